@@ -1,0 +1,59 @@
+# Shared compile settings and helpers for modules, tests, benchmarks and fuzzers.
+
+# Results must not depend on the compiler fusing multiply-adds: battles and
+# replays compute the same bits on every machine.
+add_compile_options(-Wall -Wextra -ffp-contract=off -fno-fast-math)
+
+if(KVR_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(KVR_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+include_directories(${PROJECT_SOURCE_DIR})
+
+# kvr_add_module(<target> [DEPS lib...]): one static library from every .cpp
+# of the calling folder.
+function(kvr_add_module target)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(${target} INTERFACE)
+    target_link_libraries(${target} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# The environment every test runs in: software GL, OpenAL's null driver,
+# sanitizers that stop at the first report.
+set(KVR_TEST_ENV
+  "ALSOFT_DRIVERS=null"
+  "LIBGL_ALWAYS_SOFTWARE=1"
+  "GALLIUM_DRIVER=llvmpipe"
+  "SDL_AUDIODRIVER=dummy"
+  "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+  "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/scripts/lsan.supp:print_suppressions=0"
+  "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+  "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
+  "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+
+# kvr_add_test_folder(<target> LIBS lib...): one test program from every .cpp
+# of the calling folder, each test case registered with ctest.
+function(kvr_add_test_folder target)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${target} ${sources})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "${KVR_TEST_ENV}" TIMEOUT 300)
+endfunction()

@@ -1,0 +1,13 @@
+#include "engine/platform/PlatformWindow.h"
+
+#include "engine/platform/MessageQueue.h"
+
+void PlatformWindow::Destroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    MessageQueue::Send(this, MSG_DESTROY, 0, 0);
+    DestroyNative();
+    m_visible = false;
+}

@@ -1,0 +1,199 @@
+#include "engine/platform/CApplicationMain.h"
+#include "engine/platform/FrameTimer.h"
+#include "engine/platform/HeadlessWindow.h"
+#include "engine/platform/MessageQueue.h"
+#include "engine/platform/WinMain.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+uint32_t g_fakeNow;
+uint32_t g_sleeps;
+
+uint32_t FakeClock()
+{
+    return g_fakeNow;
+}
+
+void FakeSleep(uint32_t milliseconds)
+{
+    ++g_sleeps;
+    g_fakeNow += milliseconds;
+}
+
+class FakeClockScope
+{
+public:
+    explicit FakeClockScope(uint32_t start)
+    {
+        g_fakeNow = start;
+        g_sleeps = 0;
+        SetFrameTimerClock(FakeClock, FakeSleep);
+    }
+    ~FakeClockScope() { SetFrameTimerClock(nullptr, nullptr); }
+};
+
+// What the test application saw, kept outside it because WinMain deletes it.
+struct AppLog
+{
+    int inits = 0;
+    int frames = 0;
+    std::vector<uint32_t> messages;
+    bool deleted = false;
+};
+AppLog g_log;
+bool g_failInit;
+int g_quitAfterFrames;
+HeadlessWindow* g_window;
+
+class TestApplication : public CApplicationMain
+{
+public:
+    ~TestApplication() override { g_log.deleted = true; }
+    int Init(InstanceHandle, WindowProcedure procedure) override
+    {
+        ++g_log.inits;
+        g_window = new HeadlessWindow(procedure);
+        return g_failInit ? 0 : 1;
+    }
+    int Update() override
+    {
+        ++g_log.frames;
+        if (g_log.frames == g_quitAfterFrames)
+            g_window->Destroy();
+        return 1;
+    }
+    int OnLostDevice() override { return 1; }
+    int OnResetDevice() override { return 1; }
+    int Render() override { return 1; }
+    uint32_t Shutdown() override { return 0; }
+    LResult WindowProc(WindowHandle window, uint32_t id, WParam wParam, LParam lParam) override
+    {
+        g_log.messages.push_back(id);
+        return CApplicationMain::WindowProc(window, id, wParam, lParam);
+    }
+};
+
+class FrameLoop : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_log = AppLog();
+        g_failInit = false;
+        g_quitAfterFrames = -1;
+        MessageQueue::Clear();
+    }
+    void TearDown() override
+    {
+        delete g_window;
+        g_window = nullptr;
+        MessageQueue::Clear();
+    }
+};
+}
+
+CApplicationMain* CreateApplication()
+{
+    return new TestApplication();
+}
+
+TEST(FrameTimer, IntervalIsWholeMilliseconds)
+{
+    FakeClockScope clock(1000);
+    InitFrameTimer(nullptr, 60);
+    EXPECT_EQ(GetFrameInterval(), 16u);
+    InitFrameTimer(nullptr, 0);
+    EXPECT_EQ(GetFrameInterval(), 0u);
+}
+
+TEST(FrameTimer, WaitSleepsOutTheIntervalInMillisecondSteps)
+{
+    FakeClockScope clock(5000);
+    InitFrameTimer(nullptr, 60);
+    g_fakeNow += 3;
+    WaitNextFrame();
+    EXPECT_EQ(g_sleeps, 13u);
+    EXPECT_EQ(GetElapsedMilliseconds(), 16u);
+    EXPECT_FLOAT_EQ(GetElapsedSeconds(), 16 * 0.001f);
+
+    // A slow frame is not waited for and reports its full time.
+    g_sleeps = 0;
+    g_fakeNow += 40;
+    WaitNextFrame();
+    EXPECT_EQ(g_sleeps, 0u);
+    EXPECT_EQ(GetElapsedMilliseconds(), 40u);
+}
+
+TEST(FrameTimer, ZeroRateNeverWaits)
+{
+    FakeClockScope clock(100);
+    InitFrameTimer(nullptr, 0);
+    WaitNextFrame();
+    EXPECT_EQ(g_sleeps, 0u);
+    EXPECT_EQ(GetElapsedMilliseconds(), 0u);
+}
+
+TEST(FrameTimer, ClockWrapIsHarmless)
+{
+    FakeClockScope clock(0xFFFFFFF8u);
+    InitFrameTimer(nullptr, 60);
+    g_fakeNow += 20;
+    WaitNextFrame();
+    EXPECT_EQ(GetElapsedMilliseconds(), 20u);
+}
+
+TEST(FrameTimer, SetFrameTimeOverridesElapsed)
+{
+    SetFrameTime(17);
+    EXPECT_EQ(GetElapsedMilliseconds(), 17u);
+    EXPECT_FLOAT_EQ(GetElapsedSeconds(), 0.017f);
+}
+
+TEST_F(FrameLoop, QuitAmongMessagesStopsTheLoopAtOnce)
+{
+    FakeClockScope clock(0);
+    InitFrameTimer(nullptr, 0);
+    HeadlessWindow window(WndProc);
+    MessageQueue::Post(&window, MSG_USER + 10, 0, 0);
+    MessageQueue::PostQuit(0);
+    MessageQueue::Post(&window, MSG_USER + 11, 0, 0);
+
+    EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 0), 0);
+    ASSERT_EQ(g_log.messages.size(), 1u);
+    EXPECT_EQ(g_log.messages[0], MSG_USER + 10);
+    EXPECT_EQ(g_log.frames, 0);
+    EXPECT_TRUE(g_log.deleted);
+    EXPECT_EQ(g_pApplication, nullptr);
+}
+
+TEST_F(FrameLoop, DestroyedWindowEndsTheLoopAfterFrames)
+{
+    FakeClockScope clock(0);
+    InitFrameTimer(nullptr, 60);
+    g_quitAfterFrames = 3;
+    EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 0), 0);
+    EXPECT_EQ(g_log.frames, 3);
+    EXPECT_TRUE(g_log.deleted);
+}
+
+TEST_F(FrameLoop, FailedInitReturnsMinusOne)
+{
+    g_failInit = true;
+    EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 0), -1);
+    EXPECT_EQ(g_log.inits, 1);
+    EXPECT_EQ(g_pApplication, nullptr);
+}
+
+TEST_F(FrameLoop, DestroyReachesQuitWithoutAnApplication)
+{
+    ASSERT_EQ(g_pApplication, nullptr);
+    EXPECT_EQ(WndProc(nullptr, MSG_DESTROY, 0, 0), 0);
+    Message message;
+    ASSERT_TRUE(MessageQueue::Peek(message));
+    EXPECT_EQ(message.id, static_cast<uint32_t>(MSG_QUIT));
+    EXPECT_EQ(message.wParam, 0u);
+}
