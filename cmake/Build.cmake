@@ -40,6 +40,7 @@ set(KVR_TEST_ENV
   "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/scripts/lsan.supp:print_suppressions=0"
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
   "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
+  "KVR_MESSAGE_BOX=stderr"
   "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 
 # kvr_add_test_folder(<target> LIBS lib...): one test program from every .cpp

@@ -43,6 +43,11 @@ public:
     virtual bool IsMinimized() const { return m_minimized; }
     virtual bool HasFocus() const { return false; }
 
+    // The backend's own window (an SDL_Window* for the SDL backend, a
+    // GtkWidget* for dialogs), for the few platform classes that wrap the
+    // same library; null for a headless window.
+    virtual void* GetNativeHandle() const { return nullptr; }
+
     // Sends MSG_DESTROY to the procedure, then closes the OS window. The
     // object stays valid (its owner deletes it); a second call does nothing.
     void Destroy();

@@ -1,0 +1,53 @@
+#include "engine/platform/PlatformMessageBox.h"
+
+#include "engine/core/TextEncoding.h"
+#include "engine/platform/PlatformWindow.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+MessageBoxHook g_hook;
+
+bool BoxesGoToStandardError()
+{
+    const char* mode = std::getenv("KVR_MESSAGE_BOX");
+    if (mode != nullptr && std::strcmp(mode, "stderr") == 0)
+        return true;
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0');
+}
+}
+
+void ShowMessageBox(WindowHandle owner, const char* text, const char* caption)
+{
+    const char* safeText = text != nullptr ? text : "";
+    const char* safeCaption = caption != nullptr ? caption : "";
+    if (g_hook != nullptr)
+    {
+        g_hook(safeText, safeCaption);
+        return;
+    }
+    const std::string utf8Text = ConvertShiftJisToUtf8(safeText);
+    const std::string utf8Caption = ConvertShiftJisToUtf8(safeCaption);
+    if (BoxesGoToStandardError())
+    {
+        std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
+        return;
+    }
+    SDL_Window* parent = nullptr;
+    if (owner != nullptr)
+        parent = static_cast<SDL_Window*>(owner->GetNativeHandle());
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, utf8Caption.c_str(), utf8Text.c_str(), parent) != 0)
+        std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
+}
+
+void SetMessageBoxHook(MessageBoxHook hook)
+{
+    g_hook = hook;
+}
