@@ -31,11 +31,10 @@ constexpr uint32_t STREAM_VERTEX_BYTES = 1u << 20;
 constexpr uint32_t STREAM_INDEX_BYTES = 1u << 18;
 constexpr unsigned UPLOAD_TEXTURE_UNIT = GraphicsDevice::MAX_TEXTURE_UNITS;
 
-// Clockwise triangles on the screen are front faces. The targets are
-// stored top-down through glClipControl(GL_UPPER_LEFT), which also turns
-// GL's sense of winding, so GL's counter-clockwise is the screen's
-// clockwise.
-constexpr GLenum SCREEN_CLOCKWISE = GL_CCW;
+// Clockwise triangles on the screen are front faces. GL decides the
+// winding in the window coordinates that glClipControl(GL_UPPER_LEFT)
+// gives, which run top-down like the screen.
+constexpr GLenum SCREEN_CLOCKWISE = GL_CW;
 
 const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
@@ -1146,7 +1145,7 @@ DeviceResult GraphicsDevice::DrawPrimitive(uint32_t type, uint32_t startVertex, 
         if (source.buffer != nullptr)
             streams[i] = {source.buffer->GetGlName(), source.offset, source.stride};
     }
-    const DeviceResult prepared = PrepareDraw(layout);
+    const DeviceResult prepared = PrepareDraw(layout, type);
     if (DeviceFailed(prepared))
         return prepared;
     ApplyArrays(layout, streams);
@@ -1176,7 +1175,7 @@ DeviceResult GraphicsDevice::DrawIndexedPrimitive(uint32_t type, int32_t baseVer
         if (source.buffer != nullptr)
             streams[i] = {source.buffer->GetGlName(), source.offset, source.stride};
     }
-    const DeviceResult prepared = PrepareDraw(layout);
+    const DeviceResult prepared = PrepareDraw(layout, type);
     if (DeviceFailed(prepared))
         return prepared;
     ApplyArrays(layout, streams);
@@ -1235,7 +1234,7 @@ DeviceResult GraphicsDevice::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCo
     if (vertexCount == 0 || vertices == nullptr || stride == 0 || !layout.position.Present())
         return DEVICE_ERROR_INVALID_CALL;
     const uint32_t size = vertexCount * stride;
-    const DeviceResult prepared = PrepareDraw(layout);
+    const DeviceResult prepared = PrepareDraw(layout, type);
     if (DeviceFailed(prepared))
         return prepared;
 
@@ -1295,7 +1294,7 @@ DeviceResult GraphicsDevice::DrawIndexedPrimitiveUP(uint32_t type, uint32_t minI
         !layout.position.Present() || (indexFormat != FORMAT_INDEX16 && indexFormat != FORMAT_INDEX32))
         return DEVICE_ERROR_INVALID_CALL;
     const uint32_t indexSize = indexFormat == FORMAT_INDEX32 ? 4u : 2u;
-    const DeviceResult prepared = PrepareDraw(layout);
+    const DeviceResult prepared = PrepareDraw(layout, type);
     if (DeviceFailed(prepared))
         return prepared;
     // Indices address the vertex data from its start.
@@ -1317,7 +1316,7 @@ DeviceResult GraphicsDevice::DrawIndexedPrimitiveUP(uint32_t type, uint32_t minI
 // ---------------------------------------------------------------------------
 // Bringing GL up to the recorded state
 
-DeviceResult GraphicsDevice::PrepareDraw(const VertexLayout& layout)
+DeviceResult GraphicsDevice::PrepareDraw(const VertexLayout& layout, uint32_t type)
 {
     ApplyFramebuffer();
     const bool hasDiffuse = layout.diffuse.Present();
@@ -1329,7 +1328,7 @@ DeviceResult GraphicsDevice::PrepareDraw(const VertexLayout& layout)
         m_lastHadDiffuse = hasDiffuse;
     }
     ApplyViewport(layout.pretransformed);
-    ApplyTransforms(layout.pretransformed);
+    ApplyTransforms(layout.pretransformed, type <= PT_LINESTRIP);
     if (m_gl.program != m_program)
     {
         KVR_GL(glUseProgram(m_program));
@@ -1791,20 +1790,25 @@ void GraphicsDevice::ApplyViewport(bool pretransformed)
     m_gl.viewportValid = true;
 }
 
-void GraphicsDevice::ApplyTransforms(bool pretransformed)
+void GraphicsDevice::ApplyTransforms(bool pretransformed, bool lines)
 {
     if (pretransformed)
     {
         const uint32_t width = TargetWidth();
         const uint32_t height = TargetHeight();
-        if (m_gl.matrices == MATRICES_PIXEL && m_gl.pixelWidth == width && m_gl.pixelHeight == height)
+        if (m_gl.matrices == MATRICES_PIXEL && m_gl.pixelWidth == width && m_gl.pixelHeight == height &&
+            m_gl.pixelLines == lines)
             return;
-        // Pixel (x, y) with integer centres to clip space over the whole
-        // target; z is depth as it stands.
+        // Pixel (x, y) to clip space over the whole target; z is depth as
+        // it stands. A rectangle from x0 to x1 covers the pixels x0 to
+        // x1 - 1, as the engine's screen drawing expects. Lines and points
+        // move by half a pixel so that a line at integer y runs through the
+        // middle of row y instead of along the edge of two rows.
         const float w = static_cast<float>(width);
         const float h = static_cast<float>(height);
-        const float pixel[16] = {2.0f / w, 0, 0, 0, 0, -2.0f / h, 0, 0, 0, 0, 1, 0, 1.0f / w - 1.0f,
-                                 1.0f - 1.0f / h, 0, 1};
+        const float shift = lines ? 1.0f : 0.0f;
+        const float pixel[16] = {2.0f / w, 0, 0, 0, 0, -2.0f / h, 0, 0, 0, 0, 1, 0, shift / w - 1.0f,
+                                 1.0f - shift / h, 0, 1};
         KVR_GL(glMatrixMode(GL_PROJECTION));
         KVR_GL(glLoadMatrixf(pixel));
         KVR_GL(glMatrixMode(GL_MODELVIEW));
@@ -1812,6 +1816,7 @@ void GraphicsDevice::ApplyTransforms(bool pretransformed)
         m_gl.matrices = MATRICES_PIXEL;
         m_gl.pixelWidth = width;
         m_gl.pixelHeight = height;
+        m_gl.pixelLines = lines;
         return;
     }
     const bool fresh = m_gl.matrices != MATRICES_WORLD;

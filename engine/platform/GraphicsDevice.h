@@ -288,6 +288,7 @@ private:
         MatrixKind matrices = MATRICES_UNKNOWN;
         uint32_t pixelWidth = 0;
         uint32_t pixelHeight = 0;
+        bool pixelLines = false;
         uint64_t projectionVersion = 0;
         uint64_t viewVersion = 0;
         uint64_t worldVersion = 0;
@@ -306,7 +307,7 @@ private:
     void WriteInitialGlState();
 
     // The draw path.
-    DeviceResult PrepareDraw(const VertexLayout& layout);
+    DeviceResult PrepareDraw(const VertexLayout& layout, uint32_t type);
     const VertexLayout& CurrentLayout() const;
     void ApplyFramebuffer();
     void ApplyStates(const VertexLayout& layout);
@@ -318,7 +319,7 @@ private:
     void ApplyTextureEnvironment();
     void ApplySamplers();
     void ApplyViewport(bool pretransformed);
-    void ApplyTransforms(bool pretransformed);
+    void ApplyTransforms(bool pretransformed, bool lines);
     void ApplyLights();
     void ApplyMaterial();
     void ApplyArrays(const VertexLayout& layout, const GlStream* streams);
