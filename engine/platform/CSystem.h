@@ -21,6 +21,12 @@ public:
     int32_t GetHeight() const { return m_height; }
     char* GetName() const { return m_name; }
 
+    // Adopts a window made elsewhere (tests, headless runs) with its client
+    // size.
+    void AttachWindow(WindowHandle window, int32_t width, int32_t height);
+    // Stores the client size and resizes the window to it.
+    int SetClientSize(int32_t width, int32_t height, uint32_t flags);
+
 private:
     InstanceHandle m_instance = nullptr;
     WindowHandle m_window = nullptr;

@@ -222,6 +222,7 @@ bool GraphicsDevice::Initialize(uint32_t deviceType, PresentParameters& paramete
     m_context->SetSwapInterval(parameters.presentationInterval == PRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     ReadCaps();
     WriteInitialGlState();
+    ApplyWindowMode(parameters);
     if (!CreateBackBuffers(parameters))
         return false;
     SetDefaultDeviceState();
@@ -404,6 +405,28 @@ void GraphicsDevice::WriteInitialGlState()
     glGenBuffers(1, &m_streamVertexBuffer);
     glGenBuffers(1, &m_streamIndexBuffer);
     m_glCalls += 6 + MAX_TEXTURE_UNITS;
+}
+
+void GraphicsDevice::ApplyWindowMode(const PresentParameters& parameters)
+{
+    SDL_Window* window = static_cast<SDL_Window*>(m_context->GetSdlWindow());
+    if (window == nullptr)
+        return;
+    const bool fullScreen = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+    if (parameters.windowed)
+    {
+        if (fullScreen)
+            SDL_SetWindowFullscreen(window, 0);
+        return;
+    }
+    SDL_DisplayMode mode = {};
+    SDL_GetWindowDisplayMode(window, &mode);
+    mode.w = static_cast<int>(parameters.backBufferWidth);
+    mode.h = static_cast<int>(parameters.backBufferHeight);
+    if (parameters.fullScreenRefreshRate != 0)
+        mode.refresh_rate = static_cast<int>(parameters.fullScreenRefreshRate);
+    SDL_SetWindowDisplayMode(window, &mode);
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
 }
 
 bool GraphicsDevice::CreateBackBuffers(PresentParameters& parameters)
@@ -645,6 +668,7 @@ DeviceResult GraphicsDevice::Reset(PresentParameters& parameters)
         return DEVICE_ERROR;
     }
     m_context->SetSwapInterval(parameters.presentationInterval == PRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    ApplyWindowMode(parameters);
     if (!CreateBackBuffers(parameters))
         return DEVICE_ERROR_OUT_OF_MEMORY;
     SetDefaultDeviceState();

@@ -303,6 +303,7 @@ private:
     bool Initialize(uint32_t deviceType, PresentParameters& parameters, bool requireAccelerated);
     void ReadCaps();
     bool CreateBackBuffers(PresentParameters& parameters);
+    void ApplyWindowMode(const PresentParameters& parameters);
     void SetDefaultDeviceState();
     void WriteInitialGlState();
 
