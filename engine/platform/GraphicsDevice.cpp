@@ -916,6 +916,7 @@ DeviceVertexDeclaration* GraphicsDevice::CreateVertexDeclaration(const VertexEle
 
 DeviceResult GraphicsDevice::SetRenderState(uint32_t state, uint32_t value)
 {
+    ++m_stateCalls;
     if (state >= RS_COUNT)
         return DEVICE_ERROR_INVALID_CALL;
     if (m_renderStates[state] != value)
@@ -933,6 +934,7 @@ uint32_t GraphicsDevice::GetRenderState(uint32_t state) const
 
 DeviceResult GraphicsDevice::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value)
 {
+    ++m_stateCalls;
     if (stage >= MAX_TEXTURE_UNITS || type >= TSS_COUNT)
         return DEVICE_ERROR_INVALID_CALL;
     if (m_stageStates[stage][type] != value)
@@ -950,6 +952,7 @@ uint32_t GraphicsDevice::GetTextureStageState(uint32_t stage, uint32_t type) con
 
 DeviceResult GraphicsDevice::SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value)
 {
+    ++m_stateCalls;
     if (sampler >= MAX_TEXTURE_UNITS || type >= SAMP_COUNT)
         return DEVICE_ERROR_INVALID_CALL;
     if (m_samplerStates[sampler][type] != value)
@@ -968,6 +971,7 @@ uint32_t GraphicsDevice::GetSamplerState(uint32_t sampler, uint32_t type) const
 
 DeviceResult GraphicsDevice::SetTexture(uint32_t stage, DeviceTexture* texture)
 {
+    ++m_stateCalls;
     if (stage >= MAX_TEXTURE_UNITS)
         return DEVICE_ERROR_INVALID_CALL;
     if (m_textures[stage] != texture)
@@ -1074,6 +1078,7 @@ DeviceResult GraphicsDevice::SetMaterial(const DeviceMaterial& material)
 
 DeviceResult GraphicsDevice::SetFVF(uint32_t fvf)
 {
+    ++m_stateCalls;
     if (m_fvf == fvf && m_declaration == nullptr)
         return DEVICE_OK;
     m_fvf = fvf;
@@ -1084,6 +1089,7 @@ DeviceResult GraphicsDevice::SetFVF(uint32_t fvf)
 
 DeviceResult GraphicsDevice::SetVertexDeclaration(DeviceVertexDeclaration* declaration)
 {
+    ++m_stateCalls;
     m_declaration = declaration;
     if (declaration != nullptr)
         m_fvf = 0;
@@ -1092,6 +1098,7 @@ DeviceResult GraphicsDevice::SetVertexDeclaration(DeviceVertexDeclaration* decla
 
 DeviceResult GraphicsDevice::SetStreamSource(uint32_t stream, DeviceBuffer* buffer, uint32_t offset, uint32_t stride)
 {
+    ++m_stateCalls;
     if (stream >= MAX_STREAMS)
         return DEVICE_ERROR_INVALID_CALL;
     if (buffer != nullptr && buffer->GetKind() != DeviceBuffer::KIND_VERTEX)
@@ -1109,6 +1116,7 @@ DeviceBuffer* GraphicsDevice::GetStreamSource(uint32_t stream) const
 
 DeviceResult GraphicsDevice::SetIndices(DeviceBuffer* buffer)
 {
+    ++m_stateCalls;
     if (buffer != nullptr && buffer->GetKind() != DeviceBuffer::KIND_INDEX)
         return DEVICE_ERROR_INVALID_CALL;
     m_indices = buffer;

@@ -170,6 +170,8 @@ public:
     // GL calls issued so far (state, binding, upload and draw calls).
     uint64_t GetGlCallCount() const { return m_glCalls; }
     uint64_t GetDrawCount() const { return m_draws; }
+    // Calls of the state and binding setters, changing or not.
+    uint64_t GetStateCallCount() const { return m_stateCalls; }
     void AddGlCalls(uint32_t count) { m_glCalls += count; }
 
     // For the resource classes.
@@ -398,6 +400,7 @@ private:
     GlShadow m_gl;
     uint64_t m_glCalls = 0;
     uint64_t m_draws = 0;
+    uint64_t m_stateCalls = 0;
 
     // Simulated loss.
     bool m_lost = false;
