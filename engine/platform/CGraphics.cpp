@@ -466,9 +466,10 @@ int CGraphics::ResetDevice()
 
     // The device is back at its defaults: what the cache holds is no
     // longer true of it.
+    const uint32_t wasCached = m_cacheValid;
     InvalidateStateCache();
     SetDefaultStates();
-    RestoreCachedStates();
+    RestoreCachedStates(wasCached);
     if (m_camera != nullptr && g_cameraApply != nullptr)
         g_cameraApply(m_camera);
 
@@ -513,15 +514,21 @@ void CGraphics::InvalidateStateCache()
     m_cacheValid = 0;
 }
 
-void CGraphics::RestoreCachedStates()
+void CGraphics::RestoreCachedStates(uint32_t wasCached)
 {
-    // Values the defaults do not set go back to what the engine last chose.
+    // Values the defaults do not set go back to what the engine last chose;
+    // what it never chose stays at the device's default.
     const GraphicsStateCache saved = m_cache;
-    SetBlendMode(saved.blendMode);
-    SetCullMode(saved.cullMode);
-    SetLighting(saved.lighting);
-    SetFogEnable(saved.fogEnable);
-    SetZWriteEnable(saved.zWriteEnable);
+    if (wasCached & CACHED_BLEND)
+        SetBlendMode(saved.blendMode);
+    if (wasCached & CACHED_CULL)
+        SetCullMode(saved.cullMode);
+    if (wasCached & CACHED_LIGHTING)
+        SetLighting(saved.lighting);
+    if (wasCached & CACHED_FOG)
+        SetFogEnable(saved.fogEnable);
+    if (wasCached & CACHED_ZWRITE)
+        SetZWriteEnable(saved.zWriteEnable);
 }
 
 void CGraphics::SetDefaultStates()

@@ -183,7 +183,7 @@ public:
 private:
     bool CreateDeviceLadder();
     void InvalidateStateCache();
-    void RestoreCachedStates();
+    void RestoreCachedStates(uint32_t wasCached);
     void SetDrawingClassesGraphics(CGraphics* graphics);
     void Sleep(uint32_t milliseconds);
     void SendToWindow(uint32_t id);
