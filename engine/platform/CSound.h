@@ -20,7 +20,7 @@ class CSoundVoice;
 class CSound
 {
 public:
-    using Mutex = std::recursive_timed_mutex;
+    using Mutex = std::recursive_mutex;
 
     CSound();
     virtual ~CSound();

@@ -12,10 +12,10 @@
 namespace
 {
 // How long a stream thread sleeps between looks at its queue, and how long
-// it tries for the sound lock before it looks at its stop flag again. A
+// it pauses before it tries a busy sound lock again. A
 // half holds a second, so a look every 20 ms leaves plenty of margin.
 constexpr auto kThreadPoll = std::chrono::milliseconds(20);
-constexpr auto kThreadLockTry = std::chrono::milliseconds(10);
+constexpr auto kThreadLockRetry = std::chrono::milliseconds(1);
 
 float GainOf(int32_t volume)
 {
@@ -378,8 +378,13 @@ void CSoundVoice::ThreadMain()
     std::unique_lock<CSound::Mutex> lock(sound->GetMutex(), std::defer_lock);
     while (!m_quit.load())
     {
-        if (!lock.try_lock_for(kThreadLockTry))
+        // Never block on the lock: whoever holds it may be waiting for this
+        // thread to see its stop flag.
+        if (!lock.try_lock())
+        {
+            std::this_thread::sleep_for(kThreadLockRetry);
             continue;
+        }
         if (m_quit.load())
             break;
         const int alive = ServiceStream();
