@@ -10,7 +10,7 @@
 namespace
 {
 // OpenAL is right-handed: z points out of the screen.
-void ToOpenAl(const SoundVector3& v, ALfloat* out)
+void ToOpenAl(const CkvrVector3& v, ALfloat* out)
 {
     out[0] = v.x;
     out[1] = v.y;
@@ -43,19 +43,19 @@ CListener::~CListener()
         m_owner->SetListener(nullptr);
 }
 
-void CListener::SetPosition(const SoundVector3* position)
+void CListener::SetPosition(const CkvrVector3* position)
 {
     if (position != nullptr)
         m_position = *position;
 }
 
-void CListener::SetVelocity(const SoundVector3* velocity)
+void CListener::SetVelocity(const CkvrVector3* velocity)
 {
     if (velocity != nullptr)
         m_velocity = *velocity;
 }
 
-void CListener::SetOrientation(const SoundVector3* front, const SoundVector3* top)
+void CListener::SetOrientation(const CkvrVector3* front, const CkvrVector3* top)
 {
     if (front != nullptr)
         m_front = *front;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/SoundVector.h"
+#include "engine/core/CkvrVector3.h"
 
 #include <cstdint>
 
@@ -28,9 +28,9 @@ public:
 
     virtual const char* GetClassName() const { return "CListener"; }
 
-    void SetPosition(const SoundVector3* position);
-    void SetVelocity(const SoundVector3* velocity);
-    void SetOrientation(const SoundVector3* front, const SoundVector3* top);
+    void SetPosition(const CkvrVector3* position);
+    void SetVelocity(const CkvrVector3* velocity);
+    void SetOrientation(const CkvrVector3* front, const CkvrVector3* top);
     void SetFactors(float distance, float doppler, float rolloff);
 
     // Makes this the owner's current listener and, in mode 0, hands the
@@ -39,14 +39,14 @@ public:
 
     float GetRolloffFactor() const { return m_rolloffFactor; }
     uint32_t GetMode() const { return m_mode; }
-    const SoundVector3& GetPosition() const { return m_position; }
-    const SoundVector3& GetFront() const { return m_front; }
+    const CkvrVector3& GetPosition() const { return m_position; }
+    const CkvrVector3& GetFront() const { return m_front; }
 
 private:
-    SoundVector3 m_position;
-    SoundVector3 m_velocity;
-    SoundVector3 m_front = {0.0f, 0.0f, 1.0f};
-    SoundVector3 m_top = {0.0f, 1.0f, 0.0f};
+    CkvrVector3 m_position;
+    CkvrVector3 m_velocity;
+    CkvrVector3 m_front = {0.0f, 0.0f, 1.0f};
+    CkvrVector3 m_top = {0.0f, 1.0f, 0.0f};
     float m_distanceFactor = 1.0f;
     float m_dopplerFactor = 1.0f;
     float m_rolloffFactor = 1.0f;

@@ -1,5 +1,8 @@
 #include "engine/platform/CSoundBuffer.h"
 
+#include "engine/core/AlignedMemory.h"
+#include "engine/core/CPathResolver.h"
+#include "engine/core/CkvrPackFile.h"
 #include "engine/platform/CListener.h"
 #include "engine/platform/COggReader.h"
 #include "engine/platform/CSound.h"
@@ -32,7 +35,8 @@ bool IsOggName(const char* name)
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes)
 {
-    std::FILE* file = std::fopen(path, "rb");
+    // Data names come the Windows way ("Bgm\Title.ogg", any letter case).
+    std::FILE* file = CPathResolver::Open(path, "rb");
     if (file == nullptr)
         return false;
     bool ok = std::fseek(file, 0, SEEK_END) == 0;
@@ -162,6 +166,23 @@ int CSoundBuffer::LoadFromMemory(const uint8_t* data, const char* name, uint32_t
         return 0;
     }
     return LoadImage(std::move(bytes), name, voices, flags);
+}
+
+int CSoundBuffer::LoadFromPack(CkvrPackFile* pack, const char* name, uint32_t voices, uint32_t flags)
+{
+    if (pack == nullptr || name == nullptr)
+        return 0;
+    const tag_KVRPACKENTRY* entry = pack->FindEntry(name);
+    uint8_t* data = entry != nullptr ? pack->LoadFile(name) : nullptr;
+    if (data == nullptr)
+    {
+        ShowError(IsOggName(name) ? kMessageOggOpen : kMessageWaveOpen);
+        return 0;
+    }
+    // LoadFromMemory copies what it keeps, so the entry's bytes go at once.
+    const int loaded = LoadFromMemory(data, name, entry->size, voices, flags);
+    AlignedFree(data);
+    return loaded;
 }
 
 int CSoundBuffer::LoadImage(SoundImage image, const char* name, uint32_t voices, uint32_t flags)
@@ -488,7 +509,7 @@ int32_t CSoundBuffer::GetPan(uint32_t i) const
     return voice != nullptr ? voice->m_appliedPan : 0;
 }
 
-void CSoundBuffer::SetPosition(uint32_t i, const SoundVector3* position, float minDistance, uint32_t mode)
+void CSoundBuffer::SetPosition(uint32_t i, const CkvrVector3* position, float minDistance, uint32_t mode)
 {
     SoundGuard guard;
     CSoundVoice* voice = VoiceAt(i);
@@ -525,7 +546,7 @@ void CSoundBuffer::SetMaxDistance(uint32_t i, float maxDistance)
     voice->ApplyLevels();
 }
 
-void CSoundBuffer::SetVelocity(uint32_t i, const SoundVector3* velocity)
+void CSoundBuffer::SetVelocity(uint32_t i, const CkvrVector3* velocity)
 {
     SoundGuard guard;
     CSoundVoice* voice = VoiceAt(i);
@@ -647,7 +668,7 @@ void CSoundBuffer::ApplySoftware3D(CSoundVoice& voice)
     const CListener* listener = sound != nullptr ? sound->GetListener() : nullptr;
     if (listener == nullptr)
         return;
-    const SoundVector3& at = listener->GetPosition();
+    const CkvrVector3& at = listener->GetPosition();
     const float dx = voice.m_position.x - at.x;
     const float dy = voice.m_position.y - at.y;
     const float dz = voice.m_position.z - at.z;
@@ -673,7 +694,7 @@ void CSoundBuffer::ApplySoftware3D(CSoundVoice& voice)
     int32_t pan = 0;
     if (distance > 0.0f)
     {
-        const SoundVector3& front = listener->GetFront();
+        const CkvrVector3& front = listener->GetFront();
         const double heading = std::atan2(static_cast<double>(front.x), static_cast<double>(front.z));
         const double x = dx * std::cos(-heading) + dz * std::sin(-heading);
         pan = static_cast<int32_t>(x / distance * 10000.0);

@@ -2,13 +2,14 @@
 
 #include "engine/core/CResourceBase.h"
 #include "engine/platform/SoundFormat.h"
-#include "engine/platform/SoundVector.h"
+#include "engine/core/CkvrVector3.h"
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 class CSoundVoice;
+class CkvrPackFile;
 
 // One sound resource: a WAVE or Ogg Vorbis sound held whole in OpenAL
 // buffers or streamed one second at a time, played through a fixed number
@@ -50,6 +51,8 @@ public:
 
     int Load(const char* path, uint32_t voices, uint32_t flags);
     int LoadFromMemory(const uint8_t* data, const char* name, uint32_t size, uint32_t voices, uint32_t flags);
+    // The entry is read whole and copied; the copy outlives the pack.
+    int LoadFromPack(CkvrPackFile* pack, const char* name, uint32_t voices, uint32_t flags);
     int CreateBuffer();
     int CreateVoices(uint32_t count);
 
@@ -73,10 +76,10 @@ public:
     int SetPan(uint32_t i, int32_t pan);
     int32_t GetPan(uint32_t i) const;
 
-    void SetPosition(uint32_t i, const SoundVector3* position, float minDistance, uint32_t mode);
+    void SetPosition(uint32_t i, const CkvrVector3* position, float minDistance, uint32_t mode);
     void SetMinDistance(uint32_t i, float minDistance);
     void SetMaxDistance(uint32_t i, float maxDistance);
-    void SetVelocity(uint32_t i, const SoundVector3* velocity);
+    void SetVelocity(uint32_t i, const CkvrVector3* velocity);
     void SetMode(uint32_t i, uint32_t mode);
     uint32_t GetMode(uint32_t i) const;
 

@@ -170,7 +170,7 @@ void CSoundVoice::ApplyLevels()
     }
 }
 
-void CSoundVoice::SetVelocity(const SoundVector3& velocity)
+void CSoundVoice::SetVelocity(const CkvrVector3& velocity)
 {
     if (HasSources())
         alSource3f(m_sources[0], AL_VELOCITY, velocity.x, velocity.y, -velocity.z);

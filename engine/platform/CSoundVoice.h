@@ -2,7 +2,7 @@
 
 #include "engine/platform/COggReader.h"
 #include "engine/platform/CWaveReader.h"
-#include "engine/platform/SoundVector.h"
+#include "engine/core/CkvrVector3.h"
 
 #include <atomic>
 #include <cstdint>
@@ -60,7 +60,7 @@ public:
     int IsPlaying() const;
     int ServiceStream();
     void ApplyLevels();
-    void SetVelocity(const SoundVector3& velocity);
+    void SetVelocity(const CkvrVector3& velocity);
     int IsStreaming() const { return m_streaming; }
     int IsThreaded() const { return m_thread.joinable(); }
 
@@ -68,7 +68,7 @@ public:
     uint32_t m_playFlags = 0;
     float m_loopSeconds = -1.0f;
     uint32_t m_paused = 0;
-    SoundVector3 m_position;
+    CkvrVector3 m_position;
     int32_t m_volume = 0;
     int32_t m_appliedVolume = 0;
     int32_t m_fadeStep = 0;

@@ -153,7 +153,7 @@ TEST_F(SoundBuffer, FadeOutStopsTheVoiceRewound)
 TEST_F(SoundBuffer, SoftwareThreeDimensionalVolumeAndPan)
 {
     CListener listener(&m_sound, CListener::MODE_SOFTWARE);
-    SoundVector3 front = {0.0f, 0.0f, 1.0f};
+    CkvrVector3 front = {0.0f, 0.0f, 1.0f};
     listener.SetOrientation(&front, nullptr);
     ASSERT_EQ(listener.Apply(), 1);
     EXPECT_EQ(m_sound.GetListener(), &listener);
@@ -164,7 +164,7 @@ TEST_F(SoundBuffer, SoftwareThreeDimensionalVolumeAndPan)
     EXPECT_EQ(buffer.GetMode(0), 3u);
 
     // At the minimum distance, straight ahead: the voice's own volume.
-    SoundVector3 at = {0.0f, 0.0f, 2.0f};
+    CkvrVector3 at = {0.0f, 0.0f, 2.0f};
     buffer.SetPosition(0, &at, 2.0f, 0);
     buffer.Update();
     EXPECT_EQ(buffer.GetVolume(0), -500);
@@ -209,7 +209,7 @@ TEST_F(SoundBuffer, SoftwarePanIsHeardOnOneSide)
     ASSERT_EQ(listener.Apply(), 1);
     CSoundBuffer buffer;
     ASSERT_EQ(LoadSine(buffer, 1, 1, CSoundBuffer::FLAG_STATIC | CSoundBuffer::FLAG_CTRL3D), 1);
-    const SoundVector3 left = {-1.0f, 0.0f, 0.0f};
+    const CkvrVector3 left = {-1.0f, 0.0f, 0.0f};
     ASSERT_EQ(buffer.PlayVoice(CSoundBuffer::PLAY_LOOPING, -1.0f, 1), 0);
     buffer.SetPosition(0, &left, 1.0f, 0);
     buffer.Update();
@@ -227,7 +227,7 @@ TEST_F(SoundBuffer, DeviceThreeDimensionalVoiceFollowsTheListener)
     EXPECT_EQ(buffer.GetMode(0), 2u);
     ASSERT_EQ(buffer.PlayVoice(CSoundBuffer::PLAY_LOOPING, -1.0f, 1), 0);
     // Left-handed +x is to the right of a listener facing +z.
-    const SoundVector3 right = {4.0f, 0.0f, 0.0f};
+    const CkvrVector3 right = {4.0f, 0.0f, 0.0f};
     buffer.SetPosition(0, &right, 1.0f, 0);
     const std::vector<int16_t> out = Render(0.3);
     const int r = Peak(out, 1, 4410, 13000);

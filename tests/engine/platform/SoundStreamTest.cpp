@@ -1,3 +1,4 @@
+#include "engine/core/CkvrPackFile.h"
 #include "engine/platform/CSoundBuffer.h"
 
 #include "tests/engine/platform/SoundTestUtil.h"
@@ -5,6 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
 
 using namespace soundtest;
 
@@ -189,4 +195,37 @@ TEST_F(SoundStream, ReleaseWhilePlayingStopsTheThreads)
     buffer->Release();
     delete buffer;
     Render(0.2);
+}
+
+TEST_F(SoundStream, LoadsAStreamFromAPackAndOutlivesIt)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("kvr_sound_pack_" + std::to_string(::getpid()));
+    fs::create_directories(folder / "Bgm");
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);
+    std::ofstream("Bgm/Music.ogg", std::ios::binary)
+        .write(reinterpret_cast<const char*>(m_ogg.data()), static_cast<std::streamsize>(m_ogg.size()));
+    const char* names[] = {"Bgm/Music.ogg"};
+    ASSERT_EQ(CkvrPackFile::Create(names, 1, "Sound.gpk"), 1);
+
+    CSoundBuffer buffer;
+    {
+        CkvrPackFile pack;
+        ASSERT_EQ(pack.Open("Sound.gpk"), 1);
+        EXPECT_EQ(buffer.LoadFromPack(&pack, "Bgm/Missing.ogg", 1, 0), 0);
+        ASSERT_EQ(buffer.LoadFromPack(&pack, "Bgm/Music.ogg", 1, CSoundBuffer::FLAG_POSITION_NOTIFY), 1);
+        pack.Release();
+    }
+    // The path layer finds data names in any letter case, with backslashes.
+    CSoundBuffer fromFile;
+    EXPECT_EQ(fromFile.Load("BGM\\music.ogg", 1, CSoundBuffer::FLAG_STATIC), 1);
+    fs::current_path(previous);
+    fs::remove_all(folder);
+
+    EXPECT_EQ(buffer.GetSourceKind(), CSoundBuffer::SOURCE_OGG);
+    ASSERT_EQ(buffer.PlayVoice(0, -1.0f, 1), 0);
+    const std::vector<int16_t> out = Render(1.0);
+    EXPECT_GT(Peak(out, 0, 4410, 44100), 10000);
+    EXPECT_EQ(Boxes().size(), 1u);
 }
