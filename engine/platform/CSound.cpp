@@ -21,9 +21,9 @@ constexpr ALCint kMixRate = 44100;
 constexpr ALCint kMonoSources = 4096;
 constexpr ALCint kStereoSources = 16;
 
-// A slice of a loopback render: a tenth of a second, so that a stream
+// A slice of a loopback render: a quarter of a second, so that a stream
 // (one second per refill) never runs dry between slices.
-constexpr uint32_t kRenderSlice = 4410;
+constexpr uint32_t kRenderSlice = 11025;
 
 // How long a loopback render waits for the stream threads after a slice.
 constexpr auto kStreamCatchUp = std::chrono::milliseconds(1000);
@@ -191,6 +191,11 @@ int CSound::RenderLoopback(int16_t* out, uint32_t frames)
         std::unique_lock<Mutex> lock(m_lock);
         render(m_device, out + static_cast<size_t>(done) * 2, static_cast<ALCsizei>(count));
         done += count;
+        bool work = false;
+        for (const CSoundVoice* voice : m_streams)
+            work = work || voice->NeedsService();
+        if (!work)
+            continue;
         const uint64_t generation = ++m_renderGeneration;
         m_streamSignal.notify_all();
         m_streamSignal.wait_for(lock, kStreamCatchUp, [&] {

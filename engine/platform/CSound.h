@@ -54,8 +54,8 @@ public:
     static CSound* GetInstance();
 
     // Mixes frames of 16-bit stereo into out (a loopback device only).
-    // Stream threads get the chance to refill between slices of a tenth of
-    // a second, as they would in real time; the waits for them are bounded.
+    // Stream threads get the chance to refill between slices of a quarter
+    // of a second, as they would in real time; the waits for them are bounded.
     // Call without holding the sound lock.
     int RenderLoopback(int16_t* out, uint32_t frames);
 

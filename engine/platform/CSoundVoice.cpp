@@ -13,8 +13,8 @@ namespace
 {
 // How long a stream thread sleeps between looks at its queue, and how long
 // it pauses before it tries a busy sound lock again. A
-// half holds a second, so a look every 20 ms leaves plenty of margin.
-constexpr auto kThreadPoll = std::chrono::milliseconds(20);
+// half holds a second, so a look every 100 ms leaves plenty of margin.
+constexpr auto kThreadPoll = std::chrono::milliseconds(100);
 constexpr auto kThreadLockRetry = std::chrono::milliseconds(1);
 
 float GainOf(int32_t volume)
@@ -370,6 +370,17 @@ int CSoundVoice::ServiceStream()
     m_playFlags = 0;
     OpenDecoder(1);
     return 0;
+}
+
+int CSoundVoice::NeedsService() const
+{
+    if (!m_streaming || m_paused)
+        return 0;
+    ALint processed = 0;
+    alGetSourcei(m_sources[0], AL_BUFFERS_PROCESSED, &processed);
+    ALint state = 0;
+    alGetSourcei(m_sources[0], AL_SOURCE_STATE, &state);
+    return processed > 0 || state != AL_PLAYING;
 }
 
 void CSoundVoice::ThreadMain()

@@ -59,6 +59,8 @@ public:
     void RewindSources();
     int IsPlaying() const;
     int ServiceStream();
+    // A played half waits for its refill, or the stream has run out.
+    int NeedsService() const;
     void ApplyLevels();
     void SetVelocity(const CkvrVector3& velocity);
     int IsStreaming() const { return m_streaming; }
