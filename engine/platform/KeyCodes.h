@@ -5,7 +5,7 @@
 // Keyboard key codes. These are the numbers that key assignments are saved
 // with in the settings file, so every value is fixed; new keys only take
 // codes that are still free.
-enum KeyCode : uint8_t
+enum KvrKeyCode : uint8_t
 {
     KEY_ESCAPE = 0x01,
     KEY_1 = 0x02,
