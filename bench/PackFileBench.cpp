@@ -1,0 +1,181 @@
+// Reading a large pack: every entry of a 200 MB pack of 10,000 files into
+// memory, beside plain reads of the same bytes from the same source files, and
+// look-up of entry names. The files and the pack are made in a temporary
+// folder when the program starts and removed when it ends.
+#include "engine/core/AlignedMemory.h"
+#include "engine/core/CkvrPackFile.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace
+{
+constexpr int kFileCount = 10000;
+constexpr size_t kTotalBytes = 200u * 1024 * 1024;
+constexpr int kFolderCount = 16;
+
+class PackFixture
+{
+public:
+    PackFixture()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvr-pack-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            return;
+        m_folder = pattern;
+        m_previous = std::filesystem::current_path();
+        std::filesystem::current_path(m_folder);
+
+        // Sizes vary from half to one and a half of the mean, adding up to
+        // the total exactly.
+        const size_t mean = kTotalBytes / kFileCount;
+        std::vector<char> bytes(mean * 2);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<char>(i * 2654435761u >> 24);
+        size_t written = 0;
+        for (int i = 0; i < kFileCount; ++i)
+        {
+            size_t size = mean / 2 + (static_cast<size_t>(i) * 7919) % mean;
+            if (i == kFileCount - 1)
+                size = kTotalBytes - written;
+            char name[64];
+            std::snprintf(name, sizeof(name), "Data\\Folder%02d\\File%05d.bin", i % kFolderCount, i);
+            m_names.push_back(name);
+            std::snprintf(name, sizeof(name), "Data/Folder%02d/File%05d.bin", i % kFolderCount, i);
+            m_paths.push_back(name);
+            std::filesystem::create_directories(std::filesystem::path(name).parent_path());
+            FILE* file = std::fopen(name, "wb");
+            if (file == nullptr)
+                return;
+            std::fwrite(bytes.data() + (i % mean), 1, size, file);
+            std::fclose(file);
+            written += size;
+        }
+
+        std::vector<const char*> names;
+        for (const std::string& name : m_names)
+            names.push_back(name.c_str());
+        m_ready = CkvrPackFile::Create(names.data(), kFileCount, "Data\\Bench.gpk") && m_pack.Open("Data\\Bench.gpk");
+    }
+
+    ~PackFixture()
+    {
+        m_pack.Release();
+        if (m_folder.empty())
+            return;
+        std::error_code error;
+        std::filesystem::current_path(m_previous, error);
+        std::filesystem::remove_all(m_folder, error);
+    }
+
+    bool m_ready = false;
+    std::filesystem::path m_folder;
+    std::filesystem::path m_previous;
+    std::vector<std::string> m_names;
+    std::vector<std::string> m_paths;
+    CkvrPackFile m_pack;
+};
+
+PackFixture& Fixture()
+{
+    static PackFixture fixture;
+    return fixture;
+}
+
+bool Ready(benchmark::State& state)
+{
+    if (Fixture().m_ready)
+        return true;
+    state.SkipWithError("the benchmark pack could not be made");
+    return false;
+}
+
+// What the engine would do without packs: open each file, take its length,
+// read it whole into an aligned block.
+void BM_PlainReads(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    PackFixture& fixture = Fixture();
+    size_t bytes = 0;
+    for (auto _ : state)
+    {
+        for (const std::string& path : fixture.m_paths)
+        {
+            FILE* file = std::fopen(path.c_str(), "rb");
+            std::fseek(file, 0, SEEK_END);
+            const size_t size = static_cast<size_t>(std::ftell(file));
+            std::fseek(file, 0, SEEK_SET);
+            void* block = AlignedAlloc(size, 16);
+            bytes += std::fread(block, 1, size, file);
+            std::fclose(file);
+            benchmark::DoNotOptimize(block);
+            AlignedFree(block);
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_PlainReads)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PackReads(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    PackFixture& fixture = Fixture();
+    size_t bytes = 0;
+    for (auto _ : state)
+    {
+        for (const std::string& name : fixture.m_names)
+        {
+            uint8_t* block = fixture.m_pack.LoadFile(name.c_str());
+            bytes += fixture.m_pack.FindEntry(name.c_str())->size;
+            benchmark::DoNotOptimize(block);
+            AlignedFree(block);
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_PackReads)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PackNameLookup(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    PackFixture& fixture = Fixture();
+    size_t index = 0;
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(fixture.m_pack.FindEntry(fixture.m_names[index].c_str()));
+        index = (index + 7919) % fixture.m_names.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PackNameLookup);
+
+void BM_PackNameLookupMiss(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    PackFixture& fixture = Fixture();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(fixture.m_pack.FindEntry("data\\folder03\\file00003.bin"));
+}
+BENCHMARK(BM_PackNameLookupMiss);
+
+void BM_PackOpen(benchmark::State& state)
+{
+    if (!Ready(state))
+        return;
+    for (auto _ : state)
+    {
+        CkvrPackFile pack;
+        benchmark::DoNotOptimize(pack.Open("Data\\Bench.gpk"));
+    }
+}
+BENCHMARK(BM_PackOpen)->Unit(benchmark::kMillisecond);
+}

@@ -1,0 +1,63 @@
+#include "engine/core/CkvrReadFile.h"
+
+#include "engine/core/AlignedMemory.h"
+#include "engine/core/CPathResolver.h"
+
+#include <cstdio>
+
+CkvrReadFile::~CkvrReadFile()
+{
+    FreeBuffer();
+}
+
+void CkvrReadFile::Close()
+{
+    FreeBuffer();
+}
+
+int CkvrReadFile::AllocateBuffer(uint32_t size)
+{
+    FreeBuffer();
+    m_buffer = static_cast<uint8_t*>(AlignedAlloc(size, 16));
+    if (m_buffer == nullptr)
+        return 0;
+    m_size = size;
+    return 1;
+}
+
+void CkvrReadFile::FreeBuffer()
+{
+    AlignedFree(m_buffer);
+    m_buffer = nullptr;
+    m_size = 0;
+    m_cursor = 0;
+}
+
+void CkvrReadFile::ReadFloats(float* out, int count)
+{
+    for (int i = 0; i < count; ++i)
+        out[i] = ReadFloat();
+}
+
+int CkvrReadFile::LoadWholeFile(const char* path, uint32_t spare)
+{
+    FreeBuffer();
+    FILE* file = CPathResolver::Open(path, "rb");
+    if (file == nullptr)
+        return 0;
+    int result = 0;
+    if (fseeko(file, 0, SEEK_END) == 0)
+    {
+        const off_t length = ftello(file);
+        const bool fits = length >= 0 && static_cast<uint64_t>(length) + spare <= UINT32_MAX;
+        if (fits && fseeko(file, 0, SEEK_SET) == 0 && AllocateBuffer(static_cast<uint32_t>(length) + spare))
+        {
+            const size_t wanted = static_cast<size_t>(length);
+            result = std::fread(m_buffer, 1, wanted, file) == wanted ? 1 : 0;
+        }
+    }
+    std::fclose(file);
+    if (!result)
+        FreeBuffer();
+    return result;
+}

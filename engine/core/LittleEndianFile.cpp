@@ -1,0 +1,56 @@
+#include "engine/core/LittleEndianFile.h"
+
+#include <bit>
+
+bool WriteU32LE(FILE* file, uint32_t value)
+{
+    const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                                    static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
+    return WriteBytes(file, bytes, 4);
+}
+
+bool WriteF32LE(FILE* file, float value)
+{
+    return WriteU32LE(file, std::bit_cast<uint32_t>(value));
+}
+
+bool WriteBytes(FILE* file, const void* bytes, size_t size)
+{
+    return size == 0 || std::fwrite(bytes, 1, size, file) == size;
+}
+
+bool ReadU32LE(FILE* file, uint32_t* value)
+{
+    unsigned char bytes[4];
+    if (!ReadBytes(file, bytes, 4))
+        return false;
+    *value = uint32_t(bytes[0]) | (uint32_t(bytes[1]) << 8) | (uint32_t(bytes[2]) << 16) | (uint32_t(bytes[3]) << 24);
+    return true;
+}
+
+bool ReadF32LE(FILE* file, float* value)
+{
+    uint32_t bits = 0;
+    if (!ReadU32LE(file, &bits))
+        return false;
+    *value = std::bit_cast<float>(bits);
+    return true;
+}
+
+bool ReadBytes(FILE* file, void* bytes, size_t size)
+{
+    return size == 0 || std::fread(bytes, 1, size, file) == size;
+}
+
+int64_t RemainingFileBytes(FILE* file)
+{
+    const long here = std::ftell(file);
+    if (here < 0)
+        return -1;
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        return -1;
+    const long end = std::ftell(file);
+    if (std::fseek(file, here, SEEK_SET) != 0 || end < here)
+        return -1;
+    return int64_t(end) - int64_t(here);
+}
