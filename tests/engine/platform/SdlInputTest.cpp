@@ -316,6 +316,95 @@ TEST_F(SdlInputTest, CursorWheelAndMotionOfTheWindow)
     }));
 }
 
+// Virtual devices stand in for a plain joystick and a game controller; the
+// controller is also a joystick to SDL.
+TEST_F(SdlInputTest, ControllerAndJoystickEachDriveOnePad)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER), 0);
+    const int plainIndex = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, 4, 12, 1);
+    const int padIndex = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 0);
+    ASSERT_GE(plainIndex, 0) << SDL_GetError();
+    ASSERT_GE(padIndex, 0) << SDL_GetError();
+    ASSERT_TRUE(SDL_IsGameController(padIndex));
+    SDL_Joystick* plain = SDL_JoystickOpen(plainIndex);
+    SDL_Joystick* pad = SDL_JoystickOpen(padIndex);
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(pad, nullptr);
+
+    ASSERT_EQ(input.InitWithWindow(window), 1);
+    // The controller is a game pad only, so the plain joystick is number 0.
+    EXPECT_EQ(input.GetJoystickCount(), 1);
+    EXPECT_STRNE(input.GetJoystickInstance(0)->instanceName, "");
+    input.GetPadState(1)->joystickIndex = 0;
+    Focus(window);
+
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+    SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, -32768);
+    SDL_JoystickSetVirtualButton(plain, 1, 1);
+    SDL_JoystickSetVirtualAxis(plain, 0, 32767);
+    SDL_JoystickSetVirtualAxis(plain, 3, -32768);
+    SDL_JoystickSetVirtualHat(plain, 0, SDL_HAT_RIGHTUP);
+    input.Update();
+    DrainEvents();
+
+    const uint8_t button1 = KVR_BUTTON_ACTION_FIRST + KVR_ACTION_BUTTON1;
+    const uint8_t button2 = KVR_BUTTON_ACTION_FIRST + KVR_ACTION_BUTTON2;
+    for (uint8_t p = 0; p < KVR_PAD_COUNT; ++p)
+    {
+        EXPECT_EQ(CInput::GetButtonState(input.GetPadState(p), button1), p == 0 ? 1u : 0u) << int(p);
+        EXPECT_EQ(CInput::GetButtonState(input.GetPadState(p), button2), p == 1 ? 1u : 0u) << int(p);
+    }
+    const tag_KVRPADSTATE& first = *input.GetPadState(0);
+    EXPECT_EQ(first.leftY, -1.0f);
+    EXPECT_EQ(CInput::GetButtonState(&first, KVR_BUTTON_ACTION_FIRST + KVR_ACTION_LS_UP), 1u);
+
+    const tag_KVRPADSTATE& second = *input.GetPadState(1);
+    EXPECT_EQ(input.GetJoystickState(0)->hats[0], 4500u);
+    EXPECT_EQ(second.leftX, 1.0f);
+    EXPECT_EQ(second.rightY, -1.0f);
+    EXPECT_EQ(CInput::GetButtonState(&second, KVR_BUTTON_ACTION_FIRST + KVR_ACTION_RS_UP), 1u);
+    EXPECT_EQ(CInput::GetButtonState(&second, KVR_BUTTON_ACTION_FIRST + KVR_ACTION_DP_UP), 1u);
+    EXPECT_EQ(CInput::GetButtonState(&second, KVR_BUTTON_ACTION_FIRST + KVR_ACTION_DP_RIGHT), 1u);
+
+    // In the background both read as idle rather than frozen.
+    Focus(other);
+    input.Update();
+    DrainEvents();
+    EXPECT_EQ(CInput::GetButtonState(&first, button1), 0u);
+    EXPECT_EQ(first.leftY, 0.0f);
+    EXPECT_EQ(CInput::GetButtonState(&second, button2), 0u);
+    EXPECT_EQ(second.leftX, 0.0f);
+
+    input.Release();
+    SDL_JoystickClose(pad);
+    SDL_JoystickClose(plain);
+    SDL_JoystickDetachVirtual(padIndex);
+    SDL_JoystickDetachVirtual(plainIndex);
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER);
+}
+
+// Asked to, the controller shows up in the joystick list too.
+TEST_F(SdlInputTest, ControllersCanBeListedAsJoysticks)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER), 0);
+    const int padIndex = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 0);
+    ASSERT_GE(padIndex, 0) << SDL_GetError();
+    {
+        SdlInputSource source;
+        source.SetListGamepadsAsJoysticks(true);
+        CInput both;
+        both.SetInputSource(&source);
+        ASSERT_EQ(both.InitWithWindow(window), 1);
+        EXPECT_EQ(both.GetJoystickCount(), 1);
+    }
+    input.Release();
+    ASSERT_EQ(input.InitWithWindow(window), 1);
+    EXPECT_EQ(input.GetJoystickCount(), 0);
+    input.Release();
+    SDL_JoystickDetachVirtual(padIndex);
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER);
+}
+
 TEST(SdlKeyTable, TranslatesScancodesToSavedKeyCodes)
 {
     EXPECT_EQ(SdlInputSource::TranslateScancode(SDL_SCANCODE_W), 0x11);
