@@ -34,6 +34,7 @@ public:
         w = aw;
     }
 
+    CkvrVector4(const CkvrVector4& other) = default;
     CkvrVector4& operator=(const CkvrVector4& v) = default;
     CkvrVector4& operator=(const CkvrVector4* v)
     {
