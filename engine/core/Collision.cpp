@@ -170,21 +170,6 @@ uint32_t HitCircleCircle(const float* a, const float* b)
     return float(dx * dx + dy * dy) <= float((double(a[2]) + b[2]) * (double(a[2]) + b[2])) ? 1 : 0;
 }
 
-uint32_t HitPointSphere(const float* sphere, const float* point)
-{
-    if (sphere == nullptr || point == nullptr)
-        return 0;
-    return LengthSq(Sub(V(point), V(sphere))) <= Square(sphere[3]) ? 1 : 0;
-}
-
-uint32_t HitSphereSphere(const float* a, const float* b)
-{
-    if (a == nullptr || b == nullptr)
-        return 0;
-    const double r = double(a[3]) + b[3];
-    return LengthSq(Sub(V(b), V(a))) <= float(r * r) ? 1 : 0;
-}
-
 uint32_t HitMovingSpheres(float* a, float* b, const CkvrVector3* va, const CkvrVector3* vb, CkvrVector3* contact,
                           uint32_t move)
 {
@@ -273,18 +258,6 @@ uint32_t HitPointBounds(const float* bounds, const float* point)
     return 1;
 }
 
-uint32_t HitBoxBox(const float* a, const float* b)
-{
-    if (a == nullptr || b == nullptr)
-        return 0;
-    for (int i = 0; i < 3; ++i)
-    {
-        if (!(b[i] <= a[3 + i] && b[3 + i] >= a[i]))
-            return 0;
-    }
-    return 1;
-}
-
 uint32_t HitOrientedBoxes(KVRORIENTEDBOX* a, KVRORIENTEDBOX* b)
 {
     if (a == nullptr || b == nullptr)
@@ -310,25 +283,6 @@ uint32_t HitOrientedBoxes(KVRORIENTEDBOX* a, KVRORIENTEDBOX* b)
             return 0;
     }
     return 1;
-}
-
-uint32_t HitSegmentSphere(const CkvrVector3* start, const CkvrVector3* end, const float* sphere)
-{
-    if (AnyNull(start, end, sphere))
-        return 0;
-    const Vec s = V(*start);
-    const Vec c = V(sphere);
-    const Vec d = Sub(V(*end), s);
-    const Vec w = Sub(c, s);
-    const double k = Dot(d, w);
-    const double dd = Dot(d, d);
-    const float rr = Square(sphere[3]);
-    // A segment of zero length is its start point.
-    if (k < 0.0 || dd == 0.0)
-        return LengthSq(w) < rr ? 1 : 0;
-    if (k > dd)
-        return LengthSq(Sub(c, V(*end))) < rr ? 1 : 0;
-    return float(Dot(w, w) - k * k / dd) < rr ? 1 : 0;
 }
 
 uint32_t HitSegmentPlane(const CkvrVector3* start, const CkvrVector3* end, const CkvrVector3* planePoint,

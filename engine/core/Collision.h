@@ -31,8 +31,8 @@ uint32_t HitRectRect(const float* a, const float* b);
 uint32_t HitPointCircle(const float* circle, const float* point);
 uint32_t HitCircleCircle(const float* a, const float* b);
 
-uint32_t HitPointSphere(const float* sphere, const float* point);
-uint32_t HitSphereSphere(const float* a, const float* b);
+inline uint32_t HitPointSphere(const float* sphere, const float* point);
+inline uint32_t HitSphereSphere(const float* a, const float* b);
 // Spheres a and b moving by va and vb during one step. Already overlapping
 // (or touching) is a hit at once. Otherwise the first contact time within
 // the step is found; with move set both centres are moved to it. contact
@@ -43,12 +43,12 @@ uint32_t HitMovingSpheres(float* a, float* b, const CkvrVector3* va, const CkvrV
 uint32_t HitPointBox(const float* box, const float* point);
 uint32_t HitBoxBoxCentred(const float* a, const float* b);
 uint32_t HitPointBounds(const float* bounds, const float* point);
-uint32_t HitBoxBox(const float* a, const float* b);
+inline uint32_t HitBoxBox(const float* a, const float* b);
 // Separating-axis test of two rotated boxes; writes each box's axes.
 uint32_t HitOrientedBoxes(KVRORIENTEDBOX* a, KVRORIENTEDBOX* b);
 
 // 1 when the segment passes strictly inside the sphere (touching is 0).
-uint32_t HitSegmentSphere(const CkvrVector3* start, const CkvrVector3* end, const float* sphere);
+inline uint32_t HitSegmentSphere(const CkvrVector3* start, const CkvrVector3* end, const float* sphere);
 
 // Side modes of the plane and triangle tests, with n the normal and the
 // segment running from start to end: 0 only from the side n points to, 1
@@ -87,3 +87,53 @@ float* Vec3AddScalar(const float* v, float s, float* out);
 float* Vec3SubScalar(const float* v, float s, float* out);
 float* Vec3Add(const float* v, const float* w, float* out);
 float* Vec3Sub(const float* v, const float* w, float* out);
+
+// The tests that run for every pair of objects each frame are inline.
+
+inline uint32_t HitPointSphere(const float* sphere, const float* point)
+{
+    if (sphere == nullptr || point == nullptr)
+        return 0;
+    const double dx = double(point[0]) - sphere[0], dy = double(point[1]) - sphere[1],
+                 dz = double(point[2]) - sphere[2];
+    return float(dx * dx + dy * dy + dz * dz) <= float(double(sphere[3]) * sphere[3]) ? 1 : 0;
+}
+
+inline uint32_t HitSphereSphere(const float* a, const float* b)
+{
+    if (a == nullptr || b == nullptr)
+        return 0;
+    const double dx = double(b[0]) - a[0], dy = double(b[1]) - a[1], dz = double(b[2]) - a[2];
+    const double r = double(a[3]) + b[3];
+    return float(dx * dx + dy * dy + dz * dz) <= float(r * r) ? 1 : 0;
+}
+
+inline uint32_t HitBoxBox(const float* a, const float* b)
+{
+    if (a == nullptr || b == nullptr)
+        return 0;
+    return (b[0] <= a[3] && b[3] >= a[0] && b[1] <= a[4] && b[4] >= a[1] && b[2] <= a[5] && b[5] >= a[2]) ? 1 : 0;
+}
+
+inline uint32_t HitSegmentSphere(const CkvrVector3* start, const CkvrVector3* end, const float* sphere)
+{
+    if (start == nullptr || end == nullptr || sphere == nullptr)
+        return 0;
+    const double dx = double(end->x) - start->x, dy = double(end->y) - start->y, dz = double(end->z) - start->z;
+    const double wx = double(sphere[0]) - start->x, wy = double(sphere[1]) - start->y,
+                 wz = double(sphere[2]) - start->z;
+    const double k = dx * wx + dy * wy + dz * wz;
+    const double dd = dx * dx + dy * dy + dz * dz;
+    const double ww = wx * wx + wy * wy + wz * wz;
+    const float rr = float(double(sphere[3]) * sphere[3]);
+    // A segment of zero length is its start point. Touching is no hit.
+    if (k < 0.0 || dd == 0.0)
+        return float(ww) < rr ? 1 : 0;
+    if (k > dd)
+    {
+        const double ex = double(sphere[0]) - end->x, ey = double(sphere[1]) - end->y,
+                     ez = double(sphere[2]) - end->z;
+        return float(ex * ex + ey * ey + ez * ez) < rr ? 1 : 0;
+    }
+    return float(ww - k * k / dd) < rr ? 1 : 0;
+}
