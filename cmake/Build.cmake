@@ -8,6 +8,11 @@ if(KVR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(KVR_FUZZ)
+  # Coverage for libFuzzer in every library, not only in the fuzz target's
+  # own file: the parsers under test live in the engine libraries.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 if(KVR_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)

@@ -34,14 +34,14 @@ public:
     virtual float ReadFloat() = 0;
     // The out parameters may be null: the values are read and dropped.
     virtual void ReadVector2(float* xy) = 0;
-    //MATH virtual void ReadVector3(CkvrVector3* out) = 0;
-    //MATH virtual void ReadVector4(CkvrVector4* out) = 0;
+    virtual void ReadVector3(CkvrVector3* out) = 0;
+    virtual void ReadVector4(CkvrVector4* out) = 0;
     // Stored w first, then x, y, z.
-    //MATH virtual void ReadQuaternion(CkvrQuaternion* out) = 0;
+    virtual void ReadQuaternion(CkvrQuaternion* out) = 0;
     // Stored left, right, top, bottom.
-    //MATH virtual void ReadRect(CRect* out) = 0;
+    virtual void ReadRect(CRect* out) = 0;
     // Sixteen values, row by row.
-    //MATH virtual void ReadMatrix(CkvrMatrix* out) = 0;
+    virtual void ReadMatrix(CkvrMatrix* out) = 0;
     virtual void Close();
     virtual const char* GetClassName() const { return "CkvrReadFile"; }
 

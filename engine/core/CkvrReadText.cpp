@@ -1,6 +1,11 @@
 #include "engine/core/CkvrReadText.h"
 
 #include "engine/core/AlignedMemory.h"
+#include "engine/core/CRect.h"
+#include "engine/core/CkvrMatrix.h"
+#include "engine/core/CkvrQuaternion.h"
+#include "engine/core/CkvrVector3.h"
+#include "engine/core/CkvrVector4.h"
 #include "engine/core/TextEncoding.h"
 
 #include <charconv>
@@ -389,4 +394,48 @@ void CkvrReadText::ReadVector2(float* xy)
     ReadFloats(values, 2);
     if (xy != nullptr)
         std::memcpy(xy, values, sizeof(values));
+}
+
+void CkvrReadText::ReadVector3(CkvrVector3* out)
+{
+    float v[3];
+    ReadFloats(v, 3);
+    if (out != nullptr)
+        out->Set(v[0], v[1], v[2]);
+}
+
+void CkvrReadText::ReadVector4(CkvrVector4* out)
+{
+    float v[4];
+    ReadFloats(v, 4);
+    if (out != nullptr)
+        *out = CkvrVector4(v[0], v[1], v[2], v[3]);
+}
+
+void CkvrReadText::ReadQuaternion(CkvrQuaternion* out)
+{
+    float v[4];
+    ReadFloats(v, 4);
+    if (out == nullptr)
+        return;
+    out->w = v[0];
+    out->x = v[1];
+    out->y = v[2];
+    out->z = v[3];
+}
+
+void CkvrReadText::ReadRect(CRect* out)
+{
+    float v[4];
+    ReadFloats(v, 4);
+    if (out != nullptr)
+        out->Set(v[0], v[1], v[2], v[3]);
+}
+
+void CkvrReadText::ReadMatrix(CkvrMatrix* out)
+{
+    float v[16];
+    ReadFloats(v, 16);
+    if (out != nullptr)
+        std::memcpy(out->m, v, sizeof(v));
 }

@@ -32,11 +32,11 @@ public:
     int32_t ReadInt() override;
     float ReadFloat() override;
     void ReadVector2(float* xy) override;
-    //MATH void ReadVector3(CkvrVector3* out) override;
-    //MATH void ReadVector4(CkvrVector4* out) override;
-    //MATH void ReadQuaternion(CkvrQuaternion* out) override;
-    //MATH void ReadRect(CRect* out) override;
-    //MATH void ReadMatrix(CkvrMatrix* out) override;
+    void ReadVector3(CkvrVector3* out) override;
+    void ReadVector4(CkvrVector4* out) override;
+    void ReadQuaternion(CkvrQuaternion* out) override;
+    void ReadRect(CRect* out) override;
+    void ReadMatrix(CkvrMatrix* out) override;
     void Close() override;
     const char* GetClassName() const override { return "CkvrReadText"; }
 
