@@ -52,9 +52,13 @@ function(kvr_add_test_folder target)
     return()
   endif()
   add_executable(${target} ${sources})
+  # The environment goes in front of the command through env(1): the
+  # discovered tests' ENVIRONMENT property keeps only the first entry of a
+  # list (CMake 3.25), and the test discovery itself needs it too.
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "env;${KVR_TEST_ENV}")
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${KVR_TEST_ENV}" TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
 endfunction()
