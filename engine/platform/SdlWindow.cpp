@@ -250,6 +250,18 @@ bool SdlWindow::HasFocus() const
     return (SDL_GetWindowFlags(m_window) & SDL_WINDOW_INPUT_FOCUS) != 0;
 }
 
+bool SdlWindow::GetScreenSize(int& width, int& height) const
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
+        return false;
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0)
+        return false;
+    width = mode.w;
+    height = mode.h;
+    return true;
+}
+
 uint32_t SdlWindow::GetWindowId() const
 {
     return m_window != nullptr ? SDL_GetWindowID(m_window) : 0;

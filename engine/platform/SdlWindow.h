@@ -49,6 +49,7 @@ public:
     bool IsVisible() const override;
     bool IsMinimized() const override;
     bool HasFocus() const override;
+    bool GetScreenSize(int& width, int& height) const override;
     void* GetNativeHandle() const override { return m_window; }
 
     uint32_t GetWindowId() const;
