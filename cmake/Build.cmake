@@ -30,7 +30,8 @@ function(kvr_add_module target)
 endfunction()
 
 # The environment every test runs in: software GL, OpenAL's null driver,
-# sanitizers that stop at the first report.
+# sanitizers that stop at the first report, GTK settings kept in memory
+# (there is no session bus to reach dconf).
 set(KVR_TEST_ENV
   "ALSOFT_DRIVERS=null"
   "LIBGL_ALWAYS_SOFTWARE=1"
@@ -41,6 +42,7 @@ set(KVR_TEST_ENV
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
   "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
   "KVR_MESSAGE_BOX=stderr"
+  "GSETTINGS_BACKEND=memory"
   "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 
 # kvr_add_test_folder(<target> LIBS lib...): one test program from every .cpp
