@@ -112,6 +112,9 @@ bool SdlWindow::Create(const char* title, const WindowBounds& bounds, const Wind
 {
     if (m_window != nullptr)
         return false;
+    // SDL would turn Ctrl+C into a quit event that no window owns; the
+    // signal keeps its usual meaning instead.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
     m_videoStarted = true;
