@@ -43,6 +43,15 @@ public:
     virtual bool IsMinimized() const { return m_minimized; }
     virtual bool HasFocus() const { return false; }
 
+    // Size of the screen the window lives on (the primary screen); false
+    // when the backend has no screen.
+    virtual bool GetScreenSize(int& width, int& height) const
+    {
+        (void)width;
+        (void)height;
+        return false;
+    }
+
     // The backend's own window (an SDL_Window* for the SDL backend, a
     // GtkWidget* for dialogs), for the few platform classes that wrap the
     // same library; null for a headless window.
