@@ -92,6 +92,13 @@ void MessageQueue::RemovePump(int id)
     }
 }
 
+void MessageQueue::RemoveWindowMessages(WindowHandle window)
+{
+    std::lock_guard<std::mutex> lock(g_queueLock);
+    for (auto it = g_queue.begin(); it != g_queue.end();)
+        it = it->window == window ? g_queue.erase(it) : it + 1;
+}
+
 void MessageQueue::Clear()
 {
     std::lock_guard<std::mutex> lock(g_queueLock);

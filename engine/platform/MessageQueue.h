@@ -28,6 +28,9 @@ public:
     static int AddPump(EventPump pump);
     static void RemovePump(int id);
 
+    // Forgets every waiting message addressed to the window.
+    static void RemoveWindowMessages(WindowHandle window);
+
     static void Clear();
     static int Count();
 };

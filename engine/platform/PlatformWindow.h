@@ -20,7 +20,9 @@ class PlatformWindow
 {
 public:
     explicit PlatformWindow(WindowProcedure procedure) : m_procedure(procedure) {}
-    virtual ~PlatformWindow() = default;
+    // Drops the window's messages still waiting in the queue, so none is
+    // dispatched to a window that no longer exists.
+    virtual ~PlatformWindow();
 
     PlatformWindow(const PlatformWindow&) = delete;
     PlatformWindow& operator=(const PlatformWindow&) = delete;
