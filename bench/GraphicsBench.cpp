@@ -59,7 +59,8 @@ struct Engine
     Engine()
     {
         window = std::make_unique<HeadlessWindow>(nullptr);
-        system.AttachWindow(window.get(), WIDTH, HEIGHT);
+        system.AttachWindow(window.get());
+        system.SetClientSize(WIDTH, HEIGHT, 0);
         created = graphics.Create(&system) != 0;
     }
     ~Engine()

@@ -498,11 +498,11 @@ int CGraphics::ChangeMode(int window, int width, int height)
             }
         }
     }
-    m_system->SetClientSize(width, height, 0);
+    m_system->SetClientSize(width, height, WINPOS_SHOWWINDOW);
     SetupPresentParameters();
     if (!ResetDevice())
         return 0;
-    m_system->SetClientSize(width, height, 0);
+    m_system->SetClientSize(width, height, WINPOS_SHOWWINDOW);
     return 1;
 }
 

@@ -309,7 +309,8 @@ TEST(CGraphicsTest, ChangeModeToANonDisplaySizeStaysWindowedAndResizes)
     {
         SdlTestWindow window;
         CSystem system;
-        system.AttachWindow(&window, 320, 240);
+        system.AttachWindow(&window);
+        system.SetClientSize(320, 240, 0);
         CGraphics graphics;
         ASSERT_EQ(graphics.Create(&system), 1);
         EXPECT_EQ(graphics.GetBackBuffer()->GetWidth(), 320u);

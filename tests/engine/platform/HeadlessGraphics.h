@@ -21,7 +21,8 @@ public:
     {
         Messages().clear();
         m_window = std::make_unique<HeadlessWindow>(&Procedure);
-        m_system.AttachWindow(m_window.get(), width, height);
+        m_system.AttachWindow(m_window.get());
+        m_system.SetClientSize(width, height, 0);
         m_created = m_graphics.Create(&m_system);
     }
     ~HeadlessGraphics()
