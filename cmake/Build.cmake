@@ -64,10 +64,6 @@ function(kvr_add_test_folder target)
   # list (CMake 3.25), and the test discovery itself needs it too.
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "env;${KVR_TEST_ENV}")
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
-  # gtest_discover_tests flattens a list given as one property value (only
-  # the first variable would arrive), so the environment goes in front of
-  # the command instead: the emulator prefixes discovery and every test.
-  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "env;${KVR_TEST_ENV}")
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
