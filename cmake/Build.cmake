@@ -45,7 +45,7 @@ set(KVR_TEST_ENV
   "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1"
   "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/scripts/lsan.supp:print_suppressions=0"
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-  "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
+  "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${PROJECT_SOURCE_DIR}/scripts/tsan.supp"
   "KVR_MESSAGE_BOX=stderr"
   "GSETTINGS_BACKEND=memory"
   "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
