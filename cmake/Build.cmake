@@ -53,8 +53,12 @@ function(kvr_add_test_folder target)
   endif()
   add_executable(${target} ${sources})
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # gtest_discover_tests writes every list element of PROPERTIES as its own
+  # argument, which breaks a multi-variable ENVIRONMENT; starting each test
+  # through env(1) carries the whole environment instead.
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "env;${KVR_TEST_ENV}")
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${KVR_TEST_ENV}" TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
 endfunction()

@@ -21,3 +21,10 @@ if [ -z "${DISPLAY:-}" ]; then
 else
     "${run_tests[@]}"
 fi
+
+# The stream threads once more under ThreadSanitizer (it cannot share a
+# build with AddressSanitizer): only the sound tests, to keep it cheap.
+tsan="$root/build/tsan"
+cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF
+cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform
+ctest --test-dir "$tsan" --output-on-failure --parallel "$jobs" --timeout 600 -R 'Sound'
