@@ -586,6 +586,19 @@ void GraphicsDevice::Unbind(DeviceResource* resource)
     }
 }
 
+void GraphicsDevice::ForgetGlProgram(unsigned name)
+{
+    if (name == 0)
+        return;
+    if (m_program == name)
+        m_program = 0;
+    if (m_gl.program == name)
+    {
+        KVR_GL(glUseProgram(0));
+        m_gl.program = 0;
+    }
+}
+
 void GraphicsDevice::ForgetGlTexture(unsigned name)
 {
     for (unsigned& bound : m_gl.boundTexture)

@@ -179,6 +179,9 @@ public:
     // GL objects about to be deleted: forget where GL had them bound.
     void ForgetGlTexture(unsigned name);
     void ForgetGlBuffer(unsigned name);
+    // A GLSL program about to be deleted: stop using it, and forget that GL
+    // has it in use, since GL may hand its name to a new program.
+    void ForgetGlProgram(unsigned name);
 
     static uint32_t VerticesForPrimitives(uint32_t type, uint32_t primitiveCount);
 
