@@ -1816,8 +1816,14 @@ void GraphicsDevice::ApplyTransforms(bool pretransformed)
         // target; z is depth as it stands.
         const float w = static_cast<float>(width);
         const float h = static_cast<float>(height);
-        const float pixel[16] = {2.0f / w, 0, 0, 0, 0, -2.0f / h, 0, 0, 0, 0, 1, 0, 1.0f / w - 1.0f,
-                                 1.0f - 1.0f / h, 0, 1};
+        // Edges on integers pass exactly through pixel centres; GL breaks
+        // those ties differently from the engine's top-left rule (with
+        // top-down targets it takes the bottom row instead of the top one).
+        // A sixteenth of a pixel up and left gives the engine's coverage:
+        // a sprite at (x, y) of size w x h covers pixels x..x+w-1, y..y+h-1.
+        const float nudge = 1.0f / 16.0f;
+        const float pixel[16] = {2.0f / w, 0, 0, 0, 0, -2.0f / h, 0, 0, 0, 0, 1, 0,
+                                 (1.0f - 2.0f * nudge) / w - 1.0f, 1.0f - (1.0f - 2.0f * nudge) / h, 0, 1};
         KVR_GL(glMatrixMode(GL_PROJECTION));
         KVR_GL(glLoadMatrixf(pixel));
         KVR_GL(glMatrixMode(GL_MODELVIEW));
