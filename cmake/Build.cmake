@@ -8,6 +8,11 @@ if(KVR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(KVR_FUZZ)
+  # Coverage for libFuzzer in every library, not only in the fuzz target's
+  # own file: the parsers under test live in the engine libraries.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 if(KVR_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
@@ -30,7 +35,8 @@ function(kvr_add_module target)
 endfunction()
 
 # The environment every test runs in: software GL, OpenAL's null driver,
-# sanitizers that stop at the first report.
+# sanitizers that stop at the first report, GTK settings kept in memory
+# (there is no session bus to reach dconf).
 set(KVR_TEST_ENV
   "ALSOFT_DRIVERS=null"
   "LIBGL_ALWAYS_SOFTWARE=1"
@@ -41,6 +47,7 @@ set(KVR_TEST_ENV
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
   "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1"
   "KVR_MESSAGE_BOX=stderr"
+  "GSETTINGS_BACKEND=memory"
   "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 
 # kvr_add_test_folder(<target> LIBS lib...): one test program from every .cpp
@@ -52,11 +59,11 @@ function(kvr_add_test_folder target)
     return()
   endif()
   add_executable(${target} ${sources})
-  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
-  # gtest_discover_tests writes every list element of PROPERTIES as its own
-  # argument, which breaks a multi-variable ENVIRONMENT; starting each test
-  # through env(1) carries the whole environment instead.
+  # The environment goes in front of the command through env(1): the
+  # discovered tests' ENVIRONMENT property keeps only the first entry of a
+  # list (CMake 3.25), and the test discovery itself needs it too.
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "env;${KVR_TEST_ENV}")
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60

@@ -1,6 +1,8 @@
 // Drives the binary reader over arbitrary bytes; the bytes it reads also
 // choose the next read, so every primitive meets every position.
 #include "engine/core/AlignedMemory.h"
+#include "engine/core/CkvrMatrix.h"
+#include "engine/core/CkvrQuaternion.h"
 #include "engine/core/CkvrReadBinary.h"
 
 #include <cstring>
@@ -21,7 +23,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 0: reader.ReadShort(); break;
         case 1: reader.ReadLong(); break;
         case 2: reader.ReadFloat(); break;
-        case 3: reader.ReadVector2(xy); break;
+        case 3:
+        {
+            CkvrMatrix matrix;
+            CkvrQuaternion rotation;
+            reader.ReadVector2(xy);
+            reader.ReadQuaternion(&rotation);
+            reader.ReadMatrix(&matrix);
+            break;
+        }
         case 4:
         {
             char* text = reader.ReadString();

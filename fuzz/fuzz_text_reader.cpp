@@ -2,7 +2,9 @@
 // from a file (so CR LF folding runs too), with every token operation and
 // buffers of many sizes.
 #include "engine/core/AlignedMemory.h"
+#include "engine/core/CRect.h"
 #include "engine/core/CkvrReadText.h"
+#include "engine/core/CkvrVector4.h"
 #include "fuzz/FuzzTempFile.h"
 
 #include <cstring>
@@ -46,7 +48,11 @@ void Drive(CkvrReadText& reader, uint8_t seed)
         default:
         {
             float xy[2];
+            CRect rect;
+            CkvrVector4 color;
             reader.ReadVector2(xy);
+            reader.ReadRect(&rect);
+            reader.ReadVector4(&color);
             break;
         }
         }

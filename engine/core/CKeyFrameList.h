@@ -2,6 +2,7 @@
 
 #include "engine/core/CList.h"
 #include "engine/core/KeyFrameValue.h"
+#include "engine/core/CPathResolver.h"
 #include "engine/core/LittleEndianFile.h"
 
 #include <cmath>
@@ -153,7 +154,7 @@ public:
         FILE* own = nullptr;
         if (file == nullptr)
         {
-            if (path == nullptr || (own = std::fopen(path, "wb")) == nullptr)
+            if (path == nullptr || (own = CPathResolver::Open(path, "wb")) == nullptr)
                 return 0;
             file = own;
         }
@@ -172,7 +173,7 @@ public:
         FILE* own = nullptr;
         if (file == nullptr)
         {
-            if (path == nullptr || (own = std::fopen(path, "rb")) == nullptr)
+            if (path == nullptr || (own = CPathResolver::Open(path, "rb")) == nullptr)
                 return 0;
             file = own;
         }

@@ -453,6 +453,27 @@ void CkvrMatrix::GetColumn(uint32_t i, CkvrVector3* out) const
     out->Set(c.x, c.y, c.z);
 }
 
+void CkvrMatrix::TransformArray(const CkvrVector3* in, CkvrVector3* out, uint32_t count) const
+{
+    if (in == nullptr || out == nullptr)
+        return;
+    // The elements are converted once; the arithmetic per point is exactly
+    // that of CkvrVector3::GetTransform.
+    double e[12];
+    for (int row = 0; row < 4; ++row)
+    {
+        for (int col = 0; col < 3; ++col)
+            e[row * 3 + col] = m[row * 4 + col];
+    }
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const double x = in[i].x, y = in[i].y, z = in[i].z;
+        out[i].x = float(x * e[0] + y * e[3] + z * e[6] + e[9]);
+        out[i].y = float(x * e[1] + y * e[4] + z * e[7] + e[10]);
+        out[i].z = float(x * e[2] + y * e[5] + z * e[8] + e[11]);
+    }
+}
+
 CkvrVector3 CkvrMatrix::TransformTransposed(const CkvrVector3& v) const
 {
     const double x = v.x, y = v.y, z = v.z;

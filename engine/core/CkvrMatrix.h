@@ -111,6 +111,10 @@ public:
     void GetColumn(uint32_t i, CkvrVector4* out) const;
     void GetColumn(uint32_t i, CkvrVector3* out) const;
 
+    // Transform (x, y, z, 1) of count points, as CkvrVector3::Transform does
+    // one; in and out may be the same array. For vertex and hit-model loops.
+    void TransformArray(const CkvrVector3* in, CkvrVector3* out, uint32_t count) const;
+
     // The transposed 3x3 applied to v, plus the translation row.
     CkvrVector3 TransformTransposed(const CkvrVector3& v) const;
     // M * v (column vector).

@@ -17,6 +17,7 @@ public:
     CkvrQuaternion() = default;
     CkvrQuaternion(float ax, float ay, float az, float aw) : x(ax), y(ay), z(az), w(aw) {}
 
+    CkvrQuaternion(const CkvrQuaternion& other) = default;
     CkvrQuaternion& operator=(const CkvrQuaternion& q) = default;
     CkvrQuaternion& operator=(const CkvrQuaternion* q)
     {

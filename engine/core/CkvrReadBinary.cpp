@@ -1,6 +1,11 @@
 #include "engine/core/CkvrReadBinary.h"
 
 #include "engine/core/AlignedMemory.h"
+#include "engine/core/CRect.h"
+#include "engine/core/CkvrMatrix.h"
+#include "engine/core/CkvrQuaternion.h"
+#include "engine/core/CkvrVector3.h"
+#include "engine/core/CkvrVector4.h"
 #include "engine/core/TextEncoding.h"
 
 #include <bit>
@@ -101,12 +106,4 @@ int32_t CkvrReadBinary::ReadInt()
 float CkvrReadBinary::ReadFloat()
 {
     return std::bit_cast<float>(ReadLong());
-}
-
-void CkvrReadBinary::ReadVector2(float* xy)
-{
-    float values[2];
-    ReadFloats(values, 2);
-    if (xy != nullptr)
-        std::memcpy(xy, values, sizeof(values));
 }

@@ -2,8 +2,14 @@
 
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CPathResolver.h"
+#include "engine/core/CRect.h"
+#include "engine/core/CkvrMatrix.h"
+#include "engine/core/CkvrQuaternion.h"
+#include "engine/core/CkvrVector3.h"
+#include "engine/core/CkvrVector4.h"
 
 #include <cstdio>
+#include <cstring>
 
 CkvrReadFile::~CkvrReadFile()
 {
@@ -60,4 +66,56 @@ int CkvrReadFile::LoadWholeFile(const char* path, uint32_t spare)
     if (!result)
         FreeBuffer();
     return result;
+}
+
+void CkvrReadFile::ReadVector2(float* xy)
+{
+    float values[2];
+    ReadFloats(values, 2);
+    if (xy != nullptr)
+        std::memcpy(xy, values, sizeof(values));
+}
+
+void CkvrReadFile::ReadVector3(CkvrVector3* out)
+{
+    float v[3];
+    ReadFloats(v, 3);
+    if (out != nullptr)
+        out->Set(v[0], v[1], v[2]);
+}
+
+void CkvrReadFile::ReadVector4(CkvrVector4* out)
+{
+    float v[4];
+    ReadFloats(v, 4);
+    if (out != nullptr)
+        *out = CkvrVector4(v[0], v[1], v[2], v[3]);
+}
+
+void CkvrReadFile::ReadQuaternion(CkvrQuaternion* out)
+{
+    float v[4];
+    ReadFloats(v, 4);
+    if (out == nullptr)
+        return;
+    out->w = v[0];
+    out->x = v[1];
+    out->y = v[2];
+    out->z = v[3];
+}
+
+void CkvrReadFile::ReadRect(CRect* out)
+{
+    float v[4];
+    ReadFloats(v, 4);
+    if (out != nullptr)
+        out->Set(v[0], v[1], v[2], v[3]);
+}
+
+void CkvrReadFile::ReadMatrix(CkvrMatrix* out)
+{
+    float v[16];
+    ReadFloats(v, 16);
+    if (out != nullptr)
+        std::memcpy(out->m, v, sizeof(v));
 }

@@ -33,15 +33,15 @@ public:
     virtual int32_t ReadInt() = 0;
     virtual float ReadFloat() = 0;
     // The out parameters may be null: the values are read and dropped.
-    virtual void ReadVector2(float* xy) = 0;
-    //MATH virtual void ReadVector3(CkvrVector3* out) = 0;
-    //MATH virtual void ReadVector4(CkvrVector4* out) = 0;
+    virtual void ReadVector2(float* xy);
+    virtual void ReadVector3(CkvrVector3* out);
+    virtual void ReadVector4(CkvrVector4* out);
     // Stored w first, then x, y, z.
-    //MATH virtual void ReadQuaternion(CkvrQuaternion* out) = 0;
+    virtual void ReadQuaternion(CkvrQuaternion* out);
     // Stored left, right, top, bottom.
-    //MATH virtual void ReadRect(CRect* out) = 0;
+    virtual void ReadRect(CRect* out);
     // Sixteen values, row by row.
-    //MATH virtual void ReadMatrix(CkvrMatrix* out) = 0;
+    virtual void ReadMatrix(CkvrMatrix* out);
     virtual void Close();
     virtual const char* GetClassName() const { return "CkvrReadFile"; }
 

@@ -1,6 +1,11 @@
 #include "engine/core/CkvrReadText.h"
 
 #include "engine/core/AlignedMemory.h"
+#include "engine/core/CRect.h"
+#include "engine/core/CkvrMatrix.h"
+#include "engine/core/CkvrQuaternion.h"
+#include "engine/core/CkvrVector3.h"
+#include "engine/core/CkvrVector4.h"
 #include "engine/core/TextEncoding.h"
 
 #include <charconv>
@@ -381,12 +386,4 @@ float CkvrReadText::ReadFloat()
     char token[60];
     ReadToken(token, sizeof(token));
     return ParseFloat(token);
-}
-
-void CkvrReadText::ReadVector2(float* xy)
-{
-    float values[2];
-    ReadFloats(values, 2);
-    if (xy != nullptr)
-        std::memcpy(xy, values, sizeof(values));
 }

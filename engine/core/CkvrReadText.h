@@ -31,12 +31,6 @@ public:
     int32_t ReadLong() override;
     int32_t ReadInt() override;
     float ReadFloat() override;
-    void ReadVector2(float* xy) override;
-    //MATH void ReadVector3(CkvrVector3* out) override;
-    //MATH void ReadVector4(CkvrVector4* out) override;
-    //MATH void ReadQuaternion(CkvrQuaternion* out) override;
-    //MATH void ReadRect(CRect* out) override;
-    //MATH void ReadMatrix(CkvrMatrix* out) override;
     void Close() override;
     const char* GetClassName() const override { return "CkvrReadText"; }
 

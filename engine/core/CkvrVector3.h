@@ -24,6 +24,7 @@ public:
         z = az;
     }
 
+    CkvrVector3(const CkvrVector3& other) = default;
     CkvrVector3& operator=(const CkvrVector3& v) = default;
     // A null source leaves the vector unchanged.
     CkvrVector3& operator=(const CkvrVector3* v)

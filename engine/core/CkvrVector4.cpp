@@ -4,24 +4,6 @@
 
 #include <cmath>
 
-CkvrVector4 CkvrVector4::Cross(const CkvrVector4& b, const CkvrVector4& c) const
-{
-    const CkvrVector4& a = *this;
-    // 2x2 minors of b and c, shared by the four components.
-    const double zw = double(b.z) * c.w - double(c.z) * b.w;
-    const double yw = double(b.y) * c.w - double(c.y) * b.w;
-    const double yz = double(b.y) * c.z - double(c.y) * b.z;
-    const double xw = double(b.x) * c.w - double(c.x) * b.w;
-    const double xz = double(b.x) * c.z - double(c.x) * b.z;
-    const double xy = double(b.x) * c.y - double(c.x) * b.y;
-    CkvrVector4 out;
-    out.x = float(a.y * zw - a.z * yw + a.w * yz);
-    out.y = float(-(a.x * zw - a.z * xw + a.w * xz));
-    out.z = float(a.x * yw - a.y * xw + a.w * xy);
-    out.w = float(-(a.x * yz - a.y * xz + a.z * xy));
-    return out;
-}
-
 CkvrVector4 CkvrVector4::Cross(const CkvrVector4* b, const CkvrVector4* c) const
 {
     if (b == nullptr || c == nullptr)

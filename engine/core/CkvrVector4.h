@@ -34,6 +34,7 @@ public:
         w = aw;
     }
 
+    CkvrVector4(const CkvrVector4& other) = default;
     CkvrVector4& operator=(const CkvrVector4& v) = default;
     CkvrVector4& operator=(const CkvrVector4* v)
     {
@@ -47,7 +48,7 @@ public:
     void Cross(const CkvrVector4* b, const CkvrVector4* c, CkvrVector4* out) const;
     CkvrVector4& Cross(const CkvrVector4& b, const CkvrVector4& c, CkvrVector4& out) const;
     CkvrVector4 Cross(const CkvrVector4* b, const CkvrVector4* c) const;
-    CkvrVector4 Cross(const CkvrVector4& b, const CkvrVector4& c) const;
+    inline CkvrVector4 Cross(const CkvrVector4& b, const CkvrVector4& c) const;
 
     // A zero vector normalises to zero. out may be this.
     void Normalize(CkvrVector4* out) const;
@@ -62,5 +63,22 @@ public:
 };
 
 static_assert(sizeof(CkvrVector4) == 16);
+
+// Inline: the matrix determinant and inverse are built from it.
+inline CkvrVector4 CkvrVector4::Cross(const CkvrVector4& b, const CkvrVector4& c) const
+{
+    const CkvrVector4& a = *this;
+    // 2x2 minors of b and c, shared by the four components.
+    const double zw = double(b.z) * c.w - double(c.z) * b.w;
+    const double yw = double(b.y) * c.w - double(c.y) * b.w;
+    const double yz = double(b.y) * c.z - double(c.y) * b.z;
+    const double xw = double(b.x) * c.w - double(c.x) * b.w;
+    const double xz = double(b.x) * c.z - double(c.x) * b.z;
+    const double xy = double(b.x) * c.y - double(c.x) * b.y;
+    return CkvrVector4(float(a.y * zw - a.z * yw + a.w * yz),
+                       float(-(a.x * zw - a.z * xw + a.w * xz)),
+                       float(a.x * yw - a.y * xw + a.w * xy),
+                       float(-(a.x * yz - a.y * xz + a.z * xy)));
+}
 
 #include "engine/core/CkvrMatrix.h"

@@ -3,66 +3,224 @@
 #include "engine/platform/GraphicsTypes.h"
 
 #include <cstdint>
+#include <memory>
 
+class CCamera;
 class CkvrMatrix;
-class CSystem;
+class CRect;
 class CShader;
+class CSystem;
+class DeviceBuffer;
 class DeviceSurface;
 class DeviceTexture;
+class DeviceVertexDeclaration;
 class GraphicsDevice;
+class PlatformWindow;
 
-// The graphics object that textures and shaders draw through: the device,
-// the cached stage-0 texture and vertex format, the current render target
-// and the lighting and fog switches that world quads turn off and on.
-//
-// Interim version: only the part the texture and shader classes use. The
-// full object (device creation, blend modes, 2D/3D presets, reset
-// protocol) replaces it.
+// The render states and bindings the engine changes most, as last set
+// through the cached setters. Drawing classes read it (GetStateCache).
+struct GraphicsStateCache
+{
+    uint32_t ambient = 0;
+    uint32_t blendMode = 0;
+    uint32_t cullMode = 0;
+    uint32_t lighting = 0;
+    uint32_t fogEnable = 0;
+    uint32_t zEnable = 0;
+    uint32_t zWriteEnable = 0;
+    DeviceTexture* texture = nullptr;
+    DeviceBuffer** streamBuffers = nullptr; // maxStreams entries
+    uint32_t* streamStrides = nullptr;      // maxStreams entries
+    DeviceBuffer* indices = nullptr;
+    DeviceVertexDeclaration* declaration = nullptr;
+    uint32_t declarationKey = 0;
+    uint32_t fvf = 0;
+};
+
+// The graphics device of the program's one window: creation with its
+// fallbacks, capabilities and format tables, the render-state cache, blend
+// modes 0-6, the 2D and 3D presets, the frame, and the reset protocol that
+// announces itself to the application with two private messages.
 class CGraphics
 {
 public:
-    CGraphics() = default;
+    // Messages sent to the system window around a device reset.
+    static constexpr uint32_t MSG_DEVICE_RELEASE = 0x0400 + 1;
+    static constexpr uint32_t MSG_DEVICE_RECREATE = 0x0400 + 2;
+
+    static constexpr uint32_t DISPLAY_FORMAT_COUNT = 5;
+    static constexpr uint32_t TEXTURE_FORMAT_COUNT = 13;
+
+    // The drawing classes that keep a static graphics pointer, in the
+    // order Create hands itself to them.
+    enum DrawingClass
+    {
+        CLASS_PRIMITIVE_RENDER,
+        CLASS_CAMERA,
+        CLASS_LIGHT,
+        CLASS_TEXTURE,
+        CLASS_XMESH,
+        CLASS_MESH,
+        CLASS_MODEL_OBJECT,
+        CLASS_MODEL_BLOCK,
+        CLASS_LOW_MODEL_OBJECT,
+        CLASS_ANIMATION_CONTROLLER,
+        CLASS_SHADER,
+        CLASS_FILTER,
+        CLASS_PRIMITIVE_LIST,
+        CLASS_COUNT,
+    };
+    using GraphicsSetter = void (*)(CGraphics* graphics);
+    // Each drawing class registers its SetGraphics from a static
+    // initialiser in its own source, so that the platform layer needs no
+    // link to the render classes. Returns true, for use as an initialiser.
+    static bool RegisterDrawingClass(DrawingClass drawingClass, GraphicsSetter setter);
+
+    // The default effect "Default.shd" is made by the shader class; it
+    // installs these hooks. Without them there is no default effect.
+    struct DefaultEffectHooks
+    {
+        CShader* (*create)(CGraphics* graphics) = nullptr; // null on failure
+        int (*isDefault)(CShader* shader) = nullptr;       // named "Default.shd"
+        int (*releaseEffect)(CShader* shader) = nullptr;   // before a reset
+        int (*recreate)(CShader* shader) = nullptr;        // after a reset; 0 fails it
+        void (*destroy)(CShader* shader) = nullptr;        // Release and delete
+    };
+    static void SetDefaultEffectHooks(const DefaultEffectHooks& hooks);
+
+    // The camera class re-applies the current camera when the render
+    // target changes.
+    using CameraApply = int (*)(CCamera* camera);
+    static void SetCameraApply(CameraApply apply);
+
+    // The protocol's waits (500 ms while lost, 1000 ms between two resets);
+    // tests count them instead of sleeping. Null restores the real sleep.
+    using SleepFunction = void (*)(uint32_t milliseconds);
+    static void SetSleepFunction(SleepFunction sleep);
+
+    CGraphics();
     ~CGraphics();
 
     CGraphics(const CGraphics&) = delete;
     CGraphics& operator=(const CGraphics&) = delete;
 
-    // Works on a device made elsewhere (tests, tools); hands itself to the
-    // drawing classes and creates the default effect. 1/0.
-    int CreateOnDevice(GraphicsDevice* device, CSystem* system);
+    int Create(CSystem* system);
     void Destroy();
-    // Drops the default effect before a device reset and makes it again
-    // afterwards (the two halves of the reset protocol that concern it).
-    void ReleaseDefaultEffect();
-    int RecreateDefaultEffect();
 
-    GraphicsDevice* GetDevice() const { return m_device; }
-    CSystem* GetSystem() const { return m_system; }
+    void SetupPresentParameters();
+    int CheckCaps();
+    int EnumDisplayModes();
 
+    int BeginScene();
+    int EndScene();
+    int EndSceneToWindow(const CRect* source, const CRect* destination, PlatformWindow* window);
+    DeviceResult Clear(uint32_t flags);
+
+    int ResetDevice();
+    int ChangeMode(int window, int width, int height);
+
+    int IsDisplayFormat(uint32_t format) const;
+    int IsTextureFormat(uint32_t format) const;
+    int SetFullScreenFormat(uint32_t format);
+
+    void SetDefaultStates();
+    void SetBlendMode(uint32_t mode);
+    void Begin2D();
+    void Begin3D();
+
+    // Cached setters: the device hears only of changes.
+    void SetAmbient(uint32_t color);
+    void SetZEnable(uint32_t enable);
+    void SetZWriteEnable(uint32_t enable);
+    void SetCullMode(uint32_t mode);
+    void SetLighting(uint32_t enable);
+    void SetFogEnable(uint32_t enable);
     void SetTexture(DeviceTexture* texture);
+    void SetStreamSource(DeviceBuffer* buffer, uint32_t stride);
+    void SetIndices(DeviceBuffer* buffer);
+    void SetVertexDeclaration(DeviceVertexDeclaration* declaration);
+    // The model code's declaration setter stores its key beside it.
+    void SetVertexDeclarationKey(uint32_t key) { m_cache.declarationKey = key; }
     void SetFVF(uint32_t fvf);
-    void SetLighting(uint32_t lighting);
-    void SetFogEnable(uint32_t fog);
-    uint32_t GetLighting() const { return m_lighting; }
-    uint32_t GetFogEnable() const { return m_fogEnable; }
     int SetRenderTarget(DeviceSurface* surface);
-    DeviceSurface* GetCurrentRenderTarget() const { return m_renderTarget; }
+
+    // Uncached.
     void SetWorldTransform(const CkvrMatrix* matrix);
     DeviceResult DrawPrimitiveUP(uint32_t type, uint32_t count, const void* vertices, uint32_t stride);
-    // The current camera's viewport origin; 0, 0 without a camera.
-    void GetViewportOrigin(float* origin) const;
 
-    static CShader* GetDefaultShader() { return s_defaultShader; }
-    static void SetDefaultShader(CShader* shader) { s_defaultShader = shader; }
+    GraphicsDevice* GetDevice() const { return m_device.get(); }
+    CSystem* GetSystem() const { return m_system; }
+    CCamera* GetCamera() const { return m_camera; }
+    void SetCamera(CCamera* camera) { m_camera = camera; }
+    GraphicsStateCache* GetStateCache() { return &m_cache; }
+    uint32_t GetTextureFormat() const { return m_textureFormat; }
+    DeviceSurface* GetBackBuffer() const { return m_backBuffer; }
+    DeviceSurface* GetCurrentRenderTarget() const { return m_currentRenderTarget; }
+    DeviceSurface* GetCurrentDepthStencil() const { return m_currentDepthStencil; }
+    // The top-left corner of the current camera's viewport; 0, 0 without
+    // a camera.
+    void GetViewportOrigin(float* x, float* y) const;
+
+    uint32_t GetDeviceType() const { return m_deviceType; }
+    uint32_t GetVertexProcessing() const { return m_vertexProcessing; }
+    uint32_t GetWindowed() const { return m_windowed; }
+    uint32_t GetFullScreenFormat() const { return m_fullScreenFormat; }
+    const DisplayMode& GetDesktopMode() const { return m_desktopMode; }
+    const PresentParameters& GetPresentParameters() const { return m_presentParameters; }
+    const DeviceCaps& GetCaps() const { return m_caps; }
+    const char* GetAdapterDescription() const { return m_adapterDescription; }
+    uint32_t GetAvailableTextureMemory() const { return m_textureMemory; }
+    uint32_t GetDisplayFormatCount() const { return m_displayFormatCount; }
+    const uint32_t* GetDisplayFormats() const { return m_displayFormats; }
+    uint32_t GetTextureFormatCount() const { return m_textureFormatCount; }
+    const uint32_t* GetTextureFormats() const { return m_textureFormats; }
+    uint32_t GetDisplayModeCount() const { return m_displayModeCount; }
+    const DisplayMode* GetDisplayModes() const { return m_displayModes; }
+
+    static CShader* GetDefaultShader();
+    static void SetDefaultShader(CShader* shader);
 
 private:
-    GraphicsDevice* m_device = nullptr;
-    CSystem* m_system = nullptr;
-    DeviceTexture* m_texture = nullptr;
-    uint32_t m_fvf = 0;
-    uint32_t m_lighting = 0;
-    uint32_t m_fogEnable = 0;
-    DeviceSurface* m_renderTarget = nullptr;
+    bool CreateDeviceLadder();
+    void InvalidateStateCache();
+    void RestoreCachedStates(uint32_t wasCached);
+    void SetDrawingClassesGraphics(CGraphics* graphics);
+    void Sleep(uint32_t milliseconds);
+    void SendToWindow(uint32_t id);
 
-    static CShader* s_defaultShader;
+    std::unique_ptr<GraphicsDevice> m_device;
+    PresentParameters m_presentParameters;
+    DisplayMode m_desktopMode;
+    uint32_t m_fullScreenFormat = 0;
+    uint32_t m_textureFormat = 0;
+    DeviceSurface* m_backBuffer = nullptr;
+    DeviceSurface* m_currentRenderTarget = nullptr;
+    DeviceSurface* m_depthStencil = nullptr;
+    DeviceSurface* m_currentDepthStencil = nullptr;
+    uint32_t m_adapterCount = 0;
+    char m_adapterDescription[512] = {};
+    uint32_t m_driverVersionHigh = 0;
+    uint32_t m_driverVersionLow = 0;
+    uint32_t m_deviceType = 0;
+    uint32_t m_vertexProcessing = 0;
+    uint32_t m_textureMemory = 0;
+    DeviceCaps m_caps;
+    uint32_t m_displayFormatCount = 0;
+    uint32_t m_desktopWidth = 0;
+    uint32_t m_desktopHeight = 0;
+    uint32_t m_desktopRefreshRate = 0;
+    uint32_t* m_displayFormats = nullptr;
+    uint32_t m_textureFormatCount = 0;
+    uint32_t* m_textureFormats = nullptr;
+    uint32_t m_displayModeCount = 0;
+    DisplayMode* m_displayModes = nullptr;
+    GraphicsStateCache m_cache;
+    // Entries of the cache that match the device; a reset clears them.
+    uint32_t m_cacheValid = 0;
+    uint32_t m_windowed = 1;
+    CSystem* m_system = nullptr;
+    CCamera* m_camera = nullptr;
+    // The application has released its device objects and awaits the
+    // re-create message.
+    bool m_resourcesReleased = false;
 };

@@ -32,31 +32,45 @@ GraphicsContext::~GraphicsContext()
 {
     if (m_sdlContext != nullptr)
     {
-        SDL_GL_MakeCurrent(static_cast<SDL_Window*>(m_sdlWindow), nullptr);
+        if (SDL_GL_GetCurrentContext() == m_sdlContext)
+            SDL_GL_MakeCurrent(static_cast<SDL_Window*>(m_sdlWindow), nullptr);
         SDL_GL_DeleteContext(m_sdlContext);
     }
     if (m_eglContext != nullptr)
     {
-        eglMakeCurrent(m_eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        if (eglGetCurrentContext() == m_eglContext)
+            eglMakeCurrent(m_eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         eglDestroyContext(m_eglDisplay, m_eglContext);
     }
-    if (m_eglDisplay != nullptr)
-        eglTerminate(m_eglDisplay);
+    // The display stays initialised for the life of the process: EGL
+    // hands the same one to every later context, and terminating it would
+    // unload the driver under objects that still refer to it.
 }
 
 std::unique_ptr<GraphicsContext> GraphicsContext::Create(PlatformWindow* window, bool requireAccelerated)
 {
+    // A refused context must not leave another one of ours uncurrent.
+    const EGLDisplay previousDisplay = eglGetCurrentDisplay();
+    const EGLContext previousEgl = eglGetCurrentContext();
+    SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
+    const SDL_GLContext previousSdl = SDL_GL_GetCurrentContext();
+
     std::unique_ptr<GraphicsContext> context(new GraphicsContext());
     void* sdlWindow = window != nullptr ? window->GetNativeHandle() : nullptr;
-    const bool made = sdlWindow != nullptr ? context->CreateSdl(sdlWindow) : context->CreateEgl(requireAccelerated);
-    if (!made)
-        return nullptr;
-    context->ReadRendererInfo();
-    if (context->m_versionNumber < 33)
-        return nullptr;
-    if (requireAccelerated && context->m_software)
-        return nullptr;
-    return context;
+    bool usable = sdlWindow != nullptr ? context->CreateSdl(sdlWindow) : context->CreateEgl(requireAccelerated);
+    if (usable)
+    {
+        context->ReadRendererInfo();
+        usable = context->m_versionNumber >= 33 && !(requireAccelerated && context->m_software);
+    }
+    if (usable)
+        return context;
+    context.reset();
+    if (previousEgl != EGL_NO_CONTEXT)
+        eglMakeCurrent(previousDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, previousEgl);
+    else if (previousSdl != nullptr)
+        SDL_GL_MakeCurrent(previousWindow, previousSdl);
+    return nullptr;
 }
 
 bool GraphicsContext::CreateSdl(void* sdlWindow)

@@ -31,11 +31,10 @@ constexpr uint32_t STREAM_VERTEX_BYTES = 1u << 20;
 constexpr uint32_t STREAM_INDEX_BYTES = 1u << 18;
 constexpr unsigned UPLOAD_TEXTURE_UNIT = GraphicsDevice::MAX_TEXTURE_UNITS;
 
-// Clockwise triangles on the screen are front faces. The targets are
-// stored top-down through glClipControl(GL_UPPER_LEFT), which also turns
-// GL's sense of winding, so GL's counter-clockwise is the screen's
-// clockwise.
-constexpr GLenum SCREEN_CLOCKWISE = GL_CCW;
+// Clockwise triangles on the screen are front faces. GL decides the
+// winding in the window coordinates that glClipControl(GL_UPPER_LEFT)
+// gives, which run top-down like the screen.
+constexpr GLenum SCREEN_CLOCKWISE = GL_CW;
 
 const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
@@ -223,6 +222,7 @@ bool GraphicsDevice::Initialize(uint32_t deviceType, PresentParameters& paramete
     m_context->SetSwapInterval(parameters.presentationInterval == PRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     ReadCaps();
     WriteInitialGlState();
+    ApplyWindowMode(parameters);
     if (!CreateBackBuffers(parameters))
         return false;
     SetDefaultDeviceState();
@@ -405,6 +405,28 @@ void GraphicsDevice::WriteInitialGlState()
     glGenBuffers(1, &m_streamVertexBuffer);
     glGenBuffers(1, &m_streamIndexBuffer);
     m_glCalls += 6 + MAX_TEXTURE_UNITS;
+}
+
+void GraphicsDevice::ApplyWindowMode(const PresentParameters& parameters)
+{
+    SDL_Window* window = static_cast<SDL_Window*>(m_context->GetSdlWindow());
+    if (window == nullptr)
+        return;
+    const bool fullScreen = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+    if (parameters.windowed)
+    {
+        if (fullScreen)
+            SDL_SetWindowFullscreen(window, 0);
+        return;
+    }
+    SDL_DisplayMode mode = {};
+    SDL_GetWindowDisplayMode(window, &mode);
+    mode.w = static_cast<int>(parameters.backBufferWidth);
+    mode.h = static_cast<int>(parameters.backBufferHeight);
+    if (parameters.fullScreenRefreshRate != 0)
+        mode.refresh_rate = static_cast<int>(parameters.fullScreenRefreshRate);
+    SDL_SetWindowDisplayMode(window, &mode);
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
 }
 
 bool GraphicsDevice::CreateBackBuffers(PresentParameters& parameters)
@@ -659,6 +681,7 @@ DeviceResult GraphicsDevice::Reset(PresentParameters& parameters)
         return DEVICE_ERROR;
     }
     m_context->SetSwapInterval(parameters.presentationInterval == PRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    ApplyWindowMode(parameters);
     if (!CreateBackBuffers(parameters))
         return DEVICE_ERROR_OUT_OF_MEMORY;
     SetDefaultDeviceState();
@@ -906,6 +929,7 @@ DeviceVertexDeclaration* GraphicsDevice::CreateVertexDeclaration(const VertexEle
 
 DeviceResult GraphicsDevice::SetRenderState(uint32_t state, uint32_t value)
 {
+    ++m_stateCalls;
     if (state >= RS_COUNT)
         return DEVICE_ERROR_INVALID_CALL;
     if (m_renderStates[state] != value)
@@ -923,6 +947,7 @@ uint32_t GraphicsDevice::GetRenderState(uint32_t state) const
 
 DeviceResult GraphicsDevice::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value)
 {
+    ++m_stateCalls;
     if (stage >= MAX_TEXTURE_UNITS || type >= TSS_COUNT)
         return DEVICE_ERROR_INVALID_CALL;
     if (m_stageStates[stage][type] != value)
@@ -940,6 +965,7 @@ uint32_t GraphicsDevice::GetTextureStageState(uint32_t stage, uint32_t type) con
 
 DeviceResult GraphicsDevice::SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value)
 {
+    ++m_stateCalls;
     if (sampler >= MAX_TEXTURE_UNITS || type >= SAMP_COUNT)
         return DEVICE_ERROR_INVALID_CALL;
     if (m_samplerStates[sampler][type] != value)
@@ -958,6 +984,7 @@ uint32_t GraphicsDevice::GetSamplerState(uint32_t sampler, uint32_t type) const
 
 DeviceResult GraphicsDevice::SetTexture(uint32_t stage, DeviceTexture* texture)
 {
+    ++m_stateCalls;
     if (stage >= MAX_TEXTURE_UNITS)
         return DEVICE_ERROR_INVALID_CALL;
     if (m_textures[stage] != texture)
@@ -1064,6 +1091,7 @@ DeviceResult GraphicsDevice::SetMaterial(const DeviceMaterial& material)
 
 DeviceResult GraphicsDevice::SetFVF(uint32_t fvf)
 {
+    ++m_stateCalls;
     if (m_fvf == fvf && m_declaration == nullptr)
         return DEVICE_OK;
     m_fvf = fvf;
@@ -1074,6 +1102,7 @@ DeviceResult GraphicsDevice::SetFVF(uint32_t fvf)
 
 DeviceResult GraphicsDevice::SetVertexDeclaration(DeviceVertexDeclaration* declaration)
 {
+    ++m_stateCalls;
     m_declaration = declaration;
     if (declaration != nullptr)
         m_fvf = 0;
@@ -1082,6 +1111,7 @@ DeviceResult GraphicsDevice::SetVertexDeclaration(DeviceVertexDeclaration* decla
 
 DeviceResult GraphicsDevice::SetStreamSource(uint32_t stream, DeviceBuffer* buffer, uint32_t offset, uint32_t stride)
 {
+    ++m_stateCalls;
     if (stream >= MAX_STREAMS)
         return DEVICE_ERROR_INVALID_CALL;
     if (buffer != nullptr && buffer->GetKind() != DeviceBuffer::KIND_VERTEX)
@@ -1099,6 +1129,7 @@ DeviceBuffer* GraphicsDevice::GetStreamSource(uint32_t stream) const
 
 DeviceResult GraphicsDevice::SetIndices(DeviceBuffer* buffer)
 {
+    ++m_stateCalls;
     if (buffer != nullptr && buffer->GetKind() != DeviceBuffer::KIND_INDEX)
         return DEVICE_ERROR_INVALID_CALL;
     m_indices = buffer;
@@ -1159,7 +1190,7 @@ DeviceResult GraphicsDevice::DrawPrimitive(uint32_t type, uint32_t startVertex, 
         if (source.buffer != nullptr)
             streams[i] = {source.buffer->GetGlName(), source.offset, source.stride};
     }
-    const DeviceResult prepared = PrepareDraw(layout);
+    const DeviceResult prepared = PrepareDraw(layout, type);
     if (DeviceFailed(prepared))
         return prepared;
     ApplyArrays(layout, streams);
@@ -1189,7 +1220,7 @@ DeviceResult GraphicsDevice::DrawIndexedPrimitive(uint32_t type, int32_t baseVer
         if (source.buffer != nullptr)
             streams[i] = {source.buffer->GetGlName(), source.offset, source.stride};
     }
-    const DeviceResult prepared = PrepareDraw(layout);
+    const DeviceResult prepared = PrepareDraw(layout, type);
     if (DeviceFailed(prepared))
         return prepared;
     ApplyArrays(layout, streams);
@@ -1248,7 +1279,7 @@ DeviceResult GraphicsDevice::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCo
     if (vertexCount == 0 || vertices == nullptr || stride == 0 || !layout.position.Present())
         return DEVICE_ERROR_INVALID_CALL;
     const uint32_t size = vertexCount * stride;
-    const DeviceResult prepared = PrepareDraw(layout);
+    const DeviceResult prepared = PrepareDraw(layout, type);
     if (DeviceFailed(prepared))
         return prepared;
 
@@ -1308,7 +1339,7 @@ DeviceResult GraphicsDevice::DrawIndexedPrimitiveUP(uint32_t type, uint32_t minI
         !layout.position.Present() || (indexFormat != FORMAT_INDEX16 && indexFormat != FORMAT_INDEX32))
         return DEVICE_ERROR_INVALID_CALL;
     const uint32_t indexSize = indexFormat == FORMAT_INDEX32 ? 4u : 2u;
-    const DeviceResult prepared = PrepareDraw(layout);
+    const DeviceResult prepared = PrepareDraw(layout, type);
     if (DeviceFailed(prepared))
         return prepared;
     // Indices address the vertex data from its start.
@@ -1330,7 +1361,7 @@ DeviceResult GraphicsDevice::DrawIndexedPrimitiveUP(uint32_t type, uint32_t minI
 // ---------------------------------------------------------------------------
 // Bringing GL up to the recorded state
 
-DeviceResult GraphicsDevice::PrepareDraw(const VertexLayout& layout)
+DeviceResult GraphicsDevice::PrepareDraw(const VertexLayout& layout, uint32_t type)
 {
     ApplyFramebuffer();
     const bool hasDiffuse = layout.diffuse.Present();
@@ -1342,7 +1373,7 @@ DeviceResult GraphicsDevice::PrepareDraw(const VertexLayout& layout)
         m_lastHadDiffuse = hasDiffuse;
     }
     ApplyViewport(layout.pretransformed);
-    ApplyTransforms(layout.pretransformed);
+    ApplyTransforms(layout.pretransformed, type <= PT_LINESTRIP);
     if (m_gl.program != m_program)
     {
         KVR_GL(glUseProgram(m_program));
@@ -1804,26 +1835,25 @@ void GraphicsDevice::ApplyViewport(bool pretransformed)
     m_gl.viewportValid = true;
 }
 
-void GraphicsDevice::ApplyTransforms(bool pretransformed)
+void GraphicsDevice::ApplyTransforms(bool pretransformed, bool lines)
 {
     if (pretransformed)
     {
         const uint32_t width = TargetWidth();
         const uint32_t height = TargetHeight();
-        if (m_gl.matrices == MATRICES_PIXEL && m_gl.pixelWidth == width && m_gl.pixelHeight == height)
+        if (m_gl.matrices == MATRICES_PIXEL && m_gl.pixelWidth == width && m_gl.pixelHeight == height &&
+            m_gl.pixelLines == lines)
             return;
-        // Pixel (x, y) with integer centres to clip space over the whole
-        // target; z is depth as it stands.
+        // Pixel (x, y) to clip space over the whole target; z is depth as
+        // it stands. A rectangle from x0 to x1 covers the pixels x0 to
+        // x1 - 1, as the engine's screen drawing expects. Lines and points
+        // move by half a pixel so that a line at integer y runs through the
+        // middle of row y instead of along the edge of two rows.
         const float w = static_cast<float>(width);
         const float h = static_cast<float>(height);
-        // Edges on integers pass exactly through pixel centres; GL breaks
-        // those ties differently from the engine's top-left rule (with
-        // top-down targets it takes the bottom row instead of the top one).
-        // A sixteenth of a pixel up and left gives the engine's coverage:
-        // a sprite at (x, y) of size w x h covers pixels x..x+w-1, y..y+h-1.
-        const float nudge = 1.0f / 16.0f;
-        const float pixel[16] = {2.0f / w, 0, 0, 0, 0, -2.0f / h, 0, 0, 0, 0, 1, 0,
-                                 (1.0f - 2.0f * nudge) / w - 1.0f, 1.0f - (1.0f - 2.0f * nudge) / h, 0, 1};
+        const float shift = lines ? 1.0f : 0.0f;
+        const float pixel[16] = {2.0f / w, 0, 0, 0, 0, -2.0f / h, 0, 0, 0, 0, 1, 0, shift / w - 1.0f,
+                                 1.0f - shift / h, 0, 1};
         KVR_GL(glMatrixMode(GL_PROJECTION));
         KVR_GL(glLoadMatrixf(pixel));
         KVR_GL(glMatrixMode(GL_MODELVIEW));
@@ -1831,6 +1861,7 @@ void GraphicsDevice::ApplyTransforms(bool pretransformed)
         m_gl.matrices = MATRICES_PIXEL;
         m_gl.pixelWidth = width;
         m_gl.pixelHeight = height;
+        m_gl.pixelLines = lines;
         return;
     }
     const bool fresh = m_gl.matrices != MATRICES_WORLD;

@@ -170,6 +170,8 @@ public:
     // GL calls issued so far (state, binding, upload and draw calls).
     uint64_t GetGlCallCount() const { return m_glCalls; }
     uint64_t GetDrawCount() const { return m_draws; }
+    // Calls of the state and binding setters, changing or not.
+    uint64_t GetStateCallCount() const { return m_stateCalls; }
     void AddGlCalls(uint32_t count) { m_glCalls += count; }
 
     // For the resource classes.
@@ -291,6 +293,7 @@ private:
         MatrixKind matrices = MATRICES_UNKNOWN;
         uint32_t pixelWidth = 0;
         uint32_t pixelHeight = 0;
+        bool pixelLines = false;
         uint64_t projectionVersion = 0;
         uint64_t viewVersion = 0;
         uint64_t worldVersion = 0;
@@ -305,11 +308,12 @@ private:
     bool Initialize(uint32_t deviceType, PresentParameters& parameters, bool requireAccelerated);
     void ReadCaps();
     bool CreateBackBuffers(PresentParameters& parameters);
+    void ApplyWindowMode(const PresentParameters& parameters);
     void SetDefaultDeviceState();
     void WriteInitialGlState();
 
     // The draw path.
-    DeviceResult PrepareDraw(const VertexLayout& layout);
+    DeviceResult PrepareDraw(const VertexLayout& layout, uint32_t type);
     const VertexLayout& CurrentLayout() const;
     void ApplyFramebuffer();
     void ApplyStates(const VertexLayout& layout);
@@ -321,7 +325,7 @@ private:
     void ApplyTextureEnvironment();
     void ApplySamplers();
     void ApplyViewport(bool pretransformed);
-    void ApplyTransforms(bool pretransformed);
+    void ApplyTransforms(bool pretransformed, bool lines);
     void ApplyLights();
     void ApplyMaterial();
     void ApplyArrays(const VertexLayout& layout, const GlStream* streams);
@@ -399,6 +403,7 @@ private:
     GlShadow m_gl;
     uint64_t m_glCalls = 0;
     uint64_t m_draws = 0;
+    uint64_t m_stateCalls = 0;
 
     // Simulated loss.
     bool m_lost = false;

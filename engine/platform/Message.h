@@ -43,6 +43,10 @@ enum MessageId : uint32_t
     MSG_SYSCOMMAND = 0x0112,
     MSG_HSCROLL = 0x0114,
     MSG_USER = 0x0400,
+    // Sent by the graphics device just before it resets the device, and
+    // after a successful reset.
+    MSG_DEVICE_LOST = MSG_USER + 1,
+    MSG_DEVICE_RESET = MSG_USER + 2,
 };
 
 // wParam values of MSG_SYSCOMMAND.

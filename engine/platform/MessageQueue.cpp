@@ -92,6 +92,13 @@ void MessageQueue::RemovePump(int id)
     }
 }
 
+void MessageQueue::RemoveWindowMessages(WindowHandle window)
+{
+    std::lock_guard<std::mutex> lock(g_queueLock);
+    for (auto it = g_queue.begin(); it != g_queue.end();)
+        it = it->window == window ? g_queue.erase(it) : it + 1;
+}
+
 void MessageQueue::Clear()
 {
     std::lock_guard<std::mutex> lock(g_queueLock);
@@ -106,9 +113,36 @@ int MessageQueue::Count()
 
 LResult DefaultWindowProcedure(WindowHandle window, uint32_t id, WParam wParam, LParam lParam)
 {
-    (void)wParam;
     (void)lParam;
-    if (id == MSG_CLOSE && window != nullptr)
+    if (window == nullptr)
+        return 0;
+    switch (id)
+    {
+    case MSG_CLOSE:
         window->Destroy();
-    return 0;
+        return 0;
+    case MSG_SYSKEYDOWN:
+        // Alt+F4 asks the window to close through its system menu command,
+        // so procedures see the same path as a click on the close box.
+        if (wParam == VKEY_F4)
+            return MessageQueue::Send(window, MSG_SYSCOMMAND, SYSCMD_CLOSE, 0);
+        return 0;
+    case MSG_SYSCOMMAND:
+        // The low four bits of a system command are used by the system.
+        switch (wParam & 0xFFF0u)
+        {
+        case SYSCMD_CLOSE:
+            return MessageQueue::Send(window, MSG_CLOSE, 0, 0);
+        case SYSCMD_MINIMIZE:
+            window->Minimize();
+            return 0;
+        case SYSCMD_RESTORE:
+            window->Restore();
+            return 0;
+        default:
+            return 0;
+        }
+    default:
+        return 0;
+    }
 }

@@ -28,10 +28,15 @@ public:
     static int AddPump(EventPump pump);
     static void RemovePump(int id);
 
+    // Forgets every waiting message addressed to the window.
+    static void RemoveWindowMessages(WindowHandle window);
+
     static void Clear();
     static int Count();
 };
 
 // What a window does with a message its procedure does not handle: a close
-// request destroys the window; everything else is ignored.
+// request destroys the window; Alt+F4 becomes the close system command,
+// which becomes a close request; the minimise and restore commands act on
+// the window; everything else is ignored.
 LResult DefaultWindowProcedure(WindowHandle window, uint32_t id, WParam wParam, LParam lParam);

@@ -1,7 +1,7 @@
 #include "engine/platform/PlatformMessageBox.h"
 
 #include "engine/core/TextEncoding.h"
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/SdlWindow.h"
 
 #include <SDL.h>
 
@@ -40,9 +40,10 @@ void ShowMessageBox(WindowHandle owner, const char* text, const char* caption)
         std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
         return;
     }
+    // Only an SDL window can own an SDL box; a dialog's handle is a GTK widget.
     SDL_Window* parent = nullptr;
-    if (owner != nullptr)
-        parent = static_cast<SDL_Window*>(owner->GetNativeHandle());
+    if (auto* sdlWindow = dynamic_cast<SdlWindow*>(owner))
+        parent = static_cast<SDL_Window*>(sdlWindow->GetNativeHandle());
     if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, utf8Caption.c_str(), utf8Text.c_str(), parent) != 0)
         std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
 }

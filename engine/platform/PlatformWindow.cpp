@@ -2,6 +2,11 @@
 
 #include "engine/platform/MessageQueue.h"
 
+PlatformWindow::~PlatformWindow()
+{
+    MessageQueue::RemoveWindowMessages(this);
+}
+
 void PlatformWindow::Destroy()
 {
     if (m_destroyed)

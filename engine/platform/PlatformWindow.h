@@ -20,7 +20,9 @@ class PlatformWindow
 {
 public:
     explicit PlatformWindow(WindowProcedure procedure) : m_procedure(procedure) {}
-    virtual ~PlatformWindow() = default;
+    // Drops the window's messages still waiting in the queue, so none is
+    // dispatched to a window that no longer exists.
+    virtual ~PlatformWindow();
 
     PlatformWindow(const PlatformWindow&) = delete;
     PlatformWindow& operator=(const PlatformWindow&) = delete;
@@ -42,6 +44,15 @@ public:
     virtual bool IsVisible() const { return m_visible; }
     virtual bool IsMinimized() const { return m_minimized; }
     virtual bool HasFocus() const { return false; }
+
+    // Size of the screen the window lives on (the primary screen); false
+    // when the backend has no screen.
+    virtual bool GetScreenSize(int& width, int& height) const
+    {
+        (void)width;
+        (void)height;
+        return false;
+    }
 
     // The backend's own window (an SDL_Window* for the SDL backend, a
     // GtkWidget* for dialogs), for the few platform classes that wrap the

@@ -596,7 +596,7 @@ int CTexture::DrawImpl(float x, float y, float z, const float* src, uint32_t col
     else if (anchor & KVRDRAWANCHOR_BOTTOM)
         y -= h;
     float origin[2];
-    s_graphics->GetViewportOrigin(origin);
+    s_graphics->GetViewportOrigin(&origin[0], &origin[1]);
     x += origin[0];
     y += origin[1];
     const float corners[4][2] = {{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}};
@@ -623,7 +623,7 @@ int CTexture::DrawRect(const float* dst, const float* src, uint32_t color, uint8
                                                          : device->GetPresentParameters().backBufferHeight);
     }
     float origin[2];
-    s_graphics->GetViewportOrigin(origin);
+    s_graphics->GetViewportOrigin(&origin[0], &origin[1]);
     const float l = target[0] + origin[0];
     const float t = target[1] + origin[1];
     const float r = target[2] + origin[0];
@@ -700,7 +700,7 @@ int CTexture::DrawScaledImpl(float x, float y, float z, const float* src, float 
     float y0 = ScaledStart(y, H, sy, h, cy != 0, (anchor & KVRDRAWANCHOR_VCENTER) != 0,
                            (anchor & KVRDRAWANCHOR_BOTTOM) != 0);
     float origin[2];
-    s_graphics->GetViewportOrigin(origin);
+    s_graphics->GetViewportOrigin(&origin[0], &origin[1]);
     x0 += origin[0];
     y0 += origin[1];
     const float corners[4][2] = {{x0, y0}, {x0 + w, y0}, {x0 + w, y0 + h}, {x0, y0 + h}};
@@ -760,7 +760,7 @@ int CTexture::DrawRotatedImpl(float x, float y, const float* src, float angle, f
         std::copy_n(o, 4, oy);
     }
     float origin[2];
-    s_graphics->GetViewportOrigin(origin);
+    s_graphics->GetViewportOrigin(&origin[0], &origin[1]);
     pivotX += origin[0];
     pivotY += origin[1];
     const float a = angle * DEGREES_TO_RADIANS;
@@ -783,7 +783,7 @@ int CTexture::DrawSector(float x, float y, float z, const float* src, float radi
     float rect[4];
     SourceRect(src, rect);
     float origin[2];
-    s_graphics->GetViewportOrigin(origin);
+    s_graphics->GetViewportOrigin(&origin[0], &origin[1]);
     const float cx = x + origin[0];
     const float cy = y + origin[1];
     const float u0 = rect[0] / static_cast<float>(m_width);
@@ -813,8 +813,8 @@ int CTexture::DrawWorldQuad(const CkvrMatrix* world, float a, float b, const flo
     if (Device(s_graphics) == nullptr || world == nullptr)
         return 0;
     s_graphics->SetWorldTransform(world);
-    const uint32_t lighting = s_graphics->GetLighting();
-    const uint32_t fog = s_graphics->GetFogEnable();
+    const uint32_t lighting = s_graphics->GetStateCache()->lighting;
+    const uint32_t fog = s_graphics->GetStateCache()->fogEnable;
     s_graphics->SetLighting(0);
     s_graphics->SetFogEnable(0);
     float rect[4];

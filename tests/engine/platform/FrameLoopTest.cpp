@@ -197,3 +197,18 @@ TEST_F(FrameLoop, DestroyReachesQuitWithoutAnApplication)
     EXPECT_EQ(message.id, static_cast<uint32_t>(MSG_QUIT));
     EXPECT_EQ(message.wParam, 0u);
 }
+
+TEST_F(FrameLoop, MessagesOfADeletedWindowAreNeverDispatched)
+{
+    auto* doomed = new HeadlessWindow(WndProc);
+    HeadlessWindow survivor(WndProc);
+    MessageQueue::Post(doomed, MSG_USER + 1, 0, 0);
+    MessageQueue::Post(&survivor, MSG_USER + 2, 0, 0);
+    MessageQueue::Post(doomed, MSG_USER + 3, 0, 0);
+    delete doomed;
+
+    Message message;
+    ASSERT_TRUE(MessageQueue::Peek(message));
+    EXPECT_EQ(message.window, &survivor);
+    EXPECT_EQ(MessageQueue::Count(), 0);
+}

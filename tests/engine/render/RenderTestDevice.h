@@ -2,6 +2,7 @@
 
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/GraphicsDevice.h"
+#include "tests/engine/platform/HeadlessGraphics.h"
 
 #include <gtest/gtest.h>
 #include <stb/stb_image_write.h>
@@ -10,7 +11,6 @@
 
 #include <cstdint>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,8 +31,8 @@ inline void KeepGlDriversLoaded()
     }
 }
 
-// An offscreen device on Mesa (EGL surfaceless) with a graphics object
-// over it, set up for 2D drawing, and pixel helpers.
+// The graphics object on a headless window (EGL surfaceless on Mesa), set
+// up for 2D drawing, and pixel helpers.
 class RenderTest : public ::testing::Test
 {
 protected:
@@ -40,25 +40,17 @@ protected:
 
     void SetUp() override
     {
-        PresentParameters parameters;
-        parameters.backBufferWidth = SIZE;
-        parameters.backBufferHeight = SIZE;
-        parameters.enableAutoDepthStencil = 1;
-        parameters.autoDepthStencilFormat = FORMAT_D24S8;
-        device = GraphicsDevice::Create(DEVICE_TYPE_REFERENCE, parameters);
-        ASSERT_NE(device, nullptr);
+        ASSERT_TRUE(headless.Created());
         KeepGlDriversLoaded();
-        ASSERT_EQ(graphics.CreateOnDevice(device.get(), nullptr), 1);
-        device->SetRenderState(RS_ZENABLE, 0);
-        device->SetRenderState(RS_CULLMODE, CULL_NONE);
-        device->SetRenderState(RS_LIGHTING, 0);
+        device = graphics.GetDevice();
+        graphics.Begin2D();
+        // Draws write their texels as they are, alpha included and not
+        // filtered, so that the tests read back what the textures hold.
+        graphics.SetBlendMode(0);
+        device->SetRenderState(RS_ALPHATESTENABLE, 0);
+        device->SetSamplerState(0, SAMP_MINFILTER, TEXF_POINT);
+        device->SetSamplerState(0, SAMP_MAGFILTER, TEXF_POINT);
         ClearTo(0xFF000000);
-    }
-
-    void TearDown() override
-    {
-        graphics.Destroy();
-        device.reset();
     }
 
     void ClearTo(uint32_t argb) { device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, argb, 1.0f, 0); }
@@ -93,19 +85,8 @@ protected:
         return png;
     }
 
-    std::unique_ptr<GraphicsDevice> device;
-    CGraphics graphics;
+    HeadlessGraphics headless{static_cast<int32_t>(SIZE), static_cast<int32_t>(SIZE)};
+    CGraphics& graphics = headless.Graphics();
+    GraphicsDevice* device = nullptr;
 };
 
-// Channel-wise closeness of two ARGB colours (the alpha byte ignored).
-inline bool NearRgb(uint32_t a, uint32_t b, int tolerance)
-{
-    for (int shift = 0; shift < 24; shift += 8)
-    {
-        const int ca = static_cast<int>((a >> shift) & 0xFF);
-        const int cb = static_cast<int>((b >> shift) & 0xFF);
-        if (ca - cb > tolerance || cb - ca > tolerance)
-            return false;
-    }
-    return true;
-}

@@ -16,11 +16,7 @@ const float IDENTITY[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 class ShaderTest : public RenderTest
 {
 protected:
-    void TearDown() override
-    {
-        shader.Release();
-        RenderTest::TearDown();
-    }
+    void TearDown() override { shader.Release(); }
 
     int Create(const std::vector<uint8_t>& image, const char* name, uint32_t keep = 1)
     {
@@ -70,18 +66,6 @@ TEST_F(ShaderTest, EveryBuiltInTechniqueCompilesWithItsPasses)
     EXPECT_TRUE(shader.GetEffect()->HasParameter("g_MinBright"));
 }
 
-TEST_F(ShaderTest, GraphicsObjectMakesTheDefaultEffectAgainAfterReset)
-{
-    CShader* defaultShader = CGraphics::GetDefaultShader();
-    ASSERT_NE(defaultShader, nullptr);
-    EXPECT_STREQ(defaultShader->GetName(), "Default.shd");
-    EXPECT_NE(defaultShader->GetEffect(), nullptr);
-    graphics.ReleaseDefaultEffect();
-    EXPECT_EQ(defaultShader->GetEffect(), nullptr);
-    EXPECT_EQ(graphics.RecreateDefaultEffect(), 1);
-    EXPECT_NE(defaultShader->GetEffect(), nullptr);
-}
-
 TEST_F(ShaderTest, LitQuadMatchesTheComputedColour)
 {
     ASSERT_EQ(Create(BuiltInEffects::GetDefaultImage(), "Default.shd"), 1);
@@ -113,10 +97,10 @@ TEST_F(ShaderTest, LitQuadMatchesTheComputedColour)
         {1, -1, 0.5f, 0, 0, -1, 1, 1},
         {-1, -1, 0.5f, 0, 0, -1, 0, 1},
     };
-    device->SetFVF(FVF_XYZ | FVF_NORMAL | FVF_TEX1);
+    graphics.SetFVF(FVF_XYZ | FVF_NORMAL | FVF_TEX1);
     ASSERT_EQ(shader.Begin(nullptr, 0), 1);
     ASSERT_EQ(shader.BeginPass(0), 1);
-    device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof quad[0]);
+    graphics.DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof quad[0]);
     EXPECT_EQ(shader.EndPass(), 1);
     EXPECT_EQ(shader.End(), 1);
 
@@ -203,10 +187,10 @@ TEST_F(ShaderTest, SkinnedQuadMovesWithItsBone)
         ClearTo(0xFF000000);
         bones[3][12] = shift; // translation row
         ASSERT_EQ(shader.SetMatrixArray("g_WorldMatrixArray", &bones[0][0], 4), 1);
-        device->SetVertexDeclaration(declaration.get());
+        graphics.SetVertexDeclaration(declaration.get());
         shader.Begin(nullptr, 0);
         shader.BeginPass(0);
-        device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(Vertex));
+        graphics.DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(Vertex));
         shader.EndPass();
         shader.End();
         // Half of the clip space's width is a quarter of the target.
@@ -215,7 +199,7 @@ TEST_F(ShaderTest, SkinnedQuadMovesWithItsBone)
         EXPECT_EQ(Rgb(moved, 64), 0xFFFFFFu);
         EXPECT_EQ(Rgb(moved, 64 + 20), 0u);
     }
-    device->SetVertexDeclaration(nullptr);
+    graphics.SetVertexDeclaration(nullptr);
 }
 
 TEST_F(ShaderTest, EdgeCasesOfTheEffectLifecycle)

@@ -1,0 +1,39 @@
+#include "engine/platform/GtkHost.h"
+
+#include "engine/platform/MessageQueue.h"
+
+#include <gtk/gtk.h>
+
+namespace
+{
+enum class GtkState
+{
+    NotStarted,
+    Running,
+    Failed,
+};
+GtkState g_state = GtkState::NotStarted;
+}
+
+bool StartGtk()
+{
+    if (g_state != GtkState::NotStarted)
+        return g_state == GtkState::Running;
+    gtk_disable_setlocale();
+    if (!gtk_init_check(nullptr, nullptr))
+    {
+        g_state = GtkState::Failed;
+        return false;
+    }
+    g_state = GtkState::Running;
+    MessageQueue::AddPump(PumpGtkEvents);
+    return true;
+}
+
+void PumpGtkEvents()
+{
+    if (g_state != GtkState::Running)
+        return;
+    while (gtk_events_pending())
+        gtk_main_iteration_do(FALSE);
+}
