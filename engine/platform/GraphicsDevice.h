@@ -404,6 +404,9 @@ private:
     uint64_t m_glCalls = 0;
     uint64_t m_draws = 0;
     uint64_t m_stateCalls = 0;
+    // The rasteriser's subpixel step: how far screen triangles move to
+    // break ties on pixel centres.
+    float m_subpixelStep = 1.0f / 256.0f;
 
     // Simulated loss.
     bool m_lost = false;

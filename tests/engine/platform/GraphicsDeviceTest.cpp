@@ -114,6 +114,25 @@ TEST_F(GraphicsDeviceTest, ScreenVerticesAreTopDownPixels)
     EXPECT_EQ(Pixel(2, 4), 0xFF000000u);
 }
 
+TEST_F(GraphicsDeviceTest, HalfPixelEdgesStartAtTheNextPixelOnBothAxes)
+{
+    m_device->Clear(CLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_device->SetRenderState(RS_CULLMODE, CULL_NONE);
+    m_device->SetRenderState(RS_ZENABLE, 0);
+    // 5 x 5 centred on (20, 20), as a centred sprite of odd size lands:
+    // edges at 17.5 and 22.5 meet pixel centres; pixels 18..22 both ways.
+    const ScreenVertex quad[4] = {{17.5f, 17.5f, 0, 1, 0xFFFF0000}, {22.5f, 17.5f, 0, 1, 0xFFFF0000},
+                                  {22.5f, 22.5f, 0, 1, 0xFFFF0000}, {17.5f, 22.5f, 0, 1, 0xFFFF0000}};
+    m_device->SetFVF(FVF_XYZRHW | FVF_DIFFUSE);
+    ASSERT_EQ(m_device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(ScreenVertex)), DEVICE_OK);
+    EXPECT_EQ(Pixel(18, 18), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(22, 22), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(17, 20), 0xFF000000u);
+    EXPECT_EQ(Pixel(23, 20), 0xFF000000u);
+    EXPECT_EQ(Pixel(20, 17), 0xFF000000u);
+    EXPECT_EQ(Pixel(20, 23), 0xFF000000u);
+}
+
 TEST_F(GraphicsDeviceTest, CullModesFollowTheScreensWinding)
 {
     m_device->SetRenderState(RS_ZENABLE, 0);

@@ -169,6 +169,33 @@ TEST_F(TextureDrawTest, RotatedTurnsClockwiseAboutTheAnchor)
     EXPECT_EQ(Rgb(84, 28), 0u);
 }
 
+TEST_F(TextureDrawTest, CentredOddSizeSpriteCoversTheSamePixelsOnBothAxes)
+{
+    // 5 x 5 centred on (20, 20): its edges lie on half pixels.
+    const std::vector<uint8_t> png = MakePng(std::vector<uint32_t>(25, 0xFFFFFFFF), 5, 5);
+    CTexture small;
+    ASSERT_EQ(small.CreateFromMemory(png.data(), "small.png", static_cast<uint32_t>(png.size())), 1);
+    small.DrawEx(20.0f, 20.0f, nullptr, 0xFFFFFFFF, 0, KVRDRAWANCHOR_HCENTER | KVRDRAWANCHOR_VCENTER);
+    ExpectBounds(18, 18, 5, 5);
+    small.Release();
+}
+
+TEST_F(TextureDrawTest, FilteredSpriteAtItsOwnSizeKeepsEveryTexel)
+{
+    // Pixel centres sample texel centres: linear filtering at 1:1 mixes
+    // in nothing of the neighbours.
+    device->SetSamplerState(0, SAMP_MINFILTER, TEXF_LINEAR);
+    device->SetSamplerState(0, SAMP_MAGFILTER, TEXF_LINEAR);
+    const std::vector<uint32_t> stripes = {RED, 0xFF0000FF, YELLOW, 0xFF00FF00 + 0x40};
+    const std::vector<uint8_t> png = MakePng(stripes, 4, 1);
+    CTexture striped;
+    ASSERT_EQ(striped.CreateFromMemory(png.data(), "stripes.png", static_cast<uint32_t>(png.size())), 1);
+    striped.Draw(30.0f, 40.0f, nullptr, 0xFFFFFFFF, 0);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(NearRgb(Pixel(30 + i, 40), stripes[i], 1)) << i;
+    striped.Release();
+}
+
 TEST_F(TextureDrawTest, GreenKeyBecomesTransparent)
 {
     std::vector<uint32_t> pixels = {0xFF00FF00, 0xFF0000FF, 0xFF00FE00, 0xFF00FF00};
