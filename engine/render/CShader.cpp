@@ -1,7 +1,7 @@
 #include "engine/render/CShader.h"
 
 #include "engine/core/AlignedMemory.h"
-#include "engine/core/CPathResolver.h"
+#include "engine/core/CkvrMemoryFile.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/DeviceEffect.h"
 #include "engine/platform/EffectImage.h"
@@ -9,30 +9,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 CGraphics* CShader::s_graphics = nullptr;
-
-namespace
-{
-bool ReadWholeFile(const char* name, std::vector<uint8_t>* bytes)
-{
-    const std::string path = CPathResolver::Resolve(name);
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(file) : -1;
-    ok = ok && size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok)
-    {
-        bytes->resize(static_cast<size_t>(size));
-        ok = std::fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
-    }
-    std::fclose(file);
-    return ok;
-}
-}
 
 CShader::CShader()
 {
@@ -72,8 +52,8 @@ int CShader::CreateFromFile(const char* fileName, uint32_t flags)
         return 0;
     ReleaseEffect();
     FreeCopy();
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(fileName, &bytes) || !CreateEffect(bytes.data(), static_cast<uint32_t>(bytes.size())))
+    const std::unique_ptr<CkvrMemoryFile> file(CkvrMemoryFile::Open(fileName));
+    if (!file || !CreateEffect(file->GetData(), static_cast<uint32_t>(file->GetSize())))
         return 0;
     SetName(fileName);
     m_keepCopy = 0;

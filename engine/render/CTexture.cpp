@@ -2,9 +2,9 @@
 
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CkvrMatrix.h"
+#include "engine/core/CkvrMemoryFile.h"
 #include "engine/core/CkvrPackFile.h"
 #include "engine/core/CkvrVector3.h"
-#include "engine/core/CPathResolver.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
 #include "engine/platform/DeviceTexture.h"
@@ -190,24 +190,6 @@ DeviceTexture* CreateFromStb(GraphicsDevice* device, const void* data, uint32_t 
     return texture.release();
 }
 
-bool ReadWholeFile(const char* name, std::vector<uint8_t>* bytes)
-{
-    const std::string path = CPathResolver::Resolve(name);
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(file) : -1;
-    ok = ok && size >= 0 && size <= static_cast<long>(UINT32_MAX) && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok)
-    {
-        bytes->resize(static_cast<size_t>(size));
-        ok = std::fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
-    }
-    std::fclose(file);
-    return ok;
-}
-
 void WriteToFile(void* context, void* data, int size)
 {
     std::fwrite(data, 1, static_cast<size_t>(size), static_cast<FILE*>(context));
@@ -283,13 +265,13 @@ int CTexture::CreateFromFile(const char* fileName)
 {
     if (Device(s_graphics) == nullptr || fileName == nullptr)
         return 0;
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(fileName, &bytes))
+    const std::unique_ptr<CkvrMemoryFile> file(CkvrMemoryFile::Open(fileName));
+    if (!file)
     {
         ReleaseTexture();
         return 0;
     }
-    if (!CreateFromImage(bytes.data(), static_cast<uint32_t>(bytes.size())))
+    if (!CreateFromImage(file->GetData(), static_cast<uint32_t>(file->GetSize())))
         return 0;
     SetName(fileName);
     return 1;

@@ -45,6 +45,25 @@ public:
     }
 };
 
+// A graphics object with its default effect, the window's messages
+// recorded from here on, and no real sleeps.
+class DefaultEffectProtocolTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(headless.Created());
+        shader = CGraphics::GetDefaultShader();
+        ASSERT_NE(shader, nullptr);
+        HeadlessGraphics::Messages().clear();
+    }
+
+    ProtocolScope scope;
+    HeadlessGraphics headless;
+    CGraphics& graphics = headless.Graphics();
+    CShader* shader = nullptr;
+};
+
 TEST(RenderClassesTest, CreateHandsTheGraphicsObjectToEveryRenderClassAndDestroyTakesItBack)
 {
     {
@@ -78,16 +97,8 @@ TEST(RenderClassesTest, CreateMakesTheDefaultEffect)
     EXPECT_NE(shader->GetKeepCopy(), 0u);
 }
 
-TEST(RenderClassesTest, LostDeviceReleasesTheDefaultEffectBeforeTheReleaseMessageAndMakesItAgain)
+TEST_F(DefaultEffectProtocolTest, LostDeviceReleasesTheEffectBeforeTheReleaseMessageAndMakesItAgain)
 {
-    ProtocolScope scope;
-    HeadlessGraphics headless;
-    ASSERT_TRUE(headless.Created());
-    CGraphics& graphics = headless.Graphics();
-    CShader* shader = CGraphics::GetDefaultShader();
-    ASSERT_NE(shader, nullptr);
-    HeadlessGraphics::Messages().clear();
-
     headless.Device().SimulateDeviceLoss(1);
     EXPECT_EQ(graphics.BeginScene(), 0);
     EXPECT_TRUE(HeadlessGraphics::Messages().empty());
@@ -107,16 +118,8 @@ TEST(RenderClassesTest, LostDeviceReleasesTheDefaultEffectBeforeTheReleaseMessag
     EXPECT_EQ(graphics.BeginScene(), 1);
 }
 
-TEST(RenderClassesTest, FailedResetReleasesTheDefaultEffectOnceAndMakesItAfterTheReset)
+TEST_F(DefaultEffectProtocolTest, FailedResetLeavesTheEffectReleasedUntilTheResetWorks)
 {
-    ProtocolScope scope;
-    HeadlessGraphics headless;
-    ASSERT_TRUE(headless.Created());
-    CGraphics& graphics = headless.Graphics();
-    CShader* shader = CGraphics::GetDefaultShader();
-    ASSERT_NE(shader, nullptr);
-    HeadlessGraphics::Messages().clear();
-
     headless.Device().SimulateDeviceLoss(0);
     headless.Device().SimulateResetFailures(2);
     EXPECT_EQ(graphics.BeginScene(), 0);

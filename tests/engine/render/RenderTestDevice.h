@@ -7,29 +7,8 @@
 #include <gtest/gtest.h>
 #include <stb/stb_image_write.h>
 
-#include <dlfcn.h>
-
 #include <cstdint>
-#include <fstream>
-#include <string>
 #include <vector>
-
-// Mesa unloads its driver at exit, before LeakSanitizer looks: the driver's
-// own leftovers then show up from an unknown module that no suppression
-// can name. Keeping the loaded drivers resident lets the suppressions of
-// scripts/lsan.supp recognise them.
-inline void KeepGlDriversLoaded()
-{
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-    {
-        const size_t path = line.find('/');
-        if (path == std::string::npos || line.find("/dri/") == std::string::npos)
-            continue;
-        dlopen(line.c_str() + path, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-    }
-}
 
 // The graphics object on a headless window (EGL surfaceless on Mesa), set
 // up for 2D drawing, and pixel helpers.
@@ -41,7 +20,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(headless.Created());
-        KeepGlDriversLoaded();
         device = graphics.GetDevice();
         graphics.Begin2D();
         // Draws write their texels as they are, alpha included and not
