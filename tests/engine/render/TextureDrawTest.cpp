@@ -1,5 +1,6 @@
 #include "RenderTestDevice.h"
 
+#include "engine/render/CCamera.h"
 #include "engine/render/CTexture.h"
 
 #include <stb/stb_image.h>
@@ -167,6 +168,20 @@ TEST_F(TextureDrawTest, RotatedTurnsClockwiseAboutTheAnchor)
     EXPECT_EQ(Pixel(56, 28), CYAN);
     EXPECT_EQ(Pixel(72, 60), YELLOW);
     EXPECT_EQ(Rgb(84, 28), 0u);
+}
+
+TEST_F(TextureDrawTest, PositionsAreRelativeToTheCurrentCamerasViewport)
+{
+    CCamera camera;
+    camera.SetViewport(16, 8, 64, 64);
+    ASSERT_EQ(camera.Apply(), 1);
+    const float src[4] = {0.0f, 0.0f, 8.0f, 8.0f};
+    texture.Draw(0.0f, 0.0f, src, 0xFFFFFFFF, 0);
+    ExpectBounds(16, 8, 8, 8);
+    EXPECT_EQ(Pixel(20, 12), RED);
+    const float rect[4] = {10.0f, 10.0f, 14.0f, 14.0f};
+    texture.DrawRect(rect, src, 0xFFFFFFFF, 0);
+    ExpectBounds(26, 18, 4, 4);
 }
 
 TEST_F(TextureDrawTest, CentredOddSizeSpriteCoversTheSamePixelsOnBothAxes)
