@@ -64,6 +64,8 @@ protected:
     CShader* shader = nullptr;
 };
 
+// Nothing here calls into RenderClasses.cpp: the registration comes from
+// linking the render library alone.
 TEST(RenderClassesTest, CreateHandsTheGraphicsObjectToEveryRenderClassAndDestroyTakesItBack)
 {
     {
