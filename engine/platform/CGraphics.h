@@ -71,13 +71,14 @@ public:
         CLASS_COUNT,
     };
     using GraphicsSetter = void (*)(CGraphics* graphics);
-    // Each drawing class registers its SetGraphics from a static
-    // initialiser in its own source, so that the platform layer needs no
+    // The render library registers its classes' SetGraphics itself
+    // (engine/render/RenderClasses.h), so that the platform layer needs no
     // link to the render classes. Returns true, for use as an initialiser.
     static bool RegisterDrawingClass(DrawingClass drawingClass, GraphicsSetter setter);
 
-    // The default effect "Default.shd" is made by the shader class; it
-    // installs these hooks. Without them there is no default effect.
+    // The default effect "Default.shd" is made by the render library, which
+    // installs these hooks with its classes. Without them there is no
+    // default effect.
     struct DefaultEffectHooks
     {
         CShader* (*create)(CGraphics* graphics) = nullptr; // null on failure

@@ -280,6 +280,10 @@ void GraphicsDevice::ReadCaps()
     m_caps.vertexShaderVersion = VertexShaderVersion(3, 0);
     m_caps.pixelShaderVersion = PixelShaderVersion(3, 0);
     m_caps.maxActiveLights = std::min<uint32_t>(MAX_LIGHTS, static_cast<uint32_t>(maxLights));
+    // GL promises at least 4 bits; more than 8 buys nothing for the step.
+    GLint subpixelBits = 0;
+    glGetIntegerv(GL_SUBPIXEL_BITS, &subpixelBits);
+    m_subpixelStep = 1.0f / static_cast<float>(1u << std::clamp<GLint>(subpixelBits, 4, 8));
 }
 
 const std::string& GraphicsDevice::GetRendererName() const
@@ -605,6 +609,19 @@ void GraphicsDevice::Unbind(DeviceResource* resource)
     {
         m_depthStencil = nullptr;
         m_framebufferDirty = true;
+    }
+}
+
+void GraphicsDevice::ForgetGlProgram(unsigned name)
+{
+    if (name == 0)
+        return;
+    if (m_program == name)
+        m_program = 0;
+    if (m_gl.program == name)
+    {
+        KVR_GL(glUseProgram(0));
+        m_gl.program = 0;
     }
 }
 
@@ -1832,15 +1849,23 @@ void GraphicsDevice::ApplyTransforms(bool pretransformed, bool lines)
             m_gl.pixelLines == lines)
             return;
         // Pixel (x, y) to clip space over the whole target; z is depth as
-        // it stands. A rectangle from x0 to x1 covers the pixels x0 to
-        // x1 - 1, as the engine's screen drawing expects. Lines and points
-        // move by half a pixel so that a line at integer y runs through the
-        // middle of row y instead of along the edge of two rows.
+        // it stands. This is the one place of the screen-space pixel
+        // convention:
+        // - Triangles: a rectangle from x0 to x1 covers the pixels x0 to
+        //   x1 - 1, and a pixel's centre samples the middle of its texel.
+        //   Edges on half pixels (a centred sprite of odd size) meet pixel
+        //   centres, where GL breaks the tie one way across and the other
+        //   way down. One subpixel step right and down settles every such
+        //   tie alike on both axes: an edge at 17.5 starts at pixel 18, as
+        //   on a device whose pixel centres lie on integers.
+        // - Lines and points move by half a pixel, so that a line at
+        //   integer y runs through the middle of row y instead of along
+        //   the edge of two rows.
         const float w = static_cast<float>(width);
         const float h = static_cast<float>(height);
-        const float shift = lines ? 1.0f : 0.0f;
-        const float pixel[16] = {2.0f / w, 0, 0, 0, 0, -2.0f / h, 0, 0, 0, 0, 1, 0, shift / w - 1.0f,
-                                 1.0f - shift / h, 0, 1};
+        const float shift = lines ? 0.5f : m_subpixelStep;
+        const float pixel[16] = {2.0f / w, 0, 0, 0, 0, -2.0f / h, 0, 0, 0, 0, 1, 0, 2.0f * shift / w - 1.0f,
+                                 1.0f - 2.0f * shift / h, 0, 1};
         KVR_GL(glMatrixMode(GL_PROJECTION));
         KVR_GL(glLoadMatrixf(pixel));
         KVR_GL(glMatrixMode(GL_MODELVIEW));

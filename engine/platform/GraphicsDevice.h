@@ -181,6 +181,9 @@ public:
     // GL objects about to be deleted: forget where GL had them bound.
     void ForgetGlTexture(unsigned name);
     void ForgetGlBuffer(unsigned name);
+    // A GLSL program about to be deleted: stop using it, and forget that GL
+    // has it in use, since GL may hand its name to a new program.
+    void ForgetGlProgram(unsigned name);
 
     static uint32_t VerticesForPrimitives(uint32_t type, uint32_t primitiveCount);
 
@@ -401,6 +404,9 @@ private:
     uint64_t m_glCalls = 0;
     uint64_t m_draws = 0;
     uint64_t m_stateCalls = 0;
+    // The rasteriser's subpixel step: how far screen triangles move to
+    // break ties on pixel centres.
+    float m_subpixelStep = 1.0f / 256.0f;
 
     // Simulated loss.
     bool m_lost = false;

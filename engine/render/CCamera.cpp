@@ -11,18 +11,6 @@ namespace
 {
 CGraphics* g_graphics;
 
-int ApplyCamera(CCamera* camera)
-{
-    return camera != nullptr ? camera->Apply() : 0;
-}
-
-bool Register()
-{
-    CGraphics::SetCameraApply(&ApplyCamera);
-    return CGraphics::RegisterDrawingClass(CGraphics::CLASS_CAMERA, &CCamera::SetGraphics);
-}
-const bool g_registered = Register();
-
 void Zero(CkvrMatrix& matrix)
 {
     for (float& element : matrix.m)
@@ -47,7 +35,6 @@ CkvrVector3 FromFloats(const float* v)
 
 void CCamera::SetGraphics(CGraphics* graphics)
 {
-    (void)g_registered;
     g_graphics = graphics;
 }
 

@@ -9,7 +9,6 @@
 namespace
 {
 CGraphics* g_graphics;
-const bool g_registered = CGraphics::RegisterDrawingClass(CGraphics::CLASS_LIGHT, &CLight::SetGraphics);
 
 // The record is little-endian and packed; each field goes through bytes.
 bool ReadBytes(FILE* file, void* out, size_t size)
@@ -73,7 +72,6 @@ ColorValue ToColor(uint32_t argb)
 
 void CLight::SetGraphics(CGraphics* graphics)
 {
-    (void)g_registered;
     g_graphics = graphics;
 }
 

@@ -11,8 +11,6 @@
 namespace
 {
 CGraphics* g_graphics;
-const bool g_registered =
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_PRIMITIVE_RENDER, &CPrimitiveRender::SetGraphics);
 
 struct ScreenVertex
 {
@@ -147,7 +145,6 @@ CkvrMatrix Translation(const float* position)
 
 void CPrimitiveRender::SetGraphics(CGraphics* graphics)
 {
-    (void)g_registered;
     g_graphics = graphics;
 }
 

@@ -55,6 +55,18 @@ protected:
         ASSERT_EQ(m_device->DrawPrimitiveUP(PT_TRIANGLELIST, 1, vertices, sizeof(ScreenVertex)), DEVICE_OK);
     }
 
+    // A screen rectangle as a fan over black, culling and depth off.
+    void DrawScreenRect(float left, float top, float right, float bottom, uint32_t color)
+    {
+        m_device->Clear(CLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        m_device->SetRenderState(RS_CULLMODE, CULL_NONE);
+        m_device->SetRenderState(RS_ZENABLE, 0);
+        const ScreenVertex quad[4] = {{left, top, 0, 1, color}, {right, top, 0, 1, color},
+                                      {right, bottom, 0, 1, color}, {left, bottom, 0, 1, color}};
+        m_device->SetFVF(FVF_XYZRHW | FVF_DIFFUSE);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(ScreenVertex)), DEVICE_OK);
+    }
+
     std::unique_ptr<HeadlessWindow> m_window;
     std::unique_ptr<GraphicsDevice> m_device;
 };
@@ -98,20 +110,27 @@ TEST_F(GraphicsDeviceTest, ClearCoversOnlyTheViewport)
 
 TEST_F(GraphicsDeviceTest, ScreenVerticesAreTopDownPixels)
 {
-    m_device->Clear(CLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    m_device->SetRenderState(RS_CULLMODE, CULL_NONE);
-    m_device->SetRenderState(RS_ZENABLE, 0);
     // A 4x3 rectangle at (2, 1): pixels 2..5 by 1..3.
-    const ScreenVertex quad[4] = {{2, 1, 0, 1, 0xFFFF0000}, {6, 1, 0, 1, 0xFFFF0000}, {6, 4, 0, 1, 0xFFFF0000},
-                                  {2, 4, 0, 1, 0xFFFF0000}};
-    m_device->SetFVF(FVF_XYZRHW | FVF_DIFFUSE);
-    ASSERT_EQ(m_device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(ScreenVertex)), DEVICE_OK);
+    DrawScreenRect(2, 1, 6, 4, 0xFFFF0000);
     EXPECT_EQ(Pixel(2, 1), 0xFFFF0000u);
     EXPECT_EQ(Pixel(5, 3), 0xFFFF0000u);
     EXPECT_EQ(Pixel(1, 1), 0xFF000000u);
     EXPECT_EQ(Pixel(6, 1), 0xFF000000u);
     EXPECT_EQ(Pixel(2, 0), 0xFF000000u);
     EXPECT_EQ(Pixel(2, 4), 0xFF000000u);
+}
+
+TEST_F(GraphicsDeviceTest, HalfPixelEdgesStartAtTheNextPixelOnBothAxes)
+{
+    // 5 x 5 centred on (20, 20), as a centred sprite of odd size lands:
+    // edges at 17.5 and 22.5 meet pixel centres; pixels 18..22 both ways.
+    DrawScreenRect(17.5f, 17.5f, 22.5f, 22.5f, 0xFFFF0000);
+    EXPECT_EQ(Pixel(18, 18), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(22, 22), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(17, 20), 0xFF000000u);
+    EXPECT_EQ(Pixel(23, 20), 0xFF000000u);
+    EXPECT_EQ(Pixel(20, 17), 0xFF000000u);
+    EXPECT_EQ(Pixel(20, 23), 0xFF000000u);
 }
 
 TEST_F(GraphicsDeviceTest, CullModesFollowTheScreensWinding)

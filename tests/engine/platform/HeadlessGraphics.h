@@ -37,8 +37,18 @@ public:
         return messages;
     }
 
+    // Called with each message id as it arrives, before it is recorded.
+    using Observer = void (*)(uint32_t id);
+    static Observer& MessageObserver()
+    {
+        static Observer observer = nullptr;
+        return observer;
+    }
+
     static LResult Procedure(WindowHandle, uint32_t id, WParam, LParam)
     {
+        if (MessageObserver() != nullptr)
+            MessageObserver()(id);
         Messages().push_back(id);
         return 0;
     }

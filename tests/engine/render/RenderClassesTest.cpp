@@ -1,0 +1,133 @@
+#include "engine/platform/CGraphics.h"
+#include "engine/platform/DeviceEffect.h"
+#include "engine/render/CCamera.h"
+#include "engine/render/CLight.h"
+#include "engine/render/CPrimitiveRender.h"
+#include "engine/render/CShader.h"
+#include "engine/render/CTexture.h"
+#include "tests/engine/platform/HeadlessGraphics.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+constexpr uint32_t RELEASE = CGraphics::MSG_DEVICE_RELEASE;
+constexpr uint32_t RECREATE = CGraphics::MSG_DEVICE_RECREATE;
+
+void NoSleep(uint32_t)
+{
+}
+
+// Whether the default effect held its GL objects as each message came.
+std::vector<bool> g_effectAtMessage;
+
+void RecordDefaultEffect(uint32_t)
+{
+    CShader* shader = CGraphics::GetDefaultShader();
+    g_effectAtMessage.push_back(shader != nullptr && shader->GetEffect() != nullptr);
+}
+
+class ProtocolScope
+{
+public:
+    ProtocolScope()
+    {
+        g_effectAtMessage.clear();
+        CGraphics::SetSleepFunction(&NoSleep);
+        HeadlessGraphics::MessageObserver() = &RecordDefaultEffect;
+    }
+    ~ProtocolScope()
+    {
+        HeadlessGraphics::MessageObserver() = nullptr;
+        CGraphics::SetSleepFunction(nullptr);
+    }
+};
+
+// A graphics object with its default effect, the window's messages
+// recorded from here on, and no real sleeps.
+class DefaultEffectProtocolTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(headless.Created());
+        shader = CGraphics::GetDefaultShader();
+        ASSERT_NE(shader, nullptr);
+        HeadlessGraphics::Messages().clear();
+    }
+
+    ProtocolScope scope;
+    HeadlessGraphics headless;
+    CGraphics& graphics = headless.Graphics();
+    CShader* shader = nullptr;
+};
+
+// Nothing here calls into RenderClasses.cpp: the registration comes from
+// linking the render library alone.
+TEST(RenderClassesTest, CreateHandsTheGraphicsObjectToEveryRenderClassAndDestroyTakesItBack)
+{
+    {
+        HeadlessGraphics headless;
+        ASSERT_TRUE(headless.Created());
+        CGraphics* graphics = &headless.Graphics();
+        EXPECT_EQ(CTexture::GetGraphics(), graphics);
+        EXPECT_EQ(CShader::GetGraphics(), graphics);
+        EXPECT_EQ(CCamera::GetGraphics(), graphics);
+        EXPECT_EQ(CLight::GetGraphics(), graphics);
+        EXPECT_EQ(CPrimitiveRender::GetGraphics(), graphics);
+        headless.Graphics().Destroy();
+        EXPECT_EQ(CGraphics::GetDefaultShader(), nullptr);
+    }
+    EXPECT_EQ(CTexture::GetGraphics(), nullptr);
+    EXPECT_EQ(CShader::GetGraphics(), nullptr);
+    EXPECT_EQ(CCamera::GetGraphics(), nullptr);
+    EXPECT_EQ(CLight::GetGraphics(), nullptr);
+    EXPECT_EQ(CPrimitiveRender::GetGraphics(), nullptr);
+}
+
+TEST(RenderClassesTest, CreateMakesTheDefaultEffect)
+{
+    HeadlessGraphics headless;
+    ASSERT_TRUE(headless.Created());
+    CShader* shader = CGraphics::GetDefaultShader();
+    ASSERT_NE(shader, nullptr);
+    EXPECT_STREQ(shader->GetName(), "Default.shd");
+    ASSERT_NE(shader->GetEffect(), nullptr);
+    EXPECT_EQ(shader->SetTechnique("Version_20"), 1);
+    EXPECT_NE(shader->GetKeepCopy(), 0u);
+}
+
+TEST_F(DefaultEffectProtocolTest, LostDeviceReleasesTheEffectBeforeTheReleaseMessageAndMakesItAgain)
+{
+    headless.Device().SimulateDeviceLoss(1);
+    EXPECT_EQ(graphics.BeginScene(), 0);
+    EXPECT_TRUE(HeadlessGraphics::Messages().empty());
+    EXPECT_NE(shader->GetEffect(), nullptr) << "a device still lost releases nothing";
+    EXPECT_EQ(graphics.BeginScene(), 0);
+    EXPECT_EQ(HeadlessGraphics::Messages(), (std::vector<uint32_t>{RELEASE, RECREATE}));
+    EXPECT_EQ(g_effectAtMessage, (std::vector<bool>{false, true}));
+
+    // The same object, usable again.
+    EXPECT_EQ(CGraphics::GetDefaultShader(), shader);
+    ASSERT_NE(shader->GetEffect(), nullptr);
+    EXPECT_EQ(shader->SetTechnique("SkinningVersion_20"), 1);
+    uint32_t passes = 0;
+    EXPECT_EQ(shader->Begin(&passes, 0), 1);
+    EXPECT_EQ(passes, 1u);
+    EXPECT_EQ(shader->End(), 1);
+    EXPECT_EQ(graphics.BeginScene(), 1);
+}
+
+TEST_F(DefaultEffectProtocolTest, FailedResetLeavesTheEffectReleasedUntilTheResetWorks)
+{
+    headless.Device().SimulateDeviceLoss(0);
+    headless.Device().SimulateResetFailures(2);
+    EXPECT_EQ(graphics.BeginScene(), 0);
+    EXPECT_EQ(shader->GetEffect(), nullptr);
+    EXPECT_EQ(graphics.BeginScene(), 0);
+    EXPECT_EQ(HeadlessGraphics::Messages(), (std::vector<uint32_t>{RELEASE, RECREATE}));
+    EXPECT_NE(shader->GetEffect(), nullptr);
+}
+}
