@@ -83,14 +83,14 @@ bool CCamera::BuildView(const CkvrVector3& eye, const CkvrVector3& target, const
     return true;
 }
 
-void CCamera::SetLookAt(const float* eye, const float* target, const float* up)
+void CCamera::LookAt(const float* eye, const float* target, const float* up, bool rightHanded)
 {
     if (eye == nullptr || target == nullptr || up == nullptr)
         return;
     const CkvrVector3 e = FromFloats(eye);
     const CkvrVector3 t = FromFloats(target);
     const CkvrVector3 u = FromFloats(up);
-    if (!BuildView(e, t, u, false))
+    if (!BuildView(e, t, u, rightHanded))
         return;
     m_eye = e;
     m_target = t;
@@ -103,24 +103,14 @@ void CCamera::SetLookAt(const float* eye, const float* target, const float* up)
     m_angles.Set(pitch, yaw, 0.0f);
 }
 
+void CCamera::SetLookAt(const float* eye, const float* target, const float* up)
+{
+    LookAt(eye, target, up, false);
+}
+
 void CCamera::SetLookAtRH(const float* eye, const float* target, const float* up)
 {
-    if (eye == nullptr || target == nullptr || up == nullptr)
-        return;
-    const CkvrVector3 e = FromFloats(eye);
-    const CkvrVector3 t = FromFloats(target);
-    const CkvrVector3 u = FromFloats(up);
-    if (!BuildView(e, t, u, true))
-        return;
-    m_eye = e;
-    m_target = t;
-    m_up = u;
-    CkvrVector3 d = e - t;
-    m_distance = -d.Length();
-    d = d.GetNormal();
-    const float yaw = std::atan2(d.x, d.z) * 180.0f / kPi + 180.0f;
-    const float pitch = std::atan2(d.y, std::fabs(d.x) + std::fabs(d.z)) * 180.0f / kPi;
-    m_angles.Set(pitch, yaw, 0.0f);
+    LookAt(eye, target, up, true);
 }
 
 void CCamera::SetOrbit(const float* target, const float* angles, float distance)

@@ -183,7 +183,7 @@ void CPrimitiveRender::DrawRectOutline2D(const float* rect, uint32_t color)
     DrawRectangle(rect[0] + x, rect[1] + y, rect[2] + x, rect[3] + y, 0.0f, color, true);
 }
 
-void CPrimitiveRender::DrawRectAt(const float* point, const float* rect, uint32_t color)
+static void DrawRectAround(const float* point, const float* rect, uint32_t color, bool outline)
 {
     if (g_graphics == nullptr || point == nullptr || rect == nullptr)
         return;
@@ -194,21 +194,17 @@ void CPrimitiveRender::DrawRectAt(const float* point, const float* rect, uint32_
         return;
     const float hw = (rect[2] - rect[0]) / 2.0f;
     const float hh = (rect[3] - rect[1]) / 2.0f;
-    DrawRectangle(x - hw, y - hh, x + hw, y + hh, depth, color, false);
+    DrawRectangle(x - hw, y - hh, x + hw, y + hh, depth, color, outline);
+}
+
+void CPrimitiveRender::DrawRectAt(const float* point, const float* rect, uint32_t color)
+{
+    DrawRectAround(point, rect, color, false);
 }
 
 void CPrimitiveRender::DrawRectOutlineAt(const float* point, const float* rect, uint32_t color)
 {
-    if (g_graphics == nullptr || point == nullptr || rect == nullptr)
-        return;
-    float x = 0.0f;
-    float y = 0.0f;
-    float depth = 0.0f;
-    if (!ProjectPoint(point, &x, &y, &depth))
-        return;
-    const float hw = (rect[2] - rect[0]) / 2.0f;
-    const float hh = (rect[3] - rect[1]) / 2.0f;
-    DrawRectangle(x - hw, y - hh, x + hw, y + hh, depth, color, true);
+    DrawRectAround(point, rect, color, true);
 }
 
 void CPrimitiveRender::DrawCircle2D(const float* circle, uint32_t color)
