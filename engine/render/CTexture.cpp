@@ -9,6 +9,7 @@
 #include "engine/platform/CSystem.h"
 #include "engine/platform/DeviceTexture.h"
 #include "engine/platform/GraphicsDevice.h"
+#include "engine/render/CCamera.h"
 #include "engine/render/DdsImage.h"
 
 #include <stb/stb_image.h>
@@ -855,10 +856,34 @@ int CTexture::DrawWorld(const float* position, const float* scale, const float* 
 
 int CTexture::DrawBillboard(const CkvrMatrix* world, float bias, const float* src, uint32_t color)
 {
-    (void)world;
-    (void)bias;
-    (void)src;
-    (void)color;
-    // Projection to the screen is the camera's; there is none to ask yet.
-    return 0;
+    if (s_graphics == nullptr || m_texture == nullptr || world == nullptr)
+        return 0;
+    CCamera* camera = s_graphics->GetCamera();
+    if (camera == nullptr)
+        return 0;
+
+    float uv[4][2]; // top-left, bottom-left, top-right, bottom-right
+    GetCornerUVs(src, uv[0], uv[1], uv[2], uv[3], 0);
+    // Corners top-left, top-right, bottom-right, bottom-left of the unit quad.
+    const float quad[4][2] = {{-0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, -0.5f}, {-0.5f, -0.5f}};
+    const int uvOf[4] = {0, 2, 3, 1};
+    ScreenVertex vertices[4];
+    for (int i = 0; i < 4; ++i)
+    {
+        const CkvrVector3 corner = CkvrVector3(quad[i][0], quad[i][1], 0.0f).GetTransform(*world);
+        const float point[3] = {corner.x, corner.y, corner.z};
+        float x = 0.0f;
+        float y = 0.0f;
+        float depth = 0.0f;
+        camera->WorldToScreen(point, &x, &y, &depth);
+        depth += bias;
+        // Behind the near plane or past the far plane: the whole quad goes.
+        if (!(depth >= 0.0f && depth < 1.0f))
+            return 0;
+        // The projection already includes the viewport; no origin is added.
+        vertices[i] = {x, y, depth, 1.0f, color, uv[uvOf[i]][0], uv[uvOf[i]][1]};
+    }
+    s_graphics->SetTexture(m_texture);
+    s_graphics->SetFVF(FVF_SCREEN);
+    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(ScreenVertex));
 }

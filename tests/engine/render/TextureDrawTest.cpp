@@ -184,6 +184,38 @@ TEST_F(TextureDrawTest, PositionsAreRelativeToTheCurrentCamerasViewport)
     ExpectBounds(26, 18, 4, 4);
 }
 
+TEST_F(TextureDrawTest, BillboardIsProjectedByTheCameraAndDroppedOutsideItsDepth)
+{
+    CCamera camera;
+    const float eye[3] = {0.0f, 0.0f, -10.0f};
+    const float target[3] = {0.0f, 0.0f, 0.0f};
+    const float up[3] = {0.0f, 1.0f, 0.0f};
+    camera.SetLookAt(eye, target, up);
+    camera.SetProjection(60, 1.0f, 1.0f, 100.0f);
+    camera.SetViewport(0, 0, 64, 64);
+    ASSERT_EQ(camera.Apply(), 1);
+
+    // A 4 x 4 quad at the origin faces the camera: it covers the middle of
+    // the view with the texture's top-left quadrant up and to the left.
+    CkvrMatrix world;
+    world.m[0] = 4.0f;
+    world.m[5] = 4.0f;
+    texture.DrawBillboard(&world, 0.0f, nullptr, 0xFFFFFFFF);
+    EXPECT_EQ(Pixel(28, 28), RED);
+    EXPECT_EQ(Pixel(36, 28), YELLOW);
+    EXPECT_EQ(Pixel(28, 36), CYAN);
+    EXPECT_EQ(Pixel(36, 36), MAGENTA);
+    EXPECT_EQ(Rgb(2, 2), 0u);
+
+    // Pushed past the far plane by the bias, or behind the eye: nothing.
+    ClearTo(0xFF000000);
+    texture.DrawBillboard(&world, 1.0f, nullptr, 0xFFFFFFFF);
+    EXPECT_EQ(Rgb(32, 32), 0u);
+    world.m[14] = -20.0f;
+    texture.DrawBillboard(&world, 0.0f, nullptr, 0xFFFFFFFF);
+    EXPECT_EQ(Rgb(32, 32), 0u);
+}
+
 TEST_F(TextureDrawTest, CentredOddSizeSpriteCoversTheSamePixelsOnBothAxes)
 {
     // 5 x 5 centred on (20, 20): its edges lie on half pixels.
