@@ -113,7 +113,7 @@ void CCamera::SetLookAtRH(const float* eye, const float* target, const float* up
     LookAt(eye, target, up, true);
 }
 
-void CCamera::SetOrbit(const float* target, const float* angles, float distance)
+void CCamera::Orbit(const float* target, const float* angles, float distance, bool rightHanded)
 {
     if (target == nullptr || angles == nullptr)
         return;
@@ -123,7 +123,7 @@ void CCamera::SetOrbit(const float* target, const float* angles, float distance)
     rotation.SetRotation(&a);
     const CkvrVector3 eye = CkvrVector3(0.0f, 0.0f, distance).GetTransformCoord(rotation) + t;
     const CkvrVector3 up(0.0f, 1.0f, 0.0f);
-    if (!BuildView(eye, t, up, false))
+    if (!BuildView(eye, t, up, rightHanded))
         return;
     m_angles = a;
     m_target = t;
@@ -132,23 +132,14 @@ void CCamera::SetOrbit(const float* target, const float* angles, float distance)
     m_up = up;
 }
 
+void CCamera::SetOrbit(const float* target, const float* angles, float distance)
+{
+    Orbit(target, angles, distance, false);
+}
+
 void CCamera::SetOrbitRH(const float* target, const float* angles, float distance)
 {
-    if (target == nullptr || angles == nullptr)
-        return;
-    const CkvrVector3 a = FromFloats(angles);
-    const CkvrVector3 t = FromFloats(target);
-    CkvrMatrix rotation;
-    rotation.SetRotation(&a);
-    const CkvrVector3 eye = CkvrVector3(0.0f, 0.0f, distance).GetTransformCoord(rotation) + t;
-    const CkvrVector3 up(0.0f, 1.0f, 0.0f);
-    if (!BuildView(eye, t, up, true))
-        return;
-    m_angles = a;
-    m_target = t;
-    m_distance = distance;
-    m_eye = eye;
-    m_up = up;
+    Orbit(target, angles, distance, true);
 }
 
 bool CCamera::BuildPerspective(int fov, float aspect, float nearPlane, float farPlane, bool rightHanded)

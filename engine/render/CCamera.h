@@ -59,6 +59,7 @@ public:
 private:
     bool BuildView(const CkvrVector3& eye, const CkvrVector3& target, const CkvrVector3& up, bool rightHanded);
     void LookAt(const float* eye, const float* target, const float* up, bool rightHanded);
+    void Orbit(const float* target, const float* angles, float distance, bool rightHanded);
     bool BuildPerspective(int fov, float aspect, float nearPlane, float farPlane, bool rightHanded);
     // c = (p, 1) x view x projection.
     void Project(const float* point, float out[4]) const;
