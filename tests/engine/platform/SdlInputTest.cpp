@@ -4,6 +4,8 @@
 #include "engine/platform/PlatformWindow.h"
 #include "engine/platform/SdlInputSource.h"
 
+#include "PrivateXServer.h"
+
 #include <gtest/gtest.h>
 
 #include <SDL.h>
@@ -13,82 +15,8 @@
 #include <memory>
 #include <string>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
-
 namespace
 {
-// An X server of this test's own. Tests run in parallel on the shared
-// display and focus is one per display, so focus tests get a private one.
-class PrivateXServer
-{
-public:
-    PrivateXServer()
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
-        const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                              nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int spawned =
-            posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char* const*>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        if (spawned != 0)
-        {
-            m_pid = 0;
-            close(fds[0]);
-            return;
-        }
-        m_display = ReadDisplay(fds[0]);
-        close(fds[0]);
-    }
-    ~PrivateXServer()
-    {
-        if (m_pid <= 0)
-            return;
-        kill(m_pid, SIGTERM);
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-    }
-    // ":N" once the server accepts connections; empty when it didn't start.
-    const std::string& GetDisplay() const { return m_display; }
-
-private:
-    // The server writes its display number when it is ready.
-    static std::string ReadDisplay(int fd)
-    {
-        std::string number;
-        for (int turn = 0; turn < 100; ++turn)
-        {
-            pollfd entry = {fd, POLLIN, 0};
-            if (poll(&entry, 1, 100) <= 0)
-                continue;
-            char c = 0;
-            if (read(fd, &c, 1) != 1)
-                break;
-            if (c == '\n')
-                return number.empty() ? std::string() : ":" + number;
-            number += c;
-        }
-        return std::string();
-    }
-
-    pid_t m_pid = 0;
-    std::string m_display;
-};
-
 // A real SDL window for the input layer to read from.
 class SdlTestWindow : public PlatformWindow
 {
@@ -165,11 +93,8 @@ protected:
             GTEST_SKIP() << "needs xdotool";
         if (std::system("command -v Xvfb >/dev/null 2>&1") != 0)
             GTEST_SKIP() << "needs Xvfb";
-        m_server = std::make_unique<PrivateXServer>();
-        ASSERT_FALSE(m_server->GetDisplay().empty());
-        const char* previous = std::getenv("DISPLAY");
-        m_previousDisplay = previous != nullptr ? previous : "";
-        setenv("DISPLAY", m_server->GetDisplay().c_str(), 1);
+        m_display = std::make_unique<PrivateDisplay>();
+        ASSERT_TRUE(m_display->IsActive());
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
         m_videoStarted = true;
         SetFrameTime(16);
@@ -190,11 +115,7 @@ protected:
             DrainEvents();
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
         }
-        if (m_server)
-        {
-            m_server.reset();
-            setenv("DISPLAY", m_previousDisplay.c_str(), 1);
-        }
+        m_display.reset();
         SetFrameTime(0);
     }
 
@@ -220,8 +141,7 @@ protected:
     CInput input;
 
 private:
-    std::unique_ptr<PrivateXServer> m_server;
-    std::string m_previousDisplay;
+    std::unique_ptr<PrivateDisplay> m_display;
     bool m_videoStarted = false;
 };
 

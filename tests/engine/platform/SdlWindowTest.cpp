@@ -3,6 +3,8 @@
 #include "engine/platform/SdlWindow.h"
 #include "engine/platform/VirtualKeyMap.h"
 
+#include "PrivateXServer.h"
+
 #include <gtest/gtest.h>
 
 #include <SDL.h>
@@ -10,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,6 +82,9 @@ class SdlWindowTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        // Focus is one per display and other tests run beside this one, so
+        // take a private server when there is one to take.
+        m_display = std::make_unique<PrivateDisplay>();
         if (!HaveDisplay())
             GTEST_SKIP() << "needs an X display (the test command starts Xvfb)";
         g_received.clear();
@@ -91,8 +97,10 @@ protected:
     }
     void TearDown() override
     {
+        m_window.Destroy();
         MessageQueue::Clear();
         g_received.clear();
+        m_display.reset();
     }
 
     void PushKey(uint32_t type, SDL_Keycode key, uint16_t modifiers)
@@ -106,6 +114,7 @@ protected:
         SDL_PushEvent(&event);
     }
 
+    std::unique_ptr<PrivateDisplay> m_display;
     SdlWindow m_window{RecordingProcedure};
 };
 }
