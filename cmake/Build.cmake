@@ -4,6 +4,14 @@
 # replays compute the same bits on every machine.
 add_compile_options(-Wall -Wextra -ffp-contract=off -fno-fast-math)
 
+# Pools and the aligned allocator hand out zero-filled storage and then
+# construct objects in it; g++ would otherwise drop that zeroing as a store
+# to memory whose object lifetime has not begun yet (only at -O2 and above,
+# so a sanitizer build would never show it).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  add_compile_options(-fno-lifetime-dse)
+endif()
+
 if(KVR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
@@ -58,7 +66,9 @@ function(kvr_add_test_folder target)
   if(NOT sources)
     return()
   endif()
-  add_executable(${target} ${sources})
+  add_executable(${target} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/KeepLibrariesLoaded.cpp)
+  # Every library in the process must bind to the test program's dlclose.
+  target_link_options(${target} PRIVATE "LINKER:--export-dynamic-symbol=dlclose")
   # The environment goes in front of the command through env(1): the
   # discovered tests' ENVIRONMENT property keeps only the first entry of a
   # list (CMake 3.25), and the test discovery itself needs it too.

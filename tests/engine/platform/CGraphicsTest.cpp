@@ -303,9 +303,6 @@ TEST(CGraphicsTest, ChangeModeToANonDisplaySizeStaysWindowedAndResizes)
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0' || SDL_Init(SDL_INIT_VIDEO) != 0)
         GTEST_SKIP() << "no X display";
-    // Keeps the GL driver loaded to the end of the process, so that leak
-    // reports inside it name it (and its suppression applies).
-    SDL_GL_LoadLibrary(nullptr);
     {
         SdlTestWindow window;
         CSystem system;

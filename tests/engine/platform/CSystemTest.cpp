@@ -300,7 +300,7 @@ TEST(CSystemInstance, SecondProcessLearnsTheFirstRunsAndBringsItForward)
         EXPECT_EQ(WEXITSTATUS(status), 10);
 
         // The poke waits in the socket; the message loop's pumps take it.
-        for (int round = 0; round < 100 && window.raised == 0; ++round)
+        for (int round = 0; round < 5000 && window.raised == 0; ++round)
         {
             Message message;
             while (MessageQueue::Peek(message))

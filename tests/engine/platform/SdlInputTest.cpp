@@ -68,7 +68,7 @@ void DrainEvents()
 template <typename Condition>
 bool WaitFor(Condition condition)
 {
-    for (int turn = 0; turn < 300; ++turn)
+    for (int turn = 0; turn < 1000; ++turn)
     {
         SDL_PumpEvents();
         if (condition())

@@ -33,10 +33,11 @@ bool HaveDisplay()
 }
 
 // Runs the message loop's pumps until a message with that id reached the
-// procedure, for at most about two seconds of real events.
+// procedure, for at most about ten seconds of real events (a loaded machine
+// may be slow to deliver them).
 bool PumpUntil(uint32_t id)
 {
-    for (int round = 0; round < 200; ++round)
+    for (int round = 0; round < 1000; ++round)
     {
         Message message;
         while (MessageQueue::Peek(message))
