@@ -1,6 +1,7 @@
 #include "engine/platform/DialogWindow.h"
 
 #include "engine/core/TextEncoding.h"
+#include "engine/platform/EvdevKeyMap.h"
 #include "engine/platform/GtkHost.h"
 #include "engine/platform/MessageQueue.h"
 
@@ -93,6 +94,22 @@ void OnSwitchPage(GtkNotebook*, GtkWidget*, guint, gpointer data)
                            reinterpret_cast<LParam>(&control->notify));
 }
 
+gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data)
+{
+    auto* dialog = static_cast<DialogWindow*>(data);
+    if (!dialog->IsCapturingKeys())
+        return FALSE;
+    // X11 key codes are input-event codes offset by 8.
+    const uint32_t evdev = event->hardware_keycode >= 8 ? event->hardware_keycode - 8u : 0u;
+    const uint8_t code = DirectInputKeyFromEvdev(evdev);
+    if (code != 0)
+    {
+        const uint32_t flags = 1u | ((code & 0x7Fu) << 16) | ((code & 0x80u) != 0 ? 1u << 24 : 0u);
+        MessageQueue::Post(dialog, MSG_KEYDOWN, code, static_cast<LParam>(flags));
+    }
+    return TRUE;
+}
+
 gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data)
 {
     MessageQueue::Post(static_cast<DialogWindow*>(data), MSG_CLOSE, 0, 0);
@@ -165,6 +182,7 @@ bool DialogWindow::Create(const DialogTemplate& dialogTemplate, PlatformWindow* 
         if (parentDialog != nullptr && parentDialog->m_topLevel && parentDialog->m_root != nullptr)
             gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(parentDialog->m_root));
         g_signal_connect(window, "delete-event", G_CALLBACK(DialogSignals::OnDeleteEvent), this);
+        g_signal_connect(window, "key-press-event", G_CALLBACK(DialogSignals::OnKeyPress), this);
         m_root = window;
     }
     m_container = fixed;

@@ -60,6 +60,14 @@ public:
     bool SetTrackPosition(int id, int position);
     int GetTrackPosition(int id) const;
 
+    // While on, every key pressed in this top-level dialog is posted to it
+    // as MSG_KEYDOWN instead of reaching the focused control: wParam is the
+    // DirectInput key code (KeyCodes.h), lParam the historical flags with
+    // the scan code in bits 16-23 and the extended-key flag in bit 24. Keys
+    // without a DirectInput code are swallowed too.
+    void SetKeyCapture(bool capture) { m_keyCapture = capture; }
+    bool IsCapturingKeys() const { return m_keyCapture; }
+
     bool AddTabItem(int id, const char* text);
     bool SetTabSelection(int id, int index);
     int GetTabSelection(int id) const;
@@ -82,6 +90,7 @@ private:
     void* m_container = nullptr; // the GtkFixed the controls sit in
     bool m_topLevel = false;
     bool m_minimized = false;
+    bool m_keyCapture = false;
     int m_quiet = 0; // nonzero while the program changes controls itself
     std::vector<std::unique_ptr<Control>> m_controls;
 };
