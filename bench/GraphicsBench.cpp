@@ -4,9 +4,9 @@
 // program, one streaming buffer, one draw per quad, no engine code).
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/DeviceTexture.h"
-#include "engine/platform/GraphicsDevice.h"
-#include "engine/platform/HeadlessWindow.h"
+#include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "tests/support/HeadlessWindow.h"
 
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>

@@ -3,7 +3,7 @@
 #include "engine/core/CList.h"
 #include "engine/core/KeyFrameValue.h"
 #include "engine/core/CPathResolver.h"
-#include "engine/core/LittleEndianFile.h"
+#include "engine/core/FileIo.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "engine/core/LittleEndianFile.h"
+#include "engine/core/FileIo.h"
 
 #include <bit>
 

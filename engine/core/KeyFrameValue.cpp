@@ -1,6 +1,6 @@
 #include "engine/core/KeyFrameValue.h"
 
-#include "engine/core/LittleEndianFile.h"
+#include "engine/core/FileIo.h"
 
 namespace
 {

@@ -4,12 +4,12 @@
 #include "engine/core/CRect.h"
 #include "engine/core/CkvrMatrix.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/DeviceSurface.h"
-#include "engine/platform/GraphicsDevice.h"
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/PlatformClock.h"
 #include "engine/platform/PlatformMessageBox.h"
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 #include <cstdio>
 #include <cstring>

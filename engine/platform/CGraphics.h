@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/GraphicsTypes.h"
+#include "engine/platform/device/GraphicsTypes.h"
 
 #include <cstdint>
 #include <memory>

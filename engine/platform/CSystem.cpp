@@ -2,11 +2,11 @@
 
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/TextEncoding.h"
-#include "engine/platform/DialogWindow.h"
-#include "engine/platform/FileDialog.h"
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/gtk/DialogWindow.h"
+#include "engine/platform/gtk/FileDialog.h"
+#include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/PlatformClock.h"
-#include "engine/platform/SdlWindow.h"
+#include "engine/platform/sdl/SdlWindow.h"
 
 #include <SDL.h>
 

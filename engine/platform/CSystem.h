@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/platform/Message.h"
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/message/Message.h"
+#include "engine/platform/message/PlatformWindow.h"
 #include "engine/platform/SingleInstanceLock.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "engine/render/CLight.h"
 
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/GraphicsDevice.h"
 
 #include <cstring>
 #include <vector>

@@ -3,7 +3,7 @@
 #include "engine/core/CkvrMatrix.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/GraphicsDevice.h"
 #include "engine/render/CCamera.h"
 
 #include <cmath>

@@ -3,8 +3,8 @@
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CkvrMemoryFile.h"
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/DeviceEffect.h"
-#include "engine/platform/EffectImage.h"
+#include "engine/platform/device/DeviceEffect.h"
+#include "engine/platform/device/EffectImage.h"
 #include "engine/render/CTexture.h"
 
 #include <cstdio>

@@ -7,8 +7,8 @@
 #include "engine/core/CkvrVector3.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/DeviceTexture.h"
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/GraphicsDevice.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/DdsImage.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 // A window with no OS window behind it. Tests drive it by posting and
 // sending messages; focus is whatever the test says.

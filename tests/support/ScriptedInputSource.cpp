@@ -1,4 +1,4 @@
-#include "engine/platform/ScriptedInputSource.h"
+#include "tests/support/ScriptedInputSource.h"
 
 #include <cstdio>
 #include <cstring>

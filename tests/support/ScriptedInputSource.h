@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/InputSource.h"
+#include "engine/platform/input/InputSource.h"
 
 // An input source whose devices are whatever the caller sets: tests script
 // key presses, mouse motion, joysticks and game pads frame by frame, and read

@@ -1,6 +1,6 @@
-#include "engine/platform/DeviceBuffer.h"
+#include "engine/platform/device/DeviceBuffer.h"
 
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/GraphicsDevice.h"
 
 #include <epoxy/gl.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/platform/DeviceResource.h"
-#include "engine/platform/GraphicsTypes.h"
+#include "engine/platform/device/DeviceResource.h"
+#include "engine/platform/device/GraphicsTypes.h"
 
 #include <cstdint>
 #include <vector>

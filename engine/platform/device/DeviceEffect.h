@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/platform/DeviceResource.h"
-#include "engine/platform/EffectImage.h"
+#include "engine/platform/device/DeviceResource.h"
+#include "engine/platform/device/EffectImage.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "engine/platform/DeviceResource.h"
+#include "engine/platform/device/DeviceResource.h"
 
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/GraphicsDevice.h"
 
 DeviceResource::DeviceResource(GraphicsDevice* device) : m_device(device)
 {

@@ -1,9 +1,9 @@
-#include "engine/platform/DeviceSurface.h"
+#include "engine/platform/device/DeviceSurface.h"
 
-#include "engine/platform/DeviceTexture.h"
-#include "engine/platform/GlFormat.h"
-#include "engine/platform/GraphicsDevice.h"
-#include "engine/platform/GraphicsTypes.h"
+#include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/GlFormat.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/device/GraphicsTypes.h"
 
 #include <epoxy/gl.h>
 

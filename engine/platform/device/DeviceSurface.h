@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/DeviceResource.h"
+#include "engine/platform/device/DeviceResource.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
-#include "engine/platform/DeviceTexture.h"
+#include "engine/platform/device/DeviceTexture.h"
 
-#include "engine/platform/DeviceSurface.h"
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/GraphicsDevice.h"
 
 #include <epoxy/gl.h>
 

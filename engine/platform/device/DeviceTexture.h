@@ -1,8 +1,8 @@
 #pragma once
 
-#include "engine/platform/DeviceResource.h"
-#include "engine/platform/GlFormat.h"
-#include "engine/platform/GraphicsTypes.h"
+#include "engine/platform/device/DeviceResource.h"
+#include "engine/platform/device/GlFormat.h"
+#include "engine/platform/device/GraphicsTypes.h"
 
 #include <cstdint>
 #include <memory>

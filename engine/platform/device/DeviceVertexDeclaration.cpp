@@ -1,4 +1,4 @@
-#include "engine/platform/DeviceVertexDeclaration.h"
+#include "engine/platform/device/DeviceVertexDeclaration.h"
 
 DeviceVertexDeclaration::DeviceVertexDeclaration(GraphicsDevice* device, const VertexElement* elements)
     : DeviceResource(device)

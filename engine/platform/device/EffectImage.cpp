@@ -1,4 +1,4 @@
-#include "engine/platform/EffectImage.h"
+#include "engine/platform/device/EffectImage.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "engine/platform/GlFormat.h"
+#include "engine/platform/device/GlFormat.h"
 
-#include "engine/platform/GraphicsTypes.h"
+#include "engine/platform/device/GraphicsTypes.h"
 
 #include <epoxy/gl.h>
 

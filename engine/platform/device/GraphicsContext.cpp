@@ -1,6 +1,6 @@
-#include "engine/platform/GraphicsContext.h"
+#include "engine/platform/device/GraphicsContext.h"
 
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 #include <SDL.h>
 #include <epoxy/egl.h>

@@ -1,12 +1,12 @@
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/GraphicsDevice.h"
 
-#include "engine/platform/DeviceBuffer.h"
-#include "engine/platform/DeviceSurface.h"
-#include "engine/platform/DeviceTexture.h"
-#include "engine/platform/DeviceVertexDeclaration.h"
-#include "engine/platform/GlFormat.h"
-#include "engine/platform/GraphicsContext.h"
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/device/DeviceBuffer.h"
+#include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/DeviceVertexDeclaration.h"
+#include "engine/platform/device/GlFormat.h"
+#include "engine/platform/device/GraphicsContext.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 #include <SDL.h>
 #include <epoxy/gl.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/platform/GraphicsTypes.h"
-#include "engine/platform/VertexLayout.h"
+#include "engine/platform/device/GraphicsTypes.h"
+#include "engine/platform/device/VertexLayout.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "engine/platform/VertexLayout.h"
+#include "engine/platform/device/VertexLayout.h"
 
 #include <epoxy/gl.h>
 

@@ -1,8 +1,8 @@
-#include "engine/platform/DialogWindow.h"
+#include "engine/platform/gtk/DialogWindow.h"
 
 #include "engine/core/TextEncoding.h"
-#include "engine/platform/GtkHost.h"
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/gtk/GtkHost.h"
+#include "engine/platform/message/MessageQueue.h"
 
 #include <gtk/gtk.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/platform/DialogTemplate.h"
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/gtk/DialogTemplate.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,8 +1,8 @@
-#include "engine/platform/FileDialog.h"
+#include "engine/platform/gtk/FileDialog.h"
 
 #include "engine/core/TextEncoding.h"
-#include "engine/platform/DialogWindow.h"
-#include "engine/platform/GtkHost.h"
+#include "engine/platform/gtk/DialogWindow.h"
+#include "engine/platform/gtk/GtkHost.h"
 
 #include <gtk/gtk.h>
 

@@ -1,6 +1,6 @@
-#include "engine/platform/GtkHost.h"
+#include "engine/platform/gtk/GtkHost.h"
 
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/message/MessageQueue.h"
 
 #include <gtk/gtk.h>
 

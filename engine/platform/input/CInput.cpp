@@ -1,10 +1,10 @@
-#include "engine/platform/CInput.h"
+#include "engine/platform/input/CInput.h"
 
 #include "engine/platform/CSystem.h"
 #include "engine/platform/FrameTimer.h"
-#include "engine/platform/KeyCodes.h"
+#include "engine/platform/input/KeyCodes.h"
 #include "engine/platform/PlatformMessageBox.h"
-#include "engine/platform/SdlInputSource.h"
+#include "engine/platform/sdl/SdlInputSource.h"
 
 #include <cmath>
 #include <cstdio>

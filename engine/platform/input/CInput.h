@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/platform/InputSource.h"
-#include "engine/platform/Message.h"
-#include "engine/platform/tag_KVRPADSTATE.h"
-#include "engine/platform/tag_KVRXINPUTPAD.h"
+#include "engine/platform/input/InputSource.h"
+#include "engine/platform/message/Message.h"
+#include "engine/platform/input/tag_KVRPADSTATE.h"
+#include "engine/platform/input/tag_KVRXINPUTPAD.h"
 
 #include <cstdint>
 #include <memory>

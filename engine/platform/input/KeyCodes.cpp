@@ -1,4 +1,4 @@
-#include "engine/platform/KeyCodes.h"
+#include "engine/platform/input/KeyCodes.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "engine/platform/VirtualKeyMap.h"
+#include "engine/platform/input/VirtualKeyMap.h"
 
 #include <SDL.h>
 

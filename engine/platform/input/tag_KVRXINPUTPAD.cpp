@@ -1,4 +1,4 @@
-#include "engine/platform/tag_KVRXINPUTPAD.h"
+#include "engine/platform/input/tag_KVRXINPUTPAD.h"
 
 #include <utility>
 

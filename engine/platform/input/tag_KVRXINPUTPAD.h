@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/platform/InputSource.h"
-#include "engine/platform/tag_KVRPADSTATE.h"
+#include "engine/platform/input/InputSource.h"
+#include "engine/platform/input/tag_KVRPADSTATE.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/message/MessageQueue.h"
 
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 #include <deque>
 #include <mutex>

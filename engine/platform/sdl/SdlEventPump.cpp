@@ -1,6 +1,6 @@
-#include "engine/platform/SdlEventPump.h"
+#include "engine/platform/sdl/SdlEventPump.h"
 
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/message/MessageQueue.h"
 
 #include <SDL.h>
 

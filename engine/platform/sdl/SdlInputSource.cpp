@@ -1,8 +1,8 @@
-#include "engine/platform/SdlInputSource.h"
+#include "engine/platform/sdl/SdlInputSource.h"
 
 #include "engine/core/TextEncoding.h"
-#include "engine/platform/KeyCodes.h"
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/input/KeyCodes.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 #include <cstdio>
 #include <cstring>

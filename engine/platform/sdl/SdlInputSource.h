@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/InputSource.h"
+#include "engine/platform/input/InputSource.h"
 
 #include <SDL.h>
 

@@ -1,9 +1,9 @@
-#include "engine/platform/SdlWindow.h"
+#include "engine/platform/sdl/SdlWindow.h"
 
 #include "engine/core/TextEncoding.h"
-#include "engine/platform/MessageQueue.h"
-#include "engine/platform/SdlEventPump.h"
-#include "engine/platform/VirtualKeyMap.h"
+#include "engine/platform/message/MessageQueue.h"
+#include "engine/platform/sdl/SdlEventPump.h"
+#include "engine/platform/input/VirtualKeyMap.h"
 
 #include <SDL.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 #include <cstdint>
 

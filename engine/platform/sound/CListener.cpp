@@ -1,7 +1,7 @@
 #define AL_ALEXT_PROTOTYPES
-#include "engine/platform/CListener.h"
+#include "engine/platform/sound/CListener.h"
 
-#include "engine/platform/CSound.h"
+#include "engine/platform/sound/CSound.h"
 
 #include <AL/alext.h>
 

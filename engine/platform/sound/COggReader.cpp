@@ -1,4 +1,4 @@
-#include "engine/platform/COggReader.h"
+#include "engine/platform/sound/COggReader.h"
 
 #include "engine/core/AlignedMemory.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/SoundFormat.h"
+#include "engine/platform/sound/SoundFormat.h"
 
 #include <vorbis/vorbisfile.h>
 

@@ -1,10 +1,10 @@
-#include "engine/platform/CSound.h"
+#include "engine/platform/sound/CSound.h"
 
-#include "engine/platform/CListener.h"
-#include "engine/platform/CSoundVoice.h"
+#include "engine/platform/sound/CListener.h"
+#include "engine/platform/sound/CSoundVoice.h"
 #include "engine/platform/CSystem.h"
 #include "engine/platform/PlatformMessageBox.h"
-#include "engine/platform/SoundMessages.h"
+#include "engine/platform/sound/SoundMessages.h"
 
 #include <AL/alext.h>
 

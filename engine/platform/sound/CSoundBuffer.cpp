@@ -1,15 +1,15 @@
-#include "engine/platform/CSoundBuffer.h"
+#include "engine/platform/sound/CSoundBuffer.h"
 
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CPathResolver.h"
 #include "engine/core/CkvrPackFile.h"
-#include "engine/platform/CListener.h"
-#include "engine/platform/COggReader.h"
-#include "engine/platform/CSound.h"
-#include "engine/platform/CSoundVoice.h"
-#include "engine/platform/CWaveReader.h"
+#include "engine/platform/sound/CListener.h"
+#include "engine/platform/sound/COggReader.h"
+#include "engine/platform/sound/CSound.h"
+#include "engine/platform/sound/CSoundVoice.h"
+#include "engine/platform/sound/CWaveReader.h"
 #include "engine/platform/PlatformMessageBox.h"
-#include "engine/platform/SoundMessages.h"
+#include "engine/platform/sound/SoundMessages.h"
 
 #include <AL/al.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/core/CResourceBase.h"
-#include "engine/platform/SoundFormat.h"
+#include "engine/platform/sound/SoundFormat.h"
 #include "engine/core/CkvrVector3.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "engine/platform/CSoundVoice.h"
+#include "engine/platform/sound/CSoundVoice.h"
 
-#include "engine/platform/CListener.h"
-#include "engine/platform/CSound.h"
-#include "engine/platform/CSoundBuffer.h"
+#include "engine/platform/sound/CListener.h"
+#include "engine/platform/sound/CSound.h"
+#include "engine/platform/sound/CSoundBuffer.h"
 
 #include <AL/al.h>
 

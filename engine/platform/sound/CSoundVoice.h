@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/platform/COggReader.h"
-#include "engine/platform/CWaveReader.h"
+#include "engine/platform/sound/COggReader.h"
+#include "engine/platform/sound/CWaveReader.h"
 #include "engine/core/CkvrVector3.h"
 
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "engine/platform/CWaveReader.h"
+#include "engine/platform/sound/CWaveReader.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/DeviceSurface.h"
+#include "engine/platform/device/DeviceSurface.h"
 #include "engine/platform/PlatformMessageBox.h"
 #include "tests/engine/platform/HeadlessGraphics.h"
 

@@ -1,8 +1,8 @@
-#include "engine/platform/DeviceBuffer.h"
-#include "engine/platform/DeviceSurface.h"
-#include "engine/platform/DeviceTexture.h"
-#include "engine/platform/GraphicsDevice.h"
-#include "engine/platform/HeadlessWindow.h"
+#include "engine/platform/device/DeviceBuffer.h"
+#include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "tests/support/HeadlessWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/DeviceEffect.h"
+#include "engine/platform/device/DeviceEffect.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/CLight.h"
 #include "engine/render/CPrimitiveRender.h"

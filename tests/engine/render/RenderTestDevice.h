@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/GraphicsDevice.h"
 #include "tests/engine/platform/HeadlessGraphics.h"
 
 #include <gtest/gtest.h>
