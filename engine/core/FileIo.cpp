@@ -1,6 +1,43 @@
 #include "engine/core/FileIo.h"
 
+#include "engine/core/CPathResolver.h"
+
 #include <bit>
+
+FileHandle OpenFile(const char* dataName, const char* mode)
+{
+    return FileHandle(CPathResolver::Open(dataName, mode));
+}
+
+bool CloseWrittenFile(FileHandle file)
+{
+    if (!file)
+        return false;
+    const bool failed = std::ferror(file.get()) != 0;
+    return std::fclose(file.release()) == 0 && !failed;
+}
+
+int64_t RewindAndMeasure(FILE* file)
+{
+    if (file == nullptr || fseeko(file, 0, SEEK_END) != 0)
+        return -1;
+    const off_t length = ftello(file);
+    if (length < 0 || fseeko(file, 0, SEEK_SET) != 0)
+        return -1;
+    return static_cast<int64_t>(length);
+}
+
+bool ReadWholeFile(const char* dataName, uint64_t maxSize, std::vector<uint8_t>* bytes)
+{
+    FileHandle file = OpenFile(dataName, "rb");
+    if (!file)
+        return false;
+    const int64_t length = RewindAndMeasure(file.get());
+    if (length < 0 || static_cast<uint64_t>(length) > maxSize)
+        return false;
+    bytes->resize(static_cast<size_t>(length));
+    return ReadBytes(file.get(), bytes->data(), bytes->size());
+}
 
 bool WriteU32LE(FILE* file, uint32_t value)
 {

@@ -5,6 +5,7 @@
 #include "engine/core/CkvrMemoryFile.h"
 #include "engine/core/CkvrPackFile.h"
 #include "engine/core/CkvrVector3.h"
+#include "engine/core/FileIo.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
 #include "engine/platform/device/DeviceTexture.h"
@@ -193,7 +194,8 @@ DeviceTexture* CreateFromStb(GraphicsDevice* device, const void* data, uint32_t 
 
 void WriteToFile(void* context, void* data, int size)
 {
-    std::fwrite(data, 1, static_cast<size_t>(size), static_cast<FILE*>(context));
+    // A failed write leaves the stream's error flag set; closing reports it.
+    WriteBytes(static_cast<FILE*>(context), data, static_cast<size_t>(size));
 }
 
 bool IsFourByteFormat(uint32_t format)
@@ -460,16 +462,15 @@ int CTexture::SaveToFile(const char* fileName, uint32_t fileFormat, const float*
         }
     }
     m_texture->UnlockRect(0);
-    FILE* file = std::fopen(fileName, "wb");
-    if (file == nullptr)
+    FileHandle file = OpenFile(fileName, "wb");
+    if (!file)
         return 0;
     int written = 0;
     if (fileFormat == KVRIMAGE_PNG)
-        written = stbi_write_png_to_func(WriteToFile, file, w, h, 4, rgba.data(), w * 4);
+        written = stbi_write_png_to_func(WriteToFile, file.get(), w, h, 4, rgba.data(), w * 4);
     else
-        written = stbi_write_bmp_to_func(WriteToFile, file, w, h, 4, rgba.data());
-    const bool closed = std::fclose(file) == 0;
-    return written != 0 && closed ? 1 : 0;
+        written = stbi_write_bmp_to_func(WriteToFile, file.get(), w, h, 4, rgba.data());
+    return written != 0 && CloseWrittenFile(std::move(file)) ? 1 : 0;
 }
 
 void CTexture::PixelToUV(const float* pixel, float* uv) const

@@ -1,5 +1,7 @@
 #include "engine/platform/device/EffectImage.h"
 
+#include "engine/core/FileIo.h"
+
 #include <cstring>
 
 namespace
@@ -30,8 +32,7 @@ public:
         uint8_t b[4];
         if (!Bytes(b, 4))
             return false;
-        *out = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
-               static_cast<uint32_t>(b[3]) << 24;
+        *out = LoadU32LE(b);
         return true;
     }
 
@@ -63,8 +64,7 @@ private:
 
 void PutU32(std::vector<uint8_t>& out, uint32_t value)
 {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    AppendU32LE(&out, value);
 }
 
 void PutString(std::vector<uint8_t>& out, const std::string& text)

@@ -1,7 +1,7 @@
 #include "engine/platform/sound/CSoundBuffer.h"
 
 #include "engine/core/AlignedMemory.h"
-#include "engine/core/CPathResolver.h"
+#include "engine/core/FileIo.h"
 #include "engine/core/CkvrPackFile.h"
 #include "engine/platform/sound/CListener.h"
 #include "engine/platform/sound/COggReader.h"
@@ -31,24 +31,6 @@ void ShowError(const char* message)
 bool IsOggName(const char* name)
 {
     return name != nullptr && (std::strstr(name, ".ogg") != nullptr || std::strstr(name, ".OGG") != nullptr);
-}
-
-bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes)
-{
-    // Data names come the Windows way ("Bgm\Title.ogg", any letter case).
-    std::FILE* file = CPathResolver::Open(path, "rb");
-    if (file == nullptr)
-        return false;
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(file) : -1;
-    ok = ok && size >= 0 && static_cast<unsigned long>(size) < UINT32_MAX && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok)
-    {
-        bytes->resize(static_cast<size_t>(size));
-        ok = size == 0 || std::fread(bytes->data(), 1, bytes->size(), file) == bytes->size();
-    }
-    std::fclose(file);
-    return ok;
 }
 
 int32_t ClampVolume(int32_t volume)
@@ -145,7 +127,8 @@ int CSoundBuffer::Load(const char* path, uint32_t voices, uint32_t flags)
         return 0;
     const bool ogg = IsOggName(path);
     auto bytes = std::make_shared<std::vector<uint8_t>>();
-    if (!ReadWholeFile(path, bytes.get()))
+    // Data names come the Windows way ("Bgm\Title.ogg", any letter case).
+    if (!ReadWholeFile(path, UINT32_MAX - 1, bytes.get()))
     {
         ShowError(ogg ? kMessageOggOpen : kMessageWaveOpen);
         return 0;

@@ -1,19 +1,14 @@
 #include "engine/platform/sound/CWaveReader.h"
 
+#include "engine/core/FileIo.h"
+
 #include <cstring>
 
 namespace
 {
-uint32_t ReadU32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint16_t ReadU16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
+// RIFF fields are little-endian.
+constexpr auto ReadU32 = &LoadU32LE;
+constexpr auto ReadU16 = &LoadU16LE;
 
 struct Chunk
 {
