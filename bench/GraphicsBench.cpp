@@ -6,6 +6,7 @@
 #include "engine/platform/CSystem.h"
 #include "engine/platform/device/DeviceTexture.h"
 #include "engine/platform/device/GraphicsDevice.h"
+#include "engine/render/RenderClasses.h"
 #include "tests/support/HeadlessWindow.h"
 
 #include <benchmark/benchmark.h>
@@ -53,11 +54,13 @@ std::vector<Sprite> MakeSprites()
     return sprites;
 }
 
-// A CGraphics on a headless 640x480 window.
+// A CGraphics on a headless 640x480 window, set up as the program's
+// start-up does it.
 struct Engine
 {
     Engine()
     {
+        RenderClasses::Install();
         window = std::make_unique<HeadlessWindow>(nullptr);
         system.AttachWindow(window.get());
         system.SetClientSize(WIDTH, HEIGHT, 0);

@@ -1,4 +1,5 @@
 #include "engine/platform/WinMain.h"
+#include "engine/render/RenderClasses.h"
 
 #include <string>
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
             commandLine += ' ';
         commandLine += argv[i];
     }
+    RenderClasses::Install();
     const int showNormal = 1;
     return WinMain(GetProgramInstance(), nullptr, commandLine.data(), showNormal);
 }

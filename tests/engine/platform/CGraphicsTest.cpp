@@ -258,14 +258,16 @@ TEST(CGraphicsTest, LostPresentResetsTheDevice)
 TEST(CGraphicsTest, DestroyClearsTheDrawingClassPointers)
 {
     static CGraphics* seen = reinterpret_cast<CGraphics*>(1);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_PRIMITIVE_LIST, [](CGraphics* graphics) { seen = graphics; });
+    CGraphics::RenderClassHooks hooks;
+    hooks.setGraphics = [](CGraphics* graphics) { seen = graphics; };
+    const CGraphics::RenderClassHooks previous = CGraphics::SetRenderClassHooks(hooks);
     {
         HeadlessGraphics headless;
         ASSERT_TRUE(headless.Created());
         EXPECT_EQ(seen, &headless.Graphics());
     }
     EXPECT_EQ(seen, nullptr);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_PRIMITIVE_LIST, nullptr);
+    CGraphics::SetRenderClassHooks(previous);
 }
 
 namespace
