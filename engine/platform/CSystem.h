@@ -170,7 +170,7 @@ public:
 private:
     int RunFileDialog(bool save, char* fileBuffer, const char* title, const char* filter,
                       const char* defaultExtension);
-    void ReplaceWindow(PlatformWindow* window);
+    void ReplaceWindow(std::unique_ptr<PlatformWindow> window);
     void BringForward();
 
     InstanceHandle m_instance = nullptr;

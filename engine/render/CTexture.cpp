@@ -114,7 +114,7 @@ bool FitsDevice(GraphicsDevice* device, uint32_t width, uint32_t height)
 
 // A DDS image: compressed levels as they are where the device takes them,
 // otherwise decoded to A8R8G8B8.
-DeviceTexture* CreateFromDds(GraphicsDevice* device, const void* data, uint32_t size, uint32_t* format)
+std::unique_ptr<DeviceTexture> CreateFromDds(GraphicsDevice* device, const void* data, uint32_t size, uint32_t* format)
 {
     DdsImage image;
     if (!image.Read(data, size) || !FitsDevice(device, image.GetWidth(), image.GetHeight()))
@@ -122,8 +122,8 @@ DeviceTexture* CreateFromDds(GraphicsDevice* device, const void* data, uint32_t 
     const uint32_t levels = static_cast<uint32_t>(image.GetLevels().size());
     if (image.IsCompressed() && device->IsTextureFormatSupported(image.GetFormat()))
     {
-        std::unique_ptr<DeviceTexture> texture(
-            device->CreateTexture(image.GetWidth(), image.GetHeight(), levels, 0, image.GetFormat()));
+        std::unique_ptr<DeviceTexture> texture =
+            device->CreateTexture(image.GetWidth(), image.GetHeight(), levels, 0, image.GetFormat());
         if (!texture)
             return nullptr;
         for (uint32_t i = 0; i < levels; ++i)
@@ -132,11 +132,11 @@ DeviceTexture* CreateFromDds(GraphicsDevice* device, const void* data, uint32_t 
                 return nullptr;
         }
         *format = image.GetFormat();
-        return texture.release();
+        return texture;
     }
     // A single level gets its chain made by the device.
-    std::unique_ptr<DeviceTexture> texture(
-        device->CreateTexture(image.GetWidth(), image.GetHeight(), levels == 1 ? 0 : levels, 0, FORMAT_A8R8G8B8));
+    std::unique_ptr<DeviceTexture> texture =
+        device->CreateTexture(image.GetWidth(), image.GetHeight(), levels == 1 ? 0 : levels, 0, FORMAT_A8R8G8B8);
     if (!texture)
         return nullptr;
     std::vector<uint32_t> argb;
@@ -152,12 +152,12 @@ DeviceTexture* CreateFromDds(GraphicsDevice* device, const void* data, uint32_t 
     if (levels == 1)
         texture->GenerateMipmaps();
     *format = FORMAT_A8R8G8B8;
-    return texture.release();
+    return texture;
 }
 
 // BMP, PNG and the other formats stb_image reads, as A8R8G8B8 with the
 // colour key applied and a full mip chain.
-DeviceTexture* CreateFromStb(GraphicsDevice* device, const void* data, uint32_t size, uint32_t* width,
+std::unique_ptr<DeviceTexture> CreateFromStb(GraphicsDevice* device, const void* data, uint32_t size, uint32_t* width,
                              uint32_t* height, uint32_t* format)
 {
     if (size > static_cast<uint32_t>(INT_MAX))
@@ -181,15 +181,15 @@ DeviceTexture* CreateFromStb(GraphicsDevice* device, const void* data, uint32_t 
     }
     stbi_image_free(rgba);
     ApplyColorKey(argb);
-    std::unique_ptr<DeviceTexture> texture(
-        device->CreateTexture(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 0, 0, FORMAT_A8R8G8B8));
+    std::unique_ptr<DeviceTexture> texture =
+        device->CreateTexture(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 0, 0, FORMAT_A8R8G8B8);
     if (!texture || !UploadArgb(texture.get(), 0, argb.data(), static_cast<uint32_t>(w), static_cast<uint32_t>(h)))
         return nullptr;
     texture->GenerateMipmaps();
     *width = static_cast<uint32_t>(w);
     *height = static_cast<uint32_t>(h);
     *format = FORMAT_A8R8G8B8;
-    return texture.release();
+    return texture;
 }
 
 void WriteToFile(void* context, void* data, int size)
@@ -218,8 +218,7 @@ void CTexture::ReleaseTexture()
 {
     // The surface belongs to the texture.
     m_surface = nullptr;
-    delete m_texture;
-    m_texture = nullptr;
+    m_texture.reset();
 }
 
 uint32_t CTexture::Release()
@@ -240,7 +239,7 @@ int CTexture::CreateFromImage(const void* data, uint32_t size)
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t format = 0;
-    DeviceTexture* texture = nullptr;
+    std::unique_ptr<DeviceTexture> texture;
     if (IsDds(data, size))
     {
         DdsImage header;
@@ -255,7 +254,7 @@ int CTexture::CreateFromImage(const void* data, uint32_t size)
         texture = CreateFromStb(device, data, size, &width, &height, &format);
     if (texture == nullptr)
         return 0;
-    m_texture = texture;
+    m_texture = std::move(texture);
     m_width = width;
     m_height = height;
     m_usage = 0;
@@ -312,7 +311,7 @@ int CTexture::CreateRenderTarget(uint32_t width, uint32_t height, uint32_t usage
         return 0;
     ReleaseTexture();
     m_texture = device->CreateTexture(width, height, 1, usage, format);
-    if (m_texture == nullptr)
+    if (!m_texture)
         return 0;
     SetName("Create");
     m_width = width;
@@ -541,7 +540,7 @@ int CTexture::DrawQuad(const float corners[4][2], float z, const float* src, uin
     ScreenVertex vertices[4];
     for (int i = 0; i < 4; ++i)
         vertices[i] = {corners[i][0], corners[i][1], z, 1.0f, color, uv[uvOf[i]][0], uv[uvOf[i]][1]};
-    s_graphics->SetTexture(m_texture);
+    s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_SCREEN);
     return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(ScreenVertex));
 }
@@ -784,7 +783,7 @@ int CTexture::DrawSector(float x, float y, float z, const float* src, float radi
         g_sectorVertices[i + 1] = {cx + radius * c, cy + radius * s, z, 1.0f, color,
                                    u0 + du / 2.0f + (du / 2.0f) * c, v0 + dv / 2.0f + (dv / 2.0f) * s};
     }
-    s_graphics->SetTexture(m_texture);
+    s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_SCREEN);
     return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, SECTOR_TRIANGLES, g_sectorVertices, sizeof(ScreenVertex));
 }
@@ -813,7 +812,7 @@ int CTexture::DrawWorldQuad(const CkvrMatrix* world, float a, float b, const flo
         {a, -b, 0.0f, color, r, bt},
         {-a, -b, 0.0f, color, l, bt},
     };
-    s_graphics->SetTexture(m_texture);
+    s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_WORLD);
     const int result = s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(WorldVertex));
     if (lighting != 0)
@@ -884,7 +883,7 @@ int CTexture::DrawBillboard(const CkvrMatrix* world, float bias, const float* sr
         // The projection already includes the viewport; no origin is added.
         vertices[i] = {x, y, depth, 1.0f, color, uv[uvOf[i]][0], uv[uvOf[i]][1]};
     }
-    s_graphics->SetTexture(m_texture);
+    s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_SCREEN);
     return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(ScreenVertex));
 }

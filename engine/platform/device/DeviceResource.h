@@ -3,8 +3,9 @@
 class GraphicsDevice;
 
 // Base of the objects that a graphics device creates (buffers, textures,
-// surfaces, declarations). The creator owns them and deletes them; the
-// device unbinds an object that is deleted while bound. When the device
+// surfaces, declarations). The creator owns them through the handle that
+// the device's Create* hands out; the device unbinds an object that is
+// destroyed while bound. When the device
 // goes first it frees their GL objects (its context is still current then)
 // and the objects live on empty.
 class DeviceResource
@@ -17,9 +18,6 @@ public:
     DeviceResource& operator=(const DeviceResource&) = delete;
 
     GraphicsDevice* GetDevice() const { return m_device; }
-
-    // The engine's release idiom: frees the object.
-    void Release() { delete this; }
 
     // Called by the device while its context is current, just before it
     // is destroyed.

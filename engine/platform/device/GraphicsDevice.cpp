@@ -884,48 +884,56 @@ DeviceResult GraphicsDevice::ReadPixels(DeviceSurface* surface, int32_t x, int32
     return DEVICE_OK;
 }
 
-DeviceTexture* GraphicsDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
-                                             uint32_t format)
+std::unique_ptr<DeviceTexture> GraphicsDevice::CreateTexture(uint32_t width, uint32_t height, uint32_t levels,
+                                                             uint32_t usage, uint32_t format)
 {
     auto texture = std::make_unique<DeviceTexture>(this, width, height, levels, usage, format);
-    return texture->IsValid() ? texture.release() : nullptr;
+    if (!texture->IsValid())
+        return nullptr;
+    return texture;
 }
 
-DeviceSurface* GraphicsDevice::CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format)
+std::unique_ptr<DeviceSurface> GraphicsDevice::CreateDepthStencilSurface(uint32_t width, uint32_t height,
+                                                                         uint32_t format)
 {
     auto surface = std::make_unique<DeviceSurface>(this, width, height, format);
     if (!surface->IsValid() || surface->GetKind() != DeviceSurface::KIND_DEPTH_STENCIL)
         return nullptr;
-    return surface.release();
+    return surface;
 }
 
-DeviceSurface* GraphicsDevice::CreateRenderTargetSurface(uint32_t width, uint32_t height, uint32_t format)
+std::unique_ptr<DeviceSurface> GraphicsDevice::CreateRenderTargetSurface(uint32_t width, uint32_t height,
+                                                                         uint32_t format)
 {
     auto surface = std::make_unique<DeviceSurface>(this, width, height, format);
     if (!surface->IsValid() || surface->GetKind() != DeviceSurface::KIND_COLOR_BUFFER)
         return nullptr;
-    return surface.release();
+    return surface;
 }
 
-DeviceBuffer* GraphicsDevice::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf)
+std::unique_ptr<DeviceBuffer> GraphicsDevice::CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf)
 {
     auto buffer = std::make_unique<DeviceBuffer>(this, DeviceBuffer::KIND_VERTEX, length, usage, fvf);
-    return buffer->IsValid() ? buffer.release() : nullptr;
+    if (!buffer->IsValid())
+        return nullptr;
+    return buffer;
 }
 
-DeviceBuffer* GraphicsDevice::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format)
+std::unique_ptr<DeviceBuffer> GraphicsDevice::CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format)
 {
     if (format != FORMAT_INDEX16 && format != FORMAT_INDEX32)
         return nullptr;
     auto buffer = std::make_unique<DeviceBuffer>(this, DeviceBuffer::KIND_INDEX, length, usage, format);
-    return buffer->IsValid() ? buffer.release() : nullptr;
+    if (!buffer->IsValid())
+        return nullptr;
+    return buffer;
 }
 
-DeviceVertexDeclaration* GraphicsDevice::CreateVertexDeclaration(const VertexElement* elements)
+std::unique_ptr<DeviceVertexDeclaration> GraphicsDevice::CreateVertexDeclaration(const VertexElement* elements)
 {
     if (elements == nullptr)
         return nullptr;
-    return new DeviceVertexDeclaration(this, elements);
+    return std::make_unique<DeviceVertexDeclaration>(this, elements);
 }
 
 // ---------------------------------------------------------------------------

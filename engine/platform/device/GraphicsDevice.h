@@ -107,14 +107,15 @@ public:
     DeviceResult ReadPixels(DeviceSurface* surface, int32_t x, int32_t y, int32_t width, int32_t height,
                             uint32_t* argb);
 
-    // Objects the caller owns (delete or Release them, before the device).
-    // Null on failure.
-    DeviceTexture* CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, uint32_t format);
-    DeviceSurface* CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format);
-    DeviceSurface* CreateRenderTargetSurface(uint32_t width, uint32_t height, uint32_t format);
-    DeviceBuffer* CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf);
-    DeviceBuffer* CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format);
-    DeviceVertexDeclaration* CreateVertexDeclaration(const VertexElement* elements);
+    // Objects the caller owns through the handle it gets; empty on failure.
+    // An object may outlive the device (it is then empty of GL objects).
+    std::unique_ptr<DeviceTexture> CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
+                                                 uint32_t format);
+    std::unique_ptr<DeviceSurface> CreateDepthStencilSurface(uint32_t width, uint32_t height, uint32_t format);
+    std::unique_ptr<DeviceSurface> CreateRenderTargetSurface(uint32_t width, uint32_t height, uint32_t format);
+    std::unique_ptr<DeviceBuffer> CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf);
+    std::unique_ptr<DeviceBuffer> CreateIndexBuffer(uint32_t length, uint32_t usage, uint32_t format);
+    std::unique_ptr<DeviceVertexDeclaration> CreateVertexDeclaration(const VertexElement* elements);
 
     // States.
     DeviceResult SetRenderState(uint32_t state, uint32_t value);
