@@ -339,10 +339,21 @@ private:
     void SetActiveTexture(unsigned unit);
     void BindDrawFramebuffer(unsigned name);
     void BindReadFramebuffer(unsigned name);
+    // Binds name to target unless bound (the shadow of that binding) says
+    // it is there already.
+    void BindCached(unsigned target, unsigned name, unsigned& bound);
     void OrphanStreamBuffer(unsigned target, uint32_t& capacity, uint32_t needed);
     // Uploads into the streaming buffers; return the offset of the data.
     uint32_t StreamVertices(const void* data, uint32_t size, uint32_t alignment);
     uint32_t StreamIndices(const void* data, uint32_t size);
+    // Writes size bytes at start of the streaming buffer bound to target,
+    // or at its beginning after orphaning it when they don't fit there;
+    // cursor ends after them. Returns where they went.
+    uint32_t UploadToStream(unsigned target, uint32_t& capacity, uint32_t& cursor, uint32_t start, const void* data,
+                            uint32_t size);
+    // PrepareDraw, then GL's arrays pointed into the bound stream sources;
+    // fails when the layout reads a stream that has no valid buffer.
+    DeviceResult PrepareBufferDraw(const VertexLayout& layout, uint32_t type);
     uint32_t TargetWidth() const;
     uint32_t TargetHeight() const;
     void Unbind(DeviceResource* resource);
