@@ -6,10 +6,12 @@
 #include "engine/core/CkvrPackFile.h"
 #include "engine/core/CkvrVector3.h"
 #include "engine/core/FileIo.h"
+#include "engine/core/MathConstants.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
 #include "engine/platform/device/DeviceTexture.h"
 #include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/device/VertexFormats.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/DdsImage.h"
 
@@ -31,17 +33,8 @@ namespace
 constexpr uint32_t FVF_SCREEN = FVF_XYZRHW | FVF_DIFFUSE | FVF_TEX1; // 0x144
 constexpr uint32_t FVF_WORLD = FVF_XYZ | FVF_DIFFUSE | FVF_TEX1;     // 0x142
 constexpr uint32_t COLOR_KEY = 0xFF00FF00;
-constexpr float DEGREES_TO_RADIANS = 0.017453292f;
 constexpr uint32_t POOL_MANAGED = 1;
 constexpr int SECTOR_TRIANGLES = 24;
-
-struct ScreenVertex
-{
-    float x, y, z, rhw;
-    uint32_t color;
-    float u, v;
-};
-static_assert(sizeof(ScreenVertex) == 28, "screen vertices are 28 bytes");
 
 struct WorldVertex
 {
@@ -53,7 +46,7 @@ static_assert(sizeof(WorldVertex) == 24, "world vertices are 24 bytes");
 
 // The sector's vertices live in static storage, as the other draw workers'
 // corners do: drawing is main-thread only and not re-entrant.
-ScreenVertex g_sectorVertices[SECTOR_TRIANGLES + 2];
+TexturedScreenVertex g_sectorVertices[SECTOR_TRIANGLES + 2];
 
 GraphicsDevice* Device(CGraphics* graphics)
 {
@@ -537,12 +530,12 @@ int CTexture::DrawQuad(const float corners[4][2], float z, const float* src, uin
     GetCornerUVs(src, uv[0], uv[1], uv[2], uv[3], flip);
     // Vertex order top-left, top-right, bottom-right, bottom-left.
     const int uvOf[4] = {0, 2, 3, 1};
-    ScreenVertex vertices[4];
+    TexturedScreenVertex vertices[4];
     for (int i = 0; i < 4; ++i)
         vertices[i] = {corners[i][0], corners[i][1], z, 1.0f, color, uv[uvOf[i]][0], uv[uvOf[i]][1]};
     s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_SCREEN);
-    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(ScreenVertex));
+    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(TexturedScreenVertex));
 }
 
 int CTexture::Draw(float x, float y, const float* src, uint32_t color, uint8_t flip)
@@ -746,7 +739,7 @@ int CTexture::DrawRotatedImpl(float x, float y, const float* src, float angle, f
     s_graphics->GetViewportOrigin(&origin[0], &origin[1]);
     pivotX += origin[0];
     pivotY += origin[1];
-    const float a = angle * DEGREES_TO_RADIANS;
+    const float a = angle * kDegreeToRadian;
     const float c = std::cos(a);
     const float s = std::sin(a);
     float corners[4][2];
@@ -777,7 +770,7 @@ int CTexture::DrawSector(float x, float y, float z, const float* src, float radi
     for (int i = 0; i <= SECTOR_TRIANGLES; ++i)
     {
         const float degrees = start + static_cast<float>(i) * (end - start) / static_cast<float>(SECTOR_TRIANGLES);
-        const float a = degrees * DEGREES_TO_RADIANS;
+        const float a = degrees * kDegreeToRadian;
         const float c = std::cos(a);
         const float s = std::sin(a);
         g_sectorVertices[i + 1] = {cx + radius * c, cy + radius * s, z, 1.0f, color,
@@ -785,7 +778,7 @@ int CTexture::DrawSector(float x, float y, float z, const float* src, float radi
     }
     s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_SCREEN);
-    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, SECTOR_TRIANGLES, g_sectorVertices, sizeof(ScreenVertex));
+    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, SECTOR_TRIANGLES, g_sectorVertices, sizeof(TexturedScreenVertex));
 }
 
 // ---------------------------------------------------------------------------
@@ -867,7 +860,7 @@ int CTexture::DrawBillboard(const CkvrMatrix* world, float bias, const float* sr
     // Corners top-left, top-right, bottom-right, bottom-left of the unit quad.
     const float quad[4][2] = {{-0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, -0.5f}, {-0.5f, -0.5f}};
     const int uvOf[4] = {0, 2, 3, 1};
-    ScreenVertex vertices[4];
+    TexturedScreenVertex vertices[4];
     for (int i = 0; i < 4; ++i)
     {
         const CkvrVector3 corner = CkvrVector3(quad[i][0], quad[i][1], 0.0f).GetTransform(*world);
@@ -885,5 +878,5 @@ int CTexture::DrawBillboard(const CkvrMatrix* world, float bias, const float* sr
     }
     s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_SCREEN);
-    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(ScreenVertex));
+    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(TexturedScreenVertex));
 }

@@ -1,5 +1,6 @@
 #include "engine/platform/device/GraphicsDevice.h"
 
+#include "engine/core/MathConstants.h"
 #include "engine/platform/device/DeviceBuffer.h"
 #include "engine/platform/device/DeviceSurface.h"
 #include "engine/platform/device/DeviceTexture.h"
@@ -617,7 +618,7 @@ void GraphicsDevice::ApplyLights()
             if (source.type == LIGHT_SPOT)
             {
                 KVR_GL(glLightfv(light, GL_SPOT_DIRECTION, source.direction));
-                const float cutoff = std::clamp(source.phi * 0.5f * 57.29578f, 0.0f, 90.0f);
+                const float cutoff = std::clamp(source.phi * 0.5f * kRadianToDegree, 0.0f, 90.0f);
                 KVR_GL(glLightf(light, GL_SPOT_CUTOFF, cutoff));
                 KVR_GL(glLightf(light, GL_SPOT_EXPONENT, std::clamp(source.falloff, 0.0f, 128.0f)));
             }

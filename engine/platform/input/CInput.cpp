@@ -1,5 +1,6 @@
 #include "engine/platform/input/CInput.h"
 
+#include "engine/core/MathConstants.h"
 #include "engine/platform/CSystem.h"
 #include "engine/platform/FrameTimer.h"
 #include "engine/platform/input/KeyCodes.h"
@@ -89,7 +90,7 @@ float ClampAxis(float value)
 
 float StickAngle(float x, float y)
 {
-    float angle = std::atan2(y, x) * 180.0f / 3.1415927f + 90.0f;
+    float angle = RadianToDegreeFloat(std::atan2(y, x)) + 90.0f;
     if (angle >= 360.0f)
         angle -= 360.0f;
     if (angle < 0.0f)

@@ -407,43 +407,60 @@ void CSoundBuffer::StopAll(int rewind)
         Stop(i, rewind);
 }
 
-void CSoundBuffer::Pause(uint32_t i)
-{
-    SoundGuard guard;
-    CSoundVoice* voice = VoiceAt(i);
-    if (voice == nullptr || voice->m_paused || !voice->IsPlaying())
-        return;
-    voice->m_paused = 1;
-    voice->PauseSources();
-}
-
-void CSoundBuffer::Resume(uint32_t i)
-{
-    SoundGuard guard;
-    CSoundVoice* voice = VoiceAt(i);
-    if (voice == nullptr || !voice->m_paused)
-        return;
-    voice->m_paused = 0;
-    voice->ResumeSources();
-}
-
-void CSoundBuffer::Rewind(uint32_t i)
-{
-    SoundGuard guard;
-    CSoundVoice* voice = VoiceAt(i);
-    if (voice != nullptr && (m_flags & FLAG_STATIC))
-        voice->RewindSources();
-}
-
-int CSoundBuffer::SetVolume(uint32_t i, int32_t volume)
+template <class Change>
+bool CSoundBuffer::ChangeVoice(uint32_t i, Change change)
 {
     SoundGuard guard;
     CSoundVoice* voice = VoiceAt(i);
     if (voice == nullptr)
-        return 0;
-    voice->m_volume = voice->m_appliedVolume = ClampVolume(volume);
-    voice->ApplyLevels();
-    return 1;
+        return false;
+    change(*voice);
+    return true;
+}
+
+template <class T, class Read>
+T CSoundBuffer::ReadVoice(uint32_t i, T fallback, Read read) const
+{
+    SoundGuard guard;
+    const CSoundVoice* voice = VoiceAt(i);
+    return voice != nullptr ? read(*voice) : fallback;
+}
+
+void CSoundBuffer::Pause(uint32_t i)
+{
+    ChangeVoice(i, [](CSoundVoice& voice) {
+        if (voice.m_paused || !voice.IsPlaying())
+            return;
+        voice.m_paused = 1;
+        voice.PauseSources();
+    });
+}
+
+void CSoundBuffer::Resume(uint32_t i)
+{
+    ChangeVoice(i, [](CSoundVoice& voice) {
+        if (!voice.m_paused)
+            return;
+        voice.m_paused = 0;
+        voice.ResumeSources();
+    });
+}
+
+void CSoundBuffer::Rewind(uint32_t i)
+{
+    ChangeVoice(i, [this](CSoundVoice& voice) {
+        if (m_flags & FLAG_STATIC)
+            voice.RewindSources();
+    });
+}
+
+int CSoundBuffer::SetVolume(uint32_t i, int32_t volume)
+{
+    const bool found = ChangeVoice(i, [volume](CSoundVoice& voice) {
+        voice.m_volume = voice.m_appliedVolume = ClampVolume(volume);
+        voice.ApplyLevels();
+    });
+    return found ? 1 : 0;
 }
 
 void CSoundBuffer::SetVolumeAll(int32_t volume)
@@ -454,9 +471,7 @@ void CSoundBuffer::SetVolumeAll(int32_t volume)
 
 int32_t CSoundBuffer::GetVolume(uint32_t i) const
 {
-    SoundGuard guard;
-    const CSoundVoice* voice = VoiceAt(i);
-    return voice != nullptr ? voice->m_appliedVolume : -10000;
+    return ReadVoice(i, int32_t(-10000), [](const CSoundVoice& voice) { return voice.m_appliedVolume; });
 }
 
 void CSoundBuffer::Fade(uint32_t i, int32_t step)
@@ -466,113 +481,93 @@ void CSoundBuffer::Fade(uint32_t i, int32_t step)
 
 void CSoundBuffer::SetFade(uint32_t i, int32_t step, int32_t target)
 {
-    SoundGuard guard;
-    CSoundVoice* voice = VoiceAt(i);
-    if (voice == nullptr)
-        return;
-    voice->m_fadeStep = step;
-    voice->m_fadeTarget = target;
+    ChangeVoice(i, [step, target](CSoundVoice& voice) {
+        voice.m_fadeStep = step;
+        voice.m_fadeTarget = target;
+    });
 }
 
 int CSoundBuffer::SetPan(uint32_t i, int32_t pan)
 {
-    SoundGuard guard;
-    CSoundVoice* voice = VoiceAt(i);
-    if (voice == nullptr)
-        return 0;
-    voice->m_pan = voice->m_appliedPan = ClampPan(pan);
-    voice->ApplyLevels();
-    return 1;
+    const bool found = ChangeVoice(i, [pan](CSoundVoice& voice) {
+        voice.m_pan = voice.m_appliedPan = ClampPan(pan);
+        voice.ApplyLevels();
+    });
+    return found ? 1 : 0;
 }
 
 int32_t CSoundBuffer::GetPan(uint32_t i) const
 {
-    SoundGuard guard;
-    const CSoundVoice* voice = VoiceAt(i);
-    return voice != nullptr ? voice->m_appliedPan : 0;
+    return ReadVoice(i, int32_t(0), [](const CSoundVoice& voice) { return voice.m_appliedPan; });
 }
 
 void CSoundBuffer::SetPosition(uint32_t i, const CkvrVector3* position, float minDistance, uint32_t mode)
 {
-    SoundGuard guard;
-    CSoundVoice* voice = VoiceAt(i);
-    if (voice == nullptr)
-        return;
-    if (position != nullptr)
-        voice->m_position = *position;
-    voice->m_minDistance = minDistance;
-    CSound* sound = CSound::GetInstance();
-    const CListener* listener = sound != nullptr ? sound->GetListener() : nullptr;
-    if (mode == CSoundVoice::MODE_NORMAL && listener != nullptr && listener->GetMode() == CListener::MODE_SOFTWARE)
-        mode = CSoundVoice::MODE_SOFTWARE;
-    voice->m_mode = mode;
-    voice->ApplyLevels();
+    ChangeVoice(i, [position, minDistance, mode](CSoundVoice& voice) {
+        if (position != nullptr)
+            voice.m_position = *position;
+        voice.m_minDistance = minDistance;
+        CSound* sound = CSound::GetInstance();
+        const CListener* listener = sound != nullptr ? sound->GetListener() : nullptr;
+        const bool software = listener != nullptr && listener->GetMode() == CListener::MODE_SOFTWARE;
+        voice.m_mode = mode == CSoundVoice::MODE_NORMAL && software ? CSoundVoice::MODE_SOFTWARE : mode;
+        voice.ApplyLevels();
+    });
 }
 
 void CSoundBuffer::SetMinDistance(uint32_t i, float minDistance)
 {
-    SoundGuard guard;
-    CSoundVoice* voice = VoiceAt(i);
-    if (voice == nullptr)
-        return;
-    voice->m_minDistance = minDistance;
-    voice->ApplyLevels();
+    ChangeVoice(i, [minDistance](CSoundVoice& voice) {
+        voice.m_minDistance = minDistance;
+        voice.ApplyLevels();
+    });
 }
 
 void CSoundBuffer::SetMaxDistance(uint32_t i, float maxDistance)
 {
-    SoundGuard guard;
-    CSoundVoice* voice = VoiceAt(i);
-    if (voice == nullptr)
-        return;
-    voice->m_maxDistance = maxDistance;
-    voice->ApplyLevels();
+    ChangeVoice(i, [maxDistance](CSoundVoice& voice) {
+        voice.m_maxDistance = maxDistance;
+        voice.ApplyLevels();
+    });
 }
 
 void CSoundBuffer::SetVelocity(uint32_t i, const CkvrVector3* velocity)
 {
-    SoundGuard guard;
-    CSoundVoice* voice = VoiceAt(i);
-    if (voice == nullptr || velocity == nullptr)
-        return;
-    voice->SetVelocity(*velocity);
+    ChangeVoice(i, [velocity](CSoundVoice& voice) {
+        if (velocity != nullptr)
+            voice.SetVelocity(*velocity);
+    });
 }
 
 void CSoundBuffer::SetMode(uint32_t i, uint32_t mode)
 {
-    SoundGuard guard;
-    CSoundVoice* voice = VoiceAt(i);
-    if (voice == nullptr || voice->m_mode == mode)
-        return;
-    voice->m_mode = mode;
-    if (mode != CSoundVoice::MODE_SOFTWARE)
-    {
-        // Leaving software 3D gives the voice back the levels it was set to.
-        voice->m_appliedVolume = voice->m_volume;
-        voice->m_appliedPan = voice->m_pan;
-    }
-    voice->ApplyLevels();
+    ChangeVoice(i, [mode](CSoundVoice& voice) {
+        if (voice.m_mode == mode)
+            return;
+        voice.m_mode = mode;
+        if (mode != CSoundVoice::MODE_SOFTWARE)
+        {
+            // Leaving software 3D gives the voice back the levels it was set to.
+            voice.m_appliedVolume = voice.m_volume;
+            voice.m_appliedPan = voice.m_pan;
+        }
+        voice.ApplyLevels();
+    });
 }
 
 uint32_t CSoundBuffer::GetMode(uint32_t i) const
 {
-    SoundGuard guard;
-    const CSoundVoice* voice = VoiceAt(i);
-    return voice != nullptr ? voice->m_mode : 0;
+    return ReadVoice(i, uint32_t(0), [](const CSoundVoice& voice) { return voice.m_mode; });
 }
 
 int CSoundBuffer::IsVoicePlaying(uint32_t i) const
 {
-    SoundGuard guard;
-    const CSoundVoice* voice = VoiceAt(i);
-    return voice != nullptr ? voice->IsPlaying() : 0;
+    return ReadVoice(i, 0, [](const CSoundVoice& voice) { return voice.IsPlaying(); });
 }
 
 uint32_t CSoundBuffer::GetPlayFlags(uint32_t i) const
 {
-    SoundGuard guard;
-    const CSoundVoice* voice = VoiceAt(i);
-    return voice != nullptr ? voice->m_playFlags : 0;
+    return ReadVoice(i, uint32_t(0), [](const CSoundVoice& voice) { return voice.m_playFlags; });
 }
 
 void CSoundBuffer::Update()

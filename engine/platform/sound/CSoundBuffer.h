@@ -112,6 +112,12 @@ private:
     int UpdateVolumeAndPan(CSoundVoice& voice, uint32_t i, int force);
     void ApplySoftware3D(CSoundVoice& voice);
     CSoundVoice* VoiceAt(uint32_t i) const;
+    // Voice i under the sound lock: change gets it (false without such a
+    // voice), read's result or fallback is returned.
+    template <class Change>
+    bool ChangeVoice(uint32_t i, Change change);
+    template <class T, class Read>
+    T ReadVoice(uint32_t i, T fallback, Read read) const;
     void ReleaseVoices(uint32_t from);
 
     float m_duration = 0.0f;

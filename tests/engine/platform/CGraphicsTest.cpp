@@ -1,5 +1,6 @@
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/VertexFormats.h"
 #include "engine/platform/PlatformMessageBox.h"
 #include "tests/engine/platform/HeadlessGraphics.h"
 
@@ -28,12 +29,6 @@ public:
         CGraphics::SetSleepFunction(&RecordSleep);
     }
     ~SleepScope() { CGraphics::SetSleepFunction(nullptr); }
-};
-
-struct ScreenVertex
-{
-    float x, y, z, rhw;
-    uint32_t color;
 };
 
 void DrawQuad(CGraphics& graphics, float left, float top, float right, float bottom, uint32_t color)
