@@ -1,6 +1,8 @@
 #include "engine/platform/device/DeviceSurface.h"
 
+#include "engine/core/FailureLog.h"
 #include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/GlEnums.h"
 #include "engine/platform/device/GlFormat.h"
 #include "engine/platform/device/GraphicsDevice.h"
 #include "engine/platform/device/GraphicsTypes.h"
@@ -19,8 +21,11 @@ DeviceSurface::DeviceSurface(GraphicsDevice* device, uint32_t width, uint32_t he
     glBindRenderbuffer(GL_RENDERBUFFER, m_name);
     glRenderbufferStorage(GL_RENDERBUFFER, glFormat.internalFormat, width, height);
     m_device->AddGlCalls(3);
-    if (glGetError() != GL_NO_ERROR)
+    if (const GLenum error = glGetError(); error != GL_NO_ERROR)
+    {
+        LogFailure("graphics: renderbuffer storage", GlErrorName(error));
         FreeGlObjects();
+    }
 }
 
 DeviceSurface::DeviceSurface(GraphicsDevice* device, DeviceTexture* texture, uint32_t level)

@@ -1,6 +1,8 @@
 #include "engine/platform/device/DeviceTexture.h"
 
+#include "engine/core/FailureLog.h"
 #include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/GlEnums.h"
 #include "engine/platform/device/GraphicsDevice.h"
 
 #include <epoxy/gl.h>
@@ -63,8 +65,11 @@ DeviceTexture::DeviceTexture(GraphicsDevice* device, uint32_t width, uint32_t he
         }
     }
     m_device->AddGlCalls(3 + m_levels);
-    if (glGetError() != GL_NO_ERROR)
+    if (const GLenum error = glGetError(); error != GL_NO_ERROR)
+    {
+        LogFailure("graphics: texture storage", GlErrorName(error));
         FreeGlObjects();
+    }
 }
 
 DeviceTexture::~DeviceTexture()

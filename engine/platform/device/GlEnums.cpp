@@ -114,3 +114,19 @@ void ArgbToFloats(uint32_t argb, float out[4])
     out[2] = static_cast<float>(argb & 0xFF) / 255.0f;
     out[3] = static_cast<float>((argb >> 24) & 0xFF) / 255.0f;
 }
+
+const char* GlErrorName(GLenum error)
+{
+    switch (error)
+    {
+    case GL_NO_ERROR: return "GL_NO_ERROR";
+    case GL_INVALID_ENUM: return "GL_INVALID_ENUM";
+    case GL_INVALID_VALUE: return "GL_INVALID_VALUE";
+    case GL_INVALID_OPERATION: return "GL_INVALID_OPERATION";
+    case GL_INVALID_FRAMEBUFFER_OPERATION: return "GL_INVALID_FRAMEBUFFER_OPERATION";
+    case GL_OUT_OF_MEMORY: return "GL_OUT_OF_MEMORY";
+    case GL_STACK_UNDERFLOW: return "GL_STACK_UNDERFLOW";
+    case GL_STACK_OVERFLOW: return "GL_STACK_OVERFLOW";
+    default: return "unknown GL error";
+    }
+}

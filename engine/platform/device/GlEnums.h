@@ -28,3 +28,6 @@ GLenum GlMinFilter(uint32_t minFilter, uint32_t mipFilter);
 GLenum GlCombinerSource(uint32_t argument);
 GLenum GlCombinerOperand(uint32_t argument, bool alpha);
 void ArgbToFloats(uint32_t argb, float out[4]);
+
+// GL's name for an error that glGetError returned ("GL_OUT_OF_MEMORY").
+const char* GlErrorName(GLenum error);

@@ -1,15 +1,26 @@
 #include "engine/platform/device/GraphicsContext.h"
 
+#include "engine/core/FailureLog.h"
 #include "engine/platform/message/PlatformWindow.h"
 
 #include <SDL.h>
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace
 {
+// EGL reports a number only; its name in the EGL headers is what the
+// number means.
+void LogEglFailure(const char* call)
+{
+    char reason[32];
+    std::snprintf(reason, sizeof reason, "EGL error 0x%04X", static_cast<unsigned>(eglGetError()));
+    LogFailure(call, reason);
+}
+
 bool IsSoftwareRendererName(const char* name)
 {
     if (name == nullptr)
@@ -81,7 +92,10 @@ bool GraphicsContext::CreateSdl(void* sdlWindow)
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GLContext glContext = SDL_GL_CreateContext(static_cast<SDL_Window*>(sdlWindow));
     if (glContext == nullptr)
+    {
+        LogFailure("graphics: SDL_GL_CreateContext", SDL_GetError());
         return false;
+    }
     m_sdlWindow = sdlWindow;
     m_sdlContext = glContext;
     return MakeCurrent();
@@ -92,14 +106,23 @@ bool GraphicsContext::CreateEgl(bool requireAccelerated)
     (void)requireAccelerated;
     EGLDisplay display = GetSurfacelessDisplay();
     if (display == EGL_NO_DISPLAY)
+    {
+        LogEglFailure("graphics: surfaceless EGL display");
         return false;
+    }
     EGLint major = 0;
     EGLint minor = 0;
     if (!eglInitialize(display, &major, &minor))
+    {
+        LogEglFailure("graphics: eglInitialize");
         return false;
+    }
     m_eglDisplay = display;
     if (!eglBindAPI(EGL_OPENGL_API))
+    {
+        LogEglFailure("graphics: eglBindAPI");
         return false;
+    }
     const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
                                         EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                         EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
@@ -111,11 +134,17 @@ bool GraphicsContext::CreateEgl(bool requireAccelerated)
         const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
         EGLint count = 0;
         if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count < 1)
+        {
+            LogEglFailure("graphics: eglChooseConfig");
             return false;
+        }
     }
     EGLContext glContext = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
     if (glContext == EGL_NO_CONTEXT)
+    {
+        LogEglFailure("graphics: eglCreateContext");
         return false;
+    }
     m_eglContext = glContext;
     return MakeCurrent();
 }

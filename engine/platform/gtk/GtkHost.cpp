@@ -1,5 +1,6 @@
 #include "engine/platform/gtk/GtkHost.h"
 
+#include "engine/core/FailureLog.h"
 #include "engine/platform/message/MessageQueue.h"
 
 #include <gtk/gtk.h>
@@ -20,8 +21,13 @@ bool StartGtk()
     if (g_state != GtkState::NotStarted)
         return g_state == GtkState::Running;
     gtk_disable_setlocale();
-    if (!gtk_init_check(nullptr, nullptr))
+    GError* error = nullptr;
+    if (!gtk_init_with_args(nullptr, nullptr, nullptr, nullptr, nullptr, &error))
     {
+        // GTK says why only when it could not parse its options; otherwise
+        // it found no display to open.
+        LogFailure("dialogs: gtk_init", error != nullptr ? error->message : "cannot open the display");
+        g_clear_error(&error);
         g_state = GtkState::Failed;
         return false;
     }

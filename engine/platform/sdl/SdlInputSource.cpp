@@ -1,5 +1,6 @@
 #include "engine/platform/sdl/SdlInputSource.h"
 
+#include "engine/core/FailureLog.h"
 #include "engine/core/TextEncoding.h"
 #include "engine/platform/input/KeyCodes.h"
 #include "engine/platform/message/PlatformWindow.h"
@@ -136,7 +137,10 @@ int SdlInputSource::OpenSystem()
     if (m_systemOpen)
         return 1;
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0)
+    {
+        LogFailure("input: SDL_InitSubSystem", SDL_GetError());
         return 0;
+    }
     m_systemOpen = true;
     SDL_AddEventWatch(WatchEvent, this);
     return 1;
@@ -167,7 +171,10 @@ int SdlInputSource::OpenJoysticks()
         return 0;
     const int devices = SDL_NumJoysticks();
     if (devices < 0)
+    {
+        LogFailure("input: SDL_NumJoysticks", SDL_GetError());
         return 0;
+    }
     for (int device = 0; device < devices; ++device)
     {
         const bool isGamepad = SDL_IsGameController(device) == SDL_TRUE;
@@ -189,7 +196,9 @@ int SdlInputSource::OpenJoysticks()
         const int slot = m_joystickCount++;
         // A device that fails to open leaves its slot empty.
         m_joysticks[slot] = SDL_JoystickOpen(device);
-        if (m_joysticks[slot] != nullptr)
+        if (m_joysticks[slot] == nullptr)
+            LogFailure("input: SDL_JoystickOpen", SDL_GetError());
+        else
             CopyName(m_joystickNames[slot], sizeof(m_joystickNames[slot]), SDL_JoystickName(m_joysticks[slot]));
     }
     m_devicesChanged = false;

@@ -1,5 +1,6 @@
 #include "engine/platform/sdl/SdlWindow.h"
 
+#include "engine/core/FailureLog.h"
 #include "engine/core/TextEncoding.h"
 #include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/sdl/SdlEventPump.h"
@@ -116,7 +117,10 @@ bool SdlWindow::Create(const char* title, const WindowBounds& bounds, const Wind
     // signal keeps its usual meaning instead.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    {
+        LogFailure("window: SDL_InitSubSystem", SDL_GetError());
         return false;
+    }
     m_videoStarted = true;
     m_frame = frame;
 
@@ -129,6 +133,7 @@ bool SdlWindow::Create(const char* title, const WindowBounds& bounds, const Wind
                                 SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (m_window == nullptr)
     {
+        LogFailure("window: SDL_CreateWindow", SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         m_videoStarted = false;
         return false;

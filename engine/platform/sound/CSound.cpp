@@ -1,5 +1,6 @@
 #include "engine/platform/sound/CSound.h"
 
+#include "engine/core/FailureLog.h"
 #include "engine/platform/sound/CListener.h"
 #include "engine/platform/sound/CSoundVoice.h"
 #include "engine/platform/CSystem.h"
@@ -51,6 +52,7 @@ int CSound::Create(CSystem* system)
     m_device = alcOpenDevice(nullptr);
     if (m_device == nullptr)
     {
+        LogFailure("sound: alcOpenDevice", alcGetString(nullptr, alcGetError(nullptr)));
         FailCreate(kMessageDeviceCreate);
         return 0;
     }
@@ -64,6 +66,8 @@ int CSound::CreateLoopback()
     auto open = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
     if (open == nullptr || (m_device = open(nullptr)) == nullptr)
     {
+        LogFailure("sound: alcLoopbackOpenDeviceSOFT",
+                   open != nullptr ? alcGetString(nullptr, alcGetError(nullptr)) : "no loopback device extension");
         FailCreate(kMessageDeviceCreate);
         return 0;
     }
@@ -86,11 +90,13 @@ int CSound::CreateContext()
     m_context = alcCreateContext(m_device, attributes.data());
     if (m_context == nullptr)
     {
+        LogFailure("sound: alcCreateContext", alcGetString(m_device, alcGetError(m_device)));
         FailCreate(kMessageCooperativeLevel);
         return 0;
     }
     if (!alcMakeContextCurrent(m_context))
     {
+        LogFailure("sound: alcMakeContextCurrent", alcGetString(m_device, alcGetError(m_device)));
         FailCreate(kMessagePrimaryCreate);
         return 0;
     }
@@ -103,8 +109,9 @@ int CSound::CreateContext()
     // DirectSound's distance model: inverse distance, clamped between the
     // minimum and maximum distances of each voice.
     alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
-    if (alGetError() != AL_NO_ERROR)
+    if (const ALenum error = alGetError(); error != AL_NO_ERROR)
     {
+        LogFailure("sound: alDistanceModel", alGetString(error));
         FailCreate(kMessagePrimaryFormat);
         return 0;
     }

@@ -1,6 +1,7 @@
 #include "engine/platform/sound/CSoundBuffer.h"
 
 #include "engine/core/AlignedMemory.h"
+#include "engine/core/FailureLog.h"
 #include "engine/core/FileIo.h"
 #include "engine/core/CkvrPackFile.h"
 #include "engine/platform/sound/CListener.h"
@@ -13,6 +14,7 @@
 
 #include <AL/al.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +27,17 @@ using Lock = std::lock_guard<CSound::Mutex>;
 void ShowError(const char* message)
 {
     ShowMessageBox(nullptr, message, "Error");
+}
+
+// OpenAL's own text for the error of the call just made; false when there
+// was none.
+bool AlFailed(const char* call)
+{
+    const ALenum error = alGetError();
+    if (error == AL_NO_ERROR)
+        return false;
+    LogFailure(call, alGetString(error));
+    return true;
 }
 
 // Ogg Vorbis when the name says ".ogg" or ".OGG" anywhere in it.
@@ -128,8 +141,10 @@ int CSoundBuffer::Load(const char* path, uint32_t voices, uint32_t flags)
     const bool ogg = IsOggName(path);
     auto bytes = std::make_shared<std::vector<uint8_t>>();
     // Data names come the Windows way ("Bgm\Title.ogg", any letter case).
+    errno = 0;
     if (!ReadWholeFile(path, UINT32_MAX - 1, bytes.get()))
     {
+        LogFailure(path, errno != 0 ? ErrnoText() : "cannot be read whole");
         ShowError(ogg ? kMessageOggOpen : kMessageWaveOpen);
         return 0;
     }
@@ -244,7 +259,7 @@ int CSoundBuffer::CreateBuffer()
     alGetError();
     const ALsizei count = m_channels == 2 ? 2 : 1;
     alGenBuffers(count, m_staticBuffers);
-    if (alGetError() != AL_NO_ERROR)
+    if (AlFailed("sound: alGenBuffers"))
     {
         m_staticBuffers[0] = m_staticBuffers[1] = 0;
         ShowError(kMessageBufferCreate);
@@ -271,7 +286,7 @@ int CSoundBuffer::CreateBuffer()
     {
         alBufferData(m_staticBuffers[0], format, m_pcm.data(), static_cast<ALsizei>(m_pcm.size()), rate);
     }
-    if (alGetError() != AL_NO_ERROR)
+    if (AlFailed("sound: alBufferData"))
     {
         alDeleteBuffers(count, m_staticBuffers);
         m_staticBuffers[0] = m_staticBuffers[1] = 0;

@@ -1,5 +1,6 @@
 #include "engine/platform/sound/CSoundVoice.h"
 
+#include "engine/core/FailureLog.h"
 #include "engine/platform/sound/CListener.h"
 #include "engine/platform/sound/CSound.h"
 #include "engine/platform/sound/CSoundBuffer.h"
@@ -66,8 +67,11 @@ int CSoundVoice::Create(CSoundBuffer* owner)
     alGetError();
     ALuint sources[2] = {};
     alGenSources(2, sources);
-    if (alGetError() != AL_NO_ERROR)
+    if (const ALenum error = alGetError(); error != AL_NO_ERROR)
+    {
+        LogFailure("sound: alGenSources", alGetString(error));
         return 0;
+    }
     m_sources[0] = sources[0];
     m_sources[1] = sources[1];
     const int stereo = owner->GetChannels() == 2;
@@ -81,8 +85,9 @@ int CSoundVoice::Create(CSoundBuffer* owner)
         ALuint buffers[4] = {};
         const ALsizei count = stereo ? 4 : 2;
         alGenBuffers(count, buffers);
-        if (alGetError() != AL_NO_ERROR)
+        if (const ALenum error = alGetError(); error != AL_NO_ERROR)
         {
+            LogFailure("sound: alGenBuffers", alGetString(error));
             Destroy();
             return 0;
         }
