@@ -3,10 +3,16 @@
 #include "engine/core/CPathResolver.h"
 
 #include <bit>
+#include <string>
 
 FileHandle OpenFile(const char* dataName, const char* mode)
 {
-    return FileHandle(CPathResolver::Open(dataName, mode));
+    if (dataName == nullptr || mode == nullptr)
+        return nullptr;
+    const std::string path = CPathResolver::Resolve(dataName);
+    if (path.empty())
+        return nullptr;
+    return FileHandle(std::fopen(path.c_str(), mode));
 }
 
 bool CloseWrittenFile(FileHandle file)
