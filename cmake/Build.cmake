@@ -28,11 +28,15 @@ endif()
 
 include_directories(${PROJECT_SOURCE_DIR})
 
-# kvr_add_module(<target> [DEPS lib...]): one static library from every .cpp
-# of the calling folder.
+# kvr_add_module(<target> [SUBDIRS dir...] [DEPS lib...]): one static library
+# from every .cpp of the calling folder and of the named sub-folders.
 function(kvr_add_module target)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(ARG "" "" "SUBDIRS;DEPS" ${ARGN})
+  set(patterns ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(dir ${ARG_SUBDIRS})
+    list(APPEND patterns ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${patterns})
   if(sources)
     add_library(${target} STATIC ${sources})
     target_link_libraries(${target} PUBLIC ${ARG_DEPS})
@@ -66,7 +70,7 @@ function(kvr_add_test_folder target)
   if(NOT sources)
     return()
   endif()
-  add_executable(${target} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/KeepLibrariesLoaded.cpp)
+  add_executable(${target} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/process/KeepLibrariesLoaded.cpp)
   # Every library in the process must bind to the test program's dlclose.
   target_link_options(${target} PRIVATE "LINKER:--export-dynamic-symbol=dlclose")
   # The environment goes in front of the command through env(1): the

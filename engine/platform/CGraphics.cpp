@@ -4,12 +4,12 @@
 #include "engine/core/CRect.h"
 #include "engine/core/CkvrMatrix.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/DeviceSurface.h"
-#include "engine/platform/GraphicsDevice.h"
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/PlatformClock.h"
 #include "engine/platform/PlatformMessageBox.h"
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 #include <cstdio>
 #include <cstring>
@@ -47,11 +47,14 @@ const uint32_t TEXTURE_FORMAT_ORDER[CGraphics::TEXTURE_FORMAT_COUNT] = {
     FORMAT_A8,       FORMAT_R16F,     FORMAT_R32F,     FORMAT_DXT1,     FORMAT_DXT2,
     FORMAT_DXT3,     FORMAT_DXT4,     FORMAT_DXT5};
 
-CGraphics::GraphicsSetter g_drawingClasses[CGraphics::CLASS_COUNT];
-CGraphics::DefaultEffectHooks g_effectHooks;
-CGraphics::CameraApply g_cameraApply;
+CGraphics::RenderClassHooks g_render;
 CGraphics::SleepFunction g_sleep;
 CShader* g_defaultShader;
+
+bool IsDefaultEffect(CShader* shader)
+{
+    return shader != nullptr && g_render.isDefaultEffect != nullptr && g_render.isDefaultEffect(shader);
+}
 
 bool HasScreen()
 {
@@ -66,22 +69,11 @@ T* AllocateTable(uint32_t count)
 }
 }
 
-bool CGraphics::RegisterDrawingClass(DrawingClass drawingClass, GraphicsSetter setter)
+CGraphics::RenderClassHooks CGraphics::SetRenderClassHooks(const RenderClassHooks& hooks)
 {
-    if (drawingClass < 0 || drawingClass >= CLASS_COUNT)
-        return false;
-    g_drawingClasses[drawingClass] = setter;
-    return true;
-}
-
-void CGraphics::SetDefaultEffectHooks(const DefaultEffectHooks& hooks)
-{
-    g_effectHooks = hooks;
-}
-
-void CGraphics::SetCameraApply(CameraApply apply)
-{
-    g_cameraApply = apply;
+    const RenderClassHooks previous = g_render;
+    g_render = hooks;
+    return previous;
 }
 
 void CGraphics::SetSleepFunction(SleepFunction sleep)
@@ -122,11 +114,14 @@ void CGraphics::SendToWindow(uint32_t id)
 
 void CGraphics::SetDrawingClassesGraphics(CGraphics* graphics)
 {
-    for (GraphicsSetter setter : g_drawingClasses)
-    {
-        if (setter != nullptr)
-            setter(graphics);
-    }
+    if (g_render.setGraphics != nullptr)
+        g_render.setGraphics(graphics);
+}
+
+void CGraphics::ApplyCamera()
+{
+    if (m_camera != nullptr && g_render.applyCamera != nullptr)
+        g_render.applyCamera(m_camera);
 }
 
 // ---------------------------------------------------------------------------
@@ -175,8 +170,8 @@ int CGraphics::Create(CSystem* system)
 
     const bool shaders = m_caps.vertexShaderVersion >= VertexShaderVersion(1, 1) &&
                          m_caps.pixelShaderVersion >= PixelShaderVersion(1, 1);
-    if (shaders && g_effectHooks.create != nullptr)
-        g_defaultShader = g_effectHooks.create(this);
+    if (shaders && g_render.createDefaultEffect != nullptr)
+        g_defaultShader = g_render.createDefaultEffect(this);
     return 1;
 }
 
@@ -354,8 +349,8 @@ void CGraphics::Destroy()
     m_currentRenderTarget = nullptr;
     m_depthStencil = nullptr;
     m_currentDepthStencil = nullptr;
-    if (g_defaultShader != nullptr && g_effectHooks.destroy != nullptr)
-        g_effectHooks.destroy(g_defaultShader);
+    if (g_defaultShader != nullptr && g_render.destroyDefaultEffect != nullptr)
+        g_render.destroyDefaultEffect(g_defaultShader);
     g_defaultShader = nullptr;
     const bool created = m_device != nullptr;
     m_device.reset();
@@ -439,9 +434,8 @@ int CGraphics::ResetDevice()
     m_currentRenderTarget = nullptr;
     m_depthStencil = nullptr;
     m_currentDepthStencil = nullptr;
-    if (g_defaultShader != nullptr && g_effectHooks.isDefault != nullptr && g_effectHooks.isDefault(g_defaultShader) &&
-        g_effectHooks.releaseEffect != nullptr)
-        g_effectHooks.releaseEffect(g_defaultShader);
+    if (IsDefaultEffect(g_defaultShader) && g_render.releaseDefaultEffect != nullptr)
+        g_render.releaseDefaultEffect(g_defaultShader);
     // A reset that failed before left the application's objects released
     // already: it hears of the release once per re-create.
     if (!m_resourcesReleased)
@@ -470,11 +464,10 @@ int CGraphics::ResetDevice()
     InvalidateStateCache();
     SetDefaultStates();
     RestoreCachedStates(wasCached);
-    if (m_camera != nullptr && g_cameraApply != nullptr)
-        g_cameraApply(m_camera);
+    ApplyCamera();
 
-    if (g_defaultShader != nullptr && g_effectHooks.isDefault != nullptr && g_effectHooks.isDefault(g_defaultShader) &&
-        g_effectHooks.recreate != nullptr && !g_effectHooks.recreate(g_defaultShader))
+    if (IsDefaultEffect(g_defaultShader) && g_render.recreateDefaultEffect != nullptr &&
+        !g_render.recreateDefaultEffect(g_defaultShader))
         return 0;
     m_resourcesReleased = false;
     SendToWindow(MSG_DEVICE_RECREATE);
@@ -710,8 +703,7 @@ int CGraphics::SetRenderTarget(DeviceSurface* surface)
         return 0;
     m_currentRenderTarget = surface;
     // A new target resets the viewport: the camera sets its own again.
-    if (m_camera != nullptr && g_cameraApply != nullptr)
-        g_cameraApply(m_camera);
+    ApplyCamera();
     return 1;
 }
 

@@ -1,7 +1,7 @@
 #include "engine/render/BuiltInEffects.h"
 
-#include "engine/platform/EffectImage.h"
-#include "engine/platform/GraphicsTypes.h"
+#include "engine/platform/device/EffectImage.h"
+#include "engine/platform/device/GraphicsTypes.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 // The three effects the engine carries inside the program, as effect
-// images (engine/platform/EffectImage.h), built once on first use:
+// images (engine/platform/device/EffectImage.h), built once on first use:
 //
 // "Default.shd" draws every model. Techniques "SkinningVersion_20",
 // "SkinningVersion_11", "SkinningNonTextureVersion_20",

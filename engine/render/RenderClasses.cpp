@@ -60,27 +60,27 @@ int RecreateDefaultEffect(CShader* shader)
     return CreateDefaultEffect(shader);
 }
 
-const bool g_installed = RenderClasses::Install();
+// Every drawing class with a static graphics pointer, in the order the
+// graphics object hands itself to them.
+void SetGraphics(CGraphics* graphics)
+{
+    CPrimitiveRender::SetGraphics(graphics);
+    CCamera::SetGraphics(graphics);
+    CLight::SetGraphics(graphics);
+    CTexture::SetGraphics(graphics);
+    CShader::SetGraphics(graphics);
+}
 }
 
-extern "C" void kvr_render_classes_anchor()
+void RenderClasses::Install()
 {
-}
-
-bool RenderClasses::Install()
-{
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_PRIMITIVE_RENDER, &CPrimitiveRender::SetGraphics);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_CAMERA, &CCamera::SetGraphics);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_LIGHT, &CLight::SetGraphics);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_TEXTURE, &CTexture::SetGraphics);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_SHADER, &CShader::SetGraphics);
-    CGraphics::SetCameraApply(&ApplyCamera);
-    CGraphics::DefaultEffectHooks hooks;
-    hooks.create = &NewDefaultEffect;
-    hooks.isDefault = &IsDefaultEffect;
-    hooks.releaseEffect = &ReleaseDefaultEffect;
-    hooks.recreate = &RecreateDefaultEffect;
-    hooks.destroy = &DestroyDefaultEffect;
-    CGraphics::SetDefaultEffectHooks(hooks);
-    return true;
+    CGraphics::RenderClassHooks hooks;
+    hooks.setGraphics = &SetGraphics;
+    hooks.applyCamera = &ApplyCamera;
+    hooks.createDefaultEffect = &NewDefaultEffect;
+    hooks.isDefaultEffect = &IsDefaultEffect;
+    hooks.releaseDefaultEffect = &ReleaseDefaultEffect;
+    hooks.recreateDefaultEffect = &RecreateDefaultEffect;
+    hooks.destroyDefaultEffect = &DestroyDefaultEffect;
+    CGraphics::SetRenderClassHooks(hooks);
 }

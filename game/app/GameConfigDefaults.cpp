@@ -1,6 +1,6 @@
 #include "game/app/GameConfigDefaults.h"
 
-#include "engine/platform/CInput.h"
+#include "engine/platform/input/CInput.h"
 
 #include <cstring>
 

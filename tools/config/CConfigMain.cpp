@@ -1,10 +1,10 @@
 #include "tools/config/CConfigMain.h"
 
-#include "engine/platform/CInput.h"
+#include "engine/platform/input/CInput.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/DialogWindow.h"
+#include "engine/platform/gtk/DialogWindow.h"
 #include "engine/platform/FrameTimer.h"
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/PlatformMessageBox.h"
 #include "tools/config/CControlsPage.h"
 #include "tools/config/CGamePage.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/platform/DialogTemplate.h"
-#include "engine/platform/DialogWindow.h"
+#include "engine/platform/gtk/DialogTemplate.h"
+#include "engine/platform/gtk/DialogWindow.h"
 #include "game/app/GameConfigTypes.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "tools/config/CControlsPage.h"
 
-#include "engine/platform/CInput.h"
-#include "engine/platform/KeyCodes.h"
+#include "engine/platform/input/CInput.h"
+#include "engine/platform/input/KeyCodes.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "engine/platform/CSystem.h"
-#include "engine/platform/HeadlessWindow.h"
-#include "engine/platform/MessageQueue.h"
-#include "engine/platform/SdlWindow.h"
+#include "tests/support/HeadlessWindow.h"
+#include "engine/platform/message/MessageQueue.h"
+#include "engine/platform/sdl/SdlWindow.h"
 #include "engine/platform/SingleInstanceLock.h"
 #include "engine/platform/WinMain.h"
 

@@ -1,8 +1,8 @@
-#include "engine/platform/CInput.h"
+#include "engine/platform/input/CInput.h"
 #include "engine/platform/FrameTimer.h"
-#include "engine/platform/KeyCodes.h"
-#include "engine/platform/PlatformWindow.h"
-#include "engine/platform/SdlInputSource.h"
+#include "engine/platform/input/KeyCodes.h"
+#include "engine/platform/message/PlatformWindow.h"
+#include "engine/platform/sdl/SdlInputSource.h"
 
 #include "PrivateXServer.h"
 

@@ -1,7 +1,7 @@
-#include "engine/platform/MessageQueue.h"
-#include "engine/platform/SdlEventPump.h"
-#include "engine/platform/SdlWindow.h"
-#include "engine/platform/VirtualKeyMap.h"
+#include "engine/platform/message/MessageQueue.h"
+#include "engine/platform/sdl/SdlEventPump.h"
+#include "engine/platform/sdl/SdlWindow.h"
+#include "engine/platform/input/VirtualKeyMap.h"
 
 #include "PrivateXServer.h"
 

@@ -1,5 +1,5 @@
-#include "engine/platform/COggReader.h"
-#include "engine/platform/CWaveReader.h"
+#include "engine/platform/sound/COggReader.h"
+#include "engine/platform/sound/CWaveReader.h"
 
 #include "tests/engine/platform/SoundTestUtil.h"
 
