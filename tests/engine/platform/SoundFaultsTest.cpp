@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 
 using namespace soundtest;
 
@@ -80,11 +81,19 @@ TEST_P(SoundStreamStop, EndsPlayingThreadsWithOrWithoutTheLock)
     EXPECT_EQ(buffer->IsVoicePlaying(1), 0);
 }
 
+std::string StopCaseName(const ::testing::TestParamInfo<StopCase>& info)
+{
+    static const char* const kNames[] = {"Stop", "StopAll", "Release", "Destroy"};
+    return std::string(kNames[static_cast<int>(info.param.ending)]) +
+           (info.param.lockHeld ? "UnderTheLock" : "WithoutTheLock");
+}
+
 INSTANTIATE_TEST_SUITE_P(Endings, SoundStreamStop,
                          ::testing::Values(StopCase{Ending::Stop, false}, StopCase{Ending::Stop, true},
                                            StopCase{Ending::StopAll, false}, StopCase{Ending::StopAll, true},
                                            StopCase{Ending::Release, false}, StopCase{Ending::Release, true},
-                                           StopCase{Ending::Destroy, false}, StopCase{Ending::Destroy, true}));
+                                           StopCase{Ending::Destroy, false}, StopCase{Ending::Destroy, true}),
+                         StopCaseName);
 
 // A stopped stream under the lock plays again afterwards.
 TEST_F(SoundTest, StreamStoppedUnderTheLockPlaysAgain)
