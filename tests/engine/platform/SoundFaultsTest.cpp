@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 
 using namespace soundtest;
@@ -81,11 +82,20 @@ TEST_P(SoundStreamStop, EndsPlayingThreadsWithOrWithoutTheLock)
     EXPECT_EQ(buffer->IsVoicePlaying(1), 0);
 }
 
-std::string StopCaseName(const ::testing::TestParamInfo<StopCase>& info)
+std::string Describe(const StopCase& c)
 {
     static const char* const kNames[] = {"Stop", "StopAll", "Release", "Destroy"};
-    return std::string(kNames[static_cast<int>(info.param.ending)]) +
-           (info.param.lockHeld ? "UnderTheLock" : "WithoutTheLock");
+    return std::string(kNames[static_cast<int>(c.ending)]) + (c.lockHeld ? "UnderTheLock" : "WithoutTheLock");
+}
+
+std::string StopCaseName(const ::testing::TestParamInfo<StopCase>& info)
+{
+    return Describe(info.param);
+}
+
+void PrintTo(const StopCase& c, std::ostream* out)
+{
+    *out << Describe(c);
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, SoundStreamStop,
