@@ -109,3 +109,68 @@ TEST(CoreMathBits, CollisionAnswers)
     ExpectBits(&normal.x, {0xbe17c82cu, 0xbf7cf849u, 0x3d21e695u});
     ExpectBits(&best, {0x40888eadu});
 }
+
+namespace
+{
+// The inverse written the plain way: column i is the cross product of the
+// other three rows, signed and divided by the determinant one element at a
+// time.
+CkvrMatrix ReferenceInverse(const CkvrMatrix& a)
+{
+    const float d = a.GetDeterminant();
+    CkvrMatrix out;
+    if (d == 0.0f)
+        return out;
+    for (int i = 0; i < 4; ++i)
+    {
+        CkvrVector4 rows[3];
+        for (int r = 0, k = 0; r < 4; ++r)
+        {
+            if (r != i)
+                rows[k++] = CkvrVector4(a.m + r * 4);
+        }
+        const CkvrVector4 v = rows[0].Cross(rows[1], rows[2]);
+        const double f = (i % 2 == 0) ? 1.0 : -1.0;
+        out.m[0 * 4 + i] = float(f * v.x / d);
+        out.m[1 * 4 + i] = float(f * v.y / d);
+        out.m[2 * 4 + i] = float(f * v.z / d);
+        out.m[3 * 4 + i] = float(f * v.w / d);
+    }
+    return out;
+}
+}
+
+// Many matrices, from tame to badly scaled: the inverse and the point-array
+// transform give exactly the bits of their one-element-at-a-time forms.
+TEST(CoreMathBits, InverseAndArrayTransformMatchThePlainForms)
+{
+    uint32_t state = 12345u;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return float(int32_t(state >> 8) - (1 << 23)) / float(1 << 20); // about -8 to 8
+    };
+    const float scales[] = {1.0f, 1e-3f, 1e5f, 1e-20f, 3e18f};
+    for (int n = 0; n < 500; ++n)
+    {
+        CkvrMatrix a;
+        const float scale = scales[n % 5];
+        for (float& e : a.m)
+            e = next() * scale;
+        const CkvrMatrix fast = a.GetInverse();
+        const CkvrMatrix plain = ReferenceInverse(a);
+        ASSERT_EQ(Bits(fast.m, 16), Bits(plain.m, 16)) << "matrix " << n;
+
+        CkvrVector3 points[5], moved[5];
+        for (CkvrVector3& p : points)
+            p.Set(next(), next() * scale, next());
+        a.TransformArray(points, moved, 5);
+        for (int i = 0; i < 5; ++i)
+        {
+            const CkvrVector3 one = points[i].GetTransform(a);
+            ASSERT_EQ(Bits(&moved[i].x, 3), Bits(&one.x, 3)) << "matrix " << n << " point " << i;
+        }
+        // In place gives the same.
+        a.TransformArray(points, points, 5);
+        ASSERT_EQ(Bits(&points[0].x, 15), Bits(&moved[0].x, 15));
+    }
+}
