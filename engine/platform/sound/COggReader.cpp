@@ -15,32 +15,6 @@ constexpr uint64_t kMaxDecodedBytes = 512ull << 20;
 
 const ov_callbacks kCallbacks = {COggReader::OggRead, COggReader::OggSeek, COggReader::OggClose, COggReader::OggTell};
 
-// Walks the pages of the image: a whole file ends with a complete page that
-// carries the end-of-stream flag (anything after it is ignored). A file cut
-// short ends inside a page or on a page without that flag.
-bool EndsWithWholeStream(const std::vector<uint8_t>& bytes)
-{
-    constexpr size_t kHeader = 27;
-    size_t cursor = 0;
-    bool lastWasEnd = false;
-    while (bytes.size() - cursor >= kHeader && std::memcmp(bytes.data() + cursor, "OggS", 4) == 0)
-    {
-        const uint8_t flags = bytes[cursor + 5];
-        const size_t segments = bytes[cursor + 26];
-        if (bytes.size() - cursor - kHeader < segments)
-            return false;
-        size_t body = 0;
-        for (size_t i = 0; i < segments; ++i)
-            body += bytes[cursor + kHeader + i];
-        const size_t pageSize = kHeader + segments + body;
-        if (bytes.size() - cursor < pageSize)
-            return false;
-        lastWasEnd = (flags & 0x04) != 0;
-        cursor += pageSize;
-    }
-    return lastWasEnd;
-}
-
 bool ChannelsMatch(OggVorbis_File* file, int link, int channels)
 {
     vorbis_info* info = ov_info(file, link);
@@ -109,8 +83,8 @@ int COggReader::OpenOggStream(SoundImage image, uint32_t* size, SoundFormat* for
     CloseOgg();
     if (!image || size == nullptr || format == nullptr)
         return 0;
-    if (!EndsWithWholeStream(*image))
-        return 0;
+    // Files that end without an end-of-stream page (or cut short after
+    // their headers) are the decoder's to judge: it plays what is there.
     m_image = std::move(image);
     m_cursor.data = m_image->data();
     m_cursor.size = m_image->size();
@@ -176,9 +150,11 @@ int COggReader::DecodeOggAll(SoundImage image, std::vector<uint8_t>* pcm, SoundF
             return 0;
         position += static_cast<uint32_t>(got);
     }
-    // Pages that end before the declared length mean the file was cut.
-    if (position != size)
+    // A file cut short plays what its whole pages hold; one that decodes to
+    // nothing has nothing to play.
+    if (position == 0)
         return 0;
+    decoded.resize(position);
     *pcm = std::move(decoded);
     *format = std::move(opened);
     return 1;

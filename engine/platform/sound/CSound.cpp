@@ -204,7 +204,8 @@ int CSound::RenderLoopback(int16_t* out, uint32_t frames)
         if (!work)
             continue;
         const uint64_t generation = ++m_renderGeneration;
-        m_streamSignal.notify_all();
+        for (CSoundVoice* voice : m_streams)
+            voice->Wake();
         m_streamSignal.wait_for(lock, kStreamCatchUp, [&] {
             for (const CSoundVoice* voice : m_streams)
             {

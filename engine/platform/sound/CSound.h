@@ -3,6 +3,7 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -59,10 +60,12 @@ public:
     // Call without holding the sound lock.
     int RenderLoopback(int16_t* out, uint32_t frames);
 
-    // Stream threads wait on this signal, under the sound lock, for work or
-    // for their stop; RenderLoopback waits on it for the threads to catch up.
+    // Stream threads raise this signal after each look at their queues;
+    // RenderLoopback waits on it for them to catch up. The threads themselves
+    // sleep on signals of their own, which a render raises through
+    // CSoundVoice::Wake.
     std::condition_variable_any& GetStreamSignal() { return m_streamSignal; }
-    uint64_t GetRenderGeneration() const { return m_renderGeneration; }
+    uint64_t GetRenderGeneration() const { return m_renderGeneration.load(); }
     void AttachStream(CSoundVoice* voice);
     void DetachStream(CSoundVoice* voice);
 
@@ -80,6 +83,6 @@ private:
     CListener* m_listener = nullptr;
 
     std::condition_variable_any m_streamSignal;
-    uint64_t m_renderGeneration = 0;
+    std::atomic<uint64_t> m_renderGeneration{0};
     std::vector<CSoundVoice*> m_streams;
 };

@@ -388,6 +388,21 @@ int CSoundVoice::NeedsService() const
     return processed > 0 || state != AL_PLAYING;
 }
 
+void CSoundVoice::Wake()
+{
+    // Taking the voice's mutex orders this against the worker's look at its
+    // flags, so the signal cannot fall between that look and its sleep.
+    std::lock_guard<std::mutex> wake(m_wakeMutex);
+    m_wake.notify_all();
+}
+
+void CSoundVoice::Sleep(std::chrono::milliseconds time, uint64_t served)
+{
+    CSound* sound = m_sound;
+    std::unique_lock<std::mutex> wake(m_wakeMutex);
+    m_wake.wait_for(wake, time, [&] { return m_quit.load() != 0 || sound->GetRenderGeneration() != served; });
+}
+
 void CSoundVoice::ThreadMain()
 {
     CSound* sound = m_sound;
@@ -398,23 +413,22 @@ void CSoundVoice::ThreadMain()
         // thread to see its stop flag.
         if (!lock.try_lock())
         {
-            std::this_thread::sleep_for(kThreadLockRetry);
+            Sleep(kThreadLockRetry, sound->GetRenderGeneration());
             continue;
         }
         if (m_quit.load())
             break;
         const int alive = ServiceStream();
-        m_served = sound->GetRenderGeneration();
+        const uint64_t served = sound->GetRenderGeneration();
+        m_served = served;
         if (!alive)
         {
             sound->DetachStream(this);
             break;
         }
         sound->GetStreamSignal().notify_all();
-        sound->GetStreamSignal().wait_for(lock, kThreadPoll, [&] {
-            return m_quit.load() != 0 || sound->GetRenderGeneration() != m_served;
-        });
         lock.unlock();
+        Sleep(kThreadPoll, served);
     }
 }
 
@@ -447,9 +461,11 @@ std::thread CSoundVoice::StopAndTakeThread(int rewind)
     }
     if (m_sound != nullptr)
         m_sound->DetachStream(this);
-    m_quit = 1;
-    if (m_sound != nullptr)
-        m_sound->GetStreamSignal().notify_all();
+    {
+        std::lock_guard<std::mutex> wake(m_wakeMutex);
+        m_quit = 1;
+        m_wake.notify_all();
+    }
     return std::move(m_thread);
 }
 

@@ -5,7 +5,10 @@
 #include "engine/core/CkvrVector3.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -47,6 +50,9 @@ public:
 
     // The read side of the render handshake (see CSound::RenderLoopback).
     uint64_t GetServedGeneration() const { return m_served; }
+    // Wakes the worker thread from its sleep to look at its queue (or at its
+    // stop flag). Needs no lock held, and takes none but the voice's own.
+    void Wake();
 
     // Everything below runs under the sound lock.
     int PlayStatic(uint32_t playFlags, int restart);
@@ -84,6 +90,10 @@ public:
 
 private:
     void ThreadMain();
+    // Sleeps up to the given time on the voice's own signal, never on the
+    // sound lock: a caller holding that lock can stop and join the thread.
+    // Wakes early on the stop flag or when a render moves past served.
+    void Sleep(std::chrono::milliseconds time, uint64_t served);
     int OpenDecoder(int restart);
     uint32_t Decode(uint8_t* buffer, uint32_t size, int* ended);
     int FillHalf(uint32_t half);
@@ -105,5 +115,7 @@ private:
 
     std::thread m_thread;
     std::atomic<int> m_quit{0};
+    std::mutex m_wakeMutex;
+    std::condition_variable m_wake;
     uint64_t m_served = 0;
 };

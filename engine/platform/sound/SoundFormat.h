@@ -22,6 +22,10 @@ struct SoundFormat
     std::vector<uint8_t> extra;
 
     static constexpr uint16_t kPcm = 1;
+    // The extensible header: 22 extra bytes of valid bits, channel mask and
+    // the sub-format's GUID, whose first two bytes are the plain format tag.
+    static constexpr uint16_t kExtensible = 0xFFFE;
+    static constexpr uint16_t kExtensibleSize = 22;
 
     uint32_t GetRecordSize() const { return 18u + extraSize; }
 
@@ -38,10 +42,27 @@ struct SoundFormat
         return format;
     }
 
+    // Plain PCM, or the extensible header with the PCM sub-format.
+    bool IsPcm() const
+    {
+        if (formatTag == kPcm)
+            return true;
+        static constexpr uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                                 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+        if (formatTag != kExtensible || extraSize < kExtensibleSize || extra.size() < kExtensibleSize)
+            return false;
+        for (int i = 0; i < 16; ++i)
+        {
+            if (extra[6 + i] != kPcmGuid[i])
+                return false;
+        }
+        return true;
+    }
+
     // What the mixer can play: 8- or 16-bit PCM, mono or stereo.
     bool IsPlayablePcm() const
     {
-        return formatTag == kPcm && (channels == 1 || channels == 2) &&
+        return IsPcm() && (channels == 1 || channels == 2) &&
                (bitsPerSample == 8 || bitsPerSample == 16) && blockAlign == channels * (bitsPerSample / 8) &&
                samplesPerSecond >= 1000 && samplesPerSecond <= 192000;
     }
