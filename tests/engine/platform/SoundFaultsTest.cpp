@@ -1,8 +1,8 @@
 // Stopping streams while the caller holds the sound lock, and sound files
 // that real tools write but that are a little off the common path.
-#include "engine/platform/COggReader.h"
-#include "engine/platform/CSoundBuffer.h"
-#include "engine/platform/CWaveReader.h"
+#include "engine/platform/sound/COggReader.h"
+#include "engine/platform/sound/CSoundBuffer.h"
+#include "engine/platform/sound/CWaveReader.h"
 
 #include "tests/engine/platform/SoundTestUtil.h"
 
