@@ -13,8 +13,8 @@ class CResourceController;
 // fails every file of that kind with a message naming it.
 struct tag_KVRKINDLOADER
 {
-    // A new object read from a file (a real path, already resolved against
-    // the set's folder), or null. loadContents is the controller's flag:
+    // A new object read from a file, or null. path is a data name already
+    // put under the set's folder; open it through CPathResolver. loadContents is the controller's flag:
     // effect containers resolve their resources only when it is set. The
     // owner gives access to the lists the object resolves names in.
     std::function<CResourceBase*(CResourceController& owner, const char* path, uint32_t loadContents)> loadFile;
@@ -22,8 +22,9 @@ struct tag_KVRKINDLOADER
     // call), or null.
     std::function<CResourceBase*(CResourceController& owner, const uint8_t* data, uint32_t size, const char* name)>
         loadMemory;
-    // Writes the object to the file at path. 1/0.
+    // Writes the object to the file at path (a real path). 1/0.
     std::function<int(const CResourceBase& object, const char* path)> saveFile;
-    // Models only: converts a text X file into a model file. 1/0.
+    // Models only: converts a text X file into a model file (both data
+    // names). 1/0.
     std::function<int(const char* xPath, const char* modelPath)> convert;
 };
