@@ -148,11 +148,15 @@ std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch
 std::vector<FileMaker> Files()
 {
     return {
-        {"Texture\\Background_01.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x3060C0), 1024, 1024); }},
-        {"Texture\\Background_02.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC06030), 1024, 1024); }},
+        {"Texture\\Background_01.dds",
+         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x3060C0), 1024, 1024); }},
+        {"Texture\\Background_02.dds",
+         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC06030), 1024, 1024); }},
         {"Texture\\Select_01.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(2048, 2048, 0x40C080), 2048, 2048); }},
-        {"Texture\\Console_01.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC0C040), 1024, 1024); }},
-        {"Texture\\Network_01.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x8040C0), 1024, 1024); }},
+        {"Texture\\Console_01.dds",
+         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC0C040), 1024, 1024); }},
+        {"Texture\\Network_01.dds",
+         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x8040C0), 1024, 1024); }},
         {"Texture\\CircleLogo_01.dds", [] { return ImageEncoder::EncodeDdsArgb(Sheet(512, 256, 0xE0E0E0), 512, 256); }},
         {"Texture\\Shadow.dds", [] { return ImageEncoder::EncodeDdsArgb(Shadow(64), 64, 64); }},
         {"Texture\\ColorKey_01.png", [] { return ImageEncoder::EncodePng(KeyedDisc(64), 64, 64); }},

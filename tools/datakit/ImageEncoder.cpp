@@ -154,8 +154,9 @@ std::vector<uint8_t> ImageEncoder::EncodePng(const std::vector<uint32_t>& argb, 
 std::vector<uint8_t> ImageEncoder::EncodeDdsArgb(const std::vector<uint32_t>& argb, uint32_t width, uint32_t height)
 {
     const uint32_t masks[4] = {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u};
-    std::vector<uint8_t> out = DdsHeader(width, height, DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_PITCH,
-                                         width * 4, DDPF_RGB | DDPF_ALPHAPIXELS, 0, 32, masks);
+    std::vector<uint8_t> out =
+        DdsHeader(width, height, DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_PITCH, width * 4,
+                  DDPF_RGB | DDPF_ALPHAPIXELS, 0, 32, masks);
     out.reserve(out.size() + argb.size() * 4);
     for (uint32_t texel : argb)
         PutU32(out, texel);

@@ -231,7 +231,8 @@ TEST_F(DataSetTest, MixedSetSavesAndReloads)
     EXPECT_EQ(reloaded.GetTextureList().GetCount(), kTextures);
     EXPECT_EQ(reloaded.GetSoundList().GetCount(), 2u);
     EXPECT_EQ(reloaded.GetShaderList().GetCount(), 1u);
-    EXPECT_EQ(PackEntry("Remix/Data/Sound.gpk", "Sound\\Bgm_option.ogg"), TempFolder::Read("Source/Bgm/Bgm_option.ogg"));
+    EXPECT_EQ(PackEntry("Remix/Data/Sound.gpk", "Sound\\Bgm_option.ogg"),
+              TempFolder::Read("Source/Bgm/Bgm_option.ogg"));
     EXPECT_EQ(PackEntry("Remix/Data/Texture.gpk", "Texture\\ColorKey_01.png"),
               TempFolder::Read("Source/Texture/ColorKey_01.png"));
 }
