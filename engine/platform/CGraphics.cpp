@@ -715,6 +715,26 @@ int CGraphics::SetRenderTarget(DeviceSurface* surface)
     return 1;
 }
 
+int CGraphics::SetDepthStencilSurface(DeviceSurface* surface)
+{
+    if (surface == m_currentDepthStencil)
+        return 1;
+    if (!m_device || DeviceFailed(m_device->SetDepthStencilSurface(surface)))
+        return 0;
+    m_currentDepthStencil = surface;
+    return 1;
+}
+
+int CGraphics::RestoreRenderTarget()
+{
+    return m_backBuffer != nullptr ? SetRenderTarget(m_backBuffer) : 0;
+}
+
+int CGraphics::RestoreDepthStencil()
+{
+    return SetDepthStencilSurface(m_depthStencil);
+}
+
 void CGraphics::SetWorldTransform(const CkvrMatrix* matrix)
 {
     if (m_device && matrix != nullptr)

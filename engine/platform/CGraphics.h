@@ -144,6 +144,12 @@ public:
     void SetVertexDeclarationKey(uint32_t key) { m_cache.declarationKey = key; }
     void SetFVF(uint32_t fvf);
     int SetRenderTarget(DeviceSurface* surface);
+    // Null unbinds the depth-stencil surface.
+    int SetDepthStencilSurface(DeviceSurface* surface);
+    // The back buffer and the automatic depth-stencil surface again, each
+    // only when another one is current.
+    int RestoreRenderTarget();
+    int RestoreDepthStencil();
 
     // Uncached.
     void SetWorldTransform(const CkvrMatrix* matrix);
@@ -158,6 +164,7 @@ public:
     DeviceSurface* GetBackBuffer() const { return m_backBuffer; }
     DeviceSurface* GetCurrentRenderTarget() const { return m_currentRenderTarget; }
     DeviceSurface* GetCurrentDepthStencil() const { return m_currentDepthStencil; }
+    DeviceSurface* GetDepthStencil() const { return m_depthStencil; }
     // The top-left corner of the current camera's viewport; 0, 0 without
     // a camera.
     void GetViewportOrigin(float* x, float* y) const;
