@@ -3,6 +3,7 @@
 #include "engine/platform/CGraphics.h"
 #include "engine/render/BuiltInEffects.h"
 #include "engine/render/CCamera.h"
+#include "engine/render/CFilter.h"
 #include "engine/render/CLight.h"
 #include "engine/render/CPrimitiveRender.h"
 #include "engine/render/CShader.h"
@@ -74,6 +75,7 @@ bool RenderClasses::Install()
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_LIGHT, &CLight::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_TEXTURE, &CTexture::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_SHADER, &CShader::SetGraphics);
+    CGraphics::RegisterDrawingClass(CGraphics::CLASS_FILTER, &CFilter::SetGraphics);
     CGraphics::SetCameraApply(&ApplyCamera);
     CGraphics::DefaultEffectHooks hooks;
     hooks.create = &NewDefaultEffect;
