@@ -1,11 +1,13 @@
 #include "engine/render/RenderClasses.h"
 
 #include "engine/platform/CGraphics.h"
+#include "engine/platform/CPrimitiveList.h"
 #include "engine/render/BuiltInEffects.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/CFilter.h"
 #include "engine/render/CLight.h"
 #include "engine/render/CPrimitiveRender.h"
+#include "engine/render/CRenderList.h"
 #include "engine/render/CShader.h"
 #include "engine/render/CTexture.h"
 
@@ -61,6 +63,16 @@ int RecreateDefaultEffect(CShader* shader)
     return CreateDefaultEffect(shader);
 }
 
+int QueueInRenderList(uintptr_t list, CObjectBase* object)
+{
+    return reinterpret_cast<CRenderList*>(list)->Add(object, 0);
+}
+
+DeviceTexture* DeviceTextureOf(const CTexture* texture)
+{
+    return texture->GetDeviceTexture();
+}
+
 const bool g_installed = RenderClasses::Install();
 }
 
@@ -76,6 +88,11 @@ bool RenderClasses::Install()
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_TEXTURE, &CTexture::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_SHADER, &CShader::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_FILTER, &CFilter::SetGraphics);
+    CGraphics::RegisterDrawingClass(CGraphics::CLASS_PRIMITIVE_LIST, &CPrimitiveList::SetGraphics);
+    CPrimitiveList::RenderHooks primitiveHooks;
+    primitiveHooks.queue = &QueueInRenderList;
+    primitiveHooks.deviceTexture = &DeviceTextureOf;
+    CPrimitiveList::SetRenderHooks(primitiveHooks);
     CGraphics::SetCameraApply(&ApplyCamera);
     CGraphics::DefaultEffectHooks hooks;
     hooks.create = &NewDefaultEffect;
