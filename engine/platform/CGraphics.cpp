@@ -4,7 +4,10 @@
 #include "engine/core/CRect.h"
 #include "engine/core/CkvrMatrix.h"
 #include "engine/platform/CSystem.h"
+#include "engine/platform/DeviceBuffer.h"
 #include "engine/platform/DeviceSurface.h"
+#include "engine/platform/DeviceTexture.h"
+#include "engine/platform/DeviceVertexDeclaration.h"
 #include "engine/platform/GraphicsDevice.h"
 #include "engine/platform/MessageQueue.h"
 #include "engine/platform/PlatformClock.h"
@@ -151,6 +154,7 @@ int CGraphics::Create(CSystem* system)
         ShowMessageBox(nullptr, TEXT_NO_DEVICE, "Error");
         return 0;
     }
+    m_device->SetReleaseObserver(&CGraphics::ForgetResource, this);
     if (!CheckCaps())
         return 0;
     m_backBuffer = m_device->GetRenderTarget();
@@ -358,6 +362,8 @@ void CGraphics::Destroy()
         g_effectHooks.destroy(g_defaultShader);
     g_defaultShader = nullptr;
     const bool created = m_device != nullptr;
+    if (m_device)
+        m_device->SetReleaseObserver(nullptr, nullptr);
     m_device.reset();
     m_camera = nullptr;
     if (created)
@@ -713,6 +719,42 @@ int CGraphics::SetRenderTarget(DeviceSurface* surface)
     if (m_camera != nullptr && g_cameraApply != nullptr)
         g_cameraApply(m_camera);
     return 1;
+}
+
+void CGraphics::ForgetResource(void* context, DeviceResource* resource)
+{
+    // The device has unbound the object already: the caches follow it, so
+    // that an object made later at the same address is bound for real.
+    CGraphics* graphics = static_cast<CGraphics*>(context);
+    GraphicsDevice* device = graphics->m_device.get();
+    if (device == nullptr || resource == nullptr)
+        return;
+    if (static_cast<DeviceResource*>(graphics->m_currentRenderTarget) == resource)
+        graphics->m_currentRenderTarget = device->GetRenderTarget();
+    if (static_cast<DeviceResource*>(graphics->m_currentDepthStencil) == resource)
+        graphics->m_currentDepthStencil = device->GetDepthStencilSurface();
+    if (static_cast<DeviceResource*>(graphics->m_backBuffer) == resource)
+        graphics->m_backBuffer = nullptr;
+    if (static_cast<DeviceResource*>(graphics->m_depthStencil) == resource)
+        graphics->m_depthStencil = nullptr;
+    GraphicsStateCache& cache = graphics->m_cache;
+    if (static_cast<DeviceResource*>(cache.texture) == resource)
+        cache.texture = nullptr;
+    for (uint32_t i = 0; cache.streamBuffers != nullptr && i < graphics->m_caps.maxStreams; ++i)
+    {
+        if (static_cast<DeviceResource*>(cache.streamBuffers[i]) == resource)
+        {
+            cache.streamBuffers[i] = nullptr;
+            cache.streamStrides[i] = 0;
+        }
+    }
+    if (static_cast<DeviceResource*>(cache.indices) == resource)
+        cache.indices = nullptr;
+    if (static_cast<DeviceResource*>(cache.declaration) == resource)
+    {
+        cache.declaration = nullptr;
+        cache.declarationKey = 0;
+    }
 }
 
 int CGraphics::SetDepthStencilSurface(DeviceSurface* surface)

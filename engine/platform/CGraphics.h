@@ -11,6 +11,7 @@ class CRect;
 class CShader;
 class CSystem;
 class DeviceBuffer;
+class DeviceResource;
 class DeviceSurface;
 class DeviceTexture;
 class DeviceVertexDeclaration;
@@ -195,6 +196,8 @@ private:
     void SetDrawingClassesGraphics(CGraphics* graphics);
     void Sleep(uint32_t milliseconds);
     void SendToWindow(uint32_t id);
+    // A device object is gone: no cache may keep naming it.
+    static void ForgetResource(void* graphics, DeviceResource* resource);
 
     std::unique_ptr<GraphicsDevice> m_device;
     PresentParameters m_presentParameters;

@@ -185,6 +185,12 @@ public:
     // has it in use, since GL may hand its name to a new program.
     void ForgetGlProgram(unsigned name);
 
+    // Told of every object the device forgets as it is deleted, after the
+    // device has unbound it, so that caches above the device can drop it
+    // before a new object takes its address. Null stops the calls.
+    using ReleaseObserver = void (*)(void* context, DeviceResource* resource);
+    void SetReleaseObserver(ReleaseObserver observer, void* context);
+
     static uint32_t VerticesForPrimitives(uint32_t type, uint32_t primitiveCount);
 
 private:
@@ -414,4 +420,6 @@ private:
     uint32_t m_resetFailures = 0;
 
     std::vector<DeviceResource*> m_resources;
+    ReleaseObserver m_releaseObserver = nullptr;
+    void* m_releaseContext = nullptr;
 };
