@@ -53,6 +53,7 @@ const uint32_t TEXTURE_FORMAT_ORDER[CGraphics::TEXTURE_FORMAT_COUNT] = {
 CGraphics::GraphicsSetter g_drawingClasses[CGraphics::CLASS_COUNT];
 CGraphics::DefaultEffectHooks g_effectHooks;
 CGraphics::CameraApply g_cameraApply;
+CGraphics::CameraViewport g_cameraViewport;
 CGraphics::SleepFunction g_sleep;
 CShader* g_defaultShader;
 
@@ -85,6 +86,11 @@ void CGraphics::SetDefaultEffectHooks(const DefaultEffectHooks& hooks)
 void CGraphics::SetCameraApply(CameraApply apply)
 {
     g_cameraApply = apply;
+}
+
+void CGraphics::SetCameraViewport(CameraViewport viewport)
+{
+    g_cameraViewport = viewport;
 }
 
 void CGraphics::SetSleepFunction(SleepFunction sleep)
@@ -801,10 +807,14 @@ void CGraphics::GetViewportOrigin(float* x, float* y) const
 {
     float originX = 0.0f;
     float originY = 0.0f;
-    if (m_camera != nullptr && m_device)
+    // The camera's own viewport: the device's may not have been set from
+    // it since it changed, or may be clipped to a small render target.
+    const uint32_t* viewport =
+        m_camera != nullptr && g_cameraViewport != nullptr ? g_cameraViewport(m_camera) : nullptr;
+    if (viewport != nullptr)
     {
-        originX = static_cast<float>(m_device->GetViewport().x);
-        originY = static_cast<float>(m_device->GetViewport().y);
+        originX = static_cast<float>(viewport[0]);
+        originY = static_cast<float>(viewport[1]);
     }
     if (x != nullptr)
         *x = originX;

@@ -94,6 +94,10 @@ public:
     // target changes.
     using CameraApply = int (*)(CCamera* camera);
     static void SetCameraApply(CameraApply apply);
+    // The camera class tells where a camera's viewport lies: x, y, width,
+    // height.
+    using CameraViewport = const uint32_t* (*)(const CCamera* camera);
+    static void SetCameraViewport(CameraViewport viewport);
 
     // The protocol's waits (500 ms while lost, 1000 ms between two resets);
     // tests count them instead of sleeping. Null restores the real sleep.

@@ -23,6 +23,11 @@ int ApplyCamera(CCamera* camera)
     return camera != nullptr ? camera->Apply() : 0;
 }
 
+const uint32_t* CameraViewport(const CCamera* camera)
+{
+    return camera != nullptr ? camera->GetViewport() : nullptr;
+}
+
 int CreateDefaultEffect(CShader* shader)
 {
     const std::vector<uint8_t>& image = BuiltInEffects::GetDefaultImage();
@@ -94,6 +99,7 @@ bool RenderClasses::Install()
     primitiveHooks.deviceTexture = &DeviceTextureOf;
     CPrimitiveList::SetRenderHooks(primitiveHooks);
     CGraphics::SetCameraApply(&ApplyCamera);
+    CGraphics::SetCameraViewport(&CameraViewport);
     CGraphics::DefaultEffectHooks hooks;
     hooks.create = &NewDefaultEffect;
     hooks.isDefault = &IsDefaultEffect;
