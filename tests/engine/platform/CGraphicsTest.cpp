@@ -258,14 +258,16 @@ TEST(CGraphicsTest, LostPresentResetsTheDevice)
 TEST(CGraphicsTest, DestroyClearsTheDrawingClassPointers)
 {
     static CGraphics* seen = reinterpret_cast<CGraphics*>(1);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_PRIMITIVE_LIST, [](CGraphics* graphics) { seen = graphics; });
+    // A slot that no class of the platform library fills (the primitive
+    // list registers its own).
+    CGraphics::RegisterDrawingClass(CGraphics::CLASS_XMESH, [](CGraphics* graphics) { seen = graphics; });
     {
         HeadlessGraphics headless;
         ASSERT_TRUE(headless.Created());
         EXPECT_EQ(seen, &headless.Graphics());
     }
     EXPECT_EQ(seen, nullptr);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_PRIMITIVE_LIST, nullptr);
+    CGraphics::RegisterDrawingClass(CGraphics::CLASS_XMESH, nullptr);
 }
 
 namespace
