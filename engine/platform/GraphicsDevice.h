@@ -13,6 +13,7 @@ class DeviceResource;
 class DeviceSurface;
 class DeviceTexture;
 class DeviceVertexDeclaration;
+class FixedLightingProgram;
 class GraphicsContext;
 class PlatformWindow;
 
@@ -420,6 +421,9 @@ private:
     uint32_t m_resetFailures = 0;
 
     std::vector<DeviceResource*> m_resources;
+    // Lit draws with point or spot lights, whose range and cone GL's own
+    // lighting lacks.
+    std::unique_ptr<FixedLightingProgram> m_fixedLighting;
     ReleaseObserver m_releaseObserver = nullptr;
     void* m_releaseContext = nullptr;
 };
