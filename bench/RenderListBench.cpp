@@ -6,8 +6,9 @@
 // BM_RenderListOnly: adding and sorting alone (objects that draw nothing).
 //
 // BM_HdrComposite: the HDR filter's capture and composite at 1280x720 with
-// the 2048x2048 targets the game asks for; BM_PlainFullScreenCopy: one
-// full-screen textured copy at the same size.
+// the 2048x2048 targets the game asks for, BM_HdrCaptureOnly its capture
+// (the clears) alone; BM_PlainFullScreenCopy: one full-screen textured copy
+// at the same size.
 #include "engine/core/CRect.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
@@ -198,6 +199,24 @@ void BM_HdrComposite(benchmark::State& state)
     hdr.Release();
 }
 BENCHMARK(BM_HdrComposite)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_HdrCaptureOnly(benchmark::State& state)
+{
+    Engine engine(1280, 720);
+    CHDRFilter hdr;
+    if (!engine.created || !hdr.Create(2048, 2048, FORMAT_A8R8G8B8, FORMAT_D24S8))
+    {
+        state.SkipWithError("no graphics device or filter");
+        return;
+    }
+    for (auto _ : state)
+    {
+        hdr.BeginCapture(0);
+        engine.Finish();
+    }
+    hdr.Release();
+}
+BENCHMARK(BM_HdrCaptureOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PlainFullScreenCopy(benchmark::State& state)
 {
