@@ -168,8 +168,8 @@ TEST_F(RenderListTest, NanKeysSortLastAndDeterministically)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     CRenderList list("list", 64, &graphics);
-    // Enough objects that std::sort takes its insertion-free paths, with
-    // NaNs spread through the finite keys.
+    // More objects than std::sort leaves to its insertion sort, so that
+    // its partitioning runs over the NaN keys spread through the numbers.
     for (int i = 0; i < 48; ++i)
     {
         MarkObject* object = Make(i);
