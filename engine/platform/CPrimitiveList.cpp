@@ -135,9 +135,11 @@ int CPrimitiveList::Build(uint32_t columns, uint32_t rows, uint32_t stride, uint
     if (!m_vertices->SetCount(static_cast<uint32_t>(vertexCount)) ||
         !m_indices->SetCount(static_cast<uint32_t>(indexCount)))
         return 0;
-    m_vertexBuffer.reset(device->CreateVertexBuffer(static_cast<uint32_t>(vertexCount) * stride, 0, fvf));
-    m_indexBuffer.reset(device->CreateIndexBuffer(static_cast<uint32_t>(indexCount) * indexSize, 0,
-                                                  indexSize == 2 ? FORMAT_INDEX16 : FORMAT_INDEX32));
+    // Each takes a raw pointer or an owning handle from the device alike.
+    m_vertexBuffer =
+        std::unique_ptr<DeviceBuffer>(device->CreateVertexBuffer(static_cast<uint32_t>(vertexCount) * stride, 0, fvf));
+    m_indexBuffer = std::unique_ptr<DeviceBuffer>(device->CreateIndexBuffer(
+        static_cast<uint32_t>(indexCount) * indexSize, 0, indexSize == 2 ? FORMAT_INDEX16 : FORMAT_INDEX32));
     if (!m_vertexBuffer || !m_indexBuffer)
         return 0;
     return FillIndices();

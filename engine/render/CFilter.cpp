@@ -138,7 +138,8 @@ int CFilter::CreateTargets(uint32_t width, uint32_t height, uint32_t format, uin
             !FillTarget(device, texture, 0xFF000000))
             return 0;
     }
-    m_depthSurface.reset(device->CreateDepthStencilSurface(width, height, depthFormat));
+    // Takes a raw pointer or an owning handle from the device alike.
+    m_depthSurface = std::unique_ptr<DeviceSurface>(device->CreateDepthStencilSurface(width, height, depthFormat));
     return m_depthSurface != nullptr ? 1 : 0;
 }
 
