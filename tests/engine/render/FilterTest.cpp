@@ -65,6 +65,8 @@ protected:
         ASSERT_EQ(camera.Apply(), 1);
     }
 
+    void TearDown() override { HeadlessGraphics::MessageObserver() = nullptr; }
+
     // One frame of the game's order: the list drives the filter.
     void Frame(CRenderList& list, CObjectBase* glow)
     {
@@ -379,6 +381,7 @@ protected:
     {
         source.Release();
         filter.Release();
+        FilterTest::TearDown();
     }
 
     const float luma = (0.299f * 200 + 0.587f * 100 + 0.114f * 50) / 255.0f;
