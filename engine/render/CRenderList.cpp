@@ -1,5 +1,6 @@
 #include "engine/render/CRenderList.h"
 
+#include "engine/core/AlignedMemory.h"
 #include "engine/core/CkvrMatrix.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/render/CCamera.h"
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -14,18 +16,78 @@ float DepthKey(CObjectBase* object)
 {
     return object->GetViewPosition()->z + object->GetRadius();
 }
+
+// Larger keys first, so larger keys map to smaller words; every NaN maps
+// to the largest word, after all numbers (a NaN key, from an object at a
+// NaN position, would otherwise make the order inconsistent, which
+// std::sort may answer by running off the array).
+uint32_t DepthWord(float key)
+{
+    if (std::isnan(key))
+        return 0xFFFFFFFFu;
+    key += 0.0f; // -0 ties with +0
+    uint32_t bits = 0;
+    std::memcpy(&bits, &key, sizeof bits);
+    // Ascending order of the floats as unsigned words, then reversed; no
+    // number reaches 0xFFFFFFFF.
+    const uint32_t ascending = (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
+    return ~ascending;
+}
+
+// Flagged first, then higher priority, then far to near; ties keep the
+// order of adding.
+CRenderList::SortEntry EntryOf(CObjectBase* object, uint32_t order)
+{
+    const uint64_t unflagged = object->GetUseRenderList() != 0 ? 0u : 1u;
+    const uint32_t priority = ~(static_cast<uint32_t>(object->GetPriority()) ^ 0x80000000u);
+    return {unflagged << 32 | priority, uint64_t(DepthWord(DepthKey(object))) << 32 | order, object};
+}
+
+bool EntryBefore(const CRenderList::SortEntry& a, const CRenderList::SortEntry& b)
+{
+    return a.high != b.high ? a.high < b.high : a.low < b.low;
+}
 }
 
 CRenderList::CRenderList(const char* name, uint32_t capacity, CGraphics* graphics)
     : CList<CObjectBase*>(name, capacity), m_graphics(graphics)
 {
     m_drawLimit = m_count;
+    ReserveSortEntries(m_count);
 }
 
 CRenderList::CRenderList(const CRenderList& other)
     : CList<CObjectBase*>(other), m_drawLimit(other.m_drawLimit), m_graphics(other.m_graphics),
       m_filter(other.m_filter)
 {
+    ReserveSortEntries(m_count);
+}
+
+CRenderList::~CRenderList()
+{
+    CRenderList::Release();
+}
+
+uint32_t CRenderList::Release()
+{
+    AlignedFree(m_entries);
+    m_entries = nullptr;
+    m_entryCapacity = 0;
+    m_queued = 0;
+    return CList<CObjectBase*>::Release();
+}
+
+bool CRenderList::ReserveSortEntries(uint32_t count)
+{
+    if (count <= m_entryCapacity)
+        return true;
+    SortEntry* entries = static_cast<SortEntry*>(AlignedAlloc(sizeof(SortEntry) * size_t(count), 16));
+    if (entries == nullptr)
+        return false;
+    AlignedFree(m_entries);
+    m_entries = entries;
+    m_entryCapacity = count;
+    return true;
 }
 
 int CRenderList::Clear()
@@ -60,27 +122,23 @@ int CRenderList::Add(CObjectBase* object, uint32_t argument)
 
 bool CRenderList::DrawsBefore(CObjectBase* a, CObjectBase* b)
 {
-    const bool flagA = a->GetUseRenderList() != 0;
-    const bool flagB = b->GetUseRenderList() != 0;
-    if (flagA != flagB)
-        return flagA;
-    if (a->GetPriority() != b->GetPriority())
-        return a->GetPriority() > b->GetPriority();
-    // Far to near. A NaN key (an object at a NaN position) would make the
-    // comparison inconsistent, which std::sort may answer by running off the
-    // array: NaN keys go after all numbers and tie among themselves.
-    const float keyA = DepthKey(a);
-    const float keyB = DepthKey(b);
-    const bool nanA = std::isnan(keyA);
-    const bool nanB = std::isnan(keyB);
-    if (nanA || nanB)
-        return !nanA && nanB;
-    return keyA > keyB;
+    return EntryBefore(EntryOf(a, 0), EntryOf(b, 0));
 }
 
 int CRenderList::Draw()
 {
-    if (m_queued > 1)
+    // The slots only outgrow the entries when the list's count was changed
+    // by hand; the entries follow once, and without them the pointers are
+    // sorted as they stand.
+    if (m_queued > 1 && ReserveSortEntries(m_queued))
+    {
+        for (uint32_t i = 0; i < m_queued; ++i)
+            m_entries[i] = EntryOf(m_data[i], i);
+        std::sort(m_entries, m_entries + m_queued, &EntryBefore);
+        for (uint32_t i = 0; i < m_queued; ++i)
+            m_data[i] = m_entries[i].object;
+    }
+    else if (m_queued > 1)
         std::sort(m_data, m_data + m_queued, &CRenderList::DrawsBefore);
     if (m_graphics == nullptr)
         return 1;

@@ -25,7 +25,9 @@ public:
     // the copy starts with an empty queue.
     CRenderList(const CRenderList& other);
     CRenderList& operator=(const CRenderList&) = delete;
+    ~CRenderList() override;
 
+    uint32_t Release() override;
     const char* GetClassName() const override { return "CRenderList"; }
 
     // Empties the queue; with a filter, begins its capture and makes its
@@ -54,9 +56,25 @@ public:
 
     // Strict weak order of the sort: true when a draws before b. A NaN
     // depth key orders after every number of its flag and priority.
+    // Objects that tie keep the order they were added in.
     static bool DrawsBefore(CObjectBase* a, CObjectBase* b);
 
+    // What the sort compares, gathered once per object so that it does not
+    // chase the object pointers: the flag and the priority in the high word,
+    // the depth key and the order of adding in the low one, each mapped so
+    // that the smaller word draws first.
+    struct SortEntry
+    {
+        uint64_t high;
+        uint64_t low;
+        CObjectBase* object;
+    };
+
 private:
+    bool ReserveSortEntries(uint32_t count);
+
+    SortEntry* m_entries = nullptr;
+    uint32_t m_entryCapacity = 0;
     uint32_t m_queued = 0;
     uint32_t m_drawLimit = 0;
     CGraphics* m_graphics = nullptr;

@@ -151,6 +151,44 @@ TEST_F(RenderListTest, FlagThenPriorityThenFarToNear)
     EXPECT_EQ(log, (std::vector<int>{3, 1, 2, 5, 4}));
 }
 
+TEST_F(RenderListTest, TiesKeepTheOrderOfAdding)
+{
+    CRenderList list("list", 64, &graphics);
+    std::vector<int> expected;
+    for (int i = 0; i < 40; ++i)
+    {
+        MarkObject* object = Make(i);
+        object->Place(i % 2 == 0 ? 5.0f : 1.0f, 0.0f);
+        list.Add(object, 0);
+    }
+    for (int i = 0; i < 40; i += 2)
+        expected.push_back(i);
+    for (int i = 1; i < 40; i += 2)
+        expected.push_back(i);
+    list.Draw();
+    EXPECT_EQ(log, expected);
+}
+
+TEST_F(RenderListTest, ExtremeKeysSortAsNumbers)
+{
+    const float infinity = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    CRenderList list("list", 8, &graphics);
+    // View z = world z + 10; keys 0, 1e-30, 3, 1e30, infinity, NaN.
+    Make(1)->Place(-10.0f, 0.0f);
+    Make(2)->Place(-10.0f, 1e-30f);
+    Make(3)->Place(-7.0f, 0.0f);
+    Make(4)->Place(-10.0f, 1e30f);
+    Make(5)->Place(-10.0f, infinity);
+    Make(6)->Place(nan, 0.0f);
+    Make(7)->Place(-10.0f, -0.0f); // key -0 + 0 ties with 0
+    for (auto& object : objects)
+        list.Add(object.get(), 0);
+    ASSERT_EQ(list.GetQueuedCount(), 7u);
+    list.Draw();
+    EXPECT_EQ(log, (std::vector<int>{5, 4, 3, 2, 1, 7, 6}));
+}
+
 TEST_F(RenderListTest, DepthWritesAreOffWhileDrawing)
 {
     CRenderList list("list", 4, &graphics);
