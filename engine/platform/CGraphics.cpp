@@ -4,7 +4,10 @@
 #include "engine/core/CRect.h"
 #include "engine/core/CkvrMatrix.h"
 #include "engine/platform/CSystem.h"
+#include "engine/platform/device/DeviceBuffer.h"
 #include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/DeviceVertexDeclaration.h"
 #include "engine/platform/device/GraphicsDevice.h"
 #include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/PlatformClock.h"
@@ -146,6 +149,7 @@ int CGraphics::Create(CSystem* system)
         ShowMessageBox(nullptr, TEXT_NO_DEVICE, "Error");
         return 0;
     }
+    m_device->SetReleaseObserver(&CGraphics::ForgetResource, this);
     if (!CheckCaps())
         return 0;
     m_backBuffer = m_device->GetRenderTarget();
@@ -353,6 +357,8 @@ void CGraphics::Destroy()
         g_render.destroyDefaultEffect(g_defaultShader);
     g_defaultShader = nullptr;
     const bool created = m_device != nullptr;
+    if (m_device)
+        m_device->SetReleaseObserver(nullptr, nullptr);
     m_device.reset();
     m_camera = nullptr;
     if (created)
@@ -707,6 +713,62 @@ int CGraphics::SetRenderTarget(DeviceSurface* surface)
     return 1;
 }
 
+void CGraphics::ForgetResource(void* context, DeviceResource* resource)
+{
+    // The device has unbound the object already: the caches follow it, so
+    // that an object made later at the same address is bound for real.
+    CGraphics* graphics = static_cast<CGraphics*>(context);
+    GraphicsDevice* device = graphics->m_device.get();
+    if (device == nullptr || resource == nullptr)
+        return;
+    if (static_cast<DeviceResource*>(graphics->m_currentRenderTarget) == resource)
+        graphics->m_currentRenderTarget = device->GetRenderTarget();
+    if (static_cast<DeviceResource*>(graphics->m_currentDepthStencil) == resource)
+        graphics->m_currentDepthStencil = device->GetDepthStencilSurface();
+    if (static_cast<DeviceResource*>(graphics->m_backBuffer) == resource)
+        graphics->m_backBuffer = nullptr;
+    if (static_cast<DeviceResource*>(graphics->m_depthStencil) == resource)
+        graphics->m_depthStencil = nullptr;
+    GraphicsStateCache& cache = graphics->m_cache;
+    if (static_cast<DeviceResource*>(cache.texture) == resource)
+        cache.texture = nullptr;
+    for (uint32_t i = 0; cache.streamBuffers != nullptr && i < graphics->m_caps.maxStreams; ++i)
+    {
+        if (static_cast<DeviceResource*>(cache.streamBuffers[i]) == resource)
+        {
+            cache.streamBuffers[i] = nullptr;
+            cache.streamStrides[i] = 0;
+        }
+    }
+    if (static_cast<DeviceResource*>(cache.indices) == resource)
+        cache.indices = nullptr;
+    if (static_cast<DeviceResource*>(cache.declaration) == resource)
+    {
+        cache.declaration = nullptr;
+        cache.declarationKey = 0;
+    }
+}
+
+int CGraphics::SetDepthStencilSurface(DeviceSurface* surface)
+{
+    if (surface == m_currentDepthStencil)
+        return 1;
+    if (!m_device || DeviceFailed(m_device->SetDepthStencilSurface(surface)))
+        return 0;
+    m_currentDepthStencil = surface;
+    return 1;
+}
+
+int CGraphics::RestoreRenderTarget()
+{
+    return m_backBuffer != nullptr ? SetRenderTarget(m_backBuffer) : 0;
+}
+
+int CGraphics::RestoreDepthStencil()
+{
+    return SetDepthStencilSurface(m_depthStencil);
+}
+
 void CGraphics::SetWorldTransform(const CkvrMatrix* matrix)
 {
     if (m_device && matrix != nullptr)
@@ -731,10 +793,14 @@ void CGraphics::GetViewportOrigin(float* x, float* y) const
 {
     float originX = 0.0f;
     float originY = 0.0f;
-    if (m_camera != nullptr && m_device)
+    // The camera's own viewport: the device's may not have been set from
+    // it since it changed, or may be clipped to a small render target.
+    const uint32_t* viewport =
+        m_camera != nullptr && g_render.cameraViewport != nullptr ? g_render.cameraViewport(m_camera) : nullptr;
+    if (viewport != nullptr)
     {
-        originX = static_cast<float>(m_device->GetViewport().x);
-        originY = static_cast<float>(m_device->GetViewport().y);
+        originX = static_cast<float>(viewport[0]);
+        originY = static_cast<float>(viewport[1]);
     }
     if (x != nullptr)
         *x = originX;

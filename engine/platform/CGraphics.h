@@ -11,6 +11,7 @@ class CRect;
 class CShader;
 class CSystem;
 class DeviceBuffer;
+class DeviceResource;
 class DeviceSurface;
 class DeviceTexture;
 class DeviceVertexDeclaration;
@@ -70,6 +71,8 @@ public:
         int (*releaseDefaultEffect)(CShader* shader) = nullptr;        // before a reset
         int (*recreateDefaultEffect)(CShader* shader) = nullptr;       // after a reset; 0 fails it
         void (*destroyDefaultEffect)(CShader* shader) = nullptr;       // Release and delete
+        // Where a camera's viewport lies: x, y, width, height.
+        const uint32_t* (*cameraViewport)(const CCamera* camera) = nullptr;
     };
     // Returns the hooks it replaces.
     static RenderClassHooks SetRenderClassHooks(const RenderClassHooks& hooks);
@@ -124,6 +127,12 @@ public:
     void SetVertexDeclarationKey(uint32_t key) { m_cache.declarationKey = key; }
     void SetFVF(uint32_t fvf);
     int SetRenderTarget(DeviceSurface* surface);
+    // Null unbinds the depth-stencil surface.
+    int SetDepthStencilSurface(DeviceSurface* surface);
+    // The back buffer and the automatic depth-stencil surface again, each
+    // only when another one is current.
+    int RestoreRenderTarget();
+    int RestoreDepthStencil();
 
     // Uncached.
     void SetWorldTransform(const CkvrMatrix* matrix);
@@ -138,6 +147,7 @@ public:
     DeviceSurface* GetBackBuffer() const { return m_backBuffer; }
     DeviceSurface* GetCurrentRenderTarget() const { return m_currentRenderTarget; }
     DeviceSurface* GetCurrentDepthStencil() const { return m_currentDepthStencil; }
+    DeviceSurface* GetDepthStencil() const { return m_depthStencil; }
     // The top-left corner of the current camera's viewport; 0, 0 without
     // a camera.
     void GetViewportOrigin(float* x, float* y) const;
@@ -169,6 +179,8 @@ private:
     void ApplyCamera();
     void Sleep(uint32_t milliseconds);
     void SendToWindow(uint32_t id);
+    // A device object is gone: no cache may keep naming it.
+    static void ForgetResource(void* graphics, DeviceResource* resource);
 
     std::unique_ptr<GraphicsDevice> m_device;
     PresentParameters m_presentParameters;

@@ -21,7 +21,7 @@
 //
 // "GaussFilter.shd": technique "GaussFilter", two passes (horizontal with
 // OffsetX, vertical with OffsetY), each adding Weight[i] times the texture
-// at +offset and -offset for i = 0..7.
+// at +offset and -offset for i = 0..7; the result is opaque (alpha 1).
 //
 // "BasicFilter.shd": "BasicFilter" (the texture), "BrightFilter" (what
 // exceeds g_MinBright), "MonochromeFilter" (luma 0.299 R + 0.587 G +

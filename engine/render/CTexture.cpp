@@ -849,7 +849,8 @@ int CTexture::DrawWorld(const float* position, const float* scale, const float* 
 
 int CTexture::DrawBillboard(const CkvrMatrix* world, float bias, const float* src, uint32_t color)
 {
-    if (s_graphics == nullptr || m_texture == nullptr || world == nullptr)
+    // Without a texture it draws in the vertex colour, as DrawPolygon does.
+    if (s_graphics == nullptr || world == nullptr)
         return 0;
     CCamera* camera = s_graphics->GetCamera();
     if (camera == nullptr)

@@ -1,10 +1,13 @@
 #include "engine/render/RenderClasses.h"
 
 #include "engine/platform/CGraphics.h"
+#include "engine/platform/CPrimitiveList.h"
 #include "engine/render/BuiltInEffects.h"
 #include "engine/render/CCamera.h"
+#include "engine/render/CFilter.h"
 #include "engine/render/CLight.h"
 #include "engine/render/CPrimitiveRender.h"
+#include "engine/render/CRenderList.h"
 #include "engine/render/CShader.h"
 #include "engine/render/CTexture.h"
 
@@ -18,6 +21,11 @@ const char* const DEFAULT_EFFECT_NAME = "Default.shd";
 int ApplyCamera(CCamera* camera)
 {
     return camera != nullptr ? camera->Apply() : 0;
+}
+
+const uint32_t* CameraViewport(const CCamera* camera)
+{
+    return camera != nullptr ? camera->GetViewport() : nullptr;
 }
 
 int CreateDefaultEffect(CShader* shader)
@@ -69,6 +77,18 @@ void SetGraphics(CGraphics* graphics)
     CLight::SetGraphics(graphics);
     CTexture::SetGraphics(graphics);
     CShader::SetGraphics(graphics);
+    CFilter::SetGraphics(graphics);
+    CPrimitiveList::SetGraphics(graphics);
+}
+
+int QueueInRenderList(uintptr_t list, CObjectBase* object)
+{
+    return reinterpret_cast<CRenderList*>(list)->Add(object, 0);
+}
+
+DeviceTexture* DeviceTextureOf(const CTexture* texture)
+{
+    return texture->GetDeviceTexture();
 }
 }
 
@@ -82,5 +102,10 @@ void RenderClasses::Install()
     hooks.releaseDefaultEffect = &ReleaseDefaultEffect;
     hooks.recreateDefaultEffect = &RecreateDefaultEffect;
     hooks.destroyDefaultEffect = &DestroyDefaultEffect;
+    hooks.cameraViewport = &CameraViewport;
     CGraphics::SetRenderClassHooks(hooks);
+    CPrimitiveList::RenderHooks primitiveHooks;
+    primitiveHooks.queue = &QueueInRenderList;
+    primitiveHooks.deviceTexture = &DeviceTextureOf;
+    CPrimitiveList::SetRenderHooks(primitiveHooks);
 }

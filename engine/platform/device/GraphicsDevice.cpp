@@ -1,4 +1,5 @@
 #include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/device/FixedLightingProgram.h"
 
 #include "engine/platform/device/DeviceBuffer.h"
 #include "engine/platform/device/DeviceSurface.h"
@@ -436,6 +437,14 @@ void GraphicsDevice::UnregisterResource(DeviceResource* resource)
     if (found != m_resources.end())
         m_resources.erase(found);
     Unbind(resource);
+    if (m_releaseObserver != nullptr)
+        m_releaseObserver(m_releaseContext, resource);
+}
+
+void GraphicsDevice::SetReleaseObserver(ReleaseObserver observer, void* context)
+{
+    m_releaseObserver = observer;
+    m_releaseContext = context;
 }
 
 void GraphicsDevice::Unbind(DeviceResource* resource)

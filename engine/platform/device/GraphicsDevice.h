@@ -13,6 +13,7 @@ class DeviceResource;
 class DeviceSurface;
 class DeviceTexture;
 class DeviceVertexDeclaration;
+class FixedLightingProgram;
 class GraphicsContext;
 class PlatformWindow;
 
@@ -185,6 +186,12 @@ public:
     // A GLSL program about to be deleted: stop using it, and forget that GL
     // has it in use, since GL may hand its name to a new program.
     void ForgetGlProgram(unsigned name);
+
+    // Told of every object the device forgets as it is deleted, after the
+    // device has unbound it, so that caches above the device can drop it
+    // before a new object takes its address. Null stops the calls.
+    using ReleaseObserver = void (*)(void* context, DeviceResource* resource);
+    void SetReleaseObserver(ReleaseObserver observer, void* context);
 
     static uint32_t VerticesForPrimitives(uint32_t type, uint32_t primitiveCount);
 
@@ -426,4 +433,9 @@ private:
     uint32_t m_resetFailures = 0;
 
     std::vector<DeviceResource*> m_resources;
+    // Lit draws with point or spot lights, whose range and cone GL's own
+    // lighting lacks.
+    std::unique_ptr<FixedLightingProgram> m_fixedLighting;
+    ReleaseObserver m_releaseObserver = nullptr;
+    void* m_releaseContext = nullptr;
 };

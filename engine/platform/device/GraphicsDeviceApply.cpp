@@ -1,4 +1,5 @@
 #include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/device/FixedLightingProgram.h"
 
 #include "engine/core/MathConstants.h"
 #include "engine/platform/device/DeviceBuffer.h"
@@ -52,10 +53,18 @@ DeviceResult GraphicsDevice::PrepareDraw(const VertexLayout& layout, uint32_t ty
     }
     ApplyViewport(layout.pretransformed);
     ApplyTransforms(layout.pretransformed, type <= PT_LINESTRIP);
-    if (m_gl.program != m_program)
+    unsigned program = m_program;
+    if (program == 0)
     {
-        KVR_GL(glUseProgram(m_program));
-        m_gl.program = m_program;
+        if (!m_fixedLighting)
+            m_fixedLighting = std::make_unique<FixedLightingProgram>();
+        program = m_fixedLighting->Prepare(m_lights, m_lightEnabled, m_caps.maxActiveLights, m_view, m_material,
+                                           m_renderStates, layout, &m_glCalls);
+    }
+    if (m_gl.program != program)
+    {
+        KVR_GL(glUseProgram(program));
+        m_gl.program = program;
     }
     return DEVICE_OK;
 }
