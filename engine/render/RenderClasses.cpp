@@ -2,8 +2,13 @@
 
 #include "engine/platform/CGraphics.h"
 #include "engine/render/BuiltInEffects.h"
+#include "engine/render/CAnimationController.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/CLight.h"
+#include "engine/render/CLowModelObject.h"
+#include "engine/render/CMesh.h"
+#include "engine/render/CModelBlock.h"
+#include "engine/render/CModelObject.h"
 #include "engine/render/CPrimitiveRender.h"
 #include "engine/render/CShader.h"
 #include "engine/render/CTexture.h"
@@ -74,6 +79,11 @@ bool RenderClasses::Install()
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_LIGHT, &CLight::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_TEXTURE, &CTexture::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_SHADER, &CShader::SetGraphics);
+    CGraphics::RegisterDrawingClass(CGraphics::CLASS_MESH, &CMesh::SetGraphics);
+    CGraphics::RegisterDrawingClass(CGraphics::CLASS_MODEL_OBJECT, &CModelObject::SetGraphics);
+    CGraphics::RegisterDrawingClass(CGraphics::CLASS_MODEL_BLOCK, &CModelBlock::SetGraphics);
+    CGraphics::RegisterDrawingClass(CGraphics::CLASS_LOW_MODEL_OBJECT, &CLowModelObject::SetGraphics);
+    CGraphics::RegisterDrawingClass(CGraphics::CLASS_ANIMATION_CONTROLLER, &CAnimationController::SetGraphics);
     CGraphics::SetCameraApply(&ApplyCamera);
     CGraphics::DefaultEffectHooks hooks;
     hooks.create = &NewDefaultEffect;
