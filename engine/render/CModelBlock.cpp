@@ -1,5 +1,6 @@
 #include "engine/render/CModelBlock.h"
 
+#include "engine/platform/CGraphics.h"
 #include "engine/render/CAnimationController.h"
 #include "engine/render/ModelDeviceBuffers.h"
 #include "engine/render/ModelDraw.h"
@@ -114,6 +115,10 @@ uint32_t CModelBlock::CreateIndexBuffer()
     if (m_indexSet.indices.GetCount() == 0)
         return 1;
     ModelDraw::ForgetBindings(s_graphics, nullptr, m_indexSet.indexBuffer.get(), nullptr);
+    m_indexSet.indexBuffer.reset();
+    // Without a device the block serves collision queries only.
+    if (s_graphics == nullptr || s_graphics->GetDevice() == nullptr)
+        return 1;
     m_indexSet.indexBuffer = ModelDeviceBuffers::CreateIndexBuffer(s_graphics, m_indexSet.indices);
     return m_indexSet.indexBuffer != nullptr ? 1 : 0;
 }
