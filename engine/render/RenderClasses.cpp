@@ -12,6 +12,7 @@
 #include "engine/render/CPrimitiveRender.h"
 #include "engine/render/CShader.h"
 #include "engine/render/CTexture.h"
+#include "engine/render/CXMesh.h"
 
 #include <cstring>
 #include <vector>
@@ -79,6 +80,7 @@ bool RenderClasses::Install()
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_LIGHT, &CLight::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_TEXTURE, &CTexture::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_SHADER, &CShader::SetGraphics);
+    CGraphics::RegisterDrawingClass(CGraphics::CLASS_XMESH, &CXMesh::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_MESH, &CMesh::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_MODEL_OBJECT, &CModelObject::SetGraphics);
     CGraphics::RegisterDrawingClass(CGraphics::CLASS_MODEL_BLOCK, &CModelBlock::SetGraphics);
