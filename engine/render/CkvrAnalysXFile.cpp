@@ -80,6 +80,7 @@ bool CkvrAnalysXFile::ReadReference(CkvrXModel* model, KVRXNODE* current, bool* 
         return true;
     }
     current->references[current->referenceCount++] = target;
+    current->items.push_back(target);
     return true;
 }
 

@@ -25,7 +25,10 @@ KVRXNODE* CkvrXModel::AddNode(uint8_t type, const char* name, KVRXNODE* parent)
     node->parent = parent;
     KVRXNODE* added = node.get();
     if (parent != nullptr)
+    {
         parent->children.push_back(added);
+        parent->items.push_back(added);
+    }
     m_nodes.push_back(std::move(node));
     return added;
 }
@@ -105,15 +108,10 @@ KVRXNODE* CkvrXModel::FindAncestorOrReference(const KVRXNODE* node, uint8_t type
 std::vector<KVRXNODE*> CkvrXModel::CollectChildrenAndReferences(const KVRXNODE* node, uint8_t type)
 {
     std::vector<KVRXNODE*> out;
-    for (KVRXNODE* child : node->children)
+    for (KVRXNODE* item : node->items)
     {
-        if (child->type == type)
-            out.push_back(child);
-    }
-    for (uint32_t i = 0; i < node->referenceCount; ++i)
-    {
-        if (node->references[i]->type == type)
-            out.push_back(node->references[i]);
+        if (item->type == type)
+            out.push_back(item);
     }
     return out;
 }

@@ -49,6 +49,8 @@ struct KVRXNODE
     std::string name; // empty for an unnamed instance
     KVRXNODE* parent = nullptr;
     std::vector<KVRXNODE*> children;
+    // Children and references in the order the file gives them.
+    std::vector<KVRXNODE*> items;
     KVRXNODE* references[MAX_REFERENCES] = {};
     uint32_t referenceCount = 0;
 
