@@ -3,8 +3,11 @@
 
 #include "engine/render/CAnimationController.h"
 #include "engine/render/CCamera.h"
+#include "engine/render/CXMesh.h"
+#include "engine/render/ModelDeviceBuffers.h"
 
 #include <cmath>
+#include <fstream>
 
 namespace
 {
@@ -230,10 +233,13 @@ void FillBar(CMesh* mesh)
 class SkinnedDrawTest : public ModelDrawTest
 {
 protected:
-    void Load()
+    // extraBones more bones that move nothing.
+    void Load(uint32_t extraBones = 0)
     {
         CMesh source;
         FillBar(&source);
+        for (uint32_t i = 0; i < extraBones; ++i)
+            ModelSamples::AddBone(&source, ("Extra" + std::to_string(i)).c_str(), nullptr);
         const std::vector<uint8_t> bytes = ModelSamples::WriteToMemory(&source);
         ASSERT_EQ(mesh.LoadFromPack(bytes.data(), "Bar.mdl", uint32_t(bytes.size()), nullptr, nullptr), 1u);
         ASSERT_NE(mesh.GetAnimationController(), nullptr);
@@ -290,5 +296,102 @@ TEST_F(SkinnedDrawTest, TheBindPoseDrawsTheBarUpright)
     EXPECT_TRUE(Near(At(CkvrVector3(0, 1.8f, 0)), GREEN));
     EXPECT_TRUE(Near(At(CkvrVector3(0, 0.2f, 0)), GREEN));
     own->Release();
+}
+}
+
+namespace
+{
+TEST_F(SkinnedDrawTest, ANewMeshDrawsAfterTheOldOneIsGone)
+{
+    Load();
+    CkvrMatrix world;
+    ASSERT_EQ(mesh.DrawAnimated(&world, 0.0f, 0), 1u);
+    // The second load's buffers and declaration may reuse the addresses of
+    // the first's: the graphics object must bind them again all the same.
+    mesh.Release();
+    ClearTo(BACKGROUND);
+    Load();
+    ASSERT_EQ(mesh.DrawAnimated(&world, 0.0f, 0), 1u);
+    ExpectBent();
+}
+
+TEST_F(SkinnedDrawTest, BoneIndicesPastThePaletteMoveNothing)
+{
+    Load();
+    CModelObject* bar = mesh.GetObjectList()->GetItem(0);
+    tag_KVRMODELVERTEX* v = bar->GetVertexList()->GetAt(0);
+    v->influences = 2;
+    v->boneIndex[1] = 200;
+    v->boneWeight[1] = 1.0f;
+    CAnimationController* controller = mesh.GetAnimationController();
+    CkvrMatrix world;
+    controller->UpdatePose(&world);
+    EXPECT_EQ(bar->SkinVertices(controller), 1u);
+}
+
+TEST_F(ModelDrawTest, IndicesPastSixteenBitsUseWideIndexBuffers)
+{
+    CList<uint32_t> small;
+    const uint32_t narrow[3] = {0, 1, 65535};
+    small.SetArray(narrow, 3);
+    ModelBufferHandle buffer = ModelDeviceBuffers::CreateIndexBuffer(&graphics, small);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->GetIndexSize(), 2u);
+    CList<uint32_t> large;
+    const uint32_t wide[3] = {0, 1, 70000};
+    large.SetArray(wide, 3);
+    buffer = ModelDeviceBuffers::CreateIndexBuffer(&graphics, large);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->GetIndexSize(), 4u);
+}
+}
+
+namespace
+{
+// Up to 75 bones the effect skins on the device; from 76 the processor
+// skins into the vertex buffer, which a later unskinned draw then shows.
+TEST_F(SkinnedDrawTest, SeventySixBonesSkinOnTheProcessor)
+{
+    for (uint32_t bones : {75u, 76u})
+    {
+        Load(bones - 3);
+        ASSERT_EQ(mesh.GetBoneList()->GetCount(), bones);
+        CkvrMatrix world;
+        ASSERT_EQ(mesh.DrawAnimated(&world, 0.0f, 0), 1u);
+        graphics.SetLighting(0);
+        ClearTo(BACKGROUND);
+        ASSERT_EQ(mesh.GetObjectList()->GetItem(0)->Draw(&world, nullptr, nullptr, nullptr), 1u);
+        const bool upright = Near(At(CkvrVector3(0, 1.8f, 0)), GREEN);
+        EXPECT_EQ(upright, bones == 75u) << bones;
+        graphics.SetLighting(1);
+        mesh.Release();
+        ClearTo(BACKGROUND);
+    }
+}
+}
+
+namespace
+{
+TEST_F(ModelDrawTest, AnXMeshDrawsItsSubsets)
+{
+    const std::string path = ::testing::TempDir() + "quad_subsets.x";
+    std::ofstream(path, std::ios::binary)
+        << "xof 0303txt 0032\nMesh Quad { 6; -1;-1;0;, 0;-1;0;, 0;1;0;, -1;1;0;, 1;-1;0;, 1;1;0;;\n"
+           "2; 4;0,3,2,1;, 4;1,2,5,4;;\n"
+           "MeshMaterialList { 2; 2; 0,1;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; }\n"
+           "Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { \"no_such_image.png\"; } } } }\n";
+    CXMesh xmesh;
+    ASSERT_EQ(xmesh.LoadFromFile(path.c_str()), 1u);
+    std::remove(path.c_str());
+    EXPECT_EQ(xmesh.GetSubsetCount(), 2u);
+    graphics.SetLighting(0);
+    CkvrMatrix world;
+    ASSERT_EQ(xmesh.DrawSubset(&world, 1), 1u);
+    EXPECT_TRUE(Near(At(CkvrVector3(0.5f, 0, 0)), WHITE)) << std::hex << At(CkvrVector3(0.5f, 0, 0));
+    EXPECT_TRUE(Near(At(CkvrVector3(-0.5f, 0, 0)), BACKGROUND));
+    ASSERT_EQ(xmesh.Draw(&world), 1u);
+    EXPECT_TRUE(Near(At(CkvrVector3(-0.5f, 0, 0)), WHITE));
+    EXPECT_EQ(xmesh.DrawSubset(&world, 2), 0u);
+    graphics.SetLighting(1);
 }
 }
