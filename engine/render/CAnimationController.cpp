@@ -262,11 +262,11 @@ uint32_t CAnimationController::Update(float seconds)
     return 1;
 }
 
-void CAnimationController::PoseWalk(tag_KVRBONESTATE* state, const CkvrMatrix* parent, bool dynamicChain)
+bool CAnimationController::PoseState(tag_KVRBONESTATE* state, const CkvrMatrix* parent, bool dynamicChain)
 {
     CModelBone* bone = state->bone;
     if (bone == nullptr || (IsDynamic(bone) && !dynamicChain))
-        return;
+        return false;
     state->parentRelative = parent != nullptr ? state->local * *parent : state->local;
     const CkvrMatrix& rotation = *bone->GetBoneRotation();
     CkvrMatrix combined = rotation.GetInverse() * state->boneFrameRotation * rotation * state->parentRelative;
@@ -278,10 +278,24 @@ void CAnimationController::PoseWalk(tag_KVRBONESTATE* state, const CkvrMatrix* p
     state->skin = *bone->GetOffsetMatrix() * combined;
     if (m_boneMatrices != nullptr && state->index < m_states.GetCount())
         m_boneMatrices[state->index] = state->skin;
-    if (state->children == nullptr)
-        return;
-    for (uint32_t i = 0; i < state->children->GetCount(); ++i)
-        PoseWalk(state->children->GetItem(i), &state->combined, dynamicChain);
+    return true;
+}
+
+void CAnimationController::PoseWalk(tag_KVRBONESTATE* start, const CkvrMatrix* parent, bool dynamicChain)
+{
+    m_walk.clear();
+    m_walk.emplace_back(start, parent);
+    // A state list built by hand may hold a cycle: no walk visits more
+    // states than there are.
+    for (uint32_t visits = 0; !m_walk.empty() && visits <= m_states.GetCount(); ++visits)
+    {
+        const auto [state, parentMatrix] = m_walk.back();
+        m_walk.pop_back();
+        if (!PoseState(state, parentMatrix, dynamicChain) || state->children == nullptr)
+            continue;
+        for (uint32_t i = 0; i < state->children->GetCount(); ++i)
+            m_walk.emplace_back(state->children->GetItem(i), &state->combined);
+    }
 }
 
 void CAnimationController::UpdatePose(const CkvrMatrix* root)
@@ -348,22 +362,27 @@ float CAnimationController::GetCurrentAnimationLength() const
     return end / m_timeScale;
 }
 
-void CAnimationController::BindWalk(tag_KVRBONESTATE* state)
+void CAnimationController::BindWalk(tag_KVRBONESTATE* start)
 {
-    CModelBone* bone = state->bone;
-    if (bone != nullptr && IsIdentity(*bone->GetOffsetMatrix()) && !IsIdentity(*bone->GetLocalMatrix()))
+    m_walk.clear();
+    m_walk.emplace_back(start, nullptr);
+    for (uint32_t visits = 0; !m_walk.empty() && visits <= m_states.GetCount(); ++visits)
     {
-        CkvrMatrix scaling;
-        const CkvrVector3 scale = state->combined.GetScale();
-        scaling.SetScaling(&scale);
-        *bone->GetOffsetMatrix() = scaling * state->combined.GetInverse();
-        *bone->GetHead() = CkvrVector3(state->combined.m[12], state->combined.m[13], state->combined.m[14]);
-        *bone->GetBoneRotation() = bone->GetOffsetMatrix()->GetRotation();
+        tag_KVRBONESTATE* state = m_walk.back().first;
+        m_walk.pop_back();
+        CModelBone* bone = state->bone;
+        if (bone != nullptr && IsIdentity(*bone->GetOffsetMatrix()) && !IsIdentity(*bone->GetLocalMatrix()))
+        {
+            CkvrMatrix scaling;
+            const CkvrVector3 scale = state->combined.GetScale();
+            scaling.SetScaling(&scale);
+            *bone->GetOffsetMatrix() = scaling * state->combined.GetInverse();
+            *bone->GetHead() = CkvrVector3(state->combined.m[12], state->combined.m[13], state->combined.m[14]);
+            *bone->GetBoneRotation() = bone->GetOffsetMatrix()->GetRotation();
+        }
+        for (uint32_t i = 0; state->children != nullptr && i < state->children->GetCount(); ++i)
+            m_walk.emplace_back(state->children->GetItem(i), nullptr);
     }
-    if (state->children == nullptr)
-        return;
-    for (uint32_t i = 0; i < state->children->GetCount(); ++i)
-        BindWalk(state->children->GetItem(i));
 }
 
 void CAnimationController::ResetPose()

@@ -4,6 +4,9 @@
 #include "engine/core/CkvrMatrix.h"
 #include "engine/render/ModelTypes.h"
 
+#include <utility>
+#include <vector>
+
 class CGraphics;
 class CModelAnimation;
 class CModelBone;
@@ -89,8 +92,12 @@ private:
     void FreeStates();
     tag_KVRBONESTATE* FindState(const CModelBone* bone);
     void SampleState(tag_KVRBONESTATE* state, float ticks);
-    void PoseWalk(tag_KVRBONESTATE* state, const CkvrMatrix* parent, bool dynamicChain);
-    void BindWalk(tag_KVRBONESTATE* state);
+    // Poses one state; false for a state the walk does not enter.
+    bool PoseState(tag_KVRBONESTATE* state, const CkvrMatrix* parent, bool dynamicChain);
+    // Depth-first from start, without recursion: a skeleton read from a
+    // file may be one chain of any length.
+    void PoseWalk(tag_KVRBONESTATE* start, const CkvrMatrix* parent, bool dynamicChain);
+    void BindWalk(tag_KVRBONESTATE* start);
 
     CkvrMatrix m_root;
     CResourceList<CModelBone*>* m_bones = nullptr;
@@ -101,6 +108,8 @@ private:
     float m_gravity = -9.8f;
     CkvrVector3 m_wind{0.0f, 0.0f, 1.0f};
     CkvrMatrix* m_boneMatrices = nullptr;
+    // The walks' own stack, kept between frames.
+    std::vector<std::pair<tag_KVRBONESTATE*, const CkvrMatrix*>> m_walk;
 
     static CGraphics* s_graphics;
 };

@@ -64,8 +64,7 @@ bool CkvrAnalysXFile::ReadReference(CkvrXModel* model, KVRXNODE* current, bool* 
     if (std::strcmp(token, "{") == 0)
         ReadToken(name, sizeof name);
     else
-        std::memcpy(name, token + 1, sizeof name - 1);
-    name[sizeof name - 1] = '\0';
+        std::memcpy(name, token + 1, std::strlen(token)); // the rest with its NUL
     const bool closed = std::strchr(token, '}') != nullptr || std::strchr(name, '}') != nullptr;
     CutAt(name, '}');
     if (!closed)

@@ -1,6 +1,7 @@
 #include "ModelBytes.h"
 #include "ModelSamples.h"
 
+#include "engine/render/CAnimationController.h"
 #include "engine/render/CModelBlock.h"
 
 #include <gtest/gtest.h>
@@ -297,5 +298,34 @@ TEST(ModelFileTest, EveryTruncationOfAFullFileLoadsOrFailsCleanly)
     // Cuts at record boundaries end records as the end marker would.
     EXPECT_GT(loaded, 0u);
     EXPECT_LT(loaded, bytes.size() - 23);
+}
+}
+
+namespace
+{
+TEST(ModelFileTest, ALongChainOfBonesLoadsAndPoses)
+{
+    ModelBytes file;
+    file.Magic().Object("A", 3);
+    std::string parent = "root";
+    for (int i = 0; i < 8000; ++i)
+    {
+        const std::string name = "B" + std::to_string(i);
+        file.Bone(name.c_str(), parent.c_str(), {{0, 0, 0.1f}});
+        parent = name;
+    }
+    CMesh mesh;
+    ASSERT_EQ(Load(&mesh, file), 1u);
+    ASSERT_EQ(mesh.GetBoneList()->GetCount(), 8001u);
+    // Bones past 255 cannot be named by a vertex: only the first four stamp.
+    EXPECT_EQ(mesh.GetObjectList()->GetItem(0)->GetVertexList()->GetAt(0)->influences, 4);
+    CAnimationController* controller = mesh.CreateAnimationController();
+    ASSERT_NE(controller, nullptr);
+    controller->ResetPose();
+    CkvrMatrix world;
+    world.m[12] = 3.0f;
+    controller->UpdatePose(&world);
+    EXPECT_FLOAT_EQ(controller->GetBoneStateList()->GetAt(8000)->combined.m[12], 3.0f);
+    controller->Release();
 }
 }
