@@ -158,3 +158,37 @@ TEST(ModelObjectTest, AMeshWithoutAnimationsDrawsWithoutTouchingAController)
     EXPECT_EQ(mesh.GetAnimationController(), nullptr);
 }
 }
+
+namespace
+{
+TEST(ModelObjectTest, RefreshDropsWhatWasRemovedElsewhere)
+{
+    CMesh source;
+    ModelSamples::FillRichMesh(&source);
+    const std::vector<uint8_t> bytes = ModelSamples::WriteToMemory(&source);
+    CResourceList<CTexture*> shared;
+    CMesh mesh;
+    ASSERT_EQ(ModelSamples::LoadFromMemory(&mesh, bytes, &shared, nullptr), 1u);
+    ASSERT_EQ(shared.GetCount(), 2u);
+    CTexture* skin = shared.GetItem(0);
+    ASSERT_EQ(shared.RemoveAt(0), 1u);
+    CResourceList<CModelBone*>* bones = mesh.GetBoneList();
+    CModelBone* hip = bones->GetItem(1);
+    ASSERT_EQ(bones->RemoveAt(1), 1u);
+    delete hip;
+
+    ASSERT_EQ(mesh.Refresh(&shared, nullptr), 1u);
+    const CMaterialList* materials = mesh.GetObjectList()->GetItem(0)->GetMaterials();
+    EXPECT_EQ(materials->GetAt(0)->textures->GetItem(0), nullptr);
+    EXPECT_EQ(materials->GetAt(1)->textures->GetItem(0), shared.GetItem(0));
+    // Arm lost its parent and went with it; root forgot its child.
+    ASSERT_EQ(bones->GetCount(), 1u);
+    EXPECT_EQ(bones->GetItem(0)->GetChildren()->GetCount(), 0u);
+    EXPECT_EQ(mesh.GetAnimationList()->GetItem(0)->GetBoneAnimationList()->GetCount(), 0u);
+    EXPECT_NE(mesh.GetAnimationController(), nullptr);
+
+    mesh.Release();
+    delete skin;
+    delete shared.GetItem(0);
+}
+}
