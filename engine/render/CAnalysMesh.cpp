@@ -474,30 +474,33 @@ uint32_t CAnalysMesh::ReadTexture(tag_KVRMODELMATERIAL* material)
     material->ownsTextures = m_textures == nullptr ? 1 : 0;
     // A lone NUL keeps the slot without a texture.
     CTexture* texture = nullptr;
+    bool ownedHere = false;
     if (name[0] != '\0')
     {
         texture = m_textures != nullptr ? m_textures->FindByFileName(name) : nullptr;
         if (texture == nullptr)
         {
-            Owned<CTexture> created(new CTexture());
-            if (created == nullptr)
+            // An image that does not load leaves a texture with its name.
+            texture = new CTexture();
+            if (texture == nullptr)
                 return 0;
-            if (!created->CreateFromFile(name))
-                created->SetName(name);
-            if (m_textures != nullptr && !m_textures->Add(created.get()))
-                return 0;
-            texture = created.release();
-            if (m_textures == nullptr && !material->textures->Add(texture))
+            if (!texture->CreateFromFile(name))
+                texture->SetName(name);
+            // The shared list, when there is one, owns it from here on.
+            if (m_textures != nullptr && !m_textures->Add(texture))
             {
                 delete texture;
                 return 0;
             }
-            if (m_textures == nullptr)
-                return ExpectEnd() ? 1 : 0;
+            ownedHere = m_textures == nullptr;
         }
     }
     if (!material->textures->Add(texture))
+    {
+        if (ownedHere)
+            delete texture;
         return 0;
+    }
     return ExpectEnd() ? 1 : 0;
 }
 
