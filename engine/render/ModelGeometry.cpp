@@ -1,5 +1,6 @@
 #include "engine/render/ModelGeometry.h"
 
+#include "engine/core/CkvrMatrix.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/render/CAnimationController.h"
 #include "engine/render/ModelDeviceBuffers.h"
@@ -99,7 +100,11 @@ uint32_t ModelGeometry::Render(CGraphics* graphics, const CkvrMatrix* world, con
         return ModelDraw::DrawShader(graphics, source, world, color, skinned, effect);
     if (skinned)
     {
-        // The processor skins the vertices the draw reads.
+        // The processor skins the vertices the draw reads, into the space
+        // the palette leads to (the world the controller was posed in): the
+        // device's world transform must add nothing to them.
+        const CkvrMatrix identity;
+        graphics->SetWorldTransform(&identity);
         if (replacementVertices == nullptr)
             SkinVertices(controller);
         else if (replacementVertices->vertices != nullptr)

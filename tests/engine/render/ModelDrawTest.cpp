@@ -280,6 +280,11 @@ TEST_F(SkinnedDrawTest, WithoutEffectTheProcessorSkins)
     CkvrMatrix world;
     controller->UpdatePose(&world);
     graphics.SetLighting(0);
+    // A world transform left by an earlier draw does not move skinned
+    // vertices a second time.
+    CkvrMatrix moved;
+    moved.m[12] = 10.0f;
+    graphics.SetWorldTransform(&moved);
     CModelObject* bar = mesh.GetObjectList()->GetItem(0);
     ASSERT_EQ(bar->Draw(&world, nullptr, controller, nullptr), 1u);
     ExpectBent();
