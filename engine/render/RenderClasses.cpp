@@ -3,13 +3,19 @@
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CPrimitiveList.h"
 #include "engine/render/BuiltInEffects.h"
+#include "engine/render/CAnimationController.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/CFilter.h"
 #include "engine/render/CLight.h"
+#include "engine/render/CLowModelObject.h"
+#include "engine/render/CMesh.h"
+#include "engine/render/CModelBlock.h"
+#include "engine/render/CModelObject.h"
 #include "engine/render/CPrimitiveRender.h"
 #include "engine/render/CRenderList.h"
 #include "engine/render/CShader.h"
 #include "engine/render/CTexture.h"
+#include "engine/render/CXMesh.h"
 
 #include <cstring>
 #include <vector>
@@ -76,6 +82,12 @@ void SetGraphics(CGraphics* graphics)
     CCamera::SetGraphics(graphics);
     CLight::SetGraphics(graphics);
     CTexture::SetGraphics(graphics);
+    CXMesh::SetGraphics(graphics);
+    CMesh::SetGraphics(graphics);
+    CModelObject::SetGraphics(graphics);
+    CModelBlock::SetGraphics(graphics);
+    CLowModelObject::SetGraphics(graphics);
+    CAnimationController::SetGraphics(graphics);
     CShader::SetGraphics(graphics);
     CFilter::SetGraphics(graphics);
     CPrimitiveList::SetGraphics(graphics);
