@@ -153,6 +153,12 @@ ImeCandidateList SdlTextInput::GetCandidates()
     return GetState().candidates;
 }
 
+void SdlTextInput::SetComposition(const ImeComposition& composition)
+{
+    std::lock_guard<std::mutex> guard(GetState().lock);
+    GetState().composition = composition;
+}
+
 void SdlTextInput::SetCandidates(const ImeCandidateList& list)
 {
     std::lock_guard<std::mutex> guard(GetState().lock);

@@ -54,7 +54,8 @@ public:
     static bool TakeResult(std::string* out);
     static ImeComposition GetComposition();
     static ImeCandidateList GetCandidates();
-    // For a back end that has candidate lists.
+    // For back ends that compose or list candidates themselves.
+    static void SetComposition(const ImeComposition& composition);
     static void SetCandidates(const ImeCandidateList& list);
 
     // The translation of one SDL event (the listeners call these).
