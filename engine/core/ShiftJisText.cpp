@@ -4,9 +4,11 @@
 
 #include <iconv.h>
 
+#include <mutex>
+
 namespace
 {
-// One iconv handle per thread and direction, opened on first use.
+// One iconv handle per direction, opened on first use.
 class Converter
 {
 public:
@@ -41,15 +43,18 @@ private:
     iconv_t m_handle;
 };
 
+// An iconv handle keeps state between calls, so each is used under a lock.
+std::mutex g_converterLock;
+
 Converter& ToCodePoint()
 {
-    thread_local Converter converter("UTF-32LE", "CP932");
+    static Converter converter("UTF-32LE", "CP932");
     return converter;
 }
 
 Converter& ToShiftJis()
 {
-    thread_local Converter converter("CP932", "UTF-8");
+    static Converter converter("CP932", "UTF-8");
     return converter;
 }
 
@@ -89,6 +94,7 @@ uint32_t ShiftJisToCodePoint(const char* bytes, size_t length)
         return static_cast<unsigned char>(bytes[0]);
     unsigned char out[8];
     size_t written = 0;
+    std::lock_guard<std::mutex> guard(g_converterLock);
     if (!ToCodePoint().Convert(bytes, length, reinterpret_cast<char*>(out), sizeof(out), &written) || written != 4)
         return 0;
     return static_cast<uint32_t>(out[0]) | static_cast<uint32_t>(out[1]) << 8 | static_cast<uint32_t>(out[2]) << 16 |
@@ -136,6 +142,7 @@ std::string ConvertUtf8ToShiftJisSkipping(const std::string& text)
         }
         char out[8];
         size_t written = 0;
+        std::lock_guard<std::mutex> guard(g_converterLock);
         if (ToShiftJis().Convert(text.data() + at, length, out, sizeof(out), &written))
             result.append(out, written);
         at += length;

@@ -126,6 +126,31 @@ TEST_F(FontTextureTest, MatchesTheFaceAndFallsBackToTheJapaneseFace)
     fallback.Release();
 }
 
+TEST_F(FontTextureTest, LatinFacesTakeTheNearestMatchAndStillDrawJapanese)
+{
+    CFontTexture latin;
+    ASSERT_EQ(latin.CreateDefault(128, 64, "No Such Latin Face", FONT_HEIGHT), 1);
+    EXPECT_STREQ(latin.GetName(), "No Such Latin Face");
+    // A glyph the matched face lacks comes from the Japanese face.
+    ASSERT_EQ(latin.CacheText(HIRAGANA_A), 1);
+    ASSERT_EQ(latin.CacheText("A"), 1);
+    EXPECT_GT(latin.FindCacheEntry(HIRAGANA_A)->width, 2u);
+    latin.Release();
+}
+
+TEST_F(FontTextureTest, AnAddedFontFileIsUsedDirectly)
+{
+    const std::string path = font.GetFontFace()->GetFilePath();
+    CFontTexture added;
+    ASSERT_EQ(added.AddFontFile(128, 64, 21, path.c_str(), "Whatever Name", FONT_HEIGHT), 1);
+    EXPECT_EQ(added.GetFontFace()->GetFilePath(), path);
+    EXPECT_EQ(added.CacheText(HIRAGANA_A), 1);
+    added.Release();
+    EXPECT_EQ(added.AddFontFile(128, 64, 21, "no such font file.ttf", FACE, FONT_HEIGHT), 0);
+    // Only 32-bit textures take glyphs.
+    EXPECT_EQ(added.Create(128, 64, 22, FACE, FONT_HEIGHT), 0);
+}
+
 TEST_F(FontTextureTest, AStringDrawnTwiceIsRenderedOnce)
 {
     ASSERT_EQ(font.DrawString(10, 10, WHITE, "ABC"), 1);
