@@ -125,6 +125,11 @@ void CImeInput::Reset()
     m_charsPerLine = static_cast<int32_t>(m_bufferSize);
     m_lineLimit = 1;
     m_candidates.reset();
+    if (!m_listening)
+    {
+        SdlTextInput::Acquire();
+        m_listening = true;
+    }
 }
 
 // ---------------------------------------------------------------------------

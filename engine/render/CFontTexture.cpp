@@ -160,6 +160,9 @@ int CFontTexture::CreateFont(const char* faceName, int32_t height)
     const size_t length = std::min(std::strlen(name), sizeof(m_faceName) - 1);
     std::memcpy(m_faceName, name, length);
     m_faceName[length] = 0;
+    // The cleared texture no longer holds the cached texts: forget them too,
+    // or they would draw as empty rectangles.
+    FreeEntries();
     Clear();
     return 1;
 }

@@ -351,6 +351,16 @@ TEST_F(FontTextureTest, AFullTextureReturnsZero)
     small.Release();
 }
 
+TEST_F(FontTextureTest, ANewFontEmptiesTheCache)
+{
+    ASSERT_EQ(font.CacheText("ABC"), 1);
+    ASSERT_EQ(font.CreateFont(FACE, 24), 1);
+    EXPECT_EQ(font.GetCacheEntryCount(), 0u);
+    EXPECT_EQ(font.GetFontHeight(), 24u);
+    ASSERT_EQ(font.CacheText("ABC"), 1);
+    EXPECT_EQ(font.FindCacheEntry("ABC")->x, 0u);
+}
+
 TEST_F(FontTextureTest, LineBreaksInACachedString)
 {
     ASSERT_EQ(font.CacheText("A\r\nB"), 1);
