@@ -2,6 +2,9 @@
 
 #include "engine/core/AlignedMemory.h"
 #include "engine/platform/CComInit.h"
+#include "engine/platform/CGraphics.h"
+#include "engine/platform/DeviceTexture.h"
+#include "engine/platform/GraphicsDevice.h"
 #include "engine/platform/CSound.h"
 #include "engine/platform/CSystem.h"
 
@@ -103,6 +106,8 @@ uint32_t CMovie::Release()
     CloseSoundSource();
     FreeFrameBuffer();
     FreeDecoding();
+    m_windowTexture.reset();
+    m_uploadedSerial = 0;
     m_windowed = 0;
     m_width = m_height = m_videoWidth = m_videoHeight = 0;
     m_windowRect = MovieRect();
@@ -756,4 +761,72 @@ void CMovie::QueueSound(const uint8_t* pcm, size_t bytes)
         running = m_state == STATE_RUNNING;
     }
     SetSoundPlaying(running);
+}
+
+// ---------------------------------------------------------------- window play
+
+namespace
+{
+struct WindowVertex
+{
+    float x, y, z, rhw;
+    uint32_t color;
+    float u, v;
+};
+}
+
+int CMovie::DrawInWindow(CGraphics* graphics)
+{
+    GraphicsDevice* device = graphics != nullptr ? graphics->GetDevice() : nullptr;
+    if (device == nullptr || !m_windowed || GetState() == STATE_STOPPED)
+        return 0;
+    const uint8_t* frame = GetFrame();
+    if (frame == nullptr)
+        return 0;
+    if (!m_windowTexture)
+    {
+        m_windowTexture.reset(device->CreateTexture(static_cast<uint32_t>(m_videoWidth),
+                                                    static_cast<uint32_t>(m_videoHeight), 1, 0, FORMAT_X8R8G8B8));
+        if (!m_windowTexture)
+            return 0;
+        m_uploadedSerial = 0;
+    }
+    if (m_uploadedSerial != m_copiedSerial)
+    {
+        void* bits = nullptr;
+        uint32_t pitch = 0;
+        if (DeviceFailed(m_windowTexture->LockRect(0, &bits, &pitch, nullptr, LOCK_DISCARD)))
+            return 0;
+        for (int32_t row = 0; row < m_videoHeight; ++row)
+        {
+            const uint8_t* source = frame + static_cast<size_t>(row) * m_videoWidth * 3;
+            uint8_t* texel = static_cast<uint8_t*>(bits) + static_cast<size_t>(row) * pitch;
+            for (int32_t column = 0; column < m_videoWidth; ++column, source += 3, texel += 4)
+            {
+                texel[0] = source[0];
+                texel[1] = source[1];
+                texel[2] = source[2];
+                texel[3] = 255;
+            }
+        }
+        m_windowTexture->UnlockRect(0);
+        m_uploadedSerial = m_copiedSerial;
+    }
+
+    const float l = static_cast<float>(m_windowRect.x);
+    const float t = static_cast<float>(m_windowRect.y);
+    const float r = static_cast<float>(m_windowRect.x + m_windowRect.width);
+    const float b = static_cast<float>(m_windowRect.y + m_windowRect.height);
+    const WindowVertex quad[4] = {
+        {l, t, 0.0f, 1.0f, 0xFFFFFFFF, 0.0f, 0.0f},
+        {r, t, 0.0f, 1.0f, 0xFFFFFFFF, 1.0f, 0.0f},
+        {r, b, 0.0f, 1.0f, 0xFFFFFFFF, 1.0f, 1.0f},
+        {l, b, 0.0f, 1.0f, 0xFFFFFFFF, 0.0f, 1.0f},
+    };
+    graphics->SetTexture(m_windowTexture.get());
+    graphics->SetFVF(FVF_XYZRHW | FVF_DIFFUSE | FVF_TEX1);
+    const DeviceResult drawn = graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(WindowVertex));
+    // The texture goes with the movie; the state cache must not keep it.
+    graphics->SetTexture(nullptr);
+    return DeviceFailed(drawn) ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -14,6 +15,8 @@ struct AVFrame;
 struct AVPacket;
 struct SwrContext;
 struct SwsContext;
+class CGraphics;
+class DeviceTexture;
 
 // Where a movie shown in the window goes: a rectangle of the client area.
 struct MovieRect
@@ -73,6 +76,11 @@ public:
     // the first frame or while stopped.
     uint8_t* GetFrame();
     uint8_t* GetCurrentFrame() { return GetFrame(); }
+
+    // Window play: draws the latest frame at the window rectangle through
+    // the graphics device. Main thread, inside the application's scene; 0
+    // when the movie does not play in the window or has no frame yet.
+    int DrawInWindow(CGraphics* graphics);
 
     int32_t GetWidth() const { return m_width; }
     int32_t GetHeight() const { return m_height; }
@@ -189,4 +197,8 @@ private:
     int32_t m_soundRate = 0;
     std::vector<uint8_t> m_pcm;
     std::vector<uint32_t> m_soundBuffers;
+
+    // The frame as window play draws it (main thread).
+    std::unique_ptr<DeviceTexture> m_windowTexture;
+    uint64_t m_uploadedSerial = 0;
 };
