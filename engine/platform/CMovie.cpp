@@ -468,11 +468,15 @@ int CMovie::StopAndHide()
 
 void CMovie::SetVolume(int32_t volume)
 {
-    m_volume = volume;
     CSound* sound = CSound::GetInstance();
     if (sound == nullptr)
+    {
+        m_volume = volume;
         return;
+    }
+    // The worker reads the volume when it opens the source.
     std::lock_guard<CSound::Mutex> soundLock(sound->GetMutex());
+    m_volume = volume;
     if (m_sourceOpen)
         alSourcef(m_source, AL_GAIN, GainOf(m_volume));
 }
