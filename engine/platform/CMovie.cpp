@@ -420,6 +420,13 @@ int CMovie::StepFrame()
 {
     if (m_format == nullptr || !Pause())
         return 0;
+    // Stepping a movie that has not played yet shows its frames too.
+    if (m_frameBuffer == nullptr)
+    {
+        m_frameBuffer = static_cast<uint8_t*>(AlignedAlloc(static_cast<size_t>(m_frameSize), 16));
+        if (m_frameBuffer == nullptr)
+            return 0;
+    }
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_finished)
@@ -603,7 +610,9 @@ int CMovie::DecodeNext()
 bool CMovie::ReceiveVideo()
 {
     const int result = avcodec_receive_frame(m_videoCodec, m_decoded);
-    if (result == AVERROR_EOF)
+    // Once the file has ended, anything but a picture means the decoder
+    // has nothing more to give, so a broken stream can't keep it spinning.
+    if (result == AVERROR_EOF || (result < 0 && m_flushing))
         m_videoDrained = true;
     if (result < 0)
         return false;

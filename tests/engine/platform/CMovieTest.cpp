@@ -151,6 +151,11 @@ TEST_F(CMovieTest, ClockPacesFramesAndPauseResumeStepAndStopBehave)
     EXPECT_EQ(movie.Pause(), 1);
     EXPECT_EQ(movie.Stop(), 1);
     EXPECT_EQ(movie.GetState(), uint32_t(CMovie::STATE_STOPPED));
+    // A step before playing shows the first frame.
+    EXPECT_EQ(movie.StepFrame(), 1);
+    ASSERT_TRUE(WaitForFrameAt(movie, 0.0));
+    EXPECT_NE(movie.GetFrame(), nullptr);
+    EXPECT_EQ(movie.GetFramePosition(), 0.0);
 
     ASSERT_EQ(movie.PlayToMemory(), 1);
     SetSeconds(0.5);
