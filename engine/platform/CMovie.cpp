@@ -660,8 +660,8 @@ void CMovie::ReceiveAudio()
             const size_t old = m_pcm.size();
             m_pcm.resize(old + static_cast<size_t>(frames) * kSoundBytesPerFrame);
             uint8_t* out = m_pcm.data() + old;
-            const int made = swr_convert(m_resampler, &out, frames, const_cast<const uint8_t**>(m_decoded->extended_data),
-                                         m_decoded->nb_samples);
+            const auto** in = const_cast<const uint8_t**>(m_decoded->extended_data);
+            const int made = swr_convert(m_resampler, &out, frames, in, m_decoded->nb_samples);
             m_pcm.resize(old + static_cast<size_t>(std::max(made, 0)) * kSoundBytesPerFrame);
         }
         av_frame_unref(m_decoded);
@@ -709,12 +709,12 @@ void CMovie::OpenSoundSource()
 void CMovie::CloseSoundSource()
 {
     CSound* sound = CSound::GetInstance();
-    if (sound == nullptr || !m_sourceOpen)
+    if (sound == nullptr)
         return;
     std::lock_guard<CSound::Mutex> soundLock(sound->GetMutex());
+    if (!m_sourceOpen)
+        return;
     alSourceStop(m_source);
-    ALint queued = 0;
-    alGetSourcei(m_source, AL_BUFFERS_QUEUED, &queued);
     alSourcei(m_source, AL_BUFFER, 0);
     alDeleteSources(1, &m_source);
     m_sourceOpen = false;
@@ -723,7 +723,6 @@ void CMovie::CloseSoundSource()
     for (ALuint buffer : m_soundBuffers)
         alDeleteBuffers(1, &buffer);
     m_soundBuffers.clear();
-    (void)queued;
 }
 
 void CMovie::SetSoundPlaying(bool playing)

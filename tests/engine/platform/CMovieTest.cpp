@@ -89,9 +89,10 @@ TEST_F(CMovieTest, FilesThatAreNoMoviesFailOpenAndEveryOperationAfterwards)
     std::string movie = TempFolder::Read("movie.mpg");
     TempFolder::Write("text.mpg", "this is no movie at all\n");
     TempFolder::Write("cut.mpg", movie.substr(0, 64));
-    std::string wave = std::string("RIFF") + std::string("\x24\x10\x00\x00", 4) + "WAVEfmt " +
-                       std::string("\x10\x00\x00\x00\x01\x00\x01\x00\x44\xAC\x00\x00\x88\x58\x01\x00\x02\x00\x10\x00", 20) +
-                       "data" + std::string("\x00\x10\x00\x00", 4) + std::string(4096, '\0');
+    // A 44.1 kHz mono 16-bit wave file: a header and 4096 bytes of silence.
+    const std::string format("\x10\x00\x00\x00\x01\x00\x01\x00\x44\xAC\x00\x00\x88\x58\x01\x00\x02\x00\x10\x00", 20);
+    std::string wave = std::string("RIFF") + std::string("\x24\x10\x00\x00", 4) + "WAVEfmt " + format + "data" +
+                       std::string("\x00\x10\x00\x00", 4) + std::string(4096, '\0');
     TempFolder::Write("sound.wav", wave);
 
     for (const char* path : {"missing.mpg", "text.mpg", "cut.mpg", "sound.wav"})
