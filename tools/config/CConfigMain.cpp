@@ -20,13 +20,13 @@
 namespace
 {
 constexpr const char* kCaption = "QOR Configuration";
-constexpr const char* kProgramName = "QORConfiguration";
 constexpr int kWidth = 640;
 constexpr int kHeight = 540;
 constexpr int kFramesPerSecond = 60;
 constexpr const char* kResourceList = "GameResource.grc";
 
 std::string g_dataFolder;
+std::string g_instanceName = "QORConfiguration";
 
 uint32_t LowWord(WParam value)
 {
@@ -44,6 +44,11 @@ CConfigMain::CConfigMain() = default;
 void CConfigMain::SetDataFolder(const char* folder)
 {
     g_dataFolder = folder != nullptr ? folder : "";
+}
+
+void CConfigMain::SetInstanceName(const char* name)
+{
+    g_instanceName = name != nullptr ? name : "";
 }
 
 // The names of the game's resources (contents 0): the settings pages list
@@ -113,7 +118,7 @@ int CConfigMain::Init(InstanceHandle instance, WindowProcedure procedure)
     }
     // A second copy brings the first one forward and ends.
     m_systemObject = std::make_unique<CSystem>();
-    m_systemObject->SetName(kProgramName);
+    m_systemObject->SetName(g_instanceName.c_str());
     m_systemObject->AttachWindow(m_dialog.get());
     m_system = m_systemObject.get();
     if (m_systemObject->CheckSingleInstance() == 0)

@@ -40,6 +40,9 @@ public:
     // The folder the tool runs in (where "GameResource.grc" lies); null or
     // never set: the program's own folder. Set before WinMain.
     static void SetDataFolder(const char* folder);
+    // The name by which a second copy finds the first (tests running side by
+    // side give each copy its own). Set before WinMain.
+    static void SetInstanceName(const char* name);
 
     DialogWindow* GetDialog() const { return m_dialog.get(); }
     CQorResourceController* GetResourceController() const { return m_resources.get(); }

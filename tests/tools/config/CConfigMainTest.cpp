@@ -154,6 +154,8 @@ protected:
         setenv("DISPLAY", m_x.GetDisplay().c_str(), 1);
         ASSERT_TRUE(m_folders.Ready());
         CConfigMain::SetDataFolder(m_folders.Data().c_str());
+        // Tests run side by side: each is a program of its own name.
+        CConfigMain::SetInstanceName(("QORConfigurationTest" + std::to_string(getpid())).c_str());
         g_quit = false;
         MessageQueue::Clear();
     }
@@ -258,6 +260,16 @@ TEST_F(ConfigTool, CancelLeavesTheFileAndDefaultsResetThePage)
     gtk_button_clicked(GTK_BUTTON(Control(dialog, DIALOG_ID_CANCEL)));
     ASSERT_TRUE(RunUntil(app, [] { return g_quit; }));
     EXPECT_EQ(TempFolder::Read(m_folders.ConfigFile()), before);
+}
+
+TEST_F(ConfigTool, ASecondCopyStopsAndTheFirstStays)
+{
+    CConfigMain* app = Start();
+    ASSERT_NE(app, nullptr);
+    CConfigMain second;
+    EXPECT_EQ(second.Init(GetProgramInstance(), WndProc), 0);
+    second.Shutdown();
+    EXPECT_NE(app->GetDialog(), nullptr);
 }
 
 TEST_F(ConfigTool, AMissingResourceListFailsTheStart)
