@@ -1,0 +1,281 @@
+#include "net/CNetClient.h"
+
+#include "net/NetHeader.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <vector>
+
+namespace
+{
+constexpr size_t kReadSize = 4096;
+// A receive thread wakes at least this often to notice a stop request.
+constexpr uint32_t kReceiveWaitMs = 1000;
+
+// Delivers every complete message at the head of the queue. 0 when the
+// handler ended the connection.
+uint32_t DeliverQueued(tag_KVRNETCHANNEL& channel)
+{
+    while (channel.queue.FrontComplete())
+    {
+        tag_KVRPACKETNODE* node = channel.queue.PopFront();
+        const bool live = channel.broken.load() == 0;
+        const uint32_t goOn = channel.owner->Dispatch(channel.callbacks, channel.kind, live, node->data,
+                                                      static_cast<uint32_t>(node->size));
+        CPacketQueue::FreeNode(node);
+        if (!goOn)
+            return 0;
+    }
+    return 1;
+}
+
+// One per TCP connection: reads what arrives and delivers whole messages.
+// Everything the peer sent before closing is read and delivered before the
+// thread ends.
+void NetReceiveThread(NetChannelPtr channel)
+{
+    int32_t expected = kNetChannelCreated;
+    channel->state.compare_exchange_strong(expected, kNetChannelRunning);
+    uint8_t buffer[kReadSize];
+    for (;;)
+    {
+        if (channel->state.load() == kNetChannelStopRequested)
+            break;
+        const int ready = WaitReadable(channel->socket.Get(), channel->wake.Get(), kReceiveWaitMs);
+        if (ready < 0)
+            break;
+        if (ready == 0)
+            continue;
+        const ssize_t n = ::recv(channel->socket.Get(), buffer, sizeof(buffer), 0);
+        if (n == 0)
+            break;
+        if (n < 0)
+        {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            break;
+        }
+        std::lock_guard<std::mutex> guard(channel->lock);
+        if (!channel->queue.Reassemble(buffer, static_cast<size_t>(n)))
+            break;
+        if (!DeliverQueued(*channel))
+            break;
+    }
+    // Nothing more goes out on a connection whose reader has stopped.
+    CutNetChannel(*channel);
+    if (channel->callbacks.onDisconnected != nullptr)
+        channel->callbacks.onDisconnected(channel->callbacks.disconnectedArgument, channel->owner);
+    {
+        std::lock_guard<std::mutex> guard(channel->lock);
+        channel->queue.Clear();
+    }
+    channel->state.store(kNetChannelEnded);
+}
+} // namespace
+
+CNetClient::CNetClient(const char* name, CRandom& random) : CResourceBase(name)
+{
+    for (size_t i = 0; i < kIdLength; ++i)
+    {
+        if (i % 9 == 8)
+        {
+            m_id[i] = '-';
+            continue;
+        }
+        const uint32_t letter = random.Next() % 26u;
+        const uint32_t lower = random.Next() % 2u;
+        m_id[i] = static_cast<char>((lower > 0 ? 'a' : 'A') + letter);
+    }
+    m_id[kIdLength] = '\0';
+    ParseIPv4(name, &m_address);
+}
+
+CNetClient::~CNetClient()
+{
+    CNetClient::Release();
+}
+
+uint32_t CNetClient::Release()
+{
+    NetChannelPtr tcp;
+    NetChannelPtr udp;
+    {
+        std::lock_guard<std::mutex> guard(m_channelsLock);
+        tcp = std::move(m_tcpReceive);
+        udp = std::move(m_udpReceive);
+        m_udpSocket.reset();
+    }
+    CloseNetChannel(tcp);
+    CloseNetChannel(udp);
+    return CResourceBase::Release();
+}
+
+uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32_t kind,
+                                        const tag_KVRNETCALLBACKS& callbacks, NetChannelPtr* replaced)
+{
+    NetChannelPtr channel = std::make_shared<tag_KVRNETCHANNEL>();
+    channel->kind = kind;
+    channel->callbacks = callbacks;
+    channel->owner = this;
+    channel->sendTimeoutMs = m_sendTimeoutMs;
+    if (kind == kNetKindUdp)
+    {
+        // Datagrams are read by the session's one UDP thread.
+        channel->state.store(kNetChannelRunning);
+        std::lock_guard<std::mutex> guard(m_channelsLock);
+        if (replaced != nullptr)
+            *replaced = std::move(m_udpReceive);
+        m_udpReceive = channel;
+        if (port != 0)
+            m_udpPort = port;
+        return 1;
+    }
+    if (!socket.IsValid() || !channel->wake.IsValid())
+        return 0;
+    channel->socket = std::move(socket);
+    m_keepAliveMiss.store(0);
+    channel->thread = std::thread(NetReceiveThread, channel);
+    std::lock_guard<std::mutex> guard(m_channelsLock);
+    if (replaced != nullptr)
+        *replaced = std::move(m_tcpReceive);
+    m_tcpReceive = channel;
+    m_tcpReceivePort = port;
+    return 1;
+}
+
+NetChannelPtr CNetClient::GetTcp() const
+{
+    std::lock_guard<std::mutex> guard(m_channelsLock);
+    return m_tcpReceive;
+}
+
+uint32_t CNetClient::Send(int16_t id, uint16_t sub, const void* payload, uint32_t length, uint32_t kind)
+{
+    std::vector<uint8_t> frame;
+    if (!BuildNetFrame(frame, id, sub, payload, length))
+        return 0;
+    return SendRaw(frame.data(), frame.size(), kind);
+}
+
+uint32_t CNetClient::SendEmpty(int16_t id, uint16_t sub, uint32_t kind)
+{
+    uint8_t frame[kNetHeaderSize];
+    tag_KVRNETHEADER header;
+    header.id = id;
+    header.sub = sub;
+    WriteNetHeader(frame, header);
+    return SendRaw(frame, sizeof(frame), kind);
+}
+
+uint32_t CNetClient::SendRaw(const uint8_t* frame, size_t length, uint32_t kind)
+{
+    if (frame == nullptr || length < kNetHeaderSize)
+        return 0;
+    if (kind != kNetKindUdp)
+    {
+        NetChannelPtr tcp = GetTcp();
+        // A peer without a connection has nothing to send on.
+        if (!tcp)
+            return 1;
+        return SendOnNetChannel(*tcp, frame, length);
+    }
+    NetChannelPtr udp;
+    sockaddr_in target{};
+    {
+        std::lock_guard<std::mutex> guard(m_channelsLock);
+        udp = m_udpSocket;
+        target = MakeAddress(m_address, m_udpPort);
+    }
+    if (!udp || !udp->socket.IsValid() || m_udpPort == 0)
+        return 0;
+    // A datagram carries whole frames only; one too big for the reader's
+    // buffer would arrive cut.
+    if (length > kReadSize)
+        return 0;
+    const ssize_t sent = ::sendto(udp->socket.Get(), frame, length, MSG_NOSIGNAL,
+                                  reinterpret_cast<const sockaddr*>(&target), sizeof(target));
+    return sent == static_cast<ssize_t>(length) ? 1u : 0u;
+}
+
+void CNetClient::SetUdp(const NetChannelPtr& udp, uint16_t port)
+{
+    std::lock_guard<std::mutex> guard(m_channelsLock);
+    m_udpSocket = udp;
+    if (m_udpPort == 0)
+        m_udpPort = port;
+}
+
+void CNetClient::SetUdpPort(uint16_t port)
+{
+    std::lock_guard<std::mutex> guard(m_channelsLock);
+    m_udpPort = port;
+}
+
+void CNetClient::DeliverDatagram(const uint8_t* bytes, size_t n)
+{
+    tag_KVRNETCALLBACKS callbacks;
+    {
+        std::lock_guard<std::mutex> guard(m_channelsLock);
+        const NetChannelPtr& source = m_udpReceive ? m_udpReceive : m_tcpReceive;
+        if (!source)
+            return;
+        callbacks = source->callbacks;
+    }
+    // Datagrams may be lost or reordered, so each is cut on its own: a
+    // frame never continues into the next datagram.
+    std::lock_guard<std::mutex> guard(m_datagramLock);
+    CPacketQueue queue;
+    if (!queue.Reassemble(bytes, n))
+        return;
+    while (queue.FrontComplete())
+    {
+        tag_KVRPACKETNODE* node = queue.PopFront();
+        const uint32_t goOn = Dispatch(callbacks, kNetKindUdp, true, node->data, static_cast<uint32_t>(node->size));
+        CPacketQueue::FreeNode(node);
+        if (!goOn)
+            return;
+    }
+}
+
+uint32_t CNetClient::Dispatch(const tag_KVRNETCALLBACKS& callbacks, uint32_t kind, bool live, const uint8_t* frame,
+                              uint32_t total)
+{
+    if (callbacks.handler == nullptr)
+        return 1;
+    const tag_KVRNETHEADER header = ReadNetHeader(frame);
+    if (header.id == kNetKeepAliveRequest && live)
+    {
+        SendEmpty(kNetKeepAliveAnswer, 1, kind);
+        return 1;
+    }
+    if (header.id == kNetKeepAliveAnswer && live)
+    {
+        m_keepAliveMiss.store(0);
+        return 1;
+    }
+    return callbacks.handler(callbacks.handlerArgument, this, frame + kNetHeaderSize, header.id,
+                             total - static_cast<uint32_t>(kNetHeaderSize));
+}
+
+bool CNetClient::IsEnded() const
+{
+    std::lock_guard<std::mutex> guard(m_channelsLock);
+    const bool tcpEnded = !m_tcpReceive || m_tcpReceive->state.load() == kNetChannelEnded;
+    const bool udpEnded = !m_udpReceive || m_udpReceive->state.load() == kNetChannelEnded;
+    return tcpEnded && udpEnded;
+}
+
+bool CNetClient::HasLiveConnection() const
+{
+    NetChannelPtr tcp = GetTcp();
+    return tcp && tcp->broken.load() == 0 && tcp->state.load() != kNetChannelEnded;
+}
+
+void CNetClient::CutConnection()
+{
+    NetChannelPtr tcp = GetTcp();
+    if (tcp)
+        CutNetChannel(*tcp);
+}
