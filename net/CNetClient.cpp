@@ -109,6 +109,12 @@ uint32_t CNetClient::Release()
     }
     CloseNetChannel(tcp);
     CloseNetChannel(udp);
+    // A datagram being delivered still uses this peer; later ones find it
+    // released.
+    {
+        std::lock_guard<std::mutex> guard(m_datagramLock);
+        m_released = true;
+    }
     return CResourceBase::Release();
 }
 
@@ -215,6 +221,10 @@ void CNetClient::SetUdpPort(uint16_t port)
 
 void CNetClient::DeliverDatagram(const uint8_t* bytes, size_t n)
 {
+    // Datagrams of this peer go through delivery one at a time, in order.
+    std::lock_guard<std::mutex> order(m_datagramLock);
+    if (m_released)
+        return;
     tag_KVRNETCALLBACKS callbacks;
     {
         std::lock_guard<std::mutex> guard(m_channelsLock);
@@ -225,7 +235,6 @@ void CNetClient::DeliverDatagram(const uint8_t* bytes, size_t n)
     }
     // Datagrams may be lost or reordered, so each is cut on its own: a
     // frame never continues into the next datagram.
-    std::lock_guard<std::mutex> guard(m_datagramLock);
     CPacketQueue queue;
     if (!queue.Reassemble(bytes, n))
         return;

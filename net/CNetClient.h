@@ -86,8 +86,10 @@ private:
     NetChannelPtr m_tcpReceive;
     NetChannelPtr m_udpReceive;
     NetChannelPtr m_udpSocket;
-    // Keeps datagrams of this peer in order through delivery.
+    // Keeps datagrams of this peer in order through delivery, and out of a
+    // peer being released.
     std::mutex m_datagramLock;
+    bool m_released = false;
 };
 
 using NetClientPtr = std::shared_ptr<CNetClient>;

@@ -57,23 +57,27 @@ uint32_t CNetworkTest::Start(uint16_t port)
         m_wake = std::make_unique<CNetWakeEvent>();
     if (!m_wake->IsValid())
         return 0;
-    if (!m_acceptThread.joinable())
+    // Both sockets exist before either thread starts: a tester may connect
+    // at once, and its thread sends from the UDP socket.
+    if (!m_listenSocket.IsValid())
     {
         CNetSocket socket(OpenNetSocket(SOCK_STREAM));
         if (!socket.IsValid() || !BindNetSocket(socket.Get(), LocalAddress(), port) ||
             ::listen(socket.Get(), SOMAXCONN) != 0)
             return 0;
         m_listenSocket = std::move(socket);
-        m_acceptThread = std::thread(&CNetworkTest::AcceptThread, this);
     }
-    if (!m_udpThread.joinable())
+    if (!m_udpSocket.IsValid())
     {
         CNetSocket socket(OpenNetSocket(SOCK_DGRAM));
         if (!socket.IsValid() || !BindNetSocket(socket.Get(), LocalAddress(), port))
             return 0;
         m_udpSocket = std::move(socket);
-        m_udpThread = std::thread(&CNetworkTest::UdpThread, this);
     }
+    if (!m_acceptThread.joinable())
+        m_acceptThread = std::thread(&CNetworkTest::AcceptThread, this);
+    if (!m_udpThread.joinable())
+        m_udpThread = std::thread(&CNetworkTest::UdpThread, this);
     return 1;
 }
 

@@ -359,8 +359,9 @@ TEST(NetSession, ShutdownWhileHandlersBroadcast)
     ASSERT_EQ(host.SetLocalAddress("127.0.9.1"), 1u);
     ASSERT_EQ(host.ConfigureListen(0, nullptr, nullptr, Echo::OnMessage, &echo, nullptr, nullptr), 1u);
     ASSERT_EQ(host.Listen(), 1u);
-    std::vector<std::unique_ptr<CNetSession>> guests;
+    // The recorders outlive the guest sessions whose threads write to them.
     std::vector<std::unique_ptr<Recorder>> recorders;
+    std::vector<std::unique_ptr<CNetSession>> guests;
     for (int i = 0; i < 3; ++i)
     {
         guests.push_back(std::make_unique<CNetSession>());
