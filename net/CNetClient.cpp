@@ -10,7 +10,11 @@
 
 namespace
 {
+// Datagrams are read whole into this much; larger ones are refused.
 constexpr size_t kReadSize = 4096;
+// A stream read takes whatever is waiting, up to this much: fewer system
+// calls when a peer sends many small messages.
+constexpr size_t kStreamReadSize = 64 * 1024;
 // A receive thread wakes at least this often to notice a stop request.
 constexpr uint32_t kReceiveWaitMs = 1000;
 
@@ -31,24 +35,65 @@ uint32_t DeliverQueued(tag_KVRNETCHANNEL& channel)
     return 1;
 }
 
+// Cuts one read into messages and delivers them. Whole frames, with
+// nothing pending from earlier reads, go to the handler straight from the
+// read buffer; only a frame or header split across reads goes through the
+// queue, fed just what completes it. 0 when the stream is broken or the
+// handler ended the connection.
+uint32_t Consume(tag_KVRNETCHANNEL& channel, const uint8_t* bytes, size_t n)
+{
+    CPacketQueue& queue = channel.queue;
+    size_t at = 0;
+    while (at < n)
+    {
+        if (queue.count == 0 && queue.PendingHeaderBytes() == 0)
+        {
+            while (n - at >= kNetHeaderSize)
+            {
+                const uint32_t length = ReadNetHeader(bytes + at).length;
+                if (length > kNetMaxPayload)
+                    return 0;
+                const size_t total = kNetHeaderSize + length;
+                if (n - at < total)
+                    break;
+                const bool live = channel.broken.load() == 0;
+                if (!channel.owner->Dispatch(channel.callbacks, channel.kind, live, bytes + at,
+                                             static_cast<uint32_t>(total)))
+                    return 0;
+                at += total;
+            }
+            // What is left is the start of a frame or of a header.
+            return queue.Reassemble(bytes + at, n - at);
+        }
+        size_t need = kNetHeaderSize - queue.PendingHeaderBytes();
+        if (queue.last != nullptr && queue.last->filled < queue.last->size)
+            need = static_cast<size_t>(queue.last->size - queue.last->filled);
+        const size_t take = n - at < need ? n - at : need;
+        if (!queue.Reassemble(bytes + at, take))
+            return 0;
+        at += take;
+        if (!DeliverQueued(channel))
+            return 0;
+    }
+    return 1;
+}
+
 // One per TCP connection: reads what arrives and delivers whole messages.
-// Everything the peer sent before closing is read and delivered before the
-// thread ends.
+// Reads block for at most a second at a time, so a stop request is seen
+// within one; cutting or closing the channel shuts the socket down, which
+// ends a waiting read at once. Everything the peer sent before closing is
+// read and delivered before the thread ends.
 void NetReceiveThread(NetChannelPtr channel)
 {
     int32_t expected = kNetChannelCreated;
     channel->state.compare_exchange_strong(expected, kNetChannelRunning);
-    uint8_t buffer[kReadSize];
+    std::vector<uint8_t> storage(kStreamReadSize);
+    uint8_t* buffer = storage.data();
     for (;;)
     {
         if (channel->state.load() == kNetChannelStopRequested)
             break;
-        const int ready = WaitReadable(channel->socket.Get(), channel->wake.Get(), kReceiveWaitMs);
-        if (ready < 0)
-            break;
-        if (ready == 0)
-            continue;
-        const ssize_t n = ::recv(channel->socket.Get(), buffer, sizeof(buffer), 0);
+        const ssize_t n = ::recv(channel->socket.Get(), buffer, storage.size(), 0);
         if (n == 0)
             break;
         if (n < 0)
@@ -58,9 +103,7 @@ void NetReceiveThread(NetChannelPtr channel)
             break;
         }
         std::lock_guard<std::mutex> guard(channel->lock);
-        if (!channel->queue.Reassemble(buffer, static_cast<size_t>(n)))
-            break;
-        if (!DeliverQueued(*channel))
+        if (!Consume(*channel, buffer, static_cast<size_t>(n)))
             break;
     }
     // Nothing more goes out on a connection whose reader has stopped.
@@ -138,7 +181,7 @@ uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32
             m_udpPort = port;
         return 1;
     }
-    if (!socket.IsValid() || !channel->wake.IsValid())
+    if (!socket.IsValid() || !SetBlockingReads(socket.Get(), kReceiveWaitMs))
         return 0;
     channel->socket = std::move(socket);
     m_keepAliveMiss.store(0);
@@ -159,6 +202,20 @@ NetChannelPtr CNetClient::GetTcp() const
 
 uint32_t CNetClient::Send(int16_t id, uint16_t sub, const void* payload, uint32_t length, uint32_t kind)
 {
+    // Small messages, the bulk of a battle's traffic, are framed on the
+    // stack.
+    uint8_t small[512];
+    if (length <= sizeof(small) - kNetHeaderSize)
+    {
+        tag_KVRNETHEADER header;
+        header.id = id;
+        header.sub = sub;
+        header.length = length;
+        WriteNetHeader(small, header);
+        if (payload != nullptr && length > 0)
+            std::memcpy(small + kNetHeaderSize, payload, length);
+        return SendRaw(small, kNetHeaderSize + length, kind);
+    }
     std::vector<uint8_t> frame;
     if (!BuildNetFrame(frame, id, sub, payload, length))
         return 0;

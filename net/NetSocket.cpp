@@ -176,10 +176,12 @@ uint32_t SendWithDeadline(int fd, const void* bytes, size_t n, uint32_t timeoutM
         return 0;
     const uint8_t* at = static_cast<const uint8_t*>(bytes);
     size_t left = n;
-    const uint32_t start = NetMilliseconds();
+    // The clock is read only once the socket is full.
+    uint32_t start = 0;
+    bool waiting = false;
     while (left > 0)
     {
-        const ssize_t sent = ::send(fd, at, left, MSG_NOSIGNAL);
+        const ssize_t sent = ::send(fd, at, left, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent > 0)
         {
             at += sent;
@@ -190,6 +192,11 @@ uint32_t SendWithDeadline(int fd, const void* bytes, size_t n, uint32_t timeoutM
             continue;
         if (sent == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
             return 0;
+        if (!waiting)
+        {
+            start = NetMilliseconds();
+            waiting = true;
+        }
         const int remaining = RemainingMs(start, timeoutMs);
         if (remaining <= 0)
             return 0;
@@ -201,6 +208,17 @@ uint32_t SendWithDeadline(int fd, const void* bytes, size_t n, uint32_t timeoutM
             return 0;
     }
     return 1;
+}
+
+uint32_t SetBlockingReads(int fd, uint32_t timeoutMs)
+{
+    const int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return 0;
+    timeval timeout{};
+    timeout.tv_sec = static_cast<time_t>(timeoutMs / 1000);
+    timeout.tv_usec = static_cast<suseconds_t>((timeoutMs % 1000) * 1000);
+    return setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout)) == 0 ? 1u : 0u;
 }
 
 int WaitReadable(int fd, int wake, uint32_t timeoutMs)

@@ -72,6 +72,10 @@ CNetSocket ConnectWithDeadline(const sockaddr_in& target, const in_addr* local, 
 // deadline. 1 when every byte went out; 0 on an error, a closed peer or the
 // deadline (the connection is then unusable: part of a frame may be out).
 uint32_t SendWithDeadline(int fd, const void* bytes, size_t n, uint32_t timeoutMs);
+// Makes reads on fd block, each for at most timeoutMs (then EAGAIN); sends
+// through SendWithDeadline stay non-blocking. A reader thread then needs
+// one system call per arrival, and shutdown() wakes it.
+uint32_t SetBlockingReads(int fd, uint32_t timeoutMs);
 // Waits until fd (or wake, when >= 0) is readable. 1 readable, 0 timeout,
 // -1 error or woken.
 int WaitReadable(int fd, int wake, uint32_t timeoutMs);

@@ -39,8 +39,8 @@ void CloseNetChannel(NetChannelPtr& channel)
     channel->state.compare_exchange_strong(expected, kNetChannelStopRequested);
     expected = kNetChannelCreated;
     channel->state.compare_exchange_strong(expected, kNetChannelStopRequested);
-    channel->broken.store(1);
-    channel->wake.Signal();
+    // Shutting the socket down ends a read the thread waits in.
+    CutNetChannel(*channel);
     if (channel->thread.joinable())
     {
         if (channel->thread.get_id() == std::this_thread::get_id())

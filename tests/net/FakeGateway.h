@@ -64,6 +64,7 @@ public:
             m_httpThread.join();
     }
 
+    const std::string& Address() const { return m_address; }
     uint16_t SsdpPort() const { return m_ssdpPort; }
     uint16_t HttpPort() const { return m_httpPort; }
     std::string Location(const std::string& path) const

@@ -15,8 +15,8 @@ namespace
 // A client aimed at the gateway, with short waits.
 void Aim(CUpnpClient& client, const FakeGateway& gateway, uint32_t discoverMs = 5000, uint32_t httpMs = 3000)
 {
-    ASSERT_EQ(client.SetSsdpTarget("127.0.30.1", gateway.SsdpPort()), 1u);
-    ASSERT_EQ(client.SetLocalAddress("127.0.30.2"), 1u);
+    ASSERT_EQ(client.SetSsdpTarget(gateway.Address().c_str(), gateway.SsdpPort()), 1u);
+    ASSERT_EQ(client.SetLocalAddress(gateway.Address().substr(0, gateway.Address().size() - 1).append("2").c_str()), 1u);
     client.SetTimeouts(discoverMs, httpMs);
 }
 } // namespace
@@ -125,13 +125,13 @@ TEST(UpnpMessages, HttpStatusAndExternalAddress)
 // external address.
 TEST(Upnp, MapsAndUnmapsOnBothServices)
 {
-    FakeGateway gateway("127.0.30.1");
+    FakeGateway gateway("127.0.31.1");
     gateway.Start();
     {
         CUpnpClient client;
         Aim(client, gateway);
         ASSERT_EQ(client.Discover(), 1u);
-        EXPECT_EQ(client.GetDeviceHost(), "127.0.30.1");
+        EXPECT_EQ(client.GetDeviceHost(), "127.0.31.1");
         EXPECT_EQ(client.GetDevicePort(), gateway.HttpPort());
         EXPECT_EQ(client.GetDescriptionPath(), "/rootDesc.xml");
         std::string external;
@@ -142,7 +142,7 @@ TEST(Upnp, MapsAndUnmapsOnBothServices)
         {
             EXPECT_EQ(client.CheckPortMapping(15200, protocol), 0u);
             const std::string description = std::string("QORBeta15200") + protocol;
-            ASSERT_EQ(client.AddPortMapping(15200, 15200, protocol, "127.0.30.2", description.c_str()), 1u);
+            ASSERT_EQ(client.AddPortMapping(15200, 15200, protocol, "127.0.31.2", description.c_str()), 1u);
             EXPECT_EQ(client.CheckPortMapping(15200, protocol), 1u);
         }
         EXPECT_NE(gateway.LastBody().find("<NewExternalPort>15200</NewExternalPort>"), std::string::npos);
@@ -162,7 +162,7 @@ TEST(Upnp, MapsAndUnmapsOnBothServices)
 
 TEST(Upnp, ExistingMappingIsNeitherAddedNorDeleted)
 {
-    FakeGateway gateway("127.0.30.1");
+    FakeGateway gateway("127.0.32.1");
     gateway.AddExistingMapping("/ctl/IP 7000 TCP");
     gateway.AddExistingMapping("/ctl/PPP 7000 TCP");
     gateway.Start();
@@ -179,15 +179,15 @@ TEST(Upnp, ExistingMappingIsNeitherAddedNorDeleted)
 // Unusable answers before a good one are passed over.
 TEST(Upnp, LaterAnswersAreConsidered)
 {
-    FakeGateway gateway("127.0.30.1");
+    FakeGateway gateway("127.0.33.1");
     const std::string good = gateway.ssdpReplies[0];
-    const uint16_t closedPort = FreePort("127.0.30.1", SOCK_STREAM);
+    const uint16_t closedPort = FreePort("127.0.33.1", SOCK_STREAM);
     std::string full(4096, 'A');
     gateway.ssdpReplies = {
         "garbage",
         full,
         "HTTP/1.1 200 OK\r\nLOCATION: http://127.0.30.1/rootDesc.xml\r\n\r\n",
-        "HTTP/1.1 200 OK\r\nLOCATION: http://127.0.30.1:" + std::to_string(closedPort) + "/rootDesc.xml\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nLOCATION: http://127.0.33.1:" + std::to_string(closedPort) + "/rootDesc.xml\r\n\r\n",
         good,
     };
     gateway.Start();
@@ -199,7 +199,7 @@ TEST(Upnp, LaterAnswersAreConsidered)
 
 TEST(Upnp, NoAnswerFailsAtTheDeadline)
 {
-    FakeGateway gateway("127.0.30.1");
+    FakeGateway gateway("127.0.34.1");
     gateway.ssdpReplies.clear();
     gateway.Start();
     CUpnpClient client;
@@ -214,7 +214,7 @@ TEST(Upnp, MisbehavingRoutersFailCleanly)
     for (FakeGateway::Mode mode : {FakeGateway::Mode::DripDescription, FakeGateway::Mode::EndlessDescription,
                                    FakeGateway::Mode::GarbageDescription})
     {
-        FakeGateway gateway("127.0.30.1");
+        FakeGateway gateway("127.0.35.1");
         gateway.mode = mode;
         gateway.Start();
         CUpnpClient client;
@@ -222,7 +222,7 @@ TEST(Upnp, MisbehavingRoutersFailCleanly)
         EXPECT_EQ(client.Discover(), 0u) << static_cast<int>(mode);
     }
     // A description without either service.
-    FakeGateway gateway("127.0.30.1");
+    FakeGateway gateway("127.0.35.1");
     gateway.description = "<root><serviceType>urn:schemas-upnp-org:service:Layer3Forwarding:1</serviceType></root>";
     gateway.Start();
     CUpnpClient client;
@@ -232,15 +232,15 @@ TEST(Upnp, MisbehavingRoutersFailCleanly)
 
 TEST(Upnp, FailingActionsReportFailure)
 {
-    FakeGateway gateway("127.0.30.1");
+    FakeGateway gateway("127.0.36.1");
     gateway.Start();
     CUpnpClient client;
     Aim(client, gateway);
     ASSERT_EQ(client.Discover(), 1u);
     gateway.mode = FakeGateway::Mode::SoapFails;
-    EXPECT_EQ(client.AddPortMapping(15200, 15200, "TCP", "127.0.30.2", "QORBeta15200TCP"), 0u);
+    EXPECT_EQ(client.AddPortMapping(15200, 15200, "TCP", "127.0.36.2", "QORBeta15200TCP"), 0u);
     EXPECT_TRUE(client.GetMappings().empty());
     std::string external;
     EXPECT_EQ(client.GetExternalIPAddress(external), 0u);
-    EXPECT_EQ(client.AddPortMapping(15200, 15200, "ICMP", "127.0.30.2", "x"), 0u);
+    EXPECT_EQ(client.AddPortMapping(15200, 15200, "ICMP", "127.0.36.2", "x"), 0u);
 }
