@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <sys/socket.h>
 #include <vector>
@@ -116,6 +117,38 @@ void NetReceiveThread(NetChannelPtr channel)
     }
     channel->state.store(kNetChannelEnded);
 }
+// One per send channel: sends what is posted, oldest first.
+void NetSendThread(NetChannelPtr channel)
+{
+    int32_t expected = kNetChannelCreated;
+    channel->state.compare_exchange_strong(expected, kNetChannelRunning);
+    for (;;)
+    {
+        tag_KVRPACKETNODE* node = nullptr;
+        {
+            std::unique_lock<std::mutex> guard(channel->lock);
+            channel->ready.wait_for(guard, std::chrono::milliseconds(kReceiveWaitMs), [&] {
+                return channel->queue.count > 0 || channel->state.load() == kNetChannelStopRequested;
+            });
+            if (channel->state.load() == kNetChannelStopRequested)
+                break;
+            node = channel->queue.PopFront();
+        }
+        if (node == nullptr)
+            continue;
+        const uint32_t sent = channel->owner->SendRaw(node->data, static_cast<size_t>(node->size), channel->kind);
+        CPacketQueue::FreeNode(node);
+        if (!sent && channel->kind != kNetKindUdp)
+            break;
+        if (channel->kind != kNetKindUdp && !channel->owner->HasLiveConnection())
+            break;
+    }
+    {
+        std::lock_guard<std::mutex> guard(channel->lock);
+        channel->queue.Clear();
+    }
+    channel->state.store(kNetChannelEnded);
+}
 } // namespace
 
 CNetClient::CNetClient(const char* name, CRandom& random) : CResourceBase(name)
@@ -142,16 +175,21 @@ CNetClient::~CNetClient()
 
 uint32_t CNetClient::Release()
 {
-    NetChannelPtr tcp;
-    NetChannelPtr udp;
+    NetChannelPtr channels[4];
     {
         std::lock_guard<std::mutex> guard(m_channelsLock);
-        tcp = std::move(m_tcpReceive);
-        udp = std::move(m_udpReceive);
+        channels[0] = std::move(m_tcpSend);
+        channels[1] = std::move(m_udpSend);
+        channels[2] = std::move(m_tcpReceive);
+        channels[3] = std::move(m_udpReceive);
+    }
+    // Send threads first: they send through the connection.
+    for (NetChannelPtr& channel : channels)
+        CloseNetChannel(channel);
+    {
+        std::lock_guard<std::mutex> guard(m_channelsLock);
         m_udpSocket.reset();
     }
-    CloseNetChannel(tcp);
-    CloseNetChannel(udp);
     // A datagram being delivered still uses this peer; later ones find it
     // released.
     {
@@ -191,6 +229,44 @@ uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32
         *replaced = std::move(m_tcpReceive);
     m_tcpReceive = channel;
     m_tcpReceivePort = port;
+    return 1;
+}
+
+uint32_t CNetClient::OpenSendChannel(uint32_t kind)
+{
+    NetChannelPtr channel = std::make_shared<tag_KVRNETCHANNEL>();
+    channel->kind = kind == kNetKindUdp ? kNetKindUdp : kNetKindTcp;
+    channel->owner = this;
+    channel->thread = std::thread(NetSendThread, channel);
+    NetChannelPtr replaced;
+    {
+        std::lock_guard<std::mutex> guard(m_channelsLock);
+        NetChannelPtr& slot = kind == kNetKindUdp ? m_udpSend : m_tcpSend;
+        replaced = std::move(slot);
+        slot = channel;
+    }
+    CloseNetChannel(replaced);
+    return 1;
+}
+
+uint32_t CNetClient::Post(int16_t id, uint16_t sub, const void* payload, uint32_t length, uint32_t kind)
+{
+    std::vector<uint8_t> frame;
+    if (!BuildNetFrame(frame, id, sub, payload, length))
+        return 0;
+    NetChannelPtr channel;
+    {
+        std::lock_guard<std::mutex> guard(m_channelsLock);
+        channel = kind == kNetKindUdp ? m_udpSend : m_tcpSend;
+    }
+    if (!channel || channel->state.load() == kNetChannelEnded || channel->state.load() == kNetChannelStopRequested)
+        return 0;
+    std::lock_guard<std::mutex> guard(channel->lock);
+    if (channel->queue.count >= kMaxPosted)
+        return 0;
+    if (!channel->queue.Push(frame.data(), static_cast<int32_t>(frame.size()), static_cast<int32_t>(frame.size())))
+        return 0;
+    channel->ready.notify_one();
     return 1;
 }
 
@@ -330,7 +406,10 @@ bool CNetClient::IsEnded() const
     std::lock_guard<std::mutex> guard(m_channelsLock);
     const bool tcpEnded = !m_tcpReceive || m_tcpReceive->state.load() == kNetChannelEnded;
     const bool udpEnded = !m_udpReceive || m_udpReceive->state.load() == kNetChannelEnded;
-    return tcpEnded && udpEnded;
+    const bool sendEnded = !m_tcpSend || m_tcpSend->state.load() == kNetChannelEnded;
+    // A datagram send channel alone does not keep a peer whose other
+    // channels ended.
+    return tcpEnded && udpEnded && sendEnded;
 }
 
 bool CNetClient::HasLiveConnection() const

@@ -19,6 +19,8 @@ class CNetClient : public CResourceBase
 {
 public:
     static constexpr size_t kIdLength = 45;
+    // Messages a send channel holds before it refuses more.
+    static constexpr int32_t kMaxPosted = 4096;
 
     // The id is drawn from the session's generator: five groups of eight
     // letters, each followed by '-'.
@@ -47,6 +49,15 @@ public:
     uint32_t Send(int16_t id, uint16_t sub, const void* payload, uint32_t length, uint32_t kind);
     uint32_t SendEmpty(int16_t id, uint16_t sub, uint32_t kind);
     uint32_t SendRaw(const uint8_t* frame, size_t length, uint32_t kind);
+
+    // A send channel of the given kind: messages posted to it are sent, in
+    // order, by its own thread, so that the poster never waits for the
+    // network. A TCP send channel ends when the connection is cut.
+    uint32_t OpenSendChannel(uint32_t kind);
+    // Queues one message on the send channel of that kind. 0 without an
+    // open channel, for a message above the payload limit, or when too many
+    // messages wait already.
+    uint32_t Post(int16_t id, uint16_t sub, const void* payload, uint32_t length, uint32_t kind);
 
     // The session's datagram socket and where this peer's datagrams go.
     void SetUdp(const NetChannelPtr& udp, uint16_t port);
@@ -85,6 +96,8 @@ private:
     mutable std::mutex m_channelsLock;
     NetChannelPtr m_tcpReceive;
     NetChannelPtr m_udpReceive;
+    NetChannelPtr m_tcpSend;
+    NetChannelPtr m_udpSend;
     NetChannelPtr m_udpSocket;
     // Keeps datagrams of this peer in order through delivery, and out of a
     // peer being released.

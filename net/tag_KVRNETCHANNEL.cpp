@@ -41,6 +41,10 @@ void CloseNetChannel(NetChannelPtr& channel)
     channel->state.compare_exchange_strong(expected, kNetChannelStopRequested);
     // Shutting the socket down ends a read the thread waits in.
     CutNetChannel(*channel);
+    {
+        std::lock_guard<std::mutex> guard(channel->lock);
+        channel->ready.notify_all();
+    }
     if (channel->thread.joinable())
     {
         if (channel->thread.get_id() == std::this_thread::get_id())

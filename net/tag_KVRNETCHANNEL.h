@@ -4,6 +4,7 @@
 #include "net/NetSocket.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -54,6 +55,9 @@ struct tag_KVRNETCHANNEL
     // One frame at a time on the socket, from any thread.
     std::mutex sendLock;
     CPacketQueue queue;
+    // Wakes a send channel's thread when a message is queued or the
+    // channel is closed.
+    std::condition_variable ready;
     tag_KVRNETCALLBACKS callbacks;
     CNetClient* owner = nullptr;
     uint32_t sendTimeoutMs = 5000;
