@@ -19,64 +19,12 @@ constexpr size_t kStreamReadSize = 64 * 1024;
 // A receive thread wakes at least this often to notice a stop request.
 constexpr uint32_t kReceiveWaitMs = 1000;
 
-// Delivers every complete message at the head of the queue. 0 when the
-// handler ended the connection.
-uint32_t DeliverQueued(tag_KVRNETCHANNEL& channel)
+// Hands one complete message of a TCP channel to its peer's dispatch.
+uint32_t DispatchFromChannel(void* argument, const uint8_t* frame, uint32_t total)
 {
-    while (channel.queue.FrontComplete())
-    {
-        tag_KVRPACKETNODE* node = channel.queue.PopFront();
-        const bool live = channel.broken.load() == 0;
-        const uint32_t goOn = channel.owner->Dispatch(channel.callbacks, channel.kind, live, node->data,
-                                                      static_cast<uint32_t>(node->size));
-        CPacketQueue::FreeNode(node);
-        if (!goOn)
-            return 0;
-    }
-    return 1;
-}
-
-// Cuts one read into messages and delivers them. Whole frames, with
-// nothing pending from earlier reads, go to the handler straight from the
-// read buffer; only a frame or header split across reads goes through the
-// queue, fed just what completes it. 0 when the stream is broken or the
-// handler ended the connection.
-uint32_t Consume(tag_KVRNETCHANNEL& channel, const uint8_t* bytes, size_t n)
-{
-    CPacketQueue& queue = channel.queue;
-    size_t at = 0;
-    while (at < n)
-    {
-        if (queue.count == 0 && queue.PendingHeaderBytes() == 0)
-        {
-            while (n - at >= kNetHeaderSize)
-            {
-                const uint32_t length = ReadNetHeader(bytes + at).length;
-                if (length > kNetMaxPayload)
-                    return 0;
-                const size_t total = kNetHeaderSize + length;
-                if (n - at < total)
-                    break;
-                const bool live = channel.broken.load() == 0;
-                if (!channel.owner->Dispatch(channel.callbacks, channel.kind, live, bytes + at,
-                                             static_cast<uint32_t>(total)))
-                    return 0;
-                at += total;
-            }
-            // What is left is the start of a frame or of a header.
-            return queue.Reassemble(bytes + at, n - at);
-        }
-        size_t need = kNetHeaderSize - queue.PendingHeaderBytes();
-        if (queue.last != nullptr && queue.last->filled < queue.last->size)
-            need = static_cast<size_t>(queue.last->size - queue.last->filled);
-        const size_t take = n - at < need ? n - at : need;
-        if (!queue.Reassemble(bytes + at, take))
-            return 0;
-        at += take;
-        if (!DeliverQueued(channel))
-            return 0;
-    }
-    return 1;
+    tag_KVRNETCHANNEL& channel = *static_cast<tag_KVRNETCHANNEL*>(argument);
+    const bool live = channel.broken.load() == 0;
+    return channel.owner->Dispatch(channel.callbacks, channel.kind, live, frame, total);
 }
 
 // One per TCP connection: reads what arrives and delivers whole messages.
@@ -104,7 +52,7 @@ void NetReceiveThread(NetChannelPtr channel)
             break;
         }
         std::lock_guard<std::mutex> guard(channel->lock);
-        if (!Consume(*channel, buffer, static_cast<size_t>(n)))
+        if (!channel->queue.Deliver(buffer, static_cast<size_t>(n), DispatchFromChannel, channel.get()))
             break;
     }
     // Nothing more goes out on a connection whose reader has stopped.
@@ -368,17 +316,19 @@ void CNetClient::DeliverDatagram(const uint8_t* bytes, size_t n)
     }
     // Datagrams may be lost or reordered, so each is cut on its own: a
     // frame never continues into the next datagram.
-    CPacketQueue queue;
-    if (!queue.Reassemble(bytes, n))
-        return;
-    while (queue.FrontComplete())
+    struct Target
     {
-        tag_KVRPACKETNODE* node = queue.PopFront();
-        const uint32_t goOn = Dispatch(callbacks, kNetKindUdp, true, node->data, static_cast<uint32_t>(node->size));
-        CPacketQueue::FreeNode(node);
-        if (!goOn)
-            return;
-    }
+        CNetClient* peer;
+        const tag_KVRNETCALLBACKS* callbacks;
+        static uint32_t Deliver(void* argument, const uint8_t* frame, uint32_t total)
+        {
+            Target* target = static_cast<Target*>(argument);
+            return target->peer->Dispatch(*target->callbacks, kNetKindUdp, true, frame, total);
+        }
+    };
+    Target target{this, &callbacks};
+    CPacketQueue queue;
+    queue.Deliver(bytes, n, Target::Deliver, &target);
 }
 
 uint32_t CNetClient::Dispatch(const tag_KVRNETCALLBACKS& callbacks, uint32_t kind, bool live, const uint8_t* frame,

@@ -133,3 +133,52 @@ uint32_t CPacketQueue::Reassemble(const uint8_t* bytes, size_t n)
     }
     return 1;
 }
+
+uint32_t CPacketQueue::DeliverComplete(Sink sink, void* argument)
+{
+    while (FrontComplete())
+    {
+        tag_KVRPACKETNODE* node = PopFront();
+        const uint32_t goOn = sink(argument, node->data, static_cast<uint32_t>(node->size));
+        FreeNode(node);
+        if (!goOn)
+            return 0;
+    }
+    return 1;
+}
+
+uint32_t CPacketQueue::Deliver(const uint8_t* bytes, size_t n, Sink sink, void* argument)
+{
+    size_t at = 0;
+    while (at < n)
+    {
+        if (count == 0 && m_pendingCount == 0)
+        {
+            while (n - at >= kNetHeaderSize)
+            {
+                const uint32_t length = ReadNetHeader(bytes + at).length;
+                if (length > m_maxPayload)
+                    return 0;
+                const size_t total = kNetHeaderSize + length;
+                if (n - at < total)
+                    break;
+                if (!sink(argument, bytes + at, static_cast<uint32_t>(total)))
+                    return 0;
+                at += total;
+            }
+            // What is left is the start of a message or of a header.
+            return Reassemble(bytes + at, n - at);
+        }
+        // Feed the open message just what completes it, then deliver.
+        size_t need = kNetHeaderSize - m_pendingCount;
+        if (last != nullptr && last->filled < last->size)
+            need = static_cast<size_t>(last->size - last->filled);
+        const size_t take = n - at < need ? n - at : need;
+        if (!Reassemble(bytes + at, take))
+            return 0;
+        at += take;
+        if (!DeliverComplete(sink, argument))
+            return 0;
+    }
+    return 1;
+}

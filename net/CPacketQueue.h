@@ -41,6 +41,17 @@ public:
     // (a header announcing more than the payload limit, or an allocation
     // failure); the owner then ends the connection.
     uint32_t Reassemble(const uint8_t* bytes, size_t n);
+    // Receives one complete message: frame points at its 8-byte header
+    // (whose length field may hold the payload length or the total) and
+    // total is the whole size. 0 stops delivery and breaks the stream.
+    using Sink = uint32_t (*)(void* argument, const uint8_t* frame, uint32_t total);
+    // Reassembles n received bytes and hands every message completed by
+    // them to sink, in arrival order. Whole messages with nothing pending
+    // from earlier runs go to the sink straight from bytes, without a copy;
+    // only a message split across runs is queued. 0 when the stream is
+    // broken or the sink stopped.
+    uint32_t Deliver(const uint8_t* bytes, size_t n, Sink sink, void* argument);
+
     // The largest payload a header may announce; kNetMaxPayload by default.
     void SetMaxPayload(uint32_t bytes) { m_maxPayload = bytes; }
 
@@ -54,6 +65,7 @@ public:
     tag_KVRPACKETNODE* last = nullptr;
 
 private:
+    uint32_t DeliverComplete(Sink sink, void* argument);
     uint32_t StartFrame(const uint8_t* header, const uint8_t* rest, size_t restCount, size_t* used);
 
     uint8_t m_pending[8] = {};

@@ -164,3 +164,67 @@ TEST(PacketQueue, EverySplitPointGivesTheSameMessages)
         EXPECT_EQ(queue.count, 0);
     }
 }
+
+namespace
+{
+struct Sunk
+{
+    std::vector<uint8_t> bytes;
+    int frames = 0;
+    int stopAfter = -1;
+
+    static uint32_t Take(void* argument, const uint8_t* frame, uint32_t total)
+    {
+        Sunk* self = static_cast<Sunk*>(argument);
+        tag_KVRNETHEADER header = ReadNetHeader(frame);
+        header.length = total - 8;
+        uint8_t head[8];
+        WriteNetHeader(head, header);
+        self->bytes.insert(self->bytes.end(), head, head + 8);
+        self->bytes.insert(self->bytes.end(), frame + 8, frame + total);
+        ++self->frames;
+        return self->frames == self->stopAfter ? 0u : 1u;
+    }
+};
+} // namespace
+
+// Delivery straight from the read buffer and through the queue give the
+// same messages at every split point, frames split across runs included.
+TEST(PacketQueue, DeliverGivesTheStreamAtEverySplit)
+{
+    const auto stream = Join({Frame(1, 0, 0), Frame(2, 1, 0x22), Frame(3, 17, 0x33), Frame(-4, 9, 0x44)});
+    for (size_t piece = 1; piece <= stream.size(); ++piece)
+    {
+        CPacketQueue queue;
+        Sunk sunk;
+        for (size_t at = 0; at < stream.size(); at += piece)
+        {
+            const size_t n = stream.size() - at < piece ? stream.size() - at : piece;
+            ASSERT_EQ(queue.Deliver(stream.data() + at, n, Sunk::Take, &sunk), 1u) << "piece " << piece;
+        }
+        EXPECT_EQ(sunk.bytes, stream) << "piece " << piece;
+        EXPECT_EQ(queue.count, 0);
+        EXPECT_EQ(queue.PendingHeaderBytes(), 0u);
+    }
+}
+
+TEST(PacketQueue, DeliverStopsWhenTheSinkRefuses)
+{
+    const auto stream = Join({Frame(1, 2, 1), Frame(2, 2, 2), Frame(3, 2, 3)});
+    CPacketQueue queue;
+    Sunk sunk;
+    sunk.stopAfter = 2;
+    EXPECT_EQ(queue.Deliver(stream.data(), stream.size(), Sunk::Take, &sunk), 0u);
+    EXPECT_EQ(sunk.frames, 2);
+
+    uint8_t header[8];
+    tag_KVRNETHEADER announced;
+    announced.length = kNetMaxPayload + 1;
+    WriteNetHeader(header, announced);
+    auto broken = Join({Frame(1, 2, 1)});
+    broken.insert(broken.end(), header, header + 8);
+    CPacketQueue second;
+    Sunk before;
+    EXPECT_EQ(second.Deliver(broken.data(), broken.size(), Sunk::Take, &before), 0u);
+    EXPECT_EQ(before.frames, 1);
+}
