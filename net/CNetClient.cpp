@@ -150,7 +150,7 @@ uint32_t CNetClient::Release()
 uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32_t kind,
                                         const tag_KVRNETCALLBACKS& callbacks, NetChannelPtr* replaced)
 {
-    NetChannelPtr channel = std::make_shared<tag_KVRNETCHANNEL>();
+    NetChannelPtr channel = NetChannelPtr(new tag_KVRNETCHANNEL);
     channel->kind = kind;
     channel->callbacks = callbacks;
     channel->owner = this;
@@ -182,7 +182,7 @@ uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32
 
 uint32_t CNetClient::OpenSendChannel(uint32_t kind)
 {
-    NetChannelPtr channel = std::make_shared<tag_KVRNETCHANNEL>();
+    NetChannelPtr channel = NetChannelPtr(new tag_KVRNETCHANNEL);
     channel->kind = kind == kNetKindUdp ? kNetKindUdp : kNetKindTcp;
     channel->owner = this;
     channel->thread = std::thread(NetSendThread, channel);

@@ -268,7 +268,7 @@ uint32_t CNetSession::OpenUdp(uint16_t port)
 {
     if (m_udp)
         return 1;
-    NetChannelPtr channel = std::make_shared<tag_KVRNETCHANNEL>();
+    NetChannelPtr channel = NetChannelPtr(new tag_KVRNETCHANNEL);
     channel->kind = kNetKindUdp;
     channel->socket = CNetSocket(OpenNetSocket(SOCK_DGRAM));
     if (!channel->socket.IsValid() || !channel->wake.IsValid())

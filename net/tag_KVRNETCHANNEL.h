@@ -43,24 +43,29 @@ struct tag_KVRNETCHANNEL
 {
     ~tag_KVRNETCHANNEL();
 
+    // Read by every thread, written rarely.
     std::atomic<int32_t> state{kNetChannelCreated};
     uint32_t kind = 0;
-    std::thread thread;
-    CNetSocket socket;
     // Set once the connection failed or was cut: no more frames go out.
     std::atomic<uint32_t> broken{0};
+    CNetSocket socket;
     CNetWakeEvent wake;
+    tag_KVRNETCALLBACKS callbacks;
+    CNetClient* owner = nullptr;
+    uint32_t sendTimeoutMs = 5000;
+    std::thread thread;
+
+    // The reader's side, on cache lines of its own so that senders and the
+    // reader don't take turns owning one line for every message.
     // Guards the queue and the delivery of its messages.
-    std::mutex lock;
-    // One frame at a time on the socket, from any thread.
-    std::mutex sendLock;
+    alignas(64) std::mutex lock;
     CPacketQueue queue;
     // Wakes a send channel's thread when a message is queued or the
     // channel is closed.
     std::condition_variable ready;
-    tag_KVRNETCALLBACKS callbacks;
-    CNetClient* owner = nullptr;
-    uint32_t sendTimeoutMs = 5000;
+
+    // One frame at a time on the socket, from any thread.
+    alignas(64) std::mutex sendLock;
 };
 
 using NetChannelPtr = std::shared_ptr<tag_KVRNETCHANNEL>;
