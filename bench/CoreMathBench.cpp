@@ -1,5 +1,7 @@
-// Core math, keyframe and collision speed beside the same work done by glm.
-// Each pair is named Ours/... and Glm/...; the goal is Ours no slower.
+// Core math, keyframe and collision speed beside the same work done by glm,
+// in glm's float and in its double precision. Our types keep floats but
+// compute in double, so glm's double path is the fair baseline: the goal is
+// Ours_X no slower than Glm_X<double>, with Glm_X<float> shown beside it.
 #include "engine/core/CKeyFrameList.h"
 #include "engine/core/CkvrMatrix.h"
 #include "engine/core/CkvrQuaternion.h"
@@ -29,13 +31,21 @@ CkvrMatrix OurMatrix(float seed)
     return m * t;
 }
 
-glm::mat4 GlmMatrix(const CkvrMatrix& m)
+template <typename T>
+using Mat4 = glm::mat<4, 4, T>;
+template <typename T>
+using Vec3 = glm::vec<3, T>;
+template <typename T>
+using Vec4 = glm::vec<4, T>;
+
+template <typename T>
+Mat4<T> GlmMatrix(const CkvrMatrix& m)
 {
-    // Same sixteen floats; glm's columns are our rows.
-    glm::mat4 g;
+    // Same sixteen values; glm's columns are our rows.
+    Mat4<T> g;
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
-            g[r][c] = m.m[r * 4 + c];
+            g[r][c] = T(m.m[r * 4 + c]);
     return g;
 }
 
@@ -60,18 +70,20 @@ void Ours_MatrixMultiply(benchmark::State& state)
 }
 BENCHMARK(Ours_MatrixMultiply);
 
+template <typename T>
 void Glm_MatrixMultiply(benchmark::State& state)
 {
-    glm::mat4 a = GlmMatrix(OurMatrix(10)), b = GlmMatrix(OurMatrix(20));
+    Mat4<T> a = GlmMatrix<T>(OurMatrix(10)), b = GlmMatrix<T>(OurMatrix(20));
     for (auto _ : state)
     {
         benchmark::DoNotOptimize(a);
         benchmark::DoNotOptimize(b);
-        glm::mat4 r = b * a; // row-vector a * b in glm's column form
+        Mat4<T> r = b * a; // row-vector a * b in glm's column form
         benchmark::DoNotOptimize(r);
     }
 }
-BENCHMARK(Glm_MatrixMultiply);
+BENCHMARK_TEMPLATE(Glm_MatrixMultiply, float);
+BENCHMARK_TEMPLATE(Glm_MatrixMultiply, double);
 
 void Ours_MatrixInverse(benchmark::State& state)
 {
@@ -85,17 +97,19 @@ void Ours_MatrixInverse(benchmark::State& state)
 }
 BENCHMARK(Ours_MatrixInverse);
 
+template <typename T>
 void Glm_MatrixInverse(benchmark::State& state)
 {
-    glm::mat4 a = GlmMatrix(OurMatrix(33));
+    Mat4<T> a = GlmMatrix<T>(OurMatrix(33));
     for (auto _ : state)
     {
         benchmark::DoNotOptimize(a);
-        glm::mat4 r = glm::inverse(a);
+        Mat4<T> r = glm::inverse(a);
         benchmark::DoNotOptimize(r);
     }
 }
-BENCHMARK(Glm_MatrixInverse);
+BENCHMARK_TEMPLATE(Glm_MatrixInverse, float);
+BENCHMARK_TEMPLATE(Glm_MatrixInverse, double);
 
 void Ours_Transform10000Points(benchmark::State& state)
 {
@@ -112,23 +126,25 @@ void Ours_Transform10000Points(benchmark::State& state)
 }
 BENCHMARK(Ours_Transform10000Points);
 
+template <typename T>
 void Glm_Transform10000Points(benchmark::State& state)
 {
-    std::vector<glm::vec3> in(kPoints), out(kPoints);
+    std::vector<Vec3<T>> in(kPoints), out(kPoints);
     const std::vector<CkvrVector3> ours = OurPoints();
     for (int i = 0; i < kPoints; ++i)
-        in[i] = glm::vec3(ours[i].x, ours[i].y, ours[i].z);
-    const glm::mat4 m = GlmMatrix(OurMatrix(12));
+        in[i] = Vec3<T>(ours[i].x, ours[i].y, ours[i].z);
+    const Mat4<T> m = GlmMatrix<T>(OurMatrix(12));
     for (auto _ : state)
     {
         for (int i = 0; i < kPoints; ++i)
-            out[i] = glm::vec3(m * glm::vec4(in[i], 1.0f));
+            out[i] = Vec3<T>(m * Vec4<T>(in[i], T(1)));
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * kPoints);
 }
-BENCHMARK(Glm_Transform10000Points);
+BENCHMARK_TEMPLATE(Glm_Transform10000Points, float);
+BENCHMARK_TEMPLATE(Glm_Transform10000Points, double);
 
 void Ours_QuaternionSlerp(benchmark::State& state)
 {
@@ -146,19 +162,21 @@ void Ours_QuaternionSlerp(benchmark::State& state)
 }
 BENCHMARK(Ours_QuaternionSlerp);
 
+template <typename T>
 void Glm_QuaternionSlerp(benchmark::State& state)
 {
-    const glm::quat a = glm::angleAxis(glm::radians(30.0f), glm::vec3(0, 1, 0));
-    const glm::quat b = glm::angleAxis(glm::radians(120.0f), glm::normalize(glm::vec3(1, 1, 0)));
-    float t = 0.37f;
+    const glm::qua<T> a = glm::angleAxis(glm::radians(T(30)), Vec3<T>(0, 1, 0));
+    const glm::qua<T> b = glm::angleAxis(glm::radians(T(120)), glm::normalize(Vec3<T>(1, 1, 0)));
+    T t = T(0.37);
     for (auto _ : state)
     {
         benchmark::DoNotOptimize(t);
-        glm::quat r = glm::slerp(a, b, t);
+        glm::qua<T> r = glm::slerp(a, b, t);
         benchmark::DoNotOptimize(r);
     }
 }
-BENCHMARK(Glm_QuaternionSlerp);
+BENCHMARK_TEMPLATE(Glm_QuaternionSlerp, float);
+BENCHMARK_TEMPLATE(Glm_QuaternionSlerp, double);
 
 // 1,000 keys, evaluated at times spread over the whole track.
 void Ours_KeyframeEvaluate1000(benchmark::State& state)
@@ -180,14 +198,16 @@ void Ours_KeyframeEvaluate1000(benchmark::State& state)
 }
 BENCHMARK(Ours_KeyframeEvaluate1000);
 
+template <typename T>
 struct GlmKey
 {
-    float time;
-    float ease;
-    glm::vec3 value;
+    T time;
+    T ease;
+    Vec3<T> value;
 };
 
-glm::vec3 GlmEvaluate(const std::vector<GlmKey>& keys, float t)
+template <typename T>
+Vec3<T> GlmEvaluate(const std::vector<GlmKey<T>>& keys, T t)
 {
     if (t <= keys.front().time)
         return keys.front().value;
@@ -197,31 +217,33 @@ glm::vec3 GlmEvaluate(const std::vector<GlmKey>& keys, float t)
             return keys[i].value;
         if (keys[i].time > t)
         {
-            const GlmKey& a = keys[i - 1];
-            float u = (t - a.time) / (keys[i].time - a.time);
-            u = (1.0f - a.ease) * u + a.ease * u * u;
+            const GlmKey<T>& a = keys[i - 1];
+            T u = (t - a.time) / (keys[i].time - a.time);
+            u = (T(1) - a.ease) * u + a.ease * u * u;
             return glm::mix(a.value, keys[i].value, u);
         }
     }
     return keys.back().value;
 }
 
+template <typename T>
 void Glm_KeyframeEvaluate1000(benchmark::State& state)
 {
-    std::vector<GlmKey> keys(kKeys);
+    std::vector<GlmKey<T>> keys(kKeys);
     for (int i = 0; i < kKeys; ++i)
-        keys[i] = GlmKey{float(i), 0.0f, glm::vec3(float(i), float(i % 13), 1.0f)};
-    float t = 0.0f;
+        keys[i] = GlmKey<T>{T(i), T(0), Vec3<T>(T(i), T(i % 13), T(1))};
+    T t = 0;
     for (auto _ : state)
     {
-        t += 37.3f;
-        if (t > float(kKeys))
-            t -= float(kKeys);
-        glm::vec3 v = GlmEvaluate(keys, t);
+        t += T(37.3);
+        if (t > T(kKeys))
+            t -= T(kKeys);
+        Vec3<T> v = GlmEvaluate(keys, t);
         benchmark::DoNotOptimize(v);
     }
 }
-BENCHMARK(Glm_KeyframeEvaluate1000);
+BENCHMARK_TEMPLATE(Glm_KeyframeEvaluate1000, float);
+BENCHMARK_TEMPLATE(Glm_KeyframeEvaluate1000, double);
 
 // Collision: a small field of shapes tested pairwise per iteration.
 constexpr int kShapes = 64;
@@ -248,25 +270,27 @@ void Ours_SphereSphere(benchmark::State& state)
 }
 BENCHMARK(Ours_SphereSphere);
 
+template <typename T>
 void Glm_SphereSphere(benchmark::State& state)
 {
-    std::vector<glm::vec4> s(kShapes);
+    std::vector<Vec4<T>> s(kShapes);
     for (int i = 0; i < kShapes; ++i)
-        s[i] = glm::vec4(float(i % 8), float(i / 8), 0.5f * float(i % 3), 0.6f);
+        s[i] = Vec4<T>(T(i % 8), T(i / 8), T(0.5) * T(i % 3), T(0.6f));
     for (auto _ : state)
     {
         uint32_t hits = 0;
         for (int i = 0; i < kShapes; ++i)
             for (int j = 0; j < kShapes; ++j)
             {
-                const float r = s[i].w + s[j].w;
-                hits += glm::distance2(glm::vec3(s[i]), glm::vec3(s[j])) <= r * r ? 1u : 0u;
+                const T r = s[i].w + s[j].w;
+                hits += glm::distance2(Vec3<T>(s[i]), Vec3<T>(s[j])) <= r * r ? 1u : 0u;
             }
         benchmark::DoNotOptimize(hits);
     }
     state.SetItemsProcessed(state.iterations() * kShapes * kShapes);
 }
-BENCHMARK(Glm_SphereSphere);
+BENCHMARK_TEMPLATE(Glm_SphereSphere, float);
+BENCHMARK_TEMPLATE(Glm_SphereSphere, double);
 
 void Ours_BoxBox(benchmark::State& state)
 {
@@ -289,13 +313,14 @@ void Ours_BoxBox(benchmark::State& state)
 }
 BENCHMARK(Ours_BoxBox);
 
+template <typename T>
 void Glm_BoxBox(benchmark::State& state)
 {
-    std::vector<glm::vec3> mn(kShapes), mx(kShapes);
+    std::vector<Vec3<T>> mn(kShapes), mx(kShapes);
     for (int i = 0; i < kShapes; ++i)
     {
-        mn[i] = glm::vec3(float(i % 8), float(i / 8), 0.5f * float(i % 3));
-        mx[i] = mn[i] + glm::vec3(0.9f, 1.2f, 0.7f);
+        mn[i] = Vec3<T>(T(i % 8), T(i / 8), T(0.5) * T(i % 3));
+        mx[i] = mn[i] + Vec3<T>(T(0.9f), T(1.2f), T(0.7f));
     }
     for (auto _ : state)
     {
@@ -309,7 +334,8 @@ void Glm_BoxBox(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kShapes * kShapes);
 }
-BENCHMARK(Glm_BoxBox);
+BENCHMARK_TEMPLATE(Glm_BoxBox, float);
+BENCHMARK_TEMPLATE(Glm_BoxBox, double);
 
 void Ours_SegmentSphere(benchmark::State& state)
 {
@@ -336,39 +362,42 @@ void Ours_SegmentSphere(benchmark::State& state)
 }
 BENCHMARK(Ours_SegmentSphere);
 
-uint32_t GlmSegmentSphere(const glm::vec3& start, const glm::vec3& end, const glm::vec4& sphere)
+template <typename T>
+uint32_t GlmSegmentSphere(const Vec3<T>& start, const Vec3<T>& end, const Vec4<T>& sphere)
 {
-    const glm::vec3 d = end - start;
-    const glm::vec3 w = glm::vec3(sphere) - start;
-    const float k = glm::dot(d, w);
-    const float rr = sphere.w * sphere.w;
-    const float dd = glm::dot(d, d);
-    if (k < 0.0f || dd == 0.0f)
+    const Vec3<T> d = end - start;
+    const Vec3<T> w = Vec3<T>(sphere) - start;
+    const T k = glm::dot(d, w);
+    const T rr = sphere.w * sphere.w;
+    const T dd = glm::dot(d, d);
+    if (k < T(0) || dd == T(0))
         return glm::length2(w) < rr ? 1u : 0u;
     if (k > dd)
-        return glm::distance2(glm::vec3(sphere), end) < rr ? 1u : 0u;
+        return glm::distance2(Vec3<T>(sphere), end) < rr ? 1u : 0u;
     return glm::length2(w) - k * k / dd < rr ? 1u : 0u;
 }
 
+template <typename T>
 void Glm_SegmentSphere(benchmark::State& state)
 {
-    std::vector<glm::vec4> s(kShapes);
-    std::vector<glm::vec3> a(kShapes), b(kShapes);
+    std::vector<Vec4<T>> s(kShapes);
+    std::vector<Vec3<T>> a(kShapes), b(kShapes);
     for (int i = 0; i < kShapes; ++i)
     {
-        s[i] = glm::vec4(float(i % 8), float(i / 8), 0.0f, 0.4f);
-        a[i] = glm::vec3(-1.0f, float(i) * 0.11f, -0.3f);
-        b[i] = glm::vec3(9.0f, 8.0f - float(i) * 0.1f, 0.3f);
+        s[i] = Vec4<T>(T(i % 8), T(i / 8), T(0), T(0.4f));
+        a[i] = Vec3<T>(T(-1), T(float(i) * 0.11f), T(-0.3f));
+        b[i] = Vec3<T>(T(9), T(8.0f - float(i) * 0.1f), T(0.3f));
     }
     for (auto _ : state)
     {
         uint32_t hits = 0;
         for (int i = 0; i < kShapes; ++i)
             for (int j = 0; j < kShapes; ++j)
-                hits += GlmSegmentSphere(a[i], b[i], s[j]);
+                hits += GlmSegmentSphere<T>(a[i], b[i], s[j]);
         benchmark::DoNotOptimize(hits);
     }
     state.SetItemsProcessed(state.iterations() * kShapes * kShapes);
 }
-BENCHMARK(Glm_SegmentSphere);
+BENCHMARK_TEMPLATE(Glm_SegmentSphere, float);
+BENCHMARK_TEMPLATE(Glm_SegmentSphere, double);
 }

@@ -4,9 +4,11 @@
 // program, one streaming buffer, one draw per quad, no engine code).
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/DeviceTexture.h"
-#include "engine/platform/GraphicsDevice.h"
-#include "engine/platform/HeadlessWindow.h"
+#include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/device/VertexFormats.h"
+#include "engine/render/RenderClasses.h"
+#include "tests/support/HeadlessWindow.h"
 
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
@@ -22,16 +24,9 @@ constexpr int HEIGHT = 480;
 constexpr int SPRITES = 10000;
 constexpr float SIZE = 16.0f;
 
-struct SpriteVertex
-{
-    float x, y, z, rhw;
-    uint32_t color;
-    float u, v;
-};
-
 struct Sprite
 {
-    SpriteVertex corners[4];
+    TexturedScreenVertex corners[4];
 };
 
 std::vector<Sprite> MakeSprites()
@@ -53,11 +48,13 @@ std::vector<Sprite> MakeSprites()
     return sprites;
 }
 
-// A CGraphics on a headless 640x480 window.
+// A CGraphics on a headless 640x480 window, set up as the program's
+// start-up does it.
 struct Engine
 {
     Engine()
     {
+        RenderClasses::Install();
         window = std::make_unique<HeadlessWindow>(nullptr);
         system.AttachWindow(window.get());
         system.SetClientSize(WIDTH, HEIGHT, 0);
@@ -113,7 +110,7 @@ void BM_EngineSprites(benchmark::State& state)
         {
             graphics.SetTexture(texture.get());
             graphics.SetFVF(FVF_XYZRHW | FVF_DIFFUSE | FVF_TEX1);
-            graphics.DrawPrimitiveUP(PT_TRIANGLEFAN, 2, sprite.corners, sizeof(SpriteVertex));
+            graphics.DrawPrimitiveUP(PT_TRIANGLEFAN, 2, sprite.corners, sizeof(TexturedScreenVertex));
         }
         graphics.EndScene();
         glCalls += device.GetGlCallCount() - before;
@@ -210,7 +207,7 @@ void main()
     glGenBuffers(1, &buffer);
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     glBufferData(GL_ARRAY_BUFFER, capacity, nullptr, GL_STREAM_DRAW);
-    const GLsizei stride = sizeof(SpriteVertex);
+    const GLsizei stride = sizeof(TexturedScreenVertex);
     glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
     glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<void*>(16));
     glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(20));

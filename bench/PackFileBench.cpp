@@ -4,6 +4,7 @@
 // folder when the program starts and removed when it ends.
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CkvrPackFile.h"
+#include "engine/core/FileIo.h"
 
 #include <benchmark/benchmark.h>
 
@@ -49,11 +50,9 @@ public:
             std::snprintf(name, sizeof(name), "Data/Folder%02d/File%05d.bin", i % kFolderCount, i);
             m_paths.push_back(name);
             std::filesystem::create_directories(std::filesystem::path(name).parent_path());
-            FILE* file = std::fopen(name, "wb");
-            if (file == nullptr)
+            FileHandle file = OpenFile(name, "wb");
+            if (!file || !WriteBytes(file.get(), bytes.data() + (i % mean), size) || !CloseWrittenFile(std::move(file)))
                 return;
-            std::fwrite(bytes.data() + (i % mean), 1, size, file);
-            std::fclose(file);
             written += size;
         }
 
@@ -107,13 +106,11 @@ void BM_PlainReads(benchmark::State& state)
     {
         for (const std::string& path : fixture.m_paths)
         {
-            FILE* file = std::fopen(path.c_str(), "rb");
-            std::fseek(file, 0, SEEK_END);
-            const size_t size = static_cast<size_t>(std::ftell(file));
-            std::fseek(file, 0, SEEK_SET);
+            FileHandle file = OpenFile(path.c_str(), "rb");
+            const size_t size = static_cast<size_t>(RewindAndMeasure(file.get()));
             void* block = AlignedAlloc(size, 16);
-            bytes += std::fread(block, 1, size, file);
-            std::fclose(file);
+            if (ReadBytes(file.get(), block, size))
+                bytes += size;
             benchmark::DoNotOptimize(block);
             AlignedFree(block);
         }

@@ -3,8 +3,8 @@
 // 10 s of audio, beside plain OpenAL playing 32 sources of raw PCM with no
 // engine code. The counter "cpu_percent_of_core" is the process CPU time
 // (every thread) per second of audio, as a percentage of one core.
-#include "engine/platform/CSound.h"
-#include "engine/platform/CSoundBuffer.h"
+#include "engine/platform/sound/CSound.h"
+#include "engine/platform/sound/CSoundBuffer.h"
 #include "engine/platform/PlatformMessageBox.h"
 
 #include "tests/engine/platform/SoundFiles.h"

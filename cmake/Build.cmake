@@ -4,6 +4,14 @@
 # replays compute the same bits on every machine.
 add_compile_options(-Wall -Wextra -ffp-contract=off -fno-fast-math)
 
+# Pools and the aligned allocator hand out zero-filled storage and then
+# construct objects in it; g++ would otherwise drop that zeroing as a store
+# to memory whose object lifetime has not begun yet (only at -O2 and above,
+# so a sanitizer build would never show it).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  add_compile_options(-fno-lifetime-dse)
+endif()
+
 if(KVR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
@@ -20,11 +28,15 @@ endif()
 
 include_directories(${PROJECT_SOURCE_DIR})
 
-# kvr_add_module(<target> [DEPS lib...]): one static library from every .cpp
-# of the calling folder.
+# kvr_add_module(<target> [SUBDIRS dir...] [DEPS lib...]): one static library
+# from every .cpp of the calling folder and of the named sub-folders.
 function(kvr_add_module target)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(ARG "" "" "SUBDIRS;DEPS" ${ARGN})
+  set(patterns ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(dir ${ARG_SUBDIRS})
+    list(APPEND patterns ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${patterns})
   if(sources)
     add_library(${target} STATIC ${sources})
     target_link_libraries(${target} PUBLIC ${ARG_DEPS})
@@ -58,7 +70,9 @@ function(kvr_add_test_folder target)
   if(NOT sources)
     return()
   endif()
-  add_executable(${target} ${sources})
+  add_executable(${target} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/process/KeepLibrariesLoaded.cpp)
+  # Every library in the process must bind to the test program's dlclose.
+  target_link_options(${target} PRIVATE "LINKER:--export-dynamic-symbol=dlclose")
   # The environment goes in front of the command through env(1): the
   # discovered tests' ENVIRONMENT property keeps only the first entry of a
   # list (CMake 3.25), and the test discovery itself needs it too.

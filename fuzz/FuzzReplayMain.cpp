@@ -1,23 +1,22 @@
 // Runs a fuzz target over the files of its seed corpus, so that the build
 // without libFuzzer still exercises every target.
+#include "engine/core/FileIo.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 static int RunFile(const std::filesystem::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path.c_str(), UINT32_MAX, &bytes))
     {
         std::fprintf(stderr, "cannot read %s\n", path.c_str());
         return 0;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     return 1;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/core/FileIo.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,12 +36,10 @@ public:
     {
         if (m_path.empty())
             return nullptr;
-        FILE* file = std::fopen(m_path.c_str(), "wb");
-        if (file == nullptr)
+        FileHandle file = OpenFile(m_path.c_str(), "wb");
+        if (!file || !WriteBytes(file.get(), data, size) || !CloseWrittenFile(std::move(file)))
             return nullptr;
-        const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
-        std::fclose(file);
-        return written ? m_path.c_str() : nullptr;
+        return m_path.c_str();
     }
 
 private:

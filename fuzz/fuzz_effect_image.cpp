@@ -1,6 +1,6 @@
 // The effect-image reader over arbitrary bytes; what it accepts must write
 // back to the same bytes.
-#include "engine/platform/EffectImage.h"
+#include "engine/platform/device/EffectImage.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the Ogg Vorbis load path: the whole-file decode
 // of static sounds and the looping stream decode of streamed ones.
-#include "engine/platform/COggReader.h"
+#include "engine/platform/sound/COggReader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the WAVE reader: header parse, then every read
 // path over the data chunk.
-#include "engine/platform/CWaveReader.h"
+#include "engine/platform/sound/CWaveReader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -23,6 +23,9 @@
 // Locks, outermost first: a connection's channel lock (held while the
 // handler runs), the owner's own locks, the peer-list lock. Threads are
 // joined only with no lock held that they take.
+//
+// Poll, Shutdown and Release run on the owner's thread, never from inside
+// a handler or callback: they wait for the very threads that call those.
 class CNetSession
 {
 public:

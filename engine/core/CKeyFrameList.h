@@ -3,7 +3,7 @@
 #include "engine/core/CList.h"
 #include "engine/core/KeyFrameValue.h"
 #include "engine/core/CPathResolver.h"
-#include "engine/core/LittleEndianFile.h"
+#include "engine/core/FileIo.h"
 
 #include <cmath>
 #include <cstdint>
@@ -151,17 +151,12 @@ public:
     // closed again; a given file is left open just after the record.
     uint32_t Save(const char* path, FILE* file) const
     {
-        FILE* own = nullptr;
-        if (file == nullptr)
-        {
-            if (path == nullptr || (own = CPathResolver::Open(path, "wb")) == nullptr)
-                return 0;
-            file = own;
-        }
-        bool ok = WriteRecord(file);
-        if (own != nullptr)
-            ok = (std::fclose(own) == 0) && ok;
-        return ok ? 1 : 0;
+        if (file != nullptr)
+            return WriteRecord(file) ? 1 : 0;
+        FileHandle own = OpenFile(path, "wb");
+        if (!own || !WriteRecord(own.get()))
+            return 0;
+        return CloseWrittenFile(std::move(own)) ? 1 : 0;
     }
 
     // Reads a track record. Every count is checked against the bytes that
@@ -170,17 +165,10 @@ public:
     // given file is left just after the record.
     uint32_t Load(const char* path, FILE* file)
     {
-        FILE* own = nullptr;
-        if (file == nullptr)
-        {
-            if (path == nullptr || (own = CPathResolver::Open(path, "rb")) == nullptr)
-                return 0;
-            file = own;
-        }
-        const bool ok = ReadRecord(file);
-        if (own != nullptr)
-            std::fclose(own);
-        return ok ? 1 : 0;
+        if (file != nullptr)
+            return ReadRecord(file) ? 1 : 0;
+        FileHandle own = OpenFile(path, "rb");
+        return own && ReadRecord(own.get()) ? 1 : 0;
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "engine/core/CPathResolver.h"
 
+#include "engine/core/FileIo.h"
 #include "engine/core/TextEncoding.h"
 
 #include <algorithm>
@@ -135,12 +136,7 @@ std::string CPathResolver::Resolve(const char* dataName)
 
 FILE* CPathResolver::Open(const char* dataName, const char* mode)
 {
-    if (dataName == nullptr || mode == nullptr)
-        return nullptr;
-    const std::string path = Resolve(dataName);
-    if (path.empty())
-        return nullptr;
-    return std::fopen(path.c_str(), mode);
+    return OpenFile(dataName, mode).release();
 }
 
 int CPathResolver::CreateFolders(const char* dataName)

@@ -25,7 +25,9 @@ public:
     // also serves to create a file. Null or empty gives "".
     static std::string Resolve(const char* dataName);
 
-    // fopen of the resolved name; null when it fails.
+    // The resolved name opened as a C stream that the caller closes; null
+    // when it fails. OpenFile (engine/core/FileIo.h) gives the same stream
+    // in a handle that closes itself.
     static FILE* Open(const char* dataName, const char* mode);
 
     // Creates every folder of the name's folder part (the text before its

@@ -1,6 +1,6 @@
 #include "engine/core/CSceneResource.h"
 
-#include "engine/core/CPathResolver.h"
+#include "engine/core/FileIo.h"
 
 #include <cstdio>
 #include <cstring>
@@ -8,53 +8,42 @@
 int CSceneResource::Load(const char* path)
 {
     SetName(nullptr);
-    FILE* file = CPathResolver::Open(path, "rb");
-    if (file == nullptr)
+    if (LoadName(path))
+        return 1;
+    SetName(nullptr);
+    return 0;
+}
+
+int CSceneResource::LoadName(const char* path)
+{
+    FileHandle file = OpenFile(path, "rb");
+    const int64_t fileSize = RewindAndMeasure(file.get());
+    uint32_t length = 0;
+    if (fileSize < 4 || !ReadU32LE(file.get(), &length))
         return 0;
-    int result = 0;
-    uint8_t bytes[4];
-    if (fseeko(file, 0, SEEK_END) == 0)
-    {
-        const off_t fileSize = ftello(file);
-        if (fileSize >= 4 && fseeko(file, 0, SEEK_SET) == 0 && std::fread(bytes, 1, 4, file) == 4)
-        {
-            const uint32_t length = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                                    (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-            // The length comes from the file: it must fit in what follows
-            // before anything is allocated for it.
-            if (length == 0)
-                result = 1;
-            else if (length <= INT32_MAX && length <= static_cast<uint64_t>(fileSize) - 4)
-            {
-                AllocBuffer(static_cast<int32_t>(length));
-                char* name = GetName();
-                if (name != nullptr && std::fread(name, 1, length, file) == length)
-                {
-                    // A name without its NUL still ends inside its block.
-                    name[length - 1] = '\0';
-                    result = 1;
-                }
-            }
-        }
-    }
-    std::fclose(file);
-    if (!result)
-        SetName(nullptr);
-    return result;
+    if (length == 0)
+        return 1;
+    // The length comes from the file: it must fit in what follows before
+    // anything is allocated for it.
+    if (length > INT32_MAX || length > static_cast<uint64_t>(fileSize) - 4)
+        return 0;
+    AllocBuffer(static_cast<int32_t>(length));
+    char* name = GetName();
+    if (name == nullptr || !ReadBytes(file.get(), name, length))
+        return 0;
+    // A name without its NUL still ends inside its block.
+    name[length - 1] = '\0';
+    return 1;
 }
 
 int CSceneResource::Save(const char* path) const
 {
-    FILE* file = CPathResolver::Open(path, "wb");
-    if (file == nullptr)
+    FileHandle file = OpenFile(path, "wb");
+    if (!file)
         return 0;
     const char* name = GetName();
     const uint32_t length = name != nullptr ? static_cast<uint32_t>(std::strlen(name) + 1) : 0;
-    const uint8_t bytes[4] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
-                              static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};
-    bool written = std::fwrite(bytes, 1, 4, file) == 4;
-    if (written && length > 0)
-        written = std::fwrite(name, 1, length, file) == length;
-    const bool closed = std::fclose(file) == 0;
-    return written && closed ? 1 : 0;
+    if (!WriteU32LE(file.get(), length) || !WriteBytes(file.get(), name, length))
+        return 0;
+    return CloseWrittenFile(std::move(file)) ? 1 : 0;
 }

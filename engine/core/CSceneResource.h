@@ -20,4 +20,7 @@ public:
     // and leaves the object without a name. 1/0.
     int Load(const char* path);
     int Save(const char* path) const;
+
+private:
+    int LoadName(const char* path);
 };

@@ -13,11 +13,6 @@ CkvrVector3 Row3(const CkvrMatrix& mat, int row)
     return CkvrVector3(mat.m[row * 4], mat.m[row * 4 + 1], mat.m[row * 4 + 2]);
 }
 
-CkvrVector4 Row4(const CkvrMatrix& mat, int row)
-{
-    return CkvrVector4(mat.m + row * 4);
-}
-
 CkvrMatrix RotationX(float degrees)
 {
     CkvrMatrix r;
@@ -340,49 +335,6 @@ void CkvrMatrix::GetQuaternion(CkvrQuaternion* out) const
         *out = GetQuaternion();
 }
 
-float CkvrMatrix::GetDeterminant() const
-{
-    const CkvrVector4 col1(m[0], m[4], m[8], m[12]);
-    const CkvrVector4 col2(m[1], m[5], m[9], m[13]);
-    const CkvrVector4 col3(m[2], m[6], m[10], m[14]);
-    const CkvrVector4 v = col1.Cross(col2, col3);
-    return float(-(double(m[3]) * v.x + double(m[7]) * v.y + double(m[11]) * v.z + double(m[15]) * v.w));
-}
-
-void CkvrMatrix::GetInverse(CkvrMatrix* out) const
-{
-    if (out == nullptr)
-        return;
-    const float d = GetDeterminant();
-    if (d == 0.0f)
-        return;
-    CkvrMatrix inverse;
-    for (int i = 0; i < 4; ++i)
-    {
-        // The three rows other than row i, in increasing order.
-        CkvrVector4 rows[3];
-        for (int r = 0, k = 0; r < 4; ++r)
-        {
-            if (r != i)
-                rows[k++] = Row4(*this, r);
-        }
-        const CkvrVector4 v = rows[0].Cross(rows[1], rows[2]);
-        const double f = (i % 2 == 0) ? 1.0 : -1.0;
-        inverse.m[0 * 4 + i] = float(f * v.x / d);
-        inverse.m[1 * 4 + i] = float(f * v.y / d);
-        inverse.m[2 * 4 + i] = float(f * v.z / d);
-        inverse.m[3 * 4 + i] = float(f * v.w / d);
-    }
-    *out = inverse;
-}
-
-CkvrMatrix CkvrMatrix::GetInverse() const
-{
-    CkvrMatrix out;
-    GetInverse(&out);
-    return out;
-}
-
 CkvrMatrix CkvrMatrix::GetAbsolute() const
 {
     CkvrMatrix out;
@@ -451,27 +403,6 @@ void CkvrMatrix::GetColumn(uint32_t i, CkvrVector3* out) const
         return;
     const CkvrVector4 c = GetColumn(i);
     out->Set(c.x, c.y, c.z);
-}
-
-void CkvrMatrix::TransformArray(const CkvrVector3* in, CkvrVector3* out, uint32_t count) const
-{
-    if (in == nullptr || out == nullptr)
-        return;
-    // The elements are converted once; the arithmetic per point is exactly
-    // that of CkvrVector3::GetTransform.
-    double e[12];
-    for (int row = 0; row < 4; ++row)
-    {
-        for (int col = 0; col < 3; ++col)
-            e[row * 3 + col] = m[row * 4 + col];
-    }
-    for (uint32_t i = 0; i < count; ++i)
-    {
-        const double x = in[i].x, y = in[i].y, z = in[i].z;
-        out[i].x = float(x * e[0] + y * e[3] + z * e[6] + e[9]);
-        out[i].y = float(x * e[1] + y * e[4] + z * e[7] + e[10]);
-        out[i].z = float(x * e[2] + y * e[5] + z * e[8] + e[11]);
-    }
 }
 
 CkvrVector3 CkvrMatrix::TransformTransposed(const CkvrVector3& v) const

@@ -92,11 +92,11 @@ public:
     CkvrQuaternion GetQuaternion() const;
     void GetQuaternion(CkvrQuaternion* out) const;
 
-    float GetDeterminant() const;
+    inline float GetDeterminant() const;
     // A singular matrix (determinant exactly 0) leaves out unchanged, or
     // returns the identity from the by-value form.
-    void GetInverse(CkvrMatrix* out) const;
-    CkvrMatrix GetInverse() const;
+    inline void GetInverse(CkvrMatrix* out) const;
+    inline CkvrMatrix GetInverse() const;
 
     CkvrMatrix GetAbsolute() const;
     void GetAbsolute(CkvrMatrix* out) const;
@@ -113,7 +113,7 @@ public:
 
     // Transform (x, y, z, 1) of count points, as CkvrVector3::Transform does
     // one; in and out may be the same array. For vertex and hit-model loops.
-    void TransformArray(const CkvrVector3* in, CkvrVector3* out, uint32_t count) const;
+    inline void TransformArray(const CkvrVector3* in, CkvrVector3* out, uint32_t count) const;
 
     // The transposed 3x3 applied to v, plus the translation row.
     CkvrVector3 TransformTransposed(const CkvrVector3& v) const;
@@ -143,6 +143,117 @@ CkvrMatrix* PreRotateYXZ(const CkvrVector3& radians, CkvrMatrix* matrix);
 // PostRotateZ, then PostRotateX, then PostRotateY.
 CkvrMatrix* PostRotateZXY(CkvrMatrix* matrix, const CkvrVector3& radians);
 
+// Two doubles or two floats in one register. Each lane does exactly the
+// arithmetic the scalar code does, in the same order, so the results are the
+// same bits; the pairs only let the compiler issue two operations at once.
+namespace kvr_math
+{
+typedef double Double2 __attribute__((vector_size(16)));
+typedef float Float2 __attribute__((vector_size(8)));
+
+inline Double2 Widen(Float2 v)
+{
+    return __builtin_convertvector(v, Double2);
+}
+
+inline Float2 Narrow(Double2 v)
+{
+    return __builtin_convertvector(v, Float2);
+}
+
+// The 2x2 minors of rows b and c that the four-dimensional cross product
+// shares between its components, for two (b, c) pairs at once.
+struct Minors2
+{
+    Double2 zw, yw, yz, xw, xz, xy;
+};
+
+inline Minors2 MakeMinors(const double* b0, const double* c0, const double* b1, const double* c1)
+{
+    const Double2 bx{b0[0], b1[0]}, by{b0[1], b1[1]}, bz{b0[2], b1[2]}, bw{b0[3], b1[3]};
+    const Double2 cx{c0[0], c1[0]}, cy{c0[1], c1[1]}, cz{c0[2], c1[2]}, cw{c0[3], c1[3]};
+    return Minors2{bz * cw - cz * bw, by * cw - cy * bw, by * cz - cy * bz,
+                   bx * cw - cx * bw, bx * cz - cx * bz, bx * cy - cx * by};
+}
+
+// CkvrVector4::Cross(a, b, c) for two triples at once, each component
+// rounded to float as the vector stores it, then back in double.
+inline void Cross2(const double* a0, const double* a1, const Minors2& n, Double2 out[4])
+{
+    const Double2 ax{a0[0], a1[0]}, ay{a0[1], a1[1]}, az{a0[2], a1[2]}, aw{a0[3], a1[3]};
+    out[0] = Widen(Narrow(ay * n.zw - az * n.yw + aw * n.yz));
+    out[1] = Widen(Narrow(-(ax * n.zw - az * n.xw + aw * n.xz)));
+    out[2] = Widen(Narrow(ax * n.yw - ay * n.xw + aw * n.xy));
+    out[3] = Widen(Narrow(-(ax * n.yz - ay * n.xz + az * n.xy)));
+}
+
+}
+
+inline float CkvrMatrix::GetDeterminant() const
+{
+    const CkvrVector4 col1(m[0], m[4], m[8], m[12]);
+    const CkvrVector4 col2(m[1], m[5], m[9], m[13]);
+    const CkvrVector4 col3(m[2], m[6], m[10], m[14]);
+    const CkvrVector4 v = col1.Cross(col2, col3);
+    return float(-(double(m[3]) * v.x + double(m[7]) * v.y + double(m[11]) * v.z + double(m[15]) * v.w));
+}
+
+// Column i of the inverse is the cross product of the other three rows (in
+// increasing order), signed +, -, +, - and divided by the determinant.
+// Columns 0 and 1 share the minors of rows 2 and 3; columns 2 and 3 pair
+// rows (1, 3) with (1, 2). Adjacent columns fill adjacent elements.
+inline void CkvrMatrix::GetInverse(CkvrMatrix* out) const
+{
+    using namespace kvr_math;
+    if (out == nullptr)
+        return;
+    const float d = GetDeterminant();
+    if (d == 0.0f)
+        return;
+    // The sixteen elements in double once, two at a time.
+    double e[16];
+    for (int i = 0; i < 16; i += 2)
+    {
+        const Double2 pair = Widen(Float2{m[i], m[i + 1]});
+        e[i] = pair[0];
+        e[i + 1] = pair[1];
+    }
+    const double* r0 = e;
+    const double* r1 = e + 4;
+    const double* r2 = e + 8;
+    const double* r3 = e + 12;
+    Double2 low[4], high[4];
+    Cross2(r1, r0, MakeMinors(r2, r3, r2, r3), low);
+    Cross2(r0, r0, MakeMinors(r1, r3, r1, r2), high);
+    const Double2 sign{1.0, -1.0};
+    const Double2 dd{double(d), double(d)};
+    Double2 q[8];
+    for (int row = 0; row < 4; ++row)
+    {
+        q[row * 2] = sign * low[row] / dd;
+        q[row * 2 + 1] = sign * high[row] / dd;
+    }
+    float result[16];
+    for (int row = 0; row < 4; ++row)
+    {
+        const Float2 a = Narrow(q[row * 2]);
+        const Float2 b = Narrow(q[row * 2 + 1]);
+        result[row * 4 + 0] = a[0];
+        result[row * 4 + 1] = a[1];
+        result[row * 4 + 2] = b[0];
+        result[row * 4 + 3] = b[1];
+    }
+    for (int i = 0; i < 16; ++i)
+        out->m[i] = result[i];
+}
+
+inline CkvrMatrix CkvrMatrix::GetInverse() const
+{
+    CkvrMatrix out;
+    GetInverse(&out);
+    return out;
+}
+
 // Products are written out element by element in float, every result
 // computed before any is stored, so operands may alias the result.
 inline CkvrMatrix CkvrMatrix::operator*(const CkvrMatrix& other) const
@@ -157,6 +268,27 @@ inline CkvrMatrix CkvrMatrix::operator*(const CkvrMatrix& other) const
             r.m[row * 4 + col] = a0 * b[col] + a1 * b[4 + col] + a2 * b[8 + col] + a3 * b[12 + col];
     }
     return r;
+}
+
+// One point per step: x and y of the result as a pair, z alone. Each point
+// is read whole before it is written, so in and out may be the same array.
+inline void CkvrMatrix::TransformArray(const CkvrVector3* in, CkvrVector3* out, uint32_t count) const
+{
+    using namespace kvr_math;
+    if (in == nullptr || out == nullptr)
+        return;
+    const Double2 c0{m[0], m[1]}, c1{m[4], m[5]}, c2{m[8], m[9]}, c3{m[12], m[13]};
+    const double z0 = m[2], z1 = m[6], z2 = m[10], z3 = m[14];
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const double x = in[i].x, y = in[i].y, z = in[i].z;
+        const Double2 xy = Double2{x, x} * c0 + Double2{y, y} * c1 + Double2{z, z} * c2 + c3;
+        const float oz = float(x * z0 + y * z1 + z * z2 + z3);
+        const Float2 oxy = Narrow(xy);
+        out[i].x = oxy[0];
+        out[i].y = oxy[1];
+        out[i].z = oz;
+    }
 }
 
 // Vector transforms, here so that loops over many points inline them.

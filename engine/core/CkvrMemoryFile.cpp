@@ -1,7 +1,7 @@
 #include "engine/core/CkvrMemoryFile.h"
 
 #include "engine/core/AlignedMemory.h"
-#include "engine/core/CPathResolver.h"
+#include "engine/core/FileIo.h"
 
 #include <cstring>
 #include <new>
@@ -56,27 +56,21 @@ void CkvrMemoryFile::Close()
 
 CkvrMemoryFile* CkvrMemoryFile::Open(const char* path, const char* mode)
 {
-    FILE* file = CPathResolver::Open(path, mode != nullptr ? mode : "rb");
-    if (file == nullptr)
-        return nullptr;
-    CkvrMemoryFile* memory = FromOpenFile(file);
-    std::fclose(file);
-    return memory;
+    FileHandle file = OpenFile(path, mode != nullptr ? mode : "rb");
+    return FromOpenFile(file.get());
 }
 
 CkvrMemoryFile* CkvrMemoryFile::FromOpenFile(FILE* file)
 {
-    if (file == nullptr || fseeko(file, 0, SEEK_END) != 0)
-        return nullptr;
-    const off_t length = ftello(file);
-    if (length < 0 || length > INT32_MAX || fseeko(file, 0, SEEK_SET) != 0)
+    const int64_t length = RewindAndMeasure(file);
+    if (length < 0 || length > INT32_MAX)
         return nullptr;
     CkvrMemoryFile* memory = new (std::nothrow) CkvrMemoryFile();
     if (memory == nullptr)
         return nullptr;
     const size_t size = static_cast<size_t>(length);
     memory->m_data = static_cast<uint8_t*>(AlignedAlloc(size, 16));
-    if (memory->m_data == nullptr || std::fread(memory->m_data, 1, size, file) != size)
+    if (memory->m_data == nullptr || !ReadBytes(file, memory->m_data, size))
     {
         delete memory;
         return nullptr;
@@ -153,13 +147,10 @@ int CkvrMemoryFile::Seek(int64_t offset, int origin)
 
 int CkvrMemoryFile::SaveToFile(const char* path) const
 {
-    FILE* file = CPathResolver::Open(path, "wb");
-    if (file == nullptr)
+    FileHandle file = OpenFile(path, "wb");
+    if (!file || !WriteBytes(file.get(), m_data, static_cast<size_t>(m_size)))
         return 0;
-    const size_t size = static_cast<size_t>(m_size);
-    const bool written = size == 0 || std::fwrite(m_data, 1, size, file) == size;
-    const bool closed = std::fclose(file) == 0;
-    return written && closed ? 1 : 0;
+    return CloseWrittenFile(std::move(file)) ? 1 : 0;
 }
 
 size_t CkvrMemoryFile::ReadProc(void* destination, size_t elementSize, size_t count, void* file)

@@ -2,6 +2,7 @@
 
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CPathResolver.h"
+#include "engine/core/FileIo.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,44 +13,11 @@ namespace
 // Buildings and extractions copy through a buffer of this size.
 constexpr size_t kChunkSize = 1024;
 
-struct FileCloser
-{
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<FILE, FileCloser>;
-
-FileHandle OpenFile(const char* name, const char* mode)
-{
-    return FileHandle(CPathResolver::Open(name, mode));
-}
-
-// -1 when the length can't be taken.
-int64_t FileLength(FILE* file)
-{
-    if (fseeko(file, 0, SEEK_END) != 0)
-        return -1;
-    return static_cast<int64_t>(ftello(file));
-}
-
-void PutU32(uint8_t* out, uint32_t value)
-{
-    out[0] = static_cast<uint8_t>(value);
-    out[1] = static_cast<uint8_t>(value >> 8);
-    out[2] = static_cast<uint8_t>(value >> 16);
-    out[3] = static_cast<uint8_t>(value >> 24);
-}
-
-uint32_t GetU32(const uint8_t* in)
-{
-    return static_cast<uint32_t>(in[0]) | (static_cast<uint32_t>(in[1]) << 8) | (static_cast<uint32_t>(in[2]) << 16) |
-           (static_cast<uint32_t>(in[3]) << 24);
-}
-
 void EncodeEntry(const tag_KVRPACKENTRY& entry, uint8_t* out)
 {
     std::memcpy(out, entry.name, CkvrPackFile::kNameSize);
-    PutU32(out + 260, entry.size);
-    PutU32(out + 264, entry.offset);
+    StoreU32LE(out + 260, entry.size);
+    StoreU32LE(out + 264, entry.offset);
 }
 
 // The stored name always ends with a NUL, whatever the file holds.
@@ -57,8 +25,8 @@ void DecodeEntry(const uint8_t* in, tag_KVRPACKENTRY* entry)
 {
     std::memcpy(entry->name, in, CkvrPackFile::kNameSize);
     entry->name[CkvrPackFile::kNameSize - 1] = '\0';
-    entry->size = GetU32(in + 260);
-    entry->offset = GetU32(in + 264);
+    entry->size = LoadU32LE(in + 260);
+    entry->offset = LoadU32LE(in + 264);
 }
 
 // Copies size bytes from the current position of in to out.
@@ -68,18 +36,13 @@ int CopyBytes(FILE* in, FILE* out, uint64_t size)
     while (size > 0)
     {
         const size_t wanted = size < kChunkSize ? static_cast<size_t>(size) : kChunkSize;
-        if (std::fread(chunk, 1, wanted, in) != wanted)
+        if (!ReadBytes(in, chunk, wanted))
             return 0;
-        if (std::fwrite(chunk, 1, wanted, out) != wanted)
+        if (!WriteBytes(out, chunk, wanted))
             return 0;
         size -= wanted;
     }
     return 1;
-}
-
-int CloseWritten(FileHandle file)
-{
-    return std::fclose(file.release()) == 0 ? 1 : 0;
 }
 
 int WriteEntryFile(const tag_KVRPACKENTRY& entry, FILE* pack)
@@ -93,7 +56,7 @@ int WriteEntryFile(const tag_KVRPACKENTRY& entry, FILE* pack)
         return 0;
     if (!CopyBytes(pack, out.get(), entry.size))
         return 0;
-    return CloseWritten(std::move(out));
+    return CloseWrittenFile(std::move(out));
 }
 }
 
@@ -130,8 +93,8 @@ int CkvrPackFile::Create(const char* const* paths, uint32_t count, const char* p
     if (!pack)
         return 0;
     uint8_t record[kEntrySize];
-    PutU32(record, count);
-    if (std::fwrite(record, 1, 4, pack.get()) != 4)
+    StoreU32LE(record, count);
+    if (!WriteBytes(pack.get(), record, 4))
         return 0;
 
     // Offsets are u32: a pack can't reach past 4 GiB.
@@ -141,7 +104,7 @@ int CkvrPackFile::Create(const char* const* paths, uint32_t count, const char* p
         FileHandle source = OpenFile(paths[i], "rb");
         if (!source)
             return 0;
-        const int64_t length = FileLength(source.get());
+        const int64_t length = RewindAndMeasure(source.get());
         if (length < 0 || offset + static_cast<uint64_t>(length) > UINT32_MAX)
             return 0;
         tag_KVRPACKENTRY entry = {};
@@ -149,7 +112,7 @@ int CkvrPackFile::Create(const char* const* paths, uint32_t count, const char* p
         entry.size = static_cast<uint32_t>(length);
         entry.offset = static_cast<uint32_t>(offset);
         EncodeEntry(entry, record);
-        if (std::fwrite(record, 1, kEntrySize, pack.get()) != kEntrySize)
+        if (!WriteBytes(pack.get(), record, kEntrySize))
             return 0;
         offset += static_cast<uint64_t>(length);
     }
@@ -162,13 +125,13 @@ int CkvrPackFile::Create(const char* const* paths, uint32_t count, const char* p
         FileHandle source = OpenFile(paths[i], "rb");
         if (!source)
             return 0;
-        const int64_t length = FileLength(source.get());
+        const int64_t length = RewindAndMeasure(source.get());
         if (length < 0 || std::fseek(source.get(), 0, SEEK_SET) != 0)
             return 0;
         if (!CopyBytes(source.get(), pack.get(), static_cast<uint64_t>(length)))
             return 0;
     }
-    return CloseWritten(std::move(pack));
+    return CloseWrittenFile(std::move(pack));
 }
 
 int CkvrPackFile::Open(const char* path)
@@ -179,14 +142,14 @@ int CkvrPackFile::Open(const char* path)
     FileHandle pack = OpenFile(path, "rb");
     if (!pack)
         return 0;
-    const int64_t fileSize = FileLength(pack.get());
+    const int64_t fileSize = RewindAndMeasure(pack.get());
     if (fileSize < 4 || fseeko(pack.get(), 0, SEEK_SET) != 0)
         return 0;
 
     uint8_t record[kEntrySize];
-    if (std::fread(record, 1, 4, pack.get()) != 4)
+    if (!ReadBytes(pack.get(), record, 4))
         return 0;
-    const uint32_t count = GetU32(record);
+    const uint32_t count = LoadU32LE(record);
     // The count comes from the file: the directory must fit in it before
     // anything is allocated for it.
     if (4 + static_cast<uint64_t>(kEntrySize) * count > static_cast<uint64_t>(fileSize))
@@ -202,7 +165,7 @@ int CkvrPackFile::Open(const char* path)
     for (uint32_t i = 0; i < count; ++i)
     {
         tag_KVRPACKENTRY& entry = entries[i];
-        bool valid = std::fread(record, 1, kEntrySize, pack.get()) == kEntrySize;
+        bool valid = ReadBytes(pack.get(), record, kEntrySize);
         if (valid)
         {
             DecodeEntry(record, &entry);
@@ -248,7 +211,7 @@ int CkvrPackFile::ReadEntry(const tag_KVRPACKENTRY& entry, void* destination) co
     if (fseeko(pack.get(), static_cast<off_t>(entry.offset), SEEK_SET) != 0)
         return 0;
     // A pack that shrank since Open gives a short read, not garbage.
-    return std::fread(destination, 1, entry.size, pack.get()) == entry.size ? 1 : 0;
+    return ReadBytes(pack.get(), destination, entry.size) ? 1 : 0;
 }
 
 uint8_t* CkvrPackFile::LoadFile(const char* name) const
@@ -305,7 +268,7 @@ int CkvrPackFile::ExtractAll(const char* packPath)
         return 0;
     // The directory may belong to another pack than packPath: every entry is
     // checked against the file it is copied from.
-    const int64_t fileSize = FileLength(pack.get());
+    const int64_t fileSize = RewindAndMeasure(pack.get());
     if (fileSize < 0)
         return 0;
     for (uint32_t i = 0; i < m_count; ++i)

@@ -1,7 +1,7 @@
 #include "engine/core/CkvrReadFile.h"
 
 #include "engine/core/AlignedMemory.h"
-#include "engine/core/CPathResolver.h"
+#include "engine/core/FileIo.h"
 #include "engine/core/CRect.h"
 #include "engine/core/CkvrMatrix.h"
 #include "engine/core/CkvrQuaternion.h"
@@ -48,24 +48,16 @@ void CkvrReadFile::ReadFloats(float* out, int count)
 int CkvrReadFile::LoadWholeFile(const char* path, uint32_t spare)
 {
     FreeBuffer();
-    FILE* file = CPathResolver::Open(path, "rb");
-    if (file == nullptr)
+    FileHandle file = OpenFile(path, "rb");
+    const int64_t length = RewindAndMeasure(file.get());
+    if (length < 0 || static_cast<uint64_t>(length) + spare > UINT32_MAX)
         return 0;
-    int result = 0;
-    if (fseeko(file, 0, SEEK_END) == 0)
-    {
-        const off_t length = ftello(file);
-        const bool fits = length >= 0 && static_cast<uint64_t>(length) + spare <= UINT32_MAX;
-        if (fits && fseeko(file, 0, SEEK_SET) == 0 && AllocateBuffer(static_cast<uint32_t>(length) + spare))
-        {
-            const size_t wanted = static_cast<size_t>(length);
-            result = std::fread(m_buffer, 1, wanted, file) == wanted ? 1 : 0;
-        }
-    }
-    std::fclose(file);
-    if (!result)
-        FreeBuffer();
-    return result;
+    if (!AllocateBuffer(static_cast<uint32_t>(length) + spare))
+        return 0;
+    if (ReadBytes(file.get(), m_buffer, static_cast<size_t>(length)))
+        return 1;
+    FreeBuffer();
+    return 0;
 }
 
 void CkvrReadFile::ReadVector2(float* xy)

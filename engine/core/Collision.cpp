@@ -201,20 +201,19 @@ uint32_t HitMovingSpheres(float* a, float* b, const CkvrVector3* va, const CkvrV
     const bool in2 = t2 >= 0.0 && t2 <= 1.0;
     if (!in1 && !in2)
         return 0;
-    const Vec ma{ca.x + va->x * t2, ca.y + va->y * t2, ca.z + va->z * t2};
-    const Vec mb{cb.x + vb->x * t2, cb.y + vb->y * t2, cb.z + vb->z * t2};
-    Vec fa = ca, fb = cb;
+    // The centres at the first contact, as floats whether or not they are
+    // stored: the contact point is the same either way.
+    const float at[6] = {float(ca.x + va->x * t2), float(ca.y + va->y * t2), float(ca.z + va->z * t2),
+                         float(cb.x + vb->x * t2), float(cb.y + vb->y * t2), float(cb.z + vb->z * t2)};
     if (move != 0)
     {
-        a[0] = float(ma.x);
-        a[1] = float(ma.y);
-        a[2] = float(ma.z);
-        b[0] = float(mb.x);
-        b[1] = float(mb.y);
-        b[2] = float(mb.z);
-        fa = V(a);
-        fb = V(b);
+        for (int i = 0; i < 3; ++i)
+        {
+            a[i] = at[i];
+            b[i] = at[3 + i];
+        }
     }
+    const Vec fa = V(at), fb = V(at + 3);
     if (contact != nullptr)
         *contact = OverlapMiddle(fa, fb, ra, rb);
     return 1;

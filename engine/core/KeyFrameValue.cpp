@@ -1,6 +1,6 @@
 #include "engine/core/KeyFrameValue.h"
 
-#include "engine/core/LittleEndianFile.h"
+#include "engine/core/FileIo.h"
 
 namespace
 {
@@ -24,117 +24,92 @@ uint32_t LerpWord(uint32_t a, uint32_t b, float u)
     return a + static_cast<uint32_t>(Truncate(double(difference) * u));
 }
 
-// The shared head of every interpolation: null checks and the copy of a.
-template <class T>
-bool CopiesA(const T* a, const T* b, float u, T* out, uint32_t* result)
+// Every interpolation: a missing key or output fails, a missing second key
+// or u of 0 gives the first key as it is, anything else blend's value.
+template <class T, class Blend>
+uint32_t InterpolateWith(const T* a, const T* b, float u, T* out, Blend blend)
 {
     if (a == nullptr || out == nullptr)
-    {
-        *result = 0;
-        return true;
-    }
-    *result = 1;
+        return 0;
     if (b == nullptr || u == 0.0f)
     {
         *out = *a;
-        return true;
+        return 1;
     }
-    return false;
+    *out = blend(*a, *b, u);
+    return 1;
+}
+
+int32_t LerpInt(const int32_t& a, const int32_t& b, float u)
+{
+    return static_cast<int32_t>(LerpWord(static_cast<uint32_t>(a), static_cast<uint32_t>(b), u));
+}
+
+uint32_t LerpUInt(const uint32_t& a, const uint32_t& b, float u)
+{
+    return LerpWord(a, b, u);
+}
+
+float LerpFloat(const float& a, const float& b, float u)
+{
+    return Lerp(a, b, u);
 }
 
 CkvrVector3 LerpVector(const CkvrVector3& a, const CkvrVector3& b, float u)
 {
     return CkvrVector3(Lerp(a.x, b.x, u), Lerp(a.y, b.y, u), Lerp(a.z, b.z, u));
 }
+
+CkvrVector4 LerpVector4(const CkvrVector4& a, const CkvrVector4& b, float u)
+{
+    return CkvrVector4(Lerp(a.x, b.x, u), Lerp(a.y, b.y, u), Lerp(a.z, b.z, u), Lerp(a.w, b.w, u));
 }
 
-uint32_t InterpolateFloat(const float* a, const float* b, float u, float* out)
+CkvrQuaternion LerpQuaternion(const CkvrQuaternion& a, const CkvrQuaternion& b, float u)
 {
-    uint32_t result;
-    if (CopiesA(a, b, u, out, &result))
-        return result;
-    *out = Lerp(*a, *b, u);
-    return 1;
+    return CkvrQuaternion(Lerp(a.x, b.x, u), Lerp(a.y, b.y, u), Lerp(a.z, b.z, u), Lerp(a.w, b.w, u));
 }
 
-uint32_t InterpolateInt(const int32_t* a, const int32_t* b, float u, int32_t* out)
+// The rectangle's centre moves by u of the way; its half-size grows or
+// shrinks by u of the difference, around the moved centre.
+CRect LerpRect(const CRect& a, const CRect& b, float u)
 {
-    uint32_t result;
-    if (CopiesA(a, b, u, out, &result))
-        return result;
-    *out = static_cast<int32_t>(LerpWord(static_cast<uint32_t>(*a), static_cast<uint32_t>(*b), u));
-    return 1;
-}
-
-uint32_t InterpolateUInt(const uint32_t* a, const uint32_t* b, float u, uint32_t* out)
-{
-    uint32_t result;
-    if (CopiesA(a, b, u, out, &result))
-        return result;
-    *out = LerpWord(*a, *b, u);
-    return 1;
-}
-
-uint32_t InterpolateVector3(const CkvrVector3* a, const CkvrVector3* b, float u, CkvrVector3* out)
-{
-    uint32_t result;
-    if (CopiesA(a, b, u, out, &result))
-        return result;
-    *out = LerpVector(*a, *b, u);
-    return 1;
-}
-
-uint32_t InterpolateVector4(const CkvrVector4* a, const CkvrVector4* b, float u, CkvrVector4* out)
-{
-    uint32_t result;
-    if (CopiesA(a, b, u, out, &result))
-        return result;
-    *out = CkvrVector4(Lerp(a->x, b->x, u), Lerp(a->y, b->y, u), Lerp(a->z, b->z, u), Lerp(a->w, b->w, u));
-    return 1;
-}
-
-uint32_t InterpolateQuaternion(const CkvrQuaternion* a, const CkvrQuaternion* b, float u, CkvrQuaternion* out)
-{
-    uint32_t result;
-    if (CopiesA(a, b, u, out, &result))
-        return result;
-    *out = CkvrQuaternion(Lerp(a->x, b->x, u), Lerp(a->y, b->y, u), Lerp(a->z, b->z, u), Lerp(a->w, b->w, u));
-    return 1;
-}
-
-uint32_t InterpolateRect(const CRect* a, const CRect* b, float u, CRect* out)
-{
-    uint32_t result;
-    if (CopiesA(a, b, u, out, &result))
-        return result;
-    const double dl = double(b->left) - a->left, dr = double(b->right) - a->right;
-    const double dt = double(b->top) - a->top, db = double(b->bottom) - a->bottom;
+    const double dl = double(b.left) - a.left, dr = double(b.right) - a.right;
+    const double dt = double(b.top) - a.top, db = double(b.bottom) - a.bottom;
     const double cx = (dl + dr) / 2.0, cy = (dt + db) / 2.0;
     const double w = (dr - dl) / 2.0 * u, h = (db - dt) / 2.0 * u;
-    const CRect r = *a;
-    out->left = float(r.left + (cx - w));
-    out->top = float(r.top + (cy - h));
-    out->right = float(r.right + (cx + w));
-    out->bottom = float(r.bottom + (cy + h));
-    return 1;
+    CRect r = a;
+    r.left = float(a.left + (cx - w));
+    r.top = float(a.top + (cy - h));
+    r.right = float(a.right + (cx + w));
+    r.bottom = float(a.bottom + (cy + h));
+    return r;
 }
 
-uint32_t InterpolateLineCurve(const CkvrLine* a, const CkvrLine* b, float u, CkvrLine* out)
+// A quadratic curve from a's end point towards b's, pulled by a's control
+// point (a.first); the control point stays.
+CkvrLine LerpLineCurve(const CkvrLine& a, const CkvrLine& b, float u)
 {
-    uint32_t result;
-    if (CopiesA(a, b, u, out, &result))
-        return result;
     const double k1 = 2.0 * u * (1.0 - u);
     const double k2 = double(u) * u;
-    const CkvrVector3& c = a->first;
-    const CkvrVector3& p = a->second;
-    const CkvrVector3& q = b->second;
-    const CkvrLine r(c, CkvrVector3(float(p.x + k1 * (double(c.x) - p.x) + k2 * (double(q.x) - p.x)),
-                                    float(p.y + k1 * (double(c.y) - p.y) + k2 * (double(q.y) - p.y)),
-                                    float(p.z + k1 * (double(c.z) - p.z) + k2 * (double(q.z) - p.z))));
-    *out = r;
-    return 1;
+    const CkvrVector3& c = a.first;
+    const CkvrVector3& p = a.second;
+    const CkvrVector3& q = b.second;
+    return CkvrLine(c, CkvrVector3(float(p.x + k1 * (double(c.x) - p.x) + k2 * (double(q.x) - p.x)),
+                                   float(p.y + k1 * (double(c.y) - p.y) + k2 * (double(q.y) - p.y)),
+                                   float(p.z + k1 * (double(c.z) - p.z) + k2 * (double(q.z) - p.z))));
 }
+}
+
+// The value types' default interpolations: one blend each.
+uint32_t InterpolateFloat(const float* a, const float* b, float u, float* out) { return InterpolateWith(a, b, u, out, &LerpFloat); }
+uint32_t InterpolateInt(const int32_t* a, const int32_t* b, float u, int32_t* out) { return InterpolateWith(a, b, u, out, &LerpInt); }
+uint32_t InterpolateUInt(const uint32_t* a, const uint32_t* b, float u, uint32_t* out) { return InterpolateWith(a, b, u, out, &LerpUInt); }
+uint32_t InterpolateVector3(const CkvrVector3* a, const CkvrVector3* b, float u, CkvrVector3* out) { return InterpolateWith(a, b, u, out, &LerpVector); }
+uint32_t InterpolateVector4(const CkvrVector4* a, const CkvrVector4* b, float u, CkvrVector4* out) { return InterpolateWith(a, b, u, out, &LerpVector4); }
+uint32_t InterpolateQuaternion(const CkvrQuaternion* a, const CkvrQuaternion* b, float u, CkvrQuaternion* out) { return InterpolateWith(a, b, u, out, &LerpQuaternion); }
+uint32_t InterpolateRect(const CRect* a, const CRect* b, float u, CRect* out) { return InterpolateWith(a, b, u, out, &LerpRect); }
+uint32_t InterpolateLineCurve(const CkvrLine* a, const CkvrLine* b, float u, CkvrLine* out) { return InterpolateWith(a, b, u, out, &LerpLineCurve); }
 
 bool WriteKeyValue(FILE* file, const float& v)
 {

@@ -21,6 +21,16 @@ inline float RadianToDegree(float radians)
     return static_cast<float>(double(radians) * 180.0 / double(kPi));
 }
 
+// The same in float arithmetic (a product and a quotient, each rounded to
+// float), as the camera's and the pads' angles have always been worked out.
+inline float RadianToDegreeFloat(float radians)
+{
+    return radians * 180.0f / kPi;
+}
+
+// One rounded product, as the device's spot cones are worked out.
+inline constexpr float kRadianToDegree = 57.2957802f; // float nearest 180/pi
+
 // One component of a random vector: c > 0 draws one number and maps it into
 // [-c, c) in steps of 1/resolution; c = 0 draws nothing. Defined with the
 // random stream in CRandom.cpp.

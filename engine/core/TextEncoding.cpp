@@ -1,5 +1,7 @@
 #include "engine/core/TextEncoding.h"
 
+#include "engine/core/FailureLog.h"
+
 #include <cerrno>
 #include <iconv.h>
 
@@ -11,7 +13,10 @@ std::string Convert(const char* to, const char* from, const std::string& text, s
 {
     iconv_t converter = iconv_open(to, from);
     if (converter == reinterpret_cast<iconv_t>(-1))
+    {
+        LogFailure("text: iconv_open", ErrnoText());
         return text;
+    }
 
     std::string result;
     char* in = const_cast<char*>(text.data());

@@ -1,6 +1,6 @@
 #include "engine/platform/CApplicationMain.h"
 
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/message/MessageQueue.h"
 
 LResult CApplicationMain::WindowProc(WindowHandle window, uint32_t id, WParam wParam, LParam lParam)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/Message.h"
+#include "engine/platform/message/Message.h"
 
 #include <cstdint>
 

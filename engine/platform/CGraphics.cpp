@@ -4,12 +4,15 @@
 #include "engine/core/CRect.h"
 #include "engine/core/CkvrMatrix.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/DeviceSurface.h"
-#include "engine/platform/GraphicsDevice.h"
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/device/DeviceBuffer.h"
+#include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/DeviceVertexDeclaration.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/PlatformClock.h"
 #include "engine/platform/PlatformMessageBox.h"
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 #include <cstdio>
 #include <cstring>
@@ -47,11 +50,14 @@ const uint32_t TEXTURE_FORMAT_ORDER[CGraphics::TEXTURE_FORMAT_COUNT] = {
     FORMAT_A8,       FORMAT_R16F,     FORMAT_R32F,     FORMAT_DXT1,     FORMAT_DXT2,
     FORMAT_DXT3,     FORMAT_DXT4,     FORMAT_DXT5};
 
-CGraphics::GraphicsSetter g_drawingClasses[CGraphics::CLASS_COUNT];
-CGraphics::DefaultEffectHooks g_effectHooks;
-CGraphics::CameraApply g_cameraApply;
+CGraphics::RenderClassHooks g_render;
 CGraphics::SleepFunction g_sleep;
 CShader* g_defaultShader;
+
+bool IsDefaultEffect(CShader* shader)
+{
+    return shader != nullptr && g_render.isDefaultEffect != nullptr && g_render.isDefaultEffect(shader);
+}
 
 bool HasScreen()
 {
@@ -66,22 +72,11 @@ T* AllocateTable(uint32_t count)
 }
 }
 
-bool CGraphics::RegisterDrawingClass(DrawingClass drawingClass, GraphicsSetter setter)
+CGraphics::RenderClassHooks CGraphics::SetRenderClassHooks(const RenderClassHooks& hooks)
 {
-    if (drawingClass < 0 || drawingClass >= CLASS_COUNT)
-        return false;
-    g_drawingClasses[drawingClass] = setter;
-    return true;
-}
-
-void CGraphics::SetDefaultEffectHooks(const DefaultEffectHooks& hooks)
-{
-    g_effectHooks = hooks;
-}
-
-void CGraphics::SetCameraApply(CameraApply apply)
-{
-    g_cameraApply = apply;
+    const RenderClassHooks previous = g_render;
+    g_render = hooks;
+    return previous;
 }
 
 void CGraphics::SetSleepFunction(SleepFunction sleep)
@@ -122,11 +117,14 @@ void CGraphics::SendToWindow(uint32_t id)
 
 void CGraphics::SetDrawingClassesGraphics(CGraphics* graphics)
 {
-    for (GraphicsSetter setter : g_drawingClasses)
-    {
-        if (setter != nullptr)
-            setter(graphics);
-    }
+    if (g_render.setGraphics != nullptr)
+        g_render.setGraphics(graphics);
+}
+
+void CGraphics::ApplyCamera()
+{
+    if (m_camera != nullptr && g_render.applyCamera != nullptr)
+        g_render.applyCamera(m_camera);
 }
 
 // ---------------------------------------------------------------------------
@@ -151,6 +149,7 @@ int CGraphics::Create(CSystem* system)
         ShowMessageBox(nullptr, TEXT_NO_DEVICE, "Error");
         return 0;
     }
+    m_device->SetReleaseObserver(&CGraphics::ForgetResource, this);
     if (!CheckCaps())
         return 0;
     m_backBuffer = m_device->GetRenderTarget();
@@ -175,8 +174,8 @@ int CGraphics::Create(CSystem* system)
 
     const bool shaders = m_caps.vertexShaderVersion >= VertexShaderVersion(1, 1) &&
                          m_caps.pixelShaderVersion >= PixelShaderVersion(1, 1);
-    if (shaders && g_effectHooks.create != nullptr)
-        g_defaultShader = g_effectHooks.create(this);
+    if (shaders && g_render.createDefaultEffect != nullptr)
+        g_defaultShader = g_render.createDefaultEffect(this);
     return 1;
 }
 
@@ -354,10 +353,12 @@ void CGraphics::Destroy()
     m_currentRenderTarget = nullptr;
     m_depthStencil = nullptr;
     m_currentDepthStencil = nullptr;
-    if (g_defaultShader != nullptr && g_effectHooks.destroy != nullptr)
-        g_effectHooks.destroy(g_defaultShader);
+    if (g_defaultShader != nullptr && g_render.destroyDefaultEffect != nullptr)
+        g_render.destroyDefaultEffect(g_defaultShader);
     g_defaultShader = nullptr;
     const bool created = m_device != nullptr;
+    if (m_device)
+        m_device->SetReleaseObserver(nullptr, nullptr);
     m_device.reset();
     m_camera = nullptr;
     if (created)
@@ -439,9 +440,8 @@ int CGraphics::ResetDevice()
     m_currentRenderTarget = nullptr;
     m_depthStencil = nullptr;
     m_currentDepthStencil = nullptr;
-    if (g_defaultShader != nullptr && g_effectHooks.isDefault != nullptr && g_effectHooks.isDefault(g_defaultShader) &&
-        g_effectHooks.releaseEffect != nullptr)
-        g_effectHooks.releaseEffect(g_defaultShader);
+    if (IsDefaultEffect(g_defaultShader) && g_render.releaseDefaultEffect != nullptr)
+        g_render.releaseDefaultEffect(g_defaultShader);
     // A reset that failed before left the application's objects released
     // already: it hears of the release once per re-create.
     if (!m_resourcesReleased)
@@ -470,11 +470,10 @@ int CGraphics::ResetDevice()
     InvalidateStateCache();
     SetDefaultStates();
     RestoreCachedStates(wasCached);
-    if (m_camera != nullptr && g_cameraApply != nullptr)
-        g_cameraApply(m_camera);
+    ApplyCamera();
 
-    if (g_defaultShader != nullptr && g_effectHooks.isDefault != nullptr && g_effectHooks.isDefault(g_defaultShader) &&
-        g_effectHooks.recreate != nullptr && !g_effectHooks.recreate(g_defaultShader))
+    if (IsDefaultEffect(g_defaultShader) && g_render.recreateDefaultEffect != nullptr &&
+        !g_render.recreateDefaultEffect(g_defaultShader))
         return 0;
     m_resourcesReleased = false;
     SendToWindow(MSG_DEVICE_RECREATE);
@@ -710,9 +709,64 @@ int CGraphics::SetRenderTarget(DeviceSurface* surface)
         return 0;
     m_currentRenderTarget = surface;
     // A new target resets the viewport: the camera sets its own again.
-    if (m_camera != nullptr && g_cameraApply != nullptr)
-        g_cameraApply(m_camera);
+    ApplyCamera();
     return 1;
+}
+
+void CGraphics::ForgetResource(void* context, DeviceResource* resource)
+{
+    // The device has unbound the object already: the caches follow it, so
+    // that an object made later at the same address is bound for real.
+    CGraphics* graphics = static_cast<CGraphics*>(context);
+    GraphicsDevice* device = graphics->m_device.get();
+    if (device == nullptr || resource == nullptr)
+        return;
+    if (static_cast<DeviceResource*>(graphics->m_currentRenderTarget) == resource)
+        graphics->m_currentRenderTarget = device->GetRenderTarget();
+    if (static_cast<DeviceResource*>(graphics->m_currentDepthStencil) == resource)
+        graphics->m_currentDepthStencil = device->GetDepthStencilSurface();
+    if (static_cast<DeviceResource*>(graphics->m_backBuffer) == resource)
+        graphics->m_backBuffer = nullptr;
+    if (static_cast<DeviceResource*>(graphics->m_depthStencil) == resource)
+        graphics->m_depthStencil = nullptr;
+    GraphicsStateCache& cache = graphics->m_cache;
+    if (static_cast<DeviceResource*>(cache.texture) == resource)
+        cache.texture = nullptr;
+    for (uint32_t i = 0; cache.streamBuffers != nullptr && i < graphics->m_caps.maxStreams; ++i)
+    {
+        if (static_cast<DeviceResource*>(cache.streamBuffers[i]) == resource)
+        {
+            cache.streamBuffers[i] = nullptr;
+            cache.streamStrides[i] = 0;
+        }
+    }
+    if (static_cast<DeviceResource*>(cache.indices) == resource)
+        cache.indices = nullptr;
+    if (static_cast<DeviceResource*>(cache.declaration) == resource)
+    {
+        cache.declaration = nullptr;
+        cache.declarationKey = 0;
+    }
+}
+
+int CGraphics::SetDepthStencilSurface(DeviceSurface* surface)
+{
+    if (surface == m_currentDepthStencil)
+        return 1;
+    if (!m_device || DeviceFailed(m_device->SetDepthStencilSurface(surface)))
+        return 0;
+    m_currentDepthStencil = surface;
+    return 1;
+}
+
+int CGraphics::RestoreRenderTarget()
+{
+    return m_backBuffer != nullptr ? SetRenderTarget(m_backBuffer) : 0;
+}
+
+int CGraphics::RestoreDepthStencil()
+{
+    return SetDepthStencilSurface(m_depthStencil);
 }
 
 void CGraphics::SetWorldTransform(const CkvrMatrix* matrix)
@@ -739,10 +793,14 @@ void CGraphics::GetViewportOrigin(float* x, float* y) const
 {
     float originX = 0.0f;
     float originY = 0.0f;
-    if (m_camera != nullptr && m_device)
+    // The camera's own viewport: the device's may not have been set from
+    // it since it changed, or may be clipped to a small render target.
+    const uint32_t* viewport =
+        m_camera != nullptr && g_render.cameraViewport != nullptr ? g_render.cameraViewport(m_camera) : nullptr;
+    if (viewport != nullptr)
     {
-        originX = static_cast<float>(m_device->GetViewport().x);
-        originY = static_cast<float>(m_device->GetViewport().y);
+        originX = static_cast<float>(viewport[0]);
+        originY = static_cast<float>(viewport[1]);
     }
     if (x != nullptr)
         *x = originX;

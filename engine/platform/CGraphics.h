@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/GraphicsTypes.h"
+#include "engine/platform/device/GraphicsTypes.h"
 
 #include <cstdint>
 #include <memory>
@@ -11,6 +11,7 @@ class CRect;
 class CShader;
 class CSystem;
 class DeviceBuffer;
+class DeviceResource;
 class DeviceSurface;
 class DeviceTexture;
 class DeviceVertexDeclaration;
@@ -51,48 +52,30 @@ public:
     static constexpr uint32_t DISPLAY_FORMAT_COUNT = 5;
     static constexpr uint32_t TEXTURE_FORMAT_COUNT = 13;
 
-    // The drawing classes that keep a static graphics pointer, in the
-    // order Create hands itself to them.
-    enum DrawingClass
+    // What the render library's drawing classes do for the graphics object.
+    // The program's start-up hands them over once, before the first Create,
+    // through RenderClasses::Install (engine/render/RenderClasses.h); the
+    // platform layer itself has no link to the render classes. Without
+    // them Create hands itself to no drawing class and makes no default
+    // effect "Default.shd".
+    struct RenderClassHooks
     {
-        CLASS_PRIMITIVE_RENDER,
-        CLASS_CAMERA,
-        CLASS_LIGHT,
-        CLASS_TEXTURE,
-        CLASS_XMESH,
-        CLASS_MESH,
-        CLASS_MODEL_OBJECT,
-        CLASS_MODEL_BLOCK,
-        CLASS_LOW_MODEL_OBJECT,
-        CLASS_ANIMATION_CONTROLLER,
-        CLASS_SHADER,
-        CLASS_FILTER,
-        CLASS_PRIMITIVE_LIST,
-        CLASS_COUNT,
+        // Every drawing class's static graphics pointer: this object on
+        // Create, null on Destroy.
+        void (*setGraphics)(CGraphics* graphics) = nullptr;
+        // Re-applies the current camera when the render target changes.
+        int (*applyCamera)(CCamera* camera) = nullptr;
+        // The default effect, in the reset protocol's order.
+        CShader* (*createDefaultEffect)(CGraphics* graphics) = nullptr; // null on failure
+        int (*isDefaultEffect)(CShader* shader) = nullptr;             // named "Default.shd"
+        int (*releaseDefaultEffect)(CShader* shader) = nullptr;        // before a reset
+        int (*recreateDefaultEffect)(CShader* shader) = nullptr;       // after a reset; 0 fails it
+        void (*destroyDefaultEffect)(CShader* shader) = nullptr;       // Release and delete
+        // Where a camera's viewport lies: x, y, width, height.
+        const uint32_t* (*cameraViewport)(const CCamera* camera) = nullptr;
     };
-    using GraphicsSetter = void (*)(CGraphics* graphics);
-    // The render library registers its classes' SetGraphics itself
-    // (engine/render/RenderClasses.h), so that the platform layer needs no
-    // link to the render classes. Returns true, for use as an initialiser.
-    static bool RegisterDrawingClass(DrawingClass drawingClass, GraphicsSetter setter);
-
-    // The default effect "Default.shd" is made by the render library, which
-    // installs these hooks with its classes. Without them there is no
-    // default effect.
-    struct DefaultEffectHooks
-    {
-        CShader* (*create)(CGraphics* graphics) = nullptr; // null on failure
-        int (*isDefault)(CShader* shader) = nullptr;       // named "Default.shd"
-        int (*releaseEffect)(CShader* shader) = nullptr;   // before a reset
-        int (*recreate)(CShader* shader) = nullptr;        // after a reset; 0 fails it
-        void (*destroy)(CShader* shader) = nullptr;        // Release and delete
-    };
-    static void SetDefaultEffectHooks(const DefaultEffectHooks& hooks);
-
-    // The camera class re-applies the current camera when the render
-    // target changes.
-    using CameraApply = int (*)(CCamera* camera);
-    static void SetCameraApply(CameraApply apply);
+    // Returns the hooks it replaces.
+    static RenderClassHooks SetRenderClassHooks(const RenderClassHooks& hooks);
 
     // The protocol's waits (500 ms while lost, 1000 ms between two resets);
     // tests count them instead of sleeping. Null restores the real sleep.
@@ -144,6 +127,12 @@ public:
     void SetVertexDeclarationKey(uint32_t key) { m_cache.declarationKey = key; }
     void SetFVF(uint32_t fvf);
     int SetRenderTarget(DeviceSurface* surface);
+    // Null unbinds the depth-stencil surface.
+    int SetDepthStencilSurface(DeviceSurface* surface);
+    // The back buffer and the automatic depth-stencil surface again, each
+    // only when another one is current.
+    int RestoreRenderTarget();
+    int RestoreDepthStencil();
 
     // Uncached.
     void SetWorldTransform(const CkvrMatrix* matrix);
@@ -158,6 +147,7 @@ public:
     DeviceSurface* GetBackBuffer() const { return m_backBuffer; }
     DeviceSurface* GetCurrentRenderTarget() const { return m_currentRenderTarget; }
     DeviceSurface* GetCurrentDepthStencil() const { return m_currentDepthStencil; }
+    DeviceSurface* GetDepthStencil() const { return m_depthStencil; }
     // The top-left corner of the current camera's viewport; 0, 0 without
     // a camera.
     void GetViewportOrigin(float* x, float* y) const;
@@ -186,8 +176,11 @@ private:
     void InvalidateStateCache();
     void RestoreCachedStates(uint32_t wasCached);
     void SetDrawingClassesGraphics(CGraphics* graphics);
+    void ApplyCamera();
     void Sleep(uint32_t milliseconds);
     void SendToWindow(uint32_t id);
+    // A device object is gone: no cache may keep naming it.
+    static void ForgetResource(void* graphics, DeviceResource* resource);
 
     std::unique_ptr<GraphicsDevice> m_device;
     PresentParameters m_presentParameters;

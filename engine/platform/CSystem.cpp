@@ -2,11 +2,11 @@
 
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/TextEncoding.h"
-#include "engine/platform/DialogWindow.h"
-#include "engine/platform/FileDialog.h"
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/gtk/DialogWindow.h"
+#include "engine/platform/gtk/FileDialog.h"
+#include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/PlatformClock.h"
-#include "engine/platform/SdlWindow.h"
+#include "engine/platform/sdl/SdlWindow.h"
 
 #include <SDL.h>
 
@@ -126,10 +126,10 @@ void CSystem::SetName(const char* name)
         std::memcpy(m_name, text, length + 1);
 }
 
-void CSystem::ReplaceWindow(PlatformWindow* window)
+void CSystem::ReplaceWindow(std::unique_ptr<PlatformWindow> window)
 {
-    m_ownedWindow.reset(window);
-    m_window = window;
+    m_window = window.get();
+    m_ownedWindow = std::move(window);
 }
 
 void CSystem::AttachWindow(WindowHandle window)
@@ -179,13 +179,11 @@ int CSystem::CreateMainWindow(InstanceHandle instance, const char* name, int x, 
     // Open hidden first: the screen size is known only once video runs.
     const WindowFrame frame = FrameForStyle(style);
     WindowBounds bounds = CalcWindowBounds(0, 0, clientWidth, clientHeight, style, 0, 0);
-    SdlWindow* window = new SdlWindow(procedure);
-    if (!window->Create(m_name, bounds, frame))
-    {
-        delete window;
+    auto created = std::make_unique<SdlWindow>(procedure);
+    if (!created->Create(m_name, bounds, frame))
         return 0;
-    }
-    ReplaceWindow(window);
+    SdlWindow* window = created.get();
+    ReplaceWindow(std::move(created));
     int screenWidth = bounds.width;
     int screenHeight = bounds.height;
     window->GetScreenSize(screenWidth, screenHeight);
@@ -207,13 +205,11 @@ int CSystem::CreateDialogWindow(InstanceHandle instance, const DialogTemplate* d
     if (instance == nullptr || dialogTemplate == nullptr)
         return 0;
     m_instance = instance;
-    DialogWindow* dialog = new DialogWindow(procedure);
-    if (!dialog->Create(*dialogTemplate, parent, 0))
-    {
-        delete dialog;
+    auto created = std::make_unique<DialogWindow>(procedure);
+    if (!created->Create(*dialogTemplate, parent, 0))
         return 0;
-    }
-    ReplaceWindow(dialog);
+    DialogWindow* dialog = created.get();
+    ReplaceWindow(std::move(created));
 
     WindowBounds bounds = dialog->GetBounds();
     SetName("Dialog");

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/platform/Message.h"
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/message/Message.h"
+#include "engine/platform/message/PlatformWindow.h"
 #include "engine/platform/SingleInstanceLock.h"
 
 #include <cstddef>
@@ -170,7 +170,7 @@ public:
 private:
     int RunFileDialog(bool save, char* fileBuffer, const char* title, const char* filter,
                       const char* defaultExtension);
-    void ReplaceWindow(PlatformWindow* window);
+    void ReplaceWindow(std::unique_ptr<PlatformWindow> window);
     void BringForward();
 
     InstanceHandle m_instance = nullptr;

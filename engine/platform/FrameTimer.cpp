@@ -2,7 +2,7 @@
 
 #include "engine/platform/CSystem.h"
 #include "engine/platform/PlatformClock.h"
-#include "engine/platform/PlatformWindow.h"
+#include "engine/platform/message/PlatformWindow.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "engine/platform/PlatformMessageBox.h"
 
 #include "engine/core/TextEncoding.h"
-#include "engine/platform/SdlWindow.h"
+#include "engine/platform/sdl/SdlWindow.h"
 
 #include <SDL.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/platform/Message.h"
+#include "engine/platform/message/Message.h"
 
 // Shows an error to the user: a modal box on a display, standard error
 // without one. Text and caption are Shift-JIS.

@@ -2,7 +2,7 @@
 
 #include "engine/platform/CApplicationMain.h"
 #include "engine/platform/FrameTimer.h"
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/message/MessageQueue.h"
 
 CApplicationMain* g_pApplication = nullptr;
 

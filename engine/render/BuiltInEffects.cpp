@@ -1,7 +1,7 @@
 #include "engine/render/BuiltInEffects.h"
 
-#include "engine/platform/EffectImage.h"
-#include "engine/platform/GraphicsTypes.h"
+#include "engine/platform/device/EffectImage.h"
+#include "engine/platform/device/GraphicsTypes.h"
 
 #include <string>
 
@@ -134,7 +134,10 @@ void main()
         vec2 offset = OFFSET[i];
         sum += Weight[i] * (texture(g_samScene, v_TexCoord + offset) + texture(g_samScene, v_TexCoord - offset));
     }
-    o_Color = sum * v_Color;
+    // Opaque: the HDR filter runs its passes with source-alpha blending,
+    // which would square a blurred alpha at every pass and fade the glow
+    // away before it reaches the screen.
+    o_Color = vec4(sum.rgb, 1.0) * v_Color;
 }
 )";
 

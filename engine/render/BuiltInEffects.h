@@ -4,7 +4,7 @@
 #include <vector>
 
 // The three effects the engine carries inside the program, as effect
-// images (engine/platform/EffectImage.h), built once on first use:
+// images (engine/platform/device/EffectImage.h), built once on first use:
 //
 // "Default.shd" draws every model. Techniques "SkinningVersion_20",
 // "SkinningVersion_11", "SkinningNonTextureVersion_20",
@@ -21,7 +21,7 @@
 //
 // "GaussFilter.shd": technique "GaussFilter", two passes (horizontal with
 // OffsetX, vertical with OffsetY), each adding Weight[i] times the texture
-// at +offset and -offset for i = 0..7.
+// at +offset and -offset for i = 0..7; the result is opaque (alpha 1).
 //
 // "BasicFilter.shd": "BasicFilter" (the texture), "BrightFilter" (what
 // exceeds g_MinBright), "MonochromeFilter" (luma 0.299 R + 0.587 G +

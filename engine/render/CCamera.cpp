@@ -3,7 +3,7 @@
 #include "engine/core/MathConstants.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/GraphicsDevice.h"
 
 #include <cmath>
 
@@ -98,8 +98,8 @@ void CCamera::LookAt(const float* eye, const float* target, const float* up, boo
     CkvrVector3 d = e - t;
     m_distance = -d.Length();
     d = d.GetNormal();
-    const float yaw = std::atan2(d.x, d.z) * 180.0f / kPi + 180.0f;
-    const float pitch = std::atan2(d.y, std::fabs(d.x) + std::fabs(d.z)) * 180.0f / kPi;
+    const float yaw = RadianToDegreeFloat(std::atan2(d.x, d.z)) + 180.0f;
+    const float pitch = RadianToDegreeFloat(std::atan2(d.y, std::fabs(d.x) + std::fabs(d.z)));
     m_angles.Set(pitch, yaw, 0.0f);
 }
 

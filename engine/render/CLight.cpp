@@ -1,7 +1,8 @@
 #include "engine/render/CLight.h"
 
+#include "engine/core/FileIo.h"
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/GraphicsDevice.h"
 
 #include <cstring>
 #include <vector>
@@ -11,52 +12,14 @@ namespace
 CGraphics* g_graphics;
 
 // The record is little-endian and packed; each field goes through bytes.
-bool ReadBytes(FILE* file, void* out, size_t size)
-{
-    return std::fread(out, 1, size, file) == size;
-}
-
-bool ReadU32(FILE* file, uint32_t* value)
-{
-    uint8_t bytes[4];
-    if (!ReadBytes(file, bytes, 4))
-        return false;
-    *value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-             static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-    return true;
-}
-
-bool ReadFloat(FILE* file, float* value)
-{
-    uint32_t bits = 0;
-    if (!ReadU32(file, &bits))
-        return false;
-    std::memcpy(value, &bits, sizeof bits);
-    return true;
-}
-
 bool ReadVector(FILE* file, CkvrVector3* value)
 {
-    return ReadFloat(file, &value->x) && ReadFloat(file, &value->y) && ReadFloat(file, &value->z);
-}
-
-bool WriteU32(FILE* file, uint32_t value)
-{
-    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    return std::fwrite(bytes, 1, 4, file) == 4;
-}
-
-bool WriteFloat(FILE* file, float value)
-{
-    uint32_t bits = 0;
-    std::memcpy(&bits, &value, sizeof bits);
-    return WriteU32(file, bits);
+    return ReadF32LE(file, &value->x) && ReadF32LE(file, &value->y) && ReadF32LE(file, &value->z);
 }
 
 bool WriteVector(FILE* file, const CkvrVector3& value)
 {
-    return WriteFloat(file, value.x) && WriteFloat(file, value.y) && WriteFloat(file, value.z);
+    return WriteF32LE(file, value.x) && WriteF32LE(file, value.y) && WriteF32LE(file, value.z);
 }
 
 ColorValue ToColor(uint32_t argb)
@@ -151,12 +114,8 @@ int CLight::Load(const char* path, FILE* file)
         return Read(file);
     if (path == nullptr)
         return 0;
-    FILE* own = std::fopen(path, "rb");
-    if (own == nullptr)
-        return 0;
-    const int result = Read(own);
-    std::fclose(own);
-    return result;
+    FileHandle own = OpenFile(path, "rb");
+    return own ? Read(own.get()) : 0;
 }
 
 int CLight::Read(FILE* file)
@@ -165,7 +124,7 @@ int CLight::Read(FILE* file)
     // ends in a NUL whatever the bytes say. Nothing changes unless the
     // whole record is there.
     uint32_t length = 0;
-    if (!ReadU32(file, &length) || length > MAX_NAME_LENGTH)
+    if (!ReadU32LE(file, &length) || length > MAX_NAME_LENGTH)
         return 0;
     std::vector<char> name(length);
     if (length > 0)
@@ -183,10 +142,10 @@ int CLight::Read(FILE* file)
     } record = {};
     uint8_t typeByte = 0;
     if (!ReadVector(file, &record.position) || !ReadVector(file, &record.direction) ||
-        !ReadFloat(file, &record.range) || !ReadU32(file, &record.diffuse) || !ReadU32(file, &record.ambient) ||
-        !ReadU32(file, &record.specular) || !ReadBytes(file, &typeByte, 1) || !ReadFloat(file, &record.attenuation0) ||
-        !ReadFloat(file, &record.attenuation1) || !ReadFloat(file, &record.attenuation2) ||
-        !ReadFloat(file, &record.falloff) || !ReadFloat(file, &record.theta) || !ReadFloat(file, &record.phi))
+        !ReadF32LE(file, &record.range) || !ReadU32LE(file, &record.diffuse) || !ReadU32LE(file, &record.ambient) ||
+        !ReadU32LE(file, &record.specular) || !ReadBytes(file, &typeByte, 1) || !ReadF32LE(file, &record.attenuation0) ||
+        !ReadF32LE(file, &record.attenuation1) || !ReadF32LE(file, &record.attenuation2) ||
+        !ReadF32LE(file, &record.falloff) || !ReadF32LE(file, &record.theta) || !ReadF32LE(file, &record.phi))
         return 0;
     if (length > 0)
         SetName(name.data());
@@ -214,26 +173,22 @@ int CLight::Save(const char* path, FILE* file)
         return Write(file);
     if (path == nullptr)
         return 0;
-    FILE* own = std::fopen(path, "wb");
-    if (own == nullptr)
+    FileHandle own = OpenFile(path, "wb");
+    if (!own || !Write(own.get()))
         return 0;
-    const int written = Write(own);
-    const bool closed = std::fclose(own) == 0;
-    return written && closed ? 1 : 0;
+    return CloseWrittenFile(std::move(own)) ? 1 : 0;
 }
 
 int CLight::Write(FILE* file)
 {
     const char* name = GetName();
     const uint32_t length = name != nullptr ? static_cast<uint32_t>(std::strlen(name)) + 1 : 0;
-    bool ok = WriteU32(file, length);
-    if (ok && length > 0)
-        ok = std::fwrite(name, 1, length, file) == length;
+    bool ok = WriteU32LE(file, length) && WriteBytes(file, name, length);
     const uint8_t typeByte = type;
-    ok = ok && WriteVector(file, position) && WriteVector(file, direction) && WriteFloat(file, range) &&
-         WriteU32(file, diffuse) && WriteU32(file, ambient) && WriteU32(file, specular) &&
-         std::fwrite(&typeByte, 1, 1, file) == 1 && WriteFloat(file, attenuation0) && WriteFloat(file, attenuation1) &&
-         WriteFloat(file, attenuation2) && WriteFloat(file, falloff) && WriteFloat(file, theta) &&
-         WriteFloat(file, phi);
+    ok = ok && WriteVector(file, position) && WriteVector(file, direction) && WriteF32LE(file, range) &&
+         WriteU32LE(file, diffuse) && WriteU32LE(file, ambient) && WriteU32LE(file, specular) &&
+         WriteBytes(file, &typeByte, 1) && WriteF32LE(file, attenuation0) && WriteF32LE(file, attenuation1) &&
+         WriteF32LE(file, attenuation2) && WriteF32LE(file, falloff) && WriteF32LE(file, theta) &&
+         WriteF32LE(file, phi);
     return ok ? 1 : 0;
 }

@@ -3,7 +3,8 @@
 #include "engine/core/CkvrMatrix.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/device/VertexFormats.h"
 #include "engine/render/CCamera.h"
 
 #include <cmath>
@@ -11,18 +12,6 @@
 namespace
 {
 CGraphics* g_graphics;
-
-struct ScreenVertex
-{
-    float x, y, z, rhw;
-    uint32_t color;
-};
-
-struct ColorVertex
-{
-    float x, y, z;
-    uint32_t color;
-};
 
 struct LitVertex
 {

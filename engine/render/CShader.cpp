@@ -3,8 +3,8 @@
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CkvrMemoryFile.h"
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/DeviceEffect.h"
-#include "engine/platform/EffectImage.h"
+#include "engine/platform/device/DeviceEffect.h"
+#include "engine/platform/device/EffectImage.h"
 #include "engine/render/CTexture.h"
 
 #include <cstdio>
@@ -21,8 +21,8 @@ CShader::CShader()
 
 CShader::~CShader()
 {
-    // Owners release before deleting; a forgotten effect still goes.
-    delete m_effect;
+    // Owners release before deleting; a forgotten effect still goes with
+    // its handle.
     FreeCopy();
 }
 
@@ -41,7 +41,7 @@ int CShader::CreateEffect(const void* data, uint32_t size)
         std::fprintf(stderr, "effect: not an effect image\n");
         return 0;
     }
-    m_effect = DeviceEffect::Create(s_graphics->GetDevice(), image).release();
+    m_effect = DeviceEffect::Create(s_graphics->GetDevice(), image);
     return m_effect != nullptr ? 1 : 0;
 }
 
@@ -107,8 +107,7 @@ int CShader::Recreate()
 
 int CShader::ReleaseEffect()
 {
-    delete m_effect;
-    m_effect = nullptr;
+    m_effect.reset();
     return 1;
 }
 

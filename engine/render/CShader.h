@@ -3,6 +3,7 @@
 #include "engine/core/CResourceBase.h"
 
 #include <cstdint>
+#include <memory>
 
 class CGraphics;
 class CTexture;
@@ -50,7 +51,7 @@ public:
     int EndPass();
     int End();
 
-    DeviceEffect* GetEffect() const { return m_effect; }
+    DeviceEffect* GetEffect() const { return m_effect.get(); }
     uint32_t GetCopySize() const { return m_copySize; }
     const void* GetCopy() const { return m_copy; }
     uint32_t GetKeepCopy() const { return m_keepCopy; }
@@ -59,7 +60,7 @@ private:
     int CreateEffect(const void* data, uint32_t size);
     void FreeCopy();
 
-    DeviceEffect* m_effect = nullptr;
+    std::unique_ptr<DeviceEffect> m_effect;
     uint32_t m_copySize = 0;
     void* m_copy = nullptr;
     uint32_t m_keepCopy = 0;

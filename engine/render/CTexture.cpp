@@ -5,10 +5,13 @@
 #include "engine/core/CkvrMemoryFile.h"
 #include "engine/core/CkvrPackFile.h"
 #include "engine/core/CkvrVector3.h"
+#include "engine/core/FileIo.h"
+#include "engine/core/MathConstants.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/DeviceTexture.h"
-#include "engine/platform/GraphicsDevice.h"
+#include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/device/VertexFormats.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/DdsImage.h"
 
@@ -30,17 +33,8 @@ namespace
 constexpr uint32_t FVF_SCREEN = FVF_XYZRHW | FVF_DIFFUSE | FVF_TEX1; // 0x144
 constexpr uint32_t FVF_WORLD = FVF_XYZ | FVF_DIFFUSE | FVF_TEX1;     // 0x142
 constexpr uint32_t COLOR_KEY = 0xFF00FF00;
-constexpr float DEGREES_TO_RADIANS = 0.017453292f;
 constexpr uint32_t POOL_MANAGED = 1;
 constexpr int SECTOR_TRIANGLES = 24;
-
-struct ScreenVertex
-{
-    float x, y, z, rhw;
-    uint32_t color;
-    float u, v;
-};
-static_assert(sizeof(ScreenVertex) == 28, "screen vertices are 28 bytes");
 
 struct WorldVertex
 {
@@ -52,7 +46,7 @@ static_assert(sizeof(WorldVertex) == 24, "world vertices are 24 bytes");
 
 // The sector's vertices live in static storage, as the other draw workers'
 // corners do: drawing is main-thread only and not re-entrant.
-ScreenVertex g_sectorVertices[SECTOR_TRIANGLES + 2];
+TexturedScreenVertex g_sectorVertices[SECTOR_TRIANGLES + 2];
 
 GraphicsDevice* Device(CGraphics* graphics)
 {
@@ -113,7 +107,7 @@ bool FitsDevice(GraphicsDevice* device, uint32_t width, uint32_t height)
 
 // A DDS image: compressed levels as they are where the device takes them,
 // otherwise decoded to A8R8G8B8.
-DeviceTexture* CreateFromDds(GraphicsDevice* device, const void* data, uint32_t size, uint32_t* format)
+std::unique_ptr<DeviceTexture> CreateFromDds(GraphicsDevice* device, const void* data, uint32_t size, uint32_t* format)
 {
     DdsImage image;
     if (!image.Read(data, size) || !FitsDevice(device, image.GetWidth(), image.GetHeight()))
@@ -121,8 +115,8 @@ DeviceTexture* CreateFromDds(GraphicsDevice* device, const void* data, uint32_t 
     const uint32_t levels = static_cast<uint32_t>(image.GetLevels().size());
     if (image.IsCompressed() && device->IsTextureFormatSupported(image.GetFormat()))
     {
-        std::unique_ptr<DeviceTexture> texture(
-            device->CreateTexture(image.GetWidth(), image.GetHeight(), levels, 0, image.GetFormat()));
+        std::unique_ptr<DeviceTexture> texture =
+            device->CreateTexture(image.GetWidth(), image.GetHeight(), levels, 0, image.GetFormat());
         if (!texture)
             return nullptr;
         for (uint32_t i = 0; i < levels; ++i)
@@ -131,11 +125,11 @@ DeviceTexture* CreateFromDds(GraphicsDevice* device, const void* data, uint32_t 
                 return nullptr;
         }
         *format = image.GetFormat();
-        return texture.release();
+        return texture;
     }
     // A single level gets its chain made by the device.
-    std::unique_ptr<DeviceTexture> texture(
-        device->CreateTexture(image.GetWidth(), image.GetHeight(), levels == 1 ? 0 : levels, 0, FORMAT_A8R8G8B8));
+    std::unique_ptr<DeviceTexture> texture =
+        device->CreateTexture(image.GetWidth(), image.GetHeight(), levels == 1 ? 0 : levels, 0, FORMAT_A8R8G8B8);
     if (!texture)
         return nullptr;
     std::vector<uint32_t> argb;
@@ -151,12 +145,12 @@ DeviceTexture* CreateFromDds(GraphicsDevice* device, const void* data, uint32_t 
     if (levels == 1)
         texture->GenerateMipmaps();
     *format = FORMAT_A8R8G8B8;
-    return texture.release();
+    return texture;
 }
 
 // BMP, PNG and the other formats stb_image reads, as A8R8G8B8 with the
 // colour key applied and a full mip chain.
-DeviceTexture* CreateFromStb(GraphicsDevice* device, const void* data, uint32_t size, uint32_t* width,
+std::unique_ptr<DeviceTexture> CreateFromStb(GraphicsDevice* device, const void* data, uint32_t size, uint32_t* width,
                              uint32_t* height, uint32_t* format)
 {
     if (size > static_cast<uint32_t>(INT_MAX))
@@ -180,20 +174,21 @@ DeviceTexture* CreateFromStb(GraphicsDevice* device, const void* data, uint32_t 
     }
     stbi_image_free(rgba);
     ApplyColorKey(argb);
-    std::unique_ptr<DeviceTexture> texture(
-        device->CreateTexture(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 0, 0, FORMAT_A8R8G8B8));
+    std::unique_ptr<DeviceTexture> texture =
+        device->CreateTexture(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 0, 0, FORMAT_A8R8G8B8);
     if (!texture || !UploadArgb(texture.get(), 0, argb.data(), static_cast<uint32_t>(w), static_cast<uint32_t>(h)))
         return nullptr;
     texture->GenerateMipmaps();
     *width = static_cast<uint32_t>(w);
     *height = static_cast<uint32_t>(h);
     *format = FORMAT_A8R8G8B8;
-    return texture.release();
+    return texture;
 }
 
 void WriteToFile(void* context, void* data, int size)
 {
-    std::fwrite(data, 1, static_cast<size_t>(size), static_cast<FILE*>(context));
+    // A failed write leaves the stream's error flag set; closing reports it.
+    WriteBytes(static_cast<FILE*>(context), data, static_cast<size_t>(size));
 }
 
 bool IsFourByteFormat(uint32_t format)
@@ -216,8 +211,7 @@ void CTexture::ReleaseTexture()
 {
     // The surface belongs to the texture.
     m_surface = nullptr;
-    delete m_texture;
-    m_texture = nullptr;
+    m_texture.reset();
 }
 
 uint32_t CTexture::Release()
@@ -238,7 +232,7 @@ int CTexture::CreateFromImage(const void* data, uint32_t size)
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t format = 0;
-    DeviceTexture* texture = nullptr;
+    std::unique_ptr<DeviceTexture> texture;
     if (IsDds(data, size))
     {
         DdsImage header;
@@ -253,7 +247,7 @@ int CTexture::CreateFromImage(const void* data, uint32_t size)
         texture = CreateFromStb(device, data, size, &width, &height, &format);
     if (texture == nullptr)
         return 0;
-    m_texture = texture;
+    m_texture = std::move(texture);
     m_width = width;
     m_height = height;
     m_usage = 0;
@@ -310,7 +304,7 @@ int CTexture::CreateRenderTarget(uint32_t width, uint32_t height, uint32_t usage
         return 0;
     ReleaseTexture();
     m_texture = device->CreateTexture(width, height, 1, usage, format);
-    if (m_texture == nullptr)
+    if (!m_texture)
         return 0;
     SetName("Create");
     m_width = width;
@@ -460,16 +454,15 @@ int CTexture::SaveToFile(const char* fileName, uint32_t fileFormat, const float*
         }
     }
     m_texture->UnlockRect(0);
-    FILE* file = std::fopen(fileName, "wb");
-    if (file == nullptr)
+    FileHandle file = OpenFile(fileName, "wb");
+    if (!file)
         return 0;
     int written = 0;
     if (fileFormat == KVRIMAGE_PNG)
-        written = stbi_write_png_to_func(WriteToFile, file, w, h, 4, rgba.data(), w * 4);
+        written = stbi_write_png_to_func(WriteToFile, file.get(), w, h, 4, rgba.data(), w * 4);
     else
-        written = stbi_write_bmp_to_func(WriteToFile, file, w, h, 4, rgba.data());
-    const bool closed = std::fclose(file) == 0;
-    return written != 0 && closed ? 1 : 0;
+        written = stbi_write_bmp_to_func(WriteToFile, file.get(), w, h, 4, rgba.data());
+    return written != 0 && CloseWrittenFile(std::move(file)) ? 1 : 0;
 }
 
 void CTexture::PixelToUV(const float* pixel, float* uv) const
@@ -537,12 +530,12 @@ int CTexture::DrawQuad(const float corners[4][2], float z, const float* src, uin
     GetCornerUVs(src, uv[0], uv[1], uv[2], uv[3], flip);
     // Vertex order top-left, top-right, bottom-right, bottom-left.
     const int uvOf[4] = {0, 2, 3, 1};
-    ScreenVertex vertices[4];
+    TexturedScreenVertex vertices[4];
     for (int i = 0; i < 4; ++i)
         vertices[i] = {corners[i][0], corners[i][1], z, 1.0f, color, uv[uvOf[i]][0], uv[uvOf[i]][1]};
-    s_graphics->SetTexture(m_texture);
+    s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_SCREEN);
-    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(ScreenVertex));
+    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(TexturedScreenVertex));
 }
 
 int CTexture::Draw(float x, float y, const float* src, uint32_t color, uint8_t flip)
@@ -746,7 +739,7 @@ int CTexture::DrawRotatedImpl(float x, float y, const float* src, float angle, f
     s_graphics->GetViewportOrigin(&origin[0], &origin[1]);
     pivotX += origin[0];
     pivotY += origin[1];
-    const float a = angle * DEGREES_TO_RADIANS;
+    const float a = angle * kDegreeToRadian;
     const float c = std::cos(a);
     const float s = std::sin(a);
     float corners[4][2];
@@ -777,15 +770,15 @@ int CTexture::DrawSector(float x, float y, float z, const float* src, float radi
     for (int i = 0; i <= SECTOR_TRIANGLES; ++i)
     {
         const float degrees = start + static_cast<float>(i) * (end - start) / static_cast<float>(SECTOR_TRIANGLES);
-        const float a = degrees * DEGREES_TO_RADIANS;
+        const float a = degrees * kDegreeToRadian;
         const float c = std::cos(a);
         const float s = std::sin(a);
         g_sectorVertices[i + 1] = {cx + radius * c, cy + radius * s, z, 1.0f, color,
                                    u0 + du / 2.0f + (du / 2.0f) * c, v0 + dv / 2.0f + (dv / 2.0f) * s};
     }
-    s_graphics->SetTexture(m_texture);
+    s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_SCREEN);
-    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, SECTOR_TRIANGLES, g_sectorVertices, sizeof(ScreenVertex));
+    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, SECTOR_TRIANGLES, g_sectorVertices, sizeof(TexturedScreenVertex));
 }
 
 // ---------------------------------------------------------------------------
@@ -812,7 +805,7 @@ int CTexture::DrawWorldQuad(const CkvrMatrix* world, float a, float b, const flo
         {a, -b, 0.0f, color, r, bt},
         {-a, -b, 0.0f, color, l, bt},
     };
-    s_graphics->SetTexture(m_texture);
+    s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_WORLD);
     const int result = s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(WorldVertex));
     if (lighting != 0)
@@ -856,7 +849,8 @@ int CTexture::DrawWorld(const float* position, const float* scale, const float* 
 
 int CTexture::DrawBillboard(const CkvrMatrix* world, float bias, const float* src, uint32_t color)
 {
-    if (s_graphics == nullptr || m_texture == nullptr || world == nullptr)
+    // Without a texture it draws in the vertex colour, as DrawPolygon does.
+    if (s_graphics == nullptr || world == nullptr)
         return 0;
     CCamera* camera = s_graphics->GetCamera();
     if (camera == nullptr)
@@ -867,7 +861,7 @@ int CTexture::DrawBillboard(const CkvrMatrix* world, float bias, const float* sr
     // Corners top-left, top-right, bottom-right, bottom-left of the unit quad.
     const float quad[4][2] = {{-0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, -0.5f}, {-0.5f, -0.5f}};
     const int uvOf[4] = {0, 2, 3, 1};
-    ScreenVertex vertices[4];
+    TexturedScreenVertex vertices[4];
     for (int i = 0; i < 4; ++i)
     {
         const CkvrVector3 corner = CkvrVector3(quad[i][0], quad[i][1], 0.0f).GetTransform(*world);
@@ -883,7 +877,7 @@ int CTexture::DrawBillboard(const CkvrMatrix* world, float bias, const float* sr
         // The projection already includes the viewport; no origin is added.
         vertices[i] = {x, y, depth, 1.0f, color, uv[uvOf[i]][0], uv[uvOf[i]][1]};
     }
-    s_graphics->SetTexture(m_texture);
+    s_graphics->SetTexture(m_texture.get());
     s_graphics->SetFVF(FVF_SCREEN);
-    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(ScreenVertex));
+    return s_graphics->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, vertices, sizeof(TexturedScreenVertex));
 }

@@ -3,6 +3,7 @@
 #include "engine/core/CResourceBase.h"
 
 #include <cstdint>
+#include <memory>
 
 class CGraphics;
 class CkvrMatrix;
@@ -79,7 +80,7 @@ public:
     uint32_t GetUsage() const { return m_usage; }
     uint32_t GetFormat() const { return m_format; }
     uint32_t GetPool() const { return m_pool; }
-    DeviceTexture* GetDeviceTexture() const { return m_texture; }
+    DeviceTexture* GetDeviceTexture() const { return m_texture.get(); }
 
     void GetCornerUVs(const float* src, float* topLeft, float* bottomLeft, float* topRight, float* bottomRight,
                       uint8_t flip) const;
@@ -127,7 +128,7 @@ private:
     int DrawWorldQuad(const CkvrMatrix* world, float a, float b, const float* src, uint32_t color);
     int LockLevel0(void** bits, uint32_t* pitch);
 
-    DeviceTexture* m_texture = nullptr;
+    std::unique_ptr<DeviceTexture> m_texture;
     DeviceSurface* m_surface = nullptr;
     uint32_t m_width = 0;
     uint32_t m_height = 0;

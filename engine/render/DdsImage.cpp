@@ -1,6 +1,6 @@
 #include "engine/render/DdsImage.h"
 
-#include "engine/platform/GraphicsTypes.h"
+#include "engine/platform/device/GraphicsTypes.h"
 
 #include <algorithm>
 #include <bit>

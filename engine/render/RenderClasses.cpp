@@ -1,12 +1,21 @@
 #include "engine/render/RenderClasses.h"
 
 #include "engine/platform/CGraphics.h"
+#include "engine/platform/CPrimitiveList.h"
 #include "engine/render/BuiltInEffects.h"
+#include "engine/render/CAnimationController.h"
 #include "engine/render/CCamera.h"
+#include "engine/render/CFilter.h"
 #include "engine/render/CLight.h"
+#include "engine/render/CLowModelObject.h"
+#include "engine/render/CMesh.h"
+#include "engine/render/CModelBlock.h"
+#include "engine/render/CModelObject.h"
 #include "engine/render/CPrimitiveRender.h"
+#include "engine/render/CRenderList.h"
 #include "engine/render/CShader.h"
 #include "engine/render/CTexture.h"
+#include "engine/render/CXMesh.h"
 
 #include <cstring>
 #include <vector>
@@ -18,6 +27,11 @@ const char* const DEFAULT_EFFECT_NAME = "Default.shd";
 int ApplyCamera(CCamera* camera)
 {
     return camera != nullptr ? camera->Apply() : 0;
+}
+
+const uint32_t* CameraViewport(const CCamera* camera)
+{
+    return camera != nullptr ? camera->GetViewport() : nullptr;
 }
 
 int CreateDefaultEffect(CShader* shader)
@@ -60,27 +74,50 @@ int RecreateDefaultEffect(CShader* shader)
     return CreateDefaultEffect(shader);
 }
 
-const bool g_installed = RenderClasses::Install();
+// Every drawing class with a static graphics pointer, in the order the
+// graphics object hands itself to them.
+void SetGraphics(CGraphics* graphics)
+{
+    CPrimitiveRender::SetGraphics(graphics);
+    CCamera::SetGraphics(graphics);
+    CLight::SetGraphics(graphics);
+    CTexture::SetGraphics(graphics);
+    CXMesh::SetGraphics(graphics);
+    CMesh::SetGraphics(graphics);
+    CModelObject::SetGraphics(graphics);
+    CModelBlock::SetGraphics(graphics);
+    CLowModelObject::SetGraphics(graphics);
+    CAnimationController::SetGraphics(graphics);
+    CShader::SetGraphics(graphics);
+    CFilter::SetGraphics(graphics);
+    CPrimitiveList::SetGraphics(graphics);
 }
 
-extern "C" void kvr_render_classes_anchor()
+int QueueInRenderList(uintptr_t list, CObjectBase* object)
 {
+    return reinterpret_cast<CRenderList*>(list)->Add(object, 0);
 }
 
-bool RenderClasses::Install()
+DeviceTexture* DeviceTextureOf(const CTexture* texture)
 {
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_PRIMITIVE_RENDER, &CPrimitiveRender::SetGraphics);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_CAMERA, &CCamera::SetGraphics);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_LIGHT, &CLight::SetGraphics);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_TEXTURE, &CTexture::SetGraphics);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_SHADER, &CShader::SetGraphics);
-    CGraphics::SetCameraApply(&ApplyCamera);
-    CGraphics::DefaultEffectHooks hooks;
-    hooks.create = &NewDefaultEffect;
-    hooks.isDefault = &IsDefaultEffect;
-    hooks.releaseEffect = &ReleaseDefaultEffect;
-    hooks.recreate = &RecreateDefaultEffect;
-    hooks.destroy = &DestroyDefaultEffect;
-    CGraphics::SetDefaultEffectHooks(hooks);
-    return true;
+    return texture->GetDeviceTexture();
+}
+}
+
+void RenderClasses::Install()
+{
+    CGraphics::RenderClassHooks hooks;
+    hooks.setGraphics = &SetGraphics;
+    hooks.applyCamera = &ApplyCamera;
+    hooks.createDefaultEffect = &NewDefaultEffect;
+    hooks.isDefaultEffect = &IsDefaultEffect;
+    hooks.releaseDefaultEffect = &ReleaseDefaultEffect;
+    hooks.recreateDefaultEffect = &RecreateDefaultEffect;
+    hooks.destroyDefaultEffect = &DestroyDefaultEffect;
+    hooks.cameraViewport = &CameraViewport;
+    CGraphics::SetRenderClassHooks(hooks);
+    CPrimitiveList::RenderHooks primitiveHooks;
+    primitiveHooks.queue = &QueueInRenderList;
+    primitiveHooks.deviceTexture = &DeviceTextureOf;
+    CPrimitiveList::SetRenderHooks(primitiveHooks);
 }

@@ -1,6 +1,13 @@
 #include "engine/platform/WinMain.h"
+#include "tools/config/CConfigMain.h"
 
+#include <new>
 #include <string>
+
+CApplicationMain* CreateApplication()
+{
+    return new (std::nothrow) CConfigMain();
+}
 
 // The process entry of the configuration tool: everything runs from WinMain
 // with this process's instance token and the arguments as one command line.

@@ -82,6 +82,29 @@ TEST(Collision, MovingSpheres)
     EXPECT_FLOAT_EQ(contact.x, 1.5f);
 }
 
+// One sphere passing a still one off-axis: the contact lies between the
+// centres at the first touch, whether the centres are moved there or not.
+TEST(Collision, MovingSpheresContactAtTheTouchWithOrWithoutMoving)
+{
+    const CkvrVector3 pass(10, 0, 0), still(0, 0, 0);
+    float a[4] = {-5, 1.2f, 0, 1}, b[4] = {0, 0, 0, 1};
+    CkvrVector3 contact;
+    ASSERT_EQ(HitMovingSpheres(a, b, &pass, &still, &contact, 0), 1u);
+    EXPECT_EQ(a[0], -5.0f); // left where it was
+    EXPECT_EQ(a[1], 1.2f);
+    // t2 = 0.34: a's centre at (-1.6, 1.2, 0), touching b at the midpoint.
+    EXPECT_NEAR(contact.x, -0.8f, 1e-5f);
+    EXPECT_NEAR(contact.y, 0.6f, 1e-5f);
+    EXPECT_EQ(contact.z, 0.0f);
+
+    CkvrVector3 movedContact;
+    ASSERT_EQ(HitMovingSpheres(a, b, &pass, &still, &movedContact, 1), 1u);
+    EXPECT_NEAR(a[0], -1.6f, 1e-5f);
+    EXPECT_EQ(movedContact.x, contact.x);
+    EXPECT_EQ(movedContact.y, contact.y);
+    EXPECT_EQ(movedContact.z, contact.z);
+}
+
 TEST(Collision, ConcentricSpheresContactAtTheCentre)
 {
     float a[4] = {1, 2, 3, 1}, b[4] = {1, 2, 3, 0.5f};

@@ -1,6 +1,6 @@
 #include "engine/platform/CApplicationMain.h"
-#include "engine/platform/HeadlessWindow.h"
-#include "engine/platform/MessageQueue.h"
+#include "tests/support/HeadlessWindow.h"
+#include "engine/platform/message/MessageQueue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/DeviceSurface.h"
+#include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/VertexFormats.h"
 #include "engine/platform/PlatformMessageBox.h"
 #include "tests/engine/platform/HeadlessGraphics.h"
 
@@ -28,12 +29,6 @@ public:
         CGraphics::SetSleepFunction(&RecordSleep);
     }
     ~SleepScope() { CGraphics::SetSleepFunction(nullptr); }
-};
-
-struct ScreenVertex
-{
-    float x, y, z, rhw;
-    uint32_t color;
 };
 
 void DrawQuad(CGraphics& graphics, float left, float top, float right, float bottom, uint32_t color)
@@ -258,14 +253,16 @@ TEST(CGraphicsTest, LostPresentResetsTheDevice)
 TEST(CGraphicsTest, DestroyClearsTheDrawingClassPointers)
 {
     static CGraphics* seen = reinterpret_cast<CGraphics*>(1);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_PRIMITIVE_LIST, [](CGraphics* graphics) { seen = graphics; });
+    CGraphics::RenderClassHooks hooks;
+    hooks.setGraphics = [](CGraphics* graphics) { seen = graphics; };
+    const CGraphics::RenderClassHooks previous = CGraphics::SetRenderClassHooks(hooks);
     {
         HeadlessGraphics headless;
         ASSERT_TRUE(headless.Created());
         EXPECT_EQ(seen, &headless.Graphics());
     }
     EXPECT_EQ(seen, nullptr);
-    CGraphics::RegisterDrawingClass(CGraphics::CLASS_PRIMITIVE_LIST, nullptr);
+    CGraphics::SetRenderClassHooks(previous);
 }
 
 namespace
@@ -303,9 +300,6 @@ TEST(CGraphicsTest, ChangeModeToANonDisplaySizeStaysWindowedAndResizes)
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0' || SDL_Init(SDL_INIT_VIDEO) != 0)
         GTEST_SKIP() << "no X display";
-    // Keeps the GL driver loaded to the end of the process, so that leak
-    // reports inside it name it (and its suppression applies).
-    SDL_GL_LoadLibrary(nullptr);
     {
         SdlTestWindow window;
         CSystem system;

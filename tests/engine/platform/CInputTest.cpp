@@ -1,9 +1,9 @@
-#include "engine/platform/CInput.h"
+#include "engine/platform/input/CInput.h"
 #include "engine/platform/FrameTimer.h"
-#include "engine/platform/HeadlessWindow.h"
-#include "engine/platform/KeyCodes.h"
+#include "tests/support/HeadlessWindow.h"
+#include "engine/platform/input/KeyCodes.h"
 #include "engine/platform/PlatformMessageBox.h"
-#include "engine/platform/ScriptedInputSource.h"
+#include "tests/support/ScriptedInputSource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "engine/platform/CSystem.h"
-#include "engine/platform/HeadlessWindow.h"
-#include "engine/platform/MessageQueue.h"
-#include "engine/platform/SdlWindow.h"
+#include "tests/support/HeadlessWindow.h"
+#include "engine/platform/message/MessageQueue.h"
+#include "engine/platform/sdl/SdlWindow.h"
 #include "engine/platform/SingleInstanceLock.h"
 #include "engine/platform/WinMain.h"
 
@@ -300,7 +300,7 @@ TEST(CSystemInstance, SecondProcessLearnsTheFirstRunsAndBringsItForward)
         EXPECT_EQ(WEXITSTATUS(status), 10);
 
         // The poke waits in the socket; the message loop's pumps take it.
-        for (int round = 0; round < 100 && window.raised == 0; ++round)
+        for (int round = 0; round < 5000 && window.raised == 0; ++round)
         {
             Message message;
             while (MessageQueue::Peek(message))

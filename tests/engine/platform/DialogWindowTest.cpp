@@ -1,7 +1,7 @@
 #include "engine/platform/CSystem.h"
-#include "engine/platform/DialogWindow.h"
-#include "engine/platform/GtkHost.h"
-#include "engine/platform/MessageQueue.h"
+#include "engine/platform/gtk/DialogWindow.h"
+#include "engine/platform/gtk/GtkHost.h"
+#include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/WinMain.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "engine/platform/CSystem.h"
-#include "engine/platform/FileDialog.h"
-#include "engine/platform/GtkHost.h"
+#include "engine/platform/gtk/FileDialog.h"
+#include "engine/platform/gtk/GtkHost.h"
 
 #include <gtest/gtest.h>
 

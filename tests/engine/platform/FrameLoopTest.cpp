@@ -1,7 +1,7 @@
 #include "engine/platform/CApplicationMain.h"
 #include "engine/platform/FrameTimer.h"
-#include "engine/platform/HeadlessWindow.h"
-#include "engine/platform/MessageQueue.h"
+#include "tests/support/HeadlessWindow.h"
+#include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/WinMain.h"
 
 #include <gtest/gtest.h>

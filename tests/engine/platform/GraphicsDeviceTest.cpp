@@ -1,8 +1,9 @@
-#include "engine/platform/DeviceBuffer.h"
-#include "engine/platform/DeviceSurface.h"
-#include "engine/platform/DeviceTexture.h"
-#include "engine/platform/GraphicsDevice.h"
-#include "engine/platform/HeadlessWindow.h"
+#include "engine/platform/device/DeviceBuffer.h"
+#include "engine/platform/device/DeviceSurface.h"
+#include "engine/platform/device/DeviceTexture.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/device/VertexFormats.h"
+#include "tests/support/HeadlessWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,6 @@
 
 namespace
 {
-struct ScreenVertex
-{
-    float x, y, z, rhw;
-    uint32_t color;
-};
-
-struct ColorVertex
-{
-    float x, y, z;
-    uint32_t color;
-};
-
 class GraphicsDeviceTest : public ::testing::Test
 {
 protected:
@@ -225,17 +214,11 @@ TEST_F(GraphicsDeviceTest, RenderTargetTextureAndBuffersDraw)
     // The render target textures a quad on the back buffer.
     ASSERT_EQ(m_device->SetRenderTarget(0, m_device->GetBackBuffer()), DEVICE_OK);
     m_device->Clear(CLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    struct TexturedVertex
-    {
-        float x, y, z, rhw;
-        uint32_t color;
-        float u, v;
-    };
-    std::unique_ptr<DeviceBuffer> buffer(m_device->CreateVertexBuffer(4 * sizeof(TexturedVertex), 0, 0x144));
+    std::unique_ptr<DeviceBuffer> buffer(m_device->CreateVertexBuffer(4 * sizeof(TexturedScreenVertex), 0, 0x144));
     ASSERT_NE(buffer, nullptr);
     void* data = nullptr;
     ASSERT_EQ(buffer->Lock(0, 0, &data, 0), DEVICE_OK);
-    const TexturedVertex quad[4] = {{0, 0, 0, 1, 0xFFFFFFFF, 0, 0}, {8, 0, 0, 1, 0xFFFFFFFF, 1, 0},
+    const TexturedScreenVertex quad[4] = {{0, 0, 0, 1, 0xFFFFFFFF, 0, 0}, {8, 0, 0, 1, 0xFFFFFFFF, 1, 0},
                                     {8, 8, 0, 1, 0xFFFFFFFF, 1, 1}, {0, 8, 0, 1, 0xFFFFFFFF, 0, 1}};
     std::memcpy(data, quad, sizeof quad);
     ASSERT_EQ(buffer->Unlock(), DEVICE_OK);
@@ -243,7 +226,7 @@ TEST_F(GraphicsDeviceTest, RenderTargetTextureAndBuffersDraw)
     m_device->SetRenderState(RS_CULLMODE, CULL_NONE);
     m_device->SetTexture(0, target.get());
     m_device->SetFVF(0x144);
-    m_device->SetStreamSource(0, buffer.get(), 0, sizeof(TexturedVertex));
+    m_device->SetStreamSource(0, buffer.get(), 0, sizeof(TexturedScreenVertex));
     ASSERT_EQ(m_device->DrawPrimitive(PT_TRIANGLEFAN, 0, 2), DEVICE_OK);
     EXPECT_EQ(Pixel(4, 4), 0xFF336699u);
     EXPECT_EQ(Pixel(9, 4), 0xFF000000u);
@@ -266,18 +249,12 @@ TEST_F(GraphicsDeviceTest, TextureLockUploadsBgraTexels)
     std::memcpy(bits, texels, sizeof texels);
     ASSERT_EQ(texture->UnlockRect(0), DEVICE_OK);
     m_device->Clear(CLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    struct TexturedVertex
-    {
-        float x, y, z, rhw;
-        uint32_t color;
-        float u, v;
-    };
-    const TexturedVertex quad[4] = {{0, 0, 0, 1, 0xFFFFFFFF, 0, 0}, {2, 0, 0, 1, 0xFFFFFFFF, 1, 0},
+    const TexturedScreenVertex quad[4] = {{0, 0, 0, 1, 0xFFFFFFFF, 0, 0}, {2, 0, 0, 1, 0xFFFFFFFF, 1, 0},
                                     {2, 2, 0, 1, 0xFFFFFFFF, 1, 1}, {0, 2, 0, 1, 0xFFFFFFFF, 0, 1}};
     m_device->SetRenderState(RS_ZENABLE, 0);
     m_device->SetTexture(0, texture.get());
     m_device->SetFVF(0x144);
-    ASSERT_EQ(m_device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(TexturedVertex)), DEVICE_OK);
+    ASSERT_EQ(m_device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(TexturedScreenVertex)), DEVICE_OK);
     EXPECT_EQ(Pixel(0, 0), 0xFFFF0000u);
     EXPECT_EQ(Pixel(1, 0), 0xFF00FF00u);
     EXPECT_EQ(Pixel(0, 1), 0xFF0000FFu);

@@ -2,8 +2,8 @@
 
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
-#include "engine/platform/GraphicsDevice.h"
-#include "engine/platform/HeadlessWindow.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "tests/support/HeadlessWindow.h"
 
 #include <gtest/gtest.h>
 

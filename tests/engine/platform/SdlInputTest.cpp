@@ -1,8 +1,8 @@
-#include "engine/platform/CInput.h"
+#include "engine/platform/input/CInput.h"
 #include "engine/platform/FrameTimer.h"
-#include "engine/platform/KeyCodes.h"
-#include "engine/platform/PlatformWindow.h"
-#include "engine/platform/SdlInputSource.h"
+#include "engine/platform/input/KeyCodes.h"
+#include "engine/platform/message/PlatformWindow.h"
+#include "engine/platform/sdl/SdlInputSource.h"
 
 #include "PrivateXServer.h"
 
@@ -68,7 +68,7 @@ void DrainEvents()
 template <typename Condition>
 bool WaitFor(Condition condition)
 {
-    for (int turn = 0; turn < 300; ++turn)
+    for (int turn = 0; turn < 1000; ++turn)
     {
         SDL_PumpEvents();
         if (condition())

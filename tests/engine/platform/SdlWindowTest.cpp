@@ -1,7 +1,7 @@
-#include "engine/platform/MessageQueue.h"
-#include "engine/platform/SdlEventPump.h"
-#include "engine/platform/SdlWindow.h"
-#include "engine/platform/VirtualKeyMap.h"
+#include "engine/platform/message/MessageQueue.h"
+#include "engine/platform/sdl/SdlEventPump.h"
+#include "engine/platform/sdl/SdlWindow.h"
+#include "engine/platform/input/VirtualKeyMap.h"
 
 #include "PrivateXServer.h"
 
@@ -33,10 +33,11 @@ bool HaveDisplay()
 }
 
 // Runs the message loop's pumps until a message with that id reached the
-// procedure, for at most about two seconds of real events.
+// procedure, for at most about ten seconds of real events (a loaded machine
+// may be slow to deliver them).
 bool PumpUntil(uint32_t id)
 {
-    for (int round = 0; round < 200; ++round)
+    for (int round = 0; round < 1000; ++round)
     {
         Message message;
         while (MessageQueue::Peek(message))

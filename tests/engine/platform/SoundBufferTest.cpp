@@ -1,5 +1,5 @@
-#include "engine/platform/CListener.h"
-#include "engine/platform/CSoundBuffer.h"
+#include "engine/platform/sound/CListener.h"
+#include "engine/platform/sound/CSoundBuffer.h"
 
 #include "tests/engine/platform/SoundTestUtil.h"
 

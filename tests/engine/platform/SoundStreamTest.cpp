@@ -1,5 +1,5 @@
 #include "engine/core/CkvrPackFile.h"
-#include "engine/platform/CSoundBuffer.h"
+#include "engine/platform/sound/CSoundBuffer.h"
 
 #include "tests/engine/platform/SoundTestUtil.h"
 
@@ -95,7 +95,9 @@ TEST_F(SoundStream, PauseThenStopReturnsPromptly)
     const auto start = std::chrono::steady_clock::now();
     buffer.Stop(0, 1);
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(took, std::chrono::milliseconds(200));
+    // Well under the one second a refill wait can last, with room for a
+    // loaded machine.
+    EXPECT_LT(took, std::chrono::milliseconds(900));
     EXPECT_EQ(buffer.IsVoicePlaying(0), 0);
 }
 

@@ -3,7 +3,7 @@
 // Helpers of the sound tests: a fresh loopback device per test and
 // measurements of what it renders.
 
-#include "engine/platform/CSound.h"
+#include "engine/platform/sound/CSound.h"
 #include "engine/platform/PlatformMessageBox.h"
 #include "tests/engine/platform/SoundFiles.h"
 

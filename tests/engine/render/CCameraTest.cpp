@@ -1,5 +1,5 @@
 #include "engine/render/CCamera.h"
-#include "tests/engine/platform/HeadlessGraphics.h"
+#include "tests/engine/render/RenderGraphics.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +128,7 @@ TEST(CCameraTest, FieldOfViewIsClampedAndABadLookAtKeepsTheView)
 
 TEST(CCameraTest, ViewportAspectAndApplyUseTheGraphicsObject)
 {
-    HeadlessGraphics headless(64, 48);
+    RenderGraphics headless(64, 48);
     ASSERT_TRUE(headless.Created());
     CCamera camera;
     camera.SetProjection(60, -1.0f, 1.0f, 100.0f);

@@ -1,5 +1,5 @@
 #include "engine/render/CLight.h"
-#include "tests/engine/platform/HeadlessGraphics.h"
+#include "tests/engine/render/RenderGraphics.h"
 
 #include <gtest/gtest.h>
 
@@ -184,7 +184,7 @@ TEST(CLightTest, ApplyFillsTheDeviceLightByType)
 {
     CLight light;
     EXPECT_EQ(light.Apply(0), 0) << "no graphics object";
-    HeadlessGraphics headless;
+    RenderGraphics headless;
     ASSERT_TRUE(headless.Created());
     headless.Graphics().SetLighting(0);
     const float direction[3] = {0, -1, 0};

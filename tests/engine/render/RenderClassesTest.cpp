@@ -1,11 +1,11 @@
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/DeviceEffect.h"
+#include "engine/platform/device/DeviceEffect.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/CLight.h"
 #include "engine/render/CPrimitiveRender.h"
 #include "engine/render/CShader.h"
 #include "engine/render/CTexture.h"
-#include "tests/engine/platform/HeadlessGraphics.h"
+#include "tests/engine/render/RenderGraphics.h"
 
 #include <gtest/gtest.h>
 
@@ -59,17 +59,17 @@ protected:
     }
 
     ProtocolScope scope;
-    HeadlessGraphics headless;
+    RenderGraphics headless;
     CGraphics& graphics = headless.Graphics();
     CShader* shader = nullptr;
 };
 
-// Nothing here calls into RenderClasses.cpp: the registration comes from
-// linking the render library alone.
+// The fixture sets the render classes up the way the program's start-up
+// does: one call before the graphics object is created.
 TEST(RenderClassesTest, CreateHandsTheGraphicsObjectToEveryRenderClassAndDestroyTakesItBack)
 {
     {
-        HeadlessGraphics headless;
+        RenderGraphics headless;
         ASSERT_TRUE(headless.Created());
         CGraphics* graphics = &headless.Graphics();
         EXPECT_EQ(CTexture::GetGraphics(), graphics);
@@ -89,7 +89,7 @@ TEST(RenderClassesTest, CreateHandsTheGraphicsObjectToEveryRenderClassAndDestroy
 
 TEST(RenderClassesTest, CreateMakesTheDefaultEffect)
 {
-    HeadlessGraphics headless;
+    RenderGraphics headless;
     ASSERT_TRUE(headless.Created());
     CShader* shader = CGraphics::GetDefaultShader();
     ASSERT_NE(shader, nullptr);

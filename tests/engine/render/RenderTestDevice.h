@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/GraphicsDevice.h"
-#include "tests/engine/platform/HeadlessGraphics.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "tests/engine/render/RenderGraphics.h"
 
 #include <gtest/gtest.h>
 #include <stb/stb_image_write.h>
@@ -63,7 +63,7 @@ protected:
         return png;
     }
 
-    HeadlessGraphics headless{static_cast<int32_t>(SIZE), static_cast<int32_t>(SIZE)};
+    RenderGraphics headless{static_cast<int32_t>(SIZE), static_cast<int32_t>(SIZE)};
     CGraphics& graphics = headless.Graphics();
     GraphicsDevice* device = nullptr;
 };

@@ -2,7 +2,7 @@
 #include "engine/render/CCamera.h"
 #include "engine/render/CLight.h"
 #include "engine/render/CPrimitiveRender.h"
-#include "tests/engine/platform/HeadlessGraphics.h"
+#include "tests/engine/render/RenderGraphics.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,7 @@ protected:
         ASSERT_EQ(Graphics().DrawPrimitiveUP(PT_TRIANGLELIST, 1, vertices, sizeof(LitVertex)), DEVICE_OK);
     }
 
-    HeadlessGraphics m_headless{64, 48};
+    RenderGraphics m_headless{64, 48};
     CCamera m_camera;
 };
 }

@@ -1,8 +1,8 @@
 #include "RenderTestDevice.h"
 
-#include "engine/platform/DeviceEffect.h"
-#include "engine/platform/DeviceVertexDeclaration.h"
-#include "engine/platform/EffectImage.h"
+#include "engine/platform/device/DeviceEffect.h"
+#include "engine/platform/device/DeviceVertexDeclaration.h"
+#include "engine/platform/device/EffectImage.h"
 #include "engine/render/BuiltInEffects.h"
 #include "engine/render/CShader.h"
 #include "engine/render/CTexture.h"

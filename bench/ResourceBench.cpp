@@ -1,0 +1,164 @@
+// Loading the data kit's packed set: the whole set with its contents
+// (decoding and uploading textures, sounds and shaders), the same pack
+// entries read the way the controller's loaders read them, and the same
+// bytes read plainly file by file. The set is made in a temporary folder
+// when the program starts, on a headless graphics object and OpenAL's
+// loopback device.
+#include "engine/core/AlignedMemory.h"
+#include "engine/render/RenderClasses.h"
+#include "engine/core/CkvrPackFile.h"
+#include "engine/platform/CGraphics.h"
+#include "engine/platform/sound/CSound.h"
+#include "engine/platform/CSystem.h"
+#include "tests/support/HeadlessWindow.h"
+#include "engine/resource/CResourceController.h"
+#include "tools/datakit/DataKit.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+const char* const kPacks[] = {"Data/Texture.gpk", "Data/Shader.gpk", "Data/Mesh.gpk", "Data/Sound.gpk"};
+
+LResult IgnoreMessages(WindowHandle, uint32_t, WParam, LParam)
+{
+    return 0;
+}
+
+class DataSetFixture
+{
+public:
+    DataSetFixture()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvr-resource-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            return;
+        m_folder = pattern;
+        m_previous = std::filesystem::current_path();
+        std::filesystem::current_path(m_folder);
+        m_window = std::make_unique<HeadlessWindow>(&IgnoreMessages);
+        m_system.AttachWindow(m_window.get());
+        m_system.SetClientSize(64, 64, 0);
+        std::string error;
+        RenderClasses::Install();
+        m_ready = m_graphics.Create(&m_system) && m_sound.CreateLoopback() && DataKit::MakeDataSet("", &error);
+        if (!m_ready)
+            std::fprintf(stderr, "no data set: %s\n", error.c_str());
+        for (const char* pack : kPacks)
+            m_bytes += static_cast<int64_t>(std::filesystem::file_size(pack));
+    }
+    ~DataSetFixture()
+    {
+        m_sound.Release();
+        m_graphics.Destroy();
+        m_system.Release();
+        std::error_code error;
+        if (!m_folder.empty())
+        {
+            std::filesystem::current_path(m_previous, error);
+            std::filesystem::remove_all(m_folder, error);
+        }
+    }
+
+    bool Ready() const { return m_ready; }
+    int64_t Bytes() const { return m_bytes; }
+
+private:
+    std::filesystem::path m_folder;
+    std::filesystem::path m_previous;
+    std::unique_ptr<HeadlessWindow> m_window;
+    CSystem m_system;
+    CGraphics m_graphics;
+    CSound m_sound;
+    bool m_ready = false;
+    int64_t m_bytes = 0;
+};
+
+DataSetFixture& Fixture()
+{
+    static DataSetFixture fixture;
+    return fixture;
+}
+
+void LoadPackedSetWithContents(benchmark::State& state)
+{
+    if (!Fixture().Ready())
+    {
+        state.SkipWithError("no data set");
+        return;
+    }
+    for (auto _ : state)
+    {
+        CResourceController controller(0x10001003u);
+        if (!controller.Load("GameResource.grc", 1))
+            state.SkipWithError(controller.GetLastError().c_str());
+        benchmark::DoNotOptimize(controller.GetTextureList().GetCount());
+    }
+    state.SetBytesProcessed(state.iterations() * Fixture().Bytes());
+}
+
+// The reading the loaders do: each pack's directory once, then every entry
+// into a fresh aligned block.
+void ReadPackEntries(benchmark::State& state)
+{
+    if (!Fixture().Ready())
+    {
+        state.SkipWithError("no data set");
+        return;
+    }
+    for (auto _ : state)
+    {
+        for (const char* path : kPacks)
+        {
+            CkvrPackFile pack;
+            if (!pack.Open(path))
+                state.SkipWithError("pack");
+            for (uint32_t i = 0; i < pack.GetCount(); ++i)
+            {
+                uint8_t* data = pack.LoadFile(pack.GetEntry(i)->name);
+                benchmark::DoNotOptimize(data);
+                AlignedFree(data);
+            }
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * Fixture().Bytes());
+}
+
+// The same bytes read plainly: every pack file whole into memory.
+void ReadPlain(benchmark::State& state)
+{
+    if (!Fixture().Ready())
+    {
+        state.SkipWithError("no data set");
+        return;
+    }
+    std::vector<uint8_t> buffer;
+    for (auto _ : state)
+    {
+        for (const char* path : kPacks)
+        {
+            FILE* file = std::fopen(path, "rb");
+            if (file == nullptr)
+            {
+                state.SkipWithError("file");
+                break;
+            }
+            buffer.resize(static_cast<size_t>(std::filesystem::file_size(path)));
+            benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), file));
+            std::fclose(file);
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * Fixture().Bytes());
+}
+}
+
+BENCHMARK(LoadPackedSetWithContents)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadPackEntries)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadPlain)->Unit(benchmark::kMillisecond);

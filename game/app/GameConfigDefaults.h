@@ -1,0 +1,10 @@
+#pragma once
+
+#include "game/app/GameConfigTypes.h"
+
+// What a first start gets, in one place.
+constexpr uint16_t kDefaultLobbyPort = 24680;
+
+void SetDefaultGameConfig(tag_TOLQGAMECONFIG* config);
+void SetDefaultPlayData(tag_TOLQPLAYDATA* data);
+void SetDefaultPlayRecord(tag_TOLQPLAYRECORD* record);

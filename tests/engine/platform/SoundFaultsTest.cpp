@@ -1,0 +1,265 @@
+// Stopping streams while the caller holds the sound lock, and sound files
+// that real tools write but that are a little off the common path.
+#include "engine/platform/sound/COggReader.h"
+#include "engine/platform/sound/CSoundBuffer.h"
+#include "engine/platform/sound/CWaveReader.h"
+
+#include "tests/engine/platform/SoundTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <ogg/ogg.h>
+
+#include <cstring>
+#include <memory>
+#include <ostream>
+#include <string>
+
+using namespace soundtest;
+
+namespace
+{
+constexpr int kQuiet = 300;
+
+// How a playing stream is ended.
+enum class Ending
+{
+    Stop,
+    StopAll,
+    Release,
+    Destroy,
+};
+
+struct StopCase
+{
+    Ending ending;
+    bool lockHeld;
+};
+
+class SoundStreamStop : public SoundTest, public ::testing::WithParamInterface<StopCase>
+{
+};
+
+// Ends a buffer whose worker threads are asleep between refills, the state
+// they spend nearly all their time in.
+TEST_P(SoundStreamStop, EndsPlayingThreadsWithOrWithoutTheLock)
+{
+    const std::vector<uint8_t> ogg = MakeOgg(Sine(3.0, 440.0, 0.5, 2), 2);
+    auto buffer = std::make_unique<CSoundBuffer>();
+    ASSERT_EQ(buffer->LoadFromMemory(ogg.data(), "Music.ogg", static_cast<uint32_t>(ogg.size()), 2,
+                                     CSoundBuffer::FLAG_POSITION_NOTIFY),
+              1);
+    ASSERT_EQ(buffer->PlayVoice(0, 0.0f, 1), 0);
+    ASSERT_EQ(buffer->PlayVoice(0, 0.0f, 1), 1);
+    Render(1.2); // past the first refill
+
+    if (GetParam().lockHeld)
+        m_sound.Lock();
+    switch (GetParam().ending)
+    {
+    case Ending::Stop:
+        buffer->Stop(0, 1);
+        buffer->Stop(1, 1);
+        break;
+    case Ending::StopAll:
+        buffer->StopAll(1);
+        break;
+    case Ending::Release:
+        buffer->Release();
+        break;
+    case Ending::Destroy:
+        buffer.reset();
+        break;
+    }
+    if (GetParam().lockHeld)
+        m_sound.Unlock();
+
+    const std::vector<int16_t> after = Render(0.5);
+    EXPECT_LT(Peak(after, 0, 2205, after.size() / 2), kQuiet);
+    if (buffer == nullptr)
+        return;
+    EXPECT_EQ(buffer->IsVoicePlaying(0), 0);
+    EXPECT_EQ(buffer->IsVoicePlaying(1), 0);
+}
+
+std::string Describe(const StopCase& c)
+{
+    static const char* const kNames[] = {"Stop", "StopAll", "Release", "Destroy"};
+    return std::string(kNames[static_cast<int>(c.ending)]) + (c.lockHeld ? "UnderTheLock" : "WithoutTheLock");
+}
+
+std::string StopCaseName(const ::testing::TestParamInfo<StopCase>& info)
+{
+    return Describe(info.param);
+}
+
+void PrintTo(const StopCase& c, std::ostream* out)
+{
+    *out << Describe(c);
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, SoundStreamStop,
+                         ::testing::Values(StopCase{Ending::Stop, false}, StopCase{Ending::Stop, true},
+                                           StopCase{Ending::StopAll, false}, StopCase{Ending::StopAll, true},
+                                           StopCase{Ending::Release, false}, StopCase{Ending::Release, true},
+                                           StopCase{Ending::Destroy, false}, StopCase{Ending::Destroy, true}),
+                         StopCaseName);
+
+// A stopped stream under the lock plays again afterwards.
+TEST_F(SoundTest, StreamStoppedUnderTheLockPlaysAgain)
+{
+    const std::vector<uint8_t> ogg = MakeOgg(Sine(2.0, 440.0, 0.5, 1), 1);
+    CSoundBuffer buffer;
+    ASSERT_EQ(buffer.LoadFromMemory(ogg.data(), "Music.ogg", static_cast<uint32_t>(ogg.size()), 1,
+                                    CSoundBuffer::FLAG_POSITION_NOTIFY),
+              1);
+    ASSERT_EQ(buffer.PlayVoice(0, 0.0f, 1), 0);
+    Render(0.3);
+    m_sound.Lock();
+    buffer.Stop(0, 1);
+    ASSERT_EQ(buffer.PlayVoice(0, 0.0f, 1), 0);
+    m_sound.Unlock();
+    const std::vector<int16_t> out = Render(1.5);
+    EXPECT_GT(Peak(out, 0, 4410, out.size() / 2), 10000);
+    buffer.Stop(0, 1);
+}
+
+void PutU16(std::vector<uint8_t>& out, uint32_t v)
+{
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v)
+{
+    PutU16(out, v & 0xFFFF);
+    PutU16(out, v >> 16);
+}
+
+// A WAVE file with the extensible header and the given sub-format's first
+// GUID bytes (1 is PCM, 3 is float).
+std::vector<uint8_t> MakeExtensibleWave(const std::vector<int16_t>& samples, uint16_t channels, uint16_t subFormat)
+{
+    std::vector<uint8_t> fmt;
+    PutU16(fmt, SoundFormat::kExtensible);
+    PutU16(fmt, channels);
+    PutU32(fmt, kRate);
+    PutU32(fmt, kRate * channels * 2u);
+    PutU16(fmt, channels * 2u);
+    PutU16(fmt, 16);
+    PutU16(fmt, 22);                       // extra bytes
+    PutU16(fmt, 16);                       // valid bits
+    PutU32(fmt, channels == 2 ? 0x3u : 0x4u); // front left + right, or centre
+    const uint8_t guidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    PutU16(fmt, subFormat);
+    fmt.insert(fmt.end(), guidTail, guidTail + 14);
+
+    std::vector<uint8_t> data;
+    for (int16_t s : samples)
+        PutU16(data, static_cast<uint16_t>(s));
+    std::vector<uint8_t> file = {'R', 'I', 'F', 'F'};
+    PutU32(file, static_cast<uint32_t>(4 + 8 + fmt.size() + 8 + data.size()));
+    file.insert(file.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    PutU32(file, static_cast<uint32_t>(fmt.size()));
+    file.insert(file.end(), fmt.begin(), fmt.end());
+    file.insert(file.end(), {'d', 'a', 't', 'a'});
+    PutU32(file, static_cast<uint32_t>(data.size()));
+    file.insert(file.end(), data.begin(), data.end());
+    return file;
+}
+
+// The same Ogg stream with the end-of-stream flag taken off its last page
+// (checksum mended), as some encoders and cutting tools leave files.
+std::vector<uint8_t> WithoutEndOfStream(std::vector<uint8_t> file)
+{
+    size_t cursor = 0, last = 0;
+    while (file.size() - cursor >= 27 && std::memcmp(file.data() + cursor, "OggS", 4) == 0)
+    {
+        last = cursor;
+        const size_t segments = file[cursor + 26];
+        size_t body = 0;
+        for (size_t i = 0; i < segments; ++i)
+            body += file[cursor + 27 + i];
+        cursor += 27 + segments + body;
+    }
+    const size_t headerSize = 27 + file[last + 26];
+    file[last + 5] &= static_cast<uint8_t>(~0x04);
+    ogg_page page;
+    page.header = file.data() + last;
+    page.header_len = static_cast<long>(headerSize);
+    page.body = file.data() + last + headerSize;
+    page.body_len = static_cast<long>(cursor - last - headerSize);
+    ogg_page_checksum_set(&page);
+    return file;
+}
+
+SoundImage Image(std::vector<uint8_t> bytes)
+{
+    return std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+}
+}
+
+TEST_F(SoundTest, ExtensibleWaveWithPcmPlays)
+{
+    for (uint16_t channels : {uint16_t(1), uint16_t(2)})
+    {
+        const std::vector<uint8_t> file = MakeExtensibleWave(Sine(0.5, 440.0, 0.5, channels), channels, 1);
+        for (uint32_t flags : {uint32_t(CSoundBuffer::FLAG_STATIC), uint32_t(CSoundBuffer::FLAG_POSITION_NOTIFY)})
+        {
+            CSoundBuffer buffer;
+            ASSERT_EQ(buffer.LoadFromMemory(file.data(), "Voice.wav", static_cast<uint32_t>(file.size()), 1, flags), 1)
+                << channels << " channels, flags " << flags;
+            EXPECT_EQ(buffer.GetChannels(), channels);
+            EXPECT_EQ(buffer.GetBytesPerSample(), 2);
+            EXPECT_EQ(buffer.GetDataSize(), 0.5 * kRate * 2 * channels);
+            ASSERT_EQ(buffer.PlayVoice(0, 0.0f, 1), 0);
+            const std::vector<int16_t> out = Render(0.4);
+            EXPECT_GT(Peak(out, 0, 2205, out.size() / 2), 10000);
+            EXPECT_GT(Peak(out, 1, 2205, out.size() / 2), 10000);
+            buffer.Stop(0, 1);
+        }
+    }
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(SoundTest, ExtensibleWaveWithAnotherSubFormatIsRefused)
+{
+    const std::vector<uint8_t> file = MakeExtensibleWave(Sine(0.1, 440.0, 0.5, 1), 1, 3);
+    CSoundBuffer buffer;
+    EXPECT_EQ(buffer.LoadFromMemory(file.data(), "Float.wav", static_cast<uint32_t>(file.size()), 1,
+                                    CSoundBuffer::FLAG_STATIC),
+              0);
+    EXPECT_EQ(Boxes().size(), 1u);
+
+    // The header is read as it stands either way.
+    CWaveReader reader;
+    SoundFormat format;
+    ASSERT_EQ(reader.ReadWaveHeader(Image(file), &format), 1);
+    EXPECT_EQ(format.formatTag, SoundFormat::kExtensible);
+    EXPECT_EQ(format.extraSize, 22);
+    EXPECT_FALSE(format.IsPcm());
+}
+
+TEST_F(SoundTest, OggWithoutEndOfStreamPageLoadsAndPlays)
+{
+    const std::vector<uint8_t> whole = MakeOgg(Sine(1.0, 440.0, 0.5, 1), 1);
+    const std::vector<uint8_t> open = WithoutEndOfStream(whole);
+    ASSERT_NE(open, whole);
+
+    std::vector<uint8_t> pcm;
+    SoundFormat format;
+    ASSERT_EQ(COggReader::DecodeOggAll(Image(open), &pcm, &format), 1);
+    EXPECT_EQ(pcm.size(), size_t(kRate) * 2);
+
+    for (uint32_t flags : {uint32_t(CSoundBuffer::FLAG_STATIC), uint32_t(CSoundBuffer::FLAG_POSITION_NOTIFY)})
+    {
+        CSoundBuffer buffer;
+        ASSERT_EQ(buffer.LoadFromMemory(open.data(), "Open.ogg", static_cast<uint32_t>(open.size()), 1, flags), 1);
+        ASSERT_EQ(buffer.PlayVoice(0, -1.0f, 1), 0);
+        const std::vector<int16_t> out = Render(1.3);
+        EXPECT_GT(Peak(out, 0, 4410, 40000), 10000);
+        EXPECT_LT(Peak(out, 0, 46000, out.size() / 2), kQuiet); // and it ends
+        buffer.Stop(0, 1);
+    }
+    EXPECT_TRUE(Boxes().empty());
+}

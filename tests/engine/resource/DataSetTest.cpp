@@ -1,0 +1,264 @@
+// The data kit's stand-in set through the resource controller, with the real
+// texture, shader and sound classes on a headless graphics object and
+// OpenAL's loopback device.
+#include "engine/core/CkvrPackFile.h"
+#include "engine/platform/sound/CSound.h"
+#include "engine/platform/sound/CSoundBuffer.h"
+#include "engine/render/CShader.h"
+#include "engine/render/CTexture.h"
+#include "engine/resource/CSafeFileWriter.h"
+#include "tests/engine/render/RenderGraphics.h"
+#include "tests/engine/resource/ResourceTestUtil.h"
+#include "tools/datakit/CDataKitController.h"
+#include "tools/datakit/DataKit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+using namespace restest;
+namespace fs = std::filesystem;
+
+namespace
+{
+constexpr uint32_t kTextures = 8;
+constexpr uint32_t kSounds = 6;
+
+std::map<std::string, std::string> Snapshot(const fs::path& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+    {
+        if (entry.is_regular_file())
+            files[entry.path().lexically_relative(folder).string()] = TempFolder::Read(entry.path());
+    }
+    return files;
+}
+
+std::string PackEntry(const std::string& pack, const std::string& entry)
+{
+    CkvrPackFile file;
+    if (!file.Open(pack.c_str()))
+        return "<no pack>";
+    const tag_KVRPACKENTRY* found = file.FindEntry(entry.c_str());
+    if (found == nullptr)
+        return "<no entry>";
+    std::string bytes(found->size, '\0');
+    if (found->size > 0 && !file.ReadFileTo(entry.c_str(), bytes.data()))
+        return "<unreadable>";
+    return bytes;
+}
+}
+
+class DataSetTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_folder = std::make_unique<TempFolder>();
+        s_graphics = std::make_unique<RenderGraphics>();
+        s_sound = std::make_unique<CSound>();
+        s_ready = s_graphics->Created() && s_sound->CreateLoopback() == 1;
+        if (s_ready)
+            s_ready = DataKit::MakeDataSet("", &s_error) == 1;
+    }
+    static void TearDownTestSuite()
+    {
+        s_sound.reset();
+        s_graphics.reset();
+        s_folder.reset();
+    }
+    void SetUp() override { ASSERT_TRUE(s_ready) << s_error; }
+    void TearDown() override { CSafeFileWriter::SetFailAfterWrites(-1); }
+
+    static void ExpectCompleteSet(CResourceController& controller)
+    {
+        EXPECT_EQ(controller.GetTextureList().GetCount(), kTextures);
+        EXPECT_EQ(controller.GetShaderList().GetCount(), 1u);
+        EXPECT_EQ(controller.GetSoundList().GetCount(), kSounds);
+        EXPECT_EQ(controller.GetSceneList().GetCount(), 1u);
+        CTexture* select = controller.GetTextureList().FindByFileName("Select_01.dds");
+        ASSERT_NE(select, nullptr);
+        EXPECT_EQ(select->GetWidth(), 2048u);
+        EXPECT_NE(select->GetDeviceTexture(), nullptr);
+        for (const char* name : {"Background_01.dds", "Console_01.dds", "Network_01.dds", "CircleLogo_01.dds",
+                                 "Shadow.dds", "ColorKey_01.png"})
+            EXPECT_NE(controller.GetTextureList().FindByFileName(name), nullptr) << name;
+        for (const char* name : {"Se_cancel.ogg", "Se_decide.ogg", "Se_select.ogg", "Se_announce.wav"})
+            EXPECT_NE(controller.GetSoundList().FindByFileName(name), nullptr) << name;
+        CSoundBuffer* music = controller.GetSoundList().FindByFileName("Bgm_option.ogg");
+        ASSERT_NE(music, nullptr);
+        // Loop points up to 7.717 s lie inside the music.
+        EXPECT_GT(music->GetDuration(), 10.0f);
+        EXPECT_NE(controller.GetShaderList().GetItem(0)->GetEffect(), nullptr);
+    }
+
+    static std::unique_ptr<TempFolder> s_folder;
+    static std::unique_ptr<RenderGraphics> s_graphics;
+    static std::unique_ptr<CSound> s_sound;
+    static bool s_ready;
+    static std::string s_error;
+};
+
+std::unique_ptr<TempFolder> DataSetTest::s_folder;
+std::unique_ptr<RenderGraphics> DataSetTest::s_graphics;
+std::unique_ptr<CSound> DataSetTest::s_sound;
+bool DataSetTest::s_ready = false;
+std::string DataSetTest::s_error;
+
+TEST_F(DataSetTest, LooseAndPackedSetsLoadCompletely)
+{
+    CDataKitController loose(kId);
+    ASSERT_EQ(loose.Load("Source\\GameResource.grc", 1), 1) << loose.GetLastError();
+    ExpectCompleteSet(loose);
+    EXPECT_EQ(loose.GetPackList().GetCount(), 0u);
+    EXPECT_NE(loose.GetTextureList().FindByName("Texture\\Shadow.dds"), nullptr);
+    EXPECT_EQ(loose.GetOtherNames(), std::vector<std::string>{"Font\\FontFace.txt"});
+
+    CDataKitController packed(kId);
+    ASSERT_EQ(packed.Load("GameResource.grc", 1), 1) << packed.GetLastError();
+    ExpectCompleteSet(packed);
+    EXPECT_EQ(packed.GetPackList().GetCount(), 4u);
+    EXPECT_NE(packed.GetSoundList().FindByName("Sound\\Bgm_custom.ogg"), nullptr);
+    EXPECT_EQ(packed.GetOtherNames(), std::vector<std::string>{"Font\\FontFace.txt"});
+    EXPECT_EQ(RecordsOf(TempFolder::Read("GameResource.grc")),
+              (std::vector<std::string>{"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk", "Data\\Sound.gpk",
+                                        "Scene\\Title.sce", "Font\\FontFace.txt", "EOF"}));
+}
+
+TEST_F(DataSetTest, NamesOnlyLoadMakesNoDeviceResources)
+{
+    CDataKitController controller(kId);
+    ASSERT_EQ(controller.Load("GameResource.grc", 0), 1) << controller.GetLastError();
+    EXPECT_EQ(controller.GetPackList().GetCount(), 4u);
+    EXPECT_EQ(controller.GetTextureList().GetCount(), 0u);
+    EXPECT_EQ(controller.GetSoundList().GetCount(), 0u);
+    EXPECT_EQ(controller.GetShaderList().GetCount(), 0u);
+    EXPECT_EQ(controller.GetSceneList().GetCount(), 1u);
+
+    CDataKitController loose(kId);
+    ASSERT_EQ(loose.Load("Source\\GameResource.grc", 0), 1);
+    EXPECT_EQ(loose.GetTextureList().GetCount(), 0u);
+    // The device records reached the hook instead.
+    EXPECT_EQ(loose.GetOtherNames().size(), DataKit::LooseRecords().size() - 1);
+}
+
+TEST_F(DataSetTest, PackedBytesAreTheSourceBytes)
+{
+    for (const std::string& record : DataKit::LooseRecords())
+    {
+        const std::string file = record.substr(record.rfind('\\') + 1);
+        const std::string source = TempFolder::Read("Source/" + CPathResolver::ToNativeName(record.c_str()));
+        if (record.rfind("Texture\\", 0) == 0)
+            EXPECT_EQ(PackEntry("Data/Texture.gpk", "Texture\\" + file), source) << record;
+        else if (record.rfind("Shader\\", 0) == 0)
+            EXPECT_EQ(PackEntry("Data/Shader.gpk", "Shader\\" + file), source) << record;
+        else if (record.rfind("Sound\\", 0) == 0 || record.rfind("Bgm\\", 0) == 0)
+            EXPECT_EQ(PackEntry("Data/Sound.gpk", "Sound\\" + file), source) << record;
+        else
+            EXPECT_EQ(TempFolder::Read(CPathResolver::ToNativeName(record.c_str())), source) << record;
+    }
+}
+
+TEST_F(DataSetTest, SoundVoicesAndFlagsFollowTheSettings)
+{
+    CDataKitController packed(kId);
+    ASSERT_EQ(packed.Load("GameResource.grc", 1), 1);
+    CSoundBuffer* music = packed.GetSoundList().FindByFileName("Bgm_option.ogg");
+    CSoundBuffer* effect = packed.GetSoundList().FindByFileName("Se_decide.ogg");
+    ASSERT_TRUE(music != nullptr && effect != nullptr);
+    EXPECT_EQ(music->GetVoiceCount(), 1u);
+    EXPECT_EQ(music->GetFlags(), 0x100u);
+    EXPECT_EQ(effect->GetVoiceCount(), 10u);
+    EXPECT_EQ(effect->GetFlags(), 0x12u);
+
+    const uint32_t settings[5] = {kId, 1, 1, 1, 4};
+    CDataKitController game(settings);
+    ASSERT_EQ(game.Load("GameResource.grc", 1), 1);
+    EXPECT_EQ(game.GetSoundList().FindByFileName("Bgm_option.ogg")->GetFlags(), 0u);
+    EXPECT_EQ(game.GetSoundList().FindByFileName("Se_decide.ogg")->GetFlags(), 0x42u);
+    EXPECT_EQ(game.GetSoundList().FindByFileName("Se_decide.ogg")->GetVoiceCount(), 4u);
+
+    // A loose sound can play: it gets the voices of any other sound.
+    CDataKitController loose(kId);
+    ASSERT_EQ(loose.Load("Source\\Sound\\Se_cancel.ogg", 1), 1);
+    CSoundBuffer* single = loose.GetSoundList().GetItem(0);
+    EXPECT_EQ(single->GetVoiceCount(), 10u);
+    EXPECT_EQ(single->PlayVoice(0, 0.0f, 1), 0); // the first voice
+}
+
+TEST_F(DataSetTest, StreamedMusicOutlivesItsPack)
+{
+    fs::create_directories("Stream");
+    fs::copy("Data", "Stream/Data", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    CResourceController controller(kId);
+    ASSERT_EQ(controller.Load("Stream\\Data\\Sound.gpk", 1), 1) << controller.GetLastError();
+    CSoundBuffer* music = controller.GetSoundList().FindByFileName("Bgm_custom.ogg");
+    ASSERT_NE(music, nullptr);
+    ASSERT_EQ(music->GetFlags() & CSoundBuffer::FLAG_STATIC, 0u);
+    // The pack goes away and its file is overwritten.
+    TempFolder::Write("Stream/Data/Sound.gpk", std::string(64, '\0'));
+    ASSERT_NE(music->GetStreamImage(), nullptr);
+    const std::string kept(music->GetStreamImage()->begin(), music->GetStreamImage()->end());
+    EXPECT_EQ(kept, TempFolder::Read("Source/Bgm/Bgm_custom.ogg"));
+
+    ASSERT_EQ(music->PlayVoice(0, 0.0f, 1), 0); // the first voice
+    std::vector<int16_t> out(22050 * 2);
+    ASSERT_EQ(s_sound->RenderLoopback(out.data(), 22050), 1);
+    int peak = 0;
+    for (int16_t sample : out)
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    EXPECT_GT(peak, 1000);
+    music->StopAll(1);
+}
+
+TEST_F(DataSetTest, MixedSetSavesAndReloads)
+{
+    TempFolder::Write("Mixed.grc",
+                      ListBytes({"Data\\Texture.gpk", "Source\\Sound\\Se_cancel.ogg", "Source\\Bgm\\Bgm_option.ogg",
+                                 "Source\\Shader\\Default.fx"}));
+    CResourceController mixed(kId);
+    ASSERT_EQ(mixed.Load("Mixed.grc", 1), 1) << mixed.GetLastError();
+    EXPECT_EQ(mixed.GetTextureList().GetCount(), kTextures);
+    EXPECT_EQ(mixed.GetSoundList().GetCount(), 2u);
+    ASSERT_EQ(mixed.SaveTo("Remix\\Game.grc"), 1) << mixed.GetLastError();
+
+    CResourceController reloaded(kId);
+    ASSERT_EQ(reloaded.Load("Remix\\Game.grc", 1), 1) << reloaded.GetLastError();
+    EXPECT_EQ(reloaded.GetTextureList().GetCount(), kTextures);
+    EXPECT_EQ(reloaded.GetSoundList().GetCount(), 2u);
+    EXPECT_EQ(reloaded.GetShaderList().GetCount(), 1u);
+    EXPECT_EQ(PackEntry("Remix/Data/Sound.gpk", "Sound\\Bgm_option.ogg"),
+              TempFolder::Read("Source/Bgm/Bgm_option.ogg"));
+    EXPECT_EQ(PackEntry("Remix/Data/Texture.gpk", "Texture\\ColorKey_01.png"),
+              TempFolder::Read("Source/Texture/ColorKey_01.png"));
+}
+
+TEST_F(DataSetTest, SaveOverTheLoadedPacksKeepsTheData)
+{
+    fs::create_directories("Copy");
+    for (const char* item : {"GameResource.grc", "Data", "Scene", "Font"})
+        fs::copy(item, fs::path("Copy") / item, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    const std::string select = TempFolder::Read("Source/Texture/Select_01.dds");
+
+    CDataKitController controller(kId);
+    ASSERT_EQ(controller.Load("Copy\\GameResource.grc", 1), 1);
+    for (int round = 0; round < 2; ++round)
+    {
+        ASSERT_EQ(controller.SaveTo("Copy\\GameResource.grc"), 1) << controller.GetLastError();
+        EXPECT_EQ(PackEntry("Copy/Data/Texture.gpk", "Texture\\Select_01.dds"), select);
+        CDataKitController reloaded(kId);
+        ASSERT_EQ(reloaded.Load("Copy\\GameResource.grc", 1), 1) << reloaded.GetLastError();
+        ExpectCompleteSet(reloaded);
+    }
+
+    // A save that fails half way leaves the set as it was.
+    const auto before = Snapshot("Copy");
+    CSafeFileWriter::SetFailAfterWrites(5);
+    EXPECT_EQ(controller.SaveTo("Copy\\GameResource.grc"), 0);
+    CSafeFileWriter::SetFailAfterWrites(-1);
+    EXPECT_EQ(Snapshot("Copy"), before);
+}

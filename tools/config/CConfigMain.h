@@ -1,0 +1,62 @@
+#pragma once
+
+#include "engine/platform/CApplicationMain.h"
+#include "game/app/CGameConfig.h"
+#include "tools/config/CConfigPage.h"
+
+#include <memory>
+#include <vector>
+
+class CInput;
+class CSystem;
+class DialogWindow;
+
+// The configuration tool: a dialog with one tab page per group of settings
+// (screen, sound, controls, game, network) that edits "GameConfig.dat".
+// OK saves and closes, Cancel and the close box close without saving, Apply
+// saves, Defaults resets the page shown.
+class CConfigMain : public CApplicationMain
+{
+public:
+    enum ControlId
+    {
+        ID_TABS = 100,
+        ID_DEFAULTS = 10,
+        ID_APPLY = 11,
+    };
+
+    CConfigMain();
+    ~CConfigMain() override;
+
+    int Init(InstanceHandle instance, WindowProcedure procedure) override;
+    int Update() override;
+    int OnLostDevice() override { return 1; }
+    int OnResetDevice() override { return 1; }
+    int Render() override { return 1; }
+    uint32_t Shutdown() override;
+    LResult WindowProc(WindowHandle window, uint32_t id, WParam wParam, LParam lParam) override;
+
+    DialogWindow* GetDialog() const { return m_dialog.get(); }
+    CGameConfig* GetGameConfig() { return &m_config; }
+    CConfigPage* GetPage(size_t index) const { return index < m_pages.size() ? m_pages[index].get() : nullptr; }
+    size_t GetPageCount() const { return m_pages.size(); }
+    int GetCurrentPage() const { return m_currentPage; }
+
+private:
+    bool CreateDialog(WindowProcedure procedure);
+    bool CreatePages(WindowProcedure procedure);
+    void ShowPage(int index);
+    // The pages' controls into the settings, then "GameConfig.dat". 1/0.
+    int Save();
+    void ResetPage();
+    void Close();
+    LResult DialogCommand(int id);
+    CConfigPage* PageOf(WindowHandle window) const;
+
+    std::unique_ptr<DialogWindow> m_dialog;
+    std::unique_ptr<CSystem> m_systemObject;
+    std::unique_ptr<CInput> m_input;
+    std::vector<std::unique_ptr<CConfigPage>> m_pages;
+    CGameConfig m_config;
+    int m_currentPage = -1;
+};

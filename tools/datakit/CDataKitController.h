@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/resource/CResourceController.h"
+
+#include <string>
+#include <vector>
+
+// The resource controller the data kit packs with: the engine's lists plus
+// the files no engine loader takes (the font face name), which it keeps by
+// name on load and copies into the saved set with their records, the way
+// the game's controller carries its game data through the same hooks.
+class CDataKitController : public CResourceController
+{
+public:
+    using CResourceController::CResourceController;
+    ~CDataKitController() override;
+
+    int LoadOther(CkvrPackFile* pack, const char* name, uint32_t loadContents) override;
+    int SaveOther(CResourceSaveJob& job) override;
+    void ReleaseOther() override;
+
+    // Names of the other files, in load order.
+    const std::vector<std::string>& GetOtherNames() const { return m_names; }
+
+private:
+    std::vector<std::string> m_names;
+    std::vector<std::string> m_paths;
+};

@@ -1,0 +1,237 @@
+#include "tools/datakit/DataKit.h"
+
+#include "engine/core/CSceneResource.h"
+#include "engine/core/TextEncoding.h"
+#include "engine/render/BuiltInEffects.h"
+#include "engine/resource/CResourceListFile.h"
+#include "engine/resource/CResourceSaveJob.h"
+#include "engine/resource/CSafeFileWriter.h"
+#include "tools/datakit/CDataKitController.h"
+#include "tools/datakit/ImageEncoder.h"
+#include "tools/datakit/SoundEncoder.h"
+
+#include <cmath>
+#include <functional>
+
+namespace
+{
+constexpr double kPi = 3.14159265358979323846;
+constexpr uint32_t kRate = 22050;
+// The transparent colour key of the engine's images.
+constexpr uint32_t kColorKey = 0xFF00FF00u;
+
+std::string Join(const std::string& folder, const std::string& name)
+{
+    if (folder.empty() || folder.back() == '\\' || folder.back() == '/')
+        return folder + name;
+    return folder + "\\" + name;
+}
+
+int WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error)
+{
+    CSafeFileWriter file;
+    if (file.Open(path.c_str()) && file.Write(bytes.data(), bytes.size()) && file.Commit())
+        return 1;
+    *error = "\"" + path + "\" can't be written";
+    return 0;
+}
+
+// A picture that shows which sheet it is: a diagonal gradient in the
+// sheet's hue with a grid every 64 pixels, opaque.
+std::vector<uint32_t> Sheet(uint32_t width, uint32_t height, uint32_t hue)
+{
+    std::vector<uint32_t> argb(static_cast<size_t>(width) * height);
+    for (uint32_t y = 0; y < height; ++y)
+    {
+        for (uint32_t x = 0; x < width; ++x)
+        {
+            const uint32_t shade = 64 + ((x + y) * 191) / (width + height);
+            const bool grid = (x % 64) == 0 || (y % 64) == 0;
+            uint32_t r = (hue >> 16 & 0xFF) * shade / 255;
+            uint32_t g = (hue >> 8 & 0xFF) * shade / 255;
+            uint32_t b = (hue & 0xFF) * shade / 255;
+            if (grid)
+                r = g = b = 255;
+            argb[static_cast<size_t>(y) * width + x] = 0xFF000000u | r << 16 | g << 8 | b;
+        }
+    }
+    return argb;
+}
+
+// A soft round shadow: black with alpha falling off from the centre.
+std::vector<uint32_t> Shadow(uint32_t size)
+{
+    std::vector<uint32_t> argb(static_cast<size_t>(size) * size);
+    const double half = size / 2.0;
+    for (uint32_t y = 0; y < size; ++y)
+    {
+        for (uint32_t x = 0; x < size; ++x)
+        {
+            const double d = std::hypot(x + 0.5 - half, y + 0.5 - half) / half;
+            const uint32_t alpha = d >= 1.0 ? 0 : static_cast<uint32_t>(160.0 * (1.0 - d));
+            argb[static_cast<size_t>(y) * size + x] = alpha << 24;
+        }
+    }
+    return argb;
+}
+
+// A red disc on the opaque green colour key, which loads as transparent.
+std::vector<uint32_t> KeyedDisc(uint32_t size)
+{
+    std::vector<uint32_t> argb(static_cast<size_t>(size) * size, kColorKey);
+    const double half = size / 2.0;
+    for (uint32_t y = 0; y < size; ++y)
+        for (uint32_t x = 0; x < size; ++x)
+            if (std::hypot(x + 0.5 - half, y + 0.5 - half) < half * 0.75)
+                argb[static_cast<size_t>(y) * size + x] = 0xFFE02020u;
+    return argb;
+}
+
+// A short blip: a sine with a fast decay.
+std::vector<int16_t> Blip(double seconds, double frequency)
+{
+    const size_t frames = static_cast<size_t>(seconds * kRate);
+    std::vector<int16_t> samples(frames);
+    for (size_t f = 0; f < frames; ++f)
+    {
+        const double t = static_cast<double>(f) / kRate;
+        const double value = 0.5 * std::exp(-t * 12.0) * std::sin(2.0 * kPi * frequency * t);
+        samples[f] = static_cast<int16_t>(std::lround(value * 32767.0));
+    }
+    return samples;
+}
+
+// Stereo music: a two-voice arpeggio, one note every quarter second, so
+// that any loop point lands on a recognisable place.
+std::vector<int16_t> Music(double seconds, double root)
+{
+    static const double steps[8] = {0, 4, 7, 12, 7, 4, 0, -5};
+    const size_t frames = static_cast<size_t>(seconds * kRate);
+    std::vector<int16_t> samples(frames * 2);
+    for (size_t f = 0; f < frames; ++f)
+    {
+        const double t = static_cast<double>(f) / kRate;
+        const size_t note = static_cast<size_t>(t * 4.0);
+        const double local = t - static_cast<double>(note) / 4.0;
+        const double frequency = root * std::pow(2.0, steps[note % 8] / 12.0);
+        const double envelope = 0.35 * std::exp(-local * 6.0);
+        const double left = envelope * std::sin(2.0 * kPi * frequency * t);
+        const double right = envelope * std::sin(2.0 * kPi * frequency * 1.5 * t);
+        samples[f * 2] = static_cast<int16_t>(std::lround(left * 32767.0));
+        samples[f * 2 + 1] = static_cast<int16_t>(std::lround(right * 32767.0));
+    }
+    return samples;
+}
+
+struct FileMaker
+{
+    const char* name;
+    std::function<std::vector<uint8_t>()> make;
+};
+
+std::vector<uint8_t> Text(const std::string& text)
+{
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch, std::string* error)
+{
+    CSceneResource scene(sceneName);
+    CSafeFileWriter file;
+    std::vector<uint8_t> bytes;
+    if (!file.Open(scratch.c_str()) || !file.Close() || !scene.Save(file.GetTempPath().c_str()) ||
+        !CResourceSaveJob::ReadFile(file.GetTempPath(), &bytes))
+        *error = "the scene resource can't be written";
+    return bytes;
+}
+
+std::vector<FileMaker> Files()
+{
+    return {
+        {"Texture\\Background_01.dds",
+         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x3060C0), 1024, 1024); }},
+        {"Texture\\Background_02.dds",
+         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC06030), 1024, 1024); }},
+        {"Texture\\Select_01.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(2048, 2048, 0x40C080), 2048, 2048); }},
+        {"Texture\\Console_01.dds",
+         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC0C040), 1024, 1024); }},
+        {"Texture\\Network_01.dds",
+         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x8040C0), 1024, 1024); }},
+        {"Texture\\CircleLogo_01.dds", [] { return ImageEncoder::EncodeDdsArgb(Sheet(512, 256, 0xE0E0E0), 512, 256); }},
+        {"Texture\\Shadow.dds", [] { return ImageEncoder::EncodeDdsArgb(Shadow(64), 64, 64); }},
+        {"Texture\\ColorKey_01.png", [] { return ImageEncoder::EncodePng(KeyedDisc(64), 64, 64); }},
+        {"Shader\\Default.fx", [] { return BuiltInEffects::GetDefaultImage(); }},
+        {"Sound\\Se_cancel.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 330.0), 1, kRate); }},
+        {"Sound\\Se_decide.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 880.0), 1, kRate); }},
+        {"Sound\\Se_select.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.15, 660.0), 1, kRate); }},
+        {"Sound\\Se_announce.wav", [] { return SoundEncoder::EncodeWave(Blip(0.5, 440.0), 1, kRate); }},
+        {"Bgm\\Bgm_option.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 220.0), 2, kRate); }},
+        {"Bgm\\Bgm_custom.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 262.0), 2, kRate); }},
+        // The game's fonts are chosen by face name; machines without the
+        // face fall back to IPA Gothic.
+        {"Font\\FontFace.txt", [] { return Text(ConvertUtf8ToShiftJis("ＭＳ ゴシック") + "\r\n"); }},
+    };
+}
+}
+
+std::vector<std::string> DataKit::LooseRecords()
+{
+    std::vector<std::string> records;
+    for (const FileMaker& file : Files())
+        records.push_back(file.name);
+    records.push_back("Scene\\Title.sce");
+    return records;
+}
+
+int DataKit::WriteLooseSet(const std::string& folder, std::string* error)
+{
+    for (const FileMaker& file : Files())
+    {
+        const std::vector<uint8_t> bytes = file.make();
+        if (bytes.empty())
+        {
+            *error = std::string("\"") + file.name + "\" can't be encoded";
+            return 0;
+        }
+        if (!WriteFile(Join(folder, file.name), bytes, error))
+            return 0;
+    }
+    const std::string scenePath = Join(folder, "Scene\\Title.sce");
+    const std::vector<uint8_t> scene = SceneFile("Title", scenePath, error);
+    if (scene.empty() || !WriteFile(scenePath, scene, error))
+        return 0;
+
+    CSafeFileWriter list;
+    bool written = list.Open(Join(folder, kListName).c_str()) &&
+                   CResourceListFile::WriteHeader(list, CResourceListFile::kGameResourceId);
+    for (const std::string& record : LooseRecords())
+        written = written && CResourceListFile::WriteRecord(list, record.c_str());
+    written = written && CResourceListFile::WriteEnd(list) && list.Commit();
+    if (!written)
+        *error = "the resource list can't be written";
+    return written ? 1 : 0;
+}
+
+int DataKit::PackSet(const std::string& looseList, const std::string& packedList, std::string* error)
+{
+    CDataKitController controller(CResourceListFile::kGameResourceId);
+    if (!controller.Load(looseList.c_str(), 1))
+    {
+        *error = "loading the loose set: " + controller.GetLastError();
+        return 0;
+    }
+    if (!controller.SaveTo(packedList.c_str()))
+    {
+        *error = "saving the packed set: " + controller.GetLastError();
+        return 0;
+    }
+    return 1;
+}
+
+int DataKit::MakeDataSet(const std::string& folder, std::string* error)
+{
+    const std::string source = Join(folder, kSourceFolder);
+    if (!WriteLooseSet(source, error))
+        return 0;
+    return PackSet(Join(source, kListName), Join(folder, kListName), error);
+}
