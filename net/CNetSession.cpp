@@ -36,15 +36,7 @@ uint32_t CNetSession::Initialize(uint32_t owner, const char* name1, const char* 
 
 uint32_t CNetSession::SetLocalAddress(const char* dotted)
 {
-    if (dotted == nullptr)
-    {
-        m_hasLocalAddress = false;
-        return 1;
-    }
-    if (!ParseIPv4(dotted, &m_localAddress))
-        return 0;
-    m_hasLocalAddress = true;
-    return 1;
+    return m_localAddress.Set(dotted);
 }
 
 void CNetSession::SetKeepAlive(uint32_t on, uint32_t intervalMs)

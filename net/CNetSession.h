@@ -3,6 +3,7 @@
 #include "engine/core/CRandom.h"
 #include "net/CNetClient.h"
 #include "net/NetHeader.h"
+#include "net/NetSocket.h"
 
 #include <netinet/in.h>
 
@@ -105,7 +106,7 @@ private:
     // it the connection; the channel it replaces comes back to be closed.
     NetClientPtr AttachPeer(const std::string& name, CNetSocket socket, uint16_t port, uint32_t kind,
                             const tag_KVRNETCALLBACKS& callbacks, NetChannelPtr* replaced);
-    const in_addr* LocalAddress() const { return m_hasLocalAddress ? &m_localAddress : nullptr; }
+    const in_addr* LocalAddress() const { return m_localAddress.Get(); }
 
     bool m_initialized = false;
     std::string m_names[3];
@@ -114,8 +115,7 @@ private:
     uint32_t m_keepAliveTimerMs = 0;
     uint32_t m_owner = 0;
 
-    bool m_hasLocalAddress = false;
-    in_addr m_localAddress{};
+    NetLocalAddress m_localAddress;
     uint32_t m_connectTimeoutMs = 5000;
     uint32_t m_sendTimeoutMs = 5000;
     size_t m_maxPeers = 16;

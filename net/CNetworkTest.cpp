@@ -37,15 +37,7 @@ CNetworkTest::~CNetworkTest()
 
 uint32_t CNetworkTest::SetLocalAddress(const char* dotted)
 {
-    if (dotted == nullptr)
-    {
-        m_hasLocalAddress = false;
-        return 1;
-    }
-    if (!ParseIPv4(dotted, &m_localAddress))
-        return 0;
-    m_hasLocalAddress = true;
-    return 1;
+    return m_localAddress.Set(dotted);
 }
 
 uint32_t CNetworkTest::Start(uint16_t port)

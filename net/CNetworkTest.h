@@ -99,7 +99,7 @@ private:
     void Pause();
     void RemoveRecord(const Record& record);
     void ReapFinished();
-    const in_addr* LocalAddress() const { return m_hasLocalAddress ? &m_localAddress : nullptr; }
+    const in_addr* LocalAddress() const { return m_localAddress.Get(); }
 
     CNetSocket m_listenSocket;
     CNetSocket m_udpSocket;
@@ -107,8 +107,7 @@ private:
     std::thread m_acceptThread;
     std::thread m_udpThread;
     uint16_t m_port = 0;
-    bool m_hasLocalAddress = false;
-    in_addr m_localAddress{};
+    NetLocalAddress m_localAddress;
     uint32_t m_pauseMs = 16;
     uint32_t m_stepTimeoutMs = 30000;
     ClockFunction m_clock = NetMilliseconds;

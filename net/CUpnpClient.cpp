@@ -49,15 +49,7 @@ uint32_t CUpnpClient::SetSsdpTarget(const char* dotted, uint16_t port)
 
 uint32_t CUpnpClient::SetLocalAddress(const char* dotted)
 {
-    if (dotted == nullptr)
-    {
-        m_hasLocalAddress = false;
-        return 1;
-    }
-    if (!ParseIPv4(dotted, &m_localAddress))
-        return 0;
-    m_hasLocalAddress = true;
-    return 1;
+    return m_localAddress.Set(dotted);
 }
 
 void CUpnpClient::SetTimeouts(uint32_t discoverMs, uint32_t httpMs)
@@ -103,7 +95,7 @@ uint32_t CUpnpClient::Discover()
     CNetSocket socket(OpenNetSocket(SOCK_DGRAM));
     if (!socket.IsValid())
         return 0;
-    if (!BindNetSocket(socket.Get(), m_hasLocalAddress ? &m_localAddress : nullptr, 0))
+    if (!BindNetSocket(socket.Get(), m_localAddress.Get(), 0))
         return 0;
     uint32_t sent = 0;
     for (uint32_t i = 0; i < m_searchCount; ++i)

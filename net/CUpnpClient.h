@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/NetSocket.h"
 #include "net/UpnpMessages.h"
 
 #include <netinet/in.h>
@@ -78,8 +79,7 @@ private:
     std::vector<const tag_KVRUPNPSERVICE*> Services() const;
 
     sockaddr_in m_ssdpTarget{};
-    bool m_hasLocalAddress = false;
-    in_addr m_localAddress{};
+    NetLocalAddress m_localAddress;
     uint32_t m_discoverMs = 5000;
     uint32_t m_httpMs = 3000;
     uint32_t m_searchCount = 5;

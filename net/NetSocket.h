@@ -55,6 +55,33 @@ private:
 
 // Dotted IPv4 text to an address in network order. 0 for anything else.
 uint32_t ParseIPv4(const char* text, in_addr* out);
+
+// The local address a socket binds to: chosen by the caller (tests put each
+// peer on its own 127.0.0.x), or any when none was chosen.
+class NetLocalAddress
+{
+public:
+    // A dotted IPv4 address, or null for any. 0 when the text is no address
+    // (the previous choice stays).
+    uint32_t Set(const char* dotted)
+    {
+        if (dotted == nullptr)
+        {
+            m_set = false;
+            return 1;
+        }
+        if (!ParseIPv4(dotted, &m_address))
+            return 0;
+        m_set = true;
+        return 1;
+    }
+    // Null for any.
+    const in_addr* Get() const { return m_set ? &m_address : nullptr; }
+
+private:
+    bool m_set = false;
+    in_addr m_address{};
+};
 // Dotted IPv4 text, else the first IPv4 address the resolver gives.
 uint32_t ResolveIPv4(const char* host, in_addr* out);
 std::string FormatIPv4(const in_addr& address);
