@@ -201,7 +201,10 @@ void CAnimationController::SampleState(tag_KVRBONESTATE* state, float ticks)
     }
     const bool blending = state->blendTime > 0.0f;
     tag_KVRBONEANIMATION* track = state->track;
-    CkvrMatrix local;
+    // local = scaling x rotation x translation, written out: the scaling
+    // scales the rotation's rows and the translation fills the fourth row,
+    // exactly what the three products would give.
+    CkvrVector3 scale(1.0f, 1.0f, 1.0f);
     if (track->scaling != nullptr)
     {
         track->scaling->SetLoop(state->loop);
@@ -210,10 +213,9 @@ void CAnimationController::SampleState(tag_KVRBONESTATE* state, float ticks)
         if (blending)
             v = state->fromScale + (v - state->fromScale) * w;
         state->scale = v;
-        CkvrMatrix scaling;
-        scaling.SetScaling(&v);
-        local = local * scaling;
+        scale = v;
     }
+    CkvrMatrix local;
     if (track->rotation != nullptr)
     {
         track->rotation->SetLoop(state->loop);
@@ -227,20 +229,31 @@ void CAnimationController::SampleState(tag_KVRBONESTATE* state, float ticks)
             blended.Slerp(&state->fromRotation, &q, w);
             q = blended;
         }
-        local = local * q.GetMatrix();
+        q.GetMatrix(&local);
     }
+    const float factors[3] = {scale.x, scale.y, scale.z};
+    for (int row = 0; row < 3; ++row)
+    {
+        for (int column = 0; column < 3; ++column)
+            local.m[row * 4 + column] *= factors[row];
+    }
+    CkvrVector3 translation;
     if (track->position != nullptr)
     {
         track->position->SetLoop(state->loop);
-        CkvrVector3 v;
-        track->position->GetValueAt(state->time, &v, 0);
+        track->position->GetValueAt(state->time, &translation, 0);
         if (blending)
-            v = state->fromPosition + (v - state->fromPosition) * w;
-        state->position = v;
-        local = local * Translation(v);
+            translation = state->fromPosition + (translation - state->fromPosition) * w;
+        state->position = translation;
     }
     else if (state->bone != nullptr)
-        local = local * TranslationOf(*state->bone->GetLocalMatrix());
+    {
+        const CkvrMatrix& rest = *state->bone->GetLocalMatrix();
+        translation.Set(rest.m[12], rest.m[13], rest.m[14]);
+    }
+    local.m[12] = translation.x;
+    local.m[13] = translation.y;
+    local.m[14] = translation.z;
     state->local = local;
 }
 
