@@ -365,3 +365,66 @@ TEST_F(DynamicBoneTest, AnOffsetShorterThanTheDampingStopsAndALongerOneShrinks)
     EXPECT_NEAR(d.z, 0.7f, 1e-5f);
 }
 }
+
+namespace
+{
+TEST_F(AnimationControllerTest, AnInterruptedFadeRestartsFromTheBlendedPositionButTheSampledRotation)
+{
+    AddSlide(body, 0.0f);
+    AddTurn(body);
+    // The turn also holds x = 2.
+    tag_KVRBONEANIMATION* turn = mesh.GetAnimationList()->GetItem(1)->GetBoneAnimationList()->GetAt(0);
+    turn->position = new CKeyFrameList<CkvrVector3>();
+    turn->position->SetCount(1);
+    *turn->position->GetAt(0) = {0.0f, 0.0f, CkvrVector3(2, 0, 0)};
+    Make();
+    controller->Play(0, 0.0f, 1, 0);
+    // Blend 0 samples at once; a later Update (0) keeps the pose.
+    EXPECT_FLOAT_EQ(State(1)->position.x, 0.0f);
+    const CkvrMatrix before = State(1)->local;
+    controller->Update(0.0f);
+    for (int k = 0; k < 16; ++k)
+        EXPECT_EQ(State(1)->local.m[k], before.m[k]);
+
+    controller->Play(1, 4800.0f, 2.0f, 0, 0);
+    controller->Play(1, 0.0f, 1.0f, 0, 0);
+    controller->Update(0.5f);
+    // Half a second into a one-second fade from x = 0 to 2.
+    EXPECT_NEAR(State(1)->position.x, 1.0f, 1e-5f);
+    // The stored rotation is the key's, not the blended one.
+    const float s = std::sqrt(0.5f);
+    const CkvrQuaternion sampled = State(1)->rotation;
+    EXPECT_GT(std::fabs(sampled.z), 0.3f);
+    EXPECT_LT(std::fabs(sampled.z), s);
+    controller->Play(0, 0.0f, 1.0f, 0, 0);
+    EXPECT_FLOAT_EQ(State(1)->fromPosition.x, 1.0f) << "from the blended position";
+    EXPECT_EQ(State(1)->fromRotation.z, sampled.z) << "from the unblended rotation";
+}
+
+TEST_F(DynamicBoneTest, OverlappingCollisionSpheresPushChainsApartAndStayFinite)
+{
+    // A second strand right beside the first: their spheres overlap.
+    CModelBone* other = ModelSamples::AddBone(&mesh, "Strand", body);
+    other->GetLocalMatrix()->m[13] = 1.0f;
+    KVRBONEPARAMETERS* parameters = other->GetParameters();
+    *parameters = *hair->GetParameters();
+    parameters->sphereCentre.Set(1.0f, 1.0f, 0.2f);
+    controller->Release();
+    Make();
+    controller->ResetPose();
+    const auto apart = [&]() {
+        const CkvrVector3 a = hair->GetParameters()->sphereCentre.GetTransform(State(3)->skin);
+        const CkvrVector3 b = parameters->sphereCentre.GetTransform(State(4)->skin);
+        return (a - b).Length();
+    };
+    // Bind-space centres 0.2 apart, radii 0.25 each.
+    SetFrameTime(16);
+    for (int frame = 0; frame < 200; ++frame)
+    {
+        controller->UpdatePose(nullptr);
+        ASSERT_TRUE(Finite(State(3)->skin) && Finite(State(4)->skin)) << frame;
+    }
+    EXPECT_GT(apart(), 0.45f) << "pushed out to nearly touching (0.5)";
+    EXPECT_LT(apart(), 0.55f);
+}
+}
