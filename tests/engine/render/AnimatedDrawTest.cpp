@@ -5,6 +5,7 @@
 #include "engine/render/CCamera.h"
 
 #include <cmath>
+#include <string>
 
 namespace
 {
@@ -33,7 +34,9 @@ tag_KVRMODELMATERIAL Glowing(float r, float g, float b)
 
 // An arm from y = 0 to 2: the upper arm (y 0..1) on "Shoulder", the
 // forearm (y 1..2) on "Elbow", which bends a quarter turn over one second.
-void FillArm(CMesh* mesh)
+// extraBones idle bones come between the two, so that the elbow takes the
+// palette slot 2 + extraBones.
+void FillArm(CMesh* mesh, uint32_t extraBones = 0)
 {
     CModelObject* arm = new CModelObject();
     arm->SetName("Arm");
@@ -62,6 +65,8 @@ void FillArm(CMesh* mesh)
     CModelBone* root = mesh->GetBoneList()->GetItem(0);
     shoulder->SetParent(root);
     root->GetChildren()->Add(shoulder);
+    for (uint32_t i = 0; i < extraBones; ++i)
+        ModelSamples::AddBone(mesh, ("Idle" + std::to_string(i)).c_str(), nullptr);
     CModelBone* elbow = ModelSamples::AddBone(mesh, "Elbow", shoulder);
     elbow->GetLocalMatrix()->m[13] = 1.0f;
     for (uint32_t i = 0; i < 4; ++i)
@@ -170,6 +175,26 @@ TEST_F(AnimatedDrawTest, TheForearmBendsThroughItsKeysOverFrames)
         ++checked;
     }
     EXPECT_EQ(checked, 3);
+    controller->Release();
+}
+
+// The 75th bone, the last slot of the effect's palette, moves its vertices.
+TEST_F(AnimatedDrawTest, TheLastPaletteSlotReachesTheEffect)
+{
+    CMesh source;
+    FillArm(&source, 72);
+    const std::vector<uint8_t> bytes = ModelSamples::WriteToMemory(&source);
+    CMesh mesh;
+    ASSERT_EQ(mesh.LoadFromPack(bytes.data(), "Arm.mdl", uint32_t(bytes.size()), nullptr, nullptr), 1u);
+    ASSERT_EQ(mesh.GetBoneList()->GetCount(), 75u);
+    ASSERT_STREQ(mesh.GetBoneList()->GetItem(74)->GetName(), "Elbow");
+    CAnimationController* controller = mesh.CreateAnimationController();
+    controller->Play(0, 4800.0f, 0.0f, 0, 0);
+    const CkvrMatrix world;
+    controller->UpdatePose(&world);
+    ASSERT_EQ(mesh.DrawSkinned(&world, nullptr, controller), 1u);
+    EXPECT_TRUE(Near(At(CkvrVector3(0.7f, 1.0f, 0)), GREEN)) << std::hex << At(CkvrVector3(0.7f, 1.0f, 0));
+    EXPECT_TRUE(Near(At(CkvrVector3(0, 1.7f, 0)), BACKGROUND));
     controller->Release();
 }
 
