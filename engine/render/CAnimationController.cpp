@@ -311,17 +311,6 @@ bool CAnimationController::PoseState(tag_KVRBONESTATE* state, const CkvrMatrix* 
 
 namespace
 {
-// What the swing steps of one dynamic state share.
-struct SwingFrame
-{
-    CkvrVector3 centre;      // bind space
-    CkvrVector3 head;        // bind space
-    CkvrVector3 direction;   // from head to centre, posed
-    CkvrMatrix inverseRotation;
-    float inverseResistance;
-    float scale;
-};
-
 float LargestScale(const CkvrMatrix& m)
 {
     const CkvrVector3 s = m.GetScale();
@@ -338,6 +327,74 @@ bool IsUnposed(const CkvrMatrix& m)
 {
     return m.m[15] == 0.0f;
 }
+
+// Resistance times the frame's time takes that share off the swing; a swing
+// shorter than the share stops.
+void DampSwing(tag_KVRBONESTATE* state, float resistance, float elapsed)
+{
+    const float k = elapsed * resistance;
+    if (k * k <= state->swingOffset.LengthSq())
+        state->swingOffset = state->swingOffset - state->swingOffset * k;
+    else
+        state->swingOffset = CkvrVector3();
+}
+
+// The bone's new frame rotation turning its head-to-centre line towards
+// the centre moved by the swing offset. A bone scaled to nothing has no
+// direction to swing in: it rests.
+CkvrMatrix IntegrateSwing(tag_KVRBONESTATE* state, const SwingFrame& frame)
+{
+    if (!(frame.scale > 0.0f) || !std::isfinite(frame.scale))
+        return CkvrMatrix();
+    state->swingOffset = state->swingOffset + state->swingForce * (1.0f / frame.scale);
+    if (!IsFinite(state->swingOffset))
+        state->swingOffset = CkvrVector3();
+    const CkvrVector3 from = frame.centre - frame.head;
+    const CkvrVector3 to = frame.centre + state->swingOffset - frame.head;
+    if (from.LengthSq() == 0.0f || to.LengthSq() == 0.0f)
+        return CkvrMatrix();
+    CkvrQuaternion q;
+    q.SetRotationArc(&from, &to);
+    // A quaternion's matrix turns row vectors by its conjugate: the inverse
+    // arc is what carries the centre along the swing offset rather than
+    // mirrored away from it.
+    const CkvrMatrix& rotation = *state->bone->GetBoneRotation();
+    return rotation.GetInverse() * q.GetInverse().GetMatrix() * rotation;
+}
+}
+
+SwingFrame CAnimationController::MakeSwingFrame(const tag_KVRBONESTATE* state) const
+{
+    const KVRBONEPARAMETERS& parameters = *state->bone->GetParameters();
+    SwingFrame frame;
+    frame.centre = parameters.sphereCentre;
+    frame.head = *state->bone->GetHead();
+    frame.direction = (frame.centre.GetTransform(state->skin) - frame.head.GetTransform(state->skin)).GetNormal();
+    frame.inverseRotation = state->skin.GetRotation().GetInverse();
+    frame.inverseResistance = parameters.resistance > 0.0f ? 1.0f / parameters.resistance : 1.0f;
+    frame.scale = LargestScale(state->skin);
+    return frame;
+}
+
+void CAnimationController::AddExternalForce(tag_KVRBONESTATE* state, const SwingFrame& frame, float elapsed) const
+{
+    const CkvrVector3 up(0.0f, 1.0f, 0.0f);
+    const float upShare = 1.0f - std::fabs(frame.direction.Dot(up));
+    const float windShare = 1.0f - std::fabs(frame.direction.Dot(m_wind.GetNormal()));
+    const CkvrVector3 f = up * (m_gravity * upShare) + m_wind * (windShare * frame.inverseResistance);
+    state->swingForce = state->swingForce + f.GetTransform(frame.inverseRotation) * elapsed;
+}
+
+void CAnimationController::AddInertia(tag_KVRBONESTATE* state, const SwingFrame& frame) const
+{
+    const tag_KVRBONESTATE* parent = state->parent;
+    // A parent posed for the first time has not moved: without this the
+    // first pose after loading would fling every chain from the origin.
+    if (parent == nullptr || IsUnposed(parent->previousSkin))
+        return;
+    const CkvrVector3 d = frame.centre.GetTransform(parent->previousSkin) - frame.centre.GetTransform(parent->skin);
+    const float share = 1.0f - std::fabs(frame.direction.Dot(d.GetNormal()));
+    state->swingForce = state->swingForce + d.GetTransform(frame.inverseRotation) * (share * frame.inverseResistance);
 }
 
 bool CAnimationController::PoseDynamic(tag_KVRBONESTATE* state, const CkvrMatrix* parent)
@@ -345,7 +402,6 @@ bool CAnimationController::PoseDynamic(tag_KVRBONESTATE* state, const CkvrMatrix
     CModelBone* bone = state->bone;
     if (bone == nullptr)
         return false;
-    const KVRBONEPARAMETERS& parameters = *bone->GetParameters();
     state->parentRelative = parent != nullptr ? state->local * *parent : state->local;
     state->previousSkin = state->skin;
     // The pose with last frame's swing: where the bone is now.
@@ -356,63 +412,14 @@ bool CAnimationController::PoseDynamic(tag_KVRBONESTATE* state, const CkvrMatrix
     state->skin = *bone->GetOffsetMatrix() * predicted;
 
     const float elapsed = GetElapsedSeconds();
-    const float k = elapsed * parameters.resistance;
-    if (k * k <= state->swingOffset.LengthSq())
-        state->swingOffset = state->swingOffset - state->swingOffset * k;
-    else
-        state->swingOffset = CkvrVector3();
+    DampSwing(state, bone->GetParameters()->resistance, elapsed);
     state->swingForce = CkvrVector3();
-
-    SwingFrame frame;
-    frame.centre = parameters.sphereCentre;
-    frame.head = *bone->GetHead();
-    frame.direction = (frame.centre.GetTransform(state->skin) - frame.head.GetTransform(state->skin)).GetNormal();
-    frame.inverseRotation = state->skin.GetRotation().GetInverse();
-    frame.inverseResistance = parameters.resistance > 0.0f ? 1.0f / parameters.resistance : 1.0f;
-    frame.scale = LargestScale(state->skin);
-
-    const tag_KVRBONESTATE* parentState = state->parent;
-    if (parentState == nullptr || !IsDynamic(parentState->bone))
-    {
-        const CkvrVector3 up(0.0f, 1.0f, 0.0f);
-        const float upShare = 1.0f - std::fabs(frame.direction.Dot(up));
-        const float windShare = 1.0f - std::fabs(frame.direction.Dot(m_wind.GetNormal()));
-        const CkvrVector3 f = up * (m_gravity * upShare) + m_wind * (windShare * frame.inverseResistance);
-        state->swingForce = state->swingForce + f.GetTransform(frame.inverseRotation) * elapsed;
-    }
-    // A parent posed for the first time has not moved: without this the
-    // first pose after loading would fling every chain from the origin.
-    if (parentState != nullptr && !IsUnposed(parentState->previousSkin))
-    {
-        const CkvrVector3 d =
-            frame.centre.GetTransform(parentState->previousSkin) - frame.centre.GetTransform(parentState->skin);
-        const float share = 1.0f - std::fabs(frame.direction.Dot(d.GetNormal()));
-        state->swingForce =
-            state->swingForce + d.GetTransform(frame.inverseRotation) * (share * frame.inverseResistance);
-    }
+    const SwingFrame frame = MakeSwingFrame(state);
+    if (state->parent == nullptr || !IsDynamic(state->parent->bone))
+        AddExternalForce(state, frame, elapsed);
+    AddInertia(state, frame);
     CollideSwing(state, frame.inverseRotation, frame.scale);
-
-    // A bone scaled to nothing has no direction to swing in: it rests.
-    CkvrMatrix frameRotation;
-    if (frame.scale > 0.0f && std::isfinite(frame.scale))
-    {
-        state->swingOffset = state->swingOffset + state->swingForce * (1.0f / frame.scale);
-        if (!IsFinite(state->swingOffset))
-            state->swingOffset = CkvrVector3();
-        const CkvrVector3 from = frame.centre - frame.head;
-        const CkvrVector3 to = frame.centre + state->swingOffset - frame.head;
-        if (from.LengthSq() > 0.0f && to.LengthSq() > 0.0f)
-        {
-            CkvrQuaternion q;
-            q.SetRotationArc(&from, &to);
-            // A quaternion's matrix turns row vectors by its conjugate: the
-            // inverse arc is what carries the centre along the swing offset
-            // rather than mirrored away from it.
-            const CkvrMatrix& rotation = *bone->GetBoneRotation();
-            frameRotation = rotation.GetInverse() * q.GetInverse().GetMatrix() * rotation;
-        }
-    }
-    state->boneFrameRotation = frameRotation;
+    state->boneFrameRotation = IntegrateSwing(state, frame);
 
     CkvrMatrix combined = state->boneFrameRotation * state->parentRelative;
     if (pivoted)

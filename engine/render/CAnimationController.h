@@ -12,6 +12,17 @@ class CModelAnimation;
 class CModelBone;
 class CShader;
 
+// What the swing steps of one dynamic bone share for one pose.
+struct SwingFrame
+{
+    CkvrVector3 centre;    // the bone sphere's centre, bind space
+    CkvrVector3 head;      // bind space
+    CkvrVector3 direction; // posed, from head to centre, unit length
+    CkvrMatrix inverseRotation;
+    float inverseResistance;
+    float scale;
+};
+
 // Playback state of one bone.
 struct tag_KVRBONESTATE
 {
@@ -110,6 +121,11 @@ private:
     void BindWalk(tag_KVRBONESTATE* start);
     // The rotation about a matrix's own position, in the root's orientation.
     CkvrMatrix Pivot(const tag_KVRBONESTATE* state, const CkvrMatrix& m) const;
+    SwingFrame MakeSwingFrame(const tag_KVRBONESTATE* state) const;
+    // Gravity and wind, on the first bone of a chain.
+    void AddExternalForce(tag_KVRBONESTATE* state, const SwingFrame& frame, float elapsed) const;
+    // The parent's motion since the last pose.
+    void AddInertia(tag_KVRBONESTATE* state, const SwingFrame& frame) const;
     void CollideSwing(tag_KVRBONESTATE* state, const CkvrMatrix& inverseRotation, float scale);
     template <class Visit>
     void ForEachChainState(Visit visit);
