@@ -55,6 +55,11 @@ int CEffectController::Initialize(CGraphics* graphics, uint32_t effectCapacity, 
             m_effects.SetCount(0);
             return 0;
         }
+        // Each sizing starts its generations past the last one's, so that a
+        // handle kept across a second Initialize never resolves.
+        m_generationBase += 0x10000u;
+        for (uint32_t i = 0; i < effectCapacity; ++i)
+            m_generations[i] = m_generationBase;
     }
     return m_particles.SetCount(particleCapacity) ? 1 : 0;
 }

@@ -72,4 +72,5 @@ private:
     CGraphics* m_graphics = nullptr;
     tag_KVREFFECTSOUND m_sound{};
     uint32_t* m_generations = nullptr;
+    uint32_t m_generationBase = 0;
 };

@@ -90,6 +90,11 @@ TEST_F(EffectPool, HandlesStopResolvingOnceTheSlotIsReused)
     EXPECT_EQ(handle.Get(), nullptr) << "an old holder can't steer the new effect";
     EXPECT_EQ(controller.GetHandle(reuse).Get(), reuse);
     EXPECT_EQ(CEffectHandle().Get(), nullptr);
+    const CEffectHandle kept = controller.GetHandle(reuse);
+    controller.ReleaseAll();
+    ASSERT_EQ(controller.Initialize(nullptr, kEffects, kParticles), 1);
+    EXPECT_NE(container.Play(&controller, 1), nullptr);
+    EXPECT_EQ(kept.Get(), nullptr) << "a new sizing starts new generations";
     CEffect stray;
     EXPECT_EQ(controller.GetHandle(&stray).Get(), nullptr);
 }
