@@ -128,33 +128,22 @@ void CEffectObject::SetResourceFile(const char* name, CResourceBase* resource)
     AlignedFree(m_resourceFile);
     m_resourceFile = CopyAlignedString(name);
     m_resource = resource;
-    if (name == nullptr)
-        return;
-    if (IsImageName(name))
-    {
-        m_parameters.kind = EFFECTKIND_TEXTURE;
-        const CTexture* texture = dynamic_cast<const CTexture*>(resource);
-        if (texture != nullptr)
-        {
-            const CRect full(0.0f, float(texture->GetWidth()), 0.0f, float(texture->GetHeight()));
-            m_rect.SetDefault(&full);
-        }
-        return;
-    }
-    if (IsModelName(name))
-        m_parameters.kind = EFFECTKIND_MODEL;
-    else if (IsSoundName(name))
-        m_parameters.kind = EFFECTKIND_SOUND;
-    else if (resource != nullptr && resource->GetFlag() == KIND_EFFECT_CONTAINER)
-        m_parameters.kind = EFFECTKIND_CONTAINER;
+    if (name != nullptr)
+        TakeKind(name, resource);
 }
 
 void CEffectObject::SetResource(CResourceBase* resource)
 {
     m_resource = resource;
-    if (resource == nullptr)
-        return;
-    const char* name = resource->GetName();
+    if (resource != nullptr)
+        TakeKind(resource->GetName(), resource);
+}
+
+// The kind a resource name (by substring) or a container resource gives;
+// anything else leaves the kind as it was. An image also opens the texture
+// window to the whole texture.
+void CEffectObject::TakeKind(const char* name, const CResourceBase* resource)
+{
     if (name != nullptr && IsImageName(name))
     {
         m_parameters.kind = EFFECTKIND_TEXTURE;
@@ -169,7 +158,7 @@ void CEffectObject::SetResource(CResourceBase* resource)
         m_parameters.kind = EFFECTKIND_MODEL;
     else if (name != nullptr && IsSoundName(name))
         m_parameters.kind = EFFECTKIND_SOUND;
-    else if (resource->GetFlag() == KIND_EFFECT_CONTAINER)
+    else if (resource != nullptr && resource->GetFlag() == KIND_EFFECT_CONTAINER)
         m_parameters.kind = EFFECTKIND_CONTAINER;
 }
 

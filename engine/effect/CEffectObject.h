@@ -81,6 +81,7 @@ public:
 
 private:
     void NameTracks();
+    void TakeKind(const char* name, const CResourceBase* resource);
     void FreeTraceNames();
     int WriteRecord(FILE* file) const;
     int ReadRecord(FILE* file);

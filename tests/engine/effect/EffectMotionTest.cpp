@@ -296,3 +296,52 @@ TEST(EffectRandom, RotationOrderPicksTheLowestBit)
     BuildEffectRotation(64, angles, &got);
     EXPECT_EQ(std::memcmp(expected.m, got.m, sizeof(got.m)), 0);
 }
+
+TEST_F(EffectMotion, PlayFormsFillTheBlock)
+{
+    container.AddObject(MakeObject("Plain", 0, 0.0f));
+    CkvrVector3 position(1, 2, 3);
+    const CkvrVector3 direction(0, 0, 0);
+    const CkvrVector3 scale(1, 1, 1);
+    CEffect* tinted = container.Play(&controller, &position, &direction, &scale,
+                                     static_cast<const CkvrVector4*>(nullptr), 0.0f, 1);
+    ASSERT_NE(tinted, nullptr);
+    EXPECT_FLOAT_EQ(tinted->GetPlayBlock()->color.x, 1.0f) << "a null colour is white";
+    EXPECT_FLOAT_EQ(tinted->GetPlayBlock()->color.w, 1.0f);
+
+    // The follow form rereads the caller's vectors every frame.
+    CEffect* follower = container.Play(&controller, &position, &direction, &scale, 0.0f, 1, 1u);
+    ASSERT_NE(follower, nullptr);
+    EXPECT_EQ(follower->GetPlayBlock()->followPosition, &position);
+    Frames(1);
+    ExpectVector(*follower->GetPosition(), 1, 2, 3);
+    position.Set(-4, 0, 8);
+    Frames(1);
+    ExpectVector(*follower->GetPosition(), -4, 0, 8);
+    ExpectVector(*tinted->GetPosition(), 1, 2, 3); // a copy stays put
+
+    // The bone forms copy the values into the block.
+    tag_KVRBONESTATE bone{};
+    CEffect* onBone = container.Play(&controller, &position, &direction, &scale, 0.5f, 1, &bone);
+    ASSERT_NE(onBone, nullptr);
+    EXPECT_FLOAT_EQ(onBone->GetPlayBlock()->position.x, -4.0f);
+    EXPECT_EQ(onBone->GetPlayBlock()->followBone, &bone);
+    EXPECT_FLOAT_EQ(onBone->GetTimeLimit(), 0.5f);
+}
+
+TEST(EffectResolve, KindPicksTheListAndMissingListsLeaveNull)
+{
+    CEffectContainer container("Efc_resolve");
+    CEffectObject* nested = MakeObject("Nest", 3, 0.0f);
+    nested->SetResourceFile("Efc_inner", nullptr);
+    container.AddObject(nested);
+    container.ResolveResources(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(nested->GetResource(), nullptr);
+    CEffectContainer inner("Efc_inner");
+    CResourceList<CResourceBase*> effects;
+    effects.Add(&inner);
+    container.ResolveResources(nullptr, nullptr, nullptr, &effects);
+    EXPECT_EQ(nested->GetResource(), &inner);
+    EXPECT_EQ(nested->GetParameters()->kind, 3);
+    container.Release();
+}
