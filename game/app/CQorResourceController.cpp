@@ -1,5 +1,7 @@
 #include "game/app/CQorResourceController.h"
 
+#include "engine/effect/EffectContainerLoader.h"
+
 #include <array>
 #include <cctype>
 #include <cstring>
@@ -50,6 +52,7 @@ uint32_t ToFlag(uint32_t value)
 
 CQorResourceController::CQorResourceController() : CResourceController(kSetIdentifier)
 {
+    InstallEffectContainerLoader(*this);
 }
 
 CQorResourceController::CQorResourceController(uint32_t panSounds, uint32_t musicWithoutNotify,
@@ -58,6 +61,7 @@ CQorResourceController::CQorResourceController(uint32_t panSounds, uint32_t musi
                                                   voicesPerSound}
                               .data())
 {
+    InstallEffectContainerLoader(*this);
 }
 
 CQorResourceController::~CQorResourceController()

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "engine/effect/EffectContainerLoader.h"
 #include "engine/resource/CResourceController.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // The resource controller the data kit packs with: the engine's lists plus
@@ -12,7 +14,13 @@
 class CDataKitController : public CResourceController
 {
 public:
-    using CResourceController::CResourceController;
+    // The controller's constructors, with the effect-container loader
+    // installed.
+    template <class... Args>
+    explicit CDataKitController(Args&&... args) : CResourceController(std::forward<Args>(args)...)
+    {
+        InstallEffectContainerLoader(*this);
+    }
     ~CDataKitController() override;
 
     int LoadOther(CkvrPackFile* pack, const char* name, uint32_t loadContents) override;

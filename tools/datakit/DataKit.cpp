@@ -2,6 +2,7 @@
 
 #include "engine/core/CSceneResource.h"
 #include "engine/core/TextEncoding.h"
+#include "engine/effect/CEffectContainer.h"
 #include "engine/render/BuiltInEffects.h"
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CResourceSaveJob.h"
@@ -11,6 +12,8 @@
 #include "tools/datakit/SoundEncoder.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 namespace
@@ -134,6 +137,57 @@ std::vector<uint8_t> Text(const std::string& text)
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
+// "Efc_hit": a burst of shadow-textured sparks that fade as they fly out,
+// and the decide sound at its start. Its file is named after the container,
+// as the controller saves it.
+std::vector<uint8_t> HitEffect()
+{
+    CEffectContainer container("Efc_hit");
+    CEffectObject* spark = new CEffectObject();
+    spark->SetName("Spark");
+    spark->SetResourceFile("Texture\\Shadow.dds", nullptr);
+    spark->GetParameters()->length = 0.6f;
+    spark->GetParameters()->sorted = 1;
+    spark->GetParameters()->billboard = 2;
+    spark->GetParameters()->blendMode = 2;
+    spark->GetParameters()->size = 0.5f;
+    // The whole 64-pixel shadow, as resolving the texture sets it.
+    const CRect whole(0.0f, 64.0f, 0.0f, 64.0f);
+    spark->GetRectTrack()->SetDefault(&whole);
+    const KVRKEYFRAME<uint32_t> burst{0.0f, 0.0f, 12u};
+    spark->GetParticleTrack()->Add(burst);
+    tag_KVRPARTICLEPARAMETER* p = spark->GetParticleParameters();
+    p->life = 0.5f;
+    p->direction = CkvrVector3(0.0f, 1.0f, 0.0f);
+    p->directionSpread = CkvrVector3(1.0f, 0.5f, 1.0f);
+    p->speed = 4.0f;
+    p->speedSpread = 1.0f;
+    p->gravity = -9.8f;
+    p->scaleDecay = CkvrVector3(1.0f, 1.0f, 1.0f);
+    p->colorDecay = CkvrVector4(0.0f, 0.0f, 0.0f, 2.0f);
+    container.AddObject(spark);
+    CEffectObject* sound = new CEffectObject();
+    sound->SetName("Sound");
+    sound->SetResourceFile("Sound\\Se_decide.ogg", nullptr);
+    const KVRKEYFRAME<float> play{0.0f, 0.0f, 1.0f};
+    sound->GetPlayTrack()->Add(play);
+    container.AddObject(sound);
+
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* stream = open_memstream(&data, &size);
+    std::vector<uint8_t> bytes;
+    if (stream == nullptr)
+        return bytes;
+    const int written = container.SaveToStream(stream);
+    std::fclose(stream);
+    if (written)
+        bytes.assign(data, data + size);
+    std::free(data);
+    container.Release();
+    return bytes;
+}
+
 std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch, std::string* error)
 {
     CSceneResource scene(sceneName);
@@ -167,6 +221,8 @@ std::vector<FileMaker> Files()
         {"Sound\\Se_announce.wav", [] { return SoundEncoder::EncodeWave(Blip(0.5, 440.0), 1, kRate); }},
         {"Bgm\\Bgm_option.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 220.0), 2, kRate); }},
         {"Bgm\\Bgm_custom.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 262.0), 2, kRate); }},
+        // Effects resolve their textures and sounds by name: they follow them.
+        {"Effect\\Efc_hit.efc", [] { return HitEffect(); }},
         // The game's fonts are chosen by face name; machines without the
         // face fall back to IPA Gothic.
         {"Font\\FontFace.txt", [] { return Text(ConvertUtf8ToShiftJis("ＭＳ ゴシック") + "\r\n"); }},

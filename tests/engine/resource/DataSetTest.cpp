@@ -9,6 +9,7 @@
 #include "engine/resource/CSafeFileWriter.h"
 #include "tests/engine/render/RenderGraphics.h"
 #include "tests/engine/resource/ResourceTestUtil.h"
+#include "engine/effect/CEffectContainer.h"
 #include "tools/datakit/CDataKitController.h"
 #include "tools/datakit/DataKit.h"
 
@@ -94,6 +95,13 @@ protected:
         // Loop points up to 7.717 s lie inside the music.
         EXPECT_GT(music->GetDuration(), 10.0f);
         EXPECT_NE(controller.GetShaderList().GetItem(0)->GetEffect(), nullptr);
+        // The effect container finds its texture and sound by name.
+        auto* hit = dynamic_cast<CEffectContainer*>(controller.GetEffectList().FindByName("Efc_hit"));
+        ASSERT_NE(hit, nullptr);
+        EXPECT_EQ(hit->GetObjectList()->GetItem(0)->GetResource(),
+                  controller.GetTextureList().FindByFileName("Shadow.dds"));
+        EXPECT_EQ(hit->GetObjectList()->GetItem(1)->GetResource(),
+                  controller.GetSoundList().FindByFileName("Se_decide.ogg"));
     }
 
     static std::unique_ptr<TempFolder> s_folder;
@@ -126,7 +134,7 @@ TEST_F(DataSetTest, LooseAndPackedSetsLoadCompletely)
     EXPECT_EQ(packed.GetOtherNames(), std::vector<std::string>{"Font\\FontFace.txt"});
     EXPECT_EQ(RecordsOf(TempFolder::Read("GameResource.grc")),
               (std::vector<std::string>{"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk", "Data\\Sound.gpk",
-                                        "Scene\\Title.sce", "Font\\FontFace.txt", "EOF"}));
+                                        "Effect\\Efc_hit.efc", "Scene\\Title.sce", "Font\\FontFace.txt", "EOF"}));
 }
 
 TEST_F(DataSetTest, NamesOnlyLoadMakesNoDeviceResources)
@@ -142,8 +150,9 @@ TEST_F(DataSetTest, NamesOnlyLoadMakesNoDeviceResources)
     CDataKitController loose(kId);
     ASSERT_EQ(loose.Load("Source\\GameResource.grc", 0), 1);
     EXPECT_EQ(loose.GetTextureList().GetCount(), 0u);
-    // The device records reached the hook instead.
-    EXPECT_EQ(loose.GetOtherNames().size(), DataKit::LooseRecords().size() - 1);
+    // The device records reached the hook instead (the scene and the effect
+    // container load themselves).
+    EXPECT_EQ(loose.GetOtherNames().size(), DataKit::LooseRecords().size() - 2);
 }
 
 TEST_F(DataSetTest, PackedBytesAreTheSourceBytes)
@@ -240,7 +249,7 @@ TEST_F(DataSetTest, MixedSetSavesAndReloads)
 TEST_F(DataSetTest, SaveOverTheLoadedPacksKeepsTheData)
 {
     fs::create_directories("Copy");
-    for (const char* item : {"GameResource.grc", "Data", "Scene", "Font"})
+    for (const char* item : {"GameResource.grc", "Data", "Effect", "Scene", "Font"})
         fs::copy(item, fs::path("Copy") / item, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const std::string select = TempFolder::Read("Source/Texture/Select_01.dds");
 
