@@ -1,6 +1,7 @@
 #include "game/app/CQorResourceController.h"
 
 #include "engine/effect/EffectContainerLoader.h"
+#include "engine/resource/MeshLoader.h"
 
 #include <array>
 #include <cctype>
@@ -52,6 +53,7 @@ uint32_t ToFlag(uint32_t value)
 
 CQorResourceController::CQorResourceController() : CResourceController(kSetIdentifier)
 {
+    InstallMeshLoader(*this);
     InstallEffectContainerLoader(*this);
 }
 
@@ -61,6 +63,7 @@ CQorResourceController::CQorResourceController(uint32_t panSounds, uint32_t musi
                                                   voicesPerSound}
                               .data())
 {
+    InstallMeshLoader(*this);
     InstallEffectContainerLoader(*this);
 }
 

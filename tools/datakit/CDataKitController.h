@@ -2,6 +2,7 @@
 
 #include "engine/effect/EffectContainerLoader.h"
 #include "engine/resource/CResourceController.h"
+#include "engine/resource/MeshLoader.h"
 
 #include <string>
 #include <utility>
@@ -14,11 +15,12 @@
 class CDataKitController : public CResourceController
 {
 public:
-    // The controller's constructors, with the effect-container loader
-    // installed.
+    // The controller's constructors, with the model and effect-container
+    // loaders installed.
     template <class... Args>
     explicit CDataKitController(Args&&... args) : CResourceController(std::forward<Args>(args)...)
     {
+        InstallMeshLoader(*this);
         InstallEffectContainerLoader(*this);
     }
     ~CDataKitController() override;

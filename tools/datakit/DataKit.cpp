@@ -4,6 +4,8 @@
 #include "engine/core/TextEncoding.h"
 #include "engine/effect/CEffectContainer.h"
 #include "engine/render/BuiltInEffects.h"
+#include "engine/render/CConvertMesh.h"
+#include "engine/core/FileIo.h"
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CResourceSaveJob.h"
 #include "engine/resource/CSafeFileWriter.h"
@@ -15,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+
+#include <unistd.h>
 
 namespace
 {
@@ -188,6 +192,33 @@ std::vector<uint8_t> HitEffect()
     return bytes;
 }
 
+// "Box": a flat white quad, written by the engine's X-file converter (and
+// so by its model writer) from a text X file.
+std::vector<uint8_t> BoxModel()
+{
+    static const char* const kXText =
+        "xof 0303txt 0032\n"
+        "Frame Box { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
+        "Mesh { 4; -1;0;-1;, 1;0;-1;, 1;0;1;, -1;0;1;; 1; 4;0,3,2,1;;\n"
+        "MeshNormals { 1; 0;1;0;; 1; 4;0,0,0,0;; }\n"
+        "MeshTextureCoords { 4; 0;1;, 1;1;, 1;0;, 0;0;; }\n"
+        "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; } } } }\n";
+    char folder[] = "/tmp/datakit-XXXXXX";
+    if (mkdtemp(folder) == nullptr)
+        return {};
+    const std::string xPath = std::string(folder) + "/Box.x";
+    const std::string modelPath = std::string(folder) + "/Box.mdl";
+    std::vector<uint8_t> bytes;
+    const std::string text(kXText);
+    CConvertMesh converter;
+    if (WriteFileAtomically(xPath.c_str(), text.data(), text.size()) && converter.Convert(xPath.c_str(), modelPath.c_str()))
+        ReadNativeFile(modelPath.c_str(), 1u << 20, &bytes);
+    std::remove(xPath.c_str());
+    std::remove(modelPath.c_str());
+    rmdir(folder);
+    return bytes;
+}
+
 std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch, std::string* error)
 {
     CSceneResource scene(sceneName);
@@ -215,6 +246,8 @@ std::vector<FileMaker> Files()
         {"Texture\\Shadow.dds", [] { return ImageEncoder::EncodeDdsArgb(Shadow(64), 64, 64); }},
         {"Texture\\ColorKey_01.png", [] { return ImageEncoder::EncodePng(KeyedDisc(64), 64, 64); }},
         {"Shader\\Default.fx", [] { return BuiltInEffects::GetDefaultImage(); }},
+        // Models resolve their textures and effects by name: they follow them.
+        {"Model\\Box.mdl", [] { return BoxModel(); }},
         {"Sound\\Se_cancel.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 330.0), 1, kRate); }},
         {"Sound\\Se_decide.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 880.0), 1, kRate); }},
         {"Sound\\Se_select.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.15, 660.0), 1, kRate); }},

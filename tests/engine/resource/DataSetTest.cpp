@@ -10,6 +10,7 @@
 #include "tests/engine/render/RenderGraphics.h"
 #include "tests/engine/resource/ResourceTestUtil.h"
 #include "engine/effect/CEffectContainer.h"
+#include "engine/render/CMesh.h"
 #include "tools/datakit/CDataKitController.h"
 #include "tools/datakit/DataKit.h"
 
@@ -81,6 +82,9 @@ protected:
         EXPECT_EQ(controller.GetShaderList().GetCount(), 1u);
         EXPECT_EQ(controller.GetSoundList().GetCount(), kSounds);
         EXPECT_EQ(controller.GetSceneList().GetCount(), 1u);
+        // The model made by the converter loads through the mesh loader.
+        ASSERT_EQ(controller.GetMeshList().GetCount(), 1u);
+        EXPECT_NE(dynamic_cast<CMesh*>(controller.GetMeshList().GetData()[0]), nullptr);
         CTexture* select = controller.GetTextureList().FindByFileName("Select_01.dds");
         ASSERT_NE(select, nullptr);
         EXPECT_EQ(select->GetWidth(), 2048u);
@@ -163,6 +167,8 @@ TEST_F(DataSetTest, PackedBytesAreTheSourceBytes)
         const std::string source = TempFolder::Read("Source/" + CPathResolver::ToNativeName(record.c_str()));
         if (record.rfind("Texture\\", 0) == 0)
             EXPECT_EQ(PackEntry("Data/Texture.gpk", "Texture\\" + file), source) << record;
+        else if (record.rfind("Model\\", 0) == 0)
+            EXPECT_EQ(PackEntry("Data/Mesh.gpk", "Mesh\\" + file), source) << record;
         else if (record.rfind("Shader\\", 0) == 0)
             EXPECT_EQ(PackEntry("Data/Shader.gpk", "Shader\\" + file), source) << record;
         else if (record.rfind("Sound\\", 0) == 0 || record.rfind("Bgm\\", 0) == 0)
