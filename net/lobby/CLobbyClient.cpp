@@ -93,7 +93,12 @@ void CLobbyClient::Release()
         m_connectThread.join();
     CloseConnection();
     JoinLineTest();
-    RunDeferred();
+    {
+        // What waited for the lock (connecting to a host, closing peers) is
+        // moot once everything goes.
+        std::lock_guard<std::mutex> guard(m_deferredLock);
+        m_deferred.clear();
+    }
     if (m_session)
         m_session->Release();
     m_session.reset();
