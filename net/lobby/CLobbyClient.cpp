@@ -397,6 +397,11 @@ void CLobbyClient::ReceiveThread()
         if (!ok)
             break;
     }
+    // The server hears of a broken stream as of a close.
+    {
+        std::lock_guard<std::mutex> guard(m_sendLock);
+        ::shutdown(fd, SHUT_RDWR);
+    }
     if (!m_closing.load())
         SetState(68);
 }

@@ -299,7 +299,8 @@ void LobbyTestServer::Send(Connection& connection, int16_t id, uint16_t sub, con
     const Misbehaviour mode = m_mode.load();
     if (mode == Misbehaviour::ShortPayloads && id != 100 && id != 1001 && sent.size() > 3)
         sent.resize(3);
-    const std::vector<uint8_t> message = ServerMessage(id, sub, sent, kSessionKey);
+    // The greeting goes out under the initial key; it hands over the next.
+    const std::vector<uint8_t> message = ServerMessage(id, sub, sent, id == 100 ? 0xC5 : kSessionKey);
     if (mode != Misbehaviour::SlowDrip)
     {
         SendAll(connection.fd, message.data(), message.size());

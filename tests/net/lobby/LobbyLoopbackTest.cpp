@@ -1,0 +1,133 @@
+// Real lobby clients against the test lobby server over loopback. The
+// two-player walk runs the server in a process of its own; the
+// misbehaving server runs on a thread so that its lists can be checked.
+#include "LobbyLoopbackSupport.h"
+#include "LobbyTestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+using namespace lobbytest;
+
+namespace
+{
+bool ChatHas(CLobbyClient& client, bool room, const char* text)
+{
+    auto lock = client.Lock();
+    const tag_KVRLOBBYSTATE& s = client.GetStateBlock();
+    const tag_KVRLOBBYCHATLINE* log = room ? s.roomChat : s.lobbyChat;
+    const int32_t count = room ? s.roomChatCount : s.lobbyChatCount;
+    for (int32_t i = 0; i < count; ++i)
+        if (std::strcmp(log[i].text, text) == 0)
+            return true;
+    return false;
+}
+
+size_t UserCount(CLobbyClient& client)
+{
+    auto lock = client.Lock();
+    return client.GetUsers().size();
+}
+
+int16_t MemberCount(CLobbyClient& client)
+{
+    auto lock = client.Lock();
+    return client.GetCurrentRoom() != nullptr ? client.GetCurrentRoom()->GetPlayerCount() : -1;
+}
+} // namespace
+
+TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
+{
+    const uint16_t lobbyPort = FreePortOn({"127.0.0.1", "127.0.0.2", "127.0.0.3"});
+    const uint16_t hostPort = FreePortOn({"127.0.0.2"});
+    ASSERT_NE(lobbyPort, 0);
+    ASSERT_NE(hostPort, 0);
+    nettest::ChildProcess server([lobbyPort] {
+        LobbyTestServer lobby;
+        if (!lobby.Start("127.0.0.1", lobbyPort))
+            return 1;
+        lobby.Run(120000);
+        return 0;
+    });
+    ASSERT_TRUE(server.Started());
+    // Wait until the server listens (the probe's greeting is thrown away).
+    ASSERT_TRUE(nettest::ConnectRetrying("127.0.0.1", "127.0.0.1", lobbyPort).IsValid());
+
+    CLobbyClient alice;
+    CLobbyClient bob;
+    SetUpClient(alice, "127.0.0.2", lobbyPort, hostPort, "alice");
+    SetUpClient(bob, "127.0.0.3", lobbyPort, 0, "bob");
+    ASSERT_TRUE(LogIn(alice, "pw"));
+    ASSERT_TRUE(LogIn(bob, "pw"));
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return UserCount(alice) == 2 && UserCount(bob) == 2; }));
+
+    // Lobby chat: the line comes back from the server to both.
+    alice.OnInput(LOBBY_KEY_RIGHT);
+    alice.GetEditor()->Insert("hello");
+    alice.OnInput(LOBBY_KEY_ENTER);
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return ChatHas(alice, false, "hello") && ChatHas(bob, false, "hello"); }));
+
+    // Alice makes a room: pane 3, the editor opens on its button.
+    alice.OnInput(LOBBY_KEY_RIGHT);
+    alice.OnInput(LOBBY_KEY_RIGHT);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(alice.GetState(), 15);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    EXPECT_EQ(alice.GetState(), 18); // no name yet
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(alice.GetState(), 15);
+    alice.OnInput(LOBBY_KEY_DOWN); // wraps from the button to the name
+    alice.GetEditor()->Insert("Arena");
+    alice.OnInput(LOBBY_KEY_UP); // and back up to the button
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(alice, 36));
+    EXPECT_EQ(alice.GetSession()->GetListenPort(), hostPort);
+
+    // Bob sees it, looks at it, tests his line to its host and enters.
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] {
+        auto lock = bob.Lock();
+        return bob.GetRooms().size() == 1;
+    }));
+    bob.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(bob, 20));
+    bob.OnInput(LOBBY_KEY_RIGHT); // the first key only puts the row on 1
+    bob.OnInput(LOBBY_KEY_RIGHT);
+    bob.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(bob, 24, 60000));
+    {
+        auto lock = bob.Lock();
+        EXPECT_EQ(bob.GetStateBlock().lineTest.receivedFromPeer, 100u);
+    }
+    bob.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(bob.GetState(), 20);
+    bob.OnInput(LOBBY_KEY_LEFT);
+    bob.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == 36; }));
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 2 && MemberCount(bob) == 2; }));
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetSession()->GetPeerCount() == 1; }));
+
+    // Room chat goes through the owner to everybody.
+    bob.GetEditor()->Insert("yo");
+    bob.OnInput(LOBBY_KEY_ENTER);
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return ChatHas(alice, true, "yo") && ChatHas(bob, true, "yo"); }));
+
+    // The owner starts: the guest follows through the relayed room state.
+    alice.OnInput(LOBBY_KEY_RIGHT);
+    alice.OnInput(LOBBY_KEY_RIGHT);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(alice.GetState(), 50);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetState() == 63 && bob.GetState() == 63; }));
+
+    // Bob logs out; alice hears of it; bob comes back.
+    bob.Release();
+    EXPECT_TRUE(StepUntil({&alice}, [&] { return UserCount(alice) == 1; }));
+    CLobbyClient again;
+    SetUpClient(again, "127.0.0.3", lobbyPort, 0, "bob");
+    ASSERT_TRUE(LogIn(again, "pw"));
+    EXPECT_TRUE(StepUntil({&alice, &again}, [&] { return UserCount(alice) == 2; }));
+    again.Release();
+    alice.Release();
+}
