@@ -1028,6 +1028,10 @@ bool CLobbyClient::Update(float elapsedSeconds)
         Step(elapsedSeconds);
     }
     RunDeferred();
+    // Freeing ended peers waits for their threads, which may be waiting for
+    // the protocol lock: the session's upkeep runs outside it.
+    if (m_session)
+        m_session->Poll(static_cast<uint32_t>(elapsedSeconds * 1000.0f));
     return true;
 }
 

@@ -116,6 +116,32 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     bob.OnInput(LOBBY_KEY_ENTER);
     EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return ChatHas(alice, true, "yo") && ChatHas(bob, true, "yo"); }));
 
+    // A room state from a guest is not the owner's word: ignored. The chat
+    // line behind it on the same connection shows it was handled.
+    uint8_t leave[4] = {11, 0, 0, 0};
+    bob.GetSession()->SendToAll(LOBBY_MSG_ROOM_STATE, 1, leave, sizeof(leave), kNetKindTcp);
+    bob.GetEditor()->Insert("still here");
+    bob.OnInput(LOBBY_KEY_ENTER);
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return ChatHas(alice, true, "still here"); }));
+    EXPECT_EQ(alice.GetState(), 36);
+
+    // Bob leaves (his peer threads still running) and comes back.
+    bob.OnInput(LOBBY_KEY_RIGHT);
+    bob.OnInput(LOBBY_KEY_RIGHT);
+    bob.OnInput(LOBBY_KEY_RIGHT);
+    bob.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(bob.GetState(), 55);
+    bob.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == 11; }));
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 1; }));
+    EXPECT_EQ(bob.GetSession()->GetPeerCount(), 0u);
+    bob.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(bob, 20));
+    bob.OnInput(LOBBY_KEY_LEFT);
+    bob.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == 36; }));
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 2; }));
+
     // The owner starts: the guest follows through the relayed room state.
     alice.OnInput(LOBBY_KEY_RIGHT);
     alice.OnInput(LOBBY_KEY_RIGHT);
@@ -133,4 +159,42 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     EXPECT_TRUE(StepUntil({&alice, &again}, [&] { return UserCount(alice) == 2; }));
     again.Release();
     alice.Release();
+}
+
+TEST(LobbyLoopback, RandomMatchPairsAHostAndAGuest)
+{
+    const uint16_t lobbyPort = FreePortOn({"127.0.0.1", "127.0.0.5", "127.0.0.6"});
+    const uint16_t hostPort = FreePortOn({"127.0.0.5"});
+    ASSERT_NE(lobbyPort, 0);
+    LobbyTestServer server;
+    ASSERT_TRUE(server.Start("127.0.0.1", lobbyPort));
+    server.RunInThread();
+    CLobbyClient dave;
+    CLobbyClient erin;
+    SetUpClient(dave, "127.0.0.5", lobbyPort, hostPort, "dave");
+    SetUpClient(erin, "127.0.0.6", lobbyPort, 0, "erin");
+    ASSERT_TRUE(LogIn(dave, "pw"));
+    ASSERT_TRUE(LogIn(erin, "pw"));
+    for (CLobbyClient* client : {&dave, &erin})
+    {
+        client->OnInput(LOBBY_KEY_LEFT); // pane 4: random match
+        client->OnInput(LOBBY_KEY_DECIDE);
+        ASSERT_EQ(client->GetState(), 31);
+        client->OnInput(LOBBY_KEY_UP); // wraps to the start button
+        client->OnInput(LOBBY_KEY_DECIDE);
+        ASSERT_TRUE(StepToState(*client, 64));
+    }
+    // The one who waited first hosts once both poll.
+    erin.SendMatchingPoll();
+    dave.SendMatchingPoll();
+    EXPECT_TRUE(StepUntil({&dave, &erin}, [&] { return dave.GetState() == 65 && erin.GetState() == 66; }));
+    EXPECT_TRUE(StepUntil({&dave, &erin}, [&] { return dave.GetSession()->GetPeerCount() == 1; }));
+    {
+        auto lock = dave.Lock();
+        EXPECT_EQ(dave.GetRoomRecord()->GetPlayerCount(), 2);
+    }
+    erin.Release();
+    dave.Release();
+    server.Stop();
+    EXPECT_TRUE(server.IsConsistent());
 }

@@ -165,3 +165,12 @@ TEST_F(LobbyMisbehaviourTest, ReleaseWhileConnectingJoinsTheConnectThread)
     client.Release();
     EXPECT_EQ(client.GetState(), -1);
 }
+
+TEST_F(LobbyMisbehaviourTest, PortMappingWithoutAGatewayStillConnects)
+{
+    // Nobody answers the search on this port: no router, nothing mapped.
+    const uint16_t silent = nettest::FreePort("127.0.0.1", SOCK_DGRAM);
+    client.SetPortMapping(1);
+    client.SetUpnpTarget("127.0.0.1", silent, 200);
+    EXPECT_EQ(ConnectClient(client), 7);
+}
