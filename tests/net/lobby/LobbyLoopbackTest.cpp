@@ -198,3 +198,100 @@ TEST(LobbyLoopback, RandomMatchPairsAHostAndAGuest)
     server.Stop();
     EXPECT_TRUE(server.IsConsistent());
 }
+
+TEST(LobbyLoopback, KeyedRoomSettingsChangeAndRemovingAMember)
+{
+    const uint16_t lobbyPort = FreePortOn({"127.0.0.1", "127.0.0.7", "127.0.0.8"});
+    const uint16_t hostPort = FreePortOn({"127.0.0.7"});
+    ASSERT_NE(lobbyPort, 0);
+    LobbyTestServer server;
+    ASSERT_TRUE(server.Start("127.0.0.1", lobbyPort));
+    server.RunInThread();
+    CLobbyClient owner;
+    CLobbyClient guest;
+    SetUpClient(owner, "127.0.0.7", lobbyPort, hostPort, "owner");
+    SetUpClient(guest, "127.0.0.8", lobbyPort, 0, "guest");
+    ASSERT_TRUE(LogIn(owner, "pw"));
+    ASSERT_TRUE(LogIn(guest, "pw"));
+
+    // A room with a key: name, rank band, weapons, key, comment, button.
+    owner.OnInput(LOBBY_KEY_LEFT);
+    owner.OnInput(LOBBY_KEY_LEFT);
+    owner.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(owner.GetState(), 15);
+    owner.OnInput(LOBBY_KEY_DOWN);
+    owner.GetEditor()->Insert("Vault");
+    owner.OnInput(LOBBY_KEY_DOWN);
+    owner.OnInput(LOBBY_KEY_DOWN);
+    owner.OnInput(LOBBY_KEY_RIGHT); // weapons: initial only
+    owner.OnInput(LOBBY_KEY_DOWN);
+    owner.GetEditor()->Insert("k1");
+    owner.OnInput(LOBBY_KEY_DOWN);
+    owner.OnInput(LOBBY_KEY_DOWN);
+    owner.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(owner, 36));
+    {
+        auto lock = owner.Lock();
+        EXPECT_STREQ(owner.GetCurrentRoom()->data.key, "k1");
+        EXPECT_EQ(owner.GetCurrentRoom()->GetValue(0), 1);
+    }
+
+    // The guest needs the key: a wrong one is refused, the right one opens
+    // the room's info.
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] {
+        auto lock = guest.Lock();
+        return guest.GetRooms().size() == 1;
+    }));
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(guest.GetState(), 28);
+    guest.GetEditor()->Insert("zz");
+    guest.OnInput(LOBBY_KEY_ENTER);
+    ASSERT_TRUE(StepToState(guest, 30));
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(guest.GetState(), 28);
+    guest.GetEditor()->Insert("k1");
+    guest.OnInput(LOBBY_KEY_ENTER);
+    ASSERT_TRUE(StepToState(guest, 20));
+    guest.OnInput(LOBBY_KEY_LEFT);
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 36; }));
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] {
+        auto lock = owner.Lock();
+        return owner.GetCurrentRoom()->GetPlayerCount() == 2;
+    }));
+
+    // The owner changes the comment through the settings editor.
+    owner.OnInput(LOBBY_KEY_RIGHT);
+    owner.OnInput(LOBBY_KEY_RIGHT);
+    owner.OnInput(LOBBY_KEY_RIGHT);
+    owner.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(owner, 46));
+    owner.OnInput(LOBBY_KEY_UP);
+    owner.GetEditor()->Insert("fun");
+    owner.OnInput(LOBBY_KEY_DOWN);
+    owner.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(owner, 36));
+    {
+        auto lock = owner.Lock();
+        EXPECT_STREQ(owner.GetCurrentRoom()->data.comment, "fun");
+    }
+
+    // And removes the guest.
+    owner.OnInput(LOBBY_KEY_LEFT);
+    owner.OnInput(LOBBY_KEY_LEFT);
+    owner.OnInput(LOBBY_KEY_DOWN);
+    owner.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(owner, 37));
+    owner.OnInput(LOBBY_KEY_RIGHT);
+    owner.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(owner.GetState(), 40);
+    owner.OnInput(LOBBY_KEY_DECIDE);
+    EXPECT_TRUE(StepUntil({&owner, &guest}, [&] { return owner.GetState() == 36 && guest.GetState() == 43; }));
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    EXPECT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 11; }));
+    guest.Release();
+    owner.Release();
+    server.Stop();
+    EXPECT_TRUE(server.IsConsistent());
+}
