@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 using namespace lobbytest;
 
@@ -173,4 +174,21 @@ TEST_F(LobbyMisbehaviourTest, PortMappingWithoutAGatewayStillConnects)
     client.SetPortMapping(1);
     client.SetUpnpTarget("127.0.0.1", silent, 200);
     EXPECT_EQ(ConnectClient(client), 7);
+}
+
+TEST_F(LobbyMisbehaviourTest, AFrameThatCannotGoOutWholeClosesTheConnection)
+{
+    client.SetConnectTimeout(300);
+    ASSERT_TRUE(LogIn(client, "pw"));
+    server.SetMisbehaviour(Misbehaviour::Deaf);
+    // The server reads nothing more: sooner or later a frame stops half
+    // way, and rather than leave half a frame in the stream the client
+    // closes the connection.
+    std::vector<uint8_t> big(kLobbyMaxPayload, 'x');
+    bool failed = false;
+    for (int i = 0; i < 64 && !failed; ++i)
+        failed = !client.SendMessageData(LOBBY_MSG_LOBBY_CHAT, big.data(), static_cast<uint32_t>(big.size()));
+    EXPECT_TRUE(failed);
+    EXPECT_TRUE(StepToState(client, 68));
+    EXPECT_FALSE(client.SendMessage(LOBBY_MSG_KEEPALIVE));
 }

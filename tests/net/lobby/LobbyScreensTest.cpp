@@ -179,3 +179,23 @@ TEST_F(LobbyScreensTest, ScaleFollowsTheSmallerSide)
     EXPECT_FLOAT_EQ(wide.GetScale(), 0.9375f);
     EXPECT_FLOAT_EQ(992 * wide.GetScale(), 930.0f);
 }
+
+TEST_F(LobbyScreensTest, BattleSetupBorrowsTheRoomChatAndTheMatchingStatus)
+{
+    client.SetState(36);
+    std::vector<uint8_t> line(281);
+    PutText(line, 0, "bob", 25);
+    PutText(line, 25, "ready", 256);
+    ASSERT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
+    graphics.Begin2D();
+    graphics.SetBlendMode(1);
+    device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    client.DrawRoomChat(20.0f, 20.0f, S, 0xFFFFFFFF, 4);
+    client.DrawMatchingStatus(2400, 0xFFFFFFFF);
+    pixels.assign(static_cast<size_t>(WIDTH) * HEIGHT, 0);
+    ASSERT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, WIDTH, HEIGHT, pixels.data()), DEVICE_OK);
+    EXPECT_GE(Brightest(40, 40, 300, 60), 0xF0u);   // the chat line at (20, 20) pixels
+    EXPECT_GE(Brightest(720, 700, 900, 728), 0xF0u); // "%d人マッチング"
+    EXPECT_GE(Brightest(950, 730, 1000, 762), 0xF0u); // three dots after 2400 ms
+    EXPECT_LE(Brightest(40, 300, 600, 600), 0x10u);
+}

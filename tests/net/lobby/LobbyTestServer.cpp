@@ -225,8 +225,9 @@ void LobbyTestServer::Loop(uint32_t deadlineMs)
             std::lock_guard<std::mutex> guard(m_lock);
             fds.push_back({m_listen, POLLIN, 0});
             fds.push_back({m_wake, POLLIN, 0});
+            const bool deaf = m_mode.load() == Misbehaviour::Deaf;
             for (const Connection& connection : m_connections)
-                fds.push_back({connection.fd, POLLIN, 0});
+                fds.push_back({connection.fd, static_cast<short>(deaf && connection.user != 0 ? 0 : POLLIN), 0});
         }
         if (::poll(fds.data(), fds.size(), 50) < 0)
             continue;

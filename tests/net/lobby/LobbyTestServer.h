@@ -49,6 +49,7 @@ enum class Misbehaviour
     DisconnectMidFrame,// half a message after the login, then the close
     Oversize,          // a header announcing more than 1 MiB after the login
     BadMembers,        // member counts of -3 and 200, strings without NUL
+    Deaf,              // stops reading from logged-in users
 };
 
 struct ServerUser
