@@ -1620,8 +1620,10 @@ void CLobbyClient::InputMatchEditor(int32_t keys)
         else if (s.row == 1)
             match.data.rankBand = StepLobbyRankBand(match.data.rankBand, direction, m_ownUser->data.rank);
         else if (s.row < button)
-            match.SetValue(s.row - 2,
-                           StepLobbyChoice(match.GetValue(s.row - 2), direction, match.FindAttribute(s.row - 2)->choices));
+        {
+            const int32_t choices = match.FindAttribute(s.row - 2)->choices;
+            match.SetValue(s.row - 2, StepLobbyChoice(match.GetValue(s.row - 2), direction, choices));
+        }
         return;
     }
     if ((keys & LOBBY_KEY_DECIDE) && s.row == button)

@@ -148,7 +148,6 @@ public:
     CImeInput* GetEditor() { return m_editor.get(); }
     CNetSession* GetSession() { return m_session.get(); }
     bool IsOwner() const;
-    bool IsConnected() const { return m_socket.IsValid(); }
     bool CanJoin(const CLobbyRoom* room, const CLobbyUser* user) const;
 
     void RemoveUser(uint32_t id);
