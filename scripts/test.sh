@@ -45,6 +45,6 @@ run_ctest "$release"
 # sound and network tests, to keep it cheap.
 tsan="$root/build/tsan"
 cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF
-cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net
+cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net test_net_lobby
 ctest --test-dir "$tsan" --output-on-failure --parallel "$jobs" --timeout 600 \
-    -R 'Sound|^(PacketQueue|NetSession|NetMultiProcess|Upnp|UpnpMessages|LineTest)\.'
+    -R 'Sound|^(PacketQueue|NetSession|NetMultiProcess|Upnp|UpnpMessages|LineTest|LobbyDispatchTest|LobbyLoopback|LobbyMisbehaviourTest)\.'

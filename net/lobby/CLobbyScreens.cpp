@@ -1,0 +1,591 @@
+#include "net/lobby/CLobbyScreens.h"
+
+#include "engine/platform/CGraphics.h"
+#include "engine/platform/CImeInput.h"
+#include "engine/platform/CSystem.h"
+#include "engine/render/CFontTexture.h"
+#include "engine/render/CTexture.h"
+#include "net/lobby/CLobbyClient.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace
+{
+// Frame pieces: x of each of the nine 8 x 8 pieces in the row y 1004-1012,
+// in the order top-left, top, top-right, left, centre, right, bottom-left,
+// bottom, bottom-right.
+constexpr float kFramePieces[3][9] = {
+    {12, 60, 36, 96, 84, 108, 24, 72, 48},
+    {124, 172, 148, 208, 196, 220, 136, 184, 160},
+    {244, 292, 268, 316, 328, 256, 304, 280, 344},
+};
+constexpr float kPieceTop = 1004.0f;
+constexpr float kBorder = 8.0f;
+
+uint32_t WithAlpha(uint32_t rgb, float fade)
+{
+    const uint32_t alpha = static_cast<uint32_t>(std::clamp(fade, 0.0f, 1.0f) * 255.0f);
+    return (alpha << 24) | (rgb & 0xFFFFFF);
+}
+} // namespace
+
+CLobbyScreens::CLobbyScreens(CLobbyClient& client)
+    : m_client(client), m_font(client.m_font), m_texture(client.m_texture)
+{
+    if (client.m_system != nullptr && client.m_system->GetWidth() > 0 && client.m_system->GetHeight() > 0)
+        m_scale = std::min(client.m_system->GetWidth() / 1024.0f, client.m_system->GetHeight() / 768.0f);
+}
+
+int32_t CLobbyScreens::LineTestMarks(uint32_t milliseconds)
+{
+    if (milliseconds == 0 || milliseconds >= 800)
+        return 0;
+    return std::min<int32_t>(static_cast<int32_t>((800 - milliseconds) / 50), 10);
+}
+
+uint32_t CLobbyScreens::ScreenColor(float fade, bool dimmed)
+{
+    return WithAlpha(dimmed ? 0x808080 : 0xFFFFFF, fade);
+}
+
+uint32_t CLobbyScreens::HalfColor(uint32_t color)
+{
+    const uint32_t alpha = color >> 24;
+    const uint32_t half = alpha / 2;
+    return (alpha << 24) | (half << 16) | (half << 8) | half;
+}
+
+void CLobbyScreens::Frame(float left, float top, float right, float bottom, FrameSet set, uint32_t color)
+{
+    if (m_texture == nullptr)
+        return;
+    const float* x = kFramePieces[set];
+    const float l = left * m_scale;
+    const float t = top * m_scale;
+    const float r = right * m_scale;
+    const float b = bottom * m_scale;
+    const float columns[4] = {l, l + kBorder, r - kBorder, r};
+    const float rows[4] = {t, t + kBorder, b - kBorder, b};
+    for (int row = 0; row < 3; ++row)
+    {
+        for (int column = 0; column < 3; ++column)
+        {
+            const float piece = x[row * 3 + column];
+            const float src[4] = {piece, kPieceTop, piece + kBorder, kPieceTop + kBorder};
+            const float dst[4] = {columns[column], rows[row], columns[column + 1], rows[row + 1]};
+            m_texture->DrawRect(dst, src, color, 0);
+        }
+    }
+}
+
+void CLobbyScreens::Text(float x, float y, uint32_t color, uint32_t size, const char* text)
+{
+    if (m_font != nullptr && text != nullptr && text[0] != '\0')
+        m_font->DrawText(x * m_scale, y * m_scale, color, size, m_scale, text);
+}
+
+void CLobbyScreens::TextCentred(float x, float y, uint32_t color, uint32_t size, const char* text)
+{
+    if (m_font != nullptr && text != nullptr && text[0] != '\0')
+        m_font->DrawTextEx(x * m_scale, y * m_scale, color, size, m_scale, text, 18);
+}
+
+void CLobbyScreens::Underline(float left, float right, float y, uint32_t color)
+{
+    if (m_texture == nullptr)
+        return;
+    const float src[4] = {344, 1004, 352, 1012};
+    const float dst[4] = {left * m_scale, y * m_scale, right * m_scale, y * m_scale + 2.0f};
+    m_texture->DrawRect(dst, src, color, 0);
+}
+
+void CLobbyScreens::Mark(float x, float y, float u, uint32_t color)
+{
+    if (m_texture == nullptr)
+        return;
+    const float src[4] = {u, 776, u + 16, 792};
+    m_texture->DrawScaled(x * m_scale, y * m_scale, src, m_scale, color, 0, 0);
+}
+
+void CLobbyScreens::DrawBackground()
+{
+    tag_KVRLOBBYSTATE& s = *m_client.m_state;
+    if (m_texture != nullptr && m_client.m_system != nullptr)
+    {
+        const float width = static_cast<float>(m_client.m_system->GetWidth());
+        const float height = static_cast<float>(m_client.m_system->GetHeight());
+        if (s.fade[0] >= 1.0f)
+        {
+            const float angle = s.blinkTimer * 10.0f;
+            const float pieces[2][4] = {{16, 784, 416, 984}, {416, 784, 816, 984}};
+            for (int i = 0; i < 2; ++i)
+            {
+                const float size = 1400.0f * m_scale;
+                m_texture->DrawRotatedScaled(width / 2, height / 2, pieces[i], angle, size / 400.0f, size / 200.0f,
+                                             0xFFFFFFFF, static_cast<uint8_t>(i == 0 ? 0 : 2));
+            }
+        }
+        const float src[4] = {0, 0, 1024, 768};
+        const float dst[4] = {0, 0, 1024 * m_scale, 768 * m_scale};
+        m_texture->DrawRect(dst, src, WithAlpha(0xFFFFFF, s.fade[0]), 0);
+    }
+    if (m_font != nullptr)
+        m_font->DrawStringScaledFormat(848 * m_scale, 72 * m_scale, WithAlpha(0xFFFFFF, s.fade[0]), 18, m_scale,
+                                       "Ver.%s", m_client.m_gameId.c_str());
+}
+
+void CLobbyScreens::Notice(const char* text)
+{
+    Frame(200, 264, 824, 504, FRAME_FIRST, 0xFFFFFFFF);
+    if (m_font != nullptr)
+        m_font->DrawTextWrapped(216 * m_scale, 280 * m_scale, 40 * m_scale, 0, 0xFFFFFFFF, 32, m_scale, text);
+}
+
+void CLobbyScreens::Message(const char* text)
+{
+    Frame(232, 328, 792, 440, FRAME_FIRST, 0xFFFFFFFF);
+    TextCentred(512, 372, 0xFFFFFFFF, 24, text);
+}
+
+void CLobbyScreens::Question(const char* text)
+{
+    const int32_t choice = m_client.m_state->choice;
+    Frame(232, 328, 792, 440, FRAME_FIRST, 0xFFFFFFFF);
+    TextCentred(512, 352, 0xFFFFFFFF, 24, text);
+    Text(384, 392, choice == 0 ? 0xFFFFFFFF : HalfColor(0xFFFFFFFF), 24, "\x82\xCD\x82\xA2" /* はい */);
+    Text(568, 392, choice == 1 ? 0xFFFFFFFF : HalfColor(0xFFFFFFFF), 24, "\x82\xA2\x82\xA2\x82\xA6" /* いいえ */);
+}
+
+void CLobbyScreens::Waiting()
+{
+    Frame(416, 336, 608, 432, FRAME_FIRST, 0xFFFFFFFF);
+    Text(448, 368, 0xFFFFFFFF, 32, "\x94\x46\x8F\xD8\x92\x86" /* 認証中 */);
+    const int32_t dots = static_cast<int32_t>(m_client.m_state->blinkTimer) % 4;
+    for (int32_t i = 0; i < dots; ++i)
+        Text(548 + 16.0f * i, 368, 0xFFFFFFFF, 32, ".");
+}
+
+void CLobbyScreens::KeyEditor(bool dimmed)
+{
+    const uint32_t color = dimmed ? 0xFF808080 : 0xFFFFFFFF;
+    Frame(232, 328, 792, 440, FRAME_FIRST, color);
+    TextCentred(512, 352, color, 24, "\x83\x8B\x81\x5B\x83\x80\x83\x4C\x81\x5B\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2" /* ルームキーを入力してください */);
+    m_client.m_editor->Draw(312 * m_scale, 400 * m_scale, 24, m_scale, color);
+    Underline(312, 712, 424, color);
+}
+
+void CLobbyScreens::Login(bool dimmed)
+{
+    tag_KVRLOBBYSTATE& s = *m_client.m_state;
+    const uint32_t color = ScreenColor(s.fade[1], dimmed);
+    const char* labels[3] = {"\x83\x8D\x83\x4F\x83\x43\x83\x93\x82\x68\x82\x63" /* ログインＩＤ */, "\x83\x70\x83\x58\x83\x8F\x81\x5B\x83\x68" /* パスワード */, "\x83\x8D\x83\x4F\x83\x43\x83\x93" /* ログイン */};
+    const float ys[3] = {344, 408, 488};
+    const float xs[3] = {216, 216, 456};
+    CLobbyUser* own = m_client.m_ownUser.get();
+    for (int32_t row = 0; row < 3; ++row)
+    {
+        const uint32_t rowColor = row == s.pane ? color : HalfColor(color);
+        Text(xs[row], ys[row], rowColor, 32, labels[row]);
+        if (row == 2)
+            continue;
+        if (row == s.pane && m_client.m_editor->IsEnable())
+            m_client.m_editor->Draw(536 * m_scale, ys[row] * m_scale, 32, m_scale, rowColor);
+        else if (own != nullptr)
+            Text(536, ys[row], rowColor, 32, row == 0 ? own->login.loginId : own->login.password);
+        Underline(536, 536 + 272, ys[row] + 36, rowColor);
+    }
+}
+
+void CLobbyScreens::ChatLog(float x, float y, int32_t width, bool room, uint32_t color)
+{
+    tag_KVRLOBBYSTATE& s = *m_client.m_state;
+    const tag_KVRLOBBYCHATLINE* log = room ? s.roomChat : s.lobbyChat;
+    const int32_t count = room ? s.roomChatCount : s.lobbyChatCount;
+    const int32_t first = room ? s.scroll[0] : s.scroll[1];
+    int32_t lines = 0;
+    for (int32_t i = std::max(first, 0); i < count && lines < 20; ++i)
+    {
+        if (log[i].text[0] == '\0')
+            continue;
+        char name[64];
+        std::snprintf(name, sizeof(name), "\x81\x79\x25\x73\x81\x7A" /* 【%s】 */, log[i].name);
+        Text(x, y + 24.0f * lines, color, 18, name);
+        ++lines;
+        if (m_font != nullptr)
+            m_font->DrawTextWrapped(x * m_scale, (y + 24.0f * lines) * m_scale, 24 * m_scale,
+                                    static_cast<uint32_t>(width), color, 18, m_scale, log[i].text);
+        lines += CountLobbyLines(log[i].text, width);
+    }
+}
+
+void CLobbyScreens::Lobby(bool dimmed)
+{
+    tag_KVRLOBBYSTATE& s = *m_client.m_state;
+    const uint32_t color = ScreenColor(s.fade[2], dimmed);
+    const FrameSet set = dimmed ? FRAME_SECOND : FRAME_FIRST;
+    Frame(32, 112, 288, 704, set, color);
+    Frame(296, 112, 752, 640, set, color);
+    Frame(296, 648, 752, 704, set, color);
+    Frame(760, 112, 992, 704, set, color);
+    if (s.pane == 0)
+        Frame(32, 112, 288, 704, FRAME_FOCUS, color);
+    else if (s.pane == 1)
+    {
+        Frame(296, 112, 752, 640, FRAME_FOCUS, color);
+        Frame(296, 648, 752, 704, FRAME_FOCUS, color);
+    }
+    else if (s.pane == 2)
+        Frame(760, 112, 992, 704, FRAME_FOCUS, color);
+    Text(48, 120, color, 18, "\x83\x8B\x81\x5B\x83\x80\x96\xBC" /* ルーム名 */);
+    Text(312, 120, color, 18, "\x83\x8D\x83\x72\x81\x5B\x83\x60\x83\x83\x83\x62\x83\x67" /* ロビーチャット */);
+    Text(776, 120, color, 18, "\x8E\x51\x89\xC1\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B" /* 参加プレイヤー */);
+    const auto& rooms = m_client.m_rooms;
+    for (int32_t row = 0; row < kLobbyListRows; ++row)
+    {
+        const int32_t index = s.scroll[0] + row;
+        if (index < 0 || index >= static_cast<int32_t>(rooms.size()))
+            break;
+        const bool bright = s.pane == 0 && index == s.roomCursor;
+        Text(48, 144 + 24.0f * row, bright ? color : HalfColor(color), 18, rooms[index]->data.name);
+    }
+    if (s.scroll[0] > 0)
+        Mark(264, 120, 840, color);
+    if (s.scroll[0] + kLobbyListRows < static_cast<int32_t>(rooms.size()))
+        Mark(264, 680, 864, color);
+    const auto& users = m_client.m_users;
+    for (int32_t row = 0; row < kLobbyListRows; ++row)
+    {
+        const int32_t index = s.scroll[2] + row;
+        if (index < 0 || index >= static_cast<int32_t>(users.size()))
+            break;
+        const tag_KVRLOBBYUSERDATA& user = users[index]->data;
+        char line[96];
+        std::snprintf(line, sizeof(line), "%s(%d)%s", user.name, user.rank, user.status != 0 ? "\x81\x9C" /* ● */ : "");
+        const bool bright = s.pane == 2 && index == s.userCursor;
+        Text(776, 144 + 24.0f * row, bright ? color : HalfColor(color), 18, line);
+    }
+    if (s.scroll[2] > 0)
+        Mark(968, 120, 840, color);
+    if (s.scroll[2] + kLobbyListRows < static_cast<int32_t>(users.size()))
+        Mark(968, 680, 864, color);
+    ChatLog(312, 146, 44, false, color);
+    if (s.pane == 1)
+        m_client.m_editor->Draw(312 * m_scale, 656 * m_scale, 18, m_scale, color);
+    TextCentred(336, 712, s.pane == 3 ? color : HalfColor(color), 32, "\x90\x56\x8B\x4B\x83\x8B\x81\x5B\x83\x80\x90\xDD\x92\xE8" /* 新規ルーム設定 */);
+    TextCentred(688, 712, s.pane == 4 ? color : HalfColor(color), 32, "\x83\x89\x83\x93\x83\x5F\x83\x80\x91\xCE\x90\xED\x90\xDD\x92\xE8" /* ランダム対戦設定 */);
+}
+
+void CLobbyScreens::Room(bool dimmed)
+{
+    tag_KVRLOBBYSTATE& s = *m_client.m_state;
+    const uint32_t color = ScreenColor(s.fade[2], dimmed);
+    const FrameSet set = dimmed ? FRAME_SECOND : FRAME_FIRST;
+    Frame(32, 112, 752, 640, set, color);
+    Frame(32, 648, 752, 704, set, color);
+    Frame(760, 112, 992, 704, set, color);
+    if (s.pane == 0)
+    {
+        Frame(32, 112, 752, 640, FRAME_FOCUS, color);
+        Frame(32, 648, 752, 704, FRAME_FOCUS, color);
+    }
+    else if (s.pane == 1)
+        Frame(760, 112, 992, 704, FRAME_FOCUS, color);
+    Text(48, 120, color, 18, "\x83\x8B\x81\x5B\x83\x80\x83\x60\x83\x83\x83\x62\x83\x67" /* ルームチャット */);
+    Text(776, 120, color, 18, "\x8E\x51\x89\xC1\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B" /* 参加プレイヤー */);
+    ChatLog(48, 146, 64, true, color);
+    if (s.pane == 0)
+        m_client.m_editor->Draw(48 * m_scale, 656 * m_scale, 18, m_scale, color);
+    const CLobbyRoom* room = m_client.m_currentRoom.get();
+    if (room != nullptr)
+    {
+        const tag_KVRLOBBYMEMBERS& members = room->data.members;
+        for (int32_t i = 0; i < members.count && i < kLobbyMaxMembers; ++i)
+        {
+            const CLobbyUser* user = m_client.FindUser(members.members[i].id);
+            if (user == nullptr)
+                continue;
+            char line[64];
+            std::snprintf(line, sizeof(line), "%s(%d)", user->data.name, user->data.rank);
+            const bool bright = s.pane == 1 && i == s.scroll[1];
+            Text(776, 144 + 24.0f * i, bright ? color : HalfColor(color), 18, line);
+        }
+    }
+    if (m_client.IsOwner())
+    {
+        const char* buttons[3] = {"\x91\xCE\x90\xED\x8A\x4A\x8E\x6E" /* 対戦開始 */, "\x83\x8B\x81\x5B\x83\x80\x90\xDD\x92\xE8\x95\xCF\x8D\x58" /* ルーム設定変更 */, "\x83\x8B\x81\x5B\x83\x80\x82\xF0\x95\xC2\x82\xB6\x82\xE9" /* ルームを閉じる */};
+        const float xs[3] = {168, 512, 856};
+        for (int i = 0; i < 3; ++i)
+            TextCentred(xs[i], 712, s.pane == i + 2 ? color : HalfColor(color), 32, buttons[i]);
+        return;
+    }
+    TextCentred(336, 712, s.pane == 2 ? color : HalfColor(color), 32, "\x83\x8B\x81\x5B\x83\x80\x90\xDD\x92\xE8\x8A\x6D\x94\x46" /* ルーム設定確認 */);
+    TextCentred(688, 712, s.pane == 3 ? color : HalfColor(color), 32, "\x91\xDE\x8E\xBA\x82\xB7\x82\xE9" /* 退室する */);
+}
+
+void CLobbyScreens::EditorTitle(const char* title, uint32_t color)
+{
+    TextCentred(512, 144, color, 32, title);
+    Underline(128, 912, 176, color);
+    Underline(128, 912, 624, color);
+}
+
+void CLobbyScreens::RoomEditor(bool dimmed, bool change)
+{
+    tag_KVRLOBBYSTATE& s = *m_client.m_state;
+    const uint32_t color = dimmed ? 0xFF808080 : 0xFFFFFFFF;
+    const CLobbyRoom& room = *m_client.m_currentRoom;
+    const int32_t n = room.GetAttributeCount();
+    Frame(96, 128, 928, 688, FRAME_SECOND, color);
+    EditorTitle("\x83\x8B\x81\x5B\x83\x80\x90\xDD\x92\xE8" /* ルーム設定 */, color);
+    auto rowColor = [&](int32_t row) { return row == s.row ? color : HalfColor(color); };
+    auto rowY = [](int32_t row) { return 248.0f + 40.0f * row; };
+    auto textRow = [&](int32_t row, const char* caption, const char* value) {
+        Text(200, rowY(row), rowColor(row), 24, caption);
+        if (row == s.row && m_client.m_editor->IsEnable())
+            m_client.m_editor->Draw(496 * m_scale, rowY(row) * m_scale, 24, m_scale, rowColor(row));
+        else if (m_font != nullptr)
+            m_font->DrawTextWrapped(496 * m_scale, rowY(row) * m_scale, 32 * m_scale, 24, rowColor(row), 24, m_scale,
+                                    value);
+        Underline(496, 880, rowY(row) + 28, rowColor(row));
+    };
+    auto choiceRow = [&](int32_t row, const char* caption, const char* value) {
+        Text(200, rowY(row), rowColor(row), 24, caption);
+        Mark(496, rowY(row) + 4, 888, rowColor(row));
+        TextCentred(640, rowY(row), rowColor(row), 24, value);
+        Mark(760, rowY(row) + 4, 912, rowColor(row));
+    };
+    textRow(0, "\x83\x8B\x81\x5B\x83\x80\x96\xBC" /* ルーム名 */, room.data.name);
+    choiceRow(1, "\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B\x83\x89\x83\x93\x83\x4E" /* プレイヤーランク */, GetLobbyRankBandCaption(room.data.rankBand));
+    for (int32_t i = 0; i < n; ++i)
+        choiceRow(2 + i, room.FindAttribute(i)->name, GetLobbyAttributeCaption(room.FindAttribute(i), room.GetValue(i)));
+    textRow(n + 2, "\x83\x8B\x81\x5B\x83\x80\x83\x4C\x81\x5B" /* ルームキー */, room.data.key[0] != '\0' ? room.data.key : "\x83\x4C\x81\x5B\x90\xDD\x92\xE8\x82\xC8\x82\xB5" /* キー設定なし */);
+    textRow(n + 3, "\x83\x52\x83\x81\x83\x93\x83\x67" /* コメント */, room.data.comment);
+    TextCentred(512, 640, rowColor(n + 4), 32, change ? "\x90\xDD\x92\xE8\x95\xCF\x8D\x58" /* 設定変更 */ : "\x83\x8B\x81\x5B\x83\x80\x8D\xEC\x90\xAC" /* ルーム作成 */);
+}
+
+void CLobbyScreens::MatchEditor(bool dimmed)
+{
+    tag_KVRLOBBYSTATE& s = *m_client.m_state;
+    const uint32_t color = dimmed ? 0xFF808080 : 0xFFFFFFFF;
+    const CLobbyRoom& match = *m_client.m_matchRecord;
+    const int32_t n = match.GetAttributeCount();
+    Frame(96, 128, 928, 688, FRAME_SECOND, color);
+    EditorTitle("\x83\x89\x83\x93\x83\x5F\x83\x80\x91\xCE\x90\xED\x90\xDD\x92\xE8" /* ランダム対戦設定 */, color);
+    auto choiceRow = [&](int32_t row, const char* caption, const char* value) {
+        const uint32_t c = row == s.row ? color : HalfColor(color);
+        const float y = 248.0f + 40.0f * row;
+        Text(200, y, c, 24, caption);
+        Mark(496, y + 4, 888, c);
+        TextCentred(640, y, c, 24, value);
+        Mark(760, y + 4, 912, c);
+    };
+    choiceRow(0, "\x83\x7A\x83\x58\x83\x67\x2F\x83\x4E\x83\x89\x83\x43\x83\x41\x83\x93\x83\x67" /* ホスト/クライアント */, GetLobbyHostPreferenceCaption(match.data.hostPreference));
+    choiceRow(1, "\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B\x83\x89\x83\x93\x83\x4E" /* プレイヤーランク */, GetLobbyRankBandCaption(match.data.rankBand));
+    for (int32_t i = 0; i < n; ++i)
+        choiceRow(2 + i, match.FindAttribute(i)->name,
+                  GetLobbyAttributeCaption(match.FindAttribute(i), match.GetValue(i)));
+    TextCentred(512, 640, s.row == n + 2 ? color : HalfColor(color), 32, "\x83\x89\x83\x93\x83\x5F\x83\x80\x91\xCE\x90\xED\x8A\x4A\x8E\x6E" /* ランダム対戦開始 */);
+}
+
+void CLobbyScreens::RoomInfo(bool dimmed, bool buttons)
+{
+    tag_KVRLOBBYSTATE& s = *m_client.m_state;
+    const uint32_t color = dimmed ? 0xFF808080 : 0xFFFFFFFF;
+    Frame(96, 128, 928, 688, FRAME_SECOND, color);
+    const CLobbyRoom* room = buttons ? m_client.FindRoom(s.selectedId) : m_client.m_currentRoom.get();
+    if (room == nullptr)
+        return;
+    Text(128, 144, color, 24, "\x81\xA1\x83\x8B\x81\x5B\x83\x80\x8F\xEE\x95\xF1" /* ■ルーム情報 */);
+    Text(560, 144, color, 24, "\x81\xA1\x8E\x51\x89\xC1\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B" /* ■参加プレイヤー */);
+    Text(144, 200, color, 24, room->data.name);
+    Text(144, 248, color, 24, "\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B\x83\x89\x83\x93\x83\x4E" /* プレイヤーランク */);
+    Text(352, 248, color, 24, GetLobbyRankBandCaption(room->data.rankBand));
+    float y = 288;
+    for (int32_t i = 0; i < room->GetAttributeCount(); ++i, y += 40)
+    {
+        Text(144, y, color, 24, room->FindAttribute(i)->name);
+        Text(352, y, color, 24, GetLobbyAttributeCaption(room->FindAttribute(i), room->GetValue(i)));
+    }
+    Text(144, y, color, 24, "\x83\x52\x83\x81\x83\x93\x83\x67" /* コメント */);
+    if (m_font != nullptr)
+        m_font->DrawTextWrapped(144 * m_scale, (y + 40) * m_scale, 32 * m_scale, 24, color, 24, m_scale,
+                                room->data.comment);
+    const tag_KVRLOBBYMEMBERS& members = room->data.members;
+    float my = 200;
+    for (int32_t i = 0; i < members.count && i < kLobbyMaxMembers; ++i)
+    {
+        const CLobbyUser* user = m_client.FindUser(members.members[i].id);
+        if (user == nullptr)
+            continue;
+        char line[64];
+        std::snprintf(line, sizeof(line), "%s(%d)", user->data.name, user->data.rank);
+        Text(576, my, color, 24, line);
+        my += 40;
+    }
+    if (!buttons || !m_client.CanJoin(room, m_client.m_ownUser.get()))
+        return;
+    TextCentred(256, 640, s.row == 1 ? color : HalfColor(color), 32, "\x83\x8B\x81\x5B\x83\x80\x82\xC9\x93\xFC\x82\xE9" /* ルームに入る */);
+    TextCentred(768, 640, s.row == 2 ? color : HalfColor(color), 32, "\x89\xF1\x90\xFC\x83\x65\x83\x58\x83\x67" /* 回線テスト */);
+}
+
+void CLobbyScreens::UserInfo(bool dimmed, const CLobbyUser* user, bool kickButton)
+{
+    const uint32_t color = dimmed ? 0xFF808080 : 0xFFFFFFFF;
+    Frame(232, 128, 792, 688, FRAME_SECOND, color);
+    if (user == nullptr)
+        return;
+    const tag_KVRLOBBYUSERDATA& d = user->data;
+    if (user->GetIcon() != nullptr)
+    {
+        const float src[4] = {0, 0, static_cast<float>(user->GetIcon()->GetWidth()),
+                              static_cast<float>(user->GetIcon()->GetHeight())};
+        const float dst[4] = {256 * m_scale, 152 * m_scale, 320 * m_scale, 216 * m_scale};
+        user->GetIcon()->DrawRect(dst, src, color, 0);
+    }
+    Text(344, 160, color, 24, d.name);
+    if (m_font != nullptr)
+        m_font->DrawTextWrapped(344 * m_scale, 200 * m_scale, 24 * m_scale, 32, color, 18, m_scale, d.comment);
+    const int64_t battles = static_cast<int64_t>(d.wins) + d.losses + d.draws;
+    char values[7][32];
+    std::snprintf(values[0], sizeof(values[0]), "%d", d.rank);
+    std::snprintf(values[1], sizeof(values[1]), "%lld", static_cast<long long>(battles));
+    std::snprintf(values[2], sizeof(values[2]), "%d", d.wins);
+    std::snprintf(values[3], sizeof(values[3]), "%d", d.losses);
+    std::snprintf(values[4], sizeof(values[4]), "%d", d.draws);
+    std::snprintf(values[5], sizeof(values[5]), "%.2f", battles > 0 ? static_cast<double>(d.wins) / battles : 0.0);
+    std::snprintf(values[6], sizeof(values[6]), "%d", d.points);
+    const char* labels[7] = {"\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B\x83\x89\x83\x93\x83\x4E" /* プレイヤーランク */, "\x91\xCE\x90\xED\x89\xF1\x90\x94" /* 対戦回数 */, "\x8F\x9F\x97\x98\x90\x94" /* 勝利数 */, "\x94\x73\x96\x6B\x90\x94" /* 敗北数 */,
+                             "\x88\xF8\x82\xAB\x95\xAA\x82\xAF\x90\x94" /* 引き分け数 */,       "\x8F\x9F\x97\xA6" /* 勝率 */,     "\x8A\x6C\x93\xBE\x83\x7C\x83\x43\x83\x93\x83\x67" /* 獲得ポイント */};
+    const float ys[7] = {296, 384, 424, 464, 504, 544, 584};
+    for (int i = 0; i < 7; ++i)
+    {
+        Text(344, ys[i], color, 24, labels[i]);
+        Text(688, ys[i], color, 24, values[i]);
+    }
+    if (kickButton)
+        TextCentred(512, 640, m_client.m_state->row == 1 ? color : HalfColor(color), 32, "\x8B\xAD\x90\xA7\x91\xDE\x8F\x6F" /* 強制退出 */);
+}
+
+void CLobbyScreens::LineTestResult()
+{
+    const tag_KVRNETWORKTESTRESULT& r = m_client.m_state->lineTest;
+    Frame(232, 308, 792, 460, FRAME_FIRST, 0xFFFFFFFF);
+    TextCentred(512, 318, 0xFFFFFFFF, 32, "\x89\xF1\x90\xFC\x8F\xEE\x95\xF1" /* 回線情報 */);
+    const char* labels[4] = {"\x54\x43\x50\x89\xF1\x90\xFC" /* TCP回線 */, "\x55\x44\x50\x89\xF1\x90\xFC" /* UDP回線 */, "\x55\x44\x50\x91\x97\x90\x4D" /* UDP送信 */, "\x55\x44\x50\x8E\xF3\x90\x4D" /* UDP受信 */};
+    const int32_t marks[4] = {LineTestMarks(std::max(r.tcpUploadMs, r.tcpDownloadMs)), LineTestMarks(r.udpMs),
+                              static_cast<int32_t>(std::min<uint32_t>(r.receivedByPeer / 10, 10)),
+                              static_cast<int32_t>(std::min<uint32_t>(r.receivedFromPeer / 10, 10))};
+    for (int i = 0; i < 4; ++i)
+    {
+        const float y = 354.0f + 24.0f * i;
+        Text(254, y, 0xFFFFFFFF, 24, labels[i]);
+        for (int32_t m = 0; m < marks[i]; ++m)
+            Text(502 + 28.0f * m, y, 0xFFFFFFFF, 24, "\x81\x9A" /* ★ */);
+    }
+}
+
+void CLobbyScreens::DrawRoomChatLines(float x, float y, float scale, uint32_t color, int32_t lineLimit)
+{
+    tag_KVRLOBBYSTATE& s = *m_client.m_state;
+    if (m_font == nullptr)
+        return;
+    int32_t lines = 0;
+    for (int32_t i = std::max(s.roomChatCount - 2, 0); i < s.roomChatCount && lines < lineLimit; ++i)
+    {
+        char text[kLobbyNameSize + kLobbyChatTextSize + 8];
+        std::snprintf(text, sizeof(text), "\x81\x79\x25\x73\x81\x7A\x25\x73" /* 【%s】%s */, s.roomChat[i].name, s.roomChat[i].text);
+        m_font->DrawTextWrapped(x, y + 24.0f * scale * lines, 24 * scale, 64, color, 18, scale, text);
+        lines += CountLobbyLines(text, 64);
+    }
+}
+
+void CLobbyScreens::DrawMatchingStatus(uint32_t timeMs, uint32_t color)
+{
+    char count[32];
+    std::snprintf(count, sizeof(count), "\x25\x64\x90\x6C\x83\x7D\x83\x62\x83\x60\x83\x93\x83\x4F" /* %d人マッチング */, m_client.m_state->matchedPlayers);
+    Text(720, 700, color, 32, count);
+    Text(720, 730, color, 32, "\x91\xCE\x90\xED\x91\x8A\x8E\xE8\x95\xE5\x8F\x57\x92\x86" /* 対戦相手募集中 */);
+    const uint32_t dots = std::min<uint32_t>(timeMs / 800, 64);
+    for (uint32_t i = 0; i < dots; ++i)
+        Text(950 + 16.0f * i, 730, color, 32, ".");
+}
+
+void CLobbyScreens::DrawState(int32_t state)
+{
+    tag_KVRLOBBYSTATE& s = *m_client.m_state;
+    const char* closed = "\x94\x46\x8F\xD8\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42\x0A\x83\x54\x81\x5B\x83\x6F\x81\x5B\x83\x81\x83\x93\x83\x65\x83\x69\x83\x93\x83\x58\x92\x86\x82\xC5\x82\xB7\x81\x42\x0A\x8E\x9E\x8A\xD4\x82\xF0\x82\xA8\x82\xA2\x82\xC4\x8D\xC4\x93\x78\x90\xDA\x91\xB1\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42" /* 認証に失敗しました。\nサーバーメンテナンス中です。\n時間をおいて再度接続してください。 */;
+    switch (state)
+    {
+    case 1:
+        Notice("\x43\x4F\x52\x56\x41\x4E\x45\x20\x4E\x45\x54\x4F\x57\x4F\x52\x4B\x20\x53\x59\x53\x54\x45\x4D\x82\xCD\x83\xC0\x94\xC5\x82\xCC\x82\xBD\x82\xDF\x81\x41\x0A\x95\x73\x8B\xEF\x8D\x87\x82\xAA\x8E\x63\x82\xC1\x82\xC4\x82\xA2\x82\xE9\x89\xC2\x94\x5C\x90\xAB\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81\x42\x0A\x8D\xA1\x8C\xE3\x81\x41\x90\x8F\x8E\x9E\x8F\x43\x90\xB3\x82\xF0\x8D\x73\x82\xA2\x82\xDC\x82\xB7\x82\xCC\x82\xC5\x81\x41\x0A\x82\xB2\x95\x73\x95\xD6\x82\xF0\x82\xA8\x8A\x7C\x82\xAF\x82\xB5\x82\xDC\x82\xB7\x82\xAA\x82\xB2\x97\xB9\x8F\xB3\x89\xBA\x82\xB3\x82\xA2\x81\x42" /* CORVANE NETOWORK SYSTEMはβ版のため、\n不具合が残っている可能性があります。\n今後、随時修正を行いますので、\nご不便をお掛けしますがご了承下さい。 */);
+        break;
+    case 3: Waiting(); break;
+    case 4: Notice(closed); break;
+    case 5: Notice("\x83\x6F\x81\x5B\x83\x57\x83\x87\x83\x93\x82\xAA\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x0A\x8D\xC5\x90\x56\x94\xC5\x82\xC9\x83\x41\x83\x62\x83\x76\x83\x66\x81\x5B\x83\x67\x82\xCC\x8F\xE3\x0A\x90\xDA\x91\xB1\x82\xB5\x82\xC8\x82\xA8\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42" /* バージョンが違います\n最新版にアップデートの上\n接続しなおしてください。 */); break;
+    case 6:
+        Notice("\x83\x6C\x83\x62\x83\x67\x83\x8F\x81\x5B\x83\x4E\x82\xC9\x90\xDA\x91\xB1\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xC8\x82\xA2\x82\xA9\x81\x41\x0A\x83\x7C\x81\x5B\x83\x67\x82\xAA\x8A\x4A\x82\xA2\x82\xC4\x82\xA2\x82\xC8\x82\xA2\x89\xC2\x94\x5C\x90\xAB\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81\x42\x0A\x8D\xC4\x93\x78\x90\xDD\x92\xE8\x82\xF0\x8A\x6D\x94\x46\x82\xCC\x8F\xE3\x81\x41\x90\xDA\x91\xB1\x82\xB5\x82\xC8\x82\xA8\x82\xB5\x82\xC4\x0A\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42" /* ネットワークに接続されていないか、\nポートが開いていない可能性があります。\n再度設定を確認の上、接続しなおして\nください。 */);
+        break;
+    case 7:
+    case 10: Login(false); break;
+    case 8: Login(true), Waiting(); break;
+    case 9: Login(true), Notice("\x94\x46\x8F\xD8\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42\x0A\x49\x44\x82\xE0\x82\xB5\x82\xAD\x82\xCD\x83\x70\x83\x58\x83\x8F\x81\x5B\x83\x68\x82\xF0\x8D\xC4\x93\x78\x8A\x6D\x94\x46\x82\xCC\x8F\xE3\x81\x41\x0A\x90\xDA\x91\xB1\x82\xB5\x82\xC8\x82\xA8\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42" /* 認証に失敗しました。\nIDもしくはパスワードを再度確認の上、\n接続しなおしてください。 */); break;
+    case 11:
+    case 19: Lobby(false); break;
+    case 12: Lobby(true), UserInfo(false, m_client.FindUser(s.selectedId), false); break;
+    case 13:
+    case 21: Lobby(true), Waiting(); break;
+    case 14: Lobby(true), Message("\x83\x86\x81\x5B\x83\x55\x81\x5B\x8F\xEE\x95\xF1\x82\xAA\x8E\xE6\x93\xBE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD" /* ユーザー情報が取得できませんでした */); break;
+    case 15: Lobby(true), RoomEditor(false, false); break;
+    case 16: Lobby(true), RoomEditor(true, false), Waiting(); break;
+    case 17: Lobby(true), RoomEditor(true, false), Message("\x83\x8B\x81\x5B\x83\x80\x82\xCC\x8D\xEC\x90\xAC\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD" /* ルームの作成に失敗しました */); break;
+    case 18: Lobby(true), RoomEditor(true, false), Message("\x83\x8B\x81\x5B\x83\x80\x96\xBC\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2" /* ルーム名を入力して下さい */); break;
+    case 20:
+    case 27: Lobby(true), RoomInfo(false, true); break;
+    case 22: Lobby(true), Message("\x83\x8B\x81\x5B\x83\x80\x8F\xEE\x95\xF1\x82\xAA\x8E\xE6\x93\xBE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD" /* ルーム情報が取得できませんでした */); break;
+    case 23:
+    case 25: Lobby(true), RoomInfo(true, true), Waiting(); break;
+    case 24: Lobby(true), RoomInfo(true, true), LineTestResult(); break;
+    case 26: Lobby(true), Message("\x83\x8B\x81\x5B\x83\x80\x82\xC9\x93\xFC\x82\xEA\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD" /* ルームに入れませんでした */); break;
+    case 28: Lobby(true), KeyEditor(false); break;
+    case 29: Lobby(true), KeyEditor(true), Waiting(); break;
+    case 30: Lobby(true), Message("\x83\x8B\x81\x5B\x83\x80\x83\x4C\x81\x5B\x82\xAA\x88\xE1\x82\xA2\x82\xDC\x82\xB7" /* ルームキーが違います */); break;
+    case 31: Lobby(true), MatchEditor(false); break;
+    case 33: Lobby(true), Message("\x83\x7D\x83\x62\x83\x60\x83\x93\x83\x4F\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD" /* マッチングに失敗しました */); break;
+    case 34: Lobby(true), Question("\x91\xDE\x8F\x6F\x82\xB5\x82\xDC\x82\xB7\x81\x42\x96\x7B\x93\x96\x82\xC9\x82\xE6\x82\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81\x48" /* 退出します。本当によろしいですか？ */); break;
+    case 36:
+    case 56: Room(false); break;
+    case 37:
+        Room(true), UserInfo(false, m_client.FindUser(s.selectedId),
+                             m_client.IsOwner() && s.selectedId != m_client.m_ownUser->data.id);
+        break;
+    case 38:
+    case 44: Room(true), Waiting(); break;
+    case 39: Room(true), Message("\x83\x86\x81\x5B\x83\x55\x81\x5B\x8F\xEE\x95\xF1\x82\xAA\x8E\xE6\x93\xBE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD" /* ユーザー情報が取得できませんでした */); break;
+    case 40:
+        Room(true), UserInfo(true, m_client.FindUser(s.selectedId), true),
+            Question("\x8B\xAD\x90\xA7\x91\xDE\x8F\x6F\x82\xB3\x82\xB9\x82\xDC\x82\xB7\x81\x42\x96\x7B\x93\x96\x82\xC9\x82\xE6\x82\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81\x48" /* 強制退出させます。本当によろしいですか？ */);
+        break;
+    case 41: Room(true), UserInfo(true, m_client.FindUser(s.selectedId), true), Waiting(); break;
+    case 43: Room(true), Message("\x8B\xAD\x90\xA7\x91\xDE\x8F\x6F\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD" /* 強制退出されました */); break;
+    case 45: Room(true), Message("\x83\x8B\x81\x5B\x83\x80\x8F\xEE\x95\xF1\x82\xAA\x8E\xE6\x93\xBE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD" /* ルーム情報が取得できませんでした */); break;
+    case 46:
+        Room(true);
+        if (m_client.IsOwner())
+            RoomEditor(false, true);
+        else
+            RoomInfo(false, false);
+        break;
+    case 47: Room(true), RoomEditor(true, true), Message("\x83\x8B\x81\x5B\x83\x80\x96\xBC\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2" /* ルーム名を入力して下さい */); break;
+    case 48: Room(true), RoomEditor(true, true), Waiting(); break;
+    case 49: Room(true), RoomEditor(true, true), Message("\x90\xDD\x92\xE8\x95\xCF\x8D\x58\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD" /* 設定変更に失敗しました */); break;
+    case 50: Room(true), Question("\x91\xCE\x90\xED\x8A\x4A\x8E\x6E\x82\xB5\x82\xDC\x82\xB7\x82\xE6\x82\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81\x48" /* 対戦開始しますよろしいですか？ */); break;
+    case 53: Room(true), Message("\x8E\x51\x89\xC1\x90\x6C\x90\x94\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1" /* 参加人数が足りません */); break;
+    case 55: Room(true), Question("\x91\xDE\x8F\x6F\x82\xB5\x82\xDC\x82\xB7\x81\x42\x96\x7B\x93\x96\x82\xC9\x82\xE6\x82\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81\x48" /* 退出します。本当によろしいですか？ */); break;
+    case 58: Lobby(true), MatchEditor(false), Waiting(); break;
+    case 59: Lobby(true), MatchEditor(false), Message("\x83\x7D\x83\x62\x83\x60\x83\x93\x83\x4F\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD" /* マッチングに失敗しました */); break;
+    case 68: Notice("\x89\xF1\x90\xFC\x82\xAA\x90\xD8\x92\x66\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD\x81\x42\x0A\x8E\x9E\x8A\xD4\x82\xF0\x82\xA8\x82\xA2\x82\xC4\x8D\xC4\x93\x78\x90\xDA\x91\xB1\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42" /* 回線が切断されました。\n時間をおいて再度接続してください。 */); break;
+    default: break;
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+
+class CLobbyClient;
+class CFontTexture;
+class CLobbyRoom;
+class CLobbyUser;
+class CTexture;
+
+// The lobby's screens, drawn for one frame from the client's state in the
+// 1024 x 768 layout, scaled by the smaller of width / 1024 and
+// height / 768. Made on the stack by CLobbyClient::Render, which holds the
+// protocol lock around everything but the background.
+class CLobbyScreens
+{
+public:
+    explicit CLobbyScreens(CLobbyClient& client);
+
+    void DrawBackground();
+    void DrawState(int32_t state);
+    void DrawRoomChatLines(float x, float y, float scale, uint32_t color, int32_t lineLimit);
+    void DrawMatchingStatus(uint32_t timeMs, uint32_t color);
+
+    float GetScale() const { return m_scale; }
+    // The number of line-test marks for a time in milliseconds.
+    static int32_t LineTestMarks(uint32_t milliseconds);
+    // Colour of a screen with fade level f: bright, or dimmed under a dialog.
+    static uint32_t ScreenColor(float fade, bool dimmed);
+    // The half colour of items without the focus.
+    static uint32_t HalfColor(uint32_t color);
+
+private:
+    enum FrameSet
+    {
+        FRAME_FIRST,
+        FRAME_SECOND,
+        FRAME_FOCUS
+    };
+
+    void Frame(float left, float top, float right, float bottom, FrameSet set, uint32_t color);
+    void Text(float x, float y, uint32_t color, uint32_t size, const char* text);
+    void TextCentred(float x, float y, uint32_t color, uint32_t size, const char* text);
+    void Underline(float left, float right, float y, uint32_t color);
+    void Mark(float x, float y, float u, uint32_t color);
+    void Notice(const char* text);
+    void Message(const char* text);
+    void Question(const char* text);
+    void Waiting();
+    void KeyEditor(bool dimmed);
+    void Login(bool dimmed);
+    void Lobby(bool dimmed);
+    void Room(bool dimmed);
+    void ChatLog(float x, float y, int32_t width, bool room, uint32_t color);
+    void RoomEditor(bool dimmed, bool change);
+    void MatchEditor(bool dimmed);
+    void RoomInfo(bool dimmed, bool buttons);
+    void UserInfo(bool dimmed, const CLobbyUser* user, bool kickButton);
+    void LineTestResult();
+    void EditorTitle(const char* title, uint32_t color);
+
+    CLobbyClient& m_client;
+    CFontTexture* m_font;
+    CTexture* m_texture;
+    float m_scale = 1.0f;
+};

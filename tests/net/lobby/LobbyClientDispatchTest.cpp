@@ -1,0 +1,279 @@
+// The client's handlers driven directly with server messages, without a
+// connection: keys, states, lists, chat logs and every length check.
+#include "LobbyTestServer.h"
+
+#include "engine/platform/CImeInput.h"
+#include "net/lobby/CLobbyClient.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace lobbytest;
+
+namespace
+{
+class LobbyDispatchTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(client.Initialize(nullptr, "QOR", "", nullptr, nullptr, nullptr)); }
+
+    void Feed(int16_t id, uint16_t sub, const std::vector<uint8_t>& payload)
+    {
+        uint8_t key = 0;
+        {
+            auto lock = client.Lock();
+            key = client.GetStateBlock().sessionKey;
+        }
+        const std::vector<uint8_t> bytes = ServerMessage(id, sub, payload, key);
+        ASSERT_TRUE(client.Reassemble(bytes.data(), bytes.size()));
+        ASSERT_TRUE(client.DispatchQueued());
+    }
+
+    static std::vector<uint8_t> Entry(uint32_t id, const std::string& name, int32_t rank)
+    {
+        std::vector<uint8_t> out(33);
+        Put32(out, 0, id);
+        PutText(out, 4, name, 25);
+        Put32(out, 29, static_cast<uint32_t>(rank));
+        return out;
+    }
+
+    static std::vector<uint8_t> Chat(const std::string& name, const std::string& text)
+    {
+        std::vector<uint8_t> out(281);
+        PutText(out, 0, name, 25);
+        PutText(out, 25, text, 256);
+        return out;
+    }
+
+    static std::vector<uint8_t> Room(uint32_t id, uint32_t owner, int16_t count)
+    {
+        std::vector<uint8_t> out(734);
+        Put32(out, 0, id);
+        PutText(out, 4, "room", 25);
+        Put16(out, 37, 8);
+        out[305] = 13;
+        Put16(out, 435, static_cast<uint16_t>(count));
+        Put32(out, 437, owner);
+        Put32(out, 470, owner);
+        return out;
+    }
+
+    CLobbyClient client;
+};
+} // namespace
+
+TEST_F(LobbyDispatchTest, GreetingKeyAppliesFromTheNextMessageInTheSameRun)
+{
+    client.SetState(3);
+    std::vector<uint8_t> run = ServerMessage(100, 1, {'j', 0x42}, kLobbyInitialSessionKey);
+    // The next message is scrambled with the key the greeting carried.
+    const std::vector<uint8_t> next = ServerMessage(1001, 2, {}, 0x42);
+    run.insert(run.end(), next.begin(), next.end());
+    ASSERT_TRUE(client.Reassemble(run.data(), run.size()));
+    ASSERT_TRUE(client.DispatchQueued());
+    EXPECT_EQ(client.GetState(), 7);
+    auto lock = client.Lock();
+    EXPECT_EQ(client.GetStateBlock().sessionKey, 0x42);
+}
+
+TEST_F(LobbyDispatchTest, GreetingVariantsAndStrayGreetings)
+{
+    client.SetState(3);
+    Feed(100, 1, {'x', 0x42});
+    EXPECT_EQ(client.GetState(), 5);
+    client.SetState(3);
+    Feed(100, 2, {});
+    EXPECT_EQ(client.GetState(), 4);
+    client.SetState(3);
+    Feed(100, 1, {'j'});
+    EXPECT_EQ(client.GetState(), 5);
+    // A greeting outside the connect step changes neither state nor key.
+    client.SetState(11);
+    Feed(100, 1, {'j', 0x99});
+    EXPECT_EQ(client.GetState(), 11);
+    auto lock = client.Lock();
+    EXPECT_EQ(client.GetStateBlock().sessionKey, kLobbyInitialSessionKey);
+}
+
+TEST_F(LobbyDispatchTest, UnsolicitedConnectOrdersAreIgnored)
+{
+    client.SetState(11);
+    std::vector<uint8_t> answer = Room(7, 1, 1);
+    answer.resize(740);
+    answer[734] = 127;
+    answer[737] = 1;
+    Put16(answer, 738, 9);
+    Feed(1002, 1, std::vector<uint8_t>(answer.begin(), answer.begin() + 37));
+    Feed(1005, 1, answer);
+    Feed(1019, 1, answer);
+    Feed(1018, 1, std::vector<uint8_t>(answer.begin(), answer.begin() + 734));
+    Feed(1023, 1, {127, 0, 0, 1});
+    EXPECT_EQ(client.GetState(), 11);
+    EXPECT_EQ(client.GetSession()->GetPeerCount(), 0u);
+}
+
+TEST_F(LobbyDispatchTest, ShortPayloadsChangeNothing)
+{
+    client.SetState(11);
+    Feed(1012, 1, Entry(5, "alice", 10));
+    for (int16_t id = 1001; id <= 1024; ++id)
+        for (uint32_t size : {0u, 1u, 3u, 36u, 298u, 313u, 733u, 739u})
+            Feed(id, 1, std::vector<uint8_t>(size, 0xFF));
+    EXPECT_EQ(client.GetState(), 11);
+    auto lock = client.Lock();
+    ASSERT_EQ(client.GetUsers().size(), 2u); // alice, and the 33-byte-or-longer runs of 0xFF
+}
+
+TEST_F(LobbyDispatchTest, UserListsSkipEmptyNamesAndRefreshKnownUsers)
+{
+    client.SetState(11);
+    std::vector<uint8_t> list = Entry(1, "one", 5);
+    const std::vector<uint8_t> empty = Entry(2, "", 5);
+    const std::vector<uint8_t> three = Entry(3, "three", 7);
+    list.insert(list.end(), empty.begin(), empty.end());
+    list.insert(list.end(), three.begin(), three.end());
+    list.resize(list.size() + 10, 'z'); // a partial entry at the end
+    Feed(1012, 1, list);
+    Feed(1010, 1, Entry(3, "drei", 8));
+    {
+        auto lock = client.Lock();
+        ASSERT_EQ(client.GetUsers().size(), 2u);
+        EXPECT_STREQ(client.FindUser(3)->data.name, "drei");
+        EXPECT_EQ(client.FindUser(3)->data.rank, 8);
+        EXPECT_EQ(client.FindUser(2), nullptr);
+        client.GetStateBlock().userCursor = 1;
+    }
+    // The list shrinks under the cursor: the cursor stays inside it.
+    std::vector<uint8_t> id(4);
+    Put32(id, 0, 3);
+    Feed(1013, 1, id);
+    auto lock = client.Lock();
+    EXPECT_EQ(client.GetUsers().size(), 1u);
+    EXPECT_EQ(client.GetStateBlock().userCursor, 0);
+}
+
+TEST_F(LobbyDispatchTest, ListsAreIgnoredBeforeTheLogin)
+{
+    client.SetState(9);
+    Feed(1012, 1, Entry(1, "one", 5));
+    Feed(1011, 1, std::vector<uint8_t>(37, 1));
+    Feed(1020, 1, Chat("a", "b"));
+    auto lock = client.Lock();
+    EXPECT_TRUE(client.GetUsers().empty());
+    EXPECT_TRUE(client.GetRooms().empty());
+    EXPECT_EQ(client.GetStateBlock().lobbyChatCount, 0);
+}
+
+TEST_F(LobbyDispatchTest, LobbyChatKeepsSixtyLinesAndFollowsTheNewest)
+{
+    client.SetState(11);
+    for (int i = 0; i < 10; ++i)
+        Feed(1020, 1, Chat("n", "line" + std::to_string(i)));
+    {
+        auto lock = client.Lock();
+        client.GetStateBlock().scroll[1] = 3;
+    }
+    Feed(1020, 1, Chat("n", "line10"));
+    {
+        auto lock = client.Lock();
+        EXPECT_EQ(client.GetStateBlock().scroll[1], 4);
+    }
+    for (int i = 11; i < 61; ++i)
+        Feed(1020, 1, Chat("n", "line" + std::to_string(i)));
+    auto lock = client.Lock();
+    const tag_KVRLOBBYSTATE& s = client.GetStateBlock();
+    EXPECT_EQ(s.lobbyChatCount, 60);
+    EXPECT_STREQ(s.lobbyChat[0].text, "line1");
+    EXPECT_STREQ(s.lobbyChat[59].text, "line60");
+}
+
+TEST_F(LobbyDispatchTest, MatchCountNeedsExactlyOneByte)
+{
+    client.SetState(64);
+    Feed(1018, 2, {3, 4});
+    {
+        auto lock = client.Lock();
+        EXPECT_EQ(client.GetStateBlock().matchedPlayers, 0);
+    }
+    Feed(1018, 2, {3});
+    auto lock = client.Lock();
+    EXPECT_EQ(client.GetStateBlock().matchedPlayers, 3);
+}
+
+TEST_F(LobbyDispatchTest, RoomEntriesAddRefreshAndRemoveRooms)
+{
+    client.SetState(11);
+    const std::vector<uint8_t> room = Room(7, 0, 1);
+    std::vector<uint8_t> entries(room.begin(), room.begin() + 37);
+    const std::vector<uint8_t> other = Room(8, 0, 1);
+    entries.insert(entries.end(), other.begin(), other.begin() + 37);
+    Feed(1011, 1, entries);
+    std::vector<uint8_t> busy(room.begin(), room.begin() + 37);
+    Put32(busy, 29, 1);
+    Feed(1008, 1, busy);
+    {
+        auto lock = client.Lock();
+        ASSERT_EQ(client.GetRooms().size(), 2u);
+        EXPECT_EQ(client.FindRoom(7)->data.busy, 1u);
+        // New rooms are copies of the template: one attribute, limit 8.
+        EXPECT_EQ(client.FindRoom(8)->GetAttributeCount(), 1);
+        EXPECT_EQ(client.FindRoom(8)->data.playerLimit, 8);
+        client.GetStateBlock().roomCursor = 1;
+    }
+    std::vector<uint8_t> id(4);
+    Put32(id, 0, 8);
+    Feed(1003, 1, id);
+    EXPECT_EQ(client.GetState(), 11);
+    auto lock = client.Lock();
+    EXPECT_EQ(client.FindRoom(8), nullptr);
+    EXPECT_EQ(client.GetStateBlock().roomCursor, 0);
+}
+
+TEST_F(LobbyDispatchTest, RelayedChatNeedsTheRoomAndAWholeLine)
+{
+    const std::vector<uint8_t> line = Chat("guest", "hi");
+    client.SetState(11);
+    EXPECT_FALSE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
+    client.SetState(36);
+    EXPECT_FALSE(client.OnChatMessage(line.data(), 280));
+    EXPECT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
+    auto lock = client.Lock();
+    EXPECT_EQ(client.GetStateBlock().roomChatCount, 1);
+    EXPECT_STREQ(client.GetStateBlock().roomChat[0].name, "guest");
+}
+
+TEST_F(LobbyDispatchTest, KeepAliveIsAnsweredWithoutAConnection)
+{
+    client.SetState(11);
+    Feed(1024, 1, {});
+    EXPECT_EQ(client.GetState(), 11);
+    EXPECT_FALSE(client.SendMessage(LOBBY_MSG_KEEPALIVE));
+}
+
+TEST_F(LobbyDispatchTest, LoginIdIsCutAtAWholeCharacter)
+{
+    // 31 letters and a double-byte character do not fit 33 bytes with the
+    // NUL: the character goes, not half of it.
+    client.SetLoginId((std::string(31, 'a') + "\x82\xA0").c_str());
+    auto lock = client.Lock();
+    EXPECT_EQ(std::strlen(client.GetStateBlock().loginId), 31u);
+}
+
+TEST_F(LobbyDispatchTest, AnyKeyLeavesTheFailureNotices)
+{
+    for (int32_t state : {4, 5, 6, 68})
+    {
+        client.SetState(state);
+        client.OnInput(0);
+        EXPECT_EQ(client.GetState(), state);
+        client.OnInput(LOBBY_KEY_DECIDE);
+        EXPECT_EQ(client.GetState(), 69);
+    }
+    for (int i = 0; i < 10; ++i)
+        client.Update(0.05f);
+    EXPECT_EQ(client.GetState(), 70);
+}

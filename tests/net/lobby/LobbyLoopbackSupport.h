@@ -1,0 +1,101 @@
+#pragma once
+
+// Drives lobby clients against the test server over loopback: ports free on
+// every address a test uses, bounded waits that keep stepping the clients,
+// and the key presses of the common walks (connect and log in).
+#include "tests/net/NetTestSupport.h"
+
+#include "engine/platform/CImeInput.h"
+#include "net/lobby/CLobbyClient.h"
+
+#include <chrono>
+#include <functional>
+#include <initializer_list>
+#include <thread>
+#include <vector>
+
+namespace lobbytest
+{
+constexpr float kFrameSeconds = 0.05f;
+
+// A port free for TCP and UDP on every one of the addresses.
+inline uint16_t FreePortOn(std::initializer_list<const char*> addresses)
+{
+    for (int attempt = 0; attempt < 50; ++attempt)
+    {
+        const uint16_t port = nettest::FreePortBoth(*addresses.begin());
+        bool free = port != 0;
+        std::vector<CNetSocket> held;
+        for (const char* address : addresses)
+        {
+            in_addr local{};
+            ParseIPv4(address, &local);
+            for (int type : {SOCK_STREAM, SOCK_DGRAM})
+            {
+                CNetSocket socket(OpenNetSocket(type));
+                free = free && socket.IsValid() && BindNetSocket(socket.Get(), &local, port);
+                held.push_back(std::move(socket));
+            }
+        }
+        if (free)
+            return port;
+    }
+    return 0;
+}
+
+// Steps every client a frame at a time until condition holds (bounded).
+inline bool StepUntil(std::initializer_list<CLobbyClient*> clients, const std::function<bool()>& condition,
+                      uint32_t timeoutMs = 20000)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() >= end)
+            return condition();
+        for (CLobbyClient* client : clients)
+            client->Update(kFrameSeconds);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+inline bool StepToState(CLobbyClient& client, int32_t state, uint32_t timeoutMs = 20000)
+{
+    return StepUntil({&client}, [&] { return client.GetState() == state; }, timeoutMs);
+}
+
+inline void SetUpClient(CLobbyClient& client, const char* local, uint16_t lobbyPort, uint16_t ownPort,
+                        const char* loginId)
+{
+    client.Initialize(nullptr, "QOR", "", nullptr, nullptr, nullptr);
+    client.SetLobbyHost("127.0.0.1", lobbyPort);
+    client.SetLocalAddress(local);
+    client.SetOwnPort(ownPort);
+    client.SetLoginId(loginId);
+    client.SetLineTestPause(0);
+    client.SetConnectTimeout(3000);
+}
+
+// From the start to the login editor (state 7) or whatever the server
+// makes of the connection.
+inline int32_t ConnectClient(CLobbyClient& client)
+{
+    if (!StepToState(client, 1))
+        return -1;
+    client.OnInput(LOBBY_KEY_DECIDE);
+    StepUntil({&client}, [&] { return client.GetState() != 2 && client.GetState() != 3; });
+    return client.GetState();
+}
+
+// Through the login editor with a password to the lobby (state 11).
+inline bool LogIn(CLobbyClient& client, const char* password)
+{
+    if (ConnectClient(client) != 7)
+        return false;
+    client.OnInput(LOBBY_KEY_DOWN);
+    client.GetEditor()->Insert(password);
+    client.OnInput(LOBBY_KEY_DOWN);
+    client.OnInput(LOBBY_KEY_DECIDE);
+    return StepToState(client, 11);
+}
+} // namespace lobbytest

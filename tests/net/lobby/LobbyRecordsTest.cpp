@@ -1,0 +1,173 @@
+// Users, rooms, their attribute schemas, rank bands and line counting.
+#include "net/lobby/CLobbyRoom.h"
+#include "net/lobby/CLobbyUser.h"
+#include "net/lobby/LobbySchema.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <vector>
+
+TEST(LobbyRankBand, BandsAdmitTheirRanks)
+{
+    std::set<int> admits19;
+    std::set<int> admits20;
+    for (uint8_t band = 0; band < 16; ++band)
+    {
+        if (LobbyRankBandAdmits(band, 19))
+            admits19.insert(band);
+        if (LobbyRankBandAdmits(band, 20))
+            admits20.insert(band);
+    }
+    EXPECT_EQ(admits19, (std::set<int>{0, 5, 6, 7, 8, 13}));
+    EXPECT_EQ(admits20, (std::set<int>{1, 6, 7, 8, 9, 13}));
+    EXPECT_FALSE(LobbyRankBandAdmits(14, 50));
+    EXPECT_FALSE(LobbyRankBandAdmits(255, 50));
+}
+
+TEST(LobbyRankBand, SteppingSkipsBandsThatRefuseTheOwnRank)
+{
+    std::vector<int> seen;
+    uint8_t band = 13;
+    for (int i = 0; i < 6; ++i)
+    {
+        band = StepLobbyRankBand(band, 1, 25);
+        seen.push_back(band);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{1, 6, 7, 8, 9, 13}));
+    EXPECT_EQ(StepLobbyRankBand(1, -1, 25), 13);
+    EXPECT_EQ(StepLobbyRankBand(13, -1, 25), 9);
+    EXPECT_STREQ(GetLobbyRankBandCaption(14), "");
+}
+
+TEST(LobbyRoomRecord, FreshRandomMatchHoldsDefaultsAndRequestsAnyValue)
+{
+    CLobbyRoom match(8, kLobbyMatchAttributeCount, GetLobbyMatchSchema());
+    const int expected[] = {2, 2, 0, 1, 10};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(match.GetValue(i), expected[i]);
+    EXPECT_EQ(match.data.hostPreference, 2);
+    EXPECT_EQ(match.data.rankBand, 13);
+    EXPECT_EQ(match.data.playerLimit, 8);
+
+    const tag_KVRLOBBYROOMDATA packed = match.PackData(true);
+    EXPECT_EQ(packed.attributeCount, 5);
+    for (int i = 0; i < 5; ++i)
+    {
+        EXPECT_EQ(packed.attributes[i * 2], 1);
+        EXPECT_EQ(packed.attributes[i * 2 + 1], 255);
+    }
+    match.SetValue(0, 1);
+    EXPECT_EQ(match.PackData(true).attributes[1], 1);
+    EXPECT_EQ(match.PackData(false).attributes[3], 2);
+}
+
+TEST(LobbyRoomRecord, UnpackingRefusesValuesOutsideTheSchema)
+{
+    CLobbyRoom room(8, kLobbyMatchAttributeCount, GetLobbyMatchSchema());
+    tag_KVRLOBBYROOMDATA data = room.PackData(false);
+    data.attributes[1] = 1;  // type: team
+    data.attributes[3] = 77; // rule: no such choice
+    data.attributes[4] = 4;  // weapons: wrong size byte
+    data.attributes[9] = 3;  // points: 4
+    room.SetData(data);
+    EXPECT_EQ(room.GetValue(0), 1);
+    EXPECT_EQ(room.GetValue(1), 2);
+    EXPECT_EQ(room.GetValue(2), 0);
+    EXPECT_EQ(room.GetValue(4), 3);
+    room.ResetValues();
+    EXPECT_EQ(room.GetValue(0), 2);
+
+    const CLobbyRoom copy(room);
+    EXPECT_EQ(copy.GetAttributeCount(), 5);
+    EXPECT_EQ(copy.GetValue(4), 10);
+    EXPECT_EQ(copy.FindAttribute(5), nullptr);
+    EXPECT_EQ(CLobbyRoom().FindAttribute(0), nullptr);
+}
+
+TEST(LobbyRoomRecord, FullOrBusyRoomsCannotBeJoined)
+{
+    CLobbyRoom room(8, kLobbyRoomAttributeCount, GetLobbyRoomSchema());
+    room.data.members.count = 7;
+    EXPECT_TRUE(CanJoinLobbyRoom(room.data, 50));
+    room.data.members.count = 8;
+    EXPECT_FALSE(CanJoinLobbyRoom(room.data, 50));
+    room.data.members.count = 1;
+    room.data.busy = 1;
+    EXPECT_FALSE(CanJoinLobbyRoom(room.data, 50));
+    room.data.busy = 0;
+    room.data.rankBand = 0;
+    EXPECT_FALSE(CanJoinLobbyRoom(room.data, 50));
+    EXPECT_TRUE(CanJoinLobbyRoom(room.data, 19));
+}
+
+TEST(LobbyRoomRecord, MembershipCountsOnlyValidEntries)
+{
+    tag_KVRLOBBYROOMDATA room;
+    room.members.owner.id = 1;
+    room.members.count = 2;
+    room.members.members[0].id = 1;
+    room.members.members[1].id = 2;
+    room.members.members[2].id = 3;
+    EXPECT_TRUE(IsLobbyMember(room, 1));
+    EXPECT_TRUE(IsLobbyMember(room, 2));
+    EXPECT_FALSE(IsLobbyMember(room, 3));
+}
+
+TEST(LobbyText, LinesCountDoubleByteCharactersAsTwoColumns)
+{
+    EXPECT_EQ(CountLobbyLines("", 44), 1);
+    EXPECT_EQ(CountLobbyLines("abcd", 4), 1);
+    EXPECT_EQ(CountLobbyLines("abcde", 4), 2);
+    EXPECT_EQ(CountLobbyLines("ab\ncd", 44), 2);
+    EXPECT_EQ(CountLobbyLines("\x82\xA0\x82\xA0\x82\xA0", 4), 2);
+    // A lead byte cut off by the NUL is one column, not a read past it.
+    EXPECT_EQ(CountLobbyLines("abc\x82", 4), 1);
+}
+
+TEST(LobbyUserRecord, ServerTextsBecomeShiftJisWithinTheirFields)
+{
+    tag_KVRLOBBYUSERDATA data;
+    data.id = 4;
+    std::strcpy(data.name, "\xE3\x81\x82\xE3\x81\x84"); // あい
+    std::strcpy(data.comment, "ok");
+    CLobbyUser user;
+    user.SetData(data);
+    EXPECT_STREQ(user.data.name, "\x82\xA0\x82\xA2");
+    EXPECT_STREQ(user.data.comment, "ok");
+
+    // Eight three-byte characters fill 24 bytes of UTF-8 and become 16
+    // bytes of Shift-JIS; thirteen would not fit 24 bytes, so the cut falls
+    // between characters.
+    char field[25] = {};
+    std::string many;
+    for (int i = 0; i < 8; ++i)
+        many += "\xE3\x81\x82";
+    std::memcpy(field, many.data(), 24);
+    ConvertLobbyText(field, sizeof(field));
+    EXPECT_EQ(std::strlen(field), 16u);
+
+    tag_KVRLOBBYUSERENTRY entry;
+    entry.id = 9;
+    std::strcpy(entry.name, "abc");
+    entry.rank = 30;
+    user.SetEntry(entry);
+    EXPECT_EQ(user.data.id, 9u);
+    EXPECT_EQ(user.data.rank, 30);
+    EXPECT_STREQ(user.GetEntry().name, "abc");
+}
+
+TEST(LobbyUserRecord, IconOfSizeZeroLeavesTheUserWithoutOne)
+{
+    CLobbyUser user;
+    const uint8_t bytes[4] = {1, 2, 3, 4};
+    EXPECT_FALSE(user.SetIcon(nullptr, 4));
+    // No graphics device: the image is kept, no texture is made.
+    EXPECT_FALSE(user.SetIcon(bytes, 4));
+    EXPECT_EQ(user.GetIconImage().size(), 4u);
+    EXPECT_FALSE(user.SetIcon(bytes, 0));
+    EXPECT_TRUE(user.GetIconImage().empty());
+    EXPECT_EQ(user.GetIcon(), nullptr);
+    EXPECT_FALSE(user.SetIcon(bytes, CLobbyUser::kMaxIconSize + 1));
+}
