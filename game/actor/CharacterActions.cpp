@@ -1,0 +1,369 @@
+// The action machine: what a fighter does with its pad each frame.
+#include "game/actor/CCharacter.h"
+
+#include "engine/core/CRandom.h"
+#include "engine/core/DeterministicMath.h"
+#include "engine/core/MathConstants.h"
+#include "game/actor/CBulletMemoryList.h"
+#include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CGameDataLists.h"
+#include "game/actor/CWeapon.h"
+#include "game/actor/CWeaponDefinition.h"
+#include "game/actor/CombatRules.h"
+#include "game/actor/IActorEffects.h"
+#include "game/actor/IBattleStage.h"
+#include "game/actor/SimulationMath.h"
+#include "game/actor/tag_TOLQBATTLEFRAME.h"
+
+#include <cmath>
+
+namespace
+{
+uint32_t CountDown(uint32_t clock, uint32_t milliseconds)
+{
+    return clock > milliseconds ? clock - milliseconds : 0;
+}
+
+// Unit vector of a yaw and pitch in degrees (yaw 0 faces +z).
+CkvrVector3 Direction(float yawDegrees, float pitchDegrees)
+{
+    const float yaw = DegreeToRadian(yawDegrees), pitch = DegreeToRadian(pitchDegrees);
+    const float cp = KvrCos(pitch);
+    return CkvrVector3(KvrSin(yaw) * cp, KvrSin(pitch), KvrCos(yaw) * cp);
+}
+
+// An offset in the body's frame (x right, y up, z forward) turned by yaw.
+CkvrVector3 TurnByYaw(const CkvrVector3& offset, float yawDegrees)
+{
+    const float yaw = DegreeToRadian(yawDegrees);
+    const float s = KvrSin(yaw), c = KvrCos(yaw);
+    return CkvrVector3(offset.x * c + offset.z * s, offset.y, offset.z * c - offset.x * s);
+}
+}
+
+void CCharacter::UpdateClocks(uint32_t milliseconds)
+{
+    m_state.stateClock += milliseconds;
+    if (m_state.actionState == STATE_DOWN)
+        m_state.downClock += milliseconds;
+    m_state.powerClock = CountDown(m_state.powerClock, milliseconds);
+    m_state.speedClock = CountDown(m_state.speedClock, milliseconds);
+    if (m_state.powerClock == 0)
+        m_state.statusBits &= ~1u;
+    if (m_state.speedClock == 0)
+        m_state.statusBits &= ~2u;
+    const uint32_t longest = m_state.powerClock > m_state.speedClock ? m_state.powerClock : m_state.speedClock;
+    m_action.effectTime = FrameSeconds(longest);
+    m_state.voiceCooldown = CountDown(m_state.voiceCooldown, milliseconds);
+    // The HUD only clears the notice; its clock runs while it is raised.
+    if (m_action.notice != 0)
+        m_action.noticeClock += milliseconds;
+}
+
+float CCharacter::MoveSpeedFactor() const
+{
+    return (m_state.statusBits & 2u) != 0 ? 1.3f : 1.0f;
+}
+
+void CCharacter::StartState(uint32_t state)
+{
+    m_state.actionState = state;
+    m_state.stateClock = 0;
+    m_state.swingHitMask = 0;
+    PlayMotion(static_cast<int32_t>(8 + state));
+}
+
+void CCharacter::UpdateActions(tag_TOLQBATTLEFRAME* frame, uint32_t milliseconds)
+{
+    if (m_definition == nullptr || m_state.actionState == STATE_STOPPED)
+        return;
+    if (m_state.actionState == STATE_DOWN)
+    {
+        UpdateDown(frame);
+        return;
+    }
+    if (m_state.resultPose != 0)
+    {
+        m_state.velocity.x = 0.0f;
+        m_state.velocity.z = 0.0f;
+        return;
+    }
+    UpdateCameraTurn(milliseconds);
+    EndTimedState(milliseconds);
+    if (!TryStartAction(frame))
+        UpdateMovementInput(milliseconds);
+}
+
+void CCharacter::UpdateCameraTurn(uint32_t milliseconds)
+{
+    if (Pressed(BUTTON_VIEW))
+        m_state.cameraMode = m_state.cameraMode == 3 ? 0 : 3;
+    if (Pressed(BUTTON_CAMERA_FRONT))
+    {
+        m_state.cameraYaw = m_rotation.y;
+        m_state.cameraPitch = 0.0f;
+    }
+    if (!CanControlCamera() || m_data == nullptr)
+        return;
+    const float dt = FrameSeconds(milliseconds);
+    const float mouse = m_data->mouseSensitivity * 0.05f;
+    const float stick = m_data->cameraSensitivity * 36.0f * dt;
+    m_state.cameraYaw = WrapYaw(m_state.cameraYaw + m_pad.mouseDeltaX * mouse + m_pad.rightX * stick);
+    float pitch = m_state.cameraPitch - m_pad.mouseDeltaY * mouse - m_pad.rightY * stick;
+    if (pitch > 60.0f)
+        pitch = 60.0f;
+    if (pitch < -60.0f)
+        pitch = -60.0f;
+    m_state.cameraPitch = pitch;
+}
+
+void CCharacter::EndTimedState(uint32_t)
+{
+    const uint32_t clock = m_state.stateClock;
+    switch (m_state.actionState)
+    {
+    case STATE_DODGE:
+        if (clock >= kDodgeMilliseconds)
+            StartState(STATE_STAND);
+        break;
+    case STATE_HIT:
+        if (clock >= kHitMilliseconds)
+            StartState(STATE_STAND);
+        break;
+    case STATE_AIR_DASH:
+        if (clock >= kAirDashMilliseconds)
+        {
+            m_state.actionState = STATE_JUMP;
+            m_state.velocity.x = 0.0f;
+            m_state.velocity.z = 0.0f;
+        }
+        break;
+    case STATE_ATTACK:
+    {
+        const CWeapon* weapon = GetMainWeapon();
+        const uint32_t swing = (weapon != nullptr && weapon->IsShort()) ? weapon->GetDefinition()->swingTime : 0;
+        if (clock >= swing)
+        {
+            StartState(STATE_STAND);
+            m_state.velocity.x = 0.0f;
+            m_state.velocity.z = 0.0f;
+        }
+        break;
+    }
+    case STATE_LONG_ATTACK:
+    case STATE_SPECIAL_ATTACK:
+    {
+        const CWeapon* weapon = GetMainWeapon();
+        const uint32_t interval = weapon != nullptr ? weapon->GetDefinition()->fireInterval : 0;
+        if (clock >= interval)
+            StartState(STATE_STAND);
+        break;
+    }
+    default: break;
+    }
+}
+
+bool CCharacter::TryStartAction(tag_TOLQBATTLEFRAME* frame)
+{
+    const bool free = IsFreeToAct();
+    const bool grounded = m_state.grounded != 0;
+    if (Pressed(BUTTON_ELEMENT_TRIGGER) && m_pad.leftMagnitude >= 0.5f && grounded && free && m_state.ep >= 1.0f)
+    {
+        m_state.ep = m_state.ep - 1.0f;
+        StartState(STATE_DODGE);
+        const float yaw = WrapYaw(m_state.cameraYaw + RadianToDegreeFloat(KvrAtan2(m_pad.leftX, -m_pad.leftY)));
+        const CkvrVector3 direction = Direction(yaw, 0.0f);
+        m_state.velocity.x = direction.x * m_definition->dodgeSpeed;
+        m_state.velocity.z = direction.z * m_definition->dodgeSpeed;
+        return true;
+    }
+    if (Pressed(BUTTON_JUMP))
+    {
+        if (grounded && free)
+        {
+            StartState(STATE_JUMP);
+            m_state.velocity.y = m_definition->jumpSpeed;
+            m_state.grounded = 0;
+            return true;
+        }
+        if (m_state.actionState == STATE_JUMP && m_state.ep >= 2.0f)
+        {
+            m_state.ep = m_state.ep - 2.0f;
+            m_state.actionState = STATE_AIR_DASH;
+            m_state.stateClock = 0;
+            PlayMotion(8 + STATE_AIR_DASH);
+            PlayEvent(IActorEffects::EVENT_FLY);
+            const CkvrVector3 forward = Direction(m_rotation.y, 0.0f);
+            m_state.velocity = CkvrVector3(forward.x * m_definition->airDashSpeed, 0.0f,
+                                           forward.z * m_definition->airDashSpeed);
+            return true;
+        }
+    }
+    if (AttackPressed() && free)
+    {
+        if (Aiming())
+            return StartFire(frame);
+        return StartSwing();
+    }
+    return false;
+}
+
+void CCharacter::UpdateMovementInput(uint32_t milliseconds)
+{
+    const uint32_t s = m_state.actionState;
+    const bool onFoot = s == STATE_STAND || s == STATE_MOVE;
+    if (!onFoot && s != STATE_JUMP)
+    {
+        if (s == STATE_ATTACK)
+        {
+            const CWeapon* weapon = GetMainWeapon();
+            const float lunge = (weapon != nullptr && weapon->IsShort()) ? weapon->GetDefinition()->lungeSpeed : 0.0f;
+            const CkvrVector3 forward = Direction(m_rotation.y, 0.0f);
+            m_state.velocity.x = forward.x * lunge;
+            m_state.velocity.z = forward.z * lunge;
+        }
+        else if (s == STATE_LONG_ATTACK || s == STATE_SPECIAL_ATTACK || s == STATE_HIT)
+        {
+            m_state.velocity.x = 0.0f;
+            m_state.velocity.z = 0.0f;
+        }
+        return;
+    }
+    const float magnitude = m_pad.leftMagnitude;
+    if (magnitude >= 0.9f)
+        m_state.dashHoldClock += milliseconds;
+    else
+        m_state.dashHoldClock = 0;
+    m_state.dashFlag = m_state.dashHoldClock >= kDashHoldMilliseconds ? 1 : 0;
+    if (magnitude < 0.2f)
+    {
+        if (s == STATE_MOVE)
+            StartState(STATE_STAND);
+        if (s != STATE_JUMP)
+        {
+            m_state.velocity.x = 0.0f;
+            m_state.velocity.z = 0.0f;
+        }
+        return;
+    }
+    if (s == STATE_STAND)
+        StartState(STATE_MOVE);
+    // Stick up (negative y) is the camera's forward.
+    const float yaw = WrapYaw(m_state.cameraYaw + RadianToDegreeFloat(KvrAtan2(m_pad.leftX, -m_pad.leftY)));
+    m_rotation.y = yaw;
+    const float speed =
+        (m_state.dashFlag != 0 && s != STATE_JUMP ? m_definition->dashSpeed : m_definition->walkSpeed) *
+        MoveSpeedFactor();
+    const CkvrVector3 direction = Direction(yaw, 0.0f);
+    m_state.velocity.x = direction.x * speed;
+    m_state.velocity.z = direction.z * speed;
+}
+
+bool CCharacter::StartSwing()
+{
+    // The short weapon in main or sub goes into the hand.
+    CWeapon* main = GetMainWeapon();
+    if (main == nullptr || !main->IsShort())
+    {
+        CWeapon* sub = GetSubWeapon();
+        if (sub == nullptr || !sub->IsShort())
+            return false;
+        const uint8_t swap = m_action.mainSlot;
+        m_action.mainSlot = m_action.subSlot;
+        m_action.subSlot = swap;
+    }
+    StartState(STATE_ATTACK);
+    m_rotation.y = m_state.cameraMode == 3 ? m_state.cameraYaw : m_rotation.y;
+    m_score.value[tag_TOLQBATTLESCORE::MELEE_ATTACKS] += 1;
+    return true;
+}
+
+bool CCharacter::StartFire(tag_TOLQBATTLEFRAME* frame)
+{
+    CWeapon* main = GetMainWeapon();
+    if (main == nullptr || !main->Fires())
+    {
+        CWeapon* sub = GetSubWeapon();
+        if (sub == nullptr || !sub->Fires())
+            return false;
+        const uint8_t swap = m_action.mainSlot;
+        m_action.mainSlot = m_action.subSlot;
+        m_action.subSlot = swap;
+        main = sub;
+    }
+    m_state.aimFlag = 1;
+    if (main->GetRounds() == 0)
+        return false;
+    StartState(main->IsLong() ? STATE_LONG_ATTACK : STATE_SPECIAL_ATTACK);
+    m_rotation.y = m_state.cameraYaw;
+    FireWeapon(main, frame);
+    return true;
+}
+
+void CCharacter::FireWeapon(CWeapon* weapon, tag_TOLQBATTLEFRAME* frame)
+{
+    weapon->Spend();
+    m_score.value[tag_TOLQBATTLESCORE::SHOTS] += 1;
+    CBulletMemoryList* pool = frame != nullptr ? frame->bullets : nullptr;
+    const float* extent = (frame != nullptr && frame->stage != nullptr) ? frame->stage->GetExtent() : nullptr;
+    const CkvrVector3 hand = TurnByYaw(m_definition->handOffset, m_rotation.y);
+    for (const CWeaponDefinition::BulletRecord& record : weapon->GetDefinition()->bullets)
+    {
+        const CBulletDefinition* bullet = m_gameData != nullptr ? m_gameData->FindBullet(record.bullet.c_str()) : nullptr;
+        const CkvrVector3 muzzle = TurnByYaw(record.muzzle, m_rotation.y);
+        const CkvrVector3 start(m_position.x + hand.x + muzzle.x, m_position.y + hand.y + muzzle.y,
+                                m_position.z + hand.z + muzzle.z);
+        for (uint32_t shot = 0; shot < record.shots; ++shot)
+        {
+            // Two draws per shot whether or not the bullet can be made, so
+            // that the stream does not depend on the data that resolved.
+            const float spreadYaw = (static_cast<float>(RandomInt(2001)) - 1000.0f) * 0.001f * record.spread;
+            const float spreadPitch = (static_cast<float>(RandomInt(2001)) - 1000.0f) * 0.001f * record.spread;
+            if (bullet == nullptr || pool == nullptr)
+                continue;
+            CBullet* fired = pool->Spawn();
+            if (fired == nullptr)
+                continue;
+            const CkvrVector3 d = Direction(m_state.cameraYaw + spreadYaw, m_state.cameraPitch + spreadPitch);
+            const CkvrVector3 velocity(d.x * bullet->speed, d.y * bullet->speed, d.z * bullet->speed);
+            fired->Setup(bullet, GetIndex(), m_action.team, weapon->GetDefinition()->power, start, velocity, extent);
+        }
+    }
+}
+
+void CCharacter::UpdateDown(tag_TOLQBATTLEFRAME* frame)
+{
+    m_state.velocity.x = 0.0f;
+    m_state.velocity.z = 0.0f;
+    if (m_data == nullptr || m_data->rule > 3 || m_state.downClock < kDownMilliseconds)
+        return;
+    if (m_data->rule == 2 && frame != nullptr)
+    {
+        int32_t sum = 0;
+        for (uint8_t i = 0; i < frame->count; ++i)
+        {
+            CCharacter* other = frame->fighters[i];
+            const bool mate = other == this || (m_data->teamBattle != 0 && other->GetTeam() < 4 &&
+                                                other->GetTeam() == GetTeam());
+            if (mate)
+                sum += other->m_state.ruleCounter;
+        }
+        if (IsTeamOut(sum, static_cast<int32_t>(m_data->goalCount) - 1))
+            return;
+    }
+    IBattleStage* stage = frame != nullptr ? frame->stage : nullptr;
+    const uint32_t count = stage != nullptr ? stage->GetStartPointCount() : 0;
+    const uint32_t pick = RandomInt(count);
+    CkvrVector3 rotation;
+    const CkvrVector3* start = stage != nullptr ? stage->GetStartPoint(pick, &rotation) : nullptr;
+    if (start != nullptr)
+    {
+        m_position = *start;
+        m_rotation = rotation;
+    }
+    m_state.life = m_state.maxLife;
+    m_state.velocity = CkvrVector3();
+    m_state.grounded = 0;
+    m_state.downClock = 0;
+    StartState(STATE_STAND);
+}

@@ -1,0 +1,97 @@
+// The hit step: goal test, the fighter's own swing against the others, and
+// other owners' bullets against its body.
+#include "game/actor/CCharacter.h"
+
+#include "engine/core/Collision.h"
+#include "engine/core/DeterministicMath.h"
+#include "engine/core/MathConstants.h"
+#include "game/actor/CBulletMemoryList.h"
+#include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CWeapon.h"
+#include "game/actor/CWeaponDefinition.h"
+#include "game/actor/CombatRules.h"
+#include "game/actor/tag_TOLQBATTLEFRAME.h"
+
+namespace
+{
+struct BulletFilter
+{
+    uint8_t team;
+    bool teamBattle;
+    bool friendlyFire;
+};
+
+bool AcceptBullet(const CBullet& bullet, void* context)
+{
+    const BulletFilter* filter = static_cast<const BulletFilter*>(context);
+    const bool mates = filter->teamBattle && filter->team < 4 && bullet.GetTeam() == filter->team;
+    return filter->friendlyFire || !mates;
+}
+}
+
+void CCharacter::UpdateHitsAndAttachments(tag_TOLQBATTLEFRAME* frame)
+{
+    if (frame == nullptr || m_data == nullptr)
+        return;
+    TestGoal(frame);
+    TestSwing(frame);
+    TestBullets(frame);
+    UpdateWorldMatrix();
+}
+
+void CCharacter::TestGoal(tag_TOLQBATTLEFRAME* frame)
+{
+    if (m_state.actionState == STATE_STOPPED)
+        return;
+    int32_t teamSum = 0;
+    for (uint8_t i = 0; i < frame->count; ++i)
+    {
+        CCharacter* other = frame->fighters[i];
+        if (other == this || (m_data->teamBattle != 0 && other->GetTeam() < 4 && other->GetTeam() == GetTeam()))
+            teamSum += other->m_state.ruleCounter;
+    }
+    if (HasReachedGoal(m_data->rule, m_state.ruleCounter, teamSum, m_data->goalCount))
+        StartState(STATE_STOPPED);
+}
+
+void CCharacter::TestSwing(tag_TOLQBATTLEFRAME* frame)
+{
+    if (m_state.actionState != STATE_ATTACK)
+        return;
+    const CWeapon* weapon = GetMainWeapon();
+    if (weapon == nullptr || !weapon->IsShort())
+        return;
+    const CWeaponDefinition* definition = weapon->GetDefinition();
+    const uint32_t clock = m_state.stateClock;
+    if (clock < definition->hitStart || clock >= definition->hitEnd)
+        return;
+    const float yaw = DegreeToRadian(m_rotation.y);
+    const float chest = m_definition->height - m_definition->radius;
+    const float sphere[4] = {m_position.x + KvrSin(yaw) * definition->reach, m_position.y + chest,
+                             m_position.z + KvrCos(yaw) * definition->reach, definition->hitRadius};
+    for (uint8_t i = 0; i < frame->count && i < 32; ++i)
+    {
+        CCharacter* other = frame->fighters[i];
+        if (other == this || (m_state.swingHitMask & (1u << i)) != 0)
+            continue;
+        float body[2][4];
+        other->GetBodySpheres(body);
+        if (HitSphereSphere(sphere, body[0]) == 0 && HitSphereSphere(sphere, body[1]) == 0)
+            continue;
+        m_state.swingHitMask |= 1u << i;
+        other->ReceiveHit(frame, GetIndex(), definition->power, false);
+    }
+}
+
+void CCharacter::TestBullets(tag_TOLQBATTLEFRAME* frame)
+{
+    if (frame->bullets == nullptr || IsDown())
+        return;
+    float body[2][4];
+    GetBodySpheres(body);
+    BulletFilter filter{GetTeam(), m_data->teamBattle != 0, m_data->friendlyFire != 0};
+    const std::vector<CBulletMemoryList::BodyHit> hits =
+        frame->bullets->HitTestBody(GetIndex(), body, AcceptBullet, &filter);
+    for (const CBulletMemoryList::BodyHit& hit : hits)
+        ReceiveHit(frame, hit.owner, hit.power, true);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "engine/core/CkvrVector3.h"
+
+#include <cstdint>
+
+// The seam through which fighters start their event effects ("Efc_*") and
+// sounds. The battle wires it to the effect controller and its effect
+// handles; tests record the calls. Effects started by simulation events may
+// draw from the shared random stream, so calls happen on update paths only.
+class IActorEffects
+{
+public:
+    enum Event : uint32_t
+    {
+        EVENT_STEP = 0,
+        EVENT_DASH = 1,
+        EVENT_FLY = 2,
+        EVENT_DOWN = 3,
+        EVENT_CHANGE_SOUND = 100,
+    };
+    virtual ~IActorEffects() = default;
+    virtual void PlayEvent(uint32_t event, uint32_t fighter, const CkvrVector3& position) = 0;
+};
