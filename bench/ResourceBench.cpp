@@ -5,6 +5,7 @@
 // when the program starts, on a headless graphics object and OpenAL's
 // loopback device.
 #include "engine/core/AlignedMemory.h"
+#include "engine/core/FileIo.h"
 #include "engine/render/RenderClasses.h"
 #include "engine/core/CkvrPackFile.h"
 #include "engine/platform/CGraphics.h"
@@ -144,7 +145,8 @@ void ReadPlain(benchmark::State& state)
     {
         for (const char* path : kPacks)
         {
-            FILE* file = std::fopen(path, "rb");
+            FileHandle handle = OpenFile(path, "rb");
+            FILE* file = handle.get();
             if (file == nullptr)
             {
                 state.SkipWithError("file");
@@ -152,7 +154,6 @@ void ReadPlain(benchmark::State& state)
             }
             buffer.resize(static_cast<size_t>(std::filesystem::file_size(path)));
             benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), file));
-            std::fclose(file);
         }
     }
     state.SetBytesProcessed(state.iterations() * Fixture().Bytes());

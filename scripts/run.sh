@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing and builds the programs.
+# Installs what is missing, builds the programs and the stand-in data set,
+# and starts the configuration tool on that data set. Its settings are
+# saved in $XDG_DATA_HOME/CorvaneSystem/QOR (else ~/.local/share/...).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -9,4 +11,4 @@ cd "$root"
 build="$root/build/release"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_TESTS=OFF -DKVR_BENCH=OFF
 cmake --build "$build" --parallel "$(nproc)"
-echo "built in $build"
+exec "$build/tools/config/qor-config" "$build/data"

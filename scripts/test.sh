@@ -40,9 +40,11 @@ cmake -S "$root" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_BENCH=O
 cmake --build "$release" --parallel "$jobs"
 run_ctest "$release"
 
-# The stream threads once more under ThreadSanitizer (it cannot share a
-# build with AddressSanitizer): only the sound tests, to keep it cheap.
+# The stream threads and the network sessions once more under
+# ThreadSanitizer (it cannot share a build with AddressSanitizer): only the
+# sound and network tests, to keep it cheap.
 tsan="$root/build/tsan"
 cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF
-cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform
-ctest --test-dir "$tsan" --output-on-failure --parallel "$jobs" --timeout 600 -R 'Sound'
+cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net
+ctest --test-dir "$tsan" --output-on-failure --parallel "$jobs" --timeout 600 \
+    -R 'Sound|^(PacketQueue|NetSession|NetMultiProcess|Upnp|UpnpMessages|LineTest)\.'

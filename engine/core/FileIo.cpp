@@ -3,7 +3,13 @@
 #include "engine/core/CPathResolver.h"
 
 #include <bit>
+#include <cerrno>
+#include <cstdlib>
 #include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 FileHandle OpenFile(const char* dataName, const char* mode)
 {
@@ -43,6 +49,56 @@ bool ReadWholeFile(const char* dataName, uint64_t maxSize, std::vector<uint8_t>*
         return false;
     bytes->resize(static_cast<size_t>(length));
     return ReadBytes(file.get(), bytes->data(), bytes->size());
+}
+
+NativeReadResult ReadNativeFile(const char* path, uint64_t maxSize, std::vector<uint8_t>* bytes)
+{
+    FileHandle file(path != nullptr ? std::fopen(path, "rb") : nullptr);
+    if (!file)
+        return errno == ENOENT ? NativeReadResult::Missing : NativeReadResult::Failed;
+    const int64_t length = RewindAndMeasure(file.get());
+    if (length < 0 || static_cast<uint64_t>(length) > maxSize)
+        return NativeReadResult::Failed;
+    bytes->resize(static_cast<size_t>(length));
+    return ReadBytes(file.get(), bytes->data(), bytes->size()) ? NativeReadResult::Read : NativeReadResult::Failed;
+}
+
+namespace
+{
+bool WriteAllToDescriptor(int fd, const char* bytes, size_t size)
+{
+    while (size > 0)
+    {
+        const ssize_t written = write(fd, bytes, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+}
+
+int WriteFileAtomically(const char* path, const void* data, size_t size)
+{
+    if (path == nullptr || *path == '\0' || (data == nullptr && size != 0))
+        return 0;
+    std::string temporary = std::string(path) + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0)
+        return 0;
+    // mkstemp makes the file private to its owner; a saved file is readable
+    // like any other the program writes.
+    bool ok = fchmod(fd, 0644) == 0;
+    ok = ok && WriteAllToDescriptor(fd, static_cast<const char*>(data), size);
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(temporary.c_str(), path) == 0;
+    if (!ok)
+        unlink(temporary.c_str());
+    return ok ? 1 : 0;
 }
 
 bool WriteU32LE(FILE* file, uint32_t value)

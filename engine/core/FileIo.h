@@ -31,6 +31,23 @@ int64_t RewindAndMeasure(FILE* file);
 // can't be opened or read, or is larger.
 bool ReadWholeFile(const char* dataName, uint64_t maxSize, std::vector<uint8_t>* bytes);
 
+// Files outside the data (the save folder) are named by native paths,
+// UTF-8 with '/', which go to the file system unchanged.
+enum class NativeReadResult
+{
+    Read,
+    Missing,
+    Failed,  // can't be opened or read, or larger than maxSize
+};
+NativeReadResult ReadNativeFile(const char* path, uint64_t maxSize, std::vector<uint8_t>* bytes);
+
+// Replaces the file at a native path with new contents so that a crash, a
+// full disk or a failed write never leaves a half-written file: the bytes go
+// to a temporary file in the same folder, are flushed to disk, and only
+// then renamed over the old file. 1/0; on failure the old file is left as
+// it was and the temporary file is removed.
+int WriteFileAtomically(const char* path, const void* data, size_t size);
+
 // Field-by-field little-endian reads and writes on a C stream, for the
 // engine's binary records. Each returns false when the stream fails or ends.
 bool WriteU32LE(FILE* file, uint32_t value);

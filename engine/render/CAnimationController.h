@@ -12,6 +12,17 @@ class CModelAnimation;
 class CModelBone;
 class CShader;
 
+// What the swing steps of one dynamic bone share for one pose.
+struct SwingFrame
+{
+    CkvrVector3 centre;    // the bone sphere's centre, bind space
+    CkvrVector3 head;      // bind space
+    CkvrVector3 direction; // posed, from head to centre, unit length
+    CkvrMatrix inverseRotation;
+    float inverseResistance;
+    float scale;
+};
+
 // Playback state of one bone.
 struct tag_KVRBONESTATE
 {
@@ -49,8 +60,9 @@ struct tag_KVRBONESTATE
 // frame, into one skinning matrix per bone. Times are ticks (4800 a
 // second); Update and the blend time of Play take seconds.
 //
-// Swinging (dynamic) bones are posed rigidly under their parents here; the
-// swing itself is not simulated yet.
+// Bones marked dynamic ignore their keys: each pose they swing under
+// gravity, a wind, their parent's motion and collisions with each other,
+// damped by their resistance over the frame timer's elapsed time.
 class CAnimationController
 {
 public:
@@ -80,6 +92,13 @@ public:
     float GetAnimationLength(uint32_t index) const;
     float GetCurrentAnimationLength() const;
     void ResetPose();
+    // Every state of every dynamic chain: swing offset and force := offset
+    // (zero for null), or += offset.
+    void SetBoneOffsets(const CkvrVector3* offset);
+    void AddBoneOffsets(const CkvrVector3* offset);
+    // Debug spheres through the primitive renderer (white for null).
+    uint32_t DrawCollisionSpheres(const CkvrVector4* color);
+    uint32_t DrawBoneCentres(const CkvrVector4* color, float radius);
     // Destroys the controller; the caller drops its pointer.
     void Release();
 
@@ -92,12 +111,24 @@ private:
     void FreeStates();
     tag_KVRBONESTATE* FindState(const CModelBone* bone);
     void SampleState(tag_KVRBONESTATE* state, float ticks);
-    // Poses one state; false for a state the walk does not enter.
-    bool PoseState(tag_KVRBONESTATE* state, const CkvrMatrix* parent, bool dynamicChain);
+    // Poses one keyed state; false for a state the walk does not enter.
+    bool PoseState(tag_KVRBONESTATE* state, const CkvrMatrix* parent);
+    // Poses one state of a dynamic chain and swings it.
+    bool PoseDynamic(tag_KVRBONESTATE* state, const CkvrMatrix* parent);
     // Depth-first from start, without recursion: a skeleton read from a
     // file may be one chain of any length.
     void PoseWalk(tag_KVRBONESTATE* start, const CkvrMatrix* parent, bool dynamicChain);
     void BindWalk(tag_KVRBONESTATE* start);
+    // The rotation about a matrix's own position, in the root's orientation.
+    CkvrMatrix Pivot(const tag_KVRBONESTATE* state, const CkvrMatrix& m) const;
+    SwingFrame MakeSwingFrame(const tag_KVRBONESTATE* state) const;
+    // Gravity and wind, on the first bone of a chain.
+    void AddExternalForce(tag_KVRBONESTATE* state, const SwingFrame& frame, float elapsed) const;
+    // The parent's motion since the last pose.
+    void AddInertia(tag_KVRBONESTATE* state, const SwingFrame& frame) const;
+    void CollideSwing(tag_KVRBONESTATE* state, const CkvrMatrix& inverseRotation, float scale);
+    template <class Visit>
+    void ForEachChainState(Visit visit);
 
     CkvrMatrix m_root;
     CResourceList<CModelBone*>* m_bones = nullptr;

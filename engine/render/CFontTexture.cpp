@@ -1,5 +1,7 @@
 #include "engine/render/CFontTexture.h"
 
+#include "engine/core/FileIo.h"
+
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CPathResolver.h"
 #include "engine/core/ShiftJisText.h"
@@ -137,11 +139,8 @@ int CFontTexture::AddFontFile(uint32_t width, uint32_t height, uint32_t format, 
 {
     if (fontFile == nullptr || std::strlen(fontFile) >= sizeof(m_fontFile))
         return 0;
-    const std::string path = CPathResolver::Resolve(fontFile);
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
+    if (!OpenFile(fontFile, "rb"))
         return 0;
-    std::fclose(file);
     std::memcpy(m_fontFile, fontFile, std::strlen(fontFile) + 1);
     m_fontFileAdded = 1;
     return Create(width, height, format, faceName, fontHeight);

@@ -230,18 +230,23 @@ uint32_t CMesh::GetBoundingBox(CkvrVector3* centre, CkvrVector3* halfSize) const
         return 0;
     CkvrVector3 low;
     CkvrVector3 high;
+    bool first = true;
     for (uint32_t i = 0; i < m_objects.GetCount(); ++i)
     {
+        // An object without vertices has no box to add (not one at the origin).
+        if (m_objects.GetItem(i)->GetVertexList()->GetCount() == 0)
+            continue;
         CkvrVector3 c;
         CkvrVector3 h;
         if (!m_objects.GetItem(i)->CalcBounds(&c, &h))
             return 0;
         const CkvrVector3 objectHigh = c + h;
         const CkvrVector3 objectLow = c - h;
-        if (i == 0)
+        if (first)
         {
             low = objectLow;
             high = objectHigh;
+            first = false;
             continue;
         }
         low.Set(std::fmin(low.x, objectLow.x), std::fmin(low.y, objectLow.y), std::fmin(low.z, objectLow.z));
@@ -258,25 +263,28 @@ uint32_t CMesh::GetBoundingSphere(CkvrVector3* centre, float* radius) const
         return 0;
     *centre = CkvrVector3();
     *radius = 0.0f;
-    const uint32_t count = m_objects.GetCount();
-    if (count == 0)
-        return 1;
     CkvrVector3 sum;
     CkvrVector3 largestCentre;
     float largest = 0.0f;
-    for (uint32_t i = 0; i < count; ++i)
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < m_objects.GetCount(); ++i)
     {
+        if (m_objects.GetItem(i)->GetVertexList()->GetCount() == 0)
+            continue;
         CkvrVector3 c;
         float r = 0.0f;
         if (!m_objects.GetItem(i)->CalcRadius(&c, &r))
             return 0;
         sum = sum + c;
-        if (i == 0 || r > largest)
+        if (count == 0 || r > largest)
         {
             largest = r;
             largestCentre = c;
         }
+        ++count;
     }
+    if (count == 0)
+        return 1;
     *centre = sum * (1.0f / float(count));
     *radius = (largestCentre - *centre).Length() + largest;
     return 1;

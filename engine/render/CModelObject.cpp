@@ -138,8 +138,14 @@ uint32_t CModelObject::Render(const CkvrMatrix* world, const CkvrVector4* color,
 uint32_t CModelObject::CalcBounds(CkvrVector3* centre, CkvrVector3* halfSize) const
 {
     const CModelVertexList& vertices = m_geometry.vertices;
-    if (centre == nullptr || halfSize == nullptr || vertices.GetCount() == 0)
+    if (centre == nullptr || halfSize == nullptr)
         return 0;
+    if (vertices.GetCount() == 0)
+    {
+        *centre = CkvrVector3();
+        *halfSize = CkvrVector3();
+        return 1;
+    }
     CkvrVector3 low = vertices.GetAt(0)->position;
     CkvrVector3 high = low;
     for (uint32_t i = 1; i < vertices.GetCount(); ++i)
@@ -156,8 +162,12 @@ uint32_t CModelObject::CalcBounds(CkvrVector3* centre, CkvrVector3* halfSize) co
 uint32_t CModelObject::CalcRadius(CkvrVector3* centre, float* radius) const
 {
     const CModelVertexList& vertices = m_geometry.vertices;
-    if (centre == nullptr || radius == nullptr || vertices.GetCount() == 0)
+    if (centre == nullptr || radius == nullptr)
         return 0;
+    *centre = CkvrVector3();
+    *radius = 0.0f;
+    if (vertices.GetCount() == 0)
+        return 1;
     double sum[3] = {};
     for (uint32_t i = 0; i < vertices.GetCount(); ++i)
     {
@@ -176,6 +186,38 @@ uint32_t CModelObject::CalcRadius(CkvrVector3* centre, float* radius) const
     }
     *radius = largest;
     return 1;
+}
+
+uint32_t CModelObject::HitGridCellIndex(const CkvrVector3* point, uint32_t* x, uint32_t* y, uint32_t* z) const
+{
+    if (point == nullptr || x == nullptr || y == nullptr || z == nullptr)
+        return 0;
+    uint32_t* cells[3] = {x, y, z};
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        const float v = (Component(*point, axis) - Component(m_grid.centre, axis) + Component(m_grid.halfSize, axis)) *
+                        Component(m_grid.inverseCellSize, axis);
+        if (std::isnan(v))
+            return 0;
+        // Compared before converting: a point far outside (or infinite)
+        // must land in the last cell, not wrap into the middle of the grid.
+        const uint32_t last = m_grid.counts[axis] > 0 ? m_grid.counts[axis] - 1u : 0u;
+        if (v < 0.0f)
+            *cells[axis] = 0;
+        else if (v >= float(last))
+            *cells[axis] = last;
+        else
+            *cells[axis] = static_cast<uint32_t>(v);
+    }
+    return 1;
+}
+
+CModelBlock* CModelObject::GetCellBlock(uint32_t x, uint32_t y, uint32_t z) const
+{
+    if (m_blocks == nullptr)
+        return nullptr;
+    const uint64_t index = (uint64_t(x) * m_grid.counts[1] + y) * m_grid.counts[2] + z;
+    return index < m_blocks->GetCount() ? m_blocks->GetItem(static_cast<uint32_t>(index)) : nullptr;
 }
 
 uint32_t CModelObject::CreateBlocks(uint16_t countX, uint16_t countY, uint16_t countZ)

@@ -47,7 +47,8 @@ public:
                     CShader* effect, KVRMODELINDEXSET* indexSet, KVRMODELVERTEXSET* vertexSet);
     uint32_t SkinVertices(CAnimationController* controller) { return m_geometry.SkinVertices(controller); }
 
-    // 0 for an object without vertices.
+    // An object without vertices has an empty box and a zero sphere at the
+    // origin. 0 only for a null output.
     uint32_t CalcBounds(CkvrVector3* centre, CkvrVector3* halfSize) const;
     uint32_t CalcRadius(CkvrVector3* centre, float* radius) const;
     uint32_t CreateBlocks(uint16_t countX, uint16_t countY, uint16_t countZ);
@@ -60,6 +61,11 @@ public:
     CMaterialList* GetMaterials() { return &m_materials; }
     KVRMODELGRID* GetGrid() { return &m_grid; }
     CResourceList<CModelBlock*>* GetBlocks() const { return m_blocks; }
+    // The grid cell of a point, clamped into the grid on every axis. 0 (and
+    // no cell) for a null argument or a coordinate that is not a number.
+    uint32_t HitGridCellIndex(const CkvrVector3* point, uint32_t* x, uint32_t* y, uint32_t* z) const;
+    // The block of cell (x, y, z), or null without a grid or past its end.
+    CModelBlock* GetCellBlock(uint32_t x, uint32_t y, uint32_t z) const;
     CResourceList<CLowModelObject*>* GetLowModels() const { return m_lowModels; }
     // Creates the list on first use; 0 when that fails.
     uint32_t CreateBlockList();

@@ -1,13 +1,11 @@
 #include "game/app/CGameConfig.h"
 
-#include "engine/core/AtomicFile.h"
+#include "engine/core/FileIo.h"
 #include "engine/platform/PlatformClock.h"
 #include "game/app/GameConfigDefaults.h"
 #include "game/app/GameConfigFormat.h"
 #include "game/app/SaveFolder.h"
 
-#include <cerrno>
-#include <cstdio>
 
 namespace
 {
@@ -16,29 +14,6 @@ constexpr const char* kPlayDataFile = "PlayData.dat";
 constexpr const char* kPlayRecordFile = "PlayRecord.dat";
 constexpr uint32_t kSaveFolderBytes = 512;
 constexpr size_t kMaxSaveFileBytes = 16 * 1024 * 1024;
-
-enum class FileState
-{
-    Missing,
-    Read,
-    Unreadable,
-};
-
-// The whole file at a native path.
-FileState ReadWhole(const std::string& path, std::vector<uint8_t>* bytes)
-{
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return errno == ENOENT ? FileState::Missing : FileState::Unreadable;
-    bytes->clear();
-    uint8_t chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0 && bytes->size() <= kMaxSaveFileBytes)
-        bytes->insert(bytes->end(), chunk, chunk + got);
-    const bool failed = std::ferror(file) != 0 || bytes->size() > kMaxSaveFileBytes;
-    std::fclose(file);
-    return failed ? FileState::Unreadable : FileState::Read;
-}
 
 bool Unlocked(const tag_TOLQUNLOCKRULE& rule, uint32_t battles, uint32_t wins)
 {
@@ -125,10 +100,11 @@ int CGameConfig::LoadFrom(const char* folder)
     std::vector<uint8_t> bytes;
     for (const Entry& entry : entries)
     {
-        const FileState state = ReadWhole(m_folder + entry.name, &bytes);
-        if (state == FileState::Missing)
+        const std::string path = m_folder + entry.name;
+        const NativeReadResult state = ReadNativeFile(path.c_str(), kMaxSaveFileBytes, &bytes);
+        if (state == NativeReadResult::Missing)
             continue;
-        if (state == FileState::Read && entry.decode(bytes.data(), bytes.size(), this) != 0)
+        if (state == NativeReadResult::Read && entry.decode(bytes.data(), bytes.size(), this) != 0)
             continue;
         if (!m_loadProblem.empty())
             m_loadProblem += ' ';

@@ -8,7 +8,7 @@
 
 // The settings, play data and play record of the game and their files
 // "GameConfig.dat", "PlayData.dat" and "PlayRecord.dat" in the save folder.
-// Every save replaces its file whole (see AtomicFile.h).
+// Every save replaces its file whole (WriteFileAtomically, FileIo.h).
 class CGameConfig : public CResourceBase
 {
 public:

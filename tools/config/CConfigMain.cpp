@@ -11,17 +11,22 @@
 #include "tools/config/CNetworkPage.h"
 #include "tools/config/CScreenPage.h"
 #include "tools/config/CSoundPage.h"
+#include "game/app/CQorResourceController.h"
 #include "game/app/GameConfigDefaults.h"
 
 #include <cstring>
+#include <string>
 
 namespace
 {
 constexpr const char* kCaption = "QOR Configuration";
-constexpr const char* kProgramName = "QORConfiguration";
 constexpr int kWidth = 640;
-constexpr int kHeight = 496;
+constexpr int kHeight = 540;
 constexpr int kFramesPerSecond = 60;
+constexpr const char* kResourceList = "GameResource.grc";
+
+std::string g_dataFolder;
+std::string g_instanceName = "QORConfiguration";
 
 uint32_t LowWord(WParam value)
 {
@@ -35,6 +40,36 @@ uint32_t HighWord(WParam value)
 }
 
 CConfigMain::CConfigMain() = default;
+
+void CConfigMain::SetDataFolder(const char* folder)
+{
+    g_dataFolder = folder != nullptr ? folder : "";
+}
+
+void CConfigMain::SetInstanceName(const char* name)
+{
+    g_instanceName = name != nullptr ? name : "";
+}
+
+// The names of the game's resources (contents 0): the settings pages list
+// what the data offers.
+bool CConfigMain::LoadResources()
+{
+    if (m_systemObject->SetCurrentFolder(g_dataFolder.empty() ? nullptr : g_dataFolder.c_str()) == 0)
+    {
+        const std::string text = "The data folder \"" + g_dataFolder + "\" can't be entered.";
+        ShowMessageBox(m_dialog.get(), text.c_str(), "Error");
+        return false;
+    }
+    m_resources = std::make_unique<CQorResourceController>();
+    if (m_resources->Load(kResourceList, 0) != 0)
+        return true;
+    std::string text = std::string(kResourceList) + " could not be loaded";
+    const std::string why = m_resources->GetLastError();
+    text += why.empty() ? "." : ": " + why;
+    ShowMessageBox(m_dialog.get(), text.c_str(), "Error");
+    return false;
+}
 
 CConfigMain::~CConfigMain()
 {
@@ -83,7 +118,7 @@ int CConfigMain::Init(InstanceHandle instance, WindowProcedure procedure)
     }
     // A second copy brings the first one forward and ends.
     m_systemObject = std::make_unique<CSystem>();
-    m_systemObject->SetName(kProgramName);
+    m_systemObject->SetName(g_instanceName.c_str());
     m_systemObject->AttachWindow(m_dialog.get());
     m_system = m_systemObject.get();
     if (m_systemObject->CheckSingleInstance() == 0)
@@ -96,6 +131,8 @@ int CConfigMain::Init(InstanceHandle instance, WindowProcedure procedure)
     // pads only, with every action on its own pad element.
     std::memset(m_input->GetPadState(0)->keyMap, 0, sizeof(m_input->GetPadState(0)->keyMap));
     InitFrameTimer(m_systemObject.get(), kFramesPerSecond);
+    if (!LoadResources())
+        return 0;
 
     if (m_config.Load() == 0)
     {
@@ -126,6 +163,7 @@ uint32_t CConfigMain::Shutdown()
 {
     m_currentPage = -1;
     m_pages.clear();
+    m_resources.reset();
     if (m_input != nullptr)
     {
         m_input->Release();

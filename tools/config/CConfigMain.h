@@ -8,6 +8,7 @@
 #include <vector>
 
 class CInput;
+class CQorResourceController;
 class CSystem;
 class DialogWindow;
 
@@ -36,7 +37,15 @@ public:
     uint32_t Shutdown() override;
     LResult WindowProc(WindowHandle window, uint32_t id, WParam wParam, LParam lParam) override;
 
+    // The folder the tool runs in (where "GameResource.grc" lies); null or
+    // never set: the program's own folder. Set before WinMain.
+    static void SetDataFolder(const char* folder);
+    // The name by which a second copy finds the first (tests running side by
+    // side give each copy its own). Set before WinMain.
+    static void SetInstanceName(const char* name);
+
     DialogWindow* GetDialog() const { return m_dialog.get(); }
+    CQorResourceController* GetResourceController() const { return m_resources.get(); }
     CGameConfig* GetGameConfig() { return &m_config; }
     CConfigPage* GetPage(size_t index) const { return index < m_pages.size() ? m_pages[index].get() : nullptr; }
     size_t GetPageCount() const { return m_pages.size(); }
@@ -44,6 +53,7 @@ public:
 
 private:
     bool CreateDialog(WindowProcedure procedure);
+    bool LoadResources();
     bool CreatePages(WindowProcedure procedure);
     void ShowPage(int index);
     // The pages' controls into the settings, then "GameConfig.dat". 1/0.
@@ -56,6 +66,7 @@ private:
     std::unique_ptr<DialogWindow> m_dialog;
     std::unique_ptr<CSystem> m_systemObject;
     std::unique_ptr<CInput> m_input;
+    std::unique_ptr<CQorResourceController> m_resources;
     std::vector<std::unique_ptr<CConfigPage>> m_pages;
     CGameConfig m_config;
     int m_currentPage = -1;

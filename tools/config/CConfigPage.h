@@ -57,5 +57,5 @@ private:
 
 // Page size and the place of its first control row.
 constexpr int kPageWidth = 640;
-constexpr int kPageHeight = 450;
+constexpr int kPageHeight = 494;
 constexpr int kPageTop = 44;

@@ -9,7 +9,7 @@
 namespace
 {
 constexpr int kRows = 12;
-constexpr int kRowHeight = 28;
+constexpr int kRowHeight = 30;
 // Sensitivity sliders run in tenths: 1 is 0.1, 100 is 10.0.
 constexpr int kSensitivitySteps = 10;
 

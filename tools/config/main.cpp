@@ -11,8 +11,11 @@ CApplicationMain* CreateApplication()
 
 // The process entry of the configuration tool: everything runs from WinMain
 // with this process's instance token and the arguments as one command line.
+// The first argument, when given, is the data folder to run in.
 int main(int argc, char** argv)
 {
+    if (argc > 1)
+        CConfigMain::SetDataFolder(argv[1]);
     std::string commandLine;
     for (int i = 1; i < argc; ++i)
     {

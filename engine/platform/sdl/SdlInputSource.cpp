@@ -136,6 +136,12 @@ int SdlInputSource::OpenSystem()
 {
     if (m_systemOpen)
         return 1;
+    // SDL's first subsystem would otherwise turn SIGINT and SIGTERM into a
+    // quit event that a program without an SDL window never reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Pads keep reporting while the program's window is not an SDL one
+    // (the configuration tool's dialog).
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0)
     {
         LogFailure("input: SDL_InitSubSystem", SDL_GetError());

@@ -3,7 +3,7 @@
 #include "game/app/GameConfigFormat.h"
 #include "game/app/SaveFolder.h"
 
-#include "engine/core/AtomicFile.h"
+#include "engine/core/FileIo.h"
 #include "tests/engine/core/TempFolder.h"
 
 #include <gtest/gtest.h>

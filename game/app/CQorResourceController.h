@@ -1,0 +1,59 @@
+#pragma once
+
+#include "engine/core/CResourceList.h"
+#include "engine/resource/CResourceController.h"
+
+// The game's resource controller: the engine's lists (kinds 0-6) and the
+// game-data lists (kinds 7-17), filled from the game-data files that a
+// resource list names, chosen by the extension anywhere in the name.
+//
+// The game-data classes come with the characters, stages, missions and
+// stories; until each kind has its loader, a file of that kind is kept by
+// name only (a bare CResourceBase), which is what a load with contents 0
+// (the configuration tool) needs.
+class CQorResourceController : public CResourceController
+{
+public:
+    enum : uint8_t
+    {
+        LIST_BULLETS = 7,
+        LIST_ITEMS = 8,
+        LIST_CHARACTERS = 9,
+        LIST_WEAPONS = 10,
+        LIST_CLOTHES = 11,
+        LIST_STAGE_OBJECTS = 12,
+        LIST_STAGES = 13,
+        LIST_ELEMENT_ATTACKS = 14,
+        LIST_ELEMENTS = 15,
+        LIST_MISSIONS = 16,
+        LIST_STORIES = 17,
+        LIST_GAME_COUNT = 18,
+    };
+    static constexpr uint32_t kSetIdentifier = 0x10001003;
+
+    CQorResourceController();
+    // pan sounds, music without notification, voices per sound (the
+    // settings' values; defaults 1, 1 and 10).
+    CQorResourceController(uint32_t panSounds, uint32_t musicWithoutNotify, uint32_t voicesPerSound);
+    ~CQorResourceController() override;
+
+    // A name with a game-data extension goes to its list; any other name
+    // loads nothing and succeeds.
+    int LoadOther(CkvrPackFile* pack, const char* name, uint32_t loadContents) override;
+    int LoadGameData(CkvrPackFile* pack, const char* name, uint32_t loadContents);
+    // Writes the game lists into the set being saved. 0 (which fails the
+    // whole save) while a list holds data that this build cannot write.
+    int SaveOther(CResourceSaveJob& job) override;
+    void ReleaseOther() override;
+    void ReleaseInstances() override;
+    CResourceBase* GetList(uint8_t kind) override;
+
+    // The game list of a game-data file name, or -1 when the name has no
+    // game-data extension.
+    static int ListOfName(const char* name);
+
+    const char* GetClassName() const override { return "CQorResourceController"; }
+
+private:
+    CResourceList<CResourceBase*> m_gameLists[LIST_GAME_COUNT - LIST_BULLETS];
+};
