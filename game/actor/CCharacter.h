@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class CStateHash;
 class CWeapon;
@@ -17,6 +18,7 @@ class CGameDataLists;
 class CInput;
 class IBattleStage;
 struct CCharacterDefinition;
+struct CElementAttackDefinition;
 struct CItemDefinition;
 struct CWeaponDefinition;
 struct tag_TOLQBATTLEFRAME;
@@ -74,6 +76,11 @@ public:
     static constexpr uint32_t kAirDashMilliseconds = 300;
     static constexpr uint32_t kDashHoldMilliseconds = 400;
     static constexpr uint32_t kVoiceCooldownMilliseconds = 1500;
+    static constexpr uint32_t kBurstMilliseconds = 15000;
+    static constexpr uint32_t kReverseMilliseconds = 200;
+    static constexpr uint32_t kChargeMilliseconds = 600;
+    static constexpr float kLockOnRange = 40.0f;
+    static constexpr float kLockOnKeepRange = 50.0f;
 
     explicit CCharacter(const CCharacterDefinition* definition);
     ~CCharacter() override;
@@ -108,6 +115,11 @@ public:
     CWeapon* GetWeapon(uint32_t slot) const;
     CWeapon* GetMainWeapon() const { return GetWeapon(m_action.mainSlot); }
     CWeapon* GetSubWeapon() const { return GetWeapon(m_action.subSlot); }
+
+    // The blessing of one's own element for ms milliseconds.
+    void SetBlessing(uint32_t milliseconds);
+    bool IsBlessed() const { return m_action.blessing != 0; }
+    const CElementAttackDefinition* GetRunningAttack() const { return m_attack; }
 
     // A field item taken: its kind's effect, with the item's value.
     void ApplyItem(const CItemDefinition* item);
@@ -162,6 +174,14 @@ private:
     void UpdateDown(tag_TOLQBATTLEFRAME* frame);
     void StartState(uint32_t state);
     bool StartSwing();
+    bool TryElementButtons(tag_TOLQBATTLEFRAME* frame);
+    bool StartElementAttack(const CElementAttackDefinition* attack, uint32_t state);
+    bool StartElementalJump(tag_TOLQBATTLEFRAME* frame);
+    void UpdateLockOn(tag_TOLQBATTLEFRAME* frame);
+    void UpdateBurst(uint32_t milliseconds);
+    void UpdateRunningAttack(uint32_t previousClock);
+    const CElementAttackDefinition* FindAttack(const std::string& name) const;
+    CCharacter* GetLockOnTarget(tag_TOLQBATTLEFRAME* frame) const;
     bool StartFire(tag_TOLQBATTLEFRAME* frame);
     void FireWeapon(CWeapon* weapon, tag_TOLQBATTLEFRAME* frame);
     void Defeat(tag_TOLQBATTLEFRAME* frame, int32_t attacker);
@@ -176,6 +196,7 @@ private:
 
     // Hits (CharacterHits.cpp).
     void TestSwing(tag_TOLQBATTLEFRAME* frame);
+    void TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float radius, uint8_t power);
     void TestBullets(tag_TOLQBATTLEFRAME* frame);
     void TestGoal(tag_TOLQBATTLEFRAME* frame);
 
@@ -194,6 +215,8 @@ private:
     std::unique_ptr<tag_TOLQBATTLECHARADATA> m_data;
     std::unique_ptr<CWeapon> m_weapons[kWeaponSlots];
     int32_t m_motion = -1;
+    const CElementAttackDefinition* m_attack = nullptr;
+    CkvrVector3 m_moveTarget;
     uint32_t m_defeatDrop = 0;
     bool m_teamOut = false;
 };

@@ -6,6 +6,7 @@
 #include "engine/core/MathConstants.h"
 #include "game/actor/CBulletMemoryList.h"
 #include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CElementAttackDefinition.h"
 #include "game/actor/CGameDataLists.h"
 #include "game/actor/CWeapon.h"
 #include "game/actor/CWeaponDefinition.h"
@@ -55,6 +56,7 @@ void CCharacter::UpdateClocks(uint32_t milliseconds)
     const uint32_t longest = m_state.powerClock > m_state.speedClock ? m_state.powerClock : m_state.speedClock;
     m_action.effectTime = FrameSeconds(longest);
     m_state.voiceCooldown = CountDown(m_state.voiceCooldown, milliseconds);
+    UpdateBurst(milliseconds);
     // The HUD only clears the notice; its clock runs while it is raised.
     if (m_action.notice != 0)
         m_action.noticeClock += milliseconds;
@@ -67,6 +69,12 @@ float CCharacter::MoveSpeedFactor() const
 
 void CCharacter::StartState(uint32_t state)
 {
+    if (state < STATE_ELEMENT_ATTACK || state > STATE_MAXIMUM_ATTACK)
+    {
+        m_attack = nullptr;
+        m_state.runningElementAttack = 0;
+        m_state.elementAttackTime = 0;
+    }
     m_state.actionState = state;
     m_state.stateClock = 0;
     m_state.swingHitMask = 0;
@@ -88,8 +96,22 @@ void CCharacter::UpdateActions(tag_TOLQBATTLEFRAME* frame, uint32_t milliseconds
         m_state.velocity.z = 0.0f;
         return;
     }
+    UpdateLockOn(frame);
     UpdateCameraTurn(milliseconds);
     EndTimedState(milliseconds);
+    if (m_state.actionState == STATE_ELEMENTAL_CHARGE)
+    {
+        const CCharacter* target = GetLockOnTarget(frame);
+        if (target != nullptr)
+        {
+            const float dx = target->m_position.x - m_position.x, dz = target->m_position.z - m_position.z;
+            if (dx * dx + dz * dz <= 1.5f * 1.5f)
+                StartState(STATE_STAND);
+        }
+    }
+    const uint32_t s = m_state.actionState;
+    if (s >= STATE_ELEMENT_ATTACK && s <= STATE_MAXIMUM_ATTACK)
+        UpdateRunningAttack(m_state.stateClock >= milliseconds ? m_state.stateClock - milliseconds : 0);
     if (!TryStartAction(frame))
         UpdateMovementInput(milliseconds);
 }
@@ -130,6 +152,25 @@ void CCharacter::EndTimedState(uint32_t)
         if (clock >= kHitMilliseconds)
             StartState(STATE_STAND);
         break;
+    case STATE_ELEMENTAL_REVERSE:
+    case STATE_ELEMENTAL_CHARGE:
+        if (clock >= (m_state.actionState == STATE_ELEMENTAL_REVERSE ? kReverseMilliseconds : kChargeMilliseconds))
+        {
+            StartState(STATE_STAND);
+            m_state.velocity = CkvrVector3(0.0f, m_state.velocity.y > 0.0f ? 0.0f : m_state.velocity.y, 0.0f);
+        }
+        break;
+    case STATE_ELEMENT_ATTACK:
+    case STATE_BURST_ATTACK:
+    case STATE_MAXIMUM_ATTACK:
+        if (m_attack == nullptr || clock >= m_attack->duration)
+        {
+            StartState(STATE_STAND);
+            m_attack = nullptr;
+            m_state.runningElementAttack = 0;
+            m_state.elementAttackTime = 0;
+        }
+        break;
     case STATE_AIR_DASH:
         if (clock >= kAirDashMilliseconds)
         {
@@ -165,6 +206,8 @@ void CCharacter::EndTimedState(uint32_t)
 
 bool CCharacter::TryStartAction(tag_TOLQBATTLEFRAME* frame)
 {
+    if (TryElementButtons(frame))
+        return true;
     const bool free = IsFreeToAct();
     const bool grounded = m_state.grounded != 0;
     if (Pressed(BUTTON_ELEMENT_TRIGGER) && m_pad.leftMagnitude >= 0.5f && grounded && free && m_state.ep >= 1.0f)
@@ -205,6 +248,12 @@ bool CCharacter::TryStartAction(tag_TOLQBATTLEFRAME* frame)
             return StartFire(frame);
         return StartSwing();
     }
+    if (Pressed(BUTTON_ELEMENT_ATTACK) && !Held(BUTTON_ELEMENT_TRIGGER) && free)
+    {
+        const CWeapon* hand = GetMainWeapon();
+        if (hand != nullptr && StartElementAttack(FindAttack(hand->GetDefinition()->elementAttack), STATE_ELEMENT_ATTACK))
+            return true;
+    }
     return false;
 }
 
@@ -212,7 +261,8 @@ void CCharacter::UpdateMovementInput(uint32_t milliseconds)
 {
     const uint32_t s = m_state.actionState;
     const bool onFoot = s == STATE_STAND || s == STATE_MOVE;
-    if (!onFoot && s != STATE_JUMP)
+    const bool airborne = s == STATE_JUMP || s == STATE_ELEMENTAL_JUMP;
+    if (!onFoot && !airborne)
     {
         if (s == STATE_ATTACK)
         {
@@ -239,7 +289,7 @@ void CCharacter::UpdateMovementInput(uint32_t milliseconds)
     {
         if (s == STATE_MOVE)
             StartState(STATE_STAND);
-        if (s != STATE_JUMP)
+        if (!airborne)
         {
             m_state.velocity.x = 0.0f;
             m_state.velocity.z = 0.0f;
@@ -252,7 +302,7 @@ void CCharacter::UpdateMovementInput(uint32_t milliseconds)
     const float yaw = WrapYaw(m_state.cameraYaw + RadianToDegreeFloat(KvrAtan2(m_pad.leftX, -m_pad.leftY)));
     m_rotation.y = yaw;
     const float speed =
-        (m_state.dashFlag != 0 && s != STATE_JUMP ? m_definition->dashSpeed : m_definition->walkSpeed) *
+        (m_state.dashFlag != 0 && !airborne ? m_definition->dashSpeed : m_definition->walkSpeed) *
         MoveSpeedFactor();
     const CkvrVector3 direction = Direction(yaw, 0.0f);
     m_state.velocity.x = direction.x * speed;

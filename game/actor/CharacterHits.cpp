@@ -7,6 +7,7 @@
 #include "engine/core/MathConstants.h"
 #include "game/actor/CBulletMemoryList.h"
 #include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CElementAttackDefinition.h"
 #include "game/actor/CWeapon.h"
 #include "game/actor/CWeaponDefinition.h"
 #include "game/actor/CombatRules.h"
@@ -56,19 +57,31 @@ void CCharacter::TestGoal(tag_TOLQBATTLEFRAME* frame)
 
 void CCharacter::TestSwing(tag_TOLQBATTLEFRAME* frame)
 {
-    if (m_state.actionState != STATE_ATTACK)
-        return;
-    const CWeapon* weapon = GetMainWeapon();
-    if (weapon == nullptr || !weapon->IsShort())
-        return;
-    const CWeaponDefinition* definition = weapon->GetDefinition();
     const uint32_t clock = m_state.stateClock;
-    if (clock < definition->hitStart || clock >= definition->hitEnd)
+    if (m_state.actionState == STATE_ATTACK)
+    {
+        const CWeapon* weapon = GetMainWeapon();
+        if (weapon == nullptr || !weapon->IsShort())
+            return;
+        const CWeaponDefinition* definition = weapon->GetDefinition();
+        if (clock >= definition->hitStart && clock < definition->hitEnd)
+            TestAttackSphere(frame, definition->reach, definition->hitRadius, definition->power);
         return;
+    }
+    const uint32_t s = m_state.actionState;
+    if (s < STATE_ELEMENT_ATTACK || s > STATE_MAXIMUM_ATTACK || m_attack == nullptr)
+        return;
+    if (clock >= m_attack->hitStart && clock < m_attack->hitEnd)
+        TestAttackSphere(frame, m_attack->reach, m_attack->radius, m_attack->power);
+}
+
+// A sphere at reach in front of the chest hits each fighter once per action.
+void CCharacter::TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float radius, uint8_t power)
+{
     const float yaw = DegreeToRadian(m_rotation.y);
     const float chest = m_definition->height - m_definition->radius;
-    const float sphere[4] = {m_position.x + KvrSin(yaw) * definition->reach, m_position.y + chest,
-                             m_position.z + KvrCos(yaw) * definition->reach, definition->hitRadius};
+    const float sphere[4] = {m_position.x + KvrSin(yaw) * reach, m_position.y + chest,
+                             m_position.z + KvrCos(yaw) * reach, radius};
     for (uint8_t i = 0; i < frame->count && i < 32; ++i)
     {
         CCharacter* other = frame->fighters[i];
@@ -79,7 +92,7 @@ void CCharacter::TestSwing(tag_TOLQBATTLEFRAME* frame)
         if (HitSphereSphere(sphere, body[0]) == 0 && HitSphereSphere(sphere, body[1]) == 0)
             continue;
         m_state.swingHitMask |= 1u << i;
-        other->ReceiveHit(frame, GetIndex(), definition->power, false);
+        other->ReceiveHit(frame, GetIndex(), power, false);
     }
 }
 

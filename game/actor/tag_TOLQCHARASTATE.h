@@ -18,7 +18,7 @@ struct tag_TOLQCHARASTATE
     uint32_t actionState = 0;
     uint8_t cameraMode = 0; // 0 follow, 3 shooting
     uint32_t elementAttackTime = 0;
-    uint32_t runningElementAttack = 0; // 0 none, else list index + 1
+    uint32_t runningElementAttack = 0; // 0 none, 1 elemental, 2 burst, 3 maximum
     uint32_t statusBits = 0;           // 0 power, 1 speed, 2 blessing
     uint32_t dashFlag = 0;
     uint32_t aimFlag = 0;

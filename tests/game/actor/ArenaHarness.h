@@ -14,6 +14,7 @@
 #include "game/actor/CGameDataLists.h"
 #include "game/actor/CPlayer.h"
 #include "game/actor/CStateHash.h"
+#include "game/actor/IActorEffects.h"
 #include "game/actor/IBattleConsole.h"
 #include "game/actor/tag_TOLQBATTLEFRAME.h"
 
@@ -43,6 +44,7 @@ inline CCharacterDefinition Fighter(uint8_t number)
     c.airDashSpeed = 10.0f;
     c.dodgeSpeed = 9.0f;
     c.handOffset = CkvrVector3(0.3f, 1.2f, 0.3f);
+    c.maximumAttack = "Ema_test";
     return c;
 }
 
@@ -60,6 +62,8 @@ inline CWeaponDefinition Sword()
     w.reach = 1.2f;
     w.hitRadius = 0.8f;
     w.lungeSpeed = 2.0f;
+    w.elementAttack = "Ela_test";
+    w.burstAttack = "Eba_test";
     return w;
 }
 
@@ -81,6 +85,25 @@ inline CWeaponDefinition Rifle()
     return w;
 }
 
+// Keys at 0 and 200 ms; hits in [100, 300); 600 ms long.
+inline CElementAttackDefinition Attack(const char* name, CElementAttackDefinition::Format format, uint8_t power)
+{
+    CElementAttackDefinition a;
+    a.format = format;
+    std::strcpy(a.name, name);
+    a.epCost = format == CElementAttackDefinition::FORMAT_ELEMENTAL ? 2 : 0;
+    a.motion = 30;
+    a.power = power;
+    a.duration = 600;
+    a.hitStart = 100;
+    a.hitEnd = 300;
+    a.reach = 1.5f;
+    a.radius = 1.0f;
+    a.effectPlayers.resize(1);
+    a.effectPlayers[0].keys = {{0.0f, 0.0f, 1.0f}, {200.0f, 0.0f, 1.0f}};
+    return a;
+}
+
 inline CBulletDefinition RifleBullet()
 {
     CBulletDefinition b;
@@ -91,6 +114,20 @@ inline CBulletDefinition RifleBullet()
     b.radius = 0.05f;
     return b;
 }
+
+struct Effects : IActorEffects
+{
+    void PlayEvent(uint32_t event, uint32_t fighter, const CkvrVector3&) override
+    {
+        events.push_back(event * 100 + fighter);
+    }
+    void PlayAttackEffect(const CEffectPlayerRecord&, uint32_t fighter, const CkvrVector3&, float) override
+    {
+        attackEffects.push_back(fighter);
+    }
+    std::vector<uint32_t> events;
+    std::vector<uint32_t> attackEffects;
+};
 
 struct Console : IBattleConsole
 {
@@ -132,6 +169,9 @@ public:
         lists.weapons.push_back(Sword());
         lists.weapons.push_back(Rifle());
         lists.bullets.push_back(RifleBullet());
+        lists.elementAttacks.push_back(Attack("Ela_test", CElementAttackDefinition::FORMAT_ELEMENTAL, 1));
+        lists.elementAttacks.push_back(Attack("Eba_test", CElementAttackDefinition::FORMAT_BURST, 2));
+        lists.elementAttacks.push_back(Attack("Ema_test", CElementAttackDefinition::FORMAT_MAXIMUM, 4));
     }
 
     // A fighter at a place; cpuLevel < 0 makes a player.
@@ -154,6 +194,7 @@ public:
         data.localInput = localInput;
         data.input = &input;
         data.console = &console;
+        data.effects = &effects;
         data.bullets = &bullets;
         fighter->Setup(&data, &lists);
         fighter->SetPosition(&at);
@@ -217,6 +258,7 @@ public:
     CBulletMemoryList bullets;
     CInput input;
     Console console;
+    Effects effects;
     std::vector<CCharacterDefinition> definitions;
     std::vector<std::unique_ptr<CCharacter>> fighters;
     std::vector<CCharacter*> pointers;
