@@ -1,6 +1,7 @@
 #include "game/actor/CCollisionWorld.h"
 
 #include "engine/core/Collision.h"
+#include "engine/render/HitModel.h"
 #include "game/actor/CBullet.h"
 
 #include <cmath>
@@ -117,15 +118,29 @@ uint32_t IntersectSegmentBox(const CkvrVector3& start, const CkvrVector3& end, c
     return 1;
 }
 
+// The nearest hit needs a point to compare with, even when the caller
+// wants none.
+uint32_t IntersectMesh(CMesh* mesh, const CkvrVector3& start, const CkvrVector3& end, uint32_t side,
+                       CkvrVector3* point, CkvrVector3* normal)
+{
+    CkvrVector3 nearest;
+    return HitSegmentModelGrid(&start, &end, mesh, side, point != nullptr ? point : &nearest, normal, nullptr,
+                               nullptr);
+}
+
 uint32_t CCollisionWorld::IntersectGround(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                           CkvrVector3* normal)
 {
+    if (m_groundMesh != nullptr)
+        return IntersectMesh(m_groundMesh, start, end, HIT_SIDE_FRONT, point, normal);
     return IntersectTriangleList(m_ground, start, end, HIT_SIDE_FRONT, point, normal);
 }
 
 uint32_t CCollisionWorld::IntersectHitModel(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                             CkvrVector3* normal)
 {
+    if (m_hitMesh != nullptr)
+        return IntersectMesh(m_hitMesh, start, end, HIT_SIDE_BOTH, point, normal);
     return IntersectTriangleList(m_hit, start, end, HIT_SIDE_BOTH, point, normal);
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+class CMesh;
+
 // A stage's collision in plain triangle lists and boxes: the ground and hit
 // models' triangles (a stage fills them from its meshes, tests build them by
 // hand) and the stage objects' axis-aligned boxes. Every query walks its
@@ -25,6 +27,12 @@ public:
         uint16_t life = 0; // 0 unbreakable
         bool broken = false;
     };
+
+    // Models to query instead of the triangle lists: per model object its
+    // block grid when it has one, else all its triangles; null goes back to
+    // the lists.
+    void SetGroundMesh(CMesh* mesh) { m_groundMesh = mesh; }
+    void SetHitMesh(CMesh* mesh) { m_hitMesh = mesh; }
 
     void AddGroundTriangle(const CkvrVector3& a, const CkvrVector3& b, const CkvrVector3& c);
     void AddHitTriangle(const CkvrVector3& a, const CkvrVector3& b, const CkvrVector3& c);
@@ -54,6 +62,8 @@ public:
     uint32_t GetBoxHitIndex() const { return m_lastBox; }
 
 private:
+    CMesh* m_groundMesh = nullptr;
+    CMesh* m_hitMesh = nullptr;
     std::vector<Triangle> m_ground;
     std::vector<Triangle> m_hit;
     std::vector<Box> m_boxes;
@@ -68,6 +78,9 @@ private:
 // models go through, so that a block grid can replace the plain walk later.
 uint32_t IntersectTriangleList(const std::vector<CCollisionWorld::Triangle>& triangles, const CkvrVector3& start,
                                const CkvrVector3& end, uint32_t side, CkvrVector3* point, CkvrVector3* normal);
+// The nearest hit of a segment with a model's triangles.
+uint32_t IntersectMesh(CMesh* mesh, const CkvrVector3& start, const CkvrVector3& end, uint32_t side,
+                       CkvrVector3* point, CkvrVector3* normal);
 // Segment against an axis-aligned box by slabs: the entry point and the
 // normal of the face entered. A start inside the box is no hit.
 uint32_t IntersectSegmentBox(const CkvrVector3& start, const CkvrVector3& end, const CkvrVector3& centre,
