@@ -3,6 +3,8 @@
 #include "engine/core/CRandom.h"
 #include "engine/platform/FrameTimer.h"
 #include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CFieldLists.h"
+#include "game/actor/CGameDataLists.h"
 #include "game/actor/CItemDefinition.h"
 #include "game/actor/CStateHash.h"
 #include "game/actor/CWeapon.h"
@@ -111,22 +113,34 @@ CWeapon* CCharacter::GetWeapon(uint32_t slot) const
 
 uint32_t CCharacter::AddWeapon(const CWeaponDefinition* weapon, uint32_t kind)
 {
-    if (weapon == nullptr || m_definition == nullptr || (weapon->characterMask & m_definition->ownBit) == 0)
+    if (weapon == nullptr)
         return 0;
-    if (static_cast<uint32_t>(m_action.weight) + weapon->weight > kMaxWeight)
+    std::unique_ptr<CWeapon> copy = std::make_unique<CWeapon>(weapon);
+    return TakeWeapon(&copy, kind);
+}
+
+uint32_t CCharacter::TakeWeapon(std::unique_ptr<CWeapon>* weapon, uint32_t kind)
+{
+    if (weapon == nullptr || *weapon == nullptr || m_definition == nullptr)
+        return 0;
+    const CWeaponDefinition* definition = (*weapon)->GetDefinition();
+    if (definition == nullptr || (definition->characterMask & m_definition->ownBit) == 0)
+        return 0;
+    if (static_cast<uint32_t>(m_action.weight) + definition->weight > kMaxWeight)
         return 0;
     for (uint32_t slot = 0; slot < kWeaponSlots; ++slot)
     {
         if (m_weapons[slot] != nullptr)
             continue;
-        m_weapons[slot] = std::make_unique<CWeapon>(weapon);
+        m_weapons[slot] = std::move(*weapon);
         m_weapons[slot]->owner = GetIndex();
         m_weapons[slot]->held = true;
-        m_action.weight = static_cast<uint8_t>(m_action.weight + weapon->weight);
+        m_action.weight = static_cast<uint8_t>(m_action.weight + definition->weight);
         if (kind == 1)
             m_action.mainSlot = static_cast<uint8_t>(slot);
         else if (kind == 2)
             m_action.subSlot = static_cast<uint8_t>(slot);
+        m_action.pickedWord = slot + 1;
         return 1;
     }
     return 0;
@@ -305,6 +319,7 @@ void CCharacter::Defeat(tag_TOLQBATTLEFRAME* frame, int32_t attacker)
         attackerCounter = &source->m_state.ruleCounter;
     }
     m_defeatDrop = ApplyDefeatRule(m_data->rule, attackerCounter, &m_state.ruleCounter, IsNpc());
+    DropOnDefeat(frame, m_defeatDrop);
     if (m_data->console == nullptr)
         return;
     const char* fallen = m_data->name.empty() ? m_definition->name : m_data->name.c_str();
@@ -385,4 +400,17 @@ void CCharacter::HashState(CStateHash* hash) const
         if (weapon != nullptr)
             weapon->HashState(hash);
     }
+}
+
+void CCharacter::DropOnDefeat(tag_TOLQBATTLEFRAME* frame, uint32_t drop)
+{
+    if (drop == DEFEAT_DROP_NONE || frame == nullptr || frame->field == nullptr || m_gameData == nullptr)
+        return;
+    const CItemDefinition* item = m_gameData->FindItem(drop == DEFEAT_DROP_COIN ? "Coin" : "Juel");
+    if (item == nullptr)
+        return;
+    auto dropped = std::make_unique<CItem>(item);
+    const CkvrVector3 at(m_position.x, m_position.y + 1.0f, m_position.z);
+    dropped->SetPosition(&at);
+    frame->field->items.push_back(std::move(dropped));
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CStateHash;
 class CWeapon;
@@ -77,6 +78,8 @@ public:
     static constexpr uint32_t kDashHoldMilliseconds = 400;
     static constexpr uint32_t kVoiceCooldownMilliseconds = 1500;
     static constexpr uint32_t kBurstMilliseconds = 15000;
+    static constexpr uint32_t kHandlingMilliseconds = 500;
+    static constexpr float kPickUpRange = 1.5f;
     static constexpr uint32_t kReverseMilliseconds = 200;
     static constexpr uint32_t kChargeMilliseconds = 600;
     static constexpr float kLockOnRange = 40.0f;
@@ -112,6 +115,9 @@ public:
     // Replaces a slot (null empties it) without the weight limit; flag 1
     // makes it the main weapon.
     uint32_t SetWeaponAt(const CWeaponDefinition* weapon, uint32_t slot, uint32_t flag);
+    // Takes a field weapon itself (its ammunition stays) under AddWeapon's
+    // rules; the pointer is emptied on success.
+    uint32_t TakeWeapon(std::unique_ptr<CWeapon>* weapon, uint32_t kind);
     CWeapon* GetWeapon(uint32_t slot) const;
     CWeapon* GetMainWeapon() const { return GetWeapon(m_action.mainSlot); }
     CWeapon* GetSubWeapon() const { return GetWeapon(m_action.subSlot); }
@@ -174,6 +180,9 @@ private:
     void UpdateDown(tag_TOLQBATTLEFRAME* frame);
     void StartState(uint32_t state);
     bool StartSwing();
+    bool TryPickUp(tag_TOLQBATTLEFRAME* frame);
+    void TestItems(tag_TOLQBATTLEFRAME* frame);
+    void DropOnDefeat(tag_TOLQBATTLEFRAME* frame, uint32_t drop);
     bool TryElementButtons(tag_TOLQBATTLEFRAME* frame);
     bool StartElementAttack(const CElementAttackDefinition* attack, uint32_t state);
     bool StartElementalJump(tag_TOLQBATTLEFRAME* frame);
@@ -217,6 +226,7 @@ private:
     int32_t m_motion = -1;
     const CElementAttackDefinition* m_attack = nullptr;
     CkvrVector3 m_moveTarget;
+    std::vector<uint32_t> m_boxesHit;
     uint32_t m_defeatDrop = 0;
     bool m_teamOut = false;
 };

@@ -195,3 +195,29 @@ uint32_t CCollisionWorld::DamageBox(uint32_t index, uint32_t amount)
     box.broken = true;
     return 1;
 }
+
+uint32_t CCollisionWorld::SphereTouchesBox(uint32_t index, const float sphere[4]) const
+{
+    if (index >= m_boxes.size() || m_boxes[index].broken)
+        return 0;
+    const Box& box = m_boxes[index];
+    const float c[3] = {box.centre.x, box.centre.y, box.centre.z};
+    const float h[3] = {box.half.x, box.half.y, box.half.z};
+    double distance = 0.0;
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        const double low = double(c[axis]) - h[axis], high = double(c[axis]) + h[axis];
+        const double p = sphere[axis];
+        const double outside = p < low ? low - p : (p > high ? p - high : 0.0);
+        distance += outside * outside;
+    }
+    return float(distance) <= float(double(sphere[3]) * sphere[3]) ? 1 : 0;
+}
+
+void CCollisionWorld::RestoreBox(uint32_t index, uint16_t life)
+{
+    if (index >= m_boxes.size())
+        return;
+    m_boxes[index].broken = false;
+    m_boxes[index].life = life;
+}

@@ -57,7 +57,11 @@ public:
     uint32_t HitBulletBoxes(const CkvrVector3& start, const CkvrVector3& end, const CBullet& bullet) override;
 
     // Damages box index by amount; at 0 it breaks. 1 when it broke now.
-    uint32_t DamageBox(uint32_t index, uint32_t amount);
+    uint32_t DamageBox(uint32_t index, uint32_t amount) override;
+    uint32_t GetBoxCount() const override { return static_cast<uint32_t>(m_boxes.size()); }
+    uint32_t SphereTouchesBox(uint32_t index, const float sphere[4]) const override;
+    // A broken box stands again with its life.
+    void RestoreBox(uint32_t index, uint16_t life);
     const std::vector<Box>& GetBoxes() const { return m_boxes; }
     uint32_t GetBoxHitIndex() const { return m_lastBox; }
 

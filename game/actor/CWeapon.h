@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/core/CkvrVector3.h"
+
 #include <cstdint>
 
 struct CWeaponDefinition;
@@ -30,6 +32,8 @@ public:
 
     int32_t owner = -1;
     bool held = false;
+    // Where it lies while on the field.
+    CkvrVector3 position;
 
     // Held and empty: the reload clock runs to the reload time, then the
     // weapon is full (a reload time of 0 never reloads). On the field: 0

@@ -7,6 +7,7 @@
 #include "game/actor/CBulletMemoryList.h"
 #include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CElementAttackDefinition.h"
+#include "game/actor/CFieldLists.h"
 #include "game/actor/CGameDataLists.h"
 #include "game/actor/CWeapon.h"
 #include "game/actor/CWeaponDefinition.h"
@@ -56,6 +57,9 @@ void CCharacter::UpdateClocks(uint32_t milliseconds)
     const uint32_t longest = m_state.powerClock > m_state.speedClock ? m_state.powerClock : m_state.speedClock;
     m_action.effectTime = FrameSeconds(longest);
     m_state.voiceCooldown = CountDown(m_state.voiceCooldown, milliseconds);
+    m_state.handlingClock = CountDown(m_state.handlingClock, milliseconds);
+    if (m_state.handlingClock == 0)
+        m_state.weaponHandling = 0;
     UpdateBurst(milliseconds);
     // The HUD only clears the notice; its clock runs while it is raised.
     if (m_action.notice != 0)
@@ -78,6 +82,7 @@ void CCharacter::StartState(uint32_t state)
     m_state.actionState = state;
     m_state.stateClock = 0;
     m_state.swingHitMask = 0;
+    m_boxesHit.clear();
     PlayMotion(static_cast<int32_t>(8 + state));
 }
 
@@ -248,6 +253,8 @@ bool CCharacter::TryStartAction(tag_TOLQBATTLEFRAME* frame)
             return StartFire(frame);
         return StartSwing();
     }
+    if (Pressed(BUTTON_PICK_UP) && free && TryPickUp(frame))
+        return false; // picking up does not stop the feet
     if (Pressed(BUTTON_ELEMENT_ATTACK) && !Held(BUTTON_ELEMENT_TRIGGER) && free)
     {
         const CWeapon* hand = GetMainWeapon();
@@ -416,4 +423,37 @@ void CCharacter::UpdateDown(tag_TOLQBATTLEFRAME* frame)
     m_state.grounded = 0;
     m_state.downClock = 0;
     StartState(STATE_STAND);
+}
+
+// The nearest field weapon within reach whose mask has the own bit, as a
+// stored weapon.
+bool CCharacter::TryPickUp(tag_TOLQBATTLEFRAME* frame)
+{
+    if (frame == nullptr || frame->field == nullptr)
+        return false;
+    std::vector<std::unique_ptr<CWeapon>>& weapons = frame->field->weapons;
+    int32_t best = -1;
+    float bestDistance = kPickUpRange * kPickUpRange;
+    for (size_t i = 0; i < weapons.size(); ++i)
+    {
+        const CWeaponDefinition* definition = weapons[i]->GetDefinition();
+        if (definition == nullptr || (definition->characterMask & m_definition->ownBit) == 0)
+            continue;
+        const float dx = weapons[i]->position.x - m_position.x, dy = weapons[i]->position.y - m_position.y,
+                    dz = weapons[i]->position.z - m_position.z;
+        const float distance = dx * dx + dy * dy + dz * dz;
+        if (distance <= bestDistance && (best < 0 || distance < bestDistance))
+        {
+            best = static_cast<int32_t>(i);
+            bestDistance = distance;
+        }
+    }
+    m_action.targetedFieldWeapon = best;
+    if (best < 0 || TakeWeapon(&weapons[static_cast<size_t>(best)], 4) == 0)
+        return false;
+    weapons.erase(weapons.begin() + best);
+    m_action.targetedFieldWeapon = -1;
+    m_state.weaponHandling = 1;
+    m_state.handlingClock = kHandlingMilliseconds;
+    return true;
 }

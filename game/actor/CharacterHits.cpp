@@ -7,11 +7,16 @@
 #include "engine/core/MathConstants.h"
 #include "game/actor/CBulletMemoryList.h"
 #include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CFieldLists.h"
+#include "game/actor/CItemDefinition.h"
+#include "game/actor/IBattleStage.h"
 #include "game/actor/CElementAttackDefinition.h"
 #include "game/actor/CWeapon.h"
 #include "game/actor/CWeaponDefinition.h"
 #include "game/actor/CombatRules.h"
 #include "game/actor/tag_TOLQBATTLEFRAME.h"
+
+#include <algorithm>
 
 namespace
 {
@@ -37,6 +42,7 @@ void CCharacter::UpdateHitsAndAttachments(tag_TOLQBATTLEFRAME* frame)
     TestGoal(frame);
     TestSwing(frame);
     TestBullets(frame);
+    TestItems(frame);
     UpdateWorldMatrix();
 }
 
@@ -93,6 +99,40 @@ void CCharacter::TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float
             continue;
         m_state.swingHitMask |= 1u << i;
         other->ReceiveHit(frame, GetIndex(), power, false);
+    }
+    // Boxes take the damage without a factor, each once per action.
+    IBattleStage* stage = frame->stage;
+    if (stage == nullptr)
+        return;
+    const bool powerItem = (m_state.statusBits & 1u) != 0;
+    for (uint32_t box = 0; box < stage->GetBoxCount(); ++box)
+    {
+        if (stage->SphereTouchesBox(box, sphere) == 0)
+            continue;
+        if (std::find(m_boxesHit.begin(), m_boxesHit.end(), box) != m_boxesHit.end())
+            continue;
+        m_boxesHit.push_back(box);
+        stage->DamageBox(box, ComputeDamage(power, powerItem, 1.0f));
+    }
+}
+
+// Items touched by the body are taken, in the order they lie.
+void CCharacter::TestItems(tag_TOLQBATTLEFRAME* frame)
+{
+    if (frame->field == nullptr || IsDown())
+        return;
+    float body[2][4];
+    GetBodySpheres(body);
+    for (std::unique_ptr<CItem>& item : frame->field->items)
+    {
+        if (item->IsTaken() || item->GetDefinition() == nullptr)
+            continue;
+        const CkvrVector3* at = item->GetPosition();
+        const float sphere[4] = {at->x, at->y, at->z, item->GetDefinition()->radius};
+        if (HitSphereSphere(sphere, body[0]) == 0 && HitSphereSphere(sphere, body[1]) == 0)
+            continue;
+        item->Take();
+        ApplyItem(item->GetDefinition());
     }
 }
 

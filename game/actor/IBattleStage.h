@@ -18,6 +18,12 @@ public:
                                        CkvrVector3* normal) = 0;
     virtual uint32_t IntersectBoxes(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                     CkvrVector3* normal) = 0;
+    // The breakable and solid boxes of the stage objects, by index.
+    virtual uint32_t GetBoxCount() const = 0;
+    // 1 when the sphere (x, y, z, r) touches box index, a standing one.
+    virtual uint32_t SphereTouchesBox(uint32_t index, const float sphere[4]) const = 0;
+    // Takes amount off box index; 1 when it broke now.
+    virtual uint32_t DamageBox(uint32_t index, uint32_t amount) = 0;
     // Minimum corner, then maximum corner.
     virtual const float* GetExtent() const = 0;
     virtual uint32_t GetStartPointCount() const = 0;

@@ -4,6 +4,7 @@
 
 class CBulletMemoryList;
 class CCharacter;
+struct CFieldLists;
 class IBattleStage;
 
 // The context of one battle frame, built by the battle and passed to every
@@ -14,4 +15,5 @@ struct tag_TOLQBATTLEFRAME
     uint8_t count = 0;
     IBattleStage* stage = nullptr;
     CBulletMemoryList* bullets = nullptr;
+    CFieldLists* field = nullptr; // field weapons and items; null: nothing drops
 };
