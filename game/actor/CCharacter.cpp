@@ -3,6 +3,7 @@
 #include "engine/core/CRandom.h"
 #include "engine/platform/FrameTimer.h"
 #include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CClothesDefinition.h"
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CGameDataLists.h"
 #include "game/actor/CItemDefinition.h"
@@ -413,4 +414,40 @@ void CCharacter::DropOnDefeat(tag_TOLQBATTLEFRAME* frame, uint32_t drop)
     const CkvrVector3 at(m_position.x, m_position.y + 1.0f, m_position.z);
     dropped->SetPosition(&at);
     frame->field->items.push_back(std::move(dropped));
+}
+
+uint32_t CCharacter::SetClothes(const CClothesDefinition* clothes)
+{
+    if (clothes == nullptr || m_definition == nullptr || (clothes->characterMask & m_definition->ownBit) == 0)
+        return 0;
+    // Whatever shares a slot with the new clothes comes off whole.
+    for (uint32_t slot = 0; slot < kClothesSlots; ++slot)
+    {
+        const CClothesDefinition* worn = m_clothes[slot];
+        if (worn == nullptr || (worn->slotMask & clothes->slotMask) == 0)
+            continue;
+        for (const CClothesDefinition*& other : m_clothes)
+        {
+            if (other == worn)
+                other = nullptr;
+        }
+    }
+    for (uint32_t slot = 0; slot < kClothesSlots; ++slot)
+    {
+        if ((clothes->slotMask & (1u << slot)) != 0)
+            m_clothes[slot] = clothes;
+    }
+    return 1;
+}
+
+uint32_t CCharacter::PlayVoice(uint32_t voice, uint32_t forced)
+{
+    if (m_data == nullptr || m_definition == nullptr || voice >= m_definition->voices.size())
+        return 0;
+    if (m_state.voiceCooldown != 0 && forced == 0)
+        return 0;
+    m_state.voiceCooldown = kVoiceCooldownMilliseconds;
+    if (m_data->effects != nullptr)
+        m_data->effects->PlayVoice(static_cast<uint32_t>(GetIndex()), voice, m_data->voiceVolume, m_position);
+    return 1;
 }

@@ -19,6 +19,7 @@ class CGameDataLists;
 class CInput;
 class IBattleStage;
 struct CCharacterDefinition;
+struct CClothesDefinition;
 struct CElementAttackDefinition;
 struct CItemDefinition;
 struct CWeaponDefinition;
@@ -70,6 +71,7 @@ public:
     };
 
     static constexpr uint32_t kWeaponSlots = 10;
+    static constexpr uint32_t kClothesSlots = 6;
     static constexpr uint32_t kMaxWeight = 10;
     static constexpr uint32_t kDownMilliseconds = 3000;
     static constexpr uint32_t kHitMilliseconds = 250;
@@ -127,6 +129,15 @@ public:
     bool IsBlessed() const { return m_action.blessing != 0; }
     const CElementAttackDefinition* GetRunningAttack() const { return m_attack; }
 
+    // Clothes: 0 for null or a mask without the own bit; otherwise takes off
+    // the worn clothes sharing a slot bit and wears it in its slots.
+    uint32_t SetClothes(const CClothesDefinition* clothes);
+    const CClothesDefinition* GetClothes(uint32_t slot) const { return slot < kClothesSlots ? m_clothes[slot] : nullptr; }
+    // Voice entry i at the battle data's voice volume; refused while the
+    // cool-down runs unless forced, and without battle data or past the
+    // table. 1 when it played.
+    uint32_t PlayVoice(uint32_t voice, uint32_t forced);
+
     // A field item taken: its kind's effect, with the item's value.
     void ApplyItem(const CItemDefinition* item);
 
@@ -181,6 +192,10 @@ private:
     void StartState(uint32_t state);
     bool StartSwing();
     bool TryPickUp(tag_TOLQBATTLEFRAME* frame);
+    void UpdateRadio();
+    bool TryDigitSelect();
+    bool TryCover(tag_TOLQBATTLEFRAME* frame);
+    void TakeIntoHand(uint8_t slot);
     void TestItems(tag_TOLQBATTLEFRAME* frame);
     void DropOnDefeat(tag_TOLQBATTLEFRAME* frame, uint32_t drop);
     bool TryElementButtons(tag_TOLQBATTLEFRAME* frame);
@@ -227,6 +242,7 @@ private:
     const CElementAttackDefinition* m_attack = nullptr;
     CkvrVector3 m_moveTarget;
     std::vector<uint32_t> m_boxesHit;
+    const CClothesDefinition* m_clothes[kClothesSlots] = {};
     uint32_t m_defeatDrop = 0;
     bool m_teamOut = false;
 };

@@ -13,6 +13,7 @@
 #include "game/actor/CWeaponDefinition.h"
 #include "game/actor/CombatRules.h"
 #include "game/actor/IActorEffects.h"
+#include "game/actor/IBattleConsole.h"
 #include "game/actor/IBattleStage.h"
 #include "game/actor/SimulationMath.h"
 #include "game/actor/tag_TOLQBATTLEFRAME.h"
@@ -102,6 +103,7 @@ void CCharacter::UpdateActions(tag_TOLQBATTLEFRAME* frame, uint32_t milliseconds
         return;
     }
     UpdateLockOn(frame);
+    UpdateRadio();
     UpdateCameraTurn(milliseconds);
     EndTimedState(milliseconds);
     if (m_state.actionState == STATE_ELEMENTAL_CHARGE)
@@ -255,6 +257,10 @@ bool CCharacter::TryStartAction(tag_TOLQBATTLEFRAME* frame)
     }
     if (Pressed(BUTTON_PICK_UP) && free && TryPickUp(frame))
         return false; // picking up does not stop the feet
+    if (free && TryDigitSelect())
+        return false;
+    if (Pressed(BUTTON_COVER) && TryCover(frame))
+        return true;
     if (Pressed(BUTTON_ELEMENT_ATTACK) && !Held(BUTTON_ELEMENT_TRIGGER) && free)
     {
         const CWeapon* hand = GetMainWeapon();
@@ -287,6 +293,17 @@ void CCharacter::UpdateMovementInput(uint32_t milliseconds)
         return;
     }
     const float magnitude = m_pad.leftMagnitude;
+    if (m_state.cover != 0)
+    {
+        // Moving off the wall ends the cover.
+        if (magnitude < 0.2f)
+        {
+            m_state.velocity.x = 0.0f;
+            m_state.velocity.z = 0.0f;
+            return;
+        }
+        m_state.cover = 0;
+    }
     if (magnitude >= 0.9f)
         m_state.dashHoldClock += milliseconds;
     else
@@ -455,5 +472,82 @@ bool CCharacter::TryPickUp(tag_TOLQBATTLEFRAME* frame)
     m_action.targetedFieldWeapon = -1;
     m_state.weaponHandling = 1;
     m_state.handlingClock = kHandlingMilliseconds;
+    return true;
+}
+
+// F1-F12: radio message i to the console and its stored phrase. Team-only
+// lines are heard only in a team battle.
+void CCharacter::UpdateRadio()
+{
+    if (m_data == nullptr)
+        return;
+    for (uint32_t i = 0; i < CCharacterDefinition::kRadioChats; ++i)
+    {
+        if (!Pressed(static_cast<uint8_t>(KVR_BUTTON_FUNCTION_FIRST + i)))
+            continue;
+        const CCharacterDefinition::RadioChat& chat = m_definition->radio[i];
+        if (chat.scope != 0 && m_data->teamBattle == 0)
+            continue;
+        if (m_data->console != nullptr)
+            m_data->console->AddRadioMessage(static_cast<uint32_t>(GetIndex()), i);
+        // The phrase byte is already the voice entry (0x38 + line).
+        PlayVoice(chat.phrase, 1);
+    }
+}
+
+void CCharacter::TakeIntoHand(uint8_t slot)
+{
+    const CWeapon* weapon = GetWeapon(slot);
+    if (weapon == nullptr || slot == m_action.mainSlot)
+        return;
+    const CWeapon* main = GetMainWeapon();
+    // The weapon of the other category stays at hand as the sub weapon.
+    if (main != nullptr && main->IsShort() != weapon->IsShort())
+        m_action.subSlot = m_action.mainSlot;
+    else if (slot == m_action.subSlot)
+        m_action.subSlot = tag_TOLQCHARAACTION::kNoSlot;
+    m_action.mainSlot = slot;
+    m_action.weaponChange = 1;
+    m_action.switchClock = 0;
+    PlayEvent(IActorEffects::EVENT_CHANGE_SOUND);
+}
+
+// The digit keys 1-9 and 0 take slots 0-9 into the hand at once.
+bool CCharacter::TryDigitSelect()
+{
+    for (uint8_t digit = 0; digit < 10; ++digit)
+    {
+        if (!Pressed(static_cast<uint8_t>(KVR_BUTTON_DIGIT_FIRST + digit)) || GetWeapon(digit) == nullptr)
+            continue;
+        TakeIntoHand(digit);
+        return true;
+    }
+    return false;
+}
+
+// 27 facing a wall of the hit model within 1: the back goes to the wall
+// until 27 again or moving off.
+bool CCharacter::TryCover(tag_TOLQBATTLEFRAME* frame)
+{
+    if (m_state.cover != 0)
+    {
+        m_state.cover = 0;
+        return true;
+    }
+    if (!IsFreeToAct() || frame == nullptr || frame->stage == nullptr)
+        return false;
+    const CkvrVector3 forward = Direction(m_rotation.y, 0.0f);
+    const float chest = m_definition->height - m_definition->radius;
+    const CkvrVector3 start(m_position.x, m_position.y + chest, m_position.z);
+    const float reach = m_definition->radius + 1.0f;
+    const CkvrVector3 end(start.x + forward.x * reach, start.y, start.z + forward.z * reach);
+    CkvrVector3 point, normal;
+    if (frame->stage->IntersectHitModel(start, end, &point, &normal) == 0)
+        return false;
+    m_state.cover = 1;
+    m_rotation.y = WrapYaw(m_rotation.y + 180.0f);
+    StartState(STATE_STAND);
+    m_state.velocity.x = 0.0f;
+    m_state.velocity.z = 0.0f;
     return true;
 }

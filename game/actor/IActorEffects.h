@@ -26,6 +26,15 @@ public:
     };
     virtual ~IActorEffects() = default;
     virtual void PlayEvent(uint32_t event, uint32_t fighter, const CkvrVector3& position) = 0;
+    // Voice entry index of the fighter at the battle data's voice volume.
+    // Sounds draw nothing from the shared stream.
+    virtual void PlayVoice(uint32_t fighter, uint32_t voice, int32_t volume, const CkvrVector3& position)
+    {
+        (void)fighter;
+        (void)voice;
+        (void)volume;
+        (void)position;
+    }
     // An element attack's effect player whose key the attack's clock just
     // passed, for the fighter at position facing yaw (degrees).
     virtual void PlayAttackEffect(const CEffectPlayerRecord& player, uint32_t fighter, const CkvrVector3& position,

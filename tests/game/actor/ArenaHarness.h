@@ -125,8 +125,13 @@ struct Effects : IActorEffects
     {
         attackEffects.push_back(fighter);
     }
+    void PlayVoice(uint32_t fighter, uint32_t voice, int32_t, const CkvrVector3&) override
+    {
+        voices.push_back(fighter * 1000 + voice);
+    }
     std::vector<uint32_t> events;
     std::vector<uint32_t> attackEffects;
+    std::vector<uint32_t> voices;
 };
 
 struct Console : IBattleConsole
@@ -137,7 +142,8 @@ struct Console : IBattleConsole
         teams.push_back(team);
         fallenIndices.push_back(fallen);
     }
-    void AddRadioMessage(uint32_t, uint32_t) override {}
+    void AddRadioMessage(uint32_t fighter, uint32_t message) override { radio.push_back(fighter * 100 + message); }
+    std::vector<uint32_t> radio;
     std::vector<std::string> messages;
     std::vector<uint32_t> teams;
     std::vector<uint32_t> fallenIndices;
