@@ -197,6 +197,7 @@ private:
     bool TryCover(tag_TOLQBATTLEFRAME* frame);
     void TakeIntoHand(uint8_t slot);
     void TestItems(tag_TOLQBATTLEFRAME* frame);
+    void TestElements(tag_TOLQBATTLEFRAME* frame);
     void DropOnDefeat(tag_TOLQBATTLEFRAME* frame, uint32_t drop);
     bool TryElementButtons(tag_TOLQBATTLEFRAME* frame);
     bool StartElementAttack(const CElementAttackDefinition* attack, uint32_t state);

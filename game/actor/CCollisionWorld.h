@@ -60,6 +60,7 @@ public:
     uint32_t DamageBox(uint32_t index, uint32_t amount) override;
     uint32_t GetBoxCount() const override { return static_cast<uint32_t>(m_boxes.size()); }
     uint32_t SphereTouchesBox(uint32_t index, const float sphere[4]) const override;
+    void ClearBoxes() { m_boxes.clear(); }
     // A broken box stands again with its life.
     void RestoreBox(uint32_t index, uint16_t life);
     const std::vector<Box>& GetBoxes() const { return m_boxes; }

@@ -32,8 +32,10 @@ int CStage::Create(uintptr_t)
 }
 
 uint32_t CStage::CreateStageObjects(const CGameDataLists* templates, CFieldLists* field, uint32_t weaponMask,
-                                    uint32_t itemMask, uint32_t rule3)
+                                    uint32_t itemMask, uint32_t rule3, uint32_t elementMask)
 {
+    ReleaseStageObjects();
+    m_elementMask = elementMask;
     m_templates = templates;
     m_field = field;
     m_weaponMask = weaponMask;
@@ -52,6 +54,19 @@ uint32_t CStage::CreateStageObjects(const CGameDataLists* templates, CFieldLists
                                  placement.position.z);
         object.box = AddBox(centre, definition->halfSize, definition->life);
         m_objects.push_back(object);
+        if (definition->kind < CStageObjectDefinition::KIND_ALTAR_FIRST ||
+            definition->kind > CStageObjectDefinition::KIND_ALTAR_LAST)
+            continue;
+        // The altar's element: the first of its kind in the list.
+        for (const CElementDefinition& element : templates->elements)
+        {
+            if (element.element != definition->kind - CStageObjectDefinition::KIND_ALTAR_FIRST)
+                continue;
+            const CkvrVector3 top(centre.x, centre.y + definition->halfSize.y, centre.z);
+            m_elements.push_back(std::make_unique<CElement>(&element, top));
+            m_elementPointers.push_back(m_elements.back().get());
+            break;
+        }
     }
     return static_cast<uint32_t>(m_objects.size());
 }
@@ -73,8 +88,30 @@ int CStage::Update(uintptr_t)
     return 1;
 }
 
+void CStage::SetObjectParams(uint32_t weaponMask, uint32_t itemMask, uint32_t elementMask)
+{
+    m_weaponMask = weaponMask;
+    m_itemMask = itemMask;
+    m_elementMask = elementMask;
+}
+
+void CStage::ReleaseStageObjects()
+{
+    m_objects.clear();
+    m_elementPointers.clear();
+    m_elements.clear();
+    ClearBoxes();
+}
+
+void CStage::ResetStageObjects()
+{
+    for (const std::unique_ptr<CElement>& element : m_elements)
+        element->ResetAtAltar(m_elementMask);
+}
+
 void CStage::ResetPlacedObjects()
 {
+    ResetStageObjects();
     for (CStageObject& object : m_objects)
     {
         if (!GetBoxes()[object.box].broken)
@@ -153,4 +190,6 @@ void CStage::HashState(CStateHash* hash) const
         hash->U8(box.broken ? 1 : 0);
         hash->U32(object.respawnClock);
     }
+    for (const std::unique_ptr<CElement>& element : m_elements)
+        element->HashState(hash);
 }

@@ -2,10 +2,12 @@
 
 #include "engine/core/CObjectBase.h"
 #include "game/actor/CCollisionWorld.h"
+#include "game/actor/CElement.h"
 #include "game/actor/CStageDefinition.h"
 #include "game/actor/CStageObject.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class CGameDataLists;
@@ -36,9 +38,19 @@ public:
     // weaponMask, items whose kind bit is in itemMask, plus a "Juel" under
     // rule3. Null lists: nothing drops.
     uint32_t CreateStageObjects(const CGameDataLists* templates, CFieldLists* field, uint32_t weaponMask,
-                                uint32_t itemMask, uint32_t rule3);
-    // Every broken object returns.
+                                uint32_t itemMask, uint32_t rule3, uint32_t elementMask = 0x7F);
+    // The masks that drops and altars follow from now on.
+    void SetObjectParams(uint32_t weaponMask, uint32_t itemMask, uint32_t elementMask);
+    // Destroys every placed object, its box and its element.
+    void ReleaseStageObjects();
+    // Every broken object returns, and every altar runs its reset check.
     void ResetPlacedObjects();
+    // Altars (kinds 1-7) whose element is idle and allowed by the element
+    // mask spawn it.
+    void ResetStageObjects();
+    // The altars' elements, in placement order, for the frame.
+    CElement** GetElements() { return m_elementPointers.data(); }
+    uint32_t GetElementCount() const { return static_cast<uint32_t>(m_elementPointers.size()); }
     uint32_t DamageBox(uint32_t index, uint32_t amount) override;
 
     const CStageDefinition& GetDefinition() const { return m_definition; }
@@ -57,4 +69,7 @@ private:
     uint32_t m_weaponMask = 0;
     uint32_t m_itemMask = 0;
     uint32_t m_rule3 = 0;
+    uint32_t m_elementMask = 0x7F;
+    std::vector<std::unique_ptr<CElement>> m_elements;
+    std::vector<CElement*> m_elementPointers;
 };

@@ -7,6 +7,8 @@
 #include "engine/core/MathConstants.h"
 #include "game/actor/CBulletMemoryList.h"
 #include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CElement.h"
+#include "game/actor/CElementDefinition.h"
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CItemDefinition.h"
 #include "game/actor/IBattleStage.h"
@@ -43,6 +45,7 @@ void CCharacter::UpdateHitsAndAttachments(tag_TOLQBATTLEFRAME* frame)
     TestSwing(frame);
     TestBullets(frame);
     TestItems(frame);
+    TestElements(frame);
     UpdateWorldMatrix();
 }
 
@@ -147,4 +150,31 @@ void CCharacter::TestBullets(tag_TOLQBATTLEFRAME* frame)
         frame->bullets->HitTestBody(GetIndex(), body, AcceptBullet, &filter);
     for (const CBulletMemoryList::BodyHit& hit : hits)
         ReceiveHit(frame, hit.owner, hit.power, true);
+}
+
+// Touching one's own element at its altar: its blessing, the element
+// following.
+void CCharacter::TestElements(tag_TOLQBATTLEFRAME* frame)
+{
+    if (frame->elements == nullptr || IsDown() || IsBlessed())
+        return;
+    float body[2][4];
+    GetBodySpheres(body);
+    for (uint32_t i = 0; i < frame->elementCount; ++i)
+    {
+        CElement* element = frame->elements[i];
+        const CElementDefinition* definition = element->GetDefinition();
+        if (definition == nullptr || element->GetState() != CElement::STATE_AT_ALTAR ||
+            definition->element != m_definition->element)
+            continue;
+        const CkvrVector3* at = element->GetPosition();
+        const float sphere[4] = {at->x, at->y, at->z, definition->pickUpRadius};
+        if (HitSphereSphere(sphere, body[0]) == 0 && HitSphereSphere(sphere, body[1]) == 0)
+            continue;
+        if (element->TakeBy(GetIndex()) != 0)
+        {
+            SetBlessing(definition->blessingTime);
+            return;
+        }
+    }
 }

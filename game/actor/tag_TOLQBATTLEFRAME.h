@@ -4,6 +4,7 @@
 
 class CBulletMemoryList;
 class CCharacter;
+class CElement;
 struct CFieldLists;
 class IBattleStage;
 
@@ -16,4 +17,6 @@ struct tag_TOLQBATTLEFRAME
     IBattleStage* stage = nullptr;
     CBulletMemoryList* bullets = nullptr;
     CFieldLists* field = nullptr; // field weapons and items; null: nothing drops
+    CElement** elements = nullptr;
+    uint32_t elementCount = 0;
 };

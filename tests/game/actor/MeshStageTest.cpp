@@ -257,3 +257,70 @@ TEST(Stage, FieldWeaponsLeaveAfterAHundredSeconds)
     field.Update(nullptr, 1);
     EXPECT_TRUE(field.weapons.empty());
 }
+
+TEST(Stage, AltarsSpawnElementsThatBlessTheirOwnFighters)
+{
+    StageSet set;
+    CStageObjectDefinition altar;
+    std::strcpy(altar.name, "Altar_3");
+    altar.kind = 4; // element 3
+    altar.halfSize = CkvrVector3(0.5f, 0.25f, 0.5f);
+    set.templates.stageObjects.push_back(altar);
+    std::strcpy(set.definition.placements[1].templateName, "Altar_3");
+    set.definition.placements[1].position = CkvrVector3(0, 0, 1.2f);
+    CElementDefinition element;
+    std::strcpy(element.name, "Element_3");
+    element.element = 3;
+    element.pickUpRadius = 1.0f;
+    element.blessingTime = 1000;
+    set.templates.elements.push_back(element);
+
+    arena::Battle battle;
+    CStage stage(set.definition);
+    stage.SetModels(&set.ground, &set.hit);
+    ASSERT_EQ(stage.Create(0), 1);
+    CFieldLists field;
+    ASSERT_EQ(stage.CreateStageObjects(&set.templates, &field, 0, 0, 0, 1u << 2), 2u);
+    ASSERT_EQ(stage.GetElementCount(), 1u);
+    CElement* spirit = stage.GetElements()[0];
+    stage.ResetStageObjects();
+    EXPECT_EQ(spirit->GetState(), CElement::STATE_IDLE); // element 3 not in the mask
+    stage.SetObjectParams(0, 0, 1u << 3);
+    stage.ResetStageObjects();
+    ASSERT_EQ(spirit->GetState(), CElement::STATE_AT_ALTAR);
+
+    CCharacter* other = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0); // element 0
+    CCharacter* owner = battle.Add(-1, CkvrVector3(-5, 0, 0), 4, 0);
+    battle.definitions[1].element = 3;
+    auto step = [&]() {
+        SetFrameTime(16);
+        tag_TOLQBATTLEFRAME* frame = battle.Frame();
+        frame->stage = &stage;
+        frame->field = &field;
+        frame->elements = stage.GetElements();
+        frame->elementCount = stage.GetElementCount();
+        for (CCharacter* fighter : battle.pointers)
+            fighter->Update(reinterpret_cast<uintptr_t>(frame));
+        for (CCharacter* fighter : battle.pointers)
+            fighter->MoveAndCollide(frame);
+        for (CCharacter* fighter : battle.pointers)
+            fighter->UpdateHitsAndAttachments(frame);
+        spirit->Update(reinterpret_cast<uintptr_t>(frame));
+    };
+    step();
+    EXPECT_EQ(spirit->GetState(), CElement::STATE_AT_ALTAR); // not the other's element
+    EXPECT_FALSE(other->IsBlessed());
+    CkvrVector3 near(0.3f, 0, 0.2f);
+    owner->SetPosition(&near);
+    step();
+    EXPECT_TRUE(owner->IsBlessed());
+    EXPECT_EQ(spirit->GetState(), CElement::STATE_CARRIED);
+    EXPECT_EQ(spirit->GetCarrier(), 1);
+    for (int i = 0; i < 70; ++i)
+        step();
+    // The blessing ended: the element is idle until the altar's reset.
+    EXPECT_FALSE(owner->IsBlessed());
+    EXPECT_EQ(spirit->GetState(), CElement::STATE_IDLE);
+    stage.ResetPlacedObjects();
+    EXPECT_EQ(spirit->GetState(), CElement::STATE_AT_ALTAR);
+}
