@@ -1,7 +1,7 @@
 // One battle frame without drawing: eight level-4 CPUs on the arena with at
 // least 900 live bullets kept up. The goal is a 16 ms frame simulated in
 // well under 1 ms; the counters give ms per frame and the hit steps' share.
-#include "tests/game/actor/ArenaHarness.h"
+#include "tests/game/actor/StageBattle.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,8 +13,9 @@ using Clock = std::chrono::steady_clock;
 
 // Keeps the pool at 950 bullets crossing the arena above the fighters'
 // heads, so that every body pass and world pass meets all of them.
-void TopUp(arena::Battle* battle, uint32_t* serial)
+void TopUp(arena::StageBattle* world, uint32_t* serial)
 {
+    arena::Battle* battle = &world->battle;
     const CBulletDefinition* definition = &battle->lists.bullets[0];
     while (battle->bullets.GetLiveCount() < 950)
     {
@@ -26,7 +27,7 @@ void TopUp(arena::Battle* battle, uint32_t* serial)
         const CkvrVector3 at = alongX ? CkvrVector3(-45.0f, 3.0f + (*serial % 3), lane)
                                       : CkvrVector3(lane, 3.0f + (*serial % 3), -45.0f);
         const CkvrVector3 velocity = alongX ? CkvrVector3(60.0f, 0, 0) : CkvrVector3(0, 0, 60.0f);
-        bullet->Setup(definition, 200, 4, 1, at, velocity, battle->world.GetExtent());
+        bullet->Setup(definition, 200, 4, 1, at, velocity, world->stage.GetExtent());
         ++*serial;
     }
 }
@@ -35,11 +36,12 @@ void TopUp(arena::Battle* battle, uint32_t* serial)
 static void BM_BattleFrameEightCpus(benchmark::State& state)
 {
     SeedRandom(5);
-    arena::Battle battle;
+    arena::StageBattle world;
+    arena::Battle& battle = world.battle;
     battle.lists.bullets[0].range = 200.0f; // long-lived traffic
     for (uint32_t i = 0; i < 8; ++i)
     {
-        CCharacter* cpu = battle.Add(4, *battle.world.GetStartPoint(i, nullptr));
+        CCharacter* cpu = battle.Add(4, *world.stage.GetStartPoint(i, nullptr));
         cpu->AddWeapon(&battle.lists.weapons[0], 1);
         cpu->AddWeapon(&battle.lists.weapons[1], 2);
     }
@@ -48,19 +50,27 @@ static void BM_BattleFrameEightCpus(benchmark::State& state)
     uint64_t frames = 0, liveBullets = 0;
     for (auto _ : state)
     {
-        TopUp(&battle, &serial);
+        TopUp(&world, &serial);
         const Clock::time_point start = Clock::now();
         SetFrameTime(16);
         tag_TOLQBATTLEFRAME* frame = battle.Frame();
+        frame->stage = &world.stage;
+        frame->field = &world.field;
+        frame->elements = world.stage.GetElements();
+        frame->elementCount = world.stage.GetElementCount();
+        world.stage.Update(0);
         battle.bullets.UpdateAll(0);
         for (CCharacter* fighter : battle.pointers)
             fighter->Update(reinterpret_cast<uintptr_t>(frame));
         for (CCharacter* fighter : battle.pointers)
             fighter->MoveAndCollide(frame);
+        world.field.Update(&world.stage, 16);
+        for (uint32_t i = 0; i < world.stage.GetElementCount(); ++i)
+            world.stage.GetElements()[i]->Update(reinterpret_cast<uintptr_t>(frame));
         const Clock::time_point hits = Clock::now();
         for (CCharacter* fighter : battle.pointers)
             fighter->UpdateHitsAndAttachments(frame);
-        battle.bullets.HitTestAll(&battle.world);
+        battle.bullets.HitTestAll(&world.stage);
         const Clock::time_point end = Clock::now();
         hitSeconds += std::chrono::duration<double>(end - hits).count();
         totalSeconds += std::chrono::duration<double>(end - start).count();

@@ -1,6 +1,6 @@
 // Fighters on a stage whose ground and walls are models: the ground without
 // a block grid (searched whole), the walls with one.
-#include "tests/engine/render/ModelSamples.h"
+#include "tests/game/actor/MeshSamples.h"
 #include "tests/game/actor/ArenaHarness.h"
 
 #include "game/actor/CFieldLists.h"
@@ -11,34 +11,8 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
-void Quad(CModelObject* object, std::vector<uint32_t>* indices, const CkvrVector3& a, const CkvrVector3& b,
-          const CkvrVector3& c, const CkvrVector3& d)
-{
-    CModelVertexList* vertices = object->GetVertexList();
-    const uint32_t base = vertices->GetCount();
-    for (const CkvrVector3& p : {a, b, c, d})
-        vertices->Add(ModelSamples::Vertex(p.x, p.y, p.z, 0, 0));
-    indices->insert(indices->end(), {base, base + 1, base + 2, base, base + 2, base + 3});
-}
+using meshsamples::MakeObject;
 
-CModelObject* MakeObject(const char* name, const std::vector<std::array<CkvrVector3, 4>>& quads, bool grid)
-{
-    CModelObject* object = new CModelObject();
-    object->SetName(name);
-    std::vector<uint32_t> indices;
-    for (const auto& q : quads)
-        Quad(object, &indices, q[0], q[1], q[2], q[3]);
-    object->GetIndexSet()->indices.SetArray(indices.data(), static_cast<uint32_t>(indices.size()));
-    const tag_KVRMODELINDEXOFFSET all = {0, static_cast<uint32_t>(indices.size())};
-    object->GetIndexSet()->ranges.Add(all);
-    object->GetMaterials()->Add(ModelSamples::Material(name, nullptr, nullptr));
-    if (grid)
-        object->CreateBlocks(4, 2, 4);
-    return object;
-}
-}
 
 TEST(MeshStage, FightersStandOnTheGroundModelAndStopAtTheHitModel)
 {
