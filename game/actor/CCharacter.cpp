@@ -1,12 +1,16 @@
 #include "game/actor/CCharacter.h"
 
 #include "engine/core/CRandom.h"
+#include "engine/core/DeterministicMath.h"
+#include "engine/core/MathConstants.h"
+#include "engine/render/CCamera.h"
 #include "engine/platform/FrameTimer.h"
 #include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CClothesDefinition.h"
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CGameDataLists.h"
 #include "game/actor/CItemDefinition.h"
+#include "game/actor/IBattleStage.h"
 #include "game/actor/CStateHash.h"
 #include "game/actor/CWeapon.h"
 #include "game/actor/CWeaponDefinition.h"
@@ -16,6 +20,7 @@
 #include "game/actor/SimulationMath.h"
 #include "game/actor/tag_TOLQBATTLEFRAME.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -231,13 +236,25 @@ void CCharacter::SetResultPose(uint8_t pose)
     // stream advances the same on every machine.
     switch (pose)
     {
-    case 2: PlayMotion((m_data != nullptr && m_data->teamBattle != 0) ? 2 : 1); break;
-    case 3:
-        RandomInt(2);
-        PlayMotion(4);
+    case 2:
+    {
+        const bool ready = m_data != nullptr && m_data->teamBattle != 0;
+        PlayMotion(ready ? 2 : 1);
+        PlayVoice(ready ? 2 : 1, 1);
         break;
+    }
+    case 3:
+    {
+        const uint32_t voice = 22 + RandomInt(2);
+        PlayMotion(4);
+        PlayVoice(voice, 1);
+        break;
+    }
     case 4:
-    case 5: PlayMotion(5); break;
+    case 5:
+        PlayMotion(5);
+        PlayVoice(24, 1);
+        break;
     default: break;
     }
 }
@@ -450,4 +467,59 @@ uint32_t CCharacter::PlayVoice(uint32_t voice, uint32_t forced)
     if (m_data->effects != nullptr)
         m_data->effects->PlayVoice(static_cast<uint32_t>(GetIndex()), voice, m_data->voiceVolume, m_position);
     return 1;
+}
+
+void CCharacter::UpdateCamera(CCamera* camera, IBattleStage* stage, CkvrVector3* eyeOut, CkvrVector3* targetOut) const
+{
+    if (m_definition == nullptr)
+        return;
+    const bool shooting = m_state.cameraMode == 3;
+    const float yaw = DegreeToRadian(m_state.cameraYaw), pitch = DegreeToRadian(m_state.cameraPitch);
+    const float cy = KvrCos(yaw), sy = KvrSin(yaw), cp = KvrCos(pitch), sp = KvrSin(pitch);
+    const float shoulder = shooting ? 0.5f : 0.0f;
+    const CkvrVector3 target(m_position.x + cy * shoulder, m_position.y + m_definition->eyeHeight,
+                             m_position.z - sy * shoulder);
+    const float distance = shooting ? 2.0f : 4.0f;
+    CkvrVector3 eye(target.x - sy * cp * distance, target.y - sp * distance, target.z - cy * cp * distance);
+    CkvrVector3 point, normal;
+    if (stage != nullptr && stage->IntersectHitModel(target, eye, &point, &normal) != 0)
+    {
+        // A little in front of the wall, towards the fighter.
+        const float dx = target.x - point.x, dy = target.y - point.y, dz = target.z - point.z;
+        const float length = std::sqrt(dx * dx + dy * dy + dz * dz);
+        const float pull = length > 0.1f ? 0.1f / length : 0.0f;
+        eye = CkvrVector3(point.x + dx * pull, point.y + dy * pull, point.z + dz * pull);
+    }
+    if (eyeOut != nullptr)
+        *eyeOut = eye;
+    if (targetOut != nullptr)
+        *targetOut = target;
+    if (camera == nullptr)
+        return;
+    const float up[3] = {0.0f, 1.0f, 0.0f};
+    const float e[3] = {eye.x, eye.y, eye.z}, t[3] = {target.x, target.y, target.z};
+    camera->SetLookAt(e, t, up);
+    camera->SetProjection(60, CCamera::GetGraphics() != nullptr ? -1.0f : 4.0f / 3.0f, 0.1f, 1500.0f);
+}
+
+bool CCharacter::GetMuzzlePosition(const CWeapon* weapon, CkvrVector3* out) const
+{
+    if (weapon == nullptr || out == nullptr || !weapon->Fires() || weapon->GetDefinition()->bullets.empty() ||
+        m_definition == nullptr)
+        return false;
+    const float yaw = DegreeToRadian(m_rotation.y);
+    const float s = KvrSin(yaw), c = KvrCos(yaw);
+    const CkvrVector3& hand = m_definition->handOffset;
+    const CkvrVector3& muzzle = weapon->GetDefinition()->bullets[0].muzzle;
+    const float x = hand.x + muzzle.x, z = hand.z + muzzle.z;
+    *out = CkvrVector3(m_position.x + x * c + z * s, m_position.y + hand.y + muzzle.y, m_position.z + z * c - x * s);
+    return true;
+}
+
+float CCharacter::GetFirstBulletParameter(const CWeapon* weapon) const
+{
+    if (weapon == nullptr || !weapon->Fires() || weapon->GetDefinition()->bullets.empty() || m_gameData == nullptr)
+        return 0.0f;
+    const CBulletDefinition* bullet = m_gameData->FindBullet(weapon->GetDefinition()->bullets[0].bullet.c_str());
+    return bullet != nullptr ? bullet->range : 0.0f;
 }

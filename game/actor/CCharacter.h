@@ -17,6 +17,7 @@ class CStateHash;
 class CWeapon;
 class CGameDataLists;
 class CInput;
+class CCamera;
 class IBattleStage;
 struct CCharacterDefinition;
 struct CClothesDefinition;
@@ -128,6 +129,18 @@ public:
     void SetBlessing(uint32_t milliseconds);
     bool IsBlessed() const { return m_action.blessing != 0; }
     const CElementAttackDefinition* GetRunningAttack() const { return m_attack; }
+
+    // The follow camera from the camera yaw and pitch: 4 behind (2 over the
+    // right shoulder in the shooting view), pulled in front of the hit
+    // model; field of view 60, near 0.1, far 1500. Reads the simulation,
+    // changes none of it. eye and target (optional) receive the pose.
+    void UpdateCamera(CCamera* camera, IBattleStage* stage, CkvrVector3* eye = nullptr,
+                      CkvrVector3* target = nullptr) const;
+    // The hand (the definition's offset turned by yaw) plus the weapon's
+    // first muzzle; false without a firing weapon.
+    bool GetMuzzlePosition(const CWeapon* weapon, CkvrVector3* out) const;
+    // The range of the bullet of the weapon's first record; 0 when none.
+    float GetFirstBulletParameter(const CWeapon* weapon) const;
 
     // Clothes: 0 for null or a mask without the own bit; otherwise takes off
     // the worn clothes sharing a slot bit and wears it in its slots.

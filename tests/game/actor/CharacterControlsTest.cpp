@@ -1,6 +1,7 @@
 // Radio lines, voices, digit keys, clothes and cover.
 #include "tests/game/actor/ArenaHarness.h"
 
+#include "engine/render/CCamera.h"
 #include "game/actor/CClothesDefinition.h"
 #include "game/actor/CWeapon.h"
 
@@ -127,4 +128,66 @@ TEST(CharacterControls, CoverAtAWallUntilMovingOff)
     Step(&battle, Record(), 2);
     Step(&battle, Record(0, 0, {CCharacter::BUTTON_COVER}));
     EXPECT_EQ(player->GetState()->cover, 0u);
+}
+
+TEST(CharacterControls, FollowCameraStaysInFrontOfWallsAndTouchesNothing)
+{
+    Battle battle;
+    CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0);
+    battle.definitions[0].eyeHeight = 1.5f;
+    Step(&battle, Record(), 2);
+    const uint64_t before = battle.Hash();
+    CkvrVector3 eye, target;
+    player->UpdateCamera(nullptr, &battle.world, &eye, &target);
+    EXPECT_NEAR(eye.z, -4.0f, 1e-4f); // 4 behind at yaw 0, pitch 0
+    EXPECT_NEAR(target.y, 1.5f, 1e-4f);
+    player->GetState()->cameraMode = 3;
+    player->UpdateCamera(nullptr, &battle.world, &eye, &target);
+    EXPECT_NEAR(eye.z, -2.0f, 1e-4f);
+    EXPECT_NEAR(target.x, 0.5f, 1e-4f); // the right shoulder
+    player->GetState()->cameraMode = 0;
+    // Backed against the wall at z = -50: the eye stays inside.
+    CkvrVector3 nearWall(0, 0, -48.5f);
+    player->SetPosition(&nearWall);
+    player->UpdateCamera(nullptr, &battle.world, &eye, &target);
+    EXPECT_GT(eye.z, -50.0f);
+    CCamera camera;
+    player->SetPosition(&nearWall);
+    const uint64_t unchanged = battle.Hash();
+    player->UpdateCamera(&camera, &battle.world);
+    EXPECT_EQ(battle.Hash(), unchanged);
+    EXPECT_EQ(camera.GetFov(), 60.0f);
+    (void)before;
+}
+
+TEST(CharacterControls, MuzzleAndFirstBulletRange)
+{
+    Battle battle;
+    CCharacter* player = battle.Add(-1, CkvrVector3(1, 0, 2), 4, 0);
+    ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[1], 1), 1u);
+    ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 2), 1u);
+    CkvrVector3 muzzle;
+    ASSERT_TRUE(player->GetMuzzlePosition(player->GetMainWeapon(), &muzzle));
+    EXPECT_NEAR(muzzle.x, 1.3f, 1e-5f);
+    EXPECT_NEAR(muzzle.y, 1.2f, 1e-5f);
+    EXPECT_NEAR(muzzle.z, 2.3f, 1e-5f);
+    EXPECT_FALSE(player->GetMuzzlePosition(player->GetSubWeapon(), &muzzle));
+    EXPECT_EQ(player->GetFirstBulletParameter(player->GetMainWeapon()), 40.0f);
+    EXPECT_EQ(player->GetFirstBulletParameter(player->GetSubWeapon()), 0.0f);
+}
+
+TEST(CharacterControls, ResultPoseVoices)
+{
+    Battle battle;
+    battle.definitions[0].voices.resize(30, "v.wav");
+    CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0);
+    player->SetResultPose(2);
+    player->SetResultPose(4);
+    SeedRandom(3);
+    player->SetResultPose(3);
+    ASSERT_EQ(battle.effects.voices.size(), 3u);
+    EXPECT_EQ(battle.effects.voices[0], 1u); // no team battle: motion 1, voice 1
+    EXPECT_EQ(battle.effects.voices[1], 24u);
+    EXPECT_TRUE(battle.effects.voices[2] == 22u || battle.effects.voices[2] == 23u);
+    EXPECT_EQ(player->GetMotion(), 4);
 }
