@@ -83,6 +83,10 @@ public:
     static constexpr uint32_t kBurstMilliseconds = 15000;
     static constexpr uint32_t kHandlingMilliseconds = 500;
     static constexpr float kPickUpRange = 1.5f;
+    static constexpr uint32_t kPaletteSwapMilliseconds = 150;
+    // Palette buttons: previous and next weapon, wheel up and down.
+    static constexpr uint8_t kButtonPrevious = 8;
+    static constexpr uint8_t kButtonNext = 9;
     static constexpr uint32_t kReverseMilliseconds = 200;
     static constexpr uint32_t kChargeMilliseconds = 600;
     static constexpr float kLockOnRange = 40.0f;
@@ -209,6 +213,9 @@ private:
     bool TryDigitSelect();
     bool TryCover(tag_TOLQBATTLEFRAME* frame);
     void TakeIntoHand(uint8_t slot);
+    bool UpdatePalette(tag_TOLQBATTLEFRAME* frame);
+    void StepCursor(int direction);
+    void DropWeapon(tag_TOLQBATTLEFRAME* frame, uint8_t slot);
     void TestItems(tag_TOLQBATTLEFRAME* frame);
     void TestElements(tag_TOLQBATTLEFRAME* frame);
     void DropOnDefeat(tag_TOLQBATTLEFRAME* frame, uint32_t drop);

@@ -59,6 +59,9 @@ void CCharacter::UpdateClocks(uint32_t milliseconds)
     m_action.effectTime = FrameSeconds(longest);
     m_state.voiceCooldown = CountDown(m_state.voiceCooldown, milliseconds);
     m_state.handlingClock = CountDown(m_state.handlingClock, milliseconds);
+    m_action.switchClock += milliseconds;
+    if (m_action.palette == 3 && m_action.switchClock >= kPaletteSwapMilliseconds)
+        m_action.palette = 0;
     if (m_state.handlingClock == 0)
         m_state.weaponHandling = 0;
     UpdateBurst(milliseconds);
@@ -213,6 +216,8 @@ void CCharacter::EndTimedState(uint32_t)
 
 bool CCharacter::TryStartAction(tag_TOLQBATTLEFRAME* frame)
 {
+    if (UpdatePalette(frame))
+        return false; // the palette has the buttons; the feet still move
     if (TryElementButtons(frame))
         return true;
     const bool free = IsFreeToAct();
@@ -550,4 +555,86 @@ bool CCharacter::TryCover(tag_TOLQBATTLEFRAME* frame)
     m_state.velocity.x = 0.0f;
     m_state.velocity.z = 0.0f;
     return true;
+}
+
+// The weapon palette: the previous/next buttons and the wheel open it and
+// step its cursor through the filled slots; aim swaps near and far, pick-up
+// drops the cursor's weapon, attack takes it into the hand and closes.
+// 1 while the palette holds the buttons.
+bool CCharacter::UpdatePalette(tag_TOLQBATTLEFRAME* frame)
+{
+    const bool previous = Pressed(kButtonPrevious) || Pressed(KVR_BUTTON_WHEEL_UP);
+    const bool next = Pressed(kButtonNext) || Pressed(KVR_BUTTON_WHEEL_DOWN);
+    if (previous || next)
+    {
+        if (m_action.weaponChange == 0)
+        {
+            m_action.weaponChange = 1;
+            m_action.switchDirection = 1;
+            m_action.switchClock = 0;
+            m_action.cursorSlot = m_action.mainSlot < kWeaponSlots ? m_action.mainSlot : 0;
+        }
+        StepCursor(previous ? -1 : 1);
+        m_action.stepDirection = previous ? 1 : 2;
+        m_action.stepClock = 0;
+        return true;
+    }
+    if (m_action.weaponChange == 0)
+        return false;
+    if (Pressed(BUTTON_AIM))
+    {
+        const uint8_t swap = m_action.mainSlot;
+        m_action.mainSlot = m_action.subSlot;
+        m_action.subSlot = swap;
+        m_action.palette = 3;
+        m_action.switchClock = 0;
+        return true;
+    }
+    if (Pressed(BUTTON_PICK_UP))
+    {
+        DropWeapon(frame, m_action.cursorSlot);
+        return true;
+    }
+    if (AttackPressed())
+    {
+        TakeIntoHand(m_action.cursorSlot);
+        m_action.weaponChange = 0;
+        m_action.switchDirection = 2;
+        m_action.switchClock = 0;
+        return true;
+    }
+    return false;
+}
+
+void CCharacter::StepCursor(int direction)
+{
+    for (uint32_t step = 1; step <= kWeaponSlots; ++step)
+    {
+        const uint32_t slot = (m_action.cursorSlot + kWeaponSlots + direction * static_cast<int>(step)) % kWeaponSlots;
+        if (m_weapons[slot] != nullptr)
+        {
+            m_action.cursorSlot = static_cast<uint8_t>(slot);
+            return;
+        }
+    }
+}
+
+// A dropped weapon lies on the ground below the fighter.
+void CCharacter::DropWeapon(tag_TOLQBATTLEFRAME* frame, uint8_t slot)
+{
+    if (slot >= kWeaponSlots || m_weapons[slot] == nullptr || frame == nullptr || frame->field == nullptr)
+        return;
+    std::unique_ptr<CWeapon> weapon = std::move(m_weapons[slot]);
+    m_action.weight = static_cast<uint8_t>(m_action.weight - weapon->GetDefinition()->weight);
+    if (m_action.mainSlot == slot)
+        m_action.mainSlot = tag_TOLQCHARAACTION::kNoSlot;
+    if (m_action.subSlot == slot)
+        m_action.subSlot = tag_TOLQCHARAACTION::kNoSlot;
+    weapon->owner = -1;
+    weapon->held = false;
+    weapon->position = GroundBelow(frame->stage, m_position);
+    frame->field->weapons.push_back(std::move(weapon));
+    m_state.weaponHandling = 2;
+    m_state.handlingClock = kHandlingMilliseconds;
+    StepCursor(1);
 }

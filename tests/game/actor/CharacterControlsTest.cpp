@@ -3,6 +3,7 @@
 
 #include "engine/render/CCamera.h"
 #include "game/actor/CClothesDefinition.h"
+#include "game/actor/CFieldLists.h"
 #include "game/actor/CWeapon.h"
 
 #include <gtest/gtest.h>
@@ -190,4 +191,44 @@ TEST(CharacterControls, ResultPoseVoices)
     EXPECT_EQ(battle.effects.voices[1], 24u);
     EXPECT_TRUE(battle.effects.voices[2] == 22u || battle.effects.voices[2] == 23u);
     EXPECT_EQ(player->GetMotion(), 4);
+}
+
+TEST(CharacterControls, PaletteStepsSwapsDropsAndTakes)
+{
+    Battle battle;
+    CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0);
+    ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u); // slot 0, sword in hand
+    ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[1], 2), 1u); // slot 1, rifle as sub
+    ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[1], 4), 1u); // slot 2, stored
+    CFieldLists field;
+    battle.frame.field = &field; // the harness's frame keeps it
+    auto stepWithField = [&](const tag_TOLQINPUTRECORD& record) { battle.Step(16, {{0, record}}); };
+    stepWithField(Record());
+    stepWithField(Record(0, 0, {CCharacter::kButtonNext}));
+    EXPECT_EQ(player->GetActionData()->weaponChange, 1);
+    EXPECT_EQ(player->GetActionData()->cursorSlot, 1);
+    stepWithField(Record());
+    stepWithField(Record(0, 0, {KVR_BUTTON_WHEEL_DOWN}));
+    EXPECT_EQ(player->GetActionData()->cursorSlot, 2);
+    stepWithField(Record());
+    stepWithField(Record(0, 0, {CCharacter::BUTTON_AIM}));
+    EXPECT_EQ(player->GetActionData()->palette, 3);
+    EXPECT_EQ(player->GetActionData()->mainSlot, 1);
+    EXPECT_EQ(player->GetActionData()->subSlot, 0);
+    for (int i = 0; i < 10; ++i)
+        stepWithField(Record());
+    EXPECT_EQ(player->GetActionData()->palette, 0);
+    // Drop the cursor's weapon (slot 2).
+    stepWithField(Record(0, 0, {CCharacter::BUTTON_PICK_UP}));
+    EXPECT_EQ(player->GetState()->weaponHandling, 2u);
+    ASSERT_EQ(field.weapons.size(), 1u);
+    EXPECT_EQ(field.weapons[0]->owner, -1);
+    EXPECT_EQ(player->GetWeapon(2), nullptr);
+    EXPECT_EQ(player->GetActionData()->weight, 5);
+    // Attack takes the cursor's weapon into the hand and closes.
+    stepWithField(Record());
+    stepWithField(Record(0, 0, {CCharacter::BUTTON_ATTACK}));
+    EXPECT_EQ(player->GetActionData()->weaponChange, 0);
+    EXPECT_EQ(player->GetActionData()->mainSlot, player->GetActionData()->cursorSlot);
+    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND); // no swing
 }
