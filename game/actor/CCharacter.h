@@ -210,6 +210,7 @@ private:
     bool StartSwing();
     bool TryPickUp(tag_TOLQBATTLEFRAME* frame);
     void UpdateRadio();
+    void UpdateAim();
     bool TryDigitSelect();
     bool TryCover(tag_TOLQBATTLEFRAME* frame);
     void TakeIntoHand(uint8_t slot);

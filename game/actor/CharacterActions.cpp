@@ -107,6 +107,7 @@ void CCharacter::UpdateActions(tag_TOLQBATTLEFRAME* frame, uint32_t milliseconds
     }
     UpdateLockOn(frame);
     UpdateRadio();
+    UpdateAim();
     UpdateCameraTurn(milliseconds);
     EndTimedState(milliseconds);
     if (m_state.actionState == STATE_ELEMENTAL_CHARGE)
@@ -512,8 +513,6 @@ void CCharacter::TakeIntoHand(uint8_t slot)
     else if (slot == m_action.subSlot)
         m_action.subSlot = tag_TOLQCHARAACTION::kNoSlot;
     m_action.mainSlot = slot;
-    m_action.weaponChange = 1;
-    m_action.switchClock = 0;
     PlayEvent(IActorEffects::EVENT_CHANGE_SOUND);
 }
 
@@ -637,4 +636,31 @@ void CCharacter::DropWeapon(tag_TOLQBATTLEFRAME* frame, uint8_t slot)
     m_state.weaponHandling = 2;
     m_state.handlingClock = kHandlingMilliseconds;
     StepCursor(1);
+}
+
+// Aiming with a long or special weapon in main or sub (swapped into the
+// hand) raises the aim flag for as long as the aim is held.
+void CCharacter::UpdateAim()
+{
+    if (!Aiming() || m_action.weaponChange != 0)
+    {
+        m_state.aimFlag = 0;
+        return;
+    }
+    const CWeapon* main = GetMainWeapon();
+    if (main != nullptr && main->Fires())
+    {
+        m_state.aimFlag = 1;
+        return;
+    }
+    const CWeapon* sub = GetSubWeapon();
+    if (sub == nullptr || !sub->Fires() || !IsFreeToAct())
+    {
+        m_state.aimFlag = 0;
+        return;
+    }
+    const uint8_t swap = m_action.mainSlot;
+    m_action.mainSlot = m_action.subSlot;
+    m_action.subSlot = swap;
+    m_state.aimFlag = 1;
 }
