@@ -12,6 +12,7 @@
 #include "engine/platform/sound/CSound.h"
 #include "engine/platform/CSystem.h"
 #include "tests/support/HeadlessWindow.h"
+#include "engine/effect/EffectContainerLoader.h"
 #include "engine/resource/CResourceController.h"
 #include "tools/datakit/DataKit.h"
 
@@ -98,6 +99,7 @@ void LoadPackedSetWithContents(benchmark::State& state)
     for (auto _ : state)
     {
         CResourceController controller(0x10001003u);
+        InstallEffectContainerLoader(controller);
         if (!controller.Load("GameResource.grc", 1))
             state.SkipWithError(controller.GetLastError().c_str());
         benchmark::DoNotOptimize(controller.GetTextureList().GetCount());

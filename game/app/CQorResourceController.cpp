@@ -1,11 +1,13 @@
 #include "game/app/CQorResourceController.h"
 
 #include "engine/core/AlignedMemory.h"
-#include "engine/core/CkvrPackFile.h"
 #include "engine/core/CByteWriter.h"
+#include "engine/core/CkvrPackFile.h"
 #include "engine/core/FileIo.h"
+#include "engine/effect/EffectContainerLoader.h"
 #include "engine/resource/CResourceSaveJob.h"
 #include "engine/resource/CSafeFileWriter.h"
+#include "engine/resource/MeshLoader.h"
 #include "game/actor/CGameDataResource.h"
 
 #include <array>
@@ -59,6 +61,8 @@ uint32_t ToFlag(uint32_t value)
 
 CQorResourceController::CQorResourceController() : CResourceController(kSetIdentifier)
 {
+    InstallMeshLoader(*this);
+    InstallEffectContainerLoader(*this);
 }
 
 CQorResourceController::CQorResourceController(uint32_t panSounds, uint32_t musicWithoutNotify,
@@ -67,6 +71,8 @@ CQorResourceController::CQorResourceController(uint32_t panSounds, uint32_t musi
                                                   voicesPerSound}
                               .data())
 {
+    InstallMeshLoader(*this);
+    InstallEffectContainerLoader(*this);
 }
 
 CQorResourceController::~CQorResourceController()

@@ -134,7 +134,9 @@ TEST(NetSession, MessagesBothWaysAndKeepAlives)
     guest.Poll(100);
     NetClientPtr guestView = guest.FindPeer("127.0.1.1");
     ASSERT_TRUE(guestView);
-    EXPECT_EQ(guestView->GetKeepAliveMiss(), 1u);
+    // The answer may already be back when the count is read on a busy
+    // machine; it must come back in any case.
+    EXPECT_LE(guestView->GetKeepAliveMiss(), 1u);
     ASSERT_TRUE(WaitUntil([&] { return guestView->GetKeepAliveMiss() == 0; }, 5000));
 
     ASSERT_TRUE(WaitUntil([&] { return hostSide.Count() == 50 && guestSide.Count() == 1; }, 5000));
@@ -412,8 +414,23 @@ TEST(NetSession, SendChannelSendsPostedMessagesInOrder)
         while (peer->Post(1, 1, &i, 4, kNetKindTcp) == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_EQ(peer->Post(2, 1, &value, 4, kNetKindUdp), 1u);
-    ASSERT_TRUE(WaitUntil([&] { return hostSide.Count() >= kCount + 1; }, 20000));
+    auto received = [&](int32_t id) {
+        std::lock_guard<std::mutex> guard(hostSide.lock);
+        size_t count = 0;
+        for (const Received& message : hostSide.messages)
+            count += message.id == id ? 1 : 0;
+        return count;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return received(1) >= kCount; }, 20000));
+    // A datagram may be dropped even on loopback when the machine is busy:
+    // send until one arrives.
+    bool datagram = false;
+    for (int attempt = 0; attempt < 50 && !datagram; ++attempt)
+    {
+        ASSERT_EQ(peer->Post(2, 1, &value, 4, kNetKindUdp), 1u);
+        datagram = WaitUntil([&] { return received(2) > 0; }, 200);
+    }
+    ASSERT_TRUE(datagram);
     uint32_t next = 0;
     for (const Received& message : hostSide.Take())
     {

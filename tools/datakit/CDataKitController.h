@@ -1,8 +1,11 @@
 #pragma once
 
+#include "engine/effect/EffectContainerLoader.h"
 #include "engine/resource/CResourceController.h"
+#include "engine/resource/MeshLoader.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // The resource controller the data kit packs with: the engine's lists plus
@@ -12,7 +15,14 @@
 class CDataKitController : public CResourceController
 {
 public:
-    using CResourceController::CResourceController;
+    // The controller's constructors, with the model and effect-container
+    // loaders installed.
+    template <class... Args>
+    explicit CDataKitController(Args&&... args) : CResourceController(std::forward<Args>(args)...)
+    {
+        InstallMeshLoader(*this);
+        InstallEffectContainerLoader(*this);
+    }
     ~CDataKitController() override;
 
     int LoadOther(CkvrPackFile* pack, const char* name, uint32_t loadContents) override;

@@ -2,7 +2,10 @@
 
 #include "engine/core/CSceneResource.h"
 #include "engine/core/TextEncoding.h"
+#include "engine/effect/CEffectContainer.h"
 #include "engine/render/BuiltInEffects.h"
+#include "engine/render/CConvertMesh.h"
+#include "engine/core/FileIo.h"
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CResourceSaveJob.h"
 #include "engine/resource/CSafeFileWriter.h"
@@ -11,7 +14,11 @@
 #include "tools/datakit/SoundEncoder.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+
+#include <unistd.h>
 
 namespace
 {
@@ -134,6 +141,84 @@ std::vector<uint8_t> Text(const std::string& text)
     return std::vector<uint8_t>(text.begin(), text.end());
 }
 
+// "Efc_hit": a burst of shadow-textured sparks that fade as they fly out,
+// and the decide sound at its start. Its file is named after the container,
+// as the controller saves it.
+std::vector<uint8_t> HitEffect()
+{
+    CEffectContainer container("Efc_hit");
+    CEffectObject* spark = new CEffectObject();
+    spark->SetName("Spark");
+    spark->SetResourceFile("Texture\\Shadow.dds", nullptr);
+    spark->GetParameters()->length = 0.6f;
+    spark->GetParameters()->sorted = 1;
+    spark->GetParameters()->billboard = 2;
+    spark->GetParameters()->blendMode = 2;
+    spark->GetParameters()->size = 0.5f;
+    // The whole 64-pixel shadow, as resolving the texture sets it.
+    const CRect whole(0.0f, 64.0f, 0.0f, 64.0f);
+    spark->GetRectTrack()->SetDefault(&whole);
+    const KVRKEYFRAME<uint32_t> burst{0.0f, 0.0f, 12u};
+    spark->GetParticleTrack()->Add(burst);
+    tag_KVRPARTICLEPARAMETER* p = spark->GetParticleParameters();
+    p->life = 0.5f;
+    p->direction = CkvrVector3(0.0f, 1.0f, 0.0f);
+    p->directionSpread = CkvrVector3(1.0f, 0.5f, 1.0f);
+    p->speed = 4.0f;
+    p->speedSpread = 1.0f;
+    p->gravity = -9.8f;
+    p->scaleDecay = CkvrVector3(1.0f, 1.0f, 1.0f);
+    p->colorDecay = CkvrVector4(0.0f, 0.0f, 0.0f, 2.0f);
+    container.AddObject(spark);
+    CEffectObject* sound = new CEffectObject();
+    sound->SetName("Sound");
+    sound->SetResourceFile("Sound\\Se_decide.ogg", nullptr);
+    const KVRKEYFRAME<float> play{0.0f, 0.0f, 1.0f};
+    sound->GetPlayTrack()->Add(play);
+    container.AddObject(sound);
+
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* stream = open_memstream(&data, &size);
+    std::vector<uint8_t> bytes;
+    if (stream == nullptr)
+        return bytes;
+    const int written = container.SaveToStream(stream);
+    std::fclose(stream);
+    if (written)
+        bytes.assign(data, data + size);
+    std::free(data);
+    container.Release();
+    return bytes;
+}
+
+// "Box": a flat white quad, written by the engine's X-file converter (and
+// so by its model writer) from a text X file.
+std::vector<uint8_t> BoxModel()
+{
+    static const char* const kXText =
+        "xof 0303txt 0032\n"
+        "Frame Box { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
+        "Mesh { 4; -1;0;-1;, 1;0;-1;, 1;0;1;, -1;0;1;; 1; 4;0,3,2,1;;\n"
+        "MeshNormals { 1; 0;1;0;; 1; 4;0,0,0,0;; }\n"
+        "MeshTextureCoords { 4; 0;1;, 1;1;, 1;0;, 0;0;; }\n"
+        "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; } } } }\n";
+    char folder[] = "/tmp/datakit-XXXXXX";
+    if (mkdtemp(folder) == nullptr)
+        return {};
+    const std::string xPath = std::string(folder) + "/Box.x";
+    const std::string modelPath = std::string(folder) + "/Box.mdl";
+    std::vector<uint8_t> bytes;
+    const std::string text(kXText);
+    CConvertMesh converter;
+    if (WriteFileAtomically(xPath.c_str(), text.data(), text.size()) && converter.Convert(xPath.c_str(), modelPath.c_str()))
+        ReadNativeFile(modelPath.c_str(), 1u << 20, &bytes);
+    std::remove(xPath.c_str());
+    std::remove(modelPath.c_str());
+    rmdir(folder);
+    return bytes;
+}
+
 std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch, std::string* error)
 {
     CSceneResource scene(sceneName);
@@ -161,12 +246,16 @@ std::vector<FileMaker> Files()
         {"Texture\\Shadow.dds", [] { return ImageEncoder::EncodeDdsArgb(Shadow(64), 64, 64); }},
         {"Texture\\ColorKey_01.png", [] { return ImageEncoder::EncodePng(KeyedDisc(64), 64, 64); }},
         {"Shader\\Default.fx", [] { return BuiltInEffects::GetDefaultImage(); }},
+        // Models resolve their textures and effects by name: they follow them.
+        {"Model\\Box.mdl", [] { return BoxModel(); }},
         {"Sound\\Se_cancel.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 330.0), 1, kRate); }},
         {"Sound\\Se_decide.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 880.0), 1, kRate); }},
         {"Sound\\Se_select.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.15, 660.0), 1, kRate); }},
         {"Sound\\Se_announce.wav", [] { return SoundEncoder::EncodeWave(Blip(0.5, 440.0), 1, kRate); }},
         {"Bgm\\Bgm_option.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 220.0), 2, kRate); }},
         {"Bgm\\Bgm_custom.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 262.0), 2, kRate); }},
+        // Effects resolve their textures and sounds by name: they follow them.
+        {"Effect\\Efc_hit.efc", [] { return HitEffect(); }},
         // The game's fonts are chosen by face name; machines without the
         // face fall back to IPA Gothic.
         {"Font\\FontFace.txt", [] { return Text(ConvertUtf8ToShiftJis("ＭＳ ゴシック") + "\r\n"); }},

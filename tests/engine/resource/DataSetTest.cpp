@@ -9,6 +9,8 @@
 #include "engine/resource/CSafeFileWriter.h"
 #include "tests/engine/render/RenderGraphics.h"
 #include "tests/engine/resource/ResourceTestUtil.h"
+#include "engine/effect/CEffectContainer.h"
+#include "engine/render/CMesh.h"
 #include "tools/datakit/CDataKitController.h"
 #include "tools/datakit/DataKit.h"
 
@@ -80,6 +82,9 @@ protected:
         EXPECT_EQ(controller.GetShaderList().GetCount(), 1u);
         EXPECT_EQ(controller.GetSoundList().GetCount(), kSounds);
         EXPECT_EQ(controller.GetSceneList().GetCount(), 1u);
+        // The model made by the converter loads through the mesh loader.
+        ASSERT_EQ(controller.GetMeshList().GetCount(), 1u);
+        EXPECT_NE(dynamic_cast<CMesh*>(controller.GetMeshList().GetData()[0]), nullptr);
         CTexture* select = controller.GetTextureList().FindByFileName("Select_01.dds");
         ASSERT_NE(select, nullptr);
         EXPECT_EQ(select->GetWidth(), 2048u);
@@ -94,6 +99,13 @@ protected:
         // Loop points up to 7.717 s lie inside the music.
         EXPECT_GT(music->GetDuration(), 10.0f);
         EXPECT_NE(controller.GetShaderList().GetItem(0)->GetEffect(), nullptr);
+        // The effect container finds its texture and sound by name.
+        auto* hit = dynamic_cast<CEffectContainer*>(controller.GetEffectList().FindByName("Efc_hit"));
+        ASSERT_NE(hit, nullptr);
+        EXPECT_EQ(hit->GetObjectList()->GetItem(0)->GetResource(),
+                  controller.GetTextureList().FindByFileName("Shadow.dds"));
+        EXPECT_EQ(hit->GetObjectList()->GetItem(1)->GetResource(),
+                  controller.GetSoundList().FindByFileName("Se_decide.ogg"));
     }
 
     static std::unique_ptr<TempFolder> s_folder;
@@ -126,7 +138,7 @@ TEST_F(DataSetTest, LooseAndPackedSetsLoadCompletely)
     EXPECT_EQ(packed.GetOtherNames(), std::vector<std::string>{"Font\\FontFace.txt"});
     EXPECT_EQ(RecordsOf(TempFolder::Read("GameResource.grc")),
               (std::vector<std::string>{"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk", "Data\\Sound.gpk",
-                                        "Scene\\Title.sce", "Font\\FontFace.txt", "EOF"}));
+                                        "Effect\\Efc_hit.efc", "Scene\\Title.sce", "Font\\FontFace.txt", "EOF"}));
 }
 
 TEST_F(DataSetTest, NamesOnlyLoadMakesNoDeviceResources)
@@ -142,8 +154,9 @@ TEST_F(DataSetTest, NamesOnlyLoadMakesNoDeviceResources)
     CDataKitController loose(kId);
     ASSERT_EQ(loose.Load("Source\\GameResource.grc", 0), 1);
     EXPECT_EQ(loose.GetTextureList().GetCount(), 0u);
-    // The device records reached the hook instead.
-    EXPECT_EQ(loose.GetOtherNames().size(), DataKit::LooseRecords().size() - 1);
+    // The device records reached the hook instead (the scene and the effect
+    // container load themselves).
+    EXPECT_EQ(loose.GetOtherNames().size(), DataKit::LooseRecords().size() - 2);
 }
 
 TEST_F(DataSetTest, PackedBytesAreTheSourceBytes)
@@ -154,6 +167,8 @@ TEST_F(DataSetTest, PackedBytesAreTheSourceBytes)
         const std::string source = TempFolder::Read("Source/" + CPathResolver::ToNativeName(record.c_str()));
         if (record.rfind("Texture\\", 0) == 0)
             EXPECT_EQ(PackEntry("Data/Texture.gpk", "Texture\\" + file), source) << record;
+        else if (record.rfind("Model\\", 0) == 0)
+            EXPECT_EQ(PackEntry("Data/Mesh.gpk", "Mesh\\" + file), source) << record;
         else if (record.rfind("Shader\\", 0) == 0)
             EXPECT_EQ(PackEntry("Data/Shader.gpk", "Shader\\" + file), source) << record;
         else if (record.rfind("Sound\\", 0) == 0 || record.rfind("Bgm\\", 0) == 0)
@@ -240,7 +255,7 @@ TEST_F(DataSetTest, MixedSetSavesAndReloads)
 TEST_F(DataSetTest, SaveOverTheLoadedPacksKeepsTheData)
 {
     fs::create_directories("Copy");
-    for (const char* item : {"GameResource.grc", "Data", "Scene", "Font"})
+    for (const char* item : {"GameResource.grc", "Data", "Effect", "Scene", "Font"})
         fs::copy(item, fs::path("Copy") / item, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const std::string select = TempFolder::Read("Source/Texture/Select_01.dds");
 
