@@ -1,6 +1,7 @@
 #include "engine/core/CkvrMatrix.h"
 
 #include "engine/core/CkvrQuaternion.h"
+#include "engine/core/DeterministicMath.h"
 #include "engine/core/MathConstants.h"
 
 #include <cmath>
@@ -92,24 +93,24 @@ void CkvrMatrix::SetScaling(const CkvrVector3* v)
 void CkvrMatrix::SetRotationX(float degrees)
 {
     const float r = DegreeToRadian(degrees);
-    const float c = std::cos(r);
-    const float s = std::sin(r);
+    const float c = KvrCos(r);
+    const float s = KvrSin(r);
     Set(1, 0, 0, 0, 0, c, s, 0, 0, -s, c, 0, 0, 0, 0, 1);
 }
 
 void CkvrMatrix::SetRotationY(float degrees)
 {
     const float r = DegreeToRadian(degrees);
-    const float c = std::cos(r);
-    const float s = std::sin(r);
+    const float c = KvrCos(r);
+    const float s = KvrSin(r);
     Set(c, 0, -s, 0, 0, 1, 0, 0, s, 0, c, 0, 0, 0, 0, 1);
 }
 
 void CkvrMatrix::SetRotationZ(float degrees)
 {
     const float r = DegreeToRadian(degrees);
-    const float c = std::cos(r);
-    const float s = std::sin(r);
+    const float c = KvrCos(r);
+    const float s = KvrSin(r);
     Set(c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
 }
 
@@ -185,8 +186,8 @@ void CkvrMatrix::SetRotationAxis(float degrees, const CkvrVector3* axis)
         return;
     const float r = DegreeToRadian(degrees);
     const CkvrVector3 n = axis->GetNormal();
-    const double c = std::cos(r);
-    const double s = std::sin(r);
+    const double c = KvrCos(double(r));
+    const double s = KvrSin(double(r));
     const double t = 1.0 - c;
     const double x = n.x, y = n.y, z = n.z;
     Set(float(t * x * x + c), float(t * x * y + s * z), float(t * x * z - s * y), 0,
@@ -261,11 +262,11 @@ CkvrVector3 CkvrMatrix::GetEulerAngles() const
     CkvrMatrix n;
     n.Set(c1.x, c2.x, c3.x, 0, c1.y, c2.y, c3.y, 0, c1.z, c2.z, c3.z, 0, 0, 0, 0, 1);
 
-    float rx = std::atan2(n.m[9], n.m[10]);
+    float rx = KvrAtan2(n.m[9], n.m[10]);
     PostRotateX(&n, -rx);
     const float h = std::sqrt(float(double(n.m[0]) * n.m[0] + double(n.m[4]) * n.m[4]));
-    float ry = std::atan2(-n.m[8], h);
-    float rz = std::atan2(-n.m[1], n.m[0]);
+    float ry = KvrAtan2(-n.m[8], h);
+    float rz = KvrAtan2(-n.m[1], n.m[0]);
     if (rx == kPi)
     {
         ry = ry > 0.0f ? ry - kPi : ry + kPi;
@@ -428,7 +429,7 @@ CkvrVector4 CkvrMatrix::TransformColumn(const CkvrVector4& v) const
 CkvrMatrix* PreRotateX(float radians, CkvrMatrix* matrix)
 {
     if (matrix != nullptr)
-        RotateRows(matrix, 1, 2, std::cos(radians), std::sin(radians));
+        RotateRows(matrix, 1, 2, KvrCos(radians), KvrSin(radians));
     return matrix;
 }
 
@@ -436,21 +437,21 @@ CkvrMatrix* PreRotateY(float radians, CkvrMatrix* matrix)
 {
     // Ry has -s at (1, 3): row1' = c row1 - s row3, row3' = s row1 + c row3.
     if (matrix != nullptr)
-        RotateRows(matrix, 0, 2, std::cos(radians), -std::sin(radians));
+        RotateRows(matrix, 0, 2, KvrCos(radians), -KvrSin(radians));
     return matrix;
 }
 
 CkvrMatrix* PreRotateZ(float radians, CkvrMatrix* matrix)
 {
     if (matrix != nullptr)
-        RotateRows(matrix, 0, 1, std::cos(radians), std::sin(radians));
+        RotateRows(matrix, 0, 1, KvrCos(radians), KvrSin(radians));
     return matrix;
 }
 
 CkvrMatrix* PostRotateX(CkvrMatrix* matrix, float radians)
 {
     if (matrix != nullptr)
-        RotateColumns(matrix, 1, 2, std::cos(radians), std::sin(radians));
+        RotateColumns(matrix, 1, 2, KvrCos(radians), KvrSin(radians));
     return matrix;
 }
 
@@ -458,7 +459,7 @@ CkvrMatrix* PostRotateY(CkvrMatrix* matrix, float radians)
 {
     // col1' = c col1 + s col3, col3' = -s col1 + c col3.
     if (matrix != nullptr)
-        RotateColumns(matrix, 0, 2, std::cos(radians), -std::sin(radians));
+        RotateColumns(matrix, 0, 2, KvrCos(radians), -KvrSin(radians));
     return matrix;
 }
 
@@ -466,7 +467,7 @@ CkvrMatrix* PostRotateZ(CkvrMatrix* matrix, float radians)
 {
     // col1' = c col1 - s col2, col2' = s col1 + c col2.
     if (matrix != nullptr)
-        RotateColumns(matrix, 0, 1, std::cos(radians), std::sin(radians));
+        RotateColumns(matrix, 0, 1, KvrCos(radians), KvrSin(radians));
     return matrix;
 }
 

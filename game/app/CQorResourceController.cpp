@@ -1,12 +1,20 @@
 #include "game/app/CQorResourceController.h"
 
+#include "engine/core/AlignedMemory.h"
+#include "engine/core/CByteWriter.h"
+#include "engine/core/CkvrPackFile.h"
+#include "engine/core/FileIo.h"
 #include "engine/effect/EffectContainerLoader.h"
+#include "engine/resource/CResourceSaveJob.h"
+#include "engine/resource/CSafeFileWriter.h"
 #include "engine/resource/MeshLoader.h"
+#include "game/actor/CGameDataResource.h"
 
 #include <array>
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -93,12 +101,12 @@ int CQorResourceController::LoadOther(CkvrPackFile* pack, const char* name, uint
 
 int CQorResourceController::LoadGameData(CkvrPackFile* pack, const char* name, uint32_t loadContents)
 {
-    (void)pack;
-    (void)loadContents;
     const int list = ListOfName(name);
     if (list < 0)
         return 1;
     CResourceList<CResourceBase*>& target = m_gameLists[list - LIST_BULLETS];
+    if (loadContents != 0 && list <= LIST_ELEMENTS)
+        return LoadDefinition(pack, name, static_cast<uint32_t>(list), target);
     if (target.FindByName(name) != nullptr)
         return 1;
     CResourceBase* entry = new CResourceBase(name);
@@ -110,14 +118,62 @@ int CQorResourceController::LoadGameData(CkvrPackFile* pack, const char* name, u
     return 1;
 }
 
+// A definition file read whole and kept under the definition's own name,
+// which other files use to refer to it; a second definition of a name is
+// skipped like a repeated file.
+int CQorResourceController::LoadDefinition(CkvrPackFile* pack, const char* name, uint32_t list,
+                                           CResourceList<CResourceBase*>& target)
+{
+    std::vector<uint8_t> bytes;
+    if (pack != nullptr)
+    {
+        const tag_KVRPACKENTRY* entry = pack->FindEntry(name);
+        uint8_t* data = entry != nullptr ? pack->LoadFile(name) : nullptr;
+        if (data == nullptr)
+            return Fail("\"" + std::string(name) + "\"", "the game data can't be read from its pack");
+        bytes.assign(data, data + entry->size);
+        AlignedFree(data);
+    }
+    else if (!ReadWholeFile(GetLoadPath(name).c_str(), kMaxGameDataSize, &bytes))
+        return Fail("\"" + std::string(name) + "\"", "the game data can't be read");
+    CGameDataResourceBase* definition = LoadGameDataResource(list, bytes.data(), bytes.size());
+    if (definition == nullptr)
+        return Fail("\"" + std::string(name) + "\"", "the game data is damaged or of another kind");
+    definition->fileName = name;
+    if (target.FindByName(definition->GetName()) != nullptr || !target.Add(definition))
+    {
+        definition->Release();
+        delete definition;
+    }
+    return 1;
+}
+
 int CQorResourceController::SaveOther(CResourceSaveJob& job)
 {
-    (void)job;
     for (const CResourceList<CResourceBase*>& list : m_gameLists)
     {
-        if (list.GetCount() != 0)
-            return 0;
+        for (uint32_t i = 0; i < list.GetCount(); ++i)
+        {
+            if (!SaveDefinition(job, list.GetData()[i]))
+                return 0;
+        }
     }
+    return 1;
+}
+
+// A definition goes back to the file it was read from, written through its
+// own Save. An element held by name only can't be written: 0.
+int CQorResourceController::SaveDefinition(CResourceSaveJob& job, const CResourceBase* element)
+{
+    const CGameDataResourceBase* definition = dynamic_cast<const CGameDataResourceBase*>(element);
+    if (definition == nullptr || definition->fileName.empty())
+        return 0;
+    CByteWriter writer;
+    definition->Save(&writer);
+    CSafeFileWriter* file = job.CreateFile(definition->fileName);
+    if (file == nullptr || !file->Write(writer.GetBytes().data(), writer.GetBytes().size()) || !file->Close())
+        return 0;
+    job.AddRecord(definition->fileName);
     return 1;
 }
 

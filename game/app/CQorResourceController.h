@@ -7,10 +7,10 @@
 // game-data lists (kinds 7-17), filled from the game-data files that a
 // resource list names, chosen by the extension anywhere in the name.
 //
-// The game-data classes come with the characters, stages, missions and
-// stories; until each kind has its loader, a file of that kind is kept by
-// name only (a bare CResourceBase), which is what a load with contents 0
-// (the configuration tool) needs.
+// With contents, lists 7-15 hold the definitions (game/actor), each named
+// after itself; missions and stories, and every kind in a load without
+// contents (the configuration tool), are kept by file name only (a bare
+// CResourceBase).
 class CQorResourceController : public CResourceController
 {
 public:
@@ -55,5 +55,10 @@ public:
     const char* GetClassName() const override { return "CQorResourceController"; }
 
 private:
+    // The largest game-data file read: a character with every text full.
+    static constexpr uint64_t kMaxGameDataSize = 1u << 20;
+    int LoadDefinition(CkvrPackFile* pack, const char* name, uint32_t list, CResourceList<CResourceBase*>& target);
+    int SaveDefinition(CResourceSaveJob& job, const CResourceBase* element);
+
     CResourceList<CResourceBase*> m_gameLists[LIST_GAME_COUNT - LIST_BULLETS];
 };

@@ -1,6 +1,7 @@
 #include "engine/platform/input/CInput.h"
 
 #include "engine/core/MathConstants.h"
+#include "engine/core/DeterministicMath.h"
 #include "engine/platform/CSystem.h"
 #include "engine/platform/FrameTimer.h"
 #include "engine/platform/input/KeyCodes.h"
@@ -90,7 +91,7 @@ float ClampAxis(float value)
 
 float StickAngle(float x, float y)
 {
-    float angle = RadianToDegreeFloat(std::atan2(y, x)) + 90.0f;
+    float angle = RadianToDegreeFloat(KvrAtan2(y, x)) + 90.0f;
     if (angle >= 360.0f)
         angle -= 360.0f;
     if (angle < 0.0f)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <vector>
 
 namespace
@@ -151,6 +153,15 @@ TEST(FrameTimer, SetFrameTimeOverridesElapsed)
     SetFrameTime(17);
     EXPECT_EQ(GetElapsedMilliseconds(), 17u);
     EXPECT_FLOAT_EQ(GetElapsedSeconds(), 0.017f);
+    // Replays and online frames set the time; their seconds must be the
+    // very bits the live frame loop computed, (float)ms * 0.001f.
+    for (uint32_t ms : {15u, 16u, 17u, 18u, 33u, 60u})
+    {
+        SetFrameTime(ms);
+        const float live = static_cast<float>(ms) * 0.001f;
+        const float seconds = GetElapsedSeconds();
+        EXPECT_EQ(std::bit_cast<uint32_t>(seconds), std::bit_cast<uint32_t>(live)) << ms;
+    }
 }
 
 TEST_F(FrameLoop, QuitAmongMessagesStopsTheLoopAtOnce)

@@ -1,0 +1,147 @@
+#include "game/actor/CBulletMemoryList.h"
+
+#include "engine/core/Collision.h"
+#include "game/actor/CStateHash.h"
+#include "game/actor/IBulletWorld.h"
+
+CBulletMemoryList::CBulletMemoryList()
+{
+    SetCount(kCapacity);
+}
+
+int32_t CBulletMemoryList::IndexOf(const CBullet* bullet) const
+{
+    return static_cast<int32_t>(bullet - this->m_data);
+}
+
+CBullet* CBulletMemoryList::Spawn()
+{
+    CBullet* bullet = Alloc();
+    if (bullet == nullptr)
+        return nullptr;
+    const int32_t index = IndexOf(bullet);
+    bullet->chainPrevious = m_tail;
+    bullet->chainNext = -1;
+    if (m_tail >= 0)
+        this->m_data[m_tail].chainNext = index;
+    else
+        m_head = index;
+    m_tail = index;
+    return bullet;
+}
+
+CBullet* CBulletMemoryList::GetHead() const
+{
+    return m_head >= 0 ? this->m_data + m_head : nullptr;
+}
+
+CBullet* CBulletMemoryList::GetNext(const CBullet* bullet) const
+{
+    if (bullet == nullptr || bullet->chainNext < 0)
+        return nullptr;
+    return this->m_data + bullet->chainNext;
+}
+
+void CBulletMemoryList::Destroy(CBullet* bullet)
+{
+    if (bullet->chainPrevious >= 0)
+        this->m_data[bullet->chainPrevious].chainNext = bullet->chainNext;
+    else
+        m_head = bullet->chainNext;
+    if (bullet->chainNext >= 0)
+        this->m_data[bullet->chainNext].chainPrevious = bullet->chainPrevious;
+    else
+        m_tail = bullet->chainPrevious;
+    Free(bullet);
+}
+
+void CBulletMemoryList::UpdateAll(uintptr_t argument)
+{
+    for (CBullet* bullet = GetHead(); bullet != nullptr;)
+    {
+        CBullet* next = GetNext(bullet);
+        if (bullet->Update(argument) == 0)
+            Destroy(bullet);
+        bullet = next;
+    }
+}
+
+void CBulletMemoryList::HitTestAll(IBulletWorld* world)
+{
+    // Annulled bullets are collected first, so that a cancelled cancelling
+    // bullet still annuls what it touched in the same pass.
+    std::vector<CBullet*> annulled;
+    for (CBullet* a = GetHead(); a != nullptr; a = GetNext(a))
+    {
+        if (!a->Cancels())
+            continue;
+        const CkvrVector3* pa = a->GetPosition();
+        for (CBullet* b = GetHead(); b != nullptr; b = GetNext(b))
+        {
+            if (b == a || b->GetOwner() == a->GetOwner())
+                continue;
+            const CkvrVector3* pb = b->GetPosition();
+            const float sa[4] = {pa->x, pa->y, pa->z, a->GetBulletRadius()};
+            const float sb[4] = {pb->x, pb->y, pb->z, b->GetBulletRadius()};
+            if (HitSphereSphere(sa, sb) != 0)
+                annulled.push_back(b);
+        }
+    }
+    for (CBullet* bullet : annulled)
+    {
+        if (IsUsed(static_cast<uint32_t>(IndexOf(bullet))))
+            Destroy(bullet);
+    }
+    if (world == nullptr)
+        return;
+    for (CBullet* bullet = GetHead(); bullet != nullptr;)
+    {
+        CBullet* next = GetNext(bullet);
+        const CkvrVector3& start = bullet->GetPrevious();
+        const CkvrVector3& end = *bullet->GetPosition();
+        if (world->HitBulletSegment(start, end) != 0 || world->HitBulletBoxes(start, end, *bullet) != 0)
+            Destroy(bullet);
+        bullet = next;
+    }
+}
+
+std::vector<CBulletMemoryList::BodyHit> CBulletMemoryList::HitTestBody(int32_t victim, const float spheres[2][4],
+                                                                       AcceptBullet accept, void* context)
+{
+    std::vector<BodyHit> hits;
+    for (CBullet* bullet = GetHead(); bullet != nullptr;)
+    {
+        CBullet* next = GetNext(bullet);
+        if (bullet->GetOwner() != victim && (accept == nullptr || accept(*bullet, context)))
+        {
+            for (int s = 0; s < 2; ++s)
+            {
+                const float sphere[4] = {spheres[s][0], spheres[s][1], spheres[s][2],
+                                         spheres[s][3] + bullet->GetBulletRadius()};
+                if (HitSegmentSphere(&bullet->GetPrevious(), bullet->GetPosition(), sphere) == 0)
+                    continue;
+                hits.push_back({bullet->GetOwner(), bullet->GetPower()});
+                Destroy(bullet);
+                break;
+            }
+        }
+        bullet = next;
+    }
+    return hits;
+}
+
+void CBulletMemoryList::DestroyAll()
+{
+    while (m_head >= 0)
+        Destroy(this->m_data + m_head);
+}
+
+void CBulletMemoryList::HashState(CStateHash* hash) const
+{
+    hash->U32(GetUsedCount());
+    for (const CBullet* bullet = GetHead(); bullet != nullptr; bullet = GetNext(bullet))
+    {
+        hash->I32(IndexOf(bullet));
+        bullet->HashState(hash);
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/core/CMemoryList.h"
+#include "game/actor/CBullet.h"
+
+#include <cstdint>
+#include <vector>
+
+class CStateHash;
+class IBulletWorld;
+
+// The one bullet pool of a battle: 1024 slots, and a chain of the live ones
+// in the order they were fired, which every pass walks so that all machines
+// meet the same bullets in the same order.
+class CBulletMemoryList : public CMemoryList<CBullet>
+{
+public:
+    static constexpr uint32_t kCapacity = 1024;
+
+    struct BodyHit
+    {
+        int32_t owner = -1;
+        uint8_t power = 0;
+    };
+
+    // Filter for body hits: 1 when the bullet may hit this body.
+    using AcceptBullet = bool (*)(const CBullet& bullet, void* context);
+
+    CBulletMemoryList();
+    const char* GetClassName() const override { return "CBulletMemoryList"; }
+
+    // A bullet in the lowest free slot, at the end of the chain; null when
+    // the pool is full.
+    CBullet* Spawn();
+    CBullet* GetHead() const;
+    CBullet* GetNext(const CBullet* bullet) const;
+    uint32_t GetLiveCount() const { return GetUsedCount(); }
+
+    // Updates every live bullet in chain order, destroying those that end.
+    void UpdateAll(uintptr_t argument);
+    // Cancelling bullets first annul touching bullets of other owners; then
+    // each bullet's step previous -> current meets the world (and dies).
+    void HitTestAll(IBulletWorld* world);
+    // The bullets of other owners whose step passes through one of the two
+    // body spheres (x, y, z, r) and that accept allows; each one hit dies at
+    // once, so no later body meets it.
+    std::vector<BodyHit> HitTestBody(int32_t victim, const float spheres[2][4], AcceptBullet accept, void* context);
+    void DestroyAll();
+    void HashState(CStateHash* hash) const;
+
+private:
+    int32_t IndexOf(const CBullet* bullet) const;
+    void Destroy(CBullet* bullet);
+
+    int32_t m_head = -1;
+    int32_t m_tail = -1;
+};

@@ -1,0 +1,270 @@
+#pragma once
+
+#include "engine/core/CObjectBase.h"
+#include "engine/platform/input/tag_KVRPADSTATE.h"
+#include "game/actor/tag_TOLQBATTLECHARADATA.h"
+#include "game/actor/tag_TOLQBATTLESCORE.h"
+#include "game/actor/tag_TOLQCHARAACTION.h"
+#include "game/actor/tag_TOLQCHARASTATE.h"
+#include "game/actor/tag_TOLQINPUTRECORD.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CStateHash;
+class CWeapon;
+class CGameDataLists;
+class CInput;
+class CCamera;
+class IBattleStage;
+struct CCharacterDefinition;
+struct CClothesDefinition;
+struct CElementAttackDefinition;
+struct CItemDefinition;
+struct CWeaponDefinition;
+struct tag_TOLQBATTLEFRAME;
+
+// A fighter of the battle. It acts only on its own pad, which only
+// ApplyInputRecord fills, so that a fighter steps the same on every machine
+// and in every replay. Each frame the battle runs Update on every fighter,
+// then MoveAndCollide on every fighter, then UpdateHitsAndAttachments.
+class CCharacter : public CObjectBase
+{
+public:
+    enum ActionState : uint32_t
+    {
+        STATE_STAND = 0,
+        STATE_DOWN = 1,
+        STATE_STOPPED = 2,
+        STATE_MOVE = 4,
+        STATE_JUMP = 5,
+        STATE_AIR_DASH = 6,
+        STATE_ELEMENTAL_JUMP = 7,
+        STATE_ELEMENTAL_REVERSE = 8,
+        STATE_ELEMENTAL_CHARGE = 9,
+        STATE_DODGE = 10,
+        STATE_HIT = 12,
+        STATE_LONG_ATTACK = 13,
+        STATE_ATTACK = 15,
+        STATE_SPECIAL_ATTACK = 17,
+        STATE_ELEMENT_ATTACK = 22,
+        STATE_BURST_ATTACK = 23,
+        STATE_MAXIMUM_ATTACK = 24,
+    };
+
+    // Logical buttons the fighter reads.
+    enum Button : uint8_t
+    {
+        BUTTON_MOUSE_LEFT = 0,
+        BUTTON_MOUSE_RIGHT = 1,
+        BUTTON_CAMERA_FRONT = 16,
+        BUTTON_VIEW = 21,
+        BUTTON_JUMP = 22,
+        BUTTON_PICK_UP = 23,
+        BUTTON_ATTACK = 24,
+        BUTTON_ELEMENT_ATTACK = 25,
+        BUTTON_ELEMENT_TRIGGER = 26,
+        BUTTON_COVER = 27,
+        BUTTON_LOCK_ON = 28,
+        BUTTON_AIM = 29,
+    };
+
+    static constexpr uint32_t kWeaponSlots = 10;
+    static constexpr uint32_t kClothesSlots = 6;
+    static constexpr uint32_t kMaxWeight = 10;
+    static constexpr uint32_t kDownMilliseconds = 3000;
+    static constexpr uint32_t kHitMilliseconds = 250;
+    static constexpr uint32_t kDodgeMilliseconds = 350;
+    static constexpr uint32_t kAirDashMilliseconds = 300;
+    static constexpr uint32_t kDashHoldMilliseconds = 400;
+    static constexpr uint32_t kVoiceCooldownMilliseconds = 1500;
+    static constexpr uint32_t kBurstMilliseconds = 15000;
+    static constexpr uint32_t kHandlingMilliseconds = 500;
+    static constexpr float kPickUpRange = 1.5f;
+    static constexpr uint32_t kPaletteSwapMilliseconds = 150;
+    // Palette buttons: previous and next weapon, wheel up and down.
+    static constexpr uint8_t kButtonPrevious = 8;
+    static constexpr uint8_t kButtonNext = 9;
+    static constexpr uint32_t kReverseMilliseconds = 200;
+    static constexpr uint32_t kChargeMilliseconds = 600;
+    static constexpr float kLockOnRange = 40.0f;
+    static constexpr float kLockOnKeepRange = 50.0f;
+
+    explicit CCharacter(const CCharacterDefinition* definition);
+    ~CCharacter() override;
+    const char* GetClassName() const override { return "CCharacter"; }
+
+    // Blocks zeroed, slots empty. Clothes and weapons put on before stay.
+    int Create(uintptr_t argument) override;
+    // Keeps a copy of the battle data: fresh score, life, EP and gauge from
+    // the factors, the team.
+    virtual int Setup(const tag_TOLQBATTLECHARADATA* data, const CGameDataLists* gameData);
+    // argument: the frame's tag_TOLQBATTLEFRAME. Clocks, refills, the
+    // action machine and reloads.
+    int Update(uintptr_t argument) override;
+    void MoveAndCollide(tag_TOLQBATTLEFRAME* frame);
+    // Goal test, own swing against the fighters, other owners' bullets
+    // against the body.
+    void UpdateHitsAndAttachments(tag_TOLQBATTLEFRAME* frame);
+    int Render(uintptr_t) override { return 1; }
+    virtual bool IsPlayer() const { return false; }
+
+    // Unpacks the record into the fighter's own pad and keeps its bytes: the
+    // one way input reaches a fighter.
+    uint32_t ApplyInputRecord(const tag_TOLQINPUTRECORD* record, CInput* input);
+    const tag_TOLQINPUTRECORD* GetLastInputRecord() const { return &m_state.lastInput; }
+
+    // Equipment. kind 1 main, 2 sub, 4 stored. 0 when the mask lacks the own
+    // bit or the weight would pass 10.
+    uint32_t AddWeapon(const CWeaponDefinition* weapon, uint32_t kind);
+    // Replaces a slot (null empties it) without the weight limit; flag 1
+    // makes it the main weapon.
+    uint32_t SetWeaponAt(const CWeaponDefinition* weapon, uint32_t slot, uint32_t flag);
+    // Takes a field weapon itself (its ammunition stays) under AddWeapon's
+    // rules; the pointer is emptied on success.
+    uint32_t TakeWeapon(std::unique_ptr<CWeapon>* weapon, uint32_t kind);
+    CWeapon* GetWeapon(uint32_t slot) const;
+    CWeapon* GetMainWeapon() const { return GetWeapon(m_action.mainSlot); }
+    CWeapon* GetSubWeapon() const { return GetWeapon(m_action.subSlot); }
+
+    // The blessing of one's own element for ms milliseconds.
+    void SetBlessing(uint32_t milliseconds);
+    bool IsBlessed() const { return m_action.blessing != 0; }
+    const CElementAttackDefinition* GetRunningAttack() const { return m_attack; }
+
+    // The follow camera from the camera yaw and pitch: 4 behind (2 over the
+    // right shoulder in the shooting view), pulled in front of the hit
+    // model; field of view 60, near 0.1, far 1500. Reads the simulation,
+    // changes none of it. eye and target (optional) receive the pose.
+    void UpdateCamera(CCamera* camera, IBattleStage* stage, CkvrVector3* eye = nullptr,
+                      CkvrVector3* target = nullptr) const;
+    // The hand (the definition's offset turned by yaw) plus the weapon's
+    // first muzzle; false without a firing weapon.
+    bool GetMuzzlePosition(const CWeapon* weapon, CkvrVector3* out) const;
+    // The range of the bullet of the weapon's first record; 0 when none.
+    float GetFirstBulletParameter(const CWeapon* weapon) const;
+
+    // Clothes: 0 for null or a mask without the own bit; otherwise takes off
+    // the worn clothes sharing a slot bit and wears it in its slots.
+    uint32_t SetClothes(const CClothesDefinition* clothes);
+    const CClothesDefinition* GetClothes(uint32_t slot) const { return slot < kClothesSlots ? m_clothes[slot] : nullptr; }
+    // Voice entry i at the battle data's voice volume; refused while the
+    // cool-down runs unless forced, and without battle data or past the
+    // table. 1 when it played.
+    uint32_t PlayVoice(uint32_t voice, uint32_t forced);
+
+    // A field item taken: its kind's effect, with the item's value.
+    void ApplyItem(const CItemDefinition* item);
+
+    // Result poses: 2 ready, 3 win, 4 lose, 5 draw, 7 await the requested.
+    void SetResultPose(uint8_t pose);
+    void SetResultPoseMotion(uint8_t pose, int32_t motion);
+    void ResetResultPose(int32_t motion) { SetResultPoseMotion(0, motion); }
+    void SetRequestedResultPose(uint8_t pose) { m_state.requestedResultPose = pose; }
+    void ApplyRequestedResultPose();
+
+    // A hit from attacker (index) of a power; shot tells bullets from
+    // swings. Returns the damage done.
+    uint32_t ReceiveHit(tag_TOLQBATTLEFRAME* frame, int32_t attacker, uint8_t power, bool shot);
+
+    bool IsDown() const { return m_state.actionState == STATE_DOWN || m_state.actionState == STATE_STOPPED; }
+    bool IsFreeToAct() const;
+    bool CanControlCamera() const;
+    bool IsNpc() const { return m_data != nullptr && m_data->npc != 0; }
+    int32_t GetIndex() const { return m_data != nullptr ? m_data->fighterIndex : -1; }
+    uint8_t GetTeam() const { return m_action.team; }
+
+    const CCharacterDefinition* GetDefinition() const { return m_definition; }
+    tag_KVRPADSTATE* GetPad() { return &m_pad; }
+    tag_TOLQCHARASTATE* GetState() { return &m_state; }
+    tag_TOLQCHARAACTION* GetActionData() { return &m_action; }
+    tag_TOLQBATTLESCORE* GetScore() { return &m_score; }
+    const tag_TOLQBATTLECHARADATA* GetBattleData() const { return m_data.get(); }
+    uint16_t GetMaxLife() const { return m_state.maxLife; }
+    // The last motion played (8 + state on entering a state), for tests and
+    // the model.
+    int32_t GetMotion() const { return m_motion; }
+    // What the last defeat of this fighter leaves: see DefeatDrop.
+    uint32_t TakeDefeatDrop();
+
+    // The body: two spheres of the definition's radius, at radius and at
+    // height - radius above the feet (x, y, z, r).
+    void GetBodySpheres(float spheres[2][4]) const;
+    void HashState(CStateHash* hash) const;
+
+protected:
+    const tag_KVRPADSTATE& Pad() const { return m_pad; }
+
+private:
+    // Action machine (CharacterActions.cpp).
+    void UpdateClocks(uint32_t milliseconds);
+    void UpdateActions(tag_TOLQBATTLEFRAME* frame, uint32_t milliseconds);
+    void UpdateCameraTurn(uint32_t milliseconds);
+    bool TryStartAction(tag_TOLQBATTLEFRAME* frame);
+    void UpdateMovementInput(uint32_t milliseconds);
+    void EndTimedState(uint32_t milliseconds);
+    void UpdateDown(tag_TOLQBATTLEFRAME* frame);
+    void StartState(uint32_t state);
+    bool StartSwing();
+    bool TryPickUp(tag_TOLQBATTLEFRAME* frame);
+    void UpdateRadio();
+    void UpdateAim();
+    bool TryDigitSelect();
+    bool TryCover(tag_TOLQBATTLEFRAME* frame);
+    void TakeIntoHand(uint8_t slot);
+    bool UpdatePalette(tag_TOLQBATTLEFRAME* frame);
+    void StepCursor(int direction);
+    void DropWeapon(tag_TOLQBATTLEFRAME* frame, uint8_t slot);
+    void TestItems(tag_TOLQBATTLEFRAME* frame);
+    void TestElements(tag_TOLQBATTLEFRAME* frame);
+    void DropOnDefeat(tag_TOLQBATTLEFRAME* frame, uint32_t drop);
+    bool TryElementButtons(tag_TOLQBATTLEFRAME* frame);
+    bool StartElementAttack(const CElementAttackDefinition* attack, uint32_t state);
+    bool StartElementalJump(tag_TOLQBATTLEFRAME* frame);
+    void UpdateLockOn(tag_TOLQBATTLEFRAME* frame);
+    void UpdateBurst(uint32_t milliseconds);
+    void UpdateRunningAttack(uint32_t previousClock);
+    const CElementAttackDefinition* FindAttack(const std::string& name) const;
+    CCharacter* GetLockOnTarget(tag_TOLQBATTLEFRAME* frame) const;
+    bool StartFire(tag_TOLQBATTLEFRAME* frame);
+    void FireWeapon(CWeapon* weapon, tag_TOLQBATTLEFRAME* frame);
+    void Defeat(tag_TOLQBATTLEFRAME* frame, int32_t attacker);
+    void PlayMotion(int32_t motion) { m_motion = motion; }
+    void PlayEvent(uint32_t event);
+    bool Pressed(uint8_t button) const { return m_pad.pressed.button[button] != 0; }
+    bool Held(uint8_t button) const { return m_pad.held.button[button] != 0; }
+    bool AttackPressed() const { return Pressed(BUTTON_ATTACK) || Pressed(BUTTON_MOUSE_LEFT); }
+    bool Aiming() const { return Held(BUTTON_AIM) || Held(BUTTON_MOUSE_RIGHT); }
+    float MoveSpeedFactor() const;
+    void Quantize();
+
+    // Hits (CharacterHits.cpp).
+    void TestSwing(tag_TOLQBATTLEFRAME* frame);
+    void TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float radius, uint8_t power);
+    void TestBullets(tag_TOLQBATTLEFRAME* frame);
+    void TestGoal(tag_TOLQBATTLEFRAME* frame);
+
+    // Movement (CharacterMovement.cpp).
+    void MoveHorizontally(IBattleStage* stage, float dt);
+    void MoveVertically(IBattleStage* stage, float dt);
+    bool HorizontalBlocked(IBattleStage* stage, const CkvrVector3& from, const CkvrVector3& to,
+                           CkvrVector3* normal) const;
+
+    const CCharacterDefinition* m_definition;
+    const CGameDataLists* m_gameData = nullptr;
+    tag_KVRPADSTATE m_pad{};
+    tag_TOLQCHARASTATE m_state;
+    tag_TOLQCHARAACTION m_action;
+    tag_TOLQBATTLESCORE m_score;
+    std::unique_ptr<tag_TOLQBATTLECHARADATA> m_data;
+    std::unique_ptr<CWeapon> m_weapons[kWeaponSlots];
+    int32_t m_motion = -1;
+    const CElementAttackDefinition* m_attack = nullptr;
+    CkvrVector3 m_moveTarget;
+    std::vector<uint32_t> m_boxesHit;
+    const CClothesDefinition* m_clothes[kClothesSlots] = {};
+    uint32_t m_defeatDrop = 0;
+    bool m_teamOut = false;
+};

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "engine/core/CByteWriter.h"
+#include "engine/core/CkvrVector3.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A character as its ".chr" file ("QCHR") describes it: who it is, what it
+// carries by default, its body and speeds, its motions and voices.
+struct CCharacterDefinition
+{
+    static constexpr size_t kNameSize = 260;
+    static constexpr uint32_t kWeaponSlots = 10;
+    static constexpr uint32_t kClothesSlots = 6;
+    static constexpr uint32_t kRadioChats = 12;
+    static constexpr size_t kRadioTextSize = 33;
+    static constexpr uint32_t kMaxMotions = 40;
+    static constexpr uint32_t kMaxVoices = 72;
+
+    struct RadioChat
+    {
+        uint8_t scope = 0; // 0 everyone, 1 team-mates
+        char text[kRadioTextSize] = {};
+        uint8_t phrase = 0x38; // the voice entry it plays
+    };
+
+    struct Motion
+    {
+        uint8_t animation = 255; // 255 none
+        uint8_t loop = 0;
+        float speed = 1.0f;
+    };
+
+    char name[kNameSize] = {};
+    uint8_t number = 0;  // 0-7
+    uint8_t element = 0; // 0-6
+    uint8_t npc = 0;
+    uint8_t kind = 0; // 4: aims through a scope
+    uint8_t routePlateA = 0;
+    uint8_t routePlateB = 0;
+    uint32_t ownBit = 1;
+    char defaultWeapons[kWeaponSlots][kNameSize] = {};
+    char defaultClothes[kClothesSlots][kNameSize] = {};
+    char firstChapter[kNameSize] = {};
+    RadioChat radio[kRadioChats];
+    uint16_t life = 100;
+    uint8_t epMax = 0;
+    float epRegen = 0.0f;    // per second
+    float gaugeRegen = 0.0f; // percent per second
+    float radius = 0.5f;
+    float height = 1.8f;
+    float walkSpeed = 1.0f;
+    float dashSpeed = 1.0f;
+    float jumpSpeed = 1.0f;
+    float gravity = 1.0f;
+    float airDashSpeed = 1.0f;
+    float dodgeSpeed = 1.0f;
+    CkvrVector3 handOffset;
+    float eyeHeight = 1.5f;
+    std::string maximumAttack;
+    std::string model;
+    std::vector<Motion> motions;
+    std::vector<std::string> voices;
+
+    uint32_t Load(const void* bytes, size_t size);
+    void Save(CByteWriter* writer) const;
+};

@@ -1,0 +1,199 @@
+#include "game/actor/CCpu.h"
+
+#include "engine/core/CRandom.h"
+#include "engine/core/DeterministicMath.h"
+#include "engine/core/MathConstants.h"
+#include "engine/platform/FrameTimer.h"
+#include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CStateHash.h"
+#include "game/actor/CWeapon.h"
+#include "game/actor/CWeaponDefinition.h"
+#include "game/actor/CombatRules.h"
+#include "game/actor/SimulationMath.h"
+#include "game/actor/tag_TOLQBATTLEFRAME.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+constexpr uint32_t kStuckMilliseconds = 500;
+
+void SetButton(tag_TOLQINPUTRECORD* record, uint32_t button)
+{
+    record->bytes[button / 8] = static_cast<uint8_t>(record->bytes[button / 8] | (1u << (button % 8)));
+}
+
+void SetDelta(tag_TOLQINPUTRECORD* record, uint32_t offset, float value)
+{
+    float clamped = value;
+    if (clamped > 32767.0f)
+        clamped = 32767.0f;
+    if (clamped < -32768.0f)
+        clamped = -32768.0f;
+    const uint16_t bits = static_cast<uint16_t>(static_cast<int16_t>(clamped));
+    record->bytes[offset] = static_cast<uint8_t>(bits);
+    record->bytes[offset + 1] = static_cast<uint8_t>(bits >> 8);
+}
+
+// The shortest turn from one yaw to another, in (-180, 180].
+float TurnBetween(float from, float to)
+{
+    float turn = WrapYaw(to - from);
+    if (turn > 180.0f)
+        turn -= 360.0f;
+    return turn;
+}
+}
+
+CCpu::CCpu(const CCharacterDefinition* definition, uint32_t level)
+    : CCharacter(definition), m_level(level > 4 ? 4 : level)
+{
+}
+
+int CCpu::Update(uintptr_t argument)
+{
+    const tag_TOLQBATTLECHARADATA* data = GetBattleData();
+    if (data != nullptr && data->localInput != 0)
+    {
+        tag_TOLQINPUTRECORD record;
+        if (GetState()->resultPose == 0)
+            Think(reinterpret_cast<tag_TOLQBATTLEFRAME*>(argument), &record);
+        ApplyInputRecord(&record, data->input);
+    }
+    return CCharacter::Update(argument);
+}
+
+void CCpu::Draw()
+{
+    // Always these four draws, in this order.
+    const int32_t error = 20 - 5 * static_cast<int32_t>(m_level);
+    m_aimError = static_cast<int32_t>(RandomInt(static_cast<uint32_t>(2 * error + 1))) - error;
+    m_attackRoll = static_cast<float>(RandomInt(100)) < 20.0f + 15.0f * static_cast<float>(m_level);
+    m_dodgeRoll = static_cast<float>(RandomInt(100)) < 7.5f * static_cast<float>(m_level);
+    m_strafeSide = RandomInt(2);
+}
+
+int32_t CCpu::FindTarget(tag_TOLQBATTLEFRAME* frame) const
+{
+    if (frame == nullptr || GetBattleData() == nullptr)
+        return -1;
+    const bool teamBattle = GetBattleData()->teamBattle != 0;
+    int32_t best = -1;
+    float bestDistance = 0.0f;
+    for (uint8_t i = 0; i < frame->count; ++i)
+    {
+        const CCharacter* other = frame->fighters[i];
+        if (other == this || other->IsDown())
+            continue;
+        if (teamBattle && GetTeam() < 4 && other->GetTeam() == GetTeam())
+            continue;
+        const float dx = other->GetPosition()->x - m_position.x, dz = other->GetPosition()->z - m_position.z;
+        const float distance = dx * dx + dz * dz;
+        if (best < 0 || distance < bestDistance)
+        {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+float CCpu::AttackDistance() const
+{
+    const CWeapon* main = GetMainWeapon();
+    const CWeapon* sub = GetSubWeapon();
+    for (const CWeapon* weapon : {main, sub})
+    {
+        if (weapon != nullptr && weapon->Fires() && weapon->GetRounds() > 0)
+            return 15.0f;
+    }
+    for (const CWeapon* weapon : {main, sub})
+    {
+        if (weapon != nullptr && weapon->IsShort())
+            return weapon->GetDefinition()->reach + 1.0f;
+    }
+    return 1.0f;
+}
+
+void CCpu::Think(tag_TOLQBATTLEFRAME* frame, tag_TOLQINPUTRECORD* record)
+{
+    std::memset(record->bytes, 0, sizeof(record->bytes));
+    const uint32_t milliseconds = GetElapsedMilliseconds();
+    m_thinkClock += milliseconds;
+    if (!m_drawn || m_thinkClock >= GetThinkInterval())
+    {
+        m_drawn = true;
+        m_thinkClock = 0;
+        Draw();
+    }
+    const int32_t target = FindTarget(frame);
+    if (target != m_target)
+    {
+        m_target = target;
+        m_stuckClock = 0;
+        m_bestDistance = INFINITY;
+    }
+    if (target < 0)
+        return;
+    const CCharacter* other = frame->fighters[target];
+    const tag_TOLQCHARASTATE* state = GetState();
+    const float dx = other->GetPosition()->x - m_position.x, dz = other->GetPosition()->z - m_position.z;
+    const float distance = std::sqrt(dx * dx + dz * dz);
+    // Turn the camera toward the target, plus the drawn error.
+    const float scale = GetBattleData()->mouseSensitivity * 0.05f;
+    const float yaw = RadianToDegreeFloat(KvrAtan2(dx, dz)) + static_cast<float>(m_aimError);
+    SetDelta(record, 11, TurnBetween(state->cameraYaw, yaw) / scale);
+    const float dy = other->GetPosition()->y - m_position.y;
+    const float pitch = RadianToDegreeFloat(KvrAtan2(dy, distance));
+    SetDelta(record, 13, (state->cameraPitch - pitch) / scale);
+
+    const float reach = AttackDistance();
+    if (distance > reach)
+    {
+        record->bytes[8] = static_cast<uint8_t>(-100); // forward
+        if (distance < m_bestDistance - 0.1f)
+        {
+            m_bestDistance = distance;
+            m_stuckClock = 0;
+        }
+        else
+            m_stuckClock += milliseconds;
+        if (m_stuckClock >= kStuckMilliseconds)
+        {
+            SetButton(record, BUTTON_JUMP);
+            m_stuckClock = 0;
+            m_bestDistance = distance;
+        }
+        return;
+    }
+    record->bytes[7] = static_cast<uint8_t>(m_strafeSide != 0 ? 100 : -100);
+    m_stuckClock = 0;
+    m_bestDistance = distance;
+    if (m_dodgeRoll)
+    {
+        SetButton(record, BUTTON_ELEMENT_TRIGGER);
+        m_dodgeRoll = false;
+        return;
+    }
+    if (m_attackRoll)
+    {
+        SetButton(record, BUTTON_ATTACK);
+        if (reach == 15.0f)
+            SetButton(record, BUTTON_AIM);
+        m_attackRoll = false;
+    }
+}
+
+void CCpu::HashCpuState(CStateHash* hash) const
+{
+    HashState(hash);
+    hash->U32(m_thinkClock);
+    hash->I32(m_aimError);
+    hash->U8(m_attackRoll ? 1 : 0);
+    hash->U8(m_dodgeRoll ? 1 : 0);
+    hash->U32(m_strafeSide);
+    hash->I32(m_target);
+    hash->U32(m_stuckClock);
+    hash->F32(m_bestDistance);
+}

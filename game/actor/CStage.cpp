@@ -1,0 +1,195 @@
+#include "game/actor/CStage.h"
+
+#include "engine/core/CRandom.h"
+#include "engine/platform/FrameTimer.h"
+#include "game/actor/CFieldLists.h"
+#include "game/actor/CGameDataLists.h"
+#include "game/actor/CStateHash.h"
+
+#include <memory>
+
+CStage::CStage(const CStageDefinition& definition) : m_definition(definition)
+{
+    SetKind(KIND_GAME_OBJECT);
+}
+
+void CStage::SetModels(CMesh* ground, CMesh* hit)
+{
+    m_ground = ground;
+    m_hit = hit;
+}
+
+int CStage::Create(uintptr_t)
+{
+    if (m_ground == nullptr || m_hit == nullptr)
+        return 0;
+    SetGroundMesh(m_ground);
+    SetHitMesh(m_hit);
+    SetExtent(m_definition.extentMin, m_definition.extentMax);
+    for (const CStageDefinition::StartPoint& start : m_definition.starts)
+        AddStartPoint(start.position, start.rotation);
+    return 1;
+}
+
+uint32_t CStage::CreateStageObjects(const CGameDataLists* templates, CFieldLists* field, uint32_t weaponMask,
+                                    uint32_t itemMask, uint32_t rule3, uint32_t elementMask)
+{
+    ReleaseStageObjects();
+    m_elementMask = elementMask;
+    m_templates = templates;
+    m_field = field;
+    m_weaponMask = weaponMask;
+    m_itemMask = itemMask;
+    m_rule3 = rule3;
+    if (templates == nullptr)
+        return 0;
+    for (const CStageDefinition::Placement& placement : m_definition.placements)
+    {
+        const CStageObjectDefinition* definition = templates->FindStageObject(placement.templateName);
+        if (definition == nullptr)
+            continue;
+        CStageObject object;
+        object.definition = definition;
+        const CkvrVector3 centre(placement.position.x, placement.position.y + definition->halfSize.y,
+                                 placement.position.z);
+        object.box = AddBox(centre, definition->halfSize, definition->life);
+        m_objects.push_back(object);
+        if (definition->kind < CStageObjectDefinition::KIND_ALTAR_FIRST ||
+            definition->kind > CStageObjectDefinition::KIND_ALTAR_LAST)
+            continue;
+        // The altar's element: the first of its kind in the list.
+        for (const CElementDefinition& element : templates->elements)
+        {
+            if (element.element != definition->kind - CStageObjectDefinition::KIND_ALTAR_FIRST)
+                continue;
+            const CkvrVector3 top(centre.x, centre.y + definition->halfSize.y, centre.z);
+            m_elements.push_back(std::make_unique<CElement>(&element, top));
+            m_elementPointers.push_back(m_elements.back().get());
+            break;
+        }
+    }
+    return static_cast<uint32_t>(m_objects.size());
+}
+
+int CStage::Update(uintptr_t)
+{
+    const uint32_t milliseconds = GetElapsedMilliseconds();
+    for (CStageObject& object : m_objects)
+    {
+        if (!GetBoxes()[object.box].broken || object.definition->respawn == 0)
+            continue;
+        object.respawnClock += milliseconds;
+        if (object.respawnClock >= object.definition->respawn)
+        {
+            object.respawnClock = 0;
+            RestoreBox(object.box, object.definition->life);
+        }
+    }
+    return 1;
+}
+
+void CStage::SetObjectParams(uint32_t weaponMask, uint32_t itemMask, uint32_t elementMask)
+{
+    m_weaponMask = weaponMask;
+    m_itemMask = itemMask;
+    m_elementMask = elementMask;
+}
+
+void CStage::ReleaseStageObjects()
+{
+    m_objects.clear();
+    m_elementPointers.clear();
+    m_elements.clear();
+    ClearBoxes();
+}
+
+void CStage::ResetStageObjects()
+{
+    for (const std::unique_ptr<CElement>& element : m_elements)
+        element->ResetAtAltar(m_elementMask);
+}
+
+void CStage::ResetPlacedObjects()
+{
+    ResetStageObjects();
+    for (CStageObject& object : m_objects)
+    {
+        if (!GetBoxes()[object.box].broken)
+            continue;
+        object.respawnClock = 0;
+        RestoreBox(object.box, object.definition->life);
+    }
+}
+
+uint32_t CStage::DamageBox(uint32_t index, uint32_t amount)
+{
+    if (CCollisionWorld::DamageBox(index, amount) == 0)
+        return 0;
+    for (const CStageObject& object : m_objects)
+    {
+        if (object.box == index)
+            Drop(object);
+    }
+    return 1;
+}
+
+void CStage::Drop(const CStageObject& object)
+{
+    if (m_templates == nullptr || m_field == nullptr)
+        return;
+    const CkvrVector3& centre = GetBoxes()[object.box].centre;
+    const CkvrVector3 at(centre.x, centre.y + object.definition->halfSize.y, centre.z);
+    if (object.definition->kind == CStageObjectDefinition::KIND_WEAPON_BOX)
+    {
+        std::vector<const CWeaponDefinition*> choices;
+        for (const CWeaponDefinition& weapon : m_templates->weapons)
+        {
+            if (weapon.type < 32 && (m_weaponMask & (1u << weapon.type)) != 0)
+                choices.push_back(&weapon);
+        }
+        if (!choices.empty())
+        {
+            auto weapon = std::make_unique<CWeapon>(choices[RandomInt(static_cast<uint32_t>(choices.size()))]);
+            weapon->position = GroundBelow(this, at);
+            m_field->weapons.push_back(std::move(weapon));
+        }
+    }
+    else if (object.definition->kind == CStageObjectDefinition::KIND_ITEM_BOX)
+    {
+        std::vector<const CItemDefinition*> choices;
+        for (const CItemDefinition& item : m_templates->items)
+        {
+            if ((m_itemMask & (1u << item.kind)) != 0)
+                choices.push_back(&item);
+        }
+        if (!choices.empty())
+        {
+            auto item = std::make_unique<CItem>(choices[RandomInt(static_cast<uint32_t>(choices.size()))]);
+            item->SetPosition(&at);
+            m_field->items.push_back(std::move(item));
+        }
+    }
+    if (m_rule3 != 0)
+    {
+        const CItemDefinition* jewel = m_templates->FindItem("Juel");
+        if (jewel != nullptr)
+        {
+            auto item = std::make_unique<CItem>(jewel);
+            item->SetPosition(&at);
+            m_field->items.push_back(std::move(item));
+        }
+    }
+}
+
+void CStage::HashState(CStateHash* hash) const
+{
+    for (const CStageObject& object : m_objects)
+    {
+        const Box& box = GetBoxes()[object.box];
+        hash->U32(box.life);
+        hash->U8(box.broken ? 1 : 0);
+        hash->U32(object.respawnClock);
+    }
+    for (const std::unique_ptr<CElement>& element : m_elements)
+        element->HashState(hash);
+}

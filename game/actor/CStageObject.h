@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+
+struct CStageObjectDefinition;
+
+// A stage object placed from a template: its box in the stage's collision
+// and the clock that brings it back after it broke.
+struct CStageObject
+{
+    const CStageObjectDefinition* definition = nullptr;
+    uint32_t box = 0;
+    uint32_t respawnClock = 0;
+};
