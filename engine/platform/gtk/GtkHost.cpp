@@ -22,7 +22,19 @@ bool StartGtk()
         return g_state == GtkState::Running;
     gtk_disable_setlocale();
     GError* error = nullptr;
-    if (!gtk_init_with_args(nullptr, nullptr, nullptr, nullptr, nullptr, &error))
+    // A display that is there but busy (a loaded machine, a server starting
+    // up) may refuse one connection: try a few times before giving up.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt)
+    {
+        if (attempt > 0)
+        {
+            g_clear_error(&error);
+            g_usleep(200 * 1000);
+        }
+        started = gtk_init_with_args(nullptr, nullptr, nullptr, nullptr, nullptr, &error);
+    }
+    if (!started)
     {
         // GTK says why only when it could not parse its options; otherwise
         // it found no display to open.
