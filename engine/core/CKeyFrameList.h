@@ -108,15 +108,18 @@ public:
             *out = keys[0].value;
             return 1;
         }
+        // One comparison per key on the way; a key at exactly t is its
+        // value, a later one starts the span t lies in.
         for (uint32_t i = 1; i < count; ++i)
         {
+            if (!(keys[i].time >= t))
+                continue;
             if (keys[i].time == t)
             {
                 *out = keys[i].value;
                 return 1;
             }
-            if (keys[i].time > t)
-                return Between(keys[i - 1], keys[i], t, out);
+            return Between(keys[i - 1], keys[i], t, out);
         }
         // Only a NaN time, or a wrap that rounded past the last key, gets
         // here; the output is written all the same.
