@@ -55,7 +55,7 @@ void CConfigMain::SetInstanceName(const char* name)
 // what the data offers.
 bool CConfigMain::LoadResources()
 {
-    if (m_systemObject->SetCurrentFolder(g_dataFolder.empty() ? nullptr : g_dataFolder.c_str()) == 0)
+    if (m_system->SetCurrentFolder(g_dataFolder.empty() ? nullptr : g_dataFolder.c_str()) == 0)
     {
         const std::string text = "The data folder \"" + g_dataFolder + "\" can't be entered.";
         ShowMessageBox(m_dialog.get(), text.c_str(), "Error");
@@ -117,20 +117,19 @@ int CConfigMain::Init(InstanceHandle instance, WindowProcedure procedure)
         return 0;
     }
     // A second copy brings the first one forward and ends.
-    m_systemObject = std::make_unique<CSystem>();
-    m_systemObject->SetName(g_instanceName.c_str());
-    m_systemObject->AttachWindow(m_dialog.get());
-    m_system = m_systemObject.get();
-    if (m_systemObject->CheckSingleInstance() == 0)
+    m_system = new CSystem();
+    m_system->SetName(g_instanceName.c_str());
+    m_system->AttachWindow(m_dialog.get());
+    if (m_system->CheckSingleInstance() == 0)
         return 0;
 
-    m_input = std::make_unique<CInput>();
+    m_input = new CInput();
     if (m_input->InitWithWindow(m_dialog.get()) == 0)
         return 0;
     // Keys come from the dialog's key events; the input object serves the
     // pads only, with every action on its own pad element.
     std::memset(m_input->GetPadState(0)->keyMap, 0, sizeof(m_input->GetPadState(0)->keyMap));
-    InitFrameTimer(m_systemObject.get(), kFramesPerSecond);
+    InitFrameTimer(m_system, kFramesPerSecond);
     if (!LoadResources())
         return 0;
 
@@ -155,7 +154,7 @@ int CConfigMain::Update()
         return 1;
     m_input->Update();
     if (m_currentPage >= 0)
-        m_pages[static_cast<size_t>(m_currentPage)]->OnFrame(m_input.get());
+        m_pages[static_cast<size_t>(m_currentPage)]->OnFrame(m_input);
     return 1;
 }
 
@@ -164,19 +163,15 @@ uint32_t CConfigMain::Shutdown()
     m_currentPage = -1;
     m_pages.clear();
     m_resources.reset();
+    // The input object reads from the dialog: it goes before the dialog.
     if (m_input != nullptr)
     {
         m_input->Release();
-        m_input.reset();
+        delete m_input;
+        m_input = nullptr;
     }
     m_dialog.reset();
-    if (m_systemObject != nullptr)
-    {
-        m_systemObject->Release();
-        m_systemObject.reset();
-    }
-    m_system = nullptr;
-    return 1;
+    return CApplicationMain::Shutdown();
 }
 
 void CConfigMain::ShowPage(int index)

@@ -7,9 +7,7 @@
 #include <memory>
 #include <vector>
 
-class CInput;
 class CQorResourceController;
-class CSystem;
 class DialogWindow;
 
 // The configuration tool: a dialog with one tab page per group of settings
@@ -63,9 +61,9 @@ private:
     LResult DialogCommand(int id);
     CConfigPage* PageOf(WindowHandle window) const;
 
+    // The window, input and frame timer are the base's m_system and
+    // m_input, freed by its Shutdown; the dialog is the tool's own.
     std::unique_ptr<DialogWindow> m_dialog;
-    std::unique_ptr<CSystem> m_systemObject;
-    std::unique_ptr<CInput> m_input;
     std::unique_ptr<CQorResourceController> m_resources;
     std::vector<std::unique_ptr<CConfigPage>> m_pages;
     CGameConfig m_config;
