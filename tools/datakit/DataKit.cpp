@@ -10,6 +10,7 @@
 #include "engine/resource/CResourceSaveJob.h"
 #include "engine/resource/CSafeFileWriter.h"
 #include "tools/datakit/CDataKitController.h"
+#include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/ImageEncoder.h"
 #include "tools/datakit/SoundEncoder.h"
 
@@ -132,7 +133,7 @@ std::vector<int16_t> Music(double seconds, double root)
 
 struct FileMaker
 {
-    const char* name;
+    std::string name;
     std::function<std::vector<uint8_t>()> make;
 };
 
@@ -192,31 +193,35 @@ std::vector<uint8_t> HitEffect()
     return bytes;
 }
 
-// "Box": a flat white quad, written by the engine's X-file converter (and
-// so by its model writer) from a text X file.
-std::vector<uint8_t> BoxModel()
+// A model written by the engine's X-file converter (and so by its model
+// writer) from a text X file.
+std::vector<uint8_t> ConvertModel(const std::string& xText)
 {
-    static const char* const kXText =
-        "xof 0303txt 0032\n"
-        "Frame Box { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
-        "Mesh { 4; -1;0;-1;, 1;0;-1;, 1;0;1;, -1;0;1;; 1; 4;0,3,2,1;;\n"
-        "MeshNormals { 1; 0;1;0;; 1; 4;0,0,0,0;; }\n"
-        "MeshTextureCoords { 4; 0;1;, 1;1;, 1;0;, 0;0;; }\n"
-        "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; } } } }\n";
     char folder[] = "/tmp/datakit-XXXXXX";
     if (mkdtemp(folder) == nullptr)
         return {};
-    const std::string xPath = std::string(folder) + "/Box.x";
-    const std::string modelPath = std::string(folder) + "/Box.mdl";
+    const std::string xPath = std::string(folder) + "/Model.x";
+    const std::string modelPath = std::string(folder) + "/Model.mdl";
     std::vector<uint8_t> bytes;
-    const std::string text(kXText);
     CConvertMesh converter;
-    if (WriteFileAtomically(xPath.c_str(), text.data(), text.size()) && converter.Convert(xPath.c_str(), modelPath.c_str()))
+    if (WriteFileAtomically(xPath.c_str(), xText.data(), xText.size()) &&
+        converter.Convert(xPath.c_str(), modelPath.c_str()))
         ReadNativeFile(modelPath.c_str(), 1u << 20, &bytes);
     std::remove(xPath.c_str());
     std::remove(modelPath.c_str());
     rmdir(folder);
     return bytes;
+}
+
+// "Box": a flat white quad.
+std::vector<uint8_t> BoxModel()
+{
+    return ConvertModel("xof 0303txt 0032\n"
+                        "Frame Box { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
+                        "Mesh { 4; -1;0;-1;, 1;0;-1;, 1;0;1;, -1;0;1;; 1; 4;0,3,2,1;;\n"
+                        "MeshNormals { 1; 0;1;0;; 1; 4;0,0,0,0;; }\n"
+                        "MeshTextureCoords { 4; 0;1;, 1;1;, 1;0;, 0;0;; }\n"
+                        "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; } } } }\n");
 }
 
 std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch, std::string* error)
@@ -232,7 +237,7 @@ std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch
 
 std::vector<FileMaker> Files()
 {
-    return {
+    std::vector<FileMaker> files = {
         {"Texture\\Background_01.dds",
          [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x3060C0), 1024, 1024); }},
         {"Texture\\Background_02.dds",
@@ -245,9 +250,12 @@ std::vector<FileMaker> Files()
         {"Texture\\CircleLogo_01.dds", [] { return ImageEncoder::EncodeDdsArgb(Sheet(512, 256, 0xE0E0E0), 512, 256); }},
         {"Texture\\Shadow.dds", [] { return ImageEncoder::EncodeDdsArgb(Shadow(64), 64, 64); }},
         {"Texture\\ColorKey_01.png", [] { return ImageEncoder::EncodePng(KeyedDisc(64), 64, 64); }},
+        {"Texture\\Map_arena.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(256, 256, 0x60A060), 256, 256); }},
         {"Shader\\Default.fx", [] { return BuiltInEffects::GetDefaultImage(); }},
         // Models resolve their textures and effects by name: they follow them.
         {"Model\\Box.mdl", [] { return BoxModel(); }},
+        {"Model\\Arena_ground.mdl", [] { return ConvertModel(GameDataKit::ArenaGroundX()); }},
+        {"Model\\Arena_hit.mdl", [] { return ConvertModel(GameDataKit::ArenaHitX()); }},
         {"Sound\\Se_cancel.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 330.0), 1, kRate); }},
         {"Sound\\Se_decide.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 880.0), 1, kRate); }},
         {"Sound\\Se_select.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.15, 660.0), 1, kRate); }},
@@ -256,10 +264,14 @@ std::vector<FileMaker> Files()
         {"Bgm\\Bgm_custom.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 262.0), 2, kRate); }},
         // Effects resolve their textures and sounds by name: they follow them.
         {"Effect\\Efc_hit.efc", [] { return HitEffect(); }},
-        // The game's fonts are chosen by face name; machines without the
-        // face fall back to IPA Gothic.
-        {"Font\\FontFace.txt", [] { return Text(ConvertUtf8ToShiftJis("ＭＳ ゴシック") + "\r\n"); }},
     };
+    // The game data refers to the files above by name: it follows them.
+    for (GameDataKit::GameFile& file : GameDataKit::Files())
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
+    // The game's fonts are chosen by face name; machines without the face
+    // fall back to IPA Gothic.
+    files.push_back({"Font\\FontFace.txt", [] { return Text(ConvertUtf8ToShiftJis("ＭＳ ゴシック") + "\r\n"); }});
+    return files;
 }
 }
 
