@@ -5,6 +5,9 @@
 #include "engine/effect/CEffectContainer.h"
 #include "engine/render/BuiltInEffects.h"
 #include "engine/render/CConvertMesh.h"
+#include "engine/render/CMesh.h"
+#include "engine/render/CModelObject.h"
+#include "engine/render/CWriteMesh.h"
 #include "engine/core/FileIo.h"
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CResourceSaveJob.h"
@@ -193,23 +196,40 @@ std::vector<uint8_t> HitEffect()
     return bytes;
 }
 
-// A model written by the engine's X-file converter (and so by its model
-// writer) from a text X file.
-std::vector<uint8_t> ConvertModel(const std::string& xText)
+// A model built by the engine's X-file converter from a text X file and
+// written by its model writer; with grid cells, each object gets a block
+// grid of cells x 1 x cells, which the hit tests walk instead of every
+// triangle.
+std::vector<uint8_t> ConvertModel(const std::string& xText, uint16_t gridCells = 0)
 {
     char folder[] = "/tmp/datakit-XXXXXX";
     if (mkdtemp(folder) == nullptr)
         return {};
     const std::string xPath = std::string(folder) + "/Model.x";
-    const std::string modelPath = std::string(folder) + "/Model.mdl";
-    std::vector<uint8_t> bytes;
     CConvertMesh converter;
-    if (WriteFileAtomically(xPath.c_str(), xText.data(), xText.size()) &&
-        converter.Convert(xPath.c_str(), modelPath.c_str()))
-        ReadNativeFile(modelPath.c_str(), 1u << 20, &bytes);
+    CkvrXModel model;
+    CMesh mesh;
+    bool built = WriteFileAtomically(xPath.c_str(), xText.data(), xText.size()) &&
+                 converter.Parse(&model, xPath.c_str()) && CConvertMesh::BuildMesh(&model, &mesh);
     std::remove(xPath.c_str());
-    std::remove(modelPath.c_str());
     rmdir(folder);
+    CResourceList<CModelObject*>* objects = mesh.GetObjectList();
+    for (uint32_t i = 0; built && gridCells != 0 && i < objects->GetCount(); ++i)
+        built = objects->GetItem(i)->CreateBlocks(gridCells, 1, gridCells) != 0;
+    if (!built)
+        return {};
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* stream = open_memstream(&data, &size);
+    if (stream == nullptr)
+        return {};
+    CWriteMesh writer;
+    const uint32_t written = writer.WriteToStream(&mesh, stream);
+    std::fclose(stream);
+    std::vector<uint8_t> bytes;
+    if (written)
+        bytes.assign(data, data + size);
+    std::free(data);
     return bytes;
 }
 
@@ -254,7 +274,7 @@ std::vector<FileMaker> Files()
         {"Shader\\Default.fx", [] { return BuiltInEffects::GetDefaultImage(); }},
         // Models resolve their textures and effects by name: they follow them.
         {"Model\\Box.mdl", [] { return BoxModel(); }},
-        {"Model\\Arena_ground.mdl", [] { return ConvertModel(GameDataKit::ArenaGroundX()); }},
+        {"Model\\Arena_ground.mdl", [] { return ConvertModel(GameDataKit::ArenaGroundX(), 8); }},
         {"Model\\Arena_hit.mdl", [] { return ConvertModel(GameDataKit::ArenaHitX()); }},
         {"Sound\\Se_cancel.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 330.0), 1, kRate); }},
         {"Sound\\Se_decide.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 880.0), 1, kRate); }},

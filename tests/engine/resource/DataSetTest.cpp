@@ -10,7 +10,10 @@
 #include "tests/engine/render/RenderGraphics.h"
 #include "tests/engine/resource/ResourceTestUtil.h"
 #include "engine/effect/CEffectContainer.h"
+#include "engine/core/Collision.h"
 #include "engine/render/CMesh.h"
+#include "engine/render/CModelObject.h"
+#include "engine/render/HitModel.h"
 #include "tools/datakit/CDataKitController.h"
 #include "tools/datakit/DataKit.h"
 #include "tools/datakit/GameDataKit.h"
@@ -25,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -452,4 +456,47 @@ TEST_F(DataSetTest, WritingTheSetTwiceGivesTheSameBytes)
         EXPECT_EQ(TempFolder::Read("Again/" + CPathResolver::ToNativeName(file.name.c_str())),
                   std::string(file.bytes.begin(), file.bytes.end()))
             << file.name;
+}
+
+TEST_F(DataSetTest, ArenaModelsHoldFightersOnTheFloorAndRampAndInsideTheWalls)
+{
+    Qor controller;
+    ASSERT_EQ(controller.Load("GameResource.grc", 1), 1) << controller.GetLastError();
+    auto* ground = dynamic_cast<CMesh*>(controller.GetMeshList().FindByFileName(GameDataKit::kGroundModel));
+    auto* hit = dynamic_cast<CMesh*>(controller.GetMeshList().FindByFileName(GameDataKit::kHitModel));
+    ASSERT_TRUE(ground != nullptr && hit != nullptr);
+    // The ground's objects carry block grids, which the stage's hit tests walk.
+    ASSERT_GT(ground->GetObjectList()->GetCount(), 0u);
+    EXPECT_NE(ground->GetObjectList()->GetItem(0)->GetBlocks(), nullptr);
+
+    auto down = [ground](float x, float z, CkvrVector3* point, CkvrVector3* normal) {
+        const CkvrVector3 start(x, 20.0f, z);
+        const CkvrVector3 end(x, -20.0f, z);
+        return HitSegmentModelGrid(&start, &end, ground, HIT_SIDE_FRONT, point, normal, nullptr, nullptr);
+    };
+    CkvrVector3 point;
+    CkvrVector3 normal;
+    // The floor faces up from corner to corner.
+    for (const auto& [x, z] : std::vector<std::pair<float, float>>{{0, 0}, {-49, -49}, {49, 49}, {-30, 40}})
+    {
+        ASSERT_EQ(down(x, z, &point, &normal), 1u) << x << "," << z;
+        EXPECT_NEAR(point.y, 0.0f, 1e-4f);
+        EXPECT_NEAR(normal.y, 1.0f, 1e-4f);
+    }
+    EXPECT_EQ(down(51.0f, 0.0f, &point, &normal), 0u);
+    // Half way up the ramp stands 2 high.
+    ASSERT_EQ(down(15.0f, 0.0f, &point, &normal), 1u);
+    EXPECT_NEAR(point.y, 2.0f, 1e-3f);
+    EXPECT_GT(normal.y, 0.9f);
+
+    // Each wall stops a fighter walking out from the middle.
+    for (const CkvrVector3& target : {CkvrVector3(60, 1, 0), CkvrVector3(-60, 1, 0), CkvrVector3(0, 1, 60),
+                                      CkvrVector3(0, 1, -60)})
+    {
+        const CkvrVector3 start(0.0f, 1.0f, 0.0f);
+        ASSERT_EQ(HitSegmentModelGrid(&start, &target, hit, HIT_SIDE_FRONT, &point, &normal, nullptr, nullptr), 1u);
+        EXPECT_NEAR(std::max(std::abs(point.x), std::abs(point.z)), 50.0f, 1e-3f);
+        // The wall faces the fighter.
+        EXPECT_LT(normal.x * target.x + normal.z * target.z, 0.0f);
+    }
 }
