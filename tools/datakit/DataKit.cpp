@@ -5,11 +5,15 @@
 #include "engine/effect/CEffectContainer.h"
 #include "engine/render/BuiltInEffects.h"
 #include "engine/render/CConvertMesh.h"
+#include "engine/render/CMesh.h"
+#include "engine/render/CModelObject.h"
+#include "engine/render/CWriteMesh.h"
 #include "engine/core/FileIo.h"
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CResourceSaveJob.h"
 #include "engine/resource/CSafeFileWriter.h"
 #include "tools/datakit/CDataKitController.h"
+#include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/ImageEncoder.h"
 #include "tools/datakit/SoundEncoder.h"
 
@@ -132,7 +136,7 @@ std::vector<int16_t> Music(double seconds, double root)
 
 struct FileMaker
 {
-    const char* name;
+    std::string name;
     std::function<std::vector<uint8_t>()> make;
 };
 
@@ -192,31 +196,52 @@ std::vector<uint8_t> HitEffect()
     return bytes;
 }
 
-// "Box": a flat white quad, written by the engine's X-file converter (and
-// so by its model writer) from a text X file.
-std::vector<uint8_t> BoxModel()
+// A model built by the engine's X-file converter from a text X file and
+// written by its model writer; with grid cells, each object gets a block
+// grid of cells x 1 x cells, which the hit tests walk instead of every
+// triangle.
+std::vector<uint8_t> ConvertModel(const std::string& xText, uint16_t gridCells = 0)
 {
-    static const char* const kXText =
-        "xof 0303txt 0032\n"
-        "Frame Box { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
-        "Mesh { 4; -1;0;-1;, 1;0;-1;, 1;0;1;, -1;0;1;; 1; 4;0,3,2,1;;\n"
-        "MeshNormals { 1; 0;1;0;; 1; 4;0,0,0,0;; }\n"
-        "MeshTextureCoords { 4; 0;1;, 1;1;, 1;0;, 0;0;; }\n"
-        "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; } } } }\n";
     char folder[] = "/tmp/datakit-XXXXXX";
     if (mkdtemp(folder) == nullptr)
         return {};
-    const std::string xPath = std::string(folder) + "/Box.x";
-    const std::string modelPath = std::string(folder) + "/Box.mdl";
-    std::vector<uint8_t> bytes;
-    const std::string text(kXText);
+    const std::string xPath = std::string(folder) + "/Model.x";
     CConvertMesh converter;
-    if (WriteFileAtomically(xPath.c_str(), text.data(), text.size()) && converter.Convert(xPath.c_str(), modelPath.c_str()))
-        ReadNativeFile(modelPath.c_str(), 1u << 20, &bytes);
+    CkvrXModel model;
+    CMesh mesh;
+    bool built = WriteFileAtomically(xPath.c_str(), xText.data(), xText.size()) &&
+                 converter.Parse(&model, xPath.c_str()) && CConvertMesh::BuildMesh(&model, &mesh);
     std::remove(xPath.c_str());
-    std::remove(modelPath.c_str());
     rmdir(folder);
+    CResourceList<CModelObject*>* objects = mesh.GetObjectList();
+    for (uint32_t i = 0; built && gridCells != 0 && i < objects->GetCount(); ++i)
+        built = objects->GetItem(i)->CreateBlocks(gridCells, 1, gridCells) != 0;
+    if (!built)
+        return {};
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* stream = open_memstream(&data, &size);
+    if (stream == nullptr)
+        return {};
+    CWriteMesh writer;
+    const uint32_t written = writer.WriteToStream(&mesh, stream);
+    std::fclose(stream);
+    std::vector<uint8_t> bytes;
+    if (written)
+        bytes.assign(data, data + size);
+    std::free(data);
     return bytes;
+}
+
+// "Box": a flat white quad.
+std::vector<uint8_t> BoxModel()
+{
+    return ConvertModel("xof 0303txt 0032\n"
+                        "Frame Box { FrameTransformMatrix { 1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1;; }\n"
+                        "Mesh { 4; -1;0;-1;, 1;0;-1;, 1;0;1;, -1;0;1;; 1; 4;0,3,2,1;;\n"
+                        "MeshNormals { 1; 0;1;0;; 1; 4;0,0,0,0;; }\n"
+                        "MeshTextureCoords { 4; 0;1;, 1;1;, 1;0;, 0;0;; }\n"
+                        "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; } } } }\n");
 }
 
 std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch, std::string* error)
@@ -232,7 +257,7 @@ std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch
 
 std::vector<FileMaker> Files()
 {
-    return {
+    std::vector<FileMaker> files = {
         {"Texture\\Background_01.dds",
          [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x3060C0), 1024, 1024); }},
         {"Texture\\Background_02.dds",
@@ -245,9 +270,12 @@ std::vector<FileMaker> Files()
         {"Texture\\CircleLogo_01.dds", [] { return ImageEncoder::EncodeDdsArgb(Sheet(512, 256, 0xE0E0E0), 512, 256); }},
         {"Texture\\Shadow.dds", [] { return ImageEncoder::EncodeDdsArgb(Shadow(64), 64, 64); }},
         {"Texture\\ColorKey_01.png", [] { return ImageEncoder::EncodePng(KeyedDisc(64), 64, 64); }},
+        {"Texture\\Map_arena.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(256, 256, 0x60A060), 256, 256); }},
         {"Shader\\Default.fx", [] { return BuiltInEffects::GetDefaultImage(); }},
         // Models resolve their textures and effects by name: they follow them.
         {"Model\\Box.mdl", [] { return BoxModel(); }},
+        {"Model\\Arena_ground.mdl", [] { return ConvertModel(GameDataKit::ArenaGroundX(), 8); }},
+        {"Model\\Arena_hit.mdl", [] { return ConvertModel(GameDataKit::ArenaHitX()); }},
         {"Sound\\Se_cancel.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 330.0), 1, kRate); }},
         {"Sound\\Se_decide.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 880.0), 1, kRate); }},
         {"Sound\\Se_select.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.15, 660.0), 1, kRate); }},
@@ -256,10 +284,14 @@ std::vector<FileMaker> Files()
         {"Bgm\\Bgm_custom.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 262.0), 2, kRate); }},
         // Effects resolve their textures and sounds by name: they follow them.
         {"Effect\\Efc_hit.efc", [] { return HitEffect(); }},
-        // The game's fonts are chosen by face name; machines without the
-        // face fall back to IPA Gothic.
-        {"Font\\FontFace.txt", [] { return Text(ConvertUtf8ToShiftJis("ＭＳ ゴシック") + "\r\n"); }},
     };
+    // The game data refers to the files above by name: it follows them.
+    for (GameDataKit::GameFile& file : GameDataKit::Files())
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
+    // The game's fonts are chosen by face name; machines without the face
+    // fall back to IPA Gothic.
+    files.push_back({"Font\\FontFace.txt", [] { return Text(ConvertUtf8ToShiftJis("ＭＳ ゴシック") + "\r\n"); }});
+    return files;
 }
 }
 

@@ -10,13 +10,25 @@
 #include "tests/engine/render/RenderGraphics.h"
 #include "tests/engine/resource/ResourceTestUtil.h"
 #include "engine/effect/CEffectContainer.h"
+#include "engine/core/Collision.h"
 #include "engine/render/CMesh.h"
+#include "engine/render/CModelObject.h"
+#include "engine/render/HitModel.h"
 #include "tools/datakit/CDataKitController.h"
 #include "tools/datakit/DataKit.h"
+#include "tools/datakit/GameDataKit.h"
+#include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CElementAttackDefinition.h"
+#include "game/actor/CGameDataResource.h"
+#include "game/actor/CItemDefinition.h"
+#include "game/actor/CStageDefinition.h"
+#include "game/actor/CWeaponDefinition.h"
+#include "game/app/CQorResourceController.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -26,8 +38,120 @@ namespace fs = std::filesystem;
 
 namespace
 {
-constexpr uint32_t kTextures = 8;
+constexpr uint32_t kTextures = 9;
 constexpr uint32_t kSounds = 6;
+constexpr uint32_t kMeshes = 3;
+
+// The records the data kit controller keeps as other files: the game data,
+// then the font face.
+std::vector<std::string> OtherRecords()
+{
+    std::vector<std::string> names;
+    for (const GameDataKit::GameFile& file : GameDataKit::Files())
+        names.push_back(file.name);
+    names.push_back("Font\\FontFace.txt");
+    return names;
+}
+
+using Qor = CQorResourceController;
+
+CResourceList<CResourceBase*>& GameList(Qor& controller, uint8_t kind)
+{
+    return *static_cast<CResourceList<CResourceBase*>*>(controller.GetList(kind));
+}
+
+template <class T>
+std::vector<const T*> Definitions(Qor& controller, uint8_t kind)
+{
+    std::vector<const T*> out;
+    CResourceList<CResourceBase*>& list = GameList(controller, kind);
+    for (uint32_t i = 0; i < list.GetCount(); ++i)
+    {
+        const auto* typed = dynamic_cast<const CGameDataResource<T>*>(list.GetData()[i]);
+        if (typed != nullptr)
+            out.push_back(&typed->GetDefinition());
+    }
+    return out;
+}
+
+// How many definitions each game list holds in the stand-in set.
+const std::map<uint8_t, uint32_t> kGameCounts = {
+    {Qor::LIST_BULLETS, 9},         {Qor::LIST_ITEMS, 8},   {Qor::LIST_CHARACTERS, 8},
+    {Qor::LIST_WEAPONS, 5},         {Qor::LIST_CLOTHES, 2}, {Qor::LIST_STAGE_OBJECTS, 10},
+    {Qor::LIST_STAGES, 1},          {Qor::LIST_ELEMENT_ATTACKS, 10}, {Qor::LIST_ELEMENTS, 7},
+    {Qor::LIST_MISSIONS, 0},        {Qor::LIST_STORIES, 0}};
+
+// Every name a definition refers to is in the set (or empty).
+void ExpectReferencesResolve(Qor& c)
+{
+    auto has = [&c](uint8_t kind, const std::string& name) {
+        return name.empty() || GameList(c, kind).FindByName(name.c_str()) != nullptr;
+    };
+    auto mesh = [&c](const std::string& name) {
+        return name.empty() || c.GetMeshList().FindByFileName(name.c_str()) != nullptr;
+    };
+    ASSERT_EQ(Definitions<CCharacterDefinition>(c, Qor::LIST_CHARACTERS).size(), 8u);
+    ASSERT_EQ(Definitions<CWeaponDefinition>(c, Qor::LIST_WEAPONS).size(), 5u);
+    ASSERT_EQ(Definitions<CElementAttackDefinition>(c, Qor::LIST_ELEMENT_ATTACKS).size(), 10u);
+    ASSERT_EQ(Definitions<CItemDefinition>(c, Qor::LIST_ITEMS).size(), 8u);
+    for (const CCharacterDefinition* d : Definitions<CCharacterDefinition>(c, Qor::LIST_CHARACTERS))
+    {
+        uint32_t weight = 0;
+        for (const char* weapon : d->defaultWeapons)
+        {
+            EXPECT_TRUE(has(Qor::LIST_WEAPONS, weapon)) << d->name << " " << weapon;
+            const CResourceBase* found = GameList(c, Qor::LIST_WEAPONS).FindByName(weapon);
+            if (weapon[0] != '\0' && found != nullptr)
+            {
+                const CWeaponDefinition& w =
+                    dynamic_cast<const CGameDataResource<CWeaponDefinition>*>(found)->GetDefinition();
+                weight += w.weight;
+                EXPECT_EQ(w.unlockKind, 0u);
+                EXPECT_EQ(w.price, 0u);
+            }
+        }
+        EXPECT_LE(weight, 7u) << d->name;
+        EXPECT_GT(weight, 0u) << d->name;
+        for (const char* clothes : d->defaultClothes)
+            EXPECT_TRUE(has(Qor::LIST_CLOTHES, clothes)) << d->name << " " << clothes;
+        EXPECT_TRUE(has(Qor::LIST_ELEMENT_ATTACKS, d->maximumAttack)) << d->name;
+        EXPECT_TRUE(mesh(d->model)) << d->name;
+        for (const std::string& voice : d->voices)
+            EXPECT_TRUE(voice.empty() || c.GetSoundList().FindByFileName(voice.c_str()) != nullptr) << voice;
+        EXPECT_EQ(d->element, d->number % 7);
+        for (const CCharacterDefinition::RadioChat& chat : d->radio)
+        {
+            EXPECT_EQ(chat.scope, 0u);
+            EXPECT_GE(chat.phrase, 0x38u);
+            EXPECT_LE(chat.phrase, 0x3Bu);
+        }
+    }
+    for (const CWeaponDefinition* d : Definitions<CWeaponDefinition>(c, Qor::LIST_WEAPONS))
+    {
+        EXPECT_EQ(d->characterMask, 0xFFu);
+        EXPECT_TRUE(has(Qor::LIST_ELEMENT_ATTACKS, d->elementAttack));
+        EXPECT_TRUE(has(Qor::LIST_ELEMENT_ATTACKS, d->burstAttack));
+        EXPECT_TRUE(mesh(d->model));
+        for (const CWeaponDefinition::BulletRecord& bullet : d->bullets)
+            EXPECT_TRUE(has(Qor::LIST_BULLETS, bullet.bullet)) << bullet.bullet;
+    }
+    for (const CElementAttackDefinition* d : Definitions<CElementAttackDefinition>(c, Qor::LIST_ELEMENT_ATTACKS))
+    {
+        ASSERT_EQ(d->effectPlayers.size(), 1u) << d->name;
+        EXPECT_NE(c.GetEffectList().FindByName(d->effectPlayers[0].container.c_str()), nullptr);
+    }
+    for (const CItemDefinition* d : Definitions<CItemDefinition>(c, Qor::LIST_ITEMS))
+        EXPECT_TRUE(d->effect.empty() || c.GetEffectList().FindByName(d->effect.c_str()) != nullptr);
+    const auto stages = Definitions<CStageDefinition>(c, Qor::LIST_STAGES);
+    ASSERT_EQ(stages.size(), 1u);
+    EXPECT_TRUE(mesh(stages[0]->groundModel) && !stages[0]->groundModel.empty());
+    EXPECT_TRUE(mesh(stages[0]->hitModel) && !stages[0]->hitModel.empty());
+    EXPECT_NE(c.GetTextureList().FindByFileName(stages[0]->mapPicture.c_str()), nullptr);
+    EXPECT_EQ(stages[0]->starts.size(), 8u);
+    EXPECT_EQ(stages[0]->placements.size(), 12u);
+    for (const CStageDefinition::Placement& placement : stages[0]->placements)
+        EXPECT_TRUE(has(Qor::LIST_STAGE_OBJECTS, placement.templateName)) << placement.templateName;
+}
 
 std::map<std::string, std::string> Snapshot(const fs::path& folder)
 {
@@ -83,7 +207,7 @@ protected:
         EXPECT_EQ(controller.GetSoundList().GetCount(), kSounds);
         EXPECT_EQ(controller.GetSceneList().GetCount(), 1u);
         // The model made by the converter loads through the mesh loader.
-        ASSERT_EQ(controller.GetMeshList().GetCount(), 1u);
+        ASSERT_EQ(controller.GetMeshList().GetCount(), kMeshes);
         EXPECT_NE(dynamic_cast<CMesh*>(controller.GetMeshList().GetData()[0]), nullptr);
         CTexture* select = controller.GetTextureList().FindByFileName("Select_01.dds");
         ASSERT_NE(select, nullptr);
@@ -128,17 +252,20 @@ TEST_F(DataSetTest, LooseAndPackedSetsLoadCompletely)
     ExpectCompleteSet(loose);
     EXPECT_EQ(loose.GetPackList().GetCount(), 0u);
     EXPECT_NE(loose.GetTextureList().FindByName("Texture\\Shadow.dds"), nullptr);
-    EXPECT_EQ(loose.GetOtherNames(), std::vector<std::string>{"Font\\FontFace.txt"});
+    EXPECT_EQ(loose.GetOtherNames(), OtherRecords());
 
     CDataKitController packed(kId);
     ASSERT_EQ(packed.Load("GameResource.grc", 1), 1) << packed.GetLastError();
     ExpectCompleteSet(packed);
     EXPECT_EQ(packed.GetPackList().GetCount(), 4u);
     EXPECT_NE(packed.GetSoundList().FindByName("Sound\\Bgm_custom.ogg"), nullptr);
-    EXPECT_EQ(packed.GetOtherNames(), std::vector<std::string>{"Font\\FontFace.txt"});
-    EXPECT_EQ(RecordsOf(TempFolder::Read("GameResource.grc")),
-              (std::vector<std::string>{"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk", "Data\\Sound.gpk",
-                                        "Effect\\Efc_hit.efc", "Scene\\Title.sce", "Font\\FontFace.txt", "EOF"}));
+    EXPECT_EQ(packed.GetOtherNames(), OtherRecords());
+    std::vector<std::string> records = {"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk",
+                                        "Data\\Sound.gpk",   "Effect\\Efc_hit.efc", "Scene\\Title.sce"};
+    for (const std::string& other : OtherRecords())
+        records.push_back(other);
+    records.push_back("EOF");
+    EXPECT_EQ(RecordsOf(TempFolder::Read("GameResource.grc")), records);
 }
 
 TEST_F(DataSetTest, NamesOnlyLoadMakesNoDeviceResources)
@@ -255,7 +382,8 @@ TEST_F(DataSetTest, MixedSetSavesAndReloads)
 TEST_F(DataSetTest, SaveOverTheLoadedPacksKeepsTheData)
 {
     fs::create_directories("Copy");
-    for (const char* item : {"GameResource.grc", "Data", "Effect", "Scene", "Font"})
+    for (const char* item : {"GameResource.grc", "Data", "Effect", "Scene", "Font", "Attack", "Bullet", "Character",
+                             "Clothes", "Element", "Item", "Object", "Stage", "Weapon"})
         fs::copy(item, fs::path("Copy") / item, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const std::string select = TempFolder::Read("Source/Texture/Select_01.dds");
 
@@ -276,4 +404,99 @@ TEST_F(DataSetTest, SaveOverTheLoadedPacksKeepsTheData)
     EXPECT_EQ(controller.SaveTo("Copy\\GameResource.grc"), 0);
     CSafeFileWriter::SetFailAfterWrites(-1);
     EXPECT_EQ(Snapshot("Copy"), before);
+}
+
+TEST_F(DataSetTest, GameControllerLoadsTheWholeSetWithContents)
+{
+    for (const char* list : {"GameResource.grc", "Source\\GameResource.grc"})
+    {
+        SCOPED_TRACE(list);
+        Qor controller;
+        ASSERT_EQ(controller.Load(list, 1), 1) << controller.GetLastError();
+        ExpectCompleteSet(controller);
+        for (const auto& [kind, count] : kGameCounts)
+            EXPECT_EQ(GameList(controller, kind).GetCount(), count) << int(kind);
+        for (const char* name : {"Aria", "Guide", "Rifle", "Launcher", "Sabre", "Carbine", "Hat", "Coat",
+                                 "Bullet_rifle", "Bullet_jem_dark", "Coin", "Juel", "Element_light", "Ema_Guide",
+                                 "Ela_claymore", "Altar_water", "Box_weapon", "Platform", "Stand-in Arena"})
+        {
+            bool found = false;
+            for (uint8_t kind = Qor::LIST_BULLETS; kind <= Qor::LIST_ELEMENTS; ++kind)
+                found = found || GameList(controller, kind).FindByName(name) != nullptr;
+            EXPECT_TRUE(found) << name;
+        }
+        ExpectReferencesResolve(controller);
+    }
+}
+
+TEST_F(DataSetTest, GameControllerKeepsTheSetByNamesWithoutContents)
+{
+    Qor controller;
+    ASSERT_EQ(controller.Load("GameResource.grc", 0), 1) << controller.GetLastError();
+    for (const auto& [kind, count] : kGameCounts)
+        EXPECT_EQ(GameList(controller, kind).GetCount(), count) << int(kind);
+    for (const GameDataKit::GameFile& file : GameDataKit::Files())
+        EXPECT_NE(GameList(controller, static_cast<uint8_t>(Qor::ListOfName(file.name.c_str())))
+                      .FindByName(file.name.c_str()),
+                  nullptr)
+            << file.name;
+    EXPECT_EQ(controller.GetTextureList().GetCount(), 0u);
+}
+
+TEST_F(DataSetTest, WritingTheSetTwiceGivesTheSameBytes)
+{
+    std::string error;
+    ASSERT_EQ(DataKit::WriteLooseSet("Again", &error), 1) << error;
+    const auto first = Snapshot("Source");
+    const auto second = Snapshot("Again");
+    ASSERT_EQ(first.size(), second.size());
+    EXPECT_TRUE(first == second);
+    // The game data is what its definitions save.
+    for (const GameDataKit::GameFile& file : GameDataKit::Files())
+        EXPECT_EQ(TempFolder::Read("Again/" + CPathResolver::ToNativeName(file.name.c_str())),
+                  std::string(file.bytes.begin(), file.bytes.end()))
+            << file.name;
+}
+
+TEST_F(DataSetTest, ArenaModelsHoldFightersOnTheFloorAndRampAndInsideTheWalls)
+{
+    Qor controller;
+    ASSERT_EQ(controller.Load("GameResource.grc", 1), 1) << controller.GetLastError();
+    auto* ground = dynamic_cast<CMesh*>(controller.GetMeshList().FindByFileName(GameDataKit::kGroundModel));
+    auto* hit = dynamic_cast<CMesh*>(controller.GetMeshList().FindByFileName(GameDataKit::kHitModel));
+    ASSERT_TRUE(ground != nullptr && hit != nullptr);
+    // The ground's objects carry block grids, which the stage's hit tests walk.
+    ASSERT_GT(ground->GetObjectList()->GetCount(), 0u);
+    EXPECT_NE(ground->GetObjectList()->GetItem(0)->GetBlocks(), nullptr);
+
+    auto down = [ground](float x, float z, CkvrVector3* point, CkvrVector3* normal) {
+        const CkvrVector3 start(x, 20.0f, z);
+        const CkvrVector3 end(x, -20.0f, z);
+        return HitSegmentModelGrid(&start, &end, ground, HIT_SIDE_FRONT, point, normal, nullptr, nullptr);
+    };
+    CkvrVector3 point;
+    CkvrVector3 normal;
+    // The floor faces up from corner to corner.
+    for (const auto& [x, z] : std::vector<std::pair<float, float>>{{0, 0}, {-49, -49}, {49, 49}, {-30, 40}})
+    {
+        ASSERT_EQ(down(x, z, &point, &normal), 1u) << x << "," << z;
+        EXPECT_NEAR(point.y, 0.0f, 1e-4f);
+        EXPECT_NEAR(normal.y, 1.0f, 1e-4f);
+    }
+    EXPECT_EQ(down(51.0f, 0.0f, &point, &normal), 0u);
+    // Half way up the ramp stands 2 high.
+    ASSERT_EQ(down(15.0f, 0.0f, &point, &normal), 1u);
+    EXPECT_NEAR(point.y, 2.0f, 1e-3f);
+    EXPECT_GT(normal.y, 0.9f);
+
+    // Each wall stops a fighter walking out from the middle.
+    for (const CkvrVector3& target : {CkvrVector3(60, 1, 0), CkvrVector3(-60, 1, 0), CkvrVector3(0, 1, 60),
+                                      CkvrVector3(0, 1, -60)})
+    {
+        const CkvrVector3 start(0.0f, 1.0f, 0.0f);
+        ASSERT_EQ(HitSegmentModelGrid(&start, &target, hit, HIT_SIDE_FRONT, &point, &normal, nullptr, nullptr), 1u);
+        EXPECT_NEAR(std::max(std::abs(point.x), std::abs(point.z)), 50.0f, 1e-3f);
+        // The wall faces the fighter.
+        EXPECT_LT(normal.x * target.x + normal.z * target.z, 0.0f);
+    }
 }
