@@ -290,26 +290,69 @@ KVR_AVX2 inline void StoreHits(__m128 mask, uint8_t* hits)
         hits[l] = uint8_t((bits >> l) & 1);
 }
 
+// The spheres' four lanes of found summed.
+KVR_AVX2 inline uint32_t SumLanes(__m128i found)
+{
+    alignas(16) uint32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), found);
+    return lanes[0] + lanes[1] + lanes[2] + lanes[3];
+}
+
+// Sphere a against spheres x, y, z, r (four lanes each): float(squared
+// distance) <= float(squared radius sum) per lane.
+KVR_AVX2 inline __m128 SphereHits(const __m256d* a, __m256d x, __m256d y, __m256d z, __m256d r)
+{
+    const __m256d dx = x - a[0], dy = y - a[1], dz = z - a[2];
+    const __m256d rr = a[3] + r;
+    return _mm_cmple_ps(_mm256_cvtpd_ps(dx * dx + dy * dy + dz * dz), _mm256_cvtpd_ps(rr * rr));
+}
+
+// Eight spheres a step: spheres i and i + 4 share a register, so one
+// in-lane transpose sorts eight spheres into x, y, z and r.
 KVR_AVX2 uint32_t SphereSpheresAvx2(const float* a, const float* spheres, uint32_t count, uint8_t* hits)
 {
-    const __m256d ax = _mm256_set1_pd(a[0]), ay = _mm256_set1_pd(a[1]), az = _mm256_set1_pd(a[2]),
-                  ar = _mm256_set1_pd(a[3]);
+    const __m256d centre[4] = {_mm256_set1_pd(a[0]), _mm256_set1_pd(a[1]), _mm256_set1_pd(a[2]),
+                               _mm256_set1_pd(a[3])};
     __m128i found = _mm_setzero_si128();
     uint32_t i = 0;
+    for (; i + 7 < count; i += 8)
+    {
+        const float* p = spheres + i * 4;
+        __m256 q0 = _mm256_loadu2_m128(p + 16, p), q1 = _mm256_loadu2_m128(p + 20, p + 4);
+        __m256 q2 = _mm256_loadu2_m128(p + 24, p + 8), q3 = _mm256_loadu2_m128(p + 28, p + 12);
+        const __m256 t0 = _mm256_unpacklo_ps(q0, q1), t1 = _mm256_unpacklo_ps(q2, q3);
+        const __m256 t2 = _mm256_unpackhi_ps(q0, q1), t3 = _mm256_unpackhi_ps(q2, q3);
+        const __m256 x = _mm256_shuffle_ps(t0, t1, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 y = _mm256_shuffle_ps(t0, t1, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m256 z = _mm256_shuffle_ps(t2, t3, _MM_SHUFFLE(1, 0, 1, 0));
+        const __m256 r = _mm256_shuffle_ps(t2, t3, _MM_SHUFFLE(3, 2, 3, 2));
+        const __m128 low = SphereHits(centre, _mm256_cvtps_pd(_mm256_castps256_ps128(x)),
+                                      _mm256_cvtps_pd(_mm256_castps256_ps128(y)),
+                                      _mm256_cvtps_pd(_mm256_castps256_ps128(z)),
+                                      _mm256_cvtps_pd(_mm256_castps256_ps128(r)));
+        const __m128 high = SphereHits(centre, _mm256_cvtps_pd(_mm256_extractf128_ps(x, 1)),
+                                       _mm256_cvtps_pd(_mm256_extractf128_ps(y, 1)),
+                                       _mm256_cvtps_pd(_mm256_extractf128_ps(z, 1)),
+                                       _mm256_cvtps_pd(_mm256_extractf128_ps(r, 1)));
+        found = _mm_sub_epi32(_mm_sub_epi32(found, _mm_castps_si128(low)), _mm_castps_si128(high));
+        if (hits != nullptr)
+        {
+            StoreHits(low, hits + i);
+            StoreHits(high, hits + i + 4);
+        }
+    }
     for (; i + 3 < count; i += 4)
     {
         __m256d x, y, z, r;
         Transpose4(spheres + i * 4, x, y, z, r);
-        const __m256d dx = x - ax, dy = y - ay, dz = z - az;
-        const __m256d rr = ar + r;
-        const __m128 hit = _mm_cmple_ps(_mm256_cvtpd_ps(dx * dx + dy * dy + dz * dz), _mm256_cvtpd_ps(rr * rr));
+        const __m128 hit = SphereHits(centre, x, y, z, r);
         found = _mm_sub_epi32(found, _mm_castps_si128(hit));
         if (hits != nullptr)
             StoreHits(hit, hits + i);
     }
-    alignas(16) uint32_t lanes[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), found);
-    uint32_t n = lanes[0] + lanes[1] + lanes[2] + lanes[3];
+    const uint32_t n = SumLanes(found);
+    if (i == count)
+        return n;
     return n + SphereSpheresPortable(a, spheres + i * 4, count - i, hits != nullptr ? hits + i : nullptr);
 }
 
@@ -347,9 +390,9 @@ KVR_AVX2 uint32_t SegmentSpheresAvx2(const float* start, const float* end, const
         if (hits != nullptr)
             StoreHits(hit, hits + i);
     }
-    alignas(16) uint32_t lanes[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), found);
-    const uint32_t n = lanes[0] + lanes[1] + lanes[2] + lanes[3];
+    const uint32_t n = SumLanes(found);
+    if (i == count)
+        return n;
     return n + SegmentSpheresPortable(start, end, spheres + i * 4, count - i, hits != nullptr ? hits + i : nullptr);
 }
 
