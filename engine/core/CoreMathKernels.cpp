@@ -236,36 +236,36 @@ KVR_AVX2 void InverseAvx2(const float* m, float* out)
         _mm_storeu_ps(out + row * 4, sign * _mm256_cvtpd_ps(cross[row]) / dd);
 }
 
-// One point a register, its x, y and z in lanes 0 to 2: each lane's sum is
-// ((x * m[0 + j] + y * m[4 + j]) + z * m[8 + j]) + m[12 + j]. A step reads
-// four points (twelve floats, widened into v) before it writes any.
+// Four points a step, one point a lane: the twelve floats are sorted into
+// x, y and z lanes, widened, and each output lane is the scalar sum
+// ((x * m[j] + y * m[4 + j]) + z * m[8 + j]) + m[12 + j]. A step reads its
+// four points before it writes any.
 KVR_AVX2 void TransformAvx2(const float* m, const float* in, float* out, uint32_t count)
 {
-    const __m256d r0 = _mm256_cvtps_pd(_mm_setr_ps(m[0], m[1], m[2], 0.0f));
-    const __m256d r1 = _mm256_cvtps_pd(_mm_setr_ps(m[4], m[5], m[6], 0.0f));
-    const __m256d r2 = _mm256_cvtps_pd(_mm_setr_ps(m[8], m[9], m[10], 0.0f));
-    const __m256d r3 = _mm256_cvtps_pd(_mm_setr_ps(m[12], m[13], m[14], 0.0f));
-    alignas(32) double v[12];
+    __m256d k[12];
+    for (int i = 0; i < 12; ++i)
+        k[i] = _mm256_set1_pd(m[(i / 3) * 4 + i % 3]);
     uint32_t i = 0;
     for (; i + 3 < count; i += 4, in += 12, out += 12)
     {
-        _mm256_store_pd(v, _mm256_cvtps_pd(_mm_loadu_ps(in)));
-        _mm256_store_pd(v + 4, _mm256_cvtps_pd(_mm_loadu_ps(in + 4)));
-        _mm256_store_pd(v + 8, _mm256_cvtps_pd(_mm_loadu_ps(in + 8)));
-        __m128 f[4];
-        for (int p = 0; p < 4; ++p)
-        {
-            const __m256d x = _mm256_broadcast_sd(v + 3 * p), y = _mm256_broadcast_sd(v + 3 * p + 1),
-                          z = _mm256_broadcast_sd(v + 3 * p + 2);
-            f[p] = _mm256_cvtpd_ps(x * r0 + y * r1 + z * r2 + r3);
-        }
-        // Each store's fourth lane is overwritten by the next point.
-        _mm_storeu_ps(out, f[0]);
-        _mm_storeu_ps(out + 3, f[1]);
-        _mm_storeu_ps(out + 6, f[2]);
-        // z2 x3 y3 z3
-        const __m128 z2 = _mm_shuffle_ps(f[2], f[2], _MM_SHUFFLE(2, 2, 2, 2));
-        _mm_storeu_ps(out + 8, _mm_blend_ps(_mm_shuffle_ps(f[3], f[3], _MM_SHUFFLE(2, 1, 0, 0)), z2, 0x1));
+        const __m128 a = _mm_loadu_ps(in), b = _mm_loadu_ps(in + 4), c = _mm_loadu_ps(in + 8); // xyzx yzxy zxyz
+        const __m128 t = _mm_shuffle_ps(b, c, _MM_SHUFFLE(2, 1, 3, 2));                          // x2 y2 x3 y3
+        const __m128 u = _mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 0, 2, 1));                          // y0 z0 y1 z1
+        const __m256d x = _mm256_cvtps_pd(_mm_shuffle_ps(a, t, _MM_SHUFFLE(2, 0, 3, 0)));
+        const __m256d y = _mm256_cvtps_pd(_mm_shuffle_ps(u, t, _MM_SHUFFLE(3, 1, 2, 0)));
+        const __m256d z = _mm256_cvtps_pd(_mm_shuffle_ps(u, c, _MM_SHUFFLE(3, 0, 3, 1)));
+        const __m128 fx = _mm256_cvtpd_ps(x * k[0] + y * k[3] + z * k[6] + k[9]);
+        const __m128 fy = _mm256_cvtpd_ps(x * k[1] + y * k[4] + z * k[7] + k[10]);
+        const __m128 fz = _mm256_cvtpd_ps(x * k[2] + y * k[5] + z * k[8] + k[11]);
+        const __m128 lo = _mm_unpacklo_ps(fx, fy); // x0 y0 x1 y1
+        const __m128 hi = _mm_unpackhi_ps(fx, fy); // x2 y2 x3 y3
+        const __m128 zx = _mm_shuffle_ps(fz, lo, _MM_SHUFFLE(2, 2, 0, 0)); // z0 z0 x1 x1
+        const __m128 yz = _mm_shuffle_ps(lo, fz, _MM_SHUFFLE(1, 1, 3, 3)); // y1 y1 z1 z1
+        const __m128 zx3 = _mm_shuffle_ps(fz, hi, _MM_SHUFFLE(2, 2, 2, 2)); // z2 z2 x3 x3
+        const __m128 yz3 = _mm_shuffle_ps(hi, fz, _MM_SHUFFLE(3, 3, 3, 3)); // y3 y3 z3 z3
+        _mm_storeu_ps(out, _mm_shuffle_ps(lo, zx, _MM_SHUFFLE(2, 0, 1, 0)));
+        _mm_storeu_ps(out + 4, _mm_shuffle_ps(yz, hi, _MM_SHUFFLE(1, 0, 2, 0)));
+        _mm_storeu_ps(out + 8, _mm_shuffle_ps(zx3, yz3, _MM_SHUFFLE(2, 0, 2, 0)));
     }
     for (; i < count; ++i, in += 3, out += 3)
         TransformOne(m, in, out);
