@@ -3,7 +3,7 @@
 #include "engine/core/CkvrVector3.h"
 #include "engine/core/CkvrVector4.h"
 
-#include <emmintrin.h>
+#include "engine/core/CoreMathKernels.h"
 
 class CkvrQuaternion;
 
@@ -145,76 +145,6 @@ CkvrMatrix* PreRotateYXZ(const CkvrVector3& radians, CkvrMatrix* matrix);
 // PostRotateZ, then PostRotateX, then PostRotateY.
 CkvrMatrix* PostRotateZXY(CkvrMatrix* matrix, const CkvrVector3& radians);
 
-// Two doubles or two floats in one register. Each lane does exactly the
-// arithmetic the scalar code does, in the same order, so the results are the
-// same bits; the pairs only let the compiler issue two operations at once.
-namespace kvr_math
-{
-typedef double Double2 __attribute__((vector_size(16)));
-typedef float Float2 __attribute__((vector_size(8)));
-typedef long long Int64x2 __attribute__((vector_size(16)));
-typedef float Float4 __attribute__((vector_size(16)));
-
-inline Double2 Widen(Float2 v)
-{
-    return __builtin_convertvector(v, Double2);
-}
-
-inline Float2 Narrow(Double2 v)
-{
-    return __builtin_convertvector(v, Float2);
-}
-
-// The 2x2 minors of rows b and c that the four-dimensional cross product
-// shares between its components, for two (b, c) pairs at once.
-struct Minors2
-{
-    Double2 zw, yw, yz, xw, xz, xy;
-};
-
-inline Minors2 MakeMinors(const double* b0, const double* c0, const double* b1, const double* c1)
-{
-    const Double2 bx{b0[0], b1[0]}, by{b0[1], b1[1]}, bz{b0[2], b1[2]}, bw{b0[3], b1[3]};
-    const Double2 cx{c0[0], c1[0]}, cy{c0[1], c1[1]}, cz{c0[2], c1[2]}, cw{c0[3], c1[3]};
-    return Minors2{bz * cw - cz * bw, by * cw - cy * bw, by * cz - cy * bz,
-                   bx * cw - cx * bw, bx * cz - cx * bz, bx * cy - cx * by};
-}
-
-// CkvrVector4::Cross(a, b, c) for two triples at once, before the rounding
-// of each component to float.
-inline void Cross2(const double* a0, const double* a1, const Minors2& n, Double2 out[4])
-{
-    const Double2 ax{a0[0], a1[0]}, ay{a0[1], a1[1]}, az{a0[2], a1[2]}, aw{a0[3], a1[3]};
-    out[0] = ay * n.zw - az * n.yw + aw * n.yz;
-    out[1] = -(ax * n.zw - az * n.xw + aw * n.xz);
-    out[2] = ax * n.yw - ay * n.xw + aw * n.xy;
-    out[3] = -(ax * n.yz - ay * n.xz + az * n.xy);
-}
-
-// Two floats from memory widened to doubles, and back.
-inline __m128d Widen2(const float* p)
-{
-    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
-}
-
-inline void Narrow2(__m128d v, float* p)
-{
-    _mm_storel_pi(reinterpret_cast<__m64*>(p), _mm_cvtpd_ps(v));
-}
-
-// ((a + b) + c) + d, the order of the scalar sums.
-inline __m128d Sum4(__m128d a, __m128d b, __m128d c, __m128d d)
-{
-    return _mm_add_pd(_mm_add_pd(_mm_add_pd(a, b), c), d);
-}
-
-inline Float4 Join(Float2 low, Float2 high)
-{
-    return Float4{low[0], low[1], high[0], high[1]};
-}
-
-}
-
 inline float CkvrMatrix::GetDeterminant() const
 {
     const CkvrVector4 col1(m[0], m[4], m[8], m[12]);
@@ -225,40 +155,14 @@ inline float CkvrMatrix::GetDeterminant() const
 }
 
 // Column i of the inverse is the cross product of the other three rows (in
-// increasing order), signed +, -, +, - and divided by the determinant.
-// Columns 0 and 1 share the minors of rows 2 and 3; columns 2 and 3 pair
-// rows (1, 3) with (1, 2). Adjacent columns fill adjacent elements.
+// increasing order), signed +, -, +, - and divided by the determinant (out
+// unchanged when it is zero); the columns are worked out side by side in
+// CoreMathKernels.
 inline void CkvrMatrix::GetInverse(CkvrMatrix* out) const
 {
-    using namespace kvr_math;
     if (out == nullptr)
         return;
-    const float d = GetDeterminant();
-    if (d == 0.0f)
-        return;
-    // The sixteen elements in double once.
-    double e[16];
-    for (int i = 0; i < 16; ++i)
-        e[i] = m[i];
-    const double* r0 = e;
-    const double* r1 = e + 4;
-    const double* r2 = e + 8;
-    const double* r3 = e + 12;
-    Double2 low[4], high[4];
-    Cross2(r1, r0, MakeMinors(r2, r3, r2, r3), low);
-    Cross2(r0, r0, MakeMinors(r1, r3, r1, r2), high);
-    // Each element is float(double(c) / double(d)) with c and d floats. A
-    // quotient of two floats rounded first to double and then to float is
-    // the quotient rounded to float directly (53 >= 2 * 24 + 2), so the
-    // division runs in float, four elements at a time, with the same bits.
-    const Float4 sign{1.0f, -1.0f, 1.0f, -1.0f};
-    const Float4 dd{d, d, d, d};
-    for (int row = 0; row < 4; ++row)
-    {
-        const Float4 c = Join(Narrow(low[row]), Narrow(high[row]));
-        const Float4 q = sign * c / dd;
-        __builtin_memcpy(out->m + row * 4, &q, sizeof(q));
-    }
+    kvr_math::GetKernels().inverse(m, out->m);
 }
 
 inline CkvrMatrix CkvrMatrix::GetInverse() const
@@ -284,39 +188,14 @@ inline CkvrMatrix CkvrMatrix::operator*(const CkvrMatrix& other) const
     return r;
 }
 
-// Two points per step, one point per lane: the six floats of the pair are
-// loaded as three float pairs, widened, and sorted into x, y and z lanes;
-// each output component is then the same sum as GetTransform's, in the same
-// order. Both points are read whole before either is written, so in and out
-// may be the same array. An odd last point takes the one-point form.
+// Each output component is the same sum as GetTransform's, in the same
+// order. Points are read whole before they are written, so in and out may be
+// the same array.
 inline void CkvrMatrix::TransformArray(const CkvrVector3* in, CkvrVector3* out, uint32_t count) const
 {
-    using namespace kvr_math;
     if (in == nullptr || out == nullptr)
         return;
-    const float* src = &in->x;
-    float* dst = &out->x;
-    __m128d k[12];
-    for (int i = 0; i < 12; ++i)
-        k[i] = _mm_set1_pd(m[(i / 3) * 4 + i % 3]);
-    uint32_t i = 0;
-    for (; i + 1 < count; i += 2, src += 6, dst += 6)
-    {
-        const __m128d d0 = Widen2(src);     // x0 y0
-        const __m128d d1 = Widen2(src + 2); // z0 x1
-        const __m128d d2 = Widen2(src + 4); // y1 z1
-        const __m128d x = _mm_shuffle_pd(d0, d1, 2);
-        const __m128d y = _mm_shuffle_pd(d0, d2, 1);
-        const __m128d z = _mm_shuffle_pd(d1, d2, 2);
-        const __m128d ox = Sum4(_mm_mul_pd(x, k[0]), _mm_mul_pd(y, k[3]), _mm_mul_pd(z, k[6]), k[9]);
-        const __m128d oy = Sum4(_mm_mul_pd(x, k[1]), _mm_mul_pd(y, k[4]), _mm_mul_pd(z, k[7]), k[10]);
-        const __m128d oz = Sum4(_mm_mul_pd(x, k[2]), _mm_mul_pd(y, k[5]), _mm_mul_pd(z, k[8]), k[11]);
-        Narrow2(_mm_unpacklo_pd(ox, oy), dst);        // x0 y0
-        Narrow2(_mm_shuffle_pd(oz, ox, 2), dst + 2);  // z0 x1
-        Narrow2(_mm_unpackhi_pd(oy, oz), dst + 4);    // y1 z1
-    }
-    if (i < count)
-        out[i] = in[i].GetTransform(*this);
+    kvr_math::GetKernels().transform(m, &in->x, &out->x, count);
 }
 
 // Vector transforms, here so that loops over many points inline them.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/core/CkvrVector3.h"
+#include "engine/core/CoreMathKernels.h"
 
 #include <cstdint>
 
@@ -49,6 +50,14 @@ uint32_t HitOrientedBoxes(KVRORIENTEDBOX* a, KVRORIENTEDBOX* b);
 
 // 1 when the segment passes strictly inside the sphere (touching is 0).
 inline uint32_t HitSegmentSphere(const CkvrVector3* start, const CkvrVector3* end, const float* sphere);
+
+// One shape against a run of count spheres (four floats each): the answers
+// of HitSphereSphere(a, sphere) and HitSegmentSphere(start, end, sphere) for
+// every sphere, in hits (optional, one byte per sphere); returns the number
+// of hits. Long runs take the CPU's widest registers.
+inline uint32_t HitSphereSpheres(const float* a, const float* spheres, uint32_t count, uint8_t* hits);
+inline uint32_t HitSegmentSpheres(const CkvrVector3* start, const CkvrVector3* end, const float* spheres,
+                                  uint32_t count, uint8_t* hits);
 
 // Side modes of the plane and triangle tests, with n the normal and the
 // segment running from start to end: 0 only from the side n points to, 1
@@ -136,4 +145,27 @@ inline uint32_t HitSegmentSphere(const CkvrVector3* start, const CkvrVector3* en
         return float(ex * ex + ey * ey + ez * ez) < rr ? 1 : 0;
     }
     return float(ww - k * k / dd) < rr ? 1 : 0;
+}
+
+inline uint32_t HitSphereSpheres(const float* a, const float* spheres, uint32_t count, uint8_t* hits)
+{
+    if (a == nullptr || spheres == nullptr)
+    {
+        for (uint32_t i = 0; hits != nullptr && i < count; ++i)
+            hits[i] = 0;
+        return 0;
+    }
+    return kvr_math::GetKernels().sphereSpheres(a, spheres, count, hits);
+}
+
+inline uint32_t HitSegmentSpheres(const CkvrVector3* start, const CkvrVector3* end, const float* spheres,
+                                  uint32_t count, uint8_t* hits)
+{
+    if (start == nullptr || end == nullptr || spheres == nullptr)
+    {
+        for (uint32_t i = 0; hits != nullptr && i < count; ++i)
+            hits[i] = 0;
+        return 0;
+    }
+    return kvr_math::GetKernels().segmentSpheres(&start->x, &end->x, spheres, count, hits);
 }
