@@ -83,7 +83,9 @@ TEST_F(LobbyMisbehaviourTest, ShortPayloadsAreRefused)
         EXPECT_EQ(client.GetUsers().size(), 1u);
     }
     client.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(client.GetState(), 13);
+    // The cut answer may already have been refused by the receive thread.
+    const int32_t waiting = client.GetState();
+    ASSERT_TRUE(waiting == 13 || waiting == 14) << waiting;
     EXPECT_TRUE(StepToState(client, 14));
     EXPECT_TRUE(server.IsConsistent());
 }
