@@ -44,8 +44,7 @@ run_ctest "$release"
 # ThreadSanitizer (it cannot share a build with AddressSanitizer): only the
 # sound and network tests, to keep it cheap. Everything runs several times
 # slower there, so a test whose waits a slow run outlasted gets one more
-# run; a data race is reported on every run that takes the racing path, so
-# a second run does not hide one.
+# run (a race on a path both runs take is reported again).
 tsan="$root/build/tsan"
 cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF
 cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net test_net_lobby
