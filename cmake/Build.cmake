@@ -66,10 +66,11 @@ set(KVR_TEST_ENV
   "GSETTINGS_BACKEND=memory"
   "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 
-# kvr_add_test_folder(<target> LIBS lib...): one test program from every .cpp
-# of the calling folder, each test case registered with ctest.
+# kvr_add_test_folder(<target> [SERIAL] LIBS lib...): one test program from
+# every .cpp of the calling folder, each test case registered with ctest;
+# SERIAL tests run alone, never beside other tests of a parallel run.
 function(kvr_add_test_folder target)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
@@ -85,5 +86,5 @@ function(kvr_add_test_folder target)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300)
+    PROPERTIES TIMEOUT 300 RUN_SERIAL ${ARG_SERIAL})
 endfunction()
