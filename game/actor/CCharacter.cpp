@@ -6,6 +6,7 @@
 #include "engine/render/CCamera.h"
 #include "engine/platform/FrameTimer.h"
 #include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CClothes.h"
 #include "game/actor/CClothesDefinition.h"
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CGameDataLists.h"
@@ -29,7 +30,10 @@ CCharacter::CCharacter(const CCharacterDefinition* definition) : m_definition(de
     SetKind(KIND_GAME_OBJECT);
 }
 
-CCharacter::~CCharacter() = default;
+CCharacter::~CCharacter()
+{
+    ReleaseModel();
+}
 
 int CCharacter::Create(uintptr_t)
 {
@@ -42,6 +46,7 @@ int CCharacter::Create(uintptr_t)
     m_action.mainSlot = mainSlot;
     m_action.subSlot = subSlot;
     m_score = tag_TOLQBATTLESCORE();
+    CreateModel();
     return m_definition != nullptr ? 1 : 0;
 }
 
@@ -95,6 +100,7 @@ int CCharacter::Update(uintptr_t argument)
             weapon->Update(milliseconds);
     }
     Quantize();
+    AdvanceAnimation(FrameSeconds(milliseconds));
     return 1;
 }
 
@@ -440,21 +446,37 @@ uint32_t CCharacter::SetClothes(const CClothesDefinition* clothes)
     // Whatever shares a slot with the new clothes comes off whole.
     for (uint32_t slot = 0; slot < kClothesSlots; ++slot)
     {
-        const CClothesDefinition* worn = m_clothes[slot];
-        if (worn == nullptr || (worn->slotMask & clothes->slotMask) == 0)
+        const CClothes* worn = m_clothes[slot];
+        if (worn == nullptr || (worn->GetDefinition()->slotMask & clothes->slotMask) == 0)
             continue;
-        for (const CClothesDefinition*& other : m_clothes)
+        for (CClothes*& other : m_clothes)
         {
             if (other == worn)
                 other = nullptr;
         }
+        for (auto it = m_wornClothes.begin(); it != m_wornClothes.end(); ++it)
+        {
+            if (it->get() == worn)
+            {
+                m_wornClothes.erase(it);
+                break;
+            }
+        }
     }
+    auto part = std::make_unique<CClothes>(clothes);
+    part->Create(0);
     for (uint32_t slot = 0; slot < kClothesSlots; ++slot)
     {
         if ((clothes->slotMask & (1u << slot)) != 0)
-            m_clothes[slot] = clothes;
+            m_clothes[slot] = part.get();
     }
+    m_wornClothes.push_back(std::move(part));
     return 1;
+}
+
+const CClothesDefinition* CCharacter::GetClothes(uint32_t slot) const
+{
+    return slot < kClothesSlots && m_clothes[slot] != nullptr ? m_clothes[slot]->GetDefinition() : nullptr;
 }
 
 uint32_t CCharacter::PlayVoice(uint32_t voice, uint32_t forced)
@@ -482,7 +504,7 @@ void CCharacter::UpdateCamera(CCamera* camera, IBattleStage* stage, CkvrVector3*
     const float distance = shooting ? 2.0f : 4.0f;
     CkvrVector3 eye(target.x - sy * cp * distance, target.y - sp * distance, target.z - cy * cp * distance);
     CkvrVector3 point, normal;
-    if (stage != nullptr && stage->IntersectHitModel(target, eye, &point, &normal) != 0)
+    if (stage != nullptr && stage->IntersectHitModelNearest(target, eye, &point, &normal) != 0)
     {
         // A little in front of the wall, towards the fighter.
         const float dx = target.x - point.x, dy = target.y - point.y, dz = target.z - point.z;

@@ -7,13 +7,18 @@
 #include "game/actor/tag_TOLQCHARAACTION.h"
 #include "game/actor/tag_TOLQCHARASTATE.h"
 #include "game/actor/tag_TOLQINPUTRECORD.h"
+#include "game/actor/tag_TOLQRADIOCHAT.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+class CAnimationController;
+class CClothes;
+class CMesh;
 class CStateHash;
+class CTexture;
 class CWeapon;
 class CGameDataLists;
 class CInput;
@@ -97,6 +102,8 @@ public:
     const char* GetClassName() const override { return "CCharacter"; }
 
     // Blocks zeroed, slots empty. Clothes and weapons put on before stay.
+    // Also makes the model the definition names, with the fighter's own
+    // animation (none found: the fighter draws nothing).
     int Create(uintptr_t argument) override;
     // Keeps a copy of the battle data: fresh score, life, EP and gauge from
     // the factors, the team.
@@ -108,8 +115,33 @@ public:
     // Goal test, own swing against the fighters, other owners' bullets
     // against the body.
     void UpdateHitsAndAttachments(tag_TOLQBATTLEFRAME* frame);
-    int Render(uintptr_t) override { return 1; }
+    // Nonzero argument: the render list. Poses the model and queues the
+    // fighter and its worn clothes; the list draws each back with 0, which
+    // draws the model (CharacterPresentation.cpp).
+    int Render(uintptr_t argument) override;
     virtual bool IsPlayer() const { return false; }
+
+    // Drawing and previews. Nothing here touches the simulation.
+    // The model, its animation and the shadow; before deletion, and again
+    // without harm.
+    void ReleaseModel();
+    // Borrowed; without one no shadow is drawn.
+    void SetShadowTexture(CTexture* texture) { m_shadowTexture = texture; }
+    // The ground shadow within 100 below, alpha 255 x (1 - h / 10), and the
+    // same for an element of the stage this fighter carries.
+    void DrawShadow(IBattleStage* stage);
+    // The steps previews run instead of Update: the animation by the frame
+    // time x speed, the weapon slots, the worn clothes on their bones, the
+    // world matrix the model is drawn with.
+    void SetAnimationSpeed(float speed = 1.0f);
+    void UpdateWeapons();
+    void UpdateAttachments();
+    void UpdateModelTransform();
+    // The target gets its own copy of the source's definition.
+    static void CopyTo(const CCharacter* source, CCharacter* target);
+    CMesh* GetModel() const { return m_model; }
+    CAnimationController* GetAnimation() const { return m_animation; }
+    const tag_TOLQRADIOCHAT* GetRadioChatTable() const;
 
     // Unpacks the record into the fighter's own pad and keeps its bytes: the
     // one way input reaches a fighter.
@@ -128,6 +160,7 @@ public:
     CWeapon* GetWeapon(uint32_t slot) const;
     CWeapon* GetMainWeapon() const { return GetWeapon(m_action.mainSlot); }
     CWeapon* GetSubWeapon() const { return GetWeapon(m_action.subSlot); }
+    CWeapon* GetSelectedWeapon() const { return GetWeapon(m_action.cursorSlot); }
 
     // The blessing of one's own element for ms milliseconds.
     void SetBlessing(uint32_t milliseconds);
@@ -149,7 +182,8 @@ public:
     // Clothes: 0 for null or a mask without the own bit; otherwise takes off
     // the worn clothes sharing a slot bit and wears it in its slots.
     uint32_t SetClothes(const CClothesDefinition* clothes);
-    const CClothesDefinition* GetClothes(uint32_t slot) const { return slot < kClothesSlots ? m_clothes[slot] : nullptr; }
+    const CClothesDefinition* GetClothes(uint32_t slot) const;
+    CClothes* GetClothesObject(uint32_t slot) const { return slot < kClothesSlots ? m_clothes[slot] : nullptr; }
     // Voice entry i at the battle data's voice volume; refused while the
     // cool-down runs unless forced, and without battle data or past the
     // table. 1 when it played.
@@ -231,7 +265,10 @@ private:
     bool StartFire(tag_TOLQBATTLEFRAME* frame);
     void FireWeapon(CWeapon* weapon, tag_TOLQBATTLEFRAME* frame);
     void Defeat(tag_TOLQBATTLEFRAME* frame, int32_t attacker);
-    void PlayMotion(int32_t motion) { m_motion = motion; }
+    // Records the motion and starts its animation on the model.
+    void PlayMotion(int32_t motion);
+    void CreateModel();
+    void AdvanceAnimation(float seconds);
     void PlayEvent(uint32_t event);
     bool Pressed(uint8_t button) const { return m_pad.pressed.button[button] != 0; }
     bool Held(uint8_t button) const { return m_pad.held.button[button] != 0; }
@@ -264,7 +301,16 @@ private:
     const CElementAttackDefinition* m_attack = nullptr;
     CkvrVector3 m_moveTarget;
     std::vector<uint32_t> m_boxesHit;
-    const CClothesDefinition* m_clothes[kClothesSlots] = {};
+    // Each worn part once, in the order put on; the slots point into it.
+    std::vector<std::unique_ptr<CClothes>> m_wornClothes;
+    CClothes* m_clothes[kClothesSlots] = {};
+    // Set by CopyTo: the definition then points here.
+    std::unique_ptr<CCharacterDefinition> m_ownDefinition;
+    // Presentation: borrowed model, own animation, borrowed shadow texture.
+    CMesh* m_model = nullptr;
+    CAnimationController* m_animation = nullptr;
+    float m_motionSpeed = 1.0f;
+    CTexture* m_shadowTexture = nullptr;
     uint32_t m_defeatDrop = 0;
     bool m_teamOut = false;
 };

@@ -2,6 +2,7 @@
 
 #include "engine/core/CByteWriter.h"
 #include "engine/core/CkvrVector3.h"
+#include "game/actor/tag_TOLQRADIOCHAT.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,16 +17,11 @@ struct CCharacterDefinition
     static constexpr uint32_t kWeaponSlots = 10;
     static constexpr uint32_t kClothesSlots = 6;
     static constexpr uint32_t kRadioChats = 12;
-    static constexpr size_t kRadioTextSize = 33;
+    static constexpr size_t kRadioTextSize = tag_TOLQRADIOCHAT::kTextSize;
     static constexpr uint32_t kMaxMotions = 40;
     static constexpr uint32_t kMaxVoices = 72;
 
-    struct RadioChat
-    {
-        uint8_t scope = 0; // 0 everyone, 1 team-mates
-        char text[kRadioTextSize] = {};
-        uint8_t phrase = 0x38; // the voice entry it plays
-    };
+    using RadioChat = tag_TOLQRADIOCHAT;
 
     struct Motion
     {

@@ -128,7 +128,7 @@ uint32_t IntersectMesh(CMesh* mesh, const CkvrVector3& start, const CkvrVector3&
                                nullptr);
 }
 
-uint32_t CCollisionWorld::IntersectGround(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
+uint32_t CCollisionWorld::IntersectGroundModel(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                           CkvrVector3* normal)
 {
     if (m_groundMesh != nullptr)
@@ -136,7 +136,7 @@ uint32_t CCollisionWorld::IntersectGround(const CkvrVector3& start, const CkvrVe
     return IntersectTriangleList(m_ground, start, end, HIT_SIDE_FRONT, point, normal);
 }
 
-uint32_t CCollisionWorld::IntersectHitModel(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
+uint32_t CCollisionWorld::IntersectHitModelNearest(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                             CkvrVector3* normal)
 {
     if (m_hitMesh != nullptr)
@@ -144,7 +144,7 @@ uint32_t CCollisionWorld::IntersectHitModel(const CkvrVector3& start, const Ckvr
     return IntersectTriangleList(m_hit, start, end, HIT_SIDE_BOTH, point, normal);
 }
 
-uint32_t CCollisionWorld::IntersectBoxes(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
+uint32_t CCollisionWorld::IntersectStageObjects(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                          CkvrVector3* normal)
 {
     float best = INFINITY;
@@ -169,14 +169,14 @@ uint32_t CCollisionWorld::IntersectBoxes(const CkvrVector3& start, const CkvrVec
 
 uint32_t CCollisionWorld::HitBulletSegment(const CkvrVector3& start, const CkvrVector3& end)
 {
-    return (IntersectGround(start, end, nullptr, nullptr) != 0 || IntersectHitModel(start, end, nullptr, nullptr) != 0)
+    return (IntersectGroundModel(start, end, nullptr, nullptr) != 0 || IntersectHitModelNearest(start, end, nullptr, nullptr) != 0)
                ? 1
                : 0;
 }
 
 uint32_t CCollisionWorld::HitBulletBoxes(const CkvrVector3& start, const CkvrVector3& end, const CBullet& bullet)
 {
-    if (IntersectBoxes(start, end, nullptr, nullptr) == 0)
+    if (IntersectStageObjects(start, end, nullptr, nullptr) == 0)
         return 0;
     DamageBox(m_lastBox, static_cast<uint32_t>(bullet.GetPower()) * 20u);
     return 1;

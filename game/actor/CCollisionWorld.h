@@ -43,11 +43,11 @@ public:
     void SetExtent(const CkvrVector3& minimum, const CkvrVector3& maximum);
     void AddStartPoint(const CkvrVector3& position, const CkvrVector3& rotation);
 
-    uint32_t IntersectGround(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
+    uint32_t IntersectGroundModel(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                              CkvrVector3* normal) override;
-    uint32_t IntersectHitModel(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
+    uint32_t IntersectHitModelNearest(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                CkvrVector3* normal) override;
-    uint32_t IntersectBoxes(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
+    uint32_t IntersectStageObjects(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                             CkvrVector3* normal) override;
     const float* GetExtent() const override { return m_extent; }
     uint32_t GetStartPointCount() const override { return static_cast<uint32_t>(m_starts.size()); }

@@ -1,9 +1,15 @@
 #include "game/actor/CElement.h"
 
+#include "engine/platform/CGraphics.h"
 #include "engine/platform/FrameTimer.h"
+#include "engine/render/CAnimationController.h"
+#include "engine/render/CMesh.h"
+#include "engine/render/CRenderList.h"
+#include "game/actor/CActorResources.h"
 #include "game/actor/CCharacter.h"
 #include "game/actor/CElementDefinition.h"
 #include "game/actor/CStateHash.h"
+#include "game/actor/GroundShadow.h"
 #include "game/actor/SimulationMath.h"
 #include "game/actor/tag_TOLQBATTLEFRAME.h"
 
@@ -12,6 +18,95 @@ CElement::CElement(const CElementDefinition* definition, const CkvrVector3& alta
 {
     SetKind(KIND_GAME_OBJECT);
     m_position = altar;
+}
+
+CElement::CElement(const CElement& other, int duplicate)
+    : CObjectBase(other, duplicate), m_definition(other.m_definition), m_altar(other.m_altar), m_state(other.m_state),
+      m_carrier(other.m_carrier), m_respawnClock(other.m_respawnClock), m_elementMask(other.m_elementMask),
+      m_model(other.m_model), m_modelLooked(other.m_modelLooked), m_shadowTexture(other.m_shadowTexture)
+{
+    if (other.m_animation != nullptr)
+        ResetAnimation();
+}
+
+CElement::~CElement()
+{
+    ReleaseAnimation();
+}
+
+int CElement::Create(uintptr_t)
+{
+    if (m_definition == nullptr)
+        return 0;
+    GetModel();
+    return 1;
+}
+
+CMesh* CElement::GetModel()
+{
+    if (!m_modelLooked && m_definition != nullptr)
+    {
+        m_model = CActorResources::FindMesh(m_definition->model);
+        m_modelLooked = true;
+    }
+    return m_model;
+}
+
+void CElement::ReleaseAnimation()
+{
+    if (m_animation != nullptr)
+        m_animation->Release();
+    m_animation = nullptr;
+}
+
+void CElement::ResetAnimation()
+{
+    ReleaseAnimation();
+    if (GetModel() == nullptr)
+        return;
+    m_animation = m_model->CreateAnimationController();
+    if (m_animation != nullptr)
+        m_animation->Play(m_definition->motion, 0.0f, 1, 0);
+}
+
+void CElement::AdvanceAnimation(float speed)
+{
+    if (m_animation != nullptr)
+        m_animation->Update(FrameSeconds(GetElapsedMilliseconds()) * speed);
+}
+
+void CElement::UpdateMatrix()
+{
+    UpdateWorldMatrix();
+    if (m_animation != nullptr)
+        m_animation->UpdatePose(&m_world);
+}
+
+int CElement::Render(uintptr_t argument)
+{
+    if (m_state == STATE_IDLE || GetModel() == nullptr || !(m_color.w > 0.0f))
+        return 1;
+    if (argument != 0)
+    {
+        UpdateMatrix();
+        return reinterpret_cast<CRenderList*>(argument)->Add(this, 0);
+    }
+    CGraphics* graphics = CMesh::GetGraphics();
+    if (graphics == nullptr)
+        return 1;
+    graphics->SetBlendMode(GetBlendMode());
+    if (m_animation != nullptr && m_animation->GetBoneCount() > 0)
+        m_model->DrawSkinned(&m_world, &m_color, m_animation);
+    else
+        m_model->DrawStatic(&m_world, &m_color);
+    return 1;
+}
+
+void CElement::DrawShadow(IBattleStage* stage)
+{
+    if (m_state == STATE_IDLE || m_definition == nullptr)
+        return;
+    GroundShadow::Draw(stage, m_shadowTexture, m_position, m_definition->pickUpRadius * 2.0f, 0.1f);
 }
 
 void CElement::ResetAtAltar(uint32_t elementMask)

@@ -44,9 +44,9 @@ CkvrVector3 GroundBelow(IBattleStage* stage, const CkvrVector3& position)
     const CkvrVector3 end(position.x, position.y - 100.0f, position.z);
     CkvrVector3 point, normal;
     float ground = -INFINITY;
-    if (stage->IntersectGround(position, end, &point, &normal) != 0)
+    if (stage->IntersectGroundModel(position, end, &point, &normal) != 0)
         ground = point.y;
-    if (stage->IntersectBoxes(position, end, &point, &normal) != 0 && normal.y > 0.0f && point.y > ground)
+    if (stage->IntersectStageObjects(position, end, &point, &normal) != 0 && normal.y > 0.0f && point.y > ground)
         ground = point.y;
     return ground != -INFINITY ? CkvrVector3(position.x, ground, position.z) : position;
 }

@@ -1,6 +1,12 @@
 #include "game/actor/CItem.h"
 
+#include "engine/effect/CEffect.h"
+#include "engine/platform/CGraphics.h"
 #include "engine/platform/FrameTimer.h"
+#include "engine/render/CMesh.h"
+#include "engine/render/CRenderList.h"
+#include "game/actor/CActorResources.h"
+#include "game/actor/GroundShadow.h"
 #include "game/actor/CItemDefinition.h"
 #include "game/actor/CStateHash.h"
 #include "game/actor/IBattleStage.h"
@@ -32,9 +38,9 @@ void CItem::MoveWithCollision(IBattleStage* stage)
     const CkvrVector3 end(m_position.x, newY, m_position.z);
     CkvrVector3 point, normal;
     float ground = -INFINITY;
-    if (stage->IntersectGround(start, end, &point, &normal) != 0)
+    if (stage->IntersectGroundModel(start, end, &point, &normal) != 0)
         ground = point.y;
-    if (stage->IntersectBoxes(start, end, &point, &normal) != 0 && normal.y > 0.0f && point.y > ground)
+    if (stage->IntersectStageObjects(start, end, &point, &normal) != 0 && normal.y > 0.0f && point.y > ground)
         ground = point.y;
     if (ground != -INFINITY)
     {
@@ -55,4 +61,49 @@ void CItem::HashState(CStateHash* hash) const
     hash->U32(m_clock);
     hash->U8(m_taken ? 1 : 0);
     hash->U8(m_resting ? 1 : 0);
+}
+
+CMesh* CItem::GetModel()
+{
+    if (!m_modelLooked && m_definition != nullptr)
+    {
+        m_model = CActorResources::FindMesh(m_definition->model);
+        m_modelLooked = true;
+    }
+    return m_model;
+}
+
+int CItem::Render(uintptr_t argument)
+{
+    if (m_taken || GetModel() == nullptr)
+        return 1;
+    if (argument != 0)
+    {
+        UpdateWorldMatrix();
+        return reinterpret_cast<CRenderList*>(argument)->Add(this, 0);
+    }
+    CGraphics* graphics = CMesh::GetGraphics();
+    if (graphics == nullptr)
+        return 1;
+    const uint32_t zWrite = graphics->GetStateCache()->zWriteEnable;
+    graphics->SetZWriteEnable(1);
+    graphics->SetBlendMode(GetBlendMode());
+    m_model->DrawStatic(&m_world, &m_color);
+    graphics->SetZWriteEnable(zWrite);
+    return 1;
+}
+
+void CItem::DrawShadow(IBattleStage* stage)
+{
+    if (m_taken || m_definition == nullptr)
+        return;
+    GroundShadow::Draw(stage, m_shadowTexture, m_position, m_definition->radius * 2.0f, 0.01f);
+}
+
+void CItem::ReleaseAttachedEffect()
+{
+    // The handle answers null once the effect ended by itself.
+    if (CEffect* effect = m_effect.Get())
+        effect->Release();
+    m_effect.Reset();
 }

@@ -2,6 +2,8 @@
 
 #include "engine/core/CRandom.h"
 #include "engine/platform/FrameTimer.h"
+#include "engine/render/CMesh.h"
+#include "game/actor/CActorResources.h"
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CGameDataLists.h"
 #include "game/actor/CStateHash.h"
@@ -53,6 +55,8 @@ uint32_t CStage::CreateStageObjects(const CGameDataLists* templates, CFieldLists
         const CkvrVector3 centre(placement.position.x, placement.position.y + definition->halfSize.y,
                                  placement.position.z);
         object.box = AddBox(centre, definition->halfSize, definition->life);
+        object.position = placement.position;
+        object.rotation = placement.rotation;
         m_objects.push_back(object);
         if (definition->kind < CStageObjectDefinition::KIND_ALTAR_FIRST ||
             definition->kind > CStageObjectDefinition::KIND_ALTAR_LAST)
@@ -192,4 +196,36 @@ void CStage::HashState(CStateHash* hash) const
     }
     for (const std::unique_ptr<CElement>& element : m_elements)
         element->HashState(hash);
+}
+
+int CStage::Render(uintptr_t)
+{
+    if (!m_displayLooked)
+    {
+        m_display = CActorResources::FindMesh(m_definition.displayName);
+        m_displayLooked = true;
+    }
+    if (CMesh::GetGraphics() == nullptr)
+        return 1;
+    if (m_display != nullptr)
+    {
+        UpdateWorldMatrix();
+        m_display->DrawStatic(&m_world, &m_color);
+    }
+    for (const CStageObject& object : m_objects)
+    {
+        if (GetBoxes()[object.box].broken)
+            continue;
+        // Templates resolve their models at first use.
+        CMesh* model = CActorResources::FindMesh(object.definition->model);
+        if (model == nullptr)
+            continue;
+        CkvrMatrix world;
+        world.SetRotationZXY(&object.rotation);
+        world.m[12] = object.position.x;
+        world.m[13] = object.position.y;
+        world.m[14] = object.position.z;
+        model->DrawStatic(&world, &m_color);
+    }
+    return 1;
 }

@@ -31,7 +31,10 @@ public:
     int Create(uintptr_t argument) override;
     // Broken boxes count towards their return.
     int Update(uintptr_t argument) override;
-    int Render(uintptr_t) override { return 1; }
+    // Draws at once (the solid world goes first, for the shadows and the
+    // render list to lie on): the display model, then the model of every
+    // stage object whose box stands. The argument is not used.
+    int Render(uintptr_t argument) override;
 
     // Places the definition's objects from the templates (found by name, in
     // list order). What breaks drops into field: weapons whose type bit is in
@@ -55,6 +58,9 @@ public:
 
     const CStageDefinition& GetDefinition() const { return m_definition; }
     const std::vector<CStageObject>& GetStageObjects() const { return m_objects; }
+    const std::vector<CStageObject>& GetStageObjectList() const { return m_objects; }
+    // Position and rotation of each start point.
+    const std::vector<CStageDefinition::StartPoint>& GetStartPoints() const { return m_definition.starts; }
     void HashState(CStateHash* hash) const;
 
 private:
@@ -63,6 +69,8 @@ private:
     CStageDefinition m_definition;
     CMesh* m_ground = nullptr;
     CMesh* m_hit = nullptr;
+    CMesh* m_display = nullptr;
+    bool m_displayLooked = false;
     std::vector<CStageObject> m_objects;
     const CGameDataLists* m_templates = nullptr;
     CFieldLists* m_field = nullptr;

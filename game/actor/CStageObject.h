@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/core/CkvrVector3.h"
+
 #include <cstdint>
 
 struct CStageObjectDefinition;
@@ -11,4 +13,7 @@ struct CStageObject
     const CStageObjectDefinition* definition = nullptr;
     uint32_t box = 0;
     uint32_t respawnClock = 0;
+    // Where its placement put it (drawing only).
+    CkvrVector3 position;
+    CkvrVector3 rotation;
 };

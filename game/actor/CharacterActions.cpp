@@ -546,7 +546,7 @@ bool CCharacter::TryCover(tag_TOLQBATTLEFRAME* frame)
     const float reach = m_definition->radius + 1.0f;
     const CkvrVector3 end(start.x + forward.x * reach, start.y, start.z + forward.z * reach);
     CkvrVector3 point, normal;
-    if (frame->stage->IntersectHitModel(start, end, &point, &normal) == 0)
+    if (frame->stage->IntersectHitModelNearest(start, end, &point, &normal) == 0)
         return false;
     m_state.cover = 1;
     m_rotation.y = WrapYaw(m_rotation.y + 180.0f);

@@ -66,7 +66,7 @@ bool CCharacter::HorizontalBlocked(IBattleStage* stage, const CkvrVector3& from,
         const CkvrVector3 start(from.x, from.y + h, from.z);
         const CkvrVector3 end(from.x + step.x * scale, from.y + h, from.z + step.z * scale);
         CkvrVector3 point, n;
-        if (stage->IntersectHitModel(start, end, &point, &n) != 0 || stage->IntersectBoxes(start, end, &point, &n) != 0)
+        if (stage->IntersectHitModelNearest(start, end, &point, &n) != 0 || stage->IntersectStageObjects(start, end, &point, &n) != 0)
         {
             *normal = n;
             return true;
@@ -116,9 +116,9 @@ void CCharacter::MoveVertically(IBattleStage* stage, float dt)
     const CkvrVector3 end(m_position.x, newY - reach, m_position.z);
     CkvrVector3 point, normal;
     float groundY = -INFINITY;
-    if (stage->IntersectGround(start, end, &point, &normal) != 0)
+    if (stage->IntersectGroundModel(start, end, &point, &normal) != 0)
         groundY = point.y;
-    if (stage->IntersectBoxes(start, end, &point, &normal) != 0 && normal.y > 0.0f && point.y > groundY)
+    if (stage->IntersectStageObjects(start, end, &point, &normal) != 0 && normal.y > 0.0f && point.y > groundY)
         groundY = point.y;
     if (groundY == -INFINITY)
     {

@@ -12,11 +12,11 @@ class IBattleStage
 {
 public:
     virtual ~IBattleStage() = default;
-    virtual uint32_t IntersectGround(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
+    virtual uint32_t IntersectGroundModel(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                      CkvrVector3* normal) = 0;
-    virtual uint32_t IntersectHitModel(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
+    virtual uint32_t IntersectHitModelNearest(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                        CkvrVector3* normal) = 0;
-    virtual uint32_t IntersectBoxes(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
+    virtual uint32_t IntersectStageObjects(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                     CkvrVector3* normal) = 0;
     // The breakable and solid boxes of the stage objects, by index.
     virtual uint32_t GetBoxCount() const = 0;
