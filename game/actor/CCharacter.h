@@ -121,9 +121,10 @@ public:
     int Render(uintptr_t argument) override;
     virtual bool IsPlayer() const { return false; }
 
-    // Drawing and previews. Nothing here touches the simulation.
-    // The model, its animation and the shadow; before deletion, and again
-    // without harm.
+    // Drawing and previews: only UpdateWeapons, the previews' stand-in for
+    // Update, changes simulation state.
+    // The model, its animation and the shadow; before deletion (and before
+    // the resources the model came from go), and again without harm.
     void ReleaseModel();
     // Borrowed; without one no shadow is drawn.
     void SetShadowTexture(CTexture* texture) { m_shadowTexture = texture; }

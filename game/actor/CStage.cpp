@@ -57,6 +57,7 @@ uint32_t CStage::CreateStageObjects(const CGameDataLists* templates, CFieldLists
         object.box = AddBox(centre, definition->halfSize, definition->life);
         object.position = placement.position;
         object.rotation = placement.rotation;
+        object.model = CActorResources::FindMesh(definition->model);
         m_objects.push_back(object);
         if (definition->kind < CStageObjectDefinition::KIND_ALTAR_FIRST ||
             definition->kind > CStageObjectDefinition::KIND_ALTAR_LAST)
@@ -216,8 +217,7 @@ int CStage::Render(uintptr_t)
     {
         if (GetBoxes()[object.box].broken)
             continue;
-        // Templates resolve their models at first use.
-        CMesh* model = CActorResources::FindMesh(object.definition->model);
+        CMesh* model = object.model;
         if (model == nullptr)
             continue;
         CkvrMatrix world;

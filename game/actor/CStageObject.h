@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class CMesh;
 struct CStageObjectDefinition;
 
 // A stage object placed from a template: its box in the stage's collision
@@ -13,7 +14,9 @@ struct CStageObject
     const CStageObjectDefinition* definition = nullptr;
     uint32_t box = 0;
     uint32_t respawnClock = 0;
-    // Where its placement put it (drawing only).
+    // Drawing only: where its placement put it, and the template's model
+    // (found when the object was placed; none draws nothing).
     CkvrVector3 position;
     CkvrVector3 rotation;
+    CMesh* model = nullptr;
 };
