@@ -29,7 +29,7 @@ void CFieldLists::HashState(CStateHash* hash) const
     hash->U32(static_cast<uint32_t>(weapons.size()));
     for (const std::unique_ptr<CWeapon>& weapon : weapons)
     {
-        hash->Vec3(weapon->position);
+        hash->Vec3(*weapon->GetPosition());
         weapon->HashState(hash);
     }
     hash->U32(static_cast<uint32_t>(items.size()));
