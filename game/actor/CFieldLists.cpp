@@ -10,7 +10,10 @@ void CFieldLists::Update(IBattleStage* stage, uint32_t milliseconds)
     for (size_t i = 0; i < weapons.size();)
     {
         if (weapons[i]->Update(milliseconds) == 0)
+        {
+            weapons[i]->ReleaseRuntime();
             weapons.erase(weapons.begin() + static_cast<std::ptrdiff_t>(i));
+        }
         else
             ++i;
     }
