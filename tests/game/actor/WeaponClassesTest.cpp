@@ -63,16 +63,6 @@ TEST(WeaponClasses, TheFactoryPicksTheClassByTypeAtTheRangeEdges)
     EXPECT_EQ(misfit.AsShortWeapon(), nullptr);
 }
 
-TEST(WeaponClasses, WeaponDataIsTheTemplatesMotionSpeedAndFlags)
-{
-    CWeaponDefinition definition = Typed(6);
-    definition.motionSpeed = 1.25f;
-    definition.flags = 0x30;
-    std::unique_ptr<CWeapon> weapon = CWeapon::Make(&definition);
-    EXPECT_EQ(weapon->GetWeaponData()->motionSpeed, 1.25f);
-    EXPECT_EQ(weapon->GetWeaponData()->flags, 0x30u);
-}
-
 TEST(WeaponClasses, RoundsPointAtTheLiveMagazineThatFiringSpendsAndReloadRefills)
 {
     Battle battle;
@@ -222,7 +212,8 @@ TEST(ElementAttackClass, TheSphereHitsEachFighterAndBoxOnceInItsWindow)
     }
     const uint16_t lifeAfter = near->GetState()->life;
     EXPECT_LT(lifeAfter, lifeBefore);
-    EXPECT_EQ(state->swingHitMask, 1u << 1) << "only the near fighter, once";
+    EXPECT_EQ(state->swingHitMask, 1u << 1) << "only the near fighter";
+    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::MELEE_HITS], 1u) << "once in three steps";
     EXPECT_EQ(far->GetState()->life, 100u);
     const uint16_t boxAfter = boxes.back().life;
     EXPECT_LT(boxAfter, boxBefore);
@@ -235,6 +226,7 @@ TEST(ElementAttackClass, TheSphereHitsEachFighterAndBoxOnceInItsWindow)
     attack.TestHits(frame, player);
     EXPECT_LT(boxes.back().life, boxAfter);
     EXPECT_EQ(near->GetState()->life, lifeAfter);
+    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::MELEE_HITS], 1u);
 }
 
 TEST(ElementAttackClass, TheHudShowsTheOwnWeaponFromTheFirstPhase)
