@@ -1,16 +1,23 @@
 #include "game/actor/CBullet.h"
 
+#include "engine/core/MathConstants.h"
+#include "engine/platform/CGraphics.h"
 #include "engine/platform/FrameTimer.h"
+#include "engine/render/CMesh.h"
+#include "game/actor/CActorResources.h"
 #include "game/actor/CBulletDefinition.h"
 #include "game/actor/CStateHash.h"
 #include "game/actor/SimulationMath.h"
 
+#include <cmath>
 #include <cstring>
 
 void CBullet::Setup(const CBulletDefinition* definition, int32_t owner, uint8_t team, uint8_t power,
                     const CkvrVector3& position, const CkvrVector3& velocity, const float extent[6])
 {
     m_definition = definition;
+    m_mesh = nullptr;
+    m_meshResolved = false;
     m_owner = owner;
     m_team = team;
     m_power = power;
@@ -52,6 +59,30 @@ int CBullet::Update(uintptr_t)
     const bool inside = m_position.x >= e[0] && m_position.y >= e[1] && m_position.z >= e[2] &&
                         m_position.x <= e[3] && m_position.y <= e[4] && m_position.z <= e[5];
     return inside ? 1 : 0;
+}
+
+int CBullet::Render(uintptr_t)
+{
+    if (!m_meshResolved && m_definition != nullptr)
+    {
+        m_mesh = CActorResources::FindMesh(m_definition->model);
+        m_meshResolved = true;
+    }
+    if (m_mesh == nullptr)
+        return 0;
+    // Model +z along the velocity: pitch about x, then yaw about y. This
+    // is drawing, so the library's trigonometry will do.
+    const CkvrVector3& v = m_velocity;
+    const float flat = std::sqrt(v.x * v.x + v.z * v.z);
+    const float yaw = (v.x != 0.0f || v.z != 0.0f) ? std::atan2(v.x, v.z) * kRadianToDegree : 0.0f;
+    const float pitch = (flat != 0.0f || v.y != 0.0f) ? -std::atan2(v.y, flat) * kRadianToDegree : 0.0f;
+    m_world.SetRotation(pitch, yaw, 0.0f);
+    m_world.m[12] = m_position.x;
+    m_world.m[13] = m_position.y;
+    m_world.m[14] = m_position.z;
+    if (CGraphics* graphics = CMesh::GetGraphics())
+        graphics->SetBlendMode(GetBlendMode());
+    return static_cast<int>(m_mesh->DrawStatic(&m_world, nullptr));
 }
 
 void CBullet::HashState(CStateHash* hash) const

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 struct CBulletDefinition;
+class CMesh;
 class CStateHash;
 
 // One live bullet of the shared pool. It names its owner by fighter index,
@@ -26,9 +27,11 @@ public:
     // Previous = position, gravity, move by the frame's step. 0 when spent
     // or outside the extent.
     int Update(uintptr_t argument) override;
-    // Bullets have no drawing of their own yet: their models resolve with
-    // the resource controller's wiring.
-    int Render(uintptr_t) override { return 1; }
+    // Draws the definition's model (resolved by name at the first draw
+    // after Setup; none draws nothing) at the position, turned to face the
+    // velocity. The pool queues bullets in the render list, which calls
+    // this back. 1 when drawn.
+    int Render(uintptr_t argument) override;
 
     void HashState(CStateHash* hash) const;
 
@@ -58,4 +61,7 @@ private:
     CkvrVector3 m_velocity;
     uint32_t m_life = 0;
     float m_extent[6] = {};
+    // Drawing only.
+    CMesh* m_mesh = nullptr;
+    bool m_meshResolved = false;
 };

@@ -1,6 +1,8 @@
 #include "game/actor/CBulletMemoryList.h"
 
 #include "engine/core/Collision.h"
+#include "engine/render/CRenderList.h"
+#include "game/actor/CBulletDefinition.h"
 #include "game/actor/CStateHash.h"
 #include "game/actor/IBulletWorld.h"
 
@@ -63,6 +65,22 @@ void CBulletMemoryList::UpdateAll(uintptr_t argument)
         if (bullet->Update(argument) == 0)
             Destroy(bullet);
         bullet = next;
+    }
+}
+
+void CBulletMemoryList::RenderAll(CRenderList* list)
+{
+    for (CBullet* bullet = GetHead(); bullet != nullptr; bullet = GetNext(bullet))
+    {
+        if (list == nullptr)
+        {
+            bullet->Render(0);
+            continue;
+        }
+        // The list skips what lies wholly behind the camera.
+        const float radius = bullet->GetDefinition() != nullptr ? bullet->GetDefinition()->radius : 0.0f;
+        bullet->SetRadius(radius > 1.0f ? radius : 1.0f);
+        list->Add(bullet, 0);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+class CRenderList;
 class CStateHash;
 class IBulletWorld;
 
@@ -46,6 +47,9 @@ public:
     // once, so no later body meets it.
     std::vector<BodyHit> HitTestBody(int32_t victim, const float spheres[2][4], AcceptBullet accept, void* context);
     void DestroyAll();
+    // Queues every live bullet in chain order into the render list, which
+    // draws them sorted; without a list each draws at once.
+    void RenderAll(CRenderList* list);
     void HashState(CStateHash* hash) const;
 
 private:

@@ -13,6 +13,7 @@
 #include "game/actor/CItemDefinition.h"
 #include "game/actor/IBattleStage.h"
 #include "game/actor/CStateHash.h"
+#include "game/actor/CFiringWeapon.h"
 #include "game/actor/CWeapon.h"
 #include "game/actor/CWeaponDefinition.h"
 #include "game/actor/CombatRules.h"
@@ -100,6 +101,7 @@ int CCharacter::Update(uintptr_t argument)
             weapon->Update(milliseconds);
     }
     Quantize();
+    UpdateWeaponHolders();
     AdvanceAnimation(FrameSeconds(milliseconds));
     return 1;
 }
@@ -127,7 +129,7 @@ uint32_t CCharacter::AddWeapon(const CWeaponDefinition* weapon, uint32_t kind)
 {
     if (weapon == nullptr)
         return 0;
-    std::unique_ptr<CWeapon> copy = std::make_unique<CWeapon>(weapon);
+    std::unique_ptr<CWeapon> copy = CWeapon::Make(weapon);
     return TakeWeapon(&copy, kind);
 }
 
@@ -147,6 +149,7 @@ uint32_t CCharacter::TakeWeapon(std::unique_ptr<CWeapon>* weapon, uint32_t kind)
         m_weapons[slot] = std::move(*weapon);
         m_weapons[slot]->owner = GetIndex();
         m_weapons[slot]->held = true;
+        UpdateWeaponHolders();
         m_action.weight = static_cast<uint8_t>(m_action.weight + definition->weight);
         if (kind == 1)
             m_action.mainSlot = static_cast<uint8_t>(slot);
@@ -165,17 +168,19 @@ uint32_t CCharacter::SetWeaponAt(const CWeaponDefinition* weapon, uint32_t slot,
     if (m_weapons[slot] != nullptr)
         m_action.weight = static_cast<uint8_t>(m_action.weight - m_weapons[slot]->GetDefinition()->weight);
     m_weapons[slot].reset();
-    if (weapon == nullptr)
+    std::unique_ptr<CWeapon> made = CWeapon::Make(weapon);
+    if (made == nullptr)
     {
         if (m_action.mainSlot == slot)
             m_action.mainSlot = tag_TOLQCHARAACTION::kNoSlot;
         if (m_action.subSlot == slot)
             m_action.subSlot = tag_TOLQCHARAACTION::kNoSlot;
-        return 1;
+        return weapon == nullptr ? 1 : 0;
     }
-    m_weapons[slot] = std::make_unique<CWeapon>(weapon);
+    m_weapons[slot] = std::move(made);
     m_weapons[slot]->owner = GetIndex();
     m_weapons[slot]->held = true;
+    UpdateWeaponHolders();
     m_action.weight = static_cast<uint8_t>(m_action.weight + weapon->weight);
     if (flag == 1)
         m_action.mainSlot = static_cast<uint8_t>(slot);
@@ -526,22 +531,23 @@ void CCharacter::UpdateCamera(CCamera* camera, IBattleStage* stage, CkvrVector3*
 
 bool CCharacter::GetMuzzlePosition(const CWeapon* weapon, CkvrVector3* out) const
 {
-    if (weapon == nullptr || out == nullptr || !weapon->Fires() || weapon->GetDefinition()->bullets.empty() ||
-        m_definition == nullptr)
-        return false;
-    const float yaw = DegreeToRadian(m_rotation.y);
-    const float s = KvrSin(yaw), c = KvrCos(yaw);
-    const CkvrVector3& hand = m_definition->handOffset;
-    const CkvrVector3& muzzle = weapon->GetDefinition()->bullets[0].muzzle;
-    const float x = hand.x + muzzle.x, z = hand.z + muzzle.z;
-    *out = CkvrVector3(m_position.x + x * c + z * s, m_position.y + hand.y + muzzle.y, m_position.z + z * c - x * s);
-    return true;
+    const CFiringWeapon* firing = weapon != nullptr ? weapon->AsFiringWeapon() : nullptr;
+    return firing != nullptr && firing->GetMuzzlePosition(out) != 0;
 }
 
 float CCharacter::GetFirstBulletParameter(const CWeapon* weapon) const
 {
-    if (weapon == nullptr || !weapon->Fires() || weapon->GetDefinition()->bullets.empty() || m_gameData == nullptr)
-        return 0.0f;
-    const CBulletDefinition* bullet = m_gameData->FindBullet(weapon->GetDefinition()->bullets[0].bullet.c_str());
-    return bullet != nullptr ? bullet->range : 0.0f;
+    const CFiringWeapon* firing = weapon != nullptr ? weapon->AsFiringWeapon() : nullptr;
+    return firing != nullptr ? firing->GetFirstBulletParameter() : 0.0f;
+}
+
+void CCharacter::UpdateWeaponHolders()
+{
+    if (m_definition == nullptr)
+        return;
+    for (std::unique_ptr<CWeapon>& weapon : m_weapons)
+    {
+        if (weapon != nullptr)
+            weapon->SetHolder(m_position, m_rotation.y, m_definition->handOffset, m_gameData);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "engine/core/CObjectBase.h"
 #include "engine/platform/input/tag_KVRPADSTATE.h"
+#include "game/actor/CElementAttack.h"
 #include "game/actor/tag_TOLQBATTLECHARADATA.h"
 #include "game/actor/tag_TOLQBATTLESCORE.h"
 #include "game/actor/tag_TOLQCHARAACTION.h"
@@ -166,7 +167,13 @@ public:
     // The blessing of one's own element for ms milliseconds.
     void SetBlessing(uint32_t milliseconds);
     bool IsBlessed() const { return m_action.blessing != 0; }
-    const CElementAttackDefinition* GetRunningAttack() const { return m_attack; }
+    const CElementAttackDefinition* GetRunningAttack() const { return m_elementAttack.GetDefinition(); }
+    // The HUD's weapon picture during an element attack: the attack's own
+    // weapon from its first phase on, else null (show the hand's).
+    const CWeaponDefinition* GetElementAttackWeapon() const
+    {
+        return m_elementAttack.GetShownWeapon(m_state.elementAttackTime, m_gameData);
+    }
 
     // The follow camera from the camera yaw and pitch: 4 behind (2 over the
     // right shoulder in the shooting view), pulled in front of the hit
@@ -260,7 +267,7 @@ private:
     bool StartElementalJump(tag_TOLQBATTLEFRAME* frame);
     void UpdateLockOn(tag_TOLQBATTLEFRAME* frame);
     void UpdateBurst(uint32_t milliseconds);
-    void UpdateRunningAttack(uint32_t previousClock);
+    void UpdateRunningAttack();
     const CElementAttackDefinition* FindAttack(const std::string& name) const;
     CCharacter* GetLockOnTarget(tag_TOLQBATTLEFRAME* frame) const;
     bool StartFire(tag_TOLQBATTLEFRAME* frame);
@@ -277,6 +284,8 @@ private:
     bool Aiming() const { return Held(BUTTON_AIM) || Held(BUTTON_MOUSE_RIGHT); }
     float MoveSpeedFactor() const;
     void Quantize();
+    // Every carried weapon takes the fighter's position, yaw and hand.
+    void UpdateWeaponHolders();
 
     // Hits (CharacterHits.cpp).
     void TestSwing(tag_TOLQBATTLEFRAME* frame);
@@ -299,7 +308,7 @@ private:
     std::unique_ptr<tag_TOLQBATTLECHARADATA> m_data;
     std::unique_ptr<CWeapon> m_weapons[kWeaponSlots];
     int32_t m_motion = -1;
-    const CElementAttackDefinition* m_attack = nullptr;
+    CElementAttack m_elementAttack;
     CkvrVector3 m_moveTarget;
     std::vector<uint32_t> m_boxesHit;
     // Each worn part once, in the order put on; the slots point into it.

@@ -105,7 +105,7 @@ float CCpu::AttackDistance() const
     const CWeapon* sub = GetSubWeapon();
     for (const CWeapon* weapon : {main, sub})
     {
-        if (weapon != nullptr && weapon->Fires() && weapon->GetRounds() > 0)
+        if (weapon != nullptr && weapon->Fires() && weapon->GetAmmo() > 0)
             return 15.0f;
     }
     for (const CWeapon* weapon : {main, sub})

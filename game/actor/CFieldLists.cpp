@@ -10,7 +10,10 @@ void CFieldLists::Update(IBattleStage* stage, uint32_t milliseconds)
     for (size_t i = 0; i < weapons.size();)
     {
         if (weapons[i]->Update(milliseconds) == 0)
+        {
+            weapons[i]->ReleaseRuntime();
             weapons.erase(weapons.begin() + static_cast<std::ptrdiff_t>(i));
+        }
         else
             ++i;
     }
@@ -29,7 +32,7 @@ void CFieldLists::HashState(CStateHash* hash) const
     hash->U32(static_cast<uint32_t>(weapons.size()));
     for (const std::unique_ptr<CWeapon>& weapon : weapons)
     {
-        hash->Vec3(weapon->position);
+        hash->Vec3(*weapon->GetPosition());
         weapon->HashState(hash);
     }
     hash->U32(static_cast<uint32_t>(items.size()));

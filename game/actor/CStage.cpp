@@ -154,9 +154,14 @@ void CStage::Drop(const CStageObject& object)
         }
         if (!choices.empty())
         {
-            auto weapon = std::make_unique<CWeapon>(choices[RandomInt(static_cast<uint32_t>(choices.size()))]);
-            weapon->position = GroundBelow(this, at);
-            m_field->weapons.push_back(std::move(weapon));
+            std::unique_ptr<CWeapon> weapon =
+                CWeapon::Make(choices[RandomInt(static_cast<uint32_t>(choices.size()))]);
+            if (weapon != nullptr)
+            {
+                const CkvrVector3 ground = GroundBelow(this, at);
+                weapon->SetPosition(&ground);
+                m_field->weapons.push_back(std::move(weapon));
+            }
         }
     }
     else if (object.definition->kind == CStageObjectDefinition::KIND_ITEM_BOX)

@@ -79,7 +79,7 @@ void CCharacter::StartState(uint32_t state)
 {
     if (state < STATE_ELEMENT_ATTACK || state > STATE_MAXIMUM_ATTACK)
     {
-        m_attack = nullptr;
+        m_elementAttack.Stop();
         m_state.runningElementAttack = 0;
         m_state.elementAttackTime = 0;
     }
@@ -122,7 +122,7 @@ void CCharacter::UpdateActions(tag_TOLQBATTLEFRAME* frame, uint32_t milliseconds
     }
     const uint32_t s = m_state.actionState;
     if (s >= STATE_ELEMENT_ATTACK && s <= STATE_MAXIMUM_ATTACK)
-        UpdateRunningAttack(m_state.stateClock >= milliseconds ? m_state.stateClock - milliseconds : 0);
+        UpdateRunningAttack();
     if (!TryStartAction(frame))
         UpdateMovementInput(milliseconds);
 }
@@ -174,10 +174,9 @@ void CCharacter::EndTimedState(uint32_t)
     case STATE_ELEMENT_ATTACK:
     case STATE_BURST_ATTACK:
     case STATE_MAXIMUM_ATTACK:
-        if (m_attack == nullptr || clock >= m_attack->duration)
+        if (!m_elementAttack.IsRunning() || clock >= m_elementAttack.GetDefinition()->duration)
         {
             StartState(STATE_STAND);
-            m_attack = nullptr;
             m_state.runningElementAttack = 0;
             m_state.elementAttackTime = 0;
         }
@@ -372,7 +371,7 @@ bool CCharacter::StartFire(tag_TOLQBATTLEFRAME* frame)
         main = sub;
     }
     m_state.aimFlag = 1;
-    if (main->GetRounds() == 0)
+    if (main->GetAmmo() == 0)
         return false;
     StartState(main->IsLong() ? STATE_LONG_ATTACK : STATE_SPECIAL_ATTACK);
     m_rotation.y = m_state.cameraYaw;
@@ -462,8 +461,8 @@ bool CCharacter::TryPickUp(tag_TOLQBATTLEFRAME* frame)
         const CWeaponDefinition* definition = weapons[i]->GetDefinition();
         if (definition == nullptr || (definition->characterMask & m_definition->ownBit) == 0)
             continue;
-        const float dx = weapons[i]->position.x - m_position.x, dy = weapons[i]->position.y - m_position.y,
-                    dz = weapons[i]->position.z - m_position.z;
+        const CkvrVector3& at = *weapons[i]->GetPosition();
+        const float dx = at.x - m_position.x, dy = at.y - m_position.y, dz = at.z - m_position.z;
         const float distance = dx * dx + dy * dy + dz * dz;
         if (distance <= bestDistance && (best < 0 || distance < bestDistance))
         {
@@ -631,7 +630,8 @@ void CCharacter::DropWeapon(tag_TOLQBATTLEFRAME* frame, uint8_t slot)
         m_action.subSlot = tag_TOLQCHARAACTION::kNoSlot;
     weapon->owner = -1;
     weapon->held = false;
-    weapon->position = GroundBelow(frame->stage, m_position);
+    const CkvrVector3 ground = GroundBelow(frame->stage, m_position);
+    weapon->SetPosition(&ground);
     frame->field->weapons.push_back(std::move(weapon));
     m_state.weaponHandling = 2;
     m_state.handlingClock = kHandlingMilliseconds;

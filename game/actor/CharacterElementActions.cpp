@@ -124,7 +124,7 @@ bool CCharacter::StartElementAttack(const CElementAttackDefinition* attack, uint
         return false;
     m_state.ep = m_state.ep - static_cast<float>(attack->epCost);
     StartState(state);
-    m_attack = attack;
+    m_elementAttack.Start(attack);
     m_state.runningElementAttack = static_cast<uint32_t>(attack->format) + 1;
     m_state.elementAttackTime = 0;
     m_state.velocity.x = 0.0f;
@@ -197,17 +197,9 @@ bool CCharacter::StartElementalJump(tag_TOLQBATTLEFRAME* frame)
     return true;
 }
 
-void CCharacter::UpdateRunningAttack(uint32_t previousClock)
+void CCharacter::UpdateRunningAttack()
 {
-    if (m_attack == nullptr)
-        return;
-    m_state.elementAttackTime = m_state.stateClock;
-    if (m_data == nullptr || m_data->effects == nullptr)
-        return;
-    for (const CEffectPlayerRecord& player : m_attack->effectPlayers)
-    {
-        const uint32_t plays = player.CountKeysPassed(previousClock, m_state.stateClock);
-        for (uint32_t i = 0; i < plays; ++i)
-            m_data->effects->PlayAttackEffect(player, static_cast<uint32_t>(GetIndex()), m_position, m_rotation.y);
-    }
+    IActorEffects* effects = m_data != nullptr ? m_data->effects : nullptr;
+    m_elementAttack.Advance(&m_state, m_state.stateClock, effects, static_cast<uint32_t>(GetIndex()), m_position,
+                            m_rotation.y);
 }

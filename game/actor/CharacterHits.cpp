@@ -47,6 +47,7 @@ void CCharacter::UpdateHitsAndAttachments(tag_TOLQBATTLEFRAME* frame)
     TestItems(frame);
     TestElements(frame);
     UpdateWorldMatrix();
+    UpdateWeaponHolders();
 }
 
 void CCharacter::TestGoal(tag_TOLQBATTLEFRAME* frame)
@@ -78,10 +79,8 @@ void CCharacter::TestSwing(tag_TOLQBATTLEFRAME* frame)
         return;
     }
     const uint32_t s = m_state.actionState;
-    if (s < STATE_ELEMENT_ATTACK || s > STATE_MAXIMUM_ATTACK || m_attack == nullptr)
-        return;
-    if (clock >= m_attack->hitStart && clock < m_attack->hitEnd)
-        TestAttackSphere(frame, m_attack->reach, m_attack->radius, m_attack->power);
+    if (s >= STATE_ELEMENT_ATTACK && s <= STATE_MAXIMUM_ATTACK)
+        m_elementAttack.TestHits(frame, this);
 }
 
 // A sphere at reach in front of the chest hits each fighter once per action.

@@ -116,6 +116,8 @@ int CCharacter::Render(uintptr_t argument)
             list->Add(this, 0);
         for (const std::unique_ptr<CClothes>& clothes : m_wornClothes)
             clothes->Render(argument);
+        if (CWeapon* weapon = GetMainWeapon())
+            weapon->Render(argument);
         return 1;
     }
     CGraphics* graphics = CMesh::GetGraphics();

@@ -166,7 +166,7 @@ TEST(CharacterCombat, ShotsSpendAmmoReloadAndHit)
         Hold(&battle, Record(0, 0, {CCharacter::BUTTON_AIM}), 224);
     }
     CWeapon* rifle = player->GetMainWeapon();
-    EXPECT_EQ(rifle->GetRounds(), 0u);
+    EXPECT_EQ(rifle->GetAmmo(), 0u);
     EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::SHOTS], 3u);
     EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::SHOT_HITS], 3u);
     EXPECT_EQ(target->GetState()->life, 100 - 3 * 20);
@@ -175,7 +175,7 @@ TEST(CharacterCombat, ShotsSpendAmmoReloadAndHit)
     battle.Step(kFrame, {{0, Record(0, 0, {fire[0], fire[1]})}});
     EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::SHOTS], 3u);
     Hold(&battle, Record(), 1008);
-    EXPECT_EQ(rifle->GetRounds(), 3u);
+    EXPECT_EQ(rifle->GetAmmo(), 3u);
 }
 
 TEST(CharacterCombat, ABulletHitsInItsFirstPass)
@@ -291,7 +291,7 @@ TEST(CharacterItems, EachKind)
     CItemDefinition item;
     item.kind = CItemDefinition::KIND_AMMO;
     player->ApplyItem(&item);
-    EXPECT_EQ(player->GetMainWeapon()->GetRounds(), 3u);
+    EXPECT_EQ(player->GetMainWeapon()->GetAmmo(), 3u);
     player->GetState()->life = 10;
     item.kind = CItemDefinition::KIND_LIFE;
     item.value = 50.0f;

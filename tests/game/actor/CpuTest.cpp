@@ -127,8 +127,8 @@ TEST(Cpu, SpecialWeaponsFireFromTheirUses)
         battle.Step(16, {{0, arena::Record()}});
     battle.Step(16, {{0, arena::Record(0, 0, {CCharacter::BUTTON_ATTACK, CCharacter::BUTTON_AIM})}});
     EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_SPECIAL_ATTACK);
-    EXPECT_EQ(player->GetMainWeapon()->GetRounds(), 0u);
+    EXPECT_EQ(player->GetMainWeapon()->GetAmmo(), 0u);
     for (int i = 0; i < 200; ++i)
         battle.Step(16, {{0, arena::Record()}});
-    EXPECT_EQ(player->GetMainWeapon()->GetRounds(), 0u);
+    EXPECT_EQ(player->GetMainWeapon()->GetAmmo(), 0u);
 }

@@ -119,7 +119,7 @@ TEST_F(Lessons, StepsThreeToThirtyPass)
     EXPECT_EQ(world.field.weapons.back()->GetDefinition()->type, 6);
 
     // 16 pick it up.
-    const CkvrVector3 lying = world.field.weapons.back()->position;
+    const CkvrVector3 lying = *world.field.weapons.back()->GetPosition();
     Teleport(lying.x, lying.z - 0.5f, 0);
     Run(Record(0, 0, {CCharacter::BUTTON_PICK_UP}));
     EXPECT_EQ(state->weaponHandling, 1u);

@@ -128,7 +128,7 @@ TEST(Stage, BoxesBreakDropByMaskAndReturn)
         {
             ASSERT_EQ(field.weapons.size(), 1u);
             EXPECT_EQ(field.weapons[0]->GetDefinition()->type, mask == 64 ? 6 : 0);
-            EXPECT_EQ(field.weapons[0]->position.y, 0.0f); // laid on the ground
+            EXPECT_EQ(field.weapons[0]->GetPosition()->y, 0.0f); // laid on the ground
         }
         // Returns after its respawn time.
         SetFrameTime(16);
@@ -225,7 +225,7 @@ TEST(Stage, FieldWeaponsLeaveAfterAHundredSeconds)
 {
     CFieldLists field;
     const CWeaponDefinition sword = arena::Sword();
-    field.weapons.push_back(std::make_unique<CWeapon>(&sword));
+    field.weapons.push_back(CWeapon::Make(&sword));
     field.Update(nullptr, 99999);
     EXPECT_EQ(field.weapons.size(), 1u);
     field.Update(nullptr, 1);

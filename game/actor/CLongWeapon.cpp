@@ -1,0 +1,5 @@
+#include "game/actor/CLongWeapon.h"
+
+CLongWeapon::CLongWeapon(const CWeaponDefinition* definition) : CFiringWeapon(definition)
+{
+}

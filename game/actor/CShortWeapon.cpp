@@ -1,0 +1,5 @@
+#include "game/actor/CShortWeapon.h"
+
+CShortWeapon::CShortWeapon(const CWeaponDefinition* definition) : CWeapon(definition)
+{
+}

@@ -1,0 +1,5 @@
+#include "game/actor/CSpecialWeapon.h"
+
+CSpecialWeapon::CSpecialWeapon(const CWeaponDefinition* definition) : CFiringWeapon(definition)
+{
+}
