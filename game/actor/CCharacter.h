@@ -234,6 +234,11 @@ public:
     // The body: two spheres of the definition's radius, at radius and at
     // height - radius above the feet (x, y, z, r).
     void GetBodySpheres(float spheres[2][4]) const;
+    // A sphere of radius, reach in front of the chest, hits every other
+    // fighter not yet in the state's hit mask and every box not yet in
+    // boxesHit (each then joins it); swings and element attacks share it.
+    void TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float radius, uint8_t power,
+                          std::vector<uint32_t>* boxesHit);
     void HashState(CStateHash* hash) const;
 
 protected:
@@ -289,7 +294,6 @@ private:
 
     // Hits (CharacterHits.cpp).
     void TestSwing(tag_TOLQBATTLEFRAME* frame);
-    void TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float radius, uint8_t power);
     void TestBullets(tag_TOLQBATTLEFRAME* frame);
     void TestGoal(tag_TOLQBATTLEFRAME* frame);
 

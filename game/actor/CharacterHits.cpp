@@ -75,7 +75,7 @@ void CCharacter::TestSwing(tag_TOLQBATTLEFRAME* frame)
             return;
         const CWeaponDefinition* definition = weapon->GetDefinition();
         if (clock >= definition->hitStart && clock < definition->hitEnd)
-            TestAttackSphere(frame, definition->reach, definition->hitRadius, definition->power);
+            TestAttackSphere(frame, definition->reach, definition->hitRadius, definition->power, &m_boxesHit);
         return;
     }
     const uint32_t s = m_state.actionState;
@@ -84,7 +84,8 @@ void CCharacter::TestSwing(tag_TOLQBATTLEFRAME* frame)
 }
 
 // A sphere at reach in front of the chest hits each fighter once per action.
-void CCharacter::TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float radius, uint8_t power)
+void CCharacter::TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float radius, uint8_t power,
+                                  std::vector<uint32_t>* boxesHit)
 {
     const float yaw = DegreeToRadian(m_rotation.y);
     const float chest = m_definition->height - m_definition->radius;
@@ -111,9 +112,9 @@ void CCharacter::TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float
     {
         if (stage->SphereTouchesBox(box, sphere) == 0)
             continue;
-        if (std::find(m_boxesHit.begin(), m_boxesHit.end(), box) != m_boxesHit.end())
+        if (std::find(boxesHit->begin(), boxesHit->end(), box) != boxesHit->end())
             continue;
-        m_boxesHit.push_back(box);
+        boxesHit->push_back(box);
         stage->DamageBox(box, ComputeDamage(power, powerItem, 1.0f));
     }
 }
