@@ -79,7 +79,7 @@ uint32_t CCharacterDefinition::Load(const void* bytes, size_t size)
     loaded.routePlateB = reader.U8In(0, 5);
     reader.Pad(2);
     loaded.ownBit = reader.U32();
-    reader.Require(loaded.ownBit == (1u << loaded.number));
+    reader.Require(loaded.number < 8 && loaded.ownBit == (1u << loaded.number));
     for (char* weapon : loaded.defaultWeapons)
         reader.FixedText(weapon, kNameSize);
     for (char* clothes : loaded.defaultClothes)

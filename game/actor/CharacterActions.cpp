@@ -477,6 +477,7 @@ bool CCharacter::TryPickUp(tag_TOLQBATTLEFRAME* frame)
     m_action.targetedFieldWeapon = -1;
     m_state.weaponHandling = 1;
     m_state.handlingClock = kHandlingMilliseconds;
+    PlayEvent(IActorEffects::EVENT_WEAPON_SET);
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "game/actor/CElementDefinition.h"
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CItemDefinition.h"
+#include "game/actor/IActorEffects.h"
 #include "game/actor/IBattleStage.h"
 #include "game/actor/CElementAttackDefinition.h"
 #include "game/actor/CWeapon.h"
@@ -136,6 +137,7 @@ void CCharacter::TestItems(tag_TOLQBATTLEFRAME* frame)
             continue;
         item->Take();
         ApplyItem(item->GetDefinition());
+        PlayEvent(IActorEffects::ItemEvent(item->GetDefinition()->kind));
     }
 }
 
@@ -174,6 +176,7 @@ void CCharacter::TestElements(tag_TOLQBATTLEFRAME* frame)
         if (element->TakeBy(GetIndex()) != 0)
         {
             SetBlessing(definition->blessingTime);
+            PlayEvent(IActorEffects::EVENT_ELEMENTS_SET);
             return;
         }
     }

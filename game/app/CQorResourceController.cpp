@@ -57,6 +57,29 @@ uint32_t ToFlag(uint32_t value)
 {
     return value != 0 ? 1 : 0;
 }
+
+std::string Quoted(const char* text)
+{
+    return "\"" + std::string(text != nullptr ? text : "") + "\"";
+}
+
+constexpr const char* kListFolders[] = {"Bullet\\", "Item\\",   "Character\\", "Weapon\\", "Clothes\\",
+                                        "Object\\", "Stage\\",  "Attack\\",    "Element\\"};
+
+// Where a definition made in memory is saved: its list's folder, its name
+// and the extension of its kind, which is the file's magic without its "Q"
+// ("QSWP" is a ".swp"). Empty for a name that is no plain file name.
+std::string FileNameOfDefinition(uint32_t list, const char* name, const std::vector<uint8_t>& bytes)
+{
+    const uint32_t index = list - CQorResourceController::LIST_BULLETS;
+    if (index >= std::size(kListFolders) || bytes.size() < 4 || name == nullptr || name[0] == '\0' ||
+        std::strpbrk(name, "\\/:*?\"<>|") != nullptr || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+        return {};
+    std::string extension = ".";
+    for (size_t i = 1; i < 4; ++i)
+        extension += static_cast<char>(std::tolower(bytes[i]));
+    return kListFolders[index] + std::string(name) + extension;
+}
 }
 
 CQorResourceController::CQorResourceController() : CResourceController(kSetIdentifier)
@@ -148,13 +171,14 @@ int CQorResourceController::LoadDefinition(CkvrPackFile* pack, const char* name,
     return 1;
 }
 
-int CQorResourceController::SaveOther(CResourceSaveJob& job)
+int CQorResourceController::SaveGameData(CResourceSaveJob& job)
 {
-    for (const CResourceList<CResourceBase*>& list : m_gameLists)
+    for (uint32_t list = LIST_BULLETS; list < LIST_GAME_COUNT; ++list)
     {
-        for (uint32_t i = 0; i < list.GetCount(); ++i)
+        const CResourceList<CResourceBase*>& entries = m_gameLists[list - LIST_BULLETS];
+        for (uint32_t i = 0; i < entries.GetCount(); ++i)
         {
-            if (!SaveDefinition(job, list.GetData()[i]))
+            if (!SaveDefinition(job, list, entries.GetData()[i]))
                 return 0;
         }
     }
@@ -162,22 +186,30 @@ int CQorResourceController::SaveOther(CResourceSaveJob& job)
 }
 
 // A definition goes back to the file it was read from, written through its
-// own Save. An element held by name only can't be written: 0.
-int CQorResourceController::SaveDefinition(CResourceSaveJob& job, const CResourceBase* element)
+// own Save; one made in memory goes to its list's folder. An element held by
+// name only can't be written: 0.
+int CQorResourceController::SaveDefinition(CResourceSaveJob& job, uint32_t list, const CResourceBase* element)
 {
     const CGameDataResourceBase* definition = dynamic_cast<const CGameDataResourceBase*>(element);
-    if (definition == nullptr || definition->fileName.empty())
-        return 0;
+    if (definition == nullptr)
+        return Fail(Quoted(element != nullptr ? element->GetName() : ""), "held by name only, its data can't be saved");
     CByteWriter writer;
     definition->Save(&writer);
-    CSafeFileWriter* file = job.CreateFile(definition->fileName);
-    if (file == nullptr || !file->Write(writer.GetBytes().data(), writer.GetBytes().size()) || !file->Close())
-        return 0;
-    job.AddRecord(definition->fileName);
+    const std::vector<uint8_t>& bytes = writer.GetBytes();
+    const std::string fileName =
+        !definition->fileName.empty() ? definition->fileName : FileNameOfDefinition(list, definition->GetName(), bytes);
+    if (fileName.empty())
+        return Fail(Quoted(definition->GetName()), "no file name to save it under");
+    CSafeFileWriter* file = job.CreateFile(fileName);
+    if (file == nullptr)
+        return Fail(Quoted(fileName.c_str()), job.GetError().c_str());
+    if (!file->Write(bytes.data(), bytes.size()) || !file->Close())
+        return Fail(Quoted(fileName.c_str()), "can't be written");
+    job.AddRecord(fileName);
     return 1;
 }
 
-void CQorResourceController::ReleaseOther()
+void CQorResourceController::DeleteGameData()
 {
     for (CResourceList<CResourceBase*>& list : m_gameLists)
     {
@@ -188,6 +220,7 @@ void CQorResourceController::ReleaseOther()
                 continue;
             element->Release();
             delete element;
+            list.GetData()[i] = nullptr;
         }
         list.SetCount(0);
     }

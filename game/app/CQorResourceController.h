@@ -41,10 +41,17 @@ public:
     // loads nothing and succeeds.
     int LoadOther(CkvrPackFile* pack, const char* name, uint32_t loadContents) override;
     int LoadGameData(CkvrPackFile* pack, const char* name, uint32_t loadContents);
-    // Writes the game lists into the set being saved. 0 (which fails the
-    // whole save) while a list holds data that this build cannot write.
-    int SaveOther(CResourceSaveJob& job) override;
-    void ReleaseOther() override;
+    // Writes every definition of lists 7-15 into the set being saved, each
+    // to the file it was read from, or, made in memory, to its list's
+    // folder as its name and the extension of its kind ("Weapon\\Sabre.swp"),
+    // and adds its record. Stops at the first file it can't write: 0, which
+    // fails the whole save; so does an entry held by name only (a load
+    // without contents, missions, stories), rather than drop its file.
+    int SaveGameData(CResourceSaveJob& job);
+    // Releases and deletes every entry of the game lists and empties them.
+    void DeleteGameData();
+    int SaveOther(CResourceSaveJob& job) override { return SaveGameData(job); }
+    void ReleaseOther() override { DeleteGameData(); }
     void ReleaseInstances() override;
     CResourceBase* GetList(uint8_t kind) override;
 
@@ -58,7 +65,7 @@ private:
     // The largest game-data file read: a character with every text full.
     static constexpr uint64_t kMaxGameDataSize = 1u << 20;
     int LoadDefinition(CkvrPackFile* pack, const char* name, uint32_t list, CResourceList<CResourceBase*>& target);
-    int SaveDefinition(CResourceSaveJob& job, const CResourceBase* element);
+    int SaveDefinition(CResourceSaveJob& job, uint32_t list, const CResourceBase* element);
 
     CResourceList<CResourceBase*> m_gameLists[LIST_GAME_COUNT - LIST_BULLETS];
 };

@@ -1,7 +1,6 @@
 #include "tools/datakit/DataKit.h"
 
 #include "engine/core/CSceneResource.h"
-#include "engine/core/TextEncoding.h"
 #include "engine/effect/CEffectContainer.h"
 #include "engine/render/BuiltInEffects.h"
 #include "engine/render/CConvertMesh.h"
@@ -15,6 +14,7 @@
 #include "tools/datakit/CDataKitController.h"
 #include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/ImageEncoder.h"
+#include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/SoundEncoder.h"
 
 #include <cmath>
@@ -139,11 +139,6 @@ struct FileMaker
     std::string name;
     std::function<std::vector<uint8_t>()> make;
 };
-
-std::vector<uint8_t> Text(const std::string& text)
-{
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
 
 // "Efc_hit": a burst of shadow-textured sparks that fade as they fly out,
 // and the decide sound at its start. Its file is named after the container,
@@ -282,15 +277,19 @@ std::vector<FileMaker> Files()
         {"Sound\\Se_announce.wav", [] { return SoundEncoder::EncodeWave(Blip(0.5, 440.0), 1, kRate); }},
         {"Bgm\\Bgm_option.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 220.0), 2, kRate); }},
         {"Bgm\\Bgm_custom.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 262.0), 2, kRate); }},
-        // Effects resolve their textures and sounds by name: they follow them.
-        {"Effect\\Efc_hit.efc", [] { return HitEffect(); }},
     };
+    for (NamedFiles::NamedFile& file : NamedFiles::Sounds())
+        files.push_back({file.name, std::move(file.make)});
+    // Effects resolve their textures and sounds by name: they follow them.
+    files.push_back({"Effect\\Efc_hit.efc", [] { return HitEffect(); }});
+    for (NamedFiles::NamedFile& file : NamedFiles::Effects())
+        files.push_back({file.name, std::move(file.make)});
     // The game data refers to the files above by name: it follows them.
     for (GameDataKit::GameFile& file : GameDataKit::Files())
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
-    // The game's fonts are chosen by face name; machines without the face
-    // fall back to IPA Gothic.
-    files.push_back({"Font\\FontFace.txt", [] { return Text(ConvertUtf8ToShiftJis("ＭＳ ゴシック") + "\r\n"); }});
+    // The game's fonts 0 and 1 are chosen by face name, one a line;
+    // machines without the face fall back to IPA Gothic.
+    files.push_back({"Font\\FontFace.txt", [] { return NamedFiles::FontFaces(); }});
     return files;
 }
 }

@@ -8,8 +8,8 @@
 // repository):
 //
 //   <folder>/Source/GameResource.grc   the loose set: textures (DDS, PNG),
-//   <folder>/Source/...                sounds (WAVE, Ogg), an effect file,
-//                                      a font face name, a scene resource
+//   <folder>/Source/...                sounds (WAVE, Ogg), effect files,
+//                                      the font face names, a scene resource
 //   <folder>/GameResource.grc          the same set packed by
 //   <folder>/Data/*.gpk, ...           CResourceController::SaveTo
 namespace DataKit

@@ -17,6 +17,7 @@
 #include "tools/datakit/CDataKitController.h"
 #include "tools/datakit/DataKit.h"
 #include "tools/datakit/GameDataKit.h"
+#include "tools/datakit/NamedFiles.h"
 #include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CElementAttackDefinition.h"
 #include "game/actor/CGameDataResource.h"
@@ -39,7 +40,8 @@ namespace fs = std::filesystem;
 namespace
 {
 constexpr uint32_t kTextures = 9;
-constexpr uint32_t kSounds = 6;
+// The menu sounds and music, then the sounds the battle looks up by name.
+const uint32_t kSounds = 6 + static_cast<uint32_t>(NamedFiles::Sounds().size());
 constexpr uint32_t kMeshes = 3;
 
 // The records the data kit controller keeps as other files: the game data,
@@ -261,7 +263,10 @@ TEST_F(DataSetTest, LooseAndPackedSetsLoadCompletely)
     EXPECT_NE(packed.GetSoundList().FindByName("Sound\\Bgm_custom.ogg"), nullptr);
     EXPECT_EQ(packed.GetOtherNames(), OtherRecords());
     std::vector<std::string> records = {"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk",
-                                        "Data\\Sound.gpk",   "Effect\\Efc_hit.efc", "Scene\\Title.sce"};
+                                        "Data\\Sound.gpk",   "Effect\\Efc_hit.efc"};
+    for (const NamedFiles::NamedFile& effect : NamedFiles::Effects())
+        records.push_back(effect.name);
+    records.push_back("Scene\\Title.sce");
     for (const std::string& other : OtherRecords())
         records.push_back(other);
     records.push_back("EOF");
@@ -283,7 +288,7 @@ TEST_F(DataSetTest, NamesOnlyLoadMakesNoDeviceResources)
     EXPECT_EQ(loose.GetTextureList().GetCount(), 0u);
     // The device records reached the hook instead (the scene and the effect
     // container load themselves).
-    EXPECT_EQ(loose.GetOtherNames().size(), DataKit::LooseRecords().size() - 2);
+    EXPECT_EQ(loose.GetOtherNames().size(), DataKit::LooseRecords().size() - 2 - NamedFiles::Effects().size());
 }
 
 TEST_F(DataSetTest, PackedBytesAreTheSourceBytes)

@@ -6,6 +6,7 @@
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CStage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -206,6 +207,8 @@ TEST(Stage, FightersBreakBoxesPickUpWeaponsAndTakeItems)
     EXPECT_EQ(player->GetState()->weaponHandling, 1u);
     EXPECT_EQ(player->GetActionData()->pickedWord, 2u);
     EXPECT_EQ(player->GetActionData()->weight, 5);
+    const std::vector<uint32_t>& events = battle.effects.events;
+    EXPECT_EQ(std::count(events.begin(), events.end(), IActorEffects::EVENT_WEAPON_SET * 100u), 1);
     for (int i = 0; i < 32; ++i)
         step(arena::Record());
     EXPECT_EQ(player->GetState()->weaponHandling, 0u);
@@ -217,6 +220,7 @@ TEST(Stage, FightersBreakBoxesPickUpWeaponsAndTakeItems)
     field.items.push_back(std::move(item));
     step(arena::Record());
     EXPECT_EQ(player->GetState()->life, 60);
+    EXPECT_EQ(events.back(), IActorEffects::EVENT_ITEM_LIFE * 100u);
     step(arena::Record());
     EXPECT_TRUE(field.items.empty());
 }
@@ -290,6 +294,7 @@ TEST(Stage, AltarsSpawnElementsThatBlessTheirOwnFighters)
     EXPECT_TRUE(owner->IsBlessed());
     EXPECT_EQ(spirit->GetState(), CElement::STATE_CARRIED);
     EXPECT_EQ(spirit->GetCarrier(), 1);
+    EXPECT_EQ(battle.effects.events.back(), IActorEffects::EVENT_ELEMENTS_SET * 100u + 1u);
     for (int i = 0; i < 70; ++i)
         step();
     // The blessing ended: the element is idle until the altar's reset.
