@@ -219,10 +219,10 @@ public:
     uint8_t GetTeam() const { return m_action.team; }
 
     const CCharacterDefinition* GetDefinition() const { return m_definition; }
-    tag_KVRPADSTATE* GetPad() { return &m_pad; }
-    tag_TOLQCHARASTATE* GetState() { return &m_state; }
+    tag_KVRPADSTATE* GetControlState() { return &m_pad; }
+    tag_TOLQCHARASTATE* GetStateBlock() { return &m_state; }
     tag_TOLQCHARAACTION* GetActionData() { return &m_action; }
-    tag_TOLQBATTLESCORE* GetScore() { return &m_score; }
+    tag_TOLQBATTLESCORE* GetBattleScore() { return &m_score; }
     const tag_TOLQBATTLECHARADATA* GetBattleData() const { return m_data.get(); }
     uint16_t GetMaxLife() const { return m_state.maxLife; }
     // The last motion played (8 + state on entering a state), for tests and

@@ -57,7 +57,7 @@ int CCpu::Update(uintptr_t argument)
     if (data != nullptr && data->localInput != 0)
     {
         tag_TOLQINPUTRECORD record;
-        if (GetState()->resultPose == 0)
+        if (GetStateBlock()->resultPose == 0)
             Think(reinterpret_cast<tag_TOLQBATTLEFRAME*>(argument), &record);
         ApplyInputRecord(&record, data->input);
     }
@@ -137,7 +137,7 @@ void CCpu::Think(tag_TOLQBATTLEFRAME* frame, tag_TOLQINPUTRECORD* record)
     if (target < 0)
         return;
     const CCharacter* other = frame->fighters[target];
-    const tag_TOLQCHARASTATE* state = GetState();
+    const tag_TOLQCHARASTATE* state = GetStateBlock();
     const float dx = other->GetPosition()->x - m_position.x, dz = other->GetPosition()->z - m_position.z;
     const float distance = std::sqrt(dx * dx + dz * dz);
     // Turn the camera toward the target, plus the drawn error.

@@ -34,7 +34,7 @@ void CElementAttack::TestHits(tag_TOLQBATTLEFRAME* frame, CCharacter* attacker)
 {
     if (m_definition == nullptr || frame == nullptr || attacker == nullptr || attacker->GetDefinition() == nullptr)
         return;
-    tag_TOLQCHARASTATE* state = attacker->GetState();
+    tag_TOLQCHARASTATE* state = attacker->GetStateBlock();
     const uint32_t clock = state->elementAttackTime;
     if (clock < m_definition->hitStart || clock >= m_definition->hitEnd)
         return;

@@ -32,24 +32,24 @@ TEST(CharacterMovement, WalksAndDashesAtTheDefinitionsSpeeds)
     Battle battle;
     CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0);
     Settle(&battle);
-    ASSERT_EQ(player->GetState()->grounded, 1u);
+    ASSERT_EQ(player->GetStateBlock()->grounded, 1u);
     // Half stick forward: walking along +z (camera yaw 0).
     Hold(&battle, Record(0, -50), 160);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_MOVE);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_MOVE);
     const float z0 = player->GetPosition()->z;
     Hold(&battle, Record(0, -50), 1008);
     EXPECT_NEAR(player->GetPosition()->z - z0, 4.0f * 1.008f, 0.01f);
-    EXPECT_EQ(player->GetState()->dashFlag, 0u);
+    EXPECT_EQ(player->GetStateBlock()->dashFlag, 0u);
     // Full stick: the dash flag after 400 ms, then dash speed.
     Hold(&battle, Record(0, -100), 400);
-    EXPECT_EQ(player->GetState()->dashFlag, 1u);
+    EXPECT_EQ(player->GetStateBlock()->dashFlag, 1u);
     const float z1 = player->GetPosition()->z;
     Hold(&battle, Record(0, -100), 320);
     EXPECT_NEAR(player->GetPosition()->z - z1, 8.0f * 0.32f, 0.01f);
     // Released: standing.
     Hold(&battle, Record(), 32);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND);
-    EXPECT_EQ(player->GetState()->velocity.z, 0.0f);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND);
+    EXPECT_EQ(player->GetStateBlock()->velocity.z, 0.0f);
 }
 
 TEST(CharacterMovement, JumpsAndLandsOnFloorRampAndBoxTop)
@@ -58,30 +58,30 @@ TEST(CharacterMovement, JumpsAndLandsOnFloorRampAndBoxTop)
     CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0);
     Settle(&battle);
     battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_JUMP})}});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_JUMP);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_JUMP);
     Hold(&battle, Record(), 320);
     EXPECT_GT(player->GetPosition()->y, 0.5f);
     Hold(&battle, Record(), 800);
     EXPECT_EQ(player->GetPosition()->y, 0.0f);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND);
-    EXPECT_EQ(player->GetState()->grounded, 1u);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND);
+    EXPECT_EQ(player->GetStateBlock()->grounded, 1u);
 
     // Up the ramp (along +x: camera yaw 90).
     CkvrVector3 rampFoot(9, 0, -20);
     player->SetPosition(&rampFoot);
-    player->GetState()->cameraYaw = 90.0f;
+    player->GetStateBlock()->cameraYaw = 90.0f;
     Hold(&battle, Record(0, -50), 2000);
     EXPECT_GT(player->GetPosition()->x, 15.0f);
     EXPECT_NEAR(player->GetPosition()->y, (player->GetPosition()->x - 10.0f) * 0.5f, 0.35f);
-    EXPECT_EQ(player->GetState()->grounded, 1u);
+    EXPECT_EQ(player->GetStateBlock()->grounded, 1u);
 
     // Dropped onto the box (top at y = 2).
     CkvrVector3 above(30, 4, 0);
     player->SetPosition(&above);
-    player->GetState()->grounded = 0;
+    player->GetStateBlock()->grounded = 0;
     Hold(&battle, Record(), 1000);
     EXPECT_EQ(player->GetPosition()->y, 2.0f);
-    EXPECT_EQ(player->GetState()->grounded, 1u);
+    EXPECT_EQ(player->GetStateBlock()->grounded, 1u);
 }
 
 TEST(CharacterMovement, WallsStopAndSlide)
@@ -89,7 +89,7 @@ TEST(CharacterMovement, WallsStopAndSlide)
     Battle battle;
     CCharacter* player = battle.Add(-1, CkvrVector3(46, 0, 0), 4, 0);
     Settle(&battle);
-    player->GetState()->cameraYaw = 90.0f; // facing the wall at x = 50
+    player->GetStateBlock()->cameraYaw = 90.0f; // facing the wall at x = 50
     Hold(&battle, Record(0, -50), 2000);
     EXPECT_LE(player->GetPosition()->x, 50.0f - 0.4f);
     EXPECT_GT(player->GetPosition()->x, 49.0f);
@@ -107,8 +107,8 @@ TEST(CharacterMovement, FallingOutGoesDownWithoutAttacker)
     Battle battle;
     CCharacter* player = battle.Add(-1, CkvrVector3(150, 0, 0), 4, 0);
     Hold(&battle, Record(), 2000);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_DOWN);
-    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::DOWNS], 1u);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_DOWN);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::DOWNS], 1u);
     ASSERT_EQ(battle.console.messages.size(), 1u);
     EXPECT_EQ(battle.console.messages[0], "Fighter0が倒されました");
     EXPECT_EQ(battle.console.teams[0], 4u);
@@ -124,31 +124,31 @@ TEST(CharacterCombat, SwingHitsEachFighterOnceButNoTeamMateOrDodger)
     CCharacter* dodger = battle.Add(0, CkvrVector3(0, 0, 1.6f), 1, 0);
     ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u);
     Settle(&battle);
-    dodger->GetState()->actionState = CCharacter::STATE_DODGE;
-    dodger->GetState()->stateClock = 0;
+    dodger->GetStateBlock()->actionState = CCharacter::STATE_DODGE;
+    dodger->GetStateBlock()->stateClock = 0;
     battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_ATTACK})}});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_ATTACK);
-    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::MELEE_ATTACKS], 1u);
-    dodger->GetState()->stateClock = 0; // keep dodging through the window
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_ATTACK);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::MELEE_ATTACKS], 1u);
+    dodger->GetStateBlock()->stateClock = 0; // keep dodging through the window
     for (int i = 0; i < 20; ++i)
     {
-        dodger->GetState()->actionState = CCharacter::STATE_DODGE;
-        dodger->GetState()->stateClock = 0;
+        dodger->GetStateBlock()->actionState = CCharacter::STATE_DODGE;
+        dodger->GetStateBlock()->stateClock = 0;
         battle.Step(kFrame, {{0, Record()}});
     }
-    EXPECT_EQ(enemy->GetState()->life, 100 - 100);
-    EXPECT_EQ(enemy->GetState()->actionState, CCharacter::STATE_DOWN);
-    EXPECT_EQ(mate->GetState()->life, 100);
-    EXPECT_EQ(dodger->GetState()->life, 100);
-    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::MELEE_HITS], 1u);
-    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::DAMAGE_DEALT], 100u);
-    EXPECT_EQ(enemy->GetScore()->value[tag_TOLQBATTLESCORE::DAMAGE_TAKEN], 100u);
-    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::DEFEATS], 1u);
+    EXPECT_EQ(enemy->GetStateBlock()->life, 100 - 100);
+    EXPECT_EQ(enemy->GetStateBlock()->actionState, CCharacter::STATE_DOWN);
+    EXPECT_EQ(mate->GetStateBlock()->life, 100);
+    EXPECT_EQ(dodger->GetStateBlock()->life, 100);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::MELEE_HITS], 1u);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::DAMAGE_DEALT], 100u);
+    EXPECT_EQ(enemy->GetBattleScore()->value[tag_TOLQBATTLESCORE::DAMAGE_TAKEN], 100u);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::DEFEATS], 1u);
     EXPECT_EQ(player->GetActionData()->notice, 1u);
     ASSERT_EQ(battle.console.messages.size(), 1u);
     EXPECT_EQ(battle.console.messages[0], "Fighter1がFighter0に倒されました");
     EXPECT_EQ(battle.console.teams[0], 1u);
-    EXPECT_EQ(player->GetState()->ruleCounter, 1); // rule 0
+    EXPECT_EQ(player->GetStateBlock()->ruleCounter, 1); // rule 0
 }
 
 TEST(CharacterCombat, ShotsSpendAmmoReloadAndHit)
@@ -162,18 +162,18 @@ TEST(CharacterCombat, ShotsSpendAmmoReloadAndHit)
     for (int shot = 0; shot < 3; ++shot)
     {
         battle.Step(kFrame, {{0, Record(0, 0, {fire[0], fire[1]})}});
-        EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_LONG_ATTACK);
+        EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_LONG_ATTACK);
         Hold(&battle, Record(0, 0, {CCharacter::BUTTON_AIM}), 224);
     }
     CWeapon* rifle = player->GetMainWeapon();
     EXPECT_EQ(rifle->GetAmmo(), 0u);
-    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::SHOTS], 3u);
-    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::SHOT_HITS], 3u);
-    EXPECT_EQ(target->GetState()->life, 100 - 3 * 20);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::SHOTS], 3u);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::SHOT_HITS], 3u);
+    EXPECT_EQ(target->GetStateBlock()->life, 100 - 3 * 20);
     EXPECT_EQ(battle.bullets.GetLiveCount(), 0u);
     // Empty: no shot; after the reload time, full again.
     battle.Step(kFrame, {{0, Record(0, 0, {fire[0], fire[1]})}});
-    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::SHOTS], 3u);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::SHOTS], 3u);
     Hold(&battle, Record(), 1008);
     EXPECT_EQ(rifle->GetAmmo(), 3u);
 }
@@ -186,7 +186,7 @@ TEST(CharacterCombat, ABulletHitsInItsFirstPass)
     ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[1], 1), 1u);
     Settle(&battle);
     battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_ATTACK, CCharacter::BUTTON_AIM})}});
-    EXPECT_EQ(target->GetState()->life, 80);
+    EXPECT_EQ(target->GetStateBlock()->life, 80);
     EXPECT_EQ(battle.bullets.GetLiveCount(), 0u);
 }
 
@@ -198,16 +198,16 @@ TEST(CharacterRules, ReviveByRuleOrStayDown)
         battle.rule = rule;
         CCharacter* player = battle.Add(-1, CkvrVector3(150, 0, 0), 4, 0);
         Hold(&battle, Record(), 1600);
-        ASSERT_EQ(player->GetState()->actionState, CCharacter::STATE_DOWN);
+        ASSERT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_DOWN);
         Hold(&battle, Record(), 3200);
         if (rule == 0)
         {
-            EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND);
-            EXPECT_EQ(player->GetState()->life, 100);
+            EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND);
+            EXPECT_EQ(player->GetStateBlock()->life, 100);
             EXPECT_LT(std::fabs(player->GetPosition()->x), 21.0f); // at a start point
         }
         else
-            EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_DOWN);
+            EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_DOWN);
     }
 }
 
@@ -218,8 +218,8 @@ TEST(CharacterRules, RuleTwoTeamOutStaysDown)
     battle.goalCount = 1; // limit 0: the first fall puts the team out
     CCharacter* player = battle.Add(-1, CkvrVector3(150, 0, 0), 4, 0);
     Hold(&battle, Record(), 5000);
-    EXPECT_EQ(player->GetState()->ruleCounter, 1);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_DOWN);
+    EXPECT_EQ(player->GetStateBlock()->ruleCounter, 1);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_DOWN);
 }
 
 TEST(CharacterRules, GoalStopsTheFighter)
@@ -228,9 +228,9 @@ TEST(CharacterRules, GoalStopsTheFighter)
     battle.goalCount = 2;
     CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0);
     Settle(&battle);
-    player->GetState()->ruleCounter = 2;
+    player->GetStateBlock()->ruleCounter = 2;
     battle.Step(kFrame, {{0, Record()}});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STOPPED);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STOPPED);
     EXPECT_TRUE(player->IsDown());
 }
 
@@ -249,7 +249,7 @@ TEST(CharacterPoses, PadIgnoredWhilePosedAndTheWinDraw)
     EXPECT_EQ(player->GetMotion(), 4);
     Hold(&battle, Record(0, -100, {CCharacter::BUTTON_JUMP}), 500);
     EXPECT_EQ(player->GetPosition()->z, 0.0f);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND);
     player->ResetResultPose(3);
     EXPECT_EQ(player->GetMotion(), 3);
     Hold(&battle, Record(0, -100), 100);
@@ -292,28 +292,28 @@ TEST(CharacterItems, EachKind)
     item.kind = CItemDefinition::KIND_AMMO;
     player->ApplyItem(&item);
     EXPECT_EQ(player->GetMainWeapon()->GetAmmo(), 3u);
-    player->GetState()->life = 10;
+    player->GetStateBlock()->life = 10;
     item.kind = CItemDefinition::KIND_LIFE;
     item.value = 50.0f;
     player->ApplyItem(&item);
-    EXPECT_EQ(player->GetState()->life, 60);
+    EXPECT_EQ(player->GetStateBlock()->life, 60);
     player->ApplyItem(&item);
-    EXPECT_EQ(player->GetState()->life, 100);
+    EXPECT_EQ(player->GetStateBlock()->life, 100);
     item.kind = CItemDefinition::KIND_EP;
     item.value = 2.0f;
     player->ApplyItem(&item);
-    EXPECT_EQ(player->GetState()->ep, 2.0f);
+    EXPECT_EQ(player->GetStateBlock()->ep, 2.0f);
     item.kind = CItemDefinition::KIND_GAUGE;
     item.value = 150.0f;
     player->ApplyItem(&item);
-    EXPECT_EQ(player->GetState()->gauge, 100.0f);
+    EXPECT_EQ(player->GetStateBlock()->gauge, 100.0f);
     item.kind = CItemDefinition::KIND_COIN;
     player->ApplyItem(&item);
-    EXPECT_EQ(player->GetState()->ruleCounter, 1);
+    EXPECT_EQ(player->GetStateBlock()->ruleCounter, 1);
     item.kind = CItemDefinition::KIND_SPEED;
     item.duration = 1000;
     player->ApplyItem(&item);
-    EXPECT_EQ(player->GetState()->statusBits, 2u);
+    EXPECT_EQ(player->GetStateBlock()->statusBits, 2u);
     EXPECT_EQ(player->GetActionData()->effectTime, 1.0f);
     Settle(&battle);
     Hold(&battle, Record(0, -50), 480);
@@ -321,10 +321,10 @@ TEST(CharacterItems, EachKind)
     Hold(&battle, Record(0, -50), 160);
     EXPECT_NEAR(player->GetPosition()->z - z, 4.0f * 1.3f * 0.16f, 0.01f);
     Hold(&battle, Record(0, -50), 500);
-    EXPECT_EQ(player->GetState()->statusBits, 0u);
+    EXPECT_EQ(player->GetStateBlock()->statusBits, 0u);
     item.kind = CItemDefinition::KIND_POWER;
     player->ApplyItem(&item);
-    EXPECT_EQ(player->GetState()->statusBits, 1u);
+    EXPECT_EQ(player->GetStateBlock()->statusBits, 1u);
 }
 
 TEST(CharacterInput, AZeroRecordStandsAndIsKept)
@@ -335,6 +335,6 @@ TEST(CharacterInput, AZeroRecordStandsAndIsKept)
     battle.Step(kFrame, {{0, moving}});
     EXPECT_EQ(std::memcmp(player->GetLastInputRecord()->bytes, moving.bytes, 15), 0);
     Hold(&battle, Record(), 100);
-    EXPECT_EQ(player->GetPad()->leftMagnitude, 0.0f);
-    EXPECT_EQ(player->GetState()->velocity.x, 0.0f);
+    EXPECT_EQ(player->GetControlState()->leftMagnitude, 0.0f);
+    EXPECT_EQ(player->GetStateBlock()->velocity.x, 0.0f);
 }

@@ -119,16 +119,16 @@ TEST(CharacterControls, CoverAtAWallUntilMovingOff)
     player->SetRotation(&facing);
     Step(&battle, Record(), 4);
     Step(&battle, Record(0, 0, {CCharacter::BUTTON_COVER}));
-    EXPECT_EQ(player->GetState()->cover, 1u);
+    EXPECT_EQ(player->GetStateBlock()->cover, 1u);
     EXPECT_EQ(player->GetRotation()->y, 270.0f);
     Step(&battle, Record(0, -50), 2);
-    EXPECT_EQ(player->GetState()->cover, 0u);
+    EXPECT_EQ(player->GetStateBlock()->cover, 0u);
     // Away from walls: no cover.
     CkvrVector3 middle(0, 0, 0);
     player->SetPosition(&middle);
     Step(&battle, Record(), 2);
     Step(&battle, Record(0, 0, {CCharacter::BUTTON_COVER}));
-    EXPECT_EQ(player->GetState()->cover, 0u);
+    EXPECT_EQ(player->GetStateBlock()->cover, 0u);
 }
 
 TEST(CharacterControls, FollowCameraStaysInFrontOfWallsAndTouchesNothing)
@@ -142,11 +142,11 @@ TEST(CharacterControls, FollowCameraStaysInFrontOfWallsAndTouchesNothing)
     player->UpdateCamera(nullptr, &battle.world, &eye, &target);
     EXPECT_NEAR(eye.z, -4.0f, 1e-4f); // 4 behind at yaw 0, pitch 0
     EXPECT_NEAR(target.y, 1.5f, 1e-4f);
-    player->GetState()->cameraMode = 3;
+    player->GetStateBlock()->cameraMode = 3;
     player->UpdateCamera(nullptr, &battle.world, &eye, &target);
     EXPECT_NEAR(eye.z, -2.0f, 1e-4f);
     EXPECT_NEAR(target.x, 0.5f, 1e-4f); // the right shoulder
-    player->GetState()->cameraMode = 0;
+    player->GetStateBlock()->cameraMode = 0;
     // Backed against the wall at z = -50: the eye stays inside.
     CkvrVector3 nearWall(0, 0, -48.5f);
     player->SetPosition(&nearWall);
@@ -220,7 +220,7 @@ TEST(CharacterControls, PaletteStepsSwapsDropsAndTakes)
     EXPECT_EQ(player->GetActionData()->palette, 0);
     // Drop the cursor's weapon (slot 2).
     stepWithField(Record(0, 0, {CCharacter::BUTTON_PICK_UP}));
-    EXPECT_EQ(player->GetState()->weaponHandling, 2u);
+    EXPECT_EQ(player->GetStateBlock()->weaponHandling, 2u);
     ASSERT_EQ(field.weapons.size(), 1u);
     EXPECT_EQ(field.weapons[0]->owner, -1);
     EXPECT_EQ(player->GetWeapon(2), nullptr);
@@ -230,5 +230,5 @@ TEST(CharacterControls, PaletteStepsSwapsDropsAndTakes)
     stepWithField(Record(0, 0, {CCharacter::BUTTON_ATTACK}));
     EXPECT_EQ(player->GetActionData()->weaponChange, 0);
     EXPECT_EQ(player->GetActionData()->mainSlot, player->GetActionData()->cursorSlot);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND); // no swing
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND); // no swing
 }

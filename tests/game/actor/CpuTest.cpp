@@ -76,7 +76,7 @@ TEST(Cpu, ChasesTheNearestStandingEnemyThenStrafes)
     CCharacter* down = battle.Add(4, CkvrVector3(0, 0, 3), 1);
     battle.Add(4, CkvrVector3(0, 0, 10), 1);    // the nearest standing enemy
     battle.Add(4, CkvrVector3(-10, 0, 0), 1);   // as near: the lower index wins
-    down->GetState()->actionState = CCharacter::STATE_DOWN;
+    down->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
     ASSERT_EQ(cpu->AddWeapon(&battle.lists.weapons[0], 1), 1u); // reach 1.2: attacks within 2.2
     SetFrameTime(16);
     tag_TOLQINPUTRECORD record;
@@ -110,7 +110,7 @@ TEST(Cpu, WithoutLocalInputThePadStaysStill)
     for (int i = 0; i < 100; ++i)
         battle.Step(16);
     EXPECT_EQ(still->GetPosition()->z, 0.0f);
-    EXPECT_EQ(still->GetState()->actionState, CCharacter::STATE_STAND);
+    EXPECT_EQ(still->GetStateBlock()->actionState, CCharacter::STATE_STAND);
 }
 
 TEST(Cpu, SpecialWeaponsFireFromTheirUses)
@@ -126,7 +126,7 @@ TEST(Cpu, SpecialWeaponsFireFromTheirUses)
     for (int i = 0; i < 4; ++i)
         battle.Step(16, {{0, arena::Record()}});
     battle.Step(16, {{0, arena::Record(0, 0, {CCharacter::BUTTON_ATTACK, CCharacter::BUTTON_AIM})}});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_SPECIAL_ATTACK);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_SPECIAL_ATTACK);
     EXPECT_EQ(player->GetMainWeapon()->GetAmmo(), 0u);
     for (int i = 0; i < 200; ++i)
         battle.Step(16, {{0, arena::Record()}});

@@ -65,7 +65,7 @@ std::vector<uint64_t> RunCpus(uint32_t count, uint32_t frames, uint32_t seed, To
     {
         if (totals == nullptr)
             break;
-        const uint32_t* v = fighter->GetScore()->value;
+        const uint32_t* v = fighter->GetBattleScore()->value;
         totals->attacks += v[tag_TOLQBATTLESCORE::MELEE_ATTACKS];
         totals->shots += v[tag_TOLQBATTLESCORE::SHOTS];
         totals->hits += v[tag_TOLQBATTLESCORE::MELEE_HITS] + v[tag_TOLQBATTLESCORE::SHOT_HITS];

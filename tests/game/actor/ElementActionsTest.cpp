@@ -32,19 +32,19 @@ TEST(ElementActions, ElementAttackSpendsEpHitsOncePlaysEachKeyOnce)
     CCharacter* enemy = battle.Add(0, CkvrVector3(0, 0, 1.5f), 4, 0);
     ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u);
     Hold(&battle, Record(), 64);
-    player->GetState()->ep = 1.5f;
+    player->GetStateBlock()->ep = 1.5f;
     Press(&battle, {CCharacter::BUTTON_ELEMENT_ATTACK});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND); // EP below the cost
-    player->GetState()->ep = 3.0f;
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND); // EP below the cost
+    player->GetStateBlock()->ep = 3.0f;
     Hold(&battle, Record(), 32);
     Press(&battle, {CCharacter::BUTTON_ELEMENT_ATTACK});
-    ASSERT_EQ(player->GetState()->actionState, CCharacter::STATE_ELEMENT_ATTACK);
-    EXPECT_EQ(player->GetState()->runningElementAttack, 1u);
-    EXPECT_NEAR(player->GetState()->ep, 1.0f, 0.06f); // and the refill of 48 ms
+    ASSERT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_ELEMENT_ATTACK);
+    EXPECT_EQ(player->GetStateBlock()->runningElementAttack, 1u);
+    EXPECT_NEAR(player->GetStateBlock()->ep, 1.0f, 0.06f); // and the refill of 48 ms
     Hold(&battle, Record(), 640);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND);
-    EXPECT_EQ(player->GetState()->runningElementAttack, 0u);
-    EXPECT_EQ(enemy->GetState()->life, 100 - 20);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND);
+    EXPECT_EQ(player->GetStateBlock()->runningElementAttack, 0u);
+    EXPECT_EQ(enemy->GetStateBlock()->life, 100 - 20);
     EXPECT_EQ(battle.effects.attackEffects, (std::vector<uint32_t>{0, 0})); // keys 0 and 200, once each
 }
 
@@ -55,25 +55,25 @@ TEST(ElementActions, BurstTurnsOnAtAFullGaugeDrainsAndEnds)
     CCharacter* enemy = battle.Add(0, CkvrVector3(0, 0, 1.5f), 4, 0);
     ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u);
     Hold(&battle, Record(), 64);
-    player->GetState()->gauge = 99.0f;
+    player->GetStateBlock()->gauge = 99.0f;
     const tag_TOLQINPUTRECORD trigger = Record(0, 0, {CCharacter::BUTTON_ELEMENT_TRIGGER});
     battle.Step(kFrame, {{0, trigger}});
     battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_ELEMENT_TRIGGER, CCharacter::BUTTON_ELEMENT_ATTACK})}});
-    EXPECT_EQ(player->GetState()->burstActive, 0u);
-    player->GetState()->gauge = 100.0f;
+    EXPECT_EQ(player->GetStateBlock()->burstActive, 0u);
+    player->GetStateBlock()->gauge = 100.0f;
     battle.Step(kFrame, {{0, trigger}});
     battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_ELEMENT_TRIGGER, CCharacter::BUTTON_ELEMENT_ATTACK})}});
-    EXPECT_EQ(player->GetState()->burstActive, 1u);
+    EXPECT_EQ(player->GetStateBlock()->burstActive, 1u);
     // Under the burst, the same buttons start the weapon's burst attack.
     battle.Step(kFrame, {{0, trigger}});
     battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_ELEMENT_TRIGGER, CCharacter::BUTTON_ELEMENT_ATTACK})}});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_BURST_ATTACK);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_BURST_ATTACK);
     Hold(&battle, Record(), 640);
-    EXPECT_EQ(enemy->GetState()->life, 100 - 40);
-    EXPECT_LT(player->GetState()->gauge, 100.0f);
+    EXPECT_EQ(enemy->GetStateBlock()->life, 100 - 40);
+    EXPECT_LT(player->GetStateBlock()->gauge, 100.0f);
     Hold(&battle, Record(), 15000);
-    EXPECT_EQ(player->GetState()->burstActive, 0u);
-    EXPECT_LT(player->GetState()->gauge, 1.0f); // emptied, then refilling at 1 % a second
+    EXPECT_EQ(player->GetStateBlock()->burstActive, 0u);
+    EXPECT_LT(player->GetStateBlock()->gauge, 1.0f); // emptied, then refilling at 1 % a second
 }
 
 TEST(ElementActions, BlessedFightersUseTheMaximumAttackAndBlessingEnds)
@@ -83,15 +83,15 @@ TEST(ElementActions, BlessedFightersUseTheMaximumAttackAndBlessingEnds)
     ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u);
     Hold(&battle, Record(), 64);
     player->SetBlessing(2000);
-    EXPECT_EQ(player->GetState()->statusBits, 4u);
-    player->GetState()->burstActive = 1;
+    EXPECT_EQ(player->GetStateBlock()->statusBits, 4u);
+    player->GetStateBlock()->burstActive = 1;
     battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_ELEMENT_TRIGGER})}});
     battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_ELEMENT_TRIGGER, CCharacter::BUTTON_ELEMENT_ATTACK})}});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_MAXIMUM_ATTACK);
-    EXPECT_EQ(player->GetState()->runningElementAttack, 3u);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_MAXIMUM_ATTACK);
+    EXPECT_EQ(player->GetStateBlock()->runningElementAttack, 3u);
     Hold(&battle, Record(), 2000);
     EXPECT_FALSE(player->IsBlessed());
-    EXPECT_EQ(player->GetState()->statusBits, 0u);
+    EXPECT_EQ(player->GetStateBlock()->statusBits, 0u);
 }
 
 TEST(ElementActions, ElementalJumpReverseAndCharge)
@@ -105,18 +105,18 @@ TEST(ElementActions, ElementalJumpReverseAndCharge)
     // Not locked on: a jump twice as fast.
     battle.Step(kFrame, {{0, Record(0, 0, {trigger})}});
     battle.Step(kFrame, {{0, Record(0, 0, {trigger, CCharacter::BUTTON_JUMP})}});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_ELEMENTAL_JUMP);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_ELEMENTAL_JUMP);
     Hold(&battle, Record(), 2000);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND);
 
     // Locked on, near: behind the target, facing it.
     Press(&battle, {CCharacter::BUTTON_LOCK_ON});
-    ASSERT_EQ(player->GetState()->lockOn, 2u);
+    ASSERT_EQ(player->GetStateBlock()->lockOn, 2u);
     battle.Step(kFrame, {{0, Record(0, 0, {trigger})}});
     battle.Step(kFrame, {{0, Record(0, 0, {trigger, CCharacter::BUTTON_JUMP})}});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_ELEMENTAL_REVERSE);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_ELEMENTAL_REVERSE);
     Hold(&battle, Record(), 240);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND);
     EXPECT_NEAR(player->GetPosition()->z, enemy->GetPosition()->z - 1.5f, 0.15f);
 
     // Locked on, far: a charge that stops within 1.5.
@@ -125,9 +125,9 @@ TEST(ElementActions, ElementalJumpReverseAndCharge)
     Hold(&battle, Record(), 32);
     battle.Step(kFrame, {{0, Record(0, 0, {trigger})}});
     battle.Step(kFrame, {{0, Record(0, 0, {trigger, CCharacter::BUTTON_JUMP})}});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_ELEMENTAL_CHARGE);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_ELEMENTAL_CHARGE);
     Hold(&battle, Record(), 640);
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_STAND);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND);
     EXPECT_GT(player->GetPosition()->z, 6.0f);
 }
 
@@ -141,19 +141,19 @@ TEST(ElementActions, LockOnTakesTheNearestEnemyAndDropsIt)
     CCharacter* far = battle.Add(0, CkvrVector3(0, 0, -45), 1, 0);
     Hold(&battle, Record(), 64);
     Press(&battle, {CCharacter::BUTTON_LOCK_ON});
-    EXPECT_EQ(player->GetState()->lockOn, 3u);
-    EXPECT_NEAR(player->GetState()->cameraYaw, 0.0f, 0.01f);
+    EXPECT_EQ(player->GetStateBlock()->lockOn, 3u);
+    EXPECT_NEAR(player->GetStateBlock()->cameraYaw, 0.0f, 0.01f);
     EXPECT_FALSE(player->CanControlCamera());
     Hold(&battle, Record(), 32);
     Press(&battle, {CCharacter::BUTTON_LOCK_ON});
-    EXPECT_EQ(player->GetState()->lockOn, 0u);
+    EXPECT_EQ(player->GetStateBlock()->lockOn, 0u);
     (void)far;
     // Dropped past 50.
     Hold(&battle, Record(), 32);
     Press(&battle, {CCharacter::BUTTON_LOCK_ON});
-    ASSERT_EQ(player->GetState()->lockOn, 3u);
+    ASSERT_EQ(player->GetStateBlock()->lockOn, 3u);
     CkvrVector3 away(0, 0, 60);
     battle.pointers[2]->SetPosition(&away);
     Hold(&battle, Record(), 32);
-    EXPECT_EQ(player->GetState()->lockOn, 0u);
+    EXPECT_EQ(player->GetStateBlock()->lockOn, 0u);
 }

@@ -49,7 +49,7 @@ protected:
         const CkvrVector3 at(x, 0, z), rotation(0, yaw, 0);
         player->SetPosition(&at);
         player->SetRotation(&rotation);
-        player->GetState()->cameraYaw = yaw;
+        player->GetStateBlock()->cameraYaw = yaw;
         Run(Record(), 2);
     }
 
@@ -62,12 +62,12 @@ protected:
 
 TEST_F(Lessons, StepsThreeToThirtyPass)
 {
-    tag_TOLQCHARASTATE* state = player->GetState();
+    tag_TOLQCHARASTATE* state = player->GetStateBlock();
     tag_TOLQCHARAACTION* action = player->GetActionData();
 
     // 3 walk, 4 dash, 5 jump.
     Run(Record(0, -50, {12}));
-    EXPECT_TRUE(player->IsFreeToAct() && player->GetPad()->held.button[12] != 0);
+    EXPECT_TRUE(player->IsFreeToAct() && player->GetControlState()->held.button[12] != 0);
     Run(Record(0, -100), 30);
     EXPECT_NE(state->dashFlag, 0u);
     Run(Record(), 4);
@@ -87,9 +87,9 @@ TEST_F(Lessons, StepsThreeToThirtyPass)
 
     // 9 camera, 10 camera to the front.
     Run(Record(0, 0, {19}));
-    EXPECT_TRUE(player->CanControlCamera() && player->GetPad()->held.button[19] != 0);
+    EXPECT_TRUE(player->CanControlCamera() && player->GetControlState()->held.button[19] != 0);
     Run(Record(0, 0, {CCharacter::BUTTON_CAMERA_FRONT}));
-    EXPECT_TRUE(player->CanControlCamera() && player->GetPad()->held.button[16] != 0);
+    EXPECT_TRUE(player->CanControlCamera() && player->GetControlState()->held.button[16] != 0);
     Run(Record());
 
     // 11 lock-on, 12 view switch.

@@ -27,20 +27,20 @@ TEST(MeshStage, FightersStandOnTheGroundModelAndStopAtTheHitModel)
     battle.world.SetGroundMesh(&ground);
     battle.world.SetHitMesh(&hit);
     CCharacter* player = battle.Add(-1, CkvrVector3(0, 1, 0), 4, 0);
-    player->GetState()->cameraYaw = 90.0f;
+    player->GetStateBlock()->cameraYaw = 90.0f;
     for (int i = 0; i < 150; ++i)
         battle.Step(16, {{0, arena::Record(0, -50)}});
     EXPECT_EQ(player->GetPosition()->y, 0.0f);
-    EXPECT_EQ(player->GetState()->grounded, 1u);
+    EXPECT_EQ(player->GetStateBlock()->grounded, 1u);
     EXPECT_LE(player->GetPosition()->x, 5.0f - 0.4f);
     EXPECT_GT(player->GetPosition()->x, 4.0f);
     // Past the floor's edge there is nothing: the fighter falls out.
     CkvrVector3 edge(-19.8f, 0, 0);
     player->SetPosition(&edge);
-    player->GetState()->cameraYaw = 270.0f;
+    player->GetStateBlock()->cameraYaw = 270.0f;
     for (int i = 0; i < 200; ++i)
         battle.Step(16, {{0, arena::Record(0, -50)}});
-    EXPECT_EQ(player->GetState()->actionState, CCharacter::STATE_DOWN);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_DOWN);
 }
 
 namespace
@@ -204,22 +204,22 @@ TEST(Stage, FightersBreakBoxesPickUpWeaponsAndTakeItems)
     step(arena::Record());
     step(arena::Record(0, 0, {CCharacter::BUTTON_PICK_UP}));
     EXPECT_TRUE(field.weapons.empty());
-    EXPECT_EQ(player->GetState()->weaponHandling, 1u);
+    EXPECT_EQ(player->GetStateBlock()->weaponHandling, 1u);
     EXPECT_EQ(player->GetActionData()->pickedWord, 2u);
     EXPECT_EQ(player->GetActionData()->weight, 5);
     const std::vector<uint32_t>& events = battle.effects.events;
     EXPECT_EQ(std::count(events.begin(), events.end(), IActorEffects::EVENT_WEAPON_SET * 100u), 1);
     for (int i = 0; i < 32; ++i)
         step(arena::Record());
-    EXPECT_EQ(player->GetState()->weaponHandling, 0u);
+    EXPECT_EQ(player->GetStateBlock()->weaponHandling, 0u);
     // An item lying at the feet is taken.
-    player->GetState()->life = 10;
+    player->GetStateBlock()->life = 10;
     auto item = std::make_unique<CItem>(&set.templates.items[0]);
     CkvrVector3 at(0, 0.5f, 2.5f);
     item->SetPosition(&at);
     field.items.push_back(std::move(item));
     step(arena::Record());
-    EXPECT_EQ(player->GetState()->life, 60);
+    EXPECT_EQ(player->GetStateBlock()->life, 60);
     EXPECT_EQ(events.back(), IActorEffects::EVENT_ITEM_LIFE * 100u);
     step(arena::Record());
     EXPECT_TRUE(field.items.empty());

@@ -133,7 +133,7 @@ TEST(WeaponClasses, MuzzleFollowsTheOwnersYawAndIsWhereShotsStart)
     EXPECT_EQ(rifle->GetFirstBulletParameter(), 40.0f);
     // Facing +x after a step: x right turns to -z, forward to +x.
     player->GetRotation()->y = 90.0f;
-    player->GetState()->cameraYaw = 90.0f;
+    player->GetStateBlock()->cameraYaw = 90.0f;
     battle.Step(kFrame);
     ASSERT_EQ(player->GetRotation()->y, 90.0f);
     ASSERT_TRUE(player->GetMuzzlePosition(player->GetMainWeapon(), &muzzle));
@@ -194,9 +194,9 @@ TEST(ElementAttackClass, TheSphereHitsEachFighterAndBoxOnceInItsWindow)
     definition.radius = 1.5f;
     CElementAttack attack;
     attack.Start(&definition);
-    tag_TOLQCHARASTATE* state = player->GetState();
+    tag_TOLQCHARASTATE* state = player->GetStateBlock();
     tag_TOLQBATTLEFRAME* frame = battle.Frame();
-    const uint16_t lifeBefore = near->GetState()->life;
+    const uint16_t lifeBefore = near->GetStateBlock()->life;
     const std::vector<CCollisionWorld::Box>& boxes = battle.world.GetBoxes();
     const uint16_t boxBefore = boxes.back().life;
     for (uint32_t clock : {50u, 99u})
@@ -204,17 +204,17 @@ TEST(ElementAttackClass, TheSphereHitsEachFighterAndBoxOnceInItsWindow)
         state->elementAttackTime = clock;
         attack.TestHits(frame, player);
     }
-    EXPECT_EQ(near->GetState()->life, lifeBefore) << "before the window";
+    EXPECT_EQ(near->GetStateBlock()->life, lifeBefore) << "before the window";
     for (uint32_t clock : {100u, 150u, 299u})
     {
         state->elementAttackTime = clock;
         attack.TestHits(frame, player);
     }
-    const uint16_t lifeAfter = near->GetState()->life;
+    const uint16_t lifeAfter = near->GetStateBlock()->life;
     EXPECT_LT(lifeAfter, lifeBefore);
     EXPECT_EQ(state->swingHitMask, 1u << 1) << "only the near fighter";
-    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::MELEE_HITS], 1u) << "once in three steps";
-    EXPECT_EQ(far->GetState()->life, 100u);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::MELEE_HITS], 1u) << "once in three steps";
+    EXPECT_EQ(far->GetStateBlock()->life, 100u);
     const uint16_t boxAfter = boxes.back().life;
     EXPECT_LT(boxAfter, boxBefore);
     // A restart hits the box again; the fighter mask belongs to the state.
@@ -225,8 +225,8 @@ TEST(ElementAttackClass, TheSphereHitsEachFighterAndBoxOnceInItsWindow)
     state->elementAttackTime = 100;
     attack.TestHits(frame, player);
     EXPECT_LT(boxes.back().life, boxAfter);
-    EXPECT_EQ(near->GetState()->life, lifeAfter);
-    EXPECT_EQ(player->GetScore()->value[tag_TOLQBATTLESCORE::MELEE_HITS], 1u);
+    EXPECT_EQ(near->GetStateBlock()->life, lifeAfter);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::MELEE_HITS], 1u);
 }
 
 TEST(ElementAttackClass, TheHudShowsTheOwnWeaponFromTheFirstPhase)
@@ -239,17 +239,17 @@ TEST(ElementAttackClass, TheHudShowsTheOwnWeaponFromTheFirstPhase)
     ela.firstPhase = 100;
     for (int i = 0; i < 4; ++i)
         battle.Step(kFrame);
-    player->GetState()->ep = 5.0f;
+    player->GetStateBlock()->ep = 5.0f;
     EXPECT_EQ(player->GetElementAttackWeapon(), nullptr);
     battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_ELEMENT_ATTACK})}});
-    ASSERT_EQ(player->GetState()->actionState, CCharacter::STATE_ELEMENT_ATTACK);
+    ASSERT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_ELEMENT_ATTACK);
     const CWeaponDefinition* shown = nullptr;
     uint32_t firstShown = 0;
     for (int i = 0; i < 20 && shown == nullptr; ++i)
     {
         battle.Step(kFrame);
         shown = player->GetElementAttackWeapon();
-        firstShown = player->GetState()->elementAttackTime;
+        firstShown = player->GetStateBlock()->elementAttackTime;
     }
     ASSERT_NE(shown, nullptr);
     EXPECT_STREQ(shown->name, "Rifle");
