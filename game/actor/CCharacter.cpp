@@ -36,6 +36,18 @@ CCharacter::~CCharacter()
     ReleaseModel();
 }
 
+uint32_t CCharacter::Release()
+{
+    ReleaseModel();
+    for (std::unique_ptr<CWeapon>& weapon : m_weapons)
+        weapon.reset();
+    for (CClothes*& slot : m_clothes)
+        slot = nullptr;
+    m_wornClothes.clear();
+    m_action = tag_TOLQCHARAACTION();
+    return CObjectBase::Release();
+}
+
 int CCharacter::Create(uintptr_t)
 {
     m_state = tag_TOLQCHARASTATE();

@@ -101,6 +101,9 @@ public:
     explicit CCharacter(const CCharacterDefinition* definition);
     ~CCharacter() override;
     const char* GetClassName() const override { return "CCharacter"; }
+    // Drops the model, the weapons and the worn clothes: an equipped
+    // fighter released early holds nothing it could draw or fire.
+    uint32_t Release() override;
 
     // Blocks zeroed, slots empty. Clothes and weapons put on before stay.
     // Also makes the model the definition names, with the fighter's own

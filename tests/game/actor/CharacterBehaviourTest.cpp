@@ -282,6 +282,20 @@ TEST(CharacterEquipment, WeightLimitAndMask)
     EXPECT_EQ(player->GetWeapon(10), nullptr);
 }
 
+TEST(CharacterEquipment, ReleaseEmptiesEveryHold)
+{
+    Battle battle;
+    CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0);
+    ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u);
+    player->Release();
+    EXPECT_EQ(player->GetMainWeapon(), nullptr);
+    EXPECT_EQ(player->GetActionData()->weight, 0);
+    for (uint32_t slot = 0; slot < CCharacter::kWeaponSlots; ++slot)
+        EXPECT_EQ(player->GetWeapon(slot), nullptr);
+    // What was released can be equipped again from nothing.
+    EXPECT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u);
+}
+
 TEST(CharacterItems, EachKind)
 {
     Battle battle;
