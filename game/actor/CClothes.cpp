@@ -1,10 +1,10 @@
 #include "game/actor/CClothes.h"
 
-#include "engine/platform/CGraphics.h"
 #include "engine/render/CAnimationController.h"
 #include "engine/render/CMesh.h"
 #include "engine/render/CModelBone.h"
 #include "engine/render/CRenderList.h"
+#include "game/actor/ActorDrawing.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CClothesDefinition.h"
 
@@ -30,15 +30,7 @@ int CClothes::Render(uintptr_t argument)
         return 1;
     if (argument != 0)
         return reinterpret_cast<CRenderList*>(argument)->Add(this, 0);
-    CGraphics* graphics = CMesh::GetGraphics();
-    if (graphics == nullptr)
-        return 1;
-    // The render list draws with depth writes off; a solid model writes them.
-    const uint32_t zWrite = graphics->GetStateCache()->zWriteEnable;
-    graphics->SetZWriteEnable(1);
-    graphics->SetBlendMode(GetBlendMode());
-    m_model->DrawStatic(&m_world, &m_color);
-    graphics->SetZWriteEnable(zWrite);
+    ActorDrawing::DrawModel(m_model, &m_world, &m_color, GetBlendMode(), nullptr, true);
     return 1;
 }
 

@@ -1,10 +1,10 @@
 #include "game/actor/CElement.h"
 
-#include "engine/platform/CGraphics.h"
 #include "engine/platform/FrameTimer.h"
 #include "engine/render/CAnimationController.h"
 #include "engine/render/CMesh.h"
 #include "engine/render/CRenderList.h"
+#include "game/actor/ActorDrawing.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CCharacter.h"
 #include "game/actor/CElementDefinition.h"
@@ -91,14 +91,8 @@ int CElement::Render(uintptr_t argument)
         UpdateMatrix();
         return reinterpret_cast<CRenderList*>(argument)->Add(this, 0);
     }
-    CGraphics* graphics = CMesh::GetGraphics();
-    if (graphics == nullptr)
-        return 1;
-    graphics->SetBlendMode(GetBlendMode());
-    if (m_animation != nullptr && m_animation->GetBoneCount() > 0)
-        m_model->DrawSkinned(&m_world, &m_color, m_animation);
-    else
-        m_model->DrawStatic(&m_world, &m_color);
+    // It fades, so it leaves the depth buffer to what stands behind it.
+    ActorDrawing::DrawModel(m_model, &m_world, &m_color, GetBlendMode(), m_animation, false);
     return 1;
 }
 

@@ -1,10 +1,10 @@
 #include "game/actor/CItem.h"
 
 #include "engine/effect/CEffect.h"
-#include "engine/platform/CGraphics.h"
 #include "engine/platform/FrameTimer.h"
 #include "engine/render/CMesh.h"
 #include "engine/render/CRenderList.h"
+#include "game/actor/ActorDrawing.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/GroundShadow.h"
 #include "game/actor/CItemDefinition.h"
@@ -82,14 +82,7 @@ int CItem::Render(uintptr_t argument)
         UpdateWorldMatrix();
         return reinterpret_cast<CRenderList*>(argument)->Add(this, 0);
     }
-    CGraphics* graphics = CMesh::GetGraphics();
-    if (graphics == nullptr)
-        return 1;
-    const uint32_t zWrite = graphics->GetStateCache()->zWriteEnable;
-    graphics->SetZWriteEnable(1);
-    graphics->SetBlendMode(GetBlendMode());
-    m_model->DrawStatic(&m_world, &m_color);
-    graphics->SetZWriteEnable(zWrite);
+    ActorDrawing::DrawModel(m_model, &m_world, &m_color, GetBlendMode(), nullptr, true);
     return 1;
 }
 

@@ -3,11 +3,11 @@
 // the random stream or writes a field that the battle hashes.
 #include "game/actor/CCharacter.h"
 
-#include "engine/platform/CGraphics.h"
 #include "engine/platform/FrameTimer.h"
 #include "engine/render/CAnimationController.h"
 #include "engine/render/CMesh.h"
 #include "engine/render/CRenderList.h"
+#include "game/actor/ActorDrawing.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CClothes.h"
@@ -120,18 +120,7 @@ int CCharacter::Render(uintptr_t argument)
             weapon->Render(argument);
         return 1;
     }
-    CGraphics* graphics = CMesh::GetGraphics();
-    if (m_model == nullptr || graphics == nullptr)
-        return 1;
-    // The render list draws with depth writes off; a solid model writes them.
-    const uint32_t zWrite = graphics->GetStateCache()->zWriteEnable;
-    graphics->SetZWriteEnable(1);
-    graphics->SetBlendMode(GetBlendMode());
-    if (m_animation != nullptr && m_animation->GetBoneCount() > 0)
-        m_model->DrawSkinned(&m_world, &m_color, m_animation);
-    else
-        m_model->DrawStatic(&m_world, &m_color);
-    graphics->SetZWriteEnable(zWrite);
+    ActorDrawing::DrawModel(m_model, &m_world, &m_color, GetBlendMode(), m_animation, true);
     return 1;
 }
 

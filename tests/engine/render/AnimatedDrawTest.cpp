@@ -15,22 +15,10 @@ const uint32_t BACKGROUND = 0xFF202020;
 
 bool Near(uint32_t a, uint32_t b, int tolerance = 3)
 {
-    for (int shift = 0; shift < 24; shift += 8)
-    {
-        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance)
-            return false;
-    }
-    return true;
+    return ModelSamples::NearColour(a, b, tolerance);
 }
 
-tag_KVRMODELMATERIAL Glowing(float r, float g, float b)
-{
-    tag_KVRMODELMATERIAL material = ModelSamples::Material("Glow", nullptr, nullptr);
-    material.diffuse.Set(0, 0, 0, 1);
-    material.ambient.Set(0, 0, 0, 1);
-    material.emissive.Set(r, g, b, 1);
-    return material;
-}
+using ModelSamples::Glowing;
 
 // An arm from y = 0 to 2: the upper arm (y 0..1) on "Shoulder", the
 // forearm (y 1..2) on "Elbow", which bends a quarter turn over one second.

@@ -20,12 +20,7 @@ const uint32_t BACKGROUND = 0xFF202020;
 
 bool Near(uint32_t a, uint32_t b, int tolerance = 3)
 {
-    for (int shift = 0; shift < 24; shift += 8)
-    {
-        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance)
-            return false;
-    }
-    return true;
+    return ModelSamples::NearColour(a, b, tolerance);
 }
 
 class ModelDrawTest : public RenderTest

@@ -57,6 +57,30 @@ inline tag_KVRMODELMATERIAL Material(const char* name, const char* texture, cons
     return material;
 }
 
+// A material that shows its colour whatever the lights: pixel tests can
+// look for exact colours.
+inline tag_KVRMODELMATERIAL Glowing(float r, float g, float b)
+{
+    tag_KVRMODELMATERIAL material = Material("Glow", nullptr, nullptr);
+    material.diffuse.Set(0, 0, 0, 1);
+    material.ambient.Set(0, 0, 0, 1);
+    material.emissive.Set(r, g, b, 1);
+    return material;
+}
+
+// Two ARGB colours whose red, green and blue differ by tolerance at most
+// (the software rasteriser rounds a little differently by path).
+inline bool NearColour(uint32_t a, uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 24; shift += 8)
+    {
+        const int difference = int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF);
+        if (difference > tolerance || difference < -tolerance)
+            return false;
+    }
+    return true;
+}
+
 inline tag_KVRMODELVERTEX Vertex(float x, float y, float z, float u, float v)
 {
     tag_KVRMODELVERTEX vertex = {};

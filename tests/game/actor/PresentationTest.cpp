@@ -34,22 +34,10 @@ const uint32_t WHITE = 0xFFFFFFFF;
 
 bool Near(uint32_t a, uint32_t b, int tolerance = 4)
 {
-    for (int shift = 0; shift < 24; shift += 8)
-    {
-        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance)
-            return false;
-    }
-    return true;
+    return ModelSamples::NearColour(a, b, tolerance);
 }
 
-tag_KVRMODELMATERIAL Glowing(float r, float g, float b)
-{
-    tag_KVRMODELMATERIAL material = ModelSamples::Material("Glow", nullptr, nullptr);
-    material.diffuse.Set(0, 0, 0, 1);
-    material.ambient.Set(0, 0, 0, 1);
-    material.emissive.Set(r, g, b, 1);
-    return material;
-}
+using ModelSamples::Glowing;
 
 CModelObject* Plate(const char* name, float x0, float y0, float x1, float y1, float z, tag_KVRMODELMATERIAL material)
 {

@@ -1,0 +1,26 @@
+#include "game/actor/ActorDrawing.h"
+
+#include "engine/platform/CGraphics.h"
+#include "engine/render/CAnimationController.h"
+#include "engine/render/CMesh.h"
+
+namespace ActorDrawing
+{
+void DrawModel(CMesh* model, const CkvrMatrix* world, const CkvrVector4* colour, uint32_t blendMode,
+               CAnimationController* animation, bool solid)
+{
+    CGraphics* graphics = CMesh::GetGraphics();
+    if (model == nullptr || graphics == nullptr)
+        return;
+    const uint32_t zWrite = graphics->GetStateCache()->zWriteEnable;
+    if (solid)
+        graphics->SetZWriteEnable(1);
+    graphics->SetBlendMode(blendMode);
+    if (animation != nullptr && animation->GetBoneCount() > 0)
+        model->DrawSkinned(world, colour, animation);
+    else
+        model->DrawStatic(world, colour);
+    if (solid)
+        graphics->SetZWriteEnable(zWrite);
+}
+}
