@@ -206,6 +206,29 @@ bool CAnalysMesh::SkipRecord()
     return ExpectEnd();
 }
 
+template <class Wants, class Read>
+uint32_t CAnalysMesh::ReadRecords(Wants wants, Read read)
+{
+    for (;;)
+    {
+        uint32_t id = 0;
+        const Next next = NextId(&id);
+        if (next == NEXT_BROKEN)
+            return 0;
+        if (next == NEXT_CLOSED)
+            return 1;
+        if (!wants(id))
+        {
+            if (!SkipRecord())
+                return 0;
+            continue;
+        }
+        uint32_t size = 0;
+        if (!ReadU32(&size) || !read(id))
+            return 0;
+    }
+}
+
 uint32_t CAnalysMesh::CheckHeader()
 {
     if (m_buffer == nullptr || m_size < MAGIC_SIZE || std::memcmp(m_buffer, MAGIC, MAGIC_SIZE) != 0)
@@ -222,32 +245,20 @@ uint32_t CAnalysMesh::Load(CMesh* mesh, const char* fileName, CResourceList<CTex
         return 0;
     m_textures = textures;
     m_effects = effects;
-    for (;;)
-    {
-        uint32_t id = 0;
-        const Next next = NextId(&id);
-        if (next == NEXT_BROKEN)
-            return 0;
-        if (next == NEXT_CLOSED)
-            break;
-        uint32_t size = 0;
-        if (id == CHUNK_OBJECT || id == CHUNK_BONE || id == CHUNK_BONE_SET || id == CHUNK_ANIMATION)
-        {
-            if (!ReadU32(&size))
-                return 0;
-        }
-        uint32_t ok = 0;
+    const auto wants = [](uint32_t id) {
+        return id == CHUNK_OBJECT || id == CHUNK_BONE || id == CHUNK_BONE_SET || id == CHUNK_ANIMATION;
+    };
+    const auto read = [this, mesh](uint32_t id) -> uint32_t {
         switch (id)
         {
-        case CHUNK_OBJECT: ok = ReadObject(mesh); break;
-        case CHUNK_BONE: ok = ReadBone(mesh); break;
-        case CHUNK_BONE_SET: ok = ReadBoneSet(mesh->GetBoneList(), mesh->GetBoneSetList()); break;
-        case CHUNK_ANIMATION: ok = ReadAnimation(mesh); break;
-        default: ok = SkipRecord() ? 1 : 0; break;
+        case CHUNK_OBJECT: return ReadObject(mesh);
+        case CHUNK_BONE: return ReadBone(mesh);
+        case CHUNK_BONE_SET: return ReadBoneSet(mesh->GetBoneList(), mesh->GetBoneSetList());
+        default: return ReadAnimation(mesh);
         }
-        if (!ok)
-            return 0;
-    }
+    };
+    if (!ReadRecords(wants, read))
+        return 0;
     CResourceList<CModelObject*>* objects = mesh->GetObjectList();
     for (uint32_t i = 0; i < objects->GetCount(); ++i)
     {
@@ -262,24 +273,8 @@ uint32_t CAnalysMesh::LoadBoneSets(CMesh* mesh, const char* fileName)
     (void)fileName;
     if (mesh == nullptr || !CheckHeader())
         return 0;
-    for (;;)
-    {
-        uint32_t id = 0;
-        const Next next = NextId(&id);
-        if (next == NEXT_BROKEN)
-            return 0;
-        if (next == NEXT_CLOSED)
-            return 1;
-        if (id != CHUNK_BONE_SET)
-        {
-            if (!SkipRecord())
-                return 0;
-            continue;
-        }
-        uint32_t size = 0;
-        if (!ReadU32(&size) || !ReadBoneSet(mesh->GetBoneList(), mesh->GetBoneSetList()))
-            return 0;
-    }
+    return ReadRecords([](uint32_t id) { return id == CHUNK_BONE_SET; },
+                       [this, mesh](uint32_t) { return ReadBoneSet(mesh->GetBoneList(), mesh->GetBoneSetList()); });
 }
 
 uint32_t CAnalysMesh::ReadObject(CMesh* mesh)
@@ -290,36 +285,22 @@ uint32_t CAnalysMesh::ReadObject(CMesh* mesh)
         return 0;
     object->SetName(name);
     AlignedFree(name);
-    for (;;)
-    {
-        uint32_t id = 0;
-        const Next next = NextId(&id);
-        if (next == NEXT_BROKEN)
-            return 0;
-        if (next == NEXT_CLOSED)
-            break;
-        uint32_t size = 0;
-        if (id != RECORD_VERTICES && id != RECORD_INDICES && id != RECORD_MATERIALS && id != RECORD_BLOCK_GRID &&
-            id != RECORD_LOW_MODEL)
-        {
-            if (!SkipRecord())
-                return 0;
-            continue;
-        }
-        if (!ReadU32(&size))
-            return 0;
-        uint32_t ok = 0;
+    const auto wants = [](uint32_t id) {
+        return id == RECORD_VERTICES || id == RECORD_INDICES || id == RECORD_MATERIALS || id == RECORD_BLOCK_GRID ||
+               id == RECORD_LOW_MODEL;
+    };
+    const auto read = [this, &object](uint32_t id) -> uint32_t {
         switch (id)
         {
-        case RECORD_VERTICES: ok = ReadVertices(object->GetVertexList()); break;
-        case RECORD_INDICES: ok = ReadIndices(object->GetIndexSet()); break;
-        case RECORD_MATERIALS: ok = ReadMaterials(object->GetMaterials()); break;
-        case RECORD_BLOCK_GRID: ok = ReadBlockGrid(object.get()); break;
-        default: ok = ReadLowModel(object.get()); break;
+        case RECORD_VERTICES: return ReadVertices(object->GetVertexList());
+        case RECORD_INDICES: return ReadIndices(object->GetIndexSet());
+        case RECORD_MATERIALS: return ReadMaterials(object->GetMaterials());
+        case RECORD_BLOCK_GRID: return ReadBlockGrid(object.get());
+        default: return ReadLowModel(object.get());
         }
-        if (!ok)
-            return 0;
-    }
+    };
+    if (!ReadRecords(wants, read))
+        return 0;
     if (!CheckObject(object.get()) || !mesh->GetObjectList()->Add(object.get()))
         return 0;
     object.release();
@@ -422,41 +403,34 @@ uint32_t CAnalysMesh::ReadMaterials(CMaterialList* materials)
     for (uint32_t i = 0; i < count; ++i)
     {
         tag_KVRMODELMATERIAL* material = materials->GetAt(i);
-        for (;;)
-        {
-            uint32_t id = 0;
-            const Next next = NextId(&id);
-            if (next == NEXT_BROKEN)
-                return 0;
-            if (next == NEXT_CLOSED)
-                break;
-            if (id != RECORD_MATERIAL && id != RECORD_TEXTURE && id != RECORD_EFFECT)
-            {
-                if (!SkipRecord())
-                    return 0;
-                continue;
-            }
-            uint32_t size = 0;
-            if (!ReadU32(&size))
-                return 0;
-            if (id == RECORD_TEXTURE && !ReadTexture(material))
-                return 0;
-            if (id == RECORD_EFFECT && !ReadEffect(material))
-                return 0;
-            if (id != RECORD_MATERIAL)
-                continue;
-            char* name = nullptr;
-            if (!ReadName(&name))
-                return 0;
-            AlignedFree(material->name);
-            material->name = name;
-            if (!ReadVec4(&material->diffuse) || !ReadVec4(&material->ambient) || !ReadVec4(&material->specular) ||
-                !ReadVec4(&material->emissive) || !ReadU32(&material->blendMode) ||
-                !ReadU32(&material->values[0]) || !ReadU32(&material->values[1]) || !ReadF32(&material->power))
-                return 0;
-        }
+        const auto wants = [](uint32_t id) {
+            return id == RECORD_MATERIAL || id == RECORD_TEXTURE || id == RECORD_EFFECT;
+        };
+        const auto read = [this, material](uint32_t id) -> uint32_t {
+            if (id == RECORD_TEXTURE)
+                return ReadTexture(material);
+            if (id == RECORD_EFFECT)
+                return ReadEffect(material);
+            return ReadMaterialValues(material);
+        };
+        if (!ReadRecords(wants, read))
+            return 0;
     }
     return ExpectEnd() ? 1 : 0;
+}
+
+uint32_t CAnalysMesh::ReadMaterialValues(tag_KVRMODELMATERIAL* material)
+{
+    char* name = nullptr;
+    if (!ReadName(&name))
+        return 0;
+    AlignedFree(material->name);
+    material->name = name;
+    if (!ReadVec4(&material->diffuse) || !ReadVec4(&material->ambient) || !ReadVec4(&material->specular) ||
+        !ReadVec4(&material->emissive) || !ReadU32(&material->blendMode) || !ReadU32(&material->values[0]) ||
+        !ReadU32(&material->values[1]) || !ReadF32(&material->power))
+        return 0;
+    return 1;
 }
 
 uint32_t CAnalysMesh::ReadTexture(tag_KVRMODELMATERIAL* material)
@@ -581,28 +555,12 @@ uint32_t CAnalysMesh::ReadLowModel(CModelObject* object)
     if (!ReadF32(&value))
         return 0;
     lowModel->SetValue(value);
-    for (;;)
-    {
-        uint32_t id = 0;
-        const Next next = NextId(&id);
-        if (next == NEXT_BROKEN)
-            return 0;
-        if (next == NEXT_CLOSED)
-            break;
-        if (id != RECORD_VERTICES && id != RECORD_INDICES)
-        {
-            if (!SkipRecord())
-                return 0;
-            continue;
-        }
-        uint32_t size = 0;
-        if (!ReadU32(&size))
-            return 0;
-        const uint32_t ok = id == RECORD_VERTICES ? ReadVertices(lowModel->GetVertexList())
-                                                  : ReadIndices(lowModel->GetIndexSet());
-        if (!ok)
-            return 0;
-    }
+    const auto wants = [](uint32_t id) { return id == RECORD_VERTICES || id == RECORD_INDICES; };
+    const auto read = [this, &lowModel](uint32_t id) {
+        return id == RECORD_VERTICES ? ReadVertices(lowModel->GetVertexList()) : ReadIndices(lowModel->GetIndexSet());
+    };
+    if (!ReadRecords(wants, read))
+        return 0;
     if (!IndicesInRange(*lowModel->GetIndexSet(), lowModel->GetVertexList()->GetCount()))
         return 0;
     if (!object->AddLowModel(lowModel.get()))
@@ -723,24 +681,11 @@ uint32_t CAnalysMesh::ReadAnimation(CMesh* mesh)
     if (!ReadU32(&length))
         return 0;
     animation->SetStoredLength(length);
-    for (;;)
-    {
-        uint32_t id = 0;
-        const Next next = NextId(&id);
-        if (next == NEXT_BROKEN)
-            return 0;
-        if (next == NEXT_CLOSED)
-            break;
-        if (id != RECORD_BONE_TRACK)
-        {
-            if (!SkipRecord())
-                return 0;
-            continue;
-        }
-        uint32_t size = 0;
-        if (!ReadU32(&size) || !ReadBoneAnimation(animation.get(), mesh->GetBoneList()))
-            return 0;
-    }
+    const auto read = [this, &animation, mesh](uint32_t) {
+        return ReadBoneAnimation(animation.get(), mesh->GetBoneList());
+    };
+    if (!ReadRecords([](uint32_t id) { return id == RECORD_BONE_TRACK; }, read))
+        return 0;
     if (!mesh->GetAnimationList()->Add(animation.get()))
         return 0;
     animation.release();

@@ -42,6 +42,7 @@ public:
     uint32_t ReadVertices(CModelVertexList* vertices);
     uint32_t ReadIndices(KVRMODELINDEXSET* indices);
     uint32_t ReadMaterials(CMaterialList* materials);
+    uint32_t ReadMaterialValues(tag_KVRMODELMATERIAL* material);
     uint32_t ReadTexture(tag_KVRMODELMATERIAL* material);
     uint32_t ReadEffect(tag_KVRMODELMATERIAL* material);
     uint32_t ReadBlockGrid(CModelObject* object);
@@ -75,6 +76,11 @@ private:
     bool ExpectEnd();
     // Skips an unknown record by its size; its closing marker must follow.
     bool SkipRecord();
+    // Reads the records up to the closing mark: for each id that wants(id)
+    // takes, its size word is consumed and read(id) reads the rest (1/0);
+    // the others are skipped whole. 1 at the closing mark, 0 when broken.
+    template <class Wants, class Read>
+    uint32_t ReadRecords(Wants wants, Read read);
     bool CheckObject(CModelObject* object);
 
     CResourceList<CTexture*>* m_textures = nullptr;
