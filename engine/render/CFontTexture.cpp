@@ -954,6 +954,20 @@ int CFontTexture::DrawTextWrappedBoxedEx(float x, float y, float lineHeight, uin
                                     boxMode, endX, endY);
 }
 
+// The measuring pass of a wrapped layout: extents only, nothing drawn.
+bool CFontTexture::MeasureWrapped(WrapLayout* layout, float x, float y, float lineStartX, float lineHeight,
+                                  uint32_t maxBytes, float wrapX, uint32_t size, float scale, const char* text)
+{
+    layout->x = x;
+    layout->y = y;
+    layout->lineStartX = lineStartX;
+    layout->lineAdvance = lineHeight * scale;
+    layout->maxBytes = maxBytes;
+    layout->wrapX = wrapX;
+    layout->scale = Scale(size, scale);
+    return LayoutWrapped(*layout, text, [](const KVRFONTCACHEENTRY*, float, float, float, float) {});
+}
+
 int CFontTexture::DrawTextWrappedBoxedImpl(float x, float y, float lineStartX, float lineHeight, uint32_t maxBytes,
                                            float wrapX, uint32_t color, uint32_t size, float scale,
                                            const char* text, uint8_t anchor, uint32_t boxColor, int boxMode,
@@ -962,14 +976,7 @@ int CFontTexture::DrawTextWrappedBoxedImpl(float x, float y, float lineStartX, f
     if (text == nullptr)
         return 0;
     WrapLayout layout;
-    layout.x = x;
-    layout.y = y;
-    layout.lineStartX = lineStartX;
-    layout.lineAdvance = lineHeight * scale;
-    layout.maxBytes = maxBytes;
-    layout.wrapX = wrapX;
-    layout.scale = Scale(size, scale);
-    if (!LayoutWrapped(layout, text, [](const KVRFONTCACHEENTRY*, float, float, float, float) {}))
+    if (!MeasureWrapped(&layout, x, y, lineStartX, lineHeight, maxBytes, wrapX, size, scale, text))
         return 0;
     const float offsetX = AnchorOffsetX(anchor, layout.widest);
     const float offsetY = AnchorOffsetY(anchor, layout.advances + layout.tallest);
@@ -1130,14 +1137,7 @@ int CFontTexture::GetWrappedTextRect(float x, float y, float lineStartX, float l
     if (text == nullptr || rect == nullptr)
         return 0;
     WrapLayout layout;
-    layout.x = x;
-    layout.y = y;
-    layout.lineStartX = lineStartX;
-    layout.lineAdvance = lineHeight * scale;
-    layout.maxBytes = maxBytes;
-    layout.wrapX = wrapX;
-    layout.scale = Scale(size, scale);
-    if (!LayoutWrapped(layout, text, [](const KVRFONTCACHEENTRY*, float, float, float, float) {}))
+    if (!MeasureWrapped(&layout, x, y, lineStartX, lineHeight, maxBytes, wrapX, size, scale, text))
         return 0;
     const float offsetX = AnchorOffsetX(anchor, layout.widest);
     const float offsetY = AnchorOffsetY(anchor, layout.advances + layout.tallest);

@@ -207,6 +207,8 @@ private:
     float Scale(uint32_t size, float scale) const;
     template <typename Place>
     bool LayoutWrapped(WrapLayout& layout, const char* text, Place place);
+    bool MeasureWrapped(WrapLayout* layout, float x, float y, float lineStartX, float lineHeight, uint32_t maxBytes,
+                        float wrapX, uint32_t size, float scale, const char* text);
     int DrawEntryScaled(const KVRFONTCACHEENTRY* entry, float x, float y, float z, float sx, float sy,
                         uint32_t color);
 
