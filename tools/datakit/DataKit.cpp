@@ -16,6 +16,7 @@
 #include "tools/datakit/ImageEncoder.h"
 #include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/SoundEncoder.h"
+#include "tools/datakit/StoryDataKit.h"
 
 #include <cmath>
 #include <cstdio>
@@ -287,6 +288,9 @@ std::vector<FileMaker> Files()
     // The game data refers to the files above by name: it follows them.
     for (GameDataKit::GameFile& file : GameDataKit::Files())
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
+    // The story chapters and missions name the game data: they follow it.
+    for (StoryDataKit::ScriptFile& file : StoryDataKit::Files())
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     // The game's fonts 0 and 1 are chosen by face name, one a line;
     // machines without the face fall back to IPA Gothic.
     files.push_back({"Font\\FontFace.txt", [] { return NamedFiles::FontFaces(); }});
@@ -353,5 +357,6 @@ int DataKit::MakeDataSet(const std::string& folder, std::string* error)
     const std::string source = Join(folder, kSourceFolder);
     if (!WriteLooseSet(source, error))
         return 0;
-    return PackSet(Join(source, kListName), Join(folder, kListName), error);
+    return PackSet(Join(source, kListName), Join(folder, kListName), error) &&
+           StoryDataKit::WriteStaffRoll(folder, error);
 }
