@@ -281,12 +281,15 @@ bool CStoryRecordReader::ReadImage(tag_TOLQSTORYTEMPLATE* c)
            U8(&i.spare, "spare byte") && ObjectIndex(&i.object);
 }
 
-bool CStoryRecordReader::ReadNames(char** names, uint32_t places, const char* what)
+template <class T>
+bool CStoryRecordReader::ReadNames(T* names, uint32_t places, const char* what)
 {
     for (uint32_t i = 0; i < places; ++i)
     {
-        if (!Text(&names[i], what, IStoryScriptSource::kMaxText))
+        char* name = nullptr;
+        if (!Text(&name, what, IStoryScriptSource::kMaxText))
             return false;
+        names[i] = name;
     }
     return true;
 }
@@ -354,7 +357,7 @@ bool CStoryRecordReader::ReadPlayer(tag_TOLQBATTLESETTING* setting, uint32_t ind
             return false;
     }
     uint8_t character = 0;
-    if (!U32(&p.extraWord, (entry + " extra word").c_str()) ||
+    if (!U32(&p.extra, (entry + " extra word").c_str()) ||
         (index > 0 && !Bounded(&p.cpuLevel, Limits::kMaxCpuLevel, (entry + " CPU level").c_str())) ||
         !U8(&character, (entry + " character").c_str()) ||
         !Bounded(&p.team, Limits::kMaxTeam, (entry + " team").c_str()) ||

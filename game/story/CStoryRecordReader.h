@@ -47,7 +47,9 @@ private:
     bool ReadImage(tag_TOLQSTORYTEMPLATE* command);
     bool ReadRules(tag_TOLQBATTLESETTING* setting);
     bool ReadPlayer(tag_TOLQBATTLESETTING* setting, uint32_t index);
-    bool ReadNames(char** names, uint32_t places, const char* what);
+    // Texts into places char* or const char* (an entry's borrowed names).
+    template <class T>
+    bool ReadNames(T* names, uint32_t places, const char* what);
 
     bool F32(float* out, const char* what);
     bool U8(uint8_t* out, const char* what);

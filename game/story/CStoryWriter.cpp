@@ -58,7 +58,7 @@ void Mask(CByteWriter* out, uint32_t mask, uint32_t count)
 }
 
 // The names before the first missing one, with their count in front.
-void Names(CByteWriter* out, char* const* names, uint32_t places)
+void Names(CByteWriter* out, const char* const* names, uint32_t places)
 {
     uint32_t count = 0;
     while (count < places && names[count] != nullptr)
@@ -211,8 +211,8 @@ void CStoryWriter::WriteBattleSetting(const tag_TOLQBATTLESETTING& s, CByteWrite
     for (uint32_t i = 0; i < count; ++i)
     {
         const tag_TOLQBATTLEPLAYER& p = s.players[i];
-        Vector(out, p.factors, tag_TOLQBATTLEPLAYER::kFactors);
-        out->U32(p.extraWord);
+        Vector(out, p.factors, Limits::kFactors);
+        out->U32(p.extra);
         if (i > 0)
             out->U8(p.cpuLevel);
         out->U8(static_cast<uint8_t>(p.character));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "game/story/tag_TOLQBATTLESETTING.h"
+#include "game/battle/tag_TOLQBATTLESETTING.h"
 
 #include <cstdint>
 
@@ -35,18 +35,19 @@ void DeleteStoryBattleSetting(tag_TOLQBATTLESETTING* setting);
 // setting past them, so nothing indexes past a table of the battle.
 namespace StoryBattleLimits
 {
-constexpr uint8_t kMaxPlayers = 8;
-constexpr uint8_t kMaxRule = 7;
-constexpr uint8_t kMaxTimeLimitIndex = 4;
-constexpr uint8_t kMaxNpcCountIndex = 3;
-constexpr uint8_t kMaxCpuLevel = 4;
-constexpr uint8_t kMaxTeam = 4; // 4: no team
+constexpr uint8_t kMaxPlayers = tag_TOLQBATTLESETTING::kMaxPlayers;
+constexpr uint8_t kMaxRule = tag_TOLQBATTLERULE::RULE_COUNT - 1;
+constexpr uint8_t kMaxTimeLimitIndex = tag_TOLQBATTLERULE::kTimeLimitCount - 1;
+constexpr uint8_t kMaxNpcCountIndex = tag_TOLQBATTLERULE::kNpcCountIndices - 1;
+constexpr uint8_t kMaxCpuLevel = tag_TOLQBATTLERULE::kCpuLevels - 1;
+constexpr uint8_t kMaxTeam = tag_TOLQBATTLEPLAYER::kNoTeam;
+constexpr uint32_t kFactors = 6;
 constexpr uint32_t kItemKinds = 6;
 constexpr uint32_t kWeaponClasses = 17;
 constexpr uint32_t kFlagBits = 27;
 // The rules whose limit names a player entry.
 inline bool LimitIsPlayer(uint8_t rule)
 {
-    return rule == 5 || rule == 6;
+    return rule == tag_TOLQBATTLERULE::RULE_TARGET || rule == tag_TOLQBATTLERULE::RULE_TARGET_GUARD;
 }
 }
