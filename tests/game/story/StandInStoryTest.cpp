@@ -197,7 +197,7 @@ TEST(StandInStory, MissionsEachFightTheirOwnBattleOnTheArena)
     const std::set<std::string> definitions = DefinitionNames();
     std::set<uint8_t> rules;
     std::set<uint8_t> timeLimits;
-    std::set<std::vector<uint8_t>> battles;
+    std::set<std::string> battles;
     for (const std::unique_ptr<CMission>& mission : set.missions)
     {
         SCOPED_TRACE(mission->GetName());
@@ -218,7 +218,7 @@ TEST(StandInStory, MissionsEachFightTheirOwnBattleOnTheArena)
         command.opcode = STORY_BATTLE_OPTION;
         command.battle = const_cast<tag_TOLQBATTLESETTING*>(battle);
         CStoryWriter::WriteCommand(command, &bytes);
-        battles.insert(bytes.GetBytes());
+        battles.insert(std::string(bytes.GetBytes().begin(), bytes.GetBytes().end()));
     }
     EXPECT_EQ(rules.size(), 8u);
     EXPECT_EQ(timeLimits.size(), 5u);
