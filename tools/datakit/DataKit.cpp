@@ -11,7 +11,9 @@
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CResourceSaveJob.h"
 #include "engine/resource/CSafeFileWriter.h"
+#include "tools/datakit/ArenaLook.h"
 #include "tools/datakit/CDataKitController.h"
+#include "tools/datakit/FighterModels.h"
 #include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/ImageEncoder.h"
 #include "tools/datakit/NamedFiles.h"
@@ -278,6 +280,9 @@ std::vector<FileMaker> Files()
         {"Bgm\\Bgm_option.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 220.0), 2, kRate); }},
         {"Bgm\\Bgm_custom.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 262.0), 2, kRate); }},
     };
+    files.push_back({ArenaLook::kRecord, [] { return ArenaLook::Model(); }});
+    for (FighterModels::ModelFile& file : FighterModels::Files(GameDataKit::kCharacters))
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (NamedFiles::NamedFile& file : NamedFiles::Sounds())
         files.push_back({file.name, std::move(file.make)});
     // Effects resolve their textures and sounds by name: they follow them.
