@@ -255,6 +255,45 @@ TEST(BattleConsole, EveryItemOfTheLocalBattlesMenusGivesItsCode)
     }
 }
 
+TEST(BattleConsole, EveryModesPauseMenuGivesTheCodesItsItemsCarry)
+{
+    struct Mode
+    {
+        const char* name;
+        std::vector<int8_t> codes;
+    };
+    // Item texts do not matter to the codes; each mode installs its own.
+    const std::vector<Mode> modes = {{"mission", {8, 1, 5, 2}},
+                                     {"story", {8, 1, 2}},
+                                     {"replay", {8, 1, 7, 2}},
+                                     {"tutorial", {8, 2}},
+                                     {"network host", {8, 1, 3, 5, 6, 2}},
+                                     {"network guest", {8, 4, 2}}};
+    const char* const texts[6] = {"a", "b", "c", "d", "e", "f"};
+    for (const Mode& mode : modes)
+    {
+        for (uint8_t item = 0; item < mode.codes.size(); ++item)
+        {
+            Hud hud;
+            hud.console.SetBanner1(static_cast<uint8_t>(mode.codes.size()), 1, nullptr, texts, mode.codes.data());
+            hud.ToRunning();
+            hud.Press(MENU);
+            for (uint8_t i = 0; i < item; ++i)
+                hud.Press(DOWN);
+            hud.Press(DECIDE);
+            const int8_t code = mode.codes[item];
+            if (code == RESULT_RESUME)
+            {
+                EXPECT_EQ(hud.State().currentMenu, ConsoleMenu::None) << mode.name;
+                EXPECT_EQ(hud.console.GetResultCode(), RESULT_UNDECIDED) << mode.name;
+                continue;
+            }
+            EXPECT_EQ(hud.console.GetResultCode(), code) << mode.name << " item " << int(item);
+            EXPECT_EQ(hud.console.GetPhase(), ConsolePhase::Finish) << mode.name;
+        }
+    }
+}
+
 TEST(BattleConsole, TheEndMenusHoldTheFadeUntilAnItemIsChosen)
 {
     Hud hud;
