@@ -2,14 +2,9 @@
 // quads, written through the engine's own model writer.
 #include "tools/datakit/ArenaLook.h"
 
-#include "engine/core/AlignedMemory.h"
 #include "engine/render/CMesh.h"
 #include "engine/render/CModelObject.h"
-#include "engine/render/CWriteMesh.h"
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include "tools/datakit/ModelBuilding.h"
 
 namespace
 {
@@ -23,56 +18,15 @@ struct Quad
     CkvrVector3 normal;     // the side it shows from
 };
 
-char* CopyText(const char* text)
-{
-    const size_t length = std::strlen(text) + 1;
-    char* copy = static_cast<char*>(AlignedAlloc(length, 16));
-    std::memcpy(copy, text, length);
-    return copy;
-}
-
-tag_KVRMODELMATERIAL Material(float r, float g, float b)
-{
-    tag_KVRMODELMATERIAL material = {};
-    material.name = CopyText("Arena");
-    material.diffuse.Set(r, g, b, 1.0f);
-    material.ambient.Set(r * 0.7f, g * 0.7f, b * 0.7f, 1.0f);
-    material.specular.Set(0.0f, 0.0f, 0.0f, 1.0f);
-    material.emissive.Set(r * 0.15f, g * 0.15f, b * 0.15f, 1.0f);
-    material.power = 1.0f;
-    return material;
-}
-
-// One object of quads in one colour, each wound to show from its normal's
-// side (clockwise seen from in front).
+// One object of quads in one colour.
 CModelObject* Object(const char* name, const std::vector<Quad>& quads, float r, float g, float b)
 {
     CModelObject* object = new CModelObject();
     object->SetName(name);
-    CModelVertexList* vertices = object->GetVertexList();
-    vertices->format = KVRVERTEX_POSITION | KVRVERTEX_NORMAL | KVRVERTEX_COLOR;
     std::vector<uint32_t> indices;
     for (const Quad& quad : quads)
-    {
-        const uint32_t first = vertices->GetCount();
-        for (const CkvrVector3& corner : quad.corners)
-        {
-            tag_KVRMODELVERTEX v = {};
-            v.position = corner;
-            v.normal = quad.normal;
-            v.color.Set(1.0f, 1.0f, 1.0f, 1.0f);
-            vertices->Add(v);
-        }
-        const CkvrVector3 a = quad.corners[1] - quad.corners[0], b2 = quad.corners[2] - quad.corners[0];
-        const bool facing = a.Cross(b2).Dot(quad.normal) > 0.0f;
-        const uint32_t order[2][6] = {{0, 1, 2, 0, 2, 3}, {0, 2, 1, 0, 3, 2}};
-        for (uint32_t k : order[facing ? 0 : 1])
-            indices.push_back(first + k);
-    }
-    object->GetIndexSet()->indices.SetArray(indices.data(), static_cast<uint32_t>(indices.size()));
-    const tag_KVRMODELINDEXOFFSET range = {0, static_cast<uint32_t>(indices.size())};
-    object->GetIndexSet()->ranges.Add(range);
-    object->GetMaterials()->Add(Material(r, g, b));
+        ModelBuilding::AddQuad(object, &indices, quad.corners, quad.normal, -1);
+    ModelBuilding::FinishObject(object, indices, ModelBuilding::FlatMaterial(CkvrVector4(r, g, b, 1.0f), 0.7f, 0.15f));
     return object;
 }
 
@@ -121,19 +75,7 @@ std::vector<uint8_t> ArenaLook::Model()
     CMesh mesh;
     AddFloor(&mesh);
     AddRampAndWalls(&mesh);
-    char* data = nullptr;
-    size_t size = 0;
-    std::vector<uint8_t> bytes;
-    FILE* stream = open_memstream(&data, &size);
-    if (stream != nullptr)
-    {
-        CWriteMesh writer;
-        const uint32_t written = writer.WriteToStream(&mesh, stream);
-        std::fclose(stream);
-        if (written)
-            bytes.assign(data, data + size);
-        std::free(data);
-    }
+    std::vector<uint8_t> bytes = ModelBuilding::WriteModel(&mesh);
     mesh.Release();
     return bytes;
 }

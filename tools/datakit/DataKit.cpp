@@ -6,7 +6,6 @@
 #include "engine/render/CConvertMesh.h"
 #include "engine/render/CMesh.h"
 #include "engine/render/CModelObject.h"
-#include "engine/render/CWriteMesh.h"
 #include "engine/core/FileIo.h"
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CResourceSaveJob.h"
@@ -16,6 +15,7 @@
 #include "tools/datakit/FighterModels.h"
 #include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/ImageEncoder.h"
+#include "tools/datakit/ModelBuilding.h"
 #include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/SoundEncoder.h"
 
@@ -215,19 +215,7 @@ std::vector<uint8_t> ConvertModel(const std::string& xText, uint16_t gridCells =
         built = objects->GetItem(i)->CreateBlocks(gridCells, 1, gridCells) != 0;
     if (!built)
         return {};
-    char* data = nullptr;
-    size_t size = 0;
-    FILE* stream = open_memstream(&data, &size);
-    if (stream == nullptr)
-        return {};
-    CWriteMesh writer;
-    const uint32_t written = writer.WriteToStream(&mesh, stream);
-    std::fclose(stream);
-    std::vector<uint8_t> bytes;
-    if (written)
-        bytes.assign(data, data + size);
-    std::free(data);
-    return bytes;
+    return ModelBuilding::WriteModel(&mesh);
 }
 
 // "Box": a flat white quad.

@@ -4,17 +4,16 @@
 // Sections: the skeleton; the boxes; the animations; the motion table.
 #include "tools/datakit/FighterModels.h"
 
-#include "engine/core/AlignedMemory.h"
+#include "tools/datakit/ModelBuilding.h"
+
 #include "engine/core/CkvrMatrix.h"
 #include "engine/core/CkvrQuaternion.h"
 #include "engine/render/CMesh.h"
 #include "engine/render/CModelAnimation.h"
 #include "engine/render/CModelBone.h"
 #include "engine/render/CModelObject.h"
-#include "engine/render/CWriteMesh.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -75,14 +74,6 @@ CkvrVector3 RestPosition(Bone bone)
         at = at + kBones[b].joint;
     }
     return at;
-}
-
-char* CopyText(const char* text)
-{
-    const size_t length = std::strlen(text) + 1;
-    char* copy = static_cast<char*>(AlignedAlloc(length, 16));
-    std::memcpy(copy, text, length);
-    return copy;
 }
 
 void AddSkeleton(CMesh* mesh, CModelBone* bones[BONE_COUNT])
@@ -151,56 +142,16 @@ CkvrVector4 ToneColour(uint32_t character, uint32_t tone)
 
 // Lit by the battle's light and a little by itself, so a figure reads in
 // shade too.
-tag_KVRMODELMATERIAL Material(const CkvrVector4& colour)
-{
-    tag_KVRMODELMATERIAL material = {};
-    material.name = CopyText("Figure");
-    material.diffuse = colour;
-    material.ambient.Set(colour.x * 0.6f, colour.y * 0.6f, colour.z * 0.6f, 1.0f);
-    material.specular.Set(0.0f, 0.0f, 0.0f, 1.0f);
-    material.emissive.Set(colour.x * 0.25f, colour.y * 0.25f, colour.z * 0.25f, 1.0f);
-    material.power = 1.0f;
-    return material;
-}
-
-tag_KVRMODELVERTEX Vertex(const CkvrVector3& at, const CkvrVector3& normal, uint8_t bone)
-{
-    tag_KVRMODELVERTEX v = {};
-    v.position = at;
-    v.normal = normal;
-    v.color.Set(1.0f, 1.0f, 1.0f, 1.0f);
-    v.influences = 1;
-    v.boneIndex[0] = bone;
-    v.boneWeight[0] = 1.0f;
-    return v;
-}
-
-// One face: four corners in turn around it, the two triangles wound so that
-// the face shows from outside (clockwise seen from in front).
-void AddFace(CModelObject* object, std::vector<uint32_t>* indices, const CkvrVector3 corners[4],
-             const CkvrVector3& normal, uint8_t bone)
-{
-    const uint32_t first = object->GetVertexList()->GetCount();
-    for (int i = 0; i < 4; ++i)
-        object->GetVertexList()->Add(Vertex(corners[i], normal, bone));
-    const CkvrVector3 a = corners[1] - corners[0], b = corners[2] - corners[0];
-    const bool facing = a.Cross(b).Dot(normal) > 0.0f;
-    const uint32_t order[2][6] = {{0, 1, 2, 0, 2, 3}, {0, 2, 1, 0, 3, 2}};
-    for (uint32_t k : order[facing ? 0 : 1])
-        indices->push_back(first + k);
-}
-
 CModelObject* Box(const Part& part, uint32_t character, const char* name)
 {
     CModelObject* box = new CModelObject();
     box->SetName(name);
-    box->GetVertexList()->format = KVRVERTEX_POSITION | KVRVERTEX_NORMAL | KVRVERTEX_COLOR;
     const CkvrVector3& l = part.low;
     const CkvrVector3& h = part.high;
     std::vector<uint32_t> indices;
     auto face = [&](CkvrVector3 p0, CkvrVector3 p1, CkvrVector3 p2, CkvrVector3 p3, CkvrVector3 normal) {
         const CkvrVector3 corners[4] = {p0, p1, p2, p3};
-        AddFace(box, &indices, corners, normal, static_cast<uint8_t>(part.bone));
+        ModelBuilding::AddQuad(box, &indices, corners, normal, static_cast<int32_t>(part.bone));
     };
     face({l.x, l.y, l.z}, {l.x, h.y, l.z}, {h.x, h.y, l.z}, {h.x, l.y, l.z}, {0, 0, -1});
     face({l.x, l.y, h.z}, {h.x, l.y, h.z}, {h.x, h.y, h.z}, {l.x, h.y, h.z}, {0, 0, 1});
@@ -208,10 +159,8 @@ CModelObject* Box(const Part& part, uint32_t character, const char* name)
     face({h.x, l.y, l.z}, {h.x, h.y, l.z}, {h.x, h.y, h.z}, {h.x, l.y, h.z}, {1, 0, 0});
     face({l.x, h.y, l.z}, {l.x, h.y, h.z}, {h.x, h.y, h.z}, {h.x, h.y, l.z}, {0, 1, 0});
     face({l.x, l.y, l.z}, {h.x, l.y, l.z}, {h.x, l.y, h.z}, {l.x, l.y, h.z}, {0, -1, 0});
-    box->GetIndexSet()->indices.SetArray(indices.data(), static_cast<uint32_t>(indices.size()));
-    const tag_KVRMODELINDEXOFFSET range = {0, static_cast<uint32_t>(indices.size())};
-    box->GetIndexSet()->ranges.Add(range);
-    box->GetMaterials()->Add(Material(ToneColour(character, part.tone)));
+    const tag_KVRMODELMATERIAL material = ModelBuilding::FlatMaterial(ToneColour(character, part.tone), 0.6f, 0.25f);
+    ModelBuilding::FinishObject(box, indices, material);
     return box;
 }
 
@@ -370,22 +319,6 @@ void AddAnimations(CMesh* mesh, CModelBone* bones[BONE_COUNT])
                           {BONE_SHIN_R, 30, 0, 0}}, 0.9f}});
 }
 
-std::vector<uint8_t> Write(CMesh* mesh)
-{
-    char* data = nullptr;
-    size_t size = 0;
-    FILE* stream = open_memstream(&data, &size);
-    if (stream == nullptr)
-        return {};
-    CWriteMesh writer;
-    const uint32_t written = writer.WriteToStream(mesh, stream);
-    std::fclose(stream);
-    std::vector<uint8_t> bytes;
-    if (written)
-        bytes.assign(data, data + size);
-    std::free(data);
-    return bytes;
-}
 }
 
 // ---------------------------------------------------------------- the motion table
@@ -404,7 +337,7 @@ std::vector<uint8_t> FighterModels::Model(uint32_t character)
     AddSkeleton(&mesh, bones);
     AddBoxes(&mesh, bones, character);
     AddAnimations(&mesh, bones);
-    std::vector<uint8_t> bytes = Write(&mesh);
+    std::vector<uint8_t> bytes = ModelBuilding::WriteModel(&mesh);
     mesh.Release();
     return bytes;
 }
