@@ -389,10 +389,33 @@ TEST(BattleConsole, TheParticipantListStaysOpenWhileHeldAndRunsOnAfterRelease)
     for (int i = 0; i < 300; ++i)
         hud.Step(10, {LIST});
     EXPECT_EQ(hud.State().participantClock, 350u); // held: fully shown
-    hud.Wait(2850);
-    EXPECT_EQ(hud.State().participantClock, 350u + 2850u); // closing from 3000 runs on
+    hud.Wait(2840);
+    EXPECT_EQ(hud.State().participantClock, 350u + 2840u); // closing from 3000 runs on
     hud.Step(10, {LIST}); // past 2850: let it close
-    EXPECT_EQ(hud.State().participantClock, 3210u);
+    EXPECT_EQ(hud.State().participantShown, 0u);            // gone at 3200
+    hud.Step(10, {LIST}); // and it opens again on the next frame
+    EXPECT_EQ(hud.State().participantShown, 1u);
+    EXPECT_EQ(hud.State().participantClock, 0u);
+}
+
+TEST(BattleConsole, LinesLeaveAfter3300MillisecondsAndTheDefeatNoticeAt1925)
+{
+    Hud hud;
+    hud.ToRunning();
+    hud.console.ShowMessage("down", 4, 0);
+    hud.console.AddRadioLine("\0Go!", 1, "P", nullptr);
+    hud.fighter->GetActionData()->notice = 1;
+    hud.fighter->GetActionData()->noticeClock = 1900;
+    hud.Wait(20);
+    EXPECT_EQ(hud.fighter->GetActionData()->notice, 1u);
+    hud.fighter->GetActionData()->noticeClock = 1925;
+    hud.Wait(3270);
+    EXPECT_EQ(hud.fighter->GetActionData()->notice, 0u);
+    EXPECT_EQ(hud.State().messageShown, 1u);
+    EXPECT_EQ(hud.State().radio[0].shown, 1u);
+    hud.Wait(10);
+    EXPECT_EQ(hud.State().messageShown, 0u);
+    EXPECT_EQ(hud.State().radio[0].shown, 0u);
 }
 
 TEST(BattleConsole, TheKillFeedKeepsTheNewestMessageCutAtACharacterEdge)
