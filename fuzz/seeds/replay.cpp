@@ -1,6 +1,8 @@
 // Writes seed files for the replay fuzz target: a recording of a short
 // battle setting with two human fighters and a computer fighter, and one
 // cut inside its frames.
+#include "SeedFile.h"
+
 #include "engine/core/CByteWriter.h"
 #include "game/battle/ReplaySettingBlock.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
@@ -9,19 +11,6 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-
-namespace
-{
-bool Write(const std::string& folder, const char* name, const std::vector<uint8_t>& bytes)
-{
-    const std::string path = folder + "/" + name;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
-}
 
 int main(int argc, char** argv)
 {
@@ -51,8 +40,8 @@ int main(int argc, char** argv)
     }
     FreeBattleSetting(setting);
     std::vector<uint8_t> bytes = file.GetBytes();
-    bool ok = Write(folder, "battle", bytes);
+    bool ok = WriteSeed(folder, "battle", bytes);
     bytes.resize(bytes.size() - 20);
-    ok = ok && Write(folder, "cut", bytes);
+    ok = ok && WriteSeed(folder, "cut", bytes);
     return ok ? 0 : 1;
 }

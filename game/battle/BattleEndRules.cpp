@@ -106,6 +106,19 @@ uint8_t WinIf(bool mine)
     return mine ? OUTCOME_WIN : OUTCOME_LOSE;
 }
 
+// A count that passes the best so far leads (a win when it is the
+// fighter's own); one that ties it makes a draw.
+void Offer(int8_t count, bool mine, int8_t* best, uint8_t* result)
+{
+    if (count > *best)
+    {
+        *best = count;
+        *result = WinIf(mine);
+    }
+    else if (count == *best)
+        *result = OUTCOME_DRAW;
+}
+
 uint8_t SoloOutcome(const BattleRuleView& view, uint32_t fighter)
 {
     int8_t best = 0;
@@ -117,13 +130,7 @@ uint8_t SoloOutcome(const BattleRuleView& view, uint32_t fighter)
             continue;
         if (player.counter > view.limit)
             return WinIf(i == fighter);
-        if (player.counter > best)
-        {
-            best = player.counter;
-            result = WinIf(i == fighter);
-        }
-        else if (player.counter == best)
-            result = OUTCOME_DRAW;
+        Offer(player.counter, i == fighter, &best, &result);
     }
     return result;
 }
@@ -172,13 +179,7 @@ uint8_t TeamJewelsOutcome(const BattleRuleView& view, uint32_t fighter)
             running = static_cast<int8_t>(running + player.counter);
             if (running > view.limit)
                 return WinIf(own == team);
-            if (running > best)
-            {
-                best = running;
-                result = WinIf(own == team);
-            }
-            else if (running == best)
-                result = OUTCOME_DRAW;
+            Offer(running, own == team, &best, &result);
         }
     }
     return result;

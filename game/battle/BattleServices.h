@@ -4,6 +4,7 @@
 
 class CBulletMemoryList;
 class CCamera;
+class CFilter;
 class CGameConfig;
 class CInput;
 class CSoundBuffer;
@@ -27,3 +28,5 @@ void SetBattleCameraViewport(CCamera* camera);
 // Puts the mouse back at the window's centre while the game window has the
 // keyboard focus, so that turning never runs into the screen's edge.
 void RecentreBattleMouse(CInput* input);
+// The HDR filter the frame is drawn through; null without one.
+CFilter* GetBattleHDRFilter();

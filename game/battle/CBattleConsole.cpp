@@ -227,10 +227,13 @@ int CBattleConsole::Update(uintptr_t argument)
     const bool pauseWasOpen = m_state.currentMenu == ConsoleMenu::Pause;
     AdvanceClocks(milliseconds);
     if (m_state.phase == ConsolePhase::Running)
+    {
         UpdateRunning(pad, milliseconds);
-    else if (!UpdatePhase(camera, milliseconds))
-        return 1;
-    UpdateMenus(pad, pauseWasOpen);
+        UpdateMenus(pad, pauseWasOpen);
+    }
+    else if (UpdatePhase(camera, milliseconds))
+        UpdateMenus(pad, pauseWasOpen);
+    ExpireShown();
     return 1;
 }
 
@@ -243,6 +246,27 @@ void CBattleConsole::AdvanceClocks(uint32_t milliseconds)
     for (tag_TOLQRADIOLINE& line : m_state.radio)
         line.clock += milliseconds;
     m_state.hudClock += milliseconds;
+}
+
+// What ran out this frame, last in the frame so that the frame still
+// draws it as it ends: the kill-feed and radio lines at 3300 ms, the
+// participant list at 3200 ms (a held button opens it again next frame),
+// the focused fighter's defeat notice at 1925 ms. Drawing reads these and
+// changes nothing.
+void CBattleConsole::ExpireShown()
+{
+    if (m_state.messageClock >= kLineMilliseconds)
+        m_state.messageShown = 0;
+    if (m_state.participantClock >= kParticipantListMilliseconds)
+        m_state.participantShown = 0;
+    for (tag_TOLQRADIOLINE& line : m_state.radio)
+    {
+        if (line.clock >= kLineMilliseconds)
+            line.shown = 0;
+    }
+    tag_TOLQCHARAACTION* action = m_state.focused != nullptr ? m_state.focused->GetActionData() : nullptr;
+    if (action != nullptr && action->notice != 0 && action->noticeClock >= kNoticeMilliseconds)
+        action->notice = 0;
 }
 
 void CBattleConsole::UpdateRunning(const tag_KVRPADSTATE* pad, uint32_t milliseconds)

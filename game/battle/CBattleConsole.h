@@ -47,6 +47,11 @@ public:
         BUTTON_MENU = 31,
     };
     static constexpr uint32_t kFadeMilliseconds = 500;
+    // How long a kill-feed or radio line, the participant list after its
+    // last hold, and a defeat notice are shown.
+    static constexpr uint32_t kLineMilliseconds = 3300;
+    static constexpr uint32_t kParticipantListMilliseconds = 3200;
+    static constexpr uint32_t kNoticeMilliseconds = 1925;
     static constexpr uint32_t kVoices = 7;
     static constexpr uint32_t kTeamDownVoice = 27;
     static constexpr const char* kTextureName = "Console_01.dds";
@@ -146,6 +151,7 @@ private:
     tag_TOLQMENU* MenuOf(ConsoleMenu menu);
     const tag_TOLQMENU* MenuOf(ConsoleMenu menu) const;
     void AdvanceClocks(uint32_t milliseconds);
+    void ExpireShown();
     void UpdateRunning(const struct tag_KVRPADSTATE* pad, uint32_t milliseconds);
     // False when the update ends for this frame (control passed to the
     // fighters).

@@ -14,6 +14,7 @@
 #include "engine/platform/sound/CSound.h"
 #include "engine/platform/sound/CSoundBuffer.h"
 #include "engine/render/CCamera.h"
+#include "engine/render/CRenderList.h"
 #include "engine/resource/CResourceController.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CBulletMemoryList.h"
@@ -716,6 +717,7 @@ void CBattleScene::ReleaseAll()
     m_ownEffectController.reset();
     m_input = nullptr;
     m_ownInput.reset();
+    m_ownRenderList.reset();
     m_data.reset();
     m_gameData.Clear();
     CScene::Release();

@@ -18,6 +18,8 @@ class CCamera;
 class CCharacter;
 class CEffectController;
 class CGameConfig;
+class CGraphics;
+class CRenderList;
 class CInput;
 class CListener;
 class CReplay;
@@ -148,6 +150,9 @@ private:
     void UpdateFreeCamera();
     void EndBattle();
     void SaveReplay(bool ended);
+    CRenderList* GetRenderList(CGraphics* graphics);
+    void PlaceListener();
+    void DrawShadows(CGraphics* graphics);
     BattleRuleView MakeRuleView(std::vector<BattlePlayerView>* players) const;
     uint32_t* RecordHalf(uint32_t local, bool online);
     uint32_t RecordResult(uint8_t result, uint32_t local, bool online);
@@ -176,6 +181,7 @@ private:
     std::unique_ptr<CActorEffects> m_effects;
     CInput* m_input = nullptr;
     std::unique_ptr<CInput> m_ownInput;
+    std::unique_ptr<CRenderList> m_ownRenderList;
     CGameConfig* m_config = nullptr;
     std::optional<std::array<uint32_t, kMissionRanks>> m_missionRanks;
     std::unique_ptr<tag_TOLQBATTLECHARADATA> m_data; // the shared fields, then each fighter's

@@ -6,14 +6,16 @@
 #include "engine/render/CConvertMesh.h"
 #include "engine/render/CMesh.h"
 #include "engine/render/CModelObject.h"
-#include "engine/render/CWriteMesh.h"
 #include "engine/core/FileIo.h"
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CResourceSaveJob.h"
 #include "engine/resource/CSafeFileWriter.h"
+#include "tools/datakit/ArenaLook.h"
 #include "tools/datakit/CDataKitController.h"
+#include "tools/datakit/FighterModels.h"
 #include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/ImageEncoder.h"
+#include "tools/datakit/ModelBuilding.h"
 #include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/SoundEncoder.h"
 #include "tools/datakit/StoryDataKit.h"
@@ -214,19 +216,7 @@ std::vector<uint8_t> ConvertModel(const std::string& xText, uint16_t gridCells =
         built = objects->GetItem(i)->CreateBlocks(gridCells, 1, gridCells) != 0;
     if (!built)
         return {};
-    char* data = nullptr;
-    size_t size = 0;
-    FILE* stream = open_memstream(&data, &size);
-    if (stream == nullptr)
-        return {};
-    CWriteMesh writer;
-    const uint32_t written = writer.WriteToStream(&mesh, stream);
-    std::fclose(stream);
-    std::vector<uint8_t> bytes;
-    if (written)
-        bytes.assign(data, data + size);
-    std::free(data);
-    return bytes;
+    return ModelBuilding::WriteModel(&mesh);
 }
 
 // "Box": a flat white quad.
@@ -279,6 +269,9 @@ std::vector<FileMaker> Files()
         {"Bgm\\Bgm_option.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 220.0), 2, kRate); }},
         {"Bgm\\Bgm_custom.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 262.0), 2, kRate); }},
     };
+    files.push_back({ArenaLook::kRecord, [] { return ArenaLook::Model(); }});
+    for (FighterModels::ModelFile& file : FighterModels::Files(GameDataKit::kCharacters))
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (NamedFiles::NamedFile& file : NamedFiles::Sounds())
         files.push_back({file.name, std::move(file.make)});
     // Effects resolve their textures and sounds by name: they follow them.

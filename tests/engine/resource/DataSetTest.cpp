@@ -43,7 +43,9 @@ namespace
 constexpr uint32_t kTextures = 9;
 // The menu sounds and music, then the sounds the battle looks up by name.
 const uint32_t kSounds = 6 + static_cast<uint32_t>(NamedFiles::Sounds().size());
-constexpr uint32_t kMeshes = 3;
+// The box and the arena's ground and hit, its display model, a figure per
+// character.
+constexpr uint32_t kMeshes = 4 + GameDataKit::kCharacters;
 
 // The records the data kit controller keeps as other files: the game data,
 // the story chapters and missions (texts in the loose set, binary in the

@@ -255,6 +255,45 @@ TEST(BattleConsole, EveryItemOfTheLocalBattlesMenusGivesItsCode)
     }
 }
 
+TEST(BattleConsole, EveryModesPauseMenuGivesTheCodesItsItemsCarry)
+{
+    struct Mode
+    {
+        const char* name;
+        std::vector<int8_t> codes;
+    };
+    // Item texts do not matter to the codes; each mode installs its own.
+    const std::vector<Mode> modes = {{"mission", {8, 1, 5, 2}},
+                                     {"story", {8, 1, 2}},
+                                     {"replay", {8, 1, 7, 2}},
+                                     {"tutorial", {8, 2}},
+                                     {"network host", {8, 1, 3, 5, 6, 2}},
+                                     {"network guest", {8, 4, 2}}};
+    const char* const texts[6] = {"a", "b", "c", "d", "e", "f"};
+    for (const Mode& mode : modes)
+    {
+        for (uint8_t item = 0; item < mode.codes.size(); ++item)
+        {
+            Hud hud;
+            hud.console.SetBanner1(static_cast<uint8_t>(mode.codes.size()), 1, nullptr, texts, mode.codes.data());
+            hud.ToRunning();
+            hud.Press(MENU);
+            for (uint8_t i = 0; i < item; ++i)
+                hud.Press(DOWN);
+            hud.Press(DECIDE);
+            const int8_t code = mode.codes[item];
+            if (code == RESULT_RESUME)
+            {
+                EXPECT_EQ(hud.State().currentMenu, ConsoleMenu::None) << mode.name;
+                EXPECT_EQ(hud.console.GetResultCode(), RESULT_UNDECIDED) << mode.name;
+                continue;
+            }
+            EXPECT_EQ(hud.console.GetResultCode(), code) << mode.name << " item " << int(item);
+            EXPECT_EQ(hud.console.GetPhase(), ConsolePhase::Finish) << mode.name;
+        }
+    }
+}
+
 TEST(BattleConsole, TheEndMenusHoldTheFadeUntilAnItemIsChosen)
 {
     Hud hud;
@@ -350,10 +389,33 @@ TEST(BattleConsole, TheParticipantListStaysOpenWhileHeldAndRunsOnAfterRelease)
     for (int i = 0; i < 300; ++i)
         hud.Step(10, {LIST});
     EXPECT_EQ(hud.State().participantClock, 350u); // held: fully shown
-    hud.Wait(2850);
-    EXPECT_EQ(hud.State().participantClock, 350u + 2850u); // closing from 3000 runs on
+    hud.Wait(2840);
+    EXPECT_EQ(hud.State().participantClock, 350u + 2840u); // closing from 3000 runs on
     hud.Step(10, {LIST}); // past 2850: let it close
-    EXPECT_EQ(hud.State().participantClock, 3210u);
+    EXPECT_EQ(hud.State().participantShown, 0u);            // gone at 3200
+    hud.Step(10, {LIST}); // and it opens again on the next frame
+    EXPECT_EQ(hud.State().participantShown, 1u);
+    EXPECT_EQ(hud.State().participantClock, 0u);
+}
+
+TEST(BattleConsole, LinesLeaveAfter3300MillisecondsAndTheDefeatNoticeAt1925)
+{
+    Hud hud;
+    hud.ToRunning();
+    hud.console.ShowMessage("down", 4, 0);
+    hud.console.AddRadioLine("\0Go!", 1, "P", nullptr);
+    hud.fighter->GetActionData()->notice = 1;
+    hud.fighter->GetActionData()->noticeClock = 1900;
+    hud.Wait(20);
+    EXPECT_EQ(hud.fighter->GetActionData()->notice, 1u);
+    hud.fighter->GetActionData()->noticeClock = 1925;
+    hud.Wait(3270);
+    EXPECT_EQ(hud.fighter->GetActionData()->notice, 0u);
+    EXPECT_EQ(hud.State().messageShown, 1u);
+    EXPECT_EQ(hud.State().radio[0].shown, 1u);
+    hud.Wait(10);
+    EXPECT_EQ(hud.State().messageShown, 0u);
+    EXPECT_EQ(hud.State().radio[0].shown, 0u);
 }
 
 TEST(BattleConsole, TheKillFeedKeepsTheNewestMessageCutAtACharacterEdge)

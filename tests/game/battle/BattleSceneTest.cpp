@@ -392,3 +392,25 @@ TEST_F(BattleSceneTest, WithoutASaveFolderTheBattleRunsUnrecorded)
     Step(100);
     EXPECT_EQ(scene->GetConsole()->GetPhase(), ConsolePhase::Ready);
 }
+
+TEST_F(BattleSceneTest, ReleasingAnEndedBattleWhoseSaveFolderIsGoneFreesEverythingAndLeavesNoFile)
+{
+    MakeSetting(2);
+    m_setting->record = 1;
+    CBattleScene* scene = Start();
+    const std::string temporary = scene->GetReplay()->GetTemporaryName();
+    Step(kOpeningFrames);
+    scene->GetFighter(0)->GetStateBlock()->ruleCounter = 5;
+    Step(1);
+    // No home for the save folder any more: the replay can't be saved.
+    const char* home = std::getenv("HOME");
+    const std::string keptHome = home != nullptr ? home : "";
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("HOME");
+    EXPECT_EQ(scene->Release(), 1u);
+    if (!keptHome.empty())
+        setenv("HOME", keptHome.c_str(), 1);
+    EXPECT_FALSE(std::filesystem::exists(temporary));
+    EXPECT_EQ(scene->GetReplay(), nullptr);
+    EXPECT_EQ(scene->GetConsole(), nullptr);
+}
