@@ -3,6 +3,8 @@
 #include "engine/core/CResourceList.h"
 #include "engine/resource/CResourceController.h"
 
+class CFontTexture;
+
 // The game's resource controller: the engine's lists (kinds 0-6) and the
 // game-data lists (kinds 7-17), filled from the game-data files that a
 // resource list names, chosen by the extension anywhere in the name.
@@ -51,9 +53,12 @@ public:
     // Releases and deletes every entry of the game lists and empties them.
     void DeleteGameData();
     int SaveOther(CResourceSaveJob& job) override { return SaveGameData(job); }
-    void ReleaseOther() override { DeleteGameData(); }
+    void ReleaseOther() override;
     void ReleaseInstances() override;
     CResourceBase* GetList(uint8_t kind) override;
+    // The game's fonts (0 small, 1 large), made by the game application
+    // once the list is in; released and deleted with the lists.
+    CResourceList<CFontTexture*>& GetFontList() { return m_fonts; }
 
     // The game list of a game-data file name, or -1 when the name has no
     // game-data extension.
@@ -68,4 +73,5 @@ private:
     int SaveDefinition(CResourceSaveJob& job, uint32_t list, const CResourceBase* element);
 
     CResourceList<CResourceBase*> m_gameLists[LIST_GAME_COUNT - LIST_BULLETS];
+    CResourceList<CFontTexture*> m_fonts;
 };

@@ -25,6 +25,7 @@
 #include "game/actor/CStageDefinition.h"
 #include "game/actor/CWeaponDefinition.h"
 #include "game/app/CQorResourceController.h"
+#include "tools/datakit/GameSceneKit.h"
 
 #include <gtest/gtest.h>
 
@@ -40,8 +41,16 @@ namespace fs = std::filesystem;
 namespace
 {
 constexpr uint32_t kTextures = 9;
-// The menu sounds and music, then the sounds the battle looks up by name.
-const uint32_t kSounds = 6 + static_cast<uint32_t>(NamedFiles::Sounds().size());
+// The menu sounds and music, the sounds the battle looks up by name, and the
+// start and menu scenes' music and voices.
+uint32_t CountSounds()
+{
+    uint32_t sounds = 6 + static_cast<uint32_t>(NamedFiles::Sounds().size());
+    for (const GameSceneKit::ListedFile& file : GameSceneKit::ListedFiles())
+        sounds += file.name.find(".ogg") != std::string::npos ? 1 : 0;
+    return sounds;
+}
+const uint32_t kSounds = CountSounds();
 constexpr uint32_t kMeshes = 3;
 
 // The records the data kit controller keeps as other files: the game data,
