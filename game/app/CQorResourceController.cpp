@@ -1,5 +1,7 @@
 #include "game/app/CQorResourceController.h"
 
+#include "engine/render/CFontTexture.h"
+
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CByteWriter.h"
 #include "engine/core/CkvrPackFile.h"
@@ -313,6 +315,20 @@ void CQorResourceController::DeleteGameData()
         DeleteAll(list);
     DeleteAll(m_missions);
     DeleteAll(m_stories);
+}
+
+void CQorResourceController::ReleaseOther()
+{
+    DeleteGameData();
+    for (uint32_t i = 0; i < m_fonts.GetCount(); ++i)
+    {
+        CFontTexture* font = m_fonts.GetItem(i);
+        if (font == nullptr)
+            continue;
+        font->Release();
+        delete font;
+    }
+    m_fonts.SetCount(0);
 }
 
 void CQorResourceController::ReleaseInstances()

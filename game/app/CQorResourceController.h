@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+class CFontTexture;
 class CMission;
 class CStory;
 
@@ -60,9 +61,12 @@ public:
     // Releases and deletes every entry of the game lists and empties them.
     void DeleteGameData();
     int SaveOther(CResourceSaveJob& job) override { return SaveGameData(job); }
-    void ReleaseOther() override { DeleteGameData(); }
+    void ReleaseOther() override;
     void ReleaseInstances() override;
     CResourceBase* GetList(uint8_t kind) override;
+    // The game's fonts (0 small, 1 large), made by the game application
+    // once the list is in; released and deleted with the lists.
+    CResourceList<CFontTexture*>& GetFontList() { return m_fonts; }
 
     // The missions in list order (the order of the play data's mission
     // records) and the story chapters, found by file name.
@@ -92,4 +96,5 @@ private:
     CResourceList<CResourceBase*> m_gameLists[LIST_MISSIONS - LIST_BULLETS];
     CResourceList<CMission*> m_missions;
     CResourceList<CStory*> m_stories;
+    CResourceList<CFontTexture*> m_fonts;
 };

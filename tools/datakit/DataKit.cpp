@@ -14,6 +14,7 @@
 #include "tools/datakit/CDataKitController.h"
 #include "tools/datakit/FighterModels.h"
 #include "tools/datakit/GameDataKit.h"
+#include "tools/datakit/GameSceneKit.h"
 #include "tools/datakit/ImageEncoder.h"
 #include "tools/datakit/ModelBuilding.h"
 #include "tools/datakit/NamedFiles.h"
@@ -244,16 +245,8 @@ std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch
 std::vector<FileMaker> Files()
 {
     std::vector<FileMaker> files = {
-        {"Texture\\Background_01.dds",
-         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x3060C0), 1024, 1024); }},
-        {"Texture\\Background_02.dds",
-         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC06030), 1024, 1024); }},
-        {"Texture\\Select_01.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(2048, 2048, 0x40C080), 2048, 2048); }},
-        {"Texture\\Console_01.dds",
-         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC0C040), 1024, 1024); }},
         {"Texture\\Network_01.dds",
          [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x8040C0), 1024, 1024); }},
-        {"Texture\\CircleLogo_01.dds", [] { return ImageEncoder::EncodeDdsArgb(Sheet(512, 256, 0xE0E0E0), 512, 256); }},
         {"Texture\\Shadow.dds", [] { return ImageEncoder::EncodeDdsArgb(Shadow(64), 64, 64); }},
         {"Texture\\ColorKey_01.png", [] { return ImageEncoder::EncodePng(KeyedDisc(64), 64, 64); }},
         {"Texture\\Map_arena.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(256, 256, 0x60A060), 256, 256); }},
@@ -273,6 +266,9 @@ std::vector<FileMaker> Files()
     for (FighterModels::ModelFile& file : FighterModels::Files(GameDataKit::kCharacters))
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (NamedFiles::NamedFile& file : NamedFiles::Sounds())
+        files.push_back({file.name, std::move(file.make)});
+    // The sheets, menu music and title voices of the start and menu scenes.
+    for (GameSceneKit::ListedFile& file : GameSceneKit::ListedFiles())
         files.push_back({file.name, std::move(file.make)});
     // Effects resolve their textures and sounds by name: they follow them.
     files.push_back({"Effect\\Efc_hit.efc", [] { return HitEffect(); }});
@@ -350,6 +346,10 @@ int DataKit::MakeDataSet(const std::string& folder, std::string* error)
     const std::string source = Join(folder, kSourceFolder);
     if (!WriteLooseSet(source, error))
         return 0;
-    return PackSet(Join(source, kListName), Join(folder, kListName), error) &&
-           StoryDataKit::WriteStaffRoll(folder, error);
+    if (!PackSet(Join(source, kListName), Join(folder, kListName), error))
+        return 0;
+    if (!StoryDataKit::WriteStaffRoll(folder, error))
+        return 0;
+    // What the game opens by path beside the packed set.
+    return GameSceneKit::WriteLooseFiles(folder, error);
 }

@@ -26,6 +26,7 @@
 #include "game/actor/CStageDefinition.h"
 #include "game/actor/CWeaponDefinition.h"
 #include "game/app/CQorResourceController.h"
+#include "tools/datakit/GameSceneKit.h"
 
 #include <gtest/gtest.h>
 
@@ -41,8 +42,16 @@ namespace fs = std::filesystem;
 namespace
 {
 constexpr uint32_t kTextures = 9;
-// The menu sounds and music, then the sounds the battle looks up by name.
-const uint32_t kSounds = 6 + static_cast<uint32_t>(NamedFiles::Sounds().size());
+// The menu sounds and music, the sounds the battle looks up by name, and the
+// start and menu scenes' music and voices.
+uint32_t CountSounds()
+{
+    uint32_t sounds = 6 + static_cast<uint32_t>(NamedFiles::Sounds().size());
+    for (const GameSceneKit::ListedFile& file : GameSceneKit::ListedFiles())
+        sounds += file.name.find(".ogg") != std::string::npos ? 1 : 0;
+    return sounds;
+}
+const uint32_t kSounds = CountSounds();
 // The box and the arena's ground and hit, its display model, a figure per
 // character.
 constexpr uint32_t kMeshes = 4 + GameDataKit::kCharacters;
