@@ -106,12 +106,13 @@ int CGameConfig::LoadFrom(const char* folder)
             continue;
         if (state == NativeReadResult::Read && entry.decode(bytes.data(), bytes.size(), this) != 0)
             continue;
-        if (!m_loadProblem.empty())
-            m_loadProblem += ' ';
-        m_loadProblem += std::string(entry.name) + " could not be read completely; defaults are used for the rest.";
+        m_loadProblem += '\n';
+        m_loadProblem += path;
     }
     if (!m_loadProblem.empty())
-        m_loadProblem += " The file is kept as it is until the settings are saved.";
+        m_loadProblem = "These saved files could not be read completely; defaults stand in for what could not be "
+                        "read, and each file stays as it is until it is saved again:" +
+                        m_loadProblem;
     m_record.sessionStart = GetTickMilliseconds();
     return 1;
 }

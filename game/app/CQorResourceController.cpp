@@ -60,7 +60,10 @@ uint32_t ToFlag(uint32_t value)
 
 std::string Quoted(const char* text)
 {
-    return "\"" + std::string(text != nullptr ? text : "") + "\"";
+    std::string quoted = "\"";
+    quoted += text != nullptr ? text : "";
+    quoted += '"';
+    return quoted;
 }
 
 constexpr const char* kListFolders[] = {"Bullet\\", "Item\\",   "Character\\", "Weapon\\", "Clothes\\",
@@ -153,15 +156,15 @@ int CQorResourceController::LoadDefinition(CkvrPackFile* pack, const char* name,
         const tag_KVRPACKENTRY* entry = pack->FindEntry(name);
         uint8_t* data = entry != nullptr ? pack->LoadFile(name) : nullptr;
         if (data == nullptr)
-            return Fail("\"" + std::string(name) + "\"", "the game data can't be read from its pack");
+            return Fail(Quoted(name), "the game data can't be read from its pack");
         bytes.assign(data, data + entry->size);
         AlignedFree(data);
     }
     else if (!ReadWholeFile(GetLoadPath(name).c_str(), kMaxGameDataSize, &bytes))
-        return Fail("\"" + std::string(name) + "\"", "the game data can't be read");
+        return Fail(Quoted(name), "the game data can't be read");
     CGameDataResourceBase* definition = LoadGameDataResource(list, bytes.data(), bytes.size());
     if (definition == nullptr)
-        return Fail("\"" + std::string(name) + "\"", "the game data is damaged or of another kind");
+        return Fail(Quoted(name), "the game data is damaged or of another kind");
     definition->fileName = name;
     if (target.FindByName(definition->GetName()) != nullptr || !target.Add(definition))
     {
