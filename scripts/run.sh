@@ -10,5 +10,7 @@ cd "$root"
 
 build="$root/build/release"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_TESTS=OFF -DKVR_BENCH=OFF
-cmake --build "$build" --parallel "$(nproc)"
+# Only the program and the data set it runs on: no tests, benchmarks or
+# fuzz programs.
+cmake --build "$build" --parallel "$(nproc)" --target qor-config datakit_data
 exec "$build/tools/config/qor-config" "$build/data"
