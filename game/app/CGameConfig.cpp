@@ -69,7 +69,9 @@ int CGameConfig::Load()
     m_folder.clear();
     if (!ResolveFolder())
     {
-        m_loadProblem = "No save folder: neither XDG_DATA_HOME nor HOME names a folder that can be used.";
+        const std::string folder = GetSaveFolderPath("QOR");
+        m_loadProblem = folder.empty() ? "No save folder: neither XDG_DATA_HOME nor HOME names a folder."
+                                       : "The save folder can't be made or used:\n" + folder;
         return 0;
     }
     return LoadFrom(m_folder.c_str());

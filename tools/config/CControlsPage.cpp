@@ -143,7 +143,8 @@ DialogTemplate CControlsPage::MakeTemplate() const
         .Add(DialogControlKind::Static, ID_CAMERA_VALUE, left + kSliderValueLeft, y + 6, 40, kNameHeight)
         .Add(DialogControlKind::Static, ID_LABELS + 1, left, y + kSliderPitch + 6, kSliderLabelWidth, kNameHeight,
              "Mouse sensitivity")
-        .Add(DialogControlKind::Trackbar, ID_MOUSE_TRACK, left + kSliderLeft, y + kSliderPitch, kSliderWidth, kControlHeight)
+        .Add(DialogControlKind::Trackbar, ID_MOUSE_TRACK, left + kSliderLeft, y + kSliderPitch, kSliderWidth,
+             kControlHeight)
         .Add(DialogControlKind::Static, ID_MOUSE_VALUE, left + kSliderValueLeft, y + kSliderPitch + 6, 40,
              kNameHeight)
         .Add(DialogControlKind::CheckBox, ID_VIBRATION, kColumnLeft[1], y + 2, 180, 26, "Pad vibration")
@@ -156,10 +157,10 @@ void CControlsPage::ShowBindings()
     for (uint32_t action = 0; action < kActionCount; ++action)
     {
         const int id = static_cast<int>(action);
-        const bool waiting = id == m_waitingAction;
-        Window()->SetControlText(ID_KEY + id, waiting && m_waiting == Binding::Key ? "Press a key" : KeyText(m_keys[action]));
-        Window()->SetControlText(ID_PAD + id, waiting && m_waiting == Binding::PadButton ? "Press a button"
-                                                                                          : PadText(m_padElements[action]));
+        const bool waitingKey = id == m_waitingAction && m_waiting == Binding::Key;
+        const bool waitingPad = id == m_waitingAction && m_waiting == Binding::PadButton;
+        Window()->SetControlText(ID_KEY + id, waitingKey ? "Press a key" : KeyText(m_keys[action]));
+        Window()->SetControlText(ID_PAD + id, waitingPad ? "Press a button" : PadText(m_padElements[action]));
     }
 }
 

@@ -41,12 +41,14 @@ DialogTemplate CNetworkPage::MakeTemplate() const
         .Add(DialogControlKind::Edit, ID_PORT, kFieldLeft, y, kFieldWidth, kControlHeight)
         .Add(DialogControlKind::Static, ID_PORT_PROBLEM, kProblemLeft, y + 7, kProblemWidth, 20)
         .Style(DialogTextStyle::Error)
-        .Add(DialogControlKind::CheckBox, ID_UPNP, kLabelLeft, y + kRowPitch, 360, 24, "Open the port on the router (UPnP)")
+        .Add(DialogControlKind::CheckBox, ID_UPNP, kLabelLeft, y + kRowPitch, 360, 24,
+             "Open the port on the router (UPnP)")
         .Add(DialogControlKind::Static, ID_LABELS + 1, kLabelLeft, y + 2 * kRowPitch + 7, kLabelWidth, 20, "Login ID")
         .Add(DialogControlKind::Edit, ID_LOGIN_ID, kFieldLeft, y + 2 * kRowPitch, kFieldWidth, kControlHeight)
         .Add(DialogControlKind::Static, ID_LOGIN_ID_PROBLEM, kProblemLeft, y + 2 * kRowPitch + 7, kProblemWidth, 20)
         .Style(DialogTextStyle::Error)
-        .Add(DialogControlKind::Static, ID_LABELS + 2, kLabelLeft, y + 3 * kRowPitch + 7, kLabelWidth, 20, "Key response")
+        .Add(DialogControlKind::Static, ID_LABELS + 2, kLabelLeft, y + 3 * kRowPitch + 7, kLabelWidth, 20,
+             "Key response")
         .Tooltip(kKeyResponseTip)
         .Add(DialogControlKind::Trackbar, ID_RESPONSE_TRACK, kFieldLeft, y + 3 * kRowPitch, 300, kControlHeight)
         .Tooltip(kKeyResponseTip)

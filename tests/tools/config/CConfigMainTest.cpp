@@ -177,14 +177,13 @@ TEST_F(ConfigTool, ClosingWithUnsavedChangesAsksWhetherToSave)
     ShowRealMessages();
     CConfigMain* app = Start();
     ASSERT_NE(app, nullptr);
-    GtkWidget* root = static_cast<GtkWidget*>(app->GetDialog()->GetNativeHandle());
     Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_FULL_SCREEN);
     Settle(app);
 
     // Cancel keeps the tool open with the change.
     {
         ModalAnswerer answer(GTK_RESPONSE_CANCEL, "ConfigCloseQuestion.png");
-        gtk_window_close(GTK_WINDOW(root));
+        PressCloseBox(app->GetDialog());
         Settle(app);
         EXPECT_TRUE(answer.Message().seen);
         EXPECT_NE(answer.Message().text.find("Save them before closing?"), std::string::npos);
@@ -195,7 +194,7 @@ TEST_F(ConfigTool, ClosingWithUnsavedChangesAsksWhetherToSave)
 
     // Save writes the change and closes.
     ModalAnswerer answer(GTK_RESPONSE_YES);
-    gtk_window_close(GTK_WINDOW(root));
+    PressCloseBox(app->GetDialog());
     ASSERT_TRUE(RunUntil(app, [] { return g_quit; }));
     tag_TOLQGAMECONFIG saved;
     ASSERT_TRUE(ReadConfig(m_folders.ConfigFile(), &saved));
@@ -207,14 +206,13 @@ TEST_F(ConfigTool, ClosingWithoutChangesOrDiscardingThemAsksNothingMore)
     ShowRealMessages();
     CConfigMain* app = Start();
     ASSERT_NE(app, nullptr);
-    GtkWidget* root = static_cast<GtkWidget*>(app->GetDialog()->GetNativeHandle());
     // A change undone is no change.
     Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_FULL_SCREEN);
     Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_FULL_SCREEN);
     Settle(app);
     {
         ModalAnswerer unexpected(GTK_RESPONSE_CANCEL);
-        gtk_window_close(GTK_WINDOW(root));
+        PressCloseBox(app->GetDialog());
         ASSERT_TRUE(RunUntil(app, [] { return g_quit; }));
         EXPECT_FALSE(unexpected.Message().seen);
     }
@@ -226,11 +224,10 @@ TEST_F(ConfigTool, ClosingWithoutChangesOrDiscardingThemAsksNothingMore)
     // "Close without saving" closes and leaves no file behind.
     app = Start();
     ASSERT_NE(app, nullptr);
-    root = static_cast<GtkWidget*>(app->GetDialog()->GetNativeHandle());
     Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_SCREEN_SHAKE);
     Settle(app);
     ModalAnswerer answer(GTK_RESPONSE_NO);
-    gtk_window_close(GTK_WINDOW(root));
+    PressCloseBox(app->GetDialog());
     ASSERT_TRUE(RunUntil(app, [] { return g_quit; }));
     EXPECT_TRUE(answer.Message().seen);
     EXPECT_FALSE(std::filesystem::exists(m_folders.ConfigFile()));
@@ -268,8 +265,8 @@ TEST_F(ConfigTool, StartErrorsNameTheFileWithItsFullPathAndThisSystemsSeparators
     CSafeFileWriter list;
     const std::string grc = m_folders.Data() + "/GameResource.grc";
     ASSERT_TRUE(list.Open(grc.c_str()) && CResourceListFile::WriteHeader(list, 0x10001003u) &&
-                CResourceListFile::WriteRecord(list, "Character\\..\\..\\Hero.chr") && CResourceListFile::WriteEnd(list) &&
-                list.Commit());
+                CResourceListFile::WriteRecord(list, "Character\\..\\..\\Hero.chr") &&
+                CResourceListFile::WriteEnd(list) && list.Commit());
     EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 1), -1);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_NE(g_boxes[0].find(grc + " could not be loaded"), std::string::npos) << g_boxes[0];
@@ -282,6 +279,19 @@ TEST_F(ConfigTool, StartErrorsNameTheFileWithItsFullPathAndThisSystemsSeparators
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_NE(g_boxes[0].find(std::filesystem::current_path().string() + "/missing/data"), std::string::npos)
         << g_boxes[0];
+
+    // So is a save folder that can't be made (a file stands in its way).
+    g_boxes.clear();
+    CConfigMain::SetDataFolder(m_folders.Data().c_str());
+    CSafeFileWriter emptyList;
+    ASSERT_TRUE(emptyList.Open(grc.c_str()) && CResourceListFile::WriteHeader(emptyList, 0x10001003u) &&
+                CResourceListFile::WriteEnd(emptyList) && emptyList.Commit());
+    const std::string blocked = m_folders.Root().string() + "/blocked";
+    TempFolder::Write(blocked, "a file");
+    setenv("XDG_DATA_HOME", blocked.c_str(), 1);
+    EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 1), -1);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_NE(g_boxes[0].find(blocked + "/CorvaneSystem/QOR"), std::string::npos) << g_boxes[0];
     SetMessageBoxHook(nullptr);
 }
 

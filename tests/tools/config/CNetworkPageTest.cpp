@@ -86,8 +86,9 @@ TEST_F(ConfigTool, KeyResponseAndSendByteExplainThemselves)
     CConfigMain* app = Start();
     ASSERT_NE(app, nullptr);
     DialogWindow* network = app->GetPage(PAGE_NETWORK)->GetWindow();
-    for (int id : {int{CNetworkPage::ID_LABELS} + 2, int{CNetworkPage::ID_RESPONSE_TRACK}, int{CNetworkPage::ID_LABELS} + 3,
-                   int{CNetworkPage::ID_SEND_BYTE}})
+    const int explained[] = {CNetworkPage::ID_LABELS + 2, CNetworkPage::ID_RESPONSE_TRACK,
+                             CNetworkPage::ID_LABELS + 3, CNetworkPage::ID_SEND_BYTE};
+    for (int id : explained)
     {
         gchar* tip = gtk_widget_get_tooltip_text(Control(network, id));
         ASSERT_NE(tip, nullptr) << id;

@@ -108,6 +108,12 @@ inline void Click(DialogWindow* window, int id)
     gtk_button_clicked(GTK_BUTTON(Control(window, id)));
 }
 
+// The close box of the window's frame, as the window manager sends it.
+inline void PressCloseBox(DialogWindow* dialog)
+{
+    gtk_window_close(GTK_WINDOW(dialog->GetNativeHandle()));
+}
+
 inline unsigned long XidOf(DialogWindow* dialog)
 {
     GtkWidget* root = static_cast<GtkWidget*>(dialog->GetNativeHandle());

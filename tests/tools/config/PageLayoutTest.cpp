@@ -142,8 +142,8 @@ TEST_F(ConfigTool, EveryKeyAndPadButtonNameFitsItsButton)
 
     // The longest word the line under the grid can say.
     GtkWidget* status = Control(controls, CControlsPage::ID_STATUS);
-    const std::string swap = "NUMPADEQUALS was the pad button of \"エレメンタルトリガー\", which now has WEBFAVORITES "
-                             "instead.";
+    const std::string swap =
+        "NUMPADEQUALS was the pad button of \"エレメンタルトリガー\", which now has WEBFAVORITES instead.";
     EXPECT_LE(NaturalWidthWith(status, swap), RequestedWidth(status));
     const std::string wait = "Press the pad button for \"アイテム/キャンセル\" (Escape keeps the one it has).";
     EXPECT_LE(NaturalWidthWith(status, wait), RequestedWidth(status));
