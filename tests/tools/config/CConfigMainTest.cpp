@@ -201,28 +201,24 @@ TEST_F(ConfigTool, ClosingWithUnsavedChangesAsksWhetherToSave)
     EXPECT_EQ(saved.fullScreen, 1u);
 }
 
-TEST_F(ConfigTool, ClosingWithoutChangesOrDiscardingThemAsksNothingMore)
+TEST_F(ConfigTool, ClosingAfterAChangeWasUndoneAsksNothing)
 {
     ShowRealMessages();
     CConfigMain* app = Start();
     ASSERT_NE(app, nullptr);
-    // A change undone is no change.
     Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_FULL_SCREEN);
     Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_FULL_SCREEN);
     Settle(app);
-    {
-        ModalAnswerer unexpected(GTK_RESPONSE_CANCEL);
-        PressCloseBox(app->GetDialog());
-        ASSERT_TRUE(RunUntil(app, [] { return g_quit; }));
-        EXPECT_FALSE(unexpected.Message().seen);
-    }
-    delete g_pApplication;
-    g_pApplication = nullptr;
-    MessageQueue::Clear();
-    g_quit = false;
+    ModalAnswerer unexpected(GTK_RESPONSE_CANCEL);
+    PressCloseBox(app->GetDialog());
+    ASSERT_TRUE(RunUntil(app, [] { return g_quit; }));
+    EXPECT_FALSE(unexpected.Message().seen);
+}
 
-    // "Close without saving" closes and leaves no file behind.
-    app = Start();
+TEST_F(ConfigTool, ClosingWithoutSavingLeavesTheFileAlone)
+{
+    ShowRealMessages();
+    CConfigMain* app = Start();
     ASSERT_NE(app, nullptr);
     Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_SCREEN_SHAKE);
     Settle(app);
