@@ -4,6 +4,7 @@
 #include "game/app/CController.h"
 #include "game/scene/COptionScene.h"
 #include "game/scene/CRecordScene.h"
+#include "game/scene/CReplayScene.h"
 #include "game/scene/CTitleScene.h"
 
 
@@ -26,6 +27,7 @@ constexpr SceneEntry kScenes[] = {
     {CController::SCENE_TITLE, &Make<CTitleScene>},
     {CController::SCENE_OPTION, &Make<COptionScene>},
     {CController::SCENE_RECORD, &Make<CRecordScene>},
+    {CController::SCENE_REPLAY, &Make<CReplayScene>},
 };
 }
 
