@@ -20,6 +20,7 @@
 #include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/SoundEncoder.h"
 #include "tools/datakit/StoryDataKit.h"
+#include "tools/datakit/WardrobeKit.h"
 
 #include <cmath>
 #include <cstdio>
@@ -264,6 +265,8 @@ std::vector<FileMaker> Files()
     };
     files.push_back({ArenaLook::kRecord, [] { return ArenaLook::Model(); }});
     for (FighterModels::ModelFile& file : FighterModels::Files(GameDataKit::kCharacters))
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
+    for (WardrobeKit::ModelFile& file : WardrobeKit::Models())
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (NamedFiles::NamedFile& file : NamedFiles::Sounds())
         files.push_back({file.name, std::move(file.make)});

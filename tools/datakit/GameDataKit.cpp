@@ -15,6 +15,7 @@
 #include "game/actor/CStageObjectDefinition.h"
 #include "game/actor/CWeaponDefinition.h"
 #include "tools/datakit/StoryDataKit.h"
+#include "tools/datakit/WardrobeKit.h"
 
 #include <array>
 #include <cstdio>
@@ -36,7 +37,6 @@ const std::string& ClaymoreName()
 }
 constexpr const char* kRifle = "Rifle";
 constexpr const char* kLauncher = "Launcher";
-constexpr const char* kHat = "Hat";
 
 void SetName(char* field, size_t size, const std::string& name)
 {
@@ -190,28 +190,6 @@ void AddStageObjects(std::vector<GameDataKit::GameFile>* files)
     Add(files, "Object\\Platform.sro", platform);
 }
 
-void AddClothes(std::vector<GameDataKit::GameFile>* files)
-{
-    CClothesDefinition hat;
-    SetName(hat.name, sizeof(hat.name), kHat);
-    hat.slotMask = 0x01;
-    hat.characterMask = kAllCharacters;
-    hat.description = "A plain hat";
-    hat.model = GameDataKit::kModel;
-    hat.bone = "Bip01 Head";
-    Add(files, "Clothes\\Hat.cls", hat);
-
-    CClothesDefinition coat = hat;
-    SetName(coat.name, sizeof(coat.name), "Coat");
-    coat.price = 300;
-    coat.slotMask = 0x06;
-    coat.unlockKind = 1;
-    coat.unlockThreshold = 3;
-    coat.description = "A warm coat";
-    coat.bone = "Bip01 Spine";
-    Add(files, "Clothes\\Coat.cls", coat);
-}
-
 CWeaponDefinition Weapon(CWeaponDefinition::Format format, const std::string& name, uint8_t type, uint8_t weight)
 {
     CWeaponDefinition w;
@@ -288,7 +266,9 @@ void AddCharacters(std::vector<GameDataKit::GameFile>* files)
         SetName(c.defaultWeapons[0], CCharacterDefinition::kNameSize, ClaymoreName());
         SetName(c.defaultWeapons[1], CCharacterDefinition::kNameSize, kRifle);
         SetName(c.defaultWeapons[2], CCharacterDefinition::kNameSize, kLauncher);
-        SetName(c.defaultClothes[0], CCharacterDefinition::kNameSize, kHat);
+        // The guide wears nothing: no clothes are made for it.
+        if ((c.ownBit & WardrobeKit::kWearers) != 0)
+            SetName(c.defaultClothes[0], CCharacterDefinition::kNameSize, WardrobeKit::kDefaultClothes);
         SetName(c.firstChapter, CCharacterDefinition::kNameSize, StoryDataKit::FirstChapter(index));
         for (uint32_t i = 0; i < CCharacterDefinition::kRadioChats; ++i)
         {
@@ -426,7 +406,7 @@ std::vector<GameDataKit::GameFile> GameDataKit::Files()
     AddElements(&files);
     AddElementAttacks(&files);
     AddStageObjects(&files);
-    AddClothes(&files);
+    WardrobeKit::AddClothes(&files);
     AddWeapons(&files);
     AddCharacters(&files);
     AddStage(&files);

@@ -103,7 +103,7 @@ std::vector<const T*> Definitions(Qor& controller, uint8_t kind)
 // How many definitions each game list holds in the stand-in set.
 const std::map<uint8_t, uint32_t> kGameCounts = {
     {Qor::LIST_BULLETS, 9},         {Qor::LIST_ITEMS, 8},   {Qor::LIST_CHARACTERS, 8},
-    {Qor::LIST_WEAPONS, 5},         {Qor::LIST_CLOTHES, 2}, {Qor::LIST_STAGE_OBJECTS, 10},
+    {Qor::LIST_WEAPONS, 5},         {Qor::LIST_CLOTHES, 7}, {Qor::LIST_STAGE_OBJECTS, 10},
     {Qor::LIST_STAGES, 1},          {Qor::LIST_ELEMENT_ATTACKS, 10}, {Qor::LIST_ELEMENTS, 7},
     {Qor::LIST_MISSIONS, StoryDataKit::kMissions},
     {Qor::LIST_STORIES, GameDataKit::kCharacters * StoryDataKit::kChaptersPerRoute}};
