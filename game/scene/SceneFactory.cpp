@@ -2,9 +2,11 @@
 #include "game/scene/SceneFactory.h"
 
 #include "game/app/CController.h"
+#include "game/scene/CEquipScene.h"
 #include "game/scene/COptionScene.h"
 #include "game/scene/CRecordScene.h"
 #include "game/scene/CReplayScene.h"
+#include "game/scene/CShopScene.h"
 #include "game/scene/CTitleScene.h"
 
 
@@ -25,8 +27,10 @@ struct SceneEntry
 // Ids missing here have no scene yet: choosing them plays the cancel sound.
 constexpr SceneEntry kScenes[] = {
     {CController::SCENE_TITLE, &Make<CTitleScene>},
+    {CController::SCENE_SHOP, &Make<CShopScene>},
     {CController::SCENE_OPTION, &Make<COptionScene>},
     {CController::SCENE_RECORD, &Make<CRecordScene>},
+    {CController::SCENE_EQUIPMENT, &Make<CEquipScene>},
     {CController::SCENE_REPLAY, &Make<CReplayScene>},
 };
 }

@@ -6,7 +6,8 @@ namespace SheetCells
 std::vector<SheetCell> AllCells()
 {
     std::vector<SheetCell> cells;
-    for (std::vector<SheetCell> (*family)() : {&ControllerCells, &TitleCells, &MenuScreenCells, &ReplayCells})
+    for (std::vector<SheetCell> (*family)() : {&ControllerCells, &TitleCells, &MenuScreenCells, &ReplayCells,
+                                                  &ShopCells, &EquipCells})
     {
         std::vector<SheetCell> more = family();
         cells.insert(cells.end(), more.begin(), more.end());

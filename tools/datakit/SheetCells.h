@@ -67,6 +67,8 @@ std::vector<SheetCell> ControllerCells();
 std::vector<SheetCell> TitleCells();
 std::vector<SheetCell> MenuScreenCells();
 std::vector<SheetCell> ReplayCells();
+std::vector<SheetCell> ShopCells();
+std::vector<SheetCell> EquipCells();
 
 // Every family's cells, and every sheet they are drawn on.
 std::vector<SheetCell> AllCells();

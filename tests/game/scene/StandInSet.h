@@ -25,6 +25,7 @@ inline std::vector<game_test::DataFile> StandInSet()
 
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace scene_test
@@ -39,23 +40,85 @@ inline const std::string& StartFolder()
 // Taken when the file is loaded, before any test changes the folder.
 inline const std::string& g_startFolder = StartFolder();
 
+// The last drawn frame, read once, and its pixels by layout rectangle.
+class DrawnFrame
+{
+public:
+    explicit DrawnFrame(game_test::GameHarness& game)
+        : m_layout(CMenuLayout::ForGraphics(game.Controller().GetGraphics(), MenuScaleRule::Menu4x3))
+    {
+        CSystem* system = game.Controller().GetSystem();
+        GraphicsDevice* device = game.Controller().GetGraphics()->GetDevice();
+        m_width = system->GetWidth();
+        m_height = system->GetHeight();
+        m_argb.resize(static_cast<size_t>(m_width) * m_height);
+        m_read = device->ReadPixels(device->GetBackBuffer(), 0, 0, m_width, m_height, m_argb.data()) == DEVICE_OK;
+    }
+
+    bool Read() const { return m_read; }
+    // Pixels inside the layout rectangle whose red, green and blue all
+    // reach minimum (white text on anything darker).
+    int CountBright(const MenuRect& rect, uint32_t minimum = 0xC0) const
+    {
+        const MenuPoint from = m_layout.LayoutToCursor({rect.left, rect.top});
+        const MenuPoint to = m_layout.LayoutToCursor({rect.right, rect.bottom});
+        int count = 0;
+        for (int y = std::max(0, static_cast<int>(from.y)); y < std::min(m_height, static_cast<int>(to.y)); ++y)
+        {
+            for (int x = std::max(0, static_cast<int>(from.x)); x < std::min(m_width, static_cast<int>(to.x)); ++x)
+            {
+                const uint32_t pixel = m_argb[static_cast<size_t>(y) * m_width + x];
+                if (((pixel >> 16) & 0xFF) >= minimum && ((pixel >> 8) & 0xFF) >= minimum && (pixel & 0xFF) >= minimum)
+                    ++count;
+            }
+        }
+        return count;
+    }
+    // The pixel at a layout point.
+    uint32_t At(MenuPoint point) const
+    {
+        const MenuPoint pixel = m_layout.LayoutToCursor(point);
+        const int x = std::clamp(static_cast<int>(pixel.x), 0, m_width - 1);
+        const int y = std::clamp(static_cast<int>(pixel.y), 0, m_height - 1);
+        return m_argb[static_cast<size_t>(y) * m_width + x] & 0xFFFFFFu;
+    }
+    // As "<name>.png" in the start folder, for a person to look at.
+    void Save(const std::string& name) const
+    {
+        std::vector<uint8_t> rgb(m_argb.size() * 3);
+        for (size_t i = 0; i < m_argb.size(); ++i)
+        {
+            rgb[i * 3 + 0] = static_cast<uint8_t>(m_argb[i] >> 16);
+            rgb[i * 3 + 1] = static_cast<uint8_t>(m_argb[i] >> 8);
+            rgb[i * 3 + 2] = static_cast<uint8_t>(m_argb[i]);
+        }
+        stbi_write_png((StartFolder() + "/" + name + ".png").c_str(), m_width, m_height, 3, rgb.data(), m_width * 3);
+    }
+
+private:
+    CMenuLayout m_layout;
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<uint32_t> m_argb;
+    bool m_read = false;
+};
+
 // The last drawn frame as "<name>.png" in the start folder.
 inline void SaveScreenshot(game_test::GameHarness& game, const std::string& name)
 {
-    CSystem* system = game.Controller().GetSystem();
-    GraphicsDevice* device = game.Controller().GetGraphics()->GetDevice();
-    const int width = system->GetWidth();
-    const int height = system->GetHeight();
-    std::vector<uint32_t> argb(static_cast<size_t>(width) * height);
-    if (device->ReadPixels(device->GetBackBuffer(), 0, 0, width, height, argb.data()) != DEVICE_OK)
-        return;
-    std::vector<uint8_t> rgb(argb.size() * 3);
-    for (size_t i = 0; i < argb.size(); ++i)
+    DrawnFrame(game).Save(name);
+}
+
+// Colours close to each other, channel by channel.
+inline bool NearColor(uint32_t actual, uint32_t expected, int tolerance)
+{
+    for (int shift : {16, 8, 0})
     {
-        rgb[i * 3 + 0] = static_cast<uint8_t>(argb[i] >> 16);
-        rgb[i * 3 + 1] = static_cast<uint8_t>(argb[i] >> 8);
-        rgb[i * 3 + 2] = static_cast<uint8_t>(argb[i]);
+        const int a = static_cast<int>((actual >> shift) & 0xFF);
+        const int e = static_cast<int>((expected >> shift) & 0xFF);
+        if (a - e > tolerance || e - a > tolerance)
+            return false;
     }
-    stbi_write_png((StartFolder() + "/" + name + ".png").c_str(), width, height, 3, rgb.data(), width * 3);
+    return true;
 }
 }

@@ -1,0 +1,730 @@
+// The shop: the list of unlocked weapons and clothes, buying, the preview.
+//
+// Sections: set-up; the list and buying; update, one function per state
+// and step; drawing (layout table above it).
+#include "game/scene/CShopScene.h"
+
+#include "engine/core/FailureLog.h"
+#include "engine/core/GameText.h"
+#include "engine/platform/CGraphics.h"
+#include "engine/platform/FrameTimer.h"
+#include "engine/render/CCamera.h"
+#include "engine/render/CFontTexture.h"
+#include "engine/render/CTexture.h"
+#include "game/app/CController.h"
+#include "game/app/CGameConfig.h"
+#include "game/app/GameServices.h"
+#include "game/app/tag_TOLQSCENEPARAM.h"
+#include "game/menu/CMenuPainter.h"
+#include "game/menu/MenuButton.h"
+#include "game/scene/MenuScene.h"
+#include "game/scene/SceneGameData.h"
+#include "game/scene/ShopSheet.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace
+{
+constexpr float kMusicLoop = 7.717f;
+constexpr uint32_t kShopFont = 1;
+constexpr uint32_t kRingItem = 4;
+constexpr uint32_t kTitleMenu = 3;
+// The preview's camera, in world units.
+constexpr int kCameraFov = 30;
+constexpr float kAspect4x3 = 1.333333f;
+constexpr float kCameraNear = 0.1f;
+constexpr float kCameraFar = 1500.0f;
+constexpr float kEye[3] = {-0.4f, 0.7f, -3.2f};
+constexpr float kTarget[3] = {-0.4f, 0.7f, 0.0f};
+constexpr float kUp[3] = {0.0f, 1.0f, 0.0f};
+
+tag_TOLQPLAYDATA* PlayData()
+{
+    return g_pController->GetGameConfig()->GetPlayData();
+}
+
+// The unlock record of a list item, or null past the play data's table.
+tag_TOLQUNLOCKDATA* UnlockRecord(CShopScene::ShopCategory category, uint32_t index)
+{
+    std::vector<tag_TOLQUNLOCKDATA>& table =
+        category == CShopScene::ShopCategory::Weapons ? PlayData()->weapons : PlayData()->clothes;
+    return index < table.size() ? &table[index] : nullptr;
+}
+
+uint32_t ListCount(CShopScene::ShopCategory category)
+{
+    return category == CShopScene::ShopCategory::Weapons ? SceneGameData::WeaponCount()
+                                                         : SceneGameData::ClothesCount();
+}
+
+uint32_t Price(CShopScene::ShopCategory category, uint32_t index)
+{
+    if (category == CShopScene::ShopCategory::Weapons)
+    {
+        const CWeaponDefinition* weapon = SceneGameData::Weapon(index);
+        return weapon != nullptr ? weapon->price : CShopScene::kNoPrice;
+    }
+    const CClothesDefinition* clothes = SceneGameData::Clothes(index);
+    return clothes != nullptr ? clothes->price : CShopScene::kNoPrice;
+}
+
+uint32_t CharacterMask(CShopScene::ShopCategory category, uint32_t index)
+{
+    if (category == CShopScene::ShopCategory::Weapons)
+    {
+        const CWeaponDefinition* weapon = SceneGameData::Weapon(index);
+        return weapon != nullptr ? weapon->characterMask : 0;
+    }
+    const CClothesDefinition* clothes = SceneGameData::Clothes(index);
+    return clothes != nullptr ? clothes->characterMask : 0;
+}
+
+// The first character of the list that may use an item of that mask.
+const CCharacterDefinition* FirstUser(uint32_t characterMask)
+{
+    for (uint32_t i = 0; i < SceneGameData::CharacterCount(); ++i)
+    {
+        const CCharacterDefinition* character = SceneGameData::Character(i);
+        if (character != nullptr && (character->ownBit & characterMask) != 0)
+            return character;
+    }
+    return nullptr;
+}
+}
+
+// ---------------------------------------------------------------------------
+// Set-up
+
+CShopScene::CShopScene() = default;
+
+CShopScene::~CShopScene()
+{
+    Release();
+}
+
+int CShopScene::Init(uintptr_t parameter)
+{
+    const tag_TOLQSCENEPARAM* param = SceneParam(parameter);
+    m_fadeA = MenuFade();
+    m_fadeB = MenuFade();
+    m_state = ShopState::FadeIn;
+    m_cursor = 0;
+    m_category = ShopCategory::Weapons;
+    m_offset = 0;
+    m_noticeMilliseconds = 0;
+    if (param != nullptr)
+    {
+        m_fadeA.SetLevel(param->fade);
+        m_fadeB.SetLevel(param->fade2);
+        m_spareFade = param->fade3;
+        m_state = static_cast<ShopState>(std::min<uint32_t>(param->step, static_cast<uint32_t>(ShopState::Shopping)));
+        m_cursor = std::min<uint32_t>(param->item, kVisibleRows - 1);
+    }
+    m_camera = std::make_unique<CCamera>();
+    g_pController->SetCameraViewport(m_camera.get());
+    m_camera->SetProjection(kCameraFov, kAspect4x3, kCameraNear, kCameraFar);
+    m_camera->SetLookAt(kEye, kTarget, kUp);
+    m_font = MenuScene::Font(kShopFont);
+    m_sheet = MenuScene::FindTexture("Select_01.dds");
+    m_music = MenuScene::FindSound("Bgm_custom.ogg");
+    FillListed();
+    BuildPreview();
+    return 1;
+}
+
+uint32_t CShopScene::Release()
+{
+    m_camera.reset();
+    m_preview.Clear();
+    return CResourceBase::Release();
+}
+
+void CShopScene::EnterState(ShopState state, ShopState next)
+{
+    m_state = state;
+    m_next = next;
+}
+
+// ---------------------------------------------------------------------------
+// The list and buying
+
+void CShopScene::FillListed()
+{
+    m_listed.clear();
+    for (uint32_t i = 0; i < ListCount(m_category); ++i)
+    {
+        const tag_TOLQUNLOCKDATA* record = UnlockRecord(m_category, i);
+        if (record != nullptr && record->unlocked != 0)
+            m_listed.push_back(i);
+    }
+}
+
+uint32_t CShopScene::GetVisibleRows() const
+{
+    return std::min<uint32_t>(static_cast<uint32_t>(m_listed.size()), kVisibleRows);
+}
+
+uint32_t CShopScene::GetOffsetPositions() const
+{
+    const uint32_t listed = static_cast<uint32_t>(m_listed.size());
+    return listed > kVisibleRows ? listed - (kVisibleRows - 1) : 1;
+}
+
+int32_t CShopScene::GetSelectedItem() const
+{
+    const uint32_t at = m_offset + m_cursor;
+    return at < m_listed.size() ? static_cast<int32_t>(m_listed[at]) : -1;
+}
+
+uint32_t CShopScene::GetSelectedPrice() const
+{
+    const int32_t item = GetSelectedItem();
+    return item >= 0 ? Price(m_category, static_cast<uint32_t>(item)) : kNoPrice;
+}
+
+tag_TOLQUNLOCKDATA* CShopScene::SelectedRecord() const
+{
+    const int32_t item = GetSelectedItem();
+    return item >= 0 ? UnlockRecord(m_category, static_cast<uint32_t>(item)) : nullptr;
+}
+
+bool CShopScene::IsBought(uint32_t listIndex) const
+{
+    const tag_TOLQUNLOCKDATA* record = UnlockRecord(m_category, listIndex);
+    return record != nullptr && record->owned != 0;
+}
+
+CShopScene::BuyResult CShopScene::Buy()
+{
+    tag_TOLQUNLOCKDATA* record = SelectedRecord();
+    const uint32_t price = GetSelectedPrice();
+    tag_TOLQPLAYDATA* data = PlayData();
+    if (record == nullptr || record->owned != 0 || price == kNoPrice || data->points < price)
+        return BuyResult::Refused;
+    const uint32_t owned = record->owned;
+    const uint32_t points = data->points;
+    record->owned = 1;
+    data->points -= price;
+    if (g_pController->GetGameConfig()->SavePlayData() != 0)
+        return BuyResult::Bought;
+    // What is not saved is not bought: the points and the item stay as the
+    // saved play data has them.
+    record->owned = owned;
+    data->points = points;
+    LogFailure("shop: the play data can't be saved; the buy is taken back",
+               g_pController->GetGameConfig()->GetFolder().c_str());
+    return BuyResult::SaveFailed;
+}
+
+void CShopScene::TryBuy()
+{
+    switch (Buy())
+    {
+    case BuyResult::Bought:
+        m_frame.Play(MenuSound::Decide);
+        return;
+    case BuyResult::SaveFailed:
+        m_frame.Play(MenuSound::Error);
+        m_noticeMilliseconds = kNoticeMilliseconds;
+        return;
+    case BuyResult::Refused:
+        return;
+    }
+}
+
+void CShopScene::BuildPreview()
+{
+    const int32_t item = GetSelectedItem();
+    if (item < 0)
+    {
+        m_preview.Clear();
+        return;
+    }
+    const uint32_t index = static_cast<uint32_t>(item);
+    const CCharacterDefinition* user = FirstUser(CharacterMask(m_category, index));
+    if (m_category == ShopCategory::Weapons)
+    {
+        m_preview.Show(user, nullptr, 0, SceneGameData::Weapon(index));
+        return;
+    }
+    const CClothesDefinition* clothes = SceneGameData::Clothes(index);
+    m_preview.Show(user, &clothes, 1, nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Update
+
+int CShopScene::Update(uintptr_t)
+{
+    const uint32_t milliseconds = GetElapsedMilliseconds();
+    g_pController->UpdateBackgroundEffect();
+    const CMenuLayout layout = MenuScene::Layout();
+    m_frame.Begin(layout, MenuScene::ReadKeys(layout), g_pController);
+    m_noticeMilliseconds -= std::min(m_noticeMilliseconds, milliseconds);
+    if (m_state != ShopState::Shopping)
+        ReportItems();
+    switch (m_state)
+    {
+    case ShopState::FadeIn:
+        g_pController->PlayBgm(m_music, MenuScene::MusicVolume(), MenuScene::kMusicFadeIn, kMusicLoop);
+        m_fadeB.SetTarget(1.0f);
+        if (m_fadeB.Step(milliseconds))
+            EnterState(ShopState::Shopping);
+        m_fadeA.RaiseTo(m_fadeB.Level());
+        break;
+    case ShopState::Shopping:
+        UpdateCategory();
+        UpdateList();
+        if (m_state == ShopState::Shopping &&
+            (m_frame.Keys().Pressed(MenuKey::Cancel) || m_frame.Keys().Pressed(MenuKey::AltClick)))
+        {
+            m_frame.Play(MenuSound::Cancel);
+            EnterState(ShopState::FadeOut, ShopState::LeaveToTitle);
+        }
+        break;
+    case ShopState::FadeOut:
+        m_fadeB.SetTarget(0.0f);
+        if (m_fadeB.Step(milliseconds))
+            EnterState(m_next);
+        break;
+    case ShopState::Leave:
+    case ShopState::LeaveToTitle:
+        MenuScene::FadeOutMusic(m_music);
+        EnterState(ShopState::FadeIn);
+        return g_pController->ChangeScene(CController::SCENE_TITLE, kTitleMenu, 1.0f, kRingItem);
+    }
+    m_preview.Step(m_frame.Keys(), milliseconds);
+    return 1;
+}
+
+void CShopScene::ChooseCategory(ShopCategory category)
+{
+    m_category = category;
+    m_cursor = 0;
+    m_offset = 0;
+    FillListed();
+    m_frame.Play(MenuSound::Cursor);
+    BuildPreview();
+}
+
+namespace
+{
+// Shop screen, in 1024 x 768 layout units: the tabs over the list window,
+// the window with eight rows 28 apart from (56, 152), the scroll bar down
+// its right edge, the back button at the foot.
+constexpr MenuPoint kWeaponTabAt{83.0f, 108.0f};
+constexpr MenuPoint kClothesTabAt{159.0f, 108.0f};
+constexpr MenuRect kListWindow{.left = 32, .top = 120, .right = 428, .bottom = 664};
+constexpr MenuPoint kRowOrigin{56.0f, 152.0f};
+constexpr float kRowPitch = 28.0f;
+constexpr float kRowWidth = 348.0f;
+constexpr float kHighlightHeight = 24.0f;
+// The bar: 8 wide, 20 in from the window's right edge, 256 tall from 20
+// below its top; the knob 16 tall.
+constexpr MenuRect kScrollBar{.left = 428 - 20, .top = 120 + 20, .right = 428 - 12, .bottom = 120 + 20 + 256};
+constexpr float kKnobHeight = 16.0f;
+constexpr MenuPoint kBackAt{24.0f, 720.0f};
+
+MenuRect RowRect(uint32_t row)
+{
+    return MenuRect::At(kRowOrigin.x, kRowOrigin.y + kRowPitch * static_cast<float>(row), kRowWidth, kRowPitch);
+}
+
+MenuRect WeaponTabRect()
+{
+    return ShopSheet::kWeaponTab.PlacedAt(kWeaponTabAt.x, kWeaponTabAt.y);
+}
+
+MenuRect ClothesTabRect()
+{
+    return ShopSheet::kClothesTab.PlacedAt(kClothesTabAt.x, kClothesTabAt.y);
+}
+
+MenuRect BackRect()
+{
+    return ShopSheet::kBackButton.PlacedAt(kBackAt.x, kBackAt.y);
+}
+}
+
+void CShopScene::ReportItems()
+{
+    MenuButton(m_frame, kWeaponTabId, WeaponTabRect(), m_category == ShopCategory::Weapons, "weapons");
+    MenuButton(m_frame, kClothesTabId, ClothesTabRect(), m_category == ShopCategory::Clothes, "clothes");
+    MenuButton(m_frame, kBackId, BackRect(), false, "back");
+    for (uint32_t row = 0; row < GetVisibleRows(); ++row)
+        MenuButton(m_frame, kRowId + static_cast<int32_t>(row), RowRect(row), row == m_cursor);
+    m_frame.Report(kScrollBarId, kScrollBar, MenuItemState::Normal, "scroll bar");
+}
+
+void CShopScene::UpdateCategory()
+{
+    const MenuButtonResult weapons =
+        MenuButton(m_frame, kWeaponTabId, WeaponTabRect(), m_category == ShopCategory::Weapons, "weapons");
+    const MenuButtonResult clothes =
+        MenuButton(m_frame, kClothesTabId, ClothesTabRect(), m_category == ShopCategory::Clothes, "clothes");
+    if (weapons.clicked && m_category != ShopCategory::Weapons)
+        ChooseCategory(ShopCategory::Weapons);
+    else if (clothes.clicked && m_category != ShopCategory::Clothes)
+        ChooseCategory(ShopCategory::Clothes);
+    // Two tabs: either key turns to the other.
+    const MenuKeys& keys = m_frame.Keys();
+    if (keys.Pressed(MenuKey::Left) || keys.Pressed(MenuKey::Right))
+        ChooseCategory(m_category == ShopCategory::Weapons ? ShopCategory::Clothes : ShopCategory::Weapons);
+}
+
+void CShopScene::UpdateList()
+{
+    if (UpdateBackButton())
+        return;
+    UpdateRows();
+    if (UpdateCursorKeys())
+        return;
+    if (m_frame.Keys().Held(MenuKey::Decide))
+        TryBuy();
+    else
+        UpdateScrollBar();
+}
+
+bool CShopScene::UpdateBackButton()
+{
+    const MenuButtonResult back = MenuButton(m_frame, kBackId, BackRect(), false, "back");
+    if (!back.clicked && !(back.hovered && m_frame.Keys().Held(MenuKey::Decide)))
+        return false;
+    m_frame.Play(MenuSound::Cancel);
+    EnterState(ShopState::FadeOut, ShopState::LeaveToTitle);
+    return true;
+}
+
+void CShopScene::UpdateRows()
+{
+    for (uint32_t row = 0; row < GetVisibleRows(); ++row)
+    {
+        const MenuButtonResult button =
+            MenuButton(m_frame, kRowId + static_cast<int32_t>(row), RowRect(row), row == m_cursor);
+        if (!button.hovered)
+            continue;
+        if (row != m_cursor)
+        {
+            m_cursor = row;
+            BuildPreview();
+        }
+        if (button.clicked)
+            TryBuy();
+    }
+}
+
+bool CShopScene::UpdateCursorKeys()
+{
+    const MenuKeys& keys = m_frame.Keys();
+    if (keys.Pressed(MenuKey::Up))
+        MoveCursor(-1);
+    else if (keys.Pressed(MenuKey::Down))
+        MoveCursor(+1);
+    else
+        return false;
+    return true;
+}
+
+void CShopScene::MoveCursor(int step)
+{
+    const uint32_t visible = GetVisibleRows();
+    const uint32_t lastOffset = GetOffsetPositions() - 1;
+    // An empty list keeps the cursor on the first row.
+    if (visible > 0 && step < 0)
+    {
+        if (m_cursor == 0 && m_offset == 0)
+        {
+            m_cursor = visible - 1;
+            m_offset = lastOffset;
+        }
+        else if (m_cursor == 0)
+            --m_offset;
+        else
+            --m_cursor;
+    }
+    else if (visible > 0)
+    {
+        if (m_cursor == visible - 1 && m_offset == lastOffset)
+        {
+            m_cursor = 0;
+            m_offset = 0;
+        }
+        else if (m_cursor < visible - 1)
+            ++m_cursor;
+        else
+            ++m_offset;
+    }
+    m_frame.Play(MenuSound::Cursor);
+    BuildPreview();
+    MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(m_cursor).Centre());
+}
+
+void CShopScene::UpdateScrollBar()
+{
+    const MenuKeys& keys = m_frame.Keys();
+    const MenuRect track{kScrollBar.left, kListWindow.top, kScrollBar.right, kListWindow.bottom};
+    m_frame.Report(kScrollBarId, kScrollBar, MenuItemState::Normal, "scroll bar");
+    const MenuPoint cursor = keys.Cursor();
+    if (!keys.Held(MenuKey::Click) || cursor.x < track.left || cursor.x > track.right)
+        return;
+    const uint32_t positions = GetOffsetPositions();
+    uint32_t offset = 0;
+    if (cursor.y >= kScrollBar.bottom)
+        offset = positions - 1;
+    else if (cursor.y > kScrollBar.top)
+        offset = std::min(static_cast<uint32_t>((cursor.y - kScrollBar.top) / (kScrollBar.Height() / positions)),
+                          positions - 1);
+    if (offset == m_offset)
+        return;
+    m_offset = offset;
+    m_frame.Play(MenuSound::Cursor);
+    BuildPreview();
+}
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+namespace
+{
+// Shop screen details, in 1024 x 768 layout units (the list's places are
+// above UpdateCategory): a row's icon, name box, price and "SOLD OUT" from
+// its left; the detail labels at x 96 from y 404, stars 18 apart from
+// x 160; the description from (68, 560); the points panel at the top
+// right, its digits ending at x 968.
+constexpr float kIconSize = 24.0f;
+constexpr float kNameX = 32.0f;
+constexpr float kNameWidth = 208.0f;
+constexpr float kPriceRight = 308.0f;
+constexpr float kUnitX = 312.0f;
+constexpr float kSoldOutX = 168.0f;
+constexpr float kRowTextSize = 20.0f;
+constexpr float kLabelX = 96.0f;
+constexpr float kValueX = 196.0f;
+constexpr float kRankY = 404.0f;
+constexpr float kPowerY = 436.0f;
+constexpr float kSpeedY = 460.0f;
+constexpr float kRangeY = 484.0f;
+constexpr float kReloadY = 508.0f;
+constexpr float kAmmoY = 532.0f;
+constexpr float kUsersY = 404.0f;
+constexpr float kUserPitch = 24.0f;
+constexpr float kStarX = 160.0f;
+constexpr float kStarPitch = 18.0f;
+// Stars stop at the window's edge, whatever the value.
+constexpr uint32_t kMaxStars = static_cast<uint32_t>((kListWindow.right - 16.0f - kStarX) / kStarPitch);
+constexpr MenuRect kDescription{.left = 68, .top = 560, .right = 404, .bottom = 648};
+constexpr float kDescriptionLine = 24.0f;
+constexpr float kDetailTextSize = 20.0f;
+constexpr MenuRect kPointsPanel{.left = 848, .top = 112, .right = 1012, .bottom = 180};
+constexpr MenuPoint kDigitsEnd{968.0f, 136.0f};
+constexpr MenuPoint kUnitAt{968.0f, 144.0f};
+constexpr uint32_t kMaxDigits = 5;
+constexpr MenuRect kNotice{.left = 448, .top = 600, .right = 1000, .bottom = 648};
+constexpr float kNoticeTextSize = 20.0f;
+// Colours that are not a role of the toolkit.
+constexpr uint32_t kBackIdleRgb = 0xB4B4B4u;
+constexpr uint32_t kOtherTabRgb = 0x646464u;
+constexpr uint32_t kUnavailableRgb = 0x3C3C3Cu;
+constexpr uint32_t kNoneRgb = 0x646464u;
+
+uint32_t Tint(uint32_t rgb, float alpha)
+{
+    return MenuAlpha(alpha) << 24 | rgb;
+}
+
+// The lowest slot of a clothes item, 0 when it names none.
+int FirstSlot(uint16_t slotMask)
+{
+    for (int slot = 0; slot < ShopSheet::kClothesIconCount; ++slot)
+    {
+        if ((slotMask & (1u << slot)) != 0)
+            return slot;
+    }
+    return 0;
+}
+
+// A detail label from its left, at y.
+MenuRect At(float x, float y)
+{
+    return {x, y, x, y};
+}
+}
+
+int CShopScene::Render(uintptr_t)
+{
+    CGraphics* graphics = g_pController->GetGraphics();
+    m_camera->Apply();
+    graphics->Begin2D();
+    graphics->SetBlendMode(1);
+    g_pController->DrawBackground(MenuColor(MenuRole::Focused, m_fadeA.Level()));
+    m_preview.Render(m_camera.get());
+    graphics->Begin2D();
+    graphics->SetBlendMode(1);
+    const CMenuPainter painter(MenuScene::Layout());
+    const float alpha = m_fadeB.Level();
+    MenuScene::DrawMenuFrame(painter, m_sheet, ShopSheet::kTitle, 0.0f, alpha);
+    const MenuItemRecord* back = m_frame.FindItem(kBackId);
+    const bool backHovered = back != nullptr && m_frame.HitTest(back->rect);
+    painter.Picture(m_sheet, ShopSheet::kBackButton, kBackAt,
+                    backHovered ? MenuColor(MenuRole::Focused, alpha) : Tint(kBackIdleRgb, alpha));
+    RenderList(painter);
+    const int32_t item = GetSelectedItem();
+    if (item >= 0 && m_category == ShopCategory::Weapons && SceneGameData::Weapon(static_cast<uint32_t>(item)))
+        RenderWeaponDetail(painter, *SceneGameData::Weapon(static_cast<uint32_t>(item)));
+    if (item >= 0 && m_category == ShopCategory::Clothes && SceneGameData::Clothes(static_cast<uint32_t>(item)))
+        RenderClothesDetail(painter, *SceneGameData::Clothes(static_cast<uint32_t>(item)));
+    RenderPoints(painter);
+    RenderNotice(painter);
+    g_pController->DrawCursor();
+    return 1;
+}
+
+void CShopScene::RenderList(const CMenuPainter& painter) const
+{
+    const float alpha = m_fadeB.Level();
+    const uint32_t white = MenuColor(MenuRole::Focused, alpha);
+    painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, kListWindow, white);
+    const bool weapons = m_category == ShopCategory::Weapons;
+    painter.Picture(m_sheet, ShopSheet::kWeaponTab, kWeaponTabAt, weapons ? white : Tint(kOtherTabRgb, alpha));
+    painter.Picture(m_sheet, ShopSheet::kClothesTab, kClothesTabAt, weapons ? Tint(kOtherTabRgb, alpha) : white);
+    painter.PictureInto(m_sheet, ShopSheet::kScrollTrack, kScrollBar, white);
+    const float knobTop =
+        kScrollBar.top + static_cast<float>(m_offset) * ((kScrollBar.Height() - kKnobHeight) / GetOffsetPositions());
+    painter.PictureInto(m_sheet, ShopSheet::kScrollKnob,
+                        {kScrollBar.left, knobTop, kScrollBar.right, knobTop + kKnobHeight}, white);
+    for (uint32_t row = 0; row < GetVisibleRows(); ++row)
+        RenderRow(painter, row);
+}
+
+void CShopScene::RenderRow(const CMenuPainter& painter, uint32_t row) const
+{
+    const uint32_t at = m_offset + row;
+    if (at >= m_listed.size())
+        return;
+    const uint32_t index = m_listed[at];
+    const float alpha = m_fadeB.Level();
+    const MenuRect rect = RowRect(row);
+    const bool bought = IsBought(index);
+    const uint32_t price = Price(m_category, index);
+    const bool available = !bought && price != kNoPrice && PlayData()->points >= price;
+    const uint32_t color = available ? MenuColor(MenuRole::Focused, alpha) : Tint(kUnavailableRgb, alpha);
+    if (row == m_cursor)
+        painter.PictureInto(m_sheet, ShopSheet::kHighlight,
+                            {rect.left, rect.top, rect.right, rect.top + kHighlightHeight},
+                            MenuColor(MenuRole::Focused, alpha));
+    const char* name = "";
+    MenuCell icon = ShopSheet::WeaponIcon(0);
+    if (m_category == ShopCategory::Weapons && SceneGameData::Weapon(index) != nullptr)
+    {
+        const CWeaponDefinition& weapon = *SceneGameData::Weapon(index);
+        name = weapon.name;
+        icon = ShopSheet::WeaponIcon(std::min<int>(weapon.iconClass, ShopSheet::kWeaponIconCount - 1));
+    }
+    else if (SceneGameData::Clothes(index) != nullptr)
+    {
+        const CClothesDefinition& clothes = *SceneGameData::Clothes(index);
+        name = clothes.name;
+        icon = ShopSheet::ClothesIcon(FirstSlot(clothes.slotMask));
+    }
+    painter.PictureInto(m_sheet, icon, MenuRect::At(rect.left, rect.top, kIconSize, kIconSize),
+                        MenuColor(MenuRole::Focused, alpha));
+    // Names are game texts already.
+    painter.TextFit(m_font, MenuRect::At(rect.left + kNameX, rect.top, kNameWidth, kIconSize), MenuAnchor::TopLeft,
+                    kRowTextSize, color, name);
+    char text[16];
+    std::snprintf(text, sizeof text, "%u", price);
+    painter.Text(m_font, At(rect.left + kPriceRight, rect.top), MenuAnchor::TopRight, kRowTextSize, color, text);
+    painter.Text(m_font, At(rect.left + kUnitX, rect.top), MenuAnchor::TopLeft, kRowTextSize, color, "ELP");
+    if (bought)
+        painter.Text(m_font, At(rect.left + kSoldOutX, rect.top), MenuAnchor::Top, kRowTextSize,
+                     MenuColor(MenuRole::Focused, alpha), "SOLD OUT");
+}
+
+void CShopScene::RenderStars(const CMenuPainter& painter, float y, uint32_t count) const
+{
+    const uint32_t color = MenuColor(MenuRole::Focused, m_fadeB.Level());
+    for (uint32_t k = 0; k < std::min(count, kMaxStars); ++k)
+        painter.Picture(m_sheet, ShopSheet::kStar, {kStarX + kStarPitch * static_cast<float>(k), y}, color);
+}
+
+void CShopScene::RenderWeaponDetail(const CMenuPainter& painter, const CWeaponDefinition& weapon) const
+{
+    const float alpha = m_fadeB.Level();
+    const uint32_t white = MenuColor(MenuRole::Focused, alpha);
+    const uint32_t grey = Tint(kNoneRgb, alpha);
+    char text[16];
+    painter.Text(m_font, At(kLabelX, kRankY), MenuAnchor::TopLeft, kDetailTextSize, white, GameText("武器ランク"));
+    std::snprintf(text, sizeof text, "%u", weapon.rank);
+    painter.Text(m_font, At(kValueX, kRankY), MenuAnchor::TopLeft, kDetailTextSize, white, text);
+    struct Stars
+    {
+        const char* label;
+        float y;
+        uint8_t value;
+    };
+    const Stars rows[] = {{"威力", kPowerY, weapon.power}, {"速度", kSpeedY, weapon.speed},
+                          {"射程", kRangeY, weapon.range}, {"再装填", kReloadY, weapon.reload}};
+    for (const Stars& row : rows)
+    {
+        // Only the reload may be missing: its label greys then.
+        const bool none = row.y == kReloadY && row.value == 0;
+        painter.Text(m_font, At(kLabelX, row.y), MenuAnchor::TopLeft, kDetailTextSize, none ? grey : white,
+                     GameText(row.label));
+        RenderStars(painter, row.y, row.value);
+    }
+    const uint32_t ammunition = weapon.format == CWeaponDefinition::FORMAT_SHORT ? 0 : weapon.capacity;
+    painter.Text(m_font, At(kLabelX, kAmmoY), MenuAnchor::TopLeft, kDetailTextSize, ammunition == 0 ? grey : white,
+                 GameText("装弾数"));
+    std::snprintf(text, sizeof text, "%u", ammunition);
+    painter.Text(m_font, At(kStarX, kAmmoY), MenuAnchor::TopLeft, kDetailTextSize, ammunition == 0 ? grey : white,
+                 ammunition == 0 ? "--" : text);
+    painter.TextWrapped(m_font, kDescription, kDescriptionLine, kDetailTextSize, white,
+                        ToGameText(weapon.description).c_str());
+}
+
+void CShopScene::RenderClothesDetail(const CMenuPainter& painter, const CClothesDefinition& clothes) const
+{
+    const uint32_t white = MenuColor(MenuRole::Focused, m_fadeB.Level());
+    painter.Text(m_font, At(kLabelX, kUsersY), MenuAnchor::TopLeft, kDetailTextSize, white, GameText("装備キャラ"));
+    float y = kUsersY;
+    for (uint32_t i = 0; i < SceneGameData::CharacterCount(); ++i)
+    {
+        const CCharacterDefinition* character = SceneGameData::Character(i);
+        if (character == nullptr || (character->ownBit & clothes.characterMask) == 0)
+            continue;
+        painter.Text(m_font, At(kValueX, y), MenuAnchor::TopLeft, kDetailTextSize, white, character->name);
+        y += kUserPitch;
+    }
+    painter.TextWrapped(m_font, kDescription, kDescriptionLine, kDetailTextSize, white,
+                        ToGameText(clothes.description).c_str());
+}
+
+void CShopScene::RenderPoints(const CMenuPainter& painter) const
+{
+    const uint32_t white = MenuColor(MenuRole::Focused, m_fadeB.Level());
+    painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, kPointsPanel, white);
+    uint32_t points = std::min(PlayData()->points, kMaxShownPoints);
+    // Right to left, without leading zeros: 0 shows one digit.
+    float right = kDigitsEnd.x;
+    for (uint32_t digit = 0; digit < kMaxDigits; ++digit)
+    {
+        const MenuCell cell = ShopSheet::Digit(static_cast<int>(points % 10));
+        painter.Picture(m_sheet, cell, {right, kDigitsEnd.y}, white, MenuAnchor::TopRight);
+        right -= cell.Width();
+        points /= 10;
+        if (points == 0)
+            break;
+    }
+    painter.Picture(m_sheet, ShopSheet::kUnit, kUnitAt, white);
+}
+
+void CShopScene::RenderNotice(const CMenuPainter& painter) const
+{
+    if (m_noticeMilliseconds == 0)
+        return;
+    const uint32_t white = MenuColor(MenuRole::Focused, m_fadeB.Level());
+    painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, kNotice, white);
+    painter.TextFit(m_font, kNotice, MenuAnchor::Centre, kNoticeTextSize, white,
+                    GameText("セーブできませんでした。購入は取り消されました"));
+}
