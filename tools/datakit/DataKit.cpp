@@ -19,6 +19,7 @@
 #include "tools/datakit/ModelBuilding.h"
 #include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/SoundEncoder.h"
+#include "tools/datakit/StageObjectLooks.h"
 #include "tools/datakit/StoryDataKit.h"
 #include "tools/datakit/WardrobeKit.h"
 
@@ -267,6 +268,8 @@ std::vector<FileMaker> Files()
     for (FighterModels::ModelFile& file : FighterModels::Files(GameDataKit::kCharacters))
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (WardrobeKit::ModelFile& file : WardrobeKit::Models())
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
+    for (StageObjectLooks::ModelFile& file : StageObjectLooks::Models(GameDataKit::Files()))
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (NamedFiles::NamedFile& file : NamedFiles::Sounds())
         files.push_back({file.name, std::move(file.make)});

@@ -14,6 +14,7 @@
 #include "game/actor/CStageDefinition.h"
 #include "game/actor/CStageObjectDefinition.h"
 #include "game/actor/CWeaponDefinition.h"
+#include "tools/datakit/StageObjectLooks.h"
 #include "tools/datakit/StoryDataKit.h"
 #include "tools/datakit/WardrobeKit.h"
 
@@ -161,7 +162,7 @@ CStageObjectDefinition StageObject(const std::string& name, uint8_t kind, uint8_
     o.life = life;
     o.halfSize = CkvrVector3(0.5f, 0.5f, 0.5f);
     o.respawn = life != 0 ? 15000 : 0;
-    o.model = GameDataKit::kModel;
+    StageObjectLooks::Dress(&o);
     return o;
 }
 

@@ -85,3 +85,33 @@ std::vector<uint8_t> ModelBuilding::WriteModel(CMesh* mesh)
     std::free(data);
     return bytes;
 }
+
+std::vector<uint8_t> ModelBuilding::BlockModel(const char* name, const CkvrVector3& low, const CkvrVector3& high,
+                                               const CkvrVector4& colour)
+{
+    const float x0 = low.x, y0 = low.y, z0 = low.z, x1 = high.x, y1 = high.y, z1 = high.z;
+    struct Face
+    {
+        CkvrVector3 corners[4];
+        CkvrVector3 normal;
+    };
+    const Face faces[6] = {
+        {{{x0, y1, z0}, {x0, y1, z1}, {x1, y1, z1}, {x1, y1, z0}}, {0, 1, 0}},
+        {{{x0, y0, z0}, {x1, y0, z0}, {x1, y0, z1}, {x0, y0, z1}}, {0, -1, 0}},
+        {{{x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}}, {0, 0, 1}},
+        {{{x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0}}, {0, 0, -1}},
+        {{{x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1}, {x1, y0, z1}}, {1, 0, 0}},
+        {{{x0, y0, z0}, {x0, y0, z1}, {x0, y1, z1}, {x0, y1, z0}}, {-1, 0, 0}},
+    };
+    CMesh mesh;
+    CModelObject* block = new CModelObject();
+    block->SetName(name);
+    std::vector<uint32_t> indices;
+    for (const Face& face : faces)
+        AddQuad(block, &indices, face.corners, face.normal, -1);
+    FinishObject(block, indices, FlatMaterial(colour, 0.7f, 0.2f));
+    mesh.GetObjectList()->Add(block);
+    std::vector<uint8_t> bytes = WriteModel(&mesh);
+    mesh.Release();
+    return bytes;
+}

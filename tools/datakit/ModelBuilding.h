@@ -25,4 +25,8 @@ void AddQuad(CModelObject* object, std::vector<uint32_t>* indices, const CkvrVec
 void FinishObject(CModelObject* object, const std::vector<uint32_t>& indices, const tag_KVRMODELMATERIAL& material);
 // The model file of the mesh; empty when the writer fails.
 std::vector<uint8_t> WriteModel(CMesh* mesh);
+// The model file of one unweighted block from low to high in one flat
+// colour, lit mostly by the scene and a little by itself.
+std::vector<uint8_t> BlockModel(const char* name, const CkvrVector3& low, const CkvrVector3& high,
+                                const CkvrVector4& colour);
 }

@@ -2,8 +2,6 @@
 #include "tools/datakit/WardrobeKit.h"
 
 #include "engine/core/CByteWriter.h"
-#include "engine/render/CMesh.h"
-#include "engine/render/CModelObject.h"
 #include "game/actor/CClothesDefinition.h"
 #include "tools/datakit/ModelBuilding.h"
 
@@ -54,37 +52,6 @@ std::string ModelName(const Garment& garment)
     return std::string("Clothes_") + garment.name + ".mdl";
 }
 
-// A box of six faces, unweighted: it is drawn with its bone's matrix.
-std::vector<uint8_t> BoxModel(const Garment& garment)
-{
-    const CkvrVector3& c = garment.centre;
-    const CkvrVector3& h = garment.half;
-    const float x0 = c.x - h.x, x1 = c.x + h.x, y0 = c.y - h.y, y1 = c.y + h.y, z0 = c.z - h.z, z1 = c.z + h.z;
-    struct Face
-    {
-        CkvrVector3 corners[4];
-        CkvrVector3 normal;
-    };
-    const Face faces[6] = {
-        {{{x0, y1, z0}, {x0, y1, z1}, {x1, y1, z1}, {x1, y1, z0}}, {0, 1, 0}},
-        {{{x0, y0, z0}, {x1, y0, z0}, {x1, y0, z1}, {x0, y0, z1}}, {0, -1, 0}},
-        {{{x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}}, {0, 0, 1}},
-        {{{x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0}}, {0, 0, -1}},
-        {{{x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1}, {x1, y0, z1}}, {1, 0, 0}},
-        {{{x0, y0, z0}, {x0, y0, z1}, {x0, y1, z1}, {x0, y1, z0}}, {-1, 0, 0}},
-    };
-    CMesh mesh;
-    CModelObject* object = new CModelObject();
-    object->SetName(garment.name);
-    std::vector<uint32_t> indices;
-    for (const Face& face : faces)
-        ModelBuilding::AddQuad(object, &indices, face.corners, face.normal, -1);
-    ModelBuilding::FinishObject(object, indices, ModelBuilding::FlatMaterial(garment.colour, 0.7f, 0.2f));
-    mesh.GetObjectList()->Add(object);
-    std::vector<uint8_t> bytes = ModelBuilding::WriteModel(&mesh);
-    mesh.Release();
-    return bytes;
-}
 }
 
 void WardrobeKit::AddClothes(std::vector<GameDataKit::GameFile>* files)
@@ -111,6 +78,14 @@ std::vector<WardrobeKit::ModelFile> WardrobeKit::Models()
 {
     std::vector<ModelFile> models;
     for (const Garment& garment : kGarments)
-        models.push_back({"Model\\" + ModelName(garment), BoxModel(garment)});
+    {
+        // Unweighted: it is drawn with its bone's matrix.
+        const CkvrVector3 low(garment.centre.x - garment.half.x, garment.centre.y - garment.half.y,
+                              garment.centre.z - garment.half.z);
+        const CkvrVector3 high(garment.centre.x + garment.half.x, garment.centre.y + garment.half.y,
+                               garment.centre.z + garment.half.z);
+        models.push_back({"Model\\" + ModelName(garment),
+                          ModelBuilding::BlockModel(garment.name, low, high, garment.colour)});
+    }
     return models;
 }

@@ -21,6 +21,7 @@
 #include "tools/datakit/StoryDataKit.h"
 #include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CElementAttackDefinition.h"
+#include "game/actor/CGameDataLists.h"
 #include "game/actor/CGameDataResource.h"
 #include "game/actor/CItemDefinition.h"
 #include "game/actor/CStageDefinition.h"
@@ -53,8 +54,17 @@ uint32_t CountSounds()
 }
 const uint32_t kSounds = CountSounds();
 // The box and the arena's ground and hit, its display model, a figure per
-// character.
-constexpr uint32_t kMeshes = 4 + GameDataKit::kCharacters;
+// character, a block per clothes item and per stage object.
+uint32_t CountMeshes()
+{
+    uint32_t blocks = 0;
+    for (const GameDataKit::GameFile& file : GameDataKit::Files())
+    {
+        const uint32_t list = CGameDataLists::GetListOfFile(file.name.c_str());
+        blocks += list == CGameDataLists::LIST_CLOTHES || list == CGameDataLists::LIST_STAGE_OBJECTS ? 1 : 0;
+    }
+    return 4 + GameDataKit::kCharacters + blocks;
+}
 
 // The records the data kit controller keeps as other files: the game data,
 // the story chapters and missions (texts in the loose set, binary in the
@@ -243,7 +253,7 @@ protected:
         EXPECT_EQ(controller.GetSoundList().GetCount(), kSounds);
         EXPECT_EQ(controller.GetSceneList().GetCount(), 1u);
         // The model made by the converter loads through the mesh loader.
-        ASSERT_EQ(controller.GetMeshList().GetCount(), kMeshes);
+        ASSERT_EQ(controller.GetMeshList().GetCount(), CountMeshes());
         EXPECT_NE(dynamic_cast<CMesh*>(controller.GetMeshList().GetData()[0]), nullptr);
         CTexture* select = controller.GetTextureList().FindByFileName("Select_01.dds");
         ASSERT_NE(select, nullptr);
