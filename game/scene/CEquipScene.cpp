@@ -31,18 +31,11 @@
 
 namespace
 {
-constexpr float kMusicLoop = 7.717f;
 constexpr uint32_t kEquipFont = 1;
 constexpr uint32_t kRingItem = 7;
-constexpr uint32_t kTitleMenu = 3;
-// The preview's camera, in world units.
-constexpr int kCameraFov = 30;
-constexpr float kAspect4x3 = 1.333333f;
-constexpr float kCameraNear = 0.1f;
-constexpr float kCameraFar = 1500.0f;
+// The preview's camera, in world units: the fighter in the middle.
 constexpr float kEye[3] = {0.0f, 0.7f, -3.2f};
 constexpr float kTarget[3] = {0.0f, 0.7f, 0.0f};
-constexpr float kUp[3] = {0.0f, 1.0f, 0.0f};
 
 using ClothesName = char[kNameBytes];
 
@@ -76,8 +69,7 @@ CEquipScene::~CEquipScene()
 int CEquipScene::Init(uintptr_t parameter)
 {
     const tag_TOLQSCENEPARAM* param = SceneParam(parameter);
-    m_fadeA = MenuFade();
-    m_fadeB = MenuFade();
+    m_fades.Resume(param);
     m_state = EquipState::FadeIn;
     m_character = 0;
     m_slotCursor = 0;
@@ -86,18 +78,12 @@ int CEquipScene::Init(uintptr_t parameter)
     m_noticeMilliseconds = 0;
     if (param != nullptr)
     {
-        m_fadeA.SetLevel(param->fade);
-        m_fadeB.SetLevel(param->fade2);
-        m_spareFade = param->fade3;
         m_state = static_cast<EquipState>(
             std::min<uint32_t>(param->step, static_cast<uint32_t>(EquipState::CharacterChoice)));
         m_character = static_cast<int32_t>(param->item < SelectableCount() ? param->item : 0);
     }
     m_sheet = MenuScene::FindTexture("Select_01.dds");
-    m_camera = std::make_unique<CCamera>();
-    g_pController->SetCameraViewport(m_camera.get());
-    m_camera->SetProjection(kCameraFov, kAspect4x3, kCameraNear, kCameraFar);
-    m_camera->SetLookAt(kEye, kTarget, kUp);
+    m_camera = MenuScene::MakePreviewCamera(kEye, kTarget);
     m_listener =
         std::make_unique<CListener>(g_pController->GetSound(), g_pController->GetGameConfig()->GetData()->sound3D);
     m_listener->Apply();
@@ -277,11 +263,8 @@ int CEquipScene::Update(uintptr_t)
     switch (m_state)
     {
     case EquipState::FadeIn:
-        g_pController->PlayBgm(m_music, MenuScene::MusicVolume(), MenuScene::kMusicFadeIn, kMusicLoop);
-        m_fadeB.SetTarget(1.0f);
-        if (m_fadeB.Step(milliseconds))
+        if (m_fades.StepIn(m_music, milliseconds))
             EnterState(EquipState::CharacterChoice);
-        m_fadeA.RaiseTo(m_fadeB.Level());
         break;
     case EquipState::CharacterChoice:
         UpdateCharacterChoice();
@@ -293,15 +276,13 @@ int CEquipScene::Update(uintptr_t)
         UpdateItemChoice();
         break;
     case EquipState::FadeOut:
-        m_fadeB.SetTarget(0.0f);
-        if (m_fadeB.Step(milliseconds))
+        if (m_fades.StepOut(milliseconds))
             EnterState(m_next);
         break;
     case EquipState::Leave:
     case EquipState::LeaveToTitle:
-        MenuScene::FadeOutMusic(m_music);
         EnterState(EquipState::FadeIn);
-        return g_pController->ChangeScene(CController::SCENE_TITLE, kTitleMenu, 1.0f, kRingItem);
+        return MenuScene::LeaveToTitleMenu(m_music, kRingItem);
     }
     m_preview.Step(m_frame.Keys(), milliseconds);
     return 1;
@@ -336,7 +317,6 @@ constexpr MenuPoint kNameAt{512.0f, 704.0f};
 constexpr float kNameSize = 32.0f;
 constexpr float kRowTextSize = 20.0f;
 constexpr MenuRect kNotice{.left = 300, .top = 600, .right = 724, .bottom = 648};
-constexpr float kNoticeTextSize = 20.0f;
 
 MenuRect PanelRect(int32_t slot)
 {
@@ -610,12 +590,12 @@ int CEquipScene::Render(uintptr_t)
     m_camera->Apply();
     graphics->Begin2D();
     graphics->SetBlendMode(1);
-    g_pController->DrawBackground(MenuColor(MenuRole::Focused, m_fadeA.Level()));
+    g_pController->DrawBackground(MenuColor(MenuRole::Focused, m_fades.background.Level()));
     m_preview.Render(m_camera.get());
     graphics->Begin2D();
     graphics->SetBlendMode(1);
     const CMenuPainter painter(MenuScene::Layout());
-    const float alpha = m_fadeB.Level();
+    const float alpha = m_fades.screen.Level();
     const uint32_t white = MenuColor(MenuRole::Focused, alpha);
     MenuScene::DrawMenuFrame(painter, m_sheet, EquipSheet::kTitle, 0.0f, alpha);
     painter.Picture(m_sheet, EquipSheet::kDefaultButton, kDefaultAt,
@@ -629,18 +609,15 @@ int CEquipScene::Render(uintptr_t)
         painter.Text(m_font, {kNameAt.x, kNameAt.y, kNameAt.x, kNameAt.y}, MenuAnchor::Centre, kNameSize, white,
                      character->name);
     if (m_noticeMilliseconds > 0)
-    {
-        painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, kNotice, white);
-        painter.TextFit(m_font, kNotice, MenuAnchor::Centre, kNoticeTextSize, white,
-                        GameText("セーブできませんでした。装備は元に戻りました"));
-    }
+        MenuScene::DrawNotice(painter, m_sheet, m_font, kNotice, GameText("セーブできませんでした。装備は元に戻りました"),
+                              alpha);
     g_pController->DrawCursor();
     return 1;
 }
 
 void CEquipScene::RenderPanel(const CMenuPainter& painter, int32_t slot) const
 {
-    const float alpha = m_fadeB.Level();
+    const float alpha = m_fades.screen.Level();
     const uint32_t color = m_slotCursor == slot ? MenuColor(MenuRole::Focused, alpha) : Tint(kOtherPanelRgb, alpha);
     const MenuRect panel = PanelRect(slot);
     painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, panel, color);
@@ -676,7 +653,7 @@ void CEquipScene::RenderPanel(const CMenuPainter& painter, int32_t slot) const
 
 void CEquipScene::RenderArrows(const CMenuPainter& painter) const
 {
-    const float alpha = m_fadeB.Level();
+    const float alpha = m_fades.screen.Level();
     const uint32_t color = MenuColor(MenuRole::Focused, alpha);
     // The title's ring arrows, a quarter turn to point sideways.
     const bool previousLit = m_frame.HitTest(kPreviousArrow);

@@ -17,6 +17,7 @@
 #include "game/menu/CMenuFrame.h"
 #include "game/menu/MenuFade.h"
 #include "game/scene/CFighterPreview.h"
+#include "game/scene/MenuScene.h"
 
 #include <cstdint>
 #include <memory>
@@ -85,8 +86,8 @@ public:
     int32_t GetSlotCursor() const { return m_slotCursor; }
     uint32_t GetListCursor(int32_t slot) const { return m_listCursors[slot]; }
     uint32_t GetListOffset(int32_t slot) const { return m_listOffsets[slot]; }
-    float GetFadeA() const { return m_fadeA.Level(); }
-    float GetFadeB() const { return m_fadeB.Level(); }
+    float GetFadeA() const { return m_fades.background.Level(); }
+    float GetFadeB() const { return m_fades.screen.Level(); }
     bool IsNoticeShown() const { return m_noticeMilliseconds > 0; }
     const CFighterPreview& GetPreview() const { return m_preview; }
     const CMenuFrame& GetFrame() const { return m_frame; }
@@ -117,9 +118,7 @@ private:
     void RenderPanel(const CMenuPainter& painter, int32_t slot) const;
     void RenderArrows(const CMenuPainter& painter) const;
 
-    MenuFade m_fadeA; // the shared background
-    MenuFade m_fadeB; // the screen's pictures and texts
-    float m_spareFade = 0.0f;
+    MenuScene::ScreenFades m_fades; // the shared background and the screen's pictures and texts
     EquipState m_state = EquipState::FadeIn;
     EquipState m_next = EquipState::LeaveToTitle;
     int32_t m_character = 0;

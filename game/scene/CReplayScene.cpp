@@ -33,12 +33,10 @@ namespace
 {
 constexpr const char* kProduct = "QOR";
 constexpr uint32_t kSaveFolderBytes = 512;
-constexpr float kMusicLoop = 7.717f;
 constexpr uint32_t kListFont = 1;
 // The title's ring item of this scene.
 constexpr uint32_t kRingItem = 8;
-// The title's sub-states this scene returns to.
-constexpr uint32_t kTitleMenu = 3;
+// The title's picture, after a playback's "タイトルに戻る".
 constexpr uint32_t kTitlePicture = 2;
 
 // Texts of the list (UTF-8; converted once through GameText).
@@ -146,16 +144,12 @@ CReplayScene::~CReplayScene()
 int CReplayScene::Init(uintptr_t parameter)
 {
     const tag_TOLQSCENEPARAM* param = SceneParam(parameter);
-    m_fadeA = MenuFade();
-    m_fadeB = MenuFade();
+    m_fades.Resume(param);
     m_state = ReplayState::ListFadeIn;
     m_row = 0;
     m_playbacks = 0;
     if (param != nullptr)
     {
-        m_fadeA.SetLevel(param->fade);
-        m_fadeB.SetLevel(param->fade2);
-        m_spareFade = param->fade3;
         m_state = static_cast<ReplayState>(std::min<uint32_t>(param->step, static_cast<uint32_t>(ReplayState::List)));
         m_row = std::min<uint32_t>(param->item, kBackRow);
     }
@@ -236,14 +230,16 @@ int CReplayScene::Update(uintptr_t)
     switch (m_state)
     {
     case ReplayState::ListFadeIn:
-        UpdateListFadeIn(milliseconds);
+        if (m_fades.StepIn(m_music, milliseconds))
+            EnterState(ReplayState::List);
         return 1;
     case ReplayState::List:
         UpdateList();
         return 1;
     case ReplayState::FadeOut:
     case ReplayState::FadeOutToLeave:
-        UpdateFadeOut(milliseconds);
+        if (m_fades.StepOut(milliseconds))
+            EnterState(m_next);
         return 1;
     case ReplayState::Load:
         UpdateLoad(milliseconds);
@@ -255,15 +251,6 @@ int CReplayScene::Update(uintptr_t)
         return Leave();
     }
     return 1;
-}
-
-void CReplayScene::UpdateListFadeIn(uint32_t milliseconds)
-{
-    g_pController->PlayBgm(m_music, MenuScene::MusicVolume(), MenuScene::kMusicFadeIn, kMusicLoop);
-    m_fadeB.SetTarget(1.0f);
-    if (m_fadeB.Step(milliseconds))
-        EnterState(ReplayState::List);
-    m_fadeA.RaiseTo(m_fadeB.Level());
 }
 
 namespace
@@ -338,18 +325,10 @@ bool CReplayScene::ChooseRow(uint32_t row)
     return true;
 }
 
-void CReplayScene::UpdateFadeOut(uint32_t milliseconds)
-{
-    m_fadeB.SetTarget(0.0f);
-    if (m_fadeB.Step(milliseconds))
-        EnterState(m_next);
-}
-
 int CReplayScene::Leave()
 {
-    MenuScene::FadeOutMusic(m_music);
     EnterState(ReplayState::ListFadeIn);
-    return g_pController->ChangeScene(CController::SCENE_TITLE, kTitleMenu, 1.0f, kRingItem);
+    return MenuScene::LeaveToTitleMenu(m_music, kRingItem);
 }
 
 // ---------------------------------------------------------------------------
@@ -357,9 +336,8 @@ int CReplayScene::Leave()
 
 void CReplayScene::UpdateLoad(uint32_t milliseconds)
 {
-    m_fadeB.SetTarget(0.0f);
-    const bool out = m_fadeB.Step(milliseconds);
-    m_fadeA.LowerTo(m_fadeB.Level());
+    const bool out = m_fades.StepOut(milliseconds);
+    m_fades.background.LowerTo(m_fades.screen.Level());
     if (!out)
         return;
     if (StartPlayback())
@@ -523,8 +501,8 @@ int CReplayScene::Render(uintptr_t)
 
 void CReplayScene::RenderList(const CMenuPainter& painter) const
 {
-    MenuScene::DrawMenuFrame(painter, m_sheet, ReplaySheet::kTitle, m_fadeA.Level(), m_fadeB.Level());
-    const uint32_t white = MenuColor(MenuRole::Focused, m_fadeB.Level());
+    MenuScene::DrawMenuFrame(painter, m_sheet, ReplaySheet::kTitle, m_fades.background.Level(), m_fades.screen.Level());
+    const uint32_t white = MenuColor(MenuRole::Focused, m_fades.screen.Level());
     for (uint32_t k = 0; k < kStripeCount; ++k)
         painter.PictureInto(m_sheet, MenuScreenSheet::kStripe, kFirstStripe.Offset(0.0f, kStripePitch * k), white);
     for (uint32_t row = 0; row < kRowCount; ++row)
@@ -534,7 +512,7 @@ void CReplayScene::RenderList(const CMenuPainter& painter) const
 void CReplayScene::RenderRow(const CMenuPainter& painter, uint32_t row) const
 {
     const MenuRect rect = RowRect(row);
-    const uint32_t color = RowColor(row == m_row, m_fadeB.Level());
+    const uint32_t color = RowColor(row == m_row, m_fades.screen.Level());
     const MenuRect label{kLabelX, rect.top, kLabelX, rect.top};
     if (row == kBackRow)
     {

@@ -19,6 +19,7 @@
 #include "game/battle/tag_TOLQREPLAYHEADER.h"
 #include "game/menu/CMenuFrame.h"
 #include "game/menu/MenuFade.h"
+#include "game/scene/MenuScene.h"
 
 #include <cstdint>
 #include <memory>
@@ -85,8 +86,8 @@ public:
     // The stage column's game text as drawn: the stage's name, "--------"
     // or "バージョンが違います"; "戻る" for the back row.
     const char* GetStageText(uint32_t row) const;
-    float GetFadeA() const { return m_fadeA.Level(); }
-    float GetFadeB() const { return m_fadeB.Level(); }
+    float GetFadeA() const { return m_fades.background.Level(); }
+    float GetFadeB() const { return m_fades.screen.Level(); }
     CBattleScene* GetBattle() const { return m_battle.get(); }
     const tag_TOLQBATTLESETTING* GetSetting() const { return m_setting; }
     // How many playbacks have been started and ended since Init.
@@ -102,11 +103,9 @@ private:
 
     void EnterState(ReplayState state, ReplayState next = ReplayState::LeaveToTitle);
     void ReadRows();
-    void UpdateListFadeIn(uint32_t milliseconds);
     void UpdateList();
     bool ChooseRow(uint32_t row);
     void MoveRow(int step);
-    void UpdateFadeOut(uint32_t milliseconds);
     void UpdateLoad(uint32_t milliseconds);
     bool StartPlayback();
     int UpdatePlaying();
@@ -119,9 +118,7 @@ private:
     void RenderList(const CMenuPainter& painter) const;
     void RenderRow(const CMenuPainter& painter, uint32_t row) const;
 
-    MenuFade m_fadeA; // the shared background
-    MenuFade m_fadeB; // the list
-    float m_spareFade = 0.0f;
+    MenuScene::ScreenFades m_fades; // the shared background and the list
     ReplayState m_state = ReplayState::ListFadeIn;
     ReplayState m_next = ReplayState::LeaveToTitle;
     uint32_t m_row = 0;

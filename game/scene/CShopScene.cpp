@@ -26,18 +26,12 @@
 
 namespace
 {
-constexpr float kMusicLoop = 7.717f;
 constexpr uint32_t kShopFont = 1;
 constexpr uint32_t kRingItem = 4;
-constexpr uint32_t kTitleMenu = 3;
-// The preview's camera, in world units.
-constexpr int kCameraFov = 30;
-constexpr float kAspect4x3 = 1.333333f;
-constexpr float kCameraNear = 0.1f;
-constexpr float kCameraFar = 1500.0f;
+// The preview's camera, in world units: the fighter stands right of the
+// middle, clear of the list.
 constexpr float kEye[3] = {-0.4f, 0.7f, -3.2f};
 constexpr float kTarget[3] = {-0.4f, 0.7f, 0.0f};
-constexpr float kUp[3] = {0.0f, 1.0f, 0.0f};
 
 tag_TOLQPLAYDATA* PlayData()
 {
@@ -106,8 +100,7 @@ CShopScene::~CShopScene()
 int CShopScene::Init(uintptr_t parameter)
 {
     const tag_TOLQSCENEPARAM* param = SceneParam(parameter);
-    m_fadeA = MenuFade();
-    m_fadeB = MenuFade();
+    m_fades.Resume(param);
     m_state = ShopState::FadeIn;
     m_cursor = 0;
     m_category = ShopCategory::Weapons;
@@ -115,16 +108,10 @@ int CShopScene::Init(uintptr_t parameter)
     m_noticeMilliseconds = 0;
     if (param != nullptr)
     {
-        m_fadeA.SetLevel(param->fade);
-        m_fadeB.SetLevel(param->fade2);
-        m_spareFade = param->fade3;
         m_state = static_cast<ShopState>(std::min<uint32_t>(param->step, static_cast<uint32_t>(ShopState::Shopping)));
         m_cursor = std::min<uint32_t>(param->item, kVisibleRows - 1);
     }
-    m_camera = std::make_unique<CCamera>();
-    g_pController->SetCameraViewport(m_camera.get());
-    m_camera->SetProjection(kCameraFov, kAspect4x3, kCameraNear, kCameraFar);
-    m_camera->SetLookAt(kEye, kTarget, kUp);
+    m_camera = MenuScene::MakePreviewCamera(kEye, kTarget);
     m_font = MenuScene::Font(kShopFont);
     m_sheet = MenuScene::FindTexture("Select_01.dds");
     m_music = MenuScene::FindSound("Bgm_custom.ogg");
@@ -267,11 +254,8 @@ int CShopScene::Update(uintptr_t)
     switch (m_state)
     {
     case ShopState::FadeIn:
-        g_pController->PlayBgm(m_music, MenuScene::MusicVolume(), MenuScene::kMusicFadeIn, kMusicLoop);
-        m_fadeB.SetTarget(1.0f);
-        if (m_fadeB.Step(milliseconds))
+        if (m_fades.StepIn(m_music, milliseconds))
             EnterState(ShopState::Shopping);
-        m_fadeA.RaiseTo(m_fadeB.Level());
         break;
     case ShopState::Shopping:
         UpdateCategory();
@@ -284,15 +268,13 @@ int CShopScene::Update(uintptr_t)
         }
         break;
     case ShopState::FadeOut:
-        m_fadeB.SetTarget(0.0f);
-        if (m_fadeB.Step(milliseconds))
+        if (m_fades.StepOut(milliseconds))
             EnterState(m_next);
         break;
     case ShopState::Leave:
     case ShopState::LeaveToTitle:
-        MenuScene::FadeOutMusic(m_music);
         EnterState(ShopState::FadeIn);
-        return g_pController->ChangeScene(CController::SCENE_TITLE, kTitleMenu, 1.0f, kRingItem);
+        return MenuScene::LeaveToTitleMenu(m_music, kRingItem);
     }
     m_preview.Step(m_frame.Keys(), milliseconds);
     return 1;
@@ -521,7 +503,6 @@ constexpr MenuPoint kDigitsEnd{968.0f, 136.0f};
 constexpr MenuPoint kUnitAt{968.0f, 144.0f};
 constexpr uint32_t kMaxDigits = 5;
 constexpr MenuRect kNotice{.left = 448, .top = 600, .right = 1000, .bottom = 648};
-constexpr float kNoticeTextSize = 20.0f;
 // Colours that are not a role of the toolkit.
 constexpr uint32_t kBackIdleRgb = 0xB4B4B4u;
 constexpr uint32_t kOtherTabRgb = 0x646464u;
@@ -557,12 +538,12 @@ int CShopScene::Render(uintptr_t)
     m_camera->Apply();
     graphics->Begin2D();
     graphics->SetBlendMode(1);
-    g_pController->DrawBackground(MenuColor(MenuRole::Focused, m_fadeA.Level()));
+    g_pController->DrawBackground(MenuColor(MenuRole::Focused, m_fades.background.Level()));
     m_preview.Render(m_camera.get());
     graphics->Begin2D();
     graphics->SetBlendMode(1);
     const CMenuPainter painter(MenuScene::Layout());
-    const float alpha = m_fadeB.Level();
+    const float alpha = m_fades.screen.Level();
     MenuScene::DrawMenuFrame(painter, m_sheet, ShopSheet::kTitle, 0.0f, alpha);
     const MenuItemRecord* back = m_frame.FindItem(kBackId);
     const bool backHovered = back != nullptr && m_frame.HitTest(back->rect);
@@ -582,7 +563,7 @@ int CShopScene::Render(uintptr_t)
 
 void CShopScene::RenderList(const CMenuPainter& painter) const
 {
-    const float alpha = m_fadeB.Level();
+    const float alpha = m_fades.screen.Level();
     const uint32_t white = MenuColor(MenuRole::Focused, alpha);
     painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, kListWindow, white);
     const bool weapons = m_category == ShopCategory::Weapons;
@@ -603,7 +584,7 @@ void CShopScene::RenderRow(const CMenuPainter& painter, uint32_t row) const
     if (at >= m_listed.size())
         return;
     const uint32_t index = m_listed[at];
-    const float alpha = m_fadeB.Level();
+    const float alpha = m_fades.screen.Level();
     const MenuRect rect = RowRect(row);
     const bool bought = IsBought(index);
     const uint32_t price = Price(m_category, index);
@@ -643,14 +624,14 @@ void CShopScene::RenderRow(const CMenuPainter& painter, uint32_t row) const
 
 void CShopScene::RenderStars(const CMenuPainter& painter, float y, uint32_t count) const
 {
-    const uint32_t color = MenuColor(MenuRole::Focused, m_fadeB.Level());
+    const uint32_t color = MenuColor(MenuRole::Focused, m_fades.screen.Level());
     for (uint32_t k = 0; k < std::min(count, kMaxStars); ++k)
         painter.Picture(m_sheet, ShopSheet::kStar, {kStarX + kStarPitch * static_cast<float>(k), y}, color);
 }
 
 void CShopScene::RenderWeaponDetail(const CMenuPainter& painter, const CWeaponDefinition& weapon) const
 {
-    const float alpha = m_fadeB.Level();
+    const float alpha = m_fades.screen.Level();
     const uint32_t white = MenuColor(MenuRole::Focused, alpha);
     const uint32_t grey = Tint(kNoneRgb, alpha);
     char text[16];
@@ -685,7 +666,7 @@ void CShopScene::RenderWeaponDetail(const CMenuPainter& painter, const CWeaponDe
 
 void CShopScene::RenderClothesDetail(const CMenuPainter& painter, const CClothesDefinition& clothes) const
 {
-    const uint32_t white = MenuColor(MenuRole::Focused, m_fadeB.Level());
+    const uint32_t white = MenuColor(MenuRole::Focused, m_fades.screen.Level());
     painter.Text(m_font, At(kLabelX, kUsersY), MenuAnchor::TopLeft, kDetailTextSize, white, GameText("装備キャラ"));
     float y = kUsersY;
     for (uint32_t i = 0; i < SceneGameData::CharacterCount(); ++i)
@@ -702,7 +683,7 @@ void CShopScene::RenderClothesDetail(const CMenuPainter& painter, const CClothes
 
 void CShopScene::RenderPoints(const CMenuPainter& painter) const
 {
-    const uint32_t white = MenuColor(MenuRole::Focused, m_fadeB.Level());
+    const uint32_t white = MenuColor(MenuRole::Focused, m_fades.screen.Level());
     painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, kPointsPanel, white);
     uint32_t points = std::min(PlayData()->points, kMaxShownPoints);
     // Right to left, without leading zeros: 0 shows one digit.
@@ -723,8 +704,6 @@ void CShopScene::RenderNotice(const CMenuPainter& painter) const
 {
     if (m_noticeMilliseconds == 0)
         return;
-    const uint32_t white = MenuColor(MenuRole::Focused, m_fadeB.Level());
-    painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, kNotice, white);
-    painter.TextFit(m_font, kNotice, MenuAnchor::Centre, kNoticeTextSize, white,
-                    GameText("セーブできませんでした。購入は取り消されました"));
+    MenuScene::DrawNotice(painter, m_sheet, m_font, kNotice, GameText("セーブできませんでした。購入は取り消されました"),
+                          m_fades.screen.Level());
 }

@@ -16,6 +16,7 @@
 #include "game/menu/CMenuFrame.h"
 #include "game/menu/MenuFade.h"
 #include "game/scene/CFighterPreview.h"
+#include "game/scene/MenuScene.h"
 
 #include <cstdint>
 #include <memory>
@@ -94,8 +95,8 @@ public:
     ShopCategory GetCategory() const { return m_category; }
     uint32_t GetCursor() const { return m_cursor; }
     uint32_t GetOffset() const { return m_offset; }
-    float GetFadeA() const { return m_fadeA.Level(); }
-    float GetFadeB() const { return m_fadeB.Level(); }
+    float GetFadeA() const { return m_fades.background.Level(); }
+    float GetFadeB() const { return m_fades.screen.Level(); }
     bool IsNoticeShown() const { return m_noticeMilliseconds > 0; }
     const CFighterPreview& GetPreview() const { return m_preview; }
     const CMenuFrame& GetFrame() const { return m_frame; }
@@ -126,9 +127,7 @@ private:
     void RenderPoints(const CMenuPainter& painter) const;
     void RenderNotice(const CMenuPainter& painter) const;
 
-    MenuFade m_fadeA; // the shared background
-    MenuFade m_fadeB; // the shop's pictures and texts
-    float m_spareFade = 0.0f;
+    MenuScene::ScreenFades m_fades; // the shared background and the shop's pictures and texts
     ShopState m_state = ShopState::FadeIn;
     ShopState m_next = ShopState::LeaveToTitle;
     uint32_t m_cursor = 0;

@@ -4,13 +4,16 @@
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/input/CInput.h"
 #include "engine/platform/sound/CSoundBuffer.h"
+#include "engine/render/CCamera.h"
 #include "engine/render/CFontTexture.h"
 #include "engine/render/CTexture.h"
 #include "game/app/CController.h"
 #include "game/app/CGameConfig.h"
 #include "game/app/CQorResourceController.h"
 #include "game/app/GameServices.h"
+#include "game/app/tag_TOLQSCENEPARAM.h"
 #include "game/scene/MenuScreenSheet.h"
+#include "game/scene/ShopSheet.h"
 
 namespace
 {
@@ -20,6 +23,17 @@ constexpr float kUnderTitleBandY = 80.0f;
 constexpr float kBottomBandBottom = 768.0f - 16.0f;
 constexpr float kTitleTop = 32.0f;
 constexpr float kTitleBottom = 80.0f;
+// "Bgm_custom.ogg" loops from here.
+constexpr float kCustomMusicLoop = 7.717f;
+// The title's menu.
+constexpr uint32_t kTitleMenu = 3;
+// The preview camera.
+constexpr int kPreviewFov = 30;
+constexpr float kAspect4x3 = 1.333333f;
+constexpr float kCameraNear = 0.1f;
+constexpr float kCameraFar = 1500.0f;
+constexpr float kUp[3] = {0.0f, 1.0f, 0.0f};
+constexpr float kNoticeTextSize = 20.0f;
 }
 
 namespace MenuScene
@@ -95,5 +109,54 @@ void DrawMenuFrame(const CMenuPainter& painter, CTexture* sheet, const MenuCell&
     const float half = title.Width() * 0.5f;
     painter.Fill({0.0f, kTitleTop, width * 0.5f - half, kTitleBottom}, color);
     painter.Fill({width * 0.5f + half, kTitleTop, width, kTitleBottom}, color);
+}
+
+void ScreenFades::Resume(const tag_TOLQSCENEPARAM* param)
+{
+    background = MenuFade();
+    screen = MenuFade();
+    if (param == nullptr)
+        return;
+    background.SetLevel(param->fade);
+    screen.SetLevel(param->fade2);
+    spare = param->fade3;
+}
+
+bool ScreenFades::StepIn(CSoundBuffer* music, uint32_t milliseconds)
+{
+    g_pController->PlayBgm(music, MusicVolume(), kMusicFadeIn, kCustomMusicLoop);
+    screen.SetTarget(1.0f);
+    const bool in = screen.Step(milliseconds);
+    background.RaiseTo(screen.Level());
+    return in;
+}
+
+bool ScreenFades::StepOut(uint32_t milliseconds)
+{
+    screen.SetTarget(0.0f);
+    return screen.Step(milliseconds);
+}
+
+int LeaveToTitleMenu(CSoundBuffer* music, uint32_t ringItem)
+{
+    FadeOutMusic(music);
+    return g_pController->ChangeScene(CController::SCENE_TITLE, kTitleMenu, 1.0f, ringItem);
+}
+
+std::unique_ptr<CCamera> MakePreviewCamera(const float eye[3], const float target[3])
+{
+    auto camera = std::make_unique<CCamera>();
+    g_pController->SetCameraViewport(camera.get());
+    camera->SetProjection(kPreviewFov, kAspect4x3, kCameraNear, kCameraFar);
+    camera->SetLookAt(eye, target, kUp);
+    return camera;
+}
+
+void DrawNotice(const CMenuPainter& painter, CTexture* sheet, CFontTexture* font, const MenuRect& rect,
+                const char* gameText, float alpha)
+{
+    const uint32_t white = MenuColor(MenuRole::Focused, alpha);
+    painter.Frame(sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, rect, white);
+    painter.TextFit(font, rect, MenuAnchor::Centre, kNoticeTextSize, white, gameText);
 }
 }

@@ -2,13 +2,17 @@
 
 #include "game/menu/CMenuLayout.h"
 #include "game/menu/CMenuPainter.h"
+#include "game/menu/MenuFade.h"
 #include "game/menu/MenuKeys.h"
 
 #include <cstdint>
+#include <memory>
 
+class CCamera;
 class CFontTexture;
 class CSoundBuffer;
 class CTexture;
+struct tag_TOLQSCENEPARAM;
 
 // What the menu scenes (title, option, record, and the scenes to come)
 // share: their resources by file name, their layout and keys for the
@@ -39,4 +43,29 @@ void FadeOutMusic(CSoundBuffer* music);
 // background with the foreground alpha.
 void DrawMenuFrame(const CMenuPainter& painter, CTexture* sheet, const MenuCell& title, float backgroundAlpha,
                    float foregroundAlpha);
+
+// The fades of the replay, shop and equipment screens: the shared
+// background and the screen's own pictures, resumed from the parameter
+// block's first and second fades.
+struct ScreenFades
+{
+    MenuFade background;
+    MenuFade screen;
+    float spare = 0.0f; // the block's third fade, kept and not used
+
+    void Resume(const tag_TOLQSCENEPARAM* param);
+    // The music started ("Bgm_custom.ogg" loops from 7.717 s), the screen
+    // fading in with the background rising to it; true once it is in.
+    bool StepIn(CSoundBuffer* music, uint32_t milliseconds);
+    // The screen fading out; true once it is out.
+    bool StepOut(uint32_t milliseconds);
+};
+// Back to the title's menu with ringItem in front, the music fading out.
+int LeaveToTitleMenu(CSoundBuffer* music, uint32_t ringItem);
+// The camera the shop and equipment screens show their fighter through:
+// 30 degrees, 4:3, from eye to target.
+std::unique_ptr<CCamera> MakePreviewCamera(const float eye[3], const float target[3]);
+// A framed line of text that tells the player something went wrong.
+void DrawNotice(const CMenuPainter& painter, CTexture* sheet, CFontTexture* font, const MenuRect& rect,
+                const char* gameText, float alpha);
 }
