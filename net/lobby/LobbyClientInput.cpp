@@ -14,7 +14,7 @@ bool CLobbyClient::OnInput(int32_t keys)
     if (!m_state)
         return false;
     {
-        std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+        auto guard = Lock();
         OnInputLocked(keys);
         m_state->lastKeys = keys;
     }
@@ -52,6 +52,7 @@ void CLobbyClient::OnInputLocked(int32_t keys)
     case 46: InputRoomEditor(keys); break;
     case 18: SetState(15); break;
     case 20: InputRoomInfo(keys); break;
+    case 23: InputLineTest(keys); break;
     case 24: SetState(20); break;
     case 28: InputKeyEditor(keys); break;
     case 31: InputMatchEditor(keys); break;
@@ -304,6 +305,16 @@ void CLobbyClient::InputRoomInfo(int32_t keys)
     WriteLobbyU32(payload, room->data.id);
     SendMessageData(LOBBY_MSG_LINE_TEST, payload, sizeof(payload));
     SetState(23);
+}
+
+void CLobbyClient::InputLineTest(int32_t keys)
+{
+    if (!(keys & LOBBY_KEY_CANCEL))
+        return;
+    // The test ends at once; Update collects its thread.
+    if (m_lineTestService)
+        m_lineTestService->CancelTests();
+    SetState(20);
 }
 
 void CLobbyClient::InputRoomEditor(int32_t keys)
