@@ -58,7 +58,12 @@ void CLobbyClient::Release()
     // The connect thread touches the lobby's objects: it ends before they go.
     if (m_connectThread.joinable())
         m_connectThread.join();
-    JoinLineTest();
+    {
+        // The receive thread starts line tests under the lock; a cancelled
+        // one ends at once.
+        auto guard = Lock();
+        JoinLineTest();
+    }
     CloseConnection();
     {
         // What waited for the lock (connecting to a host) is moot once

@@ -278,6 +278,9 @@ private:
     // The room's peer session (LobbyClientRoomPeers.cpp).
     bool ListenAsOwner();
     void ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool reportFailure);
+    // A guest's first word to the host it connected to, which admits the
+    // connection there.
+    void GreetHost();
     static uint32_t PeerMessage(void* argument, CNetClient* peer, const uint8_t* payload, int32_t id,
                                 uint32_t length);
     static uint32_t PeerConnected(void* argument, CNetClient* peer);

@@ -24,6 +24,7 @@ constexpr uint32_t kGiveWayMs = 100;
 // The lobby's own messages are small; this leaves room for the largest
 // frame twice over.
 constexpr size_t kLobbySendQueueBytes = 2 * (kLobbyMaxPayload + 16);
+constexpr int kLobbySocketBuffer = 64 * 1024;
 
 // The first IPv4 address of this host's own name, network order; 0 when
 // it has none.
@@ -178,6 +179,11 @@ bool CLobbyClient::Connect(const char* host, uint16_t port)
         m_stream.Clear();
         m_state->sessionKey = kLobbyInitialSessionKey;
     }
+    // The lobby's messages are few and small: a modest kernel buffer, so
+    // that a server that stops reading is found out by the send deadline
+    // rather than after megabytes have piled up unseen.
+    const int sendBuffer = kLobbySocketBuffer;
+    setsockopt(socket.Get(), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof(sendBuffer));
     m_socket = std::move(socket);
     if (!m_sender.Start(m_socket.Get(), kLobbySendQueueBytes, m_connectTimeoutMs, &CLobbyClient::SendFailed, this))
         return false;

@@ -30,6 +30,8 @@ void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool repo
         in_addr host{};
         host.s_addr = address;
         m_hostPeer = FormatIPv4(host);
+        if (ok)
+            GreetHost();
         return;
     }
     if (GetState() != 25)
@@ -45,6 +47,17 @@ void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool repo
     m_hostPeer = FormatIPv4(host);
     m_currentRoom->SetData(answer.room);
     SetState(27);
+    GreetHost();
+}
+
+void CLobbyClient::GreetHost()
+{
+    // The host keeps a connection only once it has said something: a guest
+    // announces the state it entered with (the host takes a room state
+    // only from its own host, so nothing changes there).
+    uint8_t payload[4];
+    WriteLobbyU32(payload, static_cast<uint32_t>(GetState()));
+    m_session->SendToAll(LOBBY_MSG_ROOM_STATE, 1, payload, sizeof(payload), kNetKindTcp);
 }
 
 bool CLobbyClient::SendRoomChat()

@@ -27,7 +27,7 @@ class HostileRoom : public ::testing::Test
 protected:
     void SetUp() override
     {
-        lobbyPort = FreePortOn({"127.0.0.1", "127.0.0.2"});
+        lobbyPort = FreePortOn({"127.0.0.1", "127.0.0.2", "127.0.0.3"});
         hostPort = FreePortOn({"127.0.0.2"});
         ASSERT_NE(lobbyPort, 0);
         ASSERT_NE(hostPort, 0);
@@ -234,4 +234,30 @@ TEST_F(HostileRoom, SlotSquattersCannotLockARealGuestOut)
     }, 3000));
     EXPECT_FALSE(guest.Closed());
     EXPECT_FALSE(PeerCut(owner, "127.0.1.40"));
+}
+
+// The admission that drops squatters keeps a real guest who sits in the
+// room and says nothing: entering, the guest greets its host.
+TEST_F(HostileRoom, AQuietGuestInTheRoomKeepsItsPlace)
+{
+    owner.GetSession()->SetAdmissionTime(300);
+    ASSERT_TRUE(OpenRoom(owner));
+    CLobbyClient guest;
+    SetUpClient(guest, "127.0.0.3", lobbyPort, 0, "bob");
+    ASSERT_TRUE(LogIn(guest, "pw"));
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] {
+        auto lock = guest.Lock();
+        return guest.GetRooms().size() == 1;
+    }));
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 20; }));
+    guest.OnInput(LOBBY_KEY_LEFT);
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 36; }));
+    // Well past the admission time of upkeep.
+    for (int i = 0; i < 40; ++i)
+        StepUntil({&owner, &guest}, [] { return false; }, 5);
+    EXPECT_FALSE(PeerCut(owner, "127.0.0.3"));
+    EXPECT_EQ(owner.GetSession()->GetPeerCount(), 1u);
+    guest.Release();
 }
