@@ -9,6 +9,24 @@
 
 namespace
 {
+// Moves out of items, in order, those for which take holds.
+template <typename T, typename Take>
+std::vector<T> TakeOut(std::vector<T>& items, Take take)
+{
+    std::vector<T> taken;
+    for (size_t i = 0; i < items.size();)
+    {
+        if (take(items[i]))
+        {
+            taken.push_back(std::move(items[i]));
+            items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        ++i;
+    }
+    return taken;
+}
+
 constexpr int kListenBacklog = 16;
 constexpr uint32_t kAcceptWaitMs = 1000;
 constexpr size_t kDatagramSize = 4096;
@@ -361,16 +379,7 @@ void CNetSession::Poll(uint32_t elapsedMs)
     std::vector<NetClientPtr> ended;
     {
         std::lock_guard<std::recursive_mutex> guard(m_peerLock);
-        for (size_t i = 0; i < m_peers.size();)
-        {
-            if (m_peers[i]->IsEnded())
-            {
-                ended.push_back(std::move(m_peers[i]));
-                m_peers.erase(m_peers.begin() + static_cast<std::ptrdiff_t>(i));
-                continue;
-            }
-            ++i;
-        }
+        ended = TakeOut(m_peers, [](const NetClientPtr& peer) { return peer->IsEnded(); });
     }
     // Their threads have ended: releasing them waits for nothing.
     for (const NetClientPtr& peer : ended)
@@ -409,16 +418,7 @@ void CNetSession::CollectPeers(bool wait)
     std::vector<NetClientPtr> peers;
     {
         std::lock_guard<std::recursive_mutex> guard(m_peerLock);
-        for (size_t i = 0; i < m_droppedPeers.size();)
-        {
-            if (wait || m_droppedPeers[i]->IsEnded())
-            {
-                peers.push_back(std::move(m_droppedPeers[i]));
-                m_droppedPeers.erase(m_droppedPeers.begin() + static_cast<std::ptrdiff_t>(i));
-                continue;
-            }
-            ++i;
-        }
+        peers = TakeOut(m_droppedPeers, [wait](const NetClientPtr& peer) { return wait || peer->IsEnded(); });
     }
     for (const NetClientPtr& peer : peers)
         peer->Release();
@@ -429,16 +429,8 @@ void CNetSession::CollectAcceptors(bool wait)
     std::vector<AcceptorPtr> acceptors;
     {
         std::lock_guard<std::mutex> guard(m_listenLock);
-        for (size_t i = 0; i < m_endingAcceptors.size();)
-        {
-            if (wait || m_endingAcceptors[i]->state.load() == 0)
-            {
-                acceptors.push_back(std::move(m_endingAcceptors[i]));
-                m_endingAcceptors.erase(m_endingAcceptors.begin() + static_cast<std::ptrdiff_t>(i));
-                continue;
-            }
-            ++i;
-        }
+        acceptors = TakeOut(m_endingAcceptors,
+                            [wait](const AcceptorPtr& acceptor) { return wait || acceptor->state.load() == 0; });
     }
     for (const AcceptorPtr& acceptor : acceptors)
     {

@@ -246,6 +246,9 @@ private:
     void StartRandomMatch();
     void EditorOn(int32_t lines, int32_t charsPerLine, float lineSpacing);
     void EditorOff();
+    // Left or right moves the focus through the panes, wrapping; the chat
+    // pane has the editor on (two lines).
+    void StepPane(int32_t keys, int32_t panes, int32_t chatPane, int32_t charsPerLine);
     void TakeEditorText(char* field, size_t size);
     bool EditorEnter(bool sendAllowed, const std::function<void()>& send);
 

@@ -86,6 +86,16 @@ void CLobbyClient::EditorOff()
     m_editor->SetEnable(0);
 }
 
+void CLobbyClient::StepPane(int32_t keys, int32_t panes, int32_t chatPane, int32_t charsPerLine)
+{
+    tag_KVRLOBBYSTATE& s = *m_state;
+    s.pane = ((s.pane + ((keys & LOBBY_KEY_LEFT) ? -1 : 1)) % panes + panes) % panes;
+    if (s.pane == chatPane)
+        EditorOn(2, charsPerLine, 24.0f);
+    else
+        EditorOff();
+}
+
 void CLobbyClient::TakeEditorText(char* field, size_t size)
 {
     std::vector<char> text(m_editor->GetBufferSize() + 1, 0);
@@ -166,11 +176,7 @@ void CLobbyClient::InputLobby(int32_t keys)
     }
     if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_RIGHT))
     {
-        s.pane = ((s.pane + ((keys & LOBBY_KEY_LEFT) ? -1 : 1)) % 5 + 5) % 5;
-        if (s.pane == 1)
-            EditorOn(2, 44, 24.0f);
-        else
-            EditorOff();
+        StepPane(keys, 5, 1, 44);
         return;
     }
     if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))
@@ -479,12 +485,7 @@ void CLobbyClient::InputRoom(int32_t keys)
     }
     if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_RIGHT))
     {
-        const int32_t panes = owner ? 5 : 4;
-        s.pane = ((s.pane + ((keys & LOBBY_KEY_LEFT) ? -1 : 1)) % panes + panes) % panes;
-        if (s.pane == 0)
-            EditorOn(2, 64, 24.0f);
-        else
-            EditorOff();
+        StepPane(keys, owner ? 5 : 4, 0, 64);
         return;
     }
     if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))

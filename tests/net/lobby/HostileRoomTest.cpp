@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 using namespace lobbytest;
@@ -39,6 +40,23 @@ protected:
     {
         owner.Release();
         server.Stop();
+    }
+
+    // The owner's room with a good guest on 127.0.0.3, who reads, and a
+    // bad one on 127.0.0.4, who never does; both greeted the owner, as
+    // guests do, so that neither is dropped for keeping silent. The
+    // owner's connections are given up 300 ms behind.
+    void OpenRoomWithTwoGuests(std::unique_ptr<RawPeer>& good, std::unique_ptr<RawPeer>& bad)
+    {
+        owner.GetSession()->SetSendTimeout(300);
+        ASSERT_TRUE(OpenRoom(owner));
+        good = std::make_unique<RawPeer>("127.0.0.3", "127.0.0.2", hostPort);
+        bad = std::make_unique<RawPeer>("127.0.0.4", "127.0.0.2", hostPort);
+        ASSERT_TRUE(good->IsValid() && bad->IsValid());
+        good->StartReading(true);
+        ASSERT_TRUE(good->Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("bob", "hi")));
+        ASSERT_TRUE(bad->Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("mallory", "hi")));
+        ASSERT_TRUE(nettest::WaitUntil([&] { return owner.GetSession()->GetPeerCount() == 2; }, 5000));
     }
 
     uint16_t lobbyPort = 0;
@@ -83,19 +101,14 @@ TEST_F(HostileRoom, AGuestReconnectingWhileChattingCannotHangTheBattleStart)
 // line to every guest, and the flooder's own copies pile up.
 TEST_F(HostileRoom, AChatFlooderThatNeverReadsCannotFreezeTheOwner)
 {
-    owner.GetSession()->SetSendTimeout(300);
-    ASSERT_TRUE(OpenRoom(owner));
-    RawPeer good("127.0.0.3", "127.0.0.2", hostPort);
-    RawPeer flooder("127.0.0.4", "127.0.0.2", hostPort);
-    ASSERT_TRUE(good.IsValid() && flooder.IsValid());
-    good.StartReading(true);
-    ASSERT_TRUE(good.Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("bob", "hi")));
-    ASSERT_TRUE(nettest::WaitUntil([&] { return owner.GetSession()->GetPeerCount() == 2; }, 5000));
+    std::unique_ptr<RawPeer> good;
+    std::unique_ptr<RawPeer> flooder;
+    ASSERT_NO_FATAL_FAILURE(OpenRoomWithTwoGuests(good, flooder));
     std::atomic<bool> stop{false};
     std::thread flood([&] {
         const std::vector<uint8_t> line = RawPeer::ChatLine("mallory", "spam");
         for (int i = 0; i < 40000 && !stop.load(); ++i)
-            if (!flooder.Send(LOBBY_MSG_ROOM_CHAT, line, 500))
+            if (!flooder->Send(LOBBY_MSG_ROOM_CHAT, line, 500))
                 return;
     });
     CallTimer timer;
@@ -107,7 +120,7 @@ TEST_F(HostileRoom, AChatFlooderThatNeverReadsCannotFreezeTheOwner)
     flood.join();
     EXPECT_TRUE(cut);
     EXPECT_LT(timer.Longest(), kFrameBudgetMs);
-    EXPECT_GT(good.Count(LOBBY_MSG_ROOM_CHAT), 0u);
+    EXPECT_GT(good->Count(LOBBY_MSG_ROOM_CHAT), 0u);
     EXPECT_FALSE(PeerCut(owner, "127.0.0.3"));
     EXPECT_EQ(owner.GetState(), 36);
 }
@@ -116,17 +129,9 @@ TEST_F(HostileRoom, AChatFlooderThatNeverReadsCannotFreezeTheOwner)
 // gets every message, and no frame waits for the stuck one.
 TEST_F(HostileRoom, AGuestThatNeverReadsStallsNoBroadcast)
 {
-    owner.GetSession()->SetSendTimeout(300);
-    ASSERT_TRUE(OpenRoom(owner));
-    RawPeer good("127.0.0.3", "127.0.0.2", hostPort);
-    RawPeer stuck("127.0.0.4", "127.0.0.2", hostPort);
-    ASSERT_TRUE(good.IsValid() && stuck.IsValid());
-    good.StartReading(true);
-    // Both said hello, as guests do: the stuck one is dropped for not
-    // reading, not for keeping silent.
-    ASSERT_TRUE(good.Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("bob", "hi")));
-    ASSERT_TRUE(stuck.Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("mallory", "hi")));
-    ASSERT_TRUE(nettest::WaitUntil([&] { return owner.GetSession()->GetPeerCount() == 2; }, 5000));
+    std::unique_ptr<RawPeer> good;
+    std::unique_ptr<RawPeer> stuck;
+    ASSERT_NO_FATAL_FAILURE(OpenRoomWithTwoGuests(good, stuck));
     constexpr int kBroadcasts = 500;
     const std::vector<uint8_t> payload(8 * 1024, 0x42);
     CallTimer timer;
@@ -138,7 +143,7 @@ TEST_F(HostileRoom, AGuestThatNeverReadsStallsNoBroadcast)
         TimedFrame(owner, timer, 0.016f);
     }
     EXPECT_LT(timer.Longest(), kFrameBudgetMs);
-    EXPECT_TRUE(nettest::WaitUntil([&] { return good.Count(7) == kBroadcasts; }, 5000)) << good.Count(7);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return good->Count(7) == kBroadcasts; }, 5000)) << good->Count(7);
     EXPECT_TRUE(StepUntil({&owner}, [&] { return PeerCut(owner, "127.0.0.4"); }, 3000));
     EXPECT_FALSE(PeerCut(owner, "127.0.0.3"));
 }

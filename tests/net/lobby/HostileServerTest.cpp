@@ -16,40 +16,6 @@ namespace
 constexpr double kFrameBudgetMs = 50.0;
 constexpr double kQuitBudgetMs = 1000.0;
 
-class HostileServer : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        port = FreePortOn({"127.0.0.1", "127.0.0.4", "127.0.0.9"});
-        ASSERT_NE(port, 0);
-        ASSERT_TRUE(server.Start("127.0.0.1", port));
-        SetUpClient(client, "127.0.0.4", port, 0, "carol");
-    }
-    void TearDown() override
-    {
-        client.Release();
-        server.Stop();
-    }
-
-    double TimedRelease()
-    {
-        Watchdog watchdog(30000, "releasing the lobby client");
-        CallTimer timer;
-        return timer.Time([&] { client.Release(); });
-    }
-
-    uint16_t port = 0;
-    HostileLobby server;
-    CLobbyClient client;
-};
-
-size_t UserCount(CLobbyClient& client)
-{
-    auto lock = client.Lock();
-    return client.GetUsers().size();
-}
-
 // Takes the line-test connection on address:port and answers the test by
 // dripping one byte now and then, for ever: every read of the tester gets
 // a byte before its step deadline, and the test never ends on its own.
@@ -99,10 +65,51 @@ private:
     std::thread m_thread;
 };
 
-std::vector<uint8_t> TargetAddress()
+class HostileServer : public ::testing::Test
 {
-    return {127, 0, 0, 9};
+protected:
+    void SetUp() override
+    {
+        port = FreePortOn({"127.0.0.1", "127.0.0.4", "127.0.0.9"});
+        ASSERT_NE(port, 0);
+        ASSERT_TRUE(server.Start("127.0.0.1", port));
+        SetUpClient(client, "127.0.0.4", port, 0, "carol");
+    }
+    void TearDown() override
+    {
+        client.Release();
+        server.Stop();
+    }
+
+    // The server answers the line test the client waits for with the
+    // target's address (127.0.0.9); true once the test reached the target.
+    bool TestLineTo(const DrippingTarget& target)
+    {
+        client.SetState(23);
+        server.Push(1023, 1, {127, 0, 0, 9});
+        const bool reached = nettest::WaitUntil([&] { return target.Connected(); }, 5000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return reached;
+    }
+
+    double TimedRelease()
+    {
+        Watchdog watchdog(30000, "releasing the lobby client");
+        CallTimer timer;
+        return timer.Time([&] { client.Release(); });
+    }
+
+    uint16_t port = 0;
+    HostileLobby server;
+    CLobbyClient client;
+};
+
+size_t UserCount(CLobbyClient& client)
+{
+    auto lock = client.Lock();
+    return client.GetUsers().size();
 }
+
 } // namespace
 
 // Four messages of a mebibyte each, every entry a new user: the list stops
@@ -158,10 +165,7 @@ TEST_F(HostileServer, ADrippingLineTestCanBeCancelled)
 {
     ASSERT_TRUE(LogIn(client, "pw"));
     DrippingTarget target("127.0.0.9", port);
-    client.SetState(23);
-    server.Push(1023, 1, TargetAddress());
-    ASSERT_TRUE(nettest::WaitUntil([&] { return target.Connected(); }, 5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(TestLineTo(target));
     CallTimer timer;
     timer.Time([&] { client.OnInput(LOBBY_KEY_CANCEL); });
     EXPECT_EQ(client.GetState(), 20);
@@ -178,10 +182,7 @@ TEST_F(HostileServer, QuittingDuringADrippingLineTestIsImmediate)
 {
     ASSERT_TRUE(LogIn(client, "pw"));
     DrippingTarget target("127.0.0.9", port);
-    client.SetState(23);
-    server.Push(1023, 1, TargetAddress());
-    ASSERT_TRUE(nettest::WaitUntil([&] { return target.Connected(); }, 5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(TestLineTo(target));
     EXPECT_LT(TimedRelease(), kQuitBudgetMs);
 }
 
@@ -190,8 +191,7 @@ TEST_F(HostileServer, ADrippingLineTestEndsAtItsDeadline)
     client.SetLineTestTimeout(400);
     ASSERT_TRUE(LogIn(client, "pw"));
     DrippingTarget target("127.0.0.9", port);
-    client.SetState(23);
-    server.Push(1023, 1, TargetAddress());
+    ASSERT_TRUE(TestLineTo(target));
     CallTimer timer;
     EXPECT_TRUE(StepUntil({}, [&] {
         TimedFrame(client, timer);
