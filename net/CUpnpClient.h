@@ -43,7 +43,7 @@ public:
     void SetTimeouts(uint32_t discoverMs, uint32_t httpMs);
     // How many times the search is sent (five by default).
     void SetSearchCount(uint32_t count) { m_searchCount = count; }
-    // How long Release may spend deleting mappings, in all (800 ms).
+    // How long Release may spend deleting mappings, in all (600 ms).
     void SetReleaseTime(uint32_t milliseconds) { m_releaseMs = milliseconds; }
 
     // From any thread: the exchange in progress and every later one fail at
@@ -98,7 +98,7 @@ private:
     uint32_t m_discoverMs = 5000;
     uint32_t m_httpMs = 3000;
     uint32_t m_searchCount = 5;
-    uint32_t m_releaseMs = 800;
+    uint32_t m_releaseMs = 600;
     bool m_releasing = false;
     uint32_t m_releaseStart = 0;
     std::unique_ptr<CNetWakeEvent> m_cancel = std::make_unique<CNetWakeEvent>();
