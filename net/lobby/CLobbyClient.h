@@ -99,8 +99,14 @@ struct tag_KVRLOBBYSTATE
 //   the session's Poll (run by Update once the lock is given up) collects
 //   them. Connecting to a room's host waits for the network, so it runs on
 //   the receive thread, after that thread has given the lock up.
+// - The caller's frame takes the protocol lock ahead of the lobby's and the
+//   session's threads (see Lock), so a flood handled message by message
+//   keeps a frame waiting for one message's handling at most.
 // - The line test runs on a worker thread within an overall time limit;
 //   cancel leaves it at once (state 23).
+// - A room's owner drops a connection that says nothing within the
+//   session's admission time, and gives squatters' slots to newcomers; a
+//   guest greets its host as soon as it is connected.
 // - The lists hold at most kLobbyMaxUsers users and kLobbyMaxRooms rooms,
 //   found by id without a search.
 // - Release never waits more than about a second for the network: it ends
