@@ -118,6 +118,8 @@ private:
     // Waits a short while for datagrams still on their way, until the
     // record has counted expected ones or none came for a while.
     void SettleDatagrams(tag_KVRNETWORKTESTCLIENT& record, uint32_t expected, const Bounds& bounds);
+    // A datagram sits in the UDP socket, not read yet.
+    bool DatagramWaiting() const;
     // The pause between blocks; false when the test was ended meanwhile.
     bool Pause(const Bounds& bounds);
     void RemoveRecord(const Record& record);
