@@ -108,7 +108,7 @@ tag_TOLQBATTLESETTING* PlaybackSetting()
 }
 
 // Opens a replay for playing and checks its header and setting. On
-// Playable, setting (when given) holds the read setting.
+// Playable, setting holds the read setting.
 CReplayScene::RowCheck OpenChecked(CReplay* replay, const std::string& path, tag_TOLQREPLAYHEADER* header,
                                    tag_TOLQBATTLESETTING* setting)
 {
@@ -120,8 +120,6 @@ CReplayScene::RowCheck OpenChecked(CReplay* replay, const std::string& path, tag
         return CReplayScene::RowCheck::OtherVersion;
     if (!HeaderIsSound(*header))
         return CReplayScene::RowCheck::Damaged;
-    if (setting == nullptr)
-        return CReplayScene::RowCheck::Playable;
     if (replay->ReadSetting(setting) == 0)
     {
         LogFailure(("replay: \"" + path + "\" is refused").c_str(), replay->GetError().c_str());
@@ -182,8 +180,11 @@ std::string CReplayScene::RowFileName(const std::string& saveFolder, uint32_t ro
 
 CReplayScene::RowCheck CReplayScene::CheckFile(const std::string& path, tag_TOLQREPLAYHEADER* header)
 {
+    *header = tag_TOLQREPLAYHEADER();
     CReplay replay;
     tag_TOLQBATTLESETTING* setting = PlaybackSetting();
+    if (setting == nullptr)
+        return RowCheck::Damaged;
     const RowCheck check = OpenChecked(&replay, path, header, setting);
     FreeReadSetting(setting);
     return check;
