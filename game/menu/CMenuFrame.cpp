@@ -3,6 +3,9 @@
 
 void CMenuFrame::Begin(const CMenuLayout& layout, const MenuKeys& keys, IMenuSounds* sounds)
 {
+    const MenuPoint before = m_keys.Cursor();
+    m_pointerMoved = m_begun && (before.x != keys.Cursor().x || before.y != keys.Cursor().y);
+    m_begun = true;
     m_layout = layout;
     m_keys = keys;
     m_player = sounds;

@@ -43,6 +43,11 @@ public:
 
     // The mouse is on the rectangle (edges included) and no dialog locks it.
     bool HitTest(const MenuRect& rect) const;
+    // The pointer stands elsewhere than at the last update (false at the
+    // first). Lists that follow the pointer follow it only when it moves, so
+    // that a pointer resting on a row does not take the cursor back from
+    // the keys.
+    bool PointerMoved() const { return m_pointerMoved; }
     // A dialog opened this frame locks everything reported or tested before
     // Unlock; its own items are tested after Unlock.
     void Lock() { m_locked = true; }
@@ -61,6 +66,8 @@ private:
     MenuKeys m_keys;
     IMenuSounds* m_player = nullptr;
     bool m_locked = false;
+    bool m_begun = false;
+    bool m_pointerMoved = false;
     std::vector<MenuItemRecord> m_items;
     std::vector<MenuSound> m_sounds;
 };

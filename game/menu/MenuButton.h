@@ -26,3 +26,10 @@ struct MenuButtonResult
 
 MenuButtonResult MenuButton(CMenuFrame& frame, int32_t id, const MenuRect& rect, bool focused,
                             std::string label = {});
+// Whether a list's cursor follows the pointer onto this item: the pointer
+// is on it and has just moved there or clicked it (one resting on an item
+// leaves the cursor to the keys).
+inline bool PointerChooses(const CMenuFrame& frame, const MenuButtonResult& button)
+{
+    return button.hovered && (frame.PointerMoved() || button.clicked);
+}
