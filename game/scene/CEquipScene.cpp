@@ -480,7 +480,7 @@ void CEquipScene::UpdateItemChoice()
     {
         const MenuButtonResult button = MenuButton(m_frame, kRowId + 10 * slot + static_cast<int32_t>(row),
                                                    RowRect(slot, row), cursor == offset + row);
-        if (!button.hovered)
+        if (!PointerChooses(m_frame, button))
             continue;
         if (cursor != offset + row)
         {
@@ -520,7 +520,7 @@ bool CEquipScene::UpdateButtons()
     const MenuButtonResult reset =
         MenuButton(m_frame, kDefaultId, DefaultRect(), m_slotCursor == kDefaultButton, "default");
     const MenuButtonResult back = MenuButton(m_frame, kBackId, BackRect(), m_slotCursor == kBackButton, "back");
-    if (reset.hovered)
+    if (PointerChooses(m_frame, reset))
         m_slotCursor = kDefaultButton;
     if (reset.clicked || (m_frame.Keys().Pressed(MenuKey::Decide) && m_slotCursor == kDefaultButton))
     {
@@ -528,7 +528,7 @@ bool CEquipScene::UpdateButtons()
         BuildPreview();
         m_frame.Play(MenuSound::Decide);
     }
-    if (back.hovered)
+    if (PointerChooses(m_frame, back))
         m_slotCursor = kBackButton;
     if (!back.clicked)
         return false;
@@ -543,7 +543,7 @@ void CEquipScene::UpdatePanels()
     {
         const MenuButtonResult panel = MenuButton(m_frame, kPanelId + slot, PanelRect(slot), m_slotCursor == slot,
                                                   EquipSheet::kSlotNameTexts[slot]);
-        if (!panel.hovered)
+        if (!PointerChooses(m_frame, panel))
             continue;
         if (m_slotCursor != slot)
         {

@@ -288,7 +288,7 @@ void CReplayScene::UpdateList()
     {
         const MenuButtonResult button =
             MenuButton(m_frame, kRowId + static_cast<int32_t>(row), RowRect(row), row == m_row);
-        if (!button.hovered)
+        if (!PointerChooses(m_frame, button))
             continue;
         if (row != m_row)
         {

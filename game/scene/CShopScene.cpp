@@ -349,10 +349,13 @@ void CShopScene::UpdateCategory()
         ChooseCategory(ShopCategory::Weapons);
     else if (clothes.clicked && m_category != ShopCategory::Clothes)
         ChooseCategory(ShopCategory::Clothes);
-    // Two tabs: either key turns to the other.
+    // Two tabs: either key turns to the other, and the pointer goes to the
+    // first row with the cursor, as every key move takes it.
     const MenuKeys& keys = m_frame.Keys();
-    if (keys.Pressed(MenuKey::Left) || keys.Pressed(MenuKey::Right))
-        ChooseCategory(m_category == ShopCategory::Weapons ? ShopCategory::Clothes : ShopCategory::Weapons);
+    if (!keys.Pressed(MenuKey::Left) && !keys.Pressed(MenuKey::Right))
+        return;
+    ChooseCategory(m_category == ShopCategory::Weapons ? ShopCategory::Clothes : ShopCategory::Weapons);
+    MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(m_cursor).Centre());
 }
 
 void CShopScene::UpdateList()
@@ -384,7 +387,7 @@ void CShopScene::UpdateRows()
     {
         const MenuButtonResult button =
             MenuButton(m_frame, kRowId + static_cast<int32_t>(row), RowRect(row), row == m_cursor);
-        if (!button.hovered)
+        if (!PointerChooses(m_frame, button))
             continue;
         if (row != m_cursor)
         {

@@ -180,6 +180,8 @@ TEST_F(ReplayScene, WithoutReplayFilesEveryRowShowsDashesAndOnlyTheBackRowActs)
 TEST_F(ReplayScene, KeysWrapBetweenTheFirstAndTheBackRowAndCarryThePointer)
 {
     Start(false);
+    // A pointer resting on the third row leaves the cursor to the keys.
+    m_game->PointAt({426.0f, 212.0f});
     Open();
     ASSERT_EQ(Scene()->GetRow(), 0u);
     m_game->Tap(KEY_UP);
