@@ -1,0 +1,211 @@
+// The game program on the stand-in set, walked by key presses from the
+// title into the shop (a weapon and a hat bought for nothing), the
+// equipment screen (the hat put on), the replay list (a battle the test
+// recorded, played, then back through the pause menu) and the tutorial
+// (its first lesson, then the title through the pause menu), each time
+// back to the title, and out through the quit item. The process must end
+// with 0 and the play data hold the buys and the hat. A screenshot of each
+// screen stays in the test's build folder (qor-walk-*.png).
+#include "tests/engine/core/TempFolder.h"
+#include "tests/engine/platform/PrivateXServer.h"
+#include "tests/game/battle/BattleTestData.h"
+#include "tests/game/program/QorProcess.h"
+
+#include "engine/platform/FrameTimer.h"
+#include "game/app/GameConfigDefaults.h"
+#include "game/app/GameConfigFormat.h"
+#include "game/battle/CBattleScene.h"
+#include "game/battle/CReplay.h"
+#include "game/battle/tag_TOLQBATTLESETTING.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using qor_test::Near;
+using qor_test::QorProcess;
+
+namespace
+{
+using namespace std::chrono_literals;
+
+// A battle of a human standing still against a computer fighter on the
+// arena, 400 frames of 50 ms (the intro and the ready call, then 13 s of
+// play: the walk pauses it while it runs), saved as the save folder's first
+// replay.
+bool RecordReplay(const std::filesystem::path& saveFolder)
+{
+    battletest::BattleData::Install();
+    if (battletest::BattleData::Get() == nullptr)
+        return false;
+    std::filesystem::create_directories(saveFolder);
+    tag_TOLQBATTLESETTING* setting = CreateBattleSettingFrom(2, 0, nullptr);
+    setting->seed = 11;
+    setting->record = 1;
+    for (uint8_t i = 0; i < 2; ++i)
+    {
+        setting->players[i].character = static_cast<int8_t>(i);
+        setting->players[i].characterCount = 8;
+        setting->players[i].startPoint = i;
+    }
+    bool saved = false;
+    {
+        CBattleScene battle;
+        if (battle.Init(reinterpret_cast<uintptr_t>(setting)) == 1 && battle.GetReplay() != nullptr)
+        {
+            for (int frame = 0; frame < 400; ++frame)
+            {
+                SetFrameTime(50);
+                battle.Update(0);
+            }
+            saved = battle.GetReplay()->Finish((saveFolder / "QorReplay_01.rep").c_str()) == 1;
+        }
+    }
+    FreeBattleSetting(setting);
+    return saved;
+}
+
+void Pause(std::chrono::milliseconds time)
+{
+    std::this_thread::sleep_for(time);
+}
+}
+
+TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
+{
+    PrivateXServer server;
+    if (server.GetDisplay().empty())
+        GTEST_SKIP() << "no Xvfb to run the game on";
+    TempFolder home;
+    const std::filesystem::path saveFolder = home.Path() / "CorvaneSystem" / "QOR";
+    setenv("XDG_DATA_HOME", home.Path().c_str(), 1);
+    ASSERT_TRUE(RecordReplay(saveFolder)) << battletest::BattleData::GetError();
+    unsetenv("XDG_DATA_HOME");
+
+    QorProcess game(server.GetDisplay(), home.Path().string());
+    ASSERT_TRUE(game.Started());
+    ASSERT_TRUE(game.FindWindow());
+
+    // Screens told apart by a pixel each, in layout units of 1024 x 768: the
+    // logo's white; the ring menu's corner logo (red over blue); the white
+    // title band of the menu screens; the title picture's purple.
+    auto logo = [&] { return Near(game.At(8.0f, 8.0f), 255, 255, 255, 6); };
+    auto menu = [&] {
+        const qor_test::Rgb corner = game.At(740.0f, 170.0f);
+        return corner.r > corner.b + 40;
+    };
+    auto titleBands = [&] { return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6); };
+    auto titlePicture = [&] { return Near(game.At(512.0f, 700.0f), 0x3A, 0x28, 0x58, 70); };
+    auto z = [&] { game.Press("z"); };
+    // The ring turns one item for each press of Down.
+    auto turn = [&](int items, const char* key) {
+        for (int i = 0; i < items; ++i)
+        {
+            game.Press(key, 200);
+            Pause(450ms);
+        }
+    };
+    auto choose = [&](const char* screen) {
+        game.Press("z");
+        EXPECT_TRUE(game.WaitFor(titleBands)) << screen << " never showed";
+        Pause(800ms);
+    };
+    auto backToMenu = [&](const char* screen) {
+        EXPECT_TRUE(game.WaitFor(menu)) << screen << " did not go back to the menu";
+        Pause(800ms);
+    };
+
+    ASSERT_TRUE(game.WaitFor(logo, z)) << "the logo never showed";
+    ASSERT_TRUE(game.WaitFor([&] { return !logo(); }));
+    ASSERT_TRUE(game.WaitFor(menu, z)) << "the menu never showed";
+    Pause(800ms);
+
+    // The shop (item 4): the rifle and the hat, both free, bought.
+    turn(4, "Down");
+    choose("the shop");
+    game.Press("Down");
+    Pause(300ms);
+    game.Press("z");
+    Pause(300ms);
+    game.Screenshot("walk-1-shop-weapons");
+    game.Press("Right");
+    Pause(300ms);
+    game.Press("z");
+    Pause(300ms);
+    game.Screenshot("walk-2-shop-clothes");
+    game.Press("x");
+    backToMenu("the shop");
+
+    // The equipment screen (item 7): the hat on the first character's head.
+    turn(3, "Down");
+    choose("the equipment screen");
+    for (int press = 0; press < 3; ++press)
+    {
+        game.Press("z");
+        Pause(300ms);
+    }
+    Pause(500ms);
+    game.Screenshot("walk-3-equipment");
+    game.Press("x");
+    Pause(300ms);
+    game.Press("x");
+    backToMenu("the equipment screen");
+
+    // The replay list (item 8): the recorded battle plays; the pause menu's
+    // "選択画面に戻る" brings the list back, its back row the menu.
+    turn(1, "Down");
+    choose("the replay list");
+    game.Screenshot("walk-4-replay-list");
+    game.Press("z");
+    ASSERT_TRUE(game.WaitFor([&] { return !titleBands(); })) << "the replay never played";
+    Pause(9s);
+    game.Screenshot("walk-5-replay-playing");
+    game.Press("Return");
+    Pause(500ms);
+    game.Screenshot("walk-6-replay-paused");
+    game.Press("Down");
+    Pause(200ms);
+    game.Press("Down");
+    Pause(200ms);
+    game.Press("z");
+    EXPECT_TRUE(game.WaitFor(titleBands)) << "the list did not come back";
+    Pause(800ms);
+    game.Press("Up");
+    Pause(300ms);
+    game.Press("z");
+    backToMenu("the replay list");
+
+    // The tutorial (item 9): its first lessons, then "タイトルに戻る".
+    turn(1, "Down");
+    game.Press("z");
+    ASSERT_TRUE(game.WaitFor([&] { return !menu(); }));
+    Pause(14s);
+    game.Screenshot("walk-7-tutorial");
+    game.Press("Return");
+    Pause(500ms);
+    game.Press("Down");
+    Pause(200ms);
+    game.Press("z");
+    EXPECT_TRUE(game.WaitFor(titlePicture)) << "the tutorial did not go back to the title";
+    Pause(800ms);
+    game.Screenshot("walk-8-title");
+
+    // The title picture leads to the menu; one turn up is the quit item.
+    ASSERT_TRUE(game.WaitFor(menu, z)) << "the menu did not come back";
+    Pause(800ms);
+    turn(1, "Up");
+    game.Press("z");
+    EXPECT_EQ(game.WaitForExit(), 0);
+
+    const std::string bytes = TempFolder::Read(saveFolder / "PlayData.dat");
+    ASSERT_FALSE(bytes.empty());
+    tag_TOLQPLAYDATA data;
+    SetDefaultPlayData(&data);
+    ASSERT_EQ(DecodePlayData(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &data), 1);
+    ASSERT_GT(data.weapons.size(), 1u);
+    EXPECT_NE(data.weapons[1].owned, 0u) << "the rifle was not bought";
+    ASSERT_FALSE(data.clothes.empty());
+    EXPECT_NE(data.clothes[0].owned, 0u) << "the hat was not bought";
+    ASSERT_FALSE(data.characters.empty());
+    EXPECT_STREQ(data.characters[0].clothes[0], "Hat");
+}
