@@ -8,6 +8,7 @@
 #include "game/scene/CReplayScene.h"
 #include "game/scene/CShopScene.h"
 #include "game/scene/CTitleScene.h"
+#include "game/scene/CTutorialScene.h"
 
 
 namespace
@@ -32,6 +33,7 @@ constexpr SceneEntry kScenes[] = {
     {CController::SCENE_RECORD, &Make<CRecordScene>},
     {CController::SCENE_EQUIPMENT, &Make<CEquipScene>},
     {CController::SCENE_REPLAY, &Make<CReplayScene>},
+    {CController::SCENE_TUTORIAL, &Make<CTutorialScene>},
 };
 }
 
