@@ -156,24 +156,13 @@ TEST_F(ReplayScene, WithoutReplayFilesEveryRowShowsDashesAndOnlyTheBackRowActs)
     // Decide and a click on a file row do nothing.
     m_game->Tap(KEY_Z);
     EXPECT_TRUE(InState(State::List));
-    const MenuItemRecord* row3 = Scene()->GetFrame().FindItem(CReplayScene::kRowId + 3);
-    ASSERT_NE(row3, nullptr);
-    m_game->PointAt(row3->rect.Centre());
-    m_game->Step(1);
+    ASSERT_TRUE(scene_test::PointAtItem(*m_game, Scene()->GetFrame(), CReplayScene::kRowId + 3));
     EXPECT_EQ(Scene()->GetRow(), 3u);
-    m_game->Input().SetMouseButton(0, true);
-    m_game->Step(1);
-    m_game->Input().SetMouseButton(0, false);
+    scene_test::ClickHere(*m_game);
     m_game->Step(1);
     EXPECT_TRUE(InState(State::List));
     // The back row leaves.
-    const MenuItemRecord* back = Scene()->GetFrame().FindItem(CReplayScene::kRowId + CReplayScene::kBackRow);
-    ASSERT_NE(back, nullptr);
-    m_game->PointAt(back->rect.Centre());
-    m_game->Step(1);
-    m_game->Input().SetMouseButton(0, true);
-    m_game->Step(1);
-    m_game->Input().SetMouseButton(0, false);
+    ASSERT_TRUE(scene_test::ClickItem(*m_game, Scene()->GetFrame(), CReplayScene::kRowId + CReplayScene::kBackRow));
     EXPECT_TRUE(InState(State::FadeOutToLeave));
 }
 

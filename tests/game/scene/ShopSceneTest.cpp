@@ -85,16 +85,7 @@ protected:
         ASSERT_TRUE(m_game->StepUntil([&] { return Shop()->GetState() == State::Shopping; }, 60));
     }
 
-    void Click(int32_t id)
-    {
-        const MenuItemRecord* item = Shop()->GetFrame().FindItem(id);
-        ASSERT_NE(item, nullptr) << id;
-        m_game->PointAt(item->rect.Centre());
-        m_game->Step(1);
-        m_game->Input().SetMouseButton(0, true);
-        m_game->Step(1);
-        m_game->Input().SetMouseButton(0, false);
-    }
+    void Click(int32_t id) { ASSERT_TRUE(scene_test::ClickItem(*m_game, Shop()->GetFrame(), id)) << id; }
 
     // The play data as saved.
     tag_TOLQPLAYDATA Saved()

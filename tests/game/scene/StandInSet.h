@@ -22,6 +22,7 @@ inline std::vector<game_test::DataFile> StandInSet()
 }
 
 #include "engine/platform/device/GraphicsDevice.h"
+#include "game/menu/CMenuFrame.h"
 
 #include <stb/stb_image_write.h>
 
@@ -107,6 +108,33 @@ private:
 inline void SaveScreenshot(game_test::GameHarness& game, const std::string& name)
 {
     DrawnFrame(game).Save(name);
+}
+
+// The pointer onto the centre of an item the last update reported, and one
+// update for it to get there; false when no such item was reported.
+inline bool PointAtItem(game_test::GameHarness& game, const CMenuFrame& frame, int32_t id)
+{
+    const MenuItemRecord* item = frame.FindItem(id);
+    if (item == nullptr)
+        return false;
+    game.PointAt(item->rect.Centre());
+    game.Step(1);
+    return true;
+}
+// The left button down for one update (whose sounds stay to be read), then
+// up again.
+inline void ClickHere(game_test::GameHarness& game)
+{
+    game.Input().SetMouseButton(0, true);
+    game.Step(1);
+    game.Input().SetMouseButton(0, false);
+}
+inline bool ClickItem(game_test::GameHarness& game, const CMenuFrame& frame, int32_t id)
+{
+    if (!PointAtItem(game, frame, id))
+        return false;
+    ClickHere(game);
+    return true;
 }
 
 // Colours close to each other, channel by channel.
