@@ -625,14 +625,7 @@ void CBattleConsole::RenderWorldOverlays()
 
 void CBattleConsole::DrawWindowFrame(const float* inner, uint32_t color)
 {
-    if (inner == nullptr || CCamera::GetGraphics() == nullptr)
-        return;
-    CConsoleRenderer renderer = MakeRenderer();
-    const CMenuLayout& layout = m_drawn.Layout();
-    const MenuPoint topLeft = layout.CursorToLayout({inner[0], inner[1]});
-    const MenuPoint bottomRight = layout.CursorToLayout({inner[2], inner[3]});
-    renderer.DrawWindowFrame({topLeft.x, topLeft.y, bottomRight.x, bottomRight.y},
-                             kWindowBorderPixels / layout.Scale(), color);
+    DrawWindowFrameScaled(inner, color, 1.0f);
 }
 
 void CBattleConsole::DrawWindowFrameScaled(const float* inner, uint32_t color, float scale)

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace
 {
@@ -107,6 +108,28 @@ void CConsoleRenderer::Report(HudItem item, uint32_t index, const MenuRect& rect
 {
     if (m_items != nullptr)
         m_items->Report(HudItemId(item, index), rect, MenuItemState::Normal, std::move(label));
+}
+
+uint32_t CConsoleRenderer::HalfBright(uint32_t color)
+{
+    return (color & 0xFF000000u) | ((color >> 1) & 0x007F7F7Fu);
+}
+
+uint32_t CConsoleRenderer::WithAlpha(uint32_t color, uint32_t alpha)
+{
+    return std::min(alpha, 255u) << 24 | (color & 0x00FFFFFFu);
+}
+
+uint32_t CConsoleRenderer::FadedBy(uint32_t color, float share)
+{
+    return WithAlpha(color, static_cast<uint32_t>(static_cast<float>(color >> 24) * std::clamp(share, 0.0f, 1.0f)));
+}
+
+std::string CConsoleRenderer::ThreeDigits(uint32_t value)
+{
+    char text[8];
+    std::snprintf(text, sizeof(text), "%03u", std::min(value, 999u));
+    return text;
 }
 
 void CConsoleRenderer::NameOf(CCharacter* fighter, char (&out)[kNameBytes])

@@ -219,6 +219,12 @@ private:
     // The fighter's battle name, else its character's, cut to fit.
     static constexpr size_t kNameBytes = 64;
     static void NameOf(CCharacter* fighter, char (&out)[kNameBytes]);
+    // Colours: at half brightness, with alpha (0..255) set, with alpha
+    // scaled by share (0..1); values as three digits (at most 999).
+    static uint32_t HalfBright(uint32_t color);
+    static uint32_t WithAlpha(uint32_t color, uint32_t alpha);
+    static uint32_t FadedBy(uint32_t color, float share);
+    static std::string ThreeDigits(uint32_t value);
     // The battle's players (never more than its fighters).
     uint32_t PlayerCount() const;
     CCharacter* Fighter(uint32_t index) const;

@@ -35,13 +35,8 @@ constexpr float kNoticeIn = 225, kNoticeHoldEnd = 1725, kNoticeGone = 1925;
 constexpr float kZoomFrom = 6.0f;
 constexpr uint32_t kAlphaBlend = 1;
 constexpr uint32_t kAdditiveBlend = 2;
-constexpr uint32_t kWhite = 0x00FFFFFF;
-
-// White at alpha share (0..1).
-uint32_t White(float share)
-{
-    return static_cast<uint32_t>(std::clamp(share, 0.0f, 1.0f) * 255.0f) << 24 | kWhite;
-}
+constexpr uint32_t kWhite = 0xFFFFFFFF;
+constexpr uint8_t kMirrored = 1; // left to right
 
 float Cube(float v)
 {
@@ -136,9 +131,9 @@ void CConsoleRenderer::DrawReadyBanner(float u)
         look.alpha = u / kReadyFadeIn;
     else if (u >= kReadyHoldEnd)
         look = StretchFlatten(Step(u, kReadyHoldEnd, kReadyGone - kReadyHoldEnd));
-    Report(HudItem::Banner, 0,
-           SpriteStretched(ConsoleSheet::kReady, Centre(), MenuAnchor::Centre, look.x, look.y, White(look.alpha)),
-           "ready");
+    const uint32_t color = FadedBy(kWhite, look.alpha);
+    const MenuRect drawn = SpriteStretched(ConsoleSheet::kReady, Centre(), MenuAnchor::Centre, look.x, look.y, color);
+    Report(HudItem::Banner, 0, drawn, "ready");
 }
 
 // Go: flies in wide and flat, holds, pulses with an echo and a glow, then
@@ -160,13 +155,13 @@ void CConsoleRenderer::DrawGoBanner(float u)
         if (u >= kGoEcho)
         {
             const float echo = 1.0f + 10.0f * (u - kGoEcho) / kGoPulseLength;
-            SpriteStretched(ConsoleSheet::kGo, Centre(), MenuAnchor::Centre, echo, echo, White(1.0f - g));
+            SpriteStretched(ConsoleSheet::kGo, Centre(), MenuAnchor::Centre, echo, echo, FadedBy(kWhite, 1.0f - g));
         }
         CGraphics* graphics = CCamera::GetGraphics();
         if (graphics != nullptr)
             graphics->SetBlendMode(kAdditiveBlend);
         SpriteStretched(ConsoleSheet::kGoGlow, Centre(), MenuAnchor::Centre, 1.0f + 10.0f * g, 1.0f + 10.0f * g,
-                        White(1.0f - g));
+                        FadedBy(kWhite, 1.0f - g));
         if (graphics != nullptr)
             graphics->SetBlendMode(kAlphaBlend);
     }
@@ -175,8 +170,8 @@ void CConsoleRenderer::DrawGoBanner(float u)
         const float f = Step(u, kGoOut, kGoGone - kGoOut);
         look = {1.3f + 10.0f * f, 1.3f + 10.0f * f, 1.0f - f};
     }
-    Report(HudItem::Banner, 1,
-           SpriteStretched(ConsoleSheet::kGo, Centre(), MenuAnchor::Centre, look.x, look.y, White(look.alpha)),
+    const uint32_t color = FadedBy(kWhite, look.alpha);
+    Report(HudItem::Banner, 1, SpriteStretched(ConsoleSheet::kGo, Centre(), MenuAnchor::Centre, look.x, look.y, color),
            "go");
 }
 
@@ -195,19 +190,19 @@ void CConsoleRenderer::DrawSideBands(float u)
     const MenuPoint centre = Centre();
     // Lower band: from the left edge, leaving to the left.
     const MenuRect lower = SpriteStretched(ConsoleSheet::kBand, {-out, centre.y + kBandOffset}, MenuAnchor::Left,
-                                           across, 1.0f, White(alpha));
+                                           across, 1.0f, FadedBy(kWhite, alpha));
     // Upper band: from the right edge, leaving to the right.
     const MenuRect upper = SpriteStretched(ConsoleSheet::kBand, {Right() + out, centre.y - kBandOffset},
-                                           MenuAnchor::Right, across, 1.0f, White(alpha));
+                                           MenuAnchor::Right, across, 1.0f, FadedBy(kWhite, alpha));
     const uint32_t stripes = static_cast<uint32_t>(Right() / kStripePitch) + 2;
     for (uint32_t i = 0; i < stripes; ++i)
     {
         const float along = kStripePitch * static_cast<float>(i) + scroll - kStripePitch;
         Sprite(ConsoleSheet::kBandStripe, {upper.left + along, upper.top + upper.Height() * 0.5f}, MenuAnchor::Left,
-               White(alpha));
+               FadedBy(kWhite, alpha));
         m_painter.Picture(m_resources.sheet, ConsoleSheet::kBandStripe,
-                          {lower.right - along, lower.top + lower.Height() * 0.5f}, White(alpha), MenuAnchor::Right,
-                          1.0f, 1);
+                          {lower.right - along, lower.top + lower.Height() * 0.5f}, FadedBy(kWhite, alpha),
+                          MenuAnchor::Right, 1.0f, kMirrored);
     }
     Report(HudItem::BannerBand, 0, lower);
     Report(HudItem::BannerBand, 1, upper);
@@ -230,19 +225,19 @@ void CConsoleRenderer::DrawWinBanner(float u)
         if (u >= kWinHoldEnd)
         {
             const Look look = Flatten(Step(u, kWinHoldEnd, kFlatten));
-            SpriteStretched(letter, at, MenuAnchor::Centre, look.x, look.y, White(look.alpha));
+            SpriteStretched(letter, at, MenuAnchor::Centre, look.x, look.y, FadedBy(kWhite, look.alpha));
             continue;
         }
         if (v < kLetterIn)
         {
             const float zoom = kZoomFrom - (kZoomFrom - 1.0f) * v / kLetterIn;
-            Sprite(letter, at, MenuAnchor::Centre, White(v / kLetterIn), zoom);
+            Sprite(letter, at, MenuAnchor::Centre, FadedBy(kWhite, v / kLetterIn), zoom);
             continue;
         }
-        Report(HudItem::Banner, 2 + k, Sprite(letter, at, MenuAnchor::Centre, White(1.0f)), "win");
+        Report(HudItem::Banner, 2 + k, Sprite(letter, at, MenuAnchor::Centre, FadedBy(kWhite, 1.0f)), "win");
         const float e = (v - kLetterIn) / kEchoLength;
         if (e < 1.0f)
-            Sprite(letter, at, MenuAnchor::Centre, White(1.0f - e), 1.0f + 10.0f * e);
+            Sprite(letter, at, MenuAnchor::Centre, FadedBy(kWhite, 1.0f - e), 1.0f + 10.0f * e);
     }
 }
 
@@ -253,8 +248,9 @@ void CConsoleRenderer::DrawLoseBanner(float u)
     if (!DropLook(u, &look, &drop))
         return;
     const MenuPoint at{Centre().x, Centre().y + drop};
-    Report(HudItem::Banner, 5,
-           SpriteStretched(ConsoleSheet::kLose, at, MenuAnchor::Centre, look.x, look.y, White(look.alpha)), "lose");
+    const uint32_t color = FadedBy(kWhite, look.alpha);
+    Report(HudItem::Banner, 5, SpriteStretched(ConsoleSheet::kLose, at, MenuAnchor::Centre, look.x, look.y, color),
+           "lose");
 }
 
 void CConsoleRenderer::DrawDrawBanner(float u)
@@ -266,9 +262,9 @@ void CConsoleRenderer::DrawDrawBanner(float u)
         look.alpha = u / kDrawIn;
     else if (u >= kDrawHoldEnd)
         look = Flatten(Step(u, kDrawHoldEnd, kFlatten));
-    Report(HudItem::Banner, 6,
-           SpriteStretched(ConsoleSheet::kDraw, Centre(), MenuAnchor::Centre, look.x, look.y, White(look.alpha)),
-           "draw");
+    const uint32_t color = FadedBy(kWhite, look.alpha);
+    const MenuRect drawn = SpriteStretched(ConsoleSheet::kDraw, Centre(), MenuAnchor::Centre, look.x, look.y, color);
+    Report(HudItem::Banner, 6, drawn, "draw");
 }
 
 // Mission win: a band and the text zooming in from six times together,
@@ -286,7 +282,7 @@ void CConsoleRenderer::DrawMissionWinBanner(float u)
     }
     else if (u >= kWinHoldEnd)
         look = Flatten(Step(u, kWinHoldEnd, kFlatten));
-    const uint32_t color = White(look.alpha);
+    const uint32_t color = FadedBy(kWhite, look.alpha);
     SpriteStretched(ConsoleSheet::kMissionWinBand, Centre(), MenuAnchor::Centre, kMissionBandAcross * zoom,
                     zoom * look.y, color);
     Report(HudItem::Banner, 7,
@@ -301,7 +297,7 @@ void CConsoleRenderer::DrawMissionLoseBanner(float u)
     if (!DropLook(u, &look, &drop))
         return;
     const MenuPoint at{Centre().x, Centre().y + drop};
-    const uint32_t color = White(look.alpha);
+    const uint32_t color = FadedBy(kWhite, look.alpha);
     SpriteStretched(ConsoleSheet::kMissionLoseBand, at, MenuAnchor::Centre, kMissionBandAcross, look.y, color);
     Report(HudItem::Banner, 8,
            SpriteStretched(ConsoleSheet::kMissionLose, at, MenuAnchor::Centre, look.x, look.y, color),
@@ -331,5 +327,5 @@ void CConsoleRenderer::DrawDefeatNotice()
         look = Flatten(Step(t, kNoticeHoldEnd, kNoticeGone - kNoticeHoldEnd));
     Report(HudItem::DefeatNotice, 0,
            SpriteStretched(ConsoleSheet::kDefeatNotice, Centre(), MenuAnchor::Centre, zoom * look.x, zoom * look.y,
-                           White(look.alpha)));
+                           FadedBy(kWhite, look.alpha)));
 }

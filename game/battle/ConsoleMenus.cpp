@@ -39,11 +39,6 @@ constexpr float kResultValueSize = 32.0f;
 constexpr uint32_t kRankTexts = 4;
 constexpr const char* kRankText[kRankTexts] = {"--", "E", "D", "C"};
 constexpr uint32_t kMissionRanks = 7;
-
-uint32_t HalfBright(uint32_t color)
-{
-    return (color & 0xFF000000u) | ((color >> 1) & 0x007F7F7Fu);
-}
 }
 
 // ---------------------------------------------------------------- menus

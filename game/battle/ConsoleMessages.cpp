@@ -80,11 +80,6 @@ constexpr uint32_t kSlideIn = 300;
 constexpr uint32_t kSlideOutFrom = 2300;
 constexpr uint32_t kSlideOut = 1000;
 
-uint32_t WithAlpha(uint32_t color, uint32_t alpha)
-{
-    return std::min(alpha, 255u) << 24 | (color & 0x00FFFFFFu);
-}
-
 MenuPoint MapPoint(const CStageDefinition& stage, float x, float z, float margin)
 {
     const float halfX = stage.mapHalfX != 0.0f ? stage.mapHalfX : 1.0f;

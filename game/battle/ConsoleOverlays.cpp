@@ -64,11 +64,6 @@ int32_t FadeAlpha(const OverlayRange& range, float d)
         return 255;
     return static_cast<int32_t>(255.0f * std::clamp(1.0f - (d - range.fadeFrom) / kFadeLength, 0.0f, 1.0f));
 }
-
-uint32_t White(int32_t alpha, uint32_t rgb = 0xFFFFFF)
-{
-    return static_cast<uint32_t>(alpha) << 24 | rgb;
-}
 }
 
 // Frame, life cut by life over the maximum, the team mark to its left and
@@ -85,7 +80,7 @@ void CConsoleRenderer::DrawNamePlate(CCharacter* fighter, uint32_t index)
     if (alpha < 0 || !Project(&head.x, &at, &depth))
         return;
     const float scale = kPlateScale / std::pow(d, kPlateFalloff);
-    const uint32_t color = White(alpha);
+    const uint32_t color = WithAlpha(0xFFFFFF, static_cast<uint32_t>(alpha));
     const MenuRect frame = Sprite(ConsoleSheet::kPlateFrame, at, MenuAnchor::Centre, color, scale, depth);
     const uint16_t maximum = fighter->GetMaxLife();
     const float life =
@@ -122,7 +117,7 @@ void CConsoleRenderer::DrawWeaponLabel(const CWeapon& weapon, uint32_t index)
     float depth = 0.0f;
     if (alpha < 0 || !Project(&at3.x, &at, &depth))
         return;
-    const uint32_t color = White(alpha);
+    const uint32_t color = WithAlpha(0xFFFFFF, static_cast<uint32_t>(alpha));
     const MenuPoint corner{at.x + kWeaponFrameOffset.x, at.y + kWeaponFrameOffset.y};
     auto from = [&corner](MenuPoint p) { return MenuPoint{corner.x + p.x, corner.y + p.y}; };
     const MenuRect frame = Sprite(ConsoleSheet::kWeaponLabel, corner, MenuAnchor::TopLeft, color, 1.0f, depth);
@@ -134,7 +129,7 @@ void CConsoleRenderer::DrawWeaponLabel(const CWeapon& weapon, uint32_t index)
                       color, name, depth);
     for (uint32_t j = 0; j < kLevelPips; ++j)
     {
-        const uint32_t pipColor = j < definition->rank ? color : White(alpha, kUnreachedPip);
+        const uint32_t pipColor = j < definition->rank ? color : WithAlpha(kUnreachedPip, static_cast<uint32_t>(alpha));
         Sprite(ConsoleSheet::kLevelPip, from({kLevelPipsAt.x + kLevelPipPitch * static_cast<float>(j), kLevelPipsAt.y}),
                MenuAnchor::TopLeft, pipColor, 1.0f, depth);
     }
@@ -155,7 +150,7 @@ void CConsoleRenderer::DrawItemLabel(const CItem& item, uint32_t index)
     float depth = 0.0f;
     if (alpha < 0 || !Project(&at3.x, &at, &depth))
         return;
-    const uint32_t color = White(alpha);
+    const uint32_t color = WithAlpha(0xFFFFFF, static_cast<uint32_t>(alpha));
     const MenuPoint corner{at.x + kItemFrameOffset.x, at.y + kItemFrameOffset.y};
     const MenuRect frame = Sprite(ConsoleSheet::kItemLabel, corner, MenuAnchor::TopLeft, color, 1.0f, depth);
     char name[kNameBytes];

@@ -89,13 +89,6 @@ MenuCell CutAcross(const MenuCell& cell, float fraction)
     const float kept = std::clamp(fraction, 0.0f, 1.0f);
     return {cell.left, cell.top, cell.left + cell.Width() * kept, cell.bottom};
 }
-
-std::string Digits(uint32_t value)
-{
-    char text[8];
-    std::snprintf(text, sizeof(text), "%03u", std::min(value, 999u));
-    return text;
-}
 }
 
 // ---------------------------------------------------------------- reticle
@@ -279,8 +272,8 @@ void CConsoleRenderer::DrawTime()
                Sprite(ConsoleSheet::kNoLimitMark, kNoLimitMarkAt, MenuAnchor::TopLeft, m_hudColor));
         return;
     }
-    const std::string seconds = Digits(left / 1000);
-    const std::string milliseconds = Digits(left % 1000);
+    const std::string seconds = ThreeDigits(left / 1000);
+    const std::string milliseconds = ThreeDigits(left % 1000);
     MenuRect secondsRect{};
     for (size_t i = 0; i < 3; ++i)
     {

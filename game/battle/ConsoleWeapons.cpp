@@ -57,27 +57,9 @@ constexpr uint8_t kClosing = 2;
 constexpr uint8_t kStepUp = 1;
 constexpr uint8_t kStepDown = 2;
 
-uint32_t HalfBright(uint32_t color)
-{
-    return (color & 0xFF000000u) | ((color >> 1) & 0x007F7F7Fu);
-}
-
-uint32_t WithAlpha(uint32_t color, float share)
-{
-    const uint32_t alpha = static_cast<uint32_t>(static_cast<float>(color >> 24) * std::clamp(share, 0.0f, 1.0f));
-    return alpha << 24 | (color & 0x00FFFFFFu);
-}
-
 MenuPoint Along(MenuPoint origin, MenuPoint offset, float scale)
 {
     return {origin.x + offset.x * scale, origin.y + offset.y * scale};
-}
-
-std::string Digits(uint32_t value)
-{
-    char text[8];
-    std::snprintf(text, sizeof(text), "%03u", std::min(value, 999u));
-    return text;
 }
 }
 
@@ -164,8 +146,8 @@ void CConsoleRenderer::DrawCounts(const WeaponView& weapon, MenuPoint topLeft, f
            {centre.x - kGaugeRadius * scale, centre.y - kGaugeRadius * scale, centre.x + kGaugeRadius * scale,
             centre.y + kGaugeRadius * scale},
            std::to_string(static_cast<int>(fraction * 100.0f)));
-    const std::string rounds = Digits(weapon.count);
-    const std::string capacity = Digits(weapon.capacity);
+    const std::string rounds = ThreeDigits(weapon.count);
+    const std::string capacity = ThreeDigits(weapon.capacity);
     for (size_t i = 0; i < 3; ++i)
     {
         Sprite(ConsoleSheet::kRoundDigits[static_cast<uint32_t>(rounds[i] - '0')],
@@ -267,7 +249,7 @@ void CConsoleRenderer::DrawSelectionList(const WeaponList& list, MenuPoint topLe
             const uint32_t index = static_cast<uint32_t>(((static_cast<int32_t>(list.current) + k) % n + n) % n);
             const CWeapon* weapon = list.weapons[index];
             const MenuPoint entryAt{topLeft.x + kEntryStep.x * at, topLeft.y + kEntryStep.y * at};
-            const uint32_t entryColor = WithAlpha(color, fade);
+            const uint32_t entryColor = FadedBy(color, fade);
             const WeaponView view{weapon->GetDefinition(), weapon->Fires(), weapon->GetAmmo(), weapon->GetMaxAmmo(),
                                   weapon->GetReloadClock()};
             DrawWeaponPiece(view, entryAt, scale, entryColor);

@@ -146,7 +146,8 @@ void CMenuPainter::TextFit(CFontTexture* font, const MenuRect& box, MenuAnchor a
     const uint32_t pixelSize = static_cast<uint32_t>(size);
     // One outline pixel at the text's own scale, as the outlined draws; the
     // fitting draw has no depth of its own, so the outline is drawn here.
-    const float step = kOutlineWidth * size / static_cast<float>(std::max(font->GetFontHeight(), 1u)) * m_layout.Scale();
+    const float fontHeight = static_cast<float>(std::max(font->GetFontHeight(), 1u));
+    const float step = kOutlineWidth * size / fontHeight * m_layout.Scale();
     const uint32_t outline = OutlineOf(color);
     for (const float* offset : kOutlineOffsets)
     {

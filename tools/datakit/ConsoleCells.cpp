@@ -109,7 +109,7 @@ void AddOverlaysAndRules(Cells* c)
     c->Add(kPlateFrame, "", CellKind::Bar, kDark);
     c->Add(kPlateLife, "", CellKind::BarFill, 0xFF40D860u);
     c->Add(kWeaponLabel, "FIELD WEAPON", CellKind::Panel);
-    c->Add(kLevelPip, "", CellKind::Disc, kWhite);
+    c->Add(kLevelPip, "", CellKind::BarFill, kWhite);
     c->Add(kTargetArrow, "", CellKind::ArrowDown, kGold);
     c->Add(kItemLabel, "ITEM", CellKind::Panel);
     for (uint32_t n = 0; n < 8; ++n)

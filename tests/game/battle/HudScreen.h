@@ -58,6 +58,21 @@ inline bool IsBright(uint32_t argb)
     return Red(argb) > 200 && Green(argb) > 200 && Blue(argb) > 200;
 }
 
+// The frame's pixels (ARGB, rows from the top) as a PNG in the test's
+// folder, for a person to look at.
+inline void SavePng(const std::vector<uint32_t>& argb, int width, int height, const char* name)
+{
+    std::vector<uint8_t> rgba(argb.size() * 4);
+    for (size_t i = 0; i < argb.size(); ++i)
+    {
+        rgba[i * 4 + 0] = static_cast<uint8_t>(argb[i] >> 16);
+        rgba[i * 4 + 1] = static_cast<uint8_t>(argb[i] >> 8);
+        rgba[i * 4 + 2] = static_cast<uint8_t>(argb[i]);
+        rgba[i * 4 + 3] = 0xFF;
+    }
+    stbi_write_png(name, width, height, 4, rgba.data(), width * 4);
+}
+
 class HudScreen
 {
 public:
@@ -168,18 +183,7 @@ public:
     const CMenuLayout& Layout() const { return console.GetDrawnItems().Layout(); }
     float Scale() const { return Layout().Scale(); }
 
-    void SavePng(const char* name) const
-    {
-        std::vector<uint8_t> rgba(frame.size() * 4);
-        for (size_t i = 0; i < frame.size(); ++i)
-        {
-            rgba[i * 4 + 0] = static_cast<uint8_t>(frame[i] >> 16);
-            rgba[i * 4 + 1] = static_cast<uint8_t>(frame[i] >> 8);
-            rgba[i * 4 + 2] = static_cast<uint8_t>(frame[i]);
-            rgba[i * 4 + 3] = 0xFF;
-        }
-        stbi_write_png(name, m_width, m_height, 4, rgba.data(), m_width * 4);
-    }
+    void SavePng(const char* name) const { hudtest::SavePng(frame, m_width, m_height, name); }
 
     tag_TOLQBATTLESETTING* setting = nullptr;
     CBattleConsole console;

@@ -5,6 +5,7 @@
 // The frames are kept as "BattleHud.png" (and "BattleHudList.png" with
 // the participant list open) in the test's folder for a person to look at.
 #include "tests/game/battle/BattleTestData.h"
+#include "tests/game/battle/HudScreen.h"
 
 #include "engine/core/GameText.h"
 #include "engine/platform/CGraphics.h"
@@ -23,7 +24,6 @@
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 
 #include <gtest/gtest.h>
-#include <stb/stb_image_write.h>
 
 #include <algorithm>
 #include <cmath>
@@ -43,19 +43,6 @@ std::vector<uint32_t> DrawFrame(CBattleScene* scene, CGraphics& graphics)
                                                argb.data()),
               DEVICE_OK);
     return argb;
-}
-
-void SavePng(const std::vector<uint32_t>& argb, const char* name)
-{
-    std::vector<uint8_t> rgba(argb.size() * 4);
-    for (size_t i = 0; i < argb.size(); ++i)
-    {
-        rgba[i * 4 + 0] = static_cast<uint8_t>(argb[i] >> 16);
-        rgba[i * 4 + 1] = static_cast<uint8_t>(argb[i] >> 8);
-        rgba[i * 4 + 2] = static_cast<uint8_t>(argb[i]);
-        rgba[i * 4 + 3] = 0xFF;
-    }
-    stbi_write_png(name, kWidth, kHeight, 4, rgba.data(), kWidth * 4);
 }
 
 // The game's two fonts in the stand-in controller's list, once.
@@ -152,7 +139,7 @@ TEST(HudScreenshot, AWholeBattleHudOverTheArenaReadsAsAHud)
     for (tag_TOLQRADIOLINE& line : hud->radio)
         line.clock += 1000;
     const std::vector<uint32_t> frame = DrawFrame(&scene, graphics);
-    SavePng(frame, "BattleHud.png");
+    hudtest::SavePng(frame, kWidth, kHeight, "BattleHud.png");
     const CMenuFrame& drawn = console->GetDrawnItems();
     for (HudItem item : {HudItem::Reticle, HudItem::StatusFrame, HudItem::WeaponPanel, HudItem::TimeSeconds,
                          HudItem::Radar, HudItem::KillFeed, HudItem::EffectMark})
@@ -164,7 +151,7 @@ TEST(HudScreenshot, AWholeBattleHudOverTheArenaReadsAsAHud)
     // With the participant list held open.
     hud->participantShown = 1;
     hud->participantClock = 1000;
-    SavePng(DrawFrame(&scene, graphics), "BattleHudList.png");
+    hudtest::SavePng(DrawFrame(&scene, graphics), kWidth, kHeight, "BattleHudList.png");
     EXPECT_NE(console->GetDrawnItems().FindItem(HudItemId(HudItem::ListLine, 7)), nullptr);
 
     graphics.SetCamera(nullptr);
