@@ -50,7 +50,7 @@ void AddTimeAndStatus(Cells* c)
 {
     c->Add(kTimeLabel, "TIME", CellKind::Panel);
     c->Digits(kBigDigits);
-    c->Add(kTimeSeparator, ".", CellKind::Glyph);
+    c->Add(kTimeSeparator, "", CellKind::BarFill, kWhite);
     c->Digits(kSmallDigits);
     c->Add(kNoLimitMark, "∞", CellKind::Glyph, kGold);
     for (uint32_t n = 0; n < kCharacterPlates.count; ++n)
