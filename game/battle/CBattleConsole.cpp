@@ -593,7 +593,7 @@ uint32_t CBattleConsole::CountTeamMembers(CCharacter* const* characters, uint32_
 
 // ---------------------------------------------------------------- drawing
 
-CConsoleRenderer CBattleConsole::MakeRenderer()
+CConsoleRenderer CBattleConsole::MakeRenderer(const CMenuLayout& layout, CMenuFrame* items) const
 {
     CGraphics* graphics = CCamera::GetGraphics();
     CConsoleRenderer::Resources resources;
@@ -603,24 +603,26 @@ CConsoleRenderer CBattleConsole::MakeRenderer()
     resources.setting = m_setting;
     resources.camera = graphics != nullptr ? graphics->GetCamera() : nullptr;
     resources.rotatingRadar = m_rotatingRadar;
-    const CMenuLayout layout = CMenuLayout::ForGraphics(graphics, MenuScaleRule::Screen);
-    m_drawn.Begin(layout, MenuKeys(), nullptr);
-    return CConsoleRenderer(m_state, resources, layout, &m_drawn);
+    return CConsoleRenderer(m_state, resources, layout, items);
 }
 
 int CBattleConsole::Render(uintptr_t)
 {
-    if (CCamera::GetGraphics() == nullptr)
+    CGraphics* graphics = CCamera::GetGraphics();
+    if (graphics == nullptr)
         return 1;
-    MakeRenderer().Render();
+    m_drawn.Begin(CMenuLayout::ForGraphics(graphics, MenuScaleRule::Screen), MenuKeys(), nullptr);
+    MakeRenderer(m_drawn.Layout(), &m_drawn).Render();
     return 1;
 }
 
 void CBattleConsole::RenderWorldOverlays()
 {
-    if (CCamera::GetGraphics() == nullptr)
+    CGraphics* graphics = CCamera::GetGraphics();
+    if (graphics == nullptr)
         return;
-    MakeRenderer().RenderWorldOverlays();
+    m_drawn.Begin(CMenuLayout::ForGraphics(graphics, MenuScaleRule::Screen), MenuKeys(), nullptr);
+    MakeRenderer(m_drawn.Layout(), &m_drawn).RenderWorldOverlays();
 }
 
 void CBattleConsole::DrawWindowFrame(const float* inner, uint32_t color)
@@ -628,14 +630,16 @@ void CBattleConsole::DrawWindowFrame(const float* inner, uint32_t color)
     DrawWindowFrameScaled(inner, color, 1.0f);
 }
 
+// For other screens' use (the tutorial's): reports nothing.
 void CBattleConsole::DrawWindowFrameScaled(const float* inner, uint32_t color, float scale)
 {
-    if (inner == nullptr || CCamera::GetGraphics() == nullptr)
+    CGraphics* graphics = CCamera::GetGraphics();
+    if (inner == nullptr || graphics == nullptr)
         return;
-    CConsoleRenderer renderer = MakeRenderer();
-    const CMenuLayout& layout = m_drawn.Layout();
+    const CMenuLayout layout = CMenuLayout::ForGraphics(graphics, MenuScaleRule::Screen);
     const MenuPoint topLeft = layout.CursorToLayout({inner[0], inner[1]});
     const MenuPoint bottomRight = layout.CursorToLayout({inner[2], inner[3]});
-    renderer.DrawWindowFrame({topLeft.x, topLeft.y, bottomRight.x, bottomRight.y},
-                             kWindowBorderPixels * scale / layout.Scale(), color);
+    MakeRenderer(layout, nullptr)
+        .DrawWindowFrame({topLeft.x, topLeft.y, bottomRight.x, bottomRight.y},
+                         kWindowBorderPixels * scale / layout.Scale(), color);
 }

@@ -178,8 +178,9 @@ private:
     template <class Action>
     void ForEachCharacter(Action action);
 
-    // Drawing: a frame's renderer over the state, fonts and layout.
-    CConsoleRenderer MakeRenderer();
+    // Drawing: a renderer over the state and fonts in a layout, reporting
+    // to items (null: nowhere).
+    CConsoleRenderer MakeRenderer(const CMenuLayout& layout, CMenuFrame* items) const;
 
     CTexture* m_texture = nullptr;
     CFontTexture* m_largeFont = nullptr;

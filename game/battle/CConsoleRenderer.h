@@ -10,6 +10,7 @@
 class CCamera;
 class CCharacter;
 class CFontTexture;
+class CItem;
 class CTexture;
 class CWeapon;
 struct CWeaponDefinition;
@@ -198,7 +199,7 @@ private:
                          const MenuCell& back, uint32_t backColor, float backHeight);
     void DrawNamePlate(CCharacter* fighter, uint32_t index);
     void DrawWeaponLabel(const CWeapon& weapon, uint32_t index);
-    void DrawItemLabel(const class CItem& item, uint32_t index);
+    void DrawItemLabel(const CItem& item, uint32_t index);
 
     // ---- Helpers (CConsoleRenderer.cpp)
     // A cell with its anchor point at the layout point; returns where it

@@ -499,3 +499,23 @@ TEST(HudDraw, NamePlatesAndFieldLabelsShowWithinTheirRangesOverTheWorld)
     EXPECT_EQ(screen.Item(HudItem::WeaponLabel, 0)->label, "Rifle");
     EXPECT_EQ(screen.Item(HudItem::WeaponLabel, 1), nullptr);
 }
+
+TEST(HudDraw, TheWindowFrameOtherScreensDrawTakesWindowPixelsAndKeepsTheHudsReport)
+{
+    HudScreen screen(1280, 960);
+    ASSERT_TRUE(screen.Ready());
+    screen.Draw();
+    const size_t reported = screen.console.GetDrawnItems().Items().size();
+    const float inner[4] = {500.0f, 400.0f, 700.0f, 500.0f};
+    screen.console.DrawWindowFrame(inner, 0xFFFFFFFF);
+    screen.console.DrawWindowFrameScaled(inner, 0xFFFFFFFF, 2.0f);
+    EXPECT_EQ(screen.console.GetDrawnItems().Items().size(), reported);
+    std::vector<uint32_t> frame(static_cast<size_t>(1280) * 960);
+    ASSERT_EQ(screen.Graphics().GetDevice()->ReadPixels(screen.Graphics().GetDevice()->GetBackBuffer(), 0, 0, 1280,
+                                                        960, frame.data()),
+              DEVICE_OK);
+    auto at = [&frame](int x, int y) { return frame[static_cast<size_t>(y) * 1280 + x]; };
+    // The scaled frame's border is 72 pixels deep, the plain one's 36.
+    EXPECT_FALSE(hudtest::IsClear(at(500 - 71, 450)));
+    EXPECT_TRUE(hudtest::IsClear(at(500 - 74, 450)));
+}
