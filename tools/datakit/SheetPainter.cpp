@@ -211,10 +211,11 @@ FontFace* SheetPainter::Face(int32_t pixelHeight)
     return face->IsOpen() ? face.get() : nullptr;
 }
 
-void SheetPainter::Text(const std::string& utf8, float centreX, float centreY, float width, float height)
+void SheetPainter::Text(const std::string& utf8, float centreX, float centreY, float width, float height,
+                        uint32_t fill)
 {
     const std::vector<uint32_t> points = CodePoints(utf8);
-    if (Line(points, centreX, centreY, width, height, false))
+    if (Line(points, centreX, centreY, width, height, false, fill))
         return;
     // Too long for one line at a readable size: two lines at the space
     // nearest the middle.
@@ -227,18 +228,18 @@ void SheetPainter::Text(const std::string& utf8, float centreX, float centreY, f
     }
     if (split == points.size())
     {
-        Line(points, centreX, centreY, width, height, true);
+        Line(points, centreX, centreY, width, height, true, fill);
         return;
     }
     const std::vector<uint32_t> first(points.begin(), points.begin() + static_cast<long>(split));
     const std::vector<uint32_t> second(points.begin() + static_cast<long>(split) + 1, points.end());
     const float lineHeight = height * 0.5f / kLabelShare * 0.8f;
-    Line(first, centreX, centreY - lineHeight * 0.5f, width, lineHeight, true);
-    Line(second, centreX, centreY + lineHeight * 0.5f, width, lineHeight, true);
+    Line(first, centreX, centreY - lineHeight * 0.5f, width, lineHeight, true, fill);
+    Line(second, centreX, centreY + lineHeight * 0.5f, width, lineHeight, true, fill);
 }
 
 bool SheetPainter::Line(const std::vector<uint32_t>& points, float centreX, float centreY, float width, float height,
-                        bool shrinkAnyway)
+                        bool shrinkAnyway, uint32_t fill)
 {
     const int32_t wanted = static_cast<int32_t>(std::min(height, kLargestLabel));
     int32_t pixelHeight = wanted;
@@ -269,14 +270,14 @@ bool SheetPainter::Line(const std::vector<uint32_t>& points, float centreX, floa
                 return false;
             continue;
         }
-        DrawGlyphs(glyphs, face->GetMetrics(), centreX, centreY, pen);
+        DrawGlyphs(glyphs, face->GetMetrics(), centreX, centreY, pen, fill);
         return true;
     }
     return true;
 }
 
 void SheetPainter::DrawGlyphs(const std::vector<PlacedGlyph>& glyphs, const FontMetrics& metrics, float centreX,
-                              float centreY, int32_t width)
+                              float centreY, int32_t width, uint32_t fill)
 {
     const int32_t left = static_cast<int32_t>(std::lround(centreX - static_cast<float>(width) * 0.5f));
     const int32_t baseline =
@@ -298,7 +299,7 @@ void SheetPainter::DrawGlyphs(const std::vector<PlacedGlyph>& glyphs, const Font
                     const int32_t y = baseline - g.top + static_cast<int32_t>(row);
                     if (pass == 1)
                     {
-                        Blend(x, y, kWhite, coverage);
+                        Blend(x, y, fill, coverage);
                         continue;
                     }
                     for (int dy = -1; dy <= 1; ++dy)
@@ -314,7 +315,9 @@ void SheetPainter::Draw(const SheetCell& cell)
 {
     const Box box{static_cast<int32_t>(cell.rect.left), static_cast<int32_t>(cell.rect.top),
                   static_cast<int32_t>(cell.rect.right), static_cast<int32_t>(cell.rect.bottom)};
-    const uint32_t color = SheetCells::KindColor(cell.kind);
+    const uint32_t color = cell.color != 0 ? cell.color : SheetCells::KindColor(cell.kind);
+    if (DrawShape(cell, color))
+        return;
     const float width = cell.rect.Width();
     const float height = cell.rect.Height();
     const float centreX = cell.rect.left + width * 0.5f;
