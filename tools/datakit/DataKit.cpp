@@ -14,10 +14,12 @@
 #include "tools/datakit/CDataKitController.h"
 #include "tools/datakit/FighterModels.h"
 #include "tools/datakit/GameDataKit.h"
+#include "tools/datakit/GameSceneKit.h"
 #include "tools/datakit/ImageEncoder.h"
 #include "tools/datakit/ModelBuilding.h"
 #include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/SoundEncoder.h"
+#include "tools/datakit/StoryDataKit.h"
 
 #include <cmath>
 #include <cstdio>
@@ -243,16 +245,8 @@ std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch
 std::vector<FileMaker> Files()
 {
     std::vector<FileMaker> files = {
-        {"Texture\\Background_01.dds",
-         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x3060C0), 1024, 1024); }},
-        {"Texture\\Background_02.dds",
-         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC06030), 1024, 1024); }},
-        {"Texture\\Select_01.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(2048, 2048, 0x40C080), 2048, 2048); }},
-        {"Texture\\Console_01.dds",
-         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC0C040), 1024, 1024); }},
         {"Texture\\Network_01.dds",
          [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x8040C0), 1024, 1024); }},
-        {"Texture\\CircleLogo_01.dds", [] { return ImageEncoder::EncodeDdsArgb(Sheet(512, 256, 0xE0E0E0), 512, 256); }},
         {"Texture\\Shadow.dds", [] { return ImageEncoder::EncodeDdsArgb(Shadow(64), 64, 64); }},
         {"Texture\\ColorKey_01.png", [] { return ImageEncoder::EncodePng(KeyedDisc(64), 64, 64); }},
         {"Texture\\Map_arena.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(256, 256, 0x60A060), 256, 256); }},
@@ -273,12 +267,18 @@ std::vector<FileMaker> Files()
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (NamedFiles::NamedFile& file : NamedFiles::Sounds())
         files.push_back({file.name, std::move(file.make)});
+    // The sheets, menu music and title voices of the start and menu scenes.
+    for (GameSceneKit::ListedFile& file : GameSceneKit::ListedFiles())
+        files.push_back({file.name, std::move(file.make)});
     // Effects resolve their textures and sounds by name: they follow them.
     files.push_back({"Effect\\Efc_hit.efc", [] { return HitEffect(); }});
     for (NamedFiles::NamedFile& file : NamedFiles::Effects())
         files.push_back({file.name, std::move(file.make)});
     // The game data refers to the files above by name: it follows them.
     for (GameDataKit::GameFile& file : GameDataKit::Files())
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
+    // The story chapters and missions name the game data: they follow it.
+    for (StoryDataKit::ScriptFile& file : StoryDataKit::Files())
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     // The game's fonts 0 and 1 are chosen by face name, one a line;
     // machines without the face fall back to IPA Gothic.
@@ -346,5 +346,10 @@ int DataKit::MakeDataSet(const std::string& folder, std::string* error)
     const std::string source = Join(folder, kSourceFolder);
     if (!WriteLooseSet(source, error))
         return 0;
-    return PackSet(Join(source, kListName), Join(folder, kListName), error);
+    if (!PackSet(Join(source, kListName), Join(folder, kListName), error))
+        return 0;
+    if (!StoryDataKit::WriteStaffRoll(folder, error))
+        return 0;
+    // What the game opens by path beside the packed set.
+    return GameSceneKit::WriteLooseFiles(folder, error);
 }

@@ -14,6 +14,7 @@
 #include "game/actor/CStageDefinition.h"
 #include "game/actor/CStageObjectDefinition.h"
 #include "game/actor/CWeaponDefinition.h"
+#include "tools/datakit/StoryDataKit.h"
 
 #include <array>
 #include <cstdio>
@@ -288,6 +289,7 @@ void AddCharacters(std::vector<GameDataKit::GameFile>* files)
         SetName(c.defaultWeapons[1], CCharacterDefinition::kNameSize, kRifle);
         SetName(c.defaultWeapons[2], CCharacterDefinition::kNameSize, kLauncher);
         SetName(c.defaultClothes[0], CCharacterDefinition::kNameSize, kHat);
+        SetName(c.firstChapter, CCharacterDefinition::kNameSize, StoryDataKit::FirstChapter(index));
         for (uint32_t i = 0; i < CCharacterDefinition::kRadioChats; ++i)
         {
             c.radio[i].scope = 0;
