@@ -61,6 +61,12 @@ bool Held(const tag_KVRPADSTATE* pad, uint8_t button)
     return pad != nullptr && pad->held.button[button] != 0;
 }
 
+// A menu a player can choose from: at least one item, and its texts.
+bool HasItems(const tag_TOLQMENU* menu)
+{
+    return menu->itemCount > 0 && menu->items != nullptr;
+}
+
 // Copies text into a field of size bytes, cut at a character's edge so that
 // no half of a two-byte character is left at the end.
 void CopyCut(char* out, size_t size, const char* text)
@@ -392,7 +398,7 @@ void CBattleConsole::SetMenu(tag_TOLQMENU* menu, uint8_t count, uint32_t blocksP
 {
     menu->itemCount = count;
     menu->cursor = 0;
-    menu->opened = 0;
+    menu->opening = 0;
     menu->clock = 0;
     menu->blocksPlay = blocksPlay;
     menu->title = title;
@@ -448,13 +454,13 @@ void CBattleConsole::ShowAnnouncement(ConsoleMenu menu)
         return;
     // Nothing to choose in a pause menu: opening it would hold the battle
     // with no way to close it again.
-    if (menu == ConsoleMenu::Pause && !record->HasItems())
+    if (menu == ConsoleMenu::Pause && !HasItems(record))
         return;
     m_state.currentMenu = menu;
     record->cursor = 0;
-    record->opened = 0;
+    record->opening = 0;
     record->clock = 0;
-    m_state.resultCode = record->HasItems() ? RESULT_UNDECIDED : RESULT_RESUME;
+    m_state.resultCode = HasItems(record) ? RESULT_UNDECIDED : RESULT_RESUME;
     // A mission's win is acknowledged with the confirm button.
     if (menu == ConsoleMenu::Win && m_setting != nullptr && m_setting->mission != 0)
         m_state.resultCode = RESULT_UNDECIDED;
@@ -474,7 +480,10 @@ void CBattleConsole::UpdateMenus(const tag_KVRPADSTATE* pad, bool pauseWasOpen)
     {
     case ConsoleMenu::Pause:
         if (pauseWasOpen && (Pressed(pad, BUTTON_CANCEL) || Pressed(pad, BUTTON_MENU)))
+        {
             m_state.currentMenu = ConsoleMenu::None;
+            PlayBattleMenuSound(MenuSound::Cancel);
+        }
         UpdateMenu(&m_state.pauseMenu, pad);
         break;
     case ConsoleMenu::Win:
@@ -494,23 +503,29 @@ void CBattleConsole::UpdateMenus(const tag_KVRPADSTATE* pad, bool pauseWasOpen)
 
 void CBattleConsole::UpdateMenu(tag_TOLQMENU* menu, const tag_KVRPADSTATE* pad)
 {
-    if (!menu->HasItems())
+    if (!HasItems(menu))
         return;
-    const int8_t last = static_cast<int8_t>(menu->itemCount - 1);
     if (Pressed(pad, BUTTON_UP) || Pressed(pad, BUTTON_UP_ALTERNATE))
-        menu->cursor = menu->cursor <= 0 ? last : static_cast<int8_t>(menu->cursor - 1);
+    {
+        MoveMenuCursor(menu, -1);
+        PlayBattleMenuSound(MenuSound::Cursor);
+    }
     else if (Pressed(pad, BUTTON_DOWN) || Pressed(pad, BUTTON_DOWN_ALTERNATE))
-        menu->cursor = menu->cursor >= last ? 0 : static_cast<int8_t>(menu->cursor + 1);
+    {
+        MoveMenuCursor(menu, 1);
+        PlayBattleMenuSound(MenuSound::Cursor);
+    }
     if (!Pressed(pad, BUTTON_DECIDE) || menu->codes == nullptr)
         return;
     const int8_t code = menu->codes[menu->cursor];
+    if (code == RESULT_UNDECIDED)
+        return;
+    PlayBattleMenuSound(MenuSound::Decide);
     if (code == RESULT_RESUME)
     {
         m_state.currentMenu = ConsoleMenu::None;
         return;
     }
-    if (code == RESULT_UNDECIDED)
-        return;
     m_state.resultCode = code;
     StartFinish();
 }

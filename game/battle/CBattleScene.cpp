@@ -103,7 +103,8 @@ int CBattleScene::Init(uintptr_t argument)
         return 0;
     if (m_config == nullptr)
         m_config = GetBattleGameConfig();
-    if (g_pResourceController != nullptr && CActorResources::GetController() == nullptr)
+    // The game's resources, where the fighters find their models and sounds.
+    if (g_pResourceController != nullptr)
         CActorResources::Install(g_pResourceController);
     CopyGameDataLists(CActorResources::GetController(), &m_gameData);
     // The music is drawn before the seed is set, as every peer draws it.
