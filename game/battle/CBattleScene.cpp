@@ -81,14 +81,6 @@ uint32_t CBattleScene::GetPlayerCount() const
     return m_setting != nullptr ? m_setting->playerCount : 0;
 }
 
-void CBattleScene::SetMissionRankThresholds(const uint32_t thresholds[kMissionRanks])
-{
-    std::array<uint32_t, kMissionRanks> ranks;
-    for (uint32_t k = 0; k < kMissionRanks; ++k)
-        ranks[k] = thresholds[k];
-    m_missionRanks = ranks;
-}
-
 void CBattleScene::SetReplay(CReplay* replay)
 {
     m_replay.reset(replay);
