@@ -24,7 +24,6 @@
 #include "game/actor/CStateHash.h"
 #include "game/actor/tag_TOLQBATTLEFRAME.h"
 #include "game/app/CGameConfig.h"
-#include "game/app/CQorResourceController.h"
 #include "game/app/GameServices.h"
 #include "game/app/SaveFolder.h"
 #include "game/battle/BattleGameData.h"
@@ -95,9 +94,8 @@ int CBattleScene::Init(uintptr_t argument)
         return 0;
     if (m_config == nullptr)
         m_config = GetBattleGameConfig();
-    // The game's resources, where the fighters find their models and sounds.
-    if (g_pResourceController != nullptr)
-        CActorResources::Install(g_pResourceController);
+    // The resources the fighters find their models and sounds in: the game
+    // application installs its own when it publishes its services.
     CopyGameDataLists(CActorResources::GetController(), &m_gameData);
     // The music is drawn before the seed is set, as every peer draws it.
     PickMusic();

