@@ -61,12 +61,6 @@ bool Held(const tag_KVRPADSTATE* pad, uint8_t button)
     return pad != nullptr && pad->held.button[button] != 0;
 }
 
-// A menu a player can choose from: at least one item, and its texts.
-bool HasItems(const tag_TOLQMENU* menu)
-{
-    return menu->itemCount > 0 && menu->items != nullptr;
-}
-
 // Copies text into a field of size bytes, cut at a character's edge so that
 // no half of a two-byte character is left at the end.
 void CopyCut(char* out, size_t size, const char* text)
@@ -454,13 +448,13 @@ void CBattleConsole::ShowAnnouncement(ConsoleMenu menu)
         return;
     // Nothing to choose in a pause menu: opening it would hold the battle
     // with no way to close it again.
-    if (menu == ConsoleMenu::Pause && !HasItems(record))
+    if (menu == ConsoleMenu::Pause && !record->HasItems())
         return;
     m_state.currentMenu = menu;
     record->cursor = 0;
     record->opening = 0;
     record->clock = 0;
-    m_state.resultCode = HasItems(record) ? RESULT_UNDECIDED : RESULT_RESUME;
+    m_state.resultCode = record->HasItems() ? RESULT_UNDECIDED : RESULT_RESUME;
     // A mission's win is acknowledged with the confirm button.
     if (menu == ConsoleMenu::Win && m_setting != nullptr && m_setting->mission != 0)
         m_state.resultCode = RESULT_UNDECIDED;
@@ -503,7 +497,7 @@ void CBattleConsole::UpdateMenus(const tag_KVRPADSTATE* pad, bool pauseWasOpen)
 
 void CBattleConsole::UpdateMenu(tag_TOLQMENU* menu, const tag_KVRPADSTATE* pad)
 {
-    if (!HasItems(menu))
+    if (!menu->HasItems())
         return;
     if (Pressed(pad, BUTTON_UP) || Pressed(pad, BUTTON_UP_ALTERNATE))
     {

@@ -73,10 +73,11 @@ TEST(BattleWithGame, TheBattleTakesItsServicesFromTheGameApplication)
     game_test::GameHarness game(1280, 720, BattleFiles());
     ASSERT_TRUE(game.Ready());
     ASSERT_TRUE(game.Load()) << game.Controller().GetLoadingError();
-    // The game application hands its resource lists to the fighters when it
-    // publishes its services; where it does not yet, the test does.
-    if (CActorResources::GetController() != g_pResourceController)
-        CActorResources::Install(g_pResourceController);
+    // One more frame: the loading thread may have ended after the frame that
+    // would have taken the graphics context back to this thread.
+    game.Step(1);
+    // The game application hands its resource lists to the fighters.
+    EXPECT_EQ(CActorResources::GetController(), g_pResourceController);
     CGameConfig* config = game.Controller().GetGameConfig();
     config->GetPlayData()->builtInMusicCount = 11;
     config->GetPlayData()->musicCount = 11;
