@@ -481,7 +481,10 @@ void CBattleConsole::UpdateMenus(const tag_KVRPADSTATE* pad, bool pauseWasOpen)
     {
     case ConsoleMenu::Pause:
         if (pauseWasOpen && (Pressed(pad, BUTTON_CANCEL) || Pressed(pad, BUTTON_MENU)))
+        {
             m_state.currentMenu = ConsoleMenu::None;
+            PlayBattleMenuSound(MenuSound::Cancel);
+        }
         UpdateMenu(&m_state.pauseMenu, pad);
         break;
     case ConsoleMenu::Win:
@@ -503,21 +506,27 @@ void CBattleConsole::UpdateMenu(tag_TOLQMENU* menu, const tag_KVRPADSTATE* pad)
 {
     if (!menu->HasItems())
         return;
-    const int8_t last = static_cast<int8_t>(menu->itemCount - 1);
     if (Pressed(pad, BUTTON_UP) || Pressed(pad, BUTTON_UP_ALTERNATE))
-        menu->cursor = menu->cursor <= 0 ? last : static_cast<int8_t>(menu->cursor - 1);
+    {
+        MoveMenuCursor(menu, -1);
+        PlayBattleMenuSound(MenuSound::Cursor);
+    }
     else if (Pressed(pad, BUTTON_DOWN) || Pressed(pad, BUTTON_DOWN_ALTERNATE))
-        menu->cursor = menu->cursor >= last ? 0 : static_cast<int8_t>(menu->cursor + 1);
+    {
+        MoveMenuCursor(menu, 1);
+        PlayBattleMenuSound(MenuSound::Cursor);
+    }
     if (!Pressed(pad, BUTTON_DECIDE) || menu->codes == nullptr)
         return;
     const int8_t code = menu->codes[menu->cursor];
+    if (code == RESULT_UNDECIDED)
+        return;
+    PlayBattleMenuSound(MenuSound::Decide);
     if (code == RESULT_RESUME)
     {
         m_state.currentMenu = ConsoleMenu::None;
         return;
     }
-    if (code == RESULT_UNDECIDED)
-        return;
     m_state.resultCode = code;
     StartFinish();
 }

@@ -30,7 +30,8 @@ struct tag_TOLQBATTLESETTING;
 // draw open their menu and start the finish), and the camera, the poses and
 // the ready/go voices follow the phase clock. Then the open menu reads its
 // keys: 13 or 8 up, 12 or 9 down (both wrapping), 22 chooses, and in the
-// pause menu 23 or 31 closes it (not on the press that opened it).
+// pause menu 23 or 31 closes it (not on the press that opened it); moves,
+// choices and closing play the menu sounds.
 //
 // Phases and states are in tag_TOLQCONSOLESTATE.h. Drawing (Render,
 // RenderWorldOverlays) reads the state and changes nothing.
