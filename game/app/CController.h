@@ -95,6 +95,9 @@ public:
     uint32_t GetLoadedEntries() const { return m_loadedEntries.load(); }
     uint32_t GetTotalEntries() const { return m_totalEntries.load(); }
     const std::string& GetLoadingError() const { return m_loadingError; }
+    // While the loading thread runs, the graphics context belongs to the
+    // holder of this lock: whoever reads the screen then (a test) holds it.
+    CLoadingLock& GetLoadingLock() { return m_loadingLock; }
 
     // Scene switching. The new scene is made and initialised at once; the
     // old one is released and deleted at the end of the frame, so a scene

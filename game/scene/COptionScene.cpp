@@ -182,6 +182,7 @@ int COptionScene::Update(uintptr_t)
     m_frame.Begin(layout, MenuScene::ReadKeys(layout), g_pController);
     const uint32_t milliseconds = GetElapsedMilliseconds();
     m_time += milliseconds;
+    ReportItems();
     switch (m_state)
     {
     case OptionState::FadeIn:
@@ -210,7 +211,6 @@ int COptionScene::Update(uintptr_t)
 
 void COptionScene::UpdateInput()
 {
-    ReportItems();
     // A frame that begins with a drag handles nothing else.
     if (UpdateDrag())
         return;

@@ -76,16 +76,16 @@ int CRecordScene::Init(uintptr_t parameter)
         m_foreground.SetLevel(param->fade2);
         m_pageAlpha.SetLevel(param->fade3);
     }
-    m_pack = std::make_unique<CkvrPackFile>();
-    if (!m_pack->Open(kPackName))
-    {
-        LogFailure("records: the pictures' pack can't be opened", kPackName);
-        return 0;
-    }
     m_font = MenuScene::Font(kRecordFont);
     m_texture = MenuScene::FindTexture("Select_01.dds");
     m_music = MenuScene::FindSound("Bgm_custom.ogg");
-    return 1;
+    // Without its pictures the screen still shows every figure.
+    m_pack = std::make_unique<CkvrPackFile>();
+    m_packOpen = m_pack->Open(kPackName) != 0;
+    if (m_packOpen)
+        return 1;
+    LogFailure("records: the pictures' pack can't be opened; the pages show their figures alone", kPackName);
+    return 0;
 }
 
 uint32_t CRecordScene::Release()
@@ -200,8 +200,9 @@ int CRecordScene::TurnPage(uint32_t milliseconds)
         m_picture->Release();
         m_picture.reset();
     }
-    // Pages past the pictures the pack holds show their figures alone.
-    if (m_page == 0 || m_page > static_cast<uint32_t>(kPictureCount))
+    // Pages past the pictures the pack holds, and every page when the pack
+    // could not be opened, show their figures alone.
+    if (m_page == 0 || m_page > static_cast<uint32_t>(kPictureCount) || !m_packOpen)
         return 1;
     char name[64];
     std::snprintf(name, sizeof name, kPictureName, m_page);
