@@ -16,8 +16,7 @@
 #include "game/app/CController.h"
 #include "game/scene/CTitleScene.h"
 #include "game/scene/SceneFactory.h"
-#include "tests/support/HeadlessWindow.h"
-#include "tests/support/ScriptedInputSource.h"
+#include "tests/game/HeadlessGame.h"
 
 #include <benchmark/benchmark.h>
 
@@ -47,20 +46,11 @@ public:
         if (mkdtemp(pattern.data()) != nullptr)
             m_home = pattern;
         setenv("XDG_DATA_HOME", m_home.c_str(), 1);
-        RenderClasses::Install();
         m_window = std::make_unique<HeadlessWindow>(&IgnoreMessages);
-        auto* system = new CSystem();
-        system->AttachWindow(m_window.get());
-        system->SetClientSize(width, height, 0);
-        auto* graphics = new CGraphics();
-        auto* sound = new CSound();
-        auto* input = new CInput();
-        input->SetInputSource(&m_source);
-        const bool devices = graphics->Create(system) && sound->CreateLoopback() && input->InitWithWindow(m_window.get());
         CController::SetDataFolder(KVR_DATA_DIR);
         CController::SetSceneFactory(&CreateGameScene);
         CController::SetHdrOption(glow);
-        m_ready = devices && m_controller.InitOnDevices(system, graphics, sound, input);
+        m_ready = StartHeadlessGame(m_controller, *m_window, m_source, width, height);
     }
     ~Game()
     {

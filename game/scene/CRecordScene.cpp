@@ -70,7 +70,8 @@ int CRecordScene::Init(uintptr_t parameter)
     m_time = 0;
     if (param != nullptr)
     {
-        m_state = static_cast<RecordState>(std::min<uint32_t>(param->step, static_cast<uint32_t>(RecordState::LeaveToTitle)));
+        m_state =
+            static_cast<RecordState>(std::min<uint32_t>(param->step, static_cast<uint32_t>(RecordState::LeaveToTitle)));
         m_page = param->item;
         m_background.SetLevel(param->fade);
         m_foreground.SetLevel(param->fade2);
@@ -227,8 +228,8 @@ uint64_t CRecordScene::SumField(const Records& records, RecordHalf half, RecordF
 uint64_t CRecordScene::GetBattleTotal(const Records& records, RecordHalf half)
 {
     uint64_t total = 0;
-    for (RecordField field : {FIELD_SOLO_WINS, FIELD_SOLO_LOSSES, FIELD_SOLO_DRAWS, FIELD_TEAM_WINS,
-                              FIELD_TEAM_LOSSES, FIELD_TEAM_DRAWS})
+    for (RecordField field :
+         {FIELD_SOLO_WINS, FIELD_SOLO_LOSSES, FIELD_SOLO_DRAWS, FIELD_TEAM_WINS, FIELD_TEAM_LOSSES, FIELD_TEAM_DRAWS})
         total += SumField(records, half, field);
     return total;
 }
@@ -315,20 +316,25 @@ struct FigureRow
 };
 
 constexpr FigureRow kTotalsRows[] = {
-    {292.0f, "勝率", Figure::WinRate},           {332.0f, "総勝利数", Figure::Wins},
-    {372.0f, "総敗北数", Figure::Losses},        {412.0f, "個人戦勝利数", Figure::SoloWins},
-    {452.0f, "個人戦敗北数", Figure::SoloLosses}, {492.0f, "チーム戦勝利数", Figure::TeamWins},
-    {532.0f, "チーム戦敗北数", Figure::TeamLosses}, {572.0f, "総近接攻撃命中率", Figure::MeleeRate},
-    {612.0f, "総射撃攻撃命中率", Figure::ShotRate}, {652.0f, "総奪ダメージ", Figure::Dealt},
+    {292.0f, "勝率", Figure::WinRate},
+    {332.0f, "総勝利数", Figure::Wins},
+    {372.0f, "総敗北数", Figure::Losses},
+    {412.0f, "個人戦勝利数", Figure::SoloWins},
+    {452.0f, "個人戦敗北数", Figure::SoloLosses},
+    {492.0f, "チーム戦勝利数", Figure::TeamWins},
+    {532.0f, "チーム戦敗北数", Figure::TeamLosses},
+    {572.0f, "総近接攻撃命中率", Figure::MeleeRate},
+    {612.0f, "総射撃攻撃命中率", Figure::ShotRate},
+    {652.0f, "総奪ダメージ", Figure::Dealt},
     {692.0f, "総被ダメージ", Figure::Taken},
 };
 
 constexpr FigureRow kCharacterRows[] = {
-    {204.0f, "使用回数", Figure::Battles},       {244.0f, "勝率", Figure::WinRate},
-    {284.0f, "総勝利数", Figure::Wins},          {324.0f, "総敗北数", Figure::Losses},
+    {204.0f, "使用回数", Figure::Battles},        {244.0f, "勝率", Figure::WinRate},
+    {284.0f, "総勝利数", Figure::Wins},           {324.0f, "総敗北数", Figure::Losses},
     {364.0f, "個人戦勝利数", Figure::SoloWins},   {404.0f, "個人戦敗北数", Figure::SoloLosses},
     {444.0f, "チーム戦勝利数", Figure::TeamWins}, {484.0f, "チーム戦敗北数", Figure::TeamLosses},
-    {524.0f, "総奪ダメージ", Figure::Dealt},     {564.0f, "総被ダメージ", Figure::Taken},
+    {524.0f, "総奪ダメージ", Figure::Dealt},      {564.0f, "総被ダメージ", Figure::Taken},
 };
 
 std::string Number(uint64_t value)

@@ -1,7 +1,8 @@
 // MPEG-1 movies for the stand-in set, through libavcodec.
 #include "tools/datakit/MovieEncoder.h"
 
-extern "C" {
+extern "C"
+{
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
@@ -92,8 +93,7 @@ bool Encode(const std::string& path, int width, int height, int framesPerSecond,
     e.codec->pix_fmt = AV_PIX_FMT_YUV420P;
     e.codec->gop_size = framesPerSecond;
     e.codec->bit_rate = 1500000;
-    if (avcodec_open2(e.codec, encoder, nullptr) < 0 ||
-        avcodec_parameters_from_context(stream->codecpar, e.codec) < 0)
+    if (avcodec_open2(e.codec, encoder, nullptr) < 0 || avcodec_parameters_from_context(stream->codecpar, e.codec) < 0)
         return false;
     stream->time_base = e.codec->time_base;
     if (avio_open(&e.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 || avformat_write_header(e.format, nullptr) < 0)

@@ -17,24 +17,24 @@ namespace SheetCells
 // How a cell is drawn.
 enum class CellKind : uint8_t
 {
-    MenuItem,   // a choice of a menu (the title's ring)
-    Label,      // a row's name
-    Button,     // a value to pick
-    Title,      // a screen's title
-    Logo,       // a maker's or the game's mark
-    Arrow,      // a triangle pointing up, on nothing
-    Marker,     // a triangle pointing right, on nothing
-    Cursor,     // a frame around the chosen item, on nothing
-    Bar,        // a gauge's empty track
-    BarFill,    // a gauge's filled part
-    Band,       // a plain strip of a frame
-    Stripe,     // a dark translucent row behind figures
-    Prompt,     // a line of text on nothing
-    Picture,    // a whole screen's picture (gradient, label in a corner)
-    Splash,     // a whole screen's picture with its name large in the middle
-    Pointer,    // the mouse pointer
-    Mote,       // a soft white dot
-    Light,      // a soft white band, brightest in the middle
+    MenuItem, // a choice of a menu (the title's ring)
+    Label,    // a row's name
+    Button,   // a value to pick
+    Title,    // a screen's title
+    Logo,     // a maker's or the game's mark
+    Arrow,    // a triangle pointing up, on nothing
+    Marker,   // a triangle pointing right, on nothing
+    Cursor,   // a frame around the chosen item, on nothing
+    Bar,      // a gauge's empty track
+    BarFill,  // a gauge's filled part
+    Band,     // a plain strip of a frame
+    Stripe,   // a dark translucent row behind figures
+    Prompt,   // a line of text on nothing
+    Picture,  // a whole screen's picture (gradient, label in a corner)
+    Splash,   // a whole screen's picture with its name large in the middle
+    Pointer,  // the mouse pointer
+    Mote,     // a soft white dot
+    Light,    // a soft white band, brightest in the middle
 };
 
 struct SheetCell

@@ -1,4 +1,7 @@
 // Stand-in pictures of the texture sheets, drawn cell by cell.
+//
+// Sections: pixels and shapes; labels (glyphs through FreeType); a cell by
+// its kind; a whole sheet.
 #include "tools/datakit/SheetPainter.h"
 
 #include "engine/core/TextEncoding.h"
@@ -44,7 +47,11 @@ std::vector<uint32_t> CodePoints(const std::string& utf8)
     for (size_t i = 0; i < utf8.size();)
     {
         const uint8_t lead = static_cast<uint8_t>(utf8[i]);
-        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+        const size_t length = lead < 0x80         ? 1
+                              : (lead >> 5) == 6  ? 2
+                              : (lead >> 4) == 14 ? 3
+                              : (lead >> 3) == 30 ? 4
+                                                  : 0;
         if (length == 0 || i + length > utf8.size())
         {
             ++i;
@@ -138,8 +145,10 @@ void SheetPainter::Triangle(const Box& box, uint32_t argb, bool sideways)
     {
         for (int32_t x = box.left; x < box.right; ++x)
         {
-            const float along = sideways ? static_cast<float>(box.right - x) - 0.5f : static_cast<float>(y - box.top) + 0.5f;
-            const float offset = sideways ? static_cast<float>(y - box.top) + 0.5f : static_cast<float>(x - box.left) + 0.5f;
+            const float along =
+                sideways ? static_cast<float>(box.right - x) - 0.5f : static_cast<float>(y - box.top) + 0.5f;
+            const float offset =
+                sideways ? static_cast<float>(y - box.top) + 0.5f : static_cast<float>(x - box.left) + 0.5f;
             const float half = across * 0.5f * along / length;
             Blend(x, y, argb, half - std::fabs(offset - across * 0.5f) + 0.5f);
         }
@@ -221,8 +230,9 @@ void SheetPainter::Text(const std::string& utf8, float centreX, float centreY, f
     size_t split = points.size();
     for (size_t i = 0; i < points.size(); ++i)
     {
-        if (points[i] == ' ' && (split == points.size() || std::abs(static_cast<long>(i) - static_cast<long>(points.size() / 2)) <
-                                                             std::abs(static_cast<long>(split) - static_cast<long>(points.size() / 2))))
+        if (points[i] == ' ' &&
+            (split == points.size() || std::abs(static_cast<long>(i) - static_cast<long>(points.size() / 2)) <
+                                           std::abs(static_cast<long>(split) - static_cast<long>(points.size() / 2))))
             split = i;
     }
     if (split == points.size())
@@ -264,7 +274,8 @@ bool SheetPainter::Line(const std::vector<uint32_t>& points, float centreX, floa
         if (static_cast<float>(pen) > width && pen > 0)
         {
             // Too wide: the size that would fit, a little smaller.
-            pixelHeight = static_cast<int32_t>(static_cast<float>(pixelHeight) * width / static_cast<float>(pen) * 0.97f);
+            pixelHeight =
+                static_cast<int32_t>(static_cast<float>(pixelHeight) * width / static_cast<float>(pen) * 0.97f);
             if (!shrinkAnyway && pixelHeight * 2 < wanted)
                 return false;
             continue;

@@ -190,7 +190,8 @@ public:
                 out[2] = static_cast<uint8_t>(pixel);
             }
         }
-        stbi_write_png((g_startFolder + "/qor-" + name + ".png").c_str(), image->width, image->height, 3, rgb.data(), image->width * 3);
+        stbi_write_png((g_startFolder + "/qor-" + name + ".png").c_str(), image->width, image->height, 3, rgb.data(),
+                       image->width * 3);
         XDestroyImage(image);
     }
 

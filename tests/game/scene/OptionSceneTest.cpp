@@ -287,12 +287,21 @@ TEST_F(OptionScene, RowsDrawTheirLabelsAndButtonsAtBothSizes)
         const uint32_t labelPixel = m_game->LayoutPixel({label.left + 4.0f, label.Centre().y});
         const uint32_t expected = SheetCells::KindColor(SheetCells::CellKind::Label);
         for (int shift : {16, 8, 0})
-            EXPECT_NEAR(static_cast<int>((labelPixel >> shift) & 0xFF), static_cast<int>((expected >> shift) & 0xFF), 24)
+            EXPECT_NEAR(static_cast<int>((labelPixel >> shift) & 0xFF), static_cast<int>((expected >> shift) & 0xFF),
+                        24)
                 << size.first;
         const MenuRect off = ItemRect(COptionScene::ButtonId(COptionScene::ROW_FULL_SCREEN, 1));
         const MenuRect on = ItemRect(COptionScene::ButtonId(COptionScene::ROW_FULL_SCREEN, 0));
         const uint32_t stored = m_game->LayoutPixel({off.left + 3.0f, off.Centre().y});
         const uint32_t other = m_game->LayoutPixel({on.left + 3.0f, on.Centre().y});
         EXPECT_GT(stored & 0xFF, other & 0xFF) << size.first;
+        // The mouse pointer, black-edged and white inside, at the mouse.
+        m_game->PointAt({900.0f, 650.0f});
+        m_game->Step(1);
+        const MenuRect pointer{.left = 900, .top = 650, .right = 932, .bottom = 682};
+        const int black = m_game->CountPixels(pointer, [](uint32_t rgb) { return rgb == 0; });
+        const int white = m_game->CountPixels(pointer, [](uint32_t rgb) { return rgb == 0xFFFFFF; });
+        EXPECT_GT(black, 0) << size.first;
+        EXPECT_GT(white, 0) << size.first;
     }
 }

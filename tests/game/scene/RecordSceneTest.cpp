@@ -57,9 +57,12 @@ protected:
     void Page(uint8_t key)
     {
         m_game->Tap(key);
-        ASSERT_TRUE(m_game->StepUntil([&] { return Records() == nullptr || Records()->GetState() == State::Input ||
-                                                   Records()->GetState() == State::FadeOut; },
-                                      40));
+        ASSERT_TRUE(m_game->StepUntil(
+            [&] {
+                return Records() == nullptr || Records()->GetState() == State::Input ||
+                       Records()->GetState() == State::FadeOut;
+            },
+            40));
     }
 
     std::unique_ptr<GameHarness> m_game;
@@ -160,15 +163,15 @@ TEST_F(RecordScene, TheTotalsPageDrawsStripesAndWhiteFiguresAtBothSizes)
         // figures above it are white.
         auto blue = [&](float y) {
             int sum = 0;
-            for (float x = 700.0f; x < 990.0f; x += 10.0f)
-                sum += static_cast<int>(m_game->LayoutPixel({x, y}) & 0xFF);
+            m_game->CountPixels({.left = 700, .top = y, .right = 990, .bottom = y + 1.6f}, [&](uint32_t rgb) {
+                sum += static_cast<int>(rgb & 0xFF);
+                return false;
+            });
             return sum;
         };
         EXPECT_LT(blue(344.0f), blue(312.0f)) << size.first;
-        int white = 0;
-        for (float x = 380.0f; x < 412.0f; x += 1.0f)
-            for (float y = 294.0f; y < 316.0f; y += 1.0f)
-                white += (m_game->LayoutPixel({x, y}) & 0xFFFFFF) == 0xFFFFFF ? 1 : 0;
+        const int white = m_game->CountPixels({.left = 380, .top = 294, .right = 412, .bottom = 316},
+                                              [](uint32_t rgb) { return rgb == 0xFFFFFF; });
         EXPECT_GT(white, 0) << size.first;
     }
 }

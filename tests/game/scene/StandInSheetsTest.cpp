@@ -34,8 +34,8 @@ Sheet Read(const std::string& name)
 
 bool Opaque(CellKind kind)
 {
-    return kind != CellKind::Arrow && kind != CellKind::Marker && kind != CellKind::Pointer &&
-           kind != CellKind::Mote && kind != CellKind::Light && kind != CellKind::Prompt && kind != CellKind::Cursor;
+    return kind != CellKind::Arrow && kind != CellKind::Marker && kind != CellKind::Pointer && kind != CellKind::Mote &&
+           kind != CellKind::Light && kind != CellKind::Prompt && kind != CellKind::Cursor;
 }
 }
 

@@ -110,9 +110,8 @@ TEST_F(TitleScene, AMissingMovieGoesOnToTheTitlePicture)
 
 TEST_F(TitleScene, TheMovieDrawsIntoItsOwnTextureAndAButtonEndsIt)
 {
-    Start(640, 480, 1, SceneFiles(), [] {
-        return game_test::WriteDataFile(GameSceneKit::kOpeningMovie, GameSceneKit::OpeningMovie());
-    });
+    Start(640, 480, 1, SceneFiles(),
+          [] { return game_test::WriteDataFile(GameSceneKit::kOpeningMovie, GameSceneKit::OpeningMovie()); });
     ASSERT_TRUE(Title()->HasMovie());
     CFontTexture* font = m_game->Controller().GetFont(0);
     const DeviceTexture* glyphs = font->GetDeviceTexture();
@@ -217,8 +216,8 @@ TEST_F(TitleScene, ChoosingTheOptionItemFadesOutAndOpensTheOptions)
     m_game->Input().SetKey(KEY_Z, false);
     EXPECT_TRUE(Heard(MenuSound::Decide));
     EXPECT_TRUE(InMenu(MenuStep::FadeOut));
-    ASSERT_TRUE(m_game->StepUntil(
-        [&] { return dynamic_cast<COptionScene*>(m_game->Controller().GetScene()) != nullptr; }, 60));
+    ASSERT_TRUE(
+        m_game->StepUntil([&] { return dynamic_cast<COptionScene*>(m_game->Controller().GetScene()) != nullptr; }, 60));
 }
 
 TEST_F(TitleScene, TheQuitItemPostsTheQuitMessageAndTheMenuStays)
