@@ -6,17 +6,20 @@
 #include "engine/render/CConvertMesh.h"
 #include "engine/render/CMesh.h"
 #include "engine/render/CModelObject.h"
-#include "engine/render/CWriteMesh.h"
 #include "engine/core/FileIo.h"
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CResourceSaveJob.h"
 #include "engine/resource/CSafeFileWriter.h"
+#include "tools/datakit/ArenaLook.h"
 #include "tools/datakit/CDataKitController.h"
+#include "tools/datakit/FighterModels.h"
 #include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/GameSceneKit.h"
 #include "tools/datakit/ImageEncoder.h"
+#include "tools/datakit/ModelBuilding.h"
 #include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/SoundEncoder.h"
+#include "tools/datakit/StoryDataKit.h"
 
 #include <cmath>
 #include <cstdio>
@@ -214,19 +217,7 @@ std::vector<uint8_t> ConvertModel(const std::string& xText, uint16_t gridCells =
         built = objects->GetItem(i)->CreateBlocks(gridCells, 1, gridCells) != 0;
     if (!built)
         return {};
-    char* data = nullptr;
-    size_t size = 0;
-    FILE* stream = open_memstream(&data, &size);
-    if (stream == nullptr)
-        return {};
-    CWriteMesh writer;
-    const uint32_t written = writer.WriteToStream(&mesh, stream);
-    std::fclose(stream);
-    std::vector<uint8_t> bytes;
-    if (written)
-        bytes.assign(data, data + size);
-    std::free(data);
-    return bytes;
+    return ModelBuilding::WriteModel(&mesh);
 }
 
 // "Box": a flat white quad.
@@ -271,6 +262,9 @@ std::vector<FileMaker> Files()
         {"Bgm\\Bgm_option.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 220.0), 2, kRate); }},
         {"Bgm\\Bgm_custom.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 262.0), 2, kRate); }},
     };
+    files.push_back({ArenaLook::kRecord, [] { return ArenaLook::Model(); }});
+    for (FighterModels::ModelFile& file : FighterModels::Files(GameDataKit::kCharacters))
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (NamedFiles::NamedFile& file : NamedFiles::Sounds())
         files.push_back({file.name, std::move(file.make)});
     // The sheets, menu music and title voices of the start and menu scenes.
@@ -282,6 +276,9 @@ std::vector<FileMaker> Files()
         files.push_back({file.name, std::move(file.make)});
     // The game data refers to the files above by name: it follows them.
     for (GameDataKit::GameFile& file : GameDataKit::Files())
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
+    // The story chapters and missions name the game data: they follow it.
+    for (StoryDataKit::ScriptFile& file : StoryDataKit::Files())
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     // The game's fonts 0 and 1 are chosen by face name, one a line;
     // machines without the face fall back to IPA Gothic.
@@ -350,6 +347,8 @@ int DataKit::MakeDataSet(const std::string& folder, std::string* error)
     if (!WriteLooseSet(source, error))
         return 0;
     if (!PackSet(Join(source, kListName), Join(folder, kListName), error))
+        return 0;
+    if (!StoryDataKit::WriteStaffRoll(folder, error))
         return 0;
     // What the game opens by path beside the packed set.
     return GameSceneKit::WriteLooseFiles(folder, error);
