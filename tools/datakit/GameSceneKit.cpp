@@ -147,16 +147,18 @@ int GameSceneKit::WriteRecordPack(const std::string& dataName)
 std::vector<uint8_t> GameSceneKit::OpeningMovie()
 {
     const int frames = kMovieSeconds * kMovieRate;
-    return MovieEncoder::EncodeMpeg1(kMovieWidth, kMovieHeight, kMovieRate, frames, [frames](int frame) {
-        // A light sweeping over a dark field, the title in the middle.
-        SheetPainter painter(kMovieWidth, kMovieHeight, 0xFF101830u);
+    // The titles stay; only the light moves over them.
+    SheetPainter still(kMovieWidth, kMovieHeight, 0xFF101830u);
+    still.Text("OPENING MOVIE", kMovieWidth * 0.5f, kMovieHeight * 0.45f, kMovieWidth * 0.9f, 36.0f);
+    still.Text("QOR", kMovieWidth * 0.5f, kMovieHeight * 0.7f, kMovieWidth * 0.5f, 40.0f);
+    return MovieEncoder::EncodeMpeg1(kMovieWidth, kMovieHeight, kMovieRate, frames, [&still, frames](int frame) {
+        SheetPainter painter(kMovieWidth, kMovieHeight, 0);
+        painter.SetPixels(still.Pixels());
         const float x = static_cast<float>(frame) / static_cast<float>(frames) * (kMovieWidth + 120.0f) - 60.0f;
         const SheetCells::SheetCell light{
             "", MenuCell{.left = x - 60.0f, .top = 0, .right = x + 60.0f, .bottom = static_cast<float>(kMovieHeight)},
             "", SheetCells::CellKind::Light};
         painter.Draw(light);
-        painter.Text("OPENING MOVIE", kMovieWidth * 0.5f, kMovieHeight * 0.45f, kMovieWidth * 0.9f, 36.0f);
-        painter.Text("QOR", kMovieWidth * 0.5f, kMovieHeight * 0.7f, kMovieWidth * 0.5f, 40.0f);
         return painter.Pixels();
     });
 }

@@ -129,7 +129,13 @@ std::vector<uint8_t> MovieEncoder::EncodeMpeg1(int width, int height, int frames
         return {};
     close(descriptor);
     std::vector<uint8_t> bytes;
-    if (Encode(path, width, height, framesPerSecond, frames, paint))
+    // The muxer's advice on buffer sizes for disc formats is no concern of
+    // a stand-in movie: only errors are told.
+    const int level = av_log_get_level();
+    av_log_set_level(AV_LOG_ERROR);
+    const bool encoded = Encode(path, width, height, framesPerSecond, frames, paint);
+    av_log_set_level(level);
+    if (encoded)
     {
         std::ifstream in(path, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

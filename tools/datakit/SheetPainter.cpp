@@ -103,14 +103,21 @@ void SheetPainter::Blend(int32_t x, int32_t y, uint32_t argb, float coverage)
 
 void SheetPainter::Fill(const Box& box, uint32_t argb)
 {
-    for (int32_t y = box.top; y < box.bottom; ++y)
+    const Box inside = Clip(box);
+    for (int32_t y = inside.top; y < inside.bottom; ++y)
     {
-        for (int32_t x = box.left; x < box.right; ++x)
-        {
-            if (x >= 0 && y >= 0 && x < static_cast<int32_t>(m_width) && y < static_cast<int32_t>(m_height))
-                m_argb[static_cast<size_t>(y) * m_width + static_cast<size_t>(x)] = argb;
-        }
+        uint32_t* row = m_argb.data() + static_cast<size_t>(y) * m_width;
+        std::fill(row + inside.left, row + inside.right, argb);
     }
+}
+
+SheetPainter::Box SheetPainter::Clip(const Box& box) const
+{
+    const int32_t width = static_cast<int32_t>(m_width);
+    const int32_t height = static_cast<int32_t>(m_height);
+    const Box clipped{std::clamp(box.left, 0, width), std::clamp(box.top, 0, height), std::clamp(box.right, 0, width),
+                      std::clamp(box.bottom, 0, height)};
+    return {clipped.left, clipped.top, std::max(clipped.left, clipped.right), std::max(clipped.top, clipped.bottom)};
 }
 
 void SheetPainter::Frame(const Box& box, int32_t thickness, uint32_t argb)
@@ -123,16 +130,18 @@ void SheetPainter::Frame(const Box& box, int32_t thickness, uint32_t argb)
 
 void SheetPainter::Gradient(const Box& box, uint32_t argb)
 {
+    // Lighter towards the top, with a lighter grid every 64 pixels.
+    const Box inside = Clip(box);
     const int32_t height = std::max(box.bottom - box.top, 1);
-    for (int32_t y = box.top; y < box.bottom; ++y)
+    for (int32_t y = inside.top; y < inside.bottom; ++y)
     {
         const int amount = 90 * (box.bottom - y) / height;
+        const uint32_t plain = Lighter(argb, amount);
+        const uint32_t grid = Lighter(argb, amount + 30);
         const bool gridRow = (y - box.top) % 64 == 0;
-        for (int32_t x = box.left; x < box.right; ++x)
-        {
-            const bool grid = gridRow || (x - box.left) % 64 == 0;
-            Fill({x, y, x + 1, y + 1}, grid ? Lighter(argb, amount + 30) : Lighter(argb, amount));
-        }
+        uint32_t* row = m_argb.data() + static_cast<size_t>(y) * m_width;
+        for (int32_t x = inside.left; x < inside.right; ++x)
+            row[x] = gridRow || (x - box.left) % 64 == 0 ? grid : plain;
     }
 }
 

@@ -261,6 +261,14 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     };
     auto titleBands = [&] { return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6); };
     auto z = [&] { game.Press("z"); };
+    // Each press turns the ring one item down; a turn takes 300 ms.
+    auto turnDown = [&](int items) {
+        for (int turn = 0; turn < items; ++turn)
+        {
+            game.Press("Down", 200);
+            std::this_thread::sleep_for(std::chrono::milliseconds(450));
+        }
+    };
 
     // Loading, then any button starts the title: the logo on white.
     ASSERT_TRUE(game.WaitFor(logo, z)) << "the logo never showed";
@@ -275,11 +283,7 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     game.Screenshot("3-menu");
 
     // Down five times brings the option item to the front.
-    for (int turn = 0; turn < 5; ++turn)
-    {
-        game.Press("Down", 200);
-        std::this_thread::sleep_for(std::chrono::milliseconds(450));
-    }
+    turnDown(5);
     game.Press("z");
     ASSERT_TRUE(game.WaitFor(titleBands)) << "the options never showed";
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
@@ -293,8 +297,7 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
 
     // The record item is next; back on the totals page leaves again.
-    game.Press("Down", 200);
-    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    turnDown(1);
     game.Press("z");
     ASSERT_TRUE(game.WaitFor(titleBands)) << "the records never showed";
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
@@ -304,11 +307,7 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
 
     // Four more turns bring the quit item to the front; it ends the game.
-    for (int turn = 0; turn < 4; ++turn)
-    {
-        game.Press("Down", 200);
-        std::this_thread::sleep_for(std::chrono::milliseconds(450));
-    }
+    turnDown(4);
     game.Screenshot("7-quit-item");
     game.Press("z");
     EXPECT_EQ(game.WaitForExit(), 0);
