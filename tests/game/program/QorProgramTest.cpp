@@ -104,6 +104,13 @@ public:
         return text;
     }
 
+    static std::string Seconds(int milliseconds)
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.3f", milliseconds / 1000.0);
+        return text;
+    }
+
     bool FindWindow()
     {
         const auto end = Clock::now() + kScreenTimeout;
@@ -120,12 +127,13 @@ public:
         return false;
     }
 
-    // A key held long enough for a frame to see it down.
-    void Press(const std::string& key, int holdMilliseconds = 120)
+    // A key held long enough for a frame to see it down, and short of the
+    // ring's 300 ms turn: one xdotool run holds and lets go, so the hold
+    // does not grow with the time a busy machine takes to start a process.
+    void Press(const std::string& key, int holdMilliseconds = 150)
     {
-        Tool("keydown --window " + m_window + " " + key);
-        std::this_thread::sleep_for(std::chrono::milliseconds(holdMilliseconds));
-        Tool("keyup --window " + m_window + " " + key);
+        Tool("keydown --window " + m_window + " " + key + " sleep " + Seconds(holdMilliseconds) + " keyup --window " +
+             m_window + " " + key);
     }
 
     // A left click at a layout point of the 640 x 480 window (s = 0.625).
@@ -133,11 +141,8 @@ public:
     {
         const int x = static_cast<int>(layoutX * 0.625f);
         const int y = static_cast<int>(layoutY * 0.625f);
-        Tool("mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y));
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        Tool("mousedown 1");
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        Tool("mouseup 1");
+        Tool("mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y) +
+             " sleep 0.15 mousedown 1 sleep 0.15 mouseup 1");
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
     }
 
@@ -259,13 +264,17 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
         const Rgb corner = game.At(740.0f, 170.0f);
         return corner.r > corner.b + 40;
     };
+    // The option title is narrower than the record title: at x 290 the
+    // options show their white band, the records their title picture.
     auto titleBands = [&] { return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6); };
+    auto options = [&] { return titleBands() && Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
+    auto records = [&] { return titleBands() && !Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
     auto z = [&] { game.Press("z"); };
     // Each press turns the ring one item down; a turn takes 300 ms.
     auto turnDown = [&](int items) {
         for (int turn = 0; turn < items; ++turn)
         {
-            game.Press("Down", 200);
+            game.Press("Down");
             std::this_thread::sleep_for(std::chrono::milliseconds(450));
         }
     };
@@ -285,7 +294,8 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     // Down five times brings the option item to the front.
     turnDown(5);
     game.Press("z");
-    ASSERT_TRUE(game.WaitFor(titleBands)) << "the options never showed";
+    ASSERT_TRUE(game.WaitFor(titleBands)) << "no screen opened from the menu";
+    ASSERT_TRUE(game.WaitFor(options)) << "the screen that opened is not the options";
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     game.Screenshot("4-option");
     // The music volume's minimum button, then the confirm row.
@@ -299,7 +309,8 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     // The record item is next; back on the totals page leaves again.
     turnDown(1);
     game.Press("z");
-    ASSERT_TRUE(game.WaitFor(titleBands)) << "the records never showed";
+    ASSERT_TRUE(game.WaitFor(titleBands)) << "no screen opened from the menu";
+    ASSERT_TRUE(game.WaitFor(records)) << "the screen that opened is not the records";
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     game.Screenshot("6-record");
     game.Press("x");
