@@ -72,36 +72,37 @@ constexpr uint32_t kMusicWithoutNotification = 1;
 std::string g_dataFolder;
 bool g_hdrOption = true;
 
+// The unlock rule of every definition of a list, in list order.
+template <class Definition> std::vector<tag_TOLQUNLOCKRULE> UnlockRules(CQorResourceController& resources, uint8_t kind)
+{
+    std::vector<tag_TOLQUNLOCKRULE> rules;
+    auto* list = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(kind));
+    for (uint32_t i = 0; i < list->GetCount(); ++i)
+    {
+        const auto* item = dynamic_cast<const CGameDataResource<Definition>*>(list->GetItem(i));
+        rules.push_back(item != nullptr ? tag_TOLQUNLOCKRULE{item->GetDefinition().unlockKind,
+                                                             item->GetDefinition().unlockThreshold}
+                                        : tag_TOLQUNLOCKRULE{});
+    }
+    return rules;
+}
+
 // The play data's tables follow the game data: one entry per selectable
 // character, weapon and clothes item, with each item's unlock rule.
 void FitPlayData(CGameConfig& config, CQorResourceController& resources)
 {
-    auto* characters = static_cast<CResourceList<CResourceBase*>*>(
-        resources.GetList(CQorResourceController::LIST_CHARACTERS));
+    auto* characters =
+        static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_CHARACTERS));
     const size_t selectable = std::min<size_t>(characters->GetCount(), kMaxCharacters);
     if (config.GetPlayData()->characters.size() < selectable)
         config.GetPlayData()->characters.resize(selectable);
     if (config.GetRecord()->records.size() < selectable)
         config.GetRecord()->records.resize(selectable);
 
-    std::vector<tag_TOLQUNLOCKRULE> weaponRules;
-    auto* weapons = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_WEAPONS));
-    for (uint32_t i = 0; i < weapons->GetCount(); ++i)
-    {
-        const auto* weapon = dynamic_cast<const CGameDataResource<CWeaponDefinition>*>(weapons->GetItem(i));
-        weaponRules.push_back(weapon != nullptr ? tag_TOLQUNLOCKRULE{weapon->GetDefinition().unlockKind,
-                                                                    weapon->GetDefinition().unlockThreshold}
-                                                : tag_TOLQUNLOCKRULE{});
-    }
-    std::vector<tag_TOLQUNLOCKRULE> clothesRules;
-    auto* clothes = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_CLOTHES));
-    for (uint32_t i = 0; i < clothes->GetCount(); ++i)
-    {
-        const auto* item = dynamic_cast<const CGameDataResource<CClothesDefinition>*>(clothes->GetItem(i));
-        clothesRules.push_back(item != nullptr ? tag_TOLQUNLOCKRULE{item->GetDefinition().unlockKind,
-                                                                   item->GetDefinition().unlockThreshold}
-                                               : tag_TOLQUNLOCKRULE{});
-    }
+    std::vector<tag_TOLQUNLOCKRULE> weaponRules =
+        UnlockRules<CWeaponDefinition>(resources, CQorResourceController::LIST_WEAPONS);
+    std::vector<tag_TOLQUNLOCKRULE> clothesRules =
+        UnlockRules<CClothesDefinition>(resources, CQorResourceController::LIST_CLOTHES);
     config.SetUnlockRules(std::move(weaponRules), std::move(clothesRules));
     config.UpdateUnlocks();
 }
@@ -147,9 +148,9 @@ void CController::LoadOnThread()
     // resource list also lets the loading screen in between its entries.
     using Step = bool (CController::*)();
     static const Step kSteps[] = {
-        &CController::LoadSettings,   &CController::LoadResources, &CController::CopyInputSettings,
-        &CController::CreateHdrFilter, &CController::CreateEffects, &CController::PublishServices,
-        &CController::CreateFonts,    &CController::FindSharedResources, &CController::CreateCamera,
+        &CController::LoadSettings,    &CController::LoadResources, &CController::CreateHdrFilter,
+        &CController::CreateEffects,   &CController::PublishServices, &CController::CreateFonts,
+        &CController::FindSharedResources, &CController::CreateCamera,
     };
     bool loaded = true;
     for (Step step : kSteps)
@@ -159,7 +160,8 @@ void CController::LoadOnThread()
         if (!loaded)
             break;
     }
-    m_loadingState = loaded ? LoadingState::WaitingForKey : LoadingState::Failed;
+    // The state changes on the main thread once it has joined this one.
+    m_loadingSucceeded = loaded;
     m_loadingDone = true;
 }
 
@@ -199,7 +201,7 @@ bool CController::LoadResources()
     return true;
 }
 
-bool CController::CopyInputSettings()
+void CController::CopyInputSettings()
 {
     const tag_TOLQGAMECONFIG* settings = m_config->GetData();
     tag_KVRPADSTATE* pad = m_input->GetPadState(0);
@@ -210,7 +212,6 @@ bool CController::CopyInputSettings()
         pad->xinputMap[action] = settings->padElements[action];
     }
     CInput::ClampPadMappings(pad, 0);
-    return true;
 }
 
 bool CController::CreateHdrFilter()

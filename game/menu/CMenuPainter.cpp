@@ -53,13 +53,12 @@ void CMenuPainter::PictureInto(CTexture* sheet, const MenuCell& cell, const Menu
     sheet->DrawRect(target, source.data(), color, 0);
 }
 
-void CMenuPainter::PictureIntoClipped(CTexture* sheet, const MenuCell& cell, const MenuRect& into,
-                                      const MenuRect& clip, uint32_t color) const
+void CMenuPainter::PictureIntoClipped(CTexture* sheet, const MenuCell& cell, const MenuRect& into, const MenuRect& clip,
+                                      uint32_t color) const
 {
     const MenuRect visible{std::max(into.left, clip.left), std::max(into.top, clip.top),
                            std::min(into.right, clip.right), std::min(into.bottom, clip.bottom)};
-    if (visible.left >= visible.right || visible.top >= visible.bottom || into.Width() <= 0.0f ||
-        into.Height() <= 0.0f)
+    if (visible.left >= visible.right || visible.top >= visible.bottom || into.Width() <= 0.0f || into.Height() <= 0.0f)
         return;
     // The source shrinks in the same proportion as the destination.
     const float u = cell.Width() / into.Width();

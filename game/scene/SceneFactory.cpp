@@ -6,11 +6,9 @@
 #include "game/scene/CRecordScene.h"
 #include "game/scene/CTitleScene.h"
 
-
 namespace
 {
-template <class Scene>
-CScene* Make()
+template <class Scene> CScene* Make()
 {
     return new Scene();
 }

@@ -29,6 +29,12 @@ public:
     void Text(const std::string& utf8, float centreX, float centreY, float width, float height,
               uint32_t fill = 0xFFFFFFFFu);
 
+    // Starts again from the given pixels (a sheet of the same size).
+    void SetPixels(const std::vector<uint32_t>& argb)
+    {
+        if (argb.size() == m_argb.size())
+            m_argb = argb;
+    }
     const std::vector<uint32_t>& Pixels() const { return m_argb; }
     uint32_t GetWidth() const { return m_width; }
     uint32_t GetHeight() const { return m_height; }
@@ -38,6 +44,8 @@ private:
     {
         int32_t left, top, right, bottom;
     };
+    // The part of a box inside the sheet.
+    Box Clip(const Box& box) const;
     void Blend(int32_t x, int32_t y, uint32_t argb, float coverage);
     void Fill(const Box& box, uint32_t argb);
     void Frame(const Box& box, int32_t thickness, uint32_t argb);

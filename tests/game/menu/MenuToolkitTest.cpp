@@ -156,7 +156,7 @@ TEST(MenuKeys, ComeFromThePadRecordPressedAndHeldApart)
     tag_KVRPADSTATE pad{};
     pad.pressed.button[22] = 1; // decide, this frame
     pad.held.button[22] = 1;
-    pad.held.button[11] = 1; // right, held from before
+    pad.held.button[11] = 1;    // right, held from before
     pad.pressed.button[13] = 1; // the movement stick down
     const CMenuLayout layout(640, 480, MenuScaleRule::Menu4x3);
     const MenuKeys keys = MenuKeys::FromPad(&pad, layout, {320.0f, 240.0f});
