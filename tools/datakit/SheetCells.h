@@ -66,6 +66,7 @@ inline constexpr const char* kLogoSheet = "Texture\\CircleLogo_01.dds";
 std::vector<SheetCell> ControllerCells();
 std::vector<SheetCell> TitleCells();
 std::vector<SheetCell> MenuScreenCells();
+std::vector<SheetCell> SetupCells();
 
 // Every family's cells, and every sheet they are drawn on.
 std::vector<SheetCell> AllCells();
