@@ -516,7 +516,7 @@ void CBattleConfig::RenderCharacterPage(const CMenuPainter& painter)
             const bool hovered = HitTestSprite(at, SetupSheet::kSmallArrow, mouse);
             painter.Picture(m_texture, hovered ? SetupSheet::kSmallArrowHover : SetupSheet::kSmallArrow,
                             {at.x + (right ? swing : -swing), at.y}, color, MenuAnchor::TopLeft, 1.0f,
-                            right ? KVRDRAWFLIP_HORIZONTAL : KVRDRAWFLIP_NONE);
+                            right ? KVRDRAWFLIP_NONE : KVRDRAWFLIP_HORIZONTAL);
         };
         arrow(kSeatLeft, false);
         arrow(kSeatRight, true);

@@ -153,15 +153,15 @@ int CBattleConfig::Init(uintptr_t parameter)
         m_background.SetLevel(param->backgroundAlpha);
         m_fade.SetLevel(param->fade);
     }
+    if (m_config == nullptr && g_pController != nullptr)
+        m_config = g_pController->GetGameConfig();
     if (m_setting == nullptr)
-        m_setting = CreateBattleSetting(kSetupPlayers, 1);
+        m_setting = CreateBattleSettingFrom(kSetupPlayers, 1, m_config);
     if (param != nullptr && m_setting != nullptr)
     {
         m_setting->session = param->session;
         m_setting->lobby = param->lobby;
     }
-    if (m_config == nullptr && g_pController != nullptr)
-        m_config = g_pController->GetGameConfig();
     GatherGameData();
     if (g_pResourceController != nullptr && CActorResources::GetController() == nullptr)
         CActorResources::Install(g_pResourceController);
@@ -913,11 +913,11 @@ void CBattleConfig::DrawHeading(const CMenuPainter& painter, uint32_t page, uint
     painter.Fill({width * 0.5f + half, kTitleTop, width, bottom}, color);
 }
 
-void CBattleConfig::DrawArrowButton(const CMenuPainter& painter, MenuPoint at, bool mirrored, uint32_t color) const
+void CBattleConfig::DrawArrowButton(const CMenuPainter& painter, MenuPoint at, bool pointsRight, uint32_t color) const
 {
     const bool hovered = HitTestSprite(at, SetupSheet::kArrow, m_frame.Keys().Cursor());
     painter.Picture(m_texture, hovered ? SetupSheet::kArrowHover : SetupSheet::kArrow, at, color, MenuAnchor::TopLeft,
-                    1.0f, mirrored ? KVRDRAWFLIP_HORIZONTAL : KVRDRAWFLIP_NONE);
+                    1.0f, pointsRight ? KVRDRAWFLIP_NONE : KVRDRAWFLIP_HORIZONTAL);
 }
 
 void CBattleConfig::DrawFocusFrame(const CMenuPainter& painter, const MenuRect& rect) const

@@ -402,7 +402,7 @@ private:
 
     // Drawing every page shares.
     void DrawHeading(const CMenuPainter& painter, uint32_t page, uint32_t color) const;
-    void DrawArrowButton(const CMenuPainter& painter, MenuPoint at, bool mirrored, uint32_t color) const;
+    void DrawArrowButton(const CMenuPainter& painter, MenuPoint at, bool pointsRight, uint32_t color) const;
     void DrawFocusFrame(const CMenuPainter& painter, const MenuRect& rect) const;
     void DrawWindow(const CMenuPainter& painter, const MenuRect& rect, uint32_t color) const;
     void DrawTitledWindow(const CMenuPainter& painter, const MenuRect& title, const MenuRect& body,

@@ -18,10 +18,10 @@ inline constexpr MenuCell kHeadingTop{.left = 1472, .top = 600, .right = 1476, .
 inline constexpr MenuCell kHeadingUnder{.left = 1480, .top = 600, .right = 1484, .bottom = 624};
 inline constexpr int kPageCount = 4;
 inline constexpr MenuCell kPageTitles[kPageCount] = {
-    {.left = 1304, .top = 1580, .right = 1684, .bottom = 1628}, // mode
-    {.left = 1304, .top = 1632, .right = 1684, .bottom = 1680}, // members
-    {.left = 1304, .top = 1684, .right = 1684, .bottom = 1732}, // rules
-    {.left = 1304, .top = 1736, .right = 1684, .bottom = 1784}, // weapons
+    {.left = 1520, .top = 1592, .right = 1900, .bottom = 1640}, // mode
+    {.left = 1520, .top = 1644, .right = 1900, .bottom = 1692}, // members
+    {.left = 1520, .top = 1696, .right = 1900, .bottom = 1744}, // rules
+    {.left = 1520, .top = 1748, .right = 1900, .bottom = 1796}, // weapons
 };
 inline constexpr const char* kPageTitleNames[kPageCount] = {"MODE  対戦形式", "MEMBER  参加者", "RULE  ルール",
                                                            "WEAPON  武器"};
@@ -54,7 +54,7 @@ inline constexpr MenuCell kSeats[kSeatKinds] = {
     {.left = 1076, .top = 244, .right = 1128, .bottom = 268}, {.left = 1132, .top = 244, .right = 1184, .bottom = 268},
 };
 inline constexpr const char* kSeatNames[kSeatKinds] = {"1P", "2P", "3P", "4P", "5P", "6P", "7P", "8P", "CPU", "CLOSE"};
-// The seat and team arrows of the panel being edited (pointing left), and
+// The seat and team arrows of the panel being edited (pointing right), and
 // their look under the mouse.
 inline constexpr MenuCell kSmallArrow{.left = 1188, .top = 244, .right = 1208, .bottom = 272};
 inline constexpr MenuCell kSmallArrowHover{.left = 1212, .top = 244, .right = 1232, .bottom = 272};
@@ -109,7 +109,7 @@ inline constexpr MenuCell kDecide{.left = 1020, .top = 0, .right = 1152, .bottom
 inline constexpr MenuCell kDecideHover{.left = 1156, .top = 0, .right = 1288, .bottom = 68};
 
 // Arrow controls (the stage, music and rule rows, the panels' seat and team
-// arrows) pointing left; drawn mirrored for right.
+// arrows) pointing right; drawn mirrored for left.
 inline constexpr MenuCell kArrow{.left = 1232, .top = 208, .right = 1288, .bottom = 236};
 inline constexpr MenuCell kArrowHover{.left = 1292, .top = 208, .right = 1348, .bottom = 236};
 // The current row's marker, left of its label.
@@ -129,15 +129,13 @@ inline constexpr MenuCell kRuleLabels[kRuleRows] = {
 inline constexpr const char* kRuleLabelNames[kRuleRows] = {
     "STAGE", "BGM", "RULE", "LIMIT", "TIME", "CPU LEVEL", "ITEM", "WEAPON", "NPC", "NEXT", "RESET"};
 // One picture per stage (the stand-in set has one), then the random one.
-inline constexpr int kStagePictures = 5;
+inline constexpr int kStagePictures = 4;
 inline constexpr int kRandomStagePicture = kStagePictures - 1;
 inline constexpr MenuCell kStageArt[kStagePictures] = {
     {.left = 1304, .top = 1116, .right = 1704, .bottom = 1204}, {.left = 1304, .top = 1208, .right = 1704, .bottom = 1296},
     {.left = 1304, .top = 1300, .right = 1704, .bottom = 1388}, {.left = 1304, .top = 1392, .right = 1704, .bottom = 1480},
-    {.left = 1304, .top = 1484, .right = 1704, .bottom = 1572},
 };
-inline constexpr const char* kStageArtNames[kStagePictures] = {"Stand-in Arena", "STAGE 2", "STAGE 3", "STAGE 4",
-                                                               "RANDOM"};
+inline constexpr const char* kStageArtNames[kStagePictures] = {"Stand-in Arena", "STAGE 2", "STAGE 3", "RANDOM"};
 // The four rules: solo points, solo medals, team points, team medals.
 inline constexpr int kRuleKinds = 4;
 inline constexpr MenuCell kRuleKindsArt[kRuleKinds] = {
@@ -220,9 +218,9 @@ inline constexpr MenuCell kGroupHeadings[kCategories] = {
     {.left = 1596, .top = 456, .right = 1716, .bottom = 476},
     {.left = 1720, .top = 456, .right = 1840, .bottom = 476},
 };
-inline constexpr MenuCell kWeightCaption{.left = 1708, .top = 1600, .right = 1804, .bottom = 1624};
-inline constexpr MenuCell kDone{.left = 1708, .top = 1628, .right = 1868, .bottom = 1676};
-inline constexpr MenuCell kDoneLit{.left = 1708, .top = 1680, .right = 1868, .bottom = 1728};
+inline constexpr MenuCell kWeightCaption{.left = 808, .top = 892, .right = 904, .bottom = 916};
+inline constexpr MenuCell kDone{.left = 808, .top = 920, .right = 968, .bottom = 968};
+inline constexpr MenuCell kDoneLit{.left = 808, .top = 972, .right = 968, .bottom = 1020};
 inline constexpr MenuCell kPip{.left = 1408, .top = 208, .right = 1424, .bottom = 224};
 inline constexpr MenuCell kMoreMark{.left = 1388, .top = 208, .right = 1404, .bottom = 224};
 // A frame around the focused control, stretched over it.

@@ -53,7 +53,7 @@ int CLocalScene::Init(uintptr_t parameter)
     const tag_TOLQSCENEPARAM* param = SceneParam(parameter);
     m_setup = new CBattleConfig();
     m_state = LocalState::Setup;
-    m_setting = CreateBattleSetting(kPlayers, 0);
+    m_setting = CreateBattleSettingFrom(kPlayers, 0, Config());
     tag_TOLQSETUPPARAM block;
     if (param != nullptr)
     {

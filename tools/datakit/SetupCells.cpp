@@ -30,16 +30,16 @@ std::vector<SheetCell> SetupCells()
         {kMenuSheet, S::kSoloPanelOff, "個人戦  SOLO", CellKind::Label},
         {kMenuSheet, S::kTeamPanel, "チーム戦  TEAM", CellKind::MenuItem},
         {kMenuSheet, S::kTeamPanelOff, "チーム戦  TEAM", CellKind::Label},
-        {kMenuSheet, S::kSmallArrow, "", CellKind::Arrow},
-        {kMenuSheet, S::kSmallArrowHover, "lit", CellKind::Arrow},
+        {kMenuSheet, S::kSmallArrow, "", CellKind::Marker},
+        {kMenuSheet, S::kSmallArrowHover, "", CellKind::Marker},
         {kMenuSheet, S::kConfirmedMark, "OK!", CellKind::Button},
         {kMenuSheet, S::kPanelMarker, "", CellKind::BarFill},
         {kMenuSheet, S::kPanelOk, "OK", CellKind::Button},
         {kMenuSheet, S::kPanelOkHover, "OK", CellKind::MenuItem},
         {kMenuSheet, S::kDecide, "決定", CellKind::Button},
         {kMenuSheet, S::kDecideHover, "決定", CellKind::MenuItem},
-        {kMenuSheet, S::kArrow, "", CellKind::Arrow},
-        {kMenuSheet, S::kArrowHover, "lit", CellKind::Arrow},
+        {kMenuSheet, S::kArrow, "", CellKind::Marker},
+        {kMenuSheet, S::kArrowHover, "lit", CellKind::Marker},
         {kMenuSheet, S::kRowMarker, "", CellKind::Marker},
         {kMenuSheet, S::kWeightCaption, "WEIGHT", CellKind::Label},
         {kMenuSheet, S::kDone, "完了", CellKind::Button},
@@ -60,11 +60,11 @@ std::vector<SheetCell> SetupCells()
     AddAll(&cells, S::kSeats, S::kSeatNames, CellKind::Label);
     AddAll(&cells, S::kTeamMarks, S::kTeamNames, CellKind::Button);
     AddAll(&cells, S::kElementMarks, S::kElementNames, CellKind::Logo);
-    AddAll(&cells, S::kCharacterArt, S::kCharacterPictureNames, CellKind::Picture);
+    AddAll(&cells, S::kCharacterArt, S::kCharacterPictureNames, CellKind::Splash);
     AddAll(&cells, S::kCharacterNames, S::kCharacterPictureNames, CellKind::Label);
     AddAll(&cells, S::kCharacterIcons, S::kCharacterPictureNames, CellKind::Button);
     AddAll(&cells, S::kRuleLabels, S::kRuleLabelNames, CellKind::Label);
-    AddAll(&cells, S::kStageArt, S::kStageArtNames, CellKind::Picture);
+    AddAll(&cells, S::kStageArt, S::kStageArtNames, CellKind::MenuItem);
     AddAll(&cells, S::kRuleKindsArt, S::kRuleKindNames, CellKind::Button);
     AddAll(&cells, S::kLimitArt, S::kLimitNames, CellKind::Button);
     AddAll(&cells, S::kTimeArt, S::kTimeNames, CellKind::Button);
