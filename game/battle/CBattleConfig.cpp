@@ -54,6 +54,10 @@ constexpr float kCameraFar = 1500.0f;
 constexpr float kEye[3] = {-0.35f, 0.7f, -3.2f};
 constexpr float kTarget[3] = {-0.35f, 0.7f, 0.0f};
 constexpr float kUp[3] = {0.0f, 1.0f, 0.0f};
+// A pointer moved by a key is taken to be there for at most this many
+// frames until the window reports it within this many layout units.
+constexpr uint32_t kWarpFrames = 10;
+constexpr float kWarpTolerance = 2.0f;
 // The chat line takes at most this many characters.
 constexpr int32_t kChatLength = 36;
 constexpr uint8_t kSetupPlayers = 8;
@@ -139,6 +143,7 @@ int CBattleConfig::Init(uintptr_t parameter)
     m_pollTimer = 0;
     m_row = m_column = m_listIndex = m_category = m_listTop = 0;
     m_online = m_host = m_randomMatch = m_chatOpen = m_backMenuOpen = false;
+    m_warp.reset();
     m_background = MenuFade(0.0f, 1.0f);
     m_fade = MenuFade(0.0f, 1.0f);
     const auto* param = reinterpret_cast<const tag_TOLQSETUPPARAM*>(parameter);
@@ -163,7 +168,8 @@ int CBattleConfig::Init(uintptr_t parameter)
         m_setting->lobby = param->lobby;
     }
     GatherGameData();
-    if (g_pResourceController != nullptr && CActorResources::GetController() == nullptr)
+    // The previews find their models through the game's resources.
+    if (g_pResourceController != nullptr && CActorResources::GetController() != g_pResourceController)
         CActorResources::Install(g_pResourceController);
     m_random.Seed(m_setting != nullptr ? m_setting->seed : 0);
     m_backMenu = tag_TOLQMENU();
@@ -233,8 +239,19 @@ int CBattleConfig::Update(uintptr_t)
     return 1;
 }
 
-void CBattleConfig::Step(const SetupInput& input, uint32_t milliseconds)
+void CBattleConfig::Step(const SetupInput& given, uint32_t milliseconds)
 {
+    SetupInput input = given;
+    if (m_warp)
+    {
+        const MenuPoint seen = input.keys.Cursor();
+        const bool arrived = std::fabs(seen.x - m_warp->point.x) <= kWarpTolerance &&
+                             std::fabs(seen.y - m_warp->point.y) <= kWarpTolerance;
+        if (arrived || ++m_warp->frames > kWarpFrames)
+            m_warp.reset();
+        else
+            input.keys.SetCursor(m_warp->point);
+    }
     m_frame.Begin(FrameLayout(), input.keys, g_pController);
     m_mouseTarget.reset();
     if (m_setting == nullptr)
@@ -314,6 +331,7 @@ void CBattleConfig::EnterPage(uint32_t page)
 void CBattleConfig::MoveMouseTo(MenuPoint point)
 {
     m_mouseTarget = point;
+    m_warp = PendingWarp{point, 0};
     if (g_pInput == nullptr)
         return;
     const MenuPoint pixels = m_frame.Layout().LayoutToCursor(point);
@@ -741,9 +759,16 @@ tag_TOLQBATTLEPLAYER* CBattleConfig::GetOwnEntry() const
 namespace
 {
 // Mode page, in 1024 x 768 layout units: the two panels, each the size of
-// its picture.
+// its picture (376 x 532).
 constexpr MenuPoint kSoloPanelAt{112.0f, 124.0f};
 constexpr MenuPoint kTeamPanelAt{536.0f, 124.0f};
+
+MenuRect ModePanelRect(MenuPoint at)
+{
+    const MenuCell& cell = SetupSheet::kTeamPanelOff;
+    return MenuRect::At(at.x, at.y, cell.Width() * SetupSheet::kModePanelScale,
+                        cell.Height() * SetupSheet::kModePanelScale);
+}
 }
 
 void CBattleConfig::UpdateModePage(const SetupInput& input, uint32_t milliseconds)
@@ -780,7 +805,7 @@ void CBattleConfig::SetTeamBattle(bool team, bool byKey)
     rules.teamBattle = team ? 1 : 0;
     rules.rule = team ? tag_TOLQBATTLERULE::RULE_TEAM_FALLS : tag_TOLQBATTLERULE::RULE_SMASH_RACE;
     if (byKey)
-        MoveMouseTo(GetSpriteCenter(team ? kTeamPanelAt : kSoloPanelAt, SetupSheet::kTeamPanelOff));
+        MoveMouseTo(ModePanelRect(team ? kTeamPanelAt : kSoloPanelAt).Centre());
     SendRules(rules);
 }
 
@@ -795,9 +820,9 @@ void CBattleConfig::UpdateModeActive(const SetupInput& input)
         return;
     const bool team = m_setting->rules.teamBattle != 0;
     const MenuButtonResult solo =
-        MenuButton(m_frame, kSoloPanelId, SpriteRect(kSoloPanelAt, SetupSheet::kSoloPanelOff), !team, "solo");
+        MenuButton(m_frame, kSoloPanelId, ModePanelRect(kSoloPanelAt), !team, "solo");
     const MenuButtonResult teams =
-        MenuButton(m_frame, kTeamPanelId, SpriteRect(kTeamPanelAt, SetupSheet::kTeamPanelOff), team, "team");
+        MenuButton(m_frame, kTeamPanelId, ModePanelRect(kTeamPanelAt), team, "team");
     if (m_online && !m_host)
         return;
     const MenuKeys& keys = input.keys;
@@ -832,8 +857,10 @@ void CBattleConfig::RenderModePage(const CMenuPainter& painter)
     const uint32_t color = PageColor();
     DrawHeading(painter, PAGE_MODE, color);
     const bool team = m_setting->rules.teamBattle != 0;
-    painter.Picture(m_texture, team ? SetupSheet::kSoloPanelOff : SetupSheet::kSoloPanel, kSoloPanelAt, color);
-    painter.Picture(m_texture, team ? SetupSheet::kTeamPanel : SetupSheet::kTeamPanelOff, kTeamPanelAt, color);
+    painter.PictureInto(m_texture, team ? SetupSheet::kSoloPanelOff : SetupSheet::kSoloPanel,
+                        ModePanelRect(kSoloPanelAt), color);
+    painter.PictureInto(m_texture, team ? SetupSheet::kTeamPanel : SetupSheet::kTeamPanelOff,
+                        ModePanelRect(kTeamPanelAt), color);
     DrawChat(painter, color);
 }
 

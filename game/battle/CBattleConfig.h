@@ -442,6 +442,15 @@ private:
     tag_TOLQMENU m_backMenu;
     CMenuFrame m_frame;
     std::optional<MenuPoint> m_mouseTarget;
+    // Where a key put the mouse, until the window's pointer is seen there:
+    // the system moves it a frame or two later, and the pages must not take
+    // the old place for a new hover meanwhile.
+    struct PendingWarp
+    {
+        MenuPoint point;
+        uint32_t frames = 0;
+    };
+    std::optional<PendingWarp> m_warp;
     SetupGameData m_data;
     bool m_dataGiven = false;
     CGameConfig* m_config = nullptr;

@@ -26,11 +26,13 @@ inline constexpr MenuCell kPageTitles[kPageCount] = {
 inline constexpr const char* kPageTitleNames[kPageCount] = {"MODE  対戦形式", "MEMBER  参加者", "RULE  ルール",
                                                            "WEAPON  武器"};
 
-// The mode page: each panel in its chosen look and its other look.
-inline constexpr MenuCell kSoloPanel{.left = 0, .top = 1504, .right = 376, .bottom = 2036};
-inline constexpr MenuCell kSoloPanelOff{.left = 380, .top = 1504, .right = 756, .bottom = 2036};
-inline constexpr MenuCell kTeamPanel{.left = 760, .top = 1504, .right = 1136, .bottom = 2036};
-inline constexpr MenuCell kTeamPanelOff{.left = 1140, .top = 1504, .right = 1516, .bottom = 2036};
+// The mode page: each panel in its chosen look and its other look, drawn
+// at twice their size (376 x 532 on the page).
+inline constexpr float kModePanelScale = 2.0f;
+inline constexpr MenuCell kSoloPanel{.left = 0, .top = 1504, .right = 188, .bottom = 1770};
+inline constexpr MenuCell kSoloPanelOff{.left = 192, .top = 1504, .right = 380, .bottom = 1770};
+inline constexpr MenuCell kTeamPanel{.left = 384, .top = 1504, .right = 572, .bottom = 1770};
+inline constexpr MenuCell kTeamPanelOff{.left = 576, .top = 1504, .right = 764, .bottom = 1770};
 
 // The members page. Panels: teams 0-3 (team 0 also the panel of every seat
 // in a battle without teams), then the closed seat.

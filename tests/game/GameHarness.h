@@ -131,10 +131,12 @@ class GameHarness
 {
 public:
     // settings: written as "GameConfig.dat" before the game starts;
-    // writeMore: writes further files into the data folder (current then).
+    // writeMore: writes further files into the data folder (current then);
+    // dataFolder: a whole data set to run on instead of files (the stand-in
+    // set the build wrote), read only.
     GameHarness(int32_t width, int32_t height, const std::vector<DataFile>& files,
                 CController::SceneFactory factory = nullptr, const tag_TOLQGAMECONFIG* settings = nullptr,
-                const std::function<bool()>& writeMore = nullptr)
+                const std::function<bool()>& writeMore = nullptr, const std::string& dataFolder = {})
     {
         MessageQueue::Clear();
         const std::string home = (m_temp.Path() / "home").string();
@@ -144,7 +146,7 @@ public:
             const std::vector<uint8_t> bytes = EncodeGameConfig(*settings);
             TempFolder::Write(SaveFolder() / "GameConfig.dat", std::string(bytes.begin(), bytes.end()));
         }
-        m_dataWritten = WriteDataSet(files) && (!writeMore || writeMore());
+        m_dataWritten = !dataFolder.empty() || (WriteDataSet(files) && (!writeMore || writeMore()));
         RenderClasses::Install();
         m_window = std::make_unique<HeadlessWindow>(&ToController);
         MessageTarget() = &m_controller;
@@ -157,7 +159,7 @@ public:
         input->SetInputSource(&m_source);
         m_devicesMade = graphics->Create(system) != 0 && sound->CreateLoopback() != 0 &&
                         input->InitWithWindow(m_window.get()) != 0;
-        CController::SetDataFolder(m_temp.Path().string().c_str());
+        CController::SetDataFolder(dataFolder.empty() ? m_temp.Path().string().c_str() : dataFolder.c_str());
         CController::SetSceneFactory(factory);
         CController::SetHdrOption(false);
         m_started = m_devicesMade && m_controller.InitOnDevices(system, graphics, sound, input) != 0;
