@@ -86,6 +86,13 @@ void PageFrame(benchmark::State& state, uint32_t page)
     state.counters["previews"] = previews;
 }
 
+// The same frame with the page drawing nothing of its own (the setup past
+// its last page draws no background either): what the frame costs besides
+// the pages.
+void BM_EmptyFrame(benchmark::State& state)
+{
+    PageFrame(state, CBattleConfig::PAGE_LEAVE + 2);
+}
 void BM_ModePageFrame(benchmark::State& state)
 {
     PageFrame(state, CBattleConfig::PAGE_MODE);
@@ -104,6 +111,7 @@ void BM_WeaponsPageFrame(benchmark::State& state)
 }
 }
 
+BENCHMARK(BM_EmptyFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_ModePageFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_MembersPageFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_RulesPageFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);

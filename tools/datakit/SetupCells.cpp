@@ -56,7 +56,11 @@ std::vector<SheetCell> SetupCells()
         {kMenuSheet, S::kThumb, "", CellKind::BarFill},
     };
     AddAll(&cells, S::kPageTitles, S::kPageTitleNames, CellKind::Title);
-    AddAll(&cells, S::kPanels, S::kPanelNames, CellKind::Stripe);
+    // Each team's panel in a colour of its own; the closed seat's dark.
+    const CellKind panelKinds[S::kPanelKinds] = {CellKind::MenuItem, CellKind::Title, CellKind::Button,
+                                                 CellKind::Logo, CellKind::Stripe};
+    for (int panel = 0; panel < S::kPanelKinds; ++panel)
+        cells.push_back({kMenuSheet, S::kPanels[panel], S::kPanelNames[panel], panelKinds[panel]});
     AddAll(&cells, S::kSeats, S::kSeatNames, CellKind::Label);
     AddAll(&cells, S::kTeamMarks, S::kTeamNames, CellKind::Button);
     AddAll(&cells, S::kElementMarks, S::kElementNames, CellKind::Logo);

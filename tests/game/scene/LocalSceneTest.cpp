@@ -104,6 +104,29 @@ TEST_F(LocalScene, TheModePanelsTakeTheMouseAtTheirScaledEdgesAndAClickDecides)
     EXPECT_GT((decide >> 8) & 0xFF, (decide >> 16) & 0xFF); // green over red
 }
 
+TEST_F(LocalScene, InATeamBattleEachPanelShowsItsTeamsColourAndAClosedSeatItsOwn)
+{
+    Setting()->rules.teamBattle = 1;
+    Setting()->players[1].team = 1;
+    Setting()->players[3].slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
+    Pages()->SetPage(CBattleConfig::PAGE_MEMBERS);
+    ASSERT_TRUE(Settle());
+    game.Input().SetCursor(0, 0);
+    game.Step(2);
+    // Just inside each panel's left edge, beside its picture: panels 4 (team
+    // 0; panel 0 wears the cursor's frame), 1 and 3.
+    auto edge = [&](float x, float y) {
+        return game.Pixel(static_cast<int>((x + 8.0f) * kScale), static_cast<int>((y + 150.0f) * kScale)) & 0xFFFFFFu;
+    };
+    const uint32_t team0 = edge(592.0f, 112.0f);
+    const uint32_t team1 = edge(232.0f, 112.0f);
+    const uint32_t closed = edge(232.0f, 388.0f);
+    EXPECT_NE(team0, team1);
+    EXPECT_NE(team0, closed);
+    EXPECT_GT(team0 & 0xFF, (team0 >> 16) & 0xFF); // team 0: blue
+    EXPECT_GT((team1 >> 16) & 0xFF, (team1 >> 8) & 0xFF); // team 1: purple
+}
+
 TEST_F(LocalScene, LeavingTheSetupOpensTheTitleMenuOnTheLocalBattle)
 {
     ASSERT_TRUE(Settle());
