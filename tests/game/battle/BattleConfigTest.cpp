@@ -5,6 +5,7 @@
 #include "game/actor/CCharacter.h"
 
 #include <cstring>
+#include <filesystem>
 
 using namespace setuptest;
 using Phase = CBattleConfig::WeaponsPhase;
@@ -503,6 +504,7 @@ TEST(BattleSetupWeaponsPage, DoneWritesTheNamesBackWithoutOverwritingOneAnotherT
     EXPECT_EQ(play->weapons[3][0], '\0');
     EXPECT_EQ(own.weapons[0], play->weapons[0]);
     EXPECT_EQ(own.weapons[3], nullptr);
+    EXPECT_TRUE(std::filesystem::exists(h.world.saves.Path() / "PlayData.dat"));
     // Offline the computers are ready with the player: the page fades out
     // and starts.
     EXPECT_EQ(h.Entry(4).roomWords[1], 1u);

@@ -12,6 +12,7 @@
 #include "game/app/CGameConfig.h"
 #include "game/battle/CBattleConfig.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "tests/engine/core/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +84,8 @@ public:
         coat.characterMask = 0xFF;
         clothes.push_back(coat);
 
+        // Saves (the weapons page's) go to a folder of the test's own.
+        config.LoadFrom((saves.Path().string() + "/").c_str());
         tag_TOLQPLAYDATA* play = config.GetPlayData();
         play->stageCount = 3;
         play->builtInMusicCount = 11;
@@ -112,6 +115,7 @@ public:
         return data;
     }
 
+    TempFolder saves;
     std::vector<CCharacterDefinition> characters;
     std::vector<CWeaponDefinition> weapons;
     std::vector<CClothesDefinition> clothes;
