@@ -277,3 +277,23 @@ TEST_F(BattleSetupOnline, TheHostIgnoresPageAndRulesMessagesAndEveryMessageOfThe
     EXPECT_TRUE(setup.OnPeerMessage(SetupMessages::MSG_SUMMARY, summary.data(), 9));
     EXPECT_FALSE(setup.OnPeerMessage(42, summary.data(), 9));
 }
+
+TEST_F(BattleSetupOnline, ASummarySentWhileTheSessionsLocksAreHeldArrivesAsAnyOtherAndClosingFreesTheName)
+{
+    tag_TOLQBATTLESETTING* hostSetting = host.harness->setting;
+    {
+        std::lock_guard<std::mutex> guard(guest.lock);
+        EXPECT_EQ(guest.harness->setup.SendPlayerEntry(guest.harness->setting->players[1], 1), 1u);
+    }
+    ASSERT_TRUE(host.Wait([&](SetupHarness&) { return hostSetting->players[1].name != nullptr; }));
+    EXPECT_STREQ(hostSetting->players[1].name, "Guest");
+    {
+        std::lock_guard<std::mutex> guard(guest.lock);
+        tag_TOLQBATTLEPLAYER departed = guest.harness->setting->players[1];
+        departed.slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
+        EXPECT_EQ(guest.harness->setup.SendPlayerSummaryNoLock(departed, 1), 1u);
+    }
+    ASSERT_TRUE(host.Wait([&](SetupHarness&) { return hostSetting->players[1].IsClosed(); }));
+    // The received copy of the name goes with the seat.
+    EXPECT_EQ(hostSetting->players[1].name, nullptr);
+}
