@@ -18,6 +18,7 @@
 #include "engine/render/CTexture.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CBulletMemoryList.h"
+#include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CClothesDefinition.h"
 #include "game/actor/CGameDataResource.h"
 #include "game/actor/CWeaponDefinition.h"
@@ -26,6 +27,7 @@
 #include "game/app/GameServices.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 namespace
@@ -72,6 +74,13 @@ constexpr uint32_t kMusicWithoutNotification = 1;
 std::string g_dataFolder;
 bool g_hdrOption = true;
 
+template <class Definition>
+const Definition* DefinitionAt(CResourceList<CResourceBase*>* list, uint32_t index)
+{
+    const auto* resource = dynamic_cast<const CGameDataResource<Definition>*>(list->GetItem(index));
+    return resource != nullptr ? &resource->GetDefinition() : nullptr;
+}
+
 // The unlock rule of every definition of a list, in list order.
 template <class Definition> std::vector<tag_TOLQUNLOCKRULE> UnlockRules(CQorResourceController& resources, uint8_t kind)
 {
@@ -79,25 +88,80 @@ template <class Definition> std::vector<tag_TOLQUNLOCKRULE> UnlockRules(CQorReso
     auto* list = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(kind));
     for (uint32_t i = 0; i < list->GetCount(); ++i)
     {
-        const auto* item = dynamic_cast<const CGameDataResource<Definition>*>(list->GetItem(i));
-        rules.push_back(item != nullptr ? tag_TOLQUNLOCKRULE{item->GetDefinition().unlockKind,
-                                                             item->GetDefinition().unlockThreshold}
+        const Definition* item = DefinitionAt<Definition>(list, i);
+        rules.push_back(item != nullptr ? tag_TOLQUNLOCKRULE{item->unlockKind, item->unlockThreshold}
                                         : tag_TOLQUNLOCKRULE{});
     }
     return rules;
 }
 
+bool AllEmpty(const char (*fields)[kNameBytes], uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        if (fields[i][0] != '\0')
+            return false;
+    }
+    return true;
+}
+
+// A character that never chose its equipment carries what it comes with,
+// so a first battle can be set up before anything was bought.
+void GiveDefaultEquipment(tag_TOLQCHARAPLAYDATA* play, const CCharacterDefinition& definition)
+{
+    if (AllEmpty(play->weapons, kCharacterWeapons))
+    {
+        for (uint32_t i = 0; i < kCharacterWeapons; ++i)
+            std::snprintf(play->weapons[i], kNameBytes, "%s", definition.defaultWeapons[i]);
+    }
+    if (AllEmpty(play->clothes, kCharacterClothes))
+    {
+        for (uint32_t i = 0; i < kCharacterClothes; ++i)
+            std::snprintf(play->clothes[i], kNameBytes, "%s", definition.defaultClothes[i]);
+    }
+}
+
+// Weapons that are free from the start belong to the player.
+void OwnFreeWeapons(tag_TOLQPLAYDATA* play, CQorResourceController& resources)
+{
+    auto* weapons = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_WEAPONS));
+    for (uint32_t i = 0; i < weapons->GetCount(); ++i)
+    {
+        const CWeaponDefinition* weapon = DefinitionAt<CWeaponDefinition>(weapons, i);
+        if (play->weapons.size() <= i)
+            play->weapons.resize(i + 1);
+        if (weapon != nullptr && weapon->unlockKind == 0 && weapon->price == 0)
+        {
+            play->weapons[i].unlocked = 1;
+            play->weapons[i].owned = 1;
+        }
+    }
+}
+
 // The play data's tables follow the game data: one entry per selectable
-// character, weapon and clothes item, with each item's unlock rule.
+// character, weapon and clothes item, with each item's unlock rule; the
+// stages and the built-in music on offer; weapons that are free from the
+// start belong to the player.
 void FitPlayData(CGameConfig& config, CQorResourceController& resources)
 {
-    auto* characters =
-        static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_CHARACTERS));
+    tag_TOLQPLAYDATA* play = config.GetPlayData();
+    auto* characters = static_cast<CResourceList<CResourceBase*>*>(
+        resources.GetList(CQorResourceController::LIST_CHARACTERS));
     const size_t selectable = std::min<size_t>(characters->GetCount(), kMaxCharacters);
-    if (config.GetPlayData()->characters.size() < selectable)
-        config.GetPlayData()->characters.resize(selectable);
+    if (play->characters.size() < selectable)
+        play->characters.resize(selectable);
     if (config.GetRecord()->records.size() < selectable)
         config.GetRecord()->records.resize(selectable);
+    for (uint32_t i = 0; i < selectable; ++i)
+    {
+        if (const CCharacterDefinition* definition = DefinitionAt<CCharacterDefinition>(characters, i))
+            GiveDefaultEquipment(&play->characters[i], *definition);
+    }
+    auto* stages = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_STAGES));
+    play->stageCount = static_cast<uint8_t>(std::min<uint32_t>(stages->GetCount(), kMaxStages));
+    play->builtInMusicCount = kBuiltInMusicTracks;
+    play->musicCount = kBuiltInMusicTracks + static_cast<uint32_t>(play->userMusic.size());
+    OwnFreeWeapons(play, resources);
 
     std::vector<tag_TOLQUNLOCKRULE> weaponRules =
         UnlockRules<CWeaponDefinition>(resources, CQorResourceController::LIST_WEAPONS);

@@ -133,10 +133,12 @@ class GameHarness
 {
 public:
     // settings: written as "GameConfig.dat" before the game starts;
-    // writeMore: writes further files into the data folder (current then).
+    // writeMore: writes further files into the data folder (current then);
+    // dataFolder: a whole data set to run on instead of files (the stand-in
+    // set the build wrote), read only.
     GameHarness(int32_t width, int32_t height, const std::vector<DataFile>& files,
                 CController::SceneFactory factory = nullptr, const tag_TOLQGAMECONFIG* settings = nullptr,
-                const std::function<bool()>& writeMore = nullptr)
+                const std::function<bool()>& writeMore = nullptr, const std::string& dataFolder = {})
     {
         MessageQueue::Clear();
         const std::string home = (m_temp.Path() / "home").string();
@@ -146,10 +148,10 @@ public:
             const std::vector<uint8_t> bytes = EncodeGameConfig(*settings);
             TempFolder::Write(SaveFolder() / "GameConfig.dat", std::string(bytes.begin(), bytes.end()));
         }
-        m_dataWritten = WriteDataSet(files) && (!writeMore || writeMore());
+        m_dataWritten = !dataFolder.empty() || (WriteDataSet(files) && (!writeMore || writeMore()));
         m_window = std::make_unique<HeadlessWindow>(&ToController);
         MessageTarget() = &m_controller;
-        CController::SetDataFolder(m_temp.Path().string().c_str());
+        CController::SetDataFolder(dataFolder.empty() ? m_temp.Path().string().c_str() : dataFolder.c_str());
         CController::SetSceneFactory(factory);
         CController::SetHdrOption(false);
         m_started = StartHeadlessGame(m_controller, *m_window, m_source, width, height);

@@ -6,7 +6,8 @@ namespace SheetCells
 std::vector<SheetCell> AllCells()
 {
     std::vector<SheetCell> cells;
-    for (std::vector<SheetCell> (*family)() : {&ControllerCells, &TitleCells, &MenuScreenCells, &ConsoleCells})
+    for (std::vector<SheetCell> (*family)() :
+         {&ControllerCells, &TitleCells, &MenuScreenCells, &ConsoleCells, &SetupCells})
     {
         std::vector<SheetCell> more = family();
         cells.insert(cells.end(), more.begin(), more.end());

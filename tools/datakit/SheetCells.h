@@ -80,6 +80,7 @@ std::vector<SheetCell> ControllerCells();
 std::vector<SheetCell> TitleCells();
 std::vector<SheetCell> MenuScreenCells();
 std::vector<SheetCell> ConsoleCells();
+std::vector<SheetCell> SetupCells();
 
 // Every family's cells, and every sheet they are drawn on.
 std::vector<SheetCell> AllCells();
