@@ -378,6 +378,11 @@ void SheetPainter::Draw(const SheetCell& cell)
         Text(cell.label, centreX, centreY, width - kLabelMargin * 2.0f, height * kLabelShare);
         return;
     case CellKind::Stripe:
+        // A labelled stripe (a closed seat's panel) says what it is.
+        Fill(box, color);
+        if (!cell.label.empty())
+            Text(cell.label, centreX, centreY, width - kLabelMargin * 2.0f, height * kLabelShare);
+        return;
     case CellKind::Bar:
     case CellKind::BarFill:
         Fill(box, color);
