@@ -2,6 +2,7 @@
 
 #include "engine/core/CRandom.h"
 #include "engine/core/DeterministicMath.h"
+#include "engine/core/GameText.h"
 #include "engine/core/MathConstants.h"
 #include "engine/render/CCamera.h"
 #include "engine/platform/FrameTimer.h"
@@ -363,16 +364,18 @@ void CCharacter::Defeat(tag_TOLQBATTLEFRAME* frame, int32_t attacker)
     DropOnDefeat(frame, m_defeatDrop);
     if (m_data->console == nullptr)
         return;
+    // Names are Shift-JIS already; the fixed words are converted once. No
+    // Shift-JIS byte is a '%', so the converted pattern formats as it reads.
     const char* fallen = m_data->name.empty() ? m_definition->name : m_data->name.c_str();
     char text[640];
     if (source != nullptr)
     {
         const tag_TOLQBATTLECHARADATA* other = source->GetBattleData();
         const char* by = (other == nullptr || other->name.empty()) ? source->m_definition->name : other->name.c_str();
-        std::snprintf(text, sizeof(text), "%sが%sに倒されました", fallen, by);
+        std::snprintf(text, sizeof(text), GameText("%sが%sに倒されました"), fallen, by);
     }
     else
-        std::snprintf(text, sizeof(text), "%sが倒されました", fallen);
+        std::snprintf(text, sizeof(text), GameText("%sが倒されました"), fallen);
     m_data->console->ShowMessage(text, m_data->teamBattle != 0 ? m_action.team : 4u,
                                  static_cast<uint32_t>(GetIndex()));
 }

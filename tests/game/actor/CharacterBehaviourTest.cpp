@@ -110,7 +110,8 @@ TEST(CharacterMovement, FallingOutGoesDownWithoutAttacker)
     EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_DOWN);
     EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::DOWNS], 1u);
     ASSERT_EQ(battle.console.messages.size(), 1u);
-    EXPECT_EQ(battle.console.messages[0], "Fighter0が倒されました");
+    // "Fighter0が倒されました" as the font reads it, in code page 932.
+    EXPECT_EQ(battle.console.messages[0], "Fighter0\x82\xAA\x93\x7C\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD");
     EXPECT_EQ(battle.console.teams[0], 4u);
 }
 
@@ -146,7 +147,10 @@ TEST(CharacterCombat, SwingHitsEachFighterOnceButNoTeamMateOrDodger)
     EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::DEFEATS], 1u);
     EXPECT_EQ(player->GetActionData()->notice, 1u);
     ASSERT_EQ(battle.console.messages.size(), 1u);
-    EXPECT_EQ(battle.console.messages[0], "Fighter1がFighter0に倒されました");
+    // "Fighter1がFighter0に倒されました" in code page 932.
+    EXPECT_EQ(battle.console.messages[0],
+              "Fighter1\x82\xAA"
+              "Fighter0\x82\xC9\x93\x7C\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD");
     EXPECT_EQ(battle.console.teams[0], 1u);
     EXPECT_EQ(player->GetStateBlock()->ruleCounter, 1); // rule 0
 }
