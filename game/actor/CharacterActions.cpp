@@ -352,7 +352,9 @@ bool CCharacter::StartSwing()
         m_action.subSlot = swap;
     }
     StartState(STATE_ATTACK);
-    m_rotation.y = m_state.cameraMode == 3 ? m_state.cameraYaw : m_rotation.y;
+    // The swing goes where the fighter aims (the camera's yaw, which a
+    // lock-on keeps on its target), not where its feet were carrying it.
+    m_rotation.y = m_state.cameraYaw;
     m_score.value[tag_TOLQBATTLESCORE::MELEE_ATTACKS] += 1;
     return true;
 }
@@ -629,11 +631,7 @@ void CCharacter::DropWeapon(tag_TOLQBATTLEFRAME* frame, uint8_t slot)
         m_action.mainSlot = tag_TOLQCHARAACTION::kNoSlot;
     if (m_action.subSlot == slot)
         m_action.subSlot = tag_TOLQCHARAACTION::kNoSlot;
-    weapon->owner = -1;
-    weapon->held = false;
-    const CkvrVector3 ground = GroundBelow(frame->stage, m_position);
-    weapon->SetPosition(&ground);
-    frame->field->weapons.push_back(std::move(weapon));
+    frame->field->LayWeapon(std::move(weapon), GroundBelow(frame->stage, m_position), m_rotation.y);
     m_state.weaponHandling = 2;
     m_state.handlingClock = kHandlingMilliseconds;
     StepCursor(1);
