@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every test with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs them all, then builds the optimized
-# configuration that scripts/run.sh ships and runs them all again there,
+# UndefinedBehaviorSanitizer and runs them all (with every benchmark once,
+# as briefly as it allows, in each output format: a smoke test that fails
+# when a benchmark's picture or work does not check out), then builds the
+# optimized configuration that scripts/run.sh ships and runs them all again there,
 # then runs the threaded tests under ThreadSanitizer. Starts a virtual X
 # server when there is no display; drawing uses Mesa's software renderer.
 set -euo pipefail
