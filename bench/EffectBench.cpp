@@ -21,7 +21,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <string>
 #include <vector>
 
 namespace
@@ -210,13 +209,7 @@ bool Checked(benchmark::State& state, EffectScene& scene)
     scene.ListFrame();
     const std::vector<uint32_t> listed = scene.Picture();
     scene.PlainFrame();
-    std::string why;
-    if (!SameCoverage(listed, scene.Picture(), BLACK, kEdgeTolerance, &why))
-    {
-        state.SkipWithError(why.c_str());
-        return false;
-    }
-    return true;
+    return CheckCoverage(state, listed, scene.Picture(), BLACK, kEdgeTolerance);
 }
 
 void BM_EffectRenderFullPools(benchmark::State& state)

@@ -119,13 +119,7 @@ struct FontScene
         Frame([this] { DrawGlyphs(); });
         const std::vector<uint32_t> glyphs = engine.ReadBack();
         Frame([this] { DrawSprites(); });
-        std::string why;
-        if (!SameCoverage(glyphs, engine.ReadBack(), BLACK, 0.0, &why))
-        {
-            state.SkipWithError(why.c_str());
-            return false;
-        }
-        return true;
+        return CheckCoverage(state, glyphs, engine.ReadBack(), BLACK, 0.0);
     }
 
     BenchGraphics engine{WIDTH, HEIGHT};

@@ -5,14 +5,13 @@
 // frame is cleared, drawn and read; before timing, both draw one frame and
 // must cover exactly the same pixels.
 #include "bench/support/BenchGraphics.h"
+#include "bench/support/HandGl.h"
 #include "engine/platform/device/DeviceTexture.h"
 #include "engine/platform/device/VertexFormats.h"
 
 #include <benchmark/benchmark.h>
-#include <epoxy/gl.h>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace
@@ -109,14 +108,6 @@ private:
     bool m_ready = false;
 };
 
-GLuint Compile(GLenum type, const char* source)
-{
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    return shader;
-}
-
 // The same sprites with no engine code; the engine object only supplies a
 // current context.
 class HandWrittenSprites
@@ -148,23 +139,10 @@ void main()
 {
     fragment = texture(image, vUv) * vColor;
 })";
-        m_program = glCreateProgram();
-        m_vertexShader = Compile(GL_VERTEX_SHADER, vertexSource);
-        m_fragmentShader = Compile(GL_FRAGMENT_SHADER, fragmentSource);
-        glAttachShader(m_program, m_vertexShader);
-        glAttachShader(m_program, m_fragmentShader);
-        glLinkProgram(m_program);
-        glUseProgram(m_program);
-        glUniform2f(glGetUniformLocation(m_program, "size"), WIDTH, HEIGHT);
-        glUniform1i(glGetUniformLocation(m_program, "image"), 0);
-
-        glGenRenderbuffers(1, &m_colorBuffer);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_colorBuffer);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, WIDTH, HEIGHT);
-        glGenFramebuffers(1, &m_framebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_colorBuffer);
-        glViewport(0, 0, WIDTH, HEIGHT);
+        m_program = std::make_unique<HandGlProgram>(vertexSource, fragmentSource);
+        glUniform2f(m_program->Uniform("size"), WIDTH, HEIGHT);
+        glUniform1i(m_program->Uniform("image"), 0);
+        m_target = std::make_unique<HandGlTarget>(WIDTH, HEIGHT, false);
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_CULL_FACE);
         glEnable(GL_BLEND);
@@ -203,12 +181,6 @@ void main()
         glDeleteVertexArrays(1, &m_vertexArray);
         glDeleteBuffers(1, &m_buffer);
         glDeleteTextures(1, &m_texture);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glDeleteFramebuffers(1, &m_framebuffer);
-        glDeleteRenderbuffers(1, &m_colorBuffer);
-        glDeleteShader(m_vertexShader);
-        glDeleteShader(m_fragmentShader);
-        glDeleteProgram(m_program);
     }
     bool Ready() const { return m_ready; }
 
@@ -242,11 +214,8 @@ private:
     static constexpr GLsizeiptr kCapacity = 1 << 20;
     BenchGraphics m_context{WIDTH, HEIGHT};
     const std::vector<Sprite> m_sprites = MakeSprites();
-    GLuint m_program = 0;
-    GLuint m_vertexShader = 0;
-    GLuint m_fragmentShader = 0;
-    GLuint m_framebuffer = 0;
-    GLuint m_colorBuffer = 0;
+    std::unique_ptr<HandGlProgram> m_program;
+    std::unique_ptr<HandGlTarget> m_target;
     GLuint m_texture = 0;
     GLuint m_vertexArray = 0;
     GLuint m_buffer = 0;
@@ -254,37 +223,9 @@ private:
     bool m_ready = false;
 };
 
-// One frame of each, one after the other, compared.
-bool SamePicture(benchmark::State& state)
-{
-    std::vector<uint32_t> engine;
-    {
-        EngineSprites sprites;
-        if (!sprites.Ready())
-        {
-            state.SkipWithError("no graphics device");
-            return false;
-        }
-        engine = sprites.Picture();
-    }
-    HandWrittenSprites hand;
-    if (!hand.Ready())
-    {
-        state.SkipWithError("no graphics context");
-        return false;
-    }
-    std::string why;
-    if (!SameCoverage(engine, hand.Picture(), BLACK, 0.0, &why))
-    {
-        state.SkipWithError(why.c_str());
-        return false;
-    }
-    return true;
-}
-
 void BM_EngineSprites(benchmark::State& state)
 {
-    if (!SamePicture(state))
+    if (!SamePicture<EngineSprites, HandWrittenSprites>(state, BLACK, 0.0))
         return;
     EngineSprites sprites;
     uint64_t glCalls = 0;
@@ -297,7 +238,7 @@ BENCHMARK(BM_EngineSprites)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_HandWrittenGlSprites(benchmark::State& state)
 {
-    if (!SamePicture(state))
+    if (!SamePicture<EngineSprites, HandWrittenSprites>(state, BLACK, 0.0))
         return;
     HandWrittenSprites sprites;
     for (auto _ : state)

@@ -8,6 +8,7 @@
 //     bone matrices; goal: engine time at most 1.5 times the hand loop's).
 //     Before timing, both draw one frame and must cover the same pixels.
 #include "bench/support/BenchGraphics.h"
+#include "bench/support/HandGl.h"
 #include "engine/render/CAnimationController.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/CShader.h"
@@ -15,10 +16,8 @@
 #include "tests/engine/render/ModelSamples.h"
 
 #include <benchmark/benchmark.h>
-#include <epoxy/gl.h>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace
@@ -197,14 +196,6 @@ private:
     bool m_ready = false;
 };
 
-GLuint Compile(GLenum type, const char* source)
-{
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    return shader;
-}
-
 // The same vertices and bone matrices with no engine code: one program,
 // one buffer pair; the engine object only supplies a current context.
 class HandWrittenModels
@@ -250,31 +241,14 @@ void main()
 {
     fragment = diffuse * light;
 })";
-        m_program = glCreateProgram();
-        m_vertexShader = Compile(GL_VERTEX_SHADER, vertexSource);
-        m_fragmentShader = Compile(GL_FRAGMENT_SHADER, fragmentSource);
-        glAttachShader(m_program, m_vertexShader);
-        glAttachShader(m_program, m_fragmentShader);
-        glLinkProgram(m_program);
-        glUseProgram(m_program);
+        m_program = std::make_unique<HandGlProgram>(vertexSource, fragmentSource);
         // The row-vector matrix is GL's column-major transpose: pass it as
         // is with the vector on the right of a transposed product.
-        glUniformMatrix4fv(glGetUniformLocation(m_program, "viewProjection"), 1, GL_FALSE, viewProjection.m);
-        m_paletteLocation = glGetUniformLocation(m_program, "palette");
+        glUniformMatrix4fv(m_program->Uniform("viewProjection"), 1, GL_FALSE, viewProjection.m);
+        m_paletteLocation = m_program->Uniform("palette");
         const float diffuse[4] = {0.8f, 0.6f, 0.4f, 1.0f};
-        glUniform4fv(glGetUniformLocation(m_program, "diffuse"), 1, diffuse);
-
-        glGenRenderbuffers(1, &m_colorBuffer);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_colorBuffer);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, WIDTH, HEIGHT);
-        glGenRenderbuffers(1, &m_depthBuffer);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_depthBuffer);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, WIDTH, HEIGHT);
-        glGenFramebuffers(1, &m_framebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_colorBuffer);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_depthBuffer);
-        glViewport(0, 0, WIDTH, HEIGHT);
+        glUniform4fv(m_program->Uniform("diffuse"), 1, diffuse);
+        m_target = std::make_unique<HandGlTarget>(WIDTH, HEIGHT, true);
         glEnable(GL_DEPTH_TEST);
         glDisable(GL_CULL_FACE);
         glDisable(GL_BLEND);
@@ -314,13 +288,6 @@ void main()
         glBindVertexArray(0);
         glDeleteVertexArrays(1, &m_vertexArray);
         glDeleteBuffers(2, m_buffers);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glDeleteFramebuffers(1, &m_framebuffer);
-        glDeleteRenderbuffers(1, &m_colorBuffer);
-        glDeleteRenderbuffers(1, &m_depthBuffer);
-        glDeleteShader(m_vertexShader);
-        glDeleteShader(m_fragmentShader);
-        glDeleteProgram(m_program);
     }
     bool Ready() const { return m_ready; }
 
@@ -357,13 +324,9 @@ private:
     BenchGraphics m_context{WIDTH, HEIGHT};
     CMesh m_mesh;
     CAnimationController* m_controller = nullptr;
-    GLuint m_program = 0;
-    GLuint m_vertexShader = 0;
-    GLuint m_fragmentShader = 0;
+    std::unique_ptr<HandGlProgram> m_program;
+    std::unique_ptr<HandGlTarget> m_target;
     GLint m_paletteLocation = 0;
-    GLuint m_framebuffer = 0;
-    GLuint m_colorBuffer = 0;
-    GLuint m_depthBuffer = 0;
     GLuint m_vertexArray = 0;
     GLuint m_buffers[2] = {};
     GLsizei m_indexCount = 0;
@@ -371,38 +334,9 @@ private:
     bool m_ready = false;
 };
 
-// One frame of each, one after the other: the same models must cover the
-// same pixels (their colours differ: the lighting is not the same).
-bool SamePicture(benchmark::State& state)
-{
-    std::vector<uint32_t> engine;
-    {
-        EngineModels models;
-        if (!models.Ready())
-        {
-            state.SkipWithError("no graphics device");
-            return false;
-        }
-        engine = models.Picture();
-    }
-    HandWrittenModels hand;
-    if (!hand.Ready())
-    {
-        state.SkipWithError("no graphics context");
-        return false;
-    }
-    std::string why;
-    if (!SameCoverage(engine, hand.Picture(), BLACK, kEdgeTolerance, &why))
-    {
-        state.SkipWithError(why.c_str());
-        return false;
-    }
-    return true;
-}
-
 void BM_EngineSkinnedModels(benchmark::State& state)
 {
-    if (!SamePicture(state))
+    if (!SamePicture<EngineModels, HandWrittenModels>(state, BLACK, kEdgeTolerance))
         return;
     EngineModels models;
     for (auto _ : state)
@@ -412,7 +346,7 @@ BENCHMARK(BM_EngineSkinnedModels)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_HandWrittenGlSkinned(benchmark::State& state)
 {
-    if (!SamePicture(state))
+    if (!SamePicture<EngineModels, HandWrittenModels>(state, BLACK, kEdgeTolerance))
         return;
     HandWrittenModels models;
     for (auto _ : state)

@@ -23,7 +23,6 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace
@@ -159,13 +158,7 @@ bool ListChecked(benchmark::State& state, Engine& engine)
     }
     const std::vector<uint32_t> listed = engine.graphics.ReadBack();
     PlainOrderFrame(engine, objects);
-    std::string why;
-    if (!SameCoverage(listed, engine.graphics.ReadBack(), BLACK, 0.0, &why))
-    {
-        state.SkipWithError(why.c_str());
-        return false;
-    }
-    return true;
+    return CheckCoverage(state, listed, engine.graphics.ReadBack(), BLACK, 0.0);
 }
 
 void ListFrames(benchmark::State& state, bool draws)
@@ -245,14 +238,7 @@ struct HdrScene
         engine.Clear();
         copy.Fill(GREY);
         Copy();
-        copy.Fill(BLACK);
-        std::string why;
-        if (!SameCoverage(composited, engine.graphics.ReadBack(), BLACK, 0.0, &why))
-        {
-            state.SkipWithError(why.c_str());
-            return false;
-        }
-        return true;
+        return CheckCoverage(state, composited, engine.graphics.ReadBack(), BLACK, 0.0);
     }
 
     static constexpr int kHdrWidth = 1280;

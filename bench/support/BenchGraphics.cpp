@@ -83,3 +83,13 @@ bool SameCoverage(const std::vector<uint32_t>& engine, const std::vector<uint32_
     }
     return true;
 }
+
+bool CheckCoverage(benchmark::State& state, const std::vector<uint32_t>& engine,
+                   const std::vector<uint32_t>& baseline, uint32_t background, double tolerance)
+{
+    std::string why;
+    if (SameCoverage(engine, baseline, background, tolerance, &why))
+        return true;
+    state.SkipWithError(why.c_str());
+    return false;
+}

@@ -5,6 +5,8 @@
 #include "engine/platform/device/GraphicsDevice.h"
 #include "tests/support/HeadlessWindow.h"
 
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,3 +55,33 @@ bool SameCoverage(const std::vector<uint32_t>& engine, const std::vector<uint32_
                   double tolerance, std::string* why);
 // Pixels that differ from the background colour (alpha ignored).
 uint32_t CountCovered(const std::vector<uint32_t>& pixels, uint32_t background);
+
+// SameCoverage, or the benchmark skips with the reason.
+bool CheckCoverage(benchmark::State& state, const std::vector<uint32_t>& engine,
+                   const std::vector<uint32_t>& baseline, uint32_t background, double tolerance);
+
+// The check both benchmarks of a drawing pair make before timing: one frame
+// the engine's way and one the baseline's, each scene on a context of its
+// own made and released in turn, must cover the same pixels. A scene has
+// Ready() and Picture() (one frame drawn and read back).
+template <class EngineScene, class BaselineScene>
+bool SamePicture(benchmark::State& state, uint32_t background, double tolerance)
+{
+    std::vector<uint32_t> engine;
+    {
+        EngineScene scene;
+        if (!scene.Ready())
+        {
+            state.SkipWithError("no graphics device");
+            return false;
+        }
+        engine = scene.Picture();
+    }
+    BaselineScene baseline;
+    if (!baseline.Ready())
+    {
+        state.SkipWithError("no graphics context");
+        return false;
+    }
+    return CheckCoverage(state, engine, baseline.Picture(), background, tolerance);
+}
