@@ -501,8 +501,20 @@ int CGraphics::ChangeMode(int window, int width, int height)
     SetupPresentParameters();
     if (!ResetDevice())
         return 0;
+    m_windowed = m_presentParameters.windowed;
     m_system->SetClientSize(width, height, WINPOS_SHOWWINDOW);
     return 1;
+}
+
+int CGraphics::MakeContextCurrent()
+{
+    return m_device && m_device->MakeCurrent() ? 1 : 0;
+}
+
+void CGraphics::ReleaseContext()
+{
+    if (m_device)
+        m_device->ReleaseCurrent();
 }
 
 // ---------------------------------------------------------------------------

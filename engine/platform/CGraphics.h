@@ -101,7 +101,16 @@ public:
     DeviceResult Clear(uint32_t flags);
 
     int ResetDevice();
+    // window 0 asks for full screen at that size; a size the display does
+    // not offer, or a screen that refuses, leaves the window (GetWindowed
+    // tells which one the device ended in).
     int ChangeMode(int window, int width, int height);
+
+    // The device's context on the calling thread, or off it. A loading
+    // thread that uploads takes the context this way while the main thread
+    // waits for it; whichever thread draws next takes it back first.
+    int MakeContextCurrent();
+    void ReleaseContext();
 
     int IsDisplayFormat(uint32_t format) const;
     int IsTextureFormat(uint32_t format) const;

@@ -1,5 +1,7 @@
 #include "engine/platform/CMovie.h"
 
+#include "engine/core/CPathResolver.h"
+
 #include "engine/core/AlignedMemory.h"
 #include "engine/platform/CComInit.h"
 #include "engine/platform/CGraphics.h"
@@ -119,7 +121,9 @@ uint32_t CMovie::Release()
 int CMovie::Open(const char* path)
 {
     Release();
-    if (path == nullptr || !OpenStreams(path))
+    // A data name ("Movie\OP.mpg", any letter case) through the path layer,
+    // as every file of the program.
+    if (path == nullptr || !OpenStreams(CPathResolver::Resolve(path).c_str()))
     {
         FreeDecoding();
         return 0;

@@ -263,7 +263,50 @@ int CResourceController::LoadList(const char* path, uint32_t loadContents)
 // Names of a list: with loadContents 0 the device resources (images,
 // models, sounds, shaders) go to LoadOther, which the game's controller
 // uses to skip them.
+int CResourceController::EntryDone(int result)
+{
+    if (result == 0)
+        return 0;
+    ++m_loadedEntries;
+    if (m_entryHook)
+        m_entryHook(m_loadedEntries);
+    return result;
+}
+
+uint32_t CResourceController::CountEntries(const char* path, uint32_t loadContents) const
+{
+    if (path == nullptr || !IsResourceKind(path, ResourceKind::List))
+        return path != nullptr ? 1 : 0;
+    CResourceListFile list;
+    if (!list.Open(GetLoadPath(path).c_str()))
+        return 0;
+    const std::string folder = FolderOf(GetLoadPath(path).c_str());
+    uint32_t count = 0;
+    char record[CResourceListFile::kRecordSize];
+    while (list.ReadRecord(record) == CResourceListFile::RECORD_NAME)
+    {
+        CkvrPackFile pack;
+        if (loadContents != 0 && IsResourceKind(record, ResourceKind::Pack) &&
+            pack.Open((folder + record).c_str()))
+            count += pack.GetCount();
+        else
+            ++count;
+    }
+    return count;
+}
+
 int CResourceController::LoadRecord(const char* record, uint32_t loadContents)
+{
+    // A pack counts by its entries when they load, else as one file.
+    if (IsResourceKind(record, ResourceKind::Pack))
+    {
+        const int loaded = LoadPack(record, loadContents);
+        return loadContents != 0 ? loaded : EntryDone(loaded);
+    }
+    return EntryDone(LoadRecordKind(record, loadContents));
+}
+
+int CResourceController::LoadRecordKind(const char* record, uint32_t loadContents)
 {
     if (loadContents != 0)
     {
@@ -280,8 +323,6 @@ int CResourceController::LoadRecord(const char* record, uint32_t loadContents)
         return LoadEffect(record, loadContents);
     if (IsResourceKind(record, ResourceKind::SceneResource))
         return LoadScene(record);
-    if (IsResourceKind(record, ResourceKind::Pack))
-        return LoadPack(record, loadContents);
     if (!LoadOther(nullptr, record, loadContents))
         return m_lastError.empty() ? Fail(Quoted(record), "the game data can't be loaded") : 0;
     return 1;
@@ -525,6 +566,11 @@ int CResourceController::LoadPack(const char* path, uint32_t loadContents)
 }
 
 int CResourceController::LoadPackEntry(CkvrPackFile* pack, const char* name, uint32_t loadContents)
+{
+    return EntryDone(LoadPackEntryKind(pack, name, loadContents));
+}
+
+int CResourceController::LoadPackEntryKind(CkvrPackFile* pack, const char* name, uint32_t loadContents)
 {
     if (IsResourceKind(name, ResourceKind::Image))
         return LoadTexture(pack, name);

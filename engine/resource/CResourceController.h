@@ -5,6 +5,7 @@
 #include "engine/resource/ResourceKindLoader.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -126,6 +127,16 @@ public:
     // Why the last Load or Save failed ("" after a success).
     const std::string& GetLastError() const { return m_lastError; }
 
+    // Progress of a load: the hook hears the count after every entry taken
+    // in (a file of the list, or each entry of a pack loaded with its
+    // contents); it runs on the loading thread. CountEntries tells the
+    // count a load of that path would reach, reading only the list and the
+    // packs' directories (0 when the list can't be read).
+    using EntryHook = std::function<void(uint32_t loadedEntries)>;
+    void SetEntryHook(EntryHook hook) { m_entryHook = std::move(hook); }
+    uint32_t GetLoadedEntryCount() const { return m_loadedEntries; }
+    uint32_t CountEntries(const char* path, uint32_t loadContents) const;
+
     // The path a name of the list being loaded is opened at: the list's
     // folder followed by the name (the name itself outside a list load).
     std::string GetLoadPath(const char* name) const;
@@ -159,8 +170,12 @@ private:
 
     int LoadList(const char* path, uint32_t loadContents);
     int LoadRecord(const char* record, uint32_t loadContents);
+    int LoadRecordKind(const char* record, uint32_t loadContents);
     int LoadSingle(const char* path, uint32_t loadContents);
     int LoadPackEntry(CkvrPackFile* pack, const char* name, uint32_t loadContents);
+    int LoadPackEntryKind(CkvrPackFile* pack, const char* name, uint32_t loadContents);
+    // One more entry is in: 1 when it loaded (result), after the hook ran.
+    int EntryDone(int result);
     int ConvertAndLoadModel(const char* path);
     CResourceBase* LoadKindObject(const tag_KVRKINDLOADER& loader, CkvrPackFile* pack, const char* name,
                                   uint32_t loadContents);
@@ -197,4 +212,6 @@ private:
     std::vector<Moved> m_moved;
     std::string m_loadFolder;
     std::string m_lastError;
+    EntryHook m_entryHook;
+    uint32_t m_loadedEntries = 0;
 };

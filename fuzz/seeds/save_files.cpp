@@ -1,5 +1,7 @@
 // Writes seed files for the save-file fuzz target: each file as a first
 // start saves it, and filled ones.
+#include "SeedFile.h"
+
 #include "game/app/GameConfigDefaults.h"
 #include "game/app/GameConfigFormat.h"
 
@@ -7,19 +9,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-namespace
-{
-bool Write(const std::string& folder, const char* name, const std::vector<uint8_t>& bytes)
-{
-    const std::string path = folder + "/" + name;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
-}
 
 int main(int argc, char** argv)
 {
@@ -30,9 +19,9 @@ int main(int argc, char** argv)
     SetDefaultGameConfig(&config);
     tag_TOLQPLAYDATA play;
     tag_TOLQPLAYRECORD record = {};
-    bool ok = Write(folder, "config_default", EncodeGameConfig(config));
-    ok = ok && Write(folder, "play_default", EncodePlayData(play));
-    ok = ok && Write(folder, "record_default", EncodePlayRecord(record));
+    bool ok = WriteSeed(folder, "config_default", EncodeGameConfig(config));
+    ok = ok && WriteSeed(folder, "play_default", EncodePlayData(play));
+    ok = ok && WriteSeed(folder, "record_default", EncodePlayRecord(record));
 
     config.radioChat.resize(kRadioChatsPerCharacter);
     std::strcpy(config.radioChat[0].text, "Go!");
@@ -44,8 +33,8 @@ int main(int argc, char** argv)
     play.userMusic = {"Bgm\\Song.wav"};
     record.records.resize(2);
     record.records[1].offline[0] = 9;
-    ok = ok && Write(folder, "config_filled", EncodeGameConfig(config));
-    ok = ok && Write(folder, "play_filled", EncodePlayData(play));
-    ok = ok && Write(folder, "record_filled", EncodePlayRecord(record));
+    ok = ok && WriteSeed(folder, "config_filled", EncodeGameConfig(config));
+    ok = ok && WriteSeed(folder, "play_filled", EncodePlayData(play));
+    ok = ok && WriteSeed(folder, "record_filled", EncodePlayRecord(record));
     return ok ? 0 : 1;
 }

@@ -319,6 +319,8 @@ uint32_t CCharacter::ReceiveHit(tag_TOLQBATTLEFRAME* frame, int32_t attacker, ui
     if (m_data == nullptr || frame == nullptr || attacker < 0 || attacker >= frame->count)
         return 0;
     CCharacter* source = frame->fighters[attacker];
+    if (source == nullptr)
+        return 0;
     const CombatantView from{attacker, source->GetTeam(), source->IsDown(), false, source->IsNpc()};
     const CombatantView to{GetIndex(), GetTeam(), IsDown(), m_state.actionState == STATE_DODGE, IsNpc()};
     if (!CanDamage(from, to, m_data->teamBattle != 0, m_data->friendlyFire != 0))

@@ -100,7 +100,7 @@ int32_t CCpu::FindTarget(tag_TOLQBATTLEFRAME* frame) const
     for (uint8_t i = 0; i < frame->count; ++i)
     {
         const CCharacter* other = frame->fighters[i];
-        if (other == this || other->IsDown())
+        if (other == nullptr || other == this || other->IsDown())
             continue;
         if (teamBattle && GetTeam() < 4 && other->GetTeam() == GetTeam())
             continue;

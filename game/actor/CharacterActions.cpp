@@ -424,6 +424,8 @@ void CCharacter::UpdateDown(tag_TOLQBATTLEFRAME* frame)
         for (uint8_t i = 0; i < frame->count; ++i)
         {
             CCharacter* other = frame->fighters[i];
+            if (other == nullptr)
+                continue;
             const bool mate = other == this || (m_data->teamBattle != 0 && other->GetTeam() < 4 &&
                                                 other->GetTeam() == GetTeam());
             if (mate)

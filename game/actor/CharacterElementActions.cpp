@@ -65,7 +65,7 @@ void CCharacter::UpdateLockOn(tag_TOLQBATTLEFRAME* frame)
             for (uint8_t i = 0; i < frame->count; ++i)
             {
                 CCharacter* other = frame->fighters[i];
-                if (other == this || other->IsDown())
+                if (other == nullptr || other == this || other->IsDown())
                     continue;
                 const CombatantView a{GetIndex(), GetTeam(), false, false, false};
                 const CombatantView b{other->GetIndex(), other->GetTeam(), false, false, false};

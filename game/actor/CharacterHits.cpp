@@ -62,6 +62,8 @@ void CCharacter::TestGoal(tag_TOLQBATTLEFRAME* frame)
     for (uint8_t i = 0; i < frame->count; ++i)
     {
         CCharacter* other = frame->fighters[i];
+        if (other == nullptr)
+            continue;
         if (other == this || (m_data->teamBattle != 0 && other->GetTeam() < 4 && other->GetTeam() == GetTeam()))
             teamSum += other->m_state.ruleCounter;
     }
@@ -113,7 +115,8 @@ void CCharacter::TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float
     for (uint8_t i = 0; i < frame->count && i < 32; ++i)
     {
         CCharacter* other = frame->fighters[i];
-        if (other == this || (m_state.swingHitMask & (1u << i)) != 0 || !other->BodyTouches(sphere))
+        if (other == nullptr || other == this || (m_state.swingHitMask & (1u << i)) != 0 ||
+            !other->BodyTouches(sphere))
             continue;
         m_state.swingHitMask |= 1u << i;
         other->ReceiveHit(frame, GetIndex(), power, false);

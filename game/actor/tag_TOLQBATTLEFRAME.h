@@ -12,7 +12,7 @@ class IBattleStage;
 // fighter's update, movement and hit steps.
 struct tag_TOLQBATTLEFRAME
 {
-    CCharacter** fighters = nullptr;
+    CCharacter** fighters = nullptr; // by index; null for a seat without a fighter
     uint8_t count = 0;
     IBattleStage* stage = nullptr;
     CBulletMemoryList* bullets = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "game/actor/tag_TOLQRADIOCHAT.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,12 +20,6 @@ constexpr uint32_t kNameBytes = 260;
 constexpr uint32_t kLoginIdBytes = 33;
 constexpr uint32_t kBattleTallies = 15;
 
-struct tag_TOLQRADIOCHAT
-{
-    uint8_t scope = {};            // 0 to everyone, 1 to the team
-    char text[33] = {};
-    uint8_t phrase = {};           // 0x38 + phrase index 0..15
-};
 
 struct tag_TOLQGAMECONFIG
 {

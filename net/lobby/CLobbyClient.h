@@ -159,7 +159,7 @@ private:
     friend class CLobbyScreens;
     using Deferred = std::function<void()>;
 
-    // Threads.
+    // The lobby server connection and its threads (LobbyClientConnection.cpp).
     void ConnectThread();
     void ReceiveThread();
     bool Connect(const char* host, uint16_t port);
@@ -170,11 +170,13 @@ private:
     void RunDeferred();
     void Defer(Deferred action);
 
-    // Per-frame and input steps.
+    // Each state's per-frame step (LobbyClientSteps.cpp).
     void Step(float seconds);
     void Fade(int index, float target, float seconds);
     void RoomStep(float seconds);
     void LeaveStep(float seconds);
+
+    // Each state's input (LobbyClientInput.cpp).
     void OnInputLocked(int32_t keys);
     void InputLogin(int32_t keys);
     void InputLobby(int32_t keys);
@@ -193,12 +195,13 @@ private:
     void EditorOff();
     void TakeEditorText(char* field, size_t size);
     bool EditorEnter(bool sendAllowed, const std::function<void()>& send);
+
+    // Lists and chat logs (CLobbyClient.cpp).
     void ClampCursors();
     void AppendChat(tag_KVRLOBBYCHATLINE* log, int32_t& count, int32_t& scroll, const tag_KVRLOBBYCHATLINE& line);
     void ClearRoomChat();
-    bool ListenAsOwner();
 
-    // Handlers of the server's messages.
+    // Handlers of the server's messages (LobbyClientMessages.cpp).
     void OnHello(const uint8_t* payload, uint32_t length, uint16_t sub);
     void OnLogin(const uint8_t* payload, uint32_t length, uint16_t sub);
     void OnRoomEntries(const uint8_t* payload, uint32_t length);
@@ -214,9 +217,10 @@ private:
     void OnMatchHost(const uint8_t* payload, uint32_t length);
     void OnLobbyChat(const uint8_t* payload, uint32_t length);
     void OnLineTest(const uint8_t* payload, uint32_t length, uint16_t sub);
-    void ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool reportFailure);
 
-    // Room peers.
+    // The room's peer session (LobbyClientRoomPeers.cpp).
+    bool ListenAsOwner();
+    void ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool reportFailure);
     static uint32_t PeerMessage(void* argument, CNetClient* peer, const uint8_t* payload, int32_t id,
                                 uint32_t length);
     static uint32_t PeerConnected(void* argument, CNetClient* peer);

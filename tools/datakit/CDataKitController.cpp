@@ -2,6 +2,7 @@
 
 #include "engine/resource/CResourceSaveJob.h"
 #include "engine/resource/CSafeFileWriter.h"
+#include "tools/datakit/StoryDataKit.h"
 
 CDataKitController::~CDataKitController()
 {
@@ -26,12 +27,16 @@ int CDataKitController::SaveOther(CResourceSaveJob& job)
         std::vector<uint8_t> bytes;
         if (!CResourceSaveJob::ReadFile(m_paths[i], &bytes))
             return Fail("\"" + m_names[i] + "\"", "can't be read");
-        CSafeFileWriter* file = job.CreateFile(m_names[i]);
+        std::string name = m_names[i];
+        std::string error;
+        if (!StoryDataKit::ToPackedForm(&name, &bytes, &error))
+            return Fail("\"" + name + "\"", error.c_str());
+        CSafeFileWriter* file = job.CreateFile(name);
         if (file == nullptr)
-            return Fail("\"" + m_names[i] + "\"", job.GetError().c_str());
+            return Fail("\"" + name + "\"", job.GetError().c_str());
         if (!file->Write(bytes.data(), bytes.size()) || !file->Close())
-            return Fail("\"" + m_names[i] + "\"", "can't be written");
-        job.AddRecord(m_names[i]);
+            return Fail("\"" + name + "\"", "can't be written");
+        job.AddRecord(name);
     }
     return 1;
 }

@@ -12,6 +12,7 @@
 // the files no engine loader takes (the font face name), which it keeps by
 // name on load and copies into the saved set with their records, the way
 // the game's controller carries its game data through the same hooks.
+// Story and mission texts go into the saved set in their binary forms.
 class CDataKitController : public CResourceController
 {
 public:

@@ -6,16 +6,20 @@
 #include "engine/render/CConvertMesh.h"
 #include "engine/render/CMesh.h"
 #include "engine/render/CModelObject.h"
-#include "engine/render/CWriteMesh.h"
 #include "engine/core/FileIo.h"
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CResourceSaveJob.h"
 #include "engine/resource/CSafeFileWriter.h"
+#include "tools/datakit/ArenaLook.h"
 #include "tools/datakit/CDataKitController.h"
+#include "tools/datakit/FighterModels.h"
 #include "tools/datakit/GameDataKit.h"
+#include "tools/datakit/GameSceneKit.h"
 #include "tools/datakit/ImageEncoder.h"
+#include "tools/datakit/ModelBuilding.h"
 #include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/SoundEncoder.h"
+#include "tools/datakit/StoryDataKit.h"
 
 #include <cmath>
 #include <cstdio>
@@ -213,19 +217,7 @@ std::vector<uint8_t> ConvertModel(const std::string& xText, uint16_t gridCells =
         built = objects->GetItem(i)->CreateBlocks(gridCells, 1, gridCells) != 0;
     if (!built)
         return {};
-    char* data = nullptr;
-    size_t size = 0;
-    FILE* stream = open_memstream(&data, &size);
-    if (stream == nullptr)
-        return {};
-    CWriteMesh writer;
-    const uint32_t written = writer.WriteToStream(&mesh, stream);
-    std::fclose(stream);
-    std::vector<uint8_t> bytes;
-    if (written)
-        bytes.assign(data, data + size);
-    std::free(data);
-    return bytes;
+    return ModelBuilding::WriteModel(&mesh);
 }
 
 // "Box": a flat white quad.
@@ -253,16 +245,8 @@ std::vector<uint8_t> SceneFile(const char* sceneName, const std::string& scratch
 std::vector<FileMaker> Files()
 {
     std::vector<FileMaker> files = {
-        {"Texture\\Background_01.dds",
-         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x3060C0), 1024, 1024); }},
-        {"Texture\\Background_02.dds",
-         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC06030), 1024, 1024); }},
-        {"Texture\\Select_01.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(2048, 2048, 0x40C080), 2048, 2048); }},
-        {"Texture\\Console_01.dds",
-         [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0xC0C040), 1024, 1024); }},
         {"Texture\\Network_01.dds",
          [] { return ImageEncoder::EncodeDdsDxt1(Sheet(1024, 1024, 0x8040C0), 1024, 1024); }},
-        {"Texture\\CircleLogo_01.dds", [] { return ImageEncoder::EncodeDdsArgb(Sheet(512, 256, 0xE0E0E0), 512, 256); }},
         {"Texture\\Shadow.dds", [] { return ImageEncoder::EncodeDdsArgb(Shadow(64), 64, 64); }},
         {"Texture\\ColorKey_01.png", [] { return ImageEncoder::EncodePng(KeyedDisc(64), 64, 64); }},
         {"Texture\\Map_arena.dds", [] { return ImageEncoder::EncodeDdsDxt1(Sheet(256, 256, 0x60A060), 256, 256); }},
@@ -278,7 +262,13 @@ std::vector<FileMaker> Files()
         {"Bgm\\Bgm_option.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 220.0), 2, kRate); }},
         {"Bgm\\Bgm_custom.ogg", [] { return SoundEncoder::EncodeOgg(Music(DataKit::kMusicSeconds, 262.0), 2, kRate); }},
     };
+    files.push_back({ArenaLook::kRecord, [] { return ArenaLook::Model(); }});
+    for (FighterModels::ModelFile& file : FighterModels::Files(GameDataKit::kCharacters))
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (NamedFiles::NamedFile& file : NamedFiles::Sounds())
+        files.push_back({file.name, std::move(file.make)});
+    // The sheets, menu music and title voices of the start and menu scenes.
+    for (GameSceneKit::ListedFile& file : GameSceneKit::ListedFiles())
         files.push_back({file.name, std::move(file.make)});
     // Effects resolve their textures and sounds by name: they follow them.
     files.push_back({"Effect\\Efc_hit.efc", [] { return HitEffect(); }});
@@ -286,6 +276,9 @@ std::vector<FileMaker> Files()
         files.push_back({file.name, std::move(file.make)});
     // The game data refers to the files above by name: it follows them.
     for (GameDataKit::GameFile& file : GameDataKit::Files())
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
+    // The story chapters and missions name the game data: they follow it.
+    for (StoryDataKit::ScriptFile& file : StoryDataKit::Files())
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     // The game's fonts 0 and 1 are chosen by face name, one a line;
     // machines without the face fall back to IPA Gothic.
@@ -353,5 +346,10 @@ int DataKit::MakeDataSet(const std::string& folder, std::string* error)
     const std::string source = Join(folder, kSourceFolder);
     if (!WriteLooseSet(source, error))
         return 0;
-    return PackSet(Join(source, kListName), Join(folder, kListName), error);
+    if (!PackSet(Join(source, kListName), Join(folder, kListName), error))
+        return 0;
+    if (!StoryDataKit::WriteStaffRoll(folder, error))
+        return 0;
+    // What the game opens by path beside the packed set.
+    return GameSceneKit::WriteLooseFiles(folder, error);
 }

@@ -1,5 +1,8 @@
 #include "tools/datakit/GameDataKit.h"
 
+#include "tools/datakit/ArenaLook.h"
+#include "tools/datakit/FighterModels.h"
+
 #include "engine/core/CByteWriter.h"
 #include "engine/core/TextEncoding.h"
 #include "game/actor/CBulletDefinition.h"
@@ -11,6 +14,7 @@
 #include "game/actor/CStageDefinition.h"
 #include "game/actor/CStageObjectDefinition.h"
 #include "game/actor/CWeaponDefinition.h"
+#include "tools/datakit/StoryDataKit.h"
 
 #include <array>
 #include <cstdio>
@@ -285,6 +289,7 @@ void AddCharacters(std::vector<GameDataKit::GameFile>* files)
         SetName(c.defaultWeapons[1], CCharacterDefinition::kNameSize, kRifle);
         SetName(c.defaultWeapons[2], CCharacterDefinition::kNameSize, kLauncher);
         SetName(c.defaultClothes[0], CCharacterDefinition::kNameSize, kHat);
+        SetName(c.firstChapter, CCharacterDefinition::kNameSize, StoryDataKit::FirstChapter(index));
         for (uint32_t i = 0; i < CCharacterDefinition::kRadioChats; ++i)
         {
             c.radio[i].scope = 0;
@@ -306,8 +311,7 @@ void AddCharacters(std::vector<GameDataKit::GameFile>* files)
         c.handOffset = CkvrVector3(0.3f, 1.2f, 0.4f);
         c.eyeHeight = 1.5f;
         c.maximumAttack = std::string("Ema_") + kCharacterNames[index];
-        c.model = GameDataKit::kModel;
-        c.motions = {{0, 1, 1.0f}, {1, 0, 1.0f}};
+        FighterModels::Dress(&c, index);
         c.voices.resize(0x3C);
         for (uint8_t entry : kVoiceEntries)
             c.voices[entry] = GameDataKit::kVoice;
@@ -322,6 +326,7 @@ void AddStage(std::vector<GameDataKit::GameFile>* files)
     CStageDefinition s;
     SetName(s.name, sizeof(s.name), GameDataKit::kStageName);
     s.displayName = GameDataKit::kStageName;
+    ArenaLook::Dress(&s);
     s.groundModel = GameDataKit::kGroundModel;
     s.hitModel = GameDataKit::kHitModel;
     s.mapPicture = GameDataKit::kMapPicture;

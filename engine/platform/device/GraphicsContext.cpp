@@ -168,6 +168,15 @@ bool GraphicsContext::MakeCurrent()
     return false;
 }
 
+bool GraphicsContext::ReleaseCurrent()
+{
+    if (m_sdlContext != nullptr)
+        return SDL_GL_MakeCurrent(static_cast<SDL_Window*>(m_sdlWindow), nullptr) == 0;
+    if (m_eglContext != nullptr)
+        return eglMakeCurrent(m_eglDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) == EGL_TRUE;
+    return false;
+}
+
 void GraphicsContext::SwapBuffers()
 {
     if (m_sdlWindow != nullptr)

@@ -22,6 +22,10 @@ public:
     static std::unique_ptr<GraphicsContext> Create(PlatformWindow* window, bool requireAccelerated);
 
     bool MakeCurrent();
+    // Leaves the calling thread without a current context, so that another
+    // thread can make this one current (a context is current on one thread
+    // at a time).
+    bool ReleaseCurrent();
     // Shows the window's back buffer; nothing without a window.
     void SwapBuffers();
     // The size of the window's drawable, or 0, 0 without a window.

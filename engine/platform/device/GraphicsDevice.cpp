@@ -1,4 +1,5 @@
 #include "engine/platform/device/GraphicsDevice.h"
+#include "engine/core/FailureLog.h"
 #include "engine/platform/device/FixedLightingProgram.h"
 
 #include "engine/platform/device/DeviceBuffer.h"
@@ -269,7 +270,7 @@ void GraphicsDevice::WriteInitialGlState()
     m_glCalls += 6 + MAX_TEXTURE_UNITS;
 }
 
-void GraphicsDevice::ApplyWindowMode(const PresentParameters& parameters)
+void GraphicsDevice::ApplyWindowMode(PresentParameters& parameters)
 {
     SDL_Window* window = static_cast<SDL_Window*>(m_context->GetSdlWindow());
     if (window == nullptr)
@@ -287,8 +288,12 @@ void GraphicsDevice::ApplyWindowMode(const PresentParameters& parameters)
     mode.h = static_cast<int>(parameters.backBufferHeight);
     if (parameters.fullScreenRefreshRate != 0)
         mode.refresh_rate = static_cast<int>(parameters.fullScreenRefreshRate);
-    SDL_SetWindowDisplayMode(window, &mode);
-    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
+    if (SDL_SetWindowDisplayMode(window, &mode) != 0 || SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0)
+    {
+        LogFailure("graphics: full screen", SDL_GetError());
+        SDL_SetWindowFullscreen(window, 0);
+        parameters.windowed = 1;
+    }
 }
 
 bool GraphicsDevice::CreateBackBuffers(PresentParameters& parameters)
@@ -524,6 +529,16 @@ void GraphicsDevice::BindTextureForUpload(unsigned name)
     SetActiveTexture(UPLOAD_TEXTURE_UNIT);
     KVR_GL(glBindTexture(GL_TEXTURE_2D, name));
     m_gl.boundTextureUpload = name;
+}
+
+bool GraphicsDevice::MakeCurrent()
+{
+    return m_context && m_context->MakeCurrent();
+}
+
+bool GraphicsDevice::ReleaseCurrent()
+{
+    return m_context && m_context->ReleaseCurrent();
 }
 
 // ---------------------------------------------------------------------------

@@ -73,6 +73,12 @@ public:
     static std::vector<DisplayMode> GetDisplayModes(uint32_t format);
     static bool IsDisplayFormatAvailable(uint32_t format);
 
+    // The context moves between threads: one thread makes it current, does
+    // its work, releases it, and only then may another make it current. The
+    // caller serialises the hand-over (the device itself takes no lock).
+    bool MakeCurrent();
+    bool ReleaseCurrent();
+
     // The lost-device protocol.
     DeviceResult TestCooperativeLevel();
     DeviceResult Reset(PresentParameters& parameters);
@@ -316,7 +322,9 @@ private:
     bool Initialize(uint32_t deviceType, PresentParameters& parameters, bool requireAccelerated);
     void ReadCaps();
     bool CreateBackBuffers(PresentParameters& parameters);
-    void ApplyWindowMode(const PresentParameters& parameters);
+    // A screen that refuses full screen leaves the window, and parameters
+    // say so.
+    void ApplyWindowMode(PresentParameters& parameters);
     void SetDefaultDeviceState();
     void WriteInitialGlState();
 

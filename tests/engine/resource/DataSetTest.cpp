@@ -18,6 +18,7 @@
 #include "tools/datakit/DataKit.h"
 #include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/NamedFiles.h"
+#include "tools/datakit/StoryDataKit.h"
 #include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CElementAttackDefinition.h"
 #include "game/actor/CGameDataResource.h"
@@ -25,6 +26,7 @@
 #include "game/actor/CStageDefinition.h"
 #include "game/actor/CWeaponDefinition.h"
 #include "game/app/CQorResourceController.h"
+#include "tools/datakit/GameSceneKit.h"
 
 #include <gtest/gtest.h>
 
@@ -40,22 +42,44 @@ namespace fs = std::filesystem;
 namespace
 {
 constexpr uint32_t kTextures = 9;
-// The menu sounds and music, then the sounds the battle looks up by name.
-const uint32_t kSounds = 6 + static_cast<uint32_t>(NamedFiles::Sounds().size());
-constexpr uint32_t kMeshes = 3;
+// The menu sounds and music, the sounds the battle looks up by name, and the
+// start and menu scenes' music and voices.
+uint32_t CountSounds()
+{
+    uint32_t sounds = 6 + static_cast<uint32_t>(NamedFiles::Sounds().size());
+    for (const GameSceneKit::ListedFile& file : GameSceneKit::ListedFiles())
+        sounds += file.name.find(".ogg") != std::string::npos ? 1 : 0;
+    return sounds;
+}
+const uint32_t kSounds = CountSounds();
+// The box and the arena's ground and hit, its display model, a figure per
+// character.
+constexpr uint32_t kMeshes = 4 + GameDataKit::kCharacters;
 
 // The records the data kit controller keeps as other files: the game data,
-// then the font face.
-std::vector<std::string> OtherRecords()
+// the story chapters and missions (texts in the loose set, binary in the
+// packed one), then the font face.
+std::vector<std::string> OtherRecords(bool packed)
 {
     std::vector<std::string> names;
     for (const GameDataKit::GameFile& file : GameDataKit::Files())
         names.push_back(file.name);
+    for (StoryDataKit::ScriptFile& file : StoryDataKit::Files())
+    {
+        std::string error;
+        if (packed)
+        {
+            EXPECT_TRUE(StoryDataKit::ToPackedForm(&file.name, &file.bytes, &error)) << error;
+        }
+        names.push_back(file.name);
+    }
     names.push_back("Font\\FontFace.txt");
     return names;
 }
 
 using Qor = CQorResourceController;
+
+uint32_t GameCount(Qor& controller, uint8_t kind);
 
 CResourceList<CResourceBase*>& GameList(Qor& controller, uint8_t kind)
 {
@@ -81,7 +105,17 @@ const std::map<uint8_t, uint32_t> kGameCounts = {
     {Qor::LIST_BULLETS, 9},         {Qor::LIST_ITEMS, 8},   {Qor::LIST_CHARACTERS, 8},
     {Qor::LIST_WEAPONS, 5},         {Qor::LIST_CLOTHES, 2}, {Qor::LIST_STAGE_OBJECTS, 10},
     {Qor::LIST_STAGES, 1},          {Qor::LIST_ELEMENT_ATTACKS, 10}, {Qor::LIST_ELEMENTS, 7},
-    {Qor::LIST_MISSIONS, 0},        {Qor::LIST_STORIES, 0}};
+    {Qor::LIST_MISSIONS, StoryDataKit::kMissions},
+    {Qor::LIST_STORIES, GameDataKit::kCharacters * StoryDataKit::kChaptersPerRoute}};
+
+uint32_t GameCount(Qor& controller, uint8_t kind)
+{
+    if (kind == Qor::LIST_MISSIONS)
+        return controller.GetMissionList()->GetCount();
+    if (kind == Qor::LIST_STORIES)
+        return controller.GetStoryList()->GetCount();
+    return GameList(controller, kind).GetCount();
+}
 
 // Every name a definition refers to is in the set (or empty).
 void ExpectReferencesResolve(Qor& c)
@@ -254,20 +288,20 @@ TEST_F(DataSetTest, LooseAndPackedSetsLoadCompletely)
     ExpectCompleteSet(loose);
     EXPECT_EQ(loose.GetPackList().GetCount(), 0u);
     EXPECT_NE(loose.GetTextureList().FindByName("Texture\\Shadow.dds"), nullptr);
-    EXPECT_EQ(loose.GetOtherNames(), OtherRecords());
+    EXPECT_EQ(loose.GetOtherNames(), OtherRecords(false));
 
     CDataKitController packed(kId);
     ASSERT_EQ(packed.Load("GameResource.grc", 1), 1) << packed.GetLastError();
     ExpectCompleteSet(packed);
     EXPECT_EQ(packed.GetPackList().GetCount(), 4u);
     EXPECT_NE(packed.GetSoundList().FindByName("Sound\\Bgm_custom.ogg"), nullptr);
-    EXPECT_EQ(packed.GetOtherNames(), OtherRecords());
+    EXPECT_EQ(packed.GetOtherNames(), OtherRecords(true));
     std::vector<std::string> records = {"Data\\Texture.gpk", "Data\\Shader.gpk", "Data\\Mesh.gpk",
                                         "Data\\Sound.gpk",   "Effect\\Efc_hit.efc"};
     for (const NamedFiles::NamedFile& effect : NamedFiles::Effects())
         records.push_back(effect.name);
     records.push_back("Scene\\Title.sce");
-    for (const std::string& other : OtherRecords())
+    for (const std::string& other : OtherRecords(true))
         records.push_back(other);
     records.push_back("EOF");
     EXPECT_EQ(RecordsOf(TempFolder::Read("GameResource.grc")), records);
@@ -306,7 +340,16 @@ TEST_F(DataSetTest, PackedBytesAreTheSourceBytes)
         else if (record.rfind("Sound\\", 0) == 0 || record.rfind("Bgm\\", 0) == 0)
             EXPECT_EQ(PackEntry("Data/Sound.gpk", "Sound\\" + file), source) << record;
         else
-            EXPECT_EQ(TempFolder::Read(CPathResolver::ToNativeName(record.c_str())), source) << record;
+        {
+            // Story and mission texts are packed in their binary forms.
+            std::string name = record;
+            std::vector<uint8_t> bytes(source.begin(), source.end());
+            std::string error;
+            ASSERT_TRUE(StoryDataKit::ToPackedForm(&name, &bytes, &error)) << error;
+            EXPECT_EQ(TempFolder::Read(CPathResolver::ToNativeName(name.c_str())),
+                      std::string(bytes.begin(), bytes.end()))
+                << record;
+        }
     }
 }
 
@@ -388,7 +431,7 @@ TEST_F(DataSetTest, SaveOverTheLoadedPacksKeepsTheData)
 {
     fs::create_directories("Copy");
     for (const char* item : {"GameResource.grc", "Data", "Effect", "Scene", "Font", "Attack", "Bullet", "Character",
-                             "Clothes", "Element", "Item", "Object", "Stage", "Weapon"})
+                             "Clothes", "Element", "Item", "Object", "Stage", "Weapon", "Story", "Mission"})
         fs::copy(item, fs::path("Copy") / item, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     const std::string select = TempFolder::Read("Source/Texture/Select_01.dds");
 
@@ -420,7 +463,7 @@ TEST_F(DataSetTest, GameControllerLoadsTheWholeSetWithContents)
         ASSERT_EQ(controller.Load(list, 1), 1) << controller.GetLastError();
         ExpectCompleteSet(controller);
         for (const auto& [kind, count] : kGameCounts)
-            EXPECT_EQ(GameList(controller, kind).GetCount(), count) << int(kind);
+            EXPECT_EQ(GameCount(controller, kind), count) << int(kind);
         for (const char* name : {"Aria", "Guide", "Rifle", "Launcher", "Sabre", "Carbine", "Hat", "Coat",
                                  "Bullet_rifle", "Bullet_jem_dark", "Coin", "Juel", "Element_light", "Ema_Guide",
                                  "Ela_claymore", "Altar_water", "Box_weapon", "Platform", "Stand-in Arena"})
@@ -439,7 +482,7 @@ TEST_F(DataSetTest, GameControllerKeepsTheSetByNamesWithoutContents)
     Qor controller;
     ASSERT_EQ(controller.Load("GameResource.grc", 0), 1) << controller.GetLastError();
     for (const auto& [kind, count] : kGameCounts)
-        EXPECT_EQ(GameList(controller, kind).GetCount(), count) << int(kind);
+        EXPECT_EQ(GameCount(controller, kind), count) << int(kind);
     for (const GameDataKit::GameFile& file : GameDataKit::Files())
         EXPECT_NE(GameList(controller, static_cast<uint8_t>(Qor::ListOfName(file.name.c_str())))
                       .FindByName(file.name.c_str()),

@@ -107,8 +107,10 @@ TEST(GameDataSave, DeletingEmptiesEveryGameListForTheNextLoad)
     AddMade(controller, Qor::LIST_ELEMENTS, samples::Element());
     ASSERT_EQ(controller.SaveTo("GameResource.grc"), 1) << controller.GetLastError();
     controller.DeleteGameData();
-    for (uint8_t kind = Qor::LIST_BULLETS; kind < Qor::LIST_GAME_COUNT; ++kind)
+    for (uint8_t kind = Qor::LIST_BULLETS; kind < Qor::LIST_MISSIONS; ++kind)
         EXPECT_EQ(List(controller, kind)->GetCount(), 0u) << static_cast<int>(kind);
+    EXPECT_EQ(controller.GetMissionList()->GetCount(), 0u);
+    EXPECT_EQ(controller.GetStoryList()->GetCount(), 0u);
     controller.DeleteGameData();
 
     // What was saved loads into the emptied lists once, not beside old entries.

@@ -1,0 +1,141 @@
+// Drawing one battle frame: the 3D pass, the shadows, the world overlays,
+// the bullets and effects through the render list, the filter and the HUD.
+// Drawing reads the battle and changes none of it.
+#include "engine/effect/CEffectController.h"
+#include "engine/platform/CGraphics.h"
+#include "engine/platform/sound/CListener.h"
+#include "engine/render/CCamera.h"
+#include "engine/render/CRenderList.h"
+#include "engine/render/CShader.h"
+#include "game/actor/CBulletMemoryList.h"
+#include "game/actor/CCharacter.h"
+#include "game/actor/CStage.h"
+#include "game/app/GameServices.h"
+#include "game/battle/BattleServices.h"
+#include "game/battle/CBattleConsole.h"
+#include "game/battle/CBattleScene.h"
+
+#include <cmath>
+
+namespace
+{
+// Queued objects a battle frame may hold: fighters, field objects, bullets,
+// effects and particles.
+constexpr uint32_t kRenderListCapacity = 8192;
+// The battle's light: from above and behind the usual view, white, with a
+// grey ambient so that shaded sides still read.
+constexpr float kLightDirection[3] = {-0.4f, -1.0f, 0.6f};
+constexpr float kLightDiffuse[4] = {0.9f, 0.9f, 0.85f, 1.0f};
+constexpr float kAmbient[4] = {0.45f, 0.45f, 0.5f, 1.0f};
+// Blend mode of the shadow and HUD passes.
+constexpr uint32_t kAlphaBlend = 1;
+
+void SetBattleLight()
+{
+    CShader* shader = CGraphics::GetDefaultShader();
+    if (shader == nullptr)
+        return;
+    shader->SetFloatArray("g_LightDir", kLightDirection, 3);
+    shader->SetVector("g_LightDiffuse", kLightDiffuse);
+    shader->SetVector("g_WorldAmbient", kAmbient);
+}
+}
+
+CRenderList* CBattleScene::GetRenderList(CGraphics* graphics)
+{
+    if (g_pRenderList != nullptr)
+        return g_pRenderList;
+    if (m_ownRenderList == nullptr)
+    {
+        m_ownRenderList = std::make_unique<CRenderList>("Battle", kRenderListCapacity, graphics);
+        m_ownRenderList->SetDrawLimit(kRenderListCapacity);
+    }
+    return m_ownRenderList.get();
+}
+
+void CBattleScene::PlaceListener()
+{
+    const uint32_t local = GetLocalPlayerIndex();
+    const uint32_t viewed = GetViewedIndex();
+    const CCharacter* listener = local < GetPlayerCount() ? m_fighters[local] : nullptr;
+    if (viewed >= GetPlayerCount() || m_fighters[viewed] == nullptr || listener == nullptr)
+    {
+        const CkvrVector3 eye = m_camera->GetEye();
+        const CkvrVector3 front = m_camera->GetTarget() - eye;
+        const CkvrVector3 up(0.0f, 1.0f, 0.0f);
+        m_listener->SetPosition(&eye);
+        m_listener->SetOrientation(&front, &up);
+        return;
+    }
+    const float yaw = listener->GetRotation()->y * 3.14159265f / 180.0f;
+    const CkvrVector3 front(-std::sin(yaw), 0.0f, -std::cos(yaw));
+    const CkvrVector3 up(0.0f, 1.0f, 0.0f);
+    m_listener->SetPosition(listener->GetPosition());
+    m_listener->SetOrientation(&front, &up);
+}
+
+int CBattleScene::Render(uintptr_t)
+{
+    CGraphics* graphics = CCamera::GetGraphics();
+    if (graphics == nullptr || m_stage == nullptr || m_console == nullptr)
+        return 1;
+    CRenderList* list = GetRenderList(graphics);
+    CFilter* filter = GetBattleHDRFilter();
+    if (filter != nullptr)
+    {
+        m_camera->Apply();
+        list->SetFilter(filter);
+    }
+    list->Clear();
+    PlaceListener();
+    graphics->SetCamera(m_camera.get());
+    m_camera->Apply();
+    m_listener->Apply();
+    graphics->Begin3D();
+    SetBattleLight();
+    const uintptr_t queue = reinterpret_cast<uintptr_t>(list);
+    m_stage->Render(queue);
+    for (CCharacter* fighter : m_fighters)
+    {
+        if (fighter != nullptr)
+            fighter->Render(queue);
+    }
+    for (const std::unique_ptr<CWeapon>& weapon : m_field.weapons)
+        weapon->Render(queue);
+    for (const std::unique_ptr<CItem>& item : m_field.items)
+        item->Render(queue);
+    for (uint32_t i = 0; i < m_stage->GetElementCount(); ++i)
+        m_stage->GetElements()[i]->Render(queue);
+    DrawShadows(graphics);
+    m_console->RenderWorldOverlays();
+    m_bullets->RenderAll(list);
+    m_effectController->Render(list);
+    graphics->SetFogEnable(0);
+    graphics->SetLighting(0);
+    list->Draw();
+    list->SetFilter(nullptr);
+    graphics->SetBlendMode(kAlphaBlend);
+    graphics->Begin2D();
+    m_console->Render(0);
+    return 1;
+}
+
+void CBattleScene::DrawShadows(CGraphics* graphics)
+{
+    graphics->SetBlendMode(kAlphaBlend);
+    graphics->SetZWriteEnable(0);
+    graphics->SetLighting(0);
+    graphics->SetFogEnable(0);
+    for (CCharacter* fighter : m_fighters)
+    {
+        if (fighter != nullptr)
+            fighter->DrawShadow(m_stage.get());
+    }
+    for (const std::unique_ptr<CWeapon>& weapon : m_field.weapons)
+        weapon->DropToGround(m_stage.get());
+    for (const std::unique_ptr<CItem>& item : m_field.items)
+        item->DrawShadow(m_stage.get());
+    graphics->SetZWriteEnable(1);
+    graphics->SetLighting(1);
+    graphics->SetFogEnable(1);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "game/menu/CMenuLayout.h"
+#include "game/menu/MenuAnchor.h"
+#include "game/menu/MenuColors.h"
+
+#include <cstdint>
+
+class CFontTexture;
+class CTexture;
+
+// Draws pictures, panels and texts given in layout units; the layout's
+// scale is applied here and nowhere else. Pictures are cells of a texture
+// sheet. Colours are ARGB (MenuColor gives them by role).
+class CMenuPainter
+{
+public:
+    explicit CMenuPainter(const CMenuLayout& layout) : m_layout(layout) {}
+
+    const CMenuLayout& Layout() const { return m_layout; }
+
+    // The cell with its anchor point at the layout point, scaled by scale on
+    // top of the layout's scale; flip is a KVRDRAWFLIP, depth the draw's z.
+    void Picture(CTexture* sheet, const MenuCell& cell, MenuPoint at, uint32_t color,
+                 MenuAnchor anchor = MenuAnchor::TopLeft, float scale = 1.0f, uint8_t flip = 0,
+                 float depth = 0.0f) const;
+    // The same with its own scale across and down.
+    void PictureStretched(CTexture* sheet, const MenuCell& cell, MenuPoint at, float scaleX, float scaleY,
+                          uint32_t color, MenuAnchor anchor = MenuAnchor::TopLeft) const;
+    // The cell stretched over a rectangle.
+    void PictureInto(CTexture* sheet, const MenuCell& cell, const MenuRect& into, uint32_t color) const;
+    // The same, with what falls outside clip cut away (the picture keeps
+    // its place; only its visible part is drawn).
+    void PictureIntoClipped(CTexture* sheet, const MenuCell& cell, const MenuRect& into, const MenuRect& clip,
+                            uint32_t color) const;
+    // A plain rectangle, and its outline.
+    void Fill(const MenuRect& rect, uint32_t color) const;
+    void Outline(const MenuRect& rect, uint32_t color) const;
+    // A game text (Shift-JIS, from GameText or ToGameText) whose anchor
+    // point lies at the same anchor point of rect, at size layout pixels;
+    // outlined in black of the same alpha when outlined is set.
+    void Text(CFontTexture* font, const MenuRect& rect, MenuAnchor anchor, float size, uint32_t color,
+              const char* gameText, bool outlined = true) const;
+
+private:
+    CMenuLayout m_layout;
+};

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "game/menu/MenuRect.h"
+
+#include <cstdint>
+#include <initializer_list>
+
+struct tag_KVRPADSTATE;
+class CMenuLayout;
+
+// The menu actions of one frame, read from logical pad record 0 and the
+// mouse. Pressed (down this frame, not the last) and held (down now) are
+// kept apart: where a screen's description says which one a key acts on,
+// the screen asks for that one.
+enum class MenuKey : uint8_t
+{
+    Up,
+    Down,
+    Left,
+    Right,
+    Decide,
+    Cancel,
+    Click,    // the left mouse button
+    AltClick, // the right mouse button
+    MoveUp,   // the movement stick, keys W A S D by default
+    MoveDown,
+    MoveLeft,
+    MoveRight,
+    CameraUp, // the camera stick, the number pad by default
+    CameraDown,
+    CameraLeft,
+    CameraRight,
+    Count,
+};
+
+// Which logical button means what (the logical numbers of the pad record:
+// 0-7 mouse buttons, 8 + n action n). Default keys in brackets.
+struct MenuKeyBinding
+{
+    MenuKey key;
+    uint8_t button;
+};
+inline constexpr MenuKeyBinding kMenuKeyBindings[] = {
+    {MenuKey::Up, 8},           // action 0, up          [cursor up]
+    {MenuKey::Down, 9},         // action 1, down        [cursor down]
+    {MenuKey::Left, 10},        // action 2, left        [cursor left]
+    {MenuKey::Right, 11},       // action 3, right       [cursor right]
+    {MenuKey::MoveUp, 12},      // action 4              [W]
+    {MenuKey::MoveDown, 13},    // action 5              [S]
+    {MenuKey::MoveLeft, 14},    // action 6              [A]
+    {MenuKey::MoveRight, 15},   // action 7              [D]
+    {MenuKey::CameraUp, 17},    // action 9              [pad 8]
+    {MenuKey::CameraDown, 18},  // action 10             [pad 2]
+    {MenuKey::CameraLeft, 19},  // action 11             [pad 4]
+    {MenuKey::CameraRight, 20}, // action 12             [pad 6]
+    {MenuKey::Decide, 22},      // action 14, jump/decide [Z]
+    {MenuKey::Cancel, 23},      // action 15, item/cancel [X]
+    {MenuKey::Click, 0},        // left mouse button
+    {MenuKey::AltClick, 1},     // right mouse button
+};
+
+// Keys that turn a page on and back where a screen pages (the record
+// pages): every "next" and every "previous" direction with decide and
+// cancel and the mouse buttons.
+inline constexpr std::initializer_list<MenuKey> kPageForwardKeys = {
+    MenuKey::Decide,   MenuKey::Click,       MenuKey::MoveDown,   MenuKey::MoveRight,
+    MenuKey::CameraRight, MenuKey::CameraDown, MenuKey::Right,    MenuKey::Down};
+inline constexpr std::initializer_list<MenuKey> kPageBackKeys = {
+    MenuKey::Cancel,   MenuKey::AltClick,  MenuKey::MoveUp,  MenuKey::MoveLeft,
+    MenuKey::CameraLeft, MenuKey::CameraUp, MenuKey::Left,   MenuKey::Up};
+
+class MenuKeys
+{
+public:
+    // From the pad record, with the mouse given in window pixels.
+    static MenuKeys FromPad(const tag_KVRPADSTATE* pad, const CMenuLayout& layout, MenuPoint cursorPixels);
+
+    bool Pressed(MenuKey key) const { return (m_pressed & Bit(key)) != 0; }
+    bool Held(MenuKey key) const { return (m_held & Bit(key)) != 0; }
+    bool AnyPressed(std::initializer_list<MenuKey> keys) const;
+    bool AnyHeld(std::initializer_list<MenuKey> keys) const;
+    // The mouse in layout units.
+    MenuPoint Cursor() const { return m_cursor; }
+
+    // Scripts of tests and of screens that synthesise input.
+    void SetPressed(MenuKey key, bool down);
+    void SetHeld(MenuKey key, bool down);
+    void SetCursor(MenuPoint cursor) { m_cursor = cursor; }
+
+private:
+    static constexpr uint32_t Bit(MenuKey key) { return 1u << static_cast<uint32_t>(key); }
+
+    uint32_t m_pressed = 0;
+    uint32_t m_held = 0;
+    MenuPoint m_cursor;
+};
+
+// The cursor step of a vertical menu this frame: -1 for up (the cursor key
+// or the movement stick), +1 for down, 0 for neither (up wins a tie).
+int MenuCursorStep(const MenuKeys& keys);

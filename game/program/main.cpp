@@ -1,0 +1,40 @@
+// The process entry of the game: everything runs from WinMain with this
+// process's instance token; the game application is CController on the
+// game's scenes. The first argument, when given, is the data folder.
+#include "engine/platform/WinMain.h"
+#include "engine/render/RenderClasses.h"
+#include "game/app/CController.h"
+#include "game/scene/SceneFactory.h"
+
+#include <filesystem>
+#include <new>
+#include <string>
+#include <system_error>
+
+CApplicationMain* CreateApplication()
+{
+    return new (std::nothrow) CController();
+}
+
+int main(int argc, char** argv)
+{
+    // The window's creation makes the program's folder current: a relative
+    // data folder is taken from where the program was started.
+    if (argc > 1)
+    {
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::absolute(argv[1], error);
+        CController::SetDataFolder(error ? argv[1] : folder.c_str());
+    }
+    CController::SetSceneFactory(&CreateGameScene);
+    RenderClasses::Install();
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i)
+    {
+        if (i > 1)
+            commandLine += ' ';
+        commandLine += argv[i];
+    }
+    const int showNormal = 1;
+    return WinMain(GetProgramInstance(), nullptr, commandLine.data(), showNormal);
+}

@@ -1,0 +1,40 @@
+// Which scene each id of the scene switch makes: one line per scene.
+#include "game/scene/SceneFactory.h"
+
+#include "game/app/CController.h"
+#include "game/scene/COptionScene.h"
+#include "game/scene/CRecordScene.h"
+#include "game/scene/CTitleScene.h"
+
+
+namespace
+{
+template <class Scene>
+CScene* Make()
+{
+    return new Scene();
+}
+
+struct SceneEntry
+{
+    uint32_t id;
+    CScene* (*make)();
+};
+
+// Ids missing here have no scene yet: choosing them plays the cancel sound.
+constexpr SceneEntry kScenes[] = {
+    {CController::SCENE_TITLE, &Make<CTitleScene>},
+    {CController::SCENE_OPTION, &Make<COptionScene>},
+    {CController::SCENE_RECORD, &Make<CRecordScene>},
+};
+}
+
+CScene* CreateGameScene(uint32_t sceneId)
+{
+    for (const SceneEntry& entry : kScenes)
+    {
+        if (entry.id == sceneId && entry.make != nullptr)
+            return entry.make();
+    }
+    return nullptr;
+}

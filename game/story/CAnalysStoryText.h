@@ -1,0 +1,50 @@
+#pragma once
+
+#include "engine/core/CkvrReadText.h"
+#include "game/story/IStoryScriptSource.h"
+
+#include <string>
+
+class CMission;
+class CStory;
+
+// The text form of story scripts (".stt") and missions (".mit"): command
+// words, each followed by its fields, separated by blanks, commas,
+// semicolons and parentheses, so that "ShowWindow(0.5)" reads as a word
+// and a number; "//" comments to the end of the line; texts in double
+// quotes. A token that is no command word is passed over together with the
+// brace block after it (the rest of the file when none follows).
+//
+// Integers are decimal and range-checked (a byte field takes -128 to 255,
+// keeping the low 8 bits); floats are read as atof reads them and must be
+// finite.
+class CAnalysStoryText : public CkvrReadText, private IStoryScriptSource
+{
+public:
+    static constexpr const char* kSeparators = " \r\n\t,;()";
+
+    // Over data opened with the base class's Open or OpenMemory. 1, or 0
+    // when a record is refused (the reason in GetError).
+    int AnalysStory(CStory* story);
+    int AnalysMission(CMission* mission);
+
+    const std::string& GetError() const { return m_error; }
+    const char* GetClassName() const override { return "CAnalysStoryText"; }
+
+private:
+    int NextOpcode() override;
+    std::string Where() const override;
+    bool ReadU8(uint8_t* out) override;
+    bool ReadU32(uint32_t* out) override;
+    bool ReadI32(int32_t* out) override;
+    bool ReadF32(float* out) override;
+    bool ReadText(char** out, uint32_t capacity) override;
+
+    // The next token as a decimal integer within min..max.
+    bool ReadInteger(int64_t min, int64_t max, int64_t* out);
+    bool AtTextEnd() const;
+    uint32_t TextCharLength(uint32_t at) const;
+
+    uint32_t m_opcodeAt = 0;
+    std::string m_error;
+};

@@ -1,0 +1,581 @@
+// The lobby client's input: OnInput and each state's answer to the keys,
+// with the text editor's set-ups and the requests that the keys send.
+#include "net/lobby/CLobbyClient.h"
+
+#include "engine/platform/CImeInput.h"
+#include "net/lobby/LobbyText.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+bool CLobbyClient::OnInput(int32_t keys)
+{
+    if (!m_state)
+        return false;
+    {
+        std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+        OnInputLocked(keys);
+        m_state->lastKeys = keys;
+    }
+    RunDeferred();
+    return true;
+}
+
+void CLobbyClient::OnInputLocked(int32_t keys)
+{
+    const int32_t state = GetState();
+    if (keys == 0 || state < 1 || state > 68)
+        return;
+    switch (state)
+    {
+    case 1: SetState(2); break;
+    case 4:
+    case 5:
+    case 6:
+    case 68: SetState(69); break;
+    case 7: InputLogin(keys); break;
+    case 9: SetState(7); break;
+    case 11: InputLobby(keys); break;
+    case 12:
+        if (keys & LOBBY_KEY_CANCEL)
+            SetState(11);
+        break;
+    case 14:
+    case 17:
+    case 22:
+    case 26:
+    case 30:
+    case 33:
+    case 59: SetState(11); break;
+    case 15:
+    case 46: InputRoomEditor(keys); break;
+    case 18: SetState(15); break;
+    case 20: InputRoomInfo(keys); break;
+    case 24: SetState(20); break;
+    case 28: InputKeyEditor(keys); break;
+    case 31: InputMatchEditor(keys); break;
+    case 34:
+    case 40:
+    case 50:
+    case 55: AskYesNo(keys); break;
+    case 36: InputRoom(keys); break;
+    case 37: InputMemberInfo(keys); break;
+    case 39:
+    case 45:
+    case 53: SetState(36); break;
+    case 43: SetState(56); break;
+    case 47:
+    case 49: SetState(46); break;
+    default: break;
+    }
+}
+
+void CLobbyClient::EditorOn(int32_t lines, int32_t charsPerLine, float lineSpacing)
+{
+    m_editor->SetEnable(0);
+    m_editor->SetMultiLine(lines > 1 ? 1 : 0);
+    m_editor->SetLimits(lines, lineSpacing, charsPerLine);
+    m_editor->SetMaxLength(charsPerLine);
+    m_editor->SetEnable(1);
+}
+
+void CLobbyClient::EditorOff()
+{
+    m_editor->SetEnable(0);
+}
+
+void CLobbyClient::TakeEditorText(char* field, size_t size)
+{
+    std::vector<char> text(m_editor->GetBufferSize() + 1, 0);
+    m_editor->GetText(text.data(), static_cast<uint32_t>(text.size()));
+    CopyWholeCharacters(field, text.data(), size);
+}
+
+bool CLobbyClient::EditorEnter(bool sendAllowed, const std::function<void()>& send)
+{
+    if (m_editor->GetLength() == 0)
+        return false;
+    if (m_editor->IsComposing())
+    {
+        m_editor->SetCompositionFlag(0);
+        return true;
+    }
+    if (sendAllowed && m_editor->GetCompositionLength() == 0)
+        send();
+    return true;
+}
+
+void CLobbyClient::InputLogin(int32_t keys)
+{
+    tag_KVRLOBBYSTATE& s = *m_state;
+    char* fields[2] = {m_ownUser->login.loginId, m_ownUser->login.password};
+    const size_t sizes[2] = {kLobbyLoginIdSize, kLobbyPasswordSize};
+    const int32_t limits[2] = {32, 16};
+    int32_t row = s.pane;
+    if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))
+    {
+        const int32_t next = std::clamp(row + ((keys & LOBBY_KEY_UP) ? -1 : 1), 0, 2);
+        if (next == row)
+            return;
+        if (row < 2)
+            TakeEditorText(fields[row], sizes[row]);
+        s.pane = next;
+        if (next < 2)
+        {
+            EditorOn(1, limits[next], 0.0f);
+            m_editor->SetText(fields[next]);
+        }
+        else
+        {
+            EditorOff();
+        }
+        return;
+    }
+    if ((keys & LOBBY_KEY_DECIDE) && row == 2)
+    {
+        uint8_t payload[kLobbyLoginSize];
+        WriteLobbyLogin(payload, m_ownUser->login);
+        SetState(SendMessageData(LOBBY_MSG_LOGIN, payload, sizeof(payload)) ? 8 : 9);
+        return;
+    }
+    if (keys & LOBBY_KEY_CANCEL)
+    {
+        EditorOff();
+        SetState(69);
+    }
+}
+
+void CLobbyClient::InputLobby(int32_t keys)
+{
+    tag_KVRLOBBYSTATE& s = *m_state;
+    if (m_editor->GetLength() > 0)
+    {
+        if (!(keys & LOBBY_KEY_ENTER))
+            return;
+        EditorEnter(s.pane == 1, [this] {
+            tag_KVRLOBBYCHATLINE line;
+            CopyWholeCharacters(line.name, m_ownUser->data.name, kLobbyNameSize);
+            TakeEditorText(line.text, kLobbyChatTextSize);
+            uint8_t payload[kLobbyChatLineSize];
+            WriteLobbyChatLine(payload, line);
+            SendMessageData(LOBBY_MSG_LOBBY_CHAT, payload, sizeof(payload));
+        });
+        return;
+    }
+    if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_RIGHT))
+    {
+        s.pane = ((s.pane + ((keys & LOBBY_KEY_LEFT) ? -1 : 1)) % 5 + 5) % 5;
+        if (s.pane == 1)
+            EditorOn(2, 44, 24.0f);
+        else
+            EditorOff();
+        return;
+    }
+    if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))
+    {
+        const int32_t step = (keys & LOBBY_KEY_UP) ? -1 : 1;
+        if (s.pane == 0)
+            s.roomCursor += step;
+        else if (s.pane == 2)
+            s.userCursor += step;
+        else if (s.pane == 1)
+            s.scroll[1] = std::clamp(s.scroll[1] + step, 0, std::max(s.lobbyChatCount - 1, 0));
+        ClampCursors();
+        return;
+    }
+    if (keys & LOBBY_KEY_DECIDE)
+    {
+        ClampCursors();
+        if (s.pane == 0 && s.roomCursor < static_cast<int32_t>(m_rooms.size()))
+        {
+            s.row = 0;
+            SelectRoom(m_rooms[s.roomCursor].get());
+        }
+        else if (s.pane == 2 && s.userCursor < static_cast<int32_t>(m_users.size()))
+        {
+            s.row = 0;
+            s.selectedId = m_users[s.userCursor]->data.id;
+            uint8_t payload[4];
+            WriteLobbyU32(payload, s.selectedId);
+            SendMessageData(LOBBY_MSG_USER_INFO, payload, sizeof(payload));
+            SetState(13);
+        }
+        else if (s.pane == 3)
+        {
+            m_currentRoom = std::make_unique<CLobbyRoom>(*m_roomTemplate);
+            s.row = m_currentRoom->GetAttributeCount() + 4;
+            EditorOff();
+            SetState(15);
+        }
+        else if (s.pane == 4)
+        {
+            s.row = 0;
+            m_matchRecord->ResetValues();
+            EditorOff();
+            SetState(31);
+        }
+        return;
+    }
+    if (keys & LOBBY_KEY_CANCEL)
+        SetState(34);
+}
+
+void CLobbyClient::SelectRoom(CLobbyRoom* room)
+{
+    m_state->selectedId = room->data.id;
+    if (room->data.keyFlag != 0)
+    {
+        EditorOn(1, 8, 0.0f);
+        m_editor->SetText(m_currentRoom ? m_currentRoom->data.key : "");
+        SetState(28);
+        return;
+    }
+    uint8_t payload[4];
+    WriteLobbyU32(payload, room->data.id);
+    SendMessageData(LOBBY_MSG_ROOM_INFO, payload, sizeof(payload));
+    SetState(21);
+}
+
+void CLobbyClient::InputKeyEditor(int32_t keys)
+{
+    if (keys & LOBBY_KEY_CANCEL)
+    {
+        EditorOff();
+        SetState(11);
+        return;
+    }
+    if (!(keys & LOBBY_KEY_ENTER) || m_editor->IsComposing())
+    {
+        if (keys & LOBBY_KEY_ENTER)
+            m_editor->SetCompositionFlag(0);
+        return;
+    }
+    char key[kLobbyRoomKeySize];
+    TakeEditorText(key, sizeof(key));
+    EditorOff();
+    if (FindRoom(m_state->selectedId) == nullptr)
+    {
+        SetState(30);
+        return;
+    }
+    uint8_t payload[kLobbyRoomKeyRequestSize] = {};
+    WriteLobbyU32(payload, m_state->selectedId);
+    std::memcpy(payload + 4, key, kLobbyRoomKeySize);
+    SendMessageData(LOBBY_MSG_ROOM_KEY, payload, sizeof(payload));
+    SetState(29);
+}
+
+void CLobbyClient::InputRoomInfo(int32_t keys)
+{
+    tag_KVRLOBBYSTATE& s = *m_state;
+    if (keys & LOBBY_KEY_CANCEL)
+    {
+        SetState(11);
+        return;
+    }
+    CLobbyRoom* room = FindRoom(s.selectedId);
+    if (room == nullptr)
+    {
+        SetState(11);
+        return;
+    }
+    if (s.row == 0)
+    {
+        s.row = 1;
+        return;
+    }
+    if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_UP))
+        s.row = 1;
+    if (keys & (LOBBY_KEY_RIGHT | LOBBY_KEY_DOWN))
+        s.row = 2;
+    if (!(keys & LOBBY_KEY_DECIDE) || !CanJoin(room, m_ownUser.get()))
+        return;
+    if (s.row == 1)
+    {
+        uint8_t payload[kLobbyJoinRequestSize];
+        WriteLobbyU32(payload, room->data.id);
+        WriteLobbyUserEntry(payload + 4, m_ownUser->GetEntry());
+        SendMessageData(LOBBY_MSG_JOIN_ROOM, payload, sizeof(payload));
+        SetState(25);
+        return;
+    }
+    uint8_t payload[4];
+    WriteLobbyU32(payload, room->data.id);
+    SendMessageData(LOBBY_MSG_LINE_TEST, payload, sizeof(payload));
+    SetState(23);
+}
+
+void CLobbyClient::InputRoomEditor(int32_t keys)
+{
+    tag_KVRLOBBYSTATE& s = *m_state;
+    const bool change = GetState() == 46;
+    if (keys & LOBBY_KEY_CANCEL)
+    {
+        EditorOff();
+        SetState(change ? 36 : 11);
+        return;
+    }
+    if (change && !IsOwner())
+        return;
+    CLobbyRoom& room = *m_currentRoom;
+    const int32_t n = room.GetAttributeCount();
+    const int32_t keyRow = n + 2;
+    const int32_t commentRow = n + 3;
+    const int32_t button = n + 4;
+    auto field = [&](int32_t row, char** text, size_t* size) {
+        if (row == 0)
+            *text = room.data.name, *size = kLobbyNameSize;
+        else if (row == keyRow)
+            *text = room.data.key, *size = kLobbyRoomKeySize;
+        else if (row == commentRow)
+            *text = room.data.comment, *size = kLobbyRoomCommentSize;
+        else
+            return false;
+        return true;
+    };
+    if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))
+    {
+        const int32_t first = change ? 2 : 0;
+        int32_t next = s.row + ((keys & LOBBY_KEY_UP) ? -1 : 1);
+        if (!change)
+            next = next < 0 ? button : (next > button ? 0 : next);
+        else
+            next = std::clamp(next, first, button);
+        if (next == s.row)
+            return;
+        char* text = nullptr;
+        size_t size = 0;
+        if (field(s.row, &text, &size))
+        {
+            TakeEditorText(text, size);
+            room.data.keyFlag = room.data.key[0] != '\0' ? 1 : 0;
+        }
+        s.row = next;
+        if (field(next, &text, &size))
+        {
+            if (next == commentRow)
+                EditorOn(5, 24, 32.0f);
+            else
+                EditorOn(1, next == 0 ? 24 : 8, 0.0f);
+            m_editor->SetText(text);
+        }
+        else
+        {
+            EditorOff();
+        }
+        return;
+    }
+    if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_RIGHT))
+    {
+        const int32_t direction = (keys & LOBBY_KEY_LEFT) ? -1 : 1;
+        if (s.row == 1)
+            room.data.rankBand = StepLobbyRankBand(room.data.rankBand, direction, m_ownUser->data.rank);
+        else if (s.row >= 2 && s.row < 2 + n)
+            room.SetValue(s.row - 2,
+                          StepLobbyChoice(room.GetValue(s.row - 2), direction, room.FindAttribute(s.row - 2)->choices));
+        return;
+    }
+    if (!(keys & LOBBY_KEY_DECIDE) || s.row != button)
+        return;
+    if (room.data.name[0] == '\0')
+    {
+        SetState(change ? 47 : 18);
+        return;
+    }
+    if (change)
+        ChangeRoomSettings();
+    else
+        CreateRoom();
+}
+
+void CLobbyClient::CreateRoom()
+{
+    tag_KVRLOBBYMEMBERS members;
+    members.count = 1;
+    members.owner = m_ownUser->GetEntry();
+    members.members[0] = members.owner;
+    uint8_t payload[kLobbyRoomPayloadSize];
+    WriteLobbyRoomPayload(payload, m_currentRoom->data.name, m_currentRoom->PackData(false), members);
+    SendMessageData(LOBBY_MSG_CREATE_ROOM, payload, sizeof(payload));
+    SetState(16);
+}
+
+void CLobbyClient::ChangeRoomSettings()
+{
+    uint8_t payload[kLobbyRoomSettingsSize];
+    WriteLobbyRoomSettings(payload, m_currentRoom->PackData(false));
+    SendMessageData(LOBBY_MSG_ROOM_SETTINGS, payload, sizeof(payload));
+    SetState(48);
+}
+
+void CLobbyClient::StartRandomMatch()
+{
+    tag_KVRLOBBYMEMBERS members;
+    members.count = 1;
+    members.owner = m_ownUser->GetEntry();
+    members.members[0] = members.owner;
+    uint8_t payload[kLobbyRoomPayloadSize];
+    WriteLobbyRoomPayload(payload, m_ownUser->data.name, m_matchRecord->PackData(true), members);
+    SendMessageData(LOBBY_MSG_RANDOM_MATCH, payload, sizeof(payload));
+    SetState(58);
+}
+
+void CLobbyClient::InputMatchEditor(int32_t keys)
+{
+    tag_KVRLOBBYSTATE& s = *m_state;
+    CLobbyRoom& match = *m_matchRecord;
+    const int32_t n = match.GetAttributeCount();
+    const int32_t button = n + 2;
+    if (keys & LOBBY_KEY_CANCEL)
+    {
+        SetState(11);
+        return;
+    }
+    if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))
+    {
+        s.row = StepLobbyChoice(s.row, (keys & LOBBY_KEY_UP) ? -1 : 1, button + 1);
+        return;
+    }
+    if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_RIGHT))
+    {
+        const int32_t direction = (keys & LOBBY_KEY_LEFT) ? -1 : 1;
+        if (s.row == 0)
+            match.data.hostPreference =
+                static_cast<uint8_t>(StepLobbyChoice(match.data.hostPreference, direction, kLobbyHostPreferenceCount));
+        else if (s.row == 1)
+            match.data.rankBand = StepLobbyRankBand(match.data.rankBand, direction, m_ownUser->data.rank);
+        else if (s.row < button)
+        {
+            const int32_t choices = match.FindAttribute(s.row - 2)->choices;
+            match.SetValue(s.row - 2, StepLobbyChoice(match.GetValue(s.row - 2), direction, choices));
+        }
+        return;
+    }
+    if ((keys & LOBBY_KEY_DECIDE) && s.row == button)
+        StartRandomMatch();
+}
+
+void CLobbyClient::InputRoom(int32_t keys)
+{
+    tag_KVRLOBBYSTATE& s = *m_state;
+    const bool owner = IsOwner();
+    if (m_editor->GetLength() > 0)
+    {
+        if (keys & LOBBY_KEY_ENTER)
+            EditorEnter(s.pane == 0, [this] { SendRoomChat(); });
+        return;
+    }
+    if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_RIGHT))
+    {
+        const int32_t panes = owner ? 5 : 4;
+        s.pane = ((s.pane + ((keys & LOBBY_KEY_LEFT) ? -1 : 1)) % panes + panes) % panes;
+        if (s.pane == 0)
+            EditorOn(2, 64, 24.0f);
+        else
+            EditorOff();
+        return;
+    }
+    if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))
+    {
+        const int32_t step = (keys & LOBBY_KEY_UP) ? -1 : 1;
+        if (s.pane == 0)
+            s.scroll[0] = std::clamp(s.scroll[0] + step, 0, std::max(s.roomChatCount - 1, 0));
+        else if (s.pane == 1)
+            s.scroll[1] += step;
+        ClampCursors();
+        return;
+    }
+    if (keys & LOBBY_KEY_DECIDE)
+    {
+        ClampCursors();
+        uint8_t payload[4];
+        if (s.pane == 1)
+        {
+            if (s.scroll[1] >= m_currentRoom->data.members.count)
+                return;
+            const uint32_t id = m_currentRoom->data.members.members[s.scroll[1]].id;
+            if (FindUser(id) == nullptr)
+                return;
+            s.row = 0;
+            s.selectedId = id;
+            WriteLobbyU32(payload, id);
+            SendMessageData(LOBBY_MSG_USER_INFO, payload, sizeof(payload));
+            SetState(38);
+        }
+        else if (s.pane == 2 && owner)
+        {
+            SetState(m_currentRoom->data.members.count > 1 ? 50 : 53);
+        }
+        else if ((s.pane == 2 && !owner) || (s.pane == 3 && owner))
+        {
+            s.row = owner ? m_currentRoom->GetAttributeCount() + 4 : 0;
+            WriteLobbyU32(payload, m_currentRoom->data.id);
+            SendMessageData(LOBBY_MSG_ROOM_INFO, payload, sizeof(payload));
+            EditorOff();
+            SetState(44);
+        }
+        else if (s.pane == 3 || s.pane == 4)
+        {
+            SetState(55);
+        }
+    }
+}
+
+void CLobbyClient::InputMemberInfo(int32_t keys)
+{
+    tag_KVRLOBBYSTATE& s = *m_state;
+    if ((keys & LOBBY_KEY_CANCEL) || FindUser(s.selectedId) == nullptr)
+    {
+        SetState(36);
+        return;
+    }
+    if (!IsOwner() || s.selectedId == m_ownUser->data.id)
+        return;
+    if (s.row == 0)
+    {
+        s.row = 1;
+        return;
+    }
+    if (keys & LOBBY_KEY_DECIDE)
+        SetState(40);
+}
+
+void CLobbyClient::AskYesNo(int32_t keys)
+{
+    tag_KVRLOBBYSTATE& s = *m_state;
+    const int32_t state = GetState();
+    if (keys & LOBBY_KEY_LEFT)
+        s.choice = 0;
+    if (keys & LOBBY_KEY_RIGHT)
+        s.choice = 1;
+    if (keys & LOBBY_KEY_CANCEL || ((keys & LOBBY_KEY_DECIDE) && s.choice == 1))
+    {
+        // A question returns where it was asked from.
+        SetState(state == 34 ? 11 : (state == 40 ? 37 : 36));
+        return;
+    }
+    if (!(keys & LOBBY_KEY_DECIDE))
+        return;
+    if (state == 34)
+    {
+        EditorOff();
+        SetState(69);
+    }
+    else if (state == 40)
+    {
+        uint8_t payload[4];
+        WriteLobbyU32(payload, s.selectedId);
+        SendMessageData(LOBBY_MSG_KICK, payload, sizeof(payload));
+        SetState(41);
+    }
+    else if (state == 50)
+    {
+        SendRoomStatus(1);
+        SetRoomState(54);
+    }
+    else if (state == 55)
+    {
+        SetState(56);
+    }
+}

@@ -1,0 +1,338 @@
+// The lobby client's handlers of the lobby server's messages, run on the
+// receive thread under the protocol lock.
+#include "net/lobby/CLobbyClient.h"
+
+#include "engine/platform/CImeInput.h"
+
+#include <cstring>
+
+namespace
+{
+constexpr uint16_t kLineTestBlockSize = 1000;
+constexpr uint16_t kLineTestBlockCount = 100;
+} // namespace
+
+bool CLobbyClient::DispatchMessage(uint8_t* payload, uint16_t sub, int16_t id, uint32_t length)
+{
+    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    if (!m_state || (payload == nullptr && length != 0))
+        return true;
+    LobbyScramble(m_state->sessionKey, payload, length);
+    switch (id)
+    {
+    case LOBBY_MSG_HELLO: OnHello(payload, length, sub); break;
+    case LOBBY_MSG_LOGIN: OnLogin(payload, length, sub); break;
+    case LOBBY_MSG_CREATE_ROOM:
+    case LOBBY_MSG_ROOM_STATUS:
+    case LOBBY_MSG_ROOM_LIST: OnRoomEntries(payload, length); break;
+    case LOBBY_MSG_CLOSE_ROOM: OnRoomRemoved(payload, length); break;
+    case LOBBY_MSG_ROOM_SETTINGS:
+    case LOBBY_MSG_ROOM_KEY:
+    case LOBBY_MSG_ROOM_INFO: OnRoomData(payload, length, sub); break;
+    case LOBBY_MSG_JOIN_ROOM: OnJoinRoom(payload, length, sub); break;
+    case LOBBY_MSG_LEAVE_ROOM:
+    case LOBBY_MSG_KICK: OnMembers(payload, length, id); break;
+    case LOBBY_MSG_USER_ENTRIES:
+    case LOBBY_MSG_USER_LIST:
+    case LOBBY_MSG_BATTLE_RESULT: OnUserEntries(payload, length); break;
+    case LOBBY_MSG_LOGOUT: OnLogout(payload, length); break;
+    case LOBBY_MSG_USER_INFO: OnUserData(payload, length, sub); break;
+    case LOBBY_MSG_RANDOM_MATCH: OnRandomMatch(sub); break;
+    case LOBBY_MSG_MATCHING: OnMatching(payload, length, sub); break;
+    case LOBBY_MSG_HOST: OnMatchHost(payload, length); break;
+    case LOBBY_MSG_LOBBY_CHAT: OnLobbyChat(payload, length); break;
+    case LOBBY_MSG_LINE_TEST: OnLineTest(payload, length, sub); break;
+    case LOBBY_MSG_KEEPALIVE: SendMessage(LOBBY_MSG_KEEPALIVE); break;
+    default: break;
+    }
+    return true;
+}
+
+void CLobbyClient::OnHello(const uint8_t* payload, uint32_t length, uint16_t sub)
+{
+    // Only the answer to a connection that is being made counts.
+    if (GetState() != 3)
+        return;
+    if (sub == kLobbySubRefused)
+    {
+        SetState(4);
+        return;
+    }
+    if (sub != kLobbySubOk || length < kLobbyHelloSize || payload[0] != kLobbyHelloMark)
+    {
+        SetState(5);
+        return;
+    }
+    m_state->sessionKey = payload[1];
+    m_state->pane = 0;
+    EditorOn(1, 32, 0.0f);
+    if (m_ownUser)
+        m_editor->SetText(m_ownUser->login.loginId);
+    SetState(7);
+}
+
+void CLobbyClient::OnLogin(const uint8_t* payload, uint32_t length, uint16_t sub)
+{
+    if (GetState() != 8)
+        return;
+    tag_KVRLOBBYUSERDATA data;
+    if (sub != kLobbySubOk || !m_ownUser || !ReadLobbyUserData(payload, length, data))
+    {
+        SetState(9);
+        return;
+    }
+    m_ownUser->SetData(data);
+    SetState(10);
+}
+
+void CLobbyClient::OnRoomEntries(const uint8_t* payload, uint32_t length)
+{
+    if (GetState() < 10)
+        return;
+    for (uint32_t at = 0; at + kLobbyRoomEntrySize <= length; at += kLobbyRoomEntrySize)
+    {
+        tag_KVRLOBBYROOMDATA entry;
+        ReadLobbyRoomEntry(payload + at, kLobbyRoomEntrySize, entry);
+        CLobbyRoom* room = FindRoom(entry.id);
+        if (room == nullptr)
+        {
+            m_rooms.push_back(std::make_unique<CLobbyRoom>(*m_roomTemplate));
+            room = m_rooms.back().get();
+        }
+        std::memcpy(room->data.name, entry.name, sizeof(entry.name));
+        room->data.id = entry.id;
+        room->data.busy = entry.busy;
+        room->data.keyFlag = entry.keyFlag;
+        if (m_currentRoom && m_ownUser && m_currentRoom->data.id == entry.id &&
+            IsLobbyMember(m_currentRoom->data, m_ownUser->data.id))
+        {
+            std::memcpy(m_currentRoom->data.name, entry.name, sizeof(entry.name));
+            m_currentRoom->data.busy = entry.busy;
+            m_currentRoom->data.keyFlag = entry.keyFlag;
+        }
+    }
+    ClampCursors();
+}
+
+void CLobbyClient::OnUserEntries(const uint8_t* payload, uint32_t length)
+{
+    if (GetState() < 10)
+        return;
+    for (uint32_t at = 0; at + kLobbyUserEntrySize <= length; at += kLobbyUserEntrySize)
+    {
+        tag_KVRLOBBYUSERENTRY entry;
+        ReadLobbyUserEntry(payload + at, kLobbyUserEntrySize, entry);
+        if (entry.name[0] == '\0')
+            continue;
+        CLobbyUser* user = FindUser(entry.id);
+        if (user == nullptr)
+        {
+            m_users.push_back(std::make_unique<CLobbyUser>());
+            user = m_users.back().get();
+        }
+        user->SetEntry(entry);
+    }
+    ClampCursors();
+}
+
+void CLobbyClient::OnRoomRemoved(const uint8_t* payload, uint32_t length)
+{
+    if (length < kLobbyIdSize)
+        return;
+    RemoveRoom(ReadLobbyU32(payload));
+}
+
+void CLobbyClient::OnLogout(const uint8_t* payload, uint32_t length)
+{
+    if (length < kLobbyIdSize)
+        return;
+    RemoveUser(ReadLobbyU32(payload));
+}
+
+void CLobbyClient::OnRoomData(const uint8_t* payload, uint32_t length, uint16_t sub)
+{
+    const int32_t state = GetState();
+    if (state < 10)
+        return;
+    tag_KVRLOBBYROOMDATA data;
+    CLobbyRoom* room = nullptr;
+    if (sub == kLobbySubOk && ReadLobbyRoomData(payload, length, data))
+        room = FindRoom(data.id);
+    if (room == nullptr)
+    {
+        const int32_t from[] = {21, 29, 44, 48};
+        const int32_t to[] = {22, 30, 45, 49};
+        for (int i = 0; i < 4; ++i)
+            if (state == from[i])
+                SetState(to[i]);
+        return;
+    }
+    room->SetData(data);
+    const bool member = m_ownUser && IsLobbyMember(data, m_ownUser->data.id);
+    if (!member)
+    {
+        if (state == 21 || state == 29)
+            SetState(20);
+        return;
+    }
+    if (m_currentRoom)
+        m_currentRoom->SetData(data);
+    if (state == 16)
+        SetState(19);
+    else if (state == 48)
+        SetState(36);
+    else if (state == 44)
+        SetState(46);
+}
+
+void CLobbyClient::OnJoinRoom(const uint8_t* payload, uint32_t length, uint16_t sub)
+{
+    // A server sending the client to a host it did not ask for is ignored.
+    if (GetState() != 25)
+        return;
+    tag_KVRLOBBYHOSTANSWER answer;
+    if (sub != kLobbySubOk || !ReadLobbyHostAnswer(payload, length, answer))
+    {
+        SetState(26);
+        return;
+    }
+    CLobbyRoom* room = FindRoom(answer.room.id);
+    if (room == nullptr || answer.room.id != m_state->selectedId)
+    {
+        SetState(26);
+        return;
+    }
+    room->SetData(answer.room);
+    // Connecting waits for the host: it happens after the protocol lock is
+    // given up; state 25 holds until then.
+    Defer([this, answer] { ConnectToHost(answer, true); });
+}
+
+void CLobbyClient::OnMembers(const uint8_t* payload, uint32_t length, int16_t id)
+{
+    const int32_t state = GetState();
+    if (state < 10 || !m_currentRoom || !m_ownUser)
+        return;
+    tag_KVRLOBBYMEMBERS members;
+    if (!ReadLobbyMembers(payload, length, members))
+        return;
+    if (state == 41)
+        SetState(36);
+    m_currentRoom->data.members = members;
+    if (CLobbyRoom* listed = FindRoom(m_currentRoom->data.id))
+        listed->data.members = members;
+    ClampCursors();
+    if (state < 36 || IsLobbyMember(m_currentRoom->data, m_ownUser->data.id))
+        return;
+    SetState(id == LOBBY_MSG_LEAVE_ROOM ? 56 : 43);
+}
+
+void CLobbyClient::OnUserData(const uint8_t* payload, uint32_t length, uint16_t sub)
+{
+    const int32_t state = GetState();
+    if (state < 10)
+        return;
+    tag_KVRLOBBYUSERDATA data;
+    CLobbyUser* user = nullptr;
+    if (sub == kLobbySubOk && ReadLobbyUserData(payload, length, data))
+        user = FindUser(data.id);
+    // The icon must lie within the payload.
+    const bool iconFits = user != nullptr && data.iconSize >= 0 &&
+                          static_cast<uint64_t>(data.iconSize) <= length - kLobbyUserDataSize &&
+                          data.iconSize <= CLobbyUser::kMaxIconSize;
+    if (user == nullptr || !iconFits)
+    {
+        if (state == 13)
+            SetState(14);
+        else if (state == 38)
+            SetState(39);
+        return;
+    }
+    user->SetData(data);
+    if (data.iconSize >= 1)
+        user->SetIcon(payload + kLobbyUserDataSize, data.iconSize);
+    if (state == 13)
+        SetState(12);
+    else if (state == 38)
+        SetState(37);
+}
+
+void CLobbyClient::OnRandomMatch(uint16_t sub)
+{
+    if (GetState() != 58)
+        return;
+    SetState(sub == kLobbySubOk ? 62 : 59);
+}
+
+void CLobbyClient::OnMatching(const uint8_t* payload, uint32_t length, uint16_t sub)
+{
+    // Only a client waiting for its match takes these.
+    if (GetState() != 64)
+        return;
+    if (sub == kLobbySubRefused)
+    {
+        if (length == 1)
+            m_state->matchedPlayers = payload[0];
+        return;
+    }
+    tag_KVRLOBBYROOMDATA data;
+    if (sub != kLobbySubOk || !ReadLobbyRoomData(payload, length, data))
+        return;
+    m_state->matchedPlayers = 0;
+    m_matchRecord->SetData(data);
+    if (ListenAsOwner())
+    {
+        SendMessage(LOBBY_MSG_HOST);
+        SetState(65);
+        return;
+    }
+    SendMessage(LOBBY_MSG_CLOSE_ROOM);
+    SetState(33);
+}
+
+void CLobbyClient::OnMatchHost(const uint8_t* payload, uint32_t length)
+{
+    if (GetState() != 64)
+        return;
+    tag_KVRLOBBYHOSTANSWER answer;
+    if (!ReadLobbyHostAnswer(payload, length, answer))
+        return;
+    m_matchRecord->SetData(answer.room);
+    SetState(66);
+    Defer([this, answer] { ConnectToHost(answer, false); });
+}
+
+void CLobbyClient::OnLobbyChat(const uint8_t* payload, uint32_t length)
+{
+    if (GetState() < 10)
+        return;
+    tag_KVRLOBBYCHATLINE line;
+    if (!ReadLobbyChatLine(payload, length, line))
+        return;
+    AppendChat(m_state->lobbyChat, m_state->lobbyChatCount, m_state->scroll[1], line);
+}
+
+void CLobbyClient::OnLineTest(const uint8_t* payload, uint32_t length, uint16_t sub)
+{
+    if (GetState() != 23)
+        return;
+    m_state->lineTest = tag_KVRNETWORKTESTRESULT();
+    if (sub != kLobbySubOk || length < 4 || !m_lineTestService || m_lineTestThread.joinable())
+    {
+        SetState(24);
+        return;
+    }
+    // The four address bytes are in network order, as an in_addr holds them.
+    uint32_t networkOrder = 0;
+    std::memcpy(&networkOrder, payload, 4);
+    // The test takes seconds: it runs on its own thread, and the state
+    // moves on when it is done (Update reaps it).
+    m_lineTestDone.store(false);
+    CNetworkTest* service = m_lineTestService.get();
+    m_lineTestThread = std::thread([this, service, networkOrder] {
+        tag_KVRNETWORKTESTRESULT result;
+        service->TestPeerAddress(networkOrder, kLineTestBlockSize, kLineTestBlockCount, &result);
+        m_lineTestResult = result;
+        m_lineTestDone.store(true);
+    });
+}

@@ -1,0 +1,143 @@
+// The lobby client's room peer session: the room state and the room chat
+// between the members, the peer callbacks, listening as the room's owner
+// and connecting to a room's host.
+#include "net/lobby/CLobbyClient.h"
+
+#include "engine/platform/CImeInput.h"
+#include "net/lobby/LobbyText.h"
+
+#include <cstring>
+
+bool CLobbyClient::SetRoomState(int32_t state)
+{
+    if (!m_session || !m_state)
+        return false;
+    uint8_t payload[4];
+    WriteLobbyU32(payload, static_cast<uint32_t>(state));
+    m_session->SendToAll(LOBBY_MSG_ROOM_STATE, 1, payload, sizeof(payload), kNetKindTcp);
+    return SetState(state);
+}
+
+void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool reportFailure)
+{
+    uint32_t address = 0;
+    std::memcpy(&address, answer.address, 4);
+    const uint32_t ok = m_session->ConnectAddress(&address, answer.port, kNetKindTcp, &CLobbyClient::PeerMessage,
+                                                  this, &CLobbyClient::PeerDisconnected, this);
+    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    if (!reportFailure)
+    {
+        in_addr host{};
+        host.s_addr = address;
+        m_hostPeer = FormatIPv4(host);
+        return;
+    }
+    if (GetState() != 25)
+        return;
+    if (!ok)
+    {
+        SendMessage(LOBBY_MSG_LEAVE_ROOM);
+        SetState(26);
+        return;
+    }
+    in_addr host{};
+    host.s_addr = address;
+    m_hostPeer = FormatIPv4(host);
+    m_currentRoom->SetData(answer.room);
+    SetState(27);
+}
+
+bool CLobbyClient::SendRoomChat()
+{
+    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    if (!m_editor || !m_ownUser || m_editor->GetCompositionLength() > 0 || m_editor->GetLength() == 0)
+        return true;
+    tag_KVRLOBBYCHATLINE line;
+    CopyWholeCharacters(line.name, m_ownUser->data.name, kLobbyNameSize);
+    TakeEditorText(line.text, kLobbyChatTextSize);
+    uint8_t payload[kLobbyChatLineSize];
+    WriteLobbyChatLine(payload, line);
+    m_session->SendToAll(LOBBY_MSG_ROOM_CHAT, 1, payload, sizeof(payload), kNetKindTcp);
+    if (IsOwner())
+        AppendChat(m_state->roomChat, m_state->roomChatCount, m_state->scroll[0], line);
+    return true;
+}
+
+bool CLobbyClient::OnChatMessage(const uint8_t* payload, uint32_t length)
+{
+    tag_KVRLOBBYCHATLINE line;
+    if (!m_state || GetState() < 36 || !ReadLobbyChatLine(payload, length, line))
+        return false;
+    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    if (IsOwner())
+    {
+        uint8_t copy[kLobbyChatLineSize];
+        WriteLobbyChatLine(copy, line);
+        m_session->SendToAll(LOBBY_MSG_ROOM_CHAT, 1, copy, sizeof(copy), kNetKindTcp);
+    }
+    AppendChat(m_state->roomChat, m_state->roomChatCount, m_state->scroll[0], line);
+    return true;
+}
+
+void CLobbyClient::OnRoomStateMessage(CNetClient* peer, const uint8_t* payload, uint32_t length)
+{
+    if (length < 4 || peer == nullptr || peer->GetName() == nullptr)
+        return;
+    const int32_t state = static_cast<int32_t>(ReadLobbyU32(payload));
+    if (state != 11 && state != 36 && state != 54)
+        return;
+    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    // Only the room's owner moves its guests.
+    if (IsOwner() || m_hostPeer.empty() || m_hostPeer != peer->GetName())
+        return;
+    SetState(state);
+}
+
+uint32_t CLobbyClient::PeerMessage(void* argument, CNetClient* peer, const uint8_t* payload, int32_t id,
+                                   uint32_t length)
+{
+    CLobbyClient* self = static_cast<CLobbyClient*>(argument);
+    if (id == LOBBY_MSG_ROOM_CHAT)
+    {
+        self->OnChatMessage(payload, length);
+        return 1;
+    }
+    if (id == LOBBY_MSG_ROOM_STATE)
+    {
+        self->OnRoomStateMessage(peer, payload, length);
+        return 1;
+    }
+    if (self->m_peerMessage != nullptr)
+        return self->m_peerMessage(self->m_peerMessageArgument, peer, payload, id, length);
+    return 1;
+}
+
+uint32_t CLobbyClient::PeerConnected(void* argument, CNetClient* peer)
+{
+    CLobbyClient* self = static_cast<CLobbyClient*>(argument);
+    if (self->m_peerConnected != nullptr)
+        return self->m_peerConnected(self->m_peerConnectedArgument, peer);
+    return 1;
+}
+
+uint32_t CLobbyClient::PeerDisconnected(void* argument, CNetClient* peer)
+{
+    CLobbyClient* self = static_cast<CLobbyClient*>(argument);
+    if (self->m_peerDisconnected != nullptr)
+        return self->m_peerDisconnected(self->m_peerDisconnectedArgument, peer);
+    return 1;
+}
+
+bool CLobbyClient::ListenAsOwner()
+{
+    if (m_listening)
+    {
+        m_session->StopListening();
+        m_listening = false;
+    }
+    if (!m_session->ConfigureListen(m_state->ownPort, &CLobbyClient::PeerConnected, this, &CLobbyClient::PeerMessage,
+                                    this, &CLobbyClient::PeerDisconnected, this))
+        return false;
+    m_listening = m_session->Listen() != 0;
+    return m_listening;
+}

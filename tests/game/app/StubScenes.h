@@ -1,0 +1,82 @@
+#pragma once
+
+#include "engine/core/CScene.h"
+#include "game/app/CController.h"
+#include "game/app/GameServices.h"
+#include "game/app/tag_TOLQSCENEPARAM.h"
+
+#include <cstdint>
+#include <vector>
+
+// Scenes that record what the scene switch does to them. Ids 0 and 6 exist;
+// the others have no scene.
+namespace stub_scenes
+{
+struct Log
+{
+    std::vector<uint32_t> made;
+    std::vector<tag_TOLQSCENEPARAM> blocks; // every Init's block (zero for none)
+    std::vector<bool> hadBlock;
+    uint32_t updates = 0;
+    uint32_t renders = 0;
+    uint32_t deleted = 0;
+    // Scene 0 switches to this id in its next Update (SCENE_COUNT: never).
+    uint32_t switchTo = CController::SCENE_COUNT;
+};
+
+inline Log& TheLog()
+{
+    static Log log;
+    return log;
+}
+
+class CStubScene : public CScene
+{
+public:
+    explicit CStubScene(uint32_t id) : m_id(id) { TheLog().made.push_back(id); }
+    ~CStubScene() override { ++TheLog().deleted; }
+
+    int Init(uintptr_t parameter) override
+    {
+        const tag_TOLQSCENEPARAM* block = SceneParam(parameter);
+        TheLog().hadBlock.push_back(block != nullptr);
+        TheLog().blocks.push_back(block != nullptr ? *block : tag_TOLQSCENEPARAM{});
+        return 1;
+    }
+    int Update(uintptr_t) override
+    {
+        ++TheLog().updates;
+        if (m_id == CController::SCENE_TITLE && TheLog().switchTo != CController::SCENE_COUNT)
+        {
+            const uint32_t next = TheLog().switchTo;
+            TheLog().switchTo = CController::SCENE_COUNT;
+            g_pController->ChangeScene(next, 3, 1.0f, 5);
+            // Still this scene's own frame: its members stay valid.
+            m_updatesAfterSwitch = m_updatesAfterSwitch + 1;
+        }
+        return 1;
+    }
+    int Render(uintptr_t) override
+    {
+        ++TheLog().renders;
+        g_pController->DrawBackground(0xFFFFFFFFu);
+        return 1;
+    }
+
+private:
+    uint32_t m_id;
+    uint32_t m_updatesAfterSwitch = 0;
+};
+
+inline CScene* Make(uint32_t id)
+{
+    if (id != CController::SCENE_TITLE && id != CController::SCENE_OPTION)
+        return nullptr;
+    return new CStubScene(id);
+}
+
+inline void Reset()
+{
+    TheLog() = Log();
+}
+}

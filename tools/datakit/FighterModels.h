@@ -1,0 +1,48 @@
+#pragma once
+
+#include "game/actor/CCharacterDefinition.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The stand-in fighters as a person can watch them fight: each character's
+// model is a jointed figure of boxes skinned to a small skeleton (hips,
+// chest, head, two-part arms and legs), in a colour of its own, with the
+// animations its character file names by motion.
+namespace FighterModels
+{
+// The animations of every figure, by animation index.
+enum Animation : uint8_t
+{
+    ANIMATION_STAND = 0,
+    ANIMATION_RUN = 1,
+    ANIMATION_JUMP = 2,
+    ANIMATION_SWING = 3,
+    ANIMATION_SHOOT = 4,
+    ANIMATION_HIT = 5,
+    ANIMATION_DOWN = 6,
+    ANIMATION_GET_UP = 7,
+    ANIMATION_WIN = 8,
+    ANIMATION_LOSE = 9,
+    ANIMATION_COUNT = 10,
+};
+// Their names in the model file.
+constexpr const char* kAnimationNames[ANIMATION_COUNT] = {"Stand", "Run",  "Jump",  "Swing", "Shoot",
+                                                          "Hit",   "Down", "GetUp", "Win",   "Lose"};
+
+// "Fighter_NN.mdl" for character index.
+std::string ModelName(uint32_t character);
+// The model file of character index.
+std::vector<uint8_t> Model(uint32_t character);
+// The model files of every character, as records and bytes.
+struct ModelFile
+{
+    std::string name; // the record, e.g. "Model\\Fighter_00.mdl"
+    std::vector<uint8_t> bytes;
+};
+std::vector<ModelFile> Files(uint32_t characters);
+// Gives a character definition its figure and the motions that play its
+// animations: the result poses, then 8 + each action state.
+void Dress(CCharacterDefinition* character, uint32_t index);
+}

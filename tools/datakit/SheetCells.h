@@ -1,0 +1,78 @@
+#pragma once
+
+#include "game/menu/MenuRect.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The stand-in pictures of the texture sheets, as tables of named cells:
+// each cell is drawn at exactly its rectangle in its sheet, filled in the
+// colour of its kind, framed and labelled with its name in the engine's
+// font, so that every screen reads to a person as what it is. Each family
+// of screens keeps its cells in a file of its own; SheetCells.cpp joins
+// them, one line per family.
+namespace SheetCells
+{
+// How a cell is drawn.
+enum class CellKind : uint8_t
+{
+    MenuItem,   // a choice of a menu (the title's ring)
+    Label,      // a row's name
+    Button,     // a value to pick
+    Title,      // a screen's title
+    Logo,       // a maker's or the game's mark
+    Arrow,      // a triangle pointing up, on nothing
+    Marker,     // a triangle pointing right, on nothing
+    Cursor,     // a frame around the chosen item, on nothing
+    Bar,        // a gauge's empty track
+    BarFill,    // a gauge's filled part
+    Band,       // a plain strip of a frame
+    Stripe,     // a dark translucent row behind figures
+    Prompt,     // a line of text on nothing
+    Picture,    // a whole screen's picture (gradient, label in a corner)
+    Splash,     // a whole screen's picture with its name large in the middle
+    Pointer,    // the mouse pointer
+    Mote,       // a soft white dot
+    Light,      // a soft white band, brightest in the middle
+};
+
+struct SheetCell
+{
+    std::string sheet; // the data name of the sheet, e.g. "Texture\\Select_01.dds"
+    MenuCell rect;
+    std::string label; // UTF-8; empty for none
+    CellKind kind;
+};
+
+// A sheet: its data name, size and what lies where no cell is (ARGB; alpha
+// 0 for nothing).
+struct SheetSpec
+{
+    std::string name;
+    uint32_t width;
+    uint32_t height;
+    uint32_t empty;
+    bool opaque = false; // no transparent texel: stored compressed
+};
+
+inline constexpr const char* kMenuSheet = "Texture\\Select_01.dds";
+inline constexpr const char* kHudSheet = "Texture\\Console_01.dds";
+inline constexpr const char* kMenuBackground = "Texture\\Background_01.dds";
+inline constexpr const char* kTitleSheet = "Texture\\Background_02.dds";
+inline constexpr const char* kLogoSheet = "Texture\\CircleLogo_01.dds";
+
+// The families.
+std::vector<SheetCell> ControllerCells();
+std::vector<SheetCell> TitleCells();
+std::vector<SheetCell> MenuScreenCells();
+
+// Every family's cells, and every sheet they are drawn on.
+std::vector<SheetCell> AllCells();
+std::vector<SheetSpec> Sheets();
+
+// The fill colour of a kind (ARGB).
+uint32_t KindColor(CellKind kind);
+// Cells of one sheet that overlap, as "name / name" pairs.
+std::vector<std::string> FindOverlaps(const std::vector<SheetCell>& cells);
+}
