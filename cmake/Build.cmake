@@ -64,9 +64,7 @@ set(KVR_TEST_ENV
   "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${PROJECT_SOURCE_DIR}/scripts/tsan.supp"
   "KVR_MESSAGE_BOX=stderr"
   "GSETTINGS_BACKEND=memory"
-  "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
-  # The stand-in data set every build writes (tools/datakit).
-  "KVR_DATA_DIR=${CMAKE_BINARY_DIR}/data")
+  "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 
 # kvr_add_test_folder(<target> [SERIAL] LIBS lib...): one test program from
 # every .cpp of the calling folder, each test case registered with ctest;

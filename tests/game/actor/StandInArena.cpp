@@ -11,7 +11,6 @@
 #include "game/actor/SimulationMath.h"
 #include "tools/datakit/GameDataKit.h"
 
-#include <cstdlib>
 #include <system_error>
 
 namespace standin
@@ -75,10 +74,10 @@ StandInData::~StandInData()
 
 bool StandInData::Load()
 {
-    const char* folder = std::getenv("KVR_DATA_DIR");
-    if (folder == nullptr || !std::filesystem::exists(std::filesystem::path(folder) / "GameResource.grc"))
+    const char* folder = KVR_BATTLE_DATA_DIR;
+    if (!std::filesystem::exists(std::filesystem::path(folder) / "GameResource.grc"))
     {
-        m_error = "no stand-in data set: KVR_DATA_DIR names no folder with GameResource.grc";
+        m_error = std::string("no stand-in data set in ") + folder;
         return false;
     }
     if (!m_graphics.Created() || m_sound.CreateLoopback() == 0)

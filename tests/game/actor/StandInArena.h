@@ -1,8 +1,9 @@
 #pragma once
 
 // A battle on the data kit's "Stand-in Arena", as the game loads it: the
-// build's stand-in data set (the folder KVR_DATA_DIR names) loaded with its
-// contents through the game's resource controller, on a headless graphics
+// build's stand-in data set (GameResource.grc with its packs, in the folder
+// KVR_BATTLE_DATA_DIR names) loaded with its contents through the game's
+// resource controller, on a headless graphics
 // object and OpenAL's loopback device; the game data copied out of the
 // controller's lists; fighters armed with their characters' default weapons;
 // every frame stepped in the battle's order with the effect controller in
@@ -25,6 +26,10 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#ifndef KVR_BATTLE_DATA_DIR
+#error "KVR_BATTLE_DATA_DIR names the data kit's output folder"
+#endif
 
 class CStateHash;
 class IBattleConsole;

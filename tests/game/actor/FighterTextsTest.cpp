@@ -5,11 +5,11 @@
 // 932.
 #include "engine/core/CRandom.h"
 #include "engine/core/GameText.h"
-#include "engine/core/ShiftJisText.h"
 #include "engine/render/CFontTexture.h"
 #include "game/actor/CWeapon.h"
 #include "game/actor/IBattleConsole.h"
 #include "tests/game/actor/StandInArena.h"
+#include "tests/support/ShiftJisCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -66,47 +66,9 @@ void Hear(const char* text, void* context)
     static_cast<std::set<std::string>*>(context)->insert(text);
 }
 
-// Every character has a Unicode form in code page 932, and a text with
-// bytes past ASCII is not well-formed UTF-8 (a UTF-8 text handed on
-// unconverted would be).
-bool IsShiftJis(const std::string& text, std::string* why)
-{
-    size_t at = 0;
-    while (const size_t length = ShiftJisCharLength(text.c_str() + at))
-    {
-        if (ShiftJisToCodePoint(text.c_str() + at, length) == 0)
-        {
-            *why = "no code page 932 character at byte " + std::to_string(at);
-            return false;
-        }
-        at += length;
-    }
-    if (at != text.size())
-    {
-        *why = "cut inside a character";
-        return false;
-    }
-    bool wide = false;
-    for (size_t i = 0; i < text.size();)
-    {
-        const size_t length = Utf8SequenceLength(static_cast<unsigned char>(text[i]));
-        if (length == 0 || i + length > text.size())
-            return true;
-        for (size_t k = 1; k < length; ++k)
-        {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return true;
-        }
-        wide = wide || length > 1;
-        i += length;
-    }
-    if (wide)
-        *why = "reads as UTF-8";
-    return !wide;
-}
 }
 
-TEST(BattleTexts, EveryTextHandedToTheFontIsShiftJis)
+TEST(FighterTexts, EveryTextAHudHandsTheFontIsShiftJis)
 {
     standin::StandInData data;
     ASSERT_TRUE(data.IsReady()) << data.GetError();
@@ -134,7 +96,7 @@ TEST(BattleTexts, EveryTextHandedToTheFontIsShiftJis)
     for (const std::string& text : heard)
     {
         std::string why;
-        EXPECT_TRUE(IsShiftJis(text, &why)) << why << ": " << text;
+        EXPECT_TRUE(IsShiftJisText(text, &why)) << why << ": " << text;
     }
     // Japanese among them: the kill feed's words and the claymore's name.
     const std::string fellTo = GameText("に倒されました");
