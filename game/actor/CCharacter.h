@@ -90,6 +90,8 @@ public:
     static constexpr uint32_t kHandlingMilliseconds = 500;
     static constexpr float kPickUpRange = 1.5f;
     static constexpr uint32_t kPaletteSwapMilliseconds = 150;
+    // How long a closed palette's list takes to slide out of view.
+    static constexpr uint32_t kPaletteSlideMilliseconds = 200;
     // Palette buttons: previous and next weapon, wheel up and down.
     static constexpr uint8_t kButtonPrevious = 8;
     static constexpr uint8_t kButtonNext = 9;
@@ -274,7 +276,10 @@ private:
     bool TryCover(tag_TOLQBATTLEFRAME* frame);
     void TakeIntoHand(uint8_t slot);
     bool UpdatePalette(tag_TOLQBATTLEFRAME* frame);
+    // Moves the cursor to the next filled slot that way; the list on show
+    // follows it.
     void StepCursor(int direction);
+    uint8_t SelectModeOf(uint8_t slot) const;
     void DropWeapon(tag_TOLQBATTLEFRAME* frame, uint8_t slot);
     void TestItems(tag_TOLQBATTLEFRAME* frame);
     void TestElements(tag_TOLQBATTLEFRAME* frame);

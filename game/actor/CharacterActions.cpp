@@ -60,8 +60,12 @@ void CCharacter::UpdateClocks(uint32_t milliseconds)
     m_state.voiceCooldown = CountDown(m_state.voiceCooldown, milliseconds);
     m_state.handlingClock = CountDown(m_state.handlingClock, milliseconds);
     m_action.switchClock += milliseconds;
+    m_action.stepClock += milliseconds;
     if (m_action.palette == 3 && m_action.switchClock >= kPaletteSwapMilliseconds)
         m_action.palette = 0;
+    // A closed palette's list slides out, then is gone.
+    if (m_action.switchDirection == 2 && m_action.switchClock >= kPaletteSlideMilliseconds)
+        m_action.selectMode = tag_TOLQCHARAACTION::SELECT_NONE;
     if (m_state.handlingClock == 0)
         m_state.weaponHandling = 0;
     UpdateBurst(milliseconds);
@@ -576,9 +580,12 @@ bool CCharacter::UpdatePalette(tag_TOLQBATTLEFRAME* frame)
             m_action.switchDirection = 1;
             m_action.switchClock = 0;
             m_action.cursorSlot = m_action.mainSlot < kWeaponSlots ? m_action.mainSlot : 0;
+            m_action.selectMode = SelectModeOf(m_action.cursorSlot);
         }
+        const uint8_t mode = m_action.selectMode;
         StepCursor(previous ? -1 : 1);
-        m_action.stepDirection = previous ? 1 : 2;
+        // Up, down, or over into the other list.
+        m_action.stepDirection = m_action.selectMode != mode ? 3 : (previous ? 1 : 2);
         m_action.stepClock = 0;
         return true;
     }
@@ -617,9 +624,18 @@ void CCharacter::StepCursor(int direction)
         if (m_weapons[slot] != nullptr)
         {
             m_action.cursorSlot = static_cast<uint8_t>(slot);
-            return;
+            break;
         }
     }
+    m_action.selectMode = SelectModeOf(m_action.cursorSlot);
+}
+
+uint8_t CCharacter::SelectModeOf(uint8_t slot) const
+{
+    const CWeapon* weapon = GetWeapon(slot);
+    if (weapon == nullptr)
+        return tag_TOLQCHARAACTION::SELECT_NONE;
+    return weapon->IsShort() ? tag_TOLQCHARAACTION::SELECT_SHORT : tag_TOLQCHARAACTION::SELECT_OTHERS;
 }
 
 // A dropped weapon lies on the ground below the fighter.

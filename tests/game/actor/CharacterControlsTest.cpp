@@ -208,9 +208,14 @@ TEST(CharacterControls, PaletteStepsSwapsDropsAndTakes)
     stepWithField(Record(0, 0, {CCharacter::kButtonNext}));
     EXPECT_EQ(player->GetActionData()->weaponChange, 1);
     EXPECT_EQ(player->GetActionData()->cursorSlot, 1);
+    // Opened on the sword, the cursor went over to the other weapons.
+    EXPECT_EQ(player->GetActionData()->selectMode, tag_TOLQCHARAACTION::SELECT_OTHERS);
+    EXPECT_EQ(player->GetActionData()->stepDirection, 3);
     stepWithField(Record());
+    EXPECT_EQ(player->GetActionData()->stepClock, 16u);
     stepWithField(Record(0, 0, {KVR_BUTTON_WHEEL_DOWN}));
     EXPECT_EQ(player->GetActionData()->cursorSlot, 2);
+    EXPECT_EQ(player->GetActionData()->stepDirection, 2);
     stepWithField(Record());
     stepWithField(Record(0, 0, {CCharacter::BUTTON_AIM}));
     EXPECT_EQ(player->GetActionData()->palette, 3);
@@ -232,6 +237,11 @@ TEST(CharacterControls, PaletteStepsSwapsDropsAndTakes)
     EXPECT_EQ(player->GetActionData()->weaponChange, 0);
     EXPECT_EQ(player->GetActionData()->mainSlot, player->GetActionData()->cursorSlot);
     EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND); // no swing
+    // The closed list is on show until it has slid out.
+    EXPECT_NE(player->GetActionData()->selectMode, tag_TOLQCHARAACTION::SELECT_NONE);
+    for (int i = 0; i < 13; ++i)
+        stepWithField(Record());
+    EXPECT_EQ(player->GetActionData()->selectMode, tag_TOLQCHARAACTION::SELECT_NONE);
 }
 
 // The ramp puts the ground between the thousandths; what lies on the field
