@@ -52,21 +52,9 @@ double Seconds(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double>(to - from).count();
 }
 
-// Eight computer fighters of level 4, characters 0-7, and ten NPCs.
 tag_TOLQBATTLESETTING* FullSetting()
 {
-    tag_TOLQBATTLESETTING* setting = CreateBattleSettingFrom(8, 0, nullptr);
-    setting->seed = 11;
-    setting->record = 0;
-    setting->rules.npcCountIndex = 3;
-    for (uint8_t i = 0; i < 8; ++i)
-    {
-        setting->players[i].slotState = tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
-        setting->players[i].character = static_cast<int8_t>(i);
-        setting->players[i].characterCount = 8;
-        setting->players[i].cpuLevel = 4;
-    }
-    return setting;
+    return battletest::EightCpusAndTenNpcs(11);
 }
 
 // Keeps the pool at 1000 bullets crossing the arena above the fighters'

@@ -1,14 +1,13 @@
 #include "tests/game/actor/StandInArena.h"
 
 #include "engine/core/CRandom.h"
-#include "engine/core/CResourceList.h"
 #include "engine/platform/FrameTimer.h"
 #include "engine/render/CMesh.h"
 #include "game/actor/CActorResources.h"
-#include "game/actor/CGameDataResource.h"
 #include "game/actor/CStateHash.h"
 #include "game/actor/CWeapon.h"
 #include "game/actor/SimulationMath.h"
+#include "game/battle/BattleGameData.h"
 #include "tools/datakit/GameDataKit.h"
 
 #include <system_error>
@@ -17,33 +16,6 @@ namespace standin
 {
 namespace
 {
-template <class T>
-void CopyList(CResourceController& controller, uint8_t kind, std::vector<T>* out)
-{
-    auto* list = dynamic_cast<CResourceList<CResourceBase*>*>(controller.GetList(kind));
-    if (list == nullptr)
-        return;
-    for (uint32_t i = 0; i < list->GetCount(); ++i)
-    {
-        const auto* resource = dynamic_cast<const CGameDataResource<T>*>(*list->GetAt(i));
-        if (resource != nullptr)
-            out->push_back(resource->GetDefinition());
-    }
-}
-
-void CopyGameData(CResourceController& controller, CGameDataLists* lists)
-{
-    CopyList(controller, CGameDataLists::LIST_BULLETS, &lists->bullets);
-    CopyList(controller, CGameDataLists::LIST_ITEMS, &lists->items);
-    CopyList(controller, CGameDataLists::LIST_CHARACTERS, &lists->characters);
-    CopyList(controller, CGameDataLists::LIST_WEAPONS, &lists->weapons);
-    CopyList(controller, CGameDataLists::LIST_CLOTHES, &lists->clothes);
-    CopyList(controller, CGameDataLists::LIST_STAGE_OBJECTS, &lists->stageObjects);
-    CopyList(controller, CGameDataLists::LIST_STAGES, &lists->stages);
-    CopyList(controller, CGameDataLists::LIST_ELEMENT_ATTACKS, &lists->elementAttacks);
-    CopyList(controller, CGameDataLists::LIST_ELEMENTS, &lists->elements);
-}
-
 bool OffTheSteps(float value)
 {
     return QuantizeValue(value) != value;
@@ -93,7 +65,8 @@ bool StandInData::Load()
         return false;
     }
     CActorResources::Install(&m_controller);
-    CopyGameData(m_controller, &m_lists);
+    // The battle's own copy of the definitions out of the controller.
+    CopyGameDataLists(&m_controller, &m_lists);
     if (m_lists.FindStage(GameDataKit::kStageName) == nullptr || m_lists.characters.empty())
     {
         m_error = "the set has no stand-in arena or no characters";

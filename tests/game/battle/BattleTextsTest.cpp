@@ -29,17 +29,7 @@ TEST(BattleTexts, EveryLineTheHudKeepsAndEveryTextDrawnIsShiftJis)
 {
     battletest::BattleData::Install();
     ASSERT_NE(battletest::BattleData::Get(), nullptr) << battletest::BattleData::GetError();
-    tag_TOLQBATTLESETTING* setting = CreateBattleSettingFrom(8, 0, nullptr);
-    setting->seed = 21;
-    setting->record = 0;
-    setting->rules.npcCountIndex = 3;
-    for (uint8_t i = 0; i < 8; ++i)
-    {
-        setting->players[i].slotState = tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
-        setting->players[i].character = static_cast<int8_t>(i);
-        setting->players[i].characterCount = 8;
-        setting->players[i].cpuLevel = 4;
-    }
+    tag_TOLQBATTLESETTING* setting = battletest::EightCpusAndTenNpcs(21);
     std::set<std::string> lines;
     std::set<std::string> heard;
     CFontTexture::SetTextListener(&Hear, &heard);
