@@ -112,3 +112,15 @@ void CMenuPainter::Text(CFontTexture* font, const MenuRect& rect, MenuAnchor anc
     font->DrawTextOutlinedEx(at.x, at.y, color, outline, pixelSize, m_layout.Scale(), kOutlineWidth, gameText,
                              drawAnchor);
 }
+
+void CMenuPainter::TextWrapped(CFontTexture* font, const MenuRect& rect, float size, uint32_t color,
+                               const char* gameText) const
+{
+    if (font == nullptr || gameText == nullptr)
+        return;
+    const MenuRect pixels = m_layout.ToPixels(rect);
+    constexpr uint32_t kNoByteLimit = 0;
+    font->DrawTextWrappedImpl(pixels.left, pixels.top, pixels.left, m_layout.ToPixels(size), kNoByteLimit,
+                              pixels.right, color, static_cast<uint32_t>(size), m_layout.Scale(), gameText,
+                              ToDrawAnchor(MenuAnchor::TopLeft), nullptr, nullptr);
+}

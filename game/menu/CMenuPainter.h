@@ -46,6 +46,11 @@ public:
     void Text(CFontTexture* font, const MenuRect& rect, MenuAnchor anchor, float size, uint32_t color,
               const char* gameText, bool outlined = true) const;
 
+    // A game text from the top-left corner of rect, a new line before any
+    // character that would pass its right edge, lines size apart; nothing
+    // is cut at the bottom.
+    void TextWrapped(CFontTexture* font, const MenuRect& rect, float size, uint32_t color, const char* gameText) const;
+
 private:
     CMenuLayout m_layout;
 };
