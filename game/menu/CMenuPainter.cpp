@@ -63,6 +63,17 @@ void CMenuPainter::PictureInto(CTexture* sheet, const MenuCell& cell, const Menu
     sheet->DrawRect(target, source.data(), color, 0);
 }
 
+void CMenuPainter::NinePatch(CTexture* sheet, const MenuNinePatch& patch, const MenuRect& into, uint32_t color) const
+{
+    const float xs[4] = {into.left, into.left + patch.piece, into.right - patch.piece, into.right};
+    const float ys[4] = {into.top, into.top + patch.piece, into.bottom - patch.piece, into.bottom};
+    for (int row = 0; row < 3; ++row)
+    {
+        for (int column = 0; column < 3; ++column)
+            PictureInto(sheet, patch.Piece(column, row), {xs[column], ys[row], xs[column + 1], ys[row + 1]}, color);
+    }
+}
+
 void CMenuPainter::PictureIntoClipped(CTexture* sheet, const MenuCell& cell, const MenuRect& into,
                                       const MenuRect& clip, uint32_t color) const
 {

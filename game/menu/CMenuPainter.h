@@ -31,6 +31,8 @@ public:
     // which lies at the layout point; flip as Picture's.
     void PictureRotated(CTexture* sheet, const MenuCell& cell, MenuPoint centre, float degrees, uint32_t color,
                         float scale = 1.0f, uint8_t flip = 0) const;
+    // The nine pieces around (and over) a rectangle.
+    void NinePatch(CTexture* sheet, const MenuNinePatch& patch, const MenuRect& into, uint32_t color) const;
     // The cell stretched over a rectangle.
     void PictureInto(CTexture* sheet, const MenuCell& cell, const MenuRect& into, uint32_t color) const;
     // The same, with what falls outside clip cut away (the picture keeps
