@@ -4,6 +4,7 @@
 #include "game/app/CController.h"
 #include "game/scene/COptionScene.h"
 #include "game/scene/CRecordScene.h"
+#include "game/scene/CStoryScene.h"
 #include "game/scene/CTitleScene.h"
 
 
@@ -24,6 +25,7 @@ struct SceneEntry
 // Ids missing here have no scene yet: choosing them plays the cancel sound.
 constexpr SceneEntry kScenes[] = {
     {CController::SCENE_TITLE, &Make<CTitleScene>},
+    {CController::SCENE_STORY, &Make<CStoryScene>},
     {CController::SCENE_OPTION, &Make<COptionScene>},
     {CController::SCENE_RECORD, &Make<CRecordScene>},
 };

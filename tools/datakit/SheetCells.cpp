@@ -62,6 +62,8 @@ uint32_t KindColor(CellKind kind)
     case CellKind::Mote:
     case CellKind::Light:
         return 0xFFFFFFFFu;
+    case CellKind::Window:
+        return 0xC0142038u;
     }
     return 0xFFFF00FFu;
 }

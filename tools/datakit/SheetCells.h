@@ -35,6 +35,7 @@ enum class CellKind : uint8_t
     Pointer,    // the mouse pointer
     Mote,       // a soft white dot
     Light,      // a soft white band, brightest in the middle
+    Window,     // a translucent dark panel with a light frame
 };
 
 struct SheetCell
@@ -66,6 +67,8 @@ inline constexpr const char* kLogoSheet = "Texture\\CircleLogo_01.dds";
 std::vector<SheetCell> ControllerCells();
 std::vector<SheetCell> TitleCells();
 std::vector<SheetCell> MenuScreenCells();
+// In "Texture\\Story_01.dds" of the story's own pack, not of the list.
+std::vector<SheetCell> StoryCells();
 
 // Every family's cells, and every sheet they are drawn on.
 std::vector<SheetCell> AllCells();

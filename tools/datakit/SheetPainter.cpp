@@ -16,6 +16,7 @@ namespace
 {
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 constexpr uint32_t kBlack = 0xFF000000u;
+constexpr uint32_t kWindowFrame = 0xFFC8D8F0u;
 // The face of the game's fonts; machines without it use IPA Gothic.
 constexpr const char* kFaceUtf8 = "ＭＳ ゴシック";
 constexpr int32_t kHeavy = 900;
@@ -358,6 +359,10 @@ void SheetPainter::Draw(const SheetCell& cell)
     case CellKind::Bar:
     case CellKind::BarFill:
         Fill(box, color);
+        return;
+    case CellKind::Window:
+        Fill(box, color);
+        Frame(box, 3, kWindowFrame);
         return;
     default:
         break;
