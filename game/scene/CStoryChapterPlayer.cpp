@@ -15,6 +15,7 @@
 #include "engine/render/CCamera.h"
 #include "engine/render/CFontTexture.h"
 #include "engine/render/CRenderList.h"
+#include "engine/render/CShader.h"
 #include "engine/render/CTexture.h"
 #include "engine/resource/CResourceController.h"
 #include "game/actor/CActorResources.h"
@@ -26,6 +27,7 @@
 #include "game/battle/BattleGameData.h"
 #include "game/menu/CMenuPainter.h"
 #include "game/scene/MenuScene.h"
+#include "game/scene/ModeBattle.h"
 #include "game/scene/StorySheet.h"
 #include "game/story/CStory.h"
 #include "game/story/StoryText.h"
@@ -492,8 +494,7 @@ void CStoryChapterPlayer::SetStage(const char* name)
     ReleaseStage();
     if (name == nullptr)
         return;
-    if (g_pResourceController != nullptr && CActorResources::GetController() == nullptr)
-        CActorResources::Install(g_pResourceController);
+    ModeBattle::UseGameResources();
     if (m_stageData.stages.empty())
         CopyGameDataLists(CActorResources::GetController(), &m_stageData);
     const CStageDefinition* definition = m_stageData.FindStage(name);
@@ -711,8 +712,14 @@ void CStoryChapterPlayer::UpdatePictures(float seconds)
                 slot.fadeElapsed = 0.0f;
                 slot.fadeTime = 0.0f;
                 slot.previousPicture = nullptr;
-                if (ResumeAfter(STORY_IMAGE_REGISTER) || ResumeAfter(STORY_IMAGE_REGISTER_FREE))
-                    return;
+                // The script waited on this fade (a picture's fade always
+                // stops it): it goes on, once.
+                if (m_waitKind == STORY_IMAGE_REGISTER || m_waitKind == STORY_IMAGE_REGISTER_FREE)
+                {
+                    Interpret();
+                    if (Left())
+                        return;
+                }
             }
         }
         if (slot.colorDuration > 0.0f)
@@ -922,6 +929,21 @@ constexpr float kBobRise = 12.0f;
 constexpr uint32_t kOutline = 0xFF000000u;
 constexpr float kOutlineWidth = 1.0f;
 constexpr uint32_t kAlphaBlend = 1;
+// The stage's light: low from the front left and warm, so that a scene
+// reads as an evening in the arena behind the pictures.
+constexpr float kLightDirection[3] = {0.5f, -0.7f, 0.5f};
+constexpr float kLightDiffuse[4] = {1.0f, 0.92f, 0.8f, 1.0f};
+constexpr float kAmbient[4] = {0.4f, 0.4f, 0.48f, 1.0f};
+
+void SetStageLight()
+{
+    CShader* shader = CGraphics::GetDefaultShader();
+    if (shader == nullptr)
+        return;
+    shader->SetFloatArray("g_LightDir", kLightDirection, 3);
+    shader->SetVector("g_LightDiffuse", kLightDiffuse);
+    shader->SetVector("g_WorldAmbient", kAmbient);
+}
 
 }
 
@@ -960,6 +982,7 @@ void CStoryChapterPlayer::RenderStage()
     graphics->SetCamera(m_camera.get());
     m_camera->Apply();
     graphics->Begin3D();
+    SetStageLight();
     if (list != nullptr)
     {
         list->Clear();

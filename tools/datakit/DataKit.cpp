@@ -351,7 +351,9 @@ int DataKit::MakeDataSet(const std::string& folder, std::string* error)
         return 0;
     if (!PackSet(Join(source, kListName), Join(folder, kListName), error))
         return 0;
-    if (!StoryDataKit::WriteStaffRoll(folder, error) || !StorySceneKit::WritePacks(folder, error))
+    if (!StoryDataKit::WriteStaffRoll(folder, error) ||
+        !StorySceneKit::WritePacks(Join(folder, StorySceneKit::kPicturePack), Join(folder, StorySceneKit::kVoicePack),
+                                   error))
         return 0;
     // What the game opens by path beside the packed set.
     return GameSceneKit::WriteLooseFiles(folder, error);

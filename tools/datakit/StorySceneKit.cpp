@@ -68,13 +68,6 @@ int WritePack(const std::string& path, const CResourcePackWriter& pack, std::str
     *error = "\"" + path + "\" can't be written";
     return 0;
 }
-
-std::string Join(const std::string& folder, const std::string& name)
-{
-    if (folder.empty() || folder.back() == '\\' || folder.back() == '/')
-        return folder + name;
-    return folder + "\\" + name;
-}
 }
 
 std::vector<StorySceneKit::ListedFile> StorySceneKit::ListedFiles()
@@ -127,7 +120,7 @@ std::vector<uint8_t> StorySceneKit::InterfaceSheet()
     return PaintSheet(sheet, SheetCells::StoryCells());
 }
 
-int StorySceneKit::WritePacks(const std::string& folder, std::string* error)
+int StorySceneKit::WritePacks(const std::string& picturePack, const std::string& voicePack, std::string* error)
 {
     CResourcePackWriter pictures;
     bool added = pictures.Add(CStoryScene::kSheetName, InterfaceSheet()) != 0;
@@ -157,5 +150,5 @@ int StorySceneKit::WritePacks(const std::string& folder, std::string* error)
         *error = "the story's packs can't be made";
         return 0;
     }
-    return WritePack(Join(folder, kPicturePack), pictures, error) && WritePack(Join(folder, kVoicePack), voices, error);
+    return WritePack(picturePack, pictures, error) && WritePack(voicePack, voices, error);
 }

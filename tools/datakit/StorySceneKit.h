@@ -33,6 +33,7 @@ std::vector<uint32_t> ChapterPicture(const std::string& name);
 // The interface sheet's DDS bytes.
 std::vector<uint8_t> InterfaceSheet();
 
-// Both packs under folder (a data name). 1/0 with the reason in error.
-int WritePacks(const std::string& folder, std::string* error);
+// Both packs, at data names (kPicturePack and kVoicePack in the set's
+// folder). 1/0 with the reason in error.
+int WritePacks(const std::string& picturePack, const std::string& voicePack, std::string* error);
 }
