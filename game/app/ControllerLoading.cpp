@@ -72,7 +72,8 @@ std::string g_dataFolder;
 bool g_hdrOption = true;
 
 // The play data's tables follow the game data: one entry per selectable
-// character, weapon and clothes item, with each item's unlock rule.
+// character, weapon and clothes item (each item with its unlock rule) and
+// mission.
 void FitPlayData(CGameConfig& config, CQorResourceController& resources)
 {
     auto* characters = static_cast<CResourceList<CResourceBase*>*>(
@@ -82,6 +83,10 @@ void FitPlayData(CGameConfig& config, CQorResourceController& resources)
         config.GetPlayData()->characters.resize(selectable);
     if (config.GetRecord()->records.size() < selectable)
         config.GetRecord()->records.resize(selectable);
+    // One mission record per mission of the list, in list order.
+    const size_t missions = resources.GetMissionList()->GetCount();
+    if (config.GetPlayData()->missions.size() < missions)
+        config.GetPlayData()->missions.resize(missions);
 
     std::vector<tag_TOLQUNLOCKRULE> weaponRules;
     auto* weapons = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_WEAPONS));

@@ -131,7 +131,8 @@ void CMenuPainter::TextWrapped(CFontTexture* font, const MenuRect& rect, float s
         return;
     const MenuRect pixels = m_layout.ToPixels(rect);
     constexpr uint32_t kNoByteLimit = 0;
-    font->DrawTextWrappedImpl(pixels.left, pixels.top, pixels.left, m_layout.ToPixels(size), kNoByteLimit,
+    // The line height is scaled by the font with the glyphs.
+    font->DrawTextWrappedImpl(pixels.left, pixels.top, pixels.left, size, kNoByteLimit,
                               pixels.right, color, static_cast<uint32_t>(size), m_layout.Scale(), gameText,
                               ToDrawAnchor(MenuAnchor::TopLeft), nullptr, nullptr);
 }

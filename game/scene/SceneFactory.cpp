@@ -2,6 +2,7 @@
 #include "game/scene/SceneFactory.h"
 
 #include "game/app/CController.h"
+#include "game/scene/CMissionScene.h"
 #include "game/scene/COptionScene.h"
 #include "game/scene/CRecordScene.h"
 #include "game/scene/CStoryScene.h"
@@ -26,6 +27,7 @@ struct SceneEntry
 constexpr SceneEntry kScenes[] = {
     {CController::SCENE_TITLE, &Make<CTitleScene>},
     {CController::SCENE_STORY, &Make<CStoryScene>},
+    {CController::SCENE_MISSION, &Make<CMissionScene>},
     {CController::SCENE_OPTION, &Make<COptionScene>},
     {CController::SCENE_RECORD, &Make<CRecordScene>},
 };

@@ -6,7 +6,7 @@ namespace SheetCells
 std::vector<SheetCell> AllCells()
 {
     std::vector<SheetCell> cells;
-    for (std::vector<SheetCell> (*family)() : {&ControllerCells, &TitleCells, &MenuScreenCells})
+    for (std::vector<SheetCell> (*family)() : {&ControllerCells, &TitleCells, &MenuScreenCells, &MissionCells})
     {
         std::vector<SheetCell> more = family();
         cells.insert(cells.end(), more.begin(), more.end());

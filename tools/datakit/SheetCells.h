@@ -67,6 +67,7 @@ inline constexpr const char* kLogoSheet = "Texture\\CircleLogo_01.dds";
 std::vector<SheetCell> ControllerCells();
 std::vector<SheetCell> TitleCells();
 std::vector<SheetCell> MenuScreenCells();
+std::vector<SheetCell> MissionCells();
 // In "Texture\\Story_01.dds" of the story's own pack, not of the list.
 std::vector<SheetCell> StoryCells();
 

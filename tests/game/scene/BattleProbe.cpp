@@ -27,4 +27,10 @@ bool LoseMenuOpen(const CBattleScene* battle)
 {
     return Console(battle) != nullptr && Console(battle)->GetState().currentMenu == ConsoleMenu::Lose;
 }
+
+void SetTimeLeft(CBattleScene* battle, uint32_t milliseconds)
+{
+    if (battle != nullptr && battle->GetConsole() != nullptr)
+        battle->GetConsole()->GetStateForUpdate()->timeLeft = milliseconds;
+}
 }
