@@ -4,12 +4,20 @@
 // double-byte characters, invalid CP932 and stray line breaks included.
 // The glyph cache is real (FreeType into an offscreen texture); when it
 // fills up it is emptied, so every input lays out from a usable cache.
+//
+// The font is the IPA Gothic face that the test command installs (any
+// scalable face fontconfig offers will do). A set-up that fails, or a
+// known text that does not lay out, stops the run at once: a target that
+// quietly returned early would fuzz nothing.
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
-#include "tests/support/HeadlessWindow.h"
 #include "engine/render/CFontTexture.h"
+#include "engine/render/RenderClasses.h"
+#include "tests/support/HeadlessWindow.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -20,10 +28,24 @@ struct Font
 {
     Font()
     {
+        // The texture classes reach the device through what this installs,
+        // as the program's start-up does before the device is made.
+        RenderClasses::Install();
         window = std::make_unique<HeadlessWindow>(nullptr);
         system.AttachWindow(window.get());
         system.SetClientSize(64, 64, 0);
-        ready = graphics.Create(&system) != 0 && font.CreateDefault(256, 128, "IPAGothic", 14) != 0;
+        if (graphics.Create(&system) == 0)
+            Fail("no graphics device");
+        if (font.CreateDefault(256, 128, "IPAGothic", 14) == 0)
+            Fail("no font");
+        float rect[4] = {};
+        if (font.GetTextRect(0, 0, 14, 1.0f, "Ab\x82\xA0", 0, rect) == 0 || rect[2] <= rect[0])
+            Fail("a known text does not lay out");
+    }
+    [[noreturn]] static void Fail(const char* what)
+    {
+        std::fprintf(stderr, "fuzz_font_layout: %s\n", what);
+        std::abort();
     }
     ~Font()
     {
@@ -35,7 +57,6 @@ struct Font
     CSystem system;
     CGraphics graphics;
     CFontTexture font;
-    bool ready = false;
 };
 
 void CheckRect(const float* rect)
@@ -53,7 +74,7 @@ void CheckRect(const float* rect)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static Font* font = new Font();
-    if (!font->ready || size < 2 || size > 4096)
+    if (size < 2 || size > 4096)
         return 0;
     CFontTexture& f = font->font;
     if (f.GetCacheEntryCount() > 200)

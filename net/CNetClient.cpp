@@ -123,15 +123,18 @@ CNetClient::~CNetClient()
 
 uint32_t CNetClient::Release()
 {
-    NetChannelPtr channels[4];
+    std::vector<NetChannelPtr> channels;
     {
         std::lock_guard<std::mutex> guard(m_channelsLock);
-        channels[0] = std::move(m_tcpSend);
-        channels[1] = std::move(m_udpSend);
-        channels[2] = std::move(m_tcpReceive);
-        channels[3] = std::move(m_udpReceive);
+        // Send threads first: they send through the connection.
+        channels.push_back(std::move(m_tcpSend));
+        channels.push_back(std::move(m_udpSend));
+        channels.push_back(std::move(m_tcpReceive));
+        channels.push_back(std::move(m_udpReceive));
+        for (NetChannelPtr& retired : m_retired)
+            channels.push_back(std::move(retired));
+        m_retired.clear();
     }
-    // Send threads first: they send through the connection.
     for (NetChannelPtr& channel : channels)
         CloseNetChannel(channel);
     {
@@ -148,20 +151,17 @@ uint32_t CNetClient::Release()
 }
 
 uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32_t kind,
-                                        const tag_KVRNETCALLBACKS& callbacks, NetChannelPtr* replaced)
+                                        const tag_KVRNETCALLBACKS& callbacks, bool inbound)
 {
     NetChannelPtr channel = NetChannelPtr(new tag_KVRNETCHANNEL);
     channel->kind = kind;
     channel->callbacks = callbacks;
     channel->owner = this;
-    channel->sendTimeoutMs = m_sendTimeoutMs;
     if (kind == kNetKindUdp)
     {
         // Datagrams are read by the session's one UDP thread.
         channel->state.store(kNetChannelRunning);
         std::lock_guard<std::mutex> guard(m_channelsLock);
-        if (replaced != nullptr)
-            *replaced = std::move(m_udpReceive);
         m_udpReceive = channel;
         if (port != 0)
             m_udpPort = port;
@@ -170,14 +170,43 @@ uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32
     if (!socket.IsValid() || !SetBlockingReads(socket.Get(), kReceiveWaitMs))
         return 0;
     channel->socket = std::move(socket);
+    if (!StartNetChannelSender(*channel, m_sendQueueBytes, m_sendTimeoutMs))
+        return 0;
     m_keepAliveMiss.store(0);
+    m_unadmittedMs.store(0);
+    m_admitted.store(!inbound);
     channel->thread = std::thread(NetReceiveThread, channel);
     std::lock_guard<std::mutex> guard(m_channelsLock);
-    if (replaced != nullptr)
-        *replaced = std::move(m_tcpReceive);
+    if (m_tcpReceive)
+    {
+        // The old connection's thread may be waiting for a lock that this
+        // caller's caller holds: it is cut here and collected later.
+        CutNetChannel(*m_tcpReceive);
+        m_retired.push_back(std::move(m_tcpReceive));
+    }
     m_tcpReceive = channel;
     m_tcpReceivePort = port;
     return 1;
+}
+
+void CNetClient::ReapRetired()
+{
+    std::vector<NetChannelPtr> ended;
+    {
+        std::lock_guard<std::mutex> guard(m_channelsLock);
+        for (size_t i = 0; i < m_retired.size();)
+        {
+            if (m_retired[i]->state.load() == kNetChannelEnded)
+            {
+                ended.push_back(std::move(m_retired[i]));
+                m_retired.erase(m_retired.begin() + static_cast<std::ptrdiff_t>(i));
+                continue;
+            }
+            ++i;
+        }
+    }
+    for (NetChannelPtr& channel : ended)
+        CloseNetChannel(channel);
 }
 
 uint32_t CNetClient::OpenSendChannel(uint32_t kind)
@@ -347,8 +376,11 @@ uint32_t CNetClient::Dispatch(const tag_KVRNETCALLBACKS& callbacks, uint32_t kin
         m_keepAliveMiss.store(0);
         return 1;
     }
-    return callbacks.handler(callbacks.handlerArgument, this, frame + kNetHeaderSize, header.id,
-                             total - static_cast<uint32_t>(kNetHeaderSize));
+    const uint32_t result = callbacks.handler(callbacks.handlerArgument, this, frame + kNetHeaderSize, header.id,
+                                              total - static_cast<uint32_t>(kNetHeaderSize));
+    if (result != 0)
+        m_admitted.store(true);
+    return result;
 }
 
 bool CNetClient::IsEnded() const
@@ -357,9 +389,12 @@ bool CNetClient::IsEnded() const
     const bool tcpEnded = !m_tcpReceive || m_tcpReceive->state.load() == kNetChannelEnded;
     const bool udpEnded = !m_udpReceive || m_udpReceive->state.load() == kNetChannelEnded;
     const bool sendEnded = !m_tcpSend || m_tcpSend->state.load() == kNetChannelEnded;
+    bool retiredEnded = true;
+    for (const NetChannelPtr& retired : m_retired)
+        retiredEnded = retiredEnded && retired->state.load() == kNetChannelEnded;
     // A datagram send channel alone does not keep a peer whose other
     // channels ended.
-    return tcpEnded && udpEnded && sendEnded;
+    return tcpEnded && udpEnded && sendEnded && retiredEnded;
 }
 
 bool CNetClient::HasLiveConnection() const

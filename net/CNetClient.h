@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 // One remote peer of a session, named by its dotted IPv4 address text. It
 // holds the TCP connection's receive channel (whose thread cuts the byte
@@ -37,15 +38,20 @@ public:
     const char* GetId() const { return m_id; }
 
     // Takes a connected socket as this peer's TCP connection and starts its
-    // receive thread (kind 1), or records the UDP side (kind 2, no thread).
-    // A channel this one replaces comes back in replaced, for the caller to
-    // close once it holds no lock.
+    // receive thread and its outgoing queue (kind 1), or records the UDP
+    // side (kind 2, no thread). A connection this one replaces is cut at
+    // once and its thread collected later (ReapRetired, Release), so that
+    // opening never waits for a receive thread. An inbound connection must
+    // be admitted (see Dispatch) before the session's admission time ends.
     uint32_t OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32_t kind, const tag_KVRNETCALLBACKS& callbacks,
-                                NetChannelPtr* replaced);
+                                bool inbound = false);
+    // Closes replaced connections whose threads have ended; never waits.
+    void ReapRetired();
 
     // One message to this peer: kind 1 over its TCP connection, kind 2 as a
-    // datagram to its UDP address. 0 when the frame could not go out whole
-    // (the connection is then cut).
+    // datagram to its UDP address. Never waits for the network: what the
+    // connection does not take at once waits in its outgoing queue. 0 when
+    // the frame can't be sent or queued (the connection is then cut).
     uint32_t Send(int16_t id, uint16_t sub, const void* payload, uint32_t length, uint32_t kind);
     uint32_t SendEmpty(int16_t id, uint16_t sub, uint32_t kind);
     uint32_t SendRaw(const uint8_t* frame, size_t length, uint32_t kind);
@@ -65,7 +71,10 @@ public:
     // Cuts one received datagram into messages and delivers them.
     void DeliverDatagram(const uint8_t* bytes, size_t n);
 
+    // For connections opened from now on: how long the oldest unsent byte
+    // may wait, and how many bytes may wait, before the connection is cut.
     void SetSendTimeout(uint32_t milliseconds) { m_sendTimeoutMs = milliseconds; }
+    void SetSendQueueLimit(size_t bytes) { m_sendQueueBytes = bytes; }
 
     // True once every channel is absent or its thread has ended.
     bool IsEnded() const;
@@ -77,9 +86,21 @@ public:
     uint32_t GetKeepAliveMiss() const { return m_keepAliveMiss.load(); }
     void SetKeepAliveMiss(uint32_t miss) { m_keepAliveMiss.store(miss); }
 
+    // An inbound connection is admitted once the owner's handler has taken
+    // a message from it (keep-alives don't count); outgoing ones are
+    // admitted from the start. The session drops connections that stay
+    // unadmitted too long, and gives their slots away first.
+    bool IsAdmitted() const { return m_admitted.load(); }
+    // Milliseconds of session upkeep the current connection has spent
+    // unadmitted, advanced by the session's Poll.
+    uint32_t AddUnadmittedTime(uint32_t milliseconds) { return m_unadmittedMs.fetch_add(milliseconds) + milliseconds; }
+    // The order in which connections were opened, for choosing the oldest.
+    uint64_t GetConnectionOrder() const { return m_connectionOrder.load(); }
+    void SetConnectionOrder(uint64_t order) { m_connectionOrder.store(order); }
+
     // Runs one complete queued message: keep-alives are answered or noted
-    // here, the rest go to the handler. 0 when the handler ends the
-    // connection.
+    // here, the rest go to the handler (and admit the connection when it
+    // takes them). 0 when the handler ends the connection.
     uint32_t Dispatch(const tag_KVRNETCALLBACKS& callbacks, uint32_t kind, bool live, const uint8_t* frame,
                       uint32_t total);
 
@@ -89,9 +110,13 @@ private:
     char m_id[kIdLength + 1] = {};
     uint16_t m_tcpReceivePort = 0;
     uint16_t m_udpPort = 0;
-    uint32_t m_sendTimeoutMs = 5000;
+    uint32_t m_sendTimeoutMs = CNetSendQueue::kDefaultDeadlineMs;
+    size_t m_sendQueueBytes = CNetSendQueue::kDefaultMaxBytes;
     in_addr m_address{};
     std::atomic<uint32_t> m_keepAliveMiss{0};
+    std::atomic<bool> m_admitted{true};
+    std::atomic<uint32_t> m_unadmittedMs{0};
+    std::atomic<uint64_t> m_connectionOrder{0};
 
     mutable std::mutex m_channelsLock;
     NetChannelPtr m_tcpReceive;
@@ -99,6 +124,8 @@ private:
     NetChannelPtr m_tcpSend;
     NetChannelPtr m_udpSend;
     NetChannelPtr m_udpSocket;
+    // Replaced connections whose threads may still run.
+    std::vector<NetChannelPtr> m_retired;
     // Keeps datagrams of this peer in order through delivery, and out of a
     // peer being released.
     std::mutex m_datagramLock;

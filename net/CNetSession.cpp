@@ -9,6 +9,24 @@
 
 namespace
 {
+// Moves out of items, in order, those for which take holds.
+template <typename T, typename Take>
+std::vector<T> TakeOut(std::vector<T>& items, Take take)
+{
+    std::vector<T> taken;
+    for (size_t i = 0; i < items.size();)
+    {
+        if (take(items[i]))
+        {
+            taken.push_back(std::move(items[i]));
+            items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        ++i;
+    }
+    return taken;
+}
+
 constexpr int kListenBacklog = 16;
 constexpr uint32_t kAcceptWaitMs = 1000;
 constexpr size_t kDatagramSize = 4096;
@@ -30,6 +48,7 @@ uint32_t CNetSession::Initialize(uint32_t owner, const char* name1, const char* 
     m_keepAliveIntervalMs = 10000;
     m_keepAliveTimerMs = 0;
     m_owner = owner;
+    m_cancelConnects = std::make_unique<CNetWakeEvent>();
     m_initialized = true;
     return 1;
 }
@@ -56,100 +75,92 @@ uint32_t CNetSession::ConfigureListen(uint16_t port, NetPeerCallback onConnected
                                       NetMessageHandler handler, void* handlerArgument, NetPeerCallback onDisconnected,
                                       void* disconnectedArgument)
 {
-    StopListening();
-    m_listener = std::make_unique<Listener>();
-    m_listener->port = port;
-    m_listener->onConnected = onConnected;
-    m_listener->connectedArgument = connectedArgument;
-    m_listener->callbacks.handler = handler;
-    m_listener->callbacks.handlerArgument = handlerArgument;
-    m_listener->callbacks.onDisconnected = onDisconnected;
-    m_listener->callbacks.disconnectedArgument = disconnectedArgument;
+    auto setup = std::make_unique<ListenSetup>();
+    setup->port = port;
+    setup->onConnected = onConnected;
+    setup->connectedArgument = connectedArgument;
+    setup->callbacks.handler = handler;
+    setup->callbacks.handlerArgument = handlerArgument;
+    setup->callbacks.onDisconnected = onDisconnected;
+    setup->callbacks.disconnectedArgument = disconnectedArgument;
+    std::lock_guard<std::mutex> guard(m_listenLock);
+    RetireAcceptorLocked();
+    m_listenSetup = std::move(setup);
     return 1;
 }
 
 uint32_t CNetSession::Listen()
 {
-    if (!m_listener)
+    std::lock_guard<std::mutex> guard(m_listenLock);
+    if (!m_listenSetup)
         return 0;
-    Listener& listener = *m_listener;
-    if (listener.thread.joinable())
+    if (m_acceptor)
     {
-        if (listener.state.load() == 1)
+        if (m_acceptor->state.load() == 1)
             return 1;
-        // An accept thread that ended on its own is collected first.
-        listener.thread.join();
+        // An accept thread that ended on its own is collected later.
+        RetireAcceptorLocked();
     }
-    CNetSocket socket(OpenNetSocket(SOCK_STREAM));
-    if (!socket.IsValid())
+    auto acceptor = std::make_shared<Acceptor>();
+    acceptor->setup = *m_listenSetup;
+    acceptor->socket = CNetSocket(OpenNetSocket(SOCK_STREAM));
+    if (!acceptor->socket.IsValid() || !acceptor->wake.IsValid())
         return 0;
-    if (!BindNetSocket(socket.Get(), LocalAddress(), listener.port))
+    if (!BindNetSocket(acceptor->socket.Get(), LocalAddress(), acceptor->setup.port))
         return 0;
-    if (::listen(socket.Get(), kListenBacklog) != 0)
+    if (::listen(acceptor->socket.Get(), kListenBacklog) != 0)
         return 0;
-    auto wake = std::make_unique<CNetWakeEvent>();
-    if (!wake->IsValid())
-        return 0;
-    {
-        std::lock_guard<std::mutex> guard(listener.lock);
-        listener.socket = std::move(socket);
-        listener.wake = std::move(wake);
-        listener.state.store(1);
-    }
-    listener.thread = std::thread(&CNetSession::AcceptThread, this);
+    acceptor->state.store(1);
+    acceptor->thread = std::thread(&CNetSession::AcceptThread, this, acceptor);
+    m_acceptor = std::move(acceptor);
     return 1;
 }
 
 uint32_t CNetSession::StopListening()
 {
-    if (!m_listener)
+    std::lock_guard<std::mutex> guard(m_listenLock);
+    if (!m_listenSetup)
         return 0;
-    Listener& listener = *m_listener;
-    {
-        std::lock_guard<std::mutex> guard(listener.lock);
-        if (listener.state.load() == 1)
-            listener.state.store(2);
-        if (listener.wake)
-            listener.wake->Signal();
-    }
-    if (listener.thread.joinable())
-        listener.thread.join();
-    std::lock_guard<std::mutex> guard(listener.lock);
-    listener.socket.Close();
-    listener.wake.reset();
-    listener.state.store(0);
+    RetireAcceptorLocked();
     return 1;
+}
+
+void CNetSession::RetireAcceptorLocked()
+{
+    if (!m_acceptor)
+        return;
+    int32_t running = 1;
+    m_acceptor->state.compare_exchange_strong(running, 2);
+    m_acceptor->wake.Signal();
+    // A listening socket that is shut down accepts no more and leaves its
+    // port free for the next Listen; the descriptor itself stays open
+    // until the accept thread that polls it has ended.
+    ::shutdown(m_acceptor->socket.Get(), SHUT_RDWR);
+    m_endingAcceptors.push_back(std::move(m_acceptor));
 }
 
 uint16_t CNetSession::GetListenPort() const
 {
-    if (!m_listener)
+    std::lock_guard<std::mutex> guard(m_listenLock);
+    if (!m_listenSetup)
         return 0;
-    std::lock_guard<std::mutex> guard(m_listener->lock);
-    if (!m_listener->socket.IsValid())
-        return m_listener->port;
+    if (!m_acceptor)
+        return m_listenSetup->port;
     sockaddr_in bound{};
     socklen_t length = sizeof(bound);
-    if (getsockname(m_listener->socket.Get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0)
-        return m_listener->port;
+    if (getsockname(m_acceptor->socket.Get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0)
+        return m_listenSetup->port;
     return ntohs(bound.sin_port);
 }
 
-void CNetSession::AcceptThread()
+void CNetSession::AcceptThread(AcceptorPtr acceptor)
 {
-    Listener& listener = *m_listener;
-    int listenFd = -1;
-    int wakeFd = -1;
-    {
-        std::lock_guard<std::mutex> guard(listener.lock);
-        listenFd = listener.socket.Get();
-        wakeFd = listener.wake ? listener.wake->Get() : -1;
-    }
+    const int listenFd = acceptor->socket.Get();
     for (;;)
     {
-        if (listener.state.load() != 1)
+        if (acceptor->state.load() != 1)
             break;
-        const int ready = WaitReadable(listenFd, wakeFd, kAcceptWaitMs);
+        const int ready = WaitReadable(listenFd, acceptor->wake.Get(), kAcceptWaitMs);
         if (ready < 0)
             break;
         if (ready == 0)
@@ -165,31 +176,28 @@ void CNetSession::AcceptThread()
                 continue;
             break;
         }
-        AcceptOne(std::move(accepted), from);
+        AcceptOne(*acceptor, std::move(accepted), from);
     }
-    std::lock_guard<std::mutex> guard(listener.lock);
-    listener.state.store(0);
+    acceptor->state.store(0);
 }
 
-void CNetSession::AcceptOne(CNetSocket socket, const sockaddr_in& from)
+void CNetSession::AcceptOne(const Acceptor& acceptor, CNetSocket socket, const sockaddr_in& from)
 {
     const int on = 1;
     setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
     const std::string name = FormatIPv4(from.sin_addr);
-    NetChannelPtr replaced;
+    const ListenSetup& setup = acceptor.setup;
     // The peer stays alive through the callback even if its connection ends
     // at once and Poll drops it from the list meanwhile.
-    NetClientPtr peer =
-        AttachPeer(name, std::move(socket), m_listener->port, kNetKindTcp, m_listener->callbacks, &replaced);
-    CloseNetChannel(replaced);
+    NetClientPtr peer = AttachPeer(name, std::move(socket), setup.port, kNetKindTcp, setup.callbacks, true);
     if (!peer)
         return;
-    if (m_listener->onConnected != nullptr && !m_listener->onConnected(m_listener->connectedArgument, peer.get()))
+    if (setup.onConnected != nullptr && !setup.onConnected(setup.connectedArgument, peer.get()))
         peer->CutConnection();
 }
 
 NetClientPtr CNetSession::AttachPeer(const std::string& name, CNetSocket socket, uint16_t port, uint32_t kind,
-                                     const tag_KVRNETCALLBACKS& callbacks, NetChannelPtr* replaced)
+                                     const tag_KVRNETCALLBACKS& callbacks, bool inbound)
 {
     std::lock_guard<std::recursive_mutex> guard(m_peerLock);
     NetClientPtr peer;
@@ -203,17 +211,45 @@ NetClientPtr CNetSession::AttachPeer(const std::string& name, CNetSocket socket,
     }
     if (!peer)
     {
-        if (m_peers.size() >= m_maxPeers)
+        if (m_peers.size() >= m_maxPeers && !(inbound && EvictUnadmittedLocked()))
             return nullptr;
         peer = NetClientPtr(new CNetClient(name.c_str(), m_random));
         peer->SetSendTimeout(m_sendTimeoutMs);
+        peer->SetSendQueueLimit(m_sendQueueBytes);
         if (m_udp)
             peer->SetUdp(m_udp, m_udpPort);
         m_peers.push_back(peer);
     }
-    if (!peer->OpenReceiveChannel(std::move(socket), port, kind, callbacks, replaced))
+    if (!peer->OpenReceiveChannel(std::move(socket), port, kind, callbacks, inbound))
         return nullptr;
+    if (kind != kNetKindUdp)
+        peer->SetConnectionOrder(++m_connectionCount);
     return peer;
+}
+
+bool CNetSession::EvictUnadmittedLocked()
+{
+    size_t oldest = m_peers.size();
+    for (size_t i = 0; i < m_peers.size(); ++i)
+    {
+        const NetClientPtr& peer = m_peers[i];
+        if (peer->IsAdmitted() || !peer->HasLiveConnection())
+            continue;
+        if (oldest == m_peers.size() || peer->GetConnectionOrder() < m_peers[oldest]->GetConnectionOrder())
+            oldest = i;
+    }
+    if (oldest == m_peers.size())
+        return false;
+    NetClientPtr victim = std::move(m_peers[oldest]);
+    m_peers.erase(m_peers.begin() + static_cast<std::ptrdiff_t>(oldest));
+    victim->CutConnection();
+    m_droppedPeers.push_back(std::move(victim));
+    return true;
+}
+
+void CNetSession::CancelConnects()
+{
+    m_cancelConnects->Signal();
 }
 
 uint32_t CNetSession::Connect(const char* host, uint16_t port, uint32_t kind, NetMessageHandler handler,
@@ -230,19 +266,13 @@ uint32_t CNetSession::Connect(const char* host, uint16_t port, uint32_t kind, Ne
     callbacks.onDisconnected = onDisconnected;
     callbacks.disconnectedArgument = disconnectedArgument;
     const std::string name = FormatIPv4(address);
-    NetChannelPtr replaced;
     if (kind == kNetKindUdp)
-    {
-        NetClientPtr peer = AttachPeer(name, CNetSocket(), port, kind, callbacks, &replaced);
-        CloseNetChannel(replaced);
-        return peer ? 1 : 0;
-    }
-    CNetSocket socket = ConnectWithDeadline(MakeAddress(address, port), LocalAddress(), m_connectTimeoutMs);
+        return AttachPeer(name, CNetSocket(), port, kind, callbacks, false) ? 1 : 0;
+    CNetSocket socket =
+        ConnectWithDeadline(MakeAddress(address, port), LocalAddress(), m_connectTimeoutMs, m_cancelConnects->Get());
     if (!socket.IsValid())
         return 0;
-    NetClientPtr peer = AttachPeer(name, std::move(socket), port, kind, callbacks, &replaced);
-    CloseNetChannel(replaced);
-    return peer ? 1 : 0;
+    return AttachPeer(name, std::move(socket), port, kind, callbacks, false) ? 1 : 0;
 }
 
 uint32_t CNetSession::ConnectAddress(const uint32_t* address, uint16_t port, uint32_t kind, NetMessageHandler handler,
@@ -349,27 +379,30 @@ void CNetSession::Poll(uint32_t elapsedMs)
     std::vector<NetClientPtr> ended;
     {
         std::lock_guard<std::recursive_mutex> guard(m_peerLock);
-        for (size_t i = 0; i < m_peers.size();)
-        {
-            if (m_peers[i]->IsEnded())
-            {
-                ended.push_back(std::move(m_peers[i]));
-                m_peers.erase(m_peers.begin() + static_cast<std::ptrdiff_t>(i));
-                continue;
-            }
-            ++i;
-        }
+        ended = TakeOut(m_peers, [](const NetClientPtr& peer) { return peer->IsEnded(); });
     }
+    // Their threads have ended: releasing them waits for nothing.
     for (const NetClientPtr& peer : ended)
         peer->Release();
     ended.clear();
+    CollectPeers(false);
+    CollectAcceptors(false);
+
+    const std::vector<NetClientPtr> peers = GetPeers();
+    for (const NetClientPtr& peer : peers)
+    {
+        peer->ReapRetired();
+        if (m_admissionMs != 0 && !peer->IsAdmitted() && peer->HasLiveConnection() &&
+            peer->AddUnadmittedTime(elapsedMs) >= m_admissionMs)
+            peer->CutConnection();
+    }
 
     if (!m_keepAliveOn)
         return;
     m_keepAliveTimerMs += elapsedMs;
     if (m_keepAliveTimerMs < m_keepAliveIntervalMs)
         return;
-    for (const NetClientPtr& peer : GetPeers())
+    for (const NetClientPtr& peer : peers)
     {
         if (peer->GetKeepAliveMiss() != 0 && peer->HasLiveConnection())
             peer->CutConnection();
@@ -380,27 +413,66 @@ void CNetSession::Poll(uint32_t elapsedMs)
     m_keepAliveTimerMs = 0;
 }
 
-void CNetSession::Shutdown()
+void CNetSession::CollectPeers(bool wait)
 {
-    if (m_listener)
-    {
-        StopListening();
-        m_listener.reset();
-    }
-    NetChannelPtr udp;
     std::vector<NetClientPtr> peers;
     {
         std::lock_guard<std::recursive_mutex> guard(m_peerLock);
-        udp = std::move(m_udp);
-        peers.swap(m_peers);
+        peers = TakeOut(m_droppedPeers, [wait](const NetClientPtr& peer) { return wait || peer->IsEnded(); });
     }
-    CloseNetChannel(udp);
     for (const NetClientPtr& peer : peers)
         peer->Release();
 }
 
+void CNetSession::CollectAcceptors(bool wait)
+{
+    std::vector<AcceptorPtr> acceptors;
+    {
+        std::lock_guard<std::mutex> guard(m_listenLock);
+        acceptors = TakeOut(m_endingAcceptors,
+                            [wait](const AcceptorPtr& acceptor) { return wait || acceptor->state.load() == 0; });
+    }
+    for (const AcceptorPtr& acceptor : acceptors)
+    {
+        if (acceptor->thread.joinable())
+            acceptor->thread.join();
+    }
+}
+
+void CNetSession::DropPeers()
+{
+    StopListening();
+    std::lock_guard<std::recursive_mutex> guard(m_peerLock);
+    for (NetClientPtr& peer : m_peers)
+    {
+        peer->CutConnection();
+        m_droppedPeers.push_back(std::move(peer));
+    }
+    m_peers.clear();
+}
+
+void CNetSession::Shutdown()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_listenLock);
+        RetireAcceptorLocked();
+        m_listenSetup.reset();
+    }
+    // No accept thread adds a peer once they have all ended.
+    CollectAcceptors(true);
+    DropPeers();
+    NetChannelPtr udp;
+    {
+        std::lock_guard<std::recursive_mutex> guard(m_peerLock);
+        udp = std::move(m_udp);
+    }
+    CloseNetChannel(udp);
+    CollectPeers(true);
+}
+
 uint32_t CNetSession::Release()
 {
+    CancelConnects();
     Shutdown();
     for (std::string& name : m_names)
         name.clear();

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <ctime>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 namespace
@@ -19,15 +19,6 @@ constexpr uint32_t kWaitSliceMs = 1000;
 constexpr uint32_t kSettleQuietMs = 300;
 constexpr size_t kDatagramSize = 4096;
 
-void SleepFor(uint32_t milliseconds)
-{
-    if (milliseconds == 0)
-        return;
-    timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&pause, &pause) != 0 && errno == EINTR)
-    {
-    }
-}
 } // namespace
 
 CNetworkTest::~CNetworkTest()
@@ -73,8 +64,23 @@ uint32_t CNetworkTest::Start(uint16_t port)
     return 1;
 }
 
+void CNetworkTest::CancelTests()
+{
+    m_testsCancelled.store(true);
+    m_testWake->Signal();
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_counted.notify_all();
+}
+
+void CNetworkTest::ResumeTests()
+{
+    m_testWake = std::make_unique<CNetWakeEvent>();
+    m_testsCancelled.store(false);
+}
+
 void CNetworkTest::Release()
 {
+    CancelTests();
     m_stopping.store(true);
     if (m_wake)
         m_wake->Signal();
@@ -112,21 +118,37 @@ size_t CNetworkTest::GetServiceRecordCount()
     return count;
 }
 
-void CNetworkTest::Pause()
+uint32_t CNetworkTest::WaitLimit(const Bounds& bounds) const
 {
-    SleepFor(m_pauseMs);
+    if (bounds.ended != nullptr && bounds.ended->load())
+        return 0;
+    const uint32_t spent = NetMilliseconds() - bounds.start;
+    if (spent >= bounds.totalMs)
+        return 0;
+    const uint32_t left = bounds.totalMs - spent;
+    return left < m_stepTimeoutMs ? left : m_stepTimeoutMs;
 }
 
-uint32_t CNetworkTest::SendAll(int fd, const void* bytes, size_t n)
+bool CNetworkTest::Pause(const Bounds& bounds)
+{
+    if (m_pauseMs == 0)
+        return WaitLimit(bounds) != 0;
+    // A wait on the wake event alone: the pause, cut short by an end.
+    pollfd entry{bounds.wake, POLLIN, 0};
+    return ::poll(&entry, bounds.wake >= 0 ? 1 : 0, static_cast<int>(m_pauseMs)) == 0 && WaitLimit(bounds) != 0;
+}
+
+uint32_t CNetworkTest::SendAll(int fd, const void* bytes, size_t n, const Bounds& bounds)
 {
     // At most 1400 bytes per write, as the line's packets would be.
     const uint8_t* at = static_cast<const uint8_t*>(bytes);
     while (n > 0)
     {
-        if (m_stopping.load())
+        const uint32_t limit = WaitLimit(bounds);
+        if (limit == 0)
             return 0;
         const size_t piece = n < 1400 ? n : 1400;
-        if (!SendWithDeadline(fd, at, piece, m_stepTimeoutMs))
+        if (!SendWithDeadline(fd, at, piece, limit, bounds.wake))
             return 0;
         at += piece;
         n -= piece;
@@ -134,20 +156,22 @@ uint32_t CNetworkTest::SendAll(int fd, const void* bytes, size_t n)
     return 1;
 }
 
-uint32_t CNetworkTest::ReceiveAll(int fd, void* bytes, size_t n)
+uint32_t CNetworkTest::ReceiveAll(int fd, void* bytes, size_t n, const Bounds& bounds)
 {
     uint8_t* at = static_cast<uint8_t*>(bytes);
     uint32_t waited = 0;
     while (n > 0)
     {
-        const int ready = WaitReadable(fd, m_wake ? m_wake->Get() : -1, kWaitSliceMs);
+        const uint32_t limit = WaitLimit(bounds);
+        if (limit == 0 || waited >= limit)
+            return 0;
+        const uint32_t slice = limit - waited < kWaitSliceMs ? limit - waited : kWaitSliceMs;
+        const int ready = WaitReadable(fd, bounds.wake, slice);
         if (ready < 0)
             return 0;
         if (ready == 0)
         {
-            waited += kWaitSliceMs;
-            if (waited >= m_stepTimeoutMs)
-                return 0;
+            waited += slice;
             continue;
         }
         const ssize_t got = ::recv(fd, at, n < 1400 ? n : 1400, 0);
@@ -166,37 +190,49 @@ uint32_t CNetworkTest::ReceiveAll(int fd, void* bytes, size_t n)
     return 1;
 }
 
-uint32_t CNetworkTest::SendDatagrams(const tag_KVRNETWORKTESTCLIENT& record, uint8_t side)
+uint32_t CNetworkTest::SendDatagrams(const tag_KVRNETWORKTESTCLIENT& record, uint8_t side, const Bounds& bounds)
 {
     std::vector<uint8_t> block(record.size);
     for (uint16_t i = 0; i < record.count; ++i)
     {
-        if (m_stopping.load())
+        if (WaitLimit(bounds) == 0)
             return 0;
         FillLineTestBlock(block.data(), record.size, i, side);
         const ssize_t sent = ::sendto(m_udpSocket.Get(), block.data(), block.size(), MSG_NOSIGNAL,
                                       reinterpret_cast<const sockaddr*>(&record.udpAddress), sizeof(record.udpAddress));
         if (sent != static_cast<ssize_t>(block.size()))
             return 0;
-        Pause();
+        if (!Pause(bounds))
+            return 0;
     }
     return 1;
 }
 
-void CNetworkTest::SettleDatagrams(tag_KVRNETWORKTESTCLIENT& record, uint32_t expected)
+void CNetworkTest::SettleDatagrams(tag_KVRNETWORKTESTCLIENT& record, uint32_t expected, const Bounds& bounds)
 {
     std::unique_lock<std::mutex> guard(m_lock);
     uint32_t last = record.received;
     for (;;)
     {
-        if (record.received >= expected || m_stopping.load())
+        if (record.received >= expected || WaitLimit(bounds) == 0)
             return;
-        const bool changed = m_counted.wait_for(guard, std::chrono::milliseconds(kSettleQuietMs),
-                                                [&] { return record.received != last; });
-        if (!changed)
+        const bool changed = m_counted.wait_for(guard, std::chrono::milliseconds(kSettleQuietMs), [&] {
+            return record.received != last || (bounds.ended != nullptr && bounds.ended->load());
+        });
+        if (bounds.ended != nullptr && bounds.ended->load())
+            return;
+        // Quiet is not the end while datagrams wait unread in the socket:
+        // on a busy machine the reader may only be late.
+        if (!changed && !DatagramWaiting())
             return;
         last = record.received;
     }
+}
+
+bool CNetworkTest::DatagramWaiting() const
+{
+    int bytes = 0;
+    return ioctl(m_udpSocket.Get(), FIONREAD, &bytes) == 0 && bytes > 0;
 }
 
 void CNetworkTest::RemoveRecord(const Record& record)
@@ -280,8 +316,13 @@ void CNetworkTest::PeerThread(Record record)
 uint32_t CNetworkTest::ServeTester(tag_KVRNETWORKTESTCLIENT& record)
 {
     const int fd = record.socket.Get();
+    Bounds bounds;
+    bounds.ended = &m_stopping;
+    bounds.wake = m_wake->Get();
+    bounds.start = NetMilliseconds();
+    bounds.totalMs = m_testTimeoutMs;
     uint8_t request[4];
-    if (!ReceiveAll(fd, request, sizeof(request)))
+    if (!ReceiveAll(fd, request, sizeof(request), bounds))
         return 0;
     uint16_t count = 0;
     uint16_t size = 0;
@@ -295,20 +336,19 @@ uint32_t CNetworkTest::ServeTester(tag_KVRNETWORKTESTCLIENT& record)
     std::vector<uint8_t> block(size);
     for (uint16_t i = 0; i < count; ++i)
     {
-        if (!ReceiveAll(fd, block.data(), size))
+        if (!ReceiveAll(fd, block.data(), size, bounds))
             return 0;
     }
     for (uint16_t i = 0; i < count; ++i)
     {
-        if (!SendAll(fd, block.data(), size))
+        if (!SendAll(fd, block.data(), size, bounds) || !Pause(bounds))
             return 0;
-        Pause();
     }
     uint8_t done[4];
-    if (!ReceiveAll(fd, done, sizeof(done)))
+    if (!ReceiveAll(fd, done, sizeof(done), bounds))
         return 0;
-    SendDatagrams(record, kLineTestFromService);
-    SettleDatagrams(record, count);
+    SendDatagrams(record, kLineTestFromService, bounds);
+    SettleDatagrams(record, count, bounds);
     uint32_t received = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -316,7 +356,7 @@ uint32_t CNetworkTest::ServeTester(tag_KVRNETWORKTESTCLIENT& record)
     }
     const uint8_t answer[4] = {static_cast<uint8_t>(received), static_cast<uint8_t>(received >> 8),
                                static_cast<uint8_t>(received >> 16), static_cast<uint8_t>(received >> 24)};
-    return SendAll(fd, answer, sizeof(answer));
+    return SendAll(fd, answer, sizeof(answer), bounds);
 }
 
 void CNetworkTest::UdpThread()
@@ -382,7 +422,15 @@ uint32_t CNetworkTest::TestPeer(const char* host, uint16_t blockSize, uint16_t b
     in_addr address{};
     if (!ResolveIPv4(host, &address))
         return 0;
-    CNetSocket socket = ConnectWithDeadline(MakeAddress(address, m_port), LocalAddress(), m_stepTimeoutMs);
+    Bounds bounds;
+    bounds.ended = &m_testsCancelled;
+    bounds.wake = m_testWake->Get();
+    bounds.start = NetMilliseconds();
+    bounds.totalMs = m_testTimeoutMs;
+    const uint32_t limit = WaitLimit(bounds);
+    if (limit == 0)
+        return 0;
+    CNetSocket socket = ConnectWithDeadline(MakeAddress(address, m_port), LocalAddress(), limit, bounds.wake);
     if (!socket.IsValid())
         return 0;
     Record record = std::make_shared<tag_KVRNETWORKTESTCLIENT>();
@@ -399,12 +447,12 @@ uint32_t CNetworkTest::TestPeer(const char* host, uint16_t blockSize, uint16_t b
     tag_KVRNETWORKTESTRESULT measured;
     uint8_t request[4];
     WriteLineTestRequest(request, blockCount, blockSize);
-    uint32_t ok = SendAll(record->socket.Get(), request, sizeof(request));
-    ok = ok && TestTcp(*record, measured);
-    ok = ok && TestUdp(*record, measured);
+    uint32_t ok = SendAll(record->socket.Get(), request, sizeof(request), bounds);
+    ok = ok && TestTcp(*record, measured, bounds);
+    ok = ok && TestUdp(*record, measured, bounds);
     if (ok)
     {
-        SettleDatagrams(*record, blockCount);
+        SettleDatagrams(*record, blockCount, bounds);
         std::lock_guard<std::mutex> guard(m_lock);
         measured.receivedFromPeer = record->received;
         *result = measured;
@@ -413,38 +461,39 @@ uint32_t CNetworkTest::TestPeer(const char* host, uint16_t blockSize, uint16_t b
     return ok;
 }
 
-uint32_t CNetworkTest::TestTcp(tag_KVRNETWORKTESTCLIENT& record, tag_KVRNETWORKTESTRESULT& result)
+uint32_t CNetworkTest::TestTcp(tag_KVRNETWORKTESTCLIENT& record, tag_KVRNETWORKTESTRESULT& result,
+                               const Bounds& bounds)
 {
     const int fd = record.socket.Get();
     std::vector<uint8_t> block(record.size, 0x5A);
     uint32_t start = m_clock();
     for (uint16_t i = 0; i < record.count; ++i)
     {
-        if (!SendAll(fd, block.data(), block.size()))
+        if (!SendAll(fd, block.data(), block.size(), bounds) || !Pause(bounds))
             return 0;
-        Pause();
     }
     result.tcpUploadMs = m_clock() - start - m_pauseMs * record.count;
     start = m_clock();
     for (uint16_t i = 0; i < record.count; ++i)
     {
-        if (!ReceiveAll(fd, block.data(), block.size()))
+        if (!ReceiveAll(fd, block.data(), block.size(), bounds))
             return 0;
     }
     result.tcpDownloadMs = m_clock() - start - m_pauseMs * record.count;
     return 1;
 }
 
-uint32_t CNetworkTest::TestUdp(tag_KVRNETWORKTESTCLIENT& record, tag_KVRNETWORKTESTRESULT& result)
+uint32_t CNetworkTest::TestUdp(tag_KVRNETWORKTESTCLIENT& record, tag_KVRNETWORKTESTRESULT& result,
+                               const Bounds& bounds)
 {
     const int fd = record.socket.Get();
     const uint32_t start = m_clock();
     // A datagram that can't be sent is a lost one; the count tells.
-    SendDatagrams(record, kLineTestFromTester);
+    SendDatagrams(record, kLineTestFromTester, bounds);
     uint8_t word[4] = {};
-    if (!SendAll(fd, word, sizeof(word)))
+    if (!SendAll(fd, word, sizeof(word), bounds))
         return 0;
-    if (!ReceiveAll(fd, word, sizeof(word)))
+    if (!ReceiveAll(fd, word, sizeof(word), bounds))
         return 0;
     result.receivedByPeer = static_cast<uint32_t>(word[0]) | (static_cast<uint32_t>(word[1]) << 8) |
                             (static_cast<uint32_t>(word[2]) << 16) | (static_cast<uint32_t>(word[3]) << 24);

@@ -90,6 +90,24 @@ uint32_t CUpnpClient::SendSearch(int fd)
     return sent;
 }
 
+void CUpnpClient::Cancel()
+{
+    m_cancelled.store(true);
+    m_cancel->Signal();
+}
+
+uint32_t CUpnpClient::ExchangeLimit() const
+{
+    if (m_cancelled.load())
+        return 0;
+    if (!m_releasing)
+        return m_httpMs;
+    const uint32_t spent = Elapsed(m_releaseStart);
+    if (spent >= m_releaseMs)
+        return 0;
+    return m_releaseMs - spent < m_httpMs ? m_releaseMs - spent : m_httpMs;
+}
+
 uint32_t CUpnpClient::Discover()
 {
     CNetSocket socket(OpenNetSocket(SOCK_DGRAM));
@@ -109,9 +127,9 @@ uint32_t CUpnpClient::Discover()
     for (;;)
     {
         const uint32_t spent = Elapsed(start);
-        if (spent >= m_discoverMs)
+        if (spent >= m_discoverMs || m_cancelled.load())
             return 0;
-        const int ready = WaitReadable(socket.Get(), -1, m_discoverMs - spent);
+        const int ready = WaitReadable(socket.Get(), m_cancel->Get(), m_discoverMs - spent);
         if (ready < 0)
             return 0;
         if (ready == 0)
@@ -170,14 +188,16 @@ uint32_t CUpnpClient::GetDescription()
 uint32_t CUpnpClient::Exchange(const std::string& request, std::string& response)
 {
     response.clear();
-    if (m_devicePort == 0)
+    const uint32_t limit = ExchangeLimit();
+    if (m_devicePort == 0 || limit == 0)
         return 0;
+    const int cancel = m_cancel->Get();
     const uint32_t start = NetMilliseconds();
-    CNetSocket socket = ConnectWithDeadline(MakeAddress(m_deviceAddress, m_devicePort), nullptr, m_httpMs);
+    CNetSocket socket = ConnectWithDeadline(MakeAddress(m_deviceAddress, m_devicePort), nullptr, limit, cancel);
     if (!socket.IsValid())
         return 0;
     const uint32_t spent = Elapsed(start);
-    if (spent >= m_httpMs || !SendWithDeadline(socket.Get(), request.data(), request.size(), m_httpMs - spent))
+    if (spent >= limit || !SendWithDeadline(socket.Get(), request.data(), request.size(), limit - spent, cancel))
         return 0;
     char buffer[4096];
     // The response ends with the connection, at its Content-Length, at the
@@ -195,9 +215,12 @@ uint32_t CUpnpClient::Exchange(const std::string& request, std::string& response
         if (response.size() >= kMaxResponse)
             return 1;
         const uint32_t now = Elapsed(start);
-        if (now >= m_httpMs)
+        if (now >= limit)
             return response.empty() ? 0 : 1;
-        const int ready = WaitReadable(socket.Get(), -1, m_httpMs - now);
+        const int ready = WaitReadable(socket.Get(), cancel, limit - now);
+        // A cancelled exchange fails, whatever came so far.
+        if (m_cancelled.load())
+            return 0;
         if (ready < 0)
             return response.empty() ? 0 : 1;
         if (ready == 0)
@@ -329,8 +352,14 @@ void CUpnpClient::Release()
 {
     const std::vector<tag_KVRUPNPPORTMAPPING> mappings = std::move(m_mappings);
     m_mappings.clear();
+    // Deleting what was added is worth a little of the time a cancel saved.
+    m_cancel = std::make_unique<CNetWakeEvent>();
+    m_cancelled.store(false);
+    m_releasing = true;
+    m_releaseStart = NetMilliseconds();
     for (const tag_KVRUPNPPORTMAPPING& mapping : mappings)
         DeletePortMapping(mapping.externalPort, mapping.protocol);
+    m_releasing = false;
     m_deviceHost.clear();
     m_devicePort = 0;
     m_descriptionPath.clear();

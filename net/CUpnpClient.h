@@ -5,7 +5,9 @@
 
 #include <netinet/in.h>
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,9 @@ struct tag_KVRUPNPPORTMAPPING
 // SSDP, reads its description over HTTP and calls the port-mapping actions
 // of its WANIPConnection and WANPPPConnection services by SOAP. Every
 // exchange has a deadline and a size cap, so a router that drips, lies or
-// sends garbage makes an action fail instead of hanging.
+// sends garbage makes an action fail instead of hanging; Cancel ends the
+// exchanges at once, and Release deletes the mappings within a time limit
+// of its own, so that quitting never waits long for a router.
 class CUpnpClient
 {
 public:
@@ -39,6 +43,12 @@ public:
     void SetTimeouts(uint32_t discoverMs, uint32_t httpMs);
     // How many times the search is sent (five by default).
     void SetSearchCount(uint32_t count) { m_searchCount = count; }
+    // How long Release may spend deleting mappings, in all (600 ms).
+    void SetReleaseTime(uint32_t milliseconds) { m_releaseMs = milliseconds; }
+
+    // From any thread: the exchange in progress and every later one fail at
+    // once, until Release.
+    void Cancel();
 
     // 1 when a device answered whose description names at least one of the
     // two services. Answers after the first are considered too, until one
@@ -53,8 +63,10 @@ public:
     // The router's external address (dotted text) from the first service
     // that gives one.
     uint32_t GetExternalIPAddress(std::string& out);
-    // Deletes every mapping this client added, closes its sockets and
-    // forgets the device.
+    // Deletes every mapping this client added, within the release time (a
+    // mapping whose delete doesn't fit stays on the router), and forgets
+    // the device. Call once no other call is running; a cancelled client
+    // works again afterwards.
     void Release();
 
     const std::string& GetDeviceHost() const { return m_deviceHost; }
@@ -77,12 +89,20 @@ private:
                         size_t count, std::string* response);
     // The known services, WANIPConnection first.
     std::vector<const tag_KVRUPNPSERVICE*> Services() const;
+    // How long the next exchange may take: the HTTP timeout, or what is
+    // left of the release time while releasing; 0 once cancelled.
+    uint32_t ExchangeLimit() const;
 
     sockaddr_in m_ssdpTarget{};
     NetLocalAddress m_localAddress;
     uint32_t m_discoverMs = 5000;
     uint32_t m_httpMs = 3000;
     uint32_t m_searchCount = 5;
+    uint32_t m_releaseMs = 600;
+    bool m_releasing = false;
+    uint32_t m_releaseStart = 0;
+    std::unique_ptr<CNetWakeEvent> m_cancel = std::make_unique<CNetWakeEvent>();
+    std::atomic<bool> m_cancelled{false};
 
     std::string m_deviceHost;
     uint16_t m_devicePort = 0;

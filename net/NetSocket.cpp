@@ -137,7 +137,7 @@ static int RemainingMs(uint32_t start, uint32_t timeoutMs)
     return spent >= timeoutMs ? 0 : static_cast<int>(timeoutMs - spent);
 }
 
-CNetSocket ConnectWithDeadline(const sockaddr_in& target, const in_addr* local, uint32_t timeoutMs)
+CNetSocket ConnectWithDeadline(const sockaddr_in& target, const in_addr* local, uint32_t timeoutMs, int wake)
 {
     CNetSocket socket(OpenNetSocket(SOCK_STREAM));
     if (!socket.IsValid())
@@ -156,11 +156,11 @@ CNetSocket ConnectWithDeadline(const sockaddr_in& target, const in_addr* local, 
         const int remaining = RemainingMs(start, timeoutMs);
         if (remaining <= 0)
             return CNetSocket();
-        pollfd entry{socket.Get(), POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, remaining);
+        pollfd entries[2] = {{socket.Get(), POLLOUT, 0}, {wake, POLLIN, 0}};
+        const int ready = ::poll(entries, wake >= 0 ? 2 : 1, remaining);
         if (ready < 0 && errno == EINTR)
             continue;
-        if (ready <= 0)
+        if (ready <= 0 || (wake >= 0 && entries[1].revents != 0))
             return CNetSocket();
         int error = 0;
         socklen_t length = sizeof(error);
@@ -170,7 +170,7 @@ CNetSocket ConnectWithDeadline(const sockaddr_in& target, const in_addr* local, 
     }
 }
 
-uint32_t SendWithDeadline(int fd, const void* bytes, size_t n, uint32_t timeoutMs)
+uint32_t SendWithDeadline(int fd, const void* bytes, size_t n, uint32_t timeoutMs, int wake)
 {
     if (fd < 0)
         return 0;
@@ -200,11 +200,13 @@ uint32_t SendWithDeadline(int fd, const void* bytes, size_t n, uint32_t timeoutM
         const int remaining = RemainingMs(start, timeoutMs);
         if (remaining <= 0)
             return 0;
-        pollfd entry{fd, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, remaining);
+        pollfd entries[2] = {{fd, POLLOUT, 0}, {wake, POLLIN, 0}};
+        const int ready = ::poll(entries, wake >= 0 ? 2 : 1, remaining);
         if (ready < 0 && errno != EINTR)
             return 0;
-        if (ready > 0 && (entry.revents & (POLLERR | POLLNVAL)) != 0)
+        if (ready > 0 && (entries[0].revents & (POLLERR | POLLNVAL)) != 0)
+            return 0;
+        if (ready > 0 && wake >= 0 && entries[1].revents != 0)
             return 0;
     }
     return 1;

@@ -93,12 +93,14 @@ int OpenNetSocket(int type);
 // Binds a socket to address:port (any address when address is null).
 uint32_t BindNetSocket(int fd, const in_addr* address, uint16_t port);
 // Connects a new non-blocking TCP socket to target, from local when given
-// (port 0), giving up after timeoutMs. The socket, or an invalid one.
-CNetSocket ConnectWithDeadline(const sockaddr_in& target, const in_addr* local, uint32_t timeoutMs);
+// (port 0), giving up after timeoutMs, or at once when wake (>= 0) is or
+// becomes readable. The socket, or an invalid one.
+CNetSocket ConnectWithDeadline(const sockaddr_in& target, const in_addr* local, uint32_t timeoutMs, int wake = -1);
 // Writes all n bytes or fails: waits for room with poll() until the
-// deadline. 1 when every byte went out; 0 on an error, a closed peer or the
-// deadline (the connection is then unusable: part of a frame may be out).
-uint32_t SendWithDeadline(int fd, const void* bytes, size_t n, uint32_t timeoutMs);
+// deadline, or until wake (>= 0) is readable. 1 when every byte went out; 0
+// on an error, a closed peer, the deadline or the wake (the connection is
+// then unusable: part of a frame may be out).
+uint32_t SendWithDeadline(int fd, const void* bytes, size_t n, uint32_t timeoutMs, int wake = -1);
 // Makes reads on fd block, each for at most timeoutMs (then EAGAIN); sends
 // through SendWithDeadline stay non-blocking. A reader thread then needs
 // one system call per arrival, and shutdown() wakes it.

@@ -12,12 +12,24 @@ tag_KVRNETCHANNEL::~tag_KVRNETCHANNEL()
         thread.join();
 }
 
+namespace
+{
+void CutOnSendFailure(void* argument)
+{
+    CutNetChannel(*static_cast<tag_KVRNETCHANNEL*>(argument));
+}
+} // namespace
+
+uint32_t StartNetChannelSender(tag_KVRNETCHANNEL& channel, size_t maxBytes, uint32_t deadlineMs)
+{
+    return channel.sender.Start(channel.socket.Get(), maxBytes, deadlineMs, CutOnSendFailure, &channel) ? 1u : 0u;
+}
+
 uint32_t SendOnNetChannel(tag_KVRNETCHANNEL& channel, const uint8_t* frame, size_t length)
 {
-    std::lock_guard<std::mutex> guard(channel.sendLock);
     if (channel.broken.load() != 0 || !channel.socket.IsValid())
         return 1;
-    if (SendWithDeadline(channel.socket.Get(), frame, length, channel.sendTimeoutMs))
+    if (channel.sender.Post(frame, length))
         return 1;
     CutNetChannel(channel);
     return 0;
@@ -52,5 +64,6 @@ void CloseNetChannel(NetChannelPtr& channel)
         else
             channel->thread.join();
     }
+    channel->sender.Stop();
     channel.reset();
 }

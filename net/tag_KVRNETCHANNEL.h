@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/CNetSendQueue.h"
 #include "net/CPacketQueue.h"
 #include "net/NetSocket.h"
 
@@ -38,7 +39,8 @@ enum : int32_t
 // queue of what arrived. The channel owns the socket and closes it once,
 // when the record is freed after its thread has ended; cutting a
 // connection only shuts it down, so a descriptor number is never closed
-// while another thread may still use it.
+// while another thread may still use it. A TCP connection's channel also
+// holds the connection's outgoing queue, so that no sender waits for it.
 struct tag_KVRNETCHANNEL
 {
     ~tag_KVRNETCHANNEL();
@@ -52,8 +54,9 @@ struct tag_KVRNETCHANNEL
     CNetWakeEvent wake;
     tag_KVRNETCALLBACKS callbacks;
     CNetClient* owner = nullptr;
-    uint32_t sendTimeoutMs = 5000;
     std::thread thread;
+    // What could not be sent at once; stopped before the socket closes.
+    CNetSendQueue sender;
 
     // The reader's side, on cache lines of its own so that senders and the
     // reader don't take turns owning one line for every message.
@@ -63,16 +66,18 @@ struct tag_KVRNETCHANNEL
     // Wakes a send channel's thread when a message is queued or the
     // channel is closed.
     std::condition_variable ready;
-
-    // One frame at a time on the socket, from any thread.
-    alignas(64) std::mutex sendLock;
 };
 
 using NetChannelPtr = std::shared_ptr<tag_KVRNETCHANNEL>;
 
-// Sends one whole frame on a TCP channel. A channel already cut counts as
-// sent (its owner hears of the loss through on-disconnected); a frame that
-// can't go out whole before the deadline cuts the connection and gives 0.
+// Starts the outgoing queue of a TCP channel whose socket is set: a queue
+// that overflows or falls behind by the deadline cuts the connection.
+uint32_t StartNetChannelSender(tag_KVRNETCHANNEL& channel, size_t maxBytes, uint32_t deadlineMs);
+// Sends one whole frame on a TCP channel without waiting: what the socket
+// does not take at once goes out later from the channel's queue. A channel
+// already cut counts as sent (its owner hears of the loss through
+// on-disconnected); a frame the queue refuses cuts the connection and
+// gives 0.
 uint32_t SendOnNetChannel(tag_KVRNETCHANNEL& channel, const uint8_t* frame, size_t length);
 // Stops sends, shuts the socket down and wakes the channel's thread.
 void CutNetChannel(tag_KVRNETCHANNEL& channel);

@@ -11,7 +11,9 @@ cd "$root"
 
 build="$root/build/release"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_TESTS=OFF -DKVR_BENCH=OFF
-cmake --build "$build" --parallel "$(nproc)"
+# Only the programs and the data set they run on: no tests, benchmarks or
+# fuzz programs.
+cmake --build "$build" --parallel "$(nproc)" --target qor qor-config datakit_data
 if [ "${1:-}" = "config" ]; then
     exec "$build/tools/config/qor-config" "$build/data"
 fi

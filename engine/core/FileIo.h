@@ -84,7 +84,8 @@ inline void StoreU32LE(uint8_t* out, uint32_t value)
 // Appends the four bytes of value to a growing record.
 inline void AppendU32LE(std::vector<uint8_t>* out, uint32_t value)
 {
-    uint8_t bytes[4];
-    StoreU32LE(bytes, value);
-    out->insert(out->end(), bytes, bytes + 4);
+    // Byte by byte: inserting a four-byte array misleads g++ 12's bounds
+    // check (-Warray-bounds) when the vector grows.
+    for (int shift = 0; shift < 32; shift += 8)
+        out->push_back(static_cast<uint8_t>(value >> shift));
 }

@@ -24,22 +24,27 @@ bool BoxesGoToStandardError()
 }
 }
 
-void ShowMessageBox(WindowHandle owner, const char* text, const char* caption)
+bool DivertMessageBox(const char* text, const char* caption)
 {
     const char* safeText = text != nullptr ? text : "";
     const char* safeCaption = caption != nullptr ? caption : "";
     if (g_hook != nullptr)
     {
         g_hook(safeText, safeCaption);
-        return;
+        return true;
     }
-    const std::string utf8Text = ConvertShiftJisToUtf8(safeText);
-    const std::string utf8Caption = ConvertShiftJisToUtf8(safeCaption);
-    if (BoxesGoToStandardError())
-    {
-        std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
+    if (!BoxesGoToStandardError())
+        return false;
+    std::fprintf(stderr, "%s: %s\n", ConvertShiftJisToUtf8(safeCaption).c_str(), ConvertShiftJisToUtf8(safeText).c_str());
+    return true;
+}
+
+void ShowMessageBox(WindowHandle owner, const char* text, const char* caption)
+{
+    if (DivertMessageBox(text, caption))
         return;
-    }
+    const std::string utf8Text = ConvertShiftJisToUtf8(text != nullptr ? text : "");
+    const std::string utf8Caption = ConvertShiftJisToUtf8(caption != nullptr ? caption : "");
     // Only an SDL window can own an SDL box; a dialog's handle is a GTK widget.
     SDL_Window* parent = nullptr;
     if (auto* sdlWindow = dynamic_cast<SdlWindow*>(owner))

@@ -210,7 +210,11 @@ EffectTechniqueDesc Technique(const char* name, uint32_t vertex, uint32_t fragme
     EffectTechniqueDesc technique;
     technique.name = name;
     for (uint32_t i = 0; i < passes; ++i)
-        technique.passes.push_back({"P" + std::to_string(i), vertex, fragment});
+    {
+        std::string pass = "P";
+        pass += std::to_string(i);
+        technique.passes.push_back({pass, vertex, fragment});
+    }
     return technique;
 }
 

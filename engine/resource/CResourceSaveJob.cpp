@@ -56,7 +56,8 @@ CSafeFileWriter* CResourceSaveJob::CreateFile(const std::string& relativeName)
     auto file = std::make_unique<CSafeFileWriter>();
     if (!file->Open(GetPath(relativeName).c_str()))
     {
-        m_error = "\"" + GetPath(relativeName) + "\" can't be created";
+        const std::string path = GetPath(relativeName);
+        m_error = "\"" + path + "\" can't be created";
         return nullptr;
     }
     m_files.push_back(std::move(file));

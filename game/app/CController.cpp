@@ -21,6 +21,7 @@
 #include "engine/render/CHDRFilter.h"
 #include "engine/render/CRenderList.h"
 #include "engine/render/CTexture.h"
+#include "game/actor/CActorResources.h"
 #include "game/actor/CBulletMemoryList.h"
 #include "game/app/CGameConfig.h"
 #include "game/app/CQorResourceController.h"
@@ -433,6 +434,8 @@ uint32_t CController::Shutdown()
     g_pRenderList = nullptr;
     g_pEffectController = nullptr;
     g_pInput = nullptr;
+    if (CActorResources::GetController() == m_resources.get())
+        CActorResources::Install(nullptr);
     if (m_effects)
         m_effects->Release();
     m_effects.reset();

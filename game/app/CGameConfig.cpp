@@ -69,7 +69,9 @@ int CGameConfig::Load()
     m_folder.clear();
     if (!ResolveFolder())
     {
-        m_loadProblem = "No save folder: neither XDG_DATA_HOME nor HOME names a folder that can be used.";
+        const std::string folder = GetSaveFolderPath("QOR");
+        m_loadProblem = folder.empty() ? "No save folder: neither XDG_DATA_HOME nor HOME names a folder."
+                                       : "The save folder can't be made or used:\n" + folder;
         return 0;
     }
     return LoadFrom(m_folder.c_str());
@@ -106,12 +108,13 @@ int CGameConfig::LoadFrom(const char* folder)
             continue;
         if (state == NativeReadResult::Read && entry.decode(bytes.data(), bytes.size(), this) != 0)
             continue;
-        if (!m_loadProblem.empty())
-            m_loadProblem += ' ';
-        m_loadProblem += std::string(entry.name) + " could not be read completely; defaults are used for the rest.";
+        m_loadProblem += '\n';
+        m_loadProblem += path;
     }
     if (!m_loadProblem.empty())
-        m_loadProblem += " The file is kept as it is until the settings are saved.";
+        m_loadProblem = "These saved files could not be read completely; defaults stand in for what could not be "
+                        "read, and each file stays as it is until it is saved again:" +
+                        m_loadProblem;
     m_record.sessionStart = GetTickMilliseconds();
     return 1;
 }

@@ -23,9 +23,11 @@ public:
     // folder.
     int Load();
     int LoadFrom(const char* folder);
-    // What could not be read at the last load, for the user; empty when all
-    // was read.
+    // What could not be read at the last load, for the user: one line per
+    // file, by its full path; empty when all was read.
     const std::string& GetLoadProblem() const { return m_loadProblem; }
+    // The save folder of the last load, ending in '/'; empty before one.
+    const std::string& GetFolder() const { return m_folder; }
 
     // UpdateUnlocks, then the three files in order; 0 at the first failure.
     int SaveAll();

@@ -66,7 +66,10 @@ uint32_t ToFlag(uint32_t value)
 
 std::string Quoted(const char* text)
 {
-    return "\"" + std::string(text != nullptr ? text : "") + "\"";
+    std::string quoted = "\"";
+    quoted += text != nullptr ? text : "";
+    quoted += '"';
+    return quoted;
 }
 
 // A name that can be a file name of its own.
@@ -209,10 +212,10 @@ int CQorResourceController::LoadDefinition(CkvrPackFile* pack, const char* name,
 {
     std::vector<uint8_t> bytes;
     if (!ReadGameFile(pack, name, kMaxGameDataSize, &bytes))
-        return Fail("\"" + std::string(name) + "\"", "the game data can't be read");
+        return Fail(Quoted(name), "the game data can't be read");
     CGameDataResourceBase* definition = LoadGameDataResource(list, bytes.data(), bytes.size());
     if (definition == nullptr)
-        return Fail("\"" + std::string(name) + "\"", "the game data is damaged or of another kind");
+        return Fail(Quoted(name), "the game data is damaged or of another kind");
     definition->fileName = name;
     if (target.FindByName(definition->GetName()) != nullptr || !target.Add(definition))
     {

@@ -16,6 +16,7 @@
 #include "engine/render/CHDRFilter.h"
 #include "engine/render/CRenderList.h"
 #include "engine/render/CTexture.h"
+#include "game/actor/CActorResources.h"
 #include "game/actor/CBulletMemoryList.h"
 #include "game/actor/CClothesDefinition.h"
 #include "game/actor/CGameDataResource.h"
@@ -258,6 +259,9 @@ bool CController::PublishServices()
     g_pRenderList = m_renderList.get();
     g_pEffectController = m_effects.get();
     g_pInput = m_input;
+    // Fighters, weapons and stages find their models, sounds and effects
+    // through the game's lists (the previews of the menus as the battles).
+    CActorResources::Install(m_resources.get());
     return true;
 }
 

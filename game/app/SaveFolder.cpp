@@ -43,15 +43,22 @@ std::string DataHome()
 }
 }
 
+std::string GetSaveFolderPath(const char* product)
+{
+    const std::string home = DataHome();
+    if (home.empty() || product == nullptr)
+        return std::string();
+    return home + "/CorvaneSystem/" + product;
+}
+
 int GetSaveFolder(char* out, const char* product, uint32_t size)
 {
     if (out == nullptr || product == nullptr || *product == '\0' || size == 0)
         return 0;
     out[0] = '\0';
-    const std::string home = DataHome();
-    if (home.empty())
+    const std::string folder = GetSaveFolderPath(product);
+    if (folder.empty())
         return 0;
-    const std::string folder = home + "/CorvaneSystem/" + product;
     if (folder.size() + 2 > size || !MakeFolders(folder))
         return 0;
     std::memcpy(out, folder.c_str(), folder.size());

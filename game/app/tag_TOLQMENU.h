@@ -14,6 +14,9 @@ struct tag_TOLQMENU
     const char* title = nullptr;       // may be null
     const char* const* items = nullptr;
     const int8_t* codes = nullptr;     // what each item means to its owner
+
+    // A menu a player can choose from: at least one item, and its texts.
+    bool HasItems() const { return itemCount > 0 && items != nullptr; }
 };
 
 // Moves a menu's cursor by step, wrapping around both ends.

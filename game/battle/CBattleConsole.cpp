@@ -392,7 +392,7 @@ void CBattleConsole::SetMenu(tag_TOLQMENU* menu, uint8_t count, uint32_t blocksP
 {
     menu->itemCount = count;
     menu->cursor = 0;
-    menu->opened = 0;
+    menu->opening = 0;
     menu->clock = 0;
     menu->blocksPlay = blocksPlay;
     menu->title = title;
@@ -452,7 +452,7 @@ void CBattleConsole::ShowAnnouncement(ConsoleMenu menu)
         return;
     m_state.currentMenu = menu;
     record->cursor = 0;
-    record->opened = 0;
+    record->opening = 0;
     record->clock = 0;
     m_state.resultCode = record->HasItems() ? RESULT_UNDECIDED : RESULT_RESUME;
     // A mission's win is acknowledged with the confirm button.

@@ -63,17 +63,6 @@ void CMenuPainter::PictureInto(CTexture* sheet, const MenuCell& cell, const Menu
     sheet->DrawRect(target, source.data(), color, 0);
 }
 
-void CMenuPainter::NinePatch(CTexture* sheet, const MenuNinePatch& patch, const MenuRect& into, uint32_t color) const
-{
-    const float xs[4] = {into.left, into.left + patch.piece, into.right - patch.piece, into.right};
-    const float ys[4] = {into.top, into.top + patch.piece, into.bottom - patch.piece, into.bottom};
-    for (int row = 0; row < 3; ++row)
-    {
-        for (int column = 0; column < 3; ++column)
-            PictureInto(sheet, patch.Piece(column, row), {xs[column], ys[row], xs[column + 1], ys[row + 1]}, color);
-    }
-}
-
 void CMenuPainter::PictureIntoClipped(CTexture* sheet, const MenuCell& cell, const MenuRect& into,
                                       const MenuRect& clip, uint32_t color) const
 {
@@ -90,6 +79,27 @@ void CMenuPainter::PictureIntoClipped(CTexture* sheet, const MenuCell& cell, con
                         .right = cell.right - (into.right - visible.right) * u,
                         .bottom = cell.bottom - (into.bottom - visible.bottom) * v};
     PictureInto(sheet, part, visible, color);
+}
+
+void CMenuPainter::Frame(CTexture* sheet, const MenuCell& cell, float border, const MenuRect& rect,
+                         uint32_t color) const
+{
+    // Columns and rows of the cut cell and of the drawn rectangle.
+    const float cellX[4] = {cell.left, cell.left + border, cell.right - border, cell.right};
+    const float cellY[4] = {cell.top, cell.top + border, cell.bottom - border, cell.bottom};
+    const float drawX[4] = {rect.left, rect.left + border, rect.right - border, rect.right};
+    const float drawY[4] = {rect.top, rect.top + border, rect.bottom - border, rect.bottom};
+    for (int row = 0; row < 3; ++row)
+    {
+        for (int column = 0; column < 3; ++column)
+        {
+            const MenuCell piece{.left = cellX[column], .top = cellY[row], .right = cellX[column + 1],
+                                 .bottom = cellY[row + 1]};
+            const MenuRect into{drawX[column], drawY[row], drawX[column + 1], drawY[row + 1]};
+            if (into.Width() > 0.0f && into.Height() > 0.0f)
+                PictureInto(sheet, piece, into, color);
+        }
+    }
 }
 
 void CMenuPainter::Fill(const MenuRect& rect, uint32_t color) const
@@ -124,15 +134,28 @@ void CMenuPainter::Text(CFontTexture* font, const MenuRect& rect, MenuAnchor anc
                              drawAnchor);
 }
 
-void CMenuPainter::TextWrapped(CFontTexture* font, const MenuRect& rect, float size, uint32_t color,
+void CMenuPainter::TextFit(CFontTexture* font, const MenuRect& box, MenuAnchor anchor, float size, uint32_t color,
+                           const char* gameText) const
+{
+    if (font == nullptr || gameText == nullptr)
+        return;
+    const MenuPoint at = m_layout.ToPixels(AnchorPoint(box, anchor));
+    const uint32_t outline = MenuColor(MenuRole::Outline, static_cast<float>(color >> 24) / 255.0f);
+    font->DrawTextFitOutlinedImpl(at.x, at.y, m_layout.ToPixels(box.Width()), m_layout.ToPixels(box.Height()), color,
+                                  outline, static_cast<uint32_t>(size), m_layout.Scale(), kOutlineWidth, gameText,
+                                  ToDrawAnchor(anchor));
+}
+
+void CMenuPainter::TextWrapped(CFontTexture* font, const MenuRect& box, float lineHeight, float size, uint32_t color,
                                const char* gameText) const
 {
     if (font == nullptr || gameText == nullptr)
         return;
-    const MenuRect pixels = m_layout.ToPixels(rect);
+    const MenuRect pixels = m_layout.ToPixels(box);
+    // No byte limit per line: the box's right edge breaks them. The font
+    // scales the line pitch itself.
     constexpr uint32_t kNoByteLimit = 0;
-    // The line height is scaled by the font with the glyphs.
-    font->DrawTextWrappedImpl(pixels.left, pixels.top, pixels.left, size, kNoByteLimit,
-                              pixels.right, color, static_cast<uint32_t>(size), m_layout.Scale(), gameText,
-                              ToDrawAnchor(MenuAnchor::TopLeft), nullptr, nullptr);
+    font->DrawTextWrappedMarginLimit(pixels.left, pixels.top, pixels.left, lineHeight, kNoByteLimit,
+                                     pixels.right, color, static_cast<uint32_t>(size), m_layout.Scale(), gameText,
+                                     ToDrawAnchor(MenuAnchor::TopLeft));
 }

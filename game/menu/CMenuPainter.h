@@ -31,14 +31,16 @@ public:
     // which lies at the layout point; flip as Picture's.
     void PictureRotated(CTexture* sheet, const MenuCell& cell, MenuPoint centre, float degrees, uint32_t color,
                         float scale = 1.0f, uint8_t flip = 0) const;
-    // The nine pieces around (and over) a rectangle.
-    void NinePatch(CTexture* sheet, const MenuNinePatch& patch, const MenuRect& into, uint32_t color) const;
     // The cell stretched over a rectangle.
     void PictureInto(CTexture* sheet, const MenuCell& cell, const MenuRect& into, uint32_t color) const;
     // The same, with what falls outside clip cut away (the picture keeps
     // its place; only its visible part is drawn).
     void PictureIntoClipped(CTexture* sheet, const MenuCell& cell, const MenuRect& into, const MenuRect& clip,
                             uint32_t color) const;
+    // A window frame from a cell cut in nine: corners of border x border
+    // sheet pixels drawn border layout units square at the rectangle's
+    // corners, edges and middle stretched between them.
+    void Frame(CTexture* sheet, const MenuCell& cell, float border, const MenuRect& rect, uint32_t color) const;
     // A plain rectangle, and its outline.
     void Fill(const MenuRect& rect, uint32_t color) const;
     void Outline(const MenuRect& rect, uint32_t color) const;
@@ -47,11 +49,15 @@ public:
     // outlined in black of the same alpha when outlined is set.
     void Text(CFontTexture* font, const MenuRect& rect, MenuAnchor anchor, float size, uint32_t color,
               const char* gameText, bool outlined = true) const;
-
-    // A game text from the top-left corner of rect, a new line before any
-    // character that would pass its right edge, lines size apart; nothing
-    // is cut at the bottom.
-    void TextWrapped(CFontTexture* font, const MenuRect& rect, float size, uint32_t color, const char* gameText) const;
+    // A game text at the anchor point of box, squeezed across and down to
+    // fit inside it where it is larger; outlined.
+    void TextFit(CFontTexture* font, const MenuRect& box, MenuAnchor anchor, float size, uint32_t color,
+                 const char* gameText) const;
+    // A game text from the top-left of box, broken at its line breaks and
+    // wherever a line would pass the box's right edge, lines lineHeight
+    // apart; not outlined.
+    void TextWrapped(CFontTexture* font, const MenuRect& box, float lineHeight, float size, uint32_t color,
+                     const char* gameText) const;
 
 private:
     CMenuLayout m_layout;

@@ -51,19 +51,3 @@ struct MenuCell
     // at (x, y): also its mouse area.
     constexpr MenuRect PlacedAt(float x, float y) const { return MenuRect::At(x, y, Width(), Height()); }
 };
-
-// A frame cut from a sheet as nine square pieces of one size: the left
-// edges of its three columns and the top edges of its three rows. Drawn
-// around a rectangle, the corners keep their size and the rest stretches.
-struct MenuNinePatch
-{
-    float columns[3] = {};
-    float rows[3] = {};
-    float piece = 0.0f;
-
-    constexpr MenuCell Piece(int column, int row) const
-    {
-        return {.left = columns[column], .top = rows[row], .right = columns[column] + piece,
-                .bottom = rows[row] + piece};
-    }
-};

@@ -412,7 +412,7 @@ void CMissionScene::RenderList(const CMenuPainter& painter) const
 {
     MenuScene::DrawMenuFrame(painter, m_texture, MissionSheet::kTitle, m_peakFade.Level(), m_fade.Level());
     const uint32_t color = MenuColor(MenuRole::Focused, m_fade.Level());
-    painter.NinePatch(m_texture, MissionSheet::kFrame, kListPanel, color);
+    painter.Frame(m_texture, MissionSheet::kFrameWindow, MissionSheet::kFramePiece, kListPanel, color);
     RenderRows(painter, color);
     RenderScrollBar(painter, color);
     const bool overBack = kBackButton.Contains(m_frame.Keys().Cursor());
@@ -460,7 +460,7 @@ void CMissionScene::RenderScrollBar(const CMenuPainter& painter, uint32_t color)
 
 void CMissionScene::RenderRecords(const CMenuPainter& painter, uint32_t color) const
 {
-    painter.NinePatch(m_texture, MissionSheet::kFrame, kRecordPanel, color);
+    painter.Frame(m_texture, MissionSheet::kFrameWindow, MissionSheet::kFramePiece, kRecordPanel, color);
     const tag_TOLQPLAYDATA& play = *Config()->GetPlayData();
     const uint32_t selected = m_cursor.selected;
     const uint32_t best = selected < play.missions.size() ? play.missions[selected].value : 0;
@@ -478,14 +478,14 @@ void CMissionScene::RenderRecords(const CMenuPainter& painter, uint32_t color) c
 
 void CMissionScene::RenderBriefing(const CMenuPainter& painter, uint32_t color) const
 {
-    painter.NinePatch(m_texture, MissionSheet::kFrame, kBriefingPanel, color);
+    painter.Frame(m_texture, MissionSheet::kFrameWindow, MissionSheet::kFramePiece, kBriefingPanel, color);
     const CMission* mission = Mission(m_cursor.selected);
     if (mission == nullptr)
         return;
     const tag_TOLQMISSIONHEADER& header = *mission->GetHeader();
     painter.Text(m_font, {kPanelTextX, kBriefingTop, kPanelTextX, kBriefingTop}, MenuAnchor::TopLeft, kBriefingSize,
                  color, GameText("ミッション内容："));
-    painter.TextWrapped(m_font, kDescription, kBriefingSize, color, header.description);
+    painter.TextWrapped(m_font, kDescription, kBriefingSize, kBriefingSize, color, header.description);
     struct Detail
     {
         const char* label;
@@ -500,8 +500,8 @@ void CMissionScene::RenderBriefing(const CMenuPainter& painter, uint32_t color) 
     {
         painter.Text(m_font, {kPanelTextX, y, kPanelTextX, y}, MenuAnchor::TopLeft, kBriefingSize, color,
                      GameText(detail.label));
-        painter.TextWrapped(m_font, {kDetailTextX, y, kDescription.right, y + kDetailsPitch}, kBriefingSize, color,
-                            detail.text);
+        painter.TextWrapped(m_font, {kDetailTextX, y, kDescription.right, y + kDetailsPitch}, kBriefingSize,
+                            kBriefingSize, color, detail.text);
         y += kDetailsPitch;
     }
 }

@@ -27,7 +27,6 @@
 #include "game/battle/BattleGameData.h"
 #include "game/menu/CMenuPainter.h"
 #include "game/scene/MenuScene.h"
-#include "game/scene/ModeBattle.h"
 #include "game/scene/StorySheet.h"
 #include "game/story/CStory.h"
 #include "game/story/StoryText.h"
@@ -494,7 +493,6 @@ void CStoryChapterPlayer::SetStage(const char* name)
     ReleaseStage();
     if (name == nullptr)
         return;
-    ModeBattle::UseGameResources();
     if (m_stageData.stages.empty())
         CopyGameDataLists(CActorResources::GetController(), &m_stageData);
     const CStageDefinition* definition = m_stageData.FindStage(name);
@@ -1061,8 +1059,8 @@ void CStoryChapterPlayer::RenderWindow(const CMenuLayout& layout, float shift) c
         alpha = m_window.elapsed / m_window.fadeTime;
     else if (m_window.fadeTime < 0.0f)
         alpha = 1.0f - m_window.elapsed / -m_window.fadeTime;
-    painter.NinePatch(m_sources.sheet, StorySheet::kFrame, kMessageWindow.Offset(shift, 0.0f),
-                      MenuColor(MenuRole::Focused, alpha));
+    painter.Frame(m_sources.sheet, StorySheet::kFrameWindow, StorySheet::kFramePiece, kMessageWindow.Offset(shift, 0.0f),
+                  MenuColor(MenuRole::Focused, alpha));
     const bool resting = m_window.fadeTime == 0.0f && m_message.active && m_message.IsWhole() &&
                          m_waitKind != STORY_SHOW_TEXT_TIME;
     if (!resting)

@@ -14,8 +14,7 @@ inline constexpr MenuCell kTitle{.left = 1040, .top = 60, .right = 1420, .bottom
 // The panels' frame: nine 36 x 36 pieces of one drawn window, corners kept
 // and the rest stretched.
 inline constexpr MenuCell kFrameWindow{.left = 1040, .top = 120, .right = 1144, .bottom = 224};
-inline constexpr MenuNinePatch kFrame{
-    .columns = {1040.0f, 1080.0f, 1108.0f}, .rows = {120.0f, 160.0f, 188.0f}, .piece = 36.0f};
+inline constexpr float kFramePiece = 36.0f;
 inline constexpr MenuCell kRowBand{.left = 1160, .top = 120, .right = 1192, .bottom = 150};
 // Rank icons: one for ranks 1 to 3, then one each for 4, 5 and 6.
 inline constexpr uint32_t kRankIcons = 4;

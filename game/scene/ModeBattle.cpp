@@ -4,7 +4,6 @@
 
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/GameText.h"
-#include "game/actor/CActorResources.h"
 #include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CGameDataResource.h"
 #include "game/app/CGameConfig.h"
@@ -86,15 +85,8 @@ const CCharacterDefinition* Character(uint32_t index)
     return resource != nullptr ? &resource->GetDefinition() : nullptr;
 }
 
-void UseGameResources()
-{
-    if (g_pResourceController != nullptr && CActorResources::GetController() != g_pResourceController)
-        CActorResources::Install(g_pResourceController);
-}
-
 void PrepareSetting(tag_TOLQBATTLESETTING* setting, CGameConfig* config)
 {
-    UseGameResources();
     if (setting == nullptr || setting->players == nullptr || setting->playerCount == 0)
         return;
     CopyOwnClothes(&setting->players[0], config);

@@ -47,10 +47,6 @@ void InstallMenus(CBattleScene* battle, Mode mode);
 // Playing until the battle has finished, then the choice of its menus.
 Choice Finished(const CBattleScene* battle);
 
-// Fighters, weapons and stages find their models, textures and sounds in
-// the game's resource controller (installed anew when another one was).
-void UseGameResources();
-
 // The definition of a character by its index in the game's character list;
 // null past it.
 const CCharacterDefinition* Character(uint32_t index);

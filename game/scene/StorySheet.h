@@ -50,7 +50,7 @@ inline constexpr MenuCell kArrow{.left = 4, .top = 112, .right = 80, .bottom = 1
 inline constexpr MenuCell kLitArrow{.left = 4, .top = 148, .right = 80, .bottom = 180};
 // The message window's frame: nine 36 x 36 pieces cut from one drawn
 // window, its corners kept and its edges and middle stretched.
-inline constexpr MenuNinePatch kFrame{.columns = {4.0f, 44.0f, 72.0f}, .rows = {4.0f, 44.0f, 72.0f}, .piece = 36.0f};
+inline constexpr float kFramePiece = 36.0f;
 inline constexpr MenuCell kFrameWindow{.left = 4, .top = 4, .right = 108, .bottom = 108};
 inline constexpr MenuCell kNextPage{.left = 112, .top = 4, .right = 140, .bottom = 32};
 

@@ -54,14 +54,20 @@ bool CLobbyClient::Initialize(CSystem* system, const char* gameId, const char* n
 void CLobbyClient::Release()
 {
     m_closing.store(true);
+    CancelNetworkWaits();
     // The connect thread touches the lobby's objects: it ends before they go.
     if (m_connectThread.joinable())
         m_connectThread.join();
-    CloseConnection();
-    JoinLineTest();
     {
-        // What waited for the lock (connecting to a host, closing peers) is
-        // moot once everything goes.
+        // The receive thread starts line tests under the lock; a cancelled
+        // one ends at once.
+        auto guard = Lock();
+        JoinLineTest();
+    }
+    CloseConnection();
+    {
+        // What waited for the lock (connecting to a host) is moot once
+        // everything goes.
         std::lock_guard<std::mutex> guard(m_deferredLock);
         m_deferred.clear();
     }
@@ -83,6 +89,9 @@ void CLobbyClient::Release()
     m_matchRecord.reset();
     m_users.clear();
     m_rooms.clear();
+    m_userIndex.clear();
+    m_roomIndex.clear();
+    m_iconUser = 0;
     m_stream.Clear();
     m_state.reset();
     m_wake.reset();
@@ -94,7 +103,7 @@ void CLobbyClient::SetLobbyHost(const char* host, uint16_t port)
 {
     if (!m_state)
         return;
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    auto guard = Lock();
     m_state->lobbyHost = host != nullptr ? host : GetLobbyHostName();
     m_state->lobbyPort = port;
 }
@@ -103,7 +112,7 @@ void CLobbyClient::SetLoginId(const char* loginId)
 {
     if (!m_state)
         return;
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    auto guard = Lock();
     CopyWholeCharacters(m_state->loginId, loginId, kLobbyLoginIdSize);
 }
 
@@ -184,36 +193,62 @@ bool CLobbyClient::SetState(int32_t state)
 
 CLobbyUser* CLobbyClient::FindUser(uint32_t id) const
 {
-    for (const auto& user : m_users)
-        if (user->data.id == id)
-            return user.get();
-    return nullptr;
+    const auto found = m_userIndex.find(id);
+    return found != m_userIndex.end() ? found->second : nullptr;
 }
 
 CLobbyRoom* CLobbyClient::FindRoom(uint32_t id) const
 {
-    for (const auto& room : m_rooms)
-        if (room->data.id == id)
-            return room.get();
-    return nullptr;
+    const auto found = m_roomIndex.find(id);
+    return found != m_roomIndex.end() ? found->second : nullptr;
+}
+
+CLobbyUser* CLobbyClient::AddUser(uint32_t id)
+{
+    if (m_users.size() >= kLobbyMaxUsers)
+        return nullptr;
+    m_users.push_back(std::make_unique<CLobbyUser>());
+    CLobbyUser* user = m_users.back().get();
+    user->data.id = id;
+    m_userIndex[id] = user;
+    return user;
+}
+
+CLobbyRoom* CLobbyClient::AddRoom(uint32_t id)
+{
+    if (m_rooms.size() >= kLobbyMaxRooms)
+        return nullptr;
+    m_rooms.push_back(std::make_unique<CLobbyRoom>(*m_roomTemplate));
+    CLobbyRoom* room = m_rooms.back().get();
+    room->data.id = id;
+    m_roomIndex[id] = room;
+    return room;
 }
 
 void CLobbyClient::RemoveUser(uint32_t id)
 {
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
-    m_users.erase(std::remove_if(m_users.begin(), m_users.end(), [id](const auto& u) { return u->data.id == id; }),
-                  m_users.end());
+    auto guard = Lock();
+    const CLobbyUser* user = FindUser(id);
+    if (user == nullptr)
+        return;
+    m_userIndex.erase(id);
+    m_users.erase(std::find_if(m_users.begin(), m_users.end(), [user](const auto& u) { return u.get() == user; }));
+    if (m_iconUser == id)
+        m_iconUser = 0;
     ClampCursors();
 }
 
 void CLobbyClient::RemoveRoom(uint32_t id)
 {
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    auto guard = Lock();
     if (m_currentRoom && m_ownUser && m_currentRoom->data.id == id && GetState() >= 36 &&
         IsLobbyMember(m_currentRoom->data, m_ownUser->data.id))
         SetState(56);
-    m_rooms.erase(std::remove_if(m_rooms.begin(), m_rooms.end(), [id](const auto& r) { return r->data.id == id; }),
-                  m_rooms.end());
+    const CLobbyRoom* room = FindRoom(id);
+    if (room == nullptr)
+        return;
+    m_roomIndex.erase(id);
+    m_rooms.erase(std::find_if(m_rooms.begin(), m_rooms.end(), [room](const auto& r) { return r.get() == room; }));
     ClampCursors();
 }
 
@@ -280,19 +315,19 @@ bool CLobbyClient::Render()
         return false;
     CLobbyScreens screens(*this);
     screens.DrawBackground();
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    auto guard = Lock();
     screens.DrawState(GetState() == 69 ? GetPreviousState() : GetState());
     return true;
 }
 
 void CLobbyClient::DrawRoomChat(float x, float y, float scale, uint32_t color, int32_t lineLimit)
 {
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    auto guard = Lock();
     CLobbyScreens(*this).DrawRoomChatLines(x, y, scale, color, lineLimit);
 }
 
 void CLobbyClient::DrawMatchingStatus(uint32_t timeMs, uint32_t color)
 {
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    auto guard = Lock();
     CLobbyScreens(*this).DrawMatchingStatus(timeMs, color);
 }

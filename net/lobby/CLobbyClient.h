@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/CLobbyStream.h"
+#include "net/CNetSendQueue.h"
 #include "net/CNetSession.h"
 #include "net/CNetworkTest.h"
 #include "net/LobbyProtocol.h"
@@ -9,12 +10,14 @@
 #include "net/lobby/CLobbyUser.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 class CFontTexture;
@@ -38,6 +41,10 @@ enum : int32_t
 
 constexpr int32_t kLobbyChatLines = 60;
 constexpr int32_t kLobbyListRows = 23;
+// More users or rooms than a real lobby ever lists: a server that sends
+// more is misbehaving, and the connection to it ends.
+constexpr size_t kLobbyMaxUsers = 4096;
+constexpr size_t kLobbyMaxRooms = 1024;
 
 // What the lobby keeps between frames and threads. The state pair is
 // guarded by the state lock; everything else by the protocol lock.
@@ -77,9 +84,39 @@ struct tag_KVRLOBBYSTATE
 // Threads: the caller's (Update, OnInput, Render and the senders), the
 // connect thread, the receive thread (every server handler), the line-test
 // worker and the session's threads. Locks, outermost first: a peer
-// connection's channel lock, the protocol lock, the send lock, the state
-// lock. Work that waits for a session thread (connecting to a room host,
-// closing the peers) runs after the protocol lock is given up.
+// connection's channel lock, the protocol lock, the state lock.
+//
+// The caller's thread never waits for the network, so the lobby can run on
+// the game's main thread and be called under the caller's own locks:
+// - Sending never blocks, neither the caller nor a thread holding the
+//   protocol lock: the lobby connection and every room peer connection
+//   have a bounded outgoing queue written by a thread of their own (see
+//   CNetSendQueue); a connection whose queue overflows, or whose oldest
+//   unsent byte waits longer than its deadline, is cut alone (the lobby
+//   connection: SetConnectTimeout; the room's: the session's send timeout).
+// - No thread is joined under the protocol lock: stopping to listen and
+//   dropping the room's peers only ask the session's threads to end, and
+//   the session's Poll (run by Update once the lock is given up) collects
+//   them. Connecting to a room's host waits for the network, so it runs on
+//   the receive thread, after that thread has given the lock up.
+// - The caller's frame takes the protocol lock ahead of the lobby's and the
+//   session's threads (see Lock), so a flood handled message by message
+//   keeps a frame waiting for one message's handling at most.
+// - The line test runs on a worker thread within an overall time limit;
+//   cancel leaves it at once (state 23).
+// - A room's owner drops a connection that says nothing within the
+//   session's admission time, and gives squatters' slots to newcomers; a
+//   guest greets its host as soon as it is connected.
+// - The lists hold at most kLobbyMaxUsers users and kLobbyMaxRooms rooms,
+//   found by id without a search.
+// - Release never waits more than about a second for the network: it ends
+//   the connect step (port mapping, connecting), the line test and every
+//   connection at once, and gives the router a bounded time to delete the
+//   port mappings.
+// Callbacks registered with SetPeerCallbacks run on the session's threads
+// and may take the caller's own locks: Update and OnInput wait for none of
+// those threads, but Release does, so call Release with none of those
+// locks held.
 class CLobbyClient
 {
 public:
@@ -102,8 +139,12 @@ public:
     // The address every socket binds to and the login announces; the first
     // address of the host's own name when not set.
     bool SetLocalAddress(const char* dotted);
+    // How long connecting to the lobby may take, and how long a frame may
+    // wait to go out to it before the connection is given up.
     void SetConnectTimeout(uint32_t milliseconds) { m_connectTimeoutMs = milliseconds; }
     void SetLineTestPause(uint32_t milliseconds) { m_lineTestPauseMs = milliseconds; }
+    // How long one whole line test may take (60 s).
+    void SetLineTestTimeout(uint32_t milliseconds) { m_lineTestTimeoutMs = milliseconds; }
     void SetUpnpTarget(const char* dotted, uint16_t port, uint32_t discoverMs);
     void SetPeerCallbacks(NetPeerCallback connected, void* connectedArgument, NetMessageHandler message,
                           void* messageArgument, NetPeerCallback disconnected, void* disconnectedArgument);
@@ -128,13 +169,18 @@ public:
     bool OnChatMessage(const uint8_t* payload, uint32_t length);
 
     // The receive side, exposed for the tests and fuzzers: bytes from the
-    // server into the stream, and every complete message dispatched.
+    // server into the stream, and every complete message dispatched. False
+    // when the stream is broken or the server broke a limit (the
+    // connection then ends).
     bool Reassemble(const uint8_t* bytes, size_t count);
     bool DispatchQueued();
     bool DispatchMessage(uint8_t* payload, uint16_t sub, int16_t id, uint32_t length);
 
-    // The protocol lock, for a reader on another thread.
-    std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock<std::recursive_mutex>(m_protocolLock); }
+    // The protocol lock, as the caller's frame takes it: ahead of the
+    // lobby's and the session's threads, which give way while a frame
+    // waits, so that a flood handled message by message can't keep the
+    // frame out.
+    std::unique_lock<std::recursive_mutex> Lock();
     // The following are read under Lock().
     tag_KVRLOBBYSTATE& GetStateBlock() { return *m_state; }
     CLobbyUser* GetOwnUser() { return m_ownUser.get(); }
@@ -158,6 +204,12 @@ public:
 private:
     friend class CLobbyScreens;
     using Deferred = std::function<void()>;
+    // Work for a thread to do once it has given the protocol lock up.
+    struct DeferredAction
+    {
+        std::thread::id thread;
+        Deferred run;
+    };
 
     // The lobby server connection and its threads (LobbyClientConnection.cpp).
     void ConnectThread();
@@ -165,10 +217,16 @@ private:
     bool Connect(const char* host, uint16_t port);
     bool MapPorts(uint16_t port);
     void CloseConnection();
-    void DropConnection();
+    static void SendFailed(void* argument);
     void JoinLineTest();
+    // Ends whatever waits for the network on the connect, line-test and
+    // session threads, so that Release can join them at once.
+    void CancelNetworkWaits();
     void RunDeferred();
     void Defer(Deferred action);
+    // The protocol lock for the lobby's and the session's threads, taken
+    // once no frame waits for it.
+    std::unique_lock<std::recursive_mutex> WorkerLock();
 
     // Each state's per-frame step (LobbyClientSteps.cpp).
     void Step(float seconds);
@@ -183,6 +241,7 @@ private:
     void InputRoomEditor(int32_t keys);
     void InputMatchEditor(int32_t keys);
     void InputRoomInfo(int32_t keys);
+    void InputLineTest(int32_t keys);
     void InputKeyEditor(int32_t keys);
     void InputRoom(int32_t keys);
     void InputMemberInfo(int32_t keys);
@@ -193,10 +252,16 @@ private:
     void StartRandomMatch();
     void EditorOn(int32_t lines, int32_t charsPerLine, float lineSpacing);
     void EditorOff();
+    // Left or right moves the focus through the panes, wrapping; the chat
+    // pane has the editor on (two lines).
+    void StepPane(int32_t keys, int32_t panes, int32_t chatPane, int32_t charsPerLine);
     void TakeEditorText(char* field, size_t size);
     bool EditorEnter(bool sendAllowed, const std::function<void()>& send);
 
-    // Lists and chat logs (CLobbyClient.cpp).
+    // Lists and chat logs (CLobbyClient.cpp). A new list entry with its
+    // id, or null when the list is full.
+    CLobbyUser* AddUser(uint32_t id);
+    CLobbyRoom* AddRoom(uint32_t id);
     void ClampCursors();
     void AppendChat(tag_KVRLOBBYCHATLINE* log, int32_t& count, int32_t& scroll, const tag_KVRLOBBYCHATLINE& line);
     void ClearRoomChat();
@@ -204,8 +269,9 @@ private:
     // Handlers of the server's messages (LobbyClientMessages.cpp).
     void OnHello(const uint8_t* payload, uint32_t length, uint16_t sub);
     void OnLogin(const uint8_t* payload, uint32_t length, uint16_t sub);
-    void OnRoomEntries(const uint8_t* payload, uint32_t length);
-    void OnUserEntries(const uint8_t* payload, uint32_t length);
+    // False when the list would outgrow its bound.
+    bool OnRoomEntries(const uint8_t* payload, uint32_t length);
+    bool OnUserEntries(const uint8_t* payload, uint32_t length);
     void OnRoomRemoved(const uint8_t* payload, uint32_t length);
     void OnRoomData(const uint8_t* payload, uint32_t length, uint16_t sub);
     void OnJoinRoom(const uint8_t* payload, uint32_t length, uint16_t sub);
@@ -221,6 +287,9 @@ private:
     // The room's peer session (LobbyClientRoomPeers.cpp).
     bool ListenAsOwner();
     void ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool reportFailure);
+    // A guest's first word to the host it connected to, which admits the
+    // connection there.
+    void GreetHost();
     static uint32_t PeerMessage(void* argument, CNetClient* peer, const uint8_t* payload, int32_t id,
                                 uint32_t length);
     static uint32_t PeerConnected(void* argument, CNetClient* peer);
@@ -239,6 +308,10 @@ private:
     std::unique_ptr<CImeInput> m_editor;
     std::vector<std::unique_ptr<CLobbyUser>> m_users;
     std::vector<std::unique_ptr<CLobbyRoom>> m_rooms;
+    std::unordered_map<uint32_t, CLobbyUser*> m_userIndex;
+    std::unordered_map<uint32_t, CLobbyRoom*> m_roomIndex;
+    // The one user whose icon is kept (the latest asked about).
+    uint32_t m_iconUser = 0;
     std::unique_ptr<CLobbyUser> m_ownUser;
     std::unique_ptr<CLobbyRoom> m_currentRoom;
     std::unique_ptr<CLobbyRoom> m_roomTemplate;
@@ -246,12 +319,18 @@ private:
     CLobbyStream m_stream;
 
     mutable std::recursive_mutex m_protocolLock;
+    // Frames waiting for the protocol lock, and where workers wait for them.
+    std::atomic<int32_t> m_framesWaiting{0};
+    std::mutex m_turnLock;
+    std::condition_variable m_turn;
     mutable std::mutex m_stateLock;
-    std::mutex m_sendLock;
     std::mutex m_deferredLock;
-    std::vector<Deferred> m_deferred;
+    std::vector<DeferredAction> m_deferred;
+    // Guards the UPnP client's pointer while the connect thread makes it.
+    std::mutex m_upnpLock;
 
     CNetSocket m_socket;
+    CNetSendQueue m_sender;
     std::unique_ptr<CNetWakeEvent> m_wake;
     std::thread m_connectThread;
     std::thread m_receiveThread;
@@ -264,6 +343,7 @@ private:
     in_addr m_localAddress{};
     uint32_t m_connectTimeoutMs = 5000;
     uint32_t m_lineTestPauseMs = 16;
+    uint32_t m_lineTestTimeoutMs = 60000;
     std::string m_upnpTarget;
     uint16_t m_upnpPort = 0;
     uint32_t m_upnpDiscoverMs = 0;

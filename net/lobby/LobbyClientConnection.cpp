@@ -10,12 +10,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <iterator>
 
 namespace
 {
 constexpr size_t kReceiveChunk = 4096;
+// The longest a lobby thread gives way to a waiting frame.
+constexpr uint32_t kGiveWayMs = 100;
+// The lobby's own messages are small; this leaves room for the largest
+// frame twice over.
+constexpr size_t kLobbySendQueueBytes = 2 * (kLobbyMaxPayload + 16);
+constexpr int kLobbySocketBuffer = 64 * 1024;
 
 // The first IPv4 address of this host's own name, network order; 0 when
 // it has none.
@@ -43,21 +52,14 @@ bool CLobbyClient::SendMessageData(int16_t id, const void* payload, uint32_t len
     std::vector<uint8_t> frame;
     uint8_t key = 0;
     {
-        std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+        auto guard = Lock();
         key = m_state->sessionKey;
     }
     if (!BuildLobbyClientFrame(frame, id, payload, length, key))
         return false;
-    // One frame at a time: the receive thread answers while the main
-    // thread sends, and a frame cut short would leave the stream broken for
-    // good, so the connection is shut down instead.
-    std::lock_guard<std::mutex> guard(m_sendLock);
-    if (!m_socket.IsValid())
-        return false;
-    if (SendWithDeadline(m_socket.Get(), frame.data(), frame.size(), m_connectTimeoutMs))
-        return true;
-    ::shutdown(m_socket.Get(), SHUT_RDWR);
-    return false;
+    // Frames leave whole and in order from the connection's queue; one the
+    // queue can't take (the server reads too little) ends the connection.
+    return m_sender.Post(frame.data(), frame.size()) != 0;
 }
 
 bool CLobbyClient::SendRoomStatus(uint32_t status)
@@ -89,19 +91,22 @@ void CLobbyClient::ConnectThread()
     uint32_t mapping = 0;
     std::string host;
     {
-        std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+        auto guard = WorkerLock();
         ownPort = m_state->ownPort;
         lobbyPort = m_state->lobbyPort;
         mapping = m_state->portMapping;
         host = m_state->lobbyHost;
     }
-    if (mapping != 0 && (!MapPorts(ownPort) || !MapPorts(lobbyPort)))
+    const bool mapped = mapping == 0 || (MapPorts(ownPort) && MapPorts(lobbyPort));
+    // A release that came meanwhile has cut the mapping short: nothing to
+    // report.
+    if (m_closing.load())
+        return;
+    if (!mapped)
     {
         SetState(6);
         return;
     }
-    if (m_closing.load())
-        return;
     if (!Connect(host.c_str(), lobbyPort))
         SetState(4);
 }
@@ -110,15 +115,24 @@ bool CLobbyClient::MapPorts(uint16_t port)
 {
     if (!m_upnp)
     {
-        m_upnp = std::make_unique<CUpnpClient>();
+        auto upnp = std::make_unique<CUpnpClient>();
         if (!m_upnpTarget.empty())
-            m_upnp->SetSsdpTarget(m_upnpTarget.c_str(), m_upnpPort);
+            upnp->SetSsdpTarget(m_upnpTarget.c_str(), m_upnpPort);
         if (m_hasLocalAddress)
-            m_upnp->SetLocalAddress(FormatIPv4(m_localAddress).c_str());
+            upnp->SetLocalAddress(FormatIPv4(m_localAddress).c_str());
         if (m_upnpDiscoverMs != 0)
-            m_upnp->SetTimeouts(m_upnpDiscoverMs, m_upnpDiscoverMs);
+            upnp->SetTimeouts(m_upnpDiscoverMs, m_upnpDiscoverMs);
+        {
+            // Published before the first exchange, so that Release can cut
+            // every exchange short.
+            std::lock_guard<std::mutex> guard(m_upnpLock);
+            m_upnp = std::move(upnp);
+            if (m_closing.load())
+                m_upnp->Cancel();
+        }
         if (!m_upnp->Discover())
         {
+            std::lock_guard<std::mutex> guard(m_upnpLock);
             m_upnp.reset();
             return true;
         }
@@ -142,13 +156,12 @@ bool CLobbyClient::Connect(const char* host, uint16_t port)
     in_addr address{};
     if (host == nullptr || !ResolveIPv4(host, &address))
         return false;
-    CNetSocket socket =
-        ConnectWithDeadline(MakeAddress(address, port), m_hasLocalAddress ? &m_localAddress : nullptr,
-                            m_connectTimeoutMs);
+    CNetSocket socket = ConnectWithDeadline(MakeAddress(address, port), m_hasLocalAddress ? &m_localAddress : nullptr,
+                                            m_connectTimeoutMs, m_wake->Get());
     if (!socket.IsValid())
         return false;
     {
-        std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+        auto guard = WorkerLock();
         auto own = std::make_unique<CLobbyUser>();
         own->login.port = m_state->ownPort;
         CopyLobbyString(own->login.loginId, m_state->loginId, kLobbyLoginIdSize);
@@ -166,12 +179,22 @@ bool CLobbyClient::Connect(const char* host, uint16_t port)
         m_stream.Clear();
         m_state->sessionKey = kLobbyInitialSessionKey;
     }
-    {
-        std::lock_guard<std::mutex> guard(m_sendLock);
-        m_socket = std::move(socket);
-    }
+    // The lobby's messages are few and small: a modest kernel buffer, so
+    // that a server that stops reading is found out by the send deadline
+    // rather than after megabytes have piled up unseen.
+    const int sendBuffer = kLobbySocketBuffer;
+    setsockopt(socket.Get(), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof(sendBuffer));
+    m_socket = std::move(socket);
+    if (!m_sender.Start(m_socket.Get(), kLobbySendQueueBytes, m_connectTimeoutMs, &CLobbyClient::SendFailed, this))
+        return false;
     m_receiveThread = std::thread(&CLobbyClient::ReceiveThread, this);
     return true;
+}
+
+void CLobbyClient::SendFailed(void* argument)
+{
+    // The receive thread sees the shut-down socket and reports the loss.
+    ::shutdown(static_cast<CLobbyClient*>(argument)->m_socket.Get(), SHUT_RDWR);
 }
 
 void CLobbyClient::ReceiveThread()
@@ -192,7 +215,7 @@ void CLobbyClient::ReceiveThread()
             break;
         bool ok = false;
         {
-            std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+            auto guard = WorkerLock();
             ok = Reassemble(buffer.data(), static_cast<size_t>(n)) && DispatchQueued();
         }
         RunDeferred();
@@ -200,10 +223,7 @@ void CLobbyClient::ReceiveThread()
             break;
     }
     // The server hears of a broken stream as of a close.
-    {
-        std::lock_guard<std::mutex> guard(m_sendLock);
-        ::shutdown(fd, SHUT_RDWR);
-    }
+    ::shutdown(fd, SHUT_RDWR);
     if (!m_closing.load())
         SetState(68);
 }
@@ -212,15 +232,31 @@ void CLobbyClient::CloseConnection()
 {
     if (m_wake)
         m_wake->Signal();
-    {
-        std::lock_guard<std::mutex> guard(m_sendLock);
-        if (m_socket.IsValid())
-            ::shutdown(m_socket.Get(), SHUT_RDWR);
-    }
+    if (m_socket.IsValid())
+        ::shutdown(m_socket.Get(), SHUT_RDWR);
     if (m_receiveThread.joinable())
         m_receiveThread.join();
-    std::lock_guard<std::mutex> guard(m_sendLock);
+    // The socket outlives every thread that uses it.
+    m_sender.Stop();
     m_socket.Close();
+}
+
+void CLobbyClient::CancelNetworkWaits()
+{
+    // The connect step's connection and the receive thread's wait.
+    if (m_wake)
+        m_wake->Signal();
+    {
+        std::lock_guard<std::mutex> guard(m_upnpLock);
+        if (m_upnp)
+            m_upnp->Cancel();
+    }
+    // Connecting to a room's host, on the receive thread.
+    if (m_session)
+        m_session->CancelConnects();
+    auto guard = Lock();
+    if (m_lineTestService)
+        m_lineTestService->CancelTests();
 }
 
 void CLobbyClient::JoinLineTest()
@@ -229,21 +265,54 @@ void CLobbyClient::JoinLineTest()
         m_lineTestThread.join();
 }
 
+std::unique_lock<std::recursive_mutex> CLobbyClient::Lock()
+{
+    m_framesWaiting.fetch_add(1);
+    std::unique_lock<std::recursive_mutex> guard(m_protocolLock);
+    if (m_framesWaiting.fetch_sub(1) == 1)
+    {
+        std::lock_guard<std::mutex> turn(m_turnLock);
+        m_turn.notify_all();
+    }
+    return guard;
+}
+
+std::unique_lock<std::recursive_mutex> CLobbyClient::WorkerLock()
+{
+    // A mutex hands itself to whoever asks first once it is free, and a
+    // thread that gives it up and takes it again at once nearly always
+    // wins: without this turn a flood's reader would keep the frame out.
+    // The wait is bounded, so a frame that never comes costs nothing.
+    if (m_framesWaiting.load() != 0)
+    {
+        std::unique_lock<std::mutex> turn(m_turnLock);
+        m_turn.wait_for(turn, std::chrono::milliseconds(kGiveWayMs), [this] { return m_framesWaiting.load() == 0; });
+    }
+    return std::unique_lock<std::recursive_mutex>(m_protocolLock);
+}
+
 void CLobbyClient::Defer(Deferred action)
 {
     std::lock_guard<std::mutex> guard(m_deferredLock);
-    m_deferred.push_back(std::move(action));
+    m_deferred.push_back({std::this_thread::get_id(), std::move(action)});
 }
 
 void CLobbyClient::RunDeferred()
 {
-    std::vector<Deferred> actions;
+    // Each thread runs only what it deferred itself: what the receive
+    // thread defers (connecting to a room's host) waits for the network,
+    // which the main thread never does.
+    const std::thread::id self = std::this_thread::get_id();
+    std::vector<DeferredAction> actions;
     {
         std::lock_guard<std::mutex> guard(m_deferredLock);
-        actions.swap(m_deferred);
+        auto mine = std::stable_partition(m_deferred.begin(), m_deferred.end(),
+                                          [self](const DeferredAction& a) { return a.thread == self; });
+        std::move(m_deferred.begin(), mine, std::back_inserter(actions));
+        m_deferred.erase(m_deferred.begin(), mine);
     }
-    for (Deferred& action : actions)
-        action();
+    for (DeferredAction& action : actions)
+        action.run();
 }
 
 bool CLobbyClient::Reassemble(const uint8_t* bytes, size_t count)
@@ -260,7 +329,14 @@ bool CLobbyClient::DispatchQueued()
     std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
     tag_KVRLOBBYMESSAGE message;
     while (m_stream.Take(message))
-        DispatchMessage(message.payload.data(), message.header.sub, message.header.id,
-                        static_cast<uint32_t>(message.payload.size()));
+    {
+        // A server that breaks a limit is not read any further.
+        if (!DispatchMessage(message.payload.data(), message.header.sub, message.header.id,
+                             static_cast<uint32_t>(message.payload.size())))
+        {
+            m_stream.Clear();
+            return false;
+        }
+    }
     return true;
 }

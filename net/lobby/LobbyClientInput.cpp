@@ -14,7 +14,7 @@ bool CLobbyClient::OnInput(int32_t keys)
     if (!m_state)
         return false;
     {
-        std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+        auto guard = Lock();
         OnInputLocked(keys);
         m_state->lastKeys = keys;
     }
@@ -52,6 +52,7 @@ void CLobbyClient::OnInputLocked(int32_t keys)
     case 46: InputRoomEditor(keys); break;
     case 18: SetState(15); break;
     case 20: InputRoomInfo(keys); break;
+    case 23: InputLineTest(keys); break;
     case 24: SetState(20); break;
     case 28: InputKeyEditor(keys); break;
     case 31: InputMatchEditor(keys); break;
@@ -83,6 +84,16 @@ void CLobbyClient::EditorOn(int32_t lines, int32_t charsPerLine, float lineSpaci
 void CLobbyClient::EditorOff()
 {
     m_editor->SetEnable(0);
+}
+
+void CLobbyClient::StepPane(int32_t keys, int32_t panes, int32_t chatPane, int32_t charsPerLine)
+{
+    tag_KVRLOBBYSTATE& s = *m_state;
+    s.pane = ((s.pane + ((keys & LOBBY_KEY_LEFT) ? -1 : 1)) % panes + panes) % panes;
+    if (s.pane == chatPane)
+        EditorOn(2, charsPerLine, 24.0f);
+    else
+        EditorOff();
 }
 
 void CLobbyClient::TakeEditorText(char* field, size_t size)
@@ -165,11 +176,7 @@ void CLobbyClient::InputLobby(int32_t keys)
     }
     if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_RIGHT))
     {
-        s.pane = ((s.pane + ((keys & LOBBY_KEY_LEFT) ? -1 : 1)) % 5 + 5) % 5;
-        if (s.pane == 1)
-            EditorOn(2, 44, 24.0f);
-        else
-            EditorOff();
+        StepPane(keys, 5, 1, 44);
         return;
     }
     if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))
@@ -304,6 +311,16 @@ void CLobbyClient::InputRoomInfo(int32_t keys)
     WriteLobbyU32(payload, room->data.id);
     SendMessageData(LOBBY_MSG_LINE_TEST, payload, sizeof(payload));
     SetState(23);
+}
+
+void CLobbyClient::InputLineTest(int32_t keys)
+{
+    if (!(keys & LOBBY_KEY_CANCEL))
+        return;
+    // The test ends at once; Update collects its thread.
+    if (m_lineTestService)
+        m_lineTestService->CancelTests();
+    SetState(20);
 }
 
 void CLobbyClient::InputRoomEditor(int32_t keys)
@@ -468,12 +485,7 @@ void CLobbyClient::InputRoom(int32_t keys)
     }
     if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_RIGHT))
     {
-        const int32_t panes = owner ? 5 : 4;
-        s.pane = ((s.pane + ((keys & LOBBY_KEY_LEFT) ? -1 : 1)) % panes + panes) % panes;
-        if (s.pane == 0)
-            EditorOn(2, 64, 24.0f);
-        else
-            EditorOff();
+        StepPane(keys, owner ? 5 : 4, 0, 64);
         return;
     }
     if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))

@@ -18,13 +18,14 @@ bool CLobbyClient::DispatchMessage(uint8_t* payload, uint16_t sub, int16_t id, u
     if (!m_state || (payload == nullptr && length != 0))
         return true;
     LobbyScramble(m_state->sessionKey, payload, length);
+    bool ok = true;
     switch (id)
     {
     case LOBBY_MSG_HELLO: OnHello(payload, length, sub); break;
     case LOBBY_MSG_LOGIN: OnLogin(payload, length, sub); break;
     case LOBBY_MSG_CREATE_ROOM:
     case LOBBY_MSG_ROOM_STATUS:
-    case LOBBY_MSG_ROOM_LIST: OnRoomEntries(payload, length); break;
+    case LOBBY_MSG_ROOM_LIST: ok = OnRoomEntries(payload, length); break;
     case LOBBY_MSG_CLOSE_ROOM: OnRoomRemoved(payload, length); break;
     case LOBBY_MSG_ROOM_SETTINGS:
     case LOBBY_MSG_ROOM_KEY:
@@ -34,7 +35,7 @@ bool CLobbyClient::DispatchMessage(uint8_t* payload, uint16_t sub, int16_t id, u
     case LOBBY_MSG_KICK: OnMembers(payload, length, id); break;
     case LOBBY_MSG_USER_ENTRIES:
     case LOBBY_MSG_USER_LIST:
-    case LOBBY_MSG_BATTLE_RESULT: OnUserEntries(payload, length); break;
+    case LOBBY_MSG_BATTLE_RESULT: ok = OnUserEntries(payload, length); break;
     case LOBBY_MSG_LOGOUT: OnLogout(payload, length); break;
     case LOBBY_MSG_USER_INFO: OnUserData(payload, length, sub); break;
     case LOBBY_MSG_RANDOM_MATCH: OnRandomMatch(sub); break;
@@ -45,7 +46,7 @@ bool CLobbyClient::DispatchMessage(uint8_t* payload, uint16_t sub, int16_t id, u
     case LOBBY_MSG_KEEPALIVE: SendMessage(LOBBY_MSG_KEEPALIVE); break;
     default: break;
     }
-    return true;
+    return ok;
 }
 
 void CLobbyClient::OnHello(const uint8_t* payload, uint32_t length, uint16_t sub)
@@ -85,20 +86,19 @@ void CLobbyClient::OnLogin(const uint8_t* payload, uint32_t length, uint16_t sub
     SetState(10);
 }
 
-void CLobbyClient::OnRoomEntries(const uint8_t* payload, uint32_t length)
+bool CLobbyClient::OnRoomEntries(const uint8_t* payload, uint32_t length)
 {
     if (GetState() < 10)
-        return;
+        return true;
     for (uint32_t at = 0; at + kLobbyRoomEntrySize <= length; at += kLobbyRoomEntrySize)
     {
         tag_KVRLOBBYROOMDATA entry;
         ReadLobbyRoomEntry(payload + at, kLobbyRoomEntrySize, entry);
         CLobbyRoom* room = FindRoom(entry.id);
         if (room == nullptr)
-        {
-            m_rooms.push_back(std::make_unique<CLobbyRoom>(*m_roomTemplate));
-            room = m_rooms.back().get();
-        }
+            room = AddRoom(entry.id);
+        if (room == nullptr)
+            return false;
         std::memcpy(room->data.name, entry.name, sizeof(entry.name));
         room->data.id = entry.id;
         room->data.busy = entry.busy;
@@ -112,12 +112,13 @@ void CLobbyClient::OnRoomEntries(const uint8_t* payload, uint32_t length)
         }
     }
     ClampCursors();
+    return true;
 }
 
-void CLobbyClient::OnUserEntries(const uint8_t* payload, uint32_t length)
+bool CLobbyClient::OnUserEntries(const uint8_t* payload, uint32_t length)
 {
     if (GetState() < 10)
-        return;
+        return true;
     for (uint32_t at = 0; at + kLobbyUserEntrySize <= length; at += kLobbyUserEntrySize)
     {
         tag_KVRLOBBYUSERENTRY entry;
@@ -126,13 +127,13 @@ void CLobbyClient::OnUserEntries(const uint8_t* payload, uint32_t length)
             continue;
         CLobbyUser* user = FindUser(entry.id);
         if (user == nullptr)
-        {
-            m_users.push_back(std::make_unique<CLobbyUser>());
-            user = m_users.back().get();
-        }
+            user = AddUser(entry.id);
+        if (user == nullptr)
+            return false;
         user->SetEntry(entry);
     }
     ClampCursors();
+    return true;
 }
 
 void CLobbyClient::OnRoomRemoved(const uint8_t* payload, uint32_t length)
@@ -249,8 +250,15 @@ void CLobbyClient::OnUserData(const uint8_t* payload, uint32_t length, uint16_t 
         return;
     }
     user->SetData(data);
-    if (data.iconSize >= 1)
+    // Only the user asked about is shown with an icon: one icon is kept,
+    // whatever a server sends unasked.
+    if (data.iconSize >= 1 && data.id == m_state->selectedId)
+    {
+        if (CLobbyUser* previous = FindUser(m_iconUser); previous != nullptr && previous != user)
+            previous->FreeIcon();
         user->SetIcon(payload + kLobbyUserDataSize, data.iconSize);
+        m_iconUser = data.id;
+    }
     if (state == 13)
         SetState(12);
     else if (state == 38)
@@ -314,9 +322,12 @@ void CLobbyClient::OnLobbyChat(const uint8_t* payload, uint32_t length)
 
 void CLobbyClient::OnLineTest(const uint8_t* payload, uint32_t length, uint16_t sub)
 {
-    if (GetState() != 23)
+    if (GetState() != 23 || m_closing.load())
         return;
     m_state->lineTest = tag_KVRNETWORKTESTRESULT();
+    // A test that was cancelled and has ended meanwhile is collected here.
+    if (m_lineTestDone.load())
+        JoinLineTest();
     if (sub != kLobbySubOk || length < 4 || !m_lineTestService || m_lineTestThread.joinable())
     {
         SetState(24);
@@ -329,6 +340,8 @@ void CLobbyClient::OnLineTest(const uint8_t* payload, uint32_t length, uint16_t 
     // moves on when it is done (Update reaps it).
     m_lineTestDone.store(false);
     CNetworkTest* service = m_lineTestService.get();
+    service->ResumeTests();
+    service->SetTestTimeout(m_lineTestTimeoutMs);
     m_lineTestThread = std::thread([this, service, networkOrder] {
         tag_KVRNETWORKTESTRESULT result;
         service->TestPeerAddress(networkOrder, kLineTestBlockSize, kLineTestBlockCount, &result);

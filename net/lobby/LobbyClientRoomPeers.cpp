@@ -24,12 +24,14 @@ void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool repo
     std::memcpy(&address, answer.address, 4);
     const uint32_t ok = m_session->ConnectAddress(&address, answer.port, kNetKindTcp, &CLobbyClient::PeerMessage,
                                                   this, &CLobbyClient::PeerDisconnected, this);
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    auto guard = WorkerLock();
     if (!reportFailure)
     {
         in_addr host{};
         host.s_addr = address;
         m_hostPeer = FormatIPv4(host);
+        if (ok)
+            GreetHost();
         return;
     }
     if (GetState() != 25)
@@ -45,11 +47,22 @@ void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool repo
     m_hostPeer = FormatIPv4(host);
     m_currentRoom->SetData(answer.room);
     SetState(27);
+    GreetHost();
+}
+
+void CLobbyClient::GreetHost()
+{
+    // The host keeps a connection only once it has said something: a guest
+    // announces the state it entered with (the host takes a room state
+    // only from its own host, so nothing changes there).
+    uint8_t payload[4];
+    WriteLobbyU32(payload, static_cast<uint32_t>(GetState()));
+    m_session->SendToAll(LOBBY_MSG_ROOM_STATE, 1, payload, sizeof(payload), kNetKindTcp);
 }
 
 bool CLobbyClient::SendRoomChat()
 {
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    auto guard = Lock();
     if (!m_editor || !m_ownUser || m_editor->GetCompositionLength() > 0 || m_editor->GetLength() == 0)
         return true;
     tag_KVRLOBBYCHATLINE line;
@@ -68,7 +81,7 @@ bool CLobbyClient::OnChatMessage(const uint8_t* payload, uint32_t length)
     tag_KVRLOBBYCHATLINE line;
     if (!m_state || GetState() < 36 || !ReadLobbyChatLine(payload, length, line))
         return false;
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    auto guard = WorkerLock();
     if (IsOwner())
     {
         uint8_t copy[kLobbyChatLineSize];
@@ -86,7 +99,7 @@ void CLobbyClient::OnRoomStateMessage(CNetClient* peer, const uint8_t* payload, 
     const int32_t state = static_cast<int32_t>(ReadLobbyU32(payload));
     if (state != 11 && state != 36 && state != 54)
         return;
-    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    auto guard = WorkerLock();
     // Only the room's owner moves its guests.
     if (IsOwner() || m_hostPeer.empty() || m_hostPeer != peer->GetName())
         return;

@@ -18,13 +18,13 @@ bool CLobbyClient::Update(float elapsedSeconds)
     if (!m_state)
         return false;
     {
-        std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+        auto guard = Lock();
         m_state->blinkTimer += elapsedSeconds;
         Step(elapsedSeconds);
     }
     RunDeferred();
-    // Freeing ended peers waits for their threads, which may be waiting for
-    // the protocol lock: the session's upkeep runs outside it.
+    // The session's upkeep frees peers and threads that have ended; it runs
+    // outside the lock, as nothing of the session needs it.
     if (m_session)
         m_session->Poll(static_cast<uint32_t>(elapsedSeconds * 1000.0f));
     return true;
@@ -40,6 +40,18 @@ void CLobbyClient::Fade(int index, float target, float seconds)
 void CLobbyClient::Step(float seconds)
 {
     tag_KVRLOBBYSTATE& s = *m_state;
+    // A line test that has ended is collected in any state; its result
+    // counts only while the player still waits for it.
+    if (m_lineTestDone.load())
+    {
+        JoinLineTest();
+        m_lineTestDone.store(false);
+        if (GetState() == 23)
+        {
+            s.lineTest = m_lineTestResult;
+            SetState(24);
+        }
+    }
     switch (GetState())
     {
     case 0:
@@ -77,15 +89,6 @@ void CLobbyClient::Step(float seconds)
     case 20:
         if (FindRoom(s.selectedId) == nullptr)
             SetState(11);
-        break;
-    case 23:
-        if (m_lineTestDone.load())
-        {
-            JoinLineTest();
-            s.lineTest = m_lineTestResult;
-            m_lineTestDone.store(false);
-            SetState(24);
-        }
         break;
     case 36:
         Fade(2, 1.0f, seconds);
@@ -162,9 +165,8 @@ void CLobbyClient::LeaveStep(float seconds)
     SendMessage(IsOwner() ? LOBBY_MSG_CLOSE_ROOM : LOBBY_MSG_LEAVE_ROOM);
     m_listening = false;
     m_hostPeer.clear();
-    // Closing the peers waits for their threads, which may be waiting for
-    // the protocol lock: it runs once the lock is given up.
-    Defer([this] { m_session->Shutdown(); });
+    // The peers' threads end on their own; Poll collects them.
+    m_session->DropPeers();
     s.scroll[0] = 0;
     s.scroll[1] = std::max(s.lobbyChatCount - 1, 0);
     s.scroll[2] = 0;

@@ -30,6 +30,8 @@ public:
         EndlessDescription,
         GarbageDescription,
         SoapFails,
+        DripSoap,    // every action's answer drips, one byte at a time
+        DripDeletes, // only the deletes' answers drip
     };
 
     explicit FakeGateway(const char* address) : m_address(address)
@@ -225,6 +227,15 @@ private:
         }
         const std::string action = request.substr(hash + 1, quote - hash - 1);
         const std::string path = request.substr(5, request.find(' ', 5) - 5);
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_actions.push_back(action + " " + path);
+        }
+        if (mode == Mode::DripSoap || (mode == Mode::DripDeletes && action == "DeletePortMapping"))
+        {
+            Dribble(fd);
+            return;
+        }
         const long long body = FindHttpBody(request.data(), request.size());
         std::string port;
         std::string protocol;
@@ -235,7 +246,6 @@ private:
         std::string answer;
         {
             std::lock_guard<std::mutex> guard(m_lock);
-            m_actions.push_back(action + " " + path);
             m_lastBody = request.substr(static_cast<size_t>(body));
             if (mode == Mode::SoapFails)
                 status = 500;

@@ -158,6 +158,8 @@ TEST(NetSession, SilentPeerIsCutAtTheSecondTick)
     CNetSession host;
     StartHost(host, hostSide, "127.0.2.1");
     host.SetKeepAlive(1, 10000);
+    // The keep-alive alone decides here, not the admission.
+    host.SetAdmissionTime(0);
     // A raw peer that reads nothing and answers nothing.
     CNetSocket raw = ConnectRetrying("127.0.2.2", "127.0.2.1", host.GetListenPort());
     ASSERT_TRUE(raw.IsValid());
@@ -220,16 +222,25 @@ TEST(NetSession, PeersBeyondTheLimitAreRefused)
     CNetSession host;
     host.SetMaxPeers(3);
     StartHost(host, hostSide, "127.0.4.1");
+    // Three peers that have said something hold their places.
     std::vector<CNetSocket> sockets;
-    for (int i = 0; i < 5; ++i)
+    const auto hello = Frame(1, {1});
+    for (int i = 0; i < 3; ++i)
+    {
+        const std::string local = "127.0.4." + std::to_string(10 + i);
+        sockets.push_back(ConnectRetrying(local.c_str(), "127.0.4.1", host.GetListenPort()));
+        ASSERT_EQ(SendWithDeadline(sockets.back().Get(), hello.data(), hello.size(), 2000), 1u);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return hostSide.Count() == 3; }, 5000));
+    for (int i = 3; i < 5; ++i)
     {
         const std::string local = "127.0.4." + std::to_string(10 + i);
         sockets.push_back(ConnectRetrying(local.c_str(), "127.0.4.1", host.GetListenPort()));
     }
-    ASSERT_TRUE(WaitUntil([&] { return hostSide.connected.load() == 3; }, 5000));
     // The refused ones see their connection closed.
     uint8_t byte = 0;
     ASSERT_TRUE(WaitUntil([&] { return ::recv(sockets[4].Get(), &byte, 1, 0) == 0; }, 5000));
+    EXPECT_EQ(hostSide.connected.load(), 3);
     EXPECT_EQ(host.GetPeerCount(), 3u);
 }
 

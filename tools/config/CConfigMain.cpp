@@ -1,8 +1,10 @@
 #include "tools/config/CConfigMain.h"
 
+#include "engine/core/TextEncoding.h"
 #include "engine/platform/input/CInput.h"
 #include "engine/platform/CSystem.h"
 #include "engine/platform/gtk/DialogWindow.h"
+#include "engine/platform/gtk/MessageDialog.h"
 #include "engine/platform/FrameTimer.h"
 #include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/PlatformMessageBox.h"
@@ -13,20 +15,51 @@
 #include "tools/config/CSoundPage.h"
 #include "game/app/CQorResourceController.h"
 #include "game/app/GameConfigDefaults.h"
+#include "game/app/GameConfigFormat.h"
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace
 {
 constexpr const char* kCaption = "QOR Configuration";
-constexpr int kWidth = 640;
-constexpr int kHeight = 540;
 constexpr int kFramesPerSecond = 60;
 constexpr const char* kResourceList = "GameResource.grc";
+constexpr const char* kConfigFile = "GameConfig.dat";
+
+// Main dialog, in pixels: the pages, then a row of buttons along the foot.
+constexpr int kButtonBarHeight = 46;
+constexpr int kWidth = kPageWidth;
+constexpr int kHeight = kPageHeight + kButtonBarHeight;
+constexpr int kButtonTop = kHeight - 38;
+constexpr int kButtonWidth = 100;
+constexpr int kButtonHeight = 30;
+constexpr int kButtonPitch = 108;
 
 std::string g_dataFolder;
 std::string g_instanceName = "QORConfiguration";
+InputSource* g_inputSource = nullptr;
+
+// Names inside the game's data use '\'; the user reads them as this
+// system writes paths.
+std::string WithNativeSeparators(const std::string& shiftJis)
+{
+    std::string text = ConvertShiftJisToUtf8(shiftJis);
+    for (char& c : text)
+    {
+        if (c == '\\')
+            c = '/';
+    }
+    return ConvertUtf8ToShiftJis(text);
+}
+
+std::string AbsolutePath(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
 
 uint32_t LowWord(WParam value)
 {
@@ -51,23 +84,38 @@ void CConfigMain::SetInstanceName(const char* name)
     g_instanceName = name != nullptr ? name : "";
 }
 
+void CConfigMain::SetInputSource(InputSource* source)
+{
+    g_inputSource = source;
+}
+
+void CConfigMain::ShowError(const std::string& text) const
+{
+    ShowMessageDialog(m_dialog.get(), MessageKind::Error, "Error", text.c_str());
+}
+
 // The names of the game's resources (contents 0): the settings pages list
 // what the data offers.
 bool CConfigMain::LoadResources()
 {
     if (m_system->SetCurrentFolder(g_dataFolder.empty() ? nullptr : g_dataFolder.c_str()) == 0)
     {
-        const std::string text = "The data folder \"" + g_dataFolder + "\" can't be entered.";
-        ShowMessageBox(m_dialog.get(), text.c_str(), "Error");
+        const std::string folder = g_dataFolder.empty() ? "the program's own folder" : AbsolutePath(g_dataFolder);
+        ShowError("The data folder can't be opened:\n" + folder);
         return false;
     }
     m_resources = std::make_unique<CQorResourceController>();
     if (m_resources->Load(kResourceList, 0) != 0)
         return true;
-    std::string text = std::string(kResourceList) + " could not be loaded";
+    std::string text = AbsolutePath(kResourceList) + " could not be loaded";
     const std::string why = m_resources->GetLastError();
-    text += why.empty() ? "." : ": " + why;
-    ShowMessageBox(m_dialog.get(), text.c_str(), "Error");
+    if (!why.empty())
+    {
+        text += ":\n";
+        text += WithNativeSeparators(why);
+    }
+    text += '.';
+    ShowError(text);
     return false;
 }
 
@@ -80,10 +128,17 @@ bool CConfigMain::CreateDialog(WindowProcedure procedure)
 {
     DialogTemplate main(kCaption, kWidth, kHeight);
     main.Add(DialogControlKind::TabControl, ID_TABS, 0, 0, kPageWidth, kPageHeight)
-        .Add(DialogControlKind::Button, ID_DEFAULTS, 8, kHeight - 38, 100, 30, "Defaults")
-        .Add(DialogControlKind::Button, DIALOG_ID_OK, kWidth - 324, kHeight - 38, 100, 30, "OK")
-        .Add(DialogControlKind::Button, DIALOG_ID_CANCEL, kWidth - 216, kHeight - 38, 100, 30, "Cancel")
-        .Add(DialogControlKind::Button, ID_APPLY, kWidth - 108, kHeight - 38, 100, 30, "Apply");
+        .Add(DialogControlKind::Button, ID_DEFAULTS, 8, kButtonTop, kButtonWidth, kButtonHeight, "Defaults")
+        .Tooltip("Puts the settings of the page shown back to their first values")
+        .Add(DialogControlKind::Button, DIALOG_ID_OK, kWidth - 3 * kButtonPitch, kButtonTop, kButtonWidth,
+             kButtonHeight, "OK")
+        .Tooltip("Saves the settings and closes")
+        .Add(DialogControlKind::Button, DIALOG_ID_CANCEL, kWidth - 2 * kButtonPitch, kButtonTop, kButtonWidth,
+             kButtonHeight, "Cancel")
+        .Tooltip("Closes without saving")
+        .Add(DialogControlKind::Button, ID_APPLY, kWidth - kButtonPitch, kButtonTop, kButtonWidth, kButtonHeight,
+             "Apply")
+        .Tooltip("Saves the settings");
     m_dialog = std::make_unique<DialogWindow>(procedure);
     if (m_dialog->Create(main, nullptr, 0))
         return true;
@@ -124,6 +179,8 @@ int CConfigMain::Init(InstanceHandle instance, WindowProcedure procedure)
         return 0;
 
     m_input = new CInput();
+    if (g_inputSource != nullptr)
+        m_input->SetInputSource(g_inputSource);
     if (m_input->InitWithWindow(m_dialog.get()) == 0)
         return 0;
     // Keys come from the dialog's key events; the input object serves the
@@ -135,16 +192,17 @@ int CConfigMain::Init(InstanceHandle instance, WindowProcedure procedure)
 
     if (m_config.Load() == 0)
     {
-        ShowMessageBox(m_dialog.get(), m_config.GetLoadProblem().c_str(), "Error");
+        ShowError(m_config.GetLoadProblem());
         return 0;
     }
     if (!CreatePages(procedure))
         return 0;
+    m_savedSettings = SettingsShown();
     ShowPage(0);
     m_dialog->Show();
     // Told once; the file is replaced only when the user saves.
     if (!m_config.GetLoadProblem().empty())
-        ShowMessageBox(m_dialog.get(), m_config.GetLoadProblem().c_str(), kCaption);
+        ShowMessageDialog(m_dialog.get(), MessageKind::Warning, kCaption, m_config.GetLoadProblem().c_str());
     return 1;
 }
 
@@ -185,13 +243,47 @@ void CConfigMain::ShowPage(int index)
     m_dialog->SetTabSelection(ID_TABS, index);
 }
 
+std::vector<uint8_t> CConfigMain::SettingsShown()
+{
+    tag_TOLQGAMECONFIG shown = *m_config.GetData();
+    for (const std::unique_ptr<CConfigPage>& page : m_pages)
+        page->Store(&shown);
+    return EncodeGameConfig(shown);
+}
+
+bool CConfigMain::CheckPages()
+{
+    int first = -1;
+    for (size_t i = 0; i < m_pages.size(); ++i)
+    {
+        if (!m_pages[i]->CheckFields() && first < 0)
+            first = static_cast<int>(i);
+    }
+    if (first < 0)
+        return true;
+    // The refused field and why it was refused are on that page.
+    ShowPage(first);
+    return false;
+}
+
+bool CConfigMain::HasUnsavedChanges()
+{
+    return !CheckPages() || SettingsShown() != m_savedSettings;
+}
+
 int CConfigMain::Save()
 {
+    if (!CheckPages())
+        return 0;
     for (const std::unique_ptr<CConfigPage>& page : m_pages)
         page->Store(m_config.GetData());
     if (m_config.SaveConfig() != 0)
+    {
+        m_savedSettings = SettingsShown();
         return 1;
-    ShowMessageBox(m_dialog.get(), "GameConfig.dat could not be saved; the settings file was not changed.", "Error");
+    }
+    const std::string path = m_config.GetFolder().empty() ? kConfigFile : m_config.GetFolder() + kConfigFile;
+    ShowError("The settings could not be saved to\n" + path + "\nThe file was not changed.");
     return 0;
 }
 
@@ -202,6 +294,22 @@ void CConfigMain::ResetPage()
     tag_TOLQGAMECONFIG defaults;
     SetDefaultGameConfig(&defaults);
     m_pages[static_cast<size_t>(m_currentPage)]->Fill(defaults);
+}
+
+void CConfigMain::AskToClose()
+{
+    if (!HasUnsavedChanges())
+    {
+        Close();
+        return;
+    }
+    const MessageAnswer answer = AskMessageDialog(m_dialog.get(), kCaption,
+                                                  "Some settings were changed but not saved. Save them before closing?",
+                                                  "_Save", "Close _without Saving");
+    if (answer == MessageAnswer::Yes && Save() != 0)
+        Close();
+    else if (answer == MessageAnswer::No)
+        Close();
 }
 
 void CConfigMain::Close()
@@ -260,7 +368,7 @@ LResult CConfigMain::WindowProc(WindowHandle window, uint32_t id, WParam wParam,
                 m_pages[static_cast<size_t>(m_currentPage)]->OnKey(static_cast<uint8_t>(wParam));
             return 0;
         case MSG_CLOSE:
-            Close();
+            AskToClose();
             return 0;
         default:
             break;

@@ -4,16 +4,21 @@
 #include "game/app/CGameConfig.h"
 #include "tools/config/CConfigPage.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class CQorResourceController;
 class DialogWindow;
+class InputSource;
 
 // The configuration tool: a dialog with one tab page per group of settings
 // (screen, sound, controls, game, network) that edits "GameConfig.dat".
-// OK saves and closes, Cancel and the close box close without saving, Apply
-// saves, Defaults resets the page shown.
+// OK saves and closes, Cancel closes without saving, Apply saves, Defaults
+// resets the page shown. The close box asks whether to save changes that
+// were not saved. A typed value that can't be saved stops the save and is
+// shown on its page with the reason.
 class CConfigMain : public CApplicationMain
 {
 public:
@@ -41,6 +46,9 @@ public:
     // The name by which a second copy finds the first (tests running side by
     // side give each copy its own). Set before WinMain.
     static void SetInstanceName(const char* name);
+    // Where the pads are read from (tests script them); null: the devices.
+    // Set before WinMain.
+    static void SetInputSource(InputSource* source);
 
     DialogWindow* GetDialog() const { return m_dialog.get(); }
     CQorResourceController* GetResourceController() const { return m_resources.get(); }
@@ -56,8 +64,17 @@ private:
     void ShowPage(int index);
     // The pages' controls into the settings, then "GameConfig.dat". 1/0.
     int Save();
+    // Every page's typed fields; false shows the first page with a refused
+    // field.
+    bool CheckPages();
+    // The settings file as the pages would save it now.
+    std::vector<uint8_t> SettingsShown();
+    bool HasUnsavedChanges();
     void ResetPage();
+    // Closes, first asking whether to save when changes were not saved.
+    void AskToClose();
     void Close();
+    void ShowError(const std::string& text) const;
     LResult DialogCommand(int id);
     CConfigPage* PageOf(WindowHandle window) const;
 
@@ -67,5 +84,7 @@ private:
     std::unique_ptr<CQorResourceController> m_resources;
     std::vector<std::unique_ptr<CConfigPage>> m_pages;
     CGameConfig m_config;
+    // The settings file as it was loaded or last saved, to tell changes.
+    std::vector<uint8_t> m_savedSettings;
     int m_currentPage = -1;
 };

@@ -29,6 +29,11 @@ public:
     virtual void Fill(const tag_TOLQGAMECONFIG& config) = 0;
     // The settings from the controls; only this page's fields are written.
     virtual void Store(tag_TOLQGAMECONFIG* config) const = 0;
+    // Checks the fields the user types values into: each that holds a value
+    // that can't be saved is marked and says why beside it, the others lose
+    // their marks. false when one can't be saved; Store then keeps that
+    // field's old setting.
+    virtual bool CheckFields() { return true; }
 
     virtual void OnCommand(int id, uint32_t code) { (void)id, (void)code; }
     virtual void OnScroll(int id, int position) { (void)id, (void)position; }
@@ -55,7 +60,9 @@ private:
     DialogWindow* m_parent = nullptr;
 };
 
-// Page size and the place of its first control row.
-constexpr int kPageWidth = 640;
-constexpr int kPageHeight = 494;
+// Page size and the place of its first control row (below the tabs).
+constexpr int kPageWidth = 888;
+constexpr int kPageHeight = 640;
 constexpr int kPageTop = 44;
+// The height the theme draws buttons, text fields, lists and sliders at.
+constexpr int kControlHeight = 34;

@@ -2,9 +2,13 @@
 
 #include "tools/config/CConfigPage.h"
 
-// The 24 actions: the key and the pad element bound to each, changed by
-// pressing the row's button and then the new key or pad button; camera and
-// mouse sensitivity; pad vibration.
+// The 24 actions in a grid, in action order, each row named by what the
+// action does in the game with its pad element as a hint below, then its
+// key and its pad button. Pressing a row's key or pad button starts a wait
+// for the new key or pad button; Escape ends the wait and keeps the old
+// one. A key or pad button that another action has is swapped with it, and
+// the line under the grid says so. Then camera and mouse sensitivity, and
+// pad vibration.
 class CControlsPage : public CConfigPage
 {
 public:
@@ -18,7 +22,10 @@ public:
         ID_MOUSE_TRACK,
         ID_MOUSE_VALUE,
         ID_VIBRATION,
+        ID_STATUS,
         ID_LABELS = 600,
+        ID_HINT = 700,    // + action
+        ID_HEADINGS = 800, // action, key, pad button; for each of the two columns
     };
 
     const char* GetTitle() const override { return "Controls"; }
@@ -31,18 +38,34 @@ public:
     void OnHide() override;
 
     // The action waiting for a key or a pad button, or -1.
-    int GetWaitingKey() const { return m_waitingKey; }
-    int GetWaitingPad() const { return m_waitingPad; }
+    int GetWaitingKey() const { return m_waiting == Binding::Key ? m_waitingAction : -1; }
+    int GetWaitingPad() const { return m_waiting == Binding::PadButton ? m_waitingAction : -1; }
+
+    // The name the row of an action shows (Shift-JIS), "" past the actions.
+    static const char* GetActionName(uint32_t action);
 
 protected:
     DialogTemplate MakeTemplate() const override;
 
 private:
-    void ShowBindings();
+    // What a row's button waits for.
+    enum class Binding
+    {
+        Nothing,
+        Key,
+        PadButton,
+    };
+
+    void StartWaiting(Binding binding, int action);
     void StopWaiting();
+    // Gives the waiting action the key or pad element, swapping with the
+    // action that had it, and says what happened.
+    void Bind(uint32_t value);
+    void ShowBindings();
+    void ShowStatus(const std::string& utf8);
 
     uint32_t m_keys[kActionCount] = {};
     uint32_t m_padElements[kActionCount] = {};
-    int m_waitingKey = -1;
-    int m_waitingPad = -1;
+    Binding m_waiting = Binding::Nothing;
+    int m_waitingAction = -1;
 };

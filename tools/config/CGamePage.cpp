@@ -16,15 +16,15 @@ DialogTemplate CGamePage::MakeTemplate() const
 {
     DialogTemplate page("Game", kPageWidth, kPageHeight, true);
     const int y = kPageTop + 8;
-    page.Add(DialogControlKind::Static, ID_LABELS, 24, y + 4, 140, 20, "Radar")
-        .Add(DialogControlKind::ComboBox, ID_RADAR, 170, y, 180, 28)
-        .Add(DialogControlKind::Static, ID_LABELS + 1, 24, y + 44, 140, 20, "Story difficulty")
-        .Add(DialogControlKind::ComboBox, ID_DIFFICULTY, 170, y + 40, 180, 28)
+    page.Add(DialogControlKind::Static, ID_LABELS, 24, y + 7, 140, 20, "Radar")
+        .Add(DialogControlKind::ComboBox, ID_RADAR, 170, y, 180, kControlHeight)
+        .Add(DialogControlKind::Static, ID_LABELS + 1, 24, y + 47, 140, 20, "Story difficulty")
+        .Add(DialogControlKind::ComboBox, ID_DIFFICULTY, 170, y + 40, 180, kControlHeight)
         .Add(DialogControlKind::CheckBox, ID_FRIENDLY_FIRE, 24, y + 84, 300, 24, "Friendly fire")
         .Add(DialogControlKind::CheckBox, ID_REPLAY_SAVE, 24, y + 116, 300, 24, "Save replays")
-        .Add(DialogControlKind::Static, ID_LABELS + 2, 24, y + 156, 140, 20, "Replays kept")
-        .Add(DialogControlKind::Trackbar, ID_REPLAY_TRACK, 170, y + 152, 300, 30)
-        .Add(DialogControlKind::Static, ID_REPLAY_VALUE, 480, y + 156, 60, 20);
+        .Add(DialogControlKind::Static, ID_LABELS + 2, 24, y + 159, 140, 20, "Replays kept")
+        .Add(DialogControlKind::Trackbar, ID_REPLAY_TRACK, 170, y + 152, 300, kControlHeight)
+        .Add(DialogControlKind::Static, ID_REPLAY_VALUE, 480, y + 159, 60, 20);
     return page;
 }
 

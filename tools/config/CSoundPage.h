@@ -2,8 +2,10 @@
 
 #include "tools/config/CConfigPage.h"
 
-// Music, sound-effect and voice volumes (-3000..0 hundredths of a decibel,
-// or off), 3D sound and the number of voices per sound.
+#include <string>
+
+// Music, sound-effect and voice volumes, each a slider in decibels (0 dB
+// loudest) with an Off box, 3D sound and the number of voices per sound.
 class CSoundPage : public CConfigPage
 {
 public:
@@ -30,10 +32,15 @@ public:
     void OnCommand(int id, uint32_t code) override;
     void OnScroll(int id, int position) override;
 
+    // A volume as the page shows it: "-12.5 dB".
+    static std::string VolumeText(int volume);
+
 protected:
     DialogTemplate MakeTemplate() const override;
 
 private:
     void FillVolume(int track, int32_t volume);
+    void ShowVolume(int track, int volume) const;
+    void EnableVolume(int track, bool enable) const;
     int32_t ReadVolume(int track) const;
 };

@@ -46,6 +46,15 @@ struct NotifyHeader
     uint32_t code = 0;
 };
 
+// How a line of text (DialogControlKind::Static) reads.
+enum class DialogTextStyle
+{
+    Normal,
+    Heading, // bold: a column or group heading
+    Hint,    // smaller and dimmed: a secondary note under or beside a name
+    Error,   // red: what is wrong with the field beside it
+};
+
 struct DialogControl
 {
     DialogControlKind kind = DialogControlKind::Static;
@@ -55,6 +64,8 @@ struct DialogControl
     int width = 0;
     int height = 0;
     std::string text; // Shift-JIS
+    DialogTextStyle style = DialogTextStyle::Normal;
+    std::string tooltip; // Shift-JIS; empty: none
 };
 
 // A dialog described in code: its size in pixels, its title and its
@@ -70,7 +81,21 @@ public:
 
     DialogTemplate& Add(DialogControlKind kind, int id, int x, int y, int width, int height, const char* text = "")
     {
-        m_controls.push_back(DialogControl{kind, id, x, y, width, height, text != nullptr ? text : ""});
+        m_controls.push_back(DialogControl{kind, id, x, y, width, height, text != nullptr ? text : "", {}, {}});
+        return *this;
+    }
+
+    // The style and the tooltip of the control added last.
+    DialogTemplate& Style(DialogTextStyle style)
+    {
+        if (!m_controls.empty())
+            m_controls.back().style = style;
+        return *this;
+    }
+    DialogTemplate& Tooltip(const char* text)
+    {
+        if (!m_controls.empty())
+            m_controls.back().tooltip = text != nullptr ? text : "";
         return *this;
     }
 

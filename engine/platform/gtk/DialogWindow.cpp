@@ -39,6 +39,30 @@ std::string ToUtf8(const char* text)
     return ConvertShiftJisToUtf8(text != nullptr ? text : "");
 }
 
+void ApplyTextStyle(GtkWidget* label, DialogTextStyle style)
+{
+    if (style == DialogTextStyle::Normal)
+        return;
+    PangoAttrList* attributes = pango_attr_list_new();
+    switch (style)
+    {
+    case DialogTextStyle::Heading:
+        pango_attr_list_insert(attributes, pango_attr_weight_new(PANGO_WEIGHT_BOLD));
+        break;
+    case DialogTextStyle::Hint:
+        pango_attr_list_insert(attributes, pango_attr_scale_new(PANGO_SCALE_SMALL));
+        gtk_style_context_add_class(gtk_widget_get_style_context(label), GTK_STYLE_CLASS_DIM_LABEL);
+        break;
+    case DialogTextStyle::Error:
+        pango_attr_list_insert(attributes, pango_attr_foreground_new(0xC000, 0x1C00, 0x2800));
+        break;
+    case DialogTextStyle::Normal:
+        break;
+    }
+    gtk_label_set_attributes(GTK_LABEL(label), attributes);
+    pango_attr_list_unref(attributes);
+}
+
 WParam CommandParam(int id, uint32_t code)
 {
     return static_cast<WParam>((code << 16) | (static_cast<uint32_t>(id) & 0xFFFFu));
@@ -108,6 +132,18 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data)
         MessageQueue::Post(dialog, MSG_KEYDOWN, code, static_cast<LParam>(flags));
     }
     return TRUE;
+}
+
+// The window keeps the size its pages are laid out for: the window manager
+// is asked for no maximise button and no resizing.
+void OnRealize(GtkWidget* widget, gpointer)
+{
+    GdkWindow* window = gtk_widget_get_window(widget);
+    if (window == nullptr)
+        return;
+    gdk_window_set_functions(window, static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_MINIMIZE | GDK_FUNC_CLOSE));
+    gdk_window_set_decorations(
+        window, static_cast<GdkWMDecoration>(GDK_DECOR_BORDER | GDK_DECOR_TITLE | GDK_DECOR_MENU | GDK_DECOR_MINIMIZE));
 }
 
 gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data)
@@ -183,6 +219,7 @@ bool DialogWindow::Create(const DialogTemplate& dialogTemplate, PlatformWindow* 
             gtk_window_set_transient_for(GTK_WINDOW(window), GTK_WINDOW(parentDialog->m_root));
         g_signal_connect(window, "delete-event", G_CALLBACK(DialogSignals::OnDeleteEvent), this);
         g_signal_connect(window, "key-press-event", G_CALLBACK(DialogSignals::OnKeyPress), this);
+        g_signal_connect_after(window, "realize", G_CALLBACK(DialogSignals::OnRealize), nullptr);
         m_root = window;
     }
     m_container = fixed;
@@ -215,6 +252,7 @@ void DialogWindow::AddControl(const DialogControl& description)
     case DialogControlKind::Static:
         widget = gtk_label_new(text.c_str());
         gtk_label_set_xalign(GTK_LABEL(widget), 0.0f);
+        ApplyTextStyle(widget, description.style);
         break;
     case DialogControlKind::GroupBox:
         widget = gtk_frame_new(text.c_str());
@@ -251,6 +289,8 @@ void DialogWindow::AddControl(const DialogControl& description)
     control->notify.from = widget;
     control->notify.controlId = static_cast<uintptr_t>(description.id);
     control->notify.code = NOTIFY_TAB_SELCHANGE;
+    if (!description.tooltip.empty())
+        gtk_widget_set_tooltip_text(widget, ToUtf8(description.tooltip.c_str()).c_str());
     gtk_widget_set_size_request(widget, description.width, description.height);
     gtk_fixed_put(GTK_FIXED(m_container), widget, description.x, description.y);
     gtk_widget_show(widget);
@@ -445,6 +485,29 @@ bool DialogWindow::EnableControl(int id, bool enable)
     return true;
 }
 
+bool DialogWindow::SetControlTooltip(int id, const char* text)
+{
+    Control* control = FindAny(id);
+    if (control == nullptr)
+        return false;
+    const std::string utf8 = ToUtf8(text);
+    gtk_widget_set_tooltip_text(control->widget, utf8.empty() ? nullptr : utf8.c_str());
+    return true;
+}
+
+bool DialogWindow::MarkControlInvalid(int id, bool invalid)
+{
+    Control* control = FindAny(id);
+    if (control == nullptr)
+        return false;
+    GtkStyleContext* style = gtk_widget_get_style_context(control->widget);
+    if (invalid)
+        gtk_style_context_add_class(style, GTK_STYLE_CLASS_ERROR);
+    else
+        gtk_style_context_remove_class(style, GTK_STYLE_CLASS_ERROR);
+    return true;
+}
+
 bool DialogWindow::AddComboItem(int id, const char* text)
 {
     Control* control = Find(id, DialogControlKind::ComboBox);
@@ -511,6 +574,15 @@ bool DialogWindow::SetTrackRange(int id, int minimum, int maximum)
     // GTK refuses an empty range; a one-step range shows the same thing.
     const double top = maximum > minimum ? maximum : minimum + 1;
     gtk_range_set_range(GTK_RANGE(control->widget), minimum, top);
+    return true;
+}
+
+bool DialogWindow::SetTrackSteps(int id, int step, int page)
+{
+    Control* control = Find(id, DialogControlKind::Trackbar);
+    if (control == nullptr || step <= 0 || page <= 0)
+        return false;
+    gtk_range_set_increments(GTK_RANGE(control->widget), step, page);
     return true;
 }
 

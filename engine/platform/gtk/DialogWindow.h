@@ -19,7 +19,8 @@ public:
     explicit DialogWindow(WindowProcedure procedure);
     ~DialogWindow() override;
 
-    // A top-level window, or, for a child template whose parent is a
+    // A top-level window of fixed size, without a maximise button, or, for
+    // a child template whose parent is a
     // dialog, a page inside the parent placed at 0, 0 and hidden until
     // shown. false when GTK can't start.
     bool Create(const DialogTemplate& dialogTemplate, PlatformWindow* parent, LParam initParam);
@@ -46,6 +47,11 @@ public:
     // Copies an edit field's or label's text; false when it does not fit.
     bool GetControlText(int id, char* out, size_t outSize) const;
     bool EnableControl(int id, bool enable);
+    // The text shown while the pointer rests on the control; empty: none.
+    bool SetControlTooltip(int id, const char* text);
+    // Marks a field whose value can't be used (the theme draws it in the
+    // error colour), or clears the mark.
+    bool MarkControlInvalid(int id, bool invalid);
 
     bool AddComboItem(int id, const char* text);
     bool ClearComboItems(int id);
@@ -57,6 +63,8 @@ public:
     bool GetCheck(int id) const;
 
     bool SetTrackRange(int id, int minimum, int maximum);
+    // How far the arrow keys (step) and Page Up/Down (page) move the slider.
+    bool SetTrackSteps(int id, int step, int page);
     bool SetTrackPosition(int id, int position);
     int GetTrackPosition(int id) const;
 

@@ -400,6 +400,7 @@ void CInput::UpdatePad(uint8_t pad, float cursorX, float cursorY)
     UpdateCursorDelta(state, cursorX, cursorY);
 
     const int device = ReadPadDevice(pad, state, elements);
+    KeepPadElements(pad, elements);
 
     uint32_t* actions = current + KVR_BUTTON_ACTION_FIRST;
     for (int n = 0; n < KVR_PAD_ACTION_COUNT; ++n)
@@ -679,6 +680,22 @@ float CInput::GetAnalogY(const tag_KVRPADSTATE* state)
 float* CInput::GetCameraAxes(tag_KVRPADSTATE* state)
 {
     return state != nullptr ? &state->mouseDeltaX : nullptr;
+}
+
+void CInput::KeepPadElements(uint8_t pad, const uint32_t elements[KVR_PAD_ELEMENT_COUNT])
+{
+    for (int e = 0; e < KVR_PAD_ELEMENT_COUNT; ++e)
+    {
+        m_previousElements[pad][e] = m_elements[pad][e];
+        m_elements[pad][e] = elements[e] != 0 ? 1 : 0;
+    }
+}
+
+uint8_t CInput::IsPadElementTriggered(uint8_t pad, uint8_t element) const
+{
+    if (pad >= KVR_PAD_COUNT || element >= KVR_PAD_ELEMENT_COUNT)
+        return 0;
+    return m_elements[pad][element] != 0 && m_previousElements[pad][element] == 0 ? 1 : 0;
 }
 
 uint8_t CInput::IsKeyTriggered(uint8_t code) const

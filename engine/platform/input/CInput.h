@@ -74,6 +74,10 @@ public:
     static float GetAnalogY(const tag_KVRPADSTATE* state);
     static float* GetCameraAxes(tag_KVRPADSTATE* state);
     uint8_t IsKeyTriggered(uint8_t code) const;
+    // 1 when the pad's device element (any of the 64, not only those the
+    // actions are mapped to) went down in the last Update. The
+    // configuration tool binds an action to whichever element is pressed.
+    uint8_t IsPadElementTriggered(uint8_t pad, uint8_t element) const;
     static const char* GetKeyName(uint8_t code);
     static const char* GetPadElementName(uint8_t element);
     tag_KVRXINPUTPAD* GetXInputPad(uint8_t slot);
@@ -105,6 +109,7 @@ private:
     void UpdateCursorDelta(tag_KVRPADSTATE& state, float cursorX, float cursorY);
     int ReadPadDevice(uint8_t pad, tag_KVRPADSTATE& state, uint32_t elements[KVR_PAD_ELEMENT_COUNT]);
     uint32_t ReadKey(uint32_t code) const;
+    void KeepPadElements(uint8_t pad, const uint32_t elements[KVR_PAD_ELEMENT_COUNT]);
     bool JoystickExists(uint8_t joystick) const;
 
     InputSource* m_source = nullptr;
@@ -125,4 +130,7 @@ private:
     KvrJoystickInstance m_joystickInstances[INPUT_MAX_JOYSTICKS] = {};
     tag_KVRXINPUTPAD m_xinputPads[KVR_PAD_COUNT];
     tag_KVRPADSTATE m_pads[KVR_PAD_COUNT] = {};
+    // Each pad's device elements as the last two Updates read them.
+    uint8_t m_elements[KVR_PAD_COUNT][KVR_PAD_ELEMENT_COUNT] = {};
+    uint8_t m_previousElements[KVR_PAD_COUNT][KVR_PAD_ELEMENT_COUNT] = {};
 };

@@ -432,6 +432,26 @@ TEST_F(InputTest, AnyButtonIgnoresDirections)
     EXPECT_EQ(input.IsAnyPadButtonDown(16), 0u);
 }
 
+TEST_F(InputTest, AnyPadElementReportsItsPressOnce)
+{
+    // Joystick button 30 is element 42, which no action is mapped to.
+    source.SetJoystickCount(1);
+    Start();
+    source.GetJoystick(0)->buttons[30] = 0x80;
+    input.Update();
+    EXPECT_EQ(input.IsPadElementTriggered(0, 42), 1);
+    EXPECT_EQ(input.IsPadElementTriggered(0, 41), 0);
+    input.Update();
+    EXPECT_EQ(input.IsPadElementTriggered(0, 42), 0);
+    source.GetJoystick(0)->buttons[30] = 0;
+    input.Update();
+    source.GetJoystick(0)->buttons[30] = 1;
+    input.Update();
+    EXPECT_EQ(input.IsPadElementTriggered(0, 42), 1);
+    EXPECT_EQ(input.IsPadElementTriggered(0, 64), 0);
+    EXPECT_EQ(input.IsPadElementTriggered(16, 42), 0);
+}
+
 TEST_F(InputTest, KeyTriggeredOnlyOnTheFirstFrame)
 {
     Start();

@@ -162,7 +162,7 @@ TEST_F(ImeInputTest, CompositionMarksTheSelectedClause)
 
 TEST_F(ImeInputTest, BackspaceAfterADoubleByteCharacterRemovesBothBytes)
 {
-    Type("a" + Utf8(HIRAGANA_A));
+    Type(Utf8("a" + HIRAGANA_A));
     ASSERT_EQ(editor.GetTextString(), "a" + HIRAGANA_A);
     PushKey(SDLK_BACKSPACE);
     Pump();

@@ -20,6 +20,15 @@ CModelObject* Object(CMesh& mesh, uint32_t i)
     return mesh.GetObjectList()->GetItem(i);
 }
 
+// "B0", "B1", ...: appended, as g++ 12 misreads a literal put in front of
+// a temporary string (-Wrestrict).
+std::string BoneName(int i)
+{
+    std::string name = "B";
+    name += std::to_string(i);
+    return name;
+}
+
 TEST(ModelFileTest, MagicAloneIsAnEmptyMeshAndAnEndMarkerStopsLoading)
 {
     CMesh mesh;
@@ -129,7 +138,7 @@ TEST(ModelFileTest, AFifthWeightOnAVertexIsIgnored)
     ModelBytes file;
     file.Magic().Object("A", 3);
     for (int i = 0; i < 5; ++i)
-        file.Bone(("B" + std::to_string(i)).c_str(), "root", {{0, 2, 0.2f}});
+        file.Bone(BoneName(i).c_str(), "root", {{0, 2, 0.2f}});
     CMesh mesh;
     ASSERT_EQ(Load(&mesh, file), 1u);
     const tag_KVRMODELVERTEX* v = Object(mesh, 0)->GetVertexList()->GetAt(2);
@@ -310,7 +319,7 @@ TEST(ModelFileTest, ALongChainOfBonesLoadsAndPoses)
     std::string parent = "root";
     for (int i = 0; i < 8000; ++i)
     {
-        const std::string name = "B" + std::to_string(i);
+        const std::string name = BoneName(i);
         file.Bone(name.c_str(), parent.c_str(), {{0, 0, 0.1f}});
         parent = name;
     }

@@ -1,8 +1,6 @@
 #pragma once
 
-// What the scene tests ask of a battle's HUD. Its records live behind this
-// file: the HUD's menu record and the game application's are two
-// definitions of one name until they are folded into one.
+// What the mode scenes' tests ask of a battle's HUD, and tell it.
 
 #include <cstdint>
 

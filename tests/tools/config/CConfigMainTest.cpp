@@ -1,187 +1,20 @@
-#include "tools/config/CConfigMain.h"
+#include "tests/tools/config/ConfigToolFixture.h"
+
 #include "tools/config/CControlsPage.h"
 #include "tools/config/CScreenPage.h"
 #include "tools/config/CSoundPage.h"
 
-#include "engine/platform/WinMain.h"
-#include "engine/platform/gtk/DialogWindow.h"
+#include "engine/core/TextEncoding.h"
+#include "engine/platform/PlatformMessageBox.h"
 #include "engine/platform/input/KeyCodes.h"
-#include "engine/platform/message/MessageQueue.h"
-#include "engine/resource/CResourceListFile.h"
-#include "engine/resource/CSafeFileWriter.h"
 #include "game/app/CQorResourceController.h"
-#include "game/app/GameConfigDefaults.h"
-#include "game/app/GameConfigFormat.h"
-#include "tests/engine/core/TempFolder.h"
-#include "tests/engine/platform/PrivateXServer.h"
 
-#include <gtest/gtest.h>
-
-#include <gdk/gdkx.h>
-#include <gtk/gtk.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <functional>
-#include <string>
-#include <unistd.h>
-#include <vector>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 CApplicationMain* CreateApplication()
 {
     return new CConfigMain();
-}
-
-namespace
-{
-// A data folder with a resource list that names a texture (skipped with
-// contents 0) and one character (kept by name), and a save folder.
-class ToolFolders
-{
-public:
-    ToolFolders()
-    {
-        const std::string data = m_temp.Path().string() + "/data";
-        std::filesystem::create_directories(data);
-        setenv("XDG_DATA_HOME", (m_temp.Path().string() + "/home").c_str(), 1);
-        CSafeFileWriter list;
-        const std::string grc = data + "/GameResource.grc";
-        m_listWritten = list.Open(grc.c_str()) && CResourceListFile::WriteHeader(list, 0x10001003u) &&
-                        CResourceListFile::WriteRecord(list, "Texture\\Title.dds") &&
-                        CResourceListFile::WriteRecord(list, "Character\\Hero.chr") &&
-                        CResourceListFile::WriteEnd(list) && list.Commit();
-        m_data = data;
-    }
-
-    bool Ready() const { return m_listWritten; }
-    const std::string& Data() const { return m_data; }
-    std::string ConfigFile() const { return m_temp.Path().string() + "/home/CorvaneSystem/QOR/GameConfig.dat"; }
-    const std::filesystem::path& Root() const { return m_temp.Path(); }
-
-private:
-    TempFolder m_temp;
-    std::string m_data;
-    bool m_listWritten = false;
-};
-
-bool g_quit;
-// The folder the test program started in (ctest's build folder), where the
-// screenshots stay as artefacts; the tool itself runs in its data folder.
-const std::string g_startFolder = std::filesystem::current_path().string();
-
-// Runs the message loop as WinMain does, with frames, until done() holds or
-// the quit message comes; at most about ten seconds.
-bool RunUntil(CApplicationMain* app, const std::function<bool()>& done)
-{
-    for (int round = 0; round < 1000; ++round)
-    {
-        Message message;
-        while (MessageQueue::Peek(message))
-        {
-            if (message.id == MSG_QUIT)
-            {
-                g_quit = true;
-                return done();
-            }
-            MessageQueue::Dispatch(message);
-        }
-        app->Update();
-        if (done())
-            return true;
-        usleep(10000);
-    }
-    return false;
-}
-
-GtkWidget* Control(DialogWindow* window, int id)
-{
-    return static_cast<GtkWidget*>(window->GetControl(id));
-}
-
-unsigned long XidOf(DialogWindow* dialog)
-{
-    GtkWidget* root = static_cast<GtkWidget*>(dialog->GetNativeHandle());
-    return gdk_x11_window_get_xid(gtk_widget_get_window(root));
-}
-
-bool ReadConfig(const std::string& path, tag_TOLQGAMECONFIG* config)
-{
-    const std::string bytes = TempFolder::Read(path);
-    SetDefaultGameConfig(config);
-    return DecodeGameConfig(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), config) == 1;
-}
-
-// Saves what the dialog shows as a PNG and tells whether it holds more
-// than one colour (a blank window would not).
-bool SaveScreenshot(DialogWindow* dialog, const std::string& name)
-{
-    GtkWidget* root = static_cast<GtkWidget*>(dialog->GetNativeHandle());
-    GdkWindow* window = gtk_widget_get_window(root);
-    GdkPixbuf* shot = gdk_pixbuf_get_from_window(window, 0, 0, gdk_window_get_width(window),
-                                                 gdk_window_get_height(window));
-    if (shot == nullptr)
-        return false;
-    gdk_pixbuf_save(shot, name.c_str(), "png", nullptr, nullptr);
-    const int channels = gdk_pixbuf_get_n_channels(shot);
-    const guchar* pixels = gdk_pixbuf_get_pixels(shot);
-    const int stride = gdk_pixbuf_get_rowstride(shot);
-    bool varied = false;
-    for (int y = 0; y < gdk_pixbuf_get_height(shot) && !varied; ++y)
-    {
-        for (int x = 0; x < gdk_pixbuf_get_width(shot) && !varied; ++x)
-            varied = std::memcmp(pixels, pixels + y * stride + x * channels, 3) != 0;
-    }
-    g_object_unref(shot);
-    return varied;
-}
-
-// A few rounds of the loop, for what the dialogs post to reach them.
-void Settle(CApplicationMain* app)
-{
-    int rounds = 0;
-    RunUntil(app, [&] { return ++rounds >= 20; });
-}
-
-class ConfigTool : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        if (m_x.GetDisplay().empty())
-            GTEST_SKIP() << "Xvfb is not installed";
-        // The dialogs and the key presses live on a display of this test's
-        // own, where the focus belongs to it alone.
-        setenv("DISPLAY", m_x.GetDisplay().c_str(), 1);
-        ASSERT_TRUE(m_folders.Ready());
-        CConfigMain::SetDataFolder(m_folders.Data().c_str());
-        // Tests run side by side: each is a program of its own name.
-        CConfigMain::SetInstanceName(("QORConfigurationTest" + std::to_string(getpid())).c_str());
-        g_quit = false;
-        MessageQueue::Clear();
-    }
-
-    void TearDown() override
-    {
-        if (g_pApplication != nullptr)
-        {
-            delete g_pApplication;
-            g_pApplication = nullptr;
-        }
-        MessageQueue::Clear();
-    }
-
-    CConfigMain* Start()
-    {
-        auto* app = new CConfigMain();
-        g_pApplication = app;
-        if (app->Init(GetProgramInstance(), WndProc) == 0)
-            return nullptr;
-        return app;
-    }
-
-    PrivateXServer m_x;
-    ToolFolders m_folders;
-};
 }
 
 TEST_F(ConfigTool, StartsWithItsPagesAndTheGameDataNames)
@@ -277,4 +110,199 @@ TEST_F(ConfigTool, AMissingResourceListFailsTheStart)
     std::filesystem::remove(m_folders.Data() + "/GameResource.grc");
     // WinMain returns -1 when the tool can't start.
     EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 1), -1);
+}
+
+namespace
+{
+std::vector<std::string> g_boxes;
+
+void CatchBox(const char* text, const char* caption)
+{
+    g_boxes.push_back(std::string(caption) + ": " + ConvertShiftJisToUtf8(text));
+}
+
+// Motif window-manager hints: which functions the frame offers.
+constexpr unsigned long kMotifFunctionsFlag = 1ul << 0;
+constexpr unsigned long kMotifResize = 1ul << 1;
+constexpr unsigned long kMotifMaximize = 1ul << 4;
+constexpr unsigned long kMotifAll = 1ul << 0;
+
+// The functions word of the window's _MOTIF_WM_HINTS, or ~0 when it has none.
+unsigned long MotifFunctions(DialogWindow* dialog)
+{
+    Display* display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+    const Atom hints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, XidOf(dialog), hints, 0, 5, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) != Success ||
+        data == nullptr)
+        return ~0ul;
+    const auto* words = reinterpret_cast<const unsigned long*>(data);
+    const unsigned long functions = count >= 2 && (words[0] & kMotifFunctionsFlag) != 0 ? words[1] : ~0ul;
+    XFree(data);
+    return functions;
+}
+
+void ShowRealMessages()
+{
+    unsetenv("KVR_MESSAGE_BOX");
+}
+}
+
+TEST_F(ConfigTool, TheWindowFitsTheScreenAndOffersNoMaximiseButton)
+{
+    CConfigMain* app = Start();
+    ASSERT_NE(app, nullptr);
+    Settle(app);
+    GtkWidget* root = static_cast<GtkWidget*>(app->GetDialog()->GetNativeHandle());
+    EXPECT_FALSE(gtk_window_get_resizable(GTK_WINDOW(root)));
+    int screenWidth = 0;
+    int screenHeight = 0;
+    ASSERT_TRUE(app->GetDialog()->GetScreenSize(screenWidth, screenHeight));
+    EXPECT_LE(gtk_widget_get_allocated_width(root), screenWidth);
+    EXPECT_LE(gtk_widget_get_allocated_height(root), screenHeight);
+    const unsigned long functions = MotifFunctions(app->GetDialog());
+    ASSERT_NE(functions, ~0ul);
+    EXPECT_EQ(functions & kMotifAll, 0u);
+    EXPECT_EQ(functions & kMotifMaximize, 0u);
+    EXPECT_EQ(functions & kMotifResize, 0u);
+}
+
+TEST_F(ConfigTool, ClosingWithUnsavedChangesAsksWhetherToSave)
+{
+    ShowRealMessages();
+    CConfigMain* app = Start();
+    ASSERT_NE(app, nullptr);
+    Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_FULL_SCREEN);
+    Settle(app);
+
+    // Cancel keeps the tool open with the change.
+    {
+        ModalAnswerer answer(GTK_RESPONSE_CANCEL, "ConfigCloseQuestion.png");
+        PressCloseBox(app->GetDialog());
+        Settle(app);
+        EXPECT_TRUE(answer.Message().seen);
+        EXPECT_NE(answer.Message().text.find("Save them before closing?"), std::string::npos);
+        EXPECT_TRUE(answer.Message().screenshot);
+    }
+    EXPECT_FALSE(g_quit);
+    EXPECT_FALSE(std::filesystem::exists(m_folders.ConfigFile()));
+
+    // Save writes the change and closes.
+    ModalAnswerer answer(GTK_RESPONSE_YES);
+    PressCloseBox(app->GetDialog());
+    ASSERT_TRUE(RunUntil(app, [] { return g_quit; }));
+    tag_TOLQGAMECONFIG saved;
+    ASSERT_TRUE(ReadConfig(m_folders.ConfigFile(), &saved));
+    EXPECT_EQ(saved.fullScreen, 1u);
+}
+
+TEST_F(ConfigTool, ClosingAfterAChangeWasUndoneAsksNothing)
+{
+    ShowRealMessages();
+    CConfigMain* app = Start();
+    ASSERT_NE(app, nullptr);
+    Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_FULL_SCREEN);
+    Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_FULL_SCREEN);
+    Settle(app);
+    ModalAnswerer unexpected(GTK_RESPONSE_CANCEL);
+    PressCloseBox(app->GetDialog());
+    ASSERT_TRUE(RunUntil(app, [] { return g_quit; }));
+    EXPECT_FALSE(unexpected.Message().seen);
+}
+
+TEST_F(ConfigTool, ClosingWithoutSavingLeavesTheFileAlone)
+{
+    ShowRealMessages();
+    CConfigMain* app = Start();
+    ASSERT_NE(app, nullptr);
+    Click(app->GetPage(PAGE_SCREEN)->GetWindow(), CScreenPage::ID_SCREEN_SHAKE);
+    Settle(app);
+    ModalAnswerer answer(GTK_RESPONSE_NO);
+    PressCloseBox(app->GetDialog());
+    ASSERT_TRUE(RunUntil(app, [] { return g_quit; }));
+    EXPECT_TRUE(answer.Message().seen);
+    EXPECT_FALSE(std::filesystem::exists(m_folders.ConfigFile()));
+}
+
+TEST_F(ConfigTool, DamagedSettingsFilesAreNamedOneLineEachInAWarningThatFitsTheScreen)
+{
+    TempFolder::Write(m_folders.ConfigFile(), "damaged");
+    TempFolder::Write(m_folders.SaveFolder() + "/PlayData.dat", std::string(3, '\x01'));
+    ShowRealMessages();
+    ModalAnswerer answer(GTK_RESPONSE_OK, "ConfigDamagedFiles.png");
+    CConfigMain* app = Start();
+    ASSERT_NE(app, nullptr);
+    ASSERT_TRUE(answer.Message().seen);
+    EXPECT_TRUE(answer.Message().screenshot);
+    int screenWidth = 0;
+    int screenHeight = 0;
+    ASSERT_TRUE(app->GetDialog()->GetScreenSize(screenWidth, screenHeight));
+    EXPECT_LE(answer.Message().width, screenWidth);
+    EXPECT_LE(answer.Message().height, screenHeight);
+
+    // One line per damaged file, by its full path; the file left intact.
+    const std::string& text = answer.Message().text;
+    EXPECT_NE(text.find("\n" + m_folders.ConfigFile() + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n" + m_folders.SaveFolder() + "/PlayData.dat"), std::string::npos) << text;
+    EXPECT_EQ(text.find("PlayRecord.dat"), std::string::npos) << text;
+    EXPECT_EQ(TempFolder::Read(m_folders.ConfigFile()), "damaged");
+}
+
+TEST_F(ConfigTool, StartErrorsNameTheFileWithItsFullPathAndThisSystemsSeparators)
+{
+    g_boxes.clear();
+    SetMessageBoxHook(CatchBox);
+    // A record that climbs out of the data folder.
+    CSafeFileWriter list;
+    const std::string grc = m_folders.Data() + "/GameResource.grc";
+    ASSERT_TRUE(list.Open(grc.c_str()) && CResourceListFile::WriteHeader(list, 0x10001003u) &&
+                CResourceListFile::WriteRecord(list, "Character\\..\\..\\Hero.chr") &&
+                CResourceListFile::WriteEnd(list) && list.Commit());
+    EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 1), -1);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_NE(g_boxes[0].find(grc + " could not be loaded"), std::string::npos) << g_boxes[0];
+    EXPECT_NE(g_boxes[0].find("\"Character/../../Hero.chr\""), std::string::npos) << g_boxes[0];
+
+    // A data folder that is not there is named in full.
+    g_boxes.clear();
+    CConfigMain::SetDataFolder("missing/data");
+    EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 1), -1);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_NE(g_boxes[0].find(std::filesystem::current_path().string() + "/missing/data"), std::string::npos)
+        << g_boxes[0];
+
+    // So is a save folder that can't be made (a file stands in its way).
+    g_boxes.clear();
+    CConfigMain::SetDataFolder(m_folders.Data().c_str());
+    CSafeFileWriter emptyList;
+    ASSERT_TRUE(emptyList.Open(grc.c_str()) && CResourceListFile::WriteHeader(emptyList, 0x10001003u) &&
+                CResourceListFile::WriteEnd(emptyList) && emptyList.Commit());
+    const std::string blocked = m_folders.Root().string() + "/blocked";
+    TempFolder::Write(blocked, "a file");
+    setenv("XDG_DATA_HOME", blocked.c_str(), 1);
+    EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 1), -1);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_NE(g_boxes[0].find(blocked + "/CorvaneSystem/QOR"), std::string::npos) << g_boxes[0];
+    SetMessageBoxHook(nullptr);
+}
+
+TEST_F(ConfigTool, ASaveThatFailsNamesTheSettingsFile)
+{
+    // A folder where the file should be: the file can't replace it.
+    std::filesystem::create_directories(m_folders.ConfigFile());
+    CConfigMain* app = Start();
+    ASSERT_NE(app, nullptr);
+    g_boxes.clear();
+    SetMessageBoxHook(CatchBox);
+    Click(app->GetDialog(), CConfigMain::ID_APPLY);
+    Settle(app);
+    SetMessageBoxHook(nullptr);
+    ASSERT_EQ(g_boxes.size(), 1u);
+    EXPECT_NE(g_boxes[0].find(m_folders.ConfigFile()), std::string::npos) << g_boxes[0];
+    EXPECT_FALSE(g_quit);
 }

@@ -1,0 +1,176 @@
+// The outgoing queue of a connection over a loopback TCP pair: frames of
+// several posters arrive whole and in order, a reader that stops costs the
+// poster nothing, and the queue gives the connection up at its byte limit
+// or its deadline, once.
+#include "NetTestSupport.h"
+
+#include "net/CNetSendQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+using namespace nettest;
+
+namespace
+{
+// Both ends of one loopback connection.
+struct Pair
+{
+    Pair(const char* local, const char* remote)
+    {
+        in_addr address{};
+        ParseIPv4(remote, &address);
+        CNetSocket listener(OpenNetSocket(SOCK_STREAM));
+        BindNetSocket(listener.Get(), &address, 0);
+        ::listen(listener.Get(), 1);
+        sockaddr_in bound{};
+        socklen_t length = sizeof(bound);
+        getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&bound), &length);
+        in_addr from{};
+        ParseIPv4(local, &from);
+        sender = ConnectWithDeadline(bound, &from, 2000);
+        WaitReadable(listener.Get(), -1, 2000);
+        receiver = CNetSocket(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+    }
+    CNetSocket sender;
+    CNetSocket receiver;
+};
+
+struct Failures
+{
+    std::atomic<int> count{0};
+    static void Count(void* argument) { static_cast<Failures*>(argument)->count.fetch_add(1); }
+};
+
+// Reads n bytes (bounded wait).
+std::vector<uint8_t> ReadBytes(int fd, size_t n)
+{
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    WaitUntil(
+        [&] {
+            while (WaitReadable(fd, -1, 10) == 1)
+            {
+                const ssize_t got = ::recv(fd, chunk, sizeof(chunk), MSG_DONTWAIT);
+                if (got <= 0)
+                    return true;
+                bytes.insert(bytes.end(), chunk, chunk + got);
+            }
+            return bytes.size() >= n;
+        },
+        10000);
+    return bytes;
+}
+} // namespace
+
+TEST(NetSendQueue, FramesOfSeveralPostersArriveWholeAndInOrder)
+{
+    Pair pair("127.0.9.2", "127.0.9.1");
+    ASSERT_TRUE(pair.sender.IsValid() && pair.receiver.IsValid());
+    Failures failures;
+    CNetSendQueue queue;
+    ASSERT_TRUE(queue.Start(pair.sender.Get(), 64 * 1024 * 1024, 5000, Failures::Count, &failures));
+    constexpr int kPosters = 3;
+    constexpr int kFrames = 400;
+    constexpr size_t kSize = 3000;
+    std::vector<std::thread> posters;
+    for (int p = 0; p < kPosters; ++p)
+    {
+        posters.emplace_back([&, p] {
+            for (int i = 0; i < kFrames; ++i)
+            {
+                std::vector<uint8_t> frame(kSize, static_cast<uint8_t>(p));
+                frame[0] = static_cast<uint8_t>(i);
+                frame[1] = static_cast<uint8_t>(i >> 8);
+                queue.Post(frame.data(), frame.size());
+            }
+        });
+    }
+    for (std::thread& poster : posters)
+        poster.join();
+    const std::vector<uint8_t> bytes = ReadBytes(pair.receiver.Get(), kPosters * kFrames * kSize);
+    ASSERT_EQ(bytes.size(), kPosters * kFrames * kSize);
+    int next[kPosters] = {};
+    for (size_t at = 0; at < bytes.size(); at += kSize)
+    {
+        const uint8_t poster = bytes[at + 2];
+        ASSERT_LT(poster, kPosters);
+        for (size_t i = 2; i < kSize; ++i)
+            ASSERT_EQ(bytes[at + i], poster) << "frames interleaved at " << at;
+        EXPECT_EQ(bytes[at] | (bytes[at + 1] << 8), next[poster]++);
+    }
+    EXPECT_EQ(failures.count.load(), 0);
+}
+
+// Nobody reads: posting never waits, and the queue fails at its byte limit.
+TEST(NetSendQueue, AReaderThatStopsCostsThePosterNothing)
+{
+    Pair pair("127.0.9.4", "127.0.9.3");
+    Failures failures;
+    CNetSendQueue queue;
+    ASSERT_TRUE(queue.Start(pair.sender.Get(), 256 * 1024, 60000, Failures::Count, &failures));
+    const std::vector<uint8_t> frame(16 * 1024, 0x33);
+    double longest = 0;
+    uint32_t result = 1;
+    int posted = 0;
+    for (; posted < 10000 && result != 0; ++posted)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        result = queue.Post(frame.data(), frame.size());
+        longest = std::max(longest, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    EXPECT_EQ(result, 0u);
+    EXPECT_LT(longest, 50.0);
+    EXPECT_EQ(failures.count.load(), 1);
+    EXPECT_TRUE(queue.HasFailed());
+    EXPECT_EQ(queue.GetQueuedBytes(), 0u);
+    EXPECT_EQ(queue.Post(frame.data(), frame.size()), 0u);
+    EXPECT_EQ(failures.count.load(), 1) << "the connection is given up once";
+}
+
+// A trickle of reading doesn't save a connection whose oldest byte is late.
+TEST(NetSendQueue, TheOldestByteDecidesTheDeadline)
+{
+    Pair pair("127.0.9.6", "127.0.9.5");
+    Failures failures;
+    CNetSendQueue queue;
+    ASSERT_TRUE(queue.Start(pair.sender.Get(), 64 * 1024 * 1024, 200, Failures::Count, &failures));
+    const std::vector<uint8_t> frame(64 * 1024, 0x44);
+    // Fill the socket until frames wait in the queue.
+    for (int i = 0; i < 4000 && queue.GetQueuedBytes() == 0; ++i)
+        queue.Post(frame.data(), frame.size());
+    ASSERT_GT(queue.GetQueuedBytes(), 0u);
+    // The reader takes a little now and then while the poster goes on.
+    uint8_t sink[512];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            ::recv(pair.receiver.Get(), sink, sizeof(sink), MSG_DONTWAIT);
+            queue.Post(frame.data(), 16 * 1024);
+            return failures.count.load() == 1;
+        },
+        3000));
+    const double waited = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(waited, 150.0);
+    EXPECT_EQ(queue.Post(frame.data(), 8), 0u);
+}
+
+TEST(NetSendQueue, StopDropsWhatWaitsAndAStartedQueueRunsAgain)
+{
+    Pair pair("127.0.9.8", "127.0.9.7");
+    CNetSendQueue queue;
+    const uint8_t frame[4] = {1, 2, 3, 4};
+    EXPECT_EQ(queue.Post(frame, sizeof(frame)), 0u) << "not started";
+    ASSERT_TRUE(queue.Start(pair.sender.Get(), 1024, 1000, nullptr, nullptr));
+    EXPECT_EQ(queue.Post(frame, sizeof(frame)), 1u);
+    queue.Stop();
+    EXPECT_FALSE(queue.IsRunning());
+    EXPECT_EQ(queue.Post(frame, sizeof(frame)), 0u);
+    ASSERT_TRUE(queue.Start(pair.sender.Get(), 1024, 1000, nullptr, nullptr));
+    EXPECT_EQ(queue.Post(frame, sizeof(frame)), 1u);
+    EXPECT_EQ(ReadBytes(pair.receiver.Get(), 8).size(), 8u);
+}

@@ -1,0 +1,268 @@
+// A room's owner and guests against peers that misbehave: a guest that
+// reconnects while chatting as the battle starts, one that floods the chat
+// and never reads, one that never reads the owner's broadcasts, a host
+// that floods keep-alives, and addresses that squat in every peer slot.
+// None of them may hang the owner, freeze its frame or lock players out.
+#include "HostileParties.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+using namespace lobbytest;
+
+namespace
+{
+constexpr double kFrameBudgetMs = 50.0;
+
+// Gone from the session, or no longer connected.
+bool PeerCut(CLobbyClient& client, const char* name)
+{
+    NetClientPtr peer = client.GetSession()->FindPeer(name);
+    return !peer || !peer->HasLiveConnection();
+}
+
+class HostileRoom : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        lobbyPort = FreePortOn({"127.0.0.1", "127.0.0.2", "127.0.0.3"});
+        hostPort = FreePortOn({"127.0.0.2"});
+        ASSERT_NE(lobbyPort, 0);
+        ASSERT_NE(hostPort, 0);
+        ASSERT_TRUE(server.Start("127.0.0.1", lobbyPort));
+        server.RunInThread();
+        SetUpClient(owner, "127.0.0.2", lobbyPort, hostPort, "alice");
+    }
+    void TearDown() override
+    {
+        owner.Release();
+        server.Stop();
+    }
+
+    // The owner's room with a good guest on 127.0.0.3, who reads, and a
+    // bad one on 127.0.0.4, who never does; both greeted the owner, as
+    // guests do, so that neither is dropped for keeping silent. The
+    // owner's connections are given up 300 ms behind.
+    void OpenRoomWithTwoGuests(std::unique_ptr<RawPeer>& good, std::unique_ptr<RawPeer>& bad)
+    {
+        owner.GetSession()->SetSendTimeout(300);
+        ASSERT_TRUE(OpenRoom(owner));
+        good = std::make_unique<RawPeer>("127.0.0.3", "127.0.0.2", hostPort);
+        bad = std::make_unique<RawPeer>("127.0.0.4", "127.0.0.2", hostPort);
+        ASSERT_TRUE(good->IsValid() && bad->IsValid());
+        good->StartReading(true);
+        ASSERT_TRUE(good->Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("bob", "hi")));
+        ASSERT_TRUE(bad->Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("mallory", "hi")));
+        ASSERT_TRUE(nettest::WaitUntil([&] { return owner.GetSession()->GetPeerCount() == 2; }, 5000));
+    }
+
+    uint16_t lobbyPort = 0;
+    uint16_t hostPort = 0;
+    LobbyTestServer server;
+    CLobbyClient owner;
+};
+} // namespace
+
+// The accept thread replaces the chatter's first connection while that
+// connection's thread waits for the protocol lock with a chat line, and the
+// owner's frame that starts the battle stops listening under that lock.
+TEST_F(HostileRoom, AGuestReconnectingWhileChattingCannotHangTheBattleStart)
+{
+    ASSERT_TRUE(OpenRoom(owner));
+    RawPeer first("127.0.0.3", "127.0.0.2", hostPort);
+    ASSERT_TRUE(first.IsValid());
+    ASSERT_TRUE(nettest::WaitUntil([&] { return owner.GetSession()->GetPeerCount() == 1; }, 5000));
+    CallTimer timer;
+    {
+        // The owner's frame holds the lock, as Update does.
+        auto lock = owner.Lock();
+        ASSERT_TRUE(first.Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("mallory", "blah")));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        RawPeer second("127.0.0.3", "127.0.0.2", hostPort);
+        ASSERT_TRUE(second.IsValid());
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        owner.SetRoomState(54);
+        Watchdog watchdog(5000, "the owner's frame at the start of the battle");
+        timer.Time([&] { owner.Update(1.0f); });
+        EXPECT_EQ(owner.GetState(), 63);
+    }
+    EXPECT_LT(timer.Longest(), kFrameBudgetMs);
+    // Once the lock is free the waiting chat line goes through.
+    EXPECT_TRUE(StepUntil({&owner}, [&] { return RoomChatHas(owner, "blah"); }, 3000));
+    Watchdog watchdog(5000, "releasing the owner");
+    timer.Time([&] { owner.Release(); });
+    EXPECT_LT(timer.Longest(), 1000.0);
+}
+
+// One guest floods the room chat and reads nothing: the owner relays every
+// line to every guest, and the flooder's own copies pile up.
+TEST_F(HostileRoom, AChatFlooderThatNeverReadsCannotFreezeTheOwner)
+{
+    std::unique_ptr<RawPeer> good;
+    std::unique_ptr<RawPeer> flooder;
+    ASSERT_NO_FATAL_FAILURE(OpenRoomWithTwoGuests(good, flooder));
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        const std::vector<uint8_t> line = RawPeer::ChatLine("mallory", "spam");
+        for (int i = 0; i < 40000 && !stop.load(); ++i)
+            if (!flooder->Send(LOBBY_MSG_ROOM_CHAT, line, 500))
+                return;
+    });
+    CallTimer timer;
+    const bool cut = StepUntil({}, [&] {
+        TimedFrame(owner, timer);
+        return PeerCut(owner, "127.0.0.4");
+    }, 8000);
+    stop.store(true);
+    flood.join();
+    EXPECT_TRUE(cut);
+    EXPECT_LT(timer.Longest(), kFrameBudgetMs);
+    EXPECT_GT(good->Count(LOBBY_MSG_ROOM_CHAT), 0u);
+    EXPECT_FALSE(PeerCut(owner, "127.0.0.3"));
+    EXPECT_EQ(owner.GetState(), 36);
+}
+
+// The owner broadcasts every frame; one guest never reads. The good guest
+// gets every message, and no frame waits for the stuck one.
+TEST_F(HostileRoom, AGuestThatNeverReadsStallsNoBroadcast)
+{
+    std::unique_ptr<RawPeer> good;
+    std::unique_ptr<RawPeer> stuck;
+    ASSERT_NO_FATAL_FAILURE(OpenRoomWithTwoGuests(good, stuck));
+    constexpr int kBroadcasts = 500;
+    const std::vector<uint8_t> payload(8 * 1024, 0x42);
+    CallTimer timer;
+    for (int i = 0; i < kBroadcasts; ++i)
+    {
+        timer.Time([&] {
+            owner.GetSession()->SendToAll(7, 1, payload.data(), static_cast<uint32_t>(payload.size()), kNetKindTcp);
+        });
+        TimedFrame(owner, timer, 0.016f);
+    }
+    EXPECT_LT(timer.Longest(), kFrameBudgetMs);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return good->Count(7) == kBroadcasts; }, 5000)) << good->Count(7);
+    EXPECT_TRUE(StepUntil({&owner}, [&] { return PeerCut(owner, "127.0.0.4"); }, 3000));
+    EXPECT_FALSE(PeerCut(owner, "127.0.0.3"));
+}
+
+// A room's host floods its guest with keep-alives and reads none of the
+// answers; the guest's frame sends its input to the host meanwhile. (The
+// guest's own keep-alive is off: it would cut the silent host before the
+// answers pile up.)
+TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
+{
+    in_addr local{};
+    ParseIPv4("127.0.0.5", &local);
+    CNetSocket listener(OpenNetSocket(SOCK_STREAM));
+    ASSERT_TRUE(BindNetSocket(listener.Get(), &local, 0));
+    ASSERT_EQ(::listen(listener.Get(), 1), 0);
+    sockaddr_in bound{};
+    socklen_t length = sizeof(bound);
+    getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&bound), &length);
+
+    CLobbyClient& guest = owner;
+    CNetSession& session = *guest.GetSession();
+    session.SetSendTimeout(300);
+    session.SetKeepAlive(0, 10000);
+    struct Quiet
+    {
+        static uint32_t OnMessage(void*, CNetClient*, const uint8_t*, int32_t, uint32_t) { return 1; }
+    };
+    ASSERT_EQ(session.Connect("127.0.0.5", ntohs(bound.sin_port), kNetKindTcp, Quiet::OnMessage, nullptr, nullptr,
+                              nullptr),
+              1u);
+    ASSERT_TRUE(nettest::WaitUntil([&] { return WaitReadable(listener.Get(), -1, 0) == 1; }, 5000));
+    CNetSocket host(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+    ASSERT_TRUE(host.IsValid());
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        std::vector<uint8_t> burst;
+        for (int i = 0; i < 4096; ++i)
+        {
+            const std::vector<uint8_t> one = nettest::Frame(kNetKeepAliveRequest, {});
+            burst.insert(burst.end(), one.begin(), one.end());
+        }
+        for (int i = 0; i < 2000 && !stop.load(); ++i)
+            if (!SendWithDeadline(host.Get(), burst.data(), burst.size(), 500))
+                return;
+    });
+    CallTimer timer;
+    const std::vector<uint8_t> input(16, 0);
+    const bool cut = StepUntil({}, [&] {
+        timer.Time([&] { session.SendToAll(8, 1, input.data(), static_cast<uint32_t>(input.size()), kNetKindTcp); });
+        TimedFrame(guest, timer, 0.016f);
+        return PeerCut(guest, "127.0.0.5");
+    }, 8000);
+    stop.store(true);
+    flood.join();
+    EXPECT_TRUE(cut);
+    EXPECT_LT(timer.Longest(), kFrameBudgetMs);
+}
+
+// Sixteen addresses connect to the owner and only answer keep-alives; a
+// real guest still gets in, and the squatters are dropped.
+TEST_F(HostileRoom, SlotSquattersCannotLockARealGuestOut)
+{
+    CNetSession& session = *owner.GetSession();
+    session.SetKeepAlive(1, 100);
+    session.SetAdmissionTime(60000);
+    ASSERT_TRUE(OpenRoom(owner));
+    std::vector<std::unique_ptr<RawPeer>> squatters;
+    for (int i = 0; i < 16; ++i)
+    {
+        const std::string address = "127.0.1." + std::to_string(10 + i);
+        squatters.push_back(std::make_unique<RawPeer>(address.c_str(), "127.0.0.2", hostPort));
+        ASSERT_TRUE(squatters.back()->IsValid());
+        squatters.back()->StartReading(true);
+    }
+    ASSERT_TRUE(nettest::WaitUntil([&] { return session.GetPeerCount() == 16; }, 5000));
+
+    // Every slot is taken: the guest takes the place of the oldest squatter.
+    RawPeer guest("127.0.1.40", "127.0.0.2", hostPort);
+    ASSERT_TRUE(guest.IsValid());
+    guest.StartReading(true);
+    ASSERT_TRUE(guest.Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("bob", "let me in")));
+    EXPECT_TRUE(StepUntil({&owner}, [&] { return RoomChatHas(owner, "let me in"); }, 3000));
+    EXPECT_TRUE(squatters.front()->Closed() || nettest::WaitUntil([&] { return squatters.front()->Closed(); }, 3000));
+
+    // The rest are dropped once they have been silent past the admission
+    // time; upkeep time, not wall time, counts.
+    session.SetAdmissionTime(500);
+    EXPECT_TRUE(StepUntil({&owner}, [&] {
+        for (const auto& squatter : squatters)
+            if (!squatter->Closed())
+                return false;
+        return session.GetPeerCount() == 1;
+    }, 3000));
+    EXPECT_FALSE(guest.Closed());
+    EXPECT_FALSE(PeerCut(owner, "127.0.1.40"));
+}
+
+// The admission that drops squatters keeps a real guest who sits in the
+// room and says nothing: entering, the guest greets its host.
+TEST_F(HostileRoom, AQuietGuestInTheRoomKeepsItsPlace)
+{
+    owner.GetSession()->SetAdmissionTime(300);
+    ASSERT_TRUE(OpenRoom(owner));
+    CLobbyClient guest;
+    SetUpClient(guest, "127.0.0.3", lobbyPort, 0, "bob");
+    ASSERT_TRUE(LogIn(guest, "pw"));
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] {
+        auto lock = guest.Lock();
+        return guest.GetRooms().size() == 1;
+    }));
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 20; }));
+    guest.OnInput(LOBBY_KEY_LEFT);
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 36; }));
+    // Well past the admission time of upkeep.
+    for (int i = 0; i < 40; ++i)
+        StepUntil({&owner, &guest}, [] { return false; }, 5);
+    EXPECT_FALSE(PeerCut(owner, "127.0.0.3"));
+    EXPECT_EQ(owner.GetSession()->GetPeerCount(), 1u);
+    guest.Release();
+}

@@ -1,0 +1,237 @@
+// The lobby client against a lobby server, a line-test target and a router
+// that misbehave: a server that floods the user list, one that floods
+// keep-alives and stops reading, a target that drips its line test, and a
+// router that drips its answers. None of them may freeze the client's
+// frame, grow its lists without bound or hold up quitting.
+#include "HostileParties.h"
+
+#include "tests/net/FakeGateway.h"
+
+#include <gtest/gtest.h>
+
+using namespace lobbytest;
+
+namespace
+{
+constexpr double kFrameBudgetMs = 50.0;
+constexpr double kQuitBudgetMs = 1000.0;
+
+// Takes the line-test connection on address:port and answers the test by
+// dripping one byte now and then, for ever: every read of the tester gets
+// a byte before its step deadline, and the test never ends on its own.
+class DrippingTarget
+{
+public:
+    DrippingTarget(const char* address, uint16_t port)
+    {
+        in_addr local{};
+        ParseIPv4(address, &local);
+        m_listen = CNetSocket(OpenNetSocket(SOCK_STREAM));
+        BindNetSocket(m_listen.Get(), &local, port);
+        ::listen(m_listen.Get(), 1);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~DrippingTarget()
+    {
+        m_wake.Signal();
+        m_thread.join();
+    }
+    bool Connected() const { return m_connected.load(); }
+
+private:
+    void Serve()
+    {
+        if (WaitReadable(m_listen.Get(), m_wake.Get(), 10000) != 1)
+            return;
+        CNetSocket tester(::accept4(m_listen.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        m_connected.store(tester.IsValid());
+        uint8_t sink[4096];
+        for (int i = 0; i < 1000 && tester.IsValid(); ++i)
+        {
+            if (WaitReadable(m_wake.Get(), -1, 20) != 0)
+                return;
+            while (::recv(tester.Get(), sink, sizeof(sink), 0) > 0)
+            {
+            }
+            const uint8_t byte = 0x5A;
+            if (::send(tester.Get(), &byte, 1, MSG_NOSIGNAL) < 0 && errno != EAGAIN)
+                return;
+        }
+    }
+
+    CNetSocket m_listen;
+    CNetWakeEvent m_wake;
+    std::atomic<bool> m_connected{false};
+    std::thread m_thread;
+};
+
+class HostileServer : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        port = FreePortOn({"127.0.0.1", "127.0.0.4", "127.0.0.9"});
+        ASSERT_NE(port, 0);
+        ASSERT_TRUE(server.Start("127.0.0.1", port));
+        SetUpClient(client, "127.0.0.4", port, 0, "carol");
+    }
+    void TearDown() override
+    {
+        client.Release();
+        server.Stop();
+    }
+
+    // The server answers the line test the client waits for with the
+    // target's address (127.0.0.9); true once the test reached the target.
+    bool TestLineTo(const DrippingTarget& target)
+    {
+        client.SetState(23);
+        server.Push(1023, 1, {127, 0, 0, 9});
+        const bool reached = nettest::WaitUntil([&] { return target.Connected(); }, 5000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return reached;
+    }
+
+    double TimedRelease()
+    {
+        Watchdog watchdog(30000, "releasing the lobby client");
+        CallTimer timer;
+        return timer.Time([&] { client.Release(); });
+    }
+
+    uint16_t port = 0;
+    HostileLobby server;
+    CLobbyClient client;
+};
+
+size_t UserCount(CLobbyClient& client)
+{
+    auto lock = client.Lock();
+    return client.GetUsers().size();
+}
+
+} // namespace
+
+// Four messages of a mebibyte each, every entry a new user: the list stops
+// at its bound, the server is dropped, and no frame waits for the parsing.
+TEST_F(HostileServer, AUserListFloodIsBoundedAndEndsTheConnection)
+{
+    ASSERT_TRUE(LogIn(client, "pw"));
+    constexpr uint32_t kEntries = (1u << 20) / 33;
+    uint32_t next = 1000;
+    for (int message = 0; message < 4; ++message)
+    {
+        std::vector<uint8_t> entries(kEntries * 33);
+        for (uint32_t i = 0; i < kEntries; ++i)
+        {
+            Put32(entries, i * 33, next++);
+            PutText(entries, i * 33 + 4, "u" + std::to_string(next), 25);
+            Put32(entries, i * 33 + 29, 25);
+        }
+        server.Push(1012, 1, entries);
+    }
+    CallTimer timer;
+    EXPECT_TRUE(StepUntil({}, [&] {
+        TimedFrame(client, timer);
+        return client.GetState() == 68;
+    }, 10000));
+    EXPECT_LE(UserCount(client), kLobbyMaxUsers);
+    EXPECT_LT(timer.Longest(), kFrameBudgetMs);
+}
+
+// The server sends keep-alives without end and reads none of the answers.
+TEST_F(HostileServer, AKeepAliveFloodFromADeafServerCannotFreezeTheFrame)
+{
+    client.SetConnectTimeout(300);
+    ASSERT_TRUE(LogIn(client, "pw"));
+    server.SetDeaf(true);
+    std::vector<uint8_t> burst;
+    const std::vector<uint8_t> one = ServerMessage(1024, 1, {}, HostileLobby::kKey);
+    for (int i = 0; i < 32768; ++i)
+        burst.insert(burst.end(), one.begin(), one.end());
+    CallTimer timer;
+    EXPECT_TRUE(StepUntil({}, [&] {
+        if (server.Pending() < burst.size())
+            server.PushBytes(burst);
+        TimedFrame(client, timer);
+        return client.GetState() == 68;
+    }, 10000));
+    EXPECT_LT(timer.Longest(), kFrameBudgetMs);
+}
+
+// The target of a line test drips its answer. The player can walk away
+// from the test, quitting stops it at once, and it has an end of its own.
+TEST_F(HostileServer, ADrippingLineTestCanBeCancelled)
+{
+    ASSERT_TRUE(LogIn(client, "pw"));
+    DrippingTarget target("127.0.0.9", port);
+    ASSERT_TRUE(TestLineTo(target));
+    CallTimer timer;
+    timer.Time([&] { client.OnInput(LOBBY_KEY_CANCEL); });
+    EXPECT_EQ(client.GetState(), 20);
+    // The cancelled test ends at once and is collected by a frame; its
+    // result never shows.
+    for (int i = 0; i < 20; ++i)
+        TimedFrame(client, timer);
+    EXPECT_LT(timer.Longest(), kFrameBudgetMs);
+    EXPECT_NE(client.GetState(), 24);
+    EXPECT_LT(TimedRelease(), kQuitBudgetMs);
+}
+
+TEST_F(HostileServer, QuittingDuringADrippingLineTestIsImmediate)
+{
+    ASSERT_TRUE(LogIn(client, "pw"));
+    DrippingTarget target("127.0.0.9", port);
+    ASSERT_TRUE(TestLineTo(target));
+    EXPECT_LT(TimedRelease(), kQuitBudgetMs);
+}
+
+TEST_F(HostileServer, ADrippingLineTestEndsAtItsDeadline)
+{
+    client.SetLineTestTimeout(400);
+    ASSERT_TRUE(LogIn(client, "pw"));
+    DrippingTarget target("127.0.0.9", port);
+    ASSERT_TRUE(TestLineTo(target));
+    CallTimer timer;
+    EXPECT_TRUE(StepUntil({}, [&] {
+        TimedFrame(client, timer);
+        return client.GetState() == 24;
+    }, 5000));
+    EXPECT_LT(timer.Longest(), kFrameBudgetMs);
+    auto lock = client.Lock();
+    EXPECT_EQ(client.GetStateBlock().lineTest.receivedByPeer, 0u);
+}
+
+// The router drips every answer while the ports are being mapped: quitting
+// then doesn't wait for the mapping.
+TEST_F(HostileServer, QuittingWhileADrippingRouterMapsPortsIsImmediate)
+{
+    nettest::FakeGateway gateway("127.0.0.8");
+    gateway.mode = nettest::FakeGateway::Mode::DripSoap;
+    gateway.Start();
+    client.SetOwnPort(port);
+    client.SetPortMapping(1);
+    client.SetUpnpTarget("127.0.0.8", gateway.SsdpPort(), 3000);
+    ASSERT_TRUE(StepToState(client, 1));
+    client.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&client}, [&] { return !gateway.Actions().empty(); }, 5000));
+    EXPECT_EQ(client.GetState(), 3);
+    EXPECT_LT(TimedRelease(), kQuitBudgetMs);
+    gateway.Stop();
+}
+
+// The ports were mapped; at release the router drips its answers to the
+// deletes, four mappings on two services.
+TEST_F(HostileServer, ADrippingRouterCannotHoldUpQuitting)
+{
+    nettest::FakeGateway gateway("127.0.0.8");
+    gateway.Start();
+    client.SetOwnPort(static_cast<uint16_t>(port + 1));
+    client.SetPortMapping(1);
+    client.SetUpnpTarget("127.0.0.8", gateway.SsdpPort(), 3000);
+    ASSERT_EQ(ConnectClient(client), 7);
+    EXPECT_EQ(gateway.Mappings().size(), 8u);
+    gateway.mode = nettest::FakeGateway::Mode::DripDeletes;
+    EXPECT_LT(TimedRelease(), kQuitBudgetMs);
+    gateway.Stop();
+}
