@@ -15,6 +15,7 @@
 #include "game/scene/CMissionScene.h"
 #include "game/scene/CTitleScene.h"
 #include "game/scene/MissionSheet.h"
+#include "game/scene/ModeBattle.h"
 #include "game/scene/SceneFactory.h"
 #include "game/story/CMission.h"
 #include "tools/datakit/SheetCells.h"
@@ -29,19 +30,8 @@ using MissionState = CMissionScene::MissionState;
 
 namespace
 {
+using story_test::Near;
 constexpr uint32_t kFrame = 17;
-
-bool Near(uint32_t actual, uint32_t expected, int tolerance = 16)
-{
-    for (int shift : {16, 8, 0})
-    {
-        const int a = static_cast<int>((actual >> shift) & 0xFF);
-        const int e = static_cast<int>((expected >> shift) & 0xFF);
-        if (std::abs(a - e) > tolerance)
-            return false;
-    }
-    return true;
-}
 
 // A mission of the test's own: a title, thresholds, and a battle for two
 // unless it has none.
@@ -329,4 +319,23 @@ TEST_F(MissionBattle, ARetryFightsTheSameMissionAgainWithTheClothesCopiedAgainAn
     Tap(KEY_Z);
     ASSERT_TRUE(m_game->StepUntil([&] { return Title() != nullptr; }, 300));
     EXPECT_EQ(Title()->GetState(), CTitleScene::TitleState::TitlePicture);
+}
+
+TEST_F(MissionBattle, EveryStandInMissionIsListedWithItsBriefingAndItsBattleStarts)
+{
+    OpenMissions();
+    ASSERT_EQ(Missions()->GetMissionCount(), 28u);
+    for (uint32_t index = 0; index < Missions()->GetMissionCount(); ++index)
+    {
+        SCOPED_TRACE(index);
+        CMission* mission = CMissionScene::Mission(index);
+        ASSERT_NE(mission, nullptr);
+        EXPECT_NE(mission->GetHeader()->title[0], '\0');
+        EXPECT_NE(mission->GetHeader()->description[0], '\0');
+        ASSERT_NE(mission->GetBattleOption(), nullptr);
+        ModeBattle::PrepareSetting(mission->GetBattleOption(), Config());
+        CBattleScene battle;
+        EXPECT_EQ(battle.Init(reinterpret_cast<uintptr_t>(mission->GetBattleOption())), 1);
+        battle.Release();
+    }
 }

@@ -21,19 +21,8 @@ using Player = CStoryChapterPlayer;
 
 namespace
 {
+using story_test::Near;
 constexpr uint32_t kFrame = 17;
-
-bool Near(uint32_t actual, uint32_t expected, int tolerance = 12)
-{
-    for (int shift : {16, 8, 0})
-    {
-        const int a = static_cast<int>((actual >> shift) & 0xFF);
-        const int e = static_cast<int>((expected >> shift) & 0xFF);
-        if (std::abs(a - e) > tolerance)
-            return false;
-    }
-    return true;
-}
 
 // The colour scaled by a coverage over black.
 uint32_t Over(uint32_t argb, float share)

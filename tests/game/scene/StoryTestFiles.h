@@ -13,12 +13,26 @@
 #include "tools/datakit/ImageEncoder.h"
 #include "tools/datakit/StorySceneKit.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace story_test
 {
+// The red, green and blue of two colours differ by at most tolerance.
+inline bool Near(uint32_t actual, uint32_t expected, int tolerance = 12)
+{
+    for (int shift : {16, 8, 0})
+    {
+        const int a = static_cast<int>((actual >> shift) & 0xFF);
+        const int e = static_cast<int>((expected >> shift) & 0xFF);
+        if (std::abs(a - e) > tolerance)
+            return false;
+    }
+    return true;
+}
+
 // The test pictures: a body of one colour, and every face its own colour.
 constexpr uint32_t kRed = 0xFFE00000u;
 constexpr uint32_t kBlue = 0xFF0000E0u;
