@@ -3,8 +3,10 @@
 
 #include "game/app/CController.h"
 #include "game/scene/CLocalScene.h"
+#include "game/scene/CMissionScene.h"
 #include "game/scene/COptionScene.h"
 #include "game/scene/CRecordScene.h"
+#include "game/scene/CStoryScene.h"
 #include "game/scene/CTitleScene.h"
 
 namespace
@@ -23,7 +25,9 @@ struct SceneEntry
 // Ids missing here have no scene yet: choosing them plays the cancel sound.
 constexpr SceneEntry kScenes[] = {
     {CController::SCENE_TITLE, &Make<CTitleScene>},
+    {CController::SCENE_STORY, &Make<CStoryScene>},
     {CController::SCENE_LOCAL_BATTLE, &Make<CLocalScene>},
+    {CController::SCENE_MISSION, &Make<CMissionScene>},
     {CController::SCENE_OPTION, &Make<COptionScene>},
     {CController::SCENE_RECORD, &Make<CRecordScene>},
 };
