@@ -133,7 +133,7 @@ CMission* CMissionScene::Mission(uint32_t index)
 uint8_t CMissionScene::BestRank(uint32_t index)
 {
     const std::vector<tag_TOLQMISSIONRECORD>& records = Config()->GetPlayData()->missions;
-    return index < records.size() ? std::min<uint8_t>(records[index].rank, CBattleScene::kMissionRanks - 1) : 0;
+    return index < records.size() ? std::min<uint8_t>(records[index].rank, tag_TOLQMISSIONHEADER::kRanks - 1) : 0;
 }
 
 int CMissionScene::Update(uintptr_t argument)
@@ -311,7 +311,6 @@ int CMissionScene::StartBattle()
         Notify("このミッションの戦闘を開始できません");
         return 1;
     }
-    m_battle->SetMissionRankThresholds(mission->GetHeader()->rankThresholds);
     ModeBattle::InstallMenus(m_battle.get(), ModeBattle::Mode::Mission);
     m_state = MissionState::Battle;
     return 1;
@@ -368,7 +367,7 @@ constexpr uint32_t kErrorRed = 0x00FF6060u;
 // The icon of a rank: one for ranks 1 to 3, its own for 4, 5 and 6.
 const MenuCell* RankIcon(uint8_t rank)
 {
-    if (rank == 0 || rank >= CBattleScene::kMissionRanks)
+    if (rank == 0 || rank >= tag_TOLQMISSIONHEADER::kRanks)
         return nullptr;
     return &MissionSheet::kRankIcon[rank <= 3 ? 0 : rank - 3];
 }
