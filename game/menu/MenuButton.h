@@ -24,8 +24,7 @@ struct MenuButtonResult
     bool held = false;
 };
 
-MenuButtonResult MenuButton(CMenuFrame& frame, int32_t id, const MenuRect& rect, bool focused,
-                            std::string label = {});
+MenuButtonResult MenuButton(CMenuFrame& frame, int32_t id, const MenuRect& rect, bool focused, std::string label = {});
 // Whether a list's cursor follows the pointer onto this item: the pointer
 // is on it and has just moved there or clicked it (one resting on an item
 // leaves the cursor to the keys).

@@ -4,11 +4,12 @@
 #include "engine/platform/WinMain.h"
 #include "engine/render/RenderClasses.h"
 #include "game/app/CController.h"
+#include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/scene/SceneFactory.h"
+#include "game/story/StoryBattleSetting.h"
 
 #include <filesystem>
 #include <new>
-#include <string>
 #include <system_error>
 
 CApplicationMain* CreateApplication()
@@ -27,14 +28,10 @@ int main(int argc, char** argv)
         CController::SetDataFolder(error ? argv[1] : folder.c_str());
     }
     CController::SetSceneFactory(&CreateGameScene);
+    // Stories and missions make their battle settings as every battle does,
+    // from the settings and play data: installed before the resource list
+    // is read, and kept for the program's life.
+    SetBattleSettingFactory(&CreateBattleSetting, &FreeBattleSetting);
     RenderClasses::Install();
-    std::string commandLine;
-    for (int i = 1; i < argc; ++i)
-    {
-        if (i > 1)
-            commandLine += ' ';
-        commandLine += argv[i];
-    }
-    const int showNormal = 1;
-    return WinMain(GetProgramInstance(), nullptr, commandLine.data(), showNormal);
+    return RunWinMain(argc, argv);
 }

@@ -3,18 +3,19 @@
 
 #include "game/app/CController.h"
 #include "game/scene/CEquipScene.h"
+#include "game/scene/CLocalScene.h"
+#include "game/scene/CMissionScene.h"
 #include "game/scene/COptionScene.h"
 #include "game/scene/CRecordScene.h"
 #include "game/scene/CReplayScene.h"
 #include "game/scene/CShopScene.h"
+#include "game/scene/CStoryScene.h"
 #include "game/scene/CTitleScene.h"
 #include "game/scene/CTutorialScene.h"
 
-
 namespace
 {
-template <class Scene>
-CScene* Make()
+template <class Scene> CScene* Make()
 {
     return new Scene();
 }
@@ -28,6 +29,9 @@ struct SceneEntry
 // Ids missing here have no scene yet: choosing them plays the cancel sound.
 constexpr SceneEntry kScenes[] = {
     {CController::SCENE_TITLE, &Make<CTitleScene>},
+    {CController::SCENE_STORY, &Make<CStoryScene>},
+    {CController::SCENE_LOCAL_BATTLE, &Make<CLocalScene>},
+    {CController::SCENE_MISSION, &Make<CMissionScene>},
     {CController::SCENE_SHOP, &Make<CShopScene>},
     {CController::SCENE_OPTION, &Make<COptionScene>},
     {CController::SCENE_RECORD, &Make<CRecordScene>},

@@ -22,8 +22,8 @@
 
 #include <cstdlib>
 
-using qor_test::Near;
-using qor_test::QorProcess;
+using qortest::Near;
+using qortest::QorProcess;
 
 namespace
 {
@@ -91,7 +91,7 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     // title band of the menu screens; the title picture's purple.
     auto logo = [&] { return Near(game.At(8.0f, 8.0f), 255, 255, 255, 6); };
     auto menu = [&] {
-        const qor_test::Rgb corner = game.At(740.0f, 170.0f);
+        const qortest::Rgb corner = game.At(740.0f, 170.0f);
         return corner.r > corner.b + 40;
     };
     auto titleBands = [&] { return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6); };

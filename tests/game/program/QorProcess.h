@@ -1,9 +1,10 @@
 #pragma once
 
-// The game program itself as a child process on an X server of the test's
-// own, driven by key presses and mouse clicks through the X server
-// (xdotool) and looked at through its window's pixels; screenshots stay in
-// the test's build folder (qor-*.png).
+// The real game program as a child process on the stand-in set, drawing on
+// a virtual X server of the test's own, driven through the X server with
+// xdotool: key presses and clicks in layout units of its 640 x 480 window
+// (s = 0.625), pixels and screenshots read back with Xlib. Screenshots stay
+// in the folder ctest started the test in (qor-*.png).
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -25,13 +26,9 @@
 
 extern char** environ;
 
-namespace qor_test
+namespace qortest
 {
 using Clock = std::chrono::steady_clock;
-
-#ifndef KVR_QOR_PROGRAM
-#error "KVR_QOR_PROGRAM names the game program to run"
-#endif
 
 // Where ctest started the test (its build folder): the screenshots stay
 // there, while the test itself works in a temporary folder.
@@ -107,6 +104,13 @@ public:
         return text;
     }
 
+    static std::string Seconds(int milliseconds)
+    {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.3f", milliseconds / 1000.0);
+        return text;
+    }
+
     bool FindWindow()
     {
         const auto end = Clock::now() + kScreenTimeout;
@@ -123,12 +127,13 @@ public:
         return false;
     }
 
-    // A key held long enough for a frame to see it down.
-    void Press(const std::string& key, int holdMilliseconds = 120)
+    // A key held long enough for a frame to see it down, and short of the
+    // ring's 300 ms turn: one xdotool run holds and lets go, so the hold
+    // does not grow with the time a busy machine takes to start a process.
+    void Press(const std::string& key, int holdMilliseconds = 150)
     {
-        Tool("keydown --window " + m_window + " " + key);
-        std::this_thread::sleep_for(std::chrono::milliseconds(holdMilliseconds));
-        Tool("keyup --window " + m_window + " " + key);
+        Tool("keydown --window " + m_window + " " + key + " sleep " + Seconds(holdMilliseconds) + " keyup --window " +
+             m_window + " " + key);
     }
 
     // A left click at a layout point of the 640 x 480 window (s = 0.625).
@@ -136,11 +141,8 @@ public:
     {
         const int x = static_cast<int>(layoutX * 0.625f);
         const int y = static_cast<int>(layoutY * 0.625f);
-        Tool("mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y));
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        Tool("mousedown 1");
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        Tool("mouseup 1");
+        Tool("mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y) +
+             " sleep 0.15 mousedown 1 sleep 0.15 mouseup 1");
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
     }
 
@@ -193,7 +195,8 @@ public:
                 out[2] = static_cast<uint8_t>(pixel);
             }
         }
-        stbi_write_png((g_startFolder + "/qor-" + name + ".png").c_str(), image->width, image->height, 3, rgb.data(), image->width * 3);
+        stbi_write_png((g_startFolder + "/qor-" + name + ".png").c_str(), image->width, image->height, 3, rgb.data(),
+                       image->width * 3);
         XDestroyImage(image);
     }
 
@@ -242,4 +245,3 @@ inline bool Near(const Rgb& rgb, int r, int g, int b, int tolerance)
     return std::abs(rgb.r - r) <= tolerance && std::abs(rgb.g - g) <= tolerance && std::abs(rgb.b - b) <= tolerance;
 }
 }
-

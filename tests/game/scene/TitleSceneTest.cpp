@@ -110,9 +110,11 @@ TEST_F(TitleScene, AMissingMovieGoesOnToTheTitlePicture)
 
 TEST_F(TitleScene, TheMovieDrawsIntoItsOwnTextureAndAButtonEndsIt)
 {
-    Start(640, 480, 1, SceneFiles(), [] {
-        return game_test::WriteDataFile(GameSceneKit::kOpeningMovie, GameSceneKit::OpeningMovie());
-    });
+    // The movie's clock stands still: it ends only by the button, however
+    // slowly the frames run.
+    CMovie::SetClock([] { return uint64_t{0}; });
+    Start(640, 480, 1, SceneFiles(),
+          [] { return game_test::WriteDataFile(GameSceneKit::kOpeningMovie, GameSceneKit::OpeningMovie()); });
     ASSERT_TRUE(Title()->HasMovie());
     CFontTexture* font = m_game->Controller().GetFont(0);
     const DeviceTexture* glyphs = font->GetDeviceTexture();
@@ -120,9 +122,12 @@ TEST_F(TitleScene, TheMovieDrawsIntoItsOwnTextureAndAButtonEndsIt)
     m_game->Step(10);
     // The fonts keep their glyphs throughout.
     EXPECT_EQ(font->GetDeviceTexture(), glyphs);
+    EXPECT_EQ(Title()->GetState(), State::Movie);
     m_game->Tap(KEY_Z);
     EXPECT_EQ(Title()->GetState(), State::TitlePicture);
     EXPECT_EQ(font->GetDeviceTexture(), glyphs);
+    m_game.reset();
+    CMovie::SetClock(nullptr);
 }
 
 TEST_F(TitleScene, AButtonOnThePictureOpensTheMenuAfterAVoice)
@@ -195,8 +200,10 @@ TEST_F(TitleScene, HoldingADirectionTurnsTheRingOneItemEvery300ms)
 
 TEST_F(TitleScene, AnItemWithoutItsSceneSoundsTheCancelAndTheMenuStays)
 {
+    // The shop (item 4) has no scene yet.
+    constexpr uint32_t kShopItem = 4;
     Start();
-    OpenMenuAt(0);
+    OpenMenuAt(kShopItem);
     m_game->Input().SetKey(KEY_Z, true);
     m_game->Step(1);
     EXPECT_TRUE(Heard(MenuSound::Error));
@@ -205,7 +212,7 @@ TEST_F(TitleScene, AnItemWithoutItsSceneSoundsTheCancelAndTheMenuStays)
     m_game->Input().SetKey(KEY_Z, false);
     m_game->Step(1);
     EXPECT_TRUE(InMenu(MenuStep::Waiting));
-    EXPECT_EQ(Title()->GetFrontItem(), 0u);
+    EXPECT_EQ(Title()->GetFrontItem(), kShopItem);
 }
 
 TEST_F(TitleScene, ChoosingTheOptionItemFadesOutAndOpensTheOptions)
@@ -217,8 +224,8 @@ TEST_F(TitleScene, ChoosingTheOptionItemFadesOutAndOpensTheOptions)
     m_game->Input().SetKey(KEY_Z, false);
     EXPECT_TRUE(Heard(MenuSound::Decide));
     EXPECT_TRUE(InMenu(MenuStep::FadeOut));
-    ASSERT_TRUE(m_game->StepUntil(
-        [&] { return dynamic_cast<COptionScene*>(m_game->Controller().GetScene()) != nullptr; }, 60));
+    ASSERT_TRUE(
+        m_game->StepUntil([&] { return dynamic_cast<COptionScene*>(m_game->Controller().GetScene()) != nullptr; }, 60));
 }
 
 TEST_F(TitleScene, TheQuitItemPostsTheQuitMessageAndTheMenuStays)
