@@ -588,7 +588,11 @@ bool CTutorialScene::LessonHolds()
 namespace
 {
 // The lesson window, in 1024 x 768 units of the client's height, centred
-// across the client's width: the text's top centre at 36.
+// across the client's width: the frame's inner rectangle 584 wide from 48
+// to 184 (its border reaches 36 pixels beyond), the text's top centre at 36.
+constexpr float kWindowHalfWidth = 292.0f;
+constexpr float kWindowTop = 48.0f;
+constexpr float kWindowBottom = 184.0f;
 constexpr float kTextTop = 36.0f;
 constexpr uint32_t kTextSize = 24;
 constexpr float kOutlineWidth = 1.0f;
@@ -623,6 +627,10 @@ bool CTutorialScene::DrawLessonWindow(const char* text)
     const CSystem* system = g_pController->GetSystem();
     const float width = static_cast<float>(system->GetWidth());
     const float s = static_cast<float>(system->GetHeight()) / 768.0f;
+    const float inner[4] = {width * 0.5f - kWindowHalfWidth * s, kWindowTop * s, width * 0.5f + kWindowHalfWidth * s,
+                            kWindowBottom * s};
+    if (CBattleConsole* console = m_battle->GetConsole(); console != nullptr)
+        console->DrawWindowFrame(inner, kWhite);
     if (m_font != nullptr)
         m_font->DrawTextOutlinedEx(width * 0.5f, kTextTop * s, kWhite, kBlack, kTextSize, s, kOutlineWidth, text,
                                    KVRDRAWANCHOR_TOP | KVRDRAWANCHOR_HCENTER);

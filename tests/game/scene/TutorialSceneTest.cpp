@@ -344,6 +344,29 @@ TEST_F(TutorialScene, TheTextsNameTheKeysTheSettingsGiveNow)
     scene_test::SaveScreenshot(*m_game, "tutorial-walk");
 }
 
+TEST_F(TutorialScene, TheLessonTextStandsInAFramedWindowAtTheTopCentre)
+{
+    Run();
+    ASSERT_TRUE(RunUntilStep(CTutorialScene::STEP_TITLE, 80));
+    ASSERT_TRUE(RunUntilStep(3, 2 * kStepFrames + 5));
+    m_game->Step(1);
+    const scene_test::DrawnFrame frame(*m_game);
+    // The frame's light rim runs 36 pixels outside the inner rectangle
+    // (220, 48)-(804, 184), on both sides alike.
+    const float pixel = 768.0f / 480.0f;
+    const float rimLeft = 220.0f - 36.0f * pixel + 1.5f * pixel;
+    const float rimRight = 804.0f + 36.0f * pixel - 1.5f * pixel;
+    for (float y : {80.0f, 116.0f, 150.0f})
+    {
+        EXPECT_TRUE(scene_test::NearColor(frame.At({rimLeft, y}), 0xE0E8F0, 24)) << std::hex << frame.At({rimLeft, y});
+        EXPECT_TRUE(scene_test::NearColor(frame.At({rimRight, y}), 0xE0E8F0, 24)) << std::hex << frame.At({rimRight, y});
+    }
+    // The white text inside it, none of it beside the window.
+    EXPECT_GT(frame.CountBright({220.0f, 48.0f, 804.0f, 184.0f}, 0xF0), 200);
+    EXPECT_EQ(frame.CountBright({20.0f, 60.0f, 140.0f, 180.0f}, 0xF0), 0);
+    scene_test::SaveScreenshot(*m_game, "tutorial-lesson-window");
+}
+
 TEST_F(TutorialScene, TheTitleItemOfThePauseMenuLeavesAtOnce)
 {
     Run();
