@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace
 {
@@ -483,6 +484,8 @@ constexpr float kNameWidth = 208.0f;
 constexpr float kPriceRight = 308.0f;
 constexpr float kUnitX = 312.0f;
 constexpr float kSoldOutX = 168.0f;
+// A bought item's name keeps this far left of "SOLD OUT".
+constexpr float kSoldOutGap = 4.0f;
 constexpr float kRowTextSize = 20.0f;
 constexpr float kLabelX = 96.0f;
 constexpr float kValueX = 196.0f;
@@ -494,12 +497,18 @@ constexpr float kReloadY = 508.0f;
 constexpr float kAmmoY = 532.0f;
 constexpr float kUsersY = 404.0f;
 constexpr float kUserPitch = 24.0f;
+// A label keeps this far left of its value.
+constexpr float kLabelGap = 8.0f;
 constexpr float kStarX = 160.0f;
 constexpr float kStarPitch = 18.0f;
 // Stars stop at the window's edge, whatever the value.
 constexpr uint32_t kMaxStars = static_cast<uint32_t>((kListWindow.right - 16.0f - kStarX) / kStarPitch);
 constexpr MenuRect kDescription{.left = 68, .top = 560, .right = 404, .bottom = 648};
 constexpr float kDescriptionLine = 24.0f;
+// The characters who may wear an item stand in columns above the
+// description, as many columns as they need inside the window.
+constexpr uint32_t kUsersPerColumn = static_cast<uint32_t>((kDescription.top - kUsersY) / kUserPitch);
+constexpr float kUsersRight = kListWindow.right - 16.0f;
 constexpr float kDetailTextSize = 20.0f;
 constexpr MenuRect kPointsPanel{.left = 848, .top = 112, .right = 1012, .bottom = 180};
 constexpr MenuPoint kDigitsEnd{968.0f, 136.0f};
@@ -511,6 +520,13 @@ constexpr uint32_t kBackIdleRgb = 0xB4B4B4u;
 constexpr uint32_t kOtherTabRgb = 0x646464u;
 constexpr uint32_t kUnavailableRgb = 0x3C3C3Cu;
 constexpr uint32_t kNoneRgb = 0x646464u;
+
+// A detail label's box: from the labels' column to just short of the
+// values'.
+MenuRect LabelBox(float y)
+{
+    return MenuRect::At(kLabelX, y, kValueX - kLabelGap - kLabelX, kUserPitch);
+}
 
 uint32_t Tint(uint32_t rgb, float alpha)
 {
@@ -613,8 +629,15 @@ void CShopScene::RenderRow(const CMenuPainter& painter, uint32_t row) const
     }
     painter.PictureInto(m_sheet, icon, MenuRect::At(rect.left, rect.top, kIconSize, kIconSize),
                         MenuColor(MenuRole::Focused, alpha));
-    // Names are game texts already.
-    painter.TextFit(m_font, MenuRect::At(rect.left + kNameX, rect.top, kNameWidth, kIconSize), MenuAnchor::TopLeft,
+    // Names are game texts already; a bought one ends short of "SOLD OUT".
+    float nameWidth = kNameWidth;
+    if (bought)
+    {
+        const MenuRect soldOut = painter.MeasureText(m_font, MenuPoint{rect.left + kSoldOutX, rect.top}, MenuAnchor::Top,
+                                                     kRowTextSize, 1.0f, "SOLD OUT");
+        nameWidth = std::min(nameWidth, soldOut.left - kSoldOutGap - (rect.left + kNameX));
+    }
+    painter.TextFit(m_font, MenuRect::At(rect.left + kNameX, rect.top, nameWidth, kIconSize), MenuAnchor::TopLeft,
                     kRowTextSize, color, name);
     char text[16];
     std::snprintf(text, sizeof text, "%u", price);
@@ -638,7 +661,7 @@ void CShopScene::RenderWeaponDetail(const CMenuPainter& painter, const CWeaponDe
     const uint32_t white = MenuColor(MenuRole::Focused, alpha);
     const uint32_t grey = Tint(kNoneRgb, alpha);
     char text[16];
-    painter.Text(m_font, At(kLabelX, kRankY), MenuAnchor::TopLeft, kDetailTextSize, white, GameText("武器ランク"));
+    painter.TextFit(m_font, LabelBox(kRankY), MenuAnchor::TopLeft, kDetailTextSize, white, GameText("武器ランク"));
     std::snprintf(text, sizeof text, "%u", weapon.rank);
     painter.Text(m_font, At(kValueX, kRankY), MenuAnchor::TopLeft, kDetailTextSize, white, text);
     struct Stars
@@ -670,15 +693,23 @@ void CShopScene::RenderWeaponDetail(const CMenuPainter& painter, const CWeaponDe
 void CShopScene::RenderClothesDetail(const CMenuPainter& painter, const CClothesDefinition& clothes) const
 {
     const uint32_t white = MenuColor(MenuRole::Focused, m_fades.screen.Level());
-    painter.Text(m_font, At(kLabelX, kUsersY), MenuAnchor::TopLeft, kDetailTextSize, white, GameText("装備キャラ"));
-    float y = kUsersY;
+    painter.TextFit(m_font, LabelBox(kUsersY), MenuAnchor::TopLeft, kDetailTextSize, white, GameText("装備キャラ"));
+    std::vector<const char*> users;
     for (uint32_t i = 0; i < SceneGameData::CharacterCount(); ++i)
     {
         const CCharacterDefinition* character = SceneGameData::Character(i);
-        if (character == nullptr || (character->ownBit & clothes.characterMask) == 0)
-            continue;
-        painter.Text(m_font, At(kValueX, y), MenuAnchor::TopLeft, kDetailTextSize, white, character->name);
-        y += kUserPitch;
+        if (character != nullptr && (character->ownBit & clothes.characterMask) != 0)
+            users.push_back(character->name);
+    }
+    const uint32_t count = static_cast<uint32_t>(users.size());
+    const uint32_t columns = std::max<uint32_t>(1, (count + kUsersPerColumn - 1) / kUsersPerColumn);
+    const float columnWidth = (kUsersRight - kValueX) / static_cast<float>(columns);
+    for (uint32_t k = 0; k < count; ++k)
+    {
+        const float x = kValueX + columnWidth * static_cast<float>(k / kUsersPerColumn);
+        const float y = kUsersY + kUserPitch * static_cast<float>(k % kUsersPerColumn);
+        painter.TextFit(m_font, MenuRect::At(x, y, columnWidth - kLabelGap, kUserPitch), MenuAnchor::TopLeft,
+                        kDetailTextSize, white, users[k]);
     }
     painter.TextWrapped(m_font, kDescription, kDescriptionLine, kDetailTextSize, white,
                         ToGameText(clothes.description).c_str());
