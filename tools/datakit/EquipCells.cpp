@@ -14,7 +14,7 @@ std::vector<SheetCell> EquipCells()
         {kMenuSheet, S::kWornMark, "", CellKind::Marker},
     };
     for (int slot = 0; slot < S::kSlotCount; ++slot)
-        cells.push_back({kMenuSheet, S::kSlotNames[slot], S::kSlotNameTexts[slot], CellKind::Label});
+        cells.push_back({kMenuSheet, S::kSlotNames[slot], S::kSlotNameTexts[slot], CellKind::Caption});
     return cells;
 }
 }

@@ -33,6 +33,7 @@ uint32_t KindColor(CellKind kind)
     case CellKind::MenuItem:
         return 0xFF2458A8u;
     case CellKind::Label:
+    case CellKind::Caption:
         return 0xFF2E6E8Eu;
     case CellKind::Button:
         return 0xFF3C7A3Cu;

@@ -47,6 +47,7 @@ enum class CellKind : uint8_t
     Brackets,  // four corner brackets
     ArrowDown, // a triangle pointing down, on nothing
     Window,    // a whole nine-part window: body, and a border round it
+    Caption,   // a small plate whose label takes its whole height
 };
 
 struct SheetCell

@@ -26,6 +26,7 @@ constexpr int32_t kHeavy = 900;
 constexpr float kLabelShare = 0.62f;
 constexpr float kLargestLabel = 160.0f;
 constexpr float kLabelMargin = 6.0f;
+constexpr float kCaptionMargin = 2.0f;
 
 uint32_t Channel(uint32_t argb, int shift)
 {
@@ -386,6 +387,12 @@ void SheetPainter::Draw(const SheetCell& cell)
     case CellKind::Bar:
     case CellKind::BarFill:
         Fill(box, color);
+        return;
+    case CellKind::Caption:
+        // Too low for a frame and a margin: the name alone, as tall as the
+        // plate, so it reads at the size the screen draws it.
+        Fill(box, color);
+        Text(cell.label, centreX, centreY, width - kCaptionMargin * 2.0f, height);
         return;
     default:
         break;
