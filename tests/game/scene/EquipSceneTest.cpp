@@ -58,6 +58,10 @@ protected:
         ASSERT_TRUE(m_game->Start());
         for (tag_TOLQUNLOCKDATA& item : PlayData()->clothes)
             item = {1u, 1u, 0u};
+        // The game dresses a fresh record in its character's own clothes;
+        // here everyone starts bare.
+        for (tag_TOLQCHARAPLAYDATA& record : PlayData()->characters)
+            std::memset(record.clothes, 0, sizeof record.clothes);
     }
     void TearDown() override { m_game.reset(); }
 

@@ -45,4 +45,17 @@ inline std::vector<game_test::DataFile> SceneFiles()
         files.push_back({name, StandInFile(name)});
     return files;
 }
+
+// Colours close to each other, channel by channel.
+inline bool NearColor(uint32_t actual, uint32_t expected, int tolerance)
+{
+    for (int shift : {16, 8, 0})
+    {
+        const int a = static_cast<int>((actual >> shift) & 0xFF);
+        const int e = static_cast<int>((expected >> shift) & 0xFF);
+        if (a - e > tolerance || e - a > tolerance)
+            return false;
+    }
+    return true;
+}
 }

@@ -136,17 +136,4 @@ inline bool ClickItem(game_test::GameHarness& game, const CMenuFrame& frame, int
     ClickHere(game);
     return true;
 }
-
-// Colours close to each other, channel by channel.
-inline bool NearColor(uint32_t actual, uint32_t expected, int tolerance)
-{
-    for (int shift : {16, 8, 0})
-    {
-        const int a = static_cast<int>((actual >> shift) & 0xFF);
-        const int e = static_cast<int>((expected >> shift) & 0xFF);
-        if (a - e > tolerance || e - a > tolerance)
-            return false;
-    }
-    return true;
-}
 }

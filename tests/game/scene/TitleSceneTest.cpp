@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 using game_test::GameHarness;
+using scene_test::NearColor;
 using scene_test::SceneFiles;
 using State = CTitleScene::TitleState;
 using MenuStep = CTitleScene::MenuStep;
@@ -70,18 +71,6 @@ protected:
 
     std::unique_ptr<GameHarness> m_game;
 };
-
-bool NearColor(uint32_t actual, uint32_t expected, int tolerance)
-{
-    for (int shift : {16, 8, 0})
-    {
-        const int a = static_cast<int>((actual >> shift) & 0xFF);
-        const int e = static_cast<int>((expected >> shift) & 0xFF);
-        if (a - e > tolerance || e - a > tolerance)
-            return false;
-    }
-    return true;
-}
 }
 
 TEST_F(TitleScene, TheLogoLeadsStraightToTheTitlePictureWithoutTheMovie)
@@ -200,10 +189,10 @@ TEST_F(TitleScene, HoldingADirectionTurnsTheRingOneItemEvery300ms)
 
 TEST_F(TitleScene, AnItemWithoutItsSceneSoundsTheCancelAndTheMenuStays)
 {
-    // The shop (item 4) has no scene yet.
-    constexpr uint32_t kShopItem = 4;
+    // The network item (2) has no scene yet.
+    constexpr uint32_t kNetworkItem = 2;
     Start();
-    OpenMenuAt(kShopItem);
+    OpenMenuAt(kNetworkItem);
     m_game->Input().SetKey(KEY_Z, true);
     m_game->Step(1);
     EXPECT_TRUE(Heard(MenuSound::Error));
@@ -212,7 +201,7 @@ TEST_F(TitleScene, AnItemWithoutItsSceneSoundsTheCancelAndTheMenuStays)
     m_game->Input().SetKey(KEY_Z, false);
     m_game->Step(1);
     EXPECT_TRUE(InMenu(MenuStep::Waiting));
-    EXPECT_EQ(Title()->GetFrontItem(), kShopItem);
+    EXPECT_EQ(Title()->GetFrontItem(), kNetworkItem);
 }
 
 TEST_F(TitleScene, ChoosingTheOptionItemFadesOutAndOpensTheOptions)
