@@ -485,7 +485,7 @@ constexpr float kPriceRight = 308.0f;
 constexpr float kUnitX = 312.0f;
 constexpr float kSoldOutX = 168.0f;
 // A bought item's name keeps this far left of "SOLD OUT".
-constexpr float kSoldOutGap = 4.0f;
+constexpr float kSoldOutGap = 12.0f;
 constexpr float kRowTextSize = 20.0f;
 constexpr float kLabelX = 96.0f;
 constexpr float kValueX = 196.0f;
