@@ -97,23 +97,28 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     };
     auto titleBands = [&] { return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6); };
     auto titlePicture = [&] { return Near(game.At(512.0f, 700.0f), 0x3A, 0x28, 0x58, 70); };
-    // Z now and then while a screen comes: never two within the time the
-    // next screen takes to take a key.
-    int looks = 0;
-    auto z = [&] {
-        if (looks++ % 6 == 0)
-            game.Press("z");
-    };
-    // The ring turns one item for each press of Down.
+    auto z = [&] { game.Press("z"); };
+    // The ring turns one item for each press of Down, and takes no key
+    // while it turns (300 ms of frame time, longer on a busy machine).
     auto turn = [&](int items, const char* key) {
         for (int i = 0; i < items; ++i)
         {
             game.Press(key, 200);
-            Pause(450ms);
+            Pause(900ms);
+        }
+    };
+    // Z on the front item, again while the ring still shows (a press the
+    // turning ring did not take).
+    auto enter = [&] {
+        for (int press = 0; press < 4 && menu(); ++press)
+        {
+            game.Press("z", 200);
+            for (int look = 0; look < 12 && menu(); ++look)
+                Pause(250ms);
         }
     };
     auto choose = [&](const char* screen) {
-        game.Press("z");
+        enter();
         EXPECT_TRUE(game.WaitFor(titleBands)) << screen << " never showed";
         Pause(800ms);
     };
@@ -215,7 +220,7 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
 
     // The tutorial (item 9): its first lessons, then "タイトルに戻る".
     turn(1, "Down");
-    game.Press("z");
+    enter();
     ASSERT_TRUE(game.WaitFor([&] { return !menu(); }));
     EXPECT_TRUE(game.WaitFor(lessonWindow)) << "no lesson showed";
     Pause(1s);

@@ -37,6 +37,7 @@ inline const std::string g_startFolder = std::filesystem::current_path().string(
 // Every wait of the walk: generous, for the sanitizer build on a slow
 // machine.
 constexpr auto kScreenTimeout = std::chrono::seconds(90);
+constexpr auto kNudgeInterval = std::chrono::seconds(2);
 
 struct Rgb
 {
@@ -162,17 +163,23 @@ public:
         return rgb;
     }
 
-    // Waits until the screen shows what done() looks for, doing between
-    // looks what nudge() does; false at the timeout or when the game ended.
+    // Waits until the screen shows what done() looks for, doing what
+    // nudge() does at first and then every two seconds while it does not:
+    // a busy machine takes that long to bring the next screen, and a nudge
+    // (a button) that comes after that screen takes keys would act there.
     bool WaitFor(const std::function<bool()>& done, const std::function<void()>& nudge = nullptr)
     {
         const auto end = Clock::now() + kScreenTimeout;
+        auto nextNudge = Clock::now();
         while (Clock::now() < end && !Ended())
         {
             if (done())
                 return true;
-            if (nudge)
+            if (nudge && Clock::now() >= nextNudge)
+            {
                 nudge();
+                nextNudge = Clock::now() + kNudgeInterval;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(250));
         }
         return false;
