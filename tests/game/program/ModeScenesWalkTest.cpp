@@ -186,7 +186,8 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     for (int press = 0; press < 6 && hat(); ++press)
     {
         game.Press("z", 200);
-        Pause(700ms);
+        for (int look = 0; look < 8 && hat(); ++look)
+            Pause(250ms);
     }
     EXPECT_FALSE(hat()) << "the hat was not taken off";
     game.Screenshot("walk-3-equipment");
