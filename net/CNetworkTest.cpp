@@ -18,6 +18,7 @@ constexpr uint32_t kWaitSliceMs = 1000;
 // as lost.
 constexpr uint32_t kSettleQuietMs = 300;
 constexpr size_t kDatagramSize = 4096;
+constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
 } // namespace
 
@@ -55,6 +56,11 @@ uint32_t CNetworkTest::Start(uint16_t port)
         CNetSocket socket(OpenNetSocket(SOCK_DGRAM));
         if (!socket.IsValid() || !BindNetSocket(socket.Get(), LocalAddress(), port))
             return 0;
+        // Room for a whole test's datagrams (the system caps the request):
+        // a reader that a busy machine holds back must not count its own
+        // lateness as loss on the line.
+        const int buffer = kReceiveBufferBytes;
+        setsockopt(socket.Get(), SOL_SOCKET, SO_RCVBUF, &buffer, sizeof(buffer));
         m_udpSocket = std::move(socket);
     }
     if (!m_acceptThread.joinable())
