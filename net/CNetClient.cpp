@@ -175,8 +175,12 @@ uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32
     m_keepAliveMiss.store(0);
     m_unadmittedMs.store(0);
     m_admitted.store(!inbound);
-    channel->thread = std::thread(NetReceiveThread, channel);
+    // The thread starts under the lock that publishes its channel: a first
+    // message that is already waiting may be answered at once, and the
+    // answer must go out on this connection, not be dropped for want of
+    // one (nor sent on the old one).
     std::lock_guard<std::mutex> guard(m_channelsLock);
+    channel->thread = std::thread(NetReceiveThread, channel);
     if (m_tcpReceive)
     {
         // The old connection's thread may be waiting for a lock that this

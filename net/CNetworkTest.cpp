@@ -18,6 +18,7 @@ constexpr uint32_t kWaitSliceMs = 1000;
 // as lost.
 constexpr uint32_t kSettleQuietMs = 300;
 constexpr size_t kDatagramSize = 4096;
+constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
 } // namespace
 
@@ -55,6 +56,11 @@ uint32_t CNetworkTest::Start(uint16_t port)
         CNetSocket socket(OpenNetSocket(SOCK_DGRAM));
         if (!socket.IsValid() || !BindNetSocket(socket.Get(), LocalAddress(), port))
             return 0;
+        // Room for a whole test's datagrams (the system caps the request):
+        // a reader that a busy machine holds back must not count its own
+        // lateness as loss on the line.
+        const int buffer = kReceiveBufferBytes;
+        setsockopt(socket.Get(), SOL_SOCKET, SO_RCVBUF, &buffer, sizeof(buffer));
         m_udpSocket = std::move(socket);
     }
     if (!m_acceptThread.joinable())
@@ -361,7 +367,6 @@ uint32_t CNetworkTest::ServeTester(tag_KVRNETWORKTESTCLIENT& record)
 
 void CNetworkTest::UdpThread()
 {
-    uint8_t datagram[kDatagramSize];
     for (;;)
     {
         const int ready = WaitReadable(m_udpSocket.Get(), m_wake->Get(), kWaitSliceMs);
@@ -369,38 +374,45 @@ void CNetworkTest::UdpThread()
             return;
         if (ready == 0)
             continue;
-        sockaddr_in from{};
-        socklen_t length = sizeof(from);
-        const ssize_t n = ::recvfrom(m_udpSocket.Get(), datagram, sizeof(datagram), 0,
-                                     reinterpret_cast<sockaddr*>(&from), &length);
-        if (n < 0)
-        {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNREFUSED)
-                continue;
+        if (!CountDatagram())
             return;
-        }
-        uint16_t sequence = 0;
-        uint8_t side = 0;
-        if (!ParseLineTestDatagram(datagram, static_cast<size_t>(n), &sequence, &side))
-            continue;
-        const std::string sender = FormatIPv4(from.sin_addr);
-        std::lock_guard<std::mutex> guard(m_lock);
-        for (const Record& record : m_records)
-        {
-            if (sender != record->address || record->finished.load())
-                continue;
-            if (side != 0 && side != record->countsFrom)
-                continue;
-            if (!record->seenAny || sequence > record->highest)
-            {
-                record->seenAny = true;
-                record->highest = sequence;
-                ++record->received;
-                m_counted.notify_all();
-            }
-            break;
-        }
     }
+}
+
+bool CNetworkTest::CountDatagram()
+{
+    // Read and counted under the lock in one go: a settling test that
+    // holds the lock and finds the socket empty knows that every datagram
+    // that arrived has been counted, none is half way in between.
+    uint8_t datagram[kDatagramSize];
+    std::lock_guard<std::mutex> guard(m_lock);
+    sockaddr_in from{};
+    socklen_t length = sizeof(from);
+    const ssize_t n = ::recvfrom(m_udpSocket.Get(), datagram, sizeof(datagram), MSG_DONTWAIT,
+                                 reinterpret_cast<sockaddr*>(&from), &length);
+    if (n < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNREFUSED;
+    uint16_t sequence = 0;
+    uint8_t side = 0;
+    if (!ParseLineTestDatagram(datagram, static_cast<size_t>(n), &sequence, &side))
+        return true;
+    const std::string sender = FormatIPv4(from.sin_addr);
+    for (const Record& record : m_records)
+    {
+        if (sender != record->address || record->finished.load())
+            continue;
+        if (side != 0 && side != record->countsFrom)
+            continue;
+        if (!record->seenAny || sequence > record->highest)
+        {
+            record->seenAny = true;
+            record->highest = sequence;
+            ++record->received;
+            m_counted.notify_all();
+        }
+        break;
+    }
+    return true;
 }
 
 uint32_t CNetworkTest::TestPeerAddress(uint32_t address, uint16_t blockSize, uint16_t blockCount,

@@ -106,6 +106,9 @@ private:
     void AcceptThread();
     void PeerThread(Record record);
     void UdpThread();
+    // Takes one datagram from the UDP socket and counts it; false when the
+    // socket failed for good.
+    bool CountDatagram();
     uint32_t ServeTester(tag_KVRNETWORKTESTCLIENT& record);
     uint32_t TestTcp(tag_KVRNETWORKTESTCLIENT& record, tag_KVRNETWORKTESTRESULT& result, const Bounds& bounds);
     uint32_t TestUdp(tag_KVRNETWORKTESTCLIENT& record, tag_KVRNETWORKTESTRESULT& result, const Bounds& bounds);

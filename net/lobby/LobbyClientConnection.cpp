@@ -224,6 +224,10 @@ void CLobbyClient::ReceiveThread()
     }
     // The server hears of a broken stream as of a close.
     ::shutdown(fd, SHUT_RDWR);
+    // Under the protocol lock: a frame reads the state and moves it on
+    // under that lock (the fade after the login ends in the lobby), and the
+    // loss must not land between the two and be overwritten.
+    auto guard = WorkerLock();
     if (!m_closing.load())
         SetState(68);
 }

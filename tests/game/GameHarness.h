@@ -32,6 +32,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -166,17 +167,20 @@ public:
         MessageQueue::Clear();
     }
 
-    // Frames until loading has ended, at most about ten seconds of waiting.
+    // Frames until loading has ended, for at most two minutes: a whole data
+    // set in the sanitizer build on a busy machine takes a while.
     bool Load()
     {
-        for (int frame = 0; frame < 2000; ++frame)
+        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        for (;;)
         {
             Step(1);
             if (m_controller.GetLoadingState() != CController::LoadingState::Loading)
                 return m_controller.GetLoadingState() == CController::LoadingState::WaitingForKey;
+            if (std::chrono::steady_clock::now() >= end)
+                return false;
             usleep(5000);
         }
-        return false;
     }
 
     // Loaded, and a key pressed: the title (or the factory's scene 0) is on.

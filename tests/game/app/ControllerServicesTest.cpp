@@ -227,6 +227,6 @@ TEST(ControllerBackground, DrawsThePictureInTheCentredArea)
     const uint32_t inside = game.Pixel(170, 20);
     const uint32_t bar = game.Pixel(80, 360);
     graphics->EndScene();
-    EXPECT_NEAR(static_cast<int>(inside & 0xFF), 0x40, 40);
-    EXPECT_EQ(bar & 0xFFFFFFu, 0u);
+    EXPECT_NEAR(static_cast<int>(inside & 0xFF), 0x40, 40) << std::hex << "inside 0x" << inside << ", bar 0x" << bar;
+    EXPECT_EQ(bar & 0xFFFFFFu, 0u) << std::hex << "inside 0x" << inside << ", bar 0x" << bar;
 }
