@@ -175,6 +175,7 @@ uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32
     m_keepAliveMiss.store(0);
     m_unadmittedMs.store(0);
     m_admitted.store(!inbound);
+    m_inbound.store(inbound);
     channel->thread = std::thread(NetReceiveThread, channel);
     std::lock_guard<std::mutex> guard(m_channelsLock);
     if (m_tcpReceive)

@@ -2,6 +2,7 @@
 #include "game/scene/SceneFactory.h"
 
 #include "game/app/CController.h"
+#include "game/scene/CNetworkScene.h"
 #include "game/scene/COptionScene.h"
 #include "game/scene/CRecordScene.h"
 #include "game/scene/CTitleScene.h"
@@ -24,6 +25,7 @@ struct SceneEntry
 // Ids missing here have no scene yet: choosing them plays the cancel sound.
 constexpr SceneEntry kScenes[] = {
     {CController::SCENE_TITLE, &Make<CTitleScene>},
+    {CController::SCENE_NETWORK, &Make<CNetworkScene>},
     {CController::SCENE_OPTION, &Make<COptionScene>},
     {CController::SCENE_RECORD, &Make<CRecordScene>},
 };
