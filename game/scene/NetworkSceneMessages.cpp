@@ -70,9 +70,15 @@ int32_t CNetworkScene::SlotOfPeer(const CNetClient* peer) const
     return -1;
 }
 
+// Before its slot comes, a guest's host is the connection it made itself
+// (the host may pass a seat on before it seats the newcomer).
 bool CNetworkScene::IsHostPeer(const CNetClient* peer) const
 {
-    return m_match.host == 0 && SlotOfPeer(peer) == tag_TOLQNETMATCH::kHostSlot;
+    if (m_match.host != 0 || peer == nullptr)
+        return false;
+    if (m_match.slotPeer[tag_TOLQNETMATCH::kHostSlot].empty())
+        return !peer->IsInbound();
+    return SlotOfPeer(peer) == tag_TOLQNETMATCH::kHostSlot;
 }
 
 void CNetworkScene::SetSeatName(uint32_t slot, const char* name)
@@ -157,6 +163,15 @@ uint32_t CNetworkScene::HandlePeerConnected(CNetClient* peer)
     const uint8_t given = static_cast<uint8_t>(slot);
     peer->Send(NETMSG_SLOT, kNetMatchSub, &given, kNetSlotSize, kNetKindTcp);
     SendSeed();
+    // The newcomer hears of every other seat, which the guests before it
+    // announced before it was there.
+    for (uint32_t other = 0; other < setting->playerCount && other < tag_TOLQNETMATCH::kSlots; ++other)
+    {
+        std::vector<uint8_t> bytes;
+        if (other != static_cast<uint32_t>(slot) &&
+            WriteNetSeatEntry(MakeNetSeatEntry(setting->players[other], static_cast<uint8_t>(other)), &bytes))
+            peer->Send(NETMSG_ENTRY, kNetMatchSub, bytes.data(), static_cast<uint32_t>(bytes.size()), kNetKindTcp);
+    }
     return 1;
 }
 
@@ -226,11 +241,8 @@ void CNetworkScene::HandleMessage(CNetClient* peer, const uint8_t* payload, int3
     }
     if (id == NETMSG_SLOT)
     {
-        // Only the host this side connected to seats it, once.
-        const bool fromHost = m_match.slotPeer[tag_TOLQNETMATCH::kHostSlot].empty()
-                                  ? !peer->IsInbound()
-                                  : IsHostPeer(peer);
-        if (!fromHost || length != kNetSlotSize || payload[0] >= m_match.setting->playerCount || payload[0] == 0)
+        // Only the host this side connected to seats it.
+        if (!IsHostPeer(peer) || length != kNetSlotSize || payload[0] >= m_match.setting->playerCount || payload[0] == 0)
         {
             Drop(peer, id, "a slot not from this side's host, or out of range");
             return;

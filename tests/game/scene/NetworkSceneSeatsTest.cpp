@@ -88,6 +88,8 @@ TEST(NetworkSceneSeats, TheHostTakesFromAGuestOnlyWhatAGuestSendsForItsOwnSeat)
     RawPeer two(Address("127.0.41", 3).c_str());
     ASSERT_EQ(Seat(one, hostAddress, port), 1);
     ASSERT_EQ(Seat(two, hostAddress, port), 2);
+    // A newcomer hears of every other seat.
+    ASSERT_TRUE(two.WaitFor(NETMSG_ENTRY, 7));
     const uint32_t seed = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.seed; });
     const uint8_t rule = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.rules.rule; });
 
@@ -142,8 +144,9 @@ TEST(NetworkSceneSeats, TheHostTakesFromAGuestOnlyWhatAGuestSendsForItsOwnSeat)
     tag_TOLQBATTLEPLAYER own;
     own.name = "Rin";
     ASSERT_TRUE(WriteNetSeatEntry(MakeNetSeatEntry(own, 1), &entry));
+    const size_t entriesBefore = two.Count(NETMSG_ENTRY);
     one.Send(NETMSG_ENTRY, entry);
-    ASSERT_TRUE(two.WaitFor(NETMSG_ENTRY, 1));
+    ASSERT_TRUE(two.WaitFor(NETMSG_ENTRY, entriesBefore + 1));
     WithSetting(*host, [&](tag_TOLQBATTLESETTING& s) {
         EXPECT_STREQ(s.players[1].name, "Rin");
         return 0;
@@ -220,6 +223,16 @@ TEST(NetworkSceneSeats, ASilentSeatClosesAtTheSecondKeepAliveAndItsConnectionSta
     // that never says anything); then it falls silent.
     silent.SendU8(NETMSG_KEEPALIVE_ANSWER, 2);
     answering.SendU8(NETMSG_KEEPALIVE_ANSWER, 1);
+    ASSERT_TRUE(nettest::WaitUntil(
+        [&] {
+            for (const NetClientPtr& peer : host->GetLobby()->GetSession()->GetPeers())
+            {
+                if (!peer->IsAdmitted())
+                    return false;
+            }
+            return true;
+        },
+        10000));
     EnterRoom(*host);
     ASSERT_EQ(host->GetState(), CNetworkScene::NetSceneState::Room);
     FakeNow().fetch_add(CNetworkScene::kKeepAliveMilliseconds - 1);
