@@ -1,0 +1,56 @@
+// Writes the seed corpus of fuzz_net_match into <folder> with the match's
+// own writers: a seat summary, a whole seat with names, a seed, and a
+// batch of records and frames.
+#include "fuzz/seeds/SeedFile.h"
+#include "game/scene/CNetLockstep.h"
+#include "game/scene/NetMatchMessages.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace
+{
+std::vector<uint8_t> Tagged(uint8_t kind, const std::vector<uint8_t>& payload)
+{
+    std::vector<uint8_t> bytes{kind};
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+}
+}
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+    {
+        std::fprintf(stderr, "usage: seeds_net_match <folder>\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    tag_TOLQBATTLEPLAYER entry;
+    entry.name = "Seed";
+    entry.weapons[0] = "Sabre";
+    entry.clothes[0] = "Cape";
+    std::vector<uint8_t> summary(kNetSummarySize);
+    WriteNetSeatSummary(MakeNetSeatSummary(entry, 2), summary.data());
+    std::vector<uint8_t> whole;
+    WriteNetSeatEntry(MakeNetSeatEntry(entry, 2), &whole);
+    NetSeed seed;
+    seed.seed = 7;
+    seed.framesPerBatch = 6;
+    std::vector<uint8_t> seedBytes(kNetSeedSize);
+    WriteNetSeed(seed, seedBytes.data());
+    CNetLockstep host;
+    host.Reset(6);
+    const tag_TOLQINPUTRECORD own;
+    for (int i = 0; i < 6; ++i)
+        host.SampleHost(own, 16);
+    std::vector<uint8_t> batch;
+    host.TakeBatch(1u << 3, &batch);
+    batch.insert(batch.begin(), 6);
+    bool ok = WriteSeed(folder, "summary", Tagged(0, summary));
+    ok &= WriteSeed(folder, "entry", Tagged(1, whole));
+    ok &= WriteSeed(folder, "seed", Tagged(2, seedBytes));
+    ok &= WriteSeed(folder, "frames", Tagged(3, batch));
+    return ok ? 0 : 1;
+}
