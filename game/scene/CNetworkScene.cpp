@@ -311,8 +311,24 @@ void CNetworkScene::UpdateLobby()
     const int32_t keys = ReadLobbyKeys();
     if (keys != 0)
         m_lobby->OnInput(keys);
-    if (m_lobby->GetState() == LOBBY_ROOM_MADE)
+    const int32_t after = m_lobby->GetState();
+    if (after == LOBBY_ROOM_MADE)
         ResetSeatsForNewRoom();
+    if (after == LOBBY_IN_LOBBY)
+        ForgetRoom();
+}
+
+// Out of every room: once the last peer is gone this side is nobody's host.
+void CNetworkScene::ForgetRoom()
+{
+    SceneLock lock(m_match.sceneLock);
+    for (const std::string& peer : m_match.slotPeer)
+    {
+        if (!peer.empty())
+            return;
+    }
+    m_match.host = 0;
+    m_match.guestSeated = false;
 }
 
 int32_t CNetworkScene::ReadLobbyKeys()
@@ -347,6 +363,8 @@ void CNetworkScene::ResetSeatsForNewRoom()
 {
     SceneLock lock(m_match.sceneLock);
     tag_TOLQBATTLESETTING* setting = m_match.setting;
+    setting->ownSlot = tag_TOLQNETMATCH::kHostSlot;
+    setting->viewedSlot = tag_TOLQNETMATCH::kHostSlot;
     setting->players[0].slotState = 0;
     for (uint32_t slot = 1; slot < setting->playerCount; ++slot)
         setting->players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;

@@ -197,6 +197,7 @@ private:
     void UpdateRoom();
     void RoomKeepAlive(uint32_t milliseconds);
     void ResetSeatsForNewRoom();
+    void ForgetRoom();
     void LeaveToTitle(uint32_t subState, uint32_t item);
     void PlayMusic();
 

@@ -280,16 +280,16 @@ private:
     {
         std::lock_guard<std::recursive_mutex> lock(m_scene.GetMatch().sceneLock);
         const tag_TOLQBATTLESETTING& s = *m_scene.GetMatch().setting;
-        std::string text = "seed " + std::to_string(s.seed) + " rule " + std::to_string(s.rules.rule) + " limit " +
-                           std::to_string(s.rules.limit) + " own " + std::to_string(s.ownSlot) + " |";
-        for (uint32_t i = 0; i < s.playerCount; ++i)
+        char* out = m_board->setting[m_role];
+        const size_t size = sizeof(m_board->setting[m_role]);
+        int used = std::snprintf(out, size, "seed %u rule %u limit %u own %u |", s.seed, s.rules.rule, s.rules.limit,
+                                 s.ownSlot);
+        for (uint32_t i = 0; i < s.playerCount && used > 0 && static_cast<size_t>(used) < size; ++i)
         {
             const tag_TOLQBATTLEPLAYER& e = s.players[i];
-            text += " " + std::to_string(e.slotState) + "/" + std::to_string(e.character) + "/" +
-                    std::to_string(e.randomCharacter) + "/" + std::to_string(e.team) + "/" +
-                    std::to_string(e.characterCount) + "/" + std::to_string(e.localInput);
+            used += std::snprintf(out + used, size - static_cast<size_t>(used), " %d/%d/%u/%u/%u/%u", e.slotState,
+                                  e.character, e.randomCharacter, e.team, e.characterCount, e.localInput);
         }
-        std::snprintf(m_board->setting[m_role], sizeof(m_board->setting[m_role]), "%s", text.c_str());
     }
 
     // Each side's own scripted play: a stick that wanders, buttons pressed
@@ -438,8 +438,10 @@ TEST(NetworkMatchProcesses, FourPlayersFightInLockstepSurviveADepartureAndAreBac
         ASSERT_EQ(board->hashes[1][frame], board->hashes[0][frame]) << "frame " << frame << "\n" << BoardErrors(*board);
         ASSERT_EQ(board->hashes[2][frame], board->hashes[0][frame]) << "frame " << frame << "\n" << BoardErrors(*board);
         if (frame < leftAfter)
+        {
             ASSERT_EQ(board->hashes[kLeaver][frame], board->hashes[0][frame])
                 << "frame " << frame << "\n" << BoardErrors(*board);
+        }
     }
 
     // The battle moved: the scripted pads changed its state all along.
@@ -458,4 +460,18 @@ TEST(NetworkMatchProcesses, FourPlayersFightInLockstepSurviveADepartureAndAreBac
     }
     server.Stop();
     munmap(board, sizeof(Board));
+}
+
+// The test lobby server for games started by hand (two qor windows on one
+// virtual X server, say): KVR_SERVE_LOBBY_PORT names the port on 127.0.0.1,
+// KVR_SERVE_LOBBY_SECONDS how long it serves. Skipped otherwise.
+TEST(NetworkMatchLobby, ServesGamesStartedByHand)
+{
+    const char* port = std::getenv("KVR_SERVE_LOBBY_PORT");
+    if (port == nullptr)
+        GTEST_SKIP() << "serves only when asked";
+    const char* seconds = std::getenv("KVR_SERVE_LOBBY_SECONDS");
+    lobbytest::LobbyTestServer server;
+    ASSERT_TRUE(server.Start("127.0.0.1", static_cast<uint16_t>(std::atoi(port))));
+    server.Run(static_cast<uint32_t>(seconds != nullptr ? std::atoi(seconds) : 600) * 1000u);
 }
