@@ -311,10 +311,10 @@ void CNetworkScene::UpdateLobby()
     const int32_t keys = ReadLobbyKeys();
     if (keys != 0)
         m_lobby->OnInput(keys);
-    const int32_t after = m_lobby->GetState();
-    if (after == LOBBY_ROOM_MADE)
+    // The state as this frame found it: a room made goes on at once.
+    if (state == LOBBY_ROOM_MADE)
         ResetSeatsForNewRoom();
-    if (after == LOBBY_IN_LOBBY)
+    if (state == LOBBY_IN_LOBBY)
         ForgetRoom();
 }
 

@@ -4,6 +4,7 @@
 // speak the messages byte by byte.
 #include "tests/game/scene/NetSceneHarness.h"
 
+#include "engine/core/CByteWriter.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 
 #include <gtest/gtest.h>
@@ -297,4 +298,74 @@ TEST(NetworkSceneSeats, AGuestThatLeavesIsClosedOutAndOneThatComesBackHasOneSeat
     EXPECT_EQ(seats, 2);
     EXPECT_EQ(SlotState(*host, 2), 2);
     host->Release();
+}
+
+TEST(NetworkSceneSeats, ARoomJustMadeSeatsItsOwnerAndLeavesComputersInTheOtherSeats)
+{
+    auto owner = MakeScene("127.0.48.1");
+    ASSERT_TRUE(owner);
+    WithSetting(*owner, [](tag_TOLQBATTLESETTING& s) {
+        s.ownSlot = 4;
+        for (uint32_t slot = 0; slot < s.playerCount; ++slot)
+            s.players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
+        return 0;
+    });
+    owner->GetLobby()->SetState(CNetworkScene::LOBBY_ROOM_MADE);
+    owner->Update(0);
+    WithSetting(*owner, [](tag_TOLQBATTLESETTING& s) {
+        EXPECT_EQ(s.ownSlot, 0);
+        EXPECT_EQ(s.players[0].slotState, 0);
+        for (uint32_t slot = 1; slot < s.playerCount; ++slot)
+            EXPECT_EQ(s.players[slot].slotState, tag_TOLQBATTLEPLAYER::SLOT_COMPUTER) << slot;
+        return 0;
+    });
+    owner->Release();
+}
+
+TEST(NetworkSceneSeats, LeavingTheLobbyGoesBackToTheTitleMenuWithTheNetworkItemInFront)
+{
+    auto scene = MakeScene("127.0.48.2");
+    ASSERT_TRUE(scene);
+    scene->Update(0);
+    EXPECT_EQ(scene->GetRequestedTitleState(), -1);
+    scene->GetLobby()->SetState(CNetworkScene::LOBBY_FINISHED);
+    scene->Update(0);
+    EXPECT_EQ(scene->GetRequestedTitleState(), static_cast<int32_t>(CNetworkScene::kTitleMenu));
+    scene->Release();
+}
+
+TEST(NetworkSceneSeats, TheHostsRulesReplaceAGuestsButItsOwnMusic)
+{
+    auto guest = MakeScene("127.0.48.4");
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.48.3");
+    const uint16_t port = host.Listen();
+    ASSERT_TRUE(ConnectToHost(*guest, "127.0.48.3", port));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return host.Connects() == 1; }, 10000));
+    WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) {
+        s.rules.musicChoice = 3;
+        return 0;
+    });
+    host.SendU8(NETMSG_SLOT, 1);
+    tag_TOLQBATTLERULE rules;
+    rules.rule = tag_TOLQBATTLERULE::RULE_SURVIVAL;
+    rules.limit = 7;
+    rules.musicChoice = 9;
+    CByteWriter writer;
+    WriteBattleRule(&writer, rules);
+    host.Send(NETMSG_RULES, writer.GetBytes());
+    // Rules that break their tables change nothing.
+    std::vector<uint8_t> broken = writer.GetBytes();
+    broken[8] = 200;
+    host.Send(NETMSG_RULES, broken);
+    host.Send(NETMSG_KEEPALIVE, {});
+    ASSERT_TRUE(host.WaitFor(NETMSG_KEEPALIVE_ANSWER, 1));
+    WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) {
+        EXPECT_EQ(s.rules.rule, tag_TOLQBATTLERULE::RULE_SURVIVAL);
+        EXPECT_EQ(s.rules.limit, 7);
+        EXPECT_EQ(s.rules.musicChoice, 3);
+        return 0;
+    });
+    EXPECT_EQ(guest->GetDroppedMessages(), 1u);
+    guest->Release();
 }
