@@ -6,8 +6,9 @@
 // to the frame that applies it, and the bytes each guest sends and
 // receives per second (message headers included, TCP's not). Each side
 // samples once per update and steps at most one frame, and at the end of a
-// batch goes on once a frame waits (polling for up to the scene's slice,
-// 8 ms, within the update), as the network scene does.
+// batch goes on once the batches before it have come back (polling for up
+// to the scene's slice, 8 ms, within the update), as the network scene
+// does.
 //
 // Then the host's synchronisation step in real time: taking a batch of
 // N = 10 and sending it to three guests over loopback sessions.

@@ -5,16 +5,23 @@
 #include "game/scene/CNetLockstep.h"
 #include "game/scene/NetMatchMessages.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace
 {
-std::vector<uint8_t> Tagged(uint8_t kind, const std::vector<uint8_t>& payload)
+// The message's kind byte, then its payload (after a lead byte, when given).
+std::vector<uint8_t> Tagged(uint8_t kind, const std::vector<uint8_t>& payload, int lead = -1)
 {
-    std::vector<uint8_t> bytes{kind};
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    const size_t start = lead < 0 ? 1 : 2;
+    std::vector<uint8_t> bytes(start + payload.size(), 0);
+    bytes[0] = kind;
+    if (lead >= 0)
+        bytes[1] = static_cast<uint8_t>(lead);
+    std::copy(payload.begin(), payload.end(), bytes.begin() + static_cast<std::ptrdiff_t>(start));
     return bytes;
 }
 }
@@ -47,10 +54,10 @@ int main(int argc, char** argv)
         host.SampleHost(own, 16);
     std::vector<uint8_t> batch;
     host.TakeBatch(1u << 3, &batch);
-    batch.insert(batch.begin(), 6);
     bool ok = WriteSeed(folder, "summary", Tagged(0, summary));
     ok &= WriteSeed(folder, "entry", Tagged(1, whole));
     ok &= WriteSeed(folder, "seed", Tagged(2, seedBytes));
-    ok &= WriteSeed(folder, "frames", Tagged(3, batch));
+    // The lockstep's frames per batch, then the frames.
+    ok &= WriteSeed(folder, "frames", Tagged(3, batch, 6));
     return ok ? 0 : 1;
 }

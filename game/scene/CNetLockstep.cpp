@@ -80,7 +80,10 @@ void CNetLockstep::Reset(uint32_t framesPerBatch)
 
 bool CNetLockstep::CanStartBatch(bool host) const
 {
-    if (!HasFrame())
+    // Every batch but the one just sampled has come back: a side runs one
+    // batch ahead of its frames, no more.
+    const uint32_t arrived = m_sampledBatches > 0 ? (m_sampledBatches - 1) * m_framesPerBatch : 0;
+    if (m_writeIndex < arrived)
         return false;
     return !host || m_sampledBatches < m_takenBatches + kQueuedBatches;
 }
@@ -149,7 +152,10 @@ bool CNetLockstep::SampleGuest(uint8_t slot, const tag_TOLQINPUTRECORD& own, std
             m_guestSent = true;
         }
     }
-    return ++m_counter >= m_framesPerBatch;
+    if (++m_counter < m_framesPerBatch)
+        return false;
+    ++m_sampledBatches;
+    return true;
 }
 
 uint32_t CNetLockstep::StoreGuestRecords(uint8_t slot, const uint8_t* records, uint32_t count)

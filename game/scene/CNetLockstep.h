@@ -19,13 +19,15 @@
 // once, marks departed slots in it, and it goes to everybody (message 9)
 // and into the host's own ring.
 //
-// Every side samples one battle frame per update and steps at most one;
-// at the end of each batch it goes on only while its ring still holds a
-// frame to step, so a side runs at most a few batches ahead of the frames.
-// The host keeps up to four batches at once: the one it samples and the
-// ones still waiting for a guest's records, so that records which take a
-// while to arrive hold nobody up until the ring runs dry. Records beyond
-// that (a guest running further ahead than any side can) are dropped.
+// Every side samples one battle frame per update and steps at most one.
+// A side that has sampled a batch goes on to the next once every batch
+// before it has come back as frames: it runs one batch ahead of its
+// frames, so frames that take up to a batch's time to come back cost no
+// update its step, and an input takes effect N updates later plus the
+// time the first frames took. The host keeps up to four batches at once:
+// the one it samples and the ones still waiting for a guest's records.
+// Records beyond that (a guest running further ahead than any side can)
+// are dropped.
 //
 // A departed slot's record in a frame is the departure mark, a record no
 // pad can make (a stick axis of -128): every side closes the seat at the
@@ -84,7 +86,8 @@ public:
     // The counter within the batch (0..N).
     uint32_t GetCounter() const { return m_counter; }
     // Whether a side that sampled its whole batch may start the next one:
-    // a frame waits in the ring (and, on the host, a batch place is free).
+    // the batches before it are in the ring (and, on the host, a batch
+    // place is free).
     bool CanStartBatch(bool host) const;
     // After the wait for frames: the next batch starts.
     void RestartCounter();
@@ -128,7 +131,8 @@ private:
 
     uint32_t m_framesPerBatch = 1;
     uint32_t m_counter = 0;
-    // Host: batches sampled whole, and taken; records kept per slot.
+    // Batches sampled whole; on the host also those taken, and the
+    // records kept per slot.
     uint32_t m_sampledBatches = 0;
     uint32_t m_takenBatches = 0;
     uint32_t m_records[kSlots] = {};

@@ -153,7 +153,7 @@ TEST(NetLockstep, TheHostTakesEachBatchOnceAndOnlyWithEverySeatedGuestsRecords)
     EXPECT_EQ(CNetLockstep::SlotRecord(frame, 2)[0], 0x21);
 }
 
-TEST(NetLockstep, RecordsThatComeEarlyWaitForTheirBatchAndTheHostSamplesAhead)
+TEST(NetLockstep, RecordsThatComeEarlyWaitForTheirBatchAndTheHostSamplesOneBatchAhead)
 {
     CNetLockstep host;
     host.Reset(3);
@@ -173,15 +173,23 @@ TEST(NetLockstep, RecordsThatComeEarlyWaitForTheirBatchAndTheHostSamplesAhead)
     host.TakeBatch(0, &batch);
     EXPECT_EQ(batch[1 + 15], 0x31);
     host.RestartCounter();
-    // Four batches may wait for a slow guest; the fifth waits for the host.
+    // A guest's records for the next four batches are kept, not more.
     for (uint32_t i = 0; i < CNetLockstep::kQueuedBatches; ++i)
     {
-        EXPECT_TRUE(host.CanStartBatch(true)) << i;
-        SampleHostBatch(host);
-        host.RestartCounter();
+        early = GuestRecords(1, 1, static_cast<uint8_t>(0x40 + i));
+        EXPECT_EQ(host.StoreGuestRecords(1, early.data(), 1), 1u) << i;
     }
+    early = GuestRecords(1, 1, 0x50);
+    EXPECT_EQ(host.StoreGuestRecords(1, early.data(), 1), 0u);
+    // The host samples one batch past the frames it has, and waits there.
+    EXPECT_TRUE(host.CanStartBatch(true));
+    SampleHostBatch(host);
+    host.RestartCounter();
+    SampleHostBatch(host);
     EXPECT_FALSE(host.CanStartBatch(true));
-    EXPECT_TRUE(host.CanStartBatch(false));
+    host.TakeBatch(0, &batch);
+    EXPECT_EQ(batch[1 + 15], 0x40);
+    EXPECT_TRUE(host.CanStartBatch(true));
 }
 
 TEST(NetLockstep, ADepartedSlotCarriesTheMarkThatNoPadCanMake)
@@ -226,7 +234,7 @@ TEST(NetLockstep, TheRingNeverOverwritesFramesNotYetStepped)
     EXPECT_EQ(short7.GetWriteIndex(), 7u);
 }
 
-TEST(NetLockstep, ASideGoesOnToItsNextBatchOnlyWhileAFrameWaits)
+TEST(NetLockstep, ASideRunsOneBatchAheadOfItsFramesAndNoFurther)
 {
     CNetLockstep guest;
     guest.Reset(3);
@@ -234,10 +242,15 @@ TEST(NetLockstep, ASideGoesOnToItsNextBatchOnlyWhileAFrameWaits)
     for (int i = 0; i < 3; ++i)
         guest.SampleGuest(1, Record(0), &sent);
     EXPECT_EQ(guest.GetCounter(), 3u);
-    EXPECT_FALSE(guest.CanStartBatch(false));
+    // The first batch needs nothing back yet.
+    EXPECT_TRUE(guest.CanStartBatch(false));
     // A sampled batch samples nothing more until it restarts.
     EXPECT_TRUE(guest.SampleGuest(1, Record(0), &sent));
     EXPECT_TRUE(sent.empty());
+    guest.RestartCounter();
+    for (int i = 0; i < 3; ++i)
+        guest.SampleGuest(1, Record(0), &sent);
+    EXPECT_FALSE(guest.CanStartBatch(false)) << "the first batch has not come back";
     std::vector<uint8_t> frame(CNetLockstep::kFrameSize, 0);
     guest.PushFrames(frame.data(), 1);
     EXPECT_TRUE(guest.CanStartBatch(false));
