@@ -18,6 +18,7 @@
 #include "game/app/GameServices.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/menu/MenuKeys.h"
 #include "game/scene/MenuScene.h"
 #include "game/scene/NetMatchMessages.h"
 #include "net/lobby/CLobbyClient.h"
@@ -29,18 +30,28 @@ namespace
 {
 NetBattleSetupFactory g_setupFactory = nullptr;
 
-// Logical buttons of the lobby's keys, and the lobby command each gives;
-// the first that was pressed this frame counts.
+// The logical button of a menu key (the toolkit's table).
+constexpr uint8_t ButtonOf(MenuKey key)
+{
+    for (const MenuKeyBinding& binding : kMenuKeyBindings)
+    {
+        if (binding.key == key)
+            return binding.button;
+    }
+    return 0;
+}
+
+// The lobby's keys and the command each gives; the first that was pressed
+// this frame counts.
 struct LobbyKey
 {
-    uint8_t button;
+    MenuKey key;
     int32_t command;
 };
 constexpr LobbyKey kLobbyKeys[] = {
-    {9, LOBBY_KEY_DOWN},    {8, LOBBY_KEY_UP},         {10, LOBBY_KEY_LEFT},
-    {11, LOBBY_KEY_RIGHT},  {22, LOBBY_KEY_DECIDE},
+    {MenuKey::Down, LOBBY_KEY_DOWN},   {MenuKey::Up, LOBBY_KEY_UP},         {MenuKey::Left, LOBBY_KEY_LEFT},
+    {MenuKey::Right, LOBBY_KEY_RIGHT}, {MenuKey::Decide, LOBBY_KEY_DECIDE},
 };
-constexpr uint8_t kCancelButton = 23;
 // The chat key (F1 by default) sends the editor's line, as Return does.
 constexpr uint8_t kChatButton = 32;
 // The own player's rank, as the lobby's user record carries it, becomes
@@ -343,11 +354,11 @@ int32_t CNetworkScene::ReadLobbyKeys()
     m_match.previousReturn = returnDown ? 1 : 0;
     for (const LobbyKey& key : kLobbyKeys)
     {
-        if (CInput::GetMappedButton(pad, key.button) != 0)
+        if (CInput::GetMappedButton(pad, ButtonOf(key.key)) != 0)
             return key.command;
     }
     CImeInput* editor = m_lobby->GetEditor();
-    if (CInput::GetMappedButton(pad, kCancelButton) != 0 && (editor == nullptr || editor->IsEnable() == 0))
+    if (CInput::GetMappedButton(pad, ButtonOf(MenuKey::Cancel)) != 0 && (editor == nullptr || editor->IsEnable() == 0))
         return LOBBY_KEY_CANCEL;
     const bool chat = CInput::GetMappedButton(pad, kChatButton) != 0;
     if (chat && !shift)

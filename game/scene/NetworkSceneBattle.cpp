@@ -22,30 +22,21 @@
 
 #include <chrono>
 #include <cstring>
+#include <iterator>
 
 namespace
 {
-uint32_t Bit(uint32_t slot)
-{
-    return 1u << slot;
-}
-
 // The HUD's menus of an online battle, by who chooses. They never hold
 // the battle: every side steps the same frames whatever menu is open.
-struct NetMenu
-{
-    uint8_t count;
-    const char* const* items;
-    const int8_t* codes;
-};
-
 const char* const* HostEndItems()
 {
     static const char* const items[] = {GameText("リトライ"), GameText("ロビーに戻る"), GameText("モード選択に戻る"),
                                         GameText("キャラクター選択に戻る"), GameText("タイトルに戻る")};
     return items;
 }
-constexpr int8_t kHostEndCodes[] = {1, 3, 5, 6, 2};
+using Code = CNetworkScene::ResultCode;
+constexpr int8_t kHostEndCodes[] = {Code::RESULT_RETRY, Code::RESULT_LOBBY_AS_HOST, Code::RESULT_MODE_PAGE,
+                                    Code::RESULT_CHARACTER_PAGE, Code::RESULT_TITLE};
 
 const char* const* HostPauseItems()
 {
@@ -54,21 +45,23 @@ const char* const* HostPauseItems()
                                         GameText("キャラクター選択に戻る"), GameText("タイトルに戻る")};
     return items;
 }
-constexpr int8_t kHostPauseCodes[] = {8, 1, 3, 5, 6, 2};
+constexpr int8_t kHostPauseCodes[] = {Code::RESULT_RESUME,    Code::RESULT_RETRY,
+                                      Code::RESULT_LOBBY_AS_HOST, Code::RESULT_MODE_PAGE,
+                                      Code::RESULT_CHARACTER_PAGE, Code::RESULT_TITLE};
 
 const char* const* GuestEndItems()
 {
     static const char* const items[] = {GameText("ロビーに戻る"), GameText("タイトルに戻る")};
     return items;
 }
-constexpr int8_t kGuestEndCodes[] = {4, 2};
+constexpr int8_t kGuestEndCodes[] = {Code::RESULT_LEAVE_ROOM, Code::RESULT_TITLE};
 
 const char* const* GuestPauseItems()
 {
     static const char* const items[] = {GameText("対戦に戻る"), GameText("ロビーに戻る"), GameText("タイトルに戻る")};
     return items;
 }
-constexpr int8_t kGuestPauseCodes[] = {8, 4, 2};
+constexpr int8_t kGuestPauseCodes[] = {Code::RESULT_RESUME, Code::RESULT_LEAVE_ROOM, Code::RESULT_TITLE};
 
 const char* GuestEndTitle()
 {
@@ -128,7 +121,7 @@ void CNetworkScene::SetBattleMenus()
     CBattleConsole* console = m_battle->GetConsole();
     if (m_match.randomMatch != 0)
     {
-        console->SetBanner1(3, 0, nullptr, GuestPauseItems(), kGuestPauseCodes);
+        console->SetBanner1(std::size(kGuestPauseCodes), 0, nullptr, GuestPauseItems(), kGuestPauseCodes);
         console->SetBanner2(0, 0, nullptr, nullptr, nullptr);
         console->SetBanner3(0, 0, nullptr, nullptr, nullptr);
         console->SetBanner4(0, 0, nullptr, nullptr, nullptr);
@@ -136,16 +129,16 @@ void CNetworkScene::SetBattleMenus()
     }
     if (m_match.host != 0)
     {
-        console->SetBanner1(6, 0, nullptr, HostPauseItems(), kHostPauseCodes);
-        console->SetBanner2(5, 0, nullptr, HostEndItems(), kHostEndCodes);
-        console->SetBanner3(5, 0, nullptr, HostEndItems(), kHostEndCodes);
-        console->SetBanner4(5, 0, nullptr, HostEndItems(), kHostEndCodes);
+        console->SetBanner1(std::size(kHostPauseCodes), 0, nullptr, HostPauseItems(), kHostPauseCodes);
+        console->SetBanner2(std::size(kHostEndCodes), 0, nullptr, HostEndItems(), kHostEndCodes);
+        console->SetBanner3(std::size(kHostEndCodes), 0, nullptr, HostEndItems(), kHostEndCodes);
+        console->SetBanner4(std::size(kHostEndCodes), 0, nullptr, HostEndItems(), kHostEndCodes);
         return;
     }
-    console->SetBanner1(3, 0, nullptr, GuestPauseItems(), kGuestPauseCodes);
-    console->SetBanner2(2, 0, GuestEndTitle(), GuestEndItems(), kGuestEndCodes);
-    console->SetBanner3(2, 0, GuestEndTitle(), GuestEndItems(), kGuestEndCodes);
-    console->SetBanner4(2, 0, GuestEndTitle(), GuestEndItems(), kGuestEndCodes);
+    console->SetBanner1(std::size(kGuestPauseCodes), 0, nullptr, GuestPauseItems(), kGuestPauseCodes);
+    console->SetBanner2(std::size(kGuestEndCodes), 0, GuestEndTitle(), GuestEndItems(), kGuestEndCodes);
+    console->SetBanner3(std::size(kGuestEndCodes), 0, GuestEndTitle(), GuestEndItems(), kGuestEndCodes);
+    console->SetBanner4(std::size(kGuestEndCodes), 0, GuestEndTitle(), GuestEndItems(), kGuestEndCodes);
 }
 
 // The host starts the battle once every seated guest has built it. A guest
@@ -201,7 +194,7 @@ void CNetworkScene::EnterBattle()
         // A human seat nobody sits in closes at the first frame.
         if (m_match.host != 0 && slot > 0 && slot < tag_TOLQNETMATCH::kSlots && setting->players[slot].IsHuman() &&
             m_match.slotPeer[slot].empty())
-            empty |= Bit(slot);
+            empty |= tag_TOLQNETMATCH::SlotBit(slot);
     }
     {
         std::lock_guard<std::mutex> frames(m_match.frameLock);
@@ -360,7 +353,7 @@ void CNetworkScene::CloseDepartedSeat(uint32_t slot)
     SetSeatName(slot, nullptr);
     entry.slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
     entry.roomWords[0] = 0;
-    m_match.closingAfterBattle &= ~Bit(slot);
+    m_match.closingAfterBattle &= ~tag_TOLQNETMATCH::SlotBit(slot);
 }
 
 // ---------------------------------------------------------------- the end
@@ -490,7 +483,7 @@ void CNetworkScene::DeleteBattle()
         return;
     for (uint32_t slot = 0; slot < setting->playerCount && slot < tag_TOLQNETMATCH::kSlots; ++slot)
     {
-        if ((closing & Bit(slot)) != 0 && setting->players[slot].IsHuman())
+        if ((closing & tag_TOLQNETMATCH::SlotBit(slot)) != 0 && setting->players[slot].IsHuman())
             CloseSeat(slot);
         setting->players[slot].localInput = 1;
     }

@@ -30,10 +30,6 @@ namespace
 // Peers whose drops are logged at most; more are counted only.
 constexpr size_t kLoggedPeers = 64;
 
-uint32_t Bit(uint32_t slot)
-{
-    return 1u << slot;
-}
 }
 
 // ---------------------------------------------------------------- callbacks
@@ -112,7 +108,7 @@ void CNetworkScene::UpdateSeatedMask()
     for (uint32_t slot = 1; slot < tag_TOLQNETMATCH::kSlots; ++slot)
     {
         if (!m_match.slotPeer[slot].empty())
-            seated |= Bit(slot);
+            seated |= tag_TOLQNETMATCH::SlotBit(slot);
     }
     std::lock_guard<std::mutex> frames(m_match.frameLock);
     m_match.seated = seated & ~m_match.departed;
@@ -210,7 +206,7 @@ void CNetworkScene::HandlePeerDisconnected(CNetClient* peer)
     // the next batch, which carries the departure mark.
     {
         std::lock_guard<std::mutex> frames(m_match.frameLock);
-        m_match.departed |= Bit(static_cast<uint32_t>(slot));
+        m_match.departed |= tag_TOLQNETMATCH::SlotBit(static_cast<uint32_t>(slot));
     }
     UpdateSeatedMask();
     NetSeatSummary summary = MakeNetSeatSummary(m_match.setting->players[slot], static_cast<uint8_t>(slot));
@@ -326,7 +322,7 @@ bool CNetworkScene::OnSummary(int32_t senderSlot, const uint8_t* payload, uint32
         if (senderSlot > 0)
             return false;
         if (summary.slotState == tag_TOLQBATTLEPLAYER::SLOT_CLOSED)
-            m_match.closingAfterBattle |= Bit(summary.slot);
+            m_match.closingAfterBattle |= tag_TOLQNETMATCH::SlotBit(summary.slot);
         return true;
     }
     ApplyNetSeatSummary(summary, &m_match.setting->players[summary.slot]);

@@ -20,6 +20,8 @@ struct tag_TOLQNETMATCH
     static constexpr uint32_t kSlots = 8;
     // The slot that is always the host's.
     static constexpr uint8_t kHostSlot = 0;
+    // A slot's bit in the masks below.
+    static constexpr uint32_t SlotBit(uint32_t slot) { return 1u << slot; }
 
     // 0 lobby, 1 room (the battle setup), 2 start, 3 battle.
     std::atomic<uint32_t> sceneState{0};

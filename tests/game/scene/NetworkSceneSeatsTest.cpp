@@ -6,6 +6,7 @@
 
 #include "engine/core/CByteWriter.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/menu/MenuKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,16 @@ int Seat(RawPeer& guest, const std::string& host, uint16_t port)
     if (!guest.Connect(host.c_str(), port) || !guest.WaitFor(NETMSG_SLOT, 1))
         return -1;
     return guest.All(NETMSG_SLOT)[0].payload[0];
+}
+
+uint8_t ButtonOfKey(MenuKey key)
+{
+    for (const MenuKeyBinding& binding : kMenuKeyBindings)
+    {
+        if (binding.key == key)
+            return binding.button;
+    }
+    return 0;
 }
 
 std::vector<uint8_t> Summary(uint8_t slot, int8_t character, int8_t state, uint8_t team)
@@ -368,4 +379,25 @@ TEST(NetworkSceneSeats, TheHostsRulesReplaceAGuestsButItsOwnMusic)
     });
     EXPECT_EQ(guest->GetDroppedMessages(), 1u);
     guest->Release();
+}
+
+TEST(NetworkSceneSeats, TheLobbyTakesItsKeysFromThePad)
+{
+    CInput input;
+    auto scene = MakeScene("127.0.48.5", &input);
+    ASSERT_TRUE(scene);
+    ASSERT_TRUE(UpdateUntil(*scene, [&] { return scene->GetLobby()->GetState() == 1; }));
+    // Nothing pressed: the notice stays.
+    scene->Update(0);
+    EXPECT_EQ(scene->GetLobby()->GetState(), 1);
+    // Cancel alone does nothing there; decide starts connecting.
+    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Cancel)] = 1;
+    scene->Update(0);
+    EXPECT_EQ(scene->GetLobby()->GetState(), 1);
+    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Cancel)] = 0;
+    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Decide)] = 1;
+    scene->Update(0);
+    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Decide)] = 0;
+    EXPECT_NE(scene->GetLobby()->GetState(), 1);
+    scene->Release();
 }
