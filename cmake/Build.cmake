@@ -66,11 +66,15 @@ set(KVR_TEST_ENV
   "GSETTINGS_BACKEND=memory"
   "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 
-# kvr_add_test_folder(<target> [SERIAL] LIBS lib...): one test program from
-# every .cpp of the calling folder, each test case registered with ctest;
-# SERIAL tests run alone, never beside other tests of a parallel run.
+# kvr_add_test_folder(<target> [SERIAL] [TIMEOUT seconds] LIBS lib...): one
+# test program from every .cpp of the calling folder, each test case
+# registered with ctest; SERIAL tests run alone, never beside other tests of
+# a parallel run; each test may take 300 seconds unless TIMEOUT says more.
 function(kvr_add_test_folder target)
-  cmake_parse_arguments(ARG "SERIAL" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL" "TIMEOUT" "LIBS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
@@ -86,5 +90,5 @@ function(kvr_add_test_folder target)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300 RUN_SERIAL ${ARG_SERIAL})
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} RUN_SERIAL ${ARG_SERIAL})
 endfunction()

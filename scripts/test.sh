@@ -40,13 +40,15 @@ cmake -S "$root" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_BENCH=O
 cmake --build "$release" --parallel "$jobs"
 run_ctest "$release"
 
-# The stream threads and the network sessions once more under
-# ThreadSanitizer (it cannot share a build with AddressSanitizer): only the
-# sound and network tests, to keep it cheap. Everything runs several times
+# The stream threads, the network sessions and the game's loading thread
+# once more under ThreadSanitizer (it cannot share a build with
+# AddressSanitizer): only the sound, network and loading tests, to keep it
+# cheap. Everything runs several times
 # slower there, so a test whose waits a slow run outlasted gets one more
 # run (a race on a path both runs take is reported again).
 tsan="$root/build/tsan"
 cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF
-cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net test_net_lobby test_game_scene
+cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net test_net_lobby \
+    test_game_app test_game_scene
 ctest --test-dir "$tsan" --output-on-failure --parallel "$jobs" --timeout 600 --repeat until-pass:2 \
-    -R 'Sound|^(PacketQueue|NetSession|NetSendQueue|NetMultiProcess|Upnp|UpnpMessages|LineTest|LobbyDispatchTest|LobbyLoopback|LobbyMisbehaviourTest|HostileRoom|HostileServer|NetLockstep|NetMatchMessages|NetworkSceneSeats|NetworkSceneBattle|NetworkMatchProcesses|NetworkMatchPlayer)\.'
+    -R 'Sound|^(PacketQueue|NetSession|NetSendQueue|NetMultiProcess|Upnp|UpnpMessages|LineTest|LobbyDispatchTest|LobbyLoopback|LobbyMisbehaviourTest|HostileRoom|HostileServer|LoadingLock|ControllerLoading|NetLockstep|NetMatchMessages|NetworkSceneSeats|NetworkSceneBattle|NetworkMatchProcesses|NetworkMatchPlayer)\.'

@@ -32,6 +32,15 @@ uint32_t SeedStep(uint32_t v)
     return (v ^ (v >> 30)) * 1812433253u + 1u;
 }
 
+template <class State>
+void SeedState(State& s, uint32_t seed)
+{
+    s.w = SeedStep(seed);
+    s.x = SeedStep(s.w);
+    s.y = SeedStep(s.x);
+    s.z = SeedStep(s.y);
+}
+
 // Truncates toward zero; values a 64-bit integer can't hold (and NaN) give 0.
 int64_t TruncateToInt64(double v)
 {
@@ -65,10 +74,12 @@ uint32_t RandomInt(uint32_t n)
 
 void SeedRandom(uint32_t seed)
 {
-    g_random.w = SeedStep(seed);
-    g_random.x = SeedStep(g_random.w);
-    g_random.y = SeedStep(g_random.x);
-    g_random.z = SeedStep(g_random.y);
+    SeedState(g_random, seed);
+}
+
+void CRandom::Seed(uint32_t seed)
+{
+    SeedState(*this, seed);
 }
 
 void GetRandomState(uint32_t state[4])

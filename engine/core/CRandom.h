@@ -15,6 +15,9 @@ public:
     uint32_t Next();
     // Next() mod n. n = 0 still draws (replays count draws) and returns 0.
     uint32_t NextInt(uint32_t n);
+    // Starts the stream from a 32-bit seed, as SeedRandom starts the
+    // process-wide one.
+    void Seed(uint32_t seed);
 
     uint32_t x = 123456789;
     uint32_t y = 362436069;

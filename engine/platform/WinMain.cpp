@@ -4,6 +4,8 @@
 #include "engine/platform/FrameTimer.h"
 #include "engine/platform/message/MessageQueue.h"
 
+#include <string>
+
 CApplicationMain* g_pApplication = nullptr;
 
 namespace
@@ -51,6 +53,19 @@ int WinMain(InstanceHandle instance, InstanceHandle previous, char* commandLine,
     delete g_pApplication;
     g_pApplication = nullptr;
     return 0;
+}
+
+int RunWinMain(int argc, char** argv)
+{
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i)
+    {
+        if (i > 1)
+            commandLine += ' ';
+        commandLine += argv[i];
+    }
+    const int showNormal = 1;
+    return WinMain(GetProgramInstance(), nullptr, commandLine.data(), showNormal);
 }
 
 LResult WndProc(WindowHandle window, uint32_t id, WParam wParam, LParam lParam)

@@ -16,6 +16,10 @@ CApplicationMain* CreateApplication();
 // application can't be made or initialised.
 int WinMain(InstanceHandle instance, InstanceHandle previous, char* commandLine, int showMode);
 
+// A process entry's WinMain: the arguments after the program's name joined
+// into one command line, this process's instance, shown normally.
+int RunWinMain(int argc, char** argv);
+
 // Every window of the program is registered with this procedure.
 LResult WndProc(WindowHandle window, uint32_t id, WParam wParam, LParam lParam);
 

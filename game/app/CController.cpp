@@ -1,5 +1,8 @@
 // The game application's frames: loading, then the current scene with the
 // quit menu, frame skipping and device loss; the scene switch.
+//
+// Sections: start; frames (update, the quit menu, full screen, drawing);
+// scenes; device loss; the way out.
 #include "game/app/CController.h"
 
 #include "engine/core/CScene.h"
@@ -7,6 +10,7 @@
 #include "engine/core/GameText.h"
 #include "engine/effect/CEffectController.h"
 #include "engine/platform/CGraphics.h"
+#include "engine/platform/device/GraphicsDevice.h"
 #include "engine/platform/CSystem.h"
 #include "engine/platform/FrameTimer.h"
 #include "engine/platform/PlatformClock.h"
@@ -99,7 +103,8 @@ int CController::InitOnDevices(CSystem* system, CGraphics* graphics, CSound* sou
     m_graphics = graphics;
     m_sound = sound;
     m_input = input;
-    if (m_system == nullptr || m_graphics == nullptr || m_sound == nullptr || m_input == nullptr)
+    if (m_system == nullptr || m_graphics == nullptr || m_sound == nullptr || m_input == nullptr ||
+        m_graphics->GetDevice() == nullptr)
         return 0;
     InitFrameTimer(m_system, 60);
     return StartGame();
@@ -127,12 +132,16 @@ void CController::UpdateLoading()
         m_loadingThread.join();
         // The main thread draws alone from now on.
         m_graphics->MakeContextCurrent();
+        m_loadingState = m_loadingSucceeded.load() ? LoadingState::WaitingForKey : LoadingState::Failed;
         if (m_loadingState.load() == LoadingState::Failed)
         {
             ShowMessageBox(m_system->GetWindowHandle(), ToGameText(m_loadingError).c_str(), kErrorCaption);
             MessageQueue::PostQuit(0);
             return;
         }
+        // The input object is polled on this thread every frame: the pads
+        // take the settings' keys here, not on the loading thread.
+        CopyInputSettings();
         if (m_config->GetData()->fullScreen != 0)
             SetFullScreen(true);
     }
@@ -300,7 +309,9 @@ void CController::RenderLoadingScreen()
     const CMenuPainter painter(CMenuLayout::ForGraphics(m_graphics, MenuScaleRule::Menu4x3));
     if (m_loadingPicture)
     {
-        const MenuCell whole{.left = 0, .top = 0, .right = static_cast<float>(m_loadingPicture->GetWidth()),
+        const MenuCell whole{.left = 0,
+                             .top = 0,
+                             .right = static_cast<float>(m_loadingPicture->GetWidth()),
                              .bottom = static_cast<float>(m_loadingPicture->GetHeight())};
         painter.PictureInto(m_loadingPicture.get(), whole, painter.Layout().Area(), Opaque(MenuRole::Focused));
     }

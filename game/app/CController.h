@@ -90,11 +90,16 @@ public:
     int Render() override;
     uint32_t Shutdown() override;
 
-    // Loading, for the loading screen and tests.
+    // Loading, for the loading screen and tests. The state leaves Loading
+    // on the main thread, once the loading thread has ended and the main
+    // thread has the graphics context again.
     LoadingState GetLoadingState() const { return m_loadingState.load(); }
     uint32_t GetLoadedEntries() const { return m_loadedEntries.load(); }
     uint32_t GetTotalEntries() const { return m_totalEntries.load(); }
     const std::string& GetLoadingError() const { return m_loadingError; }
+    // While the loading thread runs, the graphics context belongs to the
+    // holder of this lock: whoever reads the screen then (a test) holds it.
+    CLoadingLock& GetLoadingLock() { return m_loadingLock; }
 
     // Scene switching. The new scene is made and initialised at once; the
     // old one is released and deleted at the end of the frame, so a scene
@@ -174,7 +179,6 @@ private:
     void LoadOnThread();
     bool LoadSettings();
     bool LoadResources();
-    bool CopyInputSettings();
     bool CreateHdrFilter();
     bool CreateEffects();
     bool PublishServices();
@@ -185,6 +189,7 @@ private:
     bool CreateCamera();
 
     // CController.cpp
+    void CopyInputSettings();
     void UpdateLoading();
     void UpdatePlaying();
     void UpdateWindowKeys();
@@ -201,6 +206,7 @@ private:
     std::thread m_loadingThread;
     std::atomic<LoadingState> m_loadingState{LoadingState::Loading};
     std::atomic<bool> m_loadingDone{false};
+    std::atomic<bool> m_loadingSucceeded{false};
     std::atomic<uint32_t> m_loadedEntries{0};
     std::atomic<uint32_t> m_totalEntries{0};
     std::string m_loadingError;

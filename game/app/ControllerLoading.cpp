@@ -18,6 +18,7 @@
 #include "engine/render/CTexture.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CBulletMemoryList.h"
+#include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CClothesDefinition.h"
 #include "game/actor/CGameDataResource.h"
 #include "game/actor/CWeaponDefinition.h"
@@ -26,6 +27,7 @@
 #include "game/app/GameServices.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 namespace
@@ -72,36 +74,99 @@ constexpr uint32_t kMusicWithoutNotification = 1;
 std::string g_dataFolder;
 bool g_hdrOption = true;
 
-// The play data's tables follow the game data: one entry per selectable
-// character, weapon and clothes item, with each item's unlock rule.
-void FitPlayData(CGameConfig& config, CQorResourceController& resources)
+template <class Definition>
+const Definition* DefinitionAt(CResourceList<CResourceBase*>* list, uint32_t index)
 {
-    auto* characters = static_cast<CResourceList<CResourceBase*>*>(
-        resources.GetList(CQorResourceController::LIST_CHARACTERS));
-    const size_t selectable = std::min<size_t>(characters->GetCount(), kMaxCharacters);
-    if (config.GetPlayData()->characters.size() < selectable)
-        config.GetPlayData()->characters.resize(selectable);
-    if (config.GetRecord()->records.size() < selectable)
-        config.GetRecord()->records.resize(selectable);
+    const auto* resource = dynamic_cast<const CGameDataResource<Definition>*>(list->GetItem(index));
+    return resource != nullptr ? &resource->GetDefinition() : nullptr;
+}
 
-    std::vector<tag_TOLQUNLOCKRULE> weaponRules;
+// The unlock rule of every definition of a list, in list order.
+template <class Definition> std::vector<tag_TOLQUNLOCKRULE> UnlockRules(CQorResourceController& resources, uint8_t kind)
+{
+    std::vector<tag_TOLQUNLOCKRULE> rules;
+    auto* list = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(kind));
+    for (uint32_t i = 0; i < list->GetCount(); ++i)
+    {
+        const Definition* item = DefinitionAt<Definition>(list, i);
+        rules.push_back(item != nullptr ? tag_TOLQUNLOCKRULE{item->unlockKind, item->unlockThreshold}
+                                        : tag_TOLQUNLOCKRULE{});
+    }
+    return rules;
+}
+
+bool AllEmpty(const char (*fields)[kNameBytes], uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        if (fields[i][0] != '\0')
+            return false;
+    }
+    return true;
+}
+
+// A character that never chose its equipment carries what it comes with,
+// so a first battle can be set up before anything was bought.
+void GiveDefaultEquipment(tag_TOLQCHARAPLAYDATA* play, const CCharacterDefinition& definition)
+{
+    if (AllEmpty(play->weapons, kCharacterWeapons))
+    {
+        for (uint32_t i = 0; i < kCharacterWeapons; ++i)
+            std::snprintf(play->weapons[i], kNameBytes, "%s", definition.defaultWeapons[i]);
+    }
+    if (AllEmpty(play->clothes, kCharacterClothes))
+    {
+        for (uint32_t i = 0; i < kCharacterClothes; ++i)
+            std::snprintf(play->clothes[i], kNameBytes, "%s", definition.defaultClothes[i]);
+    }
+}
+
+// Weapons that are free from the start belong to the player.
+void OwnFreeWeapons(tag_TOLQPLAYDATA* play, CQorResourceController& resources)
+{
     auto* weapons = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_WEAPONS));
     for (uint32_t i = 0; i < weapons->GetCount(); ++i)
     {
-        const auto* weapon = dynamic_cast<const CGameDataResource<CWeaponDefinition>*>(weapons->GetItem(i));
-        weaponRules.push_back(weapon != nullptr ? tag_TOLQUNLOCKRULE{weapon->GetDefinition().unlockKind,
-                                                                    weapon->GetDefinition().unlockThreshold}
-                                                : tag_TOLQUNLOCKRULE{});
+        const CWeaponDefinition* weapon = DefinitionAt<CWeaponDefinition>(weapons, i);
+        if (play->weapons.size() <= i)
+            play->weapons.resize(i + 1);
+        if (weapon != nullptr && weapon->unlockKind == 0 && weapon->price == 0)
+        {
+            play->weapons[i].unlocked = 1;
+            play->weapons[i].owned = 1;
+        }
     }
-    std::vector<tag_TOLQUNLOCKRULE> clothesRules;
-    auto* clothes = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_CLOTHES));
-    for (uint32_t i = 0; i < clothes->GetCount(); ++i)
+}
+
+// The play data's tables follow the game data: one entry per selectable
+// character, weapon and clothes item, with each item's unlock rule; the
+// stages and the built-in music on offer; weapons that are free from the
+// start belong to the player.
+void FitPlayData(CGameConfig& config, CQorResourceController& resources)
+{
+    tag_TOLQPLAYDATA* play = config.GetPlayData();
+    auto* characters = static_cast<CResourceList<CResourceBase*>*>(
+        resources.GetList(CQorResourceController::LIST_CHARACTERS));
+    const size_t selectable = std::min<size_t>(characters->GetCount(), kMaxCharacters);
+    if (play->characters.size() < selectable)
+        play->characters.resize(selectable);
+    if (config.GetRecord()->records.size() < selectable)
+        config.GetRecord()->records.resize(selectable);
+    for (uint32_t i = 0; i < selectable; ++i)
     {
-        const auto* item = dynamic_cast<const CGameDataResource<CClothesDefinition>*>(clothes->GetItem(i));
-        clothesRules.push_back(item != nullptr ? tag_TOLQUNLOCKRULE{item->GetDefinition().unlockKind,
-                                                                   item->GetDefinition().unlockThreshold}
-                                               : tag_TOLQUNLOCKRULE{});
+        if (const CCharacterDefinition* definition = DefinitionAt<CCharacterDefinition>(characters, i))
+            GiveDefaultEquipment(&play->characters[i], *definition);
     }
+    auto* stages = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_STAGES));
+    play->stageCount = static_cast<uint8_t>(std::min<uint32_t>(stages->GetCount(), kMaxStages));
+    play->builtInMusicCount = kBuiltInMusicTracks;
+    play->musicCount = kBuiltInMusicTracks + static_cast<uint32_t>(play->userMusic.size());
+    OwnFreeWeapons(play, resources);
+
+    std::vector<tag_TOLQUNLOCKRULE> weaponRules =
+        UnlockRules<CWeaponDefinition>(resources, CQorResourceController::LIST_WEAPONS);
+    std::vector<tag_TOLQUNLOCKRULE> clothesRules =
+        UnlockRules<CClothesDefinition>(resources, CQorResourceController::LIST_CLOTHES);
     config.SetUnlockRules(std::move(weaponRules), std::move(clothesRules));
     config.UpdateUnlocks();
 }
@@ -147,9 +212,9 @@ void CController::LoadOnThread()
     // resource list also lets the loading screen in between its entries.
     using Step = bool (CController::*)();
     static const Step kSteps[] = {
-        &CController::LoadSettings,   &CController::LoadResources, &CController::CopyInputSettings,
-        &CController::CreateHdrFilter, &CController::CreateEffects, &CController::PublishServices,
-        &CController::CreateFonts,    &CController::FindSharedResources, &CController::CreateCamera,
+        &CController::LoadSettings,    &CController::LoadResources, &CController::CreateHdrFilter,
+        &CController::CreateEffects,   &CController::PublishServices, &CController::CreateFonts,
+        &CController::FindSharedResources, &CController::CreateCamera,
     };
     bool loaded = true;
     for (Step step : kSteps)
@@ -159,7 +224,8 @@ void CController::LoadOnThread()
         if (!loaded)
             break;
     }
-    m_loadingState = loaded ? LoadingState::WaitingForKey : LoadingState::Failed;
+    // The state changes on the main thread once it has joined this one.
+    m_loadingSucceeded = loaded;
     m_loadingDone = true;
 }
 
@@ -199,7 +265,7 @@ bool CController::LoadResources()
     return true;
 }
 
-bool CController::CopyInputSettings()
+void CController::CopyInputSettings()
 {
     const tag_TOLQGAMECONFIG* settings = m_config->GetData();
     tag_KVRPADSTATE* pad = m_input->GetPadState(0);
@@ -210,7 +276,6 @@ bool CController::CopyInputSettings()
         pad->xinputMap[action] = settings->padElements[action];
     }
     CInput::ClampPadMappings(pad, 0);
-    return true;
 }
 
 bool CController::CreateHdrFilter()

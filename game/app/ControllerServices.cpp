@@ -109,8 +109,8 @@ void CController::DrawBackground(uint32_t color)
     const CMenuPainter painter(CMenuLayout::ForGraphics(m_graphics, MenuScaleRule::Menu4x3));
     if (m_background != nullptr)
     {
-        const MenuCell screen{.left = 0, .top = 0, .right = CMenuLayout::kLayoutWidth,
-                              .bottom = CMenuLayout::kLayoutHeight};
+        const MenuCell screen{
+            .left = 0, .top = 0, .right = CMenuLayout::kLayoutWidth, .bottom = CMenuLayout::kLayoutHeight};
         painter.PictureInto(m_background, screen, painter.Layout().Area(), color);
     }
     m_backgroundEffect.Render(painter, m_menuSheet, static_cast<float>(color >> 24) / 255.0f);

@@ -19,6 +19,10 @@ constexpr uint32_t kCharacterClothes = 6;
 constexpr uint32_t kNameBytes = 260;
 constexpr uint32_t kLoginIdBytes = 33;
 constexpr uint32_t kBattleTallies = 15;
+// The battle music the game brings (the user's own files come after it) and
+// the most stages a battle setting can offer (its choice is a signed byte).
+constexpr uint8_t kBuiltInMusicTracks = 11;
+constexpr uint32_t kMaxStages = 127;
 
 
 struct tag_TOLQGAMECONFIG

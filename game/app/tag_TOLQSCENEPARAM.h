@@ -14,8 +14,8 @@ struct tag_TOLQSCENEPARAM
     float fade3 = 0.0f;    // word 3: the third (a page)
     uint32_t value4 = 0;   // words 4 and 5: the scene's own
     uint32_t value5 = 0;
-    uint32_t step = 0;     // word 6: the step or state to resume in
-    uint32_t item = 0;     // word 7: the item to show first
+    uint32_t step = 0; // word 6: the step or state to resume in
+    uint32_t item = 0; // word 7: the item to show first
 };
 static_assert(sizeof(tag_TOLQSCENEPARAM) == 32, "the scene parameter block is eight words");
 

@@ -3,9 +3,12 @@
 #include "game/actor/CCharacter.h"
 #include "game/actor/CStage.h"
 #include "game/app/CGameConfig.h"
+#include "game/app/CQorResourceController.h"
+#include "game/app/GameServices.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/story/CMission.h"
 #include "net/lobby/CLobbyClient.h"
 
 namespace
@@ -147,6 +150,16 @@ uint32_t CBattleScene::RecordResultNetwork(uint8_t result, uint32_t local)
     return RecordResult(result, local, true);
 }
 
+const uint32_t* CBattleScene::GetMissionThresholds() const
+{
+    if (g_pResourceController == nullptr || m_setting == nullptr)
+        return nullptr;
+    CResourceList<CMission*>* missions = g_pResourceController->GetMissionList();
+    if (m_setting->missionIndex >= missions->GetCount() || missions->GetItem(m_setting->missionIndex) == nullptr)
+        return nullptr;
+    return missions->GetItem(m_setting->missionIndex)->GetHeader()->rankThresholds;
+}
+
 uint32_t CBattleScene::RecordMissionResult(uint32_t local)
 {
     if (m_config == nullptr || m_setting == nullptr || m_setting->playback != 0)
@@ -160,14 +173,15 @@ uint32_t CBattleScene::RecordMissionResult(uint32_t local)
     // no rank yet counts as a clear, whatever rank it earns.
     if (record.rank == 0)
         m_config->GetPlayData()->clearedMissionCount += 1;
-    if (!m_missionRanks.has_value())
+    const uint32_t* thresholds = GetMissionThresholds();
+    if (thresholds == nullptr)
         return 1;
     uint32_t* score = fighter->GetBattleScore()->value;
     const uint32_t defeats = score[tag_TOLQBATTLESCORE::DEFEATS];
     const uint32_t seconds = (m_console != nullptr ? m_console->GetTimeLeft() : 0) / 1000;
-    for (int32_t rank = kMissionRanks - 1; rank >= 0; --rank)
+    for (int32_t rank = tag_TOLQMISSIONHEADER::kRanks - 1; rank >= 0; --rank)
     {
-        const uint32_t threshold = (*m_missionRanks)[static_cast<size_t>(rank)];
+        const uint32_t threshold = thresholds[rank];
         if (defeats < threshold && seconds < threshold)
             continue;
         const uint32_t value = defeats >= threshold ? defeats : seconds;

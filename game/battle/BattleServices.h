@@ -1,5 +1,7 @@
 #pragma once
 
+#include "game/menu/MenuSound.h"
+
 #include <cstdint>
 
 class CBulletMemoryList;
@@ -16,17 +18,20 @@ class CSoundBuffer;
 // own.
 CGameConfig* GetBattleGameConfig();
 CBulletMemoryList* GetBattleBulletPool();
-// Music from its loop point at the settings' music volume (start volume,
-// fade speed).
+// Music from its loop point (start volume, fade speed), as the game
+// application plays music.
 void PlayBattleMusic(CSoundBuffer* music, int32_t volume, int32_t speed, float loopSeconds);
 // A voice once, at the voice volume.
 void PlayBattleVoice(CSoundBuffer* voice);
-// A sound effect once, at the sound-effect volume.
+// A sound effect once, at the sound-effect volume, heard from 1000 units.
 void PlayBattleSoundEffect(CSoundBuffer* sound);
-// The camera's viewport: a 4:3 area of a wider window, else the window.
+// The menu sounds of the HUD's menus.
+void PlayBattleMenuSound(MenuSound sound);
+// The camera's viewport: a 4:3 area of a wider window, else the window;
+// without the application, the whole client area of the drawing device.
 void SetBattleCameraViewport(CCamera* camera);
+// The HDR filter the frame is drawn through; null without one.
+CFilter* GetBattleHDRFilter();
 // Puts the mouse back at the window's centre while the game window has the
 // keyboard focus, so that turning never runs into the screen's edge.
 void RecentreBattleMouse(CInput* input);
-// The HDR filter the frame is drawn through; null without one.
-CFilter* GetBattleHDRFilter();

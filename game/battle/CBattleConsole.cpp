@@ -4,17 +4,23 @@
 #include "game/battle/CBattleConsole.h"
 
 #include "engine/core/CkvrMatrix.h"
-#include "engine/core/ShiftJisText.h"
 #include "engine/platform/FrameTimer.h"
 #include "engine/platform/input/CInput.h"
 #include "engine/platform/sound/CSoundBuffer.h"
+#include "engine/platform/CGraphics.h"
 #include "engine/render/CCamera.h"
+#include "engine/render/CFontTexture.h"
 #include "engine/render/CTexture.h"
 #include "engine/core/CRandom.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CCharacter.h"
 #include "game/actor/CCharacterDefinition.h"
+#include "game/app/CGameConfig.h"
+#include "game/app/CQorResourceController.h"
+#include "game/app/GameServices.h"
 #include "game/battle/BattleServices.h"
+#include "game/battle/CConsoleRenderer.h"
+#include "game/battle/ConsoleText.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 
 #include <cstdio>
@@ -46,6 +52,13 @@ const tag_TOLQCAMERAKEY kIntroKey = {0, 7.0f, CkvrVector3(-20.0f, 225.0f, 0.0f),
 const tag_TOLQCAMERAKEY kReadyCloseKey = {1000, 1.5f, CkvrVector3(-5.0f, 160.0f, 0.0f), CkvrVector3(0.0f, 1.0f, 0.0f)};
 const tag_TOLQCAMERAKEY kResultKey = {0, 2.0f, CkvrVector3(5.0f, 180.0f, 0.0f), CkvrVector3(0.0f, 0.7f, 0.0f)};
 
+// The fonts of the resource controller's list the HUD writes with.
+constexpr uint32_t kSmallFont = 0;
+constexpr uint32_t kLargeFont = 1;
+constexpr uint8_t kRotatingRadar = 1;
+// A window frame's border in pixels (times the scale of the scaled form).
+constexpr float kWindowBorderPixels = 36.0f;
+
 // The HUD camera's projection.
 constexpr int kCameraFov = 45;
 constexpr float kCameraNear = 0.1f;
@@ -59,22 +72,6 @@ bool Pressed(const tag_KVRPADSTATE* pad, uint8_t button)
 bool Held(const tag_KVRPADSTATE* pad, uint8_t button)
 {
     return pad != nullptr && pad->held.button[button] != 0;
-}
-
-// Copies text into a field of size bytes, cut at a character's edge so that
-// no half of a two-byte character is left at the end.
-void CopyCut(char* out, size_t size, const char* text)
-{
-    size_t used = 0;
-    while (text[used] != '\0')
-    {
-        const size_t length = ShiftJisCharLength(text + used);
-        if (length == 0 || used + length >= size)
-            break;
-        used += length;
-    }
-    std::memcpy(out, text, used);
-    out[used] = '\0';
 }
 
 float Lerp(float a, float b, float f)
@@ -120,6 +117,8 @@ uint32_t CBattleConsole::Release()
 {
     m_state = tag_TOLQCONSOLESTATE();
     m_texture = nullptr;
+    m_largeFont = nullptr;
+    m_smallFont = nullptr;
     m_announce = nullptr;
     m_setting = nullptr;
     return CScene::Release();
@@ -132,6 +131,14 @@ int CBattleConsole::Init(uintptr_t argument)
     if (m_texture == nullptr && CTexture::GetGraphics() != nullptr)
         return 0;
     m_announce = CActorResources::FindSound(kAnnounceSoundName);
+    if (g_pResourceController != nullptr)
+    {
+        CResourceList<CFontTexture*>& fonts = g_pResourceController->GetFontList();
+        m_largeFont = fonts.GetCount() > kLargeFont ? fonts.GetItem(kLargeFont) : nullptr;
+        m_smallFont = fonts.GetCount() > kSmallFont ? fonts.GetItem(kSmallFont) : nullptr;
+    }
+    CGameConfig* config = GetBattleGameConfig();
+    m_rotatingRadar = config != nullptr && config->GetData()->radarType == kRotatingRadar;
     m_state = tag_TOLQCONSOLESTATE();
     m_state.timeLeft = m_setting != nullptr ? m_setting->rules.GetTimeLimit() : tag_TOLQBATTLERULE::kNoTimeLimit;
     return 1;
@@ -477,7 +484,10 @@ void CBattleConsole::UpdateMenus(const tag_KVRPADSTATE* pad, bool pauseWasOpen)
     {
     case ConsoleMenu::Pause:
         if (pauseWasOpen && (Pressed(pad, BUTTON_CANCEL) || Pressed(pad, BUTTON_MENU)))
+        {
             m_state.currentMenu = ConsoleMenu::None;
+            PlayBattleMenuSound(MenuSound::Cancel);
+        }
         UpdateMenu(&m_state.pauseMenu, pad);
         break;
     case ConsoleMenu::Win:
@@ -499,21 +509,27 @@ void CBattleConsole::UpdateMenu(tag_TOLQMENU* menu, const tag_KVRPADSTATE* pad)
 {
     if (!menu->HasItems())
         return;
-    const int8_t last = static_cast<int8_t>(menu->itemCount - 1);
     if (Pressed(pad, BUTTON_UP) || Pressed(pad, BUTTON_UP_ALTERNATE))
-        menu->cursor = menu->cursor <= 0 ? last : static_cast<int8_t>(menu->cursor - 1);
+    {
+        MoveMenuCursor(menu, -1);
+        PlayBattleMenuSound(MenuSound::Cursor);
+    }
     else if (Pressed(pad, BUTTON_DOWN) || Pressed(pad, BUTTON_DOWN_ALTERNATE))
-        menu->cursor = menu->cursor >= last ? 0 : static_cast<int8_t>(menu->cursor + 1);
+    {
+        MoveMenuCursor(menu, 1);
+        PlayBattleMenuSound(MenuSound::Cursor);
+    }
     if (!Pressed(pad, BUTTON_DECIDE) || menu->codes == nullptr)
         return;
     const int8_t code = menu->codes[menu->cursor];
+    if (code == RESULT_UNDECIDED)
+        return;
+    PlayBattleMenuSound(MenuSound::Decide);
     if (code == RESULT_RESUME)
     {
         m_state.currentMenu = ConsoleMenu::None;
         return;
     }
-    if (code == RESULT_UNDECIDED)
-        return;
     m_state.resultCode = code;
     StartFinish();
 }
@@ -525,7 +541,7 @@ void CBattleConsole::ShowMessage(const char* text, uint32_t team, uint32_t falle
     if (text == nullptr)
         return;
     m_state.messageClock = 0;
-    CopyCut(m_state.messageText, sizeof(m_state.messageText), text);
+    CopyGameText(m_state.messageText, sizeof(m_state.messageText), text);
     m_state.messageShown = 1;
     PlayBattleSoundEffect(m_announce);
     for (uint32_t i = 0; i < m_state.characterCount; ++i)
@@ -546,9 +562,11 @@ void CBattleConsole::AddRadioMessage(uint32_t fighter, uint32_t message)
     const tag_TOLQRADIOCHAT* table = sender->GetRadioChatTable();
     if (table == nullptr)
         return;
+    // The table's texts fill their 33 bytes and need not end in a NUL: at
+    // most 32 of them are read.
     char line[1 + tag_TOLQRADIOCHAT::kTextSize];
     line[0] = static_cast<char>(table[message].scope);
-    CopyCut(line + 1, sizeof(line) - 1, table[message].text);
+    CopyGameText(line + 1, sizeof(line) - 1, table[message].text, tag_TOLQRADIOCHAT::kTextSize - 1);
     const tag_TOLQBATTLECHARADATA* data = sender->GetBattleData();
     const char* name = data != nullptr && !data->name.empty() ? data->name.c_str() : sender->GetDefinition()->name;
     AddRadioLine(line, sender->GetTeam(), name, sender);
@@ -570,7 +588,7 @@ void CBattleConsole::AddRadioLine(const char* message, uint8_t team, const char*
     line.sender = sender;
     char text[256];
     std::snprintf(text, sizeof(text), "%s:%s", senderName != nullptr ? senderName : "", message + 1);
-    CopyCut(line.text, sizeof(line.text), text);
+    CopyGameText(line.text, sizeof(line.text), text);
     line.shown = 1;
 }
 
@@ -587,11 +605,53 @@ uint32_t CBattleConsole::CountTeamMembers(CCharacter* const* characters, uint32_
 
 // ---------------------------------------------------------------- drawing
 
+CConsoleRenderer CBattleConsole::MakeRenderer(const CMenuLayout& layout, CMenuFrame* items) const
+{
+    CGraphics* graphics = CCamera::GetGraphics();
+    CConsoleRenderer::Resources resources;
+    resources.sheet = m_texture;
+    resources.large = m_largeFont;
+    resources.small = m_smallFont;
+    resources.setting = m_setting;
+    resources.camera = graphics != nullptr ? graphics->GetCamera() : nullptr;
+    resources.rotatingRadar = m_rotatingRadar;
+    return CConsoleRenderer(m_state, resources, layout, items);
+}
+
 int CBattleConsole::Render(uintptr_t)
 {
+    CGraphics* graphics = CCamera::GetGraphics();
+    if (graphics == nullptr)
+        return 1;
+    m_drawn.Begin(CMenuLayout::ForGraphics(graphics, MenuScaleRule::Screen), MenuKeys(), nullptr);
+    MakeRenderer(m_drawn.Layout(), &m_drawn).Render();
     return 1;
 }
 
 void CBattleConsole::RenderWorldOverlays()
 {
+    CGraphics* graphics = CCamera::GetGraphics();
+    if (graphics == nullptr)
+        return;
+    m_drawn.Begin(CMenuLayout::ForGraphics(graphics, MenuScaleRule::Screen), MenuKeys(), nullptr);
+    MakeRenderer(m_drawn.Layout(), &m_drawn).RenderWorldOverlays();
+}
+
+void CBattleConsole::DrawWindowFrame(const float* inner, uint32_t color)
+{
+    DrawWindowFrameScaled(inner, color, 1.0f);
+}
+
+// For other screens' use (the tutorial's): reports nothing.
+void CBattleConsole::DrawWindowFrameScaled(const float* inner, uint32_t color, float scale)
+{
+    CGraphics* graphics = CCamera::GetGraphics();
+    if (inner == nullptr || graphics == nullptr)
+        return;
+    const CMenuLayout layout = CMenuLayout::ForGraphics(graphics, MenuScaleRule::Screen);
+    const MenuPoint topLeft = layout.CursorToLayout({inner[0], inner[1]});
+    const MenuPoint bottomRight = layout.CursorToLayout({inner[2], inner[3]});
+    MakeRenderer(layout, nullptr)
+        .DrawWindowFrame({topLeft.x, topLeft.y, bottomRight.x, bottomRight.y},
+                         kWindowBorderPixels * scale / layout.Scale(), color);
 }

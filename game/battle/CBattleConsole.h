@@ -3,10 +3,13 @@
 #include "engine/core/CScene.h"
 #include "game/actor/IBattleConsole.h"
 #include "game/battle/tag_TOLQCONSOLESTATE.h"
+#include "game/menu/CMenuFrame.h"
 
 #include <cstdint>
 
 class CCamera;
+class CConsoleRenderer;
+class CFontTexture;
 class CInput;
 class CSoundBuffer;
 class CTexture;
@@ -27,7 +30,8 @@ struct tag_TOLQBATTLESETTING;
 // draw open their menu and start the finish), and the camera, the poses and
 // the ready/go voices follow the phase clock. Then the open menu reads its
 // keys: 13 or 8 up, 12 or 9 down (both wrapping), 22 chooses, and in the
-// pause menu 23 or 31 closes it (not on the press that opened it).
+// pause menu 23 or 31 closes it (not on the press that opened it); moves,
+// choices and closing play the menu sounds.
 //
 // Phases and states are in tag_TOLQCONSOLESTATE.h. Drawing (Render,
 // RenderWorldOverlays) reads the state and changes nothing.
@@ -76,12 +80,22 @@ public:
     // argument: the battle's CCamera (or 0). Once per battle frame after the
     // simulation. Returns 1.
     int Update(uintptr_t argument) override;
-    // The 2D HUD, last in the battle's render pass; the panels themselves
-    // are drawn from the state (filled in with the HUD's drawing).
+    // The 2D HUD, last in the battle's render pass (CConsoleRenderer). Every
+    // element drawn reports itself in GetDrawnItems. Returns 1.
     int Render(uintptr_t argument) override;
     // Name plates and labels over fighters, field weapons and items, in the
-    // battle's 3D pass.
+    // battle's 3D pass; they report themselves the same way.
     void RenderWorldOverlays();
+    // A nine-part window around an inner rectangle given in the window's
+    // pixels (left, top, right, bottom): its border 36 pixels deep at every
+    // size, or 36 x scale with the scaled form.
+    void DrawWindowFrame(const float* inner, uint32_t color);
+    void DrawWindowFrameScaled(const float* inner, uint32_t color, float scale);
+    // What the last Render or RenderWorldOverlays drew (HudItemId).
+    const CMenuFrame& GetDrawnItems() const { return m_drawn; }
+    // Whether the radar turns with the focused fighter (the settings' radar
+    // type, read at Init).
+    void SetRadarRotation(bool rotating) { m_rotatingRadar = rotating; }
 
     // Set by the battle after Init, before StartIntro.
     void SetCharacters(CCharacter** characters, CCharacter* focused, uint32_t count);
@@ -165,7 +179,15 @@ private:
     template <class Action>
     void ForEachCharacter(Action action);
 
+    // Drawing: a renderer over the state and fonts in a layout, reporting
+    // to items (null: nowhere).
+    CConsoleRenderer MakeRenderer(const CMenuLayout& layout, CMenuFrame* items) const;
+
     CTexture* m_texture = nullptr;
+    CFontTexture* m_largeFont = nullptr;
+    CFontTexture* m_smallFont = nullptr;
+    bool m_rotatingRadar = false;
+    CMenuFrame m_drawn;
     CSoundBuffer* m_announce = nullptr;
     const tag_TOLQBATTLESETTING* m_setting = nullptr;
     CInput* m_input = nullptr;

@@ -24,7 +24,6 @@
 #include "game/actor/CStateHash.h"
 #include "game/actor/tag_TOLQBATTLEFRAME.h"
 #include "game/app/CGameConfig.h"
-#include "game/app/CQorResourceController.h"
 #include "game/app/GameServices.h"
 #include "game/app/SaveFolder.h"
 #include "game/battle/BattleGameData.h"
@@ -81,14 +80,6 @@ uint32_t CBattleScene::GetPlayerCount() const
     return m_setting != nullptr ? m_setting->playerCount : 0;
 }
 
-void CBattleScene::SetMissionRankThresholds(const uint32_t thresholds[kMissionRanks])
-{
-    std::array<uint32_t, kMissionRanks> ranks;
-    for (uint32_t k = 0; k < kMissionRanks; ++k)
-        ranks[k] = thresholds[k];
-    m_missionRanks = ranks;
-}
-
 void CBattleScene::SetReplay(CReplay* replay)
 {
     m_replay.reset(replay);
@@ -103,8 +94,8 @@ int CBattleScene::Init(uintptr_t argument)
         return 0;
     if (m_config == nullptr)
         m_config = GetBattleGameConfig();
-    if (g_pResourceController != nullptr && CActorResources::GetController() == nullptr)
-        CActorResources::Install(g_pResourceController);
+    // The resources the fighters find their models and sounds in: the game
+    // application installs its own when it publishes its services.
     CopyGameDataLists(CActorResources::GetController(), &m_gameData);
     // The music is drawn before the seed is set, as every peer draws it.
     PickMusic();

@@ -6,10 +6,8 @@
 #include "game/actor/CGameDataLists.h"
 #include "game/battle/BattleEndRules.h"
 
-#include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <vector>
 
 class CBattleConsole;
@@ -66,7 +64,6 @@ public:
     static constexpr Track kLoseMusic = {"Bgm_lose.ogg", 13.992f};
     // Money a mission earns by rank 0-6.
     static constexpr uint32_t kRankReward[7] = {0, 0, 10, 20, 30, 50, 100};
-    static constexpr uint32_t kMissionRanks = 7;
     // The capacities of the effect controller of a headless battle: the
     // game application's, so that both draw the same numbers.
     static constexpr uint32_t kEffectCapacity = 1536;
@@ -114,10 +111,8 @@ public:
     void SetReplay(CReplay* replay);
     CReplay* GetReplay() const { return m_replay.get(); }
     // The settings and records results go to (default: the game
-    // application's); the mission's rank thresholds T[0..6] (without them
-    // no rank is earned).
+    // application's).
     void SetGameConfig(CGameConfig* config) { m_config = config; }
-    void SetMissionRankThresholds(const uint32_t thresholds[kMissionRanks]);
 
     tag_TOLQBATTLESETTING* GetSetting() const { return m_setting; }
     uint32_t GetPlayerCount() const;
@@ -156,6 +151,9 @@ private:
     BattleRuleView MakeRuleView(std::vector<BattlePlayerView>* players) const;
     uint32_t* RecordHalf(uint32_t local, bool online);
     uint32_t RecordResult(uint8_t result, uint32_t local, bool online);
+    // The rank thresholds T[0..6] of the setting's mission in the game's
+    // mission list; null when there is no such mission.
+    const uint32_t* GetMissionThresholds() const;
 
     tag_TOLQBATTLESETTING* m_setting = nullptr;
     std::unique_ptr<CStage> m_stage;
@@ -183,6 +181,5 @@ private:
     std::unique_ptr<CInput> m_ownInput;
     std::unique_ptr<CRenderList> m_ownRenderList;
     CGameConfig* m_config = nullptr;
-    std::optional<std::array<uint32_t, kMissionRanks>> m_missionRanks;
     std::unique_ptr<tag_TOLQBATTLECHARADATA> m_data; // the shared fields, then each fighter's
 };

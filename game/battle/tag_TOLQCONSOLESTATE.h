@@ -2,7 +2,7 @@
 
 #include "engine/core/CkvrVector3.h"
 #include "engine/core/CkvrVector4.h"
-#include "game/battle/tag_TOLQMENU.h"
+#include "game/app/tag_TOLQMENU.h"
 
 #include <cstdint>
 #include <vector>

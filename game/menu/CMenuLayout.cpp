@@ -18,9 +18,12 @@ CMenuLayout::CMenuLayout(int32_t clientWidth, int32_t clientHeight, MenuScaleRul
         m_pixelHeight = height;
         return;
     }
-    m_scale = std::min(width / kLayoutWidth, height / kLayoutHeight);
+    m_scale = rule == MenuScaleRule::Screen ? height / kLayoutHeight
+                                            : std::min(width / kLayoutWidth, height / kLayoutHeight);
     m_pixelWidth = width;
     m_pixelHeight = height;
+    if (rule == MenuScaleRule::Screen)
+        m_drawOffset = {-viewportOrigin.x, -viewportOrigin.y};
 }
 
 CMenuLayout CMenuLayout::ForGraphics(const CGraphics* graphics, MenuScaleRule rule)
@@ -35,15 +38,23 @@ CMenuLayout CMenuLayout::ForGraphics(const CGraphics* graphics, MenuScaleRule ru
 
 MenuRect CMenuLayout::ToPixels(const MenuRect& rect) const
 {
-    return {rect.left * m_scale, rect.top * m_scale, rect.right * m_scale, rect.bottom * m_scale};
+    const MenuPoint topLeft = ToPixels(MenuPoint{rect.left, rect.top});
+    const MenuPoint bottomRight = ToPixels(MenuPoint{rect.right, rect.bottom});
+    return {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 }
 
 MenuPoint CMenuLayout::CursorToLayout(MenuPoint windowPixels) const
 {
-    return {(windowPixels.x - m_origin.x) / m_scale, (windowPixels.y - m_origin.y) / m_scale};
+    return ViewportToLayout({windowPixels.x - m_origin.x, windowPixels.y - m_origin.y});
 }
 
 MenuPoint CMenuLayout::LayoutToCursor(MenuPoint point) const
 {
-    return {point.x * m_scale + m_origin.x, point.y * m_scale + m_origin.y};
+    const MenuPoint pixels = ToPixels(point);
+    return {pixels.x + m_origin.x, pixels.y + m_origin.y};
+}
+
+MenuPoint CMenuLayout::ViewportToLayout(MenuPoint viewportPixels) const
+{
+    return {(viewportPixels.x - m_drawOffset.x) / m_scale, (viewportPixels.y - m_drawOffset.y) / m_scale};
 }

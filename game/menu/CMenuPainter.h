@@ -37,6 +37,15 @@ public:
     // sheet pixels drawn border layout units square at the rectangle's
     // corners, edges and middle stretched between them.
     void Frame(CTexture* sheet, const MenuCell& cell, float border, const MenuRect& rect, uint32_t color) const;
+    // The cell turned by degrees (clockwise on the screen) about its centre,
+    // which lies at the layout point.
+    void PictureRotated(CTexture* sheet, const MenuCell& cell, MenuPoint centre, float degrees, float scale,
+                        uint32_t color) const;
+    // The cell as a slice of a disc of radius layout units about centre,
+    // from start to end degrees (0 points right, angles grow clockwise on
+    // the screen): the cell's middle at the centre, its edges on the rim.
+    void Sector(CTexture* sheet, const MenuCell& cell, MenuPoint centre, float radius, float startDegrees,
+                float endDegrees, uint32_t color) const;
     // A plain rectangle, and its outline.
     void Fill(const MenuRect& rect, uint32_t color) const;
     void Outline(const MenuRect& rect, uint32_t color) const;
@@ -45,10 +54,18 @@ public:
     // outlined in black of the same alpha when outlined is set.
     void Text(CFontTexture* font, const MenuRect& rect, MenuAnchor anchor, float size, uint32_t color,
               const char* gameText, bool outlined = true) const;
+    // An outlined game text whose anchor point lies at the layout point, at
+    // size layout pixels times scale, drawn at depth.
+    void TextAt(CFontTexture* font, MenuPoint at, MenuAnchor anchor, float size, float scale, uint32_t color,
+                const char* gameText, float depth = 0.0f) const;
     // A game text at the anchor point of box, squeezed across and down to
-    // fit inside it where it is larger; outlined.
+    // fit inside it where it is larger; outlined, drawn at depth.
     void TextFit(CFontTexture* font, const MenuRect& box, MenuAnchor anchor, float size, uint32_t color,
-                 const char* gameText) const;
+                 const char* gameText, float depth = 0.0f) const;
+    // Where TextAt would put the text, in layout units; an empty rectangle
+    // at the point when it can't be measured.
+    MenuRect MeasureText(CFontTexture* font, MenuPoint at, MenuAnchor anchor, float size, float scale,
+                         const char* gameText) const;
     // A game text from the top-left of box, broken at its line breaks and
     // wherever a line would pass the box's right edge, lines lineHeight
     // apart; not outlined.

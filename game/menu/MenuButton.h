@@ -24,5 +24,4 @@ struct MenuButtonResult
     bool held = false;
 };
 
-MenuButtonResult MenuButton(CMenuFrame& frame, int32_t id, const MenuRect& rect, bool focused,
-                            std::string label = {});
+MenuButtonResult MenuButton(CMenuFrame& frame, int32_t id, const MenuRect& rect, bool focused, std::string label = {});

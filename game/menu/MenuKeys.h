@@ -63,10 +63,10 @@ inline constexpr MenuKeyBinding kMenuKeyBindings[] = {
 // pages): every "next" and every "previous" direction with decide and
 // cancel and the mouse buttons.
 inline constexpr std::initializer_list<MenuKey> kPageForwardKeys = {
-    MenuKey::Decide,   MenuKey::Click,       MenuKey::MoveDown,   MenuKey::MoveRight,
+    MenuKey::Decide,      MenuKey::Click,      MenuKey::MoveDown, MenuKey::MoveRight,
     MenuKey::CameraRight, MenuKey::CameraDown, MenuKey::Right,    MenuKey::Down};
 inline constexpr std::initializer_list<MenuKey> kPageBackKeys = {
-    MenuKey::Cancel,   MenuKey::AltClick,  MenuKey::MoveUp,  MenuKey::MoveLeft,
+    MenuKey::Cancel,     MenuKey::AltClick, MenuKey::MoveUp, MenuKey::MoveLeft,
     MenuKey::CameraLeft, MenuKey::CameraUp, MenuKey::Left,   MenuKey::Up};
 
 class MenuKeys

@@ -29,10 +29,7 @@ struct MenuRect
         return point.x >= left && point.x <= right && point.y >= top && point.y <= bottom;
     }
     constexpr MenuRect Offset(float dx, float dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
-    static constexpr MenuRect At(float x, float y, float width, float height)
-    {
-        return {x, y, x + width, y + height};
-    }
+    static constexpr MenuRect At(float x, float y, float width, float height) { return {x, y, x + width, y + height}; }
 };
 
 // A picture's place in its texture sheet, in pixels of the sheet.

@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <new>
-#include <string>
 #include <system_error>
 
 CApplicationMain* CreateApplication()
@@ -28,13 +27,5 @@ int main(int argc, char** argv)
     }
     CController::SetSceneFactory(&CreateGameScene);
     RenderClasses::Install();
-    std::string commandLine;
-    for (int i = 1; i < argc; ++i)
-    {
-        if (i > 1)
-            commandLine += ' ';
-        commandLine += argv[i];
-    }
-    const int showNormal = 1;
-    return WinMain(GetProgramInstance(), nullptr, commandLine.data(), showNormal);
+    return RunWinMain(argc, argv);
 }

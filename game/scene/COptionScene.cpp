@@ -149,7 +149,8 @@ int COptionScene::Init(uintptr_t parameter)
     m_dragRow = 0;
     if (param != nullptr)
     {
-        m_state = static_cast<OptionState>(std::min<uint32_t>(param->step, static_cast<uint32_t>(OptionState::LeaveToTitle)));
+        m_state =
+            static_cast<OptionState>(std::min<uint32_t>(param->step, static_cast<uint32_t>(OptionState::LeaveToTitle)));
         m_row = static_cast<int32_t>(std::min<uint32_t>(param->item, ROW_CONFIRM));
         m_background.SetLevel(param->fade);
         m_foreground.SetLevel(param->fade2);
@@ -182,6 +183,7 @@ int COptionScene::Update(uintptr_t)
     m_frame.Begin(layout, MenuScene::ReadKeys(layout), g_pController);
     const uint32_t milliseconds = GetElapsedMilliseconds();
     m_time += milliseconds;
+    ReportItems();
     switch (m_state)
     {
     case OptionState::FadeIn:
@@ -210,7 +212,6 @@ int COptionScene::Update(uintptr_t)
 
 void COptionScene::UpdateInput()
 {
-    ReportItems();
     // A frame that begins with a drag handles nothing else.
     if (UpdateDrag())
         return;
@@ -559,8 +560,8 @@ void COptionScene::RenderVolume(const CMenuPainter& painter, int32_t row) const
 void COptionScene::DrawSelectionBar(const CMenuPainter& painter, int32_t row, int32_t column) const
 {
     const MenuRect button = ButtonRect(row, column);
-    const float pulse = m_foreground.Level() * 255.0f -
-                        std::fabs(kPulseMiddle - static_cast<float>(m_time % kPulsePeriod)) * kPulseDip;
+    const float pulse =
+        m_foreground.Level() * 255.0f - std::fabs(kPulseMiddle - static_cast<float>(m_time % kPulsePeriod)) * kPulseDip;
     painter.PictureStretched(m_texture, Sheet::kUnderline, {button.left, button.bottom},
                              button.Width() / Sheet::kUnderline.Width(), 1.0f,
                              MenuColor(MenuRole::Focused, std::clamp(pulse, 0.0f, 255.0f) / 255.0f));

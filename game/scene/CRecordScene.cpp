@@ -70,22 +70,23 @@ int CRecordScene::Init(uintptr_t parameter)
     m_time = 0;
     if (param != nullptr)
     {
-        m_state = static_cast<RecordState>(std::min<uint32_t>(param->step, static_cast<uint32_t>(RecordState::LeaveToTitle)));
+        m_state =
+            static_cast<RecordState>(std::min<uint32_t>(param->step, static_cast<uint32_t>(RecordState::LeaveToTitle)));
         m_page = param->item;
         m_background.SetLevel(param->fade);
         m_foreground.SetLevel(param->fade2);
         m_pageAlpha.SetLevel(param->fade3);
     }
-    m_pack = std::make_unique<CkvrPackFile>();
-    if (!m_pack->Open(kPackName))
-    {
-        LogFailure("records: the pictures' pack can't be opened", kPackName);
-        return 0;
-    }
     m_font = MenuScene::Font(kRecordFont);
     m_texture = MenuScene::FindTexture("Select_01.dds");
     m_music = MenuScene::FindSound("Bgm_custom.ogg");
-    return 1;
+    // Without its pictures the screen still shows every figure.
+    m_pack = std::make_unique<CkvrPackFile>();
+    m_packOpen = m_pack->Open(kPackName) != 0;
+    if (m_packOpen)
+        return 1;
+    LogFailure("records: the pictures' pack can't be opened; the pages show their figures alone", kPackName);
+    return 0;
 }
 
 uint32_t CRecordScene::Release()
@@ -200,8 +201,9 @@ int CRecordScene::TurnPage(uint32_t milliseconds)
         m_picture->Release();
         m_picture.reset();
     }
-    // Pages past the pictures the pack holds show their figures alone.
-    if (m_page == 0 || m_page > static_cast<uint32_t>(kPictureCount))
+    // Pages past the pictures the pack holds, and every page when the pack
+    // could not be opened, show their figures alone.
+    if (m_page == 0 || m_page > static_cast<uint32_t>(kPictureCount) || !m_packOpen)
         return 1;
     char name[64];
     std::snprintf(name, sizeof name, kPictureName, m_page);
@@ -226,8 +228,8 @@ uint64_t CRecordScene::SumField(const Records& records, RecordHalf half, RecordF
 uint64_t CRecordScene::GetBattleTotal(const Records& records, RecordHalf half)
 {
     uint64_t total = 0;
-    for (RecordField field : {FIELD_SOLO_WINS, FIELD_SOLO_LOSSES, FIELD_SOLO_DRAWS, FIELD_TEAM_WINS,
-                              FIELD_TEAM_LOSSES, FIELD_TEAM_DRAWS})
+    for (RecordField field :
+         {FIELD_SOLO_WINS, FIELD_SOLO_LOSSES, FIELD_SOLO_DRAWS, FIELD_TEAM_WINS, FIELD_TEAM_LOSSES, FIELD_TEAM_DRAWS})
         total += SumField(records, half, field);
     return total;
 }
@@ -314,20 +316,25 @@ struct FigureRow
 };
 
 constexpr FigureRow kTotalsRows[] = {
-    {292.0f, "勝率", Figure::WinRate},           {332.0f, "総勝利数", Figure::Wins},
-    {372.0f, "総敗北数", Figure::Losses},        {412.0f, "個人戦勝利数", Figure::SoloWins},
-    {452.0f, "個人戦敗北数", Figure::SoloLosses}, {492.0f, "チーム戦勝利数", Figure::TeamWins},
-    {532.0f, "チーム戦敗北数", Figure::TeamLosses}, {572.0f, "総近接攻撃命中率", Figure::MeleeRate},
-    {612.0f, "総射撃攻撃命中率", Figure::ShotRate}, {652.0f, "総奪ダメージ", Figure::Dealt},
+    {292.0f, "勝率", Figure::WinRate},
+    {332.0f, "総勝利数", Figure::Wins},
+    {372.0f, "総敗北数", Figure::Losses},
+    {412.0f, "個人戦勝利数", Figure::SoloWins},
+    {452.0f, "個人戦敗北数", Figure::SoloLosses},
+    {492.0f, "チーム戦勝利数", Figure::TeamWins},
+    {532.0f, "チーム戦敗北数", Figure::TeamLosses},
+    {572.0f, "総近接攻撃命中率", Figure::MeleeRate},
+    {612.0f, "総射撃攻撃命中率", Figure::ShotRate},
+    {652.0f, "総奪ダメージ", Figure::Dealt},
     {692.0f, "総被ダメージ", Figure::Taken},
 };
 
 constexpr FigureRow kCharacterRows[] = {
-    {204.0f, "使用回数", Figure::Battles},       {244.0f, "勝率", Figure::WinRate},
-    {284.0f, "総勝利数", Figure::Wins},          {324.0f, "総敗北数", Figure::Losses},
+    {204.0f, "使用回数", Figure::Battles},        {244.0f, "勝率", Figure::WinRate},
+    {284.0f, "総勝利数", Figure::Wins},           {324.0f, "総敗北数", Figure::Losses},
     {364.0f, "個人戦勝利数", Figure::SoloWins},   {404.0f, "個人戦敗北数", Figure::SoloLosses},
     {444.0f, "チーム戦勝利数", Figure::TeamWins}, {484.0f, "チーム戦敗北数", Figure::TeamLosses},
-    {524.0f, "総奪ダメージ", Figure::Dealt},     {564.0f, "総被ダメージ", Figure::Taken},
+    {524.0f, "総奪ダメージ", Figure::Dealt},      {564.0f, "総被ダメージ", Figure::Taken},
 };
 
 std::string Number(uint64_t value)

@@ -116,6 +116,7 @@ private:
     CFontTexture* m_font = nullptr;
     CSoundBuffer* m_music = nullptr;
     std::unique_ptr<CkvrPackFile> m_pack;
+    bool m_packOpen = false;
     std::unique_ptr<CTexture> m_picture;
     CMenuFrame m_frame;
 };

@@ -37,8 +37,8 @@
 namespace
 {
 constexpr const char* kOpeningMovie = "Movie\\OP.mpg";
-constexpr const char* kTitleVoices[] = {"Vo_plum_title.ogg",     "Vo_noce_title.ogg",    "Vo_aprico_title.ogg",
-                                        "Vo_lierre_title.ogg",   "Vo_alptraum_title.ogg", "Vo_cyneria_title.ogg",
+constexpr const char* kTitleVoices[] = {"Vo_plum_title.ogg",   "Vo_noce_title.ogg",     "Vo_aprico_title.ogg",
+                                        "Vo_lierre_title.ogg", "Vo_alptraum_title.ogg", "Vo_cyneria_title.ogg",
                                         "Vo_limone_title.ogg"};
 constexpr float kVersion = 1.03f;
 
@@ -122,7 +122,8 @@ int CTitleScene::Init(uintptr_t parameter)
     const float up[3] = {0.0f, 1.0f, 0.0f};
     m_camera->SetProjection(kCameraFov, kAspect4x3, kCameraNear, kCameraFar);
     m_camera->SetLookAt(eye, target, up);
-    m_listener = std::make_unique<CListener>(g_pController->GetSound(), g_pController->GetGameConfig()->GetData()->sound3D);
+    m_listener =
+        std::make_unique<CListener>(g_pController->GetSound(), g_pController->GetGameConfig()->GetData()->sound3D);
     m_listener->Apply();
 
     m_elementCountdown = static_cast<int32_t>(RandomInt(kElementWaitRange)) + kElementWaitMinimum;
@@ -334,6 +335,9 @@ int CTitleScene::UpdateMenu(uint32_t milliseconds)
 {
     m_cursorClock += milliseconds;
     UpdateFlyingElement(milliseconds);
+    // The element fades with the menu.
+    if (m_element != nullptr)
+        m_element->GetColor()->w = m_fadeB.Level();
     const MenuHits hits = ReportMenuItems();
     switch (static_cast<MenuStep>(m_step))
     {
@@ -598,7 +602,6 @@ void CTitleScene::RenderFlyingElement()
         return;
     g_pController->GetGraphics()->Begin3D();
     m_camera->Apply();
-    m_element->GetColor()->w = m_fadeB.Level();
     list->Clear();
     m_element->Render(reinterpret_cast<uintptr_t>(list));
     list->Draw();
@@ -624,7 +627,8 @@ void CTitleScene::RenderRing(const CMenuPainter& painter) const
         if (progress > 0.0f)
             scale += (kSlotScales[WrapItem(static_cast<int64_t>(slot) + m_turnDirection)] - scale) * progress;
         placed[slot] = {WrapItem(static_cast<int64_t>(slot) + m_frontItem),
-                        {kRingCentre.x + position.x, kRingCentre.y + position.y}, scale};
+                        {kRingCentre.x + position.x, kRingCentre.y + position.y},
+                        scale};
         position = RotateAbout(position, axis, kRingStep);
     }
     // Back items first: the nearer ones cover them.

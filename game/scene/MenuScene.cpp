@@ -32,8 +32,7 @@ CTexture* FindTexture(const char* fileName)
 
 CSoundBuffer* FindSound(const char* fileName)
 {
-    return g_pResourceController != nullptr ? g_pResourceController->GetSoundList().FindByFileName(fileName)
-                                            : nullptr;
+    return g_pResourceController != nullptr ? g_pResourceController->GetSoundList().FindByFileName(fileName) : nullptr;
 }
 
 CFontTexture* Font(uint32_t index)

@@ -25,9 +25,9 @@ inline constexpr MenuCell kRowLabels[kOptionRowCount] = {
     {.left = 1296, .top = 696, .right = 1484, .bottom = 736}, {.left = 1244, .top = 740, .right = 1484, .bottom = 780},
     {.left = 1204, .top = 784, .right = 1280, .bottom = 824},
 };
-inline constexpr const char* kRowNames[kOptionRowCount] = {
-    "Full screen", "Vibration", "Shake", "BGM volume", "SE volume", "Voice volume", "Radar type", "Story difficulty",
-    "OK"};
+inline constexpr const char* kRowNames[kOptionRowCount] = {"Full screen", "Vibration",        "Shake",
+                                                           "BGM volume",  "SE volume",        "Voice volume",
+                                                           "Radar type",  "Story difficulty", "OK"};
 inline constexpr MenuCell kRowArrow{.left = 1368, .top = 936, .right = 1408, .bottom = 976};
 inline constexpr MenuCell kOnButton{.left = 800, .top = 852, .right = 848, .bottom = 888};
 inline constexpr MenuCell kOffButton{.left = 852, .top = 852, .right = 916, .bottom = 888};
@@ -40,8 +40,7 @@ inline constexpr MenuCell kDifficultyButtons[kDifficultyCount] = {
     {.left = 1100, .top = 852, .right = 1168, .bottom = 888}, {.left = 1172, .top = 852, .right = 1304, .bottom = 888},
     {.left = 1308, .top = 852, .right = 1460, .bottom = 888},
 };
-inline constexpr const char* kDifficultyNames[kDifficultyCount] = {"Easy", "Normal", "Hard", "VeryHard",
-                                                                    "Nightmare"};
+inline constexpr const char* kDifficultyNames[kDifficultyCount] = {"Easy", "Normal", "Hard", "VeryHard", "Nightmare"};
 inline constexpr MenuCell kVolumeMin{.left = 240, .top = 1428, .right = 288, .bottom = 1452};
 inline constexpr MenuCell kVolumeMax{.left = 240, .top = 1456, .right = 288, .bottom = 1480};
 inline constexpr MenuCell kBarEmpty{.left = 924, .top = 840, .right = 1224, .bottom = 848};

@@ -2,16 +2,15 @@
 #include "game/scene/SceneFactory.h"
 
 #include "game/app/CController.h"
+#include "game/scene/CLocalScene.h"
 #include "game/scene/CNetworkScene.h"
 #include "game/scene/COptionScene.h"
 #include "game/scene/CRecordScene.h"
 #include "game/scene/CTitleScene.h"
 
-
 namespace
 {
-template <class Scene>
-CScene* Make()
+template <class Scene> CScene* Make()
 {
     return new Scene();
 }
@@ -25,6 +24,7 @@ struct SceneEntry
 // Ids missing here have no scene yet: choosing them plays the cancel sound.
 constexpr SceneEntry kScenes[] = {
     {CController::SCENE_TITLE, &Make<CTitleScene>},
+    {CController::SCENE_LOCAL_BATTLE, &Make<CLocalScene>},
     {CController::SCENE_NETWORK, &Make<CNetworkScene>},
     {CController::SCENE_OPTION, &Make<COptionScene>},
     {CController::SCENE_RECORD, &Make<CRecordScene>},

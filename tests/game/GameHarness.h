@@ -23,6 +23,7 @@
 #include "game/app/GameConfigFormat.h"
 #include "game/menu/CMenuLayout.h"
 #include "tests/engine/core/TempFolder.h"
+#include "tests/game/HeadlessGame.h"
 #include "tests/support/HeadlessWindow.h"
 #include "tests/support/ScriptedInputSource.h"
 #include "tools/datakit/ImageEncoder.h"
@@ -30,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -69,8 +71,7 @@ inline std::vector<uint8_t> OggTone(double seconds, double frequency, uint16_t c
 // A picture of one colour.
 inline std::vector<uint8_t> Plain(uint32_t width, uint32_t height, uint32_t argb)
 {
-    return ImageEncoder::EncodeDdsArgb(std::vector<uint32_t>(static_cast<size_t>(width) * height, argb), width,
-                                       height);
+    return ImageEncoder::EncodeDdsArgb(std::vector<uint32_t>(static_cast<size_t>(width) * height, argb), width, height);
 }
 
 // What every game test needs: the menu sounds, a music track, a voice, the
@@ -106,7 +107,8 @@ inline bool WriteDataSet(const std::vector<DataFile>& files)
             return false;
     }
     CSafeFileWriter list;
-    bool written = list.Open("GameResource.grc") && CResourceListFile::WriteHeader(list, CResourceListFile::kGameResourceId);
+    bool written =
+        list.Open("GameResource.grc") && CResourceListFile::WriteHeader(list, CResourceListFile::kGameResourceId);
     for (const DataFile& file : files)
     {
         if (file.listed)
@@ -131,10 +133,12 @@ class GameHarness
 {
 public:
     // settings: written as "GameConfig.dat" before the game starts;
-    // writeMore: writes further files into the data folder (current then).
+    // writeMore: writes further files into the data folder (current then);
+    // dataFolder: a whole data set to run on instead of files (the stand-in
+    // set the build wrote), read only.
     GameHarness(int32_t width, int32_t height, const std::vector<DataFile>& files,
                 CController::SceneFactory factory = nullptr, const tag_TOLQGAMECONFIG* settings = nullptr,
-                const std::function<bool()>& writeMore = nullptr)
+                const std::function<bool()>& writeMore = nullptr, const std::string& dataFolder = {})
     {
         MessageQueue::Clear();
         const std::string home = (m_temp.Path() / "home").string();
@@ -144,23 +148,13 @@ public:
             const std::vector<uint8_t> bytes = EncodeGameConfig(*settings);
             TempFolder::Write(SaveFolder() / "GameConfig.dat", std::string(bytes.begin(), bytes.end()));
         }
-        m_dataWritten = WriteDataSet(files) && (!writeMore || writeMore());
-        RenderClasses::Install();
+        m_dataWritten = !dataFolder.empty() || (WriteDataSet(files) && (!writeMore || writeMore()));
         m_window = std::make_unique<HeadlessWindow>(&ToController);
         MessageTarget() = &m_controller;
-        auto* system = new CSystem();
-        system->AttachWindow(m_window.get());
-        system->SetClientSize(width, height, 0);
-        auto* graphics = new CGraphics();
-        auto* sound = new CSound();
-        auto* input = new CInput();
-        input->SetInputSource(&m_source);
-        m_devicesMade = graphics->Create(system) != 0 && sound->CreateLoopback() != 0 &&
-                        input->InitWithWindow(m_window.get()) != 0;
-        CController::SetDataFolder(m_temp.Path().string().c_str());
+        CController::SetDataFolder(dataFolder.empty() ? m_temp.Path().string().c_str() : dataFolder.c_str());
         CController::SetSceneFactory(factory);
         CController::SetHdrOption(false);
-        m_started = m_devicesMade && m_controller.InitOnDevices(system, graphics, sound, input) != 0;
+        m_started = StartHeadlessGame(m_controller, *m_window, m_source, width, height);
     }
 
     ~GameHarness()
@@ -216,8 +210,7 @@ public:
     }
 
     // Frames until done() holds, at most limit; true when it did.
-    template <class Done>
-    bool StepUntil(Done done, int limit)
+    template <class Done> bool StepUntil(Done done, int limit)
     {
         for (int frame = 0; frame < limit; ++frame)
         {
@@ -243,6 +236,26 @@ public:
         const CMenuLayout layout = CMenuLayout::ForGraphics(m_controller.GetGraphics(), MenuScaleRule::Menu4x3);
         const MenuPoint pixels = layout.LayoutToCursor(layoutPoint);
         return Pixel(static_cast<int>(pixels.x), static_cast<int>(pixels.y));
+    }
+
+    // How many pixels of a layout rectangle (menu rule) satisfy a test of
+    // their 0xRRGGBB colour; one read of the whole rectangle.
+    template <class Test> int CountPixels(const MenuRect& layoutRect, Test test)
+    {
+        const CMenuLayout layout = CMenuLayout::ForGraphics(m_controller.GetGraphics(), MenuScaleRule::Menu4x3);
+        const MenuPoint topLeft = layout.LayoutToCursor({layoutRect.left, layoutRect.top});
+        const MenuPoint bottomRight = layout.LayoutToCursor({layoutRect.right, layoutRect.bottom});
+        const int x = static_cast<int>(topLeft.x);
+        const int y = static_cast<int>(topLeft.y);
+        const int width = std::max(1, static_cast<int>(bottomRight.x) - x);
+        const int height = std::max(1, static_cast<int>(bottomRight.y) - y);
+        std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+        GraphicsDevice* device = m_controller.GetGraphics()->GetDevice();
+        EXPECT_EQ(device->ReadPixels(nullptr, x, y, width, height, pixels.data()), DEVICE_OK);
+        int count = 0;
+        for (uint32_t pixel : pixels)
+            count += test(pixel & 0xFFFFFF) ? 1 : 0;
+        return count;
     }
 
     // A key down for one frame, then up for one.
@@ -282,7 +295,7 @@ public:
         return settings;
     }
 
-    bool Ready() const { return m_dataWritten && m_devicesMade && m_started; }
+    bool Ready() const { return m_dataWritten && m_started; }
     CController& Controller() { return m_controller; }
     ScriptedInputSource& Input() { return m_source; }
     const std::filesystem::path& Folder() const { return m_temp.Path(); }
@@ -294,7 +307,6 @@ private:
     std::unique_ptr<HeadlessWindow> m_window;
     CController m_controller;
     bool m_dataWritten = false;
-    bool m_devicesMade = false;
     bool m_started = false;
 };
 }

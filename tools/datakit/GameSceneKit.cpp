@@ -38,7 +38,8 @@ std::vector<int16_t> Tune(double seconds, double root)
         const double t = static_cast<double>(f) / kRate;
         const size_t note = static_cast<size_t>(t * 2.0);
         const double local = t - static_cast<double>(note) / 2.0;
-        const double melody = std::exp(-local * 4.0) * std::sin(2.0 * kPi * root * std::pow(2.0, steps[note % 8] / 12.0) * t);
+        const double melody =
+            std::exp(-local * 4.0) * std::sin(2.0 * kPi * root * std::pow(2.0, steps[note % 8] / 12.0) * t);
         const double drone = 0.3 * std::sin(2.0 * kPi * root * 0.5 * t) + 0.2 * std::sin(2.0 * kPi * root * 0.75 * t);
         samples[f] = static_cast<int16_t>(std::lround(0.3 * (melody + drone) * 32767.0));
     }
@@ -55,7 +56,8 @@ std::vector<int16_t> Call(double seconds, double pitch)
         const double t = static_cast<double>(f) / kRate;
         const double glide = pitch * (1.0 + 0.3 * std::sin(kPi * t / seconds));
         const double syllables = std::fabs(std::sin(3.0 * kPi * t / seconds));
-        const double value = 0.4 * syllables * std::sin(2.0 * kPi * glide * t) * (1.0 + 0.5 * std::sin(2.0 * kPi * 3.0 * glide * t));
+        const double value =
+            0.4 * syllables * std::sin(2.0 * kPi * glide * t) * (1.0 + 0.5 * std::sin(2.0 * kPi * 3.0 * glide * t));
         samples[f] = static_cast<int16_t>(std::lround(value / 1.5 * 32767.0));
     }
     return samples;
@@ -109,8 +111,10 @@ std::vector<GameSceneKit::ListedFile> GameSceneKit::ListedFiles()
     std::vector<ListedFile> files;
     for (const SheetCells::SheetSpec& sheet : SheetCells::Sheets())
         files.push_back({sheet.name, [sheet] { return PaintSheet(sheet, SheetCells::AllCells()); }});
-    files.push_back({"Bgm\\Bgm_circle.ogg", [] { return SoundEncoder::EncodeOgg(Tune(kLogoMusicSeconds, 330.0), 1, kRate); }});
-    files.push_back({"Bgm\\Bgm_title.ogg", [] { return SoundEncoder::EncodeOgg(Tune(kTitleMusicSeconds, 262.0), 1, kRate); }});
+    files.push_back(
+        {"Bgm\\Bgm_circle.ogg", [] { return SoundEncoder::EncodeOgg(Tune(kLogoMusicSeconds, 330.0), 1, kRate); }});
+    files.push_back(
+        {"Bgm\\Bgm_title.ogg", [] { return SoundEncoder::EncodeOgg(Tune(kTitleMusicSeconds, 262.0), 1, kRate); }});
     for (int voice = 0; voice < 7; ++voice)
     {
         const double pitch = 220.0 + 30.0 * voice;
@@ -143,16 +147,18 @@ int GameSceneKit::WriteRecordPack(const std::string& dataName)
 std::vector<uint8_t> GameSceneKit::OpeningMovie()
 {
     const int frames = kMovieSeconds * kMovieRate;
-    return MovieEncoder::EncodeMpeg1(kMovieWidth, kMovieHeight, kMovieRate, frames, [frames](int frame) {
-        // A light sweeping over a dark field, the title in the middle.
-        SheetPainter painter(kMovieWidth, kMovieHeight, 0xFF101830u);
+    // The titles stay; only the light moves over them.
+    SheetPainter still(kMovieWidth, kMovieHeight, 0xFF101830u);
+    still.Text("OPENING MOVIE", kMovieWidth * 0.5f, kMovieHeight * 0.45f, kMovieWidth * 0.9f, 36.0f);
+    still.Text("QOR", kMovieWidth * 0.5f, kMovieHeight * 0.7f, kMovieWidth * 0.5f, 40.0f);
+    return MovieEncoder::EncodeMpeg1(kMovieWidth, kMovieHeight, kMovieRate, frames, [&still, frames](int frame) {
+        SheetPainter painter(kMovieWidth, kMovieHeight, 0);
+        painter.SetPixels(still.Pixels());
         const float x = static_cast<float>(frame) / static_cast<float>(frames) * (kMovieWidth + 120.0f) - 60.0f;
-        const SheetCells::SheetCell light{"", MenuCell{.left = x - 60.0f, .top = 0, .right = x + 60.0f,
-                                                       .bottom = static_cast<float>(kMovieHeight)},
-                                          "", SheetCells::CellKind::Light};
+        const SheetCells::SheetCell light{
+            "", MenuCell{.left = x - 60.0f, .top = 0, .right = x + 60.0f, .bottom = static_cast<float>(kMovieHeight)},
+            "", SheetCells::CellKind::Light};
         painter.Draw(light);
-        painter.Text("OPENING MOVIE", kMovieWidth * 0.5f, kMovieHeight * 0.45f, kMovieWidth * 0.9f, 36.0f);
-        painter.Text("QOR", kMovieWidth * 0.5f, kMovieHeight * 0.7f, kMovieWidth * 0.5f, 40.0f);
         return painter.Pixels();
     });
 }

@@ -19,9 +19,9 @@ struct ListedFile
 };
 
 // The title's voices, in the order the title draws them.
-inline constexpr const char* kTitleVoices[7] = {
-    "Vo_plum_title.ogg",     "Vo_noce_title.ogg",    "Vo_aprico_title.ogg", "Vo_lierre_title.ogg",
-    "Vo_alptraum_title.ogg", "Vo_cyneria_title.ogg", "Vo_limone_title.ogg"};
+inline constexpr const char* kTitleVoices[7] = {"Vo_plum_title.ogg",   "Vo_noce_title.ogg",     "Vo_aprico_title.ogg",
+                                                "Vo_lierre_title.ogg", "Vo_alptraum_title.ogg", "Vo_cyneria_title.ogg",
+                                                "Vo_limone_title.ogg"};
 inline constexpr const char* kLoadingPicture = "Texture\\Loading_01.dds";
 inline constexpr const char* kOpeningMovie = "Movie\\OP.mpg";
 inline constexpr const char* kRecordPack = "Data\\RecordData.gpk";

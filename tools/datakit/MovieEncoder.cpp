@@ -1,7 +1,8 @@
 // MPEG-1 movies for the stand-in set, through libavcodec.
 #include "tools/datakit/MovieEncoder.h"
 
-extern "C" {
+extern "C"
+{
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
@@ -92,8 +93,7 @@ bool Encode(const std::string& path, int width, int height, int framesPerSecond,
     e.codec->pix_fmt = AV_PIX_FMT_YUV420P;
     e.codec->gop_size = framesPerSecond;
     e.codec->bit_rate = 1500000;
-    if (avcodec_open2(e.codec, encoder, nullptr) < 0 ||
-        avcodec_parameters_from_context(stream->codecpar, e.codec) < 0)
+    if (avcodec_open2(e.codec, encoder, nullptr) < 0 || avcodec_parameters_from_context(stream->codecpar, e.codec) < 0)
         return false;
     stream->time_base = e.codec->time_base;
     if (avio_open(&e.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 || avformat_write_header(e.format, nullptr) < 0)
@@ -129,7 +129,13 @@ std::vector<uint8_t> MovieEncoder::EncodeMpeg1(int width, int height, int frames
         return {};
     close(descriptor);
     std::vector<uint8_t> bytes;
-    if (Encode(path, width, height, framesPerSecond, frames, paint))
+    // The muxer's advice on buffer sizes for disc formats is no concern of
+    // a stand-in movie: only errors are told.
+    const int level = av_log_get_level();
+    av_log_set_level(AV_LOG_ERROR);
+    const bool encoded = Encode(path, width, height, framesPerSecond, frames, paint);
+    av_log_set_level(level);
+    if (encoded)
     {
         std::ifstream in(path, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

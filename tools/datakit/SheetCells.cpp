@@ -6,7 +6,8 @@ namespace SheetCells
 std::vector<SheetCell> AllCells()
 {
     std::vector<SheetCell> cells;
-    for (std::vector<SheetCell> (*family)() : {&ControllerCells, &TitleCells, &MenuScreenCells})
+    for (std::vector<SheetCell> (*family)() :
+         {&ControllerCells, &TitleCells, &MenuScreenCells, &ConsoleCells, &SetupCells})
     {
         std::vector<SheetCell> more = family();
         cells.insert(cells.end(), more.begin(), more.end());
@@ -62,6 +63,24 @@ uint32_t KindColor(CellKind kind)
     case CellKind::Mote:
     case CellKind::Light:
         return 0xFFFFFFFFu;
+    case CellKind::Panel:
+    case CellKind::Window:
+        return 0xD0182848u;
+    case CellKind::Frame:
+        return 0xFFE0E8F0u;
+    case CellKind::Glyph:
+    case CellKind::Ring:
+    case CellKind::Crosshair:
+    case CellKind::ArrowDown:
+        return 0xFFFFFFFFu;
+    case CellKind::Disc:
+        return 0xFF404858u;
+    case CellKind::Radar:
+        return 0xFF1C4A30u;
+    case CellKind::Scope:
+        return 0xFF000000u;
+    case CellKind::Brackets:
+        return 0xFFFF3040u;
     }
     return 0xFFFF00FFu;
 }

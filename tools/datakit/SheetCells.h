@@ -35,6 +35,18 @@ enum class CellKind : uint8_t
     Pointer,    // the mouse pointer
     Mote,       // a soft white dot
     Light,      // a soft white band, brightest in the middle
+    // Shapes of the HUD's sheet (SheetShapes.cpp), in the cell's colour:
+    Panel,     // a translucent dark plate, its label small in its top-left corner
+    Frame,     // a light border round nothing
+    Glyph,     // its label filling the cell, outlined, on nothing
+    Disc,      // a filled disc with a darker rim
+    Ring,      // a circle's outline
+    Radar,     // a radar: a rim round a disc with rings and a cross
+    Crosshair, // a circle with a cross, open in the middle
+    Scope,     // black round a clear circle with a cross: a sniper's view
+    Brackets,  // four corner brackets
+    ArrowDown, // a triangle pointing down, on nothing
+    Window,    // a whole nine-part window: body, and a border round it
 };
 
 struct SheetCell
@@ -43,6 +55,7 @@ struct SheetCell
     MenuCell rect;
     std::string label; // UTF-8; empty for none
     CellKind kind;
+    uint32_t color = 0; // ARGB; 0 takes the kind's colour
 };
 
 // A sheet: its data name, size and what lies where no cell is (ARGB; alpha
@@ -66,6 +79,8 @@ inline constexpr const char* kLogoSheet = "Texture\\CircleLogo_01.dds";
 std::vector<SheetCell> ControllerCells();
 std::vector<SheetCell> TitleCells();
 std::vector<SheetCell> MenuScreenCells();
+std::vector<SheetCell> ConsoleCells();
+std::vector<SheetCell> SetupCells();
 
 // Every family's cells, and every sheet they are drawn on.
 std::vector<SheetCell> AllCells();

@@ -1,4 +1,7 @@
 // Stand-in pictures of the texture sheets, drawn cell by cell.
+//
+// Sections: pixels and shapes; labels (glyphs through FreeType); a cell by
+// its kind; a whole sheet.
 #include "tools/datakit/SheetPainter.h"
 
 #include "engine/core/TextEncoding.h"
@@ -44,7 +47,11 @@ std::vector<uint32_t> CodePoints(const std::string& utf8)
     for (size_t i = 0; i < utf8.size();)
     {
         const uint8_t lead = static_cast<uint8_t>(utf8[i]);
-        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+        const size_t length = lead < 0x80         ? 1
+                              : (lead >> 5) == 6  ? 2
+                              : (lead >> 4) == 14 ? 3
+                              : (lead >> 3) == 30 ? 4
+                                                  : 0;
         if (length == 0 || i + length > utf8.size())
         {
             ++i;
@@ -96,14 +103,21 @@ void SheetPainter::Blend(int32_t x, int32_t y, uint32_t argb, float coverage)
 
 void SheetPainter::Fill(const Box& box, uint32_t argb)
 {
-    for (int32_t y = box.top; y < box.bottom; ++y)
+    const Box inside = Clip(box);
+    for (int32_t y = inside.top; y < inside.bottom; ++y)
     {
-        for (int32_t x = box.left; x < box.right; ++x)
-        {
-            if (x >= 0 && y >= 0 && x < static_cast<int32_t>(m_width) && y < static_cast<int32_t>(m_height))
-                m_argb[static_cast<size_t>(y) * m_width + static_cast<size_t>(x)] = argb;
-        }
+        uint32_t* row = m_argb.data() + static_cast<size_t>(y) * m_width;
+        std::fill(row + inside.left, row + inside.right, argb);
     }
+}
+
+SheetPainter::Box SheetPainter::Clip(const Box& box) const
+{
+    const int32_t width = static_cast<int32_t>(m_width);
+    const int32_t height = static_cast<int32_t>(m_height);
+    const Box clipped{std::clamp(box.left, 0, width), std::clamp(box.top, 0, height), std::clamp(box.right, 0, width),
+                      std::clamp(box.bottom, 0, height)};
+    return {clipped.left, clipped.top, std::max(clipped.left, clipped.right), std::max(clipped.top, clipped.bottom)};
 }
 
 void SheetPainter::Frame(const Box& box, int32_t thickness, uint32_t argb)
@@ -116,16 +130,18 @@ void SheetPainter::Frame(const Box& box, int32_t thickness, uint32_t argb)
 
 void SheetPainter::Gradient(const Box& box, uint32_t argb)
 {
+    // Lighter towards the top, with a lighter grid every 64 pixels.
+    const Box inside = Clip(box);
     const int32_t height = std::max(box.bottom - box.top, 1);
-    for (int32_t y = box.top; y < box.bottom; ++y)
+    for (int32_t y = inside.top; y < inside.bottom; ++y)
     {
         const int amount = 90 * (box.bottom - y) / height;
+        const uint32_t plain = Lighter(argb, amount);
+        const uint32_t grid = Lighter(argb, amount + 30);
         const bool gridRow = (y - box.top) % 64 == 0;
-        for (int32_t x = box.left; x < box.right; ++x)
-        {
-            const bool grid = gridRow || (x - box.left) % 64 == 0;
-            Fill({x, y, x + 1, y + 1}, grid ? Lighter(argb, amount + 30) : Lighter(argb, amount));
-        }
+        uint32_t* row = m_argb.data() + static_cast<size_t>(y) * m_width;
+        for (int32_t x = inside.left; x < inside.right; ++x)
+            row[x] = gridRow || (x - box.left) % 64 == 0 ? grid : plain;
     }
 }
 
@@ -138,8 +154,10 @@ void SheetPainter::Triangle(const Box& box, uint32_t argb, bool sideways)
     {
         for (int32_t x = box.left; x < box.right; ++x)
         {
-            const float along = sideways ? static_cast<float>(box.right - x) - 0.5f : static_cast<float>(y - box.top) + 0.5f;
-            const float offset = sideways ? static_cast<float>(y - box.top) + 0.5f : static_cast<float>(x - box.left) + 0.5f;
+            const float along =
+                sideways ? static_cast<float>(box.right - x) - 0.5f : static_cast<float>(y - box.top) + 0.5f;
+            const float offset =
+                sideways ? static_cast<float>(y - box.top) + 0.5f : static_cast<float>(x - box.left) + 0.5f;
             const float half = across * 0.5f * along / length;
             Blend(x, y, argb, half - std::fabs(offset - across * 0.5f) + 0.5f);
         }
@@ -211,34 +229,36 @@ FontFace* SheetPainter::Face(int32_t pixelHeight)
     return face->IsOpen() ? face.get() : nullptr;
 }
 
-void SheetPainter::Text(const std::string& utf8, float centreX, float centreY, float width, float height)
+void SheetPainter::Text(const std::string& utf8, float centreX, float centreY, float width, float height,
+                        uint32_t fill)
 {
     const std::vector<uint32_t> points = CodePoints(utf8);
-    if (Line(points, centreX, centreY, width, height, false))
+    if (Line(points, centreX, centreY, width, height, false, fill))
         return;
     // Too long for one line at a readable size: two lines at the space
     // nearest the middle.
     size_t split = points.size();
     for (size_t i = 0; i < points.size(); ++i)
     {
-        if (points[i] == ' ' && (split == points.size() || std::abs(static_cast<long>(i) - static_cast<long>(points.size() / 2)) <
-                                                             std::abs(static_cast<long>(split) - static_cast<long>(points.size() / 2))))
+        if (points[i] == ' ' &&
+            (split == points.size() || std::abs(static_cast<long>(i) - static_cast<long>(points.size() / 2)) <
+                                           std::abs(static_cast<long>(split) - static_cast<long>(points.size() / 2))))
             split = i;
     }
     if (split == points.size())
     {
-        Line(points, centreX, centreY, width, height, true);
+        Line(points, centreX, centreY, width, height, true, fill);
         return;
     }
     const std::vector<uint32_t> first(points.begin(), points.begin() + static_cast<long>(split));
     const std::vector<uint32_t> second(points.begin() + static_cast<long>(split) + 1, points.end());
     const float lineHeight = height * 0.5f / kLabelShare * 0.8f;
-    Line(first, centreX, centreY - lineHeight * 0.5f, width, lineHeight, true);
-    Line(second, centreX, centreY + lineHeight * 0.5f, width, lineHeight, true);
+    Line(first, centreX, centreY - lineHeight * 0.5f, width, lineHeight, true, fill);
+    Line(second, centreX, centreY + lineHeight * 0.5f, width, lineHeight, true, fill);
 }
 
 bool SheetPainter::Line(const std::vector<uint32_t>& points, float centreX, float centreY, float width, float height,
-                        bool shrinkAnyway)
+                        bool shrinkAnyway, uint32_t fill)
 {
     const int32_t wanted = static_cast<int32_t>(std::min(height, kLargestLabel));
     int32_t pixelHeight = wanted;
@@ -264,19 +284,20 @@ bool SheetPainter::Line(const std::vector<uint32_t>& points, float centreX, floa
         if (static_cast<float>(pen) > width && pen > 0)
         {
             // Too wide: the size that would fit, a little smaller.
-            pixelHeight = static_cast<int32_t>(static_cast<float>(pixelHeight) * width / static_cast<float>(pen) * 0.97f);
+            pixelHeight =
+                static_cast<int32_t>(static_cast<float>(pixelHeight) * width / static_cast<float>(pen) * 0.97f);
             if (!shrinkAnyway && pixelHeight * 2 < wanted)
                 return false;
             continue;
         }
-        DrawGlyphs(glyphs, face->GetMetrics(), centreX, centreY, pen);
+        DrawGlyphs(glyphs, face->GetMetrics(), centreX, centreY, pen, fill);
         return true;
     }
     return true;
 }
 
 void SheetPainter::DrawGlyphs(const std::vector<PlacedGlyph>& glyphs, const FontMetrics& metrics, float centreX,
-                              float centreY, int32_t width)
+                              float centreY, int32_t width, uint32_t fill)
 {
     const int32_t left = static_cast<int32_t>(std::lround(centreX - static_cast<float>(width) * 0.5f));
     const int32_t baseline =
@@ -298,7 +319,7 @@ void SheetPainter::DrawGlyphs(const std::vector<PlacedGlyph>& glyphs, const Font
                     const int32_t y = baseline - g.top + static_cast<int32_t>(row);
                     if (pass == 1)
                     {
-                        Blend(x, y, kWhite, coverage);
+                        Blend(x, y, fill, coverage);
                         continue;
                     }
                     for (int dy = -1; dy <= 1; ++dy)
@@ -314,7 +335,9 @@ void SheetPainter::Draw(const SheetCell& cell)
 {
     const Box box{static_cast<int32_t>(cell.rect.left), static_cast<int32_t>(cell.rect.top),
                   static_cast<int32_t>(cell.rect.right), static_cast<int32_t>(cell.rect.bottom)};
-    const uint32_t color = SheetCells::KindColor(cell.kind);
+    const uint32_t color = cell.color != 0 ? cell.color : SheetCells::KindColor(cell.kind);
+    if (DrawShape(cell, color))
+        return;
     const float width = cell.rect.Width();
     const float height = cell.rect.Height();
     const float centreX = cell.rect.left + width * 0.5f;
@@ -355,6 +378,11 @@ void SheetPainter::Draw(const SheetCell& cell)
         Text(cell.label, centreX, centreY, width - kLabelMargin * 2.0f, height * kLabelShare);
         return;
     case CellKind::Stripe:
+        // A labelled stripe (a closed seat's panel) says what it is.
+        Fill(box, color);
+        if (!cell.label.empty())
+            Text(cell.label, centreX, centreY, width - kLabelMargin * 2.0f, height * kLabelShare);
+        return;
     case CellKind::Bar:
     case CellKind::BarFill:
         Fill(box, color);

@@ -11,8 +11,8 @@ std::vector<SheetCell> TitleCells()
 {
     std::vector<SheetCell> cells;
     for (int item = 0; item < TitleSheet::kRingItemCount; ++item)
-        cells.push_back({kMenuSheet, TitleSheet::kRingItems[item], TitleSheet::kRingItemNames[item],
-                         CellKind::MenuItem});
+        cells.push_back(
+            {kMenuSheet, TitleSheet::kRingItems[item], TitleSheet::kRingItemNames[item], CellKind::MenuItem});
     cells.push_back({kMenuSheet, TitleSheet::kCornerLogo, "QOR", CellKind::Logo});
     cells.push_back({kMenuSheet, TitleSheet::kArrow, "", CellKind::Arrow});
     cells.push_back({kMenuSheet, TitleSheet::kLitArrow, "lit", CellKind::Arrow});

@@ -185,6 +185,24 @@ TEST_F(ControllerFrames, FiveLostFramesInARowSayWhyAndQuit)
     SetMessageBoxHook(nullptr);
 }
 
+TEST_F(ControllerFrames, AltEnterGoesToFullScreenAndBack)
+{
+    CGraphics* graphics = Controller().GetGraphics();
+    ASSERT_EQ(graphics->GetWindowed(), 1u);
+    m_game->Input().SetKey(KEY_LMENU, true);
+    m_game->Tap(KEY_RETURN);
+    EXPECT_EQ(graphics->GetWindowed(), 0u);
+    m_game->Tap(KEY_RETURN);
+    m_game->Input().SetKey(KEY_LMENU, false);
+    EXPECT_EQ(graphics->GetWindowed(), 1u);
+    // Not while the quit menu is turned off (an online battle).
+    Controller().SetQuitMenuEnabled(0);
+    m_game->Input().SetKey(KEY_LMENU, true);
+    m_game->Tap(KEY_RETURN);
+    m_game->Input().SetKey(KEY_LMENU, false);
+    EXPECT_EQ(graphics->GetWindowed(), 1u);
+}
+
 TEST(ControllerWindow, AFullScreenSettingTheScreenRefusesRunsInAWindow)
 {
     tag_TOLQGAMECONFIG settings = GameHarness::DefaultSettings();

@@ -66,9 +66,9 @@ TEST(ControllerLoading, PublishesEveryServiceAndCountsEachEntry)
 
 TEST(ControllerLoading, AMissingListSaysWhyAndEndsTheGame)
 {
-    GameHarness game(640, 480, {});
+    // The list is gone before the game starts.
+    GameHarness game(640, 480, {}, nullptr, nullptr, [] { return std::remove("GameResource.grc") == 0; });
     ASSERT_TRUE(game.Ready());
-    std::remove((game.Folder() / "GameResource.grc").c_str());
     for (int frame = 0; frame < 2000 && game.Controller().GetLoadingState() == CController::LoadingState::Loading;
          ++frame)
     {
@@ -176,9 +176,9 @@ TEST(ControllerViewport, WideWindowsGetACentredFourByThreeArea)
         uint32_t x, y, w, h;
     };
     const Case cases[] = {
-        {640, 480, 0, 0, 640, 480},      // 4:3: the whole client
-        {1280, 720, 160, 0, 960, 720},   // 16:9: 4:3 in the middle
-        {1280, 1024, 0, 0, 1280, 1024},  // 5:4 is taller than 4:3: the whole
+        {640, 480, 0, 0, 640, 480},     // 4:3: the whole client
+        {1280, 720, 160, 0, 960, 720},  // 16:9: 4:3 in the middle
+        {1280, 1024, 0, 0, 1280, 1024}, // 5:4 is taller than 4:3: the whole
     };
     for (const Case& c : cases)
     {

@@ -1,7 +1,7 @@
 // A battle frame drawn for real on the offscreen device at 1280 x 720: the
 // arena, and the fighters as jointed figures in their own colours, standing
-// where the battle put them. The frame is kept as "BattleFrame.png" in the
-// test's folder for a person to look at.
+// where the battle put them. The frame is kept as "BattleFrame.png" beside
+// the test program, in the build folder, for a person to look at.
 #include "tests/game/battle/BattleTestData.h"
 
 #include "engine/platform/CGraphics.h"
@@ -16,6 +16,8 @@
 #include <stb/stb_image_write.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 namespace
@@ -29,7 +31,13 @@ std::vector<uint32_t> ReadFrame(GraphicsDevice* device)
     return argb;
 }
 
-void SavePng(const std::vector<uint32_t>& argb, const char* name)
+// A file beside the test program, wherever it is started from.
+std::string BesideProgram(const char* name)
+{
+    return (std::filesystem::canonical("/proc/self/exe").parent_path() / name).string();
+}
+
+void SavePng(const std::vector<uint32_t>& argb, const std::string& path)
 {
     std::vector<uint8_t> rgba(argb.size() * 4);
     for (size_t i = 0; i < argb.size(); ++i)
@@ -39,7 +47,7 @@ void SavePng(const std::vector<uint32_t>& argb, const char* name)
         rgba[i * 4 + 2] = static_cast<uint8_t>(argb[i]);
         rgba[i * 4 + 3] = 0xFF;
     }
-    stbi_write_png(name, kWidth, kHeight, 4, rgba.data(), kWidth * 4);
+    stbi_write_png(path.c_str(), kWidth, kHeight, 4, rgba.data(), kWidth * 4);
 }
 
 // The red figure's shades, lit or in shade.
@@ -74,7 +82,7 @@ TEST(BattleRender, AFrameShowsTheArenaAndTheFightersAsFigures)
     graphics.GetDevice()->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
     ASSERT_EQ(scene.Render(0), 1);
     const std::vector<uint32_t> frame = ReadFrame(graphics.GetDevice());
-    SavePng(frame, "BattleFrame.png");
+    SavePng(frame, BesideProgram("BattleFrame.png"));
     // Fighter 0 (red) stands in front of the camera that follows it.
     uint32_t red = 0;
     for (int y = kHeight / 4; y < kHeight; ++y)

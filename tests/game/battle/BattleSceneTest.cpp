@@ -13,6 +13,7 @@
 #include "game/battle/CBattleScene.h"
 #include "game/battle/CReplay.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/story/CMission.h"
 
 #include <gtest/gtest.h>
 
@@ -259,35 +260,54 @@ TEST_F(BattleSceneTest, PlaybackChangesNoRecordAndNoMoney)
 
 TEST_F(BattleSceneTest, AMissionEarnsItsRankAndMoneyAndEveryUnrankedFinishCountsAsACLear)
 {
+    // A mission of the game's mission list, after those the set holds;
+    // the battle ranks by its thresholds.
+    CResourceList<CMission*>* missions = g_pResourceController->GetMissionList();
+    const uint32_t index = missions->GetCount();
+    auto* mission = new CMission();
+    for (uint32_t k = 0; k < 7; ++k)
+        mission->GetHeader()->rankThresholds[k] = k;
+    missions->Add(mission);
+    m_config.GetPlayData()->missions.resize(index + 1);
     MakeSetting(2);
     m_setting->mission = 1;
-    m_setting->missionIndex = 2;
+    m_setting->missionIndex = static_cast<uint16_t>(index);
     m_setting->rules.rule = tag_TOLQBATTLERULE::RULE_LAST_STAND;
     m_setting->rules.timeLimitIndex = 0;
-    const uint32_t ranks[7] = {0, 1, 2, 3, 4, 5, 6};
     CBattleScene* scene = Start();
-    scene->SetMissionRankThresholds(ranks);
     Step(kOpeningFrames);
     scene->GetFighter(0)->GetBattleScore()->value[tag_TOLQBATTLESCORE::DEFEATS] = 6;
     scene->GetFighter(0)->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
     Step(1);
     EXPECT_EQ(scene->GetConsole()->GetPhase(), ConsolePhase::Lose);
-    const tag_TOLQMISSIONRECORD& record = m_config.GetPlayData()->missions[2];
+    const tag_TOLQMISSIONRECORD& record = m_config.GetPlayData()->missions[index];
     EXPECT_EQ(record.rank, 6);
     EXPECT_EQ(record.value, 6u);
     EXPECT_EQ(m_config.GetPlayData()->points, 100u);
     EXPECT_EQ(m_config.GetPlayData()->clearedMissionCount, 1u);
     EXPECT_EQ(scene->GetFighter(0)->GetBattleScore()->value[tag_TOLQBATTLESCORE::RANK] & 0xFF, 6u);
+    missions->SetCount(index);
+    mission->Release();
+    delete mission;
 }
 
 TEST_F(BattleSceneTest, AMissionRecordWithoutARankCountsAClearOnEveryFinish)
 {
+    // A mission whose thresholds no result reaches: no rank is earned.
+    CResourceList<CMission*>* missions = g_pResourceController->GetMissionList();
+    const uint32_t index = missions->GetCount();
+    auto* mission = new CMission();
+    for (uint32_t k = 0; k < 7; ++k)
+        mission->GetHeader()->rankThresholds[k] = 0xFFFFFFFFu;
+    missions->Add(mission);
+    m_config.GetPlayData()->missions.resize(index + 1);
     for (int run = 0; run < 2; ++run)
     {
         MakeSetting(2);
         m_setting->mission = 1;
+        m_setting->missionIndex = static_cast<uint16_t>(index);
         m_setting->rules.rule = tag_TOLQBATTLERULE::RULE_LAST_STAND;
-        CBattleScene* scene = Start(); // no thresholds: no rank earned
+        CBattleScene* scene = Start();
         Step(kOpeningFrames);
         scene->GetFighter(0)->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
         Step(1);
@@ -295,8 +315,12 @@ TEST_F(BattleSceneTest, AMissionRecordWithoutARankCountsAClearOnEveryFinish)
         FreeBattleSetting(m_setting);
         m_setting = nullptr;
     }
-    EXPECT_EQ(m_config.GetPlayData()->missions[0].rank, 0);
+    EXPECT_EQ(m_config.GetPlayData()->missions[index].rank, 0);
+    EXPECT_EQ(m_config.GetPlayData()->points, 0u);
     EXPECT_EQ(m_config.GetPlayData()->clearedMissionCount, 2u);
+    missions->SetCount(index);
+    mission->Release();
+    delete mission;
 }
 
 TEST_F(BattleSceneTest, ALocalPlayerWithoutAFighterEndsTheBattleAsDown)

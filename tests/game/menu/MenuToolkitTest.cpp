@@ -71,6 +71,31 @@ TEST(MenuLayout, TheMouseMapsThroughTheViewportOriginBothWays)
     EXPECT_FLOAT_EQ(back.y, 360.0f);
 }
 
+TEST(MenuLayout, TheScreenRuleSpansTheWindowFromItsCornerWhateverTheViewport)
+{
+    // A 1280 x 720 window whose camera draws its 4:3 area 160 pixels in.
+    const CMenuLayout layout(1280, 720, MenuScaleRule::Screen, MenuPoint{160.0f, 0.0f});
+    const float s = 720.0f / 768.0f;
+    EXPECT_FLOAT_EQ(layout.Scale(), s);
+    EXPECT_FLOAT_EQ(layout.Area().right, 1280.0f / s);
+    EXPECT_FLOAT_EQ(layout.Area().bottom, 768.0f);
+    // The 1024-unit area stands (1280 - 960) / 2 pixels in.
+    EXPECT_FLOAT_EQ(layout.Margin4x3(), 160.0f / s);
+    EXPECT_FLOAT_EQ(CMenuLayout(1024, 768, MenuScaleRule::Menu4x3).Margin4x3(), 0.0f);
+    // The window's corner is drawn at minus the viewport origin, since
+    // every 2D draw adds it back.
+    const MenuPoint corner = layout.ToPixels(MenuPoint{0.0f, 0.0f});
+    EXPECT_FLOAT_EQ(corner.x, -160.0f);
+    EXPECT_FLOAT_EQ(corner.y, 0.0f);
+    const MenuPoint mouse = layout.CursorToLayout({640.0f, 360.0f});
+    EXPECT_FLOAT_EQ(mouse.x, 640.0f / s);
+    EXPECT_FLOAT_EQ(mouse.y, 384.0f);
+    // A point the camera projects to the viewport's middle is the window's.
+    const MenuPoint projected = layout.ViewportToLayout({480.0f, 360.0f});
+    EXPECT_FLOAT_EQ(projected.x, 640.0f / s);
+    EXPECT_FLOAT_EQ(layout.LayoutToCursor(projected).x, 640.0f);
+}
+
 TEST(MenuRect, HitTestsIncludeEveryEdge)
 {
     const MenuRect rect{.left = 10, .top = 20, .right = 30, .bottom = 40};
@@ -131,7 +156,7 @@ TEST(MenuKeys, ComeFromThePadRecordPressedAndHeldApart)
     tag_KVRPADSTATE pad{};
     pad.pressed.button[22] = 1; // decide, this frame
     pad.held.button[22] = 1;
-    pad.held.button[11] = 1; // right, held from before
+    pad.held.button[11] = 1;    // right, held from before
     pad.pressed.button[13] = 1; // the movement stick down
     const CMenuLayout layout(640, 480, MenuScaleRule::Menu4x3);
     const MenuKeys keys = MenuKeys::FromPad(&pad, layout, {320.0f, 240.0f});

@@ -1,0 +1,241 @@
+#pragma once
+
+// The real game program as a child process on the stand-in set, drawing on
+// a virtual X server of the test's own, driven through the X server with
+// xdotool: key presses and clicks in layout units of its 640 x 480 window
+// (s = 0.625), pixels and screenshots read back with Xlib. Screenshots stay
+// in the folder ctest started the test in (qor-*.png).
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <stb/stb_image_write.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace qortest
+{
+using Clock = std::chrono::steady_clock;
+
+// Where ctest started the test (its build folder): the screenshots stay
+// there, while the test itself works in a temporary folder.
+inline const std::string g_startFolder = std::filesystem::current_path().string();
+
+// Every wait of the walk: generous, for the sanitizer build on a slow
+// machine.
+constexpr auto kScreenTimeout = std::chrono::seconds(90);
+
+struct Rgb
+{
+    int r = 0;
+    int g = 0;
+    int b = 0;
+};
+
+// The game as a child process and the X server it draws on.
+class QorProcess
+{
+public:
+    QorProcess(const std::string& display, const std::string& home) : m_display(display)
+    {
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry != nullptr; ++entry)
+        {
+            const std::string text = *entry;
+            if (text.rfind("DISPLAY=", 0) != 0 && text.rfind("XDG_DATA_HOME=", 0) != 0 &&
+                text.rfind("ASAN_OPTIONS=", 0) != 0)
+                environment.push_back(text);
+        }
+        // The program unloads the GL driver on its way out, and what the
+        // driver never freed loses its module name (see
+        // tests/support/process/KeepLibrariesLoaded.cpp): leaks are the
+        // in-process tests' to find, memory errors stay fatal here too.
+        environment.push_back("ASAN_OPTIONS=detect_leaks=0:abort_on_error=0");
+        environment.push_back("DISPLAY=" + display);
+        environment.push_back("XDG_DATA_HOME=" + home);
+        std::vector<char*> envp;
+        for (std::string& text : environment)
+            envp.push_back(text.data());
+        envp.push_back(nullptr);
+        const char* argv[] = {KVR_QOR_PROGRAM, KVR_DATA_DIR, nullptr};
+        if (posix_spawn(&m_pid, KVR_QOR_PROGRAM, nullptr, nullptr, const_cast<char* const*>(argv), envp.data()) != 0)
+            m_pid = 0;
+        m_x = XOpenDisplay(display.c_str());
+    }
+    ~QorProcess()
+    {
+        if (m_pid > 0 && !m_ended)
+        {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        if (m_x != nullptr)
+            XCloseDisplay(m_x);
+    }
+
+    bool Started() const { return m_pid > 0 && m_x != nullptr; }
+
+    // xdotool on this display; its first line of output.
+    std::string Tool(const std::string& arguments)
+    {
+        const std::string command = "DISPLAY=" + m_display + " xdotool " + arguments + " 2>/dev/null";
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr)
+            return {};
+        char line[256] = {};
+        const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+        pclose(pipe);
+        std::string text = read ? line : "";
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        return text;
+    }
+
+    bool FindWindow()
+    {
+        const auto end = Clock::now() + kScreenTimeout;
+        while (Clock::now() < end && !Ended())
+        {
+            m_window = Tool("search --name '^QOR$'");
+            if (!m_window.empty())
+            {
+                Tool("windowfocus --sync " + m_window);
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        return false;
+    }
+
+    // A key held long enough for a frame to see it down.
+    void Press(const std::string& key, int holdMilliseconds = 120)
+    {
+        Tool("keydown --window " + m_window + " " + key);
+        std::this_thread::sleep_for(std::chrono::milliseconds(holdMilliseconds));
+        Tool("keyup --window " + m_window + " " + key);
+    }
+
+    // A left click at a layout point of the 640 x 480 window (s = 0.625).
+    void Click(float layoutX, float layoutY)
+    {
+        const int x = static_cast<int>(layoutX * 0.625f);
+        const int y = static_cast<int>(layoutY * 0.625f);
+        Tool("mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y));
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        Tool("mousedown 1");
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        Tool("mouseup 1");
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+
+    // The window's pixel at a layout point.
+    Rgb At(float layoutX, float layoutY)
+    {
+        Rgb rgb;
+        XImage* image = Grab();
+        if (image == nullptr)
+            return rgb;
+        const int x = std::min(static_cast<int>(layoutX * 0.625f), image->width - 1);
+        const int y = std::min(static_cast<int>(layoutY * 0.625f), image->height - 1);
+        const unsigned long pixel = XGetPixel(image, x, y);
+        rgb = {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+               static_cast<int>(pixel & 0xFF)};
+        XDestroyImage(image);
+        return rgb;
+    }
+
+    // Waits until the screen shows what done() looks for, doing between
+    // looks what nudge() does; false at the timeout or when the game ended.
+    bool WaitFor(const std::function<bool()>& done, const std::function<void()>& nudge = nullptr)
+    {
+        const auto end = Clock::now() + kScreenTimeout;
+        while (Clock::now() < end && !Ended())
+        {
+            if (done())
+                return true;
+            if (nudge)
+                nudge();
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        }
+        return false;
+    }
+
+    void Screenshot(const std::string& name)
+    {
+        XImage* image = Grab();
+        if (image == nullptr)
+            return;
+        std::vector<uint8_t> rgb(static_cast<size_t>(image->width) * image->height * 3);
+        for (int y = 0; y < image->height; ++y)
+        {
+            for (int x = 0; x < image->width; ++x)
+            {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                uint8_t* out = rgb.data() + (static_cast<size_t>(y) * image->width + x) * 3;
+                out[0] = static_cast<uint8_t>(pixel >> 16);
+                out[1] = static_cast<uint8_t>(pixel >> 8);
+                out[2] = static_cast<uint8_t>(pixel);
+            }
+        }
+        stbi_write_png((g_startFolder + "/qor-" + name + ".png").c_str(), image->width, image->height, 3, rgb.data(),
+                       image->width * 3);
+        XDestroyImage(image);
+    }
+
+    bool Ended()
+    {
+        if (m_ended)
+            return true;
+        int status = 0;
+        if (waitpid(m_pid, &status, WNOHANG) != m_pid)
+            return false;
+        m_ended = true;
+        m_status = status;
+        return true;
+    }
+
+    // The exit code once the process ended by itself, -1 otherwise.
+    int WaitForExit()
+    {
+        const auto end = Clock::now() + kScreenTimeout;
+        while (Clock::now() < end && !Ended())
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return m_ended && WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
+    }
+
+private:
+    XImage* Grab()
+    {
+        const Window window = static_cast<Window>(std::stoul(m_window.empty() ? "0" : m_window));
+        XWindowAttributes attributes;
+        if (window == 0 || XGetWindowAttributes(m_x, window, &attributes) == 0)
+            return nullptr;
+        return XGetImage(m_x, window, 0, 0, static_cast<unsigned>(attributes.width),
+                         static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    }
+
+    std::string m_display;
+    std::string m_window;
+    Display* m_x = nullptr;
+    pid_t m_pid = 0;
+    bool m_ended = false;
+    int m_status = 0;
+};
+
+inline bool Near(const Rgb& rgb, int r, int g, int b, int tolerance)
+{
+    return std::abs(rgb.r - r) <= tolerance && std::abs(rgb.g - g) <= tolerance && std::abs(rgb.b - b) <= tolerance;
+}
+}

@@ -1,0 +1,83 @@
+// The battle setup's cells: page headings and titles, the mode panels, the
+// member panels with their seats, characters, marks and buttons, the rules
+// page's labels, values, stage pictures and arrows, the weapons page's type
+// cells, tabs, pips and buttons, and the window pieces.
+#include "game/battle/SetupSheet.h"
+#include "tools/datakit/SheetCells.h"
+
+#include <string>
+
+namespace SheetCells
+{
+namespace
+{
+template <size_t N>
+void AddAll(std::vector<SheetCell>* cells, const MenuCell (&rects)[N], const char* const (&names)[N], CellKind kind,
+            const std::string& prefix = "")
+{
+    for (size_t i = 0; i < N; ++i)
+        cells->push_back({kMenuSheet, rects[i], prefix + names[i], kind});
+}
+}
+
+std::vector<SheetCell> SetupCells()
+{
+    namespace S = SetupSheet;
+    std::vector<SheetCell> cells = {
+        {kMenuSheet, S::kHeadingTop, "", CellKind::Band},
+        {kMenuSheet, S::kHeadingUnder, "", CellKind::Band},
+        {kMenuSheet, S::kSoloPanel, "個人戦  SOLO", CellKind::MenuItem},
+        {kMenuSheet, S::kSoloPanelOff, "個人戦  SOLO", CellKind::Label},
+        {kMenuSheet, S::kTeamPanel, "チーム戦  TEAM", CellKind::MenuItem},
+        {kMenuSheet, S::kTeamPanelOff, "チーム戦  TEAM", CellKind::Label},
+        {kMenuSheet, S::kSmallArrow, "", CellKind::Marker},
+        {kMenuSheet, S::kSmallArrowHover, "", CellKind::Marker},
+        {kMenuSheet, S::kConfirmedMark, "OK!", CellKind::Button},
+        {kMenuSheet, S::kPanelMarker, "", CellKind::BarFill},
+        {kMenuSheet, S::kPanelOk, "OK", CellKind::Button},
+        {kMenuSheet, S::kPanelOkHover, "OK", CellKind::MenuItem},
+        {kMenuSheet, S::kDecide, "決定", CellKind::Button},
+        {kMenuSheet, S::kDecideHover, "決定", CellKind::MenuItem},
+        {kMenuSheet, S::kArrow, "", CellKind::Marker},
+        {kMenuSheet, S::kArrowHover, "lit", CellKind::Marker},
+        {kMenuSheet, S::kRowMarker, "", CellKind::Marker},
+        {kMenuSheet, S::kWeightCaption, "WEIGHT", CellKind::Label},
+        {kMenuSheet, S::kDone, "完了", CellKind::Button},
+        {kMenuSheet, S::kDoneLit, "完了", CellKind::MenuItem},
+        {kMenuSheet, S::kPip, "", CellKind::BarFill},
+        {kMenuSheet, S::kMoreMark, "", CellKind::Arrow},
+        {kMenuSheet, S::kFocusFrame, "", CellKind::Cursor},
+        {kMenuSheet, S::kWindowCorner, "", CellKind::Band},
+        {kMenuSheet, S::kWindowEdge, "", CellKind::Band},
+        {kMenuSheet, S::kWindowBody, "", CellKind::Stripe},
+        {kMenuSheet, S::kWindowTitle, "", CellKind::Band},
+        {kMenuSheet, S::kTrackEnd, "", CellKind::Bar},
+        {kMenuSheet, S::kTrack, "", CellKind::Bar},
+        {kMenuSheet, S::kThumb, "", CellKind::BarFill},
+    };
+    AddAll(&cells, S::kPageTitles, S::kPageTitleNames, CellKind::Title);
+    // Each team's panel in a colour of its own; the closed seat's dark.
+    const CellKind panelKinds[S::kPanelKinds] = {CellKind::MenuItem, CellKind::Title, CellKind::Button,
+                                                 CellKind::Logo, CellKind::Stripe};
+    for (int panel = 0; panel < S::kPanelKinds; ++panel)
+        cells.push_back({kMenuSheet, S::kPanels[panel], S::kPanelNames[panel], panelKinds[panel]});
+    AddAll(&cells, S::kSeats, S::kSeatNames, CellKind::Label);
+    AddAll(&cells, S::kTeamMarks, S::kTeamNames, CellKind::Button);
+    AddAll(&cells, S::kElementMarks, S::kElementNames, CellKind::Logo);
+    AddAll(&cells, S::kCharacterArt, S::kCharacterPictureNames, CellKind::Splash);
+    AddAll(&cells, S::kCharacterNames, S::kCharacterPictureNames, CellKind::Label);
+    AddAll(&cells, S::kCharacterIcons, S::kCharacterPictureNames, CellKind::Button);
+    AddAll(&cells, S::kRuleLabels, S::kRuleLabelNames, CellKind::Label);
+    AddAll(&cells, S::kStageArt, S::kStageArtNames, CellKind::MenuItem);
+    AddAll(&cells, S::kRuleKindsArt, S::kRuleKindNames, CellKind::Button);
+    AddAll(&cells, S::kLimitArt, S::kLimitNames, CellKind::Button);
+    AddAll(&cells, S::kTimeArt, S::kTimeNames, CellKind::Button);
+    AddAll(&cells, S::kNpcArt, S::kNpcNames, CellKind::Button);
+    AddAll(&cells, S::kItemArt, S::kItemNames, CellKind::Button);
+    AddAll(&cells, S::kWeaponClassArt, S::kWeaponClassNames, CellKind::Button);
+    AddAll(&cells, S::kWeaponTypes, S::kWeaponClassNames, CellKind::Logo);
+    AddAll(&cells, S::kCategoryTabs, S::kCategoryNames, CellKind::MenuItem);
+    AddAll(&cells, S::kGroupHeadings, S::kCategoryNames, CellKind::Band);
+    return cells;
+}
+}
