@@ -1,32 +1,21 @@
 // Parses arbitrary online match messages as a receiver does: the first
 // byte picks the message, the rest is its payload. No text may leave its
 // bounds and no frame ring may hold more than its 80 frames.
+#include "game/battle/SetupMessages.h"
 #include "game/scene/CNetLockstep.h"
 #include "game/scene/NetMatchMessages.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <string>
 
 namespace
 {
-const char* Any(const char* name)
-{
-    return name;
-}
-
 void SeatEntry(const uint8_t* payload, uint32_t length)
 {
-    NetSeatEntry entry;
-    if (!ReadNetSeatEntry(payload, length, &entry))
+    SetupMessages::PlayerEntryMessage entry;
+    if (!SetupMessages::DecodeEntry(payload, length, 8, 8, &entry))
         return;
-    if (entry.name.size() > NetSeatEntry::kMaxText)
-        __builtin_trap();
-    tag_TOLQBATTLEPLAYER seat;
-    std::string storage;
-    ApplyNetSeatEntry(entry, &seat, &storage, &Any, &Any);
-    if (seat.name != nullptr && std::strlen(seat.name) != entry.name.size())
+    if (entry.name.size() > 254 || entry.summary.slot >= 8)
         __builtin_trap();
 }
 
@@ -60,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     {
     case 0:
     {
-        NetSeatSummary summary;
-        ReadNetSeatSummary(payload, length, &summary);
+        SetupMessages::PlayerSummary summary;
+        if (SetupMessages::DecodeSummary(payload, length, 8, 8, &summary) && summary.slot >= 8)
+            __builtin_trap();
         break;
     }
     case 1: SeatEntry(payload, length); break;

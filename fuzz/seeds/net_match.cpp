@@ -1,7 +1,9 @@
 // Writes the seed corpus of fuzz_net_match into <folder> with the match's
-// own writers: a seat summary, a whole seat with names, a seed, and a
-// batch of records and frames.
+// own writers (the setup's for the seats): a seat summary, a whole seat
+// with names, a seed, and a batch of records and frames.
 #include "fuzz/seeds/SeedFile.h"
+#include "game/battle/SetupMessages.h"
+#include "game/battle/tag_TOLQBATTLEPLAYER.h"
 #include "game/scene/CNetLockstep.h"
 #include "game/scene/NetMatchMessages.h"
 
@@ -38,10 +40,8 @@ int main(int argc, char** argv)
     entry.name = "Seed";
     entry.weapons[0] = "Sabre";
     entry.clothes[0] = "Cape";
-    std::vector<uint8_t> summary(kNetSummarySize);
-    WriteNetSeatSummary(MakeNetSeatSummary(entry, 2), summary.data());
-    std::vector<uint8_t> whole;
-    WriteNetSeatEntry(MakeNetSeatEntry(entry, 2), &whole);
+    const std::vector<uint8_t> summary = SetupMessages::EncodeSummary(SetupMessages::SummaryOf(entry, 2));
+    const std::vector<uint8_t> whole = SetupMessages::EncodeEntry(entry, 2);
     NetSeed seed;
     seed.seed = 7;
     seed.framesPerBatch = 6;

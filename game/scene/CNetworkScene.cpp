@@ -19,6 +19,7 @@
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/MenuKeys.h"
+#include "game/scene/CNetBattleSetup.h"
 #include "game/scene/MenuScene.h"
 #include "game/scene/NetMatchMessages.h"
 #include "net/lobby/CLobbyClient.h"
@@ -411,19 +412,19 @@ void CNetworkScene::EnterSetup(bool randomMatch)
 void CNetworkScene::StartSetup(uint32_t page)
 {
     m_setup.reset();
-    if (g_setupFactory == nullptr)
-        return;
-    m_setup = g_setupFactory();
+    m_setup = g_setupFactory != nullptr ? g_setupFactory() : CNetBattleSetup::Make();
     if (!m_setup)
         return;
     NetSetupStart start;
     start.page = page;
     start.online = 1;
     start.host = m_match.randomMatch != 0 ? 1 : m_match.host;
+    m_setupAsHost = start.host != 0;
     start.randomMatch = m_match.randomMatch;
     start.setting = m_match.setting;
     start.session = Session();
     start.lobby = m_lobby.get();
+    start.config = m_options.config;
     if (!m_setup->Start(start))
     {
         LogFailure("network: battle setup", "the setup could not start");

@@ -213,9 +213,8 @@ private:
     // its moment); the caller drops it. senderSlot: the guest's seat on
     // the host, -1 on a guest (the host sent it).
     bool OnSeed(const uint8_t* payload, uint32_t length);
-    bool OnRules(const uint8_t* payload, uint32_t length);
-    bool OnSummary(int32_t senderSlot, const uint8_t* payload, uint32_t length);
-    bool OnEntry(int32_t senderSlot, const uint8_t* payload, uint32_t length);
+    bool OnSetupMessage(int32_t id, const uint8_t* payload, uint32_t length);
+    bool OnSeat(int32_t id, int32_t senderSlot, const uint8_t* payload, uint32_t length);
     bool OnGuestRecords(int32_t senderSlot, const uint8_t* payload, uint32_t length);
     void OnFrames(CNetClient* peer, const uint8_t* payload, uint32_t length, SceneLock& lock);
     void OnKeepAlive();
@@ -246,6 +245,7 @@ private:
     void CloseDepartedSeat(uint32_t slot);
     void FinishBattle(int8_t code, bool own);
     void ActOnResult(int8_t code);
+    void ReturnToSetup(uint32_t page);
     void LeaveRoom();
     void ReturnToLobbyAsHost();
     void OnHostLost();
@@ -259,6 +259,8 @@ private:
     Options m_options;
     tag_TOLQNETMATCH m_match;
     std::unique_ptr<INetBattleSetup> m_setup;
+    // The setup was started as the host's (it passes seats on itself).
+    bool m_setupAsHost = false;
     std::unique_ptr<CBattleScene> m_battle;
     std::unique_ptr<CLobbyClient> m_lobby;
     CSoundBuffer* m_music = nullptr;

@@ -1,17 +1,13 @@
 #pragma once
 
 // The messages the players of an online match exchange over the room's peer
-// session (sub-value 1, TCP), with their fixed lengths, and the readers and
-// writers of the ones that carry records. Every reader checks the length
-// and every count and length byte inside against the bytes at hand.
-
-#include "game/actor/tag_TOLQRADIOCHAT.h"
-#include "game/battle/tag_TOLQBATTLEPLAYER.h"
+// session (sub-value 1, TCP), with their fixed lengths, and the seed's
+// reader and writer. The setup's messages (3-6) have theirs in
+// game/battle/SetupMessages.h; the frames and records theirs in
+// CNetLockstep.
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 enum NetMatchMessage : int16_t
 {
@@ -37,73 +33,9 @@ constexpr uint16_t kNetMatchSub = 1;
 constexpr uint32_t kNetSlotSize = 1;
 constexpr uint32_t kNetSceneStateSize = 4;
 constexpr uint32_t kNetReadySize = 1;
-constexpr uint32_t kNetCursorSize = 8;
-constexpr uint32_t kNetRulesSize = 36;
-constexpr uint32_t kNetSummarySize = 9;
-constexpr uint32_t kNetEntrySize = 1280;
 constexpr uint32_t kNetSeedSize = 6;
 constexpr uint32_t kNetResultSize = 1;
 constexpr uint32_t kNetAnswerSize = 1;
-// The rules' music byte, which a receiver keeps its own of.
-constexpr size_t kNetRulesMusicOffset = 7;
-
-// Message 5: one seat as the members page shows it.
-struct NetSeatSummary
-{
-    uint8_t slot = 0;
-    int8_t character = 0;
-    int8_t slotState = 0;
-    uint8_t team = 0;
-    uint8_t characterCount = 0;
-    uint32_t confirmed = 0;
-};
-void WriteNetSeatSummary(const NetSeatSummary& summary, uint8_t out[kNetSummarySize]);
-// False unless length is the summary's.
-bool ReadNetSeatSummary(const uint8_t* payload, uint32_t length, NetSeatSummary* out);
-NetSeatSummary MakeNetSeatSummary(const tag_TOLQBATTLEPLAYER& entry, uint8_t slot);
-// Character, seat state, team, character count and the confirmed flag
-// into the entry.
-void ApplyNetSeatSummary(const NetSeatSummary& summary, tag_TOLQBATTLEPLAYER* entry);
-
-// Message 6: one whole seat. Texts travel as a length byte (the text and
-// its NUL) and the bytes; 0 for none. Weapon and clothes names shorter
-// than two characters travel as none.
-struct NetSeatEntry
-{
-    static constexpr size_t kMaxText = 254; // a length byte holds the text and its NUL
-
-    uint8_t slot = 0;
-    int8_t character = 0;
-    uint8_t randomCharacter = 0;
-    int8_t slotState = 0;
-    uint8_t team = 0;
-    uint8_t characterCount = 0;
-    float cameraSensitivity = 0.0f;
-    float mouseSensitivity = 0.0f;
-    uint32_t confirmed = 0;
-    uint32_t ready = 0;
-    bool hasName = false;
-    std::string name;
-    tag_TOLQRADIOCHAT radioChat[tag_TOLQBATTLEPLAYER::kRadioChats] = {};
-    std::string weapons[tag_TOLQBATTLEPLAYER::kWeapons]; // empty: none
-    std::string clothes[tag_TOLQBATTLEPLAYER::kClothes];
-};
-NetSeatEntry MakeNetSeatEntry(const tag_TOLQBATTLEPLAYER& entry, uint8_t slot);
-// The 1280 bytes; false (out untouched) when the texts don't fit them.
-bool WriteNetSeatEntry(const NetSeatEntry& entry, std::vector<uint8_t>* out);
-// False unless length is 1280 and every length byte stays inside the
-// message; a text is cut at its first NUL.
-bool ReadNetSeatEntry(const uint8_t* payload, uint32_t length, NetSeatEntry* out);
-
-// Finds a weapon or clothes definition by its exact name and gives the
-// resource's own copy of that name (null when there is none).
-using NetNameResolver = const char* (*)(const char* name);
-const char* ResolveNetWeaponName(const char* name);
-const char* ResolveNetClothesName(const char* name);
-// The entry takes every field; its name becomes nameStorage's text (null
-// without one), its weapon and clothes names the resolved ones.
-void ApplyNetSeatEntry(const NetSeatEntry& received, tag_TOLQBATTLEPLAYER* entry, std::string* nameStorage,
-                       NetNameResolver weapons = &ResolveNetWeaponName, NetNameResolver clothes = &ResolveNetClothesName);
 
 // Message 7.
 struct NetSeed

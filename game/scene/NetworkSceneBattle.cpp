@@ -391,18 +391,27 @@ void CNetworkScene::ActOnResult(int8_t code)
         return;
     case RESULT_LOBBY_AS_HOST: ReturnToLobbyAsHost(); return;
     case RESULT_MODE_PAGE:
-        StartSetup(INetBattleSetup::PAGE_MODE);
-        EnterState(NetSceneState::Room);
+        ReturnToSetup(INetBattleSetup::PAGE_MODE);
         return;
     case RESULT_CHARACTER_PAGE:
-        StartSetup(INetBattleSetup::PAGE_MEMBERS);
-        EnterState(NetSceneState::Room);
+        ReturnToSetup(INetBattleSetup::PAGE_MEMBERS);
         return;
     default:
         LeaveRoom();
         EnterState(NetSceneState::Lobby);
         return;
     }
+}
+
+// Back to the setup's page with the room and the setting kept (scene lock
+// held).
+void CNetworkScene::ReturnToSetup(uint32_t page)
+{
+    if (m_setup)
+        m_setup->SetPage(page);
+    else
+        StartSetup(page);
+    EnterState(NetSceneState::Room);
 }
 
 // Back to the room's screen (scene lock held); the owner opens its port

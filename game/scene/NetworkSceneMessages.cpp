@@ -17,6 +17,7 @@
 #include "engine/core/CByteReader.h"
 #include "engine/core/FailureLog.h"
 #include "game/battle/CBattleScene.h"
+#include "game/battle/SetupMessages.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/scene/NetMatchMessages.h"
 #include "net/CNetClient.h"
@@ -163,9 +164,11 @@ uint32_t CNetworkScene::HandlePeerConnected(CNetClient* peer)
     // announced before it was there.
     for (uint32_t other = 0; other < setting->playerCount && other < tag_TOLQNETMATCH::kSlots; ++other)
     {
-        std::vector<uint8_t> bytes;
-        if (other != static_cast<uint32_t>(slot) &&
-            WriteNetSeatEntry(MakeNetSeatEntry(setting->players[other], static_cast<uint8_t>(other)), &bytes))
+        if (other == static_cast<uint32_t>(slot))
+            continue;
+        const std::vector<uint8_t> bytes =
+            SetupMessages::EncodeEntry(setting->players[other], static_cast<uint8_t>(other));
+        if (!bytes.empty())
             peer->Send(NETMSG_ENTRY, kNetMatchSub, bytes.data(), static_cast<uint32_t>(bytes.size()), kNetKindTcp);
     }
     return 1;
@@ -209,12 +212,12 @@ void CNetworkScene::HandlePeerDisconnected(CNetClient* peer)
         m_match.departed |= tag_TOLQNETMATCH::SlotBit(static_cast<uint32_t>(slot));
     }
     UpdateSeatedMask();
-    NetSeatSummary summary = MakeNetSeatSummary(m_match.setting->players[slot], static_cast<uint8_t>(slot));
+    SetupMessages::PlayerSummary summary =
+        SetupMessages::SummaryOf(m_match.setting->players[slot], static_cast<uint8_t>(slot));
     summary.slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
     summary.confirmed = 0;
-    uint8_t bytes[kNetSummarySize];
-    WriteNetSeatSummary(summary, bytes);
-    SendToAll(NETMSG_SUMMARY, bytes, sizeof(bytes));
+    const std::vector<uint8_t> bytes = SetupMessages::EncodeSummary(summary);
+    SendToAll(NETMSG_SUMMARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
 // ---------------------------------------------------------------- dispatch
@@ -282,11 +285,8 @@ void CNetworkScene::HandleHostMessage(CNetClient* peer, int32_t senderSlot, cons
         setting->players[senderSlot].roomWords[2] = 1;
         return;
     case NETMSG_SUMMARY:
-        if (OnSummary(senderSlot, payload, length))
-            return;
-        break;
     case NETMSG_ENTRY:
-        if (OnEntry(senderSlot, payload, length))
+        if (OnSeat(id, senderSlot, payload, length))
             return;
         break;
     case NETMSG_INPUTS:
@@ -303,58 +303,47 @@ void CNetworkScene::HandleHostMessage(CNetClient* peer, int32_t senderSlot, cons
     Drop(peer, id, "not a message a guest sends, or not for its own seat");
 }
 
-// A seat's summary: from a guest only for its own seat (which stays its
-// seat); the host passes it on to everybody. During a battle only a seat's
-// closing counts, and it waits for the battle's departure mark.
-bool CNetworkScene::OnSummary(int32_t senderSlot, const uint8_t* payload, uint32_t length)
+// A seat (summary or whole): from a guest only for its own seat, which
+// stays its seat; then the setup takes it (and the host's passes it on to
+// everybody). During a battle only a seat's closing counts, and it waits
+// for the battle's departure mark.
+bool CNetworkScene::OnSeat(int32_t id, int32_t senderSlot, const uint8_t* payload, uint32_t length)
 {
-    NetSeatSummary summary;
-    if (!ReadNetSeatSummary(payload, length, &summary) || summary.slot >= m_match.setting->playerCount)
+    const bool summary = id == NETMSG_SUMMARY;
+    const uint32_t size = summary ? SetupMessages::kSummarySize : SetupMessages::kEntrySize;
+    // Where the seat's state lies in each message.
+    const size_t stateAt = summary ? 2 : 3;
+    if (length != size || payload[0] >= m_match.setting->playerCount)
         return false;
+    const uint8_t slot = payload[0];
+    std::vector<uint8_t> bytes(payload, payload + length);
     if (senderSlot > 0)
     {
-        if (summary.slot != senderSlot)
+        if (slot != senderSlot)
             return false;
-        summary.slotState = static_cast<int8_t>(senderSlot);
+        bytes[stateAt] = static_cast<uint8_t>(senderSlot);
     }
     if (BattleExists())
     {
-        if (senderSlot > 0)
+        if (senderSlot > 0 || !summary)
             return false;
-        if (summary.slotState == tag_TOLQBATTLEPLAYER::SLOT_CLOSED)
-            m_match.closingAfterBattle |= tag_TOLQNETMATCH::SlotBit(summary.slot);
+        if (static_cast<int8_t>(bytes[stateAt]) == tag_TOLQBATTLEPLAYER::SLOT_CLOSED)
+            m_match.closingAfterBattle |= tag_TOLQNETMATCH::SlotBit(slot);
         return true;
     }
-    ApplyNetSeatSummary(summary, &m_match.setting->players[summary.slot]);
-    if (summary.slotState == tag_TOLQBATTLEPLAYER::SLOT_CLOSED)
-        SetSeatName(summary.slot, nullptr);
-    if (m_match.host != 0)
-    {
-        uint8_t bytes[kNetSummarySize];
-        WriteNetSeatSummary(summary, bytes);
-        SendToAll(NETMSG_SUMMARY, bytes, sizeof(bytes));
-    }
+    if (!m_setup || !m_setup->OnPeerMessage(id, bytes.data(), length))
+        return false;
+    // A setup started before this side seated anybody doesn't pass seats
+    // on as a host's does: the others hear of it all the same.
+    if (m_match.host != 0 && !m_setupAsHost)
+        SendToAll(static_cast<int16_t>(id), bytes.data(), length);
     return true;
 }
 
-bool CNetworkScene::OnEntry(int32_t senderSlot, const uint8_t* payload, uint32_t length)
+// The host's page changes and rules, outside a battle.
+bool CNetworkScene::OnSetupMessage(int32_t id, const uint8_t* payload, uint32_t length)
 {
-    NetSeatEntry entry;
-    if (!ReadNetSeatEntry(payload, length, &entry) || entry.slot >= m_match.setting->playerCount || BattleExists())
-        return false;
-    if (senderSlot > 0)
-    {
-        if (entry.slot != senderSlot)
-            return false;
-        entry.slotState = static_cast<int8_t>(senderSlot);
-    }
-    ApplyNetSeatEntry(entry, &m_match.setting->players[entry.slot], &m_match.names[entry.slot]);
-    if (m_match.host == 0)
-        return true;
-    std::vector<uint8_t> bytes(payload, payload + length);
-    bytes[3] = static_cast<uint8_t>(entry.slotState);
-    SendToAll(NETMSG_ENTRY, bytes.data(), static_cast<uint32_t>(bytes.size()));
-    return true;
+    return !BattleExists() && m_setup && m_setup->OnPeerMessage(id, payload, length);
 }
 
 bool CNetworkScene::OnGuestRecords(int32_t senderSlot, const uint8_t* payload, uint32_t length)
@@ -414,13 +403,9 @@ void CNetworkScene::HandleGuestMessage(CNetClient* peer, const uint8_t* payload,
             m_posted.battleGo = true;
         break;
     case NETMSG_CURSOR:
-        taken = length == kNetCursorSize;
-        if (taken && m_setup)
-            m_setup->SetCursor(static_cast<int32_t>(ReadNetU32(payload)), static_cast<int32_t>(ReadNetU32(payload + 4)));
-        break;
-    case NETMSG_RULES: taken = OnRules(payload, length); break;
-    case NETMSG_SUMMARY: taken = OnSummary(-1, payload, length); break;
-    case NETMSG_ENTRY: taken = OnEntry(-1, payload, length); break;
+    case NETMSG_RULES: taken = OnSetupMessage(id, payload, length); break;
+    case NETMSG_SUMMARY:
+    case NETMSG_ENTRY: taken = OnSeat(id, -1, payload, length); break;
     case NETMSG_SEED: taken = OnSeed(payload, length); break;
     case NETMSG_RESULT:
         taken = length == kNetResultSize && payload[0] != RESULT_NONE && payload[0] != RESULT_RESUME &&
@@ -437,21 +422,6 @@ void CNetworkScene::HandleGuestMessage(CNetClient* peer, const uint8_t* payload,
     }
     if (!taken)
         Drop(peer, id, "not a message a host sends, or not as the host sends it");
-}
-
-// The rules replace this side's, except its own music.
-bool CNetworkScene::OnRules(const uint8_t* payload, uint32_t length)
-{
-    if (length != kNetRulesSize || BattleExists())
-        return false;
-    tag_TOLQBATTLERULE rules;
-    CByteReader reader(payload, length);
-    ReadBattleRule(&reader, &rules);
-    if (reader.Failed() || !IsValidBattleRule(rules))
-        return false;
-    rules.musicChoice = m_match.setting->rules.musicChoice;
-    m_match.setting->rules = rules;
-    return true;
 }
 
 bool CNetworkScene::OnSeed(const uint8_t* payload, uint32_t length)
@@ -513,15 +483,15 @@ void CNetworkScene::SendToAll(int16_t id, const void* payload, uint32_t length)
 
 void CNetworkScene::SendSeatSummary(uint32_t slot)
 {
-    uint8_t bytes[kNetSummarySize];
-    WriteNetSeatSummary(MakeNetSeatSummary(m_match.setting->players[slot], static_cast<uint8_t>(slot)), bytes);
-    SendToAll(NETMSG_SUMMARY, bytes, sizeof(bytes));
+    const std::vector<uint8_t> bytes = SetupMessages::EncodeSummary(
+        SetupMessages::SummaryOf(m_match.setting->players[slot], static_cast<uint8_t>(slot)));
+    SendToAll(NETMSG_SUMMARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
 void CNetworkScene::SendSeatEntry(const tag_TOLQBATTLEPLAYER& entry, uint8_t slot)
 {
-    std::vector<uint8_t> bytes;
-    if (!WriteNetSeatEntry(MakeNetSeatEntry(entry, slot), &bytes))
+    const std::vector<uint8_t> bytes = SetupMessages::EncodeEntry(entry, slot);
+    if (bytes.empty())
     {
         LogFailure("network: seat not sent", "its texts do not fit one message");
         return;

@@ -8,6 +8,8 @@
 #include "tests/net/NetTestSupport.h"
 
 #include "engine/platform/input/CInput.h"
+#include "game/battle/SetupMessages.h"
+#include "game/scene/CNetBattleSetup.h"
 #include "game/scene/CNetworkScene.h"
 #include "game/scene/NetMatchMessages.h"
 #include "net/CNetClient.h"
@@ -26,8 +28,10 @@
 
 namespace nettestscene
 {
-// The setup as a test drives it: the host's starts when Go() is called and
-// tells its guests (message 3 with the start pair); a guest starts on it.
+// The setup as a test drives it: the game's setup takes the peers' seats
+// and rules, but its pages are the test's. The host's starts when Go() is
+// called and tells its guests (message 3 with the start pair); a guest
+// starts on it.
 class ScriptedSetup : public INetBattleSetup
 {
 public:
@@ -39,36 +43,42 @@ public:
         m_start = start;
         m_page = start.page;
         ++starts;
-        return true;
+        return m_game.Start(start);
     }
     void Update() override
     {
         ++updates;
         if (!m_go)
             return;
-        uint8_t bytes[8];
-        WriteNetU32(kStartPhase, bytes);
-        WriteNetU32(kStartNext, bytes + 4);
+        const std::vector<uint8_t> bytes = SetupMessages::EncodeCursor({kStartPhase, kStartNext});
         if (m_start.session != nullptr)
-            m_start.session->SendToAll(NETMSG_CURSOR, kNetMatchSub, bytes, sizeof(bytes), kNetKindTcp);
+            m_start.session->SendToAll(NETMSG_CURSOR, kNetMatchSub, bytes.data(), static_cast<uint32_t>(bytes.size()),
+                                       kNetKindTcp);
         m_page = PAGE_START;
         m_go = false;
     }
     void Render() override {}
     uint32_t GetPage() const override { return m_page; }
-    void SetCursor(int32_t phase, int32_t nextPhase) override
+    void SetPage(uint32_t page) override { m_page = page; }
+    bool OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length) override
     {
-        if (phase == kStartPhase && nextPhase == kStartNext)
+        if (id != NETMSG_CURSOR)
+            return m_game.OnPeerMessage(id, payload, length);
+        SetupMessages::Cursor cursor;
+        if (!SetupMessages::DecodeCursor(payload, length, &cursor))
+            return false;
+        if (cursor.phase == kStartPhase && cursor.nextPhase == kStartNext)
             m_page = PAGE_START;
+        return true;
     }
     void Go() { m_go = true; }
-    void Leave() { m_page = PAGE_LEAVE; }
     const NetSetupStart& GetStart() const { return m_start; }
 
     uint32_t starts = 0;
     uint32_t updates = 0;
 
 private:
+    CNetBattleSetup m_game;
     NetSetupStart m_start;
     uint32_t m_page = PAGE_MODE;
     bool m_go = false;

@@ -13,7 +13,6 @@
 #include "tests/net/lobby/LobbyLoopbackSupport.h"
 #include "tests/net/lobby/LobbyTestServer.h"
 
-#include "engine/core/CByteWriter.h"
 #include "engine/platform/CImeInput.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
@@ -222,15 +221,15 @@ private:
             for (uint8_t slot = kPlayers; slot < setting.playerCount; ++slot)
             {
                 setting.players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
-                uint8_t bytes[kNetSummarySize];
-                WriteNetSeatSummary(MakeNetSeatSummary(setting.players[slot], slot), bytes);
-                session->SendToAll(NETMSG_SUMMARY, kNetMatchSub, bytes, sizeof(bytes), kNetKindTcp);
+                const std::vector<uint8_t> bytes =
+                    SetupMessages::EncodeSummary(SetupMessages::SummaryOf(setting.players[slot], slot));
+                session->SendToAll(NETMSG_SUMMARY, kNetMatchSub, bytes.data(), static_cast<uint32_t>(bytes.size()),
+                                   kNetKindTcp);
             }
             setting.rules.limit = 9;
-            CByteWriter writer;
-            WriteBattleRule(&writer, setting.rules);
-            session->SendToAll(NETMSG_RULES, kNetMatchSub, writer.GetBytes().data(),
-                               static_cast<uint32_t>(writer.GetBytes().size()), kNetKindTcp);
+            const std::vector<uint8_t> rules = SetupMessages::EncodeRules(setting.rules);
+            session->SendToAll(NETMSG_RULES, kNetMatchSub, rules.data(), static_cast<uint32_t>(rules.size()),
+                               kNetKindTcp);
         }
         SetupOf(m_scene)->Go();
         return true;

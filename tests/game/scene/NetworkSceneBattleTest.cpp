@@ -30,12 +30,10 @@ protected:
 
 std::vector<uint8_t> Summary(uint8_t slot, int8_t state)
 {
-    NetSeatSummary summary;
+    SetupMessages::PlayerSummary summary;
     summary.slot = slot;
     summary.slotState = state;
-    std::vector<uint8_t> bytes(kNetSummarySize);
-    WriteNetSeatSummary(summary, bytes.data());
-    return bytes;
+    return SetupMessages::EncodeSummary(summary);
 }
 
 // R records of one batch for slot 1, each tagged in its first byte.
@@ -274,7 +272,7 @@ TEST_F(NetworkSceneBattle, AGuestSendsItsRecordsStepsTheHostsFramesAndFollowsThe
     host.SendU8(NETMSG_RESULT, CNetworkScene::RESULT_CHARACTER_PAGE);
     ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Room; }));
     EXPECT_EQ(guest->GetBattle(), nullptr);
-    EXPECT_EQ(SetupOf(*guest)->GetStart().page, INetBattleSetup::PAGE_MEMBERS);
+    EXPECT_EQ(SetupOf(*guest)->GetPage(), INetBattleSetup::PAGE_MEMBERS);
 
     // Then the host is gone: every seat closes, back to the lobby.
     host.Close();

@@ -4,7 +4,6 @@
 // speak the messages byte by byte.
 #include "tests/game/scene/NetSceneHarness.h"
 
-#include "engine/core/CByteWriter.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/MenuKeys.h"
 
@@ -42,17 +41,13 @@ uint8_t ButtonOfKey(MenuKey key)
     return 0;
 }
 
-std::vector<uint8_t> Summary(uint8_t slot, int8_t character, int8_t state, uint8_t team)
+std::vector<uint8_t> Summary(uint8_t slot, int8_t state, uint8_t team)
 {
-    NetSeatSummary summary;
+    SetupMessages::PlayerSummary summary;
     summary.slot = slot;
-    summary.character = character;
     summary.slotState = state;
     summary.team = team;
-    summary.characterCount = 8;
-    std::vector<uint8_t> bytes(kNetSummarySize);
-    WriteNetSeatSummary(summary, bytes.data());
-    return bytes;
+    return SetupMessages::EncodeSummary(summary);
 }
 }
 
@@ -102,6 +97,9 @@ TEST(NetworkSceneSeats, TheHostTakesFromAGuestOnlyWhatAGuestSendsForItsOwnSeat)
     ASSERT_EQ(Seat(two, hostAddress, port), 2);
     // A newcomer hears of every other seat.
     ASSERT_TRUE(two.WaitFor(NETMSG_ENTRY, 7));
+    // In the setup, the host's passes seats on.
+    EnterRoom(*host);
+    ASSERT_EQ(host->GetState(), CNetworkScene::NetSceneState::Room);
     const uint32_t seed = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.seed; });
     const uint8_t rule = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.rules.rule; });
 
@@ -109,55 +107,53 @@ TEST(NetworkSceneSeats, TheHostTakesFromAGuestOnlyWhatAGuestSendsForItsOwnSeat)
     // frames, result and keep-alive.
     one.SendU8(NETMSG_SLOT, 3);
     one.Send(NETMSG_SCENE_STATE, {3, 0, 0, 0});
-    one.Send(NETMSG_CURSOR, std::vector<uint8_t>(8, 5));
-    std::vector<uint8_t> rules(kNetRulesSize, 0);
-    rules[8] = 3;
-    one.Send(NETMSG_RULES, rules);
+    one.Send(NETMSG_CURSOR, SetupMessages::EncodeCursor({5, 6}));
+    tag_TOLQBATTLERULE survival;
+    survival.rule = tag_TOLQBATTLERULE::RULE_SURVIVAL;
+    one.Send(NETMSG_RULES, SetupMessages::EncodeRules(survival));
     one.Send(NETMSG_SEED, {1, 2, 3, 4, 30, 0});
     one.Send(NETMSG_FRAMES, std::vector<uint8_t>(121, 0));
     one.SendU8(NETMSG_RESULT, 2);
     one.Send(NETMSG_KEEPALIVE, {});
     // Another guest's seat, and seats out of range.
-    one.Send(NETMSG_SUMMARY, Summary(2, 4, 2, 1));
-    one.Send(NETMSG_SUMMARY, Summary(200, 4, 2, 1));
+    one.Send(NETMSG_SUMMARY, Summary(2, 2, 1));
+    one.Send(NETMSG_SUMMARY, Summary(200, 2, 1));
     one.SendU8(NETMSG_READY, 2);
     one.SendU8(NETMSG_KEEPALIVE_ANSWER, 9);
     one.Send(NETMSG_INPUTS, std::vector<uint8_t>(16, 2));
     tag_TOLQBATTLEPLAYER other;
     other.name = "Imposter";
-    std::vector<uint8_t> entry;
-    ASSERT_TRUE(WriteNetSeatEntry(MakeNetSeatEntry(other, 2), &entry));
-    one.Send(NETMSG_ENTRY, entry);
+    one.Send(NETMSG_ENTRY, SetupMessages::EncodeEntry(other, 2));
     // Its own seat, last: it goes on to everybody once the rest is done.
-    one.Send(NETMSG_SUMMARY, Summary(1, 6, 5, 3));
-    ASSERT_TRUE(two.WaitFor(NETMSG_SUMMARY, 1));
+    const size_t summariesBefore = two.Count(NETMSG_SUMMARY);
+    one.Send(NETMSG_SUMMARY, Summary(1, 5, 3));
+    ASSERT_TRUE(two.WaitFor(NETMSG_SUMMARY, summariesBefore + 1));
     EXPECT_EQ(host->GetDroppedMessages(), 14u);
     WithSetting(*host, [&](tag_TOLQBATTLESETTING& s) {
         EXPECT_EQ(s.seed, seed);
         EXPECT_EQ(s.rules.rule, rule);
         EXPECT_EQ(s.players[2].slotState, 2);
-        EXPECT_EQ(s.players[2].character, s.players[2].characterCount);
+        EXPECT_EQ(s.players[2].team, 2);
         EXPECT_EQ(s.players[2].name, nullptr);
         EXPECT_EQ(s.players[2].roomWords[2], 0u);
         // Its own seat: taken, and a guest stays in its own seat.
-        EXPECT_EQ(s.players[1].character, 6);
         EXPECT_EQ(s.players[1].team, 3);
         EXPECT_EQ(s.players[1].slotState, 1);
         return 0;
     });
-    EXPECT_EQ(host->GetState(), CNetworkScene::NetSceneState::Lobby);
-    NetSeatSummary passed;
-    ASSERT_TRUE(ReadNetSeatSummary(two.All(NETMSG_SUMMARY).back().payload.data(), kNetSummarySize, &passed));
+    EXPECT_EQ(host->GetState(), CNetworkScene::NetSceneState::Room);
+    SetupMessages::PlayerSummary passed;
+    const std::vector<uint8_t> last = two.All(NETMSG_SUMMARY).back().payload;
+    ASSERT_TRUE(SetupMessages::DecodeSummary(last.data(), static_cast<uint32_t>(last.size()), 8, 0, &passed));
     EXPECT_EQ(passed.slot, 1);
     EXPECT_EQ(passed.slotState, 1);
-    EXPECT_EQ(passed.character, 6);
+    EXPECT_EQ(passed.team, 3);
 
     // Its own whole seat, with a name.
     tag_TOLQBATTLEPLAYER own;
     own.name = "Rin";
-    ASSERT_TRUE(WriteNetSeatEntry(MakeNetSeatEntry(own, 1), &entry));
     const size_t entriesBefore = two.Count(NETMSG_ENTRY);
-    one.Send(NETMSG_ENTRY, entry);
+    one.Send(NETMSG_ENTRY, SetupMessages::EncodeEntry(own, 1));
     ASSERT_TRUE(two.WaitFor(NETMSG_ENTRY, entriesBefore + 1));
     WithSetting(*host, [&](tag_TOLQBATTLESETTING& s) {
         EXPECT_STREQ(s.players[1].name, "Rin");
@@ -196,9 +192,9 @@ TEST(NetworkSceneSeats, AGuestTakesMessagesOnlyFromTheHostItConnectedTo)
 
     // The stranger's host messages change nothing; the host's do.
     stranger.Send(NETMSG_SEED, {9, 9, 9, 9, 3, 0});
-    std::vector<uint8_t> rules(kNetRulesSize, 0);
-    rules[8] = 2;
-    stranger.Send(NETMSG_RULES, rules);
+    tag_TOLQBATTLERULE teams;
+    teams.rule = tag_TOLQBATTLERULE::RULE_TEAM_FALLS;
+    stranger.Send(NETMSG_RULES, SetupMessages::EncodeRules(teams));
     stranger.SendU8(NETMSG_RESULT, 2);
     host.Send(NETMSG_SEED, {1, 0, 0, 0, 200, 5});
     host.Send(NETMSG_KEEPALIVE, {});
@@ -266,8 +262,9 @@ TEST(NetworkSceneSeats, ASilentSeatClosesAtTheSecondKeepAliveAndItsConnectionSta
     EXPECT_EQ(SlotState(*host, 1), 1);
     EXPECT_EQ(SlotState(*host, 2), tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
     ASSERT_TRUE(answering.WaitFor(NETMSG_SUMMARY, 1));
-    NetSeatSummary closed;
-    ASSERT_TRUE(ReadNetSeatSummary(answering.All(NETMSG_SUMMARY).back().payload.data(), kNetSummarySize, &closed));
+    SetupMessages::PlayerSummary closed;
+    const std::vector<uint8_t> last = answering.All(NETMSG_SUMMARY).back().payload;
+    ASSERT_TRUE(SetupMessages::DecodeSummary(last.data(), static_cast<uint32_t>(last.size()), 8, 0, &closed));
     EXPECT_EQ(closed.slot, 2);
     EXPECT_EQ(closed.slotState, tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
     host->GetLobby()->GetSession()->Poll(0);
@@ -362,11 +359,9 @@ TEST(NetworkSceneSeats, TheHostsRulesReplaceAGuestsButItsOwnMusic)
     rules.rule = tag_TOLQBATTLERULE::RULE_SURVIVAL;
     rules.limit = 7;
     rules.musicChoice = 9;
-    CByteWriter writer;
-    WriteBattleRule(&writer, rules);
-    host.Send(NETMSG_RULES, writer.GetBytes());
+    host.Send(NETMSG_RULES, SetupMessages::EncodeRules(rules));
     // Rules that break their tables change nothing.
-    std::vector<uint8_t> broken = writer.GetBytes();
+    std::vector<uint8_t> broken = SetupMessages::EncodeRules(rules);
     broken[8] = 200;
     host.Send(NETMSG_RULES, broken);
     host.Send(NETMSG_KEEPALIVE, {});
