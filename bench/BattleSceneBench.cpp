@@ -3,12 +3,15 @@
 // replay played back without pacing or drawing; and one drawn frame at
 // 1280 x 720 on the software renderer, with the share of its time spent
 // outside the GL driver. Goals: 16x real time at 60 frames a second for the
-// update, 50x for the playback (counter realtime_ratio).
+// update, 50x for the playback (counter realtime_ratio). The update must
+// keep a running battle with its bullets, the playback must play every
+// recorded frame, and the drawn frame must cover most of the screen.
 #include "tests/engine/core/TempFolder.h"
 #include "tests/game/battle/BattleTestData.h"
 
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/FrameTimer.h"
+#include "engine/platform/device/DeviceSurface.h"
 #include "engine/platform/device/GraphicsDevice.h"
 #include "game/actor/CBulletMemoryList.h"
 #include "game/actor/CCharacter.h"
@@ -17,6 +20,7 @@
 #include "game/battle/CBattleScene.h"
 #include "game/battle/CReplay.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/battle/CBattleConsole.h"
 
 #include <benchmark/benchmark.h>
 
@@ -41,27 +45,16 @@ using Clock = std::chrono::steady_clock;
 constexpr double kRealFrameSeconds = 1.0 / 60.0;
 constexpr uint32_t kFrameMilliseconds = 16;
 constexpr uint32_t kOpeningFrames = (500 + 6400) / kFrameMilliseconds + 2;
+constexpr uint32_t kClearColor = 0xFF203040;
 
 double Seconds(Clock::time_point from, Clock::time_point to)
 {
     return std::chrono::duration<double>(to - from).count();
 }
 
-// Eight computer fighters of level 4, characters 0-7, and ten NPCs.
 tag_TOLQBATTLESETTING* FullSetting()
 {
-    tag_TOLQBATTLESETTING* setting = CreateBattleSettingFrom(8, 0, nullptr);
-    setting->seed = 11;
-    setting->record = 0;
-    setting->rules.npcCountIndex = 3;
-    for (uint8_t i = 0; i < 8; ++i)
-    {
-        setting->players[i].slotState = tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
-        setting->players[i].character = static_cast<int8_t>(i);
-        setting->players[i].characterCount = 8;
-        setting->players[i].cpuLevel = 4;
-    }
-    return setting;
+    return battletest::EightCpusAndTenNpcs(11);
 }
 
 // Keeps the pool at 1000 bullets crossing the arena above the fighters'
@@ -205,7 +198,7 @@ static void BM_BattleFrameUpdate(benchmark::State& state)
     }
     uint32_t serial = 0;
     double seconds = 0.0;
-    uint64_t frames = 0, bullets = 0;
+    uint64_t frames = 0, bullets = 0, thinFrames = 0;
     for (auto _ : state)
     {
         TopUp(scene.GetBullets(), &lists.bullets[0], &serial);
@@ -216,8 +209,12 @@ static void BM_BattleFrameUpdate(benchmark::State& state)
         state.SetIterationTime(spent);
         seconds += spent;
         bullets += scene.GetBullets()->GetLiveCount();
+        thinFrames += scene.GetBullets()->GetLiveCount() < 900 ? 1 : 0;
         ++frames;
     }
+    // The work: a battle still running, its bullets kept up every frame.
+    if (scene.GetConsole()->GetPhase() != ConsolePhase::Running || thinFrames != 0)
+        state.SkipWithError("the battle ended or ran short of bullets");
     state.counters["ms_per_frame"] = seconds * 1000.0 / static_cast<double>(frames);
     state.counters["realtime_ratio"] = kRealFrameSeconds * static_cast<double>(frames) / seconds;
     state.counters["live_bullets"] = static_cast<double>(bullets) / static_cast<double>(frames);
@@ -275,6 +272,12 @@ static void BM_ReplayPlayback(benchmark::State& state)
         state.SetIterationTime(spent);
         seconds += spent;
         frames += kFrames;
+        // The work: every recorded frame was played; the next update finds
+        // the file's end.
+        const bool running = scene.GetConsole()->GetPhase() == ConsolePhase::Running;
+        scene.Update(0);
+        if (!running || !replay->HasEnded())
+            state.SkipWithError("the playback did not play the recorded frames");
         scene.Release();
         FreeReplayTexts(played);
         FreeBattleSetting(played);
@@ -302,6 +305,24 @@ static void BM_BattleFrameDrawn(benchmark::State& state)
         SetFrameTime(kFrameMilliseconds);
         scene.Update(0);
     }
+    // The picture: the arena and its fighters cover most of the screen.
+    device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, kClearColor, 1.0f, 0);
+    scene.Render(0);
+    const uint32_t width = device->GetBackBuffer()->GetWidth(), height = device->GetBackBuffer()->GetHeight();
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    device->ReadPixels(device->GetBackBuffer(), 0, 0, static_cast<int32_t>(width), static_cast<int32_t>(height),
+                       pixels.data());
+    uint32_t drawn = 0;
+    for (uint32_t pixel : pixels)
+        drawn += ((pixel ^ kClearColor) & 0x00FFFFFFu) != 0 ? 1 : 0;
+    if (drawn * 2 < pixels.size())
+    {
+        state.SkipWithError("the battle frame drew less than half the screen");
+        graphics.SetCamera(nullptr);
+        scene.Release();
+        FreeBattleSetting(setting);
+        return;
+    }
     double seconds = 0.0, mainCpu = 0.0;
     uint64_t frames = 0;
     DriverShare share;
@@ -312,7 +333,7 @@ static void BM_BattleFrameDrawn(benchmark::State& state)
         share.Resume();
         const double cpuStart = ThreadCpuSeconds();
         const Clock::time_point start = Clock::now();
-        device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
+        device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, kClearColor, 1.0f, 0);
         scene.Render(0);
         // Reading a pixel back waits until the frame is drawn.
         uint32_t pixel = 0;

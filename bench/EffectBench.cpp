@@ -8,28 +8,29 @@
 // queued through the render list, sorted and drawn on the software
 // rasterizer; BM_PlainQuadsFullPools: the same quads, same matrices, drawn
 // directly in pool order. The list's and the effect walk's cost is the
-// difference.
+// difference. Before timing, the pools must be full and the two frames must
+// cover the same pixels.
+#include "bench/support/BenchGraphics.h"
 #include "engine/core/CRandom.h"
 #include "engine/effect/CEffectContainer.h"
 #include "engine/effect/CEffectController.h"
-#include "engine/platform/CGraphics.h"
-#include "engine/platform/CSystem.h"
 #include "engine/platform/FrameTimer.h"
-#include "engine/platform/device/GraphicsDevice.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/CRenderList.h"
 #include "engine/render/CTexture.h"
-#include "engine/render/RenderClasses.h"
-#include "tests/support/HeadlessWindow.h"
 
 #include <benchmark/benchmark.h>
 
-#include <memory>
+#include <vector>
 
 namespace
 {
 constexpr uint32_t EFFECTS = 1536;
 constexpr uint32_t PARTICLES = 4196;
+constexpr uint32_t BLACK = 0xFF000000;
+// Billboards turned by the list and quads turned by their own matrices may
+// round an edge pixel either way.
+constexpr double kEdgeTolerance = 0.01;
 
 template <class T>
 void AddKey(CKeyFrameList<T>* track, float time, const T& value)
@@ -82,6 +83,16 @@ void Fill(CEffectController* controller, CEffectContainer* container)
     controller->Update(0);
 }
 
+// The work: every slot of both pools is live.
+bool PoolsFull(benchmark::State& state, CEffectController& controller)
+{
+    if (controller.GetEffectPool()->GetUsedCount() == EFFECTS &&
+        controller.GetParticlePool()->GetUsedCount() == PARTICLES)
+        return true;
+    state.SkipWithError("the pools are not full");
+    return false;
+}
+
 void BM_EffectUpdateFullPools(benchmark::State& state)
 {
     CEffectController controller;
@@ -93,6 +104,8 @@ void BM_EffectUpdateFullPools(benchmark::State& state)
     }
     MakeContainer(&container, nullptr);
     Fill(&controller, &container);
+    if (!PoolsFull(state, controller))
+        return;
     for (auto _ : state)
         controller.Update(0);
     state.counters["effects"] = controller.GetEffectPool()->GetUsedCount();
@@ -102,109 +115,122 @@ void BM_EffectUpdateFullPools(benchmark::State& state)
 }
 BENCHMARK(BM_EffectUpdateFullPools)->Unit(benchmark::kMillisecond);
 
-struct Engine
+// The full pools on a graphics object, drawn either through the render list
+// or as plain quads in pool order.
+class EffectScene
 {
-    Engine()
+public:
+    EffectScene() : m_list("list", PARTICLES + 16, &m_engine.Graphics())
     {
-        RenderClasses::Install();
-        window = std::make_unique<HeadlessWindow>(nullptr);
-        system.AttachWindow(window.get());
-        system.SetClientSize(640, 480, 0);
-        created = graphics.Create(&system) != 0;
-        if (!created)
+        if (!m_engine.Created())
             return;
+        CGraphics& graphics = m_engine.Graphics();
         const float eye[3] = {0, 0, -12};
         const float target[3] = {0, 0, 0};
         const float up[3] = {0, 1, 0};
-        camera.SetLookAt(eye, target, up);
-        camera.SetProjection(60, -1.0f, 1.0f, 100.0f);
-        camera.SetViewport(0, 0, 0, 0);
-        camera.Apply();
-        graphics.SetCamera(&camera);
+        m_camera.SetLookAt(eye, target, up);
+        m_camera.SetProjection(60, -1.0f, 1.0f, 100.0f);
+        m_camera.SetViewport(0, 0, 0, 0);
+        m_camera.Apply();
+        graphics.SetCamera(&m_camera);
         graphics.Begin3D();
         graphics.SetLighting(0);
-        created = texture.CreateRenderTarget(8, 8, 0, FORMAT_A8R8G8B8, 1) && texture.Fill(0xFFFFFFFF);
+        if (!m_texture.CreateRenderTarget(8, 8, 0, FORMAT_A8R8G8B8, 1) || !m_texture.Fill(0xFFFFFFFF) ||
+            !m_controller.Initialize(&graphics, EFFECTS, PARTICLES))
+            return;
+        MakeContainer(&m_container, &m_texture);
+        Fill(&m_controller, &m_container);
+        m_ready = true;
     }
-    ~Engine()
+    ~EffectScene()
     {
-        texture.Release();
-        graphics.SetCamera(nullptr);
-        graphics.Destroy();
-        system.Release();
+        m_controller.ReleaseAll();
+        m_container.Release();
+        m_texture.Release();
     }
-    void Finish()
-    {
-        uint32_t argb = 0;
-        graphics.GetDevice()->ReadPixels(graphics.GetBackBuffer(), 0, 0, 1, 1, &argb);
-        benchmark::DoNotOptimize(argb);
-    }
+    bool Ready() const { return m_ready; }
+    CEffectController& Controller() { return m_controller; }
 
-    std::unique_ptr<HeadlessWindow> window;
-    CSystem system;
-    CGraphics graphics;
-    CCamera camera;
-    CTexture texture;
-    bool created = false;
-};
-
-void BM_EffectRenderFullPools(benchmark::State& state)
-{
-    Engine engine;
-    CEffectController controller;
-    CEffectContainer container("Efc_bench");
-    if (!engine.created || !controller.Initialize(&engine.graphics, EFFECTS, PARTICLES))
+    // Through the list: queued by the effect walk, sorted, drawn. Returns
+    // the objects queued.
+    uint32_t ListFrame()
     {
-        state.SkipWithError("no graphics device");
-        return;
+        m_engine.Device().Clear(CLEAR_TARGET | CLEAR_ZBUFFER, BLACK, 1.0f, 0);
+        m_list.Clear();
+        m_controller.Render(&m_list);
+        m_list.Draw();
+        const uint32_t queued = m_list.GetQueuedCount();
+        m_engine.Finish();
+        return queued;
     }
-    MakeContainer(&container, &engine.texture);
-    Fill(&controller, &container);
-    CRenderList list("list", PARTICLES + 16, &engine.graphics);
-    for (auto _ : state)
-    {
-        list.Clear();
-        controller.Render(&list);
-        list.Draw();
-        engine.Finish();
-    }
-    state.counters["drawn"] = list.GetQueuedCount();
-    controller.ReleaseAll();
-    container.Release();
-}
-BENCHMARK(BM_EffectRenderFullPools)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_PlainQuadsFullPools(benchmark::State& state)
-{
-    Engine engine;
-    CEffectController controller;
-    CEffectContainer container("Efc_bench");
-    if (!engine.created || !controller.Initialize(&engine.graphics, EFFECTS, PARTICLES))
-    {
-        state.SkipWithError("no graphics device");
-        return;
-    }
-    MakeContainer(&container, &engine.texture);
-    Fill(&controller, &container);
     // The particles' own world matrices and colours, drawn in pool order.
-    CMemoryList<CParticle>& pool = *controller.GetParticlePool();
-    const float source[4] = {0, 0, 8, 8};
-    for (auto _ : state)
+    void PlainFrame()
     {
-        engine.graphics.SetZWriteEnable(0);
-        engine.graphics.SetBlendMode(2);
+        CGraphics& graphics = m_engine.Graphics();
+        m_engine.Device().Clear(CLEAR_TARGET | CLEAR_ZBUFFER, BLACK, 1.0f, 0);
+        CMemoryList<CParticle>& pool = *m_controller.GetParticlePool();
+        const float source[4] = {0, 0, 8, 8};
+        graphics.SetZWriteEnable(0);
+        graphics.SetBlendMode(2);
         for (uint32_t i = 0; i < pool.GetCount(); ++i)
         {
             if (!pool.IsUsed(i))
                 continue;
             CParticle* particle = pool.GetAt(i);
             particle->UpdateWorldMatrix();
-            engine.texture.DrawPolygon(particle->GetWorldMatrix(), source, 0xFFFFFFFF);
+            m_texture.DrawPolygon(particle->GetWorldMatrix(), source, 0xFFFFFFFF);
         }
-        engine.graphics.SetZWriteEnable(1);
-        engine.Finish();
+        graphics.SetZWriteEnable(1);
+        m_engine.Finish();
     }
-    controller.ReleaseAll();
-    container.Release();
+    std::vector<uint32_t> Picture() { return m_engine.ReadBack(); }
+
+private:
+    BenchGraphics m_engine{640, 480};
+    CCamera m_camera;
+    CTexture m_texture;
+    CEffectController m_controller;
+    CEffectContainer m_container{"Efc_bench"};
+    CRenderList m_list;
+    bool m_ready = false;
+};
+
+// The work and the picture: both pools full, and the list's frame covers
+// the pixels the plain quads cover (the order differs, the quads do not).
+bool Checked(benchmark::State& state, EffectScene& scene)
+{
+    if (!scene.Ready())
+    {
+        state.SkipWithError("no graphics device");
+        return false;
+    }
+    if (!PoolsFull(state, scene.Controller()))
+        return false;
+    scene.ListFrame();
+    const std::vector<uint32_t> listed = scene.Picture();
+    scene.PlainFrame();
+    return CheckCoverage(state, listed, scene.Picture(), BLACK, kEdgeTolerance);
+}
+
+void BM_EffectRenderFullPools(benchmark::State& state)
+{
+    EffectScene scene;
+    if (!Checked(state, scene))
+        return;
+    uint32_t queued = 0;
+    for (auto _ : state)
+        queued = scene.ListFrame();
+    state.counters["drawn"] = queued;
+}
+BENCHMARK(BM_EffectRenderFullPools)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PlainQuadsFullPools(benchmark::State& state)
+{
+    EffectScene scene;
+    if (!Checked(state, scene))
+        return;
+    for (auto _ : state)
+        scene.PlainFrame();
 }
 BENCHMARK(BM_PlainQuadsFullPools)->Unit(benchmark::kMillisecond)->UseRealTime();
 }

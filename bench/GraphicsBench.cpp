@@ -1,19 +1,16 @@
 // 10,000 textured sprites per frame at 640x480 on the software rasterizer:
 // the engine (CGraphics with the 2D presets, one DrawPrimitiveUP per sprite)
 // beside a minimal hand-written GL loop drawing the same quads (one
-// program, one streaming buffer, one draw per quad, no engine code).
-#include "engine/platform/CGraphics.h"
-#include "engine/platform/CSystem.h"
+// program, one streaming buffer, one draw per quad, no engine code). Each
+// frame is cleared, drawn and read; before timing, both draw one frame and
+// must cover exactly the same pixels.
+#include "bench/support/BenchGraphics.h"
+#include "bench/support/HandGl.h"
 #include "engine/platform/device/DeviceTexture.h"
-#include "engine/platform/device/GraphicsDevice.h"
 #include "engine/platform/device/VertexFormats.h"
-#include "engine/render/RenderClasses.h"
-#include "tests/support/HeadlessWindow.h"
 
 #include <benchmark/benchmark.h>
-#include <epoxy/gl.h>
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -23,6 +20,7 @@ constexpr int WIDTH = 640;
 constexpr int HEIGHT = 480;
 constexpr int SPRITES = 10000;
 constexpr float SIZE = 16.0f;
+constexpr uint32_t BLACK = 0xFF000000;
 
 struct Sprite
 {
@@ -48,100 +46,78 @@ std::vector<Sprite> MakeSprites()
     return sprites;
 }
 
-// A CGraphics on a headless 640x480 window, set up as the program's
-// start-up does it.
-struct Engine
+uint32_t Checker(int x, int y)
 {
-    Engine()
-    {
-        RenderClasses::Install();
-        window = std::make_unique<HeadlessWindow>(nullptr);
-        system.AttachWindow(window.get());
-        system.SetClientSize(WIDTH, HEIGHT, 0);
-        created = graphics.Create(&system) != 0;
-    }
-    ~Engine()
-    {
-        graphics.Destroy();
-        system.Release();
-    }
-    std::unique_ptr<HeadlessWindow> window;
-    CSystem system;
-    CGraphics graphics;
-    bool created = false;
-};
-
-void FillTexture(DeviceTexture* texture)
-{
-    void* bits = nullptr;
-    uint32_t pitch = 0;
-    texture->LockRect(0, &bits, &pitch, nullptr, 0);
-    for (uint32_t y = 0; y < 8; ++y)
-    {
-        uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(bits) + y * pitch);
-        for (uint32_t x = 0; x < 8; ++x)
-            row[x] = ((x ^ y) & 1) ? 0xFFFFFFFF : 0xC0808080;
-    }
-    texture->UnlockRect(0);
+    return ((x ^ y) & 1) ? 0xFFFFFFFF : 0xC0808080;
 }
 
-void BM_EngineSprites(benchmark::State& state)
+// The sprites through the engine.
+class EngineSprites
 {
-    Engine engine;
-    if (!engine.created)
+public:
+    EngineSprites()
     {
-        state.SkipWithError("no graphics device");
-        return;
+        if (!m_engine.Created())
+            return;
+        m_texture = m_engine.Device().CreateTexture(8, 8, 1, 0, FORMAT_A8R8G8B8);
+        void* bits = nullptr;
+        uint32_t pitch = 0;
+        m_texture->LockRect(0, &bits, &pitch, nullptr, 0);
+        for (int y = 0; y < 8; ++y)
+        {
+            uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(bits) + y * pitch);
+            for (int x = 0; x < 8; ++x)
+                row[x] = Checker(x, y);
+        }
+        m_texture->UnlockRect(0);
+        m_ready = true;
     }
-    CGraphics& graphics = engine.graphics;
-    GraphicsDevice& device = *graphics.GetDevice();
-    std::unique_ptr<DeviceTexture> texture(device.CreateTexture(8, 8, 1, 0, FORMAT_A8R8G8B8));
-    FillTexture(texture.get());
-    const std::vector<Sprite> sprites = MakeSprites();
-    uint64_t glCalls = 0;
-    uint64_t frames = 0;
-    for (auto _ : state)
+    bool Ready() const { return m_ready; }
+
+    // Returns the GL calls it made.
+    uint64_t Frame()
     {
-        const uint64_t before = device.GetGlCallCount();
+        CGraphics& graphics = m_engine.Graphics();
+        const uint64_t before = m_engine.Device().GetGlCallCount();
         graphics.BeginScene();
+        m_engine.Device().Clear(CLEAR_TARGET, BLACK, 1.0f, 0);
         graphics.Begin2D();
         graphics.SetBlendMode(1);
-        for (const Sprite& sprite : sprites)
+        for (const Sprite& sprite : m_sprites)
         {
-            graphics.SetTexture(texture.get());
+            graphics.SetTexture(m_texture.get());
             graphics.SetFVF(FVF_XYZRHW | FVF_DIFFUSE | FVF_TEX1);
             graphics.DrawPrimitiveUP(PT_TRIANGLEFAN, 2, sprite.corners, sizeof(TexturedScreenVertex));
         }
         graphics.EndScene();
-        glCalls += device.GetGlCallCount() - before;
-        ++frames;
+        const uint64_t calls = m_engine.Device().GetGlCallCount() - before;
         // Wait for the rasterizer, as the hand loop does.
-        uint32_t pixel = 0;
-        device.ReadPixels(device.GetBackBuffer(), 0, 0, 1, 1, &pixel);
-        benchmark::DoNotOptimize(pixel);
+        m_engine.Finish();
+        return calls;
     }
-    state.counters["gl_calls_per_sprite"] = static_cast<double>(glCalls) / static_cast<double>(frames * SPRITES);
-}
-BENCHMARK(BM_EngineSprites)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-GLuint Compile(GLenum type, const char* source)
-{
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    return shader;
-}
-
-void BM_HandWrittenGlSprites(benchmark::State& state)
-{
-    // The engine object only supplies a current context.
-    Engine engine;
-    if (!engine.created)
+    std::vector<uint32_t> Picture()
     {
-        state.SkipWithError("no graphics context");
-        return;
+        Frame();
+        return m_engine.ReadBack();
     }
-    const char* vertexSource = R"(#version 330 core
+
+private:
+    BenchGraphics m_engine{WIDTH, HEIGHT};
+    std::unique_ptr<DeviceTexture> m_texture;
+    const std::vector<Sprite> m_sprites = MakeSprites();
+    bool m_ready = false;
+};
+
+// The same sprites with no engine code; the engine object only supplies a
+// current context.
+class HandWrittenSprites
+{
+public:
+    HandWrittenSprites()
+    {
+        if (!m_context.Created())
+            return;
+        const char* vertexSource = R"(#version 330 core
 layout(location = 0) in vec4 position;
 layout(location = 1) in vec4 color;
 layout(location = 2) in vec2 uv;
@@ -154,7 +130,7 @@ void main()
     vColor = color.bgra;
     vUv = uv;
 })";
-    const char* fragmentSource = R"(#version 330 core
+        const char* fragmentSource = R"(#version 330 core
 in vec4 vColor;
 in vec2 vUv;
 uniform sampler2D image;
@@ -163,90 +139,110 @@ void main()
 {
     fragment = texture(image, vUv) * vColor;
 })";
-    const GLuint program = glCreateProgram();
-    const GLuint vertexShader = Compile(GL_VERTEX_SHADER, vertexSource);
-    const GLuint fragmentShader = Compile(GL_FRAGMENT_SHADER, fragmentSource);
-    glAttachShader(program, vertexShader);
-    glAttachShader(program, fragmentShader);
-    glLinkProgram(program);
-    glUseProgram(program);
-    glUniform2f(glGetUniformLocation(program, "size"), WIDTH, HEIGHT);
-    glUniform1i(glGetUniformLocation(program, "image"), 0);
+        m_program = std::make_unique<HandGlProgram>(vertexSource, fragmentSource);
+        glUniform2f(m_program->Uniform("size"), WIDTH, HEIGHT);
+        glUniform1i(m_program->Uniform("image"), 0);
+        m_target = std::make_unique<HandGlTarget>(WIDTH, HEIGHT, false);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_CULL_FACE);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-    GLuint framebuffer = 0;
-    GLuint colorBuffer = 0;
-    glGenRenderbuffers(1, &colorBuffer);
-    glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, WIDTH, HEIGHT);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
-    glViewport(0, 0, WIDTH, HEIGHT);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        uint32_t texels[64];
+        for (int i = 0; i < 64; ++i)
+            texels[i] = Checker(i % 8, i / 8);
+        glGenTextures(1, &m_texture);
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, m_texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 8, 8, 0, GL_BGRA, GL_UNSIGNED_BYTE, texels);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glBindSampler(0, 0);
 
-    uint32_t texels[64];
-    for (int i = 0; i < 64; ++i)
-        texels[i] = (((i % 8) ^ (i / 8)) & 1) ? 0xFFFFFFFF : 0xC0808080;
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 8, 8, 0, GL_BGRA, GL_UNSIGNED_BYTE, texels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glBindSampler(0, 0);
+        glGenVertexArrays(1, &m_vertexArray);
+        glBindVertexArray(m_vertexArray);
+        glGenBuffers(1, &m_buffer);
+        glBindBuffer(GL_ARRAY_BUFFER, m_buffer);
+        glBufferData(GL_ARRAY_BUFFER, kCapacity, nullptr, GL_STREAM_DRAW);
+        const GLsizei stride = sizeof(TexturedScreenVertex);
+        glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
+        glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<void*>(16));
+        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(20));
+        glEnableVertexAttribArray(0);
+        glEnableVertexAttribArray(1);
+        glEnableVertexAttribArray(2);
+        m_ready = true;
+    }
+    ~HandWrittenSprites()
+    {
+        if (!m_context.Created())
+            return;
+        glBindVertexArray(0);
+        glDeleteVertexArrays(1, &m_vertexArray);
+        glDeleteBuffers(1, &m_buffer);
+        glDeleteTextures(1, &m_texture);
+    }
+    bool Ready() const { return m_ready; }
 
-    GLuint vertexArray = 0;
-    GLuint buffer = 0;
-    const GLsizeiptr capacity = 1 << 20;
-    glGenVertexArrays(1, &vertexArray);
-    glBindVertexArray(vertexArray);
-    glGenBuffers(1, &buffer);
-    glBindBuffer(GL_ARRAY_BUFFER, buffer);
-    glBufferData(GL_ARRAY_BUFFER, capacity, nullptr, GL_STREAM_DRAW);
-    const GLsizei stride = sizeof(TexturedScreenVertex);
-    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
-    glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<void*>(16));
-    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(20));
-    glEnableVertexAttribArray(0);
-    glEnableVertexAttribArray(1);
-    glEnableVertexAttribArray(2);
-
-    const std::vector<Sprite> sprites = MakeSprites();
-    GLintptr offset = 0;
-    for (auto _ : state)
+    void Frame()
     {
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
-        for (const Sprite& sprite : sprites)
+        const GLsizei stride = sizeof(TexturedScreenVertex);
+        for (const Sprite& sprite : m_sprites)
         {
-            if (offset + static_cast<GLintptr>(sizeof sprite) > capacity)
+            if (m_offset + static_cast<GLintptr>(sizeof sprite) > kCapacity)
             {
-                glBufferData(GL_ARRAY_BUFFER, capacity, nullptr, GL_STREAM_DRAW);
-                offset = 0;
+                glBufferData(GL_ARRAY_BUFFER, kCapacity, nullptr, GL_STREAM_DRAW);
+                m_offset = 0;
             }
-            glBufferSubData(GL_ARRAY_BUFFER, offset, sizeof sprite, sprite.corners);
-            glDrawArrays(GL_TRIANGLE_FAN, static_cast<GLint>(offset / stride), 4);
-            offset += sizeof sprite;
+            glBufferSubData(GL_ARRAY_BUFFER, m_offset, sizeof sprite, sprite.corners);
+            glDrawArrays(GL_TRIANGLE_FAN, static_cast<GLint>(m_offset / stride), 4);
+            m_offset += sizeof sprite;
         }
         uint32_t pixel = 0;
         glReadPixels(0, 0, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &pixel);
         benchmark::DoNotOptimize(pixel);
     }
+    std::vector<uint32_t> Picture()
+    {
+        Frame();
+        return ReadBoundFramebuffer(WIDTH, HEIGHT);
+    }
 
-    glBindVertexArray(0);
-    glDeleteVertexArrays(1, &vertexArray);
-    glDeleteBuffers(1, &buffer);
-    glDeleteTextures(1, &texture);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteRenderbuffers(1, &colorBuffer);
-    glDeleteShader(vertexShader);
-    glDeleteShader(fragmentShader);
-    glDeleteProgram(program);
+private:
+    static constexpr GLsizeiptr kCapacity = 1 << 20;
+    BenchGraphics m_context{WIDTH, HEIGHT};
+    const std::vector<Sprite> m_sprites = MakeSprites();
+    std::unique_ptr<HandGlProgram> m_program;
+    std::unique_ptr<HandGlTarget> m_target;
+    GLuint m_texture = 0;
+    GLuint m_vertexArray = 0;
+    GLuint m_buffer = 0;
+    GLintptr m_offset = 0;
+    bool m_ready = false;
+};
+
+void BM_EngineSprites(benchmark::State& state)
+{
+    if (!SamePicture<EngineSprites, HandWrittenSprites>(state, BLACK, 0.0))
+        return;
+    EngineSprites sprites;
+    uint64_t glCalls = 0;
+    for (auto _ : state)
+        glCalls += sprites.Frame();
+    state.counters["gl_calls_per_sprite"] =
+        static_cast<double>(glCalls) / static_cast<double>(state.iterations() * SPRITES);
+}
+BENCHMARK(BM_EngineSprites)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_HandWrittenGlSprites(benchmark::State& state)
+{
+    if (!SamePicture<EngineSprites, HandWrittenSprites>(state, BLACK, 0.0))
+        return;
+    HandWrittenSprites sprites;
+    for (auto _ : state)
+        sprites.Frame();
 }
 BENCHMARK(BM_HandWrittenGlSprites)->Unit(benchmark::kMillisecond)->UseRealTime();
 }

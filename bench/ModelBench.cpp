@@ -6,17 +6,16 @@
 //     through CMesh, its controller and the default effect, and through a
 //     minimal GL loop (one program, one buffer pair, the same vertices and
 //     bone matrices; goal: engine time at most 1.5 times the hand loop's).
-#include "engine/platform/CGraphics.h"
-#include "engine/platform/CSystem.h"
-#include "engine/platform/device/GraphicsDevice.h"
-#include "tests/support/HeadlessWindow.h"
+//     Before timing, both draw one frame and must cover the same pixels.
+#include "bench/support/BenchGraphics.h"
+#include "bench/support/HandGl.h"
 #include "engine/render/CAnimationController.h"
 #include "engine/render/CCamera.h"
+#include "engine/render/CShader.h"
 #include "engine/render/ModelDeviceBuffers.h"
 #include "tests/engine/render/ModelSamples.h"
 
 #include <benchmark/benchmark.h>
-#include <epoxy/gl.h>
 
 #include <memory>
 #include <vector>
@@ -28,6 +27,17 @@ constexpr int HEIGHT = 480;
 constexpr int MODELS = 200;
 constexpr uint32_t CELLS_X = 50;
 constexpr uint32_t CELLS_Y = 20; // 50 x 20 x 2 = 2,000 triangles
+constexpr uint32_t BLACK = 0xFF000000;
+// The two pipelines may round a pixel either way at a triangle's edge.
+constexpr double kEdgeTolerance = 0.01;
+
+uint32_t TriangleCount(CMesh* mesh)
+{
+    uint32_t triangles = 0;
+    for (uint32_t i = 0; i < mesh->GetObjectList()->GetCount(); ++i)
+        triangles += mesh->GetObjectList()->GetItem(i)->GetIndexSet()->indices.GetCount() / 3;
+    return triangles;
+}
 
 void BM_LoadModelFromMemory(benchmark::State& state)
 {
@@ -36,6 +46,15 @@ void BM_LoadModelFromMemory(benchmark::State& state)
     source.GetObjectList()->Add(ModelSamples::GridObject(
         "Big", 158, KVRVERTEX_POSITION | KVRVERTEX_NORMAL | KVRVERTEX_TEXCOORD0 | KVRVERTEX_COLOR));
     const std::vector<uint8_t> bytes = ModelSamples::WriteToMemory(&source);
+    // The work: every triangle comes back.
+    {
+        CMesh mesh;
+        if (ModelSamples::LoadFromMemory(&mesh, bytes) == 0 || TriangleCount(&mesh) != TriangleCount(&source))
+        {
+            state.SkipWithError("the model file did not load whole");
+            return;
+        }
+    }
     for (auto _ : state)
     {
         CMesh mesh;
@@ -46,26 +65,6 @@ void BM_LoadModelFromMemory(benchmark::State& state)
     state.counters["file_bytes"] = double(bytes.size());
 }
 BENCHMARK(BM_LoadModelFromMemory)->Unit(benchmark::kMillisecond);
-
-struct Engine
-{
-    Engine()
-    {
-        window = std::make_unique<HeadlessWindow>(nullptr);
-        system.AttachWindow(window.get());
-        system.SetClientSize(WIDTH, HEIGHT, 0);
-        created = graphics.Create(&system) != 0;
-    }
-    ~Engine()
-    {
-        graphics.Destroy();
-        system.Release();
-    }
-    std::unique_ptr<HeadlessWindow> window;
-    CSystem system;
-    CGraphics graphics;
-    bool created = false;
-};
 
 // A strip of CELLS_X x CELLS_Y quads, 0.1 wide per cell: the left half
 // weighted to bone 1, the right half to bone 2.
@@ -128,77 +127,93 @@ void SetUpCamera(CCamera* camera)
     camera->Apply();
 }
 
-void BM_EngineSkinnedModels(benchmark::State& state)
+// The models through the engine: one mesh, a controller per model, the
+// default effect.
+class EngineModels
 {
-    Engine engine;
-    if (!engine.created)
+public:
+    EngineModels()
     {
-        state.SkipWithError("no graphics device");
-        return;
+        if (!m_engine.Created())
+            return;
+        CMesh source;
+        FillStrip(&source);
+        const std::vector<uint8_t> bytes = ModelSamples::WriteToMemory(&source);
+        m_mesh.LoadFromPack(bytes.data(), "Strip.mdl", uint32_t(bytes.size()), nullptr, nullptr);
+        SetUpCamera(&m_camera);
+        // The hand loop's light: white, straight into the strip's face.
+        CShader* effect = CGraphics::GetDefaultShader();
+        if (effect == nullptr)
+            return;
+        const float lightDirection[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+        const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        effect->SetVector("g_LightDir", lightDirection);
+        effect->SetVector("g_LightDiffuse", white);
+        effect->SetVector("g_WorldAmbient", black);
+        for (int i = 0; i < MODELS; ++i)
+        {
+            m_controllers.push_back(m_mesh.CreateAnimationController());
+            const CkvrMatrix world = Placement(i);
+            m_controllers.back()->UpdatePose(&world);
+        }
+        m_ready = true;
     }
-    CMesh source;
-    FillStrip(&source);
-    const std::vector<uint8_t> bytes = ModelSamples::WriteToMemory(&source);
-    CMesh mesh;
-    mesh.LoadFromPack(bytes.data(), "Strip.mdl", uint32_t(bytes.size()), nullptr, nullptr);
-    CCamera camera;
-    SetUpCamera(&camera);
-    std::vector<CAnimationController*> controllers;
-    for (int i = 0; i < MODELS; ++i)
+    ~EngineModels()
     {
-        controllers.push_back(mesh.CreateAnimationController());
-        const CkvrMatrix world = Placement(i);
-        controllers.back()->UpdatePose(&world);
+        for (CAnimationController* controller : m_controllers)
+            controller->Release();
+        m_mesh.Release();
     }
-    GraphicsDevice& device = *engine.graphics.GetDevice();
-    for (auto _ : state)
+    bool Ready() const { return m_ready; }
+
+    void Frame()
     {
-        engine.graphics.BeginScene();
-        device.Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-        engine.graphics.Begin3D();
+        m_engine.Graphics().BeginScene();
+        m_engine.Device().Clear(CLEAR_TARGET | CLEAR_ZBUFFER, BLACK, 1.0f, 0);
+        m_engine.Graphics().Begin3D();
+        m_engine.Graphics().SetCullMode(CULL_NONE);
         for (int i = 0; i < MODELS; ++i)
         {
             const CkvrMatrix world = Placement(i);
-            controllers[i]->UpdatePose(&world);
-            mesh.DrawSkinned(&world, nullptr, controllers[i]);
+            m_controllers[i]->UpdatePose(&world);
+            m_mesh.DrawSkinned(&world, nullptr, m_controllers[i]);
         }
-        engine.graphics.EndScene();
-        uint32_t pixel = 0;
-        device.ReadPixels(device.GetBackBuffer(), 0, 0, 1, 1, &pixel);
-        benchmark::DoNotOptimize(pixel);
+        m_engine.Graphics().EndScene();
+        m_engine.Finish();
     }
-    for (CAnimationController* controller : controllers)
-        controller->Release();
-    engine.graphics.SetCamera(nullptr);
-    mesh.Release();
-}
-BENCHMARK(BM_EngineSkinnedModels)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-GLuint Compile(GLenum type, const char* source)
-{
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    return shader;
-}
-
-void BM_HandWrittenGlSkinned(benchmark::State& state)
-{
-    Engine engine;
-    if (!engine.created)
+    std::vector<uint32_t> Picture()
     {
-        state.SkipWithError("no graphics context");
-        return;
+        Frame();
+        return m_engine.ReadBack();
     }
-    CMesh mesh;
-    FillStrip(&mesh);
-    CAnimationController* controller = mesh.CreateAnimationController();
-    CCamera camera;
-    SetUpCamera(&camera);
-    CkvrMatrix viewProjection;
-    camera.GetViewProjection(&viewProjection);
 
-    const char* vertexSource = R"(#version 330 core
+private:
+    BenchGraphics m_engine{WIDTH, HEIGHT};
+    CMesh m_mesh;
+    CCamera m_camera;
+    std::vector<CAnimationController*> m_controllers;
+    bool m_ready = false;
+};
+
+// The same vertices and bone matrices with no engine code: one program,
+// one buffer pair; the engine object only supplies a current context.
+class HandWrittenModels
+{
+public:
+    HandWrittenModels()
+    {
+        if (!m_context.Created())
+            return;
+        FillStrip(&m_mesh);
+        m_controller = m_mesh.CreateAnimationController();
+        CCamera camera;
+        SetUpCamera(&camera);
+        CkvrMatrix viewProjection;
+        camera.GetViewProjection(&viewProjection);
+        m_context.Graphics().SetCamera(nullptr);
+
+        const char* vertexSource = R"(#version 330 core
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec4 weights;
 layout(location = 2) in uvec4 bones;
@@ -218,7 +233,7 @@ void main()
     gl_Position = viewProjection * vec4(p, 1.0);
     light = max(dot(normalize(n), vec3(0.0, 0.0, -1.0)), 0.0);
 })";
-    const char* fragmentSource = R"(#version 330 core
+        const char* fragmentSource = R"(#version 330 core
 in float light;
 uniform vec4 diffuse;
 out vec4 fragment;
@@ -226,97 +241,116 @@ void main()
 {
     fragment = diffuse * light;
 })";
-    const GLuint program = glCreateProgram();
-    const GLuint vertexShader = Compile(GL_VERTEX_SHADER, vertexSource);
-    const GLuint fragmentShader = Compile(GL_FRAGMENT_SHADER, fragmentSource);
-    glAttachShader(program, vertexShader);
-    glAttachShader(program, fragmentShader);
-    glLinkProgram(program);
-    glUseProgram(program);
-    // The row-vector matrix is GL's column-major transpose: pass it as is
-    // with the vector on the right of a transposed product.
-    glUniformMatrix4fv(glGetUniformLocation(program, "viewProjection"), 1, GL_FALSE, viewProjection.m);
-    const GLint paletteLocation = glGetUniformLocation(program, "palette");
-    const float diffuse[4] = {0.8f, 0.6f, 0.4f, 1.0f};
-    glUniform4fv(glGetUniformLocation(program, "diffuse"), 1, diffuse);
+        m_program = std::make_unique<HandGlProgram>(vertexSource, fragmentSource);
+        // The row-vector matrix is GL's column-major transpose: pass it as
+        // is with the vector on the right of a transposed product.
+        glUniformMatrix4fv(m_program->Uniform("viewProjection"), 1, GL_FALSE, viewProjection.m);
+        m_paletteLocation = m_program->Uniform("palette");
+        const float diffuse[4] = {0.8f, 0.6f, 0.4f, 1.0f};
+        glUniform4fv(m_program->Uniform("diffuse"), 1, diffuse);
+        m_target = std::make_unique<HandGlTarget>(WIDTH, HEIGHT, true);
+        glEnable(GL_DEPTH_TEST);
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_BLEND);
 
-    GLuint framebuffer = 0;
-    GLuint colorBuffer = 0;
-    GLuint depthBuffer = 0;
-    glGenRenderbuffers(1, &colorBuffer);
-    glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, WIDTH, HEIGHT);
-    glGenRenderbuffers(1, &depthBuffer);
-    glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, WIDTH, HEIGHT);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
-    glViewport(0, 0, WIDTH, HEIGHT);
-    glEnable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_BLEND);
+        CModelObject* object = m_mesh.GetObjectList()->GetItem(0);
+        const CModelVertexList& vertices = *object->GetVertexList();
+        std::vector<uint8_t> packed(vertices.GetCount() * KVR_MODEL_VERTEX_STRIDE);
+        for (uint32_t i = 0; i < vertices.GetCount(); ++i)
+            ModelDeviceBuffers::PackVertex(*vertices.GetAt(i), packed.data() + i * KVR_MODEL_VERTEX_STRIDE);
+        const CList<uint32_t>& indices = object->GetIndexSet()->indices;
+        const std::vector<uint16_t> shortIndices(indices.GetData(), indices.GetData() + indices.GetCount());
+        m_indexCount = GLsizei(shortIndices.size());
+        glGenVertexArrays(1, &m_vertexArray);
+        glBindVertexArray(m_vertexArray);
+        glGenBuffers(2, m_buffers);
+        glBindBuffer(GL_ARRAY_BUFFER, m_buffers[0]);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(packed.size()), packed.data(), GL_STATIC_DRAW);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_buffers[1]);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(shortIndices.size() * 2), shortIndices.data(),
+                     GL_STATIC_DRAW);
+        const GLsizei stride = KVR_MODEL_VERTEX_STRIDE;
+        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
+        glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(12));
+        glVertexAttribIPointer(2, 4, GL_UNSIGNED_BYTE, stride, reinterpret_cast<void*>(28));
+        glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(32));
+        for (GLuint i = 0; i < 4; ++i)
+            glEnableVertexAttribArray(i);
+        m_palette.resize(size_t(m_controller->GetBoneCount()) * 12);
+        m_ready = true;
+    }
+    ~HandWrittenModels()
+    {
+        if (m_controller != nullptr)
+            m_controller->Release();
+        if (!m_context.Created())
+            return;
+        glBindVertexArray(0);
+        glDeleteVertexArrays(1, &m_vertexArray);
+        glDeleteBuffers(2, m_buffers);
+    }
+    bool Ready() const { return m_ready; }
 
-    CModelObject* object = mesh.GetObjectList()->GetItem(0);
-    const CModelVertexList& vertices = *object->GetVertexList();
-    std::vector<uint8_t> packed(vertices.GetCount() * KVR_MODEL_VERTEX_STRIDE);
-    for (uint32_t i = 0; i < vertices.GetCount(); ++i)
-        ModelDeviceBuffers::PackVertex(*vertices.GetAt(i), packed.data() + i * KVR_MODEL_VERTEX_STRIDE);
-    const CList<uint32_t>& indices = object->GetIndexSet()->indices;
-    std::vector<uint16_t> shortIndices(indices.GetData(), indices.GetData() + indices.GetCount());
-    GLuint vertexArray = 0;
-    GLuint buffers[2] = {};
-    glGenVertexArrays(1, &vertexArray);
-    glBindVertexArray(vertexArray);
-    glGenBuffers(2, buffers);
-    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(packed.size()), packed.data(), GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(shortIndices.size() * 2), shortIndices.data(), GL_STATIC_DRAW);
-    const GLsizei stride = KVR_MODEL_VERTEX_STRIDE;
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
-    glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(12));
-    glVertexAttribIPointer(2, 4, GL_UNSIGNED_BYTE, stride, reinterpret_cast<void*>(28));
-    glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(32));
-    for (GLuint i = 0; i < 4; ++i)
-        glEnableVertexAttribArray(i);
-
-    std::vector<float> palette(size_t(controller->GetBoneCount()) * 12);
-    for (auto _ : state)
+    void Frame()
     {
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         for (int i = 0; i < MODELS; ++i)
         {
             const CkvrMatrix world = Placement(i);
-            controller->UpdatePose(&world);
-            const CkvrMatrix* matrices = controller->GetBoneMatrices();
-            for (uint32_t b = 0; b < controller->GetBoneCount(); ++b)
+            m_controller->UpdatePose(&world);
+            const CkvrMatrix* matrices = m_controller->GetBoneMatrices();
+            for (uint32_t b = 0; b < m_controller->GetBoneCount(); ++b)
             {
                 for (int row = 0; row < 4; ++row)
                     for (int column = 0; column < 3; ++column)
-                        palette[b * 12 + row * 3 + column] = matrices[b].m[row * 4 + column];
+                        m_palette[b * 12 + row * 3 + column] = matrices[b].m[row * 4 + column];
             }
-            glUniformMatrix4x3fv(paletteLocation, GLsizei(controller->GetBoneCount()), GL_FALSE, palette.data());
-            glDrawElements(GL_TRIANGLES, GLsizei(shortIndices.size()), GL_UNSIGNED_SHORT, nullptr);
+            glUniformMatrix4x3fv(m_paletteLocation, GLsizei(m_controller->GetBoneCount()), GL_FALSE,
+                                 m_palette.data());
+            glDrawElements(GL_TRIANGLES, m_indexCount, GL_UNSIGNED_SHORT, nullptr);
         }
         uint32_t pixel = 0;
         glReadPixels(0, 0, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, &pixel);
         benchmark::DoNotOptimize(pixel);
     }
-    controller->Release();
-    engine.graphics.SetCamera(nullptr);
-    glBindVertexArray(0);
-    glDeleteVertexArrays(1, &vertexArray);
-    glDeleteBuffers(2, buffers);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteRenderbuffers(1, &colorBuffer);
-    glDeleteRenderbuffers(1, &depthBuffer);
-    glDeleteShader(vertexShader);
-    glDeleteShader(fragmentShader);
-    glDeleteProgram(program);
+    std::vector<uint32_t> Picture()
+    {
+        Frame();
+        return ReadBoundFramebuffer(WIDTH, HEIGHT);
+    }
+
+private:
+    BenchGraphics m_context{WIDTH, HEIGHT};
+    CMesh m_mesh;
+    CAnimationController* m_controller = nullptr;
+    std::unique_ptr<HandGlProgram> m_program;
+    std::unique_ptr<HandGlTarget> m_target;
+    GLint m_paletteLocation = 0;
+    GLuint m_vertexArray = 0;
+    GLuint m_buffers[2] = {};
+    GLsizei m_indexCount = 0;
+    std::vector<float> m_palette;
+    bool m_ready = false;
+};
+
+void BM_EngineSkinnedModels(benchmark::State& state)
+{
+    if (!SamePicture<EngineModels, HandWrittenModels>(state, BLACK, kEdgeTolerance))
+        return;
+    EngineModels models;
+    for (auto _ : state)
+        models.Frame();
+}
+BENCHMARK(BM_EngineSkinnedModels)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_HandWrittenGlSkinned(benchmark::State& state)
+{
+    if (!SamePicture<EngineModels, HandWrittenModels>(state, BLACK, kEdgeTolerance))
+        return;
+    HandWrittenModels models;
+    for (auto _ : state)
+        models.Frame();
 }
 BENCHMARK(BM_HandWrittenGlSkinned)->Unit(benchmark::kMillisecond)->UseRealTime();
 }

@@ -1,7 +1,8 @@
 // Messages of 64 bytes through one TCP peer session over loopback, beside
 // plain blocking sockets moving the same frames in the same run: throughput
 // (messages per second) and round-trip latency (median and 99th
-// percentile).
+// percentile). Every message sent must arrive (and every ping be answered)
+// within 30 s, or the benchmark stops with an error instead of waiting.
 #include "net/CNetSession.h"
 #include "net/NetHeader.h"
 #include "net/NetSocket.h"
@@ -26,6 +27,7 @@ namespace
 constexpr uint32_t kPayload = 64;
 constexpr int kBatch = 20000;
 constexpr int kPings = 2000;
+constexpr std::chrono::seconds kPatience{30};
 constexpr size_t kQueueLimit = 64 * 1024 * 1024;
 
 // Counts arrivals; the waiting thread is woken only when the count it
@@ -45,11 +47,12 @@ struct Counter
             changed.notify_all();
         }
     }
-    void WaitFor(uint64_t wanted)
+    // False when the count is not reached in kPatience: messages were lost.
+    bool WaitFor(uint64_t wanted)
     {
         std::unique_lock<std::mutex> guard(lock);
         target.store(wanted);
-        changed.wait(guard, [&] { return count.load() >= wanted; });
+        return changed.wait_for(guard, kPatience, [&] { return count.load() >= wanted; });
     }
 };
 
@@ -234,7 +237,11 @@ void BM_SessionThroughput(benchmark::State& state)
         for (int i = 0; i < kBatch; ++i)
             pair.toHost->Send(1, 1, payload.data(), kPayload, kNetKindTcp);
         target += kBatch;
-        received.WaitFor(target);
+        if (!received.WaitFor(target))
+        {
+            state.SkipWithError("messages were lost");
+            return;
+        }
     }
     state.SetItemsProcessed(static_cast<int64_t>(target));
 }
@@ -258,7 +265,11 @@ void BM_PlainThroughput(benchmark::State& state)
         for (int i = 0; i < kBatch; ++i)
             WriteAll(pair.client, frame.data(), frame.size());
         target += kBatch;
-        received.WaitFor(target);
+        if (!received.WaitFor(target))
+        {
+            state.SkipWithError("frames were lost");
+            break;
+        }
     }
     ::shutdown(pair.server, SHUT_RDWR);
     reader.join();
@@ -281,7 +292,11 @@ void BM_SessionRoundTrip(benchmark::State& state)
         chain.left = kPings;
         target += kPings;
         chain.Ping(pair.toHost.get());
-        chain.done.WaitFor(target);
+        if (!chain.done.WaitFor(target))
+        {
+            state.SkipWithError("answers were lost");
+            return;
+        }
     }
     ReportLatency(state, chain.micros);
 }
@@ -314,11 +329,14 @@ void BM_PlainRoundTrip(benchmark::State& state)
         for (int i = 0; i < kPings; ++i)
         {
             const auto start = std::chrono::steady_clock::now();
-            WriteAll(pair.client, frame.data(), frame.size());
-            ReadAll(pair.client, answer.data(), answer.size());
+            if (!WriteAll(pair.client, frame.data(), frame.size()) ||
+                !ReadAll(pair.client, answer.data(), answer.size()))
+                break;
             micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
         }
     }
+    if (micros.size() != static_cast<size_t>(kPings) * static_cast<size_t>(state.iterations()))
+        state.SkipWithError("answers were lost");
     stop.store(true);
     ::shutdown(pair.client, SHUT_RDWR);
     echo.join();

@@ -9,11 +9,12 @@
 // the 2048x2048 targets the game asks for, BM_HdrCaptureOnly its capture
 // (the clears) alone; BM_PlainFullScreenCopy: one full-screen textured copy
 // at the same size.
+//
+// Before timing, the list must queue every object and its frame must cover
+// what the plain order covers; the filter's composite of a grey scene and
+// the copy of a grey texture must both cover the screen.
+#include "bench/support/BenchGraphics.h"
 #include "engine/core/CRect.h"
-#include "engine/platform/CGraphics.h"
-#include "engine/platform/CSystem.h"
-#include "engine/platform/device/GraphicsDevice.h"
-#include "tests/support/HeadlessWindow.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/CHDRFilter.h"
 #include "engine/render/CRenderList.h"
@@ -26,17 +27,16 @@
 
 namespace
 {
-constexpr int OBJECTS = 2000;
+constexpr uint32_t OBJECTS = 2000;
+constexpr uint32_t BLACK = 0xFF000000;
 
+// A graphics object of the given size with the 3D camera the list sorts
+// by, in 2D mode for the screen quads.
 struct Engine
 {
-    Engine(int width, int height)
+    Engine(int width, int height) : graphics(width, height)
     {
-        window = std::make_unique<HeadlessWindow>(nullptr);
-        system.AttachWindow(window.get());
-        system.SetClientSize(width, height, 0);
-        created = graphics.Create(&system) != 0;
-        if (!created)
+        if (!graphics.Created())
             return;
         const float eye[3] = {0, 0, -10};
         const float target[3] = {0, 0, 0};
@@ -45,26 +45,12 @@ struct Engine
         camera.SetProjection(60, -1.0f, 1.0f, 100.0f);
         camera.SetViewport(0, 0, 0, 0);
         camera.Apply();
-        graphics.Begin2D();
+        graphics.Graphics().Begin2D();
+        created = true;
     }
-    ~Engine()
-    {
-        graphics.SetCamera(nullptr);
-        graphics.Destroy();
-        system.Release();
-    }
+    void Clear() { graphics.Device().Clear(CLEAR_TARGET | CLEAR_ZBUFFER, BLACK, 1.0f, 0); }
 
-    // Waits for the rasterizer: every frame ends with the same read.
-    void Finish()
-    {
-        uint32_t argb = 0;
-        graphics.GetDevice()->ReadPixels(graphics.GetBackBuffer(), 0, 0, 1, 1, &argb);
-        benchmark::DoNotOptimize(argb);
-    }
-
-    std::unique_ptr<HeadlessWindow> window;
-    CSystem system;
-    CGraphics graphics;
+    BenchGraphics graphics;
     CCamera camera;
     bool created = false;
 };
@@ -112,7 +98,7 @@ std::vector<std::unique_ptr<QuadObject>> MakeObjects(CGraphics* graphics, bool d
         seed = seed * 1664525u + 1013904223u;
         return seed >> 8;
     };
-    for (int i = 0; i < OBJECTS; ++i)
+    for (uint32_t i = 0; i < OBJECTS; ++i)
     {
         auto object = std::make_unique<QuadObject>(graphics, static_cast<float>(next() % 632),
                                                    static_cast<float>(next() % 472), 0x80000000u | next(), draws);
@@ -128,25 +114,64 @@ std::vector<std::unique_ptr<QuadObject>> MakeObjects(CGraphics* graphics, bool d
     return objects;
 }
 
-void ListFrames(benchmark::State& state, bool draws)
+// Every object through the list: added, sorted, drawn. Returns the
+// objects queued.
+uint32_t ListFrame(Engine& engine, CRenderList& list, std::vector<std::unique_ptr<QuadObject>>& objects)
 {
-    Engine engine(640, 480);
+    engine.Clear();
+    list.Clear();
+    for (auto& object : objects)
+        list.Add(object.get(), 0);
+    list.Draw();
+    const uint32_t queued = list.GetQueuedCount();
+    engine.graphics.Finish();
+    return queued;
+}
+
+// The same draws in the order they were made, without the list.
+void PlainOrderFrame(Engine& engine, std::vector<std::unique_ptr<QuadObject>>& objects)
+{
+    engine.Clear();
+    engine.graphics.Graphics().SetZWriteEnable(0);
+    for (auto& object : objects)
+        object->Render(0);
+    engine.graphics.Graphics().SetZWriteEnable(1);
+    engine.graphics.Finish();
+}
+
+// The work and the picture: the list queues every object, and its frame
+// covers the pixels the plain order covers (the order differs, the quads
+// do not).
+bool ListChecked(benchmark::State& state, Engine& engine)
+{
     if (!engine.created)
     {
         state.SkipWithError("no graphics device");
-        return;
+        return false;
     }
-    auto objects = MakeObjects(&engine.graphics, draws);
-    CRenderList list("list", 4196, &engine.graphics);
-    for (auto _ : state)
+    auto objects = MakeObjects(&engine.graphics.Graphics(), true);
+    CRenderList list("list", 4196, &engine.graphics.Graphics());
+    if (ListFrame(engine, list, objects) != OBJECTS)
     {
-        list.Clear();
-        for (auto& object : objects)
-            list.Add(object.get(), 0);
-        list.Draw();
-        engine.Finish();
+        state.SkipWithError("the list did not queue every object");
+        return false;
     }
-    state.counters["objects"] = static_cast<double>(list.GetQueuedCount());
+    const std::vector<uint32_t> listed = engine.graphics.ReadBack();
+    PlainOrderFrame(engine, objects);
+    return CheckCoverage(state, listed, engine.graphics.ReadBack(), BLACK, 0.0);
+}
+
+void ListFrames(benchmark::State& state, bool draws)
+{
+    Engine engine(640, 480);
+    if (!ListChecked(state, engine))
+        return;
+    auto objects = MakeObjects(&engine.graphics.Graphics(), draws);
+    CRenderList list("list", 4196, &engine.graphics.Graphics());
+    uint32_t queued = 0;
+    for (auto _ : state)
+        queued = ListFrame(engine, list, objects);
+    state.counters["objects"] = static_cast<double>(queued);
 }
 
 void BM_RenderListFrame(benchmark::State& state)
@@ -164,76 +189,97 @@ BENCHMARK(BM_RenderListOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_PlainOrderFrame(benchmark::State& state)
 {
     Engine engine(640, 480);
-    if (!engine.created)
-    {
-        state.SkipWithError("no graphics device");
+    if (!ListChecked(state, engine))
         return;
-    }
-    auto objects = MakeObjects(&engine.graphics, true);
+    auto objects = MakeObjects(&engine.graphics.Graphics(), true);
     for (auto _ : state)
-    {
-        engine.graphics.SetZWriteEnable(0);
-        for (auto& object : objects)
-            object->Render(0);
-        engine.graphics.SetZWriteEnable(1);
-        engine.Finish();
-    }
+        PlainOrderFrame(engine, objects);
 }
 BENCHMARK(BM_PlainOrderFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_HdrComposite(benchmark::State& state)
+// The filter's composite of a grey scene and a plain copy of a grey
+// texture both cover the whole screen.
+struct HdrScene
 {
-    Engine engine(1280, 720);
-    CHDRFilter hdr;
-    if (!engine.created || !hdr.Create(2048, 2048, FORMAT_A8R8G8B8, FORMAT_D24S8))
+    HdrScene() : engine(kHdrWidth, kHdrHeight)
     {
-        state.SkipWithError("no graphics device or filter");
-        return;
+        ready = engine.created && hdr.Create(2048, 2048, FORMAT_A8R8G8B8, FORMAT_D24S8) &&
+                copy.CreateRenderTarget(2048, 2048, USAGE_RENDERTARGET, FORMAT_A8R8G8B8, 0);
     }
-    for (auto _ : state)
+    ~HdrScene()
+    {
+        hdr.Release();
+        copy.Release();
+    }
+    void Composite()
     {
         hdr.BeginCapture(0);
         hdr.Apply(0);
-        engine.Finish();
+        engine.graphics.Finish();
     }
-    hdr.Release();
+    void Copy()
+    {
+        const CRect screen(0.0f, static_cast<float>(kHdrWidth), 0.0f, static_cast<float>(kHdrHeight));
+        copy.DrawRect(&screen.left, &screen.left, 0xFFFFFFFF, 0);
+        engine.graphics.Finish();
+    }
+    bool Checked(benchmark::State& state)
+    {
+        if (!ready)
+        {
+            state.SkipWithError("no graphics device or filter");
+            return false;
+        }
+        engine.Clear();
+        hdr.BeginCapture(0);
+        hdr.GetTarget(0)->Fill(GREY);
+        hdr.Apply(0);
+        const std::vector<uint32_t> composited = engine.graphics.ReadBack();
+        engine.Clear();
+        copy.Fill(GREY);
+        Copy();
+        return CheckCoverage(state, composited, engine.graphics.ReadBack(), BLACK, 0.0);
+    }
+
+    static constexpr int kHdrWidth = 1280;
+    static constexpr int kHdrHeight = 720;
+    static constexpr uint32_t GREY = 0xFF808080;
+    Engine engine;
+    CHDRFilter hdr;
+    CTexture copy;
+    bool ready = false;
+};
+
+void BM_HdrComposite(benchmark::State& state)
+{
+    HdrScene scene;
+    if (!scene.Checked(state))
+        return;
+    for (auto _ : state)
+        scene.Composite();
 }
 BENCHMARK(BM_HdrComposite)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_HdrCaptureOnly(benchmark::State& state)
 {
-    Engine engine(1280, 720);
-    CHDRFilter hdr;
-    if (!engine.created || !hdr.Create(2048, 2048, FORMAT_A8R8G8B8, FORMAT_D24S8))
-    {
-        state.SkipWithError("no graphics device or filter");
+    HdrScene scene;
+    if (!scene.Checked(state))
         return;
-    }
     for (auto _ : state)
     {
-        hdr.BeginCapture(0);
-        engine.Finish();
+        scene.hdr.BeginCapture(0);
+        scene.engine.graphics.Finish();
     }
-    hdr.Release();
 }
 BENCHMARK(BM_HdrCaptureOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PlainFullScreenCopy(benchmark::State& state)
 {
-    Engine engine(1280, 720);
-    CTexture texture;
-    if (!engine.created || !texture.CreateRenderTarget(2048, 2048, USAGE_RENDERTARGET, FORMAT_A8R8G8B8, 0))
-    {
-        state.SkipWithError("no graphics device or texture");
+    HdrScene scene;
+    if (!scene.Checked(state))
         return;
-    }
-    const CRect screen(0.0f, 1280.0f, 0.0f, 720.0f);
     for (auto _ : state)
-    {
-        texture.DrawRect(&screen.left, &screen.left, 0xFFFFFFFF, 0);
-        engine.Finish();
-    }
-    texture.Release();
+        scene.Copy();
 }
 BENCHMARK(BM_PlainFullScreenCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 }

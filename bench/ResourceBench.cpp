@@ -1,9 +1,11 @@
 // Loading the data kit's packed set: the whole set with its contents
-// (decoding and uploading textures, sounds and shaders), the same pack
+// through the game's resource controller (decoding and uploading textures,
+// sounds and shaders, models, effects and the game data), the same pack
 // entries read the way the controller's loaders read them, and the same
 // bytes read plainly file by file. The set is made in a temporary folder
 // when the program starts, on a headless graphics object and OpenAL's
-// loopback device.
+// loopback device. Each load must bring every pack entry into its list and
+// every read must read every byte.
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/FileIo.h"
 #include "engine/render/RenderClasses.h"
@@ -12,9 +14,10 @@
 #include "engine/platform/sound/CSound.h"
 #include "engine/platform/CSystem.h"
 #include "tests/support/HeadlessWindow.h"
-#include "engine/effect/EffectContainerLoader.h"
-#include "engine/resource/CResourceController.h"
+#include "engine/core/CResourceList.h"
+#include "game/app/CQorResourceController.h"
 #include "tools/datakit/DataKit.h"
+#include "tools/datakit/GameDataKit.h"
 
 #include <benchmark/benchmark.h>
 
@@ -89,6 +92,39 @@ DataSetFixture& Fixture()
     return fixture;
 }
 
+uint32_t EntryCount(const char* path)
+{
+    CkvrPackFile pack;
+    return pack.Open(path) ? pack.GetCount() : 0;
+}
+
+// The work of a load: every entry of the four packs became a resource of
+// its list, and the game data came with them.
+bool LoadedWhole(benchmark::State& state, CQorResourceController& controller)
+{
+    const uint32_t lists[4] = {controller.GetTextureList().GetCount(), controller.GetShaderList().GetCount(),
+                               controller.GetMeshList().GetCount(), controller.GetSoundList().GetCount()};
+    for (size_t i = 0; i < 4; ++i)
+    {
+        if (lists[i] != EntryCount(kPacks[i]))
+        {
+            const std::string why = std::string(kPacks[i]) + ": " + std::to_string(lists[i]) + " of " +
+                                    std::to_string(EntryCount(kPacks[i])) + " entries loaded";
+            state.SkipWithError(why.c_str());
+            return false;
+        }
+    }
+    const auto* characters = static_cast<CResourceList<CResourceBase*>*>(
+        controller.GetList(CQorResourceController::LIST_CHARACTERS));
+    if (characters == nullptr || characters->GetCount() != GameDataKit::kCharacters)
+    {
+        state.SkipWithError("the game data did not load");
+        return false;
+    }
+    return true;
+}
+
+// The game's own controller, with its model and effect loaders.
 void LoadPackedSetWithContents(benchmark::State& state)
 {
     if (!Fixture().Ready())
@@ -98,11 +134,19 @@ void LoadPackedSetWithContents(benchmark::State& state)
     }
     for (auto _ : state)
     {
-        CResourceController controller(0x10001003u);
-        InstallEffectContainerLoader(controller);
+        CQorResourceController controller;
         if (!controller.Load("GameResource.grc", 1))
+        {
             state.SkipWithError(controller.GetLastError().c_str());
+            break;
+        }
         benchmark::DoNotOptimize(controller.GetTextureList().GetCount());
+        state.PauseTiming();
+        const bool whole = LoadedWhole(state, controller);
+        controller.Release();
+        state.ResumeTiming();
+        if (!whole)
+            break;
     }
     state.SetBytesProcessed(state.iterations() * Fixture().Bytes());
 }
@@ -116,6 +160,8 @@ void ReadPackEntries(benchmark::State& state)
         state.SkipWithError("no data set");
         return;
     }
+    int64_t entryBytes = 0;
+    int64_t read = 0;
     for (auto _ : state)
     {
         for (const char* path : kPacks)
@@ -127,10 +173,14 @@ void ReadPackEntries(benchmark::State& state)
             {
                 uint8_t* data = pack.LoadFile(pack.GetEntry(i)->name);
                 benchmark::DoNotOptimize(data);
+                entryBytes += pack.GetEntry(i)->size;
+                read += data != nullptr ? pack.GetEntry(i)->size : 0;
                 AlignedFree(data);
             }
         }
     }
+    if (read != entryBytes || entryBytes == 0)
+        state.SkipWithError("an entry could not be read");
     state.SetBytesProcessed(state.iterations() * Fixture().Bytes());
 }
 
@@ -143,6 +193,7 @@ void ReadPlain(benchmark::State& state)
         return;
     }
     std::vector<uint8_t> buffer;
+    int64_t read = 0;
     for (auto _ : state)
     {
         for (const char* path : kPacks)
@@ -155,9 +206,13 @@ void ReadPlain(benchmark::State& state)
                 break;
             }
             buffer.resize(static_cast<size_t>(std::filesystem::file_size(path)));
-            benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), file));
+            const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+            benchmark::DoNotOptimize(got);
+            read += static_cast<int64_t>(got);
         }
     }
+    if (read != state.iterations() * Fixture().Bytes())
+        state.SkipWithError("a pack file could not be read whole");
     state.SetBytesProcessed(state.iterations() * Fixture().Bytes());
 }
 }

@@ -2,7 +2,9 @@
 // through their worker threads) rendered through the loopback device for
 // 10 s of audio, beside plain OpenAL playing 32 sources of raw PCM with no
 // engine code. The counter "cpu_percent_of_core" is the process CPU time
-// (every thread) per second of audio, as a percentage of one core.
+// (every thread) per second of audio, as a percentage of one core. Before
+// and after timing, every voice must be playing and the samples must not be
+// silent (the engine's music loops, so its streams decode throughout).
 #include "engine/platform/sound/CSound.h"
 #include "engine/platform/sound/CSoundBuffer.h"
 #include "engine/platform/PlatformMessageBox.h"
@@ -14,6 +16,8 @@
 
 #include <ctime>
 #include <memory>
+#include <string>
+#include <vector>
 
 using namespace soundtest;
 
@@ -34,6 +38,21 @@ void ReportCpu(benchmark::State& state, double cpuSeconds, int64_t renders)
 {
     state.counters["cpu_percent_of_core"] =
         100.0 * cpuSeconds / (kAudioSeconds * static_cast<double>(renders > 0 ? renders : 1));
+}
+
+// The work a render must have done: every voice still playing and sound in
+// the samples.
+bool Mixed(benchmark::State& state, uint32_t playing, const std::vector<int16_t>& samples)
+{
+    bool heard = false;
+    for (int16_t sample : samples)
+        heard = heard || sample > 100 || sample < -100;
+    if (playing == kVoices && heard)
+        return true;
+    const std::string why = std::to_string(playing) + " of " + std::to_string(kVoices) + " voices playing" +
+                            (heard ? "" : ", silence");
+    state.SkipWithError(why.c_str());
+    return false;
 }
 
 void EngineMix(benchmark::State& state)
@@ -62,11 +81,24 @@ void EngineMix(benchmark::State& state)
     CSoundBuffer music;
     music.LoadFromMemory(ogg.data(), "Music.ogg", static_cast<uint32_t>(ogg.size()), kStreams,
                          CSoundBuffer::FLAG_POSITION_NOTIFY);
+    // Looping, so that all eight streams decode through every render.
     for (uint32_t v = 0; v < kStreams; ++v)
-        music.PlayWithVolume(-600, 0, 0.0f, 1);
+        music.PlayWithVolume(-600, CSoundBuffer::PLAY_LOOPING, 0.0f, 1);
+    auto playing = [&] {
+        uint32_t count = 0;
+        for (uint32_t v = 0; v < music.GetVoiceCount(); ++v)
+            count += music.IsVoicePlaying(v) != 0 ? 1 : 0;
+        for (const auto& buffer : effects)
+            for (uint32_t v = 0; v < buffer->GetVoiceCount(); ++v)
+                count += buffer->IsVoicePlaying(v) != 0 ? 1 : 0;
+        return count;
+    };
 
     const uint32_t frames = static_cast<uint32_t>(kAudioSeconds * kRate);
     std::vector<int16_t> out(static_cast<size_t>(frames) * 2);
+    sound.RenderLoopback(out.data(), kRate);
+    if (!Mixed(state, playing(), out))
+        return;
     double cpu = 0.0;
     for (auto _ : state)
     {
@@ -75,6 +107,8 @@ void EngineMix(benchmark::State& state)
         cpu += ProcessSeconds() - start;
         benchmark::DoNotOptimize(out.data());
     }
+    if (!Mixed(state, playing(), out))
+        return;
     ReportCpu(state, cpu, state.iterations());
     music.Release();
     for (auto& buffer : effects)
@@ -111,18 +145,33 @@ void PlainOpenAl(benchmark::State& state)
         alSourcef(sources[v], AL_GAIN, 0.5f);
     }
     alSourcePlayv(kVoices, sources);
+    auto playing = [&] {
+        uint32_t count = 0;
+        for (ALuint source : sources)
+        {
+            ALint sourceState = 0;
+            alGetSourcei(source, AL_SOURCE_STATE, &sourceState);
+            count += sourceState == AL_PLAYING ? 1 : 0;
+        }
+        return count;
+    };
 
     const uint32_t frames = static_cast<uint32_t>(kAudioSeconds * kRate);
     std::vector<int16_t> out(static_cast<size_t>(frames) * 2);
+    render(device, out.data(), static_cast<ALCsizei>(kRate));
     double cpu = 0.0;
-    for (auto _ : state)
+    if (Mixed(state, playing(), out))
     {
-        const double start = ProcessSeconds();
-        render(device, out.data(), static_cast<ALCsizei>(frames));
-        cpu += ProcessSeconds() - start;
-        benchmark::DoNotOptimize(out.data());
+        for (auto _ : state)
+        {
+            const double start = ProcessSeconds();
+            render(device, out.data(), static_cast<ALCsizei>(frames));
+            cpu += ProcessSeconds() - start;
+            benchmark::DoNotOptimize(out.data());
+        }
+        if (Mixed(state, playing(), out))
+            ReportCpu(state, cpu, state.iterations());
     }
-    ReportCpu(state, cpu, state.iterations());
     alDeleteSources(kVoices, sources);
     alDeleteBuffers(4, buffers);
     alcMakeContextCurrent(nullptr);

@@ -5,6 +5,8 @@
 
 #include "engine/core/CoreMathKernels.h"
 
+#include <cstring>
+
 class CkvrQuaternion;
 
 // 4x4 transform, sixteen floats row-major: m[4 * (row - 1) + (column - 1)].
@@ -30,10 +32,13 @@ public:
              float m21, float m22, float m23, float m24,
              float m31, float m32, float m33, float m34,
              float m41, float m42, float m43, float m44);
+    // A copy of constant rows, which every optimisation level turns into a
+    // few stores (a loop choosing 1 or 0 per element does not fold at -O2
+    // and cost more than an inverse).
     void Identity()
     {
-        for (int i = 0; i < 16; ++i)
-            m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
+        static constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        std::memcpy(m, kIdentity, sizeof(m));
     }
 
     void SetTranslation(const CkvrVector3* v);

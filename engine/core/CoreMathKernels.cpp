@@ -216,12 +216,19 @@ KVR_AVX2 void InverseAvx2(const float* m, float* out)
     }
     const __m128 sign = _mm_setr_ps(1.0f, -1.0f, 1.0f, -1.0f);
     // Determinant: v = Cross(column 0, column 1, column 2) in float, then
-    // -(((m3 * v.x + m7 * v.y) + m11 * v.z) + m15 * v.w).
+    // -(((m3 * v.x + m7 * v.y) + m11 * v.z) + m15 * v.w). The signs of v's
+    // components go onto the fourth column instead (flipping a sign is
+    // exact either way), and the four products are summed in that order in
+    // registers, without a trip through memory.
     const __m256d m1 = b[1] * c[2] - b[2] * c[1], m2 = a[1] * c[2] - a[2] * c[1], m3 = a[1] * b[2] - a[2] * b[1];
-    const __m128 v = sign * _mm256_cvtpd_ps(a[0] * m1 - b[0] * m2 + c[0] * m3);
-    alignas(32) double p[4];
-    _mm256_store_pd(p, _mm256_cvtps_pd(v) * _mm256_cvtps_pd(_mm_setr_ps(m[3], m[7], m[11], m[15])));
-    const float d = float(-(p[0] + p[1] + p[2] + p[3]));
+    const __m128 v = _mm256_cvtpd_ps(a[0] * m1 - b[0] * m2 + c[0] * m3);
+    const __m256d w = _mm256_cvtps_pd(sign * _mm_setr_ps(m[3], m[7], m[11], m[15]));
+    const __m256d p = _mm256_cvtps_pd(v) * w;
+    const __m128d low = _mm256_castpd256_pd128(p), high = _mm256_extractf128_pd(p, 1);
+    __m128d sum = _mm_add_sd(low, _mm_unpackhi_pd(low, low));
+    sum = _mm_add_sd(sum, high);
+    sum = _mm_add_sd(sum, _mm_unpackhi_pd(high, high));
+    const float d = float(-_mm_cvtsd_f64(sum));
     if (d == 0.0f)
         return;
     const __m256d zw = b[2] * c[3] - c[2] * b[3], yw = b[1] * c[3] - c[1] * b[3], yz = b[1] * c[2] - c[1] * b[2];

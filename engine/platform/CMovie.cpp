@@ -651,6 +651,7 @@ bool CMovie::ReceiveVideo()
     std::lock_guard<std::mutex> lock(m_lock);
     m_pendingTime = std::max(time - m_timeOrigin, 0.0);
     m_hasPending = true;
+    ++m_convertedPictures;
     return true;
 }
 
@@ -845,4 +846,10 @@ int CMovie::DrawInWindow(CGraphics* graphics)
     // The texture goes with the movie; the state cache must not keep it.
     graphics->SetTexture(nullptr);
     return DeviceFailed(drawn) ? 0 : 1;
+}
+
+uint32_t CMovie::GetConvertedPictures() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_convertedPictures;
 }

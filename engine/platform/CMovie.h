@@ -100,6 +100,9 @@ public:
     double GetFramePosition() const;
     // The worker has shown the last frame.
     bool IsFinished() const;
+    // Pictures decoded and converted to rows since the movie was opened
+    // (rewinds included): the work done, whether shown or overtaken.
+    uint32_t GetConvertedPictures() const;
 
     // Volume in hundredths of a decibel (0 full, -10000 silent).
     void SetVolume(int32_t volume);
@@ -176,6 +179,7 @@ private:
     double m_clockBase = 0.0;     // seconds of movie time when the clock last started
     uint64_t m_clockStart = 0;    // clock microseconds then
     bool m_hasPending = false;
+    uint32_t m_convertedPictures = 0;
     // Worker side only.
     bool m_flushing = false;
     bool m_videoDrained = false;

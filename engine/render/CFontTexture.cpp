@@ -265,16 +265,17 @@ int CFontTexture::ReleaseCache()
 
 int CFontTexture::CacheText(const char* text)
 {
-    return RenderText(text, 0, 0);
+    return CacheTextEx2(text, 0, 0);
 }
 
 int CFontTexture::CacheTextEx(const char* text, uint32_t minLineHeight)
 {
-    return RenderText(text, 0, minLineHeight);
+    return CacheTextEx2(text, 0, minLineHeight);
 }
 
 int CFontTexture::CacheTextEx2(const char* text, uint32_t minCharWidth, uint32_t minLineHeight)
 {
+    HandOver(text);
     return RenderText(text, minCharWidth, minLineHeight);
 }
 
@@ -427,18 +428,39 @@ int CFontTexture::RenderText(const char* text, uint32_t minCharWidth, uint32_t m
     return 1;
 }
 
+CFontTexture::TextListener CFontTexture::s_textListener = nullptr;
+void* CFontTexture::s_textListenerContext = nullptr;
+
+void CFontTexture::SetTextListener(TextListener listener, void* context)
+{
+    s_textListener = listener;
+    s_textListenerContext = context;
+}
+
+void CFontTexture::HandOver(const char* text)
+{
+    if (s_textListener != nullptr && text != nullptr)
+        s_textListener(text, s_textListenerContext);
+}
+
 const KVRFONTCACHEENTRY* CFontTexture::EntryFor(const char* text)
+{
+    HandOver(text);
+    return CachedEntry(text);
+}
+
+const KVRFONTCACHEENTRY* CFontTexture::CachedEntry(const char* text)
 {
     if (const KVRFONTCACHEENTRY* entry = FindCacheEntry(text))
         return entry;
-    CacheTextEx2(text, 0, 0);
+    RenderText(text, 0, 0);
     return FindCacheEntry(text);
 }
 
 const KVRFONTCACHEENTRY* CFontTexture::CharEntry(const char* text, size_t length)
 {
     char character[3] = {text[0], length == 2 ? text[1] : '\0', '\0'};
-    return EntryFor(character);
+    return CachedEntry(character);
 }
 
 // ---------------------------------------------------------------------------
@@ -580,6 +602,7 @@ int CFontTexture::DrawStringFitImpl(float x, float y, float z, float maxWidth, f
 int CFontTexture::DrawStringLines(float x, float y, float lineSpacing, uint32_t maxBytes, uint32_t color,
                                   uint32_t size, float scale, const char* text)
 {
+    HandOver(text);
     if (text == nullptr)
         return 0;
     // A copy of at most 255 bytes, never ending inside a character.
@@ -688,6 +711,7 @@ int CFontTexture::DrawTextFromEndEx(float x, float y, float lineStartX, uint32_t
 int CFontTexture::DrawTextImpl(float x, float y, float z, float lineStartX, uint32_t color, uint32_t size,
                                float scale, const char* text, uint8_t anchor, float* endX, float* endY)
 {
+    HandOver(text);
     if (text == nullptr)
         return 0;
     const float s = Scale(size, scale);
@@ -756,6 +780,7 @@ int CFontTexture::DrawTextFit(float x, float y, float maxWidth, float maxHeight,
 int CFontTexture::DrawTextFitImpl(float x, float y, float z, float maxWidth, float maxHeight, uint32_t color,
                                   uint32_t size, float scale, const char* text, uint8_t anchor)
 {
+    HandOver(text);
     if (text == nullptr)
         return 0;
     const float s = Scale(size, scale);
@@ -958,6 +983,7 @@ int CFontTexture::DrawTextWrappedBoxedEx(float x, float y, float lineHeight, uin
 bool CFontTexture::MeasureWrapped(WrapLayout* layout, float x, float y, float lineStartX, float lineHeight,
                                   uint32_t maxBytes, float wrapX, uint32_t size, float scale, const char* text)
 {
+    HandOver(text);
     layout->x = x;
     layout->y = y;
     layout->lineStartX = lineStartX;
@@ -1108,6 +1134,7 @@ int CFontTexture::DrawTextWrappedOutlinedImpl(float x, float y, float lineStartX
 int CFontTexture::GetTextRect(float x, float y, uint32_t size, float scale, const char* text, uint8_t anchor,
                               float* rect)
 {
+    HandOver(text);
     if (text == nullptr || rect == nullptr)
         return 0;
     const float s = Scale(size, scale);

@@ -42,6 +42,12 @@ public:
     uint32_t Release() override;
     const char* GetClassName() const override { return "CFontTexture"; }
 
+    // Every text handed to any font (draws, measures, the cache) is passed
+    // whole, as it arrives, to the listener, so that tests can check what
+    // the game shows; null stops. Main thread only, like the font.
+    using TextListener = void (*)(const char* text, void* context);
+    static void SetTextListener(TextListener listener, void* context);
+
     // Set-up. fontHeight > 0 is the cell height, < 0 the character height.
     int CreateDefault(uint32_t width, uint32_t height, const char* faceName, int32_t fontHeight);
     int Create(uint32_t width, uint32_t height, uint32_t format, const char* faceName, int32_t fontHeight);
@@ -202,7 +208,11 @@ private:
     int RenderText(const char* text, uint32_t minCharWidth, uint32_t minLineHeight);
     void FreeEntries();
     bool GrowEntries();
+    static void HandOver(const char* text);
+    // The entry of a whole text handed in, cached on first use.
     const KVRFONTCACHEENTRY* EntryFor(const char* text);
+    // The same without handing over: the pieces of a text already handed.
+    const KVRFONTCACHEENTRY* CachedEntry(const char* text);
     const KVRFONTCACHEENTRY* CharEntry(const char* text, size_t length);
     float Scale(uint32_t size, float scale) const;
     template <typename Place>
@@ -226,4 +236,7 @@ private:
     uint32_t m_entryCapacity = 0;
     // Text to entry index: the lookups of glyph text run per character.
     std::unordered_map<std::string, uint32_t> m_index;
+
+    static TextListener s_textListener;
+    static void* s_textListenerContext;
 };

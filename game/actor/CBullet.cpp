@@ -87,6 +87,7 @@ int CBullet::Render(uintptr_t)
 
 void CBullet::HashState(CStateHash* hash) const
 {
+    hash->Text(m_definition != nullptr ? m_definition->name : nullptr);
     hash->I32(m_owner);
     hash->U8(m_team);
     hash->U8(m_power);
@@ -95,4 +96,8 @@ void CBullet::HashState(CStateHash* hash) const
     hash->Vec3(m_previous);
     hash->Vec3(m_velocity);
     hash->U32(m_life);
+    hash->F32(m_gravity);
+    hash->F32(m_bulletRadius);
+    for (float bound : m_extent)
+        hash->F32(bound);
 }

@@ -2,6 +2,7 @@
 
 #include "engine/core/CRandom.h"
 #include "engine/core/DeterministicMath.h"
+#include "engine/core/GameText.h"
 #include "engine/core/MathConstants.h"
 #include "engine/render/CCamera.h"
 #include "engine/platform/FrameTimer.h"
@@ -77,6 +78,11 @@ int CCharacter::Setup(const tag_TOLQBATTLECHARADATA* data, const CGameDataLists*
     m_state.ep = data->factors[tag_TOLQBATTLECHARADATA::FACTOR_EP_START];
     m_state.gauge = data->factors[tag_TOLQBATTLECHARADATA::FACTOR_GAUGE_START];
     m_action.team = data->team;
+    for (std::unique_ptr<CWeapon>& weapon : m_weapons)
+    {
+        if (weapon != nullptr)
+            weapon->owner = GetIndex();
+    }
     return 1;
 }
 
@@ -121,14 +127,12 @@ int CCharacter::Update(uintptr_t argument)
 void CCharacter::Quantize()
 {
     QuantizeVector(&m_position);
-    m_rotation.y = WrapYaw(m_rotation.y);
-    QuantizeVector(&m_rotation);
-    if (m_rotation.y >= 360.0f)
-        m_rotation.y = 0.0f;
+    m_rotation.x = QuantizeValue(m_rotation.x);
+    m_rotation.y = QuantizeYaw(m_rotation.y);
+    m_rotation.z = QuantizeValue(m_rotation.z);
     QuantizeVector(&m_state.velocity);
-    m_state.cameraYaw = QuantizeValue(WrapYaw(m_state.cameraYaw));
-    if (m_state.cameraYaw >= 360.0f)
-        m_state.cameraYaw = 0.0f;
+    QuantizeVector(&m_moveTarget);
+    m_state.cameraYaw = QuantizeYaw(m_state.cameraYaw);
     m_state.cameraPitch = QuantizeValue(m_state.cameraPitch);
 }
 
@@ -365,16 +369,18 @@ void CCharacter::Defeat(tag_TOLQBATTLEFRAME* frame, int32_t attacker)
     DropOnDefeat(frame, m_defeatDrop);
     if (m_data->console == nullptr)
         return;
+    // Names are Shift-JIS already; the fixed words are converted once. No
+    // Shift-JIS byte is a '%', so the converted pattern formats as it reads.
     const char* fallen = m_data->name.empty() ? m_definition->name : m_data->name.c_str();
     char text[640];
     if (source != nullptr)
     {
         const tag_TOLQBATTLECHARADATA* other = source->GetBattleData();
         const char* by = (other == nullptr || other->name.empty()) ? source->m_definition->name : other->name.c_str();
-        std::snprintf(text, sizeof(text), "%sが%sに倒されました", fallen, by);
+        std::snprintf(text, sizeof(text), GameText("%sが%sに倒されました"), fallen, by);
     }
     else
-        std::snprintf(text, sizeof(text), "%sが倒されました", fallen);
+        std::snprintf(text, sizeof(text), GameText("%sが倒されました"), fallen);
     m_data->console->ShowMessage(text, m_data->teamBattle != 0 ? m_action.team : 4u,
                                  static_cast<uint32_t>(GetIndex()));
 }
@@ -405,6 +411,25 @@ void CCharacter::GetBodySpheres(float spheres[2][4]) const
     }
 }
 
+namespace
+{
+// The buttons of one pad array as bits, 56 to 7 bytes.
+void HashButtons(CStateHash* hash, const tag_KVRPADBUTTONS& buttons)
+{
+    uint8_t bits[(KVR_PAD_BUTTON_COUNT + 7) / 8] = {};
+    for (int i = 0; i < KVR_PAD_BUTTON_COUNT; ++i)
+    {
+        if (buttons.button[i] != 0)
+            bits[i / 8] = static_cast<uint8_t>(bits[i / 8] | (1u << (i % 8)));
+    }
+    for (uint8_t byte : bits)
+        hash->U8(byte);
+}
+}
+
+// Every field a later frame can read: the pose, both blocks whole, the pad
+// the next edges are found from, the score, the running element attack,
+// what this action has hit, what a defeat left, and every weapon slot.
 void CCharacter::HashState(CStateHash* hash) const
 {
     const tag_TOLQCHARASTATE& s = m_state;
@@ -418,25 +443,49 @@ void CCharacter::HashState(CStateHash* hash) const
     hash->U8(s.requestedResultPose);
     hash->U32(s.actionState);
     hash->U8(s.cameraMode);
+    hash->U32(s.elementAttackTime);
+    hash->U32(s.runningElementAttack);
     hash->U32(s.statusBits);
     hash->U32(s.dashFlag);
     hash->U32(s.aimFlag);
     hash->U32(s.lockOn);
+    hash->U32(s.cover);
+    hash->U32(s.weaponHandling);
+    hash->U32(s.burstActive);
     hash->U32(s.maxLife);
     hash->Vec3(s.velocity);
     hash->U32(s.grounded);
-    for (uint32_t clock : {s.stateClock, s.downClock, s.powerClock, s.speedClock, s.dashHoldClock, s.swingHitMask})
+    for (uint32_t clock : {s.stateClock, s.downClock, s.burstClock, s.blessingClock, s.powerClock, s.speedClock,
+                           s.dashHoldClock, s.handlingClock, s.swingHitMask, s.voiceCooldown})
         hash->U32(clock);
     hash->F32(s.cameraYaw);
     hash->F32(s.cameraPitch);
     for (uint8_t byte : s.lastInput.bytes)
         hash->U8(byte);
-    hash->U8(m_action.weight);
-    hash->U8(m_action.mainSlot);
-    hash->U8(m_action.subSlot);
-    hash->U8(m_action.team);
+
+    const tag_TOLQCHARAACTION& a = m_action;
+    for (uint8_t byte : {a.weight, a.mainSlot, a.subSlot, a.cursorSlot, a.team, a.weaponChange, a.palette,
+                         a.switchDirection, a.selectMode, a.stepDirection})
+        hash->U8(byte);
+    for (uint32_t word : {a.switchClock, a.notice, a.noticeClock, a.pickedWord, a.blessing, a.stepClock})
+        hash->U32(word);
+    hash->F32(a.effectTime);
+    hash->I32(a.targetedFieldWeapon);
+
+    for (float axis : {m_pad.leftMagnitude, m_pad.leftX, m_pad.leftY, m_pad.rightX, m_pad.rightY, m_pad.mouseDeltaX,
+                       m_pad.mouseDeltaY})
+        hash->F32(axis);
+    for (const tag_KVRPADBUTTONS* buttons : {&m_pad.previous, &m_pad.current, &m_pad.pressed, &m_pad.held})
+        HashButtons(hash, *buttons);
+
     for (uint32_t value : m_score.value)
         hash->U32(value);
+    m_elementAttack.HashState(hash);
+    hash->U32(static_cast<uint32_t>(m_boxesHit.size()));
+    for (uint32_t box : m_boxesHit)
+        hash->U32(box);
+    hash->U32(m_defeatDrop);
+    hash->Vec3(m_moveTarget);
     for (const std::unique_ptr<CWeapon>& weapon : m_weapons)
     {
         hash->U8(weapon != nullptr ? 1 : 0);
@@ -452,10 +501,7 @@ void CCharacter::DropOnDefeat(tag_TOLQBATTLEFRAME* frame, uint32_t drop)
     const CItemDefinition* item = m_gameData->FindItem(drop == DEFEAT_DROP_COIN ? "Coin" : "Juel");
     if (item == nullptr)
         return;
-    auto dropped = std::make_unique<CItem>(item);
-    const CkvrVector3 at(m_position.x, m_position.y + 1.0f, m_position.z);
-    dropped->SetPosition(&at);
-    frame->field->items.push_back(std::move(dropped));
+    frame->field->LayItem(std::make_unique<CItem>(item), CkvrVector3(m_position.x, m_position.y + 1.0f, m_position.z));
 }
 
 uint32_t CCharacter::SetClothes(const CClothesDefinition* clothes)

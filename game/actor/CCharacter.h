@@ -90,6 +90,8 @@ public:
     static constexpr uint32_t kHandlingMilliseconds = 500;
     static constexpr float kPickUpRange = 1.5f;
     static constexpr uint32_t kPaletteSwapMilliseconds = 150;
+    // How long a closed palette's list takes to slide out of view.
+    static constexpr uint32_t kPaletteSlideMilliseconds = 200;
     // Palette buttons: previous and next weapon, wheel up and down.
     static constexpr uint8_t kButtonPrevious = 8;
     static constexpr uint8_t kButtonNext = 9;
@@ -110,7 +112,8 @@ public:
     // animation (none found: the fighter draws nothing).
     int Create(uintptr_t argument) override;
     // Keeps a copy of the battle data: fresh score, life, EP and gauge from
-    // the factors, the team.
+    // the factors, the team. Weapons carried from before are its own from
+    // now on (they reload).
     virtual int Setup(const tag_TOLQBATTLECHARADATA* data, const CGameDataLists* gameData);
     // argument: the frame's tag_TOLQBATTLEFRAME. Clocks, refills, the
     // action machine and reloads.
@@ -224,6 +227,7 @@ public:
     const CCharacterDefinition* GetDefinition() const { return m_definition; }
     tag_KVRPADSTATE* GetControlState() { return &m_pad; }
     tag_TOLQCHARASTATE* GetStateBlock() { return &m_state; }
+    const tag_TOLQCHARASTATE* GetStateBlock() const { return &m_state; }
     tag_TOLQCHARAACTION* GetActionData() { return &m_action; }
     tag_TOLQBATTLESCORE* GetBattleScore() { return &m_score; }
     const tag_TOLQBATTLECHARADATA* GetBattleData() const { return m_data.get(); }
@@ -237,12 +241,19 @@ public:
     // The body: two spheres of the definition's radius, at radius and at
     // height - radius above the feet (x, y, z, r).
     void GetBodySpheres(float spheres[2][4]) const;
+    // The sphere of an attack of reach and radius in front of the chest
+    // along yaw (degrees): x, y, z, r.
+    void GetAttackSphere(float yaw, float reach, float radius, float sphere[4]) const;
+    // Whether a sphere (x, y, z, r) touches the body.
+    bool BodyTouches(const float sphere[4]) const;
     // A sphere of radius, reach in front of the chest, hits every other
     // fighter not yet in the state's hit mask and every box not yet in
     // boxesHit (each then joins it); swings and element attacks share it.
     void TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float radius, uint8_t power,
                           std::vector<uint32_t>* boxesHit);
-    void HashState(CStateHash* hash) const;
+    // Mixes in every field that can change a later frame, so that two runs
+    // part at the very frame they differ.
+    virtual void HashState(CStateHash* hash) const;
 
 protected:
     const tag_KVRPADSTATE& Pad() const { return m_pad; }
@@ -265,7 +276,10 @@ private:
     bool TryCover(tag_TOLQBATTLEFRAME* frame);
     void TakeIntoHand(uint8_t slot);
     bool UpdatePalette(tag_TOLQBATTLEFRAME* frame);
+    // Moves the cursor to the next filled slot that way; the list on show
+    // follows it.
     void StepCursor(int direction);
+    uint8_t SelectModeOf(uint8_t slot) const;
     void DropWeapon(tag_TOLQBATTLEFRAME* frame, uint8_t slot);
     void TestItems(tag_TOLQBATTLEFRAME* frame);
     void TestElements(tag_TOLQBATTLEFRAME* frame);

@@ -36,6 +36,22 @@ void SetDelta(tag_TOLQINPUTRECORD* record, uint32_t offset, float value)
     record->bytes[offset + 1] = static_cast<uint8_t>(bits >> 8);
 }
 
+bool CanShoot(const CWeapon* weapon)
+{
+    return weapon != nullptr && weapon->Fires() && weapon->GetAmmo() > 0;
+}
+
+bool IsShort(const CWeapon* weapon)
+{
+    return weapon != nullptr && weapon->IsShort();
+}
+
+float HorizontalDistance(const CkvrVector3& a, const CkvrVector3& b)
+{
+    const float dx = a.x - b.x, dz = a.z - b.z;
+    return std::sqrt(dx * dx + dz * dz);
+}
+
 // The shortest turn from one yaw to another, in (-180, 180].
 float TurnBetween(float from, float to)
 {
@@ -99,23 +115,98 @@ int32_t CCpu::FindTarget(tag_TOLQBATTLEFRAME* frame) const
     return best;
 }
 
-float CCpu::AttackDistance() const
+CCpu::Plan CCpu::ChoosePlan(float distance) const
 {
-    const CWeapon* main = GetMainWeapon();
-    const CWeapon* sub = GetSubWeapon();
-    for (const CWeapon* weapon : {main, sub})
-    {
-        if (weapon != nullptr && weapon->Fires() && weapon->GetAmmo() > 0)
-            return 15.0f;
-    }
-    for (const CWeapon* weapon : {main, sub})
-    {
-        if (weapon != nullptr && weapon->IsShort())
-            return weapon->GetDefinition()->reach + 1.0f;
-    }
-    return 1.0f;
+    const CWeapon* hand = GetMainWeapon();
+    const CWeapon* other = GetSubWeapon();
+    if (CanShoot(hand))
+        return Plan::Shoot;
+    if (IsShort(hand))
+        return CanShoot(other) && distance > kCloseInRange ? Plan::Shoot : Plan::Swing;
+    if (CanShoot(other))
+        return Plan::Shoot;
+    return IsShort(other) ? Plan::Swing : Plan::None;
 }
 
+// The short weapon a swing would take: the hand's, else the sub weapon's.
+const CWeapon* CCpu::SwingWeapon() const
+{
+    if (IsShort(GetMainWeapon()))
+        return GetMainWeapon();
+    return IsShort(GetSubWeapon()) ? GetSubWeapon() : nullptr;
+}
+
+float CCpu::SwingLead() const
+{
+    const CWeapon* weapon = SwingWeapon();
+    if (weapon == nullptr)
+        return 0.0f;
+    const CWeaponDefinition* definition = weapon->GetDefinition();
+    return FrameSeconds((definition->hitStart + definition->hitEnd) / 2);
+}
+
+CkvrVector3 CCpu::AimPoint(const CCharacter* other, Plan plan) const
+{
+    const CkvrVector3& at = *other->GetPosition();
+    if (plan != Plan::Swing)
+        return at;
+    const float lead = SwingLead();
+    const CkvrVector3& velocity = other->GetStateBlock()->velocity;
+    return CkvrVector3(at.x + velocity.x * lead, at.y, at.z + velocity.z * lead);
+}
+
+// The blade at the middle of its window, carried forward by the lunge,
+// against the target moved on by its velocity as far.
+bool CCpu::SwingReaches(const CCharacter* other, float yaw) const
+{
+    const CWeapon* weapon = SwingWeapon();
+    if (weapon == nullptr || other == nullptr || GetDefinition() == nullptr)
+        return false;
+    const CWeaponDefinition* definition = weapon->GetDefinition();
+    const float lead = SwingLead();
+    float sphere[4];
+    GetAttackSphere(yaw, definition->reach + definition->lungeSpeed * lead, definition->hitRadius, sphere);
+    const CkvrVector3& velocity = other->GetStateBlock()->velocity;
+    sphere[0] = sphere[0] - velocity.x * lead;
+    sphere[2] = sphere[2] - velocity.z * lead;
+    return other->BodyTouches(sphere);
+}
+
+bool CCpu::InRange(Plan plan, const CCharacter* other, float yaw, float distance) const
+{
+    switch (plan)
+    {
+    case Plan::Shoot: return distance <= kShootingRange;
+    case Plan::Swing: return SwingReaches(other, yaw);
+    default: return distance <= kUnarmedRange;
+    }
+}
+
+void CCpu::Approach(tag_TOLQINPUTRECORD* record, float distance, uint32_t milliseconds)
+{
+    record->bytes[8] = static_cast<uint8_t>(-100); // forward
+    if (distance < m_bestDistance - 0.1f)
+    {
+        m_bestDistance = distance;
+        m_stuckClock = 0;
+    }
+    else
+        m_stuckClock += milliseconds;
+    if (m_stuckClock >= kStuckMilliseconds)
+    {
+        SetButton(record, BUTTON_JUMP);
+        m_stuckClock = 0;
+        m_bestDistance = distance;
+    }
+}
+
+// One frame: the draws when the interval has passed, then the nearest
+// standing enemy. The camera turns to it (plus the drawn error), and the
+// swing or the shot goes where the camera looks. Shooting, the CPU closes to
+// kShootingRange, then strafes to the drawn side and fires when its attack
+// roll is up. Swinging, it walks in until a swing along its aim would touch
+// the target, then strafes and swings when the roll is up. A dodge roll is
+// spent first, at either range.
 void CCpu::Think(tag_TOLQBATTLEFRAME* frame, tag_TOLQINPUTRECORD* record)
 {
     std::memset(record->bytes, 0, sizeof(record->bytes));
@@ -138,9 +229,12 @@ void CCpu::Think(tag_TOLQBATTLEFRAME* frame, tag_TOLQINPUTRECORD* record)
         return;
     const CCharacter* other = frame->fighters[target];
     const tag_TOLQCHARASTATE* state = GetStateBlock();
-    const float dx = other->GetPosition()->x - m_position.x, dz = other->GetPosition()->z - m_position.z;
-    const float distance = std::sqrt(dx * dx + dz * dz);
-    // Turn the camera toward the target, plus the drawn error.
+    const float distance = HorizontalDistance(*other->GetPosition(), m_position);
+    const Plan plan = ChoosePlan(distance);
+    // Turn the camera toward the target (where a swing would find it), plus
+    // the drawn error.
+    const CkvrVector3 aim = AimPoint(other, plan);
+    const float dx = aim.x - m_position.x, dz = aim.z - m_position.z;
     const float scale = GetBattleData()->mouseSensitivity * 0.05f;
     const float yaw = RadianToDegreeFloat(KvrAtan2(dx, dz)) + static_cast<float>(m_aimError);
     SetDelta(record, 11, TurnBetween(state->cameraYaw, yaw) / scale);
@@ -148,23 +242,9 @@ void CCpu::Think(tag_TOLQBATTLEFRAME* frame, tag_TOLQINPUTRECORD* record)
     const float pitch = RadianToDegreeFloat(KvrAtan2(dy, distance));
     SetDelta(record, 13, (state->cameraPitch - pitch) / scale);
 
-    const float reach = AttackDistance();
-    if (distance > reach)
+    if (!InRange(plan, other, yaw, distance))
     {
-        record->bytes[8] = static_cast<uint8_t>(-100); // forward
-        if (distance < m_bestDistance - 0.1f)
-        {
-            m_bestDistance = distance;
-            m_stuckClock = 0;
-        }
-        else
-            m_stuckClock += milliseconds;
-        if (m_stuckClock >= kStuckMilliseconds)
-        {
-            SetButton(record, BUTTON_JUMP);
-            m_stuckClock = 0;
-            m_bestDistance = distance;
-        }
+        Approach(record, distance, milliseconds);
         return;
     }
     record->bytes[7] = static_cast<uint8_t>(m_strafeSide != 0 ? 100 : -100);
@@ -176,18 +256,19 @@ void CCpu::Think(tag_TOLQBATTLEFRAME* frame, tag_TOLQINPUTRECORD* record)
         m_dodgeRoll = false;
         return;
     }
-    if (m_attackRoll)
-    {
-        SetButton(record, BUTTON_ATTACK);
-        if (reach == 15.0f)
-            SetButton(record, BUTTON_AIM);
-        m_attackRoll = false;
-    }
+    if (!m_attackRoll || plan == Plan::None)
+        return;
+    SetButton(record, BUTTON_ATTACK);
+    if (plan == Plan::Shoot)
+        SetButton(record, BUTTON_AIM);
+    m_attackRoll = false;
 }
 
-void CCpu::HashCpuState(CStateHash* hash) const
+void CCpu::HashState(CStateHash* hash) const
 {
-    HashState(hash);
+    CCharacter::HashState(hash);
+    hash->U32(m_level);
+    hash->U8(m_drawn ? 1 : 0);
     hash->U32(m_thinkClock);
     hash->I32(m_aimError);
     hash->U8(m_attackRoll ? 1 : 0);

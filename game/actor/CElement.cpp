@@ -17,7 +17,8 @@ CElement::CElement(const CElementDefinition* definition, const CkvrVector3& alta
     : m_definition(definition), m_altar(altar)
 {
     SetKind(KIND_GAME_OBJECT);
-    m_position = altar;
+    QuantizeVector(&m_altar);
+    m_position = m_altar;
 }
 
 CElement::CElement(const CElement& other, int duplicate)
@@ -157,5 +158,7 @@ void CElement::HashState(CStateHash* hash) const
     hash->U32(m_state);
     hash->I32(m_carrier);
     hash->U32(m_respawnClock);
+    hash->U32(m_elementMask);
     hash->Vec3(m_position);
+    hash->Vec3(m_altar);
 }

@@ -3,6 +3,7 @@
 #include "game/actor/CCharacter.h"
 #include "game/actor/CElementAttackDefinition.h"
 #include "game/actor/CGameDataLists.h"
+#include "game/actor/CStateHash.h"
 #include "game/actor/IActorEffects.h"
 #include "game/actor/tag_TOLQBATTLEFRAME.h"
 #include "game/actor/tag_TOLQCHARASTATE.h"
@@ -47,4 +48,12 @@ const CWeaponDefinition* CElementAttack::GetShownWeapon(uint32_t clock, const CG
         clock < m_definition->firstPhase)
         return nullptr;
     return gameData->FindWeapon(m_definition->ownWeapon.c_str());
+}
+
+void CElementAttack::HashState(CStateHash* hash) const
+{
+    hash->Text(m_definition != nullptr ? m_definition->name : nullptr);
+    hash->U32(static_cast<uint32_t>(m_boxesHit.size()));
+    for (uint32_t box : m_boxesHit)
+        hash->U32(box);
 }

@@ -7,6 +7,7 @@
 
 class CCharacter;
 class CGameDataLists;
+class CStateHash;
 class IActorEffects;
 struct CElementAttackDefinition;
 struct CWeaponDefinition;
@@ -44,6 +45,8 @@ public:
     // attack's own weapon from the first-phase time on; null before it,
     // when not running, without one, or when the name does not resolve.
     const CWeaponDefinition* GetShownWeapon(uint32_t clock, const CGameDataLists* gameData) const;
+    // The attack running (by name) and the boxes it has hit.
+    void HashState(CStateHash* hash) const;
 
 private:
     const CElementAttackDefinition* m_definition = nullptr;

@@ -157,11 +157,7 @@ void CStage::Drop(const CStageObject& object)
             std::unique_ptr<CWeapon> weapon =
                 CWeapon::Make(choices[RandomInt(static_cast<uint32_t>(choices.size()))]);
             if (weapon != nullptr)
-            {
-                const CkvrVector3 ground = GroundBelow(this, at);
-                weapon->SetPosition(&ground);
-                m_field->weapons.push_back(std::move(weapon));
-            }
+                m_field->LayWeapon(std::move(weapon), GroundBelow(this, at), 0.0f);
         }
     }
     else if (object.definition->kind == CStageObjectDefinition::KIND_ITEM_BOX)
@@ -173,26 +169,20 @@ void CStage::Drop(const CStageObject& object)
                 choices.push_back(&item);
         }
         if (!choices.empty())
-        {
-            auto item = std::make_unique<CItem>(choices[RandomInt(static_cast<uint32_t>(choices.size()))]);
-            item->SetPosition(&at);
-            m_field->items.push_back(std::move(item));
-        }
+            m_field->LayItem(std::make_unique<CItem>(choices[RandomInt(static_cast<uint32_t>(choices.size()))]), at);
     }
     if (m_rule3 != 0)
     {
         const CItemDefinition* jewel = m_templates->FindItem("Juel");
         if (jewel != nullptr)
-        {
-            auto item = std::make_unique<CItem>(jewel);
-            item->SetPosition(&at);
-            m_field->items.push_back(std::move(item));
-        }
+            m_field->LayItem(std::make_unique<CItem>(jewel), at);
     }
 }
 
 void CStage::HashState(CStateHash* hash) const
 {
+    for (uint32_t word : {m_weaponMask, m_itemMask, m_rule3, m_elementMask})
+        hash->U32(word);
     for (const CStageObject& object : m_objects)
     {
         const Box& box = GetBoxes()[object.box];

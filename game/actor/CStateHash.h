@@ -29,6 +29,14 @@ public:
         F32(value.y);
         F32(value.z);
     }
+    // A name, by its bytes and length (null hashes as empty): which
+    // template a thing was made from.
+    void Text(const char* text)
+    {
+        const size_t length = text != nullptr ? std::strlen(text) : 0;
+        U32(static_cast<uint32_t>(length));
+        Mix(reinterpret_cast<const uint8_t*>(text), length);
+    }
     uint64_t Get() const { return m_hash; }
 
 private:

@@ -192,6 +192,7 @@ uint32_t CWeapon::DropToGround(IBattleStage* stage)
 
 void CWeapon::HashState(CStateHash* hash) const
 {
+    hash->Text(m_definition != nullptr ? m_definition->name : nullptr);
     hash->I32(owner);
     hash->U8(held ? 1 : 0);
     hash->U32(m_ammo.count);

@@ -60,8 +60,12 @@ void CCharacter::UpdateClocks(uint32_t milliseconds)
     m_state.voiceCooldown = CountDown(m_state.voiceCooldown, milliseconds);
     m_state.handlingClock = CountDown(m_state.handlingClock, milliseconds);
     m_action.switchClock += milliseconds;
+    m_action.stepClock += milliseconds;
     if (m_action.palette == 3 && m_action.switchClock >= kPaletteSwapMilliseconds)
         m_action.palette = 0;
+    // A closed palette's list slides out, then is gone.
+    if (m_action.switchDirection == 2 && m_action.switchClock >= kPaletteSlideMilliseconds)
+        m_action.selectMode = tag_TOLQCHARAACTION::SELECT_NONE;
     if (m_state.handlingClock == 0)
         m_state.weaponHandling = 0;
     UpdateBurst(milliseconds);
@@ -352,7 +356,9 @@ bool CCharacter::StartSwing()
         m_action.subSlot = swap;
     }
     StartState(STATE_ATTACK);
-    m_rotation.y = m_state.cameraMode == 3 ? m_state.cameraYaw : m_rotation.y;
+    // The swing goes where the fighter aims (the camera's yaw, which a
+    // lock-on keeps on its target), not where its feet were carrying it.
+    m_rotation.y = m_state.cameraYaw;
     m_score.value[tag_TOLQBATTLESCORE::MELEE_ATTACKS] += 1;
     return true;
 }
@@ -574,9 +580,12 @@ bool CCharacter::UpdatePalette(tag_TOLQBATTLEFRAME* frame)
             m_action.switchDirection = 1;
             m_action.switchClock = 0;
             m_action.cursorSlot = m_action.mainSlot < kWeaponSlots ? m_action.mainSlot : 0;
+            m_action.selectMode = SelectModeOf(m_action.cursorSlot);
         }
+        const uint8_t mode = m_action.selectMode;
         StepCursor(previous ? -1 : 1);
-        m_action.stepDirection = previous ? 1 : 2;
+        // Up, down, or over into the other list.
+        m_action.stepDirection = m_action.selectMode != mode ? 3 : (previous ? 1 : 2);
         m_action.stepClock = 0;
         return true;
     }
@@ -615,9 +624,18 @@ void CCharacter::StepCursor(int direction)
         if (m_weapons[slot] != nullptr)
         {
             m_action.cursorSlot = static_cast<uint8_t>(slot);
-            return;
+            break;
         }
     }
+    m_action.selectMode = SelectModeOf(m_action.cursorSlot);
+}
+
+uint8_t CCharacter::SelectModeOf(uint8_t slot) const
+{
+    const CWeapon* weapon = GetWeapon(slot);
+    if (weapon == nullptr)
+        return tag_TOLQCHARAACTION::SELECT_NONE;
+    return weapon->IsShort() ? tag_TOLQCHARAACTION::SELECT_SHORT : tag_TOLQCHARAACTION::SELECT_OTHERS;
 }
 
 // A dropped weapon lies on the ground below the fighter.
@@ -631,11 +649,7 @@ void CCharacter::DropWeapon(tag_TOLQBATTLEFRAME* frame, uint8_t slot)
         m_action.mainSlot = tag_TOLQCHARAACTION::kNoSlot;
     if (m_action.subSlot == slot)
         m_action.subSlot = tag_TOLQCHARAACTION::kNoSlot;
-    weapon->owner = -1;
-    weapon->held = false;
-    const CkvrVector3 ground = GroundBelow(frame->stage, m_position);
-    weapon->SetPosition(&ground);
-    frame->field->weapons.push_back(std::move(weapon));
+    frame->field->LayWeapon(std::move(weapon), GroundBelow(frame->stage, m_position), m_rotation.y);
     m_state.weaponHandling = 2;
     m_state.handlingClock = kHandlingMilliseconds;
     StepCursor(1);

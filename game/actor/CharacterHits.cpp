@@ -47,6 +47,9 @@ void CCharacter::UpdateHitsAndAttachments(tag_TOLQBATTLEFRAME* frame)
     TestBullets(frame);
     TestItems(frame);
     TestElements(frame);
+    // A hit can turn, stop or knock a fighter: what the next frame reads is
+    // quantised like every other step's result.
+    Quantize();
     UpdateWorldMatrix();
     UpdateWeaponHolders();
 }
@@ -86,22 +89,34 @@ void CCharacter::TestSwing(tag_TOLQBATTLEFRAME* frame)
         m_elementAttack.TestHits(frame, this);
 }
 
+void CCharacter::GetAttackSphere(float yawDegrees, float reach, float radius, float sphere[4]) const
+{
+    const float yaw = DegreeToRadian(yawDegrees);
+    const float chest = m_definition->height - m_definition->radius;
+    sphere[0] = m_position.x + KvrSin(yaw) * reach;
+    sphere[1] = m_position.y + chest;
+    sphere[2] = m_position.z + KvrCos(yaw) * reach;
+    sphere[3] = radius;
+}
+
+bool CCharacter::BodyTouches(const float sphere[4]) const
+{
+    float body[2][4];
+    GetBodySpheres(body);
+    return HitSphereSphere(sphere, body[0]) != 0 || HitSphereSphere(sphere, body[1]) != 0;
+}
+
 // A sphere at reach in front of the chest hits each fighter once per action.
 void CCharacter::TestAttackSphere(tag_TOLQBATTLEFRAME* frame, float reach, float radius, uint8_t power,
                                   std::vector<uint32_t>* boxesHit)
 {
-    const float yaw = DegreeToRadian(m_rotation.y);
-    const float chest = m_definition->height - m_definition->radius;
-    const float sphere[4] = {m_position.x + KvrSin(yaw) * reach, m_position.y + chest,
-                             m_position.z + KvrCos(yaw) * reach, radius};
+    float sphere[4];
+    GetAttackSphere(m_rotation.y, reach, radius, sphere);
     for (uint8_t i = 0; i < frame->count && i < 32; ++i)
     {
         CCharacter* other = frame->fighters[i];
-        if (other == nullptr || other == this || (m_state.swingHitMask & (1u << i)) != 0)
-            continue;
-        float body[2][4];
-        other->GetBodySpheres(body);
-        if (HitSphereSphere(sphere, body[0]) == 0 && HitSphereSphere(sphere, body[1]) == 0)
+        if (other == nullptr || other == this || (m_state.swingHitMask & (1u << i)) != 0 ||
+            !other->BodyTouches(sphere))
             continue;
         m_state.swingHitMask |= 1u << i;
         other->ReceiveHit(frame, GetIndex(), power, false);

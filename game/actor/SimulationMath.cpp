@@ -25,6 +25,12 @@ float WrapYaw(float degrees)
     return wrapped >= 360.0f ? 0.0f : wrapped;
 }
 
+float QuantizeYaw(float degrees)
+{
+    const float yaw = QuantizeValue(WrapYaw(degrees));
+    return yaw >= 360.0f ? 0.0f : yaw;
+}
+
 float FrameSeconds(uint32_t milliseconds)
 {
     return static_cast<float>(milliseconds) * 0.001f;

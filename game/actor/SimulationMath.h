@@ -12,6 +12,9 @@ float QuantizeValue(float value);
 void QuantizeVector(CkvrVector3* value);
 // A yaw in [0, 360), wrapped before it is quantised.
 float WrapYaw(float degrees);
+// A yaw wrapped into [0, 360), then quantised (a value that rounds up to
+// 360 becomes 0).
+float QuantizeYaw(float degrees);
 // Seconds of a frame of ms milliseconds, the very product the frame loop
 // stores: (float)ms * 0.001f.
 float FrameSeconds(uint32_t milliseconds);

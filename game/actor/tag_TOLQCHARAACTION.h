@@ -6,6 +6,13 @@
 struct tag_TOLQCHARAACTION
 {
     static constexpr uint8_t kNoSlot = 10;
+    // The palette's list on show: the short weapons or the others.
+    enum SelectMode : uint8_t
+    {
+        SELECT_NONE = 0,
+        SELECT_SHORT = 1,
+        SELECT_OTHERS = 2,
+    };
 
     uint8_t weight = 0;
     uint8_t mainSlot = kNoSlot; // in hand
@@ -22,8 +29,8 @@ struct tag_TOLQCHARAACTION
     uint32_t pickedWord = 0; // slot + 1
     uint32_t blessing = 0;
 
-    uint8_t selectMode = 0;
-    uint8_t stepDirection = 0;
-    uint32_t stepClock = 0;
+    uint8_t selectMode = SELECT_NONE; // the cursor's list; kept while the closed list slides out
+    uint8_t stepDirection = 0;        // the cursor's last step: 1 up, 2 down, 3 into the other list
+    uint32_t stepClock = 0;           // ms since that step
     int32_t targetedFieldWeapon = -1;
 };

@@ -139,8 +139,8 @@ void OwnFreeWeapons(tag_TOLQPLAYDATA* play, CQorResourceController& resources)
 }
 
 // The play data's tables follow the game data: one entry per selectable
-// character, weapon and clothes item, with each item's unlock rule; the
-// stages and the built-in music on offer; weapons that are free from the
+// character, weapon and clothes item, with each item's unlock rule, and
+// mission; the stages and the built-in music on offer; weapons that are free from the
 // start belong to the player.
 void FitPlayData(CGameConfig& config, CQorResourceController& resources)
 {
@@ -152,6 +152,10 @@ void FitPlayData(CGameConfig& config, CQorResourceController& resources)
         play->characters.resize(selectable);
     if (config.GetRecord()->records.size() < selectable)
         config.GetRecord()->records.resize(selectable);
+    // One mission record per mission of the list, in list order.
+    const size_t missions = resources.GetMissionList()->GetCount();
+    if (play->missions.size() < missions)
+        play->missions.resize(missions);
     for (uint32_t i = 0; i < selectable; ++i)
     {
         if (const CCharacterDefinition* definition = DefinitionAt<CCharacterDefinition>(characters, i))

@@ -611,10 +611,8 @@ void CBattleScene::HashState(CStateHash* hash) const
     for (const CCharacter* fighter : m_fighters)
     {
         hash->U8(fighter != nullptr ? 1 : 0);
-        const CCpu* cpu = dynamic_cast<const CCpu*>(fighter);
-        if (cpu != nullptr)
-            cpu->HashCpuState(hash);
-        else if (fighter != nullptr)
+        // A CPU's own decisions come with its hash.
+        if (fighter != nullptr)
             fighter->HashState(hash);
     }
     if (m_bullets != nullptr)

@@ -43,6 +43,23 @@ void CMenuPainter::PictureStretched(CTexture* sheet, const MenuCell& cell, MenuP
                           ToDrawAnchor(anchor));
 }
 
+void CMenuPainter::PictureRotated(CTexture* sheet, const MenuCell& cell, MenuPoint centre, float degrees,
+                                  uint32_t color, float scale, uint8_t flip) const
+{
+    if (sheet == nullptr)
+        return;
+    const std::array<float, 4> source = cell.Source();
+    const MenuPoint pixels = m_layout.ToPixels(centre);
+    const float s = m_layout.Scale() * scale;
+    // The drawer turns about the middle of the drawn size, placed by its
+    // top-left corner; a quarter turn swaps that size.
+    const bool quarter = flip == KVRDRAWFLIP_CLOCKWISE || flip == KVRDRAWFLIP_ANTICLOCKWISE;
+    const float width = (quarter ? cell.Height() : cell.Width()) * s;
+    const float height = (quarter ? cell.Width() : cell.Height()) * s;
+    sheet->DrawRotatedImpl(pixels.x - width * 0.5f, pixels.y - height * 0.5f, source.data(), degrees, s, s, color, flip,
+                           KVRDRAWANCHOR_ROTATED_DEFAULT);
+}
+
 void CMenuPainter::PictureInto(CTexture* sheet, const MenuCell& cell, const MenuRect& into, uint32_t color) const
 {
     if (sheet == nullptr)

@@ -27,6 +27,10 @@ public:
     // The same with its own scale across and down.
     void PictureStretched(CTexture* sheet, const MenuCell& cell, MenuPoint at, float scaleX, float scaleY,
                           uint32_t color, MenuAnchor anchor = MenuAnchor::TopLeft) const;
+    // The cell turned by degrees (clockwise on screen) about its middle,
+    // which lies at the layout point; flip as Picture's.
+    void PictureRotated(CTexture* sheet, const MenuCell& cell, MenuPoint centre, float degrees, uint32_t color,
+                        float scale = 1.0f, uint8_t flip = 0) const;
     // The cell stretched over a rectangle.
     void PictureInto(CTexture* sheet, const MenuCell& cell, const MenuRect& into, uint32_t color) const;
     // The same, with what falls outside clip cut away (the picture keeps

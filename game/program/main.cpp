@@ -4,7 +4,9 @@
 #include "engine/platform/WinMain.h"
 #include "engine/render/RenderClasses.h"
 #include "game/app/CController.h"
+#include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/scene/SceneFactory.h"
+#include "game/story/StoryBattleSetting.h"
 
 #include <filesystem>
 #include <new>
@@ -26,6 +28,10 @@ int main(int argc, char** argv)
         CController::SetDataFolder(error ? argv[1] : folder.c_str());
     }
     CController::SetSceneFactory(&CreateGameScene);
+    // Stories and missions make their battle settings as every battle does,
+    // from the settings and play data: installed before the resource list
+    // is read, and kept for the program's life.
+    SetBattleSettingFactory(&CreateBattleSetting, &FreeBattleSetting);
     RenderClasses::Install();
     return RunWinMain(argc, argv);
 }

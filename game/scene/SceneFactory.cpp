@@ -3,9 +3,11 @@
 
 #include "game/app/CController.h"
 #include "game/scene/CLocalScene.h"
+#include "game/scene/CMissionScene.h"
 #include "game/scene/CNetworkScene.h"
 #include "game/scene/COptionScene.h"
 #include "game/scene/CRecordScene.h"
+#include "game/scene/CStoryScene.h"
 #include "game/scene/CTitleScene.h"
 
 namespace
@@ -24,8 +26,10 @@ struct SceneEntry
 // Ids missing here have no scene yet: choosing them plays the cancel sound.
 constexpr SceneEntry kScenes[] = {
     {CController::SCENE_TITLE, &Make<CTitleScene>},
+    {CController::SCENE_STORY, &Make<CStoryScene>},
     {CController::SCENE_LOCAL_BATTLE, &Make<CLocalScene>},
     {CController::SCENE_NETWORK, &Make<CNetworkScene>},
+    {CController::SCENE_MISSION, &Make<CMissionScene>},
     {CController::SCENE_OPTION, &Make<COptionScene>},
     {CController::SCENE_RECORD, &Make<CRecordScene>},
 };

@@ -20,6 +20,7 @@
 #include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/SoundEncoder.h"
 #include "tools/datakit/StoryDataKit.h"
+#include "tools/datakit/StorySceneKit.h"
 
 #include <cmath>
 #include <cstdio>
@@ -270,6 +271,8 @@ std::vector<FileMaker> Files()
     // The sheets, menu music and title voices of the start and menu scenes.
     for (GameSceneKit::ListedFile& file : GameSceneKit::ListedFiles())
         files.push_back({file.name, std::move(file.make)});
+    for (StorySceneKit::ListedFile& file : StorySceneKit::ListedFiles())
+        files.push_back({file.name, std::move(file.make)});
     // Effects resolve their textures and sounds by name: they follow them.
     files.push_back({"Effect\\Efc_hit.efc", [] { return HitEffect(); }});
     for (NamedFiles::NamedFile& file : NamedFiles::Effects())
@@ -348,7 +351,9 @@ int DataKit::MakeDataSet(const std::string& folder, std::string* error)
         return 0;
     if (!PackSet(Join(source, kListName), Join(folder, kListName), error))
         return 0;
-    if (!StoryDataKit::WriteStaffRoll(folder, error))
+    if (!StoryDataKit::WriteStaffRoll(folder, error) ||
+        !StorySceneKit::WritePacks(Join(folder, StorySceneKit::kPicturePack), Join(folder, StorySceneKit::kVoicePack),
+                                   error))
         return 0;
     // What the game opens by path beside the packed set.
     return GameSceneKit::WriteLooseFiles(folder, error);

@@ -14,6 +14,7 @@
 #include "game/actor/CStageDefinition.h"
 #include "game/actor/CStageObjectDefinition.h"
 #include "game/actor/CWeaponDefinition.h"
+#include "game/scene/StorySheet.h"
 #include "tools/datakit/StoryDataKit.h"
 
 #include <array>
@@ -284,6 +285,8 @@ void AddCharacters(std::vector<GameDataKit::GameFile>* files)
         c.element = static_cast<uint8_t>(index % 7);
         c.npc = index == 7 ? 1 : 0;
         c.kind = index == 4 ? 4 : 0;
+        c.routePlateA = static_cast<uint8_t>(index % StorySheet::kPlatesA);
+        c.routePlateB = static_cast<uint8_t>(index % StorySheet::kPlatesB);
         c.ownBit = 1u << index;
         SetName(c.defaultWeapons[0], CCharacterDefinition::kNameSize, ClaymoreName());
         SetName(c.defaultWeapons[1], CCharacterDefinition::kNameSize, kRifle);

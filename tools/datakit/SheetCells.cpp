@@ -7,7 +7,7 @@ std::vector<SheetCell> AllCells()
 {
     std::vector<SheetCell> cells;
     for (std::vector<SheetCell> (*family)() :
-         {&ControllerCells, &TitleCells, &MenuScreenCells, &ConsoleCells, &SetupCells})
+         {&ControllerCells, &TitleCells, &MenuScreenCells, &ConsoleCells, &SetupCells, &MissionCells})
     {
         std::vector<SheetCell> more = family();
         cells.insert(cells.end(), more.begin(), more.end());

@@ -81,6 +81,9 @@ std::vector<SheetCell> TitleCells();
 std::vector<SheetCell> MenuScreenCells();
 std::vector<SheetCell> ConsoleCells();
 std::vector<SheetCell> SetupCells();
+std::vector<SheetCell> MissionCells();
+// In "Texture\\Story_01.dds" of the story's own pack, not of the list.
+std::vector<SheetCell> StoryCells();
 
 // Every family's cells, and every sheet they are drawn on.
 std::vector<SheetCell> AllCells();

@@ -433,4 +433,30 @@ TEST_F(FontTextureTest, LinesSplitByBytesAndLineFeeds)
     ReadBack();
     EXPECT_FALSE(LitBox(0, 60, WIDTH, 85).Empty());
 }
+
+void Hear(const char* text, void* context)
+{
+    static_cast<std::vector<std::string>*>(context)->push_back(text);
+}
+
+// Whatever way a text reaches the font, a listener hears it whole, once per
+// call: draws by string and by glyph, wrapped, fitted and outlined draws,
+// measures and the cache; the glyphs a text is drawn with are not texts of
+// their own.
+TEST_F(FontTextureTest, AListenerHearsEveryTextHandedInWhole)
+{
+    std::vector<std::string> heard;
+    CFontTexture::SetTextListener(&Hear, &heard);
+    float rect[4];
+    font.DrawString(0, 0, WHITE, "String");
+    font.DrawText(0, 20, WHITE, FONT_HEIGHT, 1.0f, SCREENSHOT_TEXT);
+    font.DrawTextWrapped(0, 40, 20, 4, WHITE, FONT_HEIGHT, 1.0f, "Wrapped");
+    font.DrawTextFit(0, 60, 40, 20, WHITE, FONT_HEIGHT, 1.0f, "Fitted", 0);
+    font.GetTextRect(0, 0, FONT_HEIGHT, 1.0f, "Measured", 0, rect);
+    font.CacheText("Cached");
+    CFontTexture::SetTextListener(nullptr, nullptr);
+    font.DrawString(0, 0, WHITE, "Unheard");
+    const std::vector<std::string> expected = {"String", SCREENSHOT_TEXT, "Wrapped", "Fitted", "Measured", "Cached"};
+    EXPECT_EQ(heard, expected);
+}
 }

@@ -27,6 +27,7 @@
 #include "game/actor/CWeaponDefinition.h"
 #include "game/app/CQorResourceController.h"
 #include "tools/datakit/GameSceneKit.h"
+#include "tools/datakit/StorySceneKit.h"
 
 #include <gtest/gtest.h>
 
@@ -42,14 +43,14 @@ namespace fs = std::filesystem;
 namespace
 {
 constexpr uint32_t kTextures = 9;
-// The menu sounds and music, the sounds the battle looks up by name, and the
-// start and menu scenes' music and voices.
+// The menu sounds and music, the sounds the battle looks up by name, the
+// start and menu scenes' music and voices, and the story's selection voices.
 uint32_t CountSounds()
 {
     uint32_t sounds = 6 + static_cast<uint32_t>(NamedFiles::Sounds().size());
     for (const GameSceneKit::ListedFile& file : GameSceneKit::ListedFiles())
         sounds += file.name.find(".ogg") != std::string::npos ? 1 : 0;
-    return sounds;
+    return sounds + static_cast<uint32_t>(StorySceneKit::ListedFiles().size());
 }
 const uint32_t kSounds = CountSounds();
 // The box and the arena's ground and hit, its display model, a figure per

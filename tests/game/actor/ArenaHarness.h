@@ -240,13 +240,7 @@ public:
     {
         CStateHash hash;
         for (const CCharacter* fighter : pointers)
-        {
-            const CCpu* cpu = dynamic_cast<const CCpu*>(fighter);
-            if (cpu != nullptr)
-                cpu->HashCpuState(&hash);
-            else
-                fighter->HashState(&hash);
-        }
+            fighter->HashState(&hash);
         bullets.HashState(&hash);
         uint32_t state[4];
         GetRandomState(state);

@@ -110,7 +110,8 @@ TEST(CharacterMovement, FallingOutGoesDownWithoutAttacker)
     EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_DOWN);
     EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::DOWNS], 1u);
     ASSERT_EQ(battle.console.messages.size(), 1u);
-    EXPECT_EQ(battle.console.messages[0], "Fighter0が倒されました");
+    // "Fighter0が倒されました" as the font reads it, in code page 932.
+    EXPECT_EQ(battle.console.messages[0], "Fighter0\x82\xAA\x93\x7C\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD");
     EXPECT_EQ(battle.console.teams[0], 4u);
 }
 
@@ -146,9 +147,50 @@ TEST(CharacterCombat, SwingHitsEachFighterOnceButNoTeamMateOrDodger)
     EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::DEFEATS], 1u);
     EXPECT_EQ(player->GetActionData()->notice, 1u);
     ASSERT_EQ(battle.console.messages.size(), 1u);
-    EXPECT_EQ(battle.console.messages[0], "Fighter1がFighter0に倒されました");
+    // "Fighter1がFighter0に倒されました" in code page 932.
+    EXPECT_EQ(battle.console.messages[0],
+              "Fighter1\x82\xAA"
+              "Fighter0\x82\xC9\x93\x7C\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD");
     EXPECT_EQ(battle.console.teams[0], 1u);
     EXPECT_EQ(player->GetStateBlock()->ruleCounter, 1); // rule 0
+}
+
+// A fighter and a box that stay inside the blade's sphere for the whole
+// hit window (and survive it) are each struck once by one swing.
+TEST(CharacterCombat, OneSwingStrikesAFighterAndABoxOnlyOnce)
+{
+    Battle battle;
+    battle.definitions[1].life = 1000;
+    CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0);
+    CCharacter* enemy = battle.Add(0, CkvrVector3(0.3f, 0, 1.0f), 4, 0);
+    const uint32_t box = battle.world.AddBox(CkvrVector3(-0.4f, 1.2f, 1.6f), CkvrVector3(0.3f, 0.3f, 0.3f), 1000);
+    ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u);
+    Settle(&battle);
+    battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_ATTACK})}});
+    ASSERT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_ATTACK);
+    // Through the whole swing, holding the enemy where the blade passes.
+    const CkvrVector3 at = *enemy->GetPosition();
+    for (int i = 0; i < 40; ++i)
+    {
+        enemy->SetPosition(&at);
+        battle.Step(kFrame, {{0, Record()}});
+    }
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND);
+    EXPECT_EQ(enemy->GetStateBlock()->life, 1000 - 100);
+    EXPECT_EQ(enemy->GetBattleScore()->value[tag_TOLQBATTLESCORE::DAMAGE_TAKEN], 100u);
+    EXPECT_EQ(player->GetBattleScore()->value[tag_TOLQBATTLESCORE::MELEE_HITS], 1u);
+    EXPECT_EQ(battle.world.GetBoxes()[box].life, 1000 - 100);
+    // The next swing, from the same place, strikes again, once.
+    const CkvrVector3 origin(0, 0, 0);
+    player->SetPosition(&origin);
+    battle.Step(kFrame, {{0, Record(0, 0, {CCharacter::BUTTON_ATTACK})}});
+    for (int i = 0; i < 40; ++i)
+    {
+        enemy->SetPosition(&at);
+        battle.Step(kFrame, {{0, Record()}});
+    }
+    EXPECT_EQ(enemy->GetStateBlock()->life, 1000 - 200);
+    EXPECT_EQ(battle.world.GetBoxes()[box].life, 1000 - 200);
 }
 
 TEST(CharacterCombat, ShotsSpendAmmoReloadAndHit)

@@ -5,6 +5,7 @@
 #include "game/actor/CClothesDefinition.h"
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CWeapon.h"
+#include "game/actor/SimulationMath.h"
 
 #include <gtest/gtest.h>
 
@@ -207,9 +208,14 @@ TEST(CharacterControls, PaletteStepsSwapsDropsAndTakes)
     stepWithField(Record(0, 0, {CCharacter::kButtonNext}));
     EXPECT_EQ(player->GetActionData()->weaponChange, 1);
     EXPECT_EQ(player->GetActionData()->cursorSlot, 1);
+    // Opened on the sword, the cursor went over to the other weapons.
+    EXPECT_EQ(player->GetActionData()->selectMode, tag_TOLQCHARAACTION::SELECT_OTHERS);
+    EXPECT_EQ(player->GetActionData()->stepDirection, 3);
     stepWithField(Record());
+    EXPECT_EQ(player->GetActionData()->stepClock, 16u);
     stepWithField(Record(0, 0, {KVR_BUTTON_WHEEL_DOWN}));
     EXPECT_EQ(player->GetActionData()->cursorSlot, 2);
+    EXPECT_EQ(player->GetActionData()->stepDirection, 2);
     stepWithField(Record());
     stepWithField(Record(0, 0, {CCharacter::BUTTON_AIM}));
     EXPECT_EQ(player->GetActionData()->palette, 3);
@@ -231,4 +237,31 @@ TEST(CharacterControls, PaletteStepsSwapsDropsAndTakes)
     EXPECT_EQ(player->GetActionData()->weaponChange, 0);
     EXPECT_EQ(player->GetActionData()->mainSlot, player->GetActionData()->cursorSlot);
     EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND); // no swing
+    // The closed list is on show until it has slid out.
+    EXPECT_NE(player->GetActionData()->selectMode, tag_TOLQCHARAACTION::SELECT_NONE);
+    for (int i = 0; i < 13; ++i)
+        stepWithField(Record());
+    EXPECT_EQ(player->GetActionData()->selectMode, tag_TOLQCHARAACTION::SELECT_NONE);
+}
+
+// The ramp puts the ground between the thousandths; what lies on the field
+// keeps to them anyway, as every simulated pose does.
+TEST(CharacterControls, AWeaponDroppedOnTheRampLiesOnQuantisedSteps)
+{
+    Battle battle;
+    CCharacter* player = battle.Add(-1, CkvrVector3(13.337f, 3.0f, -20.0f), 4, 0);
+    player->GetRotation()->y = 33.3333f;
+    ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[1], 1), 1u);
+    CFieldLists field;
+    battle.frame.field = &field;
+    Step(&battle, Record(), 40);
+    ASSERT_GT(player->GetPosition()->y, 1.0f); // standing on the ramp
+    Step(&battle, Record(0, 0, {CCharacter::kButtonNext}));
+    Step(&battle, Record());
+    Step(&battle, Record(0, 0, {CCharacter::BUTTON_PICK_UP}));
+    ASSERT_EQ(field.weapons.size(), 1u);
+    const CkvrVector3& at = *field.weapons[0]->GetPosition();
+    for (float value : {at.x, at.y, at.z, field.weapons[0]->GetRotation()->y})
+        EXPECT_EQ(QuantizeValue(value), value);
+    EXPECT_NEAR(at.y, player->GetPosition()->y, 0.002f);
 }

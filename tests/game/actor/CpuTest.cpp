@@ -1,10 +1,12 @@
 // The computer fighter's one rule: its draws, its target and its record.
 #include "tests/game/actor/ArenaHarness.h"
+#include "tests/game/actor/StandInArena.h"
 
 #include "game/actor/CWeapon.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -64,6 +66,43 @@ TEST(Cpu, DrawsFourNumbersInOrderEachInterval)
         // No target: the record stands still.
         for (uint8_t byte : record.bytes)
             EXPECT_EQ(byte, 0);
+    }
+}
+
+// The values drawn, not only their number: the aim error, then the attack
+// roll, then the dodge roll, then the strafe side, over seeds enough that
+// any other order gives some other decision.
+TEST(Cpu, DrawsTheAimErrorAttackDodgeAndSideInThatOrder)
+{
+    Battle battle;
+    tag_TOLQBATTLEFRAME frame;
+    tag_TOLQBATTLECHARADATA data;
+    data.input = &battle.input;
+    for (uint32_t level = 0; level <= 4; ++level)
+    {
+        for (uint32_t seed = 1; seed <= 40; ++seed)
+        {
+            CCpu cpu(&battle.definitions[0], level);
+            cpu.Create(0);
+            cpu.Setup(&data, &battle.lists);
+            CCharacter* fighters[1] = {&cpu};
+            frame.fighters = fighters;
+            frame.count = 1;
+            SetFrameTime(16);
+            SeedRandom(seed);
+            tag_TOLQINPUTRECORD record;
+            cpu.Think(&frame, &record);
+            SeedRandom(seed);
+            const int32_t error = 20 - 5 * static_cast<int32_t>(level);
+            const int32_t aim = static_cast<int32_t>(RandomInt(static_cast<uint32_t>(2 * error + 1))) - error;
+            const bool attack = static_cast<float>(RandomInt(100)) < 20.0f + 15.0f * static_cast<float>(level);
+            const bool dodge = static_cast<float>(RandomInt(100)) < 7.5f * static_cast<float>(level);
+            const uint32_t side = RandomInt(2);
+            EXPECT_EQ(cpu.GetAimError(), aim) << level << " " << seed;
+            EXPECT_EQ(cpu.GetAttackRoll(), attack) << level << " " << seed;
+            EXPECT_EQ(cpu.GetDodgeRoll(), dodge) << level << " " << seed;
+            EXPECT_EQ(cpu.GetStrafeSide(), side) << level << " " << seed;
+        }
     }
 }
 
@@ -131,4 +170,68 @@ TEST(Cpu, SpecialWeaponsFireFromTheirUses)
     for (int i = 0; i < 200; ++i)
         battle.Step(16, {{0, arena::Record()}});
     EXPECT_EQ(player->GetMainWeapon()->GetAmmo(), 0u);
+}
+
+namespace
+{
+// Standing enemies near enough that a swing in the right direction would
+// touch them: the reach, the blade's sphere and the body's radius.
+bool EnemyWithinReach(const std::vector<CCharacter*>& fighters, const CCharacter* swinger)
+{
+    const CWeaponDefinition* weapon = swinger->GetMainWeapon()->GetDefinition();
+    const float reach = weapon->reach + weapon->hitRadius + swinger->GetDefinition()->radius;
+    for (const CCharacter* other : fighters)
+    {
+        if (other == swinger || other->IsDown())
+            continue;
+        const float dx = other->GetPosition()->x - swinger->GetPosition()->x;
+        const float dz = other->GetPosition()->z - swinger->GetPosition()->z;
+        if (dx * dx + dz * dz <= reach * reach)
+            return true;
+    }
+    return false;
+}
+}
+
+// Eight CPUs with their default weapons on the stand-in arena: of the swings
+// that start with an enemy within reach, at least a third strike someone.
+TEST(Cpu, SwingsThatStartWithinReachHit)
+{
+    standin::StandInData data;
+    ASSERT_TRUE(data.IsReady()) << data.GetError();
+    SeedRandom(2024);
+    standin::ArenaBattle battle(&data);
+    ASSERT_TRUE(battle.IsReady());
+    for (uint32_t i = 0; i < 8; ++i)
+        battle.AddCpu(i, i % 5);
+    uint32_t swings = 0, withinReach = 0, struck = 0;
+    std::vector<bool> watching(8, false);
+    for (uint32_t frame = 0; frame < 6000; ++frame)
+    {
+        battle.Step(16);
+        for (uint32_t i = 0; i < 8; ++i)
+        {
+            const CCharacter* cpu = battle.GetFighters()[i];
+            const tag_TOLQCHARASTATE* state = cpu->GetStateBlock();
+            if (state->actionState != CCharacter::STATE_ATTACK)
+            {
+                watching[i] = false;
+                continue;
+            }
+            if (state->stateClock == 0)
+            {
+                ++swings;
+                watching[i] = EnemyWithinReach(battle.GetFighters(), cpu);
+                withinReach += watching[i] ? 1 : 0;
+            }
+            if (watching[i] && state->swingHitMask != 0)
+            {
+                watching[i] = false;
+                ++struck;
+            }
+        }
+    }
+    std::printf("swings %u, within reach %u, of which struck %u\n", swings, withinReach, struck);
+    EXPECT_GE(withinReach, 20u);
+    EXPECT_GE(struck * 3, withinReach);
 }

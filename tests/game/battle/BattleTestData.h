@@ -10,6 +10,7 @@
 #include "game/actor/CActorResources.h"
 #include "game/app/CQorResourceController.h"
 #include "game/app/GameServices.h"
+#include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "tools/datakit/DataKit.h"
 
 #include <memory>
@@ -87,4 +88,22 @@ private:
     bool m_ready = false;
     std::string m_error;
 };
+
+// Eight computer fighters of level 4, characters 0-7, and ten NPCs, not
+// recorded; freed with FreeBattleSetting.
+inline tag_TOLQBATTLESETTING* EightCpusAndTenNpcs(uint32_t seed)
+{
+    tag_TOLQBATTLESETTING* setting = CreateBattleSettingFrom(8, 0, nullptr);
+    setting->seed = seed;
+    setting->record = 0;
+    setting->rules.npcCountIndex = 3;
+    for (uint8_t i = 0; i < 8; ++i)
+    {
+        setting->players[i].slotState = tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
+        setting->players[i].character = static_cast<int8_t>(i);
+        setting->players[i].characterCount = 8;
+        setting->players[i].cpuLevel = 4;
+    }
+    return setting;
+}
 }

@@ -200,8 +200,10 @@ TEST_F(TitleScene, HoldingADirectionTurnsTheRingOneItemEvery300ms)
 
 TEST_F(TitleScene, AnItemWithoutItsSceneSoundsTheCancelAndTheMenuStays)
 {
+    // The shop (item 4) has no scene yet.
+    constexpr uint32_t kShopItem = 4;
     Start();
-    OpenMenuAt(0);
+    OpenMenuAt(kShopItem);
     m_game->Input().SetKey(KEY_Z, true);
     m_game->Step(1);
     EXPECT_TRUE(Heard(MenuSound::Error));
@@ -210,7 +212,7 @@ TEST_F(TitleScene, AnItemWithoutItsSceneSoundsTheCancelAndTheMenuStays)
     m_game->Input().SetKey(KEY_Z, false);
     m_game->Step(1);
     EXPECT_TRUE(InMenu(MenuStep::Waiting));
-    EXPECT_EQ(Title()->GetFrontItem(), 0u);
+    EXPECT_EQ(Title()->GetFrontItem(), kShopItem);
 }
 
 TEST_F(TitleScene, ChoosingTheOptionItemFadesOutAndOpensTheOptions)

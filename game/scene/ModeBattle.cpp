@@ -1,0 +1,136 @@
+// Setting up a mode's battle from the play data and the game data, and the
+// HUD's menus and choices.
+#include "game/scene/ModeBattle.h"
+
+#include "engine/core/AlignedMemory.h"
+#include "engine/core/GameText.h"
+#include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CGameDataResource.h"
+#include "game/app/CGameConfig.h"
+#include "game/app/CQorResourceController.h"
+#include "game/app/GameServices.h"
+#include "game/battle/CBattleConsole.h"
+#include "game/battle/CBattleScene.h"
+#include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/story/StoryText.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+// One of the HUD's four menus: captions (game texts, kept for the
+// program's life) and each one's result code.
+struct HudMenu
+{
+    uint8_t count;
+    const char* const* captions;
+    const int8_t* codes;
+};
+constexpr uint32_t kHudMenus = 4; // pause, win, lose, draw
+
+const HudMenu* StoryMenus()
+{
+    static const char* const kPause[] = {GameText("対戦に戻る"), GameText("リトライ"), GameText("タイトルに戻る")};
+    static const int8_t kPauseCodes[] = {RESULT_RESUME, RESULT_RETRY, RESULT_TITLE};
+    static const char* const kEnd[] = {GameText("リトライ"), GameText("タイトルに戻る")};
+    static const int8_t kEndCodes[] = {RESULT_RETRY, RESULT_TITLE};
+    static const HudMenu menus[kHudMenus] = {
+        {3, kPause, kPauseCodes}, {0, nullptr, nullptr}, {2, kEnd, kEndCodes}, {2, kEnd, kEndCodes}};
+    return menus;
+}
+
+const HudMenu* MissionMenus()
+{
+    static const char* const kPause[] = {GameText("対戦に戻る"), GameText("リトライ"), GameText("選択に戻る"),
+                                         GameText("タイトルに戻る")};
+    static const int8_t kPauseCodes[] = {RESULT_RESUME, RESULT_RETRY, RESULT_MODE_SELECT, RESULT_TITLE};
+    static const char* const kEnd[] = {GameText("リトライ"), GameText("選択に戻る"), GameText("タイトルに戻る")};
+    static const int8_t kEndCodes[] = {RESULT_RETRY, RESULT_MODE_SELECT, RESULT_TITLE};
+    static const HudMenu menus[kHudMenus] = {
+        {4, kPause, kPauseCodes}, {0, nullptr, nullptr}, {3, kEnd, kEndCodes}, {3, kEnd, kEndCodes}};
+    return menus;
+}
+
+CResourceList<CResourceBase*>* GameList(uint8_t kind)
+{
+    if (g_pResourceController == nullptr)
+        return nullptr;
+    return static_cast<CResourceList<CResourceBase*>*>(g_pResourceController->GetList(kind));
+}
+
+void CopyOwnClothes(tag_TOLQBATTLEPLAYER* entry, CGameConfig* config)
+{
+    const tag_TOLQCHARAPLAYDATA* own =
+        config != nullptr ? config->GetCharacterData(entry->GetCharacterIndex()) : nullptr;
+    if (own == nullptr)
+        return;
+    for (uint32_t i = 0; i < tag_TOLQBATTLEPLAYER::kClothes; ++i)
+    {
+        AlignedFree(const_cast<char*>(entry->clothes[i]));
+        const char* name = own->clothes[i];
+        entry->clothes[i] = CopyStoryText(name, static_cast<uint32_t>(strnlen(name, kNameBytes)), kNameBytes);
+    }
+}
+}
+
+namespace ModeBattle
+{
+const CCharacterDefinition* Character(uint32_t index)
+{
+    CResourceList<CResourceBase*>* characters = GameList(CQorResourceController::LIST_CHARACTERS);
+    if (characters == nullptr || index >= characters->GetCount())
+        return nullptr;
+    const auto* resource = dynamic_cast<const CGameDataResource<CCharacterDefinition>*>(characters->GetItem(index));
+    return resource != nullptr ? &resource->GetDefinition() : nullptr;
+}
+
+void PrepareSetting(tag_TOLQBATTLESETTING* setting, CGameConfig* config)
+{
+    if (setting == nullptr || setting->players == nullptr || setting->playerCount == 0)
+        return;
+    CopyOwnClothes(&setting->players[0], config);
+    for (uint8_t i = 0; i < setting->playerCount; ++i)
+    {
+        tag_TOLQBATTLEPLAYER& entry = setting->players[i];
+        const CCharacterDefinition* character = Character(entry.GetCharacterIndex());
+        if (character != nullptr)
+            std::copy(std::begin(character->radio), std::end(character->radio), std::begin(entry.radioChat));
+    }
+    CResourceList<CResourceBase*>* stages = GameList(CQorResourceController::LIST_STAGES);
+    setting->rules.stageCount = static_cast<uint8_t>(std::min<uint32_t>(stages != nullptr ? stages->GetCount() : 0, 255));
+}
+
+void InstallMenus(CBattleScene* battle, Mode mode)
+{
+    CBattleConsole* console = battle != nullptr ? battle->GetConsole() : nullptr;
+    if (console == nullptr)
+        return;
+    const HudMenu* menus = mode == Mode::Story ? StoryMenus() : MissionMenus();
+    // The menus hold the battle while they are open, and have no title.
+    constexpr uint32_t kBlocksPlay = 1;
+    console->SetBanner1(menus[0].count, kBlocksPlay, nullptr, menus[0].captions, menus[0].codes);
+    console->SetBanner2(menus[1].count, kBlocksPlay, nullptr, menus[1].captions, menus[1].codes);
+    console->SetBanner3(menus[2].count, kBlocksPlay, nullptr, menus[2].captions, menus[2].codes);
+    console->SetBanner4(menus[3].count, kBlocksPlay, nullptr, menus[3].captions, menus[3].codes);
+}
+
+Choice Finished(const CBattleScene* battle)
+{
+    if (battle == nullptr || battle->IsFinished() == 0)
+        return Choice::Playing;
+    CBattleConsole* console = const_cast<CBattleScene*>(battle)->GetConsole();
+    const int8_t code = console != nullptr ? console->GetResultCode() : static_cast<int8_t>(RESULT_RESUME);
+    switch (code)
+    {
+    case RESULT_RETRY:
+        return Choice::Retry;
+    case RESULT_TITLE:
+        return Choice::Title;
+    case RESULT_MODE_SELECT:
+        return Choice::Select;
+    default:
+        return Choice::Continue;
+    }
+}
+}
