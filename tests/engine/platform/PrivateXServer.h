@@ -17,13 +17,15 @@ extern char** environ;
 class PrivateXServer
 {
 public:
-    PrivateXServer()
+    // screen: Xvfb's "WxHxD" (two game windows side by side want a wider
+    // one).
+    explicit PrivateXServer(const char* screen = "1024x768x24")
     {
         int fds[2];
         if (pipe(fds) != 0)
             return;
         const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
                               nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
