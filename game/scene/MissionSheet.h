@@ -10,23 +10,23 @@
 // same table.
 namespace MissionSheet
 {
-inline constexpr MenuCell kTitle{.left = 1040, .top = 60, .right = 1420, .bottom = 108};
+inline constexpr MenuCell kTitle{.left = 800, .top = 1512, .right = 1180, .bottom = 1560};
 // The panels' frame: nine 36 x 36 pieces of one drawn window, corners kept
 // and the rest stretched.
-inline constexpr MenuCell kFrameWindow{.left = 1040, .top = 120, .right = 1144, .bottom = 224};
+inline constexpr MenuCell kFrameWindow{.left = 800, .top = 1572, .right = 904, .bottom = 1676};
 inline constexpr float kFramePiece = 36.0f;
-inline constexpr MenuCell kRowBand{.left = 1160, .top = 120, .right = 1192, .bottom = 150};
+inline constexpr MenuCell kRowBand{.left = 920, .top = 1572, .right = 952, .bottom = 1602};
 // Rank icons: one for ranks 1 to 3, then one each for 4, 5 and 6.
 inline constexpr uint32_t kRankIcons = 4;
 inline constexpr MenuCell kRankIcon[kRankIcons] = {
-    {.left = 1200, .top = 120, .right = 1228, .bottom = 148},
-    {.left = 1232, .top = 120, .right = 1260, .bottom = 148},
-    {.left = 1264, .top = 120, .right = 1292, .bottom = 148},
-    {.left = 1296, .top = 120, .right = 1324, .bottom = 148},
+    {.left = 960, .top = 1572, .right = 988, .bottom = 1600},
+    {.left = 992, .top = 1572, .right = 1020, .bottom = 1600},
+    {.left = 1024, .top = 1572, .right = 1052, .bottom = 1600},
+    {.left = 1056, .top = 1572, .right = 1084, .bottom = 1600},
 };
 inline constexpr const char* kRankIconNames[kRankIcons] = {"C", "B", "A", "S"};
-inline constexpr MenuCell kScrollTrack{.left = 1360, .top = 120, .right = 1376, .bottom = 184};
-inline constexpr MenuCell kScrollThumb{.left = 1380, .top = 120, .right = 1396, .bottom = 136};
-inline constexpr MenuCell kBack{.left = 1040, .top = 240, .right = 1100, .bottom = 280};
-inline constexpr MenuCell kLitBack{.left = 1104, .top = 240, .right = 1164, .bottom = 280};
+inline constexpr MenuCell kScrollTrack{.left = 1120, .top = 1572, .right = 1136, .bottom = 1636};
+inline constexpr MenuCell kScrollThumb{.left = 1140, .top = 1572, .right = 1156, .bottom = 1588};
+inline constexpr MenuCell kBack{.left = 800, .top = 1692, .right = 860, .bottom = 1732};
+inline constexpr MenuCell kLitBack{.left = 864, .top = 1692, .right = 924, .bottom = 1732};
 }
