@@ -143,7 +143,7 @@ bool Shown(QorProcess* const* games, bool ok)
 
 TEST(NetworkMatchProgram, TwoGamesMeetInTheLobbyFightARoomBattleAndAreBackInTheLobby)
 {
-    PrivateXServer server("1320x600x24");
+    PrivateXServer server("1320x600x24", false);
     if (server.GetDisplay().empty())
         GTEST_SKIP() << "no Xvfb to run the games on";
     const uint16_t lobbyPort = lobbytest::FreePortOn({kLobbyAddress, kAddresses[0], kAddresses[1]});

@@ -114,11 +114,15 @@ public:
     void Move(int x, int y) { Tool("windowmove --sync " + m_window + " " + std::to_string(x) + " " + std::to_string(y)); }
 
     // A key held long enough for a frame to see it down.
+    // Down and up in one run of the tool: a second run could start late
+    // on a loaded machine, and a key held past the server's repeat delay
+    // repeats.
     void Press(const std::string& key, int holdMilliseconds = 120)
     {
-        Tool("keydown --window " + m_window + " " + key);
-        std::this_thread::sleep_for(std::chrono::milliseconds(holdMilliseconds));
-        Tool("keyup --window " + m_window + " " + key);
+        char hold[32];
+        std::snprintf(hold, sizeof hold, "%.3f", holdMilliseconds / 1000.0);
+        Tool("keydown --window " + m_window + " " + key + " sleep " + hold + " keyup --window " + m_window + " " +
+             key);
     }
 
     // A left click at a layout point of the 640 x 480 window (s = 0.625).
