@@ -136,13 +136,15 @@ public:
              m_window + " " + key);
     }
 
-    // A left click at a layout point of the 640 x 480 window (s = 0.625).
+    // A left click at a layout point of the 640 x 480 window (s = 0.625),
+    // the pointer resting and the button held for a few slow frames on a
+    // busy machine.
     void Click(float layoutX, float layoutY)
     {
         const int x = static_cast<int>(layoutX * 0.625f);
         const int y = static_cast<int>(layoutY * 0.625f);
         Tool("mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y) +
-             " sleep 0.15 mousedown 1 sleep 0.15 mouseup 1");
+             " sleep 0.4 mousedown 1 sleep 0.3 mouseup 1");
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
     }
 
