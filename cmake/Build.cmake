@@ -66,14 +66,19 @@ set(KVR_TEST_ENV
   "GSETTINGS_BACKEND=memory"
   "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 
-# kvr_add_test_folder(<target> [SERIAL] [TIMEOUT seconds] LIBS lib...): one
-# test program from every .cpp of the calling folder, each test case
-# registered with ctest; SERIAL tests run alone, never beside other tests of
-# a parallel run; each test may take 300 seconds unless TIMEOUT says more.
+# kvr_add_test_folder(<target> [SERIAL] [TIMEOUT seconds] [LOCK name] LIBS
+# lib...): one test program from every .cpp of the calling folder, each test
+# case registered with ctest; SERIAL tests run alone, never beside other
+# tests of a parallel run; tests of one LOCK run one at a time, beside other
+# tests; each test may take 300 seconds unless TIMEOUT says more.
 function(kvr_add_test_folder target)
-  cmake_parse_arguments(ARG "SERIAL" "TIMEOUT" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL" "TIMEOUT;LOCK" "LIBS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
+  endif()
+  set(properties TIMEOUT ${ARG_TIMEOUT} RUN_SERIAL ${ARG_SERIAL})
+  if(ARG_LOCK)
+    list(APPEND properties RESOURCE_LOCK ${ARG_LOCK})
   endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
@@ -90,5 +95,5 @@ function(kvr_add_test_folder target)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} RUN_SERIAL ${ARG_SERIAL})
+    PROPERTIES ${properties})
 endfunction()
