@@ -91,6 +91,9 @@ public:
     // admitted from the start. The session drops connections that stay
     // unadmitted too long, and gives their slots away first.
     bool IsAdmitted() const { return m_admitted.load(); }
+    // True when the current connection came in through the listener, false
+    // when this side connected out (or has no connection).
+    bool IsInbound() const { return m_inbound.load(); }
     // Milliseconds of session upkeep the current connection has spent
     // unadmitted, advanced by the session's Poll.
     uint32_t AddUnadmittedTime(uint32_t milliseconds) { return m_unadmittedMs.fetch_add(milliseconds) + milliseconds; }
@@ -115,6 +118,7 @@ private:
     in_addr m_address{};
     std::atomic<uint32_t> m_keepAliveMiss{0};
     std::atomic<bool> m_admitted{true};
+    std::atomic<bool> m_inbound{false};
     std::atomic<uint32_t> m_unadmittedMs{0};
     std::atomic<uint64_t> m_connectionOrder{0};
 

@@ -67,6 +67,6 @@ run_ctest "$release"
 tsan="$root/build/tsan"
 cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF
 cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net test_net_lobby \
-    test_game_app
+    test_game_app test_game_scene
 ctest --test-dir "$tsan" --output-on-failure --parallel "$jobs" --timeout 600 --repeat until-pass:2 \
-    -R 'Sound|Movie|^(PacketQueue|NetSession|NetSendQueue|NetMultiProcess|Upnp|UpnpMessages|LineTest|LobbyDispatchTest|LobbyLoopback|LobbyMisbehaviourTest|HostileRoom|HostileServer|LoadingLock|ControllerLoading)\.'
+    -R 'Sound|Movie|^(PacketQueue|NetSession|NetSendQueue|NetMultiProcess|Upnp|UpnpMessages|LineTest|LobbyDispatchTest|LobbyLoopback|LobbyMisbehaviourTest|HostileRoom|HostileServer|LoadingLock|ControllerLoading|NetLockstep|NetMatchMessages|NetworkSceneSeats|NetworkSceneBattle|NetworkMatchProcesses|NetworkMatchPlayer)\.'

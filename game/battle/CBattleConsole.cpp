@@ -278,10 +278,13 @@ void CBattleConsole::ExpireShown()
 
 void CBattleConsole::UpdateRunning(const tag_KVRPADSTATE* pad, uint32_t milliseconds)
 {
+    // A menu that holds the battle holds its clock; one that doesn't (an
+    // online battle's, where every side steps the same frames whatever
+    // menu one of them has open) lets the time run on as everywhere else.
+    if (m_state.timeLeft < tag_TOLQBATTLERULE::kNoTimeLimit && m_state.timeLeft != 0 && !IsPlayBlocked())
+        m_state.timeLeft -= milliseconds < m_state.timeLeft ? milliseconds : m_state.timeLeft;
     if (m_state.currentMenu != ConsoleMenu::None)
         return;
-    if (m_state.timeLeft < tag_TOLQBATTLERULE::kNoTimeLimit && m_state.timeLeft != 0)
-        m_state.timeLeft -= milliseconds < m_state.timeLeft ? milliseconds : m_state.timeLeft;
     if (Pressed(pad, BUTTON_MENU))
         ShowAnnouncement(ConsoleMenu::Pause);
     // Held, the list opens and stays fully shown; released, it runs on and

@@ -5,6 +5,7 @@
 #include "game/scene/CEquipScene.h"
 #include "game/scene/CLocalScene.h"
 #include "game/scene/CMissionScene.h"
+#include "game/scene/CNetworkScene.h"
 #include "game/scene/COptionScene.h"
 #include "game/scene/CRecordScene.h"
 #include "game/scene/CReplayScene.h"
@@ -31,6 +32,7 @@ constexpr SceneEntry kScenes[] = {
     {CController::SCENE_TITLE, &Make<CTitleScene>},
     {CController::SCENE_STORY, &Make<CStoryScene>},
     {CController::SCENE_LOCAL_BATTLE, &Make<CLocalScene>},
+    {CController::SCENE_NETWORK, &Make<CNetworkScene>},
     {CController::SCENE_MISSION, &Make<CMissionScene>},
     {CController::SCENE_SHOP, &Make<CShopScene>},
     {CController::SCENE_OPTION, &Make<COptionScene>},

@@ -136,11 +136,13 @@ void CLobbyScreens::DrawBackground()
                                        "Ver.%s", m_client.m_gameId.c_str());
 }
 
+// The font scales a wrapped text's line height itself: line heights are
+// given in layout units.
 void CLobbyScreens::Notice(const char* text)
 {
     Frame(200, 264, 824, 504, FRAME_FIRST, 0xFFFFFFFF);
     if (m_font != nullptr)
-        m_font->DrawTextWrapped(216 * m_scale, 280 * m_scale, 40 * m_scale, 0, 0xFFFFFFFF, 32, m_scale, text);
+        m_font->DrawTextWrapped(216 * m_scale, 280 * m_scale, 40, 0, 0xFFFFFFFF, 32, m_scale, text);
 }
 
 void CLobbyScreens::Message(const char* text)
@@ -214,7 +216,7 @@ void CLobbyScreens::ChatLog(float x, float y, int32_t width, bool room, uint32_t
         Text(x, y + 24.0f * lines, color, 18, name);
         ++lines;
         if (m_font != nullptr)
-            m_font->DrawTextWrapped(x * m_scale, (y + 24.0f * lines) * m_scale, 24 * m_scale,
+            m_font->DrawTextWrapped(x * m_scale, (y + 24.0f * lines) * m_scale, 24,
                                     static_cast<uint32_t>(width), color, 18, m_scale, log[i].text);
         lines += CountLobbyLines(log[i].text, width);
     }
@@ -346,7 +348,7 @@ void CLobbyScreens::RoomEditor(bool dimmed, bool change)
         if (row == s.row && m_client.m_editor->IsEnable())
             m_client.m_editor->Draw(496 * m_scale, rowY(row) * m_scale, 24, m_scale, rowColor(row));
         else if (m_font != nullptr)
-            m_font->DrawTextWrapped(496 * m_scale, rowY(row) * m_scale, 32 * m_scale, 24, rowColor(row), 24, m_scale,
+            m_font->DrawTextWrapped(496 * m_scale, rowY(row) * m_scale, 32, 24, rowColor(row), 24, m_scale,
                                     value);
         Underline(496, 880, rowY(row) + 28, rowColor(row));
     };
@@ -410,7 +412,7 @@ void CLobbyScreens::RoomInfo(bool dimmed, bool buttons)
     }
     Text(144, y, color, 24, "\x83\x52\x83\x81\x83\x93\x83\x67" /* コメント */);
     if (m_font != nullptr)
-        m_font->DrawTextWrapped(144 * m_scale, (y + 40) * m_scale, 32 * m_scale, 24, color, 24, m_scale,
+        m_font->DrawTextWrapped(144 * m_scale, (y + 40) * m_scale, 32, 24, color, 24, m_scale,
                                 room->data.comment);
     const tag_KVRLOBBYMEMBERS& members = room->data.members;
     float my = 200;
@@ -446,7 +448,7 @@ void CLobbyScreens::UserInfo(bool dimmed, const CLobbyUser* user, bool kickButto
     }
     Text(344, 160, color, 24, d.name);
     if (m_font != nullptr)
-        m_font->DrawTextWrapped(344 * m_scale, 200 * m_scale, 24 * m_scale, 32, color, 18, m_scale, d.comment);
+        m_font->DrawTextWrapped(344 * m_scale, 200 * m_scale, 24, 32, color, 18, m_scale, d.comment);
     const int64_t battles = static_cast<int64_t>(d.wins) + d.losses + d.draws;
     char values[7][32];
     std::snprintf(values[0], sizeof(values[0]), "%d", d.rank);
@@ -496,7 +498,7 @@ void CLobbyScreens::DrawRoomChatLines(float x, float y, float scale, uint32_t co
     {
         char text[kLobbyNameSize + kLobbyChatTextSize + 8];
         std::snprintf(text, sizeof(text), "\x81\x79\x25\x73\x81\x7A\x25\x73" /* 【%s】%s */, s.roomChat[i].name, s.roomChat[i].text);
-        m_font->DrawTextWrapped(x, y + 24.0f * scale * lines, 24 * scale, 64, color, 18, scale, text);
+        m_font->DrawTextWrapped(x, y + 24.0f * scale * lines, 24, 64, color, 18, scale, text);
         lines += CountLobbyLines(text, 64);
     }
 }

@@ -17,14 +17,17 @@ extern char** environ;
 class PrivateXServer
 {
 public:
-    PrivateXServer()
+    // screen: Xvfb's "WxHxD" (two game windows side by side want a wider
+    // one). keyRepeat false: a key held long (for a slow frame to see it)
+    // stays one press.
+    explicit PrivateXServer(const char* screen = "1024x768x24", bool keyRepeat = true)
     {
         int fds[2];
         if (pipe(fds) != 0)
             return;
         const std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                              nullptr};
+        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
+                              keyRepeat ? nullptr : "-r", nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addclose(&actions, fds[0]);

@@ -50,30 +50,13 @@ struct Rgb
 class QorProcess
 {
 public:
-    QorProcess(const std::string& display, const std::string& home) : m_display(display)
+    // environment: variables added to the program's own (NAME=value).
+    QorProcess(const std::string& display, const std::string& home, const std::vector<std::string>& environment = {})
+        : m_display(display)
     {
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry != nullptr; ++entry)
-        {
-            const std::string text = *entry;
-            if (text.rfind("DISPLAY=", 0) != 0 && text.rfind("XDG_DATA_HOME=", 0) != 0 &&
-                text.rfind("ASAN_OPTIONS=", 0) != 0)
-                environment.push_back(text);
-        }
-        // The program unloads the GL driver on its way out, and what the
-        // driver never freed loses its module name (see
-        // tests/support/process/KeepLibrariesLoaded.cpp): leaks are the
-        // in-process tests' to find, memory errors stay fatal here too.
-        environment.push_back("ASAN_OPTIONS=detect_leaks=0:abort_on_error=0");
-        environment.push_back("DISPLAY=" + display);
-        environment.push_back("XDG_DATA_HOME=" + home);
-        std::vector<char*> envp;
-        for (std::string& text : environment)
-            envp.push_back(text.data());
-        envp.push_back(nullptr);
-        const char* argv[] = {KVR_QOR_PROGRAM, KVR_DATA_DIR, nullptr};
-        if (posix_spawn(&m_pid, KVR_QOR_PROGRAM, nullptr, nullptr, const_cast<char* const*>(argv), envp.data()) != 0)
-            m_pid = 0;
+        std::vector<std::string> variables = Inherited();
+        variables.insert(variables.end(), environment.begin(), environment.end());
+        Spawn(variables, home);
         m_x = XOpenDisplay(display.c_str());
     }
     ~QorProcess()
@@ -117,7 +100,8 @@ public:
         const auto end = Clock::now() + kScreenTimeout;
         while (Clock::now() < end && !Ended())
         {
-            m_window = Tool("search --name '^QOR$'");
+            // By process: several games may share the X server.
+            m_window = Tool("search --all --pid " + std::to_string(m_pid) + " --name '^QOR$'");
             if (!m_window.empty())
             {
                 Tool("windowfocus --sync " + m_window);
@@ -127,6 +111,16 @@ public:
         }
         return false;
     }
+
+    // Keys go to the focused window: with several games on one X server
+    // each batch of keys first takes the focus.
+    void Focus() { Tool("windowfocus --sync " + m_window); }
+
+    // Text typed through the X server into the focused window.
+    void Type(const std::string& text) { Tool("type --delay 120 '" + text + "'"); }
+
+    // The window's top-left corner on the screen.
+    void Move(int x, int y) { Tool("windowmove --sync " + m_window + " " + std::to_string(x) + " " + std::to_string(y)); }
 
     // A key held long enough for a frame to see it down, and short of the
     // ring's 300 ms turn: one xdotool run holds and lets go, so the hold
@@ -143,7 +137,7 @@ public:
         const int x = static_cast<int>(layoutX * 0.625f);
         const int y = static_cast<int>(layoutY * 0.625f);
         Tool("mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y) +
-             " sleep 0.15 mousedown 1 sleep 0.15 mouseup 1");
+             " sleep 0.4 mousedown 1 sleep 0.3 mouseup 1");
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
     }
 
@@ -229,6 +223,38 @@ public:
     }
 
 private:
+    // The test's environment but for what each game gets of its own.
+    static std::vector<std::string> Inherited()
+    {
+        std::vector<std::string> variables;
+        for (char** entry = environ; *entry != nullptr; ++entry)
+        {
+            const std::string text = *entry;
+            if (text.rfind("DISPLAY=", 0) != 0 && text.rfind("XDG_DATA_HOME=", 0) != 0 &&
+                text.rfind("ASAN_OPTIONS=", 0) != 0)
+                variables.push_back(text);
+        }
+        return variables;
+    }
+
+    void Spawn(std::vector<std::string> environment, const std::string& home)
+    {
+        // The program unloads the GL driver on its way out, and what the
+        // driver never freed loses its module name (see
+        // tests/support/process/KeepLibrariesLoaded.cpp): leaks are the
+        // in-process tests' to find, memory errors stay fatal here too.
+        environment.push_back("ASAN_OPTIONS=detect_leaks=0:abort_on_error=0");
+        environment.push_back("DISPLAY=" + m_display);
+        environment.push_back("XDG_DATA_HOME=" + home);
+        std::vector<char*> envp;
+        for (std::string& text : environment)
+            envp.push_back(text.data());
+        envp.push_back(nullptr);
+        const char* argv[] = {KVR_QOR_PROGRAM, KVR_DATA_DIR, nullptr};
+        if (posix_spawn(&m_pid, KVR_QOR_PROGRAM, nullptr, nullptr, const_cast<char* const*>(argv), envp.data()) != 0)
+            m_pid = 0;
+    }
+
     XImage* Grab()
     {
         const Window window = static_cast<Window>(std::stoul(m_window.empty() ? "0" : m_window));

@@ -42,12 +42,14 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     auto options = [&] { return titleBands() && Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
     auto records = [&] { return titleBands() && !Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
     auto z = [&] { game.Press("z"); };
-    // Each press turns the ring one item down; a turn takes 300 ms.
+    // Each press turns the ring one item down; a turn takes 300 ms of the
+    // game's time, longer on a busy machine, and a press during a turn is
+    // lost: each waits for the turn before it with time to spare.
     auto turnDown = [&](int items) {
         for (int turn = 0; turn < items; ++turn)
         {
-            game.Press("Down");
-            std::this_thread::sleep_for(std::chrono::milliseconds(450));
+            game.Press("Down", 200);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
         }
     };
 

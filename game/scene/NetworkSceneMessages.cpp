@@ -1,0 +1,511 @@
+// The network scene's seats and messages, on the session's threads: the
+// slot handshake, the disconnect rules, and the handling of each message
+// with the rule of who may send it.
+//
+// Who may send what: a guest takes messages only from its host (the
+// connection seated in slot 0): the slot, the scene state, the setup's
+// cursor and rules, the seats the host passes on, the seed, the frames,
+// the end-of-battle choice and the keep-alive. The host takes only a
+// seated guest's ready report, its own seat (summary or whole), its input
+// records and its keep-alive answer, each for that guest's own slot.
+// Everything else is dropped, and the first drop of each peer is logged.
+//
+// Sections: callbacks; seats; handlers of the host; handlers of a guest;
+// senders.
+#include "game/scene/CNetworkScene.h"
+
+#include "engine/core/CByteReader.h"
+#include "engine/core/FailureLog.h"
+#include "game/battle/CBattleScene.h"
+#include "game/battle/SetupMessages.h"
+#include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/scene/NetMatchMessages.h"
+#include "net/CNetClient.h"
+#include "net/CNetSession.h"
+#include "net/lobby/CLobbyClient.h"
+
+#include <cstring>
+
+namespace
+{
+// Peers whose drops are logged at most; more are counted only.
+constexpr size_t kLoggedPeers = 64;
+
+}
+
+// ---------------------------------------------------------------- callbacks
+
+uint32_t CNetworkScene::OnPeerConnected(void* argument, CNetClient* peer)
+{
+    return static_cast<CNetworkScene*>(argument)->HandlePeerConnected(peer);
+}
+
+uint32_t CNetworkScene::OnPeerMessage(void* argument, CNetClient* peer, const uint8_t* payload, int32_t id,
+                                      uint32_t length)
+{
+    static_cast<CNetworkScene*>(argument)->HandleMessage(peer, payload, id, length);
+    return 1;
+}
+
+uint32_t CNetworkScene::OnPeerDisconnected(void* argument, CNetClient* peer)
+{
+    static_cast<CNetworkScene*>(argument)->HandlePeerDisconnected(peer);
+    return 1;
+}
+
+// ---------------------------------------------------------------- seats
+
+int32_t CNetworkScene::SlotOfPeer(const CNetClient* peer) const
+{
+    if (peer == nullptr)
+        return -1;
+    for (uint32_t slot = 0; slot < tag_TOLQNETMATCH::kSlots; ++slot)
+    {
+        if (!m_match.slotPeer[slot].empty() && m_match.slotPeer[slot] == peer->GetId())
+            return static_cast<int32_t>(slot);
+    }
+    return -1;
+}
+
+// Before its slot comes, a guest's host is the connection it made itself
+// (the host may pass a seat on before it seats the newcomer).
+bool CNetworkScene::IsHostPeer(const CNetClient* peer) const
+{
+    if (m_match.host != 0 || peer == nullptr)
+        return false;
+    if (m_match.slotPeer[tag_TOLQNETMATCH::kHostSlot].empty())
+        return !peer->IsInbound();
+    return SlotOfPeer(peer) == tag_TOLQNETMATCH::kHostSlot;
+}
+
+void CNetworkScene::SetSeatName(uint32_t slot, const char* name)
+{
+    tag_TOLQBATTLEPLAYER& entry = m_match.setting->players[slot];
+    if (name == nullptr)
+    {
+        m_match.names[slot].clear();
+        entry.name = nullptr;
+        return;
+    }
+    m_match.names[slot] = name;
+    entry.name = m_match.names[slot].c_str();
+}
+
+void CNetworkScene::CloseSeat(uint32_t slot)
+{
+    tag_TOLQBATTLEPLAYER& entry = m_match.setting->players[slot];
+    SetSeatName(slot, nullptr);
+    entry.slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
+    entry.roomWords[0] = 0;
+    entry.character = 0;
+    m_match.slotPeer[slot].clear();
+    m_match.awaitingAnswer[slot] = 0;
+    UpdateSeatedMask();
+}
+
+void CNetworkScene::UpdateSeatedMask()
+{
+    uint32_t seated = 0;
+    for (uint32_t slot = 1; slot < tag_TOLQNETMATCH::kSlots; ++slot)
+    {
+        if (!m_match.slotPeer[slot].empty())
+            seated |= tag_TOLQNETMATCH::SlotBit(slot);
+    }
+    std::lock_guard<std::mutex> frames(m_match.frameLock);
+    m_match.seated = seated & ~m_match.departed;
+    m_match.batchWake.notify_all();
+}
+
+// A guest connected to this room's owner (on the session's accept thread):
+// it gets its old seat back, or the lowest free one, or none when the room
+// is full (the session then cuts it).
+uint32_t CNetworkScene::HandlePeerConnected(CNetClient* peer)
+{
+    SceneLock lock(m_match.sceneLock);
+    tag_TOLQBATTLESETTING* setting = m_match.setting;
+    if (setting == nullptr || peer == nullptr || BattleExists())
+        return 0;
+    int32_t slot = SlotOfPeer(peer);
+    if (slot == tag_TOLQNETMATCH::kHostSlot)
+        return 0;
+    for (uint32_t free = 1; slot < 0 && free < setting->playerCount && free < tag_TOLQNETMATCH::kSlots; ++free)
+    {
+        if (m_match.slotPeer[free].empty())
+            slot = static_cast<int32_t>(free);
+    }
+    if (slot < 0)
+        return 0;
+    m_match.slotPeer[slot] = peer->GetId();
+    m_match.host = 1;
+    m_match.guestSeated = true;
+    setting->ownSlot = tag_TOLQNETMATCH::kHostSlot;
+    setting->viewedSlot = tag_TOLQNETMATCH::kHostSlot;
+    tag_TOLQBATTLEPLAYER& own = setting->players[tag_TOLQNETMATCH::kHostSlot];
+    own.slotState = 0;
+    own.roomWords[0] = 0;
+    own.character = static_cast<int8_t>(own.characterCount);
+    if (m_match.randomMatch == 0)
+    {
+        auto lobbyLock = m_lobby->Lock();
+        const CLobbyUser* user = m_lobby->GetOwnUser();
+        SetSeatName(tag_TOLQNETMATCH::kHostSlot, user != nullptr ? user->data.name : nullptr);
+    }
+    tag_TOLQBATTLEPLAYER& seat = setting->players[slot];
+    SetSeatName(static_cast<uint32_t>(slot), nullptr);
+    seat.slotState = static_cast<int8_t>(slot);
+    seat.roomWords[0] = 0;
+    seat.character = static_cast<int8_t>(seat.characterCount);
+    m_match.awaitingAnswer[slot] = 0;
+    UpdateSeatedMask();
+    const uint8_t given = static_cast<uint8_t>(slot);
+    peer->Send(NETMSG_SLOT, kNetMatchSub, &given, kNetSlotSize, kNetKindTcp);
+    SendSeed();
+    // The newcomer hears of every other seat, which the guests before it
+    // announced before it was there.
+    for (uint32_t other = 0; other < setting->playerCount && other < tag_TOLQNETMATCH::kSlots; ++other)
+    {
+        if (other == static_cast<uint32_t>(slot))
+            continue;
+        const std::vector<uint8_t> bytes =
+            SetupMessages::EncodeEntry(setting->players[other], static_cast<uint8_t>(other));
+        if (!bytes.empty())
+            peer->Send(NETMSG_ENTRY, kNetMatchSub, bytes.data(), static_cast<uint32_t>(bytes.size()), kNetKindTcp);
+    }
+    return 1;
+}
+
+// A connection ended (on its receive thread). A connection replaced by the
+// same guest's new one changes nothing.
+void CNetworkScene::HandlePeerDisconnected(CNetClient* peer)
+{
+    if (peer == nullptr || peer->HasLiveConnection())
+        return;
+    SceneLock lock(m_match.sceneLock);
+    if (m_match.setting == nullptr)
+        return;
+    const int32_t slot = SlotOfPeer(peer);
+    if (slot < 0)
+        return;
+    if (slot == tag_TOLQNETMATCH::kHostSlot)
+    {
+        if (m_match.host == 0)
+        {
+            m_match.slotPeer[slot].clear();
+            m_posted.hostLost = true;
+        }
+        return;
+    }
+    if (m_match.host == 0)
+        return;
+    m_match.slotPeer[slot].clear();
+    m_match.awaitingAnswer[slot] = 0;
+    if (!BattleExists())
+    {
+        CloseSeat(static_cast<uint32_t>(slot));
+        SendSeatSummary(static_cast<uint32_t>(slot));
+        return;
+    }
+    // A battle is on: the seat closes on every side at the first frame of
+    // the next batch, which carries the departure mark.
+    {
+        std::lock_guard<std::mutex> frames(m_match.frameLock);
+        m_match.departed |= tag_TOLQNETMATCH::SlotBit(static_cast<uint32_t>(slot));
+    }
+    UpdateSeatedMask();
+    SetupMessages::PlayerSummary summary =
+        SetupMessages::SummaryOf(m_match.setting->players[slot], static_cast<uint8_t>(slot));
+    summary.slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
+    summary.confirmed = 0;
+    const std::vector<uint8_t> bytes = SetupMessages::EncodeSummary(summary);
+    SendToAll(NETMSG_SUMMARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+// ---------------------------------------------------------------- dispatch
+
+void CNetworkScene::HandleMessage(CNetClient* peer, const uint8_t* payload, int32_t id, uint32_t length)
+{
+    SceneLock lock(m_match.sceneLock);
+    if (m_match.setting == nullptr || peer == nullptr)
+        return;
+    if (m_match.host != 0)
+    {
+        const int32_t slot = SlotOfPeer(peer);
+        if (slot <= 0)
+        {
+            Drop(peer, id, "the sender has no seat");
+            return;
+        }
+        HandleHostMessage(peer, slot, payload, id, length);
+        return;
+    }
+    if (id == NETMSG_SLOT)
+    {
+        // Only the host this side connected to seats it.
+        if (!IsHostPeer(peer) || length != kNetSlotSize || payload[0] >= m_match.setting->playerCount || payload[0] == 0)
+        {
+            Drop(peer, id, "a slot not from this side's host, or out of range");
+            return;
+        }
+        OnSlotGiven(peer, payload[0]);
+        return;
+    }
+    if (!IsHostPeer(peer))
+    {
+        Drop(peer, id, "the sender is not this side's host");
+        return;
+    }
+    if (id == NETMSG_FRAMES)
+    {
+        OnFrames(peer, payload, length, lock);
+        return;
+    }
+    HandleGuestMessage(peer, payload, id, length);
+}
+
+void CNetworkScene::Drop(const CNetClient* peer, int32_t id, const char* why)
+{
+    m_droppedMessages.fetch_add(1);
+    const std::string sender = peer != nullptr && peer->GetName() != nullptr ? peer->GetName() : "?";
+    if (m_loggedPeers.size() >= kLoggedPeers || !m_loggedPeers.insert(sender).second)
+        return;
+    LogFailure(("network: message " + std::to_string(id) + " from " + sender + " dropped").c_str(), why);
+}
+
+// ---------------------------------------------------------------- the host's
+
+void CNetworkScene::HandleHostMessage(CNetClient* peer, int32_t senderSlot, const uint8_t* payload, int32_t id,
+                                      uint32_t length)
+{
+    tag_TOLQBATTLESETTING* setting = m_match.setting;
+    switch (id)
+    {
+    case NETMSG_READY:
+        if (length != kNetReadySize || payload[0] != senderSlot || payload[0] >= setting->playerCount)
+            break;
+        setting->players[senderSlot].roomWords[2] = 1;
+        return;
+    case NETMSG_SUMMARY:
+    case NETMSG_ENTRY:
+        if (OnSeat(id, senderSlot, payload, length))
+            return;
+        break;
+    case NETMSG_INPUTS:
+        if (OnGuestRecords(senderSlot, payload, length))
+            return;
+        break;
+    case NETMSG_KEEPALIVE_ANSWER:
+        if (length != kNetAnswerSize || payload[0] != senderSlot)
+            break;
+        m_match.awaitingAnswer[senderSlot] = 0;
+        return;
+    default: break;
+    }
+    Drop(peer, id, "not a message a guest sends, or not for its own seat");
+}
+
+// A seat (summary or whole): from a guest only for its own seat, which
+// stays its seat; then the setup takes it (and the host's passes it on to
+// everybody). During a battle only a seat's closing counts, and it waits
+// for the battle's departure mark.
+bool CNetworkScene::OnSeat(int32_t id, int32_t senderSlot, const uint8_t* payload, uint32_t length)
+{
+    const bool summary = id == NETMSG_SUMMARY;
+    const uint32_t size = summary ? SetupMessages::kSummarySize : SetupMessages::kEntrySize;
+    // Where the seat's state lies in each message.
+    const size_t stateAt = summary ? 2 : 3;
+    if (length != size || payload[0] >= m_match.setting->playerCount)
+        return false;
+    const uint8_t slot = payload[0];
+    std::vector<uint8_t> bytes(payload, payload + length);
+    if (senderSlot > 0)
+    {
+        if (slot != senderSlot)
+            return false;
+        bytes[stateAt] = static_cast<uint8_t>(senderSlot);
+    }
+    if (BattleExists())
+    {
+        if (senderSlot > 0 || !summary)
+            return false;
+        if (static_cast<int8_t>(bytes[stateAt]) == tag_TOLQBATTLEPLAYER::SLOT_CLOSED)
+            m_match.closingAfterBattle |= tag_TOLQNETMATCH::SlotBit(slot);
+        return true;
+    }
+    if (!m_setup || !m_setup->OnPeerMessage(id, bytes.data(), length))
+        return false;
+    // A setup started before this side seated anybody doesn't pass seats
+    // on as a host's does: the others hear of it all the same.
+    if (m_match.host != 0 && !m_setupAsHost)
+        SendToAll(static_cast<int16_t>(id), bytes.data(), length);
+    return true;
+}
+
+// The host's page changes and rules, outside a battle.
+bool CNetworkScene::OnSetupMessage(int32_t id, const uint8_t* payload, uint32_t length)
+{
+    return !BattleExists() && m_setup && m_setup->OnPeerMessage(id, payload, length);
+}
+
+bool CNetworkScene::OnGuestRecords(int32_t senderSlot, const uint8_t* payload, uint32_t length)
+{
+    const uint32_t count = length / CNetLockstep::kRecordSize;
+    if (length % CNetLockstep::kRecordSize != 0 || count == 0 || count > CNetLockstep::kBatchFrames ||
+        payload[0] != senderSlot || GetState() != NetSceneState::Battle)
+        return false;
+    std::lock_guard<std::mutex> frames(m_match.frameLock);
+    m_match.lockstep.StoreGuestRecords(static_cast<uint8_t>(senderSlot), payload, count);
+    m_match.batchWake.notify_all();
+    return true;
+}
+
+// ---------------------------------------------------------------- a guest's
+
+void CNetworkScene::OnSlotGiven(CNetClient* host, uint8_t slot)
+{
+    tag_TOLQBATTLESETTING* setting = m_match.setting;
+    m_match.host = 0;
+    setting->ownSlot = slot;
+    setting->viewedSlot = slot;
+    tag_TOLQBATTLEPLAYER& own = setting->players[slot];
+    own.slotState = static_cast<int8_t>(slot);
+    own.roomWords[0] = 0;
+    own.character = static_cast<int8_t>(own.characterCount);
+    if (m_match.randomMatch == 0)
+    {
+        auto lobbyLock = m_lobby->Lock();
+        const CLobbyRoom* room = m_lobby->GetCurrentRoom();
+        const CLobbyUser* user = m_lobby->GetOwnUser();
+        SetSeatName(tag_TOLQNETMATCH::kHostSlot, room != nullptr ? room->data.members.owner.name : nullptr);
+        SetSeatName(slot, user != nullptr ? user->data.name : nullptr);
+    }
+    m_match.slotPeer[tag_TOLQNETMATCH::kHostSlot] = host->GetId();
+    if (m_match.randomMatch != 0)
+    {
+        tag_TOLQBATTLEPLAYER& first = setting->players[0];
+        first.slotState = static_cast<int8_t>(slot);
+        first.team = static_cast<uint8_t>(slot & 3);
+        SendSeatEntry(first, slot);
+        return;
+    }
+    SendSeatSummary(slot);
+}
+
+void CNetworkScene::HandleGuestMessage(CNetClient* peer, const uint8_t* payload, int32_t id, uint32_t length)
+{
+    bool taken = false;
+    switch (id)
+    {
+    case NETMSG_SCENE_STATE:
+        // The host moves its guests only into the battle, once all are
+        // ready.
+        taken = length == kNetSceneStateSize && ReadNetU32(payload) == static_cast<uint32_t>(NetSceneState::Battle);
+        if (taken)
+            m_posted.battleGo = true;
+        break;
+    case NETMSG_CURSOR:
+    case NETMSG_RULES: taken = OnSetupMessage(id, payload, length); break;
+    case NETMSG_SUMMARY:
+    case NETMSG_ENTRY: taken = OnSeat(id, -1, payload, length); break;
+    case NETMSG_SEED: taken = OnSeed(payload, length); break;
+    case NETMSG_RESULT:
+        taken = length == kNetResultSize && payload[0] != RESULT_NONE && payload[0] != RESULT_RESUME &&
+                GetState() != NetSceneState::Lobby && GetState() != NetSceneState::Room;
+        if (taken)
+            m_posted.result = static_cast<int8_t>(payload[0]);
+        break;
+    case NETMSG_KEEPALIVE:
+        taken = length == 0;
+        if (taken)
+            OnKeepAlive();
+        break;
+    default: break;
+    }
+    if (!taken)
+        Drop(peer, id, "not a message a host sends, or not as the host sends it");
+}
+
+bool CNetworkScene::OnSeed(const uint8_t* payload, uint32_t length)
+{
+    NetSeed seed;
+    if (!ReadNetSeed(payload, length, &seed) || BattleExists())
+        return false;
+    m_match.setting->seed = seed.seed;
+    m_match.framesPerBatch = CNetLockstep::ClampFramesPerBatch(seed.framesPerBatch);
+    m_match.sendByte = seed.sendByte;
+    return true;
+}
+
+void CNetworkScene::OnKeepAlive()
+{
+    const uint8_t slot = m_match.setting->ownSlot;
+    if (Session() != nullptr)
+        Session()->SendToAll(NETMSG_KEEPALIVE_ANSWER, kNetMatchSub, &slot, kNetAnswerSize, kNetKindTcp);
+}
+
+// The host's frames into the ring. A full ring makes the receive thread
+// wait (without the locks, so that the main thread steps and makes room),
+// while the battle lasts and at most as long as a frame wait.
+void CNetworkScene::OnFrames(CNetClient* peer, const uint8_t* payload, uint32_t length, SceneLock& lock)
+{
+    const uint32_t count = length / CNetLockstep::kFrameSize;
+    if (length % CNetLockstep::kFrameSize != 0 || count == 0 || count > CNetLockstep::kBatchFrames ||
+        GetState() != NetSceneState::Battle)
+    {
+        Drop(peer, NETMSG_FRAMES, "frames of a wrong length, or outside a battle");
+        return;
+    }
+    const uint32_t start = Now();
+    for (;;)
+    {
+        {
+            std::lock_guard<std::mutex> frames(m_match.frameLock);
+            if (m_match.lockstep.PushFrames(payload, count))
+                return;
+        }
+        if (!BattleExists() || Now() - start >= m_options.frameWaitMs)
+        {
+            Drop(peer, NETMSG_FRAMES, "the frame ring stayed full");
+            return;
+        }
+        lock.unlock();
+        Sleep(1);
+        lock.lock();
+    }
+}
+
+// ---------------------------------------------------------------- senders
+
+void CNetworkScene::SendToAll(int16_t id, const void* payload, uint32_t length)
+{
+    if (Session() != nullptr)
+        Session()->SendToAll(id, kNetMatchSub, payload, length, kNetKindTcp);
+}
+
+void CNetworkScene::SendSeatSummary(uint32_t slot)
+{
+    const std::vector<uint8_t> bytes = SetupMessages::EncodeSummary(
+        SetupMessages::SummaryOf(m_match.setting->players[slot], static_cast<uint8_t>(slot)));
+    SendToAll(NETMSG_SUMMARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+void CNetworkScene::SendSeatEntry(const tag_TOLQBATTLEPLAYER& entry, uint8_t slot)
+{
+    const std::vector<uint8_t> bytes = SetupMessages::EncodeEntry(entry, slot);
+    if (bytes.empty())
+    {
+        LogFailure("network: seat not sent", "its texts do not fit one message");
+        return;
+    }
+    SendToAll(NETMSG_ENTRY, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+void CNetworkScene::SendSeed()
+{
+    NetSeed seed;
+    seed.seed = m_match.setting->seed;
+    seed.framesPerBatch = m_match.framesPerBatch;
+    seed.sendByte = m_match.sendByte;
+    uint8_t bytes[kNetSeedSize];
+    WriteNetSeed(seed, bytes);
+    SendToAll(NETMSG_SEED, bytes, sizeof(bytes));
+}

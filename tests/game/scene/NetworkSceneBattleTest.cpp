@@ -1,0 +1,387 @@
+// The network scene's battle over loopback, one real side against a raw
+// peer that plays the other: the host gathering batches from a guest's
+// records, a departure closing its seat at one frame, a guest sending its
+// records and stepping the host's frames, the host's choice, the loss of
+// the host, and the frame wait that gives up without freezing the window.
+#include "tests/game/scene/NetSceneHarness.h"
+#include "tests/game/battle/BattleTestData.h"
+
+#include "game/actor/CCharacter.h"
+#include "game/app/GameServices.h"
+#include "game/battle/CBattleConsole.h"
+#include "game/battle/CBattleScene.h"
+#include "game/battle/tag_TOLQBATTLESETTING.h"
+
+#include <gtest/gtest.h>
+
+using namespace nettestscene;
+
+namespace
+{
+class NetworkSceneBattle : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        battletest::BattleData::Install();
+        ASSERT_NE(battletest::BattleData::Get(), nullptr) << battletest::BattleData::GetError();
+    }
+};
+
+std::vector<uint8_t> Summary(uint8_t slot, int8_t state)
+{
+    SetupMessages::PlayerSummary summary;
+    summary.slot = slot;
+    summary.slotState = state;
+    return SetupMessages::EncodeSummary(summary);
+}
+
+// R records of one batch for slot 1, each tagged in its first byte.
+std::vector<uint8_t> GuestBatch(uint32_t batch, uint32_t transmitted)
+{
+    std::vector<uint8_t> bytes(transmitted * CNetLockstep::kRecordSize, 0);
+    for (uint32_t k = 0; k < transmitted; ++k)
+    {
+        bytes[k * CNetLockstep::kRecordSize] = 1;
+        bytes[k * CNetLockstep::kRecordSize + 1] = static_cast<uint8_t>(batch * transmitted + k);
+    }
+    return bytes;
+}
+
+int16_t DeltaX(const uint8_t* record)
+{
+    return static_cast<int16_t>(record[11] | (record[12] << 8));
+}
+
+void SetDelta(uint8_t* record, int16_t dx)
+{
+    record[11] = static_cast<uint8_t>(dx);
+    record[12] = static_cast<uint8_t>(static_cast<uint16_t>(dx) >> 8);
+}
+
+CNetworkScene::NetSceneState State(CNetworkScene& scene)
+{
+    return scene.GetState();
+}
+
+// The guest scene seated in slot 1 of the raw host's room, every other seat
+// closed, frames per batch n, built and in the battle. Gives the guest's
+// report of its ready battle to the checks that want it.
+::testing::AssertionResult GuestInBattle(CNetworkScene& guest, RawPeer& host, const char* hostAddress, uint8_t n)
+{
+    const uint16_t port = host.Listen();
+    if (port == 0 || !ConnectToHost(guest, hostAddress, port) ||
+        !nettest::WaitUntil([&] { return host.Connects() == 1; }, 10000))
+        return ::testing::AssertionFailure() << "not connected";
+    host.SendU8(NETMSG_SLOT, 1);
+    host.Send(NETMSG_SEED, {11, 0, 0, 0, n, 0});
+    for (uint8_t slot = 2; slot < 8; ++slot)
+        host.Send(NETMSG_SUMMARY, Summary(slot, tag_TOLQBATTLEPLAYER::SLOT_CLOSED));
+    const bool closed = nettest::WaitUntil(
+        [&] { return WithSetting(guest, [](tag_TOLQBATTLESETTING& s) { return s.players[7].slotState; }) == 9; },
+        10000);
+    if (!closed || !host.WaitFor(NETMSG_SUMMARY, 1))
+        return ::testing::AssertionFailure() << "not seated";
+    EnterRoom(guest);
+    if (State(guest) != CNetworkScene::NetSceneState::Room)
+        return ::testing::AssertionFailure() << "no setup";
+    host.Send(NETMSG_CURSOR, {5, 0, 0, 0, 6, 0, 0, 0});
+    if (!UpdateUntil(guest, [&] { return guest.GetBattle() != nullptr; }) || !host.WaitFor(NETMSG_READY, 1))
+        return ::testing::AssertionFailure() << "no battle";
+    host.Send(NETMSG_SCENE_STATE, {3, 0, 0, 0});
+    if (!UpdateUntil(guest, [&] { return State(guest) == CNetworkScene::NetSceneState::Battle; }))
+        return ::testing::AssertionFailure() << "the battle did not begin";
+    return ::testing::AssertionSuccess();
+}
+
+// The host scene listening, the raw guest seated in slot 1, every other
+// seat closed, and the setup started; the battle not built yet.
+::testing::AssertionResult HostInSetup(CNetworkScene& host, RawPeer& guest, const char* hostAddress)
+{
+    const uint16_t port = ListenAsHost(host, hostAddress);
+    if (port == 0 || !guest.Connect(hostAddress, port) || !guest.WaitFor(NETMSG_SLOT, 1))
+        return ::testing::AssertionFailure() << "not seated";
+    WithSetting(host, [](tag_TOLQBATTLESETTING& s) {
+        for (uint32_t slot = 2; slot < s.playerCount; ++slot)
+            s.players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
+        s.seed = 11;
+        return 0;
+    });
+    EnterRoom(host);
+    SetupOf(host)->Go();
+    return ::testing::AssertionSuccess();
+}
+
+// The raw guest keeps the host's battle going: it sends each batch's
+// records once it has the frames of the batch before.
+struct FeedingGuest
+{
+    RawPeer& peer;
+    uint32_t sent = 0;
+
+    template <class Condition>
+    bool RunHost(CNetworkScene& host, Condition condition, uint32_t transmitted, int updates = 40000)
+    {
+        for (int update = 0; update < updates; ++update)
+        {
+            if (condition())
+                return true;
+            if (sent <= peer.Count(NETMSG_FRAMES))
+                peer.Send(NETMSG_INPUTS, GuestBatch(sent++, transmitted));
+            host.Update(0);
+        }
+        return condition();
+    }
+};
+
+// A button pressed for one battle frame of the scene (the HUD reads it as
+// the frame steps).
+void Press(CNetworkScene& scene, CInput& input, uint8_t button, FeedingGuest* feeder = nullptr)
+{
+    tag_KVRPADSTATE* pad = input.GetPadState(0);
+    pad->pressed.button[button] = 1;
+    const uint32_t before = scene.GetSteppedFrames();
+    for (int update = 0; update < 20000 && scene.GetSteppedFrames() == before; ++update)
+    {
+        if (feeder != nullptr && feeder->sent <= feeder->peer.Count(NETMSG_FRAMES))
+            feeder->peer.Send(NETMSG_INPUTS, GuestBatch(feeder->sent++, 3));
+        scene.Update(0);
+    }
+    pad->pressed.button[button] = 0;
+}
+
+// Intro and ready/go at 16 ms a frame, and a little more.
+constexpr uint32_t kOpeningFrames = (500 + 6400) / 16 + 8;
+}
+
+TEST_F(NetworkSceneBattle, TheHostSendsEachBatchOnceWithItsGuestsRecordsAndClosesADepartedSeatAtOneFrame)
+{
+    auto host = MakeScene("127.0.45.1", nullptr, 7);
+    ASSERT_TRUE(host);
+    RawPeer guest("127.0.45.2");
+    ASSERT_TRUE(HostInSetup(*host, guest, "127.0.45.1"));
+    host->Update(0);
+    ASSERT_EQ(State(*host), CNetworkScene::NetSceneState::Start);
+    host->Update(0);
+    ASSERT_NE(host->GetBattle(), nullptr);
+    // Not yet: the guest has not built its battle.
+    host->Update(0);
+    EXPECT_EQ(State(*host), CNetworkScene::NetSceneState::Start);
+    guest.SendU8(NETMSG_READY, 1);
+    ASSERT_TRUE(UpdateUntil(*host, [&] { return State(*host) == CNetworkScene::NetSceneState::Battle; }));
+    ASSERT_TRUE(guest.WaitFor(NETMSG_SCENE_STATE, 1));
+
+    constexpr uint32_t kBatches = 10;
+    uint32_t sent = 0;
+    for (int update = 0; update < 20000 && host->GetSteppedFrames() < kBatches * 7; ++update)
+    {
+        // The guest runs at most one batch ahead of the frames it has.
+        if (sent < kBatches && sent <= guest.Count(NETMSG_FRAMES))
+            guest.Send(NETMSG_INPUTS, GuestBatch(sent++, 3));
+        host->Update(0);
+    }
+    ASSERT_EQ(host->GetSteppedFrames(), kBatches * 7);
+    ASSERT_TRUE(guest.WaitFor(NETMSG_FRAMES, kBatches));
+    const std::vector<RawPeer::Message> batches = guest.All(NETMSG_FRAMES);
+    ASSERT_EQ(batches.size(), kBatches) << "each batch once";
+    for (uint32_t b = 0; b < kBatches; ++b)
+    {
+        ASSERT_EQ(batches[b].payload.size(), 3u * CNetLockstep::kFrameSize);
+        for (uint32_t k = 0; k < 3; ++k)
+        {
+            CNetLockstep::Frame frame;
+            std::memcpy(frame.data(), batches[b].payload.data() + k * CNetLockstep::kFrameSize, frame.size());
+            EXPECT_EQ(frame[0], 16);
+            EXPECT_EQ(CNetLockstep::SlotRecord(frame, 1)[0], b * 3 + k) << b << "," << k;
+        }
+    }
+
+    // The guest goes: its seat closes at the first frame of a batch, and
+    // the battle goes on without waiting for it.
+    guest.Close();
+    uint32_t closedAt = 0;
+    for (int update = 0; update < 20000 && host->GetSteppedFrames() < (kBatches + 4) * 7; ++update)
+    {
+        host->Update(0);
+        const int8_t state = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.players[1].slotState; });
+        if (closedAt == 0 && state == tag_TOLQBATTLEPLAYER::SLOT_CLOSED)
+            closedAt = host->GetSteppedFrames();
+    }
+    ASSERT_EQ(host->GetSteppedFrames(), (kBatches + 4) * 7);
+    ASSERT_NE(closedAt, 0u);
+    EXPECT_EQ((closedAt - 1) % 7, 0u) << closedAt;
+    {
+        std::lock_guard<std::mutex> frames(host->GetMatch().frameLock);
+        const CNetLockstep& lockstep = host->GetMatch().lockstep;
+        EXPECT_EQ(lockstep.GetWriteIndex(), lockstep.GetTakenBatches() * 7);
+        EXPECT_LE(lockstep.GetWriteIndex() - lockstep.GetReadIndex(), 14u);
+    }
+    EXPECT_EQ(State(*host), CNetworkScene::NetSceneState::Battle);
+    host->Release();
+}
+
+TEST_F(NetworkSceneBattle, AGuestSendsItsRecordsStepsTheHostsFramesAndFollowsTheHostsChoice)
+{
+    CInput input;
+    auto guest = MakeScene("127.0.46.2", &input, 6);
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.46.1");
+    ASSERT_TRUE(GuestInBattle(*guest, host, "127.0.46.1", 6));
+    EXPECT_EQ(host.All(NETMSG_READY)[0].payload, std::vector<uint8_t>{1});
+
+    // Six updates sample the batch; the records go at the fourth, and the
+    // movement of the fifth and sixth waits for the next batch.
+    const int16_t moves[6] = {0, 2, 0, 0, 5, 5};
+    for (int16_t move : moves)
+    {
+        input.GetPadState(0)->mouseDeltaX = move;
+        guest->Update(0);
+    }
+    input.GetPadState(0)->mouseDeltaX = 0;
+    ASSERT_TRUE(host.WaitFor(NETMSG_INPUTS, 1));
+    std::vector<uint8_t> records = host.All(NETMSG_INPUTS)[0].payload;
+    ASSERT_EQ(records.size(), 32u);
+    EXPECT_EQ(records[0], 1);
+    EXPECT_EQ(DeltaX(&records[1]), 2);
+    EXPECT_EQ(DeltaX(&records[17]), 0);
+
+    // The host's two frames for six battle frames.
+    std::vector<uint8_t> frames(2 * CNetLockstep::kFrameSize, 0);
+    frames[0] = 16;
+    frames[CNetLockstep::kFrameSize] = 17;
+    SetDelta(frames.data() + 1, -6);      // slot 0, first frame
+    SetDelta(frames.data() + 1 + 15, 9);  // slot 1, first frame
+    host.Send(NETMSG_FRAMES, frames);
+    std::vector<int16_t> seen;
+    for (int update = 0; update < 2000 && guest->GetSteppedFrames() < 6; ++update)
+    {
+        const uint32_t before = guest->GetSteppedFrames();
+        guest->Update(0);
+        if (guest->GetSteppedFrames() == before)
+            continue;
+        CBattleScene* battle = guest->GetBattle();
+        seen.push_back(DeltaX(battle->GetFighter(1)->GetLastInputRecord()->bytes));
+        EXPECT_EQ(DeltaX(battle->GetFighter(0)->GetLastInputRecord()->bytes), seen.size() <= 3 ? -2 : 0);
+    }
+    EXPECT_EQ(seen, (std::vector<int16_t>{3, 3, 3, 0, 0, 0}));
+    ASSERT_TRUE(host.WaitFor(NETMSG_INPUTS, 2));
+    records = host.All(NETMSG_INPUTS)[1].payload;
+    EXPECT_EQ(DeltaX(&records[1]), 10) << "the late movement came with the next record";
+
+    // The host chooses the character page: the guest follows.
+    host.SendU8(NETMSG_RESULT, CNetworkScene::RESULT_CHARACTER_PAGE);
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Room; }));
+    EXPECT_EQ(guest->GetBattle(), nullptr);
+    EXPECT_EQ(SetupOf(*guest)->GetPage(), INetBattleSetup::PAGE_MEMBERS);
+
+    // Then the host is gone: every seat closes, back to the lobby.
+    host.Close();
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
+    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
+    EXPECT_EQ(WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) { return s.players[1].slotState; }),
+              tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
+    guest->Release();
+}
+
+TEST_F(NetworkSceneBattle, AGuestWithoutFramesGivesUpAfterFourSecondsAndEachUpdateReturnsMeanwhile)
+{
+    auto guest = MakeScene("127.0.47.2", nullptr, 3);
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.47.1");
+    ASSERT_TRUE(GuestInBattle(*guest, host, "127.0.47.1", 3));
+    const uint32_t start = FakeNow().load();
+    uint32_t longest = 0;
+    int updates = 0;
+    while (State(*guest) == CNetworkScene::NetSceneState::Battle && updates < 10000)
+    {
+        const uint32_t before = FakeNow().load();
+        guest->Update(0);
+        longest = std::max(longest, FakeNow().load() - before);
+        ++updates;
+    }
+    EXPECT_EQ(State(*guest), CNetworkScene::NetSceneState::Lobby);
+    EXPECT_LE(longest, CNetworkScene::kWaitSliceMilliseconds + 1);
+    const uint32_t waited = FakeNow().load() - start;
+    EXPECT_GE(waited, CNetworkScene::kFrameWaitMilliseconds);
+    EXPECT_LE(waited, CNetworkScene::kFrameWaitMilliseconds + 2 * CNetworkScene::kWaitSliceMilliseconds);
+    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
+    EXPECT_EQ(guest->GetBattle(), nullptr);
+    // The host hears that the guest left: its connection ends.
+    EXPECT_TRUE(nettest::WaitUntil([&] { return host.Disconnects() == 1; }, 10000));
+    guest->Release();
+}
+
+TEST_F(NetworkSceneBattle, TheHostsTitleChoiceEndsItsBattleWithoutAWordToTheGuests)
+{
+    CInput input;
+    g_pInput = &input;
+    auto host = MakeScene("127.0.49.1", &input, 7);
+    ASSERT_TRUE(host);
+    RawPeer guest("127.0.49.2");
+    ASSERT_TRUE(HostInSetup(*host, guest, "127.0.49.1"));
+    ASSERT_TRUE(UpdateUntil(*host, [&] { return host->GetBattle() != nullptr; }));
+    guest.SendU8(NETMSG_READY, 1);
+    ASSERT_TRUE(UpdateUntil(*host, [&] { return State(*host) == CNetworkScene::NetSceneState::Battle; }));
+    FeedingGuest feeder{guest};
+    ASSERT_TRUE(feeder.RunHost(*host, [&] { return host->GetSteppedFrames() >= kOpeningFrames; }, 3));
+
+    // The pause menu opens; up wraps to its last item, the title.
+    Press(*host, input, CBattleConsole::BUTTON_MENU, &feeder);
+    ASSERT_EQ(host->GetBattle()->GetConsole()->GetState().currentMenu, ConsoleMenu::Pause);
+    Press(*host, input, CBattleConsole::BUTTON_UP, &feeder);
+    Press(*host, input, CBattleConsole::BUTTON_DECIDE, &feeder);
+    ASSERT_TRUE(feeder.RunHost(*host, [&] { return host->GetRequestedTitleState() >= 0; }, 3));
+    EXPECT_EQ(host->GetRequestedTitleState(), static_cast<int32_t>(CNetworkScene::kTitlePicture));
+    EXPECT_EQ(host->GetBattle(), nullptr);
+    guest.SendU8(NETMSG_KEEPALIVE_ANSWER, 1);
+    host->Update(0);
+    EXPECT_EQ(guest.Count(NETMSG_RESULT), 0u);
+    host->Release();
+    g_pInput = nullptr;
+}
+
+TEST_F(NetworkSceneBattle, AGuestsLobbyChoiceActsAtOnceWithoutWaitingForTheHost)
+{
+    CInput input;
+    g_pInput = &input;
+    auto guest = MakeScene("127.0.50.2", &input, 3);
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.50.1");
+    ASSERT_TRUE(GuestInBattle(*guest, host, "127.0.50.1", 3));
+    // The host answers each of the guest's records with one frame (three
+    // battle frames), as long as the battle lasts.
+    std::vector<uint8_t> quiet(CNetLockstep::kFrameSize, 0);
+    quiet[0] = 16;
+    size_t answered = 0;
+    auto run = [&](auto condition) {
+        for (int update = 0; update < 40000; ++update)
+        {
+            if (condition())
+                return true;
+            for (; answered < host.Count(NETMSG_INPUTS); ++answered)
+                host.Send(NETMSG_FRAMES, quiet);
+            guest->Update(0);
+        }
+        return condition();
+    };
+    ASSERT_TRUE(run([&] { return guest->GetSteppedFrames() >= kOpeningFrames; }));
+    auto press = [&](uint8_t button) {
+        input.GetPadState(0)->pressed.button[button] = 1;
+        const uint32_t before = guest->GetSteppedFrames();
+        run([&] { return guest->GetSteppedFrames() != before; });
+        input.GetPadState(0)->pressed.button[button] = 0;
+    };
+    // Pause menu: back to the battle, the lobby, the title. Down once.
+    press(CBattleConsole::BUTTON_MENU);
+    ASSERT_EQ(guest->GetBattle()->GetConsole()->GetState().currentMenu, ConsoleMenu::Pause);
+    press(CBattleConsole::BUTTON_DOWN);
+    press(CBattleConsole::BUTTON_DECIDE);
+    ASSERT_TRUE(run([&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
+    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
+    EXPECT_EQ(guest->GetBattle(), nullptr);
+    // The room hears the guest's new state, and its connection ends.
+    EXPECT_TRUE(host.WaitFor(LOBBY_MSG_ROOM_STATE, 1));
+    EXPECT_TRUE(nettest::WaitUntil([&] { return host.Disconnects() == 1; }, 10000));
+    guest->Release();
+    g_pInput = nullptr;
+}

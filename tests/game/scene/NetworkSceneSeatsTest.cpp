@@ -1,0 +1,398 @@
+// The network scene's seats over real peer sessions on loopback: the slot
+// handshake, who may send which message, the room keep-alive, departures
+// and a guest that comes back. Raw peers stand for the other sides and
+// speak the messages byte by byte.
+#include "tests/game/scene/NetSceneHarness.h"
+
+#include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/menu/MenuKeys.h"
+
+#include <gtest/gtest.h>
+
+using namespace nettestscene;
+
+namespace
+{
+std::string Address(const char* block, int host)
+{
+    return std::string(block) + "." + std::to_string(host);
+}
+
+int8_t SlotState(CNetworkScene& scene, uint32_t slot)
+{
+    return WithSetting(scene, [&](tag_TOLQBATTLESETTING& s) { return s.players[slot].slotState; });
+}
+
+// A raw guest connected and seated; its slot, or -1.
+int Seat(RawPeer& guest, const std::string& host, uint16_t port)
+{
+    if (!guest.Connect(host.c_str(), port) || !guest.WaitFor(NETMSG_SLOT, 1))
+        return -1;
+    return guest.All(NETMSG_SLOT)[0].payload[0];
+}
+
+uint8_t ButtonOfKey(MenuKey key)
+{
+    for (const MenuKeyBinding& binding : kMenuKeyBindings)
+    {
+        if (binding.key == key)
+            return binding.button;
+    }
+    return 0;
+}
+
+std::vector<uint8_t> Summary(uint8_t slot, int8_t state, uint8_t team)
+{
+    SetupMessages::PlayerSummary summary;
+    summary.slot = slot;
+    summary.slotState = state;
+    summary.team = team;
+    return SetupMessages::EncodeSummary(summary);
+}
+}
+
+TEST(NetworkSceneSeats, TheHostSeatsSevenGuestsInOrderAndRefusesAnEighth)
+{
+    const std::string hostAddress = Address("127.0.40", 1);
+    auto host = MakeScene(hostAddress.c_str());
+    ASSERT_TRUE(host);
+    const uint16_t port = ListenAsHost(*host, hostAddress.c_str());
+    ASSERT_NE(port, 0);
+    std::vector<std::unique_ptr<RawPeer>> guests;
+    for (int i = 0; i < 7; ++i)
+    {
+        guests.push_back(std::make_unique<RawPeer>(Address("127.0.40", 2 + i).c_str()));
+        EXPECT_EQ(Seat(*guests.back(), hostAddress, port), 1 + i);
+    }
+    // Every guest heard the seed with the host's frames per batch.
+    for (auto& guest : guests)
+    {
+        ASSERT_TRUE(guest->WaitFor(NETMSG_SEED, 1));
+        NetSeed seed;
+        ASSERT_TRUE(ReadNetSeed(guest->All(NETMSG_SEED).back().payload.data(), kNetSeedSize, &seed));
+        EXPECT_EQ(seed.framesPerBatch, 7);
+        EXPECT_EQ(seed.sendByte, 2);
+    }
+    for (uint32_t slot = 0; slot < 8; ++slot)
+        EXPECT_EQ(SlotState(*host, slot), static_cast<int8_t>(slot));
+    EXPECT_EQ(host->GetMatch().host, 1u);
+
+    RawPeer eighth(Address("127.0.40", 9).c_str());
+    ASSERT_TRUE(eighth.Connect(hostAddress.c_str(), port));
+    EXPECT_TRUE(nettest::WaitUntil([&] { return eighth.Disconnects() == 1; }, 10000));
+    EXPECT_EQ(eighth.Count(NETMSG_SLOT), 0u);
+    guests.clear();
+    host->Release();
+}
+
+TEST(NetworkSceneSeats, TheHostTakesFromAGuestOnlyWhatAGuestSendsForItsOwnSeat)
+{
+    const std::string hostAddress = Address("127.0.41", 1);
+    auto host = MakeScene(hostAddress.c_str());
+    ASSERT_TRUE(host);
+    const uint16_t port = ListenAsHost(*host, hostAddress.c_str());
+    RawPeer one(Address("127.0.41", 2).c_str());
+    RawPeer two(Address("127.0.41", 3).c_str());
+    ASSERT_EQ(Seat(one, hostAddress, port), 1);
+    ASSERT_EQ(Seat(two, hostAddress, port), 2);
+    // A newcomer hears of every other seat.
+    ASSERT_TRUE(two.WaitFor(NETMSG_ENTRY, 7));
+    // In the setup, the host's passes seats on.
+    EnterRoom(*host);
+    ASSERT_EQ(host->GetState(), CNetworkScene::NetSceneState::Room);
+    const uint32_t seed = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.seed; });
+    const uint8_t rule = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.rules.rule; });
+
+    // Host-only messages from a guest: slot, state, cursor, rules, seed,
+    // frames, result and keep-alive.
+    one.SendU8(NETMSG_SLOT, 3);
+    one.Send(NETMSG_SCENE_STATE, {3, 0, 0, 0});
+    one.Send(NETMSG_CURSOR, SetupMessages::EncodeCursor({5, 6}));
+    tag_TOLQBATTLERULE survival;
+    survival.rule = tag_TOLQBATTLERULE::RULE_SURVIVAL;
+    one.Send(NETMSG_RULES, SetupMessages::EncodeRules(survival));
+    one.Send(NETMSG_SEED, {1, 2, 3, 4, 30, 0});
+    one.Send(NETMSG_FRAMES, std::vector<uint8_t>(121, 0));
+    one.SendU8(NETMSG_RESULT, 2);
+    one.Send(NETMSG_KEEPALIVE, {});
+    // Another guest's seat, and seats out of range.
+    one.Send(NETMSG_SUMMARY, Summary(2, 2, 1));
+    one.Send(NETMSG_SUMMARY, Summary(200, 2, 1));
+    one.SendU8(NETMSG_READY, 2);
+    one.SendU8(NETMSG_KEEPALIVE_ANSWER, 9);
+    one.Send(NETMSG_INPUTS, std::vector<uint8_t>(16, 2));
+    tag_TOLQBATTLEPLAYER other;
+    other.name = "Imposter";
+    one.Send(NETMSG_ENTRY, SetupMessages::EncodeEntry(other, 2));
+    // Its own seat, last: it goes on to everybody once the rest is done.
+    const size_t summariesBefore = two.Count(NETMSG_SUMMARY);
+    one.Send(NETMSG_SUMMARY, Summary(1, 5, 3));
+    ASSERT_TRUE(two.WaitFor(NETMSG_SUMMARY, summariesBefore + 1));
+    EXPECT_EQ(host->GetDroppedMessages(), 14u);
+    WithSetting(*host, [&](tag_TOLQBATTLESETTING& s) {
+        EXPECT_EQ(s.seed, seed);
+        EXPECT_EQ(s.rules.rule, rule);
+        EXPECT_EQ(s.players[2].slotState, 2);
+        EXPECT_EQ(s.players[2].team, 2);
+        EXPECT_EQ(s.players[2].name, nullptr);
+        EXPECT_EQ(s.players[2].roomWords[2], 0u);
+        // Its own seat: taken, and a guest stays in its own seat.
+        EXPECT_EQ(s.players[1].team, 3);
+        EXPECT_EQ(s.players[1].slotState, 1);
+        return 0;
+    });
+    EXPECT_EQ(host->GetState(), CNetworkScene::NetSceneState::Room);
+    SetupMessages::PlayerSummary passed;
+    const std::vector<uint8_t> last = two.All(NETMSG_SUMMARY).back().payload;
+    ASSERT_TRUE(SetupMessages::DecodeSummary(last.data(), static_cast<uint32_t>(last.size()), 8, 0, &passed));
+    EXPECT_EQ(passed.slot, 1);
+    EXPECT_EQ(passed.slotState, 1);
+    EXPECT_EQ(passed.team, 3);
+
+    // Its own whole seat, with a name.
+    tag_TOLQBATTLEPLAYER own;
+    own.name = "Rin";
+    const size_t entriesBefore = two.Count(NETMSG_ENTRY);
+    one.Send(NETMSG_ENTRY, SetupMessages::EncodeEntry(own, 1));
+    ASSERT_TRUE(two.WaitFor(NETMSG_ENTRY, entriesBefore + 1));
+    WithSetting(*host, [&](tag_TOLQBATTLESETTING& s) {
+        EXPECT_STREQ(s.players[1].name, "Rin");
+        return 0;
+    });
+    host->Release();
+}
+
+TEST(NetworkSceneSeats, AGuestTakesMessagesOnlyFromTheHostItConnectedTo)
+{
+    const std::string guestAddress = Address("127.0.42", 2);
+    auto guest = MakeScene(guestAddress.c_str());
+    ASSERT_TRUE(guest);
+    RawPeer host(Address("127.0.42", 1).c_str());
+    const uint16_t hostPort = host.Listen();
+    ASSERT_NE(hostPort, 0);
+    // A stranger reaches the guest over a connection the guest did not
+    // make (as if a listener were left open).
+    const uint16_t guestPort = ListenWithoutSeats(*guest, guestAddress.c_str());
+    ASSERT_NE(guestPort, 0);
+    RawPeer stranger(Address("127.0.42", 3).c_str());
+    ASSERT_TRUE(stranger.Connect(guestAddress.c_str(), guestPort));
+    ASSERT_TRUE(ConnectToHost(*guest, Address("127.0.42", 1).c_str(), hostPort));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return host.Connects() == 1; }, 10000));
+    stranger.SendU8(NETMSG_SLOT, 5);
+    ASSERT_TRUE(nettest::WaitUntil([&] { return guest->GetDroppedMessages() == 1; }, 10000));
+    host.SendU8(NETMSG_SLOT, 2);
+    ASSERT_TRUE(host.WaitFor(NETMSG_SUMMARY, 1));
+    // The guest's seat announced, with no host role left.
+    WithSetting(*guest, [&](tag_TOLQBATTLESETTING& s) {
+        EXPECT_EQ(s.ownSlot, 2);
+        EXPECT_EQ(s.players[2].slotState, 2);
+        return 0;
+    });
+    EXPECT_EQ(guest->GetMatch().host, 0u);
+
+    // The stranger's host messages change nothing; the host's do.
+    stranger.Send(NETMSG_SEED, {9, 9, 9, 9, 3, 0});
+    tag_TOLQBATTLERULE teams;
+    teams.rule = tag_TOLQBATTLERULE::RULE_TEAM_FALLS;
+    stranger.Send(NETMSG_RULES, SetupMessages::EncodeRules(teams));
+    stranger.SendU8(NETMSG_RESULT, 2);
+    host.Send(NETMSG_SEED, {1, 0, 0, 0, 200, 5});
+    host.Send(NETMSG_KEEPALIVE, {});
+    ASSERT_TRUE(host.WaitFor(NETMSG_KEEPALIVE_ANSWER, 1));
+    EXPECT_EQ(host.All(NETMSG_KEEPALIVE_ANSWER)[0].payload, std::vector<uint8_t>{2});
+    EXPECT_TRUE(nettest::WaitUntil([&] { return guest->GetDroppedMessages() == 4; }, 10000));
+    WithSetting(*guest, [&](tag_TOLQBATTLESETTING& s) {
+        EXPECT_EQ(s.seed, 1u);
+        EXPECT_EQ(s.rules.rule, 0);
+        return 0;
+    });
+    EXPECT_EQ(guest->GetMatch().framesPerBatch, 30) << "frames per batch held to 30";
+    // A second slot from the host, out of range: dropped.
+    host.SendU8(NETMSG_SLOT, 8);
+    host.Send(NETMSG_KEEPALIVE, {});
+    ASSERT_TRUE(host.WaitFor(NETMSG_KEEPALIVE_ANSWER, 2));
+    EXPECT_EQ(guest->GetDroppedMessages(), 5u);
+    guest->Update(0);
+    EXPECT_EQ(guest->GetState(), CNetworkScene::NetSceneState::Lobby);
+    guest->Release();
+}
+
+TEST(NetworkSceneSeats, ASilentSeatClosesAtTheSecondKeepAliveAndItsConnectionStays)
+{
+    const std::string hostAddress = Address("127.0.43", 1);
+    auto host = MakeScene(hostAddress.c_str());
+    ASSERT_TRUE(host);
+    const uint16_t port = ListenAsHost(*host, hostAddress.c_str());
+    RawPeer answering(Address("127.0.43", 2).c_str());
+    RawPeer silent(Address("127.0.43", 3).c_str());
+    ASSERT_EQ(Seat(answering, hostAddress, port), 1);
+    ASSERT_EQ(Seat(silent, hostAddress, port), 2);
+    // A guest greets its host once (or the session drops a connection
+    // that never says anything); then it falls silent.
+    silent.SendU8(NETMSG_KEEPALIVE_ANSWER, 2);
+    answering.SendU8(NETMSG_KEEPALIVE_ANSWER, 1);
+    ASSERT_TRUE(nettest::WaitUntil(
+        [&] {
+            for (const NetClientPtr& peer : host->GetLobby()->GetSession()->GetPeers())
+            {
+                if (!peer->IsAdmitted())
+                    return false;
+            }
+            return true;
+        },
+        10000));
+    EnterRoom(*host);
+    ASSERT_EQ(host->GetState(), CNetworkScene::NetSceneState::Room);
+    FakeNow().fetch_add(CNetworkScene::kKeepAliveMilliseconds - 1);
+    host->Update(0);
+    EXPECT_EQ(answering.Count(NETMSG_KEEPALIVE), 0u);
+    FakeNow().fetch_add(1);
+    host->Update(0);
+    ASSERT_TRUE(answering.WaitFor(NETMSG_KEEPALIVE, 1));
+    ASSERT_TRUE(silent.WaitFor(NETMSG_KEEPALIVE, 1));
+    answering.SendU8(NETMSG_KEEPALIVE_ANSWER, 1);
+    ASSERT_TRUE(nettest::WaitUntil(
+        [&] {
+            std::lock_guard<std::recursive_mutex> lock(host->GetMatch().sceneLock);
+            return host->GetMatch().awaitingAnswer[1] == 0;
+        },
+        10000));
+    FakeNow().fetch_add(CNetworkScene::kKeepAliveMilliseconds);
+    host->Update(0);
+    EXPECT_EQ(SlotState(*host, 1), 1);
+    EXPECT_EQ(SlotState(*host, 2), tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
+    ASSERT_TRUE(answering.WaitFor(NETMSG_SUMMARY, 1));
+    SetupMessages::PlayerSummary closed;
+    const std::vector<uint8_t> last = answering.All(NETMSG_SUMMARY).back().payload;
+    ASSERT_TRUE(SetupMessages::DecodeSummary(last.data(), static_cast<uint32_t>(last.size()), 8, 0, &closed));
+    EXPECT_EQ(closed.slot, 2);
+    EXPECT_EQ(closed.slotState, tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
+    host->GetLobby()->GetSession()->Poll(0);
+    EXPECT_EQ(host->GetLobby()->GetSession()->GetPeerCount(), 2u);
+    EXPECT_EQ(silent.Disconnects(), 0);
+    host->Release();
+}
+
+TEST(NetworkSceneSeats, AGuestThatLeavesIsClosedOutAndOneThatComesBackHasOneSeat)
+{
+    const std::string hostAddress = Address("127.0.44", 1);
+    auto host = MakeScene(hostAddress.c_str());
+    ASSERT_TRUE(host);
+    const uint16_t port = ListenAsHost(*host, hostAddress.c_str());
+    RawPeer watcher(Address("127.0.44", 2).c_str());
+    ASSERT_EQ(Seat(watcher, hostAddress, port), 1);
+    {
+        RawPeer leaver(Address("127.0.44", 3).c_str());
+        ASSERT_EQ(Seat(leaver, hostAddress, port), 2);
+        leaver.Close();
+    }
+    ASSERT_TRUE(watcher.WaitFor(NETMSG_SUMMARY, 1));
+    EXPECT_EQ(SlotState(*host, 2), tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
+    EXPECT_TRUE(WithSetting(*host, [&](tag_TOLQBATTLESETTING&) { return host->GetMatch().slotPeer[2].empty(); }));
+
+    // The same address again: one seat, the lowest free one.
+    RawPeer again(Address("127.0.44", 3).c_str());
+    EXPECT_EQ(Seat(again, hostAddress, port), 2);
+    // And while its old connection is still open: the same seat once more.
+    RawPeer twice(Address("127.0.44", 3).c_str());
+    EXPECT_EQ(Seat(twice, hostAddress, port), 2);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return again.Disconnects() == 1; }, 10000));
+    int seats = 0;
+    {
+        std::lock_guard<std::recursive_mutex> lock(host->GetMatch().sceneLock);
+        for (const std::string& peer : host->GetMatch().slotPeer)
+            seats += peer.empty() ? 0 : 1;
+    }
+    EXPECT_EQ(seats, 2);
+    EXPECT_EQ(SlotState(*host, 2), 2);
+    host->Release();
+}
+
+TEST(NetworkSceneSeats, ARoomJustMadeSeatsItsOwnerAndLeavesComputersInTheOtherSeats)
+{
+    auto owner = MakeScene("127.0.48.1");
+    ASSERT_TRUE(owner);
+    WithSetting(*owner, [](tag_TOLQBATTLESETTING& s) {
+        s.ownSlot = 4;
+        for (uint32_t slot = 0; slot < s.playerCount; ++slot)
+            s.players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
+        return 0;
+    });
+    owner->GetLobby()->SetState(CNetworkScene::LOBBY_ROOM_MADE);
+    owner->Update(0);
+    WithSetting(*owner, [](tag_TOLQBATTLESETTING& s) {
+        EXPECT_EQ(s.ownSlot, 0);
+        EXPECT_EQ(s.players[0].slotState, 0);
+        for (uint32_t slot = 1; slot < s.playerCount; ++slot)
+            EXPECT_EQ(s.players[slot].slotState, tag_TOLQBATTLEPLAYER::SLOT_COMPUTER) << slot;
+        return 0;
+    });
+    owner->Release();
+}
+
+TEST(NetworkSceneSeats, LeavingTheLobbyGoesBackToTheTitleMenuWithTheNetworkItemInFront)
+{
+    auto scene = MakeScene("127.0.48.2");
+    ASSERT_TRUE(scene);
+    scene->Update(0);
+    EXPECT_EQ(scene->GetRequestedTitleState(), -1);
+    scene->GetLobby()->SetState(CNetworkScene::LOBBY_FINISHED);
+    scene->Update(0);
+    EXPECT_EQ(scene->GetRequestedTitleState(), static_cast<int32_t>(CNetworkScene::kTitleMenu));
+    scene->Release();
+}
+
+TEST(NetworkSceneSeats, TheHostsRulesReplaceAGuestsButItsOwnMusic)
+{
+    auto guest = MakeScene("127.0.48.4");
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.48.3");
+    const uint16_t port = host.Listen();
+    ASSERT_TRUE(ConnectToHost(*guest, "127.0.48.3", port));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return host.Connects() == 1; }, 10000));
+    WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) {
+        s.rules.musicChoice = 3;
+        return 0;
+    });
+    host.SendU8(NETMSG_SLOT, 1);
+    tag_TOLQBATTLERULE rules;
+    rules.rule = tag_TOLQBATTLERULE::RULE_SURVIVAL;
+    rules.limit = 7;
+    rules.musicChoice = 9;
+    host.Send(NETMSG_RULES, SetupMessages::EncodeRules(rules));
+    // Rules that break their tables change nothing.
+    std::vector<uint8_t> broken = SetupMessages::EncodeRules(rules);
+    broken[8] = 200;
+    host.Send(NETMSG_RULES, broken);
+    host.Send(NETMSG_KEEPALIVE, {});
+    ASSERT_TRUE(host.WaitFor(NETMSG_KEEPALIVE_ANSWER, 1));
+    WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) {
+        EXPECT_EQ(s.rules.rule, tag_TOLQBATTLERULE::RULE_SURVIVAL);
+        EXPECT_EQ(s.rules.limit, 7);
+        EXPECT_EQ(s.rules.musicChoice, 3);
+        return 0;
+    });
+    EXPECT_EQ(guest->GetDroppedMessages(), 1u);
+    guest->Release();
+}
+
+TEST(NetworkSceneSeats, TheLobbyTakesItsKeysFromThePad)
+{
+    CInput input;
+    auto scene = MakeScene("127.0.48.5", &input);
+    ASSERT_TRUE(scene);
+    ASSERT_TRUE(UpdateUntil(*scene, [&] { return scene->GetLobby()->GetState() == 1; }));
+    // Nothing pressed: the notice stays.
+    scene->Update(0);
+    EXPECT_EQ(scene->GetLobby()->GetState(), 1);
+    // Cancel alone does nothing there; decide starts connecting.
+    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Cancel)] = 1;
+    scene->Update(0);
+    EXPECT_EQ(scene->GetLobby()->GetState(), 1);
+    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Cancel)] = 0;
+    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Decide)] = 1;
+    scene->Update(0);
+    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Decide)] = 0;
+    EXPECT_NE(scene->GetLobby()->GetState(), 1);
+    scene->Release();
+}
