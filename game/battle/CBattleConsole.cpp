@@ -580,14 +580,17 @@ void CBattleConsole::AddRadioLine(const char* message, uint8_t team, const char*
     if (teamOnly && (m_state.focused == nullptr || m_state.focused->GetTeam() != team || m_setting == nullptr ||
                      m_setting->rules.teamBattle == 0))
         return;
+    // The line is cut to its field below; a longer name and message are
+    // cut here first.
+    char text[256];
+    if (std::snprintf(text, sizeof(text), "%s:%s", senderName != nullptr ? senderName : "", message + 1) < 0)
+        return;
     for (uint32_t i = tag_TOLQCONSOLESTATE::kRadioLines - 1; i > 0; --i)
         m_state.radio[i] = m_state.radio[i - 1];
     tag_TOLQRADIOLINE& line = m_state.radio[0];
     line.team = team;
     line.clock = 0;
     line.sender = sender;
-    char text[256];
-    std::snprintf(text, sizeof(text), "%s:%s", senderName != nullptr ? senderName : "", message + 1);
     CopyGameText(line.text, sizeof(line.text), text);
     line.shown = 1;
 }
