@@ -9,6 +9,8 @@ namespace
 {
 void Put32(std::vector<uint8_t>& out, size_t at, uint32_t value)
 {
+    if (at + 4 > out.size())
+        return;
     for (int i = 0; i < 4; ++i)
         out[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }

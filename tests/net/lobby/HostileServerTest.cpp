@@ -125,7 +125,9 @@ TEST_F(HostileServer, AUserListFloodIsBoundedAndEndsTheConnection)
         for (uint32_t i = 0; i < kEntries; ++i)
         {
             Put32(entries, i * 33, next++);
-            PutText(entries, i * 33 + 4, "u" + std::to_string(next), 25);
+            std::string name = "u";
+            name += std::to_string(next);
+            PutText(entries, i * 33 + 4, name, 25);
             Put32(entries, i * 33 + 29, 25);
         }
         server.Push(1012, 1, entries);
