@@ -10,6 +10,41 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
+# Each stage's time is printed at the end, passed or failed, so that a
+# change that makes the command slow is seen at once.
+stage_names=()
+stage_seconds=()
+stage_begun=0
+stage_name=""
+command_begun=$SECONDS
+begin_stage() {
+    end_stage
+    stage_name="$1"
+    stage_begun=$SECONDS
+}
+end_stage() {
+    if [ -n "$stage_name" ]; then
+        stage_names+=("$stage_name")
+        stage_seconds+=($((SECONDS - stage_begun)))
+        stage_name=""
+    fi
+}
+print_stages() {
+    local status=$?
+    end_stage
+    echo
+    echo "Stage times ($(nproc) processors):"
+    local i
+    for i in "${!stage_names[@]}"; do
+        printf '  %-34s %4d:%02d\n' "${stage_names[$i]}" $((stage_seconds[i] / 60)) $((stage_seconds[i] % 60))
+    done
+    local total=$((SECONDS - command_begun))
+    printf '  %-34s %4d:%02d\n' "total" $((total / 60)) $((total % 60))
+    [ "$status" -eq 0 ] || echo "The test command failed in stage: ${stage_names[-1]:-install}"
+}
+trap print_stages EXIT
+
+begin_stage "install packages"
 "$root/scripts/install-deps.sh"
 
 # One test per processor: timed tests (network deadlines, frame budgets)
@@ -46,16 +81,20 @@ run_ctest() {
 }
 
 asan="$root/build/asan"
+begin_stage "sanitizer build"
 cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON
 cmake --build "$asan" --parallel "$jobs"
+begin_stage "sanitizer tests"
 run_ctest "$asan"
 
 # The optimizer removes what only a sanitizer build keeps (a dead store, an
 # uninitialised read that happens to be zero): the shipped flags run every
 # test too.
 release="$root/build/release-tests"
+begin_stage "optimized build"
 cmake -S "$root" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_BENCH=OFF
 cmake --build "$release" --parallel "$jobs"
+begin_stage "optimized tests"
 run_ctest "$release"
 
 # The stream threads, the movie's worker, the network sessions and the
@@ -65,8 +104,10 @@ run_ctest "$release"
 # test whose waits a slow run outlasted gets one more run (a race on a path
 # both runs take is reported again).
 tsan="$root/build/tsan"
+begin_stage "thread-sanitizer build"
 cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF
 cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net test_net_lobby \
     test_game_app test_game_scene
+begin_stage "thread-sanitizer tests"
 ctest --test-dir "$tsan" --output-on-failure --parallel "$jobs" --timeout 600 --repeat until-pass:2 \
     -R 'Sound|Movie|^(PacketQueue|NetSession|NetSendQueue|NetMultiProcess|Upnp|UpnpMessages|LineTest|LobbyDispatchTest|LobbyLoopback|LobbyMisbehaviourTest|HostileRoom|HostileServer|LoadingLock|ControllerLoading|NetLockstep|NetMatchMessages|NetworkSceneSeats|NetworkSceneBattle|NetworkMatchProcesses|NetworkMatchPlayer)\.'
