@@ -125,9 +125,13 @@ if [ "${1:-}" = "--background-builds" ]; then
 fi
 mkdir -p "$logs"
 rm -f "$logs"/*.built
-# Its own process group, so that the whole build stops with the command.
-idle setsid "$root/scripts/test.sh" --background-builds > "$logs/background-builds.log" 2>&1 &
+# Its own process group, so that the whole build stops with the command
+# (job control gives it one). Not a session of its own: the kernel shares
+# the processors fairly between sessions, whatever their priority.
+set -m
+idle "$root/scripts/test.sh" --background-builds > "$logs/background-builds.log" 2>&1 &
 builder=$!
+set +m
 stop_builder() {
     kill -- -"$builder" 2>/dev/null || true
 }
