@@ -6,6 +6,7 @@
 // second and the multiple of real time ("realtime_x", goal at least 4),
 // from the frames each side reports it converted, which must be all of
 // them in every run.
+#include "bench/support/BenchSmoke.h"
 #include "engine/platform/CMovie.h"
 
 #include "tests/engine/platform/MovieFiles.h"
@@ -93,7 +94,7 @@ void EngineMovie(benchmark::State& state)
     CMovie::SetClock(nullptr);
     Report(state, seconds, runs, frames);
 }
-BENCHMARK(EngineMovie)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(EngineMovie)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(BenchSmoke::Iterations(5));
 
 // libav alone: demux, decode and convert to the same blue-green-red rows.
 void BareLibav(benchmark::State& state)
@@ -153,7 +154,7 @@ void BareLibav(benchmark::State& state)
     }
     Report(state, seconds, runs, frames);
 }
-BENCHMARK(BareLibav)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BareLibav)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(BenchSmoke::Iterations(5));
 
 struct RemoveMovie
 {
