@@ -25,11 +25,16 @@ namespace
 constexpr int kFrames = 100;
 constexpr int kRate = 25;
 
+std::string MovieName()
+{
+    return "/tmp/kvr-movie-bench-" + std::to_string(getpid()) + ".mpg";
+}
+
 const std::string& MoviePath()
 {
     static const std::string path = [] {
         av_log_set_level(AV_LOG_ERROR);
-        std::string name = "/tmp/kvr-movie-bench-" + std::to_string(getpid()) + ".mpg";
+        std::string name = MovieName();
         TestMovieSpec spec;
         spec.width = 640;
         spec.height = 480;
@@ -156,8 +161,10 @@ void BareLibav(benchmark::State& state)
 }
 BENCHMARK(BareLibav)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(BenchSmoke::Iterations(5));
 
+// MoviePath's string is made after this object and so destroyed before it:
+// the name is made again.
 struct RemoveMovie
 {
-    ~RemoveMovie() { std::remove(MoviePath().c_str()); }
+    ~RemoveMovie() { std::remove(MovieName().c_str()); }
 } g_removeMovie;
 }
