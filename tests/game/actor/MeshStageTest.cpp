@@ -3,6 +3,9 @@
 #include "tests/game/actor/MeshSamples.h"
 #include "tests/game/actor/ArenaHarness.h"
 
+#include "engine/effect/CEffect.h"
+#include "engine/effect/CEffectController.h"
+#include "engine/platform/FrameTimer.h"
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CStage.h"
 
@@ -234,6 +237,51 @@ TEST(Stage, FieldWeaponsLeaveAfterAHundredSeconds)
     EXPECT_EQ(field.weapons.size(), 1u);
     field.Update(nullptr, 1);
     EXPECT_TRUE(field.weapons.empty());
+}
+
+// A removed weapon's or item's successor moves into its place and waits for
+// the next frame; an item moves only while it stays, and one that leaves
+// lets go of its effect.
+TEST(Stage, TheFieldScanVisitsTheNextIndexAfterARemoval)
+{
+    CFieldLists field;
+    const CWeaponDefinition sword = arena::Sword();
+    field.weapons.push_back(CWeapon::Make(&sword));
+    field.Update(nullptr, 99999);
+    CWeapon* waiting = nullptr;
+    for (int i = 0; i < 2; ++i)
+    {
+        field.weapons.push_back(CWeapon::Make(&sword));
+        waiting = waiting == nullptr ? field.weapons.back().get() : waiting;
+    }
+    field.Update(nullptr, 1); // the first leaves; the second waits, the third steps
+    ASSERT_EQ(field.weapons.size(), 2u);
+    field.Update(nullptr, 99999); // only the third has been on the field for 100 s
+    ASSERT_EQ(field.weapons.size(), 1u);
+    EXPECT_EQ(field.weapons[0].get(), waiting);
+
+    StageSet set;
+    CStage stage(set.definition);
+    stage.SetModels(&set.ground, &set.hit);
+    ASSERT_EQ(stage.Create(0), 1);
+    CEffectController effects;
+    ASSERT_EQ(effects.Initialize(nullptr, 4, 4), 1);
+    CEffect* effect = effects.AllocEffect();
+    ASSERT_NE(effect, nullptr);
+    const CkvrVector3 high(0, 5, 0);
+    for (int i = 0; i < 3; ++i)
+    {
+        field.items.push_back(std::make_unique<CItem>(&set.templates.items[0]));
+        field.items.back()->SetPosition(&high);
+    }
+    field.items[0]->Take();
+    field.items[0]->SetAttachedEffect(effects.GetHandle(effect));
+    SetFrameTime(16);
+    field.Update(&stage, 16);
+    ASSERT_EQ(field.items.size(), 2u);
+    EXPECT_FALSE(effects.IsLiveEffect(effect));
+    EXPECT_EQ(field.items[0]->GetPosition()->y, 5.0f); // waited
+    EXPECT_LT(field.items[1]->GetPosition()->y, 5.0f); // fell
 }
 
 TEST(Stage, AltarsSpawnElementsThatBlessTheirOwnFighters)
