@@ -96,8 +96,16 @@ void CCharacter::StartState(uint32_t state)
 
 void CCharacter::UpdateActions(tag_TOLQBATTLEFRAME* frame, uint32_t milliseconds)
 {
-    if (m_definition == nullptr || m_state.actionState == STATE_STOPPED)
+    if (m_definition == nullptr)
         return;
+    // A fighter stopped at the goal stands where it stopped: whatever speed
+    // it had then is gone (it still falls to the ground).
+    if (m_state.actionState == STATE_STOPPED)
+    {
+        m_state.velocity.x = 0.0f;
+        m_state.velocity.z = 0.0f;
+        return;
+    }
     if (m_state.actionState == STATE_DOWN)
     {
         UpdateDown(frame);
