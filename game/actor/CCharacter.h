@@ -149,7 +149,12 @@ public:
     static void CopyTo(const CCharacter* source, CCharacter* target);
     CMesh* GetModel() const { return m_model; }
     CAnimationController* GetAnimation() const { return m_animation; }
+    // The character's own twelve radio messages (what setups copy into
+    // their entries).
     const tag_TOLQRADIOCHAT* GetRadioChatTable() const;
+    // The messages this fighter sends in battle: its battle data's, the
+    // character's own before Setup.
+    const tag_TOLQRADIOCHAT* GetBattleRadioChat() const;
 
     // Unpacks the record into the fighter's own pad and keeps its bytes: the
     // one way input reaches a fighter.

@@ -507,7 +507,7 @@ void CCharacter::UpdateRadio()
     {
         if (!Pressed(static_cast<uint8_t>(KVR_BUTTON_FUNCTION_FIRST + i)))
             continue;
-        const CCharacterDefinition::RadioChat& chat = m_definition->radio[i];
+        const tag_TOLQRADIOCHAT& chat = m_data->radioChat[i];
         if (chat.scope != 0 && m_data->teamBattle == 0)
             continue;
         if (m_data->console != nullptr)

@@ -5,7 +5,11 @@
 #include "tests/game/battle/BattleTestData.h"
 
 #include "engine/platform/FrameTimer.h"
+#include "engine/platform/input/CInput.h"
+#include "engine/platform/sound/CListener.h"
 #include "engine/render/CCamera.h"
+#include "engine/render/CTexture.h"
+#include "game/actor/CActorResources.h"
 #include "game/actor/CCharacter.h"
 #include "game/actor/CStage.h"
 #include "game/app/CGameConfig.h"
@@ -17,7 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -157,6 +164,32 @@ TEST_F(BattleSceneTest, WhenTheViewedSlotNamesNoFighterTheFreeCameraLooksAtTheOr
     EXPECT_FLOAT_EQ(scene->GetCamera()->GetEye().z, extent[2] + extent[5]);
     EXPECT_FLOAT_EQ(scene->GetCamera()->GetTarget().x, 0.0f);
     EXPECT_EQ(scene->GetConsole()->GetState().focused, nullptr);
+}
+
+TEST_F(BattleSceneTest, AHumanSendsTheRadioChatOfItsEntryAndAComputerItsCharacters)
+{
+    MakeSetting(2);
+    tag_TOLQRADIOCHAT own;
+    std::snprintf(own.text, sizeof(own.text), "Own line");
+    std::fill(std::begin(m_setting->players[0].radioChat), std::end(m_setting->players[0].radioChat), own);
+    tag_TOLQRADIOCHAT ignored;
+    std::snprintf(ignored.text, sizeof(ignored.text), "Not the computer's");
+    std::fill(std::begin(m_setting->players[1].radioChat), std::end(m_setting->players[1].radioChat), ignored);
+    CBattleScene* scene = Start();
+    const CCharacter* computer = scene->GetFighter(1);
+    EXPECT_STREQ(scene->GetFighter(0)->GetBattleRadioChat()[3].text, "Own line");
+    EXPECT_STREQ(computer->GetBattleRadioChat()[3].text, computer->GetRadioChatTable()[3].text);
+    Step(kOpeningFrames);
+    // F1 on the local pad.
+    tag_KVRPADSTATE* pad = scene->GetInput()->GetPadState(0);
+    pad->previous = pad->current;
+    std::memset(&pad->current, 0, sizeof(pad->current));
+    pad->current.button[KVR_BUTTON_FUNCTION_FIRST] = 1;
+    CInput::UpdateButtonTimers(pad);
+    Step(1);
+    const tag_TOLQRADIOLINE& line = scene->GetConsole()->GetState().radio[0];
+    EXPECT_EQ(line.shown, 1u);
+    EXPECT_NE(std::string(line.text).find("Own line"), std::string::npos) << line.text;
 }
 
 TEST_F(BattleSceneTest, TheViewedAndLocalIndicesFollowTheSeats)
