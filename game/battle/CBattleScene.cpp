@@ -136,6 +136,12 @@ int CBattleScene::Init(uintptr_t argument)
     CreateNpcs();
     if (!SetUpConsole())
         return 0;
+    // Counted once the battle stands: a start that fails, and may be tried
+    // again every frame, counts nothing.
+    if (m_setting->session != nullptr)
+        CountBattleNetwork(GetLocalPlayerIndex());
+    else
+        CountBattleOffline(GetLocalPlayerIndex());
     StartRecording();
     StartMusic();
     return 1;
@@ -329,10 +335,6 @@ void CBattleScene::CreatePlayers()
         m_fighters[i] = fighter.get();
         m_owned.push_back(std::move(fighter));
     }
-    if (m_setting->session != nullptr)
-        CountBattleNetwork(GetLocalPlayerIndex());
-    else
-        CountBattleOffline(GetLocalPlayerIndex());
 }
 
 void CBattleScene::CreateNpcs()

@@ -192,6 +192,41 @@ TEST_F(BattleSceneTest, AHumanSendsTheRadioChatOfItsEntryAndAComputerItsCharacte
     EXPECT_NE(std::string(line.text).find("Own line"), std::string::npos) << line.text;
 }
 
+TEST_F(BattleSceneTest, AStartThatFailsCountsNoBattleHoweverOftenItIsTried)
+{
+    MakeSetting(2);
+    // The HUD's sheet missing, as a damaged data set would have it.
+    struct HiddenSheet
+    {
+        HiddenSheet() : sheet(CActorResources::FindTexture("Console_01.dds"))
+        {
+            if (sheet != nullptr)
+                sheet->SetName("Console_01.hidden");
+        }
+        ~HiddenSheet()
+        {
+            if (sheet != nullptr)
+                sheet->SetName(name.c_str());
+        }
+        CTexture* sheet;
+        std::string name = sheet != nullptr ? sheet->GetName() : "";
+    };
+    {
+        HiddenSheet hidden;
+        ASSERT_NE(hidden.sheet, nullptr);
+        for (int attempt = 0; attempt < 3; ++attempt)
+        {
+            CBattleScene battle;
+            battle.SetGameConfig(&m_config);
+            EXPECT_EQ(battle.Init(reinterpret_cast<uintptr_t>(m_setting)), 0);
+            battle.Release();
+        }
+    }
+    EXPECT_EQ(m_config.GetRecord()->records[0].offline[0], 0u);
+    Start();
+    EXPECT_EQ(m_config.GetRecord()->records[0].offline[0], 1u);
+}
+
 TEST_F(BattleSceneTest, TheViewedAndLocalIndicesFollowTheSeats)
 {
     MakeSetting(4);
