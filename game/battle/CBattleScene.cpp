@@ -30,6 +30,7 @@
 #include "game/battle/BattleServices.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CReplay.h"
+#include "game/battle/ReplaySettingBlock.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 
 #include <algorithm>
@@ -98,6 +99,13 @@ int CBattleScene::Init(uintptr_t argument)
     // The resources the fighters find their models and sounds in: the game
     // application installs its own when it publishes its services.
     CopyGameDataLists(CActorResources::GetController(), &m_gameData);
+    std::string unresolved;
+    if (m_setting->playback != 0 &&
+        !ReplaySeatsResolve(*m_setting, static_cast<uint32_t>(m_gameData.characters.size()), &unresolved))
+    {
+        LogFailure("The replay can't be played", unresolved.c_str());
+        return 0;
+    }
     // The music is drawn before the seed is set, as every peer draws it.
     PickMusic();
     m_camera = std::make_unique<CCamera>();

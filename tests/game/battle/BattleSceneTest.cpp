@@ -227,6 +227,24 @@ TEST_F(BattleSceneTest, AStartThatFailsCountsNoBattleHoweverOftenItIsTried)
     EXPECT_EQ(m_config.GetRecord()->records[0].offline[0], 1u);
 }
 
+TEST_F(BattleSceneTest, APlaybackWhoseSeatNamesACharacterTheDataLacksDoesNotStart)
+{
+    MakeSetting(2);
+    m_setting->players[1].character = 9;
+    m_setting->players[1].characterCount = 10;
+    m_setting->playback = 1;
+    {
+        CBattleScene battle;
+        EXPECT_EQ(battle.Init(reinterpret_cast<uintptr_t>(m_setting)), 0);
+        battle.Release();
+    }
+    // A live battle leaves the seat empty and goes on.
+    m_setting->playback = 0;
+    CBattleScene* scene = Start();
+    EXPECT_EQ(scene->GetFighter(1), nullptr);
+    EXPECT_NE(scene->GetFighter(0), nullptr);
+}
+
 TEST_F(BattleSceneTest, TheViewedAndLocalIndicesFollowTheSeats)
 {
     MakeSetting(4);
