@@ -122,6 +122,8 @@ public:
     CStage* GetStage() const { return m_stage.get(); }
     CFieldLists* GetField() { return &m_field; }
     CCamera* GetCamera() const { return m_camera.get(); }
+    // Placed by Render.
+    const CListener* GetListener() const { return m_listener.get(); }
     CInput* GetInput() const { return m_input; }
     CBulletMemoryList* GetBullets() const { return m_bullets; }
     // Every simulated field, for comparing two runs frame by frame.

@@ -166,6 +166,25 @@ TEST_F(BattleSceneTest, WhenTheViewedSlotNamesNoFighterTheFreeCameraLooksAtTheOr
     EXPECT_EQ(scene->GetConsole()->GetState().focused, nullptr);
 }
 
+TEST_F(BattleSceneTest, OverTheStagesCentreTheListenerTakesTheFreeCamerasUp)
+{
+    MakeSetting(2);
+    m_setting->viewedSlot = 5;
+    CBattleScene* scene = Start();
+    Step(1);
+    ASSERT_NE(CCamera::GetGraphics(), nullptr);
+    scene->Render(0);
+    // The arena is centred on the origin: the camera looks straight down,
+    // with north up, and so does the listener.
+    const CkvrVector3& front = scene->GetListener()->GetFront();
+    const CkvrVector3& top = scene->GetListener()->GetTop();
+    EXPECT_LT(front.y, 0.0f);
+    EXPECT_NEAR(front.Dot(top), 0.0f, 1e-4f);
+    EXPECT_NEAR(top.z, 1.0f, 1e-5f);
+    EXPECT_EQ(top.x, scene->GetCamera()->GetViewUp().x);
+    EXPECT_EQ(top.y, scene->GetCamera()->GetViewUp().y);
+}
+
 TEST_F(BattleSceneTest, AHumanSendsTheRadioChatOfItsEntryAndAComputerItsCharacters)
 {
     MakeSetting(2);
