@@ -188,6 +188,7 @@ TEST(ElementActions, InActionStateThreeTheAimStartsAtTheRunningAttacksOwnWeapon)
     EXPECT_FLOAT_EQ(muzzle.y, at.y + hand.y + offset.y);
     EXPECT_FLOAT_EQ(muzzle.z, at.z + hand.z + offset.z);
     // The rifle in hand, the attack over: its own muzzle, as a shot leaves it.
+    player->GetStateBlock()->actionState = CCharacter::STATE_ELEMENT_ATTACK;
     Hold(&battle, Record(), 640);
     Press(&battle, {KVR_BUTTON_DIGIT_FIRST + 1});
     ASSERT_EQ(player->GetActionData()->mainSlot, 1);
