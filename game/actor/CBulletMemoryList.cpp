@@ -6,6 +6,8 @@
 #include "game/actor/CStateHash.h"
 #include "game/actor/IBulletWorld.h"
 
+#include <cmath>
+
 CBulletMemoryList::CBulletMemoryList()
 {
     SetCount(kCapacity);
@@ -21,6 +23,7 @@ CBullet* CBulletMemoryList::Spawn()
     CBullet* bullet = Alloc();
     if (bullet == nullptr)
         return nullptr;
+    m_bodyTargetsValid = false;
     const int32_t index = IndexOf(bullet);
     bullet->chainPrevious = m_tail;
     bullet->chainNext = -1;
@@ -46,6 +49,12 @@ CBullet* CBulletMemoryList::GetNext(const CBullet* bullet) const
 
 void CBulletMemoryList::Destroy(CBullet* bullet)
 {
+    m_bodyTargetsValid = false;
+    Unlink(bullet);
+}
+
+void CBulletMemoryList::Unlink(CBullet* bullet)
+{
     if (bullet->chainPrevious >= 0)
         this->m_data[bullet->chainPrevious].chainNext = bullet->chainNext;
     else
@@ -59,6 +68,7 @@ void CBulletMemoryList::Destroy(CBullet* bullet)
 
 void CBulletMemoryList::UpdateAll(uintptr_t argument)
 {
+    m_bodyTargetsValid = false;
     for (CBullet* bullet = GetHead(); bullet != nullptr;)
     {
         CBullet* next = GetNext(bullet);
@@ -86,6 +96,7 @@ void CBulletMemoryList::RenderAll(CRenderList* list)
 
 void CBulletMemoryList::HitTestAll(IBulletWorld* world)
 {
+    m_bodyTargetsValid = false;
     // Annulled bullets are collected first, so that a cancelled cancelling
     // bullet still annuls what it touched in the same pass.
     std::vector<CBullet*> annulled;
@@ -123,33 +134,76 @@ void CBulletMemoryList::HitTestAll(IBulletWorld* world)
     }
 }
 
+void CBulletMemoryList::BuildBodyTargets()
+{
+    // Far above the rounding of the boxes and of the exact test: 1/64 of a
+    // unit, and more far from the origin, where floats are coarser.
+    constexpr float kMargin = 1.0f / 64.0f;
+    constexpr float kRelativeMargin = 1.0f / (1 << 20);
+    m_bodyTargets.clear();
+    for (const CBullet* bullet = GetHead(); bullet != nullptr; bullet = GetNext(bullet))
+    {
+        BodyTarget target{IndexOf(bullet), bullet->GetOwner(), {}, {}};
+        const float* from = &bullet->GetPrevious().x;
+        const float* to = &bullet->GetPosition()->x;
+        for (int axis = 0; axis < 3; ++axis)
+        {
+            const float low = from[axis] < to[axis] ? from[axis] : to[axis];
+            const float high = from[axis] > to[axis] ? from[axis] : to[axis];
+            const float reach = bullet->GetBulletRadius() + kMargin +
+                                (std::fabs(low) > std::fabs(high) ? std::fabs(low) : std::fabs(high)) * kRelativeMargin;
+            target.low[axis] = low - reach;
+            target.high[axis] = high + reach;
+        }
+        m_bodyTargets.push_back(target);
+    }
+    m_bodyTargetsValid = true;
+}
+
 std::vector<CBulletMemoryList::BodyHit> CBulletMemoryList::HitTestBody(int32_t victim, const float spheres[2][4],
                                                                        AcceptBullet accept, void* context)
 {
     std::vector<BodyHit> hits;
-    for (CBullet* bullet = GetHead(); bullet != nullptr;)
+    if (!m_bodyTargetsValid)
+        BuildBodyTargets();
+    // The box around both body spheres: a bullet whose swept box misses it
+    // misses both spheres, and only the others take the exact test.
+    float low[3], high[3];
+    for (int axis = 0; axis < 3; ++axis)
     {
-        CBullet* next = GetNext(bullet);
-        if (bullet->GetOwner() != victim && (accept == nullptr || accept(*bullet, context)))
+        const float a = spheres[0][axis] - spheres[0][3], b = spheres[1][axis] - spheres[1][3];
+        const float c = spheres[0][axis] + spheres[0][3], d = spheres[1][axis] + spheres[1][3];
+        low[axis] = a < b ? a : b;
+        high[axis] = c > d ? c : d;
+    }
+    for (BodyTarget& target : m_bodyTargets)
+    {
+        if (target.slot < 0 || target.owner == victim || !(target.low[0] <= high[0] && target.high[0] >= low[0] &&
+                                                            target.low[1] <= high[1] && target.high[1] >= low[1] &&
+                                                            target.low[2] <= high[2] && target.high[2] >= low[2]))
+            continue;
+        CBullet* bullet = this->m_data + target.slot;
+        if (accept != nullptr && !accept(*bullet, context))
+            continue;
+        for (int s = 0; s < 2; ++s)
         {
-            for (int s = 0; s < 2; ++s)
-            {
-                const float sphere[4] = {spheres[s][0], spheres[s][1], spheres[s][2],
-                                         spheres[s][3] + bullet->GetBulletRadius()};
-                if (HitSegmentSphere(&bullet->GetPrevious(), bullet->GetPosition(), sphere) == 0)
-                    continue;
-                hits.push_back({bullet->GetOwner(), bullet->GetPower()});
-                Destroy(bullet);
-                break;
-            }
+            const float sphere[4] = {spheres[s][0], spheres[s][1], spheres[s][2],
+                                     spheres[s][3] + bullet->GetBulletRadius()};
+            if (HitSegmentSphere(&bullet->GetPrevious(), bullet->GetPosition(), sphere) == 0)
+                continue;
+            hits.push_back({bullet->GetOwner(), bullet->GetPower()});
+            // Only this bullet leaves: the other targets stay as they are.
+            Unlink(bullet);
+            target.slot = -1;
+            break;
         }
-        bullet = next;
     }
     return hits;
 }
 
 void CBulletMemoryList::DestroyAll()
 {
+    m_bodyTargetsValid = false;
     while (m_head >= 0)
         Destroy(this->m_data + m_head);
 }

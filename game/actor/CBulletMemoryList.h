@@ -53,9 +53,29 @@ public:
     void HashState(CStateHash* hash) const;
 
 private:
+    // What a body pass reads of a live bullet, in chain order: its slot (-1
+    // once a body took it) and owner, and the box its step sweeps, widened
+    // by its radius and a margin far above rounding, so that a body whose
+    // spheres lie wholly outside that box can't be hit by it.
+    struct BodyTarget
+    {
+        int32_t slot;
+        int32_t owner;
+        float low[3];
+        float high[3];
+    };
+
     int32_t IndexOf(const CBullet* bullet) const;
+    // Takes the bullet out of the chain and the pool; Destroy also drops
+    // the body targets, which every change of the live bullets does.
+    void Unlink(CBullet* bullet);
     void Destroy(CBullet* bullet);
+    void BuildBodyTargets();
 
     int32_t m_head = -1;
     int32_t m_tail = -1;
+    // Kept from one body pass to the next while no bullet moves, comes or
+    // goes but those the passes take.
+    std::vector<BodyTarget> m_bodyTargets;
+    bool m_bodyTargetsValid = false;
 };

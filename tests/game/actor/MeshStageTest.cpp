@@ -351,3 +351,22 @@ TEST(Stage, AltarsSpawnElementsThatBlessTheirOwnFighters)
     stage.ResetPlacedObjects();
     EXPECT_EQ(spirit->GetState(), CElement::STATE_AT_ALTAR);
 }
+
+// Boxes far from a segment are passed over; those it reaches, touches or
+// only just misses are decided by the exact test as before.
+TEST(Stage, ASegmentMeetsTheBoxesItReachesAndNoOthers)
+{
+    CCollisionWorld world;
+    world.AddBox(CkvrVector3(10, 1, 0), CkvrVector3(1, 1, 1), 0);  // x from 9 to 11
+    world.AddBox(CkvrVector3(-40, 1, 0), CkvrVector3(1, 1, 1), 0); // far behind
+    CkvrVector3 point, normal;
+    EXPECT_EQ(world.IntersectStageObjects(CkvrVector3(0, 1, 0), CkvrVector3(9, 1, 0), &point, &normal), 1u);
+    EXPECT_EQ(point.x, 9.0f);
+    EXPECT_EQ(world.GetBoxHitIndex(), 0u);
+    EXPECT_EQ(world.IntersectStageObjects(CkvrVector3(0, 1, 0), CkvrVector3(8.999f, 1, 0), &point, &normal), 0u);
+    EXPECT_EQ(world.IntersectStageObjects(CkvrVector3(0, 1, 1.001f), CkvrVector3(20, 1, 1.001f), &point, &normal),
+              0u);
+    EXPECT_EQ(world.IntersectStageObjects(CkvrVector3(-50, 1, 0), CkvrVector3(50, 1, 0), &point, &normal), 1u);
+    EXPECT_EQ(world.GetBoxHitIndex(), 1u); // the nearer of the two
+    EXPECT_EQ(normal.x, -1.0f);
+}
