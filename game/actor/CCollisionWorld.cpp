@@ -38,8 +38,12 @@ uint32_t CCollisionWorld::AddBox(const CkvrVector3& centre, const CkvrVector3& h
     const float high[3] = {centre.x + half.x, centre.y + half.y, centre.z + half.z};
     for (int axis = 0; axis < 3; ++axis)
     {
-        m_boxesBounds[axis] = low[axis] < m_boxesBounds[axis] ? low[axis] : m_boxesBounds[axis];
-        m_boxesBounds[3 + axis] = high[axis] > m_boxesBounds[3 + axis] ? high[axis] : m_boxesBounds[3 + axis];
+        // A box of no numbers may still be met along the other axes: then
+        // no segment is ever apart from all the boxes.
+        const bool number = !std::isnan(low[axis]) && !std::isnan(high[axis]);
+        m_boxesBounds[axis] = !number ? -INFINITY : (low[axis] < m_boxesBounds[axis] ? low[axis] : m_boxesBounds[axis]);
+        m_boxesBounds[3 + axis] =
+            !number ? INFINITY : (high[axis] > m_boxesBounds[3 + axis] ? high[axis] : m_boxesBounds[3 + axis]);
     }
     return static_cast<uint32_t>(m_boxes.size() - 1);
 }
