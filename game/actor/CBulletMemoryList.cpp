@@ -134,16 +134,29 @@ void CBulletMemoryList::HitTestAll(IBulletWorld* world)
     }
 }
 
+void CBulletMemoryList::BodyTargets::Clear()
+{
+    slot.clear();
+    owner.clear();
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        low[axis].clear();
+        high[axis].clear();
+    }
+}
+
 void CBulletMemoryList::BuildBodyTargets()
 {
     // Far above the rounding of the boxes and of the exact test: 1/64 of a
     // unit, and more far from the origin, where floats are coarser.
     constexpr float kMargin = 1.0f / 64.0f;
     constexpr float kRelativeMargin = 1.0f / (1 << 20);
-    m_bodyTargets.clear();
+    BodyTargets& targets = m_bodyTargets;
+    targets.Clear();
     for (const CBullet* bullet = GetHead(); bullet != nullptr; bullet = GetNext(bullet))
     {
-        BodyTarget target{IndexOf(bullet), bullet->GetOwner(), {}, {}};
+        targets.slot.push_back(IndexOf(bullet));
+        targets.owner.push_back(bullet->GetOwner());
         const float* from = &bullet->GetPrevious().x;
         const float* to = &bullet->GetPosition()->x;
         for (int axis = 0; axis < 3; ++axis)
@@ -152,11 +165,11 @@ void CBulletMemoryList::BuildBodyTargets()
             const float high = from[axis] > to[axis] ? from[axis] : to[axis];
             const float reach = bullet->GetBulletRadius() + kMargin +
                                 (std::fabs(low) > std::fabs(high) ? std::fabs(low) : std::fabs(high)) * kRelativeMargin;
-            target.low[axis] = low - reach;
-            target.high[axis] = high + reach;
+            targets.low[axis].push_back(low - reach);
+            targets.high[axis].push_back(high + reach);
         }
-        m_bodyTargets.push_back(target);
     }
+    targets.near.resize(targets.slot.size());
     m_bodyTargetsValid = true;
 }
 
@@ -176,13 +189,24 @@ std::vector<CBulletMemoryList::BodyHit> CBulletMemoryList::HitTestBody(int32_t v
         low[axis] = a < b ? a : b;
         high[axis] = c > d ? c : d;
     }
-    for (BodyTarget& target : m_bodyTargets)
+    BodyTargets& targets = m_bodyTargets;
+    const size_t count = targets.slot.size();
+    // Every box at once, without a branch, before the few near ones in order.
+    const float* lowX = targets.low[0].data();
+    const float* lowY = targets.low[1].data();
+    const float* lowZ = targets.low[2].data();
+    const float* highX = targets.high[0].data();
+    const float* highY = targets.high[1].data();
+    const float* highZ = targets.high[2].data();
+    uint8_t* near = targets.near.data();
+    for (size_t i = 0; i < count; ++i)
+        near[i] = static_cast<uint8_t>((lowX[i] <= high[0]) & (highX[i] >= low[0]) & (lowY[i] <= high[1]) &
+                                       (highY[i] >= low[1]) & (lowZ[i] <= high[2]) & (highZ[i] >= low[2]));
+    for (size_t i = 0; i < count; ++i)
     {
-        if (target.slot < 0 || target.owner == victim || !(target.low[0] <= high[0] && target.high[0] >= low[0] &&
-                                                            target.low[1] <= high[1] && target.high[1] >= low[1] &&
-                                                            target.low[2] <= high[2] && target.high[2] >= low[2]))
+        if (near[i] == 0 || targets.slot[i] < 0 || targets.owner[i] == victim)
             continue;
-        CBullet* bullet = this->m_data + target.slot;
+        CBullet* bullet = this->m_data + targets.slot[i];
         if (accept != nullptr && !accept(*bullet, context))
             continue;
         for (int s = 0; s < 2; ++s)
@@ -194,7 +218,7 @@ std::vector<CBulletMemoryList::BodyHit> CBulletMemoryList::HitTestBody(int32_t v
             hits.push_back({bullet->GetOwner(), bullet->GetPower()});
             // Only this bullet leaves: the other targets stay as they are.
             Unlink(bullet);
-            target.slot = -1;
+            targets.slot[i] = -1;
             break;
         }
     }
