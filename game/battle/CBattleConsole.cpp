@@ -559,7 +559,7 @@ void CBattleConsole::AddRadioMessage(uint32_t fighter, uint32_t message)
         message >= CCharacterDefinition::kRadioChats)
         return;
     CCharacter* sender = m_state.characters[fighter];
-    const tag_TOLQRADIOCHAT* table = sender->GetRadioChatTable();
+    const tag_TOLQRADIOCHAT* table = sender->GetBattleRadioChat();
     if (table == nullptr)
         return;
     // The table's texts fill their 33 bytes and need not end in a NUL: at

@@ -116,17 +116,17 @@ void CConsoleRenderer::DrawScope()
     Report(HudItem::Scope, 0, scope);
 }
 
-// Where the main weapon's shot would land: the nearest of the stage's
-// ground, hit model and objects along the camera's line of sight from the
-// muzzle, within the weapon's range; the screen's centre without a hit.
+// Where the aimed shot would land: the nearest of the stage's ground, hit
+// model and objects along the camera's line of sight from the muzzle the
+// fighter aims from, within that weapon's range; the screen's centre
+// without a hit.
 void CConsoleRenderer::DrawAimPoint()
 {
     MenuPoint at = Centre();
-    const CWeapon* weapon = m_focused->GetMainWeapon();
-    const float range = m_focused->GetFirstBulletParameter(weapon);
+    float range = 0.0f;
     CkvrVector3 muzzle;
     CCamera* camera = m_resources.camera;
-    if (camera != nullptr && m_state.stage != nullptr && range > 0.0f && m_focused->GetMuzzlePosition(weapon, &muzzle))
+    if (camera != nullptr && m_state.stage != nullptr && m_focused->GetAimOrigin(&muzzle, &range) && range > 0.0f)
     {
         CkvrVector3 sight = camera->GetTarget() - camera->GetEye();
         const float length = sight.Length();
