@@ -26,8 +26,7 @@
 namespace
 {
 constexpr const char* kElementNames[7] = {"fire", "water", "wind", "earth", "thunder", "light", "dark"};
-constexpr const char* kCharacterNames[GameDataKit::kCharacters] = {"Aria", "Bram", "Cleo", "Dax",
-                                                                   "Edda", "Finn", "Gale", "Guide"};
+using GameDataKit::kCharacterNames;
 constexpr uint32_t kAllCharacters = 0xFF;
 
 // The three default weapons weigh 7 together, so a fighter can still pick

@@ -34,5 +34,7 @@ constexpr const char* kEffect = "Efc_hit";
 constexpr const char* kVoice = "Se_select.ogg";
 
 constexpr uint32_t kCharacters = 8;
+// The characters' names, by character index (which is also their number).
+constexpr const char* kCharacterNames[kCharacters] = {"Aria", "Bram", "Cleo", "Dax", "Edda", "Finn", "Gale", "Guide"};
 constexpr const char* kStageName = "Stand-in Arena";
 }
