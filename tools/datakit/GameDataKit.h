@@ -26,7 +26,6 @@ std::string ArenaGroundX();
 std::string ArenaHitX();
 
 // Names the definitions refer to that live outside the game data.
-constexpr const char* kModel = "Box.mdl";
 constexpr const char* kGroundModel = "Arena_ground.mdl";
 constexpr const char* kHitModel = "Arena_hit.mdl";
 constexpr const char* kMapPicture = "Map_arena.dds";
