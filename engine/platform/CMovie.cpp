@@ -2,7 +2,6 @@
 
 #include "engine/core/CPathResolver.h"
 
-#include "engine/core/AlignedMemory.h"
 #include "engine/platform/CComInit.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/device/DeviceTexture.h"
@@ -58,6 +57,13 @@ double FrameDuration(const AVStream* stream)
     if (rate.num <= 0 || rate.den <= 0)
         return 0.0;
     return av_q2d(av_inv_q(rate));
+}
+
+// Sound is decoded only when there is a device to play it.
+bool SoundDeviceOpen()
+{
+    const CSound* sound = CSound::GetInstance();
+    return sound != nullptr && sound->GetContext() != nullptr;
 }
 
 float GainOf(int32_t volume)
@@ -194,6 +200,7 @@ bool CMovie::OpenStreams(const char* path)
     m_frameSize = width * height * 3;
     m_pending.assign(static_cast<size_t>(m_frameSize), 0);
     m_latest.assign(static_cast<size_t>(m_frameSize), 0);
+    m_shown.assign(static_cast<size_t>(m_frameSize), 0);
 
     if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
         m_stopTime = double(m_format->duration) / AV_TIME_BASE;
@@ -239,6 +246,7 @@ void CMovie::FreeDecoding()
     m_latestSerial = m_copiedSerial = 0;
     m_pending.clear();
     m_latest.clear();
+    m_shown.clear();
     m_pcm.clear();
     m_soundRate = 0;
     m_timeOrigin = 0.0;
@@ -248,8 +256,15 @@ void CMovie::FreeDecoding()
 
 void CMovie::FreeFrameBuffer()
 {
-    AlignedFree(m_frameBuffer);
     m_frameBuffer = nullptr;
+}
+
+bool CMovie::TakeFrameBuffer()
+{
+    if (m_shown.size() != static_cast<size_t>(m_frameSize) || m_frameSize == 0)
+        return false;
+    m_frameBuffer = m_shown.data();
+    return true;
 }
 
 // ---------------------------------------------------------------- control
@@ -326,12 +341,8 @@ int CMovie::StartPlaying()
 {
     if (m_format == nullptr)
         return 0;
-    if (m_frameBuffer == nullptr)
-    {
-        m_frameBuffer = static_cast<uint8_t*>(AlignedAlloc(static_cast<size_t>(m_frameSize), 16));
-        if (m_frameBuffer == nullptr)
-            return 0;
-    }
+    if (m_frameBuffer == nullptr && !TakeFrameBuffer())
+        return 0;
     return Resume();
 }
 
@@ -425,12 +436,8 @@ int CMovie::StepFrame()
     if (m_format == nullptr || !Pause())
         return 0;
     // Stepping a movie that has not played yet shows its frames too.
-    if (m_frameBuffer == nullptr)
-    {
-        m_frameBuffer = static_cast<uint8_t*>(AlignedAlloc(static_cast<size_t>(m_frameSize), 16));
-        if (m_frameBuffer == nullptr)
-            return 0;
-    }
+    if (m_frameBuffer == nullptr && !TakeFrameBuffer())
+        return 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_finished)
@@ -501,7 +508,10 @@ uint8_t* CMovie::GetFrame()
         return nullptr;
     if (m_copiedSerial != m_latestSerial)
     {
-        std::memcpy(m_frameBuffer, m_latest.data(), static_cast<size_t>(m_frameSize));
+        // The newest picture changes hands without a copy: the frame
+        // buffer given out before goes back to the worker to be written.
+        m_shown.swap(m_latest);
+        m_frameBuffer = m_shown.data();
         m_copiedSerial = m_latestSerial;
     }
     return m_frameBuffer;
@@ -590,7 +600,7 @@ int CMovie::DecodeNext()
     {
         // The end of the file: the decoders give up what they hold.
         avcodec_send_packet(m_videoCodec, nullptr);
-        if (m_audioCodec != nullptr && !m_cueing)
+        if (m_audioCodec != nullptr && !m_cueing && SoundDeviceOpen())
         {
             avcodec_send_packet(m_audioCodec, nullptr);
             ReceiveAudio();
@@ -602,7 +612,7 @@ int CMovie::DecodeNext()
     }
     if (m_packet->stream_index == m_videoStream)
         avcodec_send_packet(m_videoCodec, m_packet);
-    else if (m_packet->stream_index == m_audioStream && m_audioCodec != nullptr)
+    else if (m_packet->stream_index == m_audioStream && m_audioCodec != nullptr && SoundDeviceOpen())
     {
         if (avcodec_send_packet(m_audioCodec, m_packet) >= 0)
             ReceiveAudio();
