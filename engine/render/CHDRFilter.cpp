@@ -365,7 +365,8 @@ bool CHDRFilter::TakesWholeTexels() const
     // Taps of the first pass on whole halved texels; room for the halved
     // glow with its margins below the blur, short of the last row and
     // column, which the stretched blur reads wrapped at its far edges.
-    if (m_blurPasses == 0 || m_offsetScaleX % 2 != 0 || bw + 2 * margin >= tw || 2 * bh + kClearRows >= th)
+    if (m_blurPasses == 0 || m_offsetScaleX % 2 != 0 || bw + 2 * margin >= tw || 2 * bh + kClearRows >= th ||
+        bh + 8 * m_offsetScaleY >= th)
         return false;
     // The blur passes drew inside the viewport, from its corner.
     const DeviceViewport& viewport = device->GetViewport();
@@ -450,14 +451,12 @@ void CHDRFilter::Halve(uint32_t margin, uint32_t below)
                     CRect(-2.0f * m, 2.0f * bw + 2.0f * m, 0.0f, 2.0f * bh));
 }
 
-void CHDRFilter::BlurPass(uint32_t source, const int32_t step[2], const int32_t origin[2], const int32_t low[2],
-                          const int32_t limit[2])
+void CHDRFilter::BlurPass(uint32_t source, const int32_t step[2], const int32_t origin[2], const int32_t low[2])
 {
     m_texelPasses.SetTexture("g_Texels", GetTarget(source));
     m_texelPasses.SetIntArray("Step", step, 2);
     m_texelPasses.SetIntArray("Origin", origin, 2);
     m_texelPasses.SetIntArray("Low", low, 2);
-    m_texelPasses.SetIntArray("Limit", limit, 2);
     DrawWholeTarget("Blur", m_blur, m_blur);
 }
 
@@ -486,7 +485,6 @@ void CHDRFilter::BlurTexels()
     Halve(margin, below);
 
     const int32_t zero[2] = {0, 0};
-    const int32_t limit[2] = {static_cast<int32_t>(bw), static_cast<int32_t>(bh)};
     const int32_t across[2] = {static_cast<int32_t>(m_offsetScaleX), 0};
     const int32_t down[2] = {0, static_cast<int32_t>(m_offsetScaleY)};
     for (uint32_t pass = 0; pass < m_blurPasses; ++pass)
@@ -495,18 +493,21 @@ void CHDRFilter::BlurTexels()
         ViewWholeTarget(device, SurfaceOf(TARGET_HORIZONTAL));
         if (pass == 0)
         {
-            // On the halved grid the taps step half as far.
+            // The rows below the horizontal blur, which the vertical taps
+            // reach, hold nothing (as the design's clears leave them).
+            ClearRect(device, 0, bh, bw, 8 * m_offsetScaleY);
+            // On the halved grid the taps step half as far; its margins
+            // hold what the clamped reads past the edges found.
             const int32_t halfStep[2] = {static_cast<int32_t>(m_offsetScaleX / 2), 0};
             const int32_t origin[2] = {static_cast<int32_t>(margin), static_cast<int32_t>(below)};
             const int32_t low[2] = {-static_cast<int32_t>(margin), 0};
-            const int32_t wide[2] = {static_cast<int32_t>(bw + margin), static_cast<int32_t>(bh)};
-            BlurPass(TARGET_BLUR, halfStep, origin, low, wide);
+            BlurPass(TARGET_BLUR, halfStep, origin, low);
         }
         else
-            BlurPass(TARGET_BLUR, across, zero, zero, limit);
+            BlurPass(TARGET_BLUR, across, zero, zero);
         SetRenderTarget(TARGET_BLUR);
         ViewWholeTarget(device, blurSurface);
-        BlurPass(TARGET_HORIZONTAL, down, zero, zero, limit);
+        BlurPass(TARGET_HORIZONTAL, down, zero, zero);
     }
 }
 

@@ -110,8 +110,7 @@ private:
     void FeedBackTexels();
     void ClearBlurMargins();
     void Halve(uint32_t margin, uint32_t below);
-    void BlurPass(uint32_t source, const int32_t step[2], const int32_t origin[2], const int32_t low[2],
-                  const int32_t limit[2]);
+    void BlurPass(uint32_t source, const int32_t step[2], const int32_t origin[2], const int32_t low[2]);
     void BlurTexels();
     void CompositeTexels();
     void SceneTexels();

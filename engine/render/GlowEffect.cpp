@@ -39,14 +39,11 @@ uniform float Weight[8];
 uniform ivec2 Step;
 uniform ivec2 Origin;
 uniform ivec2 Low;
-uniform ivec2 Limit;
 
 layout(location = 0) out vec4 o_Color;
 
 vec4 Tap(ivec2 q)
 {
-    if (any(greaterThanEqual(q, Limit)))
-        return vec4(0.0);
     return texelFetch(g_samTexels, max(q, Low) + Origin, 0);
 }
 
@@ -76,19 +73,19 @@ in vec2 v_TexCoord;
 layout(location = 0) out vec4 o_Color;
 
 // A fragment's colour as the blend unit takes it: whole steps of 1/255.
+// (No product here falls halfway between two steps.)
 vec4 Steps(vec4 colour)
 {
-    return floor(clamp(colour, 0.0, 1.0) * 255.0 + 0.5);
+    return round(clamp(colour, 0.0, 1.0) * 255.0);
 }
 
 // What blending a fragment by its own alpha adds, in those steps; nothing
 // when the alpha test drops it.
 vec3 Added(vec4 fragment)
 {
-    if (!(fragment.a > AlphaRef))
-        return vec3(0.0);
     vec4 steps = Steps(fragment);
-    return floor(steps.rgb * steps.a / 255.0 + 0.5);
+    vec3 added = round(steps.rgb * (steps.a * (1.0 / 255.0)));
+    return fragment.a > AlphaRef ? added : vec3(0.0);
 }
 
 void main()
@@ -182,7 +179,6 @@ std::vector<uint8_t> Build()
         Value("Step", INT, 2),
         Value("Origin", INT, 2),
         Value("Low", INT, 2),
-        Value("Limit", INT, 2),
         Value("GlowColor", FLOAT, 4),
         Value("BlurColor", FLOAT, 4),
         Value("FeedColor", FLOAT, 4),

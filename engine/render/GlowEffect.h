@@ -17,7 +17,8 @@
 // "Blur": Weight[i] times the sum of the source's texels Step * (i + 1)
 // before and after this pixel, i = 0..7, opaque. Texel q of the region is
 // the source's texel Origin + q; a q below Low reads the texel at Low (the
-// clamped edge), a q at or past Limit reads nothing (the cleared margin).
+// clamped edge). Past the region's far edges the source must hold
+// nothing (the cleared margins).
 //
 // "Composite": onto the render target, with the blend factors one and
 // inverse source alpha: the scene target's texel as an alpha blend would
