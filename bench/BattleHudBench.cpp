@@ -5,6 +5,7 @@
 // and Render is set against the same sprites and texts drawn straight
 // through the texture and font calls at fixed pixel places (counter
 // hud_over_direct; goal at most 1.5).
+#include "bench/support/BenchSmoke.h"
 #include "tests/game/battle/BattleTestData.h"
 
 #include "engine/core/GameText.h"
@@ -390,4 +391,4 @@ static void BM_HudDrawCost(benchmark::State& state)
     scene.Release();
     FreeBattleSetting(setting);
 }
-BENCHMARK(BM_HudDrawCost)->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(BM_HudDrawCost)->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(BenchSmoke::MinTime(2.0));

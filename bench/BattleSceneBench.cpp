@@ -6,6 +6,7 @@
 // update, 50x for the playback (counter realtime_ratio). The update must
 // keep a running battle with its bullets, the playback must play every
 // recorded frame, and the drawn frame must cover most of the screen.
+#include "bench/support/BenchSmoke.h"
 #include "tests/engine/core/TempFolder.h"
 #include "tests/game/battle/BattleTestData.h"
 
@@ -227,7 +228,7 @@ static void BM_ReplayPlayback(benchmark::State& state)
 {
     if (!Ready(state))
         return;
-    constexpr uint32_t kFrames = 3000;
+    const uint32_t kFrames = BenchSmoke::Count(3000, 600);
     TempFolder folder;
     const std::string file = (folder.Path() / "bench.rep").string();
     tag_TOLQBATTLESETTING* setting = FullSetting();
@@ -289,7 +290,7 @@ static void BM_ReplayPlayback(benchmark::State& state)
         state.counters["realtime_ratio"] = kRealFrameSeconds * static_cast<double>(frames) / seconds;
     }
 }
-BENCHMARK(BM_ReplayPlayback)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ReplayPlayback)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSmoke::Iterations(3));
 
 static void BM_BattleFrameDrawn(benchmark::State& state)
 {
@@ -356,4 +357,4 @@ static void BM_BattleFrameDrawn(benchmark::State& state)
     scene.Release();
     FreeBattleSetting(setting);
 }
-BENCHMARK(BM_BattleFrameDrawn)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(BM_BattleFrameDrawn)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(BenchSmoke::MinTime(3.0));
