@@ -372,10 +372,11 @@ bool CHDRFilter::TakesWholeTexels() const
     const DeviceViewport& viewport = device->GetViewport();
     if (viewport.x != 0 || viewport.y != 0 || viewport.width < bw || viewport.height < bh)
         return false;
-    // The stretched blur was read wrapped, and the alpha test, if on, kept
-    // what was above its reference.
+    // The stretched blur was read wrapped; the draws blended, and the alpha
+    // test, if on, kept what was above its reference.
     if (device->GetSamplerState(0, SAMP_ADDRESSU) != TADDRESS_WRAP ||
-        device->GetSamplerState(0, SAMP_ADDRESSV) != TADDRESS_WRAP)
+        device->GetSamplerState(0, SAMP_ADDRESSV) != TADDRESS_WRAP ||
+        device->GetRenderState(RS_ALPHABLENDENABLE) == 0)
         return false;
     return device->GetRenderState(RS_ALPHATESTENABLE) == 0 || device->GetRenderState(RS_ALPHAFUNC) == CMP_GREATER;
 }
@@ -403,8 +404,8 @@ void CHDRFilter::FeedBackTexels()
 {
     if (!m_feedback)
         return;
-    GraphicsDevice* device = s_graphics->GetDevice();
     // The target draw reads with stage 0's filters; the pass reads linear.
+    const GraphicsDevice* device = s_graphics->GetDevice();
     if (device->GetSamplerState(0, SAMP_MINFILTER) != TEXF_LINEAR ||
         device->GetSamplerState(0, SAMP_MAGFILTER) != TEXF_LINEAR)
     {
@@ -418,9 +419,6 @@ void CHDRFilter::FeedBackTexels()
     ColorToFloats(WhiteWithAlpha(m_feedbackAlpha), feedColor);
     m_texelPasses.SetTexture("g_Blur", GetTarget(TARGET_BLUR));
     m_texelPasses.SetVector("FeedColor", feedColor);
-    m_texelPasses.SetFloat("AlphaRef", AlphaReference());
-    const SavedStates saved(device, {RS_ALPHATESTENABLE});
-    device->SetRenderState(RS_ALPHATESTENABLE, 0);
     DrawWholeTarget("FeedBack", m_screen, m_blur);
 }
 
@@ -538,13 +536,9 @@ void CHDRFilter::CompositeTexels()
 
 void CHDRFilter::SceneTexels()
 {
-    GraphicsDevice* device = s_graphics->GetDevice();
     m_texelPasses.SetTexture("g_Scene", GetTarget(TARGET_SCENE));
-    m_texelPasses.SetFloat("AlphaRef", AlphaReference());
     s_graphics->SetBlendMode(1);
     s_graphics->SetFVF(FVF_QUAD);
-    const SavedStates saved(device, {RS_ALPHATESTENABLE});
-    device->SetRenderState(RS_ALPHATESTENABLE, 0);
     DrawWholeTarget("Scene", m_screen, m_screen);
 }
 

@@ -101,12 +101,11 @@ void main()
 }
 )";
 
-// The last frame's blur added back into the glow target: as a target draw
-// with the alpha test would add it.
+// The last frame's blur, to be added back into the glow target: what a
+// target draw would give the blend.
 const char* const FEEDBACK_FRAGMENT = R"(
 uniform sampler2D g_samBlur;
 uniform vec4 FeedColor;
-uniform float AlphaRef;
 
 in vec2 v_TexCoord;
 
@@ -114,23 +113,19 @@ layout(location = 0) out vec4 o_Color;
 
 void main()
 {
-    vec4 fragment = texture(g_samBlur, v_TexCoord) * FeedColor;
-    // A fragment the test would drop adds nothing without alpha.
-    o_Color = fragment.a > AlphaRef ? fragment : vec4(0.0);
+    o_Color = texture(g_samBlur, v_TexCoord) * FeedColor;
 }
 )";
 
-// The scene target alone, as its target draw would blend it.
+// The scene target alone: what its target draw would give the blend.
 const char* const SCENE_FRAGMENT = R"(
 uniform sampler2D g_samScene;
-uniform float AlphaRef;
 
 layout(location = 0) out vec4 o_Color;
 
 void main()
 {
-    vec4 scene = texelFetch(g_samScene, ivec2(gl_FragCoord.xy), 0);
-    o_Color = scene.a > AlphaRef ? scene : vec4(0.0);
+    o_Color = texelFetch(g_samScene, ivec2(gl_FragCoord.xy), 0);
 }
 )";
 

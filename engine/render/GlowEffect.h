@@ -28,12 +28,10 @@
 // dropped when its alpha is not above AlphaRef (-1 with no alpha test).
 //
 // "FeedBack": the blur read at the texture coordinate (filtered, wrapped)
-// times FeedColor, or nothing where its alpha is not above AlphaRef: with
-// an additive blend by source alpha, what a target draw would add.
+// times FeedColor, as a target draw would colour it.
 //
-// "Scene": the scene target's texel at this pixel, or nothing where its
-// alpha is not above AlphaRef: with the alpha blend, what a target draw
-// would put.
+// "Scene": the scene target's texel at this pixel, as a target draw would
+// read it.
 namespace GlowEffect
 {
 const std::vector<uint8_t>& GetImage();
