@@ -1,9 +1,8 @@
 // The battle scene on the stand-in arena: one battle frame (update only,
 // headless) with 8 fighters, 10 NPCs and the bullet pool kept full; a
-// replay played back without pacing or drawing; and one drawn frame, at the
-// game's window size (640 x 480) and at 1280 x 720, on the software
-// renderer through the glow filter the game makes, with the share of its
-// time spent outside the GL driver. Goals: 16x real time at 60 frames a second for the
+// replay played back without pacing or drawing; and one drawn frame at
+// 1280 x 720 on the software renderer, with the share of its time spent
+// outside the GL driver. Goals: 16x real time at 60 frames a second for the
 // update, 50x for the playback (counter realtime_ratio). The update must
 // keep a running battle with its bullets, the playback must play every
 // recorded frame, and the drawn frame must cover most of the screen.
@@ -426,7 +425,8 @@ static void BM_BattleFrameDrawn(benchmark::State& state)
     scene.Release();
     FreeBattleSetting(setting);
 }
-// At the game's window size and at 1280 x 720, through the glow filter.
+// The drawn frame as the game draws it: through the glow filter the game
+// makes, at the game's window size (640 x 480) and at 1280 x 720.
 BENCHMARK(BM_BattleFrameDrawn)
     ->Args({640, 480})
     ->Args({1280, 720})
