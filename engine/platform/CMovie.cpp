@@ -108,8 +108,8 @@ CMovie::~CMovie()
 
 uint32_t CMovie::Release()
 {
-    StopAndHide();
-    // The worker goes before anything it writes into.
+    // The worker goes before anything it writes into. A movie let go needs
+    // no rewind, so it is not stopped first.
     StopWorker();
     CloseSoundSource();
     FreeFrameBuffer();
@@ -135,6 +135,9 @@ int CMovie::Open(const char* path)
         return 0;
     }
     SetName(path);
+    // The worker waits from here on, so that it is running by the time the
+    // movie plays.
+    StartWorker();
     return 1;
 }
 
@@ -198,9 +201,9 @@ bool CMovie::OpenStreams(const char* path)
     m_videoWidth = m_width = width;
     m_videoHeight = m_height = height;
     m_frameSize = width * height * 3;
+    // The first frame's buffer; the two others are made when first needed,
+    // each by the thread that needs it.
     m_pending.assign(static_cast<size_t>(m_frameSize), 0);
-    m_latest.assign(static_cast<size_t>(m_frameSize), 0);
-    m_shown.assign(static_cast<size_t>(m_frameSize), 0);
 
     if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
         m_stopTime = double(m_format->duration) / AV_TIME_BASE;
@@ -257,13 +260,14 @@ void CMovie::FreeDecoding()
 void CMovie::FreeFrameBuffer()
 {
     m_frameBuffer = nullptr;
+    m_takesFrames = false;
 }
 
 bool CMovie::TakeFrameBuffer()
 {
-    if (m_shown.size() != static_cast<size_t>(m_frameSize) || m_frameSize == 0)
+    if (m_frameSize == 0)
         return false;
-    m_frameBuffer = m_shown.data();
+    m_takesFrames = true;
     return true;
 }
 
@@ -341,7 +345,7 @@ int CMovie::StartPlaying()
 {
     if (m_format == nullptr)
         return 0;
-    if (m_frameBuffer == nullptr && !TakeFrameBuffer())
+    if (!m_takesFrames && !TakeFrameBuffer())
         return 0;
     return Resume();
 }
@@ -436,7 +440,7 @@ int CMovie::StepFrame()
     if (m_format == nullptr || !Pause())
         return 0;
     // Stepping a movie that has not played yet shows its frames too.
-    if (m_frameBuffer == nullptr && !TakeFrameBuffer())
+    if (!m_takesFrames && !TakeFrameBuffer())
         return 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -501,8 +505,11 @@ void CMovie::SetVolume(int32_t volume)
 
 uint8_t* CMovie::GetFrame()
 {
-    if (m_format == nullptr || m_frameBuffer == nullptr)
+    if (m_format == nullptr || !m_takesFrames)
         return nullptr;
+    // The buffer given back to the worker in exchange for the newest frame.
+    if (m_shown.size() != static_cast<size_t>(m_frameSize))
+        m_shown.assign(static_cast<size_t>(m_frameSize), 0);
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_latestTime < 0.0)
         return nullptr;
@@ -511,9 +518,9 @@ uint8_t* CMovie::GetFrame()
         // The newest picture changes hands without a copy: the frame
         // buffer given out before goes back to the worker to be written.
         m_shown.swap(m_latest);
-        m_frameBuffer = m_shown.data();
         m_copiedSerial = m_latestSerial;
     }
+    m_frameBuffer = m_shown.data();
     return m_frameBuffer;
 }
 
@@ -637,6 +644,8 @@ bool CMovie::ReceiveVideo()
         av_frame_unref(m_decoded);
         return false;
     }
+    if (m_pending.size() != static_cast<size_t>(m_frameSize))
+        m_pending.assign(static_cast<size_t>(m_frameSize), 0);
     uint8_t* planes[4] = {m_pending.data(), nullptr, nullptr, nullptr};
     int strides[4] = {m_videoWidth * 3, 0, 0, 0};
     sws_scale(m_scaler, m_decoded->data, m_decoded->linesize, 0, m_videoHeight, planes, strides);

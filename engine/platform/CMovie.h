@@ -127,7 +127,7 @@ private:
     void StopWorker();
     void FreeDecoding();
     void FreeFrameBuffer();
-    // The frame buffer is the frame the game holds; false before Open.
+    // Frames are handed out from now on; false before Open.
     bool TakeFrameBuffer();
     int PlayWindowed(bool fitted);
 
@@ -161,6 +161,8 @@ private:
 
     int32_t m_frameSize = 0;
     uint8_t* m_frameBuffer = nullptr;
+    // Frames are handed out (between a play and a stop).
+    bool m_takesFrames = false;
     int32_t m_width = 0;
     int32_t m_height = 0;
     int32_t m_videoWidth = 0;
@@ -198,7 +200,7 @@ private:
     double m_latestTime = -1.0;
     uint64_t m_latestSerial = 0;
     uint64_t m_copiedSerial = 0;
-    // The frame GetFrame gave out last: the frame buffer, while playing.
+    // The frame GetFrame gave out last: the frame buffer.
     std::vector<uint8_t> m_shown;
 
     // The sound source and its queued buffers (worker and main thread,
