@@ -18,7 +18,10 @@
 #include "game/actor/CBulletMemoryList.h"
 #include "game/actor/CCharacter.h"
 #include "game/actor/CGameDataLists.h"
+#include "engine/platform/CSystem.h"
+#include "engine/render/CHDRFilter.h"
 #include "game/battle/BattleGameData.h"
+#include "game/battle/BattleServices.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/CReplay.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
@@ -185,6 +188,63 @@ double ThreadCpuSeconds()
 }
 }
 
+// The drawing device at a window size of its own for one benchmark, as the
+// game's mode change sets it; the shared device's own size again after.
+class WindowSize
+{
+public:
+    WindowSize(CGraphics& graphics, int width, int height) : m_graphics(graphics)
+    {
+        const CSystem* system = graphics.GetSystem();
+        m_width = system->GetWidth();
+        m_height = system->GetHeight();
+        m_taken = (width == m_width && height == m_height) || graphics.ChangeMode(1, width, height) != 0;
+    }
+    ~WindowSize()
+    {
+        const CSystem* system = m_graphics.GetSystem();
+        if (system->GetWidth() != m_width || system->GetHeight() != m_height)
+            m_graphics.ChangeMode(1, m_width, m_height);
+    }
+    WindowSize(const WindowSize&) = delete;
+    WindowSize& operator=(const WindowSize&) = delete;
+    bool Taken() const { return m_taken; }
+
+private:
+    CGraphics& m_graphics;
+    int m_width = 0;
+    int m_height = 0;
+    bool m_taken = false;
+};
+
+// The glow filter the game makes at start-up (2048 x 2048 targets of the
+// screen's format), attached to the battle for as long as it lives.
+class GameGlow
+{
+public:
+    explicit GameGlow(CGraphics& graphics)
+    {
+        const uint32_t format =
+            graphics.GetFullScreenFormat() != 0 ? graphics.GetFullScreenFormat() : graphics.GetDesktopMode().format;
+        m_made = m_filter.Create(2048, 2048, format, FORMAT_D24S8) != 0;
+        if (m_made)
+            SetBattleHDRFilter(&m_filter);
+    }
+    ~GameGlow()
+    {
+        SetBattleHDRFilter(nullptr);
+        m_filter.Release();
+    }
+    GameGlow(const GameGlow&) = delete;
+    GameGlow& operator=(const GameGlow&) = delete;
+    bool Made() const { return m_made; }
+    bool TakesWholeTexels() const { return m_filter.TakesWholeTexels(); }
+
+private:
+    CHDRFilter m_filter;
+    bool m_made = false;
+};
+
 static void BM_BattleFrameUpdate(benchmark::State& state)
 {
     if (!Ready(state))
@@ -310,6 +370,13 @@ static void BM_BattleFrameDrawn(benchmark::State& state)
         return;
     CGraphics& graphics = battletest::BattleData::GetGraphics()->Graphics();
     GraphicsDevice* device = graphics.GetDevice();
+    const WindowSize window(graphics, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const GameGlow glow(graphics);
+    if (!window.Taken() || !glow.Made())
+    {
+        state.SkipWithError("the window's size or the glow filter could not be made");
+        return;
+    }
     tag_TOLQBATTLESETTING* setting = FullSetting();
     CBattleScene scene;
     scene.Init(reinterpret_cast<uintptr_t>(setting));
@@ -365,8 +432,17 @@ static void BM_BattleFrameDrawn(benchmark::State& state)
     state.counters["main_thread_ms"] = mainCpu * 1000.0 / static_cast<double>(frames);
     state.counters["outside_driver_ms"] = outside * 1000.0 / static_cast<double>(frames);
     state.counters["outside_driver_share"] = outside / seconds;
+    state.counters["glow_whole_texels"] = glow.TakesWholeTexels() ? 1.0 : 0.0;
     graphics.SetCamera(nullptr);
     scene.Release();
     FreeBattleSetting(setting);
 }
-BENCHMARK(BM_BattleFrameDrawn)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(BenchSmoke::MinTime(3.0));
+// The drawn frame as the game draws it: through the glow filter the game
+// makes, at the game's window size (640 x 480) and at 1280 x 720.
+BENCHMARK(BM_BattleFrameDrawn)
+    ->Args({640, 480})
+    ->Args({1280, 720})
+    ->ArgNames({"width", "height"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(BenchSmoke::MinTime(3.0));
