@@ -124,18 +124,6 @@ TEST_F(SoundTest, StreamStoppedUnderTheLockPlaysAgain)
     buffer.Stop(0, 1);
 }
 
-void PutU16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v)
-{
-    PutU16(out, v & 0xFFFF);
-    PutU16(out, v >> 16);
-}
-
 // A WAVE file with the extensible header and the given sub-format's first
 // GUID bytes (1 is PCM, 3 is float).
 std::vector<uint8_t> MakeExtensibleWave(const std::vector<int16_t>& samples, uint16_t channels, uint16_t subFormat)
@@ -193,7 +181,7 @@ std::vector<uint8_t> WithoutEndOfStream(std::vector<uint8_t> file)
     return file;
 }
 
-SoundImage Image(std::vector<uint8_t> bytes)
+SoundImage FaultImage(std::vector<uint8_t> bytes)
 {
     return std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
 }
@@ -234,7 +222,7 @@ TEST_F(SoundTest, ExtensibleWaveWithAnotherSubFormatIsRefused)
     // The header is read as it stands either way.
     CWaveReader reader;
     SoundFormat format;
-    ASSERT_EQ(reader.ReadWaveHeader(Image(file), &format), 1);
+    ASSERT_EQ(reader.ReadWaveHeader(FaultImage(file), &format), 1);
     EXPECT_EQ(format.formatTag, SoundFormat::kExtensible);
     EXPECT_EQ(format.extraSize, 22);
     EXPECT_FALSE(format.IsPcm());
@@ -248,7 +236,7 @@ TEST_F(SoundTest, OggWithoutEndOfStreamPageLoadsAndPlays)
 
     std::vector<uint8_t> pcm;
     SoundFormat format;
-    ASSERT_EQ(COggReader::DecodeOggAll(Image(open), &pcm, &format), 1);
+    ASSERT_EQ(COggReader::DecodeOggAll(FaultImage(open), &pcm, &format), 1);
     EXPECT_EQ(pcm.size(), size_t(kRate) * 2);
 
     for (uint32_t flags : {uint32_t(CSoundBuffer::FLAG_STATIC), uint32_t(CSoundBuffer::FLAG_POSITION_NOTIFY)})

@@ -25,12 +25,6 @@ bool ChatHas(CLobbyClient& client, bool room, const char* text)
     return false;
 }
 
-size_t UserCount(CLobbyClient& client)
-{
-    auto lock = client.Lock();
-    return client.GetUsers().size();
-}
-
 int16_t MemberCount(CLobbyClient& client)
 {
     auto lock = client.Lock();
