@@ -102,7 +102,9 @@ void KeepToDriversThatShow()
         const char* driver = SDL_GetVideoDriver(i);
         if (driver == nullptr || ShowsNothing(driver))
             continue;
-        drivers += (drivers.empty() ? "" : ",") + std::string(driver);
+        if (!drivers.empty())
+            drivers += ',';
+        drivers += driver;
     }
     SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
 }

@@ -151,7 +151,9 @@ TEST(StoryBinary, ATruncatedRecordKeepsWhatIsLeftAtEveryCut)
         for (uint32_t i = 0; i + 1 < begun; ++i)
             EXPECT_EQ(CommandBytes(*story.GetCommand(i)), CommandBytes(*whole.GetCommand(i))) << "command " << i;
         if (expected == begun)
+        {
             EXPECT_EQ(story.GetCommand(static_cast<uint32_t>(begun - 1))->opcode, lastOpcode);
+        }
     }
 }
 
