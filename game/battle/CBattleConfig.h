@@ -345,6 +345,8 @@ private:
     int32_t FindWeaponIndex(const char* name) const;
     bool OwnsWeapon(uint32_t index) const;
     uint8_t DrawRandom(uint32_t count);
+    // The random character of an entry of the setting, by its seat.
+    uint8_t DrawSeatRandom(const tag_TOLQBATTLEPLAYER& entry) const;
 
     // Mode page (this file).
     void UpdateModePage(const SetupInput& input, uint32_t milliseconds);
