@@ -102,6 +102,14 @@ int32_t CLobbyScreens::LineTestMarks(uint32_t milliseconds)
     return std::min<int32_t>(static_cast<int32_t>((800 - milliseconds) / 50), 10);
 }
 
+std::string CLobbyScreens::WinRateText(const tag_KVRLOBBYUSERDATA& data)
+{
+    const int64_t battles = static_cast<int64_t>(data.wins) + data.losses + data.draws;
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.2f", battles > 0 ? static_cast<double>(data.wins) / battles : 0.0);
+    return text;
+}
+
 uint32_t CLobbyScreens::ScreenColor(float fade, bool dimmed)
 {
     return WithAlpha(dimmed ? 0x808080 : 0xFFFFFF, fade);
@@ -526,7 +534,7 @@ void CLobbyScreens::UserInfo(bool dimmed, const CLobbyUser* user, bool kickButto
     std::snprintf(values[2], sizeof(values[2]), "%d", d.wins);
     std::snprintf(values[3], sizeof(values[3]), "%d", d.losses);
     std::snprintf(values[4], sizeof(values[4]), "%d", d.draws);
-    std::snprintf(values[5], sizeof(values[5]), "%.2f", battles > 0 ? static_cast<double>(d.wins) / battles : 0.0);
+    std::snprintf(values[5], sizeof(values[5]), "%s", WinRateText(d).c_str());
     std::snprintf(values[6], sizeof(values[6]), "%d", d.points);
     const char* labels[7] = {GameText(kPlayerRankLabel), GameText("対戦回数"),   GameText("勝利数"),
                              GameText("敗北数"),         GameText("引き分け数"), GameText("勝率"),

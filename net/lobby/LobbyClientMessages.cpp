@@ -232,7 +232,7 @@ void CLobbyClient::OnCreateRefused()
 void CLobbyClient::OnMembers(const uint8_t* payload, uint32_t length, uint16_t sub, int16_t id)
 {
     const int32_t state = GetState();
-    if (state < 10 || !m_currentRoom || !m_ownUser)
+    if (state < 10)
         return;
     // A removal the server refuses leaves everybody where they were.
     if (sub == kLobbySubRefused)
@@ -241,6 +241,8 @@ void CLobbyClient::OnMembers(const uint8_t* payload, uint32_t length, uint16_t s
             SetState(36);
         return;
     }
+    if (!m_currentRoom || !m_ownUser)
+        return;
     tag_KVRLOBBYMEMBERS members;
     if (!ReadLobbyMembers(payload, length, members))
         return;
