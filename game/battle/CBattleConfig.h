@@ -221,6 +221,11 @@ public:
     // Where a key last asked the mouse to go (layout units).
     std::optional<MenuPoint> GetMouseTarget() const { return m_mouseTarget; }
 
+    // Online: whether this side hosts the setup (a random match's guest
+    // stops hosting once it has a seat).
+    void SetHost(bool host) { m_host = host; }
+    bool IsHost() const { return m_host; }
+
     // A page change: both phases at once. The owner calls it for the host's
     // message 3, so a guest follows the host's pages.
     void SetCursor(int32_t phase, int32_t nextPhase);

@@ -385,6 +385,9 @@ void CNetworkScene::OnSlotGiven(CNetClient* host, uint8_t slot)
         SetSeatName(slot, user != nullptr ? user->data.name : nullptr);
     }
     m_match.slotPeer[tag_TOLQNETMATCH::kHostSlot] = host->GetId();
+    if (m_setup)
+        m_setup->SetHost(false);
+    m_setupAsHost = false;
     if (m_match.randomMatch != 0)
     {
         tag_TOLQBATTLEPLAYER& first = setting->players[0];
