@@ -5,7 +5,8 @@
 // Who may send what: a guest takes messages only from its host (the
 // connection seated in slot 0): the slot, the scene state, the setup's
 // cursor and rules, the seats the host passes on, the seed, the frames,
-// the end-of-battle choice and the keep-alive. The host takes only a
+// the end-of-battle choice, the keep-alive, and the pauses and fighter
+// positions this game never sends itself. The host takes only a
 // seated guest's ready report, its own seat (summary or whole), its input
 // records and its keep-alive answer, each for that guest's own slot.
 // Everything else is dropped, and the first drop of each peer is logged.
@@ -15,8 +16,8 @@
 #include "game/scene/CNetworkScene.h"
 
 #include "engine/core/CByteReader.h"
-#include "engine/core/FailureLog.h"
 #include "engine/core/CkvrVector3.h"
+#include "engine/core/FailureLog.h"
 #include "game/actor/CCharacter.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/SetupMessages.h"
