@@ -257,12 +257,16 @@ void CNetworkScene::HandleMessage(CNetClient* peer, const uint8_t* payload, int3
             Drop(peer, id, "a pause of a wrong length, or beyond what a second may take");
         return;
     case NETMSG_POSITIONS_FRAMES:
-        // Each part as its own message: the positions, then the frames.
-        if (length < kNetPositionsSize || !OnPositions(payload, kNetPositionsSize))
+        // Each part as its own message: the positions, then the frames. A
+        // refused placement keeps the frames, which this side can't do
+        // without.
+        if (length < kNetPositionsSize)
         {
-            Drop(peer, id, "positions cut short, out of any stage, or outside a battle");
+            Drop(peer, id, "shorter than the positions");
             return;
         }
+        if (!OnPositions(payload, kNetPositionsSize))
+            Drop(peer, NETMSG_POSITIONS, "positions out of any stage, or outside a battle");
         OnFrames(peer, payload + kNetPositionsSize, length - kNetPositionsSize, lock);
         return;
     default: HandleGuestMessage(peer, payload, id, length); return;

@@ -582,6 +582,19 @@ TEST_F(NetworkSceneBattle, AGuestTakesItsHostsPositionsWholeAndItsPausesWithinTh
         },
         10000));
     EXPECT_TRUE(Near(PositionOf(*guest, 0), 8.0f, 0.5f, 8.0f));
+    // Positions that are refused keep their frames: the ring still grows.
+    dropped = guest->GetDroppedMessages();
+    std::vector<uint8_t> badPlace = both;
+    PutPosition(badPlace, 0, std::numeric_limits<float>::infinity(), 0.0f, 0.0f);
+    host.Send(NETMSG_POSITIONS_FRAMES, badPlace);
+    ASSERT_TRUE(nettest::WaitUntil(
+        [&] {
+            std::lock_guard<std::mutex> frames(guest->GetMatch().frameLock);
+            return guest->GetMatch().lockstep.GetWriteIndex() == written + 6;
+        },
+        10000));
+    ASSERT_TRUE(droppedBecomes(dropped + 1));
+    EXPECT_TRUE(Near(PositionOf(*guest, 0), 8.0f, 0.5f, 8.0f));
     dropped = guest->GetDroppedMessages();
     host.Send(NETMSG_POSITIONS_FRAMES, std::vector<uint8_t>(both.begin(), both.begin() + 95));
     ASSERT_TRUE(droppedBecomes(dropped + 1));
