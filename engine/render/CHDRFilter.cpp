@@ -197,8 +197,8 @@ bool CHDRFilter::Kept::Untouched(const DeviceSurface* surface) const
 
 bool CHDRFilter::Kept::StillClear(const DeviceSurface* surface, const DeviceViewport& now) const
 {
-    return clear && Untouched(surface) && cleared.x == now.x && cleared.y == now.y && cleared.width == now.width &&
-           cleared.height == now.height;
+    return clear && Untouched(surface) && cleared.x <= now.x && cleared.y <= now.y &&
+           cleared.x + cleared.width >= now.x + now.width && cleared.y + cleared.height >= now.y + now.height;
 }
 
 void CHDRFilter::Kept::Mark(const DeviceSurface* surface, bool isClear, const DeviceViewport& viewport)
@@ -242,8 +242,24 @@ void CHDRFilter::ClearDepthIfDrawn()
     DeviceSurface* depth = m_depthSurface.get();
     if (m_keptDepth.StillClear(depth, viewport))
         return;
+    // Cleared whole where the target is as large: a part would be drawn as
+    // a quad by some rasterizers, the whole is one fill.
+    DeviceSurface* target = SurfaceOf(TARGET_GLOW);
+    DeviceViewport whole = viewport;
+    if (depth != nullptr && target != nullptr && target->GetWidth() == depth->GetWidth() &&
+        target->GetHeight() == depth->GetHeight())
+    {
+        whole = DeviceViewport();
+        whole.width = depth->GetWidth();
+        whole.height = depth->GetHeight();
+        whole.minZ = viewport.minZ;
+        whole.maxZ = viewport.maxZ;
+    }
+    if (DeviceFailed(device->SetViewport(whole)))
+        whole = viewport;
     device->Clear(CLEAR_ZBUFFER | CLEAR_STENCIL, 0, 1.0f, 0);
-    m_keptDepth.Mark(depth, true, viewport);
+    device->SetViewport(viewport);
+    m_keptDepth.Mark(depth, true, whole);
 }
 
 void CHDRFilter::DrawQuad(const CRect& position, const CRect& texels, float targetWidth, float targetHeight)

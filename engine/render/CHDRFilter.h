@@ -85,7 +85,8 @@ private:
         DeviceViewport cleared;
 
         bool Untouched(const DeviceSurface* surface) const;
-        // Cleared by the filter over `now`, and untouched since.
+        // Cleared by the filter over a part that holds `now`, and untouched
+        // since.
         bool StillClear(const DeviceSurface* surface, const DeviceViewport& now) const;
         void Mark(const DeviceSurface* surface, bool isClear, const DeviceViewport& viewport);
     };

@@ -240,12 +240,37 @@ TEST_F(FilterTest, CaptureClearsOnlyTargetsThatWereDrawnInto)
     ASSERT_EQ(device->ReadPixels(hdr.GetTarget(0)->GetSurface(), 20, 20, 1, 1, &argb), DEVICE_OK);
     EXPECT_EQ(argb, 0u);
 
-    // A viewport of another size is cleared over anew.
+    // A viewport inside the part cleared is clear already; one that reaches
+    // past it is cleared over anew.
     const uint64_t before = version(1);
     camera.SetViewport(0, 0, 64, 64);
     ASSERT_EQ(camera.Apply(), 1);
     ASSERT_EQ(hdr.BeginCapture(0), 1);
-    EXPECT_NE(version(1), before);
+    EXPECT_EQ(version(1), before);
+    ASSERT_EQ(hdr.SetRenderTarget(1), 1);
+    red.Render(0);
+    graphics.RestoreRenderTarget();
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    const uint64_t small = version(1);
+    EXPECT_NE(small, before);
+    camera.SetViewport(32, 32, 64, 64);
+    ASSERT_EQ(camera.Apply(), 1);
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    EXPECT_NE(version(1), small);
+
+    // The depth is cleared whole, once, whatever part a later viewport
+    // takes.
+    ASSERT_EQ(hdr.SetRenderTarget(1), 1);
+    ASSERT_EQ(hdr.SetDepthStencil(), 1);
+    red.Render(0);
+    graphics.RestoreRenderTarget();
+    graphics.RestoreDepthStencil();
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    const uint64_t cleared = hdr.GetDepthSurface()->GetVersion();
+    camera.SetViewport(0, 0, 64, 64);
+    ASSERT_EQ(camera.Apply(), 1);
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    EXPECT_EQ(hdr.GetDepthSurface()->GetVersion(), cleared);
     hdr.Release();
 }
 
