@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <cmath>
 
 namespace
@@ -179,6 +181,41 @@ TEST_F(FilterTest, HdrTrailFadesOverFrames)
     EXPECT_GT(Brightness(Pixel(64, 64)), 0);
     Frame(list, nullptr);
     EXPECT_EQ(Pixel(64, 64), 0u);
+}
+
+// The blur's margins are cleared once and kept; drawn over by anyone else,
+// they are cleared again before the blur reads them.
+TEST_F(FilterTest, BlurMarginsDrawnOverByOthersAreClearedAgain)
+{
+    CHDRFilter hdr;
+    ASSERT_EQ(hdr.Create(256, 256, FORMAT_A8R8G8B8, FORMAT_D24S8), 1);
+    hdr.SetFeedback(0, 100);
+    ASSERT_TRUE(hdr.TakesWholeTexels());
+    CRenderList list("list", 16, &graphics);
+    list.SetFilter(&hdr);
+    RectObject glow(&graphics, CRect(40, 88, 40, 88), 0xFFFFFFFF);
+    glow.SetRenderOption(1);
+    auto picture = [&] {
+        std::vector<uint32_t> pixels(static_cast<size_t>(SIZE) * SIZE);
+        EXPECT_EQ(device->ReadPixels(graphics.GetBackBuffer(), 0, 0, SIZE, SIZE, pixels.data()), DEVICE_OK);
+        return pixels;
+    };
+    Frame(list, &glow);
+    const std::vector<uint32_t> first = picture();
+    Frame(list, &glow);
+    EXPECT_EQ(picture(), first);
+
+    // White beside the blur (64 x 64 here) and below the horizontal blur.
+    RectObject beside(&graphics, CRect(64, 96, 0, 64), 0xFFFFFFFF);
+    RectObject below(&graphics, CRect(0, 64, 64, 96), 0xFFFFFFFF);
+    ASSERT_EQ(hdr.SetRenderTarget(3), 1);
+    beside.Render(0);
+    ASSERT_EQ(hdr.SetRenderTarget(2), 1);
+    below.Render(0);
+    graphics.RestoreRenderTarget();
+    Frame(list, &glow);
+    EXPECT_EQ(picture(), first);
+    hdr.Release();
 }
 
 TEST_F(FilterTest, DeviceResetWithReleaseAndRecreateKeepsTheGlow)
