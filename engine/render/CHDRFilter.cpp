@@ -134,6 +134,7 @@ int CHDRFilter::Create(uint32_t width, uint32_t height, uint32_t format, uint32_
     m_keptDepth = Kept();
     m_blurBound = 0;
     m_blurMarginsClear = false;
+    m_horizontalRowsClear = false;
     if (!CreateTargets(width, height, format, depthFormat, TARGET_COUNT))
         return 0;
     // Without its own passes the filter draws with the targets alone.
@@ -197,8 +198,8 @@ bool CHDRFilter::Kept::Untouched(const DeviceSurface* surface) const
 
 bool CHDRFilter::Kept::StillClear(const DeviceSurface* surface, const DeviceViewport& now) const
 {
-    return clear && Untouched(surface) && cleared.x == now.x && cleared.y == now.y && cleared.width == now.width &&
-           cleared.height == now.height;
+    return clear && Untouched(surface) && cleared.x <= now.x && cleared.y <= now.y &&
+           cleared.x + cleared.width >= now.x + now.width && cleared.y + cleared.height >= now.y + now.height;
 }
 
 void CHDRFilter::Kept::Mark(const DeviceSurface* surface, bool isClear, const DeviceViewport& viewport)
@@ -242,8 +243,24 @@ void CHDRFilter::ClearDepthIfDrawn()
     DeviceSurface* depth = m_depthSurface.get();
     if (m_keptDepth.StillClear(depth, viewport))
         return;
+    // Cleared whole where the target is as large: a part would be drawn as
+    // a quad by some rasterizers, the whole is one fill.
+    DeviceSurface* target = SurfaceOf(TARGET_GLOW);
+    DeviceViewport whole = viewport;
+    if (depth != nullptr && target != nullptr && target->GetWidth() == depth->GetWidth() &&
+        target->GetHeight() == depth->GetHeight())
+    {
+        whole = DeviceViewport();
+        whole.width = depth->GetWidth();
+        whole.height = depth->GetHeight();
+        whole.minZ = viewport.minZ;
+        whole.maxZ = viewport.maxZ;
+    }
+    if (DeviceFailed(device->SetViewport(whole)))
+        whole = viewport;
     device->Clear(CLEAR_ZBUFFER | CLEAR_STENCIL, 0, 1.0f, 0);
-    m_keptDepth.Mark(depth, true, viewport);
+    device->SetViewport(viewport);
+    m_keptDepth.Mark(depth, true, whole);
 }
 
 void CHDRFilter::DrawQuad(const CRect& position, const CRect& texels, float targetWidth, float targetHeight)
@@ -328,6 +345,7 @@ int CHDRFilter::ApplyTargetDraws()
         MarkDrawn(index);
     m_blurBound = 255;
     m_blurMarginsClear = false;
+    m_horizontalRowsClear = false;
     return result != 0 ? 1 : 0;
 }
 
@@ -479,7 +497,8 @@ void CHDRFilter::BlurTexels()
     SetRenderTarget(TARGET_BLUR);
     DeviceSurface* blurSurface = SurfaceOf(TARGET_BLUR);
     ViewWholeTarget(device, blurSurface);
-    ClearBlurMargins();
+    if (!m_blurMarginsClear)
+        ClearBlurMargins();
     Halve(margin, below);
 
     const int32_t zero[2] = {0, 0};
@@ -492,8 +511,11 @@ void CHDRFilter::BlurTexels()
         if (pass == 0)
         {
             // The rows below the horizontal blur, which the vertical taps
-            // reach, hold nothing (as the design's clears leave them).
-            ClearRect(device, 0, bh, bw, 8 * m_offsetScaleY);
+            // reach, hold nothing (as the design's clears leave them); no
+            // pass of the filter writes there.
+            if (!m_horizontalRowsClear)
+                ClearRect(device, 0, bh, bw, 8 * m_offsetScaleY);
+            m_horizontalRowsClear = true;
             // On the halved grid the taps step half as far; its margins
             // hold what the clamped reads past the edges found.
             const int32_t halfStep[2] = {static_cast<int32_t>(m_offsetScaleX / 2), 0};
@@ -549,10 +571,18 @@ int CHDRFilter::ApplyWholeTexels()
     const DeviceViewport viewport = s_graphics->GetDevice()->GetViewport();
     const bool sceneClear = m_kept[TARGET_SCENE].StillClear(SurfaceOf(TARGET_SCENE), viewport);
     const bool glowClear = m_kept[TARGET_GLOW].StillClear(SurfaceOf(TARGET_GLOW), viewport);
-    // Drawn into by anyone but this filter, the blur holds who knows what.
-    if (!m_kept[TARGET_HORIZONTAL].Untouched(SurfaceOf(TARGET_HORIZONTAL)) ||
-        !m_kept[TARGET_BLUR].Untouched(SurfaceOf(TARGET_BLUR)))
+    // Drawn into by anyone but this filter, the blur and its margins hold
+    // who knows what.
+    if (!m_kept[TARGET_HORIZONTAL].Untouched(SurfaceOf(TARGET_HORIZONTAL)))
+    {
         m_blurBound = 255;
+        m_horizontalRowsClear = false;
+    }
+    if (!m_kept[TARGET_BLUR].Untouched(SurfaceOf(TARGET_BLUR)))
+    {
+        m_blurBound = 255;
+        m_blurMarginsClear = false;
+    }
 
     if (glowClear && m_blurBound == 0)
     {

@@ -85,7 +85,8 @@ private:
         DeviceViewport cleared;
 
         bool Untouched(const DeviceSurface* surface) const;
-        // Cleared by the filter over `now`, and untouched since.
+        // Cleared by the filter over a part that holds `now`, and untouched
+        // since.
         bool StillClear(const DeviceSurface* surface, const DeviceViewport& now) const;
         void Mark(const DeviceSurface* surface, bool isClear, const DeviceViewport& viewport);
     };
@@ -121,7 +122,10 @@ private:
     // The brightest colour step the finished blur may hold; 0 when it holds
     // none.
     uint32_t m_blurBound = 0;
+    // The blur's margins and the rows below the horizontal blur, which no
+    // pass writes, cleared since anyone else drew into their targets.
     bool m_blurMarginsClear = false;
+    bool m_horizontalRowsClear = false;
     CRect m_screen;
     CRect m_blur;
     uint32_t m_blurColor = 0xFFFFFFFF;

@@ -332,6 +332,9 @@ private:
     DeviceResult PrepareDraw(const VertexLayout& layout, uint32_t type);
     const VertexLayout& CurrentLayout() const;
     void ApplyFramebuffer();
+    // Clears the viewport's part of a texture target to `color` without
+    // drawing; false where that can't be done (the caller clears as usual).
+    bool ClearTexturePart(uint32_t color);
     void ApplyStates(const VertexLayout& layout);
     void ApplyBlendAndTests();
     void ApplyRasterStates();
@@ -386,6 +389,9 @@ private:
     unsigned m_readFramebuffer = 0;
     unsigned m_blitFramebuffer = 0;
     bool m_framebufferDirty = true;
+    // Whether a texture's part can be cleared without drawing
+    // (glClearTexSubImage).
+    bool m_clearTexture = false;
 
     // Recorded device state.
     uint32_t m_renderStates[RS_COUNT] = {};

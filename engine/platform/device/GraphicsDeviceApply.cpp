@@ -45,7 +45,10 @@ DeviceResult GraphicsDevice::PrepareDraw(const VertexLayout& layout, uint32_t ty
     ApplyFramebuffer();
     if (m_renderTarget != nullptr)
         m_renderTarget->Touch();
-    if (m_depthStencil != nullptr)
+    // Depth and stencil change only where a draw may write them.
+    if (m_depthStencil != nullptr &&
+        ((m_renderStates[RS_ZENABLE] != 0 && m_renderStates[RS_ZWRITEENABLE] != 0) ||
+         m_renderStates[RS_STENCILENABLE] != 0))
         m_depthStencil->Touch();
     const bool hasDiffuse = layout.diffuse.Present();
     if (m_statesDirty || layout.pretransformed != m_lastPretransformed || hasDiffuse != m_lastHadDiffuse)

@@ -284,6 +284,73 @@ TEST_F(GraphicsDeviceTest, SurfaceVersionsCountChangesOfTheContents)
     EXPECT_TRUE(changed());
 }
 
+// A texture target's part clears as the window's does, in either 32-bit
+// format, and moves the target's version on.
+TEST_F(GraphicsDeviceTest, ClearOfATextureTargetsPartCoversOnlyTheViewport)
+{
+    for (uint32_t format : {FORMAT_A8R8G8B8, FORMAT_X8R8G8B8})
+    {
+        SCOPED_TRACE(format);
+        std::unique_ptr<DeviceTexture> texture(m_device->CreateTexture(64, 32, 1, USAGE_RENDERTARGET, format));
+        ASSERT_NE(texture, nullptr);
+        DeviceSurface* surface = texture->GetSurfaceLevel(0);
+        ASSERT_EQ(m_device->SetRenderTarget(0, surface), DEVICE_OK);
+        ASSERT_EQ(m_device->Clear(CLEAR_TARGET, 0xFF000000, 1.0f, 0), DEVICE_OK);
+        DeviceViewport viewport;
+        viewport.x = 10;
+        viewport.y = 5;
+        viewport.width = 50;
+        viewport.height = 20;
+        ASSERT_EQ(m_device->SetViewport(viewport), DEVICE_OK);
+        const uint64_t version = surface->GetVersion();
+        ASSERT_EQ(m_device->Clear(CLEAR_TARGET, 0xFF102030, 1.0f, 0), DEVICE_OK);
+        EXPECT_NE(surface->GetVersion(), version);
+        auto at = [&](uint32_t x, uint32_t y) {
+            uint32_t value = 0;
+            EXPECT_EQ(m_device->ReadPixels(surface, x, y, 1, 1, &value), DEVICE_OK);
+            return value | (format == FORMAT_X8R8G8B8 ? 0xFF000000u : 0u);
+        };
+        EXPECT_EQ(at(10, 5), 0xFF102030u);
+        EXPECT_EQ(at(59, 24), 0xFF102030u);
+        EXPECT_EQ(at(9, 5), 0xFF000000u);
+        EXPECT_EQ(at(10, 4), 0xFF000000u);
+        EXPECT_EQ(at(60, 24), 0xFF000000u);
+        EXPECT_EQ(at(59, 25), 0xFF000000u);
+        // A drawing after the clear lands on it.
+        viewport = DeviceViewport();
+        viewport.width = 64;
+        viewport.height = 32;
+        ASSERT_EQ(m_device->SetViewport(viewport), DEVICE_OK);
+        m_device->SetRenderState(RS_ZENABLE, 0);
+        m_device->SetRenderState(RS_CULLMODE, CULL_NONE);
+        DrawScreenTriangle(10, 5, 18, 5, 10, 13, 0xFFFFFFFF);
+        EXPECT_EQ(at(11, 6), 0xFFFFFFFFu);
+        EXPECT_EQ(at(20, 20), 0xFF102030u);
+        ASSERT_EQ(m_device->SetRenderTarget(0, m_device->GetBackBuffer()), DEVICE_OK);
+    }
+}
+
+// Depth and stencil change only under draws that may write them.
+TEST_F(GraphicsDeviceTest, DepthVersionMovesOnlyUnderDrawsThatWriteIt)
+{
+    DeviceSurface* depth = m_device->GetAutoDepthStencil();
+    ASSERT_NE(depth, nullptr);
+    m_device->SetRenderState(RS_CULLMODE, CULL_NONE);
+    auto drawMoves = [&](uint32_t zEnable, uint32_t zWrite, uint32_t stencil) {
+        m_device->SetRenderState(RS_ZENABLE, zEnable);
+        m_device->SetRenderState(RS_ZWRITEENABLE, zWrite);
+        m_device->SetRenderState(RS_STENCILENABLE, stencil);
+        const uint64_t before = depth->GetVersion();
+        DrawScreenTriangle(0, 0, 8, 0, 0, 8, 0xFFFFFFFF);
+        return depth->GetVersion() != before;
+    };
+    EXPECT_FALSE(drawMoves(0, 1, 0));
+    EXPECT_FALSE(drawMoves(1, 0, 0));
+    EXPECT_TRUE(drawMoves(1, 1, 0));
+    EXPECT_TRUE(drawMoves(0, 0, 1));
+    m_device->SetRenderState(RS_STENCILENABLE, 0);
+}
+
 TEST_F(GraphicsDeviceTest, TextureLockUploadsBgraTexels)
 {
     std::unique_ptr<DeviceTexture> texture(m_device->CreateTexture(2, 2, 1, 0, FORMAT_A8R8G8B8));

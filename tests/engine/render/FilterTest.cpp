@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <cmath>
 
 namespace
@@ -181,6 +183,41 @@ TEST_F(FilterTest, HdrTrailFadesOverFrames)
     EXPECT_EQ(Pixel(64, 64), 0u);
 }
 
+// The blur's margins are cleared once and kept; drawn over by anyone else,
+// they are cleared again before the blur reads them.
+TEST_F(FilterTest, BlurMarginsDrawnOverByOthersAreClearedAgain)
+{
+    CHDRFilter hdr;
+    ASSERT_EQ(hdr.Create(256, 256, FORMAT_A8R8G8B8, FORMAT_D24S8), 1);
+    hdr.SetFeedback(0, 100);
+    ASSERT_TRUE(hdr.TakesWholeTexels());
+    CRenderList list("list", 16, &graphics);
+    list.SetFilter(&hdr);
+    RectObject glow(&graphics, CRect(40, 88, 40, 88), 0xFFFFFFFF);
+    glow.SetRenderOption(1);
+    auto picture = [&] {
+        std::vector<uint32_t> pixels(static_cast<size_t>(SIZE) * SIZE);
+        EXPECT_EQ(device->ReadPixels(graphics.GetBackBuffer(), 0, 0, SIZE, SIZE, pixels.data()), DEVICE_OK);
+        return pixels;
+    };
+    Frame(list, &glow);
+    const std::vector<uint32_t> first = picture();
+    Frame(list, &glow);
+    EXPECT_EQ(picture(), first);
+
+    // White beside the blur (64 x 64 here) and below the horizontal blur.
+    RectObject beside(&graphics, CRect(64, 96, 0, 64), 0xFFFFFFFF);
+    RectObject below(&graphics, CRect(0, 64, 64, 96), 0xFFFFFFFF);
+    ASSERT_EQ(hdr.SetRenderTarget(3), 1);
+    beside.Render(0);
+    ASSERT_EQ(hdr.SetRenderTarget(2), 1);
+    below.Render(0);
+    graphics.RestoreRenderTarget();
+    Frame(list, &glow);
+    EXPECT_EQ(picture(), first);
+    hdr.Release();
+}
+
 TEST_F(FilterTest, DeviceResetWithReleaseAndRecreateKeepsTheGlow)
 {
     static GlowScene* s_scene = nullptr;
@@ -240,12 +277,37 @@ TEST_F(FilterTest, CaptureClearsOnlyTargetsThatWereDrawnInto)
     ASSERT_EQ(device->ReadPixels(hdr.GetTarget(0)->GetSurface(), 20, 20, 1, 1, &argb), DEVICE_OK);
     EXPECT_EQ(argb, 0u);
 
-    // A viewport of another size is cleared over anew.
+    // A viewport inside the part cleared is clear already; one that reaches
+    // past it is cleared over anew.
     const uint64_t before = version(1);
     camera.SetViewport(0, 0, 64, 64);
     ASSERT_EQ(camera.Apply(), 1);
     ASSERT_EQ(hdr.BeginCapture(0), 1);
-    EXPECT_NE(version(1), before);
+    EXPECT_EQ(version(1), before);
+    ASSERT_EQ(hdr.SetRenderTarget(1), 1);
+    red.Render(0);
+    graphics.RestoreRenderTarget();
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    const uint64_t small = version(1);
+    EXPECT_NE(small, before);
+    camera.SetViewport(32, 32, 64, 64);
+    ASSERT_EQ(camera.Apply(), 1);
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    EXPECT_NE(version(1), small);
+
+    // The depth is cleared whole, once, whatever part a later viewport
+    // takes.
+    ASSERT_EQ(hdr.SetRenderTarget(1), 1);
+    ASSERT_EQ(hdr.SetDepthStencil(), 1);
+    red.Render(0);
+    graphics.RestoreRenderTarget();
+    graphics.RestoreDepthStencil();
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    const uint64_t cleared = hdr.GetDepthSurface()->GetVersion();
+    camera.SetViewport(0, 0, 64, 64);
+    ASSERT_EQ(camera.Apply(), 1);
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    EXPECT_EQ(hdr.GetDepthSurface()->GetVersion(), cleared);
     hdr.Release();
 }
 
