@@ -135,19 +135,22 @@ public:
 
     // A key held until the game has drawn two frames with it down, then let
     // go until it has drawn two with it up: each frame reads the keys once,
-    // so the press is seen exactly once however slow the frames come, and
-    // the next press is a new one. A held key that repeats an action (the
-    // title's ring turns while Down is held, 300 ms a turn) is let go soon
-    // enough on any machine whose frames take less than 150 ms.
-    // leastHoldMilliseconds: a hold the key needs whatever the frames.
-    void Press(const std::string& key, int leastHoldMilliseconds = 0)
+    // so the press is seen however slow the frames come, and the next press
+    // is a new one. On a fast machine the hold and the gap last at least
+    // what a person's would (100 and 150 ms), as the screens' own short
+    // animations expect. A held key that repeats an action (the title's ring
+    // turns while Down is held, 300 ms a turn) is let go in time.
+    // leastHoldMilliseconds: a longer hold the key needs whatever the frames.
+    void Press(const std::string& key, int leastHoldMilliseconds = 100)
     {
         Tool("keydown --window " + m_window + " " + key);
-        const auto least = Clock::now() + std::chrono::milliseconds(leastHoldMilliseconds);
+        const auto held = Clock::now() + std::chrono::milliseconds(leastHoldMilliseconds);
         WaitFrames(2);
-        std::this_thread::sleep_until(least);
+        std::this_thread::sleep_until(held);
         Tool("keyup --window " + m_window + " " + key);
+        const auto gap = Clock::now() + std::chrono::milliseconds(150);
         WaitFrames(2);
+        std::this_thread::sleep_until(gap);
     }
 
     // A left click at a layout point of the 640 x 480 window (s = 0.625):

@@ -59,6 +59,31 @@ inline bool Green(QorProcess& game, float x, float y)
     return button.g > button.r + 30 && button.g > button.b + 30;
 }
 
+// A battle's menu of items lines (the pause menu, the result menu), told
+// by the light rim of its window's top edge: 36 pixels above its inner
+// rectangle, which grows 14 units each way per line about the centre. The
+// rim runs level across the middle (a banner's glow would not).
+inline bool BattleMenu(QorProcess& game, int items)
+{
+    const float innerTop = 384.0f - (14.0f * static_cast<float>(items) - 12.0f);
+    const std::vector<Rgb> row = game.Row(innerTop - 34.5f / 0.625f);
+    if (row.size() < 400)
+        return false;
+    for (int x : {280, 320, 360})
+    {
+        if (!Near(row[static_cast<size_t>(x)], 0xE0, 0xE8, 0xF0, 20))
+            return false;
+    }
+    return true;
+}
+
+// Enter until a battle's pause menu of items lines shows: the battle's
+// opening (its fade and the ready-go call) takes no pause.
+inline bool OpenBattlePause(QorProcess& game, int items)
+{
+    return game.WaitFor([&] { return BattleMenu(game, items); }, [&] { game.Press("Return"); });
+}
+
 namespace ring
 {
 // The ring turns about (224, 458); the front item's picture is centred
