@@ -10,7 +10,7 @@
 #include "tests/engine/core/TempFolder.h"
 #include "tests/engine/platform/PrivateXServer.h"
 #include "tests/game/battle/BattleTestData.h"
-#include "tests/game/program/QorProcess.h"
+#include "tests/game/program/QorScreens.h"
 
 #include "engine/platform/FrameTimer.h"
 #include "game/app/GameConfigDefaults.h"
@@ -23,8 +23,7 @@
 
 #include <cstdlib>
 
-using qortest::Near;
-using qortest::QorProcess;
+using namespace qortest;
 
 namespace
 {
@@ -65,16 +64,11 @@ bool RecordReplay(const std::filesystem::path& saveFolder)
     FreeBattleSetting(setting);
     return saved;
 }
-
-void Pause(std::chrono::milliseconds time)
-{
-    std::this_thread::sleep_for(time);
-}
 }
 
 TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
 {
-    PrivateXServer server;
+    PrivateXServer server("1024x768x24", false);
     if (server.GetDisplay().empty())
         GTEST_SKIP() << "no Xvfb to run the game on";
     TempFolder home;
@@ -87,91 +81,40 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     ASSERT_TRUE(game.Started());
     ASSERT_TRUE(game.FindWindow());
 
-    // Screens told apart by a pixel each, in layout units of 1024 x 768: the
-    // logo's white; the ring menu's corner logo (red over blue); the white
-    // title band of the menu screens; the title picture's purple.
-    auto logo = [&] { return Near(game.At(8.0f, 8.0f), 255, 255, 255, 6); };
-    auto menu = [&] {
-        const qortest::Rgb corner = game.At(740.0f, 170.0f);
-        return corner.r > corner.b + 40;
-    };
-    auto titleBands = [&] { return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6); };
-    auto titlePicture = [&] { return Near(game.At(512.0f, 700.0f), 0x3A, 0x28, 0x58, 70); };
-    auto z = [&] { game.Press("z"); };
-    // The ring turns one item for each press of Down, and takes no key
-    // while it turns (300 ms of frame time, longer on a busy machine).
-    auto turn = [&](int items, const char* key) {
-        for (int i = 0; i < items; ++i)
-        {
-            game.Press(key, 200);
-            Pause(900ms);
-        }
-    };
-    // Z on the front item, again while the ring still shows (a press the
-    // turning ring did not take).
-    auto enter = [&] {
-        for (int press = 0; press < 4 && menu(); ++press)
-        {
-            game.Press("z", 200);
-            for (int look = 0; look < 12 && menu(); ++look)
-                Pause(250ms);
-        }
-    };
+    // The ring's front item chosen, and the screen it opens (its white
+    // title band) in full.
     auto choose = [&](const char* screen) {
-        enter();
-        EXPECT_TRUE(game.WaitFor(titleBands)) << screen << " never showed";
-        Pause(800ms);
+        EXPECT_TRUE(ChooseRingItem(game)) << screen << " was not chosen";
+        EXPECT_TRUE(game.WaitFor([&] { return TitleBand(game); })) << screen << " never showed";
+        game.WaitFrames(2);
     };
-    // The battle HUD's pause menu of items lines, told by the light rim of
-    // its window's top edge (36 pixels above its inner rectangle, which
-    // grows 14 units each way per line about the centre).
-    auto pauseMenu = [&](int items) {
-        const float innerTop = 384.0f - (14.0f * static_cast<float>(items) - 12.0f);
-        return Near(game.At(512.0f, innerTop - 34.5f / 0.625f), 0xE0, 0xE8, 0xF0, 40);
-    };
-    // Enter until the menu shows: the battle's intro takes no pause.
-    auto openPause = [&](int items) {
-        for (int press = 0; press < 40 && !pauseMenu(items); ++press)
-        {
-            game.Press("Return", 200);
-            Pause(1500ms);
-        }
-        return pauseMenu(items);
+    // Cancel until the screen fades out, then the ring comes back.
+    auto leave = [&](const char* screen) {
+        EXPECT_TRUE(game.PressUntil("x", [&] { return !TitleBand(game); })) << screen << " took no cancel";
+        EXPECT_TRUE(BackToRing(game)) << screen << " did not go back to the menu";
     };
     // The tutorial's lesson window, told by its frame's left rim.
     auto lessonWindow = [&] { return Near(game.At(220.0f - 34.5f / 0.625f, 116.0f), 0xE0, 0xE8, 0xF0, 40); };
-    auto backToMenu = [&](const char* screen) {
-        EXPECT_TRUE(game.WaitFor(menu)) << screen << " did not go back to the menu";
-        Pause(800ms);
-    };
 
-    ASSERT_TRUE(game.WaitFor(logo, z)) << "the logo never showed";
-    ASSERT_TRUE(game.WaitFor([&] { return !logo(); }));
-    ASSERT_TRUE(game.WaitFor(menu, z)) << "the menu never showed";
-    Pause(800ms);
+    ASSERT_TRUE(ReachRing(game)) << "the menu never showed";
 
     // The shop (item 4): the rifle and the hat, both free, bought.
-    turn(4, "Down");
+    ASSERT_TRUE(TurnRing(game, kStoryItem, kShopItem));
     choose("the shop");
     game.Press("Down");
-    Pause(300ms);
     game.Press("z");
-    Pause(300ms);
     game.Screenshot("walk-1-shop-weapons");
     game.Press("Right");
-    Pause(300ms);
     game.Press("z");
-    Pause(300ms);
     game.Screenshot("walk-2-shop-clothes");
-    game.Press("x");
-    backToMenu("the shop");
+    leave("the shop");
 
     // The equipment screen (item 7): the first character wears its own hat
     // at first. Z goes from the character to its head slot, to the slot's
     // list, and chooses its first item, the hat worn already, which takes
     // it off; a press a busy machine loses is made again, until the white
     // hat has gone from the fighter's head.
-    turn(3, "Down");
+    ASSERT_TRUE(TurnRing(game, kShopItem, kEquipmentItem));
     choose("the equipment screen");
     auto hat = [&] {
         for (float y : {118.0f, 126.0f, 134.0f})
@@ -183,63 +126,49 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     };
     EXPECT_TRUE(game.WaitFor(hat)) << "the fighter does not wear its hat";
     game.Screenshot("walk-3-equipment-hat");
-    for (int press = 0; press < 6 && hat(); ++press)
-    {
-        game.Press("z", 200);
-        for (int look = 0; look < 8 && hat(); ++look)
-            Pause(250ms);
-    }
-    EXPECT_FALSE(hat()) << "the hat was not taken off";
+    EXPECT_TRUE(game.PressUntil("z", [&] { return !hat(); }, std::chrono::seconds(2), 6))
+        << "the hat was not taken off";
     game.Screenshot("walk-3-equipment");
-    game.Press("x", 200);
-    Pause(600ms);
-    game.Press("x", 200);
-    backToMenu("the equipment screen");
+    game.Press("x");
+    leave("the equipment screen");
 
     // The replay list (item 8): the recorded battle plays; the pause menu's
     // "選択画面に戻る" brings the list back, its back row the menu.
-    turn(1, "Down");
+    ASSERT_TRUE(TurnRing(game, kEquipmentItem, kReplayItem));
     choose("the replay list");
     game.Screenshot("walk-4-replay-list");
-    game.Press("z");
-    ASSERT_TRUE(game.WaitFor([&] { return !titleBands(); })) << "the replay never played";
-    Pause(4s);
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the replay never played";
+    game.WaitFrames(10);
     game.Screenshot("walk-5-replay-playing");
-    ASSERT_TRUE(openPause(4)) << "the replay's pause menu never showed";
+    ASSERT_TRUE(OpenBattlePause(game, 4)) << "the replay's pause menu never showed";
     game.Screenshot("walk-6-replay-paused");
-    game.Press("Down", 200);
-    Pause(300ms);
-    game.Press("Down", 200);
-    Pause(300ms);
-    game.Press("z", 200);
-    EXPECT_TRUE(game.WaitFor(titleBands)) << "the list did not come back";
-    Pause(800ms);
+    game.Press("Down");
+    game.Press("Down");
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !BattleMenu(game, 4); }));
+    EXPECT_TRUE(game.WaitFor([&] { return TitleBand(game); })) << "the list did not come back";
+    game.WaitFrames(2);
     game.Press("Up");
-    Pause(300ms);
-    game.Press("z");
-    backToMenu("the replay list");
+    EXPECT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the list took no back row";
+    EXPECT_TRUE(BackToRing(game)) << "the replay list did not go back to the menu";
 
     // The tutorial (item 9): its first lessons, then "タイトルに戻る".
-    turn(1, "Down");
-    enter();
-    ASSERT_TRUE(game.WaitFor([&] { return !menu(); }));
+    ASSERT_TRUE(TurnRing(game, kReplayItem, kTutorialItem));
+    ASSERT_TRUE(ChooseRingItem(game));
     EXPECT_TRUE(game.WaitFor(lessonWindow)) << "no lesson showed";
-    Pause(1s);
+    game.WaitFrames(2);
     game.Screenshot("walk-7-tutorial");
-    ASSERT_TRUE(openPause(2)) << "the tutorial's pause menu never showed";
-    game.Press("Down", 200);
-    Pause(300ms);
-    game.Press("z", 200);
-    EXPECT_TRUE(game.WaitFor(titlePicture)) << "the tutorial did not go back to the title";
-    Pause(800ms);
+    ASSERT_TRUE(OpenBattlePause(game, 2)) << "the tutorial's pause menu never showed";
+    game.Press("Down");
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !BattleMenu(game, 2); }));
+    EXPECT_TRUE(game.WaitFor([&] { return TitlePicture(game); })) << "the tutorial did not go back to the title";
+    game.WaitFrames(2);
     game.Screenshot("walk-8-title");
 
     // The title picture leads to the menu; one turn up is the quit item.
-    ASSERT_TRUE(game.WaitFor(menu, z)) << "the menu did not come back";
-    Pause(800ms);
-    turn(1, "Up");
+    ASSERT_TRUE(ReachRing(game)) << "the menu did not come back";
+    ASSERT_TRUE(TurnRing(game, kStoryItem, kQuitItem));
     game.Screenshot("walk-9-quit-item");
-    game.Press("z", 200);
+    ASSERT_TRUE(ChooseRingItem(game));
     EXPECT_EQ(game.WaitForExit(), 0);
 
     const std::string bytes = TempFolder::Read(saveFolder / "PlayData.dat");
