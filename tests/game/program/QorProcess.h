@@ -5,7 +5,8 @@
 // xdotool: key presses and clicks in layout units of its 640 x 480 window
 // (s = 0.625), pixels and screenshots read back with Xlib. Screenshots stay
 // in the folder ctest started the test in (qor-*.png); each is noted on the
-// test's output with the seconds since the walk began, so a slow step shows.
+// test's output with the seconds since the walk began and the game's frame
+// time, so a slow step shows.
 //
 // Nothing here waits a fixed time: a key is held until the game has drawn
 // frames with it down (a frame that changes the window's pixels) and the
@@ -47,8 +48,11 @@ constexpr auto kNudgeInterval = std::chrono::seconds(2);
 // How often a wait looks at the window.
 constexpr auto kLookInterval = std::chrono::milliseconds(40);
 // A screen that animates nothing draws no new frame to see: a wait for
-// frames gives up after this long.
-constexpr auto kFrameLimit = std::chrono::milliseconds(1200);
+// frames gives up after as many frame times as it waited for and one more
+// (the game's frame time as seen on screens that do animate), within these
+// bounds.
+constexpr auto kLeastFrameWait = std::chrono::milliseconds(300);
+constexpr auto kMostFrameWait = std::chrono::milliseconds(2000);
 
 struct Rgb
 {
@@ -66,6 +70,7 @@ public:
         : m_display(display)
     {
         WalkStart();
+        ++Games();
         std::vector<std::string> variables = Inherited();
         variables.insert(variables.end(), environment.begin(), environment.end());
         Spawn(variables, home);
@@ -76,6 +81,7 @@ public:
     }
     ~QorProcess()
     {
+        --Games();
         if (m_pid > 0 && !m_ended)
         {
             kill(m_pid, SIGKILL);
@@ -124,11 +130,11 @@ public:
     }
 
     // Keys go to the focused window: with several games on one X server
-    // each batch of keys first takes the focus.
+    // each press, click or text first takes the focus.
     void Focus() { Tool("windowfocus --sync " + m_window); }
 
     // Text typed through the X server into the focused window.
-    void Type(const std::string& text) { Tool("type --delay 120 '" + text + "'"); }
+    void Type(const std::string& text) { Tool(TakeFocus() + "type --delay 120 '" + text + "'"); }
 
     // The window's top-left corner on the screen.
     void Move(int x, int y) { Tool("windowmove --sync " + m_window + " " + std::to_string(x) + " " + std::to_string(y)); }
@@ -143,7 +149,7 @@ public:
     // leastHoldMilliseconds: a longer hold the key needs whatever the frames.
     void Press(const std::string& key, int leastHoldMilliseconds = 100)
     {
-        Tool("keydown --window " + m_window + " " + key);
+        Tool(TakeFocus() + "keydown --window " + m_window + " " + key);
         const auto held = Clock::now() + std::chrono::milliseconds(leastHoldMilliseconds);
         WaitFrames(2);
         std::this_thread::sleep_until(held);
@@ -159,7 +165,7 @@ public:
     {
         const int x = static_cast<int>(layoutX * 0.625f);
         const int y = static_cast<int>(layoutY * 0.625f);
-        Tool("mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y));
+        Tool(TakeFocus() + "mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y));
         WaitFrames(2);
         Tool("mousedown 1");
         WaitFrames(2);
@@ -203,12 +209,14 @@ public:
     }
 
     // Waits until the game has drawn frames new frames: the window's pixels
-    // changed that often. False when they did not by kFrameLimit (a still
-    // screen) or the game ended.
+    // changed that often. False when they did not in time (a still screen)
+    // or the game ended.
     bool WaitFrames(int frames)
     {
-        const auto end = Clock::now() + kFrameLimit;
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_frameTime * (frames + 1));
+        const auto end = Clock::now() + std::clamp<std::chrono::milliseconds>(wait, kLeastFrameWait, kMostFrameWait);
         std::vector<char> last = Pixels();
+        auto lastChange = Clock::time_point();
         int seen = 0;
         while (seen < frames && Clock::now() < end && !Ended())
         {
@@ -216,6 +224,11 @@ public:
             std::vector<char> now = Pixels();
             if (now == last)
                 continue;
+            // The time between two changes seen is a frame time (or more).
+            const auto changed = Clock::now();
+            if (lastChange != Clock::time_point())
+                m_frameTime = (m_frameTime * 3 + (changed - lastChange)) / 4;
+            lastChange = changed;
             ++seen;
             last.swap(now);
         }
@@ -262,7 +275,8 @@ public:
 
     void Screenshot(const std::string& name)
     {
-        std::printf("[walk] %6.1f s  qor-%s.png\n", Elapsed(), name.c_str());
+        std::printf("[walk] %6.1f s  qor-%s.png  (frames of %.0f ms)\n", Elapsed(), name.c_str(),
+                    std::chrono::duration<double, std::milli>(m_frameTime).count());
         std::fflush(stdout);
         XImage* image = Grab(0, 0, kWidth, kHeight);
         if (image == nullptr)
@@ -307,6 +321,17 @@ public:
 
 private:
     static int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+    // The games alive in this test.
+    static int& Games()
+    {
+        static int games = 0;
+        return games;
+    }
+
+    // What an xdotool run starts with to give this game the keys: nothing
+    // while it is the only one.
+    std::string TakeFocus() const { return Games() > 1 ? "windowfocus --sync " + m_window + " " : ""; }
 
     // The test's environment but for what each game gets of its own.
     static std::vector<std::string> Inherited()
@@ -383,6 +408,8 @@ private:
     pid_t m_pid = 0;
     bool m_ended = false;
     int m_status = 0;
+    // The game's frame time as last seen.
+    Clock::duration m_frameTime = std::chrono::milliseconds(150);
 };
 
 inline bool Near(const Rgb& rgb, int r, int g, int b, int tolerance)

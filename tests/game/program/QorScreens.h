@@ -52,6 +52,17 @@ inline bool TitleBand(QorProcess& game)
 {
     return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6);
 }
+// How many pixels of a layout row between two layout x are near white:
+// lines of text lit (white) rather than dimmed (grey), a box of text shown.
+inline int Bright(QorProcess& game, float y, float fromX, float toX)
+{
+    const std::vector<Rgb> row = game.Row(y);
+    int bright = 0;
+    for (size_t x = static_cast<size_t>(fromX * 0.625f); x < row.size() && x < static_cast<size_t>(toX * 0.625f); ++x)
+        bright += row[x].r >= 230 && row[x].g >= 230 && row[x].b >= 230 ? 1 : 0;
+    return bright;
+}
+
 // A green button at a layout point.
 inline bool Green(QorProcess& game, float x, float y)
 {
