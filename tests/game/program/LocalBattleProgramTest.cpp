@@ -84,12 +84,26 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     // A member panel (its top-left corner in layout units) whose seat is
     // closed: darker than the open ones, whose picture is light blue.
     auto closed = [&](float left, float top) { return game.At(left + 16.0f, top + 208.0f).b < 140; };
-    // A value row's first cell (the limit's 1, the time limit's 2:30), lit
-    // green once stored.
+    // The members' decide button and the weapons' done button turn blue
+    // under the cursor (probed clear of the pointer the game puts on their
+    // middle).
+    auto blueButton = [&](float x, float y) { return Near(game.At(x, y), 36, 88, 168, 20); };
+    // The rules page: the yellow marker left of the row with the cursor (by
+    // its label's top); the cursor's yellow frame on a value row's first
+    // cell (its top edge, by the row's top), which pulses down to a third
+    // over the blue background: redder than blue at its faintest; that
+    // cell lit green once stored.
+    auto rowMarked = [&](float labelY) { return Near(game.At(32.0f, labelY + 17.0f), 232, 192, 64, 30); };
+    auto firstCellFocused = [&](float rowY) {
+        const Rgb edge = game.At(316.0f, rowY + 2.0f);
+        return edge.r > edge.b + 8;
+    };
     auto firstCellStored = [&](float rowY) {
         const Rgb cell = game.At(320.0f, rowY + 8.0f);
         return cell.g > 110 && cell.g > cell.r + 40;
     };
+    constexpr float kLimitLabel = 292.0f, kTimeLabel = 340.0f, kNextLabel = 612.0f;
+    constexpr float kLimitRow = 296.0f, kTimeRow = 344.0f;
 
     ASSERT_TRUE(ReachRing(game)) << "the menu never showed";
     ASSERT_TRUE(TurnRing(game, kStoryItem, kLocalBattleItem));
@@ -116,21 +130,31 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
             << "the seat at " << seat.left << ", " << seat.top << " did not close";
     }
     // Panel 4 -> the decide button.
-    Keys(game, {"Left"});
+    ASSERT_TRUE(game.StepUntil("Left", [&] { return blueButton(462.0f, 622.0f); }, 3))
+        << "the decide button never had the cursor";
     game.Screenshot("local-2-members");
     ASSERT_TRUE(game.PressUntil("z", rulesPage)) << "the rules page never showed";
     game.WaitFrames(2);
     // The battle ends at the first point or at 2:30, whichever comes first:
     // the limit's row, its first cell (1), stored; the time limit's row, its
     // first cell (2:30), stored; then up to the next button.
-    Keys(game, {"Down", "Down", "Down", "Left", "Left", "Left", "Left", "z"});
-    ASSERT_TRUE(game.WaitFor([&] { return firstCellStored(296.0f); }, nullptr, std::chrono::seconds(5)))
-        << "the limit was not set";
-    Keys(game, {"Down", "Left", "Left", "Left", "Left", "z"});
-    ASSERT_TRUE(game.WaitFor([&] { return firstCellStored(344.0f); }, nullptr, std::chrono::seconds(5)))
-        << "the time limit was not set";
+    struct ValueRow
+    {
+        float label;
+        float row;
+        const char* name;
+    };
+    for (const ValueRow& value : {ValueRow{kLimitLabel, kLimitRow, "limit"}, ValueRow{kTimeLabel, kTimeRow, "time limit"}})
+    {
+        ASSERT_TRUE(game.StepUntil("Down", [&] { return rowMarked(value.label); }, 4))
+            << "the " << value.name << " row never had the cursor";
+        ASSERT_TRUE(game.StepUntil("Left", [&] { return firstCellFocused(value.row); }, 10))
+            << "the " << value.name << " row's first cell never had the cursor";
+        ASSERT_TRUE(game.PressUntil("z", [&] { return firstCellStored(value.row); }, std::chrono::seconds(2)))
+            << "the " << value.name << " was not set";
+    }
     game.Screenshot("local-3-rules");
-    Keys(game, {"Up", "Up", "Up", "Up", "Up"});
+    ASSERT_TRUE(game.StepUntil("Up", [&] { return rowMarked(kNextLabel); }, 12)) << "the next button never had the cursor";
     ASSERT_TRUE(game.PressUntil("z", weaponsPage)) << "the weapons page never showed";
     game.WaitFrames(2);
     game.Screenshot("local-4-weapons");
@@ -143,7 +167,8 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     const uint32_t battlesBefore = CountBattles(saveFolder);
     // Up wraps from the add row to the done button: the loadout the
     // character carries is complete.
-    Keys(game, {"Up"});
+    ASSERT_TRUE(game.StepUntil("Up", [&] { return blueButton(140.0f, 660.0f); }, 8))
+        << "the done button never had the cursor";
     ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the battle never started";
 
     // The first battle runs to its end (a picture of it on the way); then
@@ -168,7 +193,8 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     // fifth item goes to the title picture (purple).
     ASSERT_TRUE(OpenBattlePause(game, 5)) << "the second battle's pause menu never showed";
     game.Screenshot("local-7-battle-again");
-    Keys(game, {"Down", "Down", "Down", "Down"});
+    ASSERT_TRUE(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, 5, 4); }, 6))
+        << "the pause menu's fifth item never had the cursor";
     ASSERT_TRUE(game.PressUntil("z", [&] { return !BattleMenu(game, 5); }));
     ASSERT_TRUE(game.WaitFor([&] { return TitlePicture(game); })) << "the title never came back";
     ASSERT_TRUE(ReachRing(game)) << "the title's menu never came back";

@@ -154,9 +154,7 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
         const Rgb plate = game.At(16.0f, 728.0f);
         return std::abs(plate.r - plate.g) < 30 && std::abs(plate.g - plate.b) < 30 && plate.g > 90;
     };
-    for (int press = 0; press < 3 && !freeCamera(); ++press)
-        game.Press("KP_8", 150);
-    ASSERT_TRUE(freeCamera()) << "the replay's free camera never showed";
+    ASSERT_TRUE(game.StepUntil("KP_8", freeCamera, 3, 150)) << "the replay's free camera never showed";
     game.Screenshot("walk-5-replay-free-camera");
     auto white = [](const Rgb& rgb) { return std::min({rgb.r, rgb.g, rgb.b}) > 215; };
     for (const float y : {384.0f - 160.0f, 384.0f + 160.0f})
@@ -166,8 +164,8 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     game.Screenshot("walk-5-replay-playing");
     ASSERT_TRUE(OpenBattlePause(game, 4)) << "the replay's pause menu never showed";
     game.Screenshot("walk-6-replay-paused");
-    game.Press("Down");
-    game.Press("Down");
+    ASSERT_TRUE(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, 4, 2); }, 5))
+        << "the replay's pause menu's third item never had the cursor";
     ASSERT_TRUE(game.PressUntil("z", [&] { return !BattleMenu(game, 4); }));
     EXPECT_TRUE(game.WaitFor([&] { return TitleBand(game); })) << "the list did not come back";
     game.WaitFrames(2);
@@ -182,7 +180,8 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     game.WaitFrames(2);
     game.Screenshot("walk-7-tutorial");
     ASSERT_TRUE(OpenBattlePause(game, 2)) << "the tutorial's pause menu never showed";
-    game.Press("Down");
+    ASSERT_TRUE(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, 2, 1); }, 3))
+        << "the tutorial's pause menu's second item never had the cursor";
     ASSERT_TRUE(game.PressUntil("z", [&] { return !BattleMenu(game, 2); }));
     EXPECT_TRUE(game.WaitFor([&] { return TitlePicture(game); })) << "the tutorial did not go back to the title";
     game.WaitFrames(2);

@@ -246,9 +246,14 @@ TEST(NetworkMatchProgram, TwoGamesMeetInTheLobbyFightARoomBattleAndAreBackInTheL
     ASSERT_TRUE(Shown(games, guest.WaitFor([&] { return WeaponsPage(guest); })))
         << "the guest's weapons page never showed";
     ShootBoth(games, "10-weapons");
-    // Up wraps to the done button: the loadouts are complete.
-    Keys(guest, {"Up", "z"});
-    Keys(owner, {"Up", "z"});
+    // Up wraps to the done button (blue under the cursor): the loadouts are
+    // complete.
+    for (QorProcess* game : {&guest, &owner})
+    {
+        ASSERT_TRUE(Shown(games, game->StepUntil("Up", [&] { return Near(game->At(140.0f, 660.0f), 36, 88, 168, 20); }, 8)))
+            << "the done button never had the cursor";
+        game->Press("z");
+    }
     for (QorProcess* game : games)
         ASSERT_TRUE(Shown(games, game->WaitFor([&] { return !TitleBand(*game) && !Lobby(*game); })))
             << "the battle never started";
@@ -259,7 +264,8 @@ TEST(NetworkMatchProgram, TwoGamesMeetInTheLobbyFightARoomBattleAndAreBackInTheL
     ASSERT_TRUE(Shown(games, owner.WaitFor([&] { return PauseWindow(owner); },
                                            [&] { owner.Press("Return", kBattleHoldMs); })))
         << "the pause menu never opened";
-    Keys(owner, {"Down", "Down"}, kBattleHoldMs);
+    ASSERT_TRUE(Shown(games, owner.StepUntil("Down", [&] { return BattleMenuLineLit(owner, 6, 2); }, 4, kBattleHoldMs)))
+        << "the pause menu's third item never had the cursor";
     ShootBoth(games, "12-pause");
     ASSERT_TRUE(Shown(games, owner.PressUntil("z", [&] { return !PauseWindow(owner); })));
     for (QorProcess* game : games)

@@ -298,6 +298,21 @@ public:
         return done();
     }
 
+    // Presses key one press at a time until the screen shows what done()
+    // looks for (a cursor on its row, say), at most presses times; each
+    // press is given two frames to show. For keys that step through a
+    // screen, where each press shows at once.
+    bool StepUntil(const std::string& key, const std::function<bool()>& done, int presses,
+                   int leastHoldMilliseconds = 100)
+    {
+        for (int press = 0; press < presses && !done(); ++press)
+        {
+            Press(key, leastHoldMilliseconds);
+            WaitFrames(2);
+        }
+        return done();
+    }
+
     void Screenshot(const std::string& name)
     {
         std::printf("[walk] %6.1f s  qor-%s.png  (frames of %.0f ms)\n", Elapsed(), name.c_str(),

@@ -7,6 +7,7 @@
 #include "game/scene/TitleSheet.h"
 #include "tests/game/program/QorProcess.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -86,6 +87,19 @@ inline bool BattleMenu(QorProcess& game, int items)
             return false;
     }
     return true;
+}
+
+// The line (from 0) of a battle's menu of items lines that has the cursor:
+// its text lit white, the others grey; lines lie 28 units apart from just
+// below the window's inner top.
+inline bool BattleMenuLineLit(QorProcess& game, int items, int line)
+{
+    const float innerTop = 384.0f - (14.0f * static_cast<float>(items) - 12.0f);
+    const float centre = innerTop + 5.0f + 28.0f * static_cast<float>(line);
+    int bright = 0;
+    for (float y : {centre - 5.0f, centre, centre + 5.0f})
+        bright = std::max(bright, Bright(game, y, 432.0f, 595.0f));
+    return bright >= 15;
 }
 
 // Enter until a battle's pause menu of items lines shows: the battle's
