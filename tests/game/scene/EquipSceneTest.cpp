@@ -53,7 +53,7 @@ protected:
     void Start(int32_t width = 640, int32_t height = 480)
     {
         const tag_TOLQGAMECONFIG settings = GameHarness::DefaultSettings();
-        m_game = std::make_unique<GameHarness>(width, height, scene_test::StandInSet(), &CreateGameScene, &settings);
+        m_game = scene_test::StandInGame(width, height, settings);
         ASSERT_TRUE(m_game->Ready());
         ASSERT_TRUE(m_game->Start());
         for (tag_TOLQUNLOCKDATA& item : PlayData()->clothes)

@@ -4,9 +4,11 @@
 // that run battles or show fighters: game data, models, effects, sheets,
 // music and sounds, listed in the set's own order.
 
+#include "game/scene/SceneFactory.h"
 #include "tests/game/scene/SceneFiles.h"
 #include "tools/datakit/DataKit.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -135,5 +137,14 @@ inline bool ClickItem(game_test::GameHarness& game, const CMenuFrame& frame, int
         return false;
     ClickHere(game);
     return true;
+}
+
+// The game on the whole stand-in set, read where the build wrote it: tests
+// that only read the set need no copy of their own.
+inline std::unique_ptr<game_test::GameHarness> StandInGame(int32_t width, int32_t height,
+                                                           const tag_TOLQGAMECONFIG& settings)
+{
+    return std::make_unique<game_test::GameHarness>(width, height, std::vector<game_test::DataFile>{},
+                                                    &CreateGameScene, &settings, nullptr, KVR_STAND_IN_SOURCE);
 }
 }
