@@ -97,8 +97,15 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
         EXPECT_TRUE(game.PressUntil("x", [&] { return !TitleBand(game); })) << screen << " took no cancel";
         EXPECT_TRUE(BackToRing(game)) << screen << " did not go back to the menu";
     };
-    // The tutorial's lesson window, told by its frame's left rim.
-    auto lessonWindow = [&] { return Near(game.At(220.0f - 34.5f / 0.625f, 116.0f), 0xE0, 0xE8, 0xF0, 40); };
+    // The tutorial's lesson window, told by its frame's rims left and right
+    // and its dark blue inside: the menu's light beam, fading out behind the
+    // ring, is as light as a rim on the left.
+    auto lessonWindow = [&] {
+        constexpr float kRim = 220.0f - 34.5f / 0.625f;
+        return Near(game.At(kRim, 116.0f), 0xE0, 0xE8, 0xF0, 20) &&
+               Near(game.At(1024.0f - kRim, 116.0f), 0xE0, 0xE8, 0xF0, 20) &&
+               Near(game.At(208.0f, 192.0f), 20, 33, 59, 20);
+    };
 
     ASSERT_TRUE(ReachRing(game)) << "the menu never showed";
 
