@@ -227,6 +227,12 @@ void DdsImage::DecodeDxt5Block(const uint8_t* block, uint32_t out[16])
     }
 }
 
+bool DdsImage::IsPlainArgb() const
+{
+    return m_blockBytes == 0 && m_bitCount == 32 && !m_luminance && m_masks[0] == 0x00FF0000u &&
+           m_masks[1] == 0x0000FF00u && m_masks[2] == 0x000000FFu && (m_masks[3] == 0xFF000000u || m_masks[3] == 0);
+}
+
 uint32_t DdsImage::DecodeUncompressed(const uint8_t* texel) const
 {
     uint32_t value = 0;
@@ -248,6 +254,14 @@ bool DdsImage::DecodeLevel(size_t index, std::vector<uint32_t>* argb) const
     const Level& level = m_levels[index];
     const uint8_t* data = GetLevelData(index);
     argb->assign(static_cast<size_t>(level.width) * level.height, 0);
+    if (IsPlainArgb())
+    {
+        // The texel already is the ARGB value: no channel to scale.
+        const uint32_t opaque = m_masks[3] == 0 ? 0xFF000000u : 0u;
+        for (size_t i = 0; i < argb->size(); ++i)
+            (*argb)[i] = U32(data + i * 4) | opaque;
+        return true;
+    }
     if (m_blockBytes == 0)
     {
         const uint32_t bytes = m_bitCount / 8;

@@ -46,6 +46,8 @@ public:
 
 private:
     void Clear();
+    // A8R8G8B8 or X8R8G8B8: each texel read as it stands.
+    bool IsPlainArgb() const;
     uint32_t DecodeUncompressed(const uint8_t* texel) const;
 
     const uint8_t* m_data = nullptr;

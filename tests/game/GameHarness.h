@@ -134,7 +134,8 @@ class GameHarness
 {
 public:
     // settings: written as "GameConfig.dat" before the game starts;
-    // writeMore: writes further files into the data folder (current then);
+    // writeMore: writes further files (into the data folder, current then,
+    // or into the save folder);
     // dataFolder: a whole data set to run on instead of files (the stand-in
     // set the build wrote), read only.
     GameHarness(int32_t width, int32_t height, const std::vector<DataFile>& files,
@@ -149,7 +150,7 @@ public:
             const std::vector<uint8_t> bytes = EncodeGameConfig(*settings);
             TempFolder::Write(SaveFolder() / "GameConfig.dat", std::string(bytes.begin(), bytes.end()));
         }
-        m_dataWritten = !dataFolder.empty() || (WriteDataSet(files) && (!writeMore || writeMore()));
+        m_dataWritten = (!dataFolder.empty() || WriteDataSet(files)) && (!writeMore || writeMore());
         m_window = std::make_unique<HeadlessWindow>(&ToController);
         MessageTarget() = &m_controller;
         CController::SetDataFolder(dataFolder.empty() ? m_temp.Path().string().c_str() : dataFolder.c_str());

@@ -131,6 +131,41 @@ TEST(DdsImage, ReadsUncompressedMasks)
     EXPECT_EQ(argb[1], 0x00FFFF00u);
 }
 
+// 32-bit texels in the usual A8R8G8B8 and X8R8G8B8 layouts and in one with
+// red and blue swapped: each channel lands where its mask says, and without
+// an alpha mask the texel is opaque.
+TEST(DdsImage, Reads32BitTexelsByTheirMasks)
+{
+    struct Layout
+    {
+        uint32_t red, green, blue, alpha;
+        uint32_t expected[2];
+    };
+    const Layout layouts[] = {
+        {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000, {0x80112233u, 0x00FFFFFFu}},
+        {0x00FF0000, 0x0000FF00, 0x000000FF, 0, {0xFF112233u, 0xFFFFFFFFu}},
+        {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000, {0x80332211u, 0x00FFFFFFu}},
+    };
+    for (const Layout& layout : layouts)
+    {
+        std::vector<uint8_t> file = DdsHeader(2, 1, "\0\0\0\0");
+        Put32(file, 80, layout.alpha != 0 ? 0x41 : 0x40);
+        Put32(file, 88, 32);
+        Put32(file, 92, layout.red);
+        Put32(file, 96, layout.green);
+        Put32(file, 100, layout.blue);
+        Put32(file, 104, layout.alpha);
+        Append(file, {0x33, 0x22, 0x11, 0x80, 0xFF, 0xFF, 0xFF, 0x00});
+        DdsImage image;
+        ASSERT_TRUE(image.Read(file.data(), file.size()));
+        std::vector<uint32_t> argb;
+        ASSERT_TRUE(image.DecodeLevel(0, &argb));
+        ASSERT_EQ(argb.size(), 2u);
+        EXPECT_EQ(argb[0], layout.expected[0]) << std::hex << layout.red;
+        EXPECT_EQ(argb[1], layout.expected[1]) << std::hex << layout.red;
+    }
+}
+
 class DdsTextureTest : public RenderTest
 {
 };

@@ -8,6 +8,7 @@
 #include "engine/render/CTexture.h"
 #include "engine/resource/CSafeFileWriter.h"
 #include "tests/engine/render/RenderGraphics.h"
+#include "tests/engine/resource/BuildDataSet.h"
 #include "tests/engine/resource/ResourceTestUtil.h"
 #include "engine/effect/CEffectContainer.h"
 #include "engine/core/Collision.h"
@@ -237,7 +238,7 @@ protected:
         s_sound = std::make_unique<CSound>();
         s_ready = s_graphics->Created() && s_sound->CreateLoopback() == 1;
         if (s_ready)
-            s_ready = DataKit::MakeDataSet("", &s_error) == 1;
+            s_ready = LinkBuildSet(s_folder->Path(), &s_error) == 1;
     }
     static void TearDownTestSuite()
     {
@@ -394,8 +395,7 @@ TEST_F(DataSetTest, SoundVoicesAndFlagsFollowTheSettings)
 
 TEST_F(DataSetTest, StreamedMusicOutlivesItsPack)
 {
-    fs::create_directories("Stream");
-    fs::copy("Data", "Stream/Data", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(CopyFromBuildSet("Data/Sound.gpk", "Stream/Data/Sound.gpk"));
     CResourceController controller(kId);
     ASSERT_EQ(controller.Load("Stream\\Data\\Sound.gpk", 1), 1) << controller.GetLastError();
     CSoundBuffer* music = controller.GetSoundList().FindByFileName("Bgm_custom.ogg");
@@ -441,10 +441,9 @@ TEST_F(DataSetTest, MixedSetSavesAndReloads)
 
 TEST_F(DataSetTest, SaveOverTheLoadedPacksKeepsTheData)
 {
-    fs::create_directories("Copy");
     for (const char* item : {"GameResource.grc", "Data", "Effect", "Scene", "Font", "Attack", "Bullet", "Character",
                              "Clothes", "Element", "Item", "Object", "Stage", "Weapon", "Story", "Mission"})
-        fs::copy(item, fs::path("Copy") / item, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        ASSERT_TRUE(CopyFromBuildSet(item, fs::path("Copy") / item)) << item;
     const std::string select = TempFolder::Read("Source/Texture/Select_01.dds");
 
     CDataKitController controller(kId);
@@ -503,11 +502,13 @@ TEST_F(DataSetTest, GameControllerKeepsTheSetByNamesWithoutContents)
     EXPECT_EQ(controller.GetTextureList().GetCount(), 0u);
 }
 
+// The build wrote the set once, in a process of its own; this second
+// writing must give the same bytes.
 TEST_F(DataSetTest, WritingTheSetTwiceGivesTheSameBytes)
 {
     std::string error;
     ASSERT_EQ(DataKit::WriteLooseSet("Again", &error), 1) << error;
-    const auto first = Snapshot("Source");
+    const auto first = Snapshot(BuildSetFolder() / "Source");
     const auto second = Snapshot("Again");
     ASSERT_EQ(first.size(), second.size());
     EXPECT_TRUE(first == second);

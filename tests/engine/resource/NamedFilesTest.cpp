@@ -13,7 +13,7 @@
 #include "game/app/CQorResourceController.h"
 #include "tests/engine/core/TempFolder.h"
 #include "tests/engine/render/RenderGraphics.h"
-#include "tools/datakit/DataKit.h"
+#include "tests/engine/resource/BuildDataSet.h"
 #include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/NamedFiles.h"
 
@@ -37,7 +37,7 @@ protected:
         s_graphics = std::make_unique<RenderGraphics>();
         s_sound = std::make_unique<CSound>();
         s_ready = s_graphics->Created() && s_sound->CreateLoopback() == 1 &&
-                  DataKit::MakeDataSet("", &s_error) == 1;
+                  restest::LinkBuildSet(s_folder->Path(), &s_error) == 1;
         if (s_ready)
         {
             s_game = std::make_unique<Qor>();

@@ -45,8 +45,8 @@ std::vector<game_test::DataFile> BattleFiles()
         std::string path = std::string(KVR_BATTLE_DATA_DIR) + "/Source/" + record;
         for (char& c : path)
             c = c == '\\' ? '/' : c;
-        std::ifstream in(path, std::ios::binary);
-        files.push_back({record, std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {})});
+        const std::string bytes = TempFolder::Read(path);
+        files.push_back({record, std::vector<uint8_t>(bytes.begin(), bytes.end())});
     }
     return files;
 }

@@ -1,11 +1,11 @@
 // The game's main road offline, played on the real program: from the logo
 // through the title's ring to the local battle, over the setup's four pages
-// (four seats closed, the time limit at 2:30) to a battle of the player
-// against three computers; at its end "リトライ" plays again, whose pause
-// menu goes back to the title, whose ring quits. The process must end with
-// 0, "PlayRecord.dat" count two more battles and the first battle's replay
-// be saved. Screenshots of each page and of the battle stay in the test's
-// build folder (qor-local-*.png).
+// (four seats closed, the battle won at the first point or over at 2:30) to
+// a battle of the player against three computers; at its end "リトライ"
+// plays again, whose pause menu goes back to the title, whose ring quits.
+// The process must end with 0, "PlayRecord.dat" count two more battles and
+// the first battle's replay be saved. Screenshots of each page and of the
+// battle stay in the test's build folder (qor-local-*.png).
 // Xlib's macros (None, Status...) clash with GoogleTest's names: Xlib comes
 // last.
 #include <gtest/gtest.h>
@@ -14,18 +14,14 @@
 #include "game/app/GameConfigFormat.h"
 #include "tests/engine/core/TempFolder.h"
 #include "tests/engine/platform/PrivateXServer.h"
-#include "tests/game/program/QorProcess.h"
+#include "tests/game/program/QorScreens.h"
 
 using namespace qortest;
 
 namespace
 {
-// The battle's time limit, and how long the test waits past it for the
-// result and the replay.
+// The battle's time limit: it ends by then at the latest.
 constexpr auto kBattleLimit = std::chrono::seconds(150);
-constexpr auto kBattleGrace = std::chrono::seconds(120);
-// A battle's opening (the fade and the ready-go call) with some to spare.
-constexpr int kOpeningMilliseconds = 9000;
 
 uint32_t CountBattles(const std::filesystem::path& saveFolder)
 {
@@ -56,21 +52,13 @@ bool HasReplay(const std::filesystem::path& saveFolder)
 void Keys(QorProcess& game, std::initializer_list<const char*> keys)
 {
     for (const char* key : keys)
-    {
         game.Press(key);
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    }
-}
-
-void Pause(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 }
 
 TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAndBackToTheTitle)
 {
-    PrivateXServer server;
+    PrivateXServer server("1024x768x24", false);
     if (server.GetDisplay().empty())
         GTEST_SKIP() << "no Xvfb to run the game on";
     TempFolder home;
@@ -79,60 +67,96 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     ASSERT_TRUE(game.Started());
     ASSERT_TRUE(game.FindWindow());
 
-    // Screens told apart by a pixel each, in layout units: the logo's white,
-    // the ring's corner logo (red over blue), the setup's white title
-    // band, the solo panel (blue), the members' decide button and the
-    // weapons' done button (green), the rules' reset label (teal).
-    auto logo = [&] { return Near(game.At(8.0f, 8.0f), 255, 255, 255, 6); };
-    auto menu = [&] {
-        const Rgb corner = game.At(740.0f, 170.0f);
-        return corner.r > corner.b + 40;
-    };
-    auto setupBand = [&] { return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6); };
+    // The setup's pages, told apart by a pixel each: the solo panel (blue)
+    // of the mode page, the members' decide button and the weapons' done
+    // button (green), the rules' reset label (teal).
     auto bluePanel = [&](float x, float y) {
         const Rgb panel = game.At(x, y);
         return panel.b > panel.r + 60;
     };
-    auto green = [&](float x, float y) {
-        const Rgb button = game.At(x, y);
-        return button.g > button.r + 30 && button.g > button.b + 30;
+    auto modePage = [&] { return TitleBand(game) && bluePanel(300.0f, 600.0f); };
+    auto membersPage = [&] { return Green(game, 518.0f, 660.0f); };
+    auto rulesPage = [&] {
+        const Rgb reset = game.At(832.0f, 640.0f);
+        return TitleBand(game) && reset.b > reset.r + 40 && reset.g > reset.r + 30;
     };
-    auto z = [&] { game.Press("z"); };
+    auto weaponsPage = [&] { return Green(game, 200.0f, 690.0f); };
+    // A member panel (its top-left corner in layout units) whose seat is
+    // closed: darker than the open ones, whose picture is light blue.
+    auto closed = [&](float left, float top) { return game.At(left + 16.0f, top + 208.0f).b < 140; };
+    // The members' decide button and the weapons' done button turn blue
+    // under the cursor (probed clear of the pointer the game puts on their
+    // middle).
+    auto blueButton = [&](float x, float y) { return Near(game.At(x, y), 36, 88, 168, 20); };
+    // The rules page: the yellow marker left of the row with the cursor (by
+    // its label's top); the cursor's yellow frame on a value row's first
+    // cell (its top edge, by the row's top), which pulses down to a third
+    // over the blue background: redder than blue at its faintest; that
+    // cell lit green once stored.
+    auto rowMarked = [&](float labelY) { return Near(game.At(32.0f, labelY + 17.0f), 232, 192, 64, 30); };
+    auto firstCellFocused = [&](float rowY) {
+        const Rgb edge = game.At(316.0f, rowY + 2.0f);
+        return edge.r > edge.b + 8;
+    };
+    auto firstCellStored = [&](float rowY) {
+        const Rgb cell = game.At(320.0f, rowY + 8.0f);
+        return cell.g > 110 && cell.g > cell.r + 40;
+    };
+    constexpr float kLimitLabel = 292.0f, kTimeLabel = 340.0f, kNextLabel = 612.0f;
+    constexpr float kLimitRow = 296.0f, kTimeRow = 344.0f;
 
-    ASSERT_TRUE(game.WaitFor(logo, z)) << "the logo never showed";
-    ASSERT_TRUE(game.WaitFor([&] { return !logo(); }));
-    ASSERT_TRUE(game.WaitFor(menu, z)) << "the menu never showed";
-    Pause(800);
-    // One turn down brings the local battle to the front.
-    game.Press("Down", 200);
-    Pause(450);
-    z();
-    ASSERT_TRUE(game.WaitFor([&] { return setupBand() && bluePanel(300.0f, 600.0f); })) << "the mode page never showed";
-    Pause(700);
+    ASSERT_TRUE(ReachRing(game)) << "the menu never showed";
+    ASSERT_TRUE(TurnRing(game, kStoryItem, kLocalBattleItem));
+    ASSERT_TRUE(ChooseRingItem(game));
+    ASSERT_TRUE(game.WaitFor(modePage)) << "the mode page never showed";
+    game.WaitFrames(2);
     game.Screenshot("local-1-mode");
-    z();
-    ASSERT_TRUE(game.WaitFor([&] { return green(518.0f, 660.0f); })) << "the members page never showed";
-    Pause(700);
+    ASSERT_TRUE(game.PressUntil("z", membersPage)) << "the members page never showed";
+    game.WaitFrames(2);
 
     // Close the four right-hand seats: each panel opened, its seat turned
     // from the computer to closed, the editing left.
-    Keys(game, {"Left", "z", "Right", "x", "Down", "z", "Right", "x", "Left", "z", "Right", "x", "Up", "z", "Right",
-                "x"});
-    game.Screenshot("local-2-members");
+    struct Seat
+    {
+        const char* move;
+        float left;
+        float top;
+    };
+    for (const Seat& seat : {Seat{"Left", 796.0f, 112.0f}, Seat{"Down", 796.0f, 388.0f}, Seat{"Left", 592.0f, 388.0f},
+                             Seat{"Up", 592.0f, 112.0f}})
+    {
+        Keys(game, {seat.move, "z", "Right", "x"});
+        ASSERT_TRUE(game.WaitFor([&] { return closed(seat.left, seat.top); }, nullptr, std::chrono::seconds(5)))
+            << "the seat at " << seat.left << ", " << seat.top << " did not close";
+    }
     // Panel 4 -> the decide button.
-    Keys(game, {"Left", "z"});
-    ASSERT_TRUE(game.WaitFor([&] {
-        const Rgb reset = game.At(832.0f, 640.0f);
-        return setupBand() && reset.b > reset.r + 40 && reset.g > reset.r + 30;
-    })) << "the rules page never showed";
-    Pause(700);
-    // The time limit's row, its first cell (2:30), stored; then up to the
-    // next button.
-    Keys(game, {"Down", "Down", "Down", "Down", "Left", "Left", "Left", "Left", "z"});
+    ASSERT_TRUE(game.StepUntil("Left", [&] { return blueButton(462.0f, 622.0f); }, 3))
+        << "the decide button never had the cursor";
+    game.Screenshot("local-2-members");
+    ASSERT_TRUE(game.PressUntil("z", rulesPage)) << "the rules page never showed";
+    game.WaitFrames(2);
+    // The battle ends at the first point or at 2:30, whichever comes first:
+    // the limit's row, its first cell (1), stored; the time limit's row, its
+    // first cell (2:30), stored; then up to the next button.
+    struct ValueRow
+    {
+        float label;
+        float row;
+        const char* name;
+    };
+    for (const ValueRow& value : {ValueRow{kLimitLabel, kLimitRow, "limit"}, ValueRow{kTimeLabel, kTimeRow, "time limit"}})
+    {
+        ASSERT_TRUE(game.StepUntil("Down", [&] { return rowMarked(value.label); }, 4))
+            << "the " << value.name << " row never had the cursor";
+        ASSERT_TRUE(game.StepUntil("Left", [&] { return firstCellFocused(value.row); }, 10))
+            << "the " << value.name << " row's first cell never had the cursor";
+        ASSERT_TRUE(game.PressUntil("z", [&] { return firstCellStored(value.row); }, std::chrono::seconds(2)))
+            << "the " << value.name << " was not set";
+    }
     game.Screenshot("local-3-rules");
-    Keys(game, {"Up", "Up", "Up", "Up", "Up", "z"});
-    ASSERT_TRUE(game.WaitFor([&] { return green(200.0f, 690.0f); })) << "the weapons page never showed";
-    Pause(800);
+    ASSERT_TRUE(game.StepUntil("Up", [&] { return rowMarked(kNextLabel); }, 12)) << "the next button never had the cursor";
+    ASSERT_TRUE(game.PressUntil("z", weaponsPage)) << "the weapons page never showed";
+    game.WaitFrames(2);
     game.Screenshot("local-4-weapons");
     // The preview faces the player with its head below the page's title
     // band (it ends at 102 units): the black visor over the fighter's eyes
@@ -143,41 +167,41 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     const uint32_t battlesBefore = CountBattles(saveFolder);
     // Up wraps from the add row to the done button: the loadout the
     // character carries is complete.
-    Keys(game, {"Up", "z"});
-    ASSERT_TRUE(game.WaitFor([&] { return !setupBand(); })) << "the battle never started";
-    Pause(kOpeningMilliseconds);
-    game.Screenshot("local-5-battle");
+    ASSERT_TRUE(game.StepUntil("Up", [&] { return blueButton(140.0f, 660.0f); }, 8))
+        << "the done button never had the cursor";
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the battle never started";
 
-    // The first battle runs to its time limit; then "リトライ", the first
-    // item of the result menu, plays again: the ended battle's replay is
-    // saved as it goes.
-    std::this_thread::sleep_for(kBattleLimit);
-    const auto end = Clock::now() + kBattleGrace;
-    while (Clock::now() < end && !game.Ended() && !HasReplay(saveFolder))
-    {
-        z();
-        Pause(600);
-    }
-    ASSERT_TRUE(HasReplay(saveFolder)) << "the first battle did not end and play again";
+    // The first battle runs to its end (a picture of it on the way); then
+    // "リトライ", the first item of the result menu, plays again and the
+    // ended battle's replay is saved.
+    const auto battleStart = Clock::now();
+    bool pictured = false;
+    ASSERT_TRUE(game.WaitFor(
+        [&] {
+            if (!pictured && Clock::now() - battleStart > std::chrono::seconds(12))
+            {
+                game.Screenshot("local-5-battle");
+                pictured = true;
+            }
+            return BattleMenu(game, 4);
+        },
+        nullptr, kBattleLimit + kScreenTimeout))
+        << "the first battle did not end with its result menu";
+    game.Screenshot("local-6-result");
+    ASSERT_TRUE(game.PressUntil("z", [&] { return HasReplay(saveFolder); })) << "the first battle did not play again";
     // The second battle's pause menu, once its opening call is over: its
     // fifth item goes to the title picture (purple).
-    Pause(kOpeningMilliseconds);
-    game.Screenshot("local-6-battle-again");
-    game.Press("Return");
-    Pause(600);
-    Keys(game, {"Down", "Down", "Down", "Down", "z"});
-    auto titlePicture = [&] {
-        const Rgb corner = game.At(8.0f, 8.0f);
-        return corner.b > corner.g + 30 && corner.r > corner.g;
-    };
-    ASSERT_TRUE(game.WaitFor(titlePicture)) << "the title never came back";
-    ASSERT_TRUE(game.WaitFor(menu, z)) << "the title's menu never came back";
-    Pause(800);
-    game.Screenshot("local-7-title");
+    ASSERT_TRUE(OpenBattlePause(game, 5)) << "the second battle's pause menu never showed";
+    game.Screenshot("local-7-battle-again");
+    ASSERT_TRUE(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, 5, 4); }, 6))
+        << "the pause menu's fifth item never had the cursor";
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !BattleMenu(game, 5); }));
+    ASSERT_TRUE(game.WaitFor([&] { return TitlePicture(game); })) << "the title never came back";
+    ASSERT_TRUE(ReachRing(game)) << "the title's menu never came back";
+    game.Screenshot("local-8-title");
     // Up turns the ring from the story item to the quit item.
-    game.Press("Up", 200);
-    Pause(450);
-    z();
+    ASSERT_TRUE(TurnRing(game, kStoryItem, kQuitItem));
+    ASSERT_TRUE(ChooseRingItem(game));
     EXPECT_EQ(game.WaitForExit(), 0);
     EXPECT_EQ(CountBattles(saveFolder), battlesBefore + 2);
     EXPECT_TRUE(HasReplay(saveFolder));

@@ -11,7 +11,7 @@
 #include "tests/engine/core/TempFolder.h"
 #include "tests/engine/platform/PrivateXServer.h"
 #include "tests/game/battle/BattleTestData.h"
-#include "tests/game/program/QorProcess.h"
+#include "tests/game/program/QorScreens.h"
 
 #include "engine/core/GameText.h"
 #include "engine/platform/FrameTimer.h"
@@ -27,8 +27,7 @@
 #include <cstdlib>
 #include <memory>
 
-using qortest::Near;
-using qortest::QorProcess;
+using namespace qortest;
 
 namespace
 {
@@ -71,16 +70,11 @@ bool RecordReplay(const std::filesystem::path& saveFolder)
     FreeBattleSetting(setting);
     return saved;
 }
-
-void Pause(std::chrono::milliseconds time)
-{
-    std::this_thread::sleep_for(time);
-}
 }
 
 TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
 {
-    PrivateXServer server;
+    PrivateXServer server("1024x768x24", false);
     if (server.GetDisplay().empty())
         GTEST_SKIP() << "no Xvfb to run the game on";
     TempFolder home;
@@ -89,126 +83,75 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     ASSERT_TRUE(RecordReplay(saveFolder)) << battletest::BattleData::GetError();
     unsetenv("XDG_DATA_HOME");
 
-    auto game = std::make_unique<QorProcess>(server.GetDisplay(), home.Path().string());
-    ASSERT_TRUE(game->Started());
-    ASSERT_TRUE(game->FindWindow());
+    QorProcess game(server.GetDisplay(), home.Path().string());
+    ASSERT_TRUE(game.Started());
+    ASSERT_TRUE(game.FindWindow());
 
-    // Screens told apart by a pixel each, in layout units of 1024 x 768: the
-    // logo's white; the ring menu's corner logo (red over blue); the white
-    // title band of the menu screens; the title picture's purple.
-    auto logo = [&] { return Near(game->At(8.0f, 8.0f), 255, 255, 255, 6); };
-    auto menu = [&] {
-        const qortest::Rgb corner = game->At(740.0f, 170.0f);
-        return corner.r > corner.b + 40;
-    };
-    auto titleBands = [&] { return Near(game->At(100.0f, 56.0f), 255, 255, 255, 6); };
-    auto titlePicture = [&] { return Near(game->At(512.0f, 700.0f), 0x3A, 0x28, 0x58, 70); };
-    auto z = [&] { game->Press("z"); };
-    // The ring turns one item for each press of Down, and takes no key
-    // while it turns (300 ms of frame time, longer on a busy machine).
-    auto turn = [&](int items, const char* key) {
-        for (int i = 0; i < items; ++i)
-        {
-            game->Press(key, 200);
-            Pause(900ms);
-        }
-    };
-    // Z on the front item, again while the ring still shows (a press the
-    // turning ring did not take).
-    auto enter = [&] {
-        for (int press = 0; press < 4 && menu(); ++press)
-        {
-            game->Press("z", 200);
-            for (int look = 0; look < 12 && menu(); ++look)
-                Pause(250ms);
-        }
-    };
+    // The ring's front item chosen, and the screen it opens (its white
+    // title band) in full.
     auto choose = [&](const char* screen) {
-        enter();
-        EXPECT_TRUE(game->WaitFor(titleBands)) << screen << " never showed";
-        Pause(800ms);
+        EXPECT_TRUE(ChooseRingItem(game)) << screen << " was not chosen";
+        EXPECT_TRUE(game.WaitFor([&] { return TitleBand(game); })) << screen << " never showed";
+        game.WaitFrames(2);
     };
-    // The battle HUD's pause menu of items lines, told by the light rim of
-    // its window's top edge (36 pixels above its inner rectangle, which
-    // grows 14 units each way per line about the centre).
-    auto pauseMenu = [&](int items) {
-        const float innerTop = 384.0f - (14.0f * static_cast<float>(items) - 12.0f);
-        return Near(game->At(512.0f, innerTop - 34.5f / 0.625f), 0xE0, 0xE8, 0xF0, 40);
+    // Cancel until the screen fades out, then the ring comes back.
+    auto leave = [&](const char* screen) {
+        EXPECT_TRUE(game.PressUntil("x", [&] { return !TitleBand(game); })) << screen << " took no cancel";
+        EXPECT_TRUE(BackToRing(game)) << screen << " did not go back to the menu";
     };
-    // Enter until the menu shows: the battle's intro takes no pause.
-    auto openPause = [&](int items) {
-        for (int press = 0; press < 40 && !pauseMenu(items); ++press)
-        {
-            game->Press("Return", 200);
-            Pause(1500ms);
-        }
-        return pauseMenu(items);
-    };
-    // The tutorial's lesson window, told by its frame's left rim.
-    auto lessonWindow = [&] { return Near(game->At(220.0f - 34.5f / 0.625f, 116.0f), 0xE0, 0xE8, 0xF0, 40); };
-    auto backToMenu = [&](const char* screen) {
-        EXPECT_TRUE(game->WaitFor(menu)) << screen << " did not go back to the menu";
-        Pause(800ms);
+    // The tutorial's lesson window, told by its frame's rims left and right
+    // and its dark blue inside: the menu's light beam, fading out behind the
+    // ring, is as light as a rim on the left.
+    auto lessonWindow = [&] {
+        constexpr float kRim = 220.0f - 34.5f / 0.625f;
+        return Near(game.At(kRim, 116.0f), 0xE0, 0xE8, 0xF0, 20) &&
+               Near(game.At(1024.0f - kRim, 116.0f), 0xE0, 0xE8, 0xF0, 20) &&
+               Near(game.At(208.0f, 192.0f), 20, 33, 59, 20);
     };
 
-    ASSERT_TRUE(game->WaitFor(logo, z)) << "the logo never showed";
-    ASSERT_TRUE(game->WaitFor([&] { return !logo(); }));
-    ASSERT_TRUE(game->WaitFor(menu, z)) << "the menu never showed";
-    Pause(800ms);
+    ASSERT_TRUE(ReachRing(game)) << "the menu never showed";
 
     // The shop (item 4): the rifle and the hat, both free, bought.
-    turn(4, "Down");
+    ASSERT_TRUE(TurnRing(game, kStoryItem, kShopItem));
     choose("the shop");
-    game->Press("Down");
-    Pause(300ms);
-    game->Press("z");
-    Pause(300ms);
-    game->Screenshot("walk-1-shop-weapons");
-    game->Press("Right");
-    Pause(300ms);
-    game->Press("z");
-    Pause(300ms);
-    game->Screenshot("walk-2-shop-clothes");
-    game->Press("x");
-    backToMenu("the shop");
+    game.Press("Down");
+    game.Press("z");
+    game.Screenshot("walk-1-shop-weapons");
+    game.Press("Right");
+    game.Press("z");
+    game.Screenshot("walk-2-shop-clothes");
+    leave("the shop");
 
     // The equipment screen (item 7): the first character wears its own hat
     // at first. Z goes from the character to its head slot, to the slot's
     // list, and chooses its first item, the hat worn already, which takes
     // it off; a press a busy machine loses is made again, until the white
     // hat has gone from the fighter's head.
-    turn(3, "Down");
+    ASSERT_TRUE(TurnRing(game, kShopItem, kEquipmentItem));
     choose("the equipment screen");
-    auto hat = [&] {
+    auto hatOn = [](QorProcess& on) {
         for (float y : {118.0f, 126.0f, 134.0f})
         {
-            if (Near(game->At(512.0f, y), 240, 240, 240, 30))
+            if (Near(on.At(512.0f, y), 240, 240, 240, 30))
                 return true;
         }
         return false;
     };
-    EXPECT_TRUE(game->WaitFor(hat)) << "the fighter does not wear its hat";
-    game->Screenshot("walk-3-equipment-hat");
-    for (int press = 0; press < 6 && hat(); ++press)
-    {
-        game->Press("z", 200);
-        for (int look = 0; look < 8 && hat(); ++look)
-            Pause(250ms);
-    }
-    EXPECT_FALSE(hat()) << "the hat was not taken off";
-    game->Screenshot("walk-3-equipment");
-    game->Press("x", 200);
-    Pause(600ms);
-    game->Press("x", 200);
-    backToMenu("the equipment screen");
+    auto hat = [&] { return hatOn(game); };
+    EXPECT_TRUE(game.WaitFor(hat)) << "the fighter does not wear its hat";
+    game.Screenshot("walk-3-equipment-hat");
+    EXPECT_TRUE(game.PressUntil("z", [&] { return !hat(); }, std::chrono::seconds(2), 6))
+        << "the hat was not taken off";
+    game.Screenshot("walk-3-equipment");
+    game.Press("x");
+    leave("the equipment screen");
 
     // The replay list (item 8): the recorded battle plays; the pause menu's
     // "選択画面に戻る" brings the list back, its back row the menu.
-    turn(1, "Down");
+    ASSERT_TRUE(TurnRing(game, kEquipmentItem, kReplayItem));
     choose("the replay list");
-    game->Screenshot("walk-4-replay-list");
-    game->Press("z");
-    ASSERT_TRUE(game->WaitFor([&] { return !titleBands(); })) << "the replay never played";
+    game.Screenshot("walk-4-replay-list");
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the replay never played";
     // Past the intro's fade, the camera key steps from fighter to fighter to
     // the free camera 50 units over the stage, where the weapons once lay
     // over each fighter as white squares. There no fighter is followed: the
@@ -216,60 +159,50 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     // ready call's banners both fighters still stand at their start points,
     // 12 units either side of the middle: 160 layout units above and below
     // the screen's centre.
-    Pause(1s);
+    game.WaitFrames(10);
     auto freeCamera = [&] {
-        const qortest::Rgb plate = game->At(16.0f, 728.0f);
+        const Rgb plate = game.At(16.0f, 728.0f);
         return std::abs(plate.r - plate.g) < 30 && std::abs(plate.g - plate.b) < 30 && plate.g > 90;
     };
-    for (int press = 0; press < 3 && !freeCamera(); ++press)
-    {
-        game->Press("KP_8", 150);
-        Pause(450ms);
-    }
-    ASSERT_TRUE(freeCamera()) << "the replay's free camera never showed";
-    game->Screenshot("walk-5-replay-free-camera");
-    auto white = [](const qortest::Rgb& rgb) { return std::min({rgb.r, rgb.g, rgb.b}) > 215; };
+    ASSERT_TRUE(game.StepUntil("KP_8", freeCamera, 3, 150)) << "the replay's free camera never showed";
+    game.Screenshot("walk-5-replay-free-camera");
+    auto white = [](const Rgb& rgb) { return std::min({rgb.r, rgb.g, rgb.b}) > 215; };
     for (const float y : {384.0f - 160.0f, 384.0f + 160.0f})
-        EXPECT_LT(game->Count(512.0f - 64.0f, y - 64.0f, 512.0f + 64.0f, y + 64.0f, white), 80)
+        EXPECT_LT(game.Count(512.0f - 64.0f, y - 64.0f, 512.0f + 64.0f, y + 64.0f, white), 80)
             << "white over the fighter at " << y;
-    Pause(2s);
-    game->Screenshot("walk-5-replay-playing");
-    ASSERT_TRUE(openPause(4)) << "the replay's pause menu never showed";
-    game->Screenshot("walk-6-replay-paused");
-    game->Press("Down", 200);
-    Pause(300ms);
-    game->Press("Down", 200);
-    Pause(300ms);
-    game->Press("z", 200);
-    EXPECT_TRUE(game->WaitFor(titleBands)) << "the list did not come back";
-    Pause(800ms);
-    game->Press("Up");
-    Pause(300ms);
-    game->Press("z");
-    backToMenu("the replay list");
+    game.WaitFrames(10);
+    game.Screenshot("walk-5-replay-playing");
+    ASSERT_TRUE(OpenBattlePause(game, 4)) << "the replay's pause menu never showed";
+    game.Screenshot("walk-6-replay-paused");
+    ASSERT_TRUE(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, 4, 2); }, 5))
+        << "the replay's pause menu's third item never had the cursor";
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !BattleMenu(game, 4); }));
+    EXPECT_TRUE(game.WaitFor([&] { return TitleBand(game); })) << "the list did not come back";
+    game.WaitFrames(2);
+    game.Press("Up");
+    EXPECT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the list took no back row";
+    EXPECT_TRUE(BackToRing(game)) << "the replay list did not go back to the menu";
 
     // The tutorial (item 9): its first lessons, then "タイトルに戻る".
-    turn(1, "Down");
-    enter();
-    ASSERT_TRUE(game->WaitFor([&] { return !menu(); }));
-    EXPECT_TRUE(game->WaitFor(lessonWindow)) << "no lesson showed";
-    Pause(1s);
-    game->Screenshot("walk-7-tutorial");
-    ASSERT_TRUE(openPause(2)) << "the tutorial's pause menu never showed";
-    game->Press("Down", 200);
-    Pause(300ms);
-    game->Press("z", 200);
-    EXPECT_TRUE(game->WaitFor(titlePicture)) << "the tutorial did not go back to the title";
-    Pause(800ms);
-    game->Screenshot("walk-8-title");
+    ASSERT_TRUE(TurnRing(game, kReplayItem, kTutorialItem));
+    ASSERT_TRUE(ChooseRingItem(game));
+    EXPECT_TRUE(game.WaitFor(lessonWindow)) << "no lesson showed";
+    game.WaitFrames(2);
+    game.Screenshot("walk-7-tutorial");
+    ASSERT_TRUE(OpenBattlePause(game, 2)) << "the tutorial's pause menu never showed";
+    ASSERT_TRUE(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, 2, 1); }, 3))
+        << "the tutorial's pause menu's second item never had the cursor";
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !BattleMenu(game, 2); }));
+    EXPECT_TRUE(game.WaitFor([&] { return TitlePicture(game); })) << "the tutorial did not go back to the title";
+    game.WaitFrames(2);
+    game.Screenshot("walk-8-title");
 
     // The title picture leads to the menu; one turn up is the quit item.
-    ASSERT_TRUE(game->WaitFor(menu, z)) << "the menu did not come back";
-    Pause(800ms);
-    turn(1, "Up");
-    game->Screenshot("walk-9-quit-item");
-    game->Press("z", 200);
-    EXPECT_EQ(game->WaitForExit(), 0);
+    ASSERT_TRUE(ReachRing(game)) << "the menu did not come back";
+    ASSERT_TRUE(TurnRing(game, kStoryItem, kQuitItem));
+    game.Screenshot("walk-9-quit-item");
+    ASSERT_TRUE(ChooseRingItem(game));
+    EXPECT_EQ(game.WaitForExit(), 0);
 
     const std::string bytes = TempFolder::Read(saveFolder / "PlayData.dat");
     ASSERT_FALSE(bytes.empty());
@@ -286,30 +219,28 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     // The next start: the first character, bare since its hat came off,
     // stays bare (the loading step used to dress it again). Four turns up
     // bring the equipment item to the front.
-    game = std::make_unique<QorProcess>(server.GetDisplay(), home.Path().string());
-    ASSERT_TRUE(game->Started());
-    ASSERT_TRUE(game->FindWindow());
-    ASSERT_TRUE(game->WaitFor(logo, z)) << "the logo never showed at the next start";
-    ASSERT_TRUE(game->WaitFor([&] { return !logo(); }));
-    ASSERT_TRUE(game->WaitFor(menu, z)) << "the menu never showed at the next start";
-    Pause(800ms);
-    turn(4, "Up");
-    choose("the equipment screen at the next start");
+    QorProcess next(server.GetDisplay(), home.Path().string());
+    ASSERT_TRUE(next.Started());
+    ASSERT_TRUE(next.FindWindow());
+    ASSERT_TRUE(ReachRing(next)) << "the menu never showed at the next start";
+    ASSERT_TRUE(TurnRing(next, kStoryItem, kEquipmentItem));
+    EXPECT_TRUE(ChooseRingItem(next)) << "the equipment screen was not chosen at the next start";
+    EXPECT_TRUE(next.WaitFor([&] { return TitleBand(next); })) << "the equipment screen never showed";
     // The fighter's red shirt shows it has been drawn.
     auto shirt = [&] {
-        const qortest::Rgb rgb = game->At(512.0f, 290.0f);
+        const Rgb rgb = next.At(512.0f, 290.0f);
         return rgb.r > 180 && rgb.g < 120 && rgb.b < 120;
     };
-    EXPECT_TRUE(game->WaitFor(shirt)) << "the fighter never showed";
-    game->Screenshot("walk-10-equipment-next-start");
-    EXPECT_FALSE(hat()) << "the loading step put the hat back on";
+    EXPECT_TRUE(next.WaitFor(shirt)) << "the fighter never showed";
+    next.Screenshot("walk-10-equipment-next-start");
+    EXPECT_FALSE(hatOn(next)) << "the loading step put the hat back on";
     // Out through the quit menu: Escape, up to its quit row, decide.
-    game->Press("Escape", 200);
-    Pause(300ms);
-    game->Press("Up", 200);
-    Pause(300ms);
-    game->Press("z", 200);
-    EXPECT_EQ(game->WaitForExit(), 0);
+    next.Press("Escape", 200);
+    next.WaitFrames(20);
+    next.Press("Up", 200);
+    next.WaitFrames(2);
+    next.Press("z", 200);
+    EXPECT_EQ(next.WaitForExit(), 0);
     const std::string again = TempFolder::Read(saveFolder / "PlayData.dat");
     SetDefaultPlayData(&data);
     ASSERT_EQ(DecodePlayData(reinterpret_cast<const uint8_t*>(again.data()), again.size(), &data), 1);

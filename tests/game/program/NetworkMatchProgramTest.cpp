@@ -18,7 +18,7 @@
 #include "tests/net/lobby/LobbyLoopbackSupport.h"
 #include "tests/net/lobby/LobbyTestServer.h"
 #include "tests/engine/platform/PrivateXServer.h"
-#include "tests/game/program/QorProcess.h"
+#include "tests/game/program/QorScreens.h"
 
 #include <cstring>
 
@@ -31,26 +31,14 @@ constexpr const char* kAddresses[2] = {"127.0.0.11", "127.0.0.12"};
 constexpr const char* kNames[2] = {"alice", "bob"};
 // The test server numbers its rooms from here.
 constexpr uint32_t kFirstRoom = 501;
-// Keys are held this long: two games share the machine, and a frame must
-// see each key down. A battle's frames are slower still.
-constexpr int kHoldMs = 200;
+// Keys in a battle are held at least this long: two games share the
+// machine, and a lockstep battle steps only when both peers' input is in.
 constexpr int kBattleHoldMs = 900;
-// A battle's opening (the fade and the ready-go call) with some to spare.
-constexpr int kOpeningMs = 9000;
 
-void Pause(int milliseconds)
+void Keys(QorProcess& game, std::initializer_list<const char*> keys, int holdMs = 100)
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-void Keys(QorProcess& game, std::initializer_list<const char*> keys, int holdMs = kHoldMs)
-{
-    game.Focus();
     for (const char* key : keys)
-    {
         game.Press(key, holdMs);
-        Pause(300);
-    }
 }
 
 // Settings of each game's own: its login ID, the port its room listens on,
@@ -75,47 +63,23 @@ bool WaitUntil(Condition condition)
     {
         if (condition())
             return true;
-        Pause(200);
+        std::this_thread::sleep_for(kLookInterval);
     }
     return false;
 }
 
-// Screens by a pixel each, in layout units: the loading screen's full bar,
-// the logo's white, the title
-// picture's purple corner, the ring's
-// corner logo (red over blue), the lobby's dark purple corner, the setup's
-// white title band, the members page's decide button and the weapons page's
-// done button (green), the rules page's stage and NPC labels (teal), the top edge of
-// the battle's pause window.
-bool Loaded(QorProcess& game)
-{
-    return Near(game.At(480.0f, 688.0f), 255, 255, 255, 6) && Near(game.At(720.0f, 688.0f), 255, 255, 255, 6);
-}
-bool Logo(QorProcess& game) { return Near(game.At(8.0f, 8.0f), 255, 255, 255, 6); }
-bool TitlePicture(QorProcess& game)
-{
-    const Rgb corner = game.At(8.0f, 8.0f);
-    return corner.b > corner.g + 30 && corner.r > corner.g;
-}
-bool Ring(QorProcess& game)
-{
-    const Rgb corner = game.At(740.0f, 170.0f);
-    return corner.r > corner.b + 40;
-}
+// Screens by a pixel each, in layout units: the lobby's dark purple
+// corner, the setup's pages (their white title band; the members page's
+// decide button and the weapons page's done button green, the rules page's
+// stage and NPC labels teal), the top edge of the battle's pause window.
 bool Lobby(QorProcess& game) { return Near(game.At(8.0f, 8.0f), 33, 16, 49, 10); }
-bool SetupBand(QorProcess& game) { return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6); }
-bool Green(QorProcess& game, float x, float y)
-{
-    const Rgb button = game.At(x, y);
-    return button.g > button.r + 30 && button.g > button.b + 30;
-}
-bool MembersPage(QorProcess& game) { return SetupBand(game) && Green(game, 518.0f, 660.0f); }
+bool MembersPage(QorProcess& game) { return TitleBand(game) && Green(game, 518.0f, 660.0f); }
 bool RulesPage(QorProcess& game)
 {
-    return SetupBand(game) && Near(game.At(96.0f, 148.0f), 46, 110, 142, 12) &&
+    return TitleBand(game) && Near(game.At(96.0f, 148.0f), 46, 110, 142, 12) &&
            Near(game.At(96.0f, 587.0f), 46, 110, 142, 12);
 }
-bool WeaponsPage(QorProcess& game) { return SetupBand(game) && Green(game, 200.0f, 690.0f); }
+bool WeaponsPage(QorProcess& game) { return TitleBand(game) && Green(game, 200.0f, 690.0f); }
 bool PauseWindow(QorProcess& game)
 {
     for (float x : {400.0f, 512.0f, 624.0f})
@@ -124,6 +88,26 @@ bool PauseWindow(QorProcess& game)
             return false;
     }
     return true;
+}
+// The lobby's panes, by their lit text: the notice's lines, the login
+// page's password row when chosen, the new-room pane's title and its room name row, the
+// room information pane's title, the room's chat label (where the lobby's
+// room list has a shorter one), the lobby's room list label.
+bool Notice(QorProcess& game) { return Lobby(game) && Bright(game, 296.8f, 216.0f, 880.0f) >= 50; }
+bool PasswordRow(QorProcess& game)
+{
+    return Lobby(game) && !Notice(game) && Bright(game, 423.2f, 216.0f, 400.0f) >= 15;
+}
+bool NewRoomPane(QorProcess& game)
+{
+    return Bright(game, 160.8f, 424.0f, 600.0f) >= 30 && Bright(game, 157.6f, 128.0f, 280.0f) < 10;
+}
+bool RoomNameRow(QorProcess& game) { return NewRoomPane(game) && Bright(game, 260.0f, 200.0f, 304.0f) >= 12; }
+bool RoomInformation(QorProcess& game) { return Bright(game, 157.6f, 128.0f, 280.0f) >= 30; }
+bool Room(QorProcess& game) { return Lobby(game) && Bright(game, 128.8f, 128.0f, 180.0f) >= 6; }
+bool RoomList(QorProcess& game)
+{
+    return Lobby(game) && Bright(game, 128.8f, 48.0f, 125.0f) >= 10 && Bright(game, 128.8f, 128.0f, 180.0f) < 3;
 }
 
 void ShootBoth(QorProcess* const* games, const std::string& name)
@@ -174,126 +158,128 @@ TEST(NetworkMatchProgram, TwoGamesMeetInTheLobbyFightARoomBattleAndAreBackInTheL
     owner.Move(0, 0);
     guest.Move(660, 0);
 
-    // Each past the loading screen, the logo and the title picture, then the ring's two turns
-    // down to the network item, and into the lobby's notice.
+    // Each past the loading screen, the logo and the title picture, then
+    // the ring's two turns down to the network item, and into the lobby's
+    // notice.
     for (QorProcess* game : games)
     {
-        // Decide only where it skips a picture: once the ring is up, it would
-        // choose the story.
-        auto z = [&] {
-            if (!Loaded(*game) && !Logo(*game) && !TitlePicture(*game))
-                return;
-            Keys(*game, {"z"});
-            Pause(1500);
-        };
-        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return Ring(*game); }, z))) << "the ring never showed";
-        Pause(800);
-        Keys(*game, {"Down"});
-        Pause(450);
-        Keys(*game, {"Down"});
-        Pause(450);
-        Keys(*game, {"z"});
+        ASSERT_TRUE(Shown(games, ReachRing(*game))) << "the ring never showed";
+        ASSERT_TRUE(Shown(games, TurnRing(*game, kStoryItem, kNetworkItem))) << "the ring did not turn";
+        ASSERT_TRUE(Shown(games, ChooseRingItem(*game)));
     }
     for (QorProcess* game : games)
-        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return Lobby(*game); }))) << "the lobby never showed";
-    Pause(1500);
+        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return Notice(*game); }))) << "the lobby never showed";
     ShootBoth(games, "1-notice");
 
     // The notice leads to the connection and the login page, the login ID
     // filled in from the settings: the password typed, then log in.
-    for (QorProcess* game : games)
-        Keys(*game, {"z"});
-    ASSERT_TRUE(Shown(games, WaitUntil([&] { return lobby.GetConnectionCount() == 2; }))) << "the games never connected";
-    Pause(2000);
+    for (uint32_t i = 0; i < 2; ++i)
+    {
+        ASSERT_TRUE(Shown(games, games[i]->PressUntil("z", [&] { return lobby.GetConnectionCount() > i; })))
+            << "the game never connected";
+    }
     for (QorProcess* game : games)
     {
-        Keys(*game, {"Down"});
+        // Down again should the page not be up yet.
+        ASSERT_TRUE(Shown(games, game->PressUntil("Down", [&] { return PasswordRow(*game); },
+                                                  std::chrono::seconds(4), 8)))
+            << "the password row was never chosen";
         game->Type("pw");
-        Pause(300);
     }
     ShootBoth(games, "2-login");
+    for (uint32_t i = 0; i < 2; ++i)
+    {
+        games[i]->Press("Down");
+        ASSERT_TRUE(Shown(games, games[i]->PressUntil("z", [&] { return lobby.GetUserCount() > i; })))
+            << "the game never logged in";
+    }
     for (QorProcess* game : games)
-        Keys(*game, {"Down", "z"});
-    ASSERT_TRUE(Shown(games, WaitUntil([&] { return lobby.GetUserCount() == 2; }))) << "the games never logged in";
-    Pause(1500);
+        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return RoomList(*game); }))) << "the lobby's list never showed";
     ShootBoth(games, "3-lobby");
 
     // The owner makes a room: the new-room pane, its name typed.
-    Keys(owner, {"Right", "Right", "Right", "z"});
-    Pause(800);
-    Keys(owner, {"Down"});
+    Keys(owner, {"Right", "Right", "Right"});
+    ASSERT_TRUE(Shown(games, owner.PressUntil("z", [&] { return NewRoomPane(owner); })))
+        << "the new-room pane never showed";
+    ASSERT_TRUE(Shown(games, owner.PressUntil("Down", [&] { return RoomNameRow(owner); })))
+        << "the room name row was never chosen";
     owner.Type("Arena");
-    Pause(300);
     ShootBoth(games, "4-new-room");
-    Keys(owner, {"Up", "z"});
-    ASSERT_TRUE(Shown(games, WaitUntil([&] { return lobby.GetRoomCount() == 1; }))) << "the room was never made";
-    Pause(1500);
+    Keys(owner, {"Up"});
+    ASSERT_TRUE(Shown(games, owner.PressUntil("z", [&] { return lobby.GetRoomCount() == 1; })))
+        << "the room was never made";
+    ASSERT_TRUE(Shown(games, owner.WaitFor([&] { return Room(owner); }))) << "the owner never entered the room";
     // The guest picks the room from the list and enters it.
-    Keys(guest, {"z"});
-    Pause(1000);
+    ASSERT_TRUE(Shown(games, guest.PressUntil("z", [&] { return RoomInformation(guest); })))
+        << "the room's information never showed";
     ShootBoth(games, "5-room-info");
-    Keys(guest, {"Left", "z"});
-    ASSERT_TRUE(Shown(games, WaitUntil([&] { return lobby.GetRoomMembers(kFirstRoom).size() == 2; })))
+    Keys(guest, {"Left"});
+    ASSERT_TRUE(Shown(games, guest.PressUntil("z", [&] { return lobby.GetRoomMembers(kFirstRoom).size() == 2; })))
         << "the guest never entered the room";
-    Pause(2000);
+    ASSERT_TRUE(Shown(games, guest.WaitFor([&] { return Room(guest); }))) << "the guest's room never showed";
     ShootBoth(games, "6-room");
 
-    // The owner starts (and confirms): both go to the setup's mode page.
+    // The owner starts and confirms: both go to the setup's mode page.
     Keys(owner, {"Right", "Right", "z"});
-    Pause(800);
-    Keys(owner, {"z"});
-    for (QorProcess* game : games)
-        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return SetupBand(*game); }))) << "the setup never showed";
-    Pause(1500);
+    ASSERT_TRUE(Shown(games, owner.PressUntil("z", [&] { return TitleBand(owner); }, std::chrono::seconds(3))))
+        << "the owner's setup never showed";
+    ASSERT_TRUE(Shown(games, guest.WaitFor([&] { return TitleBand(guest); }))) << "the guest's setup never showed";
+    owner.WaitFrames(2);
     ShootBoth(games, "7-mode");
-    Keys(owner, {"z"});
-    for (QorProcess* game : games)
-        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return MembersPage(*game); }))) << "the members page never showed";
-    Pause(1000);
+    ASSERT_TRUE(Shown(games, owner.PressUntil("z", [&] { return MembersPage(owner); })))
+        << "the owner's members page never showed";
+    ASSERT_TRUE(Shown(games, guest.WaitFor([&] { return MembersPage(guest); })))
+        << "the guest's members page never showed";
     // Each confirms its own seat on the decide button (two to the right of
-    // the first panel); once both have, the owner goes on.
+    // the first panel); once both have, the owner's decide goes on.
     Keys(guest, {"Right", "Right", "z"});
-    Pause(1500);
-    Keys(owner, {"Right", "Right", "z"});
-    Pause(2000);
+    Keys(owner, {"Right", "Right"});
     ShootBoth(games, "8-members");
-    Keys(owner, {"z"});
-    for (QorProcess* game : games)
-        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return RulesPage(*game); }))) << "the rules page never showed";
-    Pause(1000);
+    ASSERT_TRUE(Shown(games, owner.PressUntil("z", [&] { return RulesPage(owner); }, std::chrono::seconds(4), 8)))
+        << "the owner's rules page never showed";
+    ASSERT_TRUE(Shown(games, guest.WaitFor([&] { return RulesPage(guest); }))) << "the guest's rules page never showed";
     ShootBoth(games, "9-rules");
     // Up wraps from the stage to the next button.
-    Keys(owner, {"Up", "z"});
-    for (QorProcess* game : games)
-        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return WeaponsPage(*game); }))) << "the weapons page never showed";
-    Pause(1000);
+    Keys(owner, {"Up"});
+    ASSERT_TRUE(Shown(games, owner.PressUntil("z", [&] { return WeaponsPage(owner); })))
+        << "the owner's weapons page never showed";
+    ASSERT_TRUE(Shown(games, guest.WaitFor([&] { return WeaponsPage(guest); })))
+        << "the guest's weapons page never showed";
     ShootBoth(games, "10-weapons");
-    // Up wraps to the done button: the loadouts are complete.
-    Keys(guest, {"Up", "z"});
-    Keys(owner, {"Up", "z"});
+    // Up wraps to the done button (blue under the cursor): the loadouts are
+    // complete.
+    for (QorProcess* game : {&guest, &owner})
+    {
+        ASSERT_TRUE(Shown(games, game->StepUntil("Up", [&] { return Near(game->At(140.0f, 660.0f), 36, 88, 168, 20); }, 8)))
+            << "the done button never had the cursor";
+        game->Press("z");
+    }
     for (QorProcess* game : games)
-        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return !SetupBand(*game) && !Lobby(*game); }))) << "the battle never started";
-    Pause(kOpeningMs);
+        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return !TitleBand(*game) && !Lobby(*game); })))
+            << "the battle never started";
+    owner.WaitFrames(5);
     ShootBoth(games, "11-battle");
 
     // The owner's pause menu, its third item: everybody back to the room.
-    ASSERT_TRUE(Shown(games, owner.WaitFor([&] { return PauseWindow(owner); }, [&] { Keys(owner, {"Return"}, kBattleHoldMs); })))
+    ASSERT_TRUE(Shown(games, owner.WaitFor([&] { return PauseWindow(owner); },
+                                           [&] { owner.Press("Return", kBattleHoldMs); })))
         << "the pause menu never opened";
-    Keys(owner, {"Down", "Down"}, kBattleHoldMs);
+    ASSERT_TRUE(Shown(games, owner.StepUntil("Down", [&] { return BattleMenuLineLit(owner, 6, 2); }, 4, kBattleHoldMs)))
+        << "the pause menu's third item never had the cursor";
     ShootBoth(games, "12-pause");
-    Keys(owner, {"z"}, kBattleHoldMs);
+    ASSERT_TRUE(Shown(games, owner.PressUntil("z", [&] { return !PauseWindow(owner); })));
     for (QorProcess* game : games)
-        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return Lobby(*game); }))) << "the room never came back";
+        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return Room(*game); }))) << "the room never came back";
     EXPECT_EQ(lobby.GetRoomMembers(kFirstRoom).size(), 2u);
-    Pause(2000);
     ShootBoth(games, "13-room-again");
 
-    // The owner closes the room: both are in the lobby's lists again.
+    // The owner closes the room (and confirms): both are in the lobby's
+    // lists again.
     Keys(owner, {"Right", "Right", "z"});
-    Pause(800);
-    Keys(owner, {"z"});
-    ASSERT_TRUE(Shown(games, WaitUntil([&] { return lobby.GetRoomCount() == 0; }))) << "the room was never closed";
-    Pause(2000);
+    ASSERT_TRUE(Shown(games, owner.PressUntil("z", [&] { return lobby.GetRoomCount() == 0; }, std::chrono::seconds(3))))
+        << "the room was never closed";
+    for (QorProcess* game : games)
+        ASSERT_TRUE(Shown(games, game->WaitFor([&] { return RoomList(*game); }))) << "the lobby's list never came back";
     ShootBoth(games, "14-lobby-again");
     EXPECT_EQ(lobby.GetUserCount(), 2u);
     EXPECT_TRUE(lobby.IsConsistent());

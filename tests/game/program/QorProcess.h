@@ -4,7 +4,14 @@
 // a virtual X server of the test's own, driven through the X server with
 // xdotool: key presses and clicks in layout units of its 640 x 480 window
 // (s = 0.625), pixels and screenshots read back with Xlib. Screenshots stay
-// in the folder ctest started the test in (qor-*.png).
+// in the folder ctest started the test in (qor-*.png); each is noted on the
+// test's output with the seconds since the walk began and the game's frame
+// time, so a slow step shows.
+//
+// Nothing here waits a fixed time: a key is held until the game has drawn
+// frames with it down (a frame that changes the window's pixels) and the
+// walks wait for what the screen shows. A slow machine only makes the
+// frames, and so the walk, slower.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -38,6 +45,14 @@ inline const std::string g_startFolder = std::filesystem::current_path().string(
 // machine.
 constexpr auto kScreenTimeout = std::chrono::seconds(90);
 constexpr auto kNudgeInterval = std::chrono::seconds(2);
+// How often a wait looks at the window.
+constexpr auto kLookInterval = std::chrono::milliseconds(40);
+// A screen that animates nothing draws no new frame to see: a wait for
+// frames gives up after as many frame times as it waited for and one more
+// (the game's frame time as seen on screens that do animate), within these
+// bounds.
+constexpr auto kLeastFrameWait = std::chrono::milliseconds(300);
+constexpr auto kMostFrameWait = std::chrono::milliseconds(2000);
 
 struct Rgb
 {
@@ -55,13 +70,19 @@ public:
     QorProcess(const std::string& display, const std::string& home, const std::vector<std::string>& environment = {})
         : m_display(display)
     {
+        WalkStart();
+        ++Games();
         std::vector<std::string> variables = Inherited(environment);
         variables.insert(variables.end(), environment.begin(), environment.end());
         Spawn(variables, home);
+        // A window that goes away between two looks (the game ending) is an
+        // error X reports; Xlib's own handler would end the test with it.
+        XSetErrorHandler(IgnoreErrors);
         m_x = XOpenDisplay(display.c_str());
     }
     ~QorProcess()
     {
+        --Games();
         if (m_pid > 0 && !m_ended)
         {
             kill(m_pid, SIGKILL);
@@ -72,6 +93,9 @@ public:
     }
 
     bool Started() const { return m_pid > 0 && m_x != nullptr; }
+
+    // Seconds since the walk began, for its notes.
+    static double Elapsed() { return std::chrono::duration<double>(Clock::now() - WalkStart()).count(); }
 
     // xdotool on this display; its first line of output.
     std::string Tool(const std::string& arguments)
@@ -86,13 +110,6 @@ public:
         std::string text = read ? line : "";
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
             text.pop_back();
-        return text;
-    }
-
-    static std::string Seconds(int milliseconds)
-    {
-        char text[16];
-        std::snprintf(text, sizeof text, "%.3f", milliseconds / 1000.0);
         return text;
     }
 
@@ -114,55 +131,116 @@ public:
     }
 
     // Keys go to the focused window: with several games on one X server
-    // each batch of keys first takes the focus.
+    // each press, click or text first takes the focus.
     void Focus() { Tool("windowfocus --sync " + m_window); }
 
     // Text typed through the X server into the focused window.
-    void Type(const std::string& text) { Tool("type --delay 120 '" + text + "'"); }
+    void Type(const std::string& text) { Tool(TakeFocus() + "type --delay 120 '" + text + "'"); }
 
     // The window's top-left corner on the screen.
     void Move(int x, int y) { Tool("windowmove --sync " + m_window + " " + std::to_string(x) + " " + std::to_string(y)); }
 
-    // A key held long enough for a frame to see it down, and short of the
-    // ring's 300 ms turn: one xdotool run holds and lets go, so the hold
-    // does not grow with the time a busy machine takes to start a process.
-    void Press(const std::string& key, int holdMilliseconds = 150)
+    // A key held until the game has drawn two frames with it down, then let
+    // go until it has drawn two with it up: each frame reads the keys once,
+    // so the press is seen however slow the frames come, and the next press
+    // is a new one. On a fast machine the hold and the gap last at least
+    // what a person's would (100 and 150 ms), as the screens' own short
+    // animations expect. A held key that repeats an action (the title's ring
+    // turns while Down is held, 300 ms a turn) is let go in time.
+    // leastHoldMilliseconds: a longer hold the key needs whatever the frames.
+    void Press(const std::string& key, int leastHoldMilliseconds = 100)
     {
-        Tool("keydown --window " + m_window + " " + key + " sleep " + Seconds(holdMilliseconds) + " keyup --window " +
-             m_window + " " + key);
+        Tool(TakeFocus() + "keydown --window " + m_window + " " + key);
+        const auto held = Clock::now() + std::chrono::milliseconds(leastHoldMilliseconds);
+        WaitFrames(2);
+        std::this_thread::sleep_until(held);
+        Tool("keyup --window " + m_window + " " + key);
+        const auto gap = Clock::now() + std::chrono::milliseconds(150);
+        WaitFrames(2);
+        std::this_thread::sleep_until(gap);
     }
 
-    // A left click at a layout point of the 640 x 480 window (s = 0.625).
+    // A left click at a layout point of the 640 x 480 window (s = 0.625):
+    // the pointer there for a frame, the button down for two, up for two.
     void Click(float layoutX, float layoutY)
     {
         const int x = static_cast<int>(layoutX * 0.625f);
         const int y = static_cast<int>(layoutY * 0.625f);
-        Tool("mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y) +
-             " sleep 0.4 mousedown 1 sleep 0.3 mouseup 1");
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        Tool(TakeFocus() + "mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y));
+        WaitFrames(2);
+        Tool("mousedown 1");
+        WaitFrames(2);
+        Tool("mouseup 1");
+        WaitFrames(2);
     }
 
     // The window's pixel at a layout point.
     Rgb At(float layoutX, float layoutY)
     {
         Rgb rgb;
-        XImage* image = Grab();
+        const int x = std::clamp(static_cast<int>(layoutX * 0.625f), 0, kWidth - 1);
+        const int y = std::clamp(static_cast<int>(layoutY * 0.625f), 0, kHeight - 1);
+        XImage* image = Grab(x, y, 1, 1);
         if (image == nullptr)
             return rgb;
-        const int x = std::min(static_cast<int>(layoutX * 0.625f), image->width - 1);
-        const int y = std::min(static_cast<int>(layoutY * 0.625f), image->height - 1);
-        const unsigned long pixel = XGetPixel(image, x, y);
+        const unsigned long pixel = XGetPixel(image, 0, 0);
         rgb = {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
                static_cast<int>(pixel & 0xFF)};
         XDestroyImage(image);
         return rgb;
     }
 
+    // The window's row of pixels at a layout height, left to right (empty
+    // while there is no window).
+    std::vector<Rgb> Row(float layoutY)
+    {
+        std::vector<Rgb> row;
+        const int y = std::clamp(static_cast<int>(layoutY * 0.625f), 0, kHeight - 1);
+        XImage* image = Grab(0, y, kWidth, 1);
+        if (image == nullptr)
+            return row;
+        for (int x = 0; x < image->width; ++x)
+        {
+            const unsigned long pixel = XGetPixel(image, x, 0);
+            row.push_back({static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+                           static_cast<int>(pixel & 0xFF)});
+        }
+        XDestroyImage(image);
+        return row;
+    }
+
+    // Waits until the game has drawn frames new frames: the window's pixels
+    // changed that often. False when they did not in time (a still screen)
+    // or the game ended.
+    bool WaitFrames(int frames)
+    {
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_frameTime * (frames + 1));
+        const auto end = Clock::now() + std::clamp<std::chrono::milliseconds>(wait, kLeastFrameWait, kMostFrameWait);
+        std::vector<char> last = Pixels();
+        auto lastChange = Clock::time_point();
+        int seen = 0;
+        while (seen < frames && Clock::now() < end && !Ended())
+        {
+            std::this_thread::sleep_for(kLookInterval);
+            std::vector<char> now = Pixels();
+            if (now == last)
+                continue;
+            // The time between two changes seen is a frame time (or more).
+            const auto changed = Clock::now();
+            if (lastChange != Clock::time_point())
+                m_frameTime = (m_frameTime * 3 + (changed - lastChange)) / 4;
+            lastChange = changed;
+            ++seen;
+            last.swap(now);
+        }
+        return seen >= frames;
+    }
+
     // How many of the window's pixels within a layout rectangle pass test,
     // from one read of the window.
     int Count(float left, float top, float right, float bottom, const std::function<bool(const Rgb&)>& test)
     {
-        XImage* image = Grab();
+        XImage* image = Grab(0, 0, kWidth, kHeight);
         if (image == nullptr)
             return 0;
         int count = 0;
@@ -187,9 +265,10 @@ public:
     // nudge() does at first and then every two seconds while it does not:
     // a busy machine takes that long to bring the next screen, and a nudge
     // (a button) that comes after that screen takes keys would act there.
-    bool WaitFor(const std::function<bool()>& done, const std::function<void()>& nudge = nullptr)
+    bool WaitFor(const std::function<bool()>& done, const std::function<void()>& nudge = nullptr,
+                 std::chrono::milliseconds timeout = kScreenTimeout)
     {
-        const auto end = Clock::now() + kScreenTimeout;
+        const auto end = Clock::now() + timeout;
         auto nextNudge = Clock::now();
         while (Clock::now() < end && !Ended())
         {
@@ -200,9 +279,39 @@ public:
                 nudge();
                 nextNudge = Clock::now() + kNudgeInterval;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            std::this_thread::sleep_for(kLookInterval);
         }
-        return false;
+        return done();
+    }
+
+    // Presses key until the screen shows what done() looks for: a press is
+    // given perPress to show, and made again (at most presses times) when
+    // it does not, as when a screen still fading in let it pass.
+    bool PressUntil(const std::string& key, const std::function<bool()>& done,
+                    std::chrono::milliseconds perPress = std::chrono::seconds(4), int presses = 5)
+    {
+        for (int press = 0; press < presses && !done(); ++press)
+        {
+            Press(key);
+            if (WaitFor(done, nullptr, perPress))
+                return true;
+        }
+        return done();
+    }
+
+    // Presses key one press at a time until the screen shows what done()
+    // looks for (a cursor on its row, say), at most presses times; each
+    // press is given two frames to show. For keys that step through a
+    // screen, where each press shows at once.
+    bool StepUntil(const std::string& key, const std::function<bool()>& done, int presses,
+                   int leastHoldMilliseconds = 100)
+    {
+        for (int press = 0; press < presses && !done(); ++press)
+        {
+            Press(key, leastHoldMilliseconds);
+            WaitFrames(2);
+        }
+        return done();
     }
 
     // A window of this process with the given title (an extended regular
@@ -220,10 +329,13 @@ public:
     // The whole screen (the game's window and any box over it).
     void ScreenshotScreen(const std::string& name) { Save(GrabScreen(), name); }
 
-    void Screenshot(const std::string& name) { Save(Grab(), name); }
+    void Screenshot(const std::string& name) { Save(Grab(0, 0, kWidth, kHeight), name); }
 
     void Save(XImage* image, const std::string& name)
     {
+        std::printf("[walk] %6.1f s  qor-%s.png  (frames of %.0f ms)\n", Elapsed(), name.c_str(),
+                    std::chrono::duration<double, std::milli>(m_frameTime).count());
+        std::fflush(stdout);
         if (image == nullptr)
             return;
         std::vector<uint8_t> rgb(static_cast<size_t>(image->width) * image->height * 3);
@@ -265,6 +377,19 @@ public:
     }
 
 private:
+    static int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+
+    // The games alive in this test.
+    static int& Games()
+    {
+        static int games = 0;
+        return games;
+    }
+
+    // What an xdotool run starts with to give this game the keys: nothing
+    // while it is the only one.
+    std::string TakeFocus() const { return Games() > 1 ? "windowfocus --sync " + m_window + " " : ""; }
+
     // The test's environment but for what each game gets of its own.
     static std::vector<std::string> Inherited(const std::vector<std::string>& replaced)
     {
@@ -311,15 +436,42 @@ private:
                          static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
     }
 
-    XImage* Grab()
+    // The window's pixels as the X server holds them (empty without one).
+    std::vector<char> Pixels()
+    {
+        XImage* image = Grab(0, 0, kWidth, kHeight);
+        if (image == nullptr)
+            return {};
+        std::vector<char> bytes(image->data, image->data + static_cast<size_t>(image->bytes_per_line) * image->height);
+        XDestroyImage(image);
+        return bytes;
+    }
+
+    // A rectangle of the window, clipped to its size; null while it has no
+    // window (or X refuses, as for a window not yet mapped).
+    XImage* Grab(int x, int y, int width, int height)
     {
         const Window window = static_cast<Window>(std::stoul(m_window.empty() ? "0" : m_window));
         XWindowAttributes attributes;
-        if (window == 0 || XGetWindowAttributes(m_x, window, &attributes) == 0)
+        if (window == 0 || XGetWindowAttributes(m_x, window, &attributes) == 0 || attributes.map_state != IsViewable)
             return nullptr;
-        return XGetImage(m_x, window, 0, 0, static_cast<unsigned>(attributes.width),
-                         static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+        width = std::min(width, attributes.width - x);
+        height = std::min(height, attributes.height - y);
+        if (width <= 0 || height <= 0)
+            return nullptr;
+        return XGetImage(m_x, window, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes,
+                         ZPixmap);
     }
+
+    static Clock::time_point WalkStart()
+    {
+        static const Clock::time_point start = Clock::now();
+        return start;
+    }
+
+    // The game's window, in pixels.
+    static constexpr int kWidth = 640;
+    static constexpr int kHeight = 480;
 
     std::string m_display;
     std::string m_window;
@@ -327,6 +479,8 @@ private:
     pid_t m_pid = 0;
     bool m_ended = false;
     int m_status = 0;
+    // The game's frame time as last seen.
+    Clock::duration m_frameTime = std::chrono::milliseconds(150);
 };
 
 inline bool Near(const Rgb& rgb, int r, int g, int b, int tolerance)

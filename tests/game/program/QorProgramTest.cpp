@@ -11,16 +11,15 @@
 #include "game/app/GameConfigFormat.h"
 #include "tests/engine/core/TempFolder.h"
 #include "tests/engine/platform/PrivateXServer.h"
-#include "tests/game/program/QorProcess.h"
+#include "tests/game/program/QorScreens.h"
 
 #include <filesystem>
-#include <thread>
 
 using namespace qortest;
 
 TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
 {
-    PrivateXServer server;
+    PrivateXServer server("1024x768x24", false);
     if (server.GetDisplay().empty())
         GTEST_SKIP() << "no Xvfb to run the game on";
     TempFolder home;
@@ -28,73 +27,65 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     ASSERT_TRUE(game.Started());
     ASSERT_TRUE(game.FindWindow());
 
-    // Screens told apart by a pixel each (layout units of 1024 x 768): the
-    // logo's white, the ring menu's corner logo (red over blue), the option
-    // and record screens' white title bands.
-    auto logo = [&] { return Near(game.At(8.0f, 8.0f), 255, 255, 255, 6); };
-    auto menu = [&] {
-        const Rgb corner = game.At(740.0f, 170.0f);
-        return corner.r > corner.b + 40;
-    };
     // The option title is narrower than the record title: at x 290 the
     // options show their white band, the records their title picture.
-    auto titleBands = [&] { return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6); };
-    auto options = [&] { return titleBands() && Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
-    auto records = [&] { return titleBands() && !Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
-    auto z = [&] { game.Press("z"); };
-    // Each press turns the ring one item down; a turn takes 300 ms of the
-    // game's time, longer on a busy machine, and a press during a turn is
-    // lost: each waits for the turn before it with time to spare.
-    auto turnDown = [&](int items) {
-        for (int turn = 0; turn < items; ++turn)
-        {
-            game.Press("Down", 200);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        }
+    auto options = [&] { return TitleBand(game) && Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
+    auto records = [&] { return TitleBand(game) && !Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
+    // The music volume's bar, lit blue up to its level.
+    auto musicSilent = [&] {
+        const Rgb bar = game.At(600.0f, 316.0f);
+        return bar.b < 200 && bar.b < bar.r + 60;
     };
+    auto z = [&] { game.Press("z"); };
 
     // Loading, then any button starts the title: the logo on white.
-    ASSERT_TRUE(game.WaitFor(logo, z)) << "the logo never showed";
+    ASSERT_TRUE(game.WaitFor([&] { return Logo(game); }, z)) << "the logo never showed";
     game.Screenshot("1-logo");
     // The opening movie (a button skips it) and the title picture (a button
     // opens the menu).
-    ASSERT_TRUE(game.WaitFor([&] { return !logo(); }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    ASSERT_TRUE(game.WaitFor([&] { return !Logo(game); }));
+    game.WaitFrames(2);
     game.Screenshot("2-after-logo");
-    ASSERT_TRUE(game.WaitFor(menu, z)) << "the menu never showed";
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(ReachRing(game)) << "the menu never showed";
     game.Screenshot("3-menu");
 
-    // Down five times brings the option item to the front.
-    turnDown(5);
-    game.Press("z");
-    ASSERT_TRUE(game.WaitFor(titleBands)) << "no screen opened from the menu";
+    // Five turns down bring the option item to the front.
+    ASSERT_TRUE(TurnRing(game, kStoryItem, kOptionItem)) << "the ring did not turn to the options";
+    ASSERT_TRUE(ChooseRingItem(game));
+    ASSERT_TRUE(game.WaitFor([&] { return TitleBand(game); })) << "no screen opened from the menu";
     ASSERT_TRUE(game.WaitFor(options)) << "the screen that opened is not the options";
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    game.WaitFrames(2);
     game.Screenshot("4-option");
-    // The music volume's minimum button, then the confirm row.
-    game.Click(428.0f, 316.0f);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The music volume's minimum button (clicked again should the page not
+    // take the pointer yet), then the confirm row.
+    for (int click = 0; click < 4 && !musicSilent(); ++click)
+    {
+        game.Click(428.0f, 316.0f);
+        game.WaitFor(musicSilent, nullptr, std::chrono::seconds(3));
+    }
+    ASSERT_TRUE(musicSilent()) << "the music volume did not go to its minimum";
     game.Screenshot("5-option-changed");
-    game.Click(98.0f, 632.0f);
-    ASSERT_TRUE(game.WaitFor(menu)) << "the options did not go back to the menu";
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    for (int click = 0; click < 4 && options(); ++click)
+    {
+        game.Click(98.0f, 632.0f);
+        game.WaitFor([&] { return !options(); }, nullptr, std::chrono::seconds(3));
+    }
+    ASSERT_TRUE(BackToRing(game)) << "the options did not go back to the menu";
 
     // The record item is next; back on the totals page leaves again.
-    turnDown(1);
-    game.Press("z");
-    ASSERT_TRUE(game.WaitFor(titleBands)) << "no screen opened from the menu";
+    ASSERT_TRUE(TurnRing(game, kOptionItem, kRecordItem));
+    ASSERT_TRUE(ChooseRingItem(game));
+    ASSERT_TRUE(game.WaitFor([&] { return TitleBand(game); })) << "no screen opened from the menu";
     ASSERT_TRUE(game.WaitFor(records)) << "the screen that opened is not the records";
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    game.WaitFrames(2);
     game.Screenshot("6-record");
-    game.Press("x");
-    ASSERT_TRUE(game.WaitFor(menu)) << "the records did not go back to the menu";
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(game.PressUntil("x", [&] { return !records(); })) << "the records took no cancel";
+    ASSERT_TRUE(BackToRing(game)) << "the records did not go back to the menu";
 
     // Four more turns bring the quit item to the front; it ends the game.
-    turnDown(4);
+    ASSERT_TRUE(TurnRing(game, kRecordItem, kQuitItem));
     game.Screenshot("7-quit-item");
-    game.Press("z");
+    ASSERT_TRUE(ChooseRingItem(game));
     EXPECT_EQ(game.WaitForExit(), 0);
 
     const std::string bytes = TempFolder::Read(home.Path() / "CorvaneSystem" / "QOR" / "GameConfig.dat");

@@ -65,8 +65,7 @@ protected:
                                   playData);
             return true;
         };
-        m_game = std::make_unique<GameHarness>(width, height, scene_test::StandInSet(), &CreateGameScene, &settings,
-                                               writeSave);
+        m_game = scene_test::StandInGame(width, height, settings, writeSave);
         ASSERT_TRUE(m_game->Ready());
         ASSERT_TRUE(m_game->Start());
         for (tag_TOLQUNLOCKDATA& item : PlayData()->clothes)

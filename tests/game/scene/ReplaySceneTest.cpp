@@ -35,9 +35,9 @@ protected:
     void Start(bool withGameData = true, int32_t width = 640, int32_t height = 480)
     {
         const tag_TOLQGAMECONFIG settings = GameHarness::DefaultSettings();
-        m_game = std::make_unique<GameHarness>(width, height,
-                                               withGameData ? scene_test::StandInSet() : scene_test::SceneFiles(),
-                                               &CreateGameScene, &settings);
+        m_game = withGameData ? scene_test::StandInGame(width, height, settings)
+                              : std::make_unique<GameHarness>(width, height, scene_test::SceneFiles(),
+                                                              &CreateGameScene, &settings);
         ASSERT_TRUE(m_game->Ready());
         ASSERT_TRUE(m_game->Start());
     }

@@ -4,9 +4,12 @@
 // that run battles or show fighters: game data, models, effects, sheets,
 // music and sounds, listed in the set's own order.
 
+#include "game/scene/SceneFactory.h"
 #include "tests/game/scene/SceneFiles.h"
 #include "tools/datakit/DataKit.h"
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -135,5 +138,16 @@ inline bool ClickItem(game_test::GameHarness& game, const CMenuFrame& frame, int
         return false;
     ClickHere(game);
     return true;
+}
+
+// The game on the whole stand-in set, read where the build wrote it: tests
+// that only read the set need no copy of their own. writeMore runs before
+// the game starts (a save folder's files, say).
+inline std::unique_ptr<game_test::GameHarness> StandInGame(int32_t width, int32_t height,
+                                                           const tag_TOLQGAMECONFIG& settings,
+                                                           const std::function<bool()>& writeMore = nullptr)
+{
+    return std::make_unique<game_test::GameHarness>(width, height, std::vector<game_test::DataFile>{},
+                                                    &CreateGameScene, &settings, writeMore, KVR_STAND_IN_SOURCE);
 }
 }

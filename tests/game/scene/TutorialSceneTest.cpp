@@ -39,7 +39,7 @@ protected:
     void SetUp() override
     {
         const tag_TOLQGAMECONFIG settings = GameHarness::DefaultSettings();
-        m_game = std::make_unique<GameHarness>(640, 480, scene_test::StandInSet(), &CreateGameScene, &settings);
+        m_game = scene_test::StandInGame(640, 480, settings);
         ASSERT_TRUE(m_game->Ready());
         ASSERT_TRUE(m_game->Start());
         m_game->Controller().ChangeScene(CController::SCENE_TUTORIAL, 0, 0.0f, 0);
