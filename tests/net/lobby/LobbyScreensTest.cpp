@@ -383,14 +383,7 @@ protected:
 
     void FeedAs(int16_t id, uint16_t sub, const std::vector<uint8_t>& payload)
     {
-        uint8_t key = 0;
-        {
-            auto lock = client.Lock();
-            key = client.GetStateBlock().sessionKey;
-        }
-        const std::vector<uint8_t> bytes = ServerMessage(id, sub, payload, key);
-        ASSERT_TRUE(client.Reassemble(bytes.data(), bytes.size()));
-        ASSERT_TRUE(client.DispatchQueued());
+        ASSERT_TRUE(Deliver(client, id, sub, payload));
     }
 
     LobbyTestServer server;

@@ -1,5 +1,7 @@
 #include "LobbyTestServer.h"
 
+#include "net/lobby/CLobbyClient.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -110,6 +112,17 @@ std::vector<uint8_t> ServerMessage(int16_t id, uint16_t sub, const std::vector<u
     Scramble(kHeaderKey, out.data(), 8);
     Scramble(key, out.data() + 8, payload.size());
     return out;
+}
+
+bool Deliver(CLobbyClient& client, int16_t id, uint16_t sub, const std::vector<uint8_t>& payload)
+{
+    uint8_t key = 0;
+    {
+        auto lock = client.Lock();
+        key = client.GetStateBlock().sessionKey;
+    }
+    const std::vector<uint8_t> bytes = ServerMessage(id, sub, payload, key);
+    return client.Reassemble(bytes.data(), bytes.size()) && client.DispatchQueued();
 }
 
 bool TakeClientFrames(std::vector<uint8_t>& buffer, uint8_t key, std::vector<ClientFrame>& out)

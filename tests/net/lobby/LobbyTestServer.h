@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+class CLobbyClient;
+
 namespace lobbytest
 {
 // The server's own scramble and byte helpers.
@@ -26,6 +28,9 @@ void PutText(std::vector<uint8_t>& out, size_t at, const std::string& text, size
 std::string GetText(const uint8_t* in, size_t size);
 // A server message: scrambled header and payload, no frame bytes.
 std::vector<uint8_t> ServerMessage(int16_t id, uint16_t sub, const std::vector<uint8_t>& payload, uint8_t key);
+// The message handed to client as if it had come over its connection, under
+// the client's session key, and dispatched; false when it is refused.
+bool Deliver(CLobbyClient& client, int16_t id, uint16_t sub, const std::vector<uint8_t>& payload);
 
 // One decoded client frame.
 struct ClientFrame
