@@ -250,17 +250,7 @@ private:
                 ScriptPad(update);
             else
                 *m_input.GetPadState(0) = tag_KVRPADSTATE();
-            SetFrameTime(10 + (update * 7) % 13);
-            const uint32_t before = m_scene.GetSteppedFrames();
-            m_scene.Update(0);
-            const uint32_t stepped = m_scene.GetSteppedFrames();
-            if (stepped != before && stepped <= kMatchFrames && m_scene.GetBattle() != nullptr)
-            {
-                m_board->hashes[m_role][stepped - 1] = m_scene.GetBattle()->GetStateHash();
-                m_board->stepped[m_role].store(stepped);
-                if (stepped == kMatchFrames)
-                    m_board->phase[m_role].store(static_cast<uint32_t>(Phase::Done));
-            }
+            UpdateAndRecord(update, kMatchFrames);
             if (m_scene.GetState() != CNetworkScene::NetSceneState::Battle)
                 break;
             const bool bothDone = m_board->stepped[0].load() >= kMatchFrames && m_board->stepped[1].load() >= kMatchFrames;
@@ -407,6 +397,24 @@ private:
 
     // Each side's own scripted play: a stick that wanders, buttons pressed
     // in turns, a mouse that sways. Never the menu or list buttons.
+    // One update of the scene; each battle frame it steps, up to lastFrame,
+    // leaves its hash on the board, and the last one marks this side done.
+    // A frame's time as a machine measures it, which varies; the host sends
+    // it with each frame, capped at 18 ms.
+    void UpdateAndRecord(uint32_t update, uint32_t lastFrame)
+    {
+        SetFrameTime(10 + (update * 7) % 13);
+        const uint32_t before = m_scene.GetSteppedFrames();
+        m_scene.Update(0);
+        const uint32_t stepped = m_scene.GetSteppedFrames();
+        if (stepped == before || stepped > lastFrame || m_scene.GetBattle() == nullptr)
+            return;
+        m_board->hashes[m_role][stepped - 1] = m_scene.GetBattle()->GetStateHash();
+        m_board->stepped[m_role].store(stepped);
+        if (stepped == lastFrame)
+            m_board->phase[m_role].store(static_cast<uint32_t>(Phase::Done));
+    }
+
     void ScriptPad(uint32_t update)
     {
         tag_KVRPADSTATE* pad = m_input.GetPadState(0);
@@ -431,19 +439,7 @@ private:
         for (uint32_t update = 0; MonotonicMs() < end; ++update)
         {
             ScriptPad(update);
-            // A frame's time as a machine measures it, which varies; the
-            // host sends it with each frame, capped at 18 ms.
-            SetFrameTime(10 + (update * 7) % 13);
-            const uint32_t before = m_scene.GetSteppedFrames();
-            m_scene.Update(0);
-            const uint32_t stepped = m_scene.GetSteppedFrames();
-            if (stepped != before && stepped <= kFrames && m_scene.GetBattle() != nullptr)
-            {
-                m_board->hashes[m_role][stepped - 1] = m_scene.GetBattle()->GetStateHash();
-                m_board->stepped[m_role].store(stepped);
-                if (stepped == kFrames)
-                    m_board->phase[m_role].store(static_cast<uint32_t>(Phase::Done));
-            }
+            UpdateAndRecord(update, kFrames);
             if (m_scene.GetState() == CNetworkScene::NetSceneState::Battle)
                 continue;
             if (m_role == 0 || Lobby().GetState() != CNetworkScene::LOBBY_IN_LOBBY)
