@@ -394,7 +394,7 @@ void CEquipScene::UpdateCharacterChoice()
 void CEquipScene::MoveSlotCursor(int32_t slot)
 {
     m_slotCursor = slot;
-    MenuScene::MoveMouseTo(m_frame.Layout(), SlotCursorCentre(slot));
+    MenuScene::MoveMouseTo(m_frame, SlotCursorCentre(slot));
     m_frame.Play(MenuSound::Cursor);
 }
 
@@ -417,7 +417,7 @@ void CEquipScene::UpdateSlotChoice()
         // The pointer goes where the keys' cursor is, as every key move
         // takes it, rather than pick the row under the panel's centre.
         const int32_t chosen = m_slotCursor;
-        MenuScene::MoveMouseTo(m_frame.Layout(),
+        MenuScene::MoveMouseTo(m_frame,
                                RowRect(chosen, m_listCursors[chosen] - m_listOffsets[chosen]).Centre());
         return;
     }
@@ -462,7 +462,7 @@ void CEquipScene::UpdateItemChoice()
     }
     if (moved)
     {
-        MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(slot, cursor - offset).Centre());
+        MenuScene::MoveMouseTo(m_frame, RowRect(slot, cursor - offset).Centre());
         m_frame.Play(MenuSound::Cursor);
     }
     if (keys.Pressed(MenuKey::Decide))
@@ -480,7 +480,7 @@ void CEquipScene::UpdateItemChoice()
     {
         const MenuButtonResult button = MenuButton(m_frame, kRowId + 10 * slot + static_cast<int32_t>(row),
                                                    RowRect(slot, row), cursor == offset + row);
-        if (!PointerChooses(m_frame, button))
+        if (!button.hovered)
             continue;
         if (cursor != offset + row)
         {
@@ -520,7 +520,7 @@ bool CEquipScene::UpdateButtons()
     const MenuButtonResult reset =
         MenuButton(m_frame, kDefaultId, DefaultRect(), m_slotCursor == kDefaultButton, "default");
     const MenuButtonResult back = MenuButton(m_frame, kBackId, BackRect(), m_slotCursor == kBackButton, "back");
-    if (PointerChooses(m_frame, reset))
+    if (reset.hovered)
         m_slotCursor = kDefaultButton;
     if (reset.clicked || (m_frame.Keys().Pressed(MenuKey::Decide) && m_slotCursor == kDefaultButton))
     {
@@ -528,7 +528,7 @@ bool CEquipScene::UpdateButtons()
         BuildPreview();
         m_frame.Play(MenuSound::Decide);
     }
-    if (PointerChooses(m_frame, back))
+    if (back.hovered)
         m_slotCursor = kBackButton;
     if (!back.clicked)
         return false;
@@ -543,7 +543,7 @@ void CEquipScene::UpdatePanels()
     {
         const MenuButtonResult panel = MenuButton(m_frame, kPanelId + slot, PanelRect(slot), m_slotCursor == slot,
                                                   EquipSheet::kSlotNameTexts[slot]);
-        if (!PointerChooses(m_frame, panel))
+        if (!panel.hovered)
             continue;
         if (m_slotCursor != slot)
         {

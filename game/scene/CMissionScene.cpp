@@ -279,7 +279,7 @@ void CMissionScene::MoveCursor(bool down)
     else
         m_cursor.Up(count);
     m_frame.Play(MenuSound::Cursor);
-    MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(m_cursor.selected - m_cursor.top).Centre());
+    MenuScene::MoveMouseTo(m_frame, RowRect(m_cursor.selected - m_cursor.top).Centre());
 }
 
 // ---------------------------------------------------------------------------
@@ -327,7 +327,7 @@ int CMissionScene::UpdateBattle(uintptr_t argument)
     if (Config()->SaveAll() == 0)
         LogFailure("mission: the records could not be saved", "PlayData.dat");
     if (choice == ModeBattle::Choice::Title)
-        return g_pController->ChangeScene(CController::SCENE_TITLE, 2, 0.0f, 0);
+        return MenuScene::LeaveToTitlePicture(kTitleItem);
     ReleaseBattle();
     m_state = choice == ModeBattle::Choice::Retry ? MissionState::StartBattle : MissionState::List;
     EnterStep(ListStep::FadeIn);
@@ -414,7 +414,7 @@ void CMissionScene::RenderList(const CMenuPainter& painter) const
     painter.Frame(m_texture, MissionSheet::kFrameWindow, MissionSheet::kFramePiece, kListPanel, color);
     RenderRows(painter, color);
     RenderScrollBar(painter, color);
-    const bool overBack = kBackButton.Contains(m_frame.Keys().Cursor());
+    const bool overBack = m_frame.HitTest(kBackButton);
     painter.Picture(m_texture, overBack ? MissionSheet::kLitBack : MissionSheet::kBack,
                     {kBackButton.left, kBackButton.top}, color);
     RenderRecords(painter, color);

@@ -356,7 +356,7 @@ void CShopScene::UpdateCategory()
     if (!keys.Pressed(MenuKey::Left) && !keys.Pressed(MenuKey::Right))
         return;
     ChooseCategory(m_category == ShopCategory::Weapons ? ShopCategory::Clothes : ShopCategory::Weapons);
-    MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(m_cursor).Centre());
+    MenuScene::MoveMouseTo(m_frame, RowRect(m_cursor).Centre());
 }
 
 void CShopScene::UpdateList()
@@ -388,7 +388,7 @@ void CShopScene::UpdateRows()
     {
         const MenuButtonResult button =
             MenuButton(m_frame, kRowId + static_cast<int32_t>(row), RowRect(row), row == m_cursor);
-        if (!PointerChooses(m_frame, button))
+        if (!button.hovered)
             continue;
         if (row != m_cursor)
         {
@@ -443,7 +443,7 @@ void CShopScene::MoveCursor(int step)
     }
     m_frame.Play(MenuSound::Cursor);
     BuildPreview();
-    MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(m_cursor).Centre());
+    MenuScene::MoveMouseTo(m_frame, RowRect(m_cursor).Centre());
 }
 
 void CShopScene::UpdateScrollBar()

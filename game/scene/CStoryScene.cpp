@@ -700,9 +700,8 @@ void CStoryScene::RenderRing(const CMenuPainter& painter) const
 void CStoryScene::RenderArrows(const CMenuPainter& painter) const
 {
     const uint32_t color = MenuColor(MenuRole::Focused, m_interface.Level());
-    const MenuPoint mouse = m_frame.Keys().Cursor();
-    const bool overLeft = kLeftArrow.Contains(mouse);
-    const bool overRight = kRightArrow.Contains(mouse);
+    const bool overLeft = m_frame.HitTest(kLeftArrow);
+    const bool overRight = m_frame.HitTest(kRightArrow);
     painter.Picture(m_sheet.get(), overLeft ? StorySheet::kLitArrow : StorySheet::kArrow,
                     {kLeftArrow.left, kLeftArrow.top}, color, MenuAnchor::TopLeft, 1.0f, KVRDRAWFLIP_ANTICLOCKWISE);
     painter.Picture(m_sheet.get(), overRight ? StorySheet::kLitArrow : StorySheet::kArrow,

@@ -25,7 +25,8 @@ constexpr float kTitleTop = 32.0f;
 constexpr float kTitleBottom = 80.0f;
 // "Bgm_custom.ogg" loops from here.
 constexpr float kCustomMusicLoop = 7.717f;
-// The title's menu.
+// The title's states: its picture and its menu.
+constexpr uint32_t kTitlePicture = 2;
 constexpr uint32_t kTitleMenu = 3;
 // The preview camera.
 constexpr int kPreviewFov = 30;
@@ -69,11 +70,12 @@ MenuKeys ReadKeys(const CMenuLayout& layout)
     return MenuKeys::FromPad(g_pInput->GetPadState(0), layout, {mouse[0], mouse[1]});
 }
 
-void MoveMouseTo(const CMenuLayout& layout, MenuPoint point)
+void MoveMouseTo(CMenuFrame& frame, MenuPoint point)
 {
+    frame.PointerWarped(point);
     if (g_pInput == nullptr)
         return;
-    const MenuPoint pixels = layout.LayoutToCursor(point);
+    const MenuPoint pixels = frame.Layout().LayoutToCursor(point);
     const float mouse[2] = {pixels.x, pixels.y};
     g_pInput->SetMousePosition(mouse);
 }
@@ -140,6 +142,11 @@ int LeaveToTitleMenu(CSoundBuffer* music, uint32_t ringItem)
 {
     FadeOutMusic(music);
     return g_pController->ChangeScene(CController::SCENE_TITLE, kTitleMenu, 1.0f, ringItem);
+}
+
+int LeaveToTitlePicture(uint32_t ringItem)
+{
+    return g_pController->ChangeScene(CController::SCENE_TITLE, kTitlePicture, 0.0f, ringItem);
 }
 
 std::unique_ptr<CCamera> MakePreviewCamera(const float eye[3], const float target[3])

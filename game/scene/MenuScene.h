@@ -1,5 +1,6 @@
 #pragma once
 
+#include "game/menu/CMenuFrame.h"
 #include "game/menu/CMenuLayout.h"
 #include "game/menu/CMenuPainter.h"
 #include "game/menu/MenuFade.h"
@@ -27,8 +28,9 @@ CFontTexture* Font(uint32_t index);
 // The menu rule's layout of this frame, and pad 0 with the mouse in it.
 CMenuLayout Layout();
 MenuKeys ReadKeys(const CMenuLayout& layout);
-// The mouse pointer onto a layout point.
-void MoveMouseTo(const CMenuLayout& layout, MenuPoint point);
+// The mouse pointer onto a layout point of the frame's layout, where the
+// keys put the cursor (the frame knows the move is not the player's).
+void MoveMouseTo(CMenuFrame& frame, MenuPoint point);
 
 // The music volume of the settings; the menus fade their music in at 200
 // per frame and out at -200.
@@ -62,6 +64,9 @@ struct ScreenFades
 };
 // Back to the title's menu with ringItem in front, the music fading out.
 int LeaveToTitleMenu(CSoundBuffer* music, uint32_t ringItem);
+// Back to the title picture after a battle's "back to the title"; its menu
+// then opens with ringItem, the scene's own item, in front.
+int LeaveToTitlePicture(uint32_t ringItem);
 // The camera the shop and equipment screens show their fighter through:
 // 30 degrees, 4:3, from eye to target.
 std::unique_ptr<CCamera> MakePreviewCamera(const float eye[3], const float target[3]);
