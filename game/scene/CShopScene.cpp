@@ -518,8 +518,6 @@ constexpr MenuRect kNotice{.left = 448, .top = 600, .right = 1000, .bottom = 648
 // Colours that are not a role of the toolkit.
 constexpr uint32_t kBackIdleRgb = 0xB4B4B4u;
 constexpr uint32_t kOtherTabRgb = 0x646464u;
-constexpr uint32_t kUnavailableRgb = 0x3C3C3Cu;
-constexpr uint32_t kNoneRgb = 0x646464u;
 
 // A detail label's box: from the labels' column to just short of the
 // values'.
@@ -608,7 +606,9 @@ void CShopScene::RenderRow(const CMenuPainter& painter, uint32_t row) const
     const bool bought = IsBought(index);
     const uint32_t price = Price(m_category, index);
     const bool available = !bought && price != kNoPrice && PlayData()->points >= price;
-    const uint32_t color = available ? MenuColor(MenuRole::Focused, alpha) : Tint(kUnavailableRgb, alpha);
+    // A row that can't be bought reads grey on the window's dark blue, not
+    // dark on dark.
+    const uint32_t color = MenuColor(available ? MenuRole::Focused : MenuRole::Dimmed, alpha);
     if (row == m_cursor)
         painter.PictureInto(m_sheet, ShopSheet::kHighlight,
                             {rect.left, rect.top, rect.right, rect.top + kHighlightHeight},
@@ -659,7 +659,7 @@ void CShopScene::RenderWeaponDetail(const CMenuPainter& painter, const CWeaponDe
 {
     const float alpha = m_fades.screen.Level();
     const uint32_t white = MenuColor(MenuRole::Focused, alpha);
-    const uint32_t grey = Tint(kNoneRgb, alpha);
+    const uint32_t grey = MenuColor(MenuRole::Dimmed, alpha);
     char text[16];
     painter.TextFit(m_font, LabelBox(kRankY), MenuAnchor::TopLeft, kDetailTextSize, white, GameText("武器ランク"));
     std::snprintf(text, sizeof text, "%u", weapon.rank);

@@ -63,14 +63,27 @@ std::vector<int16_t> Call(double seconds, double pitch)
     return samples;
 }
 
+// Where a whole screen's big label stands: its middle and its width.
+struct LabelPlace
+{
+    float x;
+    float y;
+    float width;
+};
+constexpr LabelPlace kMiddle{kScreenWidth * 0.5f, kScreenHeight * 0.4f, kScreenWidth * 0.8f};
+// A record page writes its figures from x 28 to 736 over its picture: the
+// character's name stands right of them.
+constexpr LabelPlace kRightOfFigures{880.0f, 384.0f, 256.0f};
+
 // A whole screen: a gradient of the hue with a big label and a small one.
-std::vector<uint32_t> Screen(uint32_t hue, const std::string& label, const std::string& note)
+std::vector<uint32_t> Screen(uint32_t hue, const std::string& label, const std::string& note,
+                             const LabelPlace& place = kMiddle)
 {
     SheetPainter painter(kScreenWidth, kScreenHeight, hue);
     const SheetCells::SheetCell whole{"", MenuCell{.left = 0, .top = 0, .right = kScreenWidth, .bottom = kScreenHeight},
                                       note, SheetCells::CellKind::Picture};
     painter.Draw(whole);
-    painter.Text(label, kScreenWidth * 0.5f, kScreenHeight * 0.4f, kScreenWidth * 0.8f, 120.0f);
+    painter.Text(label, place.x, place.y, place.width, 120.0f);
     return painter.Pixels();
 }
 
@@ -128,7 +141,7 @@ std::vector<uint32_t> GameSceneKit::RecordPicture(int page)
 {
     char note[64];
     std::snprintf(note, sizeof note, "PlayMemory_%02d", page);
-    return Screen(Hue(page - 1), kRecordNames[(page - 1) % kRecordPictures], note);
+    return Screen(Hue(page - 1), kRecordNames[(page - 1) % kRecordPictures], note, kRightOfFigures);
 }
 
 int GameSceneKit::WriteRecordPack(const std::string& dataName)

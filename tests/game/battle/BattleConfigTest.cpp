@@ -186,6 +186,25 @@ TEST(BattleSetupMembersPage, ClicksPickACharacterChangeTheTeamAndAnEmptySpotConf
     EXPECT_EQ(h.setup.GetPage(), CBattleConfig::PAGE_MEMBERS);
 }
 
+TEST(BattleSetupMembersPage, TheCharacterIconsStandApartAboveTheDecideButton)
+{
+    SetupHarness h(CBattleConfig::PAGE_MEMBERS);
+    ASSERT_TRUE(h.Settle());
+    const MenuRect decide = h.ItemRect(CBattleConfig::kMembersDecideId);
+    ASSERT_GT(decide.top, 0.0f);
+    h.Press(MenuKey::Decide);
+    h.Run(1);
+    const int32_t icons = kCharacters + 1; // and the random choice
+    for (int32_t i = 0; i < icons; ++i)
+    {
+        const MenuRect icon = h.ItemRect(CBattleConfig::kCharacterIconId + i);
+        ASSERT_GT(icon.Height(), 0.0f) << i;
+        EXPECT_LT(icon.bottom, decide.top) << i;
+        if (i + 1 < icons)
+            EXPECT_LT(icon.bottom, h.ItemRect(CBattleConfig::kCharacterIconId + i + 1).top) << i;
+    }
+}
+
 TEST(BattleSetupMembersPage, AllOnOneTeamOrAloneTheMembersCannotAdvance)
 {
     SetupHarness h(CBattleConfig::PAGE_MEMBERS);
