@@ -74,8 +74,8 @@ MenuRect IconRect(int32_t index, int32_t count)
     const float pitch = std::min(kIconPitch, room / static_cast<float>(std::max(count, 1)));
     const float scale = std::min(1.0f, (pitch - kIconGap) / cell.Height());
     const float width = cell.Width() * scale;
-    return MenuRect::At(kIconOrigin.x + (cell.Width() - width) * 0.5f, kIconOrigin.y + pitch * static_cast<float>(index),
-                        width, cell.Height() * scale);
+    return MenuRect::At(kIconOrigin.x + (cell.Width() - width) * 0.5f,
+                        kIconOrigin.y + pitch * static_cast<float>(index), width, cell.Height() * scale);
 }
 
 int32_t PictureOf(const CCharacterDefinition* definition)

@@ -15,6 +15,8 @@
 #include "game/scene/MenuScreenSheet.h"
 #include "game/scene/ShopSheet.h"
 
+#include <algorithm>
+
 namespace
 {
 // The menu frame, in layout units.
@@ -156,6 +158,21 @@ std::unique_ptr<CCamera> MakePreviewCamera(const float eye[3], const float targe
     camera->SetProjection(kPreviewFov, kAspect4x3, kCameraNear, kCameraFar);
     camera->SetLookAt(eye, target, kUp);
     return camera;
+}
+
+uint32_t OffsetPositions(uint32_t count, uint32_t rows)
+{
+    return count > rows ? count - (rows - 1) : 1;
+}
+
+uint32_t ScrollOffset(float y, const MenuRect& bar, uint32_t positions)
+{
+    if (positions == 0 || y <= bar.top)
+        return 0;
+    if (y >= bar.bottom)
+        return positions - 1;
+    return std::min(static_cast<uint32_t>((y - bar.top) / (bar.Height() / static_cast<float>(positions))),
+                    positions - 1);
 }
 
 void DrawNotice(const CMenuPainter& painter, CTexture* sheet, CFontTexture* font, const MenuRect& rect,

@@ -70,6 +70,13 @@ int LeaveToTitlePicture(uint32_t ringItem);
 // The camera the shop and equipment screens show their fighter through:
 // 30 degrees, 4:3, from eye to target.
 std::unique_ptr<CCamera> MakePreviewCamera(const float eye[3], const float target[3]);
+// A list of count items that shows rows at a time starts at any of this
+// many items: count - (rows - 1) when more than rows, else 1.
+uint32_t OffsetPositions(uint32_t count, uint32_t rows);
+// The list's first item while a scroll bar is dragged with the pointer at
+// y: the bar's height in positions equal steps from its top; above the
+// bar the first, at or below its foot the last.
+uint32_t ScrollOffset(float y, const MenuRect& bar, uint32_t positions);
 // A framed line of text that tells the player something went wrong.
 void DrawNotice(const CMenuPainter& painter, CTexture* sheet, CFontTexture* font, const MenuRect& rect,
                 const char* gameText, float alpha);

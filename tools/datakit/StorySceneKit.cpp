@@ -64,8 +64,7 @@ constexpr ScreenLabels kMiddleLabels{kScreenWidth * 0.5f, kScreenHeight * 0.4f, 
 constexpr ScreenLabels kRouteLabels{352.0f, 300.0f, 400.0f, 600.0f};
 
 // A whole screen of one hue with a large label and a small one.
-std::vector<uint32_t> Screen(uint32_t hue, const std::string& label, const std::string& note,
-                             const ScreenLabels& place)
+std::vector<uint32_t> Screen(uint32_t hue, const std::string& label, const std::string& note, const ScreenLabels& place)
 {
     SheetPainter painter(kScreenWidth, kScreenHeight, hue);
     painter.Text(label, place.x, place.labelY, place.width, 120.0f);

@@ -59,8 +59,8 @@ TEST(MenuFramePointer, ADirectionKeyTakesTheLeadUntilThePointerMovesAgain)
     frame.Begin(kLayout, PointerAt(300.0f, 300.0f), nullptr);
     frame.Begin(kLayout, PointerAt(100.0f, 100.0f), nullptr);
     ASSERT_TRUE(frame.PointerLeads());
-    for (MenuKey key : {MenuKey::Up, MenuKey::Down, MenuKey::Left, MenuKey::Right, MenuKey::MoveUp,
-                        MenuKey::MoveDown, MenuKey::MoveLeft, MenuKey::MoveRight})
+    for (MenuKey key : {MenuKey::Up, MenuKey::Down, MenuKey::Left, MenuKey::Right, MenuKey::MoveUp, MenuKey::MoveDown,
+                        MenuKey::MoveLeft, MenuKey::MoveRight})
     {
         frame.Begin(kLayout, PointerAt(101.0f, 100.0f), nullptr);
         ASSERT_TRUE(frame.PointerLeads());
