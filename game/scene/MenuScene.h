@@ -15,9 +15,9 @@ class CSoundBuffer;
 class CTexture;
 struct tag_TOLQSCENEPARAM;
 
-// What the menu scenes (title, option, record, and the scenes to come)
-// share: their resources by file name, their layout and keys for the
-// frame, their music, the mouse, and the option and record screens' frame.
+// What the menu scenes share: their resources by file name, their layout
+// and keys for the frame, their music, the mouse, the menu frame, the
+// fades, the ways back to the title, the lists' scrolling and the notice.
 namespace MenuScene
 {
 // From the resource controller's lists; null when the set has none.
@@ -46,7 +46,7 @@ void FadeOutMusic(CSoundBuffer* music);
 void DrawMenuFrame(const CMenuPainter& painter, CTexture* sheet, const MenuCell& title, float backgroundAlpha,
                    float foregroundAlpha);
 
-// The fades of the replay, shop and equipment screens: the shared
+// The fades of the replay, shop, equipment and mission screens: the shared
 // background and the screen's own pictures, resumed from the parameter
 // block's first and second fades.
 struct ScreenFades

@@ -1,9 +1,11 @@
 // The game's main road offline, played on the real program: from the logo
 // through the title's ring to the local battle, over the setup's four pages
-// (four seats closed, the time limit at 2:30) to a battle of the player
-// against three computers; at its end "リトライ" plays again, whose pause
-// menu goes back to the title, whose ring quits. The process must end with
-// 0, "PlayRecord.dat" count two more battles and the first battle's replay
+// (the player's character chosen with the keys while the pointer rests on
+// another one, four seats closed, the time limit at 2:30) to a battle of
+// the player against three computers; at its end "リトライ" plays again,
+// whose pause menu goes back to the title, whose ring (back on the local
+// battle) quits. The process must end with 0, "PlayRecord.dat" count two
+// more battles, both the chosen character's, and the first battle's replay
 // be saved. Screenshots of each page and of the battle stay in the test's
 // build folder (qor-local-*.png).
 // Xlib's macros (None, Status...) clash with GoogleTest's names: Xlib comes
@@ -27,7 +29,8 @@ constexpr auto kBattleGrace = std::chrono::seconds(120);
 // A battle's opening (the fade and the ready-go call) with some to spare.
 constexpr int kOpeningMilliseconds = 9000;
 
-uint32_t CountBattles(const std::filesystem::path& saveFolder)
+// The offline battles of every character, or of one.
+uint32_t CountBattles(const std::filesystem::path& saveFolder, int character = -1)
 {
     const std::string bytes = TempFolder::Read(saveFolder / "PlayRecord.dat");
     tag_TOLQPLAYRECORD record;
@@ -36,8 +39,8 @@ uint32_t CountBattles(const std::filesystem::path& saveFolder)
         return 0;
     DecodePlayRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &record);
     uint32_t battles = 0;
-    for (const tag_TOLQBATTLERECORD& character : record.records)
-        battles += character.offline[0];
+    for (size_t i = 0; i < record.records.size(); ++i)
+        battles += character < 0 || static_cast<size_t>(character) == i ? record.records[i].offline[0] : 0;
     return battles;
 }
 
@@ -114,6 +117,15 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     ASSERT_TRUE(game.WaitFor([&] { return green(518.0f, 660.0f); })) << "the members page never showed";
     Pause(700);
 
+    // The own seat: the pointer rests on the character column between the
+    // blocks, on a character further down, while the keys choose the first
+    // (down from random) and Z confirms it.
+    game.PointAt(512.0f, 420.0f);
+    Pause(300);
+    Keys(game, {"z", "Down"});
+    game.Screenshot("local-2-members-editing");
+    Keys(game, {"z"});
+
     // Close the four right-hand seats: each panel opened, its seat turned
     // from the computer to closed, the editing left.
     Keys(game, {"Left", "z", "Right", "x", "Down", "z", "Right", "x", "Left", "z", "Right", "x", "Up", "z", "Right",
@@ -135,6 +147,7 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     Pause(800);
     game.Screenshot("local-4-weapons");
     const uint32_t battlesBefore = CountBattles(saveFolder);
+    const uint32_t firstsBefore = CountBattles(saveFolder, 0);
     // Up wraps from the add row to the done button: the loadout the
     // character carries is complete.
     Keys(game, {"Up", "z"});
@@ -168,11 +181,15 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     ASSERT_TRUE(game.WaitFor(menu, z)) << "the title's menu never came back";
     Pause(800);
     game.Screenshot("local-7-title");
-    // Up turns the ring from the story item to the quit item.
+    // The ring is back on the local battle; two turns up, past the story,
+    // bring the quit item.
     game.Press("Up", 200);
-    Pause(450);
+    Pause(900);
+    game.Press("Up", 200);
+    Pause(900);
     z();
     EXPECT_EQ(game.WaitForExit(), 0);
     EXPECT_EQ(CountBattles(saveFolder), battlesBefore + 2);
+    EXPECT_EQ(CountBattles(saveFolder, 0), firstsBefore + 2) << "the battles were not the chosen character's";
     EXPECT_TRUE(HasReplay(saveFolder));
 }
