@@ -201,7 +201,9 @@ TEST(BattleSetupMembersPage, TheCharacterIconsStandApartAboveTheDecideButton)
         ASSERT_GT(icon.Height(), 0.0f) << i;
         EXPECT_LT(icon.bottom, decide.top) << i;
         if (i + 1 < icons)
+        {
             EXPECT_LT(icon.bottom, h.ItemRect(CBattleConfig::kCharacterIconId + i + 1).top) << i;
+        }
     }
 }
 
