@@ -1,9 +1,9 @@
 // The game program itself on the stand-in set, under a virtual X server of
 // this test's own: loading, logo, movie, title, menu, the options (the
-// music volume set to its minimum and confirmed), the records and back,
-// then the quit item. The process must end with 0 and "GameConfig.dat"
-// hold the new volume. A screenshot of each screen stays in the test's
-// build folder (qor-*.png).
+// music volume set to its minimum and confirmed), the records (a page on,
+// cancel back a page, cancel again out), then the quit item. The process
+// must end with 0 and "GameConfig.dat" hold the new volume. A screenshot
+// of each screen stays in the test's build folder (qor-*.png).
 // gtest ahead of Xlib, whose macros (None, ...) clash with its names.
 #include <gtest/gtest.h>
 
@@ -41,6 +41,12 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     auto titleBands = [&] { return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6); };
     auto options = [&] { return titleBands() && Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
     auto records = [&] { return titleBands() && !Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
+    // The first character's page: its picture (purple) right of the
+    // figures, where the totals page shows the blue background.
+    auto firstCharacterPage = [&] {
+        const Rgb picture = game.At(900.0f, 600.0f);
+        return records() && picture.r > picture.g + 20;
+    };
     auto z = [&] { game.Press("z"); };
     // Each press turns the ring one item down; a turn takes 300 ms of the
     // game's time, longer on a busy machine, and a press during a turn is
@@ -80,13 +86,24 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     ASSERT_TRUE(game.WaitFor(menu)) << "the options did not go back to the menu";
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
 
-    // The record item is next; back on the totals page leaves again.
+    // The record item is next. Z pages on to the first character; cancel
+    // there turns back to the totals and stays, cancel on the totals
+    // leaves.
     turnDown(1);
     game.Press("z");
     ASSERT_TRUE(game.WaitFor(titleBands)) << "no screen opened from the menu";
     ASSERT_TRUE(game.WaitFor(records)) << "the screen that opened is not the records";
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     game.Screenshot("6-record");
+    game.Press("z");
+    ASSERT_TRUE(game.WaitFor(firstCharacterPage)) << "Z did not page on to the first character";
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    game.Screenshot("6-record-character");
+    game.Press("x");
+    ASSERT_TRUE(game.WaitFor([&] { return !firstCharacterPage(); }));
+    // Leaving would have faded the screen out and brought the menu by now.
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_TRUE(records() && !menu()) << "cancel on a character page left the records";
     game.Press("x");
     ASSERT_TRUE(game.WaitFor(menu)) << "the records did not go back to the menu";
     std::this_thread::sleep_for(std::chrono::milliseconds(800));

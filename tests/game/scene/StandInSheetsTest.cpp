@@ -1,10 +1,13 @@
 // The stand-in sheets the build wrote: no two cells of a sheet overlap,
 // every cell is drawn at its rectangle and the gaps stay empty, and named
 // cells carry their label; the whole-screen pictures keep their labels
-// where their screens draw nothing over them.
+// where their screens draw nothing over them, and a record page's picture
+// leaves the menu frame and the figures' place clear.
 #include "tests/game/scene/SceneFiles.h"
 
 #include "engine/core/FileIo.h"
+#include "engine/render/DdsImage.h"
+#include "tools/datakit/ImageEncoder.h"
 #include "tools/datakit/SheetPainter.h"
 #include "tools/datakit/StorySceneKit.h"
 
@@ -92,6 +95,18 @@ int WhiteIn(const std::vector<uint32_t>& argb, const MenuRect& rect)
     }
     return white;
 }
+
+// Texels that show (alpha at least half) inside a rectangle.
+int ShownIn(const std::vector<uint32_t>& argb, const MenuRect& rect)
+{
+    int shown = 0;
+    for (int y = static_cast<int>(rect.top); y < static_cast<int>(rect.bottom); ++y)
+    {
+        for (int x = static_cast<int>(rect.left); x < static_cast<int>(rect.right); ++x)
+            shown += (argb[static_cast<size_t>(y) * kScreenWidth + x] >> 24) >= 0x80 ? 1 : 0;
+    }
+    return shown;
+}
 }
 
 TEST(StandInPictures, TheirLabelsStandWhereTheirScreensDrawNothingOverThem)
@@ -107,12 +122,22 @@ TEST(StandInPictures, TheirLabelsStandWhereTheirScreensDrawNothingOverThem)
     EXPECT_EQ(WhiteIn(backdrop.Pixels(), {.left = 0, .top = 0, .right = 1024, .bottom = 752}), 0);
     EXPECT_EQ(WhiteIn(backdrop.Pixels(), {.left = 0, .top = 752, .right = 600, .bottom = 768}), 0);
     EXPECT_GT(WhiteIn(backdrop.Pixels(), {.left = 600, .top = 752, .right = 1024, .bottom = 768}), 0);
-    // A record page's picture: clear of the figures written over it.
+    // A record page's picture, as the pack stores it: drawn over the menu
+    // frame, it covers neither the frame's bands and title nor the place
+    // of the figures written over it; its label stands in what it covers.
     for (int page = 1; page <= GameSceneKit::kRecordPictures; ++page)
     {
-        const std::vector<uint32_t> picture = GameSceneKit::RecordPicture(page);
-        EXPECT_EQ(WhiteIn(picture, {.left = 28, .top = 150, .right = 736, .bottom = 604}), 0) << page;
-        EXPECT_GT(WhiteIn(picture, {.left = 736, .top = 150, .right = 1024, .bottom = 604}), 0) << page;
+        const std::vector<uint8_t> file = ImageEncoder::EncodeDdsDxt1(GameSceneKit::RecordPicture(page), 1024, 768);
+        DdsImage image;
+        std::vector<uint32_t> picture;
+        ASSERT_TRUE(image.Read(file.data(), file.size()) && image.DecodeLevel(0, &picture)) << page;
+        EXPECT_EQ(ShownIn(picture, {.left = 0, .top = 0, .right = 1024, .bottom = 104}), 0) << page;
+        EXPECT_EQ(ShownIn(picture, {.left = 0, .top = 104, .right = 740, .bottom = 768}), 0) << page;
+        EXPECT_EQ(ShownIn(picture, {.left = 740, .top = 740, .right = 1024, .bottom = 768}), 0) << page;
+        EXPECT_EQ(ShownIn(picture, {.left = 760, .top = 120, .right = 1000, .bottom = 700}), 240 * 580) << page;
+        EXPECT_GT(WhiteIn(GameSceneKit::RecordPicture(page), {.left = 740, .top = 104, .right = 1024, .bottom = 740}),
+                  0)
+            << page;
     }
     // A route's picture: clear of the route's lines and plates on the right
     // and of the card fan at the bottom right.
