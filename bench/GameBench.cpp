@@ -4,6 +4,7 @@
 // at 1280 x 720 on the software renderer, with the glow filter off, made
 // but unused (the title draws without it), and with a glow pass as a
 // battle frame adds.
+#include "bench/support/BenchSmoke.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CSystem.h"
 #include "engine/platform/FrameTimer.h"
@@ -137,7 +138,7 @@ static void BM_StartUp(benchmark::State& state)
     state.counters["first_frame_ms"] = benchmark::Counter(firstFrame, benchmark::Counter::kAvgIterations);
     state.counters["loaded_ms"] = benchmark::Counter(loaded, benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_StartUp)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUp)->UseManualTime()->Iterations(BenchSmoke::Iterations(3))->Unit(benchmark::kMillisecond);
 
 // Arg 0: no glow filter; 1: the filter made (the title draws without it);
 // 2: a glow pass over the frame as well, as a battle frame has.
@@ -172,4 +173,9 @@ static void BM_TitleMenuFrame1280x720(benchmark::State& state)
         graphics->EndScene();
     }
 }
-BENCHMARK(BM_TitleMenuFrame1280x720)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_TitleMenuFrame1280x720)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(BenchSmoke::MinTime(2.0));

@@ -100,6 +100,12 @@ void FillStrip(CMesh* mesh)
     object->GetMaterials()->Add(material);
     mesh->GetObjectList()->Add(object);
     CModelBone* left = ModelSamples::AddBone(mesh, "Left", nullptr);
+    // Hung from the skeleton's root, where the pose starts: each model's
+    // placement reaches its skin (a bone left without a parent keeps its
+    // bind pose, and every model would draw at one spot).
+    CModelBone* root = mesh->GetBoneList()->GetItem(0);
+    left->SetParent(root);
+    root->GetChildren()->Add(left);
     CModelBone* right = ModelSamples::AddBone(mesh, "Right", left);
     right->GetLocalMatrix()->m[12] = 2.5f;
     right->GetOffsetMatrix()->m[12] = -2.5f;

@@ -6,6 +6,7 @@
 // second and the multiple of real time ("realtime_x", goal at least 4),
 // from the frames each side reports it converted, which must be all of
 // them in every run.
+#include "bench/support/BenchSmoke.h"
 #include "engine/platform/CMovie.h"
 
 #include "tests/engine/platform/MovieFiles.h"
@@ -24,11 +25,16 @@ namespace
 constexpr int kFrames = 100;
 constexpr int kRate = 25;
 
+std::string MovieName()
+{
+    return "/tmp/kvr-movie-bench-" + std::to_string(getpid()) + ".mpg";
+}
+
 const std::string& MoviePath()
 {
     static const std::string path = [] {
         av_log_set_level(AV_LOG_ERROR);
-        std::string name = "/tmp/kvr-movie-bench-" + std::to_string(getpid()) + ".mpg";
+        std::string name = MovieName();
         TestMovieSpec spec;
         spec.width = 640;
         spec.height = 480;
@@ -93,7 +99,7 @@ void EngineMovie(benchmark::State& state)
     CMovie::SetClock(nullptr);
     Report(state, seconds, runs, frames);
 }
-BENCHMARK(EngineMovie)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(EngineMovie)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(BenchSmoke::Iterations(5));
 
 // libav alone: demux, decode and convert to the same blue-green-red rows.
 void BareLibav(benchmark::State& state)
@@ -153,10 +159,12 @@ void BareLibav(benchmark::State& state)
     }
     Report(state, seconds, runs, frames);
 }
-BENCHMARK(BareLibav)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BareLibav)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(BenchSmoke::Iterations(5));
 
+// MoviePath's string is made after this object and so destroyed before it:
+// the name is made again.
 struct RemoveMovie
 {
-    ~RemoveMovie() { std::remove(MoviePath().c_str()); }
+    ~RemoveMovie() { std::remove(MovieName().c_str()); }
 } g_removeMovie;
 }

@@ -1,9 +1,11 @@
 // Reading a large pack: every entry of a 200 MB pack of 10,000 files into
 // memory, beside plain reads of the same bytes from the same source files, and
 // look-up of entry names. The files and the pack are made in a temporary
-// folder when the program starts and removed when it ends. Every read loop
-// must have read every byte, every look-up must find its entry (or, for the
-// missing name, none), every open must list every entry.
+// folder when the program starts and removed when it ends (a smoke run makes a
+// tenth of them). Every read loop must have read every byte, every look-up
+// must find its entry (or, for the missing name, none), every open must list
+// every entry.
+#include "bench/support/BenchSmoke.h"
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CkvrPackFile.h"
 #include "engine/core/FileIo.h"
@@ -18,8 +20,8 @@
 
 namespace
 {
-constexpr int kFileCount = 10000;
-constexpr size_t kTotalBytes = 200u * 1024 * 1024;
+const int kFileCount = static_cast<int>(BenchSmoke::Count(10000, 1000));
+const size_t kTotalBytes = BenchSmoke::Count(200u * 1024 * 1024, 20u * 1024 * 1024);
 constexpr int kFolderCount = 16;
 
 class PackFixture

@@ -6,9 +6,11 @@
 // BM_RenderListOnly: adding and sorting alone (objects that draw nothing).
 //
 // BM_HdrComposite: the HDR filter's capture and composite at 1280x720 with
-// the 2048x2048 targets the game asks for, BM_HdrCaptureOnly its capture
-// (the clears) alone; BM_PlainFullScreenCopy: one full-screen textured copy
-// at the same size.
+// the 2048x2048 targets the game asks for, of a frame with a scene and
+// glowing sprites (every pass of the glow runs); BM_HdrCompositeNothingGlows
+// the same frame without the sprites (the battle's frame today);
+// BM_HdrCaptureOnly its capture (the clears) alone; BM_PlainFullScreenCopy:
+// one full-screen textured copy at the same size.
 //
 // Before timing, the list must queue every object and its frame must cover
 // what the plain order covers; the filter's composite of a grey scene and
@@ -21,7 +23,9 @@
 #include "engine/render/CTexture.h"
 
 #include <benchmark/benchmark.h>
+#include <epoxy/gl.h>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -197,26 +201,74 @@ void BM_PlainOrderFrame(benchmark::State& state)
 }
 BENCHMARK(BM_PlainOrderFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The filter's composite of a grey scene and a plain copy of a grey
-// texture both cover the whole screen.
+// A frame through the filter as the game draws one: the capture, a scene
+// over the whole screen drawn into the scene target (and, when it glows, a
+// few glowing sprites into the glow target), the composite. Only the
+// capture and the composite are timed, each waited for to the end; the
+// copy of a grey texture over the same screen is the baseline. Before
+// timing, the filter's composite of a grey scene and the copy must both
+// cover the screen.
 struct HdrScene
 {
     HdrScene() : engine(kHdrWidth, kHdrHeight)
     {
         ready = engine.created && hdr.Create(2048, 2048, FORMAT_A8R8G8B8, FORMAT_D24S8) &&
-                copy.CreateRenderTarget(2048, 2048, USAGE_RENDERTARGET, FORMAT_A8R8G8B8, 0);
+                copy.CreateRenderTarget(2048, 2048, USAGE_RENDERTARGET, FORMAT_A8R8G8B8, 0) && copy.Fill(GREY);
     }
     ~HdrScene()
     {
         hdr.Release();
         copy.Release();
     }
-    void Composite()
+    // Waits until every target's drawing is done, not only the window's.
+    static void FinishAll() { glFinish(); }
+
+    void DrawPicture(bool glowing)
     {
-        hdr.BeginCapture(0);
-        hdr.Apply(0);
-        engine.graphics.Finish();
+        CGraphics& graphics = engine.graphics.Graphics();
+        const CRect screen(0.0f, static_cast<float>(kHdrWidth), 0.0f, static_cast<float>(kHdrHeight));
+        hdr.SetRenderTarget(0);
+        graphics.SetBlendMode(1);
+        copy.DrawRect(&screen.left, &screen.left, 0xFFFFFFFF, 0);
+        if (glowing)
+        {
+            struct Vertex
+            {
+                float x, y, z, rhw;
+                uint32_t color;
+            };
+            hdr.SetRenderTarget(1);
+            graphics.SetTexture(nullptr);
+            graphics.SetFVF(FVF_XYZRHW | FVF_DIFFUSE);
+            for (int i = 0; i < kSparks; ++i)
+            {
+                const float x = 80.0f + static_cast<float>(i % 4) * 320.0f;
+                const float y = 120.0f + static_cast<float>(i / 4) * 400.0f;
+                const Vertex quad[4] = {{x, y, 0, 1, 0xFFFFE080}, {x + 64, y, 0, 1, 0xFFFFE080},
+                                        {x + 64, y + 64, 0, 1, 0xFFFF8020}, {x, y + 64, 0, 1, 0xFFFF8020}};
+                graphics.DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(Vertex));
+            }
+        }
+        graphics.RestoreRenderTarget();
     }
+
+    // One frame; the seconds the capture and the composite took.
+    double Frame(bool glowing)
+    {
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point captureStart = Clock::now();
+        hdr.BeginCapture(0);
+        FinishAll();
+        const Clock::time_point captureEnd = Clock::now();
+        DrawPicture(glowing);
+        FinishAll();
+        const Clock::time_point applyStart = Clock::now();
+        hdr.Apply(0);
+        FinishAll();
+        const Clock::time_point applyEnd = Clock::now();
+        return std::chrono::duration<double>((captureEnd - captureStart) + (applyEnd - applyStart)).count();
+    }
+
     void Copy()
     {
         const CRect screen(0.0f, static_cast<float>(kHdrWidth), 0.0f, static_cast<float>(kHdrHeight));
@@ -232,17 +284,17 @@ struct HdrScene
         }
         engine.Clear();
         hdr.BeginCapture(0);
-        hdr.GetTarget(0)->Fill(GREY);
+        DrawPicture(false);
         hdr.Apply(0);
         const std::vector<uint32_t> composited = engine.graphics.ReadBack();
         engine.Clear();
-        copy.Fill(GREY);
         Copy();
         return CheckCoverage(state, composited, engine.graphics.ReadBack(), BLACK, 0.0);
     }
 
     static constexpr int kHdrWidth = 1280;
     static constexpr int kHdrHeight = 720;
+    static constexpr int kSparks = 8;
     static constexpr uint32_t GREY = 0xFF808080;
     Engine engine;
     CHDRFilter hdr;
@@ -250,15 +302,29 @@ struct HdrScene
     bool ready = false;
 };
 
-void BM_HdrComposite(benchmark::State& state)
+void HdrFrames(benchmark::State& state, bool glowing)
 {
     HdrScene scene;
     if (!scene.Checked(state))
         return;
     for (auto _ : state)
-        scene.Composite();
+        state.SetIterationTime(scene.Frame(glowing));
+    state.counters["whole_texels"] = scene.hdr.TakesWholeTexels() ? 1.0 : 0.0;
 }
-BENCHMARK(BM_HdrComposite)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The frame whose glow target holds glowing sprites: every pass runs.
+void BM_HdrComposite(benchmark::State& state)
+{
+    HdrFrames(state, true);
+}
+BENCHMARK(BM_HdrComposite)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// The frame the battle draws today: a scene, nothing glowing.
+void BM_HdrCompositeNothingGlows(benchmark::State& state)
+{
+    HdrFrames(state, false);
+}
+BENCHMARK(BM_HdrCompositeNothingGlows)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 void BM_HdrCaptureOnly(benchmark::State& state)
 {
@@ -267,11 +333,16 @@ void BM_HdrCaptureOnly(benchmark::State& state)
         return;
     for (auto _ : state)
     {
+        // The scene drawn each frame: the capture has it to clear.
+        scene.DrawPicture(false);
+        HdrScene::FinishAll();
+        const auto start = std::chrono::steady_clock::now();
         scene.hdr.BeginCapture(0);
-        scene.engine.graphics.Finish();
+        HdrScene::FinishAll();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
 }
-BENCHMARK(BM_HdrCaptureOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HdrCaptureOnly)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 void BM_PlainFullScreenCopy(benchmark::State& state)
 {

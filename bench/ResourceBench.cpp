@@ -3,9 +3,10 @@
 // sounds and shaders, models, effects and the game data), the same pack
 // entries read the way the controller's loaders read them, and the same
 // bytes read plainly file by file. The set is made in a temporary folder
-// when the program starts, on a headless graphics object and OpenAL's
-// loopback device. Each load must bring every pack entry into its list and
-// every read must read every byte.
+// when the program starts (a smoke run reads the one the build wrote), on a
+// headless graphics object and OpenAL's loopback device. Each load must
+// bring every pack entry into its list and every read must read every byte.
+#include "bench/support/BenchSmoke.h"
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/FileIo.h"
 #include "engine/render/RenderClasses.h"
@@ -42,18 +43,31 @@ class DataSetFixture
 public:
     DataSetFixture()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvr-resource-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            return;
-        m_folder = pattern;
+        // A smoke run reads the set the build wrote instead of making one.
+        const bool make = !BenchSmoke::On();
+        std::filesystem::path folder = KVR_DATA_DIR;
+        if (make)
+        {
+            std::string pattern = (std::filesystem::temp_directory_path() / "kvr-resource-bench-XXXXXX").string();
+            if (mkdtemp(pattern.data()) == nullptr)
+                return;
+            m_folder = folder = pattern;
+        }
         m_previous = std::filesystem::current_path();
-        std::filesystem::current_path(m_folder);
+        std::error_code moved;
+        std::filesystem::current_path(folder, moved);
+        if (moved)
+        {
+            std::fprintf(stderr, "no data set in %s\n", folder.c_str());
+            return;
+        }
         m_window = std::make_unique<HeadlessWindow>(&IgnoreMessages);
         m_system.AttachWindow(m_window.get());
         m_system.SetClientSize(64, 64, 0);
         std::string error;
         RenderClasses::Install();
-        m_ready = m_graphics.Create(&m_system) && m_sound.CreateLoopback() && DataKit::MakeDataSet("", &error);
+        m_ready = m_graphics.Create(&m_system) && m_sound.CreateLoopback() &&
+                  (!make || DataKit::MakeDataSet("", &error));
         if (!m_ready)
             std::fprintf(stderr, "no data set: %s\n", error.c_str());
         for (const char* pack : kPacks)
@@ -65,11 +79,10 @@ public:
         m_graphics.Destroy();
         m_system.Release();
         std::error_code error;
-        if (!m_folder.empty())
-        {
+        if (!m_previous.empty())
             std::filesystem::current_path(m_previous, error);
+        if (!m_folder.empty())
             std::filesystem::remove_all(m_folder, error);
-        }
     }
 
     bool Ready() const { return m_ready; }

@@ -5,6 +5,7 @@
 // (every thread) per second of audio, as a percentage of one core. Before
 // and after timing, every voice must be playing and the samples must not be
 // silent (the engine's music loops, so its streams decode throughout).
+#include "bench/support/BenchSmoke.h"
 #include "engine/platform/sound/CSound.h"
 #include "engine/platform/sound/CSoundBuffer.h"
 #include "engine/platform/PlatformMessageBox.h"
@@ -180,5 +181,13 @@ void PlainOpenAl(benchmark::State& state)
 }
 }
 
-BENCHMARK(EngineMix)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(5);
-BENCHMARK(PlainOpenAl)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime()->Iterations(5);
+BENCHMARK(EngineMix)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(BenchSmoke::Iterations(5));
+BENCHMARK(PlainOpenAl)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(BenchSmoke::Iterations(5));

@@ -12,6 +12,13 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   add_compile_options(-fno-lifetime-dse)
 endif()
 
+# The sanitizer builds' test programs are large: LLVM's linker links them in
+# a third of the time of the default one.
+find_program(KVR_LLD ld.lld)
+if(KVR_LLD AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  add_link_options(-fuse-ld=lld)
+endif()
+
 if(KVR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)

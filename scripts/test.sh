@@ -9,8 +9,54 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
+logs="$root/build/logs"
 
-"$root/scripts/install-deps.sh"
+# Each stage's time is printed at the end, passed or failed, so that a
+# change that makes the command slow is seen at once.
+stage_names=()
+stage_seconds=()
+stage_begun=0
+stage_name=""
+command_begun=$SECONDS
+begin_stage() {
+    end_stage
+    stage_name="$1"
+    stage_begun=$SECONDS
+}
+end_stage() {
+    if [ -n "$stage_name" ]; then
+        stage_names+=("$stage_name")
+        stage_seconds+=($((SECONDS - stage_begun)))
+        stage_name=""
+    fi
+}
+print_stages() {
+    local status=$?
+    end_stage
+    echo
+    echo "Stage times ($(nproc) processors):"
+    local i
+    for i in "${!stage_names[@]}"; do
+        printf '  %-34s %4d:%02d\n' "${stage_names[$i]}" $((stage_seconds[i] / 60)) $((stage_seconds[i] % 60))
+    done
+    local name
+    for name in release tsan; do
+        if [ -e "$logs/$name.built" ]; then
+            local built
+            built="$(cat "$logs/$name.built")"
+            printf '  %-34s %4d:%02d\n' "($name build, beside the rest)" $((built / 60)) $((built % 60))
+        fi
+    done
+    local total=$((SECONDS - command_begun))
+    printf '  %-34s %4d:%02d\n' "total" $((total / 60)) $((total % 60))
+    [ "$status" -eq 0 ] || echo "The test command failed in stage: ${stage_names[-1]:-install}"
+}
+trap print_stages EXIT
+
+if [ "${1:-}" != "--background-builds" ]; then
+    begin_stage "install packages"
+    "$root/scripts/install-deps.sh"
+fi
 
 # One test per processor: timed tests (network deadlines, frame budgets)
 # must not starve behind more tests than the machine can run at once. In a
@@ -46,16 +92,78 @@ run_ctest() {
 }
 
 asan="$root/build/asan"
+release="$root/build/release-tests"
+tsan="$root/build/tsan"
+
+# The optimized and the thread-sanitizer builds (below) run beside the
+# sanitizer build and its tests at idle priority: they take only the
+# processor time the foreground leaves (a test waiting on a deadline, a walk
+# pacing its frames, a link on one processor), and no test waits behind
+# them. Each finished build leaves "<name>.built" holding its seconds.
+idle() {
+    if chrt --idle 0 true 2>/dev/null; then
+        chrt --idle 0 "$@"
+    else
+        nice -n 19 "$@"
+    fi
+}
+build_in_background() {
+    local begun=$SECONDS
+    cmake -S "$root" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_BENCH=OFF
+    cmake --build "$release" --parallel "$jobs"
+    echo $((SECONDS - begun)) > "$logs/release.built"
+    begun=$SECONDS
+    cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF
+    cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net test_net_lobby \
+        test_game_app test_game_scene
+    echo $((SECONDS - begun)) > "$logs/tsan.built"
+}
+if [ "${1:-}" = "--background-builds" ]; then
+    trap - EXIT
+    build_in_background
+    exit 0
+fi
+mkdir -p "$logs"
+rm -f "$logs"/*.built
+# Its own process group, so that the whole build stops with the command
+# (job control gives it one). Not a session of its own: the kernel shares
+# the processors fairly between sessions, whatever their priority.
+set -m
+idle "$root/scripts/test.sh" --background-builds > "$logs/background-builds.log" 2>&1 &
+builder=$!
+set +m
+stop_builder() {
+    kill -- -"$builder" 2>/dev/null || true
+}
+trap 'stop_builder; print_stages' EXIT
+
+# Waits until the background build <name> is done; a failed build prints its
+# log and fails the command.
+wait_for_build() {
+    local name="$1"
+    until [ -e "$logs/$name.built" ]; do
+        if ! kill -0 "$builder" 2>/dev/null && [ ! -e "$logs/$name.built" ]; then
+            tail -n 60 "$logs/background-builds.log"
+            echo "The $name build failed (whole log: $logs/background-builds.log)"
+            return 1
+        fi
+        sleep 1
+    done
+    echo "The $name build took $(cat "$logs/$name.built") s beside the foreground."
+}
+
+begin_stage "sanitizer build"
 cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON
 cmake --build "$asan" --parallel "$jobs"
+begin_stage "sanitizer tests"
 run_ctest "$asan"
 
 # The optimizer removes what only a sanitizer build keeps (a dead store, an
 # uninitialised read that happens to be zero): the shipped flags run every
 # test too.
-release="$root/build/release-tests"
-cmake -S "$root" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_BENCH=OFF
-cmake --build "$release" --parallel "$jobs"
+begin_stage "optimized build (rest of it)"
+wait_for_build release
+begin_stage "optimized tests"
 run_ctest "$release"
 
 # The stream threads, the movie's worker, the network sessions and the
@@ -64,9 +172,8 @@ run_ctest "$release"
 # tests, to keep it cheap. Everything runs several times slower there, so a
 # test whose waits a slow run outlasted gets one more run (a race on a path
 # both runs take is reported again).
-tsan="$root/build/tsan"
-cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF
-cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net test_net_lobby \
-    test_game_app test_game_scene
+begin_stage "thread-sanitizer build (rest of it)"
+wait_for_build tsan
+begin_stage "thread-sanitizer tests"
 ctest --test-dir "$tsan" --output-on-failure --parallel "$jobs" --timeout 600 --repeat until-pass:2 \
     -R 'Sound|Movie|^(PacketQueue|NetSession|NetSendQueue|NetMultiProcess|Upnp|UpnpMessages|LineTest|LobbyDispatchTest|LobbyLoopback|LobbyMisbehaviourTest|HostileRoom|HostileServer|LoadingLock|ControllerLoading|NetLockstep|NetMatchMessages|NetworkSceneSeats|NetworkSceneBattle|NetworkMatchProcesses|NetworkMatchPlayer)\.'

@@ -340,27 +340,6 @@ uint32_t HitBoxTriangle(const CkvrVector3* centre, const CkvrVector3* halfSize, 
     return SegmentTriangle(a, b, n, p, side, point, normal, best);
 }
 
-void GetPointBounds(float* minimum, float* maximum, const float* a, const float* b)
-{
-    for (int i = 0; i < 3; ++i)
-    {
-        minimum[i] = a[i] < b[i] ? a[i] : b[i];
-        maximum[i] = a[i] > b[i] ? a[i] : b[i];
-    }
-}
-
-void GetTriangleBounds(float* minimum, float* maximum, const float* a, const float* b, const float* c)
-{
-    GetPointBounds(minimum, maximum, a, b);
-    for (int i = 0; i < 3; ++i)
-    {
-        if (c[i] < minimum[i])
-            minimum[i] = c[i];
-        if (c[i] > maximum[i])
-            maximum[i] = c[i];
-    }
-}
-
 float* Vec3AddScalar(const float* v, float s, float* out)
 {
     for (int i = 0; i < 3; ++i)

@@ -89,15 +89,37 @@ uint32_t HitBoxTriangle(const CkvrVector3* centre, const CkvrVector3* halfSize, 
                         const CkvrVector3* p1, const CkvrVector3* p2, uint32_t side, CkvrVector3* point,
                         CkvrVector3* normal, float* best);
 
-// Bounds helpers on three-float arrays.
-void GetPointBounds(float* minimum, float* maximum, const float* a, const float* b);
-void GetTriangleBounds(float* minimum, float* maximum, const float* a, const float* b, const float* c);
+// Bounds helpers on three-float arrays (inline: hit models bound every
+// triangle they test).
+inline void GetPointBounds(float* minimum, float* maximum, const float* a, const float* b);
+inline void GetTriangleBounds(float* minimum, float* maximum, const float* a, const float* b, const float* c);
 float* Vec3AddScalar(const float* v, float s, float* out);
 float* Vec3SubScalar(const float* v, float s, float* out);
 float* Vec3Add(const float* v, const float* w, float* out);
 float* Vec3Sub(const float* v, const float* w, float* out);
 
 // The tests that run for every pair of objects each frame are inline.
+
+inline void GetPointBounds(float* minimum, float* maximum, const float* a, const float* b)
+{
+    for (int i = 0; i < 3; ++i)
+    {
+        minimum[i] = a[i] < b[i] ? a[i] : b[i];
+        maximum[i] = a[i] > b[i] ? a[i] : b[i];
+    }
+}
+
+inline void GetTriangleBounds(float* minimum, float* maximum, const float* a, const float* b, const float* c)
+{
+    GetPointBounds(minimum, maximum, a, b);
+    for (int i = 0; i < 3; ++i)
+    {
+        if (c[i] < minimum[i])
+            minimum[i] = c[i];
+        if (c[i] > maximum[i])
+            maximum[i] = c[i];
+    }
+}
 
 inline uint32_t HitPointSphere(const float* sphere, const float* point)
 {

@@ -2,7 +2,6 @@
 
 #include "engine/core/CPathResolver.h"
 
-#include "engine/core/AlignedMemory.h"
 #include "engine/platform/CComInit.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/device/DeviceTexture.h"
@@ -60,6 +59,13 @@ double FrameDuration(const AVStream* stream)
     return av_q2d(av_inv_q(rate));
 }
 
+// Sound is decoded only when there is a device to play it.
+bool SoundDeviceOpen()
+{
+    const CSound* sound = CSound::GetInstance();
+    return sound != nullptr && sound->GetContext() != nullptr;
+}
+
 float GainOf(int32_t volume)
 {
     if (volume <= -10000)
@@ -102,8 +108,8 @@ CMovie::~CMovie()
 
 uint32_t CMovie::Release()
 {
-    StopAndHide();
-    // The worker goes before anything it writes into.
+    // The worker goes before anything it writes into. A movie let go needs
+    // no rewind, so it is not stopped first.
     StopWorker();
     CloseSoundSource();
     FreeFrameBuffer();
@@ -129,6 +135,9 @@ int CMovie::Open(const char* path)
         return 0;
     }
     SetName(path);
+    // The worker waits from here on, so that it is running by the time the
+    // movie plays.
+    StartWorker();
     return 1;
 }
 
@@ -192,8 +201,9 @@ bool CMovie::OpenStreams(const char* path)
     m_videoWidth = m_width = width;
     m_videoHeight = m_height = height;
     m_frameSize = width * height * 3;
+    // The first frame's buffer; the two others are made when first needed,
+    // each by the thread that needs it.
     m_pending.assign(static_cast<size_t>(m_frameSize), 0);
-    m_latest.assign(static_cast<size_t>(m_frameSize), 0);
 
     if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
         m_stopTime = double(m_format->duration) / AV_TIME_BASE;
@@ -239,6 +249,7 @@ void CMovie::FreeDecoding()
     m_latestSerial = m_copiedSerial = 0;
     m_pending.clear();
     m_latest.clear();
+    m_shown.clear();
     m_pcm.clear();
     m_soundRate = 0;
     m_timeOrigin = 0.0;
@@ -248,8 +259,16 @@ void CMovie::FreeDecoding()
 
 void CMovie::FreeFrameBuffer()
 {
-    AlignedFree(m_frameBuffer);
     m_frameBuffer = nullptr;
+    m_takesFrames = false;
+}
+
+bool CMovie::TakeFrameBuffer()
+{
+    if (m_frameSize == 0)
+        return false;
+    m_takesFrames = true;
+    return true;
 }
 
 // ---------------------------------------------------------------- control
@@ -326,12 +345,8 @@ int CMovie::StartPlaying()
 {
     if (m_format == nullptr)
         return 0;
-    if (m_frameBuffer == nullptr)
-    {
-        m_frameBuffer = static_cast<uint8_t*>(AlignedAlloc(static_cast<size_t>(m_frameSize), 16));
-        if (m_frameBuffer == nullptr)
-            return 0;
-    }
+    if (!m_takesFrames && !TakeFrameBuffer())
+        return 0;
     return Resume();
 }
 
@@ -425,12 +440,8 @@ int CMovie::StepFrame()
     if (m_format == nullptr || !Pause())
         return 0;
     // Stepping a movie that has not played yet shows its frames too.
-    if (m_frameBuffer == nullptr)
-    {
-        m_frameBuffer = static_cast<uint8_t*>(AlignedAlloc(static_cast<size_t>(m_frameSize), 16));
-        if (m_frameBuffer == nullptr)
-            return 0;
-    }
+    if (!m_takesFrames && !TakeFrameBuffer())
+        return 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_finished)
@@ -494,16 +505,22 @@ void CMovie::SetVolume(int32_t volume)
 
 uint8_t* CMovie::GetFrame()
 {
-    if (m_format == nullptr || m_frameBuffer == nullptr)
+    if (m_format == nullptr || !m_takesFrames)
         return nullptr;
+    // The buffer given back to the worker in exchange for the newest frame.
+    if (m_shown.size() != static_cast<size_t>(m_frameSize))
+        m_shown.assign(static_cast<size_t>(m_frameSize), 0);
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_latestTime < 0.0)
         return nullptr;
     if (m_copiedSerial != m_latestSerial)
     {
-        std::memcpy(m_frameBuffer, m_latest.data(), static_cast<size_t>(m_frameSize));
+        // The newest picture changes hands without a copy: the frame
+        // buffer given out before goes back to the worker to be written.
+        m_shown.swap(m_latest);
         m_copiedSerial = m_latestSerial;
     }
+    m_frameBuffer = m_shown.data();
     return m_frameBuffer;
 }
 
@@ -590,7 +607,7 @@ int CMovie::DecodeNext()
     {
         // The end of the file: the decoders give up what they hold.
         avcodec_send_packet(m_videoCodec, nullptr);
-        if (m_audioCodec != nullptr && !m_cueing)
+        if (m_audioCodec != nullptr && !m_cueing && SoundDeviceOpen())
         {
             avcodec_send_packet(m_audioCodec, nullptr);
             ReceiveAudio();
@@ -602,7 +619,7 @@ int CMovie::DecodeNext()
     }
     if (m_packet->stream_index == m_videoStream)
         avcodec_send_packet(m_videoCodec, m_packet);
-    else if (m_packet->stream_index == m_audioStream && m_audioCodec != nullptr)
+    else if (m_packet->stream_index == m_audioStream && m_audioCodec != nullptr && SoundDeviceOpen())
     {
         if (avcodec_send_packet(m_audioCodec, m_packet) >= 0)
             ReceiveAudio();
@@ -627,6 +644,8 @@ bool CMovie::ReceiveVideo()
         av_frame_unref(m_decoded);
         return false;
     }
+    if (m_pending.size() != static_cast<size_t>(m_frameSize))
+        m_pending.assign(static_cast<size_t>(m_frameSize), 0);
     uint8_t* planes[4] = {m_pending.data(), nullptr, nullptr, nullptr};
     int strides[4] = {m_videoWidth * 3, 0, 0, 0};
     sws_scale(m_scaler, m_decoded->data, m_decoded->linesize, 0, m_videoHeight, planes, strides);

@@ -72,8 +72,9 @@ public:
     int Stop();
     int StopAndHide();
 
-    // The latest frame copied into the movie's frame buffer, or null before
-    // the first frame or while stopped.
+    // The latest frame in the movie's frame buffer, or null before the
+    // first frame or while stopped. The frame stays there until the next
+    // call, which may hand out another buffer.
     uint8_t* GetFrame();
     uint8_t* GetCurrentFrame() { return GetFrame(); }
 
@@ -126,6 +127,8 @@ private:
     void StopWorker();
     void FreeDecoding();
     void FreeFrameBuffer();
+    // Frames are handed out from now on; false before Open.
+    bool TakeFrameBuffer();
     int PlayWindowed(bool fitted);
 
     // Worker side.
@@ -158,6 +161,8 @@ private:
 
     int32_t m_frameSize = 0;
     uint8_t* m_frameBuffer = nullptr;
+    // Frames are handed out (between a play and a stop).
+    bool m_takesFrames = false;
     int32_t m_width = 0;
     int32_t m_height = 0;
     int32_t m_videoWidth = 0;
@@ -189,10 +194,14 @@ private:
     double m_lastStreamTime = 0.0;
     double m_pendingTime = 0.0;
     std::vector<uint8_t> m_pending; // next frame, converted
-    std::vector<uint8_t> m_latest;  // frame shown now
+    // Under m_lock: the newest frame published, its time and its number,
+    // and the number of the one GetFrame gave out last.
+    std::vector<uint8_t> m_latest;
     double m_latestTime = -1.0;
     uint64_t m_latestSerial = 0;
     uint64_t m_copiedSerial = 0;
+    // The frame GetFrame gave out last: the frame buffer.
+    std::vector<uint8_t> m_shown;
 
     // The sound source and its queued buffers (worker and main thread,
     // under the sound device's lock).

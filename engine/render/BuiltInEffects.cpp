@@ -72,8 +72,12 @@ void main()
                  g_MaterialEmissive;
     v_Diffuse = vec4(clamp(color.rgb, 0.0, 1.0), clamp(g_MaterialDiffuse.a, 0.0, 1.0));
     v_TexCoord = gl_MultiTexCoord0.xy + g_AddUV;
+#ifdef KVR_FOG_OFF
+    v_Fog = 1.0;
+#else
     float range = g_FogEnd - g_FogStart;
     v_Fog = range > 0.0 ? clamp((g_FogEnd - gl_Position.w) / range, 0.0, 1.0) : 1.0;
+#endif
 }
 )";
 
@@ -94,8 +98,10 @@ void main()
 #ifdef TEXTURED
     color *= texture(g_samScene, v_TexCoord);
 #endif
+#ifndef KVR_FOG_OFF
     if (kvr_FogEnable != 0)
         color.rgb = mix(kvr_FogColor.rgb, color.rgb, v_Fog);
+#endif
     o_Color = color;
 }
 )";

@@ -303,6 +303,10 @@ uint32_t CAnalysMesh::ReadObject(CMesh* mesh)
         return 0;
     if (!CheckObject(object.get()) || !mesh->GetObjectList()->Add(object.get()))
         return 0;
+    // With every record read: the vertices may come after the grid.
+    CResourceList<CModelBlock*>* blocks = object->GetBlocks();
+    for (uint32_t i = 0; blocks != nullptr && i < blocks->GetCount(); ++i)
+        blocks->GetItem(i)->UpdateContentBounds();
     object.release();
     return 1;
 }

@@ -103,6 +103,13 @@ void CCamera::LookAt(const float* eye, const float* target, const float* up, boo
     m_angles.Set(pitch, yaw, 0.0f);
 }
 
+CkvrVector3 CCamera::GetViewUp() const
+{
+    // Both handednesses keep the up in the second column of the view.
+    const CkvrVector3 up(m_view.m[1], m_view.m[5], m_view.m[9]);
+    return up.LengthSq() > 0.0f ? up : CkvrVector3(0.0f, 1.0f, 0.0f);
+}
+
 void CCamera::SetLookAt(const float* eye, const float* target, const float* up)
 {
     LookAt(eye, target, up, false);

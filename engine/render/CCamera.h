@@ -48,6 +48,9 @@ public:
 
     const CkvrMatrix& GetProjectionMatrix() const { return m_projection; }
     const CkvrMatrix& GetBillboardMatrix() const { return m_billboard; }
+    // The up of the view as it was built: square to the line of sight, so
+    // also for a camera looking straight down; (0, 1, 0) before any view.
+    CkvrVector3 GetViewUp() const;
     const CkvrVector3& GetEye() const { return m_eye; }
     const CkvrVector3& GetTarget() const { return m_target; }
     const CkvrVector3& GetAngles() const { return m_angles; }

@@ -5,6 +5,9 @@
 #include "engine/render/ModelDeviceBuffers.h"
 #include "engine/render/ModelDraw.h"
 
+#include "engine/core/Collision.h"
+
+#include <algorithm>
 #include <vector>
 
 CGraphics* CModelBlock::s_graphics = nullptr;
@@ -19,6 +22,19 @@ void Extend(CkvrVector3* low, CkvrVector3* high, const CkvrVector3& p)
     high->x = p.x > high->x ? p.x : high->x;
     high->y = p.y > high->y ? p.y : high->y;
     high->z = p.z > high->z ? p.z : high->z;
+}
+
+// Widens content by a triangle's box as the hit queries bound it; a
+// coordinate that is not a number (no query box overlaps it) is left out.
+void AddContent(float* content, const CkvrVector3& a, const CkvrVector3& b, const CkvrVector3& c)
+{
+    float low[3], high[3];
+    GetTriangleBounds(low, high, &a.x, &b.x, &c.x);
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        content[axis] = low[axis] < content[axis] ? low[axis] : content[axis];
+        content[3 + axis] = high[axis] > content[3 + axis] ? high[axis] : content[3 + axis];
+    }
 }
 
 // Boxes that only touch overlap.
@@ -107,7 +123,24 @@ uint32_t CModelBlock::Build(const CkvrVector3* bounds)
         return 0;
     m_bounds[0] = box[0];
     m_bounds[1] = box[1];
+    UpdateContentBounds();
     return CreateIndexBuffer();
+}
+
+void CModelBlock::UpdateContentBounds()
+{
+    float content[6] = {INFINITY, INFINITY, INFINITY, -INFINITY, -INFINITY, -INFINITY};
+    const uint32_t vertexCount = m_vertices != nullptr ? m_vertices->GetCount() : 0;
+    const uint32_t* t = m_indexSet.indices.GetData();
+    for (uint32_t i = 0; i + 3 <= m_indexSet.indices.GetCount(); i += 3, t += 3)
+    {
+        // The queries pass over triangles that name no vertex.
+        if (t[0] >= vertexCount || t[1] >= vertexCount || t[2] >= vertexCount)
+            continue;
+        AddContent(content, m_vertices->GetAt(t[0])->position, m_vertices->GetAt(t[1])->position,
+                   m_vertices->GetAt(t[2])->position);
+    }
+    std::copy(content, content + 6, m_contentBounds);
 }
 
 uint32_t CModelBlock::CreateIndexBuffer()

@@ -3,6 +3,8 @@
 #include "engine/core/CResourceBase.h"
 #include "engine/render/ModelTypes.h"
 
+#include <cmath>
+
 class CAnimationController;
 class CGraphics;
 class CkvrMatrix;
@@ -38,11 +40,20 @@ public:
                     CShader* effect, KVRMODELINDEXSET* indexSet, CModelVertexList* vertexList);
 
     const CkvrVector3* GetBounds() const { return m_bounds; }
+    // The box around the block's own triangles as the hit queries bound
+    // them (minimum x, y, z, maximum x, y, z); empty (minimum above
+    // maximum) without triangles. A query whose box misses it meets none of
+    // them. Build works it out; whoever fills the index set otherwise (a
+    // model reader) calls UpdateContentBounds after, and until then it is
+    // all of space.
+    const float* GetContentBounds() const { return m_contentBounds; }
+    void UpdateContentBounds();
     KVRMODELINDEXSET* GetIndexSet() { return &m_indexSet; }
     CModelVertexList* GetVertices() const { return m_vertices; }
 
 private:
     CkvrVector3 m_bounds[2];
+    float m_contentBounds[6] = {-INFINITY, -INFINITY, -INFINITY, INFINITY, INFINITY, INFINITY};
     CModelVertexList* m_vertices = nullptr;
     KVRMODELINDEXSET* m_objectIndices = nullptr;
     CMaterialList* m_materials = nullptr;

@@ -174,7 +174,9 @@ void RunGrid(HitQuery& q, CModelObject* object, bool ranged, uint32_t rangeIndex
             for (uint32_t z = first[2]; z <= last[2] && !q.done; ++z)
             {
                 CModelBlock* block = object->GetCellBlock(x, y, z);
-                if (block == nullptr)
+                // A block whose triangles all lie apart from the query's box
+                // holds no triangle its own bounds test would let through.
+                if (block == nullptr || !HitBoxBox(q.bounds, block->GetContentBounds()))
                     continue;
                 const KVRMODELINDEXSET& set = *block->GetIndexSet();
                 if (ranged)

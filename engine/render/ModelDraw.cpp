@@ -87,6 +87,41 @@ void SetFixedTextures(CGraphics* graphics, GraphicsDevice* device, const tag_KVR
     }
 }
 
+// Blending and the alpha test, off while a draw's every fragment is
+// opaque: with alpha 1 the alpha blend (and the opaque one) write the
+// fragment as it is and the test passes it, so neither changes a pixel,
+// and the rasteriser is spared both. States are put back as found.
+class OpaqueDraw
+{
+public:
+    OpaqueDraw(CGraphics* graphics, GraphicsDevice* device, bool opaque) : m_device(device)
+    {
+        const uint32_t blend = graphics->GetStateCache()->blendMode;
+        m_active = opaque && (blend == 0 || blend == 1);
+        if (!m_active)
+            return;
+        m_blending = device->GetRenderState(RS_ALPHABLENDENABLE);
+        m_alphaTest = device->GetRenderState(RS_ALPHATESTENABLE);
+        device->SetRenderState(RS_ALPHABLENDENABLE, 0);
+        device->SetRenderState(RS_ALPHATESTENABLE, 0);
+    }
+    ~OpaqueDraw()
+    {
+        if (!m_active)
+            return;
+        m_device->SetRenderState(RS_ALPHABLENDENABLE, m_blending);
+        m_device->SetRenderState(RS_ALPHATESTENABLE, m_alphaTest);
+    }
+    OpaqueDraw(const OpaqueDraw&) = delete;
+    OpaqueDraw& operator=(const OpaqueDraw&) = delete;
+
+private:
+    GraphicsDevice* m_device;
+    bool m_active = false;
+    uint32_t m_blending = 0;
+    uint32_t m_alphaTest = 0;
+};
+
 void SetShaderTexture(CShader* effect, const tag_KVRMODELMATERIAL& material)
 {
     CTexture* last = nullptr;
@@ -173,6 +208,9 @@ uint32_t ModelDraw::DrawShader(CGraphics* graphics, const ModelDrawSource& sourc
                 effect->GetEffect()->SetTexture("g_Texture", nullptr);
         }
         ApplyBlend(graphics, material);
+        // Without textures the effect's fragments carry the material's
+        // alpha, clamped to 1.
+        const OpaqueDraw opaque(graphics, device, material.textures == nullptr && diffuse.w >= 1.0f);
         uint32_t passes = 0;
         if (!effect->Begin(&passes, 0))
             continue;

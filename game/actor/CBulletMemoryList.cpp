@@ -6,6 +6,8 @@
 #include "game/actor/CStateHash.h"
 #include "game/actor/IBulletWorld.h"
 
+#include <cmath>
+
 CBulletMemoryList::CBulletMemoryList()
 {
     SetCount(kCapacity);
@@ -21,6 +23,7 @@ CBullet* CBulletMemoryList::Spawn()
     CBullet* bullet = Alloc();
     if (bullet == nullptr)
         return nullptr;
+    m_bodyTargetsValid = false;
     const int32_t index = IndexOf(bullet);
     bullet->chainPrevious = m_tail;
     bullet->chainNext = -1;
@@ -46,6 +49,12 @@ CBullet* CBulletMemoryList::GetNext(const CBullet* bullet) const
 
 void CBulletMemoryList::Destroy(CBullet* bullet)
 {
+    m_bodyTargetsValid = false;
+    Unlink(bullet);
+}
+
+void CBulletMemoryList::Unlink(CBullet* bullet)
+{
     if (bullet->chainPrevious >= 0)
         this->m_data[bullet->chainPrevious].chainNext = bullet->chainNext;
     else
@@ -59,6 +68,7 @@ void CBulletMemoryList::Destroy(CBullet* bullet)
 
 void CBulletMemoryList::UpdateAll(uintptr_t argument)
 {
+    m_bodyTargetsValid = false;
     for (CBullet* bullet = GetHead(); bullet != nullptr;)
     {
         CBullet* next = GetNext(bullet);
@@ -86,6 +96,7 @@ void CBulletMemoryList::RenderAll(CRenderList* list)
 
 void CBulletMemoryList::HitTestAll(IBulletWorld* world)
 {
+    m_bodyTargetsValid = false;
     // Annulled bullets are collected first, so that a cancelled cancelling
     // bullet still annuls what it touched in the same pass.
     std::vector<CBullet*> annulled;
@@ -123,33 +134,100 @@ void CBulletMemoryList::HitTestAll(IBulletWorld* world)
     }
 }
 
+void CBulletMemoryList::BodyTargets::Clear()
+{
+    slot.clear();
+    owner.clear();
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        low[axis].clear();
+        high[axis].clear();
+    }
+}
+
+void CBulletMemoryList::BuildBodyTargets()
+{
+    // Far above the rounding of the boxes and of the exact test: 1/64 of a
+    // unit, and more far from the origin, where floats are coarser.
+    constexpr float kMargin = 1.0f / 64.0f;
+    constexpr float kRelativeMargin = 1.0f / (1 << 20);
+    BodyTargets& targets = m_bodyTargets;
+    targets.Clear();
+    for (const CBullet* bullet = GetHead(); bullet != nullptr; bullet = GetNext(bullet))
+    {
+        targets.slot.push_back(IndexOf(bullet));
+        targets.owner.push_back(bullet->GetOwner());
+        const float* from = &bullet->GetPrevious().x;
+        const float* to = &bullet->GetPosition()->x;
+        for (int axis = 0; axis < 3; ++axis)
+        {
+            const float low = from[axis] < to[axis] ? from[axis] : to[axis];
+            const float high = from[axis] > to[axis] ? from[axis] : to[axis];
+            const float reach = bullet->GetBulletRadius() + kMargin +
+                                (std::fabs(low) > std::fabs(high) ? std::fabs(low) : std::fabs(high)) * kRelativeMargin;
+            targets.low[axis].push_back(low - reach);
+            targets.high[axis].push_back(high + reach);
+        }
+    }
+    targets.near.resize(targets.slot.size());
+    m_bodyTargetsValid = true;
+}
+
 std::vector<CBulletMemoryList::BodyHit> CBulletMemoryList::HitTestBody(int32_t victim, const float spheres[2][4],
                                                                        AcceptBullet accept, void* context)
 {
     std::vector<BodyHit> hits;
-    for (CBullet* bullet = GetHead(); bullet != nullptr;)
+    if (!m_bodyTargetsValid)
+        BuildBodyTargets();
+    // The box around both body spheres: a bullet whose swept box misses it
+    // misses both spheres, and only the others take the exact test.
+    float low[3], high[3];
+    for (int axis = 0; axis < 3; ++axis)
     {
-        CBullet* next = GetNext(bullet);
-        if (bullet->GetOwner() != victim && (accept == nullptr || accept(*bullet, context)))
+        const float a = spheres[0][axis] - spheres[0][3], b = spheres[1][axis] - spheres[1][3];
+        const float c = spheres[0][axis] + spheres[0][3], d = spheres[1][axis] + spheres[1][3];
+        low[axis] = a < b ? a : b;
+        high[axis] = c > d ? c : d;
+    }
+    BodyTargets& targets = m_bodyTargets;
+    const size_t count = targets.slot.size();
+    // Every box at once, without a branch, before the few near ones in order.
+    const float* lowX = targets.low[0].data();
+    const float* lowY = targets.low[1].data();
+    const float* lowZ = targets.low[2].data();
+    const float* highX = targets.high[0].data();
+    const float* highY = targets.high[1].data();
+    const float* highZ = targets.high[2].data();
+    uint8_t* near = targets.near.data();
+    for (size_t i = 0; i < count; ++i)
+        near[i] = static_cast<uint8_t>((lowX[i] <= high[0]) & (highX[i] >= low[0]) & (lowY[i] <= high[1]) &
+                                       (highY[i] >= low[1]) & (lowZ[i] <= high[2]) & (highZ[i] >= low[2]));
+    for (size_t i = 0; i < count; ++i)
+    {
+        if (near[i] == 0 || targets.slot[i] < 0 || targets.owner[i] == victim)
+            continue;
+        CBullet* bullet = this->m_data + targets.slot[i];
+        if (accept != nullptr && !accept(*bullet, context))
+            continue;
+        for (int s = 0; s < 2; ++s)
         {
-            for (int s = 0; s < 2; ++s)
-            {
-                const float sphere[4] = {spheres[s][0], spheres[s][1], spheres[s][2],
-                                         spheres[s][3] + bullet->GetBulletRadius()};
-                if (HitSegmentSphere(&bullet->GetPrevious(), bullet->GetPosition(), sphere) == 0)
-                    continue;
-                hits.push_back({bullet->GetOwner(), bullet->GetPower()});
-                Destroy(bullet);
-                break;
-            }
+            const float sphere[4] = {spheres[s][0], spheres[s][1], spheres[s][2],
+                                     spheres[s][3] + bullet->GetBulletRadius()};
+            if (HitSegmentSphere(&bullet->GetPrevious(), bullet->GetPosition(), sphere) == 0)
+                continue;
+            hits.push_back({bullet->GetOwner(), bullet->GetPower()});
+            // Only this bullet leaves: the other targets stay as they are.
+            Unlink(bullet);
+            targets.slot[i] = -1;
+            break;
         }
-        bullet = next;
     }
     return hits;
 }
 
 void CBulletMemoryList::DestroyAll()
 {
+    m_bodyTargetsValid = false;
     while (m_head >= 0)
         Destroy(this->m_data + m_head);
 }

@@ -53,9 +53,34 @@ public:
     void HashState(CStateHash* hash) const;
 
 private:
+    // What a body pass reads of the live bullets, in chain order, one array
+    // per field so that the boxes are tested many at a time: each bullet's
+    // slot (-1 once a body took it) and owner, and the box its step sweeps
+    // (low and high per axis), widened by its radius and a margin far above
+    // rounding, so that a body whose spheres lie wholly outside that box
+    // can't be hit by it.
+    struct BodyTargets
+    {
+        std::vector<int32_t> slot;
+        std::vector<int32_t> owner;
+        std::vector<float> low[3];
+        std::vector<float> high[3];
+        // One byte per bullet, written by each pass: its box meets the body's.
+        std::vector<uint8_t> near;
+        void Clear();
+    };
+
     int32_t IndexOf(const CBullet* bullet) const;
+    // Takes the bullet out of the chain and the pool; Destroy also drops
+    // the body targets, which every change of the live bullets does.
+    void Unlink(CBullet* bullet);
     void Destroy(CBullet* bullet);
+    void BuildBodyTargets();
 
     int32_t m_head = -1;
     int32_t m_tail = -1;
+    // Kept from one body pass to the next while no bullet moves, comes or
+    // goes but those the passes take.
+    BodyTargets m_bodyTargets;
+    bool m_bodyTargetsValid = false;
 };

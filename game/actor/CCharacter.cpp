@@ -6,7 +6,9 @@
 #include "engine/core/MathConstants.h"
 #include "engine/render/CCamera.h"
 #include "engine/platform/FrameTimer.h"
+#include "game/actor/CBulletDefinition.h"
 #include "game/actor/CCharacterDefinition.h"
+#include "game/actor/CElementAttackDefinition.h"
 #include "game/actor/CClothes.h"
 #include "game/actor/CClothesDefinition.h"
 #include "game/actor/CFieldLists.h"
@@ -599,6 +601,31 @@ float CCharacter::GetFirstBulletParameter(const CWeapon* weapon) const
 {
     const CFiringWeapon* firing = weapon != nullptr ? weapon->AsFiringWeapon() : nullptr;
     return firing != nullptr ? firing->GetFirstBulletParameter() : 0.0f;
+}
+
+bool CCharacter::GetAimOrigin(CkvrVector3* muzzle, float* range) const
+{
+    // The state in which a running element attack aims a weapon of its own.
+    constexpr uint32_t kAttackAimState = 3;
+    const CElementAttackDefinition* attack = m_elementAttack.GetDefinition();
+    const CWeaponDefinition* own = m_state.actionState == kAttackAimState && attack != nullptr &&
+                                           !attack->ownWeapon.empty() && m_gameData != nullptr
+                                       ? m_gameData->FindWeapon(attack->ownWeapon.c_str())
+                                       : nullptr;
+    if (own == nullptr || own->bullets.empty() || m_definition == nullptr)
+    {
+        const CWeapon* main = GetMainWeapon();
+        *range = GetFirstBulletParameter(main);
+        return GetMuzzlePosition(main, muzzle);
+    }
+    // The sums a held weapon's muzzle makes.
+    const CkvrVector3 hand = CWeapon::TurnByYaw(m_definition->handOffset, m_rotation.y);
+    const CkvrVector3 offset = CWeapon::TurnByYaw(own->bullets[0].muzzle, m_rotation.y);
+    *muzzle = CkvrVector3(m_position.x + hand.x + offset.x, m_position.y + hand.y + offset.y,
+                          m_position.z + hand.z + offset.z);
+    const CBulletDefinition* bullet = m_gameData->FindBullet(own->bullets[0].bullet.c_str());
+    *range = bullet != nullptr ? bullet->range : 0.0f;
+    return true;
 }
 
 void CCharacter::UpdateWeaponHolders()

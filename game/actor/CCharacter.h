@@ -149,7 +149,12 @@ public:
     static void CopyTo(const CCharacter* source, CCharacter* target);
     CMesh* GetModel() const { return m_model; }
     CAnimationController* GetAnimation() const { return m_animation; }
+    // The character's own twelve radio messages (what setups copy into
+    // their entries).
     const tag_TOLQRADIOCHAT* GetRadioChatTable() const;
+    // The messages this fighter sends in battle: its battle data's, the
+    // character's own before Setup.
+    const tag_TOLQRADIOCHAT* GetBattleRadioChat() const;
 
     // Unpacks the record into the fighter's own pad and keeps its bytes: the
     // one way input reaches a fighter.
@@ -192,6 +197,11 @@ public:
     bool GetMuzzlePosition(const CWeapon* weapon, CkvrVector3* out) const;
     // The range of the bullet of the weapon's first record; 0 when none.
     float GetFirstBulletParameter(const CWeapon* weapon) const;
+    // Where the fighter's aim starts and how far it reaches: the muzzle of
+    // the main weapon, or in action state 3 that of the running element
+    // attack's own weapon (the hand plus its first bullet record's muzzle).
+    // False without a firing weapon to aim.
+    bool GetAimOrigin(CkvrVector3* muzzle, float* range) const;
 
     // Clothes: 0 for null or a mask without the own bit; otherwise takes off
     // the worn clothes sharing a slot bit and wears it in its slots.

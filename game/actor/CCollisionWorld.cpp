@@ -4,6 +4,7 @@
 #include "engine/render/HitModel.h"
 #include "game/actor/CBullet.h"
 
+#include <algorithm>
 #include <cmath>
 
 void CCollisionWorld::AddGroundTriangle(const CkvrVector3& a, const CkvrVector3& b, const CkvrVector3& c)
@@ -33,7 +34,25 @@ void CCollisionWorld::AddHitQuad(const CkvrVector3& a, const CkvrVector3& b, con
 uint32_t CCollisionWorld::AddBox(const CkvrVector3& centre, const CkvrVector3& half, uint16_t life)
 {
     m_boxes.push_back({centre, half, life, false});
+    const float low[3] = {centre.x - half.x, centre.y - half.y, centre.z - half.z};
+    const float high[3] = {centre.x + half.x, centre.y + half.y, centre.z + half.z};
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        // A box of no numbers may still be met along the other axes: then
+        // no segment is ever apart from all the boxes.
+        const bool number = !std::isnan(low[axis]) && !std::isnan(high[axis]);
+        m_boxesBounds[axis] = !number ? -INFINITY : (low[axis] < m_boxesBounds[axis] ? low[axis] : m_boxesBounds[axis]);
+        m_boxesBounds[3 + axis] =
+            !number ? INFINITY : (high[axis] > m_boxesBounds[3 + axis] ? high[axis] : m_boxesBounds[3 + axis]);
+    }
     return static_cast<uint32_t>(m_boxes.size() - 1);
+}
+
+void CCollisionWorld::ClearBoxes()
+{
+    m_boxes.clear();
+    const float empty[6] = {INFINITY, INFINITY, INFINITY, -INFINITY, -INFINITY, -INFINITY};
+    std::copy(empty, empty + 6, m_boxesBounds);
 }
 
 void CCollisionWorld::SetExtent(const CkvrVector3& minimum, const CkvrVector3& maximum)
@@ -144,13 +163,46 @@ uint32_t CCollisionWorld::IntersectHitModelNearest(const CkvrVector3& start, con
     return IntersectTriangleList(m_hit, start, end, HIT_SIDE_BOTH, point, normal);
 }
 
+namespace
+{
+// Far above the rounding of the slab test: 1/64 of a unit, and more far from
+// the origin, where floats are coarser.
+void Widen(float* low, float* high)
+{
+    constexpr float kMargin = 1.0f / 64.0f;
+    constexpr float kRelativeMargin = 1.0f / (1 << 20);
+    for (int axis = 0; axis < 3; ++axis)
+    {
+        const float size = std::fabs(low[axis]) > std::fabs(high[axis]) ? std::fabs(low[axis]) : std::fabs(high[axis]);
+        low[axis] -= kMargin + size * kRelativeMargin;
+        high[axis] += kMargin + size * kRelativeMargin;
+    }
+}
+
+bool Apart(const float* lowA, const float* highA, const float* lowB, const float* highB)
+{
+    return highA[0] < lowB[0] || lowA[0] > highB[0] || highA[1] < lowB[1] || lowA[1] > highB[1] ||
+           highA[2] < lowB[2] || lowA[2] > highB[2];
+}
+}
+
 uint32_t CCollisionWorld::IntersectStageObjects(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                          CkvrVector3* normal)
 {
+    // A box wholly apart from the segment's bounds, by more than any
+    // rounding of the slab test, can't be hit: it is passed over unasked.
+    float low[3], high[3];
+    GetPointBounds(low, high, &start.x, &end.x);
+    Widen(low, high);
+    if (Apart(low, high, m_boxesBounds, m_boxesBounds + 3))
+        return 0;
     float best = INFINITY;
     for (uint32_t i = 0; i < m_boxes.size(); ++i)
     {
-        if (m_boxes[i].broken)
+        const Box& box = m_boxes[i];
+        const float boxLow[3] = {box.centre.x - box.half.x, box.centre.y - box.half.y, box.centre.z - box.half.z};
+        const float boxHigh[3] = {box.centre.x + box.half.x, box.centre.y + box.half.y, box.centre.z + box.half.z};
+        if (box.broken || Apart(low, high, boxLow, boxHigh))
             continue;
         float t = 0.0f;
         CkvrVector3 n;

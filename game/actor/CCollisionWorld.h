@@ -3,6 +3,7 @@
 #include "game/actor/IBattleStage.h"
 #include "game/actor/IBulletWorld.h"
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -60,7 +61,7 @@ public:
     uint32_t DamageBox(uint32_t index, uint32_t amount) override;
     uint32_t GetBoxCount() const override { return static_cast<uint32_t>(m_boxes.size()); }
     uint32_t SphereTouchesBox(uint32_t index, const float sphere[4]) const override;
-    void ClearBoxes() { m_boxes.clear(); }
+    void ClearBoxes();
     // A broken box stands again with its life.
     void RestoreBox(uint32_t index, uint16_t life);
     const std::vector<Box>& GetBoxes() const { return m_boxes; }
@@ -72,6 +73,9 @@ private:
     std::vector<Triangle> m_ground;
     std::vector<Triangle> m_hit;
     std::vector<Box> m_boxes;
+    // Around every box (broken ones too): a segment apart from it meets
+    // none of them.
+    float m_boxesBounds[6] = {INFINITY, INFINITY, INFINITY, -INFINITY, -INFINITY, -INFINITY};
     std::vector<CkvrVector3> m_starts;
     std::vector<CkvrVector3> m_startRotations;
     float m_extent[6] = {-1000, -1000, -1000, 1000, 1000, 1000};

@@ -6,25 +6,28 @@
 
 #include <cmath>
 
+// After a removal the scan goes on at the next index, so whatever moved
+// into the freed place waits for the next frame: every machine and every
+// replay visits the field in this one order.
 void CFieldLists::Update(IBattleStage* stage, uint32_t milliseconds)
 {
-    for (size_t i = 0; i < weapons.size();)
+    for (size_t i = 0; i < weapons.size(); ++i)
     {
-        if (weapons[i]->Update(milliseconds) == 0)
-        {
-            weapons[i]->ReleaseRuntime();
-            weapons.erase(weapons.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-        else
-            ++i;
+        if (weapons[i]->Update(milliseconds) != 0)
+            continue;
+        weapons[i]->ReleaseRuntime();
+        weapons.erase(weapons.begin() + static_cast<std::ptrdiff_t>(i));
     }
-    for (size_t i = 0; i < items.size();)
+    // An item moves only while it stays on the field.
+    for (size_t i = 0; i < items.size(); ++i)
     {
-        items[i]->MoveWithCollision(stage);
-        if (items[i]->Update(0) == 0)
-            items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
-        else
-            ++i;
+        if (items[i]->Update(0) != 0)
+        {
+            items[i]->MoveWithCollision(stage);
+            continue;
+        }
+        items[i]->ReleaseAttachedEffect();
+        items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
     }
 }
 

@@ -117,12 +117,12 @@ public:
     int32_t owner = -1;
     bool held = false;
 
-protected:
-    explicit CWeapon(const CWeaponDefinition* definition);
-
     // An offset in the body's frame (x right, y up, z forward) turned by a
     // yaw in degrees, as firing turns it.
     static CkvrVector3 TurnByYaw(const CkvrVector3& offset, float yawDegrees);
+
+protected:
+    explicit CWeapon(const CWeaponDefinition* definition);
 
     AmmoRecord m_ammo;
     const CGameDataLists* m_gameData = nullptr;

@@ -96,8 +96,16 @@ void CCharacter::StartState(uint32_t state)
 
 void CCharacter::UpdateActions(tag_TOLQBATTLEFRAME* frame, uint32_t milliseconds)
 {
-    if (m_definition == nullptr || m_state.actionState == STATE_STOPPED)
+    if (m_definition == nullptr)
         return;
+    // A fighter stopped at the goal stands where it stopped: whatever speed
+    // it had then is gone (it still falls to the ground).
+    if (m_state.actionState == STATE_STOPPED)
+    {
+        m_state.velocity.x = 0.0f;
+        m_state.velocity.z = 0.0f;
+        return;
+    }
     if (m_state.actionState == STATE_DOWN)
     {
         UpdateDown(frame);
@@ -499,7 +507,7 @@ void CCharacter::UpdateRadio()
     {
         if (!Pressed(static_cast<uint8_t>(KVR_BUTTON_FUNCTION_FIRST + i)))
             continue;
-        const CCharacterDefinition::RadioChat& chat = m_definition->radio[i];
+        const tag_TOLQRADIOCHAT& chat = m_data->radioChat[i];
         if (chat.scope != 0 && m_data->teamBattle == 0)
             continue;
         if (m_data->console != nullptr)

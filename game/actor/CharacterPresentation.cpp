@@ -156,3 +156,8 @@ const tag_TOLQRADIOCHAT* CCharacter::GetRadioChatTable() const
 {
     return m_definition != nullptr ? m_definition->radio : nullptr;
 }
+
+const tag_TOLQRADIOCHAT* CCharacter::GetBattleRadioChat() const
+{
+    return m_data != nullptr ? m_data->radioChat : GetRadioChatTable();
+}

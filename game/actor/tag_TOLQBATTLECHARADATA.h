@@ -1,5 +1,7 @@
 #pragma once
 
+#include "game/actor/tag_TOLQRADIOCHAT.h"
+
 #include <cstdint>
 #include <string>
 
@@ -21,6 +23,7 @@ struct tag_TOLQBATTLECHARADATA
         FACTOR_GAUGE_REFILL = 4,
         FACTOR_DAMAGE_TAKEN = 5,
     };
+    static constexpr uint32_t kRadioChats = 12;
 
     float factors[6] = {1.0f, 0.0f, 1.0f, 0.0f, 1.0f, 1.0f};
     float mouseSensitivity = 2.0f;
@@ -28,6 +31,9 @@ struct tag_TOLQBATTLECHARADATA
     uint32_t friendlyFire = 0;
     uint32_t extra = 0;
     uint32_t localInput = 0;
+    // The twelve messages the fighter sends on F1-F12: a human player's
+    // own, a computer's its character's.
+    tag_TOLQRADIOCHAT radioChat[kRadioChats] = {};
     std::string name;
     uint32_t teamBattle = 0;
     uint32_t npc = 0;

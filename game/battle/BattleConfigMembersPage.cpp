@@ -54,6 +54,9 @@ constexpr float kIconsBottom = kDecideAt.y - 8.0f;
 // The edited panel's arrows swing outward by up to this much once a second.
 constexpr float kArrowSwing = 4.0f;
 constexpr uint32_t kSwingPeriod = 1000;
+// The preview faces the setup's camera, which stands at -z looking along
+// +z, turned 8 degrees: a fighter faces +z at yaw 0, so half round and 8.
+const CkvrVector3 kPreviewRotation(0.0f, 180.0f + 8.0f, 0.0f);
 
 MenuPoint At(int32_t panel, MenuPoint offset)
 {
@@ -470,8 +473,7 @@ void CBattleConfig::PrepareEntry(tag_TOLQBATTLEPLAYER* entry)
     for (uint32_t k = 0; k < tag_TOLQBATTLEPLAYER::kWeapons; ++k)
         entry->weapons[k] = ownWeapons ? play->weapons[k] : definition->defaultWeapons[k];
     entry->preview->Create(0);
-    const CkvrVector3 rotation(0.0f, 8.0f, 0.0f);
-    entry->preview->SetRotation(&rotation);
+    entry->preview->SetRotation(&kPreviewRotation);
     entry->preview->UpdateWorldMatrix();
 }
 

@@ -14,6 +14,7 @@
 #include "engine/render/CCamera.h"
 #include "engine/render/CFontTexture.h"
 #include "engine/render/CRenderList.h"
+#include "engine/render/CShader.h"
 #include "game/actor/CCharacter.h"
 #include "game/actor/CWeaponDefinition.h"
 #include "game/app/CController.h"
@@ -40,6 +41,11 @@ constexpr int32_t kRemoveItem = -1;
 constexpr float kTurnSpeed = 180.0f;
 constexpr float kSlideSpeed = 1.0f;
 constexpr float kSlideLimit = 0.8f;
+// The preview faces the camera: its light comes from above and behind the
+// viewer, white, with a grey ambient so that the shaded side still reads.
+constexpr float kPreviewLight[3] = {-0.3f, -0.7f, 0.8f};
+constexpr float kPreviewDiffuse[4] = {0.9f, 0.9f, 0.85f, 1.0f};
+constexpr float kPreviewAmbient[4] = {0.5f, 0.5f, 0.55f, 1.0f};
 
 int32_t CategoryOfType(uint8_t type)
 {
@@ -678,6 +684,12 @@ void CBattleConfig::RenderPreview()
     CGraphics* graphics = g_pController->GetGraphics();
     graphics->Begin3D();
     m_camera->Apply();
+    if (CShader* shader = CGraphics::GetDefaultShader())
+    {
+        shader->SetFloatArray("g_LightDir", kPreviewLight, 3);
+        shader->SetVector("g_LightDiffuse", kPreviewDiffuse);
+        shader->SetVector("g_WorldAmbient", kPreviewAmbient);
+    }
     list->Clear();
     own->preview->Render(reinterpret_cast<uintptr_t>(list));
     list->Draw();

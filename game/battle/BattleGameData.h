@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 class CGameDataLists;
 class CResourceController;
 
@@ -8,3 +10,7 @@ class CResourceController;
 // point into for the battle's life. A controller without those lists (or
 // none) leaves lists empty.
 void CopyGameDataLists(CResourceController* controller, CGameDataLists* lists);
+
+// How many characters a battle built now would find in the controller's
+// list (0 without one).
+uint32_t CountGameCharacters(CResourceController* controller);

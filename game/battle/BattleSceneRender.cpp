@@ -60,9 +60,11 @@ void CBattleScene::PlaceListener()
     const CCharacter* listener = local < GetPlayerCount() ? m_fighters[local] : nullptr;
     if (viewed >= GetPlayerCount() || m_fighters[viewed] == nullptr || listener == nullptr)
     {
+        // The camera's own up: a fixed (0, 1, 0) would lie along the line
+        // of sight of a camera looking straight down.
         const CkvrVector3 eye = m_camera->GetEye();
         const CkvrVector3 front = m_camera->GetTarget() - eye;
-        const CkvrVector3 up(0.0f, 1.0f, 0.0f);
+        const CkvrVector3 up = m_camera->GetViewUp();
         m_listener->SetPosition(&eye);
         m_listener->SetOrientation(&front, &up);
         return;

@@ -71,9 +71,19 @@ void SetBattleCameraViewport(CCamera* camera)
     camera->SetViewport(0, 0, static_cast<uint32_t>(system->GetWidth()), static_cast<uint32_t>(system->GetHeight()));
 }
 
+namespace
+{
+CFilter* g_headlessFilter = nullptr;
+}
+
 CFilter* GetBattleHDRFilter()
 {
-    return g_pController != nullptr ? g_pController->GetHDRFilter() : nullptr;
+    return g_pController != nullptr ? g_pController->GetHDRFilter() : g_headlessFilter;
+}
+
+void SetBattleHDRFilter(CFilter* filter)
+{
+    g_headlessFilter = filter;
 }
 
 void RecentreBattleMouse(CInput* input)

@@ -32,6 +32,9 @@ void PlayBattleMenuSound(MenuSound sound);
 void SetBattleCameraViewport(CCamera* camera);
 // The HDR filter the frame is drawn through; null without one.
 CFilter* GetBattleHDRFilter();
+// The filter a battle without the game application draws through (a
+// benchmark drawing what the game draws); null, the default, for none.
+void SetBattleHDRFilter(CFilter* filter);
 // Puts the mouse back at the window's centre while the game window has the
 // keyboard focus, so that turning never runs into the screen's edge.
 void RecentreBattleMouse(CInput* input);

@@ -509,8 +509,10 @@ bool CBattleConfig::OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t l
         tag_TOLQBATTLERULE rules;
         if (m_host || !SetupMessages::DecodeRules(payload, length, &rules))
             return false;
-        // Each side keeps its own music.
-        rules.musicChoice = m_setting->rules.musicChoice;
+        // The music too: a guest's own choice lasts until the host's next
+        // rules. The music is drawn before the seed, so a track that differs
+        // (a user's own file at that place, or a random draw) changes
+        // nothing in the battle.
         m_setting->rules = rules;
         return true;
     }

@@ -65,6 +65,10 @@ constexpr float kWindowBorderPixels = 36.0f;
 constexpr int kCameraFov = 45;
 constexpr float kCameraNear = 0.1f;
 constexpr float kCameraFar = 1500.0f;
+// A key's yaw counts from the fighter's back: 180 puts the eye in front of
+// its face. Our fighters face +z at yaw 0, where a yaw of 0 already puts
+// the eye in front of them, so the keys are turned half round.
+constexpr float kKeyYawFromBehind = 180.0f;
 
 bool Pressed(const tag_KVRPADSTATE* pad, uint8_t button)
 {
@@ -385,7 +389,8 @@ void CBattleConsole::UpdateCamera(CCamera* camera) const
     if (camera == nullptr || m_state.cameraKeys.empty() || m_state.focused == nullptr)
         return;
     const tag_TOLQCAMERAKEY key = KeyAt(m_state.cameraKeys, m_state.phaseClock - m_state.cameraStart);
-    const CkvrVector3 angles = *m_state.focused->GetRotation() + key.angles;
+    const CkvrVector3 angles =
+        *m_state.focused->GetRotation() + key.angles + CkvrVector3(0.0f, kKeyYawFromBehind, 0.0f);
     const CkvrVector3 target = *m_state.focused->GetPosition() + key.offset;
     CkvrMatrix turn;
     turn.SetRotation(&angles);
@@ -557,7 +562,7 @@ void CBattleConsole::AddRadioMessage(uint32_t fighter, uint32_t message)
         message >= CCharacterDefinition::kRadioChats)
         return;
     CCharacter* sender = m_state.characters[fighter];
-    const tag_TOLQRADIOCHAT* table = sender->GetRadioChatTable();
+    const tag_TOLQRADIOCHAT* table = sender->GetBattleRadioChat();
     if (table == nullptr)
         return;
     // The table's texts fill their 33 bytes and need not end in a NUL: at

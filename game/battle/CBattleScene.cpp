@@ -30,8 +30,10 @@
 #include "game/battle/BattleServices.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CReplay.h"
+#include "game/battle/ReplaySettingBlock.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -97,6 +99,13 @@ int CBattleScene::Init(uintptr_t argument)
     // The resources the fighters find their models and sounds in: the game
     // application installs its own when it publishes its services.
     CopyGameDataLists(CActorResources::GetController(), &m_gameData);
+    std::string unresolved;
+    if (m_setting->playback != 0 &&
+        !ReplaySeatsResolve(*m_setting, static_cast<uint32_t>(m_gameData.characters.size()), &unresolved))
+    {
+        LogFailure("The replay can't be played", unresolved.c_str());
+        return 0;
+    }
     // The music is drawn before the seed is set, as every peer draws it.
     PickMusic();
     m_camera = std::make_unique<CCamera>();
@@ -135,6 +144,12 @@ int CBattleScene::Init(uintptr_t argument)
     CreateNpcs();
     if (!SetUpConsole())
         return 0;
+    // Counted once the battle stands: a start that fails, and may be tried
+    // again every frame, counts nothing.
+    if (m_setting->session != nullptr)
+        CountBattleNetwork(GetLocalPlayerIndex());
+    else
+        CountBattleOffline(GetLocalPlayerIndex());
     StartRecording();
     StartMusic();
     return 1;
@@ -311,6 +326,8 @@ void CBattleScene::CreatePlayers()
         data.flags = entry.flags;
         data.extra = entry.extra;
         data.localInput = m_setting->playback != 0 ? (computer ? 1u : 0u) : entry.localInput;
+        const tag_TOLQRADIOCHAT* radio = computer ? definition->radio : entry.radioChat;
+        std::copy_n(radio, tag_TOLQBATTLECHARADATA::kRadioChats, data.radioChat);
         data.name = entry.name != nullptr ? entry.name : "";
         data.npc = 0;
         data.team = entry.team;
@@ -326,10 +343,6 @@ void CBattleScene::CreatePlayers()
         m_fighters[i] = fighter.get();
         m_owned.push_back(std::move(fighter));
     }
-    if (m_setting->session != nullptr)
-        CountBattleNetwork(GetLocalPlayerIndex());
-    else
-        CountBattleOffline(GetLocalPlayerIndex());
 }
 
 void CBattleScene::CreateNpcs()
@@ -361,6 +374,7 @@ void CBattleScene::CreateNpcs()
         data.flags = 0;
         data.extra = 0;
         data.localInput = 1;
+        std::copy_n(definition->radio, tag_TOLQBATTLECHARADATA::kRadioChats, data.radioChat);
         data.name = definition->name;
         data.npc = 1;
         data.team = tag_TOLQBATTLEPLAYER::kNoTeam;

@@ -75,7 +75,8 @@ public:
 
     // argument: the tag_TOLQBATTLESETTING (0: a default setting for two,
     // freed with the battle). 0 when the battle can't be built: the HUD
-    // fails, or there is no stage to fight on.
+    // fails, there is no stage to fight on, or a replay's seat names a
+    // character the loaded data lacks.
     int Init(uintptr_t argument) override;
     // One battle frame. Returns 1.
     int Update(uintptr_t argument) override;
@@ -121,6 +122,8 @@ public:
     CStage* GetStage() const { return m_stage.get(); }
     CFieldLists* GetField() { return &m_field; }
     CCamera* GetCamera() const { return m_camera.get(); }
+    // Placed by Render.
+    const CListener* GetListener() const { return m_listener.get(); }
     CInput* GetInput() const { return m_input; }
     CBulletMemoryList* GetBullets() const { return m_bullets; }
     // Every simulated field, for comparing two runs frame by frame.

@@ -104,6 +104,21 @@ MenuRect CConsoleRenderer::SpriteStretched(const MenuCell& cell, MenuPoint at, M
     return PlaceRect({at.x, at.y, at.x, at.y}, anchor, {}, cell.Width() * scaleX, cell.Height() * scaleY);
 }
 
+MenuRect CConsoleRenderer::DrawFigures(const ConsoleSheet::CellRow& row, const std::string& figures, MenuPoint at,
+                                       float pitch, float scale, uint32_t color) const
+{
+    MenuRect all{at.x, at.y, at.x, at.y};
+    for (size_t i = 0; i < figures.size(); ++i)
+    {
+        const char figure = figures[i];
+        const uint32_t index = figure >= '0' && figure <= '9' ? static_cast<uint32_t>(figure - '0') : 0;
+        const MenuPoint place{at.x + pitch * static_cast<float>(i), at.y};
+        const MenuRect drawn = Sprite(row.Inked(index), place, MenuAnchor::TopLeft, color, scale);
+        all = {all.left, all.top, drawn.right, std::max(all.bottom, drawn.bottom)};
+    }
+    return all;
+}
+
 void CConsoleRenderer::Report(HudItem item, uint32_t index, const MenuRect& rect, std::string label)
 {
     if (m_items != nullptr)

@@ -208,6 +208,13 @@ private:
                     float depth = 0.0f) const;
     MenuRect SpriteStretched(const MenuCell& cell, MenuPoint at, MenuAnchor anchor, float scaleX, float scaleY,
                              uint32_t color) const;
+    // The figures of a number panel, one per character of figures (a digit
+    // picks that picture of the row, anything else its first), the first
+    // with its top-left corner at the layout point, each pitch further
+    // along; each drawn as far as its ink reaches. Returns where they lie,
+    // to the last one's ink.
+    MenuRect DrawFigures(const ConsoleSheet::CellRow& row, const std::string& figures, MenuPoint at, float pitch,
+                         float scale, uint32_t color) const;
     void Report(HudItem item, uint32_t index, const MenuRect& rect, std::string label = {});
     // Edges of the screen in layout units, and points given from them.
     float Right() const { return m_area.right; }

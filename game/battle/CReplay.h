@@ -32,7 +32,9 @@ class CReplay : public CResourceBase
 public:
     static constexpr uint32_t kCapacity = 6000;
     // A frame longer than this is no frame a battle ran: the file is corrupt.
-    static constexpr uint32_t kMaxFrameMilliseconds = 1000;
+    // Real frames can be long (the first after a slow set-up, a stall):
+    // they play back, held to their length.
+    static constexpr uint32_t kMaxFrameMilliseconds = 60000;
     // Frames shorter than this are paced by the program's own frame limiter.
     static constexpr uint32_t kPacedFrameMilliseconds = 20;
     // The largest replay read: over ten hours of eight human fighters.

@@ -36,7 +36,6 @@ constexpr float kZoomFrom = 6.0f;
 constexpr uint32_t kAlphaBlend = 1;
 constexpr uint32_t kAdditiveBlend = 2;
 constexpr uint32_t kWhite = 0xFFFFFFFF;
-constexpr uint8_t kMirrored = 1; // left to right
 
 float Cube(float v)
 {
@@ -200,9 +199,10 @@ void CConsoleRenderer::DrawSideBands(float u)
         const float along = kStripePitch * static_cast<float>(i) + scroll - kStripePitch;
         Sprite(ConsoleSheet::kBandStripe, {upper.left + along, upper.top + upper.Height() * 0.5f}, MenuAnchor::Left,
                FadedBy(kWhite, alpha));
-        m_painter.Picture(m_resources.sheet, ConsoleSheet::kBandStripe,
-                          {lower.right - along, lower.top + lower.Height() * 0.5f}, FadedBy(kWhite, alpha),
-                          MenuAnchor::Right, 1.0f, kMirrored);
+        // Set from the right edge and running the other way, but the right
+        // way round: the stripe's words must read.
+        Sprite(ConsoleSheet::kBandStripe, {lower.right - along, lower.top + lower.Height() * 0.5f}, MenuAnchor::Right,
+               FadedBy(kWhite, alpha));
     }
     Report(HudItem::BannerBand, 0, lower);
     Report(HudItem::BannerBand, 1, upper);

@@ -6,6 +6,8 @@
 #include "game/battle/CConsoleRenderer.h"
 
 #include "engine/core/GameText.h"
+#include "engine/platform/CGraphics.h"
+#include "engine/render/CCamera.h"
 #include "engine/render/CTexture.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CCharacter.h"
@@ -13,6 +15,7 @@
 #include "game/actor/CStage.h"
 #include "game/actor/CStageObjectDefinition.h"
 #include "game/battle/CBattleConsole.h"
+#include "game/battle/CHudStencil.h"
 #include "game/battle/ConsoleText.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/battle/tag_TOLQCONSOLESTATE.h"
@@ -68,7 +71,10 @@ constexpr uint32_t kMarkRingPeriod = 800;
 constexpr float kMarkRingScale = 0.3f;
 
 // The kill feed and the radio lines, from the top-left and bottom-left.
+// A line's panel ends short of the radar's column at the right, at every
+// window size: a longer text is cut at the panel's end.
 constexpr MenuPoint kFeedAt{4, 68};
+constexpr float kLineRightMargin = 8.0f + 136.0f + 8.0f;
 constexpr float kLineTextSize = 18.0f;
 constexpr float kBackMargin = 4.0f;
 constexpr float kRadioMeasureFromBottom = 108.0f;
@@ -310,10 +316,13 @@ void CConsoleRenderer::DrawRadioLines()
     }
 }
 
-// A line that slides in from the left over 300 ms, stays until 2300 and
-// slides out over 1000 ms; its background is the text's rectangle grown by
-// 4 units (backHeight > 0: that high from the text's top, the text 4 units
-// lower).
+// A line that is wiped in from the left over 300 ms, stays until 2300 and
+// is wiped out towards the left over 1000 ms. Its panel is the text's
+// rectangle grown by 4 units (backHeight > 0: that high from the text's
+// top, the text 4 units lower), never past the panel's end; the wipe shows
+// the panel from its left edge as far as it has come, and the words only
+// where the panel shows, so that the line is cut by its panel, never by
+// the window's edge.
 void CConsoleRenderer::DrawSlidingLine(HudItem item, uint32_t index, const char* text, MenuPoint at, uint32_t clock,
                                        const MenuCell& back, uint32_t backColor, float backHeight)
 {
@@ -323,15 +332,25 @@ void CConsoleRenderer::DrawSlidingLine(HudItem item, uint32_t index, const char*
     rect = {rect.left - kBackMargin, rect.top - kBackMargin, rect.right + kBackMargin, rect.bottom + kBackMargin};
     if (backHeight > 0.0f)
         rect = {rect.left, at.y, rect.right, at.y + backHeight};
-    float slide = 0.0f;
+    rect.right = std::max(rect.left, std::min(rect.right, Right() - kLineRightMargin));
+    float hidden = 0.0f;
     if (clock < kSlideIn)
-        slide = (1.0f - static_cast<float>(clock) / kSlideIn) * rect.right;
+        hidden = (1.0f - static_cast<float>(clock) / kSlideIn) * rect.right;
     else if (clock >= kSlideOutFrom)
-        slide = rect.right * static_cast<float>(clock - kSlideOutFrom) / kSlideOut;
-    const MenuRect moved = rect.Offset(-slide, 0.0f);
-    m_painter.PictureInto(m_resources.sheet, back, moved, backColor);
+        hidden = rect.right * static_cast<float>(clock - kSlideOutFrom) / kSlideOut;
+    const MenuRect shown{rect.left, rect.top, std::max(rect.left, rect.right - hidden), rect.bottom};
+    if (shown.right <= shown.left)
+        return;
+    m_painter.PictureInto(m_resources.sheet, back, shown, backColor);
+    CGraphics* graphics = CCamera::GetGraphics();
+    const CHudStencil clip(graphics != nullptr ? graphics->GetDevice() : nullptr);
+    clip.BeginWriting(0);
+    m_painter.Fill(rect, 0xFF000000);
+    clip.BeginWriting(1);
+    m_painter.Fill(shown, 0xFF000000);
+    clip.BeginClipping();
     const float textY = backHeight > 0.0f ? at.y + kBackMargin : at.y;
-    m_painter.TextAt(m_resources.large, {at.x - slide, textY}, MenuAnchor::TopLeft, kLineTextSize, 1.0f, m_hudColor,
-                     text);
-    Report(item, index, moved, text);
+    m_painter.TextAt(m_resources.large, {at.x, textY}, MenuAnchor::TopLeft, kLineTextSize, 1.0f, m_hudColor, text);
+    clip.End();
+    Report(item, index, shown, text);
 }

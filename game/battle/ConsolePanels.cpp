@@ -49,14 +49,14 @@ constexpr MenuPoint kTeamMarkAt{12, 49};
 constexpr float kTeamMarkScale = 1.4f;
 constexpr uint8_t kNoTeam = 4;
 
-// Effect mark, from the top-right; time, from the top-left.
+// Effect mark, from the top-right; time, from the top-left: the seconds'
+// three figures 18 apart, the separator where the third one ends, and the
+// milliseconds' figures side by side from where the separator ends.
 constexpr MenuPoint kEffectMarkAt{148, 12};
 constexpr MenuPoint kTimeLabelAt{8, 8};
-constexpr float kSecondsX[3] = {14, 32, 50};
-constexpr float kSecondsY = 20;
-constexpr MenuPoint kTimeSeparatorAt{64, 28};
-constexpr float kMillisecondsX[3] = {68, 80, 92};
-constexpr float kMillisecondsY = 28;
+constexpr MenuPoint kSecondsAt{14, 20};
+constexpr float kSecondsPitch = 18.0f;
+constexpr float kMillisecondsY = 28.0f;
 constexpr MenuPoint kNoLimitMarkAt{36, 20};
 
 // Rule panels. Players' lines from the top-left; teams' plates from the top
@@ -116,17 +116,17 @@ void CConsoleRenderer::DrawScope()
     Report(HudItem::Scope, 0, scope);
 }
 
-// Where the main weapon's shot would land: the nearest of the stage's
-// ground, hit model and objects along the camera's line of sight from the
-// muzzle, within the weapon's range; the screen's centre without a hit.
+// Where the aimed shot would land: the nearest of the stage's ground, hit
+// model and objects along the camera's line of sight from the muzzle the
+// fighter aims from, within that weapon's range; the screen's centre
+// without a hit.
 void CConsoleRenderer::DrawAimPoint()
 {
     MenuPoint at = Centre();
-    const CWeapon* weapon = m_focused->GetMainWeapon();
-    const float range = m_focused->GetFirstBulletParameter(weapon);
+    float range = 0.0f;
     CkvrVector3 muzzle;
     CCamera* camera = m_resources.camera;
-    if (camera != nullptr && m_state.stage != nullptr && range > 0.0f && m_focused->GetMuzzlePosition(weapon, &muzzle))
+    if (camera != nullptr && m_state.stage != nullptr && m_focused->GetAimOrigin(&muzzle, &range) && range > 0.0f)
     {
         CkvrVector3 sight = camera->GetTarget() - camera->GetEye();
         const float length = sight.Length();
@@ -274,23 +274,15 @@ void CConsoleRenderer::DrawTime()
     }
     const std::string seconds = ThreeDigits(left / 1000);
     const std::string milliseconds = ThreeDigits(left % 1000);
-    MenuRect secondsRect{};
-    for (size_t i = 0; i < 3; ++i)
-    {
-        const MenuRect digit = Sprite(ConsoleSheet::kBigDigits[static_cast<uint32_t>(seconds[i] - '0')],
-                                      {kSecondsX[i], kSecondsY}, MenuAnchor::TopLeft, m_hudColor);
-        secondsRect = i == 0 ? digit : MenuRect{secondsRect.left, secondsRect.top, digit.right, digit.bottom};
-    }
+    const MenuRect secondsRect =
+        DrawFigures(ConsoleSheet::kBigDigits, seconds, kSecondsAt, kSecondsPitch, 1.0f, m_hudColor);
     Report(HudItem::TimeSeconds, 0, secondsRect, seconds);
-    Sprite(ConsoleSheet::kTimeSeparator, kTimeSeparatorAt, MenuAnchor::TopLeft, m_hudColor);
-    MenuRect millisecondsRect{};
-    for (size_t i = 0; i < 3; ++i)
-    {
-        const MenuRect digit = Sprite(ConsoleSheet::kSmallDigits[static_cast<uint32_t>(milliseconds[i] - '0')],
-                                      {kMillisecondsX[i], kMillisecondsY}, MenuAnchor::TopLeft, m_hudColor);
-        millisecondsRect = i == 0 ? digit : MenuRect{millisecondsRect.left, digit.top, digit.right, digit.bottom};
-    }
-    Report(HudItem::TimeMilliseconds, 0, millisecondsRect, milliseconds);
+    const MenuRect separator = Sprite(ConsoleSheet::kTimeSeparator.Inked(0), {secondsRect.right, kMillisecondsY},
+                                      MenuAnchor::TopLeft, m_hudColor);
+    Report(HudItem::TimeMilliseconds, 0,
+           DrawFigures(ConsoleSheet::kSmallDigits, milliseconds, {separator.right, kMillisecondsY},
+                       ConsoleSheet::kSmallDigits.InkWidth(), 1.0f, m_hudColor),
+           milliseconds);
 }
 
 // ---------------------------------------------------------------- rule panels

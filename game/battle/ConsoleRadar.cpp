@@ -3,13 +3,13 @@
 #include "game/battle/CConsoleRenderer.h"
 
 #include "engine/platform/CGraphics.h"
-#include "engine/platform/device/GraphicsDevice.h"
 #include "engine/render/CCamera.h"
 #include "engine/render/CTexture.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CCharacter.h"
 #include "game/actor/CStage.h"
 #include "game/actor/CStageObjectDefinition.h"
+#include "game/battle/CHudStencil.h"
 #include "game/battle/tag_TOLQCONSOLESTATE.h"
 
 #include <cmath>
@@ -28,46 +28,6 @@ constexpr float kHalfMap = kMapSize * 0.5f;
 // over before it is drawn.
 constexpr float kMapReach = kHalfMap * 1.4143f;
 constexpr float kPi = 3.14159265358979f;
-
-// The stencil mask: where the disc's picture stands the stencil holds 1,
-// and the map and marks are drawn only there.
-class RadarMask
-{
-public:
-    explicit RadarMask(GraphicsDevice* device) : m_device(device) {}
-    // Colour writes off, every drawn texel sets the stencil to value.
-    void BeginWriting(uint32_t value) const
-    {
-        if (m_device == nullptr)
-            return;
-        m_device->SetRenderState(RS_COLORWRITEENABLE, 0);
-        m_device->SetRenderState(RS_STENCILENABLE, 1);
-        m_device->SetRenderState(RS_STENCILFUNC, CMP_ALWAYS);
-        m_device->SetRenderState(RS_STENCILPASS, STENCILOP_REPLACE);
-        m_device->SetRenderState(RS_STENCILREF, value);
-    }
-    // Colour writes on, drawing only where the stencil holds 1.
-    void BeginClipping() const
-    {
-        if (m_device == nullptr)
-            return;
-        m_device->SetRenderState(RS_COLORWRITEENABLE, 0xF);
-        m_device->SetRenderState(RS_STENCILFUNC, CMP_EQUAL);
-        m_device->SetRenderState(RS_STENCILPASS, STENCILOP_KEEP);
-        m_device->SetRenderState(RS_STENCILREF, 1);
-    }
-    void End() const
-    {
-        if (m_device == nullptr)
-            return;
-        m_device->SetRenderState(RS_STENCILENABLE, 0);
-        m_device->SetRenderState(RS_STENCILFUNC, CMP_ALWAYS);
-        m_device->SetRenderState(RS_COLORWRITEENABLE, 0xF);
-    }
-
-private:
-    GraphicsDevice* m_device;
-};
 
 // A stage position on the map, in map units from its centre: the map shows
 // the stage from above with +x to the left and +z down, as the
@@ -102,7 +62,9 @@ void CConsoleRenderer::DrawRadar()
     // A rotating radar keeps the focused fighter's facing up.
     const float turn = m_resources.rotatingRadar ? -m_focused->GetRotation()->y : 0.0f;
     CGraphics* graphics = CCamera::GetGraphics();
-    const RadarMask mask(graphics != nullptr ? graphics->GetDevice() : nullptr);
+    // Where the disc's picture stands the stencil holds 1: the map and the
+    // marks are drawn only there.
+    const CHudStencil mask(graphics != nullptr ? graphics->GetDevice() : nullptr);
     mask.BeginWriting(0);
     m_painter.Fill({centre.x - kMapReach, centre.y - kMapReach, centre.x + kMapReach, centre.y + kMapReach},
                    0xFF000000);

@@ -10,12 +10,20 @@
 namespace ConsoleSheet
 {
 // A row of pictures of one size, each step further along the sheet.
+//
+// The figures of a number panel (digits, dashes, separators) are set closer
+// together than their cells are wide: each stands in the first `ink`
+// pixels of its cell (0: the whole cell). The panel places every figure
+// where the one before it ends, and draws only that part, so that no
+// figure runs into the next whatever the sheet holds past it; the data kit
+// paints each figure inside it.
 struct CellRow
 {
     MenuCell first;
     float stepX = 0.0f;
     float stepY = 0.0f;
     uint32_t count = 1;
+    float ink = 0.0f;
 
     // Picture i of the row; a number past the row gives the last one.
     constexpr MenuCell operator[](uint32_t i) const
@@ -23,13 +31,21 @@ struct CellRow
         const float n = static_cast<float>(i < count ? i : count - 1);
         return {first.left + stepX * n, first.top + stepY * n, first.right + stepX * n, first.bottom + stepY * n};
     }
+    constexpr float InkWidth() const { return ink > 0.0f ? ink : first.Width(); }
+    // The part of picture i that holds its figure.
+    constexpr MenuCell Inked(uint32_t i) const
+    {
+        const MenuCell cell = (*this)[i];
+        return {cell.left, cell.top, cell.left + InkWidth(), cell.bottom};
+    }
 };
 
-// ---- Time
+// ---- Time: seconds in the big digits, the separator, milliseconds in the
+// small ones.
 inline constexpr MenuCell kTimeLabel{.left = 144, .top = 596, .right = 244, .bottom = 640};
-inline constexpr CellRow kBigDigits{{.left = 376, .top = 604, .right = 397, .bottom = 632}, 28, 0, 10};
-inline constexpr MenuCell kTimeSeparator{.left = 376, .top = 636, .right = 380, .bottom = 656};
-inline constexpr CellRow kSmallDigits{{.left = 384, .top = 636, .right = 397, .bottom = 656}, 20, 0, 10};
+inline constexpr CellRow kBigDigits{{.left = 376, .top = 604, .right = 397, .bottom = 632}, 28, 0, 10, 14};
+inline constexpr CellRow kTimeSeparator{{.left = 376, .top = 636, .right = 380, .bottom = 656}};
+inline constexpr CellRow kSmallDigits{{.left = 384, .top = 636, .right = 397, .bottom = 656}, 20, 0, 10, 12};
 inline constexpr MenuCell kNoLimitMark{.left = 656, .top = 604, .right = 700, .bottom = 632};
 
 // ---- Status panel
@@ -59,11 +75,13 @@ inline constexpr MenuCell kKindLabels[kKindLabelCount] = {
     {.left = 904, .top = 356, .right = 1020, .bottom = 384}};
 inline constexpr MenuCell kGaugeDisc{.left = 584, .top = 40, .right = 656, .bottom = 112};
 inline constexpr MenuCell kAmmoGauge{.left = 584, .top = 116, .right = 656, .bottom = 188};
-inline constexpr MenuCell kCounterSlash{.left = 376, .top = 560, .right = 386, .bottom = 580};
-inline constexpr CellRow kRoundDigits{{.left = 376, .top = 528, .right = 396, .bottom = 556}, 24, 0, 10};
-inline constexpr CellRow kCapacityDigits{{.left = 392, .top = 560, .right = 406, .bottom = 580}, 20, 0, 10};
-inline constexpr MenuCell kRoundDash{.left = 616, .top = 528, .right = 636, .bottom = 556};
-inline constexpr MenuCell kCapacityDash{.left = 592, .top = 560, .right = 606, .bottom = 580};
+// The counter: rounds in the round digits, the slash, the capacity in the
+// capacity digits; dashes in their places for a weapon without counts.
+inline constexpr CellRow kRoundDigits{{.left = 376, .top = 528, .right = 396, .bottom = 556}, 24, 0, 10, 16};
+inline constexpr CellRow kCounterSlash{{.left = 376, .top = 560, .right = 386, .bottom = 580}, 0, 0, 1, 8};
+inline constexpr CellRow kCapacityDigits{{.left = 392, .top = 560, .right = 406, .bottom = 580}, 20, 0, 10, 10};
+inline constexpr CellRow kRoundDash{{.left = 616, .top = 528, .right = 636, .bottom = 556}, 0, 0, 1, 16};
+inline constexpr CellRow kCapacityDash{{.left = 592, .top = 560, .right = 606, .bottom = 580}, 0, 0, 1, 10};
 inline constexpr MenuCell kEntryBand{.left = 476, .top = 196, .right = 580, .bottom = 220};
 inline constexpr MenuCell kLevelLabel{.left = 376, .top = 584, .right = 416, .bottom = 600};
 // Levels 1-10.

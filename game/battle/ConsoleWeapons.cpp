@@ -24,11 +24,10 @@ constexpr MenuRect kNameBox{.left = 8, .top = 14, .right = 144, .bottom = 54};
 constexpr float kNameSize = 20.0f * 1.2f;
 constexpr MenuPoint kKindAt{5, 45};
 constexpr MenuPoint kDiscAt{147, 7};
+// The counter: the rounds' figures side by side from kRoundsAt, the slash,
+// and the capacity's figures from where the slash ends.
+constexpr MenuPoint kRoundsAt{108, 46};
 constexpr MenuPoint kSlashAt{160, 54};
-constexpr float kRoundsX[3] = {108, 124, 140};
-constexpr float kRoundsY = 46;
-constexpr float kCapacityX[3] = {168, 178, 188};
-constexpr float kCapacityY = 54;
 constexpr MenuPoint kGaugeCentre{185, 43};
 constexpr float kGaugeRadius = 36.0f;
 constexpr float kGaugeStart = -180.0f;
@@ -110,24 +109,24 @@ void CConsoleRenderer::DrawWeaponPiece(const WeaponView& weapon, MenuPoint topLe
     Report(HudItem::KindLabel, kind,
            Sprite(ConsoleSheet::kKindLabels[kind], kindAt, MenuAnchor::TopLeft, color, scale));
     Sprite(ConsoleSheet::kGaugeDisc, Along(topLeft, kDiscAt, scale), MenuAnchor::TopLeft, color, scale);
-    Sprite(ConsoleSheet::kCounterSlash, Along(topLeft, kSlashAt, scale), MenuAnchor::TopLeft, color, scale);
     DrawCounts(weapon, topLeft, scale, color);
 }
 
-// Rounds or uses against the capacity with the gauge of what is left (of
-// the reload, at half brightness, when empty); dashes for a close-range
-// weapon.
+// Rounds or uses, the slash and the capacity, with the gauge of what is
+// left (of the reload, at half brightness, when empty); dashes on both
+// sides of the slash for a close-range weapon.
 void CConsoleRenderer::DrawCounts(const WeaponView& weapon, MenuPoint topLeft, float scale, uint32_t color)
 {
+    const MenuPoint roundsAt = Along(topLeft, kRoundsAt, scale);
+    const MenuRect slash = Sprite(ConsoleSheet::kCounterSlash.Inked(0), Along(topLeft, kSlashAt, scale),
+                                  MenuAnchor::TopLeft, color, scale);
+    const MenuPoint capacityAt{slash.right, slash.top};
     if (!weapon.counted || weapon.capacity == 0)
     {
-        for (size_t i = 0; i < 3; ++i)
-        {
-            Sprite(ConsoleSheet::kRoundDash, Along(topLeft, {kRoundsX[i], kRoundsY}, scale), MenuAnchor::TopLeft,
-                   color, scale);
-            Sprite(ConsoleSheet::kCapacityDash, Along(topLeft, {kCapacityX[i], kCapacityY}, scale),
-                   MenuAnchor::TopLeft, color, scale);
-        }
+        const float roundPitch = ConsoleSheet::kRoundDash.InkWidth() * scale;
+        const float capacityPitch = ConsoleSheet::kCapacityDash.InkWidth() * scale;
+        DrawFigures(ConsoleSheet::kRoundDash, "---", roundsAt, roundPitch, scale, color);
+        DrawFigures(ConsoleSheet::kCapacityDash, "---", capacityAt, capacityPitch, scale, color);
         return;
     }
     float fraction = static_cast<float>(weapon.count) / static_cast<float>(weapon.capacity);
@@ -148,22 +147,13 @@ void CConsoleRenderer::DrawCounts(const WeaponView& weapon, MenuPoint topLeft, f
            std::to_string(static_cast<int>(fraction * 100.0f)));
     const std::string rounds = ThreeDigits(weapon.count);
     const std::string capacity = ThreeDigits(weapon.capacity);
-    for (size_t i = 0; i < 3; ++i)
-    {
-        Sprite(ConsoleSheet::kRoundDigits[static_cast<uint32_t>(rounds[i] - '0')],
-               Along(topLeft, {kRoundsX[i], kRoundsY}, scale), MenuAnchor::TopLeft, color, scale);
-        Sprite(ConsoleSheet::kCapacityDigits[static_cast<uint32_t>(capacity[i] - '0')],
-               Along(topLeft, {kCapacityX[i], kCapacityY}, scale), MenuAnchor::TopLeft, color, scale);
-    }
-    Report(HudItem::Rounds, 0, MenuRect::At(topLeft.x + kRoundsX[0] * scale, topLeft.y + kRoundsY * scale,
-                                            (kRoundsX[2] - kRoundsX[0]) * scale +
-                                                ConsoleSheet::kRoundDigits.first.Width() * scale,
-                                            ConsoleSheet::kRoundDigits.first.Height() * scale),
+    Report(HudItem::Rounds, 0,
+           DrawFigures(ConsoleSheet::kRoundDigits, rounds, roundsAt, ConsoleSheet::kRoundDigits.InkWidth() * scale,
+                       scale, color),
            rounds);
-    Report(HudItem::Capacity, 0, MenuRect::At(topLeft.x + kCapacityX[0] * scale, topLeft.y + kCapacityY * scale,
-                                              (kCapacityX[2] - kCapacityX[0]) * scale +
-                                                  ConsoleSheet::kCapacityDigits.first.Width() * scale,
-                                              ConsoleSheet::kCapacityDigits.first.Height() * scale),
+    Report(HudItem::Capacity, 0,
+           DrawFigures(ConsoleSheet::kCapacityDigits, capacity, capacityAt,
+                       ConsoleSheet::kCapacityDigits.InkWidth() * scale, scale, color),
            capacity);
 }
 

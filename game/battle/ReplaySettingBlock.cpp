@@ -212,3 +212,18 @@ bool ReadReplaySettingBlock(CByteReader* reader, tag_TOLQBATTLESETTING* setting,
     setting->viewedSlot = ownSlot;
     return true;
 }
+
+bool ReplaySeatsResolve(const tag_TOLQBATTLESETTING& setting, uint32_t characterCount, std::string* reason)
+{
+    for (uint8_t i = 0; i < setting.playerCount; ++i)
+    {
+        const tag_TOLQBATTLEPLAYER& entry = setting.players[i];
+        if (entry.IsClosed() || entry.GetCharacterIndex() < characterCount)
+            continue;
+        if (reason != nullptr)
+            *reason = "seat " + std::to_string(i) + " plays character " + std::to_string(entry.GetCharacterIndex()) +
+                      " of " + std::to_string(characterCount);
+        return false;
+    }
+    return true;
+}

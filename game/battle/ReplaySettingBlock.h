@@ -24,3 +24,10 @@ void WriteReplaySettingBlock(CByteWriter* writer, const tag_TOLQBATTLESETTING& s
 // refused with its reason and leaves setting as it was. The texts are new
 // copies that belong to the setting's owner (FreeReplayTexts).
 bool ReadReplaySettingBlock(CByteReader* reader, tag_TOLQBATTLESETTING* setting, std::string* reason);
+
+// Whether every seat of a read setting can be rebuilt from characterCount
+// loaded characters. A seat that can't would leave its place empty while
+// its input records stay in the frames, and the playback would read every
+// later frame out of step; a computer's would fight another battle. reason
+// names the first such seat.
+bool ReplaySeatsResolve(const tag_TOLQBATTLESETTING& setting, uint32_t characterCount, std::string* reason);

@@ -35,7 +35,7 @@ inline constexpr uint32_t kCursorSize = 8;
 inline constexpr uint32_t kRulesSize = tag_TOLQBATTLERULE::kSize;
 inline constexpr uint32_t kSummarySize = 9;
 inline constexpr uint32_t kEntrySize = 1280;
-// The rules byte a receiver keeps its own of: the music choice.
+// The rules byte of the music choice.
 inline constexpr uint32_t kMusicOffset = 7;
 // Seats are 0-7 players, 8 a computer, 9 closed.
 inline constexpr int8_t kLastSeatState = 9;

@@ -11,13 +11,16 @@
 #include "engine/platform/sound/CSoundBuffer.h"
 #include "engine/render/CFontTexture.h"
 #include "engine/render/CTexture.h"
+#include "game/actor/CActorResources.h"
 #include "game/app/CController.h"
 #include "game/app/GameServices.h"
 #include "game/app/SaveFolder.h"
 #include "game/app/tag_TOLQSCENEPARAM.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
+#include "game/battle/BattleGameData.h"
 #include "game/battle/CReplay.h"
+#include "game/battle/ReplaySettingBlock.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/CMenuPainter.h"
 #include "game/menu/MenuButton.h"
@@ -41,6 +44,7 @@ constexpr uint32_t kRingItem = 8;
 // Texts of the list (UTF-8; converted once through GameText).
 constexpr const char* kDamagedText = "--------";
 constexpr const char* kOtherVersionText = "バージョンが違います";
+constexpr const char* kUnplayableText = "再生できません";
 constexpr const char* kBackText = "戻る";
 constexpr const char* kModeTexts[CReplayScene::kModeCount] = {"対戦", "ネットワーク", "ストーリー", "ミッション"};
 
@@ -124,6 +128,14 @@ CReplayScene::RowCheck OpenChecked(CReplay* replay, const std::string& path, tag
         LogFailure(("replay: \"" + path + "\" is refused").c_str(), replay->GetError().c_str());
         return CReplayScene::RowCheck::Damaged;
     }
+    // Checked before any frame is read: an empty seat would leave its
+    // records in every frame and the rest would be read out of step.
+    std::string reason;
+    if (!ReplaySeatsResolve(*setting, CountGameCharacters(CActorResources::GetController()), &reason))
+    {
+        LogFailure(("replay: \"" + path + "\" can't be played").c_str(), reason.c_str());
+        return CReplayScene::RowCheck::Unplayable;
+    }
     return CReplayScene::RowCheck::Playable;
 }
 }
@@ -205,6 +217,8 @@ const char* CReplayScene::GetStageText(uint32_t row) const
         return m_rows[row].header.stageName;
     case RowCheck::OtherVersion:
         return GameText(kOtherVersionText);
+    case RowCheck::Unplayable:
+        return GameText(kUnplayableText);
     case RowCheck::Damaged:
         break;
     }

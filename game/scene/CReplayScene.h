@@ -7,7 +7,9 @@
 // to the free camera over the stage). The battle's end menus play the file
 // again, go back to the list or to the title. Only files whose header and
 // setting were read and checked are offered: a missing or damaged file
-// shows "--------", one of another version says so, and neither plays.
+// shows "--------", one of another version says so, one whose fighters
+// can't all be rebuilt from the loaded characters shows "再生できません",
+// and none of them plays.
 // The file is checked again when it is chosen, so a file replaced since the
 // list was read plays only if it is still the one its row shows.
 //
@@ -53,6 +55,7 @@ public:
         Playable,
         Damaged,      // missing, unreadable, or a header or setting refused
         OtherVersion, // read, but written by another version
+        Unplayable,   // sound, but a seat's character is not in the loaded data
     };
 
     static constexpr uint32_t kFileRows = 14;
@@ -83,8 +86,8 @@ public:
     bool IsPlayable(uint32_t row) const { return row < kFileRows && m_rows[row].check == RowCheck::Playable; }
     RowCheck GetRowCheck(uint32_t row) const { return m_rows[row < kFileRows ? row : 0].check; }
     const tag_TOLQREPLAYHEADER& GetHeader(uint32_t row) const { return m_rows[row < kFileRows ? row : 0].header; }
-    // The stage column's game text as drawn: the stage's name, "--------"
-    // or "バージョンが違います"; "戻る" for the back row.
+    // The stage column's game text as drawn: the stage's name, "--------",
+    // "バージョンが違います" or "再生できません"; "戻る" for the back row.
     const char* GetStageText(uint32_t row) const;
     float GetFadeA() const { return m_fades.background.Level(); }
     float GetFadeB() const { return m_fades.screen.Level(); }

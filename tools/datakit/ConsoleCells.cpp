@@ -5,8 +5,10 @@
 // parts; the status frame and the participant list's edge line) are drawn
 // as one picture that every one of them cuts from.
 #include "game/battle/ConsoleSheet.h"
+#include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/SheetCells.h"
 
+#include <algorithm>
 #include <string>
 
 namespace SheetCells
@@ -35,10 +37,15 @@ public:
     {
         m_cells.push_back({kHudSheet, rect, std::move(label), kind, color});
     }
+    // A number panel's figures, each painted inside its ink.
     void Digits(const CellRow& row)
     {
         for (uint32_t d = 0; d < row.count; ++d)
-            Add(row[d], std::to_string(d), CellKind::Glyph);
+            Add(row.Inked(d), std::to_string(d), CellKind::Glyph);
+    }
+    void Figure(const CellRow& row, std::string label, CellKind kind, uint32_t color = 0)
+    {
+        Add(row.Inked(0), std::move(label), kind, color);
     }
     std::vector<SheetCell> Take() { return std::move(m_cells); }
 
@@ -46,15 +53,29 @@ private:
     std::vector<SheetCell> m_cells;
 };
 
+// A character's plate carries its name; the last plate also stands for
+// every character numbered past it, and names them all.
+std::string PlateName(uint32_t plate)
+{
+    std::string name;
+    for (uint32_t number = 0; number < GameDataKit::kCharacters; ++number)
+    {
+        if (std::min(number, kCharacterPlates.count - 1) != plate)
+            continue;
+        name += (name.empty() ? "" : " ") + std::string(GameDataKit::kCharacterNames[number]);
+    }
+    return name;
+}
+
 void AddTimeAndStatus(Cells* c)
 {
     c->Add(kTimeLabel, "TIME", CellKind::Panel);
     c->Digits(kBigDigits);
-    c->Add(kTimeSeparator, "", CellKind::BarFill, kWhite);
+    c->Figure(kTimeSeparator, "", CellKind::BarFill, kWhite);
     c->Digits(kSmallDigits);
     c->Add(kNoLimitMark, "∞", CellKind::Glyph, kGold);
     for (uint32_t n = 0; n < kCharacterPlates.count; ++n)
-        c->Add(kCharacterPlates[n], "Fighter " + std::to_string(n + 1), CellKind::Label, kCharacters[n]);
+        c->Add(kCharacterPlates[n], PlateName(n), CellKind::Label, kCharacters[n]);
     // Its bottom border is also the participant list's edge line.
     c->Add(MenuCell{kStatusFrame.left, kStatusFrame.top, kStatusFrame.right, kListEdge.bottom}, "", CellKind::Frame);
     c->Add(kLifeGauge, "", CellKind::BarFill, 0xFF40D860u);
@@ -80,11 +101,11 @@ void AddWeapons(Cells* c)
         c->Add(kKindLabels[k], kKindNames[k], CellKind::Label, kElements[k]);
     c->Add(kGaugeDisc, "", CellKind::Disc);
     c->Add(kAmmoGauge, "", CellKind::Disc, kGold);
-    c->Add(kCounterSlash, "/", CellKind::Glyph);
+    c->Figure(kCounterSlash, "/", CellKind::Glyph);
     c->Digits(kRoundDigits);
     c->Digits(kCapacityDigits);
-    c->Add(kRoundDash, "-", CellKind::Glyph);
-    c->Add(kCapacityDash, "-", CellKind::Glyph);
+    c->Figure(kRoundDash, "-", CellKind::Glyph);
+    c->Figure(kCapacityDash, "-", CellKind::Glyph);
     c->Add(kEntryBand, "", CellKind::Panel);
     c->Add(kLevelLabel, "Lv", CellKind::Glyph, kGold);
     for (uint32_t n = 0; n < kLevelFigures.count; ++n)
@@ -112,8 +133,10 @@ void AddOverlaysAndRules(Cells* c)
     c->Add(kLevelPip, "", CellKind::BarFill, kWhite);
     c->Add(kTargetArrow, "", CellKind::ArrowDown, kGold);
     c->Add(kItemLabel, "ITEM", CellKind::Panel);
+    // Number tags: small on the screen, so the figure takes the tag's whole
+    // height.
     for (uint32_t n = 0; n < 8; ++n)
-        c->Add(kCharacterIcons[n], std::to_string(n + 1), CellKind::Label, kCharacters[n]);
+        c->Add(kCharacterIcons[n], std::to_string(n + 1), CellKind::Caption, kCharacters[n]);
     c->Add(kPointPip, "", CellKind::BarFill, kGold);
     c->Add(kPointPipEmpty, "", CellKind::Bar, kDark);
     c->Add(kMedalPip, "", CellKind::Disc, kGold);
@@ -131,7 +154,7 @@ void AddOverlaysAndRules(Cells* c)
 void AddMessagesAndBanners(Cells* c)
 {
     for (uint32_t i = 0; i < 8; ++i)
-        c->Add(kSlotMarkRows[i / 4][i % 4], std::to_string(i + 1), CellKind::Label, kCharacters[i]);
+        c->Add(kSlotMarkRows[i / 4][i % 4], std::to_string(i + 1), CellKind::Caption, kCharacters[i]);
     c->Add(kMapArrow, "", CellKind::Arrow, kWhite);
     c->Add(kRing, "", CellKind::Ring);
     c->Add(kFeedBack, "", CellKind::Stripe, 0xB0000000u);

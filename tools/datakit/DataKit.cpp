@@ -15,6 +15,7 @@
 #include "tools/datakit/FighterModels.h"
 #include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/GameSceneKit.h"
+#include "tools/datakit/GearLooks.h"
 #include "tools/datakit/ImageEncoder.h"
 #include "tools/datakit/ModelBuilding.h"
 #include "tools/datakit/NamedFiles.h"
@@ -269,6 +270,8 @@ std::vector<FileMaker> Files()
     for (FighterModels::ModelFile& file : FighterModels::Files(GameDataKit::kCharacters))
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (WardrobeKit::ModelFile& file : WardrobeKit::Models())
+        files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
+    for (GearLooks::ModelFile& file : GearLooks::Models())
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});
     for (StageObjectLooks::ModelFile& file : StageObjectLooks::Models(GameDataKit::Files()))
         files.push_back({file.name, [bytes = std::move(file.bytes)] { return bytes; }});

@@ -49,7 +49,8 @@ struct BoneShape
 };
 
 // Facing +z with y up, so +x is the figure's right. The hips stand 0.95
-// above the feet.
+// above the feet. Every length below is scaled by FighterModels::kScale
+// where it is used.
 const BoneShape kBones[BONE_COUNT] = {
     {"root", BONE_ROOT, CkvrVector3(0.0f, 0.0f, 0.0f)},
     {"Hips", BONE_ROOT, CkvrVector3(0.0f, 0.95f, 0.0f)},
@@ -65,13 +66,23 @@ const BoneShape kBones[BONE_COUNT] = {
     {"ShinR", BONE_LEG_R, CkvrVector3(0.0f, -0.45f, 0.0f)},
 };
 
+CkvrVector3 Scaled(const CkvrVector3& v)
+{
+    return v * FighterModels::kScale;
+}
+
+CkvrVector3 Joint(Bone bone)
+{
+    return Scaled(kBones[bone].joint);
+}
+
 CkvrVector3 RestPosition(Bone bone)
 {
-    CkvrVector3 at = kBones[bone].joint;
+    CkvrVector3 at = Joint(bone);
     for (Bone b = bone; b != BONE_ROOT;)
     {
         b = kBones[b].parent;
-        at = at + kBones[b].joint;
+        at = at + Joint(b);
     }
     return at;
 }
@@ -90,7 +101,7 @@ void AddSkeleton(CMesh* mesh, CModelBone* bones[BONE_COUNT])
         CModelBone* parent = bones[kBones[i].parent];
         bone->SetParent(parent);
         parent->GetChildren()->Add(bone);
-        const CkvrVector3 joint = kBones[i].joint;
+        const CkvrVector3 joint = Joint(static_cast<Bone>(i));
         bone->GetLocalMatrix()->SetTranslation(&joint);
         // Skinned from the figure's space: the offset undoes the rest place.
         const CkvrVector3 back = RestPosition(static_cast<Bone>(i)) * -1.0f;
@@ -146,8 +157,8 @@ CModelObject* Box(const Part& part, uint32_t character, const char* name)
 {
     CModelObject* box = new CModelObject();
     box->SetName(name);
-    const CkvrVector3& l = part.low;
-    const CkvrVector3& h = part.high;
+    const CkvrVector3 l = Scaled(part.low);
+    const CkvrVector3 h = Scaled(part.high);
     std::vector<uint32_t> indices;
     auto face = [&](CkvrVector3 p0, CkvrVector3 p1, CkvrVector3 p2, CkvrVector3 p3, CkvrVector3 normal) {
         const CkvrVector3 corners[4] = {p0, p1, p2, p3};
@@ -242,7 +253,8 @@ void AddAnimation(CMesh* mesh, CModelBone* bones[BONE_COUNT], const char* name, 
             }
             *track.rotation->GetAt(k) = {key.seconds * kTicks, 0.0f, Rotation(turn.x, turn.y, turn.z)};
             if (track.position != nullptr)
-                *track.position->GetAt(k) = {key.seconds * kTicks, 0.0f, CkvrVector3(0.0f, key.hipsHeight, 0.0f)};
+                *track.position->GetAt(k) = {key.seconds * kTicks, 0.0f,
+                                             Scaled(CkvrVector3(0.0f, key.hipsHeight, 0.0f))};
             ++k;
         }
         animation->GetBoneAnimationList()->Add(track);

@@ -12,6 +12,16 @@
 // animations its character file names by motion.
 namespace FighterModels
 {
+// The figures stand kHeight tall, head to foot: the height the battle's
+// result shots and the setup's preview frame whole. Both look at 0.7 above
+// the feet; the preview's camera, level and 3.2 away with a field of 30
+// degrees, sees up to about 1.33 below the page's title band. Their shapes
+// are written for a figure kWrittenHeight tall and scaled by kScale, the
+// clothes' boxes on their bones too.
+constexpr float kHeight = 1.25f;
+constexpr float kWrittenHeight = 1.74f;
+constexpr float kScale = kHeight / kWrittenHeight;
+
 // The animations of every figure, by animation index.
 enum Animation : uint8_t
 {

@@ -17,6 +17,7 @@
 #include "game/scene/StorySheet.h"
 #include "tools/datakit/StageObjectLooks.h"
 #include "tools/datakit/StoryDataKit.h"
+#include "tools/datakit/GearLooks.h"
 #include "tools/datakit/WardrobeKit.h"
 
 #include <array>
@@ -26,8 +27,7 @@
 namespace
 {
 constexpr const char* kElementNames[7] = {"fire", "water", "wind", "earth", "thunder", "light", "dark"};
-constexpr const char* kCharacterNames[GameDataKit::kCharacters] = {"Aria", "Bram", "Cleo", "Dax",
-                                                                   "Edda", "Finn", "Gale", "Guide"};
+using GameDataKit::kCharacterNames;
 constexpr uint32_t kAllCharacters = 0xFF;
 
 // The three default weapons weigh 7 together, so a fighter can still pick
@@ -83,7 +83,7 @@ void AddBullets(std::vector<GameDataKit::GameFile>* files)
         b.speed = shape.speed;
         b.gravity = shape.gravity;
         b.radius = shape.radius;
-        b.model = GameDataKit::kModel;
+        b.model = GearLooks::kBulletModel;
         Add(files, "Bullet\\" + shape.name + ".blt", b);
     }
 }
@@ -102,7 +102,7 @@ void AddItems(std::vector<GameDataKit::GameFile>* files)
         i.duration = kind <= CItemDefinition::KIND_SPEED ? 10000 : 0;
         i.radius = 0.6f;
         i.fieldLife = 30000;
-        i.model = GameDataKit::kModel;
+        i.model = GearLooks::kItemModel;
         i.effect = GameDataKit::kEffect;
         Add(files, std::string("Item\\") + kNames[kind] + ".itm", i);
     }
@@ -120,7 +120,7 @@ void AddElements(std::vector<GameDataKit::GameFile>* files)
         e.pickUpRadius = 1.2f;
         e.blessingTime = 20000;
         e.altarRespawn = 30000;
-        e.model = GameDataKit::kModel;
+        e.model = GearLooks::kElementModel;
         Add(files, "Element\\" + name + ".elt", e);
     }
 }
@@ -206,7 +206,7 @@ CWeaponDefinition Weapon(CWeaponDefinition::Format format, const std::string& na
     w.range = format == CWeaponDefinition::FORMAT_SHORT ? 10 : 60;
     w.speed = 30;
     w.reload = 5;
-    w.model = GameDataKit::kModel;
+    w.model = GearLooks::WeaponModel(format);
     w.swingTime = 600;
     w.hitStart = 150;
     w.hitEnd = 300;
@@ -284,16 +284,18 @@ void AddCharacters(std::vector<GameDataKit::GameFile>* files)
         c.epMax = 5;
         c.epRegen = 0.5f;
         c.gaugeRegen = 1.0f;
-        c.radius = 0.4f;
-        c.height = 1.7f;
+        // The body as tall as its figure: the result shots and the previews
+        // frame it whole; the eyes, the hands and the girth in proportion.
+        c.radius = 0.4f * FighterModels::kScale;
+        c.height = FighterModels::kHeight;
         c.walkSpeed = 4.0f;
         c.dashSpeed = 8.0f;
         c.jumpSpeed = 6.0f;
         c.gravity = 15.0f;
         c.airDashSpeed = 10.0f;
         c.dodgeSpeed = 9.0f;
-        c.handOffset = CkvrVector3(0.3f, 1.2f, 0.4f);
-        c.eyeHeight = 1.5f;
+        c.handOffset = CkvrVector3(0.3f, 1.2f, 0.4f) * FighterModels::kScale;
+        c.eyeHeight = 1.5f * FighterModels::kScale;
         c.maximumAttack = std::string("Ema_") + kCharacterNames[index];
         FighterModels::Dress(&c, index);
         c.voices.resize(0x3C);

@@ -26,7 +26,6 @@ std::string ArenaGroundX();
 std::string ArenaHitX();
 
 // Names the definitions refer to that live outside the game data.
-constexpr const char* kModel = "Box.mdl";
 constexpr const char* kGroundModel = "Arena_ground.mdl";
 constexpr const char* kHitModel = "Arena_hit.mdl";
 constexpr const char* kMapPicture = "Map_arena.dds";
@@ -34,5 +33,7 @@ constexpr const char* kEffect = "Efc_hit";
 constexpr const char* kVoice = "Se_select.ogg";
 
 constexpr uint32_t kCharacters = 8;
+// The characters' names, by character index (which is also their number).
+constexpr const char* kCharacterNames[kCharacters] = {"Aria", "Bram", "Cleo", "Dax", "Edda", "Finn", "Gale", "Guide"};
 constexpr const char* kStageName = "Stand-in Arena";
 }

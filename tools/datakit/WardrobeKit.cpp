@@ -3,6 +3,7 @@
 
 #include "engine/core/CByteWriter.h"
 #include "game/actor/CClothesDefinition.h"
+#include "tools/datakit/FighterModels.h"
 #include "tools/datakit/ModelBuilding.h"
 
 #include <cstdio>
@@ -79,11 +80,10 @@ std::vector<WardrobeKit::ModelFile> WardrobeKit::Models()
     std::vector<ModelFile> models;
     for (const Garment& garment : kGarments)
     {
-        // Unweighted: it is drawn with its bone's matrix.
-        const CkvrVector3 low(garment.centre.x - garment.half.x, garment.centre.y - garment.half.y,
-                              garment.centre.z - garment.half.z);
-        const CkvrVector3 high(garment.centre.x + garment.half.x, garment.centre.y + garment.half.y,
-                               garment.centre.z + garment.half.z);
+        // Unweighted: it is drawn with its bone's matrix, on a figure of
+        // the fighters' size.
+        const CkvrVector3 low = (garment.centre - garment.half) * FighterModels::kScale;
+        const CkvrVector3 high = (garment.centre + garment.half) * FighterModels::kScale;
         models.push_back({"Model\\" + ModelName(garment),
                           ModelBuilding::BlockModel(garment.name, low, high, garment.colour)});
     }

@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <cstring>
 
@@ -49,6 +50,24 @@ unsigned CompileShader(GLenum stage, const std::string& source)
     return 0;
 }
 
+constexpr const char* kFogOffMacro = "KVR_FOG_OFF";
+
+// The source with the macro defined right after its first line (the
+// version line, which must come first).
+std::string WithFogOff(const std::string& source)
+{
+    const size_t line = source.find('\n');
+    const size_t at = line == std::string::npos ? source.size() : line + 1;
+    std::string out = source.substr(0, at);
+    if (line == std::string::npos)
+        out += '\n';
+    out += "#define ";
+    out += kFogOffMacro;
+    out += '\n';
+    out += source.substr(at);
+    return out;
+}
+
 // "name[0]" -> "name".
 std::string BaseName(const char* name)
 {
@@ -79,18 +98,23 @@ DeviceEffect::~DeviceEffect()
 void DeviceEffect::FreeGlObjects()
 {
     for (Program& program : m_programs)
-    {
-        if (program.name == 0)
-            continue;
-        m_device->ForgetGlProgram(program.name);
-        glDeleteProgram(program.name);
-        m_device->AddGlCalls(1);
-        program.name = 0;
-    }
+        FreeProgram(program);
     // Textures may go before the effect; the effect never outlives its
     // own bindings.
     m_begun = false;
-    m_activeProgram = -1;
+    m_active = nullptr;
+}
+
+void DeviceEffect::FreeProgram(Program& program)
+{
+    if (program.fogless)
+        FreeProgram(*program.fogless);
+    if (program.name == 0)
+        return;
+    m_device->ForgetGlProgram(program.name);
+    glDeleteProgram(program.name);
+    m_device->AddGlCalls(1);
+    program.name = 0;
 }
 
 bool DeviceEffect::Build(const EffectImage& image)
@@ -131,7 +155,7 @@ bool DeviceEffect::Build(const EffectImage& image)
                 Program program;
                 program.vertexSource = pass.vertexSource;
                 program.fragmentSource = pass.fragmentSource;
-                m_programs.push_back(program);
+                m_programs.push_back(std::move(program));
                 if (!BuildProgram(m_programs.back()))
                     return false;
             }
@@ -144,8 +168,15 @@ bool DeviceEffect::Build(const EffectImage& image)
 
 bool DeviceEffect::BuildProgram(Program& program)
 {
-    const unsigned vertex = CompileShader(GL_VERTEX_SHADER, m_image.sources[program.vertexSource]);
-    const unsigned fragment = vertex != 0 ? CompileShader(GL_FRAGMENT_SHADER, m_image.sources[program.fragmentSource]) : 0;
+    const std::string& vertexText = m_image.sources[program.vertexSource];
+    const std::string& fragmentText = m_image.sources[program.fragmentSource];
+    program.hasFoglessBuild = !program.fogOff && (vertexText.find(kFogOffMacro) != std::string::npos ||
+                                                  fragmentText.find(kFogOffMacro) != std::string::npos);
+    const unsigned vertex =
+        CompileShader(GL_VERTEX_SHADER, program.fogOff ? WithFogOff(vertexText) : vertexText);
+    const unsigned fragment =
+        vertex != 0 ? CompileShader(GL_FRAGMENT_SHADER, program.fogOff ? WithFogOff(fragmentText) : fragmentText)
+                    : 0;
     m_device->AddGlCalls(8);
     if (vertex == 0 || fragment == 0)
     {
@@ -255,25 +286,46 @@ bool DeviceEffect::Begin(uint32_t* passCount)
     return true;
 }
 
+DeviceEffect::Program* DeviceEffect::ProgramForPass(Program& program)
+{
+    if (!program.hasFoglessBuild || program.foglessFailed || m_device->GetRenderState(RS_FOGENABLE) != 0)
+        return &program;
+    if (!program.fogless)
+    {
+        auto fogless = std::make_unique<Program>();
+        fogless->vertexSource = program.vertexSource;
+        fogless->fragmentSource = program.fragmentSource;
+        fogless->fogOff = true;
+        if (!BuildProgram(*fogless))
+        {
+            FreeProgram(*fogless);
+            program.foglessFailed = true;
+            return &program;
+        }
+        program.fogless = std::move(fogless);
+    }
+    return program.fogless.get();
+}
+
 bool DeviceEffect::BeginPass(uint32_t pass)
 {
     if (!m_begun || pass >= m_passPrograms[m_technique].size())
         return false;
-    m_activeProgram = static_cast<int32_t>(m_passPrograms[m_technique][pass]);
-    const Program& program = m_programs[m_activeProgram];
-    if (program.name == 0)
+    Program& chosen = m_programs[m_passPrograms[m_technique][pass]];
+    if (chosen.name == 0)
         return false;
-    Upload(program, -1);
-    BindTextures(program);
-    m_device->SetProgram(program.name);
+    m_active = ProgramForPass(chosen);
+    Upload(*m_active, -1);
+    BindTextures(*m_active);
+    m_device->SetProgram(m_active->name);
     return true;
 }
 
 bool DeviceEffect::EndPass()
 {
-    if (m_activeProgram < 0)
+    if (m_active == nullptr)
         return false;
-    m_activeProgram = -1;
+    m_active = nullptr;
     m_device->SetProgram(0);
     return true;
 }
@@ -283,7 +335,7 @@ bool DeviceEffect::End()
     if (!m_begun)
         return false;
     m_begun = false;
-    m_activeProgram = -1;
+    m_active = nullptr;
     m_device->SetProgram(0);
     // The effect holds no reference on its textures: forget them, so that a
     // texture released after the draw is never bound by a later pass.
@@ -296,11 +348,10 @@ bool DeviceEffect::End()
 void DeviceEffect::MarkChanged(int32_t parameter)
 {
     // A value set while a pass runs reaches the pass's program at once.
-    if (m_activeProgram < 0)
+    if (m_active == nullptr)
         return;
-    const Program& program = m_programs[m_activeProgram];
-    Upload(program, parameter);
-    BindTextures(program);
+    Upload(*m_active, parameter);
+    BindTextures(*m_active);
 }
 
 void DeviceEffect::Upload(const Program& program, int32_t onlyParameter)
@@ -489,8 +540,8 @@ bool DeviceEffect::SetTexture(const char* name, DeviceTexture* texture)
     if (index < 0 || m_image.parameters[index].type != EffectParameterDesc::TYPE_TEXTURE)
         return false;
     m_values[index].texture = texture;
-    if (m_activeProgram >= 0)
-        BindTextures(m_programs[m_activeProgram]);
+    if (m_active != nullptr)
+        BindTextures(*m_active);
     return true;
 }
 

@@ -19,7 +19,9 @@ class DeviceTexture;
 // declared, so the fixed pipeline's stage 0 (and the caches that track it)
 // stay untouched. Programs may read two uniforms the effect fills from the
 // device's render states at each pass: int kvr_FogEnable and vec4
-// kvr_FogColor.
+// kvr_FogColor. A program whose sources test the macro KVR_FOG_OFF is built
+// a second time with it defined, on first need, and that build draws the
+// passes that begin while fog is off: it leaves out what fog costs.
 class DeviceEffect : public DeviceResource
 {
 public:
@@ -75,10 +77,16 @@ private:
     {
         uint32_t vertexSource = 0;
         uint32_t fragmentSource = 0;
+        bool fogOff = false;
         unsigned name = 0;
         std::vector<Uniform> uniforms;
         int32_t fogEnableLocation = -1;
         int32_t fogColorLocation = -1;
+        // The build without fog: made when first needed; failed builds
+        // leave the program drawing with fog tested as before.
+        bool hasFoglessBuild = false;
+        bool foglessFailed = false;
+        std::unique_ptr<Program> fogless;
     };
 
     struct Value
@@ -92,6 +100,9 @@ private:
     explicit DeviceEffect(GraphicsDevice* device) : DeviceResource(device) {}
     bool Build(const EffectImage& image);
     bool BuildProgram(Program& program);
+    // The program a pass draws with under the device's fog state now.
+    Program* ProgramForPass(Program& program);
+    void FreeProgram(Program& program);
     void FindUniforms(Program& program);
     int32_t Find(const char* name) const;
     int32_t FindNumeric(const char* name) const;
@@ -108,5 +119,5 @@ private:
     std::vector<uint32_t> m_samplerUnits; // per parameter
     int32_t m_technique = 0;
     bool m_begun = false;
-    int32_t m_activeProgram = -1;
+    Program* m_active = nullptr;
 };

@@ -38,6 +38,12 @@ public:
     // Attaches the surface to the bound framebuffer `target` (GL enum).
     void AttachTo(unsigned target) const;
 
+    // Counts the device's changes of the contents (draws, clears, copies,
+    // uploads), so that a caller can tell whether the surface is untouched
+    // since it last looked.
+    uint64_t GetVersion() const { return m_version; }
+    void Touch() { ++m_version; }
+
 protected:
     void FreeGlObjects() override;
 
@@ -49,4 +55,5 @@ private:
     unsigned m_name = 0;
     DeviceTexture* m_texture = nullptr;
     uint32_t m_level = 0;
+    uint64_t m_version = 0;
 };

@@ -160,6 +160,8 @@ DeviceResult DeviceTexture::UnlockRect(uint32_t level)
     copy.locked = false;
     if ((copy.flags & LOCK_READONLY) || m_name == 0)
         return DEVICE_OK;
+    if (level < m_surfaces.size() && m_surfaces[level])
+        m_surfaces[level]->Touch();
     Bind();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     const uint32_t w = GetWidth(level);

@@ -684,6 +684,10 @@ DeviceResult GraphicsDevice::Clear(uint32_t flags, uint32_t color, float z, uint
     }
     if (bits == 0)
         return DEVICE_OK;
+    if ((bits & GL_COLOR_BUFFER_BIT) && m_renderTarget != nullptr)
+        m_renderTarget->Touch();
+    if ((bits & (GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT)) && m_depthStencil != nullptr)
+        m_depthStencil->Touch();
     // A clear covers the viewport only.
     SetCapability(GL_SCISSOR_TEST, true, m_gl.scissor);
     KVR_GL(glScissor(static_cast<GLint>(m_viewport.x), static_cast<GLint>(m_viewport.y),
@@ -741,6 +745,7 @@ DeviceResult GraphicsDevice::StretchRect(DeviceSurface* source, const DeviceRect
     source->AttachTo(GL_READ_FRAMEBUFFER);
     BindDrawFramebuffer(m_blitFramebuffer);
     destination->AttachTo(GL_DRAW_FRAMEBUFFER);
+    destination->Touch();
     m_glCalls += 2;
     // Both are stored top-down: no flip.
     KVR_GL(glBlitFramebuffer(from.left, from.top, from.right, from.bottom, to.left, to.top, to.right, to.bottom,

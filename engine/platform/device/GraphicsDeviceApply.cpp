@@ -43,6 +43,10 @@ void Multiply(const float* a, const float* b, float* out)
 DeviceResult GraphicsDevice::PrepareDraw(const VertexLayout& layout, uint32_t type)
 {
     ApplyFramebuffer();
+    if (m_renderTarget != nullptr)
+        m_renderTarget->Touch();
+    if (m_depthStencil != nullptr)
+        m_depthStencil->Touch();
     const bool hasDiffuse = layout.diffuse.Present();
     if (m_statesDirty || layout.pretransformed != m_lastPretransformed || hasDiffuse != m_lastHadDiffuse)
     {

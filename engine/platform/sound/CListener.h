@@ -41,6 +41,7 @@ public:
     uint32_t GetMode() const { return m_mode; }
     const CkvrVector3& GetPosition() const { return m_position; }
     const CkvrVector3& GetFront() const { return m_front; }
+    const CkvrVector3& GetTop() const { return m_top; }
 
 private:
     CkvrVector3 m_position;

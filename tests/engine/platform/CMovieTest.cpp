@@ -9,11 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -216,6 +218,32 @@ TEST_F(CMovieTest, PlayingThroughReachesTheEndAndTheLastFrame)
     EXPECT_TRUE(Near(Bottom(frame), 0xFFFFFF));
     // A step past the end has nothing to show.
     EXPECT_EQ(movie.StepFrame(), 0);
+}
+
+TEST_F(CMovieTest, AFrameHandedOutStaysWhileTheWorkerDecodesAhead)
+{
+    CMovie movie;
+    ASSERT_EQ(movie.Open("movie.mpg"), 1);
+    ASSERT_EQ(movie.PlayToMemory(), 1);
+    SetSeconds(0.2);
+    ASSERT_TRUE(WaitForFrameAt(movie, 0.2));
+    uint8_t* early = movie.GetFrame();
+    ASSERT_NE(early, nullptr);
+    const std::vector<uint8_t> copy(early, early + movie.GetFrameSize());
+    // Asked again with nothing new, the same frame.
+    EXPECT_EQ(movie.GetFrame(), early);
+
+    // Every later frame is decoded while the game still holds the early
+    // one: it must not change under it.
+    SetSeconds(30.0);
+    ASSERT_TRUE(WaitFor([&] { return movie.IsFinished(); }));
+    EXPECT_TRUE(std::equal(copy.begin(), copy.end(), early));
+    EXPECT_TRUE(Near(Top(early), 0xFF0000));
+
+    uint8_t* last = movie.GetFrame();
+    ASSERT_NE(last, nullptr);
+    EXPECT_TRUE(Near(Top(last), 0x0000FF));
+    EXPECT_TRUE(Near(Bottom(last), 0xFFFFFF));
 }
 
 TEST_F(CMovieTest, ReleaseWhileTheWorkerDecodesStopsItFirst)

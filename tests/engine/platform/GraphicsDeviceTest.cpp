@@ -237,6 +237,53 @@ TEST_F(GraphicsDeviceTest, RenderTargetTextureAndBuffersDraw)
     EXPECT_EQ(m_device->GetStreamSource(0), nullptr);
 }
 
+// Every change of a surface's contents moves its version on; sampling it,
+// reading it back or drawing elsewhere does not.
+TEST_F(GraphicsDeviceTest, SurfaceVersionsCountChangesOfTheContents)
+{
+    std::unique_ptr<DeviceTexture> texture(m_device->CreateTexture(16, 16, 1, USAGE_RENDERTARGET, FORMAT_A8R8G8B8));
+    ASSERT_NE(texture, nullptr);
+    DeviceSurface* surface = texture->GetSurfaceLevel(0);
+    DeviceSurface* back = m_device->GetBackBuffer();
+    DeviceSurface* depth = m_device->GetAutoDepthStencil();
+    ASSERT_NE(depth, nullptr);
+    uint64_t version = surface->GetVersion();
+    auto changed = [&] {
+        const bool moved = surface->GetVersion() != version;
+        version = surface->GetVersion();
+        return moved;
+    };
+
+    ASSERT_EQ(m_device->SetRenderTarget(0, surface), DEVICE_OK);
+    EXPECT_FALSE(changed());
+    m_device->Clear(CLEAR_TARGET, 0xFF336699, 1.0f, 0);
+    EXPECT_TRUE(changed());
+    const uint64_t depthBefore = depth->GetVersion();
+    m_device->Clear(CLEAR_ZBUFFER, 0, 1.0f, 0);
+    EXPECT_FALSE(changed());
+    EXPECT_NE(depth->GetVersion(), depthBefore);
+    DrawScreenTriangle(0, 0, 8, 0, 0, 8, 0xFFFFFFFF);
+    EXPECT_TRUE(changed());
+    uint32_t value = 0;
+    ASSERT_EQ(m_device->ReadPixels(surface, 0, 0, 1, 1, &value), DEVICE_OK);
+    EXPECT_FALSE(changed());
+
+    // Drawn from, not into.
+    ASSERT_EQ(m_device->SetRenderTarget(0, back), DEVICE_OK);
+    m_device->SetTexture(0, texture.get());
+    DrawScreenTriangle(0, 0, 8, 0, 0, 8, 0xFFFFFFFF);
+    m_device->SetTexture(0, nullptr);
+    EXPECT_FALSE(changed());
+    const DeviceRect rect = {0, 0, 4, 4};
+    ASSERT_EQ(m_device->StretchRect(back, &rect, surface, &rect, TEXF_POINT), DEVICE_OK);
+    EXPECT_TRUE(changed());
+    void* bits = nullptr;
+    uint32_t pitch = 0;
+    ASSERT_EQ(texture->LockRect(0, &bits, &pitch, nullptr, 0), DEVICE_OK);
+    ASSERT_EQ(texture->UnlockRect(0), DEVICE_OK);
+    EXPECT_TRUE(changed());
+}
+
 TEST_F(GraphicsDeviceTest, TextureLockUploadsBgraTexels)
 {
     std::unique_ptr<DeviceTexture> texture(m_device->CreateTexture(2, 2, 1, 0, FORMAT_A8R8G8B8));

@@ -208,6 +208,47 @@ TEST_F(FilterTest, DeviceResetWithReleaseAndRecreateKeepsTheGlow)
     EXPECT_EQ(Pixel(10, 10), 0u);
 }
 
+// A capture clears the scene and glow targets and the depth only where
+// something touched them since the filter last cleared them.
+TEST_F(FilterTest, CaptureClearsOnlyTargetsThatWereDrawnInto)
+{
+    CHDRFilter hdr;
+    ASSERT_EQ(hdr.Create(256, 256, FORMAT_A8R8G8B8, FORMAT_D24S8), 1);
+    auto version = [&](uint32_t index) { return hdr.GetTarget(index)->GetSurface()->GetVersion(); };
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    const uint64_t scene = version(0);
+    const uint64_t glow = version(1);
+    const uint64_t depth = hdr.GetDepthSurface()->GetVersion();
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    EXPECT_EQ(version(0), scene);
+    EXPECT_EQ(version(1), glow);
+    EXPECT_EQ(hdr.GetDepthSurface()->GetVersion(), depth);
+
+    // Something drawn into the scene target: it, and the depth drawn with
+    // it, are cleared again; the glow target is left.
+    ASSERT_EQ(hdr.SetRenderTarget(0), 1);
+    ASSERT_EQ(hdr.SetDepthStencil(), 1);
+    RectObject red(&graphics, CRect(10, 30, 10, 30), 0xFFFF0000);
+    red.Render(0);
+    graphics.RestoreRenderTarget();
+    graphics.RestoreDepthStencil();
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    EXPECT_NE(version(0), scene);
+    EXPECT_EQ(version(1), glow);
+    EXPECT_NE(hdr.GetDepthSurface()->GetVersion(), depth);
+    uint32_t argb = 0xFFFFFFFF;
+    ASSERT_EQ(device->ReadPixels(hdr.GetTarget(0)->GetSurface(), 20, 20, 1, 1, &argb), DEVICE_OK);
+    EXPECT_EQ(argb, 0u);
+
+    // A viewport of another size is cleared over anew.
+    const uint64_t before = version(1);
+    camera.SetViewport(0, 0, 64, 64);
+    ASSERT_EQ(camera.Apply(), 1);
+    ASSERT_EQ(hdr.BeginCapture(0), 1);
+    EXPECT_NE(version(1), before);
+    hdr.Release();
+}
+
 TEST_F(FilterTest, CaptureAndApplyRestoreTheSurfacesThatWereCurrent)
 {
     CHDRFilter hdr;

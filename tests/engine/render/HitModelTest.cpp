@@ -146,6 +146,36 @@ TEST_F(HitModelTest, RaysGrazingEdgesAndCellBordersStillHit)
     EXPECT_EQ(Both(CkvrVector3(0.5f, 0.01f, 0.5f), CkvrVector3(7.5f, 0.01f, 7.9f)).hit, 0u);
 }
 
+// Each block bounds its own triangles: the lower cells hold floor and the
+// wall's lower rows, the upper ones only the wall's upper rows (or nothing)
+// and a segment through an upper cell away from the wall meets none.
+TEST_F(HitModelTest, EachBlockKnowsTheBoxOfItsOwnTriangles)
+{
+    uint32_t empty = 0;
+    for (uint32_t i = 0; i < stage->GetBlocks()->GetCount(); ++i)
+    {
+        CModelBlock* block = stage->GetBlocks()->GetItem(i);
+        const float* content = block->GetContentBounds();
+        const KVRMODELINDEXSET& set = *block->GetIndexSet();
+        if (set.indices.GetCount() == 0)
+        {
+            EXPECT_GT(content[0], content[3]) << i;
+            ++empty;
+            continue;
+        }
+        for (uint32_t k = 0; k < set.indices.GetCount(); ++k)
+        {
+            const CkvrVector3& p = stage->GetVertexList()->GetAt(set.indices.GetData()[k])->position;
+            EXPECT_TRUE(p.x >= content[0] && p.y >= content[1] && p.z >= content[2] && p.x <= content[3] &&
+                        p.y <= content[4] && p.z <= content[5])
+                << i;
+        }
+    }
+    EXPECT_GT(empty, 0u);
+    EXPECT_EQ(Both(CkvrVector3(0.5f, 3, 0.5f), CkvrVector3(7.5f, 3, 7.5f)).hit, 0u);
+    EXPECT_EQ(Both(CkvrVector3(0.5f, 3, 0.5f), CkvrVector3(7.5f, 3, 8.5f), HIT_SIDE_BOTH).hit, 1u);
+}
+
 TEST_F(HitModelTest, TheNearestOfHitsInTwoBlocksWinsAndTheFirstStopsWithoutAPoint)
 {
     // Falling towards the wall: the floor at z = 5.5 first, the wall's part

@@ -329,6 +329,30 @@ TEST_F(SkinnedDrawTest, BoneIndicesPastThePaletteMoveNothing)
     EXPECT_EQ(bar->SkinVertices(controller), 1u);
 }
 
+// An untextured material of alpha 1 draws with blending and the alpha
+// test off (they would change nothing), and leaves both as it found them;
+// one made translucent by the draw's colour still blends.
+TEST_F(SkinnedDrawTest, OpaqueMaterialsDrawAsBlendedOnesWouldAndLeaveTheStates)
+{
+    Load();
+    graphics.SetBlendMode(1);
+    device->SetRenderState(RS_ALPHATESTENABLE, 1);
+    CkvrMatrix world;
+    ASSERT_EQ(mesh.DrawStatic(&world, nullptr), 1u);
+    EXPECT_TRUE(Near(At(CkvrVector3(0, 0.5f, 0)), GREEN)) << std::hex << At(CkvrVector3(0, 0.5f, 0));
+    EXPECT_EQ(device->GetRenderState(RS_ALPHABLENDENABLE), 1u);
+    EXPECT_EQ(device->GetRenderState(RS_ALPHATESTENABLE), 1u);
+    EXPECT_EQ(graphics.GetStateCache()->blendMode, 1u);
+
+    ClearTo(BACKGROUND);
+    const CkvrVector4 half(1.0f, 1.0f, 1.0f, 0.5f);
+    ASSERT_EQ(mesh.DrawStatic(&world, &half), 1u);
+    EXPECT_TRUE(Near(At(CkvrVector3(0, 0.5f, 0)), 0xFF109010)) << std::hex << At(CkvrVector3(0, 0.5f, 0));
+    EXPECT_EQ(device->GetRenderState(RS_ALPHABLENDENABLE), 1u);
+    device->SetRenderState(RS_ALPHATESTENABLE, 0);
+    graphics.SetBlendMode(0);
+}
+
 TEST_F(ModelDrawTest, IndicesPastSixteenBitsUseWideIndexBuffers)
 {
     CList<uint32_t> small;

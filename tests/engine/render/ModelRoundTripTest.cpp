@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstring>
 
 namespace
@@ -123,6 +125,9 @@ TEST(ModelRoundTripTest, AWrittenMeshReadsBackWhole)
         EXPECT_STREQ(a->GetName(), b->GetName());
         EXPECT_EQ(std::memcmp(a->GetBounds(), b->GetBounds(), sizeof(CkvrVector3) * 2), 0);
         ExpectSameIndices(a->GetIndexSet(), b->GetIndexSet());
+        // The box of the block's triangles, worked out again by the reader.
+        EXPECT_EQ(std::memcmp(a->GetContentBounds(), b->GetContentBounds(), sizeof(float) * 6), 0);
+        EXPECT_TRUE(std::isfinite(b->GetContentBounds()[0]));
     }
     ASSERT_NE(body->GetLowModels(), nullptr);
     ASSERT_EQ(body->GetLowModels()->GetCount(), 1u);

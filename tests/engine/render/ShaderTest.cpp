@@ -202,6 +202,61 @@ TEST_F(ShaderTest, SkinnedQuadMovesWithItsBone)
     graphics.SetVertexDeclaration(nullptr);
 }
 
+// Passes that begin while fog is off draw with the build that leaves fog
+// out; passes that begin with fog on still fog, and the two alternate.
+TEST_F(ShaderTest, FogOnAndOffPassesEachDrawTheirOwnColour)
+{
+    ASSERT_EQ(Create(BuiltInEffects::GetDefaultImage(), "Default.shd"), 1);
+    const float red[4] = {1, 0, 0, 1};
+    const float zero[4] = {0, 0, 0, 1};
+    ASSERT_EQ(shader.SetTechnique("NonTextureVersion_20"), 1);
+    shader.SetVector("g_MaterialEmissive", red);
+    shader.SetVector("g_MaterialDiffuse", zero);
+    shader.SetVector("g_MaterialAmbient", zero);
+    shader.SetMatrix("g_WorldMatrix", IDENTITY);
+    shader.SetMatrix("g_ViewProj", IDENTITY);
+    // Clip w is 1: halfway between a fog start of 0 and an end of 2.
+    shader.SetFloat("g_FogStart", 0.0f);
+    shader.SetFloat("g_FogEnd", 2.0f);
+    device->SetRenderState(RS_FOGCOLOR, 0xFF00FF00);
+    const float quad[4][6] = {
+        {-1, 1, 0.5f, 0, 0, -1}, {1, 1, 0.5f, 0, 0, -1}, {1, -1, 0.5f, 0, 0, -1}, {-1, -1, 0.5f, 0, 0, -1}};
+    graphics.SetFVF(FVF_XYZ | FVF_NORMAL);
+    auto draw = [&](uint32_t fog) {
+        ClearTo(0xFF000000);
+        device->SetRenderState(RS_FOGENABLE, fog);
+        shader.Begin(nullptr, 0);
+        shader.BeginPass(0);
+        graphics.DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof quad[0]);
+        shader.EndPass();
+        shader.End();
+        return Rgb(64, 64);
+    };
+    for (int round = 0; round < 2; ++round)
+    {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(draw(0), 0xFF0000u);
+        EXPECT_TRUE(NearRgb(draw(1), 0x808000, 1)) << std::hex << Rgb(64, 64);
+    }
+    device->SetRenderState(RS_FOGENABLE, 0);
+
+    // An effect whose build without fog does not compile draws with fog
+    // tested, as if it had none.
+    EffectImage image;
+    image.sources = {"#version 330 compatibility\nvoid main() { gl_Position = ftransform(); }\n",
+                     "#version 330 compatibility\nuniform int kvr_FogEnable;\n#ifdef KVR_FOG_OFF\n#error no\n"
+                     "#endif\nout vec4 o;\nvoid main() { o = kvr_FogEnable != 0 ? vec4(0, 1, 0, 1) : "
+                     "vec4(0, 0, 1, 1); }\n"};
+    image.techniques = {{"T", {{"P", 0, 1}}}};
+    const std::vector<uint8_t> bytes = image.Write();
+    ASSERT_EQ(shader.CreateFromMemory(bytes.data(), "FogTest.shd", static_cast<uint32_t>(bytes.size()), 0, 1), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(draw(0), 0x0000FFu);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(draw(1), 0x00FF00u);
+    device->SetRenderState(RS_FOGENABLE, 0);
+}
+
 TEST_F(ShaderTest, EdgeCasesOfTheEffectLifecycle)
 {
     // ReleaseEffect on an empty shader.

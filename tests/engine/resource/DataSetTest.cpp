@@ -17,6 +17,7 @@
 #include "tools/datakit/CDataKitController.h"
 #include "tools/datakit/DataKit.h"
 #include "tools/datakit/GameDataKit.h"
+#include "tools/datakit/GearLooks.h"
 #include "tools/datakit/NamedFiles.h"
 #include "tools/datakit/StoryDataKit.h"
 #include "game/actor/CCharacterDefinition.h"
@@ -64,7 +65,7 @@ uint32_t CountMeshes()
         const uint32_t list = CGameDataLists::GetListOfFile(file.name.c_str());
         blocks += list == CGameDataLists::LIST_CLOTHES || list == CGameDataLists::LIST_STAGE_OBJECTS ? 1 : 0;
     }
-    return 4 + GameDataKit::kCharacters + blocks;
+    return 4 + GameDataKit::kCharacters + blocks + static_cast<uint32_t>(GearLooks::Models().size());
 }
 
 // The records the data kit controller keeps as other files: the game data,

@@ -18,6 +18,7 @@
 #include "game/actor/IBattleConsole.h"
 #include "game/actor/tag_TOLQBATTLEFRAME.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -198,6 +199,7 @@ public:
         data.rule = rule;
         data.goalCount = goalCount;
         data.localInput = localInput;
+        std::copy_n(definitions[index].radio, tag_TOLQBATTLECHARADATA::kRadioChats, data.radioChat);
         data.input = &input;
         data.console = &console;
         data.effects = &effects;

@@ -88,6 +88,33 @@ TEST(BulletPool, SpawnsInLowestSlotsAndChainsInFiringOrder)
     EXPECT_EQ(pool->GetLiveCount(), 0u);
 }
 
+// Each body pass meets the bullets as they are at that moment: moved since
+// the last pass, fired since, or taken by an earlier body; and a bullet
+// grazing a body is hit however near to touching it passes.
+TEST(BulletPool, BodyPassesMeetEveryBulletWhereItIsNow)
+{
+    auto pool = std::make_unique<CBulletMemoryList>();
+    const CBulletDefinition definition = Definition(1000, 10, 0, false);
+    const float body[2][4] = {{5, 1, 0, 0.5f}, {5, 2, 0, 0.5f}};
+    // Body and bullet radii add up to 0.6: inside by a step of the 1/1000
+    // grid, touching, out by one.
+    Fire(pool.get(), &definition, 1, {0, 1, 0.599f}, {1000, 0, 0});
+    Fire(pool.get(), &definition, 2, {0, 1, 0.6f}, {1000, 0, 0});
+    Fire(pool.get(), &definition, 3, {0, 1, -0.601f}, {1000, 0, 0});
+    EXPECT_TRUE(pool->HitTestBody(7, body, nullptr, nullptr).empty()); // not yet moved
+    SetFrameTime(16);
+    pool->UpdateAll(0); // 16 units along x, through the body
+    std::vector<CBulletMemoryList::BodyHit> hits = pool->HitTestBody(7, body, nullptr, nullptr);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].owner, 1);
+    EXPECT_TRUE(pool->HitTestBody(8, body, nullptr, nullptr).empty());
+    Fire(pool.get(), &definition, 4, {5, 1.5f, 0}, {});
+    hits = pool->HitTestBody(8, body, nullptr, nullptr);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].owner, 4);
+    EXPECT_EQ(Owners(*pool), (std::vector<int32_t>{2, 3}));
+}
+
 TEST(BulletPool, FullPoolRefuses)
 {
     auto pool = std::make_unique<CBulletMemoryList>();

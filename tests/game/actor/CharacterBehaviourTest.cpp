@@ -276,6 +276,25 @@ TEST(CharacterRules, GoalStopsTheFighter)
     EXPECT_TRUE(player->IsDown());
 }
 
+TEST(CharacterRules, AFighterStoppedAtTheGoalWhileRunningStaysPut)
+{
+    Battle battle;
+    battle.goalCount = 2;
+    CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0);
+    Settle(&battle);
+    Hold(&battle, Record(0, -100), 320);
+    const CkvrVector3& running = player->GetStateBlock()->velocity;
+    ASSERT_NE(running.x * running.x + running.z * running.z, 0.0f);
+    player->GetStateBlock()->ruleCounter = 2;
+    battle.Step(kFrame, {{0, Record(0, -100)}});
+    ASSERT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STOPPED);
+    const CkvrVector3 stopped = *player->GetPosition();
+    Hold(&battle, Record(0, -100), 2000);
+    EXPECT_EQ(player->GetPosition()->x, stopped.x);
+    EXPECT_EQ(player->GetPosition()->z, stopped.z);
+    EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STOPPED);
+}
+
 TEST(CharacterPoses, PadIgnoredWhilePosedAndTheWinDraw)
 {
     Battle battle;

@@ -2,6 +2,8 @@
 // the elemental jumps and lock-on.
 #include "tests/game/actor/ArenaHarness.h"
 
+#include "game/actor/CWeapon.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -156,4 +158,43 @@ TEST(ElementActions, LockOnTakesTheNearestEnemyAndDropsIt)
     battle.pointers[2]->SetPosition(&away);
     Hold(&battle, Record(), 32);
     EXPECT_EQ(player->GetStateBlock()->lockOn, 0u);
+}
+
+TEST(ElementActions, InActionStateThreeTheAimStartsAtTheRunningAttacksOwnWeapon)
+{
+    Battle battle;
+    CWeaponDefinition& rifle = battle.lists.weapons[1];
+    rifle.bullets[0].muzzle = CkvrVector3(0.0f, 0.1f, 0.8f);
+    battle.lists.elementAttacks[0].ownWeapon = rifle.name;
+    CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 0), 4, 0);
+    ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u);
+    ASSERT_EQ(player->AddWeapon(&rifle, 2), 1u);
+    Hold(&battle, Record(), 64);
+    CkvrVector3 muzzle;
+    float range = -1.0f;
+    EXPECT_FALSE(player->GetAimOrigin(&muzzle, &range)); // a sword in hand aims nothing
+    player->GetStateBlock()->ep = 3.0f;
+    Press(&battle, {CCharacter::BUTTON_ELEMENT_ATTACK});
+    ASSERT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_ELEMENT_ATTACK);
+    EXPECT_FALSE(player->GetAimOrigin(&muzzle, &range));
+    player->GetStateBlock()->actionState = 3;
+    ASSERT_TRUE(player->GetAimOrigin(&muzzle, &range));
+    EXPECT_EQ(range, battle.lists.bullets[0].range);
+    const float yaw = player->GetRotation()->y;
+    const CkvrVector3 hand = CWeapon::TurnByYaw(player->GetDefinition()->handOffset, yaw);
+    const CkvrVector3 offset = CWeapon::TurnByYaw(rifle.bullets[0].muzzle, yaw);
+    const CkvrVector3& at = *player->GetPosition();
+    EXPECT_FLOAT_EQ(muzzle.x, at.x + hand.x + offset.x);
+    EXPECT_FLOAT_EQ(muzzle.y, at.y + hand.y + offset.y);
+    EXPECT_FLOAT_EQ(muzzle.z, at.z + hand.z + offset.z);
+    // The rifle in hand, the attack over: its own muzzle, as a shot leaves it.
+    player->GetStateBlock()->actionState = CCharacter::STATE_ELEMENT_ATTACK;
+    Hold(&battle, Record(), 640);
+    Press(&battle, {KVR_BUTTON_DIGIT_FIRST + 1});
+    ASSERT_EQ(player->GetActionData()->mainSlot, 1);
+    CkvrVector3 held;
+    ASSERT_TRUE(player->GetAimOrigin(&muzzle, &range));
+    ASSERT_TRUE(player->GetMuzzlePosition(player->GetMainWeapon(), &held));
+    EXPECT_EQ(muzzle.x, held.x);
+    EXPECT_EQ(muzzle.z, held.z);
 }

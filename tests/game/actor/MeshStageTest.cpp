@@ -3,6 +3,9 @@
 #include "tests/game/actor/MeshSamples.h"
 #include "tests/game/actor/ArenaHarness.h"
 
+#include "engine/effect/CEffect.h"
+#include "engine/effect/CEffectController.h"
+#include "engine/platform/FrameTimer.h"
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CStage.h"
 
@@ -236,6 +239,51 @@ TEST(Stage, FieldWeaponsLeaveAfterAHundredSeconds)
     EXPECT_TRUE(field.weapons.empty());
 }
 
+// A removed weapon's or item's successor moves into its place and waits for
+// the next frame; an item moves only while it stays, and one that leaves
+// lets go of its effect.
+TEST(Stage, TheFieldScanVisitsTheNextIndexAfterARemoval)
+{
+    CFieldLists field;
+    const CWeaponDefinition sword = arena::Sword();
+    field.weapons.push_back(CWeapon::Make(&sword));
+    field.Update(nullptr, 99999);
+    CWeapon* waiting = nullptr;
+    for (int i = 0; i < 2; ++i)
+    {
+        field.weapons.push_back(CWeapon::Make(&sword));
+        waiting = waiting == nullptr ? field.weapons.back().get() : waiting;
+    }
+    field.Update(nullptr, 1); // the first leaves; the second waits, the third steps
+    ASSERT_EQ(field.weapons.size(), 2u);
+    field.Update(nullptr, 99999); // only the third has been on the field for 100 s
+    ASSERT_EQ(field.weapons.size(), 1u);
+    EXPECT_EQ(field.weapons[0].get(), waiting);
+
+    StageSet set;
+    CStage stage(set.definition);
+    stage.SetModels(&set.ground, &set.hit);
+    ASSERT_EQ(stage.Create(0), 1);
+    CEffectController effects;
+    ASSERT_EQ(effects.Initialize(nullptr, 4, 4), 1);
+    CEffect* effect = effects.AllocEffect();
+    ASSERT_NE(effect, nullptr);
+    const CkvrVector3 high(0, 5, 0);
+    for (int i = 0; i < 3; ++i)
+    {
+        field.items.push_back(std::make_unique<CItem>(&set.templates.items[0]));
+        field.items.back()->SetPosition(&high);
+    }
+    field.items[0]->Take();
+    field.items[0]->SetAttachedEffect(effects.GetHandle(effect));
+    SetFrameTime(16);
+    field.Update(&stage, 16);
+    ASSERT_EQ(field.items.size(), 2u);
+    EXPECT_FALSE(effects.IsLiveEffect(effect));
+    EXPECT_EQ(field.items[0]->GetPosition()->y, 5.0f); // waited
+    EXPECT_LT(field.items[1]->GetPosition()->y, 5.0f); // fell
+}
+
 TEST(Stage, AltarsSpawnElementsThatBlessTheirOwnFighters)
 {
     StageSet set;
@@ -302,4 +350,23 @@ TEST(Stage, AltarsSpawnElementsThatBlessTheirOwnFighters)
     EXPECT_EQ(spirit->GetState(), CElement::STATE_IDLE);
     stage.ResetPlacedObjects();
     EXPECT_EQ(spirit->GetState(), CElement::STATE_AT_ALTAR);
+}
+
+// Boxes far from a segment are passed over; those it reaches, touches or
+// only just misses are decided by the exact test as before.
+TEST(Stage, ASegmentMeetsTheBoxesItReachesAndNoOthers)
+{
+    CCollisionWorld world;
+    world.AddBox(CkvrVector3(10, 1, 0), CkvrVector3(1, 1, 1), 0);  // x from 9 to 11
+    world.AddBox(CkvrVector3(-40, 1, 0), CkvrVector3(1, 1, 1), 0); // far behind
+    CkvrVector3 point, normal;
+    EXPECT_EQ(world.IntersectStageObjects(CkvrVector3(0, 1, 0), CkvrVector3(9, 1, 0), &point, &normal), 1u);
+    EXPECT_EQ(point.x, 9.0f);
+    EXPECT_EQ(world.GetBoxHitIndex(), 0u);
+    EXPECT_EQ(world.IntersectStageObjects(CkvrVector3(0, 1, 0), CkvrVector3(8.999f, 1, 0), &point, &normal), 0u);
+    EXPECT_EQ(world.IntersectStageObjects(CkvrVector3(0, 1, 1.001f), CkvrVector3(20, 1, 1.001f), &point, &normal),
+              0u);
+    EXPECT_EQ(world.IntersectStageObjects(CkvrVector3(-50, 1, 0), CkvrVector3(50, 1, 0), &point, &normal), 1u);
+    EXPECT_EQ(world.GetBoxHitIndex(), 1u); // the nearer of the two
+    EXPECT_EQ(normal.x, -1.0f);
 }

@@ -113,19 +113,14 @@ protected:
     Side host{true};
     Side guest{false};
 };
-
-std::vector<uint8_t> RulesBytes(tag_TOLQBATTLERULE rules)
-{
-    rules.musicChoice = 0;
-    return SetupMessages::EncodeRules(rules);
-}
 }
 
-TEST_F(BattleSetupOnline, TheGuestFollowsTheHostsModeAndPagesButKeepsItsOwnMusic)
+TEST_F(BattleSetupOnline, TheGuestFollowsTheHostsModePagesAndMusic)
 {
     tag_TOLQBATTLESETTING* hostSetting = host.harness->setting;
     tag_TOLQBATTLESETTING* guestSetting = guest.harness->setting;
     guestSetting->rules.musicChoice = 5;
+    hostSetting->rules.musicChoice = 2;
     ASSERT_TRUE(host.Wait([](SetupHarness& h) { return h.setup.GetPhase() == 1; }));
     ASSERT_TRUE(guest.Wait([](SetupHarness& h) { return h.setup.GetPhase() == 1; }));
     // The guest's keys change nothing on the mode page.
@@ -133,13 +128,13 @@ TEST_F(BattleSetupOnline, TheGuestFollowsTheHostsModeAndPagesButKeepsItsOwnMusic
     EXPECT_EQ(guestSetting->rules.teamBattle, 0u);
     host.Press(MenuKey::Right);
     ASSERT_TRUE(guest.Wait([](SetupHarness& h) { return h.setting->rules.teamBattle == 1; }));
-    EXPECT_EQ(guestSetting->rules.musicChoice, 5);
+    EXPECT_EQ(guestSetting->rules.musicChoice, 2);
     EXPECT_EQ(guestSetting->rules.rule, tag_TOLQBATTLERULE::RULE_TEAM_FALLS);
 
     host.Press(MenuKey::Decide);
     ASSERT_TRUE(guest.Wait([](SetupHarness& h) { return h.setup.GetPage() == CBattleConfig::PAGE_MEMBERS; }));
     ASSERT_TRUE(host.Wait([](SetupHarness& h) { return h.setup.GetPage() == CBattleConfig::PAGE_MEMBERS; }));
-    EXPECT_EQ(RulesBytes(hostSetting->rules), RulesBytes(guestSetting->rules));
+    EXPECT_EQ(SetupMessages::EncodeRules(hostSetting->rules), SetupMessages::EncodeRules(guestSetting->rules));
 }
 
 TEST_F(BattleSetupOnline, PanelsTravelBothWaysAndTheHostPassesTheGuestsOnUntilAllAreConfirmed)
@@ -213,12 +208,14 @@ TEST_F(BattleSetupOnline, LoadoutsTravelAsWholeEntriesAndBothSettingsEndTheSame)
         std::lock_guard<std::mutex> guard(guest.lock);
         EXPECT_NE(guestSetting->players[1].preview, nullptr);
         EXPECT_EQ(guestSetting->players[2].preview, nullptr); // the host prepares the computers
-        // The guest's music is its own: held on that row, not sent.
+        // The guest's music is its own until the host's next rules: held
+        // on that row, not sent.
         guest.harness->Press(MenuKey::Up);
         EXPECT_EQ(guest.harness->setup.GetRow(), CBattleConfig::ROW_MUSIC);
+        const int8_t before = guestSetting->rules.musicChoice;
         guest.harness->Press(MenuKey::Right);
+        EXPECT_NE(guestSetting->rules.musicChoice, before);
     }
-    const int8_t guestMusic = guestSetting->rules.musicChoice;
     host.Press(MenuKey::Up);
     host.Press(MenuKey::Decide);
     ASSERT_TRUE(guest.Wait(onPage(CBattleConfig::PAGE_WEAPONS)));
@@ -249,8 +246,8 @@ TEST_F(BattleSetupOnline, LoadoutsTravelAsWholeEntriesAndBothSettingsEndTheSame)
 
     std::lock_guard<std::mutex> hostGuard(host.lock);
     std::lock_guard<std::mutex> guestGuard(guest.lock);
-    EXPECT_EQ(RulesBytes(hostSetting->rules), RulesBytes(guestSetting->rules));
-    EXPECT_EQ(guestSetting->rules.musicChoice, guestMusic);
+    // The host's rules as it was done, its music with them.
+    EXPECT_EQ(SetupMessages::EncodeRules(hostSetting->rules), SetupMessages::EncodeRules(guestSetting->rules));
     for (uint8_t i = 0; i < 8; ++i)
     {
         EXPECT_EQ(SetupMessages::EncodeEntry(hostSetting->players[i], i),

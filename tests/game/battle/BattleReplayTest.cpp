@@ -1,6 +1,7 @@
 // A recorded battle of two human fighters (one on the local pad, one fed
 // from outside as a peer's would be) and six computer fighters, over 5,000
-// frames of changing length, plays back to the same state at every frame.
+// frames of changing length, plays back to the same state at every frame;
+// so does one with frames of 1.5 s.
 #include "tests/engine/core/TempFolder.h"
 #include "tests/game/battle/BattleTestData.h"
 #include "tests/game/battle/PadScript.h"
@@ -23,7 +24,7 @@ namespace
 constexpr uint32_t kFrames = 5000;
 // The state after the last frame, the same in every build: a change to the
 // frame order, the fighters or the replay moves it.
-constexpr uint64_t kFinalHash = 0x49744bf2508f5823ull;
+constexpr uint64_t kFinalHash = 0xa57dfa72eedb2d1aull;
 
 // 15-18 ms, with a stall of 33 or 50 ms now and then.
 uint32_t FrameTime(uint32_t frame)
@@ -88,51 +89,64 @@ tag_TOLQBATTLESETTING* RecordedSetting()
     setting->players[1].name = "Remote";
     return setting;
 }
-}
 
-TEST(BattleReplay, ARecordedBattlePlaysBackToTheSameStateAtEveryFrame)
+// Records frames of a battle from RecordedSetting with the given frame
+// times into file; the state hash after every frame.
+std::vector<uint64_t> RecordBattle(const std::string& file, uint32_t frames, uint32_t (*frameTime)(uint32_t))
 {
-    battletest::BattleData::Install();
-    ASSERT_NE(battletest::BattleData::Get(), nullptr) << battletest::BattleData::GetError();
-    TempFolder folder;
-    setenv("XDG_DATA_HOME", folder.Path().c_str(), 1);
-    const std::string file = (folder.Path() / "recorded.rep").string();
-
     std::vector<uint64_t> recorded;
     tag_TOLQBATTLESETTING* setting = RecordedSetting();
     {
         CBattleScene scene;
-        ASSERT_EQ(scene.Init(reinterpret_cast<uintptr_t>(setting)), 1);
-        ASSERT_NE(scene.GetReplay(), nullptr);
-        for (uint32_t frame = 0; frame < kFrames; ++frame)
+        EXPECT_EQ(scene.Init(reinterpret_cast<uintptr_t>(setting)), 1);
+        EXPECT_NE(scene.GetReplay(), nullptr);
+        if (scene.GetReplay() == nullptr)
         {
-            SetFrameTime(FrameTime(frame));
+            FreeBattleSetting(setting);
+            return recorded;
+        }
+        for (uint32_t frame = 0; frame < frames; ++frame)
+        {
+            SetFrameTime(frameTime(frame));
             ScriptLocalPad(scene.GetInput(), frame);
             const tag_TOLQINPUTRECORD remote = RemoteRecord(frame);
             scene.GetFighter(1)->ApplyInputRecord(&remote, scene.GetInput());
             scene.Update(0);
             recorded.push_back(scene.GetStateHash());
         }
-        ASSERT_EQ(scene.GetConsole()->GetPhase(), ConsolePhase::Running);
-        ASSERT_EQ(scene.GetReplay()->Finish(file.c_str()), 1);
+        EXPECT_EQ(scene.GetConsole()->GetPhase(), ConsolePhase::Running);
+        EXPECT_EQ(scene.GetReplay()->Finish(file.c_str()), 1);
     }
     FreeBattleSetting(setting);
-    // Two human fighters: 4 + 15 + 15 bytes a frame after the setting.
-    EXPECT_GT(std::filesystem::file_size(file), kFrames * 34u);
+    return recorded;
+}
 
+// Plays file back unpaced against the recorded hashes: the first frame
+// whose state differs (the frame count when none does). The playback then
+// finds the file's end and the battle ends with it.
+uint32_t PlayBack(const std::string& file, const std::vector<uint64_t>& recorded)
+{
     auto* replay = new CReplay();
     replay->SetPacing(false);
-    ASSERT_EQ(replay->OpenForPlay(file.c_str()), 1) << replay->GetError();
     tag_TOLQBATTLESETTING* played = CreateBattleSettingFrom(1, 0, nullptr);
-    ASSERT_EQ(replay->ReadSetting(played), 1) << replay->GetError();
+    uint32_t parted = 0;
+    if (replay->OpenForPlay(file.c_str()) == 0 || replay->ReadSetting(played) == 0)
+    {
+        ADD_FAILURE() << replay->GetError();
+        delete replay;
+        FreeReplayTexts(played);
+        FreeBattleSetting(played);
+        return parted;
+    }
     played->playback = 1;
     played->record = 0;
     {
         CBattleScene scene;
-        ASSERT_EQ(scene.Init(reinterpret_cast<uintptr_t>(played)), 1);
+        EXPECT_EQ(scene.Init(reinterpret_cast<uintptr_t>(played)), 1);
         scene.SetReplay(replay);
-        uint32_t parted = kFrames;
-        for (uint32_t frame = 0; frame < kFrames; ++frame)
+        const uint32_t frames = static_cast<uint32_t>(recorded.size());
+        parted = frames;
+        for (uint32_t frame = 0; frame < frames; ++frame)
         {
             SetFrameTime(1); // the replay's times replace whatever the loop measured
             scene.Update(0);
@@ -142,16 +156,57 @@ TEST(BattleReplay, ARecordedBattlePlaysBackToTheSameStateAtEveryFrame)
                 break;
             }
         }
-        EXPECT_EQ(parted, kFrames) << "playback parts from the recording at this frame";
-        EXPECT_EQ(recorded.back(), kFinalHash) << std::hex << recorded.back();
-        // The file is at its end: the playback ends and so does the battle,
-        // with its current state.
+        EXPECT_FALSE(replay->HasEnded()) << replay->GetError();
         EXPECT_EQ(scene.GetConsole()->GetPhase(), ConsolePhase::Running);
         scene.Update(0);
         EXPECT_TRUE(replay->HasEnded());
+        EXPECT_TRUE(replay->GetError().empty()) << replay->GetError();
         EXPECT_NE(scene.GetConsole()->GetPhase(), ConsolePhase::Running);
     }
     FreeReplayTexts(played);
     FreeBattleSetting(played);
-    unsetenv("XDG_DATA_HOME");
+    return parted;
+}
+
+// A slow first frame after the set-up, and a stall of 1.5 s later on.
+uint32_t SlowFrameTime(uint32_t frame)
+{
+    return frame == 0 || frame == 450 ? 1500 : 16;
+}
+
+class BattleReplay : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        battletest::BattleData::Install();
+        ASSERT_NE(battletest::BattleData::Get(), nullptr) << battletest::BattleData::GetError();
+        setenv("XDG_DATA_HOME", m_folder.Path().c_str(), 1);
+    }
+    void TearDown() override { unsetenv("XDG_DATA_HOME"); }
+    std::string File(const char* name) const { return (m_folder.Path() / name).string(); }
+
+private:
+    TempFolder m_folder;
+};
+}
+
+TEST_F(BattleReplay, ARecordedBattlePlaysBackToTheSameStateAtEveryFrame)
+{
+    const std::string file = File("recorded.rep");
+    const std::vector<uint64_t> recorded = RecordBattle(file, kFrames, FrameTime);
+    ASSERT_EQ(recorded.size(), kFrames);
+    // Two human fighters: 4 + 15 + 15 bytes a frame after the setting.
+    EXPECT_GT(std::filesystem::file_size(file), kFrames * 34u);
+    EXPECT_EQ(PlayBack(file, recorded), kFrames) << "playback parts from the recording at this frame";
+    EXPECT_EQ(recorded.back(), kFinalHash) << std::hex << recorded.back();
+}
+
+TEST_F(BattleReplay, FramesOfOneAndAHalfSecondsPlayBackToTheSameState)
+{
+    const std::string file = File("slow.rep");
+    // Past the intro's 7 s into the fight.
+    const std::vector<uint64_t> recorded = RecordBattle(file, 600, SlowFrameTime);
+    ASSERT_EQ(recorded.size(), 600u);
+    EXPECT_EQ(PlayBack(file, recorded), 600u) << "playback parts from the recording at this frame";
 }

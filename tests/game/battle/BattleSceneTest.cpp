@@ -5,7 +5,11 @@
 #include "tests/game/battle/BattleTestData.h"
 
 #include "engine/platform/FrameTimer.h"
+#include "engine/platform/input/CInput.h"
+#include "engine/platform/sound/CListener.h"
 #include "engine/render/CCamera.h"
+#include "engine/render/CTexture.h"
+#include "game/actor/CActorResources.h"
 #include "game/actor/CCharacter.h"
 #include "game/actor/CStage.h"
 #include "game/app/CGameConfig.h"
@@ -17,7 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -157,6 +164,104 @@ TEST_F(BattleSceneTest, WhenTheViewedSlotNamesNoFighterTheFreeCameraLooksAtTheOr
     EXPECT_FLOAT_EQ(scene->GetCamera()->GetEye().z, extent[2] + extent[5]);
     EXPECT_FLOAT_EQ(scene->GetCamera()->GetTarget().x, 0.0f);
     EXPECT_EQ(scene->GetConsole()->GetState().focused, nullptr);
+}
+
+TEST_F(BattleSceneTest, OverTheStagesCentreTheListenerTakesTheFreeCamerasUp)
+{
+    MakeSetting(2);
+    m_setting->viewedSlot = 5;
+    CBattleScene* scene = Start();
+    Step(1);
+    ASSERT_NE(CCamera::GetGraphics(), nullptr);
+    scene->Render(0);
+    // The arena is centred on the origin: the camera looks straight down,
+    // with north up, and so does the listener.
+    const CkvrVector3& front = scene->GetListener()->GetFront();
+    const CkvrVector3& top = scene->GetListener()->GetTop();
+    EXPECT_LT(front.y, 0.0f);
+    EXPECT_NEAR(front.Dot(top), 0.0f, 1e-4f);
+    EXPECT_NEAR(top.z, 1.0f, 1e-5f);
+    EXPECT_EQ(top.x, scene->GetCamera()->GetViewUp().x);
+    EXPECT_EQ(top.y, scene->GetCamera()->GetViewUp().y);
+}
+
+TEST_F(BattleSceneTest, AHumanSendsTheRadioChatOfItsEntryAndAComputerItsCharacters)
+{
+    MakeSetting(2);
+    tag_TOLQRADIOCHAT own;
+    std::snprintf(own.text, sizeof(own.text), "Own line");
+    std::fill(std::begin(m_setting->players[0].radioChat), std::end(m_setting->players[0].radioChat), own);
+    tag_TOLQRADIOCHAT ignored;
+    std::snprintf(ignored.text, sizeof(ignored.text), "Not the computer's");
+    std::fill(std::begin(m_setting->players[1].radioChat), std::end(m_setting->players[1].radioChat), ignored);
+    CBattleScene* scene = Start();
+    const CCharacter* computer = scene->GetFighter(1);
+    EXPECT_STREQ(scene->GetFighter(0)->GetBattleRadioChat()[3].text, "Own line");
+    EXPECT_STREQ(computer->GetBattleRadioChat()[3].text, computer->GetRadioChatTable()[3].text);
+    Step(kOpeningFrames);
+    // F1 on the local pad.
+    tag_KVRPADSTATE* pad = scene->GetInput()->GetPadState(0);
+    pad->previous = pad->current;
+    std::memset(&pad->current, 0, sizeof(pad->current));
+    pad->current.button[KVR_BUTTON_FUNCTION_FIRST] = 1;
+    CInput::UpdateButtonTimers(pad);
+    Step(1);
+    const tag_TOLQRADIOLINE& line = scene->GetConsole()->GetState().radio[0];
+    EXPECT_EQ(line.shown, 1u);
+    EXPECT_NE(std::string(line.text).find("Own line"), std::string::npos) << line.text;
+}
+
+TEST_F(BattleSceneTest, AStartThatFailsCountsNoBattleHoweverOftenItIsTried)
+{
+    MakeSetting(2);
+    // The HUD's sheet missing, as a damaged data set would have it.
+    struct HiddenSheet
+    {
+        HiddenSheet() : sheet(CActorResources::FindTexture("Console_01.dds"))
+        {
+            if (sheet != nullptr)
+                sheet->SetName("Console_01.hidden");
+        }
+        ~HiddenSheet()
+        {
+            if (sheet != nullptr)
+                sheet->SetName(name.c_str());
+        }
+        CTexture* sheet;
+        std::string name = sheet != nullptr ? sheet->GetName() : "";
+    };
+    {
+        HiddenSheet hidden;
+        ASSERT_NE(hidden.sheet, nullptr);
+        for (int attempt = 0; attempt < 3; ++attempt)
+        {
+            CBattleScene battle;
+            battle.SetGameConfig(&m_config);
+            EXPECT_EQ(battle.Init(reinterpret_cast<uintptr_t>(m_setting)), 0);
+            battle.Release();
+        }
+    }
+    EXPECT_EQ(m_config.GetRecord()->records[0].offline[0], 0u);
+    Start();
+    EXPECT_EQ(m_config.GetRecord()->records[0].offline[0], 1u);
+}
+
+TEST_F(BattleSceneTest, APlaybackWhoseSeatNamesACharacterTheDataLacksDoesNotStart)
+{
+    MakeSetting(2);
+    m_setting->players[1].character = 9;
+    m_setting->players[1].characterCount = 10;
+    m_setting->playback = 1;
+    {
+        CBattleScene battle;
+        EXPECT_EQ(battle.Init(reinterpret_cast<uintptr_t>(m_setting)), 0);
+        battle.Release();
+    }
+    // A live battle leaves the seat empty and goes on.
+    m_setting->playback = 0;
+    CBattleScene* scene = Start();
+    EXPECT_EQ(scene->GetFighter(1), nullptr);
+    EXPECT_NE(scene->GetFighter(0), nullptr);
 }
 
 TEST_F(BattleSceneTest, TheViewedAndLocalIndicesFollowTheSeats)

@@ -519,3 +519,147 @@ TEST(HudDraw, TheWindowFrameOtherScreensDrawTakesWindowPixelsAndKeepsTheHudsRepo
     EXPECT_FALSE(hudtest::IsClear(at(500 - 71, 450)));
     EXPECT_TRUE(hudtest::IsClear(at(500 - 74, 450)));
 }
+
+// Seen as "143|330": the separator drawn inside the third big digit. At
+// every size the figures stand side by side and the separator between
+// them: over the separator's column, above its top, the digits leave the
+// screen clear.
+TEST(HudDraw, TheTimesSeparatorStandsBetweenTheSecondsAndTheMillisecondsAtEverySize)
+{
+    for (const auto& size : {std::pair{640, 480}, std::pair{1024, 768}, std::pair{1280, 720}})
+    {
+        HudScreen screen(size.first, size.second);
+        ASSERT_TRUE(screen.Ready());
+        // Eights: the widest figures.
+        screen.console.GetStateForUpdate()->timeLeft = 888888;
+        screen.Draw();
+        const float s = screen.Scale();
+        // The separator: 4 units wide from x 64, y 28 to 48; the big digits
+        // from y 20.
+        const MenuRect aboveSeparator{64.0f * s + 0.5f, 20.0f * s + 1.0f, 68.0f * s - 0.5f, 28.0f * s - 1.0f};
+        EXPECT_EQ(screen.Count(aboveSeparator, hudtest::IsBright), 0) << size.first;
+        const MenuRect separator{64.0f * s, 30.0f * s, 68.0f * s, 46.0f * s};
+        EXPECT_GT(screen.Count(separator, hudtest::IsBright), 0) << size.first;
+        if (size.first == 640)
+            screen.SavePng("HudTime640.png");
+    }
+}
+
+// At 640 x 480 a score row's tag is 15 x 10 pixels: its figure must fill
+// it to be read.
+TEST(HudDraw, TheScoreRowsNumberTagsAreReadableAt640x480)
+{
+    HudScreen screen(640, 480, 4);
+    ASSERT_TRUE(screen.Ready());
+    screen.setting->rules.rule = tag_TOLQBATTLERULE::RULE_SMASH_RACE;
+    screen.setting->rules.limit = 4;
+    screen.Draw();
+    screen.SavePng("HudTags640.png");
+    for (uint32_t line = 0; line < 4; ++line)
+    {
+        const MenuRect tag = screen.Pixels(HudItem::RuleIcon, line);
+        // How many rows hold the figure's white: lighter in every channel
+        // than any tag's colour.
+        auto white = [](uint32_t argb) {
+            return std::min({hudtest::Red(argb), hudtest::Green(argb), hudtest::Blue(argb)}) > 130;
+        };
+        int rows = 0;
+        for (int y = static_cast<int>(tag.top); y < static_cast<int>(tag.bottom); ++y)
+            rows += screen.Count({tag.left, static_cast<float>(y), tag.right, static_cast<float>(y + 1)}, white) > 0
+                        ? 1
+                        : 0;
+        EXPECT_GE(rows, 6) << line;
+    }
+}
+
+// Seen mirrored: the lower band's stripes read backwards. Both bands show
+// their stripes the right way round, so a stripe of the lower band matches
+// one of the upper band as it stands, not turned over.
+TEST(HudDraw, TheReadyCallsBandsReadTheRightWayRound)
+{
+    HudScreen screen(1024, 768);
+    ASSERT_TRUE(screen.Ready());
+    screen.console.StartIntro();
+    screen.console.StartReady();
+    tag_TOLQCONSOLESTATE* state = screen.console.GetStateForUpdate();
+    // 1200 ms into the call the stripes stand where their scroll began: one
+    // of the upper band's from the left edge, one of the lower band's up to
+    // the right edge (the ready word between the bands covers neither).
+    state->phaseClock = 3500 + 1200;
+    state->fade = 0.0f;
+    screen.Draw();
+    screen.SavePng("HudBands.png");
+    const MenuRect upper = screen.Pixels(HudItem::BannerBand, 1);
+    const MenuRect lower = screen.Pixels(HudItem::BannerBand, 0);
+    const int width = static_cast<int>(ConsoleSheet::kBandStripe.Width());
+    const int height = static_cast<int>(ConsoleSheet::kBandStripe.Height());
+    const int upperTop = static_cast<int>((upper.top + upper.bottom) * 0.5f) - height / 2;
+    const int lowerTop = static_cast<int>((lower.top + lower.bottom) * 0.5f) - height / 2;
+    const int upperLeft = 0;
+    const int lowerLeft = 1024 - width;
+    long same = 0;
+    long turned = 0;
+    for (int y = 0; y < height; ++y)
+    {
+        for (int x = 0; x < width; ++x)
+        {
+            const int a = hudtest::Green(screen.At(static_cast<float>(upperLeft + x), static_cast<float>(upperTop + y)));
+            const int b = hudtest::Green(screen.At(static_cast<float>(lowerLeft + x), static_cast<float>(lowerTop + y)));
+            const int c = hudtest::Green(
+                screen.At(static_cast<float>(lowerLeft + width - 1 - x), static_cast<float>(lowerTop + y)));
+            same += std::abs(a - b);
+            turned += std::abs(a - c);
+        }
+    }
+    EXPECT_LT(same * 4, turned);
+}
+
+// Seen cut off at the window's left edge while it slid away. The line
+// stays where it stands and its panel wipes it away from the right: its
+// first word is never cut by the window, and nothing of it shows past its
+// panel, however long it is and however narrow the window.
+TEST(HudDraw, AKillFeedLineIsCutByItsPanelNeverByTheWindowsEdge)
+{
+    auto bright = [](uint32_t argb) { return hudtest::IsBright(argb); };
+    for (const auto& size : {std::pair{640, 480}, std::pair{480, 640}})
+    {
+        HudScreen screen(size.first, size.second);
+        ASSERT_TRUE(screen.Ready());
+        const std::string text = std::string(GameText("Fighter1が")) + GameText("Fighter2に倒されました") + "!!!!!!!";
+        screen.console.ShowMessage(text.c_str(), 4, 1);
+        tag_TOLQCONSOLESTATE* state = screen.console.GetStateForUpdate();
+        const float s = screen.Scale();
+        const float w = static_cast<float>(size.first);
+        // The feed's rows: from y 64 to 92 units.
+        const MenuRect band{0.0f, 64.0f * s, w, 92.0f * s};
+        auto leftmost = [&](const MenuRect& area) {
+            for (int x = 0; x < size.first; ++x)
+            {
+                if (screen.Count({static_cast<float>(x), area.top, static_cast<float>(x + 1), area.bottom}, bright) >
+                    0)
+                    return x;
+            }
+            return -1;
+        };
+        state->messageClock = 1000;
+        screen.Draw();
+        const int restLeft = leftmost(band);
+        ASSERT_GE(restLeft, 0) << size.first;
+        // The panel ends short of the radar's column, 152 units from the
+        // right edge: nothing of the line past it.
+        const float panelEnd = w - 152.0f * s;
+        EXPECT_EQ(screen.Count({panelEnd + 1.0f, band.top, w, band.bottom}, bright), 0) << size.first;
+        if (size.first == 480)
+            screen.SavePng("HudFeedNarrow.png");
+        // Halfway through the wipe: the same first word, and nothing past
+        // the wiped panel's end.
+        state->messageClock = 2800;
+        screen.Draw();
+        EXPECT_EQ(leftmost(band), restLeft) << size.first;
+        const MenuRect shown = screen.Pixels(HudItem::KillFeed);
+        EXPECT_LT(shown.right, panelEnd);
+        EXPECT_EQ(screen.Count({shown.right + 1.0f, band.top, w, band.bottom}, bright), 0) << size.first;
+        if (size.first == 640)
+            screen.SavePng("HudFeedWiping.png");
+    }
+}

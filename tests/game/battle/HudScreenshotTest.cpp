@@ -140,13 +140,39 @@ TEST(HudScreenshot, AWholeBattleHudOverTheArenaReadsAsAHud)
         line.clock += 1000;
     const std::vector<uint32_t> frame = DrawFrame(&scene, graphics);
     hudtest::SavePng(frame, kWidth, kHeight, "BattleHud.png");
+    // The same frame with the HUD's colour clear: what the HUD drew in it is
+    // gone. Each element shows at the place it reports, on the drawn
+    // pixels: there the two frames differ.
+    const CkvrVector4 colour = hud->hudColour;
+    hud->hudColour.w = 0.0f;
+    const std::vector<uint32_t> bare = DrawFrame(&scene, graphics);
+    hud->hudColour = colour;
     const CMenuFrame& drawn = console->GetDrawnItems();
-    for (HudItem item : {HudItem::Reticle, HudItem::StatusFrame, HudItem::WeaponPanel, HudItem::TimeSeconds,
-                         HudItem::Radar, HudItem::KillFeed, HudItem::EffectMark})
-        EXPECT_NE(drawn.FindItem(HudItemId(item)), nullptr) << static_cast<int>(item);
+    const std::pair<HudItem, uint32_t> elements[] = {
+        {HudItem::Reticle, 0},   {HudItem::StatusFrame, 0}, {HudItem::WeaponPanel, 0},    {HudItem::TimeSeconds, 0},
+        {HudItem::Radar, 0},     {HudItem::KillFeed, 0},    {HudItem::EffectMark, 0},     {HudItem::RadioLine, 2},
+        {HudItem::LockOn, 1},    {HudItem::CharacterPlate, 0}, {HudItem::PlayerName, 0}};
+    for (const auto& [item, index] : elements)
+    {
+        const MenuItemRecord* record = drawn.FindItem(HudItemId(item, index));
+        ASSERT_NE(record, nullptr) << static_cast<int>(item);
+        const MenuPoint topLeft = drawn.Layout().LayoutToCursor({record->rect.left, record->rect.top});
+        const MenuPoint bottomRight = drawn.Layout().LayoutToCursor({record->rect.right, record->rect.bottom});
+        int changed = 0;
+        for (int y = std::max(0, static_cast<int>(topLeft.y)); y < std::min(kHeight, static_cast<int>(bottomRight.y));
+             ++y)
+        {
+            for (int x = std::max(0, static_cast<int>(topLeft.x));
+                 x < std::min(kWidth, static_cast<int>(bottomRight.x)); ++x)
+            {
+                const size_t at = static_cast<size_t>(y) * kWidth + x;
+                changed += frame[at] != bare[at] ? 1 : 0;
+            }
+        }
+        EXPECT_GT(changed, 20) << static_cast<int>(item) << " " << index;
+    }
+    // The palette keeps its own colours.
     EXPECT_NE(drawn.FindItem(HudItemId(HudItem::SelectionEntry, 1 * 10 + 2)), nullptr);
-    EXPECT_NE(drawn.FindItem(HudItemId(HudItem::RadioLine, 2)), nullptr);
-    EXPECT_NE(drawn.FindItem(HudItemId(HudItem::LockOn, 1)), nullptr);
 
     // With the participant list held open.
     hud->participantShown = 1;

@@ -371,11 +371,11 @@ TEST(Replay, PlaybackAppliesTheRecordedRecordsAndTimesToTheHumanFighters)
     FreeBattleSetting(setting);
 }
 
-TEST(Replay, AFrameOfOverASecondOrAFrameCutShortEndsThePlayback)
+TEST(Replay, AFrameOfOverAMinuteOrAFrameCutShortEndsThePlayback)
 {
     TempFolder folder;
     Seats seats;
-    for (uint32_t bad : {1001u, 0xFFFFFFFFu})
+    for (uint32_t bad : {CReplay::kMaxFrameMilliseconds + 1, 0xFFFFFFFFu})
     {
         CByteWriter file;
         file.U32(0);
@@ -438,7 +438,7 @@ TEST(Replay, PlaybackHoldsFramesOfTwentyMillisecondsAndMoreToTheirRecordedLength
     CByteWriter file;
     file.U32(0);
     WriteReplayHeader(&file, tag_TOLQREPLAYHEADER());
-    for (uint32_t ms : {30u, 19u, 50u, 16u})
+    for (uint32_t ms : {30u, 19u, 50u, 1500u, 16u})
     {
         file.U32(ms);
         file.Zeros(30);
@@ -449,20 +449,22 @@ TEST(Replay, PlaybackHoldsFramesOfTwentyMillisecondsAndMoreToTheirRecordedLength
     ASSERT_EQ(replay.OpenForPlay("paced.rep"), 1);
     g_sleeps.clear();
     g_now = 1000;
-    for (uint32_t passed : {0u, 10u, 5u, 10u})
+    for (uint32_t passed : {0u, 10u, 5u, 10u, 100u})
     {
         g_now += passed;
-        replay.PlayFrame(seats.pointers.data(), 3, &seats.input);
+        EXPECT_EQ(replay.PlayFrame(seats.pointers.data(), 3, &seats.input), 1);
     }
     // The first frame doesn't wait; after the 30 ms frame 10 ms passed; the
-    // 19 ms frame runs free; after the 50 ms frame 10 ms passed.
-    EXPECT_EQ(g_sleeps, (std::vector<uint32_t>{20, 40}));
+    // 19 ms frame runs free; after the 50 ms frame 10 ms passed; a slow
+    // frame of 1.5 s plays too, held to its length.
+    EXPECT_EQ(g_sleeps, (std::vector<uint32_t>{20, 40, 1400}));
+    EXPECT_FALSE(replay.HasEnded());
     CReplay unpaced;
     unpaced.SetClock(FakeClock, FakeSleep);
     unpaced.SetPacing(false);
     ASSERT_EQ(unpaced.OpenForPlay("paced.rep"), 1);
     g_sleeps.clear();
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
         unpaced.PlayFrame(seats.pointers.data(), 3, &seats.input);
     EXPECT_TRUE(g_sleeps.empty());
 }

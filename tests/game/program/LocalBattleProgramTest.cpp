@@ -146,6 +146,12 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     ASSERT_TRUE(game.WaitFor([&] { return green(200.0f, 690.0f); })) << "the weapons page never showed";
     Pause(800);
     game.Screenshot("local-4-weapons");
+    // The preview faces the player with its head below the page's title
+    // band (it ends at 102 units): the black visor over the fighter's eyes
+    // shows there.
+    const int visor = game.Count(600.0f, 104.0f, 740.0f, 230.0f,
+                                 [](const Rgb& rgb) { return std::max({rgb.r, rgb.g, rgb.b}) < 45; });
+    EXPECT_GT(visor, 40) << "the preview's face is not in view";
     const uint32_t battlesBefore = CountBattles(saveFolder);
     const uint32_t firstsBefore = CountBattles(saveFolder, 0);
     // Up wraps from the add row to the done button: the loadout the

@@ -13,6 +13,7 @@
 #include "tests/game/battle/BattleTestData.h"
 #include "tests/game/program/QorProcess.h"
 
+#include "engine/core/GameText.h"
 #include "engine/platform/FrameTimer.h"
 #include "game/app/GameConfigDefaults.h"
 #include "game/app/GameConfigFormat.h"
@@ -22,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 using qortest::Near;
@@ -32,9 +34,9 @@ namespace
 using namespace std::chrono_literals;
 
 // A battle of a human standing still against a computer fighter on the
-// arena, 400 frames of 50 ms (the intro and the ready call, then 13 s of
-// play: the walk pauses it while it runs), saved as the save folder's first
-// replay.
+// arena, each with a blade, a rifle and a launcher, 400 frames of 50 ms
+// (the intro and the ready call, then 13 s of play: the walk pauses it
+// while it runs), saved as the save folder's first replay.
 bool RecordReplay(const std::filesystem::path& saveFolder)
 {
     battletest::BattleData::Install();
@@ -44,11 +46,13 @@ bool RecordReplay(const std::filesystem::path& saveFolder)
     tag_TOLQBATTLESETTING* setting = CreateBattleSettingFrom(2, 0, nullptr);
     setting->seed = 11;
     setting->record = 1;
+    static const char* weapons[3] = {GameText("クレイモア"), "Rifle", "Launcher"};
     for (uint8_t i = 0; i < 2; ++i)
     {
         setting->players[i].character = static_cast<int8_t>(i);
         setting->players[i].characterCount = 8;
         setting->players[i].startPoint = i;
+        std::copy(std::begin(weapons), std::end(weapons), setting->players[i].weapons);
     }
     bool saved = false;
     {
@@ -204,7 +208,30 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     game.Screenshot("walk-4-replay-list");
     game.Press("z");
     ASSERT_TRUE(game.WaitFor([&] { return !titleBands(); })) << "the replay never played";
-    Pause(4s);
+    // Past the intro's fade, the camera key steps from fighter to fighter to
+    // the free camera 50 units over the stage, where the weapons once lay
+    // over each fighter as white squares. There no fighter is followed: the
+    // status panel's character plate gives way to the grey floor. Before the
+    // ready call's banners both fighters still stand at their start points,
+    // 12 units either side of the middle: 160 layout units above and below
+    // the screen's centre.
+    Pause(1s);
+    auto freeCamera = [&] {
+        const qortest::Rgb plate = game.At(16.0f, 728.0f);
+        return std::abs(plate.r - plate.g) < 30 && std::abs(plate.g - plate.b) < 30 && plate.g > 90;
+    };
+    for (int press = 0; press < 3 && !freeCamera(); ++press)
+    {
+        game.Press("KP_8", 150);
+        Pause(450ms);
+    }
+    ASSERT_TRUE(freeCamera()) << "the replay's free camera never showed";
+    game.Screenshot("walk-5-replay-free-camera");
+    auto white = [](const qortest::Rgb& rgb) { return std::min({rgb.r, rgb.g, rgb.b}) > 215; };
+    for (const float y : {384.0f - 160.0f, 384.0f + 160.0f})
+        EXPECT_LT(game.Count(512.0f - 64.0f, y - 64.0f, 512.0f + 64.0f, y + 64.0f, white), 80)
+            << "white over the fighter at " << y;
+    Pause(2s);
     game.Screenshot("walk-5-replay-playing");
     ASSERT_TRUE(openPause(4)) << "the replay's pause menu never showed";
     game.Screenshot("walk-6-replay-paused");

@@ -164,6 +164,31 @@ public:
         return rgb;
     }
 
+    // How many of the window's pixels within a layout rectangle pass test,
+    // from one read of the window.
+    int Count(float left, float top, float right, float bottom, const std::function<bool(const Rgb&)>& test)
+    {
+        XImage* image = Grab();
+        if (image == nullptr)
+            return 0;
+        int count = 0;
+        const int x1 = std::min(static_cast<int>(right * 0.625f), image->width);
+        const int y1 = std::min(static_cast<int>(bottom * 0.625f), image->height);
+        for (int y = std::max(static_cast<int>(top * 0.625f), 0); y < y1; ++y)
+        {
+            for (int x = std::max(static_cast<int>(left * 0.625f), 0); x < x1; ++x)
+            {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                count += test({static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+                               static_cast<int>(pixel & 0xFF)})
+                             ? 1
+                             : 0;
+            }
+        }
+        XDestroyImage(image);
+        return count;
+    }
+
     // Waits until the screen shows what done() looks for, doing what
     // nudge() does at first and then every two seconds while it does not:
     // a busy machine takes that long to bring the next screen, and a nudge

@@ -342,7 +342,7 @@ TEST(NetworkSceneSeats, LeavingTheLobbyGoesBackToTheTitleMenuWithTheNetworkItemI
     scene->Release();
 }
 
-TEST(NetworkSceneSeats, TheHostsRulesReplaceAGuestsButItsOwnMusic)
+TEST(NetworkSceneSeats, TheHostsRulesReplaceAGuestsMusicAndAll)
 {
     auto guest = MakeScene("127.0.48.4");
     ASSERT_TRUE(guest);
@@ -369,7 +369,7 @@ TEST(NetworkSceneSeats, TheHostsRulesReplaceAGuestsButItsOwnMusic)
     WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) {
         EXPECT_EQ(s.rules.rule, tag_TOLQBATTLERULE::RULE_SURVIVAL);
         EXPECT_EQ(s.rules.limit, 7);
-        EXPECT_EQ(s.rules.musicChoice, 3);
+        EXPECT_EQ(s.rules.musicChoice, 9);
         return 0;
     });
     EXPECT_EQ(guest->GetDroppedMessages(), 1u);

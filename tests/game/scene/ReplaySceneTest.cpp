@@ -230,6 +230,38 @@ TEST_F(ReplayScene, AFileOfAnotherVersionSaysSoAndADamagedOneShowsDashes)
     }
 }
 
+TEST_F(ReplayScene, AReplayWhoseFighterTheLoadedDataLacksShowsAsNotPlayableAndDoesNotPlay)
+{
+    // Recorded with the whole set (characters 0 and 1), listed by a game
+    // that has only the first character.
+    Start();
+    Record(RowFile(0));
+    const std::string recorded = TempFolder::Read(RowFile(0));
+    m_game.reset();
+    std::vector<game_test::DataFile> files = scene_test::StandInSet();
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [](const game_test::DataFile& file) {
+                                   return file.name.rfind("Character\\", 0) == 0 &&
+                                          file.name != "Character\\Chara_00.chr";
+                               }),
+                files.end());
+    const tag_TOLQGAMECONFIG settings = GameHarness::DefaultSettings();
+    m_game = std::make_unique<GameHarness>(640, 480, files, &CreateGameScene, &settings);
+    ASSERT_TRUE(m_game->Ready());
+    ASSERT_TRUE(m_game->Start());
+    TempFolder::Write(RowFile(0), recorded);
+    Open();
+    EXPECT_EQ(Scene()->GetRowCheck(0), Check::Unplayable);
+    EXPECT_FALSE(Scene()->IsPlayable(0));
+    EXPECT_STREQ(Scene()->GetStageText(0), GameText("再生できません"));
+    m_game->Step(1);
+    scene_test::SaveScreenshot(*m_game, "replay-list-unplayable");
+    m_game->Tap(KEY_Z);
+    m_game->Step(30);
+    EXPECT_TRUE(InState(State::List));
+    EXPECT_EQ(Scene()->GetPlaybackCount(), 0u);
+}
+
 TEST_F(ReplayScene, AChosenFileReplacedSinceTheListWasReadIsReadAgainAndNotPlayed)
 {
     Start();

@@ -3,6 +3,7 @@
 // between them stay empty.
 #include "engine/core/FileIo.h"
 #include "game/battle/ConsoleSheet.h"
+#include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/SheetCells.h"
 #include "tools/datakit/SheetPainter.h"
 
@@ -64,4 +65,28 @@ TEST(ConsoleCells, EveryHudPictureIsDrawnAndTheGapsStayEmpty)
     EXPECT_EQ(at(ConsoleSheet::kListEdge.left, ConsoleSheet::kListEdge.top), 255u);
     // Between the window and the character icons nothing is drawn.
     EXPECT_EQ(alpha(111, 540), 0u);
+}
+
+// Seen as "Fighter 2" over player 1: a plate named after the character's
+// index. A character's plate carries its name; the last plate, which the
+// HUD shows for every character numbered from it on, carries all of theirs.
+TEST(ConsoleCells, EachCharacterPlateIsLabelledWithTheNamesOfTheCharactersItStandsFor)
+{
+    const std::vector<SheetCells::SheetCell> cells = SheetCells::ConsoleCells();
+    auto labelAt = [&cells](const MenuCell& rect) {
+        for (const SheetCells::SheetCell& cell : cells)
+        {
+            if (cell.rect.left == rect.left && cell.rect.top == rect.top)
+                return cell.label;
+        }
+        return std::string("(none)");
+    };
+    const ConsoleSheet::CellRow& plates = ConsoleSheet::kCharacterPlates;
+    for (uint32_t number = 0; number < GameDataKit::kCharacters; ++number)
+    {
+        const std::string label = labelAt(plates[number]);
+        EXPECT_NE(label.find(GameDataKit::kCharacterNames[number]), std::string::npos) << label;
+        EXPECT_EQ(label.find("Fighter"), std::string::npos) << label;
+    }
+    EXPECT_EQ(labelAt(plates[0]), GameDataKit::kCharacterNames[0]);
 }

@@ -93,18 +93,20 @@ TEST(FighterModels, AFigureHasItsSkeletonAndTheTenNamedAnimations)
     ASSERT_NE(animation, nullptr);
     CkvrMatrix world;
     world.Identity();
+    // The figure is drawn at the fighters' height.
+    const float k = FighterModels::kScale;
     animation->Play(FighterModels::ANIMATION_STAND, 0.0f, 1, 0);
     animation->UpdatePose(&world);
-    EXPECT_NEAR(JointHeight(animation, "Hips"), 0.95f, 0.02f);
-    EXPECT_NEAR(JointHeight(animation, "Head"), 1.47f, 0.02f);
+    EXPECT_NEAR(JointHeight(animation, "Hips"), 0.95f * k, 0.02f);
+    EXPECT_NEAR(JointHeight(animation, "Head"), 1.47f * k, 0.02f);
     animation->Play(FighterModels::ANIMATION_DOWN, 0.0f, 0, 0);
     animation->Update(1.0f);
     animation->UpdatePose(&world);
-    EXPECT_NEAR(JointHeight(animation, "Hips"), 0.18f, 0.02f);
-    EXPECT_LT(JointHeight(animation, "Head"), 0.4f); // lying on its back
+    EXPECT_NEAR(JointHeight(animation, "Hips"), 0.18f * k, 0.02f);
+    EXPECT_LT(JointHeight(animation, "Head"), 0.4f * k); // lying on its back
     animation->Play(FighterModels::ANIMATION_WIN, 0.0f, 1, 0);
     animation->UpdatePose(&world);
-    EXPECT_GT(JointHeight(animation, "ForearmR"), 1.5f); // arms up
+    EXPECT_GT(JointHeight(animation, "ForearmR"), 1.5f * k); // arms up
     animation->Release();
     mesh.Release();
 }
