@@ -13,11 +13,11 @@
 namespace
 {
 constexpr size_t kMaxServiceRecords = 16;
-constexpr uint32_t kWaitSliceMs = 1000;
+constexpr uint32_t kServiceWaitSliceMs = 1000;
 // How long the datagram count may stay unchanged before the rest is taken
 // as lost.
 constexpr uint32_t kSettleQuietMs = 300;
-constexpr size_t kDatagramSize = 4096;
+constexpr size_t kEchoDatagramSize = 4096;
 constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
 } // namespace
@@ -171,7 +171,7 @@ uint32_t CNetworkTest::ReceiveAll(int fd, void* bytes, size_t n, const Bounds& b
         const uint32_t limit = WaitLimit(bounds);
         if (limit == 0 || waited >= limit)
             return 0;
-        const uint32_t slice = limit - waited < kWaitSliceMs ? limit - waited : kWaitSliceMs;
+        const uint32_t slice = limit - waited < kServiceWaitSliceMs ? limit - waited : kServiceWaitSliceMs;
         const int ready = WaitReadable(fd, bounds.wake, slice);
         if (ready < 0)
             return 0;
@@ -278,7 +278,7 @@ void CNetworkTest::AcceptThread()
 {
     for (;;)
     {
-        const int ready = WaitReadable(m_listenSocket.Get(), m_wake->Get(), kWaitSliceMs);
+        const int ready = WaitReadable(m_listenSocket.Get(), m_wake->Get(), kServiceWaitSliceMs);
         ReapFinished();
         if (ready < 0)
             return;
@@ -369,7 +369,7 @@ void CNetworkTest::UdpThread()
 {
     for (;;)
     {
-        const int ready = WaitReadable(m_udpSocket.Get(), m_wake->Get(), kWaitSliceMs);
+        const int ready = WaitReadable(m_udpSocket.Get(), m_wake->Get(), kServiceWaitSliceMs);
         if (ready < 0)
             return;
         if (ready == 0)
@@ -384,7 +384,7 @@ bool CNetworkTest::CountDatagram()
     // Read and counted under the lock in one go: a settling test that
     // holds the lock and finds the socket empty knows that every datagram
     // that arrived has been counted, none is half way in between.
-    uint8_t datagram[kDatagramSize];
+    uint8_t datagram[kEchoDatagramSize];
     std::lock_guard<std::mutex> guard(m_lock);
     sockaddr_in from{};
     socklen_t length = sizeof(from);

@@ -13,7 +13,7 @@ namespace
 {
 constexpr uint16_t kSsdpPort = 1900;
 constexpr const char* kSsdpGroup = "239.255.255.250";
-constexpr size_t kDatagramSize = 4096;
+constexpr size_t kSsdpDatagramSize = 4096;
 
 bool IsMulticast(const in_addr& address)
 {
@@ -123,7 +123,7 @@ uint32_t CUpnpClient::Discover()
     const uint32_t start = NetMilliseconds();
     // One byte more than the largest datagram read, so that the text is
     // always terminated.
-    char datagram[kDatagramSize + 1];
+    char datagram[kSsdpDatagramSize + 1];
     for (;;)
     {
         const uint32_t spent = Elapsed(start);
@@ -134,7 +134,7 @@ uint32_t CUpnpClient::Discover()
             return 0;
         if (ready == 0)
             continue;
-        const ssize_t n = ::recv(socket.Get(), datagram, kDatagramSize, 0);
+        const ssize_t n = ::recv(socket.Get(), datagram, kSsdpDatagramSize, 0);
         if (n < 0)
         {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNREFUSED)

@@ -15,7 +15,6 @@
 
 namespace
 {
-constexpr double kRadiansToDegrees = 180.0 / 3.14159265358979323846;
 // The next trigger search starts this far past the key that fired.
 constexpr float kTriggerStep = 0.01f;
 
@@ -145,9 +144,9 @@ void CEffect::TakePlacement()
         if (m_object->GetParameters()->flags & EFFECTFLAG_BONE_FACING)
         {
             const CkvrVector3 f = CkvrVector3(0.0f, 0.0f, -1.0f).GetTransform(placement.GetRotation());
-            const double yaw = std::atan2(double(f.x), double(f.z)) * kRadiansToDegrees + 180.0;
+            const double yaw = std::atan2(double(f.x), double(f.z)) * kEffectRadiansToDegrees + 180.0;
             const double pitch = std::atan2(double(f.y), std::fabs(double(f.x)) + std::fabs(double(f.z))) *
-                                 kRadiansToDegrees;
+                                 kEffectRadiansToDegrees;
             m_startDirection.Set(float(pitch), float(yaw), 0.0f);
         }
         else

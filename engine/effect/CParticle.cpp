@@ -19,7 +19,6 @@
 
 namespace
 {
-constexpr double kRadiansToDegrees = 180.0 / 3.14159265358979323846;
 constexpr uint32_t kTrailFvf = FVF_XYZ | FVF_DIFFUSE | FVF_TEX1;
 constexpr uint32_t kTrailStride = 24;
 
@@ -259,9 +258,9 @@ void CParticle::UpdateWorldMatrix()
     else if ((e.flags & EFFECTFLAG_RADIAL) && m_parent != nullptr)
     {
         const CkvrVector3 d = m_position - *m_parent->GetPosition();
-        const double yaw = std::atan2(double(d.x), double(d.z)) * kRadiansToDegrees;
+        const double yaw = std::atan2(double(d.x), double(d.z)) * kEffectRadiansToDegrees;
         const double pitch =
-            std::atan2(double(d.y), std::sqrt(double(d.x) * d.x + double(d.z) * d.z)) * kRadiansToDegrees;
+            std::atan2(double(d.y), std::sqrt(double(d.x) * d.x + double(d.z) * d.z)) * kEffectRadiansToDegrees;
         world.SetRotationZXY(float(-pitch), float(yaw), 0.0f);
     }
     else

@@ -12,6 +12,8 @@ class CCamera;
 
 // Small math the effect classes share.
 
+inline constexpr double kEffectRadiansToDegrees = 180.0 / 3.14159265358979323846;
+
 // Rotation in the Euler order an effect's rotation-order word picks: the
 // lowest set bit of 1 Z.X.Y, 2 X.Y.Z, 4 Y.Z.X, 8 Z.Y.X, 16 X.Z.Y, 32 Y.X.Z;
 // no listed bit gives Z.X.Y.

@@ -51,7 +51,7 @@ const uint32_t TEXTURE_FORMAT_ORDER[CGraphics::TEXTURE_FORMAT_COUNT] = {
     FORMAT_DXT3,     FORMAT_DXT4,     FORMAT_DXT5};
 
 CGraphics::RenderClassHooks g_render;
-CGraphics::SleepFunction g_sleep;
+CGraphics::SleepFunction g_deviceSleep;
 CShader* g_defaultShader;
 
 bool IsDefaultEffect(CShader* shader)
@@ -81,7 +81,7 @@ CGraphics::RenderClassHooks CGraphics::SetRenderClassHooks(const RenderClassHook
 
 void CGraphics::SetSleepFunction(SleepFunction sleep)
 {
-    g_sleep = sleep;
+    g_deviceSleep = sleep;
 }
 
 CShader* CGraphics::GetDefaultShader()
@@ -103,8 +103,8 @@ CGraphics::~CGraphics()
 
 void CGraphics::Sleep(uint32_t milliseconds)
 {
-    if (g_sleep != nullptr)
-        g_sleep(milliseconds);
+    if (g_deviceSleep != nullptr)
+        g_deviceSleep(milliseconds);
     else
         SleepMilliseconds(milliseconds);
 }

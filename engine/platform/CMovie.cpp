@@ -47,7 +47,7 @@ uint64_t RealClock()
     return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-CMovie::Clock g_clock = RealClock;
+CMovie::Clock g_movieClock = RealClock;
 
 double FrameDuration(const AVStream* stream)
 {
@@ -76,7 +76,7 @@ float GainOf(int32_t volume)
 
 void CMovie::SetClock(Clock clock)
 {
-    g_clock = clock != nullptr ? clock : RealClock;
+    g_movieClock = clock != nullptr ? clock : RealClock;
 }
 
 MovieRect CMovie::FitRect(int32_t videoWidth, int32_t videoHeight, int32_t clientWidth, int32_t clientHeight)
@@ -283,7 +283,7 @@ double CMovie::ClockSeconds() const
 {
     if (m_state != STATE_RUNNING)
         return m_clockBase;
-    return m_clockBase + double(g_clock() - m_clockStart) / 1.0e6;
+    return m_clockBase + double(g_movieClock() - m_clockStart) / 1.0e6;
 }
 
 void CMovie::FreezeClock()
@@ -293,7 +293,7 @@ void CMovie::FreezeClock()
 
 void CMovie::StartClock()
 {
-    m_clockStart = g_clock();
+    m_clockStart = g_movieClock();
 }
 
 double CMovie::GetCurrentPosition() const

@@ -18,8 +18,8 @@ uint32_t g_frameCount;
 uint32_t g_lastReportTime;
 CSystem* g_system;
 
-FrameClockFunction g_clock = GetTickMilliseconds;
-FrameSleepFunction g_sleep = SleepMilliseconds;
+FrameClockFunction g_frameClock = GetTickMilliseconds;
+FrameSleepFunction g_frameSleep = SleepMilliseconds;
 
 void StoreElapsed(uint32_t milliseconds)
 {
@@ -33,7 +33,7 @@ void InitFrameTimer(CSystem* system, uint32_t framesPerSecond)
     // The platform's sleep already has millisecond resolution; there is no
     // timer period to raise.
     g_interval = framesPerSecond == 0 ? 0 : 1000u / framesPerSecond;
-    g_lastFrameTime = g_clock();
+    g_lastFrameTime = g_frameClock();
     g_lastReportTime = g_lastFrameTime;
     std::srand(g_lastFrameTime);
     SetFrameTimerSystem(system);
@@ -41,12 +41,12 @@ void InitFrameTimer(CSystem* system, uint32_t framesPerSecond)
 
 void WaitNextFrame()
 {
-    uint32_t now = g_clock();
+    uint32_t now = g_frameClock();
     uint32_t elapsed = now - g_lastFrameTime;
     while (elapsed < g_interval)
     {
-        g_sleep(1);
-        now = g_clock();
+        g_frameSleep(1);
+        now = g_frameClock();
         elapsed = now - g_lastFrameTime;
     }
     g_lastFrameTime = now;
@@ -71,7 +71,7 @@ void SetFrameTime(uint32_t milliseconds)
 void UpdateFpsTitle()
 {
     ++g_frameCount;
-    const uint32_t now = g_clock();
+    const uint32_t now = g_frameClock();
     if (now - g_lastReportTime < 1000)
         return;
     if (g_system != nullptr && g_system->GetWindowHandle() != nullptr)
@@ -108,6 +108,6 @@ uint32_t GetLastFps()
 
 void SetFrameTimerClock(FrameClockFunction clock, FrameSleepFunction sleep)
 {
-    g_clock = clock != nullptr ? clock : GetTickMilliseconds;
-    g_sleep = sleep != nullptr ? sleep : SleepMilliseconds;
+    g_frameClock = clock != nullptr ? clock : GetTickMilliseconds;
+    g_frameSleep = sleep != nullptr ? sleep : SleepMilliseconds;
 }

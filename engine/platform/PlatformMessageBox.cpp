@@ -1,6 +1,8 @@
 #include "engine/platform/PlatformMessageBox.h"
 
 #include "engine/core/TextEncoding.h"
+#include "engine/platform/gtk/GtkHost.h"
+#include "engine/platform/gtk/MessageDialog.h"
 #include "engine/platform/sdl/SdlWindow.h"
 
 #include <SDL.h>
@@ -35,7 +37,7 @@ bool DivertMessageBox(const char* text, const char* caption)
     }
     if (!BoxesGoToStandardError())
         return false;
-    std::fprintf(stderr, "%s: %s\n", ConvertShiftJisToUtf8(safeCaption).c_str(), ConvertShiftJisToUtf8(safeText).c_str());
+    PrintMessageBox(safeText, safeCaption);
     return true;
 }
 
@@ -43,6 +45,14 @@ void ShowMessageBox(WindowHandle owner, const char* text, const char* caption)
 {
     if (DivertMessageBox(text, caption))
         return;
+    // GTK draws every script through fontconfig's fonts, Japanese included;
+    // SDL's own box on X11 draws with the server's core fonts, which show
+    // Japanese as mojibake or not at all. SDL's box is the second choice.
+    if (StartGtk())
+    {
+        ShowMessageDialog(nullptr, MessageKind::Error, caption, text);
+        return;
+    }
     const std::string utf8Text = ConvertShiftJisToUtf8(text != nullptr ? text : "");
     const std::string utf8Caption = ConvertShiftJisToUtf8(caption != nullptr ? caption : "");
     // Only an SDL window can own an SDL box; a dialog's handle is a GTK widget.
@@ -50,7 +60,13 @@ void ShowMessageBox(WindowHandle owner, const char* text, const char* caption)
     if (auto* sdlWindow = dynamic_cast<SdlWindow*>(owner))
         parent = static_cast<SDL_Window*>(sdlWindow->GetNativeHandle());
     if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, utf8Caption.c_str(), utf8Text.c_str(), parent) != 0)
-        std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
+        PrintMessageBox(text, caption);
+}
+
+void PrintMessageBox(const char* text, const char* caption)
+{
+    std::fprintf(stderr, "%s: %s\n", ConvertShiftJisToUtf8(caption != nullptr ? caption : "").c_str(),
+                 ConvertShiftJisToUtf8(text != nullptr ? text : "").c_str());
 }
 
 void SetMessageBoxHook(MessageBoxHook hook)

@@ -2,9 +2,14 @@
 
 #include "engine/platform/message/Message.h"
 
-// Shows an error to the user: a modal box on a display, standard error
-// without one. Text and caption are Shift-JIS.
+// Shows an error to the user: a modal box on a display (a GTK dialog, so
+// that Japanese reads as Japanese; SDL's box when GTK can't start), standard
+// error without one. Text and caption are Shift-JIS.
 void ShowMessageBox(WindowHandle owner, const char* text, const char* caption);
+
+// The box's text on standard error, in UTF-8: for what is said where no
+// display can show a box.
+void PrintMessageBox(const char* text, const char* caption);
 
 // Where a box goes instead of the screen: to the hook when one is set, to
 // standard error when KVR_MESSAGE_BOX=stderr or there is no display. true

@@ -20,7 +20,7 @@ struct LitVertex
     uint32_t color;
 };
 
-constexpr uint32_t FVF_SCREEN = FVF_XYZRHW | FVF_DIFFUSE;
+constexpr uint32_t FVF_SCREEN_COLOURED = FVF_XYZRHW | FVF_DIFFUSE;
 constexpr uint32_t FVF_COLOR = FVF_XYZ | FVF_DIFFUSE;
 constexpr uint32_t FVF_LIT = FVF_XYZ | FVF_NORMAL | FVF_DIFFUSE;
 constexpr float CIRCLE_STEP = 0.2617994f;
@@ -40,7 +40,7 @@ ScreenVertex Screen(float x, float y, float z, uint32_t color)
 void DrawScreen(uint32_t type, uint32_t count, const ScreenVertex* vertices)
 {
     g_graphics->SetTexture(nullptr);
-    g_graphics->SetFVF(FVF_SCREEN);
+    g_graphics->SetFVF(FVF_SCREEN_COLOURED);
     g_graphics->DrawPrimitiveUP(type, count, vertices, sizeof(ScreenVertex));
 }
 

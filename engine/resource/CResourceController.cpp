@@ -67,7 +67,7 @@ std::vector<CResourceBase*> ElementsOf(const CResourceList<T*>& list)
     return elements;
 }
 
-std::string Canonical(const std::string& dataName)
+std::string CanonicalDataPath(const std::string& dataName)
 {
     const std::string path = CPathResolver::Resolve(dataName.c_str());
     std::error_code error;
@@ -646,7 +646,7 @@ void CResourceController::AfterSave(const CResourceSaveJob& job)
         if (pack == nullptr || pack->GetName() == nullptr)
             continue;
         const std::string name = pack->GetName();
-        if (job.GetCommittedPaths().count(Canonical(name)) != 0)
+        if (job.GetCommittedPaths().count(CanonicalDataPath(name)) != 0)
             pack->Open(name.c_str());
     }
     for (const Moved& moved : m_moved)

@@ -24,7 +24,7 @@ std::string FoldCase(std::string text)
     return text;
 }
 
-std::string Canonical(const std::string& path)
+std::string CanonicalPath(const std::string& path)
 {
     std::error_code error;
     const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
@@ -123,7 +123,7 @@ int CResourceSaveJob::CommitAll()
             m_error = "\"" + file->GetTargetPath() + "\" could not be put in place";
             return 0;
         }
-        m_committed.insert(Canonical(file->GetTargetPath()));
+        m_committed.insert(CanonicalPath(file->GetTargetPath()));
     }
     return 1;
 }

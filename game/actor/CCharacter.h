@@ -241,6 +241,13 @@ public:
     tag_TOLQCHARAACTION* GetActionData() { return &m_action; }
     tag_TOLQBATTLESCORE* GetBattleScore() { return &m_score; }
     const tag_TOLQBATTLECHARADATA* GetBattleData() const { return m_data.get(); }
+    // A player who left the battle: the fighter is known by its
+    // character's name from now on.
+    void ClearPlayerName()
+    {
+        if (m_data)
+            m_data->name.clear();
+    }
     uint16_t GetMaxLife() const { return m_state.maxLife; }
     // The last motion played (8 + state on entering a state), for tests and
     // the model.

@@ -5,6 +5,7 @@
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/CByteWriter.h"
 #include "engine/core/CkvrPackFile.h"
+#include "engine/core/FailureLog.h"
 #include "engine/core/FileIo.h"
 #include "engine/effect/EffectContainerLoader.h"
 #include "engine/resource/CResourceSaveJob.h"
@@ -226,21 +227,27 @@ int CQorResourceController::LoadDefinition(CkvrPackFile* pack, const char* name,
 }
 
 // A chapter or mission is named by its file name, by which the scenes and
-// NextScene find it.
+// NextScene find it. One that can't be read is left out and the load goes
+// on: the game starts without it rather than not at all.
 template <class T>
 int CQorResourceController::LoadScript(CkvrPackFile* pack, const char* name, const char* what,
                                        CResourceList<T*>& list)
 {
     std::vector<uint8_t> bytes;
+    const std::string leftOut = std::string("game data: ") + what + " is left out";
     if (!ReadGameFile(pack, name, kMaxStoryFileSize, &bytes))
-        return Fail(Quoted(name), (std::string(what) + " can't be read").c_str());
+    {
+        LogFailure(leftOut.c_str(), (Quoted(name) + ": it can't be read").c_str());
+        return 1;
+    }
     T* script = new T();
     std::string error;
     if (!script->LoadMemory(name, bytes.data(), static_cast<uint32_t>(bytes.size()), &error))
     {
         script->Release();
         delete script;
-        return Fail(Quoted(name), (std::string(what) + " is damaged: " + error).c_str());
+        LogFailure(leftOut.c_str(), (Quoted(name) + ": " + error).c_str());
+        return 1;
     }
     return KeepFirst(list, script);
 }

@@ -46,7 +46,8 @@ public:
     ~CQorResourceController() override;
 
     // A name with a game-data extension goes to its list; any other name
-    // loads nothing and succeeds.
+    // loads nothing and succeeds. A story or mission that can't be read is
+    // left out (said on standard error) and the load goes on.
     int LoadOther(CkvrPackFile* pack, const char* name, uint32_t loadContents) override;
     int LoadGameData(CkvrPackFile* pack, const char* name, uint32_t loadContents);
     // Writes every definition of lists 7-15 into the set being saved, each

@@ -95,30 +95,16 @@ template <class Definition> std::vector<tag_TOLQUNLOCKRULE> UnlockRules(CQorReso
     return rules;
 }
 
-bool AllEmpty(const char (*fields)[kNameBytes], uint32_t count)
-{
-    for (uint32_t i = 0; i < count; ++i)
-    {
-        if (fields[i][0] != '\0')
-            return false;
-    }
-    return true;
-}
-
-// A character that never chose its equipment carries what it comes with,
-// so a first battle can be set up before anything was bought.
+// A character the play data has no record of yet carries what it comes
+// with, so that a first battle can be set up before anything was bought.
+// A record the file held keeps what the player chose, also when that is
+// nothing at all: the equipment screen may take every piece off.
 void GiveDefaultEquipment(tag_TOLQCHARAPLAYDATA* play, const CCharacterDefinition& definition)
 {
-    if (AllEmpty(play->weapons, kCharacterWeapons))
-    {
-        for (uint32_t i = 0; i < kCharacterWeapons; ++i)
-            std::snprintf(play->weapons[i], kNameBytes, "%s", definition.defaultWeapons[i]);
-    }
-    if (AllEmpty(play->clothes, kCharacterClothes))
-    {
-        for (uint32_t i = 0; i < kCharacterClothes; ++i)
-            std::snprintf(play->clothes[i], kNameBytes, "%s", definition.defaultClothes[i]);
-    }
+    for (uint32_t i = 0; i < kCharacterWeapons; ++i)
+        std::snprintf(play->weapons[i], kNameBytes, "%s", definition.defaultWeapons[i]);
+    for (uint32_t i = 0; i < kCharacterClothes; ++i)
+        std::snprintf(play->clothes[i], kNameBytes, "%s", definition.defaultClothes[i]);
 }
 
 // Weapons that are free from the start belong to the player.
@@ -148,7 +134,11 @@ void FitPlayData(CGameConfig& config, CQorResourceController& resources)
     auto* characters = static_cast<CResourceList<CResourceBase*>*>(
         resources.GetList(CQorResourceController::LIST_CHARACTERS));
     const size_t selectable = std::min<size_t>(characters->GetCount(), kMaxCharacters);
-    if (play->characters.size() < selectable)
+    // Records past the file's count were never saved, so never dressed:
+    // the file's character count tells them apart (every record an earlier
+    // start saved went through here first).
+    const size_t stored = play->characters.size();
+    if (stored < selectable)
         play->characters.resize(selectable);
     if (config.GetRecord()->records.size() < selectable)
         config.GetRecord()->records.resize(selectable);
@@ -156,9 +146,10 @@ void FitPlayData(CGameConfig& config, CQorResourceController& resources)
     const size_t missions = resources.GetMissionList()->GetCount();
     if (play->missions.size() < missions)
         play->missions.resize(missions);
-    for (uint32_t i = 0; i < selectable; ++i)
+    for (size_t i = stored; i < selectable; ++i)
     {
-        if (const CCharacterDefinition* definition = DefinitionAt<CCharacterDefinition>(characters, i))
+        const auto index = static_cast<uint32_t>(i);
+        if (const CCharacterDefinition* definition = DefinitionAt<CCharacterDefinition>(characters, index))
             GiveDefaultEquipment(&play->characters[i], *definition);
     }
     auto* stages = static_cast<CResourceList<CResourceBase*>*>(resources.GetList(CQorResourceController::LIST_STAGES));

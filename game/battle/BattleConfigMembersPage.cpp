@@ -444,7 +444,7 @@ void CBattleConfig::PrepareEntry(tag_TOLQBATTLEPLAYER* entry)
     int32_t c = entry->character;
     if (c >= static_cast<int32_t>(entry->characterCount) || c < 0)
     {
-        entry->randomCharacter = DrawRandom(entry->characterCount);
+        entry->randomCharacter = DrawSeatRandom(*entry);
         c = entry->randomCharacter;
     }
     const CCharacterDefinition* definition = CharacterAt(c);

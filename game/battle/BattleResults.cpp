@@ -178,7 +178,10 @@ uint32_t CBattleScene::RecordMissionResult(uint32_t local)
         return 1;
     uint32_t* score = fighter->GetBattleScore()->value;
     const uint32_t defeats = score[tag_TOLQBATTLESCORE::DEFEATS];
-    const uint32_t seconds = (m_console != nullptr ? m_console->GetTimeLeft() : 0) / 1000;
+    // Only a win is ranked by the time it left: a lost battle ends early
+    // too, and the sooner the player falls the more time is left.
+    const bool won = GetResult(local) == OUTCOME_WIN;
+    const uint32_t seconds = won && m_console != nullptr ? m_console->GetTimeLeft() / 1000 : 0;
     for (int32_t rank = tag_TOLQMISSIONHEADER::kRanks - 1; rank >= 0; --rank)
     {
         const uint32_t threshold = thresholds[rank];

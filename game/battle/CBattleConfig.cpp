@@ -26,6 +26,7 @@
 #include "game/app/CGameConfig.h"
 #include "game/app/CQorResourceController.h"
 #include "game/app/GameServices.h"
+#include "game/battle/SeatDraws.h"
 #include "game/battle/SetupSheet.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/CMenuPainter.h"
@@ -664,7 +665,7 @@ void CBattleConfig::ApplyRoomRules(uint32_t milliseconds, const SetupInput& inpu
         entry.roomWords[0] = 0;
         entry.team = static_cast<uint8_t>(i % 4);
         entry.character = static_cast<int8_t>(entry.characterCount);
-        entry.randomCharacter = DrawRandom(entry.characterCount);
+        entry.randomCharacter = DrawSeatRandom(entry);
         if (const CCharacterDefinition* picked = CharacterAt(entry.randomCharacter))
         {
             std::copy(std::begin(picked->radio), std::end(picked->radio), std::begin(entry.radioChat));
@@ -687,6 +688,14 @@ void CBattleConfig::ApplyRoomRules(uint32_t milliseconds, const SetupInput& inpu
 uint8_t CBattleConfig::DrawRandom(uint32_t count)
 {
     return static_cast<uint8_t>(m_random.NextInt(count));
+}
+
+// By seat, not in the order each side happens to draw: every side then
+// computes the same pick for each seat, and the seats' picks differ.
+uint8_t CBattleConfig::DrawSeatRandom(const tag_TOLQBATTLEPLAYER& entry) const
+{
+    const uint32_t seat = static_cast<uint32_t>(&entry - m_setting->players);
+    return DrawSeatCharacter(m_setting->seed, entry.characterCount, seat);
 }
 
 uint8_t CBattleConfig::CharacterCount() const

@@ -221,6 +221,11 @@ public:
     // Where a key last asked the mouse to go (layout units).
     std::optional<MenuPoint> GetMouseTarget() const { return m_mouseTarget; }
 
+    // Online: whether this side hosts the setup (a random match's guest
+    // stops hosting once it has a seat).
+    void SetHost(bool host) { m_host = host; }
+    bool IsHost() const { return m_host; }
+
     // A page change: both phases at once. The owner calls it for the host's
     // message 3, so a guest follows the host's pages.
     void SetCursor(int32_t phase, int32_t nextPhase);
@@ -346,6 +351,8 @@ private:
     int32_t FindWeaponIndex(const char* name) const;
     bool OwnsWeapon(uint32_t index) const;
     uint8_t DrawRandom(uint32_t count);
+    // The random character of an entry of the setting, by its seat.
+    uint8_t DrawSeatRandom(const tag_TOLQBATTLEPLAYER& entry) const;
 
     // Mode page (this file).
     void UpdateModePage(const SetupInput& input, uint32_t milliseconds);

@@ -106,6 +106,8 @@ public:
     // the mission record); 0 in playback.
     uint32_t RecordResultOffline(uint8_t result, uint32_t local);
     uint32_t RecordResultNetwork(uint8_t result, uint32_t local);
+    // A mission's rank: the highest k whose threshold the score reaches,
+    // or, when the local player won, the whole seconds left.
     uint32_t RecordMissionResult(uint32_t local);
 
     // Playback: the opened replay (owned from now on).

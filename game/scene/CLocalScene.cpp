@@ -61,9 +61,9 @@ int CLocalScene::Init(uintptr_t parameter)
         block.backgroundAlpha = param->fade;
         block.fade = param->fade2;
         block.unused = param->fade3;
-        m_state = static_cast<LocalState>(param->subState <= static_cast<uint32_t>(LocalState::Battle)
-                                              ? param->subState
-                                              : static_cast<uint32_t>(LocalState::Setup));
+        // A running battle can't be named by a parameter: there is none
+        // yet, so the pages come first.
+        m_state = param->subState == static_cast<uint32_t>(LocalState::Start) ? LocalState::Start : LocalState::Setup;
     }
     block.setting = m_setting;
     m_setup->Init(reinterpret_cast<uintptr_t>(&block));
@@ -186,6 +186,11 @@ void CLocalScene::InstallMenus()
 
 void CLocalScene::UpdateBattle(uintptr_t argument)
 {
+    if (m_battle == nullptr)
+    {
+        EnterState(LocalState::Setup);
+        return;
+    }
     m_battle->Update(argument);
     if (m_battle->IsFinished() == 0)
         return;

@@ -57,6 +57,11 @@ void CNetBattleSetup::SetPage(uint32_t page)
     m_config->SetPage(page);
 }
 
+void CNetBattleSetup::SetHost(bool host)
+{
+    m_config->SetHost(host);
+}
+
 bool CNetBattleSetup::OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length)
 {
     return m_config->OnPeerMessage(id, payload, length);

@@ -21,6 +21,7 @@ public:
     void Render() override;
     uint32_t GetPage() const override;
     void SetPage(uint32_t page) override;
+    void SetHost(bool host) override;
     bool OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length) override;
 
     CBattleConfig* GetConfig() const { return m_config.get(); }

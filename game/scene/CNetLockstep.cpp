@@ -197,13 +197,21 @@ bool CNetLockstep::IsBatchReady(uint32_t waitFor) const
 {
     if (m_sampledBatches <= m_takenBatches || !HasRoomFor(m_framesPerBatch))
         return false;
+    return MissingRecords(waitFor) == 0;
+}
+
+uint32_t CNetLockstep::MissingRecords(uint32_t waitFor) const
+{
+    if (m_sampledBatches <= m_takenBatches)
+        return 0;
     const uint32_t transmitted = GetTransmittedFrames();
+    uint32_t missing = 0;
     for (uint32_t slot = 1; slot < kSlots; ++slot)
     {
         if ((waitFor & (1u << slot)) != 0 && GetInputCount(slot) < transmitted)
-            return false;
+            missing |= 1u << slot;
     }
-    return true;
+    return missing;
 }
 
 void CNetLockstep::TakeBatch(uint32_t departed, std::vector<uint8_t>* out)

@@ -104,6 +104,9 @@ public:
     // Host: the batch may go: the host sampled all of it, every slot of
     // waitFor (bit s for slot s) has its R records, and the ring has room.
     bool IsBatchReady(uint32_t waitFor) const;
+    // Host: the slots of waitFor whose records the next batch to take
+    // still lacks, once the host has sampled that batch (0 before).
+    uint32_t MissingRecords(uint32_t waitFor) const;
     // Host: takes the ready batch once (counts and readiness cleared), with
     // the slots of departed (bit s) marked in every frame; its R frames go
     // into out and into the own ring.

@@ -62,6 +62,8 @@ constexpr int32_t kHighestRank = 255;
 // random match's third.
 constexpr int32_t kRoomWeaponsAttribute = 0;
 constexpr int32_t kMatchWeaponsAttribute = 2;
+// Spreads a lobby user id over the seed's bits (Knuth's multiplier).
+constexpr uint32_t kSeedMixer = 2654435761u;
 }
 
 void CNetworkScene::SetSetupFactory(NetBattleSetupFactory factory)
@@ -293,10 +295,56 @@ bool CNetworkScene::ApplyPosted()
         FinishBattle(posted.result, false);
         return true;
     }
-    if (posted.battleGo && GetState() == NetSceneState::Start && m_battle)
+    if (posted.hostState >= 0)
+        return FollowHostState(static_cast<NetSceneState>(posted.hostState));
+    return false;
+}
+
+// Message 1 on a guest. Into the battle only once this side has built it;
+// a new start, the setup or the room from wherever the guest is, leaving
+// its battle as the host's choice of the same would (retry, the mode page,
+// back to the room). What this side is already in changes nothing.
+bool CNetworkScene::FollowHostState(NetSceneState next)
+{
+    const NetSceneState now = GetState();
+    const bool inBattle = now == NetSceneState::Start || now == NetSceneState::Battle;
+    switch (next)
     {
+    case NetSceneState::Battle:
+    {
+        if (now != NetSceneState::Start || !m_battle)
+            return false;
         SceneLock lock(m_match.sceneLock);
         EnterBattle();
+        return true;
+    }
+    case NetSceneState::Start:
+        if (inBattle)
+        {
+            FinishBattle(RESULT_RETRY, false);
+            return true;
+        }
+        if (now != NetSceneState::Room)
+            return false;
+        EnterState(NetSceneState::Start);
+        return true;
+    case NetSceneState::Room:
+        if (!inBattle)
+            return false;
+        FinishBattle(RESULT_MODE_PAGE, false);
+        return true;
+    case NetSceneState::Lobby:
+        if (inBattle)
+        {
+            FinishBattle(RESULT_LOBBY_AS_HOST, false);
+            return true;
+        }
+        if (now != NetSceneState::Room)
+            return false;
+        {
+            SceneLock lock(m_match.sceneLock);
+            ReturnToLobbyAsHost();
+        }
         return true;
     }
     return false;
@@ -402,6 +450,16 @@ void CNetworkScene::EnterSetup(bool randomMatch)
             const int32_t rank = own->data.rank;
             config->GetRecord()->playerRank = static_cast<uint8_t>(rank < 0 ? 0 : rank > kHighestRank ? kHighestRank : rank);
         }
+    }
+    // A random match's players make their choices before any of them has
+    // a seat or the host's seed: each draws from a seed of its own (two
+    // games started in the same second would otherwise share one).
+    if (randomMatch)
+    {
+        auto lobbyLock = m_lobby->Lock();
+        const CLobbyUser* own = m_lobby->GetOwnUser();
+        if (own != nullptr)
+            setting->seed ^= own->data.id * kSeedMixer;
     }
     StartSetup(randomMatch ? INetBattleSetup::PAGE_MEMBERS : INetBattleSetup::PAGE_MODE);
     std::memset(m_match.awaitingAnswer, 0, sizeof(m_match.awaitingAnswer));

@@ -17,7 +17,10 @@
 //   with the other sides (the host's synchronisation thread sends the
 //   batches) and steps the battle by at most one frame from the frame ring;
 //   at its end the chosen menu item (or the host's, message 10) leads to a
-//   retry, the setup, the lobby or the title.
+//   retry, the setup, the lobby or the title. A guest that sends nothing
+//   for a while leaves the battle as one that went would (the others play
+//   on); a guest that gets no frames leaves the room; the host never
+//   leaves its own battle for want of frames.
 //
 // Threads: the main thread runs updates and renders; the session's receive
 // threads run the message handlers and the disconnect callback; its accept
@@ -94,6 +97,17 @@ public:
     static constexpr uint32_t kLobbyFrameTime = 17;
     static constexpr uint32_t kKeepAliveMilliseconds = 3000;
     static constexpr uint32_t kFrameWaitMilliseconds = 4000;
+    // How long the host waits for a guest's records before that guest
+    // leaves the battle: well inside the other guests' frame wait, so that
+    // they get frames again before they give up.
+    static constexpr uint32_t kGuestStallMilliseconds = 2000;
+    // Pauses the host orders (message 11) take at most this much of each
+    // second of the connection they arrive on; the rest are not taken.
+    static constexpr uint32_t kPauseBudgetMilliseconds = 500;
+    static constexpr uint32_t kPauseWindowMilliseconds = 1000;
+    // Positions the host sets (messages 12, 13) beyond this distance from
+    // the origin are no position a stage has: the message is not taken.
+    static constexpr float kFarthestPosition = 100000.0f;
     // How long a side polls for a frame within one update before it draws
     // the last frame again and keeps the window's events flowing.
     static constexpr uint32_t kWaitSliceMilliseconds = 8;
@@ -131,6 +145,7 @@ public:
         uint32_t fixedFrameTime = 0;
         uint32_t readyWaitMs = kReadyWaitMilliseconds;
         uint32_t frameWaitMs = kFrameWaitMilliseconds;
+        uint32_t guestStallMs = kGuestStallMilliseconds;
         // The settings and records the battles count into (null: the game
         // application's).
         CGameConfig* config = nullptr;
@@ -176,7 +191,8 @@ private:
     {
         bool hostLost = false;
         int8_t result = RESULT_NONE;
-        bool battleGo = false;
+        // The scene state the host sent (message 1), or -1.
+        int32_t hostState = -1;
     };
     using SceneLock = std::unique_lock<std::recursive_mutex>;
 
@@ -190,6 +206,8 @@ private:
     CNetSession* Session() const;
     // True when it changed something (the frame then does nothing more).
     bool ApplyPosted();
+    // A guest goes where its host's message 1 says; true when it moved.
+    bool FollowHostState(NetSceneState next);
     void UpdateLobby();
     int32_t ReadLobbyKeys();
     void EnterSetup(bool randomMatch);
@@ -217,6 +235,12 @@ private:
     bool OnSeat(int32_t id, int32_t senderSlot, const uint8_t* payload, uint32_t length);
     bool OnGuestRecords(int32_t senderSlot, const uint8_t* payload, uint32_t length);
     void OnFrames(CNetClient* peer, const uint8_t* payload, uint32_t length, SceneLock& lock);
+    // The host's pause (message 11): this connection's thread waits,
+    // without the scene lock, within the pause budget. False when refused.
+    bool OnPause(CNetClient* peer, const uint8_t* payload, uint32_t length, SceneLock& lock);
+    // The host's fighter positions (message 12, and the head of 13): all
+    // of them or none. False when refused.
+    bool OnPositions(const uint8_t* payload, uint32_t length);
     void OnKeepAlive();
     int32_t SlotOfPeer(const CNetClient* peer) const;
     bool IsHostPeer(const CNetClient* peer) const;
@@ -243,6 +267,14 @@ private:
     bool PumpLockstep(SceneLock& lock);
     void StepBattleFrame();
     void CloseDepartedSeat(uint32_t slot);
+    // Host, during a battle: the guest of a seat leaves it at the next
+    // batch's first frame on every side, and everybody hears of it.
+    void MarkDeparted(uint32_t slot);
+    // Host: guests whose records the waited-for batch lacks leave the
+    // battle, and their connections are cut.
+    void DropSilentGuests();
+    // The room's owner (a random match's host included).
+    bool OwnsRoom();
     void FinishBattle(int8_t code, bool own);
     void ActOnResult(int8_t code);
     void ReturnToSetup(uint32_t page);
@@ -275,6 +307,9 @@ private:
     bool m_readySent = false;
     uint32_t m_steppedFrames = 0;
     int32_t m_requestedTitleState = -1;
+    // The host's pauses taken in the current window (scene lock).
+    uint32_t m_pauseWindowStart = 0;
+    uint32_t m_pausedInWindow = 0;
     bool m_released = false;
 
     // Senders whose dropped messages were logged (scene lock).

@@ -69,7 +69,9 @@ void CStoryEnding::Start()
     m_card = 0.0f;
     m_logo = 0.0f;
     m_zoom = kStartZoom;
-    m_roll = m_lines.GetCount() > 0 ? kRollStart + GetRollHeight() : kRollEnd;
+    // An empty roll still takes its time: the picture stays at the side
+    // for the twenty seconds the roll would start with.
+    m_roll = kRollStart + GetRollHeight();
 }
 
 void CStoryEnding::Next(Phase phase)

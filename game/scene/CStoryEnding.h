@@ -63,7 +63,7 @@ public:
     const CList<tag_TOLQSTORYENDINGSTAFF>& GetStaffRoll() const { return m_lines; }
 
     // From the first phase: the sepia picture up, the rest down. An empty
-    // roll has nothing to scroll: its phase ends at once.
+    // roll runs as long as the roll's start and end lie apart (20 s).
     void Start();
     // One frame. fast: the roll runs ten times faster this frame. True once
     // the last phase is over.

@@ -412,7 +412,10 @@ int CStoryScene::StartRoute()
 bool CStoryScene::StartChapter(const CStory* chapter)
 {
     m_chapter.SetSources({m_pictures.get(), m_voices.get(), m_sheet.get()});
-    return m_chapter.Start(chapter);
+    if (!m_chapter.Start(chapter))
+        return false;
+    EnterState(StoryState::Chapter);
+    return true;
 }
 
 int CStoryScene::StartNamedChapter(const char* name)
@@ -430,6 +433,14 @@ int CStoryScene::StartNamedChapter(const char* name)
 
 int CStoryScene::UpdateChapter()
 {
+    // A parameter block may name the chapter state with no chapter to run:
+    // the route screen comes instead of an empty one.
+    if (!m_chapter.IsRunning())
+    {
+        EnterState(StoryState::RouteSelect);
+        EnterPhase(RoutePhase::FadeIn);
+        return 1;
+    }
     const CMenuLayout layout = MenuScene::Layout();
     const MenuKeys keys = MenuScene::ReadKeys(layout);
     m_chapter.Update(GetElapsedMilliseconds(), keys.AnyPressed({MenuKey::Decide, MenuKey::Click}));

@@ -100,7 +100,8 @@ public:
     int Render(uintptr_t argument) override;
     uint32_t Release() override;
 
-    // Plays a chapter from its first command (null: nothing runs).
+    // Plays a chapter from its first command, in the chapter state; false
+    // for null, and the scene stays as it was.
     bool StartChapter(const CStory* chapter);
 
     StoryState GetState() const { return m_state; }

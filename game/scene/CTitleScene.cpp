@@ -108,7 +108,8 @@ int CTitleScene::Init(uintptr_t parameter)
         m_fadeA.SetLevel(param->fade);
         m_fadeB.SetLevel(param->fade2);
         m_spareFade = param->fade3;
-        m_step = param->step;
+        // A step past the state's last would wait for nothing, for ever.
+        m_step = param->step <= LastStep(m_state) ? param->step : 0;
         m_frontItem = WrapItem(param->item);
     }
     m_titlePicture = MenuScene::FindTexture("Background_02.dds");
@@ -142,7 +143,32 @@ int CTitleScene::Init(uintptr_t parameter)
             m_movie = nullptr;
         }
     }
+    // A block that names the movie starts it, or the picture that follows
+    // it when there is none to play.
+    if (m_state == TitleState::Movie)
+    {
+        if (m_movie != nullptr)
+            StartMovie();
+        else
+            EnterPicture(PictureStep::FadeIn);
+    }
     return 1;
+}
+
+uint32_t CTitleScene::LastStep(TitleState state)
+{
+    switch (state)
+    {
+    case TitleState::Logo:
+        return static_cast<uint32_t>(LogoStep::Leave);
+    case TitleState::Movie:
+        return 0;
+    case TitleState::TitlePicture:
+        return static_cast<uint32_t>(PictureStep::Leave);
+    case TitleState::Menu:
+        return static_cast<uint32_t>(MenuStep::Choose);
+    }
+    return 0;
 }
 
 uint32_t CTitleScene::Release()
@@ -262,6 +288,11 @@ void CTitleScene::StopMovie()
 
 void CTitleScene::UpdateMovie()
 {
+    if (m_movie == nullptr)
+    {
+        EnterPicture(PictureStep::FadeIn);
+        return;
+    }
     const bool pressed = CInput::IsAnyButtonDown(g_pInput->GetPadState(0)) != 0;
     const bool ended = m_movie->GetCurrentPosition() >= m_movie->GetStopTime() || m_movie->IsFinished();
     if (!pressed && !ended)

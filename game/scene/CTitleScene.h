@@ -91,6 +91,8 @@ public:
 
 private:
     void EnterState(TitleState state, uint32_t step);
+    // The last step of a state.
+    static uint32_t LastStep(TitleState state);
     void EnterLogo(LogoStep step) { EnterState(TitleState::Logo, static_cast<uint32_t>(step)); }
     void EnterPicture(PictureStep step) { EnterState(TitleState::TitlePicture, static_cast<uint32_t>(step)); }
     void EnterMenu(MenuStep step) { EnterState(TitleState::Menu, static_cast<uint32_t>(step)); }

@@ -52,6 +52,10 @@ public:
     virtual uint32_t GetPage() const = 0;
     // Back to a page after a battle, the setting kept.
     virtual void SetPage(uint32_t page) = 0;
+    // This side was given a seat by a host (a random match's setup starts
+    // as every player's own): from now on its pages and rules come from
+    // that host, and it passes nothing on.
+    virtual void SetHost(bool host) = 0;
     // A peer's setup message (3 cursor, 4 rules, 5 seat, 6 whole seat):
     // false when it is refused.
     virtual bool OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length) = 0;

@@ -22,9 +22,9 @@ enum NetMatchMessage : int16_t
     NETMSG_INPUTS = 8,          // guest -> host: records of 16 bytes
     NETMSG_FRAMES = 9,          // host -> all: frames of 121 bytes
     NETMSG_RESULT = 10,         // host -> all: u8 end-of-battle choice
-    NETMSG_DELAY = 11,          // not sent by this game
-    NETMSG_POSITIONS = 12,      // not sent by this game
-    NETMSG_POSITIONS_FRAMES = 13, // not sent by this game
+    NETMSG_PAUSE = 11,          // host -> all, not sent by this game: u8 v, the receiver waits v + 18 ms
+    NETMSG_POSITIONS = 12,      // host -> all, not sent by this game: 8 x three floats, each fighter's position
+    NETMSG_POSITIONS_FRAMES = 13, // host -> all, not sent by this game: message 12, then frames as in 9
     NETMSG_KEEPALIVE = 14,      // host -> all: no payload
     NETMSG_KEEPALIVE_ANSWER = 15, // guest -> host: u8 slot
 };
@@ -36,6 +36,9 @@ constexpr uint32_t kNetReadySize = 1;
 constexpr uint32_t kNetSeedSize = 6;
 constexpr uint32_t kNetResultSize = 1;
 constexpr uint32_t kNetAnswerSize = 1;
+constexpr uint32_t kNetPauseSize = 1;
+constexpr uint32_t kNetPauseBase = 18;
+constexpr uint32_t kNetPositionsSize = 96;
 
 // Message 7.
 struct NetSeed

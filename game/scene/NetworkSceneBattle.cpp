@@ -14,6 +14,7 @@
 #include "game/app/GameServices.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
+#include "game/battle/SetupMessages.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/scene/NetMatchMessages.h"
 #include "net/CNetClient.h"
@@ -297,7 +298,16 @@ bool CNetworkScene::PumpLockstep(SceneLock& lock)
             }
         }
         const uint32_t now = Now();
-        if (now - m_waitStart >= m_options.frameWaitMs)
+        // The host never leaves its own battle for want of frames: the
+        // frames wait only for its guests, and a guest that keeps them
+        // waiting leaves the battle instead.
+        if (host && now - m_waitStart >= m_options.guestStallMs)
+        {
+            DropSilentGuests();
+            m_waitStart = now;
+            continue;
+        }
+        if (!host && now - m_waitStart >= m_options.frameWaitMs)
             return false;
         if (now - sliceStart >= kWaitSliceMilliseconds)
             return true;
@@ -354,6 +364,57 @@ void CNetworkScene::CloseDepartedSeat(uint32_t slot)
     entry.slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
     entry.roomWords[0] = 0;
     m_match.closingAfterBattle &= ~tag_TOLQNETMATCH::SlotBit(slot);
+    // The fighter keeps its copy of the battle data: the player's name
+    // goes from it too, at this same frame on every side.
+    if (CCharacter* fighter = m_battle->GetFighter(slot))
+        fighter->ClearPlayerName();
+}
+
+// Scene lock held, during a battle.
+void CNetworkScene::MarkDeparted(uint32_t slot)
+{
+    m_match.slotPeer[slot].clear();
+    m_match.awaitingAnswer[slot] = 0;
+    {
+        std::lock_guard<std::mutex> frames(m_match.frameLock);
+        m_match.departed |= tag_TOLQNETMATCH::SlotBit(slot);
+    }
+    UpdateSeatedMask();
+    SetupMessages::PlayerSummary summary =
+        SetupMessages::SummaryOf(m_match.setting->players[slot], static_cast<uint8_t>(slot));
+    summary.slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
+    summary.confirmed = 0;
+    const std::vector<uint8_t> bytes = SetupMessages::EncodeSummary(summary);
+    SendToAll(NETMSG_SUMMARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+// Scene lock held. A stalled guest (a busy machine, a suspended laptop)
+// is treated as one that left: its seat closes at one frame on every side
+// and the others play on. Its connection is cut, so that it finds itself
+// out of the room when it wakes.
+void CNetworkScene::DropSilentGuests()
+{
+    uint32_t silent = 0;
+    {
+        std::lock_guard<std::mutex> frames(m_match.frameLock);
+        silent = m_match.lockstep.MissingRecords(m_match.seated);
+    }
+    for (uint32_t slot = 1; slot < tag_TOLQNETMATCH::kSlots; ++slot)
+    {
+        if ((silent & tag_TOLQNETMATCH::SlotBit(slot)) == 0)
+            continue;
+        const std::string peerId = m_match.slotPeer[slot];
+        LogFailure("network: battle",
+                   ("the guest of seat " + std::to_string(slot) + " sent nothing in time; it leaves the battle").c_str());
+        MarkDeparted(slot);
+        if (Session() == nullptr || peerId.empty())
+            continue;
+        for (const NetClientPtr& peer : Session()->GetPeers())
+        {
+            if (peerId == peer->GetId())
+                peer->CutConnection();
+        }
+    }
 }
 
 // ---------------------------------------------------------------- the end
@@ -438,7 +499,8 @@ void CNetworkScene::LeaveRoom()
 {
     if (g_pController != nullptr)
         g_pController->SetQuitMenuEnabled(1);
-    m_lobby->SendMessage(LOBBY_MSG_LEAVE_ROOM);
+    // An owner that leaves closes its room: no room outlives its owner.
+    m_lobby->SendMessage(OwnsRoom() ? LOBBY_MSG_CLOSE_ROOM : LOBBY_MSG_LEAVE_ROOM);
     m_lobby->SetRoomState(LOBBY_IN_LOBBY);
     for (std::string& peer : m_match.slotPeer)
         peer.clear();
@@ -446,6 +508,15 @@ void CNetworkScene::LeaveRoom()
     m_match.host = 0;
     if (Session() != nullptr)
         Session()->DropPeers();
+}
+
+// Scene lock held.
+bool CNetworkScene::OwnsRoom()
+{
+    if (m_match.host != 0)
+        return true;
+    auto lobbyLock = m_lobby->Lock();
+    return m_lobby->IsOwner();
 }
 
 // A guest's host is gone: every seat closes, a battle ends, and the player

@@ -5,7 +5,8 @@
 // Who may send what: a guest takes messages only from its host (the
 // connection seated in slot 0): the slot, the scene state, the setup's
 // cursor and rules, the seats the host passes on, the seed, the frames,
-// the end-of-battle choice and the keep-alive. The host takes only a
+// the end-of-battle choice, the keep-alive, and the pauses and fighter
+// positions this game never sends itself. The host takes only a
 // seated guest's ready report, its own seat (summary or whole), its input
 // records and its keep-alive answer, each for that guest's own slot.
 // Everything else is dropped, and the first drop of each peer is logged.
@@ -15,7 +16,9 @@
 #include "game/scene/CNetworkScene.h"
 
 #include "engine/core/CByteReader.h"
+#include "engine/core/CkvrVector3.h"
 #include "engine/core/FailureLog.h"
+#include "game/actor/CCharacter.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/SetupMessages.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
@@ -24,6 +27,8 @@
 #include "net/CNetSession.h"
 #include "net/lobby/CLobbyClient.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace
@@ -207,17 +212,7 @@ void CNetworkScene::HandlePeerDisconnected(CNetClient* peer)
     }
     // A battle is on: the seat closes on every side at the first frame of
     // the next batch, which carries the departure mark.
-    {
-        std::lock_guard<std::mutex> frames(m_match.frameLock);
-        m_match.departed |= tag_TOLQNETMATCH::SlotBit(static_cast<uint32_t>(slot));
-    }
-    UpdateSeatedMask();
-    SetupMessages::PlayerSummary summary =
-        SetupMessages::SummaryOf(m_match.setting->players[slot], static_cast<uint8_t>(slot));
-    summary.slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
-    summary.confirmed = 0;
-    const std::vector<uint8_t> bytes = SetupMessages::EncodeSummary(summary);
-    SendToAll(NETMSG_SUMMARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    MarkDeparted(static_cast<uint32_t>(slot));
 }
 
 // ---------------------------------------------------------------- dispatch
@@ -254,12 +249,28 @@ void CNetworkScene::HandleMessage(CNetClient* peer, const uint8_t* payload, int3
         Drop(peer, id, "the sender is not this side's host");
         return;
     }
-    if (id == NETMSG_FRAMES)
+    switch (id)
     {
-        OnFrames(peer, payload, length, lock);
+    case NETMSG_FRAMES: OnFrames(peer, payload, length, lock); return;
+    case NETMSG_PAUSE:
+        if (!OnPause(peer, payload, length, lock))
+            Drop(peer, id, "a pause of a wrong length, or beyond what a second may take");
         return;
+    case NETMSG_POSITIONS_FRAMES:
+        // Each part as its own message: the positions, then the frames. A
+        // refused placement keeps the frames, which this side can't do
+        // without.
+        if (length < kNetPositionsSize)
+        {
+            Drop(peer, id, "shorter than the positions");
+            return;
+        }
+        if (!OnPositions(payload, kNetPositionsSize))
+            Drop(peer, NETMSG_POSITIONS, "positions out of any stage, or outside a battle");
+        OnFrames(peer, payload + kNetPositionsSize, length - kNetPositionsSize, lock);
+        return;
+    default: HandleGuestMessage(peer, payload, id, length); return;
     }
-    HandleGuestMessage(peer, payload, id, length);
 }
 
 void CNetworkScene::Drop(const CNetClient* peer, int32_t id, const char* why)
@@ -379,6 +390,9 @@ void CNetworkScene::OnSlotGiven(CNetClient* host, uint8_t slot)
         SetSeatName(slot, user != nullptr ? user->data.name : nullptr);
     }
     m_match.slotPeer[tag_TOLQNETMATCH::kHostSlot] = host->GetId();
+    if (m_setup)
+        m_setup->SetHost(false);
+    m_setupAsHost = false;
     if (m_match.randomMatch != 0)
     {
         tag_TOLQBATTLEPLAYER& first = setting->players[0];
@@ -396,12 +410,13 @@ void CNetworkScene::HandleGuestMessage(CNetClient* peer, const uint8_t* payload,
     switch (id)
     {
     case NETMSG_SCENE_STATE:
-        // The host moves its guests only into the battle, once all are
-        // ready.
-        taken = length == kNetSceneStateSize && ReadNetU32(payload) == static_cast<uint32_t>(NetSceneState::Battle);
+        // Done by the main thread, as far as the state this side is in
+        // allows (FollowHostState).
+        taken = length == kNetSceneStateSize && ReadNetU32(payload) <= static_cast<uint32_t>(NetSceneState::Battle);
         if (taken)
-            m_posted.battleGo = true;
+            m_posted.hostState = static_cast<int32_t>(ReadNetU32(payload));
         break;
+    case NETMSG_POSITIONS: taken = OnPositions(payload, length); break;
     case NETMSG_CURSOR:
     case NETMSG_RULES: taken = OnSetupMessage(id, payload, length); break;
     case NETMSG_SUMMARY:
@@ -432,6 +447,62 @@ bool CNetworkScene::OnSeed(const uint8_t* payload, uint32_t length)
     m_match.setting->seed = seed.seed;
     m_match.framesPerBatch = CNetLockstep::ClampFramesPerBatch(seed.framesPerBatch);
     m_match.sendByte = seed.sendByte;
+    return true;
+}
+
+// The receive thread of the host's connection sleeps v + 18 ms, as the
+// host asks, but never with the scene lock held (the main thread goes on)
+// and for at most half of each second: a host can slow its own frames
+// down, not hold this side. The pause ends early when the connection does.
+bool CNetworkScene::OnPause(CNetClient* peer, const uint8_t* payload, uint32_t length, SceneLock& lock)
+{
+    if (length != kNetPauseSize)
+        return false;
+    const uint32_t start = Now();
+    if (start - m_pauseWindowStart >= kPauseWindowMilliseconds)
+    {
+        m_pauseWindowStart = start;
+        m_pausedInWindow = 0;
+    }
+    const uint32_t asked = payload[0] + kNetPauseBase;
+    if (m_pausedInWindow + asked > kPauseBudgetMilliseconds)
+        return false;
+    m_pausedInWindow += asked;
+    lock.unlock();
+    while (Now() - start < asked && peer->HasLiveConnection())
+        Sleep(1);
+    lock.lock();
+    return true;
+}
+
+// Every fighter's position or none: a value that is no number, or lies
+// beyond any stage, refuses the message.
+bool CNetworkScene::OnPositions(const uint8_t* payload, uint32_t length)
+{
+    if (length != kNetPositionsSize || !m_battle)
+        return false;
+    const uint32_t players = std::min<uint32_t>(m_match.setting->playerCount, tag_TOLQNETMATCH::kSlots);
+    CkvrVector3 positions[tag_TOLQNETMATCH::kSlots];
+    CByteReader reader(payload, length);
+    for (uint32_t i = 0; i < tag_TOLQNETMATCH::kSlots; ++i)
+    {
+        const float x = reader.F32();
+        const float y = reader.F32();
+        const float z = reader.F32();
+        if (i >= players || m_battle->GetFighter(i) == nullptr)
+            continue;
+        for (float value : {x, y, z})
+        {
+            if (!std::isfinite(value) || std::fabs(value) > kFarthestPosition)
+                return false;
+        }
+        positions[i] = CkvrVector3(x, y, z);
+    }
+    for (uint32_t i = 0; i < players; ++i)
+    {
+        if (CCharacter* fighter = m_battle->GetFighter(i))
+            fighter->SetPosition(&positions[i]);
+    }
     return true;
 }
 

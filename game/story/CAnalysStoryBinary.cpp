@@ -5,7 +5,6 @@
 #include "game/story/StoryText.h"
 
 #include <bit>
-#include <cmath>
 #include <cstring>
 
 int CAnalysStoryBinary::AnalysStory(CStory* story)
@@ -69,25 +68,20 @@ bool CAnalysStoryBinary::ReadF32(float* out)
     uint32_t bits = 0;
     if (!ReadU32(&bits))
         return false;
-    const float value = std::bit_cast<float>(bits);
-    if (!std::isfinite(value))
-        return false;
-    *out = value;
+    *out = std::bit_cast<float>(bits);
     return true;
 }
 
-// The bytes up to the next 0 byte, which must come before the end.
+// The bytes up to the next 0 byte, or to the end of the data.
 bool CAnalysStoryBinary::ReadText(char** out, uint32_t capacity)
 {
-    const uint8_t* start = m_buffer + m_cursor;
-    const void* end = m_cursor < m_size ? std::memchr(start, 0, m_size - m_cursor) : nullptr;
-    if (end == nullptr)
-    {
-        m_cursor = m_size;
+    if (m_cursor >= m_size)
         return false;
-    }
-    const uint32_t length = static_cast<uint32_t>(static_cast<const uint8_t*>(end) - start);
-    m_cursor += length + 1;
+    const uint8_t* start = m_buffer + m_cursor;
+    const void* end = std::memchr(start, 0, m_size - m_cursor);
+    const uint32_t length = end != nullptr ? static_cast<uint32_t>(static_cast<const uint8_t*>(end) - start)
+                                           : m_size - m_cursor;
+    m_cursor += end != nullptr ? length + 1 : length;
     *out = CopyStoryText(reinterpret_cast<const char*>(start), length, capacity);
     return true;
 }

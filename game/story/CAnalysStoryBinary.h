@@ -11,12 +11,13 @@ class CStory;
 // The binary form of story scripts (".str") and missions (".mis"): no
 // header, one opcode byte per record followed by its fields, little-endian
 // (u32, i32 and f32 four bytes, texts their bytes and a 0 byte). A record
-// that the data ends inside is refused, never completed with zeros.
+// that the data ends inside keeps what is left: a number cut short reads
+// as 0, a text without its 0 byte as the bytes up to the end.
 class CAnalysStoryBinary : public CkvrReadBinary, private IStoryScriptSource
 {
 public:
     // Over data opened with the base class's Open or OpenMemory. 1, or 0
-    // when a record is refused (the reason in GetError).
+    // when the file can't be taken (the reason in GetError).
     int AnalysStory(CStory* story);
     int AnalysMission(CMission* mission);
 

@@ -10,33 +10,6 @@
 #include <cmath>
 #include <cstring>
 
-namespace
-{
-// Optional sign, then decimal digits and nothing else.
-bool ParseDecimal(const char* text, int64_t min, int64_t max, int64_t* out)
-{
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-    if (*text == '\0')
-        return false;
-    int64_t value = 0;
-    for (; *text != '\0'; ++text)
-    {
-        if (*text < '0' || *text > '9')
-            return false;
-        value = value * 10 + (*text - '0');
-        if (value > INT64_C(1) << 40)
-            return false;
-    }
-    value = negative ? -value : value;
-    if (value < min || value > max)
-        return false;
-    *out = value;
-    return true;
-}
-}
-
 int CAnalysStoryText::AnalysStory(CStory* story)
 {
     SetSeparators(kSeparators);
@@ -77,17 +50,19 @@ std::string CAnalysStoryText::Where() const
     return "line " + std::to_string(line);
 }
 
-bool CAnalysStoryText::ReadInteger(int64_t min, int64_t max, int64_t* out)
+bool CAnalysStoryText::ReadInteger(int32_t* out)
 {
-    // Long enough for any value in range with its sign.
-    char token[24];
-    return ReadToken(token, sizeof(token)) != kEndOfData && ParseDecimal(token, min, max, out);
+    char token[4];
+    if (PeekToken(token, sizeof(token)) == kEndOfData)
+        return false;
+    *out = ReadLong();
+    return true;
 }
 
 bool CAnalysStoryText::ReadU8(uint8_t* out)
 {
-    int64_t value = 0;
-    if (!ReadInteger(INT8_MIN, UINT8_MAX, &value))
+    int32_t value = 0;
+    if (!ReadInteger(&value))
         return false;
     *out = static_cast<uint8_t>(value);
     return true;
@@ -95,8 +70,8 @@ bool CAnalysStoryText::ReadU8(uint8_t* out)
 
 bool CAnalysStoryText::ReadU32(uint32_t* out)
 {
-    int64_t value = 0;
-    if (!ReadInteger(INT32_MIN, UINT32_MAX, &value))
+    int32_t value = 0;
+    if (!ReadInteger(&value))
         return false;
     *out = static_cast<uint32_t>(value);
     return true;
@@ -104,11 +79,7 @@ bool CAnalysStoryText::ReadU32(uint32_t* out)
 
 bool CAnalysStoryText::ReadI32(int32_t* out)
 {
-    int64_t value = 0;
-    if (!ReadInteger(INT32_MIN, INT32_MAX, &value))
-        return false;
-    *out = static_cast<int32_t>(value);
-    return true;
+    return ReadInteger(out);
 }
 
 bool CAnalysStoryText::ReadF32(float* out)
@@ -116,10 +87,7 @@ bool CAnalysStoryText::ReadF32(float* out)
     char token[4];
     if (PeekToken(token, sizeof(token)) == kEndOfData)
         return false;
-    const float value = ReadFloat();
-    if (!std::isfinite(value))
-        return false;
-    *out = value;
+    *out = ReadFloat();
     return true;
 }
 

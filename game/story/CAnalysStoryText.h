@@ -15,16 +15,16 @@ class CStory;
 // quotes. A token that is no command word is passed over together with the
 // brace block after it (the rest of the file when none follows).
 //
-// Integers are decimal and range-checked (a byte field takes -128 to 255,
-// keeping the low 8 bits); floats are read as atof reads them and must be
-// finite.
+// Numbers are read as atoi and atof read them: the longest number at the
+// front of the token (none: 0), integers saturating at 32 bits, a byte
+// field keeping the low 8 bits.
 class CAnalysStoryText : public CkvrReadText, private IStoryScriptSource
 {
 public:
     static constexpr const char* kSeparators = " \r\n\t,;()";
 
     // Over data opened with the base class's Open or OpenMemory. 1, or 0
-    // when a record is refused (the reason in GetError).
+    // when the file can't be taken (the reason in GetError).
     int AnalysStory(CStory* story);
     int AnalysMission(CMission* mission);
 
@@ -40,8 +40,8 @@ private:
     bool ReadF32(float* out) override;
     bool ReadText(char** out, uint32_t capacity) override;
 
-    // The next token as a decimal integer within min..max.
-    bool ReadInteger(int64_t min, int64_t max, int64_t* out);
+    // The next token as atoi reads it; false at the end of the data.
+    bool ReadInteger(int32_t* out);
     bool AtTextEnd() const;
     uint32_t TextCharLength(uint32_t at) const;
 

@@ -42,81 +42,68 @@ bool CStoryRecordReader::Fail(const std::string& why)
     return false;
 }
 
-bool CStoryRecordReader::F32(float* out, const char* what)
+float CStoryRecordReader::F32()
 {
-    return m_source.ReadF32(out) || Fail(std::string(what) + ": no finite number");
+    float value = 0.0f;
+    return m_source.ReadF32(&value) && std::isfinite(value) ? value : 0.0f;
 }
 
-bool CStoryRecordReader::U8(uint8_t* out, const char* what)
+uint8_t CStoryRecordReader::U8()
 {
-    return m_source.ReadU8(out) || Fail(std::string(what) + ": no byte value");
+    uint8_t value = 0;
+    return m_source.ReadU8(&value) ? value : 0;
 }
 
-bool CStoryRecordReader::U32(uint32_t* out, const char* what)
+uint32_t CStoryRecordReader::U32()
 {
-    return m_source.ReadU32(out) || Fail(std::string(what) + ": no 32-bit value");
+    uint32_t value = 0;
+    return m_source.ReadU32(&value) ? value : 0;
 }
 
-bool CStoryRecordReader::I32(int32_t* out, const char* what)
+int32_t CStoryRecordReader::I32()
 {
-    return m_source.ReadI32(out) || Fail(std::string(what) + ": no signed 32-bit value");
+    int32_t value = 0;
+    return m_source.ReadI32(&value) ? value : 0;
 }
 
-bool CStoryRecordReader::Text(char** out, const char* what, uint32_t capacity)
+char* CStoryRecordReader::Text(uint32_t capacity)
 {
-    return m_source.ReadText(out, capacity) || Fail(std::string(what) + ": the text is missing");
+    char* text = nullptr;
+    return m_source.ReadText(&text, capacity) ? text : nullptr;
 }
 
-bool CStoryRecordReader::Vector3(CkvrVector3* out, const char* what)
+CkvrVector3 CStoryRecordReader::Vector3()
 {
-    float v[3];
-    for (float& value : v)
-    {
-        if (!F32(&value, what))
-            return false;
-    }
-    out->Set(v[0], v[1], v[2]);
-    return true;
+    const float x = F32();
+    const float y = F32();
+    const float z = F32();
+    return CkvrVector3(x, y, z);
 }
 
-bool CStoryRecordReader::Color(CkvrVector4* out, const char* what)
+CkvrVector4 CStoryRecordReader::Color()
 {
     float v[4];
     for (float& value : v)
-    {
-        if (!F32(&value, what))
-            return false;
-        value = std::clamp(value, 0.0f, 1.0f);
-    }
-    out->Set(v[0], v[1], v[2], v[3]);
-    return true;
+        value = std::clamp(F32(), 0.0f, 1.0f);
+    CkvrVector4 color;
+    color.Set(v[0], v[1], v[2], v[3]);
+    return color;
 }
 
-bool CStoryRecordReader::Bounded(uint8_t* out, uint8_t max, const char* what)
+uint8_t CStoryRecordReader::Bounded(uint8_t max)
 {
-    if (!U8(out, what))
-        return false;
-    return *out <= max || Fail(std::string(what) + " " + std::to_string(*out) + " is past " + std::to_string(max));
+    return std::min(U8(), max);
 }
 
-bool CStoryRecordReader::ObjectIndex(uint8_t* out)
-{
-    return Bounded(out, kStoryObjectCount - 1, "object index");
-}
-
-bool CStoryRecordReader::Mask(uint32_t* out, uint32_t count, const char* what)
+uint32_t CStoryRecordReader::Mask(uint32_t count)
 {
     uint32_t mask = 0;
     for (uint32_t i = 0; i < count; ++i)
     {
-        uint8_t byte = 0;
-        if (!U8(&byte, what))
-            return false;
-        if (byte != 0)
+        if (U8() != 0)
             mask |= 1u << i;
     }
-    *out = mask;
-    return true;
+    return mask;
 }
 
 bool CStoryRecordReader::FailHere(int opcode)
@@ -145,9 +132,10 @@ bool CStoryRecordReader::ReadStory(CStory* story)
             break;
         }
         tag_TOLQSTORYTEMPLATE* command = ReadCommand(static_cast<uint8_t>(opcode));
-        if (command == nullptr)
+        if (command != nullptr)
+            commands.push_back(command);
+        else if (!m_error.empty())
             break;
-        commands.push_back(command);
     }
     if (m_error.empty() && story->SetCommands(commands.data(), static_cast<uint32_t>(commands.size())))
         return true;
@@ -165,15 +153,15 @@ bool CStoryRecordReader::ReadMission(CMission* mission)
         const int opcode = m_source.NextOpcode();
         if (opcode == IStoryScriptSource::kEnd)
             return true;
-        if (opcode == STORY_MISSION_HEADER && !ReadMissionHeader(mission->GetHeader()))
-            return FailHere(opcode);
-        if (opcode == STORY_BATTLE_OPTION)
-        {
-            tag_TOLQBATTLESETTING* setting = ReadBattleSetting();
-            if (setting == nullptr)
-                return FailHere(opcode);
+        if (opcode == STORY_MISSION_HEADER)
+            ReadMissionHeader(mission->GetHeader());
+        if (opcode != STORY_BATTLE_OPTION)
+            continue;
+        tag_TOLQBATTLESETTING* setting = ReadBattleSetting();
+        if (setting != nullptr)
             mission->SetBattleOption(setting);
-        }
+        else if (!m_error.empty())
+            return FailHere(opcode);
     }
 }
 
@@ -192,225 +180,239 @@ tag_TOLQSTORYTEMPLATE* CStoryRecordReader::ReadCommand(uint8_t opcode)
         Fail("out of memory");
         return nullptr;
     }
-    if (ReadCommandFields(command))
+    ReadCommandFields(command);
+    const bool battle = opcode == STORY_BATTLE_OPTION || opcode == STORY_LAST_BATTLE_OPTION;
+    if (!battle || command->battle != nullptr)
         return command;
     FreeStoryCommand(command);
     return nullptr;
 }
 
-bool CStoryRecordReader::ReadCommandFields(tag_TOLQSTORYTEMPLATE* c)
+void CStoryRecordReader::ReadCommandFields(tag_TOLQSTORYTEMPLATE* c)
 {
     switch (c->opcode)
     {
     case STORY_SHOW_WINDOW:
     case STORY_NO_SHOW_WINDOW:
-        return F32(&c->window.fadeTime, "fade time");
+        c->window.fadeTime = F32();
+        return;
     case STORY_SHOW_TEXT:
     case STORY_SHOW_TEXT_TIME:
-        return ReadText(c);
+        ReadText(c);
+        return;
     case STORY_IMAGE_REGISTER:
-        return ReadImage(c);
+        ReadImage(c);
+        return;
     case STORY_IMAGE_REGISTER_FREE:
-        return F32(&c->imageFree.fadeTime, "fade time") && ObjectIndex(&c->imageFree.object);
+        c->imageFree.fadeTime = F32();
+        c->imageFree.object = U8();
+        return;
     case STORY_CHANGE_FACE:
-        return F32(&c->face.delay, "face delay") && F32(&c->face.duration, "face duration") &&
-               U8(&c->face.face, "face") && ObjectIndex(&c->face.object);
+        c->face.delay = F32();
+        c->face.duration = F32();
+        c->face.face = U8();
+        c->face.object = U8();
+        return;
     case STORY_CHANGE_COLOR:
-        return F32(&c->color.duration, "duration") && Color(&c->color.color, "colour") &&
-               ObjectIndex(&c->color.object);
+        c->color.duration = F32();
+        c->color.color = Color();
+        c->color.object = U8();
+        return;
     case STORY_SET_STAGE:
-        return Text(&c->stage, "stage name", IStoryScriptSource::kMaxText);
+        c->stage = Text(IStoryScriptSource::kMaxText);
+        return;
     case STORY_SET_CAMERA:
-        return Vector3(&c->camera.eye, "eye") && Vector3(&c->camera.target, "target") &&
-               F32(&c->camera.duration, "duration");
+        c->camera.eye = Vector3();
+        c->camera.target = Vector3();
+        c->camera.duration = F32();
+        return;
     case STORY_SCREEN_QUAKE:
-        return F32(&c->quake.strength, "strength") && F32(&c->quake.duration, "duration") &&
-               U32(&c->quake.windowShake, "window shake");
+        c->quake.strength = F32();
+        c->quake.duration = F32();
+        c->quake.windowShake = U32();
+        return;
     case STORY_SCREEN_COLOR:
-        return Color(&c->screenColor.color, "colour") && F32(&c->screenColor.duration, "duration");
+        c->screenColor.color = Color();
+        c->screenColor.duration = F32();
+        return;
     case STORY_PLAY_SOUND:
-        return Vector3(&c->sound.position, "position") && I32(&c->sound.volume, "volume") &&
-               Text(&c->sound.name, "sound name", IStoryScriptSource::kMaxText);
+        c->sound.position = Vector3();
+        c->sound.volume = I32();
+        c->sound.name = Text(IStoryScriptSource::kMaxText);
+        return;
     case STORY_PLAY_BGM:
-        return F32(&c->bgm.loopPoint, "loop point") && I32(&c->bgm.volume, "volume") &&
-               F32(&c->bgm.fadeTime, "fade time") && U32(&c->bgm.rewind, "rewind flag") &&
-               Text(&c->bgm.name, "music name", IStoryScriptSource::kMaxText);
+        c->bgm.loopPoint = F32();
+        c->bgm.volume = I32();
+        c->bgm.fadeTime = F32();
+        c->bgm.rewind = U32();
+        c->bgm.name = Text(IStoryScriptSource::kMaxText);
+        return;
     case STORY_STOP_BGM:
-        return F32(&c->stopBgm.fadeTime, "fade time") && U32(&c->stopBgm.rewind, "rewind flag") &&
-               Text(&c->stopBgm.name, "music name", IStoryScriptSource::kMaxText);
+        c->stopBgm.fadeTime = F32();
+        c->stopBgm.rewind = U32();
+        c->stopBgm.name = Text(IStoryScriptSource::kMaxText);
+        return;
     case STORY_WAIT:
-        return F32(&c->waitTime, "duration");
+        c->waitTime = F32();
+        return;
     case STORY_BATTLE_OPTION:
     case STORY_LAST_BATTLE_OPTION:
         c->battle = ReadBattleSetting();
         if (c->battle != nullptr && c->opcode == STORY_LAST_BATTLE_OPTION)
             c->battle->fighterWord = 1;
-        return c->battle != nullptr;
+        return;
     case STORY_NEXT_SCENE:
-        return ReadNames(c->nextScene, kStoryDifficultyCount, "next chapter");
+        ReadNames(c->nextScene, kStoryDifficultyCount, kStoryDifficultyCount);
+        return;
     default: // NoShowText, Ending
-        return true;
+        return;
     }
 }
 
 // File order: x, y, text, interval, [display time], scale, font, colour,
 // voice. The colour is held packed, each channel truncated to a byte.
-bool CStoryRecordReader::ReadText(tag_TOLQSTORYTEMPLATE* c)
+void CStoryRecordReader::ReadText(tag_TOLQSTORYTEMPLATE* c)
 {
     tag_TOLQSTORYTEXT& t = c->text;
-    CkvrVector4 color;
-    if (!F32(&t.x, "text x") || !F32(&t.y, "text y") || !Text(&t.text, "text", IStoryScriptSource::kMaxText) ||
-        !F32(&t.interval, "character interval"))
-        return false;
-    if (c->opcode == STORY_SHOW_TEXT_TIME && !F32(&t.displayTime, "display time"))
-        return false;
-    if (!F32(&t.scale, "text scale") || !U8(&t.font, "font") || !Color(&color, "colour") ||
-        !Text(&t.voice, "voice", IStoryScriptSource::kMaxText))
-        return false;
-    t.color = PackColor(color);
-    return true;
+    t.x = F32();
+    t.y = F32();
+    t.text = Text(IStoryScriptSource::kMaxText);
+    t.interval = F32();
+    if (c->opcode == STORY_SHOW_TEXT_TIME)
+        t.displayTime = F32();
+    t.scale = F32();
+    t.font = U8();
+    t.color = PackColor(Color());
+    t.voice = Text(IStoryScriptSource::kMaxText);
 }
 
 // File order: x, y, picture, face, face position, fade time, spare byte,
 // object index.
-bool CStoryRecordReader::ReadImage(tag_TOLQSTORYTEMPLATE* c)
+void CStoryRecordReader::ReadImage(tag_TOLQSTORYTEMPLATE* c)
 {
     tag_TOLQSTORYIMAGE& i = c->image;
-    return F32(&i.x, "x") && F32(&i.y, "y") && Text(&i.picture, "picture", IStoryScriptSource::kMaxText) &&
-           U8(&i.face, "face") && U8(&i.facePosition, "face position") && F32(&i.fadeTime, "fade time") &&
-           U8(&i.spare, "spare byte") && ObjectIndex(&i.object);
+    i.x = F32();
+    i.y = F32();
+    i.picture = Text(IStoryScriptSource::kMaxText);
+    i.face = U8();
+    i.facePosition = U8();
+    i.fadeTime = F32();
+    i.spare = U8();
+    i.object = U8();
 }
 
 template <class T>
-bool CStoryRecordReader::ReadNames(T* names, uint32_t places, const char* what)
+void CStoryRecordReader::ReadNames(T* names, uint32_t places, uint32_t count)
 {
-    for (uint32_t i = 0; i < places; ++i)
+    for (uint32_t i = 0; i < count; ++i)
     {
-        char* name = nullptr;
-        if (!Text(&name, what, IStoryScriptSource::kMaxText))
-            return false;
-        names[i] = name;
+        char* name = Text(IStoryScriptSource::kMaxText);
+        if (i < places)
+            names[i] = name;
+        else
+            AlignedFree(name);
     }
-    return true;
 }
 
 // ---------------------------------------------------------------- battle setting
 
 tag_TOLQBATTLESETTING* CStoryRecordReader::ReadBattleSetting()
 {
-    uint8_t count = 0;
-    if (!U8(&count, "player count"))
-        return nullptr;
-    if (count < 1 || count > Limits::kMaxPlayers)
-    {
-        Fail("player count " + std::to_string(count) + " is not 1-8");
-        return nullptr;
-    }
-    tag_TOLQBATTLESETTING* setting = NewStoryBattleSetting(count);
-    if (setting == nullptr || setting->players == nullptr || setting->playerCount != count)
+    const uint8_t count = U8();
+    const uint8_t kept = std::min(count, Limits::kMaxPlayers);
+    tag_TOLQBATTLESETTING* setting = NewStoryBattleSetting(std::max<uint8_t>(kept, 1));
+    if (setting == nullptr || setting->players == nullptr || setting->playerCount != std::max<uint8_t>(kept, 1))
     {
         DeleteStoryBattleSetting(setting);
         Fail("out of memory");
         return nullptr;
     }
-    bool read = ReadRules(setting);
-    for (uint32_t i = 0; read && i < count; ++i)
-        read = ReadPlayer(setting, i);
-    const uint8_t rule = setting->rules.rule;
-    if (read && Limits::LimitIsPlayer(rule) && setting->rules.limit >= count)
-        read = Fail("rule " + std::to_string(rule) + " protects player " + std::to_string(setting->rules.limit) +
-                    " of " + std::to_string(count));
-    if (read)
-        return setting;
-    DeleteStoryBattleSetting(setting);
-    return nullptr;
+    ReadRules(setting);
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        if (i < kept)
+        {
+            ReadPlayer(&setting->players[i], i);
+            continue;
+        }
+        // Players past the setting's places are read to keep the file's
+        // order, then dropped.
+        tag_TOLQBATTLEPLAYER extra;
+        ReadPlayer(&extra, i);
+        AlignedFree(const_cast<char*>(extra.name));
+        for (const char* name : extra.weapons)
+            AlignedFree(const_cast<char*>(name));
+        for (const char* name : extra.clothes)
+            AlignedFree(const_cast<char*>(name));
+    }
+    if (kept == 0)
+    {
+        DeleteStoryBattleSetting(setting);
+        return nullptr;
+    }
+    tag_TOLQBATTLERULE& rules = setting->rules;
+    if (Limits::LimitIsPlayer(rules.rule) && rules.limit >= kept)
+        rules.limit = static_cast<uint8_t>(kept - 1);
+    return setting;
 }
 
-bool CStoryRecordReader::ReadRules(tag_TOLQBATTLESETTING* setting)
+void CStoryRecordReader::ReadRules(tag_TOLQBATTLESETTING* setting)
 {
     tag_TOLQBATTLERULE& r = setting->rules;
-    uint8_t stage = 0;
-    uint8_t music = 0;
-    uint8_t npc = 0;
-    if (!U32(&r.teamBattle, "team battle") || !U8(&stage, "stage choice") || !U8(&music, "music choice") ||
-        !Bounded(&r.rule, Limits::kMaxRule, "rule") || !U8(&r.limit, "limit") ||
-        !Bounded(&r.timeLimitIndex, Limits::kMaxTimeLimitIndex, "time-limit index") ||
-        !Bounded(&npc, Limits::kMaxNpcCountIndex, "NPC-count index") ||
-        !Mask(&r.itemMask, Limits::kItemKinds, "item mask") ||
-        !Mask(&r.weaponMask, Limits::kWeaponClasses, "weapon mask"))
-        return false;
-    r.stageChoice = Choice(stage);
-    r.musicChoice = Choice(music);
-    r.npcCountIndex = static_cast<int8_t>(npc);
-    return true;
+    r.teamBattle = U32();
+    r.stageChoice = Choice(U8());
+    r.musicChoice = Choice(U8());
+    r.rule = Bounded(Limits::kMaxRule);
+    r.limit = U8();
+    r.timeLimitIndex = Bounded(Limits::kMaxTimeLimitIndex);
+    r.npcCountIndex = static_cast<int8_t>(Bounded(Limits::kMaxNpcCountIndex));
+    r.itemMask = Mask(Limits::kItemKinds);
+    r.weaponMask = Mask(Limits::kWeaponClasses);
 }
 
 // Entry 0 is the human player: no CPU level, and no clothes (the story
 // dresses it from the play data).
-bool CStoryRecordReader::ReadPlayer(tag_TOLQBATTLESETTING* setting, uint32_t index)
+void CStoryRecordReader::ReadPlayer(tag_TOLQBATTLEPLAYER* player, uint32_t index)
 {
-    tag_TOLQBATTLEPLAYER& p = setting->players[index];
-    const std::string entry = "player " + std::to_string(index);
+    tag_TOLQBATTLEPLAYER& p = *player;
     for (float& factor : p.factors)
-    {
-        if (!F32(&factor, (entry + " factor").c_str()))
-            return false;
-    }
-    uint8_t character = 0;
-    if (!U32(&p.extra, (entry + " extra word").c_str()) ||
-        (index > 0 && !Bounded(&p.cpuLevel, Limits::kMaxCpuLevel, (entry + " CPU level").c_str())) ||
-        !U8(&character, (entry + " character").c_str()) ||
-        !Bounded(&p.team, Limits::kMaxTeam, (entry + " team").c_str()) ||
-        !U32(&p.startPoint, (entry + " start point").c_str()) ||
-        !Mask(&p.flags, Limits::kFlagBits, (entry + " flags").c_str()))
-        return false;
-    p.character = Choice(character);
+        factor = F32();
+    p.extra = U32();
+    if (index > 0)
+        p.cpuLevel = Bounded(Limits::kMaxCpuLevel);
+    p.character = Choice(U8());
     p.randomCharacter = static_cast<uint8_t>(p.character);
-    uint8_t weapons = 0;
-    if (!Bounded(&weapons, tag_TOLQBATTLEPLAYER::kWeapons, (entry + " weapon count").c_str()) ||
-        !ReadNames(p.weapons, weapons, (entry + " weapon").c_str()))
-        return false;
-    if (index == 0)
-        return true;
-    uint8_t clothes = 0;
-    return Bounded(&clothes, tag_TOLQBATTLEPLAYER::kClothes, (entry + " clothes count").c_str()) &&
-           ReadNames(p.clothes, clothes, (entry + " clothes").c_str());
+    p.team = Bounded(Limits::kMaxTeam);
+    p.startPoint = U32();
+    p.flags = Mask(Limits::kFlagBits);
+    ReadNames(p.weapons, tag_TOLQBATTLEPLAYER::kWeapons, U8());
+    if (index > 0)
+        ReadNames(p.clothes, tag_TOLQBATTLEPLAYER::kClothes, U8());
 }
 
 // ---------------------------------------------------------------- mission header
 
-bool CStoryRecordReader::ReadMissionHeader(tag_TOLQMISSIONHEADER* out)
+void CStoryRecordReader::ReadMissionHeader(tag_TOLQMISSIONHEADER* header)
 {
-    // Read aside, so that a refused record leaves the header as it was.
-    tag_TOLQMISSIONHEADER read{};
-    tag_TOLQMISSIONHEADER* header = &read;
     struct Field
     {
         char* text;
         uint32_t size;
-        const char* what;
     };
     const Field fields[] = {
-        {header->title, sizeof(header->title), "title"},
-        {header->description, sizeof(header->description), "description"},
-        {header->characters, sizeof(header->characters), "characters"},
-        {header->enemies, sizeof(header->enemies), "enemies"},
-        {header->timeLimit, sizeof(header->timeLimit), "time limit"},
-        {header->rankCondition, sizeof(header->rankCondition), "rank condition"},
+        {header->title, sizeof(header->title)},
+        {header->description, sizeof(header->description)},
+        {header->characters, sizeof(header->characters)},
+        {header->enemies, sizeof(header->enemies)},
+        {header->timeLimit, sizeof(header->timeLimit)},
+        {header->rankCondition, sizeof(header->rankCondition)},
     };
     for (const Field& field : fields)
     {
-        char* text = nullptr;
-        if (!Text(&text, field.what, field.size))
-            return false;
+        char* text = Text(field.size);
         CopyTextToField(field.text, field.size, text);
         AlignedFree(text);
     }
-    for (uint32_t k = 0; k < tag_TOLQMISSIONHEADER::kRanks; ++k)
-    {
-        if (!U32(&header->rankThresholds[k], "rank threshold"))
-            return false;
-    }
-    *out = read;
-    return true;
+    for (uint32_t& threshold : header->rankThresholds)
+        threshold = U32();
 }

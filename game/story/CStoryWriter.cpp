@@ -95,16 +95,30 @@ void ImageCommand(CByteWriter* out, const tag_TOLQSTORYIMAGE& i)
     out->U8(i.object);
 }
 
-// What a reader says of the bytes: "" when they load back whole.
+// Where the bytes stop reading back to the same records: the first byte a
+// reader takes differently (a battle without its setting, a player count
+// past 8, a number that is not finite), or the end when they all do. The
+// readers take any bytes, so this is where such a record shows.
 template <class Target>
-std::string ReadBack(const CByteWriter& bytes, const char* fileName)
+size_t ReadBackUpTo(const CByteWriter& bytes, const char* fileName, std::string* error)
 {
     Target target;
-    std::string error;
     const std::vector<uint8_t>& data = bytes.GetBytes();
-    if (!target.LoadMemory(fileName, data.data(), static_cast<uint32_t>(data.size()), &error) && error.empty())
-        error = "it does not read back";
-    return error;
+    if (!target.LoadMemory(fileName, data.data(), static_cast<uint32_t>(data.size()), error))
+    {
+        if (error->empty())
+            *error = "it does not read back";
+        return 0;
+    }
+    CByteWriter again;
+    CStoryWriter::WriteUnchecked(target, &again);
+    const std::vector<uint8_t>& read = again.GetBytes();
+    size_t at = 0;
+    while (at < data.size() && at < read.size() && data[at] == read[at])
+        ++at;
+    if (at < data.size() || at < read.size())
+        *error = "does not read back as written";
+    return at;
 }
 }
 
@@ -178,8 +192,8 @@ void CStoryWriter::WriteCommand(const tag_TOLQSTORYTEMPLATE& c, CByteWriter* out
         break;
     case STORY_BATTLE_OPTION:
     case STORY_LAST_BATTLE_OPTION:
-        // A battle without its setting writes a player count of 0, which no
-        // reader takes.
+        // A battle without its setting writes a player count of 0 alone, which
+        // reads back as something else: Encode refuses it.
         if (c.battle != nullptr)
             WriteBattleSetting(*c.battle, out);
         else
@@ -225,14 +239,55 @@ void CStoryWriter::WriteBattleSetting(const tag_TOLQBATTLESETTING& s, CByteWrite
     }
 }
 
+void CStoryWriter::WriteUnchecked(const CStory& story, CByteWriter* out)
+{
+    for (uint32_t i = 0; i < story.GetCommandCount(); ++i)
+        WriteCommand(*story.GetCommand(i), out);
+}
+
+void CStoryWriter::WriteUnchecked(const CMission& mission, CByteWriter* out)
+{
+    const tag_TOLQMISSIONHEADER& h = *mission.GetHeader();
+    out->U8(STORY_MISSION_HEADER);
+    FieldText(out, h.title, sizeof(h.title));
+    FieldText(out, h.description, sizeof(h.description));
+    FieldText(out, h.characters, sizeof(h.characters));
+    FieldText(out, h.enemies, sizeof(h.enemies));
+    FieldText(out, h.timeLimit, sizeof(h.timeLimit));
+    FieldText(out, h.rankCondition, sizeof(h.rankCondition));
+    for (uint32_t threshold : h.rankThresholds)
+        out->U32(threshold);
+    if (mission.GetBattleOption() != nullptr)
+    {
+        out->U8(STORY_BATTLE_OPTION);
+        WriteBattleSetting(*mission.GetBattleOption(), out);
+    }
+}
+
 bool CStoryWriter::Encode(const CStory& story, CByteWriter* out, std::string* error)
 {
     CByteWriter bytes;
-    for (uint32_t i = 0; i < story.GetCommandCount(); ++i)
-        WriteCommand(*story.GetCommand(i), &bytes);
-    *error = ReadBack<CStory>(bytes, "Check.str");
+    WriteUnchecked(story, &bytes);
+    error->clear();
+    const size_t at = ReadBackUpTo<CStory>(bytes, "Check.str", error);
     if (!error->empty())
+    {
+        // Named by the command the first byte that differs belongs to.
+        size_t start = 0;
+        for (uint32_t i = 0; i < story.GetCommandCount(); ++i)
+        {
+            CByteWriter one;
+            WriteCommand(*story.GetCommand(i), &one);
+            if (at < start + one.GetBytes().size())
+            {
+                const char* word = StoryCommandWord(story.GetCommand(i)->opcode);
+                *error = "command " + std::to_string(i) + " (" + (word != nullptr ? word : "?") + ") " + *error;
+                break;
+            }
+            start += one.GetBytes().size();
+        }
         return false;
+    }
     out->Bytes(bytes.GetBytes().data(), bytes.GetBytes().size());
     return true;
 }
@@ -240,24 +295,14 @@ bool CStoryWriter::Encode(const CStory& story, CByteWriter* out, std::string* er
 bool CStoryWriter::Encode(const CMission& mission, CByteWriter* out, std::string* error)
 {
     CByteWriter bytes;
-    const tag_TOLQMISSIONHEADER& h = *mission.GetHeader();
-    bytes.U8(STORY_MISSION_HEADER);
-    FieldText(&bytes, h.title, sizeof(h.title));
-    FieldText(&bytes, h.description, sizeof(h.description));
-    FieldText(&bytes, h.characters, sizeof(h.characters));
-    FieldText(&bytes, h.enemies, sizeof(h.enemies));
-    FieldText(&bytes, h.timeLimit, sizeof(h.timeLimit));
-    FieldText(&bytes, h.rankCondition, sizeof(h.rankCondition));
-    for (uint32_t threshold : h.rankThresholds)
-        bytes.U32(threshold);
-    if (mission.GetBattleOption() != nullptr)
-    {
-        bytes.U8(STORY_BATTLE_OPTION);
-        WriteBattleSetting(*mission.GetBattleOption(), &bytes);
-    }
-    *error = ReadBack<CMission>(bytes, "Check.mis");
+    WriteUnchecked(mission, &bytes);
+    error->clear();
+    const size_t at = ReadBackUpTo<CMission>(bytes, "Check.mis", error);
     if (!error->empty())
+    {
+        *error = "the mission " + *error + " (byte " + std::to_string(at) + ")";
         return false;
+    }
     out->Bytes(bytes.GetBytes().data(), bytes.GetBytes().size());
     return true;
 }

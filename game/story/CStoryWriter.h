@@ -14,10 +14,10 @@ struct tag_TOLQSTORYTEMPLATE;
 // a missing text as a single 0 byte; the packed text colour as four floats
 // (each channel / 255, red, green, blue, alpha).
 //
-// A story or mission is written only when its bytes read back: a command
-// the readers would refuse (a battle without its setting, a player count
-// past 8, an object index past 15, a number that is not finite) fails the
-// write instead of leaving a file that can't be loaded.
+// A story or mission is written only when its bytes read back to the same
+// records: a command the readers would take differently (a battle without
+// its setting, a player count past 8, a number that is not finite) fails
+// the write instead of leaving a file that loads as something else.
 class CStoryWriter
 {
 public:
@@ -35,6 +35,9 @@ public:
     // One command's record, unchecked. The bytes equal for two commands
     // exactly when a file holds the same command for both.
     static void WriteCommand(const tag_TOLQSTORYTEMPLATE& command, CByteWriter* out);
+    // Every record, unchecked.
+    static void WriteUnchecked(const CStory& story, CByteWriter* out);
+    static void WriteUnchecked(const CMission& mission, CByteWriter* out);
 
 private:
     static void WriteBattleSetting(const tag_TOLQBATTLESETTING& setting, CByteWriter* out);

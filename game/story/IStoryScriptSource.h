@@ -6,9 +6,9 @@
 // A story or mission file in either form, read one command word (or
 // opcode) and one field at a time.
 //
-// Each field read gives false, leaving out untouched, when the data ends
-// before the field or the field is no value of its type: the record that
-// holds it is then refused.
+// Each field read gives false, leaving out untouched, only when the data
+// ends before the field; whatever stands there is read as its type (text
+// numbers as atoi and atof read them).
 class IStoryScriptSource
 {
 public:
@@ -26,15 +26,17 @@ public:
     // Where the last opcode began, for messages ("line 12", "byte 40").
     virtual std::string Where() const = 0;
 
-    // The low 8 bits of the value (text "-1" and "255" are both 255).
+    // The low 8 bits of the value (text "-1" and "255" are both 255,
+    // "256" is 0).
     virtual bool ReadU8(uint8_t* out) = 0;
-    // Text accepts -2147483648 to 4294967295; a negative value wraps
-    // ("-1" is 0xFFFFFFFF).
+    // Text reads a 32-bit signed value, saturating past its range; a
+    // negative value wraps ("-1" is 0xFFFFFFFF).
     virtual bool ReadU32(uint32_t* out) = 0;
     virtual bool ReadI32(int32_t* out) = 0;
-    // Finite values only.
+    // Any value the data holds; the caller judges infinities and NaNs.
     virtual bool ReadF32(float* out) = 0;
     // A new aligned copy of at most capacity - 1 bytes (cut between
-    // characters), or null for an empty text.
+    // characters), or null for an empty text; a text the data ends inside
+    // is what is left of it.
     virtual bool ReadText(char** out, uint32_t capacity) = 0;
 };

@@ -31,8 +31,9 @@ tag_TOLQBATTLESETTING* NewStoryBattleSetting(uint8_t count);
 // setting through the installed factory. Null is ignored.
 void DeleteStoryBattleSetting(tag_TOLQBATTLESETTING* setting);
 
-// Limits of what a story or mission file may hold; a reader refuses a
-// setting past them, so nothing indexes past a table of the battle.
+// Limits of what a story or mission setting may hold; a reader keeps the
+// values of a file within them, so nothing indexes past a table of the
+// battle.
 namespace StoryBattleLimits
 {
 constexpr uint8_t kMaxPlayers = tag_TOLQBATTLESETTING::kMaxPlayers;

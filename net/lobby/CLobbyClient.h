@@ -275,7 +275,9 @@ private:
     void OnRoomRemoved(const uint8_t* payload, uint32_t length);
     void OnRoomData(const uint8_t* payload, uint32_t length, uint16_t sub);
     void OnJoinRoom(const uint8_t* payload, uint32_t length, uint16_t sub);
-    void OnMembers(const uint8_t* payload, uint32_t length, int16_t id);
+    // 1002 refused: the room being made is not.
+    void OnCreateRefused();
+    void OnMembers(const uint8_t* payload, uint32_t length, uint16_t sub, int16_t id);
     void OnLogout(const uint8_t* payload, uint32_t length);
     void OnUserData(const uint8_t* payload, uint32_t length, uint16_t sub);
     void OnRandomMatch(uint16_t sub);

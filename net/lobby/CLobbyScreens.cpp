@@ -1,5 +1,12 @@
+// The lobby's screens, drawn from the client's state.
+//
+// Sections: the texts and frame pieces; pieces (frames, text, marks); the
+// background and the dialogs; the login, lobby and room screens; the
+// editors, room info, user info and line test; the battle setup's
+// borrowed pieces; the screen of each state.
 #include "net/lobby/CLobbyScreens.h"
 
+#include "engine/core/GameText.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CImeInput.h"
 #include "engine/platform/CSystem.h"
@@ -10,9 +17,40 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace
 {
+// The lobby's notices and messages, as the player reads them.
+constexpr const char* kBetaNotice = "CORVANE NETOWORK SYSTEMはβ版のため、\n不具合が残っている可能性があります。\n"
+                                    "今後、随時修正を行いますので、\nご不便をお掛けしますがご了承下さい。";
+constexpr const char* kServiceClosedNotice =
+    "認証に失敗しました。\nサーバーメンテナンス中です。\n時間をおいて再度接続してください。";
+constexpr const char* kWrongVersionNotice = "バージョンが違います\n最新版にアップデートの上\n接続しなおしてください。";
+constexpr const char* kNoConnectionNotice = "ネットワークに接続されていないか、\nポートが開いていない可能性があります。\n"
+                                            "再度設定を確認の上、接続しなおして\nください。";
+constexpr const char* kLoginRefusedNotice =
+    "認証に失敗しました。\nIDもしくはパスワードを再度確認の上、\n接続しなおしてください。";
+constexpr const char* kConnectionLostNotice = "回線が切断されました。\n時間をおいて再度接続してください。";
+constexpr const char* kUserInfoFailed = "ユーザー情報が取得できませんでした";
+constexpr const char* kRoomNotMade = "ルームの作成に失敗しました";
+constexpr const char* kRoomNameMissing = "ルーム名を入力して下さい";
+constexpr const char* kRoomInfoFailed = "ルーム情報が取得できませんでした";
+constexpr const char* kRoomNotEntered = "ルームに入れませんでした";
+constexpr const char* kWrongRoomKey = "ルームキーが違います";
+constexpr const char* kMatchFailed = "マッチングに失敗しました";
+constexpr const char* kLeaveQuestion = "退出します。本当によろしいですか？";
+constexpr const char* kRemoveQuestion = "強制退出させます。本当によろしいですか？";
+constexpr const char* kRemoved = "強制退出されました";
+constexpr const char* kSettingsRefused = "設定変更に失敗しました";
+constexpr const char* kStartQuestion = "対戦開始しますよろしいですか？";
+constexpr const char* kTooFewMembers = "参加人数が足りません";
+// Labels used on more than one screen.
+constexpr const char* kPlayerRankLabel = "プレイヤーランク";
+constexpr const char* kMembersHeading = "参加プレイヤー";
+constexpr const char* kCommentLabel = "コメント";
+
 // Frame pieces: x of each of the nine 8 x 8 pieces in the row y 1004-1012,
 // in the order top-left, top, top-right, left, centre, right, bottom-left,
 // bottom, bottom-right.
@@ -23,6 +61,25 @@ constexpr float kFramePieces[3][9] = {
 };
 constexpr float kPieceTop = 1004.0f;
 constexpr float kBorder = 8.0f;
+constexpr uint8_t kCentredTop = KVRDRAWANCHOR_HCENTER | KVRDRAWANCHOR_TOP;
+
+// Notice frame, in layout units: its lines start at the text's left edge
+// and keep as far from the frame's right edge.
+constexpr float kNoticeLeft = 200.0f;
+constexpr float kNoticeTop = 264.0f;
+constexpr float kNoticeRight = 824.0f;
+constexpr float kNoticeBottom = 504.0f;
+constexpr float kNoticeTextLeft = 216.0f;
+constexpr float kNoticeTextTop = 280.0f;
+constexpr float kNoticeTextRight = kNoticeRight - (kNoticeTextLeft - kNoticeLeft);
+constexpr float kNoticeLinePitch = 40.0f;
+constexpr uint32_t kNoticeTextSize = 32;
+
+// A chat line's name in its brackets, as the logs show it.
+std::string ChatName(const char* name, size_t size)
+{
+    return std::string(GameText("【")) + std::string(name, strnlen(name, size)) + GameText("】");
+}
 
 uint32_t WithAlpha(uint32_t rgb, float fade)
 {
@@ -43,6 +100,14 @@ int32_t CLobbyScreens::LineTestMarks(uint32_t milliseconds)
     if (milliseconds == 0 || milliseconds >= 800)
         return 0;
     return std::min<int32_t>(static_cast<int32_t>((800 - milliseconds) / 50), 10);
+}
+
+std::string CLobbyScreens::WinRateText(const tag_KVRLOBBYUSERDATA& data)
+{
+    const int64_t battles = static_cast<int64_t>(data.wins) + data.losses + data.draws;
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.2f", battles > 0 ? static_cast<double>(data.wins) / battles : 0.0);
+    return text;
 }
 
 uint32_t CLobbyScreens::ScreenColor(float fade, bool dimmed)
@@ -89,7 +154,7 @@ void CLobbyScreens::Text(float x, float y, uint32_t color, uint32_t size, const 
 void CLobbyScreens::TextCentred(float x, float y, uint32_t color, uint32_t size, const char* text)
 {
     if (m_font != nullptr && text != nullptr && text[0] != '\0')
-        m_font->DrawTextEx(x * m_scale, y * m_scale, color, size, m_scale, text, 18);
+        m_font->DrawTextEx(x * m_scale, y * m_scale, color, size, m_scale, text, kCentredTop);
 }
 
 void CLobbyScreens::Underline(float left, float right, float y, uint32_t color)
@@ -136,13 +201,27 @@ void CLobbyScreens::DrawBackground()
                                        "Ver.%s", m_client.m_gameId.c_str());
 }
 
-// The font scales a wrapped text's line height itself: line heights are
-// given in layout units.
+// A notice keeps its lines as they are written; a line wider than the
+// frame is drawn narrower so that it ends inside it.
 void CLobbyScreens::Notice(const char* text)
 {
-    Frame(200, 264, 824, 504, FRAME_FIRST, 0xFFFFFFFF);
-    if (m_font != nullptr)
-        m_font->DrawTextWrapped(216 * m_scale, 280 * m_scale, 40, 0, 0xFFFFFFFF, 32, m_scale, text);
+    Frame(kNoticeLeft, kNoticeTop, kNoticeRight, kNoticeBottom, FRAME_FIRST, 0xFFFFFFFF);
+    if (m_font == nullptr || text == nullptr)
+        return;
+    const float width = (kNoticeTextRight - kNoticeTextLeft) * m_scale;
+    const float height = kNoticeLinePitch * m_scale;
+    float y = kNoticeTextTop;
+    for (const char* line = text; *line != '\0'; y += kNoticeLinePitch)
+    {
+        const char* end = std::strchr(line, '\n');
+        const std::string part = end != nullptr ? std::string(line, end) : std::string(line);
+        if (!part.empty())
+            m_font->DrawTextFit(kNoticeTextLeft * m_scale, y * m_scale, width, height, 0xFFFFFFFF, kNoticeTextSize,
+                                m_scale, part.c_str(), KVRDRAWANCHOR_DEFAULT);
+        if (end == nullptr)
+            break;
+        line = end + 1;
+    }
 }
 
 void CLobbyScreens::Message(const char* text)
@@ -156,14 +235,14 @@ void CLobbyScreens::Question(const char* text)
     const int32_t choice = m_client.m_state->choice;
     Frame(232, 328, 792, 440, FRAME_FIRST, 0xFFFFFFFF);
     TextCentred(512, 352, 0xFFFFFFFF, 24, text);
-    Text(384, 392, choice == 0 ? 0xFFFFFFFF : HalfColor(0xFFFFFFFF), 24, "\x82\xCD\x82\xA2" /* はい */);
-    Text(568, 392, choice == 1 ? 0xFFFFFFFF : HalfColor(0xFFFFFFFF), 24, "\x82\xA2\x82\xA2\x82\xA6" /* いいえ */);
+    Text(384, 392, choice == 0 ? 0xFFFFFFFF : HalfColor(0xFFFFFFFF), 24, GameText("はい"));
+    Text(568, 392, choice == 1 ? 0xFFFFFFFF : HalfColor(0xFFFFFFFF), 24, GameText("いいえ"));
 }
 
 void CLobbyScreens::Waiting()
 {
     Frame(416, 336, 608, 432, FRAME_FIRST, 0xFFFFFFFF);
-    Text(448, 368, 0xFFFFFFFF, 32, "\x94\x46\x8F\xD8\x92\x86" /* 認証中 */);
+    Text(448, 368, 0xFFFFFFFF, 32, GameText("認証中"));
     const int32_t dots = static_cast<int32_t>(m_client.m_state->blinkTimer) % 4;
     for (int32_t i = 0; i < dots; ++i)
         Text(548 + 16.0f * i, 368, 0xFFFFFFFF, 32, ".");
@@ -173,7 +252,7 @@ void CLobbyScreens::KeyEditor(bool dimmed)
 {
     const uint32_t color = dimmed ? 0xFF808080 : 0xFFFFFFFF;
     Frame(232, 328, 792, 440, FRAME_FIRST, color);
-    TextCentred(512, 352, color, 24, "\x83\x8B\x81\x5B\x83\x80\x83\x4C\x81\x5B\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2" /* ルームキーを入力してください */);
+    TextCentred(512, 352, color, 24, GameText("ルームキーを入力してください"));
     m_client.m_editor->Draw(312 * m_scale, 400 * m_scale, 24, m_scale, color);
     Underline(312, 712, 424, color);
 }
@@ -182,7 +261,7 @@ void CLobbyScreens::Login(bool dimmed)
 {
     tag_KVRLOBBYSTATE& s = *m_client.m_state;
     const uint32_t color = ScreenColor(s.fade[1], dimmed);
-    const char* labels[3] = {"\x83\x8D\x83\x4F\x83\x43\x83\x93\x82\x68\x82\x63" /* ログインＩＤ */, "\x83\x70\x83\x58\x83\x8F\x81\x5B\x83\x68" /* パスワード */, "\x83\x8D\x83\x4F\x83\x43\x83\x93" /* ログイン */};
+    const char* labels[3] = {GameText("ログインＩＤ"), GameText("パスワード"), GameText("ログイン")};
     const float ys[3] = {344, 408, 488};
     const float xs[3] = {216, 216, 456};
     CLobbyUser* own = m_client.m_ownUser.get();
@@ -211,9 +290,7 @@ void CLobbyScreens::ChatLog(float x, float y, int32_t width, bool room, uint32_t
     {
         if (log[i].text[0] == '\0')
             continue;
-        char name[64];
-        std::snprintf(name, sizeof(name), "\x81\x79\x25\x73\x81\x7A" /* 【%s】 */, log[i].name);
-        Text(x, y + 24.0f * lines, color, 18, name);
+        Text(x, y + 24.0f * lines, color, 18, ChatName(log[i].name, sizeof(log[i].name)).c_str());
         ++lines;
         if (m_font != nullptr)
             m_font->DrawTextWrapped(x * m_scale, (y + 24.0f * lines) * m_scale, 24,
@@ -240,9 +317,9 @@ void CLobbyScreens::Lobby(bool dimmed)
     }
     else if (s.pane == 2)
         Frame(760, 112, 992, 704, FRAME_FOCUS, color);
-    Text(48, 120, color, 18, "\x83\x8B\x81\x5B\x83\x80\x96\xBC" /* ルーム名 */);
-    Text(312, 120, color, 18, "\x83\x8D\x83\x72\x81\x5B\x83\x60\x83\x83\x83\x62\x83\x67" /* ロビーチャット */);
-    Text(776, 120, color, 18, "\x8E\x51\x89\xC1\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B" /* 参加プレイヤー */);
+    Text(48, 120, color, 18, GameText("ルーム名"));
+    Text(312, 120, color, 18, GameText("ロビーチャット"));
+    Text(776, 120, color, 18, GameText(kMembersHeading));
     const auto& rooms = m_client.m_rooms;
     for (int32_t row = 0; row < kLobbyListRows; ++row)
     {
@@ -264,7 +341,7 @@ void CLobbyScreens::Lobby(bool dimmed)
             break;
         const tag_KVRLOBBYUSERDATA& user = users[index]->data;
         char line[96];
-        std::snprintf(line, sizeof(line), "%s(%d)%s", user.name, user.rank, user.status != 0 ? "\x81\x9C" /* ● */ : "");
+        std::snprintf(line, sizeof(line), "%s(%d)%s", user.name, user.rank, user.status != 0 ? GameText("●") : "");
         const bool bright = s.pane == 2 && index == s.userCursor;
         Text(776, 144 + 24.0f * row, bright ? color : HalfColor(color), 18, line);
     }
@@ -275,8 +352,8 @@ void CLobbyScreens::Lobby(bool dimmed)
     ChatLog(312, 146, 44, false, color);
     if (s.pane == 1)
         m_client.m_editor->Draw(312 * m_scale, 656 * m_scale, 18, m_scale, color);
-    TextCentred(336, 712, s.pane == 3 ? color : HalfColor(color), 32, "\x90\x56\x8B\x4B\x83\x8B\x81\x5B\x83\x80\x90\xDD\x92\xE8" /* 新規ルーム設定 */);
-    TextCentred(688, 712, s.pane == 4 ? color : HalfColor(color), 32, "\x83\x89\x83\x93\x83\x5F\x83\x80\x91\xCE\x90\xED\x90\xDD\x92\xE8" /* ランダム対戦設定 */);
+    TextCentred(336, 712, s.pane == 3 ? color : HalfColor(color), 32, GameText("新規ルーム設定"));
+    TextCentred(688, 712, s.pane == 4 ? color : HalfColor(color), 32, GameText("ランダム対戦設定"));
 }
 
 void CLobbyScreens::Room(bool dimmed)
@@ -294,8 +371,8 @@ void CLobbyScreens::Room(bool dimmed)
     }
     else if (s.pane == 1)
         Frame(760, 112, 992, 704, FRAME_FOCUS, color);
-    Text(48, 120, color, 18, "\x83\x8B\x81\x5B\x83\x80\x83\x60\x83\x83\x83\x62\x83\x67" /* ルームチャット */);
-    Text(776, 120, color, 18, "\x8E\x51\x89\xC1\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B" /* 参加プレイヤー */);
+    Text(48, 120, color, 18, GameText("ルームチャット"));
+    Text(776, 120, color, 18, GameText(kMembersHeading));
     ChatLog(48, 146, 64, true, color);
     if (s.pane == 0)
         m_client.m_editor->Draw(48 * m_scale, 656 * m_scale, 18, m_scale, color);
@@ -316,14 +393,14 @@ void CLobbyScreens::Room(bool dimmed)
     }
     if (m_client.IsOwner())
     {
-        const char* buttons[3] = {"\x91\xCE\x90\xED\x8A\x4A\x8E\x6E" /* 対戦開始 */, "\x83\x8B\x81\x5B\x83\x80\x90\xDD\x92\xE8\x95\xCF\x8D\x58" /* ルーム設定変更 */, "\x83\x8B\x81\x5B\x83\x80\x82\xF0\x95\xC2\x82\xB6\x82\xE9" /* ルームを閉じる */};
+        const char* buttons[3] = {GameText("対戦開始"), GameText("ルーム設定変更"), GameText("ルームを閉じる")};
         const float xs[3] = {168, 512, 856};
         for (int i = 0; i < 3; ++i)
             TextCentred(xs[i], 712, s.pane == i + 2 ? color : HalfColor(color), 32, buttons[i]);
         return;
     }
-    TextCentred(336, 712, s.pane == 2 ? color : HalfColor(color), 32, "\x83\x8B\x81\x5B\x83\x80\x90\xDD\x92\xE8\x8A\x6D\x94\x46" /* ルーム設定確認 */);
-    TextCentred(688, 712, s.pane == 3 ? color : HalfColor(color), 32, "\x91\xDE\x8E\xBA\x82\xB7\x82\xE9" /* 退室する */);
+    TextCentred(336, 712, s.pane == 2 ? color : HalfColor(color), 32, GameText("ルーム設定確認"));
+    TextCentred(688, 712, s.pane == 3 ? color : HalfColor(color), 32, GameText("退室する"));
 }
 
 void CLobbyScreens::EditorTitle(const char* title, uint32_t color)
@@ -340,7 +417,7 @@ void CLobbyScreens::RoomEditor(bool dimmed, bool change)
     const CLobbyRoom& room = *m_client.m_currentRoom;
     const int32_t n = room.GetAttributeCount();
     Frame(96, 128, 928, 688, FRAME_SECOND, color);
-    EditorTitle("\x83\x8B\x81\x5B\x83\x80\x90\xDD\x92\xE8" /* ルーム設定 */, color);
+    EditorTitle(GameText("ルーム設定"), color);
     auto rowColor = [&](int32_t row) { return row == s.row ? color : HalfColor(color); };
     auto rowY = [](int32_t row) { return 248.0f + 40.0f * row; };
     auto textRow = [&](int32_t row, const char* caption, const char* value) {
@@ -358,13 +435,14 @@ void CLobbyScreens::RoomEditor(bool dimmed, bool change)
         TextCentred(640, rowY(row), rowColor(row), 24, value);
         Mark(760, rowY(row) + 4, 912, rowColor(row));
     };
-    textRow(0, "\x83\x8B\x81\x5B\x83\x80\x96\xBC" /* ルーム名 */, room.data.name);
-    choiceRow(1, "\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B\x83\x89\x83\x93\x83\x4E" /* プレイヤーランク */, GetLobbyRankBandCaption(room.data.rankBand));
+    textRow(0, GameText("ルーム名"), room.data.name);
+    choiceRow(1, GameText(kPlayerRankLabel), GetLobbyRankBandCaption(room.data.rankBand));
     for (int32_t i = 0; i < n; ++i)
-        choiceRow(2 + i, room.FindAttribute(i)->name, GetLobbyAttributeCaption(room.FindAttribute(i), room.GetValue(i)));
-    textRow(n + 2, "\x83\x8B\x81\x5B\x83\x80\x83\x4C\x81\x5B" /* ルームキー */, room.data.key[0] != '\0' ? room.data.key : "\x83\x4C\x81\x5B\x90\xDD\x92\xE8\x82\xC8\x82\xB5" /* キー設定なし */);
-    textRow(n + 3, "\x83\x52\x83\x81\x83\x93\x83\x67" /* コメント */, room.data.comment);
-    TextCentred(512, 640, rowColor(n + 4), 32, change ? "\x90\xDD\x92\xE8\x95\xCF\x8D\x58" /* 設定変更 */ : "\x83\x8B\x81\x5B\x83\x80\x8D\xEC\x90\xAC" /* ルーム作成 */);
+        choiceRow(2 + i, GetLobbyAttributeName(room.FindAttribute(i)),
+                  GetLobbyAttributeCaption(room.FindAttribute(i), room.GetValue(i)));
+    textRow(n + 2, GameText("ルームキー"), room.data.key[0] != '\0' ? room.data.key : GameText("キー設定なし"));
+    textRow(n + 3, GameText(kCommentLabel), room.data.comment);
+    TextCentred(512, 640, rowColor(n + 4), 32, change ? GameText("設定変更") : GameText("ルーム作成"));
 }
 
 void CLobbyScreens::MatchEditor(bool dimmed)
@@ -374,7 +452,7 @@ void CLobbyScreens::MatchEditor(bool dimmed)
     const CLobbyRoom& match = *m_client.m_matchRecord;
     const int32_t n = match.GetAttributeCount();
     Frame(96, 128, 928, 688, FRAME_SECOND, color);
-    EditorTitle("\x83\x89\x83\x93\x83\x5F\x83\x80\x91\xCE\x90\xED\x90\xDD\x92\xE8" /* ランダム対戦設定 */, color);
+    EditorTitle(GameText("ランダム対戦設定"), color);
     auto choiceRow = [&](int32_t row, const char* caption, const char* value) {
         const uint32_t c = row == s.row ? color : HalfColor(color);
         const float y = 248.0f + 40.0f * row;
@@ -383,12 +461,12 @@ void CLobbyScreens::MatchEditor(bool dimmed)
         TextCentred(640, y, c, 24, value);
         Mark(760, y + 4, 912, c);
     };
-    choiceRow(0, "\x83\x7A\x83\x58\x83\x67\x2F\x83\x4E\x83\x89\x83\x43\x83\x41\x83\x93\x83\x67" /* ホスト/クライアント */, GetLobbyHostPreferenceCaption(match.data.hostPreference));
-    choiceRow(1, "\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B\x83\x89\x83\x93\x83\x4E" /* プレイヤーランク */, GetLobbyRankBandCaption(match.data.rankBand));
+    choiceRow(0, GameText("ホスト/クライアント"), GetLobbyHostPreferenceCaption(match.data.hostPreference));
+    choiceRow(1, GameText(kPlayerRankLabel), GetLobbyRankBandCaption(match.data.rankBand));
     for (int32_t i = 0; i < n; ++i)
-        choiceRow(2 + i, match.FindAttribute(i)->name,
+        choiceRow(2 + i, GetLobbyAttributeName(match.FindAttribute(i)),
                   GetLobbyAttributeCaption(match.FindAttribute(i), match.GetValue(i)));
-    TextCentred(512, 640, s.row == n + 2 ? color : HalfColor(color), 32, "\x83\x89\x83\x93\x83\x5F\x83\x80\x91\xCE\x90\xED\x8A\x4A\x8E\x6E" /* ランダム対戦開始 */);
+    TextCentred(512, 640, s.row == n + 2 ? color : HalfColor(color), 32, GameText("ランダム対戦開始"));
 }
 
 void CLobbyScreens::RoomInfo(bool dimmed, bool buttons)
@@ -399,18 +477,18 @@ void CLobbyScreens::RoomInfo(bool dimmed, bool buttons)
     const CLobbyRoom* room = buttons ? m_client.FindRoom(s.selectedId) : m_client.m_currentRoom.get();
     if (room == nullptr)
         return;
-    Text(128, 144, color, 24, "\x81\xA1\x83\x8B\x81\x5B\x83\x80\x8F\xEE\x95\xF1" /* ■ルーム情報 */);
-    Text(560, 144, color, 24, "\x81\xA1\x8E\x51\x89\xC1\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B" /* ■参加プレイヤー */);
+    Text(128, 144, color, 24, GameText("■ルーム情報"));
+    Text(560, 144, color, 24, GameText("■参加プレイヤー"));
     Text(144, 200, color, 24, room->data.name);
-    Text(144, 248, color, 24, "\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B\x83\x89\x83\x93\x83\x4E" /* プレイヤーランク */);
+    Text(144, 248, color, 24, GameText(kPlayerRankLabel));
     Text(352, 248, color, 24, GetLobbyRankBandCaption(room->data.rankBand));
     float y = 288;
     for (int32_t i = 0; i < room->GetAttributeCount(); ++i, y += 40)
     {
-        Text(144, y, color, 24, room->FindAttribute(i)->name);
+        Text(144, y, color, 24, GetLobbyAttributeName(room->FindAttribute(i)));
         Text(352, y, color, 24, GetLobbyAttributeCaption(room->FindAttribute(i), room->GetValue(i)));
     }
-    Text(144, y, color, 24, "\x83\x52\x83\x81\x83\x93\x83\x67" /* コメント */);
+    Text(144, y, color, 24, GameText(kCommentLabel));
     if (m_font != nullptr)
         m_font->DrawTextWrapped(144 * m_scale, (y + 40) * m_scale, 32, 24, color, 24, m_scale,
                                 room->data.comment);
@@ -428,8 +506,8 @@ void CLobbyScreens::RoomInfo(bool dimmed, bool buttons)
     }
     if (!buttons || !m_client.CanJoin(room, m_client.m_ownUser.get()))
         return;
-    TextCentred(256, 640, s.row == 1 ? color : HalfColor(color), 32, "\x83\x8B\x81\x5B\x83\x80\x82\xC9\x93\xFC\x82\xE9" /* ルームに入る */);
-    TextCentred(768, 640, s.row == 2 ? color : HalfColor(color), 32, "\x89\xF1\x90\xFC\x83\x65\x83\x58\x83\x67" /* 回線テスト */);
+    TextCentred(256, 640, s.row == 1 ? color : HalfColor(color), 32, GameText("ルームに入る"));
+    TextCentred(768, 640, s.row == 2 ? color : HalfColor(color), 32, GameText("回線テスト"));
 }
 
 void CLobbyScreens::UserInfo(bool dimmed, const CLobbyUser* user, bool kickButton)
@@ -456,10 +534,11 @@ void CLobbyScreens::UserInfo(bool dimmed, const CLobbyUser* user, bool kickButto
     std::snprintf(values[2], sizeof(values[2]), "%d", d.wins);
     std::snprintf(values[3], sizeof(values[3]), "%d", d.losses);
     std::snprintf(values[4], sizeof(values[4]), "%d", d.draws);
-    std::snprintf(values[5], sizeof(values[5]), "%.2f", battles > 0 ? static_cast<double>(d.wins) / battles : 0.0);
+    std::snprintf(values[5], sizeof(values[5]), "%s", WinRateText(d).c_str());
     std::snprintf(values[6], sizeof(values[6]), "%d", d.points);
-    const char* labels[7] = {"\x83\x76\x83\x8C\x83\x43\x83\x84\x81\x5B\x83\x89\x83\x93\x83\x4E" /* プレイヤーランク */, "\x91\xCE\x90\xED\x89\xF1\x90\x94" /* 対戦回数 */, "\x8F\x9F\x97\x98\x90\x94" /* 勝利数 */, "\x94\x73\x96\x6B\x90\x94" /* 敗北数 */,
-                             "\x88\xF8\x82\xAB\x95\xAA\x82\xAF\x90\x94" /* 引き分け数 */,       "\x8F\x9F\x97\xA6" /* 勝率 */,     "\x8A\x6C\x93\xBE\x83\x7C\x83\x43\x83\x93\x83\x67" /* 獲得ポイント */};
+    const char* labels[7] = {GameText(kPlayerRankLabel), GameText("対戦回数"),   GameText("勝利数"),
+                             GameText("敗北数"),         GameText("引き分け数"), GameText("勝率"),
+                             GameText("獲得ポイント")};
     const float ys[7] = {296, 384, 424, 464, 504, 544, 584};
     for (int i = 0; i < 7; ++i)
     {
@@ -467,15 +546,15 @@ void CLobbyScreens::UserInfo(bool dimmed, const CLobbyUser* user, bool kickButto
         Text(688, ys[i], color, 24, values[i]);
     }
     if (kickButton)
-        TextCentred(512, 640, m_client.m_state->row == 1 ? color : HalfColor(color), 32, "\x8B\xAD\x90\xA7\x91\xDE\x8F\x6F" /* 強制退出 */);
+        TextCentred(512, 640, m_client.m_state->row == 1 ? color : HalfColor(color), 32, GameText("強制退出"));
 }
 
 void CLobbyScreens::LineTestResult()
 {
     const tag_KVRNETWORKTESTRESULT& r = m_client.m_state->lineTest;
     Frame(232, 308, 792, 460, FRAME_FIRST, 0xFFFFFFFF);
-    TextCentred(512, 318, 0xFFFFFFFF, 32, "\x89\xF1\x90\xFC\x8F\xEE\x95\xF1" /* 回線情報 */);
-    const char* labels[4] = {"\x54\x43\x50\x89\xF1\x90\xFC" /* TCP回線 */, "\x55\x44\x50\x89\xF1\x90\xFC" /* UDP回線 */, "\x55\x44\x50\x91\x97\x90\x4D" /* UDP送信 */, "\x55\x44\x50\x8E\xF3\x90\x4D" /* UDP受信 */};
+    TextCentred(512, 318, 0xFFFFFFFF, 32, GameText("回線情報"));
+    const char* labels[4] = {GameText("TCP回線"), GameText("UDP回線"), GameText("UDP送信"), GameText("UDP受信")};
     const int32_t marks[4] = {LineTestMarks(std::max(r.tcpUploadMs, r.tcpDownloadMs)), LineTestMarks(r.udpMs),
                               static_cast<int32_t>(std::min<uint32_t>(r.receivedByPeer / 10, 10)),
                               static_cast<int32_t>(std::min<uint32_t>(r.receivedFromPeer / 10, 10))};
@@ -484,7 +563,7 @@ void CLobbyScreens::LineTestResult()
         const float y = 354.0f + 24.0f * i;
         Text(254, y, 0xFFFFFFFF, 24, labels[i]);
         for (int32_t m = 0; m < marks[i]; ++m)
-            Text(502 + 28.0f * m, y, 0xFFFFFFFF, 24, "\x81\x9A" /* ★ */);
+            Text(502 + 28.0f * m, y, 0xFFFFFFFF, 24, GameText("★"));
     }
 }
 
@@ -496,19 +575,19 @@ void CLobbyScreens::DrawRoomChatLines(float x, float y, float scale, uint32_t co
     int32_t lines = 0;
     for (int32_t i = std::max(s.roomChatCount - 2, 0); i < s.roomChatCount && lines < lineLimit; ++i)
     {
-        char text[kLobbyNameSize + kLobbyChatTextSize + 8];
-        std::snprintf(text, sizeof(text), "\x81\x79\x25\x73\x81\x7A\x25\x73" /* 【%s】%s */, s.roomChat[i].name, s.roomChat[i].text);
-        m_font->DrawTextWrapped(x, y + 24.0f * scale * lines, 24, 64, color, 18, scale, text);
-        lines += CountLobbyLines(text, 64);
+        const tag_KVRLOBBYCHATLINE& line = s.roomChat[i];
+        const std::string text =
+            ChatName(line.name, sizeof(line.name)) + std::string(line.text, strnlen(line.text, sizeof(line.text)));
+        m_font->DrawTextWrapped(x, y + 24.0f * scale * lines, 24, 64, color, 18, scale, text.c_str());
+        lines += CountLobbyLines(text.c_str(), 64);
     }
 }
 
 void CLobbyScreens::DrawMatchingStatus(uint32_t timeMs, uint32_t color)
 {
-    char count[32];
-    std::snprintf(count, sizeof(count), "\x25\x64\x90\x6C\x83\x7D\x83\x62\x83\x60\x83\x93\x83\x4F" /* %d人マッチング */, m_client.m_state->matchedPlayers);
-    Text(720, 700, color, 32, count);
-    Text(720, 730, color, 32, "\x91\xCE\x90\xED\x91\x8A\x8E\xE8\x95\xE5\x8F\x57\x92\x86" /* 対戦相手募集中 */);
+    const std::string count = std::to_string(m_client.m_state->matchedPlayers) + GameText("人マッチング");
+    Text(720, 700, color, 32, count.c_str());
+    Text(720, 730, color, 32, GameText("対戦相手募集中"));
     const uint32_t dots = std::min<uint32_t>(timeMs / 800, 64);
     for (uint32_t i = 0; i < dots; ++i)
         Text(950 + 16.0f * i, 730, color, 32, ".");
@@ -517,61 +596,140 @@ void CLobbyScreens::DrawMatchingStatus(uint32_t timeMs, uint32_t color)
 void CLobbyScreens::DrawState(int32_t state)
 {
     tag_KVRLOBBYSTATE& s = *m_client.m_state;
-    const char* closed = "\x94\x46\x8F\xD8\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42\x0A\x83\x54\x81\x5B\x83\x6F\x81\x5B\x83\x81\x83\x93\x83\x65\x83\x69\x83\x93\x83\x58\x92\x86\x82\xC5\x82\xB7\x81\x42\x0A\x8E\x9E\x8A\xD4\x82\xF0\x82\xA8\x82\xA2\x82\xC4\x8D\xC4\x93\x78\x90\xDA\x91\xB1\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42" /* 認証に失敗しました。\nサーバーメンテナンス中です。\n時間をおいて再度接続してください。 */;
     switch (state)
     {
-    case 1:
-        Notice("\x43\x4F\x52\x56\x41\x4E\x45\x20\x4E\x45\x54\x4F\x57\x4F\x52\x4B\x20\x53\x59\x53\x54\x45\x4D\x82\xCD\x83\xC0\x94\xC5\x82\xCC\x82\xBD\x82\xDF\x81\x41\x0A\x95\x73\x8B\xEF\x8D\x87\x82\xAA\x8E\x63\x82\xC1\x82\xC4\x82\xA2\x82\xE9\x89\xC2\x94\x5C\x90\xAB\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81\x42\x0A\x8D\xA1\x8C\xE3\x81\x41\x90\x8F\x8E\x9E\x8F\x43\x90\xB3\x82\xF0\x8D\x73\x82\xA2\x82\xDC\x82\xB7\x82\xCC\x82\xC5\x81\x41\x0A\x82\xB2\x95\x73\x95\xD6\x82\xF0\x82\xA8\x8A\x7C\x82\xAF\x82\xB5\x82\xDC\x82\xB7\x82\xAA\x82\xB2\x97\xB9\x8F\xB3\x89\xBA\x82\xB3\x82\xA2\x81\x42" /* CORVANE NETOWORK SYSTEMはβ版のため、\n不具合が残っている可能性があります。\n今後、随時修正を行いますので、\nご不便をお掛けしますがご了承下さい。 */);
-        break;
+    case 1: Notice(GameText(kBetaNotice)); break;
     case 3: Waiting(); break;
-    case 4: Notice(closed); break;
-    case 5: Notice("\x83\x6F\x81\x5B\x83\x57\x83\x87\x83\x93\x82\xAA\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x0A\x8D\xC5\x90\x56\x94\xC5\x82\xC9\x83\x41\x83\x62\x83\x76\x83\x66\x81\x5B\x83\x67\x82\xCC\x8F\xE3\x0A\x90\xDA\x91\xB1\x82\xB5\x82\xC8\x82\xA8\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42" /* バージョンが違います\n最新版にアップデートの上\n接続しなおしてください。 */); break;
-    case 6:
-        Notice("\x83\x6C\x83\x62\x83\x67\x83\x8F\x81\x5B\x83\x4E\x82\xC9\x90\xDA\x91\xB1\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xC8\x82\xA2\x82\xA9\x81\x41\x0A\x83\x7C\x81\x5B\x83\x67\x82\xAA\x8A\x4A\x82\xA2\x82\xC4\x82\xA2\x82\xC8\x82\xA2\x89\xC2\x94\x5C\x90\xAB\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81\x42\x0A\x8D\xC4\x93\x78\x90\xDD\x92\xE8\x82\xF0\x8A\x6D\x94\x46\x82\xCC\x8F\xE3\x81\x41\x90\xDA\x91\xB1\x82\xB5\x82\xC8\x82\xA8\x82\xB5\x82\xC4\x0A\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42" /* ネットワークに接続されていないか、\nポートが開いていない可能性があります。\n再度設定を確認の上、接続しなおして\nください。 */);
-        break;
+    case 4: Notice(GameText(kServiceClosedNotice)); break;
+    case 5: Notice(GameText(kWrongVersionNotice)); break;
+    case 6: Notice(GameText(kNoConnectionNotice)); break;
     case 7:
     case 10: Login(false); break;
-    case 8: Login(true), Waiting(); break;
-    case 9: Login(true), Notice("\x94\x46\x8F\xD8\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42\x0A\x49\x44\x82\xE0\x82\xB5\x82\xAD\x82\xCD\x83\x70\x83\x58\x83\x8F\x81\x5B\x83\x68\x82\xF0\x8D\xC4\x93\x78\x8A\x6D\x94\x46\x82\xCC\x8F\xE3\x81\x41\x0A\x90\xDA\x91\xB1\x82\xB5\x82\xC8\x82\xA8\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42" /* 認証に失敗しました。\nIDもしくはパスワードを再度確認の上、\n接続しなおしてください。 */); break;
+    case 8:
+        Login(true);
+        Waiting();
+        break;
+    case 9:
+        Login(true);
+        Notice(GameText(kLoginRefusedNotice));
+        break;
     case 11:
     case 19: Lobby(false); break;
-    case 12: Lobby(true), UserInfo(false, m_client.FindUser(s.selectedId), false); break;
+    case 12:
+        Lobby(true);
+        UserInfo(false, m_client.FindUser(s.selectedId), false);
+        break;
     case 13:
-    case 21: Lobby(true), Waiting(); break;
-    case 14: Lobby(true), Message("\x83\x86\x81\x5B\x83\x55\x81\x5B\x8F\xEE\x95\xF1\x82\xAA\x8E\xE6\x93\xBE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD" /* ユーザー情報が取得できませんでした */); break;
-    case 15: Lobby(true), RoomEditor(false, false); break;
-    case 16: Lobby(true), RoomEditor(true, false), Waiting(); break;
-    case 17: Lobby(true), RoomEditor(true, false), Message("\x83\x8B\x81\x5B\x83\x80\x82\xCC\x8D\xEC\x90\xAC\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD" /* ルームの作成に失敗しました */); break;
-    case 18: Lobby(true), RoomEditor(true, false), Message("\x83\x8B\x81\x5B\x83\x80\x96\xBC\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2" /* ルーム名を入力して下さい */); break;
+    case 21:
+        Lobby(true);
+        Waiting();
+        break;
+    case 14:
+        Lobby(true);
+        Message(GameText(kUserInfoFailed));
+        break;
+    case 15:
+        Lobby(true);
+        RoomEditor(false, false);
+        break;
+    case 16:
+        Lobby(true);
+        RoomEditor(true, false);
+        Waiting();
+        break;
+    case 17:
+        Lobby(true);
+        RoomEditor(true, false);
+        Message(GameText(kRoomNotMade));
+        break;
+    case 18:
+        Lobby(true);
+        RoomEditor(true, false);
+        Message(GameText(kRoomNameMissing));
+        break;
     case 20:
-    case 27: Lobby(true), RoomInfo(false, true); break;
-    case 22: Lobby(true), Message("\x83\x8B\x81\x5B\x83\x80\x8F\xEE\x95\xF1\x82\xAA\x8E\xE6\x93\xBE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD" /* ルーム情報が取得できませんでした */); break;
+    case 27:
+        Lobby(true);
+        RoomInfo(false, true);
+        break;
+    case 22:
+        Lobby(true);
+        Message(GameText(kRoomInfoFailed));
+        break;
     case 23:
-    case 25: Lobby(true), RoomInfo(true, true), Waiting(); break;
-    case 24: Lobby(true), RoomInfo(true, true), LineTestResult(); break;
-    case 26: Lobby(true), Message("\x83\x8B\x81\x5B\x83\x80\x82\xC9\x93\xFC\x82\xEA\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD" /* ルームに入れませんでした */); break;
-    case 28: Lobby(true), KeyEditor(false); break;
-    case 29: Lobby(true), KeyEditor(true), Waiting(); break;
-    case 30: Lobby(true), Message("\x83\x8B\x81\x5B\x83\x80\x83\x4C\x81\x5B\x82\xAA\x88\xE1\x82\xA2\x82\xDC\x82\xB7" /* ルームキーが違います */); break;
-    case 31: Lobby(true), MatchEditor(false); break;
-    case 33: Lobby(true), Message("\x83\x7D\x83\x62\x83\x60\x83\x93\x83\x4F\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD" /* マッチングに失敗しました */); break;
-    case 34: Lobby(true), Question("\x91\xDE\x8F\x6F\x82\xB5\x82\xDC\x82\xB7\x81\x42\x96\x7B\x93\x96\x82\xC9\x82\xE6\x82\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81\x48" /* 退出します。本当によろしいですか？ */); break;
+    case 25:
+        Lobby(true);
+        RoomInfo(true, true);
+        Waiting();
+        break;
+    case 24:
+        Lobby(true);
+        RoomInfo(true, true);
+        LineTestResult();
+        break;
+    case 26:
+        Lobby(true);
+        Message(GameText(kRoomNotEntered));
+        break;
+    case 28:
+        Lobby(true);
+        KeyEditor(false);
+        break;
+    case 29:
+        Lobby(true);
+        KeyEditor(true);
+        Waiting();
+        break;
+    case 30:
+        Lobby(true);
+        Message(GameText(kWrongRoomKey));
+        break;
+    case 31:
+        Lobby(true);
+        MatchEditor(false);
+        break;
+    case 33:
+        Lobby(true);
+        Message(GameText(kMatchFailed));
+        break;
+    case 34:
+        Lobby(true);
+        Question(GameText(kLeaveQuestion));
+        break;
     case 36:
     case 56: Room(false); break;
     case 37:
-        Room(true), UserInfo(false, m_client.FindUser(s.selectedId),
-                             m_client.IsOwner() && s.selectedId != m_client.m_ownUser->data.id);
+        Room(true);
+        UserInfo(false, m_client.FindUser(s.selectedId),
+                 m_client.IsOwner() && s.selectedId != m_client.m_ownUser->data.id);
         break;
     case 38:
-    case 44: Room(true), Waiting(); break;
-    case 39: Room(true), Message("\x83\x86\x81\x5B\x83\x55\x81\x5B\x8F\xEE\x95\xF1\x82\xAA\x8E\xE6\x93\xBE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD" /* ユーザー情報が取得できませんでした */); break;
-    case 40:
-        Room(true), UserInfo(true, m_client.FindUser(s.selectedId), true),
-            Question("\x8B\xAD\x90\xA7\x91\xDE\x8F\x6F\x82\xB3\x82\xB9\x82\xDC\x82\xB7\x81\x42\x96\x7B\x93\x96\x82\xC9\x82\xE6\x82\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81\x48" /* 強制退出させます。本当によろしいですか？ */);
+    case 44:
+        Room(true);
+        Waiting();
         break;
-    case 41: Room(true), UserInfo(true, m_client.FindUser(s.selectedId), true), Waiting(); break;
-    case 43: Room(true), Message("\x8B\xAD\x90\xA7\x91\xDE\x8F\x6F\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD" /* 強制退出されました */); break;
-    case 45: Room(true), Message("\x83\x8B\x81\x5B\x83\x80\x8F\xEE\x95\xF1\x82\xAA\x8E\xE6\x93\xBE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD" /* ルーム情報が取得できませんでした */); break;
+    case 39:
+        Room(true);
+        Message(GameText(kUserInfoFailed));
+        break;
+    case 40:
+        Room(true);
+        UserInfo(true, m_client.FindUser(s.selectedId), true);
+        Question(GameText(kRemoveQuestion));
+        break;
+    case 41:
+        Room(true);
+        UserInfo(true, m_client.FindUser(s.selectedId), true);
+        Waiting();
+        break;
+    case 43:
+        Room(true);
+        Message(GameText(kRemoved));
+        break;
+    case 45:
+        Room(true);
+        Message(GameText(kRoomInfoFailed));
+        break;
     case 46:
         Room(true);
         if (m_client.IsOwner())
@@ -579,15 +737,44 @@ void CLobbyScreens::DrawState(int32_t state)
         else
             RoomInfo(false, false);
         break;
-    case 47: Room(true), RoomEditor(true, true), Message("\x83\x8B\x81\x5B\x83\x80\x96\xBC\x82\xF0\x93\xFC\x97\xCD\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2" /* ルーム名を入力して下さい */); break;
-    case 48: Room(true), RoomEditor(true, true), Waiting(); break;
-    case 49: Room(true), RoomEditor(true, true), Message("\x90\xDD\x92\xE8\x95\xCF\x8D\x58\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD" /* 設定変更に失敗しました */); break;
-    case 50: Room(true), Question("\x91\xCE\x90\xED\x8A\x4A\x8E\x6E\x82\xB5\x82\xDC\x82\xB7\x82\xE6\x82\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81\x48" /* 対戦開始しますよろしいですか？ */); break;
-    case 53: Room(true), Message("\x8E\x51\x89\xC1\x90\x6C\x90\x94\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1" /* 参加人数が足りません */); break;
-    case 55: Room(true), Question("\x91\xDE\x8F\x6F\x82\xB5\x82\xDC\x82\xB7\x81\x42\x96\x7B\x93\x96\x82\xC9\x82\xE6\x82\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81\x48" /* 退出します。本当によろしいですか？ */); break;
-    case 58: Lobby(true), MatchEditor(false), Waiting(); break;
-    case 59: Lobby(true), MatchEditor(false), Message("\x83\x7D\x83\x62\x83\x60\x83\x93\x83\x4F\x82\xC9\x8E\xB8\x94\x73\x82\xB5\x82\xDC\x82\xB5\x82\xBD" /* マッチングに失敗しました */); break;
-    case 68: Notice("\x89\xF1\x90\xFC\x82\xAA\x90\xD8\x92\x66\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD\x81\x42\x0A\x8E\x9E\x8A\xD4\x82\xF0\x82\xA8\x82\xA2\x82\xC4\x8D\xC4\x93\x78\x90\xDA\x91\xB1\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81\x42" /* 回線が切断されました。\n時間をおいて再度接続してください。 */); break;
+    case 47:
+        Room(true);
+        RoomEditor(true, true);
+        Message(GameText(kRoomNameMissing));
+        break;
+    case 48:
+        Room(true);
+        RoomEditor(true, true);
+        Waiting();
+        break;
+    case 49:
+        Room(true);
+        RoomEditor(true, true);
+        Message(GameText(kSettingsRefused));
+        break;
+    case 50:
+        Room(true);
+        Question(GameText(kStartQuestion));
+        break;
+    case 53:
+        Room(true);
+        Message(GameText(kTooFewMembers));
+        break;
+    case 55:
+        Room(true);
+        Question(GameText(kLeaveQuestion));
+        break;
+    case 58:
+        Lobby(true);
+        MatchEditor(false);
+        Waiting();
+        break;
+    case 59:
+        Lobby(true);
+        MatchEditor(false);
+        Message(GameText(kMatchFailed));
+        break;
+    case 68: Notice(GameText(kConnectionLostNotice)); break;
     default: break;
     }
 }

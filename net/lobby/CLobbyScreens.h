@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class CLobbyClient;
 class CFontTexture;
 class CLobbyRoom;
 class CLobbyUser;
 class CTexture;
+struct tag_KVRLOBBYUSERDATA;
 
 // The lobby's screens, drawn for one frame from the client's state in the
 // 1024 x 768 layout, scaled by the smaller of width / 1024 and
@@ -23,6 +25,9 @@ public:
     void DrawMatchingStatus(uint32_t timeMs, uint32_t color);
 
     float GetScale() const { return m_scale; }
+    // The user info's win rate: wins of all battles as "%.2f", "0.00"
+    // without battles.
+    static std::string WinRateText(const tag_KVRLOBBYUSERDATA& data);
     // The number of line-test marks for a time in milliseconds.
     static int32_t LineTestMarks(uint32_t milliseconds);
     // Colour of a screen with fade level f: bright, or dimmed under a dialog.

@@ -107,8 +107,11 @@ void CLobbyClient::ConnectThread()
         SetState(6);
         return;
     }
+    // A server that can't be reached gets the notice that names the
+    // network and the port; the server's own refusal (greeting sub 2)
+    // keeps the maintenance notice.
     if (!Connect(host.c_str(), lobbyPort))
-        SetState(4);
+        SetState(6);
 }
 
 bool CLobbyClient::MapPorts(uint16_t port)

@@ -287,11 +287,10 @@ void CLobbyClient::InputRoomInfo(int32_t keys)
         SetState(11);
         return;
     }
-    if (s.row == 0)
-    {
+    // Left and up choose the first button, right and down the second; a
+    // row on neither (the info opened some other way) starts on the first.
+    if (s.row != 1 && s.row != 2)
         s.row = 1;
-        return;
-    }
     if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_UP))
         s.row = 1;
     if (keys & (LOBBY_KEY_RIGHT | LOBBY_KEY_DOWN))

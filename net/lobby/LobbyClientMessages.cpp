@@ -24,6 +24,13 @@ bool CLobbyClient::DispatchMessage(uint8_t* payload, uint16_t sub, int16_t id, u
     case LOBBY_MSG_HELLO: OnHello(payload, length, sub); break;
     case LOBBY_MSG_LOGIN: OnLogin(payload, length, sub); break;
     case LOBBY_MSG_CREATE_ROOM:
+        if (sub == kLobbySubRefused)
+        {
+            OnCreateRefused();
+            break;
+        }
+        ok = OnRoomEntries(payload, length);
+        break;
     case LOBBY_MSG_ROOM_STATUS:
     case LOBBY_MSG_ROOM_LIST: ok = OnRoomEntries(payload, length); break;
     case LOBBY_MSG_CLOSE_ROOM: OnRoomRemoved(payload, length); break;
@@ -32,7 +39,7 @@ bool CLobbyClient::DispatchMessage(uint8_t* payload, uint16_t sub, int16_t id, u
     case LOBBY_MSG_ROOM_INFO: OnRoomData(payload, length, sub); break;
     case LOBBY_MSG_JOIN_ROOM: OnJoinRoom(payload, length, sub); break;
     case LOBBY_MSG_LEAVE_ROOM:
-    case LOBBY_MSG_KICK: OnMembers(payload, length, id); break;
+    case LOBBY_MSG_KICK: OnMembers(payload, length, sub, id); break;
     case LOBBY_MSG_USER_ENTRIES:
     case LOBBY_MSG_USER_LIST:
     case LOBBY_MSG_BATTLE_RESULT: ok = OnUserEntries(payload, length); break;
@@ -161,9 +168,12 @@ void CLobbyClient::OnRoomData(const uint8_t* payload, uint32_t length, uint16_t 
         room = FindRoom(data.id);
     if (room == nullptr)
     {
-        const int32_t from[] = {21, 29, 44, 48};
-        const int32_t to[] = {22, 30, 45, 49};
-        for (int i = 0; i < 4; ++i)
+        // A refusal leads from each waiting state to its notice. A room
+        // being made is refused in these words too (when its owner is
+        // still in another room, say).
+        const int32_t from[] = {16, 21, 29, 44, 48};
+        const int32_t to[] = {17, 22, 30, 45, 49};
+        for (int i = 0; i < 5; ++i)
             if (state == from[i])
                 SetState(to[i]);
         return;
@@ -172,8 +182,12 @@ void CLobbyClient::OnRoomData(const uint8_t* payload, uint32_t length, uint16_t 
     const bool member = m_ownUser && IsLobbyMember(data, m_ownUser->data.id);
     if (!member)
     {
+        // The room's info opens with its first button lit.
         if (state == 21 || state == 29)
+        {
+            m_state->row = 1;
             SetState(20);
+        }
         return;
     }
     if (m_currentRoom)
@@ -209,10 +223,25 @@ void CLobbyClient::OnJoinRoom(const uint8_t* payload, uint32_t length, uint16_t 
     Defer([this, answer] { ConnectToHost(answer, true); });
 }
 
-void CLobbyClient::OnMembers(const uint8_t* payload, uint32_t length, int16_t id)
+void CLobbyClient::OnCreateRefused()
+{
+    if (GetState() == 16)
+        SetState(17);
+}
+
+void CLobbyClient::OnMembers(const uint8_t* payload, uint32_t length, uint16_t sub, int16_t id)
 {
     const int32_t state = GetState();
-    if (state < 10 || !m_currentRoom || !m_ownUser)
+    if (state < 10)
+        return;
+    // A removal the server refuses leaves everybody where they were.
+    if (sub == kLobbySubRefused)
+    {
+        if (state == 41)
+            SetState(36);
+        return;
+    }
+    if (!m_currentRoom || !m_ownUser)
         return;
     tag_KVRLOBBYMEMBERS members;
     if (!ReadLobbyMembers(payload, length, members))

@@ -1,32 +1,37 @@
+// The room and random-match schemas, the rank bands and the host
+// preferences, with their captions (UTF-8 here, Shift-JIS where they are
+// handed out).
 #include "net/lobby/LobbySchema.h"
+
+#include "engine/core/GameText.h"
 
 namespace
 {
-const char* const kWeaponCaptions[] = {"\x96\xB3\x90\xA7\x8C\xC0" /* 無制限 */, "\x8F\x89\x8A\xFA\x82\xCC\x82\xDD" /* 初期のみ */};
-const char* const kTypeCaptions[] = {"\x83\x56\x83\x93\x83\x4F\x83\x8B\x83\x6F\x83\x67\x83\x8B" /* シングルバトル */, "\x83\x60\x81\x5B\x83\x80\x83\x6F\x83\x67\x83\x8B" /* チームバトル */, "\x82\xC7\x82\xBF\x82\xE7\x82\xC5\x82\xE0" /* どちらでも */};
-const char* const kRuleCaptions[] = {"\x83\x7C\x83\x43\x83\x93\x83\x67\x83\x6F\x83\x67\x83\x8B" /* ポイントバトル */, "\x83\x81\x83\x5F\x83\x8B\x83\x6F\x83\x67\x83\x8B" /* メダルバトル */, "\x82\xC7\x82\xBF\x82\xE7\x82\xC5\x82\xE0" /* どちらでも */};
-const char* const kCpuCaptions[] = {"\x97\x4C\x82\xE8" /* 有り */, "\x82\xC7\x82\xBF\x82\xE7\x82\xC5\x82\xE0" /* どちらでも */, "\x96\xB3\x82\xB5" /* 無し */};
-const char* const kPointCaptions[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "\x82\xC7\x82\xEA\x82\xC5\x82\xE0" /* どれでも */};
+const char* const kWeaponCaptions[] = {"無制限", "初期のみ"};
+const char* const kTypeCaptions[] = {"シングルバトル", "チームバトル", "どちらでも"};
+const char* const kRuleCaptions[] = {"ポイントバトル", "メダルバトル", "どちらでも"};
+const char* const kCpuCaptions[] = {"有り", "どちらでも", "無し"};
+const char* const kPointCaptions[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "どれでも"};
 
 const tag_KVRLOBBYATTRIBUTE kRoomSchema[kLobbyRoomAttributeCount] = {
-    {"\x95\x90\x8A\xED" /* 武器 */, 1, 0, 2, 0, 0, kWeaponCaptions},
+    {"武器", 1, 0, 2, 0, 0, kWeaponCaptions},
 };
 
 const tag_KVRLOBBYATTRIBUTE kMatchSchema[kLobbyMatchAttributeCount] = {
-    {"\x91\xCE\x90\xED\x83\x5E\x83\x43\x83\x76" /* 対戦タイプ */, 1, 0, 3, 2, 255, kTypeCaptions},
-    {"\x91\xCE\x90\xED\x83\x8B\x81\x5B\x83\x8B" /* 対戦ルール */, 1, 1, 3, 2, 255, kRuleCaptions},
-    {"\x95\x90\x8A\xED" /* 武器 */, 1, 2, 2, 0, 255, kWeaponCaptions},
-    {"\x82\x62\x82\x6F\x82\x74\x8E\x51\x89\xC1" /* ＣＰＵ参加 */, 1, 3, 3, 1, 255, kCpuCaptions},
-    {"\x83\x7C\x83\x43\x83\x93\x83\x67" /* ポイント */, 1, 4, 11, 10, 255, kPointCaptions},
+    {"対戦タイプ", 1, 0, 3, 2, 255, kTypeCaptions},
+    {"対戦ルール", 1, 1, 3, 2, 255, kRuleCaptions},
+    {"武器", 1, 2, 2, 0, 255, kWeaponCaptions},
+    {"ＣＰＵ参加", 1, 3, 3, 1, 255, kCpuCaptions},
+    {"ポイント", 1, 4, 11, 10, 255, kPointCaptions},
 };
 
 const char* const kRankBandCaptions[kLobbyRankBandCount] = {
-    "\x30\x81\x60\x31\x39" /* 0～19 */,  "\x32\x30\x81\x60\x33\x39" /* 20～39 */, "\x34\x30\x81\x60\x35\x39" /* 40～59 */, "\x36\x30\x81\x60\x37\x39" /* 60～79 */, "\x38\x30\x81\x60\x39\x39" /* 80～99 */, "\x32\x30\x96\xA2\x96\x9E" /* 20未満 */, "\x34\x30\x96\xA2\x96\x9E" /* 40未満 */,
-    "\x36\x30\x96\xA2\x96\x9E" /* 60未満 */, "\x38\x30\x96\xA2\x96\x9E" /* 80未満 */, "\x32\x30\x88\xC8\x8F\xE3" /* 20以上 */, "\x34\x30\x88\xC8\x8F\xE3" /* 40以上 */, "\x36\x30\x88\xC8\x8F\xE3" /* 60以上 */, "\x38\x30\x88\xC8\x8F\xE3" /* 80以上 */, "\x96\xB3\x90\xA7\x8C\xC0" /* 無制限 */,
+    "0～19",  "20～39", "40～59", "60～79", "80～99", "20未満", "40未満",
+    "60未満", "80未満", "20以上", "40以上", "60以上", "80以上", "無制限",
 };
 
 const char* const kHostPreferenceCaptions[kLobbyHostPreferenceCount] = {
-    "\x83\x7A\x83\x58\x83\x67\x8C\xC0\x92\xE8" /* ホスト限定 */, "\x83\x7A\x83\x58\x83\x67\x97\x44\x90\xE6" /* ホスト優先 */, "\x82\xC7\x82\xBF\x82\xE7\x82\xC5\x82\xE0" /* どちらでも */, "\x83\x4E\x83\x89\x83\x43\x83\x41\x83\x93\x83\x67\x97\x44\x90\xE6" /* クライアント優先 */, "\x83\x4E\x83\x89\x83\x43\x83\x41\x83\x93\x83\x67\x8C\xC0\x92\xE8" /* クライアント限定 */,
+    "ホスト限定", "ホスト優先", "どちらでも", "クライアント優先", "クライアント限定",
 };
 } // namespace
 
@@ -40,21 +45,26 @@ const tag_KVRLOBBYATTRIBUTE* GetLobbyMatchSchema()
     return kMatchSchema;
 }
 
+const char* GetLobbyAttributeName(const tag_KVRLOBBYATTRIBUTE* attribute)
+{
+    return attribute != nullptr ? GameText(attribute->name) : "";
+}
+
 const char* GetLobbyAttributeCaption(const tag_KVRLOBBYATTRIBUTE* attribute, int32_t value)
 {
     if (attribute == nullptr || value < 0 || value >= attribute->choices)
         return "";
-    return attribute->captions[value];
+    return GameText(attribute->captions[value]);
 }
 
 const char* GetLobbyRankBandCaption(uint8_t band)
 {
-    return band < kLobbyRankBandCount ? kRankBandCaptions[band] : "";
+    return band < kLobbyRankBandCount ? GameText(kRankBandCaptions[band]) : "";
 }
 
 const char* GetLobbyHostPreferenceCaption(uint8_t preference)
 {
-    return preference < kLobbyHostPreferenceCount ? kHostPreferenceCaptions[preference] : "";
+    return preference < kLobbyHostPreferenceCount ? GameText(kHostPreferenceCaptions[preference]) : "";
 }
 
 bool LobbyRankBandAdmits(uint8_t band, int32_t rank)

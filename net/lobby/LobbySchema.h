@@ -4,6 +4,8 @@
 
 // One attribute of a room or a random match: how big its value is, where it
 // lies in the room's value block, its choices and their captions.
+// Names and captions are UTF-8 here; the functions below hand them out as
+// the game's text.
 struct tag_KVRLOBBYATTRIBUTE
 {
     char name[24];
@@ -27,6 +29,8 @@ constexpr uint8_t kLobbyHostPreferenceDefault = 2;
 const tag_KVRLOBBYATTRIBUTE* GetLobbyRoomSchema();
 const tag_KVRLOBBYATTRIBUTE* GetLobbyMatchSchema();
 
+// The attribute's name; "" for none.
+const char* GetLobbyAttributeName(const tag_KVRLOBBYATTRIBUTE* attribute);
 // Caption of a value of an attribute; "" for an index outside its choices.
 const char* GetLobbyAttributeCaption(const tag_KVRLOBBYATTRIBUTE* attribute, int32_t value);
 // "" for a band or preference outside the table.

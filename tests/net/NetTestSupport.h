@@ -88,6 +88,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool Started() const { return m_pid > 0; }
+    // Sends a signal (SIGSTOP, SIGCONT...); false when there is no child.
+    bool Signal(int signal) { return m_pid > 0 && kill(m_pid, signal) == 0; }
     void Kill()
     {
         if (m_pid > 0)

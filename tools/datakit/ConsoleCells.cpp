@@ -62,7 +62,9 @@ std::string PlateName(uint32_t plate)
     {
         if (std::min(number, kCharacterPlates.count - 1) != plate)
             continue;
-        name += (name.empty() ? "" : " ") + std::string(GameDataKit::kCharacterNames[number]);
+        if (!name.empty())
+            name += ' ';
+        name += GameDataKit::kCharacterNames[number];
     }
     return name;
 }

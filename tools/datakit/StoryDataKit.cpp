@@ -9,6 +9,7 @@
 #include "game/story/StoryFiles.h"
 #include "tools/datakit/GameDataKit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <initializer_list>
 #include <set>
@@ -228,16 +229,36 @@ std::string SecondChapter(uint32_t r)
     return s;
 }
 
-// Rules rotate through all eight, player counts through 2 to 8, time
-// limits through all five; rules 5 and 6 protect player 1.
+// How a mission is ranked: by the knockouts the player scores, or by the
+// whole seconds a win leaves. The battle compares each threshold with both
+// (a loss leaves no seconds to count), so each kind keeps the other out of
+// reach: a knockout mission ends only when the time runs out (its count
+// limit lies beyond any battle; rule 7 ends when the player falls), and a
+// time mission's thresholds start past any knockout count.
+bool RankedByTime(uint8_t rule)
+{
+    return rule >= 4 && rule <= 6;
+}
+
+// Rules rotate through all eight, player counts through 2 to 8. Knockout
+// missions last 2:30 or 5:00 (rule 7 every other round without a limit,
+// until the player falls); time missions have one of the four limits.
+// Rules 5 and 6 protect player 1.
 Battle MissionBattle(uint32_t m)
 {
+    constexpr uint8_t kBeyondReach = 99;
+    constexpr uint8_t kNoTimeLimit = 4;
     Battle b{};
     b.rule = static_cast<uint8_t>(m % 8);
     b.teamBattle = b.rule == 2 || b.rule == 3 ? 1 : 0;
     b.music = static_cast<uint8_t>(m % 11);
-    b.limit = b.rule == 5 || b.rule == 6 ? 1 : static_cast<uint8_t>(1 + m % 9);
-    b.timeLimit = static_cast<uint8_t>(m % 5);
+    b.limit = b.rule == 5 || b.rule == 6 ? 1 : kBeyondReach;
+    if (RankedByTime(b.rule))
+        b.timeLimit = static_cast<uint8_t>((m + m / 8) % 4);
+    else if (b.rule == 7)
+        b.timeLimit = (m / 8) % 2 == 0 ? kNoTimeLimit : 0;
+    else
+        b.timeLimit = static_cast<uint8_t>((m / 8) % 2);
     b.npcCount = static_cast<uint8_t>((m / 8) % 4);
     const uint32_t players = 2 + m % 7;
     b.fighters.push_back(Hero(m % 7, 0));
@@ -254,27 +275,71 @@ Battle MissionBattle(uint32_t m)
     return b;
 }
 
+// The seven thresholds, rank 0 ("--") to 6 ("S"). Knockouts: one for E up
+// to ten for S in 2:30, twice as many in 5:00 and without a limit. Seconds:
+// shares of the time limit, from a fifteenth for E (never fewer than ten,
+// more knockouts than any stand-in battle gives) to four fifths for S.
+std::vector<uint32_t> Thresholds(const Battle& battle)
+{
+    static const uint32_t kKnockouts[7] = {0, 1, 2, 3, 5, 7, 10};
+    static const uint32_t kSecondsPerMille[7] = {0, 67, 200, 350, 500, 650, 800};
+    static const uint32_t kLimitSeconds[4] = {150, 300, 600, 900};
+    std::vector<uint32_t> thresholds;
+    for (uint32_t k = 0; k < 7; ++k)
+    {
+        if (RankedByTime(battle.rule))
+            thresholds.push_back(std::max<uint32_t>(kLimitSeconds[battle.timeLimit] * kSecondsPerMille[k] / 1000,
+                                                    k == 0 ? 0 : 10));
+        else
+            thresholds.push_back(kKnockouts[k] * (battle.timeLimit == 0 ? 1 : 2));
+    }
+    return thresholds;
+}
+
+// What the player is asked to do, by rule.
+std::string Task(const Battle& battle)
+{
+    static const char* const kTasks[8] = {
+        "制限時間内にできるだけ多く撃破せよ。 "
+        "Score as many knockouts as you can before the time is up.",
+        "メダルを集めつつ撃破せよ。 Collect medals and score knockouts until the time is up.",
+        "チームで撃破数を稼げ。 Score knockouts for your team until the time is up.",
+        "チームでジュエルを集めつつ撃破せよ。 Collect jewels with your team and score knockouts.",
+        "最後の一人になれ。早いほど高評価。 Be the last one standing; the sooner, the better.",
+        "標的を倒せ。早いほど高評価。 Down the target; the sooner, the better.",
+        "標的を守り、敵を全滅させよ。早いほど高評価。 "
+        "Guard the target and down every enemy; the sooner, the better.",
+        "倒れるまでに撃破を稼げ。 Score knockouts until you fall.",
+    };
+    return kTasks[battle.rule % 8];
+}
+
+std::string RankCondition(const Battle& battle, const std::vector<uint32_t>& thresholds)
+{
+    static const char* const kLetters[7] = {"", "E", "D", "C", "B", "A", "S"};
+    std::string text = RankedByTime(battle.rule) ? "勝利時の残り秒数で評価：" : "撃破数で評価：";
+    for (uint32_t k = 6; k >= 1; --k)
+        text += std::string(kLetters[k]) + std::to_string(thresholds[k]) + (k > 1 ? " " : "");
+    return text;
+}
+
 std::string Mission(uint32_t m)
 {
     const Battle battle = MissionBattle(m);
-    const bool bySeconds = battle.rule >= 4;
+    const std::vector<uint32_t> thresholds = Thresholds(battle);
     char title[64];
     std::snprintf(title, sizeof(title), "ミッション%02u：", m + 1);
     std::string enemies;
     for (size_t i = 1; i < battle.fighters.size(); ++i)
         enemies += (i == 1 ? "" : "、") + std::string(kRoutes[battle.fighters[i].character].spoken);
-    static const uint32_t kScores[7] = {0, 1, 2, 3, 5, 7, 10};
-    static const uint32_t kSeconds[7] = {0, 10, 20, 40, 60, 90, 120};
     std::string s = "// Mission " + std::to_string(m + 1) + ": rule " + std::to_string(battle.rule) + ", " +
-                    std::to_string(battle.fighters.size()) + " players.\n";
-    s += "MissionHeader(" + Quoted(std::string(title) + kMissionNames[m % 7]) + ",\n    " +
-         Quoted("ルール" + std::to_string(battle.rule) + "で戦う。 Fight by rule " + std::to_string(battle.rule) +
-                " against " + std::to_string(battle.fighters.size() - 1) + ".") +
+                    std::to_string(battle.fighters.size()) + " players, ranked by " +
+                    (RankedByTime(battle.rule) ? "the seconds a win leaves" : "knockouts") + ".\n";
+    s += "MissionHeader(" + Quoted(std::string(title) + kMissionNames[m % 7]) + ",\n    " + Quoted(Task(battle)) +
          ",\n    " + Quoted(kRoutes[m % 7].spoken) + ", " + Quoted(enemies) + ", " +
-         Quoted(kLimitTexts[battle.timeLimit]) + ",\n    " +
-         Quoted(bySeconds ? "残り時間で評価" : "撃破数で評価") + ",\n    ";
+         Quoted(kLimitTexts[battle.timeLimit]) + ",\n    " + Quoted(RankCondition(battle, thresholds)) + ",\n    ";
     for (uint32_t k = 0; k < 7; ++k)
-        s += Number(bySeconds ? kSeconds[k] : kScores[k] * (1 + m / 10)) + (k < 6 ? ", " : ")\n");
+        s += std::to_string(thresholds[k]) + (k < 6 ? ", " : ")\n");
     s += BattleCommand("BattleOption", battle);
     return s;
 }

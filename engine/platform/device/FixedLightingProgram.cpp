@@ -1,5 +1,6 @@
 #include "engine/platform/device/FixedLightingProgram.h"
 
+#include "engine/platform/device/GlEnums.h"
 #include "engine/platform/device/GraphicsDevice.h"
 #include "engine/platform/device/VertexLayout.h"
 
@@ -143,14 +144,6 @@ void Normalize(float* v)
         v[1] /= length;
         v[2] /= length;
     }
-}
-
-void ArgbToFloats(uint32_t argb, float* rgba)
-{
-    rgba[0] = static_cast<float>((argb >> 16) & 0xFF) / 255.0f;
-    rgba[1] = static_cast<float>((argb >> 8) & 0xFF) / 255.0f;
-    rgba[2] = static_cast<float>(argb & 0xFF) / 255.0f;
-    rgba[3] = static_cast<float>(argb >> 24) / 255.0f;
 }
 
 int SourceOf(uint32_t source, const VertexLayout& layout)

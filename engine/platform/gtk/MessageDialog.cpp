@@ -68,6 +68,13 @@ MessageAnswer Run(DialogWindow* owner, MessageKind kind, const char* caption, co
         gtk_window_set_transient_for(GTK_WINDOW(widget), parent);
         gtk_window_set_position(GTK_WINDOW(widget), GTK_WIN_POS_CENTER_ON_PARENT);
     }
+    else
+    {
+        // A box of its own (over the game's window, say): in the middle of
+        // the screen, above the other windows.
+        gtk_window_set_position(GTK_WINDOW(widget), GTK_WIN_POS_CENTER);
+        gtk_window_set_keep_above(GTK_WINDOW(widget), TRUE);
+    }
     AddContent(dialog, kind, ConvertShiftJisToUtf8(text != nullptr ? text : ""));
     if (question)
     {

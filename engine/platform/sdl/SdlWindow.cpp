@@ -1,12 +1,17 @@
 #include "engine/platform/sdl/SdlWindow.h"
 
 #include "engine/core/FailureLog.h"
+#include "engine/core/GameText.h"
 #include "engine/core/TextEncoding.h"
+#include "engine/platform/PlatformMessageBox.h"
 #include "engine/platform/message/MessageQueue.h"
 #include "engine/platform/sdl/SdlEventPump.h"
 #include "engine/platform/input/VirtualKeyMap.h"
 
 #include <SDL.h>
+
+#include <cstring>
+#include <string>
 
 namespace
 {
@@ -77,6 +82,60 @@ void OnKeyEvent(const SDL_Event& event)
     MessageQueue::Post(window, id, virtualKey, KeyFlags(key, down));
 }
 
+// Video drivers that show nothing. When no display answers, SDL would fall
+// back to its offscreen driver and the game would run unseen for ever; these
+// serve only when the user names them in SDL_VIDEODRIVER.
+bool ShowsNothing(const char* driver)
+{
+    return std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+}
+
+// Unless the user chose a driver, SDL may choose among those that show a
+// window.
+void KeepToDriversThatShow()
+{
+    if (SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr)
+        return;
+    std::string drivers;
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i)
+    {
+        const char* driver = SDL_GetVideoDriver(i);
+        if (driver == nullptr || ShowsNothing(driver))
+            continue;
+        if (!drivers.empty())
+            drivers += ',';
+        drivers += driver;
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+}
+
+// Why no window can be opened, for the one who started the program: the
+// display it was told to use, or that it was told none.
+std::string NoDisplayMessage()
+{
+    std::string why;
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"})
+    {
+        const char* display = SDL_getenv(variable);
+        if (display == nullptr || *display == '\0')
+            continue;
+        why += why.empty() ? "" : ", and ";
+        why += "the display \"" + std::string(display) + "\" that " + variable + " names can't be reached";
+    }
+    if (why.empty())
+        why = "no display is named (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    return "画面を開けません。\n\nThe window can't be opened: " + why +
+           ". Start the program inside a desktop session, or choose a video driver with SDL_VIDEODRIVER.";
+}
+
+// Said at once, where no box can show it.
+void ReportNoDisplay()
+{
+    const std::string text = ToGameText(NoDisplayMessage());
+    if (!DivertMessageBox(text.c_str(), "Error"))
+        PrintMessageBox(text.c_str(), "Error");
+}
+
 void AddWindowListeners()
 {
     if (g_openWindows++ > 0)
@@ -116,9 +175,11 @@ bool SdlWindow::Create(const char* title, const WindowBounds& bounds, const Wind
     // SDL would turn Ctrl+C into a quit event that no window owns; the
     // signal keeps its usual meaning instead.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    KeepToDriversThatShow();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
     {
         LogFailure("window: SDL_InitSubSystem", SDL_GetError());
+        ReportNoDisplay();
         return false;
     }
     m_videoStarted = true;

@@ -1,6 +1,7 @@
 #include "engine/platform/sound/CSound.h"
 
 #include "engine/core/FailureLog.h"
+#include "engine/core/GameText.h"
 #include "engine/platform/sound/CListener.h"
 #include "engine/platform/sound/CSoundVoice.h"
 #include "engine/platform/CSystem.h"
@@ -10,6 +11,9 @@
 #include <AL/alext.h>
 
 #include <algorithm>
+#include <string>
+#include <system_error>
+#include <vector>
 
 namespace
 {
@@ -28,6 +32,41 @@ constexpr uint32_t kRenderSlice = 11025;
 
 // How long a loopback render waits for the stream threads after a slice.
 constexpr auto kStreamCatchUp = std::chrono::milliseconds(1000);
+
+// The silent output mixes 20 ms at a time, as a sound card would ask; a
+// mixer that fell further behind than this (a stopped process) starts
+// afresh instead of racing to catch up.
+constexpr auto kSilentSliceTime = std::chrono::milliseconds(20);
+constexpr uint32_t kSilentSlice = kMixRate / 50;
+constexpr auto kSilentMaxLag = std::chrono::seconds(1);
+
+std::string g_playbackDevice;
+
+LPALCRENDERSAMPLESSOFT RenderFunction()
+{
+    static auto render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
+    return render;
+}
+
+// What the player is told when no output can be opened: the output that is
+// missing, and that the game goes on without sound.
+std::string NoOutputMessage(const std::string& requested)
+{
+    const char* fallback = alcGetString(nullptr, ALC_DEFAULT_ALL_DEVICES_SPECIFIER);
+    const std::string output = !requested.empty() ? requested : (fallback != nullptr ? fallback : "");
+    std::string text = "サウンドの出力先が見つかりません。音なしで続けます。\n\n";
+    text += "No sound output could be opened";
+    text += output.empty() ? std::string(" (no output device is known to OpenAL)")
+                           : " (the output \"" + output + "\" can't be opened)";
+    text += ". The game goes on without sound; connect or switch on a sound device, or start the sound server, and "
+            "start the game again to hear it.";
+    return ToGameText(text);
+}
+}
+
+void CSound::SetPlaybackDevice(const std::string& name)
+{
+    g_playbackDevice = name;
 }
 
 CSound::CSound() = default;
@@ -49,15 +88,77 @@ int CSound::Create(CSystem* system)
     if (system == nullptr)
         return 0;
     Release();
-    m_device = alcOpenDevice(nullptr);
+    m_device = alcOpenDevice(g_playbackDevice.empty() ? nullptr : g_playbackDevice.c_str());
     if (m_device == nullptr)
     {
         LogFailure("sound: alcOpenDevice", alcGetString(nullptr, alcGetError(nullptr)));
-        FailCreate(kMessageDeviceCreate);
-        return 0;
+        if (!CreateSilent())
+        {
+            FailCreate(kMessageDeviceCreate);
+            return 0;
+        }
+        m_system = system;
+        ShowMessageBox(nullptr, NoOutputMessage(g_playbackDevice).c_str(), "Error");
+        return 1;
     }
     m_system = system;
     return CreateContext();
+}
+
+int CSound::CreateSilent()
+{
+    auto open = reinterpret_cast<LPALCLOOPBACKOPENDEVICESOFT>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+    if (open == nullptr || RenderFunction() == nullptr || (m_device = open(nullptr)) == nullptr)
+        return 0;
+    m_loopback = 1;
+    if (!CreateContext())
+        return 0;
+    m_pacerQuit = false;
+    try
+    {
+        m_pacer = std::thread(&CSound::RunSilentOutput, this);
+    }
+    catch (const std::system_error&)
+    {
+        Release();
+        return 0;
+    }
+    LogFailure("sound: no output", "the game runs silent: its sounds are mixed in real time and not heard");
+    return 1;
+}
+
+// The silent output's mixer: what a sound card's thread does, at its pace,
+// so that voices finish and streams drain as they would be heard.
+void CSound::RunSilentOutput()
+{
+    std::vector<int16_t> discard(static_cast<size_t>(kSilentSlice) * 2);
+    auto next = std::chrono::steady_clock::now();
+    for (;;)
+    {
+        next += kSilentSliceTime;
+        {
+            std::unique_lock<std::mutex> wait(m_pacerMutex);
+            if (m_pacerWake.wait_until(wait, next, [&] { return m_pacerQuit; }))
+                return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now - next > kSilentMaxLag)
+            next = now;
+        std::lock_guard<Mutex> lock(m_lock);
+        RenderFunction()(m_device, discard.data(), static_cast<ALCsizei>(kSilentSlice));
+    }
+}
+
+void CSound::StopSilentOutput()
+{
+    if (!m_pacer.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> wait(m_pacerMutex);
+        m_pacerQuit = true;
+    }
+    m_pacerWake.notify_all();
+    m_pacer.join();
 }
 
 int CSound::CreateLoopback()
@@ -121,6 +222,8 @@ int CSound::CreateContext()
 
 void CSound::Release()
 {
+    // The mixer stops before the device it mixes goes.
+    StopSilentOutput();
     // Buffers must be released before the device; any that forgot keep
     // their handles, which the device frees with itself.
     {
@@ -186,9 +289,11 @@ void CSound::DetachStream(CSoundVoice* voice)
 
 int CSound::RenderLoopback(int16_t* out, uint32_t frames)
 {
-    if (!m_loopback || m_device == nullptr || out == nullptr)
+    // The silent output mixes by itself; a second mixer would run it twice
+    // as fast.
+    if (!m_loopback || m_device == nullptr || out == nullptr || IsSilent())
         return 0;
-    static auto render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
+    const LPALCRENDERSAMPLESSOFT render = RenderFunction();
     if (render == nullptr)
         return 0;
     uint32_t done = 0;

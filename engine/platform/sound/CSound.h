@@ -8,6 +8,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 class CSystem;
@@ -30,8 +32,18 @@ public:
 
     virtual const char* GetClassName() const { return "CSound"; }
 
-    // Opens the default output device. Needs the system window (null -> 0).
+    // Opens the output device (the default one unless SetPlaybackDevice
+    // named another). Needs the system window (null -> 0). A machine with
+    // no output the device can open still gets a sound device: a silent one
+    // that mixes in real time and throws the mix away, so that every sound
+    // plays, streams and ends as it would be heard; a box says what is
+    // missing. 0 only when not even that can be made.
     int Create(CSystem* system);
+    // True while the device is the silent one Create fell back to.
+    bool IsSilent() const { return m_pacer.joinable(); }
+    // The output device Create opens by name (empty: the default one);
+    // tests name one that is not there.
+    static void SetPlaybackDevice(const std::string& name);
 
     // Opens a loopback device that mixes into memory (44.1 kHz, 16-bit
     // stereo) only when RenderLoopback asks; tests and benchmarks use it.
@@ -54,7 +66,8 @@ public:
     static void SetInstance(CSound* sound);
     static CSound* GetInstance();
 
-    // Mixes frames of 16-bit stereo into out (a loopback device only).
+    // Mixes frames of 16-bit stereo into out (a loopback device only, not
+    // the silent output, which mixes by itself).
     // Stream threads get the chance to refill between slices of a quarter
     // of a second, as they would in real time; the waits for them are bounded.
     // Call without holding the sound lock.
@@ -72,6 +85,10 @@ public:
 private:
     int CreateContext();
     void FailCreate(const char* message);
+    // The loopback device mixed in real time by a thread of its own.
+    int CreateSilent();
+    void RunSilentOutput();
+    void StopSilentOutput();
 
     ALCdevice* m_device = nullptr;
     ALCcontext* m_context = nullptr;
@@ -81,6 +98,11 @@ private:
     CSystem* m_system = nullptr;
     Mutex m_lock;
     CListener* m_listener = nullptr;
+
+    std::thread m_pacer;
+    std::mutex m_pacerMutex;
+    std::condition_variable m_pacerWake;
+    bool m_pacerQuit = false;
 
     std::condition_variable_any m_streamSignal;
     std::atomic<uint64_t> m_renderGeneration{0};

@@ -3,23 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/engine/core/MathExpect.h"
+
 #include <cmath>
 
 namespace
 {
-void ExpectMatrixNear(const CkvrMatrix& a, const CkvrMatrix& b, float eps = 1e-6f)
-{
-    for (int i = 0; i < 16; ++i)
-        EXPECT_NEAR(a.m[i], b.m[i], eps) << "element " << i;
-}
-
-void ExpectVec(const CkvrVector3& v, float x, float y, float z, float eps = 1e-6f)
-{
-    EXPECT_NEAR(v.x, x, eps);
-    EXPECT_NEAR(v.y, y, eps);
-    EXPECT_NEAR(v.z, z, eps);
-}
-
 CkvrMatrix RotX(float d)
 {
     CkvrMatrix m;

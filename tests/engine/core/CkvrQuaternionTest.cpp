@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/engine/core/MathExpect.h"
+
 #include <cmath>
 
 namespace
@@ -15,11 +17,6 @@ void ExpectQuat(const CkvrQuaternion& q, float x, float y, float z, float w, flo
     EXPECT_NEAR(q.w, w, eps);
 }
 
-void ExpectMatrixNear(const CkvrMatrix& a, const CkvrMatrix& b, float eps = 1e-6f)
-{
-    for (int i = 0; i < 16; ++i)
-        EXPECT_NEAR(a.m[i], b.m[i], eps) << "element " << i;
-}
 }
 
 TEST(CkvrQuaternion, InverseBranches)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/engine/core/MathExpect.h"
+
 #include <cmath>
 
 namespace
@@ -15,12 +17,6 @@ void ResetRandom()
     SetRandomState(defaults);
 }
 
-void ExpectVec(const CkvrVector3& v, float x, float y, float z, float eps = 1e-6f)
-{
-    EXPECT_NEAR(v.x, x, eps);
-    EXPECT_NEAR(v.y, y, eps);
-    EXPECT_NEAR(v.z, z, eps);
-}
 }
 
 TEST(CkvrVector3, NormalOfZeroIsZeroAndNormalisesKnownVector)

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/engine/core/MathExpect.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -17,13 +19,6 @@
 namespace
 {
 using kvr_math::CoreMathKernels;
-
-uint32_t BitsOf(float v)
-{
-    uint32_t b;
-    std::memcpy(&b, &v, sizeof(b));
-    return b;
-}
 
 // Same bits, or NaN on both sides (NaN payloads may follow operand order).
 void ExpectSameFloats(const float* got, const float* want, size_t count, const char* what)

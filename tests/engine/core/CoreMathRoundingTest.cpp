@@ -5,18 +5,13 @@
 // over the whole range, subnormal and overflowing quotients included.
 #include <gtest/gtest.h>
 
+#include "tests/engine/core/MathExpect.h"
+
 #include <cstdint>
 #include <cstring>
 
 namespace
 {
-uint32_t BitsOf(float f)
-{
-    uint32_t u;
-    std::memcpy(&u, &f, sizeof(u));
-    return u;
-}
-
 float FromBits(uint32_t u)
 {
     float f;

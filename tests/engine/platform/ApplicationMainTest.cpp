@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TestDisplay.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -85,12 +87,6 @@ public:
     uint32_t lastPixel = 0;
     std::vector<uint32_t> seen;
 };
-
-bool HaveDisplay()
-{
-    const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
-}
 
 class ApplicationMainTest : public ::testing::Test
 {

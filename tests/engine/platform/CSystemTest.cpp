@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TestDisplay.h"
+
 #include <SDL.h>
 
 #include <climits>
@@ -28,7 +30,7 @@ uint32_t FakeClock()
     return g_fakeNow;
 }
 
-void FakeSleep(uint32_t milliseconds)
+void FakeSystemSleep(uint32_t milliseconds)
 {
     g_sleptFor += milliseconds;
     g_fakeNow += milliseconds;
@@ -98,11 +100,6 @@ public:
     int restored = 0;
 };
 
-bool HaveDisplay()
-{
-    const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
-}
 }
 
 TEST(CSystemPlacement, CaptionedClientAreaGrowsByFrameAndCaptionAndCentres)
@@ -325,7 +322,7 @@ TEST(CSystemInstance, SecondProcessLearnsTheFirstRunsAndBringsItForward)
 
 TEST(CSystemInfo, ReadsUnameMemoryAndProcessorWithoutWaiting)
 {
-    CalibrationScope calibration(FakeSleep);
+    CalibrationScope calibration(FakeSystemSleep);
     CSystem system;
     EXPECT_EQ(system.ReadSystemInfo(), 1);
     EXPECT_EQ(std::strncmp(system.GetOsName(), "Linux ", 6), 0) << system.GetOsName();
@@ -372,7 +369,7 @@ protected:
         if (!HaveDisplay())
             GTEST_SKIP() << "needs an X display (the test command starts Xvfb)";
     }
-    CalibrationScope m_calibration{FakeSleep};
+    CalibrationScope m_calibration{FakeSystemSleep};
     WorkingDirectoryScope m_directory;
 };
 

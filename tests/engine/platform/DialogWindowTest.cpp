@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TestDisplay.h"
+
 #include <gtk/gtk.h>
 
 #include <clocale>
@@ -43,12 +45,6 @@ LResult DialogProcedure(WindowHandle window, uint32_t id, WParam wParam, LParam 
         g_comboItemsAtInit = 2;
     }
     return 0;
-}
-
-bool HaveDisplay()
-{
-    const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
 }
 
 DialogTemplate MainTemplate()

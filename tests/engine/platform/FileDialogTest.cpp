@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TestDisplay.h"
+
 #include <gtk/gtk.h>
 
 #include <climits>
@@ -58,12 +60,6 @@ TEST(FileFilter, PatternsIgnoreCase)
 
 namespace
 {
-bool HaveDisplay()
-{
-    const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
-}
-
 // What the scripted user does in the next file chooser. The chooser loads
 // its folder in the background and refuses to accept until the chosen file
 // is selected, so the user names the file once and then presses the button

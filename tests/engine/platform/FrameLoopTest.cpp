@@ -20,7 +20,7 @@ uint32_t FakeClock()
     return g_fakeNow;
 }
 
-void FakeSleep(uint32_t milliseconds)
+void FakeFrameSleep(uint32_t milliseconds)
 {
     ++g_sleeps;
     g_fakeNow += milliseconds;
@@ -33,7 +33,7 @@ public:
     {
         g_fakeNow = start;
         g_sleeps = 0;
-        SetFrameTimerClock(FakeClock, FakeSleep);
+        SetFrameTimerClock(FakeClock, FakeFrameSleep);
     }
     ~FakeClockScope() { SetFrameTimerClock(nullptr, nullptr); }
 };
@@ -46,7 +46,7 @@ struct AppLog
     std::vector<uint32_t> messages;
     bool deleted = false;
 };
-AppLog g_log;
+AppLog g_appLog;
 bool g_failInit;
 int g_quitAfterFrames;
 HeadlessWindow* g_window;
@@ -54,17 +54,17 @@ HeadlessWindow* g_window;
 class TestApplication : public CApplicationMain
 {
 public:
-    ~TestApplication() override { g_log.deleted = true; }
+    ~TestApplication() override { g_appLog.deleted = true; }
     int Init(InstanceHandle, WindowProcedure procedure) override
     {
-        ++g_log.inits;
+        ++g_appLog.inits;
         g_window = new HeadlessWindow(procedure);
         return g_failInit ? 0 : 1;
     }
     int Update() override
     {
-        ++g_log.frames;
-        if (g_log.frames == g_quitAfterFrames)
+        ++g_appLog.frames;
+        if (g_appLog.frames == g_quitAfterFrames)
             g_window->Destroy();
         return 1;
     }
@@ -74,7 +74,7 @@ public:
     uint32_t Shutdown() override { return 0; }
     LResult WindowProc(WindowHandle window, uint32_t id, WParam wParam, LParam lParam) override
     {
-        g_log.messages.push_back(id);
+        g_appLog.messages.push_back(id);
         return CApplicationMain::WindowProc(window, id, wParam, lParam);
     }
 };
@@ -84,7 +84,7 @@ class FrameLoop : public ::testing::Test
 protected:
     void SetUp() override
     {
-        g_log = AppLog();
+        g_appLog = AppLog();
         g_failInit = false;
         g_quitAfterFrames = -1;
         MessageQueue::Clear();
@@ -174,10 +174,10 @@ TEST_F(FrameLoop, QuitAmongMessagesStopsTheLoopAtOnce)
     MessageQueue::Post(&window, MSG_USER + 11, 0, 0);
 
     EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 0), 0);
-    ASSERT_EQ(g_log.messages.size(), 1u);
-    EXPECT_EQ(g_log.messages[0], MSG_USER + 10);
-    EXPECT_EQ(g_log.frames, 0);
-    EXPECT_TRUE(g_log.deleted);
+    ASSERT_EQ(g_appLog.messages.size(), 1u);
+    EXPECT_EQ(g_appLog.messages[0], MSG_USER + 10);
+    EXPECT_EQ(g_appLog.frames, 0);
+    EXPECT_TRUE(g_appLog.deleted);
     EXPECT_EQ(g_pApplication, nullptr);
 }
 
@@ -187,15 +187,15 @@ TEST_F(FrameLoop, DestroyedWindowEndsTheLoopAfterFrames)
     InitFrameTimer(nullptr, 60);
     g_quitAfterFrames = 3;
     EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 0), 0);
-    EXPECT_EQ(g_log.frames, 3);
-    EXPECT_TRUE(g_log.deleted);
+    EXPECT_EQ(g_appLog.frames, 3);
+    EXPECT_TRUE(g_appLog.deleted);
 }
 
 TEST_F(FrameLoop, FailedInitReturnsMinusOne)
 {
     g_failInit = true;
     EXPECT_EQ(WinMain(GetProgramInstance(), nullptr, nullptr, 0), -1);
-    EXPECT_EQ(g_log.inits, 1);
+    EXPECT_EQ(g_appLog.inits, 1);
     EXPECT_EQ(g_pApplication, nullptr);
 }
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TestDisplay.h"
+
 #include <SDL.h>
 #include <SDL_syswm.h>
 
@@ -24,12 +26,6 @@ LResult RecordingProcedure(WindowHandle window, uint32_t id, WParam wParam, LPar
 {
     g_received.push_back(Message{window, id, wParam, lParam});
     return 0;
-}
-
-bool HaveDisplay()
-{
-    const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
 }
 
 // Runs the message loop's pumps until a message with that id reached the

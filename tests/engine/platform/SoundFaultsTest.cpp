@@ -1,8 +1,10 @@
-// Stopping streams while the caller holds the sound lock, and sound files
-// that real tools write but that are a little off the common path.
+// Stopping streams while the caller holds the sound lock, sound files that
+// real tools write but that are a little off the common path, and a machine
+// with no sound output to open.
 #include "engine/platform/sound/COggReader.h"
 #include "engine/platform/sound/CSoundBuffer.h"
 #include "engine/platform/sound/CWaveReader.h"
+#include "engine/platform/CSystem.h"
 
 #include "tests/engine/platform/SoundTestUtil.h"
 
@@ -10,10 +12,12 @@
 
 #include <ogg/ogg.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <thread>
 
 using namespace soundtest;
 
@@ -124,18 +128,6 @@ TEST_F(SoundTest, StreamStoppedUnderTheLockPlaysAgain)
     buffer.Stop(0, 1);
 }
 
-void PutU16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v)
-{
-    PutU16(out, v & 0xFFFF);
-    PutU16(out, v >> 16);
-}
-
 // A WAVE file with the extensible header and the given sub-format's first
 // GUID bytes (1 is PCM, 3 is float).
 std::vector<uint8_t> MakeExtensibleWave(const std::vector<int16_t>& samples, uint16_t channels, uint16_t subFormat)
@@ -193,7 +185,7 @@ std::vector<uint8_t> WithoutEndOfStream(std::vector<uint8_t> file)
     return file;
 }
 
-SoundImage Image(std::vector<uint8_t> bytes)
+SoundImage FaultImage(std::vector<uint8_t> bytes)
 {
     return std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
 }
@@ -234,7 +226,7 @@ TEST_F(SoundTest, ExtensibleWaveWithAnotherSubFormatIsRefused)
     // The header is read as it stands either way.
     CWaveReader reader;
     SoundFormat format;
-    ASSERT_EQ(reader.ReadWaveHeader(Image(file), &format), 1);
+    ASSERT_EQ(reader.ReadWaveHeader(FaultImage(file), &format), 1);
     EXPECT_EQ(format.formatTag, SoundFormat::kExtensible);
     EXPECT_EQ(format.extraSize, 22);
     EXPECT_FALSE(format.IsPcm());
@@ -248,7 +240,7 @@ TEST_F(SoundTest, OggWithoutEndOfStreamPageLoadsAndPlays)
 
     std::vector<uint8_t> pcm;
     SoundFormat format;
-    ASSERT_EQ(COggReader::DecodeOggAll(Image(open), &pcm, &format), 1);
+    ASSERT_EQ(COggReader::DecodeOggAll(FaultImage(open), &pcm, &format), 1);
     EXPECT_EQ(pcm.size(), size_t(kRate) * 2);
 
     for (uint32_t flags : {uint32_t(CSoundBuffer::FLAG_STATIC), uint32_t(CSoundBuffer::FLAG_POSITION_NOTIFY)})
@@ -262,4 +254,57 @@ TEST_F(SoundTest, OggWithoutEndOfStreamPageLoadsAndPlays)
         buffer.Stop(0, 1);
     }
     EXPECT_TRUE(Boxes().empty());
+}
+
+// Without an output to open, the device mixes in real time and throws the
+// mix away: sounds and streams play to their ends as if heard, and the box
+// names the output that is missing.
+TEST(SilentOutput, PlaysEverySoundToItsEndInRealTimeAndSaysWhatIsMissing)
+{
+    Boxes().clear();
+    SetMessageBoxHook(CatchBox);
+    CSound::SetPlaybackDevice("No Such Output");
+    CSystem system;
+    CSound sound;
+    ASSERT_EQ(sound.Create(&system), 1);
+    CSound::SetPlaybackDevice("");
+    SetMessageBoxHook(nullptr);
+    EXPECT_TRUE(sound.IsSilent());
+    EXPECT_EQ(CSound::GetInstance(), &sound);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_NE(Boxes()[0].find("\"No Such Output\" can't be opened"), std::string::npos) << Boxes()[0];
+    // Only the device's own mixer renders it.
+    int16_t frames[4] = {};
+    EXPECT_EQ(sound.RenderLoopback(frames, 2), 0);
+
+    const std::vector<uint8_t> wave = MakeWave(Sine(0.2, 440.0, 0.5, 1), 1);
+    const std::vector<uint8_t> ogg = MakeOgg(Sine(1.5, 330.0, 0.5, 2), 2);
+    CSoundBuffer effect;
+    CSoundBuffer music;
+    ASSERT_EQ(effect.LoadFromMemory(wave.data(), "Effect.wav", static_cast<uint32_t>(wave.size()), 1,
+                                    CSoundBuffer::FLAG_STATIC),
+              1);
+    ASSERT_EQ(music.LoadFromMemory(ogg.data(), "Music.ogg", static_cast<uint32_t>(ogg.size()), 1,
+                                   CSoundBuffer::FLAG_POSITION_NOTIFY),
+              1);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(effect.PlayVoice(0, -1.0f, 1), 0);
+    ASSERT_EQ(music.PlayVoice(0, -1.0f, 1), 0);
+    EXPECT_EQ(effect.IsPlaying(), 1);
+    const auto deadline = start + std::chrono::seconds(20);
+    while (effect.IsPlaying() != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(effect.IsPlaying(), 0) << "the sound never ended";
+    // Mixed at the pace of a sound card, never faster.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+    while (music.IsPlaying() != 0 && std::chrono::steady_clock::now() < deadline)
+    {
+        music.Update();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(music.IsPlaying(), 0) << "the stream never ended";
+    effect.Release();
+    music.Release();
+    sound.Release();
+    EXPECT_FALSE(sound.IsSilent());
 }

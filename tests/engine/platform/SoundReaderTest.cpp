@@ -11,7 +11,7 @@ using namespace soundtest;
 
 namespace
 {
-SoundImage Image(std::vector<uint8_t> bytes)
+SoundImage ReaderImage(std::vector<uint8_t> bytes)
 {
     return std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
 }
@@ -22,7 +22,7 @@ TEST(SoundWaveReader, ReadsFormatAndDataPastListAndOddChunks)
     const std::vector<int16_t> samples = {1, -2, 3, -4, 5, -6};
     CWaveReader reader;
     SoundFormat format;
-    ASSERT_EQ(reader.ReadWaveHeader(Image(MakeWave(samples, 2, 22050, true)), &format), 1);
+    ASSERT_EQ(reader.ReadWaveHeader(ReaderImage(MakeWave(samples, 2, 22050, true)), &format), 1);
     EXPECT_EQ(format.formatTag, 1);
     EXPECT_EQ(format.channels, 2);
     EXPECT_EQ(format.samplesPerSecond, 22050u);
@@ -53,7 +53,7 @@ TEST(SoundWaveReader, ExtraFormatBytesMakeALongerRecord)
 
     CWaveReader reader;
     SoundFormat format;
-    ASSERT_EQ(reader.ReadWaveHeader(Image(file), &format), 1);
+    ASSERT_EQ(reader.ReadWaveHeader(ReaderImage(file), &format), 1);
     EXPECT_EQ(format.formatTag, 2);
     EXPECT_EQ(format.GetRecordSize(), 50u);
     ASSERT_EQ(format.extra.size(), 32u);
@@ -66,12 +66,12 @@ TEST(SoundWaveReader, RefusesDamagedFiles)
     SoundFormat format;
     const std::vector<uint8_t> good = MakeWave({1, 2, 3, 4}, 1);
 
-    EXPECT_EQ(reader.ReadWaveHeader(Image({}), &format), 0);
+    EXPECT_EQ(reader.ReadWaveHeader(ReaderImage({}), &format), 0);
     EXPECT_EQ(reader.ReadWaveHeader(nullptr, &format), 0);
 
     std::vector<uint8_t> notWave = good;
     notWave[8] = 'X';
-    EXPECT_EQ(reader.ReadWaveHeader(Image(notWave), &format), 0);
+    EXPECT_EQ(reader.ReadWaveHeader(ReaderImage(notWave), &format), 0);
 
     // A "fmt " chunk shorter than 16 bytes.
     std::vector<uint8_t> body = {'W', 'A', 'V', 'E'};
@@ -79,23 +79,23 @@ TEST(SoundWaveReader, RefusesDamagedFiles)
     PutChunk(body, "data", {1, 2});
     std::vector<uint8_t> shortFmt;
     PutChunk(shortFmt, "RIFF", body);
-    EXPECT_EQ(reader.ReadWaveHeader(Image(shortFmt), &format), 0);
+    EXPECT_EQ(reader.ReadWaveHeader(ReaderImage(shortFmt), &format), 0);
 
     // A data chunk that claims more bytes than the file has.
     std::vector<uint8_t> longData = good;
     longData[40] = 0xFF;
     longData[41] = 0xFF;
-    EXPECT_EQ(reader.ReadWaveHeader(Image(longData), &format), 0);
+    EXPECT_EQ(reader.ReadWaveHeader(ReaderImage(longData), &format), 0);
 
     // A chunk size that wraps the cursor round.
     std::vector<uint8_t> wrap = good;
     wrap[16] = 0xFE;
     wrap[17] = wrap[18] = wrap[19] = 0xFF;
-    EXPECT_EQ(reader.ReadWaveHeader(Image(wrap), &format), 0);
+    EXPECT_EQ(reader.ReadWaveHeader(ReaderImage(wrap), &format), 0);
 
     // Cut inside the data chunk.
     std::vector<uint8_t> cut(good.begin(), good.end() - 3);
-    EXPECT_EQ(reader.ReadWaveHeader(Image(cut), &format), 0);
+    EXPECT_EQ(reader.ReadWaveHeader(ReaderImage(cut), &format), 0);
     EXPECT_EQ(reader.GetData(), nullptr);
 }
 
@@ -105,7 +105,7 @@ TEST(SoundWaveReader, ToleratesAnOversizedRiffLength)
     file[4] = file[5] = file[6] = file[7] = 0xFF;
     CWaveReader reader;
     SoundFormat format;
-    EXPECT_EQ(reader.ReadWaveHeader(Image(file), &format), 1);
+    EXPECT_EQ(reader.ReadWaveHeader(ReaderImage(file), &format), 1);
     EXPECT_EQ(reader.GetDataSize(), 8u);
 }
 
@@ -126,7 +126,7 @@ TEST_F(SoundOggReader, DecodesAWholeFile)
 {
     std::vector<uint8_t> pcm;
     SoundFormat format;
-    ASSERT_EQ(COggReader::DecodeOggAll(Image(m_file), &pcm, &format), 1);
+    ASSERT_EQ(COggReader::DecodeOggAll(ReaderImage(m_file), &pcm, &format), 1);
     EXPECT_EQ(format.formatTag, 1);
     EXPECT_EQ(format.channels, 1);
     EXPECT_EQ(format.samplesPerSecond, kRate);
@@ -140,12 +140,12 @@ TEST_F(SoundOggReader, RefusesTruncatedEmptyAndGarbageFiles)
 {
     std::vector<uint8_t> pcm;
     SoundFormat format;
-    EXPECT_EQ(COggReader::DecodeOggAll(Image({}), &pcm, &format), 0);
-    EXPECT_EQ(COggReader::DecodeOggAll(Image(std::vector<uint8_t>(5000, 0x4F)), &pcm, &format), 0);
+    EXPECT_EQ(COggReader::DecodeOggAll(ReaderImage({}), &pcm, &format), 0);
+    EXPECT_EQ(COggReader::DecodeOggAll(ReaderImage(std::vector<uint8_t>(5000, 0x4F)), &pcm, &format), 0);
     for (size_t keep : {size_t(30), m_file.size() / 10, m_file.size() / 2})
     {
         std::vector<uint8_t> cut(m_file.begin(), m_file.begin() + static_cast<long>(keep));
-        EXPECT_EQ(COggReader::DecodeOggAll(Image(cut), &pcm, &format), 0) << keep;
+        EXPECT_EQ(COggReader::DecodeOggAll(ReaderImage(cut), &pcm, &format), 0) << keep;
     }
     EXPECT_TRUE(pcm.empty());
 }
@@ -157,7 +157,7 @@ TEST_F(SoundOggReader, FileCutInItsLastPagePlaysWhatIsThere)
     std::vector<uint8_t> pcm;
     SoundFormat format;
     std::vector<uint8_t> cut(m_file.begin(), m_file.end() - 100);
-    ASSERT_EQ(COggReader::DecodeOggAll(Image(cut), &pcm, &format), 1);
+    ASSERT_EQ(COggReader::DecodeOggAll(ReaderImage(cut), &pcm, &format), 1);
     EXPECT_GT(pcm.size(), 0u);
     EXPECT_LT(pcm.size(), m_samples.size() * 2);
     EXPECT_EQ(pcm.size() % 2, 0u);
@@ -168,7 +168,7 @@ TEST_F(SoundOggReader, StreamWithoutLoopStopsAtItsEnd)
     COggReader reader;
     uint32_t size = 0;
     SoundFormat format;
-    ASSERT_EQ(reader.OpenOggStream(Image(m_file), &size, &format), 1);
+    ASSERT_EQ(reader.OpenOggStream(ReaderImage(m_file), &size, &format), 1);
     EXPECT_EQ(size, m_samples.size() * 2);
     std::vector<uint8_t> buffer(2 * kRate);
     int ended = 0;
@@ -186,13 +186,13 @@ TEST_F(SoundOggReader, StreamWrapsToTheLoopPointWithinOneFill)
 {
     std::vector<uint8_t> whole;
     SoundFormat format;
-    ASSERT_EQ(COggReader::DecodeOggAll(Image(m_file), &whole, &format), 1);
+    ASSERT_EQ(COggReader::DecodeOggAll(ReaderImage(m_file), &whole, &format), 1);
 
     for (float loop : {0.0f, 2.5f})
     {
         COggReader reader;
         uint32_t size = 0;
-        ASSERT_EQ(reader.OpenOggStream(Image(m_file), &size, &format), 1);
+        ASSERT_EQ(reader.OpenOggStream(ReaderImage(m_file), &size, &format), 1);
         std::vector<uint8_t> buffer(size + 4 * kRate);
         int ended = 0;
         ASSERT_EQ(reader.DecodeOggStream(buffer.data(), static_cast<uint32_t>(buffer.size()), loop, &ended),
@@ -209,7 +209,7 @@ TEST_F(SoundOggReader, LoopPointPastTheEndEndsTheStream)
     COggReader reader;
     uint32_t size = 0;
     SoundFormat format;
-    ASSERT_EQ(reader.OpenOggStream(Image(m_file), &size, &format), 1);
+    ASSERT_EQ(reader.OpenOggStream(ReaderImage(m_file), &size, &format), 1);
     std::vector<uint8_t> buffer(size * 2);
     int ended = 0;
     EXPECT_EQ(reader.DecodeOggStream(buffer.data(), static_cast<uint32_t>(buffer.size()), 10.0f, &ended), size);

@@ -19,7 +19,7 @@ namespace
 // 440 Hz fits a whole number of cycles into 3 s, so a seamless loop of
 // the file has no step in it either.
 constexpr double kSeconds = 3.0;
-constexpr int kQuiet = 300;
+constexpr int kStreamQuiet = 300;
 
 class SoundStream : public SoundTest
 {
@@ -44,10 +44,10 @@ TEST_F(SoundStream, NonLoopingStreamPlaysToItsRealEnd)
     ASSERT_EQ(LoadOgg(buffer, 1), 1);
     ASSERT_EQ(buffer.PlayVoice(0, -1.0f, 1), 0);
     const std::vector<int16_t> out = Render(3.5);
-    const long last = LastSounding(out, kQuiet);
+    const long last = LastSounding(out, kStreamQuiet);
     EXPECT_GE(last, static_cast<long>(2.95 * kRate));
     EXPECT_LE(last, static_cast<long>(3.05 * kRate));
-    EXPECT_LT(LongestQuietRun(out, 100, static_cast<size_t>(2.9 * kRate), kQuiet), 20u);
+    EXPECT_LT(LongestQuietRun(out, 100, static_cast<size_t>(2.9 * kRate), kStreamQuiet), 20u);
     EXPECT_EQ(buffer.IsVoicePlaying(0), 0);
     EXPECT_EQ(buffer.GetPlayFlags(0), 0u);
     // Rewound: it plays again from the start.
@@ -64,8 +64,8 @@ TEST_F(SoundStream, LoopingStreamLoopsSeamlessly)
     ASSERT_EQ(buffer.PlayVoice(0, 0.0f, 1), 0);
     const std::vector<int16_t> out = Render(6.5);
     EXPECT_EQ(buffer.IsVoicePlaying(0), 1);
-    EXPECT_GE(LastSounding(out, kQuiet), static_cast<long>(6.4 * kRate));
-    EXPECT_LT(LongestQuietRun(out, 100, out.size() / 2, kQuiet), 20u);
+    EXPECT_GE(LastSounding(out, kStreamQuiet), static_cast<long>(6.4 * kRate));
+    EXPECT_LT(LongestQuietRun(out, 100, out.size() / 2, kStreamQuiet), 20u);
     // Sounding right across both seams (3 s and 6 s).
     EXPECT_GT(Peak(out, 0, static_cast<size_t>(2.99 * kRate), static_cast<size_t>(3.01 * kRate)), 10000);
     EXPECT_GT(Peak(out, 1, static_cast<size_t>(5.99 * kRate), static_cast<size_t>(6.01 * kRate)), 10000);
@@ -79,7 +79,7 @@ TEST_F(SoundStream, LoopPointPastTheEndEndsTheStream)
     ASSERT_EQ(LoadOgg(buffer, 1), 1);
     ASSERT_EQ(buffer.PlayVoice(0, 10.0f, 1), 0);
     const std::vector<int16_t> out = Render(3.5);
-    EXPECT_LE(LastSounding(out, kQuiet), static_cast<long>(3.05 * kRate));
+    EXPECT_LE(LastSounding(out, kStreamQuiet), static_cast<long>(3.05 * kRate));
     EXPECT_EQ(buffer.IsVoicePlaying(0), 0);
 }
 
@@ -109,11 +109,11 @@ TEST_F(SoundStream, PauseAndResumeKeepTheStreamGoing)
     Render(1.0);
     buffer.Pause(0);
     const std::vector<int16_t> paused = Render(0.5);
-    EXPECT_LT(Peak(paused, 0, 2205, 22050), kQuiet);
+    EXPECT_LT(Peak(paused, 0, 2205, 22050), kStreamQuiet);
     buffer.Resume(0);
     // What is left (2 s) plays out, then the voice ends.
     const std::vector<int16_t> out = Render(2.5);
-    const long last = LastSounding(out, kQuiet);
+    const long last = LastSounding(out, kStreamQuiet);
     EXPECT_GE(last, static_cast<long>(1.95 * kRate));
     EXPECT_LE(last, static_cast<long>(2.05 * kRate));
     EXPECT_EQ(buffer.IsVoicePlaying(0), 0);
@@ -145,9 +145,9 @@ TEST_F(SoundStream, FrameUpdateStreamsWithoutThreads)
         out.insert(out.end(), part.begin(), part.end());
         buffer.Update();
     }
-    const long last = LastSounding(out, kQuiet);
+    const long last = LastSounding(out, kStreamQuiet);
     EXPECT_GE(last, static_cast<long>(2.95 * kRate));
-    EXPECT_LT(LongestQuietRun(out, 100, static_cast<size_t>(2.9 * kRate), kQuiet), 20u);
+    EXPECT_LT(LongestQuietRun(out, 100, static_cast<size_t>(2.9 * kRate), kStreamQuiet), 20u);
     EXPECT_EQ(buffer.IsVoicePlaying(0), 0);
 }
 
@@ -167,7 +167,7 @@ TEST_F(SoundStream, WaveStreamLoopsWithoutStaleData)
     int worst = 0;
     for (size_t f = static_cast<size_t>(0.1 * kRate); f + period < static_cast<size_t>(3.9 * kRate); ++f)
         worst = std::max(worst, std::abs(out[2 * f] - out[2 * (f + period)]));
-    EXPECT_LT(LongestQuietRun(out, 100, out.size() / 2, kQuiet), 20u);
+    EXPECT_LT(LongestQuietRun(out, 100, out.size() / 2, kStreamQuiet), 20u);
     EXPECT_LT(worst, 40);
     buffer.Release();
 }

@@ -1,5 +1,6 @@
 #include "ModelSamples.h"
 #include "RenderTestDevice.h"
+#include "tests/support/TestColours.h"
 
 #include "engine/render/CAnimationController.h"
 #include "engine/render/CCamera.h"
@@ -9,8 +10,6 @@
 
 namespace
 {
-const uint32_t GREEN = 0xFF00FF00;
-const uint32_t RED = 0xFFFF0000;
 const uint32_t BACKGROUND = 0xFF202020;
 
 bool Near(uint32_t a, uint32_t b, int tolerance = 3)

@@ -5,6 +5,8 @@
 #include "tests/engine/render/RenderGraphics.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/support/TestColours.h"
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
@@ -18,9 +20,6 @@ namespace
 constexpr int32_t WIDTH = 256;
 constexpr int32_t HEIGHT = 96;
 constexpr int32_t FONT_HEIGHT = 16;
-constexpr uint32_t WHITE = 0xFFFFFFFF;
-constexpr uint32_t RED = 0xFFFF0000;
-constexpr uint32_t GREEN = 0xFF00FF00;
 // "IPAGothic" in the program's own encoding is plain ASCII; a Japanese
 // name the machine lacks ("ＭＳ ゴシック") must fall back to it.
 const char* const FACE = "IPAGothic";

@@ -13,9 +13,9 @@
 
 namespace
 {
-constexpr int32_t WIDTH = 200;
-constexpr int32_t HEIGHT = 96;
-constexpr int32_t FONT_HEIGHT = 16;
+constexpr int32_t IME_WIDTH = 200;
+constexpr int32_t IME_HEIGHT = 96;
+constexpr int32_t IME_FONT_HEIGHT = 16;
 const std::string KANA_KANJI = "\x82\xA9\x82\xF1\x82\xB6"; // かんじ
 
 // The editor drawn offscreen through a real font.
@@ -32,7 +32,7 @@ protected:
         device->SetSamplerState(0, SAMP_MINFILTER, TEXF_POINT);
         device->SetSamplerState(0, SAMP_MAGFILTER, TEXF_POINT);
         device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-        ASSERT_EQ(font.CreateDefault(256, 256, "IPAGothic", FONT_HEIGHT), 1);
+        ASSERT_EQ(font.CreateDefault(256, 256, "IPAGothic", IME_FONT_HEIGHT), 1);
         ASSERT_EQ(editor.Create(64), 1);
         editor.SetFont(&font);
         editor.SetEnable(1);
@@ -55,19 +55,19 @@ protected:
 
     void ReadBack()
     {
-        pixels.assign(static_cast<size_t>(WIDTH) * HEIGHT, 0);
-        ASSERT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, WIDTH, HEIGHT, pixels.data()), DEVICE_OK);
+        pixels.assign(static_cast<size_t>(IME_WIDTH) * IME_HEIGHT, 0);
+        ASSERT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, IME_WIDTH, IME_HEIGHT, pixels.data()), DEVICE_OK);
     }
 
     // Columns [left, right] holding pixels that are clearly blue.
     void BlueColumns(int* left, int* right, int y0, int y1)
     {
-        *left = WIDTH;
+        *left = IME_WIDTH;
         *right = -1;
         for (int y = y0; y < y1; ++y)
-            for (int x = 0; x < WIDTH; ++x)
+            for (int x = 0; x < IME_WIDTH; ++x)
             {
-                const uint32_t p = pixels[static_cast<size_t>(y) * WIDTH + x];
+                const uint32_t p = pixels[static_cast<size_t>(y) * IME_WIDTH + x];
                 if ((p & 0xFF) > 0x40 && ((p >> 16) & 0xFF) + 0x30 < (p & 0xFF))
                 {
                     *left = std::min(*left, x);
@@ -79,13 +79,13 @@ protected:
     bool AnyLit(int y0, int y1)
     {
         for (int y = y0; y < y1; ++y)
-            for (int x = 0; x < WIDTH; ++x)
-                if ((pixels[static_cast<size_t>(y) * WIDTH + x] & 0x00FFFFFF) != 0)
+            for (int x = 0; x < IME_WIDTH; ++x)
+                if ((pixels[static_cast<size_t>(y) * IME_WIDTH + x] & 0x00FFFFFF) != 0)
                     return true;
         return false;
     }
 
-    RenderGraphics headless{WIDTH, HEIGHT};
+    RenderGraphics headless{IME_WIDTH, IME_HEIGHT};
     CGraphics& graphics = headless.Graphics();
     GraphicsDevice* device = nullptr;
     CFontTexture font;
@@ -104,11 +104,11 @@ TEST_F(ImeInputDrawTest, TheTargetClauseIsHighlighted)
     const float clauseRight = clauseLeft + font.FindCacheEntry("\x82\xF1\x82\xB6")->width;
     int left = 0;
     int right = 0;
-    BlueColumns(&left, &right, 0, HEIGHT);
+    BlueColumns(&left, &right, 0, IME_HEIGHT);
     EXPECT_EQ(left, static_cast<int>(clauseLeft));
     EXPECT_EQ(right, static_cast<int>(clauseRight) - 1);
     // No candidate list on this platform: nothing below the line.
-    EXPECT_FALSE(AnyLit(10 + 2 * FONT_HEIGHT, HEIGHT));
+    EXPECT_FALSE(AnyLit(10 + 2 * IME_FONT_HEIGHT, IME_HEIGHT));
 }
 
 TEST_F(ImeInputDrawTest, ACandidatePageIsDrawnBelowTheClause)
@@ -120,12 +120,12 @@ TEST_F(ImeInputDrawTest, ACandidatePageIsDrawnBelowTheClause)
     SdlTextInput::SetCandidates(list);
     editor.GetCandidateList(nullptr);
     ASSERT_EQ(editor.HasCandidateList(), 1u);
-    editor.Draw(10, 10, FONT_HEIGHT, 1.0f, 0xFFFFFFFF);
+    editor.Draw(10, 10, IME_FONT_HEIGHT, 1.0f, 0xFFFFFFFF);
     ReadBack();
     // Two candidates of the first page, one font height apart.
-    EXPECT_TRUE(AnyLit(10 + FONT_HEIGHT + 2, 10 + 2 * FONT_HEIGHT));
-    EXPECT_TRUE(AnyLit(10 + 2 * FONT_HEIGHT + 2, 10 + 3 * FONT_HEIGHT));
-    EXPECT_FALSE(AnyLit(10 + 3 * FONT_HEIGHT + 4, HEIGHT));
+    EXPECT_TRUE(AnyLit(10 + IME_FONT_HEIGHT + 2, 10 + 2 * IME_FONT_HEIGHT));
+    EXPECT_TRUE(AnyLit(10 + 2 * IME_FONT_HEIGHT + 2, 10 + 3 * IME_FONT_HEIGHT));
+    EXPECT_FALSE(AnyLit(10 + 3 * IME_FONT_HEIGHT + 4, IME_HEIGHT));
 }
 
 TEST_F(ImeInputDrawTest, WrappedDrawingBoxesTheClause)
@@ -135,7 +135,7 @@ TEST_F(ImeInputDrawTest, WrappedDrawingBoxesTheClause)
     ReadBack();
     int left = 0;
     int right = 0;
-    BlueColumns(&left, &right, 0, HEIGHT);
+    BlueColumns(&left, &right, 0, IME_HEIGHT);
     EXPECT_LE(left, right);
     EXPECT_TRUE(AnyLit(30, 50));
 
@@ -144,6 +144,6 @@ TEST_F(ImeInputDrawTest, WrappedDrawingBoxesTheClause)
     editor.SetEnable(0);
     editor.Draw(10, 10, 1.0f, 0xFFFFFFFF);
     ReadBack();
-    EXPECT_FALSE(AnyLit(0, HEIGHT));
+    EXPECT_FALSE(AnyLit(0, IME_HEIGHT));
 }
 }

@@ -1,5 +1,6 @@
 #include "ModelSamples.h"
 #include "RenderTestDevice.h"
+#include "tests/support/TestColours.h"
 
 #include "engine/render/CAnimationController.h"
 #include "engine/render/CCamera.h"
@@ -11,11 +12,7 @@
 
 namespace
 {
-const uint32_t RED = 0xFFFF0000;
-const uint32_t GREEN = 0xFF00FF00;
 const uint32_t DARK_GREEN = 0xFF00C000;
-const uint32_t BLUE = 0xFF0000FF;
-const uint32_t WHITE = 0xFFFFFFFF;
 const uint32_t BACKGROUND = 0xFF202020;
 
 bool Near(uint32_t a, uint32_t b, int tolerance = 3)

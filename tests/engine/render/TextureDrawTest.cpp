@@ -1,4 +1,5 @@
 #include "RenderTestDevice.h"
+#include "tests/support/TestColours.h"
 
 #include "engine/render/CCamera.h"
 #include "engine/render/CTexture.h"
@@ -11,7 +12,6 @@
 
 namespace
 {
-constexpr uint32_t RED = 0xFFFF0000;
 constexpr uint32_t YELLOW = 0xFFFFFF00;
 constexpr uint32_t CYAN = 0xFF00FFFF;
 constexpr uint32_t MAGENTA = 0xFFFF00FF;

@@ -46,7 +46,7 @@ void WriteScene(const std::string& path, const char* name)
 }
 
 // Every file under the folder with its bytes.
-std::map<std::string, std::string> Snapshot(const fs::path& folder)
+std::map<std::string, std::string> FolderSnapshot(const fs::path& folder)
 {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
@@ -307,7 +307,7 @@ TEST_F(ResourceSaveTest, FileNamesFromInsideFilesMayNotLeaveTheSet)
     ASSERT_EQ(controller.Load("Effect\\bad.efc", 1), 1);
     EXPECT_EQ(controller.SaveTo("out/Game.grc"), 0);
     EXPECT_FALSE(fs::exists("escape.efc"));
-    EXPECT_TRUE(Snapshot("out").empty());
+    EXPECT_TRUE(FolderSnapshot("out").empty());
 }
 
 TEST_F(ResourceSaveTest, FailedWriteAnywhereLeavesTheOldSetIntact)
@@ -316,7 +316,7 @@ TEST_F(ResourceSaveTest, FailedWriteAnywhereLeavesTheOldSetIntact)
     // Change what a new save would write.
     TempFolder::Write("Model/c.mdl", "model c");
     ASSERT_EQ(controller.Load("Model\\c.mdl", 1), 1);
-    const auto before = Snapshot("out");
+    const auto before = FolderSnapshot("out");
     for (int64_t writes = 0; writes < 40; ++writes)
     {
         CSafeFileWriter::SetFailAfterWrites(writes);
@@ -324,7 +324,7 @@ TEST_F(ResourceSaveTest, FailedWriteAnywhereLeavesTheOldSetIntact)
         CSafeFileWriter::SetFailAfterWrites(-1);
         if (saved)
             break;
-        ASSERT_EQ(Snapshot("out"), before) << "after " << writes << " writes";
+        ASSERT_EQ(FolderSnapshot("out"), before) << "after " << writes << " writes";
     }
     CResourceController reloaded(kId);
     InstallFakes(reloaded);

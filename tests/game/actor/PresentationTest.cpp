@@ -5,6 +5,7 @@
 #include "tests/engine/render/RenderTestDevice.h"
 #include "tests/game/actor/ArenaHarness.h"
 #include "tests/game/actor/MeshSamples.h"
+#include "tests/support/TestColours.h"
 
 #include "engine/effect/CEffectController.h"
 #include "engine/render/CAnimationController.h"
@@ -26,11 +27,7 @@
 
 namespace
 {
-const uint32_t GREEN = 0xFF00FF00;
-const uint32_t RED = 0xFFFF0000;
-const uint32_t BLUE = 0xFF0000FF;
 const uint32_t BACKGROUND = 0xFF202020;
-const uint32_t WHITE = 0xFFFFFFFF;
 
 bool Near(uint32_t a, uint32_t b, int tolerance = 4)
 {

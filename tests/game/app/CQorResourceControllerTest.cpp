@@ -3,16 +3,9 @@
 #include "engine/resource/CResourceListFile.h"
 #include "engine/resource/CSafeFileWriter.h"
 #include "tests/engine/core/TempFolder.h"
+#include "tests/game/app/ResourceListOf.h"
 
 #include <gtest/gtest.h>
-
-namespace
-{
-CResourceList<CResourceBase*>* List(CQorResourceController& controller, uint8_t kind)
-{
-    return static_cast<CResourceList<CResourceBase*>*>(controller.GetList(kind));
-}
-}
 
 TEST(CQorResourceControllerTest, GameDataExtensionsChooseTheirListsInEitherCase)
 {

@@ -12,8 +12,14 @@
 #include "game/app/CGameConfig.h"
 #include "game/app/CQorResourceController.h"
 #include "game/app/GameServices.h"
+#include "game/story/CMission.h"
+#include "game/story/CStory.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 using game_test::BasicFiles;
 using game_test::GameHarness;
@@ -79,6 +85,33 @@ TEST(ControllerLoading, AMissingListSaysWhyAndEndsTheGame)
     EXPECT_EQ(game.Controller().GetLoadingState(), CController::LoadingState::Failed);
     EXPECT_NE(game.Controller().GetLoadingError().find("GameResource.grc"), std::string::npos);
     EXPECT_TRUE(GameHarness::QuitPosted());
+}
+
+TEST(ControllerLoading, AStoryOrMissionThatCantBeReadIsLeftOutAndTheGameStartsWithoutIt)
+{
+    // A chapter of more commands than a chapter may hold, a listed mission
+    // that is not there, and a chapter that reads: the game used to end at
+    // its loading screen with an error box.
+    std::vector<game_test::DataFile> files = BasicFiles();
+    const std::string tooLong(65536, '\x04');
+    const std::string chapter = "Wait(1)\nEnding\n";
+    files.push_back({"Story\\Long.str", std::vector<uint8_t>(tooLong.begin(), tooLong.end())});
+    files.push_back({"Mission\\Gone.mis", {0x15}});
+    files.push_back({"Story\\A_01.stt", std::vector<uint8_t>(chapter.begin(), chapter.end())});
+    testing::internal::CaptureStderr();
+    GameHarness game(640, 480, files, nullptr, nullptr, [] { return std::remove("Mission/Gone.mis") == 0; });
+    const bool loaded = game.Ready() && game.Load();
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(loaded) << game.Controller().GetLoadingError();
+    game.Tap(KEY_Z);
+    EXPECT_EQ(game.Controller().GetLoadingState(), CController::LoadingState::Playing);
+    EXPECT_FALSE(GameHarness::QuitPosted());
+    CQorResourceController* resources = game.Controller().GetResourceController();
+    EXPECT_EQ(resources->GetStoryList()->GetCount(), 1u);
+    EXPECT_NE(resources->GetStoryList()->FindByFileName("A_01"), nullptr);
+    EXPECT_EQ(resources->GetMissionList()->GetCount(), 0u);
+    EXPECT_NE(log.find("the story script is left out: \"Story\\Long.str\""), std::string::npos) << log;
+    EXPECT_NE(log.find("the mission is left out: \"Mission\\Gone.mis\""), std::string::npos) << log;
 }
 
 TEST(ControllerLoading, AnyButtonAfterLoadingStartsTheTitleWithoutABlock)

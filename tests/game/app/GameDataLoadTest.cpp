@@ -8,6 +8,7 @@
 #include "game/actor/CGameDataResource.h"
 #include "game/app/CQorResourceController.h"
 #include "tests/engine/core/TempFolder.h"
+#include "tests/game/app/ResourceListOf.h"
 #include "tests/game/actor/SampleDefinitions.h"
 
 #include <gtest/gtest.h>
@@ -34,11 +35,6 @@ bool WriteList(const char* name, const std::vector<const char*>& records)
             return false;
     }
     return CResourceListFile::WriteEnd(list) && list.Commit();
-}
-
-CResourceList<CResourceBase*>* List(CQorResourceController& controller, uint8_t kind)
-{
-    return static_cast<CResourceList<CResourceBase*>*>(controller.GetList(kind));
 }
 
 const std::vector<const char*> kFiles = {"Bullet\\Rifle.blt", "Character\\Aria.chr", "Weapon\\Rifle.lwp",

@@ -6,6 +6,7 @@
 #include "game/actor/CGameDataResource.h"
 #include "game/app/CQorResourceController.h"
 #include "tests/engine/core/TempFolder.h"
+#include "tests/game/app/ResourceListOf.h"
 #include "tests/game/actor/SampleDefinitions.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +19,6 @@
 namespace
 {
 using Qor = CQorResourceController;
-
-CResourceList<CResourceBase*>* List(Qor& controller, uint8_t kind)
-{
-    return static_cast<CResourceList<CResourceBase*>*>(controller.GetList(kind));
-}
 
 // A definition added as the configuration tool or a test would: in memory,
 // with no file behind it.

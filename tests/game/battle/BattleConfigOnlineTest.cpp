@@ -4,6 +4,7 @@
 // message to the setup under it, and the side's frames run under it.
 #include "tests/game/battle/SetupHarness.h"
 
+#include "game/battle/SeatDraws.h"
 #include "game/battle/SetupMessages.h"
 #include "net/CNetSession.h"
 
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <thread>
 
 using namespace setuptest;
@@ -255,6 +257,44 @@ TEST_F(BattleSetupOnline, LoadoutsTravelAsWholeEntriesAndBothSettingsEndTheSame)
             << "entry " << static_cast<int>(i);
     }
     EXPECT_STREQ(guestSetting->players[0].name, "Host");
+    // Every seat that picked at random has a character of its own, the
+    // host's and the guest's included (each side draws its own first).
+    std::set<uint8_t> picks;
+    size_t randomSeats = 0;
+    for (uint8_t i = 0; i < 8; ++i)
+    {
+        const tag_TOLQBATTLEPLAYER& entry = hostSetting->players[i];
+        if (entry.IsClosed() || entry.character < static_cast<int8_t>(entry.characterCount))
+            continue;
+        picks.insert(entry.randomCharacter);
+        ++randomSeats;
+    }
+    EXPECT_GE(randomSeats, 2u);
+    EXPECT_EQ(picks.size(), randomSeats);
+}
+
+TEST(SeatDraws, EverySeatOfAMatchGetsItsOwnCharacterAndEverySideTheSamePick)
+{
+    for (uint32_t seed : {0u, 1234u, 0xFFFFFFFFu})
+    {
+        std::set<uint8_t> picks;
+        for (uint32_t seat = 0; seat < 8; ++seat)
+        {
+            const uint8_t pick = DrawSeatCharacter(seed, 8, seat);
+            EXPECT_LT(pick, 8);
+            EXPECT_EQ(pick, DrawSeatCharacter(seed, 8, seat));
+            picks.insert(pick);
+        }
+        EXPECT_EQ(picks.size(), 8u) << seed;
+    }
+    // More seats than characters: the order starts again.
+    EXPECT_EQ(DrawSeatCharacter(7, 3, 4), DrawSeatCharacter(7, 3, 1));
+    EXPECT_EQ(DrawSeatCharacter(7, 0, 4), 0);
+    // Another seed, another order.
+    bool differs = false;
+    for (uint32_t seat = 0; seat < 8; ++seat)
+        differs = differs || DrawSeatCharacter(1, 8, seat) != DrawSeatCharacter(2, 8, seat);
+    EXPECT_TRUE(differs);
 }
 
 TEST_F(BattleSetupOnline, TheHostIgnoresPageAndRulesMessagesAndEveryMessageOfTheWrongSize)

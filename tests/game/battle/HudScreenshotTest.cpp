@@ -32,14 +32,14 @@
 
 namespace
 {
-constexpr int kWidth = 1280, kHeight = 720;
+constexpr int kHudShotWidth = 1280, kHudShotHeight = 720;
 
 std::vector<uint32_t> DrawFrame(CBattleScene* scene, CGraphics& graphics)
 {
     graphics.GetDevice()->Clear(CLEAR_TARGET | CLEAR_ZBUFFER | CLEAR_STENCIL, 0xFF203040, 1.0f, 0);
     EXPECT_EQ(scene->Render(0), 1);
-    std::vector<uint32_t> argb(static_cast<size_t>(kWidth) * kHeight);
-    EXPECT_EQ(graphics.GetDevice()->ReadPixels(graphics.GetDevice()->GetBackBuffer(), 0, 0, kWidth, kHeight,
+    std::vector<uint32_t> argb(static_cast<size_t>(kHudShotWidth) * kHudShotHeight);
+    EXPECT_EQ(graphics.GetDevice()->ReadPixels(graphics.GetDevice()->GetBackBuffer(), 0, 0, kHudShotWidth, kHudShotHeight,
                                                argb.data()),
               DEVICE_OK);
     return argb;
@@ -139,7 +139,7 @@ TEST(HudScreenshot, AWholeBattleHudOverTheArenaReadsAsAHud)
     for (tag_TOLQRADIOLINE& line : hud->radio)
         line.clock += 1000;
     const std::vector<uint32_t> frame = DrawFrame(&scene, graphics);
-    hudtest::SavePng(frame, kWidth, kHeight, "BattleHud.png");
+    hudtest::SavePng(frame, kHudShotWidth, kHudShotHeight, "BattleHud.png");
     // The same frame with the HUD's colour clear: what the HUD drew in it is
     // gone. Each element shows at the place it reports, on the drawn
     // pixels: there the two frames differ.
@@ -159,13 +159,13 @@ TEST(HudScreenshot, AWholeBattleHudOverTheArenaReadsAsAHud)
         const MenuPoint topLeft = drawn.Layout().LayoutToCursor({record->rect.left, record->rect.top});
         const MenuPoint bottomRight = drawn.Layout().LayoutToCursor({record->rect.right, record->rect.bottom});
         int changed = 0;
-        for (int y = std::max(0, static_cast<int>(topLeft.y)); y < std::min(kHeight, static_cast<int>(bottomRight.y));
+        for (int y = std::max(0, static_cast<int>(topLeft.y)); y < std::min(kHudShotHeight, static_cast<int>(bottomRight.y));
              ++y)
         {
             for (int x = std::max(0, static_cast<int>(topLeft.x));
-                 x < std::min(kWidth, static_cast<int>(bottomRight.x)); ++x)
+                 x < std::min(kHudShotWidth, static_cast<int>(bottomRight.x)); ++x)
             {
-                const size_t at = static_cast<size_t>(y) * kWidth + x;
+                const size_t at = static_cast<size_t>(y) * kHudShotWidth + x;
                 changed += frame[at] != bare[at] ? 1 : 0;
             }
         }
@@ -177,7 +177,7 @@ TEST(HudScreenshot, AWholeBattleHudOverTheArenaReadsAsAHud)
     // With the participant list held open.
     hud->participantShown = 1;
     hud->participantClock = 1000;
-    hudtest::SavePng(DrawFrame(&scene, graphics), kWidth, kHeight, "BattleHudList.png");
+    hudtest::SavePng(DrawFrame(&scene, graphics), kHudShotWidth, kHudShotHeight, "BattleHudList.png");
     EXPECT_NE(console->GetDrawnItems().FindItem(HudItemId(HudItem::ListLine, 7)), nullptr);
 
     graphics.SetCamera(nullptr);

@@ -50,11 +50,12 @@ struct Rgb
 class QorProcess
 {
 public:
-    // environment: variables added to the program's own (NAME=value).
+    // environment: variables added to the program's own (NAME=value), in
+    // place of the test's value of the same name.
     QorProcess(const std::string& display, const std::string& home, const std::vector<std::string>& environment = {})
         : m_display(display)
     {
-        std::vector<std::string> variables = Inherited();
+        std::vector<std::string> variables = Inherited(environment);
         variables.insert(variables.end(), environment.begin(), environment.end());
         Spawn(variables, home);
         m_x = XOpenDisplay(display.c_str());
@@ -211,9 +212,25 @@ public:
         return false;
     }
 
-    void Screenshot(const std::string& name)
+    // A window of this process with the given title (an extended regular
+    // expression), once it shows; empty when none does in time.
+    std::string WaitForWindow(const std::string& title)
     {
-        XImage* image = Grab();
+        std::string window;
+        WaitFor([&] {
+            window = Tool("search --all --pid " + std::to_string(m_pid) + " --name '" + title + "'");
+            return !window.empty();
+        });
+        return window;
+    }
+
+    // The whole screen (the game's window and any box over it).
+    void ScreenshotScreen(const std::string& name) { Save(GrabScreen(), name); }
+
+    void Screenshot(const std::string& name) { Save(Grab(), name); }
+
+    void Save(XImage* image, const std::string& name)
+    {
         if (image == nullptr)
             return;
         std::vector<uint8_t> rgb(static_cast<size_t>(image->width) * image->height * 3);
@@ -256,14 +273,18 @@ public:
 
 private:
     // The test's environment but for what each game gets of its own.
-    static std::vector<std::string> Inherited()
+    static std::vector<std::string> Inherited(const std::vector<std::string>& replaced)
     {
+        std::vector<std::string> names = {"DISPLAY=", "XDG_DATA_HOME=", "ASAN_OPTIONS="};
+        for (const std::string& variable : replaced)
+            names.push_back(variable.substr(0, variable.find('=') + 1));
         std::vector<std::string> variables;
         for (char** entry = environ; *entry != nullptr; ++entry)
         {
             const std::string text = *entry;
-            if (text.rfind("DISPLAY=", 0) != 0 && text.rfind("XDG_DATA_HOME=", 0) != 0 &&
-                text.rfind("ASAN_OPTIONS=", 0) != 0)
+            const bool own = std::any_of(names.begin(), names.end(),
+                                         [&](const std::string& name) { return text.rfind(name, 0) == 0; });
+            if (!own)
                 variables.push_back(text);
         }
         return variables;
@@ -285,6 +306,16 @@ private:
         const char* argv[] = {KVR_QOR_PROGRAM, KVR_DATA_DIR, nullptr};
         if (posix_spawn(&m_pid, KVR_QOR_PROGRAM, nullptr, nullptr, const_cast<char* const*>(argv), envp.data()) != 0)
             m_pid = 0;
+    }
+
+    XImage* GrabScreen()
+    {
+        const Window root = DefaultRootWindow(m_x);
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(m_x, root, &attributes) == 0)
+            return nullptr;
+        return XGetImage(m_x, root, 0, 0, static_cast<unsigned>(attributes.width),
+                         static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
     }
 
     XImage* Grab()

@@ -1,8 +1,9 @@
 // The equipment screen driven by scripted keys and mouse over the stand-in
 // set: taking off what is worn, items over two slots, a slot without
 // candidates, the cursors on a change of character, the default button, a
-// save that fails, the guide that wears nothing, and the chosen clothes on
-// the fighter of a battle.
+// bare character that stays bare at the next start, a save that fails, the
+// guide that wears nothing, and the chosen clothes on the fighter of a
+// battle.
 #include "tests/game/scene/StandInSet.h"
 
 #include "game/actor/CCharacter.h"
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -50,14 +52,27 @@ constexpr int32_t kGuide = 7;
 class EquipScene : public ::testing::Test
 {
 protected:
-    void Start(int32_t width = 640, int32_t height = 480)
+    // playData: the bytes of "PlayData.dat" in the save folder before the
+    // game starts (none: a first start); asLoaded keeps the records as the
+    // game's start left them.
+    void Start(int32_t width = 640, int32_t height = 480, const std::string& playData = {}, bool asLoaded = false)
     {
         const tag_TOLQGAMECONFIG settings = GameHarness::DefaultSettings();
-        m_game = std::make_unique<GameHarness>(width, height, scene_test::StandInSet(), &CreateGameScene, &settings);
+        auto writeSave = [playData] {
+            if (!playData.empty())
+                TempFolder::Write(std::filesystem::path(std::getenv("XDG_DATA_HOME")) / "CorvaneSystem" / "QOR" /
+                                      "PlayData.dat",
+                                  playData);
+            return true;
+        };
+        m_game = std::make_unique<GameHarness>(width, height, scene_test::StandInSet(), &CreateGameScene, &settings,
+                                               writeSave);
         ASSERT_TRUE(m_game->Ready());
         ASSERT_TRUE(m_game->Start());
         for (tag_TOLQUNLOCKDATA& item : PlayData()->clothes)
             item = {1u, 1u, 0u};
+        if (asLoaded)
+            return;
         // The game dresses a fresh record in its character's own clothes;
         // here everyone starts bare.
         for (tag_TOLQCHARAPLAYDATA& record : PlayData()->characters)
@@ -163,6 +178,33 @@ TEST_F(EquipScene, ChoosingTheItemWornAlreadyTakesItOffAndIsSaved)
     EXPECT_EQ(Worn(0, HEAD), "");
     EXPECT_EQ(std::string(Saved().characters[0].clothes[HEAD]), "");
     EXPECT_EQ(Equip()->GetPreview().Get()->GetClothes(HEAD), nullptr);
+}
+
+TEST_F(EquipScene, EverythingTakenOffStaysOffWhenTheGameStartsAgain)
+{
+    // A first start dresses every character in its own clothes: the first
+    // one wears its hat and nothing else.
+    Start(640, 480, {}, true);
+    ASSERT_EQ(Worn(0, HEAD), "Hat");
+    Open();
+    Choose(HEAD, Position(HEAD, HAT));
+    for (int32_t slot = 0; slot < CEquipScene::kSlotCount; ++slot)
+        ASSERT_EQ(std::string(Saved().characters[0].clothes[slot]), "") << slot;
+    // The file of an older set that knew one character only: the second
+    // record is new at the next start.
+    tag_TOLQPLAYDATA saved = Saved();
+    saved.characters.resize(1);
+    const std::vector<uint8_t> bytes = EncodePlayData(saved);
+    m_game.reset();
+
+    Start(640, 480, std::string(bytes.begin(), bytes.end()), true);
+    for (int32_t slot = 0; slot < CEquipScene::kSlotCount; ++slot)
+        EXPECT_EQ(Worn(0, slot), "") << slot;
+    EXPECT_EQ(Worn(1, HEAD), "Hat") << "a record the file did not hold wears its character's own clothes";
+    Open();
+    ASSERT_NE(Equip()->GetPreview().Get(), nullptr);
+    for (int32_t slot = 0; slot < CEquipScene::kSlotCount; ++slot)
+        EXPECT_EQ(Equip()->GetPreview().Get()->GetClothes(slot), nullptr) << slot;
 }
 
 TEST_F(EquipScene, AnItemOverTwoSlotsIsListedUnderTheFirstAndClearsBoth)

@@ -183,6 +183,21 @@ TEST_F(LocalScene, EachChoiceOfTheBattlesMenuLeadsWhereItSaysAndRandomMusicIsDra
     EXPECT_EQ(title->GetFrontItem(), CLocalScene::kRingItem);
 }
 
+TEST_F(LocalScene, ABlockNamingARunningBattleThatIsNotThereOpensTheSetupPages)
+{
+    // Sub-state 2 is a battle running, and there is none yet.
+    ASSERT_EQ(game.Controller().ChangeScene(CController::SCENE_LOCAL_BATTLE, 2, 1.0f, 0), 1);
+    ASSERT_NE(Scene(), nullptr);
+    EXPECT_EQ(Scene()->GetState(), CLocalScene::LocalState::Setup);
+    EXPECT_EQ(Scene()->GetBattle(), nullptr);
+    ASSERT_TRUE(Settle());
+    EXPECT_EQ(Pages()->GetPage(), CBattleConfig::PAGE_MODE);
+    // The page is drawn, not a black screen.
+    const int lit = game.CountPixels({.left = 0, .top = 0, .right = 1024, .bottom = 768},
+                                     [](uint32_t rgb) { return rgb != 0; });
+    EXPECT_GT(lit, kWidth * kHeight / 2);
+}
+
 TEST_F(LocalScene, ABattleThatCannotBeBuiltIsTriedAgainAndTheScenesWayOutFreesEverything)
 {
     // A stage the set does not have: the battle fails every frame.

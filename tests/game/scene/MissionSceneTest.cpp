@@ -1,7 +1,8 @@
 // The mission scene driven by scripted keys and mouse: the list of any
 // length with its rows, wrap, scroll bar and ranks; leaving; a mission that
 // can't be started; and, on the whole stand-in set, missions fought to
-// every rank boundary, a retry and the title from the end menu.
+// every rank boundary, a lost survival that earns nothing by the time it
+// left, a retry and the title from the end menu.
 #include "tests/game/scene/BattleProbe.h"
 #include "tests/game/scene/StoryTestFiles.h"
 #include "tests/game/story/StoryTestSupport.h"
@@ -220,32 +221,60 @@ protected:
     }
 
     CBattleScene* Battle() { return Missions() != nullptr ? Missions()->GetBattle() : nullptr; }
-    // The first mission (rule 0, first past 1 wins; thresholds 0, 1, 2, 3,
-    // 5, 7, 10) from the list, to its running phase.
-    void StartFirstMission()
+    // A mission from the list, to its running phase: the first (rule 0,
+    // ranked by knockouts when its 2:30 are up; thresholds 0, 1, 2, 3, 5,
+    // 7, 10) unless another is named.
+    void StartMission(uint32_t index = 0)
     {
         if (Missions() == nullptr || Missions()->GetState() != MissionState::List)
             OpenMissions();
         ASSERT_TRUE(m_game->StepUntil([&] { return Missions()->GetStep() == Step::Choosing; }, 60));
-        ASSERT_EQ(Missions()->GetSelected(), 0u);
+        while (Missions()->GetSelected() < index)
+            Tap(KEY_DOWN);
+        ASSERT_EQ(Missions()->GetSelected(), index);
         Tap(KEY_Z);
         ASSERT_TRUE(m_game->StepUntil([&] { return battle_probe::Running(Battle()); }, 1000));
     }
-    // Ends the battle won, with a score and whole seconds left.
-    void Finish(uint32_t defeats, uint32_t millisecondsLeft)
+    // Back on the list once the battle's menu is answered (a win's by the
+    // decide button, a loss's by "選択に戻る").
+    void BackToTheList()
     {
-        CCharacter* player = Battle()->GetFighter(0);
-        player->GetBattleScore()->value[tag_TOLQBATTLESCORE::DEFEATS] = defeats;
-        player->GetStateBlock()->ruleCounter = 2;
-        battle_probe::SetTimeLeft(Battle(), millisecondsLeft + kFrame);
-        m_game->Step(1);
-        // A mission's win waits for the decide button.
         ASSERT_TRUE(m_game->StepUntil(
             [&] {
+                if (battle_probe::LoseMenuOpen(Battle()))
+                    Tap(KEY_DOWN);
                 Tap(KEY_Z);
                 return Missions()->GetState() == MissionState::List;
             },
             500));
+    }
+    // The knockout mission won when its time is up, with a score.
+    void FinishByTime(uint32_t defeats)
+    {
+        CCharacter* player = Battle()->GetFighter(0);
+        player->GetBattleScore()->value[tag_TOLQBATTLESCORE::DEFEATS] = defeats;
+        player->GetStateBlock()->ruleCounter = 2;
+        battle_probe::SetTimeLeft(Battle(), kFrame);
+        m_game->Step(1);
+        BackToTheList();
+    }
+    // The other fighter leads when the time is up: a loss.
+    void LoseByTime()
+    {
+        Battle()->GetFighter(1)->GetStateBlock()->ruleCounter = 2;
+        battle_probe::SetTimeLeft(Battle(), kFrame);
+    }
+    // A survival ends with one fighter standing, with whole seconds left.
+    void StandAlone(uint32_t fighter, uint32_t secondsLeft)
+    {
+        battle_probe::SetTimeLeft(Battle(), secondsLeft * 1000 + 500);
+        for (uint32_t i = 0; i < Battle()->GetPlayerCount(); ++i)
+        {
+            if (i != fighter && Battle()->GetFighter(i) != nullptr)
+                Battle()->GetFighter(i)->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
+        }
+        m_game->Step(1);
+        BackToTheList();
     }
 };
 }
@@ -257,26 +286,25 @@ TEST_F(MissionBattle, EveryRankBoundaryEarnsItsRankAndMoneyWhileTheRecordsOnlyRi
     struct Run
     {
         uint32_t defeats;
-        uint32_t millisecondsLeft;
         uint8_t bestRank;
         uint32_t bestValue;
         uint32_t money;
     };
-    // Thresholds 0, 1, 2, 3, 5, 7, 10 by score or by whole seconds left.
+    // Thresholds 0, 1, 2, 3, 5, 7, 10 knockouts.
     const Run runs[] = {
-        {3, 500, 3, 3, 20},   // a score of 3: rank 3
-        {2, 999, 3, 3, 10},   // 2: rank 2, the best stays
-        {4, 0, 3, 4, 20},     // 4 is below 5: rank 3 again, a better value
-        {0, 7900, 5, 7, 50},  // seven whole seconds: rank 5
-        {10, 0, 6, 10, 100},  // the top
-        {0, 0, 6, 10, 0},     // nothing: rank 0
+        {3, 3, 3, 20},   // a score of 3: rank 3
+        {2, 3, 3, 10},   // 2: rank 2, the best stays
+        {4, 3, 4, 20},   // 4 is below 5: rank 3 again, a better value
+        {7, 5, 7, 50},   // rank 5
+        {10, 6, 10, 100}, // the top
+        {0, 6, 10, 0},   // nothing: rank 0
     };
     uint32_t points = play.points;
     for (const Run& run : runs)
     {
         SCOPED_TRACE(run.defeats);
-        StartFirstMission();
-        Finish(run.defeats, run.millisecondsLeft);
+        StartMission();
+        FinishByTime(run.defeats);
         EXPECT_EQ(record.rank, run.bestRank);
         EXPECT_EQ(record.value, run.bestValue);
         EXPECT_EQ(play.points, points + run.money);
@@ -290,12 +318,40 @@ TEST_F(MissionBattle, EveryRankBoundaryEarnsItsRankAndMoneyWhileTheRecordsOnlyRi
     EXPECT_EQ(saved.GetPlayData()->clearedMissionCount, 1u);
 }
 
+TEST_F(MissionBattle, ASurvivalLostWithTimeLeftEarnsNoRankAndOneWonEarnsItsSeconds)
+{
+    // The fifth mission: a survival of six for 2:30, ranked by the whole
+    // seconds a win leaves (10, 30, 52, 75, 97, 120).
+    constexpr uint32_t kSurvival = 4;
+    const CMission* mission = CMissionScene::Mission(kSurvival);
+    ASSERT_NE(mission, nullptr);
+    ASSERT_EQ(mission->GetBattleOption()->rules.rule, tag_TOLQBATTLERULE::RULE_SURVIVAL);
+    const uint32_t expected[7] = {0, 10, 30, 52, 75, 97, 120};
+    for (uint32_t k = 0; k < 7; ++k)
+        EXPECT_EQ(mission->GetHeader()->rankThresholds[k], expected[k]) << k;
+    const tag_TOLQPLAYDATA& play = *Config()->GetPlayData();
+    const tag_TOLQMISSIONRECORD& record = play.missions.at(kSurvival);
+    const uint32_t points = play.points;
+
+    // Down first, 130 seconds before the end: a loss, and no rank.
+    StartMission(kSurvival);
+    StandAlone(1, 130);
+    EXPECT_EQ(record.rank, 0);
+    EXPECT_EQ(play.points, points);
+    // The last one standing with 80 seconds left: B.
+    StartMission(kSurvival);
+    StandAlone(0, 80);
+    EXPECT_EQ(record.rank, 4);
+    EXPECT_EQ(record.value, 80u);
+    EXPECT_EQ(play.points, points + 30);
+}
+
 TEST_F(MissionBattle, ARetryFightsTheSameMissionAgainWithTheClothesCopiedAgainAndTheTitleLeavesAtOnce)
 {
     tag_TOLQCHARAPLAYDATA* own = Config()->GetCharacterData(0);
     ASSERT_NE(own, nullptr);
     std::strcpy(own->clothes[0], "Hat");
-    StartFirstMission();
+    StartMission();
     const tag_TOLQBATTLESETTING* setting = Battle()->GetSetting();
     EXPECT_EQ(setting->mission, 1u);
     EXPECT_EQ(setting->missionIndex, 0u);
@@ -303,7 +359,7 @@ TEST_F(MissionBattle, ARetryFightsTheSameMissionAgainWithTheClothesCopiedAgainAn
     ASSERT_NE(setting->players[0].clothes[0], nullptr);
     EXPECT_STREQ(setting->players[0].clothes[0], "Hat");
     // The other fighter wins: the lose menu, retry first.
-    Battle()->GetFighter(1)->GetStateBlock()->ruleCounter = 2;
+    LoseByTime();
     ASSERT_TRUE(m_game->StepUntil([&] { return battle_probe::LoseMenuOpen(Battle()); }, 1000));
     std::strcpy(own->clothes[0], "Coat");
     Tap(KEY_Z);
@@ -312,7 +368,7 @@ TEST_F(MissionBattle, ARetryFightsTheSameMissionAgainWithTheClothesCopiedAgainAn
     EXPECT_STREQ(setting->players[0].clothes[0], "Coat");
     // The title from the same menu: gone at once, the battle with the scene.
     ASSERT_TRUE(m_game->StepUntil([&] { return battle_probe::Running(Battle()); }, 1000));
-    Battle()->GetFighter(1)->GetStateBlock()->ruleCounter = 2;
+    LoseByTime();
     ASSERT_TRUE(m_game->StepUntil([&] { return battle_probe::LoseMenuOpen(Battle()); }, 1000));
     Tap(KEY_DOWN);
     Tap(KEY_DOWN);

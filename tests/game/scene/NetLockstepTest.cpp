@@ -130,11 +130,16 @@ TEST(NetLockstep, TheHostTakesEachBatchOnceAndOnlyWithEverySeatedGuestsRecords)
     CNetLockstep host;
     host.Reset(6);
     const uint32_t seated = (1u << 1) | (1u << 2);
+    // Nothing is missing before the host has sampled the batch.
+    EXPECT_EQ(host.MissingRecords(seated), 0u);
     SampleHostBatch(host);
     EXPECT_FALSE(host.IsBatchReady(seated));
+    EXPECT_EQ(host.MissingRecords(seated), seated);
     std::vector<uint8_t> one = GuestRecords(1, 2, 0x10);
     EXPECT_EQ(host.StoreGuestRecords(1, one.data(), 2), 2u);
     EXPECT_FALSE(host.IsBatchReady(seated));
+    // The guest that keeps the batch waiting is the one named.
+    EXPECT_EQ(host.MissingRecords(seated), 1u << 2);
     // Records for another slot in a guest's message are not its to give.
     std::vector<uint8_t> forged = GuestRecords(2, 2, 0x66);
     EXPECT_EQ(host.StoreGuestRecords(1, forged.data(), 2), 0u);

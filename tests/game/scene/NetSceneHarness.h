@@ -8,7 +8,9 @@
 #include "tests/net/NetTestSupport.h"
 
 #include "engine/platform/input/CInput.h"
+#include "game/battle/CBattleConfig.h"
 #include "game/battle/SetupMessages.h"
+#include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/scene/CNetBattleSetup.h"
 #include "game/scene/CNetworkScene.h"
 #include "game/scene/NetMatchMessages.h"
@@ -21,6 +23,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -60,6 +63,7 @@ public:
     void Render() override {}
     uint32_t GetPage() const override { return m_page; }
     void SetPage(uint32_t page) override { m_page = page; }
+    void SetHost(bool host) override { m_game.SetHost(host); }
     bool OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length) override
     {
         if (id != NETMSG_CURSOR)
@@ -87,6 +91,73 @@ private:
 inline std::unique_ptr<INetBattleSetup> MakeScriptedSetup()
 {
     return std::make_unique<ScriptedSetup>();
+}
+
+// The game's own setup, its pages driven by the keys a player would press
+// (a random match's road: the members page confirmed and left, the loadout
+// done; the rules page then waits for the room, as the game's does). One
+// key at a time, a few frames apart, once the page is active; the mouse
+// stays where the keys moved it.
+class KeyedSetup : public INetBattleSetup
+{
+public:
+    static constexpr uint32_t kFrameMs = 17;
+    static constexpr int kFramesBetweenKeys = 4;
+    static constexpr int32_t kActivePhase = 1;
+
+    bool Start(const NetSetupStart& start) override { return m_game.Start(start); }
+    void Update() override
+    {
+        CBattleConfig& config = *m_game.GetConfig();
+        SetupInput input;
+        input.keys.SetCursor(m_cursor);
+        const std::optional<MenuKey> key = NextKey(config);
+        if (key && --m_wait <= 0)
+        {
+            input.keys.SetPressed(*key, true);
+            input.keys.SetHeld(*key, true);
+            m_wait = kFramesBetweenKeys;
+        }
+        config.Step(input, kFrameMs);
+        if (config.GetMouseTarget())
+            m_cursor = *config.GetMouseTarget();
+    }
+    void Render() override {}
+    uint32_t GetPage() const override { return m_game.GetPage(); }
+    void SetPage(uint32_t page) override { m_game.SetPage(page); }
+    void SetHost(bool host) override { m_game.SetHost(host); }
+    bool OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length) override
+    {
+        return m_game.OnPeerMessage(id, payload, length);
+    }
+
+private:
+    // The key the page waits for, if any.
+    static std::optional<MenuKey> NextKey(const CBattleConfig& config)
+    {
+        if (config.GetPhase() != kActivePhase)
+            return std::nullopt;
+        const tag_TOLQBATTLESETTING* setting = config.GetSetting();
+        switch (config.GetPage())
+        {
+        case INetBattleSetup::PAGE_MEMBERS:
+            // Right to the decide button; decide confirms, then goes on.
+            return config.GetRow() == setting->playerCount ? MenuKey::Decide : MenuKey::Right;
+        case INetBattleSetup::PAGE_WEAPONS:
+            // Up round to the done button, then done.
+            return config.GetRow() == CBattleConfig::ROW_DONE ? MenuKey::Decide : MenuKey::Up;
+        default: return std::nullopt;
+        }
+    }
+
+    CNetBattleSetup m_game;
+    MenuPoint m_cursor{};
+    int m_wait = kFramesBetweenKeys;
+};
+
+inline std::unique_ptr<INetBattleSetup> MakeKeyedSetup()
+{
+    return std::make_unique<KeyedSetup>();
 }
 
 inline ScriptedSetup* SetupOf(CNetworkScene& scene)

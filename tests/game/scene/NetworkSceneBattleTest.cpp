@@ -1,8 +1,10 @@
 // The network scene's battle over loopback, one real side against a raw
 // peer that plays the other: the host gathering batches from a guest's
-// records, a departure closing its seat at one frame, a guest sending its
-// records and stepping the host's frames, the host's choice, the loss of
-// the host, and the frame wait that gives up without freezing the window.
+// records, a departure closing its seat at one frame, a silent guest
+// leaving the host's battle, a guest sending its records and stepping the
+// host's frames, the host's choice and scene states, the host's positions
+// and pauses, the loss of the host, and the frame wait that gives up
+// without freezing the window.
 #include "tests/game/scene/NetSceneHarness.h"
 #include "tests/game/battle/BattleTestData.h"
 
@@ -13,6 +15,10 @@
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
 
 using namespace nettestscene;
 
@@ -384,4 +390,223 @@ TEST_F(NetworkSceneBattle, AGuestsLobbyChoiceActsAtOnceWithoutWaitingForTheHost)
     EXPECT_TRUE(nettest::WaitUntil([&] { return host.Disconnects() == 1; }, 10000));
     guest->Release();
     g_pInput = nullptr;
+}
+
+// A guest that stops sending (a busy machine, a suspended laptop) is no
+// reason for the host to leave its own battle: after the stall time the
+// guest leaves it, at one frame as one that went would, without its name,
+// and the host plays on.
+TEST_F(NetworkSceneBattle, ASilentGuestLeavesTheHostsBattleAtOneFrameWithoutItsNameAndTheHostPlaysOn)
+{
+    auto host = MakeScene("127.0.51.1", nullptr, 7);
+    ASSERT_TRUE(host);
+    RawPeer guest("127.0.51.2");
+    const uint16_t port = ListenAsHost(*host, "127.0.51.1");
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(guest.Connect("127.0.51.1", port));
+    ASSERT_TRUE(guest.WaitFor(NETMSG_SLOT, 1));
+    WithSetting(*host, [](tag_TOLQBATTLESETTING& s) {
+        for (uint32_t slot = 2; slot < s.playerCount; ++slot)
+            s.players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
+        s.seed = 11;
+        return 0;
+    });
+    EnterRoom(*host);
+    // The guest's whole seat, with its name, as its setup sends it.
+    tag_TOLQBATTLEPLAYER seat = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.players[1]; });
+    seat.name = "bob";
+    seat.preview = nullptr;
+    guest.Send(NETMSG_ENTRY, SetupMessages::EncodeEntry(seat, 1));
+    ASSERT_TRUE(nettest::WaitUntil(
+        [&] {
+            return WithSetting(*host, [](tag_TOLQBATTLESETTING& s) {
+                return s.players[1].name != nullptr && std::strcmp(s.players[1].name, "bob") == 0;
+            });
+        },
+        10000));
+    SetupOf(*host)->Go();
+    ASSERT_TRUE(UpdateUntil(*host, [&] { return host->GetBattle() != nullptr; }));
+    guest.SendU8(NETMSG_READY, 1);
+    ASSERT_TRUE(UpdateUntil(*host, [&] { return State(*host) == CNetworkScene::NetSceneState::Battle; }));
+    FeedingGuest feeder{guest};
+    ASSERT_TRUE(feeder.RunHost(*host, [&] { return host->GetSteppedFrames() >= 3 * 7; }, 3));
+    auto fighterName = [&] {
+        std::lock_guard<std::recursive_mutex> lock(host->GetMatch().sceneLock);
+        return host->GetBattle()->GetFighter(1)->GetBattleData()->name;
+    };
+    EXPECT_EQ(fighterName(), "bob");
+
+    // The guest falls silent.
+    const uint32_t silentFrom = FakeNow().load();
+    uint32_t closedAt = 0;
+    uint32_t closedWhen = 0;
+    for (int update = 0; update < 40000 && (closedAt == 0 || host->GetSteppedFrames() < closedAt + 14); ++update)
+    {
+        host->Update(0);
+        ASSERT_EQ(State(*host), CNetworkScene::NetSceneState::Battle) << "the host stays in its battle";
+        const int8_t state = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.players[1].slotState; });
+        if (closedAt == 0 && state == tag_TOLQBATTLEPLAYER::SLOT_CLOSED)
+        {
+            closedAt = host->GetSteppedFrames();
+            closedWhen = FakeNow().load();
+        }
+    }
+    ASSERT_NE(closedAt, 0u);
+    EXPECT_EQ((closedAt - 1) % 7, 0u) << closedAt;
+    EXPECT_GE(host->GetSteppedFrames(), closedAt + 14);
+    // Within the other guests' frame wait, so that they see frames again.
+    EXPECT_GE(closedWhen - silentFrom, CNetworkScene::kGuestStallMilliseconds);
+    EXPECT_LT(closedWhen - silentFrom, CNetworkScene::kFrameWaitMilliseconds);
+    EXPECT_EQ(fighterName(), "");
+    // Cut: it finds itself out of the room when it wakes.
+    EXPECT_TRUE(nettest::WaitUntil([&] { return guest.Disconnects() == 1; }, 10000));
+    host->Release();
+}
+
+// Message 1 moves a guest wherever the host's scene goes: back to the
+// setup, a new start, the battle once this side has built it, and back to
+// the room's screens.
+TEST_F(NetworkSceneBattle, AGuestFollowsEverySceneStateItsHostSends)
+{
+    auto guest = MakeScene("127.0.52.2", nullptr, 3);
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.52.1");
+    ASSERT_TRUE(GuestInBattle(*guest, host, "127.0.52.1", 3));
+    auto sendState = [&](uint8_t state) { host.Send(NETMSG_SCENE_STATE, {state, 0, 0, 0}); };
+
+    sendState(1);
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Room; }));
+    EXPECT_EQ(guest->GetBattle(), nullptr);
+    EXPECT_EQ(SetupOf(*guest)->GetPage(), INetBattleSetup::PAGE_MODE);
+
+    // Into the battle only once it is built: from the setup it waits. The
+    // keep-alive behind it on the same connection tells when it was read.
+    sendState(3);
+    host.Send(NETMSG_KEEPALIVE, {});
+    ASSERT_TRUE(host.WaitFor(NETMSG_KEEPALIVE_ANSWER, 1));
+    for (int i = 0; i < 5; ++i)
+        guest->Update(0);
+    EXPECT_EQ(State(*guest), CNetworkScene::NetSceneState::Room);
+
+    sendState(2);
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return guest->GetBattle() != nullptr; }));
+    ASSERT_TRUE(host.WaitFor(NETMSG_READY, 2));
+    sendState(3);
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Battle; }));
+
+    sendState(0);
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
+    EXPECT_EQ(guest->GetBattle(), nullptr);
+    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_ROOM);
+
+    const uint32_t dropped = guest->GetDroppedMessages();
+    sendState(4);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return guest->GetDroppedMessages() == dropped + 1; }, 10000));
+    guest->Release();
+}
+
+namespace
+{
+void PutPosition(std::vector<uint8_t>& bytes, uint32_t fighter, float x, float y, float z)
+{
+    const float values[3] = {x, y, z};
+    for (uint32_t i = 0; i < 3; ++i)
+    {
+        uint32_t bits = 0;
+        std::memcpy(&bits, &values[i], sizeof(bits));
+        for (uint32_t b = 0; b < 4; ++b)
+            bytes[12 * fighter + 4 * i + b] = static_cast<uint8_t>(bits >> (8 * b));
+    }
+}
+
+CkvrVector3 PositionOf(CNetworkScene& scene, uint32_t fighter)
+{
+    std::lock_guard<std::recursive_mutex> lock(scene.GetMatch().sceneLock);
+    return *scene.GetBattle()->GetFighter(fighter)->GetPosition();
+}
+
+bool Near(const CkvrVector3& v, float x, float y, float z)
+{
+    return std::fabs(v.x - x) < 0.01f && std::fabs(v.y - y) < 0.01f && std::fabs(v.z - z) < 0.01f;
+}
+}
+
+// The host may place the fighters (message 12, and 13 with frames behind)
+// and ask a guest's connection to pause (message 11). Positions come whole
+// or not at all; pauses take at most half of each second.
+TEST_F(NetworkSceneBattle, AGuestTakesItsHostsPositionsWholeAndItsPausesWithinTheirBudget)
+{
+    auto guest = MakeScene("127.0.53.2", nullptr, 3);
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.53.1");
+    ASSERT_TRUE(GuestInBattle(*guest, host, "127.0.53.1", 3));
+    auto droppedBecomes = [&](uint32_t count) {
+        return nettest::WaitUntil([&] { return guest->GetDroppedMessages() == count; }, 10000);
+    };
+
+    std::vector<uint8_t> positions(kNetPositionsSize, 0);
+    PutPosition(positions, 0, 1.0f, 2.0f, 3.0f);
+    PutPosition(positions, 1, -4.0f, 5.0f, -6.0f);
+    host.Send(NETMSG_POSITIONS, positions);
+    ASSERT_TRUE(nettest::WaitUntil([&] { return Near(PositionOf(*guest, 0), 1.0f, 2.0f, 3.0f); }, 10000));
+    EXPECT_TRUE(Near(PositionOf(*guest, 1), -4.0f, 5.0f, -6.0f));
+
+    // One value that is no number, or a message a byte short: nothing moves.
+    uint32_t dropped = guest->GetDroppedMessages();
+    std::vector<uint8_t> broken = positions;
+    PutPosition(broken, 0, 7.0f, 7.0f, 7.0f);
+    PutPosition(broken, 1, std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f);
+    host.Send(NETMSG_POSITIONS, broken);
+    host.Send(NETMSG_POSITIONS, std::vector<uint8_t>(broken.begin(), broken.end() - 1));
+    PutPosition(broken, 1, 1e9f, 0.0f, 0.0f);
+    host.Send(NETMSG_POSITIONS, broken);
+    ASSERT_TRUE(droppedBecomes(dropped + 3));
+    EXPECT_TRUE(Near(PositionOf(*guest, 0), 1.0f, 2.0f, 3.0f));
+
+    // 13: the positions, then a frame that stands for three battle frames.
+    uint32_t written = 0;
+    {
+        std::lock_guard<std::mutex> frames(guest->GetMatch().frameLock);
+        written = guest->GetMatch().lockstep.GetWriteIndex();
+    }
+    std::vector<uint8_t> both = positions;
+    PutPosition(both, 0, 8.0f, 0.5f, 8.0f);
+    std::vector<uint8_t> frame(CNetLockstep::kFrameSize, 0);
+    frame[0] = 16;
+    both.insert(both.end(), frame.begin(), frame.end());
+    host.Send(NETMSG_POSITIONS_FRAMES, both);
+    ASSERT_TRUE(nettest::WaitUntil(
+        [&] {
+            std::lock_guard<std::mutex> frames(guest->GetMatch().frameLock);
+            return guest->GetMatch().lockstep.GetWriteIndex() == written + 3;
+        },
+        10000));
+    EXPECT_TRUE(Near(PositionOf(*guest, 0), 8.0f, 0.5f, 8.0f));
+    // Positions that are refused keep their frames: the ring still grows.
+    dropped = guest->GetDroppedMessages();
+    std::vector<uint8_t> badPlace = both;
+    PutPosition(badPlace, 0, std::numeric_limits<float>::infinity(), 0.0f, 0.0f);
+    host.Send(NETMSG_POSITIONS_FRAMES, badPlace);
+    ASSERT_TRUE(nettest::WaitUntil(
+        [&] {
+            std::lock_guard<std::mutex> frames(guest->GetMatch().frameLock);
+            return guest->GetMatch().lockstep.GetWriteIndex() == written + 6;
+        },
+        10000));
+    ASSERT_TRUE(droppedBecomes(dropped + 1));
+    EXPECT_TRUE(Near(PositionOf(*guest, 0), 8.0f, 0.5f, 8.0f));
+    dropped = guest->GetDroppedMessages();
+    host.Send(NETMSG_POSITIONS_FRAMES, std::vector<uint8_t>(both.begin(), both.begin() + 95));
+    ASSERT_TRUE(droppedBecomes(dropped + 1));
+
+    // Pauses of 218 ms: two fit the half second, the third does not.
+    dropped = guest->GetDroppedMessages();
+    const uint32_t before = FakeNow().load();
+    for (int i = 0; i < 3; ++i)
+        host.SendU8(NETMSG_PAUSE, 200);
+    host.Send(NETMSG_KEEPALIVE, {});
+    ASSERT_TRUE(host.WaitFor(NETMSG_KEEPALIVE_ANSWER, 1));
+    EXPECT_EQ(guest->GetDroppedMessages(), dropped + 1);
+    EXPECT_GE(FakeNow().load() - before, 2u * (200 + kNetPauseBase));
+    guest->Release();
 }

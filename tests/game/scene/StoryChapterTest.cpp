@@ -269,9 +269,11 @@ TEST_F(StoryChapter, AQuakeWithoutDurationLastsUntilTheTextIsDismissed)
 
 TEST_F(StoryChapter, MissingPicturesAndSlotsNeverHoldTheScript)
 {
-    // Slot 3 is the chapter's largest: slot 9 is ignored; a picture that is
-    // not in the pack fades (invisibly) and the script goes on.
+    // Slot 3 is the chapter's largest: slots 9 and 200 are ignored; a
+    // picture that is not in the pack fades (invisibly) and the script goes
+    // on.
     Play(kClear + "ImageRegister(0, 0, \"Missing.dds\", 0, 0, 0.2, 0, 3)\nChangeFace(0, 1, 2, 9)\n"
+                  "ChangeFace(0, 1, 2, 200)\n"
                   "ChangeColor(0, 1, 1, 1, 1, 9)\nImageRegisterFree(0.2, 3)\nImageRegisterFree(0.2, 2)\nWait(1)\n");
     EXPECT_EQ(Chapter().GetPictures().size(), 4u);
     m_game->Step(11);

@@ -1,5 +1,6 @@
 // The ending's phases frame by frame at the story's 17 ms step: how long
-// each lasts, the staff roll's length and speed, and a missing roll.
+// each lasts, the staff roll's length and speed, and a missing roll that
+// still takes its time.
 #include "game/scene/CStoryEnding.h"
 #include "tests/engine/core/TempFolder.h"
 
@@ -73,15 +74,22 @@ TEST(StoryEnding, TheZoomSepiaAndColourMoveTogether)
     EXPECT_NEAR(ending.GetZoom(), 3.0f - 2.0f * ending.GetColorAlpha(), 1e-5f);
 }
 
-TEST(StoryEnding, AMissingRollEndsItsPhaseAtOnce)
+TEST(StoryEnding, AMissingRollStillRunsItsTwentySecondsBetweenTheCardAndTheLogo)
 {
     TempFolder folder;
     CStoryEnding ending;
     EXPECT_FALSE(ending.LoadStaffRoll("Story\\StaffRoll.stt"));
     ending.Start();
-    EXPECT_FLOAT_EQ(ending.GetRollPosition(), CStoryEnding::kRollEnd);
+    EXPECT_FLOAT_EQ(ending.GetRollPosition(), CStoryEnding::kRollStart);
     const std::map<Phase, uint32_t> frames = RunToTheEnd(ending);
-    EXPECT_EQ(frames.at(Phase::Roll), 1u);
+    // From 1800 down to 600 at 60 units a second; the card before it and
+    // the logo after it keep their times.
+    EXPECT_NEAR(frames.at(Phase::Roll), Frames(20.0), 1);
+    EXPECT_EQ(frames.at(Phase::CardIn), Frames(1.0));
+    EXPECT_EQ(frames.at(Phase::CardHold), Frames(1.0));
+    EXPECT_NEAR(frames.at(Phase::LogoIn), Frames(4.0), 1);
+    EXPECT_EQ(frames.at(Phase::LogoHold), Frames(3.0));
+    EXPECT_EQ(ending.GetPhase(), Phase::Done);
 }
 
 TEST(StoryEnding, AHeldRollRunsTenTimesFasterAndALineOf24Takes28Units)

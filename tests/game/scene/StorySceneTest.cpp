@@ -201,6 +201,20 @@ TEST_F(StoryScene, ChoosingARouteLetsItsCharacterSpeakForFourSecondsThenPlaysIts
     EXPECT_STREQ(Story()->GetChapterPlayer().GetChapter()->GetName(), "Bram_01");
 }
 
+TEST_F(StoryScene, ABlockNamingTheChapterStateWithoutAChapterOpensTheRouteScreen)
+{
+    OpenChapters(2);
+    m_game->Step(1);
+    ASSERT_NE(Story(), nullptr);
+    EXPECT_EQ(Story()->GetState(), State::RouteSelect);
+    ASSERT_TRUE(m_game->StepUntil([&] { return Story()->GetPhase() == Phase::Choosing; }, 30));
+    EXPECT_EQ(Story()->GetRoute(), 2u);
+    // The route screen is drawn, not a black one.
+    const int lit = m_game->CountPixels({.left = 0, .top = 0, .right = 1024, .bottom = 768},
+                                        [](uint32_t rgb) { return rgb != 0; });
+    EXPECT_GT(lit, 640 * 480 / 2);
+}
+
 TEST_F(StoryScene, ARouteWhoseFirstChapterIsMissingGoesBackToTheTitle)
 {
     const CStory* first = m_game->Controller().GetResourceController()->GetStoryList()->FindByFileName("Aria_01");

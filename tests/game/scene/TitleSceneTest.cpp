@@ -120,6 +120,44 @@ TEST_F(TitleScene, TheMovieDrawsIntoItsOwnTextureAndAButtonEndsIt)
     CMovie::SetClock(nullptr);
 }
 
+TEST_F(TitleScene, ABlockNamingTheMovieWithoutOneShowsTheTitlePictureAndOneWithAMoviePlaysIt)
+{
+    // No movie wanted: the movie's state has nothing to play.
+    Start();
+    m_game->Controller().ChangeScene(CController::SCENE_TITLE, 1, 0.0f, 0);
+    ASSERT_NE(Title(), nullptr);
+    EXPECT_FALSE(Title()->HasMovie());
+    EXPECT_EQ(Title()->GetState(), State::TitlePicture);
+    ASSERT_TRUE(m_game->StepUntil([&] { return InState(State::TitlePicture, 1); }, 60));
+    EXPECT_TRUE(NearColor(m_game->LayoutPixel({512.0f, 700.0f}), 0x3A2858, 70));
+    // A step past the state's last would wait for nothing: the state
+    // starts from its first.
+    tag_TOLQSCENEPARAM param;
+    param.subState = static_cast<uint32_t>(State::Menu);
+    param.fade = 1.0f;
+    param.step = 9;
+    param.item = 2;
+    m_game->Controller().ChangeScene(CController::SCENE_TITLE, &param);
+    ASSERT_NE(Title(), nullptr);
+    EXPECT_TRUE(InMenu(MenuStep::FadeIn));
+    ASSERT_TRUE(m_game->StepUntil([&] { return InMenu(MenuStep::Waiting); }, 60));
+    m_game.reset();
+
+    // With the movie: the block starts it, and a button ends it.
+    CMovie::SetClock([] { return uint64_t{0}; });
+    Start(640, 480, 1, SceneFiles(),
+          [] { return game_test::WriteDataFile(GameSceneKit::kOpeningMovie, GameSceneKit::OpeningMovie()); });
+    m_game->Controller().ChangeScene(CController::SCENE_TITLE, 1, 0.0f, 0);
+    ASSERT_NE(Title(), nullptr);
+    ASSERT_TRUE(Title()->HasMovie());
+    m_game->Step(5);
+    EXPECT_EQ(Title()->GetState(), State::Movie);
+    m_game->Tap(KEY_Z);
+    EXPECT_EQ(Title()->GetState(), State::TitlePicture);
+    m_game.reset();
+    CMovie::SetClock(nullptr);
+}
+
 TEST_F(TitleScene, AButtonOnThePictureOpensTheMenuAfterAVoice)
 {
     Start();

@@ -17,7 +17,7 @@ namespace
 std::string HeaderText(const std::string& title = "First", const std::string& description = "Beat them all.")
 {
     return "MissionHeader(\"" + title + "\", \"" + description +
-           "\", \"Aria\", \"Bram, Cleo\", \"5:00\", \"\", 0, 1, 2, 3, 5, 8, 4294967295)\n";
+           "\", \"Aria\", \"Bram, Cleo\", \"5:00\", \"\", 0, 1, 2, 3, 5, 8, -1)\n";
 }
 
 void ExpectSameMission(const CMission& a, const CMission& b)
@@ -102,24 +102,41 @@ TEST(Mission, OtherCommandsAroundTheRecordsAreIgnoredAndALaterBattleReplacesAnEa
     ExpectSameMission(mission, binary);
 }
 
-TEST(Mission, ADamagedRecordLeavesAnEmptyMissionAndSaysWhere)
+TEST(Mission, ACutOrDamagedRecordKeepsWhatIsLeftAndTheBattleAnEarlierLoadGave)
 {
     CMission mission;
     ASSERT_TRUE(LoadMission(&mission, HeaderText() + BattleText("BattleOption", 2), "M.mit"));
     std::string error;
-    // A threshold past a 32-bit word: the whole mission is refused, and
-    // what an earlier load gave is gone too.
-    EXPECT_FALSE(LoadMission(&mission,
-                             "\n\nMissionHeader(\"a\", \"b\", \"c\", \"d\", \"e\", \"f\", 0, 1, 2, 3, 4, 5, 4294967296)",
-                             "M.mit", &error));
-    EXPECT_NE(error.find("line 3: MissionHeader, rank threshold"), std::string::npos) << error;
-    EXPECT_EQ(mission.GetBattleOption(), nullptr);
-    EXPECT_STREQ(mission.GetHeader()->title, "");
+    // Numbers as atoi reads them: a threshold past a 32-bit word saturates,
+    // one with letters after its digits keeps the digits; the text ends
+    // before the last threshold, which reads as 0. The battle of the
+    // earlier load stays.
+    ASSERT_TRUE(LoadMission(&mission,
+                            "\n\nMissionHeader(\"a\", \"b\", \"c\", \"d\", \"e\", \"f\", 0, 1, 2, 3x, 4294967296, -7",
+                            "M.mit", &error))
+        << error;
+    const tag_TOLQMISSIONHEADER& h = *mission.GetHeader();
+    EXPECT_STREQ(h.title, "a");
+    EXPECT_STREQ(h.rankCondition, "f");
+    EXPECT_EQ(h.rankThresholds[3], 3u);
+    EXPECT_EQ(h.rankThresholds[4], 0x7FFFFFFFu);
+    EXPECT_EQ(h.rankThresholds[5], 0xFFFFFFF9u);
+    EXPECT_EQ(h.rankThresholds[6], 0u);
+    ASSERT_NE(mission.GetBattleOption(), nullptr);
+    EXPECT_EQ(mission.GetBattleOption()->playerCount, 2);
 
-    const std::vector<uint8_t> bytes = Encoded(mission);
+    // The binary form cut inside its last threshold: that one reads as 0,
+    // the rest as written.
+    CMission header;
+    ASSERT_TRUE(LoadMission(&header, HeaderText(), "M.mit"));
+    const std::vector<uint8_t> bytes = Encoded(header);
     const std::vector<uint8_t> cut(bytes.begin(), bytes.end() - 1);
-    EXPECT_FALSE(LoadMission(&mission, std::string(cut.begin(), cut.end()), "M.mis", &error));
-    EXPECT_NE(error.find("byte 0: MissionHeader"), std::string::npos) << error;
+    CMission binary;
+    ASSERT_TRUE(LoadMission(&binary, std::string(cut.begin(), cut.end()), "M.mis", &error)) << error;
+    EXPECT_STREQ(binary.GetHeader()->enemies, "Bram, Cleo");
+    EXPECT_EQ(binary.GetHeader()->rankThresholds[5], 8u);
+    EXPECT_EQ(binary.GetHeader()->rankThresholds[6], 0u);
+    EXPECT_EQ(binary.GetBattleOption(), nullptr);
 }
 
 TEST(Mission, SavingGoesThroughThePathLayerAndKeepsTheOldFileOnFailure)

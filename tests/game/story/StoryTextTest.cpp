@@ -1,5 +1,6 @@
 // The text form of story scripts: every command's fields in file order,
-// the word and block rules, and the integer and text edge cases.
+// the word and block rules, and the integer, float and text edge cases,
+// read as atoi and atof read them.
 #include "tests/game/story/StoryTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -123,7 +124,7 @@ TEST(StoryText, UnknownWordsSkipTheBlockAfterThemOrTheRest)
     EXPECT_EQ(story.GetCommand(0)->opcode, STORY_WAIT);
 }
 
-TEST(StoryText, ByteFieldsKeepTheLowEightBitsOfTheirRange)
+TEST(StoryText, ByteFieldsKeepTheLowEightBitsOfWhatAtoiReads)
 {
     CStory story;
     std::string error;
@@ -133,44 +134,57 @@ TEST(StoryText, ByteFieldsKeepTheLowEightBitsOfTheirRange)
     EXPECT_EQ(story.GetCommand(1)->face.face, 255);
     EXPECT_EQ(story.GetCommand(2)->face.face, 7);
 
-    // Past the byte's range, or no number at all: the script is refused,
-    // never saturated or cut to a number's prefix.
-    for (const char* field : {"256", "-129", "12abc", "", "0x10", "1.5"})
+    // Past the byte's range, or with something after the digits: the
+    // number at the token's front, its low 8 bits; no number at all is 0.
+    const std::pair<const char*, uint8_t> fields[] = {{"256", 0},  {"300", 44}, {"-129", 127},
+                                                      {"12abc", 12}, {"0x10", 0}, {"1.5", 1}, {"abc", 0}};
+    for (const auto& [field, value] : fields)
     {
         SCOPED_TRACE(field);
-        EXPECT_FALSE(LoadText(&story, "Wait(1)\nChangeFace(0, 0, " + std::string(field) + ", 0)", &error));
-        EXPECT_EQ(story.GetCommandCount(), 0u);
-        EXPECT_NE(error.find("line 2: ChangeFace"), std::string::npos) << error;
+        ASSERT_TRUE(LoadText(&story, "Wait(1)\nChangeFace(0, 0, " + std::string(field) + ", 0)", &error)) << error;
+        ASSERT_EQ(story.GetCommandCount(), 2u);
+        EXPECT_EQ(story.GetCommand(1)->face.face, value);
     }
 }
 
-TEST(StoryText, WordFieldsTakeMinusOneAsAllOnesAndRefuseWhatDoesNotFit)
+TEST(StoryText, WordFieldsTakeMinusOneAsAllOnesAndSaturateAtThirtyTwoBits)
 {
     CStory story;
     ASSERT_TRUE(LoadText(&story, "ScreenQuake(1, 1, -1) ScreenQuake(1, 1, 4294967295) PlaySound(0, 0, 0, "
-                                 "-2147483648, \"a\")"));
+                                 "-2147483648, \"a\") PlaySound(0, 0, 0, 2147483648, \"a\")"));
     EXPECT_EQ(story.GetCommand(0)->quake.windowShake, 0xFFFFFFFFu);
-    EXPECT_EQ(story.GetCommand(1)->quake.windowShake, 0xFFFFFFFFu);
+    // A decimal value past a signed 32-bit word saturates, as atoi does.
+    EXPECT_EQ(story.GetCommand(1)->quake.windowShake, 0x7FFFFFFFu);
     EXPECT_EQ(story.GetCommand(2)->sound.volume, INT32_MIN);
-    EXPECT_FALSE(LoadText(&story, "ScreenQuake(1, 1, 4294967296)"));
-    EXPECT_FALSE(LoadText(&story, "PlaySound(0, 0, 0, 2147483648, \"a\")"));
+    EXPECT_EQ(story.GetCommand(3)->sound.volume, INT32_MAX);
 
     // A random start point in a battle is written as -1.
     ASSERT_TRUE(LoadText(&story, BattleText("BattleOption", 2)));
     EXPECT_EQ(story.GetCommand(0)->battle->players[1].startPoint, 0xFFFFFFFFu);
 }
 
-TEST(StoryText, NumbersThatAreNotFiniteAndFieldsCutOffAreRefused)
+TEST(StoryText, NumbersThatAreNotFiniteReadAsZeroAndFieldsCutOffKeepWhatIsLeft)
 {
     CStory story;
     std::string error;
-    EXPECT_FALSE(LoadText(&story, "Wait(1e39)", &error));
-    EXPECT_NE(error.find("duration"), std::string::npos) << error;
-    // The data ends inside the record.
-    EXPECT_FALSE(LoadText(&story, "Wait(1)\nSetCamera(1, 2, 3, 4)", &error));
-    EXPECT_NE(error.find("line 2: SetCamera"), std::string::npos) << error;
-    EXPECT_FALSE(LoadText(&story, "SetStage(", &error));
-    EXPECT_FALSE(LoadText(&story, "PlayBgm(0, 0, 0, 1)", &error));
+    ASSERT_TRUE(LoadText(&story, "Wait(1e39) Wait(-1e39) Wait(2.5)", &error)) << error;
+    ASSERT_EQ(story.GetCommandCount(), 3u);
+    EXPECT_EQ(story.GetCommand(0)->waitTime, 0.0f);
+    EXPECT_EQ(story.GetCommand(1)->waitTime, 0.0f);
+    EXPECT_EQ(story.GetCommand(2)->waitTime, 2.5f);
+    // The data ends inside the record: the fields it holds, then zeros.
+    ASSERT_TRUE(LoadText(&story, "Wait(1)\nSetCamera(1, 2, 3, 4)", &error)) << error;
+    ASSERT_EQ(story.GetCommandCount(), 2u);
+    EXPECT_EQ(story.GetCommand(1)->camera.target.x, 4.0f);
+    EXPECT_EQ(story.GetCommand(1)->camera.target.y, 0.0f);
+    EXPECT_EQ(story.GetCommand(1)->camera.duration, 0.0f);
+    ASSERT_TRUE(LoadText(&story, "SetStage(", &error)) << error;
+    ASSERT_EQ(story.GetCommandCount(), 1u);
+    EXPECT_EQ(story.GetCommand(0)->stage, nullptr);
+    // A text the data ends inside is what is left of it.
+    ASSERT_TRUE(LoadText(&story, "PlayBgm(0, 0, 0, 1, \"Bgm", &error)) << error;
+    EXPECT_STREQ(story.GetCommand(0)->bgm.name, "Bgm");
+    EXPECT_EQ(story.GetCommand(0)->bgm.rewind, 1u);
     // A word alone is a command without fields only where it has none.
     ASSERT_TRUE(LoadText(&story, "NoShowText Ending"));
     EXPECT_EQ(story.GetCommandCount(), 2u);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -276,4 +277,63 @@ TEST_F(LobbyDispatchTest, AnyKeyLeavesTheFailureNotices)
     for (int i = 0; i < 10; ++i)
         client.Update(0.05f);
     EXPECT_EQ(client.GetState(), 70);
+}
+
+// Every refusal the server can send while the client waits for an answer
+// leads to the screen of that refusal, and a key from there to one the
+// player can act on: none leaves the waiting mark up for good.
+TEST_F(LobbyDispatchTest, EveryRefusalWhileWaitingLeadsToAScreenThePlayerCanLeave)
+{
+    struct Refusal
+    {
+        int32_t waiting;
+        int16_t id;
+        int32_t shown;
+        int32_t afterKey;
+    };
+    const Refusal refusals[] = {
+        {3, 100, 4, 69},   {8, 1001, 9, 7},    {13, 1015, 14, 11}, {16, 1002, 17, 11}, {16, 1009, 17, 11},
+        {16, 1004, 17, 11}, {21, 1009, 22, 11}, {23, 1023, 24, 20}, {25, 1005, 26, 11}, {29, 1006, 30, 11},
+        {38, 1015, 39, 36}, {44, 1009, 45, 36}, {48, 1004, 49, 46}, {58, 1017, 59, 11},
+    };
+    for (const Refusal& refusal : refusals)
+    {
+        client.SetState(refusal.waiting);
+        Feed(refusal.id, kLobbySubRefused, {});
+        EXPECT_EQ(client.GetState(), refusal.shown) << refusal.waiting << " " << refusal.id;
+        client.OnInput(LOBBY_KEY_DECIDE);
+        EXPECT_EQ(client.GetState(), refusal.afterKey) << refusal.waiting << " " << refusal.id;
+    }
+    // A refused removal: back to the room, with nobody removed.
+    client.SetState(41);
+    Feed(1014, kLobbySubRefused, {});
+    EXPECT_EQ(client.GetState(), 36);
+}
+
+TEST_F(LobbyDispatchTest, RoomInfoOpensOnItsEnterButtonAndEachSideKeyPicksItsButton)
+{
+    client.SetState(11);
+    const std::vector<uint8_t> room = Room(7, 99, 1);
+    Feed(1011, 1, std::vector<uint8_t>(room.begin(), room.begin() + 37));
+    {
+        auto lock = client.Lock();
+        client.GetStateBlock().selectedId = 7;
+        client.GetStateBlock().row = 0;
+    }
+    client.SetState(21);
+    Feed(1009, 1, room);
+    ASSERT_EQ(client.GetState(), 20);
+    auto row = [&] {
+        auto lock = client.Lock();
+        return client.GetStateBlock().row;
+    };
+    EXPECT_EQ(row(), 1);
+    const int32_t keys[] = {LOBBY_KEY_RIGHT, LOBBY_KEY_RIGHT, LOBBY_KEY_LEFT, LOBBY_KEY_LEFT, LOBBY_KEY_DOWN, LOBBY_KEY_UP};
+    const int32_t rows[] = {2, 2, 1, 1, 2, 1};
+    for (size_t i = 0; i < std::size(keys); ++i)
+    {
+        client.OnInput(keys[i]);
+        EXPECT_EQ(row(), rows[i]) << i;
+        EXPECT_EQ(client.GetState(), 20);
+    }
 }

@@ -18,6 +18,12 @@ namespace lobbytest
 {
 constexpr float kFrameSeconds = 0.05f;
 
+inline size_t UserCount(CLobbyClient& client)
+{
+    auto lock = client.Lock();
+    return client.GetUsers().size();
+}
+
 // A port free for TCP and UDP on every one of the addresses.
 inline uint16_t FreePortOn(std::initializer_list<const char*> addresses)
 {

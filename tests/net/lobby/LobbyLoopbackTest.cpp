@@ -25,12 +25,6 @@ bool ChatHas(CLobbyClient& client, bool room, const char* text)
     return false;
 }
 
-size_t UserCount(CLobbyClient& client)
-{
-    auto lock = client.Lock();
-    return client.GetUsers().size();
-}
-
 int16_t MemberCount(CLobbyClient& client)
 {
     auto lock = client.Lock();
@@ -92,8 +86,7 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     }));
     bob.OnInput(LOBBY_KEY_DECIDE);
     ASSERT_TRUE(StepToState(bob, 20));
-    bob.OnInput(LOBBY_KEY_RIGHT); // the first key only puts the row on 1
-    bob.OnInput(LOBBY_KEY_RIGHT);
+    bob.OnInput(LOBBY_KEY_RIGHT); // from the enter button to the line test
     bob.OnInput(LOBBY_KEY_DECIDE);
     ASSERT_TRUE(StepToState(bob, 24, 60000));
     {
@@ -291,6 +284,60 @@ TEST(LobbyLoopback, KeyedRoomSettingsChangeAndRemovingAMember)
     guest.OnInput(LOBBY_KEY_DECIDE);
     EXPECT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 11; }));
     guest.Release();
+    owner.Release();
+    server.Stop();
+    EXPECT_TRUE(server.IsConsistent());
+}
+
+// The fault a stalled battle once left behind: a room's owner that sent
+// leave-room kept its room on the server, and its next room was refused
+// while the client waited for ever. Now leaving takes the room along, and
+// a refused room leads to its notice and back to the lobby.
+TEST(LobbyLoopback, AnOwnerThatLeavesTakesItsRoomAlongAndARefusedRoomLeadsBackToTheLobby)
+{
+    const uint16_t lobbyPort = FreePortOn({"127.0.0.1", "127.0.0.9"});
+    const uint16_t hostPort = FreePortOn({"127.0.0.9"});
+    ASSERT_NE(lobbyPort, 0);
+    LobbyTestServer server;
+    ASSERT_TRUE(server.Start("127.0.0.1", lobbyPort));
+    server.RunInThread();
+    CLobbyClient owner;
+    SetUpClient(owner, "127.0.0.9", lobbyPort, hostPort, "frank");
+    ASSERT_TRUE(LogIn(owner, "pw"));
+    // From the room list: left twice to the new-room pane.
+    auto makeRoom = [&] {
+        {
+            auto lock = owner.Lock();
+            owner.GetStateBlock().pane = 0;
+        }
+        owner.OnInput(LOBBY_KEY_LEFT);
+        owner.OnInput(LOBBY_KEY_LEFT);
+        owner.OnInput(LOBBY_KEY_DECIDE);
+        ASSERT_EQ(owner.GetState(), 15);
+        owner.OnInput(LOBBY_KEY_DOWN);
+        owner.GetEditor()->Insert("Den");
+        owner.OnInput(LOBBY_KEY_UP);
+        owner.OnInput(LOBBY_KEY_DECIDE);
+    };
+    makeRoom();
+    ASSERT_TRUE(StepToState(owner, 36));
+    ASSERT_EQ(server.GetRoomCount(), 1u);
+
+    // The client believes itself out of the room while the server still
+    // has it there: the new room is refused, and the player can go on.
+    owner.SetState(11);
+    makeRoom();
+    ASSERT_TRUE(StepToState(owner, 17));
+    owner.OnInput(LOBBY_KEY_DECIDE);
+    EXPECT_EQ(owner.GetState(), 11);
+
+    // Leave-room from the owner closes the room; the owner hears of it
+    // and can make a new one.
+    owner.SendMessage(LOBBY_MSG_LEAVE_ROOM);
+    ASSERT_TRUE(StepUntil({&owner}, [&] { return server.GetRoomCount() == 0; }));
+    makeRoom();
+    ASSERT_TRUE(StepToState(owner, 36));
+    EXPECT_EQ(server.GetRoomCount(), 1u);
     owner.Release();
     server.Stop();
     EXPECT_TRUE(server.IsConsistent());

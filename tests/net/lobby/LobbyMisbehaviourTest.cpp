@@ -47,10 +47,14 @@ TEST_F(LobbyMisbehaviourTest, ClosedServiceAndWrongVersionShowTheirNotices)
     EXPECT_TRUE(StepToState(client, 70));
 }
 
-TEST_F(LobbyMisbehaviourTest, NoServerMeansNoConnection)
+// A server that can't be reached is no server under maintenance: the
+// notice names the network and the port, and any key leaves.
+TEST_F(LobbyMisbehaviourTest, NoServerShowsTheNetworkNoticeNotTheMaintenanceOne)
 {
     server.Stop();
-    EXPECT_EQ(ConnectClient(client), 4);
+    EXPECT_EQ(ConnectClient(client), 6);
+    client.OnInput(LOBBY_KEY_DECIDE);
+    EXPECT_TRUE(StepToState(client, 70));
 }
 
 TEST_F(LobbyMisbehaviourTest, RefusedLoginReturnsToTheEditor)

@@ -1,4 +1,5 @@
 // Users, rooms, their attribute schemas, rank bands and line counting.
+#include "engine/core/GameText.h"
 #include "net/lobby/CLobbyRoom.h"
 #include "net/lobby/CLobbyUser.h"
 #include "net/lobby/LobbySchema.h"
@@ -39,6 +40,19 @@ TEST(LobbyRankBand, SteppingSkipsBandsThatRefuseTheOwnRank)
     EXPECT_EQ(StepLobbyRankBand(1, -1, 25), 13);
     EXPECT_EQ(StepLobbyRankBand(13, -1, 25), 9);
     EXPECT_STREQ(GetLobbyRankBandCaption(14), "");
+}
+
+// Names and captions come out as the game's text, the one the font reads.
+TEST(LobbySchema, NamesAndCaptionsAreTheGamesText)
+{
+    EXPECT_STREQ(GetLobbyRankBandCaption(0), "0\x81\x60" "19");
+    EXPECT_STREQ(GetLobbyRankBandCaption(13), GameText("無制限"));
+    EXPECT_STREQ(GetLobbyHostPreferenceCaption(3), GameText("クライアント優先"));
+    const tag_KVRLOBBYATTRIBUTE* cpu = &GetLobbyMatchSchema()[3];
+    EXPECT_STREQ(GetLobbyAttributeName(cpu), GameText("ＣＰＵ参加"));
+    EXPECT_STREQ(GetLobbyAttributeCaption(cpu, 2), GameText("無し"));
+    EXPECT_STREQ(GetLobbyAttributeCaption(cpu, 3), "");
+    EXPECT_STREQ(GetLobbyAttributeName(nullptr), "");
 }
 
 TEST(LobbyRoomRecord, FreshRandomMatchHoldsDefaultsAndRequestsAnyValue)

@@ -1,8 +1,12 @@
 // The lobby's screens drawn offscreen through a real font and a stand-in
 // lobby texture (one dark colour), read back and checked where their texts
-// must be bright, dimmed or in the half colour.
+// must be bright, dimmed or in the half colour. The screens that need the
+// player's own record (room info, user info) log in to the tests' lobby
+// server first.
+#include "LobbyLoopbackSupport.h"
 #include "LobbyTestServer.h"
 
+#include "engine/core/GameText.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CImeInput.h"
 #include "engine/platform/device/GraphicsDevice.h"
@@ -13,6 +17,7 @@
 #include "tests/engine/render/RenderGraphics.h"
 
 #include <gtest/gtest.h>
+#include <stb/stb_image_write.h>
 
 #include <algorithm>
 #include <string>
@@ -41,6 +46,17 @@ protected:
         client.SetState(11);
         Feed(1012, UserList());
     }
+
+    // Bright text: the full colour.
+    void ExpectBright(uint32_t brightest, const char* what) { EXPECT_GE(brightest, 0xF0u) << what; }
+    // The half colour of items without the focus, or a screen dimmed
+    // under a dialog.
+    void ExpectHalf(uint32_t brightest, const char* what)
+    {
+        EXPECT_GE(brightest, 0x60u) << what;
+        EXPECT_LE(brightest, 0x88u) << what;
+    }
+    void ExpectDark(uint32_t brightest, const char* what) { EXPECT_LE(brightest, 0x30u) << what; }
 
     void TearDown() override
     {
@@ -82,6 +98,22 @@ protected:
         ASSERT_TRUE(client.Render());
         pixels.assign(static_cast<size_t>(WIDTH) * HEIGHT, 0);
         ASSERT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, WIDTH, HEIGHT, pixels.data()), DEVICE_OK);
+    }
+
+    // The last frame as "Lobby-<name>.png" in the test's folder, for a
+    // person to look at.
+    void Keep(const char* name)
+    {
+        std::vector<uint8_t> rgba(pixels.size() * 4);
+        for (size_t i = 0; i < pixels.size(); ++i)
+        {
+            rgba[i * 4 + 0] = static_cast<uint8_t>(pixels[i] >> 16);
+            rgba[i * 4 + 1] = static_cast<uint8_t>(pixels[i] >> 8);
+            rgba[i * 4 + 2] = static_cast<uint8_t>(pixels[i]);
+            rgba[i * 4 + 3] = 0xFF;
+        }
+        const std::string file = std::string("Lobby-") + name + ".png";
+        stbi_write_png(file.c_str(), WIDTH, HEIGHT, 4, rgba.data(), WIDTH * 4);
     }
 
     // The brightest channel inside a rectangle given in layout units.
@@ -145,7 +177,7 @@ TEST_F(LobbyScreensTest, RoomChatShowsJapaneseLines)
     EXPECT_LE(Brightest(48, 170, 400, 194), 0x30u);
     std::vector<uint8_t> line(281);
     PutText(line, 0, "alice", 25);
-    PutText(line, 25, "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD", 256); // こんにちは
+    PutText(line, 25, GameText("こんにちは"), 256);
     ASSERT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
     Draw();
     // The name line, then the text line below it.
@@ -198,4 +230,234 @@ TEST_F(LobbyScreensTest, BattleSetupBorrowsTheRoomChatAndTheMatchingStatus)
     EXPECT_GE(Brightest(720, 700, 900, 728), 0xF0u); // "%d人マッチング"
     EXPECT_GE(Brightest(950, 730, 1000, 762), 0xF0u); // three dots after 2400 ms
     EXPECT_LE(Brightest(40, 300, 600, 600), 0x10u);
+}
+
+// The notices keep inside their frame (200-824): the beta notice's first
+// line, the longest, once ran out of it.
+TEST_F(LobbyScreensTest, EveryNoticeStaysInsideItsFrame)
+{
+    for (int32_t state : {1, 4, 5, 6, 68})
+    {
+        client.SetState(state);
+        Draw();
+        const std::string what = "state " + std::to_string(state);
+        ExpectBright(Brightest(216, 280, 600, 312), what.c_str());
+        ExpectDark(Brightest(820, 264, 1024, 504), what.c_str());
+        Keep(("notice-" + std::to_string(state)).c_str());
+    }
+}
+
+TEST_F(LobbyScreensTest, TheLoginScreenLightsTheRowUnderTheCursorAndTheWaitingMarkDimsIt)
+{
+    client.SetState(7);
+    FadeIn();
+    Draw();
+    ExpectBright(Brightest(216, 344, 400, 376), "login ID, the cursor's row");
+    ExpectHalf(Brightest(216, 408, 380, 440), "password");
+    ExpectHalf(Brightest(456, 488, 590, 520), "log in");
+    Keep("login");
+    {
+        auto lock = client.Lock();
+        client.GetStateBlock().pane = 2;
+    }
+    Draw();
+    ExpectHalf(Brightest(216, 344, 400, 376), "login ID");
+    ExpectBright(Brightest(456, 488, 590, 520), "log in, the cursor's row");
+
+    // Sent: the screen dims under the waiting mark, whose dots count the
+    // seconds.
+    client.SetState(8);
+    Draw();
+    ExpectHalf(Brightest(456, 488, 590, 520), "log in, dimmed");
+    ExpectBright(Brightest(448, 368, 544, 400), "the waiting mark's text");
+    ExpectDark(Brightest(548, 368, 600, 400), "no dots in the first second");
+    client.Update(2.0f);
+    Draw();
+    ExpectBright(Brightest(548, 368, 580, 400), "two dots in the third second");
+    Keep("login-waiting");
+}
+
+TEST_F(LobbyScreensTest, TheRoomEditorLightsItsButtonThenTheNameRow)
+{
+    FadeIn();
+    client.OnInput(LOBBY_KEY_LEFT); // the panes wrap: the random match, then the new room
+    client.OnInput(LOBBY_KEY_LEFT);
+    client.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(client.GetState(), 15);
+    Draw();
+    ExpectBright(Brightest(440, 144, 584, 176), "the title");
+    ExpectBright(Brightest(440, 640, 584, 672), "the button, where the editor opens");
+    ExpectHalf(Brightest(200, 248, 330, 274), "the name row");
+    ExpectHalf(Brightest(200, 288, 400, 314), "the rank row");
+    ExpectHalf(Brightest(590, 288, 690, 314), "the rank band's caption");
+    Keep("room-editor");
+    client.OnInput(LOBBY_KEY_DOWN); // from the button round to the name
+    Draw();
+    ExpectBright(Brightest(200, 248, 330, 274), "the name row");
+    ExpectHalf(Brightest(440, 640, 584, 672), "the button");
+}
+
+TEST_F(LobbyScreensTest, TheRandomMatchEditorLightsItsRowAndItsValue)
+{
+    FadeIn();
+    client.OnInput(LOBBY_KEY_LEFT);
+    client.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(client.GetState(), 31);
+    Draw();
+    ExpectBright(Brightest(400, 144, 624, 176), "the title");
+    ExpectBright(Brightest(200, 248, 440, 274), "host or client, the cursor's row");
+    ExpectBright(Brightest(580, 248, 700, 274), "its value");
+    ExpectHalf(Brightest(200, 288, 400, 314), "the rank row");
+    ExpectHalf(Brightest(400, 640, 624, 672), "the start button");
+    Keep("match-editor");
+    client.OnInput(LOBBY_KEY_UP); // wraps to the start button
+    Draw();
+    ExpectHalf(Brightest(200, 248, 440, 274), "host or client");
+    ExpectBright(Brightest(400, 640, 624, 672), "the start button");
+}
+
+TEST_F(LobbyScreensTest, TheKeyEditorShowsItsPromptAndTextAndDimsWhileWaiting)
+{
+    FadeIn();
+    client.SetState(28);
+    client.GetEditor()->Insert("k1");
+    Draw();
+    ExpectBright(Brightest(320, 352, 704, 376), "the prompt");
+    ExpectBright(Brightest(312, 400, 360, 424), "the key typed");
+    ExpectHalf(Brightest(776, 120, 900, 140), "the lobby under it");
+    Keep("key-editor");
+    client.SetState(29);
+    Draw();
+    ExpectHalf(Brightest(320, 352, 416, 376), "the prompt, dimmed");
+    ExpectBright(Brightest(448, 368, 544, 400), "the waiting mark");
+}
+
+TEST(LobbyScreenTexts, TheWinRateIsWinsOfAllBattlesAndZeroWithoutBattles)
+{
+    tag_KVRLOBBYUSERDATA data;
+    EXPECT_EQ(CLobbyScreens::WinRateText(data), "0.00");
+    data.wins = 3;
+    data.losses = 1;
+    EXPECT_EQ(CLobbyScreens::WinRateText(data), "0.75");
+    data.draws = 4;
+    EXPECT_EQ(CLobbyScreens::WinRateText(data), "0.38");
+    // Counts as large as the server may send add up without overflowing.
+    data.wins = INT32_MAX;
+    data.losses = INT32_MAX;
+    data.draws = INT32_MAX;
+    EXPECT_EQ(CLobbyScreens::WinRateText(data), "0.33");
+}
+
+namespace
+{
+// The same screens for a player logged in to the tests' lobby server.
+class LobbyScreensLoggedIn : public LobbyScreensTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(headless.Created());
+        device = graphics.GetDevice();
+        ASSERT_EQ(font.CreateDefault(1024, 1024, "IPAGothic", 32), 1);
+        ASSERT_EQ(texture.CreateRenderTarget(1024, 1024, 0, FORMAT_A8R8G8B8, 1), 1);
+        ASSERT_EQ(texture.Fill(0xFF202020), 1);
+        const uint16_t port = FreePortOn({"127.0.0.1", "127.0.0.21"});
+        ASSERT_NE(port, 0);
+        ASSERT_TRUE(server.Start("127.0.0.1", port));
+        server.RunInThread();
+        ASSERT_TRUE(client.Initialize(&headless.System(), "1.00", "", &graphics, &texture, &font));
+        client.SetLobbyHost("127.0.0.1", port);
+        client.SetLocalAddress("127.0.0.21");
+        client.SetOwnPort(0);
+        client.SetLoginId("gina");
+        client.SetConnectTimeout(3000);
+        ASSERT_TRUE(LogIn(client, "pw"));
+        FadeIn();
+    }
+
+    void TearDown() override
+    {
+        LobbyScreensTest::TearDown();
+        server.Stop();
+    }
+
+    void FeedAs(int16_t id, uint16_t sub, const std::vector<uint8_t>& payload)
+    {
+        uint8_t key = 0;
+        {
+            auto lock = client.Lock();
+            key = client.GetStateBlock().sessionKey;
+        }
+        const std::vector<uint8_t> bytes = ServerMessage(id, sub, payload, key);
+        ASSERT_TRUE(client.Reassemble(bytes.data(), bytes.size()));
+        ASSERT_TRUE(client.DispatchQueued());
+    }
+
+    LobbyTestServer server;
+};
+
+std::vector<uint8_t> RoomData(uint32_t id, uint32_t owner)
+{
+    std::vector<uint8_t> out(734);
+    Put32(out, 0, id);
+    PutText(out, 4, "Arena", 25);
+    Put16(out, 37, 8);
+    out[305] = 13;
+    Put16(out, 435, 1);
+    Put32(out, 437, owner);
+    Put32(out, 470, owner);
+    return out;
+}
+} // namespace
+
+TEST_F(LobbyScreensLoggedIn, RoomInfoOpensWithItsEnterButtonLitAndRightLightsTheLineTest)
+{
+    const std::vector<uint8_t> room = RoomData(7, 99);
+    FeedAs(1011, 1, std::vector<uint8_t>(room.begin(), room.begin() + 37));
+    {
+        auto lock = client.Lock();
+        client.GetStateBlock().selectedId = 7;
+    }
+    client.SetState(21);
+    FeedAs(1009, 1, room);
+    ASSERT_EQ(client.GetState(), 20);
+    Draw();
+    ExpectBright(Brightest(128, 144, 280, 170), "the room info heading");
+    ExpectBright(Brightest(144, 200, 230, 226), "the room's name");
+    ExpectBright(Brightest(176, 640, 336, 672), "enter, lit from the start");
+    ExpectHalf(Brightest(688, 640, 848, 672), "the line test");
+    Keep("room-info");
+    client.OnInput(LOBBY_KEY_RIGHT);
+    Draw();
+    ExpectHalf(Brightest(176, 640, 336, 672), "enter");
+    ExpectBright(Brightest(688, 640, 848, 672), "the line test, lit by right");
+}
+
+TEST_F(LobbyScreensLoggedIn, UserInfoShowsTheRecordWithItsWinRate)
+{
+    std::vector<uint8_t> entry(33);
+    Put32(entry, 0, 5);
+    PutText(entry, 4, "dora", 25);
+    Put32(entry, 29, 30);
+    FeedAs(1012, 1, entry);
+    std::vector<uint8_t> data(314);
+    Put32(data, 0, 5);
+    PutText(data, 4, "dora", 25);
+    Put32(data, 29, 30);
+    Put32(data, 294, 3);
+    Put32(data, 298, 1);
+    {
+        auto lock = client.Lock();
+        client.GetStateBlock().selectedId = 5;
+    }
+    client.SetState(13);
+    FeedAs(1015, 1, data);
+    ASSERT_EQ(client.GetState(), 12);
+    Draw();
+    ExpectBright(Brightest(344, 160, 420, 186), "the name");
+    ExpectBright(Brightest(344, 544, 400, 570), "the win rate's label");
+    ExpectBright(Brightest(688, 544, 760, 570), "the win rate");
+    ExpectDark(Brightest(688, 616, 780, 636), "nothing below the points");
+    Keep("user-info");
+    ExpectHalf(Brightest(776, 120, 792, 140), "the lobby under it");
 }

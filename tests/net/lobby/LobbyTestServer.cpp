@@ -429,6 +429,19 @@ std::vector<uint8_t> LobbyTestServer::HostAnswer(const ServerRoom& room)
     return out;
 }
 
+// A random match of the waiting users, hosted by host, on the host's
+// conditions (an any-value stays one: the players' settings decide).
+ServerRoom LobbyTestServer::MatchRoom(const ServerUser& host, const std::vector<uint32_t>& members)
+{
+    ServerRoom match;
+    match.id = kMatchRoom;
+    match.name = host.name;
+    match.settings = host.conditions.size() == 398 ? host.conditions : std::vector<uint8_t>(398, 0);
+    match.owner = host.id;
+    match.members = members;
+    return match;
+}
+
 ServerRoom* LobbyTestServer::RoomOf(uint32_t user)
 {
     for (auto& [id, room] : m_rooms)
@@ -587,7 +600,9 @@ void LobbyTestServer::Handle(Connection& connection, const ClientFrame& frame)
         return Send(connection, 1006, 1, RoomData(it->second));
     }
     case 1007:
-        if (ServerRoom* room = RoomOf(self); room != nullptr && room->owner != self)
+        // An owner that leaves takes its room with it, as a lobby server
+        // must: no room outlives its owner.
+        if (RoomOf(self) != nullptr)
             RemoveFromRooms(self);
         return;
     case 1008:
@@ -631,6 +646,7 @@ void LobbyTestServer::Handle(Connection& connection, const ClientFrame& frame)
         if (p.size() != 722)
             return Send(connection, 1017, 2, {});
         me.matching = true;
+        me.conditions.assign(p.begin() + 25, p.begin() + 25 + 398);
         return Send(connection, 1017, 1, {});
     case 1018:
     {
@@ -640,24 +656,15 @@ void LobbyTestServer::Handle(Connection& connection, const ClientFrame& frame)
                 waiting.push_back(key);
         if (waiting.size() < 2 || waiting[0] != self)
             return Send(connection, 1018, 2, {static_cast<uint8_t>(waiting.size())});
-        ServerRoom match;
-        match.id = 9000;
-        match.name = me.name;
-        match.settings.assign(398, 0);
-        match.owner = self;
-        match.members = waiting;
-        return Send(connection, 1018, 1, RoomData(match));
+        return Send(connection, 1018, 1, RoomData(MatchRoom(me, waiting)));
     }
     case 1019:
     {
-        ServerRoom match;
-        match.id = 9000;
-        match.name = me.name;
-        match.settings.assign(398, 0);
-        match.owner = self;
+        std::vector<uint32_t> waiting;
         for (auto& [key, user] : m_users)
             if (user.matching)
-                match.members.push_back(key);
+                waiting.push_back(key);
+        const ServerRoom match = MatchRoom(me, waiting);
         for (uint32_t member : match.members)
         {
             if (member != self)

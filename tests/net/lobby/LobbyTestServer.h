@@ -61,6 +61,8 @@ struct ServerUser
     uint16_t port = 0;
     int32_t wins = 0, losses = 0, draws = 0;
     bool matching = false;
+    // The room data bytes 37-434 of the user's random-match request.
+    std::vector<uint8_t> conditions;
 };
 
 struct ServerRoom
@@ -105,6 +107,8 @@ public:
     bool IsConsistent();
 
     static constexpr uint8_t kSessionKey = 0x3C;
+    // The id of every random match's room.
+    static constexpr uint32_t kMatchRoom = 9000;
 
 private:
     struct Connection
@@ -129,6 +133,7 @@ private:
     std::vector<uint8_t> RoomData(const ServerRoom& room);
     std::vector<uint8_t> Members(const ServerRoom& room);
     std::vector<uint8_t> HostAnswer(const ServerRoom& room);
+    ServerRoom MatchRoom(const ServerUser& host, const std::vector<uint32_t>& members);
     ServerRoom* RoomOf(uint32_t user);
     void RemoveFromRooms(uint32_t user);
     void SendMembers(const ServerRoom& room, int16_t id, uint32_t extra);
