@@ -44,9 +44,13 @@ constexpr MenuPoint kBadgeAt{108.0f, 30.0f};
 constexpr MenuPoint kTeamMarkAt{96.0f, 240.0f};
 constexpr MenuPoint kConfirmedAt{8.0f, 160.0f};
 constexpr MenuPoint kMarkerAt{-4.0f, 272.0f};
-// Character icons: a column between the blocks.
+// Character icons: a column between the blocks from y 152, at most 60
+// apart, that ends above the decide button; a column of more icons than
+// that holds at full size shrinks them to fit.
 constexpr MenuPoint kIconOrigin{460.0f, 152.0f};
 constexpr float kIconPitch = 60.0f;
+constexpr float kIconGap = 4.0f;
+constexpr float kIconsBottom = kDecideAt.y - 8.0f;
 // The edited panel's arrows swing outward by up to this much once a second.
 constexpr float kArrowSwing = 4.0f;
 constexpr uint32_t kSwingPeriod = 1000;
@@ -65,9 +69,16 @@ MenuRect PanelRect(int32_t panel)
     return CBattleConfig::SpriteRect(kPanelAt[panel], SetupSheet::kPanels[0]);
 }
 
-MenuPoint IconAt(int32_t index)
+// Icon index of a column of count icons.
+MenuRect IconRect(int32_t index, int32_t count)
 {
-    return {kIconOrigin.x, kIconOrigin.y + kIconPitch * static_cast<float>(index)};
+    const MenuCell& cell = SetupSheet::kCharacterIcons[0];
+    const float room = kIconsBottom - kIconOrigin.y + kIconGap;
+    const float pitch = std::min(kIconPitch, room / static_cast<float>(std::max(count, 1)));
+    const float scale = std::min(1.0f, (pitch - kIconGap) / cell.Height());
+    const float width = cell.Width() * scale;
+    return MenuRect::At(kIconOrigin.x + (cell.Width() - width) * 0.5f,
+                        kIconOrigin.y + pitch * static_cast<float>(index), width, cell.Height() * scale);
 }
 
 int32_t PictureOf(const CCharacterDefinition* definition)
@@ -356,8 +367,7 @@ void CBattleConfig::UpdateEditing(const SetupInput& input)
         MenuButton(m_frame, kPanelOkId, SpriteRect(At(panel, kPanelOkAt), SetupSheet::kPanelOk), false, "ok");
     std::vector<MenuButtonResult> icons;
     for (int32_t i = 0; i <= count; ++i)
-        icons.push_back(MenuButton(m_frame, kCharacterIconId + i, SpriteRect(IconAt(i), SetupSheet::kCharacterIcons[0]),
-                                   i == entry.character));
+        icons.push_back(MenuButton(m_frame, kCharacterIconId + i, IconRect(i, count + 1), i == entry.character));
     MenuButtonResult teamLeft, teamRight;
     if (team)
     {
@@ -506,8 +516,12 @@ void CBattleConfig::RenderCharacterPage(const CMenuPainter& painter)
             painter.Picture(m_texture, SetupSheet::kConfirmedMark, At(panel, kConfirmedAt), color);
     }
     const MenuPoint mouse = m_frame.Keys().Cursor();
-    const bool overDecide = HitTestSprite(kDecideAt, SetupSheet::kDecide, mouse);
-    painter.Picture(m_texture, overDecide ? SetupSheet::kDecideHover : SetupSheet::kDecide, kDecideAt, color);
+    // Lit under a leading pointer, and where the keys put the cursor (they
+    // move the pointer there too, but a pointer the screen moved does not
+    // lead).
+    const bool keysOnDecide = !m_frame.PointerLeads() && !m_frame.IsLocked() && m_row == m_setting->playerCount;
+    const bool litDecide = keysOnDecide || HitTestSprite(kDecideAt, SetupSheet::kDecide, mouse);
+    painter.Picture(m_texture, litDecide ? SetupSheet::kDecideHover : SetupSheet::kDecide, kDecideAt, color);
     if (InPhase(MembersPhase::Editing) && m_row < m_setting->playerCount)
     {
         const int32_t panel = m_row;
@@ -532,12 +546,13 @@ void CBattleConfig::RenderCharacterPage(const CMenuPainter& painter)
                         HitTestSprite(okAt, SetupSheet::kPanelOk, mouse) ? SetupSheet::kPanelOkHover : SetupSheet::kPanelOk,
                         okAt, color);
         const tag_TOLQBATTLEPLAYER& entry = m_setting->players[panel];
-        for (int32_t i = 0; i <= entry.characterCount; ++i)
+        const int32_t icons = entry.characterCount + 1;
+        for (int32_t i = 0; i < icons; ++i)
         {
             const int icon = i == entry.characterCount ? SetupSheet::kRandomPicture : PictureOf(CharacterAt(i));
-            painter.Picture(m_texture, SetupSheet::kCharacterIcons[icon], IconAt(i), color);
+            painter.PictureInto(m_texture, SetupSheet::kCharacterIcons[icon], IconRect(i, icons), color);
             if (i == entry.character)
-                DrawFocusFrame(painter, SpriteRect(IconAt(i), SetupSheet::kCharacterIcons[icon]));
+                DrawFocusFrame(painter, IconRect(i, icons));
         }
     }
     DrawChat(painter, color);

@@ -286,6 +286,8 @@ constexpr float kRowMarginPx = 14.0f, kTopMarginPx = 18.0f, kTabMarginPx = 36.0f
 constexpr MenuRect kLoadoutWindow{.left = 20, .top = 136, .right = 388, .bottom = 572};
 constexpr MenuRect kListWindow{.left = 92, .top = 72, .right = 396, .bottom = 600};
 constexpr float kNameSize = 20.0f;
+// A loadout row's name, and its group's heading, start right of its type.
+constexpr float kNameIndent = 36.0f;
 constexpr float kStatusSize = 20.0f;
 constexpr float kStatusFromBottom = 100.0f;
 constexpr uint32_t kGrey = 0xB4B4B4u;
@@ -754,15 +756,18 @@ void CBattleConfig::DrawLoadout(const CMenuPainter& painter, uint32_t color)
     {
         const int32_t place = RowPlace(groups, row);
         const MenuRect rect = MenuRect::At(left, firstTop + kRowHeight * static_cast<float>(place), kLoadoutWidth, kRowHeight);
+        // A group after the first opens with its heading in the empty row
+        // above it, set against its first row so that it reads as the
+        // heading of what follows, not as a note on the weapon before.
         const bool groupStart = row == 1 || groups[static_cast<size_t>(row - 1)] != groups[static_cast<size_t>(row - 2)];
         if (groupStart && row > 1)
             painter.Picture(m_texture, SetupSheet::kGroupHeadings[groups[static_cast<size_t>(row - 1)]],
-                            {rect.left, rect.top - kRowHeight}, color);
+                            {rect.left + kNameIndent, rect.top}, color, MenuAnchor::BottomLeft);
         const CWeaponDefinition* weapon = FindWeapon(GetLoadoutName(row));
         painter.Picture(m_texture, SetupSheet::kWeaponTypes[weapon->type % SetupSheet::kWeaponClasses],
                         {rect.left, rect.top}, color, MenuAnchor::TopLeft, kRowHeight / SetupSheet::kWeaponTypes[0].Height());
-        painter.Text(m_font, {rect.left + 36.0f, rect.top, rect.right - 40.0f, rect.bottom}, MenuAnchor::Left, kNameSize,
-                     color, weapon->name);
+        painter.Text(m_font, {rect.left + kNameIndent, rect.top, rect.right - 40.0f, rect.bottom}, MenuAnchor::Left,
+                     kNameSize, color, weapon->name);
         char number[8];
         std::snprintf(number, sizeof number, "%u", static_cast<unsigned>(weapon->weight));
         painter.Text(m_font, {rect.left, rect.top, rect.right - 8.0f, rect.bottom}, MenuAnchor::Right, kNameSize, color,

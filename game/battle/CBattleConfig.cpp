@@ -55,10 +55,6 @@ constexpr float kCameraFar = 1500.0f;
 constexpr float kEye[3] = {-0.35f, 0.7f, -3.2f};
 constexpr float kTarget[3] = {-0.35f, 0.7f, 0.0f};
 constexpr float kUp[3] = {0.0f, 1.0f, 0.0f};
-// A pointer moved by a key is taken to be there for at most this many
-// frames until the window reports it within this many layout units.
-constexpr uint32_t kWarpFrames = 10;
-constexpr float kWarpTolerance = 2.0f;
 // The chat line takes at most this many characters.
 constexpr int32_t kChatLength = 36;
 constexpr uint8_t kSetupPlayers = 8;
@@ -144,7 +140,7 @@ int CBattleConfig::Init(uintptr_t parameter)
     m_pollTimer = 0;
     m_row = m_column = m_listIndex = m_category = m_listTop = 0;
     m_online = m_host = m_randomMatch = m_chatOpen = m_backMenuOpen = false;
-    m_warp.reset();
+    m_frame.KeysLead();
     m_background = MenuFade(0.0f, 1.0f);
     m_fade = MenuFade(0.0f, 1.0f);
     const auto* param = reinterpret_cast<const tag_TOLQSETUPPARAM*>(parameter);
@@ -240,19 +236,8 @@ int CBattleConfig::Update(uintptr_t)
     return 1;
 }
 
-void CBattleConfig::Step(const SetupInput& given, uint32_t milliseconds)
+void CBattleConfig::Step(const SetupInput& input, uint32_t milliseconds)
 {
-    SetupInput input = given;
-    if (m_warp)
-    {
-        const MenuPoint seen = input.keys.Cursor();
-        const bool arrived = std::fabs(seen.x - m_warp->point.x) <= kWarpTolerance &&
-                             std::fabs(seen.y - m_warp->point.y) <= kWarpTolerance;
-        if (arrived || ++m_warp->frames > kWarpFrames)
-            m_warp.reset();
-        else
-            input.keys.SetCursor(m_warp->point);
-    }
     m_frame.Begin(FrameLayout(), input.keys, g_pController);
     m_mouseTarget.reset();
     if (m_setting == nullptr)
@@ -283,6 +268,7 @@ void CBattleConfig::SetPage(uint32_t page)
 {
     m_page = page;
     SetPhase(0);
+    m_frame.KeysLead();
 }
 
 void CBattleConfig::SetPhase(PhaseValue phase)
@@ -325,6 +311,8 @@ void CBattleConfig::EnterPage(uint32_t page)
 {
     m_page = page;
     SetPhase(0);
+    // Where the pointer rests on the old page points at nothing here.
+    m_frame.KeysLead();
     if ((page == PAGE_LEAVE || page == PAGE_START) && m_bgm != nullptr)
         m_bgm->Fade(0, kMusicFadeOut);
 }
@@ -332,7 +320,7 @@ void CBattleConfig::EnterPage(uint32_t page)
 void CBattleConfig::MoveMouseTo(MenuPoint point)
 {
     m_mouseTarget = point;
-    m_warp = PendingWarp{point, 0};
+    m_frame.PointerWarped(point);
     if (g_pInput == nullptr)
         return;
     const MenuPoint pixels = m_frame.Layout().LayoutToCursor(point);
@@ -347,7 +335,7 @@ MenuRect CBattleConfig::SpriteRect(MenuPoint at, const MenuCell& cell)
 
 bool CBattleConfig::HitTestSprite(MenuPoint at, const MenuCell& cell, MenuPoint mouse) const
 {
-    return !m_frame.IsLocked() && SpriteRect(at, cell).Contains(mouse);
+    return !m_frame.IsLocked() && m_frame.PointerLeads() && SpriteRect(at, cell).Contains(mouse);
 }
 
 MenuPoint CBattleConfig::GetSpriteCenter(MenuPoint at, const MenuCell& cell)

@@ -285,7 +285,8 @@ public:
 
     // Layout helpers every page shares: a cell drawn with its top-left
     // corner at (x, y) covers this rectangle; the mouse test includes its
-    // edges.
+    // edges and, as every item's, answers only while the pointer leads
+    // (CMenuFrame).
     static MenuRect SpriteRect(MenuPoint at, const MenuCell& cell);
     bool HitTestSprite(MenuPoint at, const MenuCell& cell, MenuPoint mouse) const;
     static MenuPoint GetSpriteCenter(MenuPoint at, const MenuCell& cell);
@@ -449,15 +450,6 @@ private:
     tag_TOLQMENU m_backMenu;
     CMenuFrame m_frame;
     std::optional<MenuPoint> m_mouseTarget;
-    // Where a key put the mouse, until the window's pointer is seen there:
-    // the system moves it a frame or two later, and the pages must not take
-    // the old place for a new hover meanwhile.
-    struct PendingWarp
-    {
-        MenuPoint point;
-        uint32_t frames = 0;
-    };
-    std::optional<PendingWarp> m_warp;
     SetupGameData m_data;
     bool m_dataGiven = false;
     CGameConfig* m_config = nullptr;

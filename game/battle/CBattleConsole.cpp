@@ -22,6 +22,8 @@
 #include "game/battle/CConsoleRenderer.h"
 #include "game/battle/ConsoleText.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/menu/CMenuLayout.h"
+#include "game/menu/MenuKeys.h"
 
 #include <cstdio>
 #include <cstring>
@@ -514,14 +516,10 @@ void CBattleConsole::UpdateMenu(tag_TOLQMENU* menu, const tag_KVRPADSTATE* pad)
 {
     if (!menu->HasItems())
         return;
-    if (Pressed(pad, BUTTON_UP) || Pressed(pad, BUTTON_UP_ALTERNATE))
+    const int step = MenuCursorStep(MenuKeys::FromPad(pad, CMenuLayout(), MenuPoint{}));
+    if (step != 0)
     {
-        MoveMenuCursor(menu, -1);
-        PlayBattleMenuSound(MenuSound::Cursor);
-    }
-    else if (Pressed(pad, BUTTON_DOWN) || Pressed(pad, BUTTON_DOWN_ALTERNATE))
-    {
-        MoveMenuCursor(menu, 1);
+        MoveMenuCursor(menu, step);
         PlayBattleMenuSound(MenuSound::Cursor);
     }
     if (!Pressed(pad, BUTTON_DECIDE) || menu->codes == nullptr)

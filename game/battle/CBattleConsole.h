@@ -29,22 +29,25 @@ struct tag_TOLQBATTLESETTING;
 // that reached its end hands on (intro -> ready -> running; win, lose and
 // draw open their menu and start the finish), and the camera, the poses and
 // the ready/go voices follow the phase clock. Then the open menu reads its
-// keys: 13 or 8 up, 12 or 9 down (both wrapping), 22 chooses, and in the
-// pause menu 23 or 31 closes it (not on the press that opened it); moves,
-// choices and closing play the menu sounds.
+// keys as every menu of the game does (MenuCursorStep): 8 or 12 up, 9 or 13
+// down (both wrapping), 22 chooses, and in the pause menu 23 or 31 closes
+// it (not on the press that opened it); moves, choices and closing play the
+// menu sounds.
 //
 // Phases and states are in tag_TOLQCONSOLESTATE.h. Drawing (Render,
 // RenderWorldOverlays) reads the state and changes nothing.
 class CBattleConsole : public CScene, public IBattleConsole
 {
 public:
-    // Logical buttons the HUD reads on pad record 0.
+    // Logical buttons the HUD reads on pad record 0: a menu's cursor moves
+    // up on the cursor key up or W and down on the cursor key down or S, as
+    // in every menu.
     enum Button : uint8_t
     {
-        BUTTON_UP = 13,
-        BUTTON_UP_ALTERNATE = 8,
-        BUTTON_DOWN = 12,
-        BUTTON_DOWN_ALTERNATE = 9,
+        BUTTON_UP = 8,
+        BUTTON_UP_ALTERNATE = 12,
+        BUTTON_DOWN = 9,
+        BUTTON_DOWN_ALTERNATE = 13,
         BUTTON_DECIDE = 22,
         BUTTON_CANCEL = 23,
         BUTTON_PARTICIPANTS = 30,

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
-// What a button answers for one frame, and how it reports itself.
+// What a button answers for one frame, and how it reports itself. "On the
+// item" means the pointer is on it and leads (CMenuFrame): a pointer that
+// rests where it was while the keys moved the cursor is on nothing.
 //
 // | the pointer  | left button this frame        | reported as | answer          |
 // |--------------|-------------------------------|-------------|-----------------|
@@ -15,8 +17,10 @@
 // | on the item  | held (pressed before)         | Focused     | hovered, held   |
 // | any          | under an open dialog          | Disabled    | nothing         |
 //
-// A click is one frame: holding the button does not click again. The
-// button plays no sound; the screen knows whether a click changes anything.
+// A click is one frame: holding the button does not click again. A list
+// whose cursor follows the pointer takes the hovered item as its cursor's.
+// The button plays no sound; the screen knows whether a click changes
+// anything.
 struct MenuButtonResult
 {
     bool hovered = false;
@@ -25,10 +29,3 @@ struct MenuButtonResult
 };
 
 MenuButtonResult MenuButton(CMenuFrame& frame, int32_t id, const MenuRect& rect, bool focused, std::string label = {});
-// Whether a list's cursor follows the pointer onto this item: the pointer
-// is on it and has just moved there or clicked it (one resting on an item
-// leaves the cursor to the keys).
-inline bool PointerChooses(const CMenuFrame& frame, const MenuButtonResult& button)
-{
-    return button.hovered && (frame.PointerMoved() || button.clicked);
-}

@@ -26,7 +26,9 @@ enum class MenuKey : uint8_t
     MoveDown,
     MoveLeft,
     MoveRight,
-    CameraUp, // the camera stick, the number pad by default
+    // The camera stick, the number pad by default; named as the stick
+    // moves, so its up is number pad 2 and its down number pad 8.
+    CameraUp,
     CameraDown,
     CameraLeft,
     CameraRight,
@@ -35,6 +37,11 @@ enum class MenuKey : uint8_t
 
 // Which logical button means what (the logical numbers of the pad record:
 // 0-7 mouse buttons, 8 + n action n). Default keys in brackets.
+//
+// One direction per key in every menu, as its default key points: the
+// cursor keys and W / S move a vertical cursor up and down alike; of the
+// camera stick's keys, number pad 8 (its "down") counts as up and number
+// pad 2 (its "up") as down wherever a menu reads them as directions.
 struct MenuKeyBinding
 {
     MenuKey key;
@@ -49,8 +56,8 @@ inline constexpr MenuKeyBinding kMenuKeyBindings[] = {
     {MenuKey::MoveDown, 13},    // action 5              [S]
     {MenuKey::MoveLeft, 14},    // action 6              [A]
     {MenuKey::MoveRight, 15},   // action 7              [D]
-    {MenuKey::CameraUp, 17},    // action 9              [pad 8]
-    {MenuKey::CameraDown, 18},  // action 10             [pad 2]
+    {MenuKey::CameraUp, 17},    // action 9              [pad 2]
+    {MenuKey::CameraDown, 18},  // action 10             [pad 8]
     {MenuKey::CameraLeft, 19},  // action 11             [pad 4]
     {MenuKey::CameraRight, 20}, // action 12             [pad 6]
     {MenuKey::Decide, 22},      // action 14, jump/decide [Z]
@@ -59,15 +66,22 @@ inline constexpr MenuKeyBinding kMenuKeyBindings[] = {
     {MenuKey::AltClick, 1},     // right mouse button
 };
 
+// The keys that move a menu's cursor: a press of one hands the lead from
+// the pointer to the keys (CMenuFrame).
+inline constexpr std::initializer_list<MenuKey> kMenuDirectionKeys = {
+    MenuKey::Up,     MenuKey::Down,     MenuKey::Left,     MenuKey::Right,
+    MenuKey::MoveUp, MenuKey::MoveDown, MenuKey::MoveLeft, MenuKey::MoveRight};
+
 // Keys that turn a page on and back where a screen pages (the record
-// pages): every "next" and every "previous" direction with decide and
-// cancel and the mouse buttons.
+// pages): every "next" (down, right) and every "previous" (up, left)
+// direction with decide and cancel and the mouse buttons. The camera
+// stick's keys count by where their default keys point (see above).
 inline constexpr std::initializer_list<MenuKey> kPageForwardKeys = {
-    MenuKey::Decide,      MenuKey::Click,      MenuKey::MoveDown, MenuKey::MoveRight,
-    MenuKey::CameraRight, MenuKey::CameraDown, MenuKey::Right,    MenuKey::Down};
+    MenuKey::Decide,      MenuKey::Click,    MenuKey::MoveDown, MenuKey::MoveRight,
+    MenuKey::CameraRight, MenuKey::CameraUp, MenuKey::Right,    MenuKey::Down};
 inline constexpr std::initializer_list<MenuKey> kPageBackKeys = {
-    MenuKey::Cancel,     MenuKey::AltClick, MenuKey::MoveUp, MenuKey::MoveLeft,
-    MenuKey::CameraLeft, MenuKey::CameraUp, MenuKey::Left,   MenuKey::Up};
+    MenuKey::Cancel,     MenuKey::AltClick,   MenuKey::MoveUp, MenuKey::MoveLeft,
+    MenuKey::CameraLeft, MenuKey::CameraDown, MenuKey::Left,   MenuKey::Up};
 
 class MenuKeys
 {
@@ -96,5 +110,7 @@ private:
 };
 
 // The cursor step of a vertical menu this frame: -1 for up (the cursor key
-// or the movement stick), +1 for down, 0 for neither (up wins a tie).
+// or the movement stick's, W), +1 for down (S), 0 for neither (up wins a
+// tie). Every pop-up menu reads it: the quit menu, the setup's back menu
+// and the battle's menus.
 int MenuCursorStep(const MenuKeys& keys);

@@ -6,10 +6,7 @@
 
 #include "engine/core/FailureLog.h"
 #include "engine/core/GameText.h"
-#include "engine/platform/CGraphics.h"
-#include "engine/platform/FrameTimer.h"
 #include "engine/platform/sound/CListener.h"
-#include "engine/render/CCamera.h"
 #include "engine/render/CFontTexture.h"
 #include "engine/render/CTexture.h"
 #include "game/actor/CCharacter.h"
@@ -31,7 +28,6 @@
 
 namespace
 {
-constexpr uint32_t kEquipFont = 1;
 constexpr uint32_t kRingItem = 7;
 // The preview's camera, in world units: the fighter in the middle.
 constexpr float kEye[3] = {0.0f, 0.7f, -3.2f};
@@ -69,35 +65,29 @@ CEquipScene::~CEquipScene()
 int CEquipScene::Init(uintptr_t parameter)
 {
     const tag_TOLQSCENEPARAM* param = SceneParam(parameter);
-    m_fades.Resume(param);
+    m_screen.Open(param, kEye, kTarget);
     m_state = EquipState::FadeIn;
     m_character = 0;
     m_slotCursor = 0;
     std::fill(std::begin(m_listCursors), std::end(m_listCursors), 0u);
     std::fill(std::begin(m_listOffsets), std::end(m_listOffsets), 0u);
-    m_noticeMilliseconds = 0;
     if (param != nullptr)
     {
         m_state = static_cast<EquipState>(
             std::min<uint32_t>(param->step, static_cast<uint32_t>(EquipState::CharacterChoice)));
         m_character = static_cast<int32_t>(param->item < SelectableCount() ? param->item : 0);
     }
-    m_sheet = MenuScene::FindTexture("Select_01.dds");
-    m_camera = MenuScene::MakePreviewCamera(kEye, kTarget);
     m_listener =
         std::make_unique<CListener>(g_pController->GetSound(), g_pController->GetGameConfig()->GetData()->sound3D);
     m_listener->Apply();
-    m_font = MenuScene::Font(kEquipFont);
     BuildPreview();
-    m_music = MenuScene::FindSound("Bgm_custom.ogg");
     return 1;
 }
 
 uint32_t CEquipScene::Release()
 {
-    m_camera.reset();
     m_listener.reset();
-    m_preview.Clear();
+    m_screen.Close();
     return CResourceBase::Release();
 }
 
@@ -144,12 +134,6 @@ std::vector<uint32_t> CEquipScene::GetCandidates(int32_t slot) const
             candidates.push_back(i);
     }
     return candidates;
-}
-
-uint32_t CEquipScene::OffsetPositions(int32_t slot) const
-{
-    const uint32_t count = static_cast<uint32_t>(GetCandidates(slot).size());
-    return count > kRowsPerPanel ? count - (kRowsPerPanel - 1) : 1;
 }
 
 void CEquipScene::ClearCovered(uint16_t slotMask)
@@ -202,11 +186,11 @@ void CEquipScene::ApplyChosen()
 {
     const int32_t slot = m_slotCursor;
     if (Apply(slot, m_listCursors[slot]))
-        m_frame.Play(MenuSound::Decide);
+        m_screen.Frame().Play(MenuSound::Decide);
     else
     {
-        m_frame.Play(MenuSound::Error);
-        m_noticeMilliseconds = kNoticeMilliseconds;
+        m_screen.Frame().Play(MenuSound::Error);
+        m_screen.ShowNotice();
     }
     BuildPreview();
     EnterState(EquipState::SlotChoice);
@@ -228,13 +212,13 @@ void CEquipScene::BuildPreview()
     const CCharacterDefinition* character = Definition();
     if (record == nullptr || character == nullptr)
     {
-        m_preview.Clear();
+        m_screen.Preview().Clear();
         return;
     }
     const CClothesDefinition* clothes[kSlotCount];
     for (int32_t slot = 0; slot < kSlotCount; ++slot)
         clothes[slot] = SceneGameData::FindClothes(record->clothes[slot]);
-    m_preview.Show(character, clothes, kSlotCount, nullptr);
+    m_screen.Preview().Show(character, clothes, kSlotCount, nullptr);
 }
 
 void CEquipScene::ChangeCharacter(int step, MenuSound sound)
@@ -245,7 +229,7 @@ void CEquipScene::ChangeCharacter(int step, MenuSound sound)
     std::fill(std::begin(m_listCursors), std::end(m_listCursors), 0u);
     std::fill(std::begin(m_listOffsets), std::end(m_listOffsets), 0u);
     BuildPreview();
-    m_frame.Play(sound);
+    m_screen.Frame().Play(sound);
 }
 
 // ---------------------------------------------------------------------------
@@ -253,17 +237,13 @@ void CEquipScene::ChangeCharacter(int step, MenuSound sound)
 
 int CEquipScene::Update(uintptr_t)
 {
-    const uint32_t milliseconds = GetElapsedMilliseconds();
-    g_pController->UpdateBackgroundEffect();
-    const CMenuLayout layout = MenuScene::Layout();
-    m_frame.Begin(layout, MenuScene::ReadKeys(layout), g_pController);
-    m_noticeMilliseconds -= std::min(m_noticeMilliseconds, milliseconds);
+    const uint32_t milliseconds = m_screen.BeginUpdate();
     if (m_state != EquipState::CharacterChoice && m_state != EquipState::SlotChoice)
         ReportItems();
     switch (m_state)
     {
     case EquipState::FadeIn:
-        if (m_fades.StepIn(m_music, milliseconds))
+        if (m_screen.FadeIn(milliseconds))
             EnterState(EquipState::CharacterChoice);
         break;
     case EquipState::CharacterChoice:
@@ -276,15 +256,15 @@ int CEquipScene::Update(uintptr_t)
         UpdateItemChoice();
         break;
     case EquipState::FadeOut:
-        if (m_fades.StepOut(milliseconds))
+        if (m_screen.FadeOut(milliseconds))
             EnterState(m_next);
         break;
     case EquipState::Leave:
     case EquipState::LeaveToTitle:
         EnterState(EquipState::FadeIn);
-        return MenuScene::LeaveToTitleMenu(m_music, kRingItem);
+        return m_screen.LeaveToTitle(kRingItem);
     }
-    m_preview.Step(m_frame.Keys(), milliseconds);
+    m_screen.StepPreview(milliseconds);
     return 1;
 }
 
@@ -310,7 +290,6 @@ constexpr float kScrollInset = 16.0f;
 constexpr float kScrollWidth = 8.0f;
 constexpr float kKnobHeight = 16.0f;
 constexpr MenuPoint kDefaultAt{796.0f, 700.0f};
-constexpr MenuPoint kBackAt{24.0f, 720.0f};
 constexpr MenuRect kPreviousArrow{.left = 616, .top = 666, .right = 648, .bottom = 742};
 constexpr MenuRect kNextArrow{.left = 376, .top = 666, .right = 408, .bottom = 742};
 constexpr MenuPoint kNameAt{512.0f, 704.0f};
@@ -341,47 +320,43 @@ MenuRect DefaultRect()
     return EquipSheet::kDefaultButton.PlacedAt(kDefaultAt.x, kDefaultAt.y);
 }
 
-MenuRect BackRect()
-{
-    return ShopSheet::kBackButton.PlacedAt(kBackAt.x, kBackAt.y);
-}
-
 // Where the pointer goes when the keys move the slot cursor.
 MenuPoint SlotCursorCentre(int32_t slot)
 {
     if (slot == CEquipScene::kDefaultButton)
         return DefaultRect().Centre();
     if (slot == CEquipScene::kBackButton)
-        return BackRect().Centre();
+        return CPreviewScreen::BackRect().Centre();
     return PanelRect(slot).Centre();
 }
 }
 
 void CEquipScene::ReportItems()
 {
-    MenuButton(m_frame, kDefaultId, DefaultRect(), m_slotCursor == kDefaultButton, "default");
-    MenuButton(m_frame, kBackId, BackRect(), m_slotCursor == kBackButton, "back");
+    MenuButton(m_screen.Frame(), kDefaultId, DefaultRect(), m_slotCursor == kDefaultButton, "default");
+    MenuButton(m_screen.Frame(), kBackId, CPreviewScreen::BackRect(), m_slotCursor == kBackButton, "back");
     for (int32_t slot = 0; slot < kSlotCount; ++slot)
-        MenuButton(m_frame, kPanelId + slot, PanelRect(slot), m_slotCursor == slot, EquipSheet::kSlotNameTexts[slot]);
-    MenuButton(m_frame, kPreviousArrowId, kPreviousArrow, false, "previous");
-    MenuButton(m_frame, kNextArrowId, kNextArrow, false, "next");
+        MenuButton(m_screen.Frame(), kPanelId + slot, PanelRect(slot), m_slotCursor == slot,
+                   EquipSheet::kSlotNameTexts[slot]);
+    MenuButton(m_screen.Frame(), kPreviousArrowId, kPreviousArrow, false, "previous");
+    MenuButton(m_screen.Frame(), kNextArrowId, kNextArrow, false, "next");
 }
 
 void CEquipScene::UpdateCharacterChoice()
 {
-    const MenuKeys& keys = m_frame.Keys();
+    const MenuKeys& keys = m_screen.Frame().Keys();
     if (keys.Pressed(MenuKey::Left))
         ChangeCharacter(-1, MenuSound::Cursor);
     else if (keys.Pressed(MenuKey::Right))
         ChangeCharacter(+1, MenuSound::Cursor);
     if (keys.Pressed(MenuKey::Decide))
     {
-        m_frame.Play(MenuSound::Decide);
+        m_screen.Frame().Play(MenuSound::Decide);
         EnterState(EquipState::SlotChoice);
     }
     else if (keys.Pressed(MenuKey::Cancel) || keys.Pressed(MenuKey::AltClick))
     {
-        m_frame.Play(MenuSound::Cancel);
+        m_screen.Frame().Play(MenuSound::Cancel);
         EnterState(EquipState::FadeOut, EquipState::LeaveToTitle);
         return;
     }
@@ -394,13 +369,13 @@ void CEquipScene::UpdateCharacterChoice()
 void CEquipScene::MoveSlotCursor(int32_t slot)
 {
     m_slotCursor = slot;
-    MenuScene::MoveMouseTo(m_frame.Layout(), SlotCursorCentre(slot));
-    m_frame.Play(MenuSound::Cursor);
+    MenuScene::MoveMouseTo(m_screen.Frame(), SlotCursorCentre(slot));
+    m_screen.Frame().Play(MenuSound::Cursor);
 }
 
 void CEquipScene::UpdateSlotChoice()
 {
-    const MenuKeys& keys = m_frame.Keys();
+    const MenuKeys& keys = m_screen.Frame().Keys();
     const int32_t slot = m_slotCursor;
     // Left and right change the column (the two buttons pair up as a
     // column of their own); up and down go two slots at a time, round.
@@ -412,24 +387,24 @@ void CEquipScene::UpdateSlotChoice()
         MoveSlotCursor(slot + 2 >= kSlotCount ? slot + 2 - kSlotCount : slot + 2);
     if (keys.Pressed(MenuKey::Decide) && m_slotCursor < kSlotCount)
     {
-        m_frame.Play(MenuSound::Decide);
+        m_screen.Frame().Play(MenuSound::Decide);
         EnterState(EquipState::ItemChoice);
         // The pointer goes where the keys' cursor is, as every key move
         // takes it, rather than pick the row under the panel's centre.
         const int32_t chosen = m_slotCursor;
-        MenuScene::MoveMouseTo(m_frame.Layout(),
+        MenuScene::MoveMouseTo(m_screen.Frame(),
                                RowRect(chosen, m_listCursors[chosen] - m_listOffsets[chosen]).Centre());
         return;
     }
     if (keys.Pressed(MenuKey::Decide) && m_slotCursor == kBackButton)
     {
-        m_frame.Play(MenuSound::Cancel);
+        m_screen.Frame().Play(MenuSound::Cancel);
         EnterState(EquipState::FadeOut, EquipState::LeaveToTitle);
         return;
     }
     if (keys.Pressed(MenuKey::Cancel) || keys.Pressed(MenuKey::AltClick))
     {
-        m_frame.Play(MenuSound::Cancel);
+        m_screen.Frame().Play(MenuSound::Cancel);
         EnterState(EquipState::CharacterChoice);
         return;
     }
@@ -441,7 +416,7 @@ void CEquipScene::UpdateSlotChoice()
 
 void CEquipScene::UpdateItemChoice()
 {
-    const MenuKeys& keys = m_frame.Keys();
+    const MenuKeys& keys = m_screen.Frame().Keys();
     const int32_t slot = m_slotCursor;
     const uint32_t count = static_cast<uint32_t>(GetCandidates(slot).size());
     uint32_t& cursor = m_listCursors[slot];
@@ -462,8 +437,8 @@ void CEquipScene::UpdateItemChoice()
     }
     if (moved)
     {
-        MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(slot, cursor - offset).Centre());
-        m_frame.Play(MenuSound::Cursor);
+        MenuScene::MoveMouseTo(m_screen.Frame(), RowRect(slot, cursor - offset).Centre());
+        m_screen.Frame().Play(MenuSound::Cursor);
     }
     if (keys.Pressed(MenuKey::Decide))
     {
@@ -472,20 +447,20 @@ void CEquipScene::UpdateItemChoice()
     }
     if (keys.Pressed(MenuKey::Cancel) || keys.Pressed(MenuKey::AltClick))
     {
-        m_frame.Play(MenuSound::Cancel);
+        m_screen.Frame().Play(MenuSound::Cancel);
         EnterState(EquipState::SlotChoice);
         return;
     }
     for (uint32_t row = 0; row < kRowsPerPanel && offset + row < count; ++row)
     {
-        const MenuButtonResult button = MenuButton(m_frame, kRowId + 10 * slot + static_cast<int32_t>(row),
+        const MenuButtonResult button = MenuButton(m_screen.Frame(), kRowId + 10 * slot + static_cast<int32_t>(row),
                                                    RowRect(slot, row), cursor == offset + row);
-        if (!PointerChooses(m_frame, button))
+        if (!button.hovered)
             continue;
         if (cursor != offset + row)
         {
             cursor = offset + row;
-            m_frame.Play(MenuSound::Cursor);
+            m_screen.Frame().Play(MenuSound::Cursor);
         }
         if (button.clicked)
         {
@@ -498,41 +473,37 @@ void CEquipScene::UpdateItemChoice()
 
 void CEquipScene::UpdatePanelScroll(int32_t slot, uint32_t count)
 {
-    const MenuKeys& keys = m_frame.Keys();
+    const MenuKeys& keys = m_screen.Frame().Keys();
     const MenuRect bar = ScrollBarRect(slot);
     const MenuPoint pointer = keys.Cursor();
     if (!keys.Held(MenuKey::Click) || pointer.x < bar.left || pointer.x > bar.right)
         return;
-    const uint32_t positions = count > kRowsPerPanel ? count - (kRowsPerPanel - 1) : 1;
-    uint32_t offset = 0;
-    if (pointer.y > bar.bottom)
-        offset = positions - 1;
-    else if (pointer.y >= bar.top)
-        offset = std::min(static_cast<uint32_t>((pointer.y - bar.top) / (bar.Height() / positions)), positions - 1);
+    const uint32_t offset = MenuScene::ScrollOffset(pointer.y, bar, MenuScene::OffsetPositions(count, kRowsPerPanel));
     if (offset == m_listOffsets[slot])
         return;
     m_listOffsets[slot] = offset;
-    m_frame.Play(MenuSound::Cursor);
+    m_screen.Frame().Play(MenuSound::Cursor);
 }
 
 bool CEquipScene::UpdateButtons()
 {
     const MenuButtonResult reset =
-        MenuButton(m_frame, kDefaultId, DefaultRect(), m_slotCursor == kDefaultButton, "default");
-    const MenuButtonResult back = MenuButton(m_frame, kBackId, BackRect(), m_slotCursor == kBackButton, "back");
-    if (PointerChooses(m_frame, reset))
+        MenuButton(m_screen.Frame(), kDefaultId, DefaultRect(), m_slotCursor == kDefaultButton, "default");
+    const MenuButtonResult back =
+        MenuButton(m_screen.Frame(), kBackId, CPreviewScreen::BackRect(), m_slotCursor == kBackButton, "back");
+    if (reset.hovered)
         m_slotCursor = kDefaultButton;
-    if (reset.clicked || (m_frame.Keys().Pressed(MenuKey::Decide) && m_slotCursor == kDefaultButton))
+    if (reset.clicked || (m_screen.Frame().Keys().Pressed(MenuKey::Decide) && m_slotCursor == kDefaultButton))
     {
         ResetToDefault();
         BuildPreview();
-        m_frame.Play(MenuSound::Decide);
+        m_screen.Frame().Play(MenuSound::Decide);
     }
-    if (PointerChooses(m_frame, back))
+    if (back.hovered)
         m_slotCursor = kBackButton;
     if (!back.clicked)
         return false;
-    m_frame.Play(MenuSound::Cancel);
+    m_screen.Frame().Play(MenuSound::Cancel);
     EnterState(EquipState::FadeOut, EquipState::LeaveToTitle);
     return true;
 }
@@ -541,18 +512,18 @@ void CEquipScene::UpdatePanels()
 {
     for (int32_t slot = 0; slot < kSlotCount; ++slot)
     {
-        const MenuButtonResult panel = MenuButton(m_frame, kPanelId + slot, PanelRect(slot), m_slotCursor == slot,
-                                                  EquipSheet::kSlotNameTexts[slot]);
-        if (!PointerChooses(m_frame, panel))
+        const MenuButtonResult panel = MenuButton(m_screen.Frame(), kPanelId + slot, PanelRect(slot),
+                                                  m_slotCursor == slot, EquipSheet::kSlotNameTexts[slot]);
+        if (!panel.hovered)
             continue;
         if (m_slotCursor != slot)
         {
             m_slotCursor = slot;
-            m_frame.Play(MenuSound::Cursor);
+            m_screen.Frame().Play(MenuSound::Cursor);
         }
         if (panel.clicked)
         {
-            m_frame.Play(MenuSound::Decide);
+            m_screen.Frame().Play(MenuSound::Decide);
             EnterState(EquipState::ItemChoice);
         }
         return;
@@ -563,9 +534,9 @@ void CEquipScene::UpdateArrows()
 {
     // As the screen has them: the arrow on the right goes back one
     // character, the one on the left on to the next.
-    if (MenuButton(m_frame, kPreviousArrowId, kPreviousArrow, false, "previous").clicked)
+    if (MenuButton(m_screen.Frame(), kPreviousArrowId, kPreviousArrow, false, "previous").clicked)
         ChangeCharacter(-1, MenuSound::Decide);
-    else if (MenuButton(m_frame, kNextArrowId, kNextArrow, false, "next").clicked)
+    else if (MenuButton(m_screen.Frame(), kNextArrowId, kNextArrow, false, "next").clicked)
         ChangeCharacter(+1, MenuSound::Decide);
 }
 
@@ -574,64 +545,45 @@ void CEquipScene::UpdateArrows()
 
 namespace
 {
-// Colours that are not a role of the toolkit.
-constexpr uint32_t kIdleButtonRgb = 0xB4B4B4u;
+// A colour that is not a role of the toolkit: the slots without the cursor.
 constexpr uint32_t kOtherPanelRgb = 0x646464u;
-
-uint32_t Tint(uint32_t rgb, float alpha)
-{
-    return MenuAlpha(alpha) << 24 | rgb;
-}
 }
 
 int CEquipScene::Render(uintptr_t)
 {
-    CGraphics* graphics = g_pController->GetGraphics();
-    m_camera->Apply();
-    graphics->Begin2D();
-    graphics->SetBlendMode(1);
-    g_pController->DrawBackground(MenuColor(MenuRole::Focused, m_fades.background.Level()));
-    m_preview.Render(m_camera.get());
-    graphics->Begin2D();
-    graphics->SetBlendMode(1);
-    const CMenuPainter painter(MenuScene::Layout());
-    const float alpha = m_fades.screen.Level();
-    const uint32_t white = MenuColor(MenuRole::Focused, alpha);
-    MenuScene::DrawMenuFrame(painter, m_sheet, EquipSheet::kTitle, 0.0f, alpha);
-    painter.Picture(m_sheet, EquipSheet::kDefaultButton, kDefaultAt,
-                    m_slotCursor == kDefaultButton ? white : Tint(kIdleButtonRgb, alpha));
-    painter.Picture(m_sheet, ShopSheet::kBackButton, kBackAt,
-                    m_slotCursor == kBackButton ? white : Tint(kIdleButtonRgb, alpha));
+    const CMenuPainter painter = m_screen.BeginRender(EquipSheet::kTitle);
+    const uint32_t white = m_screen.Color(MenuRole::Focused);
+    painter.Picture(m_screen.Sheet(), EquipSheet::kDefaultButton, kDefaultAt,
+                    m_screen.ButtonColor(m_slotCursor == kDefaultButton));
+    m_screen.DrawBackButton(painter, m_slotCursor == kBackButton);
     for (int32_t slot = 0; slot < kSlotCount; ++slot)
         RenderPanel(painter, slot);
     RenderArrows(painter);
     if (const CCharacterDefinition* character = Definition())
-        painter.Text(m_font, {kNameAt.x, kNameAt.y, kNameAt.x, kNameAt.y}, MenuAnchor::Centre, kNameSize, white,
-                     character->name);
-    if (m_noticeMilliseconds > 0)
-        MenuScene::DrawNotice(painter, m_sheet, m_font, kNotice, GameText("セーブできませんでした。装備は元に戻りました"),
-                              alpha);
+        painter.Text(m_screen.Font(), {kNameAt.x, kNameAt.y, kNameAt.x, kNameAt.y}, MenuAnchor::Centre, kNameSize,
+                     white, character->name);
+    m_screen.DrawNotice(painter, kNotice, GameText("セーブできませんでした。装備は元に戻りました"));
     g_pController->DrawCursor();
     return 1;
 }
 
 void CEquipScene::RenderPanel(const CMenuPainter& painter, int32_t slot) const
 {
-    const float alpha = m_fades.screen.Level();
-    const uint32_t color = m_slotCursor == slot ? MenuColor(MenuRole::Focused, alpha) : Tint(kOtherPanelRgb, alpha);
+    const uint32_t color = m_slotCursor == slot ? m_screen.Color(MenuRole::Focused) : m_screen.Tint(kOtherPanelRgb);
     const MenuRect panel = PanelRect(slot);
-    painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, panel, color);
+    painter.Frame(m_screen.Sheet(), ShopSheet::kFrame, ShopSheet::kFrameBorder, panel, color);
     const std::vector<uint32_t> candidates = GetCandidates(slot);
     const uint32_t count = static_cast<uint32_t>(candidates.size());
-    const uint32_t positions = count > kRowsPerPanel ? count - (kRowsPerPanel - 1) : 1;
+    const uint32_t positions = MenuScene::OffsetPositions(count, kRowsPerPanel);
     const MenuRect bar = ScrollBarRect(slot);
-    painter.PictureInto(m_sheet, ShopSheet::kScrollTrack, bar, color);
+    painter.PictureInto(m_screen.Sheet(), ShopSheet::kScrollTrack, bar, color);
     const float knobStep = (bar.Height() - kKnobHeight) / static_cast<float>(positions);
     const float knobTop = bar.top + static_cast<float>(m_listOffsets[slot]) * knobStep;
-    painter.PictureInto(m_sheet, ShopSheet::kScrollKnob, {bar.left, knobTop, bar.right, knobTop + kKnobHeight}, color);
-    painter.Picture(m_sheet, EquipSheet::kSlotNames[slot], {panel.left + kSlotNameAt.x, panel.top + kSlotNameAt.y},
-                    color);
-    const CCharacter* preview = m_preview.Get();
+    painter.PictureInto(m_screen.Sheet(), ShopSheet::kScrollKnob, {bar.left, knobTop, bar.right, knobTop + kKnobHeight},
+                        color);
+    painter.Picture(m_screen.Sheet(), EquipSheet::kSlotNames[slot],
+                    {panel.left + kSlotNameAt.x, panel.top + kSlotNameAt.y}, color);
+    const CCharacter* preview = m_screen.Preview().Get();
     const CClothesDefinition* worn = preview != nullptr ? preview->GetClothes(static_cast<uint32_t>(slot)) : nullptr;
     const uint32_t offset = m_listOffsets[slot];
     for (uint32_t row = 0; row < kRowsPerPanel && offset + row < count; ++row)
@@ -641,25 +593,24 @@ void CEquipScene::RenderPanel(const CMenuPainter& painter, int32_t slot) const
             continue;
         const float down = kRowPitch * static_cast<float>(row);
         if (m_state == EquipState::ItemChoice && m_slotCursor == slot && m_listCursors[slot] == offset + row)
-            painter.PictureInto(m_sheet, ShopSheet::kHighlight, kFirstHighlight.Offset(panel.left, panel.top + down),
-                                color);
+            painter.PictureInto(m_screen.Sheet(), ShopSheet::kHighlight,
+                                kFirstHighlight.Offset(panel.left, panel.top + down), color);
         if (worn == clothes)
-            painter.Picture(m_sheet, EquipSheet::kWornMark,
+            painter.Picture(m_screen.Sheet(), EquipSheet::kWornMark,
                             {panel.left + kFirstMarkAt.x, panel.top + kFirstMarkAt.y + down}, color);
         const MenuRect rect = RowRect(slot, row);
-        painter.TextFit(m_font, rect, MenuAnchor::Left, kRowTextSize, color, clothes->name);
+        painter.TextFit(m_screen.Font(), rect, MenuAnchor::Left, kRowTextSize, color, clothes->name);
     }
 }
 
 void CEquipScene::RenderArrows(const CMenuPainter& painter) const
 {
-    const float alpha = m_fades.screen.Level();
-    const uint32_t color = MenuColor(MenuRole::Focused, alpha);
+    const uint32_t color = m_screen.Color(MenuRole::Focused);
     // The title's ring arrows, a quarter turn to point sideways.
-    const bool previousLit = m_frame.HitTest(kPreviousArrow);
-    const bool nextLit = m_frame.HitTest(kNextArrow);
-    painter.Picture(m_sheet, previousLit ? TitleSheet::kLitArrow : TitleSheet::kArrow, kPreviousArrow.Centre(), color,
-                    MenuAnchor::Centre, 1.0f, KVRDRAWFLIP_CLOCKWISE);
-    painter.Picture(m_sheet, nextLit ? TitleSheet::kLitArrow : TitleSheet::kArrow, kNextArrow.Centre(), color,
+    const bool previousLit = m_screen.Frame().HitTest(kPreviousArrow);
+    const bool nextLit = m_screen.Frame().HitTest(kNextArrow);
+    painter.Picture(m_screen.Sheet(), previousLit ? TitleSheet::kLitArrow : TitleSheet::kArrow, kPreviousArrow.Centre(),
+                    color, MenuAnchor::Centre, 1.0f, KVRDRAWFLIP_CLOCKWISE);
+    painter.Picture(m_screen.Sheet(), nextLit ? TitleSheet::kLitArrow : TitleSheet::kArrow, kNextArrow.Centre(), color,
                     MenuAnchor::Centre, 1.0f, KVRDRAWFLIP_ANTICLOCKWISE);
 }

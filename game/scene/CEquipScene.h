@@ -14,21 +14,14 @@
 // leaving fades out to the title menu with this item in front.
 
 #include "engine/core/CScene.h"
-#include "game/menu/CMenuFrame.h"
-#include "game/menu/MenuFade.h"
-#include "game/scene/CFighterPreview.h"
-#include "game/scene/MenuScene.h"
+#include "game/scene/CPreviewScreen.h"
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-class CCamera;
-class CFontTexture;
 class CListener;
 class CMenuPainter;
-class CSoundBuffer;
-class CTexture;
 struct CCharacterDefinition;
 struct CClothesDefinition;
 struct tag_TOLQCHARAPLAYDATA;
@@ -52,7 +45,7 @@ public:
     static constexpr int32_t kDefaultButton = 6;
     static constexpr int32_t kBackButton = 7;
     static constexpr uint32_t kRowsPerPanel = 4;
-    static constexpr uint32_t kNoticeMilliseconds = 4000;
+    static constexpr uint32_t kNoticeMilliseconds = CPreviewScreen::kNoticeMilliseconds;
     // Ids of what the screen reports: panels kPanelId + slot, a panel's rows
     // kRowId + 10 x slot + row.
     static constexpr int32_t kDefaultId = 1;
@@ -86,18 +79,17 @@ public:
     int32_t GetSlotCursor() const { return m_slotCursor; }
     uint32_t GetListCursor(int32_t slot) const { return m_listCursors[slot]; }
     uint32_t GetListOffset(int32_t slot) const { return m_listOffsets[slot]; }
-    float GetFadeA() const { return m_fades.background.Level(); }
-    float GetFadeB() const { return m_fades.screen.Level(); }
-    bool IsNoticeShown() const { return m_noticeMilliseconds > 0; }
-    const CFighterPreview& GetPreview() const { return m_preview; }
-    const CMenuFrame& GetFrame() const { return m_frame; }
+    float GetFadeA() const { return m_screen.BackgroundLevel(); }
+    float GetFadeB() const { return m_screen.Level(); }
+    bool IsNoticeShown() const { return m_screen.IsNoticeShown(); }
+    const CFighterPreview& GetPreview() const { return m_screen.Preview(); }
+    const CMenuFrame& GetFrame() const { return m_screen.Frame(); }
 
 private:
     void EnterState(EquipState state, EquipState next = EquipState::LeaveToTitle);
     const CCharacterDefinition* Definition() const;
     tag_TOLQCHARAPLAYDATA* Record() const;
     uint32_t SelectableCount() const;
-    uint32_t OffsetPositions(int32_t slot) const;
     void ClearCovered(uint16_t slotMask);
     void BuildPreview();
     void ChangeCharacter(int step, MenuSound sound);
@@ -118,20 +110,12 @@ private:
     void RenderPanel(const CMenuPainter& painter, int32_t slot) const;
     void RenderArrows(const CMenuPainter& painter) const;
 
-    MenuScene::ScreenFades m_fades; // the shared background and the screen's pictures and texts
+    CPreviewScreen m_screen;
     EquipState m_state = EquipState::FadeIn;
     EquipState m_next = EquipState::LeaveToTitle;
     int32_t m_character = 0;
     int32_t m_slotCursor = 0;
     uint32_t m_listCursors[kSlotCount] = {};
     uint32_t m_listOffsets[kSlotCount] = {};
-    uint32_t m_noticeMilliseconds = 0;
-    CMenuFrame m_frame;
-
-    CTexture* m_sheet = nullptr;
-    CFontTexture* m_font = nullptr;
-    CSoundBuffer* m_music = nullptr;
-    std::unique_ptr<CCamera> m_camera;
     std::unique_ptr<CListener> m_listener;
-    CFighterPreview m_preview;
 };

@@ -12,6 +12,7 @@
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/scene/MenuScene.h"
 
 #include <ctime>
 
@@ -201,7 +202,7 @@ void CLocalScene::UpdateBattle(uintptr_t argument)
     case RESULT_TITLE:
         // The switch releases this scene, the battle with it.
         if (g_pController != nullptr)
-            g_pController->ChangeScene(CController::SCENE_TITLE, kTitlePicture, 0.0f, 0);
+            MenuScene::LeaveToTitlePicture(kRingItem);
         return;
     case RESULT_CHARACTER_SELECT:
         EnterState(LocalState::Setup);

@@ -32,7 +32,6 @@
 namespace
 {
 constexpr const char* kMusicName = "Bgm_custom.ogg";
-constexpr float kMusicLoop = 7.717f;
 constexpr uint32_t kListFont = 1;
 // The title's ring item of the missions.
 constexpr uint32_t kTitleItem = 3;
@@ -79,9 +78,7 @@ int CMissionScene::Init(uintptr_t parameter)
     m_state = MissionState::List;
     m_step = ListStep::FadeIn;
     m_next = ListStep::Leave;
-    m_peakFade = MenuFade();
-    m_fade = MenuFade();
-    m_thirdFade = 0.0f;
+    m_fades.Resume(param);
     m_clock = 0;
     m_cursor = MissionListCursor();
     m_notice.clear();
@@ -92,9 +89,6 @@ int CMissionScene::Init(uintptr_t parameter)
         // it from the list.
         m_state = param->subState == static_cast<uint32_t>(MissionState::StartBattle) ? MissionState::StartBattle
                                                                                       : MissionState::List;
-        m_peakFade.SetLevel(param->fade);
-        m_fade.SetLevel(param->fade2);
-        m_thirdFade = param->fade3;
         m_step = static_cast<ListStep>(std::min<uint32_t>(param->step, static_cast<uint32_t>(ListStep::Leave)));
         m_cursor.selected = param->item;
     }
@@ -107,15 +101,8 @@ int CMissionScene::Init(uintptr_t parameter)
 
 uint32_t CMissionScene::Release()
 {
-    ReleaseBattle();
+    ModeBattle::Release(m_battle);
     return CResourceBase::Release();
-}
-
-void CMissionScene::ReleaseBattle()
-{
-    if (m_battle)
-        m_battle->Release();
-    m_battle.reset();
 }
 
 uint32_t CMissionScene::GetMissionCount() const
@@ -162,7 +149,6 @@ void CMissionScene::EnterStep(ListStep step, ListStep next)
 {
     m_step = step;
     m_next = next;
-    m_fade.SetTarget(step == ListStep::FadeIn || step == ListStep::Choosing ? 1.0f : 0.0f);
 }
 
 void CMissionScene::Notify(const char* utf8)
@@ -184,17 +170,14 @@ void CMissionScene::UpdateList(uint32_t milliseconds)
     switch (m_step)
     {
     case ListStep::FadeIn:
-        g_pController->PlayBgm(m_music, MenuScene::MusicVolume(), MenuScene::kMusicFadeIn, kMusicLoop);
-        m_fade.SetTarget(1.0f);
-        if (m_fade.Step(milliseconds))
+        if (m_fades.StepIn(m_music, milliseconds))
             EnterStep(ListStep::Choosing);
-        m_peakFade.RaiseTo(m_fade.Level());
         return;
     case ListStep::Choosing:
         UpdateChoosing();
         return;
     case ListStep::FadeOut:
-        if (m_fade.Step(milliseconds))
+        if (m_fades.StepOut(milliseconds))
             EnterStep(m_next);
         return;
     case ListStep::Fight:
@@ -279,7 +262,7 @@ void CMissionScene::MoveCursor(bool down)
     else
         m_cursor.Up(count);
     m_frame.Play(MenuSound::Cursor);
-    MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(m_cursor.selected - m_cursor.top).Centre());
+    MenuScene::MoveMouseTo(m_frame, RowRect(m_cursor.selected - m_cursor.top).Centre());
 }
 
 // ---------------------------------------------------------------------------
@@ -296,30 +279,24 @@ int CMissionScene::StartBattle()
         Notify(kNoBattle);
         return 1;
     }
-    ReleaseBattle();
-    ModeBattle::PrepareSetting(setting, Config());
-    setting->record = 0;
+    ModeBattle::Release(m_battle);
     setting->mission = 1;
     setting->missionIndex = static_cast<uint16_t>(m_cursor.selected);
-    m_battle = std::make_unique<CBattleScene>();
-    m_battle->SetGameConfig(Config());
-    if (m_battle->Init(reinterpret_cast<uintptr_t>(setting)) == 0)
+    m_battle = ModeBattle::Start(setting, ModeBattle::Mode::Mission, Config());
+    if (m_battle == nullptr)
     {
         // The same setting would fail again on every frame.
         LogFailure("mission: the battle can't start", mission->GetName());
-        ReleaseBattle();
         Notify("このミッションの戦闘を開始できません");
         return 1;
     }
-    ModeBattle::InstallMenus(m_battle.get(), ModeBattle::Mode::Mission);
     m_state = MissionState::Battle;
     return 1;
 }
 
 int CMissionScene::UpdateBattle(uintptr_t argument)
 {
-    m_battle->Update(argument);
-    const ModeBattle::Choice choice = ModeBattle::Finished(m_battle.get());
+    const ModeBattle::Choice choice = ModeBattle::Step(m_battle.get(), argument);
     if (choice == ModeBattle::Choice::Playing)
         return 1;
     // The battle has written its rank, best value and money into the play
@@ -327,8 +304,8 @@ int CMissionScene::UpdateBattle(uintptr_t argument)
     if (Config()->SaveAll() == 0)
         LogFailure("mission: the records could not be saved", "PlayData.dat");
     if (choice == ModeBattle::Choice::Title)
-        return g_pController->ChangeScene(CController::SCENE_TITLE, 2, 0.0f, 0);
-    ReleaseBattle();
+        return MenuScene::LeaveToTitlePicture(kTitleItem);
+    ModeBattle::Release(m_battle);
     m_state = choice == ModeBattle::Choice::Retry ? MissionState::StartBattle : MissionState::List;
     EnterStep(ListStep::FadeIn);
     return 1;
@@ -409,12 +386,13 @@ int CMissionScene::Render(uintptr_t argument)
 
 void CMissionScene::RenderList(const CMenuPainter& painter) const
 {
-    MenuScene::DrawMenuFrame(painter, m_texture, MissionSheet::kTitle, m_peakFade.Level(), m_fade.Level());
-    const uint32_t color = MenuColor(MenuRole::Focused, m_fade.Level());
+    MenuScene::DrawMenuFrame(painter, m_texture, MissionSheet::kTitle, m_fades.background.Level(),
+                             m_fades.screen.Level());
+    const uint32_t color = MenuColor(MenuRole::Focused, m_fades.screen.Level());
     painter.Frame(m_texture, MissionSheet::kFrameWindow, MissionSheet::kFramePiece, kListPanel, color);
     RenderRows(painter, color);
     RenderScrollBar(painter, color);
-    const bool overBack = kBackButton.Contains(m_frame.Keys().Cursor());
+    const bool overBack = m_frame.HitTest(kBackButton);
     painter.Picture(m_texture, overBack ? MissionSheet::kLitBack : MissionSheet::kBack,
                     {kBackButton.left, kBackButton.top}, color);
     RenderRecords(painter, color);
@@ -433,7 +411,8 @@ void CMissionScene::RenderRows(const CMenuPainter& painter, uint32_t color) cons
         const uint32_t index = m_cursor.top + row;
         const MenuRect rect = RowRect(row);
         if (index == m_cursor.selected)
-            painter.PictureInto(m_texture, MissionSheet::kRowBand, rect, MenuColor(MenuRole::Focused, m_fade.Level() * 0.5f));
+            painter.PictureInto(m_texture, MissionSheet::kRowBand, rect,
+                                MenuColor(MenuRole::Focused, m_fades.screen.Level() * 0.5f));
         const MenuCell* icon = RankIcon(BestRank(index));
         if (icon != nullptr)
             painter.Picture(m_texture, *icon, {rect.left + kRankIconX, rect.Centre().y}, color, MenuAnchor::Left);

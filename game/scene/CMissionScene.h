@@ -18,7 +18,7 @@
 
 #include "engine/core/CScene.h"
 #include "game/menu/CMenuFrame.h"
-#include "game/menu/MenuFade.h"
+#include "game/scene/MenuScene.h"
 #include "game/scene/MissionListCursor.h"
 
 #include <cstdint>
@@ -73,7 +73,7 @@ public:
     uint32_t GetSelected() const { return m_cursor.selected; }
     uint32_t GetTop() const { return m_cursor.top; }
     uint32_t GetMissionCount() const;
-    float GetFade() const { return m_fade.Level(); }
+    float GetFade() const { return m_fades.screen.Level(); }
     CBattleScene* GetBattle() const { return m_battle.get(); }
     const std::string& GetNotice() const { return m_notice; }
     // The items and sounds of the last list update.
@@ -95,7 +95,6 @@ private:
     void MoveCursor(bool down);
     int StartBattle();
     int UpdateBattle(uintptr_t argument);
-    void ReleaseBattle();
     void Notify(const char* utf8);
 
     void RenderList(const CMenuPainter& painter) const;
@@ -107,9 +106,7 @@ private:
     MissionState m_state = MissionState::List;
     ListStep m_step = ListStep::FadeIn;
     ListStep m_next = ListStep::Leave;
-    MenuFade m_peakFade;
-    MenuFade m_fade;
-    float m_thirdFade = 0.0f;
+    MenuScene::ScreenFades m_fades; // the shared background, and the list's pictures and texts
     uint32_t m_clock = 0;
     MissionListCursor m_cursor;
     std::string m_notice;

@@ -276,7 +276,7 @@ void COptionScene::UpdateRowKeys()
         return;
     m_row = Wrap(m_row + step, ROW_COUNT);
     m_column = StoredColumn(m_row);
-    MenuScene::MoveMouseTo(m_frame.Layout(), LabelRect(m_row).Centre());
+    MenuScene::MoveMouseTo(m_frame, LabelRect(m_row).Centre());
     m_frame.Play(MenuSound::Cursor);
 }
 
@@ -305,7 +305,7 @@ void COptionScene::UpdateColumnKeys()
 void COptionScene::SelectColumn(int32_t column)
 {
     m_column = column;
-    MenuScene::MoveMouseTo(m_frame.Layout(), ButtonRect(m_row, m_column).Centre());
+    MenuScene::MoveMouseTo(m_frame, ButtonRect(m_row, m_column).Centre());
     m_frame.Play(MenuSound::Cursor);
 }
 

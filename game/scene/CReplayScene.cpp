@@ -40,7 +40,6 @@ constexpr uint32_t kListFont = 1;
 // The title's ring item of this scene.
 constexpr uint32_t kRingItem = 8;
 // The title's picture, after a playback's "タイトルに戻る".
-constexpr uint32_t kTitlePicture = 2;
 
 // Texts of the list (UTF-8; converted once through GameText).
 constexpr const char* kDamagedText = "--------";
@@ -288,7 +287,7 @@ void CReplayScene::MoveRow(int step)
     m_row = static_cast<uint32_t>((static_cast<int>(m_row) + step + static_cast<int>(kRowCount)) %
                                   static_cast<int>(kRowCount));
     m_frame.Play(MenuSound::Cursor);
-    MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(m_row).Centre());
+    MenuScene::MoveMouseTo(m_frame, RowRect(m_row).Centre());
 }
 
 void CReplayScene::UpdateList()
@@ -302,7 +301,7 @@ void CReplayScene::UpdateList()
     {
         const MenuButtonResult button =
             MenuButton(m_frame, kRowId + static_cast<int32_t>(row), RowRect(row), row == m_row);
-        if (!PointerChooses(m_frame, button))
+        if (!button.hovered)
             continue;
         if (row != m_row)
         {
@@ -422,7 +421,7 @@ int CReplayScene::UpdatePlaying()
         return 1;
     const int8_t code = m_battle->GetConsole()->GetResultCode();
     if (code == RESULT_TITLE)
-        return g_pController->ChangeScene(CController::SCENE_TITLE, kTitlePicture, 0.0f, 0);
+        return MenuScene::LeaveToTitlePicture(kRingItem);
     EndPlayback();
     // "Play again" reads the same file at once (the list has faded out
     // already); every other ending goes back to the list.

@@ -6,9 +6,6 @@
 
 #include "engine/core/FailureLog.h"
 #include "engine/core/GameText.h"
-#include "engine/platform/CGraphics.h"
-#include "engine/platform/FrameTimer.h"
-#include "engine/render/CCamera.h"
 #include "engine/render/CFontTexture.h"
 #include "engine/render/CTexture.h"
 #include "game/app/CController.h"
@@ -27,7 +24,6 @@
 
 namespace
 {
-constexpr uint32_t kShopFont = 1;
 constexpr uint32_t kRingItem = 4;
 // The preview's camera, in world units: the fighter stands right of the
 // middle, clear of the list.
@@ -101,21 +97,16 @@ CShopScene::~CShopScene()
 int CShopScene::Init(uintptr_t parameter)
 {
     const tag_TOLQSCENEPARAM* param = SceneParam(parameter);
-    m_fades.Resume(param);
+    m_screen.Open(param, kEye, kTarget);
     m_state = ShopState::FadeIn;
     m_cursor = 0;
     m_category = ShopCategory::Weapons;
     m_offset = 0;
-    m_noticeMilliseconds = 0;
     if (param != nullptr)
     {
         m_state = static_cast<ShopState>(std::min<uint32_t>(param->step, static_cast<uint32_t>(ShopState::Shopping)));
         m_cursor = std::min<uint32_t>(param->item, kVisibleRows - 1);
     }
-    m_camera = MenuScene::MakePreviewCamera(kEye, kTarget);
-    m_font = MenuScene::Font(kShopFont);
-    m_sheet = MenuScene::FindTexture("Select_01.dds");
-    m_music = MenuScene::FindSound("Bgm_custom.ogg");
     FillListed();
     BuildPreview();
     return 1;
@@ -123,8 +114,7 @@ int CShopScene::Init(uintptr_t parameter)
 
 uint32_t CShopScene::Release()
 {
-    m_camera.reset();
-    m_preview.Clear();
+    m_screen.Close();
     return CResourceBase::Release();
 }
 
@@ -155,8 +145,7 @@ uint32_t CShopScene::GetVisibleRows() const
 
 uint32_t CShopScene::GetOffsetPositions() const
 {
-    const uint32_t listed = static_cast<uint32_t>(m_listed.size());
-    return listed > kVisibleRows ? listed - (kVisibleRows - 1) : 1;
+    return MenuScene::OffsetPositions(static_cast<uint32_t>(m_listed.size()), kVisibleRows);
 }
 
 int32_t CShopScene::GetSelectedItem() const
@@ -210,11 +199,11 @@ void CShopScene::TryBuy()
     switch (Buy())
     {
     case BuyResult::Bought:
-        m_frame.Play(MenuSound::Decide);
+        m_screen.Frame().Play(MenuSound::Decide);
         return;
     case BuyResult::SaveFailed:
-        m_frame.Play(MenuSound::Error);
-        m_noticeMilliseconds = kNoticeMilliseconds;
+        m_screen.Frame().Play(MenuSound::Error);
+        m_screen.ShowNotice();
         return;
     case BuyResult::Refused:
         return;
@@ -226,18 +215,18 @@ void CShopScene::BuildPreview()
     const int32_t item = GetSelectedItem();
     if (item < 0)
     {
-        m_preview.Clear();
+        m_screen.Preview().Clear();
         return;
     }
     const uint32_t index = static_cast<uint32_t>(item);
     const CCharacterDefinition* user = FirstUser(CharacterMask(m_category, index));
     if (m_category == ShopCategory::Weapons)
     {
-        m_preview.Show(user, nullptr, 0, SceneGameData::Weapon(index));
+        m_screen.Preview().Show(user, nullptr, 0, SceneGameData::Weapon(index));
         return;
     }
     const CClothesDefinition* clothes = SceneGameData::Clothes(index);
-    m_preview.Show(user, &clothes, 1, nullptr);
+    m_screen.Preview().Show(user, &clothes, 1, nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -245,39 +234,34 @@ void CShopScene::BuildPreview()
 
 int CShopScene::Update(uintptr_t)
 {
-    const uint32_t milliseconds = GetElapsedMilliseconds();
-    g_pController->UpdateBackgroundEffect();
-    const CMenuLayout layout = MenuScene::Layout();
-    m_frame.Begin(layout, MenuScene::ReadKeys(layout), g_pController);
-    m_noticeMilliseconds -= std::min(m_noticeMilliseconds, milliseconds);
+    const uint32_t milliseconds = m_screen.BeginUpdate();
     if (m_state != ShopState::Shopping)
         ReportItems();
     switch (m_state)
     {
     case ShopState::FadeIn:
-        if (m_fades.StepIn(m_music, milliseconds))
+        if (m_screen.FadeIn(milliseconds))
             EnterState(ShopState::Shopping);
         break;
     case ShopState::Shopping:
         UpdateCategory();
         UpdateList();
-        if (m_state == ShopState::Shopping &&
-            (m_frame.Keys().Pressed(MenuKey::Cancel) || m_frame.Keys().Pressed(MenuKey::AltClick)))
+        if (m_state == ShopState::Shopping && m_screen.Frame().Keys().AnyPressed({MenuKey::Cancel, MenuKey::AltClick}))
         {
-            m_frame.Play(MenuSound::Cancel);
+            m_screen.Frame().Play(MenuSound::Cancel);
             EnterState(ShopState::FadeOut, ShopState::LeaveToTitle);
         }
         break;
     case ShopState::FadeOut:
-        if (m_fades.StepOut(milliseconds))
+        if (m_screen.FadeOut(milliseconds))
             EnterState(m_next);
         break;
     case ShopState::Leave:
     case ShopState::LeaveToTitle:
         EnterState(ShopState::FadeIn);
-        return MenuScene::LeaveToTitleMenu(m_music, kRingItem);
+        return m_screen.LeaveToTitle(kRingItem);
     }
-    m_preview.Step(m_frame.Keys(), milliseconds);
+    m_screen.StepPreview(milliseconds);
     return 1;
 }
 
@@ -287,7 +271,7 @@ void CShopScene::ChooseCategory(ShopCategory category)
     m_cursor = 0;
     m_offset = 0;
     FillListed();
-    m_frame.Play(MenuSound::Cursor);
+    m_screen.Frame().Play(MenuSound::Cursor);
     BuildPreview();
 }
 
@@ -307,7 +291,6 @@ constexpr float kHighlightHeight = 24.0f;
 // below its top; the knob 16 tall.
 constexpr MenuRect kScrollBar{.left = 428 - 20, .top = 120 + 20, .right = 428 - 12, .bottom = 120 + 20 + 256};
 constexpr float kKnobHeight = 16.0f;
-constexpr MenuPoint kBackAt{24.0f, 720.0f};
 
 MenuRect RowRect(uint32_t row)
 {
@@ -323,40 +306,35 @@ MenuRect ClothesTabRect()
 {
     return ShopSheet::kClothesTab.PlacedAt(kClothesTabAt.x, kClothesTabAt.y);
 }
-
-MenuRect BackRect()
-{
-    return ShopSheet::kBackButton.PlacedAt(kBackAt.x, kBackAt.y);
-}
 }
 
 void CShopScene::ReportItems()
 {
-    MenuButton(m_frame, kWeaponTabId, WeaponTabRect(), m_category == ShopCategory::Weapons, "weapons");
-    MenuButton(m_frame, kClothesTabId, ClothesTabRect(), m_category == ShopCategory::Clothes, "clothes");
-    MenuButton(m_frame, kBackId, BackRect(), false, "back");
+    MenuButton(m_screen.Frame(), kWeaponTabId, WeaponTabRect(), m_category == ShopCategory::Weapons, "weapons");
+    MenuButton(m_screen.Frame(), kClothesTabId, ClothesTabRect(), m_category == ShopCategory::Clothes, "clothes");
+    MenuButton(m_screen.Frame(), kBackId, CPreviewScreen::BackRect(), false, "back");
     for (uint32_t row = 0; row < GetVisibleRows(); ++row)
-        MenuButton(m_frame, kRowId + static_cast<int32_t>(row), RowRect(row), row == m_cursor);
-    m_frame.Report(kScrollBarId, kScrollBar, MenuItemState::Normal, "scroll bar");
+        MenuButton(m_screen.Frame(), kRowId + static_cast<int32_t>(row), RowRect(row), row == m_cursor);
+    m_screen.Frame().Report(kScrollBarId, kScrollBar, MenuItemState::Normal, "scroll bar");
 }
 
 void CShopScene::UpdateCategory()
 {
     const MenuButtonResult weapons =
-        MenuButton(m_frame, kWeaponTabId, WeaponTabRect(), m_category == ShopCategory::Weapons, "weapons");
+        MenuButton(m_screen.Frame(), kWeaponTabId, WeaponTabRect(), m_category == ShopCategory::Weapons, "weapons");
     const MenuButtonResult clothes =
-        MenuButton(m_frame, kClothesTabId, ClothesTabRect(), m_category == ShopCategory::Clothes, "clothes");
+        MenuButton(m_screen.Frame(), kClothesTabId, ClothesTabRect(), m_category == ShopCategory::Clothes, "clothes");
     if (weapons.clicked && m_category != ShopCategory::Weapons)
         ChooseCategory(ShopCategory::Weapons);
     else if (clothes.clicked && m_category != ShopCategory::Clothes)
         ChooseCategory(ShopCategory::Clothes);
     // Two tabs: either key turns to the other, and the pointer goes to the
     // first row with the cursor, as every key move takes it.
-    const MenuKeys& keys = m_frame.Keys();
+    const MenuKeys& keys = m_screen.Frame().Keys();
     if (!keys.Pressed(MenuKey::Left) && !keys.Pressed(MenuKey::Right))
         return;
     ChooseCategory(m_category == ShopCategory::Weapons ? ShopCategory::Clothes : ShopCategory::Weapons);
-    MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(m_cursor).Centre());
+    MenuScene::MoveMouseTo(m_screen.Frame(), RowRect(m_cursor).Centre());
 }
 
 void CShopScene::UpdateList()
@@ -366,7 +344,7 @@ void CShopScene::UpdateList()
     UpdateRows();
     if (UpdateCursorKeys())
         return;
-    if (m_frame.Keys().Held(MenuKey::Decide))
+    if (m_screen.Frame().Keys().Held(MenuKey::Decide))
         TryBuy();
     else
         UpdateScrollBar();
@@ -374,10 +352,10 @@ void CShopScene::UpdateList()
 
 bool CShopScene::UpdateBackButton()
 {
-    const MenuButtonResult back = MenuButton(m_frame, kBackId, BackRect(), false, "back");
-    if (!back.clicked && !(back.hovered && m_frame.Keys().Held(MenuKey::Decide)))
+    const MenuButtonResult back = MenuButton(m_screen.Frame(), kBackId, CPreviewScreen::BackRect(), false, "back");
+    if (!back.clicked && !(back.hovered && m_screen.Frame().Keys().Held(MenuKey::Decide)))
         return false;
-    m_frame.Play(MenuSound::Cancel);
+    m_screen.Frame().Play(MenuSound::Cancel);
     EnterState(ShopState::FadeOut, ShopState::LeaveToTitle);
     return true;
 }
@@ -387,8 +365,8 @@ void CShopScene::UpdateRows()
     for (uint32_t row = 0; row < GetVisibleRows(); ++row)
     {
         const MenuButtonResult button =
-            MenuButton(m_frame, kRowId + static_cast<int32_t>(row), RowRect(row), row == m_cursor);
-        if (!PointerChooses(m_frame, button))
+            MenuButton(m_screen.Frame(), kRowId + static_cast<int32_t>(row), RowRect(row), row == m_cursor);
+        if (!button.hovered)
             continue;
         if (row != m_cursor)
         {
@@ -402,7 +380,7 @@ void CShopScene::UpdateRows()
 
 bool CShopScene::UpdateCursorKeys()
 {
-    const MenuKeys& keys = m_frame.Keys();
+    const MenuKeys& keys = m_screen.Frame().Keys();
     if (keys.Pressed(MenuKey::Up))
         MoveCursor(-1);
     else if (keys.Pressed(MenuKey::Down))
@@ -441,30 +419,24 @@ void CShopScene::MoveCursor(int step)
         else
             ++m_offset;
     }
-    m_frame.Play(MenuSound::Cursor);
+    m_screen.Frame().Play(MenuSound::Cursor);
     BuildPreview();
-    MenuScene::MoveMouseTo(m_frame.Layout(), RowRect(m_cursor).Centre());
+    MenuScene::MoveMouseTo(m_screen.Frame(), RowRect(m_cursor).Centre());
 }
 
 void CShopScene::UpdateScrollBar()
 {
-    const MenuKeys& keys = m_frame.Keys();
+    const MenuKeys& keys = m_screen.Frame().Keys();
     const MenuRect track{kScrollBar.left, kListWindow.top, kScrollBar.right, kListWindow.bottom};
-    m_frame.Report(kScrollBarId, kScrollBar, MenuItemState::Normal, "scroll bar");
+    m_screen.Frame().Report(kScrollBarId, kScrollBar, MenuItemState::Normal, "scroll bar");
     const MenuPoint cursor = keys.Cursor();
     if (!keys.Held(MenuKey::Click) || cursor.x < track.left || cursor.x > track.right)
         return;
-    const uint32_t positions = GetOffsetPositions();
-    uint32_t offset = 0;
-    if (cursor.y >= kScrollBar.bottom)
-        offset = positions - 1;
-    else if (cursor.y > kScrollBar.top)
-        offset = std::min(static_cast<uint32_t>((cursor.y - kScrollBar.top) / (kScrollBar.Height() / positions)),
-                          positions - 1);
+    const uint32_t offset = MenuScene::ScrollOffset(cursor.y, kScrollBar, GetOffsetPositions());
     if (offset == m_offset)
         return;
     m_offset = offset;
-    m_frame.Play(MenuSound::Cursor);
+    m_screen.Frame().Play(MenuSound::Cursor);
     BuildPreview();
 }
 
@@ -516,21 +488,13 @@ constexpr MenuPoint kUnitAt{968.0f, 144.0f};
 constexpr uint32_t kMaxDigits = 5;
 constexpr MenuRect kNotice{.left = 448, .top = 600, .right = 1000, .bottom = 648};
 // Colours that are not a role of the toolkit.
-constexpr uint32_t kBackIdleRgb = 0xB4B4B4u;
 constexpr uint32_t kOtherTabRgb = 0x646464u;
-constexpr uint32_t kUnavailableRgb = 0x3C3C3Cu;
-constexpr uint32_t kNoneRgb = 0x646464u;
 
 // A detail label's box: from the labels' column to just short of the
 // values'.
 MenuRect LabelBox(float y)
 {
     return MenuRect::At(kLabelX, y, kValueX - kLabelGap - kLabelX, kUserPitch);
-}
-
-uint32_t Tint(uint32_t rgb, float alpha)
-{
-    return MenuAlpha(alpha) << 24 | rgb;
 }
 
 // The lowest slot of a clothes item, 0 when it names none.
@@ -553,21 +517,8 @@ MenuRect At(float x, float y)
 
 int CShopScene::Render(uintptr_t)
 {
-    CGraphics* graphics = g_pController->GetGraphics();
-    m_camera->Apply();
-    graphics->Begin2D();
-    graphics->SetBlendMode(1);
-    g_pController->DrawBackground(MenuColor(MenuRole::Focused, m_fades.background.Level()));
-    m_preview.Render(m_camera.get());
-    graphics->Begin2D();
-    graphics->SetBlendMode(1);
-    const CMenuPainter painter(MenuScene::Layout());
-    const float alpha = m_fades.screen.Level();
-    MenuScene::DrawMenuFrame(painter, m_sheet, ShopSheet::kTitle, 0.0f, alpha);
-    const MenuItemRecord* back = m_frame.FindItem(kBackId);
-    const bool backHovered = back != nullptr && m_frame.HitTest(back->rect);
-    painter.Picture(m_sheet, ShopSheet::kBackButton, kBackAt,
-                    backHovered ? MenuColor(MenuRole::Focused, alpha) : Tint(kBackIdleRgb, alpha));
+    const CMenuPainter painter = m_screen.BeginRender(ShopSheet::kTitle);
+    m_screen.DrawBackButton(painter, m_screen.Frame().HitTest(CPreviewScreen::BackRect()));
     RenderList(painter);
     const int32_t item = GetSelectedItem();
     if (item >= 0 && m_category == ShopCategory::Weapons && SceneGameData::Weapon(static_cast<uint32_t>(item)))
@@ -582,16 +533,18 @@ int CShopScene::Render(uintptr_t)
 
 void CShopScene::RenderList(const CMenuPainter& painter) const
 {
-    const float alpha = m_fades.screen.Level();
+    const float alpha = m_screen.Level();
     const uint32_t white = MenuColor(MenuRole::Focused, alpha);
-    painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, kListWindow, white);
+    painter.Frame(m_screen.Sheet(), ShopSheet::kFrame, ShopSheet::kFrameBorder, kListWindow, white);
     const bool weapons = m_category == ShopCategory::Weapons;
-    painter.Picture(m_sheet, ShopSheet::kWeaponTab, kWeaponTabAt, weapons ? white : Tint(kOtherTabRgb, alpha));
-    painter.Picture(m_sheet, ShopSheet::kClothesTab, kClothesTabAt, weapons ? Tint(kOtherTabRgb, alpha) : white);
-    painter.PictureInto(m_sheet, ShopSheet::kScrollTrack, kScrollBar, white);
+    painter.Picture(m_screen.Sheet(), ShopSheet::kWeaponTab, kWeaponTabAt,
+                    weapons ? white : m_screen.Tint(kOtherTabRgb));
+    painter.Picture(m_screen.Sheet(), ShopSheet::kClothesTab, kClothesTabAt,
+                    weapons ? m_screen.Tint(kOtherTabRgb) : white);
+    painter.PictureInto(m_screen.Sheet(), ShopSheet::kScrollTrack, kScrollBar, white);
     const float knobTop =
         kScrollBar.top + static_cast<float>(m_offset) * ((kScrollBar.Height() - kKnobHeight) / GetOffsetPositions());
-    painter.PictureInto(m_sheet, ShopSheet::kScrollKnob,
+    painter.PictureInto(m_screen.Sheet(), ShopSheet::kScrollKnob,
                         {kScrollBar.left, knobTop, kScrollBar.right, knobTop + kKnobHeight}, white);
     for (uint32_t row = 0; row < GetVisibleRows(); ++row)
         RenderRow(painter, row);
@@ -603,14 +556,16 @@ void CShopScene::RenderRow(const CMenuPainter& painter, uint32_t row) const
     if (at >= m_listed.size())
         return;
     const uint32_t index = m_listed[at];
-    const float alpha = m_fades.screen.Level();
+    const float alpha = m_screen.Level();
     const MenuRect rect = RowRect(row);
     const bool bought = IsBought(index);
     const uint32_t price = Price(m_category, index);
     const bool available = !bought && price != kNoPrice && PlayData()->points >= price;
-    const uint32_t color = available ? MenuColor(MenuRole::Focused, alpha) : Tint(kUnavailableRgb, alpha);
+    // A row that can't be bought reads grey on the window's dark blue, not
+    // dark on dark.
+    const uint32_t color = MenuColor(available ? MenuRole::Focused : MenuRole::Dimmed, alpha);
     if (row == m_cursor)
-        painter.PictureInto(m_sheet, ShopSheet::kHighlight,
+        painter.PictureInto(m_screen.Sheet(), ShopSheet::kHighlight,
                             {rect.left, rect.top, rect.right, rect.top + kHighlightHeight},
                             MenuColor(MenuRole::Focused, alpha));
     const char* name = "";
@@ -627,43 +582,45 @@ void CShopScene::RenderRow(const CMenuPainter& painter, uint32_t row) const
         name = clothes.name;
         icon = ShopSheet::ClothesIcon(FirstSlot(clothes.slotMask));
     }
-    painter.PictureInto(m_sheet, icon, MenuRect::At(rect.left, rect.top, kIconSize, kIconSize),
+    painter.PictureInto(m_screen.Sheet(), icon, MenuRect::At(rect.left, rect.top, kIconSize, kIconSize),
                         MenuColor(MenuRole::Focused, alpha));
     // Names are game texts already; a bought one ends short of "SOLD OUT".
     float nameWidth = kNameWidth;
     if (bought)
     {
-        const MenuRect soldOut = painter.MeasureText(m_font, MenuPoint{rect.left + kSoldOutX, rect.top}, MenuAnchor::Top,
-                                                     kRowTextSize, 1.0f, "SOLD OUT");
+        const MenuRect soldOut = painter.MeasureText(m_screen.Font(), MenuPoint{rect.left + kSoldOutX, rect.top},
+                                                     MenuAnchor::Top, kRowTextSize, 1.0f, "SOLD OUT");
         nameWidth = std::min(nameWidth, soldOut.left - kSoldOutGap - (rect.left + kNameX));
     }
-    painter.TextFit(m_font, MenuRect::At(rect.left + kNameX, rect.top, nameWidth, kIconSize), MenuAnchor::TopLeft,
-                    kRowTextSize, color, name);
+    painter.TextFit(m_screen.Font(), MenuRect::At(rect.left + kNameX, rect.top, nameWidth, kIconSize),
+                    MenuAnchor::TopLeft, kRowTextSize, color, name);
     char text[16];
     std::snprintf(text, sizeof text, "%u", price);
-    painter.Text(m_font, At(rect.left + kPriceRight, rect.top), MenuAnchor::TopRight, kRowTextSize, color, text);
-    painter.Text(m_font, At(rect.left + kUnitX, rect.top), MenuAnchor::TopLeft, kRowTextSize, color, "ELP");
+    painter.Text(m_screen.Font(), At(rect.left + kPriceRight, rect.top), MenuAnchor::TopRight, kRowTextSize, color,
+                 text);
+    painter.Text(m_screen.Font(), At(rect.left + kUnitX, rect.top), MenuAnchor::TopLeft, kRowTextSize, color, "ELP");
     if (bought)
-        painter.Text(m_font, At(rect.left + kSoldOutX, rect.top), MenuAnchor::Top, kRowTextSize,
+        painter.Text(m_screen.Font(), At(rect.left + kSoldOutX, rect.top), MenuAnchor::Top, kRowTextSize,
                      MenuColor(MenuRole::Focused, alpha), "SOLD OUT");
 }
 
 void CShopScene::RenderStars(const CMenuPainter& painter, float y, uint32_t count) const
 {
-    const uint32_t color = MenuColor(MenuRole::Focused, m_fades.screen.Level());
+    const uint32_t color = m_screen.Color(MenuRole::Focused);
     for (uint32_t k = 0; k < std::min(count, kMaxStars); ++k)
-        painter.Picture(m_sheet, ShopSheet::kStar, {kStarX + kStarPitch * static_cast<float>(k), y}, color);
+        painter.Picture(m_screen.Sheet(), ShopSheet::kStar, {kStarX + kStarPitch * static_cast<float>(k), y}, color);
 }
 
 void CShopScene::RenderWeaponDetail(const CMenuPainter& painter, const CWeaponDefinition& weapon) const
 {
-    const float alpha = m_fades.screen.Level();
+    const float alpha = m_screen.Level();
     const uint32_t white = MenuColor(MenuRole::Focused, alpha);
-    const uint32_t grey = Tint(kNoneRgb, alpha);
+    const uint32_t grey = MenuColor(MenuRole::Dimmed, alpha);
     char text[16];
-    painter.TextFit(m_font, LabelBox(kRankY), MenuAnchor::TopLeft, kDetailTextSize, white, GameText("武器ランク"));
+    painter.TextFit(m_screen.Font(), LabelBox(kRankY), MenuAnchor::TopLeft, kDetailTextSize, white,
+                    GameText("武器ランク"));
     std::snprintf(text, sizeof text, "%u", weapon.rank);
-    painter.Text(m_font, At(kValueX, kRankY), MenuAnchor::TopLeft, kDetailTextSize, white, text);
+    painter.Text(m_screen.Font(), At(kValueX, kRankY), MenuAnchor::TopLeft, kDetailTextSize, white, text);
     struct Stars
     {
         const char* label;
@@ -676,24 +633,25 @@ void CShopScene::RenderWeaponDetail(const CMenuPainter& painter, const CWeaponDe
     {
         // Only the reload may be missing: its label greys then.
         const bool none = row.y == kReloadY && row.value == 0;
-        painter.Text(m_font, At(kLabelX, row.y), MenuAnchor::TopLeft, kDetailTextSize, none ? grey : white,
+        painter.Text(m_screen.Font(), At(kLabelX, row.y), MenuAnchor::TopLeft, kDetailTextSize, none ? grey : white,
                      GameText(row.label));
         RenderStars(painter, row.y, row.value);
     }
     const uint32_t ammunition = weapon.format == CWeaponDefinition::FORMAT_SHORT ? 0 : weapon.capacity;
-    painter.Text(m_font, At(kLabelX, kAmmoY), MenuAnchor::TopLeft, kDetailTextSize, ammunition == 0 ? grey : white,
-                 GameText("装弾数"));
+    painter.Text(m_screen.Font(), At(kLabelX, kAmmoY), MenuAnchor::TopLeft, kDetailTextSize,
+                 ammunition == 0 ? grey : white, GameText("装弾数"));
     std::snprintf(text, sizeof text, "%u", ammunition);
-    painter.Text(m_font, At(kStarX, kAmmoY), MenuAnchor::TopLeft, kDetailTextSize, ammunition == 0 ? grey : white,
-                 ammunition == 0 ? "--" : text);
-    painter.TextWrapped(m_font, kDescription, kDescriptionLine, kDetailTextSize, white,
+    painter.Text(m_screen.Font(), At(kStarX, kAmmoY), MenuAnchor::TopLeft, kDetailTextSize,
+                 ammunition == 0 ? grey : white, ammunition == 0 ? "--" : text);
+    painter.TextWrapped(m_screen.Font(), kDescription, kDescriptionLine, kDetailTextSize, white,
                         ToGameText(weapon.description).c_str());
 }
 
 void CShopScene::RenderClothesDetail(const CMenuPainter& painter, const CClothesDefinition& clothes) const
 {
-    const uint32_t white = MenuColor(MenuRole::Focused, m_fades.screen.Level());
-    painter.TextFit(m_font, LabelBox(kUsersY), MenuAnchor::TopLeft, kDetailTextSize, white, GameText("装備キャラ"));
+    const uint32_t white = m_screen.Color(MenuRole::Focused);
+    painter.TextFit(m_screen.Font(), LabelBox(kUsersY), MenuAnchor::TopLeft, kDetailTextSize, white,
+                    GameText("装備キャラ"));
     std::vector<const char*> users;
     for (uint32_t i = 0; i < SceneGameData::CharacterCount(); ++i)
     {
@@ -708,36 +666,33 @@ void CShopScene::RenderClothesDetail(const CMenuPainter& painter, const CClothes
     {
         const float x = kValueX + columnWidth * static_cast<float>(k / kUsersPerColumn);
         const float y = kUsersY + kUserPitch * static_cast<float>(k % kUsersPerColumn);
-        painter.TextFit(m_font, MenuRect::At(x, y, columnWidth - kLabelGap, kUserPitch), MenuAnchor::TopLeft,
+        painter.TextFit(m_screen.Font(), MenuRect::At(x, y, columnWidth - kLabelGap, kUserPitch), MenuAnchor::TopLeft,
                         kDetailTextSize, white, users[k]);
     }
-    painter.TextWrapped(m_font, kDescription, kDescriptionLine, kDetailTextSize, white,
+    painter.TextWrapped(m_screen.Font(), kDescription, kDescriptionLine, kDetailTextSize, white,
                         ToGameText(clothes.description).c_str());
 }
 
 void CShopScene::RenderPoints(const CMenuPainter& painter) const
 {
-    const uint32_t white = MenuColor(MenuRole::Focused, m_fades.screen.Level());
-    painter.Frame(m_sheet, ShopSheet::kFrame, ShopSheet::kFrameBorder, kPointsPanel, white);
+    const uint32_t white = m_screen.Color(MenuRole::Focused);
+    painter.Frame(m_screen.Sheet(), ShopSheet::kFrame, ShopSheet::kFrameBorder, kPointsPanel, white);
     uint32_t points = std::min(PlayData()->points, kMaxShownPoints);
     // Right to left, without leading zeros: 0 shows one digit.
     float right = kDigitsEnd.x;
     for (uint32_t digit = 0; digit < kMaxDigits; ++digit)
     {
         const MenuCell cell = ShopSheet::Digit(static_cast<int>(points % 10));
-        painter.Picture(m_sheet, cell, {right, kDigitsEnd.y}, white, MenuAnchor::TopRight);
+        painter.Picture(m_screen.Sheet(), cell, {right, kDigitsEnd.y}, white, MenuAnchor::TopRight);
         right -= cell.Width();
         points /= 10;
         if (points == 0)
             break;
     }
-    painter.Picture(m_sheet, ShopSheet::kUnit, kUnitAt, white);
+    painter.Picture(m_screen.Sheet(), ShopSheet::kUnit, kUnitAt, white);
 }
 
 void CShopScene::RenderNotice(const CMenuPainter& painter) const
 {
-    if (m_noticeMilliseconds == 0)
-        return;
-    MenuScene::DrawNotice(painter, m_sheet, m_font, kNotice, GameText("セーブできませんでした。購入は取り消されました"),
-                          m_fades.screen.Level());
+    m_screen.DrawNotice(painter, kNotice, GameText("セーブできませんでした。購入は取り消されました"));
 }

@@ -13,20 +13,12 @@
 // item in front).
 
 #include "engine/core/CScene.h"
-#include "game/menu/CMenuFrame.h"
-#include "game/menu/MenuFade.h"
-#include "game/scene/CFighterPreview.h"
-#include "game/scene/MenuScene.h"
+#include "game/scene/CPreviewScreen.h"
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
-class CCamera;
-class CFontTexture;
 class CMenuPainter;
-class CSoundBuffer;
-class CTexture;
 struct CClothesDefinition;
 struct CWeaponDefinition;
 struct tag_TOLQUNLOCKDATA;
@@ -60,7 +52,7 @@ public:
     static constexpr uint32_t kNoPrice = 0xFFFFFFFFu;
     static constexpr uint32_t kMaxShownPoints = 99999;
     // How long the notice of a failed save stays.
-    static constexpr uint32_t kNoticeMilliseconds = 4000;
+    static constexpr uint32_t kNoticeMilliseconds = CPreviewScreen::kNoticeMilliseconds;
     // Ids of what the shop reports: the rows are kRowId + visible row.
     static constexpr int32_t kWeaponTabId = 1;
     static constexpr int32_t kClothesTabId = 2;
@@ -95,11 +87,11 @@ public:
     ShopCategory GetCategory() const { return m_category; }
     uint32_t GetCursor() const { return m_cursor; }
     uint32_t GetOffset() const { return m_offset; }
-    float GetFadeA() const { return m_fades.background.Level(); }
-    float GetFadeB() const { return m_fades.screen.Level(); }
-    bool IsNoticeShown() const { return m_noticeMilliseconds > 0; }
-    const CFighterPreview& GetPreview() const { return m_preview; }
-    const CMenuFrame& GetFrame() const { return m_frame; }
+    float GetFadeA() const { return m_screen.BackgroundLevel(); }
+    float GetFadeB() const { return m_screen.Level(); }
+    bool IsNoticeShown() const { return m_screen.IsNoticeShown(); }
+    const CFighterPreview& GetPreview() const { return m_screen.Preview(); }
+    const CMenuFrame& GetFrame() const { return m_screen.Frame(); }
 
 private:
     void EnterState(ShopState state, ShopState next = ShopState::LeaveToTitle);
@@ -127,19 +119,11 @@ private:
     void RenderPoints(const CMenuPainter& painter) const;
     void RenderNotice(const CMenuPainter& painter) const;
 
-    MenuScene::ScreenFades m_fades; // the shared background and the shop's pictures and texts
+    CPreviewScreen m_screen;
     ShopState m_state = ShopState::FadeIn;
     ShopState m_next = ShopState::LeaveToTitle;
     uint32_t m_cursor = 0;
     ShopCategory m_category = ShopCategory::Weapons;
     uint32_t m_offset = 0;
     std::vector<uint32_t> m_listed;
-    uint32_t m_noticeMilliseconds = 0;
-    CMenuFrame m_frame;
-
-    CTexture* m_sheet = nullptr;
-    CFontTexture* m_font = nullptr;
-    CSoundBuffer* m_music = nullptr;
-    std::unique_ptr<CCamera> m_camera;
-    CFighterPreview m_preview;
 };

@@ -135,7 +135,7 @@ int CStoryScene::Init(uintptr_t parameter)
 
 uint32_t CStoryScene::Release()
 {
-    ReleaseBattle();
+    ModeBattle::Release(m_battle);
     m_chapter.StopMusic();
     m_chapter.Release();
     m_ending.ReleaseStaffRoll();
@@ -476,42 +476,28 @@ int CStoryScene::TakeChapterRequest()
 
 int CStoryScene::StartBattle()
 {
-    ReleaseBattle();
+    ModeBattle::Release(m_battle);
     m_chapter.StopMusic();
-    tag_TOLQBATTLESETTING* setting = m_battleSetting;
-    setting->record = 0;
-    ModeBattle::PrepareSetting(setting, Config());
-    m_battle = std::make_unique<CBattleScene>();
-    m_battle->SetGameConfig(Config());
-    if (m_battle->Init(reinterpret_cast<uintptr_t>(setting)) == 0)
+    m_battle = ModeBattle::Start(m_battleSetting, ModeBattle::Mode::Story, Config());
+    if (m_battle == nullptr)
     {
         // The same setting would fail again on every frame.
         const CStory* chapter = m_chapter.GetChapter();
         LogFailure("story: the chapter's battle can't start", chapter != nullptr ? chapter->GetName() : "");
-        ReleaseBattle();
         return LeaveToTitle(3, 1.0f);
     }
-    ModeBattle::InstallMenus(m_battle.get(), ModeBattle::Mode::Story);
     EnterState(StoryState::Battle);
     return 1;
 }
 
-void CStoryScene::ReleaseBattle()
-{
-    if (m_battle)
-        m_battle->Release();
-    m_battle.reset();
-}
-
 int CStoryScene::UpdateBattle(uintptr_t argument)
 {
-    m_battle->Update(argument);
-    const ModeBattle::Choice choice = ModeBattle::Finished(m_battle.get());
+    const ModeBattle::Choice choice = ModeBattle::Step(m_battle.get(), argument);
     if (choice == ModeBattle::Choice::Playing)
         return 1;
     if (choice == ModeBattle::Choice::Title)
         return LeaveToTitle(2, 0.0f);
-    ReleaseBattle();
+    ModeBattle::Release(m_battle);
     if (choice == ModeBattle::Choice::Retry)
     {
         EnterState(StoryState::StartBattle);
@@ -711,9 +697,8 @@ void CStoryScene::RenderRing(const CMenuPainter& painter) const
 void CStoryScene::RenderArrows(const CMenuPainter& painter) const
 {
     const uint32_t color = MenuColor(MenuRole::Focused, m_interface.Level());
-    const MenuPoint mouse = m_frame.Keys().Cursor();
-    const bool overLeft = kLeftArrow.Contains(mouse);
-    const bool overRight = kRightArrow.Contains(mouse);
+    const bool overLeft = m_frame.HitTest(kLeftArrow);
+    const bool overRight = m_frame.HitTest(kRightArrow);
     painter.Picture(m_sheet.get(), overLeft ? StorySheet::kLitArrow : StorySheet::kArrow,
                     {kLeftArrow.left, kLeftArrow.top}, color, MenuAnchor::TopLeft, 1.0f, KVRDRAWFLIP_ANTICLOCKWISE);
     painter.Picture(m_sheet.get(), overRight ? StorySheet::kLitArrow : StorySheet::kArrow,

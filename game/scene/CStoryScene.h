@@ -140,7 +140,6 @@ private:
     int StartNamedChapter(const char* name);
     int StartBattle();
     int UpdateBattle(uintptr_t argument);
-    void ReleaseBattle();
     int UpdateEnding();
     int FinishStory();
 

@@ -23,6 +23,7 @@
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/scene/MenuScene.h"
 #include "game/scene/SceneGameData.h"
 
 #include <cmath>
@@ -199,7 +200,8 @@ constexpr float kBurstGauge = 100.0f;
 // The player's and the opponent's entries.
 constexpr uint8_t kPlayer = 0;
 constexpr uint8_t kOpponent = 1;
-constexpr uint32_t kTitlePicture = 2;
+// The title's ring item of the tutorial.
+constexpr uint32_t kRingItem = 9;
 
 float& DamageTaken(tag_TOLQBATTLEPLAYER& player)
 {
@@ -384,7 +386,7 @@ int CTutorialScene::UpdateLessons()
         ReleaseBattle();
         return 1;
     }
-    return g_pController->ChangeScene(CController::SCENE_TITLE, kTitlePicture, 0.0f, 0);
+    return MenuScene::LeaveToTitlePicture(kRingItem);
 }
 
 void CTutorialScene::RunStep(uint32_t milliseconds)

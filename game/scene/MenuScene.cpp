@@ -15,6 +15,8 @@
 #include "game/scene/MenuScreenSheet.h"
 #include "game/scene/ShopSheet.h"
 
+#include <algorithm>
+
 namespace
 {
 // The menu frame, in layout units.
@@ -25,7 +27,8 @@ constexpr float kTitleTop = 32.0f;
 constexpr float kTitleBottom = 80.0f;
 // "Bgm_custom.ogg" loops from here.
 constexpr float kCustomMusicLoop = 7.717f;
-// The title's menu.
+// The title's states: its picture and its menu.
+constexpr uint32_t kTitlePicture = 2;
 constexpr uint32_t kTitleMenu = 3;
 // The preview camera.
 constexpr int kPreviewFov = 30;
@@ -69,11 +72,12 @@ MenuKeys ReadKeys(const CMenuLayout& layout)
     return MenuKeys::FromPad(g_pInput->GetPadState(0), layout, {mouse[0], mouse[1]});
 }
 
-void MoveMouseTo(const CMenuLayout& layout, MenuPoint point)
+void MoveMouseTo(CMenuFrame& frame, MenuPoint point)
 {
+    frame.PointerWarped(point);
     if (g_pInput == nullptr)
         return;
-    const MenuPoint pixels = layout.LayoutToCursor(point);
+    const MenuPoint pixels = frame.Layout().LayoutToCursor(point);
     const float mouse[2] = {pixels.x, pixels.y};
     g_pInput->SetMousePosition(mouse);
 }
@@ -142,6 +146,11 @@ int LeaveToTitleMenu(CSoundBuffer* music, uint32_t ringItem)
     return g_pController->ChangeScene(CController::SCENE_TITLE, kTitleMenu, 1.0f, ringItem);
 }
 
+int LeaveToTitlePicture(uint32_t ringItem)
+{
+    return g_pController->ChangeScene(CController::SCENE_TITLE, kTitlePicture, 0.0f, ringItem);
+}
+
 std::unique_ptr<CCamera> MakePreviewCamera(const float eye[3], const float target[3])
 {
     auto camera = std::make_unique<CCamera>();
@@ -149,6 +158,21 @@ std::unique_ptr<CCamera> MakePreviewCamera(const float eye[3], const float targe
     camera->SetProjection(kPreviewFov, kAspect4x3, kCameraNear, kCameraFar);
     camera->SetLookAt(eye, target, kUp);
     return camera;
+}
+
+uint32_t OffsetPositions(uint32_t count, uint32_t rows)
+{
+    return count > rows ? count - (rows - 1) : 1;
+}
+
+uint32_t ScrollOffset(float y, const MenuRect& bar, uint32_t positions)
+{
+    if (positions == 0 || y <= bar.top)
+        return 0;
+    if (y >= bar.bottom)
+        return positions - 1;
+    return std::min(static_cast<uint32_t>((y - bar.top) / (bar.Height() / static_cast<float>(positions))),
+                    positions - 1);
 }
 
 void DrawNotice(const CMenuPainter& painter, CTexture* sheet, CFontTexture* font, const MenuRect& rect,

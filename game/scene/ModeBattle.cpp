@@ -1,5 +1,5 @@
-// Setting up a mode's battle from the play data and the game data, and the
-// HUD's menus and choices.
+// Setting up a mode's battle from the play data and the game data, its
+// life from start to release, and the HUD's menus and choices.
 #include "game/scene/ModeBattle.h"
 
 #include "engine/core/AlignedMemory.h"
@@ -113,6 +113,38 @@ void InstallMenus(CBattleScene* battle, Mode mode)
     console->SetBanner2(menus[1].count, kBlocksPlay, nullptr, menus[1].captions, menus[1].codes);
     console->SetBanner3(menus[2].count, kBlocksPlay, nullptr, menus[2].captions, menus[2].codes);
     console->SetBanner4(menus[3].count, kBlocksPlay, nullptr, menus[3].captions, menus[3].codes);
+}
+
+std::unique_ptr<CBattleScene> Start(tag_TOLQBATTLESETTING* setting, Mode mode, CGameConfig* config)
+{
+    if (setting == nullptr)
+        return nullptr;
+    PrepareSetting(setting, config);
+    setting->record = 0;
+    auto battle = std::make_unique<CBattleScene>();
+    battle->SetGameConfig(config);
+    if (battle->Init(reinterpret_cast<uintptr_t>(setting)) == 0)
+    {
+        Release(battle);
+        return nullptr;
+    }
+    InstallMenus(battle.get(), mode);
+    return battle;
+}
+
+Choice Step(CBattleScene* battle, uintptr_t argument)
+{
+    if (battle == nullptr)
+        return Choice::Playing;
+    battle->Update(argument);
+    return Finished(battle);
+}
+
+void Release(std::unique_ptr<CBattleScene>& battle)
+{
+    if (battle)
+        battle->Release();
+    battle.reset();
 }
 
 Choice Finished(const CBattleScene* battle)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class CBattleScene;
 class CGameConfig;
@@ -46,6 +47,15 @@ void InstallMenus(CBattleScene* battle, Mode mode);
 
 // Playing until the battle has finished, then the choice of its menus.
 Choice Finished(const CBattleScene* battle);
+
+// The mode's battle on setting: the setting prepared (PrepareSetting, and
+// no replay), the battle built with the game's settings and given the
+// mode's menus. Null when it can't be built; the caller says why.
+std::unique_ptr<CBattleScene> Start(tag_TOLQBATTLESETTING* setting, Mode mode, CGameConfig* config);
+// One frame of the battle, then what Finished says.
+Choice Step(CBattleScene* battle, uintptr_t argument);
+// The battle released and gone (nothing when there is none).
+void Release(std::unique_ptr<CBattleScene>& battle);
 
 // The definition of a character by its index in the game's character list;
 // null past it.

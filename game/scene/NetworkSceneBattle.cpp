@@ -448,7 +448,7 @@ void CNetworkScene::ActOnResult(int8_t code)
     case RESULT_RETRY: EnterState(NetSceneState::Start); return;
     case RESULT_TITLE:
         EnterState(NetSceneState::Lobby);
-        LeaveToTitle(kTitlePicture, 0);
+        LeaveToTitle(kTitlePicture, kNetworkItem);
         return;
     case RESULT_LOBBY_AS_HOST: ReturnToLobbyAsHost(); return;
     case RESULT_MODE_PAGE:

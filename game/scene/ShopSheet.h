@@ -30,8 +30,11 @@ inline constexpr int kClothesIconCount = 6;
 inline constexpr float kIconPitch = 28.0f;
 inline constexpr MenuCell kFirstWeaponIcon{.left = 1024, .top = 1872, .right = 1048, .bottom = 1896};
 inline constexpr MenuCell kFirstClothesIcon{.left = 1024, .top = 1904, .right = 1048, .bottom = 1928};
-inline constexpr const char* kWeaponIconNames[kWeaponIconCount] = {"MEL", "GUN", "SP", "W3", "W4", "W5", "W6", "W7"};
-inline constexpr const char* kClothesIconNames[kClothesIconCount] = {"HD", "BD", "AR", "HN", "LG", "BK"};
+// One character each, so that the stand-in icons read at 640 x 480: close
+// range, long range, special, then the further classes by number; the
+// clothes by slot (head, body, arms, hands, legs, back).
+inline constexpr const char* kWeaponIconNames[kWeaponIconCount] = {"剣", "銃", "特", "3", "4", "5", "6", "7"};
+inline constexpr const char* kClothesIconNames[kClothesIconCount] = {"頭", "体", "腕", "手", "脚", "背"};
 
 // The digits 0-9 of the points, 24 x 32 each, 28 apart.
 inline constexpr float kDigitPitch = 28.0f;

@@ -12,7 +12,7 @@ std::vector<SheetCell> ControllerCells()
         {kMenuSheet, ControllerSheet::kParticle, "Mote", CellKind::Mote},
         {kMenuSheet, ControllerSheet::kSweep, "Light", CellKind::Light},
         {kMenuBackground, MenuCell{.left = 0, .top = 0, .right = 1024, .bottom = 768}, "Menu background",
-         CellKind::Picture},
+         CellKind::Backdrop},
     };
 }
 }

@@ -63,6 +63,15 @@ std::vector<int16_t> Call(double seconds, double pitch)
     return samples;
 }
 
+// A record page draws its picture over the menu frame and writes its
+// figures from x 28 to 736 over both: the stand-in picture is a portrait
+// right of the figures and between the frame's bands, and transparent
+// elsewhere, so that the frame and its title show as on the totals page.
+// Its edges fall on 4 x 4 blocks.
+constexpr MenuCell kPortrait{.left = 744, .top = 104, .right = 1016, .bottom = 728};
+constexpr float kPortraitNoteHeight = 24.0f;
+constexpr float kPortraitMargin = 8.0f;
+
 // A whole screen: a gradient of the hue with a big label and a small one.
 std::vector<uint32_t> Screen(uint32_t hue, const std::string& label, const std::string& note)
 {
@@ -71,6 +80,18 @@ std::vector<uint32_t> Screen(uint32_t hue, const std::string& label, const std::
                                       note, SheetCells::CellKind::Picture};
     painter.Draw(whole);
     painter.Text(label, kScreenWidth * 0.5f, kScreenHeight * 0.4f, kScreenWidth * 0.8f, 120.0f);
+    return painter.Pixels();
+}
+
+// A screen-sized picture, transparent but for a portrait of the hue with
+// its name large and a small note at its foot.
+std::vector<uint32_t> Portrait(uint32_t hue, const std::string& label, const std::string& note)
+{
+    SheetPainter painter(kScreenWidth, kScreenHeight, 0);
+    painter.Draw({"", kPortrait, label, SheetCells::CellKind::Splash, hue});
+    const float centreX = (kPortrait.left + kPortrait.right) * 0.5f;
+    painter.Text(note, centreX, kPortrait.bottom - kPortraitMargin - kPortraitNoteHeight * 0.5f,
+                 kPortrait.Width() - 2.0f * kPortraitMargin, kPortraitNoteHeight);
     return painter.Pixels();
 }
 
@@ -128,7 +149,7 @@ std::vector<uint32_t> GameSceneKit::RecordPicture(int page)
 {
     char note[64];
     std::snprintf(note, sizeof note, "PlayMemory_%02d", page);
-    return Screen(Hue(page - 1), kRecordNames[(page - 1) % kRecordPictures], note);
+    return Portrait(Hue(page - 1), kRecordNames[(page - 1) % kRecordPictures], note);
 }
 
 int GameSceneKit::WriteRecordPack(const std::string& dataName)

@@ -129,6 +129,48 @@ void EncodeBlock(const uint32_t texels[16], std::vector<uint8_t>& out)
     }
     PutU32(out, indices);
 }
+
+bool Transparent(uint32_t argb)
+{
+    return (argb >> 24) < 0x80;
+}
+
+// A DXT1 block with transparent texels (alpha under half): three-colour
+// mode (colour0 <= colour1), whose fourth index reads as transparent
+// black; the opaque texels take the nearest of the other three.
+void EncodeCutOutBlock(const uint32_t texels[16], std::vector<uint8_t>& out)
+{
+    uint16_t high = 0;
+    uint16_t low = 0xFFFF;
+    for (int i = 0; i < 16; ++i)
+    {
+        if (Transparent(texels[i]))
+            continue;
+        high = std::max(high, To565(texels[i]));
+        low = std::min(low, To565(texels[i]));
+    }
+    if (low > high)
+        low = high; // no opaque texel
+    PutU16(out, low);
+    PutU16(out, high);
+    const uint32_t palette[3] = {From565(low), From565(high), Mix(From565(low), From565(high), 1, 1)};
+    uint32_t indices = 0;
+    for (int i = 0; i < 16; ++i)
+    {
+        uint32_t best = 3;
+        if (!Transparent(texels[i]))
+        {
+            best = 0;
+            for (uint32_t p = 1; p < 3; ++p)
+            {
+                if (Distance(texels[i], palette[p]) < Distance(texels[i], palette[best]))
+                    best = p;
+            }
+        }
+        indices |= best << (2 * i);
+    }
+    PutU32(out, indices);
+}
 }
 
 std::vector<uint8_t> ImageEncoder::EncodePng(const std::vector<uint32_t>& argb, uint32_t width, uint32_t height)
@@ -190,7 +232,10 @@ std::vector<uint8_t> ImageEncoder::EncodeDdsDxt1(const std::vector<uint32_t>& ar
             for (uint32_t y = 0; y < 4; ++y)
                 for (uint32_t x = 0; x < 4; ++x)
                     texels[y * 4 + x] = argb[(by * 4 + y) * width + bx * 4 + x];
-            EncodeBlock(texels, out);
+            if (std::any_of(texels, texels + 16, Transparent))
+                EncodeCutOutBlock(texels, out);
+            else
+                EncodeBlock(texels, out);
         }
     }
     return out;

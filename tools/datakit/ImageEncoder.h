@@ -5,7 +5,8 @@
 
 // Image files for the stand-in data set, from ARGB pixels (rows top-down):
 // PNG through stb_image_write, DDS written field by field, uncompressed
-// (A8R8G8B8) or DXT1 with a simple two-colour fit per 4x4 block.
+// (A8R8G8B8) or DXT1 with a simple two-colour fit per 4x4 block, whose
+// texels under half alpha are cut out (transparent).
 class ImageEncoder
 {
 public:

@@ -18,6 +18,31 @@ void AddAll(std::vector<SheetCell>* cells, const MenuCell (&rects)[N], const cha
     for (size_t i = 0; i < N; ++i)
         cells->push_back({kMenuSheet, rects[i], prefix + names[i], kind});
 }
+
+// The first character of a UTF-8 name.
+std::string FirstCharacter(const std::string& name)
+{
+    size_t end = 1;
+    while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0u) == 0x80u)
+        ++end;
+    return name.substr(0, end);
+}
+
+// A weapon class's cell on the rules page is as wide as the gap to the
+// next one; where that is too narrow for two characters to be read at
+// 640 x 480, the cell shows the first alone.
+constexpr float kTwoCharacterWidth = 40.0f;
+
+void AddWeaponClasses(std::vector<SheetCell>* cells)
+{
+    namespace S = SetupSheet;
+    for (int i = 0; i < S::kWeaponClasses; ++i)
+    {
+        const std::string name = S::kWeaponClassNames[i];
+        const bool narrow = S::kWeaponClassArt[i].Width() < kTwoCharacterWidth;
+        cells->push_back({kMenuSheet, S::kWeaponClassArt[i], narrow ? FirstCharacter(name) : name, CellKind::Button});
+    }
+}
 }
 
 std::vector<SheetCell> SetupCells()
@@ -74,7 +99,7 @@ std::vector<SheetCell> SetupCells()
     AddAll(&cells, S::kTimeArt, S::kTimeNames, CellKind::Button);
     AddAll(&cells, S::kNpcArt, S::kNpcNames, CellKind::Button);
     AddAll(&cells, S::kItemArt, S::kItemNames, CellKind::Button);
-    AddAll(&cells, S::kWeaponClassArt, S::kWeaponClassNames, CellKind::Button);
+    AddWeaponClasses(&cells);
     AddAll(&cells, S::kWeaponTypes, S::kWeaponClassNames, CellKind::Logo);
     AddAll(&cells, S::kCategoryTabs, S::kCategoryNames, CellKind::MenuItem);
     AddAll(&cells, S::kGroupHeadings, S::kCategoryNames, CellKind::Band);

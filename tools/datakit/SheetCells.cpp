@@ -57,6 +57,7 @@ uint32_t KindColor(CellKind kind)
     case CellKind::Prompt:
         return 0x00000000u;
     case CellKind::Picture:
+    case CellKind::Backdrop:
         return 0xFF283C64u;
     case CellKind::Splash:
         return 0xFF3A2858u;

@@ -22,10 +22,14 @@ std::vector<SheetCell> ShopCells()
         {kMenuSheet, S::kStar, "", CellKind::Arrow},
         {kMenuSheet, S::kUnit, "ELP", CellKind::Prompt},
     };
+    // The icons are small: each character fills its cell, on the colours
+    // of a button (weapons) and of a menu item (clothes).
     for (int icon = 0; icon < S::kWeaponIconCount; ++icon)
-        cells.push_back({kMenuSheet, S::WeaponIcon(icon), S::kWeaponIconNames[icon], CellKind::Button});
+        cells.push_back({kMenuSheet, S::WeaponIcon(icon), S::kWeaponIconNames[icon], CellKind::Caption,
+                         KindColor(CellKind::Button)});
     for (int icon = 0; icon < S::kClothesIconCount; ++icon)
-        cells.push_back({kMenuSheet, S::ClothesIcon(icon), S::kClothesIconNames[icon], CellKind::MenuItem});
+        cells.push_back({kMenuSheet, S::ClothesIcon(icon), S::kClothesIconNames[icon], CellKind::Caption,
+                         KindColor(CellKind::MenuItem)});
     for (int digit = 0; digit < 10; ++digit)
         cells.push_back({kMenuSheet, S::Digit(digit), std::to_string(digit), CellKind::Label});
     return cells;

@@ -46,12 +46,29 @@ std::vector<int16_t> Line(double seconds, double pitch)
     return samples;
 }
 
+// Where a whole screen's large label and its small one stand: their
+// centre x, the large one's y and the small one's, and the room across.
+struct ScreenLabels
+{
+    float x;
+    float labelY;
+    float noteY;
+    float width;
+};
+// The ending's labels in the middle, over which the roll scrolls.
+constexpr ScreenLabels kMiddleLabels{kScreenWidth * 0.5f, kScreenHeight * 0.4f, kScreenHeight * 0.7f,
+                                     kScreenWidth * 0.7f};
+// The route screen draws its lines and plates on the right from y 280 and
+// fans its cards up from the bottom right: a route picture's labels keep
+// to the upper left.
+constexpr ScreenLabels kRouteLabels{352.0f, 300.0f, 400.0f, 600.0f};
+
 // A whole screen of one hue with a large label and a small one.
-std::vector<uint32_t> Screen(uint32_t hue, const std::string& label, const std::string& note)
+std::vector<uint32_t> Screen(uint32_t hue, const std::string& label, const std::string& note, const ScreenLabels& place)
 {
     SheetPainter painter(kScreenWidth, kScreenHeight, hue);
-    painter.Text(label, kScreenWidth * 0.5f, kScreenHeight * 0.4f, kScreenWidth * 0.8f, 120.0f);
-    painter.Text(note, kScreenWidth * 0.5f, kScreenHeight * 0.7f, kScreenWidth * 0.6f, 40.0f);
+    painter.Text(label, place.x, place.labelY, place.width, 120.0f);
+    painter.Text(note, place.x, place.noteY, place.width * 0.8f, 40.0f);
     return painter.Pixels();
 }
 
@@ -86,7 +103,7 @@ std::vector<uint32_t> StorySceneKit::RoutePicture(uint32_t route)
 {
     char note[64];
     std::snprintf(note, sizeof note, "Story_Chara%02u  route %u", route + 1, route + 1);
-    return Screen(kRouteHues[route % StorySheet::kMaxRoutes], RouteName(route), note);
+    return Screen(kRouteHues[route % StorySheet::kMaxRoutes], RouteName(route), note, kRouteLabels);
 }
 
 std::vector<uint32_t> StorySceneKit::EndingPicture(uint32_t route)
@@ -96,7 +113,7 @@ std::vector<uint32_t> StorySceneKit::EndingPicture(uint32_t route)
     const uint32_t hue = kRouteHues[route % StorySheet::kMaxRoutes];
     // Brighter than the route's picture, so the two are told apart.
     const uint32_t light = 0xFF000000u | ((hue & 0x00FEFEFEu) + 0x00303030u);
-    return Screen(light, RouteName(route) + " ENDING", note);
+    return Screen(light, RouteName(route) + " ENDING", note, kMiddleLabels);
 }
 
 std::vector<uint32_t> StorySceneKit::ChapterPicture(const std::string& name)

@@ -95,6 +95,8 @@ TEST_F(ControllerFrames, EscapeOpensTheQuitMenuWhoseCursorWrapsAndWhichHoldsTheS
     EXPECT_EQ(Controller().GetQuitMenu().cursor, 1); // wrapped past the start
     m_game->Tap(KEY_W);
     EXPECT_EQ(Controller().GetQuitMenu().cursor, 0); // the movement stick's up moves up
+    m_game->Tap(KEY_S);
+    EXPECT_EQ(Controller().GetQuitMenu().cursor, 1); // and its down down
     EXPECT_EQ(stub_scenes::TheLog().updates, updates);
     // Cancel closes; decide on the second item closes too.
     m_game->Tap(KEY_X);

@@ -186,6 +186,27 @@ TEST(BattleSetupMembersPage, ClicksPickACharacterChangeTheTeamAndAnEmptySpotConf
     EXPECT_EQ(h.setup.GetPage(), CBattleConfig::PAGE_MEMBERS);
 }
 
+TEST(BattleSetupMembersPage, TheCharacterIconsStandApartAboveTheDecideButton)
+{
+    SetupHarness h(CBattleConfig::PAGE_MEMBERS);
+    ASSERT_TRUE(h.Settle());
+    const MenuRect decide = h.ItemRect(CBattleConfig::kMembersDecideId);
+    ASSERT_GT(decide.top, 0.0f);
+    h.Press(MenuKey::Decide);
+    h.Run(1);
+    const int32_t icons = kCharacters + 1; // and the random choice
+    for (int32_t i = 0; i < icons; ++i)
+    {
+        const MenuRect icon = h.ItemRect(CBattleConfig::kCharacterIconId + i);
+        ASSERT_GT(icon.Height(), 0.0f) << i;
+        EXPECT_LT(icon.bottom, decide.top) << i;
+        if (i + 1 < icons)
+        {
+            EXPECT_LT(icon.bottom, h.ItemRect(CBattleConfig::kCharacterIconId + i + 1).top) << i;
+        }
+    }
+}
+
 TEST(BattleSetupMembersPage, AllOnOneTeamOrAloneTheMembersCannotAdvance)
 {
     SetupHarness h(CBattleConfig::PAGE_MEMBERS);
@@ -548,6 +569,96 @@ TEST(BattleSetupWeaponsPage, CancelGoesBackToTheRulesPageOffline)
     ASSERT_TRUE(h.RunUntil([&] { return h.setup.GetPage() == CBattleConfig::PAGE_RULES; }));
 }
 
+// ------------------------------------------------------ pointer and keys
+// On every page a pointer left resting on a control while the keys move
+// the cursor takes nothing back from them: decide acts on the keys' choice.
+// The keys put the pointer on their choice; these windows never carry it
+// there, so that it rests where the player left it.
+
+TEST(BattleSetupPointerAndKeys, OnTheModePageTheKeysChoiceHoldsUnderARestingPointer)
+{
+    SetupHarness h;
+    ASSERT_TRUE(h.Settle());
+    const MenuPoint team = h.ItemRect(CBattleConfig::kTeamPanelId).Centre();
+    h.MoveTo(team);
+    EXPECT_EQ(h.setting->rules.teamBattle, 1u) << "a moving pointer chooses";
+    h.Press(MenuKey::Left);
+    h.cursor = team;
+    h.Run(3);
+    EXPECT_EQ(h.setting->rules.teamBattle, 0u);
+    h.Press(MenuKey::Decide);
+    EXPECT_EQ(h.setup.GetPhase(), CBattleConfig::kModeForward.phase);
+    EXPECT_EQ(h.setting->rules.teamBattle, 0u);
+}
+
+TEST(BattleSetupPointerAndKeys, OnTheMembersPageDecideTakesTheKeysCharacterNotTheIconUnderThePointer)
+{
+    SetupHarness h(CBattleConfig::PAGE_MEMBERS);
+    ASSERT_TRUE(h.Settle());
+    // The pointer moves onto panel 5; the keys go on to panel 4 and put
+    // the pointer there, where the window has not carried it yet.
+    const MenuPoint panel5 = h.ItemRect(CBattleConfig::kMemberPanelId + 5).Centre();
+    h.MoveTo(panel5);
+    EXPECT_EQ(h.setup.GetRow(), 5);
+    h.Press(MenuKey::Left);
+    h.cursor = panel5;
+    h.Run(3);
+    EXPECT_EQ(h.setup.GetRow(), 4);
+    h.Entry(4).character = 0;
+    h.Press(MenuKey::Decide);
+    ASSERT_EQ(h.setup.GetPhase(), static_cast<int32_t>(CBattleConfig::MembersPhase::Editing));
+    h.Run(1);
+    // The pointer moves onto the fourth icon and rests there; the keys
+    // choose the third character.
+    h.MoveTo(h.ItemRect(CBattleConfig::kCharacterIconId + 3).Centre());
+    EXPECT_EQ(h.Entry(4).character, 0) << "pointing is not choosing";
+    h.Press(MenuKey::Down);
+    h.Press(MenuKey::Down);
+    h.Run(3);
+    h.Press(MenuKey::Decide);
+    EXPECT_EQ(h.Entry(4).character, 2);
+    EXPECT_EQ(h.setup.GetPhase(), static_cast<int32_t>(CBattleConfig::MembersPhase::Panels));
+    EXPECT_EQ(h.Entry(4).roomWords[0], 1u) << "decide confirmed the panel";
+}
+
+TEST(BattleSetupPointerAndKeys, OnTheRulesPageTheKeysRowHoldsUnderARestingPointer)
+{
+    SetupHarness h(CBattleConfig::PAGE_RULES);
+    ASSERT_TRUE(h.Settle());
+    const uint8_t time = h.setting->rules.timeLimitIndex;
+    const MenuPoint timeCell = h.ItemRect(CBattleConfig::kRuleValueId + CBattleConfig::ROW_TIME * 100 + 1).Centre();
+    h.MoveTo(timeCell);
+    EXPECT_EQ(h.setup.GetRow(), CBattleConfig::ROW_TIME);
+    h.Press(MenuKey::Up);
+    h.cursor = timeCell;
+    h.Run(3);
+    EXPECT_EQ(h.setup.GetRow(), CBattleConfig::ROW_LIMIT);
+    h.Press(MenuKey::Right);
+    h.cursor = timeCell;
+    h.Run(3);
+    const int32_t column = h.setup.GetColumn();
+    h.Press(MenuKey::Decide);
+    EXPECT_EQ(h.setting->rules.limit, column);
+    EXPECT_EQ(h.setting->rules.timeLimitIndex, time);
+}
+
+TEST(BattleSetupPointerAndKeys, OnTheWeaponsPageTheKeysRowHoldsUnderARestingPointer)
+{
+    SetupHarness h;
+    ToWeaponsPage(h);
+    const MenuPoint done = h.ItemRect(CBattleConfig::kDoneId).Centre();
+    h.MoveTo(done);
+    EXPECT_EQ(h.setup.GetRow(), CBattleConfig::ROW_DONE);
+    h.Press(MenuKey::Down); // the done button wraps to the add row
+    h.cursor = done;
+    h.Press(MenuKey::Down); // the sword
+    h.cursor = done;
+    h.Run(3);
+    EXPECT_EQ(h.setup.GetRow(), 1);
+    h.Press(MenuKey::Decide);
+    EXPECT_EQ(h.setup.GetPhase(), static_cast<int32_t>(Phase::WeaponList)) << "the sword's row, not the done button";
+}
+
 // ---------------------------------------------------------------- back menu
 
 TEST(BattleSetupBackMenu, OnlineCancelOpensItNoReturnsQuietlyYesTakesTheBackPair)
@@ -565,6 +676,11 @@ TEST(BattleSetupBackMenu, OnlineCancelOpensItNoReturnsQuietlyYesTakesTheBackPair
     h.Press(MenuKey::Cancel);
     EXPECT_EQ(h.setup.GetBackMenu().cursor, 0);
     h.Press(MenuKey::Up); // wraps to "いいえ"
+    EXPECT_EQ(h.setup.GetBackMenu().cursor, 1);
+    // The movement stick's keys (W and S) move it the same ways.
+    h.Press(MenuKey::MoveUp);
+    EXPECT_EQ(h.setup.GetBackMenu().cursor, 0);
+    h.Press(MenuKey::MoveDown);
     EXPECT_EQ(h.setup.GetBackMenu().cursor, 1);
     h.Press(MenuKey::Up);
     h.Press(MenuKey::Decide);

@@ -223,6 +223,28 @@ TEST(BattleConsole, TheCursorWrapsBothWays)
     EXPECT_EQ(hud.State().pauseMenu.cursor, 3);
 }
 
+TEST(BattleConsole, WAndSMoveTheCursorUpAndDownAsInEveryOtherMenu)
+{
+    // Logical buttons 12 and 13 are the movement stick's up and down (W and
+    // S by default): up and down here too, as in the quit menu and the
+    // setup's back menu.
+    constexpr uint8_t kW = 12, kS = 13;
+    Hud hud;
+    hud.LocalMenus();
+    hud.ToRunning();
+    hud.Press(MENU);
+    hud.Press(kS);
+    EXPECT_EQ(hud.State().pauseMenu.cursor, 1);
+    hud.Press(kS);
+    EXPECT_EQ(hud.State().pauseMenu.cursor, 2);
+    hud.Press(kW);
+    EXPECT_EQ(hud.State().pauseMenu.cursor, 1);
+    hud.Press(UP);
+    EXPECT_EQ(hud.State().pauseMenu.cursor, 0);
+    hud.Press(kW);
+    EXPECT_EQ(hud.State().pauseMenu.cursor, 4) << "up from the first item wraps to the last";
+}
+
 TEST(BattleConsole, EveryItemOfTheLocalBattlesMenusGivesItsCode)
 {
     for (uint8_t item = 0; item < 5; ++item)

@@ -22,15 +22,17 @@ public:
     std::vector<MenuSound> played;
 };
 
-// A frame whose mouse stands at a layout point with the left button as
-// given.
+// A frame whose mouse has just moved to a layout point, with the left
+// button as given.
 CMenuFrame FrameWithMouse(MenuPoint cursor, bool pressed, bool held)
 {
+    CMenuFrame frame;
     MenuKeys keys;
+    keys.SetCursor({cursor.x + 1.0f, cursor.y});
+    frame.Begin(CMenuLayout(640, 480, MenuScaleRule::Menu4x3), keys, nullptr);
     keys.SetCursor(cursor);
     keys.SetPressed(MenuKey::Click, pressed);
     keys.SetHeld(MenuKey::Click, held);
-    CMenuFrame frame;
     frame.Begin(CMenuLayout(640, 480, MenuScaleRule::Menu4x3), keys, nullptr);
     return frame;
 }

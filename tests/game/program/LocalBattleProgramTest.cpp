@@ -1,9 +1,11 @@
 // The game's main road offline, played on the real program: from the logo
 // through the title's ring to the local battle, over the setup's four pages
-// (four seats closed, the battle won at the first point or over at 2:30) to
-// a battle of the player against three computers; at its end "リトライ"
-// plays again, whose pause menu goes back to the title, whose ring quits.
-// The process must end with 0, "PlayRecord.dat" count two more battles and
+// (the player's character chosen with the keys while the pointer rests on
+// another one, four seats closed, the battle won at the first point or over
+// at 2:30) to a battle of the player against three computers; at its end
+// "リトライ" plays again, whose pause menu goes back to the title, whose
+// ring (back on the local battle) quits. The process must end with 0,
+// "PlayRecord.dat" count two more battles, both the chosen character's, and
 // the first battle's replay be saved. Screenshots of each page and of the
 // battle stay in the test's build folder (qor-local-*.png).
 // Xlib's macros (None, Status...) clash with GoogleTest's names: Xlib comes
@@ -23,7 +25,8 @@ namespace
 // The battle's time limit: it ends by then at the latest.
 constexpr auto kBattleLimit = std::chrono::seconds(150);
 
-uint32_t CountBattles(const std::filesystem::path& saveFolder)
+// The offline battles of every character, or of one.
+uint32_t CountBattles(const std::filesystem::path& saveFolder, int character = -1)
 {
     const std::string bytes = TempFolder::Read(saveFolder / "PlayRecord.dat");
     tag_TOLQPLAYRECORD record;
@@ -32,8 +35,8 @@ uint32_t CountBattles(const std::filesystem::path& saveFolder)
         return 0;
     DecodePlayRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &record);
     uint32_t battles = 0;
-    for (const tag_TOLQBATTLERECORD& character : record.records)
-        battles += character.offline[0];
+    for (size_t i = 0; i < record.records.size(); ++i)
+        battles += character < 0 || static_cast<size_t>(character) == i ? record.records[i].offline[0] : 0;
     return battles;
 }
 
@@ -114,6 +117,15 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     ASSERT_TRUE(game.PressUntil("z", membersPage)) << "the members page never showed";
     game.WaitFrames(2);
 
+    // The own seat: the pointer rests on the character column between the
+    // blocks, on a character further down, while the keys choose the first
+    // (down from random) and Z confirms it.
+    game.PointAt(512.0f, 420.0f);
+    game.WaitFrames(2);
+    Keys(game, {"z", "Down"});
+    game.Screenshot("local-2-members-editing");
+    Keys(game, {"z"});
+
     // Close the four right-hand seats: each panel opened, its seat turned
     // from the computer to closed, the editing left.
     struct Seat
@@ -165,6 +177,7 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
                                  [](const Rgb& rgb) { return std::max({rgb.r, rgb.g, rgb.b}) < 45; });
     EXPECT_GT(visor, 40) << "the preview's face is not in view";
     const uint32_t battlesBefore = CountBattles(saveFolder);
+    const uint32_t firstsBefore = CountBattles(saveFolder, 0);
     // Up wraps from the add row to the done button: the loadout the
     // character carries is complete.
     ASSERT_TRUE(game.StepUntil("Up", [&] { return blueButton(140.0f, 660.0f); }, 8))
@@ -199,10 +212,13 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     ASSERT_TRUE(game.WaitFor([&] { return TitlePicture(game); })) << "the title never came back";
     ASSERT_TRUE(ReachRing(game)) << "the title's menu never came back";
     game.Screenshot("local-8-title");
-    // Up turns the ring from the story item to the quit item.
-    ASSERT_TRUE(TurnRing(game, kStoryItem, kQuitItem));
+    // The ring is back on the local battle; two turns up, past the story,
+    // bring the quit item.
+    EXPECT_TRUE(RingRestsOn(game, kLocalBattleItem)) << "the ring did not come back on the local battle";
+    ASSERT_TRUE(TurnRing(game, kLocalBattleItem, kQuitItem));
     ASSERT_TRUE(ChooseRingItem(game));
     EXPECT_EQ(game.WaitForExit(), 0);
     EXPECT_EQ(CountBattles(saveFolder), battlesBefore + 2);
+    EXPECT_EQ(CountBattles(saveFolder, 0), firstsBefore + 2) << "the battles were not the chosen character's";
     EXPECT_TRUE(HasReplay(saveFolder));
 }

@@ -1,13 +1,14 @@
 // The game program on the stand-in set, walked by key presses from the
 // title into the shop (a weapon and a hat bought for nothing), the
 // equipment screen (the first character's hat taken off), the replay list
-// (a battle the test recorded, played, then back through the pause menu)
-// and the tutorial (its first lesson, then the title through the pause
-// menu), each time back to the title, and out through the quit item. The
-// process must end with 0 and the play data hold the buys and the bare
-// head; a second start finds the character still bare on the equipment
-// screen. A screenshot of each screen stays in the test's build folder
-// (qor-walk-*.png).
+// (a battle the test recorded, played, then back through the pause menu,
+// S moving its cursor down as the cursor key does) and the tutorial (its
+// first lesson, then the title through the pause menu), each time back to
+// the title, and out through the quit menu (W moving its cursor up onto
+// "quit"). The process must end with 0 and the play data hold the buys and
+// the bare head; a second start finds the character still bare on the
+// equipment screen. A screenshot of each screen stays in the test's build
+// folder (qor-walk-*.png).
 #include "tests/engine/core/TempFolder.h"
 #include "tests/engine/platform/PrivateXServer.h"
 #include "tests/game/battle/BattleTestData.h"
@@ -174,7 +175,11 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     game.Screenshot("walk-5-replay-playing");
     ASSERT_TRUE(OpenBattlePause(game, 4)) << "the replay's pause menu never showed";
     game.Screenshot("walk-6-replay-paused");
-    ASSERT_TRUE(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, 4, 2); }, 5))
+    // S is down in this menu as in every other: S, then the cursor key down,
+    // reach the third item.
+    ASSERT_TRUE(game.StepUntil("s", [&] { return BattleMenuLineLit(game, 4, 1); }, 3))
+        << "S did not move the replay's pause menu down";
+    ASSERT_TRUE(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, 4, 2); }, 3))
         << "the replay's pause menu's third item never had the cursor";
     ASSERT_TRUE(game.PressUntil("z", [&] { return !BattleMenu(game, 4); }));
     EXPECT_TRUE(game.WaitFor([&] { return TitleBand(game); })) << "the list did not come back";
@@ -197,11 +202,16 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     game.WaitFrames(2);
     game.Screenshot("walk-8-title");
 
-    // The title picture leads to the menu; one turn up is the quit item.
+    // The title picture leads to the menu; Escape opens the quit menu on
+    // "back", W moves up to "quit".
     ASSERT_TRUE(ReachRing(game)) << "the menu did not come back";
-    ASSERT_TRUE(TurnRing(game, kStoryItem, kQuitItem));
-    game.Screenshot("walk-9-quit-item");
-    ASSERT_TRUE(ChooseRingItem(game));
+    game.Screenshot("walk-9-title-menu");
+    game.Press("Escape", 200);
+    game.WaitFrames(20);
+    game.Press("w", 200);
+    game.WaitFrames(2);
+    game.Screenshot("walk-10-quit-menu");
+    game.Press("z", 200);
     EXPECT_EQ(game.WaitForExit(), 0);
 
     const std::string bytes = TempFolder::Read(saveFolder / "PlayData.dat");
@@ -232,7 +242,7 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
         return rgb.r > 180 && rgb.g < 120 && rgb.b < 120;
     };
     EXPECT_TRUE(next.WaitFor(shirt)) << "the fighter never showed";
-    next.Screenshot("walk-10-equipment-next-start");
+    next.Screenshot("walk-11-equipment-next-start");
     EXPECT_FALSE(hatOn(next)) << "the loading step put the hat back on";
     // Out through the quit menu: Escape, up to its quit row, decide.
     next.Press("Escape", 200);

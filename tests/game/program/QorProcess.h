@@ -174,6 +174,13 @@ public:
         WaitFrames(2);
     }
 
+    // The pointer onto a layout point of the window, no button pressed.
+    void PointAt(float layoutX, float layoutY)
+    {
+        Tool("mousemove --window " + m_window + " " + std::to_string(static_cast<int>(layoutX * 0.625f)) + " " +
+             std::to_string(static_cast<int>(layoutY * 0.625f)));
+    }
+
     // The window's pixel at a layout point.
     Rgb At(float layoutX, float layoutY)
     {

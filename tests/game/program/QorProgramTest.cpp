@@ -1,9 +1,9 @@
 // The game program itself on the stand-in set, under a virtual X server of
 // this test's own: loading, logo, movie, title, menu, the options (the
-// music volume set to its minimum and confirmed), the records and back,
-// then the quit item. The process must end with 0 and "GameConfig.dat"
-// hold the new volume. A screenshot of each screen stays in the test's
-// build folder (qor-*.png).
+// music volume set to its minimum and confirmed), the records (a page on,
+// cancel back a page, cancel again out), then the quit item. The process
+// must end with 0 and "GameConfig.dat" hold the new volume. A screenshot
+// of each screen stays in the test's build folder (qor-*.png).
 // gtest ahead of Xlib, whose macros (None, ...) clash with its names.
 #include <gtest/gtest.h>
 
@@ -31,6 +31,12 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     // options show their white band, the records their title picture.
     auto options = [&] { return TitleBand(game) && Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
     auto records = [&] { return TitleBand(game) && !Near(game.At(290.0f, 56.0f), 255, 255, 255, 6); };
+    // The first character's page: its picture (purple) right of the
+    // figures, where the totals page shows the blue background.
+    auto firstCharacterPage = [&] {
+        const Rgb picture = game.At(900.0f, 600.0f);
+        return records() && picture.r > picture.g + 20;
+    };
     // The music volume's bar, lit blue up to its level.
     auto musicSilent = [&] {
         const Rgb bar = game.At(600.0f, 316.0f);
@@ -72,13 +78,22 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     }
     ASSERT_TRUE(BackToRing(game)) << "the options did not go back to the menu";
 
-    // The record item is next; back on the totals page leaves again.
+    // The record item is next. Z pages on to the first character; cancel
+    // there turns back to the totals and stays, cancel on the totals
+    // leaves.
     ASSERT_TRUE(TurnRing(game, kOptionItem, kRecordItem));
     ASSERT_TRUE(ChooseRingItem(game));
     ASSERT_TRUE(game.WaitFor([&] { return TitleBand(game); })) << "no screen opened from the menu";
     ASSERT_TRUE(game.WaitFor(records)) << "the screen that opened is not the records";
     game.WaitFrames(2);
     game.Screenshot("6-record");
+    ASSERT_TRUE(game.PressUntil("z", firstCharacterPage)) << "Z did not page on to the first character";
+    game.WaitFrames(2);
+    game.Screenshot("6-record-character");
+    ASSERT_TRUE(game.PressUntil("x", [&] { return !firstCharacterPage(); }));
+    // Leaving would have faded the screen out by now.
+    game.WaitFrames(30);
+    EXPECT_TRUE(records()) << "cancel on a character page left the records";
     ASSERT_TRUE(game.PressUntil("x", [&] { return !records(); })) << "the records took no cancel";
     ASSERT_TRUE(BackToRing(game)) << "the records did not go back to the menu";
 

@@ -173,13 +173,14 @@ TEST_F(LocalScene, EachChoiceOfTheBattlesMenuLeadsWhereItSaysAndRandomMusicIsDra
     ASSERT_TRUE(FinishWith(RESULT_MODE_SELECT));
     EXPECT_EQ(Pages()->GetPage(), CBattleConfig::PAGE_MODE);
 
-    // Back to the title: its picture, with the first ring item.
+    // Back to the title: its picture, whose menu opens with the local
+    // battle's own ring item in front.
     ASSERT_TRUE(StartBattle());
     ASSERT_TRUE(FinishWith(RESULT_TITLE));
     auto* title = dynamic_cast<CTitleScene*>(game.Controller().GetScene());
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(title->GetState(), CTitleScene::TitleState::TitlePicture);
-    EXPECT_EQ(title->GetFrontItem(), 0u);
+    EXPECT_EQ(title->GetFrontItem(), CLocalScene::kRingItem);
 }
 
 TEST_F(LocalScene, ABlockNamingARunningBattleThatIsNotThereOpensTheSetupPages)

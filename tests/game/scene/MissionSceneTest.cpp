@@ -375,6 +375,7 @@ TEST_F(MissionBattle, ARetryFightsTheSameMissionAgainWithTheClothesCopiedAgainAn
     Tap(KEY_Z);
     ASSERT_TRUE(m_game->StepUntil([&] { return Title() != nullptr; }, 300));
     EXPECT_EQ(Title()->GetState(), CTitleScene::TitleState::TitlePicture);
+    EXPECT_EQ(Title()->GetFrontItem(), 3u) << "the menu comes back on the missions' item";
 }
 
 TEST_F(MissionBattle, EveryStandInMissionIsListedWithItsBriefingAndItsBattleStarts)

@@ -156,6 +156,26 @@ TEST_F(RecordScene, BackOnTheTotalsPageLeaves)
     EXPECT_EQ(Title()->GetFrontItem(), 6u);
 }
 
+TEST_F(RecordScene, CancelOnACharacterPageTurnsBackAPageAndTheNumberPadPagesTheWayItsKeysPoint)
+{
+    Open({Record(1, 0, 0, 0), Record(0, 1, 0, 0)});
+    Page(KEY_Z);
+    Page(KEY_Z);
+    ASSERT_EQ(Records()->GetPage(), 2u);
+    Page(KEY_X);
+    EXPECT_EQ(Records()->GetPage(), 1u) << "cancel turns back, it does not leave";
+    EXPECT_EQ(Records()->GetState(), State::Input);
+    // Number pad 2 (down) pages on and number pad 8 (up) back, as down and
+    // up do.
+    Page(KEY_NUMPAD2);
+    EXPECT_EQ(Records()->GetPage(), 2u);
+    Page(KEY_NUMPAD8);
+    EXPECT_EQ(Records()->GetPage(), 1u);
+    Page(KEY_X);
+    Page(KEY_X);
+    EXPECT_EQ(Records()->GetState(), State::FadeOut) << "cancel on the totals page leaves";
+}
+
 TEST_F(RecordScene, WithoutThePackTheScenesStartFailsButThePagesStillRead)
 {
     Open({Record(1, 0, 0, 0)}, false);

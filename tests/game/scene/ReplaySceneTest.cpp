@@ -344,6 +344,7 @@ TEST_F(ReplayScene, PlayAgainReadsTheSameFileWithoutTheListThenTheListAndTheTitl
     ChooseEndItem(2);
     ASSERT_TRUE(m_game->StepUntil([&] { return Title() != nullptr; }, 40));
     EXPECT_EQ(Title()->GetState(), CTitleScene::TitleState::TitlePicture);
+    EXPECT_EQ(Title()->GetFrontItem(), 8u) << "the menu comes back on the replay item";
 }
 
 TEST_F(ReplayScene, LeavingInTheMiddleOfAPlaybackFreesTheBattleAndItsSetting)

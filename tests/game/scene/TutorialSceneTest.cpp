@@ -322,6 +322,7 @@ TEST_F(TutorialScene, EveryStepPassesInOrderAndTheTitleFollowsTheFinalBattle)
         Run();
     ASSERT_NE(Title(), nullptr);
     EXPECT_EQ(Title()->GetState(), CTitleScene::TitleState::TitlePicture);
+    EXPECT_EQ(Title()->GetFrontItem(), 9u) << "the menu comes back on the tutorial's item";
 
     // No replay was recorded, nor left half-written.
     for (const auto& entry : std::filesystem::directory_iterator(m_game->SaveFolder()))
@@ -381,4 +382,5 @@ TEST_F(TutorialScene, TheTitleItemOfThePauseMenuLeavesAtOnce)
         Run();
     ASSERT_NE(Title(), nullptr);
     EXPECT_EQ(Title()->GetState(), CTitleScene::TitleState::TitlePicture);
+    EXPECT_EQ(Title()->GetFrontItem(), 9u) << "the menu comes back on the tutorial's item";
 }
