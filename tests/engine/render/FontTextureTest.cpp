@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/TestColours.h"
-#include <stb/stb_image_write.h>
+#include "tests/support/ArgbPng.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -91,15 +91,7 @@ protected:
 
     void SavePng(const char* name)
     {
-        std::vector<uint8_t> rgba(pixels.size() * 4);
-        for (size_t i = 0; i < pixels.size(); ++i)
-        {
-            rgba[i * 4 + 0] = static_cast<uint8_t>(pixels[i] >> 16);
-            rgba[i * 4 + 1] = static_cast<uint8_t>(pixels[i] >> 8);
-            rgba[i * 4 + 2] = static_cast<uint8_t>(pixels[i]);
-            rgba[i * 4 + 3] = 0xFF;
-        }
-        EXPECT_NE(stbi_write_png(name, WIDTH, HEIGHT, 4, rgba.data(), WIDTH * 4), 0);
+        EXPECT_TRUE(SaveArgbPng(pixels, WIDTH, HEIGHT, name));
     }
 
     RenderGraphics headless{WIDTH, HEIGHT};

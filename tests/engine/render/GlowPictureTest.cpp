@@ -23,7 +23,7 @@
 #include "tests/engine/render/RenderGraphics.h"
 
 #include <gtest/gtest.h>
-#include <stb/stb_image_write.h>
+#include "tests/support/ArgbPng.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -256,15 +256,7 @@ private:
 // The pixels as a PNG in the test's folder, for a person to look at.
 void SavePng(const std::vector<uint32_t>& argb, int width, int height, const char* name)
 {
-    std::vector<uint8_t> rgba(argb.size() * 4);
-    for (size_t i = 0; i < argb.size(); ++i)
-    {
-        rgba[i * 4 + 0] = static_cast<uint8_t>(argb[i] >> 16);
-        rgba[i * 4 + 1] = static_cast<uint8_t>(argb[i] >> 8);
-        rgba[i * 4 + 2] = static_cast<uint8_t>(argb[i]);
-        rgba[i * 4 + 3] = 0xFF;
-    }
-    stbi_write_png(name, width, height, 4, rgba.data(), width * 4);
+    SaveArgbPng(argb, width, height, name);
 }
 
 // The largest difference of one colour channel between the two pictures,

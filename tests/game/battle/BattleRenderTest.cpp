@@ -13,7 +13,7 @@
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 
 #include <gtest/gtest.h>
-#include <stb/stb_image_write.h>
+#include "tests/support/ArgbPng.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -39,15 +39,7 @@ std::string BesideProgram(const char* name)
 
 void SavePng(const std::vector<uint32_t>& argb, const std::string& path)
 {
-    std::vector<uint8_t> rgba(argb.size() * 4);
-    for (size_t i = 0; i < argb.size(); ++i)
-    {
-        rgba[i * 4 + 0] = static_cast<uint8_t>(argb[i] >> 16);
-        rgba[i * 4 + 1] = static_cast<uint8_t>(argb[i] >> 8);
-        rgba[i * 4 + 2] = static_cast<uint8_t>(argb[i]);
-        rgba[i * 4 + 3] = 0xFF;
-    }
-    stbi_write_png(path.c_str(), kWidth, kHeight, 4, rgba.data(), kWidth * 4);
+    SaveArgbPng(argb, kWidth, kHeight, path);
 }
 
 // The red figure's shades, lit or in shade.

@@ -21,7 +21,7 @@
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 
 #include <gtest/gtest.h>
-#include <stb/stb_image_write.h>
+#include "tests/support/ArgbPng.h"
 
 #include <memory>
 #include <string>
@@ -62,15 +62,7 @@ inline bool IsBright(uint32_t argb)
 // folder, for a person to look at.
 inline void SavePng(const std::vector<uint32_t>& argb, int width, int height, const char* name)
 {
-    std::vector<uint8_t> rgba(argb.size() * 4);
-    for (size_t i = 0; i < argb.size(); ++i)
-    {
-        rgba[i * 4 + 0] = static_cast<uint8_t>(argb[i] >> 16);
-        rgba[i * 4 + 1] = static_cast<uint8_t>(argb[i] >> 8);
-        rgba[i * 4 + 2] = static_cast<uint8_t>(argb[i]);
-        rgba[i * 4 + 3] = 0xFF;
-    }
-    stbi_write_png(name, width, height, 4, rgba.data(), width * 4);
+    SaveArgbPng(argb, width, height, name);
 }
 
 class HudScreen

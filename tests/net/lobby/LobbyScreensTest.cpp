@@ -17,7 +17,7 @@
 #include "tests/engine/render/RenderGraphics.h"
 
 #include <gtest/gtest.h>
-#include <stb/stb_image_write.h>
+#include "tests/support/ArgbPng.h"
 
 #include <algorithm>
 #include <string>
@@ -104,16 +104,7 @@ protected:
     // person to look at.
     void Keep(const char* name)
     {
-        std::vector<uint8_t> rgba(pixels.size() * 4);
-        for (size_t i = 0; i < pixels.size(); ++i)
-        {
-            rgba[i * 4 + 0] = static_cast<uint8_t>(pixels[i] >> 16);
-            rgba[i * 4 + 1] = static_cast<uint8_t>(pixels[i] >> 8);
-            rgba[i * 4 + 2] = static_cast<uint8_t>(pixels[i]);
-            rgba[i * 4 + 3] = 0xFF;
-        }
-        const std::string file = std::string("Lobby-") + name + ".png";
-        stbi_write_png(file.c_str(), WIDTH, HEIGHT, 4, rgba.data(), WIDTH * 4);
+        SaveArgbPng(pixels, WIDTH, HEIGHT, std::string("Lobby-") + name + ".png");
     }
 
     // The brightest channel inside a rectangle given in layout units.
