@@ -104,22 +104,25 @@ ArenaBattle::~ArenaBattle()
         weapon->ReleaseRuntime();
 }
 
-CCpu* ArenaBattle::AddCpu(uint32_t character, uint32_t level)
+CCpu* ArenaBattle::AddCpu(uint32_t character, uint32_t level, uint32_t slots, bool thinking)
 {
     const std::vector<CCharacterDefinition>& characters = m_data->GetLists().characters;
     const CCharacterDefinition* definition = &characters[character % characters.size()];
     const uint8_t index = static_cast<uint8_t>(m_fighters.size());
     auto cpu = std::make_unique<CCpu>(definition, level);
+    uint32_t carried = 0;
     for (uint32_t slot = 0; slot < CCharacterDefinition::kWeaponSlots; ++slot)
     {
         const CWeaponDefinition* weapon = m_data->GetLists().FindWeapon(definition->defaultWeapons[slot]);
-        if (weapon != nullptr)
-            cpu->AddWeapon(weapon, slot == 0 ? 1 : (slot == 1 ? 2 : 4));
+        if (weapon == nullptr || (slots & (1u << slot)) == 0)
+            continue;
+        cpu->AddWeapon(weapon, carried == 0 ? 1 : (carried == 1 ? 2 : 4));
+        ++carried;
     }
     cpu->Create(0);
     tag_TOLQBATTLECHARADATA battle;
     battle.fighterIndex = index;
-    battle.localInput = 1;
+    battle.localInput = thinking ? 1 : 0;
     battle.input = &m_input;
     battle.console = m_console;
     battle.effects = &m_actorEffects;

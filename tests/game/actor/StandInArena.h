@@ -69,6 +69,8 @@ constexpr uint32_t kEffectPool = 1536;
 constexpr uint32_t kParticlePool = 4196;
 // Points to win under rule 0.
 constexpr uint8_t kGoalCount = 200;
+// Every default weapon slot (AddCpu).
+constexpr uint32_t kAllSlots = 0x3FF;
 
 // The arena with its stage objects, fighters added in turn at the start
 // points, and the battle's frame order.
@@ -85,9 +87,10 @@ public:
     // False when the stage could not be built.
     bool IsReady() const { return m_ready; }
     // A CPU of character (0-7, modulo) at level at the next start point,
-    // carrying its character's default weapons: the first in hand, the
-    // second as the sub weapon, the rest stored.
-    CCpu* AddCpu(uint32_t character, uint32_t level);
+    // carrying those of its character's default weapons whose slot bits are
+    // in slots: the first carried in hand, the second as the sub weapon, the
+    // rest stored. Not thinking, its pad stays still: it stands idle.
+    CCpu* AddCpu(uint32_t character, uint32_t level, uint32_t slots = kAllSlots, bool thinking = true);
     // One frame of ms: stage, bullets, every fighter's update, movement,
     // field weapons and items, elements, hits, the bullets' world pass and
     // the effects.
