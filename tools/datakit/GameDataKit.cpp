@@ -40,6 +40,46 @@ const std::string& ClaymoreName()
 constexpr const char* kRifle = "Rifle";
 constexpr const char* kLauncher = "Launcher";
 
+// The balance of the set. A hit takes power x 20 of the victim's life (x 1.5
+// under the power item); every fighter has kLife. The aim: nobody is downed
+// before a newcomer can act. A close-range computer on Easy swings at most
+// once a second, so a full life must take it six hits; a full life takes at
+// least five rifle shots, even under the power item; and no single attack of
+// any kind downs a full life, even under the power item. The powers are also
+// the weapons' power ratings (the shop's stars), which now tell the weapons
+// apart instead of all showing full.
+// Every character's life, the same round thousand for all: the stand-in
+// fighters differ in looks only, so no choice of character is a trap for a
+// newcomer, and the powers below are set against this one number.
+constexpr uint16_t kLife = 1000;
+// 180 a hit, six to down a full life (900 after five): an Easy computer's
+// six swings fall in six of its one-second turns, about four seconds or more
+// first to last; a Nightmare one's, a swing every 0.6 s at best, take three.
+// Under the power item (270) four hits.
+constexpr uint8_t kClaymorePower = 9;
+// The shop's sword matches the starting blade: it is bought for its look,
+// never to out-hit a newcomer's defaults.
+constexpr uint8_t kSabrePower = kClaymorePower;
+// 160 a shot, seven to down a full life (960 after six); five under the
+// power item (240). A magazine of 12 downs one fighter with shots to spare,
+// and a computer, one shot a turn, needs seconds to land seven.
+constexpr uint8_t kRiflePower = 8;
+// 140 a shot, eight to down (five under the power item): the heavier gun's
+// larger magazine (20) pays for a lighter shot, so it does not outgun the
+// rifle a fighter starts with.
+constexpr uint8_t kCarbinePower = 7;
+// 300 a hit: its three uses together (900) leave a full life standing, so
+// the launcher softens a fighter and another weapon finishes; three hits
+// under the power item (450).
+constexpr uint8_t kLauncherPower = 15;
+// The element attacks rise with what they cost: the elemental attack (2 EP,
+// four seconds of refill) 300, a little under two swings; the burst (a full
+// gauge) 500, half a life; the maximum attack (all 5 EP) 600, the strongest,
+// yet 900 under the power item, short of a full life.
+constexpr uint8_t kElementalPower = 15;
+constexpr uint8_t kBurstPower = 25;
+constexpr uint8_t kMaximumPower = 30;
+
 void SetName(char* field, size_t size, const std::string& name)
 {
     std::snprintf(field, size, "%s", name.c_str());
@@ -145,12 +185,13 @@ CElementAttackDefinition Attack(CElementAttackDefinition::Format format, const s
 
 void AddElementAttacks(std::vector<GameDataKit::GameFile>* files)
 {
-    Add(files, "Attack\\Ela_claymore.ela", Attack(CElementAttackDefinition::FORMAT_ELEMENTAL, "Ela_claymore", 50));
-    Add(files, "Attack\\Eba_claymore.eba", Attack(CElementAttackDefinition::FORMAT_BURST, "Eba_claymore", 70));
+    Add(files, "Attack\\Ela_claymore.ela",
+        Attack(CElementAttackDefinition::FORMAT_ELEMENTAL, "Ela_claymore", kElementalPower));
+    Add(files, "Attack\\Eba_claymore.eba", Attack(CElementAttackDefinition::FORMAT_BURST, "Eba_claymore", kBurstPower));
     for (const char* character : kCharacterNames)
     {
         const std::string name = std::string("Ema_") + character;
-        Add(files, "Attack\\" + name + ".ema", Attack(CElementAttackDefinition::FORMAT_MAXIMUM, name, 90));
+        Add(files, "Attack\\" + name + ".ema", Attack(CElementAttackDefinition::FORMAT_MAXIMUM, name, kMaximumPower));
     }
 }
 
@@ -192,7 +233,8 @@ void AddStageObjects(std::vector<GameDataKit::GameFile>* files)
     Add(files, "Object\\Platform.sro", platform);
 }
 
-CWeaponDefinition Weapon(CWeaponDefinition::Format format, const std::string& name, uint8_t type, uint8_t weight)
+CWeaponDefinition Weapon(CWeaponDefinition::Format format, const std::string& name, uint8_t type, uint8_t weight,
+                         uint8_t power)
 {
     CWeaponDefinition w;
     w.format = format;
@@ -202,7 +244,7 @@ CWeaponDefinition Weapon(CWeaponDefinition::Format format, const std::string& na
     w.weight = weight;
     w.rank = weight;
     w.characterMask = kAllCharacters;
-    w.power = 40;
+    w.power = power;
     w.range = format == CWeaponDefinition::FORMAT_SHORT ? 10 : 60;
     w.speed = 30;
     w.reload = 5;
@@ -217,9 +259,9 @@ CWeaponDefinition Weapon(CWeaponDefinition::Format format, const std::string& na
 }
 
 CWeaponDefinition Firearm(CWeaponDefinition::Format format, const std::string& name, uint8_t type, uint8_t weight,
-                          uint16_t capacity, const char* bullet)
+                          uint8_t power, uint16_t capacity, const char* bullet)
 {
-    CWeaponDefinition w = Weapon(format, name, type, weight);
+    CWeaponDefinition w = Weapon(format, name, type, weight, power);
     w.capacity = capacity;
     w.fireInterval = format == CWeaponDefinition::FORMAT_LONG ? 150 : 800;
     w.reloadTime = format == CWeaponDefinition::FORMAT_LONG ? 2000 : 0;
@@ -231,21 +273,23 @@ CWeaponDefinition Firearm(CWeaponDefinition::Format format, const std::string& n
 
 void AddWeapons(std::vector<GameDataKit::GameFile>* files)
 {
-    CWeaponDefinition claymore = Weapon(CWeaponDefinition::FORMAT_SHORT, ClaymoreName(), 0, 3);
+    CWeaponDefinition claymore = Weapon(CWeaponDefinition::FORMAT_SHORT, ClaymoreName(), 0, 3, kClaymorePower);
     claymore.description = "A two-handed sword";
     claymore.elementAttack = "Ela_claymore";
     claymore.burstAttack = "Eba_claymore";
     Add(files, "Weapon\\Claymore.swp", claymore);
-    Add(files, "Weapon\\Rifle.lwp", Firearm(CWeaponDefinition::FORMAT_LONG, kRifle, 6, 2, 12, "Bullet_rifle"));
+    Add(files, "Weapon\\Rifle.lwp",
+        Firearm(CWeaponDefinition::FORMAT_LONG, kRifle, 6, 2, kRiflePower, 12, "Bullet_rifle"));
     Add(files, "Weapon\\Launcher.spw",
-        Firearm(CWeaponDefinition::FORMAT_SPECIAL, kLauncher, 12, 2, 3, "Bullet_launcher"));
+        Firearm(CWeaponDefinition::FORMAT_SPECIAL, kLauncher, 12, 2, kLauncherPower, 3, "Bullet_launcher"));
 
-    CWeaponDefinition sabre = Weapon(CWeaponDefinition::FORMAT_SHORT, "Sabre", 0, 3);
+    CWeaponDefinition sabre = Weapon(CWeaponDefinition::FORMAT_SHORT, "Sabre", 0, 3, kSabrePower);
     sabre.price = 800;
     sabre.unlockKind = 1;
     sabre.unlockThreshold = 3;
     Add(files, "Weapon\\Sabre.swp", sabre);
-    CWeaponDefinition carbine = Firearm(CWeaponDefinition::FORMAT_LONG, "Carbine", 6, 3, 20, "Bullet_rifle");
+    CWeaponDefinition carbine =
+        Firearm(CWeaponDefinition::FORMAT_LONG, "Carbine", 6, 3, kCarbinePower, 20, "Bullet_rifle");
     carbine.price = 1200;
     carbine.unlockKind = 2;
     carbine.unlockThreshold = 2;
@@ -280,7 +324,7 @@ void AddCharacters(std::vector<GameDataKit::GameFile>* files)
             std::snprintf(c.radio[i].text, sizeof(c.radio[i].text), "Message %u", i + 1);
             c.radio[i].phrase = static_cast<uint8_t>(0x38 + i % 4);
         }
-        c.life = 1000;
+        c.life = kLife;
         c.epMax = 5;
         c.epRegen = 0.5f;
         c.gaugeRegen = 1.0f;
