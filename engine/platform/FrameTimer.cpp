@@ -111,3 +111,13 @@ void SetFrameTimerClock(FrameClockFunction clock, FrameSleepFunction sleep)
     g_frameClock = clock != nullptr ? clock : GetTickMilliseconds;
     g_frameSleep = sleep != nullptr ? sleep : SleepMilliseconds;
 }
+
+uint32_t GetFrameClockMilliseconds()
+{
+    return g_frameClock();
+}
+
+void SleepFrameClock(uint32_t milliseconds)
+{
+    g_frameSleep(milliseconds);
+}

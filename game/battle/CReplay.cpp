@@ -5,7 +5,6 @@
 #include "engine/core/FailureLog.h"
 #include "engine/core/FileIo.h"
 #include "engine/platform/FrameTimer.h"
-#include "engine/platform/PlatformClock.h"
 #include "game/actor/CCharacter.h"
 #include "game/battle/ReplaySettingBlock.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
@@ -62,12 +61,6 @@ int CReplay::Fail(const std::string& why)
 {
     m_error = why;
     return 0;
-}
-
-void CReplay::SetClock(ClockFunction clock, SleepFunction sleep)
-{
-    m_clock = clock;
-    m_sleep = sleep;
 }
 
 int CReplay::OpenForRecord(const char* folder)
@@ -266,13 +259,11 @@ int CReplay::ReadSetting(tag_TOLQBATTLESETTING* setting)
 
 void CReplay::Pace()
 {
-    const ClockFunction clock = m_clock != nullptr ? m_clock : GetTickMilliseconds;
-    const SleepFunction sleep = m_sleep != nullptr ? m_sleep : SleepMilliseconds;
-    const uint32_t now = clock();
+    const uint32_t now = GetFrameClockMilliseconds();
     const uint32_t passed = now - m_lastTime;
     if (m_paced && passed < m_frameTime && m_frameTime >= kPacedFrameMilliseconds)
-        sleep(m_frameTime - passed);
-    m_lastTime = clock();
+        SleepFrameClock(m_frameTime - passed);
+    m_lastTime = GetFrameClockMilliseconds();
 }
 
 int CReplay::PlayFrame(CCharacter* const* players, uint32_t count, CInput* input)

@@ -86,12 +86,9 @@ public:
     const tag_TOLQREPLAYHEADER& GetHeader() const { return m_header; }
     const std::string& GetError() const { return m_error; }
 
-    // Pacing to the recorded times (on by default); the clock and sleep
-    // default to the platform's.
-    using ClockFunction = uint32_t (*)();
-    using SleepFunction = void (*)(uint32_t milliseconds);
+    // Pacing to the recorded times (on by default), by the frame timer's
+    // clock (FrameTimer.h).
     void SetPacing(bool paced) { m_paced = paced; }
-    void SetClock(ClockFunction clock, SleepFunction sleep);
 
     // The name a finished battle's replay is saved under in folder: the
     // first "QorReplay_NN.rep" (NN from 01 to replayCount) that does not
@@ -121,7 +118,5 @@ private:
     bool m_headerRead = false;
     bool m_ended = false;
     bool m_paced = true;
-    ClockFunction m_clock = nullptr;
-    SleepFunction m_sleep = nullptr;
     std::string m_error;
 };

@@ -444,8 +444,8 @@ TEST(Replay, PlaybackHoldsFramesOfTwentyMillisecondsAndMoreToTheirRecordedLength
         file.Zeros(30);
     }
     TempFolder::Write("paced.rep", std::string(file.GetBytes().begin(), file.GetBytes().end()));
+    SetFrameTimerClock(FakeClock, FakeSleep);
     CReplay replay;
-    replay.SetClock(FakeClock, FakeSleep);
     ASSERT_EQ(replay.OpenForPlay("paced.rep"), 1);
     g_sleeps.clear();
     g_now = 1000;
@@ -460,11 +460,11 @@ TEST(Replay, PlaybackHoldsFramesOfTwentyMillisecondsAndMoreToTheirRecordedLength
     EXPECT_EQ(g_sleeps, (std::vector<uint32_t>{20, 40, 1400}));
     EXPECT_FALSE(replay.HasEnded());
     CReplay unpaced;
-    unpaced.SetClock(FakeClock, FakeSleep);
     unpaced.SetPacing(false);
     ASSERT_EQ(unpaced.OpenForPlay("paced.rep"), 1);
     g_sleeps.clear();
     for (int i = 0; i < 5; ++i)
         unpaced.PlayFrame(seats.pointers.data(), 3, &seats.input);
     EXPECT_TRUE(g_sleeps.empty());
+    SetFrameTimerClock(nullptr, nullptr);
 }
