@@ -116,8 +116,3 @@ uint32_t GetFrameClockMilliseconds()
 {
     return g_frameClock();
 }
-
-void SleepFrameClock(uint32_t milliseconds)
-{
-    g_frameSleep(milliseconds);
-}

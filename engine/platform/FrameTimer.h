@@ -27,5 +27,3 @@ void SetFrameTimerClock(FrameClockFunction clock, FrameSleepFunction sleep);
 // The frame timer's clock now, in milliseconds: what code that paces itself
 // against the frames reads, so that the tests' clock serves it too.
 uint32_t GetFrameClockMilliseconds();
-// The frame timer's sleep.
-void SleepFrameClock(uint32_t milliseconds);

@@ -257,20 +257,29 @@ int CReplay::ReadSetting(tag_TOLQBATTLESETTING* setting)
     return 1;
 }
 
-void CReplay::Pace()
+bool CReplay::IsFrameDue() const
+{
+    if (!m_paced || m_ended || m_frameTime < kPacedFrameMilliseconds)
+        return true;
+    return GetFrameClockMilliseconds() - m_lastTime >= m_frameTime;
+}
+
+void CReplay::StartFrameTime()
 {
     const uint32_t now = GetFrameClockMilliseconds();
-    const uint32_t passed = now - m_lastTime;
-    if (m_paced && passed < m_frameTime && m_frameTime >= kPacedFrameMilliseconds)
-        SleepFrameClock(m_frameTime - passed);
-    m_lastTime = GetFrameClockMilliseconds();
+    const uint32_t due = m_lastTime + m_frameTime;
+    // Played within a frame's time after it was due: the next frame's time
+    // runs from then. Later (a pause, a machine too slow for the frames),
+    // or before (unpaced): from now, with no time to make up.
+    const bool onTime = m_paced && m_frameTime >= kPacedFrameMilliseconds && now - due < m_frameTime;
+    m_lastTime = onTime ? due : now;
 }
 
 int CReplay::PlayFrame(CCharacter* const* players, uint32_t count, CInput* input)
 {
     if (players == nullptr || input == nullptr)
         return 0;
-    Pace();
+    StartFrameTime();
     uint32_t humans = 0;
     for (uint32_t i = 0; i < count; ++i)
     {

@@ -74,12 +74,19 @@ public:
     int OpenForPlay(const char* fileName);
     int ReadHeader() const { return m_headerRead ? 1 : 0; }
     int ReadSetting(tag_TOLQBATTLESETTING* setting);
-    // At the start of a battle frame: waits out the previous frame's time
-    // (when paced), installs this frame's time as the frame period and
-    // applies each human fighter's record (fighters whose battle data has
-    // local input 0). At the end of the file, or at a corrupt frame, the
-    // playback ends: those fighters get empty records from then on and the
-    // frame time stays. 1 while frames play.
+    // Playback is paced to the recorded times without waiting in it: the
+    // program's frame loop runs on (drawing, taking keys) while a frame's
+    // time runs, and the battle plays the next frame once it is due, that
+    // is once the time of the frame before has run. Frames shorter than
+    // kPacedFrameMilliseconds, and every frame when pacing is off, are due
+    // at once. A frame's time runs from when the frame was due, so that
+    // frames played a loop frame late don't add up to a slower playback.
+    bool IsFrameDue() const;
+    // At the start of a battle frame: installs this frame's time as the
+    // frame period and applies each human fighter's record (fighters whose
+    // battle data has local input 0). At the end of the file, or at a
+    // corrupt frame, the playback ends: those fighters get empty records
+    // from then on and the frame time stays. 1 while frames play.
     int PlayFrame(CCharacter* const* players, uint32_t count, CInput* input);
     bool HasEnded() const { return m_ended; }
 
@@ -99,7 +106,7 @@ private:
     int Fail(const std::string& why);
     bool FlushBuffer();
     void CloseRecording(bool keep);
-    void Pace();
+    void StartFrameTime();
     void ApplyEmptyRecords(CCharacter* const* players, uint32_t count, CInput* input);
 
     // Recording.
@@ -109,7 +116,7 @@ private:
     bool m_writeFailed = false;
     // Both.
     uint32_t m_frameTime = 0;
-    uint32_t m_lastTime = 0;
+    uint32_t m_lastTime = 0; // when the current frame's time began to run
     tag_TOLQREPLAYHEADER m_header;
     std::vector<tag_TOLQINPUTRECORD> m_inputs; // one per player entry
     // Playback.
