@@ -575,6 +575,8 @@ void CBattleScene::StepSimulation(tag_TOLQBATTLEFRAME* frame)
     const uint32_t players = GetPlayerCount();
     if (m_replay != nullptr && m_setting->playback != 0)
         m_replay->PlayFrame(m_fighters.data(), players, m_input);
+    else if (m_replay != nullptr && m_replay->IsRecording())
+        SetFrameTime(CReplay::LimitFrameTime(GetElapsedMilliseconds()));
     ApplyDepartures();
     m_stage->Update(0);
     m_bullets->UpdateAll(0);

@@ -137,6 +137,7 @@ int CReplay::RecordFrame(CCharacter* const* players, uint32_t count, uint32_t mi
 {
     if (m_file == nullptr)
         return 0;
+    milliseconds = LimitFrameTime(milliseconds);
     m_frameTime = milliseconds;
     uint8_t time[4] = {uint8_t(milliseconds), uint8_t(milliseconds >> 8), uint8_t(milliseconds >> 16),
                        uint8_t(milliseconds >> 24)};

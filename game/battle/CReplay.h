@@ -31,10 +31,17 @@ class CReplay : public CResourceBase
 {
 public:
     static constexpr uint32_t kCapacity = 6000;
-    // A frame longer than this is no frame a battle ran: the file is corrupt.
-    // Real frames can be long (the first after a slow set-up, a stall):
-    // they play back, held to their length.
+    // The longest frame a replay holds, recorded and played alike. Real
+    // frames can be long (the first after a slow set-up, a stall): they
+    // play back, held to their length. A battle that records steps a longer
+    // one (a laptop suspended and woken) by this much only, and records
+    // that (LimitFrameTime), so that its replay plays whole and alike; a
+    // longer frame in a file is no frame a battle ran: the file is corrupt.
     static constexpr uint32_t kMaxFrameMilliseconds = 60000;
+    static constexpr uint32_t LimitFrameTime(uint32_t milliseconds)
+    {
+        return milliseconds < kMaxFrameMilliseconds ? milliseconds : kMaxFrameMilliseconds;
+    }
     // Frames shorter than this are paced by the program's own frame limiter.
     static constexpr uint32_t kPacedFrameMilliseconds = 20;
     // The largest replay read: over ten hours of eight human fighters.
@@ -56,8 +63,8 @@ public:
     // Names are cut to fit the header with their NUL.
     int WriteHeader(const char* stageName, const char* characterName, uint32_t online);
     int WriteSetting(const tag_TOLQBATTLESETTING* setting);
-    // The frame time, then the last record each human fighter (CPlayer) of
-    // players acted on.
+    // The frame time (limited to kMaxFrameMilliseconds), then the last
+    // record each human fighter (CPlayer) of players acted on.
     int RecordFrame(CCharacter* const* players, uint32_t count, uint32_t milliseconds);
     int Write(const void* data, uint32_t size);
     // Writes out, flushes to disk, closes and renames the recording to

@@ -338,7 +338,7 @@ TEST_F(BattleReplay, FramesOfAMinutePlayAtTheirPaceWhileTheFrameLoopRunsOnAndTak
     FreeBattleSetting(played);
 }
 
-TEST_F(BattleReplay, AFrameLongerThanPlaybackTakesIsRecordedAtTheLimitAndPlaysBackWhole)
+TEST_F(BattleReplay, AFrameLongerThanPlaybackTakesIsRecordedAtTheLimitAndPlaysBackWholeAndAlike)
 {
     const std::string file = File("overlong.rep");
     const std::vector<uint64_t> recorded = RecordBattle(file, 500, OverlongFrameTime);
