@@ -111,3 +111,8 @@ void SetFrameTimerClock(FrameClockFunction clock, FrameSleepFunction sleep)
     g_frameClock = clock != nullptr ? clock : GetTickMilliseconds;
     g_frameSleep = sleep != nullptr ? sleep : SleepMilliseconds;
 }
+
+uint32_t GetFrameClockMilliseconds()
+{
+    return g_frameClock();
+}

@@ -24,3 +24,6 @@ uint32_t GetLastFps();
 using FrameClockFunction = uint32_t (*)();
 using FrameSleepFunction = void (*)(uint32_t milliseconds);
 void SetFrameTimerClock(FrameClockFunction clock, FrameSleepFunction sleep);
+// The frame timer's clock now, in milliseconds: what code that paces itself
+// against the frames reads, so that the tests' clock serves it too.
+uint32_t GetFrameClockMilliseconds();

@@ -509,7 +509,12 @@ int CBattleScene::Update(uintptr_t)
     if (m_streamedMusic != nullptr)
         m_streamedMusic->Update();
     if (!m_console->IsPlayBlocked())
-        StepSimulation(&frame);
+    {
+        if (HoldsReplayFrame())
+            HoldFrame(viewedFighter);
+        else
+            StepSimulation(&frame);
+    }
     m_console->Update(reinterpret_cast<uintptr_t>(m_camera.get()));
     CCharacter* localFighter = local < GetPlayerCount() ? m_fighters[local] : nullptr;
     if (m_config != nullptr && m_config->GetData()->padVibration != 0 && localFighter != nullptr)
@@ -523,6 +528,21 @@ int CBattleScene::Update(uintptr_t)
     if (m_console->GetPhase() == ConsolePhase::Running && (playbackOver || CheckEnd(local) != 0))
         EndBattle();
     return 1;
+}
+
+bool CBattleScene::HoldsReplayFrame() const
+{
+    return m_replay != nullptr && m_setting->playback != 0 && !m_replay->IsFrameDue();
+}
+
+// A loop frame in which the battle stands still: no time passes in it, so
+// the HUD after it takes keys (its menus open) but moves nothing of the
+// battle. The camera follows whom the viewer chose.
+void CBattleScene::HoldFrame(const CCharacter* viewed)
+{
+    SetFrameTime(0);
+    if (viewed != nullptr)
+        viewed->UpdateCamera(m_camera.get(), m_stage.get());
 }
 
 void CBattleScene::UpdateFreeCamera()
@@ -555,6 +575,8 @@ void CBattleScene::StepSimulation(tag_TOLQBATTLEFRAME* frame)
     const uint32_t players = GetPlayerCount();
     if (m_replay != nullptr && m_setting->playback != 0)
         m_replay->PlayFrame(m_fighters.data(), players, m_input);
+    else if (m_replay != nullptr && m_replay->IsRecording())
+        SetFrameTime(CReplay::LimitFrameTime(GetElapsedMilliseconds()));
     ApplyDepartures();
     m_stage->Update(0);
     m_bullets->UpdateAll(0);

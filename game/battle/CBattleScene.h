@@ -36,7 +36,8 @@ struct tag_TOLQBATTLESETTING;
 //
 // Every frame runs in one fixed order, offline, in replay playback and on
 // every peer of an online match (Update): unless an open menu holds the
-// battle, the replay's frame (in playback), the stage, the bullets, every
+// battle, or in playback the replay's next frame is not yet due, the
+// replay's frame (in playback), the stage, the bullets, every
 // fighter's update, every fighter's movement, the field weapons and items,
 // the altars' elements, every fighter's hits, the bullets against the
 // world, the effects and the recording; then the HUD, the rumble, the
@@ -147,6 +148,10 @@ private:
     void FinishFighter(CCharacter* fighter);
     void ApplyDepartures();
     void StepSimulation(tag_TOLQBATTLEFRAME* frame);
+    // In playback, a frame whose recorded time has not yet run is held for
+    // as many loop frames as that takes, instead of the loop waiting.
+    bool HoldsReplayFrame() const;
+    void HoldFrame(const CCharacter* viewed);
     void UpdateFreeCamera();
     void EndBattle();
     void SaveReplay(bool ended);

@@ -5,7 +5,6 @@
 #include "engine/core/FailureLog.h"
 #include "engine/core/FileIo.h"
 #include "engine/platform/FrameTimer.h"
-#include "engine/platform/PlatformClock.h"
 #include "game/actor/CCharacter.h"
 #include "game/battle/ReplaySettingBlock.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
@@ -62,12 +61,6 @@ int CReplay::Fail(const std::string& why)
 {
     m_error = why;
     return 0;
-}
-
-void CReplay::SetClock(ClockFunction clock, SleepFunction sleep)
-{
-    m_clock = clock;
-    m_sleep = sleep;
 }
 
 int CReplay::OpenForRecord(const char* folder)
@@ -144,6 +137,7 @@ int CReplay::RecordFrame(CCharacter* const* players, uint32_t count, uint32_t mi
 {
     if (m_file == nullptr)
         return 0;
+    milliseconds = LimitFrameTime(milliseconds);
     m_frameTime = milliseconds;
     uint8_t time[4] = {uint8_t(milliseconds), uint8_t(milliseconds >> 8), uint8_t(milliseconds >> 16),
                        uint8_t(milliseconds >> 24)};
@@ -264,22 +258,29 @@ int CReplay::ReadSetting(tag_TOLQBATTLESETTING* setting)
     return 1;
 }
 
-void CReplay::Pace()
+bool CReplay::IsFrameDue() const
 {
-    const ClockFunction clock = m_clock != nullptr ? m_clock : GetTickMilliseconds;
-    const SleepFunction sleep = m_sleep != nullptr ? m_sleep : SleepMilliseconds;
-    const uint32_t now = clock();
-    const uint32_t passed = now - m_lastTime;
-    if (m_paced && passed < m_frameTime && m_frameTime >= kPacedFrameMilliseconds)
-        sleep(m_frameTime - passed);
-    m_lastTime = clock();
+    if (!m_paced || m_ended || m_frameTime < kPacedFrameMilliseconds)
+        return true;
+    return GetFrameClockMilliseconds() - m_lastTime >= m_frameTime;
+}
+
+void CReplay::StartFrameTime()
+{
+    const uint32_t now = GetFrameClockMilliseconds();
+    const uint32_t due = m_lastTime + m_frameTime;
+    // Played within a frame's time after it was due: the next frame's time
+    // runs from then. Later (a pause, a machine too slow for the frames),
+    // or before (unpaced): from now, with no time to make up.
+    const bool onTime = m_paced && m_frameTime >= kPacedFrameMilliseconds && now - due < m_frameTime;
+    m_lastTime = onTime ? due : now;
 }
 
 int CReplay::PlayFrame(CCharacter* const* players, uint32_t count, CInput* input)
 {
     if (players == nullptr || input == nullptr)
         return 0;
-    Pace();
+    StartFrameTime();
     uint32_t humans = 0;
     for (uint32_t i = 0; i < count; ++i)
     {

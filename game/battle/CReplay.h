@@ -31,10 +31,17 @@ class CReplay : public CResourceBase
 {
 public:
     static constexpr uint32_t kCapacity = 6000;
-    // A frame longer than this is no frame a battle ran: the file is corrupt.
-    // Real frames can be long (the first after a slow set-up, a stall):
-    // they play back, held to their length.
+    // The longest frame a replay holds, recorded and played alike. Real
+    // frames can be long (the first after a slow set-up, a stall): they
+    // play back, held to their length. A battle that records steps a longer
+    // one (a laptop suspended and woken) by this much only, and records
+    // that (LimitFrameTime), so that its replay plays whole and alike; a
+    // longer frame in a file is no frame a battle ran: the file is corrupt.
     static constexpr uint32_t kMaxFrameMilliseconds = 60000;
+    static constexpr uint32_t LimitFrameTime(uint32_t milliseconds)
+    {
+        return milliseconds < kMaxFrameMilliseconds ? milliseconds : kMaxFrameMilliseconds;
+    }
     // Frames shorter than this are paced by the program's own frame limiter.
     static constexpr uint32_t kPacedFrameMilliseconds = 20;
     // The largest replay read: over ten hours of eight human fighters.
@@ -56,8 +63,8 @@ public:
     // Names are cut to fit the header with their NUL.
     int WriteHeader(const char* stageName, const char* characterName, uint32_t online);
     int WriteSetting(const tag_TOLQBATTLESETTING* setting);
-    // The frame time, then the last record each human fighter (CPlayer) of
-    // players acted on.
+    // The frame time (limited to kMaxFrameMilliseconds), then the last
+    // record each human fighter (CPlayer) of players acted on.
     int RecordFrame(CCharacter* const* players, uint32_t count, uint32_t milliseconds);
     int Write(const void* data, uint32_t size);
     // Writes out, flushes to disk, closes and renames the recording to
@@ -74,24 +81,28 @@ public:
     int OpenForPlay(const char* fileName);
     int ReadHeader() const { return m_headerRead ? 1 : 0; }
     int ReadSetting(tag_TOLQBATTLESETTING* setting);
-    // At the start of a battle frame: waits out the previous frame's time
-    // (when paced), installs this frame's time as the frame period and
-    // applies each human fighter's record (fighters whose battle data has
-    // local input 0). At the end of the file, or at a corrupt frame, the
-    // playback ends: those fighters get empty records from then on and the
-    // frame time stays. 1 while frames play.
+    // Playback is paced to the recorded times without waiting in it: the
+    // program's frame loop runs on (drawing, taking keys) while a frame's
+    // time runs, and the battle plays the next frame once it is due, that
+    // is once the time of the frame before has run. Frames shorter than
+    // kPacedFrameMilliseconds, and every frame when pacing is off, are due
+    // at once. A frame's time runs from when the frame was due, so that
+    // frames played a loop frame late don't add up to a slower playback.
+    bool IsFrameDue() const;
+    // At the start of a battle frame: installs this frame's time as the
+    // frame period and applies each human fighter's record (fighters whose
+    // battle data has local input 0). At the end of the file, or at a
+    // corrupt frame, the playback ends: those fighters get empty records
+    // from then on and the frame time stays. 1 while frames play.
     int PlayFrame(CCharacter* const* players, uint32_t count, CInput* input);
     bool HasEnded() const { return m_ended; }
 
     const tag_TOLQREPLAYHEADER& GetHeader() const { return m_header; }
     const std::string& GetError() const { return m_error; }
 
-    // Pacing to the recorded times (on by default); the clock and sleep
-    // default to the platform's.
-    using ClockFunction = uint32_t (*)();
-    using SleepFunction = void (*)(uint32_t milliseconds);
+    // Pacing to the recorded times (on by default), by the frame timer's
+    // clock (FrameTimer.h).
     void SetPacing(bool paced) { m_paced = paced; }
-    void SetClock(ClockFunction clock, SleepFunction sleep);
 
     // The name a finished battle's replay is saved under in folder: the
     // first "QorReplay_NN.rep" (NN from 01 to replayCount) that does not
@@ -102,7 +113,7 @@ private:
     int Fail(const std::string& why);
     bool FlushBuffer();
     void CloseRecording(bool keep);
-    void Pace();
+    void StartFrameTime();
     void ApplyEmptyRecords(CCharacter* const* players, uint32_t count, CInput* input);
 
     // Recording.
@@ -112,7 +123,7 @@ private:
     bool m_writeFailed = false;
     // Both.
     uint32_t m_frameTime = 0;
-    uint32_t m_lastTime = 0;
+    uint32_t m_lastTime = 0; // when the current frame's time began to run
     tag_TOLQREPLAYHEADER m_header;
     std::vector<tag_TOLQINPUTRECORD> m_inputs; // one per player entry
     // Playback.
@@ -121,7 +132,5 @@ private:
     bool m_headerRead = false;
     bool m_ended = false;
     bool m_paced = true;
-    ClockFunction m_clock = nullptr;
-    SleepFunction m_sleep = nullptr;
     std::string m_error;
 };

@@ -1,22 +1,30 @@
 // A recorded battle of two human fighters (one on the local pad, one fed
 // from outside as a peer's would be) and six computer fighters, over 5,000
 // frames of changing length, plays back to the same state at every frame;
-// so does one with frames of 1.5 s.
+// so does one with frames of 1.5 s, one with frames of a minute played at
+// their pace in the program's frame loop (which never waits longer than its
+// own frame meanwhile, and opens the pause menu), and one with a frame
+// longer than playback takes.
 #include "tests/engine/core/TempFolder.h"
 #include "tests/game/battle/BattleTestData.h"
 #include "tests/game/battle/PadScript.h"
 
 #include "engine/platform/FrameTimer.h"
+#include "engine/render/CCamera.h"
 #include "game/actor/CCharacter.h"
+#include "game/actor/CStage.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/CReplay.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/battle/tag_TOLQCONSOLESTATE.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <vector>
 
 namespace
@@ -174,6 +182,51 @@ uint32_t SlowFrameTime(uint32_t frame)
     return frame == 0 || frame == 450 ? 1500 : 16;
 }
 
+// Stalls of a minute in the fight, as of a laptop suspended and woken.
+uint32_t StalledFrameTime(uint32_t frame)
+{
+    return frame == 450 || frame == 452 ? CReplay::kMaxFrameMilliseconds : 16;
+}
+
+// A stall longer than a replay frame may be.
+uint32_t OverlongFrameTime(uint32_t frame)
+{
+    return frame == 450 ? CReplay::kMaxFrameMilliseconds + 30000 : 16;
+}
+
+// The frame timer's clock and sleep, faked for the program's frame loop at
+// 60 frames a second: only its sleeps move the clock on.
+uint32_t g_loopNow = 0;
+uint32_t g_longestSleep = 0;
+uint32_t LoopClock()
+{
+    return g_loopNow;
+}
+void LoopSleep(uint32_t milliseconds)
+{
+    g_longestSleep = std::max(g_longestSleep, milliseconds);
+    g_loopNow += milliseconds;
+}
+class FakeFrameLoop
+{
+public:
+    FakeFrameLoop()
+    {
+        g_loopNow = 5000;
+        g_longestSleep = 0;
+        SetFrameTimerClock(LoopClock, LoopSleep);
+        InitFrameTimer(nullptr, 60);
+    }
+    ~FakeFrameLoop()
+    {
+        SetFrameTimerClock(nullptr, nullptr);
+        InitFrameTimer(nullptr, 0);
+    }
+};
+
+constexpr const char* kResumeItem[] = {"Resume"};
+constexpr int8_t kResumeCode[] = {RESULT_RESUME};
+
 class BattleReplay : public ::testing::Test
 {
 protected:
@@ -209,4 +262,86 @@ TEST_F(BattleReplay, FramesOfOneAndAHalfSecondsPlayBackToTheSameState)
     const std::vector<uint64_t> recorded = RecordBattle(file, 600, SlowFrameTime);
     ASSERT_EQ(recorded.size(), 600u);
     EXPECT_EQ(PlayBack(file, recorded), 600u) << "playback parts from the recording at this frame";
+}
+
+TEST_F(BattleReplay, FramesOfAMinutePlayAtTheirPaceWhileTheFrameLoopRunsOnAndTakesThePauseMenu)
+{
+    const std::string file = File("stalled.rep");
+    const std::vector<uint64_t> recorded = RecordBattle(file, 500, StalledFrameTime);
+    ASSERT_EQ(recorded.size(), 500u);
+    FakeFrameLoop loop;
+    auto* replay = new CReplay();
+    tag_TOLQBATTLESETTING* played = CreateBattleSettingFrom(1, 0, nullptr);
+    ASSERT_TRUE(replay->OpenForPlay(file.c_str()) == 1 && replay->ReadSetting(played) == 1) << replay->GetError();
+    played->playback = 1;
+    played->record = 0;
+    {
+        CBattleScene scene;
+        ASSERT_EQ(scene.Init(reinterpret_cast<uintptr_t>(played)), 1);
+        scene.SetReplay(replay);
+        scene.GetConsole()->SetBanner1(1, 1, nullptr, kResumeItem, kResumeCode);
+        // Every loop frame either plays the next recorded frame or leaves
+        // the battle as it stood; the loop frame each recorded one played in.
+        uint64_t shown = scene.GetStateHash();
+        std::map<uint32_t, uint32_t> playedAt;
+        uint32_t next = 0;
+        uint32_t pausedIn = 0;
+        bool turned = false;
+        for (uint32_t frame = 1; frame < 20000 && next < recorded.size(); ++frame)
+        {
+            WaitNextFrame();
+            // Into the first stall: at 5 s the viewer turns the camera to
+            // the other fighter for a loop frame; at 10 s the menu button
+            // opens the pause menu, and pressed again 60 loop frames later
+            // closes it.
+            const uint32_t intoStall = next == 451 ? g_loopNow - playedAt[450] : 0;
+            const bool turn = intoStall >= 5000 && !turned;
+            const bool press = intoStall >= 10000 && (pausedIn == 0 || frame == pausedIn + 60);
+            played->viewedSlot = turn ? 1 : 0;
+            if (press)
+                battletest::HoldButtons(scene.GetInput(), {CBattleConsole::BUTTON_MENU});
+            else
+                battletest::ReleaseButtons(scene.GetInput());
+            scene.Update(0);
+            if (turn)
+            {
+                turned = true;
+                CkvrVector3 eye, target;
+                scene.GetFighter(1)->UpdateCamera(nullptr, scene.GetStage(), &eye, &target);
+                const CkvrVector3& at = scene.GetCamera()->GetTarget();
+                EXPECT_TRUE(at.x == target.x && at.y == target.y && at.z == target.z) << "the camera stayed";
+            }
+            if (press && pausedIn == 0)
+            {
+                pausedIn = frame;
+                EXPECT_EQ(scene.GetConsole()->GetState().currentMenu, ConsoleMenu::Pause);
+            }
+            const uint64_t hash = scene.GetStateHash();
+            if (hash == recorded[next])
+                playedAt[next++] = g_loopNow;
+            else
+                ASSERT_EQ(hash, shown) << "loop frame " << frame << " neither stood still nor played frame " << next;
+            shown = hash;
+        }
+        EXPECT_EQ(next, recorded.size()) << "the playback stopped at this frame";
+        EXPECT_TRUE(turned && pausedIn != 0) << "the stall was not reached";
+        EXPECT_EQ(scene.GetConsole()->GetState().currentMenu, ConsoleMenu::None);
+        EXPECT_LE(g_longestSleep, GetFrameInterval()) << "the loop waited longer than its frame";
+        // Each stall holds its frame its length, and not a loop frame more.
+        for (uint32_t stall : {450u, 452u})
+        {
+            EXPECT_GE(playedAt[stall + 1] - playedAt[stall], CReplay::kMaxFrameMilliseconds) << stall;
+            EXPECT_LE(playedAt[stall + 1] - playedAt[stall], CReplay::kMaxFrameMilliseconds + 16) << stall;
+        }
+    }
+    FreeReplayTexts(played);
+    FreeBattleSetting(played);
+}
+
+TEST_F(BattleReplay, AFrameLongerThanPlaybackTakesIsRecordedAtTheLimitAndPlaysBackWholeAndAlike)
+{
+    const std::string file = File("overlong.rep");
+    const std::vector<uint64_t> recorded = RecordBattle(file, 500, OverlongFrameTime);
+    ASSERT_EQ(recorded.size(), 500u);
+    EXPECT_EQ(PlayBack(file, recorded), 500u) << "playback parts from the recording at this frame";
 }

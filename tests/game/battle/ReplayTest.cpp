@@ -431,40 +431,70 @@ TEST(Replay, AFileThatEndsBeforeItsHeaderOrNamesAHugeLeadingNameIsRefused)
     FreeBattleSetting(setting);
 }
 
-TEST(Replay, PlaybackHoldsFramesOfTwentyMillisecondsAndMoreToTheirRecordedLength)
+TEST(Replay, PlaybackHoldsFramesOfTwentyMillisecondsAndMoreToTheirRecordedLengthWithoutWaiting)
 {
     TempFolder folder;
     Seats seats;
-    CByteWriter file;
-    file.U32(0);
-    WriteReplayHeader(&file, tag_TOLQREPLAYHEADER());
-    for (uint32_t ms : {30u, 19u, 50u, 1500u, 16u})
+    auto write = [](const char* name, const std::vector<uint32_t>& times) {
+        CByteWriter file;
+        file.U32(0);
+        WriteReplayHeader(&file, tag_TOLQREPLAYHEADER());
+        for (uint32_t ms : times)
+        {
+            file.U32(ms);
+            file.Zeros(30);
+        }
+        TempFolder::Write(name, std::string(file.GetBytes().begin(), file.GetBytes().end()));
+    };
+    write("paced.rep", {30u, 19u, 50u, 1500u, 16u});
+    write("steady.rep", std::vector<uint32_t>(13, 25));
+    struct FakeFrameClock
     {
-        file.U32(ms);
-        file.Zeros(30);
-    }
-    TempFolder::Write("paced.rep", std::string(file.GetBytes().begin(), file.GetBytes().end()));
-    CReplay replay;
-    replay.SetClock(FakeClock, FakeSleep);
-    ASSERT_EQ(replay.OpenForPlay("paced.rep"), 1);
+        FakeFrameClock() { SetFrameTimerClock(FakeClock, FakeSleep); }
+        ~FakeFrameClock() { SetFrameTimerClock(nullptr, nullptr); }
+    } fake;
     g_sleeps.clear();
     g_now = 1000;
-    for (uint32_t passed : {0u, 10u, 5u, 10u, 100u})
+    // How long each frame is held (the clock moved on a millisecond at a
+    // time until it is due): the first not at all, then the recorded
+    // length of the frame before, but a frame under 20 ms lets the next one
+    // run free; a slow frame of 1.5 s is held too.
+    CReplay replay;
+    ASSERT_EQ(replay.OpenForPlay("paced.rep"), 1);
+    std::vector<uint32_t> held;
+    for (int i = 0; i < 5; ++i)
     {
-        g_now += passed;
+        uint32_t waited = 0;
+        for (; !replay.IsFrameDue() && waited < 5000; ++waited)
+            ++g_now;
+        held.push_back(waited);
         EXPECT_EQ(replay.PlayFrame(seats.pointers.data(), 3, &seats.input), 1);
     }
-    // The first frame doesn't wait; after the 30 ms frame 10 ms passed; the
-    // 19 ms frame runs free; after the 50 ms frame 10 ms passed; a slow
-    // frame of 1.5 s plays too, held to its length.
-    EXPECT_EQ(g_sleeps, (std::vector<uint32_t>{20, 40, 1400}));
-    EXPECT_FALSE(replay.HasEnded());
+    EXPECT_EQ(held, (std::vector<uint32_t>{0, 30, 0, 50, 1500}));
+    EXPECT_TRUE(g_sleeps.empty()) << "the playback waited itself";
+    // Frames of 25 ms in a loop of 16 ms frames play each in the first loop
+    // frame they are due in, at the recorded speed all the same: the 12
+    // after the first within 300 ms and a loop frame.
+    CReplay steady;
+    ASSERT_EQ(steady.OpenForPlay("steady.rep"), 1);
+    uint32_t first = 0;
+    for (uint32_t played = 0, loop = 0; played < 13 && loop < 100; ++loop)
+    {
+        g_now += 16;
+        if (!steady.IsFrameDue())
+            continue;
+        if (played++ == 0)
+            first = g_now;
+        steady.PlayFrame(seats.pointers.data(), 3, &seats.input);
+    }
+    EXPECT_GE(g_now - first, 300u);
+    EXPECT_LT(g_now - first, 316u);
     CReplay unpaced;
-    unpaced.SetClock(FakeClock, FakeSleep);
     unpaced.SetPacing(false);
     ASSERT_EQ(unpaced.OpenForPlay("paced.rep"), 1);
-    g_sleeps.clear();
     for (int i = 0; i < 5; ++i)
+    {
+        EXPECT_TRUE(unpaced.IsFrameDue());
         unpaced.PlayFrame(seats.pointers.data(), 3, &seats.input);
-    EXPECT_TRUE(g_sleeps.empty());
+    }
 }
