@@ -13,6 +13,7 @@
 #include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CClothesDefinition.h"
 #include "game/app/CGameConfig.h"
+#include "game/battle/SeatRadioChat.h"
 #include "game/battle/SetupSheet.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/CMenuPainter.h"
@@ -453,13 +454,8 @@ void CBattleConfig::PrepareEntry(tag_TOLQBATTLEPLAYER* entry)
     entry->preview = new CCharacter(definition);
     const bool human = entry->IsHuman();
     tag_TOLQCHARAPLAYDATA* play = m_config != nullptr ? m_config->GetCharacterData(static_cast<uint32_t>(c)) : nullptr;
-    const std::vector<tag_TOLQRADIOCHAT>* table = m_config != nullptr ? &m_config->GetData()->radioChat : nullptr;
-    const size_t firstChat = static_cast<size_t>(c) * tag_TOLQBATTLEPLAYER::kRadioChats;
-    if (human && table != nullptr && table->size() >= firstChat + tag_TOLQBATTLEPLAYER::kRadioChats)
-        std::copy_n(table->begin() + static_cast<std::ptrdiff_t>(firstChat), tag_TOLQBATTLEPLAYER::kRadioChats,
-                    std::begin(entry->radioChat));
-    else
-        std::copy_n(definition->radio, tag_TOLQBATTLEPLAYER::kRadioChats, std::begin(entry->radioChat));
+    GiveSeatRadioChat(*entry, static_cast<uint32_t>(c), *definition,
+                      m_config != nullptr ? m_config->GetData() : nullptr);
     for (uint32_t k = 0; k < tag_TOLQBATTLEPLAYER::kClothes; ++k)
     {
         entry->clothes[k] = human && play != nullptr ? play->clothes[k] : definition->defaultClothes[k];

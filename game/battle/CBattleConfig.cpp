@@ -27,6 +27,7 @@
 #include "game/app/CQorResourceController.h"
 #include "game/app/GameServices.h"
 #include "game/battle/SeatDraws.h"
+#include "game/battle/SeatRadioChat.h"
 #include "game/battle/SetupSheet.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/CMenuPainter.h"
@@ -668,7 +669,8 @@ void CBattleConfig::ApplyRoomRules(uint32_t milliseconds, const SetupInput& inpu
         entry.randomCharacter = DrawSeatRandom(entry);
         if (const CCharacterDefinition* picked = CharacterAt(entry.randomCharacter))
         {
-            std::copy(std::begin(picked->radio), std::end(picked->radio), std::begin(entry.radioChat));
+            GiveSeatRadioChat(entry, entry.randomCharacter, *picked,
+                              m_config != nullptr ? m_config->GetData() : nullptr);
             for (uint32_t k = 0; k < tag_TOLQBATTLEPLAYER::kClothes; ++k)
                 entry.clothes[k] = picked->defaultClothes[k];
             for (uint32_t k = 0; k < tag_TOLQBATTLEPLAYER::kWeapons; ++k)

@@ -56,3 +56,12 @@ int MenuCursorStep(const MenuKeys& keys)
         return 1;
     return 0;
 }
+
+int CameraCursorStep(const MenuKeys& keys)
+{
+    if (keys.Pressed(MenuKey::CameraDown))
+        return -1;
+    if (keys.Pressed(MenuKey::CameraUp))
+        return 1;
+    return 0;
+}

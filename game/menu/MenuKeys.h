@@ -114,3 +114,8 @@ private:
 // tie). Every pop-up menu reads it: the quit menu, the setup's back menu
 // and the battle's menus.
 int MenuCursorStep(const MenuKeys& keys);
+// The camera stick's keys as a vertical cursor step, the way their default
+// keys point: -1 for number pad 8 (the stick's "down"), +1 for number pad 2
+// (its "up"), 0 for neither. The replay steps from fighter to fighter by
+// it, as the record pages turn by the same keys.
+int CameraCursorStep(const MenuKeys& keys);

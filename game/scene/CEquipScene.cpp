@@ -290,8 +290,10 @@ constexpr float kScrollInset = 16.0f;
 constexpr float kScrollWidth = 8.0f;
 constexpr float kKnobHeight = 16.0f;
 constexpr MenuPoint kDefaultAt{796.0f, 700.0f};
-constexpr MenuRect kPreviousArrow{.left = 616, .top = 666, .right = 648, .bottom = 742};
-constexpr MenuRect kNextArrow{.left = 376, .top = 666, .right = 408, .bottom = 742};
+// The arrow on the left goes back a character and the one on the right on,
+// as Left and Right do.
+constexpr MenuRect kPreviousArrow{.left = 376, .top = 666, .right = 408, .bottom = 742};
+constexpr MenuRect kNextArrow{.left = 616, .top = 666, .right = 648, .bottom = 742};
 constexpr MenuPoint kNameAt{512.0f, 704.0f};
 constexpr float kNameSize = 32.0f;
 constexpr float kRowTextSize = 20.0f;
@@ -318,6 +320,30 @@ MenuRect ScrollBarRect(int32_t slot)
 MenuRect DefaultRect()
 {
     return EquipSheet::kDefaultButton.PlacedAt(kDefaultAt.x, kDefaultAt.y);
+}
+
+// The slot cursor's places as the keys walk them: the slots two a row as
+// their panels stand, then the back and the default button as a row of
+// their own below them (back on the left, as they are drawn).
+constexpr int32_t kCursorRows = 4;
+constexpr int32_t kCursorColumns = 2;
+constexpr int32_t kCursorPlaces[kCursorRows][kCursorColumns] = {
+    {0, 1}, {2, 3}, {4, 5}, {CEquipScene::kBackButton, CEquipScene::kDefaultButton}};
+
+// The place rows down (negative: up) and columns across from place, round
+// at every edge.
+int32_t CursorPlaceFrom(int32_t place, int32_t rows, int32_t columns)
+{
+    for (int32_t row = 0; row < kCursorRows; ++row)
+    {
+        for (int32_t column = 0; column < kCursorColumns; ++column)
+        {
+            if (kCursorPlaces[row][column] == place)
+                return kCursorPlaces[(row + rows + kCursorRows) % kCursorRows]
+                                    [(column + columns + kCursorColumns) % kCursorColumns];
+        }
+    }
+    return place;
 }
 
 // Where the pointer goes when the keys move the slot cursor.
@@ -377,14 +403,15 @@ void CEquipScene::UpdateSlotChoice()
 {
     const MenuKeys& keys = m_screen.Frame().Keys();
     const int32_t slot = m_slotCursor;
-    // Left and right change the column (the two buttons pair up as a
-    // column of their own); up and down go two slots at a time, round.
+    // Left and right change the column; up and down the row, the buttons'
+    // row below the slots' included, so that the keys reach every button
+    // the pointer can press.
     if (keys.Pressed(MenuKey::Left) || keys.Pressed(MenuKey::Right))
-        MoveSlotCursor(slot % 2 == 1 ? slot - 1 : slot + 1);
+        MoveSlotCursor(CursorPlaceFrom(slot, 0, 1));
     else if (keys.Pressed(MenuKey::Up))
-        MoveSlotCursor(slot - 2 < 0 ? slot - 2 + kSlotCount : slot - 2);
+        MoveSlotCursor(CursorPlaceFrom(slot, -1, 0));
     else if (keys.Pressed(MenuKey::Down))
-        MoveSlotCursor(slot + 2 >= kSlotCount ? slot + 2 - kSlotCount : slot + 2);
+        MoveSlotCursor(CursorPlaceFrom(slot, 1, 0));
     if (keys.Pressed(MenuKey::Decide) && m_slotCursor < kSlotCount)
     {
         m_screen.Frame().Play(MenuSound::Decide);
@@ -532,8 +559,6 @@ void CEquipScene::UpdatePanels()
 
 void CEquipScene::UpdateArrows()
 {
-    // As the screen has them: the arrow on the right goes back one
-    // character, the one on the left on to the next.
     if (MenuButton(m_screen.Frame(), kPreviousArrowId, kPreviousArrow, false, "previous").clicked)
         ChangeCharacter(-1, MenuSound::Decide);
     else if (MenuButton(m_screen.Frame(), kNextArrowId, kNextArrow, false, "next").clicked)
@@ -606,11 +631,12 @@ void CEquipScene::RenderPanel(const CMenuPainter& painter, int32_t slot) const
 void CEquipScene::RenderArrows(const CMenuPainter& painter) const
 {
     const uint32_t color = m_screen.Color(MenuRole::Focused);
-    // The title's ring arrows, a quarter turn to point sideways.
+    // The title's ring arrows, a quarter turn to point sideways: each away
+    // from the name.
     const bool previousLit = m_screen.Frame().HitTest(kPreviousArrow);
     const bool nextLit = m_screen.Frame().HitTest(kNextArrow);
     painter.Picture(m_screen.Sheet(), previousLit ? TitleSheet::kLitArrow : TitleSheet::kArrow, kPreviousArrow.Centre(),
-                    color, MenuAnchor::Centre, 1.0f, KVRDRAWFLIP_CLOCKWISE);
+                    color, MenuAnchor::Centre, 1.0f, KVRDRAWFLIP_ANTICLOCKWISE);
     painter.Picture(m_screen.Sheet(), nextLit ? TitleSheet::kLitArrow : TitleSheet::kArrow, kNextArrow.Centre(), color,
-                    MenuAnchor::Centre, 1.0f, KVRDRAWFLIP_ANTICLOCKWISE);
+                    MenuAnchor::Centre, 1.0f, KVRDRAWFLIP_CLOCKWISE);
 }

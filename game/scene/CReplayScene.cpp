@@ -432,13 +432,14 @@ int CReplayScene::UpdatePlaying()
 void CReplayScene::StepViewedSlot()
 {
     // The viewed slot runs over 0 .. player count, the last being the free
-    // camera over the stage.
-    const MenuKeys& keys = m_frame.Keys();
+    // camera over the stage, round at both ends; the camera keys step it as
+    // they would a list's cursor (number pad 8 back, 2 on).
+    const int step = CameraCursorStep(m_frame.Keys());
     const uint32_t count = m_setting->playerCount;
     uint32_t& viewed = m_setting->viewedSlot;
-    if (keys.Pressed(MenuKey::CameraDown))
+    if (step > 0)
         viewed = viewed < count ? viewed + 1 : 0;
-    else if (keys.Pressed(MenuKey::CameraUp))
+    else if (step < 0)
         viewed = viewed > 0 ? std::min(viewed - 1, count) : count;
 }
 

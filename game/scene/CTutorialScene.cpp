@@ -22,6 +22,7 @@
 #include "game/app/GameServices.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
+#include "game/battle/SeatRadioChat.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/scene/MenuScene.h"
 #include "game/scene/SceneGameData.h"
@@ -295,7 +296,11 @@ void CTutorialScene::CreateBattle()
 {
     ReleaseBattle();
     m_battle = std::make_unique<CBattleScene>();
-    // Each fighter with its character's own radio chat, clothes and weapons.
+    CGameConfig* config = g_pController != nullptr ? g_pController->GetGameConfig() : nullptr;
+    const tag_TOLQGAMECONFIG* settings = config != nullptr ? config->GetData() : nullptr;
+    // Each fighter in its character's own clothes and with its weapons; the
+    // player speaks its own radio chat (the lesson shows what the settings
+    // set), the other fighter its character's.
     for (uint8_t i = 0; i < m_setting->playerCount; ++i)
     {
         tag_TOLQBATTLEPLAYER& player = m_setting->players[i];
@@ -305,7 +310,7 @@ void CTutorialScene::CreateBattle()
         const CCharacterDefinition* character = SceneGameData::Character(index);
         if (character == nullptr)
             continue;
-        std::memcpy(player.radioChat, character->radio, sizeof(player.radioChat));
+        GiveSeatRadioChat(player, index, *character, settings);
         for (uint32_t slot = 0; slot < tag_TOLQBATTLEPLAYER::kClothes; ++slot)
             player.clothes[slot] = character->defaultClothes[slot];
         for (uint32_t slot = 0; slot < tag_TOLQBATTLEPLAYER::kWeapons; ++slot)

@@ -11,6 +11,7 @@
 #include "game/app/GameServices.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
+#include "game/battle/SeatRadioChat.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/story/StoryText.h"
 
@@ -95,7 +96,8 @@ void PrepareSetting(tag_TOLQBATTLESETTING* setting, CGameConfig* config)
         tag_TOLQBATTLEPLAYER& entry = setting->players[i];
         const CCharacterDefinition* character = Character(entry.GetCharacterIndex());
         if (character != nullptr)
-            std::copy(std::begin(character->radio), std::end(character->radio), std::begin(entry.radioChat));
+            GiveSeatRadioChat(entry, entry.GetCharacterIndex(), *character,
+                              config != nullptr ? config->GetData() : nullptr);
     }
     CResourceList<CResourceBase*>* stages = GameList(CQorResourceController::LIST_STAGES);
     setting->rules.stageCount = static_cast<uint8_t>(std::min<uint32_t>(stages != nullptr ? stages->GetCount() : 0, 255));

@@ -36,9 +36,11 @@ enum class Choice : uint8_t
 // The fields a mode sets before its battle starts: entry 0's six clothes
 // become copies of what the play data holds for its character (the
 // setting's texts are its own aligned copies, as the story readers make
-// them, and the old ones are freed), every entry gets its character's radio
-// messages, and the stage count is the stage list's. An entry whose
-// character has no play data or no definition keeps what it had.
+// them, and the old ones are freed), every entry gets its radio messages as
+// every battle's seats do (GiveSeatRadioChat: the player its own, the
+// others their character's), and the stage count is the stage list's. An
+// entry whose character has no play data or no definition keeps what it
+// had.
 void PrepareSetting(tag_TOLQBATTLESETTING* setting, CGameConfig* config);
 
 // The HUD's four menus, after the battle's Init and before its first

@@ -1,14 +1,17 @@
 // The game program on the stand-in set, walked by key presses from the
 // title into the shop (a weapon and a hat bought for nothing), the
-// equipment screen (the first character's hat taken off), the replay list
-// (a battle the test recorded, played, then back through the pause menu,
-// S moving its cursor down as the cursor key does) and the tutorial (its
-// first lesson, then the title through the pause menu), each time back to
-// the title, and out through the quit menu (W moving its cursor up onto
-// "quit"). The process must end with 0 and the play data hold the buys and
-// the bare head; a second start finds the character still bare on the
-// equipment screen. A screenshot of each screen stays in the test's build
-// folder (qor-walk-*.png).
+// equipment screen (the first character's hat taken off, put back by the
+// default button the keys reach, taken off again; each arrow clicked goes
+// the way of the key on its side), the replay list (a battle the test
+// recorded, played, number pad 8 going back from the first fighter to the
+// free camera, then back through the pause menu, S moving its cursor down
+// as the cursor key does) and the tutorial (its first lesson, then the
+// title through the pause menu), each time back to the title, and out
+// through the quit menu (W moving its cursor up onto "quit"). The process
+// must end with 0 and the play data hold the buys and the bare head; a
+// second start finds the character still bare on the equipment screen. A
+// screenshot of each screen stays in the test's build folder
+// (qor-walk-*.png).
 #include "tests/engine/core/TempFolder.h"
 #include "tests/engine/platform/PrivateXServer.h"
 #include "tests/game/battle/BattleTestData.h"
@@ -21,6 +24,7 @@
 #include "game/battle/CBattleScene.h"
 #include "game/battle/CReplay.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/menu/MenuRect.h"
 
 #include <gtest/gtest.h>
 
@@ -70,6 +74,33 @@ bool RecordReplay(const std::filesystem::path& saveFolder)
     }
     FreeBattleSetting(setting);
     return saved;
+}
+
+// The equipment screen's arrows, either side of the character's name.
+constexpr MenuPoint kLeftArrow{392.0f, 704.0f};
+constexpr MenuPoint kRightArrow{632.0f, 704.0f};
+
+// Which pixels of the character's name, between the arrows, are lit: a
+// name always lights the same ones.
+using NameMask = std::vector<bool>;
+NameMask ReadName(QorProcess& game)
+{
+    NameMask mask;
+    for (float y = 684.0f; y <= 724.0f; y += 1.6f)
+    {
+        const std::vector<Rgb> row = game.Row(y);
+        for (size_t x = 270; x < 370 && x < row.size(); ++x)
+            mask.push_back(std::min({row[x].r, row[x].g, row[x].b}) >= 230);
+    }
+    return mask;
+}
+
+int Differences(const NameMask& a, const NameMask& b)
+{
+    int count = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        count += a[i] != b[i] ? 1 : 0;
+    return count + static_cast<int>(std::max(a.size(), b.size()) - std::min(a.size(), b.size()));
 }
 }
 
@@ -130,13 +161,11 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     // hat has gone from the fighter's head.
     ASSERT_TRUE(TurnRing(game, kShopItem, kEquipmentItem));
     choose("the equipment screen");
+    // The hat: a white block over the fighter's face, most of a strip across
+    // it lit (the background's glow above the head lights a few pixels).
     auto hatOn = [](QorProcess& on) {
-        for (float y : {118.0f, 126.0f, 134.0f})
-        {
-            if (Near(on.At(512.0f, y), 240, 240, 240, 30))
-                return true;
-        }
-        return false;
+        return on.Count(470.0f, 128.0f, 550.0f, 150.0f,
+                        [](const Rgb& rgb) { return std::min({rgb.r, rgb.g, rgb.b}) > 210; }) > 400;
     };
     auto hat = [&] { return hatOn(game); };
     EXPECT_TRUE(game.WaitFor(hat)) << "the fighter does not wear its hat";
@@ -144,7 +173,34 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     EXPECT_TRUE(game.PressUntil("z", [&] { return !hat(); }, std::chrono::seconds(2), 6))
         << "the hat was not taken off";
     game.Screenshot("walk-3-equipment");
+    // The keys reach the default button: down the head's column past the
+    // last slot to the back button, right to the default button, which
+    // puts the hat back; then back up to the head, whose list takes it off
+    // again.
+    for (const char* key : {"Down", "Down", "Down", "Right"})
+        game.Press(key);
+    EXPECT_TRUE(game.PressUntil("z", hat, std::chrono::seconds(2), 2)) << "the keys never pressed DEFAULT";
+    game.Screenshot("walk-3-equipment-default");
+    for (const char* key : {"Left", "Down", "z"})
+        game.Press(key);
+    EXPECT_TRUE(game.PressUntil("z", [&] { return !hat(); }, std::chrono::seconds(2), 3))
+        << "the hat was not taken off again";
+    // Back in the character choice, each arrow goes as the key on its side:
+    // the arrow on the right shows the name that Right shows.
     game.Press("x");
+    const NameMask first = ReadName(game);
+    game.Press("Right");
+    const NameMask second = ReadName(game);
+    EXPECT_GT(Differences(first, second), 20) << "Right did not change the character";
+    game.Press("Left");
+    EXPECT_LT(Differences(ReadName(game), first), 10) << "Left did not go back";
+    game.Click(kRightArrow.x, kRightArrow.y);
+    game.WaitFrames(2);
+    game.Screenshot("walk-3-equipment-right-arrow");
+    EXPECT_LT(Differences(ReadName(game), second), 10) << "the right arrow went another way than Right";
+    game.Click(kLeftArrow.x, kLeftArrow.y);
+    game.WaitFrames(2);
+    EXPECT_LT(Differences(ReadName(game), first), 10) << "the left arrow went another way than Left";
     leave("the equipment screen");
 
     // The replay list (item 8): the recorded battle plays; the pause menu's
@@ -165,7 +221,11 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
         const Rgb plate = game.At(16.0f, 728.0f);
         return std::abs(plate.r - plate.g) < 30 && std::abs(plate.g - plate.b) < 30 && plate.g > 90;
     };
-    ASSERT_TRUE(game.StepUntil("KP_8", freeCamera, 3, 150)) << "the replay's free camera never showed";
+    // Number pad 8 is up, so back one: from the first fighter, round to
+    // the free camera at once.
+    game.Press("KP_8", 150);
+    ASSERT_TRUE(game.WaitFor(freeCamera, nullptr, std::chrono::seconds(5)))
+        << "number pad 8 did not go back from the first fighter to the free camera";
     game.Screenshot("walk-5-replay-free-camera");
     auto white = [](const Rgb& rgb) { return std::min({rgb.r, rgb.g, rgb.b}) > 215; };
     for (const float y : {384.0f - 160.0f, 384.0f + 160.0f})

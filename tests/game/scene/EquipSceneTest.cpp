@@ -275,6 +275,57 @@ TEST_F(EquipScene, AChangeOfCharacterPutsEveryListCursorAndOffsetBackAtTheTop)
     EXPECT_EQ(Equip()->GetCharacter(), static_cast<int32_t>(PlayData()->characters.size()) - 1);
 }
 
+TEST_F(EquipScene, EachArrowGoesTheWayOfTheKeyOnItsSide)
+{
+    Start();
+    Open();
+    // The arrows stand either side of the name (the screen's middle).
+    const MenuItemRecord* previous = Equip()->GetFrame().FindItem(CEquipScene::kPreviousArrowId);
+    const MenuItemRecord* next = Equip()->GetFrame().FindItem(CEquipScene::kNextArrowId);
+    ASSERT_NE(previous, nullptr);
+    ASSERT_NE(next, nullptr);
+    EXPECT_LT(previous->rect.right, 512.0f);
+    EXPECT_GT(next->rect.left, 512.0f);
+    // The arrow on the right goes on as the Right key does, the one on the
+    // left back as Left does.
+    m_game->Tap(KEY_RIGHT);
+    ASSERT_EQ(Equip()->GetCharacter(), 1);
+    ASSERT_TRUE(scene_test::ClickItem(*m_game, Equip()->GetFrame(), CEquipScene::kNextArrowId));
+    EXPECT_EQ(Equip()->GetCharacter(), 2);
+    m_game->Step(1);
+    ASSERT_TRUE(scene_test::ClickItem(*m_game, Equip()->GetFrame(), CEquipScene::kPreviousArrowId));
+    EXPECT_EQ(Equip()->GetCharacter(), 1);
+    m_game->Tap(KEY_LEFT);
+    EXPECT_EQ(Equip()->GetCharacter(), 0);
+}
+
+TEST_F(EquipScene, TheKeysReachTheBackAndDefaultButtonsBelowTheSlots)
+{
+    Start();
+    Open();
+    m_game->Tap(KEY_Z);
+    ASSERT_EQ(Equip()->GetSlotCursor(), HEAD);
+    // Down the left column: the slots, the back button below them, round.
+    for (int32_t expected : {int32_t{ARMS}, int32_t{LEGS}, CEquipScene::kBackButton, int32_t{HEAD}})
+    {
+        m_game->Tap(KEY_DOWN);
+        EXPECT_EQ(Equip()->GetSlotCursor(), expected);
+    }
+    // Up round to the back button, right to the default button, which the
+    // decide key presses; up from it the right column's last slot.
+    m_game->Tap(KEY_UP);
+    m_game->Tap(KEY_RIGHT);
+    ASSERT_EQ(Equip()->GetSlotCursor(), CEquipScene::kDefaultButton);
+    EXPECT_EQ(Equip()->GetFrame().FindItem(CEquipScene::kDefaultId)->state, MenuItemState::Focused);
+    Press(KEY_Z);
+    EXPECT_TRUE(Heard(MenuSound::Decide));
+    EXPECT_EQ(Worn(0, HEAD), "Hat");
+    EXPECT_EQ(Equip()->GetState(), State::SlotChoice);
+    m_game->Step(1);
+    m_game->Tap(KEY_UP);
+    EXPECT_EQ(Equip()->GetSlotCursor(), BACK);
+}
+
 TEST_F(EquipScene, TheDefaultButtonPutsTheOwnClothesBackAndTheNextChoiceSavesThem)
 {
     Start();

@@ -4,6 +4,7 @@
 // every rank boundary, a lost survival that earns nothing by the time it
 // left, a retry and the title from the end menu.
 #include "tests/game/scene/BattleProbe.h"
+#include "tests/game/scene/OwnRadioChat.h"
 #include "tests/game/scene/StoryTestFiles.h"
 #include "tests/game/story/StoryTestSupport.h"
 
@@ -376,6 +377,17 @@ TEST_F(MissionBattle, ARetryFightsTheSameMissionAgainWithTheClothesCopiedAgainAn
     ASSERT_TRUE(m_game->StepUntil([&] { return Title() != nullptr; }, 300));
     EXPECT_EQ(Title()->GetState(), CTitleScene::TitleState::TitlePicture);
     EXPECT_EQ(Title()->GetFrontItem(), 3u) << "the menu comes back on the missions' item";
+}
+
+TEST_F(MissionBattle, ThePlayerSpeaksItsOwnRadioChatAndTheComputerItsCharacters)
+{
+    scene_test::GiveOwnRadioChat(Config()->GetData(), kMaxCharacters);
+    StartMission();
+    const tag_TOLQBATTLESETTING* setting = Battle()->GetSetting();
+    EXPECT_EQ(scene_test::FirstRadioLine(Battle()->GetFighter(0)),
+              scene_test::OwnFirstLine(setting->players[0].GetCharacterIndex()));
+    const CCharacter* computer = Battle()->GetFighter(1);
+    EXPECT_EQ(scene_test::FirstRadioLine(computer), scene_test::CharacterFirstLine(computer));
 }
 
 TEST_F(MissionBattle, EveryStandInMissionIsListedWithItsBriefingAndItsBattleStarts)

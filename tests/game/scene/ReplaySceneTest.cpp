@@ -302,14 +302,15 @@ TEST_F(ReplayScene, AReplayPlaysAndTheViewedPlayerRunsPastTheLastToTheFreeCamera
     EXPECT_EQ(setting->playback, 1u);
     EXPECT_EQ(setting->record, 0u);
     EXPECT_EQ(setting->viewedSlot, 0u);
-    // Camera down steps through both players to the free camera, then 0.
+    // Number pad 2 (down) steps on through both players to the free
+    // camera, then 0, as a list's down does; number pad 8 (up) from 0 goes
+    // back round to the free camera.
     for (uint32_t expected : {1u, 2u, 0u})
     {
-        m_game->Tap(KEY_NUMPAD8);
+        m_game->Tap(KEY_NUMPAD2);
         EXPECT_EQ(Scene()->GetSetting()->viewedSlot, expected);
     }
-    // Camera up from 0 goes to the free camera.
-    m_game->Tap(KEY_NUMPAD2);
+    m_game->Tap(KEY_NUMPAD8);
     EXPECT_EQ(Scene()->GetSetting()->viewedSlot, 2u);
     EXPECT_EQ(Scene()->GetBattle()->GetViewedIndex(), 2u);
 }

@@ -3,6 +3,7 @@
 // the ending's records, and a whole route from the title to the staff roll.
 #include "tests/game/scene/StoryTestFiles.h"
 #include "tests/game/scene/BattleProbe.h"
+#include "tests/game/scene/OwnRadioChat.h"
 
 #include "engine/core/GameText.h"
 #include "game/actor/CCharacter.h"
@@ -251,6 +252,24 @@ TEST_F(StoryScene, ALostBattleOffersRetryWhichFightsTheSameSettingAgainThenTheTi
     Tap(KEY_Z);
     ASSERT_TRUE(m_game->StepUntil([&] { return Title() != nullptr; }, 200));
     EXPECT_EQ(Title()->GetState(), CTitleScene::TitleState::TitlePicture);
+}
+
+TEST_F(StoryScene, ThePlayerSpeaksItsOwnRadioChatAndTheOthersTheirCharacters)
+{
+    scene_test::GiveOwnRadioChat(Config()->GetData(), kMaxCharacters);
+    OpenChapters(0);
+    Story()->StartChapter(m_game->Controller().GetResourceController()->GetStoryList()->FindByFileName("Aria_01"));
+    m_game->Controller().SetFrameSkip(7);
+    ASSERT_TRUE(PlayUntil([&] { return Story()->GetState() == State::Battle; }, 2000));
+    const CBattleScene* battle = Story()->GetBattle();
+    ASSERT_GE(battle->GetPlayerCount(), 2u);
+    EXPECT_EQ(scene_test::FirstRadioLine(battle->GetFighter(0)),
+              scene_test::OwnFirstLine(battle->GetSetting()->players[0].GetCharacterIndex()));
+    for (uint32_t i = 1; i < battle->GetPlayerCount(); ++i)
+    {
+        const CCharacter* other = battle->GetFighter(i);
+        EXPECT_EQ(scene_test::FirstRadioLine(other), scene_test::CharacterFirstLine(other)) << i;
+    }
 }
 
 TEST_F(StoryScene, TheEndingRecordsOneClearOfTheRouteAtItsDifficultyAndItsPointsAndSavesThem)

@@ -4,6 +4,7 @@
 // objects put back on entering steps 14 and 17, the burst gauge kept full in
 // steps 23 and 24, no replay, the final battle with everything enabled and
 // the title after the closing fade.
+#include "tests/game/scene/OwnRadioChat.h"
 #include "tests/game/scene/StandInSet.h"
 
 #include "engine/core/GameText.h"
@@ -366,6 +367,17 @@ TEST_F(TutorialScene, TheLessonTextStandsInAFramedWindowAtTheTopCentre)
     EXPECT_GT(frame.CountBright({220.0f, 48.0f, 804.0f, 184.0f}, 0xF0), 200);
     EXPECT_EQ(frame.CountBright({20.0f, 60.0f, 140.0f, 180.0f}, 0xF0), 0);
     scene_test::SaveScreenshot(*m_game, "tutorial-lesson-window");
+}
+
+TEST_F(TutorialScene, ThePlayerSpeaksItsOwnRadioChatAndTheGuideItsCharacters)
+{
+    // The lesson shows "the messages the settings set".
+    scene_test::GiveOwnRadioChat(m_game->Controller().GetGameConfig()->GetData(), kMaxCharacters);
+    Run();
+    ASSERT_NE(Battle(), nullptr);
+    EXPECT_EQ(scene_test::FirstRadioLine(Player()), scene_test::OwnFirstLine(0));
+    EXPECT_EQ(scene_test::FirstRadioLine(Battle()->GetFighter(1)),
+              scene_test::CharacterFirstLine(Battle()->GetFighter(1)));
 }
 
 TEST_F(TutorialScene, TheTitleItemOfThePauseMenuLeavesAtOnce)
