@@ -25,7 +25,9 @@
 #include "net/lobby/CLobbyClient.h"
 #include "net/lobby/LobbyHost.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace
 {
@@ -53,6 +55,13 @@ constexpr LobbyKey kLobbyKeys[] = {
     {MenuKey::Down, LOBBY_KEY_DOWN},   {MenuKey::Up, LOBBY_KEY_UP},         {MenuKey::Left, LOBBY_KEY_LEFT},
     {MenuKey::Right, LOBBY_KEY_RIGHT}, {MenuKey::Decide, LOBBY_KEY_DECIDE},
 };
+// The lobby's pop-up menus, whose rows W and S move up and down as in every
+// other pop-up menu while no text is being typed (then they are letters).
+constexpr int32_t kLobbyPopUpMenus[] = {
+    CNetworkScene::LOBBY_NEW_ROOM_EDITOR, CNetworkScene::LOBBY_ROOM_INFO,     CNetworkScene::LOBBY_MATCH_EDITOR,
+    CNetworkScene::LOBBY_MEMBER_INFO,     CNetworkScene::LOBBY_ROOM_SETTINGS,
+};
+constexpr LobbyKey kPopUpKeys[] = {{MenuKey::MoveDown, LOBBY_KEY_DOWN}, {MenuKey::MoveUp, LOBBY_KEY_UP}};
 // The chat key (F1 by default) sends the editor's line, as Return does.
 constexpr uint8_t kChatButton = 32;
 // The own player's rank, as the lobby's user record carries it, becomes
@@ -407,7 +416,16 @@ int32_t CNetworkScene::ReadLobbyKeys()
             return key.command;
     }
     CImeInput* editor = m_lobby->GetEditor();
-    if (CInput::GetMappedButton(pad, ButtonOf(MenuKey::Cancel)) != 0 && (editor == nullptr || editor->IsEnable() == 0))
+    const bool typing = editor != nullptr && editor->IsEnable() != 0;
+    const int32_t state = m_lobby->GetState();
+    const bool popUp = std::find(std::begin(kLobbyPopUpMenus), std::end(kLobbyPopUpMenus), state) !=
+                       std::end(kLobbyPopUpMenus);
+    for (const LobbyKey& key : kPopUpKeys)
+    {
+        if (popUp && !typing && CInput::GetMappedButton(pad, ButtonOf(key.key)) != 0)
+            return key.command;
+    }
+    if (CInput::GetMappedButton(pad, ButtonOf(MenuKey::Cancel)) != 0 && !typing)
         return LOBBY_KEY_CANCEL;
     const bool chat = CInput::GetMappedButton(pad, kChatButton) != 0;
     if (chat && !shift)

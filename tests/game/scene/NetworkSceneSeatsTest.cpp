@@ -4,6 +4,7 @@
 // speak the messages byte by byte.
 #include "tests/game/scene/NetSceneHarness.h"
 
+#include "engine/platform/CImeInput.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/MenuKeys.h"
 
@@ -394,5 +395,43 @@ TEST(NetworkSceneSeats, TheLobbyTakesItsKeysFromThePad)
     scene->Update(0);
     input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Decide)] = 0;
     EXPECT_NE(scene->GetLobby()->GetState(), 1);
+    scene->Release();
+}
+
+// The lobby's pop-up menus move as every other pop-up menu does: W up and
+// S down beside the cursor keys, while no text is being typed (then W and S
+// are letters).
+TEST(NetworkSceneSeats, TheLobbysPopUpMenusTakeWAndSAsUpAndDown)
+{
+    CInput input;
+    auto scene = MakeScene("127.0.48.6", &input);
+    ASSERT_TRUE(scene);
+    CLobbyClient& lobby = *scene->GetLobby();
+    auto row = [&] {
+        auto lock = lobby.Lock();
+        return lobby.GetStateBlock().row;
+    };
+    auto press = [&](MenuKey key) {
+        input.GetPadState(0)->pressed.button[ButtonOfKey(key)] = 1;
+        scene->Update(0);
+        input.GetPadState(0)->pressed.button[ButtonOfKey(key)] = 0;
+    };
+    // The random-match editor (the lobby's list had no text to type): up
+    // from its first row wraps to its button.
+    lobby.GetEditor()->SetEnable(0);
+    lobby.SetState(CNetworkScene::LOBBY_MATCH_EDITOR);
+    press(MenuKey::MoveUp);
+    const int32_t button = row();
+    EXPECT_GT(button, 0);
+    press(MenuKey::MoveDown);
+    EXPECT_EQ(row(), 0);
+    press(MenuKey::Up);
+    EXPECT_EQ(row(), button);
+    press(MenuKey::Down);
+    EXPECT_EQ(row(), 0);
+    // Typing: the letters stay letters.
+    lobby.GetEditor()->SetEnable(1);
+    press(MenuKey::MoveDown);
+    EXPECT_EQ(row(), 0);
     scene->Release();
 }
