@@ -342,3 +342,63 @@ TEST(LobbyLoopback, AnOwnerThatLeavesTakesItsRoomAlongAndARefusedRoomLeadsBackTo
     server.Stop();
     EXPECT_TRUE(server.IsConsistent());
 }
+
+// Seen as "alice(25)●" still marked after alice had closed her room: a
+// user's mark says that the user is in a room, from the room's making to
+// its closing, whether or not anybody has asked about the user.
+TEST(LobbyLoopback, AUsersMarkComesWithTheRoomAndGoesWithIt)
+{
+    const uint16_t lobbyPort = FreePortOn({"127.0.0.1", "127.0.0.10", "127.0.0.11"});
+    const uint16_t hostPort = FreePortOn({"127.0.0.10"});
+    ASSERT_NE(lobbyPort, 0);
+    LobbyTestServer server;
+    ASSERT_TRUE(server.Start("127.0.0.1", lobbyPort));
+    server.RunInThread();
+    CLobbyClient alice;
+    CLobbyClient bob;
+    SetUpClient(alice, "127.0.0.10", lobbyPort, hostPort, "alice");
+    SetUpClient(bob, "127.0.0.11", lobbyPort, 0, "bob");
+    ASSERT_TRUE(LogIn(alice, "pw"));
+    ASSERT_TRUE(LogIn(bob, "pw"));
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return UserCount(bob) == 2; }));
+    auto aliceMarked = [&] {
+        auto lock = bob.Lock();
+        for (const auto& user : bob.GetUsers())
+        {
+            if (std::strcmp(user->data.name, "alice") == 0)
+                return user->data.status != 0;
+        }
+        return false;
+    };
+    // Bob looks at alice (first in his user list): no room, no mark.
+    bob.OnInput(LOBBY_KEY_LEFT);
+    bob.OnInput(LOBBY_KEY_LEFT);
+    bob.OnInput(LOBBY_KEY_LEFT);
+    bob.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(bob, 12));
+    EXPECT_FALSE(aliceMarked());
+    bob.OnInput(LOBBY_KEY_CANCEL);
+
+    // Alice makes a room: marked on bob's list without his asking.
+    alice.OnInput(LOBBY_KEY_LEFT);
+    alice.OnInput(LOBBY_KEY_LEFT);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    alice.OnInput(LOBBY_KEY_DOWN);
+    alice.GetEditor()->Insert("Den");
+    alice.OnInput(LOBBY_KEY_UP);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(alice, 36));
+    EXPECT_TRUE(StepUntil({&alice, &bob}, aliceMarked));
+
+    // She closes it (the last pane, and yes): the mark goes.
+    alice.OnInput(LOBBY_KEY_LEFT);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(alice.GetState(), 55);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetState() == 11 && server.GetRoomCount() == 0; }));
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return !aliceMarked(); }));
+    bob.Release();
+    alice.Release();
+    server.Stop();
+    EXPECT_TRUE(server.IsConsistent());
+}
