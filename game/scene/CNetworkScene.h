@@ -253,6 +253,8 @@ private:
     // A seat closes: no name, seat state closed, not confirmed, no peer.
     void CloseSeat(uint32_t slot);
     void SetSeatName(uint32_t slot, const char* name);
+    // The name the setup gave a seat becomes the room's own.
+    void KeepSeatName(uint32_t slot);
     void UpdateSeatedMask();
     bool BattleExists() const { return m_battle != nullptr; }
     void SendSeatSummary(uint32_t slot);

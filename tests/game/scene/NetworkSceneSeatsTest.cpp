@@ -435,3 +435,59 @@ TEST(NetworkSceneSeats, TheLobbysPopUpMenusTakeWAndSAsUpAndDown)
     EXPECT_EQ(row(), 0);
     scene->Release();
 }
+
+// Seen as the guest's character name in place of its player name in the
+// room's second battle, on both sides: a name that came through one setup
+// stays with its seat for the room's next setup, until the seat closes.
+TEST(NetworkSceneSeats, SeatNamesOutlastTheSetupTheyCameThroughUntilTheSeatCloses)
+{
+    auto host = MakeScene("127.0.48.7");
+    auto guest = MakeScene("127.0.48.8");
+    ASSERT_TRUE(host && guest);
+    const uint16_t port = ListenAsHost(*host, "127.0.48.7");
+    ASSERT_TRUE(ConnectToHost(*guest, "127.0.48.7", port));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return SlotState(*guest, 1) == 1; }, 10000));
+    EnterRoom(*host);
+    EnterRoom(*guest);
+    auto name = [](CNetworkScene& scene, uint32_t slot) {
+        return WithSetting(scene, [&](tag_TOLQBATTLESETTING& s) {
+            return std::string(s.players[slot].name != nullptr ? s.players[slot].name : "(none)");
+        });
+    };
+    // Each side's setup sends its own seat whole once its loadout is done
+    // (the host passes the guest's on to everybody, the guest included).
+    auto sendEntry = [](CNetworkScene& scene, uint8_t slot, const char* player) {
+        tag_TOLQBATTLEPLAYER entry;
+        entry.name = player;
+        entry.slotState = static_cast<int8_t>(slot);
+        const std::vector<uint8_t> bytes = SetupMessages::EncodeEntry(entry, slot);
+        scene.GetLobby()->GetSession()->SendToAll(NETMSG_ENTRY, kNetMatchSub, bytes.data(),
+                                                  static_cast<uint32_t>(bytes.size()), kNetKindTcp);
+    };
+    sendEntry(*host, 0, "alice");
+    sendEntry(*guest, 1, "bob");
+    ASSERT_TRUE(nettest::WaitUntil(
+        [&] { return name(*host, 1) == "bob" && name(*guest, 0) == "alice" && name(*guest, 1) == "bob"; }, 10000));
+
+    // Back to the room, then the room's next battle: a new setup on each
+    // side.
+    for (CNetworkScene* scene : {host.get(), guest.get()})
+    {
+        SetupOf(*scene)->SetPage(INetBattleSetup::PAGE_LEAVE);
+        scene->Update(0);
+        ASSERT_EQ(scene->GetState(), CNetworkScene::NetSceneState::Lobby);
+        EnterRoom(*scene);
+        ASSERT_EQ(scene->GetSetup()->GetPage(), INetBattleSetup::PAGE_MODE);
+    }
+    EXPECT_EQ(name(*host, 1), "bob");
+    EXPECT_EQ(name(*guest, 0), "alice");
+    EXPECT_EQ(name(*guest, 1), "bob");
+
+    // The host closes the guest's seat (it stopped answering): the name goes.
+    const std::vector<uint8_t> closed = Summary(1, tag_TOLQBATTLEPLAYER::SLOT_CLOSED, 1);
+    host->GetLobby()->GetSession()->SendToAll(NETMSG_SUMMARY, kNetMatchSub, closed.data(),
+                                              static_cast<uint32_t>(closed.size()), kNetKindTcp);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return name(*guest, 1) == "(none)"; }, 10000));
+    guest->Release();
+    host->Release();
+}
