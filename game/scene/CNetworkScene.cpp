@@ -469,9 +469,13 @@ void CNetworkScene::EnterSetup(bool randomMatch)
             config->GetRecord()->playerRank = static_cast<uint8_t>(rank < 0 ? 0 : rank > kHighestRank ? kHighestRank : rank);
         }
     }
-    // A random match's players make their choices before any of them has
-    // a seat or the host's seed: each draws from a seed of its own (two
-    // games started in the same second would otherwise share one).
+    // Each setup's picks and battle draw from a seed of their own: a room's
+    // owner takes one and tells its guests (a guest takes its host's). A
+    // random match's players make their choices before any of them has a
+    // seat or the host's seed: each draws from a seed of its own (two games
+    // started in the same second would otherwise share one).
+    if (randomMatch || OwnsRoom())
+        setting->seed = NextBattleSeed(setting->seed);
     if (randomMatch)
     {
         auto lobbyLock = m_lobby->Lock();
@@ -480,6 +484,8 @@ void CNetworkScene::EnterSetup(bool randomMatch)
             setting->seed ^= own->data.id * kSeedMixer;
     }
     StartSetup(randomMatch ? INetBattleSetup::PAGE_MEMBERS : INetBattleSetup::PAGE_MODE);
+    if (m_match.host != 0)
+        SendSeed();
     std::memset(m_match.awaitingAnswer, 0, sizeof(m_match.awaitingAnswer));
     EnterState(NetSceneState::Room);
 }

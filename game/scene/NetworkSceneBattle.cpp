@@ -465,9 +465,14 @@ void CNetworkScene::ActOnResult(int8_t code)
 }
 
 // Back to the setup's page with the room and the setting kept (scene lock
-// held).
+// held). The owner takes the next battle's seed and tells its guests.
 void CNetworkScene::ReturnToSetup(uint32_t page)
 {
+    if (m_match.host != 0)
+    {
+        m_match.setting->seed = NextBattleSeed(m_match.setting->seed);
+        SendSeed();
+    }
     if (m_setup)
         m_setup->SetPage(page);
     else

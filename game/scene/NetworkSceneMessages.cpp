@@ -451,10 +451,12 @@ void CNetworkScene::HandleGuestMessage(CNetClient* peer, const uint8_t* payload,
         Drop(peer, id, "not a message a host sends, or not as the host sends it");
 }
 
+// A seed that comes during a battle is the next setup's (the host sends it
+// with its choice of the setup): the battle took its own when it was built.
 bool CNetworkScene::OnSeed(const uint8_t* payload, uint32_t length)
 {
     NetSeed seed;
-    if (!ReadNetSeed(payload, length, &seed) || BattleExists())
+    if (!ReadNetSeed(payload, length, &seed))
         return false;
     m_match.setting->seed = seed.seed;
     m_match.framesPerBatch = CNetLockstep::ClampFramesPerBatch(seed.framesPerBatch);

@@ -491,3 +491,78 @@ TEST(NetworkSceneSeats, SeatNamesOutlastTheSetupTheyCameThroughUntilTheSeatClose
     guest->Release();
     host->Release();
 }
+
+namespace
+{
+uint32_t SeedOf(CNetworkScene& scene)
+{
+    return WithSetting(scene, [](tag_TOLQBATTLESETTING& s) { return s.seed; });
+}
+
+// The seed of the last message 7 a raw peer heard.
+uint32_t LastSeedHeard(RawPeer& peer)
+{
+    NetSeed seed;
+    const std::vector<RawPeer::Message> seeds = peer.All(NETMSG_SEED);
+    if (seeds.empty() || !ReadNetSeed(seeds.back().payload.data(), kNetSeedSize, &seed))
+        return 0;
+    return seed.seed;
+}
+
+// Back to the room's screen, then into the room's next setup.
+void NextSetup(CNetworkScene& scene)
+{
+    SetupOf(scene)->SetPage(INetBattleSetup::PAGE_LEAVE);
+    scene.Update(0);
+    EnterRoom(scene);
+}
+}
+
+// Seen as the same random characters in every battle of a session: each
+// setup of a room draws its picks (and its battle) from a seed of its own,
+// which the room's owner takes when the setup begins and tells its guests.
+TEST(NetworkSceneSeats, EachSetupOfARoomHasASeedOfItsOwnThatTheOwnerTellsItsGuests)
+{
+    auto host = MakeScene("127.0.48.9");
+    ASSERT_TRUE(host);
+    const uint16_t port = ListenAsHost(*host, "127.0.48.9");
+    RawPeer guest("127.0.48.10");
+    ASSERT_EQ(Seat(guest, "127.0.48.9", port), 1);
+    ASSERT_TRUE(guest.WaitFor(NETMSG_SEED, 1));
+    const uint32_t atSeating = LastSeedHeard(guest);
+    EnterRoom(*host);
+    const uint32_t first = SeedOf(*host);
+    EXPECT_NE(first, atSeating);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return LastSeedHeard(guest) == first; }, 10000));
+    NextSetup(*host);
+    const uint32_t second = SeedOf(*host);
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return LastSeedHeard(guest) == second; }, 10000));
+    host->Release();
+}
+
+// A guest that makes a room of its own does not hand its guests the seed
+// of the host it had.
+TEST(NetworkSceneSeats, AGuestThatLaterOwnsARoomDrawsFromASeedOfItsOwn)
+{
+    auto scene = MakeScene("127.0.48.12");
+    ASSERT_TRUE(scene);
+    {
+        RawPeer oldHost("127.0.48.11");
+        const uint16_t hostPort = oldHost.Listen();
+        ASSERT_TRUE(ConnectToHost(*scene, "127.0.48.11", hostPort));
+        ASSERT_TRUE(nettest::WaitUntil([&] { return oldHost.Connects() == 1; }, 10000));
+        oldHost.SendU8(NETMSG_SLOT, 1);
+        oldHost.Send(NETMSG_SEED, {0x44, 0x33, 0x22, 0x11, 7, 2});
+        ASSERT_TRUE(nettest::WaitUntil([&] { return SeedOf(*scene) == 0x11223344u; }, 10000));
+        oldHost.Close();
+    }
+    ASSERT_TRUE(UpdateUntil(*scene, [&] { return scene->GetMatch().host == 0 && SlotState(*scene, 1) == 9; }));
+    const uint16_t port = ListenAsHost(*scene, "127.0.48.12");
+    RawPeer guest("127.0.48.13");
+    ASSERT_EQ(Seat(guest, "127.0.48.12", port), 1);
+    EnterRoom(*scene);
+    EXPECT_NE(SeedOf(*scene), 0x11223344u);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return LastSeedHeard(guest) == SeedOf(*scene); }, 10000));
+    scene->Release();
+}
