@@ -294,16 +294,16 @@ bool CNetworkScene::ApplyPosted()
         posted = m_posted;
         m_posted = Posted();
     }
-    if (posted.hostLost)
-    {
-        OnHostLost();
-        return true;
-    }
-    if (posted.result != RESULT_NONE && (GetState() == NetSceneState::Start || GetState() == NetSceneState::Battle))
-    {
+    // The host's last word (its choice at the end of the battle) counts
+    // before its going: a host that said it leaves has said why.
+    const bool finish =
+        posted.result != RESULT_NONE && (GetState() == NetSceneState::Start || GetState() == NetSceneState::Battle);
+    if (finish)
         FinishBattle(posted.result, false);
+    if (posted.hostLost)
+        OnHostLost();
+    if (finish || posted.hostLost)
         return true;
-    }
     if (posted.hostState >= 0)
         return FollowHostState(static_cast<NetSceneState>(posted.hostState));
     return false;

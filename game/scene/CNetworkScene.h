@@ -286,6 +286,8 @@ private:
     void ActOnResult(int8_t code);
     void ReturnToSetup(uint32_t page);
     void LeaveRoom();
+    // Leaves the room after the host fell silent, with the lobby's notice.
+    void LeaveLostRoom(const char* why);
     void ReturnToLobbyAsHost();
     void OnHostLost();
     void DeleteBattle();

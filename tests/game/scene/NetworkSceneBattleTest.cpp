@@ -284,10 +284,11 @@ TEST_F(NetworkSceneBattle, AGuestSendsItsRecordsStepsTheHostsFramesAndFollowsThe
     EXPECT_TRUE(nettest::WaitUntil(
         [&] { return WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) { return s.seed; }) == 0x12345678u; }, 10000));
 
-    // Then the host is gone: every seat closes, back to the lobby.
+    // Then the host is gone: every seat closes, back to the lobby, where
+    // the notice says the connection was lost.
     host.Close();
     ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
-    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
+    EXPECT_EQ(guest->GetLobby()->GetState(), kLobbyRoomLost);
     EXPECT_EQ(WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) { return s.players[1].slotState; }),
               tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
     guest->Release();
@@ -314,10 +315,49 @@ TEST_F(NetworkSceneBattle, AGuestWithoutFramesGivesUpAfterFourSecondsAndEachUpda
     const uint32_t waited = FakeNow().load() - start;
     EXPECT_GE(waited, CNetworkScene::kFrameWaitMilliseconds);
     EXPECT_LE(waited, CNetworkScene::kFrameWaitMilliseconds + 2 * CNetworkScene::kWaitSliceMilliseconds);
-    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
+    // The player is told why the battle ended.
+    EXPECT_EQ(guest->GetLobby()->GetState(), kLobbyRoomLost);
     EXPECT_EQ(guest->GetBattle(), nullptr);
     // The host hears that the guest left: its connection ends.
     EXPECT_TRUE(nettest::WaitUntil([&] { return host.Disconnects() == 1; }, 10000));
+    guest->Release();
+}
+
+// A host that never starts the battle it set up: the guest leaves the room
+// in time and is told why.
+TEST_F(NetworkSceneBattle, AGuestWhoseHostNeverStartsTheBattleLeavesTheRoomWithTheNotice)
+{
+    auto guest = MakeScene("127.0.47.4", nullptr, 3);
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.47.3");
+    const uint16_t port = host.Listen();
+    ASSERT_TRUE(ConnectToHost(*guest, "127.0.47.3", port));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return host.Connects() == 1; }, 10000));
+    host.SendU8(NETMSG_SLOT, 1);
+    ASSERT_TRUE(host.WaitFor(NETMSG_SUMMARY, 1));
+    EnterRoom(*guest);
+    host.Send(NETMSG_CURSOR, {5, 0, 0, 0, 6, 0, 0, 0});
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return guest->GetBattle() != nullptr; }));
+    FakeNow().fetch_add(CNetworkScene::kReadyWaitMilliseconds + CNetworkScene::kFrameWaitMilliseconds);
+    guest->Update(0);
+    EXPECT_EQ(State(*guest), CNetworkScene::NetSceneState::Lobby);
+    EXPECT_EQ(guest->GetLobby()->GetState(), kLobbyRoomLost);
+    guest->Release();
+}
+
+// A host that tells its guests it leaves (a random match's "ロビーに戻る")
+// and then goes has said why: no notice.
+TEST_F(NetworkSceneBattle, AHostThatSaysItLeavesBeforeItGoesLeavesItsGuestsWithoutTheNotice)
+{
+    auto guest = MakeScene("127.0.47.6", nullptr, 3);
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.47.5");
+    ASSERT_TRUE(GuestInBattle(*guest, host, "127.0.47.5", 3));
+    host.SendU8(NETMSG_RESULT, CNetworkScene::RESULT_LEAVE_ROOM);
+    host.Close();
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
+    guest->Update(0);
+    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
     guest->Release();
 }
 
