@@ -75,9 +75,7 @@ CNetworkScene::NetSceneState State(CNetworkScene& scene)
 // report of its ready battle to the checks that want it.
 ::testing::AssertionResult GuestInBattle(CNetworkScene& guest, RawPeer& host, const char* hostAddress, uint8_t n)
 {
-    const uint16_t port = host.Listen();
-    if (port == 0 || !ConnectToHost(guest, hostAddress, port) ||
-        !nettest::WaitUntil([&] { return host.Connects() == 1; }, 10000))
+    if (!ConnectToRawHost(guest, host, hostAddress))
         return ::testing::AssertionFailure() << "not connected";
     host.SendU8(NETMSG_SLOT, 1);
     host.Send(NETMSG_SEED, {11, 0, 0, 0, n, 0});
@@ -330,9 +328,7 @@ TEST_F(NetworkSceneBattle, AGuestWhoseHostNeverStartsTheBattleLeavesTheRoomWithT
     auto guest = MakeScene("127.0.47.4", nullptr, 3);
     ASSERT_TRUE(guest);
     RawPeer host("127.0.47.3");
-    const uint16_t port = host.Listen();
-    ASSERT_TRUE(ConnectToHost(*guest, "127.0.47.3", port));
-    ASSERT_TRUE(nettest::WaitUntil([&] { return host.Connects() == 1; }, 10000));
+    ASSERT_TRUE(ConnectToRawHost(*guest, host, "127.0.47.3"));
     host.SendU8(NETMSG_SLOT, 1);
     ASSERT_TRUE(host.WaitFor(NETMSG_SUMMARY, 1));
     EnterRoom(*guest);

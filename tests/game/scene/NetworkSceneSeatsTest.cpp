@@ -549,9 +549,7 @@ TEST(NetworkSceneSeats, AGuestThatLaterOwnsARoomDrawsFromASeedOfItsOwn)
     ASSERT_TRUE(scene);
     {
         RawPeer oldHost("127.0.48.11");
-        const uint16_t hostPort = oldHost.Listen();
-        ASSERT_TRUE(ConnectToHost(*scene, "127.0.48.11", hostPort));
-        ASSERT_TRUE(nettest::WaitUntil([&] { return oldHost.Connects() == 1; }, 10000));
+        ASSERT_TRUE(ConnectToRawHost(*scene, oldHost, "127.0.48.11"));
         oldHost.SendU8(NETMSG_SLOT, 1);
         oldHost.Send(NETMSG_SEED, {0x44, 0x33, 0x22, 0x11, 7, 2});
         ASSERT_TRUE(nettest::WaitUntil([&] { return SeedOf(*scene) == 0x11223344u; }, 10000));
