@@ -19,8 +19,9 @@
 //   at its end the chosen menu item (or the host's, message 10) leads to a
 //   retry, the setup, the lobby or the title. A guest that sends nothing
 //   for a while leaves the battle as one that went would (the others play
-//   on); a guest that gets no frames leaves the room; the host never
-//   leaves its own battle for want of frames.
+//   on); a guest that gets no frames, or loses its host, leaves the room
+//   and finds the lobby's lost-connection notice; the host never leaves
+//   its own battle for want of frames.
 //
 // Threads: the main thread runs updates and renders; the session's receive
 // threads run the message handlers and the disconnect callback; its accept
