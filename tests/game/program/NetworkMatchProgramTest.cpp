@@ -387,6 +387,7 @@ TEST(NetworkMatchProgram, TwoGamesMeetInTheLobbyFightARoomBattleAndAreBackInTheL
     Keys(owner, {"z"});
     ASSERT_NO_FATAL_FAILURE(SetupToBattle(games, 14));
     EXPECT_EQ(SteadyName(guest), guestName) << "the guest's HUD names somebody else";
+    ShootBoth(games, "18-named");
 
     // The guest stalls (a suspended laptop): the owner drops it and plays
     // on; woken, the guest is back in the lobby under the notice that says
