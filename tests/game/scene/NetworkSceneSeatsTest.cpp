@@ -42,6 +42,29 @@ uint8_t ButtonOfKey(MenuKey key)
     return 0;
 }
 
+uint32_t SeedOf(CNetworkScene& scene)
+{
+    return WithSetting(scene, [](tag_TOLQBATTLESETTING& s) { return s.seed; });
+}
+
+// The seed of the last message 7 a raw peer heard.
+uint32_t LastSeedHeard(RawPeer& peer)
+{
+    NetSeed seed;
+    const std::vector<RawPeer::Message> seeds = peer.All(NETMSG_SEED);
+    if (seeds.empty() || !ReadNetSeed(seeds.back().payload.data(), kNetSeedSize, &seed))
+        return 0;
+    return seed.seed;
+}
+
+// Back to the room's screen, then into the room's next setup.
+void NextSetup(CNetworkScene& scene)
+{
+    SetupOf(scene)->SetPage(INetBattleSetup::PAGE_LEAVE);
+    scene.Update(0);
+    EnterRoom(scene);
+}
+
 std::vector<uint8_t> Summary(uint8_t slot, int8_t state, uint8_t team)
 {
     SetupMessages::PlayerSummary summary;
@@ -473,10 +496,7 @@ TEST(NetworkSceneSeats, SeatNamesOutlastTheSetupTheyCameThroughUntilTheSeatClose
     // side.
     for (CNetworkScene* scene : {host.get(), guest.get()})
     {
-        SetupOf(*scene)->SetPage(INetBattleSetup::PAGE_LEAVE);
-        scene->Update(0);
-        ASSERT_EQ(scene->GetState(), CNetworkScene::NetSceneState::Lobby);
-        EnterRoom(*scene);
+        NextSetup(*scene);
         ASSERT_EQ(scene->GetSetup()->GetPage(), INetBattleSetup::PAGE_MODE);
     }
     EXPECT_EQ(name(*host, 1), "bob");
@@ -492,31 +512,6 @@ TEST(NetworkSceneSeats, SeatNamesOutlastTheSetupTheyCameThroughUntilTheSeatClose
     host->Release();
 }
 
-namespace
-{
-uint32_t SeedOf(CNetworkScene& scene)
-{
-    return WithSetting(scene, [](tag_TOLQBATTLESETTING& s) { return s.seed; });
-}
-
-// The seed of the last message 7 a raw peer heard.
-uint32_t LastSeedHeard(RawPeer& peer)
-{
-    NetSeed seed;
-    const std::vector<RawPeer::Message> seeds = peer.All(NETMSG_SEED);
-    if (seeds.empty() || !ReadNetSeed(seeds.back().payload.data(), kNetSeedSize, &seed))
-        return 0;
-    return seed.seed;
-}
-
-// Back to the room's screen, then into the room's next setup.
-void NextSetup(CNetworkScene& scene)
-{
-    SetupOf(scene)->SetPage(INetBattleSetup::PAGE_LEAVE);
-    scene.Update(0);
-    EnterRoom(scene);
-}
-}
 
 // Seen as the same random characters in every battle of a session: each
 // setup of a room draws its picks (and its battle) from a seed of its own,
