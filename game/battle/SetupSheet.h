@@ -101,10 +101,6 @@ inline constexpr MenuCell kCharacterIcons[kCharacterPictures] = {
     {.left = 1708, .top = 1472, .right = 1812, .bottom = 1528}, {.left = 1816, .top = 1472, .right = 1920, .bottom = 1528},
     {.left = 1708, .top = 1532, .right = 1812, .bottom = 1588},
 };
-// The stand-in set's characters by picture index (the stand-in pictures
-// carry these names; the game's own pictures show their own characters).
-inline constexpr const char* kCharacterPictureNames[kCharacterPictures] = {
-    "Aria", "Bram", "Cleo", "Dax", "Edda", "Finn", "Gale", "Hana", "RANDOM"};
 inline constexpr MenuCell kPanelOk{.left = 1020, .top = 72, .right = 1056, .bottom = 100};
 inline constexpr MenuCell kPanelOkHover{.left = 1060, .top = 72, .right = 1096, .bottom = 100};
 inline constexpr MenuCell kDecide{.left = 1020, .top = 0, .right = 1152, .bottom = 68};

@@ -14,6 +14,10 @@ constexpr uint32_t kFallbackRecord = 1;
 constexpr uint32_t kFallbackFriendlyFire = 1;
 constexpr float kFallbackCameraSensitivity = 5.0f;
 constexpr float kFallbackMouseSensitivity = 2.0f;
+// Spread the previous seed over every bit before the time is mixed in
+// (Knuth's multiplier and the golden ratio's step).
+constexpr uint32_t kSeedMultiplier = 2654435761u;
+constexpr uint32_t kSeedStep = 0x9E3779B9u;
 
 void FillRules(tag_TOLQBATTLERULE* rules, CGameConfig* config)
 {
@@ -67,6 +71,11 @@ tag_TOLQBATTLESETTING* CreateBattleSettingFrom(uint8_t count, uint32_t freeWithB
     setting->record = config != nullptr ? config->GetData()->replaySave : kFallbackRecord;
     setting->freeWithBattle = freeWithBattle;
     return setting;
+}
+
+uint32_t NextBattleSeed(uint32_t previous)
+{
+    return static_cast<uint32_t>(std::time(nullptr)) ^ (previous * kSeedMultiplier + kSeedStep);
 }
 
 namespace

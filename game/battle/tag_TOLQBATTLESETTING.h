@@ -37,6 +37,9 @@ struct tag_TOLQBATTLESETTING
 tag_TOLQBATTLESETTING* CreateBattleSetting(uint8_t count, uint32_t freeWithBattle);
 // The same from the given settings and play data (null: the fallbacks).
 tag_TOLQBATTLESETTING* CreateBattleSettingFrom(uint8_t count, uint32_t freeWithBattle, CGameConfig* config);
+// A battle's new seed: the time mixed with the seed before it, so that two
+// taken within one second still differ.
+uint32_t NextBattleSeed(uint32_t previous);
 // Frees each entry's preview, the entries and the setting; none of the
 // texts. 0 for null, else 1.
 uint32_t FreeBattleSetting(tag_TOLQBATTLESETTING* setting);

@@ -14,8 +14,6 @@
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/scene/MenuScene.h"
 
-#include <ctime>
-
 namespace
 {
 constexpr uint8_t kPlayers = 8;
@@ -136,7 +134,7 @@ void CLocalScene::ReleaseBattle()
 void CLocalScene::DrawRandomChoices()
 {
     // A new seed each battle, so that a retry is a new fight.
-    m_setting->seed = static_cast<uint32_t>(std::time(nullptr)) ^ (m_setting->seed * 2654435761u + 0x9E3779B9u);
+    m_setting->seed = NextBattleSeed(m_setting->seed);
     CGameConfig* config = Config();
     const uint32_t total = config != nullptr ? config->GetPlayData()->musicCount : 0;
     tag_TOLQBATTLERULE& rules = m_setting->rules;

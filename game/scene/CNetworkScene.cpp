@@ -25,7 +25,9 @@
 #include "net/lobby/CLobbyClient.h"
 #include "net/lobby/LobbyHost.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace
 {
@@ -53,6 +55,13 @@ constexpr LobbyKey kLobbyKeys[] = {
     {MenuKey::Down, LOBBY_KEY_DOWN},   {MenuKey::Up, LOBBY_KEY_UP},         {MenuKey::Left, LOBBY_KEY_LEFT},
     {MenuKey::Right, LOBBY_KEY_RIGHT}, {MenuKey::Decide, LOBBY_KEY_DECIDE},
 };
+// The lobby's pop-up menus, whose rows W and S move up and down as in every
+// other pop-up menu while no text is being typed (then they are letters).
+constexpr int32_t kLobbyPopUpMenus[] = {
+    CNetworkScene::LOBBY_NEW_ROOM_EDITOR, CNetworkScene::LOBBY_ROOM_INFO,     CNetworkScene::LOBBY_MATCH_EDITOR,
+    CNetworkScene::LOBBY_MEMBER_INFO,     CNetworkScene::LOBBY_ROOM_SETTINGS,
+};
+constexpr LobbyKey kPopUpKeys[] = {{MenuKey::MoveDown, LOBBY_KEY_DOWN}, {MenuKey::MoveUp, LOBBY_KEY_UP}};
 // The chat key (F1 by default) sends the editor's line, as Return does.
 constexpr uint8_t kChatButton = 32;
 // The own player's rank, as the lobby's user record carries it, becomes
@@ -285,16 +294,16 @@ bool CNetworkScene::ApplyPosted()
         posted = m_posted;
         m_posted = Posted();
     }
-    if (posted.hostLost)
-    {
-        OnHostLost();
-        return true;
-    }
-    if (posted.result != RESULT_NONE && (GetState() == NetSceneState::Start || GetState() == NetSceneState::Battle))
-    {
+    // The host's last word (its choice at the end of the battle) counts
+    // before its going: a host that said it leaves has said why.
+    const bool finish =
+        posted.result != RESULT_NONE && (GetState() == NetSceneState::Start || GetState() == NetSceneState::Battle);
+    if (finish)
         FinishBattle(posted.result, false);
+    if (posted.hostLost)
+        OnHostLost();
+    if (finish || posted.hostLost)
         return true;
-    }
     if (posted.hostState >= 0)
         return FollowHostState(static_cast<NetSceneState>(posted.hostState));
     return false;
@@ -407,7 +416,16 @@ int32_t CNetworkScene::ReadLobbyKeys()
             return key.command;
     }
     CImeInput* editor = m_lobby->GetEditor();
-    if (CInput::GetMappedButton(pad, ButtonOf(MenuKey::Cancel)) != 0 && (editor == nullptr || editor->IsEnable() == 0))
+    const bool typing = editor != nullptr && editor->IsEnable() != 0;
+    const int32_t state = m_lobby->GetState();
+    const bool popUp = std::find(std::begin(kLobbyPopUpMenus), std::end(kLobbyPopUpMenus), state) !=
+                       std::end(kLobbyPopUpMenus);
+    for (const LobbyKey& key : kPopUpKeys)
+    {
+        if (popUp && !typing && CInput::GetMappedButton(pad, ButtonOf(key.key)) != 0)
+            return key.command;
+    }
+    if (CInput::GetMappedButton(pad, ButtonOf(MenuKey::Cancel)) != 0 && !typing)
         return LOBBY_KEY_CANCEL;
     const bool chat = CInput::GetMappedButton(pad, kChatButton) != 0;
     if (chat && !shift)
@@ -451,9 +469,13 @@ void CNetworkScene::EnterSetup(bool randomMatch)
             config->GetRecord()->playerRank = static_cast<uint8_t>(rank < 0 ? 0 : rank > kHighestRank ? kHighestRank : rank);
         }
     }
-    // A random match's players make their choices before any of them has
-    // a seat or the host's seed: each draws from a seed of its own (two
-    // games started in the same second would otherwise share one).
+    // Each setup's picks and battle draw from a seed of their own: a room's
+    // owner takes one and tells its guests (a guest takes its host's). A
+    // random match's players make their choices before any of them has a
+    // seat or the host's seed: each draws from a seed of its own (two games
+    // started in the same second would otherwise share one).
+    if (randomMatch || OwnsRoom())
+        setting->seed = NextBattleSeed(setting->seed);
     if (randomMatch)
     {
         auto lobbyLock = m_lobby->Lock();
@@ -462,6 +484,8 @@ void CNetworkScene::EnterSetup(bool randomMatch)
             setting->seed ^= own->data.id * kSeedMixer;
     }
     StartSetup(randomMatch ? INetBattleSetup::PAGE_MEMBERS : INetBattleSetup::PAGE_MODE);
+    if (m_match.host != 0)
+        SendSeed();
     std::memset(m_match.awaitingAnswer, 0, sizeof(m_match.awaitingAnswer));
     EnterState(NetSceneState::Room);
 }

@@ -19,8 +19,9 @@
 //   at its end the chosen menu item (or the host's, message 10) leads to a
 //   retry, the setup, the lobby or the title. A guest that sends nothing
 //   for a while leaves the battle as one that went would (the others play
-//   on); a guest that gets no frames leaves the room; the host never
-//   leaves its own battle for want of frames.
+//   on); a guest that gets no frames, or loses its host, leaves the room
+//   and finds the lobby's lost-connection notice; the host never leaves
+//   its own battle for want of frames.
 //
 // Threads: the main thread runs updates and renders; the session's receive
 // threads run the message handlers and the disconnect callback; its accept
@@ -83,9 +84,14 @@ public:
     enum LobbyState : int32_t
     {
         LOBBY_IN_LOBBY = 11,
+        LOBBY_NEW_ROOM_EDITOR = 15,
         LOBBY_ROOM_MADE = 19,
+        LOBBY_ROOM_INFO = 20,
+        LOBBY_MATCH_EDITOR = 31,
         LOBBY_MATCH_HOST_FAILED = 33,
         LOBBY_ROOM = 36,
+        LOBBY_MEMBER_INFO = 37,
+        LOBBY_ROOM_SETTINGS = 46,
         LOBBY_ROOM_BATTLE = 63,
         LOBBY_RANDOM_MATCH = 64,
         LOBBY_FINISHED = 70,
@@ -248,6 +254,8 @@ private:
     // A seat closes: no name, seat state closed, not confirmed, no peer.
     void CloseSeat(uint32_t slot);
     void SetSeatName(uint32_t slot, const char* name);
+    // The name the setup gave a seat becomes the room's own.
+    void KeepSeatName(uint32_t slot);
     void UpdateSeatedMask();
     bool BattleExists() const { return m_battle != nullptr; }
     void SendSeatSummary(uint32_t slot);
@@ -279,6 +287,8 @@ private:
     void ActOnResult(int8_t code);
     void ReturnToSetup(uint32_t page);
     void LeaveRoom();
+    // Leaves the room after the host fell silent, with the lobby's notice.
+    void LeaveLostRoom(const char* why);
     void ReturnToLobbyAsHost();
     void OnHostLost();
     void DeleteBattle();

@@ -154,8 +154,7 @@ void CNetworkScene::WaitForReady(SceneLock& lock)
         if (Now() - m_readyWaitStart < m_options.readyWaitMs + m_options.frameWaitMs)
             return;
         lock.unlock();
-        LogFailure("network: battle", "the host did not start the battle; leaving the room");
-        FinishBattle(RESULT_LEAVE_ROOM, false);
+        LeaveLostRoom("the host did not start the battle; leaving the room");
         return;
     }
     std::vector<std::string> unready;
@@ -232,8 +231,7 @@ void CNetworkScene::UpdateBattle()
     if (!PumpLockstep(lock))
     {
         lock.unlock();
-        LogFailure("network: battle", "no frame came within the wait; leaving the room");
-        FinishBattle(RESULT_LEAVE_ROOM, false);
+        LeaveLostRoom("no frame came within the wait; leaving the room");
         return;
     }
     bool frameWaiting = false;
@@ -465,9 +463,14 @@ void CNetworkScene::ActOnResult(int8_t code)
 }
 
 // Back to the setup's page with the room and the setting kept (scene lock
-// held).
+// held). The owner takes the next battle's seed and tells its guests.
 void CNetworkScene::ReturnToSetup(uint32_t page)
 {
+    if (m_match.host != 0)
+    {
+        m_match.setting->seed = NextBattleSeed(m_match.setting->seed);
+        SendSeed();
+    }
     if (m_setup)
         m_setup->SetPage(page);
     else
@@ -510,6 +513,15 @@ void CNetworkScene::LeaveRoom()
         Session()->DropPeers();
 }
 
+// The host fell silent: out of the room, and the lobby tells the player
+// that the connection was lost (scene lock not held).
+void CNetworkScene::LeaveLostRoom(const char* why)
+{
+    LogFailure("network: battle", why);
+    FinishBattle(RESULT_LEAVE_ROOM, false);
+    m_lobby->SetState(kLobbyRoomLost);
+}
+
 // Scene lock held.
 bool CNetworkScene::OwnsRoom()
 {
@@ -520,7 +532,8 @@ bool CNetworkScene::OwnsRoom()
 }
 
 // A guest's host is gone: every seat closes, a battle ends, and the player
-// is back in the lobby.
+// is back in the lobby, told that the connection was lost when it went
+// from the room's setup or battle.
 void CNetworkScene::OnHostLost()
 {
     StopSyncThread();
@@ -538,7 +551,7 @@ void CNetworkScene::OnHostLost()
     if (inRoom)
     {
         m_lobby->SendMessage(LOBBY_MSG_LEAVE_ROOM);
-        m_lobby->SetState(LOBBY_IN_LOBBY);
+        m_lobby->SetState(kLobbyRoomLost);
     }
     EnterState(NetSceneState::Lobby);
 }

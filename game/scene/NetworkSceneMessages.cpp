@@ -96,6 +96,17 @@ void CNetworkScene::SetSeatName(uint32_t slot, const char* name)
     entry.name = m_match.names[slot].c_str();
 }
 
+// A setup keeps the names it receives only while it lives: the room keeps
+// them with their seats from one setup to the next. A closed seat has none.
+void CNetworkScene::KeepSeatName(uint32_t slot)
+{
+    const tag_TOLQBATTLEPLAYER& entry = m_match.setting->players[slot];
+    if (entry.IsClosed())
+        SetSeatName(slot, nullptr);
+    else if (entry.name != m_match.names[slot].c_str())
+        SetSeatName(slot, entry.name);
+}
+
 void CNetworkScene::CloseSeat(uint32_t slot)
 {
     tag_TOLQBATTLEPLAYER& entry = m_match.setting->players[slot];
@@ -344,6 +355,7 @@ bool CNetworkScene::OnSeat(int32_t id, int32_t senderSlot, const uint8_t* payloa
     }
     if (!m_setup || !m_setup->OnPeerMessage(id, bytes.data(), length))
         return false;
+    KeepSeatName(slot);
     // A setup started before this side seated anybody doesn't pass seats
     // on as a host's does: the others hear of it all the same.
     if (m_match.host != 0 && !m_setupAsHost)
@@ -439,10 +451,12 @@ void CNetworkScene::HandleGuestMessage(CNetClient* peer, const uint8_t* payload,
         Drop(peer, id, "not a message a host sends, or not as the host sends it");
 }
 
+// A seed that comes during a battle is the next setup's (the host sends it
+// with its choice of the setup): the battle took its own when it was built.
 bool CNetworkScene::OnSeed(const uint8_t* payload, uint32_t length)
 {
     NetSeed seed;
-    if (!ReadNetSeed(payload, length, &seed) || BattleExists())
+    if (!ReadNetSeed(payload, length, &seed))
         return false;
     m_match.setting->seed = seed.seed;
     m_match.framesPerBatch = CNetLockstep::ClampFramesPerBatch(seed.framesPerBatch);

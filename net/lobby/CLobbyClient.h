@@ -39,6 +39,12 @@ enum : int32_t
     LOBBY_KEY_ENTER = 64,
 };
 
+// The state the network scene leaves the lobby in when a battle or its
+// setup ended because the room's connection was lost (the host stalled or
+// went, or this side stalled): the lost-connection notice over the lobby,
+// until any key.
+constexpr int32_t kLobbyRoomLost = 35;
+
 constexpr int32_t kLobbyChatLines = 60;
 constexpr int32_t kLobbyListRows = 23;
 // More users or rooms than a real lobby ever lists: a server that sends

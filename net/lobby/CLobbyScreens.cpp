@@ -696,6 +696,10 @@ void CLobbyScreens::DrawState(int32_t state)
         Lobby(true);
         Question(GameText(kLeaveQuestion));
         break;
+    case kLobbyRoomLost:
+        Lobby(true);
+        Notice(GameText(kConnectionLostNotice));
+        break;
     case 36:
     case 56: Room(false); break;
     case 37:

@@ -47,6 +47,7 @@ void CLobbyClient::OnInputLocked(int32_t keys)
     case 26:
     case 30:
     case 33:
+    case kLobbyRoomLost:
     case 59: SetState(11); break;
     case 15:
     case 46: InputRoomEditor(keys); break;

@@ -84,6 +84,11 @@ void CLobbyClient::Step(float seconds)
         if (FindUser(s.selectedId) == nullptr)
             SetState(11);
         break;
+    case kLobbyRoomLost:
+        // The lobby comes back (a battle faded it out) under the notice.
+        Fade(2, 1.0f, seconds);
+        Fade(0, 1.0f, seconds);
+        break;
     case 19:
     case 27: RoomStep(seconds); break;
     case 20:

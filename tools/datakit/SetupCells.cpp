@@ -3,9 +3,12 @@
 // page's labels, values, stage pictures and arrows, the weapons page's type
 // cells, tabs, pips and buttons, and the window pieces.
 #include "game/battle/SetupSheet.h"
+#include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/SheetCells.h"
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace SheetCells
 {
@@ -26,6 +29,28 @@ std::string FirstCharacter(const std::string& name)
     while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0u) == 0x80u)
         ++end;
     return name.substr(0, end);
+}
+
+// The characters' pictures carry the names the game data gives them (the
+// picture index is the character's number), then the random choice's.
+static_assert(GameDataKit::kCharacters + 1 == SetupSheet::kCharacterPictures);
+std::vector<std::string> CharacterPictureNames()
+{
+    std::vector<std::string> names(std::begin(GameDataKit::kCharacterNames), std::end(GameDataKit::kCharacterNames));
+    names.push_back("RANDOM");
+    return names;
+}
+
+void AddCharacterCells(std::vector<SheetCell>* cells)
+{
+    namespace S = SetupSheet;
+    const std::vector<std::string> names = CharacterPictureNames();
+    for (int i = 0; i < S::kCharacterPictures; ++i)
+    {
+        cells->push_back({kMenuSheet, S::kCharacterArt[i], names[i], CellKind::Splash});
+        cells->push_back({kMenuSheet, S::kCharacterNames[i], names[i], CellKind::Label});
+        cells->push_back({kMenuSheet, S::kCharacterIcons[i], names[i], CellKind::Button});
+    }
 }
 
 // A weapon class's cell on the rules page is as wide as the gap to the
@@ -89,9 +114,7 @@ std::vector<SheetCell> SetupCells()
     AddAll(&cells, S::kSeats, S::kSeatNames, CellKind::Label);
     AddAll(&cells, S::kTeamMarks, S::kTeamNames, CellKind::Button);
     AddAll(&cells, S::kElementMarks, S::kElementNames, CellKind::Logo);
-    AddAll(&cells, S::kCharacterArt, S::kCharacterPictureNames, CellKind::Splash);
-    AddAll(&cells, S::kCharacterNames, S::kCharacterPictureNames, CellKind::Label);
-    AddAll(&cells, S::kCharacterIcons, S::kCharacterPictureNames, CellKind::Button);
+    AddCharacterCells(&cells);
     AddAll(&cells, S::kRuleLabels, S::kRuleLabelNames, CellKind::Label);
     AddAll(&cells, S::kStageArt, S::kStageArtNames, CellKind::MenuItem);
     AddAll(&cells, S::kRuleKindsArt, S::kRuleKindNames, CellKind::Button);

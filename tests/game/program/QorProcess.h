@@ -22,14 +22,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -66,9 +70,12 @@ class QorProcess
 {
 public:
     // environment: variables added to the program's own (NAME=value), in
-    // place of the test's value of the same name.
-    QorProcess(const std::string& display, const std::string& home, const std::vector<std::string>& environment = {})
-        : m_display(display)
+    // place of the test's value of the same name. errorLog: a file that
+    // takes the program's standard error (the lines it logs on a failure),
+    // for the walk to wait on; empty: the test's own.
+    QorProcess(const std::string& display, const std::string& home, const std::vector<std::string>& environment = {},
+               const std::string& errorLog = {})
+        : m_display(display), m_errorLog(errorLog)
     {
         WalkStart();
         ++Games();
@@ -93,6 +100,18 @@ public:
     }
 
     bool Started() const { return m_pid > 0 && m_x != nullptr; }
+
+    // Stops (SIGSTOP) or continues (SIGCONT) the game, as a busy machine or
+    // a suspended laptop would.
+    bool Signal(int signal) { return m_pid > 0 && !m_ended && kill(m_pid, signal) == 0; }
+
+    // What the game wrote to its error log so far (empty without one).
+    std::string ErrorLog() const
+    {
+        std::ifstream file(m_errorLog);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    bool Logged(const std::string& text) const { return ErrorLog().find(text) != std::string::npos; }
 
     // Seconds since the walk began, for its notes.
     static double Elapsed() { return std::chrono::duration<double>(Clock::now() - WalkStart()).count(); }
@@ -429,8 +448,14 @@ private:
             envp.push_back(text.data());
         envp.push_back(nullptr);
         const char* argv[] = {KVR_QOR_PROGRAM, KVR_DATA_DIR, nullptr};
-        if (posix_spawn(&m_pid, KVR_QOR_PROGRAM, nullptr, nullptr, const_cast<char* const*>(argv), envp.data()) != 0)
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (!m_errorLog.empty())
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                             0600);
+        if (posix_spawn(&m_pid, KVR_QOR_PROGRAM, &actions, nullptr, const_cast<char* const*>(argv), envp.data()) != 0)
             m_pid = 0;
+        posix_spawn_file_actions_destroy(&actions);
     }
 
     XImage* GrabScreen()
@@ -481,6 +506,7 @@ private:
     static constexpr int kHeight = 480;
 
     std::string m_display;
+    std::string m_errorLog;
     std::string m_window;
     Display* m_x = nullptr;
     pid_t m_pid = 0;

@@ -341,6 +341,15 @@ private:
     std::atomic<int> m_disconnects{0};
 };
 
+// The scene connected to a raw peer listening as a room's host, once the
+// host has seen the connection (before any seat).
+inline bool ConnectToRawHost(CNetworkScene& scene, RawPeer& host, const char* hostAddress)
+{
+    const uint16_t port = host.Listen();
+    return port != 0 && ConnectToHost(scene, hostAddress, port) &&
+           nettest::WaitUntil([&] { return host.Connects() == 1; }, 10000);
+}
+
 // Reads the setting under the scene lock.
 template <class Reader>
 auto WithSetting(CNetworkScene& scene, Reader reader)

@@ -5,7 +5,8 @@
 // they share with the test. A guest is killed mid-battle; another is
 // stopped (SIGSTOP) for 7 s and must have left the room when it wakes,
 // while the others play on to 3,000 frames, the host still in its room;
-// then the host is killed and the last guest must be back in the lobby.
+// then the host is killed and the last guest must be back in the lobby
+// (the stopped guest and the last one with the lost-connection notice).
 // Two more meet by random matching instead: the lobby's match, the game's
 // own setup driven by keys, a battle in lockstep, and both back in the
 // lobby when the match's host leaves it.
@@ -442,7 +443,9 @@ private:
             UpdateAndRecord(update, kFrames);
             if (m_scene.GetState() == CNetworkScene::NetSceneState::Battle)
                 continue;
-            if (m_role == 0 || Lobby().GetState() != CNetworkScene::LOBBY_IN_LOBBY)
+            // A guest dropped from the battle is back in the lobby, told
+            // that the connection was lost.
+            if (m_role == 0 || Lobby().GetState() != kLobbyRoomLost)
                 return Fail("left the battle");
             if (m_role == kSleeper)
             {

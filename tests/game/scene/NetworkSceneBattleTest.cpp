@@ -75,9 +75,7 @@ CNetworkScene::NetSceneState State(CNetworkScene& scene)
 // report of its ready battle to the checks that want it.
 ::testing::AssertionResult GuestInBattle(CNetworkScene& guest, RawPeer& host, const char* hostAddress, uint8_t n)
 {
-    const uint16_t port = host.Listen();
-    if (port == 0 || !ConnectToHost(guest, hostAddress, port) ||
-        !nettest::WaitUntil([&] { return host.Connects() == 1; }, 10000))
+    if (!ConnectToRawHost(guest, host, hostAddress))
         return ::testing::AssertionFailure() << "not connected";
     host.SendU8(NETMSG_SLOT, 1);
     host.Send(NETMSG_SEED, {11, 0, 0, 0, n, 0});
@@ -274,16 +272,21 @@ TEST_F(NetworkSceneBattle, AGuestSendsItsRecordsStepsTheHostsFramesAndFollowsThe
     records = host.All(NETMSG_INPUTS)[1].payload;
     EXPECT_EQ(DeltaX(&records[1]), 10) << "the late movement came with the next record";
 
-    // The host chooses the character page: the guest follows.
+    // The host chooses the character page, and the next setup's seed
+    // comes while this side's battle still runs: the guest follows with it.
     host.SendU8(NETMSG_RESULT, CNetworkScene::RESULT_CHARACTER_PAGE);
+    host.Send(NETMSG_SEED, {0x78, 0x56, 0x34, 0x12, 6, 0});
     ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Room; }));
     EXPECT_EQ(guest->GetBattle(), nullptr);
     EXPECT_EQ(SetupOf(*guest)->GetPage(), INetBattleSetup::PAGE_MEMBERS);
+    EXPECT_TRUE(nettest::WaitUntil(
+        [&] { return WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) { return s.seed; }) == 0x12345678u; }, 10000));
 
-    // Then the host is gone: every seat closes, back to the lobby.
+    // Then the host is gone: every seat closes, back to the lobby, where
+    // the notice says the connection was lost.
     host.Close();
     ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
-    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
+    EXPECT_EQ(guest->GetLobby()->GetState(), kLobbyRoomLost);
     EXPECT_EQ(WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) { return s.players[1].slotState; }),
               tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
     guest->Release();
@@ -310,10 +313,47 @@ TEST_F(NetworkSceneBattle, AGuestWithoutFramesGivesUpAfterFourSecondsAndEachUpda
     const uint32_t waited = FakeNow().load() - start;
     EXPECT_GE(waited, CNetworkScene::kFrameWaitMilliseconds);
     EXPECT_LE(waited, CNetworkScene::kFrameWaitMilliseconds + 2 * CNetworkScene::kWaitSliceMilliseconds);
-    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
+    // The player is told why the battle ended.
+    EXPECT_EQ(guest->GetLobby()->GetState(), kLobbyRoomLost);
     EXPECT_EQ(guest->GetBattle(), nullptr);
     // The host hears that the guest left: its connection ends.
     EXPECT_TRUE(nettest::WaitUntil([&] { return host.Disconnects() == 1; }, 10000));
+    guest->Release();
+}
+
+// A host that never starts the battle it set up: the guest leaves the room
+// in time and is told why.
+TEST_F(NetworkSceneBattle, AGuestWhoseHostNeverStartsTheBattleLeavesTheRoomWithTheNotice)
+{
+    auto guest = MakeScene("127.0.47.4", nullptr, 3);
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.47.3");
+    ASSERT_TRUE(ConnectToRawHost(*guest, host, "127.0.47.3"));
+    host.SendU8(NETMSG_SLOT, 1);
+    ASSERT_TRUE(host.WaitFor(NETMSG_SUMMARY, 1));
+    EnterRoom(*guest);
+    host.Send(NETMSG_CURSOR, {5, 0, 0, 0, 6, 0, 0, 0});
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return guest->GetBattle() != nullptr; }));
+    FakeNow().fetch_add(CNetworkScene::kReadyWaitMilliseconds + CNetworkScene::kFrameWaitMilliseconds);
+    guest->Update(0);
+    EXPECT_EQ(State(*guest), CNetworkScene::NetSceneState::Lobby);
+    EXPECT_EQ(guest->GetLobby()->GetState(), kLobbyRoomLost);
+    guest->Release();
+}
+
+// A host that tells its guests it leaves (a random match's "ロビーに戻る")
+// and then goes has said why: no notice.
+TEST_F(NetworkSceneBattle, AHostThatSaysItLeavesBeforeItGoesLeavesItsGuestsWithoutTheNotice)
+{
+    auto guest = MakeScene("127.0.47.6", nullptr, 3);
+    ASSERT_TRUE(guest);
+    RawPeer host("127.0.47.5");
+    ASSERT_TRUE(GuestInBattle(*guest, host, "127.0.47.5", 3));
+    host.SendU8(NETMSG_RESULT, CNetworkScene::RESULT_LEAVE_ROOM);
+    host.Close();
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
+    guest->Update(0);
+    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
     guest->Release();
 }
 
@@ -342,6 +382,45 @@ TEST_F(NetworkSceneBattle, TheHostsTitleChoiceEndsItsBattleWithoutAWordToTheGues
     guest.SendU8(NETMSG_KEEPALIVE_ANSWER, 1);
     host->Update(0);
     EXPECT_EQ(guest.Count(NETMSG_RESULT), 0u);
+    host->Release();
+    g_pInput = nullptr;
+}
+
+// The owner's "モード選択に戻る": everybody back to the setup, where the
+// next battle's picks come from a seed of their own.
+TEST_F(NetworkSceneBattle, TheHostsModePageChoiceTakesEverybodyBackToTheSetupWithANewSeed)
+{
+    CInput input;
+    g_pInput = &input;
+    auto host = MakeScene("127.0.49.3", &input, 7);
+    ASSERT_TRUE(host);
+    RawPeer guest("127.0.49.4");
+    ASSERT_TRUE(HostInSetup(*host, guest, "127.0.49.3"));
+    ASSERT_TRUE(UpdateUntil(*host, [&] { return host->GetBattle() != nullptr; }));
+    const uint32_t battleSeed = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.seed; });
+    guest.SendU8(NETMSG_READY, 1);
+    ASSERT_TRUE(UpdateUntil(*host, [&] { return State(*host) == CNetworkScene::NetSceneState::Battle; }));
+    FeedingGuest feeder{guest};
+    ASSERT_TRUE(feeder.RunHost(*host, [&] { return host->GetSteppedFrames() >= kOpeningFrames; }, 3));
+    // The pause menu: back to the battle, retry, the lobby, the mode page.
+    Press(*host, input, CBattleConsole::BUTTON_MENU, &feeder);
+    for (int item = 0; item < 3; ++item)
+        Press(*host, input, CBattleConsole::BUTTON_DOWN, &feeder);
+    Press(*host, input, CBattleConsole::BUTTON_DECIDE, &feeder);
+    ASSERT_TRUE(feeder.RunHost(*host, [&] { return State(*host) == CNetworkScene::NetSceneState::Room; }, 3));
+    EXPECT_EQ(SetupOf(*host)->GetPage(), INetBattleSetup::PAGE_MODE);
+    ASSERT_TRUE(guest.WaitFor(NETMSG_RESULT, 1));
+    EXPECT_EQ(guest.All(NETMSG_RESULT)[0].payload, std::vector<uint8_t>{CNetworkScene::RESULT_MODE_PAGE});
+    const uint32_t nextSeed = WithSetting(*host, [](tag_TOLQBATTLESETTING& s) { return s.seed; });
+    EXPECT_NE(nextSeed, battleSeed);
+    EXPECT_TRUE(nettest::WaitUntil(
+        [&] {
+            NetSeed seed;
+            const std::vector<RawPeer::Message> seeds = guest.All(NETMSG_SEED);
+            return !seeds.empty() && ReadNetSeed(seeds.back().payload.data(), kNetSeedSize, &seed) &&
+                   seed.seed == nextSeed;
+        },
+        10000));
     host->Release();
     g_pInput = nullptr;
 }

@@ -4,6 +4,7 @@
 // speak the messages byte by byte.
 #include "tests/game/scene/NetSceneHarness.h"
 
+#include "engine/platform/CImeInput.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/MenuKeys.h"
 
@@ -39,6 +40,29 @@ uint8_t ButtonOfKey(MenuKey key)
             return binding.button;
     }
     return 0;
+}
+
+uint32_t SeedOf(CNetworkScene& scene)
+{
+    return WithSetting(scene, [](tag_TOLQBATTLESETTING& s) { return s.seed; });
+}
+
+// The seed of the last message 7 a raw peer heard.
+uint32_t LastSeedHeard(RawPeer& peer)
+{
+    NetSeed seed;
+    const std::vector<RawPeer::Message> seeds = peer.All(NETMSG_SEED);
+    if (seeds.empty() || !ReadNetSeed(seeds.back().payload.data(), kNetSeedSize, &seed))
+        return 0;
+    return seed.seed;
+}
+
+// Back to the room's screen, then into the room's next setup.
+void NextSetup(CNetworkScene& scene)
+{
+    SetupOf(scene)->SetPage(INetBattleSetup::PAGE_LEAVE);
+    scene.Update(0);
+    EnterRoom(scene);
 }
 
 std::vector<uint8_t> Summary(uint8_t slot, int8_t state, uint8_t team)
@@ -394,5 +418,144 @@ TEST(NetworkSceneSeats, TheLobbyTakesItsKeysFromThePad)
     scene->Update(0);
     input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Decide)] = 0;
     EXPECT_NE(scene->GetLobby()->GetState(), 1);
+    scene->Release();
+}
+
+// The lobby's pop-up menus move as every other pop-up menu does: W up and
+// S down beside the cursor keys, while no text is being typed (then W and S
+// are letters).
+TEST(NetworkSceneSeats, TheLobbysPopUpMenusTakeWAndSAsUpAndDown)
+{
+    CInput input;
+    auto scene = MakeScene("127.0.48.6", &input);
+    ASSERT_TRUE(scene);
+    CLobbyClient& lobby = *scene->GetLobby();
+    auto row = [&] {
+        auto lock = lobby.Lock();
+        return lobby.GetStateBlock().row;
+    };
+    auto press = [&](MenuKey key) {
+        input.GetPadState(0)->pressed.button[ButtonOfKey(key)] = 1;
+        scene->Update(0);
+        input.GetPadState(0)->pressed.button[ButtonOfKey(key)] = 0;
+    };
+    // The random-match editor (the lobby's list had no text to type): up
+    // from its first row wraps to its button.
+    lobby.GetEditor()->SetEnable(0);
+    lobby.SetState(CNetworkScene::LOBBY_MATCH_EDITOR);
+    press(MenuKey::MoveUp);
+    const int32_t button = row();
+    EXPECT_GT(button, 0);
+    press(MenuKey::MoveDown);
+    EXPECT_EQ(row(), 0);
+    press(MenuKey::Up);
+    EXPECT_EQ(row(), button);
+    press(MenuKey::Down);
+    EXPECT_EQ(row(), 0);
+    // Typing: the letters stay letters.
+    lobby.GetEditor()->SetEnable(1);
+    press(MenuKey::MoveDown);
+    EXPECT_EQ(row(), 0);
+    scene->Release();
+}
+
+// Seen as the guest's character name in place of its player name in the
+// room's second battle, on both sides: a name that came through one setup
+// stays with its seat for the room's next setup, until the seat closes.
+TEST(NetworkSceneSeats, SeatNamesOutlastTheSetupTheyCameThroughUntilTheSeatCloses)
+{
+    auto host = MakeScene("127.0.48.7");
+    auto guest = MakeScene("127.0.48.8");
+    ASSERT_TRUE(host && guest);
+    const uint16_t port = ListenAsHost(*host, "127.0.48.7");
+    ASSERT_TRUE(ConnectToHost(*guest, "127.0.48.7", port));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return SlotState(*guest, 1) == 1; }, 10000));
+    EnterRoom(*host);
+    EnterRoom(*guest);
+    auto name = [](CNetworkScene& scene, uint32_t slot) {
+        return WithSetting(scene, [&](tag_TOLQBATTLESETTING& s) {
+            return std::string(s.players[slot].name != nullptr ? s.players[slot].name : "(none)");
+        });
+    };
+    // Each side's setup sends its own seat whole once its loadout is done
+    // (the host passes the guest's on to everybody, the guest included).
+    auto sendEntry = [](CNetworkScene& scene, uint8_t slot, const char* player) {
+        tag_TOLQBATTLEPLAYER entry;
+        entry.name = player;
+        entry.slotState = static_cast<int8_t>(slot);
+        const std::vector<uint8_t> bytes = SetupMessages::EncodeEntry(entry, slot);
+        scene.GetLobby()->GetSession()->SendToAll(NETMSG_ENTRY, kNetMatchSub, bytes.data(),
+                                                  static_cast<uint32_t>(bytes.size()), kNetKindTcp);
+    };
+    sendEntry(*host, 0, "alice");
+    sendEntry(*guest, 1, "bob");
+    ASSERT_TRUE(nettest::WaitUntil(
+        [&] { return name(*host, 1) == "bob" && name(*guest, 0) == "alice" && name(*guest, 1) == "bob"; }, 10000));
+
+    // Back to the room, then the room's next battle: a new setup on each
+    // side.
+    for (CNetworkScene* scene : {host.get(), guest.get()})
+    {
+        NextSetup(*scene);
+        ASSERT_EQ(scene->GetSetup()->GetPage(), INetBattleSetup::PAGE_MODE);
+    }
+    EXPECT_EQ(name(*host, 1), "bob");
+    EXPECT_EQ(name(*guest, 0), "alice");
+    EXPECT_EQ(name(*guest, 1), "bob");
+
+    // The host closes the guest's seat (it stopped answering): the name goes.
+    const std::vector<uint8_t> closed = Summary(1, tag_TOLQBATTLEPLAYER::SLOT_CLOSED, 1);
+    host->GetLobby()->GetSession()->SendToAll(NETMSG_SUMMARY, kNetMatchSub, closed.data(),
+                                              static_cast<uint32_t>(closed.size()), kNetKindTcp);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return name(*guest, 1) == "(none)"; }, 10000));
+    guest->Release();
+    host->Release();
+}
+
+
+// Seen as the same random characters in every battle of a session: each
+// setup of a room draws its picks (and its battle) from a seed of its own,
+// which the room's owner takes when the setup begins and tells its guests.
+TEST(NetworkSceneSeats, EachSetupOfARoomHasASeedOfItsOwnThatTheOwnerTellsItsGuests)
+{
+    auto host = MakeScene("127.0.48.9");
+    ASSERT_TRUE(host);
+    const uint16_t port = ListenAsHost(*host, "127.0.48.9");
+    RawPeer guest("127.0.48.10");
+    ASSERT_EQ(Seat(guest, "127.0.48.9", port), 1);
+    ASSERT_TRUE(guest.WaitFor(NETMSG_SEED, 1));
+    const uint32_t atSeating = LastSeedHeard(guest);
+    EnterRoom(*host);
+    const uint32_t first = SeedOf(*host);
+    EXPECT_NE(first, atSeating);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return LastSeedHeard(guest) == first; }, 10000));
+    NextSetup(*host);
+    const uint32_t second = SeedOf(*host);
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return LastSeedHeard(guest) == second; }, 10000));
+    host->Release();
+}
+
+// A guest that makes a room of its own does not hand its guests the seed
+// of the host it had.
+TEST(NetworkSceneSeats, AGuestThatLaterOwnsARoomDrawsFromASeedOfItsOwn)
+{
+    auto scene = MakeScene("127.0.48.12");
+    ASSERT_TRUE(scene);
+    {
+        RawPeer oldHost("127.0.48.11");
+        ASSERT_TRUE(ConnectToRawHost(*scene, oldHost, "127.0.48.11"));
+        oldHost.SendU8(NETMSG_SLOT, 1);
+        oldHost.Send(NETMSG_SEED, {0x44, 0x33, 0x22, 0x11, 7, 2});
+        ASSERT_TRUE(nettest::WaitUntil([&] { return SeedOf(*scene) == 0x11223344u; }, 10000));
+        oldHost.Close();
+    }
+    ASSERT_TRUE(UpdateUntil(*scene, [&] { return scene->GetMatch().host == 0 && SlotState(*scene, 1) == 9; }));
+    const uint16_t port = ListenAsHost(*scene, "127.0.48.12");
+    RawPeer guest("127.0.48.13");
+    ASSERT_EQ(Seat(guest, "127.0.48.12", port), 1);
+    EnterRoom(*scene);
+    EXPECT_NE(SeedOf(*scene), 0x11223344u);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return LastSeedHeard(guest) == SeedOf(*scene); }, 10000));
     scene->Release();
 }

@@ -30,6 +30,24 @@ int16_t MemberCount(CLobbyClient& client)
     auto lock = client.Lock();
     return client.GetCurrentRoom() != nullptr ? client.GetCurrentRoom()->GetPlayerCount() : -1;
 }
+
+// The lobby server on a thread of the test's own, and two players logged
+// in to it from addresses of their own (the first with a room port).
+::testing::AssertionResult LogInBoth(LobbyTestServer& server, CLobbyClient& first, const char* firstAddress,
+                                     const char* firstName, CLobbyClient& second, const char* secondAddress,
+                                     const char* secondName)
+{
+    const uint16_t lobbyPort = FreePortOn({"127.0.0.1", firstAddress, secondAddress});
+    const uint16_t hostPort = FreePortOn({firstAddress});
+    if (lobbyPort == 0 || !server.Start("127.0.0.1", lobbyPort))
+        return ::testing::AssertionFailure() << "no lobby server";
+    server.RunInThread();
+    SetUpClient(first, firstAddress, lobbyPort, hostPort, firstName);
+    SetUpClient(second, secondAddress, lobbyPort, 0, secondName);
+    if (!LogIn(first, "pw") || !LogIn(second, "pw"))
+        return ::testing::AssertionFailure() << "not logged in";
+    return ::testing::AssertionSuccess();
+}
 } // namespace
 
 TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
@@ -156,18 +174,10 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
 
 TEST(LobbyLoopback, RandomMatchPairsAHostAndAGuest)
 {
-    const uint16_t lobbyPort = FreePortOn({"127.0.0.1", "127.0.0.5", "127.0.0.6"});
-    const uint16_t hostPort = FreePortOn({"127.0.0.5"});
-    ASSERT_NE(lobbyPort, 0);
     LobbyTestServer server;
-    ASSERT_TRUE(server.Start("127.0.0.1", lobbyPort));
-    server.RunInThread();
     CLobbyClient dave;
     CLobbyClient erin;
-    SetUpClient(dave, "127.0.0.5", lobbyPort, hostPort, "dave");
-    SetUpClient(erin, "127.0.0.6", lobbyPort, 0, "erin");
-    ASSERT_TRUE(LogIn(dave, "pw"));
-    ASSERT_TRUE(LogIn(erin, "pw"));
+    ASSERT_TRUE(LogInBoth(server, dave, "127.0.0.5", "dave", erin, "127.0.0.6", "erin"));
     for (CLobbyClient* client : {&dave, &erin})
     {
         client->OnInput(LOBBY_KEY_LEFT); // pane 4: random match
@@ -194,18 +204,10 @@ TEST(LobbyLoopback, RandomMatchPairsAHostAndAGuest)
 
 TEST(LobbyLoopback, KeyedRoomSettingsChangeAndRemovingAMember)
 {
-    const uint16_t lobbyPort = FreePortOn({"127.0.0.1", "127.0.0.7", "127.0.0.8"});
-    const uint16_t hostPort = FreePortOn({"127.0.0.7"});
-    ASSERT_NE(lobbyPort, 0);
     LobbyTestServer server;
-    ASSERT_TRUE(server.Start("127.0.0.1", lobbyPort));
-    server.RunInThread();
     CLobbyClient owner;
     CLobbyClient guest;
-    SetUpClient(owner, "127.0.0.7", lobbyPort, hostPort, "owner");
-    SetUpClient(guest, "127.0.0.8", lobbyPort, 0, "guest");
-    ASSERT_TRUE(LogIn(owner, "pw"));
-    ASSERT_TRUE(LogIn(guest, "pw"));
+    ASSERT_TRUE(LogInBoth(server, owner, "127.0.0.7", "owner", guest, "127.0.0.8", "guest"));
 
     // A room with a key: name, rank band, weapons, key, comment, button.
     owner.OnInput(LOBBY_KEY_LEFT);
@@ -339,6 +341,58 @@ TEST(LobbyLoopback, AnOwnerThatLeavesTakesItsRoomAlongAndARefusedRoomLeadsBackTo
     ASSERT_TRUE(StepToState(owner, 36));
     EXPECT_EQ(server.GetRoomCount(), 1u);
     owner.Release();
+    server.Stop();
+    EXPECT_TRUE(server.IsConsistent());
+}
+
+// Seen as "alice(25)●" still marked after alice had closed her room: a
+// user's mark says that the user is in a room, from the room's making to
+// its closing, whether or not anybody has asked about the user.
+TEST(LobbyLoopback, AUsersMarkComesWithTheRoomAndGoesWithIt)
+{
+    LobbyTestServer server;
+    CLobbyClient alice;
+    CLobbyClient bob;
+    ASSERT_TRUE(LogInBoth(server, alice, "127.0.0.10", "alice", bob, "127.0.0.11", "bob"));
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return UserCount(bob) == 2; }));
+    auto aliceMarked = [&] {
+        auto lock = bob.Lock();
+        for (const auto& user : bob.GetUsers())
+        {
+            if (std::strcmp(user->data.name, "alice") == 0)
+                return user->data.status != 0;
+        }
+        return false;
+    };
+    // Bob looks at alice (first in his user list): no room, no mark.
+    bob.OnInput(LOBBY_KEY_LEFT);
+    bob.OnInput(LOBBY_KEY_LEFT);
+    bob.OnInput(LOBBY_KEY_LEFT);
+    bob.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(bob, 12));
+    EXPECT_FALSE(aliceMarked());
+    bob.OnInput(LOBBY_KEY_CANCEL);
+
+    // Alice makes a room: marked on bob's list without his asking.
+    alice.OnInput(LOBBY_KEY_LEFT);
+    alice.OnInput(LOBBY_KEY_LEFT);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    alice.OnInput(LOBBY_KEY_DOWN);
+    alice.GetEditor()->Insert("Den");
+    alice.OnInput(LOBBY_KEY_UP);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(alice, 36));
+    EXPECT_TRUE(StepUntil({&alice, &bob}, aliceMarked));
+
+    // She closes it (the last pane, and yes): the mark goes.
+    alice.OnInput(LOBBY_KEY_LEFT);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_EQ(alice.GetState(), 55);
+    alice.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetState() == 11 && server.GetRoomCount() == 0; }));
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return !aliceMarked(); }));
+    bob.Release();
+    alice.Release();
     server.Stop();
     EXPECT_TRUE(server.IsConsistent());
 }

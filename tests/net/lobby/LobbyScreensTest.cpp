@@ -193,6 +193,21 @@ TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
     EXPECT_EQ(CLobbyScreens::ScreenColor(1.0f, true), 0xFF808080u);
 }
 
+// A player dropped from a battle (its host stalled or went, or it stalled
+// itself) is told why: the lost-connection notice over the dimmed lobby,
+// which any key closes.
+TEST_F(LobbyScreensTest, ALostRoomShowsTheLostConnectionNoticeOverTheLobbyUntilAKey)
+{
+    client.SetState(kLobbyRoomLost);
+    FadeIn();
+    Draw();
+    Keep("room-lost");
+    ExpectBright(Brightest(216, 280, 700, 312), "the notice's first line");
+    ExpectHalf(Brightest(776, 120, 900, 140), "the lobby's heading, dimmed");
+    client.OnInput(LOBBY_KEY_DECIDE);
+    EXPECT_EQ(client.GetState(), 11);
+}
+
 TEST_F(LobbyScreensTest, ScaleFollowsTheSmallerSide)
 {
     CLobbyScreens screens(client);
@@ -227,7 +242,7 @@ TEST_F(LobbyScreensTest, BattleSetupBorrowsTheRoomChatAndTheMatchingStatus)
 // line, the longest, once ran out of it.
 TEST_F(LobbyScreensTest, EveryNoticeStaysInsideItsFrame)
 {
-    for (int32_t state : {1, 4, 5, 6, 68})
+    for (int32_t state : {1, 4, 5, 6, 68, kLobbyRoomLost})
     {
         client.SetState(state);
         Draw();

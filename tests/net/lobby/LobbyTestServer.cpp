@@ -372,7 +372,8 @@ std::vector<uint8_t> LobbyTestServer::UserData(const ServerUser& user, bool icon
     Put32(out, 0, user.id);
     PutText(out, 4, user.name, 25);
     Put32(out, 29, static_cast<uint32_t>(user.rank));
-    Put32(out, 33, 1);
+    // The mark beside the name in the user list: in a room.
+    Put32(out, 33, RoomOf(user.id) != nullptr ? 1 : 0);
     // "よろしく" in UTF-8, as the server keeps texts.
     PutText(out, 37, "\xE3\x82\x88\xE3\x82\x8D\xE3\x81\x97\xE3\x81\x8F", 257);
     Put32(out, 294, static_cast<uint32_t>(user.wins));
@@ -481,12 +482,27 @@ void LobbyTestServer::RemoveFromRooms(uint32_t user)
     {
         std::vector<uint8_t> id(4);
         Put32(id, 0, room->id);
+        const std::vector<uint32_t> members = room->members;
         m_rooms.erase(room->id);
         Broadcast(1003, 1, id);
+        AnnounceMarks(members);
         return;
     }
     room->members.erase(std::remove(room->members.begin(), room->members.end(), user), room->members.end());
     SendMembers(*room, 1007, 0);
+    AnnounceMarks({user});
+}
+
+// Everybody hears at once when a user's mark comes or goes: the user's
+// data, unasked.
+void LobbyTestServer::AnnounceMarks(const std::vector<uint32_t>& users)
+{
+    for (uint32_t user : users)
+    {
+        auto it = m_users.find(user);
+        if (it != m_users.end())
+            Broadcast(1015, 1, UserData(it->second, false));
+    }
 }
 
 void LobbyTestServer::Handle(Connection& connection, const ClientFrame& frame)
@@ -578,7 +594,8 @@ void LobbyTestServer::Handle(Connection& connection, const ClientFrame& frame)
         room.members = {self};
         m_rooms[room.id] = room;
         Broadcast(1002, 1, RoomEntry(room));
-        return Send(connection, 1009, 1, RoomData(room));
+        Send(connection, 1009, 1, RoomData(room));
+        return AnnounceMarks({self});
     }
     case 1003:
         if (ServerRoom* room = RoomOf(self); room != nullptr && room->owner == self)
@@ -603,7 +620,8 @@ void LobbyTestServer::Handle(Connection& connection, const ClientFrame& frame)
             return Send(connection, 1005, 2, {});
         it->second.members.push_back(self);
         Send(connection, 1005, 1, HostAnswer(it->second));
-        return SendMembers(it->second, 1007, 0);
+        SendMembers(it->second, 1007, 0);
+        return AnnounceMarks({self});
     }
     case 1006:
     {
@@ -639,7 +657,8 @@ void LobbyTestServer::Handle(Connection& connection, const ClientFrame& frame)
         if (room == nullptr || room->owner != self || target == self)
             return;
         room->members.erase(std::remove(room->members.begin(), room->members.end(), target), room->members.end());
-        return SendMembers(*room, 1014, target);
+        SendMembers(*room, 1014, target);
+        return AnnounceMarks({target});
     }
     case 1015:
     {

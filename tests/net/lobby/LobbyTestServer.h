@@ -142,6 +142,7 @@ private:
     ServerRoom* RoomOf(uint32_t user);
     void RemoveFromRooms(uint32_t user);
     void SendMembers(const ServerRoom& room, int16_t id, uint32_t extra);
+    void AnnounceMarks(const std::vector<uint32_t>& users);
 
     int m_listen = -1;
     int m_wake = -1;

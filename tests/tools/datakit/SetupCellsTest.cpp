@@ -1,5 +1,8 @@
 // The battle setup's stand-in cells share the menu sheet with the other
-// families: each lies inside it and covers no other cell.
+// families: each lies inside it and covers no other cell, and a character's
+// cells are named as the game data names that character.
+#include "game/battle/SetupSheet.h"
+#include "tools/datakit/GameDataKit.h"
 #include "tools/datakit/SheetCells.h"
 
 #include <gtest/gtest.h>
@@ -17,4 +20,27 @@ TEST(SetupCells, EachLiesInsideTheMenuSheetAndNoCellOfTheSheetOverlapsAnother)
     }
     const std::vector<std::string> overlaps = SheetCells::FindOverlaps(SheetCells::AllCells());
     EXPECT_TRUE(overlaps.empty()) << overlaps.front();
+}
+
+// Seen as a card reading "Hana" over the fighter "Guide": each character's
+// picture, name card and icon carry the name the game data gives it, and
+// the last of each the random choice's.
+TEST(SetupCells, EachCharacterCellCarriesTheNameTheGameDataGivesThatCharacter)
+{
+    const std::vector<SheetCells::SheetCell> cells = SheetCells::SetupCells();
+    auto labelAt = [&cells](const MenuCell& rect) {
+        for (const SheetCells::SheetCell& cell : cells)
+        {
+            if (cell.rect.left == rect.left && cell.rect.top == rect.top)
+                return cell.label;
+        }
+        return std::string("(none)");
+    };
+    static_assert(GameDataKit::kCharacters + 1 == SetupSheet::kCharacterPictures);
+    for (const MenuCell* row : {SetupSheet::kCharacterArt, SetupSheet::kCharacterNames, SetupSheet::kCharacterIcons})
+    {
+        for (uint32_t picture = 0; picture < GameDataKit::kCharacters; ++picture)
+            EXPECT_EQ(labelAt(row[picture]), GameDataKit::kCharacterNames[picture]) << picture;
+        EXPECT_EQ(labelAt(row[SetupSheet::kRandomPicture]), "RANDOM");
+    }
 }
