@@ -25,7 +25,9 @@
 #include "net/lobby/CLobbyClient.h"
 #include "net/lobby/LobbyHost.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace
 {
@@ -287,7 +289,17 @@ bool CNetworkScene::ApplyPosted()
     }
     if (posted.hostLost)
     {
+        // A random match whose host went before the battle is no match.
+        const bool matchBroken = m_match.randomMatch != 0 && GetState() == NetSceneState::Room;
         OnHostLost();
+        if (matchBroken)
+            m_lobby->SetState(LOBBY_MATCH_HOST_FAILED);
+        return true;
+    }
+    if (posted.matchBroken && GetState() == NetSceneState::Room)
+    {
+        SceneLock lock(m_match.sceneLock);
+        AbandonMatch();
         return true;
     }
     if (posted.result != RESULT_NONE && (GetState() == NetSceneState::Start || GetState() == NetSceneState::Battle))
@@ -430,6 +442,38 @@ void CNetworkScene::ResetSeatsForNewRoom()
         setting->players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
 }
 
+// A random match is entered alone, whatever the last room left: in the
+// host's seat (the lobby may make this side the match's host), the other
+// seats closed until guests come. A player the last room seated elsewhere
+// finds that seat's host's choices here: it starts from a random
+// character, as a newly seated player does.
+void CNetworkScene::ResetSeatsForRandomMatch()
+{
+    tag_TOLQBATTLESETTING* setting = m_match.setting;
+    m_match.host = 0;
+    tag_TOLQBATTLEPLAYER& own = setting->players[tag_TOLQNETMATCH::kHostSlot];
+    if (setting->ownSlot != tag_TOLQNETMATCH::kHostSlot)
+        own.character = static_cast<int8_t>(own.characterCount);
+    setting->ownSlot = tag_TOLQNETMATCH::kHostSlot;
+    setting->viewedSlot = tag_TOLQNETMATCH::kHostSlot;
+    for (uint32_t slot = 1; slot < setting->playerCount && slot < tag_TOLQNETMATCH::kSlots; ++slot)
+        CloseSeat(slot);
+    own.slotState = 0;
+    own.team = 0;
+    std::fill(std::begin(own.roomWords), std::end(own.roomWords), 0u);
+    auto lobbyLock = m_lobby->Lock();
+    const CLobbyUser* user = m_lobby->GetOwnUser();
+    SetSeatName(tag_TOLQNETMATCH::kHostSlot, user != nullptr ? user->data.name : nullptr);
+}
+
+// Scene lock held.
+void CNetworkScene::AbandonMatch()
+{
+    LeaveRoom();
+    m_lobby->SetState(LOBBY_MATCH_HOST_FAILED);
+    EnterState(NetSceneState::Lobby);
+}
+
 // ---------------------------------------------------------------- setup
 
 void CNetworkScene::EnterSetup(bool randomMatch)
@@ -451,6 +495,8 @@ void CNetworkScene::EnterSetup(bool randomMatch)
             config->GetRecord()->playerRank = static_cast<uint8_t>(rank < 0 ? 0 : rank > kHighestRank ? kHighestRank : rank);
         }
     }
+    if (randomMatch)
+        ResetSeatsForRandomMatch();
     // A random match's players make their choices before any of them has
     // a seat or the host's seed: each draws from a seed of its own (two
     // games started in the same second would otherwise share one).
