@@ -128,8 +128,8 @@ protected:
     }
 
     // Both ask, first the one then the other; the match is made while both
-    // sit on the members page; each chooses; they fight; the host's pause
-    // menu takes both back to the lobby.
+    // sit on the members page; each chooses in the same order; they fight;
+    // the host's pause menu takes both back to the lobby.
     void PlayAMatch(int first, int second, const std::string& shots)
     {
         GamePair& pair = Pair();
@@ -148,8 +148,10 @@ protected:
                 << pair.Failure();
         }
         pair.Shoot(shots + "-members");
-        ASSERT_TRUE(ChooseAndGetReady(kGuest, "Up")) << pair.Failure();
-        ASSERT_TRUE(ChooseAndGetReady(kHost, "Down")) << pair.Failure();
+        // The one who asked first is the first to be done choosing: the other
+        // still sits on the members page while it goes through its pages.
+        ASSERT_TRUE(ChooseAndGetReady(first, "Up")) << pair.Failure();
+        ASSERT_TRUE(ChooseAndGetReady(second, "Down")) << pair.Failure();
         pair.Shoot(shots + "-ready");
         for (int player : {kHost, kGuest})
         {
