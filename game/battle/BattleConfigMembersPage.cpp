@@ -105,6 +105,13 @@ bool CBattleConfig::IsSlotStateTaken(int8_t state) const
 
 bool CBattleConfig::CanAdvanceMembers() const
 {
+    // A random match's players each choose at their own pace; the match's
+    // room decides the rest.
+    if (m_randomMatch)
+    {
+        const tag_TOLQBATTLEPLAYER* own = GetOwnEntry();
+        return own != nullptr && (!m_online || own->roomWords[0] != 0);
+    }
     std::set<uint8_t> teams;
     int32_t entries = 0;
     bool anyHuman = false;
@@ -122,12 +129,12 @@ bool CBattleConfig::CanAdvanceMembers() const
         ++entries;
         teams.insert(entry.team);
     }
-    if (!anyHuman || (entries < 2 && !m_randomMatch))
+    if (!anyHuman || entries < 2)
         return false;
     const bool enoughSides = teams.size() > 1 || (teams.size() == 1 && m_setting->rules.teamBattle == 0);
     if (!enoughSides)
         return false;
-    return !m_online || m_host || m_randomMatch;
+    return !m_online || m_host;
 }
 
 bool CBattleConfig::IsPanelEditable(int32_t panel) const
@@ -135,7 +142,10 @@ bool CBattleConfig::IsPanelEditable(int32_t panel) const
     if (panel < 0 || panel >= m_setting->playerCount)
         return false;
     const int8_t state = m_setting->players[panel].slotState;
-    return state == static_cast<int8_t>(m_setting->ownSlot) || state >= tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
+    if (state == static_cast<int8_t>(m_setting->ownSlot))
+        return true;
+    // In a random match the room's rules fill the other seats.
+    return !m_randomMatch && state >= tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
 }
 
 int8_t CBattleConfig::NextSlotState(int8_t state, int32_t direction) const
@@ -263,10 +273,13 @@ void CBattleConfig::UpdatePanels(const SetupInput& input)
     if (ChatKeyOpensLine(input))
         return;
     const int32_t decideRow = m_setting->playerCount;
-    const int32_t tested = m_randomMatch ? 1 : std::min<int32_t>(kPanels, m_setting->playerCount);
+    const int32_t panels = std::min<int32_t>(kPanels, m_setting->playerCount);
     int32_t hovered = -1;
-    for (int32_t panel = 0; panel < tested; ++panel)
+    for (int32_t panel = 0; panel < panels; ++panel)
     {
+        // A random match's player has its own panel only.
+        if (m_randomMatch && panel != GetOwnIndex())
+            continue;
         if (MenuButton(m_frame, kMemberPanelId + panel, PanelRect(panel), m_row == panel).hovered)
             hovered = panel;
     }
@@ -423,7 +436,8 @@ void CBattleConfig::MembersForward()
     for (uint8_t i = 0; i < m_setting->playerCount; ++i)
     {
         tag_TOLQBATTLEPLAYER& entry = m_setting->players[i];
-        if (m_online && m_randomMatch && i >= 1)
+        // A random match seats players only: the room's rules fill the rest.
+        if (m_online && m_randomMatch && !entry.IsHuman())
             entry.slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
         entry.roomWords[0] = 0;
         const bool otherSeat = entry.IsHuman() && entry.slotState != static_cast<int8_t>(m_setting->ownSlot);
@@ -483,7 +497,7 @@ void CBattleConfig::RenderCharacterPage(const CMenuPainter& painter)
     const bool team = m_setting->rules.teamBattle != 0;
     for (int32_t panel = 0; panel < kPanels; ++panel)
     {
-        const bool exists = panel < m_setting->playerCount && !(m_randomMatch && panel > 0);
+        const bool exists = panel < m_setting->playerCount;
         const tag_TOLQBATTLEPLAYER* entry = exists ? &m_setting->players[panel] : nullptr;
         const bool closed = entry == nullptr || entry->IsClosed();
         const int kind = closed ? SetupSheet::kClosedPanel : (team ? entry->team % SetupSheet::kTeams : 0);
@@ -552,4 +566,5 @@ void CBattleConfig::RenderCharacterPage(const CMenuPainter& painter)
         }
     }
     DrawChat(painter, color);
+    DrawMatchingStatus(color);
 }

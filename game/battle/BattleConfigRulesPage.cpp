@@ -125,7 +125,7 @@ void CBattleConfig::UpdateRulesPage(const SetupInput& input, uint32_t millisecon
             return;
         }
         if (m_randomMatch)
-            ApplyRoomRules(milliseconds, input);
+            ApplyRoomRules(input);
         if (!InPhase(RulesPhase::Active) || ChatKeyOpensLine(input))
             return;
         UpdateRulesActive(input);
@@ -286,7 +286,7 @@ void CBattleConfig::UpdateRulesActive(const SetupInput& input)
             ResetRules();
         }
     }
-    if (!CancelPressed(input) || (m_online && !m_host))
+    if (!CancelPressed(input) || (m_online && !m_host && !m_randomMatch))
         return;
     if (m_online)
     {
@@ -415,8 +415,11 @@ void CBattleConfig::RenderRulesPage(const CMenuPainter& painter)
     DrawArrowButton(painter, kRightArrowAt[ROW_MUSIC], true, color);
     if (m_randomMatch)
     {
-        if (CLobbyClient* lobby = static_cast<CLobbyClient*>(m_setting->lobby))
-            lobby->DrawMatchingStatus(m_pollTimer, color);
+        // Sought, then made: the players wait for the host to start.
+        if (MatchSought())
+            DrawMatchingStatus(color);
+        else
+            DrawWaitingLine(painter, color);
         return;
     }
     const bool random = rules.stageChoice >= static_cast<int8_t>(rules.stageCount) || rules.stageChoice < 0;

@@ -208,10 +208,15 @@ bool CBattleConfig::WeaponFits(const CWeaponDefinition& weapon) const
 // ---------------------------------------------------------------------------
 // Update by phase
 
+// In a random match the other players' flags are theirs: they come ready
+// from their own weapons pages, whatever page this side is on.
 void CBattleConfig::ClearReadyFlags()
 {
     for (uint8_t i = 0; i < m_setting->playerCount; ++i)
-        m_setting->players[i].roomWords[1] = 0;
+    {
+        if (!m_randomMatch || i == GetOwnIndex())
+            m_setting->players[i].roomWords[1] = 0;
+    }
 }
 
 void CBattleConfig::UpdateWeaponsPage(const SetupInput& input, uint32_t milliseconds)
@@ -236,7 +241,8 @@ void CBattleConfig::UpdateWeaponsPage(const SetupInput& input, uint32_t millisec
         UpdateWeaponList(input);
         break;
     case WeaponsPhase::Waiting:
-        if ((!m_online || m_host || m_randomMatch) && AllSeatsReady())
+        // A random match's player waits on the rules page, for the room.
+        if (m_randomMatch || ((!m_online || m_host) && AllSeatsReady()))
             ChangePage(kWeaponsForward);
         break;
     case WeaponsPhase::FadeOut:
@@ -288,14 +294,11 @@ constexpr MenuRect kListWindow{.left = 92, .top = 72, .right = 396, .bottom = 60
 constexpr float kNameSize = 20.0f;
 // A loadout row's name, and its group's heading, start right of its type.
 constexpr float kNameIndent = 36.0f;
-constexpr float kStatusSize = 20.0f;
-constexpr float kStatusFromBottom = 100.0f;
 constexpr uint32_t kGrey = 0xB4B4B4u;
 constexpr uint32_t kDimmedTab = 0x646464u;
 constexpr const char* kAddLabel = "選択可能";
 constexpr const char* kRemoveLabel = "はずす";
 constexpr const char* kDetailLabels[5] = {"威力", "速度", "射程", "再装填", "装弾数"};
-constexpr const char* kWaitingText = "対戦開始待ち";
 constexpr const char* kNoWeaponText = "武器を選択してください";
 constexpr const char* kNeedFarText = "遠距離もしくは特殊武器を選択してください";
 constexpr const char* kNeedCloseText = "近距離武器を選択してください";
@@ -473,7 +476,9 @@ void CBattleConfig::FinishLoadout()
     }
     if (m_randomMatch)
     {
+        // The match's host starts once every seat is ready.
         own->roomWords[1] = 1;
+        SendPlayerEntry(*own, static_cast<uint8_t>(GetOwnIndex()));
     }
     else
     {
@@ -713,20 +718,21 @@ void CBattleConfig::RenderWeaponsPage(const CMenuPainter& painter)
     const bool complete = HasCompleteLoadout();
     painter.Picture(m_texture, m_row == ROW_DONE && complete ? SetupSheet::kDoneLit : SetupSheet::kDone, kDoneAt,
                     complete ? color : ((color & 0xFF000000u) | kGrey));
+    DrawMatchingStatus(color);
     const char* status = nullptr;
     if (m_online && InPhase(WeaponsPhase::Waiting))
-        status = kWaitingText;
-    else if (GetLoadoutRowCount() == 0)
+    {
+        DrawWaitingLine(painter, color);
+        return;
+    }
+    if (GetLoadoutRowCount() == 0)
         status = kNoWeaponText;
     else if (!HasLongOrSpecialWeapon())
         status = kNeedFarText;
     else if (!HasShortWeapon())
         status = kNeedCloseText;
-    if (status == nullptr)
-        return;
-    const MenuRect area = painter.Layout().Area();
-    const MenuRect line{area.left, area.bottom - kStatusFromBottom - kStatusSize, area.right, area.bottom - kStatusFromBottom};
-    painter.Text(m_font, line, MenuAnchor::Centre, kStatusSize, color, GameText(status));
+    if (status != nullptr)
+        DrawStatusLine(painter, status, color);
 }
 
 void CBattleConfig::DrawLoadout(const CMenuPainter& painter, uint32_t color)

@@ -65,6 +65,10 @@ constexpr const char* kBackTitle = "戻りますか？";
 constexpr const char* kBackItems[2] = {"はい", "いいえ"};
 constexpr int8_t kBackCodes[2] = {1, 2};
 constexpr int8_t kBackYes = 0; // the cursor on "はい"
+constexpr const char* kWaitingText = "対戦開始待ち";
+// The status line: 20 points, 100 units above the bottom edge.
+constexpr float kStatusSize = 20.0f;
+constexpr float kStatusFromBottom = 100.0f;
 
 template <class Definition>
 void GatherList(CResourceController* controller, uint8_t kind, std::vector<const Definition*>* out)
@@ -245,6 +249,8 @@ void CBattleConfig::Step(const SetupInput& input, uint32_t milliseconds)
         return;
     if (m_page < PAGE_LEAVE && g_pController != nullptr && m_config != nullptr)
         g_pController->PlayBgm(m_bgm, m_config->GetData()->bgmVolume, kMusicFadeIn, kMusicLoopSeconds);
+    if (m_page < PAGE_LEAVE)
+        PollForMatch(milliseconds);
     switch (m_page)
     {
     case PAGE_MODE:
@@ -302,10 +308,19 @@ bool CBattleConfig::StepFadeOut(uint32_t milliseconds)
     return true;
 }
 
+// In a random match every player goes through the pages at their own pace:
+// only the host's start travels (ApplyRoomRules).
 void CBattleConfig::ChangePage(CursorPair pair)
 {
-    SendCursor(pair);
+    if (!m_randomMatch)
+        SendCursor(pair);
     SetCursor(pair);
+}
+
+void CBattleConfig::FollowOwnSeat(int32_t from, int32_t to)
+{
+    if (m_row == from)
+        m_row = to;
 }
 
 void CBattleConfig::EnterPage(uint32_t page)
@@ -503,6 +518,8 @@ bool CBattleConfig::OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t l
         if (m_host || !SetupMessages::DecodeCursor(payload, length, &cursor) || cursor.phase < 0 ||
             cursor.phase > kLastPhase || cursor.nextPhase < 0 || cursor.nextPhase > kLastPhase)
             return false;
+        if (m_randomMatch)
+            return StartMatch(cursor);
         SetCursor(cursor.phase, cursor.nextPhase);
         return true;
     }
@@ -541,6 +558,19 @@ bool CBattleConfig::OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t l
     default:
         return false;
     }
+}
+
+// A random match's guest hears the host's start (the rules page's forward
+// pair) on whichever page it is: the host starts only once every player is
+// ready, so the guest is done with its own choices and fades out to start.
+bool CBattleConfig::StartMatch(const SetupMessages::Cursor& cursor)
+{
+    if (cursor.phase != kRulesForward.phase || cursor.nextPhase != kRulesForward.nextPhase)
+        return false;
+    m_page = PAGE_RULES;
+    m_backMenuOpen = false;
+    SetCursor(kRulesForward);
+    return true;
 }
 
 void CBattleConfig::ApplySummary(const SetupMessages::PlayerSummary& summary)
@@ -610,22 +640,33 @@ void CBattleConfig::ResetRules()
     SendRules(rules);
 }
 
-void CBattleConfig::ApplyRoomRules(uint32_t milliseconds, const SetupInput& input)
+bool CBattleConfig::MatchSought() const
+{
+    const CLobbyClient* lobby = Lobby();
+    return m_randomMatch && lobby != nullptr && lobby->GetState() == kLobbyMatchSought;
+}
+
+void CBattleConfig::PollForMatch(uint32_t milliseconds)
+{
+    if (!MatchSought())
+        return;
+    m_pollTimer += milliseconds;
+    if (m_pollTimer < kMatchingPollMilliseconds)
+        return;
+    m_pollTimer = 0;
+    Lobby()->SendMatchingPoll();
+}
+
+void CBattleConfig::ApplyRoomRules(const SetupInput& input)
 {
     CLobbyClient* lobby = Lobby();
     if (lobby == nullptr)
         return;
     if (lobby->GetState() != static_cast<int32_t>(kLobbyRoomComplete))
     {
-        if (m_setting->ownSlot != 0)
-            return;
-        m_pollTimer += milliseconds;
-        if (m_pollTimer >= kMatchingPollMilliseconds)
-        {
-            m_pollTimer = 0;
-            lobby->SendMatchingPoll();
-        }
-        if (CancelPressed(input))
+        // Before the match is made a cancel leaves it at once; once it is,
+        // the back menu asks first (UpdateRulesActive).
+        if (MatchSought() && CancelPressed(input))
             SetCursor(kRulesBack);
         return;
     }
@@ -1002,6 +1043,25 @@ void CBattleConfig::DrawScrollBar(const CMenuPainter& painter, const MenuRect& t
     const float step = track.Height() / static_cast<float>(count);
     const float thumbTop = std::min(track.top + static_cast<float>(first) * step, track.bottom - SetupSheet::kThumb.Height());
     painter.Picture(m_texture, SetupSheet::kThumb, {track.left, thumbTop}, color);
+}
+
+void CBattleConfig::DrawMatchingStatus(uint32_t color) const
+{
+    if (MatchSought())
+        Lobby()->DrawMatchingStatus(m_pollTimer, color);
+}
+
+void CBattleConfig::DrawStatusLine(const CMenuPainter& painter, const char* text, uint32_t color) const
+{
+    const MenuRect area = painter.Layout().Area();
+    const MenuRect line{area.left, area.bottom - kStatusFromBottom - kStatusSize, area.right,
+                        area.bottom - kStatusFromBottom};
+    painter.Text(m_font, line, MenuAnchor::Centre, kStatusSize, color, GameText(text));
+}
+
+void CBattleConfig::DrawWaitingLine(const CMenuPainter& painter, uint32_t color) const
+{
+    DrawStatusLine(painter, kWaitingText, color);
 }
 
 void CBattleConfig::DrawChat(const CMenuPainter& painter, uint32_t color)

@@ -13,8 +13,10 @@
 // page flow and the rules, every player edits their own member panel and
 // loadout, and each change goes to the peers (SetupMessages.h); the owner
 // hands the peers' messages to OnPeerMessage. A random match starts on the
-// members page, takes its rules from the lobby room and waits for the room
-// to fill.
+// members page, where its players wait for the lobby to make the match
+// while they choose; each goes through the pages at its own pace (only its
+// own seat and loadout), and the match's host starts with the lobby
+// room's rules once every player is ready.
 //
 // The pages: the mode page below, the members page
 // (BattleConfigMembersPage.cpp), the rules page (BattleConfigRulesPage.cpp)
@@ -164,6 +166,9 @@ public:
     // Logical buttons the setup reads besides the menu keys.
     static constexpr uint8_t kChatButton = 32;
     static constexpr uint32_t kMatchingPollMilliseconds = 4000;
+    // Lobby states of a random match: still sought, made with this side
+    // as its host.
+    static constexpr int32_t kLobbyMatchSought = 64;
     static constexpr uint32_t kLobbyRoomComplete = 65;
 
     // Ids of the controls the pages report each frame (tests click them).
@@ -225,6 +230,9 @@ public:
     // stops hosting once it has a seat).
     void SetHost(bool host) { m_host = host; }
     bool IsHost() const { return m_host; }
+    // A random match's guest was given a seat: its entry moved from one
+    // place of the setting to another, and the cursor goes with it.
+    void FollowOwnSeat(int32_t from, int32_t to);
 
     // A page change: both phases at once. The owner calls it for the host's
     // message 3, so a guest follows the host's pages.
@@ -253,7 +261,9 @@ public:
     void ResetRules();
     // The random match's rules from the lobby room, once the room is full
     // (rules page, every frame).
-    void ApplyRoomRules(uint32_t milliseconds, const SetupInput& input);
+    void ApplyRoomRules(const SetupInput& input);
+    // Whether the lobby still seeks this side's random match.
+    bool MatchSought() const;
 
     // Members page.
     bool IsSlotStateTaken(int8_t state) const;
@@ -339,8 +349,13 @@ private:
     }
     CNetSession* Session() const;
     CLobbyClient* Lobby() const;
+    // While the lobby seeks the match, on every page: a poll every few
+    // seconds, so that the match is made while the players still choose.
+    void PollForMatch(uint32_t milliseconds);
+    void DrawMatchingStatus(uint32_t color) const;
     uint32_t Send(int16_t id, const std::vector<uint8_t>& payload, bool unlocked = false);
     void SendAllSummaries();
+    bool StartMatch(const SetupMessages::Cursor& cursor);
     void ApplySummary(const SetupMessages::PlayerSummary& summary);
     void ApplyEntry(const SetupMessages::PlayerEntryMessage& message);
     const char* FindWeaponName(const std::string& name) const;
@@ -420,6 +435,10 @@ private:
     void DrawScrollBar(const CMenuPainter& painter, const MenuRect& track, int32_t first, int32_t count,
                        uint32_t color) const;
     void DrawChat(const CMenuPainter& painter, uint32_t color);
+    // A line of text across the bottom of the page (20 points).
+    void DrawStatusLine(const CMenuPainter& painter, const char* text, uint32_t color) const;
+    // The status line's "waiting for the battle to start".
+    void DrawWaitingLine(const CMenuPainter& painter, uint32_t color) const;
     uint32_t PageColor() const;
 
     uint32_t m_page = PAGE_MODE;

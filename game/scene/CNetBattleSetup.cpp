@@ -62,6 +62,11 @@ void CNetBattleSetup::SetHost(bool host)
     m_config->SetHost(host);
 }
 
+void CNetBattleSetup::FollowOwnSeat(int32_t from, int32_t to)
+{
+    m_config->FollowOwnSeat(from, to);
+}
+
 bool CNetBattleSetup::OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length)
 {
     return m_config->OnPeerMessage(id, payload, length);

@@ -22,6 +22,7 @@ public:
     uint32_t GetPage() const override;
     void SetPage(uint32_t page) override;
     void SetHost(bool host) override;
+    void FollowOwnSeat(int32_t from, int32_t to) override;
     bool OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length) override;
 
     CBattleConfig* GetConfig() const { return m_config.get(); }

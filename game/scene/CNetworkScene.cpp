@@ -294,6 +294,8 @@ bool CNetworkScene::ApplyPosted()
         posted = m_posted;
         m_posted = Posted();
     }
+    // A random match whose host went before the battle is no match.
+    const bool matchBroken = m_match.randomMatch != 0 && GetState() == NetSceneState::Room;
     // The host's last word (its choice at the end of the battle) counts
     // before its going: a host that said it leaves has said why.
     const bool finish =
@@ -301,9 +303,20 @@ bool CNetworkScene::ApplyPosted()
     if (finish)
         FinishBattle(posted.result, false);
     if (posted.hostLost)
+    {
         OnHostLost();
-    if (finish || posted.hostLost)
+        if (matchBroken)
+            m_lobby->SetState(LOBBY_MATCH_HOST_FAILED);
         return true;
+    }
+    if (finish)
+        return true;
+    if (posted.matchBroken && GetState() == NetSceneState::Room)
+    {
+        SceneLock lock(m_match.sceneLock);
+        AbandonMatch();
+        return true;
+    }
     if (posted.hostState >= 0)
         return FollowHostState(static_cast<NetSceneState>(posted.hostState));
     return false;
@@ -448,6 +461,38 @@ void CNetworkScene::ResetSeatsForNewRoom()
         setting->players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
 }
 
+// A random match is entered alone, whatever the last room left: in the
+// host's seat (the lobby may make this side the match's host), the other
+// seats closed until guests come. A player the last room seated elsewhere
+// finds that seat's host's choices here: it starts from a random
+// character, as a newly seated player does.
+void CNetworkScene::ResetSeatsForRandomMatch()
+{
+    tag_TOLQBATTLESETTING* setting = m_match.setting;
+    m_match.host = 0;
+    tag_TOLQBATTLEPLAYER& own = setting->players[tag_TOLQNETMATCH::kHostSlot];
+    if (setting->ownSlot != tag_TOLQNETMATCH::kHostSlot)
+        own.character = static_cast<int8_t>(own.characterCount);
+    setting->ownSlot = tag_TOLQNETMATCH::kHostSlot;
+    setting->viewedSlot = tag_TOLQNETMATCH::kHostSlot;
+    for (uint32_t slot = 1; slot < setting->playerCount && slot < tag_TOLQNETMATCH::kSlots; ++slot)
+        CloseSeat(slot);
+    own.slotState = 0;
+    own.team = 0;
+    std::fill(std::begin(own.roomWords), std::end(own.roomWords), 0u);
+    auto lobbyLock = m_lobby->Lock();
+    const CLobbyUser* user = m_lobby->GetOwnUser();
+    SetSeatName(tag_TOLQNETMATCH::kHostSlot, user != nullptr ? user->data.name : nullptr);
+}
+
+// Scene lock held.
+void CNetworkScene::AbandonMatch()
+{
+    LeaveRoom();
+    m_lobby->SetState(LOBBY_MATCH_HOST_FAILED);
+    EnterState(NetSceneState::Lobby);
+}
+
 // ---------------------------------------------------------------- setup
 
 void CNetworkScene::EnterSetup(bool randomMatch)
@@ -469,6 +514,8 @@ void CNetworkScene::EnterSetup(bool randomMatch)
             config->GetRecord()->playerRank = static_cast<uint8_t>(rank < 0 ? 0 : rank > kHighestRank ? kHighestRank : rank);
         }
     }
+    if (randomMatch)
+        ResetSeatsForRandomMatch();
     // Each setup's picks and battle draw from a seed of their own: a room's
     // owner takes one and tells its guests (a guest takes its host's). A
     // random match's players make their choices before any of them has a

@@ -94,6 +94,7 @@ public:
         LOBBY_ROOM_SETTINGS = 46,
         LOBBY_ROOM_BATTLE = 63,
         LOBBY_RANDOM_MATCH = 64,
+        LOBBY_MATCH_HOST = 65,
         LOBBY_FINISHED = 70,
     };
     static constexpr uint32_t kSceneId = 3;
@@ -199,6 +200,9 @@ private:
         int8_t result = RESULT_NONE;
         // The scene state the host sent (message 1), or -1.
         int32_t hostState = -1;
+        // A random match's guest left before the battle: the match can't
+        // be completed.
+        bool matchBroken = false;
     };
     using SceneLock = std::unique_lock<std::recursive_mutex>;
 
@@ -221,6 +225,9 @@ private:
     void UpdateRoom();
     void RoomKeepAlive(uint32_t milliseconds);
     void ResetSeatsForNewRoom();
+    void ResetSeatsForRandomMatch();
+    // A random match that can't go on: out of it, with the lobby's notice.
+    void AbandonMatch();
     void ForgetRoom();
     void LeaveToTitle(uint32_t subState, uint32_t item);
     void PlayMusic();
@@ -233,6 +240,7 @@ private:
                            uint32_t length);
     void HandleGuestMessage(CNetClient* peer, const uint8_t* payload, int32_t id, uint32_t length);
     void OnSlotGiven(CNetClient* host, uint8_t slot);
+    void MoveOwnSeat(uint8_t from, uint8_t to);
     // Each false when the message is refused (its length, its slot, or
     // its moment); the caller drops it. senderSlot: the guest's seat on
     // the host, -1 on a guest (the host sent it).

@@ -56,6 +56,9 @@ public:
     // as every player's own): from now on its pages and rules come from
     // that host, and it passes nothing on.
     virtual void SetHost(bool host) = 0;
+    // A random match's guest: its entry moved to the seat the host gave it
+    // (the setup's cursor goes with it).
+    virtual void FollowOwnSeat(int32_t /*from*/, int32_t /*to*/) {}
     // A peer's setup message (3 cursor, 4 rules, 5 seat, 6 whole seat):
     // false when it is refused.
     virtual bool OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length) = 0;

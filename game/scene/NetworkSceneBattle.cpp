@@ -527,6 +527,10 @@ bool CNetworkScene::OwnsRoom()
 {
     if (m_match.host != 0)
         return true;
+    // A random match's host owns its match before anybody is seated; the
+    // lobby's room is the last room's, which says nothing of the match.
+    if (m_match.randomMatch != 0)
+        return m_lobby->GetState() == LOBBY_MATCH_HOST;
     auto lobbyLock = m_lobby->Lock();
     return m_lobby->IsOwner();
 }

@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -158,10 +159,12 @@ uint32_t CNetworkScene::HandlePeerConnected(CNetClient* peer)
     setting->viewedSlot = tag_TOLQNETMATCH::kHostSlot;
     tag_TOLQBATTLEPLAYER& own = setting->players[tag_TOLQNETMATCH::kHostSlot];
     own.slotState = 0;
-    own.roomWords[0] = 0;
-    own.character = static_cast<int8_t>(own.characterCount);
+    // A random match's guests come while its host still chooses: what the
+    // host has chosen stays.
     if (m_match.randomMatch == 0)
     {
+        own.roomWords[0] = 0;
+        own.character = static_cast<int8_t>(own.characterCount);
         auto lobbyLock = m_lobby->Lock();
         const CLobbyUser* user = m_lobby->GetOwnUser();
         SetSeatName(tag_TOLQNETMATCH::kHostSlot, user != nullptr ? user->data.name : nullptr);
@@ -219,6 +222,9 @@ void CNetworkScene::HandlePeerDisconnected(CNetClient* peer)
     {
         CloseSeat(static_cast<uint32_t>(slot));
         SendSeatSummary(static_cast<uint32_t>(slot));
+        // The match's room was made for the players the lobby matched.
+        if (m_match.randomMatch != 0)
+            m_posted.matchBroken = true;
         return;
     }
     // A battle is on: the seat closes on every side at the first frame of
@@ -387,14 +393,17 @@ void CNetworkScene::OnSlotGiven(CNetClient* host, uint8_t slot)
 {
     tag_TOLQBATTLESETTING* setting = m_match.setting;
     m_match.host = 0;
+    const uint8_t previous = setting->ownSlot;
     setting->ownSlot = slot;
     setting->viewedSlot = slot;
+    if (m_match.randomMatch != 0 && previous != slot && previous < setting->playerCount)
+        MoveOwnSeat(previous, slot);
     tag_TOLQBATTLEPLAYER& own = setting->players[slot];
     own.slotState = static_cast<int8_t>(slot);
-    own.roomWords[0] = 0;
-    own.character = static_cast<int8_t>(own.characterCount);
     if (m_match.randomMatch == 0)
     {
+        own.roomWords[0] = 0;
+        own.character = static_cast<int8_t>(own.characterCount);
         auto lobbyLock = m_lobby->Lock();
         const CLobbyRoom* room = m_lobby->GetCurrentRoom();
         const CLobbyUser* user = m_lobby->GetOwnUser();
@@ -407,13 +416,26 @@ void CNetworkScene::OnSlotGiven(CNetClient* host, uint8_t slot)
     m_setupAsHost = false;
     if (m_match.randomMatch != 0)
     {
-        tag_TOLQBATTLEPLAYER& first = setting->players[0];
-        first.slotState = static_cast<int8_t>(slot);
-        first.team = static_cast<uint8_t>(slot & 3);
-        SendSeatEntry(first, slot);
+        SendSeatEntry(own, slot);
         return;
     }
     SendSeatSummary(slot);
+}
+
+// A random match's guest chose in the host's seat, the only one it had:
+// its choices and name go with it to the seat it is given, and the seat it
+// leaves waits for its owner's entry.
+void CNetworkScene::MoveOwnSeat(uint8_t from, uint8_t to)
+{
+    tag_TOLQBATTLESETTING* setting = m_match.setting;
+    const std::string name = m_match.names[from];
+    std::swap(setting->players[from], setting->players[to]);
+    SetSeatName(to, name.empty() ? nullptr : name.c_str());
+    SetSeatName(from, nullptr);
+    setting->players[from].slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
+    setting->players[to].team = static_cast<uint8_t>(to & 3);
+    if (m_setup)
+        m_setup->FollowOwnSeat(from, to);
 }
 
 void CNetworkScene::HandleGuestMessage(CNetClient* peer, const uint8_t* payload, int32_t id, uint32_t length)

@@ -95,9 +95,11 @@ inline std::unique_ptr<INetBattleSetup> MakeScriptedSetup()
 
 // The game's own setup, its pages driven by the keys a player would press
 // (a random match's road: the members page confirmed and left, the loadout
-// done; the rules page then waits for the room, as the game's does). One
-// key at a time, a few frames apart, once the page is active; the mouse
-// stays where the keys moved it.
+// done; the rules page then waits for the room, as the game's does). The
+// players start choosing only once the match is made: both sit on the
+// members page until the other's seat shows there. One key at a time, a
+// few frames apart, once the page is active; the mouse stays where the
+// keys moved it.
 class KeyedSetup : public INetBattleSetup
 {
 public:
@@ -126,12 +128,20 @@ public:
     uint32_t GetPage() const override { return m_game.GetPage(); }
     void SetPage(uint32_t page) override { m_game.SetPage(page); }
     void SetHost(bool host) override { m_game.SetHost(host); }
+    void FollowOwnSeat(int32_t from, int32_t to) override { m_game.FollowOwnSeat(from, to); }
     bool OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length) override
     {
         return m_game.OnPeerMessage(id, payload, length);
     }
 
 private:
+    static int HumanSeats(const tag_TOLQBATTLESETTING& setting)
+    {
+        int seats = 0;
+        for (uint8_t i = 0; i < setting.playerCount; ++i)
+            seats += setting.players[i].IsHuman() ? 1 : 0;
+        return seats;
+    }
     // The key the page waits for, if any.
     static std::optional<MenuKey> NextKey(const CBattleConfig& config)
     {
@@ -141,6 +151,8 @@ private:
         switch (config.GetPage())
         {
         case INetBattleSetup::PAGE_MEMBERS:
+            if (HumanSeats(*setting) < 2)
+                return std::nullopt;
             // Right to the decide button; decide confirms, then goes on.
             return config.GetRow() == setting->playerCount ? MenuKey::Decide : MenuKey::Right;
         case INetBattleSetup::PAGE_WEAPONS:

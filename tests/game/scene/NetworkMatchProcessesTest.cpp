@@ -391,8 +391,9 @@ private:
         for (uint32_t i = 0; i < s.playerCount && used > 0 && static_cast<size_t>(used) < size; ++i)
         {
             const tag_TOLQBATTLEPLAYER& e = s.players[i];
-            used += std::snprintf(out + used, size - static_cast<size_t>(used), " %d/%d/%u/%u/%u/%u", e.slotState,
-                                  e.character, e.randomCharacter, e.team, e.characterCount, e.localInput);
+            used += std::snprintf(out + used, size - static_cast<size_t>(used), " %d/%d/%u/%u/%u/%u/%s", e.slotState,
+                                  e.character, e.randomCharacter, e.team, e.characterCount, e.localInput,
+                                  e.name != nullptr ? e.name : "-");
         }
     }
 
@@ -641,8 +642,9 @@ TEST(NetworkMatchProcesses, FourPlayersFightInLockstepSurviveADepartureAndAStopA
 }
 
 // The random-match road: both ask for a match, the first to ask hosts it,
-// the game's own setup takes them through its pages (members, weapons,
-// then the rules the match's room gives), and they fight in lockstep.
+// and the match is made while both are still on the members page; then the
+// game's own setup takes them through its pages (members, weapons, then
+// the rules the match's room gives), and they fight in lockstep.
 // The host's "back to the lobby" closes the match's room and takes the
 // guest along.
 TEST(NetworkMatchProcesses, TwoPlayersMeetByRandomMatchFightInLockstepAndAreBackInTheLobbyTogether)
@@ -671,6 +673,12 @@ TEST(NetworkMatchProcesses, TwoPlayersMeetByRandomMatchFightInLockstepAndAreBack
         ASSERT_EQ(board->hashes[1][frame], board->hashes[0][frame]) << "frame " << frame << "\n" << BoardErrors(*board);
     std::set<uint64_t> distinct(&board->hashes[0][0], &board->hashes[0][0] + kMatchFrames);
     EXPECT_GT(distinct.size(), kMatchFrames / 4);
+    // Both sides fought the same seats, each player in its own, by name.
+    const std::string seats[2] = {std::strchr(board->setting[0], '|'), std::strchr(board->setting[1], '|')};
+    EXPECT_EQ(seats[0], seats[1]);
+    EXPECT_NE(seats[0].find("| 0/"), std::string::npos) << seats[0];
+    EXPECT_NE(seats[0].find("/player0 1/"), std::string::npos) << seats[0];
+    EXPECT_NE(seats[0].find("/player1 "), std::string::npos) << seats[0];
     // The match went through the lobby's messages, and its host closed it.
     const std::vector<int16_t> received = server.GetReceivedIds();
     for (int16_t id : {LOBBY_MSG_RANDOM_MATCH, LOBBY_MSG_MATCHING, LOBBY_MSG_HOST, LOBBY_MSG_CLOSE_ROOM})

@@ -65,6 +65,28 @@ void NextSetup(CNetworkScene& scene)
     EnterRoom(scene);
 }
 
+// The scene connects to a raw host, which gives it slot; false when the
+// connection is not made.
+bool TakeSeatFrom(RawPeer& host, const std::string& hostAddress, CNetworkScene& scene, uint8_t slot)
+{
+    if (!ConnectToRawHost(scene, host, hostAddress.c_str()))
+        return false;
+    host.SendU8(NETMSG_SLOT, slot);
+    return true;
+}
+
+// The scene's player sits in the host's seat, every other seat as others.
+void ExpectInTheHostsSeat(CNetworkScene& scene, int8_t others)
+{
+    WithSetting(scene, [&](tag_TOLQBATTLESETTING& s) {
+        EXPECT_EQ(s.ownSlot, 0);
+        EXPECT_EQ(s.players[0].slotState, 0);
+        for (uint32_t slot = 1; slot < s.playerCount; ++slot)
+            EXPECT_EQ(s.players[slot].slotState, others) << slot;
+        return 0;
+    });
+}
+
 std::vector<uint8_t> Summary(uint8_t slot, int8_t state, uint8_t team)
 {
     SetupMessages::PlayerSummary summary;
@@ -344,14 +366,72 @@ TEST(NetworkSceneSeats, ARoomJustMadeSeatsItsOwnerAndLeavesComputersInTheOtherSe
     });
     owner->GetLobby()->SetState(CNetworkScene::LOBBY_ROOM_MADE);
     owner->Update(0);
-    WithSetting(*owner, [](tag_TOLQBATTLESETTING& s) {
-        EXPECT_EQ(s.ownSlot, 0);
-        EXPECT_EQ(s.players[0].slotState, 0);
-        for (uint32_t slot = 1; slot < s.playerCount; ++slot)
-            EXPECT_EQ(s.players[slot].slotState, tag_TOLQBATTLEPLAYER::SLOT_COMPUTER) << slot;
+    ExpectInTheHostsSeat(*owner, tag_TOLQBATTLEPLAYER::SLOT_COMPUTER);
+    owner->Release();
+}
+
+// The guest of a room whose owner went asks for a random match: it may be
+// made the match's host, so it sits in the host's seat, alone.
+TEST(NetworkSceneSeats, ARandomMatchSeatsThePlayerAloneInTheHostsSeatWhateverItsLastRoomLeft)
+{
+    auto player = MakeScene(Address("127.0.54", 2).c_str());
+    ASSERT_TRUE(player);
+    RawPeer owner(Address("127.0.54", 1).c_str());
+    ASSERT_TRUE(TakeSeatFrom(owner, Address("127.0.54", 1), *player, 1));
+    ASSERT_TRUE(owner.WaitFor(NETMSG_SUMMARY, 1));
+    owner.Close();
+    ASSERT_TRUE(UpdateUntil(*player, [&] { return SlotState(*player, 1) == tag_TOLQBATTLEPLAYER::SLOT_CLOSED; }));
+
+    player->GetLobby()->SetState(CNetworkScene::LOBBY_RANDOM_MATCH);
+    player->Update(0);
+    ASSERT_EQ(player->GetState(), CNetworkScene::NetSceneState::Room);
+    ExpectInTheHostsSeat(*player, tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
+    // The last room's host chose what its seat holds: the player starts anew.
+    WithSetting(*player, [](tag_TOLQBATTLESETTING& s) {
+        EXPECT_EQ(s.players[0].character, static_cast<int8_t>(s.players[0].characterCount));
         return 0;
     });
-    owner->Release();
+    player->Release();
+}
+
+// A random match's guest chose in the only seat it had: its choice goes
+// to the seat the host gives it. A match whose host or guest goes before
+// the battle can't be played: each side is back in the lobby, told so.
+TEST(NetworkSceneSeats, ARandomMatchsGuestTakesItsChoiceToItsSeatAndEitherSideIsToldWhenTheOtherGoes)
+{
+    const std::string hostAddress = Address("127.0.55", 1);
+    auto host = MakeScene(hostAddress.c_str());
+    auto guest = MakeScene(Address("127.0.55", 2).c_str());
+    ASSERT_TRUE(host && guest);
+    for (CNetworkScene* scene : {host.get(), guest.get()})
+    {
+        scene->GetLobby()->SetState(CNetworkScene::LOBBY_RANDOM_MATCH);
+        scene->Update(0);
+    }
+    WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) { return s.players[0].character = 2; });
+    const uint16_t port = ListenAsHost(*host, hostAddress.c_str());
+    RawPeer listener(Address("127.0.55", 3).c_str());
+    ASSERT_TRUE(TakeSeatFrom(listener, Address("127.0.55", 3), *guest, 1));
+    ASSERT_TRUE(listener.WaitFor(NETMSG_ENTRY, 1));
+    EXPECT_EQ(listener.All(NETMSG_ENTRY)[0].payload[0], 1);
+    WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) {
+        EXPECT_EQ(s.ownSlot, 1);
+        EXPECT_EQ(s.players[1].slotState, 1);
+        EXPECT_EQ(s.players[1].character, 2);
+        EXPECT_EQ(s.players[0].slotState, tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
+        return 0;
+    });
+    listener.Close();
+    ASSERT_TRUE(UpdateUntil(*guest, [&] { return guest->GetState() == CNetworkScene::NetSceneState::Lobby; }));
+    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_MATCH_HOST_FAILED);
+
+    RawPeer leaver(Address("127.0.55", 4).c_str());
+    ASSERT_EQ(Seat(leaver, hostAddress, port), 1);
+    leaver.Close();
+    ASSERT_TRUE(UpdateUntil(*host, [&] { return host->GetState() == CNetworkScene::NetSceneState::Lobby; }));
+    EXPECT_EQ(host->GetLobby()->GetState(), CNetworkScene::LOBBY_MATCH_HOST_FAILED);
+    host->Release();
+    guest->Release();
 }
 
 TEST(NetworkSceneSeats, LeavingTheLobbyGoesBackToTheTitleMenuWithTheNetworkItemInFront)

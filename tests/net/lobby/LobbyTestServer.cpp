@@ -747,6 +747,12 @@ std::vector<uint32_t> LobbyTestServer::GetRoomMembers(uint32_t roomId)
     return it == m_rooms.end() ? std::vector<uint32_t>() : it->second.members;
 }
 
+uint32_t LobbyTestServer::GetNewestRoom()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_rooms.empty() ? 0 : m_rooms.rbegin()->first;
+}
+
 std::vector<int16_t> LobbyTestServer::GetReceivedIds()
 {
     std::lock_guard<std::mutex> guard(m_lock);

@@ -104,6 +104,8 @@ public:
     size_t GetRoomCount();
     size_t GetConnectionCount();
     std::vector<uint32_t> GetRoomMembers(uint32_t roomId);
+    // The id of the room made last of those open, 0 when none is.
+    uint32_t GetNewestRoom();
     uint32_t GetKeepAliveAnswers() const { return m_keepAliveAnswers.load(); }
     std::vector<int16_t> GetReceivedIds();
     int32_t GetBattleResults(uint32_t userId);

@@ -1,0 +1,312 @@
+#pragma once
+
+// Two real games side by side on one virtual X server, on 127.0.0.11 and
+// 127.0.0.12, that meet in the tests' lobby server on 127.0.0.1, and the
+// walks every online test takes with them: from the logo into the lobby's
+// lists, making, entering and closing a room. Driven by key presses
+// through the X server; the lobby server's lists tell when a step has
+// landed, and the screens are told apart by a pixel each. Each step that
+// fails keeps both windows (qor-<prefix>-failed-<n>-*.png) and says which step
+// it was.
+// Xlib's macros (None, Status...) clash with GoogleTest's names: Xlib comes
+// last, through QorScreens.h.
+
+#include "game/app/GameConfigDefaults.h"
+#include "game/app/GameConfigFormat.h"
+#include "tests/engine/core/TempFolder.h"
+#include "tests/engine/platform/PrivateXServer.h"
+#include "tests/net/lobby/LobbyLoopbackSupport.h"
+#include "tests/net/lobby/LobbyTestServer.h"
+#include "tests/game/program/QorScreens.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qortest
+{
+constexpr const char* kLobbyAddress = "127.0.0.1";
+constexpr const char* kGameAddresses[2] = {"127.0.0.11", "127.0.0.12"};
+// The test server numbers its rooms from here.
+constexpr uint32_t kFirstRoom = 501;
+// Keys in a battle are held at least this long: two games share the
+// machine, and a lockstep battle steps only when both peers' input is in.
+constexpr int kBattleHoldMs = 900;
+
+inline void Keys(QorProcess& game, std::initializer_list<const char*> keys, int holdMs = 100)
+{
+    for (const char* key : keys)
+        game.Press(key, holdMs);
+}
+
+// Settings of each game's own: its login ID, the port its room listens on,
+// and no port mapping (the router's discovery would leave loopback).
+inline void WriteSettings(const std::filesystem::path& saveFolder, const char* loginId, uint16_t ownPort)
+{
+    tag_TOLQGAMECONFIG config;
+    SetDefaultGameConfig(&config);
+    config.lobbyPort = ownPort;
+    config.upnp = 0;
+    std::strncpy(config.loginId, loginId, sizeof(config.loginId) - 1);
+    std::filesystem::create_directories(saveFolder);
+    const std::vector<uint8_t> bytes = EncodeGameConfig(config);
+    TempFolder::Write(saveFolder / "GameConfig.dat", std::string(bytes.begin(), bytes.end()));
+}
+
+template <class Condition>
+bool WaitUntil(Condition condition)
+{
+    const auto end = Clock::now() + kScreenTimeout;
+    while (Clock::now() < end)
+    {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(kLookInterval);
+    }
+    return false;
+}
+
+// Screens by a pixel each, in layout units: the lobby's dark purple
+// corner, the setup's pages (their white title band; the members page's
+// decide button and the weapons page's done button green, the rules page's
+// stage and NPC labels teal), the top edge of the battle's pause window.
+inline bool Lobby(QorProcess& game) { return Near(game.At(8.0f, 8.0f), 33, 16, 49, 10); }
+inline bool MembersPage(QorProcess& game) { return TitleBand(game) && Green(game, 518.0f, 660.0f); }
+// The members' decide button lit blue: the keys' cursor is on it.
+inline bool DecideLit(QorProcess& game) { return Near(game.At(462.0f, 622.0f), 36, 88, 168, 20); }
+inline bool RulesPage(QorProcess& game)
+{
+    return TitleBand(game) && Near(game.At(96.0f, 148.0f), 46, 110, 142, 12) &&
+           Near(game.At(96.0f, 587.0f), 46, 110, 142, 12);
+}
+inline bool WeaponsPage(QorProcess& game) { return TitleBand(game) && Green(game, 200.0f, 690.0f); }
+// The weapons page's done button lit blue under the cursor: the loadout is
+// complete.
+inline bool DoneLit(QorProcess& game) { return Near(game.At(140.0f, 660.0f), 36, 88, 168, 20); }
+inline bool PauseWindow(QorProcess& game)
+{
+    for (float x : {400.0f, 512.0f, 624.0f})
+    {
+        if (!Near(game.At(x, 256.0f), 224, 232, 240, 14))
+            return false;
+    }
+    return true;
+}
+// The lobby's panes, by their lit text: the notice's lines, the login
+// page's password row when chosen, an editor's title (the new room's, the
+// random match's) and the new room's name row, the room information pane's
+// title, the room's chat label (where the lobby's room list has a shorter
+// one), the lobby's room list label.
+inline bool Notice(QorProcess& game) { return Lobby(game) && Bright(game, 296.8f, 216.0f, 880.0f) >= 50; }
+inline bool PasswordRow(QorProcess& game)
+{
+    return Lobby(game) && !Notice(game) && Bright(game, 423.2f, 216.0f, 400.0f) >= 15;
+}
+inline bool EditorPane(QorProcess& game)
+{
+    return Bright(game, 160.8f, 424.0f, 600.0f) >= 30 && Bright(game, 157.6f, 128.0f, 280.0f) < 10;
+}
+inline bool RoomNameRow(QorProcess& game) { return EditorPane(game) && Bright(game, 260.0f, 200.0f, 304.0f) >= 12; }
+inline bool RoomInformation(QorProcess& game) { return Bright(game, 157.6f, 128.0f, 280.0f) >= 30; }
+inline bool Room(QorProcess& game) { return Lobby(game) && Bright(game, 128.8f, 128.0f, 180.0f) >= 6; }
+inline bool RoomList(QorProcess& game)
+{
+    return Lobby(game) && Bright(game, 128.8f, 48.0f, 125.0f) >= 10 && Bright(game, 128.8f, 128.0f, 180.0f) < 3;
+}
+// Where the keys are in the lobby and the room: the room list's lit left
+// edge; the buttons along the bottom, lit white (the new room's and the
+// random match's in the lobby, the owner's close button in the room).
+constexpr float kButtonRowY = 731.2f;
+inline bool RoomListFocused(QorProcess& game) { return Near(game.At(38.5f, 400.0f), 254, 254, 255, 10); }
+inline bool NewRoomFocused(QorProcess& game) { return Bright(game, kButtonRowY, 214.0f, 456.0f) >= 20; }
+inline bool RandomMatchFocused(QorProcess& game) { return Bright(game, kButtonRowY, 552.0f, 824.0f) >= 20; }
+inline bool CloseRoomFocused(QorProcess& game) { return Bright(game, kButtonRowY, 736.0f, 976.0f) >= 20; }
+// The lobby's (or the room's) panes turn with Right: round to the one
+// focused() tells.
+inline bool FocusPane(QorProcess& game, bool (*focused)(QorProcess&))
+{
+    return game.StepUntil("Right", [&] { return focused(game); }, 6);
+}
+
+// The lobby server and the two games, started in the lobby's lists. Each
+// step returns false once it fails, with Failure() naming it.
+class GamePair
+{
+public:
+    // shots: the screenshots' prefix; names: the games' login IDs.
+    GamePair(const std::string& shots, const char* const names[2]) : m_shots(shots), m_names{names[0], names[1]} {}
+    ~GamePair()
+    {
+        m_games.clear();
+        m_lobby.Stop();
+    }
+
+    // False without an X server to run the games on (the test skips).
+    bool HasDisplay() const { return !m_x.GetDisplay().empty(); }
+
+    // The server, both games, and each from the logo through the title's
+    // ring and the login into the lobby's lists, the first in first.
+    bool Start()
+    {
+        const uint16_t lobbyPort = lobbytest::FreePortOn({kLobbyAddress, kGameAddresses[0], kGameAddresses[1]});
+        const uint16_t ownPort = lobbytest::FreePortOn({kGameAddresses[0], kGameAddresses[1]});
+        if (!Check(lobbyPort != 0 && ownPort != 0 && lobbyPort != ownPort, "no free ports") ||
+            !Check(m_lobby.Start(kLobbyAddress, lobbyPort), "the lobby server did not start"))
+            return false;
+        m_lobby.RunInThread();
+        for (int i = 0; i < 2; ++i)
+        {
+            WriteSettings(m_homes[i].Path() / "CorvaneSystem" / "QOR", m_names[i].c_str(), ownPort);
+            m_games.push_back(std::make_unique<QorProcess>(
+                m_x.GetDisplay(), m_homes[i].Path().string(),
+                std::vector<std::string>{std::string("KVR_LOBBY_HOST=") + kLobbyAddress,
+                                         "KVR_LOBBY_PORT=" + std::to_string(lobbyPort),
+                                         std::string("KVR_LOCAL_ADDRESS=") + kGameAddresses[i]}));
+            if (!Check(m_games.back()->Started() && m_games.back()->FindWindow(), "a game did not start"))
+                return false;
+        }
+        Game(0).Move(0, 0);
+        Game(1).Move(660, 0);
+        return IntoTheLobby();
+    }
+
+    QorProcess& Game(int i) { return *m_games[static_cast<size_t>(i)]; }
+    lobbytest::LobbyTestServer& Server() { return m_lobby; }
+    const std::string& Failure() const { return m_failure; }
+
+    void Shoot(const std::string& name)
+    {
+        for (int i = 0; i < 2 && static_cast<size_t>(i) < m_games.size(); ++i)
+            Game(i).Screenshot(m_shots + "-" + name + "-" + m_names[i]);
+    }
+
+    // ok; when it is not, the step's name is kept and both windows shot.
+    bool Check(bool ok, const std::string& step)
+    {
+        if (ok)
+            return true;
+        if (m_failure.empty())
+            m_failure = step;
+        Shoot("failed-" + std::to_string(++m_failures));
+        return false;
+    }
+
+    // ok; when it is not, both windows shot (the caller names the step).
+    bool Shown(bool ok) { return Check(ok, "a step of the test's own"); }
+
+    // Both games in the lobby's lists, as every walk starts and ends.
+    bool BothInTheLobby()
+    {
+        return m_games.size() == 2 && m_failure.empty() && RoomList(Game(0)) && RoomList(Game(1));
+    }
+
+    // The owner makes a room named name: the new-room pane, its name typed.
+    bool MakeRoom(int owner, const char* name, size_t rooms)
+    {
+        QorProcess& game = Game(owner);
+        if (!Check(FocusPane(game, NewRoomFocused), "the new-room button never had the keys") ||
+            !Check(game.PressUntil("z", [&] { return EditorPane(game); }), "the new-room pane never showed") ||
+            !Check(game.PressUntil("Down", [&] { return RoomNameRow(game); }), "the room name row was never chosen"))
+            return false;
+        game.Type(name);
+        Keys(game, {"Up"});
+        return Check(game.PressUntil("z", [&] { return m_lobby.GetRoomCount() == rooms; }),
+                     "the room was never made") &&
+               Check(game.WaitFor([&] { return Room(game); }), "the owner never entered the room");
+    }
+
+    // The guest picks the first room of the list and enters it.
+    bool EnterRoom(int guest, uint32_t room, size_t members)
+    {
+        QorProcess& game = Game(guest);
+        if (!Check(FocusPane(game, RoomListFocused), "the room list never had the keys") ||
+            !Check(game.PressUntil("z", [&] { return RoomInformation(game); }), "the room's information never showed"))
+            return false;
+        Keys(game, {"Left"});
+        return Check(game.PressUntil("z", [&] { return m_lobby.GetRoomMembers(room).size() == members; }),
+                     "the guest never entered the room") &&
+               Check(game.WaitFor([&] { return Room(game); }), "the guest's room never showed");
+    }
+
+    // The owner closes its room (and confirms): both are in the lobby's
+    // lists again.
+    bool CloseRoom(int owner, size_t roomsLeft)
+    {
+        QorProcess& game = Game(owner);
+        if (!Check(FocusPane(game, CloseRoomFocused), "the close button never had the keys"))
+            return false;
+        Keys(game, {"z"});
+        if (!Check(game.PressUntil("z", [&] { return m_lobby.GetRoomCount() == roomsLeft; }, std::chrono::seconds(3)),
+                   "the room was never closed"))
+            return false;
+        return BackInTheLobby();
+    }
+
+    bool BackInTheLobby()
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            if (!Check(Game(i).WaitFor([&] { return RoomList(Game(i)); }), "the lobby's list never came back"))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    bool IntoTheLobby()
+    {
+        for (int i = 0; i < 2; ++i)
+        {
+            QorProcess& game = Game(i);
+            if (!Check(ReachRing(game), "the ring never showed") ||
+                !Check(TurnRing(game, kStoryItem, kNetworkItem), "the ring did not turn") ||
+                !Check(ChooseRingItem(game), "the network item was not taken"))
+                return false;
+        }
+        for (int i = 0; i < 2; ++i)
+        {
+            if (!Check(Game(i).WaitFor([&] { return Notice(Game(i)); }), "the lobby never showed"))
+                return false;
+        }
+        Shoot("1-notice");
+        // The notice leads to the connection and the login page, the login
+        // ID filled in from the settings: the password typed, then log in.
+        for (uint32_t i = 0; i < 2; ++i)
+        {
+            if (!Check(Game(i).PressUntil("z", [&] { return m_lobby.GetConnectionCount() > i; }),
+                       "the game never connected"))
+                return false;
+        }
+        for (int i = 0; i < 2; ++i)
+        {
+            // Down again should the page not be up yet.
+            QorProcess& game = Game(i);
+            if (!Check(game.PressUntil("Down", [&] { return PasswordRow(game); }, std::chrono::seconds(4), 8),
+                       "the password row was never chosen"))
+                return false;
+            game.Type("pw");
+        }
+        Shoot("2-login");
+        for (uint32_t i = 0; i < 2; ++i)
+        {
+            Game(i).Press("Down");
+            if (!Check(Game(i).PressUntil("z", [&] { return m_lobby.GetUserCount() > i; }), "the game never logged in"))
+                return false;
+        }
+        if (!BackInTheLobby())
+            return false;
+        Shoot("3-lobby");
+        return true;
+    }
+
+    std::string m_shots;
+    std::string m_names[2];
+    std::string m_failure;
+    int m_failures = 0;
+    PrivateXServer m_x{"1320x600x24", false};
+    lobbytest::LobbyTestServer m_lobby;
+    TempFolder m_homes[2];
+    std::vector<std::unique_ptr<QorProcess>> m_games;
+};
+}

@@ -1,0 +1,198 @@
+// The random match played on the real program: two games in the tests'
+// lobby (LobbyWalk.h) ask for a match through the lobby's random-match
+// editor with its defaults, one after the other, and go to the setup's
+// members page. The match is made while both still sit there, as players
+// who take their time would: only then does each choose a character,
+// confirm its seat, finish its loadout and wait; the match's host starts
+// the battle once both are ready, and its pause menu takes both back to
+// the lobby. The first game to log in hosts every match (the test server
+// gives a match to the longest logged in of those who ask). The same two
+// games serve every test here; a test that fails leaves fresh ones for
+// the next. Screenshots of both windows stay in the test's build folder
+// (qor-match-*.png).
+#include <gtest/gtest.h>
+
+#include "net/LobbyProtocol.h"
+#include "tests/game/program/LobbyWalk.h"
+
+#include <algorithm>
+
+using namespace qortest;
+
+namespace
+{
+constexpr const char* kNames[2] = {"alice", "bob"};
+constexpr int kHost = 0;
+constexpr int kGuest = 1;
+// The pause menu of a random match: back to the battle, the lobby, the title.
+constexpr int kPauseItems = 3;
+constexpr int kLobbyItem = 1;
+
+// Where each player's seat lies on the members page: the host's first, the
+// guest's next to it.
+constexpr float kPanelTopLeft[2][2] = {{24.0f, 112.0f}, {232.0f, 112.0f}};
+
+// A seat's panel shows a player: its frame is lit (blue, or gold under the
+// cursor), where a closed panel's is a dark grey.
+bool SeatShown(QorProcess& game, int panel)
+{
+    const Rgb frame = game.At(kPanelTopLeft[panel][0] + 8.0f, kPanelTopLeft[panel][1] + 128.0f);
+    return std::max({frame.r, frame.g, frame.b}) > 140;
+}
+
+// The random-match editor's start button, lit white under the cursor.
+bool StartButtonLit(QorProcess& game)
+{
+    return Bright(game, 656.0f, 380.0f, 644.0f) >= 20;
+}
+
+// A seat's panel marked "OK!" (a green cell): its player has confirmed it.
+bool Confirmed(QorProcess& game, int panel)
+{
+    return Green(game, kPanelTopLeft[panel][0] + 12.0f, kPanelTopLeft[panel][1] + 176.0f);
+}
+
+// A random match's rules page: its music row only (teal label), where a
+// room's rules page starts with the stage row.
+bool MatchRulesPage(QorProcess& game)
+{
+    return TitleBand(game) && Near(game.At(72.0f, 216.0f), 46, 110, 142, 12) &&
+           !Near(game.At(96.0f, 148.0f), 46, 110, 142, 12);
+}
+
+// How many times the server heard a message.
+size_t Heard(lobbytest::LobbyTestServer& server, int16_t id)
+{
+    const std::vector<int16_t> ids = server.GetReceivedIds();
+    return static_cast<size_t>(std::count(ids.begin(), ids.end(), id));
+}
+
+class RandomMatchProgram : public ::testing::Test
+{
+protected:
+    static std::unique_ptr<GamePair>& Shared()
+    {
+        static std::unique_ptr<GamePair> pair;
+        return pair;
+    }
+    static void TearDownTestSuite() { Shared().reset(); }
+
+    void SetUp() override
+    {
+        std::unique_ptr<GamePair>& pair = Shared();
+        if (pair && pair->BothInTheLobby())
+            return;
+        pair.reset();
+        pair = std::make_unique<GamePair>("match", kNames);
+        if (!pair->HasDisplay())
+            GTEST_SKIP() << "no Xvfb to run the games on";
+        ASSERT_TRUE(pair->Start()) << pair->Failure();
+    }
+
+    GamePair& Pair() { return *Shared(); }
+
+    // The lobby's random-match button, its editor with the defaults, Up
+    // round to its start button, and the members page.
+    bool AskForAMatch(int player)
+    {
+        QorProcess& game = Pair().Game(player);
+        const size_t asked = Heard(Pair().Server(), LOBBY_MSG_RANDOM_MATCH);
+        if (!Pair().Check(FocusPane(game, RandomMatchFocused), "the random-match button never had the keys") ||
+            !Pair().Check(game.PressUntil("z", [&] { return EditorPane(game); }),
+                          "the random-match editor never showed"))
+            return false;
+        if (!Pair().Check(game.StepUntil("Up", [&] { return StartButtonLit(game); }, 3),
+                          "the editor's start button never had the cursor"))
+            return false;
+        Pair().Shoot("editor-" + std::string(kNames[player]));
+        const auto askedNow = [&] { return Heard(Pair().Server(), LOBBY_MSG_RANDOM_MATCH) > asked; };
+        return Pair().Check(game.PressUntil("z", askedNow), "the match was never asked for") &&
+               Pair().Check(game.WaitFor([&] { return MembersPage(game); }), "the members page never showed");
+    }
+
+    // The player's own seat: decide, a character (Down from random is the
+    // first, Up the last), decide again; then right to the members' decide
+    // button and on to the weapons page; its done button; the rules page.
+    bool ChooseAndGetReady(int player, const char* characterKey)
+    {
+        QorProcess& game = Pair().Game(player);
+        Keys(game, {"z", characterKey, "z"});
+        return Pair().Check(game.WaitFor([&] { return Confirmed(game, player); }), "the seat was never confirmed") &&
+               Pair().Check(game.StepUntil("Right", [&] { return DecideLit(game); }, 4),
+                            "the decide button never had the cursor") &&
+               Pair().Check(game.PressUntil("z", [&] { return WeaponsPage(game); }), "the weapons page never showed") &&
+               Pair().Check(game.StepUntil("Up", [&] { return DoneLit(game); }, 8),
+                            "the done button never had the cursor") &&
+               Pair().Check(game.PressUntil("z", [&] { return MatchRulesPage(game) || !TitleBand(game); }),
+                            "the loadout was never done");
+    }
+
+    // Both ask, first the one then the other; the match is made while both
+    // sit on the members page; each chooses in the same order; they fight;
+    // the host's pause menu takes both back to the lobby.
+    void PlayAMatch(int first, int second, const std::string& shots)
+    {
+        GamePair& pair = Pair();
+        const size_t matches = Heard(pair.Server(), LOBBY_MSG_HOST);
+        ASSERT_TRUE(AskForAMatch(first)) << pair.Failure();
+        ASSERT_TRUE(AskForAMatch(second)) << pair.Failure();
+        ASSERT_TRUE(pair.Check(WaitUntil([&] { return Heard(pair.Server(), LOBBY_MSG_HOST) > matches; }),
+                               "the match was never made"))
+            << pair.Failure();
+        for (int player : {kHost, kGuest})
+        {
+            QorProcess& game = pair.Game(player);
+            ASSERT_TRUE(pair.Check(game.WaitFor([&] { return MembersPage(game) && SeatShown(game, kHost) &&
+                                                             SeatShown(game, kGuest); }),
+                                   "the members page never showed both seats"))
+                << pair.Failure();
+        }
+        pair.Shoot(shots + "-members");
+        // The one who asked first is the first to be done choosing: the other
+        // still sits on the members page while it goes through its pages.
+        ASSERT_TRUE(ChooseAndGetReady(first, "Up")) << pair.Failure();
+        ASSERT_TRUE(ChooseAndGetReady(second, "Down")) << pair.Failure();
+        pair.Shoot(shots + "-ready");
+        for (int player : {kHost, kGuest})
+        {
+            QorProcess& game = pair.Game(player);
+            ASSERT_TRUE(pair.Check(game.WaitFor([&] { return !TitleBand(game) && !Lobby(game); }),
+                                   "the battle never started"))
+                << pair.Failure();
+        }
+        // The host's pause menu (the battle's own: it opens in a battle only).
+        QorProcess& host = pair.Game(kHost);
+        ASSERT_TRUE(pair.Check(host.WaitFor([&] { return BattleMenu(host, kPauseItems); },
+                                            [&] { host.Press("Return", kBattleHoldMs); }),
+                               "the pause menu never opened"))
+            << pair.Failure();
+        pair.Shoot(shots + "-battle");
+        ASSERT_TRUE(pair.Check(host.StepUntil("Down", [&] { return BattleMenuLineLit(host, kPauseItems, kLobbyItem); },
+                                              4, kBattleHoldMs),
+                               "the pause menu's lobby item never had the cursor"))
+            << pair.Failure();
+        ASSERT_TRUE(pair.Check(host.PressUntil("z", [&] { return !BattleMenu(host, kPauseItems); }),
+                               "the pause menu stayed"))
+            << pair.Failure();
+        ASSERT_TRUE(pair.BackInTheLobby()) << pair.Failure();
+        pair.Shoot(shots + "-lobby-again");
+        EXPECT_TRUE(pair.Server().IsConsistent());
+    }
+};
+}
+
+TEST_F(RandomMatchProgram, AMatchMadeWhileBothAreStillChoosingGoesToABattleAndBackToTheLobby)
+{
+    PlayAMatch(kGuest, kHost, "while-choosing");
+}
+
+// The host's last room was as a guest: it closed under it. Its own seat is
+// the match host's all the same, and it makes the match.
+TEST_F(RandomMatchProgram, APlayerWhoseLastRoomWasAsAGuestHostsTheNextMatch)
+{
+    GamePair& pair = Pair();
+    ASSERT_TRUE(pair.MakeRoom(kGuest, "Hall", 1)) << pair.Failure();
+    ASSERT_TRUE(pair.EnterRoom(kHost, pair.Server().GetNewestRoom(), 2)) << pair.Failure();
+    ASSERT_TRUE(pair.CloseRoom(kGuest, 0)) << pair.Failure();
+    PlayAMatch(kHost, kGuest, "after-a-room");
+}
