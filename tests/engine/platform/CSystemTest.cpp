@@ -350,7 +350,7 @@ TEST(CSystemInfo, ClockThatDidNotMoveGivesNoFrequency)
     EXPECT_EQ(system.GetClock(), 0.0);
 }
 
-TEST(CSystemCursor, CounterLikeTheHistoricalOne)
+TEST(CSystemCursor, EachHideNeedsItsOwnShowBeforeTheCounterComesBack)
 {
     CSystem system;
     const int start = system.ShowCursor(1) - 1;
