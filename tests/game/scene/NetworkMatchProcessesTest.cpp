@@ -24,6 +24,7 @@
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/menu/MenuKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -258,7 +259,7 @@ private:
             {
                 // The pause menu: back to the battle, the lobby, the title.
                 PressInBattle(CBattleConsole::BUTTON_MENU);
-                PressInBattle(CBattleConsole::BUTTON_DOWN);
+                PressInBattle(MenuKeyButton(MenuKey::Down));
                 PressInBattle(CBattleConsole::BUTTON_DECIDE);
                 left = true;
             }

@@ -31,16 +31,6 @@ int Seat(RawPeer& guest, const std::string& host, uint16_t port)
     return guest.All(NETMSG_SLOT)[0].payload[0];
 }
 
-uint8_t ButtonOfKey(MenuKey key)
-{
-    for (const MenuKeyBinding& binding : kMenuKeyBindings)
-    {
-        if (binding.key == key)
-            return binding.button;
-    }
-    return 0;
-}
-
 std::vector<uint8_t> Summary(uint8_t slot, int8_t state, uint8_t team)
 {
     SetupMessages::PlayerSummary summary;
@@ -386,13 +376,13 @@ TEST(NetworkSceneSeats, TheLobbyTakesItsKeysFromThePad)
     scene->Update(0);
     EXPECT_EQ(scene->GetLobby()->GetState(), 1);
     // Cancel alone does nothing there; decide starts connecting.
-    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Cancel)] = 1;
+    input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Cancel)] = 1;
     scene->Update(0);
     EXPECT_EQ(scene->GetLobby()->GetState(), 1);
-    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Cancel)] = 0;
-    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Decide)] = 1;
+    input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Cancel)] = 0;
+    input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Decide)] = 1;
     scene->Update(0);
-    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Decide)] = 0;
+    input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Decide)] = 0;
     EXPECT_NE(scene->GetLobby()->GetState(), 1);
     scene->Release();
 }
