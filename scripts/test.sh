@@ -81,13 +81,15 @@ export LIBGL_ALWAYS_SOFTWARE=1
 export ALSOFT_DRIVERS=null
 
 # ctest over a build folder, inside a virtual X server when there is no
-# display. Extra arguments go to ctest.
+# display. Extra arguments go to ctest. The server never resets: by default
+# it resets whenever its last client leaves, and a test that connects
+# meanwhile finds no display.
 run_ctest() {
     local build="$1"
     shift
     local command=(ctest --test-dir "$build" --output-on-failure --parallel "$jobs" --timeout 600 "$@")
     if [ -z "${DISPLAY:-}" ]; then
-        xvfb-run -a -s "-screen 0 1280x1024x24" "${command[@]}"
+        xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "${command[@]}"
     else
         "${command[@]}"
     fi
