@@ -30,8 +30,10 @@ end_stage() {
         stage_name=""
     fi
 }
+# The command's exit status is handed in: the trap reads it first, before
+# anything it runs can change it.
 print_stages() {
-    local status=$?
+    local status="$1"
     end_stage
     echo
     echo "Stage times ($(nproc) processors):"
@@ -51,7 +53,7 @@ print_stages() {
     printf '  %-34s %4d:%02d\n' "total" $((total / 60)) $((total % 60))
     [ "$status" -eq 0 ] || echo "The test command failed in stage: ${stage_names[-1]:-install}"
 }
-trap print_stages EXIT
+trap 'print_stages "$?"' EXIT
 
 if [ "${1:-}" != "--background-builds" ]; then
     begin_stage "install packages"
@@ -79,13 +81,15 @@ export LIBGL_ALWAYS_SOFTWARE=1
 export ALSOFT_DRIVERS=null
 
 # ctest over a build folder, inside a virtual X server when there is no
-# display. Extra arguments go to ctest.
+# display. Extra arguments go to ctest. The server never resets: by default
+# it resets whenever its last client leaves, and a test that connects
+# meanwhile finds no display.
 run_ctest() {
     local build="$1"
     shift
     local command=(ctest --test-dir "$build" --output-on-failure --parallel "$jobs" --timeout 600 "$@")
     if [ -z "${DISPLAY:-}" ]; then
-        xvfb-run -a -s "-screen 0 1280x1024x24" "${command[@]}"
+        xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "${command[@]}"
     else
         "${command[@]}"
     fi
@@ -99,7 +103,9 @@ tsan="$root/build/tsan"
 # sanitizer build and its tests at idle priority: they take only the
 # processor time the foreground leaves (a test waiting on a deadline, a walk
 # pacing its frames, a link on one processor), and no test waits behind
-# them. Each finished build leaves "<name>.built" holding its seconds.
+# them. Each finished build leaves "<name>.built" holding its seconds, and
+# the builder leaves "background-builds.ended" holding its exit status when
+# it ends, built or not.
 idle() {
     if chrt --idle 0 true 2>/dev/null; then
         chrt --idle 0 "$@"
@@ -119,12 +125,12 @@ build_in_background() {
     echo $((SECONDS - begun)) > "$logs/tsan.built"
 }
 if [ "${1:-}" = "--background-builds" ]; then
-    trap - EXIT
+    trap 'echo "$?" > "$logs/background-builds.ended"' EXIT
     build_in_background
     exit 0
 fi
 mkdir -p "$logs"
-rm -f "$logs"/*.built
+rm -f "$logs"/*.built "$logs/background-builds.ended"
 # Its own process group, so that the whole build stops with the command
 # (job control gives it one). Not a session of its own: the kernel shares
 # the processors fairly between sessions, whatever their priority.
@@ -132,19 +138,35 @@ set -m
 idle "$root/scripts/test.sh" --background-builds > "$logs/background-builds.log" 2>&1 &
 builder=$!
 set +m
+# The whole build stops with the command, unless it has ended already (its
+# process group's number may then belong to another).
 stop_builder() {
-    kill -- -"$builder" 2>/dev/null || true
+    [ -e "$logs/background-builds.ended" ] || kill -- -"$builder" 2>/dev/null || true
 }
-trap 'stop_builder; print_stages' EXIT
+trap 'status=$?; stop_builder; print_stages "$status"' EXIT
 
-# Waits until the background build <name> is done; a failed build prints its
-# log and fails the command.
+# Waits until the background build <name> is done. A builder that ended
+# without it, or a wait longer than any whole run of the command takes,
+# prints the end of the builders' log and where the whole log is, and fails
+# the command.
+build_wait_limit=$((3 * 60 * 60))
 wait_for_build() {
     local name="$1"
+    local deadline=$((SECONDS + build_wait_limit))
     until [ -e "$logs/$name.built" ]; do
-        if ! kill -0 "$builder" 2>/dev/null && [ ! -e "$logs/$name.built" ]; then
+        # The builder writes each build down before it ends: once it has
+        # ended, a build not written down never will be.
+        local ended=0
+        [ -e "$logs/background-builds.ended" ] && [ ! -e "$logs/$name.built" ] && ended=1
+        if [ "$ended" -eq 1 ] || [ "$SECONDS" -ge "$deadline" ]; then
             tail -n 60 "$logs/background-builds.log"
-            echo "The $name build failed (whole log: $logs/background-builds.log)"
+            if [ "$ended" -eq 1 ]; then
+                echo "The $name build failed with status $(cat "$logs/background-builds.ended")" \
+                    "(whole log: $logs/background-builds.log)"
+            else
+                echo "The $name build did not end within $((build_wait_limit / 60)) minutes" \
+                    "(whole log: $logs/background-builds.log)"
+            fi
             return 1
         fi
         sleep 1

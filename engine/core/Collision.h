@@ -3,6 +3,7 @@
 #include "engine/core/CkvrVector3.h"
 #include "engine/core/CoreMathKernels.h"
 
+#include <cmath>
 #include <cstdint>
 
 // Shape-against-shape tests. Shapes are runs of floats passed by pointer:
@@ -91,6 +92,11 @@ uint32_t HitBoxTriangle(const CkvrVector3* centre, const CkvrVector3* halfSize, 
 
 // Bounds helpers on three-float arrays (inline: hit models bound every
 // triangle they test).
+// How far a box that spares the exact tests is widened on each side of an
+// axis spanning low to high: far above the rounding of the boxes and of
+// the exact tests, 1/64 of a unit and more far from the origin, where
+// floats are coarser.
+inline float RoundingMargin(float low, float high);
 inline void GetPointBounds(float* minimum, float* maximum, const float* a, const float* b);
 inline void GetTriangleBounds(float* minimum, float* maximum, const float* a, const float* b, const float* c);
 float* Vec3AddScalar(const float* v, float s, float* out);
@@ -99,6 +105,14 @@ float* Vec3Add(const float* v, const float* w, float* out);
 float* Vec3Sub(const float* v, const float* w, float* out);
 
 // The tests that run for every pair of objects each frame are inline.
+
+inline float RoundingMargin(float low, float high)
+{
+    constexpr float kMargin = 1.0f / 64.0f;
+    constexpr float kRelativeMargin = 1.0f / (1 << 20);
+    const float size = std::fabs(low) > std::fabs(high) ? std::fabs(low) : std::fabs(high);
+    return kMargin + size * kRelativeMargin;
+}
 
 inline void GetPointBounds(float* minimum, float* maximum, const float* a, const float* b)
 {

@@ -22,7 +22,9 @@ inline float RadianToDegree(float radians)
 }
 
 // The same in float arithmetic (a product and a quotient, each rounded to
-// float), as the camera's and the pads' angles have always been worked out.
+// float), as the camera's and the pads' angles are worked out: other
+// rounding would turn fighters differently and set recorded replays off
+// their course.
 inline float RadianToDegreeFloat(float radians)
 {
     return radians * 180.0f / kPi;

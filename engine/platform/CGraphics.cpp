@@ -52,6 +52,9 @@ const uint32_t TEXTURE_FORMAT_ORDER[CGraphics::TEXTURE_FORMAT_COUNT] = {
 
 CGraphics::RenderClassHooks g_render;
 CGraphics::SleepFunction g_deviceSleep;
+// The graphics object the drawing classes draw with (the last one created
+// or activated) and its default effect.
+CGraphics* g_drawing;
 CShader* g_defaultShader;
 
 bool IsDefaultEffect(CShader* shader)
@@ -170,12 +173,23 @@ int CGraphics::Create(CSystem* system)
     if (BeginScene())
         EndScene();
 
-    SetDrawingClassesGraphics(this);
+    Activate();
 
     const bool shaders = m_caps.vertexShaderVersion >= VertexShaderVersion(1, 1) &&
                          m_caps.pixelShaderVersion >= PixelShaderVersion(1, 1);
     if (shaders && g_render.createDefaultEffect != nullptr)
-        g_defaultShader = g_render.createDefaultEffect(this);
+        m_defaultShader = g_render.createDefaultEffect(this);
+    g_defaultShader = m_defaultShader;
+    return 1;
+}
+
+int CGraphics::Activate()
+{
+    if (!m_device || !m_device->MakeCurrent())
+        return 0;
+    g_drawing = this;
+    g_defaultShader = m_defaultShader;
+    SetDrawingClassesGraphics(this);
     return 1;
 }
 
@@ -353,16 +367,28 @@ void CGraphics::Destroy()
     m_currentRenderTarget = nullptr;
     m_depthStencil = nullptr;
     m_currentDepthStencil = nullptr;
-    if (g_defaultShader != nullptr && g_render.destroyDefaultEffect != nullptr)
-        g_render.destroyDefaultEffect(g_defaultShader);
-    g_defaultShader = nullptr;
-    const bool created = m_device != nullptr;
+    // Only what is this object's own goes: another graphics object that
+    // draws meanwhile keeps its default effect, its drawing classes and its
+    // context.
+    if (m_device)
+        m_device->MakeCurrent();
+    if (m_defaultShader != nullptr && g_render.destroyDefaultEffect != nullptr)
+        g_render.destroyDefaultEffect(m_defaultShader);
+    m_defaultShader = nullptr;
     if (m_device)
         m_device->SetReleaseObserver(nullptr, nullptr);
     m_device.reset();
     m_camera = nullptr;
-    if (created)
+    if (g_drawing == this)
+    {
+        g_drawing = nullptr;
+        g_defaultShader = nullptr;
         SetDrawingClassesGraphics(nullptr);
+    }
+    else if (g_drawing != nullptr)
+    {
+        g_drawing->m_device->MakeCurrent();
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -440,8 +466,8 @@ int CGraphics::ResetDevice()
     m_currentRenderTarget = nullptr;
     m_depthStencil = nullptr;
     m_currentDepthStencil = nullptr;
-    if (IsDefaultEffect(g_defaultShader) && g_render.releaseDefaultEffect != nullptr)
-        g_render.releaseDefaultEffect(g_defaultShader);
+    if (IsDefaultEffect(m_defaultShader) && g_render.releaseDefaultEffect != nullptr)
+        g_render.releaseDefaultEffect(m_defaultShader);
     // A reset that failed before left the application's objects released
     // already: it hears of the release once per re-create.
     if (!m_resourcesReleased)
@@ -472,8 +498,8 @@ int CGraphics::ResetDevice()
     RestoreCachedStates(wasCached);
     ApplyCamera();
 
-    if (IsDefaultEffect(g_defaultShader) && g_render.recreateDefaultEffect != nullptr &&
-        !g_render.recreateDefaultEffect(g_defaultShader))
+    if (IsDefaultEffect(m_defaultShader) && g_render.recreateDefaultEffect != nullptr &&
+        !g_render.recreateDefaultEffect(m_defaultShader))
         return 0;
     m_resourcesReleased = false;
     SendToWindow(MSG_DEVICE_RECREATE);

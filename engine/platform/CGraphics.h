@@ -88,8 +88,15 @@ public:
     CGraphics(const CGraphics&) = delete;
     CGraphics& operator=(const CGraphics&) = delete;
 
+    // Create makes the object the one the drawing classes draw with;
+    // Destroy lets go of what is its own (its device, its default effect,
+    // and the drawing classes while they draw with it).
     int Create(CSystem* system);
     void Destroy();
+    // Where a process holds more than one graphics object (tests): makes
+    // this one the drawing classes' again, with its context current on the
+    // calling thread and its default effect. 0 without a device.
+    int Activate();
 
     void SetupPresentParameters();
     int CheckCaps();
@@ -226,4 +233,7 @@ private:
     // The application has released its device objects and awaits the
     // re-create message.
     bool m_resourcesReleased = false;
+    // The default effect made on this device (GetDefaultShader while this
+    // object draws).
+    CShader* m_defaultShader = nullptr;
 };

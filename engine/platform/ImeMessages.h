@@ -3,7 +3,7 @@
 #include <cstdint>
 
 // The input method's window messages and their flags, with their
-// historical numbers: the text editor and the application's window
+// fixed numbers: the text editor and the application's window
 // procedure compare against them.
 enum ImeMessageId : uint32_t
 {

@@ -147,10 +147,6 @@ void CBulletMemoryList::BodyTargets::Clear()
 
 void CBulletMemoryList::BuildBodyTargets()
 {
-    // Far above the rounding of the boxes and of the exact test: 1/64 of a
-    // unit, and more far from the origin, where floats are coarser.
-    constexpr float kMargin = 1.0f / 64.0f;
-    constexpr float kRelativeMargin = 1.0f / (1 << 20);
     BodyTargets& targets = m_bodyTargets;
     targets.Clear();
     for (const CBullet* bullet = GetHead(); bullet != nullptr; bullet = GetNext(bullet))
@@ -163,8 +159,7 @@ void CBulletMemoryList::BuildBodyTargets()
         {
             const float low = from[axis] < to[axis] ? from[axis] : to[axis];
             const float high = from[axis] > to[axis] ? from[axis] : to[axis];
-            const float reach = bullet->GetBulletRadius() + kMargin +
-                                (std::fabs(low) > std::fabs(high) ? std::fabs(low) : std::fabs(high)) * kRelativeMargin;
+            const float reach = bullet->GetBulletRadius() + RoundingMargin(low, high);
             targets.low[axis].push_back(low - reach);
             targets.high[axis].push_back(high + reach);
         }

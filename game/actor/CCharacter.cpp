@@ -606,6 +606,10 @@ float CCharacter::GetFirstBulletParameter(const CWeapon* weapon) const
 bool CCharacter::GetAimOrigin(CkvrVector3* muzzle, float* range) const
 {
     // The state in which a running element attack aims a weapon of its own.
+    // No action of the fighter enters it today (StartState never names 3,
+    // and an element attack runs in STATE_ELEMENT_ATTACK), so in play the
+    // aim always starts at the main weapon's muzzle; the branch keeps an
+    // attack's own weapon aimable for the state the numbering reserves.
     constexpr uint32_t kAttackAimState = 3;
     const CElementAttackDefinition* attack = m_elementAttack.GetDefinition();
     const CWeaponDefinition* own = m_state.actionState == kAttackAimState && attack != nullptr &&

@@ -198,9 +198,9 @@ public:
     // The range of the bullet of the weapon's first record; 0 when none.
     float GetFirstBulletParameter(const CWeapon* weapon) const;
     // Where the fighter's aim starts and how far it reaches: the muzzle of
-    // the main weapon, or in action state 3 that of the running element
-    // attack's own weapon (the hand plus its first bullet record's muzzle).
-    // False without a firing weapon to aim.
+    // the main weapon, or in action state 3 (which no action enters yet)
+    // that of the running element attack's own weapon (the hand plus its
+    // first bullet record's muzzle). False without a firing weapon to aim.
     bool GetAimOrigin(CkvrVector3* muzzle, float* range) const;
 
     // Clothes: 0 for null or a mask without the own bit; otherwise takes off

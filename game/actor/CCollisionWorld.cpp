@@ -165,17 +165,14 @@ uint32_t CCollisionWorld::IntersectHitModelNearest(const CkvrVector3& start, con
 
 namespace
 {
-// Far above the rounding of the slab test: 1/64 of a unit, and more far from
-// the origin, where floats are coarser.
+// Far above the rounding of the slab test.
 void Widen(float* low, float* high)
 {
-    constexpr float kMargin = 1.0f / 64.0f;
-    constexpr float kRelativeMargin = 1.0f / (1 << 20);
     for (int axis = 0; axis < 3; ++axis)
     {
-        const float size = std::fabs(low[axis]) > std::fabs(high[axis]) ? std::fabs(low[axis]) : std::fabs(high[axis]);
-        low[axis] -= kMargin + size * kRelativeMargin;
-        high[axis] += kMargin + size * kRelativeMargin;
+        const float margin = RoundingMargin(low[axis], high[axis]);
+        low[axis] -= margin;
+        high[axis] += margin;
     }
 }
 

@@ -10,23 +10,26 @@
 
 namespace
 {
-CResourceList<CResourceBase*>* GameList(CResourceController* controller, uint32_t kind)
+// Calls visit with every definition of type T in the controller's list of
+// that kind, in list order; entries of another type are passed over.
+template <class T, class Visit>
+void ForEachDefinition(CResourceController* controller, uint32_t kind, Visit visit)
 {
-    return dynamic_cast<CResourceList<CResourceBase*>*>(controller->GetList(static_cast<uint8_t>(kind)));
-}
-
-template <class T>
-void CopyList(CResourceController* controller, uint32_t kind, std::vector<T>* out)
-{
-    CResourceList<CResourceBase*>* list = GameList(controller, kind);
+    auto* list = dynamic_cast<CResourceList<CResourceBase*>*>(controller->GetList(static_cast<uint8_t>(kind)));
     if (list == nullptr)
         return;
     for (uint32_t i = 0; i < list->GetCount(); ++i)
     {
         const auto* resource = dynamic_cast<const CGameDataResource<T>*>(*list->GetAt(i));
         if (resource != nullptr)
-            out->push_back(resource->GetDefinition());
+            visit(resource->GetDefinition());
     }
+}
+
+template <class T>
+void CopyList(CResourceController* controller, uint32_t kind, std::vector<T>* out)
+{
+    ForEachDefinition<T>(controller, kind, [out](const T& definition) { out->push_back(definition); });
 }
 }
 
@@ -48,12 +51,9 @@ void CopyGameDataLists(CResourceController* controller, CGameDataLists* lists)
 
 uint32_t CountGameCharacters(CResourceController* controller)
 {
-    CResourceList<CResourceBase*>* list =
-        controller != nullptr ? GameList(controller, CGameDataLists::LIST_CHARACTERS) : nullptr;
-    if (list == nullptr)
-        return 0;
     uint32_t count = 0;
-    for (uint32_t i = 0; i < list->GetCount(); ++i)
-        count += dynamic_cast<const CGameDataResource<CCharacterDefinition>*>(*list->GetAt(i)) != nullptr ? 1 : 0;
+    if (controller != nullptr)
+        ForEachDefinition<CCharacterDefinition>(controller, CGameDataLists::LIST_CHARACTERS,
+                                                [&count](const CCharacterDefinition&) { ++count; });
     return count;
 }

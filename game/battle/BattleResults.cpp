@@ -169,8 +169,10 @@ uint32_t CBattleScene::RecordMissionResult(uint32_t local)
     if (m_setting->missionIndex >= missions.size() || fighter == nullptr)
         return 0;
     tag_TOLQMISSIONRECORD& record = missions[m_setting->missionIndex];
-    // As the game has always counted it: every finish of a mission that has
-    // no rank yet counts as a clear, whatever rank it earns.
+    // The count of cleared missions grows with every finish of a mission
+    // that has no rank yet, whatever this finish earns: a ranked mission
+    // is counted once and for all, an unranked one each time it is played
+    // to its end.
     if (record.rank == 0)
         m_config->GetPlayData()->clearedMissionCount += 1;
     const uint32_t* thresholds = GetMissionThresholds();

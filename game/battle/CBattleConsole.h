@@ -39,15 +39,10 @@ struct tag_TOLQBATTLESETTING;
 class CBattleConsole : public CScene, public IBattleConsole
 {
 public:
-    // Logical buttons the HUD reads on pad record 0: a menu's cursor moves
-    // up on the cursor key up or W and down on the cursor key down or S, as
-    // in every menu.
+    // Logical buttons the HUD reads on pad record 0 besides the menu keys'
+    // (MenuKeys.h), which move a menu's cursor as in every menu.
     enum Button : uint8_t
     {
-        BUTTON_UP = 8,
-        BUTTON_UP_ALTERNATE = 12,
-        BUTTON_DOWN = 9,
-        BUTTON_DOWN_ALTERNATE = 13,
         BUTTON_DECIDE = 22,
         BUTTON_CANCEL = 23,
         BUTTON_PARTICIPANTS = 30,

@@ -66,6 +66,17 @@ inline constexpr MenuKeyBinding kMenuKeyBindings[] = {
     {MenuKey::AltClick, 1},     // right mouse button
 };
 
+// The logical button of a menu key (0 for a key the table leaves out).
+constexpr uint8_t MenuKeyButton(MenuKey key)
+{
+    for (const MenuKeyBinding& binding : kMenuKeyBindings)
+    {
+        if (binding.key == key)
+            return binding.button;
+    }
+    return 0;
+}
+
 // The keys that move a menu's cursor: a press of one hands the lead from
 // the pointer to the keys (CMenuFrame).
 inline constexpr std::initializer_list<MenuKey> kMenuDirectionKeys = {

@@ -33,17 +33,6 @@ namespace
 {
 NetBattleSetupFactory g_setupFactory = nullptr;
 
-// The logical button of a menu key (the toolkit's table).
-constexpr uint8_t ButtonOf(MenuKey key)
-{
-    for (const MenuKeyBinding& binding : kMenuKeyBindings)
-    {
-        if (binding.key == key)
-            return binding.button;
-    }
-    return 0;
-}
-
 // The lobby's keys and the command each gives; the first that was pressed
 // this frame counts.
 struct LobbyKey
@@ -425,7 +414,7 @@ int32_t CNetworkScene::ReadLobbyKeys()
     m_match.previousReturn = returnDown ? 1 : 0;
     for (const LobbyKey& key : kLobbyKeys)
     {
-        if (CInput::GetMappedButton(pad, ButtonOf(key.key)) != 0)
+        if (CInput::GetMappedButton(pad, MenuKeyButton(key.key)) != 0)
             return key.command;
     }
     CImeInput* editor = m_lobby->GetEditor();
@@ -435,10 +424,10 @@ int32_t CNetworkScene::ReadLobbyKeys()
                        std::end(kLobbyPopUpMenus);
     for (const LobbyKey& key : kPopUpKeys)
     {
-        if (popUp && !typing && CInput::GetMappedButton(pad, ButtonOf(key.key)) != 0)
+        if (popUp && !typing && CInput::GetMappedButton(pad, MenuKeyButton(key.key)) != 0)
             return key.command;
     }
-    if (CInput::GetMappedButton(pad, ButtonOf(MenuKey::Cancel)) != 0 && !typing)
+    if (CInput::GetMappedButton(pad, MenuKeyButton(MenuKey::Cancel)) != 0 && !typing)
         return LOBBY_KEY_CANCEL;
     const bool chat = CInput::GetMappedButton(pad, kChatButton) != 0;
     if (chat && !shift)

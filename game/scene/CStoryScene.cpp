@@ -26,6 +26,7 @@
 #include "game/menu/MenuButton.h"
 #include "game/scene/MenuScene.h"
 #include "game/scene/ModeBattle.h"
+#include "game/scene/SceneGameData.h"
 #include "game/scene/StorySheet.h"
 #include "game/story/CStory.h"
 
@@ -61,7 +62,7 @@ uint32_t Wrap(int64_t route, uint32_t count)
 // The first chapter named by a route's character, or null.
 const char* FirstChapterOf(uint32_t route)
 {
-    const CCharacterDefinition* character = ModeBattle::Character(route);
+    const CCharacterDefinition* character = SceneGameData::Character(route);
     return character != nullptr && character->firstChapter[0] != '\0' ? character->firstChapter : nullptr;
 }
 }
@@ -591,7 +592,7 @@ int CStoryScene::Render(uintptr_t argument)
     {
         graphics->Begin2D();
         graphics->SetBlendMode(1);
-        const CCharacterDefinition* character = ModeBattle::Character(m_route);
+        const CCharacterDefinition* character = SceneGameData::Character(m_route);
         const char* title[2] = {GameText("ー 物語 完 ー"), character != nullptr ? character->name : ""};
         m_ending.Render(layout, m_endingPicture.get(), m_sepia.get(), g_pController->GetFont(kEndingFont), m_logo,
                         title, GameText("(C) QOR stand-in team"));
@@ -644,7 +645,7 @@ void CStoryScene::RenderRouteDetails(const CMenuPainter& painter) const
     const float away = kSlideDistance;
     painter.Picture(sheet, StorySheet::kUpperLine, {kUpperLineAt.x + away * u * u * u * u, kUpperLineAt.y}, color);
     painter.Picture(sheet, StorySheet::kLowerLine, {kLowerLineAt.x + away * u * u * u, kLowerLineAt.y}, color);
-    const CCharacterDefinition* character = ModeBattle::Character(m_route);
+    const CCharacterDefinition* character = SceneGameData::Character(m_route);
     if (character == nullptr)
         return;
     if (character->routePlateA < StorySheet::kPlatesA)

@@ -5,14 +5,12 @@
 #include "engine/core/AlignedMemory.h"
 #include "engine/core/GameText.h"
 #include "game/actor/CCharacterDefinition.h"
-#include "game/actor/CGameDataResource.h"
 #include "game/app/CGameConfig.h"
-#include "game/app/CQorResourceController.h"
-#include "game/app/GameServices.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/SeatRadioChat.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/scene/SceneGameData.h"
 #include "game/story/StoryText.h"
 
 #include <algorithm>
@@ -53,13 +51,6 @@ const HudMenu* MissionMenus()
     return menus;
 }
 
-CResourceList<CResourceBase*>* GameList(uint8_t kind)
-{
-    if (g_pResourceController == nullptr)
-        return nullptr;
-    return static_cast<CResourceList<CResourceBase*>*>(g_pResourceController->GetList(kind));
-}
-
 void CopyOwnClothes(tag_TOLQBATTLEPLAYER* entry, CGameConfig* config)
 {
     const tag_TOLQCHARAPLAYDATA* own =
@@ -77,15 +68,6 @@ void CopyOwnClothes(tag_TOLQBATTLEPLAYER* entry, CGameConfig* config)
 
 namespace ModeBattle
 {
-const CCharacterDefinition* Character(uint32_t index)
-{
-    CResourceList<CResourceBase*>* characters = GameList(CQorResourceController::LIST_CHARACTERS);
-    if (characters == nullptr || index >= characters->GetCount())
-        return nullptr;
-    const auto* resource = dynamic_cast<const CGameDataResource<CCharacterDefinition>*>(characters->GetItem(index));
-    return resource != nullptr ? &resource->GetDefinition() : nullptr;
-}
-
 void PrepareSetting(tag_TOLQBATTLESETTING* setting, CGameConfig* config)
 {
     if (setting == nullptr || setting->players == nullptr || setting->playerCount == 0)
@@ -94,13 +76,12 @@ void PrepareSetting(tag_TOLQBATTLESETTING* setting, CGameConfig* config)
     for (uint8_t i = 0; i < setting->playerCount; ++i)
     {
         tag_TOLQBATTLEPLAYER& entry = setting->players[i];
-        const CCharacterDefinition* character = Character(entry.GetCharacterIndex());
+        const CCharacterDefinition* character = SceneGameData::Character(entry.GetCharacterIndex());
         if (character != nullptr)
             GiveSeatRadioChat(entry, entry.GetCharacterIndex(), *character,
                               config != nullptr ? config->GetData() : nullptr);
     }
-    CResourceList<CResourceBase*>* stages = GameList(CQorResourceController::LIST_STAGES);
-    setting->rules.stageCount = static_cast<uint8_t>(std::min<uint32_t>(stages != nullptr ? stages->GetCount() : 0, 255));
+    setting->rules.stageCount = static_cast<uint8_t>(std::min<uint32_t>(SceneGameData::StageCount(), 255));
 }
 
 void InstallMenus(CBattleScene* battle, Mode mode)

@@ -5,7 +5,6 @@
 
 class CBattleScene;
 class CGameConfig;
-struct CCharacterDefinition;
 struct tag_TOLQBATTLESETTING;
 
 // What the story and mission scenes do alike around the battle each of them
@@ -58,8 +57,4 @@ std::unique_ptr<CBattleScene> Start(tag_TOLQBATTLESETTING* setting, Mode mode, C
 Choice Step(CBattleScene* battle, uintptr_t argument);
 // The battle released and gone (nothing when there is none).
 void Release(std::unique_ptr<CBattleScene>& battle);
-
-// The definition of a character by its index in the game's character list;
-// null past it.
-const CCharacterDefinition* Character(uint32_t index);
 }

@@ -49,6 +49,11 @@ uint32_t ClothesCount()
     return Count(CQorResourceController::LIST_CLOTHES);
 }
 
+uint32_t StageCount()
+{
+    return Count(CQorResourceController::LIST_STAGES);
+}
+
 const CCharacterDefinition* Character(uint32_t index)
 {
     return At<CCharacterDefinition>(CQorResourceController::LIST_CHARACTERS, index);

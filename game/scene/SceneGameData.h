@@ -15,6 +15,7 @@ namespace SceneGameData
 uint32_t CharacterCount();
 uint32_t WeaponCount();
 uint32_t ClothesCount();
+uint32_t StageCount();
 const CCharacterDefinition* Character(uint32_t index);
 const CWeaponDefinition* Weapon(uint32_t index);
 const CClothesDefinition* Clothes(uint32_t index);

@@ -17,9 +17,10 @@ struct tag_TOLQSTORYTEMPLATE;
 // form: the commands of a chapter, and the records of one command, battle
 // setting or mission header.
 //
-// The reader takes what the files hold as the game has always read them:
-// a field the data ends before reads as 0 (a missing text), so a record cut
-// short keeps what is left; a number that is no finite float reads as 0.
+// The reader is tolerant, so that one damaged or hand-edited record costs
+// its own fields and never the chapter or the mission around it: a field
+// the data ends before reads as 0 (a missing text), so a record cut short
+// keeps what is left; a number that is no finite float reads as 0.
 // Values that would reach past a table are limited to the table: a byte
 // choice or index to its last entry, a count of names or players to the
 // places the setting has (the names past them are read and dropped), a

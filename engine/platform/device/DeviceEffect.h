@@ -82,8 +82,8 @@ private:
         std::vector<Uniform> uniforms;
         int32_t fogEnableLocation = -1;
         int32_t fogColorLocation = -1;
-        // The build without fog: made when first needed; failed builds
-        // leave the program drawing with fog tested as before.
+        // The build without fog: made when first needed; a failed build
+        // leaves the program that tests fog drawing.
         bool hasFoglessBuild = false;
         bool foglessFailed = false;
         std::unique_ptr<Program> fogless;

@@ -10,9 +10,10 @@
 // A dialog on GTK, built from a DialogTemplate. Its procedure gets
 // MSG_INITDIALOG (sent, lParam = the init parameter) while it is made,
 // then posted MSG_COMMAND, MSG_HSCROLL and MSG_NOTIFY from its controls
-// and MSG_CLOSE from the close box. Like their historical counterparts,
-// changes the program makes itself (selections, checks, slider positions,
-// tab selection) notify nobody; text set into an edit field does.
+// and MSG_CLOSE from the close box. Changes the program makes itself
+// (selections, checks, slider positions, tab selection) notify nobody, so
+// a page filling its controls never hears its own filling as a choice;
+// text set into an edit field does notify.
 class DialogWindow : public PlatformWindow
 {
 public:
@@ -70,7 +71,7 @@ public:
 
     // While on, every key pressed in this top-level dialog is posted to it
     // as MSG_KEYDOWN instead of reaching the focused control: wParam is the
-    // DirectInput key code (KeyCodes.h), lParam the historical flags with
+    // DirectInput key code (KeyCodes.h), lParam the window key flags with
     // the scan code in bits 16-23 and the extended-key flag in bit 24. Keys
     // without a DirectInput code are swallowed too.
     void SetKeyCapture(bool capture) { m_keyCapture = capture; }

@@ -13,7 +13,7 @@ struct FileFilter
     std::vector<std::string> patterns; // "*.txt", split at ';'
 };
 
-// Splits the historical filter string, pairs of NUL-terminated texts ended
+// Splits a filter string: pairs of NUL-terminated texts ended
 // by an empty one: "Text\0*.txt\0All\0*.*\0\0". A name without patterns
 // ends the list. null gives an empty list.
 std::vector<FileFilter> ParseFileFilter(const char* filter);

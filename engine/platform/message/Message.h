@@ -3,7 +3,7 @@
 #include <cstdint>
 
 // The message records that windows, dialogs and the main loop exchange.
-// Ids keep their historical numbers because code and saved data compare
+// Ids keep their fixed numbers because code and saved data compare
 // against them; only the ids that the program reads are defined.
 
 class PlatformWindow;

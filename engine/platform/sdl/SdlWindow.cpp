@@ -51,7 +51,7 @@ bool IsSystemKey(const SDL_KeyboardEvent& key, uint32_t virtualKey)
     return (key.keysym.mod & KMOD_ALT) != 0 || virtualKey == 0x12 || virtualKey == 0x79;
 }
 
-// Key flags in the historical layout: repeat count 1, scan code in bits
+// Key flags in their fixed layout: repeat count 1, scan code in bits
 // 16-23, bit 29 while Alt is held, bit 30 when the key was already down,
 // bit 31 on release.
 LParam KeyFlags(const SDL_KeyboardEvent& key, bool down)

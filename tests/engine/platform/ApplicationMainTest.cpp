@@ -95,8 +95,9 @@ protected:
     {
         // No focus is needed (events are pushed into SDL's own queue), so
         // the shared display serves.
-        if (!HaveDisplay() || SDL_Init(SDL_INIT_VIDEO) != 0)
+        if (!HaveDisplay() || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             GTEST_SKIP() << "needs an X display (the test command starts Xvfb)";
+        m_videoStarted = true;
         ASSERT_NE(getcwd(m_folder, sizeof(m_folder)), nullptr);
         // Keeps the GL driver loaded to the end of the process, so that leak
         // reports inside it name it (and its suppression applies).
@@ -123,6 +124,10 @@ protected:
         {
             EXPECT_EQ(chdir(m_folder), 0);
         }
+        // The video ends with the test: a later test may start it on a
+        // display of its own.
+        if (m_videoStarted)
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     int InitApplication()
@@ -179,6 +184,7 @@ protected:
 
     std::unique_ptr<TestApplication> m_app;
     char m_folder[PATH_MAX] = {};
+    bool m_videoStarted = false;
 };
 }
 

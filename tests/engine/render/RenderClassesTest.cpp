@@ -87,6 +87,33 @@ TEST(RenderClassesTest, CreateHandsTheGraphicsObjectToEveryRenderClassAndDestroy
     EXPECT_EQ(CPrimitiveRender::GetGraphics(), nullptr);
 }
 
+// Tests hold more than one graphics object at a time: dropping one leaves
+// the other's default effect and drawing classes alone, and an object
+// takes them back by Activate.
+TEST(RenderClassesTest, AGraphicsObjectDroppedBesideAnotherTakesOnlyWhatIsItsOwn)
+{
+    RenderGraphics first;
+    ASSERT_TRUE(first.Created());
+    CShader* firstEffect = CGraphics::GetDefaultShader();
+    {
+        RenderGraphics second;
+        ASSERT_TRUE(second.Created());
+        EXPECT_EQ(CTexture::GetGraphics(), &second.Graphics());
+        EXPECT_NE(CGraphics::GetDefaultShader(), firstEffect);
+        ASSERT_EQ(first.Graphics().Activate(), 1);
+        EXPECT_EQ(CTexture::GetGraphics(), &first.Graphics());
+        EXPECT_EQ(CGraphics::GetDefaultShader(), firstEffect);
+    }
+    EXPECT_EQ(CTexture::GetGraphics(), &first.Graphics());
+    EXPECT_EQ(CCamera::GetGraphics(), &first.Graphics());
+    ASSERT_EQ(CGraphics::GetDefaultShader(), firstEffect);
+    ASSERT_NE(firstEffect->GetEffect(), nullptr);
+    EXPECT_EQ(firstEffect->SetTechnique("Version_20"), 1);
+    // Its context is current again: it draws.
+    first.Device().Clear(CLEAR_TARGET, 0xFF336699, 1.0f, 0);
+    EXPECT_TRUE(NearRgb(first.Pixel(1, 1), 0xFF336699));
+}
+
 TEST(RenderClassesTest, CreateMakesTheDefaultEffect)
 {
     RenderGraphics headless;

@@ -2,8 +2,6 @@
 // the elemental jumps and lock-on.
 #include "tests/game/actor/ArenaHarness.h"
 
-#include "game/actor/CWeapon.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -160,7 +158,7 @@ TEST(ElementActions, LockOnTakesTheNearestEnemyAndDropsIt)
     EXPECT_EQ(player->GetStateBlock()->lockOn, 0u);
 }
 
-TEST(ElementActions, InActionStateThreeTheAimStartsAtTheRunningAttacksOwnWeapon)
+TEST(ElementActions, InActionStateThreeTheAimStartsAtTheRunningAttacksOwnWeaponAsItWouldHeldInHand)
 {
     Battle battle;
     CWeaponDefinition& rifle = battle.lists.weapons[1];
@@ -177,24 +175,35 @@ TEST(ElementActions, InActionStateThreeTheAimStartsAtTheRunningAttacksOwnWeapon)
     Press(&battle, {CCharacter::BUTTON_ELEMENT_ATTACK});
     ASSERT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_ELEMENT_ATTACK);
     EXPECT_FALSE(player->GetAimOrigin(&muzzle, &range));
+    // At (2, 0, 5) turned by 90 degrees the hand (0.3, 1.2, 0.3) lies at
+    // (0.3, 1.2, -0.3) from the fighter and the muzzle (0, 0.1, 0.8) at
+    // (0.8, 0.1, 0) from the hand. State 3 is set by hand: no action
+    // enters it (see GetAimOrigin).
+    const CkvrVector3 at(2.0f, 0.0f, 5.0f);
+    const CkvrVector3 turned(0.0f, 90.0f, 0.0f);
+    const CkvrVector3 expected(3.1f, 1.3f, 4.7f);
+    player->SetPosition(&at);
+    player->SetRotation(&turned);
     player->GetStateBlock()->actionState = 3;
     ASSERT_TRUE(player->GetAimOrigin(&muzzle, &range));
     EXPECT_EQ(range, battle.lists.bullets[0].range);
-    const float yaw = player->GetRotation()->y;
-    const CkvrVector3 hand = CWeapon::TurnByYaw(player->GetDefinition()->handOffset, yaw);
-    const CkvrVector3 offset = CWeapon::TurnByYaw(rifle.bullets[0].muzzle, yaw);
-    const CkvrVector3& at = *player->GetPosition();
-    EXPECT_FLOAT_EQ(muzzle.x, at.x + hand.x + offset.x);
-    EXPECT_FLOAT_EQ(muzzle.y, at.y + hand.y + offset.y);
-    EXPECT_FLOAT_EQ(muzzle.z, at.z + hand.z + offset.z);
-    // The rifle in hand, the attack over: its own muzzle, as a shot leaves it.
+    EXPECT_NEAR(muzzle.x, expected.x, 1e-5f);
+    EXPECT_NEAR(muzzle.y, expected.y, 1e-5f);
+    EXPECT_NEAR(muzzle.z, expected.z, 1e-5f);
+    // The attack over and the same rifle in hand, on the same spot: its
+    // muzzle, where its shots leave, is the same point.
     player->GetStateBlock()->actionState = CCharacter::STATE_ELEMENT_ATTACK;
     Hold(&battle, Record(), 640);
     Press(&battle, {KVR_BUTTON_DIGIT_FIRST + 1});
     ASSERT_EQ(player->GetActionData()->mainSlot, 1);
-    CkvrVector3 held;
+    player->SetPosition(&at);
+    player->SetRotation(&turned);
+    Hold(&battle, Record(), kFrame);
+    ASSERT_EQ(player->GetPosition()->x, at.x);
+    ASSERT_EQ(player->GetPosition()->z, at.z);
+    ASSERT_EQ(player->GetRotation()->y, turned.y);
     ASSERT_TRUE(player->GetAimOrigin(&muzzle, &range));
-    ASSERT_TRUE(player->GetMuzzlePosition(player->GetMainWeapon(), &held));
-    EXPECT_EQ(muzzle.x, held.x);
-    EXPECT_EQ(muzzle.z, held.z);
+    EXPECT_NEAR(muzzle.x, expected.x, 1e-5f);
+    EXPECT_NEAR(muzzle.y, expected.y, 1e-5f);
+    EXPECT_NEAR(muzzle.z, expected.z, 1e-5f);
 }

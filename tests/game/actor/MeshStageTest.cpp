@@ -353,7 +353,7 @@ TEST(Stage, AltarsSpawnElementsThatBlessTheirOwnFighters)
 }
 
 // Boxes far from a segment are passed over; those it reaches, touches or
-// only just misses are decided by the exact test as before.
+// only just misses are still decided by the exact test.
 TEST(Stage, ASegmentMeetsTheBoxesItReachesAndNoOthers)
 {
     CCollisionWorld world;

@@ -90,8 +90,8 @@ TEST(ControllerLoading, AMissingListSaysWhyAndEndsTheGame)
 TEST(ControllerLoading, AStoryOrMissionThatCantBeReadIsLeftOutAndTheGameStartsWithoutIt)
 {
     // A chapter of more commands than a chapter may hold, a listed mission
-    // that is not there, and a chapter that reads: the game used to end at
-    // its loading screen with an error box.
+    // that is not there, and a chapter that reads: none of them may end the
+    // game at its loading screen with an error box.
     std::vector<game_test::DataFile> files = BasicFiles();
     const std::string tooLong(65536, '\x04');
     const std::string chapter = "Wait(1)\nEnding\n";

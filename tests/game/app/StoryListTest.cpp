@@ -120,9 +120,9 @@ TEST(StoryList, ASavedSetHoldsTheBinaryFormsAndLoadsBackTheSame)
 TEST(StoryList, AScriptThatCantBeReadIsLeftOutSaidOnStandardErrorAndTheLoadGoesOn)
 {
     TempFolder temp;
-    // A damaged record reads as the game has always read it; a chapter of
-    // more commands than a chapter may hold, and a file that is not there,
-    // are left out.
+    // A damaged record costs only its own fields ("16x" reads as 16) and
+    // its chapter loads; a chapter of more commands than a chapter may
+    // hold, and a file that is not there, are left out.
     TempFolder::Write("Story/Bad.stt", "Wait(1)\nWait(2)\nImageRegisterFree(0.5, 16x)\n");
     TempFolder::Write("Story/Long.str", std::string(65536, static_cast<char>(STORY_NO_SHOW_TEXT)));
     TempFolder::Write("Story/A_01.stt", kChapter1);

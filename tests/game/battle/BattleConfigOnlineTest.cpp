@@ -278,14 +278,18 @@ TEST(SeatDraws, EverySeatOfAMatchGetsItsOwnCharacterAndEverySideTheSamePick)
     for (uint32_t seed : {0u, 1234u, 0xFFFFFFFFu})
     {
         std::set<uint8_t> picks;
+        uint8_t forward[8] = {};
         for (uint32_t seat = 0; seat < 8; ++seat)
         {
-            const uint8_t pick = DrawSeatCharacter(seed, 8, seat);
-            EXPECT_LT(pick, 8);
-            EXPECT_EQ(pick, DrawSeatCharacter(seed, 8, seat));
-            picks.insert(pick);
+            forward[seat] = DrawSeatCharacter(seed, 8, seat);
+            EXPECT_LT(forward[seat], 8);
+            picks.insert(forward[seat]);
         }
         EXPECT_EQ(picks.size(), 8u) << seed;
+        // A side that draws the seats in another order (or only some of
+        // them) gets the same pick for each.
+        for (uint32_t seat = 8; seat-- > 0;)
+            EXPECT_EQ(DrawSeatCharacter(seed, 8, seat), forward[seat]) << seed << " seat " << seat;
     }
     // More seats than characters: the order starts again.
     EXPECT_EQ(DrawSeatCharacter(7, 3, 4), DrawSeatCharacter(7, 3, 1));

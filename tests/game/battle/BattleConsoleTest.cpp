@@ -9,6 +9,7 @@
 #include "game/actor/CCharacterDefinition.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/menu/MenuKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ using battletest::HoldButtons;
 
 namespace
 {
-constexpr uint8_t UP = CBattleConsole::BUTTON_UP, DOWN = CBattleConsole::BUTTON_DOWN,
+constexpr uint8_t UP = MenuKeyButton(MenuKey::Up), DOWN = MenuKeyButton(MenuKey::Down),
                   DECIDE = CBattleConsole::BUTTON_DECIDE, CANCEL = CBattleConsole::BUTTON_CANCEL,
                   MENU = CBattleConsole::BUTTON_MENU, LIST = CBattleConsole::BUTTON_PARTICIPANTS;
 
@@ -216,9 +217,9 @@ TEST(BattleConsole, TheCursorWrapsBothWays)
     hud.Press(MENU);
     hud.Press(UP);
     EXPECT_EQ(hud.State().pauseMenu.cursor, 4);
-    hud.Press(CBattleConsole::BUTTON_DOWN_ALTERNATE);
+    hud.Press(MenuKeyButton(MenuKey::MoveDown));
     EXPECT_EQ(hud.State().pauseMenu.cursor, 0);
-    hud.Press(CBattleConsole::BUTTON_UP_ALTERNATE);
+    hud.Press(MenuKeyButton(MenuKey::MoveUp));
     hud.Press(UP);
     EXPECT_EQ(hud.State().pauseMenu.cursor, 3);
 }

@@ -23,7 +23,10 @@
 namespace battletest
 {
 // Loaded once per process; installed as the resource controller every
-// battle finds (g_pResourceController and the fighters' resources).
+// battle finds (g_pResourceController and the fighters' resources), on its
+// own graphics device: a test that made and dropped a device of its own
+// meanwhile (the HUD's and the setup's tests do) leaves the drawing classes
+// on none.
 class BattleData
 {
 public:
@@ -38,6 +41,8 @@ public:
     static void Install()
     {
         CQorResourceController* controller = Get();
+        if (controller != nullptr)
+            Instance().m_graphics->Graphics().Activate();
         g_pResourceController = controller;
         CActorResources::Install(controller);
     }

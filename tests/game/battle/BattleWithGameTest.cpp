@@ -15,6 +15,7 @@
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/menu/MenuKeys.h"
 #include "tools/datakit/DataKit.h"
 
 #include <gtest/gtest.h>
@@ -118,7 +119,7 @@ TEST(BattleWithGame, TheBattleTakesItsServicesFromTheGameApplication)
         ASSERT_EQ(scene.GetConsole()->GetPhase(), ConsolePhase::Running);
         battletest::HoldButtons(g_pInput, {CBattleConsole::BUTTON_MENU});
         scene.Update(0);
-        battletest::HoldButtons(g_pInput, {CBattleConsole::BUTTON_DOWN});
+        battletest::HoldButtons(g_pInput, {MenuKeyButton(MenuKey::Down)});
         scene.Update(0);
         EXPECT_TRUE(Sound("Se_select.ogg")->IsPlaying());
         battletest::HoldButtons(g_pInput, {CBattleConsole::BUTTON_CANCEL});

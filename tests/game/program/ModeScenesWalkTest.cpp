@@ -287,7 +287,7 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     EXPECT_STREQ(data.characters[0].clothes[0], "") << "the hat is still worn";
 
     // The next start: the first character, bare since its hat came off,
-    // stays bare (the loading step used to dress it again). Four turns up
+    // stays bare (the loading step must not dress it again). Four turns up
     // bring the equipment item to the front.
     QorProcess next(server.GetDisplay(), home.Path().string());
     ASSERT_TRUE(next.Started());

@@ -78,7 +78,7 @@ TEST(QorProgram, WithoutADisplayEndsAtOnceAndSaysWhichDisplayCantBeReached)
 {
     TempFolder home;
     const std::string errors = (home.Path() / "errors.txt").string();
-    // It used to run for ever on SDL's offscreen driver, unseen.
+    // Not on SDL's offscreen driver, where it would run for ever, unseen.
     EXPECT_EQ(RunWithoutDisplay(home.Path().string(), errors), 255) << TempFolder::Read(errors);
     const std::string said = TempFolder::Read(errors);
     EXPECT_NE(said.find("Error: 画面を開けません。"), std::string::npos) << said;

@@ -13,6 +13,7 @@
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/menu/MenuKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -374,7 +375,7 @@ TEST_F(NetworkSceneBattle, TheHostsTitleChoiceEndsItsBattleWithoutAWordToTheGues
     // The pause menu opens; up wraps to its last item, the title.
     Press(*host, input, CBattleConsole::BUTTON_MENU, &feeder);
     ASSERT_EQ(host->GetBattle()->GetConsole()->GetState().currentMenu, ConsoleMenu::Pause);
-    Press(*host, input, CBattleConsole::BUTTON_UP, &feeder);
+    Press(*host, input, MenuKeyButton(MenuKey::Up), &feeder);
     Press(*host, input, CBattleConsole::BUTTON_DECIDE, &feeder);
     ASSERT_TRUE(feeder.RunHost(*host, [&] { return host->GetRequestedTitleState() >= 0; }, 3));
     EXPECT_EQ(host->GetRequestedTitleState(), static_cast<int32_t>(CNetworkScene::kTitlePicture));
@@ -459,7 +460,7 @@ TEST_F(NetworkSceneBattle, AGuestsLobbyChoiceActsAtOnceWithoutWaitingForTheHost)
     // Pause menu: back to the battle, the lobby, the title. Down once.
     press(CBattleConsole::BUTTON_MENU);
     ASSERT_EQ(guest->GetBattle()->GetConsole()->GetState().currentMenu, ConsoleMenu::Pause);
-    press(CBattleConsole::BUTTON_DOWN);
+    press(MenuKeyButton(MenuKey::Down));
     press(CBattleConsole::BUTTON_DECIDE);
     ASSERT_TRUE(run([&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
     EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);

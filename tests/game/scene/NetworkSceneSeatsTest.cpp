@@ -32,16 +32,6 @@ int Seat(RawPeer& guest, const std::string& host, uint16_t port)
     return guest.All(NETMSG_SLOT)[0].payload[0];
 }
 
-uint8_t ButtonOfKey(MenuKey key)
-{
-    for (const MenuKeyBinding& binding : kMenuKeyBindings)
-    {
-        if (binding.key == key)
-            return binding.button;
-    }
-    return 0;
-}
-
 uint32_t SeedOf(CNetworkScene& scene)
 {
     return WithSetting(scene, [](tag_TOLQBATTLESETTING& s) { return s.seed; });
@@ -490,13 +480,13 @@ TEST(NetworkSceneSeats, TheLobbyTakesItsKeysFromThePad)
     scene->Update(0);
     EXPECT_EQ(scene->GetLobby()->GetState(), 1);
     // Cancel alone does nothing there; decide starts connecting.
-    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Cancel)] = 1;
+    input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Cancel)] = 1;
     scene->Update(0);
     EXPECT_EQ(scene->GetLobby()->GetState(), 1);
-    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Cancel)] = 0;
-    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Decide)] = 1;
+    input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Cancel)] = 0;
+    input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Decide)] = 1;
     scene->Update(0);
-    input.GetPadState(0)->pressed.button[ButtonOfKey(MenuKey::Decide)] = 0;
+    input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Decide)] = 0;
     EXPECT_NE(scene->GetLobby()->GetState(), 1);
     scene->Release();
 }
@@ -515,9 +505,9 @@ TEST(NetworkSceneSeats, TheLobbysPopUpMenusTakeWAndSAsUpAndDown)
         return lobby.GetStateBlock().row;
     };
     auto press = [&](MenuKey key) {
-        input.GetPadState(0)->pressed.button[ButtonOfKey(key)] = 1;
+        input.GetPadState(0)->pressed.button[MenuKeyButton(key)] = 1;
         scene->Update(0);
-        input.GetPadState(0)->pressed.button[ButtonOfKey(key)] = 0;
+        input.GetPadState(0)->pressed.button[MenuKeyButton(key)] = 0;
     };
     // The random-match editor (the lobby's list had no text to type): up
     // from its first row wraps to its button.

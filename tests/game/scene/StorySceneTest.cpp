@@ -16,6 +16,7 @@
 #include "game/scene/ModeBattle.h"
 #include "game/actor/CCharacterDefinition.h"
 #include "game/scene/SceneFactory.h"
+#include "game/scene/SceneGameData.h"
 #include "game/story/CStory.h"
 #include "game/story/StoryBattleSetting.h"
 
@@ -326,7 +327,7 @@ TEST_F(StoryScene, EveryRouteLeadsFromItsFirstChapterThroughBattlesThatStartToIt
     for (uint32_t route = 0; route < Story()->GetRouteCount(); ++route)
     {
         SCOPED_TRACE(route);
-        const CCharacterDefinition* character = ModeBattle::Character(route);
+        const CCharacterDefinition* character = SceneGameData::Character(route);
         ASSERT_NE(character, nullptr);
         const CStory* chapter = stories->FindByFileName(character->firstChapter);
         uint32_t battles = 0;

@@ -30,6 +30,10 @@ protected:
             return nullptr;
         m_page = static_cast<CControlsPage*>(m_app->GetPage(PAGE_CONTROLS));
         m_window = m_page->GetWindow();
+        // Shown first, laid out a little later: until then a row has no place.
+        GtkWidget* lastRow = Control(m_window, CControlsPage::ID_NAME + static_cast<int>(kActionCount) - 1);
+        if (!RunUntil(m_app, [lastRow] { return gtk_widget_get_allocated_height(lastRow) > 1; }))
+            return nullptr;
         return m_page;
     }
 

@@ -262,11 +262,11 @@ class ConfigTool : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (m_x.GetDisplay().empty())
+        if (Display().empty())
             GTEST_SKIP() << "Xvfb is not installed";
-        // The dialogs and the key presses live on a display of this test's
-        // own, where the focus belongs to it alone.
-        setenv("DISPLAY", m_x.GetDisplay().c_str(), 1);
+        // The dialogs and the key presses live on a display of this test
+        // program's own, where the focus belongs to it alone.
+        setenv("DISPLAY", Display().c_str(), 1);
         ASSERT_TRUE(m_folders.Ready());
         CConfigMain::SetDataFolder(m_folders.Data().c_str());
         // Tests run side by side: each is a program of its own name.
@@ -306,7 +306,15 @@ protected:
         return RunUntil(app, [&] { return app->GetCurrentPage() == page; });
     }
 
-    PrivateXServer m_x;
+    // One server for the process: GTK keeps the display it first opened
+    // for the life of the process and ends the program when that display
+    // goes, so the tests of one program (run one after another) share it.
+    static const std::string& Display()
+    {
+        static PrivateXServer server;
+        return server.GetDisplay();
+    }
+
     ToolFolders m_folders;
 };
 
