@@ -120,6 +120,8 @@ public:
     }
 
     bool Ready() const { return m_ready; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
     CGraphics& Graphics() { return m_graphics.Graphics(); }
 
     // The 2D pass as the battle draws it, then the frame read back.
@@ -127,9 +129,32 @@ public:
     {
         CGraphics& graphics = m_graphics.Graphics();
         graphics.GetDevice()->Clear(CLEAR_TARGET | CLEAR_ZBUFFER | CLEAR_STENCIL, kClear, 1.0f, 0);
+        DrawHud();
+    }
+    // The world overlays alone, read back into overlays; then the 2D pass
+    // over them as the battle stacks the two, read back into frame.
+    void DrawOverlaysThenHud()
+    {
+        CGraphics& graphics = m_graphics.Graphics();
+        graphics.GetDevice()->Clear(CLEAR_TARGET | CLEAR_ZBUFFER | CLEAR_STENCIL, kClear, 1.0f, 0);
+        console.RenderWorldOverlays();
+        ReadBack();
+        overlays = frame;
+        overlayItems = console.GetDrawnItems().Items();
+        DrawHud();
+    }
+
+    void DrawHud()
+    {
+        CGraphics& graphics = m_graphics.Graphics();
         graphics.SetBlendMode(1);
         graphics.Begin2D();
         console.Render(0);
+        ReadBack();
+    }
+    void ReadBack()
+    {
+        CGraphics& graphics = m_graphics.Graphics();
         frame.assign(static_cast<size_t>(m_width) * m_height, 0);
         EXPECT_EQ(graphics.GetDevice()->ReadPixels(graphics.GetDevice()->GetBackBuffer(), 0, 0, m_width, m_height,
                                                    frame.data()),
@@ -168,8 +193,24 @@ public:
         EXPECT_NE(record, nullptr) << static_cast<int>(item) << " " << index;
         if (record == nullptr)
             return {};
-        const MenuPoint topLeft = Layout().LayoutToCursor({record->rect.left, record->rect.top});
-        const MenuPoint bottomRight = Layout().LayoutToCursor({record->rect.right, record->rect.bottom});
+        return ToPixels(record->rect);
+    }
+    // The place in window pixels of what the world overlays reported, kept
+    // by DrawOverlaysThenHud.
+    MenuRect OverlayPixels(HudItem item, uint32_t index) const
+    {
+        for (const MenuItemRecord& record : overlayItems)
+        {
+            if (record.id == HudItemId(item, index))
+                return ToPixels(record.rect);
+        }
+        ADD_FAILURE() << "no overlay " << static_cast<int>(item) << " " << index;
+        return {};
+    }
+    MenuRect ToPixels(const MenuRect& rect) const
+    {
+        const MenuPoint topLeft = Layout().LayoutToCursor({rect.left, rect.top});
+        const MenuPoint bottomRight = Layout().LayoutToCursor({rect.right, rect.bottom});
         return {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
     }
     const CMenuLayout& Layout() const { return console.GetDrawnItems().Layout(); }
@@ -184,6 +225,8 @@ public:
     std::vector<std::unique_ptr<CCharacter>> fighters;
     std::vector<CCharacter*> pointers;
     std::vector<uint32_t> frame;
+    std::vector<uint32_t> overlays;
+    std::vector<MenuItemRecord> overlayItems;
 
 private:
     RenderGraphics m_graphics;
