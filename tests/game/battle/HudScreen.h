@@ -120,8 +120,6 @@ public:
     }
 
     bool Ready() const { return m_ready; }
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
     CGraphics& Graphics() { return m_graphics.Graphics(); }
 
     // The 2D pass as the battle draws it, then the frame read back.
@@ -206,6 +204,14 @@ public:
         }
         ADD_FAILURE() << "no overlay " << static_cast<int>(item) << " " << index;
         return {};
+    }
+    // Pixels of a window-pixel rectangle that the 2D pass changed over the
+    // world overlays. Count hands each pixel of frame by reference: its
+    // place there is its place in overlays.
+    int CoveredByHud(const MenuRect& pixels) const
+    {
+        const uint32_t* first = frame.data();
+        return Count(pixels, [&](const uint32_t& argb) { return argb != overlays[static_cast<size_t>(&argb - first)]; });
     }
     MenuRect ToPixels(const MenuRect& rect) const
     {
