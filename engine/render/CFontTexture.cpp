@@ -83,8 +83,6 @@ struct CFontTexture::WrapLayout
     float y = 0.0f;
     float lineStartX = 0.0f;
     float lineAdvance = 0.0f;
-    uint32_t maxBytes = 0;
-    float wrapX = 0.0f;
     float scale = 1.0f;
 
     // Where the lines break, found by the measuring pass.
@@ -992,8 +990,6 @@ bool CFontTexture::MeasureWrapped(WrapLayout* layout, float x, float y, float li
     layout->y = y;
     layout->lineStartX = lineStartX;
     layout->lineAdvance = lineHeight * scale;
-    layout->maxBytes = maxBytes;
-    layout->wrapX = wrapX;
     layout->scale = Scale(size, scale);
     const LineBox box{.x = x, .lineStartX = lineStartX, .wrapX = wrapX, .maxBytes = maxBytes};
     const float s = layout->scale;
