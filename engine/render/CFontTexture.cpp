@@ -9,6 +9,7 @@
 #include "engine/platform/device/GraphicsTypes.h"
 #include "engine/render/CPrimitiveRender.h"
 #include "engine/render/FontFace.h"
+#include "engine/render/LineBreaks.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -82,9 +83,10 @@ struct CFontTexture::WrapLayout
     float y = 0.0f;
     float lineStartX = 0.0f;
     float lineAdvance = 0.0f;
-    uint32_t maxBytes = 0;
-    float wrapX = 0.0f;
     float scale = 1.0f;
+
+    // Where the lines break, found by the measuring pass.
+    std::vector<LineBreak> breaks;
 
     float widest = 0.0f;
     float advances = 0.0f;
@@ -824,9 +826,10 @@ int CFontTexture::DrawTextFitImpl(float x, float y, float z, float maxWidth, flo
     return 1;
 }
 
-// Places every glyph of the wrapped layout, calling place(entry, pen x,
-// pen y, drawn width, drawn height) for each, and fills in the layout's
-// measures. False when a character cannot be cached.
+// Places every glyph of the wrapped layout at the breaks the measuring pass
+// found, calling place(entry, pen x, pen y, drawn width, drawn height) for
+// each, and fills in the layout's measures. False when a character cannot
+// be cached.
 template <typename Place>
 bool CFontTexture::LayoutWrapped(WrapLayout& layout, const char* text, Place place)
 {
@@ -834,7 +837,7 @@ bool CFontTexture::LayoutWrapped(WrapLayout& layout, const char* text, Place pla
     float penX = layout.x;
     float penY = layout.y;
     float lineWidth = 0.0f;
-    uint32_t lineBytes = 0;
+    size_t nextBreak = 0;
     layout.widest = 0.0f;
     layout.advances = 0.0f;
     layout.tallest = 0.0f;
@@ -842,7 +845,6 @@ bool CFontTexture::LayoutWrapped(WrapLayout& layout, const char* text, Place pla
     auto newLine = [&] {
         layout.widest = std::max(layout.widest, lineWidth);
         lineWidth = 0.0f;
-        lineBytes = 0;
         penX = layout.lineStartX;
         penY += layout.lineAdvance;
         layout.advances += layout.lineAdvance;
@@ -859,20 +861,20 @@ bool CFontTexture::LayoutWrapped(WrapLayout& layout, const char* text, Place pla
         const KVRFONTCACHEENTRY* entry = CharEntry(text + at, length);
         if (entry == nullptr)
             return false;
+        if (nextBreak < layout.breaks.size() && layout.breaks[nextBreak].at == at)
+        {
+            newLine();
+            if (layout.breaks[nextBreak++].dropsSpace)
+                continue;
+        }
         const float width = entry->width * s;
         const float height = entry->height * s;
-        const bool lineIsEmpty = lineBytes == 0 && penX == layout.lineStartX;
-        if (layout.maxBytes > 0 && lineBytes >= layout.maxBytes)
-            newLine();
-        else if (layout.wrapX > 0.0f && penX + width > layout.wrapX && !lineIsEmpty)
-            newLine();
         layout.tallest = std::max(layout.tallest, height);
         place(entry, penX, penY, width, height);
         layout.right = layout.anyGlyph ? std::max(layout.right, penX + width) : penX + width;
         layout.anyGlyph = true;
         penX += width;
         lineWidth += width;
-        lineBytes += static_cast<uint32_t>(length);
     }
     layout.widest = std::max(layout.widest, lineWidth);
     layout.endX = penX;
@@ -988,10 +990,17 @@ bool CFontTexture::MeasureWrapped(WrapLayout* layout, float x, float y, float li
     layout->y = y;
     layout->lineStartX = lineStartX;
     layout->lineAdvance = lineHeight * scale;
-    layout->maxBytes = maxBytes;
-    layout->wrapX = wrapX;
     layout->scale = Scale(size, scale);
-    return LayoutWrapped(*layout, text, [](const KVRFONTCACHEENTRY*, float, float, float, float) {});
+    const LineBox box{.x = x, .lineStartX = lineStartX, .wrapX = wrapX, .maxBytes = maxBytes};
+    const float s = layout->scale;
+    const bool measured = FindLineBreaks(
+        text, box,
+        [this, s](const char* character, size_t length) {
+            const KVRFONTCACHEENTRY* entry = CharEntry(character, length);
+            return entry != nullptr ? entry->width * s : -1.0f;
+        },
+        &layout->breaks);
+    return measured && LayoutWrapped(*layout, text, [](const KVRFONTCACHEENTRY*, float, float, float, float) {});
 }
 
 int CFontTexture::DrawTextWrappedBoxedImpl(float x, float y, float lineStartX, float lineHeight, uint32_t maxBytes,

@@ -168,6 +168,13 @@ private:
     void DrawPlayerPips(bool medals);
     void DrawTeamPips(bool countingDown);
     void DrawCount(const char* format, int32_t value);
+    // Pips in a player's row: limit + 1, as many as the row has room for.
+    uint32_t PlayerPips() const;
+    // The shift (layout units) that moves an area clear of the score panel
+    // by clearance, towards the screen's middle: rightwards off the players'
+    // rows and the count panel, downwards off the team plates; none when
+    // the two don't meet.
+    MenuPoint ClearOfScorePanel(const MenuRect& area, float clearance) const;
     void DrawParticipantList();
     void DrawListShutter(float closing);
     void DrawListMembers(uint32_t alpha);
@@ -198,6 +205,7 @@ private:
     void DrawSlidingLine(HudItem item, uint32_t index, const char* text, MenuPoint at, uint32_t clock,
                          const MenuCell& back, uint32_t backColor, float backHeight);
     void DrawNamePlate(CCharacter* fighter, uint32_t index);
+    MenuRect PlateArea(MenuPoint at, float scale, const char* name, bool marked) const;
     void DrawWeaponLabel(const CWeapon& weapon, uint32_t index);
     void DrawItemLabel(const CItem& item, uint32_t index);
 

@@ -30,9 +30,14 @@ constexpr OverlayRange kPlateRange{1.0f, 53.0f, 50.0f};
 constexpr OverlayRange kWeaponRange{1.0f, 10.0f, 7.0f};
 constexpr OverlayRange kItemRange{1.0f, 15.0f, 12.0f};
 
-// Name plate: scaled by 4.5 / d^0.7, over the fighter's head.
+// Name plate: scaled by 4.5 / d^0.7, over the fighter's head. Close up it
+// stops growing: larger, a near fighter's name would run off the top of the
+// screen and hide the fighter it names.
 constexpr float kPlateScale = 4.5f;
 constexpr float kPlateFalloff = 0.7f;
+constexpr float kPlateMostScale = 1.5f;
+// How far a plate stands off the score panel it is moved clear of.
+constexpr float kPlateClearance = 4.0f;
 constexpr float kPlateAboveHead = 0.3f;
 constexpr float kPlateNameSize = 20.0f;
 constexpr float kPlateNameGap = 2.0f;
@@ -67,7 +72,7 @@ int32_t FadeAlpha(const OverlayRange& range, float d)
 }
 
 // Frame, life cut by life over the maximum, the team mark to its left and
-// the name above it.
+// the name above it; moved clear of the score panel, which would cover it.
 void CConsoleRenderer::DrawNamePlate(CCharacter* fighter, uint32_t index)
 {
     const CCharacterDefinition* definition = fighter->GetDefinition();
@@ -79,7 +84,13 @@ void CConsoleRenderer::DrawNamePlate(CCharacter* fighter, uint32_t index)
     float depth = 0.0f;
     if (alpha < 0 || !Project(&head.x, &at, &depth))
         return;
-    const float scale = kPlateScale / std::pow(d, kPlateFalloff);
+    const float scale = std::min(kPlateScale / std::pow(d, kPlateFalloff), kPlateMostScale);
+    char name[kNameBytes];
+    NameOf(fighter, name);
+    const uint8_t team = fighter->GetTeam();
+    const MenuRect area = PlateArea(at, scale, name, team < kNoTeam);
+    const MenuPoint shift = ClearOfScorePanel(area, kPlateClearance);
+    at = {at.x + shift.x, at.y + shift.y};
     const uint32_t color = WithAlpha(0xFFFFFF, static_cast<uint32_t>(alpha));
     const MenuRect frame = Sprite(ConsoleSheet::kPlateFrame, at, MenuAnchor::Centre, color, scale, depth);
     const uint16_t maximum = fighter->GetMaxLife();
@@ -88,18 +99,29 @@ void CConsoleRenderer::DrawNamePlate(CCharacter* fighter, uint32_t index)
     const MenuCell& bar = ConsoleSheet::kPlateLife;
     Sprite({bar.left, bar.top, bar.left + bar.Width() * life, bar.bottom}, {frame.left, frame.top},
            MenuAnchor::TopLeft, color, scale, depth);
-    const uint8_t team = fighter->GetTeam();
     if (team < kNoTeam)
     {
         const uint8_t mark = TeamBattle() ? team : 0;
         Sprite(ConsoleSheet::kTeamMarks[mark], {frame.left - kPlateMarkGap * scale, at.y}, MenuAnchor::Right, color,
                scale, depth);
     }
-    char name[kNameBytes];
-    NameOf(fighter, name);
     m_painter.TextAt(m_resources.large, {at.x, frame.top - kPlateNameGap * scale}, MenuAnchor::Bottom,
                      kPlateNameSize, scale, color, name, depth);
-    Report(HudItem::NamePlate, index, frame, name);
+    Report(HudItem::NamePlate, index, area.Offset(shift.x, shift.y), name);
+}
+
+// Where a plate at the point and scale lies whole: the frame centred on
+// the point, the team mark left of it, the name above.
+MenuRect CConsoleRenderer::PlateArea(MenuPoint at, float scale, const char* name, bool marked) const
+{
+    const MenuCell& frameCell = ConsoleSheet::kPlateFrame;
+    const MenuRect frame{at.x - frameCell.Width() * scale * 0.5f, at.y - frameCell.Height() * scale * 0.5f,
+                         at.x + frameCell.Width() * scale * 0.5f, at.y + frameCell.Height() * scale * 0.5f};
+    const float markWidth = marked ? (kPlateMarkGap + ConsoleSheet::kTeamMarks[0].Width()) * scale : 0.0f;
+    const MenuRect text = m_painter.MeasureText(m_resources.large, {at.x, frame.top - kPlateNameGap * scale},
+                                                MenuAnchor::Bottom, kPlateNameSize, scale, name);
+    return {std::min(frame.left - markWidth, text.left), std::min(frame.top, text.top), std::max(frame.right, text.right),
+            frame.bottom};
 }
 
 // A weapon the focused fighter could carry: frame, kind, name, ten level

@@ -68,14 +68,19 @@ constexpr float kPlayerPipsX = 28.0f;
 constexpr float kPlayerPipPitch = 16.0f;
 constexpr float kTeamPlateX[4] = {-177, -89, 4, 92};
 constexpr float kTeamPlateY = 4;
-constexpr float kTeamPipsX[4] = {-173, -85, 8, 96};
+constexpr float kTeamPipsInset = 4.0f; // from the plate's left edge
 constexpr float kTeamPipsY = 16;
 constexpr float kTeamPipPitch = 8.0f;
 constexpr uint32_t kEmptyTeamColor = 0xFF404040;
-// A limit runs a row of pips; rows stop where the screen or the next plate
-// would begin.
-constexpr uint32_t kMaxPlayerPips = 60;
-constexpr uint32_t kMaxTeamPips = 32;
+// A limit runs a row of pips, but a mission's limit may be far beyond what
+// a row can show: a player's row keeps to the left third of the 4:3 area,
+// clear of the radar and of the team plates' place at any window shape; a
+// team's pips keep to its own plate, as far in from its right end as from
+// its left.
+constexpr float kPlayerRowRight = 1024.0f / 3.0f;
+constexpr uint32_t kMaxPlayerPips = static_cast<uint32_t>((kPlayerRowRight - kPlayerPipsX) / kPlayerPipPitch);
+constexpr uint32_t kMaxTeamPips =
+    static_cast<uint32_t>((ConsoleSheet::kTeamPlates[0].Width() - 2.0f * kTeamPipsInset) / kTeamPipPitch);
 // Survivor and defeat counts, from the bottom-left.
 constexpr MenuPoint kCountPanelAt{8, 80};
 constexpr MenuPoint kCountTextAt{12, 100};
@@ -317,7 +322,7 @@ void CConsoleRenderer::DrawRulePanel()
 void CConsoleRenderer::DrawPlayerPips(bool medals)
 {
     const uint32_t lines = std::min(PlayerCount(), kMaxRuleLines);
-    const uint32_t pips = std::min<uint32_t>(m_resources.setting->rules.limit + 1u, kMaxPlayerPips);
+    const uint32_t pips = PlayerPips();
     const MenuCell& filled = medals ? ConsoleSheet::kMedalPip : ConsoleSheet::kPointPip;
     const MenuCell& empty = medals ? ConsoleSheet::kMedalPipEmpty : ConsoleSheet::kPointPipEmpty;
     for (uint32_t i = 0; i < lines; ++i)
@@ -365,13 +370,59 @@ void CConsoleRenderer::DrawTeamPips(bool countingDown)
         const uint32_t full = static_cast<uint32_t>(std::clamp<int32_t>(wanted, 0, static_cast<int32_t>(pips)));
         const MenuCell filled = countingDown ? ConsoleSheet::kFallPips[team] : ConsoleSheet::kJewelPips[team];
         const MenuCell& unfilled = countingDown ? ConsoleSheet::kFallPipEmpty : ConsoleSheet::kJewelPipEmpty;
-        const MenuPoint first = FromTopCentre({kTeamPipsX[team], kTeamPipsY});
+        const MenuPoint first = FromTopCentre({kTeamPlateX[team] + kTeamPipsInset, kTeamPipsY});
         for (uint32_t j = 0; j < pips; ++j)
             Sprite(j < full ? filled : unfilled, {first.x + kTeamPipPitch * static_cast<float>(j), first.y},
                    MenuAnchor::TopLeft, color);
         const MenuRect row = MenuRect::At(first.x, first.y, kTeamPipPitch * static_cast<float>(pips), filled.Height());
         Report(HudItem::RulePips, team, row, std::to_string(full) + "/" + std::to_string(pips));
     }
+}
+
+uint32_t CConsoleRenderer::PlayerPips() const
+{
+    return std::min<uint32_t>(m_resources.setting->rules.limit + 1u, kMaxPlayerPips);
+}
+
+MenuPoint CConsoleRenderer::ClearOfScorePanel(const MenuRect& area, float clearance) const
+{
+    MenuRect panel;
+    bool downwards = false;
+    switch (Rule())
+    {
+    case tag_TOLQBATTLERULE::RULE_SMASH_RACE:
+    case tag_TOLQBATTLERULE::RULE_MEDALS:
+    {
+        const float lines = static_cast<float>(std::min(PlayerCount(), kMaxRuleLines));
+        panel = {kRuleLineOrigin.x, kRuleLineOrigin.y, kPlayerPipsX + kPlayerPipPitch * static_cast<float>(PlayerPips()),
+                 kRuleLineOrigin.y + kRuleLinePitch * lines};
+        break;
+    }
+    case tag_TOLQBATTLERULE::RULE_TEAM_FALLS:
+    case tag_TOLQBATTLERULE::RULE_TEAM_JEWELS:
+        panel = {FromTopCentre({kTeamPlateX[0], 0.0f}).x, kTeamPlateY,
+                 FromTopCentre({kTeamPlateX[3], 0.0f}).x + ConsoleSheet::kTeamPlates[3].Width(),
+                 kTeamPlateY + ConsoleSheet::kTeamPlates[0].Height()};
+        downwards = true;
+        break;
+    case tag_TOLQBATTLERULE::RULE_SURVIVAL:
+    case tag_TOLQBATTLERULE::RULE_LAST_STAND:
+    {
+        // The survivors are counted in missions only.
+        if (Rule() == tag_TOLQBATTLERULE::RULE_SURVIVAL && !Mission())
+            return {};
+        const MenuPoint corner = FromBottomLeft(kCountPanelAt);
+        panel = {corner.x, corner.y - ConsoleSheet::kCountPanel.Height(), corner.x + ConsoleSheet::kCountPanel.Width(),
+                 corner.y};
+        break;
+    }
+    default: return {};
+    }
+    if (area.right <= panel.left || area.left >= panel.right || area.bottom <= panel.top || area.top >= panel.bottom)
+        return {};
+    if (downwards)
+        return {0.0f, panel.bottom + clearance - area.top};
+    return {panel.right + clearance - area.left, 0.0f};
 }
 
 void CConsoleRenderer::DrawCount(const char* format, int32_t value)

@@ -11,8 +11,7 @@ std::vector<SheetCell> ControllerCells()
         {kMenuSheet, ControllerSheet::kPointer, "Pointer", CellKind::Pointer},
         {kMenuSheet, ControllerSheet::kParticle, "Mote", CellKind::Mote},
         {kMenuSheet, ControllerSheet::kSweep, "Light", CellKind::Light},
-        {kMenuBackground, MenuCell{.left = 0, .top = 0, .right = 1024, .bottom = 768}, "Menu background",
-         CellKind::Backdrop},
+        {kMenuBackground, MenuCell{.left = 0, .top = 0, .right = 1024, .bottom = 768}, "", CellKind::Backdrop},
     };
 }
 }

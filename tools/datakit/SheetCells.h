@@ -31,8 +31,7 @@ enum class CellKind : uint8_t
     Stripe,     // a dark translucent row behind figures
     Prompt,     // a line of text on nothing
     Picture,    // a whole screen's picture (gradient, label in a corner)
-    Backdrop,   // the picture under every menu (gradient, label along the
-                // bottom right edge, the strip every menu leaves bare)
+    Backdrop,   // the picture under every menu (gradient, no label)
     Splash,     // a whole screen's picture with its name large in the middle
     Pointer,    // the mouse pointer
     Mote,       // a soft white dot

@@ -27,8 +27,6 @@ constexpr float kLabelShare = 0.62f;
 constexpr float kLargestLabel = 160.0f;
 constexpr float kLabelMargin = 6.0f;
 // The menu background's label: the strip along its bottom edge.
-constexpr float kBackdropLabelWidth = 360.0f;
-constexpr float kBackdropLabelHeight = 16.0f;
 constexpr float kCaptionMargin = 2.0f;
 
 uint32_t Channel(uint32_t argb, int shift)
@@ -375,12 +373,9 @@ void SheetPainter::Draw(const SheetCell& cell)
         Text(cell.label, cell.rect.left + 160.0f, cell.rect.bottom - 40.0f, 300.0f, 32.0f);
         return;
     case CellKind::Backdrop:
-        // Menus put their bands, buttons and notices everywhere above the
-        // last 16 rows and their back buttons at the left: the label keeps
-        // to the right of that strip.
+        // No label: the menus over it leave no place that none of them
+        // covers.
         Gradient(box, color);
-        Text(cell.label, cell.rect.right - kBackdropLabelWidth * 0.5f - kLabelMargin,
-             cell.rect.bottom - kBackdropLabelHeight * 0.5f, kBackdropLabelWidth, kBackdropLabelHeight);
         return;
     case CellKind::Splash:
         Gradient(box, color);

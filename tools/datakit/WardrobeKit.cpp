@@ -29,10 +29,12 @@ struct Garment
 };
 
 // Hat and coat come first: the stories and the characters' own clothes
-// name them.
+// name them. The hat lies flat on the head's top (0.27 above the head's
+// joint): a taller one would rise into the setup pages' title band over the
+// weapons page's preview.
 const Garment kGarments[] = {
-    {"Hat", 0x01, 0, 0, 0, WardrobeKit::kWearers, "A plain hat", "Head", {0.0f, 0.31f, 0.0f},
-     {0.15f, 0.05f, 0.15f}, {0.95f, 0.95f, 0.88f, 1.0f}},
+    {"Hat", 0x01, 0, 0, 0, WardrobeKit::kWearers, "A plain hat", "Head", {0.0f, 0.29f, 0.0f},
+     {0.15f, 0.02f, 0.15f}, {0.95f, 0.95f, 0.88f, 1.0f}},
     {"Coat", 0x06, 300, 1, 3, WardrobeKit::kWearers, "A warm coat over body and arms", "Chest",
      {0.0f, 0.18f, 0.0f}, {0.23f, 0.22f, 0.15f}, {0.55f, 0.35f, 0.15f, 1.0f}},
     {"Cap", 0x01, 150, 0, 0, WardrobeKit::kWearers, "A cap with a peak", "Head", {0.0f, 0.29f, 0.04f},

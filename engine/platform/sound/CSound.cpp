@@ -48,6 +48,13 @@ LPALCRENDERSAMPLESSOFT RenderFunction()
     return render;
 }
 
+// The standard error line when no output can be opened: which one.
+std::string NoOutputLine(const std::string& requested)
+{
+    const std::string output = requested.empty() ? "the default output" : "the output \"" + requested + "\"";
+    return "no sound output could be opened (" + output + ")";
+}
+
 // What the player is told when no output can be opened: the output that is
 // missing, and that the game goes on without sound.
 std::string NoOutputMessage(const std::string& requested)
@@ -91,7 +98,12 @@ int CSound::Create(CSystem* system)
     m_device = alcOpenDevice(g_playbackDevice.empty() ? nullptr : g_playbackDevice.c_str());
     if (m_device == nullptr)
     {
-        LogFailure("sound: alcOpenDevice", alcGetString(nullptr, alcGetError(nullptr)));
+        // OpenAL's error code for a failed open names no cause (a machine
+        // without a sound card reads "Out of Memory"): the line says what
+        // is missing instead, and the code is taken so that no later check
+        // reads it as its own.
+        alcGetError(nullptr);
+        LogFailure("sound", NoOutputLine(g_playbackDevice).c_str());
         if (!CreateSilent())
         {
             FailCreate(kMessageDeviceCreate);

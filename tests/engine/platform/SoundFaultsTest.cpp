@@ -308,3 +308,25 @@ TEST(SilentOutput, PlaysEverySoundToItsEndInRealTimeAndSaysWhatIsMissing)
     sound.Release();
     EXPECT_FALSE(sound.IsSilent());
 }
+
+// The line a bug report quotes says what is missing in plain words, not the
+// error code OpenAL gives a failed open ("Out of Memory" on a machine with
+// no sound card, "Invalid Value" for an unknown output).
+TEST(SilentOutput, StandardErrorSaysNoSoundOutputCouldBeOpened)
+{
+    SetMessageBoxHook(CatchBox);
+    CSound::SetPlaybackDevice("No Such Output");
+    CSystem system;
+    CSound sound;
+    ::testing::internal::CaptureStderr();
+    const int created = sound.Create(&system);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    CSound::SetPlaybackDevice("");
+    SetMessageBoxHook(nullptr);
+    ASSERT_EQ(created, 1);
+    EXPECT_TRUE(sound.IsSilent());
+    EXPECT_NE(said.find("sound: no sound output could be opened (the output \"No Such Output\")"), std::string::npos)
+        << said;
+    EXPECT_EQ(said.find("alcOpenDevice"), std::string::npos) << said;
+    EXPECT_EQ(said.find("Invalid Value"), std::string::npos) << said;
+}

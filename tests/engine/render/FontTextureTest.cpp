@@ -260,6 +260,28 @@ TEST_F(FontTextureTest, WrapsAfterFourBytes)
     EXPECT_FLOAT_EQ(wrapped[3], 40.0f + (two[3] - two[1]));
 }
 
+// Seen as "Sco/re" and "bef/ore" in a mission's briefing: a Latin word
+// that the box's edge would cut goes whole onto the next line, which then
+// reads exactly as the word drawn there alone.
+TEST_F(FontTextureTest, TextSetInABoxBreaksLatinAtSpaces)
+{
+    constexpr float kLine = 24.0f;
+    float cut[4];
+    ASSERT_EQ(font.GetTextRect(4, 4, FONT_HEIGHT, 1.0f, "Score bef", 17, cut), 1);
+    ASSERT_EQ(font.DrawTextWrappedMarginLimit(4, 4, 4, kLine, 0, cut[2], WHITE, FONT_HEIGHT, 1.0f, "Score before", 17),
+              1);
+    ReadBack();
+    const std::vector<uint32_t> wrapped = pixels;
+    Clear();
+    ASSERT_EQ(font.DrawText(4, 4, WHITE, FONT_HEIGHT, 1.0f, "Score"), 1);
+    ASSERT_EQ(font.DrawText(4, 4 + kLine, WHITE, FONT_HEIGHT, 1.0f, "before"), 1);
+    ReadBack();
+    size_t differ = 0;
+    for (size_t i = 0; i < pixels.size(); ++i)
+        differ += pixels[i] != wrapped[i] ? 1 : 0;
+    EXPECT_EQ(differ, 0u);
+}
+
 TEST_F(FontTextureTest, OutlineCopiesLieOnePixelAround)
 {
     ASSERT_EQ(font.DrawText(50, 30, GREEN, FONT_HEIGHT, 1.0f, "H"), 1);

@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <utility>
 
 using hudtest::HudScreen;
 
@@ -661,5 +663,81 @@ TEST(HudDraw, AKillFeedLineIsCutByItsPanelNeverByTheWindowsEdge)
         EXPECT_EQ(screen.Count({shown.right + 1.0f, band.top, w, band.bottom}, bright), 0) << size.first;
         if (size.first == 640)
             screen.SavePng("HudFeedWiping.png");
+    }
+}
+
+namespace
+{
+bool Drawn(uint32_t argb)
+{
+    return !hudtest::IsClear(argb);
+}
+}
+
+// Seen in battle: a fighter at the screen's left edge had its plate run
+// under the score rows, and a close fighter's plate grew until its name left
+// the top of the screen. A plate stands clear of the rows, and a close one
+// at a bounded size within the screen.
+TEST(HudDraw, NamePlatesKeepClearOfTheScoreRowsAndACloseOnesNameStaysOnScreen)
+{
+    for (const auto& [width, height] : {std::pair{640, 480}, std::pair{1280, 720}})
+    {
+        HudScreen screen(width, height, 4);
+        ASSERT_TRUE(screen.Ready());
+        screen.setting->rules.limit = 4;
+        const float eye[3] = {0.0f, 1.0f, 0.0f}, target[3] = {0.0f, 1.0f, 1.0f}, up[3] = {0.0f, 1.0f, 0.0f};
+        screen.camera.SetProjection(60, -1.0f, 0.1f, 1500.0f);
+        screen.camera.SetLookAt(eye, target, up);
+        // Heads: fighter 1's at the far left, level with the rows; fighter
+        // 2's a step and a half away, near the top; fighter 3's far off.
+        const float leftEdge = -10.0f * std::tan(3.14159265f / 6.0f) * static_cast<float>(width) / height;
+        const CkvrVector3 heads[3] = {{leftEdge + 0.9f, 4.2f, 10.0f}, {0.0f, 1.7f, 1.5f}, {0.0f, 0.3f, 40.0f}};
+        for (uint32_t i = 1; i < 4; ++i)
+        {
+            const CkvrVector3 feet = heads[i - 1] - CkvrVector3(0.0f, screen.definitions[i].height + 0.3f, 0.0f);
+            screen.pointers[i]->SetPosition(&feet);
+        }
+        screen.DrawOverlaysThenHud();
+        if (width == 640)
+            screen.SavePng("HudPlates640.png");
+        const MenuRect left = screen.OverlayPixels(HudItem::NamePlate, 1);
+        ASSERT_GT(left.Width(), 0.0f) << width;
+        EXPECT_EQ(screen.CoveredByHud(left), 0) << width;
+        const MenuRect close = screen.OverlayPixels(HudItem::NamePlate, 2);
+        EXPECT_EQ(screen.Count({close.left, 0.0f, close.right, 1.0f}, Drawn), 0) << width;
+        EXPECT_LT(close.Height(), 60.0f * screen.Scale()) << width;
+        EXPECT_GT(close.Width(), screen.OverlayPixels(HudItem::NamePlate, 3).Width()) << width;
+    }
+}
+
+// Seen in a knockout mission (limit 99): the score rows ran across the
+// whole width and under the radar, and each team's pips over the next
+// teams' plates. A player's row ends in the left third of the 4:3 area, a
+// team's pips on its own plate.
+TEST(HudDraw, ALargeLimitsScoreRowsKeepClearOfTheRadarAndOfTheOtherTeamsPlates)
+{
+    for (const auto& [width, height] : {std::pair{640, 480}, std::pair{1280, 720}})
+    {
+        HudScreen screen(width, height, 4);
+        ASSERT_TRUE(screen.Ready());
+        screen.setting->mission = 1;
+        screen.setting->rules.limit = 99;
+        screen.Draw();
+        if (width == 640)
+            screen.SavePng("HudMissionRows640.png");
+        const float third = 1024.0f / 3.0f * screen.Scale();
+        const float radar = screen.Pixels(HudItem::Radar).left;
+        for (uint32_t line = 0; line < 4; ++line)
+        {
+            const MenuRect row = screen.Pixels(HudItem::RulePips, line);
+            EXPECT_EQ(screen.Count({third, row.top + 1.0f, radar - 1.0f, row.bottom - 1.0f}, Drawn), 0) << width;
+        }
+        screen.setting->rules.teamBattle = 1;
+        screen.setting->rules.rule = tag_TOLQBATTLERULE::RULE_TEAM_JEWELS;
+        for (uint32_t i = 0; i < 4; ++i)
+            screen.pointers[i]->GetActionData()->team = static_cast<uint8_t>(i);
+        screen.Draw();
+        const MenuRect last = screen.Pixels(HudItem::TeamPlate, 3);
+        EXPECT_EQ(screen.Count({last.right + 1.0f, last.top, last.right + 60.0f, last.bottom}, Drawn), 0) << width;
     }
 }

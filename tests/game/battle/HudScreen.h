@@ -127,9 +127,32 @@ public:
     {
         CGraphics& graphics = m_graphics.Graphics();
         graphics.GetDevice()->Clear(CLEAR_TARGET | CLEAR_ZBUFFER | CLEAR_STENCIL, kClear, 1.0f, 0);
+        DrawHud();
+    }
+    // The world overlays alone, read back into overlays; then the 2D pass
+    // over them as the battle stacks the two, read back into frame.
+    void DrawOverlaysThenHud()
+    {
+        CGraphics& graphics = m_graphics.Graphics();
+        graphics.GetDevice()->Clear(CLEAR_TARGET | CLEAR_ZBUFFER | CLEAR_STENCIL, kClear, 1.0f, 0);
+        console.RenderWorldOverlays();
+        ReadBack();
+        overlays = frame;
+        overlayItems = console.GetDrawnItems().Items();
+        DrawHud();
+    }
+
+    void DrawHud()
+    {
+        CGraphics& graphics = m_graphics.Graphics();
         graphics.SetBlendMode(1);
         graphics.Begin2D();
         console.Render(0);
+        ReadBack();
+    }
+    void ReadBack()
+    {
+        CGraphics& graphics = m_graphics.Graphics();
         frame.assign(static_cast<size_t>(m_width) * m_height, 0);
         EXPECT_EQ(graphics.GetDevice()->ReadPixels(graphics.GetDevice()->GetBackBuffer(), 0, 0, m_width, m_height,
                                                    frame.data()),
@@ -168,8 +191,32 @@ public:
         EXPECT_NE(record, nullptr) << static_cast<int>(item) << " " << index;
         if (record == nullptr)
             return {};
-        const MenuPoint topLeft = Layout().LayoutToCursor({record->rect.left, record->rect.top});
-        const MenuPoint bottomRight = Layout().LayoutToCursor({record->rect.right, record->rect.bottom});
+        return ToPixels(record->rect);
+    }
+    // The place in window pixels of what the world overlays reported, kept
+    // by DrawOverlaysThenHud.
+    MenuRect OverlayPixels(HudItem item, uint32_t index) const
+    {
+        for (const MenuItemRecord& record : overlayItems)
+        {
+            if (record.id == HudItemId(item, index))
+                return ToPixels(record.rect);
+        }
+        ADD_FAILURE() << "no overlay " << static_cast<int>(item) << " " << index;
+        return {};
+    }
+    // Pixels of a window-pixel rectangle that the 2D pass changed over the
+    // world overlays. Count hands each pixel of frame by reference: its
+    // place there is its place in overlays.
+    int CoveredByHud(const MenuRect& pixels) const
+    {
+        const uint32_t* first = frame.data();
+        return Count(pixels, [&](const uint32_t& argb) { return argb != overlays[static_cast<size_t>(&argb - first)]; });
+    }
+    MenuRect ToPixels(const MenuRect& rect) const
+    {
+        const MenuPoint topLeft = Layout().LayoutToCursor({rect.left, rect.top});
+        const MenuPoint bottomRight = Layout().LayoutToCursor({rect.right, rect.bottom});
         return {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
     }
     const CMenuLayout& Layout() const { return console.GetDrawnItems().Layout(); }
@@ -184,6 +231,8 @@ public:
     std::vector<std::unique_ptr<CCharacter>> fighters;
     std::vector<CCharacter*> pointers;
     std::vector<uint32_t> frame;
+    std::vector<uint32_t> overlays;
+    std::vector<MenuItemRecord> overlayItems;
 
 private:
     RenderGraphics m_graphics;

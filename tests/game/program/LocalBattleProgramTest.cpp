@@ -176,6 +176,20 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     const int visor = game.Count(600.0f, 104.0f, 740.0f, 230.0f,
                                  [](const Rgb& rgb) { return std::max({rgb.r, rgb.g, rgb.b}) < 45; });
     EXPECT_GT(visor, 40) << "the preview's face is not in view";
+    // Its hat too, whole: the hat's top (the first pixel row with a long
+    // run of its white, longer than any mote) lies clear below the band,
+    // which ends at 104 units.
+    float hatTop = -1.0f;
+    for (int y = 60; y < 125 && hatTop < 0.0f; ++y)
+    {
+        const float layoutY = (static_cast<float>(y) + 0.5f) / 0.625f;
+        const std::vector<Rgb> row = game.Row(layoutY);
+        int run = 0;
+        for (size_t x = 350; x < 500 && x < row.size() && run < 16; ++x)
+            run = std::min({row[x].r, row[x].g, row[x].b}) > 200 ? run + 1 : 0;
+        hatTop = run >= 16 ? layoutY : -1.0f;
+    }
+    EXPECT_GE(hatTop, 108.0f) << "the preview's hat is cut by the title band (or missing)";
     const uint32_t battlesBefore = CountBattles(saveFolder);
     const uint32_t firstsBefore = CountBattles(saveFolder, 0);
     // Up wraps from the add row to the done button: the loadout the
