@@ -121,3 +121,8 @@ void RenderClasses::Install()
     primitiveHooks.deviceTexture = &DeviceTextureOf;
     CPrimitiveList::SetRenderHooks(primitiveHooks);
 }
+
+void RenderClasses::AttachGraphics(CGraphics* graphics)
+{
+    SetGraphics(graphics);
+}

@@ -7,6 +7,7 @@
 // the process. Sounds stay out: a headless battle plays nothing.
 #include "tests/engine/render/RenderGraphics.h"
 
+#include "engine/render/RenderClasses.h"
 #include "game/actor/CActorResources.h"
 #include "game/app/CQorResourceController.h"
 #include "game/app/GameServices.h"
@@ -35,11 +36,21 @@ public:
     static const std::string& GetError() { return Instance().m_error; }
     static RenderGraphics* GetGraphics() { return Instance().m_graphics.get(); }
 
+    // Also makes its graphics the drawing one again: a test that made and
+    // dropped a graphics object of its own since took the drawing classes,
+    // the default effect and the current context with it.
     static void Install()
     {
         CQorResourceController* controller = Get();
         g_pResourceController = controller;
         CActorResources::Install(controller);
+        BattleData& data = Instance();
+        if (!data.m_ready)
+            return;
+        CGraphics& graphics = data.m_graphics->Graphics();
+        graphics.MakeContextCurrent();
+        RenderClasses::AttachGraphics(&graphics);
+        CGraphics::SetDefaultShader(data.m_defaultShader);
     }
 
 private:
@@ -54,6 +65,7 @@ private:
           m_controller(std::make_unique<CQorResourceController>())
     {
         m_ready = m_graphics->Created();
+        m_defaultShader = CGraphics::GetDefaultShader();
         if (!m_ready)
             m_error = "no offscreen graphics device";
         for (const std::string& record : DataKit::LooseRecords())
@@ -85,6 +97,7 @@ private:
     // Declared first: it outlives the resources made on it.
     std::unique_ptr<RenderGraphics> m_graphics;
     std::unique_ptr<CQorResourceController> m_controller;
+    CShader* m_defaultShader = nullptr;
     bool m_ready = false;
     std::string m_error;
 };
