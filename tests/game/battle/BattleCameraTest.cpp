@@ -165,6 +165,10 @@ constexpr float kChin = 1.06f;
 constexpr float kCrown = 1.25f;
 constexpr float kFaceFront = 0.087f;
 
+// The skin's mean red under the key light, seen from the front or aside;
+// in the ambient's grey alone it is about 125.
+constexpr int kLitSkinRed = 170;
+
 // Skin, lit or in shade: redder than blue by a clear step, but not the
 // figure's red (whose green is low).
 bool IsSkin(uint32_t argb)
@@ -178,6 +182,7 @@ using camtest::IsSkin;
 using camtest::kChin;
 using camtest::kCrown;
 using camtest::kFaceFront;
+using camtest::kLitSkinRed;
 
 TEST(BattleCamera, TheWinnersPoseShowsItsFaceLit)
 {
@@ -189,7 +194,53 @@ TEST(BattleCamera, TheWinnersPoseShowsItsFaceLit)
     ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Win, 3000));
     battle.Draw("win");
     // The skin (0.95, 0.78, 0.62) under the key light, not the ambient's
-    // grey: its red well above the ambient's share.
+    // grey.
     const int skin = battle.MeanRed(battle.scene.GetFighter(0), kChin, kCrown, kFaceFront, IsSkin);
-    EXPECT_GT(skin, 200) << "the face is in shade";
+    EXPECT_GT(skin, kLitSkinRed) << "the face is in shade";
+}
+
+TEST(BattleCamera, TheResultShotLooksRoundABoxBetweenItAndTheWinner)
+{
+    CameraBattle battle(0);
+    ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Running, 0));
+    // The weapon box at (25, 0) stands where the shot's eye, 2 in front of
+    // the winner's face, would look from.
+    CCharacter* winner = battle.scene.GetFighter(0);
+    const CkvrVector3 beforeTheBox(25.0f, 0.0f, -1.2f), facingIt(0.0f, 0.0f, 0.0f);
+    winner->SetPosition(&beforeTheBox);
+    winner->SetRotation(&facingIt);
+    battle.scene.GetFighter(1)->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Win, 3000));
+    battle.Draw("win-by-a-box");
+    EXPECT_GT(battle.MeanRed(winner, kChin, kCrown, kFaceFront, IsSkin), kLitSkinRed) << "the winner's face is not in view";
+    // Not the box's green filling the screen (beside the shot, it may show).
+    EXPECT_LT(battle.Count([](uint32_t argb) { return camtest::Green(argb) > 2 * camtest::Red(argb); }),
+              camtest::kWidth * camtest::kHeight / 2);
+}
+
+TEST(BattleCamera, ALostBattlesShotShowsTheFallenPlayerNotTheWinnersTorso)
+{
+    CameraBattle battle(0);
+    ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Running, 0));
+    // The winner stands a step in front of the player it downed, where the
+    // shot's eye would be.
+    CCharacter* player = battle.scene.GetFighter(0);
+    CCharacter* winner = battle.scene.GetFighter(1);
+    const CkvrVector3 inFront(player->GetPosition()->x, 0.0f, player->GetPosition()->z + 1.6f);
+    const CkvrVector3 facingThePlayer(0.0f, 180.0f, 0.0f);
+    winner->SetPosition(&inFront);
+    winner->SetRotation(&facingThePlayer);
+    player->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Lose, 3000));
+    battle.Draw("lose");
+    // The winner is blue: a standing figure in the frame, not a torso that
+    // fills it; the player's red figure lies in view.
+    auto blue = [](uint32_t argb) {
+        return camtest::Blue(argb) > 2 * camtest::Red(argb) && camtest::Blue(argb) > camtest::Green(argb) + 30;
+    };
+    auto red = [](uint32_t argb) { return camtest::Red(argb) > 120 && camtest::Red(argb) > 2 * camtest::Green(argb); };
+    EXPECT_LT(battle.Count(blue), camtest::kWidth * camtest::kHeight / 10);
+    EXPECT_GT(battle.Count(red), 2000);
 }
