@@ -244,3 +244,30 @@ TEST(BattleCamera, ALostBattlesShotShowsTheFallenPlayerNotTheWinnersTorso)
     EXPECT_LT(battle.Count(blue), camtest::kWidth * camtest::kHeight / 10);
     EXPECT_GT(battle.Count(red), 2000);
 }
+
+TEST(BattleCamera, AFighterStartingOnTheRampStandsOnItInViewOfTheReadyCallAndTheFollowCamera)
+{
+    // Start point 3 lies on the ramp's slope.
+    CameraBattle battle(3);
+    ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
+    CCharacter* fighter = battle.scene.GetFighter(0);
+    // Its legs (dark red), not the ramp's brown, at the knees; its shirt
+    // at the chest.
+    auto legsAndShirtShow = [&](const char* name) {
+        battle.Draw(name);
+        auto figure = [](uint32_t argb) { return camtest::Red(argb) > 2 * camtest::Green(argb) + 10; };
+        EXPECT_GT(battle.MeanRed(fighter, 0.3f, 0.4f, 0.0f, figure), 60) << name << ": the knees are hidden";
+        EXPECT_GT(battle.MeanRed(fighter, 0.8f, 0.9f, 0.0f, figure), 60) << name << ": the chest is hidden";
+    };
+    // The far shot the ready call opens with (the intro's, faded in), the
+    // close one it ends with, then the battle's own camera.
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Ready, 0));
+    legsAndShirtShow("ramp-ready-far");
+    // The close shot frames the face.
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Ready, 3000));
+    battle.Draw("ramp-ready-close");
+    EXPECT_GT(battle.MeanRed(fighter, kChin, kCrown, kFaceFront, IsSkin), kLitSkinRed) << "the face is not in view";
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Running, 0));
+    battle.Run(10);
+    legsAndShirtShow("ramp-follow");
+}
