@@ -556,7 +556,7 @@ void CBattleScene::StepSimulation(tag_TOLQBATTLEFRAME* frame)
     if (m_replay != nullptr && m_setting->playback != 0)
         m_replay->PlayFrame(m_fighters.data(), players, m_input);
     ApplyDepartures();
-    m_stage->Update(0);
+    m_stage->Update(reinterpret_cast<uintptr_t>(frame));
     m_bullets->UpdateAll(0);
     for (CCharacter* fighter : m_fighters)
     {

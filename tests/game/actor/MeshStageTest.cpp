@@ -170,6 +170,46 @@ TEST(Stage, ItemBoxesAndJewelsAndTheReset)
     EXPECT_EQ(field.items[0]->GetPosition()->y, 1.0f); // the restored box's top
 }
 
+TEST(Stage, ABrokenBoxWaitsToStandAgainUntilNoFighterIsInItsPlace)
+{
+    StageSet set;
+    arena::Battle battle;
+    CStage stage(set.definition);
+    stage.SetModels(&set.ground, &set.hit);
+    ASSERT_EQ(stage.Create(0), 1);
+    CFieldLists field;
+    ASSERT_EQ(stage.CreateStageObjects(&set.templates, &field, 0, 0, 0), 2u);
+    // A fighter where the weapon box (at z = 3, respawn 5 s) and the item
+    // box (at z = -3, back only at a reset) stood before they broke.
+    CCharacter* fighter = battle.Add(-1, CkvrVector3(0, 0, 3.2f), 4, 0);
+    tag_TOLQBATTLEFRAME* frame = battle.Frame();
+    frame->stage = &stage;
+    auto run = [&](int frames) {
+        SetFrameTime(16);
+        for (int i = 0; i < frames; ++i)
+            stage.Update(reinterpret_cast<uintptr_t>(frame));
+    };
+    ASSERT_EQ(stage.DamageBox(0, 100), 1u);
+    run(400); // 6.4 s
+    EXPECT_TRUE(stage.GetBoxes()[0].broken) << "it closed round the fighter";
+    const CkvrVector3 beside(0, 0, 4.0f);
+    fighter->SetPosition(&beside);
+    run(1);
+    EXPECT_FALSE(stage.GetBoxes()[0].broken) << "its place is clear";
+    // The reset too waits for the place to clear.
+    ASSERT_EQ(stage.DamageBox(1, 100), 1u);
+    const CkvrVector3 inTheItemBox(0.3f, 0, -3.0f);
+    fighter->SetPosition(&inTheItemBox);
+    run(1);
+    stage.ResetPlacedObjects();
+    run(10);
+    EXPECT_TRUE(stage.GetBoxes()[1].broken);
+    const CkvrVector3 away(3.0f, 0, -3.0f);
+    fighter->SetPosition(&away);
+    run(1);
+    EXPECT_FALSE(stage.GetBoxes()[1].broken);
+}
+
 TEST(Stage, FightersBreakBoxesPickUpWeaponsAndTakeItems)
 {
     StageSet set;
