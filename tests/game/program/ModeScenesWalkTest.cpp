@@ -3,10 +3,9 @@
 // equipment screen (the first character's hat taken off), the replay list
 // (a battle the test recorded, played, its fighter on the ramp's slope
 // followed, then back through the pause menu, S moving its cursor down as
-// the cursor key does) and the tutorial (its
-// first lesson, then the title through the pause menu), each time back to
-// the title, and out through the quit menu (W moving its cursor up onto
-// "quit"). The process must end with 0 and the play data hold the buys and
+// the cursor key does) and the tutorial (its first lesson, then the title
+// through the pause menu), each time back to the title, and out through
+// the quit menu (W moving its cursor up onto "quit"). The process must end with 0 and the play data hold the buys and
 // the bare head; a second start finds the character still bare on the
 // equipment screen. A screenshot of each screen stays in the test's build
 // folder (qor-walk-*.png).
