@@ -95,6 +95,23 @@ struct StageSet
     CStageDefinition definition;
     CGameDataLists templates;
 };
+
+// The sample stage with its two boxes placed (drops by the masks given) and
+// a battle for the fighters on it.
+struct PlacedStage
+{
+    PlacedStage(uint32_t weaponMask, uint32_t itemMask) : stage(set.definition)
+    {
+        stage.SetModels(&set.ground, &set.hit);
+        placed = stage.Create(0) == 1 && stage.CreateStageObjects(&set.templates, &field, weaponMask, itemMask, 0) == 2u;
+    }
+
+    StageSet set;
+    arena::Battle battle;
+    CStage stage;
+    CFieldLists field;
+    bool placed = false;
+};
 }
 
 TEST(Stage, CreateNeedsBothModels)
@@ -172,13 +189,10 @@ TEST(Stage, ItemBoxesAndJewelsAndTheReset)
 
 TEST(Stage, ABrokenBoxWaitsToStandAgainUntilNoFighterIsInItsPlace)
 {
-    StageSet set;
-    arena::Battle battle;
-    CStage stage(set.definition);
-    stage.SetModels(&set.ground, &set.hit);
-    ASSERT_EQ(stage.Create(0), 1);
-    CFieldLists field;
-    ASSERT_EQ(stage.CreateStageObjects(&set.templates, &field, 0, 0, 0), 2u);
+    PlacedStage placed(0, 0);
+    ASSERT_TRUE(placed.placed);
+    arena::Battle& battle = placed.battle;
+    CStage& stage = placed.stage;
     // A fighter where the weapon box (at z = 3, respawn 5 s) and the item
     // box (at z = -3, back only at a reset) stood before they broke.
     CCharacter* fighter = battle.Add(-1, CkvrVector3(0, 0, 3.2f), 4, 0);
@@ -212,13 +226,11 @@ TEST(Stage, ABrokenBoxWaitsToStandAgainUntilNoFighterIsInItsPlace)
 
 TEST(Stage, FightersBreakBoxesPickUpWeaponsAndTakeItems)
 {
-    StageSet set;
-    arena::Battle battle;
-    CStage stage(set.definition);
-    stage.SetModels(&set.ground, &set.hit);
-    ASSERT_EQ(stage.Create(0), 1);
-    CFieldLists field;
-    ASSERT_EQ(stage.CreateStageObjects(&set.templates, &field, 1u << 6, 1u << CItemDefinition::KIND_LIFE, 0), 2u);
+    PlacedStage placed(1u << 6, 1u << CItemDefinition::KIND_LIFE);
+    ASSERT_TRUE(placed.placed);
+    arena::Battle& battle = placed.battle;
+    CStage& stage = placed.stage;
+    CFieldLists& field = placed.field;
     CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 1.4f), 4, 0);
     ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u);
     auto step = [&](const tag_TOLQINPUTRECORD& record) {
@@ -257,7 +269,7 @@ TEST(Stage, FightersBreakBoxesPickUpWeaponsAndTakeItems)
     EXPECT_EQ(player->GetStateBlock()->weaponHandling, 0u);
     // An item lying at the feet is taken.
     player->GetStateBlock()->life = 10;
-    auto item = std::make_unique<CItem>(&set.templates.items[0]);
+    auto item = std::make_unique<CItem>(&placed.set.templates.items[0]);
     CkvrVector3 at(0, 0.5f, 2.5f);
     item->SetPosition(&at);
     field.items.push_back(std::move(item));

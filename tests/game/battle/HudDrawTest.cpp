@@ -45,6 +45,15 @@ CWeaponDefinition Rifle()
     return rifle;
 }
 
+// The focused fighter with the rifle in its hand.
+CCharacter* ArmWithRifle(HudScreen* screen)
+{
+    static const CWeaponDefinition rifle = Rifle();
+    CCharacter* fighter = screen->pointers[0];
+    EXPECT_EQ(fighter->AddWeapon(&rifle, 1), 1u);
+    return fighter;
+}
+
 bool Greenish(uint32_t argb)
 {
     return hudtest::Green(argb) > 150 && hudtest::Red(argb) < 120;
@@ -309,9 +318,7 @@ TEST(HudDraw, TheWeaponPanelCountsRoundsAndAnEmptyWeaponsGaugeFillsWithItsReload
 {
     HudScreen screen(1024, 768);
     ASSERT_TRUE(screen.Ready());
-    const CWeaponDefinition rifle = Rifle();
-    CCharacter* fighter = screen.pointers[0];
-    ASSERT_EQ(fighter->AddWeapon(&rifle, 1), 1u);
+    CCharacter* fighter = ArmWithRifle(&screen);
     screen.Draw();
     EXPECT_EQ(screen.Item(HudItem::Rounds)->label, "012");
     EXPECT_EQ(screen.Item(HudItem::Capacity)->label, "012");
@@ -426,9 +433,7 @@ TEST(HudDraw, TheRiflesReticleLeavesOnceTheBattlesEndShows)
 {
     HudScreen screen(1280, 720);
     ASSERT_TRUE(screen.Ready());
-    const CWeaponDefinition rifle = Rifle();
-    CCharacter* fighter = screen.pointers[0];
-    ASSERT_EQ(fighter->AddWeapon(&rifle, 1), 1u);
+    CCharacter* fighter = ArmWithRifle(&screen);
     fighter->GetStateBlock()->aimFlag = 1;
     screen.Draw();
     ASSERT_NE(screen.Item(HudItem::Reticle), nullptr) << "aiming in play shows the reticle";
