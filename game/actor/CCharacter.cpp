@@ -570,8 +570,8 @@ void CCharacter::UpdateCamera(CCamera* camera, IBattleStage* stage, CkvrVector3*
     const CkvrVector3 target(m_position.x + cy * shoulder, m_position.y + m_definition->eyeHeight,
                              m_position.z - sy * shoulder);
     const float distance = shooting ? 2.0f : 4.0f;
-    const CkvrVector3 eye = CameraSight::KeepInSight(
-        stage, target, CkvrVector3(target.x - sy * cp * distance, target.y - sp * distance, target.z - cy * cp * distance));
+    const CkvrVector3 behind(target.x - sy * cp * distance, target.y - sp * distance, target.z - cy * cp * distance);
+    const CkvrVector3 eye = CameraSight::KeepInSight(stage, target, behind);
     if (eyeOut != nullptr)
         *eyeOut = eye;
     if (targetOut != nullptr)

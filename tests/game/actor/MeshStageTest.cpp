@@ -103,7 +103,8 @@ struct PlacedStage
     PlacedStage(uint32_t weaponMask, uint32_t itemMask) : stage(set.definition)
     {
         stage.SetModels(&set.ground, &set.hit);
-        placed = stage.Create(0) == 1 && stage.CreateStageObjects(&set.templates, &field, weaponMask, itemMask, 0) == 2u;
+        placed = stage.Create(0) == 1 &&
+                 stage.CreateStageObjects(&set.templates, &field, weaponMask, itemMask, 0) == 2u;
     }
 
     StageSet set;

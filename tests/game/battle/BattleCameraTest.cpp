@@ -213,7 +213,8 @@ TEST(BattleCamera, TheResultShotLooksRoundABoxBetweenItAndTheWinner)
     battle.scene.GetFighter(1)->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
     ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Win, 3000));
     battle.Draw("win-by-a-box");
-    EXPECT_GT(battle.MeanRed(winner, kChin, kCrown, kFaceFront, IsSkin), kLitSkinRed) << "the winner's face is not in view";
+    EXPECT_GT(battle.MeanRed(winner, kChin, kCrown, kFaceFront, IsSkin), kLitSkinRed)
+        << "the winner's face is not in view";
     // Not the box's green filling the screen (beside the shot, it may show).
     EXPECT_LT(battle.Count([](uint32_t argb) { return camtest::Green(argb) > 2 * camtest::Red(argb); }),
               camtest::kWidth * camtest::kHeight / 2);

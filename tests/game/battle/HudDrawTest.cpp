@@ -448,7 +448,8 @@ TEST(HudDraw, TheRiflesReticleLeavesOnceTheBattlesEndShows)
         fighter->GetStateBlock()->aimFlag = 1;
         screen.Draw();
         EXPECT_EQ(screen.Item(HudItem::Reticle), nullptr);
-        EXPECT_TRUE(unaimed == screen.frame) << "the reticle still shows in phase " << static_cast<int>(screen.console.GetPhase());
+        EXPECT_TRUE(unaimed == screen.frame)
+            << "the reticle still shows in phase " << static_cast<int>(screen.console.GetPhase());
         if (end == &CBattleConsole::ShowWin)
             screen.SavePng("HudWinWhileAiming.png");
     }
