@@ -60,7 +60,7 @@ static void BM_BattleFrameEightCpus(benchmark::State& state)
         frame->field = &world.field;
         frame->elements = world.stage.GetElements();
         frame->elementCount = world.stage.GetElementCount();
-        world.stage.Update(0);
+        world.stage.Update(reinterpret_cast<uintptr_t>(frame));
         battle.bullets.UpdateAll(0);
         for (CCharacter* fighter : battle.pointers)
             fighter->Update(reinterpret_cast<uintptr_t>(frame));

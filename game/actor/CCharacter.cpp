@@ -7,6 +7,7 @@
 #include "engine/render/CCamera.h"
 #include "engine/platform/FrameTimer.h"
 #include "game/actor/CBulletDefinition.h"
+#include "game/actor/CameraSight.h"
 #include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CElementAttackDefinition.h"
 #include "game/actor/CClothes.h"
@@ -569,16 +570,8 @@ void CCharacter::UpdateCamera(CCamera* camera, IBattleStage* stage, CkvrVector3*
     const CkvrVector3 target(m_position.x + cy * shoulder, m_position.y + m_definition->eyeHeight,
                              m_position.z - sy * shoulder);
     const float distance = shooting ? 2.0f : 4.0f;
-    CkvrVector3 eye(target.x - sy * cp * distance, target.y - sp * distance, target.z - cy * cp * distance);
-    CkvrVector3 point, normal;
-    if (stage != nullptr && stage->IntersectHitModelNearest(target, eye, &point, &normal) != 0)
-    {
-        // A little in front of the wall, towards the fighter.
-        const float dx = target.x - point.x, dy = target.y - point.y, dz = target.z - point.z;
-        const float length = std::sqrt(dx * dx + dy * dy + dz * dz);
-        const float pull = length > 0.1f ? 0.1f / length : 0.0f;
-        eye = CkvrVector3(point.x + dx * pull, point.y + dy * pull, point.z + dz * pull);
-    }
+    const CkvrVector3 behind(target.x - sy * cp * distance, target.y - sp * distance, target.z - cy * cp * distance);
+    const CkvrVector3 eye = CameraSight::KeepInSight(stage, target, behind);
     if (eyeOut != nullptr)
         *eyeOut = eye;
     if (targetOut != nullptr)

@@ -183,8 +183,8 @@ bool Apart(const float* lowA, const float* highA, const float* lowB, const float
 }
 }
 
-uint32_t CCollisionWorld::IntersectStageObjects(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
-                                         CkvrVector3* normal)
+bool CCollisionWorld::FindNearestBox(const CkvrVector3& start, const CkvrVector3& end, uint32_t* index, float* share,
+                                     CkvrVector3* normal) const
 {
     // A box wholly apart from the segment's bounds, by more than any
     // rounding of the slab test, can't be hit: it is passed over unasked.
@@ -192,7 +192,7 @@ uint32_t CCollisionWorld::IntersectStageObjects(const CkvrVector3& start, const 
     GetPointBounds(low, high, &start.x, &end.x);
     Widen(low, high);
     if (Apart(low, high, m_boxesBounds, m_boxesBounds + 3))
-        return 0;
+        return false;
     float best = INFINITY;
     for (uint32_t i = 0; i < m_boxes.size(); ++i)
     {
@@ -203,16 +203,52 @@ uint32_t CCollisionWorld::IntersectStageObjects(const CkvrVector3& start, const 
             continue;
         float t = 0.0f;
         CkvrVector3 n;
-        if (IntersectSegmentBox(start, end, m_boxes[i].centre, m_boxes[i].half, &t, &n) == 0 || !(t < best))
+        if (IntersectSegmentBox(start, end, box.centre, box.half, &t, &n) == 0 || !(t < best))
             continue;
         best = t;
-        m_lastBox = i;
+        *index = i;
         if (normal != nullptr)
             *normal = n;
-        if (point != nullptr)
-            *point = CkvrVector3(start.x + (end.x - start.x) * t, start.y + (end.y - start.y) * t,
-                                 start.z + (end.z - start.z) * t);
     }
+    *share = best;
+    return best != INFINITY;
+}
+
+uint32_t CCollisionWorld::IntersectStageObjects(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
+                                         CkvrVector3* normal)
+{
+    float t = 0.0f;
+    if (!FindNearestBox(start, end, &m_lastBox, &t, normal))
+        return 0;
+    if (point != nullptr)
+        *point = CkvrVector3(start.x + (end.x - start.x) * t, start.y + (end.y - start.y) * t,
+                             start.z + (end.z - start.z) * t);
+    return 1;
+}
+
+uint32_t CCollisionWorld::IntersectSight(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point)
+{
+    float best = INFINITY;
+    auto keep = [&](const CkvrVector3& at) {
+        const float distance = (at - start).Length();
+        if (distance < best)
+        {
+            best = distance;
+            *point = at;
+        }
+    };
+    CkvrVector3 at;
+    const bool ground = m_groundMesh != nullptr
+                            ? IntersectMesh(m_groundMesh, start, end, HIT_SIDE_BOTH, &at, nullptr) != 0
+                            : IntersectTriangleList(m_ground, start, end, HIT_SIDE_BOTH, &at, nullptr) != 0;
+    if (ground)
+        keep(at);
+    if (IntersectHitModelNearest(start, end, &at, nullptr) != 0)
+        keep(at);
+    uint32_t box = 0;
+    float t = 0.0f;
+    if (FindNearestBox(start, end, &box, &t, nullptr))
+        keep(start + (end - start) * t);
     return best != INFINITY ? 1 : 0;
 }
 

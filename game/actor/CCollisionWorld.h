@@ -50,6 +50,7 @@ public:
                                CkvrVector3* normal) override;
     uint32_t IntersectStageObjects(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                             CkvrVector3* normal) override;
+    uint32_t IntersectSight(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point) override;
     const float* GetExtent() const override { return m_extent; }
     uint32_t GetStartPointCount() const override { return static_cast<uint32_t>(m_starts.size()); }
     const CkvrVector3* GetStartPoint(uint32_t index, CkvrVector3* rotation) const override;
@@ -68,6 +69,11 @@ public:
     uint32_t GetBoxHitIndex() const { return m_lastBox; }
 
 private:
+    // The standing box the segment enters first: its index, the share of
+    // the segment to it and the normal of the face entered.
+    bool FindNearestBox(const CkvrVector3& start, const CkvrVector3& end, uint32_t* index, float* share,
+                        CkvrVector3* normal) const;
+
     CMesh* m_groundMesh = nullptr;
     CMesh* m_hitMesh = nullptr;
     std::vector<Triangle> m_ground;

@@ -4,10 +4,14 @@
 #include "engine/platform/FrameTimer.h"
 #include "engine/render/CMesh.h"
 #include "game/actor/CActorResources.h"
+#include "game/actor/CCharacter.h"
+#include "game/actor/CCharacterDefinition.h"
 #include "game/actor/CFieldLists.h"
 #include "game/actor/CGameDataLists.h"
 #include "game/actor/CStateHash.h"
+#include "game/actor/tag_TOLQBATTLEFRAME.h"
 
+#include <algorithm>
 #include <memory>
 
 CStage::CStage(const CStageDefinition& definition) : m_definition(definition)
@@ -76,21 +80,54 @@ uint32_t CStage::CreateStageObjects(const CGameDataLists* templates, CFieldLists
     return static_cast<uint32_t>(m_objects.size());
 }
 
-int CStage::Update(uintptr_t)
+int CStage::Update(uintptr_t frame)
 {
+    NoteOccupants(reinterpret_cast<const tag_TOLQBATTLEFRAME*>(frame));
     const uint32_t milliseconds = GetElapsedMilliseconds();
     for (CStageObject& object : m_objects)
     {
-        if (!GetBoxes()[object.box].broken || object.definition->respawn == 0)
+        if (!GetBoxes()[object.box].broken)
             continue;
-        object.respawnClock += milliseconds;
-        if (object.respawnClock >= object.definition->respawn)
+        if (!object.returning && object.definition->respawn != 0)
         {
-            object.respawnClock = 0;
-            RestoreBox(object.box, object.definition->life);
+            object.respawnClock = std::min(object.respawnClock + milliseconds, object.definition->respawn);
+            object.returning = object.respawnClock == object.definition->respawn;
         }
+        if (object.returning)
+            ReturnWhenClear(&object);
     }
     return 1;
+}
+
+void CStage::NoteOccupants(const tag_TOLQBATTLEFRAME* frame)
+{
+    m_occupants.clear();
+    for (uint8_t i = 0; frame != nullptr && frame->fighters != nullptr && i < frame->count; ++i)
+    {
+        const CCharacter* fighter = frame->fighters[i];
+        const CCharacterDefinition* definition = fighter != nullptr ? fighter->GetDefinition() : nullptr;
+        if (definition == nullptr)
+            continue;
+        const CkvrVector3& at = *fighter->GetPosition();
+        const float r = definition->radius;
+        m_occupants.push_back({at.x - r, at.y, at.z - r, at.x + r, at.y + definition->height, at.z + r});
+    }
+}
+
+void CStage::ReturnWhenClear(CStageObject* object)
+{
+    const Box& box = GetBoxes()[object->box];
+    const CkvrVector3 low = box.centre - box.half, high = box.centre + box.half;
+    for (const std::array<float, 6>& body : m_occupants)
+    {
+        const bool apart = body[3] <= low.x || body[0] >= high.x || body[4] <= low.y || body[1] >= high.y ||
+                           body[5] <= low.z || body[2] >= high.z;
+        if (!apart)
+            return;
+    }
+    object->respawnClock = 0;
+    object->returning = false;
+    RestoreBox(object->box, object->definition->life);
 }
 
 void CStage::SetObjectParams(uint32_t weaponMask, uint32_t itemMask, uint32_t elementMask)
@@ -121,8 +158,8 @@ void CStage::ResetPlacedObjects()
     {
         if (!GetBoxes()[object.box].broken)
             continue;
-        object.respawnClock = 0;
-        RestoreBox(object.box, object.definition->life);
+        object.returning = true;
+        ReturnWhenClear(&object);
     }
 }
 
@@ -189,6 +226,7 @@ void CStage::HashState(CStateHash* hash) const
         hash->U32(box.life);
         hash->U8(box.broken ? 1 : 0);
         hash->U32(object.respawnClock);
+        hash->U8(object.returning ? 1 : 0);
     }
     for (const std::unique_ptr<CElement>& element : m_elements)
         element->HashState(hash);

@@ -6,6 +6,7 @@
 #include "game/actor/CStageDefinition.h"
 #include "game/actor/CStageObject.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -29,8 +30,10 @@ public:
     // 0 without a ground or a hit model: a stage that collides with
     // nothing is no stage.
     int Create(uintptr_t argument) override;
-    // Broken boxes count towards their return.
-    int Update(uintptr_t argument) override;
+    // Broken boxes count towards their return, and those due stand again
+    // where none of the fighters of the frame (a tag_TOLQBATTLEFRAME, or 0
+    // for none) stands in their place.
+    int Update(uintptr_t frame) override;
     // Draws at once (the solid world goes first, for the shadows and the
     // render list to lie on): the display model, then the model of every
     // stage object whose box stands. The argument is not used.
@@ -46,7 +49,9 @@ public:
     void SetObjectParams(uint32_t weaponMask, uint32_t itemMask, uint32_t elementMask);
     // Destroys every placed object, its box and its element.
     void ReleaseStageObjects();
-    // Every broken object returns, and every altar runs its reset check.
+    // Every broken object returns (at once where no fighter of the last
+    // update stands in its place, else once it is clear), and every altar
+    // runs its reset check.
     void ResetPlacedObjects();
     // Altars (kinds 1-7) whose element is idle and allowed by the element
     // mask spawn it.
@@ -65,6 +70,10 @@ public:
 
 private:
     void Drop(const CStageObject& object);
+    // The upright boxes of the frame's fighters, kept until the next update.
+    void NoteOccupants(const struct tag_TOLQBATTLEFRAME* frame);
+    // Stands a returning object again when no occupant is in its place.
+    void ReturnWhenClear(CStageObject* object);
 
     CStageDefinition m_definition;
     CMesh* m_ground = nullptr;
@@ -72,6 +81,8 @@ private:
     CMesh* m_display = nullptr;
     bool m_displayLooked = false;
     std::vector<CStageObject> m_objects;
+    // Minimum corner, then maximum corner, of each fighter's body.
+    std::vector<std::array<float, 6>> m_occupants;
     const CGameDataLists* m_templates = nullptr;
     CFieldLists* m_field = nullptr;
     uint32_t m_weaponMask = 0;

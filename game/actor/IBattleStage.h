@@ -18,6 +18,10 @@ public:
                                        CkvrVector3* normal) = 0;
     virtual uint32_t IntersectStageObjects(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point,
                                     CkvrVector3* normal) = 0;
+    // Where the stage first blocks sight along the segment: its ground and
+    // hit models from either side, or a standing box. For cameras; nothing
+    // of the battle changes.
+    virtual uint32_t IntersectSight(const CkvrVector3& start, const CkvrVector3& end, CkvrVector3* point) = 0;
     // The breakable and solid boxes of the stage objects, by index.
     virtual uint32_t GetBoxCount() const = 0;
     // 1 when the sphere (x, y, z, r) touches box index, a standing one.

@@ -22,20 +22,31 @@ namespace
 // Queued objects a battle frame may hold: fighters, field objects, bullets,
 // effects and particles.
 constexpr uint32_t kRenderListCapacity = 8192;
-// The battle's light: from above and behind the usual view, white, with a
-// grey ambient so that shaded sides still read.
-constexpr float kLightDirection[3] = {-0.4f, -1.0f, 0.6f};
+// The battle's light, as seen from the camera (the way it travels): from
+// above, behind and right of the eye, white, with a grey ambient so that shaded sides
+// still read. It turns with the camera, so that every shot, the result
+// poses that face the camera too, shows lit faces.
+constexpr float kLightFromCamera[3] = {-0.4f, -1.0f, 0.6f};
 constexpr float kLightDiffuse[4] = {0.9f, 0.9f, 0.85f, 1.0f};
 constexpr float kAmbient[4] = {0.45f, 0.45f, 0.5f, 1.0f};
 // Blend mode of the shadow and HUD passes.
 constexpr uint32_t kAlphaBlend = 1;
 
-void SetBattleLight()
+// The light's world direction for the camera's heading on the ground; a
+// camera looking straight down keeps the heading of one looking along +z.
+void SetBattleLight(const CCamera& camera)
 {
     CShader* shader = CGraphics::GetDefaultShader();
     if (shader == nullptr)
         return;
-    shader->SetFloatArray("g_LightDir", kLightDirection, 3);
+    const CkvrVector3 sight = camera.GetTarget() - camera.GetEye();
+    const float ground = std::sqrt(sight.x * sight.x + sight.z * sight.z);
+    const float fx = ground > 0.0f ? sight.x / ground : 0.0f;
+    const float fz = ground > 0.0f ? sight.z / ground : 1.0f;
+    // Right of the heading is (fz, 0, -fx) in the engine's left-handed world.
+    const float direction[3] = {kLightFromCamera[0] * fz + kLightFromCamera[2] * fx, kLightFromCamera[1],
+                                -kLightFromCamera[0] * fx + kLightFromCamera[2] * fz};
+    shader->SetFloatArray("g_LightDir", direction, 3);
     shader->SetVector("g_LightDiffuse", kLightDiffuse);
     shader->SetVector("g_WorldAmbient", kAmbient);
 }
@@ -94,7 +105,7 @@ int CBattleScene::Render(uintptr_t)
     m_camera->Apply();
     m_listener->Apply();
     graphics->Begin3D();
-    SetBattleLight();
+    SetBattleLight(*m_camera);
     const uintptr_t queue = reinterpret_cast<uintptr_t>(list);
     m_stage->Render(queue);
     for (CCharacter* fighter : m_fighters)

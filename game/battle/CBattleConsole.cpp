@@ -13,6 +13,8 @@
 #include "engine/render/CTexture.h"
 #include "engine/core/CRandom.h"
 #include "game/actor/CActorResources.h"
+#include "game/actor/CameraSight.h"
+#include "game/actor/CStage.h"
 #include "game/actor/CCharacter.h"
 #include "game/actor/CCharacterDefinition.h"
 #include "game/app/CGameConfig.h"
@@ -25,6 +27,7 @@
 #include "game/menu/CMenuLayout.h"
 #include "game/menu/MenuKeys.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -69,6 +72,12 @@ constexpr float kCameraFar = 1500.0f;
 // its face. Our fighters face +z at yaw 0, where a yaw of 0 already puts
 // the eye in front of them, so the keys are turned half round.
 constexpr float kKeyYawFromBehind = 180.0f;
+// A shot whose line to the fighter a wall, a box or another fighter blocks
+// swings round the fighter, a step of 30 degrees either way in turn, to the
+// first line that is clear: a shot pulled in that close would show no more
+// than a torso.
+constexpr float kFramingSwings[] = {0.0f, 30.0f, -30.0f, 60.0f, -60.0f, 90.0f, -90.0f,
+                                    120.0f, -120.0f, 150.0f, -150.0f, 180.0f};
 
 bool Pressed(const tag_KVRPADSTATE* pad, uint8_t button)
 {
@@ -392,14 +401,30 @@ void CBattleConsole::UpdateCamera(CCamera* camera) const
     const CkvrVector3 angles =
         *m_state.focused->GetRotation() + key.angles + CkvrVector3(0.0f, kKeyYawFromBehind, 0.0f);
     const CkvrVector3 target = *m_state.focused->GetPosition() + key.offset;
-    CkvrMatrix turn;
-    turn.SetRotation(&angles);
-    CkvrVector3 away;
-    CkvrVector3(0.0f, 0.0f, key.distance).TransformNormal(turn, &away);
-    const CkvrVector3 eye = target + away;
+    const CkvrVector3 eye = FramingEye(target, angles, key.distance);
     const CkvrVector3 up(0.0f, 1.0f, 0.0f);
     camera->SetProjection(kCameraFov, -1.0f, kCameraNear, kCameraFar);
     camera->SetLookAt(&eye.x, &target.x, &up.x);
+}
+
+CkvrVector3 CBattleConsole::FramingEye(const CkvrVector3& target, const CkvrVector3& angles, float distance) const
+{
+    auto eyeAt = [&](float swing) {
+        const CkvrVector3 swung = angles + CkvrVector3(0.0f, swing, 0.0f);
+        CkvrMatrix turn;
+        turn.SetRotation(&swung);
+        CkvrVector3 away;
+        CkvrVector3(0.0f, 0.0f, distance).TransformNormal(turn, &away);
+        return target + away;
+    };
+    const CameraSight::Bodies bodies{m_state.characters, m_state.characterCount, m_state.focused};
+    for (float swing : kFramingSwings)
+    {
+        const CkvrVector3 eye = eyeAt(swing);
+        if (CameraSight::BlockedAt(m_state.stage, target, eye, bodies) == INFINITY)
+            return eye;
+    }
+    return CameraSight::KeepInSight(m_state.stage, target, eyeAt(0.0f), bodies);
 }
 
 // ---------------------------------------------------------------- menus

@@ -171,6 +171,10 @@ private:
     void UpdatePoses();
     void UpdateVoices();
     void UpdateCamera(CCamera* camera) const;
+    // Where the shot about target from the key's angles and distance looks
+    // from: the key's eye, or the first one swung round target whose line
+    // to it nothing blocks; with none clear, the key's eye pulled in.
+    CkvrVector3 FramingEye(const CkvrVector3& target, const CkvrVector3& angles, float distance) const;
     void UpdateMenus(const struct tag_KVRPADSTATE* pad, bool pauseWasOpen);
     void UpdateMenu(tag_TOLQMENU* menu, const struct tag_KVRPADSTATE* pad);
     void PlayReadyVoice(uint32_t step) const;

@@ -578,7 +578,7 @@ void CBattleScene::StepSimulation(tag_TOLQBATTLEFRAME* frame)
     else if (m_replay != nullptr && m_replay->IsRecording())
         SetFrameTime(CReplay::LimitFrameTime(GetElapsedMilliseconds()));
     ApplyDepartures();
-    m_stage->Update(0);
+    m_stage->Update(reinterpret_cast<uintptr_t>(frame));
     m_bullets->UpdateAll(0);
     for (CCharacter* fighter : m_fighters)
     {

@@ -100,7 +100,9 @@ MenuCell CutAcross(const MenuCell& cell, float fraction)
 
 void CConsoleRenderer::DrawReticle()
 {
-    if (m_focused == nullptr || m_focused->GetMainWeapon() == nullptr)
+    // Once the battle's end shows, no aim is taken: the reticle would sit
+    // over the result's banner.
+    if (m_focused == nullptr || m_focused->GetMainWeapon() == nullptr || m_state.phase != ConsolePhase::Running)
         return;
     const tag_TOLQCHARASTATE* state = m_focused->GetStateBlock();
     if (state->aimFlag == 0 || state->actionState == kStateRecoil)

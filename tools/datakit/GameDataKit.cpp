@@ -351,6 +351,14 @@ void AddCharacters(std::vector<GameDataKit::GameFile>* files)
     }
 }
 
+// The arena's ground: the floor, and the ramp (x 10 to 20, z -5 to 5)
+// rising 0.4 a unit to its ledge 4 high (ArenaGroundX).
+float ArenaGroundHeight(float x, float z)
+{
+    const bool onRamp = x >= 10.0f && x <= 20.0f && z >= -5.0f && z <= 5.0f;
+    return onRamp ? 0.4f * (x - 10.0f) : 0.0f;
+}
+
 void AddStage(std::vector<GameDataKit::GameFile>* files)
 {
     CStageDefinition s;
@@ -364,13 +372,15 @@ void AddStage(std::vector<GameDataKit::GameFile>* files)
     s.mapHalfZ = 50.0f;
     s.extentMin = CkvrVector3(-60.0f, -20.0f, -60.0f);
     s.extentMax = CkvrVector3(60.0f, 40.0f, 60.0f);
-    // Eight starts on a ring of radius 12 (0 and 1 face each other 24 apart).
+    // Eight starts on a ring of radius 12 (0 and 1 face each other 24 apart),
+    // each on the ground there: the one at (12, 0) on the ramp's slope, where
+    // a fighter put on the floor would stand inside the ramp.
     static const float kRing[8][2] = {{0, -12}, {0, 12}, {-12, 0}, {12, 0}, {-8.5f, -8.5f}, {8.5f, 8.5f},
                                       {-8.5f, 8.5f}, {8.5f, -8.5f}};
     s.starts.resize(8);
     for (size_t i = 0; i < 8; ++i)
     {
-        s.starts[i].position = CkvrVector3(kRing[i][0], 0.0f, kRing[i][1]);
+        s.starts[i].position = CkvrVector3(kRing[i][0], ArenaGroundHeight(kRing[i][0], kRing[i][1]), kRing[i][1]);
         s.starts[i].rotation = CkvrVector3(0.0f, static_cast<float>(i * 45), 0.0f);
     }
     auto place = [&s](const std::string& name, float x, float z) {
@@ -472,9 +482,15 @@ std::string GameDataKit::ArenaGroundX()
 
 std::string GameDataKit::ArenaHitX()
 {
-    // Four walls 10 high around the floor, facing inwards.
+    // Four walls 10 high around the floor, facing inwards; and the ramp's
+    // sides (triangles, written as quads with a corner twice) and the
+    // ledge's face, facing out, so that nothing walks or shoots into the
+    // ramp under its slope.
     return QuadsX("Hit", {{{{{-50, 0, -50}, {-50, 10, -50}, {50, 10, -50}, {50, 0, -50}}}, {0, 0, 1}},
                           {{{{50, 0, 50}, {50, 10, 50}, {-50, 10, 50}, {-50, 0, 50}}}, {0, 0, -1}},
                           {{{{-50, 0, 50}, {-50, 10, 50}, {-50, 10, -50}, {-50, 0, -50}}}, {1, 0, 0}},
-                          {{{{50, 0, -50}, {50, 10, -50}, {50, 10, 50}, {50, 0, 50}}}, {-1, 0, 0}}});
+                          {{{{50, 0, -50}, {50, 10, -50}, {50, 10, 50}, {50, 0, 50}}}, {-1, 0, 0}},
+                          {{{{10, 0, -5}, {20, 0, -5}, {20, 4, -5}, {20, 4, -5}}}, {0, 0, -1}},
+                          {{{{10, 0, 5}, {20, 4, 5}, {20, 0, 5}, {20, 0, 5}}}, {0, 0, 1}},
+                          {{{{20, 0, -5}, {20, 0, 5}, {20, 4, 5}, {20, 4, -5}}}, {1, 0, 0}}});
 }

@@ -153,6 +153,22 @@ TEST(CharacterControls, FollowCameraStaysInFrontOfWallsAndTouchesNothing)
     player->SetPosition(&nearWall);
     player->UpdateCamera(nullptr, &battle.world, &eye, &target);
     EXPECT_GT(eye.z, -50.0f);
+    // Looking back down the ramp's foot, the eye 4 behind would sit under
+    // the slope (0.5 up per unit from x = 10): pulled in above it, clear of
+    // it by more than the near plane's reach.
+    auto lookFrom = [&](const CkvrVector3& at, float yaw) {
+        player->SetPosition(&at);
+        player->GetStateBlock()->cameraYaw = yaw;
+        player->UpdateCamera(nullptr, &battle.world, &eye, &target);
+    };
+    lookFrom(CkvrVector3(9.5f, 0, -20), 270.0f);
+    EXPECT_LT(eye.x, 13.0f - 0.2f);
+    EXPECT_GT(eye.x, 9.5f);
+    // And in front of the box at x = 29..31, not inside it.
+    lookFrom(CkvrVector3(26.0f, 0, 0), 270.0f);
+    EXPECT_LT(eye.x, 29.0f - 0.2f);
+    EXPECT_GT(eye.x, 26.0f);
+    player->GetStateBlock()->cameraYaw = 0.0f;
     CCamera camera;
     player->SetPosition(&nearWall);
     const uint64_t unchanged = battle.Hash();

@@ -95,6 +95,24 @@ struct StageSet
     CStageDefinition definition;
     CGameDataLists templates;
 };
+
+// The sample stage with its two boxes placed (drops by the masks given) and
+// a battle for the fighters on it.
+struct PlacedStage
+{
+    PlacedStage(uint32_t weaponMask, uint32_t itemMask) : stage(set.definition)
+    {
+        stage.SetModels(&set.ground, &set.hit);
+        placed = stage.Create(0) == 1 &&
+                 stage.CreateStageObjects(&set.templates, &field, weaponMask, itemMask, 0) == 2u;
+    }
+
+    StageSet set;
+    arena::Battle battle;
+    CStage stage;
+    CFieldLists field;
+    bool placed = false;
+};
 }
 
 TEST(Stage, CreateNeedsBothModels)
@@ -170,15 +188,50 @@ TEST(Stage, ItemBoxesAndJewelsAndTheReset)
     EXPECT_EQ(field.items[0]->GetPosition()->y, 1.0f); // the restored box's top
 }
 
+TEST(Stage, ABrokenBoxWaitsToStandAgainUntilNoFighterIsInItsPlace)
+{
+    PlacedStage placed(0, 0);
+    ASSERT_TRUE(placed.placed);
+    arena::Battle& battle = placed.battle;
+    CStage& stage = placed.stage;
+    // A fighter where the weapon box (at z = 3, respawn 5 s) and the item
+    // box (at z = -3, back only at a reset) stood before they broke.
+    CCharacter* fighter = battle.Add(-1, CkvrVector3(0, 0, 3.2f), 4, 0);
+    tag_TOLQBATTLEFRAME* frame = battle.Frame();
+    frame->stage = &stage;
+    auto run = [&](int frames) {
+        SetFrameTime(16);
+        for (int i = 0; i < frames; ++i)
+            stage.Update(reinterpret_cast<uintptr_t>(frame));
+    };
+    ASSERT_EQ(stage.DamageBox(0, 100), 1u);
+    run(400); // 6.4 s
+    EXPECT_TRUE(stage.GetBoxes()[0].broken) << "it closed round the fighter";
+    const CkvrVector3 beside(0, 0, 4.0f);
+    fighter->SetPosition(&beside);
+    run(1);
+    EXPECT_FALSE(stage.GetBoxes()[0].broken) << "its place is clear";
+    // The reset too waits for the place to clear.
+    ASSERT_EQ(stage.DamageBox(1, 100), 1u);
+    const CkvrVector3 inTheItemBox(0.3f, 0, -3.0f);
+    fighter->SetPosition(&inTheItemBox);
+    run(1);
+    stage.ResetPlacedObjects();
+    run(10);
+    EXPECT_TRUE(stage.GetBoxes()[1].broken);
+    const CkvrVector3 away(3.0f, 0, -3.0f);
+    fighter->SetPosition(&away);
+    run(1);
+    EXPECT_FALSE(stage.GetBoxes()[1].broken);
+}
+
 TEST(Stage, FightersBreakBoxesPickUpWeaponsAndTakeItems)
 {
-    StageSet set;
-    arena::Battle battle;
-    CStage stage(set.definition);
-    stage.SetModels(&set.ground, &set.hit);
-    ASSERT_EQ(stage.Create(0), 1);
-    CFieldLists field;
-    ASSERT_EQ(stage.CreateStageObjects(&set.templates, &field, 1u << 6, 1u << CItemDefinition::KIND_LIFE, 0), 2u);
+    PlacedStage placed(1u << 6, 1u << CItemDefinition::KIND_LIFE);
+    ASSERT_TRUE(placed.placed);
+    arena::Battle& battle = placed.battle;
+    CStage& stage = placed.stage;
+    CFieldLists& field = placed.field;
     CCharacter* player = battle.Add(-1, CkvrVector3(0, 0, 1.4f), 4, 0);
     ASSERT_EQ(player->AddWeapon(&battle.lists.weapons[0], 1), 1u);
     auto step = [&](const tag_TOLQINPUTRECORD& record) {
@@ -217,7 +270,7 @@ TEST(Stage, FightersBreakBoxesPickUpWeaponsAndTakeItems)
     EXPECT_EQ(player->GetStateBlock()->weaponHandling, 0u);
     // An item lying at the feet is taken.
     player->GetStateBlock()->life = 10;
-    auto item = std::make_unique<CItem>(&set.templates.items[0]);
+    auto item = std::make_unique<CItem>(&placed.set.templates.items[0]);
     CkvrVector3 at(0, 0.5f, 2.5f);
     item->SetPosition(&at);
     field.items.push_back(std::move(item));

@@ -119,7 +119,7 @@ public:
         f->elementCount = stage.GetElementCount();
         for (const auto& entry : records)
             battle.pointers[entry.first]->ApplyInputRecord(&entry.second, &battle.input);
-        stage.Update(0);
+        stage.Update(reinterpret_cast<uintptr_t>(f));
         battle.bullets.UpdateAll(0);
         for (CCharacter* fighter : battle.pointers)
             fighter->Update(reinterpret_cast<uintptr_t>(f));

@@ -151,7 +151,7 @@ void ArenaBattle::Step(uint32_t milliseconds)
     m_frame.elements = m_stage->GetElements();
     m_frame.elementCount = m_stage->GetElementCount();
     const uintptr_t frame = reinterpret_cast<uintptr_t>(&m_frame);
-    m_stage->Update(0);
+    m_stage->Update(frame);
     m_bullets.UpdateAll(0);
     for (CCharacter* fighter : m_pointers)
         fighter->Update(frame);

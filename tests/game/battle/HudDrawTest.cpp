@@ -47,6 +47,15 @@ CWeaponDefinition Rifle()
     return rifle;
 }
 
+// The focused fighter with the rifle in its hand.
+CCharacter* ArmWithRifle(HudScreen* screen)
+{
+    static const CWeaponDefinition rifle = Rifle();
+    CCharacter* fighter = screen->pointers[0];
+    EXPECT_EQ(fighter->AddWeapon(&rifle, 1), 1u);
+    return fighter;
+}
+
 bool Greenish(uint32_t argb)
 {
     return hudtest::Green(argb) > 150 && hudtest::Red(argb) < 120;
@@ -311,9 +320,7 @@ TEST(HudDraw, TheWeaponPanelCountsRoundsAndAnEmptyWeaponsGaugeFillsWithItsReload
 {
     HudScreen screen(1024, 768);
     ASSERT_TRUE(screen.Ready());
-    const CWeaponDefinition rifle = Rifle();
-    CCharacter* fighter = screen.pointers[0];
-    ASSERT_EQ(fighter->AddWeapon(&rifle, 1), 1u);
+    CCharacter* fighter = ArmWithRifle(&screen);
     screen.Draw();
     EXPECT_EQ(screen.Item(HudItem::Rounds)->label, "012");
     EXPECT_EQ(screen.Item(HudItem::Capacity)->label, "012");
@@ -422,6 +429,32 @@ TEST(HudDraw, AScopeFillsTheScreensHeightAndBlacksOutItsSides)
     fighter->GetStateBlock()->actionState = 21;
     screen.Draw();
     EXPECT_EQ(screen.Item(HudItem::Scope), nullptr);
+}
+
+TEST(HudDraw, TheRiflesReticleLeavesOnceTheBattlesEndShows)
+{
+    HudScreen screen(1280, 720);
+    ASSERT_TRUE(screen.Ready());
+    CCharacter* fighter = ArmWithRifle(&screen);
+    fighter->GetStateBlock()->aimFlag = 1;
+    screen.Draw();
+    ASSERT_NE(screen.Item(HudItem::Reticle), nullptr) << "aiming in play shows the reticle";
+    // Over the win banner, the reticle's place looks as it does without aim.
+    for (auto end : {&CBattleConsole::ShowWin, &CBattleConsole::ShowLose, &CBattleConsole::StartFinish})
+    {
+        (screen.console.*end)();
+        screen.console.GetStateForUpdate()->phaseClock = 2000 + 1000;
+        fighter->GetStateBlock()->aimFlag = 0;
+        screen.Draw();
+        const std::vector<uint32_t> unaimed = screen.frame;
+        fighter->GetStateBlock()->aimFlag = 1;
+        screen.Draw();
+        EXPECT_EQ(screen.Item(HudItem::Reticle), nullptr);
+        EXPECT_TRUE(unaimed == screen.frame)
+            << "the reticle still shows in phase " << static_cast<int>(screen.console.GetPhase());
+        if (end == &CBattleConsole::ShowWin)
+            screen.SavePng("HudWinWhileAiming.png");
+    }
 }
 
 TEST(HudDraw, TheRadarPlacesFightersAroundTheFocusedOneClippedToItsDiscAndTurnsWhenRotating)

@@ -4,14 +4,14 @@
 // default button the keys reach, taken off again; each arrow clicked goes
 // the way of the key on its side), the replay list (a battle the test
 // recorded, played, number pad 8 going back from the first fighter to the
-// free camera, then back through the pause menu, S moving its cursor down
-// as the cursor key does) and the tutorial (its first lesson, then the
-// title through the pause menu), each time back to the title, and out
-// through the quit menu (W moving its cursor up onto "quit"). The process
-// must end with 0 and the play data hold the buys and the bare head; a
-// second start finds the character still bare on the equipment screen. A
-// screenshot of each screen stays in the test's build folder
-// (qor-walk-*.png).
+// free camera, its fighter on the ramp's slope followed, then back through
+// the pause menu, S moving its cursor down as the cursor key does) and the
+// tutorial (its first lesson, then the title through the pause menu), each
+// time back to the title, and out through the quit menu (W moving its
+// cursor up onto "quit"). The process must end with 0 and the play data
+// hold the buys and the bare head; a second start finds the character
+// still bare on the equipment screen. A screenshot of each screen stays in
+// the test's build folder (qor-walk-*.png).
 #include "tests/engine/core/TempFolder.h"
 #include "tests/engine/platform/PrivateXServer.h"
 #include "tests/game/battle/BattleTestData.h"
@@ -38,25 +38,31 @@ namespace
 {
 using namespace std::chrono_literals;
 
-// A battle of a human standing still against a computer fighter on the
-// arena, each with a blade, a rifle and a launcher, 400 frames of 50 ms
-// (the intro and the ready call, then 13 s of play: the walk pauses it
-// while it runs), saved as the save folder's first replay.
+// The arena's start on the ramp's slope.
+constexpr uint32_t kRampStart = 3;
+
+// A battle of three humans standing still on the arena (the local one and
+// two fed no inputs, the third at the start on the ramp), each with a
+// blade, a rifle and a launcher, 400 frames of 50 ms (the intro and the
+// ready call, then 13 s of play: the walk pauses it while it runs), saved
+// as the save folder's first replay.
 bool RecordReplay(const std::filesystem::path& saveFolder)
 {
     battletest::BattleData::Install();
     if (battletest::BattleData::Get() == nullptr)
         return false;
     std::filesystem::create_directories(saveFolder);
-    tag_TOLQBATTLESETTING* setting = CreateBattleSettingFrom(2, 0, nullptr);
+    tag_TOLQBATTLESETTING* setting = CreateBattleSettingFrom(3, 0, nullptr);
     setting->seed = 11;
     setting->record = 1;
     static const char* weapons[3] = {GameText("クレイモア"), "Rifle", "Launcher"};
-    for (uint8_t i = 0; i < 2; ++i)
+    for (uint8_t i = 0; i < 3; ++i)
     {
         setting->players[i].character = static_cast<int8_t>(i);
         setting->players[i].characterCount = 8;
-        setting->players[i].startPoint = i;
+        setting->players[i].startPoint = i < 2 ? i : kRampStart;
+        setting->players[i].slotState = static_cast<int8_t>(i);
+        setting->players[i].localInput = i == 0 ? 1 : 0;
         std::copy(std::begin(weapons), std::end(weapons), setting->players[i].weapons);
     }
     bool saved = false;
@@ -214,9 +220,9 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     // the free camera 50 units over the stage, where the weapons once lay
     // over each fighter as white squares. There no fighter is followed: the
     // status panel's character plate gives way to the grey floor. Before the
-    // ready call's banners both fighters still stand at their start points,
-    // 12 units either side of the middle: 160 layout units above and below
-    // the screen's centre.
+    // ready call's banners the first two fighters still stand at their
+    // start points, 12 units either side of the middle: 160 layout units
+    // above and below the screen's centre.
     game.WaitFrames(10);
     auto freeCamera = [&] {
         const Rgb plate = game.At(16.0f, 728.0f);
@@ -232,8 +238,19 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     for (const float y : {384.0f - 160.0f, 384.0f + 160.0f})
         EXPECT_LT(game.Count(512.0f - 64.0f, y - 64.0f, 512.0f + 64.0f, y + 64.0f, white), 80)
             << "white over the fighter at " << y;
-    game.WaitFrames(10);
-    game.Screenshot("walk-5-replay-playing");
+    // Back one from the free camera: the last fighter, the third, on the
+    // ramp's slope; once the battle runs (its pause menu opened and
+    // closed), the camera that follows it shows its yellow legs below the
+    // screen's centre, not the ramp's brown over them.
+    game.Press("KP_8", 150);
+    game.WaitFrames(2);
+    ASSERT_TRUE(OpenBattlePause(game, 4)) << "the replay never ran";
+    ASSERT_TRUE(game.PressUntil("Return", [&] { return !BattleMenu(game, 4); }));
+    auto legs = [](const Rgb& rgb) { return rgb.r > 40 && rgb.g * 10 > rgb.r * 6 && rgb.b * 10 < rgb.r * 4; };
+    EXPECT_TRUE(game.WaitFor([&] { return game.Count(462.0f, 460.0f, 562.0f, 580.0f, legs) > 150; }, nullptr,
+                             std::chrono::seconds(3)))
+        << "the fighter on the ramp stands inside it";
+    game.Screenshot("walk-5-replay-on-the-ramp");
     ASSERT_TRUE(OpenBattlePause(game, 4)) << "the replay's pause menu never showed";
     game.Screenshot("walk-6-replay-paused");
     // S is down in this menu as in every other: S, then the cursor key down,

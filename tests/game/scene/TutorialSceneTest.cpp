@@ -330,6 +330,49 @@ TEST_F(TutorialScene, EveryStepPassesInOrderAndTheTitleFollowsTheFinalBattle)
         EXPECT_EQ(entry.path().filename().string().find("Replay"), std::string::npos) << entry.path();
 }
 
+TEST_F(TutorialScene, ABoxTheAttackLessonBrokeStandsAgainOnlyOnceThePlayerLeftItsPlace)
+{
+    Run();
+    ASSERT_TRUE(RunUntilStep(3, 2 * kStepFrames + 85));
+    Pass(3, [&] { Hold({KEY_W}); });
+    Pass(4, [&] { Hold({KEY_W}, 6); });
+    Pass(5, [&] { Press({KEY_Z}); });
+    Run(15);
+    // The attack lesson at the purple item box at (0, 25): the swing breaks
+    // it, and its lunge carries the player into the box's place.
+    Teleport(0.0f, 23.6f, 0.0f);
+    Pass(6, [&] { Press({KEY_C}); });
+    const auto& boxes = Battle()->GetStage()->GetBoxes();
+    uint32_t box = 0;
+    while (box < boxes.size() && !(boxes[box].centre.x == 0.0f && boxes[box].centre.z == 25.0f))
+        ++box;
+    ASSERT_LT(box, boxes.size());
+    ASSERT_TRUE(boxes[box].broken);
+    // Through the aim and into the shooting lesson, past the box's 15 s,
+    // the player still standing there: no purple round its legs.
+    Pass(7, [&] { Hold({KEY_R}, 2); });
+    Run(kStepFrames + 10);
+    ASSERT_EQ(Step(), 8u);
+    EXPECT_TRUE(boxes[box].broken) << "the box closed round the player";
+    m_game->Step(1);
+    const scene_test::DrawnFrame frame(*m_game);
+    int purple = 0;
+    for (float y = 380.0f; y < 600.0f; y += 4.0f)
+    {
+        for (float x = 400.0f; x < 624.0f; x += 4.0f)
+        {
+            const uint32_t rgb = frame.At({x, y});
+            const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+            purple += b > 120 && r > 2 * g && b > r ? 1 : 0;
+        }
+    }
+    frame.Save("tutorial-shooting-lesson-where-the-box-was");
+    EXPECT_LT(purple, 20);
+    // Once the player steps out, the box stands again.
+    Teleport(0.0f, 22.0f, 0.0f);
+    EXPECT_FALSE(boxes[box].broken);
+}
+
 TEST_F(TutorialScene, TheTextsNameTheKeysTheSettingsGiveNow)
 {
     Run();

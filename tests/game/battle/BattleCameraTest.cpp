@@ -1,0 +1,274 @@
+// The cameras that follow or frame a fighter, drawn for real on the
+// offscreen device at 1280 x 720 with the stand-in arena: what each shows
+// of the fighter it is about. Each frame is kept beside the test program
+// as "BattleCamera-*.png" for a person to look at.
+#include "tests/game/battle/BattleTestData.h"
+
+#include "engine/platform/CGraphics.h"
+#include "engine/platform/FrameTimer.h"
+#include "engine/platform/device/GraphicsDevice.h"
+#include "engine/render/CCamera.h"
+#include "game/actor/CCharacter.h"
+#include "game/battle/CBattleConsole.h"
+#include "game/battle/CBattleScene.h"
+#include "game/battle/tag_TOLQBATTLESETTING.h"
+
+#include <gtest/gtest.h>
+#include "tests/support/ArgbPng.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace camtest
+{
+constexpr int kWidth = 1280, kHeight = 720;
+constexpr uint32_t kFrame = 16;
+
+int Red(uint32_t argb)
+{
+    return static_cast<int>((argb >> 16) & 0xFF);
+}
+int Green(uint32_t argb)
+{
+    return static_cast<int>((argb >> 8) & 0xFF);
+}
+int Blue(uint32_t argb)
+{
+    return static_cast<int>(argb & 0xFF);
+}
+
+// A battle of two on the arena to the last one standing, fighter 0 the local player that the
+// cameras are about, drawn on request.
+class CameraBattle
+{
+public:
+    explicit CameraBattle(uint32_t startPoint)
+    {
+        battletest::BattleData::Install();
+        m_setting = CreateBattleSettingFrom(2, 0, nullptr);
+        m_setting->seed = 5;
+        m_setting->record = 0;
+        m_setting->rules.rule = tag_TOLQBATTLERULE::RULE_SURVIVAL;
+        for (uint8_t i = 0; i < 2; ++i)
+        {
+            m_setting->players[i].character = static_cast<int8_t>(i);
+            m_setting->players[i].characterCount = 8;
+            m_setting->players[i].startPoint = i == 0 ? startPoint : (startPoint + 4) % 8;
+            m_setting->players[i].localInput = 0;
+        }
+        m_ready = battletest::BattleData::Get() != nullptr && scene.Init(reinterpret_cast<uintptr_t>(m_setting)) == 1;
+    }
+    ~CameraBattle()
+    {
+        battletest::BattleData::GetGraphics()->Graphics().SetCamera(nullptr);
+        scene.Release();
+        FreeBattleSetting(m_setting);
+    }
+    bool Ready() const { return m_ready; }
+
+    // Frames until done() holds; false after limit frames.
+    bool RunUntil(const std::function<bool()>& done, int limit = 2000)
+    {
+        for (int i = 0; i < limit && !done(); ++i)
+        {
+            SetFrameTime(kFrame);
+            scene.Update(0);
+        }
+        return done();
+    }
+    void Run(int frames)
+    {
+        int left = frames;
+        RunUntil([&] { return left-- == 0; }, frames + 1);
+    }
+    // The phase's clock at or past milliseconds.
+    bool RunToPhaseClock(ConsolePhase phase, uint32_t milliseconds)
+    {
+        CBattleConsole* console = scene.GetConsole();
+        return RunUntil([&] { return console->GetPhase() == phase && console->GetState().phaseClock >= milliseconds; });
+    }
+
+    void Draw(const std::string& name)
+    {
+        CGraphics& graphics = battletest::BattleData::GetGraphics()->Graphics();
+        graphics.GetDevice()->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
+        ASSERT_EQ(scene.Render(0), 1);
+        frame.assign(static_cast<size_t>(kWidth) * kHeight, 0);
+        ASSERT_EQ(graphics.GetDevice()->ReadPixels(graphics.GetDevice()->GetBackBuffer(), 0, 0, kWidth, kHeight,
+                                                   frame.data()),
+                  DEVICE_OK);
+        const auto beside = std::filesystem::canonical("/proc/self/exe").parent_path();
+        SaveArgbPng(frame, kWidth, kHeight, (beside / ("BattleCamera-" + name + ".png")).string());
+    }
+
+    // The screen point of a point of a fighter's figure, up from its feet
+    // and forward along its facing; false behind the camera.
+    bool Project(const CCharacter* fighter, float up, float forward, int* x, int* y) const
+    {
+        const float yaw = fighter->GetRotation()->y * 3.14159265f / 180.0f;
+        const CkvrVector3& at = *fighter->GetPosition();
+        const float point[3] = {at.x + std::sin(yaw) * forward, at.y + up, at.z + std::cos(yaw) * forward};
+        float sx = 0.0f, sy = 0.0f, depth = 0.0f;
+        scene.GetCamera()->WorldToScreen(point, &sx, &sy, &depth);
+        *x = static_cast<int>(sx);
+        *y = static_cast<int>(sy);
+        return depth > 0.0f && depth < 1.0f && *x >= 0 && *x < kWidth && *y >= 0 && *y < kHeight;
+    }
+    uint32_t At(int x, int y) const { return frame[static_cast<size_t>(y) * kWidth + x]; }
+    // The mean red of the pixels that pass test on a fighter's front
+    // between two heights, a head's width either side of the centre; 0
+    // without one.
+    int MeanRed(const CCharacter* fighter, float low, float high, float forward,
+                const std::function<bool(uint32_t)>& test) const
+    {
+        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        if (!Project(fighter, low, forward, &x0, &y0) || !Project(fighter, high, forward, &x1, &y1))
+            return 0;
+        const int half = (y0 - y1) / 2;
+        int sum = 0, count = 0;
+        for (int y = std::max(0, y1); y <= std::min(kHeight - 1, y0); ++y)
+        {
+            for (int x = std::max(0, x0 - half); x <= std::min(kWidth - 1, x0 + half); ++x)
+            {
+                if (!test(At(x, y)))
+                    continue;
+                sum += Red(At(x, y));
+                ++count;
+            }
+        }
+        return count > 0 ? sum / count : 0;
+    }
+    // Pixels of the whole frame that pass test.
+    int Count(const std::function<bool(uint32_t)>& test) const
+    {
+        int count = 0;
+        for (uint32_t argb : frame)
+            count += test(argb) ? 1 : 0;
+        return count;
+    }
+
+    CBattleScene scene;
+    std::vector<uint32_t> frame;
+
+private:
+    tag_TOLQBATTLESETTING* m_setting = nullptr;
+    bool m_ready = false;
+};
+
+// The head of the data kit's figure (1.25 tall): from the chin to the
+// crown, its face on the front.
+constexpr float kChin = 1.06f;
+constexpr float kCrown = 1.25f;
+constexpr float kFaceFront = 0.087f;
+
+// The skin's mean red under the key light, seen from the front or aside;
+// in the ambient's grey alone it is about 125.
+constexpr int kLitSkinRed = 170;
+
+// Skin, lit or in shade: redder than blue by a clear step, but not the
+// figure's red (whose green is low).
+bool IsSkin(uint32_t argb)
+{
+    return Red(argb) > Blue(argb) + 20 && Green(argb) > Red(argb) / 2;
+}
+}
+
+using camtest::CameraBattle;
+using camtest::IsSkin;
+using camtest::kChin;
+using camtest::kCrown;
+using camtest::kFaceFront;
+using camtest::kLitSkinRed;
+
+TEST(BattleCamera, TheWinnersPoseShowsItsFaceLit)
+{
+    CameraBattle battle(0);
+    ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Running, 0));
+    battle.scene.GetFighter(1)->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
+    // Posing, with the camera in front of the winner's face.
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Win, 3000));
+    battle.Draw("win");
+    // The skin (0.95, 0.78, 0.62) under the key light, not the ambient's
+    // grey.
+    const int skin = battle.MeanRed(battle.scene.GetFighter(0), kChin, kCrown, kFaceFront, IsSkin);
+    EXPECT_GT(skin, kLitSkinRed) << "the face is in shade";
+}
+
+TEST(BattleCamera, TheResultShotLooksRoundABoxBetweenItAndTheWinner)
+{
+    CameraBattle battle(0);
+    ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Running, 0));
+    // The weapon box at (25, 0) stands where the shot's eye, 2 in front of
+    // the winner's face, would look from.
+    CCharacter* winner = battle.scene.GetFighter(0);
+    const CkvrVector3 beforeTheBox(25.0f, 0.0f, -1.2f), facingIt(0.0f, 0.0f, 0.0f);
+    winner->SetPosition(&beforeTheBox);
+    winner->SetRotation(&facingIt);
+    battle.scene.GetFighter(1)->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Win, 3000));
+    battle.Draw("win-by-a-box");
+    EXPECT_GT(battle.MeanRed(winner, kChin, kCrown, kFaceFront, IsSkin), kLitSkinRed)
+        << "the winner's face is not in view";
+    // Not the box's green filling the screen (beside the shot, it may show).
+    EXPECT_LT(battle.Count([](uint32_t argb) { return camtest::Green(argb) > 2 * camtest::Red(argb); }),
+              camtest::kWidth * camtest::kHeight / 2);
+}
+
+TEST(BattleCamera, ALostBattlesShotShowsTheFallenPlayerNotTheWinnersTorso)
+{
+    CameraBattle battle(0);
+    ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Running, 0));
+    // The winner stands a step in front of the player it downed, where the
+    // shot's eye would be.
+    CCharacter* player = battle.scene.GetFighter(0);
+    CCharacter* winner = battle.scene.GetFighter(1);
+    const CkvrVector3 inFront(player->GetPosition()->x, 0.0f, player->GetPosition()->z + 1.6f);
+    const CkvrVector3 facingThePlayer(0.0f, 180.0f, 0.0f);
+    winner->SetPosition(&inFront);
+    winner->SetRotation(&facingThePlayer);
+    player->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Lose, 3000));
+    battle.Draw("lose");
+    // The winner is blue: a standing figure in the frame, not a torso that
+    // fills it; the player's red figure lies in view.
+    auto blue = [](uint32_t argb) {
+        return camtest::Blue(argb) > 2 * camtest::Red(argb) && camtest::Blue(argb) > camtest::Green(argb) + 30;
+    };
+    auto red = [](uint32_t argb) { return camtest::Red(argb) > 120 && camtest::Red(argb) > 2 * camtest::Green(argb); };
+    EXPECT_LT(battle.Count(blue), camtest::kWidth * camtest::kHeight / 10);
+    EXPECT_GT(battle.Count(red), 2000);
+}
+
+TEST(BattleCamera, AFighterStartingOnTheRampStandsOnItInViewOfTheReadyCallAndTheFollowCamera)
+{
+    // Start point 3 lies on the ramp's slope.
+    CameraBattle battle(3);
+    ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
+    CCharacter* fighter = battle.scene.GetFighter(0);
+    // Its legs (dark red), not the ramp's brown, at the knees; its shirt
+    // at the chest.
+    auto legsAndShirtShow = [&](const char* name) {
+        battle.Draw(name);
+        auto figure = [](uint32_t argb) { return camtest::Red(argb) > 2 * camtest::Green(argb) + 10; };
+        EXPECT_GT(battle.MeanRed(fighter, 0.3f, 0.4f, 0.0f, figure), 60) << name << ": the knees are hidden";
+        EXPECT_GT(battle.MeanRed(fighter, 0.8f, 0.9f, 0.0f, figure), 60) << name << ": the chest is hidden";
+    };
+    // The far shot the ready call opens with (the intro's, faded in), the
+    // close one it ends with, then the battle's own camera.
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Ready, 0));
+    legsAndShirtShow("ramp-ready-far");
+    // The close shot frames the face.
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Ready, 3000));
+    battle.Draw("ramp-ready-close");
+    EXPECT_GT(battle.MeanRed(fighter, kChin, kCrown, kFaceFront, IsSkin), kLitSkinRed) << "the face is not in view";
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Running, 0));
+    battle.Run(10);
+    legsAndShirtShow("ramp-follow");
+}
