@@ -406,7 +406,7 @@ TEST_F(NetworkSceneBattle, TheHostsModePageChoiceTakesEverybodyBackToTheSetupWit
     // The pause menu: back to the battle, retry, the lobby, the mode page.
     Press(*host, input, CBattleConsole::BUTTON_MENU, &feeder);
     for (int item = 0; item < 3; ++item)
-        Press(*host, input, CBattleConsole::BUTTON_DOWN, &feeder);
+        Press(*host, input, MenuKeyButton(MenuKey::Down), &feeder);
     Press(*host, input, CBattleConsole::BUTTON_DECIDE, &feeder);
     ASSERT_TRUE(feeder.RunHost(*host, [&] { return State(*host) == CNetworkScene::NetSceneState::Room; }, 3));
     EXPECT_EQ(SetupOf(*host)->GetPage(), INetBattleSetup::PAGE_MODE);
