@@ -7,9 +7,12 @@
 // through the X server; the lobby server's lists tell when a step has
 // landed, and the screens are told apart by a pixel each. Each step that
 // fails keeps both windows (qor-<prefix>-failed-<n>-*.png) and says which step
-// it was.
+// it was; each game's standard error goes to a file, for the walk to wait on
+// what it logs and for a failed test's report.
 // Xlib's macros (None, Status...) clash with GoogleTest's names: Xlib comes
 // last, through QorScreens.h.
+
+#include <gtest/gtest.h>
 
 #include "game/app/GameConfigDefaults.h"
 #include "game/app/GameConfigFormat.h"
@@ -19,6 +22,7 @@
 #include "tests/net/lobby/LobbyTestServer.h"
 #include "tests/game/program/QorScreens.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -28,11 +32,18 @@ namespace qortest
 {
 constexpr const char* kLobbyAddress = "127.0.0.1";
 constexpr const char* kGameAddresses[2] = {"127.0.0.11", "127.0.0.12"};
+// The games' login IDs, the first's first.
+constexpr const char* kLoginIds[2] = {"alice", "bob"};
 // The test server numbers its rooms from here.
 constexpr uint32_t kFirstRoom = 501;
 // Keys in a battle are held at least this long: two games share the
 // machine, and a lockstep battle steps only when both peers' input is in.
 constexpr int kBattleHoldMs = 900;
+// A window pixel in layout units.
+constexpr float kPixel = 1.6f;
+// The first line of a lobby notice, in layout units.
+constexpr float kNoticeLineTop = 284.0f;
+constexpr float kNoticeLineBottom = 306.0f;
 
 inline void Keys(QorProcess& game, std::initializer_list<const char*> keys, int holdMs = 100)
 {
@@ -70,11 +81,19 @@ bool WaitUntil(Condition condition)
 // Screens by a pixel each, in layout units: the lobby's dark purple
 // corner, the setup's pages (their white title band; the members page's
 // decide button and the weapons page's done button green, the rules page's
-// stage and NPC labels teal), the top edge of the battle's pause window.
+// stage and NPC labels teal).
 inline bool Lobby(QorProcess& game) { return Near(game.At(8.0f, 8.0f), 33, 16, 49, 10); }
 inline bool MembersPage(QorProcess& game) { return TitleBand(game) && Green(game, 518.0f, 660.0f); }
 // The members' decide button lit blue: the keys' cursor is on it.
 inline bool DecideLit(QorProcess& game) { return Near(game.At(462.0f, 622.0f), 36, 88, 168, 20); }
+// Where each player's seat lies on the members page: the first (a room's
+// owner, a match's host) top left, the next beside it.
+constexpr float kPanelTopLeft[2][2] = {{24.0f, 112.0f}, {232.0f, 112.0f}};
+// A seat's panel marked "OK!" (a green cell): its player has confirmed it.
+inline bool Confirmed(QorProcess& game, int panel)
+{
+    return Green(game, kPanelTopLeft[panel][0] + 12.0f, kPanelTopLeft[panel][1] + 176.0f);
+}
 inline bool RulesPage(QorProcess& game)
 {
     return TitleBand(game) && Near(game.At(96.0f, 148.0f), 46, 110, 142, 12) &&
@@ -84,21 +103,21 @@ inline bool WeaponsPage(QorProcess& game) { return TitleBand(game) && Green(game
 // The weapons page's done button lit blue under the cursor: the loadout is
 // complete.
 inline bool DoneLit(QorProcess& game) { return Near(game.At(140.0f, 660.0f), 36, 88, 168, 20); }
-inline bool PauseWindow(QorProcess& game)
-{
-    for (float x : {400.0f, 512.0f, 624.0f})
-    {
-        if (!Near(game.At(x, 256.0f), 224, 232, 240, 14))
-            return false;
-    }
-    return true;
-}
 // The lobby's panes, by their lit text: the notice's lines, the login
 // page's password row when chosen, an editor's title (the new room's, the
 // random match's) and the new room's name row, the room information pane's
 // title, the room's chat label (where the lobby's room list has a shorter
 // one), the lobby's room list label.
-inline bool Notice(QorProcess& game) { return Lobby(game) && Bright(game, 296.8f, 216.0f, 880.0f) >= 50; }
+inline bool Notice(QorProcess& game)
+{
+    if (!Lobby(game))
+        return false;
+    // The first line's brightest row: the strokes differ from text to text.
+    int most = 0;
+    for (float y = kNoticeLineTop; y < kNoticeLineBottom; y += kPixel)
+        most = std::max(most, Bright(game, y, 216.0f, 880.0f));
+    return most >= 50;
+}
 inline bool PasswordRow(QorProcess& game)
 {
     return Lobby(game) && !Notice(game) && Bright(game, 423.2f, 216.0f, 400.0f) >= 15;
@@ -134,8 +153,8 @@ inline bool FocusPane(QorProcess& game, bool (*focused)(QorProcess&))
 class GamePair
 {
 public:
-    // shots: the screenshots' prefix; names: the games' login IDs.
-    GamePair(const std::string& shots, const char* const names[2]) : m_shots(shots), m_names{names[0], names[1]} {}
+    // shots: the screenshots' prefix.
+    explicit GamePair(const std::string& shots) : m_shots(shots) {}
     ~GamePair()
     {
         m_games.clear();
@@ -157,12 +176,13 @@ public:
         m_lobby.RunInThread();
         for (int i = 0; i < 2; ++i)
         {
-            WriteSettings(m_homes[i].Path() / "CorvaneSystem" / "QOR", m_names[i].c_str(), ownPort);
+            WriteSettings(m_homes[i].Path() / "CorvaneSystem" / "QOR", kLoginIds[i], ownPort);
             m_games.push_back(std::make_unique<QorProcess>(
                 m_x.GetDisplay(), m_homes[i].Path().string(),
                 std::vector<std::string>{std::string("KVR_LOBBY_HOST=") + kLobbyAddress,
                                          "KVR_LOBBY_PORT=" + std::to_string(lobbyPort),
-                                         std::string("KVR_LOCAL_ADDRESS=") + kGameAddresses[i]}));
+                                         std::string("KVR_LOCAL_ADDRESS=") + kGameAddresses[i]},
+                (m_homes[i].Path() / "errors.txt").string()));
             if (!Check(m_games.back()->Started() && m_games.back()->FindWindow(), "a game did not start"))
                 return false;
         }
@@ -178,7 +198,7 @@ public:
     void Shoot(const std::string& name)
     {
         for (int i = 0; i < 2 && static_cast<size_t>(i) < m_games.size(); ++i)
-            Game(i).Screenshot(m_shots + "-" + name + "-" + m_names[i]);
+            Game(i).Screenshot(m_shots + "-" + name + "-" + kLoginIds[i]);
     }
 
     // ok; when it is not, the step's name is kept and both windows shot.
@@ -243,6 +263,31 @@ public:
         return BackInTheLobby();
     }
 
+    // The player's pause menu of items lines in a battle, Enter until it
+    // opens (the battle's opening takes no pause); the cursor down to item,
+    // both windows shot as shot, and the item chosen.
+    bool ChoosePauseItem(int player, int items, int item, const std::string& shot)
+    {
+        QorProcess& game = Game(player);
+        if (!Check(game.WaitFor([&] { return BattleMenu(game, items); },
+                                [&] { game.Press("Return", kBattleHoldMs); }),
+                   "the pause menu never opened") ||
+            !Check(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, items, item); }, 4, kBattleHoldMs),
+                   "the pause menu's item never had the cursor"))
+            return false;
+        Shoot(shot);
+        return Check(game.PressUntil("z", [&] { return !BattleMenu(game, items); }), "the pause menu stayed");
+    }
+
+    // Both games' error logs, when the running test has failed.
+    void PrintLogsOnFailure()
+    {
+        if (!::testing::Test::HasFailure())
+            return;
+        for (size_t i = 0; i < m_games.size(); ++i)
+            std::printf("[%s's log]\n%s\n", kLoginIds[i], m_games[i]->ErrorLog().c_str());
+    }
+
     bool BackInTheLobby()
     {
         for (int i = 0; i < 2; ++i)
@@ -301,7 +346,6 @@ private:
     }
 
     std::string m_shots;
-    std::string m_names[2];
     std::string m_failure;
     int m_failures = 0;
     PrivateXServer m_x{"1320x600x24", false};

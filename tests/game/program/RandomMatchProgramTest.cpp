@@ -21,16 +21,11 @@ using namespace qortest;
 
 namespace
 {
-constexpr const char* kNames[2] = {"alice", "bob"};
 constexpr int kHost = 0;
 constexpr int kGuest = 1;
 // The pause menu of a random match: back to the battle, the lobby, the title.
 constexpr int kPauseItems = 3;
 constexpr int kLobbyItem = 1;
-
-// Where each player's seat lies on the members page: the host's first, the
-// guest's next to it.
-constexpr float kPanelTopLeft[2][2] = {{24.0f, 112.0f}, {232.0f, 112.0f}};
 
 // A seat's panel shows a player: its frame is lit (blue, or gold under the
 // cursor), where a closed panel's is a dark grey.
@@ -44,12 +39,6 @@ bool SeatShown(QorProcess& game, int panel)
 bool StartButtonLit(QorProcess& game)
 {
     return Bright(game, 656.0f, 380.0f, 644.0f) >= 20;
-}
-
-// A seat's panel marked "OK!" (a green cell): its player has confirmed it.
-bool Confirmed(QorProcess& game, int panel)
-{
-    return Green(game, kPanelTopLeft[panel][0] + 12.0f, kPanelTopLeft[panel][1] + 176.0f);
 }
 
 // A random match's rules page: its music row only (teal label), where a
@@ -77,13 +66,20 @@ protected:
     }
     static void TearDownTestSuite() { Shared().reset(); }
 
+    // The games' error logs go with a failed test's report.
+    void TearDown() override
+    {
+        if (Shared())
+            Shared()->PrintLogsOnFailure();
+    }
+
     void SetUp() override
     {
         std::unique_ptr<GamePair>& pair = Shared();
         if (pair && pair->BothInTheLobby())
             return;
         pair.reset();
-        pair = std::make_unique<GamePair>("match", kNames);
+        pair = std::make_unique<GamePair>("match");
         if (!pair->HasDisplay())
             GTEST_SKIP() << "no Xvfb to run the games on";
         ASSERT_TRUE(pair->Start()) << pair->Failure();
@@ -104,7 +100,7 @@ protected:
         if (!Pair().Check(game.StepUntil("Up", [&] { return StartButtonLit(game); }, 3),
                           "the editor's start button never had the cursor"))
             return false;
-        Pair().Shoot("editor-" + std::string(kNames[player]));
+        Pair().Shoot("editor-" + std::string(kLoginIds[player]));
         const auto askedNow = [&] { return Heard(Pair().Server(), LOBBY_MSG_RANDOM_MATCH) > asked; };
         return Pair().Check(game.PressUntil("z", askedNow), "the match was never asked for") &&
                Pair().Check(game.WaitFor([&] { return MembersPage(game); }), "the members page never showed");
@@ -161,19 +157,7 @@ protected:
                 << pair.Failure();
         }
         // The host's pause menu (the battle's own: it opens in a battle only).
-        QorProcess& host = pair.Game(kHost);
-        ASSERT_TRUE(pair.Check(host.WaitFor([&] { return BattleMenu(host, kPauseItems); },
-                                            [&] { host.Press("Return", kBattleHoldMs); }),
-                               "the pause menu never opened"))
-            << pair.Failure();
-        pair.Shoot(shots + "-battle");
-        ASSERT_TRUE(pair.Check(host.StepUntil("Down", [&] { return BattleMenuLineLit(host, kPauseItems, kLobbyItem); },
-                                              4, kBattleHoldMs),
-                               "the pause menu's lobby item never had the cursor"))
-            << pair.Failure();
-        ASSERT_TRUE(pair.Check(host.PressUntil("z", [&] { return !BattleMenu(host, kPauseItems); }),
-                               "the pause menu stayed"))
-            << pair.Failure();
+        ASSERT_TRUE(pair.ChoosePauseItem(kHost, kPauseItems, kLobbyItem, shots + "-battle")) << pair.Failure();
         ASSERT_TRUE(pair.BackInTheLobby()) << pair.Failure();
         pair.Shoot(shots + "-lobby-again");
         EXPECT_TRUE(pair.Server().IsConsistent());
