@@ -215,12 +215,6 @@ public:
     // ok; when it is not, both windows shot (the caller names the step).
     bool Shown(bool ok) { return Check(ok, "a step of the test's own"); }
 
-    // Both games in the lobby's lists, as every walk starts and ends.
-    bool BothInTheLobby()
-    {
-        return m_games.size() == 2 && m_failure.empty() && RoomList(Game(0)) && RoomList(Game(1));
-    }
-
     // The owner makes a room named name: the new-room pane, its name typed.
     bool MakeRoom(int owner, const char* name, size_t rooms)
     {
