@@ -188,38 +188,6 @@ uint32_t CModelObject::CalcRadius(CkvrVector3* centre, float* radius) const
     return 1;
 }
 
-uint32_t CModelObject::HitGridCellIndex(const CkvrVector3* point, uint32_t* x, uint32_t* y, uint32_t* z) const
-{
-    if (point == nullptr || x == nullptr || y == nullptr || z == nullptr)
-        return 0;
-    uint32_t* cells[3] = {x, y, z};
-    for (int axis = 0; axis < 3; ++axis)
-    {
-        const float v = (Component(*point, axis) - Component(m_grid.centre, axis) + Component(m_grid.halfSize, axis)) *
-                        Component(m_grid.inverseCellSize, axis);
-        if (std::isnan(v))
-            return 0;
-        // Compared before converting: a point far outside (or infinite)
-        // must land in the last cell, not wrap into the middle of the grid.
-        const uint32_t last = m_grid.counts[axis] > 0 ? m_grid.counts[axis] - 1u : 0u;
-        if (v < 0.0f)
-            *cells[axis] = 0;
-        else if (v >= float(last))
-            *cells[axis] = last;
-        else
-            *cells[axis] = static_cast<uint32_t>(v);
-    }
-    return 1;
-}
-
-CModelBlock* CModelObject::GetCellBlock(uint32_t x, uint32_t y, uint32_t z) const
-{
-    if (m_blocks == nullptr)
-        return nullptr;
-    const uint64_t index = (uint64_t(x) * m_grid.counts[1] + y) * m_grid.counts[2] + z;
-    return index < m_blocks->GetCount() ? m_blocks->GetItem(static_cast<uint32_t>(index)) : nullptr;
-}
-
 uint32_t CModelObject::CreateBlocks(uint16_t countX, uint16_t countY, uint16_t countZ)
 {
     if (!CalcBounds(&m_grid.centre, &m_grid.halfSize))

@@ -3,6 +3,8 @@
 #include "engine/core/CResourceBase.h"
 #include "engine/render/ModelGeometry.h"
 
+#include <cmath>
+
 class CAnimationController;
 class CGraphics;
 class CLowModelObject;
@@ -63,6 +65,7 @@ public:
     CResourceList<CModelBlock*>* GetBlocks() const { return m_blocks; }
     // The grid cell of a point, clamped into the grid on every axis. 0 (and
     // no cell) for a null argument or a coordinate that is not a number.
+    // Inline, as GetCellBlock: every hit query against a grid asks both.
     uint32_t HitGridCellIndex(const CkvrVector3* point, uint32_t* x, uint32_t* y, uint32_t* z) const;
     // The block of cell (x, y, z), or null without a grid or past its end.
     CModelBlock* GetCellBlock(uint32_t x, uint32_t y, uint32_t z) const;
@@ -76,6 +79,9 @@ public:
     static void FreeMaterial(tag_KVRMODELMATERIAL* material);
 
 private:
+    // The cell along one axis of a coordinate's offset into the grid in
+    // cells; false when it is not a number.
+    static bool GridCell(float cells, uint16_t count, uint32_t* cell);
     void DeleteBlocks();
     void DeleteLowModels();
 
@@ -87,3 +93,39 @@ private:
 
     static CGraphics* s_graphics;
 };
+
+inline bool CModelObject::GridCell(float cells, uint16_t count, uint32_t* cell)
+{
+    if (std::isnan(cells))
+        return false;
+    // Compared before converting: a point far outside (or infinite) must
+    // land in the last cell, not wrap into the middle of the grid.
+    const uint32_t last = count > 0 ? count - 1u : 0u;
+    if (cells < 0.0f)
+        *cell = 0;
+    else if (cells >= float(last))
+        *cell = last;
+    else
+        *cell = static_cast<uint32_t>(cells);
+    return true;
+}
+
+inline uint32_t CModelObject::HitGridCellIndex(const CkvrVector3* point, uint32_t* x, uint32_t* y, uint32_t* z) const
+{
+    if (point == nullptr || x == nullptr || y == nullptr || z == nullptr)
+        return 0;
+    const KVRMODELGRID& g = m_grid;
+    return GridCell((point->x - g.centre.x + g.halfSize.x) * g.inverseCellSize.x, g.counts[0], x) &&
+                   GridCell((point->y - g.centre.y + g.halfSize.y) * g.inverseCellSize.y, g.counts[1], y) &&
+                   GridCell((point->z - g.centre.z + g.halfSize.z) * g.inverseCellSize.z, g.counts[2], z)
+               ? 1
+               : 0;
+}
+
+inline CModelBlock* CModelObject::GetCellBlock(uint32_t x, uint32_t y, uint32_t z) const
+{
+    if (m_blocks == nullptr)
+        return nullptr;
+    const uint64_t index = (uint64_t(x) * m_grid.counts[1] + y) * m_grid.counts[2] + z;
+    return index < m_blocks->GetCount() ? m_blocks->GetItem(static_cast<uint32_t>(index)) : nullptr;
+}

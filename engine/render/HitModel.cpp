@@ -23,7 +23,9 @@ struct HitQuery
     CkvrVector3 b; // segment end, box half size
     float radius = 0.0f;
     uint32_t side = HIT_SIDE_FRONT;
-    float bounds[6] = {};
+    // Left unset here: every query's maker fills it, and a query is made
+    // for every bullet of every frame.
+    float bounds[6];
     float best = 0.0f;
     CkvrVector3* point = nullptr;
     CkvrVector3* normal = nullptr;

@@ -258,7 +258,7 @@ std::vector<FileMaker> Files()
         // Models resolve their textures and effects by name: they follow them.
         {"Model\\Box.mdl", [] { return BoxModel(); }},
         {"Model\\Arena_ground.mdl", [] { return ConvertModel(GameDataKit::ArenaGroundX(), 8); }},
-        {"Model\\Arena_hit.mdl", [] { return ConvertModel(GameDataKit::ArenaHitX()); }},
+        {"Model\\Arena_hit.mdl", [] { return ConvertModel(GameDataKit::ArenaHitX(), 8); }},
         {"Sound\\Se_cancel.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 330.0), 1, kRate); }},
         {"Sound\\Se_decide.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.25, 880.0), 1, kRate); }},
         {"Sound\\Se_select.ogg", [] { return SoundEncoder::EncodeOgg(Blip(0.15, 660.0), 1, kRate); }},
