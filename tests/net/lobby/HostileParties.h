@@ -7,10 +7,11 @@
 #include "LobbyLoopbackSupport.h"
 #include "LobbyTestServer.h"
 
+#include "tests/support/CallTimer.h"
+
 #include "net/NetHeader.h"
 
 #include <poll.h>
-#include <time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -61,60 +62,9 @@ private:
     std::thread m_thread;
 };
 
-// Nanoseconds the calling thread has spent ready to run while others ran
-// on the processors; 0 where the kernel does not tell.
-inline uint64_t RunQueueWaitNs()
-{
-    std::FILE* file = std::fopen("/proc/thread-self/schedstat", "r");
-    if (file == nullptr)
-        return 0;
-    unsigned long long running = 0;
-    unsigned long long waiting = 0;
-    const int fields = std::fscanf(file, "%llu %llu", &running, &waiting);
-    std::fclose(file);
-    return fields == 2 ? waiting : 0;
-}
-
-// Milliseconds the calling thread has run on a processor.
-inline double ThreadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-// Milliseconds a call takes, and the longest of all calls timed. What
-// counts is the time the call ran or waited for something (a lock, a
-// socket, a peer), not the time a busy machine gave the processor to other
-// programs meanwhile: a call that waits for a peer waits whatever the load.
-// A call that waited for the network waits as long as the deadline it
-// waited on, so limits are fractions of the deadlines the tests set.
-// Apart from that, the work the call did itself (its thread's processor
-// time), which neither waits nor a busy machine lengthen.
-class CallTimer
-{
-public:
-    template <typename Call>
-    double Time(Call&& call)
-    {
-        const uint64_t queuedBefore = RunQueueWaitNs();
-        const double workBefore = ThreadCpuMs();
-        const auto start = std::chrono::steady_clock::now();
-        call();
-        const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        const double queued = static_cast<double>(RunQueueWaitNs() - queuedBefore) / 1e6;
-        const double ms = std::max(0.0, wall - queued);
-        m_longest = std::max(m_longest, ms);
-        m_longestWork = std::max(m_longestWork, ThreadCpuMs() - workBefore);
-        return ms;
-    }
-    double Longest() const { return m_longest; }
-    double LongestWork() const { return m_longestWork; }
-
-private:
-    double m_longest = 0.0;
-    double m_longestWork = 0.0;
-};
+// What a frame does itself (its thread's processor time): far above a
+// frame's work, far below handling a flood in the frame.
+constexpr double kFrameWorkBudgetMs = 50.0;
 
 // A frame's worth of lobby work, timed: Update with the frame time.
 inline void TimedFrame(CLobbyClient& client, CallTimer& timer, float seconds = kFrameSeconds)
@@ -317,9 +267,15 @@ public:
             return true;
         if (m_reader.joinable())
             return false;
-        uint8_t byte = 0;
-        const ssize_t n = ::recv(m_socket.Get(), &byte, 1, MSG_DONTWAIT | MSG_PEEK);
-        return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+        // What the host sent before its close is read and dropped.
+        uint8_t sink[4096];
+        for (int read = 0; read < 1000; ++read)
+        {
+            const ssize_t n = ::recv(m_socket.Get(), sink, sizeof(sink), MSG_DONTWAIT);
+            if (n <= 0)
+                return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+        }
+        return false;
     }
 
     static std::vector<uint8_t> ChatLine(const std::string& name, const std::string& text)

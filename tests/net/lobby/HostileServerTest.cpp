@@ -13,9 +13,6 @@ using namespace lobbytest;
 
 namespace
 {
-// What a frame does itself (its thread's processor time): far above a
-// frame's work, far below handling a flood in the frame.
-constexpr double kFrameWorkBudgetMs = 50.0;
 // The line tests' deadline. A frame that waited for a dripping target would
 // wait until it: every frame stays well inside it.
 constexpr uint32_t kLineTestTimeoutMs = 3000;
