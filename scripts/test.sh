@@ -51,11 +51,29 @@ print_stages() {
     done
     local total=$((SECONDS - command_begun))
     printf '  %-34s %4d:%02d\n' "total" $((total / 60)) $((total % 60))
-    [ "$status" -eq 0 ] || echo "The test command failed in stage: ${stage_names[-1]:-install}"
+    [ "$status" -eq 0 ] && return
+    local stage="${stage_names[-1]:-install}"
+    if [ -n "$stopped_by" ]; then
+        echo "The test command was stopped by SIG$stopped_by in stage: $stage"
+    else
+        echo "The test command failed in stage: $stage$failure_note"
+    fi
 }
-trap 'print_stages "$?"' EXIT
+# A signal that ends the command (Ctrl-C, a time limit) is said, with the
+# stage it stopped, and ends the command with the status a shell gives a
+# command a signal ended (a plain exit would leave the last command's 0).
+stopped_by=""
+failure_note=""
+on_signal() {
+    stopped_by="$1"
+    exit $((128 + $(kill -l "$1")))
+}
 
 if [ "${1:-}" != "--background-builds" ]; then
+    trap 'print_stages "$?"' EXIT
+    trap 'on_signal INT' INT
+    trap 'on_signal TERM' TERM
+    trap 'on_signal HUP' HUP
     begin_stage "install packages"
     "$root/scripts/install-deps.sh"
 fi
@@ -103,9 +121,7 @@ tsan="$root/build/tsan"
 # sanitizer build and its tests at idle priority: they take only the
 # processor time the foreground leaves (a test waiting on a deadline, a walk
 # pacing its frames, a link on one processor), and no test waits behind
-# them. Each finished build leaves "<name>.built" holding its seconds, and
-# the builder leaves "background-builds.ended" holding its exit status when
-# it ends, built or not.
+# them. Each finished build leaves "<name>.built" holding its seconds.
 idle() {
     if chrt --idle 0 true 2>/dev/null; then
         chrt --idle 0 "$@"
@@ -125,12 +141,11 @@ build_in_background() {
     echo $((SECONDS - begun)) > "$logs/tsan.built"
 }
 if [ "${1:-}" = "--background-builds" ]; then
-    trap 'echo "$?" > "$logs/background-builds.ended"' EXIT
     build_in_background
     exit 0
 fi
 mkdir -p "$logs"
-rm -f "$logs"/*.built "$logs/background-builds.ended"
+rm -f "$logs"/*.built
 # Its own process group, so that the whole build stops with the command
 # (job control gives it one). Not a session of its own: the kernel shares
 # the processors fairly between sessions, whatever their priority.
@@ -138,47 +153,101 @@ set -m
 idle "$root/scripts/test.sh" --background-builds > "$logs/background-builds.log" 2>&1 &
 builder=$!
 set +m
-# The whole build stops with the command, unless it has ended already (its
-# process group's number may then belong to another).
-stop_builder() {
-    [ -e "$logs/background-builds.ended" ] || kill -- -"$builder" 2>/dev/null || true
+builder_running=1
+
+# Whether the job led by <pid> still runs. The shell's own table of its
+# jobs answers, so a number the system has since given to another process
+# is never taken for it.
+job_runs() {
+    local pid
+    for pid in $(jobs -rp); do
+        [ "$pid" = "$1" ] && return 0
+    done
+    return 1
 }
-trap 'status=$?; stop_builder; print_stages "$status"' EXIT
+
+# The foreground's command runs as a job of its own (its own process
+# group, so that all it started stops with it) while the command watches
+# the builder itself: a builder that fails, or dies by a signal, fails the
+# command at once, whichever stage the foreground is in.
+foreground=""
+run_watched() {
+    set -m
+    "$@" < /dev/null &
+    foreground=$!
+    set +m
+    local finished status
+    while :; do
+        finished=""
+        status=0
+        if [ -n "$builder_running" ]; then
+            wait -n -p finished "$foreground" "$builder" || status=$?
+        else
+            finished="$foreground"
+            wait "$foreground" || status=$?
+        fi
+        if [ "$finished" = "$foreground" ]; then
+            foreground=""
+            return "$status"
+        fi
+        builder_running=""
+        [ "$status" -eq 0 ] && continue
+        # What the builder started (ninja, the compilers) stops with it; its
+        # process group still has them, so the number is still theirs.
+        kill -- -"$builder" 2>/dev/null || true
+        report_builder_failure "$status"
+        stop_job "$foreground"
+        foreground=""
+        return 1
+    done
+}
+report_builder_failure() {
+    local status="$1"
+    tail -n 60 "$logs/background-builds.log"
+    if [ "$status" -gt 128 ]; then
+        echo "The background builds were killed by SIG$(kill -l "$status") (status $status)" \
+            "(whole log: $logs/background-builds.log)"
+    else
+        echo "The background builds failed with status $status (whole log: $logs/background-builds.log)"
+    fi
+    failure_note=" (the background builds failed beside it)"
+}
+stop_job() {
+    job_runs "$1" && kill -- -"$1" 2>/dev/null
+    wait "$1" 2>/dev/null || true
+}
+trap 'status=$?; stop_job "$foreground"; stop_job "$builder"; print_stages "$status"' EXIT
 
 # Waits until the background build <name> is done. A builder that ended
-# without it, or a wait longer than any whole run of the command takes,
-# prints the end of the builders' log and where the whole log is, and fails
-# the command.
-build_wait_limit=$((3 * 60 * 60))
+# without it, or a wait longer than the rest of a run within CI's limit
+# allows, prints the end of the builders' log and where the whole log is,
+# and fails the command.
+build_wait_limit=$((45 * 60))
 wait_for_build() {
     local name="$1"
     local deadline=$((SECONDS + build_wait_limit))
     until [ -e "$logs/$name.built" ]; do
-        # The builder writes each build down before it ends: once it has
-        # ended, a build not written down never will be.
-        local ended=0
-        [ -e "$logs/background-builds.ended" ] && [ ! -e "$logs/$name.built" ] && ended=1
-        if [ "$ended" -eq 1 ] || [ "$SECONDS" -ge "$deadline" ]; then
+        if [ -z "$builder_running" ]; then
             tail -n 60 "$logs/background-builds.log"
-            if [ "$ended" -eq 1 ]; then
-                echo "The $name build failed with status $(cat "$logs/background-builds.ended")" \
-                    "(whole log: $logs/background-builds.log)"
-            else
-                echo "The $name build did not end within $((build_wait_limit / 60)) minutes" \
-                    "(whole log: $logs/background-builds.log)"
-            fi
+            echo "The background builds ended without the $name build (whole log: $logs/background-builds.log)"
             return 1
         fi
-        sleep 1
+        if [ "$SECONDS" -ge "$deadline" ]; then
+            tail -n 60 "$logs/background-builds.log"
+            echo "The $name build did not end within $((build_wait_limit / 60)) minutes" \
+                "(whole log: $logs/background-builds.log)"
+            return 1
+        fi
+        run_watched sleep 1 || return 1
     done
     echo "The $name build took $(cat "$logs/$name.built") s beside the foreground."
 }
 
 begin_stage "sanitizer build"
-cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON
-cmake --build "$asan" --parallel "$jobs"
+run_watched cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON
+run_watched cmake --build "$asan" --parallel "$jobs"
 begin_stage "sanitizer tests"
-run_ctest "$asan"
+run_watched run_ctest "$asan"
 
 # The optimizer removes what only a sanitizer build keeps (a dead store, an
 # uninitialised read that happens to be zero): the shipped flags run every
@@ -186,7 +255,7 @@ run_ctest "$asan"
 begin_stage "optimized build (rest of it)"
 wait_for_build release
 begin_stage "optimized tests"
-run_ctest "$release"
+run_watched run_ctest "$release"
 
 # The stream threads, the movie's worker, the network sessions and the
 # game's loading thread once more under ThreadSanitizer (it cannot share a
@@ -197,5 +266,5 @@ run_ctest "$release"
 begin_stage "thread-sanitizer build (rest of it)"
 wait_for_build tsan
 begin_stage "thread-sanitizer tests"
-ctest --test-dir "$tsan" --output-on-failure --parallel "$jobs" --timeout 600 --repeat until-pass:2 \
+run_watched ctest --test-dir "$tsan" --output-on-failure --parallel "$jobs" --timeout 600 --repeat until-pass:2 \
     -R 'Sound|Movie|^(PacketQueue|NetSession|NetSendQueue|NetMultiProcess|Upnp|UpnpMessages|LineTest|LobbyDispatchTest|LobbyLoopback|LobbyMisbehaviourTest|HostileRoom|HostileServer|LoadingLock|ControllerLoading|NetLockstep|NetMatchMessages|NetworkSceneSeats|NetworkSceneBattle|NetworkMatchProcesses|NetworkMatchPlayer)\.'
