@@ -444,7 +444,8 @@ void CConsoleRenderer::DrawCount(const char* format, int32_t value)
 
 void CConsoleRenderer::DrawLockOn()
 {
-    if (m_focused == nullptr)
+    // As the reticle: no aim is taken once the battle's end shows.
+    if (m_focused == nullptr || m_state.phase != ConsolePhase::Running)
         return;
     const uint32_t target = m_focused->GetStateBlock()->lockOn;
     CCharacter* locked = target != 0 ? Fighter(target - 1) : nullptr;
