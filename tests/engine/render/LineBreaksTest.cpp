@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -48,4 +49,27 @@ TEST(LineBreaks, JapaneseBreaksBetweenAnyTwoCharactersAndBeforeALatinWord)
     EXPECT_EQ(Set(kana.substr(0, 6) + "Rifle", 100), (Lines{kana.substr(0, 6), "Rifle"}));
     std::vector<LineBreak> breaks;
     EXPECT_FALSE(FindLineBreaks("ab", {}, [](const char* c, size_t) { return *c == 'b' ? -1.0f : 10.0f; }, &breaks));
+}
+
+// Seen as a user comment running out of its frame: a lone "\r" (from
+// another player's text) took no part in the breaking, so the word after
+// it was never broken. It separates words like a space and takes no room;
+// every line keeps to the box, by width and by bytes.
+TEST(LineBreaks, ALoneCarriageReturnSeparatesWordsAndEveryLineKeepsToTheBox)
+{
+    EXPECT_EQ(Set("one\rextraordinarily", 100), (Lines{"one\r", "extraordin", "arily"}));
+    EXPECT_EQ(Set("one\rextraordinarily", 0, 8), (Lines{"one\r", "extraord", "inarily"}));
+    EXPECT_EQ(Set("ab\rcd", 100), (Lines{"ab\rcd"}));
+    for (const std::string text : {"one\rextraordinarily", "\r\rword\rwords\r\rwordy wordiest", "a\r\nlonglonglongword"})
+    {
+        for (const Lines& lines : {Set(text, 60), Set(text, 0, 6)})
+        {
+            for (const std::string& line : lines)
+            {
+                const std::string last = line.substr(line.rfind('\n') == std::string::npos ? 0 : line.rfind('\n') + 1);
+                EXPECT_LE(std::count_if(last.begin(), last.end(), [](char c) { return c != '\r'; }), 6)
+                    << text << " / " << line;
+            }
+        }
+    }
 }
