@@ -186,7 +186,7 @@ void CConsoleRenderer::DrawStatusPanel()
 void CConsoleRenderer::DrawCharacterPlate()
 {
     const uint32_t number = m_focused->GetDefinition() != nullptr ? m_focused->GetDefinition()->number : 0;
-    const MenuRect plate = Sprite(ConsoleSheet::kCharacterPlates[number], FromBottomLeft(kCharacterPlateAt),
+    const MenuRect plate = Sprite(ConsoleSheet::CharacterPlate(number), FromBottomLeft(kCharacterPlateAt),
                                   MenuAnchor::BottomLeft, m_hudColor);
     Report(HudItem::CharacterPlate, 0, plate, std::to_string(number));
 }
