@@ -280,15 +280,6 @@ TEST_F(FontTextureTest, TextSetInABoxBreaksLatinAtSpaces)
     for (size_t i = 0; i < pixels.size(); ++i)
         differ += pixels[i] != wrapped[i] ? 1 : 0;
     EXPECT_EQ(differ, 0u);
-
-    // A lone "\r" between two words (it ran the second out of its box).
-    Clear();
-    ASSERT_EQ(font.DrawTextWrappedMarginLimit(0, 4, 0, kLine, 0, 100, WHITE, FONT_HEIGHT, 1.0f, "one\rextraordinarily",
-                                              17),
-              1);
-    ReadBack();
-    EXPECT_LT(LitBox().right, 100);
-    EXPECT_GT(LitBox().bottom, static_cast<int>(4 + 2 * kLine));
 }
 
 TEST_F(FontTextureTest, OutlineCopiesLieOnePixelAround)
