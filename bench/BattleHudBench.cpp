@@ -142,7 +142,7 @@ private:
 
     void StatusPanel(const MenuRect& frame)
     {
-        Sprite(ConsoleSheet::kCharacterPlates[0], frame.left, frame.top);
+        Sprite(ConsoleSheet::CharacterPlate(0), frame.left, frame.top);
         Sprite(ConsoleSheet::kStatusFrame, frame.left, frame.top);
         Sprite(ConsoleSheet::kLifeGauge, frame.left + 135 * m_s, frame.top + 7 * m_s);
         Sprite(ConsoleSheet::kElementGauge, frame.left + 135 * m_s, frame.top + 13 * m_s);

@@ -60,8 +60,12 @@ bool FindLineBreaks(const char* text, const LineBox& box, const CharWidth& width
     for (size_t at = 0, length = 0; (length = ShiftJisCharLength(text + at)) != 0; at += length)
     {
         const char* character = text + at;
+        // A lone "\r" takes no room but ends a word, as a space would.
         if (IsOneByte(character, length, '\r'))
+        {
+            inWord = false;
             continue;
+        }
         if (IsOneByte(character, length, '\n'))
         {
             newLine();

@@ -6,7 +6,8 @@
 // edge or its bytes per line goes whole onto the next line, unless the line
 // holds nothing yet; a word longer than a whole line still breaks where the
 // line is full. A space where a line breaks is not drawn. "\r" takes no
-// room and "\n" starts a line of its own accord (no break is listed for it).
+// room but ends a word as a space does, and "\n" starts a line of its own
+// accord (no break is listed for it).
 
 #include <cstddef>
 #include <cstdint>

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class CCamera;
 class CCharacter;
 class IBattleStage;
 
@@ -16,8 +17,9 @@ namespace CameraSight
 // aside), so that no sliver of what lies behind shows.
 inline constexpr float kClearance = 0.3f;
 
-// Fighters whose bodies block sight too: all those listed but about (each
-// an upright box of its radius and height, a down one lying low).
+// Fighters whose bodies block sight too: all those listed but about and
+// those standing inside it (each an upright box of its radius and height, a
+// down one lying low).
 struct Bodies
 {
     CCharacter* const* fighters = nullptr;
@@ -35,4 +37,14 @@ float BlockedAt(IBattleStage* stage, const CkvrVector3& target, const CkvrVector
 // least halfway to it).
 CkvrVector3 KeepInSight(IBattleStage* stage, const CkvrVector3& target, const CkvrVector3& eye,
                         const Bodies& bodies = {});
+
+// Whether other stands inside about's body: their upright bodies overlap.
+// Nothing keeps fighters apart, so one may walk through another.
+bool StandsInside(const CCharacter& other, const CCharacter& about);
+
+// The share of the shot's frame (0 to 1) filled by the biggest standing
+// body that the frame cuts: a torso seen close by, its head out of the
+// frame, hides what the shot is about. Bodies seen whole, out of the shot,
+// down, or inside about fill none of it.
+float CutBodyShare(const CCamera& shot, const Bodies& bodies);
 }

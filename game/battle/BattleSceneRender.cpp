@@ -9,6 +9,7 @@
 #include "engine/render/CShader.h"
 #include "game/actor/CBulletMemoryList.h"
 #include "game/actor/CCharacter.h"
+#include "game/actor/CameraSight.h"
 #include "game/actor/CStage.h"
 #include "game/app/GameServices.h"
 #include "game/battle/BattleServices.h"
@@ -22,19 +23,32 @@ namespace
 // Queued objects a battle frame may hold: fighters, field objects, bullets,
 // effects and particles.
 constexpr uint32_t kRenderListCapacity = 8192;
-// The battle's light, as seen from the camera (the way it travels): from
-// above, behind and right of the eye, white, with a grey ambient so that shaded sides
-// still read. It turns with the camera, so that every shot, the result
-// poses that face the camera too, shows lit faces.
-constexpr float kLightFromCamera[3] = {-0.4f, -1.0f, 0.6f};
-constexpr float kLightDiffuse[4] = {0.9f, 0.9f, 0.85f, 1.0f};
+// A light as seen from the camera (the way it travels: right, up, ahead)
+// and its colour.
+struct CameraLight
+{
+    float fromCamera[3];
+    float diffuse[4];
+};
+// The battle's light: from above, behind and right of the eye, white, with
+// a grey ambient so that shaded sides still read. It turns with the
+// camera, so that every shot, the result poses that face the camera too,
+// shows lit faces.
+constexpr CameraLight kBattleLight = {{-0.4f, -1.0f, 0.6f}, {0.9f, 0.9f, 0.85f, 1.0f}};
+// The figures' light while a result shot frames a fighter on its feet:
+// from behind the eye on its right, a little below the line of sight, and
+// softer, so that whatever the pose turns to the camera, a face bowed in
+// defeat as well as one held up, is lit as the battle's light lights a
+// face in play. The stage keeps the battle's light; a fallen fighter, its
+// front turned to the sky, keeps it too.
+constexpr CameraLight kPoseLight = {{-0.5f, 0.43f, 0.75f}, {0.6f, 0.6f, 0.57f, 1.0f}};
 constexpr float kAmbient[4] = {0.45f, 0.45f, 0.5f, 1.0f};
 // Blend mode of the shadow and HUD passes.
 constexpr uint32_t kAlphaBlend = 1;
 
 // The light's world direction for the camera's heading on the ground; a
 // camera looking straight down keeps the heading of one looking along +z.
-void SetBattleLight(const CCamera& camera)
+void SetCameraLight(const CCamera& camera, const CameraLight& light)
 {
     CShader* shader = CGraphics::GetDefaultShader();
     if (shader == nullptr)
@@ -44,11 +58,18 @@ void SetBattleLight(const CCamera& camera)
     const float fx = ground > 0.0f ? sight.x / ground : 0.0f;
     const float fz = ground > 0.0f ? sight.z / ground : 1.0f;
     // Right of the heading is (fz, 0, -fx) in the engine's left-handed world.
-    const float direction[3] = {kLightFromCamera[0] * fz + kLightFromCamera[2] * fx, kLightFromCamera[1],
-                                -kLightFromCamera[0] * fx + kLightFromCamera[2] * fz};
+    const float* from = light.fromCamera;
+    const float direction[3] = {from[0] * fz + from[2] * fx, from[1], -from[0] * fx + from[2] * fz};
     shader->SetFloatArray("g_LightDir", direction, 3);
-    shader->SetVector("g_LightDiffuse", kLightDiffuse);
+    shader->SetVector("g_LightDiffuse", light.diffuse);
     shader->SetVector("g_WorldAmbient", kAmbient);
+}
+
+// A fighter standing inside the one a result shot frames is left out of
+// the shot: seen through the other's body it hides the pose.
+bool HiddenByShot(const CCharacter* fighter, const CCharacter* framed)
+{
+    return framed != nullptr && fighter != framed && CameraSight::StandsInside(*fighter, *framed);
 }
 }
 
@@ -105,12 +126,13 @@ int CBattleScene::Render(uintptr_t)
     m_camera->Apply();
     m_listener->Apply();
     graphics->Begin3D();
-    SetBattleLight(*m_camera);
+    SetCameraLight(*m_camera, kBattleLight);
+    const CCharacter* framed = m_console->GetFramedFighter();
     const uintptr_t queue = reinterpret_cast<uintptr_t>(list);
     m_stage->Render(queue);
     for (CCharacter* fighter : m_fighters)
     {
-        if (fighter != nullptr)
+        if (fighter != nullptr && !HiddenByShot(fighter, framed))
             fighter->Render(queue);
     }
     for (const std::unique_ptr<CWeapon>& weapon : m_field.weapons)
@@ -119,12 +141,16 @@ int CBattleScene::Render(uintptr_t)
         item->Render(queue);
     for (uint32_t i = 0; i < m_stage->GetElementCount(); ++i)
         m_stage->GetElements()[i]->Render(queue);
-    DrawShadows(graphics);
+    DrawShadows(graphics, framed);
     m_console->RenderWorldOverlays();
     m_bullets->RenderAll(list);
     m_effectController->Render(list);
     graphics->SetFogEnable(0);
     graphics->SetLighting(0);
+    // The stage has been drawn; the figures, drawn from the list, take the
+    // pose light.
+    if (framed != nullptr && !framed->IsDown())
+        SetCameraLight(*m_camera, kPoseLight);
     list->Draw();
     list->SetFilter(nullptr);
     graphics->SetBlendMode(kAlphaBlend);
@@ -133,7 +159,7 @@ int CBattleScene::Render(uintptr_t)
     return 1;
 }
 
-void CBattleScene::DrawShadows(CGraphics* graphics)
+void CBattleScene::DrawShadows(CGraphics* graphics, const CCharacter* framed)
 {
     graphics->SetBlendMode(kAlphaBlend);
     graphics->SetZWriteEnable(0);
@@ -141,7 +167,7 @@ void CBattleScene::DrawShadows(CGraphics* graphics)
     graphics->SetFogEnable(0);
     for (CCharacter* fighter : m_fighters)
     {
-        if (fighter != nullptr)
+        if (fighter != nullptr && !HiddenByShot(fighter, framed))
             fighter->DrawShadow(m_stage.get());
     }
     for (const std::unique_ptr<CWeapon>& weapon : m_field.weapons)

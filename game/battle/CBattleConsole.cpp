@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace
 {
@@ -78,6 +79,11 @@ constexpr float kKeyYawFromBehind = 180.0f;
 // than a torso.
 constexpr float kFramingSwings[] = {0.0f, 30.0f, -30.0f, 60.0f, -60.0f, 90.0f, -90.0f,
                                     120.0f, -120.0f, 150.0f, -150.0f, 180.0f};
+// Nor may the frame cut another fighter's body (its head above the frame's
+// top, its side past an edge) where the body fills more of the frame than
+// this: standing close beside the eye it would show as a torso across the
+// shot. Far off at the frame's edge a body fills less.
+constexpr float kMostCutBodyShare = 0.03f;
 
 bool Pressed(const tag_KVRPADSTATE* pad, uint8_t button)
 {
@@ -401,13 +407,14 @@ void CBattleConsole::UpdateCamera(CCamera* camera) const
     const CkvrVector3 angles =
         *m_state.focused->GetRotation() + key.angles + CkvrVector3(0.0f, kKeyYawFromBehind, 0.0f);
     const CkvrVector3 target = *m_state.focused->GetPosition() + key.offset;
-    const CkvrVector3 eye = FramingEye(target, angles, key.distance);
-    const CkvrVector3 up(0.0f, 1.0f, 0.0f);
     camera->SetProjection(kCameraFov, -1.0f, kCameraNear, kCameraFar);
+    const CkvrVector3 eye = FramingEye(camera, target, angles, key.distance);
+    const CkvrVector3 up(0.0f, 1.0f, 0.0f);
     camera->SetLookAt(&eye.x, &target.x, &up.x);
 }
 
-CkvrVector3 CBattleConsole::FramingEye(const CkvrVector3& target, const CkvrVector3& angles, float distance) const
+CkvrVector3 CBattleConsole::FramingEye(CCamera* camera, const CkvrVector3& target, const CkvrVector3& angles,
+                                       float distance) const
 {
     auto eyeAt = [&](float swing) {
         const CkvrVector3 swung = angles + CkvrVector3(0.0f, swing, 0.0f);
@@ -418,13 +425,29 @@ CkvrVector3 CBattleConsole::FramingEye(const CkvrVector3& target, const CkvrVect
         return target + away;
     };
     const CameraSight::Bodies bodies{m_state.characters, m_state.characterCount, m_state.focused};
+    const CkvrVector3 up(0.0f, 1.0f, 0.0f);
+    std::optional<CkvrVector3> firstClear;
     for (float swing : kFramingSwings)
     {
         const CkvrVector3 eye = eyeAt(swing);
-        if (CameraSight::BlockedAt(m_state.stage, target, eye, bodies) == INFINITY)
+        if (CameraSight::BlockedAt(m_state.stage, target, eye, bodies) != INFINITY)
+            continue;
+        camera->SetLookAt(&eye.x, &target.x, &up.x);
+        if (CameraSight::CutBodyShare(*camera, bodies) <= kMostCutBodyShare)
             return eye;
+        if (!firstClear)
+            firstClear = eye;
     }
+    if (firstClear)
+        return *firstClear;
     return CameraSight::KeepInSight(m_state.stage, target, eyeAt(0.0f), bodies);
+}
+
+const CCharacter* CBattleConsole::GetFramedFighter() const
+{
+    if (!IsEndPhase(m_state.phase) || m_state.cameraKeys.empty() || m_state.phaseClock < m_state.cameraStart)
+        return nullptr;
+    return m_state.focused;
 }
 
 // ---------------------------------------------------------------- menus

@@ -143,6 +143,9 @@ public:
     const tag_TOLQCONSOLESTATE& GetState() const { return m_state; }
     tag_TOLQCONSOLESTATE* GetStateForUpdate() { return &m_state; }
     ConsolePhase GetPhase() const { return m_state.phase; }
+    // The fighter the result shot (after a win, loss or draw, and under the
+    // end menu) frames; null while no result shot shows.
+    const CCharacter* GetFramedFighter() const;
     int8_t GetResultCode() const { return m_state.resultCode; }
     uint32_t GetTimeLeft() const { return m_state.timeLeft; }
     const tag_TOLQBATTLESETTING* GetSetting() const { return m_setting; }
@@ -173,8 +176,11 @@ private:
     void UpdateCamera(CCamera* camera) const;
     // Where the shot about target from the key's angles and distance looks
     // from: the key's eye, or the first one swung round target whose line
-    // to it nothing blocks; with none clear, the key's eye pulled in.
-    CkvrVector3 FramingEye(const CkvrVector3& target, const CkvrVector3& angles, float distance) const;
+    // to it nothing blocks and whose frame (camera, turned to try it) cuts
+    // no other fighter's body that fills more than a little of it; failing
+    // that the first clear one; with none clear, the key's eye pulled in.
+    CkvrVector3 FramingEye(CCamera* camera, const CkvrVector3& target, const CkvrVector3& angles,
+                           float distance) const;
     void UpdateMenus(const struct tag_KVRPADSTATE* pad, bool pauseWasOpen);
     void UpdateMenu(tag_TOLQMENU* menu, const struct tag_KVRPADSTATE* pad);
     void PlayReadyVoice(uint32_t step) const;

@@ -31,6 +31,7 @@
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CReplay.h"
 #include "game/battle/ReplaySettingBlock.h"
+#include "game/battle/SeatRadioChat.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 
 #include <algorithm>
@@ -326,8 +327,7 @@ void CBattleScene::CreatePlayers()
         data.flags = entry.flags;
         data.extra = entry.extra;
         data.localInput = m_setting->playback != 0 ? (computer ? 1u : 0u) : entry.localInput;
-        const tag_TOLQRADIOCHAT* radio = computer ? definition->radio : entry.radioChat;
-        std::copy_n(radio, tag_TOLQBATTLECHARADATA::kRadioChats, data.radioChat);
+        std::copy_n(FighterRadioChat(&entry, *definition), tag_TOLQBATTLECHARADATA::kRadioChats, data.radioChat);
         data.name = entry.name != nullptr ? entry.name : "";
         data.npc = 0;
         data.team = entry.team;
@@ -374,7 +374,7 @@ void CBattleScene::CreateNpcs()
         data.flags = 0;
         data.extra = 0;
         data.localInput = 1;
-        std::copy_n(definition->radio, tag_TOLQBATTLECHARADATA::kRadioChats, data.radioChat);
+        std::copy_n(FighterRadioChat(nullptr, *definition), tag_TOLQBATTLECHARADATA::kRadioChats, data.radioChat);
         data.name = definition->name;
         data.npc = 1;
         data.team = tag_TOLQBATTLEPLAYER::kNoTeam;

@@ -157,7 +157,9 @@ private:
     void SaveReplay(bool ended);
     CRenderList* GetRenderList(CGraphics* graphics);
     void PlaceListener();
-    void DrawShadows(CGraphics* graphics);
+    // Ground shadows of the fighters, field weapons and items; none for a
+    // fighter that the result shot framing framed leaves out.
+    void DrawShadows(CGraphics* graphics, const CCharacter* framed);
     BattleRuleView MakeRuleView(std::vector<BattlePlayerView>* players) const;
     uint32_t* RecordHalf(uint32_t local, bool online);
     uint32_t RecordResult(uint8_t result, uint32_t local, bool online);

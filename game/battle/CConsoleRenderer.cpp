@@ -64,7 +64,9 @@ void CConsoleRenderer::Render()
 void CConsoleRenderer::RenderWorldOverlays()
 {
     CGraphics* graphics = CCamera::GetGraphics();
-    if (graphics == nullptr || m_resources.camera == nullptr)
+    // The result shot is about its fighter: plates and labels of play,
+    // near its eye cut by the frame's edge, are left out of it.
+    if (graphics == nullptr || m_resources.camera == nullptr || IsEndPhase(m_state.phase))
         return;
     graphics->SetFogEnable(0);
     graphics->SetLighting(0);

@@ -78,7 +78,6 @@ constexpr float kLineRightMargin = 8.0f + 136.0f + 8.0f;
 constexpr float kLineTextSize = 18.0f;
 constexpr float kBackMargin = 4.0f;
 constexpr float kRadioMeasureFromBottom = 108.0f;
-constexpr float kRadioTextFromBottom = 104.0f;
 constexpr float kRadioPitch = 32.0f;
 constexpr float kRadioBackHeight = 32.0f;
 constexpr uint32_t kRadioTeamColors[5] = {0xFFFF5064, 0xFF0F32C8, 0xFFFFDA0F, 0xFF00E10F, 0xFF545454};

@@ -186,7 +186,7 @@ void CConsoleRenderer::DrawStatusPanel()
 void CConsoleRenderer::DrawCharacterPlate()
 {
     const uint32_t number = m_focused->GetDefinition() != nullptr ? m_focused->GetDefinition()->number : 0;
-    const MenuRect plate = Sprite(ConsoleSheet::kCharacterPlates[number], FromBottomLeft(kCharacterPlateAt),
+    const MenuRect plate = Sprite(ConsoleSheet::CharacterPlate(number), FromBottomLeft(kCharacterPlateAt),
                                   MenuAnchor::BottomLeft, m_hudColor);
     Report(HudItem::CharacterPlate, 0, plate, std::to_string(number));
 }
@@ -444,7 +444,8 @@ void CConsoleRenderer::DrawCount(const char* format, int32_t value)
 
 void CConsoleRenderer::DrawLockOn()
 {
-    if (m_focused == nullptr)
+    // As the reticle: no aim is taken once the battle's end shows.
+    if (m_focused == nullptr || m_state.phase != ConsolePhase::Running)
         return;
     const uint32_t target = m_focused->GetStateBlock()->lockOn;
     CCharacter* locked = target != 0 ? Fighter(target - 1) : nullptr;

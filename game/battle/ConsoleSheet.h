@@ -49,8 +49,19 @@ inline constexpr CellRow kSmallDigits{{.left = 384, .top = 636, .right = 397, .b
 inline constexpr MenuCell kNoLimitMark{.left = 656, .top = 604, .right = 700, .bottom = 632};
 
 // ---- Status panel
-// By character number 0-5 (6 and 7 show number 5's).
-inline constexpr CellRow kCharacterPlates{{.left = 892, .top = 980, .right = 1020, .bottom = 1020}, 0, -44, 6};
+// Name plates by character number 0-7: up the sheet's right edge, the last
+// beside the kind labels.
+inline constexpr uint32_t kCharacterPlateCount = 8;
+inline constexpr MenuCell kCharacterPlates[kCharacterPlateCount] = {
+    {.left = 892, .top = 980, .right = 1020, .bottom = 1020}, {.left = 892, .top = 936, .right = 1020, .bottom = 976},
+    {.left = 892, .top = 892, .right = 1020, .bottom = 932}, {.left = 892, .top = 848, .right = 1020, .bottom = 888},
+    {.left = 892, .top = 804, .right = 1020, .bottom = 844}, {.left = 892, .top = 760, .right = 1020, .bottom = 800},
+    {.left = 892, .top = 716, .right = 1020, .bottom = 756}, {.left = 756, .top = 148, .right = 884, .bottom = 188}};
+// The plate of a character number; a number past the table shows the last.
+constexpr MenuCell CharacterPlate(uint32_t number)
+{
+    return kCharacterPlates[number < kCharacterPlateCount ? number : kCharacterPlateCount - 1];
+}
 inline constexpr MenuCell kStatusFrame{.left = 264, .top = 660, .right = 680, .bottom = 704};
 inline constexpr MenuCell kLifeGauge{.left = 392, .top = 11, .right = 662, .bottom = 19};
 inline constexpr MenuCell kElementGauge{.left = 392, .top = 4, .right = 662, .bottom = 7};

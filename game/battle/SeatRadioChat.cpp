@@ -21,3 +21,9 @@ void GiveSeatRadioChat(tag_TOLQBATTLEPLAYER& entry, uint32_t character, const CC
     const tag_TOLQRADIOCHAT* table = own ? settings->radioChat.data() + first : definition.radio;
     std::copy_n(table, kRadioChatsPerCharacter, entry.radioChat);
 }
+
+const tag_TOLQRADIOCHAT* FighterRadioChat(const tag_TOLQBATTLEPLAYER* entry, const CCharacterDefinition& definition)
+{
+    const bool computer = entry == nullptr || entry->slotState == tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
+    return computer ? definition.radio : entry->radioChat;
+}

@@ -24,6 +24,13 @@ enum class ConsolePhase : uint32_t
     Finish = 6, // the closing fade; final
 };
 
+// The phases after the battle's end: its result and the closing fade.
+constexpr bool IsEndPhase(ConsolePhase phase)
+{
+    return phase == ConsolePhase::Win || phase == ConsolePhase::Lose || phase == ConsolePhase::Draw ||
+           phase == ConsolePhase::Finish;
+}
+
 // Which of the HUD's four menus is open.
 enum class ConsoleMenu : uint32_t
 {

@@ -377,10 +377,13 @@ void CEquipScene::UpdateCharacterChoice()
         ChangeCharacter(+1, MenuSound::Cursor);
     if (keys.Pressed(MenuKey::Decide))
     {
+        // This Decide opens the slots and does nothing more: the slot
+        // cursor may still stand on the default button.
         m_screen.Frame().Play(MenuSound::Decide);
         EnterState(EquipState::SlotChoice);
+        return;
     }
-    else if (keys.Pressed(MenuKey::Cancel) || keys.Pressed(MenuKey::AltClick))
+    if (keys.Pressed(MenuKey::Cancel) || keys.Pressed(MenuKey::AltClick))
     {
         m_screen.Frame().Play(MenuSound::Cancel);
         EnterState(EquipState::FadeOut, EquipState::LeaveToTitle);

@@ -22,6 +22,7 @@
 #include "game/app/tag_TOLQSCENEPARAM.h"
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
+#include "game/menu/CMenuLayout.h"
 #include "game/menu/CMenuPainter.h"
 #include "game/menu/MenuButton.h"
 #include "game/scene/MenuScene.h"
@@ -553,14 +554,20 @@ constexpr MenuPoint kLowerLineAt{700.0f, 348.0f};
 constexpr MenuPoint kPlateAAt{768.0f, 292.0f};
 constexpr MenuPoint kPlateBAt{768.0f, 316.0f};
 constexpr float kSlideDistance = 400.0f;
-// The ring: cards on an arc below the front card, a fan of 80 degrees
-// shared by the routes, the front card full size.
-constexpr MenuPoint kRingCentre{882.0f, 862.0f};
+// The ring: cards on an arc below the front card (which lies on the select
+// button), a fan of 80 degrees shared by the routes, the front card full
+// size. The arc is drawn as wide as the 4:3 area lets every card stay
+// inside it.
+constexpr MenuPoint kFrontCard{882.0f, 514.0f};
 constexpr float kRingRadius = 348.0f;
 constexpr float kRingWidthShare = 0.82f;
 constexpr float kRingSweep = 80.0f;
 constexpr uint32_t kRingExtraCards = 4;
 constexpr float kSideCardScale = 0.7f;
+// The places at which a fitted fan is checked (per card), and how far its
+// cards stay from the area's edges.
+constexpr int32_t kFitSteps = 32;
+constexpr float kFanMargin = 4.0f;
 // The difficulty, at the bottom left over the route's picture.
 constexpr MenuRect kDifficultyText{.left = 24, .top = 704, .right = 400, .bottom = 740};
 constexpr float kDifficultySize = 28.0f;
@@ -656,13 +663,69 @@ void CStoryScene::RenderRouteDetails(const CMenuPainter& painter) const
                         color);
 }
 
-void CStoryScene::RenderRing(const CMenuPainter& painter) const
+namespace
+{
+// A card at a place of the ring (0 in front, a step of the fan per place),
+// on an arc drawn at a share of its full radii.
+CStoryScene::RingCard PlaceCard(float place, float step, float spread, uint32_t route)
+{
+    const float degrees = place * step;
+    const float radians = degrees * kPi / 180.0f;
+    const float nearness = std::max(0.0f, 1.0f - std::fabs(place));
+    return {.centre = {kFrontCard.x + spread * kRingRadius * kRingWidthShare * std::sin(radians),
+                       kFrontCard.y + spread * kRingRadius * (1.0f - std::cos(radians))},
+            .degrees = degrees,
+            .scale = kSideCardScale + (1.0f - kSideCardScale) * nearness,
+            .route = route};
+}
+
+// Half the width and half the height that a turned card covers.
+MenuPoint CardReach(const CStoryScene::RingCard& card)
+{
+    const float radians = card.degrees * kPi / 180.0f;
+    const float halfWidth = StorySheet::kRouteCards[0].Width() * card.scale * 0.5f;
+    const float halfHeight = StorySheet::kRouteCards[0].Height() * card.scale * 0.5f;
+    const float c = std::fabs(std::cos(radians));
+    const float s = std::fabs(std::sin(radians));
+    return {halfWidth * c + halfHeight * s, halfWidth * s + halfHeight * c};
+}
+
+// The share of the ring's radii at which every card, at rest or turning,
+// lies inside the 4:3 area: all of them when it fits whole.
+float FanSpread(float step, int32_t cards)
+{
+    const MenuRect area{.left = kFanMargin, .top = kFanMargin, .right = CMenuLayout::kLayoutWidth - kFanMargin,
+                        .bottom = CMenuLayout::kLayoutHeight - kFanMargin};
+    // A turn moves every card by up to one place beyond where it rests.
+    const int32_t first = (-cards / 2 - 1) * kFitSteps;
+    const int32_t last = (cards - cards / 2) * kFitSteps;
+    float spread = 1.0f;
+    for (int32_t at = first; at <= last; ++at)
+    {
+        const float place = static_cast<float>(at) / static_cast<float>(kFitSteps);
+        const CStoryScene::RingCard full = PlaceCard(place, step, 1.0f, 0);
+        const MenuPoint reach = CardReach(full);
+        const float across = full.centre.x - kFrontCard.x;
+        const float down = full.centre.y - kFrontCard.y;
+        if (across > 0.0f)
+            spread = std::min(spread, (area.right - reach.x - kFrontCard.x) / across);
+        if (across < 0.0f)
+            spread = std::min(spread, (kFrontCard.x - reach.x - area.left) / -across);
+        if (down > 0.0f)
+            spread = std::min(spread, (area.bottom - reach.y - kFrontCard.y) / down);
+    }
+    return std::max(spread, 0.0f);
+}
+}
+
+std::vector<CStoryScene::RingCard> CStoryScene::GetRingCards() const
 {
     const uint32_t routes = GetRouteCount();
     if (routes == 0)
-        return;
+        return {};
     const float step = kRingSweep / static_cast<float>(routes);
     const int32_t cards = static_cast<int32_t>(routes + kRingExtraCards);
+    const float spread = FanSpread(step, cards);
     // While the ring turns, every card moves towards the side it turns to;
     // the route changes (and the cards start from rest) when it settles.
     float turned = 0.0f;
@@ -670,29 +733,23 @@ void CStoryScene::RenderRing(const CMenuPainter& painter) const
         turned = SlideProgress();
     else if (m_slide == RouteSlide::Right)
         turned = -SlideProgress();
-    struct Card
-    {
-        float place;
-        uint32_t route;
-    };
-    std::vector<Card> ring;
+    std::vector<RingCard> ring;
     for (int32_t j = -cards / 2; j < cards - cards / 2; ++j)
-        ring.push_back({static_cast<float>(j) + turned, Wrap(static_cast<int64_t>(m_route) + j, routes)});
+        ring.push_back(PlaceCard(static_cast<float>(j) + turned, step, spread,
+                                 Wrap(static_cast<int64_t>(m_route) + j, routes)));
     // The far cards first, so that the front card lies on top.
-    std::sort(ring.begin(), ring.end(),
-              [](const Card& a, const Card& b) { return std::fabs(a.place) > std::fabs(b.place); });
+    std::stable_sort(ring.begin(), ring.end(), [](const RingCard& a, const RingCard& b) {
+        return std::fabs(a.degrees) > std::fabs(b.degrees);
+    });
+    return ring;
+}
+
+void CStoryScene::RenderRing(const CMenuPainter& painter) const
+{
     const uint32_t color = MenuColor(MenuRole::Focused, m_interface.Level());
-    for (const Card& card : ring)
-    {
-        const float degrees = card.place * step;
-        const float radians = degrees * kPi / 180.0f;
-        const MenuPoint centre{kRingCentre.x + kRingRadius * kRingWidthShare * std::sin(radians),
-                               kRingCentre.y - kRingRadius * std::cos(radians)};
-        const float nearness = std::max(0.0f, 1.0f - std::fabs(card.place));
-        const float scale = kSideCardScale + (1.0f - kSideCardScale) * nearness;
-        painter.PictureRotated(m_sheet.get(), StorySheet::kRouteCards[card.route % StorySheet::kMaxRoutes], centre,
-                               degrees, color, scale);
-    }
+    for (const RingCard& card : GetRingCards())
+        painter.PictureRotated(m_sheet.get(), StorySheet::kRouteCards[card.route % StorySheet::kMaxRoutes],
+                               card.centre, card.degrees, color, card.scale);
 }
 
 void CStoryScene::RenderArrows(const CMenuPainter& painter) const

@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CBasicFilter;
 class CBattleScene;
@@ -118,6 +119,17 @@ public:
     const CTexture* GetRoutePicture() const { return m_routePicture.get(); }
     // The items and sounds of the last route-screen update.
     const CMenuFrame& GetFrame() const { return m_frame; }
+    // A card of the route ring as it is drawn: its middle in layout units,
+    // its turn in degrees and its size against the front card's.
+    struct RingCard
+    {
+        MenuPoint centre;
+        float degrees = 0.0f;
+        float scale = 1.0f;
+        uint32_t route = 0;
+    };
+    // The ring's cards in drawing order, the far ones first.
+    std::vector<RingCard> GetRingCards() const;
 
 private:
     void EnterState(StoryState state);

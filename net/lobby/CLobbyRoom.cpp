@@ -1,8 +1,9 @@
 #include "net/lobby/CLobbyRoom.h"
 
-#include "engine/core/TextEncoding.h"
+#include "engine/render/LineBreaks.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 CLobbyRoom::CLobbyRoom() = default;
@@ -119,30 +120,10 @@ int32_t CountLobbyLines(const char* text, int32_t width)
 {
     if (text == nullptr)
         return 1;
-    int32_t lines = 1;
-    int32_t column = 0;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0;)
-    {
-        if (*p == '\n')
-        {
-            ++lines;
-            column = 0;
-            ++p;
-            continue;
-        }
-        if (width > 0 && column >= width)
-        {
-            ++lines;
-            column = 0;
-        }
-        if (IsShiftJisLeadByte(*p) && p[1] != 0)
-        {
-            column += 2;
-            p += 2;
-            continue;
-        }
-        ++column;
-        ++p;
-    }
-    return lines;
+    // The breaks the chat's wrapped drawing takes, where only bytes count.
+    std::vector<LineBreak> breaks;
+    const LineBox box{.maxBytes = width > 0 ? static_cast<uint32_t>(width) : 0u};
+    FindLineBreaks(text, box, [](const char*, size_t length) { return static_cast<float>(length); }, &breaks);
+    const int32_t feeds = static_cast<int32_t>(std::count(text, text + std::strlen(text), '\n'));
+    return 1 + static_cast<int32_t>(breaks.size()) + feeds;
 }

@@ -47,6 +47,7 @@ bool IsLobbyMember(const tag_KVRLOBBYROOMDATA& room, uint32_t userId);
 // The room admits the user: not busy, below its limit, and the rank band
 // admits the rank.
 bool CanJoinLobbyRoom(const tag_KVRLOBBYROOMDATA& room, int32_t rank);
-// Screen lines of text wrapped at width bytes (a double-byte character
-// takes two columns, a line feed starts a line).
+// Screen lines of text wrapped at width bytes as the lobby draws it (a
+// double-byte character takes two columns, a Latin word goes whole onto
+// the next line, a line feed starts a line).
 int32_t CountLobbyLines(const char* text, int32_t width);

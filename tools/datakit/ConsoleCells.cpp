@@ -53,22 +53,6 @@ private:
     std::vector<SheetCell> m_cells;
 };
 
-// A character's plate carries its name; the last plate also stands for
-// every character numbered past it, and names them all.
-std::string PlateName(uint32_t plate)
-{
-    std::string name;
-    for (uint32_t number = 0; number < GameDataKit::kCharacters; ++number)
-    {
-        if (std::min(number, kCharacterPlates.count - 1) != plate)
-            continue;
-        if (!name.empty())
-            name += ' ';
-        name += GameDataKit::kCharacterNames[number];
-    }
-    return name;
-}
-
 void AddTimeAndStatus(Cells* c)
 {
     c->Add(kTimeLabel, "TIME", CellKind::Panel);
@@ -76,8 +60,10 @@ void AddTimeAndStatus(Cells* c)
     c->Figure(kTimeSeparator, "", CellKind::BarFill, kWhite);
     c->Digits(kSmallDigits);
     c->Add(kNoLimitMark, "∞", CellKind::Glyph, kGold);
-    for (uint32_t n = 0; n < kCharacterPlates.count; ++n)
-        c->Add(kCharacterPlates[n], PlateName(n), CellKind::Label, kCharacters[n]);
+    // Each character's name plate, read on the HUD and in replays.
+    static_assert(kCharacterPlateCount == GameDataKit::kCharacters);
+    for (uint32_t n = 0; n < kCharacterPlateCount; ++n)
+        c->Add(kCharacterPlates[n], GameDataKit::kCharacterNames[n], CellKind::Label, kCharacters[n]);
     // Its bottom border is also the participant list's edge line.
     c->Add(MenuCell{kStatusFrame.left, kStatusFrame.top, kStatusFrame.right, kListEdge.bottom}, "", CellKind::Frame);
     c->Add(kLifeGauge, "", CellKind::BarFill, 0xFF40D860u);

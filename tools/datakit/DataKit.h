@@ -4,8 +4,7 @@
 #include <vector>
 
 // The stand-in data set that tests and both programs run on, made with the
-// engine's own writers (the game's original data is not part of this
-// repository):
+// engine's own writers (the repository holds no data files of its own):
 //
 //   <folder>/Source/GameResource.grc   the loose set: textures (DDS, PNG),
 //   <folder>/Source/...                sounds (WAVE, Ogg), effect files,

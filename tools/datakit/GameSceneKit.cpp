@@ -167,12 +167,12 @@ int GameSceneKit::WriteRecordPack(const std::string& dataName)
 
 std::vector<uint8_t> GameSceneKit::OpeningMovie()
 {
-    const int frames = kMovieSeconds * kMovieRate;
+    constexpr int frames = kMovieSeconds * kMovieRate;
     // The titles stay; only the light moves over them.
     SheetPainter still(kMovieWidth, kMovieHeight, 0xFF101830u);
     still.Text("OPENING MOVIE", kMovieWidth * 0.5f, kMovieHeight * 0.45f, kMovieWidth * 0.9f, 36.0f);
     still.Text("QOR", kMovieWidth * 0.5f, kMovieHeight * 0.7f, kMovieWidth * 0.5f, 40.0f);
-    return MovieEncoder::EncodeMpeg1(kMovieWidth, kMovieHeight, kMovieRate, frames, [&still, frames](int frame) {
+    return MovieEncoder::EncodeMpeg1(kMovieWidth, kMovieHeight, kMovieRate, frames, [&still](int frame) {
         SheetPainter painter(kMovieWidth, kMovieHeight, 0);
         painter.SetPixels(still.Pixels());
         const float x = static_cast<float>(frame) / static_cast<float>(frames) * (kMovieWidth + 120.0f) - 60.0f;

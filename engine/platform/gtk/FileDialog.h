@@ -18,8 +18,8 @@ struct FileFilter
 // ends the list. null gives an empty list.
 std::vector<FileFilter> ParseFileFilter(const char* filter);
 
-// A GTK glob that matches without regard to case, as file names on the
-// original system did: "*.txt" becomes "*.[tT][xX][tT]".
+// A GTK glob that matches without regard to case, as the program's data
+// and save names are matched: "*.txt" becomes "*.[tT][xX][tT]".
 std::string MakeCaseInsensitivePattern(const std::string& pattern);
 
 struct FileDialogRequest

@@ -6,7 +6,6 @@
 #include "engine/platform/message/PlatformWindow.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace
 {
@@ -117,6 +116,17 @@ const GamepadButtonBit kGamepadButtons[] = {
 // then SDL's buttons 6-8.
 const uint32_t kMouseButtons[8] = {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, SDL_BUTTON_MIDDLE, SDL_BUTTON_X1,
                                    SDL_BUTTON_X2,   6,                7,                 8};
+
+// The record's index of an SDL mouse button; -1 for a button it has none for.
+int MouseButtonIndex(uint8_t sdlButton)
+{
+    for (int b = 0; b < 8; ++b)
+    {
+        if (kMouseButtons[b] == sdlButton)
+            return b;
+    }
+    return -1;
+}
 
 void CopyName(char* out, size_t size, const char* utf8)
 {
@@ -269,13 +279,30 @@ void SdlInputSource::OnEvent(const SDL_Event& event)
         }
         break;
     case SDL_KEYDOWN:
-        // A key pressed and released between two polls still counts once.
+    case SDL_KEYUP:
+        // A key pressed and released between two polls still counts once;
+        // a key's own repeats are no new presses.
         if (event.key.repeat == 0 && IsOurWindow(event.key.windowID))
         {
             const uint8_t code = TranslateScancode(event.key.keysym.scancode);
             std::lock_guard<std::mutex> lock(m_eventLock);
-            if (code != 0)
-                m_tappedKeys[code] = 1;
+            if (code != 0 && event.type == SDL_KEYDOWN)
+                m_keyPresses.Press(code);
+            else if (code != 0)
+                m_keyPresses.Release(code);
+        }
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        // A touchpad's tap sends the press and the release together.
+        if (IsOurWindow(event.button.windowID))
+        {
+            const int button = MouseButtonIndex(event.button.button);
+            std::lock_guard<std::mutex> lock(m_eventLock);
+            if (button >= 0 && event.type == SDL_MOUSEBUTTONDOWN)
+                m_mousePresses.Press(static_cast<uint32_t>(button));
+            else if (button >= 0)
+                m_mousePresses.Release(static_cast<uint32_t>(button));
         }
         break;
     case SDL_CONTROLLERDEVICEADDED:
@@ -357,45 +384,47 @@ void SdlInputSource::OpenNewGamepads()
 
 int SdlInputSource::ReadKeyboard(uint8_t keys[256])
 {
-    uint8_t tapped[256];
-    {
-        std::lock_guard<std::mutex> lock(m_eventLock);
-        std::memcpy(tapped, m_tappedKeys, sizeof(tapped));
-        std::memset(m_tappedKeys, 0, sizeof(m_tappedKeys));
-    }
+    std::lock_guard<std::mutex> lock(m_eventLock);
+    // Out of focus nothing is read, and what was pressed meanwhile is not
+    // this window's.
     if (m_sdlWindow == nullptr || !HasFocus())
+    {
+        m_keyPresses.Reset();
         return 0;
+    }
     int count = 0;
     const Uint8* state = SDL_GetKeyboardState(&count);
-    std::memset(keys, 0, 256);
+    uint8_t down[256] = {};
     for (int scancode = 0; scancode < count; ++scancode)
     {
         if (state[scancode] == 0)
             continue;
         const uint8_t code = TranslateScancode(static_cast<SDL_Scancode>(scancode));
         if (code != 0)
-            keys[code] = 1;
+            down[code] = 1;
     }
-    for (int code = 0; code < 256; ++code)
-        keys[code] |= tapped[code];
+    m_keyPresses.Read(down, keys, 256);
     return 1;
 }
 
 int SdlInputSource::ReadMouse(InputMouseState& state)
 {
     InputMouseState read;
-    {
-        std::lock_guard<std::mutex> lock(m_eventLock);
-        read.x = m_motionX;
-        read.y = m_motionY;
-        read.z = m_wheel;
-        m_motionX = m_motionY = m_wheel = 0;
-    }
+    std::lock_guard<std::mutex> lock(m_eventLock);
+    read.x = m_motionX;
+    read.y = m_motionY;
+    read.z = m_wheel;
+    m_motionX = m_motionY = m_wheel = 0;
     if (m_sdlWindow == nullptr || !HasFocus())
+    {
+        m_mousePresses.Reset();
         return 0;
+    }
     const Uint32 mask = SDL_GetMouseState(nullptr, nullptr);
+    uint8_t down[8] = {};
     for (int b = 0; b < 8; ++b)
-        read.buttons[b] = (mask & SDL_BUTTON(kMouseButtons[b])) != 0 ? 1 : 0;
+        down[b] = (mask & SDL_BUTTON(kMouseButtons[b])) != 0 ? 1 : 0;
+    m_mousePresses.Read(down, read.buttons, 8);
     state = read;
     return 1;
 }

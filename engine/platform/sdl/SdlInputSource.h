@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/platform/input/CPressLatch.h"
 #include "engine/platform/input/InputSource.h"
 
 #include <SDL.h>
@@ -12,10 +13,11 @@
 // users 0-3. Everything reads as idle while the window doesn't have the
 // keyboard focus.
 //
-// Mouse motion, the wheel and short key taps only exist as events. They are
-// collected through an SDL event watch, which sees every event as it is
-// queued and removes none, so the window's own event pump keeps receiving
-// all of them.
+// Mouse motion, the wheel and a press that is let go before the next frame
+// only exist as events. They are collected through an SDL event watch,
+// which sees every event as it is queued and removes none, so the window's
+// own event pump keeps receiving all of them; the keys' and the mouse
+// buttons' presses fold into each frame's reading through a press latch.
 class SdlInputSource : public InputSource
 {
 public:
@@ -73,7 +75,8 @@ private:
     int32_t m_motionX = 0;
     int32_t m_motionY = 0;
     int32_t m_wheel = 0;
-    uint8_t m_tappedKeys[256] = {};
+    CPressLatch m_keyPresses;
+    CPressLatch m_mousePresses;
     std::atomic<bool> m_devicesChanged{false};
 
     SDL_Joystick* m_joysticks[INPUT_MAX_JOYSTICKS] = {};

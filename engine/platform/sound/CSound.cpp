@@ -48,23 +48,25 @@ LPALCRENDERSAMPLESSOFT RenderFunction()
     return render;
 }
 
+// The output that could not be opened, as both the box and standard error
+// name it.
+std::string OutputName(const std::string& requested)
+{
+    return requested.empty() ? "the default output" : "the output \"" + requested + "\"";
+}
+
 // The standard error line when no output can be opened: which one.
 std::string NoOutputLine(const std::string& requested)
 {
-    const std::string output = requested.empty() ? "the default output" : "the output \"" + requested + "\"";
-    return "no sound output could be opened (" + output + ")";
+    return "no sound output could be opened (" + OutputName(requested) + ")";
 }
 
 // What the player is told when no output can be opened: the output that is
 // missing, and that the game goes on without sound.
 std::string NoOutputMessage(const std::string& requested)
 {
-    const char* fallback = alcGetString(nullptr, ALC_DEFAULT_ALL_DEVICES_SPECIFIER);
-    const std::string output = !requested.empty() ? requested : (fallback != nullptr ? fallback : "");
     std::string text = "サウンドの出力先が見つかりません。音なしで続けます。\n\n";
-    text += "No sound output could be opened";
-    text += output.empty() ? std::string(" (no output device is known to OpenAL)")
-                           : " (the output \"" + output + "\" can't be opened)";
+    text += "No sound output could be opened (" + OutputName(requested) + ")";
     text += ". The game goes on without sound; connect or switch on a sound device, or start the sound server, and "
             "start the game again to hear it.";
     return ToGameText(text);

@@ -165,6 +165,45 @@ TEST_F(SdlInputTest, KeyReachesPadZeroInTheNextPoll)
     EXPECT_EQ(input.GetPadState(0)->released.button[KVR_BUTTON_ACTION_FIRST + KVR_ACTION_LS_UP], 1u);
 }
 
+// A touchpad's tap sends the button's press and release together, and a
+// quick second press may come while the poll still reads the first one
+// down: each press shows as a press in one poll.
+TEST_F(SdlInputTest, EveryPressBetweenTwoPollsCountsOnce)
+{
+    Focus(window);
+    ASSERT_TRUE(RunXdotool("mousemove --sync --window " + window->GetX11Id() + " 50 60"));
+    input.Update();
+    DrainEvents();
+    ASSERT_TRUE(RunXdotool("click 1"));
+    ASSERT_TRUE(WaitFor([] { return EventWaiting(SDL_MOUSEBUTTONUP); }));
+    input.Update();
+    DrainEvents();
+    const tag_KVRPADSTATE& pad = *input.GetPadState(0);
+    EXPECT_EQ(CInput::GetMappedButton(&pad, KVR_BUTTON_MOUSE_FIRST), 1u) << "the click was lost";
+    input.Update();
+    EXPECT_EQ(CInput::GetButtonState(&pad, KVR_BUTTON_MOUSE_FIRST), 0u);
+    EXPECT_EQ(pad.released.button[KVR_BUTTON_MOUSE_FIRST], 1u);
+
+    // Z let go and pressed again between two polls that read it down: up
+    // in the first poll after, pressed anew in the next.
+    const uint8_t z = KVR_BUTTON_ACTION_FIRST + KVR_ACTION_BUTTON1;
+    ASSERT_TRUE(RunXdotool("keydown z"));
+    ASSERT_TRUE(WaitFor([] { return EventWaiting(SDL_KEYDOWN); }));
+    input.Update();
+    DrainEvents();
+    ASSERT_EQ(CInput::GetMappedButton(&pad, z), 1u);
+    ASSERT_TRUE(RunXdotool("keyup z"));
+    ASSERT_TRUE(WaitFor([] { return EventWaiting(SDL_KEYUP); }));
+    ASSERT_TRUE(RunXdotool("keydown z"));
+    ASSERT_TRUE(WaitFor([] { return EventWaiting(SDL_KEYDOWN); }));
+    input.Update();
+    DrainEvents();
+    EXPECT_EQ(pad.released.button[z], 1u);
+    input.Update();
+    EXPECT_EQ(CInput::GetMappedButton(&pad, z), 1u) << "the second press was lost";
+    ASSERT_TRUE(RunXdotool("keyup z"));
+}
+
 TEST_F(SdlInputTest, HeldKeyStaysDownAcrossPolls)
 {
     Focus(window);

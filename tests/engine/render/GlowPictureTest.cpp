@@ -1,10 +1,10 @@
-// The glow filter's picture against the picture its first version drew.
+// The glow filter's picture against the same glow drawn the plain way.
 //
-// GlowReference below is that first version, kept as it was written: the
-// targets cleared over the camera's viewport, the feedback drawn over the
-// whole screen, two pairs of blur passes through the Gaussian effect as it
-// was first written, then the scene, the glow objects and the blur drawn
-// one after another. The filter must draw what it drew, frame after frame
+// GlowReference below draws every step of the glow with nothing skipped or
+// merged: the targets cleared over the camera's viewport, the feedback
+// drawn over the whole screen, two pairs of blur passes through a Gaussian
+// effect of its own, then the scene, the glow objects and the blur drawn
+// one after another. The filter must draw what it draws, frame after frame
 // (the trail carries each frame into the next), at the game's window size
 // with the game's 2048 x 2048 targets.
 //
@@ -97,7 +97,7 @@ std::vector<uint8_t> GaussImage()
     return image.Write();
 }
 
-// The glow as it was first drawn, step by step, with the filter's default
+// The glow drawn the plain way, step by step, with the filter's default
 // settings.
 class GlowReference : public CFilter
 {
@@ -350,7 +350,7 @@ protected:
     std::vector<ShadedRect> glows;
 };
 
-TEST_P(GlowPicture, DrawsWhatTheFirstVersionDrew)
+TEST_P(GlowPicture, DrawsWhatThePlainStepByStepDrawingDraws)
 {
     std::vector<std::vector<uint32_t>> expected;
     {

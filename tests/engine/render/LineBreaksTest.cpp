@@ -49,3 +49,15 @@ TEST(LineBreaks, JapaneseBreaksBetweenAnyTwoCharactersAndBeforeALatinWord)
     std::vector<LineBreak> breaks;
     EXPECT_FALSE(FindLineBreaks("ab", {}, [](const char* c, size_t) { return *c == 'b' ? -1.0f : 10.0f; }, &breaks));
 }
+
+// Seen as a user comment running out of its frame: a lone "\r" (from
+// another player's text) took no part in the breaking, so the word after
+// it was never broken. It separates words like a space and takes no room;
+// every line keeps to the box, by width and by bytes.
+TEST(LineBreaks, ALoneCarriageReturnSeparatesWordsAndEveryLineKeepsToTheBox)
+{
+    EXPECT_EQ(Set("one\rextraordinarily", 100), (Lines{"one\r", "extraordin", "arily"}));
+    EXPECT_EQ(Set("one\rextraordinarily", 0, 8), (Lines{"one\r", "extraord", "inarily"}));
+    EXPECT_EQ(Set("ab\rcd", 100), (Lines{"ab\rcd"}));
+    EXPECT_EQ(Set("\r\rword\rwords\r\rwordy", 0, 6), (Lines{"\r\rword\r", "words\r\r", "wordy"}));
+}

@@ -9,8 +9,10 @@
 #include "engine/platform/device/GraphicsDevice.h"
 #include "engine/render/CCamera.h"
 #include "game/actor/CCharacter.h"
+#include "game/actor/tag_TOLQBATTLEFRAME.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
+#include "game/battle/CConsoleRenderer.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 
 #include <gtest/gtest.h>
@@ -41,23 +43,23 @@ int Blue(uint32_t argb)
     return static_cast<int>(argb & 0xFF);
 }
 
-// A battle of two on the arena to the last one standing, fighter 0 the local player that the
-// cameras are about, drawn on request.
+// A battle of two (or more) on the arena to the last one standing, fighter 0 the local player
+// that the cameras are about, drawn on request.
 class CameraBattle
 {
 public:
-    explicit CameraBattle(uint32_t startPoint)
+    explicit CameraBattle(uint32_t startPoint, uint8_t players = 2)
     {
         battletest::BattleData::Install();
-        m_setting = CreateBattleSettingFrom(2, 0, nullptr);
+        m_setting = CreateBattleSettingFrom(players, 0, nullptr);
         m_setting->seed = 5;
         m_setting->record = 0;
         m_setting->rules.rule = tag_TOLQBATTLERULE::RULE_SURVIVAL;
-        for (uint8_t i = 0; i < 2; ++i)
+        for (uint8_t i = 0; i < players; ++i)
         {
             m_setting->players[i].character = static_cast<int8_t>(i);
             m_setting->players[i].characterCount = 8;
-            m_setting->players[i].startPoint = i == 0 ? startPoint : (startPoint + 4) % 8;
+            m_setting->players[i].startPoint = i == 0 ? startPoint : (startPoint + 3 + i) % 8;
             m_setting->players[i].localInput = 0;
         }
         m_ready = battletest::BattleData::Get() != nullptr && scene.Init(reinterpret_cast<uintptr_t>(m_setting)) == 1;
@@ -84,6 +86,31 @@ public:
     {
         int left = frames;
         RunUntil([&] { return left-- == 0; }, frames + 1);
+    }
+    // The end menu (as a mode scene installs it) shown over the lose shot.
+    bool RunToLoseMenu()
+    {
+        static const char* const items[2] = {"Retry", "Title"};
+        static const int8_t codes[2] = {RESULT_RETRY, RESULT_TITLE};
+        CBattleConsole* console = scene.GetConsole();
+        console->SetBanner3(2, 1, nullptr, items, codes);
+        return RunUntil([&] { return console->GetState().currentMenu == ConsoleMenu::Lose; });
+    }
+    // Fighter 0 downed by a blow of fighter 1, for good.
+    void DefeatPlayer()
+    {
+        CCharacter* fighters[2] = {scene.GetFighter(0), scene.GetFighter(1)};
+        tag_TOLQBATTLEFRAME blow;
+        blow.fighters = fighters;
+        blow.count = 2;
+        fighters[0]->GetStateBlock()->life = 1;
+        fighters[0]->ReceiveHit(&blow, 1, 100, false);
+    }
+    void Place(CCharacter* fighter, float x, float z, float yaw)
+    {
+        const CkvrVector3 at(x, 0.0f, z), turn(0.0f, yaw, 0.0f);
+        fighter->SetPosition(&at);
+        fighter->SetRotation(&turn);
     }
     // The phase's clock at or past milliseconds.
     bool RunToPhaseClock(ConsolePhase phase, uint32_t milliseconds)
@@ -175,9 +202,24 @@ bool IsSkin(uint32_t argb)
 {
     return Red(argb) > Blue(argb) + 20 && Green(argb) > Red(argb) / 2;
 }
+// The face's skin, not the white hat above it (whose green is as high as
+// its red).
+bool IsFace(uint32_t argb)
+{
+    return IsSkin(argb) && Green(argb) * 100 < Red(argb) * 92;
+}
+bool IsBlue(uint32_t argb)
+{
+    return Blue(argb) > 2 * Red(argb) && Blue(argb) > Green(argb) + 30;
+}
+bool IsGreen(uint32_t argb)
+{
+    return Green(argb) > Red(argb) + 40 && Green(argb) > Blue(argb) + 40;
+}
 }
 
 using camtest::CameraBattle;
+using camtest::IsFace;
 using camtest::IsSkin;
 using camtest::kChin;
 using camtest::kCrown;
@@ -220,30 +262,98 @@ TEST(BattleCamera, TheResultShotLooksRoundABoxBetweenItAndTheWinner)
               camtest::kWidth * camtest::kHeight / 2);
 }
 
-TEST(BattleCamera, ALostBattlesShotShowsTheFallenPlayerNotTheWinnersTorso)
+// Seen in a lost story battle: the shot looked at the fallen player while
+// the winner, a step beside the shot's eye, filled the right of the frame
+// with its head out of it (about 18 % of the frame), and the lock-on
+// brackets stayed on the winner under the lose menu. With the winner in
+// front of the eye or beside it, the winner shows whole (head and feet in
+// view) or hardly at all, the fallen player shows, and no brackets are
+// drawn.
+TEST(BattleCamera, ALostBattlesShotShowsTheFallenPlayerNotTheWinnersTorsoNorItsLockOn)
 {
-    CameraBattle battle(0);
-    ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
-    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Running, 0));
-    // The winner stands a step in front of the player it downed, where the
-    // shot's eye would be.
-    CCharacter* player = battle.scene.GetFighter(0);
-    CCharacter* winner = battle.scene.GetFighter(1);
-    const CkvrVector3 inFront(player->GetPosition()->x, 0.0f, player->GetPosition()->z + 1.6f);
-    const CkvrVector3 facingThePlayer(0.0f, 180.0f, 0.0f);
-    winner->SetPosition(&inFront);
-    winner->SetRotation(&facingThePlayer);
-    player->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
-    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Lose, 3000));
-    battle.Draw("lose");
-    // The winner is blue: a standing figure in the frame, not a torso that
-    // fills it; the player's red figure lies in view.
-    auto blue = [](uint32_t argb) {
-        return camtest::Blue(argb) > 2 * camtest::Red(argb) && camtest::Blue(argb) > camtest::Green(argb) + 30;
+    struct Stand
+    {
+        const char* name;
+        float across; // from the player, across the shot's line of sight
+        float along;  // towards the shot's eye (2 in front of the player)
     };
-    auto red = [](uint32_t argb) { return camtest::Red(argb) > 120 && camtest::Red(argb) > 2 * camtest::Green(argb); };
-    EXPECT_LT(battle.Count(blue), camtest::kWidth * camtest::kHeight / 10);
-    EXPECT_GT(battle.Count(red), 2000);
+    for (const Stand& stand : {Stand{"in-front", 0.0f, 1.6f}, Stand{"beside", -0.7f, 1.0f}})
+    {
+        CameraBattle battle(0);
+        ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
+        ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Running, 0));
+        CCharacter* player = battle.scene.GetFighter(0);
+        CCharacter* winner = battle.scene.GetFighter(1);
+        const CkvrVector3 at = *player->GetPosition();
+        battle.Place(winner, at.x + stand.across, at.z + stand.along, 180.0f);
+        player->GetStateBlock()->lockOn = 2;
+        battle.DefeatPlayer();
+        ASSERT_TRUE(battle.RunToLoseMenu());
+        ASSERT_TRUE(player->IsDown());
+        battle.Draw(std::string("lose-winner-") + stand.name);
+        int x = 0, y = 0;
+        const bool whole = battle.Project(winner, kCrown, 0.0f, &x, &y) && battle.Project(winner, 0.0f, 0.0f, &x, &y);
+        const float share = static_cast<float>(battle.Count(camtest::IsBlue)) / (camtest::kWidth * camtest::kHeight);
+        EXPECT_TRUE(whole || share < 0.03f) << stand.name << ": the winner's body fills " << share
+                                            << " of the frame, cut by its edge";
+        EXPECT_LT(share, 0.1f) << stand.name;
+        auto red = [](uint32_t argb) {
+            return camtest::Red(argb) > 120 && camtest::Red(argb) > 2 * camtest::Green(argb);
+        };
+        EXPECT_GT(battle.Count(red), 2000) << stand.name << ": the fallen player is out of the shot";
+        EXPECT_EQ(battle.scene.GetConsole()->GetDrawnItems().FindItem(HudItemId(HudItem::LockOn, 1)), nullptr)
+            << stand.name << ": lock-on brackets under the lose menu";
+    }
+}
+
+// Seen at the end of a lost local battle, under its menu: the player's
+// lose pose, head bowed, lit dimmer than in play (its face (126, 103, 87)
+// against (229, 188, 150)), another fighter standing inside the player's
+// body, and a name plate cut by the window's top edge. The bowed face is
+// lit as the battle's light lights it in the ready call, nothing of the
+// fighter inside shows over the player, and no plate runs past the top.
+TEST(BattleCamera, ALostBattlesPoseIsLitAsInPlayWithNoFighterInsideItAndNoPlateCut)
+{
+    CameraBattle battle(0, 4);
+    ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
+    CCharacter* player = battle.scene.GetFighter(0);
+    constexpr float kBelowTheFace = 0.8f, kOverTheHead = 1.3f, kFront = 0.1f;
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Ready, 3000));
+    battle.Draw("ready-face");
+    const int inPlay = battle.MeanRed(player, kBelowTheFace, kOverTheHead, kFront, IsFace);
+    ASSERT_GT(inPlay, kLitSkinRed);
+    ASSERT_TRUE(battle.RunToPhaseClock(ConsolePhase::Running, 0));
+    // Fighter 3 (green) inside the player; fighter 2 beside it, as far from
+    // the lose shot's eye, its plate at the frame's top; the time runs out
+    // on them all.
+    const CkvrVector3 at = *player->GetPosition();
+    battle.Place(battle.scene.GetFighter(3), at.x + 0.05f, at.z + 0.05f, 90.0f);
+    battle.Place(battle.scene.GetFighter(2), at.x + 1.2f, at.z, 0.0f);
+    CBattleConsole* console = battle.scene.GetConsole();
+    console->GetStateForUpdate()->timeLeft = 1;
+    ASSERT_TRUE(battle.RunToLoseMenu());
+    ASSERT_FALSE(player->IsDown());
+    battle.Draw("lose-pose");
+    const int lost = battle.MeanRed(player, kBelowTheFace, kOverTheHead, kFront, IsFace);
+    EXPECT_GE(lost * 10, inPlay * 9) << "the bowed face is dim: " << lost << " against " << inPlay << " in play";
+    // The player's figure, feet to crown, a shoulder's width either side.
+    int feetX = 0, feetY = 0, crownX = 0, crownY = 0;
+    ASSERT_TRUE(battle.Project(player, 0.05f, 0.0f, &feetX, &feetY));
+    ASSERT_TRUE(battle.Project(player, kCrown, 0.0f, &crownX, &crownY));
+    const int half = (feetY - crownY) / 4;
+    int inside = 0;
+    for (int y = std::max(0, crownY); y <= feetY; ++y)
+    {
+        for (int x = std::max(0, feetX - half); x <= std::min(camtest::kWidth - 1, feetX + half); ++x)
+            inside += camtest::IsGreen(battle.At(x, y)) ? 1 : 0;
+    }
+    EXPECT_LT(inside, 100) << "the fighter inside the player shows";
+    console->RenderWorldOverlays();
+    for (const MenuItemRecord& item : console->GetDrawnItems().Items())
+    {
+        const bool plate = item.id / kHudItemStride == static_cast<int32_t>(HudItem::NamePlate);
+        EXPECT_TRUE(!plate || item.rect.top >= 0.0f) << item.label << "'s plate runs past the window's top";
+    }
 }
 
 TEST(BattleCamera, AFighterStartingOnTheRampStandsOnItInViewOfTheReadyCallAndTheFollowCamera)

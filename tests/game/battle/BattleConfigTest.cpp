@@ -157,6 +157,10 @@ TEST(BattleSetupMembersPage, EditingWrapsTheCharacterThroughRandomAndCyclesTheSe
     h.Press(MenuKey::Decide);
     h.Press(MenuKey::Left); // computer -> down past the taken own seat -> closed
     EXPECT_EQ(h.Entry(1).slotState, tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
+    // A closed seat has nothing to confirm: Z leaves it open (X closes it).
+    h.Press(MenuKey::Decide);
+    EXPECT_EQ(h.setup.GetPhase(), static_cast<int32_t>(CBattleConfig::MembersPhase::Editing));
+    EXPECT_EQ(h.Entry(1).roomWords[0], 0u);
     h.Press(MenuKey::Right); // closed -> the own seat is taken -> computer
     EXPECT_EQ(h.Entry(1).slotState, tag_TOLQBATTLEPLAYER::SLOT_COMPUTER);
 }

@@ -3,6 +3,7 @@
 // (the player's character chosen with the keys while the pointer rests on
 // another one, four seats closed, the battle won at the first point or over
 // at 2:30) to a battle of the player against three computers; at its end
+// (a face its result shot shows lit as in play)
 // "リトライ" plays again, whose pause menu goes back to the title, whose
 // ring (back on the local battle) quits. The process must end with 0,
 // "PlayRecord.dat" count two more battles, both the chosen character's, and
@@ -215,6 +216,16 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
         nullptr, kBattleLimit + kScreenTimeout))
         << "the first battle did not end with its result menu";
     game.Screenshot("local-6-result");
+    // Standing in its lose pose (not fallen), the player's bowed face shows
+    // above the menu, lit as in play ((229, 188, 150)), not in shade
+    // ((126, 103, 87)).
+    int faceRed = 0;
+    const int face = game.Count(400.0f, 100.0f, 624.0f, 280.0f, [&](const Rgb& rgb) {
+        const bool skin = rgb.r > rgb.b + 30 && rgb.g > rgb.r / 2 && rgb.g * 100 < rgb.r * 92;
+        faceRed += skin ? rgb.r : 0;
+        return skin;
+    });
+    EXPECT_TRUE(face <= 100 || faceRed / face > 200) << "the player's face is in shade under the result menu";
     ASSERT_TRUE(game.PressUntil("z", [&] { return HasReplay(saveFolder); })) << "the first battle did not play again";
     // The second battle's pause menu, once its opening call is over: its
     // fifth item goes to the title picture (purple).

@@ -1,17 +1,21 @@
 // The game program on the stand-in set, walked by key presses from the
-// title into the shop (a weapon and a hat bought for nothing), the
+// title into the story (its first battle lost standing still, the end shot
+// under the lose menu showing the fallen player and no torso of the
+// winner, then back through that menu), the shop (a weapon and a hat
+// bought for nothing), the
 // equipment screen (the first character's hat taken off, put back by the
 // default button the keys reach, taken off again; each arrow clicked goes
-// the way of the key on its side), the replay list (a battle the test
-// recorded, played, number pad 8 going back from the first fighter to the
-// free camera, its fighter on the ramp's slope followed, then back through
-// the pause menu, S moving its cursor down as the cursor key does) and the
-// tutorial (its first lesson, then the title through the pause menu), each
-// time back to the title, and out through the quit menu (W moving its
-// cursor up onto "quit"). The process must end with 0 and the play data
-// hold the buys and the bare head; a second start finds the character
-// still bare on the equipment screen. A screenshot of each screen stays in
-// the test's build folder (qor-walk-*.png).
+// the way of the key on its side, the left one by a click with no hold),
+// the replay list (a battle the test recorded, played, number pad 8 going
+// back from the first fighter to the free camera, its fighter on the ramp's
+// slope followed, then back through the pause menu, S moving its cursor
+// down as the cursor key does) and the tutorial (its first lesson, then the
+// title through the pause menu), each time back to the title, and out
+// through the quit menu (W moving its cursor up onto "quit"). The process
+// must end with 0 and the play data hold the buys and the bare head; a
+// second start finds the character still bare on the equipment screen. A
+// screenshot of each screen stays in the test's build folder
+// (qor-walk-*.png).
 #include "tests/engine/core/TempFolder.h"
 #include "tests/engine/platform/PrivateXServer.h"
 #include "tests/game/battle/BattleTestData.h"
@@ -110,7 +114,7 @@ int Differences(const NameMask& a, const NameMask& b)
 }
 }
 
-TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
+TEST(QorProgram, WalksIntoTheStoryShopEquipmentReplayAndTutorialAndBackToTheTitle)
 {
     PrivateXServer server("1024x768x24", false);
     if (server.GetDisplay().empty())
@@ -148,6 +152,38 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     };
 
     ASSERT_TRUE(ReachRing(game)) << "the menu never showed";
+
+    // The story (item 0): the first route, its chapter's lines (Z for each)
+    // up to the battle, whose HUD shows the player's red plate. Left to
+    // stand, the player falls to its rival's sabre and the battle is lost:
+    // under the lose menu the end shot shows the fallen player's red, and
+    // the winner (blue) whole or hardly at all, not its torso filling a
+    // side of the frame. "タイトルに戻る", the second item, leaves.
+    ASSERT_TRUE(ChooseRingItem(game)) << "the story was not chosen";
+    auto playerPlate = [&] {
+        const Rgb plate = game.At(16.0f, 728.0f);
+        return plate.r > 150 && plate.g < 100 && plate.b < 100;
+    };
+    ASSERT_TRUE(game.WaitFor(playerPlate, [&] { game.Press("z"); })) << "the story's battle never started";
+    // Running once its pause menu (three lines) opens; the go call's glow
+    // is past, which would pass for a menu's rim.
+    ASSERT_TRUE(OpenBattlePause(game, 3)) << "the story's battle never ran";
+    ASSERT_TRUE(game.PressUntil("x", [&] { return !BattleMenu(game, 3); }));
+    ASSERT_TRUE(game.WaitFor([&] { return BattleMenu(game, 2); }, nullptr, std::chrono::seconds(150)))
+        << "the story's battle was not lost";
+    game.WaitFrames(2);
+    game.Screenshot("walk-0-story-lost");
+    auto blue = [](const Rgb& rgb) { return rgb.b > 2 * rgb.r && rgb.b > rgb.g + 30; };
+    auto red = [](const Rgb& rgb) { return rgb.r > 120 && rgb.r > 2 * rgb.g; };
+    constexpr int kWindowPixels = 640 * 480;
+    EXPECT_LT(game.Count(0.0f, 0.0f, 1024.0f, 768.0f, blue), kWindowPixels / 10)
+        << "the winner's body fills the lose shot";
+    EXPECT_GT(game.Count(0.0f, 0.0f, 1024.0f, 768.0f, red), 1500) << "the fallen player is out of the lose shot";
+    ASSERT_TRUE(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, 2, 1); }, 3))
+        << "the lose menu's second item never had the cursor";
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !BattleMenu(game, 2); }));
+    EXPECT_TRUE(game.WaitFor([&] { return TitlePicture(game); })) << "the story did not go back to the title";
+    ASSERT_TRUE(ReachRing(game)) << "the menu did not come back from the story";
 
     // The shop (item 4): the rifle and the hat, both free, bought.
     ASSERT_TRUE(TurnRing(game, kStoryItem, kShopItem));
@@ -205,9 +241,11 @@ TEST(QorProgram, WalksIntoTheShopEquipmentReplayAndTutorialAndBackToTheTitle)
     game.WaitFrames(2);
     game.Screenshot("walk-3-equipment-right-arrow");
     EXPECT_LT(Differences(ReadName(game), second), 10) << "the right arrow went another way than Right";
-    game.Click(kLeftArrow.x, kLeftArrow.y);
+    // The left arrow by a click with no hold (a touchpad's tap).
+    game.QuickClick(kLeftArrow.x, kLeftArrow.y);
     game.WaitFrames(2);
-    EXPECT_LT(Differences(ReadName(game), first), 10) << "the left arrow went another way than Left";
+    game.Screenshot("walk-3-equipment-left-arrow-tapped");
+    EXPECT_LT(Differences(ReadName(game), first), 10) << "a quick click on the left arrow did not go back";
     leave("the equipment screen");
 
     // The replay list (item 8): the recorded battle plays; the pause menu's

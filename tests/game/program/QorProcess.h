@@ -193,6 +193,21 @@ public:
         WaitFrames(2);
     }
 
+    // A left click whose press and release both come between two frames,
+    // as a touchpad's tap sends them: the game is held still while the
+    // button goes down and up, so the next frame is the first to see either.
+    void QuickClick(float layoutX, float layoutY)
+    {
+        const int x = static_cast<int>(layoutX * 0.625f);
+        const int y = static_cast<int>(layoutY * 0.625f);
+        Tool(TakeFocus() + "mousemove --window " + m_window + " " + std::to_string(x) + " " + std::to_string(y));
+        WaitFrames(2);
+        Signal(SIGSTOP);
+        Tool("mousedown 1 mouseup 1");
+        Signal(SIGCONT);
+        WaitFrames(2);
+    }
+
     // The pointer onto a layout point of the window, no button pressed.
     void PointAt(float layoutX, float layoutY)
     {

@@ -317,6 +317,14 @@ TEST_F(EquipScene, TheKeysReachTheBackAndDefaultButtonsBelowTheSlots)
     m_game->Tap(KEY_RIGHT);
     ASSERT_EQ(Equip()->GetSlotCursor(), CEquipScene::kDefaultButton);
     EXPECT_EQ(Equip()->GetFrame().FindItem(CEquipScene::kDefaultId)->state, MenuItemState::Focused);
+    // Back to the character and Z to open the slots again: that Z only
+    // opens them.
+    m_game->Tap(KEY_X);
+    ASSERT_EQ(Equip()->GetState(), State::CharacterChoice);
+    Press(KEY_Z);
+    ASSERT_EQ(Equip()->GetState(), State::SlotChoice);
+    EXPECT_EQ(Worn(0, HEAD), "") << "the Z that opened the slots pressed DEFAULT too";
+    m_game->Step(1);
     Press(KEY_Z);
     EXPECT_TRUE(Heard(MenuSound::Decide));
     EXPECT_EQ(Worn(0, HEAD), "Hat");

@@ -17,10 +17,13 @@
 #include "game/actor/CCharacterDefinition.h"
 #include "game/scene/SceneFactory.h"
 #include "game/scene/SceneGameData.h"
+#include "game/scene/StorySheet.h"
 #include "game/story/CStory.h"
 #include "game/story/StoryBattleSetting.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using game_test::GameHarness;
 using State = CStoryScene::StoryState;
@@ -148,6 +151,47 @@ TEST_F(StoryScene, TheRingTurnsOneRouteAtATimeAndWrapsWithThreeCharacters)
     Tap(KEY_RIGHT);
     ASSERT_TRUE(m_game->StepUntil([&] { return Story()->GetSlide() == CStoryScene::RouteSlide::None; }, 30));
     EXPECT_EQ(Story()->GetRoute(), 0u);
+}
+
+// Seen as route cards cut off by the window's right and bottom edges, and
+// drawn past the 4:3 area in a wide window: every card of the fan lies
+// inside the 4:3 area, at rest and while the ring turns, for any number of
+// routes.
+TEST_F(StoryScene, TheRouteCardsKeepInsideThe4x3AreaAtRestAndWhileTheRingTurns)
+{
+    const MenuCell& card = StorySheet::kRouteCards[0];
+    auto inside = [&](const CStoryScene::RingCard& c) {
+        const float radians = c.degrees * 3.14159265f / 180.0f;
+        const float halfWidth = card.Width() * c.scale * 0.5f;
+        const float halfHeight = card.Height() * c.scale * 0.5f;
+        const float across = halfWidth * std::fabs(std::cos(radians)) + halfHeight * std::fabs(std::sin(radians));
+        const float down = halfWidth * std::fabs(std::sin(radians)) + halfHeight * std::fabs(std::cos(radians));
+        return c.centre.x - across >= 0.0f && c.centre.x + across <= 1024.0f && c.centre.y - down >= 0.0f &&
+               c.centre.y + down <= 768.0f;
+    };
+    for (uint32_t routes : {8u, 3u, 2u, 1u})
+    {
+        Config()->GetPlayData()->characters.resize(routes);
+        OpenRoutes();
+        Tap(KEY_RIGHT);
+        for (int frame = 0; frame < 30; ++frame)
+        {
+            for (const CStoryScene::RingCard& c : Story()->GetRingCards())
+                EXPECT_TRUE(inside(c)) << routes << " routes, frame " << frame << ": route " << c.route << " at "
+                                       << c.centre.x << "," << c.centre.y << " turned " << c.degrees;
+            m_game->Step(1);
+        }
+    }
+    // In a wide window nothing is drawn right of the 4:3 area.
+    tag_TOLQGAMECONFIG settings = GameHarness::DefaultSettings();
+    m_game.reset();
+    m_game = std::make_unique<GameHarness>(1280, 720, std::vector<game_test::DataFile>{}, &CreateGameScene, &settings,
+                                           &story_test::LinkStandInSet);
+    ASSERT_TRUE(m_game->Ready() && m_game->Start());
+    OpenRoutes();
+    auto lit = [](uint32_t rgb) { return rgb != 0; };
+    EXPECT_EQ(m_game->CountPixels({.left = 1026, .top = 0, .right = 1194, .bottom = 768}, lit), 0);
+    EXPECT_GT(m_game->CountPixels({.left = 812, .top = 420, .right = 952, .bottom = 608}, lit), 0);
 }
 
 TEST_F(StoryScene, TheArrowsTurnTheRingAndCancelWaitsForTheFadeThenOpensTheTitleMenu)

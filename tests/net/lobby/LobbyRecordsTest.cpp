@@ -138,6 +138,11 @@ TEST(LobbyText, LinesCountDoubleByteCharactersAsTwoColumns)
     EXPECT_EQ(CountLobbyLines("\x82\xA0\x82\xA0\x82\xA0", 4), 2);
     // A lead byte cut off by the NUL is one column, not a read past it.
     EXPECT_EQ(CountLobbyLines("abc\x82", 4), 1);
+    // The lines the chat draws: Latin words go whole onto the next line,
+    // and a lone "\r" takes no column but ends a word.
+    EXPECT_EQ(CountLobbyLines("ab cd ef", 4), 3);
+    EXPECT_EQ(CountLobbyLines("one\rextraordinarily", 8), 3);
+    EXPECT_EQ(CountLobbyLines("abc\rd", 4), 1);
 }
 
 TEST(LobbyUserRecord, ServerTextsBecomeShiftJisWithinTheirFields)

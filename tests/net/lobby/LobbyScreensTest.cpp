@@ -443,6 +443,9 @@ TEST_F(LobbyScreensLoggedIn, UserInfoShowsTheRecordWithItsWinRate)
     Put32(data, 0, 5);
     PutText(data, 4, "dora", 25);
     Put32(data, 29, 30);
+    // A comment whose long word follows a lone "\r" (it once ran out of the
+    // frame at the right).
+    PutText(data, 37, "one\r" + std::string(60, 'w'), 257);
     Put32(data, 294, 3);
     Put32(data, 298, 1);
     {
@@ -456,6 +459,8 @@ TEST_F(LobbyScreensLoggedIn, UserInfoShowsTheRecordWithItsWinRate)
     ExpectBright(Brightest(344, 160, 420, 186), "the name");
     ExpectBright(Brightest(344, 544, 400, 570), "the win rate's label");
     ExpectBright(Brightest(688, 544, 760, 570), "the win rate");
+    ExpectBright(Brightest(344, 200, 780, 290), "the comment");
+    ExpectDark(Brightest(792, 200, 1024, 290), "beside the frame");
     ExpectDark(Brightest(688, 616, 780, 636), "nothing below the points");
     Keep("user-info");
     ExpectHalf(Brightest(776, 120, 792, 140), "the lobby under it");
