@@ -46,9 +46,8 @@ constexpr LobbyKey kLobbyKeys[] = {
 };
 // The lobby's pop-up menus, whose rows W and S move up and down as in every
 // other pop-up menu while no text is being typed (then they are letters).
-constexpr int32_t kLobbyPopUpMenus[] = {
-    CNetworkScene::LOBBY_NEW_ROOM_EDITOR, CNetworkScene::LOBBY_ROOM_INFO,     CNetworkScene::LOBBY_MATCH_EDITOR,
-    CNetworkScene::LOBBY_MEMBER_INFO,     CNetworkScene::LOBBY_ROOM_SETTINGS,
+constexpr LobbyState kLobbyPopUpMenus[] = {
+    LOBBY_NEW_ROOM_EDITOR, LOBBY_ROOM_INFO, LOBBY_MATCH_EDITOR, LOBBY_MEMBER_INFO, LOBBY_ROOM_SETTINGS,
 };
 constexpr LobbyKey kPopUpKeys[] = {{MenuKey::MoveDown, LOBBY_KEY_DOWN}, {MenuKey::MoveUp, LOBBY_KEY_UP}};
 // The chat key (F1 by default) sends the editor's line, as Return does.
@@ -295,7 +294,7 @@ bool CNetworkScene::ApplyPosted()
     {
         OnHostLost();
         if (matchBroken)
-            m_lobby->SetState(LOBBY_MATCH_HOST_FAILED);
+            m_lobby->SetState(LOBBY_MATCH_FAILED);
         return true;
     }
     if (finish)
@@ -365,12 +364,12 @@ bool CNetworkScene::FollowHostState(NetSceneState next)
 
 void CNetworkScene::UpdateLobby()
 {
-    const int32_t state = m_lobby->GetState();
+    const LobbyState state = m_lobby->GetState();
     SetFrameTime(kLobbyFrameTime);
     PlayMusic();
-    if (state == LOBBY_ROOM_BATTLE || state == LOBBY_RANDOM_MATCH)
+    if (state == LOBBY_ROOM_BATTLE || state == LOBBY_MATCH_SOUGHT)
     {
-        EnterSetup(state == LOBBY_RANDOM_MATCH);
+        EnterSetup(state == LOBBY_MATCH_SOUGHT);
         return;
     }
     if (state == LOBBY_FINISHED)
@@ -419,7 +418,7 @@ int32_t CNetworkScene::ReadLobbyKeys()
     }
     CImeInput* editor = m_lobby->GetEditor();
     const bool typing = editor != nullptr && editor->IsEnable() != 0;
-    const int32_t state = m_lobby->GetState();
+    const LobbyState state = m_lobby->GetState();
     const bool popUp = std::find(std::begin(kLobbyPopUpMenus), std::end(kLobbyPopUpMenus), state) !=
                        std::end(kLobbyPopUpMenus);
     for (const LobbyKey& key : kPopUpKeys)
@@ -478,7 +477,7 @@ void CNetworkScene::ResetSeatsForRandomMatch()
 void CNetworkScene::AbandonMatch()
 {
     LeaveRoom();
-    m_lobby->SetState(LOBBY_MATCH_HOST_FAILED);
+    m_lobby->SetState(LOBBY_MATCH_FAILED);
     EnterState(NetSceneState::Lobby);
 }
 
@@ -567,7 +566,7 @@ void CNetworkScene::UpdateRoom()
         ReturnToLobbyAsHost();
         return;
     }
-    if (m_lobby->GetState() == LOBBY_MATCH_HOST_FAILED)
+    if (m_lobby->GetState() == LOBBY_MATCH_FAILED)
         EnterState(NetSceneState::Lobby);
 }
 

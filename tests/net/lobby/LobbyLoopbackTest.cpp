@@ -327,7 +327,7 @@ TEST(LobbyLoopback, AnOwnerThatLeavesTakesItsRoomAlongAndARefusedRoomLeadsBackTo
 
     // The client believes itself out of the room while the server still
     // has it there: the new room is refused, and the player can go on.
-    owner.SetState(11);
+    owner.SetState(LOBBY_IN_LOBBY);
     makeRoom();
     ASSERT_TRUE(StepToState(owner, 17));
     owner.OnInput(LOBBY_KEY_DECIDE);
