@@ -435,6 +435,10 @@ void CLobbyClient::StartRandomMatch()
     uint8_t payload[kLobbyRoomPayloadSize];
     WriteLobbyRoomPayload(payload, m_ownUser->data.name, m_matchRecord->PackData(true), members);
     SendMessageData(LOBBY_MSG_RANDOM_MATCH, payload, sizeof(payload));
+    // The player is the first of its own match: counted from the first
+    // frame of the wait, whatever an earlier match counted, until the
+    // server's count comes.
+    m_state->matchedPlayers = 1;
     SetState(LOBBY_MATCH_ASKED);
 }
 
