@@ -85,7 +85,9 @@ void CLobbyClient::Step(float seconds)
             SetState(LOBBY_IN_LOBBY);
         break;
     case LOBBY_ROOM_LOST:
-        // The lobby comes back (a battle faded it out) under the notice.
+    case LOBBY_MATCH_FAILED:
+        // The lobby comes back (a battle or a match's setup faded it out)
+        // under the notice.
         Fade(2, 1.0f, seconds);
         Fade(0, 1.0f, seconds);
         break;

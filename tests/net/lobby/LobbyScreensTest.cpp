@@ -194,18 +194,34 @@ TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
 }
 
 // A player dropped from a battle (its host stalled or went, or it stalled
-// itself) is told why: the lost-connection notice over the dimmed lobby,
-// which any key closes.
-TEST_F(LobbyScreensTest, ALostRoomShowsTheLostConnectionNoticeOverTheLobbyUntilAKey)
+// itself) is told why: the lost-connection notice; one whose random match
+// lost its other player before the battle, that the match failed. Each
+// over the dimmed lobby, which the battle or the match's setup had faded
+// out, until any key.
+TEST_F(LobbyScreensTest, ALostRoomOrAFailedMatchIsToldOverTheLobbyUntilAKey)
 {
-    client.SetState(LOBBY_ROOM_LOST);
-    FadeIn();
-    Draw();
-    Keep("room-lost");
-    ExpectBright(Brightest(216, 280, 700, 312), "the notice's first line");
-    ExpectHalf(Brightest(776, 120, 900, 140), "the lobby's heading, dimmed");
-    client.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY);
+    struct Told
+    {
+        LobbyState state;
+        float textTop;
+        float textBottom;
+        const char* shot;
+    };
+    const Told tolds[] = {{LOBBY_ROOM_LOST, 280, 312, "room-lost"}, {LOBBY_MATCH_FAILED, 358, 388, "match-failed"}};
+    for (const Told& told : tolds)
+    {
+        client.SetState(told.state);
+        FadeIn();
+        Draw();
+        Keep(told.shot);
+        ExpectBright(Brightest(216, told.textTop, 700, told.textBottom), told.shot);
+        ExpectHalf(Brightest(776, 120, 900, 140), told.shot);
+        client.OnInput(LOBBY_KEY_DECIDE);
+        EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY) << told.shot;
+        // The next comes over a lobby faded out again.
+        auto lock = client.Lock();
+        std::fill(std::begin(client.GetStateBlock().fade), std::end(client.GetStateBlock().fade), 0.0f);
+    }
 }
 
 TEST_F(LobbyScreensTest, ScaleFollowsTheSmallerSide)
