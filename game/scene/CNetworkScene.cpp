@@ -166,8 +166,11 @@ uint32_t CNetworkScene::Release()
     return CScene::Release();
 }
 
+// Scene lock held when the lobby comes back from a room or a match.
 void CNetworkScene::EnterState(NetSceneState next)
 {
+    if (next == NetSceneState::Lobby && m_match.randomMatch != 0)
+        ForgetMatch();
     m_match.sceneState.store(static_cast<uint32_t>(next));
     m_waitingForFrame = false;
     m_readySent = false;
@@ -471,6 +474,18 @@ void CNetworkScene::ResetSeatsForRandomMatch()
     auto lobbyLock = m_lobby->Lock();
     const CLobbyUser* user = m_lobby->GetOwnUser();
     SetSeatName(tag_TOLQNETMATCH::kHostSlot, user != nullptr ? user->data.name : nullptr);
+}
+
+// Out of a random match, whichever way: nothing the match set outlives it.
+// Its seats, their names and its rules go, so that the room the player
+// makes or enters next starts from a fresh setting, as a session's first
+// room does (the seed goes on). Scene lock held.
+void CNetworkScene::ForgetMatch()
+{
+    m_match.randomMatch = 0;
+    ResetBattleSetting(m_match.setting, Config());
+    for (std::string& name : m_match.names)
+        name.clear();
 }
 
 // Scene lock held.

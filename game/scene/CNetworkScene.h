@@ -211,6 +211,7 @@ private:
     void ResetSeatsForRandomMatch();
     // A random match that can't go on: out of it, with the lobby's notice.
     void AbandonMatch();
+    void ForgetMatch();
     void ForgetRoom();
     void LeaveToTitle(uint32_t subState, uint32_t item);
     void PlayMusic();
