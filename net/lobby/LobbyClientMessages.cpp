@@ -268,35 +268,36 @@ void CLobbyClient::OnUserData(const uint8_t* payload, uint32_t length, uint16_t 
     if (state < LOBBY_LOGGED_IN)
         return;
     tag_KVRLOBBYUSERDATA data;
-    CLobbyUser* user = nullptr;
-    if (sub == kLobbySubOk && ReadLobbyUserData(payload, length, data))
-        user = FindUser(data.id);
+    const bool read = sub == kLobbySubOk && ReadLobbyUserData(payload, length, data);
+    CLobbyUser* user = read ? FindUser(data.id) : nullptr;
     // The icon must lie within the payload.
     const bool iconFits = user != nullptr && data.iconSize >= 0 &&
                           static_cast<uint64_t>(data.iconSize) <= length - kLobbyUserDataSize &&
                           data.iconSize <= CLobbyUser::kMaxIconSize;
-    if (user == nullptr || !iconFits)
+    const bool taken = user != nullptr && iconFits;
+    // The server also sends a user's data unasked, whenever that user's
+    // room mark changes: another user's data ends no wait. A refusal, or
+    // data that can't be read, is the answer to the question asked.
+    const bool asked = !read || data.id == m_state->selectedId;
+    if (taken)
     {
-        if (state == LOBBY_USER_INFO_ASKED)
-            SetState(LOBBY_USER_INFO_FAILED);
-        else if (state == LOBBY_MEMBER_INFO_ASKED)
-            SetState(LOBBY_MEMBER_INFO_FAILED);
+        user->SetData(data);
+        // Only the user asked about is shown with an icon: one icon is
+        // kept, whatever a server sends unasked.
+        if (data.iconSize >= 1 && asked)
+        {
+            if (CLobbyUser* previous = FindUser(m_iconUser); previous != nullptr && previous != user)
+                previous->FreeIcon();
+            user->SetIcon(payload + kLobbyUserDataSize, data.iconSize);
+            m_iconUser = data.id;
+        }
+    }
+    if (!asked)
         return;
-    }
-    user->SetData(data);
-    // Only the user asked about is shown with an icon: one icon is kept,
-    // whatever a server sends unasked.
-    if (data.iconSize >= 1 && data.id == m_state->selectedId)
-    {
-        if (CLobbyUser* previous = FindUser(m_iconUser); previous != nullptr && previous != user)
-            previous->FreeIcon();
-        user->SetIcon(payload + kLobbyUserDataSize, data.iconSize);
-        m_iconUser = data.id;
-    }
     if (state == LOBBY_USER_INFO_ASKED)
-        SetState(LOBBY_USER_INFO);
+        SetState(taken ? LOBBY_USER_INFO : LOBBY_USER_INFO_FAILED);
     else if (state == LOBBY_MEMBER_INFO_ASKED)
-        SetState(LOBBY_MEMBER_INFO);
+        SetState(taken ? LOBBY_MEMBER_INFO : LOBBY_MEMBER_INFO_FAILED);
 }
 
 void CLobbyClient::OnRandomMatch(uint16_t sub)

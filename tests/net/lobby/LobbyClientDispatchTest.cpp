@@ -150,6 +150,39 @@ TEST_F(LobbyDispatchTest, UserListsSkipEmptyNamesAndRefreshKnownUsers)
     EXPECT_EQ(client.GetStateBlock().userCursor, 0);
 }
 
+// The server sends a user's data unasked whenever a room mark changes:
+// while the player waits for one user's information, another user's data
+// (listed or not) neither opens the box nor fails it; the asked one's does.
+TEST_F(LobbyDispatchTest, OnlyTheDataOfTheUserAskedAboutEndsTheWaitForIt)
+{
+    client.SetState(LOBBY_IN_LOBBY);
+    std::vector<uint8_t> list = Entry(5, "dora", 30);
+    const std::vector<uint8_t> other = Entry(6, "eve", 40);
+    list.insert(list.end(), other.begin(), other.end());
+    Feed(1012, 1, list);
+    auto data = [](uint32_t id, const std::string& name) {
+        std::vector<uint8_t> out(314);
+        Put32(out, 0, id);
+        PutText(out, 4, name, 25);
+        return out;
+    };
+    const LobbyState waits[][2] = {{LOBBY_USER_INFO_ASKED, LOBBY_USER_INFO},
+                                   {LOBBY_MEMBER_INFO_ASKED, LOBBY_MEMBER_INFO}};
+    for (const auto& [waiting, shown] : waits)
+    {
+        {
+            auto lock = client.Lock();
+            client.GetStateBlock().selectedId = 5;
+        }
+        client.SetState(waiting);
+        Feed(1015, 1, data(6, "eve"));
+        Feed(1015, 1, data(9, "zed"));
+        EXPECT_EQ(client.GetState(), waiting);
+        Feed(1015, 1, data(5, "dora"));
+        EXPECT_EQ(client.GetState(), shown);
+    }
+}
+
 TEST_F(LobbyDispatchTest, ListsAreIgnoredBeforeTheLogin)
 {
     client.SetState(LOBBY_LOGIN_REFUSED);
