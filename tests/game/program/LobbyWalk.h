@@ -311,7 +311,8 @@ public:
             return false;
         owner.WaitFrames(2);
         shoot(0, "mode");
-        if (!Check(owner.PressUntil("z", [&] { return MembersPage(owner); }), "the owner's members page never showed") ||
+        if (!Check(owner.PressUntil("z", [&] { return MembersPage(owner); }),
+                   "the owner's members page never showed") ||
             !Check(guest.WaitFor([&] { return MembersPage(guest); }), "the guest's members page never showed"))
             return false;
         // Each confirms its own seat on the decide button (two to the right
@@ -334,7 +335,8 @@ public:
         shoot(2, "rules");
         // Up wraps from the stage to the next button.
         Keys(owner, {"Up"});
-        if (!Check(owner.PressUntil("z", [&] { return WeaponsPage(owner); }), "the owner's weapons page never showed") ||
+        if (!Check(owner.PressUntil("z", [&] { return WeaponsPage(owner); }),
+                   "the owner's weapons page never showed") ||
             !Check(guest.WaitFor([&] { return WeaponsPage(guest); }), "the guest's weapons page never showed"))
             return false;
         shoot(3, "weapons");
@@ -342,7 +344,8 @@ public:
         // are complete.
         for (QorProcess* game : {&guest, &owner})
         {
-            if (!Check(game->StepUntil("Up", [&] { return DoneLit(*game); }, 8), "the done button never had the cursor"))
+            if (!Check(game->StepUntil("Up", [&] { return DoneLit(*game); }, 8),
+                       "the done button never had the cursor"))
                 return false;
             game->Press("z");
         }
