@@ -89,8 +89,12 @@ protected:
             return false;
         Pair().Shoot("editor-" + std::string(kLoginIds[player]));
         const auto askedNow = [&] { return Heard(Pair().Server(), LOBBY_MSG_RANDOM_MATCH) > asked; };
-        return Pair().Check(game.PressUntil("z", askedNow), "the match was never asked for") &&
-               Pair().Check(game.WaitFor([&] { return MembersPage(game); }), "the members page never showed");
+        if (!Pair().Check(game.PressUntil("z", askedNow), "the match was never asked for") ||
+            !Pair().Check(game.WaitFor([&] { return MembersPage(game); }), "the members page never showed"))
+            return false;
+        // The status line counts the player itself from the first.
+        Pair().Shoot("asked-" + std::string(kLoginIds[player]));
+        return true;
     }
 
     // The player's own seat: decide, a character (Down from random is the
