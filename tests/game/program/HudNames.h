@@ -16,9 +16,9 @@
 
 namespace qortest
 {
-// What a text makes of each pixel of a window rectangle, row by row: lit
-// (its glyphs), dark (the outline about them, or the panel behind), or
-// nothing (what lies behind shows: a stage, which a name doesn't govern).
+// What a name makes of each pixel of a window rectangle, row by row: lit
+// (its glyphs), dark (their outline), or nothing of its own (the HUD's
+// panels, seat marks and figures, or the stage behind, are left alone).
 struct DrawnText
 {
     enum Pixel : int8_t
@@ -38,17 +38,40 @@ struct DrawnText
 
 // The HUD's texts are white: a pixel the glyphs cover is near white, which
 // the stage and the HUD's panels behind them are not.
+constexpr int kLitLevel = 200;
 inline bool LitText(int r, int g, int b)
 {
-    return std::min({r, g, b}) >= 200;
+    return std::min({r, g, b}) >= kLitLevel;
 }
 
 namespace hudnames
 {
 constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 480;
+constexpr int kEdgeBand = 40;
 
-inline DrawnText Capture(const hudtest::HudScreen& screen, HudItem item, uint32_t index)
+// The HUD of a battle of these players in seat order, seen by the first
+// (its name at the bottom left), the participant list open or not; the
+// frame read back.
+inline void DrawHud(hudtest::HudScreen& screen, const std::vector<std::string>& names, bool list)
+{
+    for (size_t i = 0; i < names.size(); ++i)
+    {
+        std::snprintf(screen.definitions[i].name, sizeof(screen.definitions[i].name), "%s", names[i].c_str());
+        // A room's seats have teams: the seat's mark stands just left of
+        // the own name.
+        screen.fighters[i]->GetActionData()->team = static_cast<uint8_t>(i % 4);
+    }
+    tag_TOLQCONSOLESTATE* state = screen.console.GetStateForUpdate();
+    state->participantShown = list ? 1 : 0;
+    state->participantClock = 1000;
+    screen.Draw();
+}
+
+// The HUD's item as drawn with the names, measured against the same HUD
+// drawn without them (unnamed): the pixels the names change are theirs.
+inline DrawnText NamePixels(const hudtest::HudScreen& screen, const std::vector<uint32_t>& unnamed, HudItem item,
+                            uint32_t index)
 {
     DrawnText text;
     const MenuRect pixels = screen.Pixels(item, index);
@@ -61,73 +84,47 @@ inline DrawnText Capture(const hudtest::HudScreen& screen, HudItem item, uint32_
         for (int x = text.left; x < text.left + text.width; ++x)
         {
             const uint32_t argb = screen.At(static_cast<float>(x), static_cast<float>(y));
-            if (hudtest::IsClear(argb))
+            const size_t at = static_cast<size_t>(y) * kWindowWidth + static_cast<size_t>(x);
+            const int level = std::min({hudtest::Red(argb), hudtest::Green(argb), hudtest::Blue(argb)});
+            // A glyph's edge, which it covers in part, may fall either way
+            // over another background: it counts for neither.
+            if (at >= unnamed.size() || unnamed[at] == argb || std::abs(level - kLitLevel) < kEdgeBand)
                 text.pixels.push_back(DrawnText::BEHIND);
             else
-                text.pixels.push_back(LitText(hudtest::Red(argb), hudtest::Green(argb), hudtest::Blue(argb))
-                                          ? DrawnText::LIT
-                                          : DrawnText::DARK);
+                text.pixels.push_back(level >= kLitLevel ? DrawnText::LIT : DrawnText::DARK);
         }
     }
     return text;
 }
 
-// The HUD of a battle of these players in seat order, seen by the first
-// (its name at the bottom left), with the participant list open or not
-// (the list's lower edge runs just above that name).
-inline hudtest::HudScreen& DrawHud(hudtest::HudScreen& screen, const std::vector<std::string>& names, bool list)
+// Each player's name on the item of its seat, drawn as DrawHud does.
+inline std::vector<DrawnText> Drawn(const std::vector<std::string>& names, bool list, HudItem item, uint32_t items)
 {
-    for (size_t i = 0; i < names.size(); ++i)
-    {
-        std::snprintf(screen.definitions[i].name, sizeof(screen.definitions[i].name), "%s", names[i].c_str());
-        // A seat's team, as a room's seats have them: its mark stands just
-        // left of the name.
-        screen.fighters[i]->GetActionData()->team = static_cast<uint8_t>(i % 4);
-    }
-    tag_TOLQCONSOLESTATE* state = screen.console.GetStateForUpdate();
-    state->participantShown = list ? 1 : 0;
-    state->participantClock = 1000;
-    screen.Draw();
-    return screen;
+    hudtest::HudScreen screen(kWindowWidth, kWindowHeight, static_cast<uint8_t>(names.size()));
+    if (!screen.Ready())
+        return {};
+    DrawHud(screen, std::vector<std::string>(names.size()), list);
+    const std::vector<uint32_t> unnamed = screen.frame;
+    DrawHud(screen, names, list);
+    std::vector<DrawnText> texts;
+    for (uint32_t i = 0; i < items; ++i)
+        texts.push_back(NamePixels(screen, unnamed, item, i));
+    return texts;
 }
 }
 
-// The own player's name as the HUD draws it.
+// The own player's name as the HUD draws it (the participant list closed:
+// its lower edge runs just above the name).
 inline DrawnText OwnNameDrawn(const std::string& name)
 {
-    hudtest::HudScreen screen(hudnames::kWindowWidth, hudnames::kWindowHeight, 1);
-    if (!screen.Ready())
-        return {};
-    return hudnames::Capture(hudnames::DrawHud(screen, {name}, false), HudItem::PlayerName, 0);
+    const std::vector<DrawnText> drawn = hudnames::Drawn({name}, false, HudItem::PlayerName, 1);
+    return drawn.empty() ? DrawnText() : drawn[0];
 }
 
 // The names on the participant list's lines of an individual battle of
-// these players, in seat order: only the pixels the names govern count
-// (those that differ from the list drawn without names), not the seat
-// marks or the downs, which the battle changes.
+// these players, in seat order.
 inline std::vector<DrawnText> ListLinesDrawn(const std::vector<std::string>& names)
 {
-    hudtest::HudScreen screen(hudnames::kWindowWidth, hudnames::kWindowHeight, static_cast<uint8_t>(names.size()));
-    if (!screen.Ready())
-        return {};
-    hudnames::DrawHud(screen, names, true);
-    std::vector<DrawnText> lines;
-    for (uint32_t i = 0; i < names.size(); ++i)
-        lines.push_back(hudnames::Capture(screen, HudItem::ListLine, i));
-    const std::vector<uint32_t> named = screen.frame;
-    hudnames::DrawHud(screen, std::vector<std::string>(names.size()), true);
-    for (DrawnText& line : lines)
-    {
-        for (int y = 0; y < line.height; ++y)
-        {
-            for (int x = 0; x < line.width; ++x)
-            {
-                const size_t at = static_cast<size_t>(line.top + y) * hudnames::kWindowWidth + line.left + x;
-                if (at < named.size() && named[at] == screen.frame[at])
-                    line.pixels[static_cast<size_t>(y * line.width + x)] = DrawnText::BEHIND;
-            }
-        }
-    }
-    return lines;
+    return hudnames::Drawn(names, true, HudItem::ListLine, static_cast<uint32_t>(names.size()));
 }
 }
