@@ -1,9 +1,17 @@
 #pragma once
 
+#include "net/lobby/CLobbyClient.h"
+
 #include <cstdint>
 
 // The lobby states a fuzz input may put the client in before its messages
 // arrive: every state in which some handler acts.
-constexpr int32_t kLobbyFuzzStates[] = {3, 7, 8, 10, 11, 12, 13, 16, 19, 20, 21, 23, 25, 27, 29,
-                                        36, 37, 38, 41, 44, 46, 48, 56, 58, 62, 64, 65, 66};
+constexpr LobbyState kLobbyFuzzStates[] = {
+    LOBBY_CONNECTING, LOBBY_LOGIN, LOBBY_LOGIN_SENT, LOBBY_LOGGED_IN, LOBBY_IN_LOBBY, LOBBY_USER_INFO,
+    LOBBY_USER_INFO_ASKED, LOBBY_ROOM_ASKED, LOBBY_ROOM_MADE, LOBBY_ROOM_INFO, LOBBY_ROOM_INFO_ASKED,
+    LOBBY_LINE_TEST_ASKED, LOBBY_ENTERING, LOBBY_ENTERED, LOBBY_ROOM_KEY_SENT, LOBBY_ROOM, LOBBY_MEMBER_INFO,
+    LOBBY_MEMBER_INFO_ASKED, LOBBY_REMOVE_SENT, LOBBY_ROOM_DATA_ASKED, LOBBY_ROOM_SETTINGS, LOBBY_SETTINGS_SENT,
+    LOBBY_LEAVING_ROOM, LOBBY_MATCH_ASKED, LOBBY_MATCH_ACCEPTED, LOBBY_MATCH_SOUGHT, LOBBY_MATCH_HOST,
+    LOBBY_MATCH_GUEST,
+};
 constexpr uint32_t kLobbyFuzzStateCount = sizeof(kLobbyFuzzStates) / sizeof(kLobbyFuzzStates[0]);

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const int16_t id = data[0] == 0 ? 100 : static_cast<int16_t>(1000 + data[0] % 25);
     const uint16_t sub = data[1];
-    const int32_t state = kLobbyFuzzStates[data[2] % kLobbyFuzzStateCount];
+    const LobbyState state = kLobbyFuzzStates[data[2] % kLobbyFuzzStateCount];
     // The payload in a block of its own size, so that a read past it is
     // caught.
     std::vector<uint8_t> payload(data + 3, data + size);

@@ -643,7 +643,7 @@ void CBattleConfig::ResetRules()
 bool CBattleConfig::MatchSought() const
 {
     const CLobbyClient* lobby = Lobby();
-    return m_randomMatch && lobby != nullptr && lobby->GetState() == kLobbyMatchSought;
+    return m_randomMatch && lobby != nullptr && lobby->GetState() == LOBBY_MATCH_SOUGHT;
 }
 
 void CBattleConfig::PollForMatch(uint32_t milliseconds)
@@ -662,7 +662,7 @@ void CBattleConfig::ApplyRoomRules(const SetupInput& input)
     CLobbyClient* lobby = Lobby();
     if (lobby == nullptr)
         return;
-    if (lobby->GetState() != static_cast<int32_t>(kLobbyRoomComplete))
+    if (lobby->GetState() != LOBBY_MATCH_HOST)
     {
         // Before the match is made a cancel leaves it at once; once it is,
         // the back menu asks first (UpdateRulesActive).

@@ -166,10 +166,6 @@ public:
     // Logical buttons the setup reads besides the menu keys.
     static constexpr uint8_t kChatButton = 32;
     static constexpr uint32_t kMatchingPollMilliseconds = 4000;
-    // Lobby states of a random match: still sought, made with this side
-    // as its host.
-    static constexpr int32_t kLobbyMatchSought = 64;
-    static constexpr uint32_t kLobbyRoomComplete = 65;
 
     // Ids of the controls the pages report each frame (tests click them).
     static constexpr int32_t kSoloPanelId = 1, kTeamPanelId = 2;

@@ -94,6 +94,18 @@ void FreePreviews(tag_TOLQBATTLESETTING* setting)
 }
 }
 
+void ResetBattleSetting(tag_TOLQBATTLESETTING* setting, CGameConfig* config)
+{
+    if (setting == nullptr || setting->players == nullptr)
+        return;
+    FreePreviews(setting);
+    FillRules(&setting->rules, config);
+    for (uint8_t i = 0; i < setting->playerCount; ++i)
+        FillPlayer(&setting->players[i], i, setting->rules.cpuLevel, config);
+    setting->ownSlot = 0;
+    setting->viewedSlot = 0;
+}
+
 uint32_t FreeBattleSetting(tag_TOLQBATTLESETTING* setting)
 {
     if (setting == nullptr)

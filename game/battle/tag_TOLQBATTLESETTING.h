@@ -37,6 +37,10 @@ struct tag_TOLQBATTLESETTING
 tag_TOLQBATTLESETTING* CreateBattleSetting(uint8_t count, uint32_t freeWithBattle);
 // The same from the given settings and play data (null: the fallbacks).
 tag_TOLQBATTLESETTING* CreateBattleSettingFrom(uint8_t count, uint32_t freeWithBattle, CGameConfig* config);
+// Every entry and the rules back to what CreateBattleSettingFrom gives with
+// the same settings and play data (the entries' previews freed); the seed,
+// the record flag and the links stay.
+void ResetBattleSetting(tag_TOLQBATTLESETTING* setting, CGameConfig* config);
 // A battle's new seed: the time mixed with the seed before it, so that two
 // taken within one second still differ.
 uint32_t NextBattleSeed(uint32_t previous);

@@ -46,9 +46,8 @@ constexpr LobbyKey kLobbyKeys[] = {
 };
 // The lobby's pop-up menus, whose rows W and S move up and down as in every
 // other pop-up menu while no text is being typed (then they are letters).
-constexpr int32_t kLobbyPopUpMenus[] = {
-    CNetworkScene::LOBBY_NEW_ROOM_EDITOR, CNetworkScene::LOBBY_ROOM_INFO,     CNetworkScene::LOBBY_MATCH_EDITOR,
-    CNetworkScene::LOBBY_MEMBER_INFO,     CNetworkScene::LOBBY_ROOM_SETTINGS,
+constexpr LobbyState kLobbyPopUpMenus[] = {
+    LOBBY_NEW_ROOM_EDITOR, LOBBY_ROOM_INFO, LOBBY_MATCH_EDITOR, LOBBY_MEMBER_INFO, LOBBY_ROOM_SETTINGS,
 };
 constexpr LobbyKey kPopUpKeys[] = {{MenuKey::MoveDown, LOBBY_KEY_DOWN}, {MenuKey::MoveUp, LOBBY_KEY_UP}};
 // The chat key (F1 by default) sends the editor's line, as Return does.
@@ -167,8 +166,11 @@ uint32_t CNetworkScene::Release()
     return CScene::Release();
 }
 
+// Scene lock held when the lobby comes back from a room or a match.
 void CNetworkScene::EnterState(NetSceneState next)
 {
+    if (next == NetSceneState::Lobby && m_match.randomMatch != 0)
+        ForgetMatch();
     m_match.sceneState.store(static_cast<uint32_t>(next));
     m_waitingForFrame = false;
     m_readySent = false;
@@ -295,7 +297,7 @@ bool CNetworkScene::ApplyPosted()
     {
         OnHostLost();
         if (matchBroken)
-            m_lobby->SetState(LOBBY_MATCH_HOST_FAILED);
+            m_lobby->SetState(LOBBY_MATCH_FAILED);
         return true;
     }
     if (finish)
@@ -365,12 +367,12 @@ bool CNetworkScene::FollowHostState(NetSceneState next)
 
 void CNetworkScene::UpdateLobby()
 {
-    const int32_t state = m_lobby->GetState();
+    const LobbyState state = m_lobby->GetState();
     SetFrameTime(kLobbyFrameTime);
     PlayMusic();
-    if (state == LOBBY_ROOM_BATTLE || state == LOBBY_RANDOM_MATCH)
+    if (state == LOBBY_ROOM_BATTLE || state == LOBBY_MATCH_SOUGHT)
     {
-        EnterSetup(state == LOBBY_RANDOM_MATCH);
+        EnterSetup(state == LOBBY_MATCH_SOUGHT);
         return;
     }
     if (state == LOBBY_FINISHED)
@@ -419,7 +421,7 @@ int32_t CNetworkScene::ReadLobbyKeys()
     }
     CImeInput* editor = m_lobby->GetEditor();
     const bool typing = editor != nullptr && editor->IsEnable() != 0;
-    const int32_t state = m_lobby->GetState();
+    const LobbyState state = m_lobby->GetState();
     const bool popUp = std::find(std::begin(kLobbyPopUpMenus), std::end(kLobbyPopUpMenus), state) !=
                        std::end(kLobbyPopUpMenus);
     for (const LobbyKey& key : kPopUpKeys)
@@ -474,11 +476,23 @@ void CNetworkScene::ResetSeatsForRandomMatch()
     SetSeatName(tag_TOLQNETMATCH::kHostSlot, user != nullptr ? user->data.name : nullptr);
 }
 
+// Out of a random match, whichever way: nothing the match set outlives it.
+// Its seats, their names and its rules go, so that the room the player
+// makes or enters next starts from a fresh setting, as a session's first
+// room does (the seed goes on). Scene lock held.
+void CNetworkScene::ForgetMatch()
+{
+    m_match.randomMatch = 0;
+    ResetBattleSetting(m_match.setting, Config());
+    for (std::string& name : m_match.names)
+        name.clear();
+}
+
 // Scene lock held.
 void CNetworkScene::AbandonMatch()
 {
     LeaveRoom();
-    m_lobby->SetState(LOBBY_MATCH_HOST_FAILED);
+    m_lobby->SetState(LOBBY_MATCH_FAILED);
     EnterState(NetSceneState::Lobby);
 }
 
@@ -567,7 +581,7 @@ void CNetworkScene::UpdateRoom()
         ReturnToLobbyAsHost();
         return;
     }
-    if (m_lobby->GetState() == LOBBY_MATCH_HOST_FAILED)
+    if (m_lobby->GetState() == LOBBY_MATCH_FAILED)
         EnterState(NetSceneState::Lobby);
 }
 

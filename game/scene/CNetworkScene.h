@@ -80,23 +80,6 @@ public:
         RESULT_CHARACTER_PAGE = 6,
         RESULT_RESUME = 8,
     };
-    // Lobby states the scene acts on.
-    enum LobbyState : int32_t
-    {
-        LOBBY_IN_LOBBY = 11,
-        LOBBY_NEW_ROOM_EDITOR = 15,
-        LOBBY_ROOM_MADE = 19,
-        LOBBY_ROOM_INFO = 20,
-        LOBBY_MATCH_EDITOR = 31,
-        LOBBY_MATCH_HOST_FAILED = 33,
-        LOBBY_ROOM = 36,
-        LOBBY_MEMBER_INFO = 37,
-        LOBBY_ROOM_SETTINGS = 46,
-        LOBBY_ROOM_BATTLE = 63,
-        LOBBY_RANDOM_MATCH = 64,
-        LOBBY_MATCH_HOST = 65,
-        LOBBY_FINISHED = 70,
-    };
     static constexpr uint32_t kSceneId = 3;
     static constexpr uint32_t kTitleMenu = 3;
     static constexpr uint32_t kTitlePicture = 2;
@@ -228,6 +211,7 @@ private:
     void ResetSeatsForRandomMatch();
     // A random match that can't go on: out of it, with the lobby's notice.
     void AbandonMatch();
+    void ForgetMatch();
     void ForgetRoom();
     void LeaveToTitle(uint32_t subState, uint32_t item);
     void PlayMusic();

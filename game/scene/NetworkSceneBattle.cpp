@@ -519,7 +519,7 @@ void CNetworkScene::LeaveLostRoom(const char* why)
 {
     LogFailure("network: battle", why);
     FinishBattle(RESULT_LEAVE_ROOM, false);
-    m_lobby->SetState(kLobbyRoomLost);
+    m_lobby->SetState(LOBBY_ROOM_LOST);
 }
 
 // Scene lock held.
@@ -555,7 +555,7 @@ void CNetworkScene::OnHostLost()
     if (inRoom)
     {
         m_lobby->SendMessage(LOBBY_MSG_LEAVE_ROOM);
-        m_lobby->SetState(kLobbyRoomLost);
+        m_lobby->SetState(LOBBY_ROOM_LOST);
     }
     EnterState(NetSceneState::Lobby);
 }

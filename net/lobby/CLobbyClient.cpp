@@ -162,23 +162,23 @@ void CLobbyClient::SetPeerCallbacks(NetPeerCallback connected, void* connectedAr
 // ---------------------------------------------------------------------------
 // State
 
-int32_t CLobbyClient::GetState() const
+LobbyState CLobbyClient::GetState() const
 {
     if (!m_state)
-        return -1;
+        return LOBBY_NONE;
     std::lock_guard<std::mutex> guard(m_stateLock);
     return m_state->state;
 }
 
-int32_t CLobbyClient::GetPreviousState() const
+LobbyState CLobbyClient::GetPreviousState() const
 {
     if (!m_state)
-        return -1;
+        return LOBBY_NONE;
     std::lock_guard<std::mutex> guard(m_stateLock);
     return m_state->previousState;
 }
 
-bool CLobbyClient::SetState(int32_t state)
+bool CLobbyClient::SetState(LobbyState state)
 {
     if (!m_state)
         return false;
@@ -241,9 +241,9 @@ void CLobbyClient::RemoveUser(uint32_t id)
 void CLobbyClient::RemoveRoom(uint32_t id)
 {
     auto guard = Lock();
-    if (m_currentRoom && m_ownUser && m_currentRoom->data.id == id && GetState() >= 36 &&
+    if (m_currentRoom && m_ownUser && m_currentRoom->data.id == id && GetState() >= LOBBY_ROOM &&
         IsLobbyMember(m_currentRoom->data, m_ownUser->data.id))
-        SetState(56);
+        SetState(LOBBY_LEAVING_ROOM);
     const CLobbyRoom* room = FindRoom(id);
     if (room == nullptr)
         return;
@@ -274,7 +274,7 @@ void CLobbyClient::ClampCursors()
         cursor = std::clamp(cursor, 0, std::max(count - 1, 0));
         scroll = std::clamp(scroll, std::max(cursor - kLobbyListRows + 1, 0), cursor);
     };
-    if (GetState() >= 36 && GetState() <= 56)
+    if (GetState() >= LOBBY_ROOM && GetState() <= LOBBY_LEAVING_ROOM)
     {
         const int32_t members = m_currentRoom ? m_currentRoom->data.members.count : 0;
         clamp(s.scroll[1], s.scroll[2], members);
@@ -316,7 +316,7 @@ bool CLobbyClient::Render()
     CLobbyScreens screens(*this);
     screens.DrawBackground();
     auto guard = Lock();
-    screens.DrawState(GetState() == 69 ? GetPreviousState() : GetState());
+    screens.DrawState(GetState() == LOBBY_LEAVING ? GetPreviousState() : GetState());
     return true;
 }
 

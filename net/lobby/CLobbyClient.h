@@ -39,11 +39,92 @@ enum : int32_t
     LOBBY_KEY_ENTER = 64,
 };
 
-// The state the network scene leaves the lobby in when a battle or its
-// setup ended because the room's connection was lost (the host stalled or
-// went, or this side stalled): the lost-connection notice over the lobby,
-// until any key.
-constexpr int32_t kLobbyRoomLost = 35;
+// The lobby's states, the one list every reader of the lobby uses (the
+// client, its screens, the network scene and the battle setup). Their
+// numbers are fixed: a room's owner sends its guests some of them (1022).
+enum LobbyState : int32_t
+{
+    // No lobby: before Initialize and after Release.
+    LOBBY_NONE = -1,
+    LOBBY_START = 0,
+    LOBBY_BETA_NOTICE = 1,
+    LOBBY_CONNECT = 2,
+    LOBBY_CONNECTING = 3,
+    LOBBY_SERVICE_CLOSED = 4,
+    LOBBY_WRONG_VERSION = 5,
+    LOBBY_PORT_MAPPING_FAILED = 6,
+    LOBBY_LOGIN = 7,
+    LOBBY_LOGIN_SENT = 8,
+    LOBBY_LOGIN_REFUSED = 9,
+    LOBBY_LOGGED_IN = 10,
+    LOBBY_IN_LOBBY = 11,
+    LOBBY_USER_INFO = 12,
+    LOBBY_USER_INFO_ASKED = 13,
+    LOBBY_USER_INFO_FAILED = 14,
+    LOBBY_NEW_ROOM_EDITOR = 15,
+    LOBBY_ROOM_ASKED = 16,
+    LOBBY_ROOM_NOT_MADE = 17,
+    LOBBY_ROOM_NAME_MISSING = 18,
+    LOBBY_ROOM_MADE = 19,
+    LOBBY_ROOM_INFO = 20,
+    LOBBY_ROOM_INFO_ASKED = 21,
+    LOBBY_ROOM_INFO_FAILED = 22,
+    LOBBY_LINE_TEST_ASKED = 23,
+    LOBBY_LINE_TEST_RESULT = 24,
+    LOBBY_ENTERING = 25,
+    LOBBY_NOT_ENTERED = 26,
+    LOBBY_ENTERED = 27,
+    LOBBY_ROOM_KEY_EDITOR = 28,
+    LOBBY_ROOM_KEY_SENT = 29,
+    LOBBY_WRONG_ROOM_KEY = 30,
+    LOBBY_MATCH_EDITOR = 31,
+    // A random match that could not be made or played (this side could not
+    // listen as its host, or the other side went before the battle).
+    LOBBY_MATCH_FAILED = 33,
+    LOBBY_QUIT_QUESTION = 34,
+    // The network scene leaves the lobby here when a battle or its setup
+    // ended because the room's connection was lost (the host stalled or
+    // went, or this side stalled): the lost-connection notice over the
+    // lobby, until any key.
+    LOBBY_ROOM_LOST = 35,
+    LOBBY_ROOM = 36,
+    LOBBY_MEMBER_INFO = 37,
+    LOBBY_MEMBER_INFO_ASKED = 38,
+    LOBBY_MEMBER_INFO_FAILED = 39,
+    LOBBY_REMOVE_QUESTION = 40,
+    LOBBY_REMOVE_SENT = 41,
+    LOBBY_REMOVED = 43,
+    LOBBY_ROOM_DATA_ASKED = 44,
+    LOBBY_ROOM_DATA_FAILED = 45,
+    // The owner edits the room's settings, a guest views them.
+    LOBBY_ROOM_SETTINGS = 46,
+    LOBBY_SETTINGS_NAME_MISSING = 47,
+    LOBBY_SETTINGS_SENT = 48,
+    LOBBY_SETTINGS_REFUSED = 49,
+    LOBBY_START_QUESTION = 50,
+    LOBBY_TOO_FEW_MEMBERS = 53,
+    LOBBY_BATTLE_STARTING = 54,
+    LOBBY_LEAVE_QUESTION = 55,
+    LOBBY_LEAVING_ROOM = 56,
+    LOBBY_MATCH_ASKED = 58,
+    LOBBY_MATCH_REFUSED = 59,
+    LOBBY_MATCH_ACCEPTED = 62,
+    // The room's battle setup begins (the network scene takes over).
+    LOBBY_ROOM_BATTLE = 63,
+    // The random match's setup begins while the server seeks the match
+    // (the network scene takes over; the setup polls).
+    LOBBY_MATCH_SOUGHT = 64,
+    // The match is made with this side as its host, listening for the
+    // others; the setup starts the battle once they are all in.
+    LOBBY_MATCH_HOST = 65,
+    // The match is made with another side as its host, which this side
+    // connects to.
+    LOBBY_MATCH_GUEST = 66,
+    LOBBY_CONNECTION_LOST = 68,
+    LOBBY_LEAVING = 69,
+    // Out of the lobby: the network scene goes back to the title.
+    LOBBY_FINISHED = 70,
+};
 
 constexpr int32_t kLobbyChatLines = 60;
 constexpr int32_t kLobbyListRows = 23;
@@ -57,8 +138,8 @@ constexpr size_t kLobbyMaxRooms = 1024;
 struct tag_KVRLOBBYSTATE
 {
     char loginId[36] = {};
-    int32_t previousState = 0;
-    int32_t state = 0;
+    LobbyState previousState = LOBBY_START;
+    LobbyState state = LOBBY_START;
     int32_t lastKeys = 0;
     float blinkTimer = 0.0f;
     uint32_t selectedId = 0;
@@ -109,7 +190,7 @@ struct tag_KVRLOBBYSTATE
 //   session's threads (see Lock), so a flood handled message by message
 //   keeps a frame waiting for one message's handling at most.
 // - The line test runs on a worker thread within an overall time limit;
-//   cancel leaves it at once (state 23).
+//   cancel leaves it at once (LOBBY_LINE_TEST_ASKED).
 // - A room's owner drops a connection that says nothing within the
 //   session's admission time, and gives squatters' slots to newcomers; a
 //   guest greets its host as soon as it is connected.
@@ -160,10 +241,10 @@ public:
     bool OnInput(int32_t keys);
     bool Render();
 
-    int32_t GetState() const;
-    int32_t GetPreviousState() const;
-    bool SetState(int32_t state);
-    bool SetRoomState(int32_t state);
+    LobbyState GetState() const;
+    LobbyState GetPreviousState() const;
+    bool SetState(LobbyState state);
+    bool SetRoomState(LobbyState state);
 
     bool SendMessage(int16_t id);
     bool SendMessageData(int16_t id, const void* payload, uint32_t length);
@@ -171,7 +252,8 @@ public:
     bool SendBattleResult(uint32_t result);
     bool SendMatchingPoll();
     bool SendRoomChat();
-    // A relayed 1021 line; false below state 36 or when shorter than a line.
+    // A relayed 1021 line; false outside a room (below LOBBY_ROOM) or when
+    // shorter than a line.
     bool OnChatMessage(const uint8_t* payload, uint32_t length);
 
     // The receive side, exposed for the tests and fuzzers: bytes from the

@@ -593,192 +593,192 @@ void CLobbyScreens::DrawMatchingStatus(uint32_t timeMs, uint32_t color)
         Text(950 + 16.0f * i, 730, color, 32, ".");
 }
 
-void CLobbyScreens::DrawState(int32_t state)
+void CLobbyScreens::DrawState(LobbyState state)
 {
     tag_KVRLOBBYSTATE& s = *m_client.m_state;
     switch (state)
     {
-    case 1: Notice(GameText(kBetaNotice)); break;
-    case 3: Waiting(); break;
-    case 4: Notice(GameText(kServiceClosedNotice)); break;
-    case 5: Notice(GameText(kWrongVersionNotice)); break;
-    case 6: Notice(GameText(kNoConnectionNotice)); break;
-    case 7:
-    case 10: Login(false); break;
-    case 8:
+    case LOBBY_BETA_NOTICE: Notice(GameText(kBetaNotice)); break;
+    case LOBBY_CONNECTING: Waiting(); break;
+    case LOBBY_SERVICE_CLOSED: Notice(GameText(kServiceClosedNotice)); break;
+    case LOBBY_WRONG_VERSION: Notice(GameText(kWrongVersionNotice)); break;
+    case LOBBY_PORT_MAPPING_FAILED: Notice(GameText(kNoConnectionNotice)); break;
+    case LOBBY_LOGIN:
+    case LOBBY_LOGGED_IN: Login(false); break;
+    case LOBBY_LOGIN_SENT:
         Login(true);
         Waiting();
         break;
-    case 9:
+    case LOBBY_LOGIN_REFUSED:
         Login(true);
         Notice(GameText(kLoginRefusedNotice));
         break;
-    case 11:
-    case 19: Lobby(false); break;
-    case 12:
+    case LOBBY_IN_LOBBY:
+    case LOBBY_ROOM_MADE: Lobby(false); break;
+    case LOBBY_USER_INFO:
         Lobby(true);
         UserInfo(false, m_client.FindUser(s.selectedId), false);
         break;
-    case 13:
-    case 21:
+    case LOBBY_USER_INFO_ASKED:
+    case LOBBY_ROOM_INFO_ASKED:
         Lobby(true);
         Waiting();
         break;
-    case 14:
+    case LOBBY_USER_INFO_FAILED:
         Lobby(true);
         Message(GameText(kUserInfoFailed));
         break;
-    case 15:
+    case LOBBY_NEW_ROOM_EDITOR:
         Lobby(true);
         RoomEditor(false, false);
         break;
-    case 16:
+    case LOBBY_ROOM_ASKED:
         Lobby(true);
         RoomEditor(true, false);
         Waiting();
         break;
-    case 17:
+    case LOBBY_ROOM_NOT_MADE:
         Lobby(true);
         RoomEditor(true, false);
         Message(GameText(kRoomNotMade));
         break;
-    case 18:
+    case LOBBY_ROOM_NAME_MISSING:
         Lobby(true);
         RoomEditor(true, false);
         Message(GameText(kRoomNameMissing));
         break;
-    case 20:
-    case 27:
+    case LOBBY_ROOM_INFO:
+    case LOBBY_ENTERED:
         Lobby(true);
         RoomInfo(false, true);
         break;
-    case 22:
+    case LOBBY_ROOM_INFO_FAILED:
         Lobby(true);
         Message(GameText(kRoomInfoFailed));
         break;
-    case 23:
-    case 25:
+    case LOBBY_LINE_TEST_ASKED:
+    case LOBBY_ENTERING:
         Lobby(true);
         RoomInfo(true, true);
         Waiting();
         break;
-    case 24:
+    case LOBBY_LINE_TEST_RESULT:
         Lobby(true);
         RoomInfo(true, true);
         LineTestResult();
         break;
-    case 26:
+    case LOBBY_NOT_ENTERED:
         Lobby(true);
         Message(GameText(kRoomNotEntered));
         break;
-    case 28:
+    case LOBBY_ROOM_KEY_EDITOR:
         Lobby(true);
         KeyEditor(false);
         break;
-    case 29:
+    case LOBBY_ROOM_KEY_SENT:
         Lobby(true);
         KeyEditor(true);
         Waiting();
         break;
-    case 30:
+    case LOBBY_WRONG_ROOM_KEY:
         Lobby(true);
         Message(GameText(kWrongRoomKey));
         break;
-    case 31:
+    case LOBBY_MATCH_EDITOR:
         Lobby(true);
         MatchEditor(false);
         break;
-    case 33:
+    case LOBBY_MATCH_FAILED:
         Lobby(true);
         Message(GameText(kMatchFailed));
         break;
-    case 34:
+    case LOBBY_QUIT_QUESTION:
         Lobby(true);
         Question(GameText(kLeaveQuestion));
         break;
-    case kLobbyRoomLost:
+    case LOBBY_ROOM_LOST:
         Lobby(true);
         Notice(GameText(kConnectionLostNotice));
         break;
-    case 36:
-    case 56: Room(false); break;
-    case 37:
+    case LOBBY_ROOM:
+    case LOBBY_LEAVING_ROOM: Room(false); break;
+    case LOBBY_MEMBER_INFO:
         Room(true);
         UserInfo(false, m_client.FindUser(s.selectedId),
                  m_client.IsOwner() && s.selectedId != m_client.m_ownUser->data.id);
         break;
-    case 38:
-    case 44:
+    case LOBBY_MEMBER_INFO_ASKED:
+    case LOBBY_ROOM_DATA_ASKED:
         Room(true);
         Waiting();
         break;
-    case 39:
+    case LOBBY_MEMBER_INFO_FAILED:
         Room(true);
         Message(GameText(kUserInfoFailed));
         break;
-    case 40:
+    case LOBBY_REMOVE_QUESTION:
         Room(true);
         UserInfo(true, m_client.FindUser(s.selectedId), true);
         Question(GameText(kRemoveQuestion));
         break;
-    case 41:
+    case LOBBY_REMOVE_SENT:
         Room(true);
         UserInfo(true, m_client.FindUser(s.selectedId), true);
         Waiting();
         break;
-    case 43:
+    case LOBBY_REMOVED:
         Room(true);
         Message(GameText(kRemoved));
         break;
-    case 45:
+    case LOBBY_ROOM_DATA_FAILED:
         Room(true);
         Message(GameText(kRoomInfoFailed));
         break;
-    case 46:
+    case LOBBY_ROOM_SETTINGS:
         Room(true);
         if (m_client.IsOwner())
             RoomEditor(false, true);
         else
             RoomInfo(false, false);
         break;
-    case 47:
+    case LOBBY_SETTINGS_NAME_MISSING:
         Room(true);
         RoomEditor(true, true);
         Message(GameText(kRoomNameMissing));
         break;
-    case 48:
+    case LOBBY_SETTINGS_SENT:
         Room(true);
         RoomEditor(true, true);
         Waiting();
         break;
-    case 49:
+    case LOBBY_SETTINGS_REFUSED:
         Room(true);
         RoomEditor(true, true);
         Message(GameText(kSettingsRefused));
         break;
-    case 50:
+    case LOBBY_START_QUESTION:
         Room(true);
         Question(GameText(kStartQuestion));
         break;
-    case 53:
+    case LOBBY_TOO_FEW_MEMBERS:
         Room(true);
         Message(GameText(kTooFewMembers));
         break;
-    case 55:
+    case LOBBY_LEAVE_QUESTION:
         Room(true);
         Question(GameText(kLeaveQuestion));
         break;
-    case 58:
+    case LOBBY_MATCH_ASKED:
         Lobby(true);
         MatchEditor(false);
         Waiting();
         break;
-    case 59:
+    case LOBBY_MATCH_REFUSED:
         Lobby(true);
         MatchEditor(false);
         Message(GameText(kMatchFailed));
         break;
-    case 68: Notice(GameText(kConnectionLostNotice)); break;
+    case LOBBY_CONNECTION_LOST: Notice(GameText(kConnectionLostNotice)); break;
     default: break;
     }
 }

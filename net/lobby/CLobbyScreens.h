@@ -9,6 +9,7 @@ class CLobbyRoom;
 class CLobbyUser;
 class CTexture;
 struct tag_KVRLOBBYUSERDATA;
+enum LobbyState : int32_t;
 
 // The lobby's screens, drawn for one frame from the client's state in the
 // 1024 x 768 layout, scaled by the smaller of width / 1024 and
@@ -20,7 +21,7 @@ public:
     explicit CLobbyScreens(CLobbyClient& client);
 
     void DrawBackground();
-    void DrawState(int32_t state);
+    void DrawState(LobbyState state);
     void DrawRoomChatLines(float x, float y, float scale, uint32_t color, int32_t lineLimit);
     void DrawMatchingStatus(uint32_t timeMs, uint32_t color);
 

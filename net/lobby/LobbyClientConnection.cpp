@@ -104,14 +104,14 @@ void CLobbyClient::ConnectThread()
         return;
     if (!mapped)
     {
-        SetState(6);
+        SetState(LOBBY_PORT_MAPPING_FAILED);
         return;
     }
     // A server that can't be reached gets the notice that names the
     // network and the port; the server's own refusal (greeting sub 2)
     // keeps the maintenance notice.
     if (!Connect(host.c_str(), lobbyPort))
-        SetState(6);
+        SetState(LOBBY_PORT_MAPPING_FAILED);
 }
 
 bool CLobbyClient::MapPorts(uint16_t port)
@@ -232,7 +232,7 @@ void CLobbyClient::ReceiveThread()
     // loss must not land between the two and be overwritten.
     auto guard = WorkerLock();
     if (!m_closing.load())
-        SetState(68);
+        SetState(LOBBY_CONNECTION_LOST);
 }
 
 void CLobbyClient::CloseConnection()

@@ -24,51 +24,51 @@ bool CLobbyClient::OnInput(int32_t keys)
 
 void CLobbyClient::OnInputLocked(int32_t keys)
 {
-    const int32_t state = GetState();
-    if (keys == 0 || state < 1 || state > 68)
+    const LobbyState state = GetState();
+    if (keys == 0 || state < LOBBY_BETA_NOTICE || state > LOBBY_CONNECTION_LOST)
         return;
     switch (state)
     {
-    case 1: SetState(2); break;
-    case 4:
-    case 5:
-    case 6:
-    case 68: SetState(69); break;
-    case 7: InputLogin(keys); break;
-    case 9: SetState(7); break;
-    case 11: InputLobby(keys); break;
-    case 12:
+    case LOBBY_BETA_NOTICE: SetState(LOBBY_CONNECT); break;
+    case LOBBY_SERVICE_CLOSED:
+    case LOBBY_WRONG_VERSION:
+    case LOBBY_PORT_MAPPING_FAILED:
+    case LOBBY_CONNECTION_LOST: SetState(LOBBY_LEAVING); break;
+    case LOBBY_LOGIN: InputLogin(keys); break;
+    case LOBBY_LOGIN_REFUSED: SetState(LOBBY_LOGIN); break;
+    case LOBBY_IN_LOBBY: InputLobby(keys); break;
+    case LOBBY_USER_INFO:
         if (keys & LOBBY_KEY_CANCEL)
-            SetState(11);
+            SetState(LOBBY_IN_LOBBY);
         break;
-    case 14:
-    case 17:
-    case 22:
-    case 26:
-    case 30:
-    case 33:
-    case kLobbyRoomLost:
-    case 59: SetState(11); break;
-    case 15:
-    case 46: InputRoomEditor(keys); break;
-    case 18: SetState(15); break;
-    case 20: InputRoomInfo(keys); break;
-    case 23: InputLineTest(keys); break;
-    case 24: SetState(20); break;
-    case 28: InputKeyEditor(keys); break;
-    case 31: InputMatchEditor(keys); break;
-    case 34:
-    case 40:
-    case 50:
-    case 55: AskYesNo(keys); break;
-    case 36: InputRoom(keys); break;
-    case 37: InputMemberInfo(keys); break;
-    case 39:
-    case 45:
-    case 53: SetState(36); break;
-    case 43: SetState(56); break;
-    case 47:
-    case 49: SetState(46); break;
+    case LOBBY_USER_INFO_FAILED:
+    case LOBBY_ROOM_NOT_MADE:
+    case LOBBY_ROOM_INFO_FAILED:
+    case LOBBY_NOT_ENTERED:
+    case LOBBY_WRONG_ROOM_KEY:
+    case LOBBY_MATCH_FAILED:
+    case LOBBY_ROOM_LOST:
+    case LOBBY_MATCH_REFUSED: SetState(LOBBY_IN_LOBBY); break;
+    case LOBBY_NEW_ROOM_EDITOR:
+    case LOBBY_ROOM_SETTINGS: InputRoomEditor(keys); break;
+    case LOBBY_ROOM_NAME_MISSING: SetState(LOBBY_NEW_ROOM_EDITOR); break;
+    case LOBBY_ROOM_INFO: InputRoomInfo(keys); break;
+    case LOBBY_LINE_TEST_ASKED: InputLineTest(keys); break;
+    case LOBBY_LINE_TEST_RESULT: SetState(LOBBY_ROOM_INFO); break;
+    case LOBBY_ROOM_KEY_EDITOR: InputKeyEditor(keys); break;
+    case LOBBY_MATCH_EDITOR: InputMatchEditor(keys); break;
+    case LOBBY_QUIT_QUESTION:
+    case LOBBY_REMOVE_QUESTION:
+    case LOBBY_START_QUESTION:
+    case LOBBY_LEAVE_QUESTION: AskYesNo(keys); break;
+    case LOBBY_ROOM: InputRoom(keys); break;
+    case LOBBY_MEMBER_INFO: InputMemberInfo(keys); break;
+    case LOBBY_MEMBER_INFO_FAILED:
+    case LOBBY_ROOM_DATA_FAILED:
+    case LOBBY_TOO_FEW_MEMBERS: SetState(LOBBY_ROOM); break;
+    case LOBBY_REMOVED: SetState(LOBBY_LEAVING_ROOM); break;
+    case LOBBY_SETTINGS_NAME_MISSING:
+    case LOBBY_SETTINGS_REFUSED: SetState(LOBBY_ROOM_SETTINGS); break;
     default: break;
     }
 }
@@ -148,13 +148,13 @@ void CLobbyClient::InputLogin(int32_t keys)
     {
         uint8_t payload[kLobbyLoginSize];
         WriteLobbyLogin(payload, m_ownUser->login);
-        SetState(SendMessageData(LOBBY_MSG_LOGIN, payload, sizeof(payload)) ? 8 : 9);
+        SetState(SendMessageData(LOBBY_MSG_LOGIN, payload, sizeof(payload)) ? LOBBY_LOGIN_SENT : LOBBY_LOGIN_REFUSED);
         return;
     }
     if (keys & LOBBY_KEY_CANCEL)
     {
         EditorOff();
-        SetState(69);
+        SetState(LOBBY_LEAVING);
     }
 }
 
@@ -207,26 +207,26 @@ void CLobbyClient::InputLobby(int32_t keys)
             uint8_t payload[4];
             WriteLobbyU32(payload, s.selectedId);
             SendMessageData(LOBBY_MSG_USER_INFO, payload, sizeof(payload));
-            SetState(13);
+            SetState(LOBBY_USER_INFO_ASKED);
         }
         else if (s.pane == 3)
         {
             m_currentRoom = std::make_unique<CLobbyRoom>(*m_roomTemplate);
             s.row = m_currentRoom->GetAttributeCount() + 4;
             EditorOff();
-            SetState(15);
+            SetState(LOBBY_NEW_ROOM_EDITOR);
         }
         else if (s.pane == 4)
         {
             s.row = 0;
             m_matchRecord->ResetValues();
             EditorOff();
-            SetState(31);
+            SetState(LOBBY_MATCH_EDITOR);
         }
         return;
     }
     if (keys & LOBBY_KEY_CANCEL)
-        SetState(34);
+        SetState(LOBBY_QUIT_QUESTION);
 }
 
 void CLobbyClient::SelectRoom(CLobbyRoom* room)
@@ -236,13 +236,13 @@ void CLobbyClient::SelectRoom(CLobbyRoom* room)
     {
         EditorOn(1, 8, 0.0f);
         m_editor->SetText(m_currentRoom ? m_currentRoom->data.key : "");
-        SetState(28);
+        SetState(LOBBY_ROOM_KEY_EDITOR);
         return;
     }
     uint8_t payload[4];
     WriteLobbyU32(payload, room->data.id);
     SendMessageData(LOBBY_MSG_ROOM_INFO, payload, sizeof(payload));
-    SetState(21);
+    SetState(LOBBY_ROOM_INFO_ASKED);
 }
 
 void CLobbyClient::InputKeyEditor(int32_t keys)
@@ -250,7 +250,7 @@ void CLobbyClient::InputKeyEditor(int32_t keys)
     if (keys & LOBBY_KEY_CANCEL)
     {
         EditorOff();
-        SetState(11);
+        SetState(LOBBY_IN_LOBBY);
         return;
     }
     if (!(keys & LOBBY_KEY_ENTER) || m_editor->IsComposing())
@@ -264,14 +264,14 @@ void CLobbyClient::InputKeyEditor(int32_t keys)
     EditorOff();
     if (FindRoom(m_state->selectedId) == nullptr)
     {
-        SetState(30);
+        SetState(LOBBY_WRONG_ROOM_KEY);
         return;
     }
     uint8_t payload[kLobbyRoomKeyRequestSize] = {};
     WriteLobbyU32(payload, m_state->selectedId);
     std::memcpy(payload + 4, key, kLobbyRoomKeySize);
     SendMessageData(LOBBY_MSG_ROOM_KEY, payload, sizeof(payload));
-    SetState(29);
+    SetState(LOBBY_ROOM_KEY_SENT);
 }
 
 void CLobbyClient::InputRoomInfo(int32_t keys)
@@ -279,13 +279,13 @@ void CLobbyClient::InputRoomInfo(int32_t keys)
     tag_KVRLOBBYSTATE& s = *m_state;
     if (keys & LOBBY_KEY_CANCEL)
     {
-        SetState(11);
+        SetState(LOBBY_IN_LOBBY);
         return;
     }
     CLobbyRoom* room = FindRoom(s.selectedId);
     if (room == nullptr)
     {
-        SetState(11);
+        SetState(LOBBY_IN_LOBBY);
         return;
     }
     // Left and up choose the first button, right and down the second; a
@@ -304,13 +304,13 @@ void CLobbyClient::InputRoomInfo(int32_t keys)
         WriteLobbyU32(payload, room->data.id);
         WriteLobbyUserEntry(payload + 4, m_ownUser->GetEntry());
         SendMessageData(LOBBY_MSG_JOIN_ROOM, payload, sizeof(payload));
-        SetState(25);
+        SetState(LOBBY_ENTERING);
         return;
     }
     uint8_t payload[4];
     WriteLobbyU32(payload, room->data.id);
     SendMessageData(LOBBY_MSG_LINE_TEST, payload, sizeof(payload));
-    SetState(23);
+    SetState(LOBBY_LINE_TEST_ASKED);
 }
 
 void CLobbyClient::InputLineTest(int32_t keys)
@@ -320,17 +320,17 @@ void CLobbyClient::InputLineTest(int32_t keys)
     // The test ends at once; Update collects its thread.
     if (m_lineTestService)
         m_lineTestService->CancelTests();
-    SetState(20);
+    SetState(LOBBY_ROOM_INFO);
 }
 
 void CLobbyClient::InputRoomEditor(int32_t keys)
 {
     tag_KVRLOBBYSTATE& s = *m_state;
-    const bool change = GetState() == 46;
+    const bool change = GetState() == LOBBY_ROOM_SETTINGS;
     if (keys & LOBBY_KEY_CANCEL)
     {
         EditorOff();
-        SetState(change ? 36 : 11);
+        SetState(change ? LOBBY_ROOM : LOBBY_IN_LOBBY);
         return;
     }
     if (change && !IsOwner())
@@ -397,7 +397,7 @@ void CLobbyClient::InputRoomEditor(int32_t keys)
         return;
     if (room.data.name[0] == '\0')
     {
-        SetState(change ? 47 : 18);
+        SetState(change ? LOBBY_SETTINGS_NAME_MISSING : LOBBY_ROOM_NAME_MISSING);
         return;
     }
     if (change)
@@ -415,7 +415,7 @@ void CLobbyClient::CreateRoom()
     uint8_t payload[kLobbyRoomPayloadSize];
     WriteLobbyRoomPayload(payload, m_currentRoom->data.name, m_currentRoom->PackData(false), members);
     SendMessageData(LOBBY_MSG_CREATE_ROOM, payload, sizeof(payload));
-    SetState(16);
+    SetState(LOBBY_ROOM_ASKED);
 }
 
 void CLobbyClient::ChangeRoomSettings()
@@ -423,7 +423,7 @@ void CLobbyClient::ChangeRoomSettings()
     uint8_t payload[kLobbyRoomSettingsSize];
     WriteLobbyRoomSettings(payload, m_currentRoom->PackData(false));
     SendMessageData(LOBBY_MSG_ROOM_SETTINGS, payload, sizeof(payload));
-    SetState(48);
+    SetState(LOBBY_SETTINGS_SENT);
 }
 
 void CLobbyClient::StartRandomMatch()
@@ -435,7 +435,11 @@ void CLobbyClient::StartRandomMatch()
     uint8_t payload[kLobbyRoomPayloadSize];
     WriteLobbyRoomPayload(payload, m_ownUser->data.name, m_matchRecord->PackData(true), members);
     SendMessageData(LOBBY_MSG_RANDOM_MATCH, payload, sizeof(payload));
-    SetState(58);
+    // The player is the first of its own match: counted from the first
+    // frame of the wait, whatever an earlier match counted, until the
+    // server's count comes.
+    m_state->matchedPlayers = 1;
+    SetState(LOBBY_MATCH_ASKED);
 }
 
 void CLobbyClient::InputMatchEditor(int32_t keys)
@@ -446,7 +450,7 @@ void CLobbyClient::InputMatchEditor(int32_t keys)
     const int32_t button = n + 2;
     if (keys & LOBBY_KEY_CANCEL)
     {
-        SetState(11);
+        SetState(LOBBY_IN_LOBBY);
         return;
     }
     if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))
@@ -513,11 +517,11 @@ void CLobbyClient::InputRoom(int32_t keys)
             s.selectedId = id;
             WriteLobbyU32(payload, id);
             SendMessageData(LOBBY_MSG_USER_INFO, payload, sizeof(payload));
-            SetState(38);
+            SetState(LOBBY_MEMBER_INFO_ASKED);
         }
         else if (s.pane == 2 && owner)
         {
-            SetState(m_currentRoom->data.members.count > 1 ? 50 : 53);
+            SetState(m_currentRoom->data.members.count > 1 ? LOBBY_START_QUESTION : LOBBY_TOO_FEW_MEMBERS);
         }
         else if ((s.pane == 2 && !owner) || (s.pane == 3 && owner))
         {
@@ -525,11 +529,11 @@ void CLobbyClient::InputRoom(int32_t keys)
             WriteLobbyU32(payload, m_currentRoom->data.id);
             SendMessageData(LOBBY_MSG_ROOM_INFO, payload, sizeof(payload));
             EditorOff();
-            SetState(44);
+            SetState(LOBBY_ROOM_DATA_ASKED);
         }
         else if (s.pane == 3 || s.pane == 4)
         {
-            SetState(55);
+            SetState(LOBBY_LEAVE_QUESTION);
         }
     }
 }
@@ -539,7 +543,7 @@ void CLobbyClient::InputMemberInfo(int32_t keys)
     tag_KVRLOBBYSTATE& s = *m_state;
     if ((keys & LOBBY_KEY_CANCEL) || FindUser(s.selectedId) == nullptr)
     {
-        SetState(36);
+        SetState(LOBBY_ROOM);
         return;
     }
     if (!IsOwner() || s.selectedId == m_ownUser->data.id)
@@ -550,13 +554,13 @@ void CLobbyClient::InputMemberInfo(int32_t keys)
         return;
     }
     if (keys & LOBBY_KEY_DECIDE)
-        SetState(40);
+        SetState(LOBBY_REMOVE_QUESTION);
 }
 
 void CLobbyClient::AskYesNo(int32_t keys)
 {
     tag_KVRLOBBYSTATE& s = *m_state;
-    const int32_t state = GetState();
+    const LobbyState state = GetState();
     if (keys & LOBBY_KEY_LEFT)
         s.choice = 0;
     if (keys & LOBBY_KEY_RIGHT)
@@ -564,30 +568,32 @@ void CLobbyClient::AskYesNo(int32_t keys)
     if (keys & LOBBY_KEY_CANCEL || ((keys & LOBBY_KEY_DECIDE) && s.choice == 1))
     {
         // A question returns where it was asked from.
-        SetState(state == 34 ? 11 : (state == 40 ? 37 : 36));
+        SetState(state == LOBBY_QUIT_QUESTION ? LOBBY_IN_LOBBY
+                 : state == LOBBY_REMOVE_QUESTION ? LOBBY_MEMBER_INFO
+                                                  : LOBBY_ROOM);
         return;
     }
     if (!(keys & LOBBY_KEY_DECIDE))
         return;
-    if (state == 34)
+    if (state == LOBBY_QUIT_QUESTION)
     {
         EditorOff();
-        SetState(69);
+        SetState(LOBBY_LEAVING);
     }
-    else if (state == 40)
+    else if (state == LOBBY_REMOVE_QUESTION)
     {
         uint8_t payload[4];
         WriteLobbyU32(payload, s.selectedId);
         SendMessageData(LOBBY_MSG_KICK, payload, sizeof(payload));
-        SetState(41);
+        SetState(LOBBY_REMOVE_SENT);
     }
-    else if (state == 50)
+    else if (state == LOBBY_START_QUESTION)
     {
         SendRoomStatus(1);
-        SetRoomState(54);
+        SetRoomState(LOBBY_BATTLE_STARTING);
     }
-    else if (state == 55)
+    else if (state == LOBBY_LEAVE_QUESTION)
     {
-        SetState(56);
+        SetState(LOBBY_LEAVING_ROOM);
     }
 }

@@ -59,16 +59,16 @@ bool CLobbyClient::DispatchMessage(uint8_t* payload, uint16_t sub, int16_t id, u
 void CLobbyClient::OnHello(const uint8_t* payload, uint32_t length, uint16_t sub)
 {
     // Only the answer to a connection that is being made counts.
-    if (GetState() != 3)
+    if (GetState() != LOBBY_CONNECTING)
         return;
     if (sub == kLobbySubRefused)
     {
-        SetState(4);
+        SetState(LOBBY_SERVICE_CLOSED);
         return;
     }
     if (sub != kLobbySubOk || length < kLobbyHelloSize || payload[0] != kLobbyHelloMark)
     {
-        SetState(5);
+        SetState(LOBBY_WRONG_VERSION);
         return;
     }
     m_state->sessionKey = payload[1];
@@ -76,26 +76,26 @@ void CLobbyClient::OnHello(const uint8_t* payload, uint32_t length, uint16_t sub
     EditorOn(1, 32, 0.0f);
     if (m_ownUser)
         m_editor->SetText(m_ownUser->login.loginId);
-    SetState(7);
+    SetState(LOBBY_LOGIN);
 }
 
 void CLobbyClient::OnLogin(const uint8_t* payload, uint32_t length, uint16_t sub)
 {
-    if (GetState() != 8)
+    if (GetState() != LOBBY_LOGIN_SENT)
         return;
     tag_KVRLOBBYUSERDATA data;
     if (sub != kLobbySubOk || !m_ownUser || !ReadLobbyUserData(payload, length, data))
     {
-        SetState(9);
+        SetState(LOBBY_LOGIN_REFUSED);
         return;
     }
     m_ownUser->SetData(data);
-    SetState(10);
+    SetState(LOBBY_LOGGED_IN);
 }
 
 bool CLobbyClient::OnRoomEntries(const uint8_t* payload, uint32_t length)
 {
-    if (GetState() < 10)
+    if (GetState() < LOBBY_LOGGED_IN)
         return true;
     for (uint32_t at = 0; at + kLobbyRoomEntrySize <= length; at += kLobbyRoomEntrySize)
     {
@@ -124,7 +124,7 @@ bool CLobbyClient::OnRoomEntries(const uint8_t* payload, uint32_t length)
 
 bool CLobbyClient::OnUserEntries(const uint8_t* payload, uint32_t length)
 {
-    if (GetState() < 10)
+    if (GetState() < LOBBY_LOGGED_IN)
         return true;
     for (uint32_t at = 0; at + kLobbyUserEntrySize <= length; at += kLobbyUserEntrySize)
     {
@@ -159,8 +159,8 @@ void CLobbyClient::OnLogout(const uint8_t* payload, uint32_t length)
 
 void CLobbyClient::OnRoomData(const uint8_t* payload, uint32_t length, uint16_t sub)
 {
-    const int32_t state = GetState();
-    if (state < 10)
+    const LobbyState state = GetState();
+    if (state < LOBBY_LOGGED_IN)
         return;
     tag_KVRLOBBYROOMDATA data;
     CLobbyRoom* room = nullptr;
@@ -171,11 +171,16 @@ void CLobbyClient::OnRoomData(const uint8_t* payload, uint32_t length, uint16_t 
         // A refusal leads from each waiting state to its notice. A room
         // being made is refused in these words too (when its owner is
         // still in another room, say).
-        const int32_t from[] = {16, 21, 29, 44, 48};
-        const int32_t to[] = {17, 22, 30, 45, 49};
-        for (int i = 0; i < 5; ++i)
-            if (state == from[i])
-                SetState(to[i]);
+        constexpr LobbyState kRefused[][2] = {
+            {LOBBY_ROOM_ASKED, LOBBY_ROOM_NOT_MADE},
+            {LOBBY_ROOM_INFO_ASKED, LOBBY_ROOM_INFO_FAILED},
+            {LOBBY_ROOM_KEY_SENT, LOBBY_WRONG_ROOM_KEY},
+            {LOBBY_ROOM_DATA_ASKED, LOBBY_ROOM_DATA_FAILED},
+            {LOBBY_SETTINGS_SENT, LOBBY_SETTINGS_REFUSED},
+        };
+        for (const auto& [waiting, notice] : kRefused)
+            if (state == waiting)
+                SetState(notice);
         return;
     }
     room->SetData(data);
@@ -183,62 +188,62 @@ void CLobbyClient::OnRoomData(const uint8_t* payload, uint32_t length, uint16_t 
     if (!member)
     {
         // The room's info opens with its first button lit.
-        if (state == 21 || state == 29)
+        if (state == LOBBY_ROOM_INFO_ASKED || state == LOBBY_ROOM_KEY_SENT)
         {
             m_state->row = 1;
-            SetState(20);
+            SetState(LOBBY_ROOM_INFO);
         }
         return;
     }
     if (m_currentRoom)
         m_currentRoom->SetData(data);
-    if (state == 16)
-        SetState(19);
-    else if (state == 48)
-        SetState(36);
-    else if (state == 44)
-        SetState(46);
+    if (state == LOBBY_ROOM_ASKED)
+        SetState(LOBBY_ROOM_MADE);
+    else if (state == LOBBY_SETTINGS_SENT)
+        SetState(LOBBY_ROOM);
+    else if (state == LOBBY_ROOM_DATA_ASKED)
+        SetState(LOBBY_ROOM_SETTINGS);
 }
 
 void CLobbyClient::OnJoinRoom(const uint8_t* payload, uint32_t length, uint16_t sub)
 {
     // A server sending the client to a host it did not ask for is ignored.
-    if (GetState() != 25)
+    if (GetState() != LOBBY_ENTERING)
         return;
     tag_KVRLOBBYHOSTANSWER answer;
     if (sub != kLobbySubOk || !ReadLobbyHostAnswer(payload, length, answer))
     {
-        SetState(26);
+        SetState(LOBBY_NOT_ENTERED);
         return;
     }
     CLobbyRoom* room = FindRoom(answer.room.id);
     if (room == nullptr || answer.room.id != m_state->selectedId)
     {
-        SetState(26);
+        SetState(LOBBY_NOT_ENTERED);
         return;
     }
     room->SetData(answer.room);
     // Connecting waits for the host: it happens after the protocol lock is
-    // given up; state 25 holds until then.
+    // given up; the entering state holds until then.
     Defer([this, answer] { ConnectToHost(answer, true); });
 }
 
 void CLobbyClient::OnCreateRefused()
 {
-    if (GetState() == 16)
-        SetState(17);
+    if (GetState() == LOBBY_ROOM_ASKED)
+        SetState(LOBBY_ROOM_NOT_MADE);
 }
 
 void CLobbyClient::OnMembers(const uint8_t* payload, uint32_t length, uint16_t sub, int16_t id)
 {
-    const int32_t state = GetState();
-    if (state < 10)
+    const LobbyState state = GetState();
+    if (state < LOBBY_LOGGED_IN)
         return;
     // A removal the server refuses leaves everybody where they were.
     if (sub == kLobbySubRefused)
     {
-        if (state == 41)
-            SetState(36);
+        if (state == LOBBY_REMOVE_SENT)
+            SetState(LOBBY_ROOM);
         return;
     }
     if (!m_currentRoom || !m_ownUser)
@@ -246,65 +251,66 @@ void CLobbyClient::OnMembers(const uint8_t* payload, uint32_t length, uint16_t s
     tag_KVRLOBBYMEMBERS members;
     if (!ReadLobbyMembers(payload, length, members))
         return;
-    if (state == 41)
-        SetState(36);
+    if (state == LOBBY_REMOVE_SENT)
+        SetState(LOBBY_ROOM);
     m_currentRoom->data.members = members;
     if (CLobbyRoom* listed = FindRoom(m_currentRoom->data.id))
         listed->data.members = members;
     ClampCursors();
-    if (state < 36 || IsLobbyMember(m_currentRoom->data, m_ownUser->data.id))
+    if (state < LOBBY_ROOM || IsLobbyMember(m_currentRoom->data, m_ownUser->data.id))
         return;
-    SetState(id == LOBBY_MSG_LEAVE_ROOM ? 56 : 43);
+    SetState(id == LOBBY_MSG_LEAVE_ROOM ? LOBBY_LEAVING_ROOM : LOBBY_REMOVED);
 }
 
 void CLobbyClient::OnUserData(const uint8_t* payload, uint32_t length, uint16_t sub)
 {
-    const int32_t state = GetState();
-    if (state < 10)
+    const LobbyState state = GetState();
+    if (state < LOBBY_LOGGED_IN)
         return;
     tag_KVRLOBBYUSERDATA data;
-    CLobbyUser* user = nullptr;
-    if (sub == kLobbySubOk && ReadLobbyUserData(payload, length, data))
-        user = FindUser(data.id);
+    const bool read = sub == kLobbySubOk && ReadLobbyUserData(payload, length, data);
+    CLobbyUser* user = read ? FindUser(data.id) : nullptr;
     // The icon must lie within the payload.
     const bool iconFits = user != nullptr && data.iconSize >= 0 &&
                           static_cast<uint64_t>(data.iconSize) <= length - kLobbyUserDataSize &&
                           data.iconSize <= CLobbyUser::kMaxIconSize;
-    if (user == nullptr || !iconFits)
+    const bool taken = user != nullptr && iconFits;
+    // The server also sends a user's data unasked, whenever that user's
+    // room mark changes: another user's data ends no wait. A refusal, or
+    // data that can't be read, is the answer to the question asked.
+    const bool asked = !read || data.id == m_state->selectedId;
+    if (taken)
     {
-        if (state == 13)
-            SetState(14);
-        else if (state == 38)
-            SetState(39);
+        user->SetData(data);
+        // Only the user asked about is shown with an icon: one icon is
+        // kept, whatever a server sends unasked.
+        if (data.iconSize >= 1 && asked)
+        {
+            if (CLobbyUser* previous = FindUser(m_iconUser); previous != nullptr && previous != user)
+                previous->FreeIcon();
+            user->SetIcon(payload + kLobbyUserDataSize, data.iconSize);
+            m_iconUser = data.id;
+        }
+    }
+    if (!asked)
         return;
-    }
-    user->SetData(data);
-    // Only the user asked about is shown with an icon: one icon is kept,
-    // whatever a server sends unasked.
-    if (data.iconSize >= 1 && data.id == m_state->selectedId)
-    {
-        if (CLobbyUser* previous = FindUser(m_iconUser); previous != nullptr && previous != user)
-            previous->FreeIcon();
-        user->SetIcon(payload + kLobbyUserDataSize, data.iconSize);
-        m_iconUser = data.id;
-    }
-    if (state == 13)
-        SetState(12);
-    else if (state == 38)
-        SetState(37);
+    if (state == LOBBY_USER_INFO_ASKED)
+        SetState(taken ? LOBBY_USER_INFO : LOBBY_USER_INFO_FAILED);
+    else if (state == LOBBY_MEMBER_INFO_ASKED)
+        SetState(taken ? LOBBY_MEMBER_INFO : LOBBY_MEMBER_INFO_FAILED);
 }
 
 void CLobbyClient::OnRandomMatch(uint16_t sub)
 {
-    if (GetState() != 58)
+    if (GetState() != LOBBY_MATCH_ASKED)
         return;
-    SetState(sub == kLobbySubOk ? 62 : 59);
+    SetState(sub == kLobbySubOk ? LOBBY_MATCH_ACCEPTED : LOBBY_MATCH_REFUSED);
 }
 
 void CLobbyClient::OnMatching(const uint8_t* payload, uint32_t length, uint16_t sub)
 {
     // Only a client waiting for its match takes these.
-    if (GetState() != 64)
+    if (GetState() != LOBBY_MATCH_SOUGHT)
         return;
     if (sub == kLobbySubRefused)
     {
@@ -320,28 +326,28 @@ void CLobbyClient::OnMatching(const uint8_t* payload, uint32_t length, uint16_t 
     if (ListenAsOwner())
     {
         SendMessage(LOBBY_MSG_HOST);
-        SetState(65);
+        SetState(LOBBY_MATCH_HOST);
         return;
     }
     SendMessage(LOBBY_MSG_CLOSE_ROOM);
-    SetState(33);
+    SetState(LOBBY_MATCH_FAILED);
 }
 
 void CLobbyClient::OnMatchHost(const uint8_t* payload, uint32_t length)
 {
-    if (GetState() != 64)
+    if (GetState() != LOBBY_MATCH_SOUGHT)
         return;
     tag_KVRLOBBYHOSTANSWER answer;
     if (!ReadLobbyHostAnswer(payload, length, answer))
         return;
     m_matchRecord->SetData(answer.room);
-    SetState(66);
+    SetState(LOBBY_MATCH_GUEST);
     Defer([this, answer] { ConnectToHost(answer, false); });
 }
 
 void CLobbyClient::OnLobbyChat(const uint8_t* payload, uint32_t length)
 {
-    if (GetState() < 10)
+    if (GetState() < LOBBY_LOGGED_IN)
         return;
     tag_KVRLOBBYCHATLINE line;
     if (!ReadLobbyChatLine(payload, length, line))
@@ -351,7 +357,7 @@ void CLobbyClient::OnLobbyChat(const uint8_t* payload, uint32_t length)
 
 void CLobbyClient::OnLineTest(const uint8_t* payload, uint32_t length, uint16_t sub)
 {
-    if (GetState() != 23 || m_closing.load())
+    if (GetState() != LOBBY_LINE_TEST_ASKED || m_closing.load())
         return;
     m_state->lineTest = tag_KVRNETWORKTESTRESULT();
     // A test that was cancelled and has ended meanwhile is collected here.
@@ -359,7 +365,7 @@ void CLobbyClient::OnLineTest(const uint8_t* payload, uint32_t length, uint16_t 
         JoinLineTest();
     if (sub != kLobbySubOk || length < 4 || !m_lineTestService || m_lineTestThread.joinable())
     {
-        SetState(24);
+        SetState(LOBBY_LINE_TEST_RESULT);
         return;
     }
     // The four address bytes are in network order, as an in_addr holds them.

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-bool CLobbyClient::SetRoomState(int32_t state)
+bool CLobbyClient::SetRoomState(LobbyState state)
 {
     if (!m_session || !m_state)
         return false;
@@ -34,19 +34,19 @@ void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool repo
             GreetHost();
         return;
     }
-    if (GetState() != 25)
+    if (GetState() != LOBBY_ENTERING)
         return;
     if (!ok)
     {
         SendMessage(LOBBY_MSG_LEAVE_ROOM);
-        SetState(26);
+        SetState(LOBBY_NOT_ENTERED);
         return;
     }
     in_addr host{};
     host.s_addr = address;
     m_hostPeer = FormatIPv4(host);
     m_currentRoom->SetData(answer.room);
-    SetState(27);
+    SetState(LOBBY_ENTERED);
     GreetHost();
 }
 
@@ -79,7 +79,7 @@ bool CLobbyClient::SendRoomChat()
 bool CLobbyClient::OnChatMessage(const uint8_t* payload, uint32_t length)
 {
     tag_KVRLOBBYCHATLINE line;
-    if (!m_state || GetState() < 36 || !ReadLobbyChatLine(payload, length, line))
+    if (!m_state || GetState() < LOBBY_ROOM || !ReadLobbyChatLine(payload, length, line))
         return false;
     auto guard = WorkerLock();
     if (IsOwner())
@@ -96,8 +96,8 @@ void CLobbyClient::OnRoomStateMessage(CNetClient* peer, const uint8_t* payload, 
 {
     if (length < 4 || peer == nullptr || peer->GetName() == nullptr)
         return;
-    const int32_t state = static_cast<int32_t>(ReadLobbyU32(payload));
-    if (state != 11 && state != 36 && state != 54)
+    const LobbyState state = static_cast<LobbyState>(ReadLobbyU32(payload));
+    if (state != LOBBY_IN_LOBBY && state != LOBBY_ROOM && state != LOBBY_BATTLE_STARTING)
         return;
     auto guard = WorkerLock();
     // Only the room's owner moves its guests.

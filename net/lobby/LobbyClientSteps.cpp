@@ -46,91 +46,93 @@ void CLobbyClient::Step(float seconds)
     {
         JoinLineTest();
         m_lineTestDone.store(false);
-        if (GetState() == 23)
+        if (GetState() == LOBBY_LINE_TEST_ASKED)
         {
             s.lineTest = m_lineTestResult;
-            SetState(24);
+            SetState(LOBBY_LINE_TEST_RESULT);
         }
     }
     switch (GetState())
     {
-    case 0:
+    case LOBBY_START:
         Fade(0, 1.0f, seconds);
         if (s.fade[0] >= 1.0f && !s.lobbyHost.empty())
-            SetState(1);
+            SetState(LOBBY_BETA_NOTICE);
         break;
-    case 2:
-        SetState(3);
+    case LOBBY_CONNECT:
+        SetState(LOBBY_CONNECTING);
         if (!m_connectThread.joinable())
             m_connectThread = std::thread(&CLobbyClient::ConnectThread, this);
         break;
-    case 7: Fade(1, 1.0f, seconds); break;
-    case 10:
+    case LOBBY_LOGIN: Fade(1, 1.0f, seconds); break;
+    case LOBBY_LOGGED_IN:
         Fade(1, 0.0f, seconds);
         if (s.fade[1] <= 0.0f)
         {
             s.pane = 0;
             EditorOff();
-            SetState(11);
+            SetState(LOBBY_IN_LOBBY);
         }
         break;
-    case 11:
+    case LOBBY_IN_LOBBY:
         Fade(2, 1.0f, seconds);
         Fade(0, 1.0f, seconds);
         if (s.fade[2] >= 1.0f && s.pane == 1 && !m_editor->IsEnable())
             EditorOn(2, 44, 24.0f);
         break;
-    case 12:
+    case LOBBY_USER_INFO:
         if (FindUser(s.selectedId) == nullptr)
-            SetState(11);
+            SetState(LOBBY_IN_LOBBY);
         break;
-    case kLobbyRoomLost:
-        // The lobby comes back (a battle faded it out) under the notice.
+    case LOBBY_ROOM_LOST:
+    case LOBBY_MATCH_FAILED:
+        // The lobby comes back (a battle or a match's setup faded it out)
+        // under the notice.
         Fade(2, 1.0f, seconds);
         Fade(0, 1.0f, seconds);
         break;
-    case 19:
-    case 27: RoomStep(seconds); break;
-    case 20:
+    case LOBBY_ROOM_MADE:
+    case LOBBY_ENTERED: RoomStep(seconds); break;
+    case LOBBY_ROOM_INFO:
         if (FindRoom(s.selectedId) == nullptr)
-            SetState(11);
+            SetState(LOBBY_IN_LOBBY);
         break;
-    case 36:
+    case LOBBY_ROOM:
         Fade(2, 1.0f, seconds);
         Fade(0, 1.0f, seconds);
         if (s.fade[2] >= 1.0f && s.pane == 0 && !m_editor->IsEnable())
             EditorOn(2, 64, 24.0f);
         break;
-    case 37:
+    case LOBBY_MEMBER_INFO:
         if (FindUser(s.selectedId) == nullptr)
-            SetState(36);
+            SetState(LOBBY_ROOM);
         break;
-    case 54:
-    case 62:
+    case LOBBY_BATTLE_STARTING:
+    case LOBBY_MATCH_ACCEPTED:
         for (int i = 0; i < 3; ++i)
             Fade(i, 0.0f, seconds);
         if (s.fade[0] <= 0.0f && s.fade[1] <= 0.0f && s.fade[2] <= 0.0f)
         {
             EditorOff();
-            if (GetState() == 54)
+            if (GetState() == LOBBY_BATTLE_STARTING)
             {
                 if (m_listening)
                     m_session->StopListening();
                 m_listening = false;
-                SetState(63);
+                SetState(LOBBY_ROOM_BATTLE);
             }
             else
             {
-                SetState(64);
+                SetState(LOBBY_MATCH_SOUGHT);
             }
         }
         break;
-    case 56: LeaveStep(seconds); break;
-    case 69:
+    case LOBBY_LEAVING_ROOM: LeaveStep(seconds); break;
+    case LOBBY_LEAVING:
         for (int i = 0; i < 3; ++i)
             Fade(i, 0.0f, seconds);
         if (s.fade[0] <= 0.0f && s.fade[1] <= 0.0f && s.fade[2] <= 0.0f)
-            SetState(70);
+            SetState(LOBBY_FINISHED);
         break;
     default: break;
     }
@@ -152,11 +154,11 @@ void CLobbyClient::RoomStep(float seconds)
     if (IsOwner() && !ListenAsOwner())
     {
         SendMessage(LOBBY_MSG_CLOSE_ROOM);
-        SetState(17);
+        SetState(LOBBY_ROOM_NOT_MADE);
         return;
     }
     ClearRoomChat();
-    SetState(36);
+    SetState(LOBBY_ROOM);
 }
 
 void CLobbyClient::LeaveStep(float seconds)
@@ -179,5 +181,5 @@ void CLobbyClient::LeaveStep(float seconds)
     s.userCursor = 0;
     EditorOff();
     m_currentRoom = std::make_unique<CLobbyRoom>(*m_roomTemplate);
-    SetState(11);
+    SetState(LOBBY_IN_LOBBY);
 }

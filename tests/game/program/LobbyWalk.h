@@ -20,6 +20,7 @@
 #include "tests/engine/platform/PrivateXServer.h"
 #include "tests/net/lobby/LobbyLoopbackSupport.h"
 #include "tests/net/lobby/LobbyTestServer.h"
+#include "tests/game/program/HudNames.h"
 #include "tests/game/program/QorScreens.h"
 
 #include <cstdio>
@@ -103,6 +104,44 @@ inline bool WeaponsPage(QorProcess& game) { return TitleBand(game) && Green(game
 // The weapons page's done button lit blue under the cursor: the loadout is
 // complete.
 inline bool DoneLit(QorProcess& game) { return Near(game.At(140.0f, 660.0f), 36, 88, 168, 20); }
+// A battle, by what only a battle draws: its HUD's time panel at the top
+// left, a light rim about navy.
+inline bool BattleHud(QorProcess& game)
+{
+    return Near(game.At(8.0f, 8.0f), 224, 232, 240, 16) && Near(game.At(16.0f, 16.0f), 20, 33, 59, 16);
+}
+
+// Pixels of the text's rectangle that the window shows otherwise than the
+// text (its glyphs lit, their outline dark); -1 without a window.
+inline int Mismatches(QorProcess& game, const DrawnText& text)
+{
+    int mismatches = 0;
+    for (int row = 0; row < text.height; ++row)
+    {
+        const std::vector<Rgb> pixels = game.Row((static_cast<float>(text.top + row) + 0.5f) / 0.625f);
+        if (pixels.empty())
+            return -1;
+        for (int column = 0; column < text.width; ++column)
+        {
+            const DrawnText::Pixel expected = text.pixels[static_cast<size_t>(row * text.width + column)];
+            const size_t x = static_cast<size_t>(text.left + column);
+            if (expected == DrawnText::BEHIND || x >= pixels.size())
+                continue;
+            const bool lit = LitText(pixels[x].r, pixels[x].g, pixels[x].b);
+            mismatches += lit != (expected == DrawnText::LIT) ? 1 : 0;
+        }
+    }
+    return mismatches;
+}
+
+// The window shows the text where the HUD draws it: but for a few pixels of
+// the glyphs' edges, those lit and no others.
+inline bool ShowsText(QorProcess& game, const DrawnText& text)
+{
+    const int mismatches = Mismatches(game, text);
+    return text.LitCount() > 0 && mismatches >= 0 && mismatches * 10 <= text.LitCount();
+}
+
 // The lobby's panes, by their lit text: the notice's lines, the login
 // page's password row when chosen, an editor's title (the new room's, the
 // random match's) and the new room's name row, the room information pane's
@@ -255,6 +294,103 @@ public:
                    "the room was never closed"))
             return false;
         return BackInTheLobby();
+    }
+
+    // The setup's pages from the owner's start (its question answered here)
+    // to the battle: both on the mode page, each confirming its own seat on
+    // the members page, the rules, the loadouts done. Screenshots numbered
+    // from step on.
+    bool SetupToBattle(int ownerIndex, int guestIndex, int step)
+    {
+        QorProcess& owner = Game(ownerIndex);
+        QorProcess& guest = Game(guestIndex);
+        auto shoot = [&](int page, const char* name) { Shoot(std::to_string(step + page) + "-" + name); };
+        if (!Check(owner.PressUntil("z", [&] { return TitleBand(owner); }, std::chrono::seconds(3)),
+                   "the owner's setup never showed") ||
+            !Check(guest.WaitFor([&] { return TitleBand(guest); }), "the guest's setup never showed"))
+            return false;
+        owner.WaitFrames(2);
+        shoot(0, "mode");
+        if (!Check(owner.PressUntil("z", [&] { return MembersPage(owner); }),
+                   "the owner's members page never showed") ||
+            !Check(guest.WaitFor([&] { return MembersPage(guest); }), "the guest's members page never showed"))
+            return false;
+        // Each confirms its own seat on the decide button (two to the right
+        // of the first panel); once both have, the owner's decide goes on.
+        if (!Check(guest.StepUntil("Right", [&] { return DecideLit(guest); }, 4),
+                   "the guest's decide button never had the cursor") ||
+            !Check(owner.StepUntil("Right", [&] { return DecideLit(owner); }, 4),
+                   "the owner's decide button never had the cursor"))
+            return false;
+        shoot(1, "members");
+        // The owner's page shows both seats confirmed (the owner's first, the
+        // guest's beside it). Decide on a seat already confirmed does
+        // nothing: a press either game lost is made again.
+        const auto bothConfirmed = [&] { return RulesPage(owner) || (Confirmed(owner, 0) && Confirmed(owner, 1)); };
+        if (!Check(owner.WaitFor(bothConfirmed, [&] { Keys(guest, {"z"}); Keys(owner, {"z"}); }),
+                   "the seats were never both confirmed") ||
+            !Check(owner.PressUntil("z", [&] { return RulesPage(owner); }), "the owner's rules page never showed") ||
+            !Check(guest.WaitFor([&] { return RulesPage(guest); }), "the guest's rules page never showed"))
+            return false;
+        shoot(2, "rules");
+        // Up wraps from the stage to the next button.
+        Keys(owner, {"Up"});
+        if (!Check(owner.PressUntil("z", [&] { return WeaponsPage(owner); }),
+                   "the owner's weapons page never showed") ||
+            !Check(guest.WaitFor([&] { return WeaponsPage(guest); }), "the guest's weapons page never showed"))
+            return false;
+        shoot(3, "weapons");
+        // Up wraps to the done button (blue under the cursor): the loadouts
+        // are complete.
+        for (QorProcess* game : {&guest, &owner})
+        {
+            if (!Check(game->StepUntil("Up", [&] { return DoneLit(*game); }, 8),
+                       "the done button never had the cursor"))
+                return false;
+            game->Press("z");
+        }
+        for (QorProcess* game : {&owner, &guest})
+        {
+            if (!Check(game->WaitFor([&] { return BattleHud(*game); }), "the battle never started"))
+                return false;
+        }
+        owner.WaitFrames(5);
+        shoot(4, "battle");
+        return true;
+    }
+
+    // Each player's own name at the bottom left of its battle's HUD, and
+    // both in seat order (the room's owner first) in the participant list,
+    // held open by its key, on each side: each player is named by its
+    // login, as the HUD draws it. Each window shot as shot, its list open.
+    bool NamesDrawn(int ownerIndex, int guestIndex, const std::string& shot)
+    {
+        const std::vector<std::string> seats = {kLoginIds[ownerIndex], kLoginIds[guestIndex]};
+        const std::vector<DrawnText> lines = ListLinesDrawn(seats);
+        if (!Check(lines.size() == seats.size(), "the HUD could not be drawn offscreen"))
+            return false;
+        for (int i : {ownerIndex, guestIndex})
+        {
+            QorProcess& game = Game(i);
+            const DrawnText own = OwnNameDrawn(kLoginIds[i]);
+            if (!Check(game.WaitFor([&] { return ShowsText(game, own); }),
+                       std::string(kLoginIds[i]) + "'s HUD never named its player " + kLoginIds[i]))
+                return false;
+        }
+        // The list shows once the battle runs (after its opening) and while
+        // its key is held, which a game takes only while it has the focus:
+        // one game at a time.
+        for (int i : {ownerIndex, guestIndex})
+        {
+            QorProcess& game = Game(i);
+            game.Hold("Tab");
+            const bool listed = game.WaitFor([&] { return ShowsText(game, lines[0]) && ShowsText(game, lines[1]); });
+            game.Screenshot(m_shots + "-" + shot + "-" + kLoginIds[i]);
+            game.LetGo("Tab");
+            if (!Check(listed, std::string(kLoginIds[i]) + "'s participant list never named both players"))
+                return false;
+        }
+        return true;
     }
 
     // The player's pause menu of items lines in a battle, Enter until it

@@ -179,6 +179,19 @@ public:
         std::this_thread::sleep_until(gap);
     }
 
+    // A key held down until LetGo, and the game's two frames with it down:
+    // for what shows only while a key is held.
+    void Hold(const std::string& key)
+    {
+        Tool(TakeFocus() + "keydown --window " + m_window + " " + key);
+        WaitFrames(2);
+    }
+    void LetGo(const std::string& key)
+    {
+        Tool("keyup --window " + m_window + " " + key);
+        WaitFrames(2);
+    }
+
     // A left click at a layout point of the 640 x 480 window (s = 0.625):
     // the pointer there for a frame, the button down for two, up for two.
     void Click(float layoutX, float layoutY)

@@ -7,9 +7,12 @@
 // the battle once both are ready, and its pause menu takes both back to
 // the lobby. Then the same two games meet again, after the one that hosts
 // every match (the test server gives a match to the longest logged in of
-// those who ask) was last a guest in a room that closed under it: one walk,
-// so that the games start once. Screenshots of both windows stay in the
-// test's build folder (qor-match-*.png).
+// those who ask) was last a guest in a room that closed under it. Back in
+// the lobby, the second match's guest makes a room and its host enters:
+// the room's battle names each player by its login, as the HUD draws it
+// (nothing of the match outlives it). One walk, so that the games start
+// once. Screenshots of both windows stay in the test's build folder
+// (qor-match-*.png).
 #include <gtest/gtest.h>
 
 #include "net/LobbyProtocol.h"
@@ -86,8 +89,12 @@ protected:
             return false;
         Pair().Shoot("editor-" + std::string(kLoginIds[player]));
         const auto askedNow = [&] { return Heard(Pair().Server(), LOBBY_MSG_RANDOM_MATCH) > asked; };
-        return Pair().Check(game.PressUntil("z", askedNow), "the match was never asked for") &&
-               Pair().Check(game.WaitFor([&] { return MembersPage(game); }), "the members page never showed");
+        if (!Pair().Check(game.PressUntil("z", askedNow), "the match was never asked for") ||
+            !Pair().Check(game.WaitFor([&] { return MembersPage(game); }), "the members page never showed"))
+            return false;
+        // The status line counts the player itself from the first.
+        Pair().Shoot("asked-" + std::string(kLoginIds[player]));
+        return true;
     }
 
     // The player's own seat: decide, a character (Down from random is the
@@ -136,8 +143,7 @@ protected:
         for (int player : {kHost, kGuest})
         {
             QorProcess& game = pair.Game(player);
-            ASSERT_TRUE(pair.Check(game.WaitFor([&] { return !TitleBand(game) && !Lobby(game); }),
-                                   "the battle never started"))
+            ASSERT_TRUE(pair.Check(game.WaitFor([&] { return BattleHud(game); }), "the battle never started"))
                 << pair.Failure();
         }
         // The host's pause menu (the battle's own: it opens in a battle only).
@@ -164,4 +170,14 @@ TEST_F(RandomMatchProgram, AMatchMadeWhileBothAreStillChoosingGoesToABattleAndAG
     ASSERT_TRUE(pair.EnterRoom(kHost, pair.Server().GetNewestRoom(), 2)) << pair.Failure();
     ASSERT_TRUE(pair.CloseRoom(kGuest, 0)) << pair.Failure();
     PlayAMatch(kHost, kGuest, "after-a-room");
+    if (HasFatalFailure())
+        return;
+    // Back in the lobby, the match's guest makes a room and its host enters:
+    // the room's battle names each player by its login, nothing of the
+    // match.
+    ASSERT_TRUE(pair.MakeRoom(kGuest, "Den", 1)) << pair.Failure();
+    ASSERT_TRUE(pair.EnterRoom(kHost, pair.Server().GetNewestRoom(), 2)) << pair.Failure();
+    Keys(pair.Game(kGuest), {"Right", "Right", "z"});
+    ASSERT_TRUE(pair.SetupToBattle(kGuest, kHost, 1)) << pair.Failure();
+    EXPECT_TRUE(pair.NamesDrawn(kGuest, kHost, "room-names")) << pair.Failure();
 }

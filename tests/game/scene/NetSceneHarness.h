@@ -258,7 +258,7 @@ inline bool ConnectToHost(CNetworkScene& scene, const char* host, uint16_t port)
 // The scene as the lobby takes it into a room battle's setup.
 inline void EnterRoom(CNetworkScene& scene)
 {
-    scene.GetLobby()->SetState(CNetworkScene::LOBBY_ROOM_BATTLE);
+    scene.GetLobby()->SetState(LOBBY_ROOM_BATTLE);
     scene.Update(0);
 }
 

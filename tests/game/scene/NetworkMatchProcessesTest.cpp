@@ -55,8 +55,6 @@ constexpr int kLeaver = 3;
 constexpr int kSleeper = 2;
 constexpr uint32_t kSleepFrame = 1500;
 constexpr uint32_t kSleepMs = 7000;
-// The lobby's state after a refused entry.
-constexpr int32_t kEnteringFailed = 26;
 constexpr uint32_t kFramesPerBatch = 6;
 // The test server numbers its rooms from here: the host's room.
 constexpr uint32_t kRoom = 501;
@@ -186,7 +184,7 @@ private:
         }
         return true;
     }
-    bool StepToLobbyState(int32_t state, const char* what)
+    bool StepToLobbyState(LobbyState state, const char* what)
     {
         return Step([&] { return Lobby().GetState() == state; }, what);
     }
@@ -199,16 +197,16 @@ private:
             !Step([&] { return m_board->phase[0].load() >= static_cast<uint32_t>(Phase::LoggedIn); },
                   "the match's host never logged in"))
             return false;
-        if (!StepToLobbyState(1, "no beta notice"))
+        if (!StepToLobbyState(LOBBY_BETA_NOTICE, "no beta notice"))
             return false;
         Lobby().OnInput(LOBBY_KEY_DECIDE);
-        if (!StepToLobbyState(7, "no login editor"))
+        if (!StepToLobbyState(LOBBY_LOGIN, "no login editor"))
             return false;
         Lobby().OnInput(LOBBY_KEY_DOWN);
         Lobby().GetEditor()->Insert("pw");
         Lobby().OnInput(LOBBY_KEY_DOWN);
         Lobby().OnInput(LOBBY_KEY_DECIDE);
-        if (!StepToLobbyState(CNetworkScene::LOBBY_IN_LOBBY, "not logged in"))
+        if (!StepToLobbyState(LOBBY_IN_LOBBY, "not logged in"))
             return false;
         m_board->phase[m_role].store(static_cast<uint32_t>(Phase::LoggedIn));
         return true;
@@ -271,7 +269,7 @@ private:
         }
         if (m_scene.GetState() == CNetworkScene::NetSceneState::Battle)
             return Fail("the match outlasted the test");
-        if (m_board->stepped[m_role].load() < kMatchFrames || !StepToLobbyState(CNetworkScene::LOBBY_IN_LOBBY, "not in the lobby"))
+        if (m_board->stepped[m_role].load() < kMatchFrames || !StepToLobbyState(LOBBY_IN_LOBBY, "not in the lobby"))
             return Fail("left the match early");
         m_board->phase[m_role].store(static_cast<uint32_t>(Phase::InLobby));
         return true;
@@ -286,7 +284,7 @@ private:
         Lobby().GetEditor()->Insert("Arena");
         Lobby().OnInput(LOBBY_KEY_UP);
         Lobby().OnInput(LOBBY_KEY_DECIDE);
-        if (!StepToLobbyState(CNetworkScene::LOBBY_ROOM, "no room"))
+        if (!StepToLobbyState(LOBBY_ROOM, "no room"))
             return false;
         const bool seated = Step(
             [&] {
@@ -360,20 +358,20 @@ private:
             if (!listed)
                 return false;
             Lobby().OnInput(LOBBY_KEY_DECIDE);
-            if (!StepToLobbyState(20, "no room info"))
+            if (!StepToLobbyState(LOBBY_ROOM_INFO, "no room info"))
                 return false;
             Lobby().OnInput(LOBBY_KEY_LEFT);
             Lobby().OnInput(LOBBY_KEY_DECIDE);
             const bool answered = Step(
                 [&] {
-                    const int32_t state = Lobby().GetState();
-                    return state == kEnteringFailed || state >= CNetworkScene::LOBBY_ROOM ||
+                    const LobbyState state = Lobby().GetState();
+                    return state == LOBBY_NOT_ENTERED || state >= LOBBY_ROOM ||
                            m_scene.GetState() != CNetworkScene::NetSceneState::Lobby;
                 },
                 "no answer to entering");
             if (!answered)
                 return false;
-            if (Lobby().GetState() != kEnteringFailed)
+            if (Lobby().GetState() != LOBBY_NOT_ENTERED)
                 break;
             Lobby().OnInput(LOBBY_KEY_DECIDE);
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -455,7 +453,7 @@ private:
                 continue;
             // A guest dropped from the battle is back in the lobby, told
             // that the connection was lost.
-            if (m_role == 0 || Lobby().GetState() != kLobbyRoomLost)
+            if (m_role == 0 || Lobby().GetState() != LOBBY_ROOM_LOST)
                 return Fail("left the battle");
             if (m_role == kSleeper)
             {

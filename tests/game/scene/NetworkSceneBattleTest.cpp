@@ -287,7 +287,7 @@ TEST_F(NetworkSceneBattle, AGuestSendsItsRecordsStepsTheHostsFramesAndFollowsThe
     // the notice says the connection was lost.
     host.Close();
     ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
-    EXPECT_EQ(guest->GetLobby()->GetState(), kLobbyRoomLost);
+    EXPECT_EQ(guest->GetLobby()->GetState(), LOBBY_ROOM_LOST);
     EXPECT_EQ(WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) { return s.players[1].slotState; }),
               tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
     guest->Release();
@@ -315,7 +315,7 @@ TEST_F(NetworkSceneBattle, AGuestWithoutFramesGivesUpAfterFourSecondsAndEachUpda
     EXPECT_GE(waited, CNetworkScene::kFrameWaitMilliseconds);
     EXPECT_LE(waited, CNetworkScene::kFrameWaitMilliseconds + 2 * CNetworkScene::kWaitSliceMilliseconds);
     // The player is told why the battle ended.
-    EXPECT_EQ(guest->GetLobby()->GetState(), kLobbyRoomLost);
+    EXPECT_EQ(guest->GetLobby()->GetState(), LOBBY_ROOM_LOST);
     EXPECT_EQ(guest->GetBattle(), nullptr);
     // The host hears that the guest left: its connection ends.
     EXPECT_TRUE(nettest::WaitUntil([&] { return host.Disconnects() == 1; }, 10000));
@@ -338,7 +338,7 @@ TEST_F(NetworkSceneBattle, AGuestWhoseHostNeverStartsTheBattleLeavesTheRoomWithT
     FakeNow().fetch_add(CNetworkScene::kReadyWaitMilliseconds + CNetworkScene::kFrameWaitMilliseconds);
     guest->Update(0);
     EXPECT_EQ(State(*guest), CNetworkScene::NetSceneState::Lobby);
-    EXPECT_EQ(guest->GetLobby()->GetState(), kLobbyRoomLost);
+    EXPECT_EQ(guest->GetLobby()->GetState(), LOBBY_ROOM_LOST);
     guest->Release();
 }
 
@@ -354,7 +354,7 @@ TEST_F(NetworkSceneBattle, AHostThatSaysItLeavesBeforeItGoesLeavesItsGuestsWitho
     host.Close();
     ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
     guest->Update(0);
-    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
+    EXPECT_EQ(guest->GetLobby()->GetState(), LOBBY_IN_LOBBY);
     guest->Release();
 }
 
@@ -463,7 +463,7 @@ TEST_F(NetworkSceneBattle, AGuestsLobbyChoiceActsAtOnceWithoutWaitingForTheHost)
     press(MenuKeyButton(MenuKey::Down));
     press(CBattleConsole::BUTTON_DECIDE);
     ASSERT_TRUE(run([&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
-    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_IN_LOBBY);
+    EXPECT_EQ(guest->GetLobby()->GetState(), LOBBY_IN_LOBBY);
     EXPECT_EQ(guest->GetBattle(), nullptr);
     // The room hears the guest's new state, and its connection ends.
     EXPECT_TRUE(host.WaitFor(LOBBY_MSG_ROOM_STATE, 1));
@@ -577,7 +577,7 @@ TEST_F(NetworkSceneBattle, AGuestFollowsEverySceneStateItsHostSends)
     sendState(0);
     ASSERT_TRUE(UpdateUntil(*guest, [&] { return State(*guest) == CNetworkScene::NetSceneState::Lobby; }));
     EXPECT_EQ(guest->GetBattle(), nullptr);
-    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_ROOM);
+    EXPECT_EQ(guest->GetLobby()->GetState(), LOBBY_ROOM);
 
     const uint32_t dropped = guest->GetDroppedMessages();
     sendState(4);

@@ -354,7 +354,7 @@ TEST(NetworkSceneSeats, ARoomJustMadeSeatsItsOwnerAndLeavesComputersInTheOtherSe
             s.players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_CLOSED;
         return 0;
     });
-    owner->GetLobby()->SetState(CNetworkScene::LOBBY_ROOM_MADE);
+    owner->GetLobby()->SetState(LOBBY_ROOM_MADE);
     owner->Update(0);
     ExpectInTheHostsSeat(*owner, tag_TOLQBATTLEPLAYER::SLOT_COMPUTER);
     owner->Release();
@@ -372,7 +372,7 @@ TEST(NetworkSceneSeats, ARandomMatchSeatsThePlayerAloneInTheHostsSeatWhateverIts
     owner.Close();
     ASSERT_TRUE(UpdateUntil(*player, [&] { return SlotState(*player, 1) == tag_TOLQBATTLEPLAYER::SLOT_CLOSED; }));
 
-    player->GetLobby()->SetState(CNetworkScene::LOBBY_RANDOM_MATCH);
+    player->GetLobby()->SetState(LOBBY_MATCH_SOUGHT);
     player->Update(0);
     ASSERT_EQ(player->GetState(), CNetworkScene::NetSceneState::Room);
     ExpectInTheHostsSeat(*player, tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
@@ -395,7 +395,7 @@ TEST(NetworkSceneSeats, ARandomMatchsGuestTakesItsChoiceToItsSeatAndEitherSideIs
     ASSERT_TRUE(host && guest);
     for (CNetworkScene* scene : {host.get(), guest.get()})
     {
-        scene->GetLobby()->SetState(CNetworkScene::LOBBY_RANDOM_MATCH);
+        scene->GetLobby()->SetState(LOBBY_MATCH_SOUGHT);
         scene->Update(0);
     }
     WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) { return s.players[0].character = 2; });
@@ -413,13 +413,13 @@ TEST(NetworkSceneSeats, ARandomMatchsGuestTakesItsChoiceToItsSeatAndEitherSideIs
     });
     listener.Close();
     ASSERT_TRUE(UpdateUntil(*guest, [&] { return guest->GetState() == CNetworkScene::NetSceneState::Lobby; }));
-    EXPECT_EQ(guest->GetLobby()->GetState(), CNetworkScene::LOBBY_MATCH_HOST_FAILED);
+    EXPECT_EQ(guest->GetLobby()->GetState(), LOBBY_MATCH_FAILED);
 
     RawPeer leaver(Address("127.0.55", 4).c_str());
     ASSERT_EQ(Seat(leaver, hostAddress, port), 1);
     leaver.Close();
     ASSERT_TRUE(UpdateUntil(*host, [&] { return host->GetState() == CNetworkScene::NetSceneState::Lobby; }));
-    EXPECT_EQ(host->GetLobby()->GetState(), CNetworkScene::LOBBY_MATCH_HOST_FAILED);
+    EXPECT_EQ(host->GetLobby()->GetState(), LOBBY_MATCH_FAILED);
     host->Release();
     guest->Release();
 }
@@ -430,7 +430,7 @@ TEST(NetworkSceneSeats, LeavingTheLobbyGoesBackToTheTitleMenuWithTheNetworkItemI
     ASSERT_TRUE(scene);
     scene->Update(0);
     EXPECT_EQ(scene->GetRequestedTitleState(), -1);
-    scene->GetLobby()->SetState(CNetworkScene::LOBBY_FINISHED);
+    scene->GetLobby()->SetState(LOBBY_FINISHED);
     scene->Update(0);
     EXPECT_EQ(scene->GetRequestedTitleState(), static_cast<int32_t>(CNetworkScene::kTitleMenu));
     scene->Release();
@@ -512,7 +512,7 @@ TEST(NetworkSceneSeats, TheLobbysPopUpMenusTakeWAndSAsUpAndDown)
     // The random-match editor (the lobby's list had no text to type): up
     // from its first row wraps to its button.
     lobby.GetEditor()->SetEnable(0);
-    lobby.SetState(CNetworkScene::LOBBY_MATCH_EDITOR);
+    lobby.SetState(LOBBY_MATCH_EDITOR);
     press(MenuKey::MoveUp);
     const int32_t button = row();
     EXPECT_GT(button, 0);

@@ -127,7 +127,7 @@ TEST_F(HostileRoom, AGuestReconnectingWhileChattingCannotHangTheBattleStart)
         // The second connection takes the first one's place and cuts it.
         Watchdog watchdog(30000, "the owner's frame at the start of the battle");
         ASSERT_TRUE(nettest::WaitUntil([&] { return first.Closed(); }, 10000)) << "the first connection stayed";
-        owner.SetRoomState(54);
+        owner.SetRoomState(LOBBY_BATTLE_STARTING);
         frame.Time([&] { owner.Update(1.0f); });
         EXPECT_EQ(owner.GetState(), 63);
     }

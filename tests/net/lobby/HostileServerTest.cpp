@@ -96,7 +96,7 @@ protected:
     bool TestLineTo(const DrippingTarget& target)
     {
         client.SetLineTestTimeout(kLineTestTimeoutMs);
-        client.SetState(23);
+        client.SetState(LOBBY_LINE_TEST_ASKED);
         server.Push(1023, 1, {127, 0, 0, 9});
         return nettest::WaitUntil([&] { return target.Connected() && target.Drips() >= 2; }, 5000);
     }

@@ -62,40 +62,40 @@ protected:
 
 TEST_F(LobbyDispatchTest, GreetingKeyAppliesFromTheNextMessageInTheSameRun)
 {
-    client.SetState(3);
+    client.SetState(LOBBY_CONNECTING);
     std::vector<uint8_t> run = ServerMessage(100, 1, {'j', 0x42}, kLobbyInitialSessionKey);
     // The next message is scrambled with the key the greeting carried.
     const std::vector<uint8_t> next = ServerMessage(1001, 2, {}, 0x42);
     run.insert(run.end(), next.begin(), next.end());
     ASSERT_TRUE(client.Reassemble(run.data(), run.size()));
     ASSERT_TRUE(client.DispatchQueued());
-    EXPECT_EQ(client.GetState(), 7);
+    EXPECT_EQ(client.GetState(), LOBBY_LOGIN);
     auto lock = client.Lock();
     EXPECT_EQ(client.GetStateBlock().sessionKey, 0x42);
 }
 
 TEST_F(LobbyDispatchTest, GreetingVariantsAndStrayGreetings)
 {
-    client.SetState(3);
+    client.SetState(LOBBY_CONNECTING);
     Feed(100, 1, {'x', 0x42});
-    EXPECT_EQ(client.GetState(), 5);
-    client.SetState(3);
+    EXPECT_EQ(client.GetState(), LOBBY_WRONG_VERSION);
+    client.SetState(LOBBY_CONNECTING);
     Feed(100, 2, {});
-    EXPECT_EQ(client.GetState(), 4);
-    client.SetState(3);
+    EXPECT_EQ(client.GetState(), LOBBY_SERVICE_CLOSED);
+    client.SetState(LOBBY_CONNECTING);
     Feed(100, 1, {'j'});
-    EXPECT_EQ(client.GetState(), 5);
+    EXPECT_EQ(client.GetState(), LOBBY_WRONG_VERSION);
     // A greeting outside the connect step changes neither state nor key.
-    client.SetState(11);
+    client.SetState(LOBBY_IN_LOBBY);
     Feed(100, 1, {'j', 0x99});
-    EXPECT_EQ(client.GetState(), 11);
+    EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY);
     auto lock = client.Lock();
     EXPECT_EQ(client.GetStateBlock().sessionKey, kLobbyInitialSessionKey);
 }
 
 TEST_F(LobbyDispatchTest, UnsolicitedConnectOrdersAreIgnored)
 {
-    client.SetState(11);
+    client.SetState(LOBBY_IN_LOBBY);
     std::vector<uint8_t> answer = Room(7, 1, 1);
     answer.resize(740);
     answer[734] = 127;
@@ -106,25 +106,25 @@ TEST_F(LobbyDispatchTest, UnsolicitedConnectOrdersAreIgnored)
     Feed(1019, 1, answer);
     Feed(1018, 1, std::vector<uint8_t>(answer.begin(), answer.begin() + 734));
     Feed(1023, 1, {127, 0, 0, 1});
-    EXPECT_EQ(client.GetState(), 11);
+    EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY);
     EXPECT_EQ(client.GetSession()->GetPeerCount(), 0u);
 }
 
 TEST_F(LobbyDispatchTest, ShortPayloadsChangeNothing)
 {
-    client.SetState(11);
+    client.SetState(LOBBY_IN_LOBBY);
     Feed(1012, 1, Entry(5, "alice", 10));
     for (int16_t id = 1001; id <= 1024; ++id)
         for (uint32_t size : {0u, 1u, 3u, 36u, 298u, 313u, 733u, 739u})
             Feed(id, 1, std::vector<uint8_t>(size, 0xFF));
-    EXPECT_EQ(client.GetState(), 11);
+    EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY);
     auto lock = client.Lock();
     ASSERT_EQ(client.GetUsers().size(), 2u); // alice, and the 33-byte-or-longer runs of 0xFF
 }
 
 TEST_F(LobbyDispatchTest, UserListsSkipEmptyNamesAndRefreshKnownUsers)
 {
-    client.SetState(11);
+    client.SetState(LOBBY_IN_LOBBY);
     std::vector<uint8_t> list = Entry(1, "one", 5);
     const std::vector<uint8_t> empty = Entry(2, "", 5);
     const std::vector<uint8_t> three = Entry(3, "three", 7);
@@ -150,9 +150,42 @@ TEST_F(LobbyDispatchTest, UserListsSkipEmptyNamesAndRefreshKnownUsers)
     EXPECT_EQ(client.GetStateBlock().userCursor, 0);
 }
 
+// The server sends a user's data unasked whenever a room mark changes:
+// while the player waits for one user's information, another user's data
+// (listed or not) neither opens the box nor fails it; the asked one's does.
+TEST_F(LobbyDispatchTest, OnlyTheDataOfTheUserAskedAboutEndsTheWaitForIt)
+{
+    client.SetState(LOBBY_IN_LOBBY);
+    std::vector<uint8_t> list = Entry(5, "dora", 30);
+    const std::vector<uint8_t> other = Entry(6, "eve", 40);
+    list.insert(list.end(), other.begin(), other.end());
+    Feed(1012, 1, list);
+    auto data = [](uint32_t id, const std::string& name) {
+        std::vector<uint8_t> out(314);
+        Put32(out, 0, id);
+        PutText(out, 4, name, 25);
+        return out;
+    };
+    const LobbyState waits[][2] = {{LOBBY_USER_INFO_ASKED, LOBBY_USER_INFO},
+                                   {LOBBY_MEMBER_INFO_ASKED, LOBBY_MEMBER_INFO}};
+    for (const auto& [waiting, shown] : waits)
+    {
+        {
+            auto lock = client.Lock();
+            client.GetStateBlock().selectedId = 5;
+        }
+        client.SetState(waiting);
+        Feed(1015, 1, data(6, "eve"));
+        Feed(1015, 1, data(9, "zed"));
+        EXPECT_EQ(client.GetState(), waiting);
+        Feed(1015, 1, data(5, "dora"));
+        EXPECT_EQ(client.GetState(), shown);
+    }
+}
+
 TEST_F(LobbyDispatchTest, ListsAreIgnoredBeforeTheLogin)
 {
-    client.SetState(9);
+    client.SetState(LOBBY_LOGIN_REFUSED);
     Feed(1012, 1, Entry(1, "one", 5));
     Feed(1011, 1, std::vector<uint8_t>(37, 1));
     Feed(1020, 1, Chat("a", "b"));
@@ -164,7 +197,7 @@ TEST_F(LobbyDispatchTest, ListsAreIgnoredBeforeTheLogin)
 
 TEST_F(LobbyDispatchTest, LobbyChatKeepsSixtyLinesAndFollowsTheNewest)
 {
-    client.SetState(11);
+    client.SetState(LOBBY_IN_LOBBY);
     for (int i = 0; i < 10; ++i)
         Feed(1020, 1, Chat("n", "line" + std::to_string(i)));
     {
@@ -187,7 +220,7 @@ TEST_F(LobbyDispatchTest, LobbyChatKeepsSixtyLinesAndFollowsTheNewest)
 
 TEST_F(LobbyDispatchTest, MatchCountNeedsExactlyOneByte)
 {
-    client.SetState(64);
+    client.SetState(LOBBY_MATCH_SOUGHT);
     Feed(1018, 2, {3, 4});
     {
         auto lock = client.Lock();
@@ -200,7 +233,7 @@ TEST_F(LobbyDispatchTest, MatchCountNeedsExactlyOneByte)
 
 TEST_F(LobbyDispatchTest, RoomEntriesAddRefreshAndRemoveRooms)
 {
-    client.SetState(11);
+    client.SetState(LOBBY_IN_LOBBY);
     const std::vector<uint8_t> room = Room(7, 0, 1);
     std::vector<uint8_t> entries(room.begin(), room.begin() + 37);
     const std::vector<uint8_t> other = Room(8, 0, 1);
@@ -221,7 +254,7 @@ TEST_F(LobbyDispatchTest, RoomEntriesAddRefreshAndRemoveRooms)
     std::vector<uint8_t> id(4);
     Put32(id, 0, 8);
     Feed(1003, 1, id);
-    EXPECT_EQ(client.GetState(), 11);
+    EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY);
     auto lock = client.Lock();
     EXPECT_EQ(client.FindRoom(8), nullptr);
     EXPECT_EQ(client.GetStateBlock().roomCursor, 0);
@@ -230,9 +263,9 @@ TEST_F(LobbyDispatchTest, RoomEntriesAddRefreshAndRemoveRooms)
 TEST_F(LobbyDispatchTest, RelayedChatNeedsTheRoomAndAWholeLine)
 {
     const std::vector<uint8_t> line = Chat("guest", "hi");
-    client.SetState(11);
+    client.SetState(LOBBY_IN_LOBBY);
     EXPECT_FALSE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
-    client.SetState(36);
+    client.SetState(LOBBY_ROOM);
     EXPECT_FALSE(client.OnChatMessage(line.data(), 280));
     EXPECT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
     auto lock = client.Lock();
@@ -242,9 +275,9 @@ TEST_F(LobbyDispatchTest, RelayedChatNeedsTheRoomAndAWholeLine)
 
 TEST_F(LobbyDispatchTest, KeepAliveIsAnsweredWithoutAConnection)
 {
-    client.SetState(11);
+    client.SetState(LOBBY_IN_LOBBY);
     Feed(1024, 1, {});
-    EXPECT_EQ(client.GetState(), 11);
+    EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY);
     EXPECT_FALSE(client.SendMessage(LOBBY_MSG_KEEPALIVE));
 }
 
@@ -259,17 +292,18 @@ TEST_F(LobbyDispatchTest, LoginIdIsCutAtAWholeCharacter)
 
 TEST_F(LobbyDispatchTest, AnyKeyLeavesTheFailureNotices)
 {
-    for (int32_t state : {4, 5, 6, 68})
+    for (LobbyState state :
+         {LOBBY_SERVICE_CLOSED, LOBBY_WRONG_VERSION, LOBBY_PORT_MAPPING_FAILED, LOBBY_CONNECTION_LOST})
     {
         client.SetState(state);
         client.OnInput(0);
         EXPECT_EQ(client.GetState(), state);
         client.OnInput(LOBBY_KEY_DECIDE);
-        EXPECT_EQ(client.GetState(), 69);
+        EXPECT_EQ(client.GetState(), LOBBY_LEAVING);
     }
     for (int i = 0; i < 10; ++i)
         client.Update(0.05f);
-    EXPECT_EQ(client.GetState(), 70);
+    EXPECT_EQ(client.GetState(), LOBBY_FINISHED);
 }
 
 // Every refusal the server can send while the client waits for an answer
@@ -279,15 +313,26 @@ TEST_F(LobbyDispatchTest, EveryRefusalWhileWaitingLeadsToAScreenThePlayerCanLeav
 {
     struct Refusal
     {
-        int32_t waiting;
+        LobbyState waiting;
         int16_t id;
-        int32_t shown;
-        int32_t afterKey;
+        LobbyState shown;
+        LobbyState afterKey;
     };
     const Refusal refusals[] = {
-        {3, 100, 4, 69},   {8, 1001, 9, 7},    {13, 1015, 14, 11}, {16, 1002, 17, 11}, {16, 1009, 17, 11},
-        {16, 1004, 17, 11}, {21, 1009, 22, 11}, {23, 1023, 24, 20}, {25, 1005, 26, 11}, {29, 1006, 30, 11},
-        {38, 1015, 39, 36}, {44, 1009, 45, 36}, {48, 1004, 49, 46}, {58, 1017, 59, 11},
+        {LOBBY_CONNECTING, 100, LOBBY_SERVICE_CLOSED, LOBBY_LEAVING},
+        {LOBBY_LOGIN_SENT, 1001, LOBBY_LOGIN_REFUSED, LOBBY_LOGIN},
+        {LOBBY_USER_INFO_ASKED, 1015, LOBBY_USER_INFO_FAILED, LOBBY_IN_LOBBY},
+        {LOBBY_ROOM_ASKED, 1002, LOBBY_ROOM_NOT_MADE, LOBBY_IN_LOBBY},
+        {LOBBY_ROOM_ASKED, 1009, LOBBY_ROOM_NOT_MADE, LOBBY_IN_LOBBY},
+        {LOBBY_ROOM_ASKED, 1004, LOBBY_ROOM_NOT_MADE, LOBBY_IN_LOBBY},
+        {LOBBY_ROOM_INFO_ASKED, 1009, LOBBY_ROOM_INFO_FAILED, LOBBY_IN_LOBBY},
+        {LOBBY_LINE_TEST_ASKED, 1023, LOBBY_LINE_TEST_RESULT, LOBBY_ROOM_INFO},
+        {LOBBY_ENTERING, 1005, LOBBY_NOT_ENTERED, LOBBY_IN_LOBBY},
+        {LOBBY_ROOM_KEY_SENT, 1006, LOBBY_WRONG_ROOM_KEY, LOBBY_IN_LOBBY},
+        {LOBBY_MEMBER_INFO_ASKED, 1015, LOBBY_MEMBER_INFO_FAILED, LOBBY_ROOM},
+        {LOBBY_ROOM_DATA_ASKED, 1009, LOBBY_ROOM_DATA_FAILED, LOBBY_ROOM},
+        {LOBBY_SETTINGS_SENT, 1004, LOBBY_SETTINGS_REFUSED, LOBBY_ROOM_SETTINGS},
+        {LOBBY_MATCH_ASKED, 1017, LOBBY_MATCH_REFUSED, LOBBY_IN_LOBBY},
     };
     for (const Refusal& refusal : refusals)
     {
@@ -298,14 +343,14 @@ TEST_F(LobbyDispatchTest, EveryRefusalWhileWaitingLeadsToAScreenThePlayerCanLeav
         EXPECT_EQ(client.GetState(), refusal.afterKey) << refusal.waiting << " " << refusal.id;
     }
     // A refused removal: back to the room, with nobody removed.
-    client.SetState(41);
+    client.SetState(LOBBY_REMOVE_SENT);
     Feed(1014, kLobbySubRefused, {});
-    EXPECT_EQ(client.GetState(), 36);
+    EXPECT_EQ(client.GetState(), LOBBY_ROOM);
 }
 
 TEST_F(LobbyDispatchTest, RoomInfoOpensOnItsEnterButtonAndEachSideKeyPicksItsButton)
 {
-    client.SetState(11);
+    client.SetState(LOBBY_IN_LOBBY);
     const std::vector<uint8_t> room = Room(7, 99, 1);
     Feed(1011, 1, std::vector<uint8_t>(room.begin(), room.begin() + 37));
     {
@@ -313,9 +358,9 @@ TEST_F(LobbyDispatchTest, RoomInfoOpensOnItsEnterButtonAndEachSideKeyPicksItsBut
         client.GetStateBlock().selectedId = 7;
         client.GetStateBlock().row = 0;
     }
-    client.SetState(21);
+    client.SetState(LOBBY_ROOM_INFO_ASKED);
     Feed(1009, 1, room);
-    ASSERT_EQ(client.GetState(), 20);
+    ASSERT_EQ(client.GetState(), LOBBY_ROOM_INFO);
     auto row = [&] {
         auto lock = client.Lock();
         return client.GetStateBlock().row;
@@ -327,6 +372,6 @@ TEST_F(LobbyDispatchTest, RoomInfoOpensOnItsEnterButtonAndEachSideKeyPicksItsBut
     {
         client.OnInput(keys[i]);
         EXPECT_EQ(row(), rows[i]) << i;
-        EXPECT_EQ(client.GetState(), 20);
+        EXPECT_EQ(client.GetState(), LOBBY_ROOM_INFO);
     }
 }

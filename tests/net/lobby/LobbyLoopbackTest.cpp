@@ -178,15 +178,21 @@ TEST(LobbyLoopback, RandomMatchPairsAHostAndAGuest)
     CLobbyClient dave;
     CLobbyClient erin;
     ASSERT_TRUE(LogInBoth(server, dave, "127.0.0.5", "dave", erin, "127.0.0.6", "erin"));
+    // From the lobby's first pane to the match's setup, where the player
+    // counts itself from the first frame on (until the server counts).
+    auto ask = [](CLobbyClient& client) {
+        if (client.GetStateBlock().pane != 4)
+            client.OnInput(LOBBY_KEY_LEFT); // from the first pane round to the random match's
+        client.OnInput(LOBBY_KEY_DECIDE);
+        ASSERT_EQ(client.GetState(), 31);
+        client.OnInput(LOBBY_KEY_UP); // wraps to the start button
+        client.OnInput(LOBBY_KEY_DECIDE);
+        ASSERT_TRUE(StepToState(client, 64));
+        auto lock = client.Lock();
+        EXPECT_EQ(static_cast<int>(client.GetStateBlock().matchedPlayers), 1);
+    };
     for (CLobbyClient* client : {&dave, &erin})
-    {
-        client->OnInput(LOBBY_KEY_LEFT); // pane 4: random match
-        client->OnInput(LOBBY_KEY_DECIDE);
-        ASSERT_EQ(client->GetState(), 31);
-        client->OnInput(LOBBY_KEY_UP); // wraps to the start button
-        client->OnInput(LOBBY_KEY_DECIDE);
-        ASSERT_TRUE(StepToState(*client, 64));
-    }
+        ASSERT_NO_FATAL_FAILURE(ask(*client));
     // The one who waited first hosts once both poll.
     erin.SendMatchingPoll();
     dave.SendMatchingPoll();
@@ -196,6 +202,10 @@ TEST(LobbyLoopback, RandomMatchPairsAHostAndAGuest)
         auto lock = dave.Lock();
         EXPECT_EQ(dave.GetRoomRecord()->GetPlayerCount(), 2);
     }
+    // The guest, back in the lobby, asks again alone: not the last match's
+    // two.
+    erin.SetState(LOBBY_IN_LOBBY);
+    ASSERT_NO_FATAL_FAILURE(ask(erin));
     erin.Release();
     dave.Release();
     server.Stop();
@@ -327,7 +337,7 @@ TEST(LobbyLoopback, AnOwnerThatLeavesTakesItsRoomAlongAndARefusedRoomLeadsBackTo
 
     // The client believes itself out of the room while the server still
     // has it there: the new room is refused, and the player can go on.
-    owner.SetState(11);
+    owner.SetState(LOBBY_IN_LOBBY);
     makeRoom();
     ASSERT_TRUE(StepToState(owner, 17));
     owner.OnInput(LOBBY_KEY_DECIDE);

@@ -43,7 +43,7 @@ protected:
         ASSERT_EQ(texture.CreateRenderTarget(1024, 1024, 0, FORMAT_A8R8G8B8, 1), 1);
         ASSERT_EQ(texture.Fill(0xFF202020), 1);
         ASSERT_TRUE(client.Initialize(&headless.System(), "1.00", "", &graphics, &texture, &font));
-        client.SetState(11);
+        client.SetState(LOBBY_IN_LOBBY);
         Feed(1012, UserList());
     }
 
@@ -151,7 +151,7 @@ TEST_F(LobbyScreensTest, LobbyUserListIsBrightAndDimsUnderADialog)
     // The version text of the background.
     EXPECT_GE(Brightest(848, 72, 960, 92), 0xF0u);
 
-    client.SetState(34); // the quit question over the dimmed lobby
+    client.SetState(LOBBY_QUIT_QUESTION); // the quit question over the dimmed lobby
     Draw();
     EXPECT_LE(Brightest(776, 120, 900, 140), 0x88u);
     EXPECT_GE(Brightest(384, 392, 440, 420), 0xF0u); // はい, chosen
@@ -162,7 +162,7 @@ TEST_F(LobbyScreensTest, LobbyUserListIsBrightAndDimsUnderADialog)
 
 TEST_F(LobbyScreensTest, RoomChatShowsJapaneseLines)
 {
-    client.SetState(36);
+    client.SetState(LOBBY_ROOM);
     FadeIn();
     Draw();
     EXPECT_LE(Brightest(48, 170, 400, 194), 0x30u);
@@ -179,7 +179,7 @@ TEST_F(LobbyScreensTest, RoomChatShowsJapaneseLines)
 
 TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
 {
-    client.SetState(68);
+    client.SetState(LOBBY_CONNECTION_LOST);
     FadeIn();
     Draw();
     EXPECT_GE(Brightest(216, 280, 700, 312), 0xF0u);
@@ -194,18 +194,34 @@ TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
 }
 
 // A player dropped from a battle (its host stalled or went, or it stalled
-// itself) is told why: the lost-connection notice over the dimmed lobby,
-// which any key closes.
-TEST_F(LobbyScreensTest, ALostRoomShowsTheLostConnectionNoticeOverTheLobbyUntilAKey)
+// itself) is told why: the lost-connection notice; one whose random match
+// lost its other player before the battle, that the match failed. Each
+// over the dimmed lobby, which the battle or the match's setup had faded
+// out, until any key.
+TEST_F(LobbyScreensTest, ALostRoomOrAFailedMatchIsToldOverTheLobbyUntilAKey)
 {
-    client.SetState(kLobbyRoomLost);
-    FadeIn();
-    Draw();
-    Keep("room-lost");
-    ExpectBright(Brightest(216, 280, 700, 312), "the notice's first line");
-    ExpectHalf(Brightest(776, 120, 900, 140), "the lobby's heading, dimmed");
-    client.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_EQ(client.GetState(), 11);
+    struct Told
+    {
+        LobbyState state;
+        float textTop;
+        float textBottom;
+        const char* shot;
+    };
+    const Told tolds[] = {{LOBBY_ROOM_LOST, 280, 312, "room-lost"}, {LOBBY_MATCH_FAILED, 358, 388, "match-failed"}};
+    for (const Told& told : tolds)
+    {
+        client.SetState(told.state);
+        FadeIn();
+        Draw();
+        Keep(told.shot);
+        ExpectBright(Brightest(216, told.textTop, 700, told.textBottom), told.shot);
+        ExpectHalf(Brightest(776, 120, 900, 140), told.shot);
+        client.OnInput(LOBBY_KEY_DECIDE);
+        EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY) << told.shot;
+        // The next comes over a lobby faded out again.
+        auto lock = client.Lock();
+        std::fill(std::begin(client.GetStateBlock().fade), std::end(client.GetStateBlock().fade), 0.0f);
+    }
 }
 
 TEST_F(LobbyScreensTest, ScaleFollowsTheSmallerSide)
@@ -220,7 +236,7 @@ TEST_F(LobbyScreensTest, ScaleFollowsTheSmallerSide)
 
 TEST_F(LobbyScreensTest, BattleSetupBorrowsTheRoomChatAndTheMatchingStatus)
 {
-    client.SetState(36);
+    client.SetState(LOBBY_ROOM);
     std::vector<uint8_t> line(281);
     PutText(line, 0, "bob", 25);
     PutText(line, 25, "ready", 256);
@@ -242,7 +258,8 @@ TEST_F(LobbyScreensTest, BattleSetupBorrowsTheRoomChatAndTheMatchingStatus)
 // line, the longest, once ran out of it.
 TEST_F(LobbyScreensTest, EveryNoticeStaysInsideItsFrame)
 {
-    for (int32_t state : {1, 4, 5, 6, 68, kLobbyRoomLost})
+    for (LobbyState state : {LOBBY_BETA_NOTICE, LOBBY_SERVICE_CLOSED, LOBBY_WRONG_VERSION, LOBBY_PORT_MAPPING_FAILED,
+                             LOBBY_CONNECTION_LOST, LOBBY_ROOM_LOST})
     {
         client.SetState(state);
         Draw();
@@ -255,7 +272,7 @@ TEST_F(LobbyScreensTest, EveryNoticeStaysInsideItsFrame)
 
 TEST_F(LobbyScreensTest, TheLoginScreenLightsTheRowUnderTheCursorAndTheWaitingMarkDimsIt)
 {
-    client.SetState(7);
+    client.SetState(LOBBY_LOGIN);
     FadeIn();
     Draw();
     ExpectBright(Brightest(216, 344, 400, 376), "login ID, the cursor's row");
@@ -272,7 +289,7 @@ TEST_F(LobbyScreensTest, TheLoginScreenLightsTheRowUnderTheCursorAndTheWaitingMa
 
     // Sent: the screen dims under the waiting mark, whose dots count the
     // seconds.
-    client.SetState(8);
+    client.SetState(LOBBY_LOGIN_SENT);
     Draw();
     ExpectHalf(Brightest(456, 488, 590, 520), "log in, dimmed");
     ExpectBright(Brightest(448, 368, 544, 400), "the waiting mark's text");
@@ -289,7 +306,7 @@ TEST_F(LobbyScreensTest, TheRoomEditorLightsItsButtonThenTheNameRow)
     client.OnInput(LOBBY_KEY_LEFT); // the panes wrap: the random match, then the new room
     client.OnInput(LOBBY_KEY_LEFT);
     client.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(client.GetState(), 15);
+    ASSERT_EQ(client.GetState(), LOBBY_NEW_ROOM_EDITOR);
     Draw();
     ExpectBright(Brightest(440, 144, 584, 176), "the title");
     ExpectBright(Brightest(440, 640, 584, 672), "the button, where the editor opens");
@@ -308,7 +325,7 @@ TEST_F(LobbyScreensTest, TheRandomMatchEditorLightsItsRowAndItsValue)
     FadeIn();
     client.OnInput(LOBBY_KEY_LEFT);
     client.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(client.GetState(), 31);
+    ASSERT_EQ(client.GetState(), LOBBY_MATCH_EDITOR);
     Draw();
     ExpectBright(Brightest(400, 144, 624, 176), "the title");
     ExpectBright(Brightest(200, 248, 440, 274), "host or client, the cursor's row");
@@ -325,14 +342,14 @@ TEST_F(LobbyScreensTest, TheRandomMatchEditorLightsItsRowAndItsValue)
 TEST_F(LobbyScreensTest, TheKeyEditorShowsItsPromptAndTextAndDimsWhileWaiting)
 {
     FadeIn();
-    client.SetState(28);
+    client.SetState(LOBBY_ROOM_KEY_EDITOR);
     client.GetEditor()->Insert("k1");
     Draw();
     ExpectBright(Brightest(320, 352, 704, 376), "the prompt");
     ExpectBright(Brightest(312, 400, 360, 424), "the key typed");
     ExpectHalf(Brightest(776, 120, 900, 140), "the lobby under it");
     Keep("key-editor");
-    client.SetState(29);
+    client.SetState(LOBBY_ROOM_KEY_SENT);
     Draw();
     ExpectHalf(Brightest(320, 352, 416, 376), "the prompt, dimmed");
     ExpectBright(Brightest(448, 368, 544, 400), "the waiting mark");
@@ -417,9 +434,9 @@ TEST_F(LobbyScreensLoggedIn, RoomInfoOpensWithItsEnterButtonLitAndRightLightsThe
         auto lock = client.Lock();
         client.GetStateBlock().selectedId = 7;
     }
-    client.SetState(21);
+    client.SetState(LOBBY_ROOM_INFO_ASKED);
     FeedAs(1009, 1, room);
-    ASSERT_EQ(client.GetState(), 20);
+    ASSERT_EQ(client.GetState(), LOBBY_ROOM_INFO);
     Draw();
     ExpectBright(Brightest(128, 144, 280, 170), "the room info heading");
     ExpectBright(Brightest(144, 200, 230, 226), "the room's name");
@@ -452,9 +469,9 @@ TEST_F(LobbyScreensLoggedIn, UserInfoShowsTheRecordWithItsWinRate)
         auto lock = client.Lock();
         client.GetStateBlock().selectedId = 5;
     }
-    client.SetState(13);
+    client.SetState(LOBBY_USER_INFO_ASKED);
     FeedAs(1015, 1, data);
-    ASSERT_EQ(client.GetState(), 12);
+    ASSERT_EQ(client.GetState(), LOBBY_USER_INFO);
     Draw();
     ExpectBright(Brightest(344, 160, 420, 186), "the name");
     ExpectBright(Brightest(344, 544, 400, 570), "the win rate's label");
