@@ -91,6 +91,11 @@ void CLobbyClient::Step(float seconds)
         Fade(2, 1.0f, seconds);
         Fade(0, 1.0f, seconds);
         break;
+    case LOBBY_CONNECTION_LOST:
+        // The notice stands on the lobby's background, which a battle or a
+        // match's setup may have faded out.
+        Fade(0, 1.0f, seconds);
+        break;
     case LOBBY_ROOM_MADE:
     case LOBBY_ENTERED: RoomStep(seconds); break;
     case LOBBY_ROOM_INFO:

@@ -195,9 +195,11 @@ TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
 
 // A player dropped from a battle (its host stalled or went, or it stalled
 // itself) is told why: the lost-connection notice; one whose random match
-// lost its other player before the battle, that the match failed. Each
+// lost its other player before the battle, that the match failed: each
 // over the dimmed lobby, which the battle or the match's setup had faded
-// out, until any key.
+// out, until any key. One whose lobby connection went during a battle is
+// told that the line was cut, on the lobby's background (its version
+// line), not on black.
 TEST_F(LobbyScreensTest, ALostRoomOrAFailedMatchIsToldOverTheLobbyUntilAKey)
 {
     struct Told
@@ -205,19 +207,26 @@ TEST_F(LobbyScreensTest, ALostRoomOrAFailedMatchIsToldOverTheLobbyUntilAKey)
         LobbyState state;
         float textTop;
         float textBottom;
+        bool overLobby;
+        LobbyState afterKey;
         const char* shot;
     };
-    const Told tolds[] = {{LOBBY_ROOM_LOST, 280, 312, "room-lost"}, {LOBBY_MATCH_FAILED, 358, 388, "match-failed"}};
+    const Told tolds[] = {{LOBBY_ROOM_LOST, 280, 312, true, LOBBY_IN_LOBBY, "room-lost"},
+                          {LOBBY_MATCH_FAILED, 358, 388, true, LOBBY_IN_LOBBY, "match-failed"},
+                          {LOBBY_CONNECTION_LOST, 280, 312, false, LOBBY_LEAVING, "connection-lost"}};
     for (const Told& told : tolds)
     {
+        client.SetState(LOBBY_ROOM_BATTLE);
         client.SetState(told.state);
         FadeIn();
         Draw();
         Keep(told.shot);
         ExpectBright(Brightest(216, told.textTop, 700, told.textBottom), told.shot);
-        ExpectHalf(Brightest(776, 120, 900, 140), told.shot);
+        ExpectBright(Brightest(848, 64, 940, 90), told.shot);
+        if (told.overLobby)
+            ExpectHalf(Brightest(776, 120, 900, 140), told.shot);
         client.OnInput(LOBBY_KEY_DECIDE);
-        EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY) << told.shot;
+        EXPECT_EQ(client.GetState(), told.afterKey) << told.shot;
         // The next comes over a lobby faded out again.
         auto lock = client.Lock();
         std::fill(std::begin(client.GetStateBlock().fade), std::end(client.GetStateBlock().fade), 0.0f);
