@@ -104,12 +104,6 @@ inline bool WeaponsPage(QorProcess& game) { return TitleBand(game) && Green(game
 // The weapons page's done button lit blue under the cursor: the loadout is
 // complete.
 inline bool DoneLit(QorProcess& game) { return Near(game.At(140.0f, 660.0f), 36, 88, 168, 20); }
-// A battle, by what only a battle draws: its HUD's time panel at the top
-// left, a light rim about navy.
-inline bool BattleHud(QorProcess& game)
-{
-    return Near(game.At(8.0f, 8.0f), 224, 232, 240, 16) && Near(game.At(16.0f, 16.0f), 20, 33, 59, 16);
-}
 
 // Pixels of the text's rectangle that the window shows otherwise than the
 // text (its glyphs lit, their outline dark); -1 without a window.

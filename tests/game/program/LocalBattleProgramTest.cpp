@@ -197,7 +197,8 @@ TEST(LocalBattleProgram, FromTheLogoToABattleAgainstThreeComputersPlayedTwiceAnd
     // character carries is complete.
     ASSERT_TRUE(game.StepUntil("Up", [&] { return blueButton(140.0f, 660.0f); }, 8))
         << "the done button never had the cursor";
-    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the battle never started";
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the setup never ended";
+    ASSERT_TRUE(game.WaitFor([&] { return BattleHud(game); })) << "the battle never started";
 
     // The first battle runs to its end (a picture of it on the way); then
     // "リトライ", the first item of the result menu, plays again and the

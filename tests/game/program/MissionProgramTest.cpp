@@ -38,7 +38,8 @@ TEST(MissionProgram, TheFirstMissionsListAndBattleAndBackToTheTitle)
 
     // The first mission's battle; its pause menu holds four items, the
     // last going to the title picture.
-    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the mission never started";
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the mission list never closed";
+    ASSERT_TRUE(game.WaitFor([&] { return BattleHud(game); })) << "the mission never started";
     ASSERT_TRUE(OpenBattlePause(game, 4)) << "the mission's pause menu never showed";
     game.Screenshot("mission-2-battle-paused");
     // Its score rows of empty pips (grey 48), for a limit far beyond what a

@@ -253,7 +253,8 @@ TEST(QorProgram, WalksIntoTheStoryShopEquipmentReplayAndTutorialAndBackToTheTitl
     ASSERT_TRUE(TurnRing(game, kEquipmentItem, kReplayItem));
     choose("the replay list");
     game.Screenshot("walk-4-replay-list");
-    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the replay never played";
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the replay list never closed";
+    ASSERT_TRUE(game.WaitFor([&] { return BattleHud(game); })) << "the replay never played";
     // Past the intro's fade, the camera key steps from fighter to fighter to
     // the free camera 50 units over the stage, where the weapons once lay
     // over each fighter as white squares. There no fighter is followed: the

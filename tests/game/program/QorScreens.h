@@ -53,6 +53,12 @@ inline bool TitleBand(QorProcess& game)
 {
     return Near(game.At(100.0f, 56.0f), 255, 255, 255, 6);
 }
+// A battle, by what only a battle draws: its HUD's time panel at the top
+// left, a light rim about navy.
+inline bool BattleHud(QorProcess& game)
+{
+    return Near(game.At(8.0f, 8.0f), 224, 232, 240, 16) && Near(game.At(16.0f, 16.0f), 20, 33, 59, 16);
+}
 // How many pixels of a layout row between two layout x are near white:
 // lines of text lit (white) rather than dimmed (grey), a box of text shown.
 inline int Bright(QorProcess& game, float y, float fromX, float toX)

@@ -79,7 +79,8 @@ TEST(ReplayStallProgram, TheWindowAnswersItsKeysWhileAReplayFrameOfAMinuteRuns)
     ASSERT_TRUE(game.WaitFor([&] { return TitleBand(game); })) << "the replay list never showed";
     game.WaitFrames(2);
     game.Screenshot("stall-1-list");
-    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the replay never played";
+    ASSERT_TRUE(game.PressUntil("z", [&] { return !TitleBand(game); })) << "the replay list never closed";
+    ASSERT_TRUE(game.WaitFor([&] { return BattleHud(game); })) << "the replay never played";
 
     // The battle's pause menu (its four lines) opens as soon as the fight
     // has begun, a second in: the minute-long frame is running.
