@@ -89,9 +89,9 @@ uint32_t CCharacterDefinition::Load(const void* bytes, size_t size)
     reader.FixedText(loaded.firstChapter, kNameSize);
     for (RadioChat& chat : loaded.radio)
     {
-        chat.scope = reader.U8In(0, 1);
+        chat.scope = reader.U8In(RadioChat::kScopeEveryone, RadioChat::kScopeTeam);
         reader.FixedText(chat.text, kRadioTextSize);
-        chat.phrase = reader.U8In(0x38, 0x47);
+        chat.phrase = reader.U8In(RadioChat::kFirstPhrase, RadioChat::kLastPhrase);
     }
     ReadBody(&reader, &loaded);
     reader.Text(&loaded.maximumAttack);

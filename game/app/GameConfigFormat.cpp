@@ -11,8 +11,6 @@
 namespace
 {
 constexpr int32_t kSilentVolume = -10000;
-constexpr uint8_t kFirstPhrase = 0x38;
-constexpr uint8_t kLastPhrase = 0x47;
 constexpr uint32_t kSavedTallies = 13;
 constexpr uint32_t kRadioChatBytes = 35;
 constexpr uint32_t kCharacterPlayBytes =
@@ -75,14 +73,14 @@ bool ValidText(char* text, size_t size)
 bool ValidRadioChat(tag_TOLQRADIOCHAT& chat)
 {
     bool clean = ValidText(chat.text, sizeof(chat.text));
-    if (chat.scope > 1)
+    if (!tag_TOLQRADIOCHAT::IsScope(chat.scope))
     {
-        chat.scope = 1;
+        chat.scope = tag_TOLQRADIOCHAT::kScopeTeam;
         clean = false;
     }
-    if (chat.phrase < kFirstPhrase || chat.phrase > kLastPhrase)
+    if (!tag_TOLQRADIOCHAT::IsPhrase(chat.phrase))
     {
-        chat.phrase = kFirstPhrase;
+        chat.phrase = tag_TOLQRADIOCHAT::kFirstPhrase;
         clean = false;
     }
     return clean;

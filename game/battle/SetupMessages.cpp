@@ -37,7 +37,9 @@ bool WriteText(CByteWriter* writer, const char* text, size_t minimum = kMinItemN
     return true;
 }
 
-// The text up to its NUL; a length byte of 0 is no text.
+// A text as WriteText sends it: a length byte of 0 is no text; otherwise
+// its last byte is its NUL, and the text ends there (so a name never runs
+// past the 254 characters a sender can write).
 bool ReadText(CByteReader* reader, std::string* text, bool* present)
 {
     const uint8_t length = reader->U8();
@@ -48,8 +50,16 @@ bool ReadText(CByteReader* reader, std::string* text, bool* present)
     char bytes[256] = {};
     if (!reader->Bytes(bytes, length))
         return false;
-    text->assign(bytes, strnlen(bytes, length));
+    const size_t textLength = strnlen(bytes, length);
+    if (textLength + 1 != length)
+        return false;
+    text->assign(bytes, textLength);
     return true;
+}
+
+bool ValidRadioChat(const tag_TOLQRADIOCHAT& chat)
+{
+    return tag_TOLQRADIOCHAT::IsScope(chat.scope) && tag_TOLQRADIOCHAT::IsPhrase(chat.phrase);
 }
 
 bool ValidSummary(const PlayerSummary& summary, uint8_t playerCount, uint8_t characterLimit)
@@ -189,13 +199,16 @@ bool DecodeEntry(const uint8_t* payload, uint32_t length, uint8_t playerCount, u
         ok = ok && reader.Bytes(chat.text, sizeof(chat.text));
         chat.text[sizeof(chat.text) - 1] = '\0';
         chat.phrase = reader.U8();
+        ok = ok && ValidRadioChat(chat);
     }
     bool present = false;
     for (std::string& weapon : read.weapons)
         ok = ok && ReadText(&reader, &weapon, &present);
     for (std::string& clothes : read.clothes)
         ok = ok && ReadText(&reader, &clothes, &present);
-    const bool pickInRange = read.summary.characterCount == 0 || read.randomCharacter < read.summary.characterCount;
+    // With no characters to draw from, the draw gives character 0.
+    const bool pickInRange = read.summary.characterCount == 0 ? read.randomCharacter == 0
+                                                              : read.randomCharacter < read.summary.characterCount;
     if (!ok || reader.Failed() || !ValidSummary(read.summary, playerCount, characterLimit) || !pickInRange ||
         !std::isfinite(read.cameraSensitivity) || !std::isfinite(read.mouseSensitivity))
         return false;

@@ -207,10 +207,12 @@ TEST(NetSession, SameAddressReusesThePeer)
     EXPECT_EQ(host.GetPeerCount(), 1u);
     EXPECT_EQ(host.FindPeer("127.0.3.2")->GetId(), id);
     // The first connection was closed by the host; the second carries on.
+    // The first one's end is told on its own thread, in its own time.
     const auto frame = Frame(5, {1, 2, 3});
     ASSERT_EQ(SendWithDeadline(second.Get(), frame.data(), frame.size(), 2000), 1u);
     ASSERT_TRUE(WaitUntil([&] { return hostSide.Count() == 1; }, 5000));
-    EXPECT_EQ(hostSide.disconnected.load(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return hostSide.disconnected.load() == 1; }, 5000));
+    EXPECT_TRUE(host.FindPeer("127.0.3.2")->HasLiveConnection());
     // A different address is a different peer.
     CNetSocket third = ConnectRetrying("127.0.3.3", "127.0.3.1", host.GetListenPort());
     ASSERT_TRUE(WaitUntil([&] { return host.GetPeerCount() == 2; }, 5000));

@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers of the network tests: free loopback ports, child processes that
-// stand for other hosts, and bounded waits.
+// Helpers of the network tests: loopback ports claimed for the test,
+// child processes that stand for other hosts, and bounded waits.
 
 #include "net/NetHeader.h"
 #include "net/NetSocket.h"
@@ -9,45 +9,127 @@
 #include <arpa/inet.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <thread>
 #include <vector>
 
 namespace nettest
 {
-// A port that is free on address right now, for protocols that want the
-// same port on several addresses.
-inline uint16_t FreePort(const char* address, int type)
+// Ports the code under test binds later, told in advance (a server's port,
+// the same port on several addresses). Between the pick and the bind two
+// things could take such a port: the kernel, which hands the ports of its
+// local range to every bind to port 0 and every connect of every program,
+// and another test program picking at the same time. So a pick lies outside
+// the kernel's range, and this process claims it for the rest of its life
+// under a name that one process at a time can hold (an abstract Unix
+// socket): no other test program on the machine picks it meanwhile, and no
+// later test of this one.
+namespace detail
 {
-    CNetSocket probe(OpenNetSocket(type));
-    in_addr local{};
-    if (!probe.IsValid() || !ParseIPv4(address, &local) || !BindNetSocket(probe.Get(), &local, 0))
-        return 0;
-    sockaddr_in bound{};
-    socklen_t length = sizeof(bound);
-    getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&bound), &length);
-    return ntohs(bound.sin_port);
+// The ports the kernel hands out itself.
+inline void KernelPortRange(uint32_t* low, uint32_t* high)
+{
+    *low = 32768;
+    *high = 60999;
+    if (FILE* file = std::fopen("/proc/sys/net/ipv4/ip_local_port_range", "r"))
+    {
+        unsigned first = 0;
+        unsigned last = 0;
+        if (std::fscanf(file, "%u %u", &first, &last) == 2 && first <= last)
+        {
+            *low = first;
+            *high = last;
+        }
+        std::fclose(file);
+    }
 }
 
-// A free port on address for both TCP and UDP.
-inline uint16_t FreePortBoth(const char* address)
+// Claims port for this process; false when another process holds it. The
+// claim is never given up: it ends with the process.
+inline bool ClaimPort(uint16_t port)
 {
-    for (int attempt = 0; attempt < 50; ++attempt)
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un name{};
+    name.sun_family = AF_UNIX;
+    const int length = std::snprintf(name.sun_path + 1, sizeof(name.sun_path) - 1, "kvr-test-port-%u", port);
+    const socklen_t size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&name), size) != 0)
     {
-        const uint16_t port = FreePort(address, SOCK_STREAM);
-        CNetSocket udp(OpenNetSocket(SOCK_DGRAM));
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+// Free for every type on every address (bound as the code under test
+// binds: SO_REUSEADDR, so only a listener or a datagram socket there
+// counts).
+inline bool FreeOn(uint16_t port, std::initializer_list<const char*> addresses, std::initializer_list<int> types)
+{
+    for (const char* address : addresses)
+    {
         in_addr local{};
-        ParseIPv4(address, &local);
-        if (port != 0 && BindNetSocket(udp.Get(), &local, port))
+        if (!ParseIPv4(address, &local))
+            return false;
+        for (int type : types)
+        {
+            CNetSocket probe(OpenNetSocket(type));
+            if (!probe.IsValid() || !BindNetSocket(probe.Get(), &local, port))
+                return false;
+        }
+    }
+    return true;
+}
+} // namespace detail
+
+// A port claimed for this process and free for every type on every
+// address; 0 when none is left.
+inline uint16_t ClaimFreePort(std::initializer_list<const char*> addresses, std::initializer_list<int> types)
+{
+    constexpr uint32_t kFirst = 10000;
+    uint32_t low = 0;
+    uint32_t high = 0;
+    detail::KernelPortRange(&low, &high);
+    // A kernel that keeps every port to itself: the claims still keep test
+    // programs apart.
+    const bool roomOutside = low > kFirst || high < 65535;
+    std::vector<uint16_t> candidates;
+    for (uint32_t port = kFirst; port <= 65535; ++port)
+        if (!roomOutside || port < low || port > high)
+            candidates.push_back(static_cast<uint16_t>(port));
+    // Test programs started together begin their search apart.
+    const size_t start = static_cast<size_t>(getpid()) * 7919u % candidates.size();
+    for (size_t i = 0; i < candidates.size(); ++i)
+    {
+        const uint16_t port = candidates[(start + i) % candidates.size()];
+        if (detail::ClaimPort(port) && detail::FreeOn(port, addresses, types))
             return port;
     }
     return 0;
+}
+
+// A port for one type on address.
+inline uint16_t FreePort(const char* address, int type)
+{
+    return ClaimFreePort({address}, {type});
+}
+
+// A port for both TCP and UDP on address.
+inline uint16_t FreePortBoth(const char* address)
+{
+    return ClaimFreePort({address}, {SOCK_STREAM, SOCK_DGRAM});
 }
 
 // Polls condition every 5 ms until it holds or timeoutMs passed.

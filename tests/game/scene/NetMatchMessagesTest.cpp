@@ -27,14 +27,14 @@ TEST(NetMatchMessages, TheSeedCarriesFramesPerBatchAndTheSendByte)
     EXPECT_FALSE(ReadNetSeed(bytes, 7, &back));
 }
 
-TEST(NetMatchMessages, ANameOfTwoHundredCharactersTravelsWholeNotAsANegativeLength)
+TEST(NetMatchMessages, TheLongestNameTravelsWholeNotAsANegativeLength)
 {
     tag_TOLQBATTLEPLAYER entry;
-    const std::string name(200, 'n');
+    const std::string name(254, 'n');
     entry.name = name.c_str();
     const std::vector<uint8_t> bytes = SetupMessages::EncodeEntry(entry, 1);
     ASSERT_EQ(bytes.size(), SetupMessages::kEntrySize);
-    EXPECT_EQ(bytes[22], 201);
+    EXPECT_EQ(bytes[22], 255);
     SetupMessages::PlayerEntryMessage read;
     ASSERT_TRUE(SetupMessages::DecodeEntry(bytes.data(), SetupMessages::kEntrySize, 8, 0, &read));
     EXPECT_TRUE(read.hasName);

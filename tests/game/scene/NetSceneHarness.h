@@ -225,28 +225,29 @@ inline std::unique_ptr<CNetworkScene> MakeScene(const char* local, CInput* input
     return scene;
 }
 
-// The scene's session listening as a room's owner on a free port; 0 when it
-// can't.
+// The scene's session listening as a room's owner on a port the system
+// gives it; the port, or 0 when it can't listen.
 inline uint16_t ListenAsHost(CNetworkScene& scene, const char* local)
 {
-    const uint16_t port = nettest::FreePort(local, SOCK_STREAM);
     CNetSession* session = scene.GetLobby()->GetSession();
-    if (port == 0 || !session->ConfigureListen(port, &CNetworkScene::OnPeerConnected, &scene,
-                                               &CNetworkScene::OnPeerMessage, &scene,
-                                               &CNetworkScene::OnPeerDisconnected, &scene))
+    if (!session->SetLocalAddress(local) ||
+        !session->ConfigureListen(0, &CNetworkScene::OnPeerConnected, &scene, &CNetworkScene::OnPeerMessage, &scene,
+                                  &CNetworkScene::OnPeerDisconnected, &scene) ||
+        !session->Listen())
         return 0;
-    return session->Listen() ? port : 0;
+    return session->GetListenPort();
 }
 
 // Listening without seating anybody: connections the scene did not make.
 inline uint16_t ListenWithoutSeats(CNetworkScene& scene, const char* local)
 {
-    const uint16_t port = nettest::FreePort(local, SOCK_STREAM);
     CNetSession* session = scene.GetLobby()->GetSession();
-    if (port == 0 || !session->ConfigureListen(port, nullptr, nullptr, &CNetworkScene::OnPeerMessage, &scene,
-                                               &CNetworkScene::OnPeerDisconnected, &scene))
+    if (!session->SetLocalAddress(local) ||
+        !session->ConfigureListen(0, nullptr, nullptr, &CNetworkScene::OnPeerMessage, &scene,
+                                  &CNetworkScene::OnPeerDisconnected, &scene) ||
+        !session->Listen())
         return 0;
-    return session->Listen() ? port : 0;
+    return session->GetListenPort();
 }
 
 inline bool ConnectToHost(CNetworkScene& scene, const char* host, uint16_t port)
@@ -286,11 +287,11 @@ public:
     }
     uint16_t Listen()
     {
-        const uint16_t port = nettest::FreePort(m_local.c_str(), SOCK_STREAM);
-        if (port == 0 || !m_session.ConfigureListen(port, &RawPeer::OnConnected, this, &RawPeer::OnMessage, this,
-                                                    &RawPeer::OnDisconnected, this))
+        if (!m_session.ConfigureListen(0, &RawPeer::OnConnected, this, &RawPeer::OnMessage, this,
+                                       &RawPeer::OnDisconnected, this) ||
+            !m_session.Listen())
             return 0;
-        return m_session.Listen() ? port : 0;
+        return m_session.GetListenPort();
     }
     void Send(int16_t id, const std::vector<uint8_t>& payload)
     {

@@ -185,12 +185,28 @@ TEST(NetworkSceneSeats, TheHostTakesFromAGuestOnlyWhatAGuestSendsForItsOwnSeat)
     EXPECT_EQ(passed.slotState, 1);
     EXPECT_EQ(passed.team, 3);
 
-    // Its own whole seat, with a name.
+    // Its own whole seat as no side writes it: a name of 255 bytes without
+    // its end, a radio chat outside its scopes or phrases, a random pick
+    // past a character count of 0. Refused, and passed on to nobody.
     tag_TOLQBATTLEPLAYER own;
+    std::vector<std::vector<uint8_t>> lies(4, SetupMessages::EncodeEntry(own, 1));
+    lies[0][22] = 255; // the name's length, then the first radio chat
+    lies[0].insert(lies[0].begin() + 23, 255, 'x');
+    lies[0].resize(SetupMessages::kEntrySize);
+    lies[1][23] = 2;         // the first radio chat's scope
+    lies[2][23 + 34] = 0x48; // and its phrase
+    lies[3][2] = 9;          // the random pick
+    const uint32_t droppedBefore = host->GetDroppedMessages();
+    for (const std::vector<uint8_t>& lie : lies)
+        one.Send(NETMSG_ENTRY, lie);
+
+    // Its own whole seat, with a name.
     own.name = "Rin";
     const size_t entriesBefore = two.Count(NETMSG_ENTRY);
     one.Send(NETMSG_ENTRY, SetupMessages::EncodeEntry(own, 1));
     ASSERT_TRUE(two.WaitFor(NETMSG_ENTRY, entriesBefore + 1));
+    EXPECT_EQ(two.Count(NETMSG_ENTRY), entriesBefore + 1);
+    EXPECT_EQ(host->GetDroppedMessages(), droppedBefore + lies.size());
     WithSetting(*host, [&](tag_TOLQBATTLESETTING& s) {
         EXPECT_STREQ(s.players[1].name, "Rin");
         return 0;

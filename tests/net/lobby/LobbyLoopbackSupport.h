@@ -27,26 +27,7 @@ inline size_t UserCount(CLobbyClient& client)
 // A port free for TCP and UDP on every one of the addresses.
 inline uint16_t FreePortOn(std::initializer_list<const char*> addresses)
 {
-    for (int attempt = 0; attempt < 50; ++attempt)
-    {
-        const uint16_t port = nettest::FreePortBoth(*addresses.begin());
-        bool free = port != 0;
-        std::vector<CNetSocket> held;
-        for (const char* address : addresses)
-        {
-            in_addr local{};
-            ParseIPv4(address, &local);
-            for (int type : {SOCK_STREAM, SOCK_DGRAM})
-            {
-                CNetSocket socket(OpenNetSocket(type));
-                free = free && socket.IsValid() && BindNetSocket(socket.Get(), &local, port);
-                held.push_back(std::move(socket));
-            }
-        }
-        if (free)
-            return port;
-    }
-    return 0;
+    return nettest::ClaimFreePort(addresses, {SOCK_STREAM, SOCK_DGRAM});
 }
 
 // Steps every client a frame at a time until condition holds (bounded).

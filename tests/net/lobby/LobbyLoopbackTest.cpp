@@ -146,12 +146,21 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == 11; }));
     EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 1; }));
     EXPECT_EQ(bob.GetSession()->GetPeerCount(), 0u);
+    auto aliceHoldsBob = [&] {
+        NetClientPtr peer = alice.GetSession()->FindPeer("127.0.0.3");
+        return peer && peer->HasLiveConnection();
+    };
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return !aliceHoldsBob(); }));
     bob.OnInput(LOBBY_KEY_DECIDE);
     ASSERT_TRUE(StepToState(bob, 20));
     bob.OnInput(LOBBY_KEY_LEFT);
     bob.OnInput(LOBBY_KEY_DECIDE);
     ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == 36; }));
     EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 2; }));
+    // Bob is in once alice has taken his new connection in, which her
+    // accept thread does in its own time (the server and bob count him
+    // before): a start before then would not reach him.
+    ASSERT_TRUE(StepUntil({&alice, &bob}, aliceHoldsBob));
 
     // The owner starts: the guest follows through the relayed room state.
     alice.OnInput(LOBBY_KEY_RIGHT);

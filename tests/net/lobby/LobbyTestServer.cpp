@@ -204,10 +204,15 @@ void LobbyTestServer::Stop()
     if (m_thread.joinable())
         m_thread.join();
     std::lock_guard<std::mutex> guard(m_lock);
+    // The lists stay as the server left them: a client that went just
+    // before the stop, whose close the loop had no turn to read, is still
+    // listed with its connection, as it was while the server ran.
     for (Connection& connection : m_connections)
+    {
         if (connection.fd >= 0)
             ::close(connection.fd);
-    m_connections.clear();
+        connection.fd = -1;
+    }
     if (m_listen >= 0)
         ::close(m_listen);
     if (m_wake >= 0)
