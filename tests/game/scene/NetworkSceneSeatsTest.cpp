@@ -491,19 +491,19 @@ TEST(NetworkSceneSeats, TheLobbyTakesItsKeysFromThePad)
     CInput input;
     auto scene = MakeScene("127.0.48.5", &input);
     ASSERT_TRUE(scene);
-    ASSERT_TRUE(UpdateUntil(*scene, [&] { return scene->GetLobby()->GetState() == 1; }));
+    ASSERT_TRUE(UpdateUntil(*scene, [&] { return scene->GetLobby()->GetState() == LOBBY_BETA_NOTICE; }));
     // Nothing pressed: the notice stays.
     scene->Update(0);
-    EXPECT_EQ(scene->GetLobby()->GetState(), 1);
+    EXPECT_EQ(scene->GetLobby()->GetState(), LOBBY_BETA_NOTICE);
     // Cancel alone does nothing there; decide starts connecting.
     input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Cancel)] = 1;
     scene->Update(0);
-    EXPECT_EQ(scene->GetLobby()->GetState(), 1);
+    EXPECT_EQ(scene->GetLobby()->GetState(), LOBBY_BETA_NOTICE);
     input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Cancel)] = 0;
     input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Decide)] = 1;
     scene->Update(0);
     input.GetPadState(0)->pressed.button[MenuKeyButton(MenuKey::Decide)] = 0;
-    EXPECT_NE(scene->GetLobby()->GetState(), 1);
+    EXPECT_NE(scene->GetLobby()->GetState(), LOBBY_BETA_NOTICE);
     scene->Release();
 }
 

@@ -331,7 +331,7 @@ private:
 };
 
 // A logged-in client that made a room and listens for its guests on its
-// own port (state 36), against the test server.
+// own port (LOBBY_ROOM), against the test server.
 inline bool OpenRoom(CLobbyClient& owner)
 {
     if (!LogIn(owner, "pw"))
@@ -339,13 +339,13 @@ inline bool OpenRoom(CLobbyClient& owner)
     owner.OnInput(LOBBY_KEY_LEFT);
     owner.OnInput(LOBBY_KEY_LEFT);
     owner.OnInput(LOBBY_KEY_DECIDE);
-    if (owner.GetState() != 15)
+    if (owner.GetState() != LOBBY_NEW_ROOM_EDITOR)
         return false;
     owner.OnInput(LOBBY_KEY_DOWN);
     owner.GetEditor()->Insert("Den");
     owner.OnInput(LOBBY_KEY_UP);
     owner.OnInput(LOBBY_KEY_DECIDE);
-    return StepToState(owner, 36, 10000);
+    return StepToState(owner, LOBBY_ROOM, 10000);
 }
 
 inline bool RoomChatHas(CLobbyClient& client, const char* text)

@@ -129,7 +129,7 @@ TEST_F(HostileRoom, AGuestReconnectingWhileChattingCannotHangTheBattleStart)
         ASSERT_TRUE(nettest::WaitUntil([&] { return first.Closed(); }, 10000)) << "the first connection stayed";
         owner.SetRoomState(LOBBY_BATTLE_STARTING);
         frame.Time([&] { owner.Update(1.0f); });
-        EXPECT_EQ(owner.GetState(), 63);
+        EXPECT_EQ(owner.GetState(), LOBBY_ROOM_BATTLE);
     }
     EXPECT_LT(frame.Longest(), kBattleStartBudgetMs);
     // Once the lock is free the waiting chat line goes through.
@@ -166,7 +166,7 @@ TEST_F(HostileRoom, AChatFlooderThatNeverReadsCannotFreezeTheOwner)
     EXPECT_LT(timer.LongestWork(), kFrameWorkBudgetMs);
     EXPECT_GT(good->Count(LOBBY_MSG_ROOM_CHAT), 0u);
     EXPECT_FALSE(PeerCut(owner, "127.0.0.3"));
-    EXPECT_EQ(owner.GetState(), 36);
+    EXPECT_EQ(owner.GetState(), LOBBY_ROOM);
 }
 
 // The owner broadcasts every frame; one guest never reads. The good guest
@@ -308,10 +308,10 @@ TEST_F(HostileRoom, AQuietGuestInTheRoomKeepsItsPlace)
         return guest.GetRooms().size() == 1;
     }));
     guest.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 20; }));
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM_INFO; }));
     guest.OnInput(LOBBY_KEY_LEFT);
     guest.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 36; }));
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM; }));
     ASSERT_TRUE(StepUntil({&owner, &guest}, [&] {
         NetClientPtr peer = owner.GetSession()->FindPeer("127.0.0.3");
         return peer && peer->IsAdmitted();

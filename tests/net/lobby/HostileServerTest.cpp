@@ -139,7 +139,7 @@ TEST_F(HostileServer, AUserListFloodIsBoundedAndEndsTheConnection)
     CallTimer timer;
     EXPECT_TRUE(StepUntil({}, [&] {
         TimedFrame(client, timer);
-        return client.GetState() == 68;
+        return client.GetState() == LOBBY_CONNECTION_LOST;
     }, 10000));
     EXPECT_LE(UserCount(client), kLobbyMaxUsers);
     EXPECT_LT(timer.LongestWork(), kFrameWorkBudgetMs);
@@ -163,7 +163,7 @@ TEST_F(HostileServer, AKeepAliveFloodFromADeafServerCannotFreezeTheFrame)
         if (server.Pending() < burst.size())
             server.PushBytes(burst);
         TimedFrame(client, timer);
-        return client.GetState() == 68;
+        return client.GetState() == LOBBY_CONNECTION_LOST;
     }, 20000));
     EXPECT_LT(timer.Longest(), kSendTimeoutMs / 4.0);
     EXPECT_LT(timer.LongestWork(), kFrameWorkBudgetMs);
@@ -178,14 +178,14 @@ TEST_F(HostileServer, ADrippingLineTestCanBeCancelled)
     ASSERT_TRUE(TestLineTo(target));
     CallTimer timer;
     timer.Time([&] { client.OnInput(LOBBY_KEY_CANCEL); });
-    EXPECT_EQ(client.GetState(), 20);
+    EXPECT_EQ(client.GetState(), LOBBY_ROOM_INFO);
     // The cancelled test ends at once and is collected by a frame; its
     // result never shows.
     for (int i = 0; i < 20; ++i)
         TimedFrame(client, timer);
     EXPECT_LT(timer.Longest(), kLineTestFrameBudgetMs);
     EXPECT_LT(timer.LongestWork(), kFrameWorkBudgetMs);
-    EXPECT_NE(client.GetState(), 24);
+    EXPECT_NE(client.GetState(), LOBBY_LINE_TEST_RESULT);
     EXPECT_LT(TimedRelease(), kQuitBudgetMs);
 }
 
@@ -205,7 +205,7 @@ TEST_F(HostileServer, ADrippingLineTestEndsAtItsDeadline)
     CallTimer timer;
     EXPECT_TRUE(StepUntil({}, [&] {
         TimedFrame(client, timer);
-        return client.GetState() == 24;
+        return client.GetState() == LOBBY_LINE_TEST_RESULT;
     }, 2 * kLineTestTimeoutMs));
     EXPECT_LT(timer.Longest(), kLineTestFrameBudgetMs);
     EXPECT_LT(timer.LongestWork(), kFrameWorkBudgetMs);
@@ -223,10 +223,10 @@ TEST_F(HostileServer, QuittingWhileADrippingRouterMapsPortsIsImmediate)
     client.SetOwnPort(port);
     client.SetPortMapping(1);
     client.SetUpnpTarget("127.0.0.8", gateway.SsdpPort(), 3000);
-    ASSERT_TRUE(StepToState(client, 1));
+    ASSERT_TRUE(StepToState(client, LOBBY_BETA_NOTICE));
     client.OnInput(LOBBY_KEY_DECIDE);
     ASSERT_TRUE(StepUntil({&client}, [&] { return !gateway.Actions().empty(); }, 5000));
-    EXPECT_EQ(client.GetState(), 3);
+    EXPECT_EQ(client.GetState(), LOBBY_CONNECTING);
     EXPECT_LT(TimedRelease(), kQuitBudgetMs);
     gateway.Stop();
 }

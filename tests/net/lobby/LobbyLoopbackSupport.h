@@ -63,18 +63,18 @@ inline void SetUpClient(CLobbyClient& client, const char* local, uint16_t lobbyP
     client.SetConnectTimeout(3000);
 }
 
-// From the start to the login editor (state 7) or whatever the server
+// From the start to the login editor (LOBBY_LOGIN) or whatever the server
 // makes of the connection.
 inline int32_t ConnectClient(CLobbyClient& client)
 {
-    if (!StepToState(client, 1))
+    if (!StepToState(client, LOBBY_BETA_NOTICE))
         return -1;
     client.OnInput(LOBBY_KEY_DECIDE);
-    StepUntil({&client}, [&] { return client.GetState() != 2 && client.GetState() != 3; });
+    StepUntil({&client}, [&] { return client.GetState() != LOBBY_CONNECT && client.GetState() != LOBBY_CONNECTING; });
     return client.GetState();
 }
 
-// Through the login editor with a password to the lobby (state 11).
+// Through the login editor with a password to the lobby (LOBBY_IN_LOBBY).
 inline bool LogIn(CLobbyClient& client, const char* password)
 {
     if (ConnectClient(client) != 7)
@@ -83,6 +83,6 @@ inline bool LogIn(CLobbyClient& client, const char* password)
     client.GetEditor()->Insert(password);
     client.OnInput(LOBBY_KEY_DOWN);
     client.OnInput(LOBBY_KEY_DECIDE);
-    return StepToState(client, 11);
+    return StepToState(client, LOBBY_IN_LOBBY);
 }
 } // namespace lobbytest

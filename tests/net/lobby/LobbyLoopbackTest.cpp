@@ -85,16 +85,16 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     alice.OnInput(LOBBY_KEY_RIGHT);
     alice.OnInput(LOBBY_KEY_RIGHT);
     alice.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(alice.GetState(), 15);
+    ASSERT_EQ(alice.GetState(), LOBBY_NEW_ROOM_EDITOR);
     alice.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_EQ(alice.GetState(), 18); // no name yet
+    EXPECT_EQ(alice.GetState(), LOBBY_ROOM_NAME_MISSING); // no name yet
     alice.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(alice.GetState(), 15);
+    ASSERT_EQ(alice.GetState(), LOBBY_NEW_ROOM_EDITOR);
     alice.OnInput(LOBBY_KEY_DOWN); // wraps from the button to the name
     alice.GetEditor()->Insert("Arena");
     alice.OnInput(LOBBY_KEY_UP); // and back up to the button
     alice.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(alice, 36));
+    ASSERT_TRUE(StepToState(alice, LOBBY_ROOM));
     EXPECT_EQ(alice.GetSession()->GetListenPort(), hostPort);
 
     // Bob sees it, looks at it, tests his line to its host and enters.
@@ -103,10 +103,10 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
         return bob.GetRooms().size() == 1;
     }));
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(bob, 20));
+    ASSERT_TRUE(StepToState(bob, LOBBY_ROOM_INFO));
     bob.OnInput(LOBBY_KEY_RIGHT); // from the enter button to the line test
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(bob, 24, 60000));
+    ASSERT_TRUE(StepToState(bob, LOBBY_LINE_TEST_RESULT, 60000));
     {
         auto lock = bob.Lock();
         // Datagrams may be dropped even on loopback under load: some came.
@@ -115,10 +115,10 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
         EXPECT_LE(result.receivedFromPeer, 100u);
     }
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(bob.GetState(), 20);
+    ASSERT_EQ(bob.GetState(), LOBBY_ROOM_INFO);
     bob.OnInput(LOBBY_KEY_LEFT);
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == 36; }));
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == LOBBY_ROOM; }));
     EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 2 && MemberCount(bob) == 2; }));
     EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetSession()->GetPeerCount() == 1; }));
 
@@ -134,16 +134,16 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     bob.GetEditor()->Insert("still here");
     bob.OnInput(LOBBY_KEY_ENTER);
     EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return ChatHas(alice, true, "still here"); }));
-    EXPECT_EQ(alice.GetState(), 36);
+    EXPECT_EQ(alice.GetState(), LOBBY_ROOM);
 
     // Bob leaves (his peer threads still running) and comes back.
     bob.OnInput(LOBBY_KEY_RIGHT);
     bob.OnInput(LOBBY_KEY_RIGHT);
     bob.OnInput(LOBBY_KEY_RIGHT);
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(bob.GetState(), 55);
+    ASSERT_EQ(bob.GetState(), LOBBY_LEAVE_QUESTION);
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == 11; }));
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == LOBBY_IN_LOBBY; }));
     EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 1; }));
     EXPECT_EQ(bob.GetSession()->GetPeerCount(), 0u);
     auto aliceHoldsBob = [&] {
@@ -152,10 +152,10 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     };
     EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return !aliceHoldsBob(); }));
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(bob, 20));
+    ASSERT_TRUE(StepToState(bob, LOBBY_ROOM_INFO));
     bob.OnInput(LOBBY_KEY_LEFT);
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == 36; }));
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == LOBBY_ROOM; }));
     EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 2; }));
     // Bob is in once alice has taken his new connection in, which her
     // accept thread does in its own time (the server and bob count him
@@ -166,9 +166,9 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     alice.OnInput(LOBBY_KEY_RIGHT);
     alice.OnInput(LOBBY_KEY_RIGHT);
     alice.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(alice.GetState(), 50);
+    ASSERT_EQ(alice.GetState(), LOBBY_START_QUESTION);
     alice.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetState() == 63 && bob.GetState() == 63; }));
+    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetState() == LOBBY_ROOM_BATTLE && bob.GetState() == LOBBY_ROOM_BATTLE; }));
 
     // Bob logs out; alice hears of it; bob comes back.
     bob.Release();
@@ -193,10 +193,10 @@ TEST(LobbyLoopback, RandomMatchPairsAHostAndAGuest)
         if (client.GetStateBlock().pane != 4)
             client.OnInput(LOBBY_KEY_LEFT); // from the first pane round to the random match's
         client.OnInput(LOBBY_KEY_DECIDE);
-        ASSERT_EQ(client.GetState(), 31);
+        ASSERT_EQ(client.GetState(), LOBBY_MATCH_EDITOR);
         client.OnInput(LOBBY_KEY_UP); // wraps to the start button
         client.OnInput(LOBBY_KEY_DECIDE);
-        ASSERT_TRUE(StepToState(client, 64));
+        ASSERT_TRUE(StepToState(client, LOBBY_MATCH_SOUGHT));
         auto lock = client.Lock();
         EXPECT_EQ(static_cast<int>(client.GetStateBlock().matchedPlayers), 1);
     };
@@ -205,7 +205,7 @@ TEST(LobbyLoopback, RandomMatchPairsAHostAndAGuest)
     // The one who waited first hosts once both poll.
     erin.SendMatchingPoll();
     dave.SendMatchingPoll();
-    EXPECT_TRUE(StepUntil({&dave, &erin}, [&] { return dave.GetState() == 65 && erin.GetState() == 66; }));
+    EXPECT_TRUE(StepUntil({&dave, &erin}, [&] { return dave.GetState() == LOBBY_MATCH_HOST && erin.GetState() == LOBBY_MATCH_GUEST; }));
     EXPECT_TRUE(StepUntil({&dave, &erin}, [&] { return dave.GetSession()->GetPeerCount() == 1; }));
     {
         auto lock = dave.Lock();
@@ -232,7 +232,7 @@ TEST(LobbyLoopback, KeyedRoomSettingsChangeAndRemovingAMember)
     owner.OnInput(LOBBY_KEY_LEFT);
     owner.OnInput(LOBBY_KEY_LEFT);
     owner.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(owner.GetState(), 15);
+    ASSERT_EQ(owner.GetState(), LOBBY_NEW_ROOM_EDITOR);
     owner.OnInput(LOBBY_KEY_DOWN);
     owner.GetEditor()->Insert("Vault");
     owner.OnInput(LOBBY_KEY_DOWN);
@@ -243,7 +243,7 @@ TEST(LobbyLoopback, KeyedRoomSettingsChangeAndRemovingAMember)
     owner.OnInput(LOBBY_KEY_DOWN);
     owner.OnInput(LOBBY_KEY_DOWN);
     owner.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(owner, 36));
+    ASSERT_TRUE(StepToState(owner, LOBBY_ROOM));
     {
         auto lock = owner.Lock();
         EXPECT_STREQ(owner.GetCurrentRoom()->data.key, "k1");
@@ -257,19 +257,19 @@ TEST(LobbyLoopback, KeyedRoomSettingsChangeAndRemovingAMember)
         return guest.GetRooms().size() == 1;
     }));
     guest.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(guest.GetState(), 28);
+    ASSERT_EQ(guest.GetState(), LOBBY_ROOM_KEY_EDITOR);
     guest.GetEditor()->Insert("zz");
     guest.OnInput(LOBBY_KEY_ENTER);
-    ASSERT_TRUE(StepToState(guest, 30));
+    ASSERT_TRUE(StepToState(guest, LOBBY_WRONG_ROOM_KEY));
     guest.OnInput(LOBBY_KEY_DECIDE);
     guest.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(guest.GetState(), 28);
+    ASSERT_EQ(guest.GetState(), LOBBY_ROOM_KEY_EDITOR);
     guest.GetEditor()->Insert("k1");
     guest.OnInput(LOBBY_KEY_ENTER);
-    ASSERT_TRUE(StepToState(guest, 20));
+    ASSERT_TRUE(StepToState(guest, LOBBY_ROOM_INFO));
     guest.OnInput(LOBBY_KEY_LEFT);
     guest.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 36; }));
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM; }));
     ASSERT_TRUE(StepUntil({&owner, &guest}, [&] {
         auto lock = owner.Lock();
         return owner.GetCurrentRoom()->GetPlayerCount() == 2;
@@ -280,12 +280,12 @@ TEST(LobbyLoopback, KeyedRoomSettingsChangeAndRemovingAMember)
     owner.OnInput(LOBBY_KEY_RIGHT);
     owner.OnInput(LOBBY_KEY_RIGHT);
     owner.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(owner, 46));
+    ASSERT_TRUE(StepToState(owner, LOBBY_ROOM_SETTINGS));
     owner.OnInput(LOBBY_KEY_UP);
     owner.GetEditor()->Insert("fun");
     owner.OnInput(LOBBY_KEY_DOWN);
     owner.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(owner, 36));
+    ASSERT_TRUE(StepToState(owner, LOBBY_ROOM));
     {
         auto lock = owner.Lock();
         EXPECT_STREQ(owner.GetCurrentRoom()->data.comment, "fun");
@@ -296,14 +296,14 @@ TEST(LobbyLoopback, KeyedRoomSettingsChangeAndRemovingAMember)
     owner.OnInput(LOBBY_KEY_LEFT);
     owner.OnInput(LOBBY_KEY_DOWN);
     owner.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(owner, 37));
+    ASSERT_TRUE(StepToState(owner, LOBBY_MEMBER_INFO));
     owner.OnInput(LOBBY_KEY_RIGHT);
     owner.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(owner.GetState(), 40);
+    ASSERT_EQ(owner.GetState(), LOBBY_REMOVE_QUESTION);
     owner.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_TRUE(StepUntil({&owner, &guest}, [&] { return owner.GetState() == 36 && guest.GetState() == 43; }));
+    EXPECT_TRUE(StepUntil({&owner, &guest}, [&] { return owner.GetState() == LOBBY_ROOM && guest.GetState() == LOBBY_REMOVED; }));
     guest.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == 11; }));
+    EXPECT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_IN_LOBBY; }));
     guest.Release();
     owner.Release();
     server.Stop();
@@ -334,30 +334,30 @@ TEST(LobbyLoopback, AnOwnerThatLeavesTakesItsRoomAlongAndARefusedRoomLeadsBackTo
         owner.OnInput(LOBBY_KEY_LEFT);
         owner.OnInput(LOBBY_KEY_LEFT);
         owner.OnInput(LOBBY_KEY_DECIDE);
-        ASSERT_EQ(owner.GetState(), 15);
+        ASSERT_EQ(owner.GetState(), LOBBY_NEW_ROOM_EDITOR);
         owner.OnInput(LOBBY_KEY_DOWN);
         owner.GetEditor()->Insert("Den");
         owner.OnInput(LOBBY_KEY_UP);
         owner.OnInput(LOBBY_KEY_DECIDE);
     };
     makeRoom();
-    ASSERT_TRUE(StepToState(owner, 36));
+    ASSERT_TRUE(StepToState(owner, LOBBY_ROOM));
     ASSERT_EQ(server.GetRoomCount(), 1u);
 
     // The client believes itself out of the room while the server still
     // has it there: the new room is refused, and the player can go on.
     owner.SetState(LOBBY_IN_LOBBY);
     makeRoom();
-    ASSERT_TRUE(StepToState(owner, 17));
+    ASSERT_TRUE(StepToState(owner, LOBBY_ROOM_NOT_MADE));
     owner.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_EQ(owner.GetState(), 11);
+    EXPECT_EQ(owner.GetState(), LOBBY_IN_LOBBY);
 
     // Leave-room from the owner closes the room; the owner hears of it
     // and can make a new one.
     owner.SendMessage(LOBBY_MSG_LEAVE_ROOM);
     ASSERT_TRUE(StepUntil({&owner}, [&] { return server.GetRoomCount() == 0; }));
     makeRoom();
-    ASSERT_TRUE(StepToState(owner, 36));
+    ASSERT_TRUE(StepToState(owner, LOBBY_ROOM));
     EXPECT_EQ(server.GetRoomCount(), 1u);
     owner.Release();
     server.Stop();
@@ -388,7 +388,7 @@ TEST(LobbyLoopback, AUsersMarkComesWithTheRoomAndGoesWithIt)
     bob.OnInput(LOBBY_KEY_LEFT);
     bob.OnInput(LOBBY_KEY_LEFT);
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(bob, 12));
+    ASSERT_TRUE(StepToState(bob, LOBBY_USER_INFO));
     EXPECT_FALSE(aliceMarked());
     bob.OnInput(LOBBY_KEY_CANCEL);
 
@@ -400,15 +400,15 @@ TEST(LobbyLoopback, AUsersMarkComesWithTheRoomAndGoesWithIt)
     alice.GetEditor()->Insert("Den");
     alice.OnInput(LOBBY_KEY_UP);
     alice.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(alice, 36));
+    ASSERT_TRUE(StepToState(alice, LOBBY_ROOM));
     EXPECT_TRUE(StepUntil({&alice, &bob}, aliceMarked));
 
     // She closes it (the last pane, and yes): the mark goes.
     alice.OnInput(LOBBY_KEY_LEFT);
     alice.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(alice.GetState(), 55);
+    ASSERT_EQ(alice.GetState(), LOBBY_LEAVE_QUESTION);
     alice.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetState() == 11 && server.GetRoomCount() == 0; }));
+    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetState() == LOBBY_IN_LOBBY && server.GetRoomCount() == 0; }));
     EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return !aliceMarked(); }));
     bob.Release();
     alice.Release();

@@ -44,7 +44,7 @@ TEST_F(LobbyMisbehaviourTest, ClosedServiceAndWrongVersionShowTheirNotices)
     server.SetMisbehaviour(Misbehaviour::WrongVersion);
     EXPECT_EQ(ConnectClient(client), 5);
     client.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_TRUE(StepToState(client, 70));
+    EXPECT_TRUE(StepToState(client, LOBBY_FINISHED));
 }
 
 // A server that can't be reached is no server under maintenance: the
@@ -54,7 +54,7 @@ TEST_F(LobbyMisbehaviourTest, NoServerShowsTheNetworkNoticeNotTheMaintenanceOne)
     server.Stop();
     EXPECT_EQ(ConnectClient(client), 6);
     client.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_TRUE(StepToState(client, 70));
+    EXPECT_TRUE(StepToState(client, LOBBY_FINISHED));
 }
 
 TEST_F(LobbyMisbehaviourTest, RefusedLoginReturnsToTheEditor)
@@ -64,9 +64,9 @@ TEST_F(LobbyMisbehaviourTest, RefusedLoginReturnsToTheEditor)
     client.GetEditor()->Insert("wrong");
     client.OnInput(LOBBY_KEY_DOWN);
     client.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(client, 9));
+    ASSERT_TRUE(StepToState(client, LOBBY_LOGIN_REFUSED));
     client.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_EQ(client.GetState(), 7);
+    EXPECT_EQ(client.GetState(), LOBBY_LOGIN);
     EXPECT_EQ(server.GetUserCount(), 0u);
 }
 
@@ -90,7 +90,7 @@ TEST_F(LobbyMisbehaviourTest, ShortPayloadsAreRefused)
     // The cut answer may already have been refused by the receive thread.
     const int32_t waiting = client.GetState();
     ASSERT_TRUE(waiting == 13 || waiting == 14) << waiting;
-    EXPECT_TRUE(StepToState(client, 14));
+    EXPECT_TRUE(StepToState(client, LOBBY_USER_INFO_FAILED));
     EXPECT_TRUE(server.IsConsistent());
 }
 
@@ -99,7 +99,7 @@ TEST_F(LobbyMisbehaviourTest, UnsolicitedOrdersAreIgnored)
     server.SetMisbehaviour(Misbehaviour::Unsolicited);
     ASSERT_TRUE(LogIn(client, "pw"));
     StepUntil({&client}, [] { return false; }, 300);
-    EXPECT_EQ(client.GetState(), 11);
+    EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY);
     EXPECT_EQ(client.GetSession()->GetPeerCount(), 0u);
     auto lock = client.Lock();
     EXPECT_EQ(client.GetStateBlock().sessionKey, LobbyTestServer::kSessionKey);
@@ -119,11 +119,11 @@ TEST_F(LobbyMisbehaviourTest, DisconnectMidFrameEndsTheConnection)
     client.OnInput(LOBBY_KEY_DOWN);
     client.OnInput(LOBBY_KEY_DOWN);
     client.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_TRUE(StepToState(client, 68));
+    EXPECT_TRUE(StepToState(client, LOBBY_CONNECTION_LOST));
     EXPECT_TRUE(nettest::WaitUntil([&] { return server.GetUserCount() == 0; }, 5000));
     EXPECT_TRUE(server.IsConsistent());
     client.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_TRUE(StepToState(client, 70));
+    EXPECT_TRUE(StepToState(client, LOBBY_FINISHED));
 }
 
 TEST_F(LobbyMisbehaviourTest, OversizeFrameDropsTheConnection)
@@ -133,7 +133,7 @@ TEST_F(LobbyMisbehaviourTest, OversizeFrameDropsTheConnection)
     client.OnInput(LOBBY_KEY_DOWN);
     client.OnInput(LOBBY_KEY_DOWN);
     client.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_TRUE(StepToState(client, 68));
+    EXPECT_TRUE(StepToState(client, LOBBY_CONNECTION_LOST));
     EXPECT_TRUE(nettest::WaitUntil([&] { return server.GetConnectionCount() == 0; }, 5000));
     EXPECT_TRUE(server.IsConsistent());
 }
@@ -145,12 +145,12 @@ TEST_F(LobbyMisbehaviourTest, BadMemberBlocksAreClamped)
     client.OnInput(LOBBY_KEY_LEFT);
     client.OnInput(LOBBY_KEY_LEFT);
     client.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_EQ(client.GetState(), 15);
+    ASSERT_EQ(client.GetState(), LOBBY_NEW_ROOM_EDITOR);
     client.OnInput(LOBBY_KEY_DOWN);
     client.GetEditor()->Insert("Den");
     client.OnInput(LOBBY_KEY_UP);
     client.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepToState(client, 36));
+    ASSERT_TRUE(StepToState(client, LOBBY_ROOM));
     auto lock = client.Lock();
     EXPECT_EQ(client.GetCurrentRoom()->GetPlayerCount(), 0);
     EXPECT_EQ(std::strlen(client.GetCurrentRoom()->data.members.owner.name), kLobbyNameSize - 1);
@@ -161,12 +161,12 @@ TEST_F(LobbyMisbehaviourTest, KeepAliveIsAnswered)
     ASSERT_TRUE(LogIn(client, "pw"));
     server.PingAll();
     EXPECT_TRUE(nettest::WaitUntil([&] { return server.GetKeepAliveAnswers() >= 1; }, 5000));
-    EXPECT_EQ(client.GetState(), 11);
+    EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY);
 }
 
 TEST_F(LobbyMisbehaviourTest, ReleaseWhileConnectingJoinsTheConnectThread)
 {
-    ASSERT_TRUE(StepToState(client, 1));
+    ASSERT_TRUE(StepToState(client, LOBBY_BETA_NOTICE));
     client.OnInput(LOBBY_KEY_DECIDE);
     client.Update(kFrameSeconds);
     client.Release();
@@ -195,6 +195,6 @@ TEST_F(LobbyMisbehaviourTest, AFrameThatCannotGoOutWholeClosesTheConnection)
     for (int i = 0; i < 64 && !failed; ++i)
         failed = !client.SendMessageData(LOBBY_MSG_LOBBY_CHAT, big.data(), static_cast<uint32_t>(big.size()));
     EXPECT_TRUE(failed);
-    EXPECT_TRUE(StepToState(client, 68));
+    EXPECT_TRUE(StepToState(client, LOBBY_CONNECTION_LOST));
     EXPECT_FALSE(client.SendMessage(LOBBY_MSG_KEEPALIVE));
 }
