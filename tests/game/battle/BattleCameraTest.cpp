@@ -97,15 +97,7 @@ public:
         return RunUntil([&] { return console->GetState().currentMenu == ConsoleMenu::Lose; });
     }
     // Fighter 0 downed by a blow of fighter 1, for good.
-    void DefeatPlayer()
-    {
-        CCharacter* fighters[2] = {scene.GetFighter(0), scene.GetFighter(1)};
-        tag_TOLQBATTLEFRAME blow;
-        blow.fighters = fighters;
-        blow.count = 2;
-        fighters[0]->GetStateBlock()->life = 1;
-        fighters[0]->ReceiveHit(&blow, 1, 100, false);
-    }
+    void DefeatPlayer() { battletest::DownFighter(scene.GetFighter(0), scene.GetFighter(1)); }
     void Place(CCharacter* fighter, float x, float z, float yaw)
     {
         const CkvrVector3 at(x, 0.0f, z), turn(0.0f, yaw, 0.0f);

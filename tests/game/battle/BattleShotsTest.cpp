@@ -114,15 +114,7 @@ public:
         return count;
     }
     // Fighter 0 downed by a blow of fighter 1.
-    void DownFighter0()
-    {
-        CCharacter* fighters[2] = {scene.GetFighter(0), scene.GetFighter(1)};
-        tag_TOLQBATTLEFRAME blow;
-        blow.fighters = fighters;
-        blow.count = 2;
-        fighters[0]->GetStateBlock()->life = 1;
-        fighters[0]->ReceiveHit(&blow, 1, 100, false);
-    }
+    void DownFighter0() { battletest::DownFighter(scene.GetFighter(0), scene.GetFighter(1)); }
 
     tag_TOLQBATTLESETTING* setting = nullptr;
     CBattleScene scene;

@@ -8,6 +8,8 @@
 #include "tests/engine/render/RenderGraphics.h"
 
 #include "game/actor/CActorResources.h"
+#include "game/actor/CCharacter.h"
+#include "game/actor/tag_TOLQBATTLEFRAME.h"
 #include "game/app/CQorResourceController.h"
 #include "game/app/GameServices.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
@@ -110,5 +112,16 @@ inline tag_TOLQBATTLESETTING* EightCpusAndTenNpcs(uint32_t seed)
         setting->players[i].cpuLevel = 4;
     }
     return setting;
+}
+
+// The victim downed for good by a blow of the attacker.
+inline void DownFighter(CCharacter* victim, CCharacter* attacker)
+{
+    CCharacter* fighters[2] = {victim, attacker};
+    tag_TOLQBATTLEFRAME blow;
+    blow.fighters = fighters;
+    blow.count = 2;
+    victim->GetStateBlock()->life = 1;
+    victim->ReceiveHit(&blow, 1, 100, false);
 }
 }
