@@ -156,6 +156,11 @@ bool ReadEntry(CByteReader* reader, tag_TOLQBATTLEPLAYER* player, std::string* r
     }
     if (reader->Failed())
         return Refuse(reason, "the setting ends inside the radio chat");
+    for (const tag_TOLQRADIOCHAT& chat : player->radioChat)
+    {
+        if (!tag_TOLQRADIOCHAT::IsScope(chat.scope) || !tag_TOLQRADIOCHAT::IsPhrase(chat.phrase))
+            return Refuse(reason, "a radio chat outside its scopes and phrases");
+    }
     for (const char*& weapon : player->weapons)
     {
         if (!ReadText(reader, &weapon, reason))

@@ -321,6 +321,9 @@ TEST(Replay, TheSettingReaderRefusesWhatNoBattleWrites)
     const size_t cpuLevel = kEntry0 + 9 + 8 + 24 + 8;
     EXPECT_NE(Refusal(with(cpuLevel, 5)).find("CPU level"), std::string::npos);
     EXPECT_NE(Refusal(with(cpuLevel + 1, 200)).find("text length"), std::string::npos);
+    const size_t radioChat = cpuLevel + 1 + 1 + 5; // past the name "Aria" and its NUL
+    EXPECT_NE(Refusal(with(radioChat, 2)).find("scopes and phrases"), std::string::npos);
+    EXPECT_NE(Refusal(with(radioChat + 34, 0x48)).find("scopes and phrases"), std::string::npos);
     std::vector<uint8_t> nan = good;
     const float notANumber = std::nanf("");
     std::memcpy(&nan[kEntry0 + 9], &notANumber, 4);
