@@ -1,5 +1,5 @@
-// The random match played on the real program: two games in the tests'
-// lobby (LobbyWalk.h) ask for a match through the lobby's random-match
+// Online play on the real program: two games in the tests' lobby
+// (LobbyWalk.h) ask for a random match through the lobby's random-match
 // editor with its defaults, one after the other, and go to the setup's
 // members page. The match is made while both still sit there, as players
 // who take their time would: only then does each choose a character,
@@ -10,9 +10,12 @@
 // those who ask) was last a guest in a room that closed under it. Back in
 // the lobby, the second match's guest makes a room and its host enters:
 // the room's battle names each player by its login, as the HUD draws it
-// (nothing of the match outlives it). One walk, so that the games start
-// once. Screenshots of both windows stay in the test's build folder
-// (qor-match-*.png).
+// (nothing of the match outlives it). The owner's pause menu takes both
+// back to the room, and its next battle names them alike; the guest then
+// stalls (SIGSTOP) until the owner has dropped it, and woken it is back in
+// the lobby under the lost-connection notice. The owner, alone in its
+// room, closes it. One walk, so that the games start once. Screenshots of
+// both windows stay in the test's build folder (qor-match-*.png).
 #include <gtest/gtest.h>
 
 #include "net/LobbyProtocol.h"
@@ -29,6 +32,12 @@ constexpr int kGuest = 1;
 // The pause menu of a random match: back to the battle, the lobby, the title.
 constexpr int kPauseItems = 3;
 constexpr int kLobbyItem = 1;
+// A room's pause menu has six items; the third takes everybody back to
+// the room.
+constexpr int kRoomPauseItems = 6;
+constexpr int kRoomItem = 2;
+// What a room's owner logs when it drops a guest that sent nothing in time.
+constexpr const char* kGuestDropped = "sent nothing in time";
 
 // A seat's panel shows a player: its frame is lit (blue, or gold under the
 // cursor), where a closed panel's is a dark grey.
@@ -158,7 +167,7 @@ private:
 };
 }
 
-TEST_F(RandomMatchProgram, AMatchMadeWhileBothAreStillChoosingGoesToABattleAndAGuestOfTheLastRoomHostsTheNext)
+TEST_F(RandomMatchProgram, MatchesMadeWhileBothChooseThenARoomWhoseBattlesNameThePlayersAndWhoseStalledGuestIsDropped)
 {
     PlayAMatch(kGuest, kHost, "while-choosing");
     if (HasFatalFailure())
@@ -175,9 +184,59 @@ TEST_F(RandomMatchProgram, AMatchMadeWhileBothAreStillChoosingGoesToABattleAndAG
     // Back in the lobby, the match's guest makes a room and its host enters:
     // the room's battle names each player by its login, nothing of the
     // match.
-    ASSERT_TRUE(pair.MakeRoom(kGuest, "Den", 1)) << pair.Failure();
-    ASSERT_TRUE(pair.EnterRoom(kHost, pair.Server().GetNewestRoom(), 2)) << pair.Failure();
-    Keys(pair.Game(kGuest), {"Right", "Right", "z"});
-    ASSERT_TRUE(pair.SetupToBattle(kGuest, kHost, 1)) << pair.Failure();
-    EXPECT_TRUE(pair.NamesDrawn(kGuest, kHost, "room-names")) << pair.Failure();
+    constexpr int kOwner = kGuest;
+    constexpr int kRoomGuest = kHost;
+    QorProcess& owner = pair.Game(kOwner);
+    QorProcess& guest = pair.Game(kRoomGuest);
+    lobbytest::LobbyTestServer& lobby = pair.Server();
+    ASSERT_TRUE(pair.MakeRoom(kOwner, "Den", 1)) << pair.Failure();
+    const uint32_t room = lobby.GetNewestRoom();
+    ASSERT_TRUE(pair.EnterRoom(kRoomGuest, room, 2)) << pair.Failure();
+    Keys(owner, {"Right", "Right", "z"});
+    ASSERT_TRUE(pair.SetupToBattle(kOwner, kRoomGuest, 1)) << pair.Failure();
+    EXPECT_TRUE(pair.NamesDrawn(kOwner, kRoomGuest, "room-names")) << pair.Failure();
+
+    // The owner's pause menu: everybody back to the room.
+    ASSERT_TRUE(pair.ChoosePauseItem(kOwner, kRoomPauseItems, kRoomItem, "room-pause")) << pair.Failure();
+    for (int i : {kOwner, kRoomGuest})
+        ASSERT_TRUE(pair.Check(pair.Game(i).WaitFor([&] { return Room(pair.Game(i)); }), "the room never came back"))
+            << pair.Failure();
+    EXPECT_EQ(lobby.GetRoomMembers(room).size(), 2u);
+    pair.Shoot("room-again");
+
+    // The room's next battle (the start button still has the keys): the
+    // players keep their names.
+    Keys(owner, {"z"});
+    ASSERT_TRUE(pair.SetupToBattle(kOwner, kRoomGuest, 7)) << pair.Failure();
+    EXPECT_TRUE(pair.NamesDrawn(kOwner, kRoomGuest, "room-named-again")) << pair.Failure();
+
+    // The guest stalls (a suspended laptop): the owner drops it and plays
+    // on; woken, the guest is back in the lobby under the notice that says
+    // why, and any key closes it.
+    ASSERT_TRUE(guest.Signal(SIGSTOP));
+    const bool dropped = WaitUntil([&] { return owner.Logged(kGuestDropped); });
+    ASSERT_TRUE(guest.Signal(SIGCONT));
+    ASSERT_TRUE(pair.Check(dropped, "the owner never dropped the stalled guest")) << pair.Failure();
+    ASSERT_TRUE(pair.Check(guest.WaitFor([&] { return Notice(guest); }), "the dropped guest was told nothing"))
+        << pair.Failure();
+    pair.Shoot("room-dropped");
+    EXPECT_TRUE(WaitUntil([&] { return lobby.GetRoomMembers(room).size() == 1; }));
+    ASSERT_TRUE(pair.Check(guest.PressUntil("z", [&] { return RoomList(guest); }), "the notice never closed"))
+        << pair.Failure();
+    ASSERT_TRUE(pair.ChoosePauseItem(kOwner, kRoomPauseItems, kRoomItem, "room-pause-alone")) << pair.Failure();
+    ASSERT_TRUE(pair.Check(owner.WaitFor([&] { return Room(owner); }), "the owner's room never came back"))
+        << pair.Failure();
+    pair.Shoot("room-alone");
+
+    // The owner closes the room (and confirms): both are in the lobby's
+    // lists again.
+    ASSERT_TRUE(pair.CloseRoom(kOwner, 0)) << pair.Failure();
+    pair.Shoot("room-lobby-again");
+    EXPECT_EQ(lobby.GetUserCount(), 2u);
+    EXPECT_TRUE(lobby.IsConsistent());
+    for (int i : {kOwner, kRoomGuest})
+    {
+        EXPECT_FALSE(pair.Game(i).Ended());
+        EXPECT_TRUE(Lobby(pair.Game(i)));
+    }
 }
