@@ -3,6 +3,9 @@
 #include "engine/platform/CGraphics.h"
 #include "engine/render/CAnimationController.h"
 #include "engine/render/CMesh.h"
+#include "engine/render/CModelBone.h"
+
+#include <cstring>
 
 namespace ActorDrawing
 {
@@ -22,5 +25,20 @@ void DrawModel(CMesh* model, const CkvrMatrix* world, const CkvrVector4* colour,
         model->DrawStatic(world, colour);
     if (solid)
         graphics->SetZWriteEnable(zWrite);
+}
+
+const tag_KVRBONESTATE* FindBone(CAnimationController* animation, const std::string& name)
+{
+    if (animation == nullptr || name.empty())
+        return nullptr;
+    CList<tag_KVRBONESTATE>* states = animation->GetBoneStateList();
+    for (uint32_t i = 0; i < states->GetCount(); ++i)
+    {
+        const tag_KVRBONESTATE* state = states->GetAt(i);
+        if (state->bone != nullptr && state->bone->GetName() != nullptr &&
+            std::strcmp(state->bone->GetName(), name.c_str()) == 0)
+            return state;
+    }
+    return nullptr;
 }
 }

@@ -255,6 +255,18 @@ void CCharacter::ApplyItem(const CItemDefinition* item)
     m_action.effectTime = FrameSeconds(longest);
 }
 
+int32_t CCharacter::GetResultPoseMotion(uint8_t pose) const
+{
+    switch (pose)
+    {
+    case 2: return m_data != nullptr && m_data->teamBattle != 0 ? 2 : 1;
+    case 3: return 4;
+    case 4:
+    case 5: return 5;
+    default: return -1;
+    }
+}
+
 void CCharacter::SetResultPose(uint8_t pose)
 {
     m_state.resultPose = pose;
@@ -262,29 +274,18 @@ void CCharacter::SetResultPose(uint8_t pose)
     if (m_state.actionState == STATE_DOWN)
         return;
     m_state.actionState = STATE_STAND;
+    const int32_t motion = GetResultPoseMotion(pose);
+    if (motion >= 0)
+        PlayMotion(motion);
     // The draw is made whether or not a voice is heard, so that the random
-    // stream advances the same on every machine.
+    // stream advances the same on every machine. The ready voice is the
+    // ready motion's number.
     switch (pose)
     {
-    case 2:
-    {
-        const bool ready = m_data != nullptr && m_data->teamBattle != 0;
-        PlayMotion(ready ? 2 : 1);
-        PlayVoice(ready ? 2 : 1, 1);
-        break;
-    }
-    case 3:
-    {
-        const uint32_t voice = 22 + RandomInt(2);
-        PlayMotion(4);
-        PlayVoice(voice, 1);
-        break;
-    }
+    case 2: PlayVoice(static_cast<uint32_t>(motion), 1); break;
+    case 3: PlayVoice(22 + RandomInt(2), 1); break;
     case 4:
-    case 5:
-        PlayMotion(5);
-        PlayVoice(24, 1);
-        break;
+    case 5: PlayVoice(24, 1); break;
     default: break;
     }
 }

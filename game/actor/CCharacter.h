@@ -284,6 +284,8 @@ private:
     void UpdateMovementInput(uint32_t milliseconds);
     void EndTimedState(uint32_t milliseconds);
     void UpdateDown(tag_TOLQBATTLEFRAME* frame);
+    // The motion of a result pose (ready, win, lose, draw); -1 for the others.
+    int32_t GetResultPoseMotion(uint8_t pose) const;
     void StartState(uint32_t state);
     bool StartSwing();
     bool TryPickUp(tag_TOLQBATTLEFRAME* frame);

@@ -96,6 +96,7 @@ uint32_t CCharacterDefinition::Load(const void* bytes, size_t size)
     ReadBody(&reader, &loaded);
     reader.Text(&loaded.maximumAttack);
     reader.Text(&loaded.model);
+    reader.Text(&loaded.handBone);
     ReadLists(&reader, &loaded);
     if (!reader.Finish())
         return 0;
@@ -136,6 +137,7 @@ void CCharacterDefinition::Save(CByteWriter* writer) const
     writer->F32(eyeHeight);
     GameDataWriter::Text(writer, maximumAttack);
     GameDataWriter::Text(writer, model);
+    GameDataWriter::Text(writer, handBone);
     writer->U8(static_cast<uint8_t>(motions.size()));
     for (const Motion& motion : motions)
     {

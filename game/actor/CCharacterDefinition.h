@@ -58,6 +58,8 @@ struct CCharacterDefinition
     float eyeHeight = 1.5f;
     std::string maximumAttack;
     std::string model;
+    // The model's bone that carries the hand holding the weapon; empty none.
+    std::string handBone;
     std::vector<Motion> motions;
     std::vector<std::string> voices;
 

@@ -2,13 +2,10 @@
 
 #include "engine/render/CAnimationController.h"
 #include "engine/render/CMesh.h"
-#include "engine/render/CModelBone.h"
 #include "engine/render/CRenderList.h"
 #include "game/actor/ActorDrawing.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CClothesDefinition.h"
-
-#include <cstring>
 
 CClothes::CClothes(const CClothesDefinition* definition) : m_definition(definition)
 {
@@ -36,21 +33,9 @@ int CClothes::Render(uintptr_t argument)
 
 void CClothes::Follow(const CkvrMatrix& wearerWorld, CAnimationController* wearerAnimation)
 {
-    m_world = wearerWorld;
-    m_onBone = false;
-    if (wearerAnimation != nullptr && m_definition != nullptr && !m_definition->bone.empty())
-    {
-        CList<tag_KVRBONESTATE>* states = wearerAnimation->GetBoneStateList();
-        for (uint32_t i = 0; i < states->GetCount(); ++i)
-        {
-            const tag_KVRBONESTATE* state = states->GetAt(i);
-            if (state->bone == nullptr || state->bone->GetName() == nullptr ||
-                std::strcmp(state->bone->GetName(), m_definition->bone.c_str()) != 0)
-                continue;
-            m_world = state->combined;
-            m_onBone = true;
-            break;
-        }
-    }
+    const tag_KVRBONESTATE* bone =
+        m_definition != nullptr ? ActorDrawing::FindBone(wearerAnimation, m_definition->bone) : nullptr;
+    m_world = bone != nullptr ? bone->combined : wearerWorld;
+    m_onBone = bone != nullptr;
     m_position = CkvrVector3(m_world.m[12], m_world.m[13], m_world.m[14]);
 }

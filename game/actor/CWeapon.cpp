@@ -161,23 +161,38 @@ void CWeapon::ReleaseRuntime()
 // the simulation reads stays untouched.
 uint32_t CWeapon::DrawAt(const CkvrVector3& position, float yaw)
 {
-    CMesh* mesh = ResolveMesh();
-    if (mesh == nullptr)
-        return 0;
     m_world.SetRotation(0.0f, yaw, 0.0f);
     m_world.m[12] = position.x;
     m_world.m[13] = position.y;
     m_world.m[14] = position.z;
+    return DrawWorld();
+}
+
+uint32_t CWeapon::DrawWorld()
+{
+    CMesh* mesh = ResolveMesh();
+    if (mesh == nullptr)
+        return 0;
     if (CGraphics* graphics = CMesh::GetGraphics())
         graphics->SetBlendMode(GetBlendMode());
     return mesh->DrawStatic(&m_world, nullptr);
 }
 
+void CWeapon::SetDrawnHand(const CkvrMatrix* hand)
+{
+    m_hasDrawnHand = hand != nullptr;
+    if (hand != nullptr)
+        m_drawnHand = *hand;
+}
+
 int CWeapon::Render(uintptr_t)
 {
-    if (held)
+    if (!held)
+        return static_cast<int>(DrawAt(m_position, m_rotation.y));
+    if (!m_hasDrawnHand)
         return static_cast<int>(DrawAt(GetHandPosition(), m_holderYaw));
-    return static_cast<int>(DrawAt(m_position, m_rotation.y));
+    m_world = m_drawnHand;
+    return static_cast<int>(DrawWorld());
 }
 
 uint32_t CWeapon::DropToGround(IBattleStage* stage)

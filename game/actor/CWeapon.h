@@ -23,9 +23,10 @@ class IBattleStage;
 // right one, and nothing else makes weapons.
 //
 // While held, the weapon keeps a copy of its owner's position, yaw and hand
-// offset, which the owner sets in its simulation step; the muzzle and the
-// drawing read that copy, never a bone. It takes no part in the state hash:
-// it only repeats what the owner hashes.
+// offset, which the owner sets in its simulation step; the muzzle reads that
+// copy, never a bone. The drawing follows the hand as the owner's pose moves
+// it, when the owner's drawing gives it one. It takes no part in the state
+// hash: it only repeats what the owner hashes.
 class CWeapon : public CObjectBase
 {
 public:
@@ -92,7 +93,8 @@ public:
     // of 0 never reloads). On the field: 0 once it has lain there 100 s.
     int Update(uintptr_t argument) override;
     // Draws the template's model (resolved by name at the first draw; none
-    // draws nothing) in the owner's hand while held, else where it lies.
+    // draws nothing) in the owner's hand while held (the drawn hand, else
+    // the simulation's), else where it lies.
     // The model is solid, so it draws at once with depth writes; the render
     // list argument is not needed for that. 1 when drawn.
     int Render(uintptr_t argument) override;
@@ -110,6 +112,9 @@ public:
                    const CGameDataLists* gameData);
     // The owner's hand in the world: the hand offset turned by the yaw.
     CkvrVector3 GetHandPosition() const;
+    // Where the owner's drawing last posed its hand, as a world matrix; null
+    // draws the hand offset turned by the yaw. Drawing only.
+    void SetDrawnHand(const CkvrMatrix* hand);
     float GetHolderYaw() const { return m_holderYaw; }
 
     void HashState(CStateHash* hash) const;
@@ -130,6 +135,7 @@ protected:
 private:
     CMesh* ResolveMesh();
     uint32_t DrawAt(const CkvrVector3& position, float yaw);
+    uint32_t DrawWorld();
 
     const CWeaponDefinition* m_definition;
     WeaponData m_weaponData;
@@ -137,6 +143,8 @@ private:
     CkvrVector3 m_holderPosition;
     float m_holderYaw = 0.0f;
     CkvrVector3 m_handOffset;
+    CkvrMatrix m_drawnHand;
+    bool m_hasDrawnHand = false;
     CMesh* m_mesh = nullptr;
     bool m_meshResolved = false;
 };

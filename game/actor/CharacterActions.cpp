@@ -461,6 +461,12 @@ void CCharacter::UpdateDown(tag_TOLQBATTLEFRAME* frame)
     m_state.grounded = 0;
     m_state.downClock = 0;
     StartState(STATE_STAND);
+    // Risen after the battle's end: it takes the pose it was given while
+    // down, the motion alone (the pose's voice and draw are not made for a
+    // fighter that is down).
+    const int32_t pose = GetResultPoseMotion(m_state.resultPose);
+    if (pose >= 0)
+        PlayMotion(pose);
 }
 
 // The nearest field weapon within reach whose mask has the own bit, as a

@@ -24,6 +24,16 @@ constexpr int32_t kBlendedMotion = 3;
 constexpr float kBlendSeconds = 0.1f;
 // A fighter's shadow fades out over 10 units of height.
 constexpr float kShadowFade = 0.1f;
+
+// The hand's bone as the pose puts it, the weapon's grip: the weapon stays
+// in the hand whatever the pose does with it (hanging at a bowed loser's
+// side, on the ground by a fallen fighter). Null without that bone.
+const CkvrMatrix* PoseHand(CAnimationController* animation, const CCharacterDefinition* definition)
+{
+    const tag_KVRBONESTATE* bone =
+        definition != nullptr ? ActorDrawing::FindBone(animation, definition->handBone) : nullptr;
+    return bone != nullptr ? &bone->combined : nullptr;
+}
 }
 
 void CCharacter::CreateModel()
@@ -117,7 +127,10 @@ int CCharacter::Render(uintptr_t argument)
         for (const std::unique_ptr<CClothes>& clothes : m_wornClothes)
             clothes->Render(argument);
         if (CWeapon* weapon = GetMainWeapon())
+        {
+            weapon->SetDrawnHand(PoseHand(m_animation, m_definition));
             weapon->Render(argument);
+        }
         return 1;
     }
     ActorDrawing::DrawModel(m_model, &m_world, &m_color, GetBlendMode(), m_animation, true);

@@ -38,6 +38,7 @@ enum Bone : uint32_t
     BONE_SHIN_L,
     BONE_LEG_R,
     BONE_SHIN_R,
+    BONE_HAND_R,
     BONE_COUNT,
 };
 
@@ -64,6 +65,8 @@ const BoneShape kBones[BONE_COUNT] = {
     {"ShinL", BONE_LEG_L, CkvrVector3(0.0f, -0.45f, 0.0f)},
     {"LegR", BONE_HIPS, CkvrVector3(0.11f, -0.05f, 0.0f)},
     {"ShinR", BONE_LEG_R, CkvrVector3(0.0f, -0.45f, 0.0f)},
+    // At the wrist: the grip of the weapon, which runs forward from it.
+    {"HandR", BONE_FOREARM_R, CkvrVector3(0.0f, -0.27f, 0.0f)},
 };
 
 CkvrVector3 Scaled(const CkvrVector3& v)
@@ -267,6 +270,11 @@ void AddAnimations(CMesh* mesh, CModelBone* bones[BONE_COUNT])
     using namespace FighterModels;
     // Arms hang a little away from the body.
     const Turn armL = {BONE_ARM_L, 0, 0, -8}, armR = {BONE_ARM_R, 0, 0, 8};
+    // The hand turned so that the weapon runs along the arm: a gun aimed
+    // down a raised arm, a blade hanging from a limp hand or held up in
+    // victory; and so that a fallen fighter's blade lies beside it, towards
+    // its feet.
+    const Turn handAlong = {BONE_HAND_R, 90, 0, 0}, handBeside = {BONE_HAND_R, 90, 0, -60};
     AddAnimation(mesh, bones, kAnimationNames[ANIMATION_STAND],
                  {{0.0f, {armL, armR}}, {1.0f, {armL, armR, {BONE_CHEST, 3, 0, 0}}, 0.94f}, {2.0f, {armL, armR}}});
     AddAnimation(mesh, bones, kAnimationNames[ANIMATION_RUN],
@@ -298,18 +306,18 @@ void AddAnimations(CMesh* mesh, CModelBone* bones[BONE_COUNT])
     AddAnimation(mesh, bones, kAnimationNames[ANIMATION_SHOOT],
                  {{0.0f, {armL, armR}},
                   {0.08f, {{BONE_CHEST, 0, -15, 0}, {BONE_ARM_R, -90, 0, 0}, {BONE_ARM_L, -80, 0, 25},
-                           {BONE_FOREARM_L, -20, 0, 0}}},
+                           {BONE_FOREARM_L, -20, 0, 0}, handAlong}},
                   {0.12f, {{BONE_CHEST, -4, -15, 0}, {BONE_ARM_R, -105, 0, 0}, {BONE_ARM_L, -90, 0, 25},
-                           {BONE_FOREARM_L, -20, 0, 0}}},
+                           {BONE_FOREARM_L, -20, 0, 0}, handAlong}},
                   {0.3f, {{BONE_CHEST, 0, -15, 0}, {BONE_ARM_R, -90, 0, 0}, {BONE_ARM_L, -80, 0, 25},
-                          {BONE_FOREARM_L, -20, 0, 0}}}});
+                          {BONE_FOREARM_L, -20, 0, 0}, handAlong}}});
     AddAnimation(mesh, bones, kAnimationNames[ANIMATION_HIT],
                  {{0.0f, {armL, armR}},
                   {0.08f, {{BONE_CHEST, -25, 0, 5}, {BONE_HEAD, -20, 0, 0}, {BONE_ARM_L, 20, 0, -40},
                            {BONE_ARM_R, 20, 0, 40}}, 0.9f},
                   {0.3f, {armL, armR}}});
     const std::initializer_list<Turn> lying = {{BONE_HIPS, -85, 0, 0}, {BONE_ARM_L, 0, 0, -60}, {BONE_ARM_R, 0, 0, 60},
-                                               {BONE_LEG_L, 0, 0, -10}, {BONE_LEG_R, 0, 0, 10}};
+                                               {BONE_LEG_L, 0, 0, -10}, {BONE_LEG_R, 0, 0, 10}, handBeside};
     AddAnimation(mesh, bones, kAnimationNames[ANIMATION_DOWN],
                  {{0.0f, {armL, armR}},
                   {0.2f, {{BONE_HIPS, -40, 0, 0}, {BONE_LEG_L, -40, 0, 0}, {BONE_SHIN_L, 60, 0, 0},
@@ -321,14 +329,14 @@ void AddAnimations(CMesh* mesh, CModelBone* bones[BONE_COUNT])
                           {BONE_LEG_R, -80, 0, 0}, {BONE_SHIN_R, 110, 0, 0}}, 0.5f},
                   {0.6f, {armL, armR}}});
     AddAnimation(mesh, bones, kAnimationNames[ANIMATION_WIN],
-                 {{0.0f, {{BONE_ARM_L, 0, 0, -150}, {BONE_ARM_R, 0, 0, 150}}},
-                  {0.4f, {{BONE_ARM_L, 0, 0, -130}, {BONE_ARM_R, 0, 0, 130}, {BONE_HEAD, -15, 0, 0}}, 1.08f},
-                  {0.8f, {{BONE_ARM_L, 0, 0, -150}, {BONE_ARM_R, 0, 0, 150}}}});
+                 {{0.0f, {{BONE_ARM_L, 0, 0, -150}, {BONE_ARM_R, 0, 0, 150}, handAlong}},
+                  {0.4f, {{BONE_ARM_L, 0, 0, -130}, {BONE_ARM_R, 0, 0, 130}, {BONE_HEAD, -15, 0, 0}, handAlong}, 1.08f},
+                  {0.8f, {{BONE_ARM_L, 0, 0, -150}, {BONE_ARM_R, 0, 0, 150}, handAlong}}});
     AddAnimation(mesh, bones, kAnimationNames[ANIMATION_LOSE],
                  {{0.0f, {armL, armR}},
                   {0.8f, {{BONE_CHEST, 35, 0, 0}, {BONE_HEAD, 30, 0, 0}, {BONE_ARM_L, 15, 0, -4}, {BONE_ARM_R, 15, 0, 4},
                           {BONE_LEG_L, -15, 0, 0}, {BONE_SHIN_L, 30, 0, 0}, {BONE_LEG_R, -15, 0, 0},
-                          {BONE_SHIN_R, 30, 0, 0}}, 0.9f}});
+                          {BONE_SHIN_R, 30, 0, 0}, handAlong}, 0.9f}});
 }
 
 }
@@ -369,6 +377,7 @@ void FighterModels::Dress(CCharacterDefinition* character, uint32_t index)
     auto loop = [](Animation animation) { return Motion{animation, 1, 1.0f}; };
     auto once = [](Animation animation) { return Motion{animation, 0, 1.0f}; };
     character->model = ModelName(index);
+    character->handBone = kBones[BONE_HAND_R].name;
     // 0-7: the poses (1 and 2 ready, 3 back to control, 4 win, 5 lose and
     // draw); from 8: 8 + the action state the fighter enters.
     character->motions = {

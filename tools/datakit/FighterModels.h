@@ -8,8 +8,8 @@
 
 // The stand-in fighters as a person can watch them fight: each character's
 // model is a jointed figure of boxes skinned to a small skeleton (hips,
-// chest, head, two-part arms and legs), in a colour of its own, with the
-// animations its character file names by motion.
+// chest, head, two-part arms and legs, the hand that holds the weapon), in a
+// colour of its own, with the animations its character file names by motion.
 namespace FighterModels
 {
 // The figures stand kHeight tall, head to foot: the height the battle's
@@ -52,7 +52,8 @@ struct ModelFile
     std::vector<uint8_t> bytes;
 };
 std::vector<ModelFile> Files(uint32_t characters);
-// Gives a character definition its figure and the motions that play its
-// animations: the result poses, then 8 + each action state.
+// Gives a character definition its figure, the bone of the hand that holds
+// its weapon, and the motions that play its animations: the result poses,
+// then 8 + each action state.
 void Dress(CCharacterDefinition* character, uint32_t index);
 }

@@ -241,10 +241,14 @@ TEST(CharacterRules, ReviveByRuleOrStayDown)
         CCharacter* player = battle.Add(-1, CkvrVector3(150, 0, 0), 4, 0);
         Hold(&battle, Record(), 1600);
         ASSERT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_DOWN);
+        // The battle ends while it is down: it rises into its lose pose,
+        // not into its stance (seen under a lost battle's menu).
+        player->SetResultPose(4);
         Hold(&battle, Record(), 3200);
         if (rule == 0)
         {
             EXPECT_EQ(player->GetStateBlock()->actionState, CCharacter::STATE_STAND);
+            EXPECT_EQ(player->GetMotion(), 5);
             EXPECT_EQ(player->GetStateBlock()->life, 100);
             EXPECT_LT(std::fabs(player->GetPosition()->x), 21.0f); // at a start point
         }

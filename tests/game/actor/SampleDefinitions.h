@@ -79,6 +79,7 @@ inline CCharacterDefinition Character()
     c.eyeHeight = 1.5f;
     c.maximumAttack = "Max_Aria";
     c.model = "Chara_03.kmd";
+    c.handBone = "HandR";
     c.motions = {{0, 1, 1.0f}, {1, 0, 1.0f}, {255, 0, 2.0f}};
     c.voices = {"Voice_03_01.wav", "Voice_03_02.wav"};
     return c;

@@ -4,11 +4,13 @@
 // as "BattleCamera-*.png" for a person to look at.
 #include "tests/game/battle/BattleTestData.h"
 
+#include "engine/core/TextEncoding.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/FrameTimer.h"
 #include "engine/platform/device/GraphicsDevice.h"
 #include "engine/render/CCamera.h"
 #include "game/actor/CCharacter.h"
+#include "game/actor/CWeapon.h"
 #include "game/actor/tag_TOLQBATTLEFRAME.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
@@ -29,6 +31,7 @@ namespace camtest
 {
 constexpr int kWidth = 1280, kHeight = 720;
 constexpr uint32_t kFrame = 16;
+constexpr uint32_t kClear = 0xFF203040;
 
 int Red(uint32_t argb)
 {
@@ -44,11 +47,11 @@ int Blue(uint32_t argb)
 }
 
 // A battle of two (or more) on the arena to the last one standing, fighter 0 the local player
-// that the cameras are about, drawn on request.
+// that the cameras are about (armed with the weapon named, if any), drawn on request.
 class CameraBattle
 {
 public:
-    explicit CameraBattle(uint32_t startPoint, uint8_t players = 2)
+    explicit CameraBattle(uint32_t startPoint, uint8_t players = 2, const char* playerWeapon = nullptr)
     {
         battletest::BattleData::Install();
         m_setting = CreateBattleSettingFrom(players, 0, nullptr);
@@ -62,6 +65,7 @@ public:
             m_setting->players[i].startPoint = i == 0 ? startPoint : (startPoint + 3 + i) % 8;
             m_setting->players[i].localInput = 0;
         }
+        m_setting->players[0].weapons[0] = playerWeapon;
         m_ready = battletest::BattleData::Get() != nullptr && scene.Init(reinterpret_cast<uintptr_t>(m_setting)) == 1;
     }
     ~CameraBattle()
@@ -111,11 +115,18 @@ public:
         return RunUntil([&] { return console->GetPhase() == phase && console->GetState().phaseClock >= milliseconds; });
     }
 
-    void Draw(const std::string& name)
+    // The battle's frame, or only what draw draws through the battle's camera.
+    void Draw(const std::string& name, const std::function<void()>& draw = nullptr)
     {
         CGraphics& graphics = battletest::BattleData::GetGraphics()->Graphics();
-        graphics.GetDevice()->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
-        ASSERT_EQ(scene.Render(0), 1);
+        graphics.GetDevice()->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, kClear, 1.0f, 0);
+        if (draw)
+        {
+            scene.GetCamera()->Apply();
+            draw();
+        }
+        else
+            ASSERT_EQ(scene.Render(0), 1);
         frame.assign(static_cast<size_t>(kWidth) * kHeight, 0);
         ASSERT_EQ(graphics.GetDevice()->ReadPixels(graphics.GetDevice()->GetBackBuffer(), 0, 0, kWidth, kHeight,
                                                    frame.data()),
@@ -301,12 +312,16 @@ TEST(BattleCamera, ALostBattlesShotShowsTheFallenPlayerNotTheWinnersTorsoNorItsL
 // Seen at the end of a lost local battle, under its menu: the player's
 // lose pose, head bowed, lit dimmer than in play (its face (126, 103, 87)
 // against (229, 188, 150)), another fighter standing inside the player's
-// body, and a name plate cut by the window's top edge. The bowed face is
-// lit as the battle's light lights it in the ready call, nothing of the
-// fighter inside shows over the player, and no plate runs past the top.
-TEST(BattleCamera, ALostBattlesPoseIsLitAsInPlayWithNoFighterInsideItAndNoPlateCut)
+// body, a name plate cut by the window's top edge, and a grey bar from the
+// window's top-left edge down to the player: its claymore, left pointing at
+// the eye where no hand holds it. The bowed face is lit as the battle's
+// light lights it in the ready call, nothing of the fighter inside shows
+// over the player, no plate runs past the top, and the claymore stays on
+// the figure.
+TEST(BattleCamera, ALostBattlesPoseIsLitAsInPlayWithNoFighterInsideItNoPlateCutAndNoBladeAcross)
 {
-    CameraBattle battle(0, 4);
+    static const std::string claymore = ConvertUtf8ToShiftJis("クレイモア");
+    CameraBattle battle(0, 4, claymore.c_str());
     ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();
     CCharacter* player = battle.scene.GetFighter(0);
     constexpr float kBelowTheFace = 0.8f, kOverTheHead = 1.3f, kFront = 0.1f;
@@ -340,6 +355,18 @@ TEST(BattleCamera, ALostBattlesPoseIsLitAsInPlayWithNoFighterInsideItAndNoPlateC
             inside += camtest::IsGreen(battle.At(x, y)) ? 1 : 0;
     }
     EXPECT_LT(inside, 100) << "the fighter inside the player shows";
+    // The claymore alone as the shot placed it: on the figure, within its
+    // height either side, from the crown to the feet.
+    battle.Draw("lose-pose-blade", [&] { player->GetMainWeapon()->Render(0); });
+    const int reach = feetY - crownY;
+    int astray = 0;
+    for (int y = 0; y < camtest::kHeight; ++y)
+    {
+        for (int x = 0; x < camtest::kWidth; ++x)
+            astray += battle.At(x, y) != camtest::kClear && (std::abs(x - feetX) > reach || y < crownY || y > feetY);
+    }
+    EXPECT_GT(battle.Count([](uint32_t argb) { return argb != camtest::kClear; }), 500) << "no claymore drawn";
+    EXPECT_LT(astray, 50) << astray << " pixels of the claymore run off the figure";
     console->RenderWorldOverlays();
     for (const MenuItemRecord& item : console->GetDrawnItems().Items())
     {

@@ -78,7 +78,7 @@ TEST(FighterModels, AFigureHasItsSkeletonAndTheTenNamedAnimations)
     CMesh mesh;
     ASSERT_EQ(mesh.LoadFromPack(bytes.data(), "Fighter_02.mdl", static_cast<uint32_t>(bytes.size()), nullptr, nullptr),
               1u);
-    EXPECT_EQ(mesh.GetBoneList()->GetCount(), 12u);
+    EXPECT_EQ(mesh.GetBoneList()->GetCount(), 13u);
     ASSERT_EQ(mesh.GetAnimationList()->GetCount(), static_cast<uint32_t>(FighterModels::ANIMATION_COUNT));
     for (uint32_t i = 0; i < FighterModels::ANIMATION_COUNT; ++i)
     {
@@ -86,7 +86,7 @@ TEST(FighterModels, AFigureHasItsSkeletonAndTheTenNamedAnimations)
         EXPECT_STREQ(animation->GetName(), FighterModels::kAnimationNames[i]);
         // Every bone but the root moves in every animation, so that none is
         // left in the last one's pose.
-        EXPECT_EQ(animation->GetBoneAnimationList()->GetCount(), 11u);
+        EXPECT_EQ(animation->GetBoneAnimationList()->GetCount(), 12u);
     }
     // Released (and deleted) by its own Release.
     CAnimationController* animation = mesh.CreateAnimationController();
