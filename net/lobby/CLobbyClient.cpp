@@ -183,6 +183,11 @@ bool CLobbyClient::SetState(LobbyState state)
     if (!m_state)
         return false;
     std::lock_guard<std::mutex> guard(m_stateLock);
+    // A lost connection is told until the player leaves: whatever the lobby
+    // or its caller does meanwhile (back from a battle, out of a match's
+    // setup) would put the player in lists that no longer change.
+    if (m_state->state == LOBBY_CONNECTION_LOST && state != LOBBY_LEAVING)
+        return false;
     m_state->previousState = m_state->state;
     m_state->state = state;
     return true;

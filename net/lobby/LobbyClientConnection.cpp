@@ -230,8 +230,10 @@ void CLobbyClient::ReceiveThread()
     // Under the protocol lock: a frame reads the state and moves it on
     // under that lock (the fade after the login ends in the lobby), and the
     // loss must not land between the two and be overwritten.
+    // A player already on the way out of the lobby is not stopped by it.
     auto guard = WorkerLock();
-    if (!m_closing.load())
+    const LobbyState state = GetState();
+    if (!m_closing.load() && state != LOBBY_LEAVING && state != LOBBY_FINISHED)
         SetState(LOBBY_CONNECTION_LOST);
 }
 

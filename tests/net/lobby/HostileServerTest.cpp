@@ -240,7 +240,7 @@ TEST_F(HostileServer, ADrippingRouterCannotHoldUpQuitting)
     client.SetOwnPort(static_cast<uint16_t>(port + 1));
     client.SetPortMapping(1);
     client.SetUpnpTarget("127.0.0.8", gateway.SsdpPort(), 3000);
-    ASSERT_EQ(ConnectClient(client), 7);
+    ASSERT_EQ(ConnectClient(client), LOBBY_LOGIN);
     EXPECT_EQ(gateway.Mappings().size(), 8u);
     gateway.mode = nettest::FakeGateway::Mode::DripDeletes;
     EXPECT_LT(TimedRelease(), kQuitBudgetMs);

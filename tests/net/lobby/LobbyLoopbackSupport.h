@@ -46,7 +46,7 @@ inline bool StepUntil(std::initializer_list<CLobbyClient*> clients, const std::f
     return true;
 }
 
-inline bool StepToState(CLobbyClient& client, int32_t state, uint32_t timeoutMs = 20000)
+inline bool StepToState(CLobbyClient& client, LobbyState state, uint32_t timeoutMs = 20000)
 {
     return StepUntil({&client}, [&] { return client.GetState() == state; }, timeoutMs);
 }
@@ -65,10 +65,10 @@ inline void SetUpClient(CLobbyClient& client, const char* local, uint16_t lobbyP
 
 // From the start to the login editor (LOBBY_LOGIN) or whatever the server
 // makes of the connection.
-inline int32_t ConnectClient(CLobbyClient& client)
+inline LobbyState ConnectClient(CLobbyClient& client)
 {
     if (!StepToState(client, LOBBY_BETA_NOTICE))
-        return -1;
+        return client.GetState();
     client.OnInput(LOBBY_KEY_DECIDE);
     StepUntil({&client}, [&] { return client.GetState() != LOBBY_CONNECT && client.GetState() != LOBBY_CONNECTING; });
     return client.GetState();
@@ -77,7 +77,7 @@ inline int32_t ConnectClient(CLobbyClient& client)
 // Through the login editor with a password to the lobby (LOBBY_IN_LOBBY).
 inline bool LogIn(CLobbyClient& client, const char* password)
 {
-    if (ConnectClient(client) != 7)
+    if (ConnectClient(client) != LOBBY_LOGIN)
         return false;
     client.OnInput(LOBBY_KEY_DOWN);
     client.GetEditor()->Insert(password);

@@ -38,11 +38,11 @@ protected:
 TEST_F(LobbyMisbehaviourTest, ClosedServiceAndWrongVersionShowTheirNotices)
 {
     server.SetMisbehaviour(Misbehaviour::ServiceClosed);
-    EXPECT_EQ(ConnectClient(client), 4);
+    EXPECT_EQ(ConnectClient(client), LOBBY_SERVICE_CLOSED);
     client.Release();
     SetUpClient(client, "127.0.0.4", port, 0, "carol");
     server.SetMisbehaviour(Misbehaviour::WrongVersion);
-    EXPECT_EQ(ConnectClient(client), 5);
+    EXPECT_EQ(ConnectClient(client), LOBBY_WRONG_VERSION);
     client.OnInput(LOBBY_KEY_DECIDE);
     EXPECT_TRUE(StepToState(client, LOBBY_FINISHED));
 }
@@ -52,14 +52,14 @@ TEST_F(LobbyMisbehaviourTest, ClosedServiceAndWrongVersionShowTheirNotices)
 TEST_F(LobbyMisbehaviourTest, NoServerShowsTheNetworkNoticeNotTheMaintenanceOne)
 {
     server.Stop();
-    EXPECT_EQ(ConnectClient(client), 6);
+    EXPECT_EQ(ConnectClient(client), LOBBY_PORT_MAPPING_FAILED);
     client.OnInput(LOBBY_KEY_DECIDE);
     EXPECT_TRUE(StepToState(client, LOBBY_FINISHED));
 }
 
 TEST_F(LobbyMisbehaviourTest, RefusedLoginReturnsToTheEditor)
 {
-    ASSERT_EQ(ConnectClient(client), 7);
+    ASSERT_EQ(ConnectClient(client), LOBBY_LOGIN);
     client.OnInput(LOBBY_KEY_DOWN);
     client.GetEditor()->Insert("wrong");
     client.OnInput(LOBBY_KEY_DOWN);
@@ -115,13 +115,18 @@ TEST_F(LobbyMisbehaviourTest, SlowDripStillLogsIn)
 TEST_F(LobbyMisbehaviourTest, DisconnectMidFrameEndsTheConnection)
 {
     server.SetMisbehaviour(Misbehaviour::DisconnectMidFrame);
-    ASSERT_EQ(ConnectClient(client), 7);
+    ASSERT_EQ(ConnectClient(client), LOBBY_LOGIN);
     client.OnInput(LOBBY_KEY_DOWN);
     client.OnInput(LOBBY_KEY_DOWN);
     client.OnInput(LOBBY_KEY_DECIDE);
     EXPECT_TRUE(StepToState(client, LOBBY_CONNECTION_LOST));
     EXPECT_TRUE(nettest::WaitUntil([&] { return server.GetUserCount() == 0; }, 5000));
     EXPECT_TRUE(server.IsConsistent());
+    // What the network scene sets on the way back from a battle or a
+    // match's setup leaves the loss told.
+    EXPECT_FALSE(client.SetRoomState(LOBBY_IN_LOBBY));
+    EXPECT_FALSE(client.SetState(LOBBY_MATCH_FAILED));
+    EXPECT_EQ(client.GetState(), LOBBY_CONNECTION_LOST);
     client.OnInput(LOBBY_KEY_DECIDE);
     EXPECT_TRUE(StepToState(client, LOBBY_FINISHED));
 }
@@ -129,7 +134,7 @@ TEST_F(LobbyMisbehaviourTest, DisconnectMidFrameEndsTheConnection)
 TEST_F(LobbyMisbehaviourTest, OversizeFrameDropsTheConnection)
 {
     server.SetMisbehaviour(Misbehaviour::Oversize);
-    ASSERT_EQ(ConnectClient(client), 7);
+    ASSERT_EQ(ConnectClient(client), LOBBY_LOGIN);
     client.OnInput(LOBBY_KEY_DOWN);
     client.OnInput(LOBBY_KEY_DOWN);
     client.OnInput(LOBBY_KEY_DECIDE);
@@ -179,7 +184,7 @@ TEST_F(LobbyMisbehaviourTest, PortMappingWithoutAGatewayStillConnects)
     const uint16_t silent = nettest::FreePort("127.0.0.1", SOCK_DGRAM);
     client.SetPortMapping(1);
     client.SetUpnpTarget("127.0.0.1", silent, 200);
-    EXPECT_EQ(ConnectClient(client), 7);
+    EXPECT_EQ(ConnectClient(client), LOBBY_LOGIN);
 }
 
 TEST_F(LobbyMisbehaviourTest, AFrameThatCannotGoOutWholeClosesTheConnection)
