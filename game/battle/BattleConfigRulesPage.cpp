@@ -416,7 +416,7 @@ void CBattleConfig::RenderRulesPage(const CMenuPainter& painter)
     if (m_randomMatch)
     {
         // Sought, then made: the players wait for the host to start.
-        if (MatchSought())
+        if (MatchWaiting())
             DrawMatchingStatus(color);
         else
             DrawWaitingLine(painter, color);

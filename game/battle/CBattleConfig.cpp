@@ -143,6 +143,7 @@ int CBattleConfig::Init(uintptr_t parameter)
     m_enterHeld = false;
     m_elapsedMs = 0;
     m_pollTimer = 0;
+    m_polled = false;
     m_row = m_column = m_listIndex = m_category = m_listTop = 0;
     m_online = m_host = m_randomMatch = m_chatOpen = m_backMenuOpen = false;
     m_frame.KeysLead();
@@ -646,15 +647,38 @@ bool CBattleConfig::MatchSought() const
     return m_randomMatch && lobby != nullptr && lobby->GetState() == LOBBY_MATCH_SOUGHT;
 }
 
+// The match's players are not all in: the lobby seeks the match, or its
+// host waits for its guests, or a guest for its seat.
+bool CBattleConfig::MatchWaiting() const
+{
+    CLobbyClient* lobby = Lobby();
+    if (!m_randomMatch || lobby == nullptr)
+        return false;
+    const LobbyState state = lobby->GetState();
+    if (state == LOBBY_MATCH_SOUGHT)
+        return true;
+    if (state != LOBBY_MATCH_HOST && state != LOBBY_MATCH_GUEST)
+        return false;
+    int32_t seated = 0;
+    for (uint8_t i = 0; i < m_setting->playerCount; ++i)
+        seated += m_setting->players[i].IsHuman() ? 1 : 0;
+    auto lock = lobby->Lock();
+    return seated < lobby->GetStateBlock().matchedPlayers;
+}
+
 void CBattleConfig::PollForMatch(uint32_t milliseconds)
 {
-    if (!MatchSought())
+    if (!MatchWaiting())
         return;
+    // The first poll goes at once, so that the server's count comes with
+    // the wait's first frames; the timer also paces the status line's dots.
     m_pollTimer += milliseconds;
-    if (m_pollTimer < kMatchingPollMilliseconds)
+    if (m_polled && m_pollTimer < kMatchingPollMilliseconds)
         return;
     m_pollTimer = 0;
-    Lobby()->SendMatchingPoll();
+    m_polled = true;
+    if (MatchSought())
+        Lobby()->SendMatchingPoll();
 }
 
 void CBattleConfig::ApplyRoomRules(const SetupInput& input)
@@ -1047,7 +1071,7 @@ void CBattleConfig::DrawScrollBar(const CMenuPainter& painter, const MenuRect& t
 
 void CBattleConfig::DrawMatchingStatus(uint32_t color) const
 {
-    if (MatchSought())
+    if (MatchWaiting())
         Lobby()->DrawMatchingStatus(m_pollTimer, color);
 }
 

@@ -260,6 +260,10 @@ public:
     void ApplyRoomRules(const SetupInput& input);
     // Whether the lobby still seeks this side's random match.
     bool MatchSought() const;
+    // Whether the random match's players are not all in yet (sought, or
+    // made and waiting for its guests or for this side's seat): the status
+    // line shows.
+    bool MatchWaiting() const;
 
     // Members page.
     bool IsSlotStateTaken(int8_t state) const;
@@ -345,8 +349,9 @@ private:
     }
     CNetSession* Session() const;
     CLobbyClient* Lobby() const;
-    // While the lobby seeks the match, on every page: a poll every few
-    // seconds, so that the match is made while the players still choose.
+    // While the lobby seeks the match, on every page: a poll at once and
+    // every few seconds, so that the match is made while the players still
+    // choose.
     void PollForMatch(uint32_t milliseconds);
     void DrawMatchingStatus(uint32_t color) const;
     uint32_t Send(int16_t id, const std::vector<uint8_t>& payload, bool unlocked = false);
@@ -445,6 +450,7 @@ private:
     bool m_enterHeld = false;
     uint32_t m_elapsedMs = 0;
     uint32_t m_pollTimer = 0;
+    bool m_polled = false;
     int32_t m_row = 0;
     int32_t m_column = 0;
     int32_t m_listIndex = 0;

@@ -169,6 +169,7 @@ uint32_t CNetworkScene::Release()
 // Scene lock held when the lobby comes back from a room or a match.
 void CNetworkScene::EnterState(NetSceneState next)
 {
+    m_matchWaitMs = 0;
     if (next == NetSceneState::Lobby && m_match.randomMatch != 0)
         ForgetMatch();
     m_match.sceneState.store(static_cast<uint32_t>(next));
@@ -370,9 +371,11 @@ void CNetworkScene::UpdateLobby()
     const LobbyState state = m_lobby->GetState();
     SetFrameTime(kLobbyFrameTime);
     PlayMusic();
-    if (state == LOBBY_ROOM_BATTLE || state == LOBBY_MATCH_SOUGHT)
+    // A random match's setup opens from whichever state the lobby reached:
+    // the host's answer may have come before this frame saw the wait.
+    if (state == LOBBY_ROOM_BATTLE || state == LOBBY_MATCH_SOUGHT || state == LOBBY_MATCH_GUEST)
     {
-        EnterSetup(state == LOBBY_MATCH_SOUGHT);
+        EnterSetup(state != LOBBY_ROOM_BATTLE);
         return;
     }
     if (state == LOBBY_FINISHED)
@@ -452,18 +455,18 @@ void CNetworkScene::ResetSeatsForNewRoom()
         setting->players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
 }
 
-// A random match is entered alone, whatever the last room left: in the
-// host's seat (the lobby may make this side the match's host), the other
-// seats closed until guests come. A player the last room seated elsewhere
-// finds that seat's host's choices here: it starts from a random
-// character, as a newly seated player does.
+// A random match is entered alone, whatever the last room or match left:
+// in the host's seat (the lobby may make this side the match's host), the
+// other seats closed until guests come. Every seat of a match starts from
+// a random character, the own one too: the host's seat may hold the last
+// room's host's choices, or the character a lost host's seats were closed
+// with (a match's guest hears its host leave after the host's last word).
 void CNetworkScene::ResetSeatsForRandomMatch()
 {
     tag_TOLQBATTLESETTING* setting = m_match.setting;
     m_match.host = 0;
     tag_TOLQBATTLEPLAYER& own = setting->players[tag_TOLQNETMATCH::kHostSlot];
-    if (setting->ownSlot != tag_TOLQNETMATCH::kHostSlot)
-        own.character = static_cast<int8_t>(own.characterCount);
+    own.character = static_cast<int8_t>(own.characterCount);
     setting->ownSlot = tag_TOLQNETMATCH::kHostSlot;
     setting->viewedSlot = tag_TOLQNETMATCH::kHostSlot;
     for (uint32_t slot = 1; slot < setting->playerCount && slot < tag_TOLQNETMATCH::kSlots; ++slot)
@@ -538,6 +541,9 @@ void CNetworkScene::EnterSetup(bool randomMatch)
         SendSeed();
     std::memset(m_match.awaitingAnswer, 0, sizeof(m_match.awaitingAnswer));
     EnterState(NetSceneState::Room);
+    // Only now may the match's host seat this side.
+    if (randomMatch)
+        m_lobby->OpenMatchSetup();
 }
 
 // A fresh setup on the given page (scene lock held).
@@ -581,8 +587,48 @@ void CNetworkScene::UpdateRoom()
         ReturnToLobbyAsHost();
         return;
     }
-    if (m_lobby->GetState() == LOBBY_MATCH_FAILED)
+    if (m_match.randomMatch != 0)
+        WatchMatch();
+}
+
+// A random match's setup waits on the lobby and on the match's players
+// (scene lock held); every wait ends, with the lobby's notice: a match
+// that failed, a lobby connection that is gone, a host that waits for a
+// guest or a guest for its seat longer than a slow line takes.
+void CNetworkScene::WatchMatch()
+{
+    const LobbyState state = m_lobby->GetState();
+    if (state == LOBBY_MATCH_FAILED)
+    {
         EnterState(NetSceneState::Lobby);
+        return;
+    }
+    if (state == LOBBY_CONNECTION_LOST)
+    {
+        AbandonMatch();
+        return;
+    }
+    const bool waiting = (state == LOBBY_MATCH_HOST || state == LOBBY_MATCH_GUEST) && !MatchSeated(state);
+    m_matchWaitMs = waiting ? m_matchWaitMs + m_frameMilliseconds : 0;
+    if (m_matchWaitMs < m_options.matchJoinMs)
+        return;
+    LogFailure("network: random match", state == LOBBY_MATCH_HOST ? "the match's guests did not all come in time"
+                                                                   : "the match's host gave this side no seat in time");
+    AbandonMatch();
+}
+
+// Every player of the match is in: the host has seated them all, a guest
+// has its seat (scene lock held).
+bool CNetworkScene::MatchSeated(LobbyState state)
+{
+    if (state == LOBBY_MATCH_GUEST)
+        return !m_match.slotPeer[tag_TOLQNETMATCH::kHostSlot].empty();
+    int32_t seated = 1;
+    for (uint32_t slot = 1; slot < tag_TOLQNETMATCH::kSlots; ++slot)
+        seated += m_match.slotPeer[slot].empty() ? 0 : 1;
+    auto lobbyLock = m_lobby->Lock();
+    const CLobbyRoom* match = m_lobby->GetRoomRecord();
+    return match != nullptr && seated >= match->GetPlayerCount();
 }
 
 // The host asks every seated guest to answer now and then; a guest that

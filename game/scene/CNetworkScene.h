@@ -56,6 +56,7 @@ class CNetClient;
 class CNetSession;
 class CSoundBuffer;
 struct tag_TOLQBATTLEPLAYER;
+enum LobbyState : int32_t;
 
 class CNetworkScene : public CScene
 {
@@ -102,6 +103,10 @@ public:
     // the last frame again and keeps the window's events flowing.
     static constexpr uint32_t kWaitSliceMilliseconds = 8;
     static constexpr uint32_t kReadyWaitMilliseconds = 15000;
+    // How long a random match's host waits for its guests to come in, and a
+    // guest for the seat its host gives it: a connection's own time-out on
+    // a slow line, and a margin.
+    static constexpr uint32_t kMatchJoinMilliseconds = 15000;
     static constexpr const char* kGameId = "QORBeta";
     static constexpr const char* kGameAbbreviation = "QOR";
     static constexpr const char* kLobbyTexture = "Network_01.dds";
@@ -136,6 +141,7 @@ public:
         uint32_t readyWaitMs = kReadyWaitMilliseconds;
         uint32_t frameWaitMs = kFrameWaitMilliseconds;
         uint32_t guestStallMs = kGuestStallMilliseconds;
+        uint32_t matchJoinMs = kMatchJoinMilliseconds;
         // The settings and records the battles count into (null: the game
         // application's).
         CGameConfig* config = nullptr;
@@ -209,6 +215,8 @@ private:
     void RoomKeepAlive(uint32_t milliseconds);
     void ResetSeatsForNewRoom();
     void ResetSeatsForRandomMatch();
+    void WatchMatch();
+    bool MatchSeated(LobbyState state);
     // A random match that can't go on: out of it, with the lobby's notice.
     void AbandonMatch();
     void ForgetMatch();
@@ -306,6 +314,8 @@ private:
     bool m_waitingForFrame = false;
     uint32_t m_waitStart = 0;
     uint32_t m_readyWaitStart = 0;
+    // How long a random match has waited for its players to come in.
+    uint32_t m_matchWaitMs = 0;
     bool m_readySent = false;
     uint32_t m_steppedFrames = 0;
     int32_t m_requestedTitleState = -1;

@@ -203,6 +203,10 @@ void CNetworkScene::HandlePeerDisconnected(CNetClient* peer)
     if (m_match.setting == nullptr)
         return;
     const int32_t slot = SlotOfPeer(peer);
+    // A random match's host that lets its guest go before seating it (a
+    // full match, a host that gave up) has ended the match.
+    if (slot < 0 && m_match.randomMatch != 0 && GetState() == NetSceneState::Room && IsHostPeer(peer))
+        m_posted.hostLost = true;
     if (slot < 0)
         return;
     if (slot == tag_TOLQNETMATCH::kHostSlot)

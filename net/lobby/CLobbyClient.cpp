@@ -58,6 +58,10 @@ void CLobbyClient::Release()
     // The connect thread touches the lobby's objects: it ends before they go.
     if (m_connectThread.joinable())
         m_connectThread.join();
+    // The match's connect thread ends at once (its connect is cancelled)
+    // and takes the protocol lock on its way out: joined without it.
+    if (m_matchConnectThread.joinable())
+        m_matchConnectThread.join();
     {
         // The receive thread starts line tests under the lock; a cancelled
         // one ends at once.
@@ -97,6 +101,9 @@ void CLobbyClient::Release()
     m_wake.reset();
     m_listening = false;
     m_hostPeer.clear();
+    m_matchHostAnswer.reset();
+    m_matchSetupOpen = false;
+    m_matchConnecting = false;
 }
 
 void CLobbyClient::SetLobbyHost(const char* host, uint16_t port)
@@ -287,6 +294,12 @@ void CLobbyClient::ClampCursors()
     }
     clamp(s.roomCursor, s.scroll[0], static_cast<int32_t>(m_rooms.size()));
     clamp(s.userCursor, s.scroll[2], static_cast<int32_t>(m_users.size()));
+}
+
+uint8_t CLobbyClient::MatchedPlayers() const
+{
+    const int32_t count = m_matchRecord ? m_matchRecord->GetPlayerCount() : 0;
+    return static_cast<uint8_t>(std::clamp(count, 0, UINT8_MAX));
 }
 
 void CLobbyClient::AppendChat(tag_KVRLOBBYCHATLINE* log, int32_t& count, int32_t& scroll,

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -170,8 +171,9 @@ struct tag_KVRLOBBYSTATE
 //
 // Threads: the caller's (Update, OnInput, Render and the senders), the
 // connect thread, the receive thread (every server handler), the line-test
-// worker and the session's threads. Locks, outermost first: a peer
-// connection's channel lock, the protocol lock, the state lock.
+// worker, the match guest's connect thread and the session's threads.
+// Locks, outermost first: a peer connection's channel lock, the protocol
+// lock, the state lock.
 //
 // The caller's thread never waits for the network, so the lobby can run on
 // the game's main thread and be called under the caller's own locks:
@@ -185,7 +187,9 @@ struct tag_KVRLOBBYSTATE
 //   dropping the room's peers only ask the session's threads to end, and
 //   the session's Poll (run by Update once the lock is given up) collects
 //   them. Connecting to a room's host waits for the network, so it runs on
-//   the receive thread, after that thread has given the lock up.
+//   the receive thread, after that thread has given the lock up; a random
+//   match's guest connects on a thread of its own, once the caller's setup
+//   is open (OpenMatchSetup).
 // - The caller's frame takes the protocol lock ahead of the lobby's and the
 //   session's threads (see Lock), so a flood handled message by message
 //   keeps a frame waiting for one message's handling at most.
@@ -243,8 +247,16 @@ public:
 
     LobbyState GetState() const;
     LobbyState GetPreviousState() const;
+    // False when the state can't change: once the lobby connection is lost
+    // only leaving follows, whoever asks.
     bool SetState(LobbyState state);
     bool SetRoomState(LobbyState state);
+    // The caller's setup for a random match is open (LOBBY_MATCH_SOUGHT or
+    // LOBBY_MATCH_GUEST): the match's host answer, whenever it came, is
+    // acted on from now on, and a guest connects to its host on a thread of
+    // its own. Before, the answer is kept: the host's first words (the
+    // seat) must find the setup there.
+    void OpenMatchSetup();
 
     bool SendMessage(int16_t id);
     bool SendMessageData(int16_t id, const void* payload, uint32_t length);
@@ -351,6 +363,8 @@ private:
     CLobbyUser* AddUser(uint32_t id);
     CLobbyRoom* AddRoom(uint32_t id);
     void ClampCursors();
+    // The random-match record's player count, as the status line shows it.
+    uint8_t MatchedPlayers() const;
     void AppendChat(tag_KVRLOBBYCHATLINE* log, int32_t& count, int32_t& scroll, const tag_KVRLOBBYCHATLINE& line);
     void ClearRoomChat();
 
@@ -376,7 +390,12 @@ private:
 
     // The room's peer session (LobbyClientRoomPeers.cpp).
     bool ListenAsOwner();
-    void ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool reportFailure);
+    void ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer);
+    // A kept host answer with the setup open starts the match's connection
+    // (protocol lock held).
+    void StartMatchConnect();
+    void MatchConnectThread();
+    void ConnectToMatchHost(const tag_KVRLOBBYHOSTANSWER& answer);
     // A guest's first word to the host it connected to, which admits the
     // connection there.
     void GreetHost();
@@ -440,6 +459,13 @@ private:
     // The room host a guest connected to (its peer name), for 1022.
     std::string m_hostPeer;
     bool m_listening = false;
+    // A random match's host answer not yet acted on, whether the caller's
+    // setup is open, and whether the match's connect thread still runs
+    // (protocol lock). The thread takes every answer kept while it runs.
+    std::optional<tag_KVRLOBBYHOSTANSWER> m_matchHostAnswer;
+    bool m_matchSetupOpen = false;
+    bool m_matchConnecting = false;
+    std::thread m_matchConnectThread;
 
     NetPeerCallback m_peerConnected = nullptr;
     void* m_peerConnectedArgument = nullptr;

@@ -437,8 +437,10 @@ void CLobbyClient::StartRandomMatch()
     SendMessageData(LOBBY_MSG_RANDOM_MATCH, payload, sizeof(payload));
     // The player is the first of its own match: counted from the first
     // frame of the wait, whatever an earlier match counted, until the
-    // server's count comes.
+    // server's count comes. Nothing of an earlier ask is acted on.
     m_state->matchedPlayers = 1;
+    m_matchHostAnswer.reset();
+    m_matchSetupOpen = false;
     SetState(LOBBY_MATCH_ASKED);
 }
 

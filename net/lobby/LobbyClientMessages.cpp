@@ -225,7 +225,7 @@ void CLobbyClient::OnJoinRoom(const uint8_t* payload, uint32_t length, uint16_t 
     room->SetData(answer.room);
     // Connecting waits for the host: it happens after the protocol lock is
     // given up; the entering state holds until then.
-    Defer([this, answer] { ConnectToHost(answer, true); });
+    Defer([this, answer] { ConnectToHost(answer); });
 }
 
 void CLobbyClient::OnCreateRefused()
@@ -321,8 +321,10 @@ void CLobbyClient::OnMatching(const uint8_t* payload, uint32_t length, uint16_t 
     tag_KVRLOBBYROOMDATA data;
     if (sub != kLobbySubOk || !ReadLobbyRoomData(payload, length, data))
         return;
-    m_state->matchedPlayers = 0;
     m_matchRecord->SetData(data);
+    // The status line goes on counting the match's players while its host
+    // waits for them to come.
+    m_state->matchedPlayers = MatchedPlayers();
     if (ListenAsOwner())
     {
         SendMessage(LOBBY_MSG_HOST);
@@ -333,16 +335,23 @@ void CLobbyClient::OnMatching(const uint8_t* payload, uint32_t length, uint16_t 
     SetState(LOBBY_MATCH_FAILED);
 }
 
+// The answer can overtake the step into the setup (the fade after the
+// ask, or the frame before the caller sees the wait): it is kept, and the
+// guest connects once the caller's setup is open (OpenMatchSetup).
 void CLobbyClient::OnMatchHost(const uint8_t* payload, uint32_t length)
 {
-    if (GetState() != LOBBY_MATCH_SOUGHT)
+    const LobbyState state = GetState();
+    if (state != LOBBY_MATCH_ASKED && state != LOBBY_MATCH_ACCEPTED && state != LOBBY_MATCH_SOUGHT)
         return;
     tag_KVRLOBBYHOSTANSWER answer;
     if (!ReadLobbyHostAnswer(payload, length, answer))
         return;
     m_matchRecord->SetData(answer.room);
-    SetState(LOBBY_MATCH_GUEST);
-    Defer([this, answer] { ConnectToHost(answer, false); });
+    m_state->matchedPlayers = MatchedPlayers();
+    m_matchHostAnswer = answer;
+    if (state == LOBBY_MATCH_SOUGHT)
+        SetState(LOBBY_MATCH_GUEST);
+    StartMatchConnect();
 }
 
 void CLobbyClient::OnLobbyChat(const uint8_t* payload, uint32_t length)

@@ -3,6 +3,7 @@
 // and connecting to a room's host.
 #include "net/lobby/CLobbyClient.h"
 
+#include "engine/core/FailureLog.h"
 #include "engine/platform/CImeInput.h"
 #include "net/lobby/LobbyText.h"
 
@@ -18,22 +19,13 @@ bool CLobbyClient::SetRoomState(LobbyState state)
     return SetState(state);
 }
 
-void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool reportFailure)
+void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer)
 {
     uint32_t address = 0;
     std::memcpy(&address, answer.address, 4);
     const uint32_t ok = m_session->ConnectAddress(&address, answer.port, kNetKindTcp, &CLobbyClient::PeerMessage,
                                                   this, &CLobbyClient::PeerDisconnected, this);
     auto guard = WorkerLock();
-    if (!reportFailure)
-    {
-        in_addr host{};
-        host.s_addr = address;
-        m_hostPeer = FormatIPv4(host);
-        if (ok)
-            GreetHost();
-        return;
-    }
     if (GetState() != LOBBY_ENTERING)
         return;
     if (!ok)
@@ -47,6 +39,74 @@ void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer, bool repo
     m_hostPeer = FormatIPv4(host);
     m_currentRoom->SetData(answer.room);
     SetState(LOBBY_ENTERED);
+    GreetHost();
+}
+
+void CLobbyClient::OpenMatchSetup()
+{
+    auto guard = Lock();
+    m_matchSetupOpen = true;
+    StartMatchConnect();
+}
+
+void CLobbyClient::StartMatchConnect()
+{
+    if (!m_matchHostAnswer || !m_matchSetupOpen || m_matchConnecting || m_closing.load())
+        return;
+    // A thread that said it is done has given the lock up for good.
+    if (m_matchConnectThread.joinable())
+        m_matchConnectThread.join();
+    m_matchConnecting = true;
+    m_matchConnectThread = std::thread(&CLobbyClient::MatchConnectThread, this);
+}
+
+void CLobbyClient::MatchConnectThread()
+{
+    for (;;)
+    {
+        tag_KVRLOBBYHOSTANSWER answer;
+        {
+            auto guard = WorkerLock();
+            if (!m_matchHostAnswer || !m_matchSetupOpen || m_closing.load())
+            {
+                m_matchConnecting = false;
+                return;
+            }
+            answer = *m_matchHostAnswer;
+            m_matchHostAnswer.reset();
+        }
+        ConnectToMatchHost(answer);
+    }
+}
+
+// A guest that can't reach its match's host has no match: it says so at
+// once rather than wait for seats that never come.
+void CLobbyClient::ConnectToMatchHost(const tag_KVRLOBBYHOSTANSWER& answer)
+{
+    uint32_t address = 0;
+    std::memcpy(&address, answer.address, 4);
+    const uint32_t ok = m_session->ConnectAddress(&address, answer.port, kNetKindTcp, &CLobbyClient::PeerMessage,
+                                                  this, &CLobbyClient::PeerDisconnected, this);
+    in_addr host{};
+    host.s_addr = address;
+    const std::string name = FormatIPv4(host);
+    auto guard = WorkerLock();
+    // The player left the match while this side connected, or a newer
+    // match's answer came: this connection serves nothing.
+    if (GetState() != LOBBY_MATCH_GUEST || m_matchHostAnswer)
+    {
+        if (NetClientPtr peer = ok ? m_session->FindPeer(name.c_str()) : nullptr)
+            peer->CutConnection();
+        return;
+    }
+    if (!ok)
+    {
+        LogFailure("lobby: random match", ("the match's host " + name + " could not be reached").c_str());
+        SendMessage(LOBBY_MSG_LEAVE_ROOM);
+        SetState(LOBBY_MATCH_FAILED);
+        return;
+    }
+    m_hostPeer = name;
     GreetHost();
 }
 

@@ -128,7 +128,9 @@ void CLobbyClient::Step(float seconds)
             }
             else
             {
-                SetState(LOBBY_MATCH_SOUGHT);
+                // A host answer that came during the fade makes this side
+                // the match's guest at once.
+                SetState(m_matchHostAnswer ? LOBBY_MATCH_GUEST : LOBBY_MATCH_SOUGHT);
             }
         }
         break;

@@ -3,12 +3,16 @@
 // and a guest that comes back. Raw peers stand for the other sides and
 // speak the messages byte by byte.
 #include "tests/game/scene/NetSceneHarness.h"
+#include "tests/net/lobby/LobbyLoopbackSupport.h"
+#include "tests/net/lobby/LobbyTestServer.h"
 
 #include "engine/platform/CImeInput.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/MenuKeys.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace nettestscene;
 
@@ -387,7 +391,13 @@ TEST(NetworkSceneSeats, ARandomMatchSeatsThePlayerAloneInTheHostsSeatWhateverIts
     ASSERT_TRUE(owner.WaitFor(NETMSG_SUMMARY, 1));
     owner.Close();
     ASSERT_TRUE(UpdateUntil(*player, [&] { return SlotState(*player, 1) == tag_TOLQBATTLEPLAYER::SLOT_CLOSED; }));
-
+    // A match's guest that hears its host go after the host's last word has
+    // its own seat, already back in the host's, closed on the first character.
+    WithSetting(*player, [](tag_TOLQBATTLESETTING& s) {
+        s.ownSlot = 0;
+        s.players[0].characterCount = 5;
+        return s.players[0].character = 0;
+    });
     player->GetLobby()->SetState(LOBBY_MATCH_SOUGHT);
     player->Update(0);
     ASSERT_EQ(player->GetState(), CNetworkScene::NetSceneState::Room);
@@ -409,10 +419,14 @@ TEST(NetworkSceneSeats, ARandomMatchsGuestTakesItsChoiceToItsSeatAndEitherSideIs
     auto host = MakeScene(hostAddress.c_str());
     auto guest = MakeScene(Address("127.0.55", 2).c_str());
     ASSERT_TRUE(host && guest);
+    // The guest's host answer came before its frame saw the wait: its
+    // setup opens all the same.
+    host->GetLobby()->SetState(LOBBY_MATCH_SOUGHT);
+    guest->GetLobby()->SetState(LOBBY_MATCH_GUEST);
     for (CNetworkScene* scene : {host.get(), guest.get()})
     {
-        scene->GetLobby()->SetState(LOBBY_MATCH_SOUGHT);
         scene->Update(0);
+        ASSERT_EQ(scene->GetState(), CNetworkScene::NetSceneState::Room);
     }
     WithSetting(*guest, [](tag_TOLQBATTLESETTING& s) { return s.players[0].character = 2; });
     const uint16_t port = ListenAsHost(*host, hostAddress.c_str());
@@ -438,6 +452,88 @@ TEST(NetworkSceneSeats, ARandomMatchsGuestTakesItsChoiceToItsSeatAndEitherSideIs
     EXPECT_EQ(host->GetLobby()->GetState(), LOBBY_MATCH_FAILED);
     host->Release();
     guest->Release();
+}
+
+// Every wait of a random match's setup ends, back in the lobby under the
+// notice that says why: a host whose guest never comes, a guest whose host
+// seats nobody or lets it go unseated, a lobby connection that is gone.
+TEST(NetworkSceneSeats, EveryWaitOfARandomMatchsSetupEndsInTheLobby)
+{
+    auto enter = [](CNetworkScene& scene, LobbyState made) {
+        scene.GetLobby()->SetState(LOBBY_MATCH_SOUGHT);
+        scene.Update(0);
+        auto lock = scene.GetLobby()->Lock();
+        scene.GetLobby()->GetRoomRecord()->data.members.count = 2;
+        scene.GetLobby()->SetState(made);
+    };
+    const auto inTheLobby = [](CNetworkScene& scene) {
+        return scene.GetState() == CNetworkScene::NetSceneState::Lobby;
+    };
+    for (const LobbyState made : {LOBBY_MATCH_HOST, LOBBY_MATCH_GUEST})
+    {
+        auto scene = MakeScene(Address("127.0.57", 1).c_str());
+        ASSERT_TRUE(scene);
+        enter(*scene, made);
+        FakeNow() += CNetworkScene::kMatchJoinMilliseconds - 100;
+        scene->Update(0);
+        ASSERT_EQ(scene->GetState(), CNetworkScene::NetSceneState::Room) << made;
+        FakeNow() += 200;
+        scene->Update(0);
+        EXPECT_TRUE(inTheLobby(*scene)) << made;
+        EXPECT_EQ(scene->GetLobby()->GetState(), LOBBY_MATCH_FAILED) << made;
+        scene->Release();
+    }
+
+    auto guest = MakeScene(Address("127.0.57", 2).c_str());
+    ASSERT_TRUE(guest);
+    enter(*guest, LOBBY_MATCH_GUEST);
+    RawPeer host(Address("127.0.57", 3).c_str());
+    ASSERT_TRUE(ConnectToRawHost(*guest, host, Address("127.0.57", 3).c_str()));
+    host.Close();
+    EXPECT_TRUE(UpdateUntil(*guest, [&] { return inTheLobby(*guest); }));
+    EXPECT_EQ(guest->GetLobby()->GetState(), LOBBY_MATCH_FAILED);
+
+    // The lost connection stays told, whatever leaving the match sets.
+    enter(*guest, LOBBY_MATCH_SOUGHT);
+    guest->GetLobby()->SetState(LOBBY_CONNECTION_LOST);
+    guest->Update(0);
+    EXPECT_TRUE(inTheLobby(*guest));
+    EXPECT_EQ(guest->GetLobby()->GetState(), LOBBY_CONNECTION_LOST);
+    guest->Release();
+}
+
+// The match's setup asks the server for its count at once: a player who
+// asks second reads the server's count from the wait's first frames, not
+// its own "1" until the next poll.
+TEST(NetworkSceneSeats, ARandomMatchsSetupAsksTheServerForItsCountAtOnce)
+{
+    lobbytest::LobbyTestServer server;
+    const uint16_t port = lobbytest::FreePortOn({"127.0.0.1", "127.0.58.1"});
+    ASSERT_TRUE(port != 0 && server.Start("127.0.0.1", port));
+    server.RunInThread();
+    CNetworkScene::SetSetupFactory(&MakeKeyedSetup);
+    CNetworkScene scene;
+    CNetworkScene::Options options = SceneOptions("127.0.58.1");
+    options.lobbyPort = port;
+    scene.SetOptions(options);
+    ASSERT_EQ(scene.Init(0), 1);
+    CLobbyClient& lobby = *scene.GetLobby();
+    ASSERT_TRUE(lobbytest::LogIn(lobby, "pw"));
+    // The random match's button (left of the first pane), its editor's
+    // start button (up from the first row), and the ask.
+    for (const int32_t key : {LOBBY_KEY_LEFT, LOBBY_KEY_DECIDE, LOBBY_KEY_UP, LOBBY_KEY_DECIDE})
+        lobby.OnInput(key);
+    ASSERT_TRUE(lobbytest::StepToState(lobby, LOBBY_MATCH_SOUGHT));
+    scene.Update(0);
+    ASSERT_EQ(scene.GetState(), CNetworkScene::NetSceneState::Room);
+    scene.Update(0);
+    const auto polled = [&] {
+        const std::vector<int16_t> ids = server.GetReceivedIds();
+        return std::find(ids.begin(), ids.end(), LOBBY_MSG_MATCHING) != ids.end();
+    };
+    EXPECT_TRUE(nettest::WaitUntil(polled, 10000));
+    scene.Release();
+    server.Stop();
 }
 
 TEST(NetworkSceneSeats, LeavingTheLobbyGoesBackToTheTitleMenuWithTheNetworkItemInFront)

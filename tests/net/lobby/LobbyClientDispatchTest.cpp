@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/net/NetTestSupport.h"
+
+#include <arpa/inet.h>
+
+#include <atomic>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -229,6 +234,73 @@ TEST_F(LobbyDispatchTest, MatchCountNeedsExactlyOneByte)
     Feed(1018, 2, {3});
     auto lock = client.Lock();
     EXPECT_EQ(client.GetStateBlock().matchedPlayers, 3);
+}
+
+namespace
+{
+// A random match's host answer (1019): the room, then the host's address
+// (network order) and port.
+std::vector<uint8_t> MatchHostAnswer(const char* host, uint16_t port)
+{
+    std::vector<uint8_t> out(740);
+    Put32(out, 0, LobbyTestServer::kMatchRoom);
+    PutText(out, 4, "match", 25);
+    Put16(out, 37, 8);
+    Put16(out, 435, 2);
+    in_addr address{};
+    inet_pton(AF_INET, host, &address);
+    std::memcpy(out.data() + 734, &address, 4);
+    Put16(out, 738, port);
+    return out;
+}
+} // namespace
+
+// The answer may overtake the step into the match's setup: during the
+// fade after the ask, or before the caller's frame saw the wait. It is
+// kept, the lobby goes to the guest's state, and the guest connects only
+// once the caller says its setup is open; a host it can't reach ends the
+// match at once.
+TEST_F(LobbyDispatchTest, AMatchsHostAnswerThatComesEarlyIsKeptUntilTheSetupIsOpen)
+{
+    constexpr const char* kHost = "127.0.62.1";
+    CNetSession host;
+    host.Initialize(1, "QOR", "", nullptr);
+    host.SetLocalAddress(kHost);
+    std::atomic<int> connected{0};
+    const NetPeerCallback count = [](void* argument, CNetClient*) -> uint32_t {
+        static_cast<std::atomic<int>*>(argument)->fetch_add(1);
+        return 1;
+    };
+    ASSERT_TRUE(host.ConfigureListen(0, count, &connected, nullptr, nullptr, nullptr, nullptr) && host.Listen());
+    const std::vector<uint8_t> answer = MatchHostAnswer(kHost, host.GetListenPort());
+    for (const LobbyState early : {LOBBY_MATCH_ACCEPTED, LOBBY_MATCH_SOUGHT})
+    {
+        CLobbyClient guest;
+        ASSERT_TRUE(guest.Initialize(nullptr, "QOR", "", nullptr, nullptr, nullptr));
+        guest.SetLocalAddress("127.0.62.2");
+        guest.SetState(early);
+        ASSERT_TRUE(Deliver(guest, 1019, 1, answer));
+        for (int frame = 0; frame < 20 && guest.GetState() == LOBBY_MATCH_ACCEPTED; ++frame)
+            guest.Update(0.1f);
+        EXPECT_EQ(guest.GetState(), LOBBY_MATCH_GUEST) << early;
+        EXPECT_EQ(connected.load(), 0) << early;
+        const int before = connected.load();
+        guest.OpenMatchSetup();
+        EXPECT_TRUE(nettest::WaitUntil([&] { return connected.load() == before + 1; }, 10000)) << early;
+        EXPECT_EQ(guest.GetState(), LOBBY_MATCH_GUEST) << early;
+        connected.store(0);
+    }
+    // Out of a match's wait the answer is nobody's.
+    client.SetState(LOBBY_IN_LOBBY);
+    Feed(1019, 1, answer);
+    EXPECT_EQ(client.GetState(), LOBBY_IN_LOBBY);
+    // A host nobody answers for: the match failed, at once.
+    host.Shutdown();
+    client.SetState(LOBBY_MATCH_SOUGHT);
+    client.OpenMatchSetup();
+    Feed(1019, 1, answer);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return client.GetState() == LOBBY_MATCH_FAILED; }, 10000))
+        << client.GetState();
 }
 
 TEST_F(LobbyDispatchTest, RoomEntriesAddRefreshAndRemoveRooms)

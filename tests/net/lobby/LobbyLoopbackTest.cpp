@@ -200,8 +200,22 @@ TEST(LobbyLoopback, RandomMatchPairsAHostAndAGuest)
         auto lock = client.Lock();
         EXPECT_EQ(static_cast<int>(client.GetStateBlock().matchedPlayers), 1);
     };
+    // A player that cancels its match's setup (the setup leaves the room it
+    // never had) seeks no more: nobody is matched with it.
+    ASSERT_NO_FATAL_FAILURE(ask(erin));
+    const uint32_t erinId = [&] {
+        auto lock = erin.Lock();
+        return erin.GetOwnUser()->data.id;
+    }();
+    EXPECT_TRUE(server.IsSeeking(erinId));
+    erin.SendMessage(LOBBY_MSG_LEAVE_ROOM);
+    erin.SetRoomState(LOBBY_IN_LOBBY);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return !server.IsSeeking(erinId); }, 10000));
     for (CLobbyClient* client : {&dave, &erin})
+    {
         ASSERT_NO_FATAL_FAILURE(ask(*client));
+        client->OpenMatchSetup();
+    }
     // The one who waited first hosts once both poll.
     erin.SendMatchingPoll();
     dave.SendMatchingPoll();

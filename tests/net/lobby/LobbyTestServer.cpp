@@ -603,6 +603,9 @@ void LobbyTestServer::Handle(Connection& connection, const ClientFrame& frame)
         return AnnounceMarks({self});
     }
     case 1003:
+        // Whoever closes or leaves seeks no match any more (a player that
+        // cancels its match's setup says one or the other).
+        me.matching = false;
         if (ServerRoom* room = RoomOf(self); room != nullptr && room->owner == self)
             RemoveFromRooms(self);
         return;
@@ -638,6 +641,7 @@ void LobbyTestServer::Handle(Connection& connection, const ClientFrame& frame)
     case 1007:
         // An owner that leaves takes its room with it, as a lobby server
         // must: no room outlives its owner.
+        me.matching = false;
         if (RoomOf(self) != nullptr)
             RemoveFromRooms(self);
         return;
@@ -762,6 +766,13 @@ std::vector<int16_t> LobbyTestServer::GetReceivedIds()
 {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_received;
+}
+
+bool LobbyTestServer::IsSeeking(uint32_t userId)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_users.find(userId);
+    return it != m_users.end() && it->second.matching;
 }
 
 int32_t LobbyTestServer::GetBattleResults(uint32_t userId)

@@ -109,6 +109,8 @@ public:
     uint32_t GetKeepAliveAnswers() const { return m_keepAliveAnswers.load(); }
     std::vector<int16_t> GetReceivedIds();
     int32_t GetBattleResults(uint32_t userId);
+    // Whether the user waits for a random match.
+    bool IsSeeking(uint32_t userId);
     // Lists and rooms agree: every member of every room is a user, every
     // room's owner is its first member.
     bool IsConsistent();
