@@ -853,20 +853,17 @@ bool CFontTexture::LayoutWrapped(WrapLayout& layout, const char* text, Place pla
     {
         if (IsCarriageReturn(text + at, length))
             continue;
-        if (IsLineFeed(text + at, length))
+        // Lines start only at the measured breaks, line feeds' included, so
+        // that whoever counts a text's lines by its breaks counts these.
+        if (nextBreak < layout.breaks.size() && layout.breaks[nextBreak].at == at)
         {
             newLine();
-            continue;
+            if (layout.breaks[nextBreak++].drops)
+                continue;
         }
         const KVRFONTCACHEENTRY* entry = CharEntry(text + at, length);
         if (entry == nullptr)
             return false;
-        if (nextBreak < layout.breaks.size() && layout.breaks[nextBreak].at == at)
-        {
-            newLine();
-            if (layout.breaks[nextBreak++].dropsSpace)
-                continue;
-        }
         const float width = entry->width * s;
         const float height = entry->height * s;
         layout.tallest = std::max(layout.tallest, height);

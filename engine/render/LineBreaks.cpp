@@ -68,6 +68,7 @@ bool FindLineBreaks(const char* text, const LineBox& box, const CharWidth& width
         }
         if (IsOneByte(character, length, '\n'))
         {
+            breaks->push_back({at, true});
             newLine();
             inWord = false;
             continue;
@@ -97,10 +98,10 @@ bool FindLineBreaks(const char* text, const LineBox& box, const CharWidth& width
             if (breakHere)
                 newLine();
         }
-        const bool dropsSpace = breakHere && IsOneByte(character, length, ' ');
+        const bool drops = breakHere && IsOneByte(character, length, ' ');
         if (breakHere)
-            breaks->push_back({at, dropsSpace});
-        if (dropsSpace)
+            breaks->push_back({at, drops});
+        if (drops)
             continue;
         penX += width;
         lineBytes += static_cast<uint32_t>(length);

@@ -6,8 +6,10 @@
 // edge or its bytes per line goes whole onto the next line, unless the line
 // holds nothing yet; a word longer than a whole line still breaks where the
 // line is full. A space where a line breaks is not drawn. "\r" takes no
-// room but ends a word as a space does, and "\n" starts a line of its own
-// accord (no break is listed for it).
+// room but ends a word as a space does, and a line feed (a single byte: after
+// a lead byte it is the second byte of a character) ends a line. Every line
+// but the first starts at a listed break, so a text has one line more than
+// it has breaks.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,12 +25,12 @@ struct LineBox
     uint32_t maxBytes = 0;   // the bytes a line holds; 0: no limit
 };
 
-// A new line before the character at byte offset at; dropsSpace: that
-// character is the space the line breaks at, and it is not drawn.
+// A new line at byte offset at; drops: the character there is not drawn
+// (the space a line wraps at, or the line feed that ends a line).
 struct LineBreak
 {
     size_t at = 0;
-    bool dropsSpace = false;
+    bool drops = false;
 };
 
 // The drawn width of one Shift-JIS character of length bytes; negative when

@@ -581,6 +581,10 @@ void CBattleConfig::ApplySummary(const SetupMessages::PlayerSummary& summary)
     entry.slotState = summary.slotState;
     entry.team = summary.team;
     entry.characterCount = summary.characterCount;
+    // A summary never carries the pick: one that lowers the count under the
+    // pick an earlier entry set brings the pick back within it, or the seat
+    // would no longer encode into an entry anyone accepts.
+    entry.randomCharacter = SetupMessages::PickWithinCount(entry.randomCharacter, entry.characterCount);
     entry.roomWords[0] = summary.confirmed;
     if (entry.slotState == tag_TOLQBATTLEPLAYER::SLOT_CLOSED && entry.name == m_peerNames[summary.slot].c_str())
     {

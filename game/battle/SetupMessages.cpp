@@ -108,6 +108,11 @@ bool DecodeRules(const uint8_t* payload, uint32_t length, tag_TOLQBATTLERULE* ru
     return true;
 }
 
+uint8_t PickWithinCount(uint8_t pick, uint8_t characterCount)
+{
+    return characterCount == 0 ? 0 : static_cast<uint8_t>(pick % characterCount);
+}
+
 PlayerSummary SummaryOf(const tag_TOLQBATTLEPLAYER& entry, uint8_t slot)
 {
     return {slot, entry.character, entry.slotState, entry.team, entry.characterCount, entry.roomWords[0]};
@@ -206,9 +211,7 @@ bool DecodeEntry(const uint8_t* payload, uint32_t length, uint8_t playerCount, u
         ok = ok && ReadText(&reader, &weapon, &present);
     for (std::string& clothes : read.clothes)
         ok = ok && ReadText(&reader, &clothes, &present);
-    // With no characters to draw from, the draw gives character 0.
-    const bool pickInRange = read.summary.characterCount == 0 ? read.randomCharacter == 0
-                                                              : read.randomCharacter < read.summary.characterCount;
+    const bool pickInRange = PickWithinCount(read.randomCharacter, read.summary.characterCount) == read.randomCharacter;
     if (!ok || reader.Failed() || !ValidSummary(read.summary, playerCount, characterLimit) || !pickInRange ||
         !std::isfinite(read.cameraSensitivity) || !std::isfinite(read.mouseSensitivity))
         return false;

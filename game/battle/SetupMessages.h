@@ -78,6 +78,12 @@ std::vector<uint8_t> EncodeRules(const tag_TOLQBATTLERULE& rules);
 // The rule, time, CPU level and NPC indices must lie in their tables.
 bool DecodeRules(const uint8_t* payload, uint32_t length, tag_TOLQBATTLERULE* rules);
 
+// A seat's random pick within its character count: kept when below it,
+// otherwise wrapped into it; with no characters to draw from, character 0.
+// The same on every peer, so a seat whose count a summary lowers still
+// agrees everywhere (and still encodes into an entry others accept).
+uint8_t PickWithinCount(uint8_t pick, uint8_t characterCount);
+
 PlayerSummary SummaryOf(const tag_TOLQBATTLEPLAYER& entry, uint8_t slot);
 std::vector<uint8_t> EncodeSummary(const PlayerSummary& summary);
 // The slot must be below playerCount, the character at most the character

@@ -3,7 +3,6 @@
 #include "engine/render/LineBreaks.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 
 CLobbyRoom::CLobbyRoom() = default;
@@ -120,10 +119,10 @@ int32_t CountLobbyLines(const char* text, int32_t width)
 {
     if (text == nullptr)
         return 1;
-    // The breaks the chat's wrapped drawing takes, where only bytes count.
+    // The breaks the chat's wrapped drawing takes, where only bytes count;
+    // its lines start at them and nowhere else, line feeds included.
     std::vector<LineBreak> breaks;
     const LineBox box{.maxBytes = width > 0 ? static_cast<uint32_t>(width) : 0u};
     FindLineBreaks(text, box, [](const char*, size_t length) { return static_cast<float>(length); }, &breaks);
-    const int32_t feeds = static_cast<int32_t>(std::count(text, text + std::strlen(text), '\n'));
-    return 1 + static_cast<int32_t>(breaks.size()) + feeds;
+    return 1 + static_cast<int32_t>(breaks.size());
 }

@@ -49,5 +49,6 @@ bool IsLobbyMember(const tag_KVRLOBBYROOMDATA& room, uint32_t userId);
 bool CanJoinLobbyRoom(const tag_KVRLOBBYROOMDATA& room, int32_t rank);
 // Screen lines of text wrapped at width bytes as the lobby draws it (a
 // double-byte character takes two columns, a Latin word goes whole onto
-// the next line, a line feed starts a line).
+// the next line, a line feed starts a line, but not one that is the second
+// byte of a double-byte character): the breaks the drawing takes, counted.
 int32_t CountLobbyLines(const char* text, int32_t width);

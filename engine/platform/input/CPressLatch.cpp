@@ -6,14 +6,29 @@
 
 void CPressLatch::Press(uint32_t button)
 {
-    if (button < kButtons)
-        m_pressed[button] = true;
+    if (button < kButtons && !EndsDown(button))
+        Wait(button);
 }
 
 void CPressLatch::Release(uint32_t button)
 {
-    if (button < kButtons)
-        m_released[button] = true;
+    if (button < kButtons && EndsDown(button))
+        Wait(button);
+}
+
+// How the button stands once every waiting event has been shown.
+bool CPressLatch::EndsDown(uint32_t button) const
+{
+    return m_readDown[button] != (m_waiting[button] % 2 == 1);
+}
+
+void CPressLatch::Wait(uint32_t button)
+{
+    // Full: the event cancels the one before it, a press with its release.
+    if (m_waiting[button] == kMostWaiting)
+        --m_waiting[button];
+    else
+        ++m_waiting[button];
 }
 
 void CPressLatch::Read(const uint8_t* device, uint8_t* reading, uint32_t count)
@@ -25,25 +40,18 @@ void CPressLatch::Read(const uint8_t* device, uint8_t* reading, uint32_t count)
 
 uint8_t CPressLatch::ReadButton(uint32_t button, bool device)
 {
-    bool down = device;
-    // A press that came after a release this reading shows: the next one.
-    bool pressLeft = false;
-    if (!m_readDown[button])
-        down = device || m_pressed[button];
-    else if (m_released[button])
+    if (m_waiting[button] == 0)
+        m_readDown[button] = device;
+    else
     {
-        down = false;
-        pressLeft = m_pressed[button];
+        --m_waiting[button];
+        m_readDown[button] = !m_readDown[button];
     }
-    m_readDown[button] = down;
-    m_pressed[button] = pressLeft;
-    m_released[button] = false;
-    return down ? 1 : 0;
+    return m_readDown[button] ? 1 : 0;
 }
 
 void CPressLatch::Reset()
 {
     std::fill(std::begin(m_readDown), std::end(m_readDown), false);
-    std::fill(std::begin(m_pressed), std::end(m_pressed), false);
-    std::fill(std::begin(m_released), std::end(m_released), false);
+    std::fill(std::begin(m_waiting), std::end(m_waiting), uint8_t{0});
 }

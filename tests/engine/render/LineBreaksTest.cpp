@@ -13,7 +13,7 @@ namespace
 using Lines = std::vector<std::string>;
 
 // The lines of text in a box of the given width and bytes per line, the
-// space a line breaks at left out.
+// space or line feed a line breaks at left out.
 Lines Set(const std::string& text, float width, uint32_t maxBytes = 0)
 {
     std::vector<LineBreak> breaks;
@@ -24,7 +24,7 @@ Lines Set(const std::string& text, float width, uint32_t maxBytes = 0)
     for (const LineBreak& at : breaks)
     {
         lines.push_back(text.substr(from, at.at - from));
-        from = at.at + (at.dropsSpace ? 1 : 0);
+        from = at.at + (at.drops ? 1 : 0);
     }
     lines.push_back(text.substr(from));
     return lines;
@@ -38,7 +38,9 @@ TEST(LineBreaks, LatinBreaksAtSpacesAndOnlyAWordLongerThanALineIsSplit)
     EXPECT_EQ(Set("ab cd ef", 0, 4), (Lines{"ab ", "cd ", "ef"}));
     EXPECT_EQ(Set("ABCDEF", 0, 4), (Lines{"ABCD", "EF"}));
     EXPECT_EQ(Set("a Knockouts", 60), (Lines{"a ", "Knocko", "uts"}));
-    EXPECT_EQ(Set("one two\nthree four", 90), (Lines{"one two\nthree ", "four"}));
+    EXPECT_EQ(Set("one two\nthree four", 90), (Lines{"one two", "three ", "four"}));
+    // After a lead byte a line feed is the second byte of a character.
+    EXPECT_EQ(Set("a\x81\nb\n", 0), (Lines{"a\x81\nb", ""}));
 }
 
 TEST(LineBreaks, JapaneseBreaksBetweenAnyTwoCharactersAndBeforeALatinWord)

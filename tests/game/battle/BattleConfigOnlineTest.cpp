@@ -319,6 +319,35 @@ TEST_F(BattleSetupOnline, TheHostIgnoresPageAndRulesMessagesAndEveryMessageOfThe
     EXPECT_FALSE(setup.OnPeerMessage(42, summary.data(), 9));
 }
 
+// Seen as a seat a later player never heard of: a summary lowered the
+// seat's character count under the random pick an entry had set, and the
+// host's own entry for that seat was then refused by everyone. Whichever
+// message comes, the stored seat keeps its pick within its count.
+TEST_F(BattleSetupOnline, ASummaryThatLowersTheCountUnderThePickLeavesASeatThatStillEncodes)
+{
+    tag_TOLQBATTLESETTING* setting = host.harness->setting;
+    tag_TOLQBATTLEPLAYER seat = setting->players[3];
+    seat.character = 5; // random
+    seat.characterCount = 5;
+    seat.randomCharacter = 3;
+    const std::vector<uint8_t> entry = SetupMessages::EncodeEntry(seat, 3);
+    seat.character = 2;
+    seat.characterCount = 2;
+    const std::vector<uint8_t> summary = SetupMessages::EncodeSummary(SetupMessages::SummaryOf(seat, 3));
+    std::lock_guard<std::mutex> guard(host.lock);
+    CBattleConfig& setup = host.harness->setup;
+    ASSERT_TRUE(setup.OnPeerMessage(SetupMessages::MSG_ENTRY, entry.data(), static_cast<uint32_t>(entry.size())));
+    ASSERT_TRUE(
+        setup.OnPeerMessage(SetupMessages::MSG_SUMMARY, summary.data(), static_cast<uint32_t>(summary.size())));
+
+    const tag_TOLQBATTLEPLAYER& stored = setting->players[3];
+    EXPECT_EQ(stored.characterCount, 2);
+    EXPECT_LT(stored.randomCharacter, stored.characterCount);
+    const std::vector<uint8_t> again = SetupMessages::EncodeEntry(stored, 3);
+    SetupMessages::PlayerEntryMessage read;
+    EXPECT_TRUE(SetupMessages::DecodeEntry(again.data(), static_cast<uint32_t>(again.size()), 8, 8, &read));
+}
+
 TEST_F(BattleSetupOnline, ASummarySentWhileTheSessionsLocksAreHeldArrivesAsAnyOtherAndClosingFreesTheName)
 {
     tag_TOLQBATTLESETTING* hostSetting = host.harness->setting;

@@ -13,6 +13,7 @@
 #include "engine/render/CFontTexture.h"
 #include "engine/render/CTexture.h"
 #include "net/lobby/CLobbyClient.h"
+#include "net/lobby/CLobbyRoom.h"
 #include "net/lobby/CLobbyScreens.h"
 #include "tests/engine/render/RenderGraphics.h"
 
@@ -20,6 +21,7 @@
 #include "tests/support/ArgbPng.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -175,6 +177,46 @@ TEST_F(LobbyScreensTest, RoomChatShowsJapaneseLines)
     EXPECT_GE(Brightest(48, 146, 300, 168), 0xF0u);
     EXPECT_GE(Brightest(48, 170, 300, 194), 0xF0u);
     EXPECT_LE(Brightest(48, 200, 300, 230), 0x30u);
+}
+
+// Seen as one chat line hiding every later line of the box for everyone: a
+// lead byte before a line feed draws as one character with it, but the line
+// feed was counted as a line of its own. The chat counts the lines its
+// drawing makes.
+TEST_F(LobbyScreensTest, AChatLineCountsTheLinesItsDrawingMakes)
+{
+    std::string leadsBeforeFeeds;
+    for (int i = 0; i < 30; ++i)
+        leadsBeforeFeeds += "\x81\n";
+    const std::string kana = GameText("こんにちは");
+    const std::string texts[] = {leadsBeforeFeeds,   "one\ntwo\n\nthree", std::string(150, 'w'),
+                                 kana + "\n" + kana, "ab cd\r\nef",       ""};
+    graphics.Begin2D();
+    for (const std::string& text : texts)
+        for (const int32_t width : {4, 44, 64})
+        {
+            float endX = 0.0f;
+            float endY = 0.0f;
+            ASSERT_EQ(font.DrawTextWrappedEnd(0.0f, 0.0f, 24.0f, static_cast<uint32_t>(width), 0xFFFFFFFF, 18, 1.0f,
+                                              text.c_str(), &endX, &endY),
+                      1);
+            const int32_t drawn = 1 + static_cast<int32_t>(std::lround(endY / 24.0f));
+            EXPECT_EQ(CountLobbyLines(text.c_str(), width), drawn)
+                << width << " bytes: " << ::testing::PrintToString(text);
+        }
+
+    // The line after it in the room chat is still shown.
+    client.SetState(LOBBY_ROOM);
+    FadeIn();
+    for (const char* said : {leadsBeforeFeeds.c_str(), "ready"})
+    {
+        std::vector<uint8_t> line(281);
+        PutText(line, 0, "bob", 25);
+        PutText(line, 25, said, 256);
+        ASSERT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
+    }
+    Draw();
+    EXPECT_GE(Brightest(48, 194, 300, 242), 0xF0u);
 }
 
 TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
