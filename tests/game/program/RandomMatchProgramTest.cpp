@@ -1,21 +1,26 @@
 // Online play on the real program: two games in the tests' lobby
 // (LobbyWalk.h) ask for a random match through the lobby's random-match
-// editor with its defaults, one after the other, and go to the setup's
-// members page. The match is made while both still sit there, as players
-// who take their time would: only then does each choose a character,
-// confirm its seat, finish its loadout and wait; the match's host starts
-// the battle once both are ready, and its pause menu takes both back to
-// the lobby. Then the same two games meet again, after the one that hosts
-// every match (the test server gives a match to the longest logged in of
-// those who ask) was last a guest in a room that closed under it. Back in
-// the lobby, the second match's guest makes a room and its host enters:
-// the room's battle names each player by its login, as the HUD draws it
-// (nothing of the match outlives it). The owner's pause menu takes both
-// back to the room, and its next battle names them alike; the guest then
-// stalls (SIGSTOP) until the owner has dropped it, and woken it is back in
-// the lobby under the lost-connection notice. The owner, alone in its
-// room, closes it. One walk, so that the games start once. Screenshots of
-// both windows stay in the test's build folder (qor-match-*.png).
+// editor with its defaults and go to the setup's members page. The first
+// to ask thinks better of it and leaves by the setup's back menu; the
+// other asks, and no match is made with the one who left until it asks
+// again. The match is made while both still sit on the members page, as
+// players who take their time would: only then does each choose a
+// character, confirm its seat, finish its loadout and wait; the match's
+// host starts the battle once both are ready, and its pause menu takes
+// both back to the lobby. Then the same two games meet again, the other
+// asking first, after the one that hosts every match (the test server
+// gives a match to the longest logged in of those who ask) was last a
+// guest in a room that closed under it. Back in the lobby, the second
+// match's guest makes a room and its host enters: the room's battle names
+// each player by its login, as the HUD draws it (nothing of the match
+// outlives it). The owner's pause menu takes both back to the room, and
+// its next battle names them alike; the guest then stalls (SIGSTOP) until
+// the owner has dropped it, and woken it is back in the lobby under the
+// lost-connection notice. The lobby server then goes while the owner plays
+// on alone: both are told over the lobby, the owner once it is back from
+// its battle, and any key takes each to the title. One walk, so that the
+// games start once. Screenshots of both windows stay in the test's build
+// folder (qor-match-*.png).
 #include <gtest/gtest.h>
 
 #include "net/LobbyProtocol.h"
@@ -61,6 +66,17 @@ bool MatchRulesPage(QorProcess& game)
            !Near(game.At(96.0f, 148.0f), 46, 110, 142, 12);
 }
 
+// The setup's back menu ("戻りますか？", yes, no) over the page: the white
+// outline of its window's top edge, a title and two rows of 40 units and
+// a margin of 20 above and below, centred.
+bool BackMenuShown(QorProcess& game)
+{
+    int most = 0;
+    for (float y = 302.0f; y <= 306.0f; y += kPixel)
+        most = std::max(most, Bright(game, y, 300.0f, 720.0f));
+    return most >= 200;
+}
+
 // How many times the server heard a message.
 size_t Heard(lobbytest::LobbyTestServer& server, int16_t id)
 {
@@ -104,6 +120,17 @@ protected:
         // The status line counts the player itself from the first.
         Pair().Shoot("asked-" + std::string(kLoginIds[player]));
         return true;
+    }
+
+    // The setup's back menu and its yes: out of the match's setup, in the
+    // lobby's lists again.
+    bool LeaveTheMatch(int player)
+    {
+        QorProcess& game = Pair().Game(player);
+        if (!Pair().Check(game.PressUntil("x", [&] { return BackMenuShown(game); }), "the back menu never opened"))
+            return false;
+        Pair().Shoot("back-menu-" + std::string(kLoginIds[player]));
+        return Pair().Check(game.PressUntil("z", [&] { return RoomList(game); }), "the match's setup was never left");
     }
 
     // The player's own seat: decide, a character (Down from random is the
@@ -169,7 +196,11 @@ private:
 
 TEST_F(RandomMatchProgram, MatchesMadeWhileBothChooseThenARoomWhoseBattlesNameThePlayersAndWhoseStalledGuestIsDropped)
 {
-    PlayAMatch(kGuest, kHost, "while-choosing");
+    // The one who asks and leaves seeks no match: the other's is not made
+    // with it (it would wait for a guest who never comes).
+    ASSERT_TRUE(AskForAMatch(kGuest)) << Pair().Failure();
+    ASSERT_TRUE(LeaveTheMatch(kGuest)) << Pair().Failure();
+    PlayAMatch(kHost, kGuest, "while-choosing");
     if (HasFatalFailure())
         return;
     // The host's last room was as a guest: it closed under it. Its own seat
@@ -178,7 +209,7 @@ TEST_F(RandomMatchProgram, MatchesMadeWhileBothChooseThenARoomWhoseBattlesNameTh
     ASSERT_TRUE(pair.MakeRoom(kGuest, "Hall", 1)) << pair.Failure();
     ASSERT_TRUE(pair.EnterRoom(kHost, pair.Server().GetNewestRoom(), 2)) << pair.Failure();
     ASSERT_TRUE(pair.CloseRoom(kGuest, 0)) << pair.Failure();
-    PlayAMatch(kHost, kGuest, "after-a-room");
+    PlayAMatch(kGuest, kHost, "after-a-room");
     if (HasFatalFailure())
         return;
     // Back in the lobby, the match's guest makes a room and its host enters:
@@ -223,20 +254,27 @@ TEST_F(RandomMatchProgram, MatchesMadeWhileBothChooseThenARoomWhoseBattlesNameTh
     EXPECT_TRUE(WaitUntil([&] { return lobby.GetRoomMembers(room).size() == 1; }));
     ASSERT_TRUE(pair.Check(guest.PressUntil("z", [&] { return RoomList(guest); }), "the notice never closed"))
         << pair.Failure();
-    ASSERT_TRUE(pair.ChoosePauseItem(kOwner, kRoomPauseItems, kRoomItem, "room-pause-alone")) << pair.Failure();
-    ASSERT_TRUE(pair.Check(owner.WaitFor([&] { return Room(owner); }), "the owner's room never came back"))
-        << pair.Failure();
-    pair.Shoot("room-alone");
-
-    // The owner closes the room (and confirms): both are in the lobby's
-    // lists again.
-    ASSERT_TRUE(pair.CloseRoom(kOwner, 0)) << pair.Failure();
-    pair.Shoot("room-lobby-again");
     EXPECT_EQ(lobby.GetUserCount(), 2u);
     EXPECT_TRUE(lobby.IsConsistent());
+
+    // The lobby server goes while the owner plays on alone: the player in
+    // the lobby's lists is told at once, the owner as soon as its pause menu
+    // has taken it back from the battle (its room went with the
+    // connection), and any key leaves each for the title.
+    lobby.Stop();
+    ASSERT_TRUE(pair.Check(guest.WaitFor([&] { return Notice(guest); }), "the lists never told of the lost lobby"))
+        << pair.Failure();
+    ASSERT_TRUE(pair.ChoosePauseItem(kOwner, kRoomPauseItems, kRoomItem, "lobby-gone-pause")) << pair.Failure();
+    ASSERT_TRUE(pair.Check(owner.WaitFor([&] { return Notice(owner); }), "the owner was never told of the lost lobby"))
+        << pair.Failure();
+    pair.Shoot("lobby-gone");
     for (int i : {kOwner, kRoomGuest})
     {
-        EXPECT_FALSE(pair.Game(i).Ended());
-        EXPECT_TRUE(Lobby(pair.Game(i)));
+        QorProcess& game = pair.Game(i);
+        ASSERT_TRUE(pair.Check(game.PressUntil("z", [&] { return RingRestsOn(game, kNetworkItem); }),
+                               "the notice never led to the title"))
+            << pair.Failure();
+        EXPECT_FALSE(game.Ended());
     }
+    pair.Shoot("lobby-gone-title");
 }
