@@ -94,6 +94,8 @@ struct Board
     // Updates a guest ran after its last battle frame until it was back in
     // the lobby.
     std::atomic<uint32_t> updatesWithoutFrames[kPlayers];
+    // A random match's host has been made (its lobby hosts the match).
+    std::atomic<uint32_t> hosting;
     uint64_t hashes[kPlayers][kFrames];
     char error[kPlayers][160];
     char setting[kPlayers][256];
@@ -180,6 +182,8 @@ private:
             if (MonotonicMs() > end)
                 return Fail(what);
             m_scene.Update(0);
+            if (m_randomMatch && Lobby().GetState() == LOBBY_MATCH_HOST)
+                m_board->hosting.store(1);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         return true;
@@ -221,9 +225,27 @@ private:
                                 LOBBY_KEY_DOWN,  LOBBY_KEY_LEFT,   LOBBY_KEY_DOWN,  LOBBY_KEY_DECIDE};
         for (int32_t key : keys)
             Lobby().OnInput(key);
+        // The second to ask is held in the step into its setup (a slow
+        // frame) while the first is made the match's host: the host's answer
+        // comes before this side's setup is there to take it.
+        if (m_role != 0 && !HoldUntilHosted())
+            return false;
         if (!Step([&] { return m_scene.GetState() == CNetworkScene::NetSceneState::Room; }, "no random match"))
             return false;
         m_board->phase[m_role].store(static_cast<uint32_t>(Phase::InRoom));
+        return true;
+    }
+
+    // No frame of this side's own until the other side hosts the match.
+    bool HoldUntilHosted()
+    {
+        const uint64_t end = MonotonicMs() + 60000;
+        while (m_board->hosting.load() == 0)
+        {
+            if (MonotonicMs() > end)
+                return Fail("the match's host was never made");
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
         return true;
     }
 
@@ -649,9 +671,11 @@ TEST(NetworkMatchProcesses, FourPlayersFightInLockstepSurviveADepartureAndAStopA
 }
 
 // The random-match road: both ask for a match, the first to ask hosts it,
-// and the match is made while both are still on the members page; then the
-// game's own setup takes them through its pages (members, weapons, then
-// the rules the match's room gives), and they fight in lockstep.
+// and the match is made while both are still on the members page, the
+// second held in the step into its setup until then (the host's answer
+// comes first); then the game's own setup takes them through its pages
+// (members, weapons, then the rules the match's room gives), and they
+// fight in lockstep.
 // The host's "back to the lobby" closes the match's room and takes the
 // guest along.
 TEST(NetworkMatchProcesses, TwoPlayersMeetByRandomMatchFightInLockstepAndAreBackInTheLobbyTogether)
