@@ -59,9 +59,15 @@ void CLobbyClient::Release()
     if (m_connectThread.joinable())
         m_connectThread.join();
     // The match's connect thread ends at once (its connect is cancelled)
-    // and takes the protocol lock on its way out: joined without it.
-    if (m_matchConnectThread.joinable())
-        m_matchConnectThread.join();
+    // and takes the protocol lock on its way out: joined without it. The
+    // receive thread starts it under the lock, and no more once closing.
+    std::thread matchConnect;
+    {
+        auto guard = Lock();
+        matchConnect = std::move(m_matchConnectThread);
+    }
+    if (matchConnect.joinable())
+        matchConnect.join();
     {
         // The receive thread starts line tests under the lock; a cancelled
         // one ends at once.
