@@ -8,6 +8,7 @@
 #include "LobbyTestServer.h"
 
 #include "tests/support/CallTimer.h"
+#include "tests/support/TimeScale.h"
 
 #include "net/NetHeader.h"
 
@@ -65,6 +66,11 @@ private:
 // What a frame does itself (its thread's processor time): far above a
 // frame's work, far below handling a flood in the frame.
 constexpr double kFrameWorkBudgetMs = 50.0;
+
+// How long a flood may take to get its sender cut: the side under test
+// works through what came before the cut message by message, at the
+// build's speed.
+constexpr uint32_t kFloodCutMs = 20000 * kvrtest::kTimeScale;
 
 // A frame's worth of lobby work, timed: Update with the frame time.
 inline void TimedFrame(CLobbyClient& client, CallTimer& timer, float seconds = kFrameSeconds)

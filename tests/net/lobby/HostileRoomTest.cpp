@@ -158,7 +158,7 @@ TEST_F(HostileRoom, AChatFlooderThatNeverReadsCannotFreezeTheOwner)
     const bool cut = StepUntil({}, [&] {
         TimedFrame(owner, timer);
         return PeerCut(owner, "127.0.0.4");
-    }, 20000);
+    }, kFloodCutMs);
     stop.store(true);
     flood.join();
     EXPECT_TRUE(cut);
@@ -240,7 +240,7 @@ TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
         timer.Time([&] { session.SendToAll(8, 1, input.data(), static_cast<uint32_t>(input.size()), kNetKindTcp); });
         TimedFrame(guest, timer, 0.016f);
         return PeerCut(guest, "127.0.0.5");
-    }, 20000);
+    }, kFloodCutMs);
     stop.store(true);
     flood.join();
     EXPECT_TRUE(cut);
