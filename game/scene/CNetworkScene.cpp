@@ -443,7 +443,8 @@ int32_t CNetworkScene::ReadLobbyKeys()
 }
 
 // A room just made: the own seat is taken, the others hold computer
-// fighters until guests come.
+// fighters until guests come. The frame that opens the room (the lobby's
+// update listens) may already have seated a guest: its seat stays.
 void CNetworkScene::ResetSeatsForNewRoom()
 {
     SceneLock lock(m_match.sceneLock);
@@ -452,7 +453,10 @@ void CNetworkScene::ResetSeatsForNewRoom()
     setting->viewedSlot = tag_TOLQNETMATCH::kHostSlot;
     setting->players[0].slotState = 0;
     for (uint32_t slot = 1; slot < setting->playerCount; ++slot)
-        setting->players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
+    {
+        if (slot >= tag_TOLQNETMATCH::kSlots || m_match.slotPeer[slot].empty())
+            setting->players[slot].slotState = tag_TOLQBATTLEPLAYER::SLOT_COMPUTER;
+    }
 }
 
 // A random match is entered alone, whatever the last room or match left:

@@ -377,6 +377,16 @@ TEST(NetworkSceneSeats, ARoomJustMadeSeatsItsOwnerAndLeavesComputersInTheOtherSe
     owner->GetLobby()->SetState(LOBBY_ROOM_MADE);
     owner->Update(0);
     ExpectInTheHostsSeat(*owner, tag_TOLQBATTLEPLAYER::SLOT_COMPUTER);
+    // The frame that opens the room may seat a guest before it resets the
+    // seats (the room listens within the lobby's update): the guest keeps
+    // its seat.
+    const uint16_t port = ListenAsHost(*owner, "127.0.48.1");
+    RawPeer guest("127.0.48.3");
+    ASSERT_EQ(Seat(guest, "127.0.48.1", port), 1);
+    owner->GetLobby()->SetState(LOBBY_ROOM_MADE);
+    owner->Update(0);
+    EXPECT_EQ(SlotState(*owner, 1), 1);
+    EXPECT_EQ(SlotState(*owner, 2), tag_TOLQBATTLEPLAYER::SLOT_COMPUTER);
     owner->Release();
 }
 
