@@ -390,6 +390,7 @@ private:
 
     // The room's peer session (LobbyClientRoomPeers.cpp).
     bool ListenAsOwner();
+    void AnswerGreeting(CNetClient* peer, LobbyState greeting);
     void ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer);
     // A kept host answer with the setup open starts the match's connection
     // (protocol lock held).

@@ -157,13 +157,35 @@ void CLobbyClient::OnRoomStateMessage(CNetClient* peer, const uint8_t* payload, 
     if (length < 4 || peer == nullptr || peer->GetName() == nullptr)
         return;
     const LobbyState state = static_cast<LobbyState>(ReadLobbyU32(payload));
+    auto guard = WorkerLock();
+    if (IsOwner())
+    {
+        AnswerGreeting(peer, state);
+        return;
+    }
     if (state != LOBBY_IN_LOBBY && state != LOBBY_ROOM && state != LOBBY_BATTLE_STARTING)
         return;
-    auto guard = WorkerLock();
-    // Only the room's owner moves its guests.
-    if (IsOwner() || m_hostPeer.empty() || m_hostPeer != peer->GetName())
+    // Only the room's owner moves its guests; a start told again finds the
+    // guest on its way already.
+    if (m_hostPeer.empty() || m_hostPeer != peer->GetName())
+        return;
+    if (state == LOBBY_BATTLE_STARTING && (GetState() == LOBBY_BATTLE_STARTING || GetState() == LOBBY_ROOM_BATTLE))
         return;
     SetState(state);
+}
+
+// A guest greets its host once it has taken the connection as its host's,
+// and hears room states only from then on: a start sent in between went
+// unheard, so a guest that greets a room on its way into battle is told
+// again.
+void CLobbyClient::AnswerGreeting(CNetClient* peer, LobbyState greeting)
+{
+    const LobbyState own = GetState();
+    if (greeting != LOBBY_ENTERED || (own != LOBBY_BATTLE_STARTING && own != LOBBY_ROOM_BATTLE))
+        return;
+    uint8_t payload[4];
+    WriteLobbyU32(payload, static_cast<uint32_t>(LOBBY_BATTLE_STARTING));
+    peer->Send(LOBBY_MSG_ROOM_STATE, 1, payload, sizeof(payload), kNetKindTcp);
 }
 
 uint32_t CLobbyClient::PeerMessage(void* argument, CNetClient* peer, const uint8_t* payload, int32_t id,

@@ -266,6 +266,11 @@ public:
         std::lock_guard<std::mutex> guard(m_lock);
         return m_counts[id];
     }
+    std::vector<uint8_t> Last(int16_t id)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_last[id];
+    }
     // The host has closed the connection (seen by the reader, or now).
     bool Closed()
     {
@@ -317,11 +322,13 @@ private:
                 const tag_KVRNETHEADER header = ReadNetHeader(input.data() + at);
                 if (input.size() - at < kNetHeaderSize + header.length)
                     break;
+                const uint8_t* body = input.data() + at + kNetHeaderSize;
                 at += kNetHeaderSize + header.length;
                 if (header.id == kNetKeepAliveRequest && answerKeepAlives)
                     Send(kNetKeepAliveAnswer, {});
                 std::lock_guard<std::mutex> guard(m_lock);
                 ++m_counts[header.id];
+                m_last[header.id].assign(body, body + header.length);
             }
             input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(at));
         }
@@ -331,6 +338,7 @@ private:
     std::mutex m_sendLock;
     std::mutex m_lock;
     std::map<int16_t, size_t> m_counts;
+    std::map<int16_t, std::vector<uint8_t>> m_last;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_closed{false};
     std::thread m_reader;

@@ -324,3 +324,59 @@ TEST_F(HostileRoom, AQuietGuestInTheRoomKeepsItsPlace)
     EXPECT_EQ(owner.GetSession()->GetPeerCount(), 1u);
     guest.Release();
 }
+
+// The owner may start the battle between a guest's connection and the
+// guest's taking it as its host's (it takes a room state only from the
+// host it knows): the start the guest missed is told again when it greets.
+// A guest that greets back from a battle is not sent in again, and a guest
+// told twice stays where the first told it.
+TEST_F(HostileRoom, AGuestThatGreetsAfterTheStartHearsOfIt)
+{
+    const auto roomState = [](LobbyState state) {
+        std::vector<uint8_t> payload(4);
+        Put32(payload, 0, static_cast<uint32_t>(state));
+        return payload;
+    };
+    ASSERT_TRUE(OpenRoom(owner));
+    RawPeer late("127.0.0.4", "127.0.0.2", hostPort);
+    ASSERT_TRUE(late.IsValid());
+    late.StartReading(true);
+    ASSERT_TRUE(late.Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("carol", "hi")));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return late.Count(LOBBY_MSG_ROOM_CHAT) == 1; }, 10000));
+    CLobbyClient guest;
+    SetUpClient(guest, "127.0.0.3", lobbyPort, 0, "bob");
+    ASSERT_TRUE(LogIn(guest, "pw"));
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] {
+        auto lock = guest.Lock();
+        return guest.GetRooms().size() == 1;
+    }));
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM_INFO; }));
+    guest.OnInput(LOBBY_KEY_LEFT);
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM; }));
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return owner.GetSession()->GetPeerCount() == 2; }));
+    EXPECT_EQ(late.Count(LOBBY_MSG_ROOM_STATE), 0u) << "a greeting in the room was answered";
+
+    owner.SetRoomState(LOBBY_BATTLE_STARTING);
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM_BATTLE; }));
+    ASSERT_EQ(late.Count(LOBBY_MSG_ROOM_STATE), 1u);
+    ASSERT_TRUE(late.Send(LOBBY_MSG_ROOM_STATE, roomState(LOBBY_ENTERED)));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return late.Count(LOBBY_MSG_ROOM_STATE) == 2; }, 10000))
+        << "the late guest never heard of the start";
+    EXPECT_EQ(late.Last(LOBBY_MSG_ROOM_STATE), roomState(LOBBY_BATTLE_STARTING));
+    // Back in the room while its owner still plays: the chat line after
+    // the state comes back only once the state was taken.
+    ASSERT_TRUE(late.Send(LOBBY_MSG_ROOM_STATE, roomState(LOBBY_ROOM)));
+    ASSERT_TRUE(late.Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("carol", "back")));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return late.Count(LOBBY_MSG_ROOM_CHAT) == 2; }, 10000));
+    EXPECT_EQ(late.Count(LOBBY_MSG_ROOM_STATE), 2u);
+
+    const std::vector<uint8_t> again = roomState(LOBBY_BATTLE_STARTING);
+    owner.GetSession()->SendToAll(LOBBY_MSG_ROOM_STATE, 1, again.data(), 4, kNetKindTcp);
+    const std::vector<uint8_t> line = RawPeer::ChatLine("alice", "again");
+    owner.GetSession()->SendToAll(LOBBY_MSG_ROOM_CHAT, 1, line.data(), static_cast<uint32_t>(line.size()), kNetKindTcp);
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return RoomChatHas(guest, "again"); }));
+    EXPECT_EQ(guest.GetState(), LOBBY_ROOM_BATTLE);
+    guest.Release();
+}
