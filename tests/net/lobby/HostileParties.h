@@ -362,6 +362,23 @@ inline bool OpenRoom(CLobbyClient& owner)
     return StepToState(owner, LOBBY_ROOM, 10000);
 }
 
+// A logged-in guest, stepping with the owner, enters the one room listed.
+inline bool EnterTheRoom(CLobbyClient& guest, CLobbyClient& owner)
+{
+    const bool listed = StepUntil({&owner, &guest}, [&] {
+        auto lock = guest.Lock();
+        return guest.GetRooms().size() == 1;
+    });
+    if (!listed)
+        return false;
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    if (!StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM_INFO; }))
+        return false;
+    guest.OnInput(LOBBY_KEY_LEFT);
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    return StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM; });
+}
+
 inline bool RoomChatHas(CLobbyClient& client, const char* text)
 {
     auto lock = client.Lock();

@@ -303,15 +303,7 @@ TEST_F(HostileRoom, AQuietGuestInTheRoomKeepsItsPlace)
     CLobbyClient guest;
     SetUpClient(guest, "127.0.0.3", lobbyPort, 0, "bob");
     ASSERT_TRUE(LogIn(guest, "pw"));
-    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] {
-        auto lock = guest.Lock();
-        return guest.GetRooms().size() == 1;
-    }));
-    guest.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM_INFO; }));
-    guest.OnInput(LOBBY_KEY_LEFT);
-    guest.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM; }));
+    ASSERT_TRUE(EnterTheRoom(guest, owner));
     ASSERT_TRUE(StepUntil({&owner, &guest}, [&] {
         NetClientPtr peer = owner.GetSession()->FindPeer("127.0.0.3");
         return peer && peer->IsAdmitted();
@@ -346,15 +338,7 @@ TEST_F(HostileRoom, AGuestThatGreetsAfterTheStartHearsOfIt)
     CLobbyClient guest;
     SetUpClient(guest, "127.0.0.3", lobbyPort, 0, "bob");
     ASSERT_TRUE(LogIn(guest, "pw"));
-    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] {
-        auto lock = guest.Lock();
-        return guest.GetRooms().size() == 1;
-    }));
-    guest.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM_INFO; }));
-    guest.OnInput(LOBBY_KEY_LEFT);
-    guest.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM; }));
+    ASSERT_TRUE(EnterTheRoom(guest, owner));
     ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return owner.GetSession()->GetPeerCount() == 2; }));
     EXPECT_EQ(late.Count(LOBBY_MSG_ROOM_STATE), 0u) << "a greeting in the room was answered";
 
