@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -233,7 +234,15 @@ TEST(NetSession, PeersBeyondTheLimitAreRefused)
         sockets.push_back(ConnectRetrying(local.c_str(), "127.0.4.1", host.GetListenPort()));
         ASSERT_EQ(SendWithDeadline(sockets.back().Get(), hello.data(), hello.size(), 2000), 1u);
     }
-    ASSERT_TRUE(WaitUntil([&] { return hostSide.Count() == 3; }, 5000));
+    // A peer is admitted once the handler of its first message has
+    // returned, a moment after the handler counted it.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const std::vector<NetClientPtr> peers = host.GetPeers();
+            return peers.size() == 3 && std::all_of(peers.begin(), peers.end(),
+                                                    [](const NetClientPtr& peer) { return peer->IsAdmitted(); });
+        },
+        5000));
     for (int i = 3; i < 5; ++i)
     {
         const std::string local = "127.0.4." + std::to_string(10 + i);
