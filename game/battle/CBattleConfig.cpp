@@ -400,11 +400,19 @@ void CBattleConfig::RunBackMenu(const SetupInput& input, CursorPair back, PhaseV
     if (result == 1)
     {
         Play(decideSound ? MenuSound::Decide : MenuSound::Cancel);
+        if (m_page != PAGE_WEAPONS)
+            LeaveMatch();
         ChangePage(back);
         return;
     }
     if (result == 0)
         SetPhase(active);
+}
+
+void CBattleConfig::LeaveMatch()
+{
+    if (m_randomMatch && Lobby() != nullptr)
+        Lobby()->LeaveMatch();
 }
 
 bool CBattleConfig::CanChat() const
@@ -695,7 +703,10 @@ void CBattleConfig::ApplyRoomRules(const SetupInput& input)
         // Before the match is made a cancel leaves it at once; once it is,
         // the back menu asks first (UpdateRulesActive).
         if (MatchSought() && CancelPressed(input))
+        {
+            LeaveMatch();
             SetCursor(kRulesBack);
+        }
         return;
     }
     const CLobbyRoom* room = lobby->GetRoomRecord();

@@ -334,7 +334,14 @@ private:
     // otherwise, -1 while it stays open.
     int32_t UpdateBackMenu(const SetupInput& input);
     // The page's back menu: on "はい" the back pair, else the active phase.
+    // In a random match every back menu but the weapons page's leaves the
+    // setup, and its "はい" leaves the match at once.
     void RunBackMenu(const SetupInput& input, CursorPair back, PhaseValue active, bool decideSound);
+    // A random match's player who chose to leave is out of the match at
+    // once, while the page still fades out: the server stops seeking it,
+    // the setup asks nothing more, and an answer already on its way makes
+    // it nobody's host or guest.
+    void LeaveMatch();
     bool CanChat() const;
     bool ChatKeyOpensLine(const SetupInput& input);
     void UpdateChatLine(const SetupInput& input);

@@ -484,11 +484,12 @@ void CNetworkScene::ResetSeatsForRandomMatch()
 }
 
 // Out of a random match, whichever way: nothing the match set outlives it.
-// Its seats, their names and its rules go, so that the room the player
-// makes or enters next starts from a fresh setting, as a session's first
-// room does (the seed goes on). Scene lock held.
+// Its peers, its host, its seats, their names and its rules go, so that the
+// room the player makes or enters next starts from a fresh setting, as a
+// session's first room does (the seed goes on). Scene lock held.
 void CNetworkScene::ForgetMatch()
 {
+    m_lobby->DropRoomPeers();
     m_match.randomMatch = 0;
     ResetBattleSetting(m_match.setting, Config());
     for (std::string& name : m_match.names)

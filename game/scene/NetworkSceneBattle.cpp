@@ -502,15 +502,21 @@ void CNetworkScene::LeaveRoom()
 {
     if (g_pController != nullptr)
         g_pController->SetQuitMenuEnabled(1);
-    // An owner that leaves closes its room: no room outlives its owner.
-    m_lobby->SendMessage(OwnsRoom() ? LOBBY_MSG_CLOSE_ROOM : LOBBY_MSG_LEAVE_ROOM);
-    m_lobby->SetRoomState(LOBBY_IN_LOBBY);
+    if (m_match.randomMatch != 0)
+    {
+        m_lobby->LeaveMatch();
+    }
+    else
+    {
+        // An owner that leaves closes its room: no room outlives its owner.
+        m_lobby->SendMessage(OwnsRoom() ? LOBBY_MSG_CLOSE_ROOM : LOBBY_MSG_LEAVE_ROOM);
+        m_lobby->SetRoomState(LOBBY_IN_LOBBY);
+    }
     for (std::string& peer : m_match.slotPeer)
         peer.clear();
     UpdateSeatedMask();
     m_match.host = 0;
-    if (Session() != nullptr)
-        Session()->DropPeers();
+    m_lobby->DropRoomPeers();
 }
 
 // The host fell silent: out of the room, and the lobby tells the player
@@ -557,6 +563,7 @@ void CNetworkScene::OnHostLost()
         m_lobby->SendMessage(LOBBY_MSG_LEAVE_ROOM);
         m_lobby->SetState(LOBBY_ROOM_LOST);
     }
+    m_lobby->DropRoomPeers();
     EnterState(NetSceneState::Lobby);
 }
 

@@ -73,14 +73,16 @@ int32_t CNetworkScene::SlotOfPeer(const CNetClient* peer) const
     return -1;
 }
 
-// Before its slot comes, a guest's host is the connection it made itself
-// (the host may pass a seat on before it seats the newcomer).
+// Before its slot comes, a guest's host is the one its lobby connects to
+// (the host may pass a seat on before it seats the newcomer). Any other
+// connection it made is one the player moved on from while it was on its
+// way: nobody's host, and its end nobody's loss.
 bool CNetworkScene::IsHostPeer(const CNetClient* peer) const
 {
     if (m_match.host != 0 || peer == nullptr)
         return false;
     if (m_match.slotPeer[tag_TOLQNETMATCH::kHostSlot].empty())
-        return !peer->IsInbound();
+        return !peer->IsInbound() && m_lobby->IsHostPeer(peer->GetName());
     return SlotOfPeer(peer) == tag_TOLQNETMATCH::kHostSlot;
 }
 

@@ -257,6 +257,29 @@ public:
     // its own. Before, the answer is kept: the host's first words (the
     // seat) must find the setup there.
     void OpenMatchSetup();
+    // The player leaves its random match, whatever it had reached (asked,
+    // sought, hosting, a guest): the server hears of it at once and once
+    // (the match's host closes it, anybody else withdraws), the match's
+    // peers hear the lobby state, and nothing the server still sends for
+    // the match is acted on. Nothing outside a match.
+    void LeaveMatch();
+    // Out of the room's or the match's peer session: every connection is
+    // dropped, listening stops, and the host, a match's kept answer and its
+    // open setup are forgotten, so that nothing of this room or match moves
+    // the next one. The server hears nothing (the caller tells it).
+    void DropRoomPeers();
+    // Connects to a room's or a match's host as its guest; waits for the
+    // network, so never on the caller's frame. The host is this side's
+    // from the start (its first words, the seat, may come before the
+    // connection is reported), until the room or match is left. False when
+    // it can't be reached; then it is nobody's host.
+    bool ConnectAsGuest(uint32_t address, uint16_t port);
+    // Whether the peer of that name is the host this side connects to or
+    // is connected to as a guest. Any thread.
+    bool IsHostPeer(const char* name) const;
+    // Whether the match's connect thread runs: what the client started
+    // itself, as the tests see it.
+    bool IsConnectingToMatchHost() const;
 
     bool SendMessage(int16_t id);
     bool SendMessageData(int16_t id, const void* payload, uint32_t length);
@@ -400,6 +423,17 @@ private:
     // A guest's first word to the host it connected to, which admits the
     // connection there.
     void GreetHost();
+    bool ConnectToPeer(uint32_t address, uint16_t port);
+    void SetHostPeer(const std::string& name);
+    // Forgets the host when it is the peer of that name.
+    void ForgetHostPeer(const std::string& name);
+    // A connection this side made that serves no host any more (the room or
+    // match was left, or another answer came, while it was on its way) is
+    // cut; its end is nobody's loss.
+    void CutStaleConnection(const std::string& name, bool connected);
+    // Messages come only from guests and from the host this side connects
+    // to: a connection this side made to anybody else is stale.
+    bool ServesRoom(const CNetClient* peer) const;
     static uint32_t PeerMessage(void* argument, CNetClient* peer, const uint8_t* payload, int32_t id,
                                 uint32_t length);
     static uint32_t PeerConnected(void* argument, CNetClient* peer);
@@ -457,8 +491,11 @@ private:
     std::string m_upnpTarget;
     uint16_t m_upnpPort = 0;
     uint32_t m_upnpDiscoverMs = 0;
-    // The room host a guest connected to (its peer name), for 1022.
+    // The room's or match's host a guest connects to or connected to (its
+    // peer name), guarded by its own lock, the innermost of all: the
+    // session's threads read it for every message.
     std::string m_hostPeer;
+    mutable std::mutex m_hostLock;
     bool m_listening = false;
     // A random match's host answer not yet acted on, whether the caller's
     // setup is open, and whether the match's connect thread still runs

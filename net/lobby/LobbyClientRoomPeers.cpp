@@ -1,13 +1,27 @@
 // The lobby client's room peer session: the room state and the room chat
-// between the members, the peer callbacks, listening as the room's owner
-// and connecting to a room's host.
+// between the members, the peer callbacks, listening as the room's owner,
+// connecting to a room's or a match's host, and leaving a room's or a
+// match's peers.
 #include "net/lobby/CLobbyClient.h"
 
 #include "engine/core/FailureLog.h"
 #include "engine/platform/CImeInput.h"
 #include "net/lobby/LobbyText.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+
+namespace
+{
+// A peer's name: its address as the session names it.
+std::string PeerName(uint32_t address)
+{
+    in_addr host{};
+    host.s_addr = address;
+    return FormatIPv4(host);
+}
+} // namespace
 
 bool CLobbyClient::SetRoomState(LobbyState state)
 {
@@ -23,23 +37,79 @@ void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer)
 {
     uint32_t address = 0;
     std::memcpy(&address, answer.address, 4);
-    const uint32_t ok = m_session->ConnectAddress(&address, answer.port, kNetKindTcp, &CLobbyClient::PeerMessage,
-                                                  this, &CLobbyClient::PeerDisconnected, this);
+    const bool ok = ConnectAsGuest(address, answer.port);
+    const std::string name = PeerName(address);
     auto guard = WorkerLock();
-    if (GetState() != LOBBY_ENTERING)
+    if (m_closing.load())
         return;
+    if (GetState() != LOBBY_ENTERING)
+    {
+        CutStaleConnection(name, ok);
+        return;
+    }
     if (!ok)
     {
         SendMessage(LOBBY_MSG_LEAVE_ROOM);
         SetState(LOBBY_NOT_ENTERED);
         return;
     }
-    in_addr host{};
-    host.s_addr = address;
-    m_hostPeer = FormatIPv4(host);
     m_currentRoom->SetData(answer.room);
     SetState(LOBBY_ENTERED);
     GreetHost();
+}
+
+bool CLobbyClient::ConnectAsGuest(uint32_t address, uint16_t port)
+{
+    const std::string name = PeerName(address);
+    SetHostPeer(name);
+    if (ConnectToPeer(address, port))
+        return true;
+    ForgetHostPeer(name);
+    return false;
+}
+
+bool CLobbyClient::ConnectToPeer(uint32_t address, uint16_t port)
+{
+    return m_session->ConnectAddress(&address, port, kNetKindTcp, &CLobbyClient::PeerMessage, this,
+                                     &CLobbyClient::PeerDisconnected, this) != 0;
+}
+
+bool CLobbyClient::IsHostPeer(const char* name) const
+{
+    std::lock_guard<std::mutex> guard(m_hostLock);
+    return name != nullptr && !m_hostPeer.empty() && m_hostPeer == name;
+}
+
+bool CLobbyClient::IsConnectingToMatchHost() const
+{
+    std::lock_guard<std::recursive_mutex> guard(m_protocolLock);
+    return m_matchConnecting;
+}
+
+void CLobbyClient::SetHostPeer(const std::string& name)
+{
+    std::lock_guard<std::mutex> guard(m_hostLock);
+    m_hostPeer = name;
+}
+
+void CLobbyClient::ForgetHostPeer(const std::string& name)
+{
+    std::lock_guard<std::mutex> guard(m_hostLock);
+    if (m_hostPeer == name)
+        m_hostPeer.clear();
+}
+
+void CLobbyClient::CutStaleConnection(const std::string& name, bool connected)
+{
+    ForgetHostPeer(name);
+    NetClientPtr peer = connected ? m_session->FindPeer(name.c_str()) : nullptr;
+    if (peer && !peer->IsInbound())
+        peer->CutConnection();
+}
+
+bool CLobbyClient::ServesRoom(const CNetClient* peer) const
+{
+    return peer != nullptr && (peer->IsInbound() || IsHostPeer(peer->GetName()));
 }
 
 void CLobbyClient::OpenMatchSetup()
@@ -74,6 +144,11 @@ void CLobbyClient::MatchConnectThread()
             }
             answer = *m_matchHostAnswer;
             m_matchHostAnswer.reset();
+            // Taken as the host with the answer, so that leaving the match
+            // meanwhile forgets it.
+            uint32_t address = 0;
+            std::memcpy(&address, answer.address, 4);
+            SetHostPeer(PeerName(address));
         }
         ConnectToMatchHost(answer);
     }
@@ -85,29 +160,56 @@ void CLobbyClient::ConnectToMatchHost(const tag_KVRLOBBYHOSTANSWER& answer)
 {
     uint32_t address = 0;
     std::memcpy(&address, answer.address, 4);
-    const uint32_t ok = m_session->ConnectAddress(&address, answer.port, kNetKindTcp, &CLobbyClient::PeerMessage,
-                                                  this, &CLobbyClient::PeerDisconnected, this);
-    in_addr host{};
-    host.s_addr = address;
-    const std::string name = FormatIPv4(host);
+    const std::string name = PeerName(address);
+    const bool ok = ConnectToPeer(address, answer.port);
     auto guard = WorkerLock();
+    // The game is quitting: nothing failed that anybody needs to hear of.
+    if (m_closing.load())
+        return;
     // The player left the match while this side connected, or a newer
     // match's answer came: this connection serves nothing.
-    if (GetState() != LOBBY_MATCH_GUEST || m_matchHostAnswer)
+    if (!IsHostPeer(name.c_str()) || GetState() != LOBBY_MATCH_GUEST || m_matchHostAnswer)
     {
-        if (NetClientPtr peer = ok ? m_session->FindPeer(name.c_str()) : nullptr)
-            peer->CutConnection();
+        CutStaleConnection(name, ok);
         return;
     }
     if (!ok)
     {
+        ForgetHostPeer(name);
         LogFailure("lobby: random match", ("the match's host " + name + " could not be reached").c_str());
         SendMessage(LOBBY_MSG_LEAVE_ROOM);
         SetState(LOBBY_MATCH_FAILED);
         return;
     }
-    m_hostPeer = name;
     GreetHost();
+}
+
+void CLobbyClient::LeaveMatch()
+{
+    auto guard = Lock();
+    const LobbyState state = GetState();
+    constexpr LobbyState kMatchStates[] = {LOBBY_MATCH_ASKED, LOBBY_MATCH_ACCEPTED, LOBBY_MATCH_SOUGHT,
+                                           LOBBY_MATCH_HOST, LOBBY_MATCH_GUEST};
+    if (std::find(std::begin(kMatchStates), std::end(kMatchStates), state) == std::end(kMatchStates))
+        return;
+    SendMessage(state == LOBBY_MATCH_HOST ? LOBBY_MSG_CLOSE_ROOM : LOBBY_MSG_LEAVE_ROOM);
+    SetHostPeer(std::string());
+    m_matchHostAnswer.reset();
+    m_matchSetupOpen = false;
+    SetRoomState(LOBBY_IN_LOBBY);
+}
+
+void CLobbyClient::DropRoomPeers()
+{
+    auto guard = Lock();
+    if (!m_session)
+        return;
+    SetHostPeer(std::string());
+    m_matchHostAnswer.reset();
+    m_matchSetupOpen = false;
+    m_listening = false;
+    // The peers' threads end on their own; Poll collects them.
+    m_session->DropPeers();
 }
 
 void CLobbyClient::GreetHost()
@@ -158,16 +260,18 @@ void CLobbyClient::OnRoomStateMessage(CNetClient* peer, const uint8_t* payload, 
         return;
     const LobbyState state = static_cast<LobbyState>(ReadLobbyU32(payload));
     auto guard = WorkerLock();
-    if (IsOwner())
+    // A guest's word moves nobody: a room's owner may answer its greeting.
+    if (peer->IsInbound())
     {
-        AnswerGreeting(peer, state);
+        if (IsOwner())
+            AnswerGreeting(peer, state);
         return;
     }
     if (state != LOBBY_IN_LOBBY && state != LOBBY_ROOM && state != LOBBY_BATTLE_STARTING)
         return;
-    // Only the room's owner moves its guests; a start told again finds the
-    // guest on its way already.
-    if (m_hostPeer.empty() || m_hostPeer != peer->GetName())
+    // Only the host this side is a guest of moves it; a start told again
+    // finds the guest on its way already.
+    if (!IsHostPeer(peer->GetName()))
         return;
     if (state == LOBBY_BATTLE_STARTING && (GetState() == LOBBY_BATTLE_STARTING || GetState() == LOBBY_ROOM_BATTLE))
         return;
@@ -192,6 +296,8 @@ uint32_t CLobbyClient::PeerMessage(void* argument, CNetClient* peer, const uint8
                                    uint32_t length)
 {
     CLobbyClient* self = static_cast<CLobbyClient*>(argument);
+    if (!self->ServesRoom(peer))
+        return 0;
     if (id == LOBBY_MSG_ROOM_CHAT)
     {
         self->OnChatMessage(payload, length);

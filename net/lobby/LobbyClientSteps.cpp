@@ -177,10 +177,7 @@ void CLobbyClient::LeaveStep(float seconds)
     s.pane = 0;
     ClearRoomChat();
     SendMessage(IsOwner() ? LOBBY_MSG_CLOSE_ROOM : LOBBY_MSG_LEAVE_ROOM);
-    m_listening = false;
-    m_hostPeer.clear();
-    // The peers' threads end on their own; Poll collects them.
-    m_session->DropPeers();
+    DropRoomPeers();
     s.scroll[0] = 0;
     s.scroll[1] = std::max(s.lobbyChatCount - 1, 0);
     s.scroll[2] = 0;

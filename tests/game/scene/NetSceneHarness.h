@@ -21,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -113,12 +114,15 @@ public:
         CBattleConfig& config = *m_game.GetConfig();
         SetupInput input;
         input.keys.SetCursor(m_cursor);
-        const std::optional<MenuKey> key = NextKey(config);
+        const bool scripted = !m_script.empty() && config.GetPhase() != 0;
+        const std::optional<MenuKey> key = scripted ? std::optional<MenuKey>(m_script.front()) : NextKey(config);
         if (key && --m_wait <= 0)
         {
             input.keys.SetPressed(*key, true);
             input.keys.SetHeld(*key, true);
             m_wait = kFramesBetweenKeys;
+            if (scripted)
+                m_script.erase(m_script.begin());
         }
         config.Step(input, kFrameMs);
         if (config.GetMouseTarget())
@@ -133,6 +137,10 @@ public:
     {
         return m_game.OnPeerMessage(id, payload, length);
     }
+    // Keys the player presses next, in order, before any the pages wait for.
+    void Press(std::initializer_list<MenuKey> keys) { m_script.insert(m_script.end(), keys); }
+    bool Pressed() const { return m_script.empty(); }
+    const CBattleConfig& GetConfig() { return *m_game.GetConfig(); }
 
 private:
     static int HumanSeats(const tag_TOLQBATTLESETTING& setting)
@@ -165,6 +173,7 @@ private:
     CNetBattleSetup m_game;
     MenuPoint m_cursor{};
     int m_wait = kFramesBetweenKeys;
+    std::vector<MenuKey> m_script;
 };
 
 inline std::unique_ptr<INetBattleSetup> MakeKeyedSetup()
@@ -250,10 +259,12 @@ inline uint16_t ListenWithoutSeats(CNetworkScene& scene, const char* local)
     return session->GetListenPort();
 }
 
+// The scene's lobby connects to a host as its guest, as a room's or a
+// match's host answer makes it.
 inline bool ConnectToHost(CNetworkScene& scene, const char* host, uint16_t port)
 {
-    return scene.GetLobby()->GetSession()->Connect(host, port, kNetKindTcp, &CNetworkScene::OnPeerMessage, &scene,
-                                                   &CNetworkScene::OnPeerDisconnected, &scene) == 1;
+    in_addr address{};
+    return ParseIPv4(host, &address) && scene.GetLobby()->ConnectAsGuest(address.s_addr, port);
 }
 
 // The scene as the lobby takes it into a room battle's setup.

@@ -3,6 +3,7 @@
 // and a guest that comes back. Raw peers stand for the other sides and
 // speak the messages byte by byte.
 #include "tests/game/scene/NetSceneHarness.h"
+#include "tests/net/HeldListener.h"
 #include "tests/net/lobby/LobbyLoopbackSupport.h"
 #include "tests/net/lobby/LobbyTestServer.h"
 
@@ -79,6 +80,29 @@ void ExpectInTheHostsSeat(CNetworkScene& scene, int8_t others)
             EXPECT_EQ(s.players[slot].slotState, others) << slot;
         return 0;
     });
+}
+
+// The player asks for a random match and waits in its setup.
+void AskForMatch(CNetworkScene& scene)
+{
+    scene.GetLobby()->SetState(LOBBY_MATCH_SOUGHT);
+    scene.Update(0);
+}
+
+// The server makes the waiting player the match's host (it listens).
+bool MadeHost(CNetworkScene& scene)
+{
+    const std::vector<uint8_t> answer = lobbytest::MatchHostAnswer("127.0.0.1", 0);
+    const std::vector<uint8_t> room(answer.begin(), answer.begin() + 734);
+    return lobbytest::Deliver(*scene.GetLobby(), LOBBY_MSG_MATCHING, 1, room) &&
+           scene.GetLobby()->GetState() == LOBBY_MATCH_HOST;
+}
+
+// The player leaves its setup by the back menu.
+void LeaveSetup(CNetworkScene& scene)
+{
+    SetupOf(scene)->SetPage(INetBattleSetup::PAGE_LEAVE);
+    scene.Update(0);
 }
 
 std::vector<uint8_t> Summary(uint8_t slot, int8_t state, uint8_t team)
@@ -512,6 +536,81 @@ TEST(NetworkSceneSeats, EveryWaitOfARandomMatchsSetupEndsInTheLobby)
     guest->Release();
 }
 
+// Seen as a sound match ending under the failure notice: the connection
+// to the host of a match the player had left came through seconds late (a
+// slow line), and the host's seat and the lobby's cut of that connection
+// read as the new match's host going.
+TEST(NetworkSceneSeats, ALateConnectionToAMatchThePlayerLeftChangesNothing)
+{
+    auto player = MakeScene(Address("127.0.60", 2).c_str());
+    ASSERT_TRUE(player);
+    player->GetLobby()->GetSession()->SetConnectTimeout(60000);
+    nettest::HeldListener slowHost(Address("127.0.60", 1).c_str());
+    ASSERT_NE(slowHost.Port(), 0);
+    AskForMatch(*player);
+    ASSERT_TRUE(lobbytest::Deliver(*player->GetLobby(), LOBBY_MSG_HOST, 1,
+                                   lobbytest::MatchHostAnswer(Address("127.0.60", 1).c_str(), slowHost.Port())));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return slowHost.HasWaitingConnection(); }, 10000));
+    LeaveSetup(*player);
+    AskForMatch(*player);
+    ASSERT_TRUE(MadeHost(*player));
+    // The old host takes the connection in at last and seats the player.
+    const CNetSocket late = slowHost.Admit();
+    ASSERT_TRUE(late.IsValid());
+    const std::vector<uint8_t> slot = nettest::Frame(NETMSG_SLOT, {1});
+    ASSERT_EQ(::send(late.Get(), slot.data(), slot.size(), MSG_NOSIGNAL), static_cast<ssize_t>(slot.size()));
+    ASSERT_TRUE(nettest::WaitUntil(
+        [&] {
+            char byte = 0;
+            return ::recv(late.Get(), &byte, 1, MSG_DONTWAIT) == 0;
+        },
+        10000));
+    ASSERT_TRUE(UpdateUntil(*player, [&] { return player->GetLobby()->GetSession()->GetPeerCount() == 0; }));
+    player->Update(0);
+    EXPECT_EQ(player->GetState(), CNetworkScene::NetSceneState::Room);
+    EXPECT_EQ(player->GetLobby()->GetState(), LOBBY_MATCH_HOST);
+    ExpectInTheHostsSeat(*player, tag_TOLQBATTLEPLAYER::SLOT_CLOSED);
+    player->Release();
+}
+
+// Seen as a match's host sitting in its setup with the match's bound
+// switched off: a guest from the address of the player's last host moved
+// its lobby state with room states, one by one.
+TEST(NetworkSceneSeats, AHostThePlayerLeftMovesItNoMore)
+{
+    const std::string oldHostAddress = Address("127.0.61", 1);
+    const std::string playerAddress = Address("127.0.61", 2);
+    auto player = MakeScene(playerAddress.c_str());
+    ASSERT_TRUE(player);
+    RawPeer oldHost(oldHostAddress.c_str());
+    const uint16_t oldPort = oldHost.Listen();
+    ASSERT_NE(oldPort, 0);
+    AskForMatch(*player);
+    ASSERT_TRUE(lobbytest::Deliver(*player->GetLobby(), LOBBY_MSG_HOST, 1,
+                                   lobbytest::MatchHostAnswer(oldHostAddress.c_str(), oldPort)));
+    ASSERT_TRUE(oldHost.WaitFor(LOBBY_MSG_ROOM_STATE, 1));
+    oldHost.SendU8(NETMSG_SLOT, 1);
+    ASSERT_TRUE(oldHost.WaitFor(NETMSG_ENTRY, 1));
+    LeaveSetup(*player);
+    AskForMatch(*player);
+    ASSERT_TRUE(MadeHost(*player));
+    RawPeer guest(oldHostAddress.c_str());
+    ASSERT_EQ(Seat(guest, playerAddress, player->GetLobby()->GetSession()->GetListenPort()), 1);
+    for (const LobbyState state : {LOBBY_BATTLE_STARTING, LOBBY_ROOM, LOBBY_IN_LOBBY})
+    {
+        std::vector<uint8_t> payload(4);
+        lobbytest::Put32(payload, 0, static_cast<uint32_t>(state));
+        guest.Send(LOBBY_MSG_ROOM_STATE, payload);
+    }
+    // A ready report for another seat, which the host drops, comes after
+    // them on the same connection.
+    const uint32_t dropped = player->GetDroppedMessages();
+    guest.SendU8(NETMSG_READY, 7);
+    ASSERT_TRUE(nettest::WaitUntil([&] { return player->GetDroppedMessages() == dropped + 1; }, 10000));
+    EXPECT_EQ(player->GetLobby()->GetState(), LOBBY_MATCH_HOST);
+    player->Release();
+}
+
 // The match's setup asks the server for its count at once: a player who
 // asks second reads the server's count from the wait's first frames, not
 // its own "1" until the next poll.
@@ -542,6 +641,44 @@ TEST(NetworkSceneSeats, ARandomMatchsSetupAsksTheServerForItsCountAtOnce)
         return std::find(ids.begin(), ids.end(), LOBBY_MSG_MATCHING) != ids.end();
     };
     EXPECT_TRUE(nettest::WaitUntil(polled, 10000));
+    scene.Release();
+    server.Stop();
+}
+
+// Seen as the other player's match failing two seconds after it asked: the
+// player waiting alone had just chosen to leave, but was still asking
+// through the page's fade-out and was made the match's host on its way out.
+TEST(NetworkSceneSeats, APlayerWhoChoosesToLeaveItsMatchIsOutOfItAtOnce)
+{
+    lobbytest::LobbyTestServer server;
+    const uint16_t port = lobbytest::FreePortOn({"127.0.0.1", "127.0.63.1"});
+    ASSERT_TRUE(port != 0 && server.Start("127.0.0.1", port));
+    server.RunInThread();
+    CNetworkScene::SetSetupFactory(&MakeKeyedSetup);
+    CNetworkScene scene;
+    CNetworkScene::Options options = SceneOptions("127.0.63.1");
+    options.lobbyPort = port;
+    scene.SetOptions(options);
+    ASSERT_EQ(scene.Init(0), 1);
+    CLobbyClient& lobby = *scene.GetLobby();
+    ASSERT_TRUE(lobbytest::LogIn(lobby, "pw"));
+    for (const int32_t key : {LOBBY_KEY_LEFT, LOBBY_KEY_DECIDE, LOBBY_KEY_UP, LOBBY_KEY_DECIDE})
+        lobby.OnInput(key);
+    ASSERT_TRUE(lobbytest::StepToState(lobby, LOBBY_MATCH_SOUGHT));
+    scene.Update(0);
+    const uint32_t ownId = [&] {
+        auto lock = lobby.Lock();
+        return lobby.GetOwnUser()->data.id;
+    }();
+    ASSERT_TRUE(nettest::WaitUntil([&] { return server.IsSeeking(ownId); }, 10000));
+    // The back menu, and "はい".
+    auto* setup = static_cast<KeyedSetup*>(scene.GetSetup());
+    setup->Press({MenuKey::Cancel, MenuKey::Decide});
+    ASSERT_TRUE(UpdateUntil(scene, [&] { return setup->Pressed(); }));
+    EXPECT_EQ(scene.GetState(), CNetworkScene::NetSceneState::Room) << "the page still fades out";
+    EXPECT_EQ(lobby.GetState(), LOBBY_IN_LOBBY);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return !server.IsSeeking(ownId); }, 10000));
+    EXPECT_TRUE(UpdateUntil(scene, [&] { return scene.GetState() == CNetworkScene::NetSceneState::Lobby; }));
     scene.Release();
     server.Stop();
 }

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/net/HeldListener.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/CallTimer.h"
+#include "tests/support/TimeScale.h"
 
 #include <arpa/inet.h>
 
@@ -236,25 +239,6 @@ TEST_F(LobbyDispatchTest, MatchCountNeedsExactlyOneByte)
     EXPECT_EQ(client.GetStateBlock().matchedPlayers, 3);
 }
 
-namespace
-{
-// A random match's host answer (1019): the room, then the host's address
-// (network order) and port.
-std::vector<uint8_t> MatchHostAnswer(const char* host, uint16_t port)
-{
-    std::vector<uint8_t> out(740);
-    Put32(out, 0, LobbyTestServer::kMatchRoom);
-    PutText(out, 4, "match", 25);
-    Put16(out, 37, 8);
-    Put16(out, 435, 2);
-    in_addr address{};
-    inet_pton(AF_INET, host, &address);
-    std::memcpy(out.data() + 734, &address, 4);
-    Put16(out, 738, port);
-    return out;
-}
-} // namespace
-
 // The answer may overtake the step into the match's setup: during the
 // fade after the ask, or before the caller's frame saw the wait. It is
 // kept, the lobby goes to the guest's state, and the guest connects only
@@ -283,7 +267,7 @@ TEST_F(LobbyDispatchTest, AMatchsHostAnswerThatComesEarlyIsKeptUntilTheSetupIsOp
         for (int frame = 0; frame < 20 && guest.GetState() == LOBBY_MATCH_ACCEPTED; ++frame)
             guest.Update(0.1f);
         EXPECT_EQ(guest.GetState(), LOBBY_MATCH_GUEST) << early;
-        EXPECT_EQ(connected.load(), 0) << early;
+        EXPECT_FALSE(guest.IsConnectingToMatchHost()) << early;
         const int before = connected.load();
         guest.OpenMatchSetup();
         EXPECT_TRUE(nettest::WaitUntil([&] { return connected.load() == before + 1; }, 10000)) << early;
@@ -301,6 +285,26 @@ TEST_F(LobbyDispatchTest, AMatchsHostAnswerThatComesEarlyIsKeptUntilTheSetupIsOp
     Feed(1019, 1, answer);
     EXPECT_TRUE(nettest::WaitUntil([&] { return client.GetState() == LOBBY_MATCH_FAILED; }, 10000))
         << client.GetState();
+}
+
+// The game quits while the match's host still takes the connection in (a
+// slow line): the quit waits for nothing, and reports no failure that did
+// not happen.
+TEST_F(LobbyDispatchTest, QuittingWhileTheMatchsHostTakesItsTimeEndsAtOnceAndSaysNothing)
+{
+    nettest::HeldListener slowHost("127.0.62.3");
+    ASSERT_NE(slowHost.Port(), 0);
+    client.SetLocalAddress("127.0.62.4");
+    client.GetSession()->SetConnectTimeout(60000);
+    client.SetState(LOBBY_MATCH_SOUGHT);
+    client.OpenMatchSetup();
+    Feed(1019, 1, MatchHostAnswer("127.0.62.3", slowHost.Port()));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return slowHost.HasWaitingConnection(); }, 10000));
+    ::testing::internal::CaptureStderr();
+    CallTimer timer;
+    timer.Time([&] { client.Release(); });
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_LT(timer.Longest(), 1000.0 * kvrtest::kTimeScale);
 }
 
 TEST_F(LobbyDispatchTest, RoomEntriesAddRefreshAndRemoveRooms)

@@ -200,17 +200,24 @@ TEST(LobbyLoopback, RandomMatchPairsAHostAndAGuest)
         auto lock = client.Lock();
         EXPECT_EQ(static_cast<int>(client.GetStateBlock().matchedPlayers), 1);
     };
-    // A player that cancels its match's setup (the setup leaves the room it
-    // never had) seeks no more: nobody is matched with it.
-    ASSERT_NO_FATAL_FAILURE(ask(erin));
+    // A player that leaves its match's setup seeks no more: nobody is
+    // matched with it, and an answer already on its way makes it nobody's
+    // host. A host that could not listen closes the match it never had.
     const uint32_t erinId = [&] {
         auto lock = erin.Lock();
         return erin.GetOwnUser()->data.id;
     }();
+    ASSERT_NO_FATAL_FAILURE(ask(erin));
     EXPECT_TRUE(server.IsSeeking(erinId));
-    erin.SendMessage(LOBBY_MSG_LEAVE_ROOM);
-    erin.SetRoomState(LOBBY_IN_LOBBY);
+    erin.LeaveMatch();
     EXPECT_TRUE(nettest::WaitUntil([&] { return !server.IsSeeking(erinId); }, 10000));
+    const std::vector<uint8_t> answer = MatchHostAnswer("127.0.0.6", 1);
+    ASSERT_TRUE(Deliver(erin, LOBBY_MSG_MATCHING, 1, std::vector<uint8_t>(answer.begin(), answer.begin() + 734)));
+    EXPECT_EQ(erin.GetState(), LOBBY_IN_LOBBY);
+    ASSERT_NO_FATAL_FAILURE(ask(erin));
+    erin.SendMessage(LOBBY_MSG_CLOSE_ROOM);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return !server.IsSeeking(erinId); }, 10000));
+    erin.SetState(LOBBY_IN_LOBBY);
     for (CLobbyClient* client : {&dave, &erin})
     {
         ASSERT_NO_FATAL_FAILURE(ask(*client));

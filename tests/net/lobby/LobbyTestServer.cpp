@@ -125,6 +125,20 @@ bool Deliver(CLobbyClient& client, int16_t id, uint16_t sub, const std::vector<u
     return client.Reassemble(bytes.data(), bytes.size()) && client.DispatchQueued();
 }
 
+std::vector<uint8_t> MatchHostAnswer(const char* host, uint16_t port)
+{
+    std::vector<uint8_t> out(740);
+    Put32(out, 0, LobbyTestServer::kMatchRoom);
+    PutText(out, 4, "match", 25);
+    Put16(out, 37, 8);
+    Put16(out, 435, 2);
+    in_addr address{};
+    inet_pton(AF_INET, host, &address);
+    std::memcpy(out.data() + 734, &address, 4);
+    Put16(out, 738, port);
+    return out;
+}
+
 bool TakeClientFrames(std::vector<uint8_t>& buffer, uint8_t key, std::vector<ClientFrame>& out)
 {
     size_t at = 0;

@@ -32,6 +32,11 @@ std::vector<uint8_t> ServerMessage(int16_t id, uint16_t sub, const std::vector<u
 // the client's session key, and dispatched; false when it is refused.
 bool Deliver(CLobbyClient& client, int16_t id, uint16_t sub, const std::vector<uint8_t>& payload);
 
+// A random match's host answer (1019): the match's room of two, then the
+// host's address and port. Its first 734 bytes are the room's data, as the
+// server tells the match's host (1018).
+std::vector<uint8_t> MatchHostAnswer(const char* host, uint16_t port);
+
 // One decoded client frame.
 struct ClientFrame
 {
