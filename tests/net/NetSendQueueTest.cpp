@@ -123,12 +123,22 @@ TEST(NetSendQueue, AReaderThatStopsCostsThePosterNothing)
     CallTimer timer;
     uint32_t result = 1;
     auto post = [&] { timer.Time([&] { result = queue.Post(frame.data(), frame.size()); }); };
-    // Until the writer (the only other thread here) waits for room in the
-    // socket: frames waiting in the queue say only that it had no turn yet,
-    // which a busy machine gives it later, to empty the queue into a socket
-    // that still has room.
-    for (int posted = 0; posted < 10000 && result != 0 && ThreadsInCall(kPollCall) == 0; ++posted)
+    // A frame at a time, each taken by the writer (the only other thread
+    // here) before the next, until the socket is full and the writer waits
+    // for room in it: frames waiting in the queue say only that the writer
+    // had no turn yet, which a busy machine gives it later.
+    bool writerWaits = false;
+    for (int posted = 0; posted < 10000 && result != 0 && !writerWaits; ++posted)
+    {
         post();
+        WaitUntil(
+            [&] {
+                writerWaits = ThreadsInCall(kPollCall) > 0;
+                return writerWaits || queue.GetQueuedBytes() == 0;
+            },
+            10000);
+    }
+    ASSERT_TRUE(writerWaits);
     for (int posted = 0; posted < 10000 && result != 0; ++posted)
         post();
     EXPECT_EQ(result, 0u);

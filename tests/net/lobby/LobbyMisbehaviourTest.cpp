@@ -2,6 +2,7 @@
 // state, and the server's own lists consistent.
 #include "LobbyLoopbackSupport.h"
 #include "LobbyTestServer.h"
+#include "tests/support/ThreadsInCall.h"
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,23 @@ TEST_F(LobbyMisbehaviourTest, DisconnectMidFrameEndsTheConnection)
     EXPECT_FALSE(client.SetState(LOBBY_MATCH_FAILED));
     EXPECT_EQ(client.GetState(), LOBBY_CONNECTION_LOST);
     client.OnInput(LOBBY_KEY_DECIDE);
+    EXPECT_TRUE(StepToState(client, LOBBY_FINISHED));
+}
+
+// The connection ends just as the player leaves the lobby: the loss, which
+// its thread finds once the player's frame gives the lock up, stops nobody
+// on the way out.
+TEST_F(LobbyMisbehaviourTest, AConnectionThatEndsAsThePlayerLeavesKeepsItLeaving)
+{
+    ASSERT_TRUE(LogIn(client, "pw"));
+    {
+        auto lock = client.Lock();
+        const void* protocolLock = lock.mutex()->native_handle();
+        client.SetState(LOBBY_LEAVING);
+        server.Stop();
+        ASSERT_TRUE(nettest::WaitUntil([&] { return ThreadsInCall(SYS_futex, protocolLock) == 1; }, 10000));
+    }
+    EXPECT_FALSE(nettest::WaitUntil([&] { return client.GetState() == LOBBY_CONNECTION_LOST; }, 500));
     EXPECT_TRUE(StepToState(client, LOBBY_FINISHED));
 }
 
