@@ -151,6 +151,15 @@ void CBattleConfig::UpdateRulesPage(const SetupInput& input, uint32_t millisecon
     }
 }
 
+void CBattleConfig::KeepRulesCursorInPage()
+{
+    if (m_row < 0 || m_row >= kRuleRows)
+        m_row = 0;
+    const int32_t columns = IsValueRow(m_row) ? ValueRowOf(m_row).count : 1;
+    if (m_column < 0 || m_column >= columns)
+        m_column = 0;
+}
+
 void CBattleConfig::DrawRandomStage()
 {
     tag_TOLQBATTLERULE& rules = m_setting->rules;

@@ -205,6 +205,20 @@ bool CBattleConfig::WeaponFits(const CWeaponDefinition& weapon) const
     return GetLoadoutWeight() - replaced + weapon.weight <= kMaxWeight;
 }
 
+void CBattleConfig::KeepWeaponsCursorInPage()
+{
+    const bool loadoutRow = m_row >= 1 && m_row <= GetLoadoutRowCount();
+    if (m_row != ROW_ADD && m_row != ROW_DONE && !loadoutRow)
+        m_row = ROW_ADD;
+    if (GetCategoryTypeCount(m_category) == 0)
+        m_category = 0;
+    if (m_column < 0 || m_column >= GetCategoryTypeCount(m_category))
+        m_column = 0;
+    if (m_listIndex < 0 || m_listIndex >= std::max(CountListedWeapons(), 1))
+        m_listIndex = 0;
+    m_listTop = std::clamp(m_listTop, std::max(m_listIndex - (kVisibleListRows - 1), 0), m_listIndex);
+}
+
 // ---------------------------------------------------------------------------
 // Update by phase
 
@@ -617,7 +631,10 @@ void CBattleConfig::PickListItem()
     const int32_t item = items[static_cast<size_t>(m_listIndex)];
     if (item == kRemoveItem)
     {
-        own->weapons[GetLoadoutIndex(m_row)] = nullptr;
+        // The host's entry for this seat may have emptied the row meanwhile.
+        const int32_t slot = GetLoadoutIndex(m_row);
+        if (slot >= 0)
+            own->weapons[slot] = nullptr;
         m_row = ROW_ADD;
         EnterPhase(WeaponsPhase::Loadout);
         ShowOnPreview(nullptr);

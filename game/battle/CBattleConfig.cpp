@@ -274,14 +274,38 @@ void CBattleConfig::Step(const SetupInput& input, uint32_t milliseconds)
 
 void CBattleConfig::SetPage(uint32_t page)
 {
-    m_page = page;
-    SetPhase(0);
-    m_frame.KeysLead();
+    EnterPage(page);
 }
 
 void CBattleConfig::SetPhase(PhaseValue phase)
 {
     m_phase = phase;
+    KeepCursorInPage();
+}
+
+// The host's page changes (and an owner's) come whatever page and rows this
+// side is on: a row of the page left, or a loadout row this side lacks, is
+// no row here.
+void CBattleConfig::KeepCursorInPage()
+{
+    if (m_setting == nullptr)
+        return;
+    switch (m_page)
+    {
+    case PAGE_MEMBERS:
+        // The panels, then the decide button.
+        if (m_row < 0 || m_row > m_setting->playerCount)
+            m_row = 0;
+        break;
+    case PAGE_RULES:
+        KeepRulesCursorInPage();
+        break;
+    case PAGE_WEAPONS:
+        KeepWeaponsCursorInPage();
+        break;
+    default:
+        break;
+    }
 }
 
 void CBattleConfig::SetCursor(int32_t phase, int32_t nextPhase)
@@ -576,7 +600,7 @@ bool CBattleConfig::StartMatch(const SetupMessages::Cursor& cursor)
 {
     if (cursor.phase != kRulesForward.phase || cursor.nextPhase != kRulesForward.nextPhase)
         return false;
-    m_page = PAGE_RULES;
+    EnterPage(PAGE_RULES);
     m_backMenuOpen = false;
     SetCursor(kRulesForward);
     return true;

@@ -318,7 +318,12 @@ private:
     {
         SetPhase(Value(phase));
     }
+    // Every page and phase is entered here.
     void SetPhase(PhaseValue phase);
+    // Brings the row, column and list cursors onto what the page has.
+    void KeepCursorInPage();
+    void KeepRulesCursorInPage();
+    void KeepWeaponsCursorInPage();
     void GatherGameData();
     void CreateCamera();
 

@@ -221,6 +221,23 @@ TEST_F(SdlInputTest, HeldKeyStaysDownAcrossPolls)
     ASSERT_TRUE(WaitFor([] { return EventWaiting(SDL_KEYUP); }));
     input.Update();
     EXPECT_EQ(CInput::GetButtonState(input.GetPadState(0), button), 0u);
+
+    // A keyboard that sends two scancodes of one key code (backslash and the
+    // non-US hash): the second key-down, while the key is down, is no press.
+    ASSERT_TRUE(RunXdotool("keydown backslash"));
+    ASSERT_TRUE(WaitFor([] { return EventWaiting(SDL_KEYDOWN); }));
+    input.Update();
+    DrainEvents();
+    ASSERT_EQ(input.GetKeyState(KEY_BACKSLASH), 1);
+    SDL_Event second{};
+    second.key.type = SDL_KEYDOWN;
+    second.key.state = SDL_PRESSED;
+    second.key.windowID = SDL_GetWindowID(window->Get());
+    second.key.keysym.scancode = SDL_SCANCODE_NONUSHASH;
+    ASSERT_EQ(SDL_PushEvent(&second), 1);
+    input.Update();
+    EXPECT_EQ(input.GetKeyState(KEY_BACKSLASH), 1) << "read as let go for a second press";
+    ASSERT_TRUE(RunXdotool("keyup backslash"));
 }
 
 TEST_F(SdlInputTest, NothingShowsWithoutFocus)

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -317,6 +318,43 @@ TEST_F(BattleSetupOnline, TheHostIgnoresPageAndRulesMessagesAndEveryMessageOfThe
     EXPECT_FALSE(setup.OnPeerMessage(SetupMessages::MSG_SUMMARY, summary.data(), 8));
     EXPECT_TRUE(setup.OnPeerMessage(SetupMessages::MSG_SUMMARY, summary.data(), 9));
     EXPECT_FALSE(setup.OnPeerMessage(42, summary.data(), 9));
+}
+
+// Seen as a write before a guest's loadout: the host's page changes took
+// the guest onto the weapon list with its rules row kept, and the list's
+// remove item emptied a place the loadout lacked.
+TEST_F(BattleSetupOnline, TheHostsMessagesLeaveTheGuestsListOnRowsItsLoadoutHas)
+{
+    SetupHarness& side = *guest.harness;
+    CBattleConfig& setup = side.setup;
+    auto deliver = [&](int32_t id, const std::vector<uint8_t>& bytes) {
+        return setup.OnPeerMessage(id, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    };
+    const CBattleConfig::CursorPair pair = CBattleConfig::kMembersForward;
+    const std::vector<uint8_t> forward = SetupMessages::EncodeCursor({pair.phase, pair.nextPhase});
+    std::lock_guard<std::mutex> guard(guest.lock);
+    setup.SetPage(CBattleConfig::PAGE_RULES);
+    ASSERT_TRUE(side.Settle());
+    side.Press(MenuKey::Up);
+    ASSERT_EQ(setup.GetRow(), CBattleConfig::ROW_MUSIC);
+    // The members page's forward pair: the rules page's forward phase, then
+    // the weapons page's list.
+    ASSERT_TRUE(deliver(SetupMessages::MSG_CURSOR, forward));
+    side.Run(1);
+    ASSERT_TRUE(deliver(SetupMessages::MSG_CURSOR, forward));
+    ASSERT_EQ(setup.GetPhase(), static_cast<int32_t>(CBattleConfig::WeaponsPhase::WeaponList));
+    EXPECT_EQ(setup.GetRow(), CBattleConfig::ROW_ADD);
+    side.Press(MenuKey::Decide);
+    // The list of the loadout's first row; then the host's entry for this
+    // seat empties the loadout under it, and "remove" has nothing to empty.
+    side.Press(MenuKey::Down);
+    side.Press(MenuKey::Decide);
+    tag_TOLQBATTLEPLAYER emptied = side.Entry(1);
+    std::fill(std::begin(emptied.weapons), std::end(emptied.weapons), nullptr);
+    ASSERT_TRUE(deliver(SetupMessages::MSG_ENTRY, SetupMessages::EncodeEntry(emptied, 1)));
+    side.Press(MenuKey::Decide);
+    EXPECT_EQ(setup.GetPhase(), static_cast<int32_t>(CBattleConfig::WeaponsPhase::Loadout));
+    EXPECT_EQ(setup.GetRow(), CBattleConfig::ROW_ADD);
 }
 
 // Seen as a seat a later player never heard of: a summary lowered the
