@@ -235,6 +235,24 @@ TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
     EXPECT_EQ(CLobbyScreens::ScreenColor(1.0f, true), 0xFF808080u);
 }
 
+// Seen as every text not shown before drawing nothing for the rest of the
+// run, once long Japanese chat had filled the font's cache: a full cache is
+// emptied for the next text.
+TEST_F(LobbyScreensTest, ANoticeDrawsAfterChatFilledTheFontCache)
+{
+    std::string kanji;
+    for (int lead = 0x89; lead <= 0x8F; ++lead)
+        for (int trail = 0x40; trail <= 0xFC; ++trail)
+            if (trail != 0x7F)
+                kanji += {static_cast<char>(lead), static_cast<char>(trail)};
+    graphics.Begin2D();
+    EXPECT_EQ(font.DrawTextWrapped(0, 0, 24, 254, 0xFFFFFFFF, 18, 1.0f, kanji.c_str()), 1);
+    client.SetState(LOBBY_CONNECTION_LOST);
+    FadeIn();
+    Draw();
+    ExpectBright(Brightest(216, 280, 700, 312), "the notice");
+}
+
 // A player dropped from a battle (its host stalled or went, or it stalled
 // itself) is told why: the lost-connection notice; one whose random match
 // lost its other player before the battle, that the match failed: each
