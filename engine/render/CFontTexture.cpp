@@ -360,17 +360,9 @@ int CFontTexture::RenderText(const char* text, uint32_t minCharWidth, uint32_t m
     const int64_t entryHeight = contentHeight + MARGIN;
     if (entryWidth > textureWidth || entryHeight > textureHeight)
         return 0;
-    int64_t entryX = m_penX;
-    int64_t entryY = m_penY;
-    int64_t rowTop = m_penY;
-    if (entryX + entryWidth > textureWidth)
-    {
-        entryX = 0;
-        rowTop = static_cast<int64_t>(m_penY) + m_rowHeight + MARGIN;
-        entryY = rowTop;
-    }
-    // The texture is full: nothing is evicted.
-    if (entryY + entryHeight > textureHeight)
+    int64_t entryX = 0;
+    int64_t entryY = 0;
+    if (!FindRoom(entryWidth, entryHeight, &entryX, &entryY))
         return 0;
 
     void* bits = nullptr;
@@ -425,9 +417,29 @@ int CFontTexture::RenderText(const char* text, uint32_t minCharWidth, uint32_t m
     texture->UnlockRect(0);
 
     m_penX = static_cast<uint32_t>(entryX + entryWidth);
-    m_penY = static_cast<uint32_t>(rowTop);
+    m_penY = static_cast<uint32_t>(entryY);
     m_rowHeight = std::max(m_rowHeight, static_cast<uint32_t>(contentHeight));
     return 1;
+}
+
+bool CFontTexture::FindRoom(int64_t width, int64_t height, int64_t* x, int64_t* y)
+{
+    *x = m_penX;
+    *y = m_penY;
+    if (*x + width > static_cast<int64_t>(GetWidth()))
+    {
+        *x = 0;
+        *y = static_cast<int64_t>(m_penY) + m_rowHeight + MARGIN;
+    }
+    if (*y + height <= static_cast<int64_t>(GetHeight()))
+        return true;
+    // Full: the cache starts again, or text never drawn before would draw
+    // nothing for the rest of the run. A draw takes effect at once, so what
+    // the old contents drew this frame stays drawn; the draws look every
+    // character up as they draw it, so none holds an entry freed here.
+    *x = 0;
+    *y = 0;
+    return ReleaseCache() != 0;
 }
 
 CFontTexture::TextListener CFontTexture::s_textListener = nullptr;
@@ -718,8 +730,9 @@ int CFontTexture::DrawTextImpl(float x, float y, float z, float lineStartX, uint
         return 0;
     const float s = Scale(size, scale);
 
-    // Measure first: the anchor needs the whole block. Every character is
-    // cached here, so the drawing pass finds all of them.
+    // Measure first: the anchor needs the whole block. The drawing pass
+    // looks every character up again: one that a full texture lost in
+    // between is cached anew, at the same size.
     float lineWidth = 0.0f;
     float widest = 0.0f;
     float lineHeight = 0.0f;

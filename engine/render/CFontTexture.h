@@ -28,9 +28,10 @@ struct KVRFONTCACHEENTRY
 // Scale of every draw: s = size / font height x scale. Whole-string draws
 // treat the text as one cache entry; glyph-by-glyph draws lay out one
 // entry per character with anchors, line breaks, wrapping, fitting,
-// outlines and boxes. Draws and measures return 1, or 0 when the text is
-// null or cannot be cached (the texture is full or the text larger than
-// it). Main thread only.
+// outlines and boxes. A text that finds the texture full empties the cache
+// and takes its place at the top. Draws and measures return 1, or 0 when
+// the text is null or cannot be cached (it is larger than the whole
+// texture). Main thread only.
 class CFontTexture : public CTexture
 {
 public:
@@ -60,7 +61,8 @@ public:
     const char* GetFaceName() const { return m_faceName; }
     const FontFace* GetFontFace() const { return m_font.get(); }
 
-    // The cache.
+    // The cache. An entry found is valid until the next text is cached:
+    // adding one may move the entries, and a full texture empties them.
     int CacheText(const char* text);
     int CacheTextEx(const char* text, uint32_t minLineHeight);
     int CacheTextEx2(const char* text, uint32_t minCharWidth, uint32_t minLineHeight);
@@ -206,6 +208,9 @@ private:
     struct WrapLayout;
 
     int RenderText(const char* text, uint32_t minCharWidth, uint32_t minLineHeight);
+    // Where a new entry of the size goes in the texture, emptying the cache
+    // when it is full; false when it can't be emptied.
+    bool FindRoom(int64_t width, int64_t height, int64_t* x, int64_t* y);
     void FreeEntries();
     bool GrowEntries();
     static void HandOver(const char* text);

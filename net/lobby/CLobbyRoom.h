@@ -4,6 +4,7 @@
 #include "net/lobby/LobbySchema.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // A room as the lobby knows it, the room being edited, the template of new
@@ -52,3 +53,15 @@ bool CanJoinLobbyRoom(const tag_KVRLOBBYROOMDATA& room, int32_t rank);
 // the next line, a line feed starts a line, but not one that is the second
 // byte of a double-byte character): the breaks the drawing takes, counted.
 int32_t CountLobbyLines(const char* text, int32_t width);
+
+// What a chat box shows of one message and the screen lines that takes.
+struct LobbyChatShown
+{
+    std::string text;
+    int32_t lines = 1;
+};
+// The message wrapped at width bytes as the lobby draws it, cut after
+// lineLimit screen lines; a cut text ends in "…" on its last kept line.
+// Every chat box draws the text and counts the lines given here, so that
+// the two cannot differ.
+LobbyChatShown ShowLobbyChat(const char* text, int32_t width, int32_t lineLimit);

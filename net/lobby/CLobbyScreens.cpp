@@ -75,6 +75,11 @@ constexpr float kNoticeTextRight = kNoticeRight - (kNoticeTextLeft - kNoticeLeft
 constexpr float kNoticeLinePitch = 40.0f;
 constexpr uint32_t kNoticeTextSize = 32;
 
+// Chat logs: screen lines a log shows; the room chat the battle setup
+// borrows shows the newest messages, which share its lines.
+constexpr int32_t kChatLogLines = 20;
+constexpr int32_t kBorrowedChatMessages = 2;
+
 // A chat line's name in its brackets, as the logs show it.
 std::string ChatName(const char* name, size_t size)
 {
@@ -286,16 +291,19 @@ void CLobbyScreens::ChatLog(float x, float y, int32_t width, bool room, uint32_t
     const int32_t count = room ? s.roomChatCount : s.lobbyChatCount;
     const int32_t first = room ? s.scroll[0] : s.scroll[1];
     int32_t lines = 0;
-    for (int32_t i = std::max(first, 0); i < count && lines < 20; ++i)
+    for (int32_t i = std::max(first, 0); i < count && lines < kChatLogLines; ++i)
     {
         if (log[i].text[0] == '\0')
             continue;
         Text(x, y + 24.0f * lines, color, 18, ChatName(log[i].name, sizeof(log[i].name)).c_str());
         ++lines;
+        // The last message shown keeps inside the log, too.
+        const LobbyChatShown shown =
+            ShowLobbyChat(log[i].text, width, std::min(kChatMessageLines, kChatLogLines - lines));
         if (m_font != nullptr)
             m_font->DrawTextWrapped(x * m_scale, (y + 24.0f * lines) * m_scale, 24,
-                                    static_cast<uint32_t>(width), color, 18, m_scale, log[i].text);
-        lines += CountLobbyLines(log[i].text, width);
+                                    static_cast<uint32_t>(width), color, 18, m_scale, shown.text.c_str());
+        lines += shown.lines;
     }
 }
 
@@ -572,14 +580,18 @@ void CLobbyScreens::DrawRoomChatLines(float x, float y, float scale, uint32_t co
     tag_KVRLOBBYSTATE& s = *m_client.m_state;
     if (m_font == nullptr)
         return;
+    const int32_t first = std::max(s.roomChatCount - kBorrowedChatMessages, 0);
+    // Shared evenly, so that neither message hides the other.
+    const int32_t perMessage = std::max(lineLimit / std::max(s.roomChatCount - first, 1), 1);
     int32_t lines = 0;
-    for (int32_t i = std::max(s.roomChatCount - 2, 0); i < s.roomChatCount && lines < lineLimit; ++i)
+    for (int32_t i = first; i < s.roomChatCount && lines < lineLimit; ++i)
     {
         const tag_KVRLOBBYCHATLINE& line = s.roomChat[i];
         const std::string text =
             ChatName(line.name, sizeof(line.name)) + std::string(line.text, strnlen(line.text, sizeof(line.text)));
-        m_font->DrawTextWrapped(x, y + 24.0f * scale * lines, 24, 64, color, 18, scale, text.c_str());
-        lines += CountLobbyLines(text.c_str(), 64);
+        const LobbyChatShown shown = ShowLobbyChat(text.c_str(), 64, perMessage);
+        m_font->DrawTextWrapped(x, y + 24.0f * scale * lines, 24, 64, color, 18, scale, shown.text.c_str());
+        lines += shown.lines;
     }
 }
 

@@ -181,34 +181,44 @@ TEST_F(LobbyScreensTest, RoomChatShowsJapaneseLines)
 
 // Seen as one chat line hiding every later line of the box for everyone: a
 // lead byte before a line feed draws as one character with it, but the line
-// feed was counted as a line of its own. The chat counts the lines its
-// drawing makes.
+// feed was counted as a line of its own; and as one message of 127 line
+// feeds filling the box alone. The chat counts the lines its drawing makes,
+// and a message shows at most a few lines, the last of them marked as cut.
 TEST_F(LobbyScreensTest, AChatLineCountsTheLinesItsDrawingMakes)
 {
     std::string leadsBeforeFeeds;
     for (int i = 0; i < 30; ++i)
         leadsBeforeFeeds += "\x81\n";
+    std::string feeds;
+    for (int i = 0; i < 127; ++i)
+        feeds += "a\n";
     const std::string kana = GameText("こんにちは");
     const std::string texts[] = {leadsBeforeFeeds,   "one\ntwo\n\nthree", std::string(150, 'w'),
-                                 kana + "\n" + kana, "ab cd\r\nef",       ""};
+                                 kana + "\n" + kana, "ab cd\r\nef",       "",
+                                 feeds};
     graphics.Begin2D();
+    auto drawnLines = [this](const std::string& text, int32_t width) {
+        float endX = 0.0f;
+        float endY = 0.0f;
+        EXPECT_EQ(font.DrawTextWrappedEnd(0.0f, 0.0f, 24.0f, static_cast<uint32_t>(width), 0xFFFFFFFF, 18, 1.0f,
+                                          text.c_str(), &endX, &endY),
+                  1);
+        return 1 + static_cast<int32_t>(std::lround(endY / 24.0f));
+    };
     for (const std::string& text : texts)
         for (const int32_t width : {4, 44, 64})
         {
-            float endX = 0.0f;
-            float endY = 0.0f;
-            ASSERT_EQ(font.DrawTextWrappedEnd(0.0f, 0.0f, 24.0f, static_cast<uint32_t>(width), 0xFFFFFFFF, 18, 1.0f,
-                                              text.c_str(), &endX, &endY),
-                      1);
-            const int32_t drawn = 1 + static_cast<int32_t>(std::lround(endY / 24.0f));
-            EXPECT_EQ(CountLobbyLines(text.c_str(), width), drawn)
-                << width << " bytes: " << ::testing::PrintToString(text);
+            const std::string what = std::to_string(width) + " bytes: " + ::testing::PrintToString(text);
+            EXPECT_EQ(CountLobbyLines(text.c_str(), width), drawnLines(text, width)) << what;
+            const LobbyChatShown shown = ShowLobbyChat(text.c_str(), width, 3);
+            EXPECT_EQ(shown.lines, drawnLines(shown.text, width)) << what;
+            EXPECT_LE(shown.lines, 3) << what;
         }
 
-    // The line after it in the room chat is still shown.
+    // The messages after them in the room chat are still shown.
     client.SetState(LOBBY_ROOM);
     FadeIn();
-    for (const char* said : {leadsBeforeFeeds.c_str(), "ready"})
+    for (const char* said : {leadsBeforeFeeds.c_str(), feeds.c_str(), "ready"})
     {
         std::vector<uint8_t> line(281);
         PutText(line, 0, "bob", 25);
@@ -216,7 +226,13 @@ TEST_F(LobbyScreensTest, AChatLineCountsTheLinesItsDrawingMakes)
         ASSERT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
     }
     Draw();
-    EXPECT_GE(Brightest(48, 194, 300, 242), 0xF0u);
+    Keep("chat-cut");
+    // Screen lines of 24 units from y 146: a name line before each message.
+    auto lineTop = [](int32_t line) { return 146.0f + 24.0f * static_cast<float>(line); };
+    constexpr int32_t kFeedsLast = 2 + CLobbyScreens::kChatMessageLines;
+    ExpectDark(Brightest(70, lineTop(kFeedsLast - 1), 200, lineTop(kFeedsLast)), "a kept line: its letter alone");
+    ExpectBright(Brightest(70, lineTop(kFeedsLast), 200, lineTop(kFeedsLast + 1)), "the mark of the cut");
+    ExpectBright(Brightest(70, lineTop(kFeedsLast + 2), 300, lineTop(kFeedsLast + 3)), "the later message");
 }
 
 TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
@@ -233,6 +249,24 @@ TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
     EXPECT_EQ(CLobbyScreens::LineTestMarks(700), 2);
     EXPECT_EQ(CLobbyScreens::HalfColor(0xFFFFFFFF), 0xFF7F7F7Fu);
     EXPECT_EQ(CLobbyScreens::ScreenColor(1.0f, true), 0xFF808080u);
+}
+
+// Seen as every text not shown before drawing nothing for the rest of the
+// run, once long Japanese chat had filled the font's cache: a full cache is
+// emptied for the next text.
+TEST_F(LobbyScreensTest, ANoticeDrawsAfterChatFilledTheFontCache)
+{
+    std::string kanji;
+    for (int lead = 0x89; lead <= 0x8F; ++lead)
+        for (int trail = 0x40; trail <= 0xFC; ++trail)
+            if (trail != 0x7F)
+                kanji += {static_cast<char>(lead), static_cast<char>(trail)};
+    graphics.Begin2D();
+    EXPECT_EQ(font.DrawTextWrapped(0, 0, 24, 254, 0xFFFFFFFF, 18, 1.0f, kanji.c_str()), 1);
+    client.SetState(LOBBY_CONNECTION_LOST);
+    FadeIn();
+    Draw();
+    ExpectBright(Brightest(216, 280, 700, 312), "the notice");
 }
 
 // A player dropped from a battle (its host stalled or went, or it stalled
@@ -288,10 +322,14 @@ TEST_F(LobbyScreensTest, ScaleFollowsTheSmallerSide)
 TEST_F(LobbyScreensTest, BattleSetupBorrowsTheRoomChatAndTheMatchingStatus)
 {
     client.SetState(LOBBY_ROOM);
-    std::vector<uint8_t> line(281);
-    PutText(line, 0, "bob", 25);
-    PutText(line, 25, "ready", 256);
-    ASSERT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
+    // A message of many lines before it takes half the lines asked for.
+    for (const std::string& said : {std::string(127, '\n'), std::string("ready")})
+    {
+        std::vector<uint8_t> line(281);
+        PutText(line, 0, "bob", 25);
+        PutText(line, 25, said, 256);
+        ASSERT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
+    }
     graphics.Begin2D();
     graphics.SetBlendMode(1);
     device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
@@ -299,7 +337,7 @@ TEST_F(LobbyScreensTest, BattleSetupBorrowsTheRoomChatAndTheMatchingStatus)
     client.DrawMatchingStatus(2400, 0xFFFFFFFF);
     pixels.assign(static_cast<size_t>(WIDTH) * HEIGHT, 0);
     ASSERT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, WIDTH, HEIGHT, pixels.data()), DEVICE_OK);
-    EXPECT_GE(Brightest(40, 40, 300, 60), 0xF0u);   // the chat line at (20, 20) pixels
+    EXPECT_GE(Brightest(40, 88, 300, 108), 0xF0u);  // the chat line two lines below (20, 20) pixels
     EXPECT_GE(Brightest(720, 700, 900, 728), 0xF0u); // "%d人マッチング"
     EXPECT_GE(Brightest(950, 730, 1000, 762), 0xF0u); // three dots after 2400 ms
     EXPECT_LE(Brightest(40, 300, 600, 600), 0x10u);
