@@ -1,12 +1,16 @@
 // A battle inside the game application: its bullet pool, settings and
 // records, the stage music and the result music, the ready/go voices, the
 // HUD menus' sounds and the 4:3 camera of a wide window all come from the
-// game's services.
+// game's services. A random match's setup draws the lobby's matching line
+// through the game's font.
 #include "tests/game/GameHarness.h"
 #include "tests/game/battle/PadScript.h"
+#include "tests/game/battle/SetupHarness.h"
 
+#include "engine/core/GameText.h"
 #include "engine/platform/sound/CSoundBuffer.h"
 #include "engine/render/CCamera.h"
+#include "engine/render/CFontTexture.h"
 #include "game/actor/CActorResources.h"
 #include "game/actor/CCharacter.h"
 #include "game/app/CGameConfig.h"
@@ -16,6 +20,7 @@
 #include "game/battle/CBattleScene.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/MenuKeys.h"
+#include "net/lobby/CLobbyClient.h"
 #include "tools/datakit/DataKit.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +28,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <string>
 
 namespace
 {
@@ -137,4 +144,34 @@ TEST(BattleWithGame, TheBattleTakesItsServicesFromTheGameApplication)
         EXPECT_FALSE(Sound("Bgm_win.ogg")->IsPlaying());
     }
     FreeBattleSetting(setting);
+}
+
+// The match's host keeps the matching line on the members page while a
+// player the lobby matched has no seat yet, and drops it once all are in.
+TEST(BattleWithGame, ARandomMatchsHostShowsTheMatchingLineUntilTheMatchedPlayersAreSeated)
+{
+    game_test::GameHarness game(640, 480, game_test::BasicFiles());
+    ASSERT_TRUE(game.Ready());
+    ASSERT_TRUE(game.Load()) << game.Controller().GetLoadingError();
+    game.Step(1);
+    CLobbyClient lobby;
+    ASSERT_TRUE(lobby.Initialize(nullptr, "QOR", "", nullptr, nullptr, game.Controller().GetFont(0)));
+    lobby.SetState(LOBBY_MATCH_HOST);
+    {
+        auto lock = lobby.Lock();
+        lobby.GetStateBlock().matchedPlayers = 2;
+    }
+    setuptest::SetupHarness setup(CBattleConfig::PAGE_MEMBERS, true, true, nullptr, &lobby);
+    std::set<std::string> drawn[2];
+    for (std::set<std::string>& frame : drawn)
+    {
+        CFontTexture::SetTextListener([](const char* text, void* heard)
+                                      { static_cast<std::set<std::string>*>(heard)->insert(text); },
+                                      &frame);
+        setup.setup.Render(0);
+        setup.Entry(1).slotState = 1;
+    }
+    CFontTexture::SetTextListener(nullptr, nullptr);
+    EXPECT_EQ(drawn[0].count(GameText("対戦相手募集中")), 1u);
+    EXPECT_EQ(drawn[1].count(GameText("対戦相手募集中")), 0u);
 }

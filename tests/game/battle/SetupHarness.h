@@ -125,9 +125,10 @@ public:
 class SetupHarness
 {
 public:
-    // A setup of its own setting (freed with the harness), on startPage.
+    // A setup of its own setting (freed with the harness), on startPage; a
+    // random match's when given the match's lobby.
     explicit SetupHarness(uint32_t startPage = CBattleConfig::PAGE_MODE, bool online = false, bool host = false,
-                          void* session = nullptr)
+                          void* session = nullptr, CLobbyClient* matchLobby = nullptr)
     {
         setting = CreateBattleSettingFrom(8, 0, &world.config);
         setting->seed = 1234;
@@ -139,6 +140,8 @@ public:
         param.host = host ? 1 : 0;
         param.setting = setting;
         param.session = static_cast<CNetSession*>(session);
+        param.randomMatch = matchLobby != nullptr ? 1 : 0;
+        param.lobby = matchLobby;
         setup.Init(reinterpret_cast<uintptr_t>(&param));
     }
     ~SetupHarness()
