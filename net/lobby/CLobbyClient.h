@@ -427,6 +427,9 @@ private:
     void SetHostPeer(const std::string& name);
     // Forgets the host when it is the peer of that name.
     void ForgetHostPeer(const std::string& name);
+    // Forgets the host, a match's kept answer and its open setup (protocol
+    // lock held).
+    void ForgetHost();
     // A connection this side made that serves no host any more (the room or
     // match was left, or another answer came, while it was on its way) is
     // cut; its end is nobody's loss.

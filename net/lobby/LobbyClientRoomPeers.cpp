@@ -92,6 +92,13 @@ void CLobbyClient::SetHostPeer(const std::string& name)
     m_hostPeer = name;
 }
 
+void CLobbyClient::ForgetHost()
+{
+    SetHostPeer(std::string());
+    m_matchHostAnswer.reset();
+    m_matchSetupOpen = false;
+}
+
 void CLobbyClient::ForgetHostPeer(const std::string& name)
 {
     std::lock_guard<std::mutex> guard(m_hostLock);
@@ -193,9 +200,7 @@ void CLobbyClient::LeaveMatch()
     if (std::find(std::begin(kMatchStates), std::end(kMatchStates), state) == std::end(kMatchStates))
         return;
     SendMessage(state == LOBBY_MATCH_HOST ? LOBBY_MSG_CLOSE_ROOM : LOBBY_MSG_LEAVE_ROOM);
-    SetHostPeer(std::string());
-    m_matchHostAnswer.reset();
-    m_matchSetupOpen = false;
+    ForgetHost();
     SetRoomState(LOBBY_IN_LOBBY);
 }
 
@@ -204,9 +209,7 @@ void CLobbyClient::DropRoomPeers()
     auto guard = Lock();
     if (!m_session)
         return;
-    SetHostPeer(std::string());
-    m_matchHostAnswer.reset();
-    m_matchSetupOpen = false;
+    ForgetHost();
     m_listening = false;
     // The peers' threads end on their own; Poll collects them.
     m_session->DropPeers();
