@@ -611,38 +611,63 @@ TEST(NetworkSceneSeats, AHostThePlayerLeftMovesItNoMore)
     player->Release();
 }
 
+namespace
+{
+// A player with the game's own setup, in the tests' lobby server.
+struct LobbyMatchPlayer
+{
+    ~LobbyMatchPlayer()
+    {
+        scene.Release();
+        server.Stop();
+    }
+    // Logs in from address and asks for a random match through the
+    // lobby's keys: the random match's button (left of the first pane), its
+    // editor's start button (up from the first row), and the ask. The
+    // player then waits in its setup; false when it got nowhere.
+    bool Ask(const char* address)
+    {
+        const uint16_t port = lobbytest::FreePortOn({"127.0.0.1", address});
+        if (port == 0 || !server.Start("127.0.0.1", port))
+            return false;
+        server.RunInThread();
+        CNetworkScene::SetSetupFactory(&MakeKeyedSetup);
+        CNetworkScene::Options options = SceneOptions(address);
+        options.lobbyPort = port;
+        scene.SetOptions(options);
+        if (scene.Init(0) != 1 || !lobbytest::LogIn(*scene.GetLobby(), "pw"))
+            return false;
+        for (const int32_t key : {LOBBY_KEY_LEFT, LOBBY_KEY_DECIDE, LOBBY_KEY_UP, LOBBY_KEY_DECIDE})
+            scene.GetLobby()->OnInput(key);
+        if (!lobbytest::StepToState(*scene.GetLobby(), LOBBY_MATCH_SOUGHT))
+            return false;
+        scene.Update(0);
+        return scene.GetState() == CNetworkScene::NetSceneState::Room;
+    }
+    uint32_t OwnId()
+    {
+        auto lock = scene.GetLobby()->Lock();
+        return scene.GetLobby()->GetOwnUser()->data.id;
+    }
+
+    lobbytest::LobbyTestServer server;
+    CNetworkScene scene;
+};
+}
+
 // The match's setup asks the server for its count at once: a player who
 // asks second reads the server's count from the wait's first frames, not
 // its own "1" until the next poll.
 TEST(NetworkSceneSeats, ARandomMatchsSetupAsksTheServerForItsCountAtOnce)
 {
-    lobbytest::LobbyTestServer server;
-    const uint16_t port = lobbytest::FreePortOn({"127.0.0.1", "127.0.58.1"});
-    ASSERT_TRUE(port != 0 && server.Start("127.0.0.1", port));
-    server.RunInThread();
-    CNetworkScene::SetSetupFactory(&MakeKeyedSetup);
-    CNetworkScene scene;
-    CNetworkScene::Options options = SceneOptions("127.0.58.1");
-    options.lobbyPort = port;
-    scene.SetOptions(options);
-    ASSERT_EQ(scene.Init(0), 1);
-    CLobbyClient& lobby = *scene.GetLobby();
-    ASSERT_TRUE(lobbytest::LogIn(lobby, "pw"));
-    // The random match's button (left of the first pane), its editor's
-    // start button (up from the first row), and the ask.
-    for (const int32_t key : {LOBBY_KEY_LEFT, LOBBY_KEY_DECIDE, LOBBY_KEY_UP, LOBBY_KEY_DECIDE})
-        lobby.OnInput(key);
-    ASSERT_TRUE(lobbytest::StepToState(lobby, LOBBY_MATCH_SOUGHT));
-    scene.Update(0);
-    ASSERT_EQ(scene.GetState(), CNetworkScene::NetSceneState::Room);
-    scene.Update(0);
+    LobbyMatchPlayer player;
+    ASSERT_TRUE(player.Ask("127.0.58.1"));
+    player.scene.Update(0);
     const auto polled = [&] {
-        const std::vector<int16_t> ids = server.GetReceivedIds();
+        const std::vector<int16_t> ids = player.server.GetReceivedIds();
         return std::find(ids.begin(), ids.end(), LOBBY_MSG_MATCHING) != ids.end();
     };
     EXPECT_TRUE(nettest::WaitUntil(polled, 10000));
-    scene.Release();
-    server.Stop();
 }
 
 // Seen as the other player's match failing two seconds after it asked: the
@@ -650,37 +675,19 @@ TEST(NetworkSceneSeats, ARandomMatchsSetupAsksTheServerForItsCountAtOnce)
 // through the page's fade-out and was made the match's host on its way out.
 TEST(NetworkSceneSeats, APlayerWhoChoosesToLeaveItsMatchIsOutOfItAtOnce)
 {
-    lobbytest::LobbyTestServer server;
-    const uint16_t port = lobbytest::FreePortOn({"127.0.0.1", "127.0.63.1"});
-    ASSERT_TRUE(port != 0 && server.Start("127.0.0.1", port));
-    server.RunInThread();
-    CNetworkScene::SetSetupFactory(&MakeKeyedSetup);
-    CNetworkScene scene;
-    CNetworkScene::Options options = SceneOptions("127.0.63.1");
-    options.lobbyPort = port;
-    scene.SetOptions(options);
-    ASSERT_EQ(scene.Init(0), 1);
-    CLobbyClient& lobby = *scene.GetLobby();
-    ASSERT_TRUE(lobbytest::LogIn(lobby, "pw"));
-    for (const int32_t key : {LOBBY_KEY_LEFT, LOBBY_KEY_DECIDE, LOBBY_KEY_UP, LOBBY_KEY_DECIDE})
-        lobby.OnInput(key);
-    ASSERT_TRUE(lobbytest::StepToState(lobby, LOBBY_MATCH_SOUGHT));
-    scene.Update(0);
-    const uint32_t ownId = [&] {
-        auto lock = lobby.Lock();
-        return lobby.GetOwnUser()->data.id;
-    }();
-    ASSERT_TRUE(nettest::WaitUntil([&] { return server.IsSeeking(ownId); }, 10000));
+    LobbyMatchPlayer player;
+    ASSERT_TRUE(player.Ask("127.0.63.1"));
+    CNetworkScene& scene = player.scene;
+    const uint32_t ownId = player.OwnId();
+    ASSERT_TRUE(nettest::WaitUntil([&] { return player.server.IsSeeking(ownId); }, 10000));
     // The back menu, and "はい".
     auto* setup = static_cast<KeyedSetup*>(scene.GetSetup());
     setup->Press({MenuKey::Cancel, MenuKey::Decide});
     ASSERT_TRUE(UpdateUntil(scene, [&] { return setup->Pressed(); }));
     EXPECT_EQ(scene.GetState(), CNetworkScene::NetSceneState::Room) << "the page still fades out";
-    EXPECT_EQ(lobby.GetState(), LOBBY_IN_LOBBY);
-    EXPECT_TRUE(nettest::WaitUntil([&] { return !server.IsSeeking(ownId); }, 10000));
+    EXPECT_EQ(scene.GetLobby()->GetState(), LOBBY_IN_LOBBY);
+    EXPECT_TRUE(nettest::WaitUntil([&] { return !player.server.IsSeeking(ownId); }, 10000));
     EXPECT_TRUE(UpdateUntil(scene, [&] { return scene.GetState() == CNetworkScene::NetSceneState::Lobby; }));
-    scene.Release();
-    server.Stop();
 }
 
 TEST(NetworkSceneSeats, LeavingTheLobbyGoesBackToTheTitleMenuWithTheNetworkItemInFront)
