@@ -272,9 +272,11 @@ void CLobbyClient::OnRoomStateMessage(CNetClient* peer, const uint8_t* payload, 
     }
     if (state != LOBBY_IN_LOBBY && state != LOBBY_ROOM && state != LOBBY_BATTLE_STARTING)
         return;
-    // Only the host this side is a guest of moves it; a start told again
-    // finds the guest on its way already.
-    if (!IsHostPeer(peer->GetName()))
+    // Only the host this side is a guest of moves it, and only once the
+    // guest has taken the connection in and greeted (a start sent before is
+    // told again then); a start told again finds the guest on its way
+    // already.
+    if (!IsHostPeer(peer->GetName()) || GetState() == LOBBY_ENTERING)
         return;
     if (state == LOBBY_BATTLE_STARTING && (GetState() == LOBBY_BATTLE_STARTING || GetState() == LOBBY_ROOM_BATTLE))
         return;

@@ -285,8 +285,14 @@ TEST(NetMultiProcess, PeerKilledMidFrameIsReleased)
     ASSERT_TRUE(WaitUntil([&] { return host.inbox.connected.load() == 1; }, 5000));
     child.Kill();
     ASSERT_TRUE(WaitUntil([&] { return host.inbox.disconnected.load() == 1; }, 10000));
-    host.session.Poll(0);
-    EXPECT_EQ(host.session.GetPeerCount(), 0u);
+    // The disconnect is told before its thread has ended: the upkeep frees
+    // the peer once it has.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            host.session.Poll(0);
+            return host.session.GetPeerCount() == 0;
+        },
+        10000));
     EXPECT_EQ(host.inbox.Count("127.0.22.2", 3), 0u);
 }
 

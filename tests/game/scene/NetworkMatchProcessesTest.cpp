@@ -592,6 +592,7 @@ TEST(NetworkMatchProcesses, FourPlayersFightInLockstepSurviveADepartureAndAStopA
                                           board->phase[kSleeper].load() == static_cast<uint32_t>(Phase::Failed); },
                              240000))
         << BoardErrors(*board);
+    ASSERT_NE(board->phase[kSleeper].load(), static_cast<uint32_t>(Phase::Failed)) << BoardErrors(*board);
     ASSERT_TRUE(players[kSleeper]->Signal(SIGSTOP));
     const uint64_t stoppedAt = MonotonicMs();
     const uint32_t hostAtStop = board->stepped[0].load();

@@ -287,6 +287,36 @@ TEST_F(LobbyDispatchTest, AMatchsHostAnswerThatComesEarlyIsKeptUntilTheSetupIsOp
         << client.GetState();
 }
 
+// The room's owner may start before its guest has taken the connection
+// in: a guest still entering takes no room state (the owner tells it of
+// the start again when it greets), or it would find itself on its way into
+// battle and cut the connection it had not taken yet.
+TEST_F(LobbyDispatchTest, AGuestStillEnteringTakesNoRoomState)
+{
+    CNetSession owner;
+    owner.Initialize(1, "QOR", "", nullptr);
+    owner.SetLocalAddress("127.0.62.5");
+    ASSERT_TRUE(owner.ConfigureListen(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) && owner.Listen());
+    std::atomic<int> heard{0};
+    const NetMessageHandler count = [](void* argument, CNetClient*, const uint8_t*, int32_t, uint32_t) -> uint32_t {
+        static_cast<std::atomic<int>*>(argument)->fetch_add(1);
+        return 1;
+    };
+    client.SetLocalAddress("127.0.62.6");
+    client.SetPeerCallbacks(nullptr, nullptr, count, &heard, nullptr, nullptr);
+    client.SetState(LOBBY_ENTERING);
+    in_addr address{};
+    ASSERT_TRUE(ParseIPv4("127.0.62.5", &address) && client.ConnectAsGuest(address.s_addr, owner.GetListenPort()));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return owner.GetPeerCount() == 1; }, 10000));
+    std::vector<uint8_t> start(4);
+    Put32(start, 0, LOBBY_BATTLE_STARTING);
+    owner.SendToAll(LOBBY_MSG_ROOM_STATE, 1, start.data(), 4, kNetKindTcp);
+    owner.SendToAllEmpty(3, 1, kNetKindTcp);
+    ASSERT_TRUE(nettest::WaitUntil([&] { return heard.load() == 1; }, 10000));
+    EXPECT_EQ(client.GetState(), LOBBY_ENTERING);
+    owner.Shutdown();
+}
+
 // The game quits while the match's host still takes the connection in (a
 // slow line): the quit waits for nothing, and reports no failure that did
 // not happen.
