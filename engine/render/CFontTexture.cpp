@@ -365,9 +365,12 @@ int CFontTexture::RenderText(const char* text, uint32_t minCharWidth, uint32_t m
     if (!FindRoom(entryWidth, entryHeight, &entryX, &entryY))
         return 0;
 
+    // Only the entry's rectangle is locked, so only it is uploaded.
+    const DeviceRect rect{static_cast<int32_t>(entryX), static_cast<int32_t>(entryY),
+                          static_cast<int32_t>(entryX + entryWidth), static_cast<int32_t>(entryY + entryHeight)};
     void* bits = nullptr;
     uint32_t pitch = 0;
-    if (DeviceFailed(texture->LockRect(0, &bits, &pitch, nullptr, 0)))
+    if (DeviceFailed(texture->LockRect(0, &bits, &pitch, &rect, 0)))
         return 0;
     KVRFONTCACHEENTRY* entry = AddCacheEntry(text);
     if (entry == nullptr)
@@ -384,9 +387,9 @@ int CFontTexture::RenderText(const char* text, uint32_t minCharWidth, uint32_t m
     // blends towards white, not black; coverage goes into alpha. Writes
     // stay inside the entry's rectangle.
     auto* base = static_cast<uint8_t*>(bits);
-    for (int64_t y = entryY; y < entryY + entryHeight; ++y)
+    for (int64_t y = 0; y < entryHeight; ++y)
     {
-        uint8_t* row = base + static_cast<size_t>(y) * pitch + static_cast<size_t>(entryX) * 4;
+        uint8_t* row = base + static_cast<size_t>(y) * pitch;
         for (int64_t x = 0; x < entryWidth; ++x)
         {
             row[x * 4 + 0] = 0xFF;
@@ -402,14 +405,14 @@ int CFontTexture::RenderText(const char* text, uint32_t minCharWidth, uint32_t m
             const int64_t y = glyph.y + row;
             if (y < 0 || y >= entryHeight)
                 continue;
-            uint8_t* line = base + static_cast<size_t>(entryY + y) * pitch;
+            uint8_t* line = base + static_cast<size_t>(y) * pitch;
             for (uint32_t column = 0; column < glyph.bitmap.width; ++column)
             {
                 const int64_t x = glyph.x + column;
                 if (x < 0 || x >= entryWidth)
                     continue;
                 const uint8_t coverage = glyph.bitmap.coverage[static_cast<size_t>(row) * glyph.bitmap.width + column];
-                uint8_t& alpha = line[static_cast<size_t>(entryX + x) * 4 + 3];
+                uint8_t& alpha = line[static_cast<size_t>(x) * 4 + 3];
                 alpha = std::max(alpha, coverage);
             }
         }

@@ -146,6 +146,9 @@ DeviceResult DeviceTexture::LockRect(uint32_t level, void** bits, uint32_t* pitc
     }
     copy.locked = true;
     copy.flags = flags;
+    copy.partial = rect != nullptr && !m_glFormat.compressed;
+    if (copy.partial)
+        copy.rect = *rect;
     *bits = copy.bytes.data() + offset;
     if (pitch != nullptr)
         *pitch = rowBytes;
@@ -162,16 +165,7 @@ DeviceResult DeviceTexture::UnlockRect(uint32_t level)
         return DEVICE_OK;
     if (level < m_surfaces.size() && m_surfaces[level])
         m_surfaces[level]->Touch();
-    Bind();
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    const uint32_t w = GetWidth(level);
-    const uint32_t h = GetHeight(level);
-    if (m_glFormat.compressed)
-        glCompressedTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, m_glFormat.internalFormat,
-                                  static_cast<GLsizei>(copy.bytes.size()), copy.bytes.data());
-    else
-        glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, m_glFormat.pixelFormat, m_glFormat.pixelType,
-                        copy.bytes.data());
+    UploadLevel(level, copy);
     m_device->AddGlCalls(2);
     if ((m_usage & USAGE_AUTOGENMIPMAP) && level == 0)
         GenerateMipmaps();
@@ -179,6 +173,35 @@ DeviceResult DeviceTexture::UnlockRect(uint32_t level)
     if (m_usage & USAGE_RENDERTARGET)
         copy.bytes.clear();
     return DEVICE_OK;
+}
+
+// A lock of a rectangle uploads only its rows and columns: a glyph cache
+// writes one small entry at a time into a large texture.
+void DeviceTexture::UploadLevel(uint32_t level, const LevelCopy& copy)
+{
+    Bind();
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const uint32_t w = GetWidth(level);
+    const uint32_t h = GetHeight(level);
+    if (m_glFormat.compressed)
+    {
+        glCompressedTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, m_glFormat.internalFormat,
+                                  static_cast<GLsizei>(copy.bytes.size()), copy.bytes.data());
+        return;
+    }
+    if (!copy.partial)
+    {
+        glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, m_glFormat.pixelFormat, m_glFormat.pixelType,
+                        copy.bytes.data());
+        return;
+    }
+    const DeviceRect& rect = copy.rect;
+    const size_t offset = static_cast<size_t>(rect.top) * GetFormatPitch(m_glFormat, w) +
+                          static_cast<size_t>(rect.left) * m_glFormat.bytesPerPixel;
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(w));
+    glTexSubImage2D(GL_TEXTURE_2D, level, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                    m_glFormat.pixelFormat, m_glFormat.pixelType, copy.bytes.data() + offset);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
 DeviceSurface* DeviceTexture::GetSurfaceLevel(uint32_t level)

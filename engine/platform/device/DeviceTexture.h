@@ -51,10 +51,15 @@ private:
         std::vector<uint8_t> bytes;
         bool locked = false;
         uint32_t flags = 0;
+        // The rectangle the lock was asked for; all of the level when
+        // none was. Only it is uploaded at unlock.
+        bool partial = false;
+        DeviceRect rect{};
     };
 
     void Bind();
     void ReadLevel(uint32_t level, LevelCopy& copy);
+    void UploadLevel(uint32_t level, const LevelCopy& copy);
 
     uint32_t m_width = 0;
     uint32_t m_height = 0;

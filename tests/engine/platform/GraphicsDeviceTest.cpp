@@ -372,5 +372,20 @@ TEST_F(GraphicsDeviceTest, TextureLockUploadsBgraTexels)
     EXPECT_EQ(Pixel(0, 0), 0xFFFF0000u);
     EXPECT_EQ(Pixel(1, 0), 0xFF00FF00u);
     EXPECT_EQ(Pixel(0, 1), 0xFF0000FFu);
+
+    // A locked rectangle (the right column) changes only its texels.
+    const DeviceRect column = {1, 0, 2, 2};
+    ASSERT_EQ(texture->LockRect(0, &bits, &pitch, &column, 0), DEVICE_OK);
+    EXPECT_EQ(pitch, 8u);
+    const uint32_t yellow = 0xFFFFFF00;
+    const uint32_t cyan = 0xFF00FFFF;
+    std::memcpy(bits, &yellow, 4);
+    std::memcpy(static_cast<uint8_t*>(bits) + pitch, &cyan, 4);
+    ASSERT_EQ(texture->UnlockRect(0), DEVICE_OK);
+    ASSERT_EQ(m_device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(TexturedScreenVertex)), DEVICE_OK);
+    EXPECT_EQ(Pixel(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(0, 1), 0xFF0000FFu);
+    EXPECT_EQ(Pixel(1, 0), yellow);
+    EXPECT_EQ(Pixel(1, 1), cyan);
 }
 }
