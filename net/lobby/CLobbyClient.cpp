@@ -308,24 +308,27 @@ uint8_t CLobbyClient::MatchedPlayers() const
     return static_cast<uint8_t>(std::clamp(count, 0, UINT8_MAX));
 }
 
-void CLobbyClient::AppendChat(tag_KVRLOBBYCHATLINE* log, int32_t& count, int32_t& scroll,
+void CLobbyClient::AppendChat(tag_KVRLOBBYCHATLINE* log, int32_t& count, int32_t& view,
                               const tag_KVRLOBBYCHATLINE& line)
 {
+    const bool following = view >= count - 1;
     if (count >= kLobbyChatLines)
     {
         std::move(log + 1, log + kLobbyChatLines, log);
         log[kLobbyChatLines - 1] = line;
         count = kLobbyChatLines;
+        view = following ? count - 1 : std::max(view - 1, 0);
         return;
     }
-    if (scroll == count - 7)
-        ++scroll;
     log[count++] = line;
+    if (following)
+        view = count - 1;
 }
 
 void CLobbyClient::ClearRoomChat()
 {
     m_state->roomChatCount = 0;
+    m_state->roomChatView = 0;
     for (tag_KVRLOBBYCHATLINE& line : m_state->roomChat)
         line = tag_KVRLOBBYCHATLINE();
 }

@@ -146,6 +146,8 @@ struct tag_KVRLOBBYSTATE
     uint32_t selectedId = 0;
     float fade[3] = {};
     int32_t pane = 0;
+    // The lobby's room list scroll and user list scroll in words 0 and 2;
+    // in a room, the member cursor and the member scroll in words 1 and 2.
     int32_t scroll[3] = {};
     int32_t roomCursor = 0;
     int32_t userCursor = 0;
@@ -157,9 +159,13 @@ struct tag_KVRLOBBYSTATE
     uint16_t lobbyPort = 0;
     uint16_t ownPort = 0;
     uint32_t portMapping = 0;
+    // Each chat log with its view: the message its box ends on, which
+    // follows the newest until the player scrolls back.
     int32_t lobbyChatCount = 0;
+    int32_t lobbyChatView = 0;
     tag_KVRLOBBYCHATLINE lobbyChat[kLobbyChatLines];
     int32_t roomChatCount = 0;
+    int32_t roomChatView = 0;
     tag_KVRLOBBYCHATLINE roomChat[kLobbyChatLines];
     tag_KVRNETWORKTESTRESULT lineTest;
 };
@@ -388,7 +394,10 @@ private:
     void ClampCursors();
     // The random-match record's player count, as the status line shows it.
     uint8_t MatchedPlayers() const;
-    void AppendChat(tag_KVRLOBBYCHATLINE* log, int32_t& count, int32_t& scroll, const tag_KVRLOBBYCHATLINE& line);
+    // A line at the end of a log, whose oldest line goes once it is full: a
+    // view on the newest message follows the new one, a view scrolled back
+    // stays on its message.
+    void AppendChat(tag_KVRLOBBYCHATLINE* log, int32_t& count, int32_t& view, const tag_KVRLOBBYCHATLINE& line);
     void ClearRoomChat();
 
     // Handlers of the server's messages (LobbyClientMessages.cpp).

@@ -5,6 +5,7 @@
 #include "engine/render/LineBreaks.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 CLobbyRoom::CLobbyRoom() = default;
@@ -135,6 +136,19 @@ int32_t CountLobbyLines(const char* text, int32_t width)
     if (text == nullptr)
         return 1;
     return 1 + static_cast<int32_t>(LobbyBreaks(text, width).size());
+}
+
+const char* SkipLobbyLines(const char* text, int32_t width, int32_t lines)
+{
+    if (text == nullptr || lines <= 0)
+        return text;
+    const std::vector<LineBreak> breaks = LobbyBreaks(text, width);
+    if (static_cast<size_t>(lines) > breaks.size())
+        return text + std::strlen(text);
+    // A break that drops its character (the space or line feed it wraps at)
+    // starts its line after it.
+    const LineBreak& start = breaks[static_cast<size_t>(lines) - 1];
+    return text + start.at + (start.drops ? 1 : 0);
 }
 
 LobbyChatShown ShowLobbyChat(const char* text, int32_t width, int32_t lineLimit)

@@ -65,3 +65,7 @@ struct LobbyChatShown
 // Every chat box draws the text and counts the lines given here, so that
 // the two cannot differ.
 LobbyChatShown ShowLobbyChat(const char* text, int32_t width, int32_t lineLimit);
+// The text without its first screen lines, wrapped at width bytes as the
+// lobby draws it (empty when those are all of them): drawn alone, the rest
+// makes the same lines as it did in the whole text.
+const char* SkipLobbyLines(const char* text, int32_t width, int32_t lines);

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -289,21 +290,37 @@ void CLobbyScreens::ChatLog(float x, float y, int32_t width, bool room, uint32_t
     tag_KVRLOBBYSTATE& s = *m_client.m_state;
     const tag_KVRLOBBYCHATLINE* log = room ? s.roomChat : s.lobbyChat;
     const int32_t count = room ? s.roomChatCount : s.lobbyChatCount;
-    const int32_t first = room ? s.scroll[0] : s.scroll[1];
+    const int32_t view = std::min(std::max(room ? s.roomChatView : s.lobbyChatView, 0), count - 1);
+    // The messages that end on the view, newest first, until they fill the
+    // box: a name line each and its text's lines.
+    struct ShownMessage
+    {
+        const tag_KVRLOBBYCHATLINE* line;
+        LobbyChatShown shown;
+    };
+    std::vector<ShownMessage> messages;
     int32_t lines = 0;
-    for (int32_t i = std::max(first, 0); i < count && lines < kChatLogLines; ++i)
+    for (int32_t i = view; i >= 0 && lines < kChatLogLines; --i)
     {
         if (log[i].text[0] == '\0')
             continue;
-        Text(x, y + 24.0f * lines, color, 18, ChatName(log[i].name, sizeof(log[i].name)).c_str());
-        ++lines;
-        // The last message shown keeps inside the log, too.
-        const LobbyChatShown shown =
-            ShowLobbyChat(log[i].text, width, std::min(kChatMessageLines, kChatLogLines - lines));
-        if (m_font != nullptr)
-            m_font->DrawTextWrapped(x * m_scale, (y + 24.0f * lines) * m_scale, 24,
-                                    static_cast<uint32_t>(width), color, 18, m_scale, shown.text.c_str());
-        lines += shown.lines;
+        messages.push_back({&log[i], ShowLobbyChat(log[i].text, width, kChatMessageLines)});
+        lines += 1 + messages.back().shown.lines;
+    }
+    // Messages that fit start on the first line; more end on the last, the
+    // oldest of them losing the lines above the box.
+    int32_t at = std::min(kChatLogLines - lines, 0);
+    for (auto message = messages.rbegin(); message != messages.rend(); ++message)
+    {
+        if (at >= 0)
+            Text(x, y + 24.0f * at, color, 18, ChatName(message->line->name, sizeof(message->line->name)).c_str());
+        ++at;
+        const int32_t hidden = std::max(-at, 0);
+        if (m_font != nullptr && hidden < message->shown.lines)
+            m_font->DrawTextWrapped(x * m_scale, (y + 24.0f * (at + hidden)) * m_scale, 24,
+                                    static_cast<uint32_t>(width), color, 18, m_scale,
+                                    SkipLobbyLines(message->shown.text.c_str(), width, hidden));
+        at += message->shown.lines;
     }
 }
 
@@ -578,18 +595,27 @@ void CLobbyScreens::LineTestResult()
 void CLobbyScreens::DrawRoomChatLines(float x, float y, float scale, uint32_t color, int32_t lineLimit)
 {
     tag_KVRLOBBYSTATE& s = *m_client.m_state;
-    if (m_font == nullptr)
+    if (m_font == nullptr || lineLimit <= 0)
         return;
-    const int32_t first = std::max(s.roomChatCount - kBorrowedChatMessages, 0);
-    // Shared evenly, so that neither message hides the other.
-    const int32_t perMessage = std::max(lineLimit / std::max(s.roomChatCount - first, 1), 1);
-    int32_t lines = 0;
-    for (int32_t i = first; i < s.roomChatCount && lines < lineLimit; ++i)
+    // The newest messages, newest first, as many as have a line each; empty
+    // ones are skipped, as in the room's box.
+    const size_t most = static_cast<size_t>(std::min(kBorrowedChatMessages, lineLimit));
+    std::vector<std::string> texts;
+    for (int32_t i = s.roomChatCount - 1; i >= 0 && texts.size() < most; --i)
     {
         const tag_KVRLOBBYCHATLINE& line = s.roomChat[i];
-        const std::string text =
-            ChatName(line.name, sizeof(line.name)) + std::string(line.text, strnlen(line.text, sizeof(line.text)));
-        const LobbyChatShown shown = ShowLobbyChat(text.c_str(), 64, perMessage);
+        if (line.text[0] != '\0')
+            texts.push_back(ChatName(line.name, sizeof(line.name)) +
+                            std::string(line.text, strnlen(line.text, sizeof(line.text))));
+    }
+    if (texts.empty())
+        return;
+    // Shared evenly, so that neither message hides the other.
+    const int32_t perMessage = lineLimit / static_cast<int32_t>(texts.size());
+    int32_t lines = 0;
+    for (auto text = texts.rbegin(); text != texts.rend(); ++text)
+    {
+        const LobbyChatShown shown = ShowLobbyChat(text->c_str(), 64, perMessage);
         m_font->DrawTextWrapped(x, y + 24.0f * scale * lines, 24, 64, color, 18, scale, shown.text.c_str());
         lines += shown.lines;
     }

@@ -21,8 +21,9 @@ public:
     // Screen lines one message's text may take in the lobby's and the
     // room's chat logs, below its name line; the rest is cut. Six: the
     // longest message, without line feeds, fills about six lines of the
-    // narrower log, and a cut one leaves room for the six newer messages
-    // the log keeps in view.
+    // narrower log, and with its name a cut one takes at most seven of the
+    // log's twenty: the newest message and the one before it always show
+    // whole.
     static constexpr int32_t kChatMessageLines = 6;
 
     explicit CLobbyScreens(CLobbyClient& client);

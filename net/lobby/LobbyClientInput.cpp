@@ -188,7 +188,7 @@ void CLobbyClient::InputLobby(int32_t keys)
         else if (s.pane == 2)
             s.userCursor += step;
         else if (s.pane == 1)
-            s.scroll[1] = std::clamp(s.scroll[1] + step, 0, std::max(s.lobbyChatCount - 1, 0));
+            s.lobbyChatView = std::clamp(s.lobbyChatView + step, 0, std::max(s.lobbyChatCount - 1, 0));
         ClampCursors();
         return;
     }
@@ -498,7 +498,7 @@ void CLobbyClient::InputRoom(int32_t keys)
     {
         const int32_t step = (keys & LOBBY_KEY_UP) ? -1 : 1;
         if (s.pane == 0)
-            s.scroll[0] = std::clamp(s.scroll[0] + step, 0, std::max(s.roomChatCount - 1, 0));
+            s.roomChatView = std::clamp(s.roomChatView + step, 0, std::max(s.roomChatCount - 1, 0));
         else if (s.pane == 1)
             s.scroll[1] += step;
         ClampCursors();

@@ -361,7 +361,7 @@ void CLobbyClient::OnLobbyChat(const uint8_t* payload, uint32_t length)
     tag_KVRLOBBYCHATLINE line;
     if (!ReadLobbyChatLine(payload, length, line))
         return;
-    AppendChat(m_state->lobbyChat, m_state->lobbyChatCount, m_state->scroll[1], line);
+    AppendChat(m_state->lobbyChat, m_state->lobbyChatCount, m_state->lobbyChatView, line);
 }
 
 void CLobbyClient::OnLineTest(const uint8_t* payload, uint32_t length, uint16_t sub)

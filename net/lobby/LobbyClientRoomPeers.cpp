@@ -237,7 +237,7 @@ bool CLobbyClient::SendRoomChat()
     WriteLobbyChatLine(payload, line);
     m_session->SendToAll(LOBBY_MSG_ROOM_CHAT, 1, payload, sizeof(payload), kNetKindTcp);
     if (IsOwner())
-        AppendChat(m_state->roomChat, m_state->roomChatCount, m_state->scroll[0], line);
+        AppendChat(m_state->roomChat, m_state->roomChatCount, m_state->roomChatView, line);
     return true;
 }
 
@@ -253,7 +253,7 @@ bool CLobbyClient::OnChatMessage(const uint8_t* payload, uint32_t length)
         WriteLobbyChatLine(copy, line);
         m_session->SendToAll(LOBBY_MSG_ROOM_CHAT, 1, copy, sizeof(copy), kNetKindTcp);
     }
-    AppendChat(m_state->roomChat, m_state->roomChatCount, m_state->scroll[0], line);
+    AppendChat(m_state->roomChat, m_state->roomChatCount, m_state->roomChatView, line);
     return true;
 }
 

@@ -178,9 +178,8 @@ void CLobbyClient::LeaveStep(float seconds)
     ClearRoomChat();
     SendMessage(IsOwner() ? LOBBY_MSG_CLOSE_ROOM : LOBBY_MSG_LEAVE_ROOM);
     DropRoomPeers();
-    s.scroll[0] = 0;
-    s.scroll[1] = std::max(s.lobbyChatCount - 1, 0);
-    s.scroll[2] = 0;
+    std::fill(std::begin(s.scroll), std::end(s.scroll), 0);
+    s.lobbyChatView = std::max(s.lobbyChatCount - 1, 0);
     s.roomCursor = 0;
     s.userCursor = 0;
     EditorOff();

@@ -201,7 +201,8 @@ public:
     // ring and the login into the lobby's lists, the first in first.
     bool Start()
     {
-        const uint16_t lobbyPort = lobbytest::FreePortOn({kLobbyAddress, kGameAddresses[0], kGameAddresses[1]});
+        m_lobbyPort = lobbytest::FreePortOn({kLobbyAddress, kGameAddresses[0], kGameAddresses[1]});
+        const uint16_t lobbyPort = m_lobbyPort;
         const uint16_t ownPort = lobbytest::FreePortOn({kGameAddresses[0], kGameAddresses[1]});
         if (!Check(lobbyPort != 0 && ownPort != 0 && lobbyPort != ownPort, "no free ports") ||
             !Check(m_lobby.Start(kLobbyAddress, lobbyPort), "the lobby server did not start"))
@@ -226,6 +227,7 @@ public:
 
     QorProcess& Game(int i) { return *m_games[static_cast<size_t>(i)]; }
     lobbytest::LobbyTestServer& Server() { return m_lobby; }
+    uint16_t LobbyPort() const { return m_lobbyPort; }
     const std::string& Failure() const { return m_failure; }
 
     void Shoot(const std::string& name)
@@ -474,6 +476,7 @@ private:
     int m_failures = 0;
     PrivateXServer m_x{"1320x600x24", false};
     lobbytest::LobbyTestServer m_lobby;
+    uint16_t m_lobbyPort = 0;
     TempFolder m_homes[2];
     std::vector<std::unique_ptr<QorProcess>> m_games;
 };

@@ -1,5 +1,6 @@
-// Online play on the real program: two games in the tests' lobby
-// (LobbyWalk.h) ask for a random match through the lobby's random-match
+// Online play on the real program: two games in the tests' lobby (LobbyWalk.h)
+// hear a third player's long and short lines, each window's lobby chat ending
+// on the newest, then ask for a random match through the lobby's random-match
 // editor with its defaults and go to the setup's members page. The first
 // to ask thinks better of it and leaves by the setup's back menu; the
 // other asks, and no match is made with the one who left until it asks
@@ -23,6 +24,7 @@
 // folder (qor-match-*.png).
 #include <gtest/gtest.h>
 
+#include "engine/core/GameText.h"
 #include "net/LobbyProtocol.h"
 #include "tests/game/program/LobbyWalk.h"
 
@@ -75,6 +77,26 @@ bool BackMenuShown(QorProcess& game)
     for (float y = 302.0f; y <= 306.0f; y += kPixel)
         most = std::max(most, Bright(game, y, 300.0f, 720.0f));
     return most >= 200;
+}
+
+// The lobby chat ends on three short lines under their names (nothing right
+// of x 420 on its last six lines), the last line of a long one above them.
+bool ChatEndsOnTheShortLines(QorProcess& game)
+{
+    // The white pixels of the window row across the line's glyphs with most.
+    auto bright = [&](int line, float fromX, float toX) {
+        const float top = 146.0f + 24.0f * static_cast<float>(line);
+        int most = 0;
+        for (float y = top + 2.0f; y < top + 18.0f; y += kPixel)
+            most = std::max(most, Bright(game, y, fromX, toX));
+        return most;
+    };
+    for (int line = 14; line < 20; ++line)
+    {
+        if (bright(line, 420.0f, 740.0f) > 0 || (line % 2 == 1 && bright(line, 312.0f, 420.0f) == 0))
+            return false;
+    }
+    return bright(13, 420.0f, 740.0f) > 0;
 }
 
 // How many times the server heard a message.
@@ -196,6 +218,29 @@ private:
 
 TEST_F(RandomMatchProgram, MatchesMadeWhileBothChooseThenARoomWhoseBattlesNameThePlayersAndWhoseStalledGuestIsDropped)
 {
+    // A third player's four lines of 127 kanji once hid the three short ones
+    // after them (the box showed what fitted from its first line on).
+    CLobbyClient carol;
+    lobbytest::SetUpClient(carol, "127.0.0.13", Pair().LobbyPort(), 0, "carol");
+    ASSERT_TRUE(lobbytest::LogIn(carol, "pw"));
+    const char* said[] = {"漢", "字", "話", "題", "はい", "了解", "よろしく"};
+    for (int i = 0; i < 7; ++i)
+    {
+        std::string text;
+        for (int n = 0; n < (i < 4 ? 127 : 1); ++n)
+            text += GameText(said[i]);
+        std::vector<uint8_t> line(kLobbyChatLineSize);
+        lobbytest::PutText(line, 0, "carol", kLobbyNameSize);
+        lobbytest::PutText(line, kLobbyNameSize, text, kLobbyChatTextSize);
+        carol.SendMessageData(LOBBY_MSG_LOBBY_CHAT, line.data(), static_cast<uint32_t>(line.size()));
+    }
+    for (int i : {kHost, kGuest})
+        ASSERT_TRUE(Pair().Check(Pair().Game(i).WaitFor([&] { return ChatEndsOnTheShortLines(Pair().Game(i)); }),
+                                 "the lobby chat never ended on the newest lines"))
+            << Pair().Failure();
+    Pair().Shoot("lobby-chat");
+    carol.Release();
+
     // The one who asks and leaves seeks no match: the other's is not made
     // with it (it would wait for a guest who never comes).
     ASSERT_TRUE(AskForAMatch(kGuest)) << Pair().Failure();

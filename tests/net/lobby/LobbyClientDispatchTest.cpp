@@ -203,27 +203,46 @@ TEST_F(LobbyDispatchTest, ListsAreIgnoredBeforeTheLogin)
     EXPECT_EQ(client.GetStateBlock().lobbyChatCount, 0);
 }
 
+// The chat box ends on its view: the newest line while the player follows
+// it, the line scrolled back to otherwise, even as a full log drops its
+// oldest; leaving a room puts it on the newest again.
 TEST_F(LobbyDispatchTest, LobbyChatKeepsSixtyLinesAndFollowsTheNewest)
 {
     client.SetState(LOBBY_IN_LOBBY);
-    for (int i = 0; i < 10; ++i)
-        Feed(1020, 1, Chat("n", "line" + std::to_string(i)));
+    auto say = [&](int first, int end) {
+        for (int i = first; i < end; ++i)
+            Feed(1020, 1, Chat("n", "line" + std::to_string(i)));
+    };
+    auto viewed = [&] {
+        auto lock = client.Lock();
+        const tag_KVRLOBBYSTATE& s = client.GetStateBlock();
+        return std::string(s.lobbyChat[s.lobbyChatView].text);
+    };
+    auto scrollTo = [&](int32_t view) {
+        auto lock = client.Lock();
+        client.GetStateBlock().lobbyChatView = view;
+    };
+    say(0, 10);
+    EXPECT_EQ(viewed(), "line9");
+    scrollTo(3);
+    say(10, 11);
+    EXPECT_EQ(viewed(), "line3");
+    scrollTo(10);
+    say(11, 61);
+    EXPECT_EQ(viewed(), "line60");
+    scrollTo(20);
+    say(61, 62);
+    EXPECT_EQ(viewed(), "line21");
     {
         auto lock = client.Lock();
-        client.GetStateBlock().scroll[1] = 3;
+        EXPECT_EQ(client.GetStateBlock().lobbyChatCount, 60);
+        EXPECT_STREQ(client.GetStateBlock().lobbyChat[0].text, "line2");
     }
-    Feed(1020, 1, Chat("n", "line10"));
-    {
-        auto lock = client.Lock();
-        EXPECT_EQ(client.GetStateBlock().scroll[1], 4);
-    }
-    for (int i = 11; i < 61; ++i)
-        Feed(1020, 1, Chat("n", "line" + std::to_string(i)));
-    auto lock = client.Lock();
-    const tag_KVRLOBBYSTATE& s = client.GetStateBlock();
-    EXPECT_EQ(s.lobbyChatCount, 60);
-    EXPECT_STREQ(s.lobbyChat[0].text, "line1");
-    EXPECT_STREQ(s.lobbyChat[59].text, "line60");
+    client.SetState(LOBBY_LEAVING_ROOM);
+    for (int i = 0; i < 10 && client.GetState() == LOBBY_LEAVING_ROOM; ++i)
+        client.Update(0.05f);
+    ASSERT_EQ(client.GetState(), LOBBY_IN_LOBBY);
+    EXPECT_EQ(viewed(), "line61");
 }
 
 TEST_F(LobbyDispatchTest, MatchCountNeedsExactlyOneByte)

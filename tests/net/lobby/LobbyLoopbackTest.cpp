@@ -296,6 +296,27 @@ TEST(LobbyLoopback, KeyedRoomSettingsChangeAndRemovingAMember)
         return owner.GetCurrentRoom()->GetPlayerCount() == 2;
     }));
 
+    // The guest's highlight on the owner stays there while lobby chat comes
+    // in (it once moved on with the eighth line): decide asks for the owner.
+    guest.OnInput(LOBBY_KEY_RIGHT);
+    std::vector<uint8_t> line(kLobbyChatLineSize);
+    PutText(line, 0, "owner", kLobbyNameSize);
+    for (int i = 0; i < 8; ++i)
+    {
+        PutText(line, kLobbyNameSize, "line " + std::to_string(i), kLobbyChatTextSize);
+        owner.SendMessageData(LOBBY_MSG_LOBBY_CHAT, line.data(), static_cast<uint32_t>(line.size()));
+    }
+    ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return ChatHas(guest, false, "line 7"); }));
+    guest.OnInput(LOBBY_KEY_DECIDE);
+    ASSERT_TRUE(StepToState(guest, LOBBY_MEMBER_INFO));
+    {
+        auto ownerLock = owner.Lock();
+        auto guestLock = guest.Lock();
+        EXPECT_EQ(guest.GetStateBlock().selectedId, owner.GetOwnUser()->data.id);
+    }
+    guest.OnInput(LOBBY_KEY_CANCEL);
+    ASSERT_EQ(guest.GetState(), LOBBY_ROOM);
+
     // The owner changes the comment through the settings editor.
     owner.OnInput(LOBBY_KEY_RIGHT);
     owner.OnInput(LOBBY_KEY_RIGHT);

@@ -79,6 +79,18 @@ protected:
         ASSERT_TRUE(client.DispatchQueued());
     }
 
+    // A chat line: the room's while in a room, else the lobby's.
+    void Say(const char* name, const std::string& text)
+    {
+        std::vector<uint8_t> line(281);
+        PutText(line, 0, name, 25);
+        PutText(line, 25, text, 256);
+        if (client.GetState() >= LOBBY_ROOM)
+            ASSERT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
+        else
+            Feed(1020, line);
+    }
+
     static std::vector<uint8_t> UserList()
     {
         std::vector<uint8_t> out(66);
@@ -120,6 +132,37 @@ protected:
                 best = std::max({best, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF});
             }
         return best;
+    }
+
+    // The top of a chat box's line.
+    static float ChatRow(int32_t row) { return 146.0f + 24.0f * static_cast<float>(row); }
+
+    // Whether the line of text size 18 from (x, top) shows text as the font
+    // draws it there alone: its glyphs lit and nothing else up to the chat
+    // boxes' right (a glyph's edge, which it covers in part, may fall either
+    // way over a box and counts for neither).
+    bool ShowsLine(float x, float top, const std::string& text)
+    {
+        const std::vector<uint32_t> screen = pixels;
+        graphics.Begin2D();
+        device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        font.DrawText(x * S, top * S, 0xFFFFFFFF, 18, S, text.c_str());
+        std::vector<uint32_t> alone(screen.size(), 0);
+        EXPECT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, WIDTH, HEIGHT, alone.data()), DEVICE_OK);
+        auto level = [](uint32_t p) { return std::max({(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF}); };
+        int32_t glyphs = 0;
+        int32_t mismatches = 0;
+        for (int y = static_cast<int>(top * S); y < static_cast<int>((top + 24.0f) * S); ++y)
+            for (int px = static_cast<int>(x * S); px < static_cast<int>(752 * S); ++px)
+            {
+                const size_t at = static_cast<size_t>(y) * WIDTH + px;
+                if (level(alone[at]) > 0x60 && level(alone[at]) < 0xC0)
+                    continue;
+                const bool glyph = level(alone[at]) >= 0xC0;
+                glyphs += glyph ? 1 : 0;
+                mismatches += glyph != (level(screen[at]) >= 0x90) ? 1 : 0;
+            }
+        return glyphs > 0 && mismatches * 10 <= glyphs;
     }
 
     void FadeIn()
@@ -168,10 +211,7 @@ TEST_F(LobbyScreensTest, RoomChatShowsJapaneseLines)
     FadeIn();
     Draw();
     EXPECT_LE(Brightest(48, 170, 400, 194), 0x30u);
-    std::vector<uint8_t> line(281);
-    PutText(line, 0, "alice", 25);
-    PutText(line, 25, GameText("こんにちは"), 256);
-    ASSERT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
+    Say("alice", GameText("こんにちは"));
     Draw();
     // The name line, then the text line below it.
     EXPECT_GE(Brightest(48, 146, 300, 168), 0xF0u);
@@ -213,18 +253,18 @@ TEST_F(LobbyScreensTest, AChatLineCountsTheLinesItsDrawingMakes)
             const LobbyChatShown shown = ShowLobbyChat(text.c_str(), width, 3);
             EXPECT_EQ(shown.lines, drawnLines(shown.text, width)) << what;
             EXPECT_LE(shown.lines, 3) << what;
+            // A message cut at the top of a box draws its last lines alone.
+            if (shown.lines > 1)
+            {
+                EXPECT_EQ(drawnLines(SkipLobbyLines(shown.text.c_str(), width, 1), width), shown.lines - 1) << what;
+            }
         }
 
     // The messages after them in the room chat are still shown.
     client.SetState(LOBBY_ROOM);
     FadeIn();
     for (const char* said : {leadsBeforeFeeds.c_str(), feeds.c_str(), "ready"})
-    {
-        std::vector<uint8_t> line(281);
-        PutText(line, 0, "bob", 25);
-        PutText(line, 25, said, 256);
-        ASSERT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
-    }
+        Say("bob", said);
     Draw();
     Keep("chat-cut");
     // Screen lines of 24 units from y 146: a name line before each message.
@@ -233,6 +273,60 @@ TEST_F(LobbyScreensTest, AChatLineCountsTheLinesItsDrawingMakes)
     ExpectDark(Brightest(70, lineTop(kFeedsLast - 1), 200, lineTop(kFeedsLast)), "a kept line: its letter alone");
     ExpectBright(Brightest(70, lineTop(kFeedsLast), 200, lineTop(kFeedsLast + 1)), "the mark of the cut");
     ExpectBright(Brightest(70, lineTop(kFeedsLast + 2), 300, lineTop(kFeedsLast + 3)), "the later message");
+}
+
+// Seen as the newest messages missing from both chat boxes once the
+// messages in view needed more than the box's 20 lines (four long messages
+// hid the next three), and as a message whose name took the last line
+// drawing its text below the box, over its frame. Each box draws upward
+// from the newest message, cut at its top; scrolling back shows older ones.
+TEST_F(LobbyScreensTest, ChatBoxesEndOnTheirNewestMessageAndDrawNothingBelowTheirLastLine)
+{
+    auto kanji = [](const char* each, int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += GameText(each);
+        return text;
+    };
+    struct Box
+    {
+        LobbyState state;
+        int32_t chatPane;
+        float x;
+        int kanjiPerLine;
+        const char* shot;
+    };
+    for (const Box& box : {Box{LOBBY_IN_LOBBY, 1, 312, 22, "lobby-chat"}, Box{LOBBY_ROOM, 0, 48, 32, "room-chat"}})
+    {
+        client.SetState(box.state);
+        FadeIn();
+        {
+            auto lock = client.Lock();
+            client.GetStateBlock().pane = box.chatPane;
+        }
+        // Six messages of 19 lines: the seventh's name would take the last.
+        for (const char* text : {"a\nb\nc", "a\nb", "a\nb", "a\nb", "a\nb", "a\nb", "last"})
+            Say("bob", text);
+        Draw();
+        EXPECT_TRUE(ShowsLine(box.x, ChatRow(19), "last")) << box.shot;
+        ExpectDark(Brightest(box.x, 628, 752, 648), box.shot);
+
+        for (const char* each : {"漢", "字", "話", "題"})
+            Say("alice", kanji(each, 127));
+        for (const char* text : {"hi", "ready", "see you"})
+            Say("bob", text);
+        Draw();
+        Keep(box.shot);
+        EXPECT_TRUE(ShowsLine(box.x, ChatRow(19), "see you")) << box.shot;
+        EXPECT_TRUE(ShowsLine(box.x, ChatRow(18), GameText("【bob】"))) << box.shot;
+        EXPECT_TRUE(ShowsLine(box.x, ChatRow(17), "ready")) << box.shot;
+        // Three messages back: the last long one ends on the last line.
+        for (int i = 0; i < 3; ++i)
+            client.OnInput(LOBBY_KEY_UP);
+        Draw();
+        EXPECT_TRUE(ShowsLine(box.x, ChatRow(19), kanji("題", 127 % box.kanjiPerLine))) << box.shot;
+        ExpectDark(Brightest(box.x, 628, 752, 648), box.shot);
+    }
 }
 
 TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
@@ -324,23 +418,25 @@ TEST_F(LobbyScreensTest, BattleSetupBorrowsTheRoomChatAndTheMatchingStatus)
     client.SetState(LOBBY_ROOM);
     // A message of many lines before it takes half the lines asked for.
     for (const std::string& said : {std::string(127, '\n'), std::string("ready")})
-    {
-        std::vector<uint8_t> line(281);
-        PutText(line, 0, "bob", 25);
-        PutText(line, 25, said, 256);
-        ASSERT_TRUE(client.OnChatMessage(line.data(), static_cast<uint32_t>(line.size())));
-    }
-    graphics.Begin2D();
-    graphics.SetBlendMode(1);
-    device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-    client.DrawRoomChat(20.0f, 20.0f, S, 0xFFFFFFFF, 4);
-    client.DrawMatchingStatus(2400, 0xFFFFFFFF);
-    pixels.assign(static_cast<size_t>(WIDTH) * HEIGHT, 0);
-    ASSERT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, WIDTH, HEIGHT, pixels.data()), DEVICE_OK);
+        Say("bob", said);
+    auto drawChat = [&](int32_t lineLimit) {
+        graphics.Begin2D();
+        graphics.SetBlendMode(1);
+        device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        client.DrawRoomChat(20.0f, 20.0f, S, 0xFFFFFFFF, lineLimit);
+        client.DrawMatchingStatus(2400, 0xFFFFFFFF);
+        pixels.assign(static_cast<size_t>(WIDTH) * HEIGHT, 0);
+        ASSERT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, WIDTH, HEIGHT, pixels.data()), DEVICE_OK);
+    };
+    drawChat(4);
     EXPECT_GE(Brightest(40, 88, 300, 108), 0xF0u);  // the chat line two lines below (20, 20) pixels
     EXPECT_GE(Brightest(720, 700, 900, 728), 0xF0u); // "%d人マッチング"
     EXPECT_GE(Brightest(950, 730, 1000, 762), 0xF0u); // three dots after 2400 ms
     EXPECT_LE(Brightest(40, 300, 600, 600), 0x10u);
+    // A single line is the newest message's.
+    drawChat(1);
+    EXPECT_TRUE(ShowsLine(40, 40, GameText("【bob】") + std::string("ready")));
+    ExpectDark(Brightest(40, 64, 600, 600), "below the one line");
 }
 
 // The notices keep inside their frame (200-824): the beta notice's first
