@@ -145,7 +145,7 @@ int CBattleConfig::Init(uintptr_t parameter)
     m_pollTimer = 0;
     m_polled = false;
     m_row = m_column = m_listIndex = m_category = m_listTop = 0;
-    m_online = m_host = m_randomMatch = m_chatOpen = m_backMenuOpen = false;
+    m_online = m_host = m_randomMatch = m_chatOpen = m_backMenuOpen = m_leftMatch = false;
     m_frame.KeysLead();
     m_background = MenuFade(0.0f, 1.0f);
     m_fade = MenuFade(0.0f, 1.0f);
@@ -435,8 +435,10 @@ void CBattleConfig::RunBackMenu(const SetupInput& input, CursorPair back, PhaseV
 
 void CBattleConfig::LeaveMatch()
 {
-    if (m_randomMatch && Lobby() != nullptr)
-        Lobby()->LeaveMatch();
+    if (!m_randomMatch || Lobby() == nullptr)
+        return;
+    Lobby()->LeaveMatch();
+    m_leftMatch = true;
 }
 
 bool CBattleConfig::CanChat() const

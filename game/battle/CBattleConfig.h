@@ -215,6 +215,9 @@ public:
     float GetFade() const { return m_fade.Level(); }
     float GetBackgroundAlpha() const { return m_background.Level(); }
     bool IsBackMenuOpen() const { return m_backMenuOpen; }
+    // The player chose to leave the random match (the page may still fade
+    // out): the owner lets the match's other players go at once.
+    bool HasLeftMatch() const { return m_leftMatch; }
     bool IsChatOpen() const { return m_chatOpen; }
     const tag_TOLQMENU& GetBackMenu() const { return m_backMenu; }
     tag_TOLQBATTLESETTING* GetSetting() const { return m_setting; }
@@ -473,6 +476,7 @@ private:
     bool m_randomMatch = false;
     bool m_chatOpen = false;
     bool m_backMenuOpen = false;
+    bool m_leftMatch = false;
     tag_TOLQBATTLESETTING* m_setting = nullptr;
     CTexture* m_texture = nullptr;
     CFontTexture* m_font = nullptr;

@@ -52,6 +52,11 @@ uint32_t CNetBattleSetup::GetPage() const
     return m_config->GetPage();
 }
 
+bool CNetBattleSetup::HasLeftMatch() const
+{
+    return m_config->HasLeftMatch();
+}
+
 void CNetBattleSetup::SetPage(uint32_t page)
 {
     m_config->SetPage(page);

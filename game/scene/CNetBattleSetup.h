@@ -20,6 +20,7 @@ public:
     void Update() override;
     void Render() override;
     uint32_t GetPage() const override;
+    bool HasLeftMatch() const override;
     void SetPage(uint32_t page) override;
     void SetHost(bool host) override;
     void FollowOwnSeat(int32_t from, int32_t to) override;

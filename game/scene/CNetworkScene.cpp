@@ -496,6 +496,21 @@ void CNetworkScene::ForgetMatch()
         name.clear();
 }
 
+// The player chose to leave its random match: the lobby is out of it, and
+// so is the scene, while the page still fades out. The match's other
+// players go with their seats, so that their going is nobody's loss, and
+// nothing their going or their words left for the next frame counts.
+// Their callbacks take the scene lock, held here since the choice: each
+// came before it, or finds no seat. Scene lock held.
+void CNetworkScene::LeaveChosenMatch()
+{
+    if (m_matchLeft)
+        return;
+    m_matchLeft = true;
+    LeaveRoom();
+    m_posted = Posted();
+}
+
 // Scene lock held.
 void CNetworkScene::AbandonMatch()
 {
@@ -510,6 +525,7 @@ void CNetworkScene::EnterSetup(bool randomMatch)
 {
     SceneLock lock(m_match.sceneLock);
     m_match.randomMatch = randomMatch ? 1 : 0;
+    m_matchLeft = false;
     tag_TOLQBATTLESETTING* setting = m_match.setting;
     {
         auto lobbyLock = m_lobby->Lock();
@@ -581,6 +597,8 @@ void CNetworkScene::UpdateRoom()
     RoomKeepAlive(m_frameMilliseconds);
     if (m_setup)
         m_setup->Update();
+    if (m_setup && m_setup->HasLeftMatch())
+        LeaveChosenMatch();
     const uint32_t page = m_setup ? m_setup->GetPage() : INetBattleSetup::PAGE_MODE;
     if (page == INetBattleSetup::PAGE_START)
     {

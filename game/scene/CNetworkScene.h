@@ -219,6 +219,7 @@ private:
     bool MatchSeated(LobbyState state);
     // A random match that can't go on: out of it, with the lobby's notice.
     void AbandonMatch();
+    void LeaveChosenMatch();
     void ForgetMatch();
     void ForgetRoom();
     void LeaveToTitle(uint32_t subState, uint32_t item);
@@ -316,6 +317,8 @@ private:
     uint32_t m_readyWaitStart = 0;
     // How long a random match has waited for its players to come in.
     uint32_t m_matchWaitMs = 0;
+    // The player chose to leave the random match whose setup fades out.
+    bool m_matchLeft = false;
     bool m_readySent = false;
     uint32_t m_steppedFrames = 0;
     int32_t m_requestedTitleState = -1;

@@ -50,6 +50,9 @@ public:
     virtual void Update() = 0;
     virtual void Render() = 0;
     virtual uint32_t GetPage() const = 0;
+    // The player chose to leave its random match (the lobby is out of it
+    // already), though the page may still fade out before it shows leave.
+    virtual bool HasLeftMatch() const = 0;
     // Back to a page after a battle, the setting kept.
     virtual void SetPage(uint32_t page) = 0;
     // This side was given a seat by a host (a random match's setup starts

@@ -21,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
@@ -63,6 +64,7 @@ public:
     }
     void Render() override {}
     uint32_t GetPage() const override { return m_page; }
+    bool HasLeftMatch() const override { return false; }
     void SetPage(uint32_t page) override { m_page = page; }
     void SetHost(bool host) override { m_game.SetHost(host); }
     bool OnPeerMessage(int32_t id, const uint8_t* payload, uint32_t length) override
@@ -123,6 +125,8 @@ public:
             m_wait = kFramesBetweenKeys;
             if (scripted)
                 m_script.erase(m_script.begin());
+            if (m_beforeKey)
+                std::exchange(m_beforeKey, nullptr)();
         }
         config.Step(input, kFrameMs);
         if (config.GetMouseTarget())
@@ -130,6 +134,7 @@ public:
     }
     void Render() override {}
     uint32_t GetPage() const override { return m_game.GetPage(); }
+    bool HasLeftMatch() const override { return m_game.HasLeftMatch(); }
     void SetPage(uint32_t page) override { m_game.SetPage(page); }
     void SetHost(bool host) override { m_game.SetHost(host); }
     void FollowOwnSeat(int32_t from, int32_t to) override { m_game.FollowOwnSeat(from, to); }
@@ -140,6 +145,8 @@ public:
     // Keys the player presses next, in order, before any the pages wait for.
     void Press(std::initializer_list<MenuKey> keys) { m_script.insert(m_script.end(), keys); }
     bool Pressed() const { return m_script.empty(); }
+    // Runs in the frame of the next key press, before the page takes it.
+    void BeforeNextKey(std::function<void()> run) { m_beforeKey = std::move(run); }
     const CBattleConfig& GetConfig() { return *m_game.GetConfig(); }
 
 private:
@@ -174,6 +181,7 @@ private:
     MenuPoint m_cursor{};
     int m_wait = kFramesBetweenKeys;
     std::vector<MenuKey> m_script;
+    std::function<void()> m_beforeKey;
 };
 
 inline std::unique_ptr<INetBattleSetup> MakeKeyedSetup()
