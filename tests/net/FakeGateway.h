@@ -105,6 +105,8 @@ public:
         std::lock_guard<std::mutex> guard(m_lock);
         return m_lastBody;
     }
+    // How many dripped answers ended because the client hung up.
+    int DripsHungUpOn() const { return m_dripsHungUpOn.load(); }
 
     std::atomic<Mode> mode{Mode::Normal};
     std::vector<std::string> ssdpReplies;
@@ -188,7 +190,10 @@ private:
             if (WaitReadable(m_wake.Get(), -1, 20) != 0)
                 return;
             if (!SendWithDeadline(fd, "<", 1, 100))
+            {
+                m_dripsHungUpOn.fetch_add(1);
                 return;
+            }
         }
     }
 
@@ -288,6 +293,7 @@ private:
     uint16_t m_ssdpPort = 0;
     uint16_t m_httpPort = 0;
     std::atomic<bool> m_answered{false};
+    std::atomic<int> m_dripsHungUpOn{0};
     std::thread m_ssdpThread;
     std::thread m_httpThread;
     std::mutex m_lock;

@@ -353,6 +353,13 @@ TEST_F(GraphicsDeviceTest, DepthVersionMovesOnlyUnderDrawsThatWriteIt)
 
 TEST_F(GraphicsDeviceTest, TextureLockUploadsBgraTexels)
 {
+    // Draws texture over the top left width x 2 pixels, a texel a pixel.
+    auto draw = [&](DeviceTexture* texture, float width) {
+        const TexturedScreenVertex quad[4] = {{0, 0, 0, 1, 0xFFFFFFFF, 0, 0}, {width, 0, 0, 1, 0xFFFFFFFF, 1, 0},
+                                              {width, 2, 0, 1, 0xFFFFFFFF, 1, 1}, {0, 2, 0, 1, 0xFFFFFFFF, 0, 1}};
+        m_device->SetTexture(0, texture);
+        ASSERT_EQ(m_device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(TexturedScreenVertex)), DEVICE_OK);
+    };
     std::unique_ptr<DeviceTexture> texture(m_device->CreateTexture(2, 2, 1, 0, FORMAT_A8R8G8B8));
     ASSERT_NE(texture, nullptr);
     void* bits = nullptr;
@@ -363,12 +370,9 @@ TEST_F(GraphicsDeviceTest, TextureLockUploadsBgraTexels)
     std::memcpy(bits, texels, sizeof texels);
     ASSERT_EQ(texture->UnlockRect(0), DEVICE_OK);
     m_device->Clear(CLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    const TexturedScreenVertex quad[4] = {{0, 0, 0, 1, 0xFFFFFFFF, 0, 0}, {2, 0, 0, 1, 0xFFFFFFFF, 1, 0},
-                                    {2, 2, 0, 1, 0xFFFFFFFF, 1, 1}, {0, 2, 0, 1, 0xFFFFFFFF, 0, 1}};
     m_device->SetRenderState(RS_ZENABLE, 0);
-    m_device->SetTexture(0, texture.get());
     m_device->SetFVF(0x144);
-    ASSERT_EQ(m_device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(TexturedScreenVertex)), DEVICE_OK);
+    draw(texture.get(), 2);
     EXPECT_EQ(Pixel(0, 0), 0xFFFF0000u);
     EXPECT_EQ(Pixel(1, 0), 0xFF00FF00u);
     EXPECT_EQ(Pixel(0, 1), 0xFF0000FFu);
@@ -382,10 +386,21 @@ TEST_F(GraphicsDeviceTest, TextureLockUploadsBgraTexels)
     std::memcpy(bits, &yellow, 4);
     std::memcpy(static_cast<uint8_t*>(bits) + pitch, &cyan, 4);
     ASSERT_EQ(texture->UnlockRect(0), DEVICE_OK);
-    ASSERT_EQ(m_device->DrawPrimitiveUP(PT_TRIANGLEFAN, 2, quad, sizeof(TexturedScreenVertex)), DEVICE_OK);
+    draw(texture.get(), 2);
     EXPECT_EQ(Pixel(0, 0), 0xFFFF0000u);
     EXPECT_EQ(Pixel(0, 1), 0xFF0000FFu);
     EXPECT_EQ(Pixel(1, 0), yellow);
     EXPECT_EQ(Pixel(1, 1), cyan);
+
+    // A wider texture's whole upload after it reads rows of its own width.
+    std::unique_ptr<DeviceTexture> wide(m_device->CreateTexture(4, 2, 1, 0, FORMAT_A8R8G8B8));
+    ASSERT_NE(wide, nullptr);
+    ASSERT_EQ(wide->LockRect(0, &bits, &pitch, nullptr, 0), DEVICE_OK);
+    const uint32_t rows[8] = {yellow, yellow, cyan, cyan, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    std::memcpy(bits, rows, sizeof rows);
+    ASSERT_EQ(wide->UnlockRect(0), DEVICE_OK);
+    draw(wide.get(), 4);
+    EXPECT_EQ(Pixel(0, 1), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(3, 1), 0xFFFFFFFFu);
 }
 }

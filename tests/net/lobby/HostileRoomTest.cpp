@@ -22,6 +22,8 @@ namespace
 // frame stays well inside it.
 constexpr uint32_t kSendTimeoutMs = 2000;
 constexpr double kFrameBudgetMs = kSendTimeoutMs / 4.0;
+// A deadline no test lives to see: a day.
+constexpr uint32_t kNoDeadlineMs = 24 * 60 * 60 * 1000;
 // The session's and the lobby's threads wait for the network a second at
 // a time before they look at their stop flags: a frame that waited for one
 // to end, or a release that left one to notice by itself, would sit out
@@ -196,7 +198,9 @@ TEST_F(HostileRoom, AGuestThatNeverReadsStallsNoBroadcast)
 // A room's host floods its guest with keep-alives and reads none of the
 // answers; the guest's frame sends its input to the host meanwhile. (The
 // guest's own keep-alive is off: it would cut the silent host before the
-// answers pile up.)
+// answers pile up.) No deadline gives the host up, only the bound on the
+// answers piling up: a frame that waited for room on the host's
+// connection, itself or behind a lock, would wait for ever.
 TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
 {
     in_addr local{};
@@ -210,7 +214,7 @@ TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
 
     CLobbyClient& guest = owner;
     CNetSession& session = *guest.GetSession();
-    session.SetSendTimeout(kSendTimeoutMs);
+    session.SetSendTimeout(kNoDeadlineMs);
     session.SetKeepAlive(0, 10000);
     struct Quiet
     {
@@ -236,6 +240,7 @@ TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
     });
     CallTimer timer;
     const std::vector<uint8_t> input(16, 0);
+    Watchdog watchdog(2 * kFloodCutMs, "the guest's frames under the host's keep-alive flood");
     const bool cut = StepUntil({}, [&] {
         timer.Time([&] { session.SendToAll(8, 1, input.data(), static_cast<uint32_t>(input.size()), kNetKindTcp); });
         TimedFrame(guest, timer, 0.016f);
@@ -244,7 +249,6 @@ TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
     stop.store(true);
     flood.join();
     EXPECT_TRUE(cut);
-    EXPECT_LT(timer.Longest(), kFrameBudgetMs);
     EXPECT_LT(timer.LongestWork(), kFrameWorkBudgetMs);
 }
 

@@ -1,6 +1,7 @@
-// The client's handlers driven directly with server messages, without a
-// connection: keys, states, lists, chat logs and every length check.
-#include "LobbyTestServer.h"
+// The client's handlers driven directly with server messages, mostly
+// without a connection: keys, states, lists, chat logs and every length
+// check.
+#include "HostileParties.h"
 
 #include "engine/platform/CImeInput.h"
 #include "net/lobby/CLobbyClient.h"
@@ -9,11 +10,11 @@
 
 #include "tests/net/HeldListener.h"
 #include "tests/net/NetTestSupport.h"
-#include "tests/support/CallTimer.h"
-#include "tests/support/TimeScale.h"
+#include "tests/support/ThreadPark.h"
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <iterator>
@@ -309,13 +310,19 @@ TEST_F(LobbyDispatchTest, AMatchsHostAnswerThatComesEarlyIsKeptUntilTheSetupIsOp
 // The room's owner may start before its guest has taken the connection
 // in: a guest still entering takes no room state (the owner tells it of
 // the start again when it greets), or it would find itself on its way into
-// battle and cut the connection it had not taken yet.
-TEST_F(LobbyDispatchTest, AGuestStillEnteringTakesNoRoomState)
+// battle and cut the connection it had not taken yet. Once the guest has
+// left, the connection it made serves no room: its host's chat is nobody's,
+// whatever room the player is in next.
+TEST_F(LobbyDispatchTest, AGuestTakesRoomMessagesOnlyOnceInAndOnlyFromTheHostItServes)
 {
     CNetSession owner;
     owner.Initialize(1, "QOR", "", nullptr);
     owner.SetLocalAddress("127.0.62.5");
-    ASSERT_TRUE(owner.ConfigureListen(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) && owner.Listen());
+    // With a handler, so that the owner hears the answers to its keep-alives.
+    const NetMessageHandler ignore = [](void*, CNetClient*, const uint8_t*, int32_t, uint32_t) -> uint32_t {
+        return 1;
+    };
+    ASSERT_TRUE(owner.ConfigureListen(0, nullptr, nullptr, ignore, nullptr, nullptr, nullptr) && owner.Listen());
     std::atomic<int> heard{0};
     const NetMessageHandler count = [](void* argument, CNetClient*, const uint8_t*, int32_t, uint32_t) -> uint32_t {
         static_cast<std::atomic<int>*>(argument)->fetch_add(1);
@@ -333,27 +340,93 @@ TEST_F(LobbyDispatchTest, AGuestStillEnteringTakesNoRoomState)
     owner.SendToAllEmpty(3, 1, kNetKindTcp);
     ASSERT_TRUE(nettest::WaitUntil([&] { return heard.load() == 1; }, 10000));
     EXPECT_EQ(client.GetState(), LOBBY_ENTERING);
+
+    client.SetState(LOBBY_MATCH_GUEST);
+    client.LeaveMatch();
+    client.SetState(LOBBY_MATCH_HOST);
+    const std::vector<uint8_t> line = Chat("owner", "stale");
+    owner.SendToAll(LOBBY_MSG_ROOM_CHAT, 1, line.data(), static_cast<uint32_t>(line.size()), kNetKindTcp);
+    // The line was handled once the guest has cut the connection or
+    // answered the keep-alive sent after it.
+    const NetClientPtr guest = owner.FindPeer("127.0.62.6");
+    ASSERT_TRUE(guest);
+    guest->SetKeepAliveMiss(1);
+    owner.SendToAllEmpty(kNetKeepAliveRequest, 1, kNetKindTcp);
+    ASSERT_TRUE(nettest::WaitUntil([&] { return !guest->HasLiveConnection() || guest->GetKeepAliveMiss() == 0; },
+                                   10000));
+    {
+        auto lock = client.Lock();
+        EXPECT_EQ(client.GetStateBlock().roomChatCount, 0);
+    }
     owner.Shutdown();
 }
 
 // The game quits while the match's host still takes the connection in (a
-// slow line): the quit waits for nothing, and reports no failure that did
-// not happen.
+// slow line). The connect thread is held in its connect until the quit
+// waits for it, and only then comes back from the cancelled connect and
+// takes the protocol lock; the server's connection stays open meanwhile
+// (its thread is held too). The quit ends without waiting out the
+// connect, reports no failure that did not happen and tells the server
+// nothing.
 TEST_F(LobbyDispatchTest, QuittingWhileTheMatchsHostTakesItsTimeEndsAtOnceAndSaysNothing)
 {
+    LobbyTestServer server;
+    const uint16_t port = FreePortOn({"127.0.0.1", "127.0.62.4"});
+    ASSERT_TRUE(port != 0 && server.Start("127.0.0.1", port));
+    server.RunInThread();
+    SetUpClient(client, "127.0.62.4", port, 0, "zed");
+    ASSERT_TRUE(LogIn(client, "pw"));
+    const void* protocolLock = client.Lock().mutex()->native_handle();
+    // The server's connection's thread: the one that waits for the lock
+    // with the server's keep-alive.
+    std::vector<pid_t> receiving;
+    {
+        auto lock = client.Lock();
+        server.PingAll();
+        ASSERT_TRUE(nettest::WaitUntil([&] { return ThreadsInCall(SYS_futex, protocolLock) == 1; }, 10000));
+        receiving = Threads(SYS_futex, protocolLock);
+    }
+    ASSERT_TRUE(nettest::WaitUntil([&] { return ThreadIsInCall(receiving[0], kPollCall); }, 10000));
+    ThreadPark serverConnection(receiving[0]);
+    ASSERT_TRUE(serverConnection.Parked());
+
     nettest::HeldListener slowHost("127.0.62.3");
     ASSERT_NE(slowHost.Port(), 0);
-    client.SetLocalAddress("127.0.62.4");
     client.GetSession()->SetConnectTimeout(60000);
     client.SetState(LOBBY_MATCH_SOUGHT);
     client.OpenMatchSetup();
-    Feed(1019, 1, MatchHostAnswer("127.0.62.3", slowHost.Port()));
+    const std::vector<pid_t> before = Threads();
+    Feed(LOBBY_MSG_HOST, 1, MatchHostAnswer("127.0.62.3", slowHost.Port()));
     ASSERT_TRUE(nettest::WaitUntil([&] { return slowHost.HasWaitingConnection(); }, 10000));
+    std::vector<pid_t> connecting = Threads();
+    std::erase_if(connecting, [&](pid_t thread) { return std::ranges::count(before, thread) != 0; });
+    ASSERT_EQ(connecting.size(), 1u);
+    ThreadPark hostConnection(connecting[0]);
+    ASSERT_TRUE(hostConnection.Parked());
+
+    // The quit waits for the connect thread (for another thread, not for
+    // the lock): the connect thread comes back, and once it has ended the
+    // server's connection's thread does.
+    const pid_t quitting = gettid();
+    std::atomic<bool> quits{false};
+    std::thread letGo([&] {
+        nettest::WaitUntil([&] {
+            return quits.load() && ThreadIsInCall(quitting, SYS_futex) &&
+                   !ThreadIsInCall(quitting, SYS_futex, protocolLock);
+        }, 10000);
+        hostConnection.LetGo();
+        nettest::WaitUntil([&] { return std::ranges::count(Threads(), connecting[0]) == 0; }, 10000);
+        serverConnection.LetGo();
+    });
+    Watchdog watchdog(30000, "quitting while the match's connect thread comes back");
     ::testing::internal::CaptureStderr();
-    CallTimer timer;
-    timer.Time([&] { client.Release(); });
+    quits.store(true);
+    client.Release();
+    letGo.join();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    EXPECT_LT(timer.Longest(), 1000.0 * kvrtest::kTimeScale);
+    ASSERT_TRUE(nettest::WaitUntil([&] { return server.GetConnectionCount() == 0; }, 10000));
+    const std::vector<int16_t> received = server.GetReceivedIds();
+    EXPECT_EQ(std::ranges::count(received, LOBBY_MSG_LEAVE_ROOM), 0);
 }
 
 TEST_F(LobbyDispatchTest, RoomEntriesAddRefreshAndRemoveRooms)
