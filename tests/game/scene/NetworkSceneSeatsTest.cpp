@@ -573,6 +573,46 @@ TEST(NetworkSceneSeats, ALateConnectionToAMatchThePlayerLeftChangesNothing)
     player->Release();
 }
 
+// Seen as a sound match ending for both players: the player's last host and
+// its next one played on one address (two players behind one router), and
+// the connection to the last one came through late and ended while the
+// player connected to the next one.
+TEST(NetworkSceneSeats, ALateConnectionToALastHostLeavesTheNextOneAtItsAddressAlone)
+{
+    const std::string hosts = Address("127.0.70", 1);
+    auto player = MakeScene(Address("127.0.70", 2).c_str());
+    ASSERT_TRUE(player);
+    player->GetLobby()->GetSession()->SetConnectTimeout(60000);
+    nettest::HeldListener lastHost(hosts.c_str());
+    nettest::HeldListener nextHost(hosts.c_str());
+    ASSERT_NE(lastHost.Port(), 0);
+    ASSERT_NE(nextHost.Port(), 0);
+    AskForMatch(*player);
+    ASSERT_TRUE(lobbytest::Deliver(*player->GetLobby(), LOBBY_MSG_HOST, 1,
+                                   lobbytest::MatchHostAnswer(hosts.c_str(), lastHost.Port())));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return lastHost.HasWaitingConnection(); }, 10000));
+    LeaveSetup(*player);
+    AskForMatch(*player);
+    ASSERT_TRUE(lobbytest::Deliver(*player->GetLobby(), LOBBY_MSG_HOST, 1,
+                                   lobbytest::MatchHostAnswer(hosts.c_str(), nextHost.Port())));
+    {
+        // The late connection's end waits for the scene until the player
+        // is on its way to the next host.
+        std::lock_guard<std::recursive_mutex> hold(player->GetMatch().sceneLock);
+        ASSERT_TRUE(lastHost.Admit().IsValid());
+        ASSERT_TRUE(nettest::WaitUntil([&] { return nextHost.HasWaitingConnection(); }, 10000));
+    }
+    ASSERT_TRUE(UpdateUntil(*player, [&] { return player->GetLobby()->GetSession()->GetPeerCount() == 0; }));
+    const CNetSocket next = nextHost.Admit();
+    ASSERT_TRUE(next.IsValid());
+    const std::vector<uint8_t> slot = nettest::Frame(NETMSG_SLOT, {1});
+    ASSERT_EQ(::send(next.Get(), slot.data(), slot.size(), MSG_NOSIGNAL), static_cast<ssize_t>(slot.size()));
+    EXPECT_TRUE(UpdateUntil(*player, [&] { return SlotState(*player, 1) == 1; }));
+    EXPECT_EQ(player->GetState(), CNetworkScene::NetSceneState::Room);
+    EXPECT_EQ(player->GetLobby()->GetState(), LOBBY_MATCH_GUEST);
+    player->Release();
+}
+
 // Seen as a match's host sitting in its setup with the match's bound
 // switched off: a guest from the address of the player's last host moved
 // its lobby state with room states, one by one.
