@@ -176,6 +176,7 @@ uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32
     m_unadmittedMs.store(0);
     m_admitted.store(!inbound);
     m_inbound.store(inbound);
+    m_tcpReceivePort.store(port);
     // The thread starts under the lock that publishes its channel: a first
     // message that is already waiting may be answered at once, and the
     // answer must go out on this connection, not be dropped for want of
@@ -190,7 +191,6 @@ uint32_t CNetClient::OpenReceiveChannel(CNetSocket socket, uint16_t port, uint32
         m_retired.push_back(std::move(m_tcpReceive));
     }
     m_tcpReceive = channel;
-    m_tcpReceivePort = port;
     return 1;
 }
 

@@ -94,6 +94,10 @@ public:
     // True when the current connection came in through the listener, false
     // when this side connected out (or has no connection).
     bool IsInbound() const { return m_inbound.load(); }
+    // The port of the current TCP connection: the one this side connected
+    // to, or the listening port of one that came in. With the name it tells
+    // apart two hosts on one address (two players behind one router).
+    uint16_t GetPort() const { return m_tcpReceivePort.load(); }
     // Milliseconds of session upkeep the current connection has spent
     // unadmitted, advanced by the session's Poll.
     uint32_t AddUnadmittedTime(uint32_t milliseconds) { return m_unadmittedMs.fetch_add(milliseconds) + milliseconds; }
@@ -111,7 +115,7 @@ private:
     NetChannelPtr GetTcp() const;
 
     char m_id[kIdLength + 1] = {};
-    uint16_t m_tcpReceivePort = 0;
+    std::atomic<uint16_t> m_tcpReceivePort{0};
     uint16_t m_udpPort = 0;
     uint32_t m_sendTimeoutMs = CNetSendQueue::kDefaultDeadlineMs;
     size_t m_sendQueueBytes = CNetSendQueue::kDefaultMaxBytes;

@@ -27,6 +27,21 @@ std::vector<T> TakeOut(std::vector<T>& items, Take take)
     return taken;
 }
 
+// Whether a new connection belongs to peer. A connection this side makes
+// belongs to the peer it made to that address and port: two hosts may share
+// an address (two players behind one router), and one's connection must not
+// take the other's place. One that comes in belongs to the peer that came
+// in from that address (a guest that connects again keeps its peer). A
+// datagram record goes with the first peer of its address.
+bool TakesConnection(const CNetClient& peer, const std::string& name, uint16_t port, uint32_t kind, bool inbound)
+{
+    if (peer.GetName() == nullptr || name != peer.GetName())
+        return false;
+    if (kind == kNetKindUdp)
+        return true;
+    return peer.IsInbound() == inbound && (inbound || peer.GetPort() == port);
+}
+
 constexpr int kListenBacklog = 16;
 constexpr uint32_t kAcceptWaitMs = 1000;
 constexpr size_t kDatagramSize = 4096;
@@ -203,7 +218,7 @@ NetClientPtr CNetSession::AttachPeer(const std::string& name, CNetSocket socket,
     NetClientPtr peer;
     for (const NetClientPtr& candidate : m_peers)
     {
-        if (candidate->GetName() != nullptr && name == candidate->GetName())
+        if (TakesConnection(*candidate, name, port, kind, inbound))
         {
             peer = candidate;
             break;
@@ -489,6 +504,19 @@ NetClientPtr CNetSession::FindPeer(const char* name) const
     {
         const char* own = peer->GetName();
         if (own != nullptr && std::string(own) == name)
+            return peer;
+    }
+    return nullptr;
+}
+
+NetClientPtr CNetSession::FindOutgoingPeer(const char* name, uint16_t port) const
+{
+    if (name == nullptr)
+        return nullptr;
+    std::lock_guard<std::recursive_mutex> guard(m_peerLock);
+    for (const NetClientPtr& peer : m_peers)
+    {
+        if (TakesConnection(*peer, name, port, kNetKindTcp, false))
             return peer;
     }
     return nullptr;

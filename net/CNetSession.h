@@ -112,7 +112,10 @@ public:
     void Shutdown();
     uint32_t Release();
 
+    // The first peer of that address, whichever way it connected.
     NetClientPtr FindPeer(const char* name) const;
+    // The peer of the connection this side made to that address and port.
+    NetClientPtr FindOutgoingPeer(const char* name, uint16_t port) const;
     size_t GetPeerCount() const;
     std::vector<NetClientPtr> GetPeers() const;
     const char* GetName(int index) const;
@@ -141,9 +144,10 @@ private:
     void AcceptThread(AcceptorPtr acceptor);
     void AcceptOne(const Acceptor& acceptor, CNetSocket socket, const sockaddr_in& from);
     void UdpThread(NetChannelPtr channel);
-    // Finds or makes the peer named name under the peer-list lock and hands
-    // it the connection. When every slot is taken, an unadmitted inbound
-    // connection gives its place to a new inbound one.
+    // Finds or makes the peer the connection belongs to (named name) under
+    // the peer-list lock and hands it the connection. When every slot is
+    // taken, an unadmitted inbound connection gives its place to a new
+    // inbound one.
     NetClientPtr AttachPeer(const std::string& name, CNetSocket socket, uint16_t port, uint32_t kind,
                             const tag_KVRNETCALLBACKS& callbacks, bool inbound);
     // Under the peer-list lock: takes the oldest unadmitted inbound peer

@@ -82,7 +82,7 @@ bool CNetworkScene::IsHostPeer(const CNetClient* peer) const
     if (m_match.host != 0 || peer == nullptr)
         return false;
     if (m_match.slotPeer[tag_TOLQNETMATCH::kHostSlot].empty())
-        return !peer->IsInbound() && m_lobby->IsHostPeer(peer->GetName());
+        return !peer->IsInbound() && m_lobby->IsHostPeer(peer);
     return SlotOfPeer(peer) == tag_TOLQNETMATCH::kHostSlot;
 }
 

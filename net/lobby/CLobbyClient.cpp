@@ -106,7 +106,7 @@ void CLobbyClient::Release()
     m_state.reset();
     m_wake.reset();
     m_listening = false;
-    m_hostPeer.clear();
+    m_hostPeer = HostAddress();
     m_matchHostAnswer.reset();
     m_matchSetupOpen = false;
     m_matchConnecting = false;

@@ -280,9 +280,11 @@ public:
     // connection is reported), until the room or match is left. False when
     // it can't be reached; then it is nobody's host.
     bool ConnectAsGuest(uint32_t address, uint16_t port);
-    // Whether the peer of that name is the host this side connects to or
-    // is connected to as a guest. Any thread.
-    bool IsHostPeer(const char* name) const;
+    // Whether the peer is at the address and port of the host this side
+    // connects to or is connected to as a guest. A connection that came in
+    // from there is a guest's all the same: callers tell the two apart. Any
+    // thread.
+    bool IsHostPeer(const CNetClient* peer) const;
     // Whether the match's connect thread runs: what the client started
     // itself, as the tests see it.
     bool IsConnectingToMatchHost() const;
@@ -433,16 +435,27 @@ private:
     // connection there.
     void GreetHost();
     bool ConnectToPeer(uint32_t address, uint16_t port);
-    void SetHostPeer(const std::string& name);
-    // Forgets the host when it is the peer of that name.
-    void ForgetHostPeer(const std::string& name);
+    // Where a guest's host listens: its address as the session names its
+    // peers, and its port. Two hosts may share an address (two players
+    // behind one router): only both tell them apart.
+    struct HostAddress
+    {
+        std::string name;
+        uint16_t port = 0;
+        bool operator==(const HostAddress&) const = default;
+    };
+    static HostAddress HostOf(const tag_KVRLOBBYHOSTANSWER& answer);
+    void SetHostPeer(const HostAddress& host);
+    bool IsHost(const HostAddress& host) const;
+    // Forgets the host when it is that one.
+    void ForgetHostPeer(const HostAddress& host);
     // Forgets the host, a match's kept answer and its open setup (protocol
     // lock held).
     void ForgetHost();
     // A connection this side made that serves no host any more (the room or
     // match was left, or another answer came, while it was on its way) is
     // cut; its end is nobody's loss.
-    void CutStaleConnection(const std::string& name, bool connected);
+    void CutStaleConnection(const HostAddress& host, bool connected);
     // Messages come only from guests and from the host this side connects
     // to: a connection this side made to anybody else is stale.
     bool ServesRoom(const CNetClient* peer) const;
@@ -503,10 +516,10 @@ private:
     std::string m_upnpTarget;
     uint16_t m_upnpPort = 0;
     uint32_t m_upnpDiscoverMs = 0;
-    // The room's or match's host a guest connects to or connected to (its
-    // peer name), guarded by its own lock, the innermost of all: the
-    // session's threads read it for every message.
-    std::string m_hostPeer;
+    // The room's or match's host a guest connects to or connected to (none
+    // when its name is empty), guarded by its own lock, the innermost of
+    // all: the session's threads read it for every message.
+    HostAddress m_hostPeer;
     mutable std::mutex m_hostLock;
     bool m_listening = false;
     // A random match's host answer not yet acted on, whether the caller's

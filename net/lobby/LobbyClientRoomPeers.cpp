@@ -33,18 +33,24 @@ bool CLobbyClient::SetRoomState(LobbyState state)
     return SetState(state);
 }
 
+CLobbyClient::HostAddress CLobbyClient::HostOf(const tag_KVRLOBBYHOSTANSWER& answer)
+{
+    uint32_t address = 0;
+    std::memcpy(&address, answer.address, 4);
+    return HostAddress{PeerName(address), answer.port};
+}
+
 void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer)
 {
     uint32_t address = 0;
     std::memcpy(&address, answer.address, 4);
     const bool ok = ConnectAsGuest(address, answer.port);
-    const std::string name = PeerName(address);
     auto guard = WorkerLock();
     if (m_closing.load())
         return;
     if (GetState() != LOBBY_ENTERING)
     {
-        CutStaleConnection(name, ok);
+        CutStaleConnection(HostOf(answer), ok);
         return;
     }
     if (!ok)
@@ -60,11 +66,11 @@ void CLobbyClient::ConnectToHost(const tag_KVRLOBBYHOSTANSWER& answer)
 
 bool CLobbyClient::ConnectAsGuest(uint32_t address, uint16_t port)
 {
-    const std::string name = PeerName(address);
-    SetHostPeer(name);
+    const HostAddress host{PeerName(address), port};
+    SetHostPeer(host);
     if (ConnectToPeer(address, port))
         return true;
-    ForgetHostPeer(name);
+    ForgetHostPeer(host);
     return false;
 }
 
@@ -74,10 +80,15 @@ bool CLobbyClient::ConnectToPeer(uint32_t address, uint16_t port)
                                      &CLobbyClient::PeerDisconnected, this) != 0;
 }
 
-bool CLobbyClient::IsHostPeer(const char* name) const
+bool CLobbyClient::IsHostPeer(const CNetClient* peer) const
+{
+    return peer != nullptr && peer->GetName() != nullptr && IsHost(HostAddress{peer->GetName(), peer->GetPort()});
+}
+
+bool CLobbyClient::IsHost(const HostAddress& host) const
 {
     std::lock_guard<std::mutex> guard(m_hostLock);
-    return name != nullptr && !m_hostPeer.empty() && m_hostPeer == name;
+    return !m_hostPeer.name.empty() && m_hostPeer == host;
 }
 
 bool CLobbyClient::IsConnectingToMatchHost() const
@@ -86,37 +97,37 @@ bool CLobbyClient::IsConnectingToMatchHost() const
     return m_matchConnecting;
 }
 
-void CLobbyClient::SetHostPeer(const std::string& name)
+void CLobbyClient::SetHostPeer(const HostAddress& host)
 {
     std::lock_guard<std::mutex> guard(m_hostLock);
-    m_hostPeer = name;
+    m_hostPeer = host;
 }
 
 void CLobbyClient::ForgetHost()
 {
-    SetHostPeer(std::string());
+    SetHostPeer(HostAddress());
     m_matchHostAnswer.reset();
     m_matchSetupOpen = false;
 }
 
-void CLobbyClient::ForgetHostPeer(const std::string& name)
+void CLobbyClient::ForgetHostPeer(const HostAddress& host)
 {
     std::lock_guard<std::mutex> guard(m_hostLock);
-    if (m_hostPeer == name)
-        m_hostPeer.clear();
+    if (m_hostPeer == host)
+        m_hostPeer = HostAddress();
 }
 
-void CLobbyClient::CutStaleConnection(const std::string& name, bool connected)
+void CLobbyClient::CutStaleConnection(const HostAddress& host, bool connected)
 {
-    ForgetHostPeer(name);
-    NetClientPtr peer = connected ? m_session->FindPeer(name.c_str()) : nullptr;
-    if (peer && !peer->IsInbound())
+    ForgetHostPeer(host);
+    NetClientPtr peer = connected ? m_session->FindOutgoingPeer(host.name.c_str(), host.port) : nullptr;
+    if (peer)
         peer->CutConnection();
 }
 
 bool CLobbyClient::ServesRoom(const CNetClient* peer) const
 {
-    return peer != nullptr && (peer->IsInbound() || IsHostPeer(peer->GetName()));
+    return peer != nullptr && (peer->IsInbound() || IsHostPeer(peer));
 }
 
 void CLobbyClient::OpenMatchSetup()
@@ -153,9 +164,7 @@ void CLobbyClient::MatchConnectThread()
             m_matchHostAnswer.reset();
             // Taken as the host with the answer, so that leaving the match
             // meanwhile forgets it.
-            uint32_t address = 0;
-            std::memcpy(&address, answer.address, 4);
-            SetHostPeer(PeerName(address));
+            SetHostPeer(HostOf(answer));
         }
         ConnectToMatchHost(answer);
     }
@@ -167,7 +176,7 @@ void CLobbyClient::ConnectToMatchHost(const tag_KVRLOBBYHOSTANSWER& answer)
 {
     uint32_t address = 0;
     std::memcpy(&address, answer.address, 4);
-    const std::string name = PeerName(address);
+    const HostAddress host = HostOf(answer);
     const bool ok = ConnectToPeer(address, answer.port);
     auto guard = WorkerLock();
     // The game is quitting: nothing failed that anybody needs to hear of.
@@ -175,15 +184,15 @@ void CLobbyClient::ConnectToMatchHost(const tag_KVRLOBBYHOSTANSWER& answer)
         return;
     // The player left the match while this side connected, or a newer
     // match's answer came: this connection serves nothing.
-    if (!IsHostPeer(name.c_str()) || GetState() != LOBBY_MATCH_GUEST || m_matchHostAnswer)
+    if (!IsHost(host) || GetState() != LOBBY_MATCH_GUEST || m_matchHostAnswer)
     {
-        CutStaleConnection(name, ok);
+        CutStaleConnection(host, ok);
         return;
     }
     if (!ok)
     {
-        ForgetHostPeer(name);
-        LogFailure("lobby: random match", ("the match's host " + name + " could not be reached").c_str());
+        ForgetHostPeer(host);
+        LogFailure("lobby: random match", ("the match's host " + host.name + " could not be reached").c_str());
         SendMessage(LOBBY_MSG_LEAVE_ROOM);
         SetState(LOBBY_MATCH_FAILED);
         return;
@@ -276,7 +285,7 @@ void CLobbyClient::OnRoomStateMessage(CNetClient* peer, const uint8_t* payload, 
     // guest has taken the connection in and greeted (a start sent before is
     // told again then); a start told again finds the guest on its way
     // already.
-    if (!IsHostPeer(peer->GetName()) || GetState() == LOBBY_ENTERING)
+    if (!IsHostPeer(peer) || GetState() == LOBBY_ENTERING)
         return;
     if (state == LOBBY_BATTLE_STARTING && (GetState() == LOBBY_BATTLE_STARTING || GetState() == LOBBY_ROOM_BATTLE))
         return;

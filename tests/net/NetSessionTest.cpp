@@ -219,6 +219,35 @@ TEST(NetSession, SameAddressReusesThePeer)
     ASSERT_TRUE(WaitUntil([&] { return host.GetPeerCount() == 2; }, 5000));
 }
 
+// Two hosts on one address (two players behind one router) are two peers
+// of the side that connects to both, and a guest from that address a third:
+// no connection takes another's place.
+TEST(NetSession, ConnectionsToTwoPortsOfOneAddressAreTwoPeers)
+{
+    Recorder firstSide;
+    Recorder secondSide;
+    Recorder ownSide;
+    CNetSession first;
+    CNetSession second;
+    CNetSession own;
+    StartHost(first, firstSide, "127.0.11.1");
+    StartHost(second, secondSide, "127.0.11.1");
+    StartHost(own, ownSide, "127.0.11.2");
+    for (CNetSession* host : {&first, &second})
+        ASSERT_EQ(own.Connect("127.0.11.1", host->GetListenPort(), kNetKindTcp, Recorder::OnMessage, &ownSide,
+                              Recorder::OnDisconnected, &ownSide),
+                  1u);
+    CNetSocket guest = ConnectRetrying("127.0.11.1", "127.0.11.2", own.GetListenPort());
+    ASSERT_TRUE(WaitUntil([&] { return ownSide.connected.load() == 1; }, 5000));
+    ASSERT_EQ(own.GetPeerCount(), 3u);
+    for (const NetClientPtr& peer : own.GetPeers())
+    {
+        EXPECT_STREQ(peer->GetName(), "127.0.11.1");
+        EXPECT_TRUE(peer->HasLiveConnection());
+    }
+    EXPECT_EQ(firstSide.disconnected.load() + secondSide.disconnected.load(), 0);
+}
+
 TEST(NetSession, PeersBeyondTheLimitAreRefused)
 {
     Recorder hostSide;

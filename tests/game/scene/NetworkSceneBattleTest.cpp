@@ -323,13 +323,14 @@ TEST_F(NetworkSceneBattle, AGuestWithoutFramesGivesUpAfterFourSecondsAndEachUpda
 }
 
 // A host that never starts the battle it set up: the guest leaves the room
-// in time and is told why.
+// in time and is told why, and that host is nobody's any more.
 TEST_F(NetworkSceneBattle, AGuestWhoseHostNeverStartsTheBattleLeavesTheRoomWithTheNotice)
 {
     auto guest = MakeScene("127.0.47.4", nullptr, 3);
     ASSERT_TRUE(guest);
     RawPeer host("127.0.47.3");
     ASSERT_TRUE(ConnectToRawHost(*guest, host, "127.0.47.3"));
+    const NetClientPtr hostPeer = guest->GetLobby()->GetSession()->FindPeer("127.0.47.3");
     host.SendU8(NETMSG_SLOT, 1);
     ASSERT_TRUE(host.WaitFor(NETMSG_SUMMARY, 1));
     EnterRoom(*guest);
@@ -339,6 +340,7 @@ TEST_F(NetworkSceneBattle, AGuestWhoseHostNeverStartsTheBattleLeavesTheRoomWithT
     guest->Update(0);
     EXPECT_EQ(State(*guest), CNetworkScene::NetSceneState::Lobby);
     EXPECT_EQ(guest->GetLobby()->GetState(), LOBBY_ROOM_LOST);
+    EXPECT_FALSE(guest->GetLobby()->IsHostPeer(hostPeer.get()));
     guest->Release();
 }
 

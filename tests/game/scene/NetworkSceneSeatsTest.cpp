@@ -422,17 +422,20 @@ TEST(NetworkSceneSeats, ARoomJustMadeSeatsItsOwnerAndLeavesComputersInTheOtherSe
     owner->Release();
 }
 
-// The guest of a room whose owner went asks for a random match: it may be
-// made the match's host, so it sits in the host's seat, alone.
+// The guest of a room whose owner went (and is nobody's host any more)
+// asks for a random match: it may be made the match's host, so it sits in
+// the host's seat, alone.
 TEST(NetworkSceneSeats, ARandomMatchSeatsThePlayerAloneInTheHostsSeatWhateverItsLastRoomLeft)
 {
     auto player = MakeScene(Address("127.0.54", 2).c_str());
     ASSERT_TRUE(player);
     RawPeer owner(Address("127.0.54", 1).c_str());
     ASSERT_TRUE(TakeSeatFrom(owner, Address("127.0.54", 1), *player, 1));
+    const NetClientPtr ownerPeer = player->GetLobby()->GetSession()->FindPeer(Address("127.0.54", 1).c_str());
     ASSERT_TRUE(owner.WaitFor(NETMSG_SUMMARY, 1));
     owner.Close();
     ASSERT_TRUE(UpdateUntil(*player, [&] { return SlotState(*player, 1) == tag_TOLQBATTLEPLAYER::SLOT_CLOSED; }));
+    EXPECT_FALSE(player->GetLobby()->IsHostPeer(ownerPeer.get()));
     // A match's guest that hears its host go after the host's last word has
     // its own seat, already back in the host's, closed on the first character.
     WithSetting(*player, [](tag_TOLQBATTLESETTING& s) {
@@ -581,9 +584,66 @@ TEST(NetworkSceneSeats, ALateConnectionToAMatchThePlayerLeftChangesNothing)
     player->Release();
 }
 
+// Seen as a sound match ending for both players: the player's last host and
+// its next one played on one address (two players behind one router), and
+// the connection to the last one came through late and ended while the
+// player connected to the next one.
+TEST(NetworkSceneSeats, ALateConnectionToALastHostLeavesTheNextOneAtItsAddressAlone)
+{
+    const std::string hosts = Address("127.0.70", 1);
+    auto player = MakeScene(Address("127.0.70", 2).c_str());
+    ASSERT_TRUE(player);
+    player->GetLobby()->GetSession()->SetConnectTimeout(60000);
+    nettest::HeldListener lastHost(hosts.c_str());
+    nettest::HeldListener nextHost(hosts.c_str());
+    ASSERT_NE(lastHost.Port(), 0);
+    ASSERT_NE(nextHost.Port(), 0);
+    AskForMatch(*player);
+    ASSERT_TRUE(lobbytest::Deliver(*player->GetLobby(), LOBBY_MSG_HOST, 1,
+                                   lobbytest::MatchHostAnswer(hosts.c_str(), lastHost.Port())));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return lastHost.HasWaitingConnection(); }, 10000));
+    LeaveSetup(*player);
+    AskForMatch(*player);
+    ASSERT_TRUE(lobbytest::Deliver(*player->GetLobby(), LOBBY_MSG_HOST, 1,
+                                   lobbytest::MatchHostAnswer(hosts.c_str(), nextHost.Port())));
+    {
+        // The late connection's end waits for the scene until the player
+        // is on its way to the next host.
+        std::lock_guard<std::recursive_mutex> hold(player->GetMatch().sceneLock);
+        ASSERT_TRUE(lastHost.Admit().IsValid());
+        ASSERT_TRUE(nettest::WaitUntil([&] { return nextHost.HasWaitingConnection(); }, 10000));
+    }
+    ASSERT_TRUE(UpdateUntil(*player, [&] { return player->GetLobby()->GetSession()->GetPeerCount() == 0; }));
+    const CNetSocket next = nextHost.Admit();
+    ASSERT_TRUE(next.IsValid());
+    const std::vector<uint8_t> slot = nettest::Frame(NETMSG_SLOT, {1});
+    ASSERT_EQ(::send(next.Get(), slot.data(), slot.size(), MSG_NOSIGNAL), static_cast<ssize_t>(slot.size()));
+    EXPECT_TRUE(UpdateUntil(*player, [&] { return SlotState(*player, 1) == 1; }));
+    EXPECT_EQ(player->GetState(), CNetworkScene::NetSceneState::Room);
+    EXPECT_EQ(player->GetLobby()->GetState(), LOBBY_MATCH_GUEST);
+    // The match goes on until it ends for the player: its host then loses
+    // its seated guest at once (not a keep-alive's time later).
+    player->GetLobby()->SetState(LOBBY_MATCH_FAILED);
+    player->Update(0);
+    EXPECT_EQ(player->GetState(), CNetworkScene::NetSceneState::Lobby);
+    EXPECT_TRUE(nettest::WaitUntil(
+        [&] {
+            char sink[4096];
+            ssize_t n = 1;
+            for (int read = 0; read < 100 && n > 0; ++read)
+                n = ::recv(next.Get(), sink, sizeof(sink), MSG_DONTWAIT);
+            return n == 0;
+        },
+        10000));
+    player->Release();
+}
+
 // Seen as a match's host sitting in its setup with the match's bound
 // switched off: a guest from the address of the player's last host moved
-// its lobby state with room states, one by one.
+// its lobby state with room states, one by one. Every game listens on the
+// same port: a guest from there comes from the address and port of a host
+// the player knew, or even of one it connects to, and is a guest all the
+// same.
 TEST(NetworkSceneSeats, AHostThePlayerLeftMovesItNoMore)
 {
     const std::string oldHostAddress = Address("127.0.61", 1);
@@ -601,20 +661,27 @@ TEST(NetworkSceneSeats, AHostThePlayerLeftMovesItNoMore)
     ASSERT_TRUE(oldHost.WaitFor(NETMSG_ENTRY, 1));
     LeaveSetup(*player);
     AskForMatch(*player);
+    player->GetLobby()->SetOwnPort(oldPort);
     ASSERT_TRUE(MadeHost(*player));
     RawPeer guest(oldHostAddress.c_str());
     ASSERT_EQ(Seat(guest, playerAddress, player->GetLobby()->GetSession()->GetListenPort()), 1);
-    for (const LobbyState state : {LOBBY_BATTLE_STARTING, LOBBY_ROOM, LOBBY_IN_LOBBY})
-    {
-        std::vector<uint8_t> payload(4);
-        lobbytest::Put32(payload, 0, static_cast<uint32_t>(state));
-        guest.Send(LOBBY_MSG_ROOM_STATE, payload);
-    }
     // A ready report for another seat, which the host drops, comes after
-    // them on the same connection.
-    const uint32_t dropped = player->GetDroppedMessages();
-    guest.SendU8(NETMSG_READY, 7);
-    ASSERT_TRUE(nettest::WaitUntil([&] { return player->GetDroppedMessages() == dropped + 1; }, 10000));
+    // the room states on the same connection.
+    const auto sendRoomStates = [&] {
+        for (const LobbyState state : {LOBBY_BATTLE_STARTING, LOBBY_ROOM, LOBBY_IN_LOBBY})
+        {
+            std::vector<uint8_t> payload(4);
+            lobbytest::Put32(payload, 0, static_cast<uint32_t>(state));
+            guest.Send(LOBBY_MSG_ROOM_STATE, payload);
+        }
+        const uint32_t dropped = player->GetDroppedMessages();
+        guest.SendU8(NETMSG_READY, 7);
+        return nettest::WaitUntil([&] { return player->GetDroppedMessages() == dropped + 1; }, 10000);
+    };
+    ASSERT_TRUE(sendRoomStates());
+    EXPECT_EQ(player->GetLobby()->GetState(), LOBBY_MATCH_HOST);
+    ASSERT_TRUE(ConnectToHost(*player, oldHostAddress.c_str(), oldPort));
+    ASSERT_TRUE(sendRoomStates());
     EXPECT_EQ(player->GetLobby()->GetState(), LOBBY_MATCH_HOST);
     player->Release();
 }

@@ -10,13 +10,17 @@
 
 #include "tests/net/HeldListener.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/CallTimer.h"
 #include "tests/support/ThreadPark.h"
+#include "tests/support/ThreadsInCall.h"
+#include "tests/support/TimeScale.h"
 
 #include <arpa/inet.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -310,11 +314,24 @@ TEST_F(LobbyDispatchTest, AMatchsHostAnswerThatComesEarlyIsKeptUntilTheSetupIsOp
 // The room's owner may start before its guest has taken the connection
 // in: a guest still entering takes no room state (the owner tells it of
 // the start again when it greets), or it would find itself on its way into
-// battle and cut the connection it had not taken yet. Once the guest has
+// battle and cut the connection it had not taken yet. A guest on its way
+// out takes none either: a room state that waits for the lock while the
+// player leaves, whichever way, finds nobody's host. Once the guest has
 // left, the connection it made serves no room: its host's chat is nobody's,
 // whatever room the player is in next.
 TEST_F(LobbyDispatchTest, AGuestTakesRoomMessagesOnlyOnceInAndOnlyFromTheHostItServes)
 {
+    std::atomic<int> heard{0};
+    std::atomic<int> taken{0};
+    std::atomic<int> ended{0};
+    const NetMessageHandler count = [](void* argument, CNetClient*, const uint8_t*, int32_t, uint32_t) -> uint32_t {
+        static_cast<std::atomic<int>*>(argument)->fetch_add(1);
+        return 1;
+    };
+    const NetPeerCallback tally = [](void* argument, CNetClient*) -> uint32_t {
+        static_cast<std::atomic<int>*>(argument)->fetch_add(1);
+        return 1;
+    };
     CNetSession owner;
     owner.Initialize(1, "QOR", "", nullptr);
     owner.SetLocalAddress("127.0.62.5");
@@ -322,24 +339,48 @@ TEST_F(LobbyDispatchTest, AGuestTakesRoomMessagesOnlyOnceInAndOnlyFromTheHostItS
     const NetMessageHandler ignore = [](void*, CNetClient*, const uint8_t*, int32_t, uint32_t) -> uint32_t {
         return 1;
     };
-    ASSERT_TRUE(owner.ConfigureListen(0, nullptr, nullptr, ignore, nullptr, nullptr, nullptr) && owner.Listen());
-    std::atomic<int> heard{0};
-    const NetMessageHandler count = [](void* argument, CNetClient*, const uint8_t*, int32_t, uint32_t) -> uint32_t {
-        static_cast<std::atomic<int>*>(argument)->fetch_add(1);
-        return 1;
-    };
+    ASSERT_TRUE(owner.ConfigureListen(0, tally, &taken, ignore, nullptr, nullptr, nullptr) && owner.Listen());
     client.SetLocalAddress("127.0.62.6");
-    client.SetPeerCallbacks(nullptr, nullptr, count, &heard, nullptr, nullptr);
+    client.SetPeerCallbacks(nullptr, nullptr, count, &heard, tally, &ended);
     client.SetState(LOBBY_ENTERING);
     in_addr address{};
     ASSERT_TRUE(ParseIPv4("127.0.62.5", &address) && client.ConnectAsGuest(address.s_addr, owner.GetListenPort()));
-    ASSERT_TRUE(nettest::WaitUntil([&] { return owner.GetPeerCount() == 1; }, 10000));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return taken.load() == 1; }, 10000));
     std::vector<uint8_t> start(4);
     Put32(start, 0, LOBBY_BATTLE_STARTING);
     owner.SendToAll(LOBBY_MSG_ROOM_STATE, 1, start.data(), 4, kNetKindTcp);
     owner.SendToAllEmpty(3, 1, kNetKindTcp);
     ASSERT_TRUE(nettest::WaitUntil([&] { return heard.load() == 1; }, 10000));
     EXPECT_EQ(client.GetState(), LOBBY_ENTERING);
+
+    // The first way out runs the lobby's frame, whose upkeep would close
+    // ended connections under the held lock: it goes while the session has
+    // none.
+    const std::pair<LobbyState, std::function<void()>> leavings[] = {
+        {LOBBY_LEAVING_ROOM, [&] { client.Update(1.0f); }},
+        {LOBBY_ROOM, [&] { client.DropRoomPeers(); }},
+        {LOBBY_MATCH_GUEST, [&] { client.LeaveMatch(); }},
+    };
+    for (const auto& [inside, leave] : leavings)
+    {
+        client.SetState(inside);
+        const int before = ended.load();
+        LobbyState left = inside;
+        {
+            auto lock = client.Lock();
+            const void* protocolLock = lock.mutex()->native_handle();
+            owner.SendToAll(LOBBY_MSG_ROOM_STATE, 1, start.data(), 4, kNetKindTcp);
+            ASSERT_TRUE(nettest::WaitUntil([&] { return ThreadsInCall(SYS_futex, protocolLock) == 1; }, 10000));
+            leave();
+            left = client.GetState();
+        }
+        // Whatever comes next from the host it left ends the connection.
+        owner.SendToAllEmpty(3, 1, kNetKindTcp);
+        ASSERT_TRUE(nettest::WaitUntil([&] { return ended.load() == before + 1; }, 10000)) << inside;
+        EXPECT_EQ(client.GetState(), left) << inside;
+        ASSERT_TRUE(client.ConnectAsGuest(address.s_addr, owner.GetListenPort()));
+        ASSERT_TRUE(nettest::WaitUntil([&] { return taken.load() == before + 2; }, 10000));
+    }
 
     client.SetState(LOBBY_MATCH_GUEST);
     client.LeaveMatch();
