@@ -156,6 +156,7 @@ void CImeInput::SetEnable(uint32_t enable)
     }
     ClearBuffers();
     StopTextInput();
+    m_fits = nullptr;
 }
 
 uint32_t CImeInput::IsEnable()
@@ -205,6 +206,12 @@ void CImeInput::SetFont(CFontTexture* font)
 {
     Guard guard(m_lock);
     m_font = font;
+}
+
+void CImeInput::SetFitCheck(FitCheck fits)
+{
+    Guard guard(m_lock);
+    m_fits = std::move(fits);
 }
 
 // ---------------------------------------------------------------------------
@@ -322,6 +329,12 @@ int CImeInput::InsertLocked(const char* text)
         return 0;
     if (insert == 0)
         return 1;
+    if (m_fits)
+    {
+        const std::string whole = std::string(m_text, m_caret) + std::string(text, insert) + (m_text + m_caret);
+        if (!m_fits(whole.c_str()))
+            return 0;
+    }
     std::memmove(m_text + m_caret + insert, m_text + m_caret, length - m_caret + 1);
     std::memcpy(m_text + m_caret, text, insert);
     m_caret += static_cast<int32_t>(insert);

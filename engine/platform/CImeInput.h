@@ -4,6 +4,7 @@
 #include "engine/platform/SdlTextInput.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -45,6 +46,11 @@ public:
     void SetCompositionFlag(uint32_t composing);
     uint32_t IsComposing();
     void SetFont(CFontTexture* font);
+    // Besides the length limit, the editor takes nothing after which its
+    // whole text fails fits (the box it is drawn in is full); null: no
+    // check. Disabling the editor drops the check.
+    using FitCheck = std::function<bool(const char* text)>;
+    void SetFitCheck(FitCheck fits);
 
     // Null clears everything. Only whole characters that fit are taken.
     void SetText(const char* text);
@@ -128,6 +134,7 @@ private:
     std::unique_ptr<ImeCandidateList> m_candidates;
     std::recursive_mutex m_lock;
     CFontTexture* m_font = nullptr;
+    FitCheck m_fits;
     WindowHandle m_window = nullptr;
     bool m_listening = false;
 };

@@ -994,6 +994,12 @@ int CFontTexture::DrawTextWrappedBoxedEx(float x, float y, float lineHeight, uin
                                     boxMode, endX, endY);
 }
 
+float CFontTexture::GetCharAdvance(const char* character, size_t length, uint32_t size, float scale)
+{
+    const KVRFONTCACHEENTRY* entry = CharEntry(character, length);
+    return entry != nullptr ? static_cast<float>(entry->width) * Scale(size, scale) : -1.0f;
+}
+
 // The measuring pass of a wrapped layout: extents only, nothing drawn.
 bool CFontTexture::MeasureWrapped(WrapLayout* layout, float x, float y, float lineStartX, float lineHeight,
                                   uint32_t maxBytes, float wrapX, uint32_t size, float scale, const char* text)
@@ -1005,12 +1011,10 @@ bool CFontTexture::MeasureWrapped(WrapLayout* layout, float x, float y, float li
     layout->lineAdvance = lineHeight * scale;
     layout->scale = Scale(size, scale);
     const LineBox box{.x = x, .lineStartX = lineStartX, .wrapX = wrapX, .maxBytes = maxBytes};
-    const float s = layout->scale;
     const bool measured = FindLineBreaks(
         text, box,
-        [this, s](const char* character, size_t length) {
-            const KVRFONTCACHEENTRY* entry = CharEntry(character, length);
-            return entry != nullptr ? entry->width * s : -1.0f;
+        [this, size, scale](const char* character, size_t length) {
+            return GetCharAdvance(character, length, size, scale);
         },
         &layout->breaks);
     return measured && LayoutWrapped(*layout, text, [](const KVRFONTCACHEENTRY*, float, float, float, float) {});

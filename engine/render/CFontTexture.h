@@ -195,6 +195,10 @@ public:
                                     uint32_t color, uint32_t outlineColor, uint32_t size, float scale,
                                     float outlineWidth, const char* text, uint8_t anchor, float* endX, float* endY);
 
+    // The pen advance of one character (length bytes of text) in the
+    // glyph-by-glyph draws at size and scale; negative when it can't be
+    // cached.
+    float GetCharAdvance(const char* character, size_t length, uint32_t size, float scale);
     // Measures (left, top, right, bottom in screen pixels); nothing drawn.
     int GetTextRect(float x, float y, uint32_t size, float scale, const char* text, uint8_t anchor, float* rect);
     int GetWrappedTextRect(float x, float y, float lineStartX, float lineHeight, uint32_t maxBytes, float wrapX,

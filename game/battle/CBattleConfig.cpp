@@ -1142,7 +1142,7 @@ void CBattleConfig::DrawChat(const CMenuPainter& painter, uint32_t color)
     if (!CanChat())
         return;
     const MenuPoint at = painter.Layout().ToPixels(kChatAt);
-    Lobby()->DrawRoomChat(at.x, at.y, painter.Layout().Scale(), color, kChatLines);
+    Lobby()->DrawRoomChat(at.x, at.y, kChatLine.right - kChatAt.x, painter.Layout().Scale(), color, kChatLines);
     if (!m_chatOpen || Lobby()->GetEditor() == nullptr)
         return;
     DrawWindow(painter, kChatLine, color);

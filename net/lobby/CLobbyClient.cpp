@@ -347,10 +347,10 @@ bool CLobbyClient::Render()
     return true;
 }
 
-void CLobbyClient::DrawRoomChat(float x, float y, float scale, uint32_t color, int32_t lineLimit)
+void CLobbyClient::DrawRoomChat(float x, float y, float width, float scale, uint32_t color, int32_t lineLimit)
 {
     auto guard = Lock();
-    CLobbyScreens(*this).DrawRoomChatLines(x, y, scale, color, lineLimit);
+    CLobbyScreens(*this).DrawRoomChatLines(x, y, width, scale, color, lineLimit);
 }
 
 void CLobbyClient::DrawMatchingStatus(uint32_t timeMs, uint32_t color)

@@ -27,6 +27,7 @@ class CImeInput;
 class CSystem;
 class CTexture;
 class CUpnpClient;
+struct LobbyEditorBox;
 
 // Key bits of OnInput.
 enum : int32_t
@@ -329,7 +330,9 @@ public:
 
     void RemoveUser(uint32_t id);
     void RemoveRoom(uint32_t id);
-    void DrawRoomChat(float x, float y, float scale, uint32_t color, int32_t lineLimit);
+    // The newest room chat from (x, y) in pixels, each line at most width
+    // layout units long.
+    void DrawRoomChat(float x, float y, float width, float scale, uint32_t color, int32_t lineLimit);
     void DrawMatchingStatus(uint32_t timeMs, uint32_t color);
 
 private:
@@ -382,10 +385,12 @@ private:
     void ChangeRoomSettings();
     void StartRandomMatch();
     void EditorOn(int32_t lines, int32_t charsPerLine, float lineSpacing);
+    // The editor on for a box of the screens: it takes what fits there.
+    void EditorIn(const LobbyEditorBox& box);
     void EditorOff();
     // Left or right moves the focus through the panes, wrapping; the chat
     // pane has the editor on (two lines).
-    void StepPane(int32_t keys, int32_t panes, int32_t chatPane, int32_t charsPerLine);
+    void StepPane(int32_t keys, int32_t panes, int32_t chatPane, const LobbyEditorBox& chatInput);
     void TakeEditorText(char* field, size_t size);
     bool EditorEnter(bool sendAllowed, const std::function<void()>& send);
 

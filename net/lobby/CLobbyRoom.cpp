@@ -1,9 +1,5 @@
 #include "net/lobby/CLobbyRoom.h"
 
-#include "engine/core/GameText.h"
-#include "engine/core/ShiftJisText.h"
-#include "engine/render/LineBreaks.h"
-
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -116,64 +112,4 @@ bool CanJoinLobbyRoom(const tag_KVRLOBBYROOMDATA& room, int32_t rank)
     if (room.members.count >= static_cast<int16_t>(room.playerLimit))
         return false;
     return LobbyRankBandAdmits(room.rankBand, rank);
-}
-
-namespace
-{
-// The breaks the chat's wrapped drawing takes, where only bytes count; its
-// lines start at them and nowhere else, line feeds included.
-std::vector<LineBreak> LobbyBreaks(const char* text, int32_t width)
-{
-    std::vector<LineBreak> breaks;
-    const LineBox box{.maxBytes = width > 0 ? static_cast<uint32_t>(width) : 0u};
-    FindLineBreaks(text, box, [](const char*, size_t length) { return static_cast<float>(length); }, &breaks);
-    return breaks;
-}
-}
-
-int32_t CountLobbyLines(const char* text, int32_t width)
-{
-    if (text == nullptr)
-        return 1;
-    return 1 + static_cast<int32_t>(LobbyBreaks(text, width).size());
-}
-
-const char* SkipLobbyLines(const char* text, int32_t width, int32_t lines)
-{
-    if (text == nullptr || lines <= 0)
-        return text;
-    const std::vector<LineBreak> breaks = LobbyBreaks(text, width);
-    if (static_cast<size_t>(lines) > breaks.size())
-        return text + std::strlen(text);
-    // A break that drops its character (the space or line feed it wraps at)
-    // starts its line after it.
-    const LineBreak& start = breaks[static_cast<size_t>(lines) - 1];
-    return text + start.at + (start.drops ? 1 : 0);
-}
-
-LobbyChatShown ShowLobbyChat(const char* text, int32_t width, int32_t lineLimit)
-{
-    if (text == nullptr)
-        return {};
-    const size_t limit = static_cast<size_t>(std::max(lineLimit, 1));
-    const std::vector<LineBreak> breaks = LobbyBreaks(text, width);
-    if (breaks.size() < limit)
-        return {text, 1 + static_cast<int32_t>(breaks.size())};
-    // Kept: the text up to where the first line past the limit starts. Its
-    // last line gives up characters from its end until the mark fits on it;
-    // at worst the mark takes that line alone, which always fits.
-    const size_t lastLine = limit > 1 ? breaks[limit - 2].at : 0;
-    const size_t cut = breaks[limit - 1].at;
-    std::vector<size_t> ends{lastLine};
-    for (size_t at = lastLine, length = 0; at < cut && (length = ShiftJisCharLength(text + at)) != 0; at += length)
-        ends.push_back(at + length);
-    const char* mark = GameText("…");
-    for (auto end = ends.rbegin(); end != ends.rend(); ++end)
-    {
-        LobbyChatShown shown{std::string(text, *end) + mark, 0};
-        shown.lines = CountLobbyLines(shown.text.c_str(), width);
-        if (static_cast<size_t>(shown.lines) <= limit)
-            return shown;
-    }
-    return {mark, 1};
 }

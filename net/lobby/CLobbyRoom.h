@@ -4,7 +4,6 @@
 #include "net/lobby/LobbySchema.h"
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // A room as the lobby knows it, the room being edited, the template of new
@@ -48,24 +47,3 @@ bool IsLobbyMember(const tag_KVRLOBBYROOMDATA& room, uint32_t userId);
 // The room admits the user: not busy, below its limit, and the rank band
 // admits the rank.
 bool CanJoinLobbyRoom(const tag_KVRLOBBYROOMDATA& room, int32_t rank);
-// Screen lines of text wrapped at width bytes as the lobby draws it (a
-// double-byte character takes two columns, a Latin word goes whole onto
-// the next line, a line feed starts a line, but not one that is the second
-// byte of a double-byte character): the breaks the drawing takes, counted.
-int32_t CountLobbyLines(const char* text, int32_t width);
-
-// What a chat box shows of one message and the screen lines that takes.
-struct LobbyChatShown
-{
-    std::string text;
-    int32_t lines = 1;
-};
-// The message wrapped at width bytes as the lobby draws it, cut after
-// lineLimit screen lines; a cut text ends in "…" on its last kept line.
-// Every chat box draws the text and counts the lines given here, so that
-// the two cannot differ.
-LobbyChatShown ShowLobbyChat(const char* text, int32_t width, int32_t lineLimit);
-// The text without its first screen lines, wrapped at width bytes as the
-// lobby draws it (empty when those are all of them): drawn alone, the rest
-// makes the same lines as it did in the whole text.
-const char* SkipLobbyLines(const char* text, int32_t width, int32_t lines);

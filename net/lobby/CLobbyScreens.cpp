@@ -80,6 +80,28 @@ constexpr uint32_t kNoticeTextSize = 32;
 // borrows shows the newest messages, which share its lines.
 constexpr int32_t kChatLogLines = 20;
 constexpr int32_t kBorrowedChatMessages = 2;
+constexpr uint32_t kChatTextSize = 18;
+constexpr float kChatLinePitch = 24.0f;
+
+// Where the texts that players write go, in layout units: each line ends
+// as far inside its frame's right edge as it starts from the left one (and
+// the lists' lines before their scroll marks).
+constexpr float kLobbyChatX = 312.0f;
+constexpr float kRoomChatX = 48.0f;
+constexpr float kChatTop = 146.0f;
+constexpr float kChatInputTop = 656.0f;
+constexpr float kRoomListX = 48.0f;
+constexpr float kRoomListWidth = 264.0f - kRoomListX;
+constexpr float kSideListX = 776.0f;
+constexpr float kSideListWidth = 968.0f - kSideListX;
+constexpr float kRoomInfoX = 144.0f;
+constexpr float kRoomInfoWidth = 544.0f - kRoomInfoX;
+constexpr float kRoomInfoMembersX = 576.0f;
+constexpr float kRoomInfoMembersWidth = 912.0f - kRoomInfoMembersX;
+constexpr float kUserInfoX = 344.0f;
+constexpr float kUserInfoWidth = 776.0f - kUserInfoX;
+constexpr int32_t kUserCommentLines = 4;
+constexpr float kValueX = 496.0f;
 
 // A chat line's name in its brackets, as the logs show it.
 std::string ChatName(const char* name, size_t size)
@@ -155,6 +177,43 @@ void CLobbyScreens::Text(float x, float y, uint32_t color, uint32_t size, const 
 {
     if (m_font != nullptr && text != nullptr && text[0] != '\0')
         m_font->DrawText(x * m_scale, y * m_scale, color, size, m_scale, text);
+}
+
+LobbyTextBox CLobbyScreens::Box(float width, uint32_t size) const
+{
+    CFontTexture* font = m_font;
+    return {width, [font, size](const char* character, size_t length) {
+                return font != nullptr ? font->GetCharAdvance(character, length, size, 1.0f) : 0.0f;
+            }};
+}
+
+void CLobbyScreens::Lines(float x, float y, float pitch, uint32_t color, uint32_t size,
+                          const std::vector<std::string>& lines)
+{
+    for (size_t line = 0; line < lines.size(); ++line)
+        Text(x, y + pitch * static_cast<float>(line), color, size, lines[line].c_str());
+}
+
+void CLobbyScreens::TextIn(float x, float y, float width, uint32_t color, uint32_t size, const char* text,
+                           const char* suffix)
+{
+    if (text == nullptr)
+        return;
+    LobbyTextBox box = Box(width, size);
+    box.width -= LobbyTextWidth(suffix, box.widthOf);
+    Text(x, y, color, size, (ShowLobbyText(text, box, 1).front() + suffix).c_str());
+}
+
+float LobbyEditorTextWidth(const LobbyEditorBox& box, CFontTexture* font)
+{
+    const float caret = font != nullptr ? font->GetCharAdvance("|", 1, box.textSize, 1.0f) : 0.0f;
+    return box.width - std::max(caret, 0.0f);
+}
+
+void CLobbyScreens::Editor(float x, float y, const LobbyEditorBox& box, uint32_t color)
+{
+    const float right = x + LobbyEditorTextWidth(box, m_font);
+    m_client.m_editor->DrawWrappedEx(x * m_scale, y * m_scale, box.textSize, m_scale, color, right * m_scale);
 }
 
 void CLobbyScreens::TextCentred(float x, float y, uint32_t color, uint32_t size, const char* text)
@@ -285,7 +344,7 @@ void CLobbyScreens::Login(bool dimmed)
     }
 }
 
-void CLobbyScreens::ChatLog(float x, float y, int32_t width, bool room, uint32_t color)
+void CLobbyScreens::ChatLog(float x, float y, float width, bool room, uint32_t color)
 {
     tag_KVRLOBBYSTATE& s = *m_client.m_state;
     const tag_KVRLOBBYCHATLINE* log = room ? s.roomChat : s.lobbyChat;
@@ -296,31 +355,31 @@ void CLobbyScreens::ChatLog(float x, float y, int32_t width, bool room, uint32_t
     struct ShownMessage
     {
         const tag_KVRLOBBYCHATLINE* line;
-        LobbyChatShown shown;
+        std::vector<std::string> lines;
     };
+    const LobbyTextBox box = Box(width, kChatTextSize);
     std::vector<ShownMessage> messages;
     int32_t lines = 0;
     for (int32_t i = view; i >= 0 && lines < kChatLogLines; --i)
     {
         if (log[i].text[0] == '\0')
             continue;
-        messages.push_back({&log[i], ShowLobbyChat(log[i].text, width, kChatMessageLines)});
-        lines += 1 + messages.back().shown.lines;
+        messages.push_back({&log[i], ShowLobbyText(log[i].text, box, kChatMessageLines)});
+        lines += 1 + static_cast<int32_t>(messages.back().lines.size());
     }
     // Messages that fit start on the first line; more end on the last, the
     // oldest of them losing the lines above the box.
     int32_t at = std::min(kChatLogLines - lines, 0);
+    auto line = [&](const std::string& text) {
+        if (at >= 0)
+            Text(x, y + kChatLinePitch * static_cast<float>(at), color, kChatTextSize, text.c_str());
+        ++at;
+    };
     for (auto message = messages.rbegin(); message != messages.rend(); ++message)
     {
-        if (at >= 0)
-            Text(x, y + 24.0f * at, color, 18, ChatName(message->line->name, sizeof(message->line->name)).c_str());
-        ++at;
-        const int32_t hidden = std::max(-at, 0);
-        if (m_font != nullptr && hidden < message->shown.lines)
-            m_font->DrawTextWrapped(x * m_scale, (y + 24.0f * (at + hidden)) * m_scale, 24,
-                                    static_cast<uint32_t>(width), color, 18, m_scale,
-                                    SkipLobbyLines(message->shown.text.c_str(), width, hidden));
-        at += message->shown.lines;
+        line(ShowLobbyText(ChatName(message->line->name, sizeof(message->line->name)).c_str(), box, 1).front());
+        for (const std::string& text : message->lines)
+            line(text);
     }
 }
 
@@ -352,7 +411,8 @@ void CLobbyScreens::Lobby(bool dimmed)
         if (index < 0 || index >= static_cast<int32_t>(rooms.size()))
             break;
         const bool bright = s.pane == 0 && index == s.roomCursor;
-        Text(48, 144 + 24.0f * row, bright ? color : HalfColor(color), 18, rooms[index]->data.name);
+        TextIn(kRoomListX, 144 + 24.0f * row, kRoomListWidth, bright ? color : HalfColor(color), 18,
+               rooms[index]->data.name);
     }
     if (s.scroll[0] > 0)
         Mark(264, 120, 840, color);
@@ -365,18 +425,18 @@ void CLobbyScreens::Lobby(bool dimmed)
         if (index < 0 || index >= static_cast<int32_t>(users.size()))
             break;
         const tag_KVRLOBBYUSERDATA& user = users[index]->data;
-        char line[96];
-        std::snprintf(line, sizeof(line), "%s(%d)%s", user.name, user.rank, user.status != 0 ? GameText("●") : "");
+        char rank[32];
+        std::snprintf(rank, sizeof(rank), "(%d)%s", user.rank, user.status != 0 ? GameText("●") : "");
         const bool bright = s.pane == 2 && index == s.userCursor;
-        Text(776, 144 + 24.0f * row, bright ? color : HalfColor(color), 18, line);
+        TextIn(kSideListX, 144 + 24.0f * row, kSideListWidth, bright ? color : HalfColor(color), 18, user.name, rank);
     }
     if (s.scroll[2] > 0)
         Mark(968, 120, 840, color);
     if (s.scroll[2] + kLobbyListRows < static_cast<int32_t>(users.size()))
         Mark(968, 680, 864, color);
-    ChatLog(312, 146, 44, false, color);
+    ChatLog(kLobbyChatX, kChatTop, kLobbyChatInput.width, false, color);
     if (s.pane == 1)
-        m_client.m_editor->Draw(312 * m_scale, 656 * m_scale, 18, m_scale, color);
+        Editor(kLobbyChatX, kChatInputTop, kLobbyChatInput, color);
     TextCentred(336, 712, s.pane == 3 ? color : HalfColor(color), 32, GameText("新規ルーム設定"));
     TextCentred(688, 712, s.pane == 4 ? color : HalfColor(color), 32, GameText("ランダム対戦設定"));
 }
@@ -398,9 +458,9 @@ void CLobbyScreens::Room(bool dimmed)
         Frame(760, 112, 992, 704, FRAME_FOCUS, color);
     Text(48, 120, color, 18, GameText("ルームチャット"));
     Text(776, 120, color, 18, GameText(kMembersHeading));
-    ChatLog(48, 146, 64, true, color);
+    ChatLog(kRoomChatX, kChatTop, kRoomChatInput.width, true, color);
     if (s.pane == 0)
-        m_client.m_editor->Draw(48 * m_scale, 656 * m_scale, 18, m_scale, color);
+        Editor(kRoomChatX, kChatInputTop, kRoomChatInput, color);
     const CLobbyRoom* room = m_client.m_currentRoom.get();
     if (room != nullptr)
     {
@@ -410,10 +470,10 @@ void CLobbyScreens::Room(bool dimmed)
             const CLobbyUser* user = m_client.FindUser(members.members[i].id);
             if (user == nullptr)
                 continue;
-            char line[64];
-            std::snprintf(line, sizeof(line), "%s(%d)", user->data.name, user->data.rank);
+            const std::string rank = "(" + std::to_string(user->data.rank) + ")";
             const bool bright = s.pane == 1 && i == s.scroll[1];
-            Text(776, 144 + 24.0f * i, bright ? color : HalfColor(color), 18, line);
+            TextIn(kSideListX, 144 + 24.0f * i, kSideListWidth, bright ? color : HalfColor(color), 18, user->data.name,
+                   rank.c_str());
         }
     }
     if (m_client.IsOwner())
@@ -445,14 +505,15 @@ void CLobbyScreens::RoomEditor(bool dimmed, bool change)
     EditorTitle(GameText("ルーム設定"), color);
     auto rowColor = [&](int32_t row) { return row == s.row ? color : HalfColor(color); };
     auto rowY = [](int32_t row) { return 248.0f + 40.0f * row; };
-    auto textRow = [&](int32_t row, const char* caption, const char* value) {
+    // The name and the key take one line, the comment its box's lines.
+    auto textRow = [&](int32_t row, const char* caption, const char* value, int32_t lines) {
         Text(200, rowY(row), rowColor(row), 24, caption);
         if (row == s.row && m_client.m_editor->IsEnable())
-            m_client.m_editor->Draw(496 * m_scale, rowY(row) * m_scale, 24, m_scale, rowColor(row));
-        else if (m_font != nullptr)
-            m_font->DrawTextWrapped(496 * m_scale, rowY(row) * m_scale, 32, 24, rowColor(row), 24, m_scale,
-                                    value);
-        Underline(496, 880, rowY(row) + 28, rowColor(row));
+            Editor(kValueX, rowY(row), kCommentInput, rowColor(row));
+        else
+            Lines(kValueX, rowY(row), kCommentInput.lineSpacing, rowColor(row), kCommentInput.textSize,
+                  ShowLobbyText(value, Box(kCommentInput.width, kCommentInput.textSize), lines));
+        Underline(kValueX, kValueX + kCommentInput.width, rowY(row) + 28, rowColor(row));
     };
     auto choiceRow = [&](int32_t row, const char* caption, const char* value) {
         Text(200, rowY(row), rowColor(row), 24, caption);
@@ -460,13 +521,13 @@ void CLobbyScreens::RoomEditor(bool dimmed, bool change)
         TextCentred(640, rowY(row), rowColor(row), 24, value);
         Mark(760, rowY(row) + 4, 912, rowColor(row));
     };
-    textRow(0, GameText("ルーム名"), room.data.name);
+    textRow(0, GameText("ルーム名"), room.data.name, 1);
     choiceRow(1, GameText(kPlayerRankLabel), GetLobbyRankBandCaption(room.data.rankBand));
     for (int32_t i = 0; i < n; ++i)
         choiceRow(2 + i, GetLobbyAttributeName(room.FindAttribute(i)),
                   GetLobbyAttributeCaption(room.FindAttribute(i), room.GetValue(i)));
-    textRow(n + 2, GameText("ルームキー"), room.data.key[0] != '\0' ? room.data.key : GameText("キー設定なし"));
-    textRow(n + 3, GameText(kCommentLabel), room.data.comment);
+    textRow(n + 2, GameText("ルームキー"), room.data.key[0] != '\0' ? room.data.key : GameText("キー設定なし"), 1);
+    textRow(n + 3, GameText(kCommentLabel), room.data.comment, kCommentInput.lines);
     TextCentred(512, 640, rowColor(n + 4), 32, change ? GameText("設定変更") : GameText("ルーム作成"));
 }
 
@@ -504,7 +565,7 @@ void CLobbyScreens::RoomInfo(bool dimmed, bool buttons)
         return;
     Text(128, 144, color, 24, GameText("■ルーム情報"));
     Text(560, 144, color, 24, GameText("■参加プレイヤー"));
-    Text(144, 200, color, 24, room->data.name);
+    TextIn(kRoomInfoX, 200, kRoomInfoWidth, color, 24, room->data.name);
     Text(144, 248, color, 24, GameText(kPlayerRankLabel));
     Text(352, 248, color, 24, GetLobbyRankBandCaption(room->data.rankBand));
     float y = 288;
@@ -514,9 +575,8 @@ void CLobbyScreens::RoomInfo(bool dimmed, bool buttons)
         Text(352, y, color, 24, GetLobbyAttributeCaption(room->FindAttribute(i), room->GetValue(i)));
     }
     Text(144, y, color, 24, GameText(kCommentLabel));
-    if (m_font != nullptr)
-        m_font->DrawTextWrapped(144 * m_scale, (y + 40) * m_scale, 32, 24, color, 24, m_scale,
-                                room->data.comment);
+    Lines(kRoomInfoX, y + 40, kCommentInput.lineSpacing, color, kCommentInput.textSize,
+          ShowLobbyText(room->data.comment, Box(kCommentInput.width, kCommentInput.textSize), kCommentInput.lines));
     const tag_KVRLOBBYMEMBERS& members = room->data.members;
     float my = 200;
     for (int32_t i = 0; i < members.count && i < kLobbyMaxMembers; ++i)
@@ -524,9 +584,8 @@ void CLobbyScreens::RoomInfo(bool dimmed, bool buttons)
         const CLobbyUser* user = m_client.FindUser(members.members[i].id);
         if (user == nullptr)
             continue;
-        char line[64];
-        std::snprintf(line, sizeof(line), "%s(%d)", user->data.name, user->data.rank);
-        Text(576, my, color, 24, line);
+        const std::string rank = "(" + std::to_string(user->data.rank) + ")";
+        TextIn(kRoomInfoMembersX, my, kRoomInfoMembersWidth, color, 24, user->data.name, rank.c_str());
         my += 40;
     }
     if (!buttons || !m_client.CanJoin(room, m_client.m_ownUser.get()))
@@ -549,9 +608,9 @@ void CLobbyScreens::UserInfo(bool dimmed, const CLobbyUser* user, bool kickButto
         const float dst[4] = {256 * m_scale, 152 * m_scale, 320 * m_scale, 216 * m_scale};
         user->GetIcon()->DrawRect(dst, src, color, 0);
     }
-    Text(344, 160, color, 24, d.name);
-    if (m_font != nullptr)
-        m_font->DrawTextWrapped(344 * m_scale, 200 * m_scale, 24, 32, color, 18, m_scale, d.comment);
+    TextIn(kUserInfoX, 160, kUserInfoWidth, color, 24, d.name);
+    Lines(kUserInfoX, 200, kChatLinePitch, color, kChatTextSize,
+          ShowLobbyText(d.comment, Box(kUserInfoWidth, kChatTextSize), kUserCommentLines));
     const int64_t battles = static_cast<int64_t>(d.wins) + d.losses + d.draws;
     char values[7][32];
     std::snprintf(values[0], sizeof(values[0]), "%d", d.rank);
@@ -592,7 +651,8 @@ void CLobbyScreens::LineTestResult()
     }
 }
 
-void CLobbyScreens::DrawRoomChatLines(float x, float y, float scale, uint32_t color, int32_t lineLimit)
+void CLobbyScreens::DrawRoomChatLines(float x, float y, float width, float scale, uint32_t color,
+                                      int32_t lineLimit)
 {
     tag_KVRLOBBYSTATE& s = *m_client.m_state;
     if (m_font == nullptr || lineLimit <= 0)
@@ -612,13 +672,15 @@ void CLobbyScreens::DrawRoomChatLines(float x, float y, float scale, uint32_t co
         return;
     // Shared evenly, so that neither message hides the other.
     const int32_t perMessage = lineLimit / static_cast<int32_t>(texts.size());
-    int32_t lines = 0;
+    const LobbyTextBox box = Box(width, kChatTextSize);
+    float lineY = y;
     for (auto text = texts.rbegin(); text != texts.rend(); ++text)
-    {
-        const LobbyChatShown shown = ShowLobbyChat(text->c_str(), 64, perMessage);
-        m_font->DrawTextWrapped(x, y + 24.0f * scale * lines, 24, 64, color, 18, scale, shown.text.c_str());
-        lines += shown.lines;
-    }
+        for (const std::string& line : ShowLobbyText(text->c_str(), box, perMessage))
+        {
+            if (!line.empty())
+                m_font->DrawText(x, lineY, color, kChatTextSize, scale, line.c_str());
+            lineY += kChatLinePitch * scale;
+        }
 }
 
 void CLobbyScreens::DrawMatchingStatus(uint32_t timeMs, uint32_t color)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "net/lobby/LobbyText.h"
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CLobbyClient;
 class CFontTexture;
@@ -10,6 +13,22 @@ class CLobbyUser;
 class CTexture;
 struct tag_KVRLOBBYUSERDATA;
 enum LobbyState : int32_t;
+
+// An editor's box on a screen, in layout units: the lines it shows, their
+// width, text size and spacing, and the bytes of the field the text goes
+// to.
+struct LobbyEditorBox
+{
+    int32_t lines = 1;
+    float width = 0.0f;
+    uint32_t textSize = 0;
+    float lineSpacing = 0.0f;
+    size_t fieldSize = 0;
+};
+
+// The width the editor's text takes in its box at most, so that the caret
+// drawn after it stays inside too.
+float LobbyEditorTextWidth(const LobbyEditorBox& box, CFontTexture* font);
 
 // The lobby's screens, drawn for one frame from the client's state in the
 // 1024 x 768 layout, scaled by the smaller of width / 1024 and
@@ -25,12 +44,18 @@ public:
     // log's twenty: the newest message and the one before it always show
     // whole.
     static constexpr int32_t kChatMessageLines = 6;
+    // The chat inputs and the room comment take what fits in their boxes.
+    static constexpr LobbyEditorBox kLobbyChatInput{2, 424.0f, 18, 24.0f, 256};
+    static constexpr LobbyEditorBox kRoomChatInput{2, 688.0f, 18, 24.0f, 256};
+    static constexpr LobbyEditorBox kCommentInput{5, 384.0f, 24, 32.0f, 256};
 
     explicit CLobbyScreens(CLobbyClient& client);
 
     void DrawBackground();
     void DrawState(LobbyState state);
-    void DrawRoomChatLines(float x, float y, float scale, uint32_t color, int32_t lineLimit);
+    // The newest room chat from (x, y) in pixels, its lines width layout
+    // units long.
+    void DrawRoomChatLines(float x, float y, float width, float scale, uint32_t color, int32_t lineLimit);
     void DrawMatchingStatus(uint32_t timeMs, uint32_t color);
 
     float GetScale() const { return m_scale; }
@@ -54,6 +79,16 @@ private:
 
     void Frame(float left, float top, float right, float bottom, FrameSet set, uint32_t color);
     void Text(float x, float y, uint32_t color, uint32_t size, const char* text);
+    // A box width layout units wide for text of the size.
+    LobbyTextBox Box(float width, uint32_t size) const;
+    // Lines of text pitch apart from (x, y).
+    void Lines(float x, float y, float pitch, uint32_t color, uint32_t size, const std::vector<std::string>& lines);
+    // One line of text, cut to end inside width; with a suffix (a rank),
+    // the text is cut and the suffix kept whole.
+    void TextIn(float x, float y, float width, uint32_t color, uint32_t size, const char* text,
+                const char* suffix = "");
+    // The editor wrapped in its box from (x, y).
+    void Editor(float x, float y, const LobbyEditorBox& box, uint32_t color);
     void TextCentred(float x, float y, uint32_t color, uint32_t size, const char* text);
     void Underline(float left, float right, float y, uint32_t color);
     void Mark(float x, float y, float u, uint32_t color);
@@ -65,7 +100,7 @@ private:
     void Login(bool dimmed);
     void Lobby(bool dimmed);
     void Room(bool dimmed);
-    void ChatLog(float x, float y, int32_t width, bool room, uint32_t color);
+    void ChatLog(float x, float y, float width, bool room, uint32_t color);
     void RoomEditor(bool dimmed, bool change);
     void MatchEditor(bool dimmed);
     void RoomInfo(bool dimmed, bool buttons);

@@ -3,6 +3,8 @@
 #include "net/lobby/CLobbyClient.h"
 
 #include "engine/platform/CImeInput.h"
+#include "engine/render/CFontTexture.h"
+#include "net/lobby/CLobbyScreens.h"
 #include "net/lobby/LobbyText.h"
 
 #include <algorithm>
@@ -82,17 +84,40 @@ void CLobbyClient::EditorOn(int32_t lines, int32_t charsPerLine, float lineSpaci
     m_editor->SetEnable(1);
 }
 
+void CLobbyClient::EditorIn(const LobbyEditorBox& box)
+{
+    // Lines break where the editor's drawing breaks them: at the box's
+    // width, or after a line's bytes, which the field's size leaves for each.
+    const int32_t charsPerLine = static_cast<int32_t>(box.fieldSize) / box.lines;
+    EditorOn(box.lines, charsPerLine, box.lineSpacing);
+    CFontTexture* font = m_font;
+    const float width = LobbyEditorTextWidth(box, font);
+    m_editor->SetFitCheck([font, box, width, charsPerLine](const char* text) {
+        if (font == nullptr)
+            return true;
+        const LineBox lineBox{.wrapX = width, .maxBytes = static_cast<uint32_t>(charsPerLine)};
+        std::vector<LineBreak> breaks;
+        FindLineBreaks(
+            text, lineBox,
+            [font, &box](const char* character, size_t length) {
+                return font->GetCharAdvance(character, length, box.textSize, 1.0f);
+            },
+            &breaks);
+        return static_cast<int32_t>(breaks.size()) < box.lines;
+    });
+}
+
 void CLobbyClient::EditorOff()
 {
     m_editor->SetEnable(0);
 }
 
-void CLobbyClient::StepPane(int32_t keys, int32_t panes, int32_t chatPane, int32_t charsPerLine)
+void CLobbyClient::StepPane(int32_t keys, int32_t panes, int32_t chatPane, const LobbyEditorBox& chatInput)
 {
     tag_KVRLOBBYSTATE& s = *m_state;
     s.pane = ((s.pane + ((keys & LOBBY_KEY_LEFT) ? -1 : 1)) % panes + panes) % panes;
     if (s.pane == chatPane)
-        EditorOn(2, charsPerLine, 24.0f);
+        EditorIn(chatInput);
     else
         EditorOff();
 }
@@ -177,7 +202,7 @@ void CLobbyClient::InputLobby(int32_t keys)
     }
     if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_RIGHT))
     {
-        StepPane(keys, 5, 1, 44);
+        StepPane(keys, 5, 1, CLobbyScreens::kLobbyChatInput);
         return;
     }
     if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))
@@ -372,7 +397,7 @@ void CLobbyClient::InputRoomEditor(int32_t keys)
         if (field(next, &text, &size))
         {
             if (next == commentRow)
-                EditorOn(5, 24, 32.0f);
+                EditorIn(CLobbyScreens::kCommentInput);
             else
                 EditorOn(1, next == 0 ? 24 : 8, 0.0f);
             m_editor->SetText(text);
@@ -491,7 +516,7 @@ void CLobbyClient::InputRoom(int32_t keys)
     }
     if (keys & (LOBBY_KEY_LEFT | LOBBY_KEY_RIGHT))
     {
-        StepPane(keys, owner ? 5 : 4, 0, 64);
+        StepPane(keys, owner ? 5 : 4, 0, CLobbyScreens::kRoomChatInput);
         return;
     }
     if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))

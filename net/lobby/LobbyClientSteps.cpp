@@ -5,6 +5,7 @@
 
 #include "engine/platform/CImeInput.h"
 #include "engine/platform/FrameTimer.h"
+#include "net/lobby/CLobbyScreens.h"
 
 #include <algorithm>
 
@@ -78,7 +79,7 @@ void CLobbyClient::Step(float seconds)
         Fade(2, 1.0f, seconds);
         Fade(0, 1.0f, seconds);
         if (s.fade[2] >= 1.0f && s.pane == 1 && !m_editor->IsEnable())
-            EditorOn(2, 44, 24.0f);
+            EditorIn(CLobbyScreens::kLobbyChatInput);
         break;
     case LOBBY_USER_INFO:
         if (FindUser(s.selectedId) == nullptr)
@@ -106,7 +107,7 @@ void CLobbyClient::Step(float seconds)
         Fade(2, 1.0f, seconds);
         Fade(0, 1.0f, seconds);
         if (s.fade[2] >= 1.0f && s.pane == 0 && !m_editor->IsEnable())
-            EditorOn(2, 64, 24.0f);
+            EditorIn(CLobbyScreens::kRoomChatInput);
         break;
     case LOBBY_MEMBER_INFO:
         if (FindUser(s.selectedId) == nullptr)
@@ -157,7 +158,7 @@ void CLobbyClient::RoomStep(float seconds)
     s.userCursor = 0;
     s.choice = 0;
     s.row = 0;
-    EditorOn(2, 64, 24.0f);
+    EditorIn(CLobbyScreens::kRoomChatInput);
     if (IsOwner() && !ListenAsOwner())
     {
         SendMessage(LOBBY_MSG_CLOSE_ROOM);

@@ -1,13 +1,15 @@
-// Users, rooms, their attribute schemas, rank bands and line counting.
+// Users, rooms, their attribute schemas, rank bands and the lines text takes.
 #include "engine/core/GameText.h"
 #include "net/lobby/CLobbyRoom.h"
 #include "net/lobby/CLobbyUser.h"
 #include "net/lobby/LobbySchema.h"
+#include "net/lobby/LobbyText.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 TEST(LobbyRankBand, BandsAdmitTheirRanks)
@@ -129,20 +131,34 @@ TEST(LobbyRoomRecord, MembershipCountsOnlyValidEntries)
     EXPECT_FALSE(IsLobbyMember(room, 3));
 }
 
-TEST(LobbyText, LinesCountDoubleByteCharactersAsTwoColumns)
+TEST(LobbyText, LinesBreakWhereTheirDrawnWidthFillsTheBox)
 {
-    EXPECT_EQ(CountLobbyLines("", 44), 1);
-    EXPECT_EQ(CountLobbyLines("abcd", 4), 1);
-    EXPECT_EQ(CountLobbyLines("abcde", 4), 2);
-    EXPECT_EQ(CountLobbyLines("ab\ncd", 44), 2);
-    EXPECT_EQ(CountLobbyLines("\x82\xA0\x82\xA0\x82\xA0", 4), 2);
-    // A lead byte cut off by the NUL is one column, not a read past it.
-    EXPECT_EQ(CountLobbyLines("abc\x82", 4), 1);
-    // The lines the chat draws: Latin words go whole onto the next line,
-    // and a lone "\r" takes no column but ends a word.
-    EXPECT_EQ(CountLobbyLines("ab cd ef", 4), 3);
-    EXPECT_EQ(CountLobbyLines("one\rextraordinarily", 8), 3);
-    EXPECT_EQ(CountLobbyLines("abc\rd", 4), 1);
+    // A double-byte character two units wide, a "W" one and a half, the
+    // rest one.
+    const CharWidth widthOf = [](const char* character, size_t length) {
+        return length == 2 ? 2.0f : (*character == 'W' ? 1.5f : 1.0f);
+    };
+    auto lines = [&](const char* text, float width) { return LobbyLines(text, {width, widthOf}); };
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(lines("", 44), Lines{""});
+    EXPECT_EQ(lines("abcd", 4), Lines{"abcd"});
+    EXPECT_EQ(lines("abcde", 4), (Lines{"abcd", "e"}));
+    EXPECT_EQ(lines("WWWW", 4), (Lines{"WW", "WW"}));
+    EXPECT_EQ(lines("ab\ncd", 44), (Lines{"ab", "cd"}));
+    EXPECT_EQ(lines("\x82\xA0\x82\xA0\x82\xA0", 4), (Lines{"\x82\xA0\x82\xA0", "\x82\xA0"}));
+    // A lead byte cut off by the NUL ends the text, not a read past it.
+    EXPECT_EQ(lines("abc\x82", 4).size(), 1u);
+    // Latin words go whole onto the next line, and a lone "\r" takes no
+    // room but ends a word.
+    EXPECT_EQ(lines("ab WW ef", 4), (Lines{"ab", "WW", "ef"}));
+    EXPECT_EQ(lines("one\rextraordinarily", 8).size(), 3u);
+    EXPECT_EQ(lines("abc\rd", 4), Lines{"abc\rd"});
+
+    // A cut text's last line is filled to the width, the mark included.
+    const LobbyTextBox box{5, widthOf};
+    EXPECT_EQ(ShowLobbyText("ab cdefgh ij", box, 2), (Lines{"ab", std::string("cde") + GameText("…")}));
+    EXPECT_EQ(ShowLobbyText("ab\ncd\nef", box, 2), (Lines{"ab", std::string("cd") + GameText("…")}));
+    EXPECT_EQ(ShowLobbyText("ab cd", box, 1), Lines{"ab cd"});
 }
 
 TEST(LobbyUserRecord, ServerTextsBecomeShiftJisWithinTheirFields)

@@ -15,13 +15,14 @@
 #include "net/lobby/CLobbyClient.h"
 #include "net/lobby/CLobbyRoom.h"
 #include "net/lobby/CLobbyScreens.h"
+#include "net/lobby/LobbyText.h"
 #include "tests/engine/render/RenderGraphics.h"
 
 #include <gtest/gtest.h>
 #include "tests/support/ArgbPng.h"
 
 #include <algorithm>
-#include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ constexpr int32_t WIDTH = 512;
 constexpr int32_t HEIGHT = 384;
 // Layout units to pixels at this size.
 constexpr float S = 0.5f;
+// The game's small font, which the lobby draws with: its face falls back to
+// IPA Gothic, at this height.
+constexpr int32_t kFontHeight = 24;
 
 class LobbyScreensTest : public ::testing::Test
 {
@@ -41,7 +45,7 @@ protected:
     {
         ASSERT_TRUE(headless.Created());
         device = graphics.GetDevice();
-        ASSERT_EQ(font.CreateDefault(1024, 1024, "IPAGothic", 32), 1);
+        ASSERT_EQ(font.CreateDefault(1024, 1024, "IPAGothic", kFontHeight), 1);
         ASSERT_EQ(texture.CreateRenderTarget(1024, 1024, 0, FORMAT_A8R8G8B8, 1), 1);
         ASSERT_EQ(texture.Fill(0xFF202020), 1);
         ASSERT_TRUE(client.Initialize(&headless.System(), "1.00", "", &graphics, &texture, &font));
@@ -103,13 +107,31 @@ protected:
         return out;
     }
 
-    void Draw()
+    // The log of the screen's chat box (the room's while in a room) holds
+    // these messages alone.
+    void SayOnly(const std::vector<std::string>& texts)
+    {
+        {
+            auto lock = client.Lock();
+            tag_KVRLOBBYSTATE& s = client.GetStateBlock();
+            const bool room = client.GetState() >= LOBBY_ROOM;
+            (room ? s.roomChatCount : s.lobbyChatCount) = 0;
+            (room ? s.roomChatView : s.lobbyChatView) = 0;
+        }
+        for (const std::string& text : texts)
+            Say("bob", text);
+    }
+
+    // The screen, and then what over draws over it.
+    void Draw(const std::function<void()>& over = {})
     {
         graphics.Begin2D();
         graphics.SetBlendMode(1);
         device->SetRenderState(RS_ALPHATESTENABLE, 0);
         device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
         ASSERT_TRUE(client.Render());
+        if (over)
+            over();
         pixels.assign(static_cast<size_t>(WIDTH) * HEIGHT, 0);
         ASSERT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, WIDTH, HEIGHT, pixels.data()), DEVICE_OK);
     }
@@ -132,6 +154,15 @@ protected:
                 best = std::max({best, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF});
             }
         return best;
+    }
+
+    // Pixels that differ between two frames from left (layout units) on.
+    static int32_t Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, float left = 0.0f)
+    {
+        int32_t differences = 0;
+        for (size_t at = 0; at < a.size() && at < b.size(); ++at)
+            differences += static_cast<int32_t>(at % WIDTH) >= static_cast<int32_t>(left * S) && a[at] != b[at] ? 1 : 0;
+        return differences;
     }
 
     // The top of a chat box's line.
@@ -237,27 +268,17 @@ TEST_F(LobbyScreensTest, AChatLineCountsTheLinesItsDrawingMakes)
                                  kana + "\n" + kana, "ab cd\r\nef",       "",
                                  feeds};
     graphics.Begin2D();
-    auto drawnLines = [this](const std::string& text, int32_t width) {
-        float endX = 0.0f;
-        float endY = 0.0f;
-        EXPECT_EQ(font.DrawTextWrappedEnd(0.0f, 0.0f, 24.0f, static_cast<uint32_t>(width), 0xFFFFFFFF, 18, 1.0f,
-                                          text.c_str(), &endX, &endY),
-                  1);
-        return 1 + static_cast<int32_t>(std::lround(endY / 24.0f));
+    const CharWidth widthOf = [this](const char* character, size_t length) {
+        return font.GetCharAdvance(character, length, 18, 1.0f);
     };
     for (const std::string& text : texts)
-        for (const int32_t width : {4, 44, 64})
+        for (const float width : {40.0f, 424.0f, 688.0f})
         {
-            const std::string what = std::to_string(width) + " bytes: " + ::testing::PrintToString(text);
-            EXPECT_EQ(CountLobbyLines(text.c_str(), width), drawnLines(text, width)) << what;
-            const LobbyChatShown shown = ShowLobbyChat(text.c_str(), width, 3);
-            EXPECT_EQ(shown.lines, drawnLines(shown.text, width)) << what;
-            EXPECT_LE(shown.lines, 3) << what;
-            // A message cut at the top of a box draws its last lines alone.
-            if (shown.lines > 1)
-            {
-                EXPECT_EQ(drawnLines(SkipLobbyLines(shown.text.c_str(), width, 1), width), shown.lines - 1) << what;
-            }
+            const std::string what = std::to_string(width) + " units: " + ::testing::PrintToString(text);
+            const std::vector<std::string> shown = ShowLobbyText(text.c_str(), {width, widthOf}, 3);
+            EXPECT_LE(shown.size(), 3u) << what;
+            for (const std::string& line : shown)
+                EXPECT_LE(LobbyTextWidth(line.c_str(), widthOf), width) << what;
         }
 
     // The messages after them in the room chat are still shown.
@@ -279,7 +300,8 @@ TEST_F(LobbyScreensTest, AChatLineCountsTheLinesItsDrawingMakes)
 // messages in view needed more than the box's 20 lines (four long messages
 // hid the next three), and as a message whose name took the last line
 // drawing its text below the box, over its frame. Each box draws upward
-// from the newest message, cut at its top; scrolling back shows older ones.
+// from the newest message, cut at its top, through a message's text lines
+// as well as its name; scrolling back shows older ones.
 TEST_F(LobbyScreensTest, ChatBoxesEndOnTheirNewestMessageAndDrawNothingBelowTheirLastLine)
 {
     auto kanji = [](const char* each, int count) {
@@ -293,10 +315,11 @@ TEST_F(LobbyScreensTest, ChatBoxesEndOnTheirNewestMessageAndDrawNothingBelowThei
         LobbyState state;
         int32_t chatPane;
         float x;
-        int kanjiPerLine;
+        std::string lastLine; // of 127 kanji
         const char* shot;
     };
-    for (const Box& box : {Box{LOBBY_IN_LOBBY, 1, 312, 22, "lobby-chat"}, Box{LOBBY_ROOM, 0, 48, 32, "room-chat"}})
+    for (const Box& box : {Box{LOBBY_IN_LOBBY, 1, 312, kanji("題", 20) + GameText("…"), "lobby-chat"},
+                           Box{LOBBY_ROOM, 0, 48, kanji("題", 28), "room-chat"}})
     {
         client.SetState(box.state);
         FadeIn();
@@ -324,9 +347,118 @@ TEST_F(LobbyScreensTest, ChatBoxesEndOnTheirNewestMessageAndDrawNothingBelowThei
         for (int i = 0; i < 3; ++i)
             client.OnInput(LOBBY_KEY_UP);
         Draw();
-        EXPECT_TRUE(ShowsLine(box.x, ChatRow(19), kanji("題", 127 % box.kanjiPerLine))) << box.shot;
+        EXPECT_TRUE(ShowsLine(box.x, ChatRow(19), box.lastLine)) << box.shot;
         ExpectDark(Brightest(box.x, 628, 752, 648), box.shot);
+
+        // A message whose name and first two lines are above the top shows
+        // its last three lines alone, as they would be drawn there.
+        auto sayFirst = [&](const std::string& first) {
+            SayOnly({first, "1\n2\n3\n4\n5", "1\n2\n3\n4\n5", "1\n2\n3\n4"});
+        };
+        sayFirst("one\ntwo\nthree\nfour\nfive");
+        Draw();
+        const std::vector<uint32_t> cut = pixels;
+        sayFirst("\n\n\n\n");
+        Draw([&] {
+            for (const auto& [row, line] : {std::pair{0, "three"}, std::pair{1, "four"}, std::pair{2, "five"}})
+                font.DrawText(box.x * S, ChatRow(row) * S, 0xFFFFFFFF, 18, S, line);
+        });
+        EXPECT_EQ(Differences(cut, pixels), 0) << box.shot;
     }
+}
+
+// Seen as a lobby chat line of 44 Latin capitals running about 40 pixels
+// past its box, over the player list, and as 64 in the room reaching the
+// member list's frame: lines were cut after 44 and 64 bytes, but a Latin
+// capital is drawn wider than half a kanji. A line breaks where its drawn
+// width fills the box, between Latin words, and the chat input takes what
+// fits in its two lines.
+TEST_F(LobbyScreensTest, LatinChatBreaksWhereItFillsItsBoxAndBetweenWords)
+{
+    struct Box
+    {
+        LobbyState state;
+        int32_t paneBeforeTheChat; // right goes on to the chat, which opens the input
+        float x;
+        std::string words;
+        const char* shot;
+    };
+    const Box boxes[] = {
+        {LOBBY_IN_LOBBY, 0, 312, "HELLO EVERYBODY HOW ARE YOU ALL DOING TODAY!", "lobby-latin"},
+        {LOBBY_ROOM, 3, 48,
+         "READY TO START? WE WAIT AT THE START AREA TRYING TO TAKE A TRAY!", "room-latin"}};
+    for (const Box& box : boxes)
+    {
+        client.SetState(box.state);
+        FadeIn();
+        {
+            auto lock = client.Lock();
+            client.GetStateBlock().pane = box.paneBeforeTheChat;
+        }
+        client.OnInput(LOBBY_KEY_RIGHT);
+        // The glyphs cached first: a new one beside another in the font's
+        // texture may tint that one's edge.
+        const std::string capitals(box.words.size(), 'W');
+        SayOnly({capitals, box.words});
+        Draw();
+        SayOnly({});
+        Draw();
+        const std::vector<uint32_t> quiet = pixels;
+        // Nothing right of the box's text, where its frame and the list of
+        // players stand.
+        SayOnly({capitals});
+        Draw();
+        EXPECT_EQ(Differences(quiet, pixels, 736), 0) << box.shot;
+        ExpectBright(Brightest(712, ChatRow(1), 736, ChatRow(2)), "the first line, up to the box's edge");
+        ExpectBright(Brightest(box.x, ChatRow(2), box.x + 40, ChatRow(3)), "the rest, below it");
+        SayOnly({box.words});
+        Draw();
+        Keep(box.shot);
+        const std::vector<uint32_t> words = pixels;
+        EXPECT_EQ(Differences(quiet, words, 736), 0) << box.shot;
+        // Drawn as it is with a line feed at one of its spaces.
+        int32_t breaks = 0;
+        for (size_t space = box.words.find(' '); space != std::string::npos; space = box.words.find(' ', space + 1))
+        {
+            std::string broken = box.words;
+            broken[space] = '\n';
+            SayOnly({broken});
+            Draw();
+            breaks += Differences(words, pixels) == 0 ? 1 : 0;
+        }
+        EXPECT_EQ(breaks, 1) << box.shot;
+
+        for (int i = 0; i < 256; ++i)
+            client.GetEditor()->Insert("W");
+        Draw();
+        Keep((std::string(box.shot) + "-input").c_str());
+        EXPECT_EQ(Differences(quiet, pixels, 736), 0) << box.shot;
+        ExpectBright(Brightest(712, 680, 736, 704), "the input's second line, up to the box's edge");
+        ExpectDark(Brightest(box.x, 700, 736, 712), "below the input's two lines");
+        client.GetEditor()->SetText(nullptr);
+    }
+}
+
+// The names players give rooms and themselves stay in their columns: cut
+// and marked where a column ends, a user's rank kept whole.
+TEST_F(LobbyScreensTest, LongNamesAreCutWhereTheirListsEnd)
+{
+    std::vector<uint8_t> user(33);
+    Put32(user, 0, 3);
+    PutText(user, 4, std::string(24, 'W'), 25);
+    Put32(user, 29, 7);
+    Feed(1012, user);
+    std::vector<uint8_t> room(37);
+    Put32(room, 0, 9);
+    PutText(room, 4, std::string(24, 'W'), 25);
+    Feed(1011, room);
+    FadeIn();
+    Draw();
+    Keep("long-names");
+    ExpectBright(Brightest(48, 144, 100, 168), "the room's name, under the cursor");
+    ExpectDark(Brightest(264, 144, 304, 168), "between the room list and the chat box");
+    ExpectHalf(Brightest(940, 192, 968, 216), "the user's rank, at the end of the list's row");
+    ExpectDark(Brightest(968, 144, 1024, 704), "right of the user list");
 }
 
 TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
@@ -423,7 +555,7 @@ TEST_F(LobbyScreensTest, BattleSetupBorrowsTheRoomChatAndTheMatchingStatus)
         graphics.Begin2D();
         graphics.SetBlendMode(1);
         device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-        client.DrawRoomChat(20.0f, 20.0f, S, 0xFFFFFFFF, lineLimit);
+        client.DrawRoomChat(20.0f, 20.0f, 576.0f, S, 0xFFFFFFFF, lineLimit);
         client.DrawMatchingStatus(2400, 0xFFFFFFFF);
         pixels.assign(static_cast<size_t>(WIDTH) * HEIGHT, 0);
         ASSERT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, WIDTH, HEIGHT, pixels.data()), DEVICE_OK);
@@ -437,6 +569,11 @@ TEST_F(LobbyScreensTest, BattleSetupBorrowsTheRoomChatAndTheMatchingStatus)
     drawChat(1);
     EXPECT_TRUE(ShowsLine(40, 40, GameText("【bob】") + std::string("ready")));
     ExpectDark(Brightest(40, 64, 600, 600), "below the one line");
+    // A line of Latin capitals is cut where the box ends.
+    Say("bob", std::string(64, 'W'));
+    drawChat(1);
+    ExpectBright(Brightest(40 + 576 - 24, 40, 40 + 576, 64), "the mark of the cut, at the box's edge");
+    ExpectDark(Brightest(40 + 576, 0, 1024, 100), "right of the box");
 }
 
 // The notices keep inside their frame (200-824): the beta notice's first
@@ -566,7 +703,7 @@ protected:
     {
         ASSERT_TRUE(headless.Created());
         device = graphics.GetDevice();
-        ASSERT_EQ(font.CreateDefault(1024, 1024, "IPAGothic", 32), 1);
+        ASSERT_EQ(font.CreateDefault(1024, 1024, "IPAGothic", kFontHeight), 1);
         ASSERT_EQ(texture.CreateRenderTarget(1024, 1024, 0, FORMAT_A8R8G8B8, 1), 1);
         ASSERT_EQ(texture.Fill(0xFF202020), 1);
         const uint16_t port = FreePortOn({"127.0.0.1", "127.0.0.21"});
@@ -613,7 +750,8 @@ std::vector<uint8_t> RoomData(uint32_t id, uint32_t owner)
 
 TEST_F(LobbyScreensLoggedIn, RoomInfoOpensWithItsEnterButtonLitAndRightLightsTheLineTest)
 {
-    const std::vector<uint8_t> room = RoomData(7, 99);
+    std::vector<uint8_t> room = RoomData(7, 99);
+    PutText(room, 39, std::string(250, 'W'), 256); // a comment longer than its five lines
     FeedAs(1011, 1, std::vector<uint8_t>(room.begin(), room.begin() + 37));
     {
         auto lock = client.Lock();
@@ -627,6 +765,9 @@ TEST_F(LobbyScreensLoggedIn, RoomInfoOpensWithItsEnterButtonLitAndRightLightsThe
     ExpectBright(Brightest(144, 200, 230, 226), "the room's name");
     ExpectBright(Brightest(176, 640, 336, 672), "enter, lit from the start");
     ExpectHalf(Brightest(688, 640, 848, 672), "the line test");
+    ExpectBright(Brightest(144, 368, 528, 528), "the comment");
+    ExpectDark(Brightest(528, 360, 928, 600), "right of the comment");
+    ExpectDark(Brightest(144, 530, 528, 632), "below its five lines");
     Keep("room-info");
     client.OnInput(LOBBY_KEY_RIGHT);
     Draw();
@@ -646,8 +787,8 @@ TEST_F(LobbyScreensLoggedIn, UserInfoShowsTheRecordWithItsWinRate)
     PutText(data, 4, "dora", 25);
     Put32(data, 29, 30);
     // A comment whose long word follows a lone "\r" (it once ran out of the
-    // frame at the right).
-    PutText(data, 37, "one\r" + std::string(60, 'w'), 257);
+    // frame at the right), too long for the lines above the record.
+    PutText(data, 37, "one\r" + std::string(200, 'w'), 257);
     Put32(data, 294, 3);
     Put32(data, 298, 1);
     {
@@ -663,6 +804,7 @@ TEST_F(LobbyScreensLoggedIn, UserInfoShowsTheRecordWithItsWinRate)
     ExpectBright(Brightest(688, 544, 760, 570), "the win rate");
     ExpectBright(Brightest(344, 200, 780, 290), "the comment");
     ExpectDark(Brightest(792, 200, 1024, 290), "beside the frame");
+    ExpectDark(Brightest(570, 296, 680, 320), "no fifth line of the comment, beside the rank");
     ExpectDark(Brightest(688, 616, 780, 636), "nothing below the points");
     Keep("user-info");
     ExpectHalf(Brightest(776, 120, 792, 140), "the lobby under it");
