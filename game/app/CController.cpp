@@ -176,7 +176,7 @@ void CController::UpdateWindowKeys()
     if (m_quitMenuOpen)
     {
         PlayCancelSound();
-        m_quitMenuOpen = false;
+        CloseQuitMenu();
         return;
     }
     OpenQuitMenu();
@@ -207,14 +207,24 @@ void CController::UpdateQuitMenu()
         PlayDecideSound();
         if (m_quitMenu.cursor == kQuitItem)
             MessageQueue::PostQuit(0);
-        m_quitMenuOpen = false;
+        CloseQuitMenu();
         return;
     }
     if (keys.Pressed(MenuKey::Cancel))
     {
         PlayCancelSound();
-        m_quitMenuOpen = false;
+        CloseQuitMenu();
     }
+}
+
+// The key that closed the menu is still down in the next frames, and the
+// screen beneath may act on a held key (the title's ring, the mission
+// list, the shop): it takes that key only once it has been let go.
+void CController::CloseQuitMenu()
+{
+    m_quitMenuOpen = false;
+    if (m_input != nullptr)
+        m_input->HoldUntilReleased();
 }
 
 void CController::SetQuitMenuEnabled(uint32_t enabled)
@@ -363,6 +373,10 @@ int CController::ChangeScene(uint32_t sceneId, const tag_TOLQSCENEPARAM* param)
     }
     RetireScene();
     m_scene = next;
+    // A scene that ended on a press (a menu's choice, any button) leaves it
+    // to nobody: the new one takes keys that are down now once let go.
+    if (m_input != nullptr)
+        m_input->HoldUntilReleased();
     return m_scene->Init(reinterpret_cast<uintptr_t>(param));
 }
 

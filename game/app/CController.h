@@ -195,6 +195,7 @@ private:
     void UpdateWindowKeys();
     void ToggleFullScreen();
     void OpenQuitMenu();
+    void CloseQuitMenu();
     void RetireScene();
     void DeleteRetiredScenes();
     void UpdateSounds();

@@ -16,3 +16,9 @@ extern CQorResourceController* g_pResourceController;
 extern CRenderList* g_pRenderList;
 extern CEffectController* g_pEffectController;
 extern CInput* g_pInput;
+
+// A layer that closes on a key, or a screen that ends on one, calls this:
+// the keys down now reach nothing more until they are let go, so that the
+// press acts there alone (the input object's HoldUntilReleased). Nothing
+// happens without an input object.
+void HoldKeysUntilReleased();

@@ -407,15 +407,23 @@ int32_t CBattleConfig::UpdateBackMenu(const SetupInput& input)
     }
     if (CancelPressed(input))
     {
-        m_backMenuOpen = false;
+        CloseBackMenu();
         return 0;
     }
     if (DecidePressed(input) || Clicked(input))
     {
-        m_backMenuOpen = false;
+        CloseBackMenu();
         return m_backMenu.cursor == kBackYes ? 1 : 0;
     }
     return -1;
+}
+
+// The page beneath, or the one it goes back to, takes the key that closed
+// the menu only once it has been let go.
+void CBattleConfig::CloseBackMenu()
+{
+    m_backMenuOpen = false;
+    HoldKeysUntilReleased();
 }
 
 void CBattleConfig::RunBackMenu(const SetupInput& input, CursorPair back, PhaseValue active, bool decideSound)

@@ -341,6 +341,7 @@ private:
     // The back menu's frame: 1 when it chose "はい", 0 when it closed
     // otherwise, -1 while it stays open.
     int32_t UpdateBackMenu(const SetupInput& input);
+    void CloseBackMenu();
     // The page's back menu: on "はい" the back pair, else the active phase.
     // In a random match every back menu but the weapons page's leaves the
     // setup, and its "はい" leaves the match at once.

@@ -540,7 +540,7 @@ void CBattleConsole::UpdateMenus(const tag_KVRPADSTATE* pad, bool pauseWasOpen)
     case ConsoleMenu::Pause:
         if (pauseWasOpen && (Pressed(pad, BUTTON_CANCEL) || Pressed(pad, BUTTON_MENU)))
         {
-            m_state.currentMenu = ConsoleMenu::None;
+            CloseMenuOnKey();
             PlayBattleMenuSound(MenuSound::Cancel);
         }
         UpdateMenu(&m_state.pauseMenu, pad);
@@ -549,6 +549,7 @@ void CBattleConsole::UpdateMenus(const tag_KVRPADSTATE* pad, bool pauseWasOpen)
         if (m_setting != nullptr && m_setting->mission != 0 && Pressed(pad, BUTTON_DECIDE))
         {
             m_state.resultCode = RESULT_RESUME;
+            HoldKeys();
             StartFinish();
             break;
         }
@@ -578,11 +579,27 @@ void CBattleConsole::UpdateMenu(tag_TOLQMENU* menu, const tag_KVRPADSTATE* pad)
     PlayBattleMenuSound(MenuSound::Decide);
     if (code == RESULT_RESUME)
     {
-        m_state.currentMenu = ConsoleMenu::None;
+        CloseMenuOnKey();
         return;
     }
     m_state.resultCode = code;
+    HoldKeys();
     StartFinish();
+}
+
+// The fight takes the keys again, but not the one that closed the menu
+// while it is still down: the decide key is the jump, the cancel key picks
+// up an item.
+void CBattleConsole::CloseMenuOnKey()
+{
+    m_state.currentMenu = ConsoleMenu::None;
+    HoldKeys();
+}
+
+void CBattleConsole::HoldKeys()
+{
+    if (m_input != nullptr)
+        m_input->HoldUntilReleased();
 }
 
 // ---------------------------------------------------------------- messages

@@ -183,6 +183,9 @@ private:
                            float distance) const;
     void UpdateMenus(const struct tag_KVRPADSTATE* pad, bool pauseWasOpen);
     void UpdateMenu(tag_TOLQMENU* menu, const struct tag_KVRPADSTATE* pad);
+    void CloseMenuOnKey();
+    // The keys down now reach nothing until let go (the next screen's too).
+    void HoldKeys();
     void PlayReadyVoice(uint32_t step) const;
     template <class Action>
     void ForEachCharacter(Action action);

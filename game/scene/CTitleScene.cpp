@@ -317,6 +317,9 @@ void CTitleScene::UpdatePicture(uint32_t milliseconds)
         m_timer += milliseconds;
         if (CInput::IsAnyButtonDown(g_pInput->GetPadState(0)) == 0)
             return;
+        // The ring chooses on a held decide: the button that leaves the
+        // picture must be let go first.
+        HoldKeysUntilReleased();
         EnterPicture(PictureStep::FadeOut);
         m_frame.Play(MenuSound::Decide);
         return;

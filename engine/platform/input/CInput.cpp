@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 namespace
@@ -116,6 +117,33 @@ int ToPixel(float value)
     if (!(value > -1.0e9f && value < 1.0e9f))
         return 0;
     return static_cast<int>(value);
+}
+
+// A held-back input reads as up until the device reads it up; from then
+// on it is free again.
+template <typename State>
+void HoldBack(State* states, bool* heldBack, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+    {
+        if (states[i] == 0)
+            heldBack[i] = false;
+        else if (heldBack[i])
+            states[i] = 0;
+    }
+}
+
+// Marks what is down as held back and reads it as up from now.
+template <typename State>
+void StartHoldingBack(State* states, bool* heldBack, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+    {
+        if (states[i] == 0)
+            continue;
+        heldBack[i] = true;
+        states[i] = 0;
+    }
 }
 
 void UpdateButton(tag_KVRPADSTATE& state, int b, uint32_t milliseconds)
@@ -341,17 +369,41 @@ void CInput::PollKeyboard()
     }
     for (uint8_t& key : m_keys)
         key = key != 0 ? 1 : 0;
+    HoldBack(m_keys, m_keysHeldBack, std::size(m_keys));
 }
 
 void CInput::PollMouse()
 {
     if (!m_opened || !m_source->ReadMouse(m_mouse))
-    {
         m_mouse = InputMouseState();
-        return;
-    }
     for (uint8_t& button : m_mouse.buttons)
         button = button != 0 ? 1 : 0;
+    HoldBack(m_mouse.buttons, m_mouseButtonsHeldBack, std::size(m_mouse.buttons));
+}
+
+void CInput::HoldUntilReleased()
+{
+    StartHoldingBack(m_keys, m_keysHeldBack, std::size(m_keys));
+    StartHoldingBack(m_mouse.buttons, m_mouseButtonsHeldBack, std::size(m_mouse.buttons));
+    for (uint8_t p = 0; p < KVR_PAD_COUNT; ++p)
+    {
+        StartHoldingBack(m_elements[p], m_elementsHeldBack[p], KVR_PAD_ELEMENT_COUNT);
+        // The pads as this frame read them: whatever reads them after the
+        // caller in this frame sees the buttons up, and the next frame sees
+        // no release of a press it never saw.
+        tag_KVRPADSTATE& state = m_pads[p];
+        for (int b = 0; b < KVR_PAD_BUTTON_COUNT; ++b)
+        {
+            if (state.current.button[b] == 0)
+                continue;
+            state.current.button[b] = 0;
+            state.pressed.button[b] = 0;
+            state.held.button[b] = 0;
+            state.heldMilliseconds.button[b] = 0;
+            state.up.button[b] = 1;
+            state.upMilliseconds.button[b] = 0;
+        }
+    }
 }
 
 int CInput::Update()
@@ -400,6 +452,7 @@ void CInput::UpdatePad(uint8_t pad, float cursorX, float cursorY)
     UpdateCursorDelta(state, cursorX, cursorY);
 
     const int device = ReadPadDevice(pad, state, elements);
+    HoldBack(elements, m_elementsHeldBack[pad], KVR_PAD_ELEMENT_COUNT);
     KeepPadElements(pad, elements);
 
     uint32_t* actions = current + KVR_BUTTON_ACTION_FIRST;

@@ -10,12 +10,14 @@
 // Mouse movement since the previous read. Motion is in pixels, the wheel in
 // steps of 120 per notch (positive away from the user); buttons are 0/1 in
 // the order left, right, middle, back, forward, then three extra buttons.
+constexpr int INPUT_MOUSE_BUTTONS = 8;
+
 struct InputMouseState
 {
     int32_t x = 0;
     int32_t y = 0;
     int32_t z = 0;
-    uint8_t buttons[8] = {};
+    uint8_t buttons[INPUT_MOUSE_BUTTONS] = {};
 };
 
 constexpr int32_t INPUT_AXIS_MIN = -1000;

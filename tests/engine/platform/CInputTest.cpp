@@ -415,6 +415,55 @@ TEST_F(InputTest, EdgesAndHeldTimesAcrossFrames)
     EXPECT_EQ(pad.upMilliseconds.button[button], 17u);
 }
 
+// A layer that closes on a key holds back what is down: the pads and the
+// key queries read it as up at once and until it is let go, with no release
+// seen, while other keys and later presses act as ever.
+TEST_F(InputTest, HeldBackKeysButtonsAndElementsReadAsUpUntilLetGo)
+{
+    source.SetJoystickCount(1);
+    Start();
+    const uint8_t decide = Action(KVR_ACTION_BUTTON1);
+    const uint8_t cancel = Action(KVR_ACTION_BUTTON2);
+    const uint8_t attack = Action(KVR_ACTION_BUTTON3);
+    InputJoystickState& stick = *source.GetJoystick(0);
+    source.SetKey(KEY_Z, true);
+    source.SetKey(KEY_ESCAPE, true);
+    source.SetMouseButton(0, true);
+    stick.buttons[1] = 1;
+    input.Update();
+    input.HoldUntilReleased();
+    for (int frame = 0; frame < 3; ++frame)
+    {
+        EXPECT_EQ(Held(0, decide), 0u) << frame;
+        EXPECT_EQ(Held(0, cancel), 0u) << frame;
+        EXPECT_EQ(Held(0, KVR_BUTTON_MOUSE_FIRST), 0u) << frame;
+        EXPECT_EQ(Pad(0).released.button[decide], 0u) << frame;
+        EXPECT_EQ(input.GetKeyState(KEY_Z), 0) << frame;
+        EXPECT_EQ(input.IsKeyTriggered(KEY_ESCAPE), 0) << frame;
+        EXPECT_EQ(input.IsPadElementTriggered(0, 15), 0) << frame;
+        // Keys that go down after the hold are free.
+        source.SetKey(KEY_C, frame == 1);
+        input.Update();
+        EXPECT_EQ(Held(0, attack), frame == 1 ? 1u : 0u) << frame;
+    }
+    source.SetKey(KEY_Z, false);
+    source.SetKey(KEY_ESCAPE, false);
+    source.SetMouseButton(0, false);
+    stick.buttons[1] = 0;
+    input.Update();
+    EXPECT_EQ(Pad(0).released.button[decide], 0u);
+    source.SetKey(KEY_Z, true);
+    source.SetKey(KEY_ESCAPE, true);
+    source.SetMouseButton(0, true);
+    stick.buttons[1] = 1;
+    input.Update();
+    EXPECT_EQ(input.GetPadButton(0, decide), 1u);
+    EXPECT_EQ(input.GetPadButton(0, cancel), 1u);
+    EXPECT_EQ(input.GetPadButton(0, KVR_BUTTON_MOUSE_FIRST), 1u);
+    EXPECT_EQ(input.IsKeyTriggered(KEY_ESCAPE), 1);
+    EXPECT_EQ(input.IsPadElementTriggered(0, 15), 1);
+}
+
 TEST_F(InputTest, AnyButtonIgnoresDirections)
 {
     Start();

@@ -113,6 +113,39 @@ TEST_F(ControllerFrames, EscapeOpensTheQuitMenuWhoseCursorWrapsAndWhichHoldsTheS
     EXPECT_TRUE(GameHarness::QuitPosted());
 }
 
+// The key that closes the quit menu, and one held while a scene ends, is
+// still down in the frames after: the scene takes it only once let go.
+TEST_F(ControllerFrames, AKeyThatClosesTheQuitMenuOrEndsASceneReachesTheNextOnlyOnceLetGo)
+{
+    stub_scenes::Log& log = stub_scenes::TheLog();
+    ScriptedInputSource& keys = m_game->Input();
+    for (uint8_t closing : {KEY_Z, KEY_X})
+    {
+        m_game->Tap(KEY_ESCAPE);
+        ASSERT_TRUE(Controller().IsQuitMenuOpen());
+        keys.SetKey(closing, true);
+        m_game->Step(3);
+        EXPECT_FALSE(Controller().IsQuitMenuOpen());
+        EXPECT_EQ(log.menuKeysHeld, 0u) << "closed by key " << int(closing);
+        keys.SetKey(closing, false);
+        m_game->Step(1);
+    }
+    keys.SetKey(KEY_Z, true);
+    m_game->Step(1);
+    EXPECT_EQ(log.menuKeysHeld, 1u) << "a fresh press reaches the scene";
+    // The title switches to the options while Z is held: only the title's
+    // own frame sees it.
+    log.switchTo = CController::SCENE_OPTION;
+    m_game->Step(3);
+    ASSERT_EQ(log.made.size(), 2u);
+    EXPECT_EQ(log.menuKeysHeld, 2u);
+    keys.SetKey(KEY_Z, false);
+    m_game->Step(1);
+    keys.SetKey(KEY_Z, true);
+    m_game->Step(1);
+    EXPECT_EQ(log.menuKeysHeld, 3u);
+}
+
 TEST_F(ControllerFrames, TheQuitMenuStaysShutWhileDisabled)
 {
     Controller().SetQuitMenuEnabled(0);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "engine/core/CScene.h"
+#include "engine/platform/input/CInput.h"
 #include "game/app/CController.h"
 #include "game/app/GameServices.h"
 #include "game/app/tag_TOLQSCENEPARAM.h"
+#include "game/menu/MenuKeys.h"
 
 #include <cstdint>
 #include <vector>
@@ -18,6 +20,8 @@ struct Log
     std::vector<tag_TOLQSCENEPARAM> blocks; // every Init's block (zero for none)
     std::vector<bool> hadBlock;
     uint32_t updates = 0;
+    // Updates that found the decide or the cancel key held.
+    uint32_t menuKeysHeld = 0;
     uint32_t renders = 0;
     uint32_t deleted = 0;
     // Scene 0 switches to this id in its next Update (SCENE_COUNT: never).
@@ -46,6 +50,10 @@ public:
     int Update(uintptr_t) override
     {
         ++TheLog().updates;
+        const tag_KVRPADSTATE* pad = g_pInput->GetPadState(0);
+        if (CInput::GetButtonState(pad, MenuKeyButton(MenuKey::Decide)) != 0 ||
+            CInput::GetButtonState(pad, MenuKeyButton(MenuKey::Cancel)) != 0)
+            ++TheLog().menuKeysHeld;
         if (m_id == CController::SCENE_TITLE && TheLog().switchTo != CController::SCENE_COUNT)
         {
             const uint32_t next = TheLog().switchTo;

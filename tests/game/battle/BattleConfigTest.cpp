@@ -1,8 +1,10 @@
 // The battle setup's four pages, offline, driven by scripted keys and by
 // the mouse on the rectangles the pages report.
 #include "tests/game/battle/SetupHarness.h"
+#include "tests/game/battle/PadScript.h"
 
 #include "game/actor/CCharacter.h"
+#include "game/app/GameServices.h"
 
 #include <cstring>
 #include <filesystem>
@@ -674,7 +676,13 @@ TEST(BattleSetupBackMenu, OnlineCancelOpensItNoReturnsQuietlyYesTakesTheBackPair
     EXPECT_EQ(h.setup.GetPhase(), static_cast<int32_t>(CBattleConfig::ModePhase::BackMenu));
     h.Press(MenuKey::Down);
     EXPECT_EQ(h.setup.GetBackMenu().cursor, 1);
+    // The decide key that closes it reaches the page only once let go.
+    CInput keys;
+    g_pInput = &keys;
+    battletest::HoldButtons(&keys, {MenuKeyButton(MenuKey::Decide)});
     h.Press(MenuKey::Decide);
+    EXPECT_EQ(CInput::GetButtonState(keys.GetPadState(0), MenuKeyButton(MenuKey::Decide)), 0u);
+    g_pInput = nullptr;
     EXPECT_FALSE(h.setup.IsBackMenuOpen());
     EXPECT_EQ(h.setup.GetPhase(), static_cast<int32_t>(CBattleConfig::ModePhase::Active));
     h.Press(MenuKey::Cancel);

@@ -82,6 +82,10 @@ public:
         ASSERT_EQ(console.GetPhase(), ConsolePhase::Running);
     }
     const tag_TOLQCONSOLESTATE& State() const { return console.GetState(); }
+    // A key that closed a menu or chose its item reads as up at once: the
+    // fight (the decide key jumps) and the next screen take it only once
+    // it has been let go.
+    bool HeldBack(uint8_t button) { return CInput::GetButtonState(input.GetPadState(0), button) == 0; }
 
     tag_TOLQBATTLESETTING* setting = nullptr;
     CBattleConsole console;
@@ -182,11 +186,14 @@ TEST(BattleConsole, ThePauseMenuOpensOnItsPressAndClosesByCancelByMenuOrByResumi
     hud.Step(10, {MENU});
     EXPECT_EQ(hud.State().currentMenu, ConsoleMenu::Pause); // held, not pressed again
     hud.Step(10);
-    hud.Press(CANCEL);
+    hud.Step(10, {CANCEL});
     EXPECT_EQ(hud.State().currentMenu, ConsoleMenu::None);
+    EXPECT_TRUE(hud.HeldBack(CANCEL));
+    hud.Step(10);
     hud.Press(MENU);
-    hud.Press(DECIDE); // "対戦に戻る" at the cursor
+    hud.Step(10, {DECIDE}); // "対戦に戻る" at the cursor
     EXPECT_EQ(hud.State().currentMenu, ConsoleMenu::None);
+    EXPECT_TRUE(hud.HeldBack(DECIDE));
     EXPECT_EQ(hud.console.GetResultCode(), RESULT_UNDECIDED);
     EXPECT_EQ(hud.console.GetPhase(), ConsolePhase::Running);
 }
@@ -201,6 +208,7 @@ TEST(BattleConsole, RetryInThePauseMenuFadesOutFromTheRunningBattleAndFinishesWi
     EXPECT_EQ(hud.State().pauseMenu.cursor, 1);
     hud.Step(10, {DECIDE});
     EXPECT_EQ(hud.console.GetResultCode(), RESULT_RETRY);
+    EXPECT_TRUE(hud.HeldBack(DECIDE));
     EXPECT_EQ(hud.console.GetPhase(), ConsolePhase::Finish);
     EXPECT_TRUE(hud.State().cameraKeys.empty()); // the camera stays where the battle left it
     hud.Wait(490);
@@ -374,8 +382,9 @@ TEST(BattleConsole, AMissionWinWaitsForTheConfirmButtonAndEndsWithCodeEight)
     hud.Press(CANCEL);
     hud.Press(DOWN);
     EXPECT_EQ(hud.console.GetResultCode(), RESULT_UNDECIDED);
-    hud.Press(DECIDE);
+    hud.Step(10, {DECIDE});
     EXPECT_EQ(hud.console.GetResultCode(), RESULT_RESUME);
+    EXPECT_TRUE(hud.HeldBack(DECIDE));
 }
 
 TEST(BattleConsole, APauseMenuWithoutItemsNeitherOpensNorHoldsTheBattle)

@@ -4,7 +4,8 @@
 // rows stop short of the radar), paused, and through the pause menu's
 // "タイトルに戻る" back to the title and out. Screenshots of the list (its
 // briefing set in whole words) and the battle stay in the test's build
-// folder (qor-mission-*.png).
+// folder (qor-mission-*.png). The Z that closes the quit menu over the list
+// starts nothing.
 // gtest ahead of Xlib, whose macros (None, ...) clash with its names.
 #include <gtest/gtest.h>
 
@@ -35,6 +36,9 @@ TEST(MissionProgram, TheFirstMissionsListAndBattleAndBackToTheTitle)
     // a drifting mote or two make.
     auto white = [](const Rgb& rgb) { return std::min({rgb.r, rgb.g, rgb.b}) > 215; };
     EXPECT_LT(game.Count(600.0f, 752.0f, 1024.0f, 768.0f, white), 60) << "a label over the menu background";
+    // The Z that closes the quit menu starts no mission; a fresh one does.
+    ASSERT_TRUE(CloseQuitMenuWithDecide(game, "mission-1-quit-menu"));
+    EXPECT_TRUE(TitleBand(game)) << "the Z that closed the quit menu started the mission";
 
     // The first mission's battle; its pause menu holds four items, the
     // last going to the title picture.

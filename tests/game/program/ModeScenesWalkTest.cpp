@@ -1,8 +1,8 @@
 // The game program on the stand-in set, walked by key presses from the
 // title into the story (its first battle lost standing still, the end shot
 // under the lose menu showing the fallen player and no torso of the
-// winner, then back through that menu), the shop (a weapon and a hat
-// bought for nothing), the
+// winner, then back through that menu), the shop (a hat bought for
+// nothing, not by the Z that closes the quit menu), the
 // equipment screen (the first character's hat taken off, put back by the
 // default button the keys reach, taken off again; each arrow clicked goes
 // the way of the key on its side, the left one by a click with no hold),
@@ -185,14 +185,24 @@ TEST(QorProgram, WalksIntoTheStoryShopEquipmentReplayAndTutorialAndBackToTheTitl
     EXPECT_TRUE(game.WaitFor([&] { return TitlePicture(game); })) << "the story did not go back to the title";
     ASSERT_TRUE(ReachRing(game)) << "the menu did not come back from the story";
 
-    // The shop (item 4): the rifle and the hat, both free, bought.
+    // The shop (item 4): the rifle, free and so the player's from the
+    // start, and the hat, free, bought. The Z that closes the quit menu
+    // over the hat's row buys nothing: its row reads "SOLD OUT" (white,
+    // right of the name) only after a fresh Z.
     ASSERT_TRUE(TurnRing(game, kStoryItem, kShopItem));
     choose("the shop");
     game.Press("Down");
     game.Press("z");
     game.Screenshot("walk-1-shop-weapons");
     game.Press("Right");
+    auto hatSoldOut = [&] {
+        return game.Count(190.0f, 156.0f, 262.0f, 174.0f,
+                          [](const Rgb& rgb) { return std::min({rgb.r, rgb.g, rgb.b}) > 200; }) > 30;
+    };
+    ASSERT_TRUE(CloseQuitMenuWithDecide(game, "walk-2-shop-quit-menu"));
+    EXPECT_FALSE(hatSoldOut()) << "the Z that closed the quit menu bought the hat";
     game.Press("z");
+    EXPECT_TRUE(game.WaitFor(hatSoldOut, nullptr, 10s)) << "a fresh Z did not buy the hat";
     game.Screenshot("walk-2-shop-clothes");
     leave("the shop");
 

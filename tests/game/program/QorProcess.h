@@ -221,6 +221,18 @@ public:
         WaitFrames(2);
     }
 
+    // A key pressed and let go between two frames, as a quick tap can be:
+    // the game is held still while it goes down and up, so the next frame
+    // is the only one to see it down, however slow the frames come (a held
+    // key that repeats an action, as the ring's turn, acts once).
+    void QuickPress(const std::string& key)
+    {
+        Signal(SIGSTOP);
+        Tool(TakeFocus() + "keydown --window " + m_window + " " + key + " keyup --window " + m_window + " " + key);
+        Signal(SIGCONT);
+        WaitFrames(2);
+    }
+
     // The pointer onto a layout point of the window, no button pressed.
     void PointAt(float layoutX, float layoutY)
     {

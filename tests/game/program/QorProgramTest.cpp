@@ -3,7 +3,8 @@
 // music volume set to its minimum and confirmed), the records (a page on,
 // cancel back a page, cancel again out), then the quit item. The process
 // must end with 0 and "GameConfig.dat" hold the new volume. A screenshot
-// of each screen stays in the test's build folder (qor-*.png).
+// of each screen stays in the test's build folder (qor-*.png). The Z that
+// closes the quit menu over the ring chooses nothing there.
 // gtest ahead of Xlib, whose macros (None, ...) clash with its names.
 #include <gtest/gtest.h>
 
@@ -54,6 +55,10 @@ TEST(QorProgram, WalksFromTheLogoThroughTheOptionsAndRecordsToTheQuitItem)
     game.Screenshot("2-after-logo");
     ASSERT_TRUE(ReachRing(game)) << "the menu never showed";
     game.Screenshot("3-menu");
+    // Z that closes the quit menu opens nothing beneath: the ring still
+    // rests on the story.
+    ASSERT_TRUE(CloseQuitMenuWithDecide(game, "3-menu-quit-menu"));
+    EXPECT_TRUE(RingRestsOn(game, kStoryItem)) << "the Z that closed the quit menu chose the ring's item";
 
     // Five turns down bring the option item to the front.
     ASSERT_TRUE(TurnRing(game, kStoryItem, kOptionItem)) << "the ring did not turn to the options";

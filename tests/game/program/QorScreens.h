@@ -77,6 +77,34 @@ inline bool Green(QorProcess& game, float x, float y)
     return button.g > button.r + 30 && button.g > button.b + 30;
 }
 
+// The quit menu over any screen, told by its white frame: both of its
+// upright edges white all along their middle (a screen's own text crosses
+// such a line, but never fills it).
+inline bool QuitMenu(QorProcess& game)
+{
+    auto white = [](const Rgb& rgb) { return std::min({rgb.r, rgb.g, rgb.b}) > 240; };
+    constexpr float kTop = 320.0f;
+    constexpr float kBottom = 448.0f;
+    constexpr int kAll = static_cast<int>((kBottom - kTop) * 0.625f);
+    return game.Count(272.0f, kTop, 273.6f, kBottom, white) >= kAll &&
+           game.Count(752.0f, kTop, 753.6f, kBottom, white) >= kAll;
+}
+
+// Escape opens the quit menu, on "ゲームに戻る", and Z, pressed as a person
+// does, closes it; then as many frames pass as a held key would need to act
+// on the screen beneath. The open menu's screenshot takes the name given.
+// True once the menu has closed.
+inline bool CloseQuitMenuWithDecide(QorProcess& game, const std::string& screenshot)
+{
+    if (!game.PressUntil("Escape", [&] { return QuitMenu(game); }, std::chrono::seconds(4), 3))
+        return false;
+    game.Screenshot(screenshot);
+    if (!game.PressUntil("z", [&] { return !QuitMenu(game); }, std::chrono::seconds(4), 3))
+        return false;
+    game.WaitFrames(20);
+    return true;
+}
+
 // A battle's menu of items lines (the pause menu, the result menu), told
 // by the light rim of its window's top edge: 36 pixels above its inner
 // rectangle, which grows 14 units each way per line about the centre. The
@@ -222,7 +250,8 @@ inline bool BackToRing(QorProcess& game)
 }
 
 // Turns the resting ring from item from to item to the short way, one
-// press a turn, each turn seen to end on the item it should: a press the
+// tap a turn (a held key turns on every 300 ms, and a slow frame would hold
+// it that long), each turn seen to end on the item it should: a tap the
 // ring did not take is made again, and a turn too many is turned back.
 inline bool TurnRing(QorProcess& game, int from, int to)
 {
@@ -232,7 +261,7 @@ inline bool TurnRing(QorProcess& game, int from, int to)
         const int down = ring::Wrap(to - front);
         const int step = down <= kRingItems / 2 ? 1 : -1;
         const int next = ring::Wrap(front + step);
-        game.Press(step > 0 ? "Down" : "Up");
+        game.QuickPress(step > 0 ? "Down" : "Up");
         if (game.WaitFor([&] { return RingRestsOn(game, next); }, nullptr, std::chrono::seconds(3)))
         {
             front = next;
