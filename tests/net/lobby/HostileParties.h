@@ -7,7 +7,7 @@
 #include "LobbyLoopbackSupport.h"
 #include "LobbyTestServer.h"
 
-#include "tests/support/CallTimer.h"
+#include "tests/support/CallWatch.h"
 #include "tests/support/TimeScale.h"
 
 #include "net/NetHeader.h"
@@ -74,10 +74,10 @@ constexpr double kFrameWorkBudgetMs = 50.0;
 // build's speed.
 constexpr uint32_t kFloodCutMs = 20000 * kvrtest::kTimeScale;
 
-// A frame's worth of lobby work, timed: Update with the frame time.
-inline void TimedFrame(CLobbyClient& client, CallTimer& timer, float seconds = kFrameSeconds)
+// A frame's worth of lobby work, watched: Update with the frame time.
+inline void WatchedFrame(CLobbyClient& client, CallWatch& watch, float seconds = kFrameSeconds)
 {
-    timer.Time([&] { client.Update(seconds); });
+    watch.Run([&] { client.Update(seconds); });
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
