@@ -346,7 +346,7 @@ TEST_F(HostileRoom, AGuestThatGreetsAfterTheStartHearsOfIt)
 
     owner.SetRoomState(LOBBY_BATTLE_STARTING);
     ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM_BATTLE; }));
-    ASSERT_EQ(late.Count(LOBBY_MSG_ROOM_STATE), 1u);
+    ASSERT_TRUE(nettest::WaitUntil([&] { return late.Count(LOBBY_MSG_ROOM_STATE) == 1; }, 10000));
     ASSERT_TRUE(late.Send(LOBBY_MSG_ROOM_STATE, roomState(LOBBY_ENTERED)));
     ASSERT_TRUE(nettest::WaitUntil([&] { return late.Count(LOBBY_MSG_ROOM_STATE) == 2; }, 10000))
         << "the late guest never heard of the start";
