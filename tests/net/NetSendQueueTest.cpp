@@ -166,14 +166,15 @@ TEST(NetSendQueue, TheOldestByteDecidesTheDeadline)
     ASSERT_TRUE(queue.Start(pair.sender.Get(), 64 * 1024 * 1024, kDeadlineMs, Failures::Count, &failures));
     const std::vector<uint8_t> frame(64 * 1024, 0x44);
     // Fill the socket until frames wait in the queue: the oldest of them
-    // was posted no earlier than the post that began the queue.
+    // was posted no earlier than the post that began the queue. (A busy
+    // machine may hold this thread back past the deadline before it looks.)
     uint32_t queuedFrom = 0;
-    for (int i = 0; i < 4000 && queue.GetQueuedBytes() == 0; ++i)
+    for (int i = 0; i < 4000 && queue.GetQueuedBytes() == 0 && failures.count.load() == 0; ++i)
     {
         queuedFrom = NetMilliseconds();
         queue.Post(frame.data(), frame.size());
     }
-    ASSERT_GT(queue.GetQueuedBytes(), 0u);
+    ASSERT_TRUE(queue.GetQueuedBytes() > 0 || failures.count.load() == 1);
     // The reader takes a little now and then while the poster goes on.
     uint8_t sink[512];
     EXPECT_TRUE(WaitUntil(

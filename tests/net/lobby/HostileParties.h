@@ -253,11 +253,12 @@ public:
     }
     bool IsValid() const { return m_socket.IsValid(); }
 
-    bool Send(int16_t id, const std::vector<uint8_t>& payload, uint32_t timeoutMs = 2000)
+    // Waits for room until the deadline, or until wake is signalled.
+    bool Send(int16_t id, const std::vector<uint8_t>& payload, uint32_t timeoutMs = 2000, int wake = -1)
     {
         const std::vector<uint8_t> frame = nettest::Frame(id, payload);
         std::lock_guard<std::mutex> guard(m_sendLock);
-        return SendWithDeadline(m_socket.Get(), frame.data(), frame.size(), timeoutMs) != 0;
+        return SendWithDeadline(m_socket.Get(), frame.data(), frame.size(), timeoutMs, wake) != 0;
     }
 
     // Reads on a thread of its own from now on.

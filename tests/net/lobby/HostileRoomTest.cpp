@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +29,23 @@ constexpr uint32_t kSendTimeoutMs = 30000;
 constexpr size_t kSendQueueBytes = 64 * 1024;
 // A deadline no test lives to see: a day.
 constexpr uint32_t kNoDeadlineMs = 24 * 60 * 60 * 1000;
+
+// This process's own socket connected to remote (one the code under test
+// made), or -1.
+int ConnectionTo(const sockaddr_in& remote)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error))
+    {
+        const int fd = std::atoi(entry.path().filename().c_str());
+        sockaddr_in peer{};
+        socklen_t length = sizeof(peer);
+        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0 && peer.sin_family == AF_INET &&
+            peer.sin_addr.s_addr == remote.sin_addr.s_addr && peer.sin_port == remote.sin_port)
+            return fd;
+    }
+    return -1;
+}
 
 // Gone from the session, or no longer connected.
 bool PeerCut(CLobbyClient& client, const char* name)
@@ -146,13 +167,14 @@ TEST_F(HostileRoom, AChatFlooderThatNeverReadsCannotFreezeTheOwner)
     std::unique_ptr<RawPeer> flooder;
     ASSERT_NO_FATAL_FAILURE(OpenRoomWithTwoGuests(good, flooder));
     std::atomic<bool> stop{false};
-    // The flood waits for room as long as the test waits for the cut: a
-    // busy machine that holds the owner's reader back doesn't end it early,
-    // before the copies pile up.
+    CNetWakeEvent stopNow;
+    // The flood waits for room until the test stops it: a busy machine that
+    // holds the owner's reader back doesn't end it early, before the copies
+    // pile up.
     std::thread flood([&] {
         const std::vector<uint8_t> line = RawPeer::ChatLine("mallory", "spam");
         for (int i = 0; i < 40000 && !stop.load(); ++i)
-            if (!flooder->Send(LOBBY_MSG_ROOM_CHAT, line, kFloodCutMs))
+            if (!flooder->Send(LOBBY_MSG_ROOM_CHAT, line, kFloodCutMs, stopNow.Get()))
                 return;
     });
     CallWatch watch;
@@ -161,6 +183,7 @@ TEST_F(HostileRoom, AChatFlooderThatNeverReadsCannotFreezeTheOwner)
         return PeerCut(owner, "127.0.0.4");
     }, kFloodCutMs);
     stop.store(true);
+    stopNow.Signal();
     flood.join();
     EXPECT_TRUE(cut);
     EXPECT_TRUE(NoStall(watch));
@@ -200,13 +223,19 @@ TEST_F(HostileRoom, AGuestThatNeverReadsStallsNoBroadcast)
 // answers pile up.) No deadline gives the host up, only the bound on the
 // answers piling up: a frame that waited for room on the host's
 // connection, itself or behind a lock, would wait for ever. The flood waits
-// for room as long as the test waits for the cut, so that a busy machine
-// holding the guest's reader back doesn't end it before the answers pile up.
+// for room until the test stops it, so that a busy machine holding the
+// guest's reader back doesn't end it before the answers pile up.
+// The connection's buffers are small at both ends, as is the bound: the
+// answers pile up after thousands of keep-alives rather than hundreds of
+// thousands, which the share of the processors a busy machine leaves the
+// guest works through in good time.
 TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
 {
+    constexpr int kBuffer = 16 * 1024;
     in_addr local{};
     ParseIPv4("127.0.0.5", &local);
     CNetSocket listener(OpenNetSocket(SOCK_STREAM));
+    setsockopt(listener.Get(), SOL_SOCKET, SO_RCVBUF, &kBuffer, sizeof(kBuffer));
     ASSERT_TRUE(BindNetSocket(listener.Get(), &local, 0));
     ASSERT_EQ(::listen(listener.Get(), 1), 0);
     sockaddr_in bound{};
@@ -216,6 +245,7 @@ TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
     CLobbyClient& guest = owner;
     CNetSession& session = *guest.GetSession();
     session.SetSendTimeout(kNoDeadlineMs);
+    session.SetSendQueueLimit(kSendQueueBytes);
     session.SetKeepAlive(0, 10000);
     struct Quiet
     {
@@ -227,7 +257,11 @@ TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
     ASSERT_TRUE(nettest::WaitUntil([&] { return WaitReadable(listener.Get(), -1, 0) == 1; }, 5000));
     CNetSocket host(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
     ASSERT_TRUE(host.IsValid());
+    const int guestEnd = ConnectionTo(bound);
+    ASSERT_GE(guestEnd, 0);
+    setsockopt(guestEnd, SOL_SOCKET, SO_SNDBUF, &kBuffer, sizeof(kBuffer));
     std::atomic<bool> stop{false};
+    CNetWakeEvent stopNow;
     std::thread flood([&] {
         std::vector<uint8_t> burst;
         for (int i = 0; i < 4096; ++i)
@@ -236,7 +270,7 @@ TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
             burst.insert(burst.end(), one.begin(), one.end());
         }
         for (int i = 0; i < 2000 && !stop.load(); ++i)
-            if (!SendWithDeadline(host.Get(), burst.data(), burst.size(), kFloodCutMs))
+            if (!SendWithDeadline(host.Get(), burst.data(), burst.size(), kFloodCutMs, stopNow.Get()))
                 return;
     });
     CallWatch watch;
@@ -248,6 +282,7 @@ TEST_F(HostileRoom, AHostFloodingKeepAlivesCannotFreezeItsGuest)
         return PeerCut(guest, "127.0.0.5");
     }, kFloodCutMs);
     stop.store(true);
+    stopNow.Signal();
     flood.join();
     EXPECT_TRUE(cut);
     EXPECT_LT(watch.LongestWork(), kFrameWorkBudgetMs);
