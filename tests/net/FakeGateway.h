@@ -31,7 +31,7 @@ public:
         GarbageDescription,
         SoapFails,
         DripSoap,    // every action's answer drips, one byte at a time
-        DripDeletes, // only the deletes' answers drip
+        DripDeletes, // the deletes' answers drip, all but the first's
     };
 
     explicit FakeGateway(const char* address) : m_address(address)
@@ -236,7 +236,9 @@ private:
             std::lock_guard<std::mutex> guard(m_lock);
             m_actions.push_back(action + " " + path);
         }
-        if (mode == Mode::DripSoap || (mode == Mode::DripDeletes && action == "DeletePortMapping"))
+        const bool laterDelete =
+            mode == Mode::DripDeletes && action == "DeletePortMapping" && m_deleteAnswered.exchange(true);
+        if (mode == Mode::DripSoap || laterDelete)
         {
             Dribble(fd);
             return;
@@ -294,6 +296,7 @@ private:
     uint16_t m_httpPort = 0;
     std::atomic<bool> m_answered{false};
     std::atomic<int> m_dripsHungUpOn{0};
+    std::atomic<bool> m_deleteAnswered{false};
     std::thread m_ssdpThread;
     std::thread m_httpThread;
     std::mutex m_lock;

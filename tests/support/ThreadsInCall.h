@@ -22,17 +22,45 @@ constexpr long kPollCall = SYS_poll;
 constexpr long kPollCall = SYS_ppoll;
 #endif
 
+// A thread's system call and its first three arguments, as the kernel
+// shows them while the thread waits in the call.
+struct ThreadCall
+{
+    long number = -1;
+    uint64_t arguments[3] = {};
+};
+
+// False while the thread of /proc/self/task/<id> runs or is ready to, and
+// once it has ended.
+inline bool ReadTaskCall(const std::filesystem::path& task, ThreadCall& call)
+{
+    std::ifstream file(task / "syscall");
+    std::string text;
+    if (!(file >> text) || text == "running")
+        return false;
+    call.number = std::strtol(text.c_str(), nullptr, 10);
+    for (uint64_t& argument : call.arguments)
+    {
+        if (!(file >> text))
+            return false;
+        argument = std::strtoull(text.c_str(), nullptr, 16);
+    }
+    return call.number >= 0;
+}
+
+inline bool ReadThreadCall(pid_t thread, ThreadCall& call)
+{
+    return ReadTaskCall(std::filesystem::path("/proc/self/task") / std::to_string(thread), call);
+}
+
 // Whether the thread of /proc/self/task/<id> is in the system call now,
 // with first as its first argument unless that is null. A thread that
 // finds a mutex taken waits in SYS_futex on the mutex's first word.
 inline bool TaskIsInCall(const std::filesystem::path& task, long call, const void* first = nullptr)
 {
-    std::ifstream file(task / "syscall");
-    long number = -1;
-    std::string argument;
-    if (!(file >> number >> argument) || number != call)
-        return false;
-    return first == nullptr || std::strtoull(argument.c_str(), nullptr, 16) == reinterpret_cast<uintptr_t>(first);
+    ThreadCall now;
+    return ReadTaskCall(task, now) && now.number == call &&
+           (first == nullptr || now.arguments[0] == reinterpret_cast<uintptr_t>(first));
 }
 
 inline bool ThreadIsInCall(pid_t thread, long call, const void* first = nullptr)
@@ -56,4 +84,16 @@ inline std::vector<pid_t> Threads(long call = kAnyCall, const void* first = null
 inline int ThreadsInCall(long call, const void* first = nullptr)
 {
     return static_cast<int>(Threads(call, first).size());
+}
+
+// How many times the thread has been given a processor: it changes once a
+// thread that slept has woken.
+inline uint64_t ThreadRuns(pid_t thread)
+{
+    std::ifstream file(std::filesystem::path("/proc/self/task") / std::to_string(thread) / "schedstat");
+    uint64_t running = 0;
+    uint64_t waiting = 0;
+    uint64_t runs = 0;
+    file >> running >> waiting >> runs;
+    return runs;
 }

@@ -2,13 +2,18 @@
 #include "engine/platform/sound/CSoundBuffer.h"
 
 #include "tests/engine/platform/SoundTestUtil.h"
-#include "tests/support/CallTimer.h"
+#include "tests/support/CallWatch.h"
+#include "tests/support/ThreadsInCall.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -87,18 +92,25 @@ TEST_F(SoundStream, PauseThenStopReturnsPromptly)
 {
     CSoundBuffer buffer;
     ASSERT_EQ(LoadOgg(buffer, 1), 1);
+    const std::vector<pid_t> before = Threads();
     ASSERT_EQ(buffer.PlayVoice(0, 0.0f, 1), 0);
     Render(0.3);
     buffer.Pause(0);
     EXPECT_EQ(buffer.IsVoicePlaying(0), 1);
     Render(0.3);
-    CallTimer stop;
-    stop.Time([&] { buffer.Stop(0, 1); });
-    // The stream's thread is woken to end, not left to find its stop flag
-    // at its next look; a stop that waited on something the thread holds
-    // would not come back at all. Time spent queued on a busy machine's
-    // processors does not count.
-    EXPECT_LT(stop.Longest(), 500.0);
+    // Stopped just after the stream's thread has gone back to sleep between
+    // two looks at its stop flag: it is woken to end, not left asleep until
+    // its next look; a stop that waited on something the thread holds would
+    // not come back at all.
+    std::vector<pid_t> stream = Threads();
+    std::erase_if(stream, [&](pid_t thread) { return std::ranges::count(before, thread) != 0; });
+    ASSERT_EQ(stream.size(), 1u);
+    const uint64_t runs = ThreadRuns(stream[0]);
+    for (int wait = 0; wait < 10000 && (ThreadRuns(stream[0]) == runs || !ThreadIsInCall(stream[0], SYS_futex)); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    CallWatch stop(SYS_futex);
+    stop.Run([&] { buffer.Stop(0, 1); });
+    EXPECT_TRUE(NoStall(stop));
     EXPECT_EQ(buffer.IsVoicePlaying(0), 0);
 }
 

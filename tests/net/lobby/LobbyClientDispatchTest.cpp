@@ -10,7 +10,6 @@
 
 #include "tests/net/HeldListener.h"
 #include "tests/net/NetTestSupport.h"
-#include "tests/support/CallTimer.h"
 #include "tests/support/ThreadPark.h"
 #include "tests/support/ThreadsInCall.h"
 #include "tests/support/TimeScale.h"
