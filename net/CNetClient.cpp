@@ -408,6 +408,13 @@ bool CNetClient::HasLiveConnection() const
     return tcp && tcp->broken.load() == 0 && tcp->state.load() != kNetChannelEnded;
 }
 
+bool CNetClient::IsConnectionOver() const
+{
+    NetChannelPtr tcp = GetTcp();
+    return !tcp || tcp->broken.load() != 0 || tcp->state.load() == kNetChannelEnded ||
+           HasNetPeerHungUp(tcp->socket.Get());
+}
+
 void CNetClient::CutConnection()
 {
     NetChannelPtr tcp = GetTcp();

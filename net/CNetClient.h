@@ -80,6 +80,10 @@ public:
     bool IsEnded() const;
     // True while the TCP connection's receive thread runs on a live socket.
     bool HasLiveConnection() const;
+    // True when there is no TCP connection, or it was cut, or its thread
+    // ended, or its far end closed it (even before the thread has read that
+    // far).
+    bool IsConnectionOver() const;
     // Shuts the TCP connection down; its receive thread then ends.
     void CutConnection();
 

@@ -27,19 +27,23 @@ std::vector<T> TakeOut(std::vector<T>& items, Take take)
     return taken;
 }
 
-// Whether a new connection belongs to peer. A connection this side makes
-// belongs to the peer it made to that address and port: two hosts may share
-// an address (two players behind one router), and one's connection must not
-// take the other's place. One that comes in belongs to the peer that came
-// in from that address (a guest that connects again keeps its peer). A
-// datagram record goes with the first peer of its address.
+// Whether a new connection belongs to peer. Two players behind one router
+// share an address: one's connection must never take the other's place. A
+// connection this side makes belongs to the peer it made to that address
+// and port (two hosts there are two peers). One that comes in is another
+// guest while the one that came in from that address before goes on, and
+// takes its place once that one is over (a guest that connects again keeps
+// its peer, and its seat with it). A datagram record goes with the first
+// peer of its address.
 bool TakesConnection(const CNetClient& peer, const std::string& name, uint16_t port, uint32_t kind, bool inbound)
 {
     if (peer.GetName() == nullptr || name != peer.GetName())
         return false;
     if (kind == kNetKindUdp)
         return true;
-    return peer.IsInbound() == inbound && (inbound || peer.GetPort() == port);
+    if (peer.IsInbound() != inbound)
+        return false;
+    return inbound ? peer.IsConnectionOver() : peer.GetPort() == port;
 }
 
 constexpr int kListenBacklog = 16;

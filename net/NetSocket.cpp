@@ -238,3 +238,9 @@ int WaitReadable(int fd, int wake, uint32_t timeoutMs)
         return -1;
     return 1;
 }
+
+bool HasNetPeerHungUp(int fd)
+{
+    pollfd entry{fd, POLLRDHUP, 0};
+    return ::poll(&entry, 1, 0) == 1 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0;
+}

@@ -108,3 +108,6 @@ uint32_t SetBlockingReads(int fd, uint32_t timeoutMs);
 // Waits until fd (or wake, when >= 0) is readable. 1 readable, 0 timeout,
 // -1 error or woken.
 int WaitReadable(int fd, int wake, uint32_t timeoutMs);
+// Whether the far end of a connected socket has closed or reset it, even
+// while bytes it sent before are still unread. Never waits.
+bool HasNetPeerHungUp(int fd);

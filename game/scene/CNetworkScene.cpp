@@ -484,13 +484,15 @@ void CNetworkScene::ResetSeatsForRandomMatch()
 }
 
 // Out of a random match, whichever way: nothing the match set outlives it.
-// Its peers, its host, its seats, their names and its rules go, so that the
-// room the player makes or enters next starts from a fresh setting, as a
-// session's first room does (the seed goes on). Scene lock held.
+// Its peers, its host, its seats, their names, its rules and the player's
+// choice to leave it go, so that the room the player makes or enters next
+// (or the next match) starts afresh, as a session's first room does (the
+// seed goes on). Scene lock held.
 void CNetworkScene::ForgetMatch()
 {
     m_lobby->DropRoomPeers();
     m_match.randomMatch = 0;
+    m_matchLeft = false;
     ResetBattleSetting(m_match.setting, Config());
     for (std::string& name : m_match.names)
         name.clear();
@@ -525,7 +527,6 @@ void CNetworkScene::EnterSetup(bool randomMatch)
 {
     SceneLock lock(m_match.sceneLock);
     m_match.randomMatch = randomMatch ? 1 : 0;
-    m_matchLeft = false;
     tag_TOLQBATTLESETTING* setting = m_match.setting;
     {
         auto lobbyLock = m_lobby->Lock();

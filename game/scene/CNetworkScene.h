@@ -317,11 +317,12 @@ private:
     uint32_t m_readyWaitStart = 0;
     // How long a random match has waited for its players to come in.
     uint32_t m_matchWaitMs = 0;
-    // The player chose to leave the random match whose setup fades out.
-    bool m_matchLeft = false;
     bool m_readySent = false;
     uint32_t m_steppedFrames = 0;
     int32_t m_requestedTitleState = -1;
+    // The player chose to leave the random match whose setup fades out
+    // (scene lock).
+    bool m_matchLeft = false;
     // The host's pauses taken in the current window (scene lock).
     uint32_t m_pauseWindowStart = 0;
     uint32_t m_pausedInWindow = 0;

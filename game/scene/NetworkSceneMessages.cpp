@@ -137,12 +137,14 @@ void CNetworkScene::UpdateSeatedMask()
 
 // A guest connected to this room's owner (on the session's accept thread):
 // it gets its old seat back, or the lowest free one, or none when the room
-// is full (the session then cuts it).
+// is full (the session then cuts it). A connection taken in just before the
+// player chose to leave its match waits here for the choice: it finds
+// nobody's room.
 uint32_t CNetworkScene::HandlePeerConnected(CNetClient* peer)
 {
     SceneLock lock(m_match.sceneLock);
     tag_TOLQBATTLESETTING* setting = m_match.setting;
-    if (setting == nullptr || peer == nullptr || BattleExists())
+    if (setting == nullptr || peer == nullptr || BattleExists() || m_matchLeft)
         return 0;
     int32_t slot = SlotOfPeer(peer);
     if (slot == tag_TOLQNETMATCH::kHostSlot)
@@ -196,13 +198,14 @@ uint32_t CNetworkScene::HandlePeerConnected(CNetClient* peer)
 }
 
 // A connection ended (on its receive thread). A connection replaced by the
-// same guest's new one changes nothing.
+// same guest's new one changes nothing, whichever of the two reaches the
+// scene first.
 void CNetworkScene::HandlePeerDisconnected(CNetClient* peer)
 {
-    if (peer == nullptr || peer->HasLiveConnection())
+    if (peer == nullptr)
         return;
     SceneLock lock(m_match.sceneLock);
-    if (m_match.setting == nullptr)
+    if (m_match.setting == nullptr || peer->HasLiveConnection())
         return;
     const int32_t slot = SlotOfPeer(peer);
     // A random match's host that lets its guest go before seating it (a

@@ -439,6 +439,13 @@ private:
     // A guest's first word to the host it connected to, which admits the
     // connection there.
     void GreetHost();
+    // Message 1022 with the state to every room peer.
+    void TellRoomState(LobbyState state);
+    // Entering a room, in it, or starting its battle: a guest's room goes
+    // on only while its host hears it.
+    bool SitsInRoom() const;
+    // Out of a room whose host no longer hears this side (protocol lock).
+    void LeaveUnheardRoom();
     bool ConnectToPeer(uint32_t address, uint16_t port);
     // Where a guest's host listens: its address as the session names its
     // peers, and its port. Two hosts may share an address (two players
@@ -527,6 +534,12 @@ private:
     HostAddress m_hostPeer;
     mutable std::mutex m_hostLock;
     bool m_listening = false;
+    // The connection to the host this side is a guest of ended (set on its
+    // receive thread, taken by the next step).
+    std::atomic<bool> m_hostConnectionEnded{false};
+    // The room is being left because its host no longer hears this side:
+    // the leave ends under the lost-connection notice (protocol lock).
+    bool m_roomLost = false;
     // A random match's host answer not yet acted on, whether the caller's
     // setup is open, and whether the match's connect thread still runs
     // (protocol lock). The thread takes every answer kept while it runs.

@@ -27,10 +27,17 @@ bool CLobbyClient::SetRoomState(LobbyState state)
 {
     if (!m_session || !m_state)
         return false;
+    TellRoomState(state);
+    return SetState(state);
+}
+
+void CLobbyClient::TellRoomState(LobbyState state)
+{
+    if (!m_session)
+        return;
     uint8_t payload[4];
     WriteLobbyU32(payload, static_cast<uint32_t>(state));
     m_session->SendToAll(LOBBY_MSG_ROOM_STATE, 1, payload, sizeof(payload), kNetKindTcp);
-    return SetState(state);
 }
 
 CLobbyClient::HostAddress CLobbyClient::HostOf(const tag_KVRLOBBYHOSTANSWER& answer)
@@ -229,9 +236,24 @@ void CLobbyClient::GreetHost()
     // The host keeps a connection only once it has said something: a guest
     // announces the state it entered with (the host takes a room state
     // only from its own host, so nothing changes there).
-    uint8_t payload[4];
-    WriteLobbyU32(payload, static_cast<uint32_t>(GetState()));
-    m_session->SendToAll(LOBBY_MSG_ROOM_STATE, 1, payload, sizeof(payload), kNetKindTcp);
+    TellRoomState(GetState());
+}
+
+bool CLobbyClient::SitsInRoom() const
+{
+    const LobbyState state = GetState();
+    return state == LOBBY_ENTERED || (state >= LOBBY_ROOM && state <= LOBBY_LEAVE_QUESTION);
+}
+
+// The player is told, rather than left in a room whose owner no longer
+// hears it (a room that could not take it in, a connection the owner gave
+// up): it leaves the room as it would by choice, then sees the notice.
+void CLobbyClient::LeaveUnheardRoom()
+{
+    if (!m_hostConnectionEnded.exchange(false) || !SitsInRoom())
+        return;
+    m_roomLost = true;
+    SetState(LOBBY_LEAVING_ROOM);
 }
 
 bool CLobbyClient::SendRoomChat()
@@ -289,6 +311,14 @@ void CLobbyClient::OnRoomStateMessage(CNetClient* peer, const uint8_t* payload, 
         return;
     if (state == LOBBY_BATTLE_STARTING && (GetState() == LOBBY_BATTLE_STARTING || GetState() == LOBBY_ROOM_BATTLE))
         return;
+    // An owner that closes its room says so before it goes: its guests
+    // leave the room as they do when the server says it is gone, and the
+    // end of the connection that follows is nobody's loss.
+    if (state == LOBBY_IN_LOBBY && SitsInRoom())
+    {
+        SetState(LOBBY_LEAVING_ROOM);
+        return;
+    }
     SetState(state);
 }
 
@@ -338,6 +368,10 @@ uint32_t CLobbyClient::PeerConnected(void* argument, CNetClient* peer)
 uint32_t CLobbyClient::PeerDisconnected(void* argument, CNetClient* peer)
 {
     CLobbyClient* self = static_cast<CLobbyClient*>(argument);
+    // A connection the host replaced, or one this side left (it forgets its
+    // host first), is no loss.
+    if (!peer->IsInbound() && self->IsHostPeer(peer) && !peer->HasLiveConnection())
+        self->m_hostConnectionEnded.store(true);
     if (self->m_peerDisconnected != nullptr)
         return self->m_peerDisconnected(self->m_peerDisconnectedArgument, peer);
     return 1;

@@ -8,6 +8,7 @@
 #include "net/lobby/CLobbyScreens.h"
 
 #include <algorithm>
+#include <utility>
 
 bool CLobbyClient::Update()
 {
@@ -53,6 +54,7 @@ void CLobbyClient::Step(float seconds)
             SetState(LOBBY_LINE_TEST_RESULT);
         }
     }
+    LeaveUnheardRoom();
     switch (GetState())
     {
     case LOBBY_START:
@@ -177,6 +179,10 @@ void CLobbyClient::LeaveStep(float seconds)
         return;
     s.pane = 0;
     ClearRoomChat();
+    // The guests hear that their room ends before their connections do,
+    // which would otherwise read as a lost connection.
+    if (IsOwner())
+        TellRoomState(LOBBY_IN_LOBBY);
     SendMessage(IsOwner() ? LOBBY_MSG_CLOSE_ROOM : LOBBY_MSG_LEAVE_ROOM);
     DropRoomPeers();
     std::fill(std::begin(s.scroll), std::end(s.scroll), 0);
@@ -185,5 +191,5 @@ void CLobbyClient::LeaveStep(float seconds)
     s.userCursor = 0;
     EditorOff();
     m_currentRoom = std::make_unique<CLobbyRoom>(*m_roomTemplate);
-    SetState(LOBBY_IN_LOBBY);
+    SetState(std::exchange(m_roomLost, false) ? LOBBY_ROOM_LOST : LOBBY_IN_LOBBY);
 }

@@ -1,6 +1,7 @@
 #include "NetTestSupport.h"
 
 #include "net/CNetSession.h"
+#include "tests/support/ThreadsInCall.h"
 
 #include <gtest/gtest.h>
 
@@ -193,30 +194,45 @@ TEST(NetSession, SilentPeerIsCutAtTheSecondTick)
     EXPECT_EQ(ReadNetHeader(bytes).length, 0u);
 }
 
-// A second connection from the same address reuses the peer and replaces
-// its connection.
-TEST(NetSession, SameAddressReusesThePeer)
+// Two connections from one address (two players behind one router) are two
+// peers. One that comes once the first is over (the guest connecting
+// again) takes the first one's peer, with its id, even while the host has
+// not read that end yet (its thread is in the handler).
+TEST(NetSession, ConnectionsFromOneAddressAreTwoPeersUntilOneIsOver)
 {
     Recorder hostSide;
     CNetSession host;
     StartHost(host, hostSide, "127.0.3.1");
     CNetSocket first = ConnectRetrying("127.0.3.2", "127.0.3.1", host.GetListenPort());
     ASSERT_TRUE(WaitUntil([&] { return hostSide.connected.load() == 1; }, 5000));
-    const std::string id = host.FindPeer("127.0.3.2")->GetId();
+    const std::string firstId = host.GetPeers()[0]->GetId();
     CNetSocket second = ConnectRetrying("127.0.3.2", "127.0.3.1", host.GetListenPort());
     ASSERT_TRUE(WaitUntil([&] { return hostSide.connected.load() == 2; }, 5000));
-    EXPECT_EQ(host.GetPeerCount(), 1u);
-    EXPECT_EQ(host.FindPeer("127.0.3.2")->GetId(), id);
-    // The first connection was closed by the host; the second carries on.
+    ASSERT_EQ(host.GetPeerCount(), 2u);
+    for (const NetClientPtr& peer : host.GetPeers())
+    {
+        EXPECT_STREQ(peer->GetName(), "127.0.3.2");
+        EXPECT_TRUE(peer->HasLiveConnection());
+    }
+    CNetSocket again;
+    {
+        std::lock_guard<std::mutex> hold(hostSide.lock);
+        const auto frame = Frame(5, {1, 2, 3});
+        ASSERT_EQ(SendWithDeadline(first.Get(), frame.data(), frame.size(), 2000), 1u);
+        ASSERT_TRUE(WaitUntil([&] { return ThreadsInCall(SYS_futex, hostSide.lock.native_handle()) == 1; }, 5000));
+        first = CNetSocket();
+        again = ConnectRetrying("127.0.3.2", "127.0.3.1", host.GetListenPort());
+        ASSERT_TRUE(WaitUntil([&] { return hostSide.connected.load() == 3; }, 5000));
+        ASSERT_EQ(host.GetPeerCount(), 2u);
+        for (const NetClientPtr& peer : host.GetPeers())
+            EXPECT_EQ(peer->GetConnectionOrder() == 3, peer->GetId() == firstId);
+    }
     // The first one's end is told on its own thread, in its own time.
-    const auto frame = Frame(5, {1, 2, 3});
-    ASSERT_EQ(SendWithDeadline(second.Get(), frame.data(), frame.size(), 2000), 1u);
-    ASSERT_TRUE(WaitUntil([&] { return hostSide.Count() == 1; }, 5000));
     EXPECT_TRUE(WaitUntil([&] { return hostSide.disconnected.load() == 1; }, 5000));
-    EXPECT_TRUE(host.FindPeer("127.0.3.2")->HasLiveConnection());
+    EXPECT_EQ(hostSide.Count(), 1u);
     // A different address is a different peer.
     CNetSocket third = ConnectRetrying("127.0.3.3", "127.0.3.1", host.GetListenPort());
-    ASSERT_TRUE(WaitUntil([&] { return host.GetPeerCount() == 2; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return host.GetPeerCount() == 3; }, 5000));
 }
 
 // Two hosts on one address (two players behind one router) are two peers
@@ -331,9 +347,12 @@ TEST(NetSession, SendToAPeerThatNeverReadsFailsAtTheDeadline)
     NetClientPtr peer = host.FindPeer("127.0.6.2");
     std::vector<uint8_t> payload(60000, 0xAB);
     uint32_t result = 1;
-    for (int i = 0; i < 2000 && result == 1; ++i)
+    // The send that finds the connection behind fails, unless the writer
+    // gave the connection up first (a busy machine may hold the sender
+    // back past the deadline): then the sends after go nowhere, quietly.
+    for (int i = 0; i < 2000 && result == 1 && peer->HasLiveConnection(); ++i)
         result = peer->Send(1, 1, payload.data(), static_cast<uint32_t>(payload.size()), kNetKindTcp);
-    EXPECT_EQ(result, 0u);
+    EXPECT_TRUE(result == 0 || !peer->HasLiveConnection());
     ASSERT_TRUE(WaitUntil([&] { return hostSide.disconnected.load() == 1; }, 5000));
     EXPECT_FALSE(peer->HasLiveConnection());
     EXPECT_EQ(peer->Send(1, 1, payload.data(), 4, kNetKindTcp), 1u) << "a cut connection takes sends silently";

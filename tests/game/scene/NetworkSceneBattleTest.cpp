@@ -330,7 +330,9 @@ TEST_F(NetworkSceneBattle, AGuestWhoseHostNeverStartsTheBattleLeavesTheRoomWithT
     ASSERT_TRUE(guest);
     RawPeer host("127.0.47.3");
     ASSERT_TRUE(ConnectToRawHost(*guest, host, "127.0.47.3"));
-    const NetClientPtr hostPeer = guest->GetLobby()->GetSession()->FindPeer("127.0.47.3");
+    const NetClientPtr hostPeer =
+        guest->GetLobby()->GetSession()->FindOutgoingPeer("127.0.47.3", host.Session().GetListenPort());
+    ASSERT_TRUE(hostPeer);
     host.SendU8(NETMSG_SLOT, 1);
     ASSERT_TRUE(host.WaitFor(NETMSG_SUMMARY, 1));
     EnterRoom(*guest);

@@ -276,6 +276,8 @@ public:
         std::lock_guard<std::mutex> guard(m_lock);
         return m_last[id];
     }
+    // Closes this side's half of the connection, as a guest that goes does.
+    void HangUp() { ::shutdown(m_socket.Get(), SHUT_WR); }
     // The host has closed the connection (seen by the reader, or now).
     bool Closed()
     {

@@ -141,9 +141,11 @@ TEST_F(HostileRoom, AGuestReconnectingWhileChattingCannotHangTheBattleStart)
         ASSERT_TRUE(first.Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("mallory", "blah")));
         ASSERT_TRUE(nettest::WaitUntil([&] { return ThreadsInCall(SYS_futex, protocolLock) > waitingBefore; }, 10000))
             << "the chat line never came to the lock";
+        // The guest goes and connects again: its second connection takes
+        // the first one's place and cuts it.
+        first.HangUp();
         RawPeer second("127.0.0.3", "127.0.0.2", hostPort);
         ASSERT_TRUE(second.IsValid());
-        // The second connection takes the first one's place and cuts it.
         Watchdog watchdog(30000, "the owner's frame at the start of the battle");
         ASSERT_TRUE(nettest::WaitUntil([&] { return first.Closed(); }, 10000)) << "the first connection stayed";
         owner.SetRoomState(LOBBY_BATTLE_STARTING);
