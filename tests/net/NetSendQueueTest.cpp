@@ -161,6 +161,10 @@ TEST(NetSendQueue, TheOldestByteDecidesTheDeadline)
 {
     constexpr uint32_t kDeadlineMs = 200;
     Pair pair("127.0.9.6", "127.0.9.5");
+    // A small sending buffer: what the reader takes soon makes room in it,
+    // and the writer that waits for room gets some well within the deadline.
+    constexpr int kBuffer = 16 * 1024;
+    setsockopt(pair.sender.Get(), SOL_SOCKET, SO_SNDBUF, &kBuffer, sizeof(kBuffer));
     Failures failures;
     CNetSendQueue queue;
     ASSERT_TRUE(queue.Start(pair.sender.Get(), 64 * 1024 * 1024, kDeadlineMs, Failures::Count, &failures));
@@ -175,8 +179,10 @@ TEST(NetSendQueue, TheOldestByteDecidesTheDeadline)
         queue.Post(frame.data(), frame.size());
     }
     ASSERT_TRUE(queue.GetQueuedBytes() > 0 || failures.count.load() == 1);
-    // The reader takes a little now and then while the poster goes on.
-    uint8_t sink[512];
+    // The reader takes a little now and then while the poster goes on, at
+    // half the poster's pace: the socket takes more before the oldest byte
+    // is late, but the queue never catches up.
+    uint8_t sink[8 * 1024];
     EXPECT_TRUE(WaitUntil(
         [&] {
             ::recv(pair.receiver.Get(), sink, sizeof(sink), MSG_DONTWAIT);
