@@ -333,6 +333,7 @@ TEST_F(NetworkSceneBattle, AGuestWhoseHostNeverStartsTheBattleLeavesTheRoomWithT
     const NetClientPtr hostPeer =
         guest->GetLobby()->GetSession()->FindOutgoingPeer("127.0.47.3", host.Session().GetListenPort());
     ASSERT_TRUE(hostPeer);
+    EXPECT_TRUE(guest->GetLobby()->IsHostPeer(hostPeer.get()));
     host.SendU8(NETMSG_SLOT, 1);
     ASSERT_TRUE(host.WaitFor(NETMSG_SUMMARY, 1));
     EnterRoom(*guest);

@@ -904,6 +904,11 @@ TEST(NetworkSceneSeats, APlayerWhoChoosesToLeaveItsMatchIsOutOfItAtOnce)
                       round);
             EXPECT_EQ(std::count(ids.begin(), ids.end(), LOBBY_MSG_ROOM_STATUS), 0);
         }
+        // The room the player makes next seats its guests.
+        scene.GetLobby()->SetState(LOBBY_ROOM_MADE);
+        scene.Update(0);
+        RawPeer guest(otherAddress.c_str());
+        EXPECT_EQ(Seat(guest, address, ListenAsHost(scene, address.c_str())), 1);
     }
 }
 
