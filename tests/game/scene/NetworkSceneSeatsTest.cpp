@@ -1211,6 +1211,17 @@ struct RoomOfScenes
         return WithSetting(scenes[player], [](tag_TOLQBATTLESETTING& s) { return s.ownSlot; });
     }
     bool Seated(int guest) { return SeatOf(guest) != 0 && !PeerOfSeat(scenes[0], SeatOf(guest)).empty(); }
+    // Logged in, the room made, both guests in it and seated.
+    ::testing::AssertionResult Fill(const char* ownerAddress, const char* guestsAddress)
+    {
+        if (::testing::AssertionResult in = LogIn(ownerAddress, guestsAddress); !in)
+            return in;
+        if (!MakeRoom() || !Enter(1) || !Enter(2))
+            return ::testing::AssertionFailure() << "the room was not made or not entered";
+        if (!Step([&] { return Seated(1) && Seated(2); }))
+            return ::testing::AssertionFailure() << "the guests were not seated";
+        return ::testing::AssertionSuccess();
+    }
 
     lobbytest::LobbyTestServer server;
     CNetworkScene scenes[kPlayers];
@@ -1226,11 +1237,7 @@ struct RoomOfScenes
 TEST(NetworkSceneSeats, TwoPlayersBehindOneRouterAreTwoGuestsOfOneRoom)
 {
     RoomOfScenes room;
-    ASSERT_TRUE(room.LogIn("127.0.81.1", "127.0.81.2"));
-    ASSERT_TRUE(room.MakeRoom());
-    ASSERT_TRUE(room.Enter(1));
-    ASSERT_TRUE(room.Enter(2));
-    ASSERT_TRUE(room.Step([&] { return room.Seated(1) && room.Seated(2); }));
+    ASSERT_TRUE(room.Fill("127.0.81.1", "127.0.81.2"));
     const uint8_t seats[] = {0, room.SeatOf(1), room.SeatOf(2)};
     EXPECT_NE(seats[1], seats[2]);
     const char* lines[] = {"from the owner", "from the first", "from the second"};
@@ -1281,11 +1288,7 @@ TEST(NetworkSceneSeats, TwoPlayersBehindOneRouterAreTwoGuestsOfOneRoom)
 TEST(NetworkSceneSeats, TheGuestsOfARoomItsOwnerClosesAreBackInTheLobbyUntold)
 {
     RoomOfScenes room;
-    ASSERT_TRUE(room.LogIn("127.0.82.1", "127.0.82.2"));
-    ASSERT_TRUE(room.MakeRoom());
-    ASSERT_TRUE(room.Enter(1));
-    ASSERT_TRUE(room.Enter(2));
-    ASSERT_TRUE(room.Step([&] { return room.Seated(1) && room.Seated(2); }));
+    ASSERT_TRUE(room.Fill("127.0.82.1", "127.0.82.2"));
     room.server.SetMisbehaviour(lobbytest::Misbehaviour::Deaf);
     // The owner's last pane, its leave button, and "はい".
     for (const int32_t key : {LOBBY_KEY_LEFT, LOBBY_KEY_DECIDE, LOBBY_KEY_DECIDE})
