@@ -59,14 +59,19 @@ private:
             while ((got = ::recv(tester.Get(), sink, sizeof(sink), 0)) > 0)
             {
             }
-            if (got == 0)
+            // A tester that closes with a drip still unread resets the
+            // connection: that is a hang-up too.
+            if (got == 0 || (errno != EAGAIN && errno != EINTR))
             {
                 m_hungUp.store(true);
                 return;
             }
             const uint8_t byte = 0x5A;
             if (::send(tester.Get(), &byte, 1, MSG_NOSIGNAL) < 0 && errno != EAGAIN)
+            {
+                m_hungUp.store(errno == EPIPE || errno == ECONNRESET);
                 return;
+            }
             m_drips.fetch_add(1);
         }
     }
