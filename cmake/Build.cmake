@@ -76,14 +76,20 @@ set(KVR_TEST_ENV
   "GSETTINGS_BACKEND=memory"
   "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 
-# kvr_add_test_folder(<target> [SERIAL] [TIMEOUT seconds] LIBS lib...): one
-# test program from every .cpp of the calling folder, each test case
-# registered with ctest; SERIAL tests run alone, never beside other tests of
-# a parallel run; each test may take 300 seconds unless TIMEOUT says more.
+# kvr_add_test_folder(<target> [SERIAL] [TIMEOUT seconds] [LABEL label]
+# LIBS lib...): one test program from every .cpp of the calling folder, each
+# of its test suites registered with ctest as one test
+# (cmake/AddSuiteTests.cmake), with the label if one is given; SERIAL suites
+# run alone, never beside other tests of a parallel run; a suite may take
+# 600 seconds unless TIMEOUT says more.
 function(kvr_add_test_folder target)
-  cmake_parse_arguments(ARG "SERIAL" "TIMEOUT" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL" "TIMEOUT;LABEL" "LIBS" ${ARGN})
   if(NOT ARG_TIMEOUT)
-    set(ARG_TIMEOUT 300)
+    set(ARG_TIMEOUT 600)
+  endif()
+  set(serial FALSE)
+  if(ARG_SERIAL)
+    set(serial TRUE)
   endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
@@ -92,13 +98,23 @@ function(kvr_add_test_folder target)
   add_executable(${target} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/process/KeepLibrariesLoaded.cpp)
   # Every library in the process must bind to the test program's dlclose.
   target_link_options(${target} PRIVATE "LINKER:--export-dynamic-symbol=dlclose")
-  # The environment goes in front of the command through env(1): the
-  # discovered tests' ENVIRONMENT property keeps only the first entry of a
-  # list (CMake 3.25), and the test discovery itself needs it too.
-  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "env;${KVR_TEST_ENV}")
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
-  gtest_discover_tests(${target}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} RUN_SERIAL ${ARG_SERIAL})
+  # The environment goes in front of the command through env(1); the
+  # listing of the suites needs it too.
+  set(emulator "env;${KVR_TEST_ENV}")
+  set(prefix "${CMAKE_CURRENT_BINARY_DIR}/${target}")
+  file(GENERATE OUTPUT "${prefix}_suites_include.cmake" CONTENT
+"set(EXECUTABLE [==[$<TARGET_FILE:${target}>]==])
+set(EMULATOR [==[${emulator}]==])
+set(WORKING_DIRECTORY [==[${CMAKE_CURRENT_BINARY_DIR}]==])
+set(CTEST_FILE [==[${prefix}_suites.cmake]==])
+set(LIST_FILE [==[${prefix}_suites.list]==])
+set(TIMEOUT ${ARG_TIMEOUT})
+set(SERIAL ${serial})
+set(LABEL [==[${ARG_LABEL}]==])
+set(PER_CASE ${KVR_TEST_PER_CASE})
+include([==[${PROJECT_SOURCE_DIR}/cmake/AddSuiteTests.cmake]==])
+include([==[${prefix}_suites.cmake]==])
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${prefix}_suites_include.cmake")
 endfunction()

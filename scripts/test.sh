@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every test with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs them all (with every benchmark once,
-# as briefly as it allows, in each output format: a smoke test that fails
-# when a benchmark's picture or work does not check out), then builds the
-# optimized configuration that scripts/run.sh ships and runs them all again there,
-# then runs the threaded tests under ThreadSanitizer. Starts a virtual X
-# server when there is no display; drawing uses Mesa's software renderer.
+# UndefinedBehaviorSanitizer and runs them (with every benchmark once, as
+# briefly as it allows, in each output format: a smoke test that fails when
+# a benchmark's picture or work does not check out, and every fuzz target
+# over its seeds), then builds the optimized configuration that
+# scripts/run.sh ships and runs the tests again there with the walks of the
+# real program, then runs the threaded tests under ThreadSanitizer. Starts a
+# virtual X server when there is no display; drawing uses Mesa's software
+# renderer. Each test suite runs in one process of its own.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -131,11 +133,12 @@ idle() {
 }
 build_in_background() {
     local begun=$SECONDS
-    cmake -S "$root" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_BENCH=OFF
+    cmake -S "$root" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_BENCH=OFF -DKVR_FUZZ_REPLAYS=OFF
     cmake --build "$release" --parallel "$jobs"
     echo $((SECONDS - begun)) > "$logs/release.built"
     begun=$SECONDS
-    cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF
+    cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_TSAN=ON -DKVR_BENCH=OFF \
+        -DKVR_FUZZ_REPLAYS=OFF -DKVR_TEST_PER_CASE=ON
     cmake --build "$tsan" --parallel "$jobs" --target test_engine_platform test_net test_net_lobby \
         test_game_app test_game_scene
     echo $((SECONDS - begun)) > "$logs/tsan.built"
@@ -246,12 +249,14 @@ wait_for_build() {
 begin_stage "sanitizer build"
 run_watched cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVR_SANITIZE=ON
 run_watched cmake --build "$asan" --parallel "$jobs"
+# The walks of the real program (label "program") wait for real frames:
+# they run in the optimized build, the program as it ships.
 begin_stage "sanitizer tests"
-run_watched run_ctest "$asan"
+run_watched run_ctest "$asan" --label-exclude program
 
 # The optimizer removes what only a sanitizer build keeps (a dead store, an
-# uninitialised read that happens to be zero): the shipped flags run every
-# test too.
+# uninitialised read that happens to be zero), and real speed changes what
+# a timed wait sees: the shipped flags run the tests too, and the walks.
 begin_stage "optimized build (rest of it)"
 wait_for_build release
 begin_stage "optimized tests"
@@ -260,7 +265,8 @@ run_watched run_ctest "$release"
 # The stream threads, the movie's worker, the network sessions and the
 # game's loading thread once more under ThreadSanitizer (it cannot share a
 # build with AddressSanitizer): only the sound, movie, network and loading
-# tests, to keep it cheap. Everything runs several times slower there: the
+# tests, to keep it cheap (each test case on its own, as only some cases
+# of a suite are picked). Everything runs several times slower there: the
 # test waits such a run outlasts stretch by the build's own factor
 # (tests/support/TimeScale.h). Each test runs once: a race report fails the
 # stage, never to be passed over by a second run that missed the race.
