@@ -15,6 +15,9 @@ constexpr uint32_t kSavedTallies = 13;
 constexpr uint32_t kRadioChatBytes = 35;
 constexpr uint32_t kCharacterPlayBytes =
     kStoryDifficulties * 4 + (kCharacterWeapons + kCharacterClothes) * kNameBytes;
+// A mission record's first byte: its best rank (0-6) and whether it was won.
+constexpr uint8_t kMissionRankMask = 0x7F;
+constexpr uint8_t kMissionWonBit = 0x80;
 
 // Assigns a value just read unless the read ran past the end, so that the
 // field keeps its default.
@@ -271,7 +274,7 @@ std::vector<uint8_t> EncodePlayData(const tag_TOLQPLAYDATA& data)
     writer.U16(data.clearedMissionCount);
     for (const tag_TOLQMISSIONRECORD& mission : data.missions)
     {
-        writer.U8(mission.rank);
+        writer.U8(static_cast<uint8_t>((mission.rank & kMissionRankMask) | (mission.won ? kMissionWonBit : 0)));
         writer.U32(mission.value);
     }
     writer.U32(static_cast<uint32_t>(data.userMusic.size()));
@@ -320,7 +323,9 @@ bool ReadMissions(CByteReader& reader, uint16_t count, std::vector<tag_TOLQMISSI
     table.resize(count);
     for (tag_TOLQMISSIONRECORD& mission : table)
     {
-        mission.rank = reader.U8();
+        const uint8_t rank = reader.U8();
+        mission.rank = rank & kMissionRankMask;
+        mission.won = (rank & kMissionWonBit) != 0;
         mission.value = reader.U32();
     }
     return true;

@@ -72,6 +72,9 @@ struct tag_TOLQMISSIONRECORD
 {
     uint8_t rank = {};
     uint32_t value = {};
+    // Won at least once, so counted among the cleared missions. The file
+    // keeps it in the top bit of the rank's byte: ranks need three bits.
+    bool won = {};
 };
 
 struct tag_TOLQPLAYDATA

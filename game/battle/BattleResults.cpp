@@ -11,6 +11,8 @@
 #include "game/story/CMission.h"
 #include "net/lobby/CLobbyClient.h"
 
+#include <algorithm>
+
 namespace
 {
 // The tallies of a half of a character's play record, in order.
@@ -169,12 +171,15 @@ uint32_t CBattleScene::RecordMissionResult(uint32_t local)
     if (m_setting->missionIndex >= missions.size() || fighter == nullptr)
         return 0;
     tag_TOLQMISSIONRECORD& record = missions[m_setting->missionIndex];
-    // The count of cleared missions grows with every finish of a mission
-    // that has no rank yet, whatever this finish earns: a ranked mission
-    // is counted once and for all, an unranked one each time it is played
-    // to its end.
-    if (record.rank == 0)
-        m_config->GetPlayData()->clearedMissionCount += 1;
+    // Only a win clears a mission, and each mission counts once: the
+    // count can never pass the number of missions.
+    const bool won = GetResult(local) == OUTCOME_WIN;
+    if (won && !record.won)
+    {
+        record.won = true;
+        uint16_t& cleared = m_config->GetPlayData()->clearedMissionCount;
+        cleared = static_cast<uint16_t>(std::min<size_t>(cleared + 1u, missions.size()));
+    }
     const uint32_t* thresholds = GetMissionThresholds();
     if (thresholds == nullptr)
         return 1;
@@ -182,7 +187,6 @@ uint32_t CBattleScene::RecordMissionResult(uint32_t local)
     const uint32_t defeats = score[tag_TOLQBATTLESCORE::DEFEATS];
     // Only a win is ranked by the time it left: a lost battle ends early
     // too, and the sooner the player falls the more time is left.
-    const bool won = GetResult(local) == OUTCOME_WIN;
     const uint32_t seconds = won && m_console != nullptr ? m_console->GetTimeLeft() / 1000 : 0;
     for (int32_t rank = tag_TOLQMISSIONHEADER::kRanks - 1; rank >= 0; --rank)
     {

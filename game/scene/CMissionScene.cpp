@@ -448,8 +448,10 @@ void CMissionScene::RenderRecords(const CMenuPainter& painter, uint32_t color) c
         painter.Text(m_font, {kPanelValueX, y, kPanelValueX, y}, MenuAnchor::TopLeft, kRecordSize, color,
                      ToGameText(value).c_str());
     };
-    line(0, GameText("クリア数"),
-         std::to_string(play.clearedMissionCount) + " : " + std::to_string(GetMissionCount()));
+    // A count saved before each mission counted once may be larger.
+    const uint32_t missions = GetMissionCount();
+    const uint32_t cleared = std::min<uint32_t>(play.clearedMissionCount, missions);
+    line(0, GameText("クリア数"), std::to_string(cleared) + " : " + std::to_string(missions));
     line(1, GameText("ハイスコア："), std::to_string(best));
     line(2, GameText("最高ランク："), kRankLetters[BestRank(selected)]);
 }

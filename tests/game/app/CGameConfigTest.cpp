@@ -63,7 +63,7 @@ tag_TOLQPLAYDATA FilledPlayData()
     std::strcpy(data.characters[0].clothes[5], "Clothes\\Hat.cls");
     data.weapons = {{1, 1, 0}, {0, 0, 0}};
     data.clothes = {{1, 0, 0}};
-    data.missions = {{3, 900}, {0, 0}};
+    data.missions = {{3, 900, true}, {0, 0, false}};
     data.clearedMissionCount = 1;
     data.userMusic = {"Bgm\\Mine.wav"};
     return data;
@@ -101,6 +101,10 @@ TEST(GameConfigFiles, AllThreeRoundTripByteExactly)
     ASSERT_EQ(DecodePlayData(play.data(), play.size(), &readPlay), 1);
     EXPECT_EQ(EncodePlayData(readPlay), play);
     EXPECT_STREQ(readPlay.characters[2].weapons[9], "Weapon\\Sword.swp");
+    // A won mission's rank byte carries the win in its top bit.
+    EXPECT_EQ(readPlay.missions[0].rank, 3);
+    EXPECT_TRUE(readPlay.missions[0].won);
+    EXPECT_FALSE(readPlay.missions[1].won);
 
     const std::vector<uint8_t> record = EncodePlayRecord(FilledRecord());
     tag_TOLQPLAYRECORD readRecord = {};

@@ -367,7 +367,7 @@ TEST_F(BattleSceneTest, PlaybackChangesNoRecordAndNoMoney)
     EXPECT_EQ(m_config.GetPlayData()->points, 0u);
 }
 
-TEST_F(BattleSceneTest, AMissionEarnsItsRankAndMoneyAndEveryUnrankedFinishCountsAsACLear)
+TEST_F(BattleSceneTest, AMissionEarnsItsRankAndMoneyByItsScoreEvenLost)
 {
     // A mission of the game's mission list, after those the set holds;
     // the battle ranks by its thresholds.
@@ -393,14 +393,14 @@ TEST_F(BattleSceneTest, AMissionEarnsItsRankAndMoneyAndEveryUnrankedFinishCounts
     EXPECT_EQ(record.rank, 6);
     EXPECT_EQ(record.value, 6u);
     EXPECT_EQ(m_config.GetPlayData()->points, 100u);
-    EXPECT_EQ(m_config.GetPlayData()->clearedMissionCount, 1u);
+    EXPECT_EQ(m_config.GetPlayData()->clearedMissionCount, 0u) << "a lost mission counted as cleared";
     EXPECT_EQ(scene->GetFighter(0)->GetBattleScore()->value[tag_TOLQBATTLESCORE::RANK] & 0xFF, 6u);
     missions->SetCount(index);
     mission->Release();
     delete mission;
 }
 
-TEST_F(BattleSceneTest, AMissionRecordWithoutARankCountsAClearOnEveryFinish)
+TEST_F(BattleSceneTest, AMissionCountsAsClearedOnceTheFirstTimeItIsWon)
 {
     // A mission whose thresholds no result reaches: no rank is earned.
     CResourceList<CMission*>* missions = g_pResourceController->GetMissionList();
@@ -410,23 +410,33 @@ TEST_F(BattleSceneTest, AMissionRecordWithoutARankCountsAClearOnEveryFinish)
         mission->GetHeader()->rankThresholds[k] = 0xFFFFFFFFu;
     missions->Add(mission);
     m_config.GetPlayData()->missions.resize(index + 1);
-    for (int run = 0; run < 2; ++run)
+    const tag_TOLQMISSIONRECORD& record = m_config.GetPlayData()->missions[index];
+    // Two falls (losses), then two wins at time-up: only the first win
+    // counts.
+    const uint32_t expected[4] = {0, 0, 1, 1};
+    for (int run = 0; run < 4; ++run)
     {
+        SCOPED_TRACE(run);
         MakeSetting(2);
         m_setting->mission = 1;
         m_setting->missionIndex = static_cast<uint16_t>(index);
         m_setting->rules.rule = tag_TOLQBATTLERULE::RULE_LAST_STAND;
         CBattleScene* scene = Start();
         Step(kOpeningFrames);
-        scene->GetFighter(0)->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
+        if (run < 2)
+            scene->GetFighter(0)->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
+        else
+            scene->GetConsole()->GetStateForUpdate()->timeLeft = kFrame;
         Step(1);
+        EXPECT_EQ(scene->GetConsole()->GetPhase(), run < 2 ? ConsolePhase::Lose : ConsolePhase::Win);
+        EXPECT_EQ(m_config.GetPlayData()->clearedMissionCount, expected[run]);
+        EXPECT_EQ(record.won, run >= 2);
         m_scene.reset();
         FreeBattleSetting(m_setting);
         m_setting = nullptr;
     }
-    EXPECT_EQ(m_config.GetPlayData()->missions[index].rank, 0);
+    EXPECT_EQ(record.rank, 0);
     EXPECT_EQ(m_config.GetPlayData()->points, 0u);
-    EXPECT_EQ(m_config.GetPlayData()->clearedMissionCount, 2u);
     missions->SetCount(index);
     mission->Release();
     delete mission;

@@ -5,6 +5,7 @@
 // left, a retry and the title from the end menu.
 #include "tests/game/scene/BattleProbe.h"
 #include "tests/game/scene/OwnRadioChat.h"
+#include "tests/game/scene/StandInSet.h"
 #include "tests/game/scene/StoryTestFiles.h"
 #include "tests/game/story/StoryTestSupport.h"
 
@@ -265,6 +266,18 @@ protected:
         Battle()->GetFighter(1)->GetStateBlock()->ruleCounter = 2;
         battle_probe::SetTimeLeft(Battle(), kFrame);
     }
+    // The lit pixels of the list's clear count ("0 : 13"), once the list
+    // takes keys again.
+    int ClearCountPixels()
+    {
+        EXPECT_TRUE(m_game->StepUntil([&] { return Missions()->GetStep() == Step::Choosing; }, 60));
+        m_game->Controller().SetFrameSkip(0);
+        m_game->Step(1);
+        m_game->Controller().SetFrameSkip(15);
+        const scene_test::DrawnFrame frame(*m_game);
+        EXPECT_TRUE(frame.Read());
+        return frame.CountBright({764.0f, 152.0f, 912.0f, 176.0f});
+    }
     // A survival ends with one fighter standing, with whole seconds left.
     void StandAlone(uint32_t fighter, uint32_t secondsLeft)
     {
@@ -319,7 +332,7 @@ TEST_F(MissionBattle, EveryRankBoundaryEarnsItsRankAndMoneyWhileTheRecordsOnlyRi
     EXPECT_EQ(saved.GetPlayData()->clearedMissionCount, 1u);
 }
 
-TEST_F(MissionBattle, ASurvivalLostWithTimeLeftEarnsNoRankAndOneWonEarnsItsSeconds)
+TEST_F(MissionBattle, ASurvivalLostWithTimeLeftEarnsNoRankNorAClearAndOneWonEarnsItsSecondsAndOneClear)
 {
     // The fifth mission: a survival of six for 2:30, ranked by the whole
     // seconds a win leaves (10, 30, 52, 75, 97, 120).
@@ -334,17 +347,39 @@ TEST_F(MissionBattle, ASurvivalLostWithTimeLeftEarnsNoRankAndOneWonEarnsItsSecon
     const tag_TOLQMISSIONRECORD& record = play.missions.at(kSurvival);
     const uint32_t points = play.points;
 
-    // Down first, 130 seconds before the end: a loss, and no rank.
-    StartMission(kSurvival);
-    StandAlone(1, 130);
+    // Down first, 130 seconds before the end: a loss, and no rank; twice,
+    // and nothing is cleared: the list still shows 0.
+    OpenMissions();
+    // A count saved larger than the number of missions shows as all.
+    tag_TOLQPLAYDATA& saved = *Config()->GetPlayData();
+    saved.clearedMissionCount = static_cast<uint16_t>(Missions()->GetMissionCount());
+    const int allCleared = ClearCountPixels();
+    saved.clearedMissionCount = 99;
+    EXPECT_EQ(ClearCountPixels(), allCleared) << "the clear count shows more than the missions";
+    saved.clearedMissionCount = 0;
+    const int noneCleared = ClearCountPixels();
+    for (int loss = 0; loss < 2; ++loss)
+    {
+        StartMission(kSurvival);
+        StandAlone(1, 130);
+    }
     EXPECT_EQ(record.rank, 0);
     EXPECT_EQ(play.points, points);
-    // The last one standing with 80 seconds left: B.
+    EXPECT_EQ(play.clearedMissionCount, 0u);
+    EXPECT_EQ(ClearCountPixels(), noneCleared) << "the clear count changed after losses";
+    // The last one standing with 80 seconds left: B, and one mission
+    // cleared, once however often it is won.
     StartMission(kSurvival);
     StandAlone(0, 80);
     EXPECT_EQ(record.rank, 4);
     EXPECT_EQ(record.value, 80u);
     EXPECT_EQ(play.points, points + 30);
+    const int oneCleared = ClearCountPixels();
+    EXPECT_NE(oneCleared, noneCleared);
+    StartMission(kSurvival);
+    StandAlone(0, 80);
+    EXPECT_EQ(play.clearedMissionCount, 1u);
+    EXPECT_EQ(ClearCountPixels(), oneCleared) << "a mission won again counted again";
 }
 
 TEST_F(MissionBattle, ARetryFightsTheSameMissionAgainWithTheClothesCopiedAgainAndTheTitleLeavesAtOnce)
