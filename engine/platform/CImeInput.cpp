@@ -379,15 +379,26 @@ void CImeInput::MoveLeft()
     m_caret = at;
 }
 
-void CImeInput::DeleteAtCaret()
+bool CImeInput::DeleteAtCaret()
 {
     const size_t length = std::strlen(m_text);
     if (static_cast<size_t>(m_caret) >= length)
-        return;
+        return false;
     const size_t step = ShiftJisCharLength(m_text + m_caret);
-    const size_t remove = step > 0 ? step : 1;
+    const size_t remove = std::min(step > 0 ? step : 1, length - m_caret);
+    // Taking a character out can join two words into one too long for its
+    // line, which then moves whole to the next: text that fits its lines
+    // keeps fitting, or the deletion is refused. Text that already failed
+    // the check (set from outside) may always get shorter.
+    if (m_fits)
+    {
+        const std::string after = std::string(m_text, m_caret) + (m_text + m_caret + remove);
+        if (m_fits(m_text) && !m_fits(after.c_str()))
+            return false;
+    }
     std::memmove(m_text + m_caret, m_text + m_caret + remove, length - m_caret - remove + 1);
     Resplit();
+    return true;
 }
 
 void CImeInput::Backspace()
@@ -395,8 +406,12 @@ void CImeInput::Backspace()
     Guard guard(m_lock);
     if (m_text == nullptr || m_caret <= 0)
         return;
+    const int32_t caret = m_caret;
     MoveLeft();
-    DeleteAtCaret();
+    if (DeleteAtCaret())
+        return;
+    m_caret = caret;
+    Resplit();
 }
 
 void CImeInput::Delete()

@@ -46,9 +46,10 @@ public:
     void SetCompositionFlag(uint32_t composing);
     uint32_t IsComposing();
     void SetFont(CFontTexture* font);
-    // Besides the length limit, the editor takes nothing after which its
-    // whole text fails fits (the box it is drawn in is full); null: no
-    // check. Disabling the editor drops the check.
+    // Besides the length limit, the editor makes no edit (a character put
+    // in or deleted) after which its whole text fails fits (the box it is
+    // drawn in is full); null: no check. Disabling the editor drops the
+    // check.
     using FitCheck = std::function<bool(const char* text)>;
     void SetFitCheck(FitCheck fits);
 
@@ -112,7 +113,8 @@ private:
     int InsertLocked(const char* text);
     void MoveLeft();
     void MoveRight();
-    void DeleteAtCaret();
+    // False when nothing was deleted (the caret at the end, or a refusal).
+    bool DeleteAtCaret();
     void StartTextInput();
     void StopTextInput();
     void DrawWrappedImpl(float x, float y, uint32_t size, float scale, uint32_t color, float wrapX);
