@@ -117,7 +117,8 @@ TEST(NetSendQueue, FramesOfSeveralPostersArriveWholeAndInOrder)
 // Nobody reads: posting never waits, and the queue fails at its byte limit.
 // A post that waited for the socket would sleep until the deadline (a
 // minute); one that waited for the writer would sleep with it as long as
-// the writer waits for room. No post sleeps so.
+// the writer waits for room, and one that waited for room on a condition
+// would sleep for ever. No post sleeps so.
 TEST(NetSendQueue, AReaderThatStopsCostsThePosterNothing)
 {
     Pair pair("127.0.9.4", "127.0.9.3");
@@ -125,7 +126,7 @@ TEST(NetSendQueue, AReaderThatStopsCostsThePosterNothing)
     CNetSendQueue queue;
     ASSERT_TRUE(queue.Start(pair.sender.Get(), 256 * 1024, 60000, Failures::Count, &failures));
     const std::vector<uint8_t> frame(16 * 1024, 0x33);
-    CallWatch watch;
+    CallWatch watch({kPollCall, SYS_futex});
     uint32_t result = 1;
     auto post = [&] { watch.Run([&] { result = queue.Post(frame.data(), frame.size()); }); };
     // A frame at a time, each taken by the writer (the only other thread

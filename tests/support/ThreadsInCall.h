@@ -22,6 +22,10 @@ constexpr long kPollCall = SYS_poll;
 constexpr long kPollCall = SYS_ppoll;
 #endif
 
+// The call a thread waits in while it sleeps for a set time (nanosleep,
+// usleep, sleep_for): nothing but that time ends it.
+constexpr long kPlainSleepCall = SYS_clock_nanosleep;
+
 // A thread's system call and its first three arguments, as the kernel
 // shows them while the thread waits in the call.
 struct ThreadCall

@@ -42,7 +42,7 @@ struct StopCase
     bool lockHeld;
 };
 
-class SoundStreamStop : public SoundTest, public ::testing::WithParamInterface<StopCase>
+class SoundStreamStop : public StreamStopTest, public ::testing::WithParamInterface<StopCase>
 {
 };
 

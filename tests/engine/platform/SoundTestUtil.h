@@ -6,6 +6,7 @@
 #include "engine/platform/sound/CSound.h"
 #include "engine/platform/PlatformMessageBox.h"
 #include "tests/engine/platform/SoundFiles.h"
+#include "tests/support/CallWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,26 @@ protected:
     }
 
     CSound m_sound;
+};
+
+// A test that stops streams while their threads run: a stop that deadlocks
+// with a thread it joins fails the test at once rather than hang the run.
+class StreamStopTest : public SoundTest
+{
+protected:
+    void SetUp() override
+    {
+        SoundTest::SetUp();
+        m_deadlocks.Begin();
+    }
+    void TearDown() override
+    {
+        m_deadlocks.End();
+        SoundTest::TearDown();
+    }
+
+private:
+    CallWatch m_deadlocks{kOnlyDeadlocks};
 };
 
 // The peak of one channel (0 left, 1 right) over frames [from, to).
