@@ -78,6 +78,26 @@ uint32_t ConnectGuest(CNetSession& guest, Recorder& recorder, const char* local,
         return 0;
     return guest.Connect(host, port, kNetKindTcp, Recorder::OnMessage, &recorder, Recorder::OnDisconnected, &recorder);
 }
+
+// The order in which the host let a connection in, by the peer's id.
+uint32_t OrderOf(CNetSession& host, const std::string& id)
+{
+    for (const NetClientPtr& peer : host.GetPeers())
+    {
+        if (peer->GetId() == id)
+            return peer->GetConnectionOrder();
+    }
+    return 0;
+}
+
+// Ends a connection with a reset rather than a hang-up, as a machine or a
+// line that fails does: the connection breaks.
+void Break(CNetSocket& socket)
+{
+    const linger reset{1, 0};
+    ::setsockopt(socket.Get(), SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
+    socket = CNetSocket();
+}
 } // namespace
 
 TEST(NetSession, InitializeNeedsAnOwner)
@@ -195,9 +215,11 @@ TEST(NetSession, SilentPeerIsCutAtTheSecondTick)
 }
 
 // Two connections from one address (two players behind one router) are two
-// peers. One that comes once the first is over (the guest connecting
-// again) takes the first one's peer, with its id, even while the host has
-// not read that end yet (its thread is in the handler).
+// peers. One that comes once one of them is over (the guest connecting
+// again) takes that one's peer, with its id, even while the host has not
+// read that end yet (its thread is in the handler), whether it hung up or
+// broke; never the peer of a connection that goes on, though that one
+// came first.
 TEST(NetSession, ConnectionsFromOneAddressAreTwoPeersUntilOneIsOver)
 {
     Recorder hostSide;
@@ -209,27 +231,39 @@ TEST(NetSession, ConnectionsFromOneAddressAreTwoPeersUntilOneIsOver)
     CNetSocket second = ConnectRetrying("127.0.3.2", "127.0.3.1", host.GetListenPort());
     ASSERT_TRUE(WaitUntil([&] { return hostSide.connected.load() == 2; }, 5000));
     ASSERT_EQ(host.GetPeerCount(), 2u);
+    const std::string secondId = host.GetPeers()[1]->GetId();
     for (const NetClientPtr& peer : host.GetPeers())
     {
         EXPECT_STREQ(peer->GetName(), "127.0.3.2");
         EXPECT_TRUE(peer->HasLiveConnection());
     }
     CNetSocket again;
+    CNetSocket secondAgain;
     {
         std::lock_guard<std::mutex> hold(hostSide.lock);
         const auto frame = Frame(5, {1, 2, 3});
-        ASSERT_EQ(SendWithDeadline(first.Get(), frame.data(), frame.size(), 2000), 1u);
-        ASSERT_TRUE(WaitUntil([&] { return ThreadsInCall(SYS_futex, hostSide.lock.native_handle()) == 1; }, 5000));
+        for (CNetSocket* socket : {&first, &second})
+            ASSERT_EQ(SendWithDeadline(socket->Get(), frame.data(), frame.size(), 2000), 1u);
+        ASSERT_TRUE(WaitUntil([&] { return ThreadsInCall(SYS_futex, hostSide.lock.native_handle()) == 2; }, 5000));
         first = CNetSocket();
         again = ConnectRetrying("127.0.3.2", "127.0.3.1", host.GetListenPort());
         ASSERT_TRUE(WaitUntil([&] { return hostSide.connected.load() == 3; }, 5000));
         ASSERT_EQ(host.GetPeerCount(), 2u);
-        for (const NetClientPtr& peer : host.GetPeers())
-            EXPECT_EQ(peer->GetConnectionOrder() == 3, peer->GetId() == firstId);
+        EXPECT_EQ(OrderOf(host, firstId), 3u);
+        EXPECT_EQ(OrderOf(host, secondId), 2u);
+        // The second breaks while the first peer, the first of the address,
+        // goes on with its new connection.
+        Break(second);
+        secondAgain = ConnectRetrying("127.0.3.2", "127.0.3.1", host.GetListenPort());
+        ASSERT_TRUE(WaitUntil([&] { return hostSide.connected.load() == 4; }, 5000));
+        ASSERT_EQ(host.GetPeerCount(), 2u) << "a broken connection's peer was not taken over";
+        EXPECT_EQ(OrderOf(host, firstId), 3u) << "a live connection's peer was taken over";
+        EXPECT_EQ(OrderOf(host, secondId), 4u);
     }
-    // The first one's end is told on its own thread, in its own time.
-    EXPECT_TRUE(WaitUntil([&] { return hostSide.disconnected.load() == 1; }, 5000));
-    EXPECT_EQ(hostSide.Count(), 1u);
+    // The old connections' ends are told on their own threads, in their
+    // own time.
+    EXPECT_TRUE(WaitUntil([&] { return hostSide.disconnected.load() == 2; }, 5000));
+    EXPECT_EQ(hostSide.Count(), 2u);
     // A different address is a different peer.
     CNetSocket third = ConnectRetrying("127.0.3.3", "127.0.3.1", host.GetListenPort());
     ASSERT_TRUE(WaitUntil([&] { return host.GetPeerCount() == 3; }, 5000));

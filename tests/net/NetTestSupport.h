@@ -172,6 +172,15 @@ public:
     bool Started() const { return m_pid > 0; }
     // Sends a signal (SIGSTOP, SIGCONT...); false when there is no child.
     bool Signal(int signal) { return m_pid > 0 && kill(m_pid, signal) == 0; }
+    // Whether the child has stopped (SIGSTOP, its own or another's) since
+    // last asked: each stop is told once. Never waits, and leaves an exit
+    // to Wait.
+    bool HasStopped()
+    {
+        siginfo_t info{};
+        return m_pid > 0 && waitid(P_PID, static_cast<id_t>(m_pid), &info, WSTOPPED | WNOHANG) == 0 &&
+               info.si_pid == m_pid && info.si_code == CLD_STOPPED;
+    }
     void Kill()
     {
         if (m_pid > 0)

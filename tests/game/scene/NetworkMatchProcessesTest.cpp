@@ -3,11 +3,13 @@
 // makes a room, the others join it, they run the setup and fight one
 // headless battle in lockstep with scripted pads and frame times that
 // vary, each writing its per-frame state hash to a board they share with
-// the test. A guest is killed mid-battle; another is
-// stopped (SIGSTOP) for 7 s and must have left the room when it wakes,
-// while the others play on to 3,000 frames, the host still in its room;
-// then the host is killed and the last guest must be back in the lobby
-// (the stopped guest and the last one with the lost-connection notice).
+// the test. A guest is killed mid-battle; another stops itself (SIGSTOP)
+// at its 1,500th frame, is woken 7 s later and must have left the room,
+// while the others play on to 3,000 frames; there the host and the last
+// guest hold still while the test sees the host in its room with that
+// guest; then the host is killed and the last guest must be back in the
+// lobby (the stopped guest and the last one with the lost-connection
+// notice).
 // Two more meet by random matching instead: the lobby's match, the game's
 // own setup driven by keys, a battle in lockstep, and both back in the
 // lobby when the match's host leaves it.
@@ -22,6 +24,7 @@
 
 #include "engine/platform/CImeInput.h"
 #include "engine/platform/FrameTimer.h"
+#include "engine/platform/PlatformClock.h"
 #include "game/app/GameServices.h"
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/CBattleScene.h"
@@ -40,7 +43,9 @@
 #include <cstring>
 #include <set>
 #include <cstdlib>
+#include <mutex>
 #include <string>
+#include <thread>
 
 using namespace nettestscene;
 
@@ -97,6 +102,7 @@ enum class Phase : uint32_t
     Done,     // the frames are in
     InLobby,  // a guest back in the lobby after its host went
     Woke,     // the stopped guest out of the room after it woke
+    Held,     // at the battle's end, holding still until the test lets it go on
     Failed,
 };
 
@@ -112,6 +118,8 @@ struct Board
     std::atomic<uint32_t> updatesWithoutFrames[kPlayers];
     // A random match's host has been made (its lobby hosts the match).
     std::atomic<uint32_t> hosting;
+    // The test lets the players that hold at the battle's end go on.
+    std::atomic<uint32_t> goOn;
     uint64_t hashes[kPlayers][kFrames];
     char error[kPlayers][160];
     char setting[kPlayers][256];
@@ -123,6 +131,38 @@ uint64_t MonotonicMs()
                                      std::chrono::steady_clock::now().time_since_epoch())
                                      .count());
 }
+
+// The players' scene clock. It stands still while a player holds at the
+// battle's end, so that the time the test takes to look at the room counts
+// in none of the player's waits (its frame wait, its keep-alives) once it
+// goes on. Receive threads read it too.
+class HoldingClock
+{
+public:
+    static uint32_t Now()
+    {
+        std::lock_guard<std::mutex> guard(s_lock);
+        return s_holding ? s_heldAt : GetTickMilliseconds() - s_heldMs;
+    }
+    static void Hold()
+    {
+        std::lock_guard<std::mutex> guard(s_lock);
+        s_heldAt = GetTickMilliseconds() - s_heldMs;
+        s_holding = true;
+    }
+    static void GoOn()
+    {
+        std::lock_guard<std::mutex> guard(s_lock);
+        s_heldMs = GetTickMilliseconds() - s_heldAt;
+        s_holding = false;
+    }
+
+private:
+    static inline std::mutex s_lock;
+    static inline bool s_holding = false;
+    static inline uint32_t s_heldAt = 0;
+    static inline uint32_t s_heldMs = 0;
+};
 
 Board* MapBoard(const std::string& path, bool create)
 {
@@ -157,7 +197,7 @@ public:
             g_pInput = &m_input;
         const std::string local = "127.0.0." + std::to_string(1 + std::min(m_role, kSharedAddressRole));
         CNetworkScene::Options options = SceneOptions(local.c_str(), &m_input);
-        options.clock = nullptr;
+        options.clock = &HoldingClock::Now;
         options.sleep = nullptr;
         options.lobbyPort = static_cast<uint16_t>(std::atoi(std::getenv(kLobbyPortVariable)));
         options.ownPort = m_role == 0 ? std::atoi(std::getenv(kHostPortVariable)) : 0;
@@ -480,6 +520,8 @@ private:
         DescribeSetting();
         const uint64_t end = MonotonicMs() + 400000;
         uint32_t lastFrameUpdate = 0;
+        bool slept = false;
+        bool held = false;
         for (uint32_t update = 0; MonotonicMs() < end; ++update)
         {
             m_board->updates[m_role].store(update);
@@ -488,6 +530,9 @@ private:
             UpdateAndRecord(update, kFrames);
             if (m_scene.GetSteppedFrames() != before)
                 lastFrameUpdate = update;
+            SleepAtItsFrame(&slept);
+            if (!HoldAtTheEnd(end, &held))
+                return false;
             if (m_scene.GetState() == CNetworkScene::NetSceneState::Battle)
                 continue;
             // A guest dropped from the battle is back in the lobby, told
@@ -506,6 +551,39 @@ private:
             return true;
         }
         return Fail("the battle outlasted the test");
+    }
+
+    // The sleeper stops itself at its frame, once, as a busy machine or a
+    // suspended laptop would stop it: where it stopped is the test's to
+    // know, however far a busy machine lets the others run before the test
+    // looks (the test wakes it).
+    void SleepAtItsFrame(bool* slept)
+    {
+        if (m_role != kSleeper || *slept || m_board->stepped[m_role].load() < kSleepFrame)
+            return;
+        *slept = true;
+        raise(SIGSTOP);
+    }
+
+    // The host and the guest that stays hold still, without an update,
+    // once both have the battle's frames, until the test lets them go on:
+    // neither takes the other for silent while the test looks at the room.
+    bool HoldAtTheEnd(uint64_t end, bool* held)
+    {
+        if (m_role == kSleeper || m_role == kLeaver || *held || m_board->stepped[0].load() < kFrames ||
+            m_board->stepped[m_role].load() < kFrames)
+            return true;
+        *held = true;
+        HoldingClock::Hold();
+        m_board->phase[m_role].store(static_cast<uint32_t>(Phase::Held));
+        while (m_board->goOn.load() == 0)
+        {
+            if (MonotonicMs() > end)
+                return Fail("held past the test's end");
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        HoldingClock::GoOn();
+        return true;
     }
 
     int m_role;
@@ -603,14 +681,13 @@ TEST(NetworkMatchProcesses, FourPlayersFightInLockstepSurviveADepartureAndAStopA
     EXPECT_EQ(players[kLeaver]->Wait(10000), -1);
     const uint32_t leftAfter = board->stepped[kLeaver].load();
 
-    // A guest stops, as a busy machine or a suspended laptop would: the
-    // others play on without it.
-    ASSERT_TRUE(nettest::WaitUntil([&] { return board->stepped[kSleeper].load() >= kSleepFrame ||
+    // A guest stops at its frame, as a busy machine or a suspended laptop
+    // would stop it: the others play on without it.
+    ASSERT_TRUE(nettest::WaitUntil([&] { return players[kSleeper]->HasStopped() ||
                                           board->phase[kSleeper].load() == static_cast<uint32_t>(Phase::Failed); },
                              240000))
         << BoardErrors(*board);
     ASSERT_NE(board->phase[kSleeper].load(), static_cast<uint32_t>(Phase::Failed)) << BoardErrors(*board);
-    ASSERT_TRUE(players[kSleeper]->Signal(SIGSTOP));
     const uint64_t stoppedAt = MonotonicMs();
     const uint32_t hostAtStop = board->stepped[0].load();
     const uint32_t hostUpdatesAtStop = board->updates[0].load();
@@ -638,13 +715,14 @@ TEST(NetworkMatchProcesses, FourPlayersFightInLockstepSurviveADepartureAndAStopA
     ASSERT_EQ(board->phase[kSleeper].load(), static_cast<uint32_t>(Phase::Woke)) << BoardErrors(*board);
     const uint32_t wokeAfter = board->stepped[kSleeper].load();
 
+    // The host and the guest that stays hold at the battle's end.
     ASSERT_TRUE(nettest::WaitUntil(
         [&] {
             for (int role : {0, 1})
             {
                 if (board->phase[role].load() == static_cast<uint32_t>(Phase::Failed))
                     return true;
-                if (board->stepped[role].load() < kFrames)
+                if (board->phase[role].load() != static_cast<uint32_t>(Phase::Held))
                     return false;
             }
             return true;
@@ -672,18 +750,22 @@ TEST(NetworkMatchProcesses, FourPlayersFightInLockstepSurviveADepartureAndAStopA
     std::set<uint64_t> distinct(&board->hashes[0][0], &board->hashes[0][0] + kFrames);
     EXPECT_GT(distinct.size(), kFrames / 2);
     EXPECT_LT(leftAfter, kFrames);
-    EXPECT_GE(sleptAfter, kSleepFrame);
+    EXPECT_EQ(sleptAfter, kSleepFrame);
+    // It stopped at its frame and woke out of the battle: it had no more
+    // of the frames the host played on to the end without it.
     EXPECT_LT(wokeAfter, kFrames);
 
-    // The host is still in its own room, as the lobby server lists it: the
-    // guests that went are out of it, the one left is in.
-    EXPECT_TRUE(nettest::WaitUntil([&] { return server.GetRoomMembers(kRoom).size() == 2; }, 10000))
-        << server.GetRoomMembers(kRoom).size();
+    // The host is still in its own room, as the lobby server lists it: once
+    // the server has let the guests that went go, the one left is in it
+    // with its host (both hold still, so that neither drops the other).
+    EXPECT_TRUE(nettest::WaitUntil([&] { return server.GetUserCount() == 2; }, 60000)) << server.GetUserCount();
+    EXPECT_EQ(server.GetRoomMembers(kRoom).size(), 2u);
     EXPECT_EQ(server.GetRoomCount(), 1u);
     EXPECT_TRUE(server.IsConsistent());
 
     players[0]->Kill();
     EXPECT_EQ(players[0]->Wait(10000), -1);
+    board->goOn.store(1);
     EXPECT_EQ(players[1]->Wait(60000), 0) << BoardErrors(*board);
     ASSERT_EQ(board->phase[1].load(), static_cast<uint32_t>(Phase::InLobby)) << BoardErrors(*board);
     // It gave its host up within the frame wait.
