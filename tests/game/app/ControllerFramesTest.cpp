@@ -35,6 +35,7 @@ protected:
     {
         stub_scenes::Reset();
         m_game = std::make_unique<GameHarness>(640, 480, BasicFiles(), &stub_scenes::Make);
+        m_game->DrawEveryFrame();
         ASSERT_TRUE(m_game->Ready());
         ASSERT_TRUE(m_game->Start());
     }
