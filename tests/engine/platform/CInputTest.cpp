@@ -438,6 +438,7 @@ TEST_F(InputTest, HeldBackKeysButtonsAndElementsReadAsUpUntilLetGo)
     for (int frame = 0; frame < 4; ++frame)
     {
         EXPECT_EQ(Held(0, decide), 0u) << frame;
+        EXPECT_EQ(input.GetPadButton(0, decide), 0u) << frame;
         EXPECT_EQ(Held(0, cancel), 0u) << frame;
         EXPECT_EQ(Held(0, KVR_BUTTON_MOUSE_FIRST), 0u) << frame;
         EXPECT_EQ(input.GetPadButton(0, KVR_BUTTON_WHEEL_UP), 0u) << frame;
