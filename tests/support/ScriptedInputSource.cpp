@@ -155,7 +155,7 @@ int ScriptedInputSource::ReadJoystick(int joystick, InputJoystickState& state)
 {
     if (!HasJoystick(joystick) || m_joysticks[joystick].readFails)
         return 0;
-    state = m_joysticks[joystick].state;
+    state = m_focus ? m_joysticks[joystick].state : InputJoystickState();
     return 1;
 }
 
@@ -168,7 +168,7 @@ int ScriptedInputSource::ReadGamepad(int user, InputGamepadState& state)
 {
     if (!ValidUser(user) || !m_gamepads[user].connected)
         return 0;
-    state = m_gamepads[user].state;
+    state = m_focus ? m_gamepads[user].state : InputGamepadState();
     return 1;
 }
 

@@ -6,7 +6,8 @@
 // key presses, mouse motion, joysticks and game pads frame by frame, and read
 // back the vibration that was asked for. Mouse motion and wheel are consumed
 // by each read, like real relative motion; everything else stays until
-// changed.
+// changed. Out of focus the keyboard and the mouse can't be read, and
+// joysticks and game pads read as let go.
 class ScriptedInputSource : public InputSource
 {
 public:

@@ -119,17 +119,20 @@ int ToPixel(float value)
     return static_cast<int>(value);
 }
 
-// A held-back input reads as up until the device reads it up; from then
-// on it is free again.
+// A held-back input reads as up until the device reads it up with the
+// window focused; from then on it is free again. Out of focus the devices
+// read everything up, down or not, and that lets nothing go.
 template <typename State>
-void HoldBack(State* states, bool* heldBack, size_t count)
+void HoldBack(State* states, bool* heldBack, size_t count, bool focused)
 {
     for (size_t i = 0; i < count; ++i)
     {
-        if (states[i] == 0)
-            heldBack[i] = false;
-        else if (heldBack[i])
+        if (!heldBack[i])
+            continue;
+        if (states[i] != 0)
             states[i] = 0;
+        else if (focused)
+            heldBack[i] = false;
     }
 }
 
@@ -362,29 +365,37 @@ void CInput::PollJoysticks()
 void CInput::PollKeyboard()
 {
     std::memcpy(m_previousKeys, m_keys, sizeof(m_keys));
-    if (!m_opened || !m_source->ReadKeyboard(m_keys))
+    m_focused = m_opened && m_source->ReadKeyboard(m_keys);
+    if (!m_focused)
     {
         std::memset(m_keys, 0, sizeof(m_keys));
         return;
     }
     for (uint8_t& key : m_keys)
         key = key != 0 ? 1 : 0;
-    HoldBack(m_keys, m_keysHeldBack, std::size(m_keys));
+    HoldBack(m_keys, m_keysHeldBack, std::size(m_keys), true);
 }
 
 void CInput::PollMouse()
 {
     if (!m_opened || !m_source->ReadMouse(m_mouse))
+    {
         m_mouse = InputMouseState();
+        return;
+    }
     for (uint8_t& button : m_mouse.buttons)
         button = button != 0 ? 1 : 0;
-    HoldBack(m_mouse.buttons, m_mouseButtonsHeldBack, std::size(m_mouse.buttons));
+    HoldBack(m_mouse.buttons, m_mouseButtonsHeldBack, std::size(m_mouse.buttons), true);
+    // The wheel is read anew each frame: one still turning after the hold
+    // would read as a new press. It stays held until it stops.
+    HoldBack(&m_mouse.z, &m_wheelHeldBack, 1, true);
 }
 
 void CInput::HoldUntilReleased()
 {
     StartHoldingBack(m_keys, m_keysHeldBack, std::size(m_keys));
     StartHoldingBack(m_mouse.buttons, m_mouseButtonsHeldBack, std::size(m_mouse.buttons));
+    StartHoldingBack(&m_mouse.z, &m_wheelHeldBack, 1);
     for (uint8_t p = 0; p < KVR_PAD_COUNT; ++p)
     {
         StartHoldingBack(m_elements[p], m_elementsHeldBack[p], KVR_PAD_ELEMENT_COUNT);
@@ -452,7 +463,7 @@ void CInput::UpdatePad(uint8_t pad, float cursorX, float cursorY)
     UpdateCursorDelta(state, cursorX, cursorY);
 
     const int device = ReadPadDevice(pad, state, elements);
-    HoldBack(elements, m_elementsHeldBack[pad], KVR_PAD_ELEMENT_COUNT);
+    HoldBack(elements, m_elementsHeldBack[pad], KVR_PAD_ELEMENT_COUNT, m_focused);
     KeepPadElements(pad, elements);
 
     uint32_t* actions = current + KVR_BUTTON_ACTION_FIRST;

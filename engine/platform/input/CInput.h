@@ -44,12 +44,13 @@ public:
     // Once per frame: polls every device and rewrites the 16 pads.
     int Update();
 
-    // Holds back every key, mouse button and pad element that is down: each
-    // reads as up, on every pad and to the key queries alike, from now (the
-    // pads as this frame read them too) until it has been let go. A layer
-    // that closes on a key (a menu, a pop-up, a screen that ends on a press)
-    // calls it, so that the press acts there alone and not also on what
-    // takes the keys next, even where that acts on a held key.
+    // Holds back every key, mouse button and pad element that is down, and
+    // the wheel while it turns: each reads as up, on every pad and to the
+    // key queries alike, from now (the pads as this frame read them too)
+    // until it has been let go (the wheel: until it stops) with the window
+    // focused. A layer that closes on a key (a menu, a pop-up, a screen that
+    // ends on a press) calls it, so that the press acts there alone and not
+    // also on what takes the keys next, even where that acts on a held key.
     void HoldUntilReleased();
 
     // Devices.
@@ -141,8 +142,12 @@ private:
     // Each pad's device elements as the last two Updates read them.
     uint8_t m_elements[KVR_PAD_COUNT][KVR_PAD_ELEMENT_COUNT] = {};
     uint8_t m_previousElements[KVR_PAD_COUNT][KVR_PAD_ELEMENT_COUNT] = {};
+    // The last keyboard read succeeded: keys are read only while the window
+    // has the focus, and out of it the pads read everything up.
+    bool m_focused = false;
     // What HoldUntilReleased holds back until the device reads it up.
     bool m_keysHeldBack[256] = {};
     bool m_mouseButtonsHeldBack[INPUT_MOUSE_BUTTONS] = {};
+    bool m_wheelHeldBack = false;
     bool m_elementsHeldBack[KVR_PAD_COUNT][KVR_PAD_ELEMENT_COUNT] = {};
 };

@@ -417,7 +417,9 @@ TEST_F(InputTest, EdgesAndHeldTimesAcrossFrames)
 
 // A layer that closes on a key holds back what is down: the pads and the
 // key queries read it as up at once and until it is let go, with no release
-// seen, while other keys and later presses act as ever.
+// seen, while other keys and later presses act as ever. A wheel still
+// turning is held until it stops; a frame out of focus, where every device
+// reads up, lets nothing go.
 TEST_F(InputTest, HeldBackKeysButtonsAndElementsReadAsUpUntilLetGo)
 {
     source.SetJoystickCount(1);
@@ -429,22 +431,27 @@ TEST_F(InputTest, HeldBackKeysButtonsAndElementsReadAsUpUntilLetGo)
     source.SetKey(KEY_Z, true);
     source.SetKey(KEY_ESCAPE, true);
     source.SetMouseButton(0, true);
+    source.TurnWheel(120);
     stick.buttons[1] = 1;
     input.Update();
     input.HoldUntilReleased();
-    for (int frame = 0; frame < 3; ++frame)
+    for (int frame = 0; frame < 4; ++frame)
     {
         EXPECT_EQ(Held(0, decide), 0u) << frame;
+        EXPECT_EQ(input.GetPadButton(0, decide), 0u) << frame;
         EXPECT_EQ(Held(0, cancel), 0u) << frame;
         EXPECT_EQ(Held(0, KVR_BUTTON_MOUSE_FIRST), 0u) << frame;
+        EXPECT_EQ(input.GetPadButton(0, KVR_BUTTON_WHEEL_UP), 0u) << frame;
         EXPECT_EQ(Pad(0).released.button[decide], 0u) << frame;
         EXPECT_EQ(input.GetKeyState(KEY_Z), 0) << frame;
         EXPECT_EQ(input.IsKeyTriggered(KEY_ESCAPE), 0) << frame;
         EXPECT_EQ(input.IsPadElementTriggered(0, 15), 0) << frame;
+        source.SetFocus(frame != 1);
+        source.TurnWheel(120);
         // Keys that go down after the hold are free.
-        source.SetKey(KEY_C, frame == 1);
+        source.SetKey(KEY_C, frame == 2);
         input.Update();
-        EXPECT_EQ(Held(0, attack), frame == 1 ? 1u : 0u) << frame;
+        EXPECT_EQ(Held(0, attack), frame == 2 ? 1u : 0u) << frame;
     }
     source.SetKey(KEY_Z, false);
     source.SetKey(KEY_ESCAPE, false);
@@ -455,11 +462,13 @@ TEST_F(InputTest, HeldBackKeysButtonsAndElementsReadAsUpUntilLetGo)
     source.SetKey(KEY_Z, true);
     source.SetKey(KEY_ESCAPE, true);
     source.SetMouseButton(0, true);
+    source.TurnWheel(120);
     stick.buttons[1] = 1;
     input.Update();
     EXPECT_EQ(input.GetPadButton(0, decide), 1u);
     EXPECT_EQ(input.GetPadButton(0, cancel), 1u);
     EXPECT_EQ(input.GetPadButton(0, KVR_BUTTON_MOUSE_FIRST), 1u);
+    EXPECT_EQ(input.GetPadButton(0, KVR_BUTTON_WHEEL_UP), 1u);
     EXPECT_EQ(input.IsKeyTriggered(KEY_ESCAPE), 1);
     EXPECT_EQ(input.IsPadElementTriggered(0, 15), 1);
 }

@@ -120,14 +120,14 @@ TEST_F(ControllerFrames, AKeyThatClosesTheQuitMenuOrEndsASceneReachesTheNextOnly
 {
     stub_scenes::Log& log = stub_scenes::TheLog();
     ScriptedInputSource& keys = m_game->Input();
-    for (uint8_t closing : {KEY_Z, KEY_X})
+    for (uint8_t closing : {KEY_Z, KEY_X, KEY_ESCAPE})
     {
         m_game->Tap(KEY_ESCAPE);
         ASSERT_TRUE(Controller().IsQuitMenuOpen());
         keys.SetKey(closing, true);
         m_game->Step(3);
         EXPECT_FALSE(Controller().IsQuitMenuOpen());
-        EXPECT_EQ(log.menuKeysHeld, 0u) << "closed by key " << int(closing);
+        EXPECT_EQ(log.menuKeysHeld, 0u) << "closed by key " << CInput::GetKeyName(closing);
         keys.SetKey(closing, false);
         m_game->Step(1);
     }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -40,10 +41,19 @@ TEST(LoadingLock, AWaitingThreadGoesFirstAtTheNextYield)
 TEST(LoadingLock, YieldingWithNobodyWaitingKeepsTheLock)
 {
     CLoadingLock lock;
+    std::atomic<bool> entered{false};
     lock.Lock();
     lock.Yield();
-    lock.Yield();
+    std::thread frame([&] {
+        CLoadingLock::Scope scope(lock);
+        entered = true;
+    });
+    // Bounded wait until the other thread waits for its turn, or got in.
+    for (int i = 0; i < 5000 && !lock.HasWaiters() && !entered; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(entered) << "the yield let the lock go";
+    EXPECT_TRUE(lock.HasWaiters());
     lock.Unlock();
-    CLoadingLock::Scope scope(lock);
-    SUCCEED();
+    frame.join();
+    EXPECT_TRUE(entered);
 }

@@ -2,6 +2,7 @@
 
 #include "engine/core/CScene.h"
 #include "engine/platform/input/CInput.h"
+#include "engine/platform/input/KeyCodes.h"
 #include "game/app/CController.h"
 #include "game/app/GameServices.h"
 #include "game/app/tag_TOLQSCENEPARAM.h"
@@ -20,7 +21,7 @@ struct Log
     std::vector<tag_TOLQSCENEPARAM> blocks; // every Init's block (zero for none)
     std::vector<bool> hadBlock;
     uint32_t updates = 0;
-    // Updates that found the decide or the cancel key held.
+    // Updates that found the decide or the cancel key, or Escape, held.
     uint32_t menuKeysHeld = 0;
     uint32_t renders = 0;
     uint32_t deleted = 0;
@@ -52,7 +53,8 @@ public:
         ++TheLog().updates;
         const tag_KVRPADSTATE* pad = g_pInput->GetPadState(0);
         if (CInput::GetButtonState(pad, MenuKeyButton(MenuKey::Decide)) != 0 ||
-            CInput::GetButtonState(pad, MenuKeyButton(MenuKey::Cancel)) != 0)
+            CInput::GetButtonState(pad, MenuKeyButton(MenuKey::Cancel)) != 0 ||
+            g_pInput->GetKeyState(KEY_ESCAPE) != 0)
             ++TheLog().menuKeysHeld;
         if (m_id == CController::SCENE_TITLE && TheLog().switchTo != CController::SCENE_COUNT)
         {
