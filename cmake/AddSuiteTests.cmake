@@ -9,7 +9,7 @@
 #
 # Variables: EXECUTABLE, EMULATOR (a ;-list put in front of the program),
 # WORKING_DIRECTORY, CTEST_FILE, LIST_FILE, TIMEOUT, SERIAL, LABEL (may be
-# empty), PER_CASE.
+# empty), PER_CASE, COST.
 cmake_minimum_required(VERSION 3.25)
 
 if(NOT EXISTS "${EXECUTABLE}")
@@ -66,6 +66,6 @@ foreach(name IN LISTS names)
   endif()
   string(APPEND script
     "add_test([==[${name}]==]${command} [==[${EXECUTABLE}]==] [==[--gtest_filter=${filter}]==] --gtest_also_run_disabled_tests)\n"
-    "set_tests_properties([==[${name}]==] PROPERTIES WORKING_DIRECTORY [==[${WORKING_DIRECTORY}]==] TIMEOUT ${TIMEOUT} RUN_SERIAL ${SERIAL}${labels})\n")
+    "set_tests_properties([==[${name}]==] PROPERTIES WORKING_DIRECTORY [==[${WORKING_DIRECTORY}]==] TIMEOUT ${TIMEOUT} COST ${COST} RUN_SERIAL ${SERIAL}${labels})\n")
 endforeach()
 file(WRITE "${CTEST_FILE}" "${script}")

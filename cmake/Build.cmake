@@ -76,20 +76,28 @@ set(KVR_TEST_ENV
   "GSETTINGS_BACKEND=memory"
   "KVR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 
-# kvr_add_test_folder(<target> [SERIAL] [TIMEOUT seconds] [LABEL label]
-# LIBS lib...): one test program from every .cpp of the calling folder, each
-# of its test suites registered with ctest as one test
-# (cmake/AddSuiteTests.cmake), with the label if one is given; SERIAL suites
-# run alone, never beside other tests of a parallel run; a suite may take
+# kvr_add_test_folder(<target> [SERIAL] [PER_CASE] [TIMEOUT seconds]
+# [COST cost] [LABEL label] LIBS lib...): one test program from every .cpp
+# of the calling folder, each of its test suites registered with ctest as
+# one test (cmake/AddSuiteTests.cmake; PER_CASE: each test case), with the
+# label if one is given; SERIAL tests run alone, never beside other tests
+# of a parallel run; tests of a higher COST start first; a test may take
 # 600 seconds unless TIMEOUT says more.
 function(kvr_add_test_folder target)
-  cmake_parse_arguments(ARG "SERIAL" "TIMEOUT;LABEL" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "SERIAL;PER_CASE" "TIMEOUT;LABEL;COST" "LIBS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 600)
+  endif()
+  if(NOT ARG_COST)
+    set(ARG_COST 0)
   endif()
   set(serial FALSE)
   if(ARG_SERIAL)
     set(serial TRUE)
+  endif()
+  set(per_case ${KVR_TEST_PER_CASE})
+  if(ARG_PER_CASE)
+    set(per_case TRUE)
   endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
@@ -99,6 +107,9 @@ function(kvr_add_test_folder target)
   # Every library in the process must bind to the test program's dlclose.
   target_link_options(${target} PRIVATE "LINKER:--export-dynamic-symbol=dlclose")
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  if(KVR_TEST_CODE_FLAGS)
+    target_compile_options(${target} PRIVATE ${KVR_TEST_CODE_FLAGS})
+  endif()
   # The environment goes in front of the command through env(1); the
   # listing of the suites needs it too.
   set(emulator "env;${KVR_TEST_ENV}")
@@ -112,7 +123,8 @@ set(LIST_FILE [==[${prefix}_suites.list]==])
 set(TIMEOUT ${ARG_TIMEOUT})
 set(SERIAL ${serial})
 set(LABEL [==[${ARG_LABEL}]==])
-set(PER_CASE ${KVR_TEST_PER_CASE})
+set(PER_CASE ${per_case})
+set(COST ${ARG_COST})
 include([==[${PROJECT_SOURCE_DIR}/cmake/AddSuiteTests.cmake]==])
 include([==[${prefix}_suites.cmake]==])
 ")

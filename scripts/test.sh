@@ -101,13 +101,14 @@ export LIBGL_ALWAYS_SOFTWARE=1
 export ALSOFT_DRIVERS=null
 
 # ctest over a build folder, inside a virtual X server when there is no
-# display. Extra arguments go to ctest. The server never resets: by default
+# display, as many tests at once as given. Extra arguments go to ctest. The server never resets: by default
 # it resets whenever its last client leaves, and a test that connects
 # meanwhile finds no display.
 run_ctest() {
     local build="$1"
-    shift
-    local command=(ctest --test-dir "$build" --output-on-failure --parallel "$jobs" --timeout 600 "$@")
+    local parallel="$2"
+    shift 2
+    local command=(ctest --test-dir "$build" --output-on-failure --parallel "$parallel" --timeout 600 "$@")
     if [ -z "${DISPLAY:-}" ]; then
         xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "${command[@]}"
     else
@@ -133,7 +134,8 @@ idle() {
 }
 build_in_background() {
     local begun=$SECONDS
-    cmake -S "$root" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_BENCH=OFF -DKVR_FUZZ_REPLAYS=OFF
+    cmake -S "$root" -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKVR_BENCH=OFF -DKVR_FUZZ_REPLAYS=OFF \
+        -DKVR_TEST_CODE_FLAGS=-O1
     cmake --build "$release" --parallel "$jobs"
     echo $((SECONDS - begun)) > "$logs/release.built"
     begun=$SECONDS
@@ -252,15 +254,17 @@ run_watched cmake --build "$asan" --parallel "$jobs"
 # The walks of the real program (label "program") wait for real frames:
 # they run in the optimized build, the program as it ships.
 begin_stage "sanitizer tests"
-run_watched run_ctest "$asan" --label-exclude program
+run_watched run_ctest "$asan" "$jobs" --label-exclude program
 
 # The optimizer removes what only a sanitizer build keeps (a dead store, an
 # uninitialised read that happens to be zero), and real speed changes what
 # a timed wait sees: the shipped flags run the tests too, and the walks.
 begin_stage "optimized build (rest of it)"
 wait_for_build release
+# The walks start first and mostly wait for frames; one more test than
+# there are processors runs beside them.
 begin_stage "optimized tests"
-run_watched run_ctest "$release"
+run_watched run_ctest "$release" $((jobs + 1))
 
 # The stream threads, the movie's worker, the network sessions and the
 # game's loading thread once more under ThreadSanitizer (it cannot share a

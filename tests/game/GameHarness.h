@@ -3,7 +3,7 @@
 // The game application on test devices: a headless window drawn by EGL on
 // Mesa, OpenAL's loopback device, a scripted input source and a data set
 // written by the test into a folder of its own (with the save folder beside
-// it). Frames run at a fixed 17 ms.
+// it). Frames run at a fixed 17 ms; a step draws its last frame only.
 
 #include "engine/core/CScene.h"
 #include "engine/core/TextEncoding.h"
@@ -169,15 +169,19 @@ public:
     }
 
     // Frames until loading has ended, for at most two minutes: a whole data
-    // set in the sanitizer build on a busy machine takes a while.
+    // set in the sanitizer build on a busy machine takes a while. The
+    // loading screen is drawn once it has ended.
     bool Load()
     {
         const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(2);
         for (;;)
         {
-            Step(1);
+            Frame(17);
             if (m_controller.GetLoadingState() != CController::LoadingState::Loading)
+            {
+                DrawIfBehind();
                 return m_controller.GetLoadingState() == CController::LoadingState::WaitingForKey;
+            }
             if (std::chrono::steady_clock::now() >= end)
                 return false;
             usleep(5000);
@@ -195,31 +199,32 @@ public:
 
     void Step(int frames) { StepWith(17, frames); }
 
-    // Frames of a given length. Only the last is drawn, the one a test
-    // may look at (drawing on the software renderer is most of a frame's
-    // cost), unless every frame is to be drawn: for tests of the drawing
-    // itself (frames counted, devices lost).
+    // Frames of a given length. Only the last is drawn, the one a test may
+    // look at: drawing on the software renderer is most of a frame's cost
+    // (tests of the drawing itself, of frames counted or devices lost, have
+    // every frame drawn).
     void StepWith(uint32_t milliseconds, int frames)
     {
         for (int i = 0; i < frames; ++i)
-        {
-            SetFrameTime(milliseconds);
-            m_controller.Update();
-            if (m_drawEveryFrame || i + 1 == frames)
-                m_controller.Render();
-        }
+            Frame(milliseconds);
+        DrawIfBehind();
     }
     void DrawEveryFrame() { m_drawEveryFrame = true; }
 
-    // Frames until done() holds, at most limit; true when it did.
+    // Frames until done() holds, at most limit; true when it did. The frame
+    // done() saw is drawn.
     template <class Done> bool StepUntil(Done done, int limit)
     {
         for (int frame = 0; frame < limit; ++frame)
         {
             if (done())
+            {
+                DrawIfBehind();
                 return true;
-            Step(1);
+            }
+            Frame(17);
         }
+        DrawIfBehind();
         return done();
     }
 
@@ -304,6 +309,22 @@ public:
     std::filesystem::path SaveFolder() const { return m_temp.Path() / "home" / "CorvaneSystem" / "QOR"; }
 
 private:
+    void Frame(uint32_t milliseconds)
+    {
+        SetFrameTime(milliseconds);
+        m_controller.Update();
+        m_behind = true;
+        if (m_drawEveryFrame)
+            DrawIfBehind();
+    }
+    void DrawIfBehind()
+    {
+        if (!m_behind)
+            return;
+        m_controller.Render();
+        m_behind = false;
+    }
+
     TempFolder m_temp;
     ScriptedInputSource m_source;
     std::unique_ptr<HeadlessWindow> m_window;
@@ -311,5 +332,6 @@ private:
     bool m_dataWritten = false;
     bool m_started = false;
     bool m_drawEveryFrame = false;
+    bool m_behind = false; // frames updated since the last one drawn
 };
 }
