@@ -106,6 +106,8 @@ void CLobbyClient::Release()
     m_state.reset();
     m_wake.reset();
     m_listening = false;
+    m_hostConnectionEnded.store(false);
+    m_roomLost = false;
     m_hostPeer = HostAddress();
     m_matchHostAnswer.reset();
     m_matchSetupOpen = false;
@@ -261,7 +263,7 @@ void CLobbyClient::RemoveRoom(uint32_t id)
     auto guard = Lock();
     if (m_currentRoom && m_ownUser && m_currentRoom->data.id == id && GetState() >= LOBBY_ROOM &&
         IsLobbyMember(m_currentRoom->data, m_ownUser->data.id))
-        SetState(LOBBY_LEAVING_ROOM);
+        LeaveEndedRoom();
     const CLobbyRoom* room = FindRoom(id);
     if (room == nullptr)
         return;

@@ -446,6 +446,8 @@ private:
     bool SitsInRoom() const;
     // Out of a room whose host no longer hears this side (protocol lock).
     void LeaveUnheardRoom();
+    // Out of the room the server says is gone (protocol lock).
+    void LeaveEndedRoom();
     bool ConnectToPeer(uint32_t address, uint16_t port);
     // Where a guest's host listens: its address as the session names its
     // peers, and its port. Two hosts may share an address (two players
@@ -537,8 +539,9 @@ private:
     // The connection to the host this side is a guest of ended (set on its
     // receive thread, taken by the next step).
     std::atomic<bool> m_hostConnectionEnded{false};
-    // The room is being left because its host no longer hears this side:
-    // the leave ends under the lost-connection notice (protocol lock).
+    // The room is being left because its host no longer hears this side,
+    // or because it ended without its owner's word: the leave ends under
+    // the lost-connection notice (protocol lock).
     bool m_roomLost = false;
     // A random match's host answer not yet acted on, whether the caller's
     // setup is open, and whether the match's connect thread still runs

@@ -256,6 +256,19 @@ void CLobbyClient::LeaveUnheardRoom()
     SetState(LOBBY_LEAVING_ROOM);
 }
 
+// An owner that closes its room tells its guests before it tells the
+// server, so a guest still sitting in a room that the server says is gone
+// lost its owner without a word (its game ended): it is told, whether the
+// room's end or the connection's reaches it first. The owner's word may
+// still come after the server's; it takes the notice back then
+// (OnRoomStateMessage).
+void CLobbyClient::LeaveEndedRoom()
+{
+    if (SitsInRoom() && !IsOwner())
+        m_roomLost = true;
+    SetState(LOBBY_LEAVING_ROOM);
+}
+
 bool CLobbyClient::SendRoomChat()
 {
     auto guard = Lock();
@@ -313,9 +326,12 @@ void CLobbyClient::OnRoomStateMessage(CNetClient* peer, const uint8_t* payload, 
         return;
     // An owner that closes its room says so before it goes: its guests
     // leave the room as they do when the server says it is gone, and the
-    // end of the connection that follows is nobody's loss.
-    if (state == LOBBY_IN_LOBBY && SitsInRoom())
+    // end of the connection that follows is nobody's loss, even where the
+    // server's word came first. A guest on its way out already (the
+    // server's word, or its player's choice) goes on through its leave.
+    if (state == LOBBY_IN_LOBBY && (SitsInRoom() || GetState() == LOBBY_LEAVING_ROOM))
     {
+        m_roomLost = false;
         SetState(LOBBY_LEAVING_ROOM);
         return;
     }

@@ -3,6 +3,7 @@
 // and never reads, one that never reads the owner's broadcasts, a host
 // that floods keep-alives, and addresses that squat in every peer slot.
 // None of them may hang the owner, freeze its frame or lock players out.
+// And an owner whose game ends under its guests: they are told.
 #include "HostileParties.h"
 
 #include "tests/support/ThreadsInCall.h"
@@ -11,6 +12,9 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <atomic>
+#include <initializer_list>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -77,6 +81,30 @@ bool StepAnswered(CLobbyClient& owner, const std::function<bool()>& condition, u
     }, timeoutMs);
 }
 
+// Counts the ends of a lobby client's peer connections: the lobby has taken
+// each end in by the time it is counted.
+uint32_t CountEnd(void* argument, CNetClient*)
+{
+    static_cast<std::atomic<int>*>(argument)->fetch_add(1);
+    return 1;
+}
+
+// In the room, its screen wholly faded in, as a player sits there.
+bool RoomShown(CLobbyClient& client)
+{
+    auto lock = client.Lock();
+    return client.GetState() == LOBBY_ROOM && client.GetStateBlock().fade[2] >= 1.0f;
+}
+
+// Steps the clients until none is leaving its room any more.
+bool LeftRoom(std::initializer_list<CLobbyClient*> clients)
+{
+    return StepUntil(clients, [&] {
+        return std::none_of(clients.begin(), clients.end(),
+                            [](CLobbyClient* client) { return client->GetState() == LOBBY_LEAVING_ROOM; });
+    });
+}
+
 class HostileRoom : public ::testing::Test
 {
 protected:
@@ -92,6 +120,8 @@ protected:
     }
     void TearDown() override
     {
+        carol.Release();
+        bob.Release();
         owner.Release();
         server.Stop();
     }
@@ -113,10 +143,28 @@ protected:
         ASSERT_TRUE(nettest::WaitUntil([&] { return owner.GetSession()->GetPeerCount() == 2; }, 5000));
     }
 
+    // The owner's room with two real guests, bob on 127.0.0.3 and carol on
+    // 127.0.0.4, each counting the ends of its peer connections.
+    void FillRoom()
+    {
+        ASSERT_TRUE(OpenRoom(owner));
+        SetUpClient(bob, "127.0.0.3", lobbyPort, 0, "bob");
+        SetUpClient(carol, "127.0.0.4", lobbyPort, 0, "carol");
+        bob.SetPeerCallbacks(nullptr, nullptr, nullptr, nullptr, &CountEnd, &bobEnds);
+        carol.SetPeerCallbacks(nullptr, nullptr, nullptr, nullptr, &CountEnd, &carolEnds);
+        ASSERT_TRUE(LogIn(bob, "pw") && EnterTheRoom(bob, owner));
+        ASSERT_TRUE(LogIn(carol, "pw") && EnterTheRoom(carol, owner));
+        ASSERT_TRUE(StepUntil({&owner, &bob, &carol}, [&] { return RoomShown(bob) && RoomShown(carol); }));
+    }
+
     uint16_t lobbyPort = 0;
     uint16_t hostPort = 0;
     LobbyTestServer server;
     CLobbyClient owner;
+    CLobbyClient bob;
+    CLobbyClient carol;
+    std::atomic<int> bobEnds{0};
+    std::atomic<int> carolEnds{0};
 };
 } // namespace
 
@@ -405,4 +453,61 @@ TEST_F(HostileRoom, AGuestThatGreetsAfterTheStartHearsOfIt)
     ASSERT_TRUE(StepUntil({&owner, &guest}, [&] { return RoomChatHas(guest, "again"); }));
     EXPECT_EQ(guest.GetState(), LOBBY_ROOM_BATTLE);
     guest.Release();
+}
+
+// Seen with three games: the guests of an owner whose game ended were
+// mostly back in the lobby untold. Its room's end (the server's word) and
+// the end of each guest's connection to it come in either order: bob has
+// taken the room's end in when his connection ends, carol's connection
+// ends first and the room's end comes before her next frame. Both are
+// told that the connection was lost.
+TEST_F(HostileRoom, TheGuestsOfAnOwnerWhoseGameEndsAreToldWhicheverEndComesFirst)
+{
+    ASSERT_NO_FATAL_FAILURE(FillRoom());
+    NetClientPtr toCarol = owner.GetSession()->FindPeer("127.0.0.4");
+    ASSERT_TRUE(toCarol);
+    toCarol->CutConnection();
+    ASSERT_TRUE(nettest::WaitUntil([&] { return carolEnds.load() == 1; }, 10000));
+    // The room ends on the server, and the server tells everybody.
+    ASSERT_TRUE(owner.SendMessage(LOBBY_MSG_CLOSE_ROOM));
+    ASSERT_TRUE(nettest::WaitUntil([&] {
+        return bob.GetState() == LOBBY_LEAVING_ROOM && carol.GetState() == LOBBY_LEAVING_ROOM;
+    }, 10000));
+    bob.Update(kFrameSeconds);
+    ASSERT_EQ(bob.GetState(), LOBBY_LEAVING_ROOM);
+    // The owner's game ends without a word to the guests.
+    owner.Release();
+    ASSERT_TRUE(nettest::WaitUntil([&] { return bobEnds.load() == 1; }, 10000));
+    EXPECT_TRUE(LeftRoom({&bob, &carol}));
+    EXPECT_EQ(bob.GetState(), LOBBY_ROOM_LOST);
+    EXPECT_EQ(carol.GetState(), LOBBY_ROOM_LOST);
+}
+
+// An owner that closes its room tells its guests before their connections
+// end, and they leave it untold, whether the server's word of the room's
+// end reaches them before the owner's (bob) or after it (carol).
+TEST_F(HostileRoom, TheGuestsOfAnOwnerThatClosesItsRoomLeaveUntoldWhicheverWordComesFirst)
+{
+    ASSERT_NO_FATAL_FAILURE(FillRoom());
+    const uint32_t room = server.GetNewestRoom();
+    // The server hears nothing more for now: only bob hears of the room's
+    // end before the owner closes it.
+    server.SetMisbehaviour(Misbehaviour::Deaf);
+    std::vector<uint8_t> roomId(4);
+    Put32(roomId, 0, room);
+    ASSERT_TRUE(Deliver(bob, LOBBY_MSG_CLOSE_ROOM, 1, roomId));
+    ASSERT_EQ(bob.GetState(), LOBBY_LEAVING_ROOM);
+    // The owner's last pane, its leave button, and "はい".
+    for (const int32_t key : {LOBBY_KEY_LEFT, LOBBY_KEY_DECIDE, LOBBY_KEY_DECIDE})
+        owner.OnInput(key);
+    ASSERT_TRUE(StepToState(owner, LOBBY_IN_LOBBY));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return bobEnds.load() == 1 && carolEnds.load() == 1; }, 10000));
+    server.SetMisbehaviour(Misbehaviour::None);
+    ASSERT_TRUE(nettest::WaitUntil([&] {
+        auto lock = carol.Lock();
+        return carol.FindRoom(room) == nullptr;
+    }, 10000));
+    EXPECT_TRUE(LeftRoom({&bob, &carol}));
+    EXPECT_EQ(bob.GetState(), LOBBY_IN_LOBBY);
+    EXPECT_EQ(carol.GetState(), LOBBY_IN_LOBBY);
 }
