@@ -23,6 +23,7 @@
 
 #include <fcntl.h>
 #include <linux/futex.h>
+#include <poll.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -214,7 +215,7 @@ private:
             {
                 if (!Watched(next.call.number))
                     return false;
-                seen += " sleeps in " + WaitName(next.call.number);
+                seen += " sleeps in " + WaitName(next.call.number) + PollDetail(next.call);
                 break;
             }
             // A lock or a join whose other side can't be told, or a wait
@@ -262,6 +263,27 @@ private:
         if (call == kPlainSleepCall)
             return "a plain sleep, which nothing wakes";
         return "system call " + std::to_string(call);
+    }
+
+    // Which poll a stall sleeps in, to find it in the code: its timeout
+    // and what its descriptors are (a socket, the eventfd that wakes it).
+    std::string PollDetail(const ThreadCall& call) const
+    {
+        if (call.number != kPollCall || m_memory < 0)
+            return "";
+        std::string detail = " (timeout " + std::to_string(static_cast<int>(call.arguments[2])) + " ms:";
+        const uint64_t count = std::min<uint64_t>(call.arguments[1], 4);
+        for (uint64_t i = 0; i < count; ++i)
+        {
+            pollfd entry{};
+            const off_t at = static_cast<off_t>(call.arguments[0] + i * sizeof(pollfd));
+            if (::pread(m_memory, &entry, sizeof(entry), at) != sizeof(entry))
+                break;
+            std::error_code error;
+            const auto target = std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(entry.fd), error);
+            detail += " " + (error ? std::string("?") : target.string()) + " events " + std::to_string(entry.events);
+        }
+        return detail + ")";
     }
 
     // What a thread in this call waits for: the thread it joins (a futex
