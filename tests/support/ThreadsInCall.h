@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -34,11 +35,21 @@ struct ThreadCall
     uint64_t arguments[3] = {};
 };
 
-// False while the thread of /proc/self/task/<id> runs or is ready to, and
-// once it has ended.
-inline bool ReadTaskCall(const std::filesystem::path& task, ThreadCall& call)
+// The call a task waits in, from the texts of its syscall file and of its
+// stat file read after it. False while the task runs or is ready to.
+// The syscall file alone can't tell a sleeper from a thread just woken: it
+// shows the call of any thread that is off its processor and not marked
+// running, and a woken thread is not so marked until the processor that
+// is to run it takes it in (on a busy machine, or in a virtual machine
+// whose processor the host holds back, a millisecond or more later). The
+// stat's state, R from the wake-up on, tells the two apart.
+inline bool ParseTaskCall(const std::string& syscall, const std::string& stat, ThreadCall& call)
 {
-    std::ifstream file(task / "syscall");
+    // The state follows the name, which may itself hold parentheses.
+    const size_t nameEnd = stat.rfind(')');
+    if (nameEnd == std::string::npos || nameEnd + 2 >= stat.size() || stat[nameEnd + 2] == 'R')
+        return false;
+    std::istringstream file(syscall);
     std::string text;
     if (!(file >> text) || text == "running")
         return false;
@@ -50,6 +61,21 @@ inline bool ReadTaskCall(const std::filesystem::path& task, ThreadCall& call)
         argument = std::strtoull(text.c_str(), nullptr, 16);
     }
     return call.number >= 0;
+}
+
+// False while the thread of /proc/self/task/<id> runs or is ready to, and
+// once it has ended.
+inline bool ReadTaskCall(const std::filesystem::path& task, ThreadCall& call)
+{
+    const auto read = [&task](const char* name) {
+        std::ifstream file(task / name);
+        std::string text;
+        std::getline(file, text);
+        return text;
+    };
+    // The stat after the call: what it says holds from the call's reading on.
+    const std::string syscall = read("syscall");
+    return ParseTaskCall(syscall, read("stat"), call);
 }
 
 inline bool ReadThreadCall(pid_t thread, ThreadCall& call)
