@@ -106,8 +106,6 @@ void CLobbyClient::Release()
     m_state.reset();
     m_wake.reset();
     m_listening = false;
-    m_hostConnectionEnded.store(false);
-    m_roomLost = false;
     m_hostPeer = HostAddress();
     m_matchHostAnswer.reset();
     m_matchSetupOpen = false;
