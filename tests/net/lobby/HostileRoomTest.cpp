@@ -510,4 +510,10 @@ TEST_F(HostileRoom, TheGuestsOfAnOwnerThatClosesItsRoomLeaveUntoldWhicheverWordC
     EXPECT_TRUE(LeftRoom({&bob, &carol}));
     EXPECT_EQ(bob.GetState(), LOBBY_IN_LOBBY);
     EXPECT_EQ(carol.GetState(), LOBBY_IN_LOBBY);
+    // Each went through its whole leave: nothing of the room is kept.
+    for (CLobbyClient* guest : {&bob, &carol})
+    {
+        auto lock = guest->Lock();
+        EXPECT_NE(guest->GetCurrentRoom()->data.id, room);
+    }
 }
