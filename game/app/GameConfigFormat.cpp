@@ -15,7 +15,7 @@ constexpr uint32_t kSavedTallies = 13;
 constexpr uint32_t kRadioChatBytes = 35;
 constexpr uint32_t kCharacterPlayBytes =
     kStoryDifficulties * 4 + (kCharacterWeapons + kCharacterClothes) * kNameBytes;
-// A mission record's first byte: its best rank (0-6) and whether it was won.
+// A mission record's first byte: its best rank (0-6) and whether it was cleared.
 constexpr uint8_t kMissionRankMask = 0x7F;
 constexpr uint8_t kMissionWonBit = 0x80;
 

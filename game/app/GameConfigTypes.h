@@ -72,8 +72,9 @@ struct tag_TOLQMISSIONRECORD
 {
     uint8_t rank = {};
     uint32_t value = {};
-    // Won at least once, so counted among the cleared missions. The file
-    // keeps it in the top bit of the rank's byte: ranks need three bits.
+    // Cleared at least once (won, or ranked where the rules leave no way
+    // to win), so counted among the cleared missions. The file keeps it in
+    // the top bit of the rank's byte: ranks need three bits.
     bool won = {};
 };
 

@@ -230,3 +230,10 @@ uint8_t GetBattleOutcome(const BattleRuleView& view, uint32_t fighter)
     default: return OUTCOME_DRAW;
     }
 }
+
+bool CanBattleBeWon(uint8_t rule, uint32_t timeLimit)
+{
+    if (rule == tag_TOLQBATTLERULE::RULE_LAST_STAND)
+        return timeLimit < tag_TOLQBATTLERULE::kNoTimeLimit;
+    return rule < tag_TOLQBATTLERULE::RULE_COUNT;
+}

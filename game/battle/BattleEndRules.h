@@ -62,3 +62,11 @@ bool IsBattleOver(const BattleRuleView& view);
 // - 5, 6: the target's team wins while the target stands, else the others;
 // - 7: the local player down loses, at time up wins, else draws.
 uint8_t GetBattleOutcome(const BattleRuleView& view, uint32_t fighter);
+
+// Whether any end of a battle under the rule, with the time limit in ms
+// (tag_TOLQBATTLERULE::kNoTimeLimit or more: none, the clock never runs
+// down), can be a win for the local player:
+// - 0-6: yes, with a limit or without;
+// - 7: only with a limit: without one the fall, a loss, is the only end;
+// - any other rule: never, it only draws.
+bool CanBattleBeWon(uint8_t rule, uint32_t timeLimit);

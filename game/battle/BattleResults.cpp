@@ -30,6 +30,26 @@ enum Tally : uint32_t
     TALLY_SCORES = 9,  // melee attacks, shots, melee hits, shot hits, damage dealt, taken
 };
 
+// The lowest rank with a letter (E); rank 0 shows none.
+constexpr int32_t kRankE = 1;
+
+// The highest rank k whose threshold T[k] the knockouts or the seconds
+// reach, and the one that reached it as its value; -1 when none does.
+int32_t MissionRank(const uint32_t* thresholds, uint32_t defeats, uint32_t seconds, uint32_t* value)
+{
+    if (thresholds == nullptr)
+        return -1;
+    for (int32_t rank = tag_TOLQMISSIONHEADER::kRanks - 1; rank >= 0; --rank)
+    {
+        const uint32_t threshold = thresholds[rank];
+        if (defeats < threshold && seconds < threshold)
+            continue;
+        *value = defeats >= threshold ? defeats : seconds;
+        return rank;
+    }
+    return -1;
+}
+
 // What the lobby hears of a result: 0 won, 1 lost, 2 drawn.
 uint32_t LobbyResult(uint8_t result)
 {
@@ -171,36 +191,32 @@ uint32_t CBattleScene::RecordMissionResult(uint32_t local)
     if (m_setting->missionIndex >= missions.size() || fighter == nullptr)
         return 0;
     tag_TOLQMISSIONRECORD& record = missions[m_setting->missionIndex];
-    // Only a win clears a mission, and each mission counts once: the
-    // count can never pass the number of missions.
     const bool won = GetResult(local) == OUTCOME_WIN;
-    if (won && !record.won)
-    {
-        record.won = true;
-        uint16_t& cleared = m_config->GetPlayData()->clearedMissionCount;
-        cleared = static_cast<uint16_t>(std::min<size_t>(cleared + 1u, missions.size()));
-    }
-    const uint32_t* thresholds = GetMissionThresholds();
-    if (thresholds == nullptr)
-        return 1;
     uint32_t* score = fighter->GetBattleScore()->value;
-    const uint32_t defeats = score[tag_TOLQBATTLESCORE::DEFEATS];
     // Only a win is ranked by the time it left: a lost battle ends early
     // too, and the sooner the player falls the more time is left.
     const uint32_t seconds = won && m_console != nullptr ? m_console->GetTimeLeft() / 1000 : 0;
-    for (int32_t rank = tag_TOLQMISSIONHEADER::kRanks - 1; rank >= 0; --rank)
+    uint32_t value = 0;
+    const int32_t rank = MissionRank(GetMissionThresholds(), score[tag_TOLQBATTLESCORE::DEFEATS], seconds, &value);
+    if (rank >= 0)
     {
-        const uint32_t threshold = thresholds[rank];
-        if (defeats < threshold && seconds < threshold)
-            continue;
-        const uint32_t value = defeats >= threshold ? defeats : seconds;
         if (rank >= record.rank)
             record.rank = static_cast<uint8_t>(rank);
         if (value >= record.value)
             record.value = value;
         m_config->GetPlayData()->points += kRankReward[rank];
         score[tag_TOLQBATTLESCORE::RANK] = (score[tag_TOLQBATTLESCORE::RANK] & ~0xFFu) | static_cast<uint32_t>(rank);
-        return 1;
+    }
+    // A mission is cleared by its first win; one whose rules leave no way
+    // to win, by its first end with a rank letter. Each counts once, so the
+    // count can never pass the number of missions.
+    const bool winnable = CanBattleBeWon(m_setting->rules.rule, m_setting->rules.GetTimeLimit());
+    const bool cleared = winnable ? won : rank >= kRankE;
+    if (cleared && !record.won)
+    {
+        record.won = true;
+        uint16_t& count = m_config->GetPlayData()->clearedMissionCount;
+        count = static_cast<uint16_t>(std::min<size_t>(count + 1u, missions.size()));
     }
     return 1;
 }

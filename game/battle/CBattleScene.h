@@ -108,7 +108,9 @@ public:
     uint32_t RecordResultOffline(uint8_t result, uint32_t local);
     uint32_t RecordResultNetwork(uint8_t result, uint32_t local);
     // A mission's rank: the highest k whose threshold the score reaches,
-    // or, when the local player won, the whole seconds left.
+    // or, when the local player won, the whole seconds left. The first win
+    // clears the mission (where its rules leave no way to win, the first
+    // end with rank E or better).
     uint32_t RecordMissionResult(uint32_t local);
 
     // Playback: the opened replay (owned from now on).

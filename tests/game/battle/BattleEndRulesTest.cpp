@@ -196,3 +196,17 @@ TEST(BattleEndRules, AnUnknownRuleNeverEndsAndDraws)
     EXPECT_FALSE(unknown.Over());
     EXPECT_EQ(unknown.Result(0), DRAW);
 }
+
+TEST(BattleEndRules, OnlyLastStandWithoutATimeLimitAndUnknownRulesLeaveNoWayToWin)
+{
+    // Without a limit the time is never up, and the fall is a loss.
+    for (uint8_t rule = 0; rule <= Rule::RULE_COUNT; ++rule)
+    {
+        for (uint32_t limit : Rule::kTimeLimits)
+        {
+            const bool never =
+                rule == Rule::RULE_COUNT || (rule == Rule::RULE_LAST_STAND && limit == Rule::kNoTimeLimit);
+            EXPECT_EQ(CanBattleBeWon(rule, limit), !never) << int(rule) << " " << limit;
+        }
+    }
+}

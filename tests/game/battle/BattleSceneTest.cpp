@@ -400,43 +400,62 @@ TEST_F(BattleSceneTest, AMissionEarnsItsRankAndMoneyByItsScoreEvenLost)
     delete mission;
 }
 
-TEST_F(BattleSceneTest, AMissionCountsAsClearedOnceTheFirstTimeItIsWon)
+TEST_F(BattleSceneTest, AMissionCountsAsClearedOnceWhenFirstWonOrRankedWhereItsRulesLeaveNoWin)
 {
-    // A mission whose thresholds no result reaches: no rank is earned.
+    // Two knockouts for E; a fighter's last stand, with a limit or without.
     CResourceList<CMission*>* missions = g_pResourceController->GetMissionList();
     const uint32_t index = missions->GetCount();
     auto* mission = new CMission();
-    for (uint32_t k = 0; k < 7; ++k)
-        mission->GetHeader()->rankThresholds[k] = 0xFFFFFFFFu;
+    const uint32_t thresholds[7] = {0, 2, 4, 6, 10, 14, 20};
+    std::copy(thresholds, thresholds + 7, mission->GetHeader()->rankThresholds);
     missions->Add(mission);
-    m_config.GetPlayData()->missions.resize(index + 1);
-    const tag_TOLQMISSIONRECORD& record = m_config.GetPlayData()->missions[index];
-    // Two falls (losses), then two wins at time-up: only the first win
-    // counts.
-    const uint32_t expected[4] = {0, 0, 1, 1};
-    for (int run = 0; run < 4; ++run)
+    tag_TOLQPLAYDATA& play = *m_config.GetPlayData();
+    play.missions.resize(index + 1);
+    tag_TOLQMISSIONRECORD& record = play.missions[index];
+    // The player falls or stands till the time is up, with its knockouts.
+    auto fight = [&](uint8_t timeLimitIndex, bool falls, uint32_t defeats)
     {
-        SCOPED_TRACE(run);
         MakeSetting(2);
         m_setting->mission = 1;
         m_setting->missionIndex = static_cast<uint16_t>(index);
         m_setting->rules.rule = tag_TOLQBATTLERULE::RULE_LAST_STAND;
+        m_setting->rules.timeLimitIndex = timeLimitIndex;
         CBattleScene* scene = Start();
         Step(kOpeningFrames);
-        if (run < 2)
+        scene->GetFighter(0)->GetBattleScore()->value[tag_TOLQBATTLESCORE::DEFEATS] = defeats;
+        if (falls)
             scene->GetFighter(0)->GetStateBlock()->actionState = CCharacter::STATE_DOWN;
         else
             scene->GetConsole()->GetStateForUpdate()->timeLeft = kFrame;
         Step(1);
-        EXPECT_EQ(scene->GetConsole()->GetPhase(), run < 2 ? ConsolePhase::Lose : ConsolePhase::Win);
-        EXPECT_EQ(m_config.GetPlayData()->clearedMissionCount, expected[run]);
-        EXPECT_EQ(record.won, run >= 2);
+        EXPECT_EQ(scene->GetConsole()->GetPhase(), falls ? ConsolePhase::Lose : ConsolePhase::Win);
         m_scene.reset();
         FreeBattleSetting(m_setting);
         m_setting = nullptr;
-    }
-    EXPECT_EQ(record.rank, 0);
-    EXPECT_EQ(m_config.GetPlayData()->points, 0u);
+        return play.clearedMissionCount;
+    };
+    constexpr uint8_t kTwoThirty = 0;
+    constexpr uint8_t kNoLimit = 4;
+    // With 2:30 the time-up is a win: falls never count, even ranked; the
+    // first win does, once.
+    EXPECT_EQ(fight(kTwoThirty, true, 0), 0u);
+    EXPECT_EQ(fight(kTwoThirty, true, 6), 0u) << "a lost mission that can be won counted as cleared";
+    EXPECT_FALSE(record.won);
+    EXPECT_EQ(fight(kTwoThirty, false, 0), 1u);
+    EXPECT_TRUE(record.won);
+    EXPECT_EQ(fight(kTwoThirty, false, 0), 1u) << "a mission won again counted again";
+    // Without a limit the fall is the only end: it clears the mission once
+    // it earns E, once.
+    record = {};
+    play.clearedMissionCount = 0;
+    EXPECT_EQ(fight(kNoLimit, true, 1), 0u);
+    EXPECT_EQ(fight(kNoLimit, true, 2), 1u) << "a mission that can't be won can't be cleared";
+    EXPECT_TRUE(record.won);
+    EXPECT_EQ(fight(kNoLimit, true, 4), 1u);
+    // A save already at the number of missions stays there.
+    record = {};
+    play.clearedMissionCount = static_cast<uint16_t>(play.missions.size());
+    EXPECT_EQ(fight(kTwoThirty, false, 0), play.missions.size()) << "the count passed the number of missions";
     missions->SetCount(index);
     mission->Release();
     delete mission;

@@ -2,7 +2,8 @@
 // length with its rows, wrap, scroll bar and ranks; leaving; a mission that
 // can't be started; and, on the whole stand-in set, missions fought to
 // every rank boundary, a lost survival that earns nothing by the time it
-// left, a retry and the title from the end menu.
+// left, a retry and the title from the end menu, and a play that clears
+// each mission.
 #include "tests/game/scene/BattleProbe.h"
 #include "tests/game/scene/OwnRadioChat.h"
 #include "tests/game/scene/StandInSet.h"
@@ -291,6 +292,44 @@ protected:
         BackToTheList();
     }
 };
+
+// A play that clears a mission in its battle: a win by its rule, or in a
+// last stand without a time limit, whose only end is the fall, the
+// knockouts of E before the fall.
+void PlayToClear(CBattleScene* battle, const CMission& mission)
+{
+    using Rule = tag_TOLQBATTLERULE;
+    const Rule& rules = mission.GetBattleOption()->rules;
+    const bool timed = rules.GetTimeLimit() < Rule::kNoTimeLimit;
+    const uint32_t local = battle->GetLocalPlayerIndex();
+    CCharacter* me = battle->GetFighter(local);
+    me->GetBattleScore()->value[tag_TOLQBATTLESCORE::DEFEATS] = mission.GetHeader()->rankThresholds[1];
+    for (uint32_t i = 0; i < battle->GetPlayerCount(); ++i)
+    {
+        CCharacter* fighter = battle->GetFighter(i);
+        if (fighter == nullptr)
+            continue;
+        tag_TOLQCHARASTATE* state = fighter->GetStateBlock();
+        const bool mate = fighter->GetTeam() == me->GetTeam();
+        bool down = false;
+        switch (rules.rule)
+        {
+        case Rule::RULE_SMASH_RACE:
+        case Rule::RULE_MEDALS: state->ruleCounter = i == local ? 1 : 0; break;
+        case Rule::RULE_TEAM_FALLS: state->ruleCounter = mate ? 0 : 1; break;
+        case Rule::RULE_TEAM_JEWELS: state->ruleCounter = mate ? 1 : 0; break;
+        case Rule::RULE_SURVIVAL: down = i != local; break;
+        case Rule::RULE_TARGET:
+        case Rule::RULE_TARGET_GUARD: down = i == rules.limit; break;
+        default: down = i == local && !timed; break;
+        }
+        if (down)
+            state->actionState = CCharacter::STATE_DOWN;
+    }
+    // Counts, and a last stand with a limit, are decided when the time is up.
+    if (rules.rule <= Rule::RULE_TEAM_JEWELS || (rules.rule == Rule::RULE_LAST_STAND && timed))
+        battle_probe::SetTimeLeft(battle, 0);
+}
 }
 
 TEST_F(MissionBattle, EveryRankBoundaryEarnsItsRankAndMoneyWhileTheRecordsOnlyRise)
@@ -425,10 +464,14 @@ TEST_F(MissionBattle, ThePlayerSpeaksItsOwnRadioChatAndTheComputerItsCharacters)
     EXPECT_EQ(scene_test::FirstRadioLine(computer), scene_test::CharacterFirstLine(computer));
 }
 
-TEST_F(MissionBattle, EveryStandInMissionIsListedWithItsBriefingAndItsBattleStarts)
+TEST_F(MissionBattle, EveryStandInMissionIsListedWithItsBriefingAndItsBattleStartsAndHasAPlayThatClearsIt)
 {
     OpenMissions();
     ASSERT_EQ(Missions()->GetMissionCount(), 28u);
+    tag_TOLQPLAYDATA& play = *Config()->GetPlayData();
+    play.clearedMissionCount = static_cast<uint16_t>(Missions()->GetMissionCount());
+    const int allCleared = ClearCountPixels();
+    play.clearedMissionCount = 0;
     for (uint32_t index = 0; index < Missions()->GetMissionCount(); ++index)
     {
         SCOPED_TRACE(index);
@@ -438,8 +481,18 @@ TEST_F(MissionBattle, EveryStandInMissionIsListedWithItsBriefingAndItsBattleStar
         EXPECT_NE(mission->GetHeader()->description[0], '\0');
         ASSERT_NE(mission->GetBattleOption(), nullptr);
         ModeBattle::PrepareSetting(mission->GetBattleOption(), Config());
+        mission->GetBattleOption()->mission = 1;
+        mission->GetBattleOption()->missionIndex = static_cast<uint16_t>(index);
         CBattleScene battle;
+        battle.SetGameConfig(Config());
         EXPECT_EQ(battle.Init(reinterpret_cast<uintptr_t>(mission->GetBattleOption())), 1);
+        PlayToClear(&battle, *mission);
+        const uint32_t local = battle.GetLocalPlayerIndex();
+        const uint32_t cleared = play.clearedMissionCount;
+        EXPECT_EQ(battle.CheckEnd(local), 1u);
+        EXPECT_EQ(battle.RecordResultOffline(battle.GetResult(local), local), 1u);
+        EXPECT_EQ(play.clearedMissionCount, cleared + 1) << "no play clears mission " << index + 1;
         battle.Release();
     }
+    EXPECT_EQ(ClearCountPixels(), allCleared) << "the list doesn't show every mission cleared";
 }
