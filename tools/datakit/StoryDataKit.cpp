@@ -243,7 +243,9 @@ bool RankedByTime(uint8_t rule)
 // Rules rotate through all eight, player counts through 2 to 8. Knockout
 // missions last 2:30 or 5:00 (rule 7 every other round without a limit,
 // until the player falls); time missions have one of the four limits.
-// Rules 5 and 6 protect player 1.
+// Player 1 is the target of rules 5 and 6: an enemy to down under rule 5,
+// the player's teammate to guard under rule 6, where at least one enemy is
+// left to down (with none the battle would be won before it began).
 Battle MissionBattle(uint32_t m)
 {
     constexpr uint8_t kBeyondReach = 99;
@@ -260,7 +262,8 @@ Battle MissionBattle(uint32_t m)
     else
         b.timeLimit = static_cast<uint8_t>((m / 8) % 2);
     b.npcCount = static_cast<uint8_t>((m / 8) % 4);
-    const uint32_t players = 2 + m % 7;
+    const bool guard = b.rule == 6;
+    const uint32_t players = std::max<uint32_t>(2 + m % 7, guard ? 3 : 2);
     b.fighters.push_back(Hero(m % 7, 0));
     static const char* const kWeapons[3] = {"Sabre", "Rifle", "Carbine"};
     for (uint32_t i = 1; i < players; ++i)
@@ -270,6 +273,8 @@ Battle MissionBattle(uint32_t m)
                   {}};
         if (i % 2 == 1)
             f.clothes.push_back(i % 4 == 1 ? "Hat" : "Coat");
+        if (guard && i == b.limit)
+            f.team = b.fighters[0].team;
         b.fighters.push_back(f);
     }
     return b;

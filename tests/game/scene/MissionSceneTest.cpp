@@ -304,6 +304,9 @@ void PlayToClear(CBattleScene* battle, const CMission& mission)
     const uint32_t local = battle->GetLocalPlayerIndex();
     CCharacter* me = battle->GetFighter(local);
     me->GetBattleScore()->value[tag_TOLQBATTLESCORE::DEFEATS] = mission.GetHeader()->rankThresholds[1];
+    // The briefing asks to down the target (rule 5) or to guard it (6).
+    if (rules.rule == Rule::RULE_TARGET || rules.rule == Rule::RULE_TARGET_GUARD)
+        EXPECT_EQ(battle->GetFighter(rules.limit)->GetTeam() == me->GetTeam(), rules.rule == Rule::RULE_TARGET_GUARD);
     for (uint32_t i = 0; i < battle->GetPlayerCount(); ++i)
     {
         CCharacter* fighter = battle->GetFighter(i);
@@ -319,8 +322,8 @@ void PlayToClear(CBattleScene* battle, const CMission& mission)
         case Rule::RULE_TEAM_FALLS: state->ruleCounter = mate ? 0 : 1; break;
         case Rule::RULE_TEAM_JEWELS: state->ruleCounter = mate ? 1 : 0; break;
         case Rule::RULE_SURVIVAL: down = i != local; break;
-        case Rule::RULE_TARGET:
-        case Rule::RULE_TARGET_GUARD: down = i == rules.limit; break;
+        case Rule::RULE_TARGET: down = i == rules.limit; break;
+        case Rule::RULE_TARGET_GUARD: down = !mate; break;
         default: down = i == local && !timed; break;
         }
         if (down)
