@@ -8,6 +8,7 @@
 #include "engine/platform/PlatformMessageBox.h"
 #include "engine/platform/sdl/SdlInputSource.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -378,24 +379,51 @@ void CInput::PollKeyboard()
 
 void CInput::PollMouse()
 {
-    if (!m_opened || !m_source->ReadMouse(m_mouse))
-    {
+    const bool read = m_opened && m_source->ReadMouse(m_mouse);
+    if (!read)
         m_mouse = InputMouseState();
+    HoldBackWheel();
+    if (!read)
         return;
-    }
     for (uint8_t& button : m_mouse.buttons)
         button = button != 0 ? 1 : 0;
     HoldBack(m_mouse.buttons, m_mouseButtonsHeldBack, std::size(m_mouse.buttons), true);
-    // The wheel is read anew each frame: one still turning after the hold
-    // would read as a new press. It stays held until it stops.
-    HoldBack(&m_mouse.z, &m_wheelHeldBack, 1, true);
+}
+
+// The wheel is read anew each frame, and a turning wheel's notches often
+// come more than a frame apart: a frame without one is no stop, and the next
+// notch of a turn that goes on after the hold would read as a new press. A
+// notch is dated by the frame that reads it (several in one frame are one
+// reading), not by its event's time, which runs on the platform's real
+// clock: the frame time is the clock tests drive, and a notch read up to a
+// frame late holds the wheel only that much longer. Time out of focus counts
+// as stillness: no notch comes to this window then.
+void CInput::HoldBackWheel()
+{
+    m_wheelStillMilliseconds += std::min(GetElapsedMilliseconds(), kWheelStillMilliseconds - m_wheelStillMilliseconds);
+    if (!IsWheelTurning())
+        m_wheelHeldBack = false;
+    if (m_mouse.z != 0)
+        m_wheelStillMilliseconds = 0;
+    if (m_wheelHeldBack)
+        m_mouse.z = 0;
+}
+
+bool CInput::IsWheelTurning() const
+{
+    return m_wheelStillMilliseconds < kWheelStillMilliseconds;
 }
 
 void CInput::HoldUntilReleased()
 {
     StartHoldingBack(m_keys, m_keysHeldBack, std::size(m_keys));
     StartHoldingBack(m_mouse.buttons, m_mouseButtonsHeldBack, std::size(m_mouse.buttons));
-    StartHoldingBack(&m_mouse.z, &m_wheelHeldBack, 1);
+    // A wheel between two notches of a turn is held too.
+    if (IsWheelTurning())
+    {
+        m_wheelHeldBack = true;
+        m_mouse.z = 0;
+    }
     for (uint8_t p = 0; p < KVR_PAD_COUNT; ++p)
     {
         StartHoldingBack(m_elements[p], m_elementsHeldBack[p], KVR_PAD_ELEMENT_COUNT);

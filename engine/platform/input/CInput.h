@@ -47,11 +47,21 @@ public:
     // Holds back every key, mouse button and pad element that is down, and
     // the wheel while it turns: each reads as up, on every pad and to the
     // key queries alike, from now (the pads as this frame read them too)
-    // until it has been let go (the wheel: until it stops) with the window
-    // focused. A layer that closes on a key (a menu, a pop-up, a screen that
-    // ends on a press) calls it, so that the press acts there alone and not
-    // also on what takes the keys next, even where that acts on a held key.
+    // until it has been let go with the window focused (the wheel, even
+    // between two notches: until it has been still for
+    // kWheelStillMilliseconds). A layer that closes on a key (a menu, a
+    // pop-up, a screen that ends on a press) calls it, so that the press acts
+    // there alone and not also on what takes the keys next, even where that
+    // acts on a held key.
     void HoldUntilReleased();
+
+    // A wheel counts as turning while its notches come closer together than
+    // this, and has stopped once it has been still this long. A person's
+    // steady turn sends its notches a few to some tens of milliseconds apart,
+    // a slow one more than a frame apart; half a second without a notch is
+    // the stop the desktop's input stack (libinput) also takes, ending a
+    // wheel's scroll there.
+    static constexpr uint32_t kWheelStillMilliseconds = 500;
 
     // Devices.
     uint8_t GetKeyState(uint8_t code) const { return m_keys[code]; }
@@ -113,6 +123,8 @@ private:
     void PollJoysticks();
     void PollKeyboard();
     void PollMouse();
+    void HoldBackWheel();
+    bool IsWheelTurning() const;
     void ReadCursor(float& x, float& y);
     void UpdatePad(uint8_t pad, float cursorX, float cursorY);
     void UpdateCursorDelta(tag_KVRPADSTATE& state, float cursorX, float cursorY);
@@ -149,5 +161,7 @@ private:
     bool m_keysHeldBack[256] = {};
     bool m_mouseButtonsHeldBack[INPUT_MOUSE_BUTTONS] = {};
     bool m_wheelHeldBack = false;
+    // Since the last notch, up to the stop interval (still from the start).
+    uint32_t m_wheelStillMilliseconds = kWheelStillMilliseconds;
     bool m_elementsHeldBack[KVR_PAD_COUNT][KVR_PAD_ELEMENT_COUNT] = {};
 };

@@ -468,9 +468,51 @@ TEST_F(InputTest, HeldBackKeysButtonsAndElementsReadAsUpUntilLetGo)
     EXPECT_EQ(input.GetPadButton(0, decide), 1u);
     EXPECT_EQ(input.GetPadButton(0, cancel), 1u);
     EXPECT_EQ(input.GetPadButton(0, KVR_BUTTON_MOUSE_FIRST), 1u);
-    EXPECT_EQ(input.GetPadButton(0, KVR_BUTTON_WHEEL_UP), 1u);
+    // One frame without a notch is no stop: the wheel is still turning.
+    EXPECT_EQ(input.GetPadButton(0, KVR_BUTTON_WHEEL_UP), 0u);
     EXPECT_EQ(input.IsKeyTriggered(KEY_ESCAPE), 1);
     EXPECT_EQ(input.IsPadElementTriggered(0, 15), 1);
+}
+
+// A person's steady turn sends its notches several to many milliseconds
+// apart, often more than a frame. A turn going on when a layer closes, on a
+// notch or between two, is held while its notches keep coming and until it
+// has been still for the stop interval; a fresh turn after that acts at once.
+TEST_F(InputTest, AWheelTurningThroughTheHoldIsHeldUntilItHasBeenStill)
+{
+    Start();
+    constexpr uint32_t kFrame = 16;
+    const uint32_t still = CInput::kWheelStillMilliseconds;
+    uint32_t now = 0;
+    uint32_t lastNotch = 0;
+    const auto step = [&](uint32_t notches) {
+        source.TurnWheel(static_cast<int32_t>(120 * notches));
+        now += kFrame;
+        lastNotch = notches > 0 ? now : lastNotch;
+        input.Update();
+        return input.GetPadButton(0, KVR_BUTTON_WHEEL_UP);
+    };
+    // A notch every gap milliseconds, read by the frame it falls in.
+    const auto turn = [&](uint32_t gap, uint32_t milliseconds) {
+        uint32_t presses = 0;
+        for (const uint32_t end = now + milliseconds; now < end;)
+            presses += step((now + kFrame) / gap - now / gap);
+        return presses;
+    };
+    for (const uint32_t gap : {10u, 30u, 60u})
+    {
+        EXPECT_GT(turn(gap, 200), 0u) << gap;
+        while (gap > kFrame && input.GetMouseState()->z != 0)
+            turn(gap, 1);
+        input.HoldUntilReleased();
+        EXPECT_EQ(turn(gap, 400), 0u) << gap;
+        while (now + 2 * kFrame < lastNotch + still)
+            step(0);
+        EXPECT_EQ(step(1), 0u) << gap;
+        while (now + kFrame < lastNotch + still)
+            step(0);
+        EXPECT_EQ(step(1), 1u) << gap;
+    }
 }
 
 TEST_F(InputTest, AnyButtonIgnoresDirections)
