@@ -462,6 +462,7 @@ TEST_F(LobbyScreensTest, LatinChatBreaksWhereItFillsItsBoxAndBetweenWords)
         editor.MoveCaret(-37);
         ASSERT_EQ(editor.GetCaret(), static_cast<int32_t>(head.size()));
         editor.Backspace();
+        EXPECT_EQ(editor.GetCaret(), static_cast<int32_t>(head.size())) << "a refused deletion moves no caret";
         editor.MoveCaret(1000); // to the end: the text drawn in one piece
         Draw();
         Keep("lobby-latin-input-deleted");
