@@ -47,8 +47,8 @@ constexpr int32_t kFontHeight = 24;
 class LobbyScreensTest : public ::testing::Test
 {
 protected:
-    // The window, and the surface drawn in; a larger surface holds the
-    // screens at any scale up to 1.
+    // The surface drawn in, the window's size at first; a larger one holds
+    // the screens of a larger window.
     explicit LobbyScreensTest(int32_t surfaceWidth = WIDTH, int32_t surfaceHeight = HEIGHT)
         : headless{surfaceWidth, surfaceHeight}
     {
@@ -561,17 +561,6 @@ protected:
 
     const uint32_t* Slot(size_t slot) const { return stack.data() + static_cast<size_t>(width) * rows * slot; }
 
-    // The whole window of 1024 x 768 as "Lobby-<name>.png", for a person to
-    // look at.
-    void KeepWindow(const std::string& name)
-    {
-        BeginDrawing(true);
-        ASSERT_TRUE(client.Render());
-        std::vector<uint32_t> window(1024 * 768);
-        ASSERT_EQ(device->ReadPixels(device->GetBackBuffer(), 0, 0, 1024, 768, window.data()), DEVICE_OK);
-        SaveArgbPng(window, 1024, 768, "Lobby-" + name + ".png");
-    }
-
     // How a drawing differs from another where a person sees it (not the
     // faint edge a glyph's neighbour in the font's texture may leave on a
     // space): pixels outside the box, and the extent of those inside it,
@@ -678,12 +667,10 @@ TEST_F(LobbyEditorBoxTest, EveryBoxDrawsTheLinesItsFitCheckMakesWhereverTheCaret
     const std::string patterns[] = {"x", "WW " + std::string(40, 'W') + " ",
                                     GameText("漢字かな") + std::string("Latin")};
     const std::string composing = GameText("かんじ");
-    // Every glyph cached first (the background's too, which the pictures
-    // kept for people draw): one cached later beside another in the font's
-    // texture may tint that one's edge.
+    // Every glyph cached first: one cached later beside another in the
+    // font's texture may tint that one's edge.
     BeginDrawing(true);
     ASSERT_EQ(font.DrawText(0, 0, 0xFFFFFFFF, 18, 1.0f, (patterns[1] + patterns[2] + composing + "x|").c_str()), 1);
-    ASSERT_TRUE(client.Render());
     CImeInput& editor = *client.GetEditor();
     auto typeUntilFull = [&](const std::string& pattern) {
         editor.SetText(nullptr);
@@ -770,11 +757,6 @@ TEST_F(LobbyEditorBoxTest, EveryBoxDrawsTheLinesItsFitCheckMakesWhereverTheCaret
                     for (size_t slot = 0; asExpected && slot < drawn; ++slot, ++from)
                         asExpected = drawsExpected(Slot(slot), expected, "caret at ", carets[from], text);
                 }
-                editor.MoveCaret(-1000);
-                editor.MoveCaret(1);
-                if (scale == 1.0f && &pattern == &patterns[0])
-                    KeepWindow(std::string(box.name) + "-caret-in-a-word");
-                editor.MoveCaret(1000);
                 ImeComposition typing;
                 typing.text = composing;
                 SdlTextInput::SetComposition(typing);
@@ -787,7 +769,13 @@ TEST_F(LobbyEditorBoxTest, EveryBoxDrawsTheLinesItsFitCheckMakesWhereverTheCaret
                 SdlTextInput::SetComposition(ImeComposition());
             }
         }
-        headless.System().SetClientSize(1024, 768, 0);
+        // For people to look at: the box full of one word, the caret in it.
+        typeUntilFull(patterns[0]);
+        editor.MoveCaret(-1000);
+        editor.MoveCaret(1);
+        headless.System().SetClientSize(WIDTH, HEIGHT, 0);
+        Draw();
+        Keep((std::string(box.name) + "-caret-in-a-word").c_str());
     }
 }
 
