@@ -157,6 +157,8 @@ void CImeInput::SetEnable(uint32_t enable)
     ClearBuffers();
     StopTextInput();
     m_fits = nullptr;
+    m_boxWidth = 0.0f;
+    m_boxTextSize = 0;
 }
 
 uint32_t CImeInput::IsEnable()

@@ -7,8 +7,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 class CFontTexture;
+struct LineBreak;
 
 // A small text editor fed from window messages: one line (or a few) of
 // Shift-JIS text with a caret, typed characters, Backspace, Delete, the
@@ -52,6 +55,15 @@ public:
     // check.
     using FitCheck = std::function<bool(const char* text)>;
     void SetFitCheck(FitCheck fits);
+    // The box DrawInBox sets the text in: width units wide at scale 1 (0:
+    // any), for text of the size (0: the font's height), its lines the line
+    // limit. Lines break as the font's wrapped text does (Latin words whole,
+    // Japanese between characters, a new line after the characters per
+    // line), and the caret's width stays free at a line's end. The box is
+    // also the editor's fit check: an edit after which the text needs more
+    // lines is refused. Disabling the editor drops the box. (Defined with
+    // the drawing, which measures with the font.)
+    void SetBox(float width, uint32_t size);
 
     // Null clears everything. Only whole characters that fit are taken.
     void SetText(const char* text);
@@ -99,6 +111,12 @@ public:
     // wrapX > 0 also breaks lines before a glyph that would pass it.
     void DrawWrappedEx(float x, float y, uint32_t size, float scale, uint32_t color, float wrapX);
     void DrawWrappedEx(float x, float y, float scale, uint32_t color, float wrapX);
+    // The text in its box from (x, y) in pixels, its layout scaled by
+    // scale: the lines the fit check counts, wherever the caret is, with a
+    // composition in its place. When they are more than the box holds (a
+    // composition at the end of a full box, a text set from outside), the
+    // box shows its lines up to the composition's end or the caret.
+    void DrawInBox(float x, float y, float scale, uint32_t color);
 
     static constexpr uint32_t kDefaultBufferSize = 260;
     static constexpr uint32_t kClauseColor = 0x800000FF;
@@ -118,6 +136,14 @@ private:
     void StartTextInput();
     void StopTextInput();
     void DrawWrappedImpl(float x, float y, uint32_t size, float scale, uint32_t color, float wrapX);
+    // The width the box's lines may take, the caret's kept free; 0: no box.
+    float BoxTextWidth();
+    // The breaks of text in lines width units wide (0: any) at the size.
+    void FindBreaks(const std::string& text, float width, uint32_t size, std::vector<LineBreak>* breaks);
+    // The whole text, the composition at the caret, laid out once in lines
+    // width units wide and drawn from (x, y); at most shownLines of them
+    // (0: all).
+    void DrawLaidOut(float x, float y, uint32_t size, float scale, uint32_t color, float width, size_t shownLines);
     void TargetClause(uint32_t* start, uint32_t* length) const;
 
     int32_t m_caret = 0;
@@ -133,6 +159,8 @@ private:
     uint32_t m_multiLine = 0;
     uint32_t m_composing = 0;
     float m_lineSpacing = 0.0f;
+    float m_boxWidth = 0.0f;
+    uint32_t m_boxTextSize = 0;
     std::unique_ptr<ImeCandidateList> m_candidates;
     std::recursive_mutex m_lock;
     CFontTexture* m_font = nullptr;

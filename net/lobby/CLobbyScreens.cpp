@@ -204,16 +204,9 @@ void CLobbyScreens::TextIn(float x, float y, float width, uint32_t color, uint32
     Text(x, y, color, size, (ShowLobbyText(text, box, 1).front() + suffix).c_str());
 }
 
-float LobbyEditorTextWidth(const LobbyEditorBox& box, CFontTexture* font)
+void CLobbyScreens::Editor(float x, float y, uint32_t color)
 {
-    const float caret = font != nullptr ? font->GetCharAdvance("|", 1, box.textSize, 1.0f) : 0.0f;
-    return box.width - std::max(caret, 0.0f);
-}
-
-void CLobbyScreens::Editor(float x, float y, const LobbyEditorBox& box, uint32_t color)
-{
-    const float right = x + LobbyEditorTextWidth(box, m_font);
-    m_client.m_editor->DrawWrappedEx(x * m_scale, y * m_scale, box.textSize, m_scale, color, right * m_scale);
+    m_client.m_editor->DrawInBox(x * m_scale, y * m_scale, m_scale, color);
 }
 
 void CLobbyScreens::TextCentred(float x, float y, uint32_t color, uint32_t size, const char* text)
@@ -337,7 +330,7 @@ void CLobbyScreens::Login(bool dimmed)
         if (row == 2)
             continue;
         if (row == s.pane && m_client.m_editor->IsEnable())
-            m_client.m_editor->Draw(536 * m_scale, ys[row] * m_scale, 32, m_scale, rowColor);
+            Editor(536, ys[row], rowColor);
         else if (own != nullptr)
             Text(536, ys[row], rowColor, 32, row == 0 ? own->login.loginId : own->login.password);
         Underline(536, 536 + 272, ys[row] + 36, rowColor);
@@ -436,7 +429,7 @@ void CLobbyScreens::Lobby(bool dimmed)
         Mark(968, 680, 864, color);
     ChatLog(kLobbyChatX, kChatTop, kLobbyChatInput.width, false, color);
     if (s.pane == 1)
-        Editor(kLobbyChatX, kChatInputTop, kLobbyChatInput, color);
+        Editor(kLobbyChatX, kChatInputTop, color);
     TextCentred(336, 712, s.pane == 3 ? color : HalfColor(color), 32, GameText("新規ルーム設定"));
     TextCentred(688, 712, s.pane == 4 ? color : HalfColor(color), 32, GameText("ランダム対戦設定"));
 }
@@ -460,7 +453,7 @@ void CLobbyScreens::Room(bool dimmed)
     Text(776, 120, color, 18, GameText(kMembersHeading));
     ChatLog(kRoomChatX, kChatTop, kRoomChatInput.width, true, color);
     if (s.pane == 0)
-        Editor(kRoomChatX, kChatInputTop, kRoomChatInput, color);
+        Editor(kRoomChatX, kChatInputTop, color);
     const CLobbyRoom* room = m_client.m_currentRoom.get();
     if (room != nullptr)
     {
@@ -509,7 +502,7 @@ void CLobbyScreens::RoomEditor(bool dimmed, bool change)
     auto textRow = [&](int32_t row, const char* caption, const char* value, int32_t lines) {
         Text(200, rowY(row), rowColor(row), 24, caption);
         if (row == s.row && m_client.m_editor->IsEnable())
-            Editor(kValueX, rowY(row), kCommentInput, rowColor(row));
+            Editor(kValueX, rowY(row), rowColor(row));
         else
             Lines(kValueX, rowY(row), kCommentInput.lineSpacing, rowColor(row), kCommentInput.textSize,
                   ShowLobbyText(value, Box(kCommentInput.width, kCommentInput.textSize), lines));

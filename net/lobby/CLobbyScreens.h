@@ -15,20 +15,16 @@ struct tag_KVRLOBBYUSERDATA;
 enum LobbyState : int32_t;
 
 // An editor's box on a screen, in layout units: the lines it shows, their
-// width, text size and spacing, and the bytes of the field the text goes
-// to.
+// width (0: any), text size and spacing, and the bytes a line takes at most
+// (the field the text goes to shared among the lines).
 struct LobbyEditorBox
 {
     int32_t lines = 1;
     float width = 0.0f;
     uint32_t textSize = 0;
     float lineSpacing = 0.0f;
-    size_t fieldSize = 0;
+    int32_t charsPerLine = 0;
 };
-
-// The width the editor's text takes in its box at most, so that the caret
-// drawn after it stays inside too.
-float LobbyEditorTextWidth(const LobbyEditorBox& box, CFontTexture* font);
 
 // The lobby's screens, drawn for one frame from the client's state in the
 // 1024 x 768 layout, scaled by the smaller of width / 1024 and
@@ -44,10 +40,16 @@ public:
     // log's twenty: the newest message and the one before it always show
     // whole.
     static constexpr int32_t kChatMessageLines = 6;
-    // The chat inputs and the room comment take what fits in their boxes.
-    static constexpr LobbyEditorBox kLobbyChatInput{2, 424.0f, 18, 24.0f, 256};
-    static constexpr LobbyEditorBox kRoomChatInput{2, 688.0f, 18, 24.0f, 256};
-    static constexpr LobbyEditorBox kCommentInput{5, 384.0f, 24, 32.0f, 256};
+    // The editors take what fits in their boxes; the password its length
+    // whatever its characters' width (a box that refused some could keep a
+    // player from typing it).
+    static constexpr LobbyEditorBox kLobbyChatInput{2, 424.0f, 18, 24.0f, 128};
+    static constexpr LobbyEditorBox kRoomChatInput{2, 688.0f, 18, 24.0f, 128};
+    static constexpr LobbyEditorBox kCommentInput{5, 384.0f, 24, 32.0f, 51};
+    static constexpr LobbyEditorBox kRoomNameInput{1, 384.0f, 24, 0.0f, 24};
+    static constexpr LobbyEditorBox kRoomKeyInput{1, 384.0f, 24, 0.0f, 8};
+    static constexpr LobbyEditorBox kLoginIdInput{1, 272.0f, 32, 0.0f, 32};
+    static constexpr LobbyEditorBox kPasswordInput{1, 0.0f, 32, 0.0f, 16};
 
     explicit CLobbyScreens(CLobbyClient& client);
 
@@ -87,8 +89,8 @@ private:
     // the text is cut and the suffix kept whole.
     void TextIn(float x, float y, float width, uint32_t color, uint32_t size, const char* text,
                 const char* suffix = "");
-    // The editor wrapped in its box from (x, y).
-    void Editor(float x, float y, const LobbyEditorBox& box, uint32_t color);
+    // The editor in its box from (x, y).
+    void Editor(float x, float y, uint32_t color);
     void TextCentred(float x, float y, uint32_t color, uint32_t size, const char* text);
     void Underline(float left, float right, float y, uint32_t color);
     void Mark(float x, float y, float u, uint32_t color);

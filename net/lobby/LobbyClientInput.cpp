@@ -3,7 +3,6 @@
 #include "net/lobby/CLobbyClient.h"
 
 #include "engine/platform/CImeInput.h"
-#include "engine/render/CFontTexture.h"
 #include "net/lobby/CLobbyScreens.h"
 #include "net/lobby/LobbyText.h"
 
@@ -86,25 +85,8 @@ void CLobbyClient::EditorOn(int32_t lines, int32_t charsPerLine, float lineSpaci
 
 void CLobbyClient::EditorIn(const LobbyEditorBox& box)
 {
-    // Lines break where the editor's drawing breaks them: at the box's
-    // width, or after a line's bytes, which the field's size leaves for each.
-    const int32_t charsPerLine = static_cast<int32_t>(box.fieldSize) / box.lines;
-    EditorOn(box.lines, charsPerLine, box.lineSpacing);
-    CFontTexture* font = m_font;
-    const float width = LobbyEditorTextWidth(box, font);
-    m_editor->SetFitCheck([font, box, width, charsPerLine](const char* text) {
-        if (font == nullptr)
-            return true;
-        const LineBox lineBox{.wrapX = width, .maxBytes = static_cast<uint32_t>(charsPerLine)};
-        std::vector<LineBreak> breaks;
-        FindLineBreaks(
-            text, lineBox,
-            [font, &box](const char* character, size_t length) {
-                return font->GetCharAdvance(character, length, box.textSize, 1.0f);
-            },
-            &breaks);
-        return static_cast<int32_t>(breaks.size()) < box.lines;
-    });
+    EditorOn(box.lines, box.charsPerLine, box.lineSpacing);
+    m_editor->SetBox(box.width, box.textSize);
 }
 
 void CLobbyClient::EditorOff()
@@ -148,7 +130,7 @@ void CLobbyClient::InputLogin(int32_t keys)
     tag_KVRLOBBYSTATE& s = *m_state;
     char* fields[2] = {m_ownUser->login.loginId, m_ownUser->login.password};
     const size_t sizes[2] = {kLobbyLoginIdSize, kLobbyPasswordSize};
-    const int32_t limits[2] = {32, 16};
+    const LobbyEditorBox boxes[2] = {CLobbyScreens::kLoginIdInput, CLobbyScreens::kPasswordInput};
     int32_t row = s.pane;
     if (keys & (LOBBY_KEY_UP | LOBBY_KEY_DOWN))
     {
@@ -160,7 +142,7 @@ void CLobbyClient::InputLogin(int32_t keys)
         s.pane = next;
         if (next < 2)
         {
-            EditorOn(1, limits[next], 0.0f);
+            EditorIn(boxes[next]);
             m_editor->SetText(fields[next]);
         }
         else
@@ -399,7 +381,7 @@ void CLobbyClient::InputRoomEditor(int32_t keys)
             if (next == commentRow)
                 EditorIn(CLobbyScreens::kCommentInput);
             else
-                EditorOn(1, next == 0 ? 24 : 8, 0.0f);
+                EditorIn(next == 0 ? CLobbyScreens::kRoomNameInput : CLobbyScreens::kRoomKeyInput);
             m_editor->SetText(text);
         }
         else

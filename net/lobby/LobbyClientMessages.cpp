@@ -3,6 +3,7 @@
 #include "net/lobby/CLobbyClient.h"
 
 #include "engine/platform/CImeInput.h"
+#include "net/lobby/CLobbyScreens.h"
 
 #include <cstring>
 
@@ -73,7 +74,7 @@ void CLobbyClient::OnHello(const uint8_t* payload, uint32_t length, uint16_t sub
     }
     m_state->sessionKey = payload[1];
     m_state->pane = 0;
-    EditorOn(1, 32, 0.0f);
+    EditorIn(CLobbyScreens::kLoginIdInput);
     if (m_ownUser)
         m_editor->SetText(m_ownUser->login.loginId);
     SetState(LOBBY_LOGIN);

@@ -76,10 +76,10 @@ protected:
             }
     }
 
-    bool AnyLit(int y0, int y1)
+    bool AnyLit(int y0, int y1, int x0 = 0, int x1 = IME_WIDTH)
     {
         for (int y = y0; y < y1; ++y)
-            for (int x = 0; x < IME_WIDTH; ++x)
+            for (int x = x0; x < x1; ++x)
                 if ((pixels[static_cast<size_t>(y) * IME_WIDTH + x] & 0x00FFFFFF) != 0)
                     return true;
         return false;
@@ -126,6 +126,37 @@ TEST_F(ImeInputDrawTest, ACandidatePageIsDrawnBelowTheClause)
     EXPECT_TRUE(AnyLit(10 + IME_FONT_HEIGHT + 2, 10 + 2 * IME_FONT_HEIGHT));
     EXPECT_TRUE(AnyLit(10 + 2 * IME_FONT_HEIGHT + 2, 10 + 3 * IME_FONT_HEIGHT));
     EXPECT_FALSE(AnyLit(10 + 3 * IME_FONT_HEIGHT + 4, IME_HEIGHT));
+}
+
+// A box shows its lines up to the caret, or to the composition's end, when
+// the text needs more than it holds (a composition at the end of a full
+// box, a text set from outside), and draws nothing below them.
+TEST_F(ImeInputDrawTest, ABoxShowsItsLinesUpToTheCaret)
+{
+    const auto a = static_cast<int>(font.GetCharAdvance("A", 1, IME_FONT_HEIGHT, 1.0f));
+    const float caret = font.GetCharAdvance("|", 1, IME_FONT_HEIGHT, 1.0f);
+    editor.SetLimits(1, 20.0f, 64);
+    editor.SetBox(4.0f * a + caret, IME_FONT_HEIGHT);
+    editor.DrawInBox(10, 10, 1.0f, 0xFFFFFFFF); // "AB" and the caret; the composition's lines after
+    ReadBack();
+    int left = 0;
+    int right = 0;
+    BlueColumns(&left, &right, 10, 30);
+    EXPECT_LE(left, right) << "the clause, on the box's line";
+    EXPECT_FALSE(AnyLit(30, IME_HEIGHT));
+
+    editor.OnComposition(nullptr, 0);
+    editor.SetText("AAAA B"); // a line and a word more, the caret after it
+    for (const bool home : {false, true})
+    {
+        if (home)
+            editor.MoveCaret(-1000);
+        device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        editor.DrawInBox(10, 10, 1.0f, 0xFFFFFFFF);
+        ReadBack();
+        EXPECT_EQ(AnyLit(10, 30, 10 + 3 * a, 10 + 4 * a), home) << "the line of A";
+        EXPECT_FALSE(AnyLit(30, IME_HEIGHT));
+    }
 }
 
 TEST_F(ImeInputDrawTest, WrappedDrawingBoxesTheClause)

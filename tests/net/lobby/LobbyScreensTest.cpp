@@ -7,10 +7,14 @@
 #include "LobbyTestServer.h"
 
 #include "engine/core/GameText.h"
+#include "engine/core/ShiftJisText.h"
 #include "engine/platform/CGraphics.h"
 #include "engine/platform/CImeInput.h"
 #include "engine/platform/device/GraphicsDevice.h"
+#include "engine/platform/ImeMessages.h"
+#include "engine/platform/SdlTextInput.h"
 #include "engine/render/CFontTexture.h"
+#include "engine/render/CPrimitiveRender.h"
 #include "engine/render/CTexture.h"
 #include "net/lobby/CLobbyClient.h"
 #include "net/lobby/CLobbyRoom.h"
@@ -22,6 +26,8 @@
 #include "tests/support/ArgbPng.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,6 +47,13 @@ constexpr int32_t kFontHeight = 24;
 class LobbyScreensTest : public ::testing::Test
 {
 protected:
+    // The surface drawn in, the window's size at first; a larger one holds
+    // the screens of a larger window.
+    explicit LobbyScreensTest(int32_t surfaceWidth = WIDTH, int32_t surfaceHeight = HEIGHT)
+        : headless{surfaceWidth, surfaceHeight}
+    {
+    }
+
     void SetUp() override
     {
         ASSERT_TRUE(headless.Created());
@@ -202,7 +215,7 @@ protected:
             client.Update(0.05f);
     }
 
-    RenderGraphics headless{WIDTH, HEIGHT};
+    RenderGraphics headless;
     CGraphics& graphics = headless.Graphics();
     GraphicsDevice* device = nullptr;
     CFontTexture font;
@@ -449,12 +462,320 @@ TEST_F(LobbyScreensTest, LatinChatBreaksWhereItFillsItsBoxAndBetweenWords)
         editor.MoveCaret(-37);
         ASSERT_EQ(editor.GetCaret(), static_cast<int32_t>(head.size()));
         editor.Backspace();
+        EXPECT_EQ(editor.GetCaret(), static_cast<int32_t>(head.size())) << "a refused deletion moves no caret";
         editor.MoveCaret(1000); // to the end: the text drawn in one piece
         Draw();
         Keep("lobby-latin-input-deleted");
         ExpectDark(Brightest(box.x, 700, 736, 712), "below the input's two lines after a deletion");
         EXPECT_EQ(editor.GetTextString(), typed);
         editor.SetText(nullptr);
+    }
+}
+
+namespace
+{
+// The screens in a surface as wide as their layout, and tall, to hold many
+// drawings of an editor at once; the lobby draws at the window's scale from
+// the top-left.
+class LobbyEditorBoxTest : public LobbyScreensTest
+{
+protected:
+    static constexpr int32_t kSurfaceHeight = 3072;
+    LobbyEditorBoxTest() : LobbyScreensTest(1024, kSurfaceHeight) {}
+
+    // An editor's box, and how its screen opens it.
+    struct EditorBox
+    {
+        const char* name;
+        std::function<void()> open;
+        float left;
+        float top;
+        LobbyEditorBox box;
+        float pitch; // from a line's top to the next one's; one line: to its underline
+    };
+
+    // From now on the pixels read are those around the box at the scale:
+    // a few more on its left and above, a line's more on its right and
+    // below.
+    void ReadAround(const EditorBox& box, float scale)
+    {
+        editorBox = &box;
+        windowScale = scale;
+        left = static_cast<int32_t>(box.left * scale) - 4;
+        top = static_cast<int32_t>(box.top * scale) - 4;
+        width = static_cast<int32_t>(std::ceil((box.left + box.box.width + box.pitch) * scale)) - left;
+        rows = static_cast<int32_t>(std::ceil((box.top + (box.box.lines + 1) * box.pitch) * scale)) - top;
+    }
+
+    void BeginDrawing(bool clear)
+    {
+        graphics.Begin2D();
+        graphics.SetBlendMode(1);
+        device->SetRenderState(RS_ALPHATESTENABLE, 0);
+        if (clear)
+            device->Clear(CLEAR_TARGET | CLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    }
+
+    // The state's screen without its background.
+    std::vector<uint32_t> DrawScreen()
+    {
+        BeginDrawing(true);
+        {
+            auto lock = client.Lock();
+            CLobbyScreens(client).DrawState(client.GetState());
+        }
+        std::vector<uint32_t> drawn(static_cast<size_t>(width) * rows);
+        EXPECT_EQ(device->ReadPixels(device->GetBackBuffer(), left, top, width, rows, drawn.data()), DEVICE_OK);
+        return drawn;
+    }
+
+    // The editor alone as the screen draws it, up to count times (as many
+    // as the surface holds), each a whole number of pixels higher or lower
+    // than the last, so that Slot(k) holds the pixels around the box as the
+    // k-th would have drawn them. Before the k-th change(k) may change the
+    // editor; over(dy) draws over each, dy pixels lower. The number drawn.
+    size_t DrawEditor(size_t count, const std::function<void(size_t)>& change = {},
+                      const std::function<void(float)>& over = {})
+    {
+        const size_t slots = std::min(count, static_cast<size_t>(kSurfaceHeight / rows));
+        BeginDrawing(false);
+        const float band[4] = {static_cast<float>(left), 0.0f, static_cast<float>(left + width),
+                               static_cast<float>(slots * rows)};
+        CPrimitiveRender::DrawRect2D(band, 0xFF000000);
+        for (size_t slot = 0; slot < slots; ++slot)
+        {
+            const auto dy = static_cast<float>(static_cast<int32_t>(slot) * rows - top);
+            if (change)
+                change(slot);
+            client.GetEditor()->DrawInBox(editorBox->left * windowScale, editorBox->top * windowScale + dy,
+                                          windowScale, 0xFFFFFFFF);
+            if (over)
+                over(dy);
+        }
+        stack.resize(std::max(stack.size(), static_cast<size_t>(width) * rows * slots));
+        EXPECT_EQ(device->ReadPixels(device->GetBackBuffer(), left, 0, width, rows * static_cast<int32_t>(slots),
+                                     stack.data()),
+                  DEVICE_OK);
+        return slots;
+    }
+
+    const uint32_t* Slot(size_t slot) const { return stack.data() + static_cast<size_t>(width) * rows * slot; }
+
+    // How a drawing differs from another where a person sees it (not the
+    // faint edge a glyph's neighbour in the font's texture may leave on a
+    // space): pixels outside the box, and the extent of those inside it,
+    // but for the place of an empty box's caret at its start.
+    struct Differences
+    {
+        int32_t outside = 0;
+        int32_t left = INT32_MAX;
+        int32_t right = INT32_MIN;
+        int32_t top = INT32_MAX;
+        int32_t bottom = INT32_MIN;
+    };
+
+    Differences Compare(const uint32_t* drawn, const uint32_t* expected) const
+    {
+        const EditorBox& box = *editorBox;
+        const float caretRight = (box.left + box.box.textSize) * windowScale;
+        const float caretBottom = (box.top + box.pitch) * windowScale;
+        const float boxRight = (box.left + box.box.width) * windowScale + 1.0f;
+        const float boxBottom = (box.top + box.box.lines * box.pitch) * windowScale + 1.0f;
+        auto visible = [](uint32_t a, uint32_t b) {
+            for (int shift : {0, 8, 16})
+                if (std::abs(static_cast<int32_t>((a >> shift) & 0xFF) - static_cast<int32_t>((b >> shift) & 0xFF)) >
+                    16)
+                    return true;
+            return false;
+        };
+        Differences differences;
+        for (int32_t row = 0; row < rows; ++row)
+        {
+            const size_t at = static_cast<size_t>(row) * width;
+            if (std::memcmp(drawn + at, expected + at, width * sizeof(uint32_t)) == 0)
+                continue;
+            const int32_t y = top + row;
+            for (int32_t x = left; x < left + width; ++x)
+            {
+                const uint32_t a = drawn[at + x - left];
+                const uint32_t b = expected[at + x - left];
+                if (a == b || !visible(a, b))
+                    continue;
+                if (x < left + 3 || x >= boxRight || y < top + 3 || y >= boxBottom)
+                    ++differences.outside;
+                else if (x >= caretRight || y >= caretBottom)
+                {
+                    differences.left = std::min(differences.left, x);
+                    differences.right = std::max(differences.right, x);
+                    differences.top = std::min(differences.top, y);
+                    differences.bottom = std::max(differences.bottom, y);
+                }
+            }
+        }
+        return differences;
+    }
+
+    const EditorBox* editorBox = nullptr;
+    float windowScale = 1.0f;
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t width = 0;
+    int32_t rows = 0;
+    std::vector<uint32_t> stack;
+};
+} // namespace
+
+// Seen as the text after the caret moving whole to the next line while the
+// caret stood inside a Latin word longer than what was left of its line (72
+// "x" in the lobby's chat input, Home, Right: three lines in a box of two,
+// over the buttons), as a composition typed at the end of a full box drawn
+// on a line below it, and as a login ID of "アリス" and 25 "W" running past
+// its underline. Every box takes what fits and draws it with the line
+// breaks its fit check makes, wherever the caret is, at every window scale,
+// and draws nothing outside itself: the editor alone at every caret
+// position, the screen where the faults were seen.
+TEST_F(LobbyEditorBoxTest, EveryBoxDrawsTheLinesItsFitCheckMakesWhereverTheCaretIs)
+{
+    auto enter = [this](LobbyState state, int32_t pane) {
+        client.SetState(state);
+        auto lock = client.Lock();
+        client.GetStateBlock().pane = pane;
+    };
+    auto openChat = [this, enter](LobbyState state, int32_t paneBeforeTheChat) {
+        return [this, enter, state, paneBeforeTheChat] {
+            enter(state, paneBeforeTheChat);
+            client.OnInput(LOBBY_KEY_RIGHT);
+        };
+    };
+    auto openComment = [this, enter] {
+        enter(LOBBY_IN_LOBBY, 0);
+        for (int32_t keys : {LOBBY_KEY_LEFT, LOBBY_KEY_LEFT, LOBBY_KEY_DECIDE, LOBBY_KEY_UP})
+            client.OnInput(keys); // to the new room, into its editor, from its button up to the comment
+    };
+    auto openLogin = [this] {
+        client.SetState(LOBBY_CONNECTING);
+        Feed(100, {'j', 0x42});
+    };
+    const EditorBox boxes[] = {
+        {"lobby-chat", openChat(LOBBY_IN_LOBBY, 0), 312, 656, CLobbyScreens::kLobbyChatInput, 24},
+        {"room-chat", openChat(LOBBY_ROOM, 3), 48, 656, CLobbyScreens::kRoomChatInput, 24},
+        {"comment", openComment, 496, 408, CLobbyScreens::kCommentInput, 32},
+        {"login", openLogin, 536, 344, CLobbyScreens::kLoginIdInput, 36}};
+    // Typed round and round until the box takes no more: one long Latin
+    // word; words of wide capitals, one longer than some lines; Japanese
+    // around a Latin word.
+    const std::string patterns[] = {"x", "WW " + std::string(40, 'W') + " ",
+                                    GameText("漢字かな") + std::string("Latin")};
+    const std::string composing = GameText("かんじ");
+    // Every glyph cached first: one cached later beside another in the
+    // font's texture may tint that one's edge.
+    BeginDrawing(true);
+    ASSERT_EQ(font.DrawText(0, 0, 0xFFFFFFFF, 18, 1.0f, (patterns[1] + patterns[2] + composing + "x|").c_str()), 1);
+    CImeInput& editor = *client.GetEditor();
+    auto typeUntilFull = [&](const std::string& pattern) {
+        editor.SetText(nullptr);
+        for (size_t at = 0, typed = 0; typed < 300; ++typed)
+        {
+            const size_t length = ShiftJisCharLength(pattern.c_str() + at);
+            if (editor.Insert(pattern.substr(at, length).c_str()) != 1)
+                break;
+            at = (at + length) % pattern.size();
+        }
+        return editor.GetTextString();
+    };
+    for (const EditorBox& box : boxes)
+    {
+        editor.SetText(nullptr); // keys go to an editor holding text
+        box.open();
+        FadeIn();
+        ASSERT_TRUE(editor.IsEnable()) << box.name;
+        const uint32_t size = box.box.textSize;
+        const CharWidth widthOf = [&](const char* character, size_t length) {
+            return font.GetCharAdvance(character, length, size, 1.0f);
+        };
+        // The caret's width stays free at the end of a line.
+        const LobbyTextBox lineBox{box.box.width - widthOf("|", 1), widthOf};
+        for (const auto& [windowWidth, windowHeight] : {std::pair{1024, 768}, {640, 480}, {933, 700}})
+        {
+            headless.System().SetClientSize(windowWidth, windowHeight, 0);
+            const float scale = CLobbyScreens(client).GetScale();
+            ReadAround(box, scale);
+            editor.SetText(nullptr);
+            const std::vector<uint32_t> screen = DrawScreen();
+            // The empty box, and lines from the first shown over it.
+            auto expectLines = [&](const std::vector<std::string>& lines, size_t first) {
+                DrawEditor(1, {}, [&](float dy) {
+                    for (size_t line = first; line < lines.size() && line < first + box.box.lines; ++line)
+                        font.DrawText(box.left * scale, box.top * scale + dy + (line - first) * (box.pitch * scale),
+                                      0xFFFFFFFF, size, scale, lines[line].c_str());
+                });
+                return std::vector<uint32_t>(Slot(0), Slot(1));
+            };
+            // Nothing drawn outside the box (where the expected lines leave
+            // the empty box as it was), and inside it the lines expected but
+            // for one caret: a mark a few pixels wide on one line.
+            const float caretColumns = font.GetCharAdvance("|", 1, size, scale) + 3.0f;
+            auto drawsExpected = [&](const uint32_t* drawn, const std::vector<uint32_t>& expected, const char* what,
+                                     int32_t caret, const std::string& text) {
+                const Differences differences = Compare(drawn, expected.data());
+                const bool asExpected = differences.outside == 0 &&
+                                        (differences.right < differences.left ||
+                                         (differences.right - differences.left < caretColumns &&
+                                          differences.bottom - differences.top < box.pitch * scale));
+                EXPECT_TRUE(asExpected) << box.name << " at scale " << scale << ", " << what << caret << " of "
+                                        << text << ": " << differences.outside << " pixels outside the box, inside ("
+                                        << differences.left << ", " << differences.top << ")-(" << differences.right
+                                        << ", " << differences.bottom << ") differ";
+                return asExpected;
+            };
+            for (const std::string& pattern : patterns)
+            {
+                const std::string text = typeUntilFull(pattern);
+                const std::vector<std::string> lines = LobbyLines(text.c_str(), lineBox);
+                const std::vector<std::string> composed = LobbyLines((text + composing).c_str(), lineBox);
+                ASSERT_LE(lines.size(), static_cast<size_t>(box.box.lines)) << box.name << ": " << text;
+                editor.SetText(nullptr);
+                const std::vector<uint32_t> expected = expectLines(lines, 0);
+                // A composition typed at the end of the full box: the box
+                // shows its last lines.
+                const std::vector<uint32_t> composedExpected =
+                    expectLines(composed, composed.size() - std::min(composed.size(), lines.size()));
+                editor.SetText(text.c_str());
+                editor.MoveCaret(-1000);
+                std::vector<int32_t> carets{0};
+                for (; carets.back() < static_cast<int32_t>(text.size()); carets.push_back(editor.GetCaret()))
+                    editor.MoveCaret(1);
+                editor.MoveCaret(-1000);
+                // Every caret position, until the first that fails.
+                bool asExpected = true;
+                for (size_t from = 0; asExpected && from < carets.size();)
+                {
+                    const size_t drawn = DrawEditor(carets.size() - from, [&](size_t slot) {
+                        if (from + slot > 0)
+                            editor.MoveCaret(1);
+                    });
+                    for (size_t slot = 0; asExpected && slot < drawn; ++slot, ++from)
+                        asExpected = drawsExpected(Slot(slot), expected, "caret at ", carets[from], text);
+                }
+                ImeComposition typing;
+                typing.text = composing;
+                SdlTextInput::SetComposition(typing);
+                editor.OnComposition(nullptr, IME_COMPSTR);
+                DrawEditor(1);
+                drawsExpected(Slot(0), composedExpected, "composing at the end, caret at ", editor.GetCaret(), text);
+                // The screen draws the editor in this box.
+                EXPECT_EQ(Compare(DrawScreen().data(), screen.data()).outside, 0) << box.name << ": " << text;
+                editor.OnComposition(nullptr, 0);
+                SdlTextInput::SetComposition(ImeComposition());
+            }
+        }
+        // For people to look at: the box full of one word, the caret in it.
+        typeUntilFull(patterns[0]);
+        editor.MoveCaret(-1000);
+        editor.MoveCaret(1);
+        headless.System().SetClientSize(WIDTH, HEIGHT, 0);
+        Draw();
+        Keep((std::string(box.name) + "-caret-in-a-word").c_str());
     }
 }
 
