@@ -470,6 +470,16 @@ void CNetSession::DropPeers()
     m_peers.clear();
 }
 
+bool CNetSession::IsDelivered() const
+{
+    for (const NetClientPtr& peer : GetPeers())
+    {
+        if (!peer->IsDelivered())
+            return false;
+    }
+    return true;
+}
+
 void CNetSession::Shutdown()
 {
     {

@@ -109,6 +109,10 @@ public:
     // the peers leave the list at once and Poll frees them as their
     // threads end.
     void DropPeers();
+    // Whether every peer's system has taken everything sent to it (see
+    // CNetClient::IsDelivered); an owner that is going away waits for it,
+    // within a bound of its own, before it closes the connections.
+    bool IsDelivered() const;
     void Shutdown();
     uint32_t Release();
 

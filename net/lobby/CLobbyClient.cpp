@@ -53,6 +53,7 @@ bool CLobbyClient::Initialize(CSystem* system, const char* gameId, const char* n
 
 void CLobbyClient::Release()
 {
+    CloseOwnRoom();
     m_closing.store(true);
     CancelNetworkWaits();
     // The connect thread touches the lobby's objects: it ends before they go.

@@ -210,7 +210,8 @@ struct tag_KVRLOBBYSTATE
 // - Release never waits more than about a second for the network: it ends
 //   the connect step (port mapping, connecting), the line test and every
 //   connection at once, and gives the router a bounded time to delete the
-//   port mappings.
+//   port mappings. A room's owner first closes its room, and waits up to a
+//   second more for its guests and the server to take the word.
 // Callbacks registered with SetPeerCallbacks run on the session's threads
 // and may take the caller's own locks: Update and OnInput wait for none of
 // those threads, but Release does, so call Release with none of those
@@ -448,6 +449,8 @@ private:
     void LeaveUnheardRoom();
     // Out of the room the server says is gone (protocol lock).
     void LeaveEndedRoom();
+    // A game that ends while its player owns a room closes the room first.
+    void CloseOwnRoom();
     bool ConnectToPeer(uint32_t address, uint16_t port);
     // Where a guest's host listens: its address as the session names its
     // peers, and its port. Two hosts may share an address (two players

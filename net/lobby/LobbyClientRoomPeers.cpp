@@ -9,11 +9,18 @@
 #include "net/lobby/LobbyText.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <iterator>
+#include <thread>
 
 namespace
 {
+// How long a game that ends under its room's guests waits for them and the
+// server to take its word: a lost segment is sent again after about that.
+constexpr uint32_t kGoodbyeMs = 1000;
+constexpr auto kGoodbyeLook = std::chrono::milliseconds(5);
+
 // A peer's name: its address as the session names it.
 std::string PeerName(uint32_t address)
 {
@@ -229,6 +236,28 @@ void CLobbyClient::DropRoomPeers()
     m_listening = false;
     // The peers' threads end on their own; Poll collects them.
     m_session->DropPeers();
+}
+
+// The player quit the game or closed its window in its own room: the room
+// closes as leaving it does, the guests hearing the owner's word before
+// their connections end (which would read as a lost connection), the
+// server hearing the close. The connections close right after, and a word
+// still on its way would go with them: the other sides' systems take both
+// first, within a bound.
+void CLobbyClient::CloseOwnRoom()
+{
+    if (!m_state || !m_session)
+        return;
+    {
+        auto guard = Lock();
+        if (!IsOwner() || !(SitsInRoom() || GetState() == LOBBY_LEAVING_ROOM))
+            return;
+        TellRoomState(LOBBY_IN_LOBBY);
+        SendMessage(LOBBY_MSG_CLOSE_ROOM);
+    }
+    const uint32_t start = NetMilliseconds();
+    while (!(m_session->IsDelivered() && m_sender.IsDelivered()) && NetMilliseconds() - start < kGoodbyeMs)
+        std::this_thread::sleep_for(kGoodbyeLook);
 }
 
 void CLobbyClient::GreetHost()

@@ -3,7 +3,8 @@
 // and never reads, one that never reads the owner's broadcasts, a host
 // that floods keep-alives, and addresses that squat in every peer slot.
 // None of them may hang the owner, freeze its frame or lock players out.
-// And an owner whose game ends under its guests: they are told.
+// And an owner whose game ends under its guests: they are told, unless it
+// said goodbye itself.
 #include "HostileParties.h"
 
 #include "tests/support/ThreadsInCall.h"
@@ -96,12 +97,13 @@ bool RoomShown(CLobbyClient& client)
     return client.GetState() == LOBBY_ROOM && client.GetStateBlock().fade[2] >= 1.0f;
 }
 
-// Steps the clients until none is leaving its room any more.
+// Steps the clients until none is in its room or leaving it any more.
 bool LeftRoom(std::initializer_list<CLobbyClient*> clients)
 {
     return StepUntil(clients, [&] {
-        return std::none_of(clients.begin(), clients.end(),
-                            [](CLobbyClient* client) { return client->GetState() == LOBBY_LEAVING_ROOM; });
+        return std::none_of(clients.begin(), clients.end(), [](CLobbyClient* client) {
+            return client->GetState() == LOBBY_ROOM || client->GetState() == LOBBY_LEAVING_ROOM;
+        });
     });
 }
 
@@ -475,7 +477,8 @@ TEST_F(HostileRoom, TheGuestsOfAnOwnerWhoseGameEndsAreToldWhicheverEndComesFirst
     }, 10000));
     bob.Update(kFrameSeconds);
     ASSERT_EQ(bob.GetState(), LOBBY_LEAVING_ROOM);
-    // The owner's game ends without a word to the guests.
+    // The owner's game dies: its connections end without a word.
+    owner.GetSession()->DropPeers();
     owner.Release();
     ASSERT_TRUE(nettest::WaitUntil([&] { return bobEnds.load() == 1; }, 10000));
     EXPECT_TRUE(LeftRoom({&bob, &carol}));
@@ -516,4 +519,22 @@ TEST_F(HostileRoom, TheGuestsOfAnOwnerThatClosesItsRoomLeaveUntoldWhicheverWordC
         auto lock = guest->Lock();
         EXPECT_NE(guest->GetCurrentRoom()->data.id, room);
     }
+}
+
+// Seen with three games: an owner that quit the game from its room (Escape,
+// then quit) left both guests under the lost-connection notice. The game's
+// end releases the lobby, as the network scene's release does: the room
+// closes as leaving it does, the guests hearing the owner's word and the
+// server the close.
+TEST_F(HostileRoom, AnOwnerThatQuitsTheGameClosesItsRoomAsLeavingItDoes)
+{
+    ASSERT_NO_FATAL_FAILURE(FillRoom());
+    owner.Release();
+    ASSERT_TRUE(nettest::WaitUntil([&] { return bobEnds.load() == 1 && carolEnds.load() == 1; }, 10000));
+    EXPECT_TRUE(LeftRoom({&bob, &carol}));
+    EXPECT_EQ(bob.GetState(), LOBBY_IN_LOBBY);
+    EXPECT_EQ(carol.GetState(), LOBBY_IN_LOBBY);
+    ASSERT_TRUE(nettest::WaitUntil([&] { return server.GetRoomCount() == 0; }, 10000));
+    const std::vector<int16_t> heard = server.GetReceivedIds();
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), LOBBY_MSG_CLOSE_ROOM), 1);
 }
