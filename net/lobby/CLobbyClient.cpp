@@ -108,6 +108,7 @@ void CLobbyClient::Release()
     m_wake.reset();
     m_listening = false;
     m_hostPeer = HostAddress();
+    m_formerHost = HostAddress();
     m_matchHostAnswer.reset();
     m_matchSetupOpen = false;
     m_matchConnecting = false;

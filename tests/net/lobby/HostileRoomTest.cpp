@@ -107,6 +107,14 @@ bool LeftRoom(std::initializer_list<CLobbyClient*> clients)
     });
 }
 
+// Frames of the clients for that long of game time, whatever the clock.
+void StepFor(std::initializer_list<CLobbyClient*> clients, float seconds)
+{
+    for (float played = 0.0f; played < seconds; played += kFrameSeconds)
+        for (CLobbyClient* client : clients)
+            client->Update(kFrameSeconds);
+}
+
 class HostileRoom : public ::testing::Test
 {
 protected:
@@ -537,4 +545,35 @@ TEST_F(HostileRoom, AnOwnerThatQuitsTheGameClosesItsRoomAsLeavingItDoes)
     ASSERT_TRUE(nettest::WaitUntil([&] { return server.GetRoomCount() == 0; }, 10000));
     const std::vector<int16_t> heard = server.GetReceivedIds();
     EXPECT_EQ(std::count(heard.begin(), heard.end(), LOBBY_MSG_CLOSE_ROOM), 1);
+}
+
+// The owner's word may come long after the server's, the guests' leaves
+// long over (one retransmission on the owner's line: 1 s and 2.5 s in real
+// games). It still takes the notice back while the connection to the owner
+// lasts; one that ends without it leaves the notice up. The owner is held
+// while its guests hear the server: carol 3 s of frames before its word,
+// bob 1 s, whose connection then ends without it.
+TEST_F(HostileRoom, AnOwnersLateWordTakesTheNoticeBackWhileItsConnectionLasts)
+{
+    ASSERT_NO_FATAL_FAILURE(FillRoom());
+    std::vector<uint8_t> roomId(4);
+    Put32(roomId, 0, server.GetNewestRoom());
+    // The server's word reaches each guest from the test alone, and the
+    // owner's close waits for the end.
+    server.SetMisbehaviour(Misbehaviour::Deaf);
+    ASSERT_TRUE(Deliver(carol, LOBBY_MSG_CLOSE_ROOM, 1, roomId));
+    StepFor({&carol}, 2.0f);
+    ASSERT_TRUE(Deliver(bob, LOBBY_MSG_CLOSE_ROOM, 1, roomId));
+    StepFor({&bob, &carol}, 1.0f);
+    ASSERT_EQ(bob.GetState(), LOBBY_ROOM_LOST);
+    ASSERT_EQ(carol.GetState(), LOBBY_ROOM_LOST);
+    if (NetClientPtr toBob = owner.GetSession()->FindPeer("127.0.0.3"))
+        toBob->CutConnection();
+    // The owner's last pane, its leave button, and "はい".
+    for (const int32_t key : {LOBBY_KEY_LEFT, LOBBY_KEY_DECIDE, LOBBY_KEY_DECIDE})
+        owner.OnInput(key);
+    ASSERT_TRUE(StepToState(owner, LOBBY_IN_LOBBY));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return bobEnds.load() == 1 && carolEnds.load() == 1; }, 10000));
+    EXPECT_EQ(bob.GetState(), LOBBY_ROOM_LOST);
+    EXPECT_EQ(carol.GetState(), LOBBY_IN_LOBBY);
 }
