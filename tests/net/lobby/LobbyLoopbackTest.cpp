@@ -401,6 +401,14 @@ TEST(LobbyLoopback, AnOwnerThatLeavesTakesItsRoomAlongAndARefusedRoomLeadsBackTo
     makeRoom();
     ASSERT_TRUE(StepToState(owner, LOBBY_ROOM));
     EXPECT_EQ(server.GetRoomCount(), 1u);
+
+    // The server ends the room under its owner: no connection was lost,
+    // and the owner leaves untold.
+    std::vector<uint8_t> roomId(4);
+    Put32(roomId, 0, server.GetNewestRoom());
+    ASSERT_TRUE(Deliver(owner, LOBBY_MSG_CLOSE_ROOM, 1, roomId));
+    EXPECT_TRUE(StepUntil({&owner}, [&] { return owner.GetState() != LOBBY_LEAVING_ROOM; }));
+    EXPECT_EQ(owner.GetState(), LOBBY_IN_LOBBY);
     owner.Release();
     server.Stop();
     EXPECT_TRUE(server.IsConsistent());
