@@ -59,29 +59,6 @@ bool PeerCut(CLobbyClient& client, const char* name)
     return !peer || !peer->HasLiveConnection();
 }
 
-// Every peer still connected has answered the last keep-alive.
-bool KeepAlivesAnswered(CNetSession& session)
-{
-    for (const NetClientPtr& peer : session.GetPeers())
-        if (peer->HasLiveConnection() && peer->GetKeepAliveMiss() != 0)
-            return false;
-    return true;
-}
-
-// Frames of the owner until condition holds; after each, a bounded wait
-// for the peers' answers to any keep-alive it sent. The peers answer on
-// threads of their own, which a busy machine may hold back for longer than
-// the few frames of upkeep between two keep-alives: without the wait a
-// late answer would cut a peer that did answer.
-bool StepAnswered(CLobbyClient& owner, const std::function<bool()>& condition, uint32_t timeoutMs = 20000)
-{
-    return StepUntil({}, [&] {
-        owner.Update(kFrameSeconds);
-        nettest::WaitUntil([&] { return KeepAlivesAnswered(*owner.GetSession()); }, 2000);
-        return condition();
-    }, timeoutMs);
-}
-
 // Counts the ends of a lobby client's peer connections: the lobby has taken
 // each end in by the time it is counted.
 uint32_t CountEnd(void* argument, CNetClient*)
@@ -371,14 +348,14 @@ TEST_F(HostileRoom, SlotSquattersCannotLockARealGuestOut)
     ASSERT_TRUE(guest.IsValid());
     guest.StartReading(true);
     ASSERT_TRUE(guest.Send(LOBBY_MSG_ROOM_CHAT, RawPeer::ChatLine("bob", "let me in")));
-    EXPECT_TRUE(StepAnswered(owner, [&] { return RoomChatHas(owner, "let me in"); }));
+    EXPECT_TRUE(StepAnswered({&owner}, [&] { return RoomChatHas(owner, "let me in"); }));
     EXPECT_TRUE(nettest::WaitUntil([&] { return squatters.front()->Closed(); }, 10000));
 
     // The rest are dropped once they have been silent past the admission
     // time, though they answer every keep-alive; upkeep time, not wall
     // time, counts.
     session.SetAdmissionTime(500);
-    EXPECT_TRUE(StepAnswered(owner, [&] {
+    EXPECT_TRUE(StepAnswered({&owner}, [&] {
         for (const auto& squatter : squatters)
             if (!squatter->Closed())
                 return false;
