@@ -415,6 +415,12 @@ bool CNetClient::IsConnectionOver() const
            HasNetPeerHungUp(tcp->socket.Get());
 }
 
+bool CNetClient::IsDelivered() const
+{
+    NetChannelPtr tcp = GetTcp();
+    return !tcp || tcp->broken.load() != 0 || tcp->sender.IsDelivered();
+}
+
 void CNetClient::CutConnection()
 {
     NetChannelPtr tcp = GetTcp();

@@ -86,6 +86,9 @@ public:
     bool IsConnectionOver() const;
     // Shuts the TCP connection down; its receive thread then ends.
     void CutConnection();
+    // Whether the peer's system has taken everything sent on the TCP
+    // connection, or the connection is over and never will.
+    bool IsDelivered() const;
 
     uint32_t GetKeepAliveMiss() const { return m_keepAliveMiss.load(); }
     void SetKeepAliveMiss(uint32_t miss) { m_keepAliveMiss.store(miss); }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <linux/sockios.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 namespace
@@ -86,6 +88,19 @@ size_t CNetSendQueue::GetQueuedBytes() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_queuedBytes;
+}
+
+bool CNetSendQueue::IsDelivered() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_fd < 0 || m_failed)
+        return true;
+    if (m_queuedBytes != 0)
+        return false;
+    // The socket's bytes not yet acknowledged; a socket that can't say has
+    // nothing to wait for.
+    int unacknowledged = 0;
+    return ::ioctl(m_fd, SIOCOUTQ, &unacknowledged) != 0 || unacknowledged == 0;
 }
 
 uint32_t CNetSendQueue::Post(const uint8_t* frame, size_t length)

@@ -50,6 +50,10 @@ public:
     bool IsRunning() const;
     bool HasFailed() const;
     size_t GetQueuedBytes() const;
+    // Whether the other side's system has taken every byte posted (none
+    // waits here or unacknowledged in the socket), or none ever will (the
+    // queue failed or is stopped).
+    bool IsDelivered() const;
 
 private:
     struct Pending

@@ -458,16 +458,27 @@ void CNetSession::CollectAcceptors(bool wait)
     }
 }
 
-void CNetSession::DropPeers()
+void CNetSession::DropPeers(const CNetClient* spared)
 {
     StopListening();
     std::lock_guard<std::recursive_mutex> guard(m_peerLock);
-    for (NetClientPtr& peer : m_peers)
+    std::vector<NetClientPtr> dropped =
+        TakeOut(m_peers, [spared](const NetClientPtr& peer) { return peer.get() != spared; });
+    for (NetClientPtr& peer : dropped)
     {
         peer->CutConnection();
         m_droppedPeers.push_back(std::move(peer));
     }
-    m_peers.clear();
+}
+
+bool CNetSession::IsDelivered() const
+{
+    for (const NetClientPtr& peer : GetPeers())
+    {
+        if (!peer->IsDelivered())
+            return false;
+    }
+    return true;
 }
 
 void CNetSession::Shutdown()

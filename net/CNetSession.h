@@ -107,8 +107,12 @@ public:
     void Poll(uint32_t elapsedMs);
     // Stops listening and cuts every peer's connection without waiting:
     // the peers leave the list at once and Poll frees them as their
-    // threads end.
-    void DropPeers();
+    // threads end. A spared peer stays, its connection with it.
+    void DropPeers(const CNetClient* spared = nullptr);
+    // Whether every peer's system has taken everything sent to it (see
+    // CNetClient::IsDelivered); an owner that is going away waits for it,
+    // within a bound of its own, before it closes the connections.
+    bool IsDelivered() const;
     void Shutdown();
     uint32_t Release();
 

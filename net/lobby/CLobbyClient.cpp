@@ -53,6 +53,7 @@ bool CLobbyClient::Initialize(CSystem* system, const char* gameId, const char* n
 
 void CLobbyClient::Release()
 {
+    CloseOwnRoom();
     m_closing.store(true);
     CancelNetworkWaits();
     // The connect thread touches the lobby's objects: it ends before they go.
@@ -107,6 +108,7 @@ void CLobbyClient::Release()
     m_wake.reset();
     m_listening = false;
     m_hostPeer = HostAddress();
+    m_formerHost = HostAddress();
     m_matchHostAnswer.reset();
     m_matchSetupOpen = false;
     m_matchConnecting = false;

@@ -210,7 +210,8 @@ struct tag_KVRLOBBYSTATE
 // - Release never waits more than about a second for the network: it ends
 //   the connect step (port mapping, connecting), the line test and every
 //   connection at once, and gives the router a bounded time to delete the
-//   port mappings.
+//   port mappings. A room's owner first closes its room, and waits up to a
+//   second more for its guests and the server to take the word.
 // Callbacks registered with SetPeerCallbacks run on the session's threads
 // and may take the caller's own locks: Update and OnInput wait for none of
 // those threads, but Release does, so call Release with none of those
@@ -448,6 +449,18 @@ private:
     void LeaveUnheardRoom();
     // Out of the room the server says is gone (protocol lock).
     void LeaveEndedRoom();
+    // Out of the room's peers (protocol lock). A guest that leaves under
+    // the notice keeps its host's connection, no longer as its host's, as
+    // long as it lasts: the owner's word may still come on it.
+    void LeaveRoomPeers(bool keepHost);
+    // The host this side just left, whose connection it keeps (see
+    // LeaveRoomPeers). Any thread.
+    bool IsFormerHost(const CNetClient* peer) const;
+    // Once the notice is gone, the former host's word has nothing to take
+    // back: its connection is cut (protocol lock).
+    void LetFormerHostGo();
+    // A game that ends while its player owns a room closes the room first.
+    void CloseOwnRoom();
     bool ConnectToPeer(uint32_t address, uint16_t port);
     // Where a guest's host listens: its address as the session names its
     // peers, and its port. Two hosts may share an address (two players
@@ -470,8 +483,9 @@ private:
     // match was left, or another answer came, while it was on its way) is
     // cut; its end is nobody's loss.
     void CutStaleConnection(const HostAddress& host, bool connected);
-    // Messages come only from guests and from the host this side connects
-    // to: a connection this side made to anybody else is stale.
+    // Messages come only from guests, from the host this side connects to
+    // and from the host it just left: a connection this side made to
+    // anybody else is stale.
     bool ServesRoom(const CNetClient* peer) const;
     static uint32_t PeerMessage(void* argument, CNetClient* peer, const uint8_t* payload, int32_t id,
                                 uint32_t length);
@@ -534,6 +548,9 @@ private:
     // when its name is empty), guarded by its own lock, the innermost of
     // all: the session's threads read it for every message.
     HostAddress m_hostPeer;
+    // The host of the room this side just left under the notice, while the
+    // connection to it is kept (under the host lock too).
+    HostAddress m_formerHost;
     mutable std::mutex m_hostLock;
     bool m_listening = false;
     // The connection to the host this side is a guest of ended (set on its

@@ -9,11 +9,19 @@
 #include "net/lobby/LobbyText.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <iterator>
+#include <thread>
+#include <utility>
 
 namespace
 {
+// How long a game that ends under its room's guests waits for them and the
+// server to take its word: a lost segment is sent again after about that.
+constexpr uint32_t kGoodbyeMs = 1000;
+constexpr auto kGoodbyeLook = std::chrono::milliseconds(5);
+
 // A peer's name: its address as the session names it.
 std::string PeerName(uint32_t address)
 {
@@ -134,7 +142,24 @@ void CLobbyClient::CutStaleConnection(const HostAddress& host, bool connected)
 
 bool CLobbyClient::ServesRoom(const CNetClient* peer) const
 {
-    return peer != nullptr && (peer->IsInbound() || IsHostPeer(peer));
+    if (peer == nullptr || peer->IsInbound())
+        return peer != nullptr;
+    if (peer->GetName() == nullptr)
+        return false;
+    const HostAddress host{peer->GetName(), peer->GetPort()};
+    // Host and former host read together: a host that becomes the former
+    // one meanwhile is one or the other, never neither.
+    std::lock_guard<std::mutex> guard(m_hostLock);
+    return (!m_hostPeer.name.empty() && m_hostPeer == host) || (!m_formerHost.name.empty() && m_formerHost == host);
+}
+
+bool CLobbyClient::IsFormerHost(const CNetClient* peer) const
+{
+    if (peer == nullptr || peer->IsInbound() || peer->GetName() == nullptr)
+        return false;
+    const HostAddress host{peer->GetName(), peer->GetPort()};
+    std::lock_guard<std::mutex> guard(m_hostLock);
+    return !m_formerHost.name.empty() && m_formerHost == host;
 }
 
 void CLobbyClient::OpenMatchSetup()
@@ -223,12 +248,69 @@ void CLobbyClient::LeaveMatch()
 void CLobbyClient::DropRoomPeers()
 {
     auto guard = Lock();
+    LeaveRoomPeers(false);
+}
+
+void CLobbyClient::LeaveRoomPeers(bool keepHost)
+{
     if (!m_session)
         return;
+    HostAddress host;
+    if (keepHost)
+    {
+        std::lock_guard<std::mutex> guard(m_hostLock);
+        host = m_hostPeer;
+    }
+    NetClientPtr kept = host.name.empty() ? nullptr : m_session->FindOutgoingPeer(host.name.c_str(), host.port);
+    if (!kept || !kept->HasLiveConnection())
+    {
+        kept.reset();
+        host = HostAddress();
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_hostLock);
+        m_formerHost = host;
+    }
     ForgetHost();
     m_listening = false;
     // The peers' threads end on their own; Poll collects them.
-    m_session->DropPeers();
+    m_session->DropPeers(kept.get());
+}
+
+void CLobbyClient::LetFormerHostGo()
+{
+    if (!m_session || GetState() == LOBBY_ROOM_LOST)
+        return;
+    HostAddress former;
+    {
+        std::lock_guard<std::mutex> guard(m_hostLock);
+        former = std::exchange(m_formerHost, HostAddress());
+    }
+    NetClientPtr peer = former.name.empty() ? nullptr : m_session->FindOutgoingPeer(former.name.c_str(), former.port);
+    if (peer)
+        peer->CutConnection();
+}
+
+// The player quit the game or closed its window in its own room: the room
+// closes as leaving it does, the guests hearing the owner's word before
+// their connections end (which would read as a lost connection), the
+// server hearing the close. The connections close right after, and a word
+// still on its way would go with them: the other sides' systems take both
+// first, within a bound.
+void CLobbyClient::CloseOwnRoom()
+{
+    if (!m_state || !m_session)
+        return;
+    {
+        auto guard = Lock();
+        if (!IsOwner() || !(SitsInRoom() || GetState() == LOBBY_LEAVING_ROOM))
+            return;
+        TellRoomState(LOBBY_IN_LOBBY);
+        SendMessage(LOBBY_MSG_CLOSE_ROOM);
+    }
+    const uint32_t start = NetMilliseconds();
+    while (!(m_session->IsDelivered() && m_sender.IsDelivered()) && NetMilliseconds() - start < kGoodbyeMs)
+        std::this_thread::sleep_for(kGoodbyeLook);
 }
 
 void CLobbyClient::GreetHost()
@@ -260,8 +342,10 @@ void CLobbyClient::LeaveUnheardRoom()
 // server, so a guest still sitting in a room that the server says is gone
 // lost its owner without a word (its game ended): it is told, whether the
 // room's end or the connection's reaches it first. The owner's word may
-// still come after the server's; it takes the notice back then
-// (OnRoomStateMessage).
+// still come after the server's, even once the leave has ended (a late
+// segment on the owner's line): it takes the notice back then, for as
+// long as the owner's connection lasts (LeaveRoomPeers,
+// OnRoomStateMessage).
 void CLobbyClient::LeaveEndedRoom()
 {
     if (SitsInRoom() && !IsOwner())
@@ -314,6 +398,14 @@ void CLobbyClient::OnRoomStateMessage(CNetClient* peer, const uint8_t* payload, 
             AnswerGreeting(peer, state);
         return;
     }
+    // The owner this side has left says it closed its room, however late:
+    // its room ended by its owner's choice after all, and nothing was lost.
+    if (IsFormerHost(peer))
+    {
+        if (state == LOBBY_IN_LOBBY && GetState() == LOBBY_ROOM_LOST)
+            SetState(LOBBY_IN_LOBBY);
+        return;
+    }
     if (state != LOBBY_IN_LOBBY && state != LOBBY_ROOM && state != LOBBY_BATTLE_STARTING)
         return;
     // Only the host this side is a guest of moves it, and only once the
@@ -358,14 +450,17 @@ uint32_t CLobbyClient::PeerMessage(void* argument, CNetClient* peer, const uint8
     CLobbyClient* self = static_cast<CLobbyClient*>(argument);
     if (!self->ServesRoom(peer))
         return 0;
-    if (id == LOBBY_MSG_ROOM_CHAT)
-    {
-        self->OnChatMessage(payload, length);
-        return 1;
-    }
     if (id == LOBBY_MSG_ROOM_STATE)
     {
         self->OnRoomStateMessage(peer, payload, length);
+        return 1;
+    }
+    // The host this side has left may only say goodbye.
+    if (self->IsFormerHost(peer))
+        return 1;
+    if (id == LOBBY_MSG_ROOM_CHAT)
+    {
+        self->OnChatMessage(payload, length);
         return 1;
     }
     if (self->m_peerMessage != nullptr)

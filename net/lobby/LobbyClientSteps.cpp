@@ -55,6 +55,7 @@ void CLobbyClient::Step(float seconds)
         }
     }
     LeaveUnheardRoom();
+    LetFormerHostGo();
     switch (GetState())
     {
     case LOBBY_START:
@@ -184,12 +185,13 @@ void CLobbyClient::LeaveStep(float seconds)
     if (IsOwner())
         TellRoomState(LOBBY_IN_LOBBY);
     SendMessage(IsOwner() ? LOBBY_MSG_CLOSE_ROOM : LOBBY_MSG_LEAVE_ROOM);
-    DropRoomPeers();
+    const bool lost = std::exchange(m_roomLost, false);
+    LeaveRoomPeers(lost);
     std::fill(std::begin(s.scroll), std::end(s.scroll), 0);
     s.lobbyChatView = std::max(s.lobbyChatCount - 1, 0);
     s.roomCursor = 0;
     s.userCursor = 0;
     EditorOff();
     m_currentRoom = std::make_unique<CLobbyRoom>(*m_roomTemplate);
-    SetState(std::exchange(m_roomLost, false) ? LOBBY_ROOM_LOST : LOBBY_IN_LOBBY);
+    SetState(lost ? LOBBY_ROOM_LOST : LOBBY_IN_LOBBY);
 }

@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
@@ -378,21 +379,29 @@ inline bool OpenRoom(CLobbyClient& owner)
     return StepToState(owner, LOBBY_ROOM, 10000);
 }
 
-// A logged-in guest, stepping with the owner, enters the one room listed.
+// A logged-in guest enters the one room listed, and is in once its owner
+// holds it (see HoldsGuest).
 inline bool EnterTheRoom(CLobbyClient& guest, CLobbyClient& owner)
 {
-    const bool listed = StepUntil({&owner, &guest}, [&] {
+    const bool listed = StepUntil({&guest}, [&] {
         auto lock = guest.Lock();
         return guest.GetRooms().size() == 1;
     });
     if (!listed)
         return false;
     guest.OnInput(LOBBY_KEY_DECIDE);
-    if (!StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM_INFO; }))
+    if (!StepToState(guest, LOBBY_ROOM_INFO))
         return false;
     guest.OnInput(LOBBY_KEY_LEFT);
     guest.OnInput(LOBBY_KEY_DECIDE);
-    return StepUntil({&owner, &guest}, [&] { return guest.GetState() == LOBBY_ROOM; });
+    if (!StepToState(guest, LOBBY_ROOM))
+        return false;
+    in_addr address{};
+    {
+        auto lock = guest.Lock();
+        std::memcpy(&address, guest.GetOwnUser()->login.address, sizeof(address));
+    }
+    return nettest::WaitUntil([&] { return HoldsGuest(owner, FormatIPv4(address).c_str()); }, 10000);
 }
 
 inline bool RoomChatHas(CLobbyClient& client, const char* text)

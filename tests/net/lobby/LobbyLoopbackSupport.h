@@ -51,6 +51,44 @@ inline bool StepToState(CLobbyClient& client, LobbyState state, uint32_t timeout
     return StepUntil({&client}, [&] { return client.GetState() == state; }, timeoutMs);
 }
 
+// Every peer of the client still connected has answered the last
+// keep-alive.
+inline bool KeepAlivesAnswered(CLobbyClient& client)
+{
+    for (const NetClientPtr& peer : client.GetSession()->GetPeers())
+        if (peer->HasLiveConnection() && peer->GetKeepAliveMiss() != 0)
+            return false;
+    return true;
+}
+
+// Frames of the clients until condition holds; after each, a bounded wait
+// for the peers' answers to any keep-alive it sent. The peers answer on
+// threads of their own, which a busy machine may hold back for longer than
+// the frames of upkeep between two keep-alives: without the wait a late
+// answer would cut a peer that did answer.
+inline bool StepAnswered(std::initializer_list<CLobbyClient*> clients, const std::function<bool()>& condition,
+                         uint32_t timeoutMs = 20000)
+{
+    return StepUntil({}, [&] {
+        for (CLobbyClient* client : clients)
+        {
+            client->Update(kFrameSeconds);
+            nettest::WaitUntil([&] { return KeepAlivesAnswered(*client); }, 2000);
+        }
+        return condition();
+    }, timeoutMs);
+}
+
+// Whether a room's owner holds the guest at that address and has taken its
+// greeting in: from then on no admission time cuts the guest. Until then
+// the owner's frames wait, as each counts towards that time, which a busy
+// machine may hold the greeting back past.
+inline bool HoldsGuest(CLobbyClient& owner, const char* guest)
+{
+    NetClientPtr peer = owner.GetSession()->FindPeer(guest);
+    return peer && peer->HasLiveConnection() && peer->IsAdmitted();
+}
+
 inline void SetUpClient(CLobbyClient& client, const char* local, uint16_t lobbyPort, uint16_t ownPort,
                         const char* loginId)
 {

@@ -118,14 +118,14 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     ASSERT_EQ(bob.GetState(), LOBBY_ROOM_INFO);
     bob.OnInput(LOBBY_KEY_LEFT);
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == LOBBY_ROOM; }));
-    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 2 && MemberCount(bob) == 2; }));
-    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetSession()->GetPeerCount() == 1; }));
+    ASSERT_TRUE(StepToState(bob, LOBBY_ROOM));
+    ASSERT_TRUE(nettest::WaitUntil([&] { return HoldsGuest(alice, "127.0.0.3"); }, 10000));
+    EXPECT_TRUE(StepAnswered({&alice, &bob}, [&] { return MemberCount(alice) == 2 && MemberCount(bob) == 2; }));
 
     // Room chat goes through the owner to everybody.
     bob.GetEditor()->Insert("yo");
     bob.OnInput(LOBBY_KEY_ENTER);
-    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return ChatHas(alice, true, "yo") && ChatHas(bob, true, "yo"); }));
+    EXPECT_TRUE(StepAnswered({&alice, &bob}, [&] { return ChatHas(alice, true, "yo") && ChatHas(bob, true, "yo"); }));
 
     // A room state from a guest is not the owner's word: ignored. The chat
     // line behind it on the same connection shows it was handled.
@@ -133,7 +133,7 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     bob.GetSession()->SendToAll(LOBBY_MSG_ROOM_STATE, 1, leave, sizeof(leave), kNetKindTcp);
     bob.GetEditor()->Insert("still here");
     bob.OnInput(LOBBY_KEY_ENTER);
-    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return ChatHas(alice, true, "still here"); }));
+    EXPECT_TRUE(StepAnswered({&alice, &bob}, [&] { return ChatHas(alice, true, "still here"); }));
     EXPECT_EQ(alice.GetState(), LOBBY_ROOM);
 
     // Bob leaves (his peer threads still running) and comes back.
@@ -143,24 +143,24 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     bob.OnInput(LOBBY_KEY_DECIDE);
     ASSERT_EQ(bob.GetState(), LOBBY_LEAVE_QUESTION);
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == LOBBY_IN_LOBBY; }));
-    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 1; }));
+    ASSERT_TRUE(StepAnswered({&alice, &bob}, [&] { return bob.GetState() == LOBBY_IN_LOBBY; }));
+    EXPECT_TRUE(StepAnswered({&alice, &bob}, [&] { return MemberCount(alice) == 1; }));
     EXPECT_EQ(bob.GetSession()->GetPeerCount(), 0u);
     auto aliceHoldsBob = [&] {
         NetClientPtr peer = alice.GetSession()->FindPeer("127.0.0.3");
         return peer && peer->HasLiveConnection();
     };
-    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return !aliceHoldsBob(); }));
+    EXPECT_TRUE(StepAnswered({&alice, &bob}, [&] { return !aliceHoldsBob(); }));
     bob.OnInput(LOBBY_KEY_DECIDE);
     ASSERT_TRUE(StepToState(bob, LOBBY_ROOM_INFO));
     bob.OnInput(LOBBY_KEY_LEFT);
     bob.OnInput(LOBBY_KEY_DECIDE);
-    ASSERT_TRUE(StepUntil({&alice, &bob}, [&] { return bob.GetState() == LOBBY_ROOM; }));
-    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return MemberCount(alice) == 2; }));
-    // Bob is in once alice has taken his new connection in, which her
-    // accept thread does in its own time (the server and bob count him
-    // before): a start before then would not reach him.
-    ASSERT_TRUE(StepUntil({&alice, &bob}, aliceHoldsBob));
+    ASSERT_TRUE(StepToState(bob, LOBBY_ROOM));
+    // Bob is in once alice has taken his new connection and its greeting
+    // in, which her threads do in their own time (the server and bob count
+    // him before): a start before then would not reach him.
+    ASSERT_TRUE(nettest::WaitUntil([&] { return HoldsGuest(alice, "127.0.0.3"); }, 10000));
+    EXPECT_TRUE(StepAnswered({&alice, &bob}, [&] { return MemberCount(alice) == 2; }));
 
     // The owner starts: the guest follows through the relayed room state.
     alice.OnInput(LOBBY_KEY_RIGHT);
@@ -168,7 +168,7 @@ TEST(LobbyLoopback, TwoPlayersMeetInARoomAndStartABattle)
     alice.OnInput(LOBBY_KEY_DECIDE);
     ASSERT_EQ(alice.GetState(), LOBBY_START_QUESTION);
     alice.OnInput(LOBBY_KEY_DECIDE);
-    EXPECT_TRUE(StepUntil({&alice, &bob}, [&] { return alice.GetState() == LOBBY_ROOM_BATTLE && bob.GetState() == LOBBY_ROOM_BATTLE; }));
+    EXPECT_TRUE(StepAnswered({&alice, &bob}, [&] { return alice.GetState() == LOBBY_ROOM_BATTLE && bob.GetState() == LOBBY_ROOM_BATTLE; }));
 
     // Bob logs out; alice hears of it; bob comes back.
     bob.Release();
@@ -401,6 +401,14 @@ TEST(LobbyLoopback, AnOwnerThatLeavesTakesItsRoomAlongAndARefusedRoomLeadsBackTo
     makeRoom();
     ASSERT_TRUE(StepToState(owner, LOBBY_ROOM));
     EXPECT_EQ(server.GetRoomCount(), 1u);
+
+    // The server ends the room under its owner: no connection was lost,
+    // and the owner leaves untold.
+    std::vector<uint8_t> roomId(4);
+    Put32(roomId, 0, server.GetNewestRoom());
+    ASSERT_TRUE(Deliver(owner, LOBBY_MSG_CLOSE_ROOM, 1, roomId));
+    EXPECT_TRUE(StepUntil({&owner}, [&] { return owner.GetState() != LOBBY_LEAVING_ROOM; }));
+    EXPECT_EQ(owner.GetState(), LOBBY_IN_LOBBY);
     owner.Release();
     server.Stop();
     EXPECT_TRUE(server.IsConsistent());
