@@ -306,7 +306,9 @@ void PlayToClear(CBattleScene* battle, const CMission& mission)
     me->GetBattleScore()->value[tag_TOLQBATTLESCORE::DEFEATS] = mission.GetHeader()->rankThresholds[1];
     // The briefing asks to down the target (rule 5) or to guard it (6).
     if (rules.rule == Rule::RULE_TARGET || rules.rule == Rule::RULE_TARGET_GUARD)
+    {
         EXPECT_EQ(battle->GetFighter(rules.limit)->GetTeam() == me->GetTeam(), rules.rule == Rule::RULE_TARGET_GUARD);
+    }
     for (uint32_t i = 0; i < battle->GetPlayerCount(); ++i)
     {
         CCharacter* fighter = battle->GetFighter(i);
