@@ -26,6 +26,7 @@
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/CMenuLayout.h"
 #include "game/menu/MenuKeys.h"
+#include "game/menu/MenuTransitions.h"
 
 #include <cmath>
 #include <cstdio>
@@ -324,10 +325,12 @@ bool CBattleConsole::UpdatePhase(CCamera* camera, uint32_t milliseconds)
     if (m_state.phase != ConsolePhase::Finish || m_state.resultCode != RESULT_UNDECIDED)
         m_state.phaseClock += milliseconds;
     const float progress = static_cast<float>(m_state.phaseClock) / static_cast<float>(kFadeMilliseconds);
+    const float fadeBefore = m_state.fade;
     if (m_state.phase == ConsolePhase::Intro)
         m_state.fade = progress >= 1.0f ? 0.0f : 1.0f - progress;
     else if (m_state.phase == ConsolePhase::Finish)
         m_state.fade = progress >= 1.0f ? 1.0f : progress;
+    MenuTransitions::Moved(fadeBefore, m_state.fade);
     if (m_state.phaseClock >= m_state.phaseEnd)
     {
         switch (m_state.phase)

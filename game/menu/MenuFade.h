@@ -16,7 +16,8 @@ public:
     }
 
     // Moves the level by rate x milliseconds / 1000 towards the target,
-    // stopping on it. True once the level stands on the target.
+    // stopping on it (the move reported to MenuTransitions). True once the
+    // level stands on the target.
     bool Step(uint32_t milliseconds);
     void SetTarget(float target) { m_target = target; }
     void SetLevel(float level) { m_level = level; }

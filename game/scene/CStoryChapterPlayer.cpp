@@ -26,6 +26,7 @@
 #include "game/app/GameServices.h"
 #include "game/battle/BattleGameData.h"
 #include "game/menu/CMenuPainter.h"
+#include "game/menu/MenuTransitions.h"
 #include "game/scene/MenuScene.h"
 #include "game/scene/StorySheet.h"
 #include "game/story/CStory.h"
@@ -63,6 +64,14 @@ const CkvrVector4 kOpaqueBlack{0.0f, 0.0f, 0.0f, 1.0f};
 float Clamp01(float value)
 {
     return value < 0.0f ? 0.0f : (value > 1.0f ? 1.0f : value);
+}
+
+// A timed fade of span seconds that has run to elapsed, seconds of it in
+// this update.
+void FadeMoved(float elapsed, float seconds, float span)
+{
+    if (span > 0.0f)
+        MenuTransitions::Moved(Clamp01((elapsed - seconds) / span), Clamp01(elapsed / span));
 }
 
 uint32_t Channel(float value)
@@ -700,6 +709,7 @@ void CStoryChapterPlayer::UpdatePictures(float seconds)
         if (slot.fadeTime != 0.0f)
         {
             slot.fadeElapsed += seconds;
+            FadeMoved(slot.fadeElapsed, seconds, std::fabs(slot.fadeTime));
             if (slot.fadeElapsed >= std::fabs(slot.fadeTime))
             {
                 if (slot.fadeTime < 0.0f)
@@ -792,6 +802,7 @@ bool CStoryChapterPlayer::UpdateWindow(float seconds)
     if (m_window.fadeTime > 0.0f)
     {
         m_window.elapsed += seconds;
+        FadeMoved(m_window.elapsed, seconds, m_window.fadeTime);
         if (m_window.elapsed < m_window.fadeTime)
             return false;
         m_window.elapsed = 0.0f;
@@ -801,6 +812,7 @@ bool CStoryChapterPlayer::UpdateWindow(float seconds)
     if (m_window.fadeTime < 0.0f)
     {
         m_window.elapsed += seconds;
+        FadeMoved(m_window.elapsed, seconds, -m_window.fadeTime);
         if (m_window.elapsed < -m_window.fadeTime)
             return false;
         m_window.elapsed = 0.0f;
@@ -862,6 +874,7 @@ bool CStoryChapterPlayer::UpdateScreenColor(float seconds)
     if (m_screen.duration <= 0.0f)
         return false;
     m_screen.elapsed += seconds;
+    FadeMoved(m_screen.elapsed, seconds, m_screen.duration);
     if (m_screen.elapsed < m_screen.duration)
     {
         m_screen.current = Lerp(m_screen.start, m_screen.target, m_screen.elapsed / m_screen.duration);

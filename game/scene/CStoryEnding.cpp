@@ -4,6 +4,7 @@
 #include "engine/render/CBasicFilter.h"
 #include "engine/render/CTexture.h"
 #include "game/menu/CMenuPainter.h"
+#include "game/menu/MenuTransitions.h"
 #include "game/scene/StorySheet.h"
 #include "game/story/StaffRoll.h"
 
@@ -89,6 +90,22 @@ bool CStoryEnding::Hold(uint32_t milliseconds, uint32_t limit)
 }
 
 bool CStoryEnding::Update(uint32_t milliseconds, bool fast)
+{
+    const std::array<float, 5> before = Levels();
+    const bool done = Advance(milliseconds, fast);
+    const std::array<float, 5> after = Levels();
+    for (size_t i = 0; i < before.size(); ++i)
+        MenuTransitions::Moved(before[i], after[i]);
+    return done;
+}
+
+std::array<float, 5> CStoryEnding::Levels() const
+{
+    const float zoom = std::clamp((m_zoom - kSideZoom) / (1.0f - kSideZoom), 0.0f, 1.0f);
+    return {m_brightness, m_color, m_card, m_logo, zoom};
+}
+
+bool CStoryEnding::Advance(uint32_t milliseconds, bool fast)
 {
     const float dt = static_cast<float>(milliseconds) / 1000.0f;
     switch (m_phase)

@@ -16,6 +16,7 @@
 #include "engine/core/CList.h"
 #include "game/story/tag_TOLQSTORYENDINGSTAFF.h"
 
+#include <array>
 #include <cstdint>
 
 class CBasicFilter;
@@ -87,6 +88,11 @@ public:
     float LineY(uint32_t line) const;
 
 private:
+    // Update without the marks of the transitions it moves.
+    bool Advance(uint32_t milliseconds, bool fast);
+    // What the phases move from 0 to 1 or back: the brightness, the colour,
+    // the card, the logo, and the zoom from the side to the whole picture.
+    std::array<float, 5> Levels() const;
     void Next(Phase phase);
     // Counts the timer; true once past limit (the timer then restarts).
     bool Hold(uint32_t milliseconds, uint32_t limit);

@@ -25,6 +25,7 @@
 #include "game/menu/CMenuLayout.h"
 #include "game/menu/CMenuPainter.h"
 #include "game/menu/MenuButton.h"
+#include "game/menu/MenuTransitions.h"
 #include "game/scene/MenuScene.h"
 #include "game/scene/ModeBattle.h"
 #include "game/scene/SceneGameData.h"
@@ -284,9 +285,14 @@ int CStoryScene::UpdateRouteSelect(uint32_t milliseconds)
         m_pictureAlpha.RaiseTo(m_interface.Level());
         return 1;
     case RoutePhase::Choosing:
-        if (UpdateSlide(milliseconds))
+    {
+        const float slid = SlideProgress();
+        const bool atRest = UpdateSlide(milliseconds);
+        MenuTransitions::Moved(slid, SlideProgress());
+        if (atRest)
             HandleRouteInput();
         return 1;
+    }
     case RoutePhase::FadeOut:
         m_selectionWait += milliseconds;
         // The chosen character has its say before the screen goes.

@@ -27,6 +27,7 @@
 #include "game/app/tag_TOLQSCENEPARAM.h"
 #include "game/menu/CMenuPainter.h"
 #include "game/menu/MenuButton.h"
+#include "game/menu/MenuTransitions.h"
 #include "game/scene/MenuScene.h"
 #include "game/scene/TitleSheet.h"
 
@@ -387,12 +388,16 @@ int CTitleScene::UpdateMenu(uint32_t milliseconds)
         UpdateWaiting(hits);
         return 1;
     case MenuStep::Turning:
+    {
+        const float before = TurnProgress();
         m_timer += milliseconds;
+        MenuTransitions::Moved(before, TurnProgress());
         if (m_timer < kTurnTime)
             return 1;
         m_frontItem = WrapItem(static_cast<int64_t>(m_frontItem) - m_turnDirection);
         EnterMenu(MenuStep::Waiting);
         return 1;
+    }
     case MenuStep::FadeOut:
     {
         m_fadeB.SetTarget(0.0f);

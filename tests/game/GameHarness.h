@@ -3,7 +3,8 @@
 // The game application on test devices: a headless window drawn by EGL on
 // Mesa, OpenAL's loopback device, a scripted input source and a data set
 // written by the test into a folder of its own (with the save folder beside
-// it). Frames run at a fixed 17 ms; a step draws its last frame only.
+// it). Frames run at a fixed 17 ms; a step draws its last frame, and the
+// frames where a transition starts, is half done or ends.
 
 #include "engine/core/CScene.h"
 #include "engine/core/TextEncoding.h"
@@ -22,6 +23,7 @@
 #include "game/app/GameConfigDefaults.h"
 #include "game/app/GameConfigFormat.h"
 #include "game/menu/CMenuLayout.h"
+#include "game/menu/MenuTransitions.h"
 #include "tests/engine/core/TempFolder.h"
 #include "tests/game/HeadlessGame.h"
 #include "tests/support/HeadlessWindow.h"
@@ -199,10 +201,12 @@ public:
 
     void Step(int frames) { StepWith(17, frames); }
 
-    // Frames of a given length. Only the last is drawn, the one a test may
-    // look at: drawing on the software renderer is most of a frame's cost
-    // (tests of the drawing itself, of frames counted or devices lost, have
-    // every frame drawn).
+    // Frames of a given length. The last is drawn, the one a test may look
+    // at, and those where a transition passes a mark with the one after
+    // each (so a screen is drawn half faded, half turned, half slid):
+    // drawing on the software renderer is most of a frame's cost (tests of
+    // the drawing itself, of frames counted or devices lost, have every
+    // frame drawn).
     void StepWith(uint32_t milliseconds, int frames)
     {
         for (int i = 0; i < frames; ++i)
@@ -312,10 +316,15 @@ private:
     void Frame(uint32_t milliseconds)
     {
         SetFrameTime(milliseconds);
+        const uint32_t marks = MenuTransitions::MarksPassed();
         m_controller.Update();
         m_behind = true;
-        if (m_drawEveryFrame)
-            DrawIfBehind();
+        if (MenuTransitions::MarksPassed() != marks)
+            m_markFrames = kFramesPerMark;
+        if (!m_drawEveryFrame && m_markFrames == 0)
+            return;
+        m_markFrames = m_markFrames > 0 ? m_markFrames - 1 : 0;
+        DrawIfBehind();
     }
     void DrawIfBehind()
     {
@@ -333,5 +342,8 @@ private:
     bool m_started = false;
     bool m_drawEveryFrame = false;
     bool m_behind = false; // frames updated since the last one drawn
+    // A transition's mark is drawn in the frame that passes it and the next.
+    static constexpr int kFramesPerMark = 2;
+    int m_markFrames = 0; // frames still to draw for the last mark
 };
 }

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -244,6 +245,28 @@ TEST(ControllerBackground, KeepsItsFortyMotesOnTheScreen)
         ASSERT_GE(effect.GetSweepX(), -320.0f);
         ASSERT_LE(effect.GetSweepX(), 1024.0f + 320.0f);
     }
+}
+
+// A test's steps draw the frames it looks at, and a few where a transition
+// starts, is half done or ends: what a screen draws half faded is seen.
+TEST(ControllerBackground, IsDrawnWhereAFadeStartsIsHalfDoneAndEndsAndNotBetween)
+{
+    stub_scenes::Reset();
+    GameHarness game(640, 480, BasicFiles(), &stub_scenes::Make);
+    ASSERT_TRUE(game.Ready());
+    ASSERT_TRUE(game.Start());
+    stub_scenes::Log& log = stub_scenes::TheLog();
+    log.fade = MenuFade(0.0f, 1.0f); // in over 30 frames
+    log.drawnFades.clear();
+    game.Step(40);
+    auto drawnWithin = [&log](float low, float high) {
+        return std::any_of(log.drawnFades.begin(), log.drawnFades.end(),
+                           [&](float level) { return level >= low && level <= high; });
+    };
+    EXPECT_TRUE(drawnWithin(0.01f, 0.1f));
+    EXPECT_TRUE(drawnWithin(0.45f, 0.55f));
+    EXPECT_TRUE(drawnWithin(1.0f, 1.0f));
+    EXPECT_LE(log.drawnFades.size(), 8u);
 }
 
 TEST(ControllerBackground, DrawsThePictureInTheCentredArea)

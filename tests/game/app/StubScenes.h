@@ -1,11 +1,14 @@
 #pragma once
 
 #include "engine/core/CScene.h"
+#include "engine/platform/FrameTimer.h"
 #include "engine/platform/input/CInput.h"
 #include "engine/platform/input/KeyCodes.h"
 #include "game/app/CController.h"
 #include "game/app/GameServices.h"
 #include "game/app/tag_TOLQSCENEPARAM.h"
+#include "game/menu/MenuColors.h"
+#include "game/menu/MenuFade.h"
 #include "game/menu/MenuKeys.h"
 
 #include <cstdint>
@@ -27,6 +30,10 @@ struct Log
     uint32_t deleted = 0;
     // Scene 0 switches to this id in its next Update (SCENE_COUNT: never).
     uint32_t switchTo = CController::SCENE_COUNT;
+    // The scenes draw the background at this fade's level (white when in),
+    // stepping it each frame, and list the levels they drew.
+    MenuFade fade{1.0f, 1.0f};
+    std::vector<float> drawnFades;
 };
 
 inline Log& TheLog()
@@ -51,6 +58,7 @@ public:
     int Update(uintptr_t) override
     {
         ++TheLog().updates;
+        TheLog().fade.Step(GetElapsedMilliseconds());
         const tag_KVRPADSTATE* pad = g_pInput->GetPadState(0);
         if (CInput::GetButtonState(pad, MenuKeyButton(MenuKey::Decide)) != 0 ||
             CInput::GetButtonState(pad, MenuKeyButton(MenuKey::Cancel)) != 0 ||
@@ -69,7 +77,8 @@ public:
     int Render(uintptr_t) override
     {
         ++TheLog().renders;
-        g_pController->DrawBackground(0xFFFFFFFFu);
+        TheLog().drawnFades.push_back(TheLog().fade.Level());
+        g_pController->DrawBackground(MenuColor(MenuRole::Focused, TheLog().fade.Level()));
         return 1;
     }
 

@@ -10,8 +10,11 @@
 #include "game/menu/MenuColors.h"
 #include "game/menu/MenuFade.h"
 #include "game/menu/MenuKeys.h"
+#include "game/menu/MenuTransitions.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace
 {
@@ -142,6 +145,17 @@ TEST(MenuFade, MovesAtItsRateAndStopsOnTheTarget)
     EXPECT_FLOAT_EQ(fade.Level(), 0.9f);
     fade.RaiseTo(0.1f);
     EXPECT_FLOAT_EQ(fade.Level(), 0.9f);
+    // The steps that leave an end, pass one half or arrive at an end are
+    // marked (tests draw those frames); the steps between, or at rest, not.
+    MenuFade marked(1.0f, 0.0f);
+    std::vector<uint32_t> marks;
+    for (int step = 0; step < 6; ++step)
+    {
+        const uint32_t before = MenuTransitions::MarksPassed();
+        marked.Step(120);
+        marks.push_back(MenuTransitions::MarksPassed() - before);
+    }
+    EXPECT_EQ(marks, (std::vector<uint32_t>{1, 0, 1, 0, 1, 0}));
 }
 
 TEST(MenuColors, RolesCarryTheAlphaTruncated)
