@@ -269,12 +269,24 @@ int CBattleConsole::Update(uintptr_t argument)
 void CBattleConsole::AdvanceClocks(uint32_t milliseconds)
 {
     if (m_state.messageShown != 0)
+    {
+        CConsoleRenderer::ReportLineClock(m_state.messageClock, m_state.messageClock + milliseconds);
         m_state.messageClock += milliseconds;
+    }
     if (m_state.participantShown != 0)
+    {
+        CConsoleRenderer::ReportParticipantClock(m_state.participantClock, m_state.participantClock + milliseconds);
         m_state.participantClock += milliseconds;
+    }
     for (tag_TOLQRADIOLINE& line : m_state.radio)
+    {
+        if (line.shown != 0)
+            CConsoleRenderer::ReportLineClock(line.clock, line.clock + milliseconds);
         line.clock += milliseconds;
+    }
     m_state.hudClock += milliseconds;
+    if (m_state.focused != nullptr && m_state.focused->GetActionData() != nullptr)
+        CConsoleRenderer::ReportPaletteClocks(*m_state.focused->GetActionData(), milliseconds);
 }
 
 // What ran out this frame, last in the frame so that the frame still

@@ -15,6 +15,7 @@ class CTexture;
 class CWeapon;
 struct CWeaponDefinition;
 struct tag_TOLQBATTLESETTING;
+struct tag_TOLQCHARAACTION;
 struct tag_TOLQCONSOLESTATE;
 struct tag_TOLQMENU;
 struct tag_TOLQRADIOLINE;
@@ -126,6 +127,14 @@ public:
 
     // The team colours of the radar and the participant map (team 4: none).
     static uint32_t TeamColor(uint8_t team);
+
+    // The HUD's slides and shutters, told to the transitions' count as
+    // their clocks move (drawing itself changes nothing): a kill-feed or
+    // radio line's clock, the participant list's, and a fighter's weapon
+    // palette, whose clocks have just moved on by milliseconds.
+    static void ReportLineClock(uint32_t before, uint32_t after);
+    static void ReportParticipantClock(uint32_t before, uint32_t after);
+    static void ReportPaletteClocks(const tag_TOLQCHARAACTION& action, uint32_t milliseconds);
 
 private:
     // What a weapon panel shows: the weapon, its counts and its reload.

@@ -19,6 +19,7 @@
 #include "game/battle/ConsoleText.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/battle/tag_TOLQCONSOLESTATE.h"
+#include "game/menu/MenuTransitions.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -95,6 +96,18 @@ MenuPoint MapPoint(const CStageDefinition& stage, float x, float z, float margin
 }
 
 // ---------------------------------------------------------------- participant list
+
+void CConsoleRenderer::ReportParticipantClock(uint32_t before, uint32_t after)
+{
+    MenuTransitions::MovedThrough(before, after, 0, kOpenMilliseconds);
+    MenuTransitions::MovedThrough(before, after, kCloseFrom, kClosedAt - kCloseFrom);
+}
+
+void CConsoleRenderer::ReportLineClock(uint32_t before, uint32_t after)
+{
+    MenuTransitions::MovedThrough(before, after, 0, kSlideIn);
+    MenuTransitions::MovedThrough(before, after, kSlideOutFrom, kSlideOut);
+}
 
 // Opened by the participant-list button: a shutter opens over 150 ms, the
 // contents fade in until 350 and out from 2850, and it closes from 3000.

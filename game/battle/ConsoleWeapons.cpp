@@ -8,6 +8,7 @@
 #include "game/actor/CWeaponDefinition.h"
 #include "game/battle/ConsoleText.h"
 #include "game/battle/tag_TOLQCONSOLESTATE.h"
+#include "game/menu/MenuTransitions.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -40,7 +41,7 @@ constexpr MenuPoint kSelectionAt{128, 250};
 constexpr MenuPoint kOtherListOffset{-80, -40};
 constexpr uint32_t kOtherListColor = 0x80808080;
 constexpr uint32_t kActiveListColor = 0xFFFFFFFF;
-constexpr float kSlideMilliseconds = 200.0f;
+constexpr float kSlideMilliseconds = static_cast<float>(CCharacter::kPaletteSlideMilliseconds);
 constexpr float kSlideDistance = 352.0f; // 128 plus the panel's width
 constexpr MenuPoint kEntryStep{-30, 100};
 constexpr float kEntryStepMilliseconds = 150.0f;
@@ -158,6 +159,17 @@ void CConsoleRenderer::DrawCounts(const WeaponView& weapon, MenuPoint topLeft, f
 }
 
 // ---------------------------------------------------------------- selection window
+
+void CConsoleRenderer::ReportPaletteClocks(const tag_TOLQCHARAACTION& action, uint32_t milliseconds)
+{
+    if (action.selectMode != kSelectShort && action.selectMode != kSelectOthers)
+        return;
+    auto before = [&](uint32_t clock) { return clock > milliseconds ? clock - milliseconds : 0; };
+    const auto slide = static_cast<uint32_t>(kSlideMilliseconds);
+    const auto step = static_cast<uint32_t>(kEntryStepMilliseconds);
+    MenuTransitions::MovedThrough(before(action.switchClock), action.switchClock, 0, slide);
+    MenuTransitions::MovedThrough(before(action.stepClock), action.stepClock, 0, step);
+}
 
 // While the fighter picks a weapon: its close-range weapons and its others
 // as two lists, the active one in front, sliding in from the right as the

@@ -29,6 +29,16 @@ void Moved(float before, float after)
         g_marks.fetch_add(1, std::memory_order_relaxed);
 }
 
+void MovedThrough(uint32_t before, uint32_t after, uint32_t from, uint32_t span)
+{
+    auto progress = [&](uint32_t clock) {
+        if (clock <= from)
+            return kStart;
+        return clock - from >= span ? kEnd : static_cast<float>(clock - from) / static_cast<float>(span);
+    };
+    Moved(progress(before), progress(after));
+}
+
 uint32_t MarksPassed()
 {
     return g_marks.load(std::memory_order_relaxed);

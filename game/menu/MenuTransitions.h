@@ -13,6 +13,9 @@ namespace MenuTransitions
 {
 // A transition moved from before to after (each 0-1) in this update.
 void Moved(float before, float after);
+// A transition driven by a clock in milliseconds, running from the clock's
+// from to from + span, whose clock moved from before to after.
+void MovedThrough(uint32_t before, uint32_t after, uint32_t from, uint32_t span);
 // The marks passed since the program started.
 uint32_t MarksPassed();
 }

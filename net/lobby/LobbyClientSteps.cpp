@@ -5,6 +5,7 @@
 
 #include "engine/platform/CImeInput.h"
 #include "engine/platform/FrameTimer.h"
+#include "game/menu/MenuTransitions.h"
 #include "net/lobby/CLobbyScreens.h"
 
 #include <algorithm>
@@ -35,8 +36,10 @@ bool CLobbyClient::Update(float elapsedSeconds)
 void CLobbyClient::Fade(int index, float target, float seconds)
 {
     float& level = m_state->fade[index];
+    const float before = level;
     const float step = 4.0f * seconds;
     level = target > level ? std::min(target, level + step) : std::max(target, level - step);
+    MenuTransitions::Moved(before, level);
 }
 
 void CLobbyClient::Step(float seconds)

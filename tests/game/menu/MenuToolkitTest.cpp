@@ -156,6 +156,18 @@ TEST(MenuFade, MovesAtItsRateAndStopsOnTheTarget)
         marks.push_back(MenuTransitions::MarksPassed() - before);
     }
     EXPECT_EQ(marks, (std::vector<uint32_t>{1, 0, 1, 0, 1, 0}));
+    // A clock's transition from 300 over 1000 ms, in 240 ms steps from 100:
+    // it leaves its start in the first step, passes 800 in the third and
+    // arrives in the fifth; a clock at rest marks nothing.
+    marks.clear();
+    for (uint32_t clock = 100; clock < 1540; clock += 240)
+    {
+        const uint32_t before = MenuTransitions::MarksPassed();
+        MenuTransitions::MovedThrough(clock, clock + 240, 300, 1000);
+        MenuTransitions::MovedThrough(clock, clock, 300, 1000);
+        marks.push_back(MenuTransitions::MarksPassed() - before);
+    }
+    EXPECT_EQ(marks, (std::vector<uint32_t>{1, 0, 1, 0, 1, 0}));
 }
 
 TEST(MenuColors, RolesCarryTheAlphaTruncated)

@@ -55,14 +55,11 @@ protected:
     tag_TOLQCHARASTATE* State() { return Player()->GetStateBlock(); }
     uint32_t Step() { return Tutorial()->GetStep(); }
 
-    // Frames of the game without drawing, at kFrame each.
+    // Frames of the game at kFrame each, drawn only where a transition
+    // passes a mark.
     void Run(int frames = 1)
     {
-        for (int i = 0; i < frames; ++i)
-        {
-            SetFrameTime(kFrame);
-            m_game->Controller().Update();
-        }
+        m_game->Advance(kFrame, frames);
     }
     // Keys held for frames frames, then let go for one.
     void Hold(std::initializer_list<uint8_t> keys, int frames = 1)

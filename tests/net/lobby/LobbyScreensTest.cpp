@@ -16,6 +16,7 @@
 #include "engine/render/CFontTexture.h"
 #include "engine/render/CPrimitiveRender.h"
 #include "engine/render/CTexture.h"
+#include "game/menu/MenuTransitions.h"
 #include "net/lobby/CLobbyClient.h"
 #include "net/lobby/CLobbyRoom.h"
 #include "net/lobby/CLobbyScreens.h"
@@ -209,10 +210,18 @@ protected:
         return glyphs > 0 && mismatches * 10 <= glyphs;
     }
 
-    void FadeIn()
+    // Steps the screens' fades to their ends in half a second of frames at
+    // 60 a second, drawing the frames where one leaves its start, passes
+    // its middle or arrives.
+    void StepFades()
     {
-        for (int i = 0; i < 10; ++i)
-            client.Update(0.05f);
+        for (int i = 0; i < 30; ++i)
+        {
+            const uint32_t marks = MenuTransitions::MarksPassed();
+            client.Update(1.0f / 60.0f);
+            if (MenuTransitions::MarksPassed() != marks)
+                Draw();
+        }
     }
 
     RenderGraphics headless;
@@ -227,7 +236,7 @@ protected:
 
 TEST_F(LobbyScreensTest, LobbyUserListIsBrightAndDimsUnderADialog)
 {
-    FadeIn();
+    StepFades();
     Draw();
     // Headings and the focused room pane: bright; the background texture
     // alone stays dark.
@@ -252,7 +261,7 @@ TEST_F(LobbyScreensTest, LobbyUserListIsBrightAndDimsUnderADialog)
 TEST_F(LobbyScreensTest, RoomChatShowsJapaneseLines)
 {
     client.SetState(LOBBY_ROOM);
-    FadeIn();
+    StepFades();
     Draw();
     EXPECT_LE(Brightest(48, 170, 400, 194), 0x30u);
     Say("alice", GameText("こんにちは"));
@@ -296,7 +305,7 @@ TEST_F(LobbyScreensTest, AChatLineCountsTheLinesItsDrawingMakes)
 
     // The messages after them in the room chat are still shown.
     client.SetState(LOBBY_ROOM);
-    FadeIn();
+    StepFades();
     for (const char* said : {leadsBeforeFeeds.c_str(), feeds.c_str(), "ready"})
         Say("bob", said);
     Draw();
@@ -335,7 +344,7 @@ TEST_F(LobbyScreensTest, ChatBoxesEndOnTheirNewestMessageAndDrawNothingBelowThei
                            Box{LOBBY_ROOM, 0, 48, kanji("題", 28), "room-chat"}})
     {
         client.SetState(box.state);
-        FadeIn();
+        StepFades();
         {
             auto lock = client.Lock();
             client.GetStateBlock().pane = box.chatPane;
@@ -403,7 +412,7 @@ TEST_F(LobbyScreensTest, LatinChatBreaksWhereItFillsItsBoxAndBetweenWords)
     for (const Box& box : boxes)
     {
         client.SetState(box.state);
-        FadeIn();
+        StepFades();
         {
             auto lock = client.Lock();
             client.GetStateBlock().pane = box.paneBeforeTheChat;
@@ -687,7 +696,7 @@ TEST_F(LobbyEditorBoxTest, EveryBoxDrawsTheLinesItsFitCheckMakesWhereverTheCaret
     {
         editor.SetText(nullptr); // keys go to an editor holding text
         box.open();
-        FadeIn();
+        StepFades();
         ASSERT_TRUE(editor.IsEnable()) << box.name;
         const uint32_t size = box.box.textSize;
         const CharWidth widthOf = [&](const char* character, size_t length) {
@@ -792,7 +801,7 @@ TEST_F(LobbyScreensTest, LongNamesAreCutWhereTheirListsEnd)
     Put32(room, 0, 9);
     PutText(room, 4, std::string(24, 'W'), 25);
     Feed(1011, room);
-    FadeIn();
+    StepFades();
     Draw();
     Keep("long-names");
     ExpectBright(Brightest(48, 144, 100, 168), "the room's name, under the cursor");
@@ -804,7 +813,7 @@ TEST_F(LobbyScreensTest, LongNamesAreCutWhereTheirListsEnd)
 TEST_F(LobbyScreensTest, NoticesAndTheLineTestResult)
 {
     client.SetState(LOBBY_CONNECTION_LOST);
-    FadeIn();
+    StepFades();
     Draw();
     EXPECT_GE(Brightest(216, 280, 700, 312), 0xF0u);
     EXPECT_LE(Brightest(48, 600, 180, 700), 0x30u);
@@ -830,7 +839,7 @@ TEST_F(LobbyScreensTest, ANoticeDrawsAfterChatFilledTheFontCache)
     graphics.Begin2D();
     EXPECT_EQ(font.DrawTextWrapped(0, 0, 24, 254, 0xFFFFFFFF, 18, 1.0f, kanji.c_str()), 1);
     client.SetState(LOBBY_CONNECTION_LOST);
-    FadeIn();
+    StepFades();
     Draw();
     ExpectBright(Brightest(216, 280, 700, 312), "the notice");
 }
@@ -860,7 +869,7 @@ TEST_F(LobbyScreensTest, ALostRoomOrAFailedMatchIsToldOverTheLobbyUntilAKey)
     {
         client.SetState(LOBBY_ROOM_BATTLE);
         client.SetState(told.state);
-        FadeIn();
+        StepFades();
         Draw();
         Keep(told.shot);
         ExpectBright(Brightest(216, told.textTop, 700, told.textBottom), told.shot);
@@ -869,6 +878,11 @@ TEST_F(LobbyScreensTest, ALostRoomOrAFailedMatchIsToldOverTheLobbyUntilAKey)
             ExpectHalf(Brightest(776, 120, 900, 140), told.shot);
         client.OnInput(LOBBY_KEY_DECIDE);
         EXPECT_EQ(client.GetState(), told.afterKey) << told.shot;
+        if (told.afterKey == LOBBY_LEAVING)
+        {
+            StepFades(); // the lobby fades out and closes
+            EXPECT_EQ(client.GetState(), LOBBY_FINISHED);
+        }
         // The next comes over a lobby faded out again.
         auto lock = client.Lock();
         std::fill(std::begin(client.GetStateBlock().fade), std::end(client.GetStateBlock().fade), 0.0f);
@@ -935,7 +949,7 @@ TEST_F(LobbyScreensTest, EveryNoticeStaysInsideItsFrame)
 TEST_F(LobbyScreensTest, TheLoginScreenLightsTheRowUnderTheCursorAndTheWaitingMarkDimsIt)
 {
     client.SetState(LOBBY_LOGIN);
-    FadeIn();
+    StepFades();
     Draw();
     ExpectBright(Brightest(216, 344, 400, 376), "login ID, the cursor's row");
     ExpectHalf(Brightest(216, 408, 380, 440), "password");
@@ -964,7 +978,7 @@ TEST_F(LobbyScreensTest, TheLoginScreenLightsTheRowUnderTheCursorAndTheWaitingMa
 
 TEST_F(LobbyScreensTest, TheRoomEditorLightsItsButtonThenTheNameRow)
 {
-    FadeIn();
+    StepFades();
     client.OnInput(LOBBY_KEY_LEFT); // the panes wrap: the random match, then the new room
     client.OnInput(LOBBY_KEY_LEFT);
     client.OnInput(LOBBY_KEY_DECIDE);
@@ -984,7 +998,7 @@ TEST_F(LobbyScreensTest, TheRoomEditorLightsItsButtonThenTheNameRow)
 
 TEST_F(LobbyScreensTest, TheRandomMatchEditorLightsItsRowAndItsValue)
 {
-    FadeIn();
+    StepFades();
     client.OnInput(LOBBY_KEY_LEFT);
     client.OnInput(LOBBY_KEY_DECIDE);
     ASSERT_EQ(client.GetState(), LOBBY_MATCH_EDITOR);
@@ -1003,7 +1017,7 @@ TEST_F(LobbyScreensTest, TheRandomMatchEditorLightsItsRowAndItsValue)
 
 TEST_F(LobbyScreensTest, TheKeyEditorShowsItsPromptAndTextAndDimsWhileWaiting)
 {
-    FadeIn();
+    StepFades();
     client.SetState(LOBBY_ROOM_KEY_EDITOR);
     client.GetEditor()->Insert("k1");
     Draw();
@@ -1057,7 +1071,7 @@ protected:
         client.SetLoginId("gina");
         client.SetConnectTimeout(3000);
         ASSERT_TRUE(LogIn(client, "pw"));
-        FadeIn();
+        StepFades();
     }
 
     void TearDown() override
