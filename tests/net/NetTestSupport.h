@@ -8,6 +8,7 @@
 
 #include <arpa/inet.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -151,9 +152,15 @@ class ChildProcess
 public:
     explicit ChildProcess(const std::function<int()>& body)
     {
+        const pid_t test = getpid();
         m_pid = fork();
         if (m_pid == 0)
         {
+            // A host left behind by a killed test would wait on its
+            // sockets for ever: it goes with the test.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != test)
+                _exit(1);
             const int code = body();
             _exit(code);
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/ChildOfTest.h"
+
 #include <cstdlib>
 #include <string>
 
@@ -34,8 +36,8 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int spawned =
-            posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char* const*>(argv), environ);
+        // TERM, so that it still removes its socket and lock file.
+        const int spawned = childoftest::Spawn(&m_pid, &actions, "TERM", argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         close(fds[1]);
         if (spawned != 0)
@@ -57,6 +59,7 @@ public:
     }
     // ":N" once the server accepts connections; empty when it didn't start.
     const std::string& GetDisplay() const { return m_display; }
+    pid_t Pid() const { return m_pid; }
 
 private:
     // The server writes its display number when it is ready.

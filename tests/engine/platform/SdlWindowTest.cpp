@@ -18,6 +18,10 @@
 #include <string>
 #include <vector>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace
 {
 std::vector<Message> g_received;
@@ -273,4 +277,44 @@ TEST(VirtualKeyMap, LettersDigitsAndFunctionKeys)
     EXPECT_EQ(VirtualKeyFromSdlKey(SDLK_ESCAPE), 0x1Bu);
     EXPECT_EQ(VirtualKeyFromSdlKey(SDLK_KP_ENTER), 0x0Du);
     EXPECT_EQ(VirtualKeyFromSdlKey(SDLK_VOLUMEUP), 0u);
+}
+
+// A test killed before its destructors run (a time limit, Ctrl-C) takes its
+// X server along instead of leaving it to wait for clients for ever.
+TEST(PrivateXServer, EndsWithATestThatIsKilled)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t test = fork();
+    ASSERT_GE(test, 0);
+    if (test == 0)
+    {
+        close(fds[0]);
+        PrivateXServer* server = new PrivateXServer(); // never deleted: the "test" is killed
+        const pid_t spawned = server->GetDisplay().empty() ? 0 : server->Pid();
+        (void)!write(fds[1], &spawned, sizeof(spawned));
+        pause();
+        _exit(0);
+    }
+    close(fds[1]);
+    pid_t server = 0;
+    const bool told = read(fds[0], &server, sizeof(server)) == static_cast<ssize_t>(sizeof(server));
+    close(fds[0]);
+    kill(test, SIGKILL);
+    waitpid(test, nullptr, 0);
+    ASSERT_TRUE(told);
+    ASSERT_GT(server, 0) << "Xvfb did not start";
+    // Gone, or a zombie its new parent has yet to collect.
+    auto running = [&] {
+        std::FILE* stat = std::fopen(("/proc/" + std::to_string(server) + "/stat").c_str(), "r");
+        if (stat == nullptr)
+            return false;
+        char state = 'Z';
+        const bool read = std::fscanf(stat, "%*d %*s %c", &state) == 1;
+        std::fclose(stat);
+        return read && state != 'Z';
+    };
+    for (int look = 0; look < 3000 && running(); ++look)
+        usleep(10000);
+    EXPECT_FALSE(running());
 }

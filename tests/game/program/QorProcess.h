@@ -13,6 +13,8 @@
 // walks wait for what the screen shows. A slow machine only makes the
 // frames, and so the walk, slower.
 
+#include "tests/support/ChildOfTest.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <stb/stb_image_write.h>
@@ -493,7 +495,7 @@ private:
         if (!m_errorLog.empty())
             posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND,
                                              0600);
-        if (posix_spawn(&m_pid, KVR_QOR_PROGRAM, &actions, nullptr, const_cast<char* const*>(argv), envp.data()) != 0)
+        if (childoftest::Spawn(&m_pid, &actions, "KILL", argv, envp.data()) != 0)
             m_pid = 0;
         posix_spawn_file_actions_destroy(&actions);
     }

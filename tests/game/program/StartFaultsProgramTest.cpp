@@ -9,6 +9,7 @@
 #include "tests/engine/core/TempFolder.h"
 #include "tests/engine/platform/PrivateXServer.h"
 #include "tests/game/program/QorProcess.h"
+#include "tests/support/ChildOfTest.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -53,8 +54,7 @@ int RunWithoutDisplay(const std::string& home, const std::string& errorFile)
     posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const char* argv[] = {KVR_QOR_PROGRAM, KVR_DATA_DIR, nullptr};
     pid_t pid = 0;
-    const int spawned =
-        posix_spawn(&pid, KVR_QOR_PROGRAM, &actions, nullptr, const_cast<char* const*>(argv), envp.data());
+    const int spawned = childoftest::Spawn(&pid, &actions, "KILL", argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
         return -1;
