@@ -3,6 +3,7 @@
 #include "NetTestSupport.h"
 
 #include "net/CNetSession.h"
+#include "tests/support/ChildOfTest.h"
 
 #include <gtest/gtest.h>
 
@@ -294,6 +295,26 @@ TEST(NetMultiProcess, PeerKilledMidFrameIsReleased)
         },
         10000));
     EXPECT_EQ(host.inbox.Count("127.0.22.2", 3), 0u);
+}
+
+// A host whose test is killed before it can end it (a time limit, Ctrl-C)
+// goes with the test instead of waiting on its sockets for ever.
+TEST(NetMultiProcess, AHostEndsWithATestThatIsKilled)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ChildProcess test([&] {
+        const auto* host = new ChildProcess([] { return pause(); }); // never deleted: the test is killed
+        const pid_t pid = host->Pid();
+        return write(fds[1], &pid, sizeof(pid)) == static_cast<ssize_t>(sizeof(pid)) ? pause() : 1;
+    });
+    pid_t host = 0;
+    const bool told = read(fds[0], &host, sizeof(host)) == static_cast<ssize_t>(sizeof(host));
+    close(fds[0]);
+    close(fds[1]);
+    test.Kill();
+    ASSERT_TRUE(told);
+    EXPECT_FALSE(childoftest::StillRuns(host));
 }
 
 TEST(NetMultiProcess, TricklingPeerStillAssemblesFrames)

@@ -177,6 +177,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool Started() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
     // Sends a signal (SIGSTOP, SIGCONT...); false when there is no child.
     bool Signal(int signal) { return m_pid > 0 && kill(m_pid, signal) == 0; }
     // Whether the child has stopped (SIGSTOP, its own or another's) since

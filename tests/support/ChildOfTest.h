@@ -7,6 +7,8 @@
 // which asks the kernel to send it the given signal when the test goes and
 // then becomes the program itself (same process, same pid).
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include <spawn.h>
@@ -29,5 +31,24 @@ inline int Spawn(pid_t* pid, const posix_spawn_file_actions_t* actions, const ch
         wrapped.push_back(*arg);
     wrapped.push_back(nullptr);
     return posix_spawn(pid, kSetpriv, actions, nullptr, const_cast<char* const*>(wrapped.data()), envp);
+}
+
+// Whether a process not the caller's child still runs (gone, or a zombie
+// its new parent has yet to collect, it does not), after waiting for it to
+// end for at most 30 s.
+inline bool StillRuns(pid_t pid)
+{
+    auto runs = [&] {
+        std::FILE* stat = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+        if (stat == nullptr)
+            return false;
+        char state = 'Z';
+        const bool read = std::fscanf(stat, "%*d %*s %c", &state) == 1;
+        std::fclose(stat);
+        return read && state != 'Z';
+    };
+    for (int look = 0; look < 3000 && runs(); ++look)
+        usleep(10000);
+    return runs();
 }
 }

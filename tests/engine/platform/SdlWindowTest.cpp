@@ -304,17 +304,5 @@ TEST(PrivateXServer, EndsWithATestThatIsKilled)
     waitpid(test, nullptr, 0);
     ASSERT_TRUE(told);
     ASSERT_GT(server, 0) << "Xvfb did not start";
-    // Gone, or a zombie its new parent has yet to collect.
-    auto running = [&] {
-        std::FILE* stat = std::fopen(("/proc/" + std::to_string(server) + "/stat").c_str(), "r");
-        if (stat == nullptr)
-            return false;
-        char state = 'Z';
-        const bool read = std::fscanf(stat, "%*d %*s %c", &state) == 1;
-        std::fclose(stat);
-        return read && state != 'Z';
-    };
-    for (int look = 0; look < 3000 && running(); ++look)
-        usleep(10000);
-    EXPECT_FALSE(running());
+    EXPECT_FALSE(childoftest::StillRuns(server));
 }

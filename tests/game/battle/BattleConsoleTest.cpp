@@ -10,6 +10,7 @@
 #include "game/battle/CBattleConsole.h"
 #include "game/battle/tag_TOLQBATTLESETTING.h"
 #include "game/menu/MenuKeys.h"
+#include "game/menu/MenuTransitions.h"
 
 #include <gtest/gtest.h>
 
@@ -415,6 +416,7 @@ TEST(BattleConsole, TheParticipantListStaysOpenWhileHeldAndRunsOnAfterRelease)
 {
     Hud hud;
     hud.ToRunning();
+    const uint32_t marks = MenuTransitions::MarksPassed();
     hud.Step(10, {LIST});
     EXPECT_EQ(hud.State().participantShown, 1u);
     EXPECT_EQ(hud.State().participantClock, 0u);
@@ -425,6 +427,7 @@ TEST(BattleConsole, TheParticipantListStaysOpenWhileHeldAndRunsOnAfterRelease)
     EXPECT_EQ(hud.State().participantClock, 350u + 2840u); // closing from 3000 runs on
     hud.Step(10, {LIST}); // past 2850: let it close
     EXPECT_EQ(hud.State().participantShown, 0u);            // gone at 3200
+    EXPECT_EQ(MenuTransitions::MarksPassed() - marks, 6u);  // its shutter's start, middle and end, twice
     hud.Step(10, {LIST}); // and it opens again on the next frame
     EXPECT_EQ(hud.State().participantShown, 1u);
     EXPECT_EQ(hud.State().participantClock, 0u);
@@ -448,6 +451,32 @@ TEST(BattleConsole, LinesLeaveAfter3300MillisecondsAndTheDefeatNoticeAt1925)
     hud.Wait(10);
     EXPECT_EQ(hud.State().messageShown, 0u);
     EXPECT_EQ(hud.State().radio[0].shown, 0u);
+}
+
+// Tests that draw only the frames around a transition's marks see the
+// HUD's slides half done: a line's slide in and out, and the palette's
+// (the participant list's shutter: with its own test).
+TEST(BattleConsole, TheLinesAndThePalettesSlidesPassTheirMarks)
+{
+    Hud hud;
+    hud.ToRunning();
+    uint32_t before = MenuTransitions::MarksPassed();
+    hud.console.ShowMessage("down", 4, 0);
+    hud.console.AddRadioLine("\0Go!", 1, "P", nullptr);
+    hud.Wait(3300);
+    // Each line slides in over 300 ms and out from 2300 to 3300 ms, passing
+    // three marks each way.
+    EXPECT_EQ(MenuTransitions::MarksPassed() - before, 2u * 2u * 3u);
+    tag_TOLQCHARAACTION& action = *hud.fighter->GetActionData();
+    action.selectMode = 1; // the close-range list, open
+    action.stepClock = 1000;
+    before = MenuTransitions::MarksPassed();
+    for (uint32_t clock = 20; clock <= 240; clock += 20)
+    {
+        action.switchClock = clock; // the fighter's own step moves it
+        hud.Step(20);
+    }
+    EXPECT_EQ(MenuTransitions::MarksPassed() - before, 3u);
 }
 
 TEST(BattleConsole, TheKillFeedKeepsTheNewestMessageCutAtACharacterEdge)

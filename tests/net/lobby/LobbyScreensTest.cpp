@@ -236,7 +236,9 @@ protected:
 
 TEST_F(LobbyScreensTest, LobbyUserListIsBrightAndDimsUnderADialog)
 {
+    const uint32_t marks = MenuTransitions::MarksPassed();
     StepFades();
+    EXPECT_EQ(MenuTransitions::MarksPassed() - marks, 6u) << "two fades in: start, middle and end each";
     Draw();
     // Headings and the focused room pane: bright; the background texture
     // alone stays dark.
