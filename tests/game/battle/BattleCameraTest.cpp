@@ -277,9 +277,9 @@ TEST(BattleCamera, TheResultShotLooksRoundABoxBetweenItAndTheWinner)
 // the winner, a step beside the shot's eye, filled the right of the frame
 // with its head out of it (about 18 % of the frame), and the lock-on
 // brackets stayed on the winner under the lose menu. With the winner in
-// front of the eye or beside it, the winner shows whole (head and feet in
-// view) or hardly at all, the fallen player shows, and no brackets are
-// drawn.
+// front of the eye, beside it or standing over the fallen player, the
+// winner shows whole (head and feet in view) or hardly at all, the fallen
+// player shows, and no brackets are drawn.
 TEST(BattleCamera, ALostBattlesShotShowsTheFallenPlayerNotTheWinnersTorsoNorItsLockOn)
 {
     struct Stand
@@ -288,7 +288,7 @@ TEST(BattleCamera, ALostBattlesShotShowsTheFallenPlayerNotTheWinnersTorsoNorItsL
         float across; // from the player, across the shot's line of sight
         float along;  // towards the shot's eye (2 in front of the player)
     };
-    for (const Stand& stand : {Stand{"in-front", 0.0f, 1.6f}, Stand{"beside", -0.7f, 1.0f}})
+    for (const Stand& stand : {Stand{"in-front", 0.0f, 1.6f}, Stand{"beside", -0.7f, 1.0f}, Stand{"over", -0.7f, 0.3f}})
     {
         CameraBattle battle(0);
         ASSERT_TRUE(battle.Ready()) << battletest::BattleData::GetError();

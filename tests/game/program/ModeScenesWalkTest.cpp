@@ -158,7 +158,11 @@ TEST(QorProgram, WalksIntoTheStoryShopEquipmentReplayAndTutorialAndBackToTheTitl
     // stand, the player falls to its rival's sabre and the battle is lost:
     // under the lose menu the end shot shows the fallen player's red, and
     // the winner (blue) whole or hardly at all, not its torso filling a
-    // side of the frame. "タイトルに戻る", the second item, leaves.
+    // side of the frame. Where the rival ends up depends on the frames'
+    // lengths: a whole winner standing over the fallen player fills up to
+    // 11 % of the window with the HUD's blue panels (3.5 %), the torso cut
+    // by the frame that was seen filled over a fifth (the camera tests
+    // check the framing itself). "タイトルに戻る", the second item, leaves.
     ASSERT_TRUE(ChooseRingItem(game)) << "the story was not chosen";
     auto playerPlate = [&] {
         const Rgb plate = game.At(16.0f, 728.0f);
@@ -176,7 +180,7 @@ TEST(QorProgram, WalksIntoTheStoryShopEquipmentReplayAndTutorialAndBackToTheTitl
     auto blue = [](const Rgb& rgb) { return rgb.b > 2 * rgb.r && rgb.b > rgb.g + 30; };
     auto red = [](const Rgb& rgb) { return rgb.r > 120 && rgb.r > 2 * rgb.g; };
     constexpr int kWindowPixels = 640 * 480;
-    EXPECT_LT(game.Count(0.0f, 0.0f, 1024.0f, 768.0f, blue), kWindowPixels / 10)
+    EXPECT_LT(game.Count(0.0f, 0.0f, 1024.0f, 768.0f, blue), kWindowPixels * 3 / 20)
         << "the winner's body fills the lose shot";
     EXPECT_GT(game.Count(0.0f, 0.0f, 1024.0f, 768.0f, red), 1500) << "the fallen player is out of the lose shot";
     ASSERT_TRUE(game.StepUntil("Down", [&] { return BattleMenuLineLit(game, 2, 1); }, 3))
